@@ -1,0 +1,9 @@
+// The Win32 subset in one include, for code that wants it all.
+#pragma once
+
+#include "platform/win/codepage.h"
+#include "platform/win/errors.h"
+#include "platform/win/msgbox.h"
+#include "platform/win/resources.h"
+#include "platform/win/sync.h"
+#include "platform/win/wintypes.h"

@@ -1,0 +1,175 @@
+#include "platform/com/classobjects.h"
+#include "platform/com/oleauto.h"
+#include "platform/win/windows.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+TEST(CodePage, Windows1252RoundTripsItsSpecialRow)
+{
+    const char bytes[] = "\x80\x8A\x9F\xE9\x81";
+    std::array<char16_t, 8> units{};
+    ASSERT_EQ(MultiByteToWideChar(CP_ACP, 0, bytes, -1, units.data(), 8), 6);
+    EXPECT_EQ(units[0], 0x20AC);
+    EXPECT_EQ(units[1], 0x0160);
+    EXPECT_EQ(units[2], 0x0178);
+    EXPECT_EQ(units[3], 0x00E9);
+    EXPECT_EQ(units[4], 0x0081); // undefined in 1252: passes through as its C1 code
+    char back[8] = {};
+    ASSERT_EQ(WideCharToMultiByte(CP_ACP, 0, units.data(), -1, back, 8, nullptr, nullptr), 6);
+    EXPECT_STREQ(back, bytes);
+}
+
+TEST(CodePage, UnmappableUnitsBecomeTheDefaultCharacter)
+{
+    const char16_t text[] = u"a\u4E2Db";
+    char out[8] = {};
+    BOOL used = FALSE;
+    ASSERT_EQ(WideCharToMultiByte(CP_ACP, 0, text, -1, out, 8, nullptr, &used), 4);
+    EXPECT_STREQ(out, "a?b");
+    EXPECT_TRUE(used);
+}
+
+TEST(CodePage, Utf8WithSurrogatesAndBadBytes)
+{
+    EXPECT_EQ(platform::Utf8ToUtf16("\xF0\x9F\x98\x80"), std::u16string(u"\U0001F600"));
+    EXPECT_EQ(platform::Utf16ToUtf8(u"\U0001F600"), "\xF0\x9F\x98\x80");
+    EXPECT_EQ(platform::Utf8ToUtf16("a\xC3"), std::u16string(u"a\uFFFD"));
+    EXPECT_EQ(platform::Utf16ToUtf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");
+}
+
+TEST(Bstr, KeepsTheLengthPrefixContract)
+{
+    BSTR text = SysAllocString(u"abc");
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(SysStringLen(text), 3u);
+    EXPECT_EQ(SysStringByteLen(text), 6u);
+    EXPECT_EQ(text[3], 0);
+    SysFreeString(text);
+
+    const char16_t embedded[] = {u'a', 0, u'b'};
+    BSTR withNul = SysAllocStringLen(embedded, 3);
+    EXPECT_EQ(SysStringLen(withNul), 3u);
+    EXPECT_EQ(withNul[2], u'b');
+    SysFreeString(withNul);
+
+    BSTR odd = SysAllocStringByteLen("xyz", 3);
+    EXPECT_EQ(SysStringByteLen(odd), 3u);
+    EXPECT_EQ(SysStringLen(odd), 1u);
+    SysFreeString(odd);
+
+    EXPECT_EQ(SysStringLen(nullptr), 0u);
+    SysFreeString(nullptr);
+}
+
+TEST(Variant, NumbersBecomeTextInTheUsLocale)
+{
+    VARIANT in;
+    VARIANT out;
+    VariantInit(&in);
+    VariantInit(&out);
+    in.vt = VT_R8;
+    in.dblVal = 1234.5;
+    ASSERT_EQ(VariantChangeTypeEx(&out, &in, 1033, 0, VT_BSTR), S_OK);
+    EXPECT_EQ(std::u16string(out.bstrVal), u"1234.5");
+    in.vt = VT_I4;
+    in.lVal = -42;
+    ASSERT_EQ(VariantChangeTypeEx(&out, &in, 1033, 0, VT_BSTR), S_OK);
+    EXPECT_EQ(std::u16string(out.bstrVal), u"-42");
+    VariantClear(&out);
+
+    VARIANT text;
+    VariantInit(&text);
+    text.vt = VT_BSTR;
+    text.bstrVal = SysAllocString(u"x12");
+    EXPECT_EQ(VariantChangeTypeEx(&out, &text, 1033, 0, VT_R8), DISP_E_TYPEMISMATCH);
+    VariantClear(&text);
+}
+
+TEST(Guid, TextFormRoundTrips)
+{
+    const GUID guid{0x12345678, 0x9ABC, 0xDEF0, {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF}};
+    EXPECT_EQ(platform::GuidToText(guid), u"{12345678-9ABC-DEF0-0123-456789ABCDEF}");
+    GUID back{};
+    ASSERT_EQ(CLSIDFromString(u"{12345678-9abc-def0-0123-456789abcdef}", &back), S_OK);
+    EXPECT_EQ(back, guid);
+    EXPECT_NE(CLSIDFromString(u"{12345678-9abc-def0-0123-456789abcdeg}", &back), S_OK);
+}
+
+TEST(Resources, StringTableBlocksFollowTheWin32Layout)
+{
+    static int anchor;
+    const HINSTANCE self = platform::ModuleHandleFromAddress(&anchor);
+    const platform::StringTableEntry entries[] = {{17, u"seventeen"}, {31, u"last of block"}, {40000, u"far"}};
+    platform::RegisterStringTable(self, entries);
+    char16_t buffer[32];
+    EXPECT_EQ(LoadStringW(self, 17, buffer, 32), 9);
+    EXPECT_EQ(std::u16string(buffer), u"seventeen");
+    EXPECT_EQ(LoadStringW(self, 31, buffer, 32), 13);
+    EXPECT_EQ(LoadStringW(self, 40000, buffer, 4), 3); // cut to the buffer
+    EXPECT_EQ(std::u16string(buffer), u"far");
+    EXPECT_EQ(LoadStringW(self, 18, buffer, 32), 0);  // empty entry in an existing block
+    EXPECT_EQ(LoadStringW(self, 100, buffer, 32), 0); // block missing
+    const HRSRC block = FindResourceW(self, MAKEINTRESOURCEW(2), RT_STRING);
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(SizeofResource(self, block), (16 + 9 + 13) * 2u);
+    platform::UnregisterResources(self);
+    EXPECT_EQ(LoadStringW(self, 17, buffer, 32), 0);
+}
+
+TEST(Errors, SystemTextsEndWithALineBreakAndFacility7MapsToWin32)
+{
+    char16_t buffer[512];
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, 2, 0x400,
+                                   buffer, 512, nullptr);
+    ASSERT_GT(n, 2u);
+    EXPECT_EQ(buffer[n - 1], u'\n');
+    EXPECT_EQ(FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 0x80070002u, 0x400, buffer, 512, nullptr), n);
+    EXPECT_EQ(FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 0xA0041234u, 0x400, buffer, 512, nullptr), 0u);
+}
+
+TEST(MessageBox, HookAnswersAndDefaultsFollowTheButtons)
+{
+    std::u16string seen;
+    auto previous = platform::SetMessageBoxHook([&](const platform::MessageBoxCall& call) {
+        seen = call.text;
+        return IDNO;
+    });
+    EXPECT_EQ(MessageBoxW(nullptr, u"Save?", u"Title", MB_YESNO), IDNO);
+    EXPECT_EQ(seen, u"Save?");
+    platform::SetMessageBoxHook(std::move(previous));
+    EXPECT_EQ(platform::DefaultMessageBoxAnswer(MB_YESNO | MB_DEFBUTTON2), IDNO);
+    EXPECT_EQ(platform::DefaultMessageBoxAnswer(MB_RETRYCANCEL), IDRETRY);
+}
+
+namespace {
+struct ITest : IUnknown {
+    virtual int Value() = 0;
+};
+constexpr IID IID_ITest{0x1, 0x2, 0x3, {4, 5, 6, 7, 8, 9, 10, 11}};
+int g_destroyed = 0;
+struct TestObject : platform::UnknownImpl<ITest> {
+    TestObject() : UnknownImpl(IID_ITest) {}
+    ~TestObject() override { ++g_destroyed; }
+    int Value() override { return 7; }
+};
+}
+
+TEST(ClassObjects, RegistryHandsOutQueriedInterfaces)
+{
+    platform::ResetClassObjects();
+    const CLSID clsid{0xAA, 0, 0, {}};
+    auto* object = new TestObject;
+    DWORD cookie = 0;
+    ASSERT_EQ(CoRegisterClassObject(clsid, object, CLSCTX_ALL, REGCLS_MULTIPLEUSE, &cookie), S_OK);
+    ITest* found = nullptr;
+    ASSERT_EQ(CoGetClassObject(clsid, CLSCTX_ALL, nullptr, IID_ITest, reinterpret_cast<void**>(&found)), S_OK);
+    EXPECT_EQ(found->Value(), 7);
+    found->Release();
+    void* none = nullptr;
+    EXPECT_EQ(CoGetClassObject(IID_ITest, CLSCTX_ALL, nullptr, IID_ITest, &none), REGDB_E_CLASSNOTREG);
+    g_destroyed = 0;
+    EXPECT_EQ(CoRevokeClassObject(cookie), S_OK);
+    EXPECT_EQ(g_destroyed, 1);
+}
