@@ -1,0 +1,56 @@
+// The module's exceptions and the texts of HRESULTs.
+#pragma once
+
+#include "foundation/kvostring.h"
+
+#include <exception>
+#include <string>
+
+// The module's own failure codes: severity, customer bit, facility 4 and bit 15 of the code set.
+namespace KVO::Errors {
+inline constexpr HRESULT kBase = MakeHResult(0xA0048200u);
+inline constexpr HRESULT kBadStreamString = MakeHResult(0xA0048203u);   // a bad string header in a tagged stream
+inline constexpr HRESULT kNewerVersion = MakeHResult(0xA0048205u);      // stored data newer than the reader
+inline constexpr HRESULT kSamplingPreview = MakeHResult(0xA004820Fu);   // preview charts while sampling
+inline constexpr HRESULT kBadStorage = MakeHResult(0xA0048210u);        // an invalid compound-file structure
+inline constexpr HRESULT kSilent = MakeHResult(0xA0048211u);
+}
+
+class xmsg : public std::exception {
+public:
+    explicit xmsg(std::string message) : message_(std::move(message)) {}
+    xmsg(const xmsg&) = default;
+    const char* what() const noexcept override { return message_.c_str(); }
+
+private:
+    std::string message_;
+};
+
+class XKVO : public std::exception {
+public:
+    // The description is the text of the HRESULT.
+    explicit XKVO(HRESULT hr);
+    // The description is taken over; unless hr is 0, kBadStorage or kSilent a line break and the text of hr follow.
+    XKVO(const KVO::String& description, HRESULT hr);
+    XKVO(const XKVO& other) = default; // shares the description
+
+    [[noreturn]] static void Throw(HRESULT hr);
+
+    HRESULT Code() const { return hr_; }
+    virtual KVO::String GetDescription() const { return description_; }
+    // The description as 8-bit text in the thread's ANSI code page; valid until the next call or the end of the
+    // exception.
+    const char* what() const noexcept override;
+
+private:
+    HRESULT hr_;
+    mutable KVO::String description_;
+};
+
+namespace KVO {
+// A user-readable text for any HRESULT: the module's codes from the string table, others from the system.
+String HResultMessage(HRESULT hr);
+String ModuleHResultMessage(HRESULT hr);
+// Turns a VARIANT into a host text object through the host's type-id registry; throws XKVO on a failed conversion.
+void MakeHostTextFromVariant(const VARIANT& value, IUnknown** out);
+}
