@@ -173,3 +173,34 @@ TEST(ClassObjects, RegistryHandsOutQueriedInterfaces)
     EXPECT_EQ(CoRevokeClassObject(cookie), S_OK);
     EXPECT_EQ(g_destroyed, 1);
 }
+
+#include "platform/win/locale.h"
+
+TEST(Locale, ProfilesAnswerAndFailingFieldsFail)
+{
+    char16_t buffer[32];
+    ASSERT_EQ(GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, buffer, 32), 2);
+    EXPECT_EQ(std::u16string(buffer), u".");
+    EXPECT_EQ(GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIMEFORMAT, nullptr, 0), 11);
+    EXPECT_EQ(GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIMEFORMAT, buffer, 5), 0);
+    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+
+    auto german = platform::LocaleProfile::German();
+    german.failing.insert(LOCALE_SLIST);
+    platform::SetUserLocale(german);
+    char narrow[8];
+    ASSERT_EQ(GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, narrow, 8), 2);
+    EXPECT_STREQ(narrow, ",");
+    EXPECT_EQ(GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SLIST, buffer, 32), 0);
+    ASSERT_EQ(GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_ILANGUAGE, buffer, 32), 5);
+    EXPECT_EQ(std::u16string(buffer), u"0407");
+    // The invariant locale keeps answering whatever the user chose.
+    ASSERT_EQ(GetLocaleInfoW(LOCALE_INVARIANT, LOCALE_SDECIMAL, buffer, 32), 2);
+    EXPECT_EQ(std::u16string(buffer), u".");
+
+    EXPECT_EQ(platform::CrtNumericLocale(), "C");
+    EXPECT_EQ(platform::SetCrtNumericLocale(""), "German_Germany.1252");
+    EXPECT_EQ(platform::SetCrtNumericLocale("Klingon"), "");
+    platform::SetCrtNumericLocale("C");
+    platform::SetUserLocale(platform::LocaleProfile::EnglishUS());
+}
