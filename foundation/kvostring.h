@@ -9,6 +9,7 @@
 #include "sdk/ikvostring.h"
 
 #include <compare>
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -85,6 +86,13 @@ private:
     ~StringRep() = default;
     friend class StringRepBase;
 };
+
+// The text follows the header directly; on 64-bit machines the header is 32 bytes instead of 24.
+static_assert(sizeof(StringRep) == 2 * sizeof(void*) + 4 * sizeof(std::uint32_t));
+static_assert(sizeof(StringRep) % alignof(char16_t) == 0);
+
+// The largest capacity (in units) any string operation makes; beyond it they throw xmsg.
+inline constexpr std::uint32_t kMaxUnits = 0x3FFFFFFF;
 
 // Text against a BSTR: below, at or above 0.
 int CompareBSTR(const char16_t* text, std::uint32_t textUnits, BSTR other);
@@ -167,11 +175,13 @@ public:
     String& ReplaceSemicolons();
 
     friend bool operator==(const String& a, const String& b);
+    friend bool operator==(const String& a, const char16_t* b);
     friend bool operator!=(const String& a, const String& b) { return !(a == b); }
     friend bool operator<(const String& a, const String& b);
 
     // Reads one whitespace-delimited word from a wide stream (the stream's units are UTF-32 here).
-    friend std::wistream& operator>>(std::wistream& in, String& target);
+    std::wistream& Extract(std::wistream& in);
+    friend std::wistream& operator>>(std::wistream& in, String& target) { return target.Extract(in); }
 
 private:
     friend class StringBuffer;
@@ -184,12 +194,14 @@ private:
     explicit String(KVOString::StringRep* adopted); // takes over one reference
     void Install(KVOString::StringRep* adopted);     // releases the old representation, takes over one reference
     void SetLength(std::uint32_t lengthWithNul);
+    char16_t* Detach(); // hands over the reference and leaves the empty string behind
 
     char16_t* text_;
 };
 
 // The writable buffer of PrepareBuffer: write the text, then Commit (or let the adaptor end) to set the length to the
 // units up to the first NUL plus one, at most the capacity (a NUL is forced into the last unit when it was cut).
+// Only the first Commit counts; the buffer pointer is null afterwards.
 class StringBuffer {
 public:
     StringBuffer(String& target, int units);
