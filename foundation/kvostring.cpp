@@ -335,6 +335,17 @@ int CompareBSTR(const char16_t* text, std::uint32_t textUnits, BSTR other)
     return n < m ? -1 : (n > m ? 1 : 0);
 }
 
+int ToUtf16(std::uint32_t code, char16_t (&units)[2])
+{
+    if (code > 0xFFFF && code <= 0x10FFFF) {
+        units[0] = static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
+        units[1] = static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
+        return 2;
+    }
+    units[0] = code > 0xFFFF ? u'\uFFFD' : static_cast<char16_t>(code);
+    return 1;
+}
+
 bool IsOwnRep(IAutoKVOString* object) { return object && dynamic_cast<StringRep*>(object) != nullptr; }
 
 void MakeEmpty(KVO::String& target)
@@ -447,13 +458,8 @@ String::String(const std::wstring& text) : text_(nullptr)
     std::u16string units;
     units.reserve(text.size());
     for (wchar_t c : text) {
-        const auto code = static_cast<std::uint32_t>(c);
-        if (code > 0xFFFF && code <= 0x10FFFF) {
-            units.push_back(static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)));
-            units.push_back(static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
-        } else {
-            units.push_back(code > 0xFFFF ? u'\uFFFD' : static_cast<char16_t>(code));
-        }
+        char16_t pair[2];
+        units.append(pair, static_cast<std::size_t>(KVOString::ToUtf16(static_cast<std::uint32_t>(c), pair)));
     }
     text_ = String(units).Detach();
 }
@@ -644,24 +650,25 @@ std::uint32_t AppendCapacity(std::uint64_t needed) { return AtLeast8(needed + ne
 
 } // namespace
 
-String& String::Append(const String& other)
+String& String::AppendUnits(const char16_t* units, std::uint32_t count)
 {
-    const String keep(other); // keeps the text alive when other is this string
-    const std::uint32_t added = keep.Rep()->length - 1;
-    if (added == 0) {
-        MakeUnique();
-        return *this;
-    }
-    const std::uint64_t needed = std::uint64_t{Rep()->length} + added;
+    // `units` must not lie in this string's buffer, which may move.
+    const std::uint64_t needed = std::uint64_t{Rep()->length} + count;
     if (needed > Rep()->capacity) {
         Reserve(static_cast<int>(AppendCapacity(needed)));
     } else {
         MakeUnique();
     }
     StringRep* rep = Rep();
-    std::copy_n(keep.text_, added, rep->Text() + rep->length - 1);
+    std::copy_n(units, count, rep->Text() + rep->length - 1);
     SetLength(static_cast<std::uint32_t>(needed));
     return *this;
+}
+
+String& String::Append(const String& other)
+{
+    const String keep(other); // keeps the text alive when other is this string
+    return AppendUnits(keep.text_, keep.Rep()->length - 1);
 }
 
 String& String::Append(const char16_t* text)
@@ -672,20 +679,9 @@ String& String::Append(const char16_t* text)
     }
     StringRep* rep = Rep();
     if (text >= rep->Text() && text < rep->Text() + rep->capacity) {
-        // Appending a piece of this very text: copy it first, the buffer may move.
-        return Append(String(text));
+        return Append(String(text)); // a piece of this very text
     }
-    const std::uint32_t added = UnitsToNul(text);
-    const std::uint64_t needed = std::uint64_t{rep->length} + added;
-    if (needed > rep->capacity) {
-        Reserve(static_cast<int>(AppendCapacity(needed)));
-    } else {
-        MakeUnique();
-    }
-    rep = Rep();
-    std::copy_n(text, added, rep->Text() + rep->length - 1);
-    SetLength(static_cast<std::uint32_t>(needed));
-    return *this;
+    return AppendUnits(text, UnitsToNul(text));
 }
 
 String& String::Append(char16_t unit)
@@ -821,15 +817,7 @@ std::wistream& String::Extract(std::wistream& in)
             break;
         }
         char16_t pair[2];
-        std::uint32_t n = 1;
-        const auto code = static_cast<std::uint32_t>(c);
-        if (code > 0xFFFF && code <= 0x10FFFF) {
-            pair[0] = static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
-            pair[1] = static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
-            n = 2;
-        } else {
-            pair[0] = code > 0xFFFF ? u'\uFFFD' : static_cast<char16_t>(code);
-        }
+        const auto n = static_cast<std::uint32_t>(KVOString::ToUtf16(static_cast<std::uint32_t>(c), pair));
         // Stream extraction doubles the buffer whenever the word fills it.
         while (units + n + 1 > Rep()->capacity) {
             Reserve(static_cast<int>(AtLeast8(2 * std::uint64_t{Rep()->capacity})));

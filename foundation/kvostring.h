@@ -100,6 +100,9 @@ int CompareBSTR(const char16_t* text, std::uint32_t textUnits, BSTR other);
 // True when `object` is a representation made by this very implementation (not just one claiming type id 9).
 bool IsOwnRep(IAutoKVOString* object);
 
+// One UTF-32 code point as one or two UTF-16 units (values beyond U+10FFFF become U+FFFD); returns the count.
+int ToUtf16(std::uint32_t code, char16_t (&units)[2]);
+
 void MakeEmpty(KVO::String& target);
 void AssignChar(KVO::String& target, char16_t unit);
 
@@ -185,6 +188,7 @@ public:
 
 private:
     friend class StringBuffer;
+    friend class StringStreamBuf;
     friend class StringOutParam;
     friend class KVOString::OutParamAdaptor;
     friend void KVOString::MakeEmpty(String&);
@@ -194,6 +198,7 @@ private:
     explicit String(KVOString::StringRep* adopted); // takes over one reference
     void Install(KVOString::StringRep* adopted);     // releases the old representation, takes over one reference
     void SetLength(std::uint32_t lengthWithNul);
+    String& AppendUnits(const char16_t* units, std::uint32_t count);
     char16_t* Detach(); // hands over the reference and leaves the empty string behind
 
     char16_t* text_;
