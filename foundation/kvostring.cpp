@@ -275,11 +275,12 @@ HRESULT StringRep::CreateRep(LONG units, IAutoKVOString** out)
         return E_POINTER;
     }
     *out = nullptr;
-    if (units < 0 || static_cast<std::uint64_t>(units) + 1 > kMaxUnits) {
-        return E_INVALIDARG;
+    const std::uint64_t capacity = units < 0 ? 8 : static_cast<std::uint64_t>(units) + 1;
+    if (capacity > kMaxUnits) {
+        return E_OUTOFMEMORY;
     }
     try {
-        *out = Create(AtLeast8(static_cast<std::uint64_t>(units) + 1));
+        *out = Create(AtLeast8(capacity));
         return S_OK;
     } catch (...) {
         return E_OUTOFMEMORY;
