@@ -209,6 +209,13 @@ void RegisterStringTable(HINSTANCE module, std::span<const StringTableEntry> ent
     }
 }
 
+namespace {
+std::optional<LANGID> g_applicationLanguage;
+}
+
+std::optional<LANGID> ApplicationLanguage() { return g_applicationLanguage; }
+void SetApplicationLanguage(std::optional<LANGID> language) { g_applicationLanguage = language; }
+
 void UnregisterResources(HINSTANCE module)
 {
     Registry& registry = GetRegistry();

@@ -4,6 +4,7 @@
 
 #include "platform/win/wintypes.h"
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -36,4 +37,9 @@ struct StringTableEntry {
 // Builds the string-table blocks (16 strings a block, each a 16-bit count and its units) and registers them.
 void RegisterStringTable(HINSTANCE module, std::span<const StringTableEntry> entries, LANGID language = LANG_NEUTRAL);
 void UnregisterResources(HINSTANCE module);
+
+// The language of the application object registered for this process (the windowing layer sets it when its
+// application object starts, and clears it at the end); none while no application is registered.
+std::optional<LANGID> ApplicationLanguage();
+void SetApplicationLanguage(std::optional<LANGID> language);
 }

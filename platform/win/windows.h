@@ -6,4 +6,5 @@
 #include "platform/win/msgbox.h"
 #include "platform/win/resources.h"
 #include "platform/win/sync.h"
+#include "platform/win/sysinfo.h"
 #include "platform/win/wintypes.h"

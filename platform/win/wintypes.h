@@ -37,6 +37,7 @@ using ULONG_PTR = std::uintptr_t;
 using LONG_PTR = std::intptr_t;
 using SIZE_T = std::size_t;
 using VARIANT_BOOL = std::int16_t;
+using COLORREF = std::uint32_t; // 0x00BBGGRR
 
 struct HINSTANCE__;
 using HINSTANCE = HINSTANCE__*;
