@@ -1,0 +1,35 @@
+#include "resources/stringtable.h"
+
+#include "foundation/moduleinstance.h"
+
+// Texts may hold the branding tokens (HOSTAPPTITLE, HOSTAPP, ACQUIBOX, OEM) that the loader replaces, and
+// "%1"-style placeholders that the format stream fills.
+namespace {
+using namespace StringId;
+
+constexpr platform::StringTableEntry kStrings[] = {
+    {ErrUnexpected, u"The analysis module met an unexpected error."},
+    {ErrNotCompleted, u"The operation could not be completed."},
+    {ErrNotSupported, u"The operation is not supported."},
+    {ErrBadStoredText, u"The stored data contains a damaged text."},
+    {ErrNewerVersion, u"The data was saved by a newer version and cannot be read by this version."},
+    {ErrStoredDataEnds, u"The stored data ends unexpectedly."},
+    {ErrNotSaved, u"The data could not be saved."},
+    {ErrStoredDataDamaged, u"The stored data is damaged."},
+    {ErrNotRead, u"The data could not be read."},
+    {ErrNeedsNewerHost, u"This feature needs a newer version of HOSTAPPTITLE."},
+    {ErrSettingsInvalid, u"The settings are not valid."},
+    {ErrNoData, u"There is no data to analyse."},
+};
+
+// Registers the table when the module is loaded. It stays registered to the end of the process (the registry keeps
+// its own copy), so that texts can still be loaded while static objects are destroyed.
+struct Registration {
+    Registration() { platform::RegisterStringTable(KVO::ModuleInstance(), kStrings); }
+};
+const Registration g_registration;
+}
+
+namespace Resources {
+std::span<const platform::StringTableEntry> StringTable() { return kStrings; }
+}
