@@ -48,9 +48,13 @@ private:
 };
 
 namespace KVO {
-// A user-readable text for any HRESULT: the module's codes from the string table, others from the system.
+// A user-readable text for any HRESULT: the module's codes from the string table, others from the system; empty
+// when there is no text.
 String HResultMessage(HRESULT hr);
+// The string-table text of one of the module's own codes; empty for any other code or a code without text.
 String ModuleHResultMessage(HRESULT hr);
-// Turns a VARIANT into a host text object through the host's type-id registry; throws XKVO on a failed conversion.
-void MakeHostTextFromVariant(const VARIANT& value, IUnknown** out);
+// Turns a VARIANT into a host text object through the host's type-id registry and returns the registry's result.
+// Throws XKVO with the conversion's result when the value cannot become text; REGDB_E_CLASSNOTREG (and a null
+// object) while the registry is not available.
+HRESULT MakeHostTextFromVariant(const VARIANT& value, IUnknown** out);
 }
