@@ -1,0 +1,132 @@
+#include "foundation/utilities.h"
+
+#include "foundation/kvostring.h"
+#include "frame/hostservices.h"
+#include "platform/win/codepage.h"
+
+#include <cstring>
+#include <ostream>
+#include <string>
+
+namespace {
+
+struct CachedSystemInfo {
+    SYSTEM_INFO system{};
+    OSVERSIONINFOW version{};
+    std::uintptr_t granularityMask = 0;
+
+    CachedSystemInfo()
+    {
+        GetSystemInfo(&system);
+        version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOW);
+        GetVersionExW(&version);
+        granularityMask = ~(std::uintptr_t{system.dwAllocationGranularity} - 1);
+    }
+};
+
+const CachedSystemInfo& Cached()
+{
+    static const CachedSystemInfo info;
+    return info;
+}
+
+} // namespace
+
+namespace KVO {
+
+const SYSTEM_INFO& SystemInfo() { return Cached().system; }
+const OSVERSIONINFOW& OsVersionInfo() { return Cached().version; }
+std::uintptr_t AllocationGranularityMask() { return Cached().granularityMask; }
+
+bool IsWindowsXPOrLater() { return IsWindowsXPOrLater(OsVersionInfo()); }
+
+bool IsWindowsXPOrLater(const OSVERSIONINFOW& version)
+{
+    return version.dwPlatformId == VER_PLATFORM_WIN32_NT &&
+           (version.dwMajorVersion > 5 || (version.dwMajorVersion == 5 && version.dwMinorVersion == 1));
+}
+
+bool IsWindowsVistaOrLater() { return IsWindowsVistaOrLater(OsVersionInfo()); }
+
+bool IsWindowsVistaOrLater(const OSVERSIONINFOW& version)
+{
+    return version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion >= 6;
+}
+
+bool IsWindows81OrLater()
+{
+    OSVERSIONINFOEXW wanted{};
+    wanted.dwOSVersionInfoSize = sizeof(wanted);
+    wanted.dwMajorVersion = 6;
+    wanted.dwMinorVersion = 3;
+    wanted.wServicePackMajor = 0;
+    ULONGLONG conditions = 0;
+    conditions = VerSetConditionMask(conditions, VER_MAJORVERSION, VER_GREATER_EQUAL);
+    conditions = VerSetConditionMask(conditions, VER_MINORVERSION, VER_GREATER_EQUAL);
+    conditions = VerSetConditionMask(conditions, VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
+    return VerifyVersionInfoW(&wanted, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR, conditions) != FALSE;
+}
+
+std::wostream& WideFromThreadAnsi(std::wostream& out, const char* text)
+{
+    if (!text) {
+        return out;
+    }
+    const std::size_t length = std::strlen(text);
+    if (length == 0 || length > 0x3FFFFFFF) {
+        return out;
+    }
+    // On the heap: a text of up to a gigabyte must not be converted in a stack buffer.
+    std::u16string units(length, u'\0');
+    const int count = MultiByteToWideChar(CP_THREAD_ACP, 0, text, static_cast<int>(length), units.data(),
+                                          static_cast<int>(units.size()));
+    if (count <= 0) {
+        return out;
+    }
+    // The stream's units are UTF-32 here: join surrogate pairs.
+    std::wstring wide;
+    wide.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        const char32_t unit = units[static_cast<std::size_t>(i)];
+        if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < count && units[static_cast<std::size_t>(i) + 1] >= 0xDC00 &&
+            units[static_cast<std::size_t>(i) + 1] < 0xE000) {
+            const char32_t low = units[static_cast<std::size_t>(++i)];
+            wide += static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+        } else {
+            wide += static_cast<wchar_t>(unit);
+        }
+    }
+    return out.write(wide.data(), static_cast<std::streamsize>(wide.size()));
+}
+
+bool IsHostApplicationVisible()
+{
+    // Fetched once and kept until the module is unloaded.
+    static const platform::ComPtr<IHostSettings> settings = [] {
+        platform::ComPtr<IHostSettings> found;
+        if (IApplicationService* application = CX::Host::GetApplicationService()) {
+            application->GetSettings(found.Out());
+        }
+        return found;
+    }();
+    if (!settings) {
+        return true;
+    }
+    BYTE visible = 1;
+    const String key(u"kvo\\application\\visible");
+    IKVOString* keyObject = key.GetInterface();
+    settings->ReadBool(keyObject, &visible);
+    keyObject->Release();
+    return visible != 0;
+}
+
+bool IsEqualGuid(const GUID& a, const GUID& b)
+{
+    std::uint32_t wordsA[4];
+    std::uint32_t wordsB[4];
+    std::memcpy(wordsA, &a, sizeof wordsA);
+    std::memcpy(wordsB, &b, sizeof wordsB);
+    return wordsA[0] == wordsB[0] && wordsA[1] == wordsB[1] && wordsA[2] == wordsB[2] && wordsA[3] == wordsB[3];
+}
+
+} // namespace KVO
