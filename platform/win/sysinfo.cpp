@@ -72,7 +72,7 @@ BOOL GetVersionExW(OSVERSIONINFOW* info)
     info->dwPlatformId = g_version.platformId;
     std::fill(std::begin(info->szCSDVersion), std::end(info->szCSDVersion), u'\0');
     if (info->dwOSVersionInfoSize == sizeof(OSVERSIONINFOEXW)) {
-        auto* extended = reinterpret_cast<OSVERSIONINFOEXW*>(info);
+        auto* extended = static_cast<OSVERSIONINFOEXW*>(info);
         extended->wServicePackMajor = g_version.servicePackMajor;
         extended->wServicePackMinor = g_version.servicePackMinor;
         extended->wSuiteMask = 0x100; // single user

@@ -29,13 +29,7 @@ struct OSVERSIONINFOW {
 };
 static_assert(sizeof(OSVERSIONINFOW) == 276);
 
-struct OSVERSIONINFOEXW {
-    DWORD dwOSVersionInfoSize;
-    DWORD dwMajorVersion;
-    DWORD dwMinorVersion;
-    DWORD dwBuildNumber;
-    DWORD dwPlatformId;
-    WCHAR szCSDVersion[128];
+struct OSVERSIONINFOEXW : OSVERSIONINFOW {
     WORD wServicePackMajor;
     WORD wServicePackMinor;
     WORD wSuiteMask;

@@ -31,7 +31,7 @@ TEST_F(SysInfoTest, VersionAnswersAgree)
     platform::SetOsVersion({6, 1, 7601, VER_PLATFORM_WIN32_NT, 1, 0});
     OSVERSIONINFOEXW info{};
     info.dwOSVersionInfoSize = sizeof info;
-    ASSERT_TRUE(GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&info)));
+    ASSERT_TRUE(GetVersionExW(&info));
     EXPECT_EQ(info.dwMajorVersion, 6u);
     EXPECT_EQ(info.dwMinorVersion, 1u);
     EXPECT_EQ(info.wServicePackMajor, 1);
