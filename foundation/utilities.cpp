@@ -1,6 +1,7 @@
 #include "foundation/utilities.h"
 
 #include "foundation/kvostring.h"
+#include "foundation/stringstream.h"
 #include "frame/hostservices.h"
 #include "platform/win/codepage.h"
 
@@ -83,19 +84,7 @@ std::wostream& WideFromThreadAnsi(std::wostream& out, const char* text)
     if (count <= 0) {
         return out;
     }
-    // The stream's units are UTF-32 here: join surrogate pairs.
-    std::wstring wide;
-    wide.reserve(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        const char32_t unit = units[static_cast<std::size_t>(i)];
-        if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < count && units[static_cast<std::size_t>(i) + 1] >= 0xDC00 &&
-            units[static_cast<std::size_t>(i) + 1] < 0xE000) {
-            const char32_t low = units[static_cast<std::size_t>(++i)];
-            wide += static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-        } else {
-            wide += static_cast<wchar_t>(unit);
-        }
-    }
+    const std::wstring wide = ToWide(std::u16string_view(units.data(), static_cast<std::size_t>(count)));
     return out.write(wide.data(), static_cast<std::streamsize>(wide.size()));
 }
 
