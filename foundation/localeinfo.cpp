@@ -1,7 +1,9 @@
 #include "foundation/localeinfo.h"
 
 #include "foundation/formatstream.h"
+#include "foundation/moduleinstance.h"
 #include "foundation/resourcestring.h"
+#include "resources/stringtable.h"
 #include "platform/win/errors.h"
 #include "platform/win/locale.h"
 #include "platform/win/msgbox.h"
@@ -12,15 +14,13 @@
 #include <sstream>
 
 namespace {
-enum StringId : UINT {
-    kCaption = 20007,
-    kSettingsUnreadable = 20008,
-    kDecimalIsDateSeparator = 20009,
-    kDecimalIsListSeparator = 20010,
-    kUnsupportedDecimal = 20011,
-    kCrtFirstError = 20012, // 20012 … 20017 for the codes 0x20000101 … 0x20000106
-    kCrtOtherError = 20018,
-};
+constexpr UINT kCaption = StringId::LocaleCaption;
+constexpr UINT kSettingsUnreadable = StringId::LocaleUnreadable;
+constexpr UINT kDecimalIsDateSeparator = StringId::LocaleDecimalIsDateSeparator;
+constexpr UINT kDecimalIsListSeparator = StringId::LocaleDecimalIsListSeparator;
+constexpr UINT kUnsupportedDecimal = StringId::LocaleUnsupportedDecimal;
+constexpr UINT kCrtFirstError = StringId::LocaleCrtFirstError;
+constexpr UINT kCrtOtherError = StringId::LocaleCrtOtherError;
 
 const KVO::String& Text(UINT id)
 {

@@ -20,6 +20,22 @@ constexpr platform::StringTableEntry kStrings[] = {
     {ErrNeedsNewerHost, u"This feature needs a newer version of HOSTAPPTITLE."},
     {ErrSettingsInvalid, u"The settings are not valid."},
     {ErrNoData, u"There is no data to analyse."},
+    {LocaleCaption, u"Regional settings"},
+    {LocaleUnreadable,
+     u"Some of your regional settings could not be read; US English settings are used in their place."},
+    {LocaleDecimalIsDateSeparator,
+     u"Your decimal separator is also your date separator: numbers and dates may be read wrongly."},
+    {LocaleDecimalIsListSeparator,
+     u"Your decimal separator is also your list separator: exported lists of numbers may be read wrongly."},
+    {LocaleUnsupportedDecimal,
+     u"Your decimal separator (units:%1) is neither a point nor a comma; numbers may not be read correctly."},
+    {LocaleCrtFirstError, u"The number format could not be applied: the locale name is not valid."},
+    {LocaleCrtFirstError + 1, u"The number format could not be applied: the language is not supported."},
+    {LocaleCrtFirstError + 2, u"The number format could not be applied: the country is not supported."},
+    {LocaleCrtFirstError + 3, u"The number format could not be applied: the code page is not supported."},
+    {LocaleCrtFirstError + 4, u"The number format could not be applied: not enough memory."},
+    {LocaleCrtFirstError + 5, u"The number format could not be applied: the run-time library refused it."},
+    {LocaleCrtOtherError, u"The number format could not be applied to the run-time library: %1"},
 };
 
 // Registers the table when the module is loaded. It stays registered to the end of the process (the registry keeps

@@ -20,6 +20,15 @@ inline constexpr UINT ErrNotRead = 57354;
 inline constexpr UINT ErrNeedsNewerHost = 57358;
 inline constexpr UINT ErrSettingsInvalid = 57359;
 inline constexpr UINT ErrNoData = 57360;
+
+// The user's number and time settings.
+inline constexpr UINT LocaleCaption = 20007;
+inline constexpr UINT LocaleUnreadable = 20008;
+inline constexpr UINT LocaleDecimalIsDateSeparator = 20009;
+inline constexpr UINT LocaleDecimalIsListSeparator = 20010;
+inline constexpr UINT LocaleUnsupportedDecimal = 20011;
+inline constexpr UINT LocaleCrtFirstError = 20012; // 20012 to 20017 for the run-time's codes 0x20000101 to 0x20000106
+inline constexpr UINT LocaleCrtOtherError = 20018;
 }
 
 namespace Resources {
