@@ -51,6 +51,21 @@ constexpr LONG kMarkedStringVersion = 10;
 
 [[noreturn]] void ThrowBadString() { throw XKVO(KVO::Errors::kBadStreamString); }
 
+// Runs the body of an interface slot: no exception leaves it.
+template <class Body>
+HRESULT Guarded(Body body) noexcept
+{
+    try {
+        return body();
+    } catch (const XKVO& error) {
+        return error.Code();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_FAIL;
+    }
+}
+
 // Installs n UTF-16LE units as the target's text, with a NUL added when the units do not end in one.
 void InstallUnits(KVO::String& target, const unsigned char* bytes, std::uint32_t n)
 {
@@ -103,46 +118,46 @@ BinStream::~BinStream()
     }
 }
 
-bool BinStream::Get(void* bytes, std::size_t n)
+// Moves exactly n bytes through `move` (a get or a put of the buffer) or records a short transfer.
+template <class Move>
+bool MoveExactly(int& state, std::size_t n, Move move)
 {
-    if (state_ != kGood) {
+    if (state != BinStream::kGood) {
         return false;
     }
     if (n == 0) {
         return true;
     }
-    std::streamsize got = 0;
+    std::streamsize moved = 0;
     try {
-        got = buffer_->sgetn(static_cast<char*>(bytes), static_cast<std::streamsize>(n));
+        moved = move(static_cast<std::streamsize>(n));
     } catch (...) {
-        got = 0;
+        moved = 0;
     }
-    if (got != static_cast<std::streamsize>(n)) {
-        state_ = kShortTransfer;
+    if (moved != static_cast<std::streamsize>(n)) {
+        state = BinStream::kShortTransfer;
         return false;
     }
     return true;
 }
 
+bool BinStream::Get(void* bytes, std::size_t n)
+{
+    return MoveExactly(state_, n, [&](std::streamsize count) { return buffer_->sgetn(static_cast<char*>(bytes), count); });
+}
+
 bool BinStream::Put(const void* bytes, std::size_t n)
 {
-    if (state_ != kGood) {
-        return false;
+    return MoveExactly(state_, n,
+                       [&](std::streamsize count) { return buffer_->sputn(static_cast<const char*>(bytes), count); });
+}
+
+HRESULT BinStream::NoInterface(void** out)
+{
+    if (out) {
+        *out = nullptr;
     }
-    if (n == 0) {
-        return true;
-    }
-    std::streamsize put = 0;
-    try {
-        put = buffer_->sputn(static_cast<const char*>(bytes), static_cast<std::streamsize>(n));
-    } catch (...) {
-        put = 0;
-    }
-    if (put != static_cast<std::streamsize>(n)) {
-        state_ = kShortTransfer;
-        return false;
-    }
-    return true;
+    return E_NOTIMPL;
 }
 
 HRESULT BinStream::TellSide(std::ios_base::openmode side, DWORD* position)
@@ -214,14 +229,6 @@ void BinIStream::ReadVersionTag()
     version_ = 1;
 }
 
-HRESULT BinIStream::QueryInterface(REFIID, void** out)
-{
-    if (out) {
-        *out = nullptr;
-    }
-    return E_NOTIMPL;
-}
-
 HRESULT BinIStream::Tell(DWORD* position) { return TellSide(std::ios_base::in, position); }
 
 template <class T>
@@ -282,7 +289,7 @@ HRESULT BinIStream::ReadStringRep(IKVOString** out)
     if (state_ != kGood) {
         return E_FAIL;
     }
-    try {
+    return Guarded([&] {
         KVO::String text;
         ReadString(text);
         if (state_ != kGood) {
@@ -290,13 +297,7 @@ HRESULT BinIStream::ReadStringRep(IKVOString** out)
         }
         *out = text.GetInterface();
         return S_OK;
-    } catch (const XKVO& error) {
-        return error.Code();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_FAIL;
-    }
+    });
 }
 
 bool BinIStream::RemainingBytes(std::uint64_t& remaining)
@@ -421,14 +422,6 @@ void BinOStream::PutU32(std::uint32_t value)
     Put(bytes, 4);
 }
 
-HRESULT BinOStream::QueryInterface(REFIID, void** out)
-{
-    if (out) {
-        *out = nullptr;
-    }
-    return E_NOTIMPL;
-}
-
 HRESULT BinOStream::Tell(DWORD* position) { return TellSide(std::ios_base::out, position); }
 
 HRESULT BinOStream::Seek(DWORD position)
@@ -517,7 +510,7 @@ HRESULT BinOStream::WriteStringRep(IAutoKVOString* text)
     if (state_ != kGood) {
         return E_FAIL;
     }
-    try {
+    return Guarded([&] {
         // Only a representation made by this very code is written in place; a foreign object claiming the type
         // id is copied like any other.
         if (!text) {
@@ -530,13 +523,7 @@ HRESULT BinOStream::WriteStringRep(IAutoKVOString* text)
             WriteString(copy);
         }
         return StatusResult();
-    } catch (const XKVO& error) {
-        return error.Code();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_FAIL;
-    }
+    });
 }
 
 HRESULT BinOStream::Flush()

@@ -108,6 +108,8 @@ protected:
     ~BinStream();
 
     HRESULT StatusResult() const { return state_ == kGood ? S_OK : E_FAIL; }
+    // The streams answer no interface query.
+    static HRESULT NoInterface(void** out);
     // Moves exactly n bytes or records a short transfer; false when the stream is (or becomes) failed.
     bool Get(void* bytes, std::size_t n);
     bool Put(const void* bytes, std::size_t n);
@@ -125,7 +127,7 @@ public:
     explicit BinIStream(std::streambuf* buffer, bool ownsBuffer = false, IBinStreamAttachment* attachment = nullptr);
     ~BinIStream();
 
-    HRESULT QueryInterface(REFIID iid, void** out) override;
+    HRESULT QueryInterface(REFIID, void** out) override { return NoInterface(out); }
     ULONG AddRef() override { return 1; }
     ULONG Release() override { return 1; }
 
@@ -181,7 +183,7 @@ public:
     explicit BinOStream(std::streambuf* buffer, bool ownsBuffer = false, IBinStreamAttachment* attachment = nullptr);
     ~BinOStream();
 
-    HRESULT QueryInterface(REFIID iid, void** out) override;
+    HRESULT QueryInterface(REFIID, void** out) override { return NoInterface(out); }
     ULONG AddRef() override { return 1; }
     ULONG Release() override { return 1; }
 
