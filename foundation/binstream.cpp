@@ -51,21 +51,6 @@ constexpr LONG kMarkedStringVersion = 10;
 
 [[noreturn]] void ThrowBadString() { throw XKVO(KVO::Errors::kBadStreamString); }
 
-// Runs the body of an interface slot: no exception leaves it.
-template <class Body>
-HRESULT Guarded(Body body) noexcept
-{
-    try {
-        return body();
-    } catch (const XKVO& error) {
-        return error.Code();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_FAIL;
-    }
-}
-
 // Installs n UTF-16LE units as the target's text, with a NUL added when the units do not end in one.
 void InstallUnits(KVO::String& target, const unsigned char* bytes, std::uint32_t n)
 {
@@ -289,7 +274,7 @@ HRESULT BinIStream::ReadStringRep(IKVOString** out)
     if (state_ != kGood) {
         return E_FAIL;
     }
-    return Guarded([&] {
+    return KVO::GuardSlot([&] {
         KVO::String text;
         ReadString(text);
         if (state_ != kGood) {
@@ -510,7 +495,7 @@ HRESULT BinOStream::WriteStringRep(IAutoKVOString* text)
     if (state_ != kGood) {
         return E_FAIL;
     }
-    return Guarded([&] {
+    return KVO::GuardSlot([&] {
         // Only a representation made by this very code is written in place; a foreign object claiming the type
         // id is copied like any other.
         if (!text) {

@@ -4,6 +4,7 @@
 #include "foundation/kvostring.h"
 
 #include <exception>
+#include <new>
 #include <string>
 
 // The module's own failure codes: severity, customer bit, facility 4 and bit 15 of the code set.
@@ -58,3 +59,22 @@ String ModuleHResultMessage(HRESULT hr);
 // object) while the registry is not available.
 HRESULT MakeHostTextFromVariant(const VARIANT& value, IUnknown** out);
 }
+
+namespace KVO {
+// Runs the body of an interface slot and turns an escaping exception into the slot's HRESULT: XKVO's own code,
+// E_OUTOFMEMORY for an allocation failure, E_FAIL for anything else. No exception crosses the host boundary.
+template <class Body>
+HRESULT GuardSlot(Body&& body) noexcept
+{
+    try {
+        return body();
+    } catch (const XKVO& error) {
+        return error.Code();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_FAIL;
+    }
+}
+}
+
