@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -110,6 +111,13 @@ TEST(PointerArray, GrowthFollowsStepAndDoubling)
     ed.ElementAtGrow(11);
     EXPECT_EQ(ed.Capacity(), 20u);
     EXPECT_EQ(ed.Count(), 12u);
+
+    // A capacity past 32 bits is refused instead of wrapping round to a short buffer.
+    RecordingArray huge(0, 2, false, false);
+    EXPECT_THROW(huge.ElementAtGrow(0xFFFFFFFFu), std::length_error);
+    EXPECT_THROW(huge.SetSize(0xFFFFFFFFu), std::length_error);
+    EXPECT_EQ(huge.Count(), 0u);
+    EXPECT_EQ(huge.Capacity(), 0u);
 }
 
 TEST(PointerArray, InsertAndRemoveKeepOrder)
