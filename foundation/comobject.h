@@ -13,48 +13,6 @@
 template <class I>
 struct InterfaceIdOf;
 
-// Implements IUnknown for an object of one interface I. The count starts at 0 (the creator takes the first
-// reference); when Release brings it to 0 the count is set to 0xC0000001 and the object deletes itself through the
-// virtual destructor that this base adds after the interface's operations. `n` only tells instantiations apart.
-template <class I, int n = 0>
-class SimpleUnknownImp1 : public I {
-public:
-    HRESULT QueryInterface(REFIID iid, void** out) override
-    {
-        if (!out) {
-            return E_POINTER;
-        }
-        if (iid == IID_IUnknown || iid == InterfaceIdOf<I>::value) {
-            *out = static_cast<I*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return count_.Add(); }
-    ULONG Release() override
-    {
-        ULONG left = 0;
-        if (count_.Drop(left)) {
-            delete this;
-        }
-        return left;
-    }
-
-    LONG RefCountValue() const { return count_.Value(); }
-
-protected:
-    SimpleUnknownImp1() = default;
-    // A copy is a new object: it starts without references.
-    SimpleUnknownImp1(const SimpleUnknownImp1&) : I() {}
-    SimpleUnknownImp1& operator=(const SimpleUnknownImp1&) { return *this; }
-    virtual ~SimpleUnknownImp1() = default;
-
-private:
-    platform::RefCount count_;
-};
-
 namespace KVO {
 
 // One entry of an object's interface table: the identifier and how to reach that interface from the object.
@@ -127,3 +85,40 @@ private:
 };
 
 }
+
+// Implements IUnknown for an object of one interface I. The count starts at 0 (the creator takes the first
+// reference); when Release brings it to 0 the count is set to 0xC0000001 and the object deletes itself through the
+// virtual destructor that this base adds after the interface's operations. `n` only tells instantiations apart.
+template <class I, int n = 0>
+class SimpleUnknownImp1 : public I {
+public:
+    HRESULT QueryInterface(REFIID iid, void** out) override
+    {
+        static constexpr KVO::InterfaceEntry table[] = {
+            {&InterfaceIdOf<I>::value, &KVO::InterfaceCast<SimpleUnknownImp1, I>},
+            {nullptr, nullptr},
+        };
+        return KVO::CComObjectRoot::InternalQueryInterface(this, table, iid, out);
+    }
+    ULONG AddRef() override { return count_.Add(); }
+    ULONG Release() override
+    {
+        ULONG left = 0;
+        if (count_.Drop(left)) {
+            delete this;
+        }
+        return left;
+    }
+
+    LONG RefCountValue() const { return count_.Value(); }
+
+protected:
+    SimpleUnknownImp1() = default;
+    // A copy is a new object: it starts without references.
+    SimpleUnknownImp1(const SimpleUnknownImp1&) : I() {}
+    SimpleUnknownImp1& operator=(const SimpleUnknownImp1&) { return *this; }
+    virtual ~SimpleUnknownImp1() = default;
+
+private:
+    platform::RefCount count_;
+};
