@@ -6,7 +6,6 @@
 #include <bit>
 #include <exception>
 #include <limits>
-#include <new>
 #include <stdexcept>
 
 namespace KVO {
@@ -99,14 +98,10 @@ HRESULT BitsetRep::Clone(IKVOBitset** out)
         return E_POINTER;
     }
     *out = nullptr;
-    try {
+    return GuardSlot([&] {
         *out = CopyFromInterface(this);
         return S_OK;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_FAIL;
-    }
+    });
 }
 
 void BitsetRep::DeleteThis() { delete this; }
