@@ -1,9 +1,12 @@
 #include "foundation/filelockbytes.h"
 
+#include "foundation/moduleinstance.h"
+#include "foundation/resourcestring.h"
 #include "platform/com/oleauto.h"
 #include "platform/win/errors.h"
 #include "platform/win/msgbox.h"
 #include "platform/win/resources.h"
+#include "resources/stringtable.h"
 
 #include <algorithm>
 #include <string>
@@ -11,10 +14,6 @@
 namespace FileLockBytesImpl {
 
 namespace {
-
-constexpr char16_t kDiskFullText[] =
-    u"There is not enough space on the disk to store the temporary data.\n"
-    u"Free some disk space and click Retry, or click Cancel.";
 
 // The name of the running application: its executable's file name without the folder and extension.
 std::u16string ApplicationName()
@@ -122,8 +121,9 @@ HRESULT FileLockBytes::ReadAt(ULARGE_INTEGER ulOffset, void* pv, ULONG cb, ULONG
 
 bool FileLockBytes::AskToRetryOnFullDisk() const
 {
+    const KVO::String text = KVO::LoadResourceString(KVO::ModuleInstance(), StringId::StorageDiskFull, true);
     const std::u16string caption = ApplicationName();
-    return MessageBoxW(nullptr, kDiskFullText, caption.c_str(), MB_RETRYCANCEL | MB_TASKMODAL) == IDRETRY;
+    return MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_RETRYCANCEL | MB_TASKMODAL) == IDRETRY;
 }
 
 HRESULT FileLockBytes::WriteAt(ULARGE_INTEGER ulOffset, const void* pv, ULONG cb, ULONG* pcbWritten)

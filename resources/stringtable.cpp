@@ -20,6 +20,9 @@ constexpr platform::StringTableEntry kStrings[] = {
     {ErrNeedsNewerHost, u"This feature needs a newer version of HOSTAPPTITLE."},
     {ErrSettingsInvalid, u"The settings are not valid."},
     {ErrNoData, u"There is no data to analyse."},
+    {StorageDiskFull,
+     u"There is not enough space on the disk for the temporary data of HOSTAPPTITLE.\n"
+     u"Free some disk space and choose Retry, or choose Cancel to stop."},
     {LocaleCaption, u"Regional settings"},
     {LocaleUnreadable,
      u"Some of your regional settings could not be read; US English settings are used in their place."},

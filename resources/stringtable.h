@@ -21,6 +21,9 @@ inline constexpr UINT ErrNeedsNewerHost = 57358;
 inline constexpr UINT ErrSettingsInvalid = 57359;
 inline constexpr UINT ErrNoData = 57360;
 
+// The compound-file storage: the disk is full while its temporary file grows.
+inline constexpr UINT StorageDiskFull = 20000;
+
 // The user's number and time settings.
 inline constexpr UINT LocaleCaption = 20007;
 inline constexpr UINT LocaleUnreadable = 20008;

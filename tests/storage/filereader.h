@@ -1,0 +1,55 @@
+// A reader of compound files written for the tests from the description of the format alone, sharing no code with
+// the storage: it reads the committed version of a file image and checks every structure on the way.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace testreader {
+
+struct Times {
+    std::uint64_t modification = 0;
+    std::uint64_t creation = 0;
+    std::uint64_t access = 0;
+    friend bool operator==(const Times&, const Times&) = default;
+};
+
+// One storage as the file holds it: streams by name with their bytes, storages by name.
+struct Tree {
+    std::map<std::u16string, std::vector<std::uint8_t>> streams;
+    std::map<std::u16string, Tree> storages;
+    std::map<std::u16string, Times> times; // of every element, by name (streams and storages)
+    std::uint8_t clsid[16] = {};
+
+    friend bool operator==(const Tree& a, const Tree& b)
+    {
+        return a.streams == b.streams && a.storages == b.storages;
+    }
+};
+
+struct ClusterUse {
+    std::vector<std::uint32_t> freeClusters;     // in free-list order
+    std::vector<std::uint32_t> releasedClusters; // in released-list order
+};
+
+struct Result {
+    bool ok = false;
+    std::string error;
+    std::uint32_t commitWord = 0;
+    std::uint32_t mapCount = 0;
+    std::uint32_t mapFirst = 0;
+    Tree root;
+    ClusterUse clusters;
+};
+
+// Reads the version that the commit word selects. Checks the title, version, the map record and its negation, the
+// map run, every chain (each cluster used once, links both ways, end positions), the directories (count, its
+// negation, exact size) and that every cluster is accounted for exactly once.
+Result Read(const std::vector<std::uint8_t>& image);
+
+// A readable description of a tree, for test failure messages.
+std::string Describe(const Tree& tree);
+
+} // namespace testreader
