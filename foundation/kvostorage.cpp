@@ -130,16 +130,15 @@ KVOStorage::KVOStorage(ILockBytes* container)
     std::lock_guard lock(Mutex());
     own_ = &allocator_->Root();
     own_->mode = kRootMode;
-    table_ = std::make_unique<ElementTable>(*allocator_, *own_);
+    table_ = &ElementTable::Of(*allocator_, *own_);
 }
 
 KVOStorage::KVOStorage(KVOStorage* parent, Element& own)
-    : allocator_(parent->allocator_), own_(&own), table_(std::make_unique<ElementTable>(*allocator_, own))
+    : allocator_(parent->allocator_), own_(&own), table_(&ElementTable::Of(*allocator_, own))
 {
     parent_ = parent;
     parent_->AddRef();
     ++own_->openCount;
-    own_->openTable = table_.get();
 }
 
 KVOStorage::~KVOStorage()
@@ -148,8 +147,10 @@ KVOStorage::~KVOStorage()
         {
             std::lock_guard lock(Mutex());
             --own_->openCount;
-            own_->openTable = nullptr;
-            table_.reset();
+            // Changes that could not be written stay with the element, for the next commit above to write.
+            if (!table_->ChangedBelow()) {
+                own_->table.reset();
+            }
         }
         // Last: the parent may take the file with it.
         parent_->Release();
@@ -253,13 +254,9 @@ ULONG KVOStorage::Release()
 
 void KVOStorage::CommitLocked(DWORD flags)
 {
-    if (Changed()) {
-        table_->Write();
-        if (!IsRoot()) {
-            parent_->changed_ = true;
-        }
-        changed_ = false;
-    }
+    // Storages below that are open or could not write their changes are written too: otherwise their directories on
+    // disk would name chains that the map no longer holds.
+    table_->WriteChanged();
     if (IsRoot()) {
         const HRESULT hr = allocator_->Commit(flags);
         if (FAILED(hr)) {
@@ -302,7 +299,7 @@ HRESULT KVOStorage::CreateStream(const OLECHAR* pwcsName, DWORD grfMode, DWORD, 
             }
         }
         Element& element = table_->Add(name, kElementStream, grfMode);
-        changed_ = true;
+        table_->MarkChanged();
         auto* stream = new KVOStream(this, element, *allocator_);
         stream->AddRef();
         *ppstm = stream;
@@ -357,7 +354,7 @@ HRESULT KVOStorage::CreateStorage(const OLECHAR* pwcsName, DWORD grfMode, DWORD,
             }
         }
         Element& element = table_->Add(name, kElementStorage, grfMode);
-        changed_ = true;
+        table_->MarkChanged();
         auto* storage = new KVOStorage(this, element);
         storage->AddRef();
         *ppstg = storage;
@@ -461,14 +458,12 @@ HRESULT KVOStorage::CopyElements(ElementTable& table, SNB exclude, IStorage* des
                 hr = target->SetClass(element->record.clsid);
             }
             if (SUCCEEDED(hr)) {
-                // An open child storage is copied as it stands now, a closed one as its directory says.
-                std::unique_ptr<ElementTable> loaded;
-                ElementTable* source = element->openTable;
-                if (!source) {
-                    loaded = std::make_unique<ElementTable>(*allocator_, *element);
-                    source = loaded.get();
+                // A storage in memory is copied as it stands now, one on disk as its directory says.
+                const bool inMemory = element->table != nullptr;
+                hr = CopyElements(ElementTable::Of(*allocator_, *element), nullptr, target.Get());
+                if (!inMemory && !element->table->ChangedBelow()) {
+                    element->table.reset();
                 }
-                hr = CopyElements(*source, nullptr, target.Get());
             }
         }
         if (FAILED(hr)) {
@@ -530,13 +525,12 @@ std::uint32_t KVOStorage::ElementCount()
 
 void KVOStorage::DestroyData(Element& element)
 {
-    // Every directory below is read before any cluster is released, so that a bad one changes nothing.
-    std::vector<std::unique_ptr<ElementTable>> tables;
+    // Every directory below is read before any cluster is released, so that a bad one changes nothing. Tables in
+    // memory are the current ones.
     std::vector<Element*> elements;
     auto collect = [&](auto& self, Element& at) -> void {
-        if (at.IsStorage() && at.Size() != 0) {
-            tables.push_back(std::make_unique<ElementTable>(*allocator_, at));
-            ElementTable& table = *tables.back();
+        if (at.IsStorage()) {
+            ElementTable& table = ElementTable::Of(*allocator_, at);
             for (std::uint32_t i = 0; i < table.Count(); ++i) {
                 self(self, table.At(i));
             }
@@ -559,7 +553,7 @@ HRESULT KVOStorage::DestroyLocked(Element& element)
     }
     DestroyData(element);
     table_->Remove(element);
-    changed_ = true;
+    table_->MarkChanged();
     return S_OK;
 }
 
@@ -602,7 +596,6 @@ HRESULT KVOStorage::RenameElement(const OLECHAR* pwcsOldName, const OLECHAR* pwc
         }
         element->record.SetName(newName);
         element->changed = true;
-        changed_ = true;
         return S_OK;
     });
 }
@@ -629,7 +622,6 @@ HRESULT KVOStorage::SetElementTimes(const OLECHAR* pwcsName, const FILETIME* pct
             }
         }
         element->changed = true;
-        changed_ = true;
         return S_OK;
     });
 }

@@ -62,7 +62,6 @@ private:
     ~KVOStorage();
 
     bool IsRoot() const { return parent_ == nullptr; }
-    bool Changed() const { return changed_ || table_->Changed(); }
     void CommitLocked(DWORD flags);
     // Frees the data of an element and, for a storage, of everything in it.
     void DestroyData(Element& element);
@@ -74,9 +73,8 @@ private:
 
     platform::RefCount refs_;
     KVOStorage* parent_ = nullptr;
-    std::unique_ptr<StorageAllocator> ownedAllocator_; // the root's; destroyed after the table
+    std::unique_ptr<StorageAllocator> ownedAllocator_; // the root's
     StorageAllocator* allocator_;
     Element* own_;
-    std::unique_ptr<ElementTable> table_;
-    bool changed_ = false;
+    ElementTable* table_; // owned by the own element
 };

@@ -20,6 +20,9 @@ constexpr std::uint64_t kLargeFilePosition = 0x500001;
 
 } // namespace
 
+Element::Element() = default;
+Element::~Element() = default;
+
 void Element::MarkSaved()
 {
     savedEnd = record.end;
@@ -194,6 +197,9 @@ std::uint32_t StorageAllocator::WritableCluster(Element& element, std::uint64_t 
         }
         element.obtained.insert(first);
         element.record.start.cluster = first;
+        if (element.Size() == 0) {
+            element.record.end = {0, first};
+        }
         element.hintIndex = 0;
         element.hintCluster = first;
         element.changed = true;
@@ -525,9 +531,36 @@ void ElementTable::Remove(Element& element)
     }
 }
 
+ElementTable& ElementTable::Of(StorageAllocator& allocator, Element& storage)
+{
+    if (!storage.table) {
+        storage.table = std::make_unique<ElementTable>(allocator, storage);
+    }
+    return *storage.table;
+}
+
 bool ElementTable::Changed() const
 {
-    return std::any_of(elements_.begin(), elements_.end(), [](const auto& e) { return e->changed; });
+    return changed_ || std::any_of(elements_.begin(), elements_.end(), [](const auto& e) { return e->changed; });
+}
+
+bool ElementTable::ChangedBelow() const
+{
+    return Changed() || std::any_of(elements_.begin(), elements_.end(), [](const auto& e) {
+               return e->table && e->table->ChangedBelow();
+           });
+}
+
+void ElementTable::WriteChanged()
+{
+    for (const auto& element : elements_) {
+        if (element->table) {
+            element->table->WriteChanged();
+        }
+    }
+    if (Changed()) {
+        Write();
+    }
 }
 
 void ElementTable::Write()
@@ -547,4 +580,5 @@ void ElementTable::Write()
     for (const auto& element : elements_) {
         element->MarkSaved();
     }
+    changed_ = false;
 }

@@ -36,8 +36,15 @@ HRESULT GuardedCall(Body&& body) noexcept
     }
 }
 
+class ElementTable;
+
 // One directory entry in memory.
 struct Element {
+    Element();
+    ~Element();
+    Element(const Element&) = delete;
+    Element& operator=(const Element&) = delete;
+
     CompoundFile::DirectoryEntry record;
     CompoundFile::Position savedEnd; // the end as of the last time the record was written
     DWORD mode = 0;                  // the STGM flags it was opened with
@@ -45,8 +52,9 @@ struct Element {
     bool changed = false;            // the record differs from the one last written
     // Clusters obtained since the record was last written: only these may be written in place.
     boost::container::flat_set<std::uint32_t> obtained;
-    // The table of the child storage open on this element, if any.
-    class ElementTable* openTable = nullptr;
+    // A storage element's directory in memory: loaded when the storage is opened, kept while it is open and for as
+    // long as it holds changes that are not written yet (its release could not write them).
+    std::unique_ptr<ElementTable> table;
     // The cluster at chain index hintIndex, where the chain was last walked (hintCluster 0: none).
     std::uint64_t hintIndex = 0;
     std::uint32_t hintCluster = 0;
@@ -123,19 +131,29 @@ public:
 
     Element& Own() { return own_; }
     std::uint32_t Count() const { return static_cast<std::uint32_t>(elements_.size()); }
+    // The table of a storage element: the one in memory, else read from its directory.
+    static ElementTable& Of(StorageAllocator& allocator, Element& storage);
     Element& At(std::uint32_t index) { return *elements_[index]; }
     // By name and type, or (type 0) by name alone; the first match in table order, or null.
     Element* Find(std::u16string_view name, std::uint32_t type = 0);
     // Appends a new element; the 1025th throws XKVO 0xA0048210.
     Element& Add(std::u16string_view name, std::uint32_t type, DWORD mode);
     void Remove(Element& element);
+    // The set of elements changed (created, destroyed).
+    void MarkChanged() { changed_ = true; }
     bool Changed() const;
+    // This table or one of the tables in memory below it has changes to write.
+    bool ChangedBelow() const;
     // Rewrites the directory stream; throws XKVO on failure (the old directory stays). Every entry counts as saved
     // afterwards.
     void Write();
+    // Writes the changed tables below, deepest first, and then this one: the directories on disk then match every
+    // chain in the map, whatever storages are still open.
+    void WriteChanged();
 
 private:
     StorageAllocator& allocator_;
     Element& own_;
     std::vector<std::unique_ptr<Element>> elements_;
+    bool changed_ = false;
 };

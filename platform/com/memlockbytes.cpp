@@ -81,6 +81,9 @@ HRESULT MemoryLockBytes::WriteAt(ULARGE_INTEGER ulOffset, const void* pv, ULONG 
     } else if (faults_.write.Hits(calls_.write)) {
         return faults_.write.error;
     }
+    if (faults_.shortWrite.Hits(calls_.write)) {
+        count /= 2;
+    }
     if (faults_.writeChunk != 0) {
         count = std::min<ULONGLONG>(count, faults_.writeChunk);
     }

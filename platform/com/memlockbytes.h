@@ -16,6 +16,7 @@ struct MemoryLockBytesFaults {
     FaultRule flush{0, 1, STG_E_WRITEFAULT};
     FaultRule setSize{0, 1, STG_E_MEDIUMFULL};
     FaultRule stat{0, 1, STG_E_ACCESSDENIED};
+    FaultRule shortWrite{0, 1, S_OK};            // stores half its bytes (rounded down) and succeeds
     ULONG writeChunk = 0; // > 0: each write stores at most this many bytes and still succeeds (a short write)
     // The crash: write number `crashAtWrite` (counting from 1; 0 never) stores only its first `tornBytes` bytes and
     // fails; from then on every write, size change and flush fails and the bytes stay as they were at the crash.

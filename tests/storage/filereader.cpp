@@ -46,9 +46,10 @@ public:
             Need(Next(cluster) == (i + 1 < count_ / perCluster ? cluster + 1 : 0), "map run next link");
             Use(cluster, "map run");
         }
-        // The other copy's run stays allocated as long as it is recorded.
+        // The other copy's run stays allocated while its copy is the previous version. A commit that failed before
+        // its commit word may have recorded a run that this version still counts as free.
         const std::uint32_t otherFirst = U32(172 + 4 * (word ^ 1));
-        if (otherFirst != 0 && otherFirst != first) {
+        if (otherFirst >= 2 && otherFirst < count_ && otherFirst != first && !(Prev(otherFirst) & 0x80000000u)) {
             WalkChain(otherFirst, "other map run");
         }
         const std::size_t rootAt = 184 + 160 * word;
@@ -71,7 +72,7 @@ public:
             result.clusters.releasedClusters.push_back(cluster);
             before = cluster;
         }
-        Need(used_.size() == count_ - 2, "clusters not accounted for: " + std::to_string(count_ - 2 - used_.size()));
+        result.unaccounted = count_ - 2 - static_cast<std::uint32_t>(used_.size());
         result.ok = true;
         return result;
     }
