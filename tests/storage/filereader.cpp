@@ -229,6 +229,7 @@ private:
             const Entry entry = Reader(record).ParseEntry(0);
             Need(!tree.streams.contains(entry.name) || entry.type != 2, "duplicate stream name");
             tree.times[entry.name] = entry.times;
+            tree.starts[entry.name] = entry.startCluster;
             if (entry.type == 2) {
                 tree.streams[entry.name] = ReadData(entry);
             } else {

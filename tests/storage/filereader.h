@@ -21,6 +21,7 @@ struct Tree {
     std::map<std::u16string, std::vector<std::uint8_t>> streams;
     std::map<std::u16string, Tree> storages;
     std::map<std::u16string, Times> times; // of every element, by name (streams and storages)
+    std::map<std::u16string, std::uint32_t> starts; // first cluster of every element's data
     std::uint8_t clsid[16] = {};
 
     friend bool operator==(const Tree& a, const Tree& b)
