@@ -307,7 +307,7 @@ HRESULT KVOStorage::CreateStream(const OLECHAR* pwcsName, DWORD grfMode, DWORD, 
     });
 }
 
-HRESULT KVOStorage::OpenStream(const OLECHAR* pwcsName, void*, DWORD, DWORD, IStream** ppstm)
+HRESULT KVOStorage::OpenStream(const OLECHAR* pwcsName, void*, DWORD grfMode, DWORD, IStream** ppstm)
 {
     return GuardedCall([&] {
         if (!ppstm) {
@@ -324,6 +324,7 @@ HRESULT KVOStorage::OpenStream(const OLECHAR* pwcsName, void*, DWORD, DWORD, ISt
         if (!element) {
             return STG_E_FILENOTFOUND;
         }
+        element->mode = grfMode;
         auto* stream = new KVOStream(this, *element, *allocator_);
         stream->AddRef();
         *ppstm = stream;
@@ -362,7 +363,7 @@ HRESULT KVOStorage::CreateStorage(const OLECHAR* pwcsName, DWORD grfMode, DWORD,
     });
 }
 
-HRESULT KVOStorage::OpenStorage(const OLECHAR* pwcsName, IStorage*, DWORD, SNB, DWORD, IStorage** ppstg)
+HRESULT KVOStorage::OpenStorage(const OLECHAR* pwcsName, IStorage*, DWORD grfMode, SNB, DWORD, IStorage** ppstg)
 {
     return GuardedCall([&] {
         if (!ppstg) {
@@ -384,6 +385,7 @@ HRESULT KVOStorage::OpenStorage(const OLECHAR* pwcsName, IStorage*, DWORD, SNB, 
             return STG_E_ACCESSDENIED;
         }
         auto* storage = new KVOStorage(this, *element);
+        element->mode = grfMode;
         storage->AddRef();
         *ppstg = storage;
         return S_OK;
