@@ -85,16 +85,18 @@ void ClusterMap::Unlink(std::uint32_t cluster)
     changed_ = true;
 }
 
-void ClusterMap::PushFree(std::uint32_t cluster)
+void ClusterMap::PushFront(std::uint32_t head, std::uint32_t cluster, std::uint32_t mark)
 {
-    const std::uint32_t head = At(kFreeHead).next;
-    At(cluster) = {head, kFreeBit};
-    if (head != 0) {
-        At(head).previous = cluster | kFreeBit;
+    const std::uint32_t front = At(head).next;
+    At(cluster) = {front, head | mark};
+    if (front != 0) {
+        At(front).previous = cluster | mark;
     }
-    At(kFreeHead).next = cluster;
+    At(head).next = cluster;
     changed_ = true;
 }
+
+void ClusterMap::PushFree(std::uint32_t cluster) { PushFront(kFreeHead, cluster, kFreeBit); }
 
 std::uint32_t ClusterMap::Allocate(std::uint32_t previous, bool largeFile, bool link)
 {
@@ -147,18 +149,7 @@ void ClusterMap::Replace(std::uint32_t old, std::uint32_t fresh)
     changed_ = true;
 }
 
-void ClusterMap::ReleaseAtFront(std::uint32_t cluster)
-{
-    const std::uint32_t front = At(kReleasedHead).next;
-    At(cluster) = {front, kReleasedHead};
-    if (front != 0) {
-        At(front).previous = cluster;
-    }
-    At(kReleasedHead).next = cluster;
-    changed_ = true;
-}
-
-void ClusterMap::ReleaseChain(std::uint32_t first)
+void ClusterMap::MoveChain(std::uint32_t first, std::uint32_t head, std::uint32_t mark)
 {
     const std::uint32_t previous = At(first).previous;
     if (previous != 0) {
@@ -167,10 +158,12 @@ void ClusterMap::ReleaseChain(std::uint32_t first)
     std::uint32_t cluster = first;
     for (std::uint32_t steps = 0; cluster != 0 && steps < Count(); ++steps) {
         const std::uint32_t next = At(cluster).next;
-        ReleaseAtFront(cluster);
+        PushFront(head, cluster, mark);
         cluster = next;
     }
 }
+
+void ClusterMap::ReleaseChain(std::uint32_t first) { MoveChain(first, kReleasedHead, 0); }
 
 void ClusterMap::ReleaseAtEnd(std::uint32_t cluster)
 {
@@ -272,19 +265,7 @@ bool ClusterMap::RunIntact(std::uint32_t first) const
     return true;
 }
 
-void ClusterMap::FreeChain(std::uint32_t first)
-{
-    const std::uint32_t previous = At(first).previous;
-    if (previous != 0 && !(previous & kFreeBit)) {
-        At(previous).next = 0;
-    }
-    std::uint32_t cluster = first;
-    for (std::uint32_t steps = 0; cluster != 0 && steps < Count(); ++steps) {
-        const std::uint32_t next = At(cluster).next;
-        PushFree(cluster);
-        cluster = next;
-    }
-}
+void ClusterMap::FreeChain(std::uint32_t first) { MoveChain(first, kFreeHead, kFreeBit); }
 
 std::uint32_t ClusterMap::HighestUsed() const
 {

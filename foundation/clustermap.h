@@ -86,8 +86,11 @@ public:
 private:
     Entry& At(std::uint32_t cluster) { return entries_[cluster]; }
     void Unlink(std::uint32_t cluster); // off the free list
+    // Puts an unlinked cluster at the front of the list headed by entry `head`; `mark` goes on its previous links.
+    void PushFront(std::uint32_t head, std::uint32_t cluster, std::uint32_t mark);
     void PushFree(std::uint32_t cluster);
-    void ReleaseAtFront(std::uint32_t cluster);
+    // Cuts the chain before `first` and pushes each of its clusters to the front of the list headed by `head`.
+    void MoveChain(std::uint32_t first, std::uint32_t head, std::uint32_t mark);
     std::uint32_t FreeTail() const;
     std::uint32_t FindRun(std::uint32_t clusters) const;
 

@@ -276,120 +276,92 @@ HRESULT KVOStorage::Commit(DWORD grfCommitFlags)
     });
 }
 
-HRESULT KVOStorage::CreateStream(const OLECHAR* pwcsName, DWORD grfMode, DWORD, DWORD, IStream** ppstm)
+HRESULT KVOStorage::FindOrCreate(const OLECHAR* pwcsName, std::uint32_t type, bool create, DWORD mode,
+                                 Element*& element)
 {
-    return GuardedCall([&] {
-        if (!ppstm) {
-            return STG_E_INVALIDPOINTER;
-        }
-        *ppstm = nullptr;
-        std::u16string_view name;
-        HRESULT hr = CheckName(pwcsName, name);
-        if (FAILED(hr)) {
-            return hr;
-        }
-        std::lock_guard lock(Mutex());
-        if (Element* existing = table_->Find(name, kElementStream)) {
-            if (!(grfMode & STGM_CREATE)) {
-                return STG_E_FILEALREADYEXISTS;
-            }
-            hr = DestroyLocked(*existing);
-            if (FAILED(hr)) {
-                return hr;
-            }
-        }
-        Element& element = table_->Add(name, kElementStream, grfMode);
-        table_->MarkChanged();
-        auto* stream = new KVOStream(this, element, *allocator_);
-        stream->AddRef();
-        *ppstm = stream;
-        return S_OK;
-    });
-}
-
-HRESULT KVOStorage::OpenStream(const OLECHAR* pwcsName, void*, DWORD grfMode, DWORD, IStream** ppstm)
-{
-    return GuardedCall([&] {
-        if (!ppstm) {
-            return STG_E_INVALIDPOINTER;
-        }
-        *ppstm = nullptr;
-        std::u16string_view name;
-        const HRESULT hr = CheckName(pwcsName, name);
-        if (FAILED(hr)) {
-            return hr;
-        }
-        std::lock_guard lock(Mutex());
-        Element* element = table_->Find(name, kElementStream);
-        if (!element) {
-            return STG_E_FILENOTFOUND;
-        }
-        element->mode = grfMode;
-        auto* stream = new KVOStream(this, *element, *allocator_);
-        stream->AddRef();
-        *ppstm = stream;
-        return S_OK;
-    });
-}
-
-HRESULT KVOStorage::CreateStorage(const OLECHAR* pwcsName, DWORD grfMode, DWORD, DWORD, IStorage** ppstg)
-{
-    return GuardedCall([&] {
-        if (!ppstg) {
-            return STG_E_INVALIDPOINTER;
-        }
-        *ppstg = nullptr;
-        std::u16string_view name;
-        HRESULT hr = CheckName(pwcsName, name);
-        if (FAILED(hr)) {
-            return hr;
-        }
-        std::lock_guard lock(Mutex());
-        if (Element* existing = table_->Find(name, kElementStorage)) {
-            if (!(grfMode & STGM_CREATE)) {
-                return STG_E_FILEALREADYEXISTS;
-            }
-            hr = DestroyLocked(*existing);
-            if (FAILED(hr)) {
-                return hr;
-            }
-        }
-        Element& element = table_->Add(name, kElementStorage, grfMode);
-        table_->MarkChanged();
-        auto* storage = new KVOStorage(this, element);
-        storage->AddRef();
-        *ppstg = storage;
-        return S_OK;
-    });
-}
-
-HRESULT KVOStorage::OpenStorage(const OLECHAR* pwcsName, IStorage*, DWORD grfMode, SNB, DWORD, IStorage** ppstg)
-{
-    return GuardedCall([&] {
-        if (!ppstg) {
-            return STG_E_INVALIDPOINTER;
-        }
-        *ppstg = nullptr;
-        std::u16string_view name;
-        const HRESULT hr = CheckName(pwcsName, name);
-        if (FAILED(hr)) {
-            return hr;
-        }
-        std::lock_guard lock(Mutex());
-        Element* element = table_->Find(name, kElementStorage);
+    std::u16string_view name;
+    HRESULT hr = CheckName(pwcsName, name);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    element = table_->Find(name, type);
+    if (!create) {
         if (!element) {
             return STG_E_FILENOTFOUND;
         }
         // Two tables over one directory would each rewrite it and lose the other's elements.
-        if (element->openCount != 0) {
+        if (type == kElementStorage && element->openCount != 0) {
             return STG_E_ACCESSDENIED;
         }
-        auto* storage = new KVOStorage(this, *element);
-        element->mode = grfMode;
-        storage->AddRef();
-        *ppstg = storage;
+        element->mode = mode;
+        return S_OK;
+    }
+    if (element) {
+        if (!(mode & STGM_CREATE)) {
+            return STG_E_FILEALREADYEXISTS;
+        }
+        hr = DestroyLocked(*element);
+        if (FAILED(hr)) {
+            return hr;
+        }
+    }
+    element = &table_->Add(name, type, mode);
+    table_->MarkChanged();
+    return S_OK;
+}
+
+template <class Interface, class Make>
+HRESULT KVOStorage::HandOut(const OLECHAR* name, std::uint32_t type, bool create, DWORD mode, Interface** out,
+                            Make make)
+{
+    return GuardedCall([&] {
+        if (!out) {
+            return STG_E_INVALIDPOINTER;
+        }
+        *out = nullptr;
+        std::lock_guard lock(Mutex());
+        Element* element = nullptr;
+        const HRESULT hr = FindOrCreate(name, type, create, mode, element);
+        if (FAILED(hr)) {
+            return hr;
+        }
+        Interface* made = make(*element);
+        made->AddRef();
+        *out = made;
         return S_OK;
     });
+}
+
+HRESULT KVOStorage::HandOutStream(const OLECHAR* name, bool create, DWORD mode, IStream** out)
+{
+    return HandOut(name, kElementStream, create, mode, out,
+                   [this](Element& element) { return new KVOStream(this, element, *allocator_); });
+}
+
+HRESULT KVOStorage::HandOutStorage(const OLECHAR* name, bool create, DWORD mode, IStorage** out)
+{
+    return HandOut(name, kElementStorage, create, mode, out,
+                   [this](Element& element) { return new KVOStorage(this, element); });
+}
+
+HRESULT KVOStorage::CreateStream(const OLECHAR* pwcsName, DWORD grfMode, DWORD, DWORD, IStream** ppstm)
+{
+    return HandOutStream(pwcsName, true, grfMode, ppstm);
+}
+
+HRESULT KVOStorage::OpenStream(const OLECHAR* pwcsName, void*, DWORD grfMode, DWORD, IStream** ppstm)
+{
+    return HandOutStream(pwcsName, false, grfMode, ppstm);
+}
+
+HRESULT KVOStorage::CreateStorage(const OLECHAR* pwcsName, DWORD grfMode, DWORD, DWORD, IStorage** ppstg)
+{
+    return HandOutStorage(pwcsName, true, grfMode, ppstg);
+}
+
+HRESULT KVOStorage::OpenStorage(const OLECHAR* pwcsName, IStorage*, DWORD grfMode, SNB, DWORD, IStorage** ppstg)
+{
+    return HandOutStorage(pwcsName, false, grfMode, ppstg);
 }
 
 bool KVOStorage::IsSelfOrAncestorOf(IStorage* storage)
@@ -559,7 +531,8 @@ HRESULT KVOStorage::DestroyLocked(Element& element)
     return S_OK;
 }
 
-HRESULT KVOStorage::DestroyElement(const OLECHAR* pwcsName)
+template <class Action>
+HRESULT KVOStorage::OnNamedElement(const OLECHAR* pwcsName, Action action)
 {
     return GuardedCall([&] {
         std::u16string_view name;
@@ -569,11 +542,13 @@ HRESULT KVOStorage::DestroyElement(const OLECHAR* pwcsName)
         }
         std::lock_guard lock(Mutex());
         Element* element = table_->Find(name);
-        if (!element) {
-            return STG_E_FILENOTFOUND;
-        }
-        return DestroyLocked(*element);
+        return element ? action(*element) : STG_E_FILENOTFOUND;
     });
+}
+
+HRESULT KVOStorage::DestroyElement(const OLECHAR* pwcsName)
+{
+    return OnNamedElement(pwcsName, [this](Element& element) { return DestroyLocked(element); });
 }
 
 HRESULT KVOStorage::RenameElement(const OLECHAR* pwcsOldName, const OLECHAR* pwcsNewName)
@@ -605,25 +580,15 @@ HRESULT KVOStorage::RenameElement(const OLECHAR* pwcsOldName, const OLECHAR* pwc
 HRESULT KVOStorage::SetElementTimes(const OLECHAR* pwcsName, const FILETIME* pctime, const FILETIME* patime,
                                     const FILETIME* pmtime)
 {
-    return GuardedCall([&] {
-        std::u16string_view name;
-        const HRESULT hr = CheckName(pwcsName, name);
-        if (FAILED(hr)) {
-            return hr;
-        }
-        std::lock_guard lock(Mutex());
-        Element* element = table_->Find(name);
-        if (!element) {
-            return STG_E_FILENOTFOUND;
-        }
+    return OnNamedElement(pwcsName, [&](Element& element) {
         // Record order: modification, creation, access. A time not given stays as it is.
         const FILETIME* given[3] = {pmtime, pctime, patime};
         for (int i = 0; i < 3; ++i) {
             if (given[i]) {
-                element->record.times[i] = *given[i];
+                element.record.times[i] = *given[i];
             }
         }
-        element->changed = true;
+        element.changed = true;
         return S_OK;
     });
 }
@@ -658,24 +623,9 @@ HRESULT KVOStorage::Stat(STATSTG* pstatstg, DWORD grfStatFlag)
     });
 }
 
-HRESULT KVOStorage::GetExtensionObject(IUnknown** out)
-{
-    IKVOLockBytes* extension = allocator_->ContainerExtension();
-    return extension ? extension->GetExtensionObject(out) : S_FALSE;
-}
+HRESULT KVOStorage::GetExtensionObject(IUnknown** out) { return allocator_->GetExtensionObject(out); }
 
-HRESULT KVOStorage::GetLockBytes(ILockBytes** out)
-{
-    if (!out) {
-        return STG_E_INVALIDPOINTER;
-    }
-    *out = allocator_->Container();
-    if (!*out) {
-        return S_FALSE;
-    }
-    (*out)->AddRef();
-    return S_OK;
-}
+HRESULT KVOStorage::GetLockBytes(ILockBytes** out) { return allocator_->GetLockBytes(out); }
 
 HRESULT KVOStorage::Notify(ULONG_PTR argument)
 {

@@ -62,6 +62,17 @@ private:
     ~KVOStorage();
 
     bool IsRoot() const { return parent_ == nullptr; }
+    // The element of a create or open slot: looked up by name and type, or (creating) added, replacing one of that
+    // name and type when the mode has STGM_CREATE. The caller holds the mutex.
+    HRESULT FindOrCreate(const OLECHAR* name, std::uint32_t type, bool create, DWORD mode, Element*& element);
+    // Hands out make(element) for the element of a create or open slot, with one reference.
+    template <class Interface, class Make>
+    HRESULT HandOut(const OLECHAR* name, std::uint32_t type, bool create, DWORD mode, Interface** out, Make make);
+    HRESULT HandOutStream(const OLECHAR* name, bool create, DWORD mode, IStream** out);
+    // Runs action(element) on the first element of that name (any type), under the mutex.
+    template <class Action>
+    HRESULT OnNamedElement(const OLECHAR* name, Action action);
+    HRESULT HandOutStorage(const OLECHAR* name, bool create, DWORD mode, IStorage** out);
     void CommitLocked(DWORD flags);
     // Frees the data of an element and, for a storage, of everything in it.
     void DestroyData(Element& element);

@@ -241,21 +241,6 @@ HRESULT KVOStream::CopyRange(ULARGE_INTEGER, ULARGE_INTEGER, ULARGE_INTEGER)
     return E_NOTIMPL; // no container of the module copies ranges
 }
 
-HRESULT KVOStream::GetExtensionObject(IUnknown** out)
-{
-    IKVOLockBytes* extension = allocator_.ContainerExtension();
-    return extension ? extension->GetExtensionObject(out) : S_FALSE;
-}
+HRESULT KVOStream::GetExtensionObject(IUnknown** out) { return allocator_.GetExtensionObject(out); }
 
-HRESULT KVOStream::GetLockBytes(ILockBytes** out)
-{
-    if (!out) {
-        return STG_E_INVALIDPOINTER;
-    }
-    *out = allocator_.Container();
-    if (!*out) {
-        return S_FALSE;
-    }
-    (*out)->AddRef();
-    return S_OK;
-}
+HRESULT KVOStream::GetLockBytes(ILockBytes** out) { return allocator_.GetLockBytes(out); }

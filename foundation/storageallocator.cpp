@@ -59,6 +59,21 @@ StorageAllocator::~StorageAllocator()
     container_->Release();
 }
 
+HRESULT StorageAllocator::GetExtensionObject(IUnknown** out) const
+{
+    return extension_ ? extension_->GetExtensionObject(out) : S_FALSE;
+}
+
+HRESULT StorageAllocator::GetLockBytes(ILockBytes** out) const
+{
+    if (!out) {
+        return STG_E_INVALIDPOINTER;
+    }
+    container_->AddRef();
+    *out = container_;
+    return S_OK;
+}
+
 std::uint64_t StorageAllocator::FileOffset(std::uint32_t cluster, std::uint32_t within) const
 {
     return ClusterOffset(cluster, map_.ClusterShift()) + within;

@@ -17,23 +17,16 @@
 
 #include <memory>
 #include <mutex>
-#include <new>
+#include <utility>
 #include <vector>
 
-// Runs the body of one interface operation: no exception leaves it. XKVO gives its code, a failed allocation
-// STG_E_INSUFFICIENTMEMORY, anything else E_FAIL.
+// Runs the body of a storage interface slot (KVO::GuardSlot); a failed allocation is the storage's
+// STG_E_INSUFFICIENTMEMORY.
 template <class Body>
 HRESULT GuardedCall(Body&& body) noexcept
 {
-    try {
-        return body();
-    } catch (const XKVO& failure) {
-        return FAILED(failure.Code()) ? failure.Code() : E_FAIL;
-    } catch (const std::bad_alloc&) {
-        return STG_E_INSUFFICIENTMEMORY;
-    } catch (...) {
-        return E_FAIL;
-    }
+    const HRESULT hr = KVO::GuardSlot(std::forward<Body>(body));
+    return hr == E_OUTOFMEMORY ? STG_E_INSUFFICIENTMEMORY : hr;
 }
 
 class ElementTable;
@@ -80,6 +73,10 @@ public:
     const CompoundFile::FileHeader& Header() const { return header_; }
     ILockBytes* Container() const { return container_; }
     IKVOLockBytes* ContainerExtension() const { return extension_; }
+    // The extension slots of storages and streams: the container's extension object (S_FALSE without an
+    // extension), the container itself with one reference.
+    HRESULT GetExtensionObject(IUnknown** out) const;
+    HRESULT GetLockBytes(ILockBytes** out) const;
 
     // Element data. Reading at or past the end reads nothing. Writing past the end first fills the gap with
     // zeros. Failures come back as HRESULTs with the bytes moved so far.

@@ -12,31 +12,6 @@ ComPtr<MemoryLockBytes> MemoryLockBytes::Create(std::vector<BYTE> data)
     return ComPtr<MemoryLockBytes>(new MemoryLockBytes(std::move(data)));
 }
 
-HRESULT MemoryLockBytes::QueryInterface(REFIID iid, void** out)
-{
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_ILockBytes) {
-        *out = static_cast<ILockBytes*>(this);
-        AddRef();
-        return S_OK;
-    }
-    return E_NOINTERFACE;
-}
-
-ULONG MemoryLockBytes::AddRef() { return refs_.Add(); }
-
-ULONG MemoryLockBytes::Release()
-{
-    ULONG left = 0;
-    if (refs_.Drop(left)) {
-        delete this;
-    }
-    return left;
-}
-
 HRESULT MemoryLockBytes::ReadAt(ULARGE_INTEGER ulOffset, void* pv, ULONG cb, ULONG* pcbRead)
 {
     ++calls_.read;

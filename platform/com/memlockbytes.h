@@ -35,13 +35,9 @@ struct MemoryLockBytesCalls {
 };
 
 // Writes past the end fill the gap with zeros; reads past the end are short and succeed.
-class MemoryLockBytes final : public ILockBytes {
+class MemoryLockBytes final : public UnknownImpl<ILockBytes> {
 public:
     static ComPtr<MemoryLockBytes> Create(std::vector<BYTE> data = {});
-
-    HRESULT QueryInterface(REFIID iid, void** out) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
 
     HRESULT ReadAt(ULARGE_INTEGER ulOffset, void* pv, ULONG cb, ULONG* pcbRead) override;
     HRESULT WriteAt(ULARGE_INTEGER ulOffset, const void* pv, ULONG cb, ULONG* pcbWritten) override;
@@ -61,10 +57,9 @@ public:
     void OnWrite(std::function<void(ULONGLONG offset, ULONG count)> listener) { onWrite_ = std::move(listener); }
 
 private:
-    MemoryLockBytes(std::vector<BYTE> data) : data_(std::move(data)) {}
-    ~MemoryLockBytes() = default;
+    explicit MemoryLockBytes(std::vector<BYTE> data) : UnknownImpl(IID_ILockBytes), data_(std::move(data)) {}
+    ~MemoryLockBytes() override = default;
 
-    RefCount refs_;
     std::vector<BYTE> data_;
     bool crashed_ = false;
     MemoryLockBytesFaults faults_;

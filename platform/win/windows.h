@@ -3,6 +3,7 @@
 
 #include "platform/win/codepage.h"
 #include "platform/win/errors.h"
+#include "platform/win/files.h"
 #include "platform/win/msgbox.h"
 #include "platform/win/resources.h"
 #include "platform/win/sync.h"
