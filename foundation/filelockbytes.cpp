@@ -61,28 +61,17 @@ FileLockBytes::~FileLockBytes()
 
 HRESULT FileLockBytes::QueryInterface(REFIID iid, void** out)
 {
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_ILockBytes || iid == IID_IKVOLockBytes) {
-        *out = static_cast<IKVOLockBytes*>(this);
-        AddRef();
-        return S_OK;
-    }
-    return E_NOINTERFACE;
+    static constexpr KVO::InterfaceEntry kInterfaces[] = {
+        {&IID_ILockBytes, &KVO::InterfaceCast<FileLockBytes, IKVOLockBytes>},
+        {&IID_IKVOLockBytes, &KVO::InterfaceCast<FileLockBytes, IKVOLockBytes>},
+        {nullptr, nullptr},
+    };
+    return InternalQueryInterface(this, kInterfaces, iid, out);
 }
 
-ULONG FileLockBytes::AddRef() { return refs_.Add(); }
+ULONG FileLockBytes::AddRef() { return InternalAddRef(); }
 
-ULONG FileLockBytes::Release()
-{
-    ULONG left = 0;
-    if (refs_.Drop(left)) {
-        delete this;
-    }
-    return left;
-}
+ULONG FileLockBytes::Release() { return InternalRelease(); }
 
 HRESULT FileLockBytes::SeekTo(ULONGLONG offset)
 {

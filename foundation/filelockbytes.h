@@ -1,6 +1,7 @@
 // The byte container of a compound file on a file of its own, created new and removed when the container goes.
 #pragma once
 
+#include "foundation/comobject.h"
 #include "foundation/xkvo.h"
 #include "platform/win/files.h"
 #include "sdk/ikvostorage.h"
@@ -19,7 +20,8 @@ private:
 
 namespace FileLockBytesImpl {
 
-class FileLockBytes final : public IKVOLockBytes {
+// The critical section of CComObjectRoot is not used: the storage's own mutex guards every call.
+class FileLockBytes final : public IKVOLockBytes, public KVO::CComObjectRoot {
 public:
     // STGM_DELETEONRELEASE | STGM_TRANSACTED | STGM_CREATE | STGM_SHARE_EXCLUSIVE | STGM_READWRITE.
     static constexpr DWORD kMode = 0x04011012;
@@ -53,13 +55,12 @@ public:
     const KVO::String& FileName() const { return name_; }
 
 private:
-    ~FileLockBytes();
+    ~FileLockBytes() override;
     // Moves the file position when it differs from `offset`.
     HRESULT SeekTo(ULONGLONG offset);
     // Asks the user to free disk space; true when the write is to be repeated.
     bool AskToRetryOnFullDisk() const;
 
-    platform::RefCount refs_;
     KVO::String name_;
     DWORD mode_ = kMode;
     DWORD flags_ = kFlags;

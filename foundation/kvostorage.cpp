@@ -2,6 +2,7 @@
 
 #include "foundation/filelockbytes.h"
 #include "foundation/kvostream.h"
+#include "platform/com/streamcopy.h"
 #include "platform/win/errors.h"
 #include "platform/win/files.h"
 
@@ -381,27 +382,15 @@ bool KVOStorage::IsSelfOrAncestorOf(IStorage* storage)
 
 HRESULT KVOStorage::CopyStreamData(Element& element, IStream* destination)
 {
-    std::vector<std::uint8_t> buffer(allocator_->Map().ClusterSize());
-    for (std::uint64_t position = 0; position < element.Size();) {
-        ULONG read = 0;
-        HRESULT hr = allocator_->Read(element, position, buffer.data(), static_cast<ULONG>(buffer.size()), &read);
-        if (FAILED(hr)) {
-            return hr;
-        }
-        if (read == 0) {
-            return E_FAIL;
-        }
-        ULONG written = 0;
-        hr = destination->Write(buffer.data(), read, &written);
-        if (FAILED(hr)) {
-            return hr;
-        }
-        if (written != read) {
-            return STG_E_MEDIUMFULL;
-        }
-        position += read;
-    }
-    return S_OK;
+    std::uint64_t position = 0;
+    auto read = [&](void* buffer, ULONG size, ULONG* got) {
+        const HRESULT hr = allocator_->Read(element, position, buffer, size, got);
+        position += *got;
+        return hr;
+    };
+    ULARGE_INTEGER copied{};
+    const HRESULT hr = platform::CopyChunks(read, destination, element.Size(), &copied, nullptr);
+    return FAILED(hr) ? hr : copied.QuadPart == element.Size() ? S_OK : E_FAIL;
 }
 
 HRESULT KVOStorage::CopyElements(ElementTable& table, SNB exclude, IStorage* destination)

@@ -1,10 +1,10 @@
 #include "foundation/kvostream.h"
 
 #include "platform/com/oleauto.h"
+#include "platform/com/streamcopy.h"
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
 
 KVOStream::KVOStream(IStorage* storage, Element& element, StorageAllocator& allocator, std::uint64_t position)
     : storage_(storage), element_(element), allocator_(allocator), position_(position)
@@ -25,28 +25,18 @@ KVOStream::~KVOStream()
 
 HRESULT KVOStream::QueryInterface(REFIID iid, void** out)
 {
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_ISequentialStream || iid == IID_IStream || iid == IID_IKVOStream) {
-        *out = static_cast<IKVOStream*>(this);
-        AddRef();
-        return S_OK;
-    }
-    return E_NOINTERFACE;
+    static constexpr KVO::InterfaceEntry kInterfaces[] = {
+        {&IID_IStream, &KVO::InterfaceCast<KVOStream, IKVOStream>},
+        {&IID_ISequentialStream, &KVO::InterfaceCast<KVOStream, IKVOStream>},
+        {&IID_IKVOStream, &KVO::InterfaceCast<KVOStream, IKVOStream>},
+        {nullptr, nullptr},
+    };
+    return InternalQueryInterface(this, kInterfaces, iid, out);
 }
 
-ULONG KVOStream::AddRef() { return refs_.Add(); }
+ULONG KVOStream::AddRef() { return InternalAddRef(); }
 
-ULONG KVOStream::Release()
-{
-    ULONG left = 0;
-    if (refs_.Drop(left)) {
-        delete this;
-    }
-    return left;
-}
+ULONG KVOStream::Release() { return InternalRelease(); }
 
 HRESULT KVOStream::Read(void* pv, ULONG cb, ULONG* pcbRead)
 {
@@ -131,47 +121,13 @@ HRESULT KVOStream::SetSize(ULARGE_INTEGER libNewSize)
 HRESULT KVOStream::CopyTo(IStream* pstm, ULARGE_INTEGER cb, ULARGE_INTEGER* pcbRead, ULARGE_INTEGER* pcbWritten)
 {
     return GuardedCall([&] {
-        if (pcbRead) {
-            pcbRead->QuadPart = 0;
-        }
-        if (pcbWritten) {
-            pcbWritten->QuadPart = 0;
-        }
-        if (!pstm) {
-            return STG_E_INVALIDPOINTER;
-        }
         std::lock_guard lock(allocator_.Mutex());
-        std::vector<std::uint8_t> buffer(allocator_.Map().ClusterSize());
-        std::uint64_t totalRead = 0;
-        std::uint64_t totalWritten = 0;
-        HRESULT hr = S_OK;
-        while (totalRead < cb.QuadPart) {
-            const ULONG want = static_cast<ULONG>(std::min<std::uint64_t>(buffer.size(), cb.QuadPart - totalRead));
-            ULONG read = 0;
-            hr = allocator_.Read(element_, position_, buffer.data(), want, &read);
-            position_ += read;
-            totalRead += read;
-            if (FAILED(hr) || read == 0) {
-                break;
-            }
-            ULONG written = 0;
-            hr = pstm->Write(buffer.data(), read, &written);
-            totalWritten += written;
-            if (FAILED(hr)) {
-                break;
-            }
-            if (written != read) {
-                hr = STG_E_MEDIUMFULL;
-                break;
-            }
-        }
-        if (pcbRead) {
-            pcbRead->QuadPart = totalRead;
-        }
-        if (pcbWritten) {
-            pcbWritten->QuadPart = totalWritten;
-        }
-        return hr;
+        auto read = [this](void* buffer, ULONG size, ULONG* got) {
+            const HRESULT hr = allocator_.Read(element_, position_, buffer, size, got);
+            position_ += *got;
+            return hr;
+        };
+        return platform::CopyChunks(read, pstm, cb.QuadPart, pcbRead, pcbWritten);
     });
 }
 

@@ -2,10 +2,11 @@
 // so that the element is neither destroyed nor re-created under it.
 #pragma once
 
+#include "foundation/comobject.h"
 #include "foundation/storageallocator.h"
 #include "sdk/ikvostorage.h"
 
-class KVOStream final : public IKVOStream {
+class KVOStream final : public IKVOStream, public KVO::CComObjectRoot {
 public:
     // Takes a reference on `storage` and counts itself open on `element`. The caller holds the file's mutex.
     KVOStream(IStorage* storage, Element& element, StorageAllocator& allocator, std::uint64_t position = 0);
@@ -37,9 +38,8 @@ public:
     static HRESULT StatElement(const Element& element, STATSTG* out, DWORD flags);
 
 private:
-    ~KVOStream();
+    ~KVOStream() override;
 
-    platform::RefCount refs_;
     IStorage* storage_;
     Element& element_;
     StorageAllocator& allocator_;

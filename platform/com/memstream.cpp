@@ -1,6 +1,7 @@
 #include "platform/com/memstream.h"
 
 #include "platform/com/oleauto.h"
+#include "platform/com/streamcopy.h"
 
 #include <algorithm>
 #include <cstring>
@@ -178,45 +179,8 @@ HRESULT MemoryStream::SetSize(ULARGE_INTEGER libNewSize)
 
 HRESULT MemoryStream::CopyTo(IStream* pstm, ULARGE_INTEGER cb, ULARGE_INTEGER* pcbRead, ULARGE_INTEGER* pcbWritten)
 {
-    if (pcbRead) {
-        pcbRead->QuadPart = 0;
-    }
-    if (pcbWritten) {
-        pcbWritten->QuadPart = 0;
-    }
-    if (!pstm) {
-        return STG_E_INVALIDPOINTER;
-    }
-    ULONGLONG left = cb.QuadPart;
-    ULONGLONG totalRead = 0;
-    ULONGLONG totalWritten = 0;
-    HRESULT hr = S_OK;
-    BYTE chunk[4096];
-    while (left != 0) {
-        ULONG got = 0;
-        hr = Read(chunk, static_cast<ULONG>(std::min<ULONGLONG>(left, sizeof chunk)), &got);
-        if (FAILED(hr) || got == 0) {
-            break;
-        }
-        totalRead += got;
-        left -= got;
-        ULONG put = 0;
-        hr = pstm->Write(chunk, got, &put);
-        totalWritten += put;
-        if (FAILED(hr) || put != got) {
-            if (SUCCEEDED(hr)) {
-                hr = STG_E_MEDIUMFULL;
-            }
-            break;
-        }
-    }
-    if (pcbRead) {
-        pcbRead->QuadPart = totalRead;
-    }
-    if (pcbWritten) {
-        pcbWritten->QuadPart = totalWritten;
-    }
-    return FAILED(hr) ? hr : S_OK;
+    return CopyChunks([this](void* buffer, ULONG size, ULONG* read) { return Read(buffer, size, read); }, pstm,
+                      cb.QuadPart, pcbRead, pcbWritten);
 }
 
 HRESULT MemoryStream::Commit(DWORD)
