@@ -531,9 +531,9 @@ UINT GetTempFileNameW(LPCWSTR path, LPCWSTR prefix, UINT unique, LPWSTR out)
     }
     // Numbers are tried from a varying start, as Win32 starts from the tick count; the file is created
     // exclusively so that two callers never get the same name.
-    static std::atomic<UINT> counter{static_cast<UINT>(::getpid()) ^ static_cast<UINT>(std::chrono::steady_clock::now()
-                                                                                          .time_since_epoch()
-                                                                                          .count())};
+    static std::atomic<UINT> counter{
+        static_cast<UINT>(::getpid()) ^
+        static_cast<UINT>(std::chrono::steady_clock::now().time_since_epoch().count())};
     UINT number = counter.fetch_add(1) & 0xFFFF;
     for (UINT tried = 0; tried < 0x10000; ++tried, number = (number + 1) & 0xFFFF) {
         if (number == 0) {
