@@ -43,5 +43,10 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
     }
     std::fprintf(stderr, "%s: %s\n", platform::Utf16ToUtf8(call.caption).c_str(),
                  platform::Utf16ToUtf8(call.text).c_str());
-    return platform::DefaultMessageBoxAnswer(type);
+    // Nobody can answer: a Retry taken unattended could loop for ever, so such boxes give up instead.
+    const int answer = platform::DefaultMessageBoxAnswer(type);
+    if (answer == IDRETRY) {
+        return (type & 0xF) == MB_ABORTRETRYIGNORE ? IDABORT : IDCANCEL;
+    }
+    return answer;
 }

@@ -1,5 +1,5 @@
 // Message boxes. There is no screen: a hook answers each box. Without a hook the text goes to standard error
-// and the default button is taken.
+// and the default button is taken, except that a Retry is never taken unattended (Cancel or Abort instead).
 #pragma once
 
 #include "platform/win/wintypes.h"

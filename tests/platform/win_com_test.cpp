@@ -204,3 +204,14 @@ TEST(Locale, ProfilesAnswerAndFailingFieldsFail)
     platform::SetCrtNumericLocale("C");
     platform::SetUserLocale(platform::LocaleProfile::EnglishUS());
 }
+
+TEST(MessageBox, UnattendedBoxesNeverRetry)
+{
+    auto previous = platform::SetMessageBoxHook(nullptr);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(MessageBoxW(nullptr, u"Disk full", u"Save", MB_RETRYCANCEL), IDCANCEL);
+    EXPECT_EQ(MessageBoxW(nullptr, u"Disk full", u"Save", MB_ABORTRETRYIGNORE | MB_DEFBUTTON2), IDABORT);
+    EXPECT_EQ(MessageBoxW(nullptr, u"Sure?", u"Q", MB_YESNO), IDYES);
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("Save: Disk full"), std::string::npos);
+    platform::SetMessageBoxHook(std::move(previous));
+}
