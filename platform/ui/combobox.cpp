@@ -126,8 +126,11 @@ void Drop(HWND hwnd)
     const int itemHeight = static_cast<int>(List(hwnd, LB_GETITEMHEIGHT));
     const int wanted = items * itemHeight + 2;
     const int room = std::max(itemHeight + 2, data.droppedHeight - (r.bottom - r.top));
-    SetWindowPos(data.list, HWND_TOP, r.left, r.bottom, r.right - r.left, std::min(wanted, room),
-                 SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    const int height = std::min(wanted, room);
+    SetWindowPos(data.list, HWND_TOP, r.left, r.bottom, r.right - r.left, height, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    const int rows = std::max(1, (height - 2) / std::max(1, itemHeight));
+    const int selected = Selection(hwnd);
+    List(hwnd, LB_SETTOPINDEX, static_cast<WPARAM>(selected >= rows ? selected - rows + 1 : 0));
     InvalidateRect(hwnd, nullptr, TRUE);
 }
 
@@ -241,6 +244,15 @@ LRESULT ComboBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     }
     case WM_CREATE: {
         const DWORD style = Style(hwnd);
+        // The selection field is measured first, then the list's items (when the list is made).
+        data.fieldHeight = FontHeight(ControlFont(hwnd, data.font)) + 2;
+        if (OwnerDraw(hwnd)) {
+            MEASUREITEMSTRUCT mis{ODT_COMBOBOX, static_cast<UINT>(GetDlgCtrlID(hwnd)), static_cast<UINT>(-1), 0,
+                                  static_cast<UINT>(data.fieldHeight), 0};
+            SendMessageW(GetParent(hwnd), WM_MEASUREITEM, mis.CtlID, reinterpret_cast<LPARAM>(&mis));
+            data.fieldHeight = static_cast<int>(mis.itemHeight);
+        }
+
         const DWORD listStyle = WS_POPUP | WS_BORDER | WS_VSCROLL | LBS_NOTIFY | (style & CBS_SORT ? LBS_SORT : 0) |
                                 (style & CBS_OWNERDRAWFIXED ? LBS_OWNERDRAWFIXED : 0) |
                                 (style & CBS_OWNERDRAWVARIABLE ? LBS_OWNERDRAWVARIABLE : 0) |
@@ -250,13 +262,6 @@ LRESULT ComboBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         if (!DropList(hwnd)) {
             data.edit = CreateWindowExW(0, u"Edit", u"", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 0, 0, 0, 0, hwnd,
                                         reinterpret_cast<HMENU>(static_cast<std::intptr_t>(kEditId)), nullptr, nullptr);
-        }
-        data.fieldHeight = FontHeight(ControlFont(hwnd, data.font)) + 2;
-        if (OwnerDraw(hwnd)) {
-            MEASUREITEMSTRUCT mis{ODT_COMBOBOX, static_cast<UINT>(GetDlgCtrlID(hwnd)), static_cast<UINT>(-1), 0,
-                                  static_cast<UINT>(data.fieldHeight), 0};
-            SendMessageW(GetParent(hwnd), WM_MEASUREITEM, mis.CtlID, reinterpret_cast<LPARAM>(&mis));
-            data.fieldHeight = static_cast<int>(mis.itemHeight);
         }
         FitHeight(hwnd);
         return 0;

@@ -86,7 +86,8 @@ void PostMouse(UINT message, POINT screen, WPARAM extra = 0)
         HWND root = GetAncestor(target, GA_ROOT);
         const LRESULT activate = SendMessageW(target, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(root),
                                               MAKELPARAM(static_cast<WORD>(hit), static_cast<WORD>(message)));
-        if ((activate == MA_ACTIVATE || activate == MA_ACTIVATEANDEAT) && root != GetActiveWindow()) {
+        const bool noActivate = GetWindowLongPtrW(root, GWL_EXSTYLE) & WS_EX_NOACTIVATE;
+        if ((activate == MA_ACTIVATE || activate == MA_ACTIVATEANDEAT) && !noActivate && root != GetActiveWindow()) {
             SetActiveWindow(root);
         }
         if (activate == MA_ACTIVATEANDEAT || activate == MA_NOACTIVATEANDEAT) {

@@ -66,6 +66,11 @@ void UpdateScroll(HWND hwnd, ListData& data)
 
 void EnsureVisible(HWND hwnd, ListData& data, int index)
 {
+    RECT client;
+    GetClientRect(hwnd, &client);
+    if (client.bottom <= 0) {
+        return; // not laid out yet (a combo box's list before it drops)
+    }
     const int visible = Visible(hwnd, data);
     if (index < data.top) {
         data.top = std::max(0, index);
@@ -220,6 +225,9 @@ LRESULT ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_GETDLGCODE:
         return DLGC_WANTARROWS | DLGC_WANTCHARS;
+    case WM_MOUSEACTIVATE:
+        // A drop-down list never takes the focus from its combo box.
+        return data.combo ? MA_NOACTIVATE : DefWindowProcW(hwnd, message, wParam, lParam);
     case WM_SETFONT:
         data.font = reinterpret_cast<HFONT>(wParam);
         if (!OwnerDraw(hwnd)) {
