@@ -240,6 +240,10 @@ LRESULT ComboBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_NCCREATE: {
         const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lParam);
         data.droppedHeight = cs ? cs->cy : 0;
+        // Scroll-bar styles belong to the drop-down list, not to the combo box's own frame.
+        if (ui::detail::Window* w = Find(hwnd)) {
+            w->style &= ~(WS_VSCROLL | WS_HSCROLL);
+        }
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }
     case WM_CREATE: {
