@@ -7,7 +7,7 @@
 namespace ui::detail {
 namespace {
 struct ScrollData : ControlData {
-    SCROLLINFO info{sizeof(SCROLLINFO), 0, 0, 100, 0, 0, 0};
+    SCROLLINFO info{sizeof(SCROLLINFO), 0, 0, 0, 0, 0, 0}; // a control starts with an empty range
     int part = -1; // the part held down
     int grip = 0;  // offset of the mouse within the thumb while dragging
     bool disabledArrows = false;

@@ -922,6 +922,9 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     w->rect = RECT{x, y, x + std::max(0, width), y + std::max(0, height)};
     w->instance = instance;
     w->extra.assign(static_cast<std::size_t>(std::max(0, cls->info.cbWndExtra)), 0);
+    for (SCROLLINFO& bar : w->scroll) {
+        bar = SCROLLINFO{sizeof(SCROLLINFO), 0, 0, 100, 0, 0, 0}; // a window's own bars start at 0 to 100
+    }
     if (style & WS_CHILD) {
         w->parent = parentWindow;
         w->id = reinterpret_cast<LONG_PTR>(menu);
