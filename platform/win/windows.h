@@ -8,4 +8,8 @@
 #include "platform/win/resources.h"
 #include "platform/win/sync.h"
 #include "platform/win/sysinfo.h"
+#include "platform/win/uxtheme.h"
+#include "platform/win/windef.h"
+#include "platform/win/wingdi.h"
 #include "platform/win/wintypes.h"
+#include "platform/win/winuser.h"

@@ -1,0 +1,121 @@
+// uxtheme: off unless a test switches it on. With themes on, parts are drawn in a flat look of our own so that
+// themed code paths can be exercised; no visual style of any real system is copied.
+#include "platform/win/uxtheme.h"
+#include "platform/win/wingdi.h"
+#include "platform/win/winuser.h"
+
+#include <set>
+#include <string>
+
+namespace {
+bool& Active()
+{
+    static bool active = false;
+    return active;
+}
+
+std::set<void*>& Handles()
+{
+    static auto* handles = new std::set<void*>;
+    return *handles;
+}
+
+struct Theme {
+    std::u16string classList;
+};
+}
+
+namespace platform {
+void SetThemesActive(bool active)
+{
+    Active() = active;
+}
+int OpenThemeCount() { return static_cast<int>(Handles().size()); }
+}
+
+BOOL IsThemeActive() { return Active(); }
+BOOL IsAppThemed() { return Active(); }
+
+HTHEME OpenThemeData(HWND, LPCWSTR classList)
+{
+    if (!Active() || !classList) {
+        return nullptr;
+    }
+    auto* theme = new Theme{classList};
+    Handles().insert(theme);
+    return theme;
+}
+
+HRESULT CloseThemeData(HTHEME theme)
+{
+    if (!theme || !Handles().erase(theme)) {
+        return E_HANDLE;
+    }
+    delete static_cast<Theme*>(theme);
+    return S_OK;
+}
+
+HRESULT DrawThemeBackground(HTHEME theme, HDC hdc, int part, int state, const RECT* rect, const RECT*)
+{
+    if (!theme || !Handles().count(theme) || !rect) {
+        return E_HANDLE;
+    }
+    RECT r = *rect;
+    if (part == BP_CHECKBOX || part == BP_RADIOBUTTON) {
+        const bool checked = state >= CBS_CHECKEDNORMAL && state < CBS_CHECKEDNORMAL + 4;
+        return DrawFrameControl(hdc, &r, DFC_BUTTON,
+                                (part == BP_RADIOBUTTON ? DFCS_BUTTONRADIO : DFCS_BUTTONCHECK) |
+                                    (checked ? DFCS_CHECKED : 0) | DFCS_FLAT)
+                   ? S_OK
+                   : E_FAIL;
+    }
+    const COLORREF face = state == PBS_PRESSED ? RGB(204, 228, 247) : state == PBS_HOT ? RGB(229, 241, 251)
+                                                                                      : RGB(225, 225, 225);
+    HBRUSH brush = CreateSolidBrush(face);
+    FillRect(hdc, &r, brush);
+    DeleteObject(brush);
+    HBRUSH frame = CreateSolidBrush(state == PBS_DISABLED ? RGB(191, 191, 191) : RGB(173, 173, 173));
+    FrameRect(hdc, &r, frame);
+    DeleteObject(frame);
+    return S_OK;
+}
+
+HRESULT DrawThemeParentBackground(HWND hwnd, HDC hdc, const RECT* rect)
+{
+    HWND parent = GetParent(hwnd);
+    if (!parent) {
+        return E_FAIL;
+    }
+    RECT r{};
+    if (rect) {
+        r = *rect;
+    } else {
+        GetClientRect(hwnd, &r);
+    }
+    FillRect(hdc, &r, reinterpret_cast<HBRUSH>(static_cast<std::intptr_t>(COLOR_BTNFACE + 1)));
+    return S_OK;
+}
+
+HRESULT DrawThemeText(HTHEME theme, HDC hdc, int, int, LPCWSTR text, int count, DWORD flags, DWORD, const RECT* rect)
+{
+    if (!theme || !rect) {
+        return E_HANDLE;
+    }
+    RECT r = *rect;
+    DrawTextW(hdc, text, count, &r, flags);
+    return S_OK;
+}
+
+HRESULT GetThemeBackgroundContentRect(HTHEME theme, HDC, int, int, const RECT* bounds, RECT* content)
+{
+    if (!theme || !bounds || !content) {
+        return E_HANDLE;
+    }
+    *content = *bounds;
+    InflateRect(content, -2, -2);
+    return S_OK;
+}
+
+BOOL IsThemeBackgroundPartiallyTransparent(HTHEME, int, int) { return FALSE; }
+
+HRESULT EnableThemeDialogTexture(HWND, DWORD) { return Active() ? S_OK : E_FAIL; }

@@ -1,0 +1,72 @@
+// OWL's module and application objects, and resource ids that are either numbers or names.
+#pragma once
+
+#include "platform/owl/geometry.h"
+#include "platform/win/resources.h"
+#include "platform/win/winuser.h"
+
+#include <string>
+
+namespace owl {
+
+using tstring = std::u16string;
+
+// A resource id: an integer (MAKEINTRESOURCE) or a name; names are copied.
+class TResId {
+public:
+    TResId() : id_(0) {}
+    TResId(int id) : id_(static_cast<std::uintptr_t>(id) & 0xFFFF) {}
+    TResId(LPCWSTR name)
+    {
+        if (IS_INTRESOURCE(name)) {
+            id_ = reinterpret_cast<std::uintptr_t>(name);
+        } else {
+            name_ = name;
+            isString_ = true;
+        }
+    }
+    bool IsString() const { return isString_; }
+    int GetInt() const { return static_cast<int>(id_); }
+    LPCWSTR GetPointerRepresentation() const { return isString_ ? name_.c_str() : MAKEINTRESOURCEW(id_); }
+    operator LPCWSTR() const { return GetPointerRepresentation(); }
+
+private:
+    std::uintptr_t id_ = 0;
+    tstring name_;
+    bool isString_ = false;
+};
+
+class TModule {
+public:
+    // Wraps a loaded module by its instance handle (the process image when none is given).
+    explicit TModule(LPCWSTR name, HINSTANCE instance = nullptr);
+    virtual ~TModule() = default;
+    TModule(const TModule&) = delete;
+    TModule& operator=(const TModule&) = delete;
+
+    HINSTANCE GetHandle() const { return instance_; }
+    HINSTANCE GetInstance() const { return instance_; }
+    operator HINSTANCE() const { return instance_; }
+    LPCWSTR GetName() const { return name_.c_str(); }
+    int LoadString(uint id, LPWSTR buffer, int size) const;
+    tstring LoadString(uint id) const;
+
+private:
+    tstring name_;
+    HINSTANCE instance_;
+};
+
+class TApplication : public TModule {
+public:
+    explicit TApplication(LPCWSTR name = u"Application", HINSTANCE instance = nullptr);
+    // The user-interface language of the running application (settable by tests).
+    LANGID GetLangId() const { return langId_; }
+    void SetLangId(LANGID id) { langId_ = id; }
+
+private:
+    LANGID langId_ = MAKELANGID(0x09, 0x01); // English (United States)
+};
+
+// The process's application object, made on first use.
+TApplication& GetApplicationObject();
+}
