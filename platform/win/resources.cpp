@@ -4,6 +4,7 @@
 #include "platform/win/errors.h"
 
 #include <dlfcn.h>
+#include <link.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -75,14 +76,23 @@ HMODULE GetModuleHandleW(LPCWSTR moduleName)
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
     }
+    // The main program is the first object the dynamic linker lists; its handle is the address of its first
+    // loaded segment, the same base that ModuleHandleFromAddress reports for addresses inside it.
     static HMODULE self = [] {
-        Dl_info info{};
-        void* handle = dlopen(nullptr, RTLD_LAZY);
-        void* symbol = handle ? dlsym(handle, "main") : nullptr;
-        if (symbol && dladdr(symbol, &info) && info.dli_fbase) {
-            return static_cast<HMODULE>(info.dli_fbase);
-        }
-        return reinterpret_cast<HMODULE>(static_cast<std::uintptr_t>(0x400000));
+        std::uintptr_t base = 0;
+        dl_iterate_phdr(
+            [](dl_phdr_info* info, std::size_t, void* out) {
+                std::uintptr_t lowest = UINTPTR_MAX;
+                for (int i = 0; i < info->dlpi_phnum; ++i) {
+                    if (info->dlpi_phdr[i].p_type == PT_LOAD) {
+                        lowest = std::min<std::uintptr_t>(lowest, info->dlpi_phdr[i].p_vaddr);
+                    }
+                }
+                *static_cast<std::uintptr_t*>(out) = info->dlpi_addr + (lowest & ~std::uintptr_t{0xFFF});
+                return 1; // the first object is enough
+            },
+            &base);
+        return reinterpret_cast<HMODULE>(base);
     }();
     return self;
 }

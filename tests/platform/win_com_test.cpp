@@ -215,3 +215,14 @@ TEST(MessageBox, UnattendedBoxesNeverRetry)
     EXPECT_NE(::testing::internal::GetCapturedStderr().find("Save: Disk full"), std::string::npos);
     platform::SetMessageBoxHook(std::move(previous));
 }
+
+TEST(Resources, TheProgramsHandleIsTheBaseOfItsOwnCode)
+{
+    static int inProgram;
+    EXPECT_EQ(GetModuleHandleW(nullptr), platform::ModuleHandleFromAddress(&inProgram));
+    const platform::StringTableEntry entries[] = {{5, u"from the program"}};
+    platform::RegisterStringTable(GetModuleHandleW(nullptr), entries);
+    char16_t buffer[32];
+    EXPECT_EQ(LoadStringW(nullptr, 5, buffer, 32), 16);
+    platform::UnregisterResources(GetModuleHandleW(nullptr));
+}
