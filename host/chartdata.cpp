@@ -1,0 +1,107 @@
+#include "host/chartdata.h"
+
+namespace host {
+
+ChildDataHolder::~ChildDataHolder()
+{
+    for (auto& [key, child] : children_) {
+        child->Release();
+    }
+}
+
+HRESULT ChildDataHolder::QueryInterface(REFIID iid, void** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (iid == IID_IUnknown || iid == IID_IChildDataHolder) {
+        return Answer(static_cast<IChildDataHolder*>(this), out);
+    }
+    return E_NOINTERFACE;
+}
+
+HRESULT ChildDataHolder::Store(DWORD, IChartDataChildData* child)
+{
+    if (!child) {
+        log_.Record("childdata", "Store", "null");
+        return E_POINTER;
+    }
+    DWORD key = 0;
+    const HRESULT hr = child->GetTypeId(&key);
+    log_.Record("childdata", "Store", Hex(key));
+    if (FAILED(hr)) {
+        return hr;
+    }
+    child->AddRef();
+    auto [it, added] = children_.emplace(key, child);
+    if (!added) {
+        it->second->Release();
+        it->second = child;
+    }
+    return S_OK;
+}
+
+HRESULT ChildDataHolder::Find(DWORD, DWORD key, IChartDataChildData** out)
+{
+    log_.Record("childdata", "Find", Hex(key));
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    auto found = children_.find(key);
+    if (found == children_.end()) {
+        return E_FAIL;
+    }
+    *out = found->second;
+    (*out)->AddRef();
+    return S_OK;
+}
+
+ChartData::ChartData(CallLog& log) : log_(log), holder_(new ChildDataHolder(log))
+{
+    AddRefCount();
+    holder_->AddRef();
+}
+
+ChartData::~ChartData() { holder_->Release(); }
+
+HRESULT ChartData::QueryInterface(REFIID iid, void** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (iid == IID_IUnknown || iid == IID_IChartDocument) {
+        return Answer(static_cast<IChartDocument*>(this), out);
+    }
+    if (iid == IID_IChannelData) {
+        return Answer(static_cast<IChannelData*>(this), out);
+    }
+    return E_NOINTERFACE;
+}
+
+HRESULT ChartData::GetChildDataHolder(IChildDataHolder** out)
+{
+    log_.Record("chartdata", "GetChildDataHolder");
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (!hasHolder_) {
+        return E_NOTIMPL;
+    }
+    return Answer(static_cast<IChildDataHolder*>(holder_), reinterpret_cast<void**>(out));
+}
+
+HRESULT ChartData::GetChannelTimeBase(DWORD, LONG block, LONG channel, ChannelTimeBase* out)
+{
+    log_.Record("chartdata", "GetChannelTimeBase", std::to_string(block) + " " + std::to_string(channel));
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = {1, 1, 0.0};
+    return S_OK;
+}
+
+} // namespace host

@@ -1,0 +1,256 @@
+#include "host/framework.h"
+
+#include "sdk/cafclassobject.h"
+#include "sdk/calcclass.h"
+#include "sdk/eventdraw.h"
+#include "sdk/ikvostring.h"
+
+namespace host {
+
+std::u16string TakeText(IKVOString* text)
+{
+    if (!text) {
+        return {};
+    }
+    std::u16string result;
+    if (const char16_t* units = text->GetText()) {
+        result = units;
+    }
+    text->Release();
+    return result;
+}
+
+std::u16string FoldCase(std::u16string_view text)
+{
+    std::u16string result(text);
+    for (char16_t& c : result) {
+        if (c >= u'A' && c <= u'Z') {
+            c = static_cast<char16_t>(c - u'A' + u'a');
+        }
+    }
+    return result;
+}
+
+HRESULT HostSettingsStore::QueryInterface(REFIID iid, void** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (iid == IID_IUnknown || iid == IID_IHostSettingsStore) {
+        return Answer(static_cast<IHostSettingsStore*>(this), out);
+    }
+    return E_NOINTERFACE;
+}
+
+Framework::~Framework() { DropRegistrations(); }
+
+HRESULT Framework::QueryInterface(REFIID iid, void** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (iid == IID_IUnknown || iid == IID_ICAFFramework) {
+        return Answer(static_cast<ICAFFramework*>(this), out);
+    }
+    if (iid == IID_ITypeIdRegistry) {
+        return Answer(static_cast<ITypeIdRegistry*>(this), out);
+    }
+    if (iid == IID_IMessageFactory) {
+        return Answer(static_cast<IMessageFactory*>(this), out);
+    }
+    if (iid == IID_IEventManager) {
+        return Answer(static_cast<IEventManager*>(this), out);
+    }
+    if (iid == IID_IMessageDispatcher) {
+        return Answer(static_cast<IMessageDispatcher*>(this), out);
+    }
+    if (iid == IID_IObserverService) {
+        return Answer(static_cast<IObserverService*>(this), out);
+    }
+    return E_NOINTERFACE;
+}
+
+HRESULT Framework::GetObject(DWORD id, REFIID iid, void** out)
+{
+    log_.Record("framework", "GetObject", Hex(id));
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (id == CAF::ObjectId::kSettingsStore) {
+        return settings_.QueryInterface(iid, out);
+    }
+    if (const RegisteredClass* found = FindClass(id)) {
+        return found->object->QueryInterface(iid, out);
+    }
+    return E_FAIL;
+}
+
+HRESULT Framework::Register(IUnknown* classObject)
+{
+    if (!classObject) {
+        log_.Record("framework", "Register", "null");
+        return E_POINTER;
+    }
+    RegisteredClass entry;
+    entry.object = platform::ComPtr<IUnknown>(classObject);
+    platform::ComPtr<ICAFClassObject> info;
+    if (SUCCEEDED(classObject->QueryInterface(IID_ICAFClassObject, info.OutVoid())) && info) {
+        info->GetId(&entry.typeId);
+    }
+    platform::ComPtr<ICalcNumericParamsFuncClass> calc;
+    platform::ComPtr<IPODEventDrawClass> draw;
+    if (SUCCEEDED(classObject->QueryInterface(IID_ICalcNumericParamsFuncClass, calc.OutVoid())) && calc) {
+        entry.kind = ClassKind::Calculation;
+        IKVOString* name = nullptr;
+        DWORD id = 0;
+        LONG params = 0;
+        LONG sources = 0;
+        DWORD kind1 = 0;
+        DWORD kind2 = 0;
+        if (SUCCEEDED(calc->GetInfo(&name, &id, &params, &sources, &kind1, &kind2))) {
+            entry.name = TakeText(name);
+        }
+        LONG aliases = 0;
+        calc->GetAliasCount(&aliases);
+        for (LONG i = 0; i < aliases; ++i) {
+            IKVOString* alias = nullptr;
+            if (SUCCEEDED(calc->GetAlias(i, &alias))) {
+                entry.aliases.push_back(TakeText(alias));
+            }
+        }
+    } else if (SUCCEEDED(classObject->QueryInterface(IID_IPODEventDrawClass, draw.OutVoid())) && draw) {
+        entry.kind = ClassKind::EventDraw;
+    }
+    const char* kindText = entry.kind == ClassKind::Calculation ? "calculation"
+                           : entry.kind == ClassKind::EventDraw ? "eventdraw"
+                                                                : "other";
+    std::string detail = std::string(kindText) + " " + Hex(entry.typeId);
+    if (!entry.name.empty()) {
+        detail += " " + Narrow(entry.name);
+    }
+    log_.Record("framework", "Register", detail);
+    if (refuse_) {
+        return E_FAIL;
+    }
+    if (entry.kind == ClassKind::Calculation) {
+        calcByName_.emplace(FoldCase(entry.name), classes_.size());
+        for (const std::u16string& alias : entry.aliases) {
+            calcByName_.emplace(FoldCase(alias), classes_.size());
+        }
+    }
+    classes_.push_back(std::move(entry));
+    return S_OK;
+}
+
+HRESULT Framework::GetTypeId(const GUID* guid, WORD* id)
+{
+    if (!guid || !id) {
+        log_.Record("typeids", "GetTypeId", "null");
+        return E_POINTER;
+    }
+    auto found = typeIds_.find(*guid);
+    if (found == typeIds_.end()) {
+        if (nextTypeId_ == 0) { // all 65535 numbers are given
+            log_.Record("typeids", "GetTypeId", Narrow(platform::GuidToText(*guid)) + " full");
+            return E_OUTOFMEMORY;
+        }
+        found = typeIds_.emplace(*guid, nextTypeId_++).first;
+    }
+    *id = found->second;
+    log_.Record("typeids", "GetTypeId", Narrow(platform::GuidToText(*guid)) + " " + Hex(found->second));
+    return S_OK;
+}
+
+WORD Framework::KnownTypeId(const GUID& guid) const
+{
+    auto found = typeIds_.find(guid);
+    return found == typeIds_.end() ? 0 : found->second;
+}
+
+HRESULT Framework::Register(DWORD reserved, IMsgIdMessageClassObject* classObject)
+{
+    log_.Record("messages", "Register", Hex(reserved));
+    if (!classObject) {
+        return E_POINTER;
+    }
+    if (refuse_) {
+        return E_FAIL;
+    }
+    messageClasses_.emplace_back(classObject);
+    return S_OK;
+}
+
+HRESULT Framework::Attach(ISubject*, IObserver*)
+{
+    log_.Record("events", "Attach");
+    return S_OK;
+}
+
+HRESULT Framework::Notify(ISubject*, DWORD value)
+{
+    log_.Record("events", "Notify", Hex(value));
+    return S_OK;
+}
+
+HRESULT Framework::Notify2(ISubject*, DWORD value1, DWORD value2)
+{
+    log_.Record("events", "Notify2", Hex(value1) + " " + Hex(value2));
+    return S_OK;
+}
+
+HRESULT Framework::RegisterFor(ISubject*, IObserver*, DWORD eventId, DWORD flags)
+{
+    log_.Record("events", "RegisterFor", Hex(eventId) + " " + Hex(flags));
+    return S_OK;
+}
+
+HRESULT Framework::Unregister(IObserver*)
+{
+    log_.Record("events", "Unregister");
+    return S_OK;
+}
+
+HRESULT Framework::Send(IMessage*, DWORD value)
+{
+    log_.Record("dispatcher", "Send", Hex(value));
+    return S_OK;
+}
+
+HRESULT Framework::Report(DWORD code, IObjInfo*)
+{
+    log_.Record("observer", "Report", Hex(code));
+    return S_OK;
+}
+
+const RegisteredClass* Framework::FindClass(DWORD typeId) const
+{
+    for (const RegisteredClass& entry : classes_) {
+        if (typeId != 0 && entry.typeId == typeId) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+const RegisteredClass* Framework::FindCalculation(std::u16string_view nameOrAlias) const
+{
+    auto found = calcByName_.find(FoldCase(nameOrAlias));
+    return found == calcByName_.end() ? nullptr : &classes_[found->second];
+}
+
+void Framework::DropRegistrations()
+{
+    calcByName_.clear();
+    // Released newest first, as a host tears down what it was given.
+    while (!classes_.empty()) {
+        classes_.pop_back();
+    }
+    while (!messageClasses_.empty()) {
+        messageClasses_.pop_back();
+    }
+}
+
+} // namespace host

@@ -1,0 +1,100 @@
+// The host framework's class object: class registration, host objects by id, type ids, the message factory,
+// the event manager, the message dispatcher and the observer service.
+#pragma once
+
+#include "host/calllog.h"
+#include "host/comobject.h"
+#include "sdk/cafframework.h"
+#include "sdk/messagefactory.h"
+
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+struct IKVOString;
+
+namespace host {
+
+enum class ClassKind { Calculation, EventDraw, Other };
+
+struct RegisteredClass {
+    DWORD typeId = 0;
+    ClassKind kind = ClassKind::Other;
+    std::u16string name;                  // the calculation's registered name, empty for other classes
+    std::vector<std::u16string> aliases;  // the calculation's aliases
+    platform::ComPtr<IUnknown> object;
+};
+
+// A text from a host string object; the reference is consumed.
+std::u16string TakeText(IKVOString* text);
+// ASCII letters folded to lower case (the host's names are case-insensitive).
+std::u16string FoldCase(std::u16string_view text);
+
+class HostSettingsStore final : public IHostSettingsStore, private HostOwned {
+public:
+    HRESULT QueryInterface(REFIID iid, void** out) override;
+    ULONG AddRef() override { return AddRefCount(); }
+    ULONG Release() override { return ReleaseCount(); }
+};
+
+class Framework final : public ICAFFramework,
+                        public ITypeIdRegistry,
+                        public IMessageFactory,
+                        public IEventManager,
+                        public IMessageDispatcher,
+                        public IObserverService,
+                        private HostOwned {
+public:
+    explicit Framework(CallLog& log) : log_(log) {}
+    ~Framework();
+
+    // IUnknown (one identity for all interfaces)
+    HRESULT QueryInterface(REFIID iid, void** out) override;
+    ULONG AddRef() override { return AddRefCount(); }
+    ULONG Release() override { return ReleaseCount(); }
+    using HostOwned::References;
+
+    // ICAFFramework
+    HRESULT GetObject(DWORD id, REFIID iid, void** out) override;
+    HRESULT Register(IUnknown* classObject) override;
+    // ITypeIdRegistry
+    HRESULT GetTypeId(const GUID* guid, WORD* id) override;
+    // IMessageFactory
+    HRESULT Register(DWORD reserved, IMsgIdMessageClassObject* classObject) override;
+    // IEventManager
+    HRESULT Attach(ISubject* subject, IObserver* observer) override;
+    HRESULT Notify(ISubject* subject, DWORD value) override;
+    HRESULT Notify2(ISubject* subject, DWORD value1, DWORD value2) override;
+    HRESULT RegisterFor(ISubject* subject, IObserver* observer, DWORD eventId, DWORD flags) override;
+    HRESULT Unregister(IObserver* observer) override;
+    // IMessageDispatcher
+    HRESULT Send(IMessage* message, DWORD value) override;
+    // IObserverService
+    HRESULT Report(DWORD code, IObjInfo* object) override;
+
+    // What the module registered, in registration order.
+    const std::vector<RegisteredClass>& Classes() const { return classes_; }
+    const RegisteredClass* FindClass(DWORD typeId) const;
+    // A calculation by registered name or alias, case-insensitively.
+    const RegisteredClass* FindCalculation(std::u16string_view nameOrAlias) const;
+    const std::vector<platform::ComPtr<IMsgIdMessageClassObject>>& MessageClasses() const { return messageClasses_; }
+    // The id given to a GUID so far (0 when never asked).
+    WORD KnownTypeId(const GUID& guid) const;
+    // Releases every registered class and message class (before the module is unloaded).
+    void DropRegistrations();
+    // Refuse every registration from now on (the module must not care).
+    void SetRefuseRegistrations(bool refuse) { refuse_ = refuse; }
+
+private:
+    CallLog& log_;
+    HostSettingsStore settings_;
+    std::unordered_map<GUID, WORD> typeIds_;
+    WORD nextTypeId_ = 0x1001;
+    std::vector<RegisteredClass> classes_;
+    std::map<std::u16string, std::size_t> calcByName_;
+    std::vector<platform::ComPtr<IMsgIdMessageClassObject>> messageClasses_;
+    bool refuse_ = false;
+};
+
+} // namespace host

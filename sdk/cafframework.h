@@ -1,0 +1,101 @@
+// The host framework: the framework class object and the process-wide services that share its class id.
+#pragma once
+
+#include "platform/com/unknown.h"
+#include "sdk/slots.h"
+
+// {D90AB8B1-FBAE-470D-9B75-130B197E05FC}
+inline constexpr CLSID CLSID_CAFFrameWork{0xD90AB8B1, 0xFBAE, 0x470D, {0x9B, 0x75, 0x13, 0x0B, 0x19, 0x7E, 0x05, 0xFC}};
+// {D1D1BF8E-831B-467F-94C9-6CE7AA2D7994}
+inline constexpr IID IID_ICAFFramework{0xD1D1BF8E, 0x831B, 0x467F, {0x94, 0xC9, 0x6C, 0xE7, 0xAA, 0x2D, 0x79, 0x94}};
+// {5EA6E7E9-67B8-4BD5-8DA7-2906BD074AA0}
+inline constexpr IID IID_ITypeIdRegistry{0x5EA6E7E9, 0x67B8, 0x4BD5, {0x8D, 0xA7, 0x29, 0x06, 0xBD, 0x07, 0x4A, 0xA0}};
+// {ED54FE0E-3C7A-4DE7-B70C-8CE44F444AAB}
+inline constexpr IID IID_IEventManager{0xED54FE0E, 0x3C7A, 0x4DE7, {0xB7, 0x0C, 0x8C, 0xE4, 0x4F, 0x44, 0x4A, 0xAB}};
+// {423E482B-3EA9-44A7-BDC1-8C5B190CF1C1}
+inline constexpr IID IID_IMessageDispatcher{0x423E482B, 0x3EA9, 0x44A7, {0xBD, 0xC1, 0x8C, 0x5B, 0x19, 0x0C, 0xF1, 0xC1}};
+// {D320A13D-30C5-4258-9756-D6B64A018EA3}
+inline constexpr IID IID_IObserverService{0xD320A13D, 0x30C5, 0x4258, {0x97, 0x56, 0xD6, 0xB6, 0x4A, 0x01, 0x8E, 0xA3}};
+// {1A54DE76-D931-4E9D-90DC-B314F2E64AA5}
+inline constexpr IID IID_IHostSettingsStore{0x1A54DE76, 0xD931, 0x4E9D, {0x90, 0xDC, 0xB3, 0x14, 0xF2, 0xE6, 0x4A, 0xA5}};
+
+// Fixed ids of the host objects that the framework class object hands out (ICAFFramework::GetObject).
+namespace CAF::ObjectId {
+inline constexpr DWORD kMessageBus = 0x80000007;
+inline constexpr DWORD kSettingsStore = 0x8000000A;
+inline constexpr DWORD kViewClassRegistry = 0x8000000F;
+inline constexpr DWORD kDocumentRegistration = 0x80000011;
+inline constexpr DWORD kDocumentClassRegistration = 0x80000012;
+inline constexpr DWORD kMenuService = 0x80000013;
+inline constexpr DWORD kCommandService = 0x80000014;
+}
+
+// The framework class object: host objects by fixed id or by the type id of a registered class, and the
+// registration of the module's class objects.
+struct ICAFFramework : IUnknown {
+    SDK_UNUSED_SLOT(3)
+    SDK_UNUSED_SLOT(4)
+    // 5: a fixed object id or a registered class's type id; the object queried for iid, or a failure and null.
+    virtual HRESULT GetObject(DWORD id, REFIID iid, void** out) = 0;
+    // 6: registers a class object; the framework asks it for its type id (ICAFClassObject slot 3).
+    virtual HRESULT Register(IUnknown* classObject) = 0;
+
+protected:
+    ~ICAFFramework() = default;
+};
+
+// The host's 16-bit number for a GUID: the same GUID always gives the same non-zero id.
+struct ITypeIdRegistry : IUnknown {
+    virtual HRESULT GetTypeId(const GUID* guid, WORD* id) = 0; // 3
+
+protected:
+    ~ITypeIdRegistry() = default;
+};
+
+struct ISubject;
+struct IObserver;
+
+// Observer registrations between subjects and observers; the module's subjects forward to it.
+struct IEventManager : IUnknown {
+    virtual HRESULT Attach(ISubject* subject, IObserver* observer) = 0;                     // 3
+    virtual HRESULT Notify(ISubject* subject, DWORD value) = 0;                             // 4
+    virtual HRESULT Notify2(ISubject* subject, DWORD value1, DWORD value2) = 0;             // 5
+    SDK_UNUSED_SLOT(6)
+    SDK_UNUSED_SLOT(7)
+    virtual HRESULT RegisterFor(ISubject* subject, IObserver* observer, DWORD eventId, DWORD flags) = 0; // 8
+    SDK_UNUSED_SLOT(9)
+    virtual HRESULT Unregister(IObserver* observer) = 0;                                    // 10
+
+protected:
+    ~IEventManager() = default;
+};
+
+struct IMessage;
+
+struct IMessageDispatcher : IUnknown {
+    virtual HRESULT Send(IMessage* message, DWORD value) = 0; // 3
+
+protected:
+    ~IMessageDispatcher() = default;
+};
+
+struct IObjInfo;
+
+// Views report their creation (0x80030000) and destruction (0x80030003).
+struct IObserverService : IUnknown {
+    virtual HRESULT Report(DWORD code, IObjInfo* object) = 0; // 3
+
+protected:
+    ~IObserverService() = default;
+};
+
+namespace CAF::ObserverCode {
+inline constexpr DWORD kViewCreated = 0x80030000;
+inline constexpr DWORD kViewDestroyed = 0x80030003;
+}
+
+// Host-wide settings values; the module only fetches it here.
+struct IHostSettingsStore : IUnknown {
+protected:
+    ~IHostSettingsStore() = default;
+};
