@@ -41,6 +41,7 @@ public:
     // IChannelData
     HRESULT GetChannelTimeBase(DWORD reserved, LONG block, LONG channel, ChannelTimeBase* out) override;
 
+    IUnknown* AsUnknown() { return static_cast<IChartDocument*>(this); }
     ChildDataHolder& Holder() { return *holder_; }
     // Documents without a holder (as some host documents are).
     void SetHasHolder(bool has) { hasHolder_ = has; }

@@ -145,7 +145,7 @@ HRESULT Framework::Register(IUnknown* classObject)
     return S_OK;
 }
 
-HRESULT Framework::GetTypeId(const GUID* guid, WORD* id)
+HRESULT Framework::GetShortId(const GUID* guid, WORD* id)
 {
     if (!guid || !id) {
         log_.Record("typeids", "GetTypeId", "null");
@@ -161,6 +161,22 @@ HRESULT Framework::GetTypeId(const GUID* guid, WORD* id)
     }
     *id = found->second;
     log_.Record("typeids", "GetTypeId", Narrow(platform::GuidToText(*guid)) + " " + Hex(found->second));
+    return S_OK;
+}
+
+HRESULT Framework::CreateFromText(LONG reserved, IKVOString* text, IUnknown** out)
+{
+    log_.Record("typeids", "CreateFromText", Hex(static_cast<unsigned>(reserved)));
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (!text) {
+        return E_POINTER;
+    }
+    // The host's text object is the string itself.
+    text->AddRef();
+    *out = text;
     return S_OK;
 }
 

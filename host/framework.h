@@ -59,7 +59,8 @@ public:
     HRESULT GetObject(DWORD id, REFIID iid, void** out) override;
     HRESULT Register(IUnknown* classObject) override;
     // ITypeIdRegistry
-    HRESULT GetTypeId(const GUID* guid, WORD* id) override;
+    HRESULT GetShortId(const GUID* guid, WORD* id) override;
+    HRESULT CreateFromText(LONG reserved, IKVOString* text, IUnknown** out) override;
     // IMessageFactory
     HRESULT Register(DWORD reserved, IMsgIdMessageClassObject* classObject) override;
     // IEventManager

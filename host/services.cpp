@@ -69,9 +69,9 @@ HRESULT ApplicationService::GetLanguage(WORD* language)
     return S_OK;
 }
 
-HRESULT ApplicationService::GetSettingsObject(IUnknown** out)
+HRESULT ApplicationService::GetSettings(IHostSettings** out)
 {
-    log_.Record("application", "GetSettingsObject");
+    log_.Record("application", "GetSettings");
     if (out) {
         *out = nullptr;
     }

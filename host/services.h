@@ -3,7 +3,7 @@
 
 #include "host/calllog.h"
 #include "host/comobject.h"
-#include "sdk/appservice.h"
+#include "sdk/hostservices.h"
 #include "sdk/unittest.h"
 
 #include <string>
@@ -41,7 +41,7 @@ public:
     HRESULT GetWindowObject(HWND window, IUnknown** out) override;
     HRESULT GetPrintService(IUnknown** out) override;
     HRESULT GetLanguage(WORD* language) override;
-    HRESULT GetSettingsObject(IUnknown** out) override;
+    HRESULT GetSettings(IHostSettings** out) override;
     HRESULT QueryPreReleaseNote(DWORD reserved, DWORD* suppress, DWORD* other) override;
     HRESULT ShowPreReleaseNote(DWORD reserved, const char16_t* text) override;
 

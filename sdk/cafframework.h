@@ -2,14 +2,13 @@
 #pragma once
 
 #include "platform/com/unknown.h"
+#include "sdk/hostservices.h"
 #include "sdk/slots.h"
 
 // {D90AB8B1-FBAE-470D-9B75-130B197E05FC}
 inline constexpr CLSID CLSID_CAFFrameWork{0xD90AB8B1, 0xFBAE, 0x470D, {0x9B, 0x75, 0x13, 0x0B, 0x19, 0x7E, 0x05, 0xFC}};
 // {D1D1BF8E-831B-467F-94C9-6CE7AA2D7994}
 inline constexpr IID IID_ICAFFramework{0xD1D1BF8E, 0x831B, 0x467F, {0x94, 0xC9, 0x6C, 0xE7, 0xAA, 0x2D, 0x79, 0x94}};
-// {5EA6E7E9-67B8-4BD5-8DA7-2906BD074AA0}
-inline constexpr IID IID_ITypeIdRegistry{0x5EA6E7E9, 0x67B8, 0x4BD5, {0x8D, 0xA7, 0x29, 0x06, 0xBD, 0x07, 0x4A, 0xA0}};
 // {ED54FE0E-3C7A-4DE7-B70C-8CE44F444AAB}
 inline constexpr IID IID_IEventManager{0xED54FE0E, 0x3C7A, 0x4DE7, {0xB7, 0x0C, 0x8C, 0xE4, 0x4F, 0x44, 0x4A, 0xAB}};
 // {423E482B-3EA9-44A7-BDC1-8C5B190CF1C1}
@@ -42,14 +41,6 @@ struct ICAFFramework : IUnknown {
 
 protected:
     ~ICAFFramework() = default;
-};
-
-// The host's 16-bit number for a GUID: the same GUID always gives the same non-zero id.
-struct ITypeIdRegistry : IUnknown {
-    virtual HRESULT GetTypeId(const GUID* guid, WORD* id) = 0; // 3
-
-protected:
-    ~ITypeIdRegistry() = default;
 };
 
 struct ISubject;

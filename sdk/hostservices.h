@@ -3,7 +3,11 @@
 #pragma once
 
 #include "sdk/ikvostring.h"
+#include "sdk/slots.h"
 
+// {1B34673D-9147-4D80-9918-25F7578D1992}: the host application's class object.
+inline constexpr CLSID CLSID_ApplicationService{
+    0x1B34673D, 0x9147, 0x4D80, {0x99, 0x18, 0x25, 0xF7, 0x57, 0x8D, 0x19, 0x92}};
 // {3C0E5A10-7B42-4E19-A6D3-5F2B8C9E0A11}
 inline constexpr IID IID_ITypeIdRegistry{0x3C0E5A10, 0x7B42, 0x4E19, {0xA6, 0xD3, 0x5F, 0x2B, 0x8C, 0x9E, 0x0A, 0x11}};
 // {3C0E5A11-7B42-4E19-A6D3-5F2B8C9E0A11}
@@ -20,9 +24,9 @@ inline constexpr IID IID_IDisplayColours{
 // The framework's type ids: 16-bit ids for GUIDs, and host objects made from texts.
 struct ITypeIdRegistry : IUnknown {
     virtual HRESULT GetShortId(const GUID* id, WORD* out) = 0;                         // 3: same GUID, same id
-    virtual HRESULT Reserved4() = 0;                                                    // 4
-    virtual HRESULT Reserved5() = 0;                                                    // 5
-    virtual HRESULT Reserved6() = 0;                                                    // 6
+    SDK_UNUSED_SLOT(4)
+    SDK_UNUSED_SLOT(5)
+    SDK_UNUSED_SLOT(6)
     virtual HRESULT CreateFromText(LONG reserved, IKVOString* text, IUnknown** out) = 0; // 7: reserved is 0
 
 protected:
@@ -70,41 +74,64 @@ protected:
     ~IDisplayColours() = default;
 };
 
-// The host application service. Known further slots: 10 window handles, 20 print service, 33 language,
-// 51 pre-release query, 57 pre-release note.
+// The host application service: application-wide queries and notes.
 struct IApplicationService : IUnknown {
-    virtual HRESULT Reserved3() = 0;
-    virtual HRESULT Reserved4() = 0;
-    virtual HRESULT Reserved5() = 0;
-    virtual HRESULT Reserved6() = 0;
-    virtual HRESULT Reserved7() = 0;
-    virtual HRESULT Reserved8() = 0;
-    virtual HRESULT Reserved9() = 0;
-    virtual HRESULT Reserved10() = 0;
-    virtual HRESULT Reserved11() = 0;
-    virtual HRESULT Reserved12() = 0;
-    virtual HRESULT Reserved13() = 0;
-    virtual HRESULT Reserved14() = 0;
-    virtual HRESULT Reserved15() = 0;
-    virtual HRESULT Reserved16() = 0;
-    virtual HRESULT Reserved17() = 0;
-    virtual HRESULT Reserved18() = 0;
-    virtual HRESULT Reserved19() = 0;
-    virtual HRESULT Reserved20() = 0;
-    virtual HRESULT Reserved21() = 0;
-    virtual HRESULT Reserved22() = 0;
-    virtual HRESULT Reserved23() = 0;
-    virtual HRESULT Reserved24() = 0;
-    virtual HRESULT Reserved25() = 0;
-    virtual HRESULT Reserved26() = 0;
-    virtual HRESULT Reserved27() = 0;
-    virtual HRESULT Reserved28() = 0;
-    virtual HRESULT Reserved29() = 0;
-    virtual HRESULT Reserved30() = 0;
-    virtual HRESULT Reserved31() = 0;
-    virtual HRESULT Reserved32() = 0;
-    virtual HRESULT Reserved33() = 0;
-    virtual HRESULT GetSettings(IHostSettings** out) = 0; // 34: a new reference, or null
+    SDK_UNUSED_SLOT(3)
+    SDK_UNUSED_SLOT(4)
+    SDK_UNUSED_SLOT(5)
+    SDK_UNUSED_SLOT(6)
+    SDK_UNUSED_SLOT(7)
+    SDK_UNUSED_SLOT(8)
+    SDK_UNUSED_SLOT(9)
+    virtual HRESULT GetWindowObject(HWND window, IUnknown** out) = 0; // 10
+    SDK_UNUSED_SLOT(11)
+    SDK_UNUSED_SLOT(12)
+    SDK_UNUSED_SLOT(13)
+    SDK_UNUSED_SLOT(14)
+    SDK_UNUSED_SLOT(15)
+    SDK_UNUSED_SLOT(16)
+    SDK_UNUSED_SLOT(17)
+    SDK_UNUSED_SLOT(18)
+    SDK_UNUSED_SLOT(19)
+    virtual HRESULT GetPrintService(IUnknown** out) = 0; // 20
+    SDK_UNUSED_SLOT(21)
+    SDK_UNUSED_SLOT(22)
+    SDK_UNUSED_SLOT(23)
+    SDK_UNUSED_SLOT(24)
+    SDK_UNUSED_SLOT(25)
+    SDK_UNUSED_SLOT(26)
+    SDK_UNUSED_SLOT(27)
+    SDK_UNUSED_SLOT(28)
+    SDK_UNUSED_SLOT(29)
+    SDK_UNUSED_SLOT(30)
+    SDK_UNUSED_SLOT(31)
+    SDK_UNUSED_SLOT(32)
+    virtual HRESULT GetLanguage(WORD* language) = 0;       // 33: the application's language id
+    virtual HRESULT GetSettings(IHostSettings** out) = 0;  // 34: a new reference, or null
+    SDK_UNUSED_SLOT(35)
+    SDK_UNUSED_SLOT(36)
+    SDK_UNUSED_SLOT(37)
+    SDK_UNUSED_SLOT(38)
+    SDK_UNUSED_SLOT(39)
+    SDK_UNUSED_SLOT(40)
+    SDK_UNUSED_SLOT(41)
+    SDK_UNUSED_SLOT(42)
+    SDK_UNUSED_SLOT(43)
+    SDK_UNUSED_SLOT(44)
+    SDK_UNUSED_SLOT(45)
+    SDK_UNUSED_SLOT(46)
+    SDK_UNUSED_SLOT(47)
+    SDK_UNUSED_SLOT(48)
+    SDK_UNUSED_SLOT(49)
+    SDK_UNUSED_SLOT(50)
+    // 51: a non-zero first output means the user does not want pre-release notes.
+    virtual HRESULT QueryPreReleaseNote(DWORD reserved, DWORD* suppress, DWORD* other) = 0;
+    SDK_UNUSED_SLOT(52)
+    SDK_UNUSED_SLOT(53)
+    SDK_UNUSED_SLOT(54)
+    SDK_UNUSED_SLOT(55)
+    SDK_UNUSED_SLOT(56)
+    virtual HRESULT ShowPreReleaseNote(DWORD reserved, const char16_t* text) = 0; // 57
 
 protected:
     ~IApplicationService() = default;
