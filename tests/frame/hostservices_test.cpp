@@ -1,0 +1,251 @@
+#include "frame/hostservices.h"
+
+#include "foundation/frameworklibrary.h"
+#include "frame/typeid.h"
+#include "foundation/xkvo.h"
+#include "platform/com/classobjects.h"
+#include "platform/win/msgbox.h"
+#include "platform/win/resources.h"
+#include "sharedhost.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// {0B3A36A5-3C8E-4E0A-9D55-5C2F1B7E6A01}
+constexpr CLSID kCountingClass{0x0B3A36A5, 0x3C8E, 0x4E0A, {0x9D, 0x55, 0x5C, 0x2F, 0x1B, 0x7E, 0x6A, 0x01}};
+
+// A class object that counts how often it is asked for an interface.
+class CountingClassObject final : public IUnknown {
+public:
+    HRESULT QueryInterface(REFIID iid, void** out) override
+    {
+        ++queries;
+        if (iid != IID_IUnknown) {
+            *out = nullptr;
+            return E_NOINTERFACE;
+        }
+        *out = this;
+        AddRef();
+        return S_OK;
+    }
+    ULONG AddRef() override { return static_cast<ULONG>(++count); }
+    ULONG Release() override { return static_cast<ULONG>(--count); }
+    int queries = 0;
+    int count = 0;
+};
+
+TEST(HostServices, ClassObjectAccessorFetchesOnceAndKeepsNoReference)
+{
+    SharedHost();
+    CountingClassObject object;
+    DWORD cookie = 0;
+    ASSERT_EQ(CoRegisterClassObject(kCountingClass, &object, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie), S_OK);
+    const int registryReferences = object.count;
+
+    CAF::ServiceCache cache;
+    EXPECT_EQ(cache.Cached(), nullptr);
+    void* first = cache.FromClassObject(kCountingClass, IID_IUnknown);
+    EXPECT_EQ(first, &object);
+    EXPECT_EQ(object.queries, 1);
+    EXPECT_EQ(object.count, registryReferences); // released at once: the cache holds none
+
+    void* second = cache.FromClassObject(kCountingClass, IID_IUnknown);
+    EXPECT_EQ(second, first);
+    EXPECT_EQ(object.queries, 1); // no second fetch
+    CoRevokeClassObject(cookie);
+
+    // A class nobody registered: null, and the next call tries again (the framework is reachable, so the retry
+    // after making it reachable fails the same way).
+    CAF::ServiceCache missing;
+    EXPECT_EQ(missing.FromClassObject(kCountingClass, IID_IUnknown), nullptr);
+    ASSERT_EQ(CoRegisterClassObject(kCountingClass, &object, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie), S_OK);
+    EXPECT_EQ(missing.FromClassObject(kCountingClass, IID_IUnknown), &object);
+    CoRevokeClassObject(cookie);
+}
+
+TEST(HostServices, FrameworkObjectAccessorAsksTheFrameworkOncePerCall)
+{
+    host::Host& host = SharedHost();
+    const LONG references = host.GetFramework().References(); // the class-object registry's
+    ASSERT_EQ(CAF::GetFrameworkClassObject(), static_cast<ICAFFramework*>(&host.GetFramework()));
+    EXPECT_EQ(CAF::GetTypeIdRegistry(), static_cast<ITypeIdRegistry*>(&host.GetFramework()));
+    EXPECT_EQ(CAF::GetTestRegistry(), static_cast<IUnitTestRegistry*>(&host.Tests()));
+    EXPECT_EQ(CX::Host::GetApplicationService(), static_cast<IApplicationService*>(&host.Application()));
+
+    const std::size_t before = host.Log().Count("framework", "GetObject");
+    IHostSettingsStore* settings = CAF::GetHostSettingsStore();
+    EXPECT_NE(settings, nullptr);
+    EXPECT_EQ(CAF::GetHostSettingsStore(), settings);
+    EXPECT_EQ(host.Log().Count("framework", "GetObject"), before + 1);
+
+    // An object the host does not offer: one request per call, no second attempt within a call.
+    CAF::ServiceCache cache;
+    EXPECT_EQ(cache.FromFramework(0x80000099, IID_IUnknown), nullptr);
+    EXPECT_EQ(cache.FromFramework(0x80000099, IID_IUnknown), nullptr);
+    EXPECT_EQ(host.Log().Count("framework", "GetObject"), before + 3);
+    EXPECT_EQ(host.GetFramework().References(), references); // no accessor keeps a reference
+}
+
+TEST(HostServices, MissingFrameworkIsLoadedFromTheLibraryBesideTheProgram)
+{
+    host::Host& host = SharedHost();
+    host.Stop(); // as when the self tests run outside the host
+    const int oleCalls = platform::ComInitializeCount();
+
+    CAF::ServiceCache cache;
+    void* registry = cache.FromClassObject(CLSID_CAFFrameWork, IID_ITypeIdRegistry);
+    // The framework library's own framework object, registered by the module for the process.
+    EXPECT_EQ(registry, static_cast<ITypeIdRegistry*>(&host::Host::Library().GetFramework()));
+    EXPECT_EQ(platform::ComInitializeCount(), oleCalls + 1);
+
+    void* probe = nullptr;
+    ASSERT_EQ(CoGetClassObject(CLSID_CAFFrameWork, CLSCTX_ALL, nullptr, IID_IUnknown, &probe), S_OK);
+    static_cast<IUnknown*>(probe)->Release();
+
+    // Done once per process: a second miss neither initialises OLE nor loads the library again.
+    KVO::FreeFrameworkLibrary();
+    CAF::ServiceCache again;
+    EXPECT_EQ(again.FromClassObject(CLSID_CAFFrameWork, IID_ITypeIdRegistry), nullptr);
+    EXPECT_EQ(platform::ComInitializeCount(), oleCalls + 1);
+
+    host.Start();
+}
+
+TEST(HostServices, TypeIdsAskTheHostOncePerGuid)
+{
+    host::Host& host = SharedHost();
+    const std::string guid = host::Narrow(platform::GuidToText(CX::CXEventDrawGUID));
+    const auto asked = [&] {
+        std::size_t n = 0;
+        for (const host::Call& call : host.Log().Of("typeids")) {
+            n += call.detail.rfind(guid, 0) == 0;
+        }
+        return n;
+    };
+    const std::size_t before = asked();
+    const bool known = host.GetFramework().KnownTypeId(CX::CXEventDrawGUID) != 0;
+
+    const DWORD three = TypeIdClass<&CX::CXEventDrawGUID, 3>::Get();
+    EXPECT_EQ(asked(), before + (known ? 0 : 1));
+    const WORD number = host.GetFramework().KnownTypeId(CX::CXEventDrawGUID);
+    ASSERT_NE(number, 0);
+    EXPECT_EQ(three, (DWORD{number} << 16) | 3);
+    EXPECT_EQ((TypeIdClass<&CX::CXEventDrawGUID, 0>::Get()), DWORD{number} << 16);
+    EXPECT_EQ((TypeIdClass<&CX::CXEventDrawGUID, 4>::Get()), (DWORD{number} << 16) | 4);
+    EXPECT_EQ(CX::RegisterEventDrawTypeId(), number);
+    EXPECT_EQ(asked(), before + (known ? 0 : 1)); // the other indexes share the one request
+}
+
+} // namespace
+
+namespace {
+
+// A host document whose site keeps (or does not keep) a Loopmetry object.
+class FakeDocument final : public IDocumentSite {
+public:
+    class Extension final : public ILMDocExtension {
+    public:
+        HRESULT QueryInterface(REFIID iid, void** out) override
+        {
+            *out = nullptr;
+            if (iid == IID_IUnknown || iid == IID_ILMDocExtension) {
+                *out = this;
+                AddRef();
+                return S_OK;
+            }
+            return E_NOINTERFACE;
+        }
+        ULONG AddRef() override { return static_cast<ULONG>(++count); }
+        ULONG Release() override { return static_cast<ULONG>(--count); }
+        int count = 0;
+    };
+
+    HRESULT QueryInterface(REFIID iid, void** out) override
+    {
+        *out = nullptr;
+        if (iid == IID_IUnknown || (iid == IID_IDocumentSite && hasSite)) {
+            *out = this;
+            return S_OK;
+        }
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return 2; }
+    ULONG Release() override { return 1; }
+    HRESULT GetExtension(DWORD typeId, DWORD reserved, IUnknown** out) override
+    {
+        askedTypeId = typeId;
+        askedReserved = reserved;
+        *out = nullptr;
+        if (!hasExtension) {
+            return E_FAIL;
+        }
+        extension.AddRef();
+        *out = &extension;
+        return S_OK;
+    }
+
+    bool hasSite = true;
+    bool hasExtension = true;
+    DWORD askedTypeId = 0;
+    DWORD askedReserved = 1;
+    Extension extension;
+};
+
+} // namespace
+
+TEST(HostServices, DocumentExtensionIsTheLoopmetryObjectOfTheDocument)
+{
+    host::Host& host = SharedHost();
+    FakeDocument document;
+    {
+        const auto extension = CAF::GetDocumentExtension(&document);
+        ASSERT_TRUE(extension);
+        EXPECT_EQ(extension.Get(), &document.extension);
+        EXPECT_EQ(document.extension.count, 1); // the holder's reference; every temporary is released
+    }
+    EXPECT_EQ(document.extension.count, 0);
+    const WORD number = host.GetFramework().KnownTypeId(CLSID_LoopmetryExtension);
+    EXPECT_NE(number, 0);
+    EXPECT_EQ(CAF::GetExtensionShortId(), number);
+    EXPECT_EQ(document.askedTypeId, DWORD{number} << 16);
+    EXPECT_EQ(document.askedTypeId, CAF::GetExtensionTypeId());
+    EXPECT_EQ(document.askedReserved, 0u);
+
+    document.hasExtension = false;
+    EXPECT_FALSE(CAF::GetDocumentExtension(&document));
+    document.hasSite = false;
+    EXPECT_FALSE(CAF::GetDocumentExtension(&document));
+    EXPECT_FALSE(CAF::GetDocumentExtension(nullptr));
+}
+
+TEST(HostServices, UnusableFrameworkLibraryIsReportedAndThrown)
+{
+    std::vector<std::u16string> boxes;
+    auto previous = platform::SetMessageBoxHook([&](const platform::MessageBoxCall& call) {
+        boxes.push_back(call.text);
+        return IDOK;
+    });
+    const std::u16string missing = u"/nonexistent/libhost.so";
+    try {
+        KVO::LoadFrameworkClassObjectFrom(missing);
+        ADD_FAILURE() << "no exception";
+    } catch (const XKVO& failure) {
+        EXPECT_EQ(failure.Code(), MakeHResult(0x80070000u | ERROR_MOD_NOT_FOUND));
+    }
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].find(missing), std::u16string::npos);
+
+    // A library without the framework's export (the platform library beside the program).
+    char16_t path[4096] = {};
+    std::u16string folder(path, GetModuleFileNameW(nullptr, path, 4096));
+    folder.resize(folder.rfind(u'/') + 1);
+    try {
+        KVO::LoadFrameworkClassObjectFrom(folder + u"libplatform.so");
+        ADD_FAILURE() << "no exception";
+    } catch (const XKVO& failure) {
+        EXPECT_EQ(failure.Code(), MakeHResult(0x80070000u | ERROR_PROC_NOT_FOUND));
+    }
+    EXPECT_EQ(boxes.size(), 2u);
+    platform::SetMessageBoxHook(previous);
+}
