@@ -61,6 +61,25 @@ void SetBCalcBase2Defaults(Record& r)
     r.reserved108 = kUnsetTick;
 }
 
+// Every byte zero, then the initial values of each layer the record has, in chain order. A record with a
+// baseline layer is a stage record.
+template <class Record>
+void SetDefaults(Record& r)
+{
+    ZeroFill(r);
+    SetPkStmDefaults(r);
+    if constexpr (sizeof(Record) >= sizeof(EventBCalcBase)) {
+        SetBCalcBaseDefaults(r);
+        r.kind = kKindStage;
+    }
+    if constexpr (sizeof(Record) >= sizeof(EventBCalcMax)) {
+        SetBCalcMaxDefaults(r);
+    }
+    if constexpr (sizeof(Record) >= sizeof(EventBCalcBase2)) {
+        SetBCalcBase2Defaults(r);
+    }
+}
+
 template <class Record>
 std::int32_t Earliest(const Record& r)
 {
@@ -95,11 +114,7 @@ void CopyPrefix(Larger& larger, const Smaller& smaller)
 
 } // namespace
 
-EventPkStm::EventPkStm()
-{
-    ZeroFill(*this);
-    SetPkStmDefaults(*this);
-}
+EventPkStm::EventPkStm() { SetDefaults(*this); }
 
 void EventPkStm::SetPosition(double x)
 {
@@ -109,24 +124,11 @@ void EventPkStm::SetPosition(double x)
     kind = kKindStimulus;
 }
 
-EventBCalcBase::EventBCalcBase()
-{
-    ZeroFill(*this);
-    SetPkStmDefaults(*this);
-    SetBCalcBaseDefaults(*this);
-    kind = kKindStage;
-}
+EventBCalcBase::EventBCalcBase() { SetDefaults(*this); }
 
 std::int32_t EventBCalcBase::EarliestTick() const { return Earliest(*this); }
 
-EventBCalcMax::EventBCalcMax()
-{
-    ZeroFill(*this);
-    SetPkStmDefaults(*this);
-    SetBCalcBaseDefaults(*this);
-    kind = kKindStage;
-    SetBCalcMaxDefaults(*this);
-}
+EventBCalcMax::EventBCalcMax() { SetDefaults(*this); }
 
 EventBCalcMax::EventBCalcMax(const EventBCalcBase& base)
 {
@@ -137,15 +139,7 @@ EventBCalcMax::EventBCalcMax(const EventBCalcBase& base)
 
 std::int32_t EventBCalcMax::EarliestTick() const { return Earliest(*this); }
 
-EventBCalcBase2::EventBCalcBase2()
-{
-    ZeroFill(*this);
-    SetPkStmDefaults(*this);
-    SetBCalcBaseDefaults(*this);
-    kind = kKindStage;
-    SetBCalcMaxDefaults(*this);
-    SetBCalcBase2Defaults(*this);
-}
+EventBCalcBase2::EventBCalcBase2() { SetDefaults(*this); }
 
 EventBCalcBase2::EventBCalcBase2(const EventBCalcMax& max)
 {
@@ -160,12 +154,7 @@ void EventBCalcBase2::ResetPlateau() { SetBCalcBase2Defaults(*this); }
 
 EventFCalc::EventFCalc()
 {
-    ZeroFill(*this);
-    SetPkStmDefaults(*this);
-    SetBCalcBaseDefaults(*this);
-    kind = kKindStage;
-    SetBCalcMaxDefaults(*this);
-    SetBCalcBase2Defaults(*this);
+    SetDefaults(*this);
     ResetResults();
 }
 

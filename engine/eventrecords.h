@@ -175,7 +175,8 @@ using CXEvent = EventPkStm;
 
 static_assert(sizeof(EventPkStm) == 24 && sizeof(EventBCalcBase) == 48 && sizeof(EventBCalcMax) == 72 &&
               sizeof(EventBCalcBase2) == 112 && sizeof(EventFCalc) == 344);
-static_assert(offsetof(EventPkStm, offset) == 4 && offsetof(EventPkStm, value) == 8 && offsetof(EventPkStm, kind) == 16);
+static_assert(offsetof(EventPkStm, offset) == 4 && offsetof(EventPkStm, value) == 8 &&
+              offsetof(EventPkStm, kind) == 16);
 static_assert(offsetof(EventBCalcBase, stimulusTick) == 24 && offsetof(EventBCalcBase, baselineStart) == 28 &&
               offsetof(EventBCalcBase, baselineEnd) == 32 && offsetof(EventBCalcBase, baseline) == 36 &&
               offsetof(EventBCalcBase, polarity) == 40);

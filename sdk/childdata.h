@@ -5,7 +5,8 @@
 #include "sdk/slots.h"
 
 // {5577F83D-A72C-4C29-BE34-7362D24924D8}
-inline constexpr IID IID_IChartDataChildData{0x5577F83D, 0xA72C, 0x4C29, {0xBE, 0x34, 0x73, 0x62, 0xD2, 0x49, 0x24, 0xD8}};
+inline constexpr IID IID_IChartDataChildData{
+    0x5577F83D, 0xA72C, 0x4C29, {0xBE, 0x34, 0x73, 0x62, 0xD2, 0x49, 0x24, 0xD8}};
 // {71554D63-06FA-4BF4-A4EE-BBBEC8440EFF}
 inline constexpr IID IID_IChildDataHolder{0x71554D63, 0x06FA, 0x4BF4, {0xA4, 0xEE, 0xBB, 0xBE, 0xC8, 0x44, 0x0E, 0xFF}};
 
@@ -24,17 +25,8 @@ protected:
 
 // The child data of one chart data, one object per key.
 struct IChildDataHolder : IUnknown {
-    SDK_UNUSED_SLOT(3)
-    SDK_UNUSED_SLOT(4)
-    SDK_UNUSED_SLOT(5)
-    SDK_UNUSED_SLOT(6)
-    SDK_UNUSED_SLOT(7)
-    SDK_UNUSED_SLOT(8)
-    SDK_UNUSED_SLOT(9)
-    SDK_UNUSED_SLOT(10)
-    SDK_UNUSED_SLOT(11)
-    SDK_UNUSED_SLOT(12)
-    SDK_UNUSED_SLOT(13)
+    SDK_UNUSED_SLOT(3) SDK_UNUSED_SLOT(4) SDK_UNUSED_SLOT(5) SDK_UNUSED_SLOT(6) SDK_UNUSED_SLOT(7) SDK_UNUSED_SLOT(8)
+    SDK_UNUSED_SLOT(9) SDK_UNUSED_SLOT(10) SDK_UNUSED_SLOT(11) SDK_UNUSED_SLOT(12) SDK_UNUSED_SLOT(13)
     // 14: keeps a reference under the key that the child data reports.
     virtual HRESULT Store(DWORD reserved, IChartDataChildData* child) = 0;
     // 15: the child data under `key` with a reference for the caller, or a failure and null.
