@@ -24,3 +24,32 @@ private:
     }
     CAFClassObject* next_;
 };
+
+namespace KVO {
+
+// The link of a message class object in the process-wide message class list: pushed at the head by the static
+// constructor of its object, so the list also runs from the last-constructed object to the first. `Registrar` is
+// the accessor of the host service that registration hands the classes to.
+template <class Registrar, class Interface>
+class LinkedClassObject {
+public:
+    // The class object's interface for the registrar (no reference added).
+    virtual Interface* GetClassObjectInterface() = 0;
+    LinkedClassObject* Next() const { return next_; }
+
+    static LinkedClassObject* ListHead() { return Head(); }
+
+protected:
+    LinkedClassObject() : next_(Head()) { Head() = this; }
+    ~LinkedClassObject() = default;
+
+private:
+    static LinkedClassObject*& Head()
+    {
+        static LinkedClassObject* head = nullptr;
+        return head;
+    }
+    LinkedClassObject* next_;
+};
+
+} // namespace KVO
