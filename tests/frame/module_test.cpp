@@ -1,0 +1,316 @@
+#include "frame/module.h"
+
+#include "document/chartdatachilddata.h"
+#include "engine/calcclasses.h"
+#include "sdk/eventdraw.h"
+#include "sdk/ikvostring.h"
+#include "sharedhost.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+// A message class of the test program itself, to see the message step at work.
+class TestMessageClass final : public IMsgIdMessageClassObject, public CX::Module::MessageClassLink {
+public:
+    HRESULT QueryInterface(REFIID iid, void** out) override
+    {
+        if (iid != IID_IUnknown && iid != IID_IMsgIdMessageClassObject) {
+            *out = nullptr;
+            return E_NOINTERFACE;
+        }
+        *out = static_cast<IMsgIdMessageClassObject*>(this);
+        return S_OK;
+    }
+    ULONG AddRef() override { return 2; }
+    ULONG Release() override { return 1; }
+    HRESULT Describe(BSTR*, IDescriptionWriter*, DWORD) override { return S_OK; }
+    HRESULT DescribeValue(IMessage*, BSTR*) override { return E_NOTIMPL; }
+    IMsgIdMessageClassObject* GetClassObjectInterface() override { return this; }
+};
+
+TestMessageClass firstMessageClass;
+TestMessageClass secondMessageClass;
+
+std::vector<std::u16string> CalculationListNames()
+{
+    std::vector<std::u16string> names;
+    for (CAFClassObject* link = CAFClassObject::CalculationListHead(); link; link = link->Next()) {
+        BSTR name = nullptr;
+        link->GetClassObjectInterface()->GetName(&name);
+        names.emplace_back(name ? name : u"");
+        SysFreeString(name);
+    }
+    return names;
+}
+
+TEST(Module, CalculationListRunsFromTheLastBuiltToTheFirst)
+{
+    const std::vector<std::u16string> expected = {
+        u"Selector",       u"PSPeakDet",  u"PSCalcBase", u"ERStimSOB", u"ERStimDet",
+        u"ERPeakDet",      u"PeakCycConvert", u"CAPPWF",  u"CAPPeakDet", u"CalcBulk",
+        u"CalcBase2",      u"CalcBase",   u"CalcAMax",   u"PSCacheSelector", u"CacheSelector"};
+    EXPECT_EQ(CalculationListNames(), expected);
+}
+
+TEST(Module, RegistrationSucceedsWhateverTheHostAnswers)
+{
+    host::Host& host = SharedHost();
+    host.GetFramework().SetRefuseRegistrations(true);
+    host.Tests().SetRefuse(true);
+    host.GetFramework().DropRegistrations();
+    host.Tests().Drop();
+    const std::size_t start = host.Log().Calls().size();
+
+    EXPECT_EQ(DllRegisterClassObjects(nullptr), S_OK);
+
+    host.GetFramework().SetRefuseRegistrations(false);
+    host.Tests().SetRefuse(false);
+    EXPECT_TRUE(host.GetFramework().Classes().empty());
+    EXPECT_TRUE(host.Tests().Tests().empty());
+
+    // Every class was offered: 15 calculations and 5 draw classes, the test program's 2 message classes (newest
+    // first), then 9 tests, in this order.
+    std::size_t classes = 0;
+    std::size_t messages = 0;
+    std::size_t tests = 0;
+    std::size_t lastClass = 0;
+    std::size_t firstMessage = 0;
+    std::size_t firstTest = 0;
+    const auto calls = host.Log().Calls();
+    for (std::size_t i = calls.size(); i-- > start;) {
+        classes += calls[i].service == "framework" && calls[i].operation == "Register";
+        messages += calls[i].service == "messages";
+        tests += calls[i].service == "tests";
+        if (calls[i].service == "framework" && calls[i].operation == "Register" && lastClass == 0) {
+            lastClass = i;
+        }
+        if (calls[i].service == "messages") {
+            firstMessage = i;
+        }
+        if (calls[i].service == "tests") {
+            firstTest = i;
+        }
+    }
+    EXPECT_EQ(classes, 20u);
+    EXPECT_EQ(messages, 2u);
+    EXPECT_EQ(tests, 9u);
+    EXPECT_LT(lastClass, firstMessage);
+    EXPECT_LT(firstMessage, firstTest);
+}
+
+TEST(Module, MessageClassesAreRegisteredNewestFirst)
+{
+    host::Host& host = SharedHost();
+    host.GetFramework().DropRegistrations();
+    CX::Module::RegisterMessageClasses();
+    const auto& registered = host.GetFramework().MessageClasses();
+    ASSERT_GE(registered.size(), 2u);
+    const std::size_t n = registered.size();
+    EXPECT_EQ(registered[n - 2].Get(), static_cast<IMsgIdMessageClassObject*>(&secondMessageClass));
+    EXPECT_EQ(registered[n - 1].Get(), static_cast<IMsgIdMessageClassObject*>(&firstMessageClass));
+    host.GetFramework().DropRegistrations();
+}
+
+TEST(Module, PreReleaseNotesOnlyForAlphaBetaAndFinalBuilds)
+{
+    using CX::Module::PreReleaseNoteText;
+    EXPECT_EQ(PreReleaseNoteText(u"1.2.0 Alpha 3", u"Crestmetrics", 7).value_or(u"-"), u"Crestmetrics 1.2.0 Alpha 3");
+    EXPECT_EQ(PreReleaseNoteText(u"1.2.0 beta", u"Crestmetrics", 7).value_or(u"-"), u"Crestmetrics 1.2.0 beta");
+    EXPECT_EQ(PreReleaseNoteText(u"1.2.0 Final candidate", u"X", 0).value_or(u"-"), u"X 1.2.0 Final candidate");
+    EXPECT_FALSE(PreReleaseNoteText(u"1.2.0 dev", u"X", 7));
+    EXPECT_FALSE(PreReleaseNoteText(u"1.2.0 dev final", u"X", 7)); // "ev" is decided before "inal"
+    EXPECT_TRUE(PreReleaseNoteText(u"1.2.0 dev beta", u"X", 7));   // "eta" before "ev"
+    EXPECT_FALSE(PreReleaseNoteText(u"N/A beta", u"X", 7));
+    EXPECT_FALSE(PreReleaseNoteText(u"1.2.0", u"X", 7));
+    EXPECT_FALSE(PreReleaseNoteText(u"1.2.0 beta", u"X", 1024));
+    const std::u16string longDescription(300, u'd');
+    EXPECT_EQ(PreReleaseNoteText(u"beta", longDescription, 0)->size(), 256u);
+
+    // The host that does not want notes is asked and nothing else happens.
+    host::Host& host = SharedHost();
+    host.Application().SetSuppressPreReleaseNotes(true);
+    const std::size_t asked = host.Log().Count("application", "QueryPreReleaseNote");
+    CX::Module::ShowPreReleaseNote();
+    EXPECT_EQ(host.Log().Count("application", "QueryPreReleaseNote"), asked + 1);
+    EXPECT_TRUE(host.Application().NotesShown().empty());
+    host.Application().SetSuppressPreReleaseNotes(false);
+}
+
+TEST(Module, AttachMakesTheOwlModuleAndAsksForPreReleaseNotes)
+{
+    host::Host& host = SharedHost();
+    // Linked into this program the library entry does not run by itself.
+    EXPECT_EQ(CX::Module::GetModule(), nullptr);
+    const auto instance = reinterpret_cast<HINSTANCE>(std::uintptr_t{0x7000});
+    const std::size_t asked = host.Log().Count("application", "QueryPreReleaseNote");
+    EXPECT_EQ(DllMain(instance, DLL_PROCESS_ATTACH, nullptr), TRUE);
+    EXPECT_EQ(CX::Module::Instance(), instance);
+    ASSERT_NE(CX::Module::GetModule(), nullptr);
+    EXPECT_EQ(CX::Module::GetModule()->GetInstance(), instance);
+    EXPECT_EQ(host.Log().Count("application", "QueryPreReleaseNote"), asked + 1);
+    EXPECT_TRUE(host.Application().NotesShown().empty());
+    EXPECT_EQ(DllMain(instance, DLL_THREAD_ATTACH, nullptr), TRUE);
+    EXPECT_EQ(DllMain(instance, DLL_PROCESS_DETACH, nullptr), TRUE);
+    EXPECT_EQ(CX::Module::GetModule(), nullptr);
+}
+
+TEST(Module, ChildDataIsFoundOrCreatedOncePerDocument)
+{
+    host::Host& host = SharedHost();
+    auto data = host.NewChartData();
+    auto created = CX::Doc::ChartDataChildData::FindOrCreate(data->AsUnknown());
+    ASSERT_TRUE(created);
+    EXPECT_EQ(data->Holder().Size(), 1u);
+    auto found = CX::Doc::ChartDataChildData::FindOrCreate(static_cast<IChannelData*>(data.Get()));
+    EXPECT_EQ(found.Get(), created.Get());
+    EXPECT_EQ(data->Holder().Size(), 1u);
+
+    platform::ComPtr<CX::ICXSettingsChildData> settings;
+    ASSERT_EQ(created->QueryInterface(CX::IID_ICXSettingsChildData, settings.OutVoid()), S_OK);
+    std::int32_t pair[2] = {};
+    EXPECT_EQ(settings->GetChannelPair(pair), S_OK);
+    EXPECT_EQ(static_cast<std::uint32_t>(pair[0]), 0x80000000u);
+    EXPECT_EQ(static_cast<std::uint32_t>(pair[1]), 0xC0000000u);
+    EXPECT_EQ(settings->SetChannelPair(3, static_cast<std::int32_t>(0x80000000u)), S_OK);
+    EXPECT_EQ(settings->GetChannelPair(pair), S_OK);
+    EXPECT_EQ(pair[0], 3);
+    EXPECT_EQ(created->SourceChannel(), 3);
+
+    created->Positions().MapForBlock(2)[KVOPosition{40, 2}] = 5;
+    EXPECT_EQ(found->EventOrdinal(40, 2), 5);
+    EXPECT_EQ(found->EventOrdinal(41, 2), -1);
+    EXPECT_EQ(found->EventOrdinal(40, 0), -1);
+
+    // A clone keeps nothing of the positions and starts from the default pair.
+    platform::ComPtr<IChartDataChildData> clone;
+    ASSERT_EQ(created->Clone(nullptr, clone.Out()), S_OK);
+    platform::ComPtr<CX::ICXSettingsChildData> cloneSettings;
+    ASSERT_EQ(clone->QueryInterface(CX::IID_ICXSettingsChildData, cloneSettings.OutVoid()), S_OK);
+    cloneSettings->GetChannelPair(pair);
+    EXPECT_EQ(static_cast<std::uint32_t>(pair[0]), 0x80000000u);
+    DWORD key = 0;
+    EXPECT_EQ(clone->GetTypeId(&key), S_OK);
+    EXPECT_EQ(key, CX::Doc::ChartDataChildData::Key());
+    EXPECT_EQ(key & 0xFFFF, 0u);
+
+    // A document without a holder, or no document, has no child data.
+    auto bare = host.NewChartData();
+    bare->SetHasHolder(false);
+    EXPECT_FALSE(CX::Doc::ChartDataChildData::FindOrCreate(bare->AsUnknown()));
+    EXPECT_FALSE(CX::Doc::ChartDataChildData::FindOrCreate(nullptr));
+}
+
+TEST(Module, ChildDataOfAnotherKindUnderTheKeyIsNotTaken)
+{
+    // Another module's child data that claims the same key.
+    class Foreign final : public IChartDataChildData {
+    public:
+        HRESULT QueryInterface(REFIID iid, void** out) override
+        {
+            *out = nullptr;
+            if (iid == IID_IUnknown || iid == IID_IChartDataChildData) {
+                *out = this;
+                return S_OK;
+            }
+            return E_NOINTERFACE;
+        }
+        ULONG AddRef() override { return 2; }
+        ULONG Release() override { return 1; }
+        HRESULT GetTypeId(DWORD* key) override
+        {
+            *key = CX::Doc::ChartDataChildData::Key();
+            return S_OK;
+        }
+        HRESULT Clone(IUnknown*, IChartDataChildData**) override { return E_NOTIMPL; }
+        HRESULT Invalidated(DWORD, LONG, LONG) override { return S_OK; }
+        HRESULT RecordsChanged(LONG, LONG) override { return S_OK; }
+        HRESULT DataChanged(DWORD, LONG, DWORD, DWORD, LONG, LONG) override { return S_OK; }
+        void DeleteThis() override {}
+    } foreign;
+    auto data = SharedHost().NewChartData();
+    ASSERT_EQ(data->Holder().Store(0, &foreign), S_OK);
+    EXPECT_FALSE(CX::Doc::ChartDataChildData::FindOrCreate(data->AsUnknown()));
+}
+
+TEST(Module, CalculationClassObjectsAnswerTheirSlots)
+{
+    host::Host& host = SharedHost();
+    CalcEnums::CalcEnumNumericParamsClass* calcAMax = nullptr;
+    for (CAFClassObject* link = CAFClassObject::CalculationListHead(); link; link = link->Next()) {
+        auto* object = static_cast<CalcEnums::CalcEnumNumericParamsClass*>(
+            static_cast<ICalcEnumClass2*>(link->GetClassObjectInterface()));
+        if (std::u16string(object->Descriptor().name) == u"CalcAMax") {
+            calcAMax = object;
+        }
+    }
+    ASSERT_NE(calcAMax, nullptr);
+    ICalcEnumClass2* calc = calcAMax;
+
+    // The identifier is asked of the host once.
+    DWORD id = 0;
+    EXPECT_EQ(calc->GetId(&id), S_OK);
+    EXPECT_EQ(id, DWORD{host.GetFramework().KnownTypeId(*calcAMax->Descriptor().classId)} << 16);
+    const std::size_t asked = host.Log().Count("typeids", "GetTypeId");
+    DWORD again = 0;
+    calc->GetId(&again);
+    EXPECT_EQ(again, id);
+    EXPECT_EQ(host.Log().Count("typeids", "GetTypeId"), asked);
+
+    // Name as BSTR: a null out pointer is ignored, an old BSTR is freed.
+    EXPECT_EQ(calc->GetName(nullptr), S_OK);
+    BSTR name = SysAllocString(u"previous");
+    EXPECT_EQ(calc->GetName(&name), S_OK);
+    EXPECT_EQ(std::u16string(name), u"CalcAMax");
+    SysFreeString(name);
+
+    // Category: the shared identifier, by pointer or by value.
+    const GUID* category = nullptr;
+    EXPECT_EQ(calc->GetCategory(&category), S_OK);
+    EXPECT_EQ(calc->IsCategory(category), S_OK);
+    GUID copy;
+    std::memcpy(&copy, category, sizeof copy);
+    EXPECT_EQ(calc->IsCategory(&copy), S_OK);
+    copy.Data4[7] ^= 1;
+    EXPECT_EQ(calc->IsCategory(&copy), S_FALSE);
+    EXPECT_EQ(calc->IsCategory(nullptr), S_FALSE);
+
+    // Interfaces: one object, the parameter interface second.
+    platform::ComPtr<ICalcNumericParamsFuncClass> params;
+    ASSERT_EQ(calc->QueryInterface(IID_ICalcNumericParamsFuncClass, params.OutVoid()), S_OK);
+    platform::ComPtr<ICAFClassObject> classObject;
+    ASSERT_EQ(params->QueryInterface(IID_ICAFClassObject, classObject.OutVoid()), S_OK);
+    EXPECT_EQ(static_cast<void*>(classObject.Get()), static_cast<void*>(calc));
+    void* none = calc;
+    EXPECT_EQ(calc->QueryInterface(IID_IPODEventDrawClass, &none), E_NOINTERFACE);
+    EXPECT_EQ(none, nullptr);
+
+    // Parameter 8 is the last; 9 is refused without writing anything.
+    double maximum = 0;
+    double minimum = 0;
+    DWORD kind = 0;
+    IKVOString* paramName = nullptr;
+    ASSERT_EQ(params->GetParam(8, &maximum, &minimum, &kind, &paramName), S_OK);
+    EXPECT_EQ(host::TakeText(paramName), u"LimitEnd Tick");
+    EXPECT_EQ(maximum, CalcEnums::kMax);
+    EXPECT_EQ(minimum, -1.0);
+    EXPECT_EQ(kind, 0x40000000u);
+    paramName = nullptr;
+    EXPECT_EQ(params->GetParam(9, &maximum, &minimum, &kind, &paramName), E_INVALIDARG);
+    EXPECT_EQ(paramName, nullptr);
+    EXPECT_EQ(params->GetParam(-1, &maximum, &minimum, &kind, &paramName), E_INVALIDARG);
+    EXPECT_EQ(params->GetParam(0, nullptr, nullptr, nullptr, nullptr), S_OK);
+
+    // The eight-argument slot and the creation slots give nothing.
+    IUnknown* out = calc;
+    EXPECT_EQ(calc->CreateBound(nullptr, 0, 0, 0, 0, 0, 0, &out), E_NOTIMPL);
+    EXPECT_EQ(out, nullptr);
+    out = calc;
+    EXPECT_EQ(calc->CreateAggregated(calc, nullptr, IID_IUnknown, &out), E_NOTIMPL);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(calc->CreateInstance(nullptr, nullptr), E_NOTIMPL);
+}
+
+} // namespace
