@@ -151,6 +151,10 @@ HRESULT Framework::GetShortId(const GUID* guid, WORD* id)
         log_.Record("typeids", "GetTypeId", "null");
         return E_POINTER;
     }
+    if (refuseTypeIds_) {
+        log_.Record("typeids", "GetTypeId", Narrow(platform::GuidToText(*guid)) + " refused");
+        return E_FAIL;
+    }
     auto found = typeIds_.find(*guid);
     if (found == typeIds_.end()) {
         if (nextTypeId_ == 0) { // all 65535 numbers are given

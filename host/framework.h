@@ -86,6 +86,8 @@ public:
     void DropRegistrations();
     // Refuse every registration from now on (the module must not care).
     void SetRefuseRegistrations(bool refuse) { refuse_ = refuse; }
+    // Refuse every type-id request from now on.
+    void SetRefuseTypeIds(bool refuse) { refuseTypeIds_ = refuse; }
 
 private:
     CallLog& log_;
@@ -96,6 +98,7 @@ private:
     std::map<std::u16string, std::size_t> calcByName_;
     std::vector<platform::ComPtr<IMsgIdMessageClassObject>> messageClasses_;
     bool refuse_ = false;
+    bool refuseTypeIds_ = false;
 };
 
 } // namespace host

@@ -91,6 +91,8 @@ TEST(HostServices, MissingFrameworkIsLoadedFromTheLibraryBesideTheProgram)
 {
     host::Host& host = SharedHost();
     host.Stop(); // as when the self tests run outside the host
+    // OLE is initialised already: the module's own initialisation answers S_FALSE, which is no failure.
+    ASSERT_EQ(CoInitialize(nullptr), S_OK);
     const int oleCalls = platform::ComInitializeCount();
 
     CAF::ServiceCache cache;
@@ -109,7 +111,24 @@ TEST(HostServices, MissingFrameworkIsLoadedFromTheLibraryBesideTheProgram)
     EXPECT_EQ(again.FromClassObject(CLSID_CAFFrameWork, IID_ITypeIdRegistry), nullptr);
     EXPECT_EQ(platform::ComInitializeCount(), oleCalls + 1);
 
+    CoUninitialize();
     host.Start();
+}
+
+namespace {
+// {5D2C8E41-7A3B-4F60-9C15-2E8B6D4A1F07}
+constexpr GUID kLateGuid{0x5D2C8E41, 0x7A3B, 0x4F60, {0x9C, 0x15, 0x2E, 0x8B, 0x6D, 0x4A, 0x1F, 0x07}};
+}
+
+TEST(HostServices, RefusedTypeIdIsAskedAgainLater)
+{
+    host::Host& host = SharedHost();
+    host.GetFramework().SetRefuseTypeIds(true);
+    EXPECT_EQ((TypeIdClass<&kLateGuid, 5>::Get()), 5u); // no host number: the index alone
+    host.GetFramework().SetRefuseTypeIds(false);
+    const DWORD id = TypeIdClass<&kLateGuid, 5>::Get();
+    EXPECT_EQ(id, (DWORD{host.GetFramework().KnownTypeId(kLateGuid)} << 16) | 5);
+    EXPECT_NE(id >> 16, 0u);
 }
 
 TEST(HostServices, TypeIdsAskTheHostOncePerGuid)

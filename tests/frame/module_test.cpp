@@ -8,7 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include "frame/typeid.h"
+#include "selftest/enumtests.h"
+
+#include <boost/bind/bind.hpp>
+
 #include <cstring>
+#include <stdexcept>
 
 namespace {
 
@@ -302,6 +308,7 @@ TEST(Module, CalculationClassObjectsAnswerTheirSlots)
     EXPECT_EQ(paramName, nullptr);
     EXPECT_EQ(params->GetParam(-1, &maximum, &minimum, &kind, &paramName), E_INVALIDARG);
     EXPECT_EQ(params->GetParam(0, nullptr, nullptr, nullptr, nullptr), S_OK);
+    EXPECT_EQ(params->TestSourceKind(-1, 0xFFFFFFFF), E_INVALIDARG);
 
     // The eight-argument slot and the creation slots give nothing.
     IUnknown* out = calc;
@@ -314,3 +321,81 @@ TEST(Module, CalculationClassObjectsAnswerTheirSlots)
 }
 
 } // namespace
+
+namespace {
+
+// A test with three sub-tests: one passes, one fails a check, one throws something else.
+class ThreeSubTests final : public UnitTestBase {
+public:
+    int tearDowns = 0;
+
+protected:
+    void DeclareSubTests() override
+    {
+        AddSubTest(boost::bind(&ThreeSubTests::Passes, this), "ThreeSubTests::Passes");
+        AddSubTest(boost::bind(&ThreeSubTests::FailsCheck, this), "ThreeSubTests::FailsCheck");
+        AddSubTest(boost::bind(&ThreeSubTests::Throws, this), "ThreeSubTests::Throws");
+    }
+    void FillContact() override { SetContact(u"Crestmetrics", true); }
+    void TearDown() override { ++tearDowns; }
+
+private:
+    void Passes() {}
+    void FailsCheck() { throw UnitTestException(KVO::String(u"file.cpp, Line 3 [x]")); }
+    void Throws() { throw std::runtime_error("broken"); }
+};
+
+} // namespace
+
+TEST(SelfTests, RunsAreReportedAndNothingEscapesToTheHost)
+{
+    platform::ComPtr<IUnitTest> test(new ThreeSubTests);
+    auto* object = static_cast<ThreeSubTests*>(test.Get());
+    LONG count = -1;
+    EXPECT_EQ(test->GetSubTestCount(&count), S_OK);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(test->GetSubTestCount(nullptr), E_FAIL);
+    EXPECT_EQ(test->Declare(), S_OK);
+    EXPECT_EQ(test->GetSubTestCount(&count), S_OK);
+    EXPECT_EQ(count, 3);
+
+    const auto result = [&](LONG index) {
+        VARIANT_BOOL passed = 1;
+        IKVOString* message = nullptr;
+        EXPECT_EQ(test->RunSubTest(index), S_OK);
+        EXPECT_EQ(test->GetResult(&passed, &message), S_OK);
+        return std::make_pair(passed, host::TakeText(message));
+    };
+    EXPECT_EQ(result(1), std::make_pair(VARIANT_FALSE, std::u16string(u"file.cpp, Line 3 [x]")));
+    EXPECT_EQ(object->tearDowns, 0); // a failed sub-test skips the tear-down
+    EXPECT_EQ(result(0), std::make_pair(VARIANT_TRUE, std::u16string()));
+    EXPECT_EQ(object->tearDowns, 1);
+    EXPECT_EQ(result(2), std::make_pair(VARIANT_FALSE, std::u16string(u"broken")));
+
+    IKVOString* name = nullptr;
+    EXPECT_EQ(test->GetSubTestName(1, &name), S_OK);
+    EXPECT_EQ(host::TakeText(name), u"ThreeSubTests::FailsCheck");
+    double value = 0;
+    EXPECT_EQ(test->GetSubTestValue(2, &value), S_OK);
+    EXPECT_EQ(value, 60.0);
+    // Indexes beyond the list are refused.
+    EXPECT_EQ(test->RunSubTest(3), E_INVALIDARG);
+    EXPECT_EQ(test->GetSubTestName(3, &name), E_INVALIDARG);
+    EXPECT_EQ(test->GetSubTestValue(-1, &value), E_INVALIDARG);
+
+    IKVOString* contact = nullptr;
+    EXPECT_EQ(test->GetContact(&contact), S_OK);
+    EXPECT_FALSE(host::TakeText(contact).empty());
+    void* other = &value;
+    EXPECT_EQ(test->QueryInterface(IID_IUnitTestRegistry, &other), E_NOINTERFACE);
+    EXPECT_EQ(other, nullptr);
+
+    // The registered calculation tests start from the default configuration.
+    platform::ComPtr<IUnitTest> calcTest(new Crestmetrics::Enum::CalcBase::TestAR);
+    const auto& config = static_cast<Crestmetrics::Enum::ETB*>(static_cast<UnitTestBase*>(calcTest.Get()))->Config();
+    EXPECT_EQ(config.mArithString, KVO::String(u"NOT SET"));
+    EXPECT_EQ(config.mNumSamples, 26123u);
+    EXPECT_EQ(config.mNumRecords, 3u);
+    EXPECT_FALSE(config.mFlag);
+    EXPECT_EQ(config.mEnumID, (TypeIdClass<&CX::CXChanCalcGUID, 0>::Get()));
+}
