@@ -230,7 +230,7 @@ float EventFCalc::GetValueById(std::uint32_t code) const
     if (code >= 34 && code <= 42) {
         return apd[code - 34];
     }
-    return kUnsetFloat; // no such parameter: no value
+    return -1.0f; // beyond the catalogue, as for its reserved codes
 }
 
 } // namespace CX::Enum
