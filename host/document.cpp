@@ -1,0 +1,124 @@
+#include "host/document.h"
+
+#include "host/comobject.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace host {
+
+// One cursor over one channel of one block. It keeps the document alive and reads its current length at every
+// call, so a block that grows while it is open is seen growing.
+class SampleEnumerator final : public IEnumFloatEx, private RefCounted {
+public:
+    SampleEnumerator(std::shared_ptr<Document> document, int block, int channel, LONG start)
+        : document_(std::move(document)), block_(block), channel_(channel), position_(std::max<LONG>(start, 0))
+    {
+    }
+
+    HRESULT QueryInterface(REFIID iid, void** out) override
+    {
+        if (!out) {
+            return E_POINTER;
+        }
+        *out = nullptr;
+        if (iid == IID_IUnknown || iid == IID_IEnumFloatEx) {
+            return Answer(static_cast<IEnumFloatEx*>(this), out);
+        }
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return AddRefCount(); }
+    ULONG Release() override { return ReleaseCount(); }
+
+    HRESULT Read(LONG count, float* buffer, LONG* read) override
+    {
+        if (!read || (count > 0 && !buffer)) {
+            return E_POINTER;
+        }
+        *read = 0;
+        ++document_->readCalls_;
+        const std::vector<float>& data = document_->Data(block_, channel_);
+        const auto length = static_cast<LONG>(data.size());
+        if (position_ >= length) {
+            return document_->IsSampling(block_) ? S_OK : E_FAIL;
+        }
+        const LONG n = std::min<LONG>(std::max<LONG>(count, 0), length - position_);
+        std::copy_n(data.data() + position_, n, buffer);
+        position_ += n;
+        *read = n;
+        document_->samplesServed_ += static_cast<std::uint64_t>(n);
+        return S_OK;
+    }
+    HRESULT Move(LONG delta) override
+    {
+        const std::int64_t target = std::int64_t{position_} + delta;
+        position_ = static_cast<LONG>(std::clamp<std::int64_t>(target, 0, kEndOfBlockTick));
+        return target < 0 ? S_FALSE : S_OK;
+    }
+    HRESULT GetPosition(LONG* tick) override
+    {
+        if (!tick) {
+            return E_POINTER;
+        }
+        *tick = position_;
+        return S_OK;
+    }
+    HRESULT GetTimeBase(SourceTimeBase* out) override
+    {
+        if (!out) {
+            return E_POINTER;
+        }
+        *out = {1, 1, 0}; // one tick per sample
+        return S_OK;
+    }
+
+private:
+    std::shared_ptr<Document> document_;
+    int block_;
+    int channel_;
+    LONG position_;
+};
+
+int Document::AddChannel(std::u16string name, std::u16string unit)
+{
+    channels_.push_back({std::move(name), std::move(unit)});
+    for (Block& block : blocks_) {
+        block.channels.emplace_back();
+    }
+    return ChannelCount() - 1;
+}
+
+int Document::AddBlock(double tickPeriod, bool sampling)
+{
+    Block block;
+    block.tickPeriod = tickPeriod;
+    block.sampling = sampling;
+    block.channels.resize(channels_.size());
+    blocks_.push_back(std::move(block));
+    return BlockCount() - 1;
+}
+
+void Document::SetSamples(int block, int channel, std::vector<float> samples)
+{
+    blocks_.at(block).channels.at(channel) = std::move(samples);
+}
+
+void Document::Append(int block, int channel, std::span<const float> samples)
+{
+    std::vector<float>& data = blocks_.at(block).channels.at(channel);
+    data.insert(data.end(), samples.begin(), samples.end());
+}
+
+void Document::FinishBlock(int block) { blocks_.at(block).sampling = false; }
+
+LONG Document::Length(int block, int channel) const { return static_cast<LONG>(Data(block, channel).size()); }
+
+std::span<const float> Document::Samples(int block, int channel) const { return Data(block, channel); }
+
+platform::ComPtr<IEnumFloatEx> Document::OpenSamples(int block, int channel, LONG start)
+{
+    Data(block, channel); // throws for a block or channel that does not exist
+    return platform::ComPtr<IEnumFloatEx>(new SampleEnumerator(shared_from_this(), block, channel, start));
+}
+
+} // namespace host
