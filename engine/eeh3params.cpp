@@ -1,0 +1,142 @@
+#include "engine/eeh3params.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace EEH3 {
+
+void ReadDouble(std::wistream& in, double& value)
+{
+    // A failed extraction would store 0 (or a huge value on overflow); the value is kept only when one was read.
+    double extracted = 0.0;
+    if (in >> extracted) {
+        value = extracted;
+    }
+}
+
+namespace {
+// The stream word that says a value was written already (and the next needs a separator).
+int WrittenIndex()
+{
+    static const int index = std::ios_base::xalloc();
+    return index;
+}
+} // namespace
+
+void WriteDouble(std::wostream& out, double value)
+{
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    long& written = out.iword(WrittenIndex());
+    if (written != 0) {
+        out.put(L' ');
+    }
+    written = 1;
+    for (const char* p = text; p != result.ptr; ++p) {
+        out.put(static_cast<wchar_t>(*p));
+    }
+}
+
+namespace {
+LONG Saturate(double value, LONG nanValue)
+{
+    if (std::isnan(value)) {
+        return nanValue;
+    }
+    if (value >= 2147483647.0) {
+        return std::numeric_limits<LONG>::max();
+    }
+    if (value <= -2147483648.0) {
+        return std::numeric_limits<LONG>::min();
+    }
+    return static_cast<LONG>(value); // toward zero
+}
+} // namespace
+
+LONG RoundToTick(double value, LONG nanValue)
+{
+    if (std::isnan(value)) {
+        return nanValue;
+    }
+    return Saturate(std::round(value), nanValue);
+}
+
+LONG MsToTicksA(double ms, double tickPeriod) { return Saturate(std::trunc(ms / (tickPeriod * 1000.0) + 0.5), 0); }
+
+LONG MsToTicksB(double ms, double tickPeriod) { return Saturate(std::trunc(ms * 0.001 / tickPeriod + 0.5), 0); }
+
+// ---- ParamsBase ----
+
+ParamsBase::ParamsBase(const ParamsBase& other)
+    : limitStartTick(other.limitStartTick), limitStartRecord(other.limitStartRecord),
+      limitEndTick(other.limitEndTick), limitEndRecord(other.limitEndRecord), leadingInteger(other.leadingInteger),
+      sourceCount(other.sourceCount), tickPeriod(other.tickPeriod), record(other.record), context(other.context)
+{
+}
+
+ParamsBase::~ParamsBase() = default;
+
+void ParamsBase::ResetLimits()
+{
+    limitStartTick = 0;
+    limitStartRecord = 0;
+    limitEndTick = kEndTick;
+    limitEndRecord = kEndTick;
+}
+
+void ParamsBase::Read(std::wistream& in)
+{
+    ReadValues(in);
+    ReadLimits(in);
+}
+
+void ParamsBase::ReadLimits(std::wistream& in)
+{
+    // A missing start limit reads as 0, a missing end limit as the end of the block.
+    double startRecord = 0.0;
+    double startTick = 0.0;
+    double endRecord = 2147483647.0;
+    double endTick = 2147483647.0;
+    ReadDouble(in, startRecord);
+    ReadDouble(in, startTick);
+    ReadDouble(in, endRecord);
+    ReadDouble(in, endTick);
+    limitStartRecord = RoundToTick(startRecord);
+    limitStartTick = RoundToTick(startTick);
+    limitEndRecord = RoundToTick(endRecord);
+    limitEndTick = RoundToTick(endTick);
+    if (limitStartRecord == 0 && limitStartTick == 0 && limitEndRecord == 0 && limitEndTick == 0) {
+        limitEndRecord = limitEndTick = -1; // all four 0: the whole block
+    }
+    if (limitStartRecord < 0) {
+        limitStartRecord = 0;
+    }
+    if (limitStartTick < 0) {
+        limitStartTick = 0;
+    }
+    if (limitEndRecord < 0) {
+        limitEndRecord = kEndTick;
+    }
+    if (limitEndTick < 0) {
+        limitEndTick = kEndTick;
+    }
+}
+
+void ParamsBase::Write(std::wostream& out) const
+{
+    WriteValues(out);
+    WriteDouble(out, limitStartRecord);
+    WriteDouble(out, limitStartTick);
+    WriteDouble(out, limitEndRecord);
+    WriteDouble(out, limitEndTick);
+}
+
+void ParamsBase::AddSampleSource(IUnknown* source) { sources.push_back(std::make_unique<FloatExWrapper>(source)); }
+
+FloatExWrapper* ParamsBase::SampleSource(std::size_t index) const
+{
+    return index < sources.size() ? dynamic_cast<FloatExWrapper*>(sources[index].get()) : nullptr;
+}
+
+} // namespace EEH3
