@@ -1,5 +1,7 @@
 #include "engine/calcclasses.h"
 
+#include "engine/eeh3enumerator.h"
+
 #include "foundation/kvostring.h"
 #include "foundation/xkvo.h"
 #include "frame/typeid.h"
@@ -134,21 +136,29 @@ HRESULT CalcEnumNumericParamsClass::CreateBound(IUnknown*, DWORD, DWORD, DWORD, 
     return E_NOTIMPL;
 }
 
-// The enumerators arrive with the enumerator engine; until then no instance can be made.
-HRESULT CalcEnumNumericParamsClass::CreateInstance(IUnknown*, ICalcEnum** out)
+// The enumerators come from the engine's family of the calculation; a calculation without one makes none yet.
+HRESULT CalcEnumNumericParamsClass::CreateInstance(IUnknown* context, ICalcEnum** out)
 {
     if (out) {
         *out = nullptr;
     }
-    return E_NOTIMPL;
+    const EEH3::Creator create = EEH3::FindCreator(descriptor_.name);
+    if (!create) {
+        return E_NOTIMPL;
+    }
+    return create(this, context, nullptr, IID_ICalcEnum, reinterpret_cast<void**>(out));
 }
 
-HRESULT CalcEnumNumericParamsClass::CreateAggregated(IUnknown*, IUnknown*, REFIID, IUnknown** out)
+HRESULT CalcEnumNumericParamsClass::CreateAggregated(IUnknown* outer, IUnknown* context, REFIID iid, IUnknown** out)
 {
     if (out) {
         *out = nullptr;
     }
-    return E_NOTIMPL;
+    const EEH3::Creator create = EEH3::FindCreator(descriptor_.name);
+    if (!create) {
+        return E_NOTIMPL;
+    }
+    return create(this, context, outer, outer ? IID_IUnknown : iid, reinterpret_cast<void**>(out));
 }
 
 HRESULT CalcEnumNumericParamsClass::GetAliasCount(LONG* count)

@@ -202,7 +202,7 @@ HRESULT EnumeratorEngine::SetSources(LONG block, LONG count, IUnknown** sources,
         stopAtGap_ = flag < 0;
         position_ = 0;
         // A second call replaces the wrappers of the first; the run of another block starts afresh.
-        params.sources.clear();
+        params.sources.RemoveAll();
         cache_.DropCurrent();
         pending_.reset();
         params.sourceCount = std::max<LONG>(count, 0);
@@ -222,7 +222,7 @@ HRESULT EnumeratorEngine::SeekStart(LONG tick)
         cache_.DropCurrent();
         pending_.reset();
         position_ = params.record == params.limitStartRecord ? std::max(tick, params.limitStartTick) : tick;
-        for (const auto& source : params.sources) {
+        for (eeh_SourceEnum* source : params.sources) {
             source->HostSeek(position_);
         }
         return S_OK;
@@ -232,7 +232,7 @@ HRESULT EnumeratorEngine::SeekStart(LONG tick)
 HRESULT EnumeratorEngine::ReleaseSources()
 {
     return KVO::GuardSlot([&] {
-        ParamsRef().sources.clear();
+        ParamsRef().sources.RemoveAll();
         return S_OK;
     });
 }
@@ -288,7 +288,7 @@ HRESULT EnumeratorEngine::GetSourceTimeBase(SourceTimeBase* out)
     }
     return KVO::GuardSlot([&] {
         const auto& sources = ParamsRef().sources;
-        *out = sources.empty() ? SourceTimeBase{1, 1, 0} : sources.front()->TimeBase();
+        *out = sources.Count() == 0 ? SourceTimeBase{1, 1, 0} : sources.At(0)->TimeBase();
         return S_OK;
     });
 }
@@ -534,15 +534,16 @@ bool EnumeratorEngine::RunStep(LONG bound, LONG endLimit, void* record, LONG& ne
 void EnumeratorEngine::StepOnce(StateBase& state, LONG bound, LONG endLimit, void* record, bool& got, LONG& next)
 {
     const auto& sources = ParamsRef().sources;
-    for (std::size_t i = 0; i < sources.size(); ++i) {
-        sources[i]->SetEndTick(endLimit);
-        sources[i]->Seek(i < state.positions.size() ? state.positions[i].tick : 0);
+    const std::uint32_t count = sources.Count();
+    for (std::uint32_t i = 0; i < count; ++i) {
+        sources.At(i)->SetEndTick(endLimit);
+        sources.At(i)->Seek(i < state.positions.size() ? state.positions[i].tick : 0);
     }
     state.endTick = bound;
     got = Step(state, record);
-    state.positions.resize(sources.size());
-    for (std::size_t i = 0; i < sources.size(); ++i) {
-        state.positions[i] = {sources[i]->CurrentTick(), sources[i]->EndTick()};
+    state.positions.resize(count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        state.positions[i] = {sources.At(i)->CurrentTick(), sources.At(i)->EndTick()};
     }
     next = state.ResumePosition();
     if (next != kEndTick) {
@@ -554,10 +555,10 @@ bool EnumeratorEngine::AwaitedSourceAtEnd(const StateBase& state) const
 {
     const auto& sources = ParamsRef().sources;
     if (state.awaitedSource < 0) {
-        return std::all_of(sources.begin(), sources.end(), [](const auto& s) { return s->AtEnd(); });
+        return std::all_of(sources.begin(), sources.end(), [](const eeh_SourceEnum* s) { return s->AtEnd(); });
     }
-    const auto index = static_cast<std::size_t>(state.awaitedSource);
-    return index >= sources.size() || sources[index]->AtEnd();
+    const auto index = static_cast<std::uint32_t>(state.awaitedSource);
+    return index >= sources.Count() || sources.At(index)->AtEnd();
 }
 
 bool EnumeratorEngine::FindBackward(LONG low, LONG before, void* out, LONG& next)

@@ -132,11 +132,18 @@ void ParamsBase::Write(std::wostream& out) const
     WriteDouble(out, limitEndTick);
 }
 
-void ParamsBase::AddSampleSource(IUnknown* source) { sources.push_back(std::make_unique<FloatExWrapper>(source)); }
+void ParamsBase::Append(std::unique_ptr<eeh_SourceEnum> wrapper)
+{
+    sources.Add(wrapper.get());
+    wrapper.release(); // the array owns it now
+}
+
+void ParamsBase::AddSampleSource(IUnknown* source) { Append(std::make_unique<FloatExWrapper>(source)); }
 
 FloatExWrapper* ParamsBase::SampleSource(std::size_t index) const
 {
-    return index < sources.size() ? dynamic_cast<FloatExWrapper*>(sources[index].get()) : nullptr;
+    return index < sources.Count() ? dynamic_cast<FloatExWrapper*>(sources.At(static_cast<std::uint32_t>(index)))
+                                   : nullptr;
 }
 
 } // namespace EEH3

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/eeh3sources.h"
+#include "foundation/arrays.h"
 
 #include <boost/container/small_vector.hpp>
 
@@ -56,7 +57,7 @@ public:
     double tickPeriod = 0.0;
     LONG record = 0;
     platform::ComPtr<IUnknown> context;
-    std::vector<std::unique_ptr<eeh_SourceEnum>> sources;
+    CIArray<eeh_SourceEnum> sources{0, 8, true}; // owned, in source order; growth by doubling, step 8
 
     // Every limit back to its default (-1, normalised).
     void ResetLimits();
@@ -76,14 +77,14 @@ public:
     template <class Record>
     void AddEventSource(IUnknown* source)
     {
-        sources.push_back(std::make_unique<EventWrapperEx<Record>>(source));
+        Append(std::make_unique<EventWrapperEx<Record>>(source));
     }
     // The source at `index` as a sample wrapper; null when there is none or it is of another kind.
     FloatExWrapper* SampleSource(std::size_t index) const;
     template <class Record>
     EventWrapperEx<Record>* EventSource(std::size_t index) const
     {
-        return index < sources.size() ? dynamic_cast<EventWrapperEx<Record>*>(sources[index].get()) : nullptr;
+        return index < sources.Count() ? dynamic_cast<EventWrapperEx<Record>*>(sources.At(index)) : nullptr;
     }
 
 protected:
@@ -92,6 +93,7 @@ protected:
 
 private:
     void ReadLimits(std::wistream& in);
+    void Append(std::unique_ptr<eeh_SourceEnum> wrapper);
 };
 
 // ---- State ----
