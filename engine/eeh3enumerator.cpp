@@ -378,8 +378,11 @@ HRESULT EnumeratorEngine::Find(LONG direction, LONG from, LONG low, LONG high)
         }
         const LONG record = params.record;
         if (record == params.limitEndRecord && s >= params.limitEndTick) {
-            position_ = kEndTick;
-            return S_FALSE;
+            if (direction == 0) {
+                position_ = kEndTick; // nothing lies at or past the end
+                return S_FALSE;
+            }
+            s = params.limitEndTick; // backward: the records before the end still count
         }
         LONG reached = 0;
         const bool got = direction == 0 ? Core(s, high, Output(), reached) : FindBackward(low, s, Output(), reached);

@@ -173,6 +173,10 @@ TEST(CAPPeakDet, PeaksAtRequestEndsAndBlockEnds)
     // afresh.
     EXPECT_TRUE(channel.Peaks(text, 1).empty());
     EXPECT_TRUE(channel.Peaks(text, 2).empty());
+    // The end tick limit is the end of the samples the detector reads: the sample just before it still counts.
+    const Channel fall({Corners({{0, 0}, {20, 40}, {30, 0}, {60, 0}})}, 0.001); // the fall completes at 23
+    EXPECT_EQ(fall.Peaks(u"1 10 6 0 0 0 24").size(), 1u);
+    EXPECT_TRUE(fall.Peaks(u"1 10 6 0 0 0 23").empty());
     // The same enumerator moved to another block.
     EXPECT_EQ(BindChannel(calc.Get(), *channel.document, 1, 0), S_OK);
     EXPECT_EQ(events->Next(sizeof out, -1, out, &count, &next), S_FALSE);
