@@ -71,6 +71,15 @@ bool Algorithm::Step(State& state, const Params& params, EventPkStm& out)
             samples->Step();
         }
         while (samples->Fetch()) {
+            // Most samples move nothing: in phase 1 those within [minimum, maximum], in phase 2 those within
+            // [trough, maximum] (the trough lies above the minimum). Over a run of them only the resume position
+            // changes, as the last of them would change it.
+            if (samples->SkipWithin(phase == 2 ? troughValue : minValue, maxValue) > 0) {
+                update(phase == 2 ? maxTick - 1 : samples->Position());
+                if (!samples->Fetch()) {
+                    break;
+                }
+            }
             const float v = samples->Value();
             const LONG t = samples->Position();
             samples->Step();

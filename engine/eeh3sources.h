@@ -66,6 +66,36 @@ public:
     LONG Position() const { return start_ + index_; }
     void Step() { ++index_; }
     bool Exhausted() const { return atEnd_; }
+    // Steps over the buffered samples from the current one on that lie within [low, high] (NaN counts as
+    // within); returns how many. Eight samples are tested at a time with vector compares.
+    LONG SkipWithin(float low, float high)
+    {
+        using Floats = float __attribute__((vector_size(16)));
+        using Masks = std::int32_t __attribute__((vector_size(16)));
+        const float* p = buffer_.data();
+        const Floats lo = {low, low, low, low};
+        const Floats hi = {high, high, high, high};
+        LONG i = index_;
+        while (i + 8 <= count_) {
+            Floats a;
+            Floats b;
+            std::memcpy(&a, p + i, sizeof a);
+            std::memcpy(&b, p + i + 4, sizeof b);
+            const Masks outside = (a < lo) | (a > hi) | (b < lo) | (b > hi);
+            std::uint64_t halves[2];
+            std::memcpy(halves, &outside, sizeof halves);
+            if ((halves[0] | halves[1]) != 0) {
+                break;
+            }
+            i += 8;
+        }
+        while (i < count_ && !(p[i] < low) && !(p[i] > high)) {
+            ++i;
+        }
+        const LONG skipped = i - index_;
+        index_ = i;
+        return skipped;
+    }
 
     LONG CurrentTick() const override { return Position(); }
     void Advance() override { Step(); }
@@ -88,7 +118,7 @@ private:
     LONG start_ = 0;                  // tick of buffer_[0]
     LONG index_ = 0;
     LONG count_ = 0;
-    std::array<float, kBufferSize> buffer_{};
+    alignas(64) std::array<float, kBufferSize> buffer_{};
 };
 
 // The events of an inner calculation: its IEnumEventEx read ahead 8 records at a time, records of the size it
