@@ -36,6 +36,7 @@ public:
     // Moves the host's own enumerator to tick t (an inner calculation is told to start there).
     virtual HRESULT HostSeek(LONG t) = 0;
     virtual SourceTimeBase TimeBase() = 0;
+    // Forgets the buffered items; the next read continues where the host's enumerator stands (a seek moves it).
     virtual void ClearBuffer() = 0;
     virtual bool BufferHoldsCurrent() const = 0;
 

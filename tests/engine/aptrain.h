@@ -7,6 +7,13 @@
 
 namespace aptrain {
 
+// The detection settings the tests use with the trains: Min Height 30, Min Width 3 ms at 0.5 ms per tick, which
+// is trunc(3 / 0.5 + 0.5) = 6 ticks. The parameter text is kText.
+inline constexpr double kTickPeriod = 0.0005;
+inline constexpr int kHeight = 30;
+inline constexpr int kWidthTicks = 6;
+inline constexpr const char16_t* kText = u"1 30 3 0 0 0 0";
+
 struct ExpectedPeak {
     std::int32_t tick;
     float value;

@@ -16,11 +16,10 @@ namespace CAP = CX::Enum::CAPPeakDet;
 
 namespace {
 
-// Height 30, width 3 ms at 0.5 ms per tick: trunc(3 / 0.5 + 0.5) = 6 ticks.
-constexpr double kTickPeriod = 0.0005;
-constexpr int kHeight = 30;
-constexpr int kWidthTicks = 6;
-constexpr const char16_t* kText = u"1 30 3 0 0 0 0";
+using aptrain::kHeight;
+using aptrain::kText;
+using aptrain::kTickPeriod;
+using aptrain::kWidthTicks;
 
 struct Channel {
     std::shared_ptr<host::Document> document = host::Document::Create();

@@ -21,9 +21,9 @@ namespace CAP = CX::Enum::CAPPeakDet;
 
 namespace {
 
-constexpr double kTickPeriod = 0.0005;
-constexpr int kHeight = 30;
-constexpr int kWidthTicks = 6;
+using aptrain::kHeight;
+using aptrain::kTickPeriod;
+using aptrain::kWidthTicks;
 
 // A family with one event source: every event of the source becomes a stage record at the same tick, its value
 // raised by the parameter "Shift". It waits for a later request when the next event lies at or past its end.
