@@ -205,6 +205,8 @@ cairo_surface_t* DcSurface(Dc& dc)
         surface = ui::detail::ScreenSurface();
         dc.extent = SIZE{cairo_image_surface_get_width(surface), cairo_image_surface_get_height(surface)};
         break;
+    case DcKind::Printer:
+        return nullptr;
     }
     if (surface) {
         cairo_surface_flush(surface);
@@ -355,6 +357,31 @@ HDC GetDC(HWND hwnd)
     return gdi::NewWindowDc(hwnd, true);
 }
 
+HDC CreateDCW(LPCWSTR driver, LPCWSTR device, LPCWSTR, const DEVMODEW*)
+{
+    auto isDisplay = [](LPCWSTR name) {
+        if (!name) {
+            return false;
+        }
+        std::u16string_view text(name);
+        return text.size() == 7 && std::equal(text.begin(), text.end(), u"DISPLAY", [](char16_t a, char16_t b) {
+                   return (a >= u'a' && a <= u'z' ? static_cast<char16_t>(a - u'a' + u'A') : a) == b;
+               });
+    };
+    if (isDisplay(driver) || (!driver && isDisplay(device))) {
+        return GetDC(nullptr);
+    }
+    if (!driver || !*driver || !device || !*device) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    auto dc = std::make_unique<Dc>();
+    dc->kind = gdi::DcKind::Printer;
+    dc->device = device;
+    dc->extent = SIZE{gdi::kPrinterDpi * 17 / 2, gdi::kPrinterDpi * 11};
+    return gdi::Add(std::move(dc));
+}
+
 HDC GetWindowDC(HWND hwnd)
 {
     if (!hwnd) {
@@ -370,7 +397,7 @@ HDC GetWindowDC(HWND hwnd)
 int ReleaseDC(HWND, HDC hdc)
 {
     Dc* dc = LookupDc(hdc);
-    if (!dc || dc->kind == gdi::DcKind::Memory) {
+    if (!dc || dc->kind == gdi::DcKind::Memory || dc->kind == gdi::DcKind::Printer) {
         return 0;
     }
     gdi::FreeDc(hdc);
@@ -513,6 +540,35 @@ int GetDeviceCaps(HDC hdc, int index)
     Dc* dc = LookupDc(hdc);
     if (!dc) {
         return 0;
+    }
+    if (dc->kind == gdi::DcKind::Printer) {
+        switch (index) {
+        case TECHNOLOGY:
+            return DT_RASPRINTER;
+        case HORZRES:
+        case PHYSICALWIDTH:
+            return dc->extent.cx;
+        case VERTRES:
+        case PHYSICALHEIGHT:
+            return dc->extent.cy;
+        case HORZSIZE:
+            return MulDiv(dc->extent.cx, 254, gdi::kPrinterDpi * 10);
+        case VERTSIZE:
+            return MulDiv(dc->extent.cy, 254, gdi::kPrinterDpi * 10);
+        case LOGPIXELSX:
+        case LOGPIXELSY:
+            return gdi::kPrinterDpi;
+        case BITSPIXEL:
+            return 24;
+        case PLANES:
+            return 1;
+        case NUMCOLORS:
+            return -1;
+        case RASTERCAPS:
+            return RC_BITBLT | RC_STRETCHBLT;
+        default:
+            return 0;
+        }
     }
     switch (index) {
     case TECHNOLOGY:

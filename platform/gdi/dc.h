@@ -11,7 +11,8 @@
 
 namespace gdi {
 
-enum class DcKind { Window, Client, Memory, Screen };
+// Printer DCs have no surface: what is drawn on them is not kept.
+enum class DcKind { Window, Client, Memory, Screen, Printer };
 
 // Records the drawing calls made on a DC, one line each, e.g. "LineTo(10,20)".
 struct CallLog {
@@ -48,6 +49,7 @@ struct Dc {
     DcKind kind = DcKind::Memory;
     HWND hwnd = nullptr;
     HBITMAP bitmap = nullptr;          // memory DCs
+    std::u16string device;             // printer DCs
     POINT origin{};                    // device (0, 0) within the surface
     SIZE extent{};                     // device size (client or window size)
     std::shared_ptr<RegionData> paint; // BeginPaint's region, device pixels
@@ -69,6 +71,9 @@ RegionData EffectiveClip(const Dc& dc);
 POINT ToDevice(const Dc& dc, POINT logical);
 int ScaleX(const Dc& dc, int logicalLength);
 int ScaleY(const Dc& dc, int logicalLength);
+
+// Printer DCs print at this resolution.
+inline constexpr int kPrinterDpi = 600;
 
 // Screen resolution in dots per inch (96 unless a test sets another).
 void SetScreenDpi(int dpi);

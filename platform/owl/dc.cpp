@@ -202,6 +202,15 @@ TPaintDC::~TPaintDC()
     }
 }
 
+TPrintDC::TPrintDC(LPCWSTR driver, LPCWSTR device, LPCWSTR output, const DEVMODEW* initData)
+{
+    Handle = CreateDCW(driver, device, output, initData);
+    if (!Handle) {
+        throw TXGdi("the printer DC cannot be made");
+    }
+    ShouldDelete = true;
+}
+
 TMemoryDC::TMemoryDC()
 {
     Handle = CreateCompatibleDC(nullptr);

@@ -5,6 +5,7 @@
 #include "platform/owl/gdiobject.h"
 #include "platform/win/winuser.h"
 
+#include <stdexcept>
 #include <string>
 
 namespace owl {
@@ -182,6 +183,18 @@ public:
 
 protected:
     HWND Wnd;
+};
+
+// A DC of a printer by driver and device name (CreateDCW); deleted with the object. Throws TXGdi when the DC
+// cannot be made.
+class TXGdi : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class TPrintDC : public TDC {
+public:
+    TPrintDC(LPCWSTR driver, LPCWSTR device, LPCWSTR output = nullptr, const DEVMODEW* initData = nullptr);
 };
 
 // A memory DC, compatible with the screen or with another DC; deleted with the object.

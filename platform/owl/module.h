@@ -2,9 +2,11 @@
 #pragma once
 
 #include "platform/owl/geometry.h"
+#include "platform/win/libloader.h"
 #include "platform/win/resources.h"
 #include "platform/win/winuser.h"
 
+#include <stdexcept>
 #include <string>
 
 namespace owl {
@@ -36,11 +38,24 @@ private:
     bool isString_ = false;
 };
 
+// OWL's exceptions: a module that cannot be loaded, or a procedure that it does not export.
+class TXOwl : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+class TXInvalidModule : public TXOwl {
+public:
+    using TXOwl::TXOwl;
+};
+
 class TModule {
 public:
     // Wraps a loaded module by its instance handle (the process image when none is given).
     explicit TModule(LPCWSTR name, HINSTANCE instance = nullptr);
-    virtual ~TModule() = default;
+    // Loads a library by name (LoadLibraryW) and frees it with the object. A library that cannot be loaded throws
+    // TXInvalidModule unless `mustLoad` is false (the handle is then null).
+    TModule(LPCWSTR name, bool shouldLoad, bool mustLoad = true);
+    virtual ~TModule();
     TModule(const TModule&) = delete;
     TModule& operator=(const TModule&) = delete;
 
@@ -50,10 +65,29 @@ public:
     LPCWSTR GetName() const { return name_.c_str(); }
     int LoadString(uint id, LPWSTR buffer, int size) const;
     tstring LoadString(uint id) const;
+    // A procedure of the library, or null.
+    FARPROC GetProcAddress(LPCSTR name) const;
 
 private:
     tstring name_;
     HINSTANCE instance_;
+    bool loaded_ = false;
+};
+
+// A procedure of a module, looked up when the object is made; a missing one throws TXOwl.
+template <class R, class... Args>
+class TModuleProc {
+public:
+    TModuleProc(const TModule& module, LPCSTR name) : proc_(reinterpret_cast<R (*)(Args...)>(module.GetProcAddress(name)))
+    {
+        if (!proc_) {
+            throw TXOwl(std::string("the module has no procedure ") + name);
+        }
+    }
+    R operator()(Args... args) const { return proc_(args...); }
+
+private:
+    R (*proc_)(Args...);
 };
 
 class TApplication : public TModule {

@@ -366,8 +366,15 @@ TResult TWindow::WindowProc(TMsgId message, TParam1 p1, TParam2 p2)
     case WM_CLOSE:
         EvClose();
         return 0;
-    case WM_COMMAND:
-        return EvCommand(LOWORD(p1), reinterpret_cast<HWND>(p2), HIWORD(p1));
+    case WM_COMMAND: {
+        const auto control = reinterpret_cast<HWND>(p2);
+        if (control && control != Handle) {
+            if (TWindow* child = GetWindowPtr(control); child && child->EvNotifyAtChild(HIWORD(p1))) {
+                return 0;
+            }
+        }
+        return EvCommand(LOWORD(p1), control, HIWORD(p1));
+    }
     case WM_NOTIFY:
         return EvNotify(static_cast<uint>(p1), *reinterpret_cast<TNotify*>(p2));
     case WM_PAINT:
@@ -508,6 +515,8 @@ void TWindow::EvDestroy() { DefaultProcessing(); }
 void TWindow::EvNCDestroy() { DefaultProcessing(); }
 void TWindow::EvClose() { CloseWindow(); }
 TResult TWindow::EvCommand(uint, HWND, uint) { return DefaultProcessing(); }
+
+bool TWindow::EvNotifyAtChild(uint) { return false; }
 TResult TWindow::EvNotify(uint, TNotify&) { return DefaultProcessing(); }
 
 void TWindow::EvPaint()

@@ -121,6 +121,9 @@ public:
     virtual void EvNCDestroy();
     virtual void EvClose();
     virtual TResult EvCommand(uint id, HWND hWndCtl, uint notifyCode);
+    // A notification from a child control is first offered to the control's own object (OWL's notifications
+    // handled at the child): true when it took it, and the parent's EvCommand then does not see it.
+    virtual bool EvNotifyAtChild(uint notifyCode);
     virtual TResult EvNotify(uint id, TNotify& info);
     virtual void EvPaint();
     virtual bool EvEraseBkgnd(HDC hdc);

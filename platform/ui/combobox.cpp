@@ -408,7 +408,11 @@ LRESULT ComboBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return DefWindowProcW(hwnd, message, wParam, lParam);
     case WM_SETTEXT:
         if (data.edit) {
-            return SendMessageW(data.edit, WM_SETTEXT, wParam, lParam);
+            // Text set by the program is no edit by the user: no CBN_EDITCHANGE or CBN_EDITUPDATE, as in Win32.
+            data.internal = true;
+            const LRESULT result = SendMessageW(data.edit, WM_SETTEXT, wParam, lParam);
+            data.internal = false;
+            return result;
         } else {
             const LRESULT found = List(hwnd, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), lParam);
             if (found < 0) {

@@ -375,6 +375,15 @@ LRESULT EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
                 }
             }
             break;
+        case VK_F4: {
+            // The edit field of a combo box opens and closes its list, as the combo box itself does.
+            WCHAR name[16] = {};
+            HWND parent = GetParent(hwnd);
+            if (parent && GetClassNameW(parent, name, 16) && std::u16string_view(name) == u"ComboBox") {
+                SendMessageW(parent, WM_KEYDOWN, wParam, lParam);
+            }
+            break;
+        }
         default:
             break;
         }

@@ -37,6 +37,33 @@ int Height(HWND hwnd, ListData& data)
     return data.itemHeight;
 }
 
+// Lists of variable owner-drawn height keep each item's measured height.
+bool Variable(HWND hwnd) { return Style(hwnd) & LBS_OWNERDRAWVARIABLE; }
+
+int RowHeight(HWND hwnd, ListData& data, int index)
+{
+    if (Variable(hwnd) && index >= 0 && index < static_cast<int>(data.items.size())) {
+        const int height = data.items[static_cast<std::size_t>(index)].height;
+        if (height > 0) {
+            return height;
+        }
+    }
+    return Height(hwnd, data);
+}
+
+// The top of a row relative to the top row.
+int RowTop(HWND hwnd, ListData& data, int index)
+{
+    int y = 0;
+    for (int i = data.top; i < index; ++i) {
+        y += RowHeight(hwnd, data, i);
+    }
+    for (int i = index; i < data.top; ++i) {
+        y -= RowHeight(hwnd, data, i);
+    }
+    return y;
+}
+
 int Visible(HWND hwnd, ListData& data)
 {
     RECT client;
@@ -151,8 +178,16 @@ void Select(HWND hwnd, ListData& data, int index)
 
 int ItemAt(HWND hwnd, ListData& data, int y)
 {
-    const int index = data.top + y / std::max(1, Height(hwnd, data));
-    return y >= 0 && index < static_cast<int>(data.items.size()) ? index : -1;
+    if (y < 0) {
+        return -1;
+    }
+    for (int i = data.top, top = 0; i < static_cast<int>(data.items.size()); ++i) {
+        top += RowHeight(hwnd, data, i);
+        if (y < top) {
+            return i;
+        }
+    }
+    return -1;
 }
 
 void Paint(HWND hwnd, HDC hdc)
@@ -163,10 +198,11 @@ void Paint(HWND hwnd, HDC hdc)
     HBRUSH brush = data.combo ? ControlColors(data.combo, hdc, WM_CTLCOLORLISTBOX)
                               : ControlColors(hwnd, hdc, WM_CTLCOLORLISTBOX);
     FillRect(hdc, &client, brush);
-    const int height = Height(hwnd, data);
     const bool enabled = IsWindowEnabled(hwnd);
+    int y = 0;
     for (int i = data.top; i < static_cast<int>(data.items.size()); ++i) {
-        const RECT r{0, (i - data.top) * height, client.right, (i - data.top + 1) * height};
+        const RECT r{0, y, client.right, y + RowHeight(hwnd, data, i)};
+        y = r.bottom;
         if (r.top >= client.bottom) {
             break;
         }
@@ -506,8 +542,17 @@ LRESULT ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         InvalidateRect(hwnd, nullptr, TRUE);
         return 0;
     case LB_GETITEMHEIGHT:
-        return Height(hwnd, data);
+        return Variable(hwnd) ? RowHeight(hwnd, data, static_cast<int>(wParam)) : Height(hwnd, data);
     case LB_SETITEMHEIGHT:
+        if (Variable(hwnd)) {
+            if (static_cast<int>(wParam) < 0 || static_cast<int>(wParam) >= count) {
+                return LB_ERR;
+            }
+            data.items[wParam].height = std::max(1, static_cast<int>(LOWORD(lParam)));
+            UpdateScroll(hwnd, data);
+            InvalidateRect(hwnd, nullptr, TRUE);
+            return 0;
+        }
         data.itemHeight = std::max(1, static_cast<int>(LOWORD(lParam)));
         UpdateScroll(hwnd, data);
         InvalidateRect(hwnd, nullptr, TRUE);
@@ -520,8 +565,8 @@ LRESULT ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         }
         RECT client;
         GetClientRect(hwnd, &client);
-        const int height = Height(hwnd, data);
-        *rect = RECT{0, (index - data.top) * height, client.right, (index - data.top + 1) * height};
+        const int top = RowTop(hwnd, data, index);
+        *rect = RECT{0, top, client.right, top + RowHeight(hwnd, data, index)};
         return 0;
     }
     case LB_ITEMFROMPOINT: {

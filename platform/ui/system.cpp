@@ -2,6 +2,7 @@
 #include "platform/ui/window.h"
 
 #include "platform/gdi/dc.h"
+#include "platform/win/shellscalingapi.h"
 
 #include <algorithm>
 #include <utility>
@@ -91,6 +92,19 @@ BOOL GetMonitorInfoW(HMONITOR monitor, LPMONITORINFO info)
     info->rcWork = monitors[index - 1].work;
     info->dwFlags = index == 1 ? MONITORINFOF_PRIMARY : 0;
     return TRUE;
+}
+
+HRESULT GetDpiForMonitor(HMONITOR monitor, MONITOR_DPI_TYPE type, UINT* dpiX, UINT* dpiY)
+{
+    const auto monitors = ui::Monitors();
+    const auto index = reinterpret_cast<std::uintptr_t>(monitor);
+    if (!dpiX || !dpiY || index == 0 || index > monitors.size() || type < MDT_EFFECTIVE_DPI || type > MDT_RAW_DPI) {
+        return E_INVALIDARG;
+    }
+    const UINT dpi = monitors[index - 1].dpi ? monitors[index - 1].dpi : static_cast<UINT>(gdi::ScreenDpi());
+    *dpiX = dpi;
+    *dpiY = dpi;
+    return S_OK;
 }
 
 int GetSystemMetrics(int index)

@@ -55,6 +55,7 @@ struct Manager {
     cairo_surface_t* screen = nullptr;
     InputState input;
     ATOM nextAtom = 0xC000;
+    unsigned failingTimers = 0;
 };
 
 Manager& M()
@@ -723,6 +724,7 @@ void reset()
     m.active = nullptr;
     m.input = detail::InputState{};
     m.monitors.clear();
+    m.failingTimers = 0;
     std::erase_if(m.classes, [](const auto& entry) { return !entry.second->system; });
     if (m.screen) {
         cairo_surface_destroy(m.screen);
@@ -775,6 +777,8 @@ bool HasTimer(HWND hwnd, UINT_PTR id)
     return std::any_of(M().timers.begin(), M().timers.end(),
                        [&](const detail::Timer& t) { return t.hwnd == hwnd && t.id == id; });
 }
+
+void FailNextTimers(unsigned count) { M().failingTimers = count; }
 
 int TimerCount() { return static_cast<int>(M().timers.size()); }
 int QueuedMessageCount() { return static_cast<int>(M().queue.size()); }
@@ -1905,6 +1909,11 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc)
     auto& m = M();
     if (hwnd && !Find(hwnd)) {
         SetLastError(ui::detail::ERROR_INVALID_WINDOW_HANDLE);
+        return 0;
+    }
+    if (m.failingTimers > 0) {
+        --m.failingTimers;
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return 0;
     }
     elapse = std::max(elapse, USER_TIMER_MINIMUM);

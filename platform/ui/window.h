@@ -42,10 +42,11 @@ using MessageFilter = std::function<bool(MSG&)>;
 MessageFilter SetMessageFilter(MessageFilter filter);
 
 // Monitors: the primary one first. The default is one 1920 x 1080 monitor whose work area leaves 40 pixels for
-// a task bar at the bottom.
+// a task bar at the bottom. A monitor's DPI of 0 stands for the screen DPI (gdi::SetScreenDpi).
 struct Monitor {
     RECT area;
     RECT work;
+    UINT dpi = 0;
 };
 void SetMonitors(const std::vector<Monitor>& monitors);
 std::vector<Monitor> Monitors();
@@ -54,6 +55,8 @@ std::vector<Monitor> Monitors();
 std::vector<HWND> TopLevelWindows();
 std::vector<HWND> Children(HWND hwnd); // in z-order, top first
 bool HasTimer(HWND hwnd, UINT_PTR id);
+// The next `count` calls of SetTimer fail (as when the system runs out of timers).
+void FailNextTimers(unsigned count);
 int TimerCount();
 int QueuedMessageCount();
 std::u16string WindowText(HWND hwnd);

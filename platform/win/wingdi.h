@@ -397,3 +397,53 @@ BOOL GetTextExtentPoint32W(HDC hdc, LPCWSTR text, int count, LPSIZE size);
 BOOL GetTextExtentExPointW(HDC hdc, LPCWSTR text, int count, int maxExtent, int* fit, int* dx, LPSIZE size);
 BOOL GetTextMetricsW(HDC hdc, LPTEXTMETRICW metrics);
 int GetTextFaceW(HDC hdc, int count, LPWSTR face);
+
+// Device contexts by driver name: "DISPLAY" gives a screen DC; any other driver and device name a printer DC of the
+// stand-in machine (600 DPI, US Letter), whose drawing is not kept. Null when driver and device are both missing.
+struct DEVMODEW;
+HDC CreateDCW(LPCWSTR driver, LPCWSTR device, LPCWSTR port, const DEVMODEW* mode);
+
+// Metafiles. The stand-in keeps their bytes: an enhanced metafile is made from bytes that begin with its header
+// record, and converting it to a Windows metafile gives a header, the mapping records and the end record (drawing
+// records are not converted).
+struct HENHMETAFILE__;
+using HENHMETAFILE = HENHMETAFILE__*;
+struct HMETAFILE__;
+using HMETAFILE = HMETAFILE__*;
+inline constexpr DWORD EMR_HEADER = 1;
+inline constexpr DWORD ENHMETA_SIGNATURE = 0x464D4520;
+inline constexpr UINT kEnhMetaHeaderBytes = 88;
+
+struct ENHMETAHEADER {
+    DWORD iType;
+    DWORD nSize;
+    RECT rclBounds; // device units
+    RECT rclFrame;  // .01 millimetres
+    DWORD dSignature;
+    DWORD nVersion;
+    DWORD nBytes;
+    DWORD nRecords;
+    WORD nHandles;
+    WORD sReserved;
+    DWORD nDescription;
+    DWORD offDescription;
+    DWORD nPalEntries;
+    SIZE szlDevice;
+    SIZE szlMillimeters;
+};
+
+struct METAFILEPICT {
+    LONG mm;
+    LONG xExt;
+    LONG yExt;
+    HMETAFILE hMF;
+};
+
+HENHMETAFILE SetEnhMetaFileBits(UINT size, const BYTE* data);
+UINT GetEnhMetaFileBits(HENHMETAFILE metafile, UINT size, BYTE* data);
+UINT GetEnhMetaFileHeader(HENHMETAFILE metafile, UINT size, ENHMETAHEADER* header);
+BOOL DeleteEnhMetaFile(HENHMETAFILE metafile);
+UINT GetWinMetaFileBits(HENHMETAFILE metafile, UINT size, BYTE* data, INT mapMode, HDC reference);
+HMETAFILE SetMetaFileBitsEx(UINT size, const BYTE* data);
+UINT GetMetaFileBitsEx(HMETAFILE metafile, UINT size, LPVOID data);
+BOOL DeleteMetaFile(HMETAFILE metafile);
