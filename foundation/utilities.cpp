@@ -118,4 +118,6 @@ bool IsEqualGuid(const GUID& a, const GUID& b)
     return wordsA[0] == wordsB[0] && wordsA[1] == wordsB[1] && wordsA[2] == wordsB[2] && wordsA[3] == wordsB[3];
 }
 
+const char16_t* DeltaSymbolToken() { return u"[DELTA]"; }
+
 } // namespace KVO

@@ -33,4 +33,7 @@ bool IsHostApplicationVisible();
 
 bool IsEqualGuid(const GUID& a, const GUID& b);
 
+// The token "[DELTA]", which stands for the Greek capital delta in descriptions that are composed as text.
+const char16_t* DeltaSymbolToken();
+
 } // namespace KVO
