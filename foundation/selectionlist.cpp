@@ -2,6 +2,7 @@
 
 #include "foundation/localeinfo.h"
 #include "foundation/resourcestring.h"
+#include "platform/win/codepage.h"
 
 #include <algorithm>
 #include <string>
@@ -39,16 +40,6 @@ void SelectItems(SelectionParse& state, std::uint32_t from, std::uint32_t to)
     }
 }
 
-std::u16string AsciiLower(std::u16string_view text)
-{
-    std::u16string out(text);
-    for (char16_t& ch : out) {
-        if (ch >= u'A' && ch <= u'Z') {
-            ch = static_cast<char16_t>(ch - u'A' + u'a');
-        }
-    }
-    return out;
-}
 }
 
 void bitsetparser::set_bitpos::operator()(const char16_t* first, const char16_t* last) const
@@ -76,8 +67,9 @@ Bitset ParseSelectionList(const char16_t* text, const String& allKeyword, std::u
 {
     const std::u16string_view input = text ? std::u16string_view(text) : std::u16string_view();
     const String keyword = allKeyword.IsEmpty() ? DefaultAllKeyword() : allKeyword;
-    // An empty keyword would be found in every text.
-    if (!keyword.IsEmpty() && AsciiLower(input).find(AsciiLower(keyword.View())) != std::u16string::npos) {
+    // Letter case as the classic C locale knows it. An empty keyword would be found in every text.
+    if (!keyword.IsEmpty() &&
+        platform::AsciiLower(input).find(platform::AsciiLower(keyword.View())) != std::u16string::npos) {
         return AllSelection();
     }
     SelectionParse state;

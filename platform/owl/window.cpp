@@ -3,6 +3,7 @@
 #include "platform/owl/control.h"
 #include "platform/owl/dialog.h"
 #include "platform/ui/window.h"
+#include "platform/win/codepage.h"
 
 #include <map>
 #include <unordered_map>
@@ -21,16 +22,7 @@ TWindow*& Creating()
     return creating;
 }
 
-std::u16string Lower(std::u16string_view text)
-{
-    std::u16string out(text);
-    for (char16_t& ch : out) {
-        if (ch >= u'A' && ch <= u'Z') {
-            ch = static_cast<char16_t>(ch - u'A' + u'a');
-        }
-    }
-    return out;
-}
+std::u16string Lower(std::u16string_view text) { return platform::AsciiLower(text); }
 
 // The procedure that OWL classes registered over another class (superclasses) pass messages on to.
 std::map<std::u16string, WNDPROC>& ClassDefaults()

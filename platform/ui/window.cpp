@@ -3,6 +3,7 @@
 #include "platform/gdi/dc.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dialog.h"
+#include "platform/win/codepage.h"
 #include "platform/win/errors.h"
 
 #include <algorithm>
@@ -64,16 +65,7 @@ Manager& M()
     return *manager;
 }
 
-std::u16string Key(std::u16string_view name)
-{
-    std::u16string key(name);
-    for (char16_t& ch : key) {
-        if (ch >= u'A' && ch <= u'Z') {
-            ch = static_cast<char16_t>(ch - u'A' + u'a');
-        }
-    }
-    return key;
-}
+std::u16string Key(std::u16string_view name) { return platform::AsciiLower(name); }
 
 std::u16string ClassKey(LPCWSTR name)
 {

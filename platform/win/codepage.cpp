@@ -156,6 +156,17 @@ std::string Utf16ToUtf8(std::u16string_view text)
     }
     return out;
 }
+
+std::u16string AsciiLower(std::u16string_view text)
+{
+    std::u16string out(text);
+    for (char16_t& ch : out) {
+        if (ch >= u'A' && ch <= u'Z') {
+            ch = static_cast<char16_t>(ch - u'A' + u'a');
+        }
+    }
+    return out;
+}
 }
 
 int MultiByteToWideChar(UINT codePage, DWORD, LPCSTR text, int byteCount, LPWSTR out, int outUnits)

@@ -25,4 +25,7 @@ void SetAnsiCodePage(UINT codePage); // 1252 or 65001
 // Convenience conversions used by the stand-in layers and tests.
 std::u16string Utf8ToUtf16(std::string_view text);
 std::string Utf16ToUtf8(std::u16string_view text);
+// A-Z to a-z, every other unit as it is (the classic C locale's lower case; names of classes, libraries, profile
+// entries).
+std::u16string AsciiLower(std::u16string_view text);
 }

@@ -1,5 +1,6 @@
 #include "platform/win/libloader.h"
 
+#include "platform/win/codepage.h"
 #include "platform/win/errors.h"
 #include "platform/win/shellscalingapi.h"
 #include "platform/win/uxtheme.h"
@@ -54,12 +55,7 @@ std::u16string FileName(std::u16string_view name)
     if (slash != std::u16string_view::npos) {
         name.remove_prefix(slash + 1);
     }
-    std::u16string out(name);
-    for (char16_t& ch : out) {
-        if (ch >= u'A' && ch <= u'Z') {
-            ch = static_cast<char16_t>(ch - u'A' + u'a');
-        }
-    }
+    std::u16string out = platform::AsciiLower(name);
     if (out.find(u'.') == std::u16string::npos) {
         out += u".dll";
     }

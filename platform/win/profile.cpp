@@ -1,21 +1,12 @@
 #include "platform/win/profile.h"
 
+#include "platform/win/codepage.h"
+
 #include <algorithm>
 #include <map>
 #include <utility>
 
 namespace {
-std::u16string Folded(std::u16string_view text)
-{
-    std::u16string out(text);
-    for (char16_t& ch : out) {
-        if (ch >= u'A' && ch <= u'Z') {
-            ch = static_cast<char16_t>(ch - u'A' + u'a');
-        }
-    }
-    return out;
-}
-
 std::map<std::pair<std::u16string, std::u16string>, std::u16string>& Entries()
 {
     static auto* entries = new std::map<std::pair<std::u16string, std::u16string>, std::u16string>;
@@ -33,7 +24,7 @@ DWORD GetProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, LPWS
         return 0;
     }
     std::u16string_view value = defaultValue ? std::u16string_view(defaultValue) : std::u16string_view();
-    const auto found = Entries().find({Folded(section), Folded(key)});
+    const auto found = Entries().find({platform::AsciiLower(section), platform::AsciiLower(key)});
     if (found != Entries().end()) {
         value = found->second;
     }
@@ -46,7 +37,7 @@ DWORD GetProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue, LPWS
 namespace platform {
 void SetProfileString(std::u16string_view section, std::u16string_view key, std::optional<std::u16string> value)
 {
-    auto id = std::make_pair(Folded(section), Folded(key));
+    auto id = std::make_pair(platform::AsciiLower(section), platform::AsciiLower(key));
     if (value) {
         Entries()[std::move(id)] = std::move(*value);
     } else {

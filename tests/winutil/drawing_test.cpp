@@ -15,6 +15,8 @@
 #include "platform/win/libloader.h"
 #include "platform/win/profile.h"
 
+#include "tests/winutil/metafilekit.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -273,20 +275,7 @@ TEST_F(WindowUtilitiesTest, ScreenBitmapsPrintersAndMetafilePictures)
     }
 
     // An enhanced metafile whose frame is 26.46 x 13.23 mm.
-    std::array<BYTE, 88> emf{};
-    auto put = [&](std::size_t at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) {
-            emf[at + i] = static_cast<BYTE>(v >> (8 * i));
-        }
-    };
-    put(0, EMR_HEADER);
-    put(4, 88);
-    put(16, 99);
-    put(20, 49);
-    put(32, 2646);
-    put(36, 1323);
-    put(40, ENHMETA_SIGNATURE);
-    put(48, 88);
+    const auto emf = testkit::EnhMetaHeader(RECT{0, 0, 99, 49}, RECT{0, 0, 2646, 1323});
     HENHMETAFILE enhanced = SetEnhMetaFileBits(88, emf.data());
     const int blocks = platform::LiveGlobalBlocks();
     HGLOBAL block = KVO::EnhMetaFileToMetaFilePict(enhanced, nullptr);

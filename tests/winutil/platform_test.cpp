@@ -11,6 +11,8 @@
 #include "platform/win/profile.h"
 #include "platform/win/shellscalingapi.h"
 
+#include "tests/winutil/metafilekit.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -102,20 +104,7 @@ TEST_F(PlatformTest, ProfileGlobalMemoryAndMetafiles)
     EXPECT_EQ(blocks, platform::LiveGlobalBlocks());
 
     // An enhanced-metafile header record: bounds, frame, signature, sizes; then converted to a Windows metafile.
-    std::array<BYTE, 88> emf{};
-    auto put = [&](std::size_t at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) {
-            emf[at + i] = static_cast<BYTE>(v >> (8 * i));
-        }
-    };
-    put(0, EMR_HEADER);
-    put(4, 88);
-    put(16, 99);   // bounds right
-    put(20, 49);   // bounds bottom
-    put(32, 2646); // frame right, .01 mm
-    put(36, 1323); // frame bottom
-    put(40, ENHMETA_SIGNATURE);
-    put(48, 88);
+    const auto emf = testkit::EnhMetaHeader(RECT{0, 0, 99, 49}, RECT{0, 0, 2646, 1323});
     EXPECT_EQ(nullptr, SetEnhMetaFileBits(87, emf.data()));
     HENHMETAFILE enhanced = SetEnhMetaFileBits(88, emf.data());
     ASSERT_NE(nullptr, enhanced);
