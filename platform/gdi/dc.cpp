@@ -541,48 +541,29 @@ int GetDeviceCaps(HDC hdc, int index)
     if (!dc) {
         return 0;
     }
-    if (dc->kind == gdi::DcKind::Printer) {
-        switch (index) {
-        case TECHNOLOGY:
-            return DT_RASPRINTER;
-        case HORZRES:
-        case PHYSICALWIDTH:
-            return dc->extent.cx;
-        case VERTRES:
-        case PHYSICALHEIGHT:
-            return dc->extent.cy;
-        case HORZSIZE:
-            return MulDiv(dc->extent.cx, 254, gdi::kPrinterDpi * 10);
-        case VERTSIZE:
-            return MulDiv(dc->extent.cy, 254, gdi::kPrinterDpi * 10);
-        case LOGPIXELSX:
-        case LOGPIXELSY:
-            return gdi::kPrinterDpi;
-        case BITSPIXEL:
-            return 24;
-        case PLANES:
-            return 1;
-        case NUMCOLORS:
-            return -1;
-        case RASTERCAPS:
-            return RC_BITBLT | RC_STRETCHBLT;
-        default:
-            return 0;
-        }
-    }
+    // Printers answer for a page at their own resolution, displays for the primary monitor.
+    const bool printer = dc->kind == gdi::DcKind::Printer;
+    const SIZE pixels = printer ? dc->extent : SIZE{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    const int dpi = printer ? gdi::kPrinterDpi : gdi::ScreenDpi();
     switch (index) {
     case TECHNOLOGY:
-        return DT_RASDISPLAY;
+        return printer ? DT_RASPRINTER : DT_RASDISPLAY;
     case HORZRES:
-    case VERTRES: {
-        const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-        return index == HORZRES ? screen.right : screen.bottom;
-    }
+        return pixels.cx;
+    case VERTRES:
+        return pixels.cy;
+    case PHYSICALWIDTH:
+        return printer ? pixels.cx : 0;
+    case PHYSICALHEIGHT:
+        return printer ? pixels.cy : 0;
     case HORZSIZE:
-        return MulDiv(GetSystemMetrics(SM_CXSCREEN), 254, gdi::ScreenDpi() * 10);
+        return MulDiv(pixels.cx, 254, dpi * 10);
     case VERTSIZE:
-        return MulDiv(GetSystemMetrics(SM_CYSCREEN), 254, gdi::ScreenDpi() * 10);
+        return MulDiv(pixels.cy, 254, dpi * 10);
     case BITSPIXEL: {
+        if (printer) {
+            return 24;
+        }
         if (dc->kind == gdi::DcKind::Memory) {
             gdi::Bitmap* bitmap = gdi::AsBitmap(dc->bitmap);
             return bitmap ? bitmap->bitsPixel : 32;
@@ -597,7 +578,7 @@ int GetDeviceCaps(HDC hdc, int index)
         return RC_BITBLT | RC_STRETCHBLT;
     case LOGPIXELSX:
     case LOGPIXELSY:
-        return gdi::ScreenDpi();
+        return dpi;
     default:
         return 0;
     }
