@@ -1,5 +1,7 @@
 #include "host/framework.h"
 
+#include "platform/win/codepage.h"
+
 #include "sdk/cafclassobject.h"
 #include "sdk/calcclass.h"
 #include "sdk/eventdraw.h"
@@ -20,16 +22,6 @@ std::u16string TakeText(IKVOString* text)
     return result;
 }
 
-std::u16string FoldCase(std::u16string_view text)
-{
-    std::u16string result(text);
-    for (char16_t& c : result) {
-        if (c >= u'A' && c <= u'Z') {
-            c = static_cast<char16_t>(c - u'A' + u'a');
-        }
-    }
-    return result;
-}
 
 HRESULT HostSettingsStore::QueryInterface(REFIID iid, void** out)
 {
@@ -136,9 +128,9 @@ HRESULT Framework::Register(IUnknown* classObject)
         return E_FAIL;
     }
     if (entry.kind == ClassKind::Calculation) {
-        calcByName_.emplace(FoldCase(entry.name), classes_.size());
+        calcByName_.emplace(platform::AsciiLower(entry.name), classes_.size());
         for (const std::u16string& alias : entry.aliases) {
-            calcByName_.emplace(FoldCase(alias), classes_.size());
+            calcByName_.emplace(platform::AsciiLower(alias), classes_.size());
         }
     }
     classes_.push_back(std::move(entry));
@@ -257,7 +249,7 @@ const RegisteredClass* Framework::FindClass(DWORD typeId) const
 
 const RegisteredClass* Framework::FindCalculation(std::u16string_view nameOrAlias) const
 {
-    auto found = calcByName_.find(FoldCase(nameOrAlias));
+    auto found = calcByName_.find(platform::AsciiLower(nameOrAlias));
     return found == calcByName_.end() ? nullptr : &classes_[found->second];
 }
 

@@ -28,8 +28,6 @@ struct RegisteredClass {
 
 // A text from a host string object; the reference is consumed.
 std::u16string TakeText(IKVOString* text);
-// ASCII letters folded to lower case (the host's names are case-insensitive).
-std::u16string FoldCase(std::u16string_view text);
 
 class HostSettingsStore final : public IHostSettingsStore, private HostOwned {
 public:

@@ -5,6 +5,8 @@
 #include "sdk/eventdraw.h"
 #include "sdk/ikvostring.h"
 
+#include "platform/win/codepage.h"
+
 #include <gtest/gtest.h>
 
 #include <cfloat>
@@ -235,7 +237,7 @@ TEST_F(ModuleLoad, CalculationsDescribeThemselvesByNameAndAlias)
         EXPECT_EQ(entry->aliases, calc.aliases);
         for (const std::u16string& alias : calc.aliases) {
             // Names and aliases are found whatever their case.
-            EXPECT_EQ(host.GetFramework().FindCalculation(host::FoldCase(alias)), entry);
+            EXPECT_EQ(host.GetFramework().FindCalculation(platform::AsciiLower(alias)), entry);
         }
 
         platform::ComPtr<ICalcEnumClass2> calcClass;
