@@ -227,22 +227,13 @@ LRESULT ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         InvalidateRect(hwnd, nullptr, TRUE);
         return TRUE;
     case WM_SETFONT:
-        data.font = reinterpret_cast<HFONT>(wParam);
-        if (LOWORD(lParam)) {
-            InvalidateRect(hwnd, nullptr, TRUE);
-        }
-        return 0;
+        return SetControlFont(hwnd, data.font, wParam, lParam);
     case WM_GETFONT:
         return reinterpret_cast<LRESULT>(data.font);
     case WM_ERASEBKGND:
         return 1;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC hdc = BeginPaint(hwnd, &ps);
-        Paint(hwnd, hdc);
-        EndPaint(hwnd, &ps);
-        return 0;
-    }
+    case WM_PAINT:
+        return PaintControl(hwnd, Paint);
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
         if (type == BS_GROUPBOX) {
@@ -374,6 +365,24 @@ void DrawControlText(HWND hwnd, HDC hdc, HFONT font, RECT rect, const std::u16st
     }
     SetBkMode(hdc, mode);
     SelectObject(hdc, old);
+}
+
+LRESULT PaintControl(HWND hwnd, void (*paint)(HWND, HDC))
+{
+    PAINTSTRUCT ps;
+    HDC hdc = BeginPaint(hwnd, &ps);
+    paint(hwnd, hdc);
+    EndPaint(hwnd, &ps);
+    return 0;
+}
+
+LRESULT SetControlFont(HWND hwnd, HFONT& font, WPARAM wParam, LPARAM lParam)
+{
+    font = reinterpret_cast<HFONT>(wParam);
+    if (LOWORD(lParam)) {
+        InvalidateRect(hwnd, nullptr, TRUE);
+    }
+    return 0;
 }
 
 int FontHeight(HFONT font)

@@ -299,13 +299,8 @@ LRESULT ComboBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return reinterpret_cast<LRESULT>(data.font);
     case WM_ERASEBKGND:
         return 1;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC hdc = BeginPaint(hwnd, &ps);
-        Paint(hwnd, hdc);
-        EndPaint(hwnd, &ps);
-        return 0;
-    }
+    case WM_PAINT:
+        return PaintControl(hwnd, Paint);
     case WM_ENABLE:
         if (data.edit) {
             EnableWindow(data.edit, static_cast<BOOL>(wParam));

@@ -37,6 +37,10 @@ inline constexpr UINT kComboListChosen = WM_USER + 0x1000;
 // Draws text of a control in its font and colours.
 void DrawControlText(HWND hwnd, HDC hdc, HFONT font, RECT rect, const std::u16string& text, UINT format,
                      bool enabled);
+// The answers every standard control gives alike: WM_PAINT through the control's painter, and WM_SETFONT storing
+// the font (and repainting when asked).
+LRESULT PaintControl(HWND hwnd, void (*paint)(HWND, HDC));
+LRESULT SetControlFont(HWND hwnd, HFONT& font, WPARAM wParam, LPARAM lParam);
 // Height of a line of text in a font.
 int FontHeight(HFONT font);
 }

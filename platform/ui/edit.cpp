@@ -283,22 +283,13 @@ LRESULT EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return TRUE;
     }
     case WM_SETFONT:
-        data.font = reinterpret_cast<HFONT>(wParam);
-        if (LOWORD(lParam)) {
-            InvalidateRect(hwnd, nullptr, TRUE);
-        }
-        return 0;
+        return SetControlFont(hwnd, data.font, wParam, lParam);
     case WM_GETFONT:
         return reinterpret_cast<LRESULT>(data.font);
     case WM_ERASEBKGND:
         return 1;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC hdc = BeginPaint(hwnd, &ps);
-        Paint(hwnd, hdc);
-        EndPaint(hwnd, &ps);
-        return 0;
-    }
+    case WM_PAINT:
+        return PaintControl(hwnd, Paint);
     case WM_SETFOCUS:
         data.focus = true;
         InvalidateRect(hwnd, nullptr, TRUE);

@@ -278,13 +278,8 @@ LRESULT ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return reinterpret_cast<LRESULT>(data.font);
     case WM_ERASEBKGND:
         return 1;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC hdc = BeginPaint(hwnd, &ps);
-        Paint(hwnd, hdc);
-        EndPaint(hwnd, &ps);
-        return 0;
-    }
+    case WM_PAINT:
+        return PaintControl(hwnd, Paint);
     case WM_SETFOCUS:
         data.focus = true;
         InvalidateRect(hwnd, nullptr, TRUE);

@@ -107,22 +107,13 @@ LRESULT StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         InvalidateRect(hwnd, nullptr, TRUE);
         return TRUE;
     case WM_SETFONT:
-        data.font = reinterpret_cast<HFONT>(wParam);
-        if (LOWORD(lParam)) {
-            InvalidateRect(hwnd, nullptr, TRUE);
-        }
-        return 0;
+        return SetControlFont(hwnd, data.font, wParam, lParam);
     case WM_GETFONT:
         return reinterpret_cast<LRESULT>(data.font);
     case WM_ERASEBKGND:
         return 1;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC hdc = BeginPaint(hwnd, &ps);
-        Paint(hwnd, hdc);
-        EndPaint(hwnd, &ps);
-        return 0;
-    }
+    case WM_PAINT:
+        return PaintControl(hwnd, Paint);
     case WM_ENABLE:
         InvalidateRect(hwnd, nullptr, TRUE);
         return 0;
