@@ -1,5 +1,7 @@
 #include "platform/gdi/dc.h"
 
+#include "platform/gdi/canvas.h"
+
 #include "platform/ui/window.h"
 #include "platform/win/codepage.h"
 #include "platform/win/errors.h"
@@ -67,24 +69,6 @@ HDC Add(std::unique_ptr<Dc> dc)
     return handle;
 }
 
-void Log(HDC hdc, const std::string& line)
-{
-    if (Dc* dc = LookupDc(hdc); dc && dc->log) {
-        dc->log->lines.push_back(line);
-    }
-}
-
-std::string Args(std::initializer_list<long long> values)
-{
-    std::string text;
-    for (long long v : values) {
-        if (!text.empty()) {
-            text += ',';
-        }
-        text += LogNumber(v);
-    }
-    return text;
-}
 
 // Maps one axis: logical to device.
 int MapAxis(int value, int windowOrg, int windowExt, int viewportOrg, int viewportExt, int mapMode)
@@ -427,13 +411,13 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ handle)
     };
     switch (object->type) {
     case OBJ_PEN:
-        gdi::Log(hdc, "SelectObject(pen)");
+        gdi::LogCall(hdc, "SelectObject(pen)");
         return swap(dc->state.pen);
     case OBJ_BRUSH:
-        gdi::Log(hdc, "SelectObject(brush)");
+        gdi::LogCall(hdc, "SelectObject(brush)");
         return swap(dc->state.brush);
     case OBJ_FONT:
-        gdi::Log(hdc, "SelectObject(font)");
+        gdi::LogCall(hdc, "SelectObject(font)");
         return swap(dc->state.font);
     case OBJ_BITMAP: {
         auto* bitmap = static_cast<gdi::Bitmap*>(object);
@@ -452,7 +436,7 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ handle)
         ++bitmap->selections;
         dc->extent = SIZE{bitmap->width, bitmap->height};
         gdi::ReleaseSelection(previous);
-        gdi::Log(hdc, "SelectObject(bitmap)");
+        gdi::LogCall(hdc, "SelectObject(bitmap)");
         return gdi::Lookup(previous) ? previous : nullptr;
     }
     case OBJ_REGION: {
@@ -510,7 +494,7 @@ int SaveDC(HDC hdc)
     }
     dc->saved.push_back(dc->state);
     gdi::HoldState(dc->state);
-    gdi::Log(hdc, "SaveDC()");
+    gdi::LogCall(hdc, "SaveDC()");
     return static_cast<int>(dc->saved.size());
 }
 
@@ -531,7 +515,7 @@ BOOL RestoreDC(HDC hdc, int saved)
         gdi::ReleaseState(dc->saved[static_cast<std::size_t>(i)]);
     }
     dc->saved.resize(static_cast<std::size_t>(target - 1));
-    gdi::Log(hdc, "RestoreDC(" + gdi::LogNumber(saved) + ")");
+    gdi::LogCall(hdc, "RestoreDC(" + gdi::LogNumber(saved) + ")");
     return TRUE;
 }
 
@@ -645,9 +629,9 @@ BOOL SetPair(HDC hdc, T gdi::DcState::*field, T value, T* previous, const char* 
     }
     dc->state.*field = value;
     if constexpr (std::is_same_v<T, POINT>) {
-        gdi::Log(hdc, std::string(name) + "(" + gdi::Args({value.x, value.y}) + ")");
+        gdi::LogCall(hdc, std::string(name) + "(" + gdi::LogArgs({value.x, value.y}) + ")");
     } else {
-        gdi::Log(hdc, std::string(name) + "(" + gdi::Args({value.cx, value.cy}) + ")");
+        gdi::LogCall(hdc, std::string(name) + "(" + gdi::LogArgs({value.cx, value.cy}) + ")");
     }
     return TRUE;
 }
@@ -748,7 +732,7 @@ int ExtSelectClipRgn(HDC hdc, HRGN handle, int mode)
     if (handle && !region) {
         return ERROR;
     }
-    gdi::Log(hdc, "ExtSelectClipRgn(" + gdi::LogNumber(mode) + ")");
+    gdi::LogCall(hdc, "ExtSelectClipRgn(" + gdi::LogNumber(mode) + ")");
     // Clip regions are given in device units already, as in GDI.
     return gdi::CombineClip(*dc, region ? &region->data : nullptr, mode);
 }
@@ -768,7 +752,7 @@ int IntersectClipRect(HDC hdc, int left, int top, int right, int bottom)
     if (!dc) {
         return ERROR;
     }
-    gdi::Log(hdc, "IntersectClipRect(" + gdi::Args({left, top, right, bottom}) + ")");
+    gdi::LogCall(hdc, "IntersectClipRect(" + gdi::LogArgs({left, top, right, bottom}) + ")");
     const gdi::RegionData rect = DeviceRect(*dc, left, top, right, bottom);
     return gdi::CombineClip(*dc, &rect, RGN_AND);
 }
@@ -779,7 +763,7 @@ int ExcludeClipRect(HDC hdc, int left, int top, int right, int bottom)
     if (!dc) {
         return ERROR;
     }
-    gdi::Log(hdc, "ExcludeClipRect(" + gdi::Args({left, top, right, bottom}) + ")");
+    gdi::LogCall(hdc, "ExcludeClipRect(" + gdi::LogArgs({left, top, right, bottom}) + ")");
     const gdi::RegionData rect = DeviceRect(*dc, left, top, right, bottom);
     return gdi::CombineClip(*dc, &rect, RGN_DIFF);
 }
