@@ -148,11 +148,11 @@ void OFormatStream::WriteLiteral(std::u16string_view literal)
 {
     std::u16string plain;
     plain.reserve(literal.size());
+    // Only a "%%" pair stands for one "%": a lone "%" and a number that is no placeholder ("%25") stay as written,
+    // as they do in a literal without "%%".
     for (std::size_t i = 0; i < literal.size(); ++i) {
-        if (literal[i] == u'%') {
-            if (++i == literal.size()) {
-                break;
-            }
+        if (literal[i] == u'%' && i + 1 < literal.size() && literal[i + 1] == u'%') {
+            ++i;
         }
         plain.push_back(literal[i]);
     }

@@ -39,7 +39,7 @@ protected:
     OFormatStream(const String& format, std::wstreambuf* output);
 
     void EndArgument();
-    // Writes a literal, dropping each "%" and taking the unit after it as it is ("%%" gives "%").
+    // Writes a literal in which each "%%" gives "%"; any other "%" is written as it stands.
     void WriteLiteral(std::u16string_view literal);
 
 private:

@@ -64,6 +64,12 @@ TEST(FormatStream, EscapesBackslashesAndPlainPercents)
         EXPECT_EQ(f.str(), u"100%% done");
     }
     {
+        // Beside a "%%" a lone "%" and a number that is no placeholder keep their "%" as well.
+        OFormatStringStream f(String(u"100%% of % height, %25 and %%%% %1 then %% % %0"));
+        f << u"x";
+        EXPECT_EQ(f.str(), u"100% of % height, %25 and %% x then % % %0");
+    }
+    {
         OFormatStringStream f(String(u"% of the height away from the RMP"));
         EXPECT_EQ(f.str(), u"% of the height away from the RMP");
     }
