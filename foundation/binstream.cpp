@@ -309,6 +309,16 @@ bool BinIStream::RemainingBytes(std::uint64_t& remaining)
     }
 }
 
+bool BinIStream::Buffered(std::uint64_t bytes)
+{
+    try {
+        const std::streamsize available = buffer_->in_avail();
+        return available > 0 && bytes <= static_cast<std::uint64_t>(available);
+    } catch (...) {
+        return false;
+    }
+}
+
 bool BinIStream::ReadBytes(std::vector<unsigned char>& out, std::uint64_t count)
 {
     constexpr std::uint64_t kPiece = 0x10000;
@@ -359,9 +369,10 @@ void BinIStream::ReadString(KVO::String& target)
     }
     const auto n = static_cast<std::uint32_t>(count);
     const std::uint64_t bytes = wide ? 2ull * n : n;
-    // A count the stream cannot hold is a bad header, found before anything is allocated for it.
+    // A count the stream cannot hold is a bad header, found before anything is allocated for it. Text that the
+    // buffer already holds needs no look at the stream's size (which costs a buffered IStream its buffer).
     std::uint64_t remaining = 0;
-    if (bytes != 0 && RemainingBytes(remaining) && bytes > remaining) {
+    if (bytes != 0 && !Buffered(bytes) && RemainingBytes(remaining) && bytes > remaining) {
         ThrowBadString();
     }
     std::vector<unsigned char> text;

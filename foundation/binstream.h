@@ -170,6 +170,8 @@ private:
     HRESULT ReadValue(T* value);
     // Bytes between the read position and the end, when the buffer can say.
     bool RemainingBytes(std::uint64_t& remaining);
+    // True when the buffer holds at least `bytes` unread bytes already.
+    bool Buffered(std::uint64_t bytes);
     // Reads count bytes in pieces, so that a count beyond the data allocates no more than what arrived.
     bool ReadBytes(std::vector<unsigned char>& out, std::uint64_t count);
 

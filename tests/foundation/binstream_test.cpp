@@ -805,6 +805,32 @@ TEST(StorageBinStream, BadCountsAreCaughtAgainstTheStreamSize)
     EXPECT_EQ(in2.State(), KVO::BinStream::kShortTransfer);
 }
 
+TEST(StorageBinStream, StringsHeldInTheBufferAreReadWithoutGoingBackToTheStream)
+{
+    auto stream = MemoryStream::Create();
+    {
+        StorageBinOStreamLite out(stream.Get());
+        for (LONG i = 0; i < 200; ++i) {
+            out.WriteString(KVO::String(u"hello"));
+            out.WriteLong(i);
+        }
+    }
+    ASSERT_EQ(stream->Data().size(), 4u + 200 * (12 + 12 + 4));
+    ASSERT_EQ(stream->Seek(MakeLargeInteger(0), STREAM_SEEK_SET, nullptr), S_OK);
+    const unsigned readsBefore = stream->Calls().read;
+    StorageBinIStreamLite in(stream.Get());
+    for (LONG i = 0; i < 200; ++i) {
+        KVO::String text;
+        in.ReadString(text);
+        ASSERT_EQ(text.View(), u"hello");
+        LONG value = -1;
+        ASSERT_EQ(in.ReadLong(&value), S_OK);
+        ASSERT_EQ(value, i);
+    }
+    // 5604 bytes in 1024-byte pieces; the size of the stream is looked at only for a text that crosses the buffer.
+    EXPECT_LE(stream->Calls().read - readsBefore, 12u);
+}
+
 TEST(StorageStreamBuffer, ReadingAndWritingShareOnePosition)
 {
     auto stream = MemoryStream::Create(Bytes{'a', 'b', 'c', 'd', 'e', 'f'});
