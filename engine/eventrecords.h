@@ -161,7 +161,8 @@ struct EventFCalc {
     void ResetPlateau();
     // Count and the ticks at 332/336 to -1; every result float that a parameter code reads to the unset marker.
     void ResetResults();
-    // The value of parameter code 0 to 58; the unset marker for any other code.
+    // The value of parameter code 0 to 58 as stored (the unset marker when never computed); -1.0 for the codes
+    // that read no field (6, 7, 8, 22) and for every code above 58.
     float GetValueById(std::uint32_t code) const;
 };
 
@@ -207,5 +208,16 @@ static_assert(offsetof(EventFCalc, count) == 112 && offsetof(EventFCalc, tStart)
               offsetof(EventFCalc, popSpikeHeight) == 304 && offsetof(EventFCalc, popSpikeArea) == 308 &&
               offsetof(EventFCalc, ahpWidth) == 312 && offsetof(EventFCalc, tEnd) == 328 &&
               offsetof(EventFCalc, rise50Tick) == 332 && offsetof(EventFCalc, fall50Tick) == 336);
+static_assert(offsetof(EventFCalc, maxValue) == 48 && offsetof(EventFCalc, maxTick) == 52 &&
+              offsetof(EventFCalc, nextEventTick) == 64 && offsetof(EventFCalc, lowest) == 72 &&
+              offsetof(EventFCalc, highest) == 76 && offsetof(EventFCalc, tauStart) == 80 &&
+              offsetof(EventFCalc, tauEnd) == 84 && offsetof(EventFCalc, returnTick) == 92 &&
+              offsetof(EventFCalc, midPlateauCentre) == 96 && offsetof(EventFCalc, plateauCentre) == 100);
+static_assert(offsetof(EventFCalc, unread144) == 144 && offsetof(EventFCalc, minSlope) == 172 &&
+              offsetof(EventFCalc, tMaxSlope) == 176 && offsetof(EventFCalc, tMinSlope) == 180 &&
+              offsetof(EventFCalc, aMaxSlope) == 184 && offsetof(EventFCalc, tFall) == 276 &&
+              offsetof(EventFCalc, slopeRise) == 280 && offsetof(EventFCalc, plateauV1) == 296 &&
+              offsetof(EventFCalc, ahpArea) == 316 && offsetof(EventFCalc, apdTot) == 320 &&
+              offsetof(EventFCalc, peakArea) == 324 && offsetof(EventFCalc, pad340) == 340);
 
 } // namespace CX::Enum

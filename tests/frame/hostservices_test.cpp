@@ -154,6 +154,29 @@ TEST(HostServices, TypeIdsAskTheHostOncePerGuid)
     EXPECT_EQ((TypeIdClass<&CX::CXEventDrawGUID, 4>::Get()), (DWORD{number} << 16) | 4);
     EXPECT_EQ(CX::RegisterEventDrawTypeId(), number);
     EXPECT_EQ(asked(), before + (known ? 0 : 1)); // the other indexes share the one request
+
+    // The same with a family that nothing else in this program has asked for: the index 3 asks first.
+    static constexpr GUID kFreshFamily{0x2E71C0A4, 0x5B19, 0x4D3E, {0x8A, 0x60, 0x1F, 0x94, 0xC7, 0x2B, 0x3D, 0x58}};
+    const std::string fresh = host::Narrow(platform::GuidToText(kFreshFamily));
+    const auto askedFresh = [&] {
+        std::size_t n = 0;
+        for (const host::Call& call : host.Log().Of("typeids")) {
+            n += call.detail.rfind(fresh, 0) == 0;
+        }
+        return n;
+    };
+    ASSERT_EQ(host.GetFramework().KnownTypeId(kFreshFamily), 0);
+    const DWORD freshThree = TypeIdClass<&kFreshFamily, 3>::Get();
+    EXPECT_EQ(askedFresh(), 1u);
+    const WORD freshNumber = host.GetFramework().KnownTypeId(kFreshFamily);
+    ASSERT_NE(freshNumber, 0);
+    EXPECT_EQ(freshThree, (DWORD{freshNumber} << 16) | 3);
+    for (const DWORD id : {TypeIdClass<&kFreshFamily, 0>::Get(), TypeIdClass<&kFreshFamily, 1>::Get(),
+                           TypeIdClass<&kFreshFamily, 2>::Get(), TypeIdClass<&kFreshFamily, 4>::Get()}) {
+        EXPECT_EQ(id >> 16, DWORD{freshNumber});
+    }
+    EXPECT_EQ((TypeIdClass<&kFreshFamily, 3>::Get()), freshThree);
+    EXPECT_EQ(askedFresh(), 1u);
 }
 
 } // namespace
