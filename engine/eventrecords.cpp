@@ -1,5 +1,7 @@
 #include "engine/eventrecords.h"
 
+#include <cmath>
+
 #include <algorithm>
 #include <cstring>
 #include <iterator>
@@ -118,7 +120,15 @@ EventPkStm::EventPkStm() { SetDefaults(*this); }
 
 void EventPkStm::SetPosition(double x)
 {
-    tick = static_cast<std::int32_t>(x + 0.5);
+    // Positions outside the tick range (or NaN) saturate instead of converting out of range.
+    const double rounded = x + 0.5;
+    if (!(rounded > -2147483648.0)) {
+        tick = std::isnan(rounded) ? 0 : INT32_MIN;
+    } else if (rounded >= 2147483647.0) {
+        tick = INT32_MAX;
+    } else {
+        tick = static_cast<std::int32_t>(rounded);
+    }
     offset = static_cast<float>(x - tick);
     value = 1.0;
     kind = kKindStimulus;

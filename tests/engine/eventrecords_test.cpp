@@ -4,6 +4,7 @@
 
 #include <array>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -245,3 +246,17 @@ TEST(EventRecords, DefaultFinalRecordHasNoValues)
         EXPECT_EQ(std::bit_cast<std::uint32_t>(record.GetValueById(code)), kUnsetFloatBits) << code;
     }
 }
+
+TEST(EventRecords, PositionsBeyondTheTickRangeSaturate)
+{
+    EventPkStm record;
+    record.SetPosition(1e12);
+    EXPECT_EQ(record.tick, INT32_MAX);
+    record.SetPosition(-1e12);
+    EXPECT_EQ(record.tick, INT32_MIN);
+    record.SetPosition(std::nan(""));
+    EXPECT_EQ(record.tick, 0);
+    record.SetPosition(-2.6);
+    EXPECT_EQ(record.tick, -2); // truncation toward zero of -2.1, as for any in-range position
+}
+
