@@ -12,13 +12,10 @@ void PositionValueArray::GrowTo(std::int32_t block)
     }
 }
 
-std::int32_t PositionValueArray::Find(std::int32_t offset, std::int32_t block)
+std::int32_t PositionValueArray::Find(std::int32_t offset, std::int32_t block) const
 {
-    if (block < 0) {
-        return -1;
-    }
-    GrowTo(block);
-    const Map* map = blocks_[static_cast<std::size_t>(block)].get();
+    // A look-up never grows the array: a block index from a hover or a query must not allocate.
+    const Map* map = MapAt(block);
     if (!map) {
         return -1;
     }

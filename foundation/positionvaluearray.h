@@ -13,9 +13,8 @@ class PositionValueArray {
 public:
     using Map = std::map<KVOPosition, std::int32_t>;
 
-    // Grows the array to block + 1 entries; -1 when the block has no map or the map has no value for the position.
-    // A negative block gives -1 and changes nothing.
-    std::int32_t Find(std::int32_t offset, std::int32_t block);
+    // -1 when the block has no map or the map has no value for the position. Changes nothing.
+    std::int32_t Find(std::int32_t offset, std::int32_t block) const;
     // The block's map, created when missing (the array grows to block + 1). Throws std::out_of_range for a negative
     // block.
     Map& MapForBlock(std::int32_t block);

@@ -169,17 +169,20 @@ TEST(HostApplication, VisibleWithoutAHost) { EXPECT_TRUE(KVO::IsHostApplicationV
 TEST(PositionValueArray, FindsPerBlockValues)
 {
     KVO::PositionValueArray positions;
+    // A look-up, even of a huge block index, allocates nothing.
     EXPECT_EQ(positions.Find(10, 3), -1);
-    EXPECT_EQ(positions.Count(), 4); // grown to block + 1
+    EXPECT_EQ(positions.Find(10, 0x7FFFFFFF), -1);
+    EXPECT_EQ(positions.Count(), 0);
 
     positions.MapForBlock(2)[KVOPosition{10, 2}] = 7;
     EXPECT_EQ(positions.Find(10, 2), 7);
     EXPECT_EQ(positions.Find(11, 2), -1);
     EXPECT_EQ(positions.Find(10, 1), -1);
+    EXPECT_EQ(positions.Count(), 3); // only a map being filled grows the array
 
     // A negative block is not a position: no value, no growth, no access before the array.
     EXPECT_EQ(positions.Find(10, -1), -1);
-    EXPECT_EQ(positions.Count(), 4);
+    EXPECT_EQ(positions.Count(), 3);
     EXPECT_THROW(positions.MapForBlock(-1), std::out_of_range);
 
     EXPECT_LT((KVOPosition{500, 1}), (KVOPosition{0, 2}));
