@@ -153,12 +153,12 @@ HRESULT FileLockBytes::Flush() { return FlushFileBuffers(file_) ? S_OK : platfor
 
 HRESULT FileLockBytes::SetSize(ULARGE_INTEGER cb)
 {
-    if (!SetFilePointerEx(file_, MakeLargeInteger(static_cast<LONGLONG>(cb.QuadPart)), nullptr, FILE_BEGIN) ||
-        !SetEndOfFile(file_)) {
+    if (!SetFilePointerEx(file_, MakeLargeInteger(static_cast<LONGLONG>(cb.QuadPart)), nullptr, FILE_BEGIN)) {
         return platform::LastErrorResult();
     }
+    // The file position has moved even when the size cannot change: the cache must follow it.
     position_ = cb.QuadPart;
-    return S_OK;
+    return SetEndOfFile(file_) ? S_OK : platform::LastErrorResult();
 }
 
 HRESULT FileLockBytes::LockRegion(ULARGE_INTEGER libOffset, ULARGE_INTEGER cb, DWORD)

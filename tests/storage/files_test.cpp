@@ -7,9 +7,12 @@
 #include "platform/win/files.h"
 #include "platform/win/msgbox.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+
+#include <sys/resource.h>
 
 using namespace storagekit;
 namespace fs = std::filesystem;
@@ -301,6 +304,23 @@ TEST_F(FileContainer, ReadsWritesAndAFullDisk)
     ASSERT_EQ(bytes->ReadAt(MakeULargeInteger(0), buffer, 4, &done), S_OK);
     EXPECT_EQ(std::string(buffer, 4), "full");
     EXPECT_EQ(bytes->CanCopyRanges(), S_OK);
+
+    // A size change that moves the file position and then fails must not leave the cached position behind: the next
+    // transfer at the old cached offset has to seek. A file-size limit makes the truncation fail on any file system.
+    {
+        struct rlimit old {};
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+        const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limited = old;
+        limited.rlim_cur = 1 << 20;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+        const HRESULT hr = bytes->SetSize(MakeULargeInteger(1ull << 30));
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldSignal);
+        EXPECT_EQ(hr, HRESULT_FROM_WIN32(ERROR_DISK_FULL));
+    }
+    ASSERT_EQ(bytes->ReadAt(MakeULargeInteger(4), buffer, 8, &done), S_OK); // the cache said 4
+    EXPECT_EQ(done, 8u);
     bytes.Reset();
     EXPECT_TRUE(Listing().empty());
 }
