@@ -108,11 +108,16 @@ HRESULT FileLockBytes::ReadAt(ULARGE_INTEGER ulOffset, void* pv, ULONG cb, ULONG
     return hr;
 }
 
-bool FileLockBytes::AskToRetryOnFullDisk() const
+bool FileLockBytes::AskToRetryOnFullDisk() const noexcept
 {
-    const KVO::String text = KVO::LoadResourceString(KVO::ModuleInstance(), StringId::StorageDiskFull, true);
-    const std::u16string caption = ApplicationName();
-    return MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_RETRYCANCEL | MB_TASKMODAL) == IDRETRY;
+    // Called inside WriteAt: a question that cannot be asked counts as Cancel rather than leaving the slot.
+    try {
+        const KVO::String text = KVO::LoadResourceString(KVO::ModuleInstance(), StringId::StorageDiskFull, true);
+        const std::u16string caption = ApplicationName();
+        return MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_RETRYCANCEL | MB_TASKMODAL) == IDRETRY;
+    } catch (...) {
+        return false;
+    }
 }
 
 HRESULT FileLockBytes::WriteAt(ULARGE_INTEGER ulOffset, const void* pv, ULONG cb, ULONG* pcbWritten)

@@ -301,6 +301,16 @@ TEST_F(FileContainer, ReadsWritesAndAFullDisk)
         EXPECT_EQ(bytes->WriteAt(MakeULargeInteger(0), "full", 4, &done), HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
         EXPECT_EQ(boxes.calls.size(), 3u);
     }
+    {
+        // Asking the user cannot fail the slot with an exception: a question that cannot be asked is a Cancel.
+        const platform::MessageBoxHook previous = platform::SetMessageBoxHook(
+            [](const platform::MessageBoxCall&) -> int { throw std::bad_alloc(); });
+        platform::FailNextFileWrites(ERROR_DISK_FULL, 1);
+        HRESULT hr = S_OK;
+        EXPECT_NO_THROW(hr = bytes->WriteAt(MakeULargeInteger(0), "full", 4, &done));
+        platform::SetMessageBoxHook(previous);
+        EXPECT_EQ(hr, HRESULT_FROM_WIN32(ERROR_DISK_FULL));
+    }
     ASSERT_EQ(bytes->ReadAt(MakeULargeInteger(0), buffer, 4, &done), S_OK);
     EXPECT_EQ(std::string(buffer, 4), "full");
     EXPECT_EQ(bytes->CanCopyRanges(), S_OK);
