@@ -108,11 +108,16 @@ HRESULT FileLockBytes::ReadAt(ULARGE_INTEGER ulOffset, void* pv, ULONG cb, ULONG
     return hr;
 }
 
-bool FileLockBytes::AskToRetryOnFullDisk() const
+bool FileLockBytes::AskToRetryOnFullDisk() const noexcept
 {
-    const KVO::String text = KVO::LoadResourceString(KVO::ModuleInstance(), StringId::StorageDiskFull, true);
-    const std::u16string caption = ApplicationName();
-    return MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_RETRYCANCEL | MB_TASKMODAL) == IDRETRY;
+    // Called inside WriteAt: a question that cannot be asked counts as Cancel rather than leaving the slot.
+    try {
+        const KVO::String text = KVO::LoadResourceString(KVO::ModuleInstance(), StringId::StorageDiskFull, true);
+        const std::u16string caption = ApplicationName();
+        return MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_RETRYCANCEL | MB_TASKMODAL) == IDRETRY;
+    } catch (...) {
+        return false;
+    }
 }
 
 HRESULT FileLockBytes::WriteAt(ULARGE_INTEGER ulOffset, const void* pv, ULONG cb, ULONG* pcbWritten)
@@ -153,12 +158,12 @@ HRESULT FileLockBytes::Flush() { return FlushFileBuffers(file_) ? S_OK : platfor
 
 HRESULT FileLockBytes::SetSize(ULARGE_INTEGER cb)
 {
-    if (!SetFilePointerEx(file_, MakeLargeInteger(static_cast<LONGLONG>(cb.QuadPart)), nullptr, FILE_BEGIN) ||
-        !SetEndOfFile(file_)) {
+    if (!SetFilePointerEx(file_, MakeLargeInteger(static_cast<LONGLONG>(cb.QuadPart)), nullptr, FILE_BEGIN)) {
         return platform::LastErrorResult();
     }
+    // The file position has moved even when the size cannot change: the cache must follow it.
     position_ = cb.QuadPart;
-    return S_OK;
+    return SetEndOfFile(file_) ? S_OK : platform::LastErrorResult();
 }
 
 HRESULT FileLockBytes::LockRegion(ULARGE_INTEGER libOffset, ULARGE_INTEGER cb, DWORD)

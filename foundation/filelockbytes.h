@@ -59,7 +59,7 @@ private:
     // Moves the file position when it differs from `offset`.
     HRESULT SeekTo(ULONGLONG offset);
     // Asks the user to free disk space; true when the write is to be repeated.
-    bool AskToRetryOnFullDisk() const;
+    bool AskToRetryOnFullDisk() const noexcept;
 
     KVO::String name_;
     DWORD mode_ = kMode;

@@ -7,9 +7,12 @@
 #include "platform/win/files.h"
 #include "platform/win/msgbox.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+
+#include <sys/resource.h>
 
 using namespace storagekit;
 namespace fs = std::filesystem;
@@ -298,9 +301,36 @@ TEST_F(FileContainer, ReadsWritesAndAFullDisk)
         EXPECT_EQ(bytes->WriteAt(MakeULargeInteger(0), "full", 4, &done), HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
         EXPECT_EQ(boxes.calls.size(), 3u);
     }
+    {
+        // Asking the user cannot fail the slot with an exception: a question that cannot be asked is a Cancel.
+        const platform::MessageBoxHook previous = platform::SetMessageBoxHook(
+            [](const platform::MessageBoxCall&) -> int { throw std::bad_alloc(); });
+        platform::FailNextFileWrites(ERROR_DISK_FULL, 1);
+        HRESULT hr = S_OK;
+        EXPECT_NO_THROW(hr = bytes->WriteAt(MakeULargeInteger(0), "full", 4, &done));
+        platform::SetMessageBoxHook(previous);
+        EXPECT_EQ(hr, HRESULT_FROM_WIN32(ERROR_DISK_FULL));
+    }
     ASSERT_EQ(bytes->ReadAt(MakeULargeInteger(0), buffer, 4, &done), S_OK);
     EXPECT_EQ(std::string(buffer, 4), "full");
     EXPECT_EQ(bytes->CanCopyRanges(), S_OK);
+
+    // A size change that moves the file position and then fails must not leave the cached position behind: the next
+    // transfer at the old cached offset has to seek. A file-size limit makes the truncation fail on any file system.
+    {
+        struct rlimit old {};
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+        const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limited = old;
+        limited.rlim_cur = 1 << 20;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+        const HRESULT hr = bytes->SetSize(MakeULargeInteger(1ull << 30));
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldSignal);
+        EXPECT_EQ(hr, HRESULT_FROM_WIN32(ERROR_DISK_FULL));
+    }
+    ASSERT_EQ(bytes->ReadAt(MakeULargeInteger(4), buffer, 8, &done), S_OK); // the cache said 4
+    EXPECT_EQ(done, 8u);
     bytes.Reset();
     EXPECT_TRUE(Listing().empty());
 }
