@@ -106,9 +106,16 @@ void ParamsBase::ReadLimits(std::wistream& in)
     limitStartTick = RoundToTick(startTick);
     limitEndRecord = RoundToTick(endRecord);
     limitEndTick = RoundToTick(endTick);
+    // Negative starts count as 0 (and negative ends as the end) before the four are looked at together.
+    NormaliseLimits();
     if (limitStartRecord == 0 && limitStartTick == 0 && limitEndRecord == 0 && limitEndTick == 0) {
         limitEndRecord = limitEndTick = -1; // all four 0: the whole block
+        NormaliseLimits();
     }
+}
+
+void ParamsBase::NormaliseLimits()
+{
     if (limitStartRecord < 0) {
         limitStartRecord = 0;
     }

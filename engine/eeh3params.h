@@ -93,6 +93,8 @@ protected:
 
 private:
     void ReadLimits(std::wistream& in);
+    // Negative starts become 0, negative ends 0x7FFFFFFF.
+    void NormaliseLimits();
     void Append(std::unique_ptr<eeh_SourceEnum> wrapper);
 };
 

@@ -140,8 +140,10 @@ TEST(EnumeratorEngine, LimitsSelectTheBlocksAndTicks)
     EXPECT_TRUE(ReadTicks(recording.Bound(span, 3).Get()).empty()) << "after the end record";
     // One record for both ends.
     EXPECT_EQ(ReadTicks(recording.Bound(limited(2, start, 2, end), 2).Get()), recording.ExpectedTicks(start, end));
-    // All four 0, all four -1 or none at all: the whole block.
-    for (const char16_t* text : {u"1 30 3 0 0 0 0", u"1 30 3 -1 -1 -1 -1", u"1 30 3"}) {
+    // All four 0, all four -1 or none at all: the whole block. Negative starts count as 0 before the four are
+    // looked at, so negative starts with zero ends are the whole block too.
+    for (const char16_t* text :
+         {u"1 30 3 0 0 0 0", u"1 30 3 -1 -1 -1 -1", u"1 30 3", u"1 30 3 -1 -1 0 0", u"1 30 3 -7 -0.6 0 0.4"}) {
         EXPECT_EQ(ReadTicks(recording.Bound(text, 3).Get()), recording.ExpectedTicks()) << KVO::String(text).ToUtf8();
     }
     // SeekStart in the start record goes no lower than the start tick; in another record it goes where asked.
