@@ -258,7 +258,8 @@ HRESULT CalcEnumNumericParamsClass::TestSourceKind(LONG index, DWORD mask)
 {
     switch (params_.rule) {
     case KindRule::SampleThenEvents:
-        if (index < 0 || index > 1) {
+        // Source 1 exists only for the calculations with an event source beside their samples.
+        if (index < 0 || index > 1 || index >= params_.sourceCount) {
             return E_INVALIDARG;
         }
         return (mask & (index == 0 ? CalcKind::kSampleSource : CalcKind::kEventSource)) ? S_OK : S_FALSE;

@@ -299,8 +299,13 @@ TEST_F(ModuleLoad, CalculationsDescribeThemselvesByNameAndAlias)
         } else {
             EXPECT_EQ(params->TestSourceKind(0, 0x80000000), S_OK);
             EXPECT_EQ(params->TestSourceKind(0, 0x40000000), S_FALSE);
-            EXPECT_EQ(params->TestSourceKind(1, 0xC0000000), S_OK);
-            EXPECT_EQ(params->TestSourceKind(1, 0x80000000), S_FALSE);
+            if (calc.sources == 2) {
+                EXPECT_EQ(params->TestSourceKind(1, 0xC0000000), S_OK);
+                EXPECT_EQ(params->TestSourceKind(1, 0x80000000), S_FALSE);
+            } else {
+                // A calculation with its sample source only has no source 1.
+                EXPECT_EQ(params->TestSourceKind(1, 0xC0000000), E_INVALIDARG);
+            }
         }
         EXPECT_EQ(params->TestSourceKind(2, 0xFFFFFFFF), E_INVALIDARG);
 
