@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <cmath>
+#include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -180,6 +183,101 @@ TEST(CAPPeakDet, PeaksAtRequestEndsAndBlockEnds)
     EXPECT_EQ(BindChannel(calc.Get(), *channel.document, 1, 0), S_OK);
     EXPECT_EQ(events->Next(sizeof out, -1, out, &count, &next), S_FALSE);
     EXPECT_EQ(count, 0);
+}
+
+// The detector read one sample at a time over a whole block: the peaks as (tick, value).
+std::vector<std::pair<LONG, double>> SampleBySample(const std::vector<float>& samples, double height, LONG width)
+{
+    std::vector<std::pair<LONG, double>> peaks;
+    int phase = 0;
+    LONG maxTick = 0;
+    float minValue = 0;
+    float maxValue = 0;
+    float troughValue = 0;
+    for (LONG t = 0; t < static_cast<LONG>(samples.size()); ++t) {
+        const float v = samples[static_cast<std::size_t>(t)];
+        if (phase == 0) {
+            maxTick = t;
+            minValue = maxValue = troughValue = v;
+            phase = 1;
+        } else if (phase == 2 && v < troughValue) {
+            troughValue = v;
+            if (static_cast<double>(maxValue - troughValue) > height) {
+                if (2 * (t - maxTick) >= width) {
+                    peaks.emplace_back(maxTick, maxValue);
+                }
+                phase = 0; // the search starts afresh at the next sample
+            }
+        } else if (v < minValue) {
+            maxTick = t;
+            minValue = maxValue = v;
+            phase = 1;
+        } else if (v > maxValue) {
+            maxTick = t;
+            maxValue = v;
+            if (static_cast<double>(maxValue - minValue) > height) {
+                troughValue = v;
+                phase = 2;
+            }
+        }
+    }
+    return peaks;
+}
+
+TEST(CAPPeakDet, RunsSkippedInBulkGiveTheSampleBySampleResult)
+{
+    // Steps of half a unit with a height of whole units: many samples equal the minimum, the maximum or the trough,
+    // and many differences equal the height exactly. NaN samples (also as the first sample of a block), infinities
+    // and long constant runs; lengths around multiples of 8 and of the 1024-sample reads.
+    constexpr float nan = std::numeric_limits<float>::quiet_NaN();
+    constexpr float inf = std::numeric_limits<float>::infinity();
+    std::mt19937 random(11);
+    auto draw = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    std::size_t total = 0;
+    for (const int length : {1, 7, 8, 9, 15, 17, 1023, 1024, 1025, 2047, 2049, 3001, 4096, 5003}) {
+        for (int kind = 0; kind < 3; ++kind) {
+            std::vector<float> samples(static_cast<std::size_t>(length));
+            float v = 0;
+            for (float& x : samples) {
+                const int r = draw(0, 99);
+                if (kind == 0) {
+                    v += 0.5f * static_cast<float>(r % 7 - 3); // a random walk
+                } else if (kind == 1 && r >= 85) {
+                    v = 0.5f * static_cast<float>(r % 13 - 6); // long plateaus, jumps
+                } else if (kind == 2) {
+                    v = 0.5f * static_cast<float>(draw(0, 4)); // bounded: most samples within the range
+                }
+                x = r < 2 ? nan : (r == 2 && kind == 1 ? (draw(0, 1) ? inf : -inf) : v);
+            }
+            if (length % 2 == 1) {
+                samples[0] = nan;
+            }
+            const Channel channel({samples}, 0.001);
+            for (const int height : {1, 2, 3}) {
+                for (const LONG width : {0, 3}) {
+                    const auto expected = SampleBySample(samples, height, width);
+                    total += expected.size();
+                    const std::wstring text = L"1 " + std::to_wstring(height) + L" " + std::to_wstring(width);
+                    // One pass, and small buffers with request ends that fall anywhere.
+                    for (const auto& [records, step] : {std::pair<ULONG, LONG>{256, 0}, {3, 13}, {1, 509}}) {
+                        ComPtr<ICalcEnum> calc = channel.Bound(KVO::String(text).c_str());
+                        const auto found = ReadAll<EventPkStm>(Events(calc.Get()).Get(), records, step);
+                        std::vector<std::pair<LONG, double>> got;
+                        for (const auto& p : found) {
+                            got.emplace_back(p.tick, p.value);
+                        }
+                        ASSERT_EQ(got.size(), expected.size()) << length << " " << kind << " " << height;
+                        for (std::size_t i = 0; i < got.size(); ++i) {
+                            ASSERT_EQ(got[i].first, expected[i].first) << length << " " << kind << " " << height;
+                            ASSERT_TRUE(got[i].second == expected[i].second ||
+                                        (std::isnan(got[i].second) && std::isnan(expected[i].second)));
+                        }
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_GT(total, 1000u) << "the signals must hold peaks";
 }
 
 TEST(CAPPeakDet, ParametersTicksAndRegistration)
