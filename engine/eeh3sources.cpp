@@ -237,7 +237,8 @@ HRESULT EventWrapper::HostSeek(LONG t)
     if (calculation_) {
         hr = calculation_->SeekStart(t);
     } else {
-        hr = events_->Find(0, t, t, t + 1);
+        // The window [t, t + 1); at the last tick there is no tick after it, and the window is left empty.
+        hr = events_->Find(0, t, t, t < kEndTick ? t + 1 : t);
     }
     position_ = t;
     atEnd_ = t >= endTick_;

@@ -93,7 +93,8 @@ public:
             cursor_ = events.LowerBound(low);
             return S_FALSE;
         }
-        if (high == 0 || low == high) {
+        // An empty window, or one whose end lies before its start: nothing in it.
+        if (high == 0 || high <= low) {
             cursor_ = events.LowerBound(high);
             return S_FALSE;
         }

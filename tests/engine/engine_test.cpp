@@ -494,6 +494,12 @@ TEST(EnumeratorEngine, EventSourcesFromTheHostAndFromInnerCalculations)
     EXPECT_EQ(Ticks(ReadAll<EventBCalcBase>(echoEvents.Get())), (std::vector<LONG>{0, 9}));
     EXPECT_EQ(echoEvents->Find(1, 9, 0, 100), S_OK);
     EXPECT_EQ(Ticks(ReadAll<EventBCalcBase>(echoEvents.Get())), (std::vector<LONG>{0, 9}));
+    // A seek to the last tick there is moves the host's events to their end (no window past it is formed).
+    EXPECT_EQ(echo->SeekStart(0x7FFFFFFF), S_OK);
+    LONG sourcePosition = 0;
+    earlySource->GetPosition(&sourcePosition);
+    EXPECT_EQ(sourcePosition, 0x7FFFFFFF);
+    EXPECT_TRUE(ReadAll<EventBCalcBase>(echoEvents.Get()).empty());
 
     // The peaks of an inner detector (an ICalcEnum source: seeks reach it through SeekStart).
     const Recording recording(420000);

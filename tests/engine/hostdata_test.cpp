@@ -127,6 +127,9 @@ TEST(HostEventArray, NextFindAndPositions)
     EXPECT_EQ(events->Find(0, 21, 0, 30), S_FALSE);
     EXPECT_EQ(events->Find(1, 20, 15, 100), S_FALSE) << "10 lies below the window";
     EXPECT_EQ(events->Find(1, 0, 0, 100), S_FALSE);
+    // A window whose end lies before its start holds nothing.
+    EXPECT_EQ(events->Find(0, 5, 12, 11), S_FALSE);
+    EXPECT_EQ(events->Find(0, 5, 10, static_cast<LONG>(0x80000000u)), S_FALSE);
     EXPECT_EQ(events->Find(0, 30, 30, 31), S_OK);
     EXPECT_EQ(events->Next(16, -1, out.data(), &count, &next), S_OK);
     EXPECT_EQ(out[0].tick, 30);
