@@ -510,6 +510,15 @@ BOOL GetCurrentPositionEx(HDC hdc, LPPOINT point)
 }
 
 namespace {
+std::vector<POINT> ToDevicePoints(const Canvas& c, const POINT* points, int count)
+{
+    std::vector<POINT> device(points, points + count);
+    for (POINT& p : device) {
+        p = gdi::ToDevice(*c.dc, p);
+    }
+    return device;
+}
+
 // Draws connected segments in device pixels: each segment leaves out its last pixel, as GDI lines do.
 BOOL DrawPolyline(HDC hdc, const POINT* points, int count, bool closed)
 {
@@ -517,10 +526,7 @@ BOOL DrawPolyline(HDC hdc, const POINT* points, int count, bool closed)
     if (!gdi::OpenCanvas(hdc, c)) {
         return gdi::LookupDc(hdc) != nullptr;
     }
-    std::vector<POINT> device(points, points + count);
-    for (POINT& p : device) {
-        p = gdi::ToDevice(*c.dc, p);
-    }
+    const std::vector<POINT> device = ToDevicePoints(c, points, count);
     gdi::StrokeWithPen(c, [&](cairo_t* cr) {
         cairo_move_to(cr, device[0].x + 0.5, device[0].y + 0.5);
         for (std::size_t i = 1; i < device.size(); ++i) {
@@ -594,10 +600,7 @@ BOOL Polygon(HDC hdc, const POINT* points, int count)
     if (!gdi::OpenCanvas(hdc, c)) {
         return gdi::LookupDc(hdc) != nullptr;
     }
-    std::vector<POINT> device(points, points + count);
-    for (POINT& p : device) {
-        p = gdi::ToDevice(*c.dc, p);
-    }
+    const std::vector<POINT> device = ToDevicePoints(c, points, count);
     auto path = [&](cairo_t* cr) {
         cairo_move_to(cr, device[0].x + 0.5, device[0].y + 0.5);
         for (std::size_t i = 1; i < device.size(); ++i) {
