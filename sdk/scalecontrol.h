@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/com/unknown.h"
+#include "platform/win/windef.h"
 
 // {8547343C-6B4E-43E8-91BE-AED9C6BEF0F0}
 inline constexpr IID IID_IScaleControl{0x8547343C, 0x6B4E, 0x43E8, {0x91, 0xBE, 0xAE, 0xD9, 0xC6, 0xBE, 0xF0, 0xF0}};

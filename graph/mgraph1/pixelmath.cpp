@@ -1,5 +1,7 @@
 #include "graph/mgraph1/pixelmath.h"
 
+#include <initializer_list>
+
 namespace MGraph1 {
 namespace {
 constexpr int kLeft = 8;
