@@ -249,8 +249,9 @@ void XYCPlotterBase::PointPainter::DrawLegend(XYCPlotDataBase& data)
         pen_.Use(params_.colour);
         Line(dc_, left, lineY, left + sampleLength, lineY);
         DrawMarker(dc_, bit, left + sampleLength / 2, lineY, params_.markerHalf, params_.colour, plotter_.lineWidth);
-        TextOutW(dc_, left + sampleLength + metrics.tmAveCharWidth, lineY - metrics.tmHeight / 2, name.c_str(),
-                 name.Length());
+        // The name stands beside the line, but never above the plot.
+        const int textTop = std::max<int>(params_.plot.top, lineY - metrics.tmHeight / 2);
+        TextOutW(dc_, left + sampleLength + metrics.tmAveCharWidth, textTop, name.c_str(), name.Length());
         ++row;
     }
     SetTextAlign(dc_, previousAlign);
