@@ -9,7 +9,7 @@
 
 namespace host {
 
-class ScaleControl final : public IScaleControl, public IScaleTickList, private RefCounted {
+class ScaleControl final : private RefCounted, public IScaleControl, public IScaleTickList {
 public:
     enum class Axis { Horizontal, Vertical };
     explicit ScaleControl(Axis axis);
