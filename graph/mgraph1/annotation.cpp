@@ -5,14 +5,6 @@
 #include <cmath>
 
 namespace MGraph1 {
-namespace {
-void Line(HDC dc, int x0, int y0, int x1, int y1)
-{
-    MoveToEx(dc, x0, y0, nullptr);
-    LineTo(dc, x1, y1);
-}
-}
-
 BasicAnnotation::~BasicAnnotation()
 {
     if (ownsSource) {
@@ -123,8 +115,8 @@ void BasicAnnotation::DrawCross(HDC dc, const RECT& plot, int px, int py) const
 {
     const int h = crossHalfSize;
     if (py >= plot.top && py < plot.bottom) {
-        Line(dc, px, py - h, px, py + h + 1);
-        Line(dc, px - h, py, px + h + 1, py);
+        DrawLine(dc, px, py - h, px, py + h + 1);
+        DrawLine(dc, px - h, py, px + h + 1, py);
     } else if (py >= plot.bottom) {
         const POINT head[] = {{px - h, plot.bottom - 2 - h}, {px, plot.bottom - 2}, {px + h + 1, plot.bottom - 3 - h}};
         Polyline(dc, head, 3);

@@ -112,6 +112,29 @@ double GraphDrawer::ToDataY(double pixel) const
     return !t || t->scale == 0.0 ? 0.0 : pixel / t->scale - t->offset;
 }
 
+void DrawLine(HDC dc, int x0, int y0, int x1, int y1)
+{
+    MoveToEx(dc, x0, y0, nullptr);
+    LineTo(dc, x1, y1);
+}
+
+bool ClipForPlot(const RECT& plot, double x0, double y0, double x1, double y1, POINT& from, POINT& to)
+{
+    const ClipRect edges{plot.left + 1.0, static_cast<double>(plot.top), static_cast<double>(plot.right),
+                         plot.bottom - 1.0};
+    const double endX = x1;
+    const double endY = y1;
+    if (!ClipSegment(edges, x0, y0, x1, y1)) {
+        return false;
+    }
+    const POINT start{SaturateTrunc(x0), SaturateTrunc(y0)};
+    const POINT end{SaturateTrunc(x1), SaturateTrunc(y1)};
+    const bool endKept = x1 == endX && y1 == endY;
+    from = endKept ? start : end;
+    to = endKept ? end : start;
+    return true;
+}
+
 PenKeeper::PenKeeper(HDC dc, int style, int width, COLORREF colour)
     : dc_(dc), style_(style), width_(width), colour_(colour), pen_(CreatePen(style, width, colour)),
       previous_(SelectObject(dc, pen_))

@@ -61,6 +61,36 @@ private:
     bool ownsTransform_[3] = {false, false, false};
 };
 
+// A GDI line from (x0, y0) towards (x1, y1); as every GDI line it leaves out its last pixel.
+void DrawLine(HDC dc, int x0, int y0, int x1, int y1);
+inline void DrawLine(HDC dc, POINT from, POINT to) { DrawLine(dc, from.x, from.y, to.x, to.y); }
+
+// The part of the segment (x0, y0)-(x1, y1) between the plot's drawing edges (left + 1, top, right, bottom - 1),
+// in pixels and ordered for DrawLine: towards the end that was not moved, so that a moved end is drawn and the
+// segment's own end is left for the next one. False when nothing of it is inside. The coordinates must be finite.
+bool ClipForPlot(const RECT& plot, double x0, double y0, double x1, double y1, POINT& from, POINT& to);
+
+// Selects a GDI object for the life of the scope and puts the previous one back; an owned object is deleted then.
+class SelectScope {
+public:
+    SelectScope(HDC dc, HGDIOBJ object, bool owned) : dc_(dc), object_(object), owned_(owned), previous_(SelectObject(dc, object)) {}
+    ~SelectScope()
+    {
+        SelectObject(dc_, previous_);
+        if (owned_) {
+            DeleteObject(object_);
+        }
+    }
+    SelectScope(const SelectScope&) = delete;
+    SelectScope& operator=(const SelectScope&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ object_;
+    bool owned_;
+    HGDIOBJ previous_;
+};
+
 // Selects a new pen of the given style and width whenever the colour changes; restores the first pen at the end.
 class PenKeeper {
 public:

@@ -9,30 +9,6 @@
 
 namespace MGraph1 {
 namespace {
-void Line(HDC dc, int x0, int y0, int x1, int y1)
-{
-    MoveToEx(dc, x0, y0, nullptr);
-    LineTo(dc, x1, y1);
-}
-
-// Selects a font for the life of the object and deletes it afterwards.
-class FontScope {
-public:
-    FontScope(HDC dc, HFONT font) : dc_(dc), font_(font), previous_(SelectObject(dc, font)) {}
-    ~FontScope()
-    {
-        SelectObject(dc_, previous_);
-        DeleteObject(font_);
-    }
-    FontScope(const FontScope&) = delete;
-    FontScope& operator=(const FontScope&) = delete;
-
-private:
-    HDC dc_;
-    HFONT font_;
-    HGDIOBJ previous_;
-};
-
 // Text colour, background mode and alignment for labels, put back afterwards.
 class TextScope {
 public:
@@ -115,7 +91,7 @@ void GlyphPlotter::DrawGlyph(HDC dc, const RECT& plot, const GlyphRecord& glyph)
             return;
         }
         const int y = SaturateTrunc(py);
-        Line(dc, plot.left, y, plot.right, y);
+        DrawLine(dc, plot.left, y, plot.right, y);
         DrawLabel(dc, plot.left + 2, y, glyph.label, 0);
         break;
     }
@@ -124,7 +100,7 @@ void GlyphPlotter::DrawGlyph(HDC dc, const RECT& plot, const GlyphRecord& glyph)
             return;
         }
         const int x = SaturateTrunc(px);
-        Line(dc, x, plot.top, x, plot.bottom);
+        DrawLine(dc, x, plot.top, x, plot.bottom);
         DrawLabel(dc, x, plot.bottom - 5, glyph.label, 900);
         break;
     }
@@ -141,29 +117,17 @@ void GlyphPlotter::DrawGlyph(HDC dc, const RECT& plot, const GlyphRecord& glyph)
         const int y = SaturateTrunc(py);
         const int x0 = SaturateTrunc(px <= px2 ? low : high);
         const int x1 = SaturateTrunc(px <= px2 ? high : low);
-        Line(dc, x0, y, x1, y);
+        DrawLine(dc, x0, y, x1, y);
         DrawLabel(dc, std::min(x0, x1) + 2, y, glyph.label, 0);
         break;
     }
     case kGlyphSegment: {
-        double x0 = px;
-        double y0 = py;
-        double x1 = ToPixelX(glyph.x2, plot);
-        double y1 = ToPixelY(glyph.y2, plot);
-        if (!IsFinite(x0) || !IsFinite(y0) || !IsFinite(x1) || !IsFinite(y1)) {
-            return;
-        }
-        const double endX = x1;
-        const double endY = y1;
-        const ClipRect edges{plot.left + 1.0, static_cast<double>(plot.top), static_cast<double>(plot.right),
-                             plot.bottom - 1.0};
-        if (!ClipSegment(edges, x0, y0, x1, y1)) {
-            return;
-        }
-        if (x1 == endX && y1 == endY) {
-            Line(dc, SaturateTrunc(x0), SaturateTrunc(y0), SaturateTrunc(x1), SaturateTrunc(y1));
-        } else {
-            Line(dc, SaturateTrunc(x1), SaturateTrunc(y1), SaturateTrunc(x0), SaturateTrunc(y0));
+        const double x1 = ToPixelX(glyph.x2, plot);
+        const double y1 = ToPixelY(glyph.y2, plot);
+        POINT from{};
+        POINT to{};
+        if (IsFinite(px) && IsFinite(py) && IsFinite(x1) && IsFinite(y1) && ClipForPlot(plot, px, py, x1, y1, from, to)) {
+            DrawLine(dc, from, to);
         }
         break;
     }
@@ -179,7 +143,7 @@ void GlyphPlotter::DrawLabel(HDC dc, int x, int y, const KVO::String& label, int
     }
     HFONT font = nullptr;
     KVO::CreateDialogFontPt(dc, &font, 9, angle);
-    const FontScope fontScope(dc, font);
+    const SelectScope fontScope(dc, font, true);
     const TextScope text(dc, GetTextColor(dc), TA_LEFT | TA_BOTTOM);
     TextOutW(dc, x, y, label.c_str(), label.Length());
 }
@@ -189,7 +153,7 @@ void GlyphPlotter::DrawLegendEntry(HDC dc, const RECT& plot, const GlyphRecord& 
     const int lineHeight = KVO::PointsToLogicalHeight(dc, 10);
     HFONT font = nullptr;
     KVO::CreateDialogFont(dc, &font, lineHeight, 0);
-    const FontScope fontScope(dc, font);
+    const SelectScope fontScope(dc, font, true);
     const TextScope text(dc, GetTextColor(dc), useLabelAlignment ? labelAlignment : 0);
     const int dpiX = GetDeviceCaps(dc, LOGPIXELSX);
     int x = plot.left + 5 + MulDiv(legendOffsetPointsX, dpiX, 72);
@@ -197,7 +161,7 @@ void GlyphPlotter::DrawLegendEntry(HDC dc, const RECT& plot, const GlyphRecord& 
     const int y = plot.top + MulDiv(legendOffsetPointsY, GetDeviceCaps(dc, LOGPIXELSY), 72) + 1 + entry * lineHeight;
     if (glyph.legendLine) {
         const int length = MulDiv(16, dpiX, 72);
-        Line(dc, x, y + lineHeight / 2, x + length, y + lineHeight / 2);
+        DrawLine(dc, x, y + lineHeight / 2, x + length, y + lineHeight / 2);
         x += length + MulDiv(2, dpiX, 72);
     }
     TextOutW(dc, x, y, glyph.label.c_str(), glyph.label.Length());

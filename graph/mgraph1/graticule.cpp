@@ -1,5 +1,6 @@
 #include "graph/mgraph1/graticule.h"
 
+#include "graph/mgraph1/drawer.h"
 #include "graph/mgraph1/pixelmath.h"
 
 #include <vector>
@@ -28,30 +29,6 @@ std::vector<ScaleTick> Ticks(IScaleTickList* list)
     }
     ticks.resize(static_cast<std::size_t>(std::clamp<LONG>(filled, 0, count)));
     return ticks;
-}
-
-// A dotted pen of the grid colour, selected for the life of the object.
-class GridPen {
-public:
-    GridPen(HDC dc, COLORREF colour) : dc_(dc), pen_(CreatePen(PS_DOT, 0, colour)), previous_(SelectObject(dc, pen_)) {}
-    ~GridPen()
-    {
-        SelectObject(dc_, previous_);
-        DeleteObject(pen_);
-    }
-    GridPen(const GridPen&) = delete;
-    GridPen& operator=(const GridPen&) = delete;
-
-private:
-    HDC dc_;
-    HPEN pen_;
-    HGDIOBJ previous_;
-};
-
-void Line(HDC dc, int x0, int y0, int x1, int y1)
-{
-    MoveToEx(dc, x0, y0, nullptr);
-    LineTo(dc, x1, y1);
 }
 
 struct Spacing {
@@ -136,17 +113,17 @@ void GraphGraticule::DrawByTicks(HDC dc, const RECT* clip, const std::vector<Sca
         }
         return;
     }
-    const GridPen pen(dc, settings.gridColour);
+    const SelectScope pen(dc, CreatePen(PS_DOT, 0, settings.gridColour), true);
     for (const ScaleTick& ht : h) {
         const long long x = column(ht);
         if (x >= rect.left && x < rect.right) {
-            Line(dc, static_cast<int>(x), rect.top, static_cast<int>(x), rect.bottom);
+            DrawLine(dc, static_cast<int>(x), rect.top, static_cast<int>(x), rect.bottom);
         }
     }
     for (const ScaleTick& vt : v) {
         const long long y = row(vt);
         if (y >= rect.top && y < rect.bottom) {
-            Line(dc, rect.left, static_cast<int>(y), rect.right, static_cast<int>(y));
+            DrawLine(dc, rect.left, static_cast<int>(y), rect.right, static_cast<int>(y));
         }
     }
 }
@@ -176,17 +153,17 @@ void GraphGraticule::DrawBySpacing(HDC dc, const RECT* clip)
         }
         return;
     }
-    const GridPen pen(dc, settings.gridColour);
+    const SelectScope pen(dc, CreatePen(PS_DOT, 0, settings.gridColour), true);
     for (double ox = h.farthest; ox >= 0; ox += h.step) {
         const int x = SaturateTrunc(rect.left + ox);
         if (x <= rect.right) {
-            Line(dc, x, rect.top, x, rect.bottom);
+            DrawLine(dc, x, rect.top, x, rect.bottom);
         }
     }
     for (double oy = v.farthest; oy >= 0; oy += v.step) {
         const int y = SaturateTrunc(rect.top + oy);
         if (y <= rect.bottom) {
-            Line(dc, rect.left, y, rect.right, y);
+            DrawLine(dc, rect.left, y, rect.right, y);
         }
     }
 }

@@ -90,37 +90,15 @@ bool Link(const QueenConstraint& c, PointD p, PointD& t)
     return changed;
 }
 
-void Line(HDC dc, int x0, int y0, int x1, int y1)
-{
-    MoveToEx(dc, x0, y0, nullptr);
-    LineTo(dc, x1, y1);
-}
-
 // The pen and brush of a queen's colour, selected for the life of the object.
-class QueenInk {
-public:
+struct QueenInk {
     QueenInk(HDC dc, COLORREF colour, bool fill)
-        : dc_(dc), pen_(CreatePen(PS_SOLID, 1, colour)),
-          brush_(fill ? CreateSolidBrush(colour) : static_cast<HBRUSH>(GetStockObject(NULL_BRUSH))),
-          previousPen_(SelectObject(dc, pen_)), previousBrush_(SelectObject(dc, brush_))
+        : pen(dc, CreatePen(PS_SOLID, 1, colour), true),
+          brush(dc, fill ? CreateSolidBrush(colour) : GetStockObject(NULL_BRUSH), fill)
     {
     }
-    ~QueenInk()
-    {
-        SelectObject(dc_, previousPen_);
-        SelectObject(dc_, previousBrush_);
-        DeleteObject(pen_);
-        DeleteObject(brush_);
-    }
-    QueenInk(const QueenInk&) = delete;
-    QueenInk& operator=(const QueenInk&) = delete;
-
-private:
-    HDC dc_;
-    HPEN pen_;
-    HBRUSH brush_;
-    HGDIOBJ previousPen_;
-    HGDIOBJ previousBrush_;
+    SelectScope pen;
+    SelectScope brush;
 };
 
 PointD Shown(const Queen& q) { return q.trackingNow ? q.tracking : q.position; }
@@ -207,7 +185,7 @@ void QueenLine::Draw(HDC dc, HDC, const RECT& plot, const RECT&)
         return;
     }
     const QueenInk ink(dc, colour, false);
-    Line(dc, SaturateTrunc(x0), SaturateTrunc(y0), SaturateTrunc(x1), SaturateTrunc(y1));
+    DrawLine(dc, SaturateTrunc(x0), SaturateTrunc(y0), SaturateTrunc(x1), SaturateTrunc(y1));
 }
 
 double QueenLine::DistanceTo(int x, int y)
@@ -231,7 +209,7 @@ void QueenLineH::Draw(HDC dc, HDC, const RECT& plot, const RECT&)
         return;
     }
     const QueenInk ink(dc, colour, false);
-    Line(dc, plot.left, SaturateTrunc(py), plot.right, SaturateTrunc(py));
+    DrawLine(dc, plot.left, SaturateTrunc(py), plot.right, SaturateTrunc(py));
 }
 
 double QueenLineH::DistanceTo(int, int y)
@@ -247,7 +225,7 @@ void QueenLineV::Draw(HDC dc, HDC, const RECT& plot, const RECT&)
         return;
     }
     const QueenInk ink(dc, colour, false);
-    Line(dc, SaturateTrunc(px), plot.top, SaturateTrunc(px), plot.bottom);
+    DrawLine(dc, SaturateTrunc(px), plot.top, SaturateTrunc(px), plot.bottom);
 }
 
 double QueenLineV::DistanceTo(int x, int)

@@ -29,12 +29,6 @@ void FillPolygon(HDC dc, const POINT* points, int count, COLORREF colour)
     DeleteObject(region);
 }
 
-void Line(HDC dc, int x0, int y0, int x1, int y1)
-{
-    MoveToEx(dc, x0, y0, nullptr);
-    LineTo(dc, x1, y1);
-}
-
 // An outlined square with the given half sizes, drawn with the current pen.
 void OutlinedSquare(HDC dc, int x, int y, int halfWidth, int halfHeight)
 {
@@ -130,8 +124,8 @@ void XYCPlotterBase::DrawMarker(HDC dc, std::uint32_t style, int x, int y, SIZE 
     }
     default: {
         const int k = SaturateTrunc(2.0 - lineWidth);
-        Line(dc, x - w, y + h, x + w + k, y - h - k);
-        Line(dc, x - w, y - h, x + w + k, y + h + k);
+        DrawLine(dc, x - w, y + h, x + w + k, y - h - k);
+        DrawLine(dc, x - w, y - h, x + w + k, y + h + k);
         break;
     }
     }
@@ -148,23 +142,13 @@ void XYCPlotterBase::PointPainter::Segment(double px, double py, bool outside, C
 {
     pen_.Use(colour);
     if (!prevOutside_ && !outside) {
-        Line(dc_, SaturateTrunc(prevX_), SaturateTrunc(prevY_), SaturateTrunc(px), SaturateTrunc(py));
+        DrawLine(dc_, SaturateTrunc(prevX_), SaturateTrunc(prevY_), SaturateTrunc(px), SaturateTrunc(py));
         return;
     }
-    const RECT& r = params_.plot;
-    const ClipRect edges{r.left + 1.0, static_cast<double>(r.top), static_cast<double>(r.right), r.bottom - 1.0};
-    double x0 = prevX_;
-    double y0 = prevY_;
-    double x1 = px;
-    double y1 = py;
-    if (!ClipSegment(edges, x0, y0, x1, y1)) {
-        return;
-    }
-    // LineTo leaves out its last pixel: the end that was not moved is drawn up to.
-    if (x1 == px && y1 == py) {
-        Line(dc_, SaturateTrunc(x0), SaturateTrunc(y0), SaturateTrunc(x1), SaturateTrunc(y1));
-    } else {
-        Line(dc_, SaturateTrunc(x1), SaturateTrunc(y1), SaturateTrunc(x0), SaturateTrunc(y0));
+    POINT from{};
+    POINT to{};
+    if (ClipForPlot(params_.plot, prevX_, prevY_, px, py, from, to)) {
+        DrawLine(dc_, from, to);
     }
 }
 
@@ -206,7 +190,7 @@ void XYCPlotterBase::PointPainter::Paint(const float* x, const float* y, const C
                 }
             } else if (!yFinite) {
                 const int w = params_.markerHalf.cx;
-                Line(dc_, SaturateTrunc(px - w), r.top, SaturateTrunc(px + w + 1.0), r.top);
+                DrawLine(dc_, SaturateTrunc(px - w), r.top, SaturateTrunc(px + w + 1.0), r.top);
             } else {
                 DrawMarker(dc_, params_.style, SaturateTrunc(px), SaturateTrunc(py), params_.markerHalf, colour,
                            plotter_.lineWidth);
@@ -231,7 +215,7 @@ void XYCPlotterBase::PointPainter::DrawLegend(XYCPlotDataBase& data)
 {
     HFONT font = nullptr;
     KVO::CreateDialogFontPt(dc_, &font, 9, 0);
-    HGDIOBJ previousFont = SelectObject(dc_, font);
+    const SelectScope fontScope(dc_, font, true);
     const int previousMode = SetBkMode(dc_, TRANSPARENT);
     const UINT previousAlign = SetTextAlign(dc_, TA_LEFT | TA_TOP);
     TEXTMETRICW metrics{};
@@ -247,7 +231,7 @@ void XYCPlotterBase::PointPainter::DrawLegend(XYCPlotDataBase& data)
         }
         const int lineY = params_.plot.top + row * rowHeight;
         pen_.Use(params_.colour);
-        Line(dc_, left, lineY, left + sampleLength, lineY);
+        DrawLine(dc_, left, lineY, left + sampleLength, lineY);
         DrawMarker(dc_, bit, left + sampleLength / 2, lineY, params_.markerHalf, params_.colour, plotter_.lineWidth);
         // The name stands beside the line, but never above the plot.
         const int textTop = std::max<int>(params_.plot.top, lineY - metrics.tmHeight / 2);
@@ -256,8 +240,6 @@ void XYCPlotterBase::PointPainter::DrawLegend(XYCPlotDataBase& data)
     }
     SetTextAlign(dc_, previousAlign);
     SetBkMode(dc_, previousMode);
-    SelectObject(dc_, previousFont);
-    DeleteObject(font);
 }
 
 void XYCPlotterBase::PointPainter::DrawHighlight(XYCPlotDataBase& data)
@@ -282,11 +264,8 @@ void XYCPlotterBase::PointPainter::DrawHighlight(XYCPlotDataBase& data)
     if (halfWidth < 2 || halfHeight < 2) {
         return;
     }
-    HPEN pen = CreatePen(plotter_.penStyle, plotter_.PenWidth(), data.highlightColour);
-    HGDIOBJ previous = SelectObject(dc_, pen);
+    const SelectScope pen(dc_, CreatePen(plotter_.penStyle, plotter_.PenWidth(), data.highlightColour), true);
     OutlinedSquare(dc_, x, y, halfWidth, halfHeight);
-    SelectObject(dc_, previous);
-    DeleteObject(pen);
 }
 
 void XYCPlotter::DrawSeries(HDC dc, const DrawParams& params, const XYCPlotData::Series& s)

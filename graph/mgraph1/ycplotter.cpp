@@ -5,12 +5,6 @@
 
 namespace MGraph1 {
 namespace {
-void Line(HDC dc, int x0, int y0, int x1, int y1)
-{
-    MoveToEx(dc, x0, y0, nullptr);
-    LineTo(dc, x1, y1);
-}
-
 // Two-point polylines gathered for one PolyPolyline call.
 class SegmentBatch {
 public:
@@ -97,8 +91,6 @@ void YCPlotterEx::DrawLines(HDC dc, const RECT& plot, const YCPlotData::Series& 
     const COLORREF single = s.colourAndStyle & 0xFFFFFF;
     const bool perSample = s.colours != nullptr;
     SegmentBatch batch(dc);
-    const ClipRect edges{plot.left + 1.0, static_cast<double>(plot.top), static_cast<double>(plot.right),
-                         plot.bottom - 1.0};
     bool prevFinite = false;
     bool prevInside = false;
     POINT prev{};
@@ -106,7 +98,7 @@ void YCPlotterEx::DrawLines(HDC dc, const RECT& plot, const YCPlotData::Series& 
     auto segment = [&](POINT a, POINT b, COLORREF colour) {
         if (perSample) {
             pen.Use(colour);
-            Line(dc, a.x, a.y, b.x, b.y);
+            DrawLine(dc, a, b);
         } else {
             pen.Use(single);
             batch.Add(a, b);
@@ -127,18 +119,10 @@ void YCPlotterEx::DrawLines(HDC dc, const RECT& plot, const YCPlotData::Series& 
             if (inside && prevInside) {
                 segment(prev, p, prevColour);
             } else {
-                double x0 = prev.x;
-                double y0 = prev.y;
-                double x1 = p.x;
-                double y1 = p.y;
-                if (ClipSegment(edges, x0, y0, x1, y1)) {
-                    const POINT a{SaturateTrunc(x0), SaturateTrunc(y0)};
-                    const POINT b{SaturateTrunc(x1), SaturateTrunc(y1)};
-                    if (x1 == p.x && y1 == p.y) {
-                        segment(a, b, colour);
-                    } else {
-                        segment(b, a, colour);
-                    }
+                POINT from{};
+                POINT to{};
+                if (ClipForPlot(plot, prev.x, prev.y, p.x, p.y, from, to)) {
+                    segment(from, to, colour);
                 }
             }
         }
@@ -146,8 +130,8 @@ void YCPlotterEx::DrawLines(HDC dc, const RECT& plot, const YCPlotData::Series& 
             pen.Use(colour);
             if (markers) {
                 batch.Flush();
-                Line(dc, p.x - half.cx, p.y + half.cy, p.x + half.cx + 1, p.y - half.cy - 1);
-                Line(dc, p.x - half.cx, p.y - half.cy, p.x + half.cx + 1, p.y + half.cy + 1);
+                DrawLine(dc, p.x - half.cx, p.y + half.cy, p.x + half.cx + 1, p.y - half.cy - 1);
+                DrawLine(dc, p.x - half.cx, p.y - half.cy, p.x + half.cx + 1, p.y + half.cy + 1);
             }
         }
         prev = p;

@@ -7,7 +7,6 @@
 namespace {
 using namespace graphtest;
 
-constexpr RECT kPlot{20, 10, 180, 90};
 
 // Answers every hint with a fixed point and remembers where it was asked.
 class FixedHint : public MGraph1::PlotDataBase {
@@ -118,10 +117,7 @@ TEST_F(GraphTest, DrawAfterAMoveLeavesOnlyTheNewCross)
 TEST_F(GraphTest, CrossesAndArrowheadsMatchGolden)
 {
     ImageCanvas canvas;
-    HBRUSH grey = CreateSolidBrush(RGB(200, 200, 200));
-    const RECT frame{kPlot.left - 1, kPlot.top - 1, kPlot.right + 1, kPlot.bottom + 1};
-    FrameRect(canvas.dc, &frame, grey);
-    DeleteObject(grey);
+    FramePlot(canvas.dc);
     const double points[][2] = {{40, 40}, {80, -30}, {120, 200}, {159, 79}};
     for (const auto& p : points) {
         Tracker tracker(R2_COPYPEN);

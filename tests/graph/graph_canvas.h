@@ -19,6 +19,9 @@ inline constexpr COLORREF kRed = RGB(255, 0, 0);
 inline constexpr COLORREF kGreen = RGB(0, 160, 0);
 inline constexpr COLORREF kBlue = RGB(0, 0, 255);
 
+// The plot rectangle inside the 200 x 100 pictures.
+inline constexpr RECT kPlot{20, 10, 180, 90};
+
 // A 32-bit memory DC over a white bitmap.
 class ImageCanvas {
 public:
@@ -68,6 +71,15 @@ private:
     HBITMAP bitmap_ = nullptr;
     HGDIOBJ previous_ = nullptr;
 };
+
+// A grey frame just outside the plot, so that pictures show where its edges are.
+inline void FramePlot(HDC dc)
+{
+    HBRUSH grey = CreateSolidBrush(RGB(200, 200, 200));
+    const RECT frame{kPlot.left - 1, kPlot.top - 1, kPlot.right + 1, kPlot.bottom + 1};
+    FrameRect(dc, &frame, grey);
+    DeleteObject(grey);
+}
 
 inline void ExpectGolden(const ImageCanvas& canvas, const std::string& name)
 {

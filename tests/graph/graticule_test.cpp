@@ -10,7 +10,6 @@ namespace {
 using namespace graphtest;
 using host::ScaleControl;
 
-constexpr RECT kPlot{20, 10, 180, 90};
 constexpr COLORREF kGrid = 0xFFAFAF;
 
 struct Scales {

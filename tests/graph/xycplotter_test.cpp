@@ -12,7 +12,6 @@ using namespace graphtest;
 using MGraph1::XYCPlotter;
 
 constexpr float kNaNf = std::numeric_limits<float>::quiet_NaN();
-constexpr RECT kPlot{20, 10, 180, 90};
 
 // Points in pixels from the plot's corner (the tests' transforms are 1:1).
 class Points : public MGraph1::XYCPlotData {
@@ -47,14 +46,6 @@ public:
     int reads = 0;
 };
 
-// A grey frame just outside the plot, so that pictures show where its edges are.
-void Frame(HDC dc)
-{
-    HBRUSH grey = CreateSolidBrush(RGB(200, 200, 200));
-    const RECT frame{kPlot.left - 1, kPlot.top - 1, kPlot.right + 1, kPlot.bottom + 1};
-    FrameRect(dc, &frame, grey);
-    DeleteObject(grey);
-}
 
 void Plot(ImageCanvas& canvas, MGraph1::XYCPlotData& data, float lineWidth = 1.0f)
 {
@@ -78,7 +69,7 @@ class XYPictures : public GraphTest, public ::testing::WithParamInterface<Pictur
 TEST_P(XYPictures, MatchGolden)
 {
     ImageCanvas canvas;
-    Frame(canvas.dc);
+    FramePlot(canvas.dc);
     GetParam().draw(canvas);
     ExpectGolden(canvas, std::string("xy_") + GetParam().name);
 }

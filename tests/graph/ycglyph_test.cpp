@@ -14,7 +14,6 @@ using namespace graphtest;
 
 constexpr float kNaNf = std::numeric_limits<float>::quiet_NaN();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr RECT kPlot{20, 10, 180, 90};
 
 // Samples in pixels from the plot's corner at x = start + i * step.
 class Trace : public MGraph1::YCPlotDataEx {
@@ -73,13 +72,6 @@ MGraph1::GlyphRecord Glyph(std::int32_t kind, double x, double y, double x2, dou
     return g;
 }
 
-void Frame(HDC dc)
-{
-    HBRUSH grey = CreateSolidBrush(RGB(200, 200, 200));
-    const RECT frame{kPlot.left - 1, kPlot.top - 1, kPlot.right + 1, kPlot.bottom + 1};
-    FrameRect(dc, &frame, grey);
-    DeleteObject(grey);
-}
 
 void DrawTrace(ImageCanvas& canvas, Trace& trace, float width = 1.0f)
 {
@@ -122,7 +114,7 @@ class Pictures : public GraphTest, public ::testing::WithParamInterface<PictureC
 TEST_P(Pictures, MatchGolden)
 {
     ImageCanvas canvas;
-    Frame(canvas.dc);
+    FramePlot(canvas.dc);
     GetParam().draw(canvas);
     ExpectGolden(canvas, GetParam().name);
 }
