@@ -6,18 +6,11 @@ namespace CX::Enum::CalcAMax {
 
 namespace {
 const EEH3::FamilyRegistration registration(u"CalcAMax", &EEH3::Create<Family>);
-constexpr double kNoValue = std::bit_cast<double>(0x7FF8600000000000ull);
 } // namespace
 
 DWORD Family::DrawType() { return TypeIdClass<&CX::CXEventDrawGUID, 4>::Get(); }
 
-AMaxParams::AMaxParams()
-{
-    for (std::int32_t i = 0; i < Count(); ++i) {
-        double unset = -1.0;
-        Value(i, unset, true);
-    }
-}
+AMaxParams::AMaxParams() { EEH3::ResetToDefaults(*this); }
 
 double* AMaxParams::Value(std::int32_t index, double& value, bool write)
 {
@@ -166,7 +159,7 @@ bool Algorithm::Step(State& state, const Params& params, EventBCalcMax& out)
                     result.value = result.maxValue;
                 }
             } else {
-                result.value = kNoValue;
+                result.value = kUnsetDouble;
             }
             // The record is delivered by the request whose end lies beyond its tick.
             if (result.tick >= state.endTick) {

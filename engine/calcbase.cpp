@@ -13,7 +13,6 @@ namespace {
 const EEH3::FamilyRegistration registration(u"CalcBase", &EEH3::Create<Family>);
 
 constexpr LONG kMinSegmentTicks = 500;
-constexpr double kNoValue = std::bit_cast<double>(0x7FF8600000000000ull);
 
 // An anchor tick plus an offset in ticks, saturated at the int32 range.
 LONG AddTicks(LONG anchor, LONG offset)
@@ -28,13 +27,7 @@ DWORD Family::DrawType() { return TypeIdClass<&CX::CXEventDrawGUID, 4>::Get(); }
 
 // ---- Parameters ----
 
-BaseParams::BaseParams()
-{
-    for (std::int32_t i = 0; i < Count(); ++i) {
-        double unset = -1.0;
-        Value(i, unset, true);
-    }
-}
+BaseParams::BaseParams() { EEH3::ResetToDefaults(*this); }
 
 double* BaseParams::Value(std::int32_t index, double& value, bool write)
 {
@@ -142,7 +135,7 @@ bool WritePosition(const State& state, EventBCalcBase& out)
     } else if (state.stimulus.kind != kKindNone) {
         out.tick = state.stimulus.tick;
         out.offset = 0.0f;
-        out.value = kNoValue;
+        out.value = kUnsetDouble;
     } else {
         return false;
     }

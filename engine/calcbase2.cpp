@@ -15,13 +15,7 @@ constexpr float kNeverReturned = std::bit_cast<float>(0x7FC30000u);
 
 DWORD Family::DrawType() { return TypeIdClass<&CX::CXEventDrawGUID, 4>::Get(); }
 
-Base2Params::Base2Params()
-{
-    for (std::int32_t i = 0; i < Count(); ++i) {
-        double unset = -1.0;
-        Value(i, unset, true);
-    }
-}
+Base2Params::Base2Params() { EEH3::ResetToDefaults(*this); }
 
 double* Base2Params::Value(std::int32_t index, double& value, bool write)
 {

@@ -78,6 +78,15 @@ void ReadRecord(std::wistream& in, CX::ParamHelper& record)
     }
 }
 
+void ResetToDefaults(CX::ParamHelper& record)
+{
+    const std::int32_t count = record.Count();
+    for (std::int32_t i = 0; i < count; ++i) {
+        double unset = -1.0;
+        record.Value(i, unset, true);
+    }
+}
+
 void WriteRecord(std::wostream& out, const CX::ParamHelper& record)
 {
     // The accessor only reads while its write flag is clear.

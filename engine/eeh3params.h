@@ -36,6 +36,8 @@ LONG MsToTicksB(double ms, double tickPeriod);
 // Reads one double per value of `record`, each preset to -1.0 (a missing or unreadable value stays -1.0, which the
 // record's accessor turns into its default), and stores it through the accessor.
 void ReadRecord(std::wistream& in, CX::ParamHelper& record);
+// Writes -1 to every value of `record` through its accessor: each takes its default (or keeps -1 without one).
+void ResetToDefaults(CX::ParamHelper& record);
 // Writes every value of `record` as a double.
 void WriteRecord(std::wostream& out, const CX::ParamHelper& record);
 
