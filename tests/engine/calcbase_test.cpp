@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <random>
+#include <span>
 
 using namespace enumharness;
 using chain::Recording;
@@ -161,12 +162,23 @@ LONG LastAtLevel(const std::vector<float>& s, LONG origin, LONG end, float level
     return found;
 }
 
-TEST(CalcBase, FixedLevelAndMinimum)
+// Noisy rest at -80 with a dip of its own before each of two action potentials: one up to +20, one down to -180.
+struct TwoPeaks {
+    std::vector<float> s;
+    LONG up = 0;
+    LONG down = 0;
+    std::vector<EventPkStm> Peaks() const
+    {
+        return {Event(up, s[up], CX::Enum::kKindPeak), Event(down, s[down], CX::Enum::kKindPeak)};
+    }
+};
+
+TwoPeaks MakeTwoPeaks()
 {
-    // Noisy rest at -80 with a dip of its own before each action potential: one up to +20, one down to -180.
     std::mt19937 random(11);
     std::normal_distribution<float> noise(0.0f, 1.5f);
-    std::vector<float> s;
+    TwoPeaks p;
+    std::vector<float>& s = p.s;
     auto rest = [&](int n) {
         for (int i = 0; i < n; ++i) {
             s.push_back(-80.0f + noise(random));
@@ -175,17 +187,24 @@ TEST(CalcBase, FixedLevelAndMinimum)
     rest(300);
     s[120] = -95.0f;
     Ramp(s, 20.0f, 8);
-    const LONG up = static_cast<LONG>(s.size()) - 1;
+    p.up = static_cast<LONG>(s.size()) - 1;
     Ramp(s, -80.0f, 30);
     rest(400);
-    s[static_cast<std::size_t>(up) + 200] = -97.0f;
+    s[static_cast<std::size_t>(p.up) + 200] = -97.0f;
     Ramp(s, -180.0f, 8);
-    const LONG down = static_cast<LONG>(s.size()) - 1;
+    p.down = static_cast<LONG>(s.size()) - 1;
     Ramp(s, -80.0f, 30);
     rest(100);
+    return p;
+}
+
+TEST(CalcBase, FixedLevelAndMinimum)
+{
+    const TwoPeaks two = MakeTwoPeaks();
+    const std::vector<float>& s = two.s;
+    const LONG up = two.up;
     const Recording r(s);
-    const std::vector<EventPkStm> peaks{Event(up, s[up], CX::Enum::kKindPeak),
-                                        Event(down, s[down], CX::Enum::kKindPeak)};
+    const std::vector<EventPkStm> peaks = two.Peaks();
 
     // Fixed level -75: the first peak lies above it, the second below; the baseline ends at the last sample
     // before the peak on the far side of the level, counted from the previous peak on.
@@ -215,6 +234,42 @@ TEST(CalcBase, FixedLevelAndMinimum)
         EXPECT_EQ(lowest[i].polarity, 1.0f);
         EXPECT_EQ(lowest[i].baselineEnd, minimum - s.begin());
         EXPECT_EQ(lowest[i].baselineStart, minimum - s.begin() - 1);
+    }
+}
+
+TEST(CalcBase, ABlockStillBeingSampledGivesTheSameBaselines)
+{
+    // The samples arrive in two parts: split after the dip before the first peak, or after the one before the
+    // second. A measurement cut off by the missing samples goes on when they come, as if they had all been there.
+    const TwoPeaks two = MakeTwoPeaks();
+    const Recording finished(two.s);
+    for (const std::size_t split : {std::size_t{150}, static_cast<std::size_t>(two.up) + 250}) {
+        for (const char16_t* text : {u"1 -1 -1 -1 -1 0 0", u"1 -1 -1 -1 -1 1 -75", u"1 -1 -1 -1 -1 2 0"}) {
+            SCOPED_TRACE(::testing::Message() << KVO::String(text).ToUtf8() << ", split at " << split);
+            const auto expected = Baselines(finished, text, two.Peaks());
+            ASSERT_EQ(expected.size(), 2u);
+            auto document = host::Document::Create();
+            document->AddChannel(u"Vm", u"mV");
+            const int block = document->AddBlock(0.0001, true);
+            document->Append(block, 0, std::span(two.s).first(split));
+            ComPtr<ICalcEnum> calc = Make<Base::Family>(text);
+            ComPtr<IEnumFloatEx> samples = document->OpenSamples(block, 0);
+            ComPtr<IEnumEventEx> peaks = host::OpenEvents(host::EventArray::Of(two.Peaks()));
+            ASSERT_EQ(Bind(calc.Get(), block, {samples.Get(), peaks.Get()}, 0.0001, -1), S_OK);
+            ComPtr<IEnumEventEx> events = Events(calc.Get());
+            std::vector<EventBCalcBase> got(4);
+            LONG count = 0;
+            LONG next = 0;
+            EXPECT_EQ(events->Next(4 * sizeof(EventBCalcBase), -1, got.data(), &count, &next), S_OK);
+            ASSERT_EQ(count, split < 200 ? 0 : 1) << "a peak waits for its samples";
+            got.resize(static_cast<std::size_t>(count));
+            document->Append(block, 0, std::span(two.s).subspan(split));
+            document->FinishBlock(block);
+            for (const EventBCalcBase& r : ReadAll<EventBCalcBase>(events.Get())) {
+                got.push_back(r);
+            }
+            ExpectSameEvents(expected, got, "after the rest of the samples came");
+        }
     }
 }
 
