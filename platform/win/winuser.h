@@ -994,6 +994,7 @@ inline constexpr UINT DFC_BUTTON = 4;
 inline constexpr UINT DFCS_BUTTONCHECK = 0x0000;
 inline constexpr UINT DFCS_BUTTONRADIO = 0x0004;
 inline constexpr UINT DFCS_BUTTONPUSH = 0x0010;
+inline constexpr UINT DFCS_CAPTIONCLOSE = 0x0000;
 inline constexpr UINT DFCS_SCROLLUP = 0x0000;
 inline constexpr UINT DFCS_SCROLLDOWN = 0x0001;
 inline constexpr UINT DFCS_SCROLLLEFT = 0x0002;
