@@ -525,3 +525,19 @@ LRESULT ComboBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     }
 }
 }
+
+BOOL GetComboBoxInfo(HWND combo, COMBOBOXINFO* info)
+{
+    using namespace ui::detail;
+    if (!info || !IsWindow(combo) || !Find(combo)->data || !dynamic_cast<ComboData*>(Find(combo)->data.get())) {
+        return FALSE;
+    }
+    const auto& data = Data<ComboData>(combo);
+    info->rcItem = FieldRect(combo);
+    info->rcButton = ButtonRect(combo);
+    info->stateButton = data.dropped ? 0x8 : 0; // STATE_SYSTEM_PRESSED
+    info->hwndCombo = combo;
+    info->hwndItem = data.edit ? data.edit : combo;
+    info->hwndList = data.list;
+    return TRUE;
+}
