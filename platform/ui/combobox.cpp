@@ -207,6 +207,11 @@ LRESULT KeyDown(HWND hwnd, WPARAM key)
         Close(hwnd, key == VK_RETURN);
         return 0;
     }
+    if (key == VK_UP || key == VK_DOWN || key == VK_LEFT || key == VK_RIGHT) {
+        // The list moves its own selection (and tells the combo), as Win32 hands these keys to it; a list whose
+        // procedure was subclassed sees them.
+        return SendMessageW(data.list, WM_KEYDOWN, key, 0);
+    }
     const int count = static_cast<int>(List(hwnd, LB_GETCOUNT));
     const int current = Selection(hwnd);
     int index = current;
