@@ -73,9 +73,14 @@ GdiplusStarter::~GdiplusStarter()
 namespace KVOControls {
 Gdiplus::Bitmap* LoadPngAsArgbBitmap(UINT resourceId, HMODULE module)
 {
+    return LoadPngAsArgbBitmap(MAKEINTRESOURCEW(resourceId), module);
+}
+
+Gdiplus::Bitmap* LoadPngAsArgbBitmap(LPCWSTR name, HMODULE module)
+{
     GdiplusStarter::Instance();
     TGdiPlusBitmapResource png;
-    if (!png.Load(MAKEINTRESOURCEW(resourceId), u"PNG", module ? module : KVO::ModuleInstance())) {
+    if (!png.Load(name, u"PNG", module ? module : KVO::ModuleInstance())) {
         return nullptr;
     }
     Gdiplus::Bitmap* source = png.Get();

@@ -57,6 +57,7 @@ namespace KVOControls {
 // The module's "PNG" resource of that id drawn into a new 32-bit premultiplied ARGB bitmap of its size (the
 // caller owns it); null when the resource is missing or unreadable.
 Gdiplus::Bitmap* LoadPngAsArgbBitmap(UINT resourceId, HMODULE module = nullptr);
+Gdiplus::Bitmap* LoadPngAsArgbBitmap(LPCWSTR name, HMODULE module);
 }
 
 namespace KVO {

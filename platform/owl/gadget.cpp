@@ -65,8 +65,11 @@ void TGadget::SetBounds(const TRect& bounds)
 
 void TGadget::GetDesiredSize(TSize& size)
 {
-    size.cx = static_cast<int>(Borders.Left + Borders.Right) + Margins.Left + Margins.Right;
-    size.cy = static_cast<int>(Borders.Top + Borders.Bottom) + Margins.Top + Margins.Bottom;
+    // A dimension that is not shrink-wrapped keeps the extent the gadget was given.
+    size.cx = ShrinkWrapWidth ? static_cast<int>(Borders.Left + Borders.Right) + Margins.Left + Margins.Right
+                              : Bounds.Width();
+    size.cy = ShrinkWrapHeight ? static_cast<int>(Borders.Top + Borders.Bottom) + Margins.Top + Margins.Bottom
+                               : Bounds.Height();
 }
 
 void TGadget::GetInnerRect(TRect& rect)
