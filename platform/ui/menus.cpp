@@ -207,7 +207,7 @@ std::vector<std::byte> BuildMenuTemplate(const std::vector<MenuTemplateItem>& it
     std::vector<std::byte> out(4, std::byte{0}); // version 0, header size 0
     if (items.empty()) {
         // An empty menu is one empty end item.
-        WriteItems({MenuTemplateItem{}}, out);
+        WriteItems({MenuTemplateItem{u"", 0, MF_SEPARATOR, {}}}, out);
         return out;
     }
     WriteItems(items, out);
@@ -403,9 +403,8 @@ HMENU LoadMenuIndirectW(const void* menuTemplate)
         DestroyMenu(menu);
         return nullptr;
     }
-    // An empty menu is written as one empty item.
-    if (GetMenuItemCount(menu) == 1 && GetMenuItemID(menu, 0) == 0 && GetMenuStringW(menu, 0, nullptr, 0, MF_BYPOSITION) == 0 &&
-        !(GetMenuState(menu, 0, MF_BYPOSITION) & MF_SEPARATOR)) {
+    // An empty menu is written as one empty item, which reads back as a lone separator.
+    if (GetMenuItemCount(menu) == 1 && (GetMenuState(menu, 0, MF_BYPOSITION) & MF_SEPARATOR)) {
         RemoveMenu(menu, 0, MF_BYPOSITION);
     }
     return menu;
