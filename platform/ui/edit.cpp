@@ -366,8 +366,11 @@ LRESULT EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
                 }
             }
             break;
+        case VK_UP:
+        case VK_DOWN:
         case VK_F4: {
-            // The edit field of a combo box opens and closes its list, as the combo box itself does.
+            // The edit field of a combo box moves through the list and opens and closes it, as the combo box
+            // itself does.
             HWND parent = GetParent(hwnd);
             COMBOBOXINFO info{};
             info.cbSize = sizeof info;
