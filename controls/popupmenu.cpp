@@ -168,21 +168,18 @@ void PopupMenu::OpenMenu()
     }
     if (::IsWindow(Wnd())) {
         ::SetFocus((options & RestoreFocus) && ::IsWindow(hadFocus) ? hadFocus : Wnd());
+        // A click on the button closed the menu: that click is not to open it again.
         POINT cursor{};
         ::GetCursorPos(&cursor);
-        closedOverButton = GetWindowRect().Contains(owl::TPoint(cursor.x, cursor.y));
+        MSG closing{};
+        if (GetWindowRect().Contains(owl::TPoint(cursor.x, cursor.y))) {
+            ::PeekMessageW(&closing, Wnd(), WM_LBUTTONDOWN, WM_LBUTTONDOWN, PM_REMOVE);
+        }
         SetState(false);
     }
 }
 
-void PopupMenu::EvLButtonDown(owl::uint, const owl::TPoint&)
-{
-    if (closedOverButton) {
-        closedOverButton = false;
-        return;
-    }
-    OpenMenu();
-}
+void PopupMenu::EvLButtonDown(owl::uint, const owl::TPoint&) { OpenMenu(); }
 
 void PopupMenu::EvKeyDown(owl::uint key, owl::uint, owl::uint)
 {
@@ -205,7 +202,6 @@ void PopupMenu::EvMouseMove(owl::uint, const owl::TPoint&)
 void PopupMenu::EvMouseLeave()
 {
     hover = false;
-    closedOverButton = false;
     Invalidate(false);
     DefaultProcessing();
 }

@@ -104,7 +104,6 @@ private:
     unsigned char tracking = 0;
     unsigned char leftAligned = 0;
     int lastCommand = 0;
-    bool closedOverButton = false; // the click that closed the menu is not to open it again
     HTHEME theme = nullptr;
     bool hover = false;
 };
