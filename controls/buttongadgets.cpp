@@ -192,7 +192,8 @@ void UxSizableButtonGadget::GetDesiredSize(owl::TSize& size)
         TGadget::GetDesiredSize(plain);
         if (LayoutStyle == lTextLeft || LayoutStyle == lTextRight) {
             if (ShrinkWrapWidth) {
-                size.cx += text.cx;
+                // The layout puts 2 pixels between image and text: without them the text would not fit.
+                size.cx += text.cx + ((Style & sBitmap) ? 2 : 0);
             }
             if (ShrinkWrapHeight) {
                 size.cy = std::max(size.cy, text.cy + plain.cy);
