@@ -25,28 +25,29 @@ bool ForEachItem(HMENU menu, Visit&& visit)
 }
 }
 
-void MenuHolder::MeasureMenuItem(MEASUREITEMSTRUCT& measure)
+namespace {
+// Owner-drawn menu items are 100 x 20 pixels, filled in the menu's colours.
+void SizeMenuItem(MEASUREITEMSTRUCT& measure)
 {
     measure.itemWidth = 100;
     measure.itemHeight = 20;
 }
 
-void MenuHolder::DrawMenuItem(DRAWITEMSTRUCT& draw)
+void FillMenuItem(const DRAWITEMSTRUCT& draw)
 {
     const bool selected = (draw.itemState & ODS_SELECTED) != 0;
     FillRect(draw.hDC, &draw.rcItem, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_MENU));
 }
-
-void ExclusivePopupMenu::MeasureItem(MEASUREITEMSTRUCT& measure)
-{
-    measure.itemWidth = 100;
-    measure.itemHeight = 20;
 }
+
+void MenuHolder::MeasureMenuItem(MEASUREITEMSTRUCT& measure) { SizeMenuItem(measure); }
+void MenuHolder::DrawMenuItem(DRAWITEMSTRUCT& draw) { FillMenuItem(draw); }
+void ExclusivePopupMenu::MeasureItem(MEASUREITEMSTRUCT& measure) { SizeMenuItem(measure); }
 
 void ExclusivePopupMenu::DrawItem(DRAWITEMSTRUCT& draw)
 {
+    FillMenuItem(draw);
     const bool selected = (draw.itemState & ODS_SELECTED) != 0;
-    FillRect(draw.hDC, &draw.rcItem, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_MENU));
     if (options & TextItems) {
         const owl::tstring text = ItemLabel(draw.itemID);
         RECT r = draw.rcItem;

@@ -24,12 +24,7 @@ Startups& Started()
     return *state;
 }
 
-Gdiplus::ARGB Premultiply(Gdiplus::ARGB p)
-{
-    const std::uint32_t a = p >> 24;
-    auto channel = [&](int shift) { return ((((p >> shift) & 0xFF) * a + 127) / 255) << shift; };
-    return (a << 24) | channel(16) | channel(8) | channel(0);
-}
+using gdi::Premultiply;
 
 // A cairo ARGB32 surface (premultiplied) holding straight ARGB pixels.
 cairo_surface_t* SurfaceOf(const std::vector<Gdiplus::ARGB>& pixels, int width, int height)
@@ -56,15 +51,7 @@ void ReadBack(cairo_surface_t* surface, std::vector<Gdiplus::ARGB>& pixels, int 
     for (int y = 0; y < height; ++y) {
         const auto* row = reinterpret_cast<const std::uint32_t*>(base + static_cast<std::ptrdiff_t>(y) * stride);
         for (int x = 0; x < width; ++x) {
-            const std::uint32_t p = row[x];
-            const std::uint32_t a = p >> 24;
-            std::uint32_t straight = 0;
-            if (a == 0xFF) {
-                straight = p;
-            } else if (a != 0) {
-                auto undo = [&](int shift) { return std::min(255u, (((p >> shift) & 0xFF) * 255 + a / 2) / a) << shift; };
-                straight = (a << 24) | undo(16) | undo(8) | undo(0);
-            }
+            const std::uint32_t straight = gdi::Unpremultiply(row[x]);
             pixels[static_cast<std::size_t>(y) * width + x] = opaque ? (straight | 0xFF000000u) : straight;
         }
     }

@@ -153,6 +153,26 @@ std::vector<std::byte> EncodeDib(const ArgbPixels& pixels, int bitsPerPixel)
     return out;
 }
 
+std::uint32_t Premultiply(std::uint32_t p)
+{
+    const std::uint32_t a = p >> 24;
+    auto channel = [&](int shift) { return ((((p >> shift) & 0xFF) * a + 127) / 255) << shift; };
+    return (a << 24) | channel(16) | channel(8) | channel(0);
+}
+
+std::uint32_t Unpremultiply(std::uint32_t p)
+{
+    const std::uint32_t a = p >> 24;
+    if (a == 0xFF) {
+        return p;
+    }
+    if (a == 0) {
+        return 0;
+    }
+    auto channel = [&](int shift) { return std::min(255u, (((p >> shift) & 0xFF) * 255 + a / 2) / a) << shift; };
+    return (a << 24) | channel(16) | channel(8) | channel(0);
+}
+
 bool IsPng(std::span<const std::byte> data)
 {
     static constexpr unsigned char kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
@@ -181,16 +201,9 @@ std::optional<ArgbPixels> DecodePng(std::span<const std::byte> data)
     for (int y = 0; y < out.height; ++y) {
         const auto* row = reinterpret_cast<const std::uint32_t*>(base + static_cast<std::ptrdiff_t>(y) * stride);
         for (int x = 0; x < out.width; ++x) {
-            std::uint32_t p = row[x];
-            const std::uint32_t a = out.hasAlpha ? p >> 24 : 0xFF;
-            if (out.hasAlpha && a != 0 && a != 0xFF) {
-                // cairo keeps premultiplied pixels; undo it, rounding to the nearest.
-                auto undo = [&](int shift) { return std::min(255u, (((p >> shift) & 0xFF) * 255 + a / 2) / a) << shift; };
-                p = undo(16) | undo(8) | undo(0);
-            } else if (a == 0) {
-                p = 0;
-            }
-            out.argb[static_cast<std::size_t>(y) * out.width + x] = (a << 24) | (p & 0xFFFFFF);
+            // cairo keeps premultiplied pixels (RGB24 ones have an undefined alpha byte).
+            out.argb[static_cast<std::size_t>(y) * out.width + x] =
+                out.hasAlpha ? Unpremultiply(row[x]) : (row[x] | 0xFF000000u);
         }
     }
     cairo_surface_destroy(surface);
@@ -207,10 +220,7 @@ std::vector<std::byte> EncodePng(const ArgbPixels& pixels)
     for (int y = 0; y < pixels.height; ++y) {
         auto* row = reinterpret_cast<std::uint32_t*>(base + static_cast<std::ptrdiff_t>(y) * stride);
         for (int x = 0; x < pixels.width; ++x) {
-            const std::uint32_t p = pixels.argb[static_cast<std::size_t>(y) * pixels.width + x];
-            const std::uint32_t a = p >> 24;
-            auto pre = [&](int shift) { return ((((p >> shift) & 0xFF) * a + 127) / 255) << shift; };
-            row[x] = (a << 24) | pre(16) | pre(8) | pre(0);
+            row[x] = Premultiply(pixels.argb[static_cast<std::size_t>(y) * pixels.width + x]);
         }
     }
     cairo_surface_mark_dirty(surface);

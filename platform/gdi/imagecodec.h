@@ -27,4 +27,8 @@ std::vector<std::byte> EncodeDib(const ArgbPixels& pixels, int bitsPerPixel);
 std::optional<ArgbPixels> DecodePng(std::span<const std::byte> data);
 std::vector<std::byte> EncodePng(const ArgbPixels& pixels);
 bool IsPng(std::span<const std::byte> data);
+
+// One ARGB pixel from straight to premultiplied colour and back (rounded to the nearest).
+std::uint32_t Premultiply(std::uint32_t argb);
+std::uint32_t Unpremultiply(std::uint32_t argb);
 }
