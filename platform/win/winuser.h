@@ -1048,3 +1048,18 @@ inline constexpr UINT DI_NORMAL = 0x3;
 HANDLE LoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int cx, int cy, UINT flags);
 BOOL DrawIconEx(HDC hdc, int x, int y, HICON icon, int cx, int cy, UINT step, HBRUSH flicker, UINT flags);
 BOOL DestroyIcon(HICON icon);
+
+// The parts of a combo box: its selection field, the edit in it (if any) and the drop-down list.
+struct COMBOBOXINFO {
+    DWORD cbSize;
+    RECT rcItem;
+    RECT rcButton;
+    DWORD stateButton;
+    HWND hwndCombo;
+    HWND hwndItem;
+    HWND hwndList;
+};
+BOOL GetComboBoxInfo(HWND combo, COMBOBOXINFO* info);
+
+// Menus and their popups.
+#include "platform/win/winmenu.h"
