@@ -14,6 +14,7 @@ constexpr int kLinkGap = 2;
 constexpr UINT kCloseTimer = 1;
 constexpr UINT kHotTimer = 2;
 constexpr UINT kPressed = 0x200; // the close button is pressed and has the capture
+constexpr UINT kRelayout = WM_APP + 0x122;
 
 [[noreturn]] void ThemeFailure(const char16_t* text)
 {
@@ -335,7 +336,7 @@ void CBalloonHelp::OpenThemes()
         tooltipTheme.Close();
         textTheme.Close();
         themed = false;
-        if (hwnd && ThemesInUse()) {
+        if (hwnd && !themeBroken && ThemesInUse()) {
             tooltipTheme.Open(hwnd);
             textTheme.Open(hwnd);
             themed = true;
@@ -346,6 +347,7 @@ void CBalloonHelp::OpenThemes()
 void CBalloonHelp::DropThemes()
 {
     themed = false;
+    themeBroken = true;
     try {
         tooltipTheme.Close();
     } catch (const XKVO&) {
@@ -709,9 +711,10 @@ LRESULT CBalloonHelp::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
             return result;
         }
     } catch (const XKVO&) {
-        // A theme call failed while painting or laying out: go on in the plain look, and repaint.
+        // A theme call failed while painting or laying out: go on in the plain look. The new layout and paint
+        // come as a message of their own, as a repaint asked for inside a paint would be lost.
         self->DropThemes();
-        self->Layout();
+        PostMessageW(hwnd, kRelayout, 0, 0);
         return 0;
     } catch (...) {
         return 0; // nothing crosses the window procedure
@@ -785,6 +788,9 @@ bool CBalloonHelp::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARA
     }
     case WM_ERASEBKGND:
         result = 1;
+        return true;
+    case kRelayout:
+        Layout();
         return true;
     case WM_MOUSEACTIVATE:
         result = MA_NOACTIVATE;
@@ -876,6 +882,7 @@ bool CBalloonHelp::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARA
         return false;
     case WM_THEMECHANGED:
     case WM_SYSCOLORCHANGE:
+        themeBroken = false;
         OpenThemes();
         Layout();
         return true;

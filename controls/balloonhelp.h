@@ -80,6 +80,13 @@ public:
     int Quadrant() const { return quadrant; }
     const POINT* Tail() const { return tail; }
     bool HasIcon() const { return icon != nullptr; }
+    SIZE IconSize() const
+    {
+        int cx = 0;
+        int cy = 0;
+        ImageList_GetIconSize(icon, &cx, &cy);
+        return SIZE{cx, cy};
+    }
     bool IsThemed() const { return themed; }
     unsigned Options() const { return options; }
     POINT AnchorPoint() const;
@@ -130,7 +137,8 @@ protected:
     int closeHeight = 14;
     RECT keepOpenRect{};
     int minWidth = 0;
-    bool themed = false;    // theme data open and in use
+    bool themed = false;      // theme data open and in use
+    bool themeBroken = false; // a theme call failed: plain look until the theme changes
     int quadrant = 0;
     POINT tail[3]{};
     SIZE stemSize{21, 21};
