@@ -13,14 +13,14 @@ constexpr double kMoveTolerance = 3.0;
 constexpr unsigned kBalloonOptions = 0x87E00;
 constexpr unsigned kLinkOptions = 0x60000;
 
-// One bit of a group is kept: the first of `order` that is set, else the first of it.
-unsigned KeepOne(unsigned mode, std::initializer_list<unsigned> order)
+// One bit of a group is kept: the first of `order` that is set, else `fallback`.
+unsigned KeepOne(unsigned mode, std::initializer_list<unsigned> order, unsigned fallback)
 {
     unsigned group = 0;
     for (unsigned bit : order) {
         group |= bit;
     }
-    unsigned kept = *order.begin();
+    unsigned kept = fallback;
     for (unsigned bit : order) {
         if (mode & bit) {
             kept = bit;
@@ -85,8 +85,8 @@ void ErrorProvider::SetupWindow()
     TWindow::SetupWindow();
     ShowWindow(SW_HIDE);
     ModifyStyle(0, SS_NOTIFY);
-    mode = KeepOne(mode, {PictureWarning, PictureError, PictureInfo});
-    mode = KeepOne(mode, {Balloon, HoverPopup, MarkOnly});
+    mode = KeepOne(mode, {PictureWarning, PictureError, PictureInfo}, PictureError);
+    mode = KeepOne(mode, {Balloon, HoverPopup, MarkOnly}, Balloon);
     const owl::TBitmap* sizing = (mode & PictureInfo) ? infoPicture.get() : errorPicture.get();
     const int width = sizing ? sizing->Width() : 12;
     const int height = sizing ? sizing->Height() : 12;
