@@ -308,3 +308,51 @@ TEST_F(BalloonTest, IconIsShrunkToTheDpi)
     KVO::ResetWindowDpi();
 }
 }
+
+namespace {
+using namespace ControlsTest;
+using WTL::CBalloonHelp;
+
+class BalloonClickTest : public Fixture {};
+
+TEST_F(BalloonClickTest, TheCloseButtonAndTheLinkCloseTheBalloonAndTheLinkRunsItsAction)
+{
+    struct Case {
+        const char* name;
+        bool onLink;      // press on the link line, else on the close button
+        bool releaseOver; // release where it was pressed
+        bool closes;
+        int actions;
+    };
+    const Case cases[] = {
+        {"close button", false, true, true, 0},
+        {"close button left before the release", false, false, false, 0},
+        {"link", true, true, true, 1},
+        {"link left before the release", true, false, false, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui::reset();
+        int actions = 0;
+        auto* balloon = new CBalloonHelp;
+        balloon->SetLink(u"Show the setting", [&] { ++actions; });
+        const POINT anchor{500, 300};
+        balloon->Create(nullptr, u"Invalid value", u"Enter a number.", &anchor,
+                        CBalloonHelp::ShowCloseButton | CBalloonHelp::ClickableLink |
+                            CBalloonHelp::DeleteThisOnClose | CBalloonHelp::DisableFadeIn);
+        ui::pump();
+        HWND hwnd = balloon->GetHandle();
+        RECT client{};
+        GetClientRect(hwnd, &client);
+        const POINT press = c.onLink ? POINT{4, client.bottom - 4} : POINT{client.right - 5, 5};
+        ui::MouseDown(hwnd, press);
+        ui::MouseUp(hwnd, c.releaseOver ? press : POINT{client.right / 2, client.bottom / 2});
+        ui::pump();
+        EXPECT_EQ(c.closes, !IsWindow(hwnd));
+        EXPECT_EQ(c.actions, actions);
+        if (IsWindow(hwnd)) {
+            DestroyWindow(hwnd);
+        }
+    }
+}
+}
