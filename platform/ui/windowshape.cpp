@@ -94,7 +94,6 @@ int GetWindowRgn(HWND hwnd, HRGN region)
     if (!w || !rgn || !w->shape) {
         return ERROR;
     }
-    cairo_region_destroy(rgn->data.get());
     rgn->data = gdi::RegionData();
     cairo_region_union(rgn->data.get(), w->shape);
     return rgn->data.complexity();
