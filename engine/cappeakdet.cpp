@@ -3,6 +3,7 @@
 #include "frame/typeid.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace CX::Enum::CAPPeakDet {
 
@@ -65,10 +66,13 @@ bool Algorithm::Step(State& state, const Params& params, EventPkStm& out)
         if (phase == 0) {
             const float v = samples->Value();
             const LONG t = samples->Position();
+            samples->Step();
+            if (std::isnan(v)) {
+                continue; // a NaN sample starts no search: it would stand as every level, and nothing passes it
+            }
             minTick = maxTick = troughTick = t;
             minValue = maxValue = troughValue = v;
             phase = 1;
-            samples->Step();
         }
         while (samples->Fetch()) {
             // Most samples move nothing: in phase 1 those within [minimum, maximum], in phase 2 those within

@@ -18,7 +18,9 @@ namespace EEH3 {
 
 // ---- Numbers of the parameter texts (always the classic "C" form) ----
 
-// Extracts a double; leaves `value` as it was when nothing readable follows.
+// Extracts the next whitespace-separated word as a double. A number beyond the double range (or an infinity) is
+// clamped to the largest double of its sign; a word that is no number (or NaN) is consumed and leaves `value` as it
+// was, as does the end of the text. Reading goes on with the next word in either case.
 void ReadDouble(std::wistream& in, double& value);
 // Inserts a space (unless the stream is empty) and the shortest text that reads back as the same double.
 void WriteDouble(std::wostream& out, double value);
