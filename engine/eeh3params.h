@@ -31,6 +31,12 @@ LONG RoundToTick(double value, LONG nanValue = -1);
 // form A divides by (T * 1000), form B multiplies by 0.001 and divides by T (the two can differ in the last bit).
 LONG MsToTicksA(double ms, double tickPeriod);
 LONG MsToTicksB(double ms, double tickPeriod);
+// An anchor tick plus an offset in ticks, formed in 64 bits and saturated at the int32 range.
+inline LONG AddTicks(LONG anchor, LONG offset)
+{
+    const std::int64_t sum = std::int64_t{anchor} + offset;
+    return sum > INT32_MAX ? INT32_MAX : (sum < INT32_MIN ? INT32_MIN : static_cast<LONG>(sum));
+}
 
 // ---- Params ----
 

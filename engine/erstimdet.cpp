@@ -1,0 +1,154 @@
+#include "engine/erstimdet.h"
+
+#include "frame/typeid.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace CX::Enum::ERStimDet {
+
+namespace {
+const EEH3::FamilyRegistration registration(u"ERStimDet", &EEH3::Create<Family>);
+
+// Feeds one sample to a detector of polarity `sign`. `resume` is preset by the caller and moved as the detector's
+// phase says. Returns true when the sample completed a pulse that passes the width and skip tests.
+bool Detect(PulseDetector& d, float sign, LONG t, float v, const Params& params, LONG& resume)
+{
+    if (std::isnan(v)) {
+        // A NaN sample changes no level and no phase; the detector has passed it.
+        if (d.phase == 1) {
+            resume = t;
+        }
+        return false;
+    }
+    switch (d.phase) {
+    case 0:
+        d.startTick = t;
+        d.startValue = v;
+        d.phase = 1;
+        return false;
+    case 1:
+        if (sign * (d.startValue - v) > 0.0f) {
+            d.startTick = t;
+            d.startValue = v;
+        } else if (static_cast<double>(sign * (v - d.startValue)) >= params.values.height) {
+            d.peakTick = t;
+            d.peakValue = v;
+            d.phase = 2;
+        }
+        resume = t;
+        return false;
+    default:
+        if (sign * (v - d.peakValue) > 0.0f) {
+            d.peakTick = t;
+            d.peakValue = v;
+            resume = t;
+            return false;
+        }
+        if (static_cast<double>(sign * (d.peakValue - v)) >= params.values.height) {
+            resume = d.peakTick + 1;
+            d.phase = 0;
+            const bool narrow =
+                static_cast<double>(params.widthTicks) >= 2.0 * (static_cast<double>(t) - d.peakTick);
+            const bool afterSkip = static_cast<double>(params.skipTicks) < 1e-12 || d.peakTick > params.skipTicks;
+            return narrow && afterSkip;
+        }
+        return false;
+    }
+}
+} // namespace
+
+DWORD Family::DrawType() { return TypeIdClass<&CX::CXEventDrawGUID, 0>::Get(); }
+
+void StimDetParams::Value(std::int32_t index, double& value, bool write)
+{
+    if (!write) {
+        const double stored[] = {height, widthMs, skipMs, minGapMs, oneStimPerBlock ? 1.0 : 0.0};
+        if (index >= 0 && index < kCount) {
+            value = stored[index];
+        }
+        return;
+    }
+    const double defaults[] = {1.0, 10.0, 0.0, 0.0, 0.0};
+    if (index < 0 || index >= kCount) {
+        return;
+    }
+    const double v = std::fabs(value + 1.0) <= 1e-12 ? defaults[index] : value;
+    switch (index) {
+    case 0: height = v; break;
+    case 1: widthMs = v; break;
+    case 2: skipMs = v; break;
+    case 3: minGapMs = v; break;
+    default: oneStimPerBlock = v > 0.5; break;
+    }
+}
+
+void Params::ReadValues(std::wistream& in)
+{
+    for (std::int32_t i = 0; i < StimDetParams::kCount; ++i) {
+        double value = -1.0;
+        EEH3::ReadDouble(in, value);
+        values.Value(i, value, true);
+    }
+}
+
+void Params::WriteValues(std::wostream& out) const
+{
+    StimDetParams copy = values;
+    for (std::int32_t i = 0; i < StimDetParams::kCount; ++i) {
+        double value = 0.0;
+        copy.Value(i, value, false);
+        EEH3::WriteDouble(out, value);
+    }
+}
+
+void Params::SetSources(LONG count, IUnknown** sources, IUnknown**)
+{
+    if (count > 0) {
+        AddSampleSource(sources[0]);
+    }
+    widthTicks = EEH3::MsToTicksA(values.widthMs, tickPeriod);
+    if (widthTicks < 0) {
+        widthTicks = EEH3::kEndTick; // a negative width lets every pulse pass
+    }
+    skipTicks = std::max<LONG>(EEH3::MsToTicksA(values.skipMs, tickPeriod), 0);
+    minGapTicks = EEH3::MsToTicksA(values.minGapMs, tickPeriod);
+}
+
+bool Algorithm::Step(State& state, const Params& params, EventPkStm& out)
+{
+    EEH3::FloatExWrapper* samples = params.SampleSource(0);
+    if (!samples || state.sourcesExhausted) {
+        state.resume = EEH3::kEndTick;
+        return false;
+    }
+    while (samples->Fetch()) {
+        if (state.resume >= state.endTick) {
+            return false; // the sample stays unread
+        }
+        const float v = samples->Value();
+        const LONG t = samples->Position();
+        LONG up = state.resume;
+        LONG down = state.resume;
+        const bool positive = Detect(state.positive, 1.0f, t, v, params, up);
+        const bool negative = Detect(state.negative, -1.0f, t, v, params, down);
+        state.UpdateResume(std::min(up, down));
+        samples->Step();
+        if (!positive && !negative) {
+            continue;
+        }
+        // Both detectors start afresh; on the same sample the positive pulse wins.
+        const LONG stimulus = positive ? state.positive.peakTick : state.negative.peakTick;
+        state.positive.phase = 0;
+        state.negative.phase = 0;
+        if (std::int64_t{stimulus} - state.lastStimulus >= params.minGapTicks) {
+            state.lastStimulus = stimulus;
+            out.SetPosition(stimulus);
+            state.UpdateResume(params.values.oneStimPerBlock ? EEH3::kEndTick : stimulus + 1);
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace CX::Enum::ERStimDet
