@@ -67,36 +67,10 @@ public:
     LONG Position() const { return start_ + index_; }
     void Step() { ++index_; }
     bool Exhausted() const { return atEnd_; }
-    // Steps over the buffered samples from the current one on that lie within [low, high] (NaN counts as
-    // within); returns how many. Eight samples are tested at a time with vector compares.
-    LONG SkipWithin(float low, float high)
-    {
-        using Floats = float __attribute__((vector_size(16)));
-        using Masks = std::int32_t __attribute__((vector_size(16)));
-        const float* p = buffer_.data();
-        const Floats lo = {low, low, low, low};
-        const Floats hi = {high, high, high, high};
-        LONG i = index_;
-        while (i + 8 <= count_) {
-            Floats a;
-            Floats b;
-            std::memcpy(&a, p + i, sizeof a);
-            std::memcpy(&b, p + i + 4, sizeof b);
-            const Masks outside = (a < lo) | (a > hi) | (b < lo) | (b > hi);
-            std::uint64_t halves[2];
-            std::memcpy(halves, &outside, sizeof halves);
-            if ((halves[0] | halves[1]) != 0) {
-                break;
-            }
-            i += 8;
-        }
-        while (i < count_ && !(p[i] < low) && !(p[i] > high)) {
-            ++i;
-        }
-        const LONG skipped = i - index_;
-        index_ = i;
-        return skipped;
-    }
+    // The buffered samples from the current one on, for detectors that look at many at once.
+    const float* Buffered() const { return buffer_.data() + index_; }
+    LONG BufferedCount() const { return count_ - index_; }
+    void StepBy(LONG n) { index_ += n; }
 
     LONG CurrentTick() const override { return Position(); }
     void Advance() override { Step(); }

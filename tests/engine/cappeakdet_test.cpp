@@ -1,4 +1,5 @@
 #include "aptrain.h"
+#include "bench/recordings.h"
 #include "enum_harness.h"
 
 #include "engine/cappeakdet.h"
@@ -280,6 +281,28 @@ TEST(CAPPeakDet, RunsSkippedInBulkGiveTheSampleBySampleResult)
         }
     }
     EXPECT_GT(total, 1000u) << "the signals must hold peaks";
+}
+
+TEST(CAPPeakDet, RealisticRecordingsGiveTheSampleBySampleResult)
+{
+    // Noisy action potentials at 10 kHz with slow plateaus and repolarisations: thresholds from far above the
+    // noise down to within it, widths from none to longer than the plateau, and NaN holes.
+    benchrec::Recording rec = benchrec::Cardiac(1'500'000, 21);
+    for (std::size_t t = 777; t < rec.samples.size(); t += 99991) {
+        rec.samples[t] = std::numeric_limits<float>::quiet_NaN();
+    }
+    const Channel channel({rec.samples}, benchrec::kTickPeriod);
+    for (const auto& [height, widthMs] : {std::pair<double, LONG>{30, 50}, {30, 0}, {60, 5}, {100, 0}, {2, 0}, {0.5, 1},
+                                          {10, 400}}) {
+        const LONG widthTicks = widthMs * 10;
+        const auto expected = SampleBySample(rec.samples, height, widthTicks);
+        const std::string digits = std::to_string(height) + " " + std::to_string(widthMs);
+        const std::u16string text = u"1 " + std::u16string(digits.begin(), digits.end());
+        EXPECT_EQ(TicksAndValues(channel.Peaks(text.c_str())), expected) << height << " " << widthMs;
+        if (height == 30 && widthMs == 50) {
+            EXPECT_GT(expected.size(), 200u);
+        }
+    }
 }
 
 TEST(CAPPeakDet, NaNSamplesInEveryPhaseEndNoDetection)
