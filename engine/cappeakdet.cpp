@@ -53,28 +53,7 @@ float LargestFloatAtMost(double h)
     return f;
 }
 
-using Floats = float __attribute__((vector_size(16)));
 constexpr LONG kChunk = 32; // samples looked at together
-
-// The lowest and highest of kChunk samples and `low` (NaN samples never count).
-void ChunkRange(const float* p, float& low, float& high)
-{
-    Floats lo[2] = {{low, low, low, low}, {low, low, low, low}};
-    constexpr float none = -std::numeric_limits<float>::infinity();
-    Floats hi[2] = {{none, none, none, none}, {none, none, none, none}};
-    for (LONG i = 0; i < kChunk; i += 8) {
-        for (int k = 0; k < 2; ++k) {
-            Floats v;
-            std::memcpy(&v, p + i + 4 * k, sizeof v);
-            lo[k] = v < lo[k] ? v : lo[k];
-            hi[k] = v > hi[k] ? v : hi[k];
-        }
-    }
-    const Floats l = lo[0] < lo[1] ? lo[0] : lo[1];
-    const Floats h = hi[0] > hi[1] ? hi[0] : hi[1];
-    low = std::min(std::min(l[0], l[1]), std::min(l[2], l[3]));
-    high = std::max(std::max(h[0], h[1]), std::max(h[2], h[3]));
-}
 
 } // namespace
 
@@ -120,13 +99,11 @@ bool Algorithm::Step(State& state, const Params& params, EventPkStm& out)
             phase = 1;
             continue;
         }
-        const float* p = samples->Buffered();
-        const LONG buffered = samples->BufferedCount();
         LONG skipped = 0;
-        while (buffered - skipped >= kChunk) {
+        while (samples->BufferedCount() >= kChunk) {
             float low = phase == 1 ? minValue : troughValue;
-            float high = 0.0f;
-            ChunkRange(p + skipped, low, high);
+            float high = -std::numeric_limits<float>::infinity();
+            samples->ExtendRange(kChunk, low, high);
             if (phase == 1) {
                 if (high - low > height) {
                     break;
@@ -138,15 +115,16 @@ bool Algorithm::Step(State& state, const Params& params, EventPkStm& out)
                 }
                 troughValue = low;
             }
+            samples->StepBy(kChunk);
             skipped += kChunk;
         }
         if (skipped > 0) {
-            samples->StepBy(skipped);
             update(phase == 2 ? maxTick - 1 : samples->Position());
             continue;
         }
         // Sample by sample through one chunk.
-        const LONG end = std::min(buffered, kChunk);
+        const float* p = samples->Buffered();
+        const LONG end = std::min(samples->BufferedCount(), kChunk);
         for (LONG i = 0; i < end; ++i) {
             const float v = p[i];
             const LONG t = samples->Position();

@@ -72,6 +72,30 @@ public:
     LONG BufferedCount() const { return count_ - index_; }
     void StepBy(LONG n) { index_ += n; }
 
+    // Lowers `low` to the lowest and raises `high` to the highest of the `count` buffered samples from the
+    // current one on (`count` a multiple of 8, at most BufferedCount()); NaN samples count as neither.
+    void ExtendRange(LONG count, float& low, float& high) const
+    {
+        using Floats = float __attribute__((vector_size(16)));
+        const float* p = Buffered();
+        Floats lo[2] = {{low, low, low, low}, {low, low, low, low}};
+        Floats hi[2] = {{high, high, high, high}, {high, high, high, high}};
+        for (LONG i = 0; i < count; i += 8) {
+            for (int k = 0; k < 2; ++k) {
+                Floats v;
+                std::memcpy(&v, p + i + 4 * k, sizeof v);
+                lo[k] = v < lo[k] ? v : lo[k];
+                hi[k] = v > hi[k] ? v : hi[k];
+            }
+        }
+        const Floats l = lo[0] < lo[1] ? lo[0] : lo[1];
+        const Floats h = hi[0] > hi[1] ? hi[0] : hi[1];
+        for (int k = 0; k < 4; ++k) {
+            low = l[k] < low ? l[k] : low;
+            high = h[k] > high ? h[k] : high;
+        }
+    }
+
     LONG CurrentTick() const override { return Position(); }
     void Advance() override { Step(); }
     bool HasCurrent() override { return Fetch(); }

@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace CX::Enum::ERStimDet {
 
 namespace {
 const EEH3::FamilyRegistration registration(u"ERStimDet", &EEH3::Create<Family>);
+constexpr LONG kChunk = 32; // samples looked at together
 
 // Feeds one sample to a detector of polarity `sign`. `resume` is preset by the caller and moved as the detector's
 // phase says. Returns true when the sample completed a pulse that passes the width and skip tests.
@@ -122,9 +124,29 @@ bool Algorithm::Step(State& state, const Params& params, EventPkStm& out)
         state.resume = EEH3::kEndTick;
         return false;
     }
+    const double height = params.values.height;
     while (samples->Fetch()) {
         if (state.resume >= state.endTick) {
             return false; // the sample stays unread
+        }
+        // While both detectors track their start level (the lowest sample for the positive one, the highest for
+        // the negative one), a chunk of samples whose range stays below Height from both levels starts no pulse
+        // (float differences only grow with their operands): it moves the two levels and the resume position.
+        // The last sample of the chunk may lie at the request's end tick at most, as sample by sample.
+        if (state.positive.phase == 1 && state.negative.phase == 1 && samples->BufferedCount() >= kChunk &&
+            std::int64_t{samples->Position()} + kChunk - 1 <= state.endTick) {
+            float low = std::numeric_limits<float>::infinity();
+            float high = -low;
+            samples->ExtendRange(kChunk, low, high);
+            const float lowest = std::min(state.positive.startValue, low);
+            const float highest = std::max(state.negative.startValue, high);
+            if (!(static_cast<double>(high - lowest) >= height) && !(static_cast<double>(highest - low) >= height)) {
+                state.positive.startValue = lowest;
+                state.negative.startValue = highest;
+                samples->StepBy(kChunk);
+                state.UpdateResume(samples->Position() - 1);
+                continue;
+            }
         }
         const float v = samples->Value();
         const LONG t = samples->Position();

@@ -1,5 +1,7 @@
 #include "recording.h"
 
+#include "bench/recordings.h"
+
 #include "engine/erstimdet.h"
 
 #include <gtest/gtest.h>
@@ -137,6 +139,32 @@ TEST(ERStimDet, EquivalentReadsOnALongBlock)
     const auto all = ExpectEquivalentReads<CX::Enum::EventPkStm>(
         [&] { return rec.Bound<Stim::Family>(u"1 1 8 0 0 0 0 0 0 0"); }, 420000);
     EXPECT_EQ(StimulusTicks(all), expected);
+}
+
+TEST(ERStimDet, RealisticRecording)
+{
+    // Pulses of 3 to 8 units, up or down, 2 to 10 samples wide, on a drifting baseline with noise: each stimulus
+    // lies at the pulse's most extreme sample (the first of equal ones), found here from the samples.
+    const benchrec::Recording rec = benchrec::Stimuli(3'000'000, 12);
+    std::vector<LONG> expected;
+    for (const LONG s : rec.stimuli) {
+        const float sign = rec.samples[static_cast<std::size_t>(s)] > 0 ? 1.0f : -1.0f;
+        LONG best = s;
+        for (LONG t = s; t < s + 11 && sign * rec.samples[static_cast<std::size_t>(t)] > 1.5f; ++t) {
+            if (sign * rec.samples[static_cast<std::size_t>(t)] > sign * rec.samples[static_cast<std::size_t>(best)]) {
+                best = t;
+            }
+        }
+        expected.push_back(best);
+    }
+    ASSERT_GT(expected.size(), 500u);
+    const Recording channel({rec.samples}, benchrec::kTickPeriod);
+    // Height 1, Width 2 ms (20 ticks), Min Gap 5 ms; in one pass and in requests that end anywhere.
+    for (const LONG step : {0, 777, 31}) {
+        ComPtr<ICalcEnum> calc = channel.Bound<Stim::Family>(u"1 1 2 0 5 0");
+        EXPECT_EQ(StimulusTicks(ReadAll<CX::Enum::EventPkStm>(Events(calc.Get()).Get(), 7, step)), expected)
+            << "step " << step;
+    }
 }
 
 TEST(ERStimDet, ParametersAndTicks)
