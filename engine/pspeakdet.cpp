@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace CX::Enum::PSPeakDet {
 
@@ -77,6 +78,43 @@ void State::Add(Extremum e, bool peak)
     }
 }
 
+namespace {
+// The extremum test of the ring's middle sample (5 ticks before the newest; `write` is where the next sample goes),
+// at tick `tick`: a peak when no other sample of the ring is greater, a trough when it is greater than none; NaN
+// samples are never an extremum and never greater or smaller.
+void TestMiddle(State& state, std::size_t write, LONG tick)
+{
+    constexpr std::size_t ring = State::kRing;
+    std::size_t middle = write + kHalf;
+    middle -= middle >= ring ? ring : 0;
+    const float m = state.ring[middle];
+    if (std::isnan(m)) {
+        return;
+    }
+    // The middle sample is neither greater nor smaller than itself, and NaN than anything.
+    using Floats = float __attribute__((vector_size(16)));
+    using Masks = std::int32_t __attribute__((vector_size(16)));
+    const Floats mm = {m, m, m, m};
+    Masks greater = {0, 0, 0, 0};
+    Masks smaller = {0, 0, 0, 0};
+    for (std::size_t i = 0; i < State::kRing; i += 4) {
+        Floats x;
+        std::memcpy(&x, state.ring.data() + i, sizeof x);
+        greater |= x > mm;
+        smaller |= x < mm;
+    }
+    std::uint64_t g[2];
+    std::uint64_t l[2];
+    std::memcpy(g, &greater, sizeof g);
+    std::memcpy(l, &smaller, sizeof l);
+    const bool peak = (g[0] | g[1]) == 0;
+    const bool trough = (l[0] | l[1]) == 0;
+    if (peak || trough) {
+        state.Add({tick, m}, peak);
+    }
+}
+} // namespace
+
 bool Algorithm::Step(State& state, const Params& params, EventPkStm& out)
 {
     EEH3::FloatExWrapper* samples = params.SampleSource(0);
@@ -129,31 +167,27 @@ bool Algorithm::Step(State& state, const Params& params, EventPkStm& out)
                 samples->Seek(state.stimulusTick);
             }
             while (samples->Fetch() && samples->Position() < state.searchEnd) {
-                const float v = samples->Value();
-                state.ring[static_cast<std::size_t>(state.writeIndex)] = v;
-                if (++state.writeIndex == State::kRing) {
-                    state.writeIndex = 0;
-                    state.full = true;
-                }
-                state.lastTick = samples->Position();
-                if (state.full && state.lastTick - kHalf >= state.searchStart) {
-                    const std::size_t middle = static_cast<std::size_t>((state.writeIndex + kHalf) % State::kRing);
-                    const float m = state.ring[middle];
-                    if (!std::isnan(m)) {
-                        bool peak = true;
-                        bool trough = true;
-                        for (std::size_t j = 0; j < State::kRing; ++j) {
-                            if (j != middle) {
-                                peak = peak && !(state.ring[j] > m);
-                                trough = trough && !(m > state.ring[j]);
-                            }
-                        }
-                        if (peak || trough) {
-                            state.Add({state.lastTick - kHalf, m}, peak);
-                        }
+                // The buffered samples up to the window's end, with the ring's place in locals.
+                const float* p = samples->Buffered();
+                const LONG first = samples->Position();
+                const LONG n = std::min<LONG>(samples->BufferedCount(), state.searchEnd - first);
+                std::size_t write = static_cast<std::size_t>(state.writeIndex);
+                bool full = state.full;
+                for (LONG i = 0; i < n; ++i) {
+                    state.ring[write] = p[i];
+                    if (++write == State::kRing) {
+                        write = 0;
+                        full = true;
+                    }
+                    const LONG tick = first + i;
+                    if (full && tick - kHalf >= state.searchStart) {
+                        TestMiddle(state, write, tick - kHalf);
                     }
                 }
-                samples->Step();
+                state.writeIndex = static_cast<LONG>(write);
+                state.full = full;
+                state.lastTick = first + n - 1;
+                samples->StepBy(n);
             }
             if (samples->Position() < state.searchEnd && !state.sourcesExhausted) {
                 return false; // the scan goes on at the next call

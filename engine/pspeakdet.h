@@ -34,7 +34,8 @@ struct State : EEH3::StateBase {
     static constexpr int kRing = 11;
     std::array<Extremum, 5> extrema{}; // alternating peaks (even positions) and troughs
     LONG count = 0;
-    std::array<float, kRing> ring{};   // the last 11 samples
+    // The last 11 samples, and a NaN after them so that the ring is tested as three vectors of four.
+    std::array<float, kRing + 1> ring{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, __builtin_nanf("")};
     LONG writeIndex = 0;
     bool full = false;
     LONG lastTick = 0;
