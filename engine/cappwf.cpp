@@ -13,14 +13,12 @@ constexpr double kDefaultWidthMs = 50.0;
 
 DWORD Family::DrawType() { return TypeIdClass<&CX::CXEventDrawGUID, 0>::Get(); }
 
-void Params::ReadValues(std::wistream& in)
-{
-    double value = -1.0;
-    EEH3::ReadDouble(in, value);
-    minWidthMs = std::fabs(value + 1.0) <= 1e-12 ? kDefaultWidthMs : value;
-}
+CAPPeakWidthFilterParams::CAPPeakWidthFilterParams() { EEH3::ResetToDefaults(*this); }
 
-void Params::WriteValues(std::wostream& out) const { EEH3::WriteDouble(out, minWidthMs); }
+double* CAPPeakWidthFilterParams::Value(std::int32_t index, double& value, bool write)
+{
+    return index == 0 ? EEH3::AccessDouble(minWidthMs, value, write, kDefaultWidthMs) : nullptr;
+}
 
 void Params::SetSources(LONG count, IUnknown** sources, IUnknown**)
 {

@@ -9,16 +9,21 @@
 
 namespace CX::Enum::CalcCAPPeakWidthFilter {
 
-class Params : public EEH3::ParamsBase {
+// Min Width at Half Height in ms; a value written as -1 takes the default 50.
+class CAPPeakWidthFilterParams : public CX::ParamHelper {
 public:
-    double minWidthMs = 50.0; // a value written as -1 takes the default 50
-    LONG minWidthTicks = 0;   // derived when the sources are set
+    CAPPeakWidthFilterParams();
+    std::int32_t Count() const override { return 1; }
+    double* Value(std::int32_t index, double& value, bool write) override;
+
+    double minWidthMs = 50.0;
+};
+
+class Params : public EEH3::ParamsWith<CAPPeakWidthFilterParams> {
+public:
+    LONG minWidthTicks = 0; // derived when the sources are set
 
     void SetSources(LONG count, IUnknown** sources, IUnknown** units) override;
-
-protected:
-    void ReadValues(std::wistream& in) override;
-    void WriteValues(std::wostream& out) const override;
 };
 
 struct State : EEH3::StateBase {

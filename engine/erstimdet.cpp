@@ -33,7 +33,7 @@ bool Detect(PulseDetector& d, float sign, LONG t, float v, const Params& params,
         if (sign * (d.startValue - v) > 0.0f) {
             d.startTick = t;
             d.startValue = v;
-        } else if (static_cast<double>(sign * (v - d.startValue)) >= params.values.height) {
+        } else if (static_cast<double>(sign * (v - d.startValue)) >= params.height) {
             d.peakTick = t;
             d.peakValue = v;
             d.phase = 2;
@@ -47,7 +47,7 @@ bool Detect(PulseDetector& d, float sign, LONG t, float v, const Params& params,
             resume = t;
             return false;
         }
-        if (static_cast<double>(sign * (d.peakValue - v)) >= params.values.height) {
+        if (static_cast<double>(sign * (d.peakValue - v)) >= params.height) {
             resume = d.peakTick + 1;
             d.phase = 0;
             const bool narrow =
@@ -62,45 +62,27 @@ bool Detect(PulseDetector& d, float sign, LONG t, float v, const Params& params,
 
 DWORD Family::DrawType() { return TypeIdClass<&CX::CXEventDrawGUID, 0>::Get(); }
 
-void StimDetParams::Value(std::int32_t index, double& value, bool write)
+StimDetParams::StimDetParams() { EEH3::ResetToDefaults(*this); }
+
+double* StimDetParams::Value(std::int32_t index, double& value, bool write)
 {
-    if (!write) {
-        const double stored[] = {height, widthMs, skipMs, minGapMs, oneStimPerBlock ? 1.0 : 0.0};
-        if (index >= 0 && index < kCount) {
-            value = stored[index];
-        }
-        return;
-    }
-    const double defaults[] = {1.0, 10.0, 0.0, 0.0, 0.0};
-    if (index < 0 || index >= kCount) {
-        return;
-    }
-    const double v = std::fabs(value + 1.0) <= 1e-12 ? defaults[index] : value;
     switch (index) {
-    case 0: height = v; break;
-    case 1: widthMs = v; break;
-    case 2: skipMs = v; break;
-    case 3: minGapMs = v; break;
-    default: oneStimPerBlock = v > 0.5; break;
+    case 0:
+        return EEH3::AccessDouble(height, value, write, 1.0);
+    case 1:
+        return EEH3::AccessDouble(widthMs, value, write, 10.0);
+    case 2:
+        return EEH3::AccessDouble(skipMs, value, write, 0.0);
+    case 3:
+        return EEH3::AccessDouble(minGapMs, value, write, 0.0);
+    case 4: {
+        double flag = oneStimPerBlock ? 1.0 : 0.0;
+        EEH3::AccessDouble(flag, value, write, 0.0);
+        oneStimPerBlock = flag > 0.5;
+        return &value;
     }
-}
-
-void Params::ReadValues(std::wistream& in)
-{
-    for (std::int32_t i = 0; i < StimDetParams::kCount; ++i) {
-        double value = -1.0;
-        EEH3::ReadDouble(in, value);
-        values.Value(i, value, true);
-    }
-}
-
-void Params::WriteValues(std::wostream& out) const
-{
-    StimDetParams copy = values;
-    for (std::int32_t i = 0; i < StimDetParams::kCount; ++i) {
-        double value = 0.0;
-        copy.Value(i, value, false);
-        EEH3::WriteDouble(out, value);
+    default:
+        return nullptr;
     }
 }
 
@@ -109,12 +91,12 @@ void Params::SetSources(LONG count, IUnknown** sources, IUnknown**)
     if (count > 0) {
         AddSampleSource(sources[0]);
     }
-    widthTicks = EEH3::MsToTicksA(values.widthMs, tickPeriod);
+    widthTicks = EEH3::MsToTicksA(widthMs, tickPeriod);
     if (widthTicks < 0) {
         widthTicks = EEH3::kEndTick; // a negative width lets every pulse pass
     }
-    skipTicks = std::max<LONG>(EEH3::MsToTicksA(values.skipMs, tickPeriod), 0);
-    minGapTicks = EEH3::MsToTicksA(values.minGapMs, tickPeriod);
+    skipTicks = std::max<LONG>(EEH3::MsToTicksA(skipMs, tickPeriod), 0);
+    minGapTicks = EEH3::MsToTicksA(minGapMs, tickPeriod);
 }
 
 bool Algorithm::Step(State& state, const Params& params, EventPkStm& out)
@@ -124,7 +106,7 @@ bool Algorithm::Step(State& state, const Params& params, EventPkStm& out)
         state.resume = EEH3::kEndTick;
         return false;
     }
-    const double height = params.values.height;
+    const double height = params.height;
     while (samples->Fetch()) {
         if (state.resume >= state.endTick) {
             return false; // the sample stays unread
@@ -166,7 +148,7 @@ bool Algorithm::Step(State& state, const Params& params, EventPkStm& out)
         if (std::int64_t{stimulus} - state.lastStimulus >= params.minGapTicks) {
             state.lastStimulus = stimulus;
             out.SetPosition(stimulus);
-            state.UpdateResume(params.values.oneStimPerBlock ? EEH3::kEndTick : stimulus + 1);
+            state.UpdateResume(params.oneStimPerBlock ? EEH3::kEndTick : stimulus + 1);
             return true;
         }
     }

@@ -10,30 +10,26 @@
 namespace CX::Enum::ERStimDet {
 
 // The five numeric settings; a value written as -1 takes its default.
-struct StimDetParams {
+class StimDetParams : public CX::ParamHelper {
+public:
+    StimDetParams();
+    std::int32_t Count() const override { return 5; }
+    double* Value(std::int32_t index, double& value, bool write) override;
+
     double height = 1.0;
     double widthMs = 10.0;
     double skipMs = 0.0;
     double minGapMs = 0.0;
     bool oneStimPerBlock = false;
-
-    static constexpr std::int32_t kCount = 5;
-    // Reads (write clear) or stores (write set) value `index`; an index outside 0..4 does nothing.
-    void Value(std::int32_t index, double& value, bool write);
 };
 
-class Params : public EEH3::ParamsBase {
+class Params : public EEH3::ParamsWith<StimDetParams> {
 public:
-    StimDetParams values;
     LONG widthTicks = 0;  // derived when the sources are set; 0x7FFFFFFF for a negative width
     LONG skipTicks = 0;
     LONG minGapTicks = 0;
 
     void SetSources(LONG count, IUnknown** sources, IUnknown** units) override;
-
-protected:
-    void ReadValues(std::wistream& in) override;
-    void WriteValues(std::wostream& out) const override;
 };
 
 // One pulse detector: the start level it tracks and the peak of the pulse it is in.

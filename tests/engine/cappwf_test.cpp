@@ -1,5 +1,8 @@
 #include "recording.h"
 
+#include "bench/recordings.h"
+#include "chain.h"
+
 #include "engine/cappwf.h"
 
 #include <gtest/gtest.h>
@@ -191,6 +194,49 @@ TEST(CAPPWF, EquivalentReadsOnALongBlock)
     EXPECT_EQ(ticks, expected);
     EXPECT_GT(expected.size(), 50u);
     EXPECT_LT(expected.size(), aps.size());
+}
+
+TEST(CAPPWF, OverTheBaselineStageOfARealisticRecording)
+{
+    // The cardiac chain: peaks of CAPPeakDet, their baselines from CalcBase, then the width filter. Each peak
+    // passes when its width at half height, measured from the samples by the definition, reaches 250 ms.
+    const benchrec::Recording rec = benchrec::Cardiac(420000, 31);
+    const chain::Recording r(rec.samples, benchrec::kTickPeriod);
+    auto base = [&] { return r.Stage<CX::Enum::CalcBase::Family>(u"1 -1 -1 -1 -1 0 0", r.Detector(u"1 30 50").Get()); };
+    const auto records = chain::Recording::Read<EventBCalcBase>(base().Get());
+    ASSERT_GT(records.size(), 30u);
+    std::vector<LONG> expected;
+    LONG scanned = 0; // the samples before it belong to the previous event
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const EventBCalcBase& e = records[i];
+        const float difference = static_cast<float>(e.value - static_cast<double>(e.baseline));
+        const float half = static_cast<float>(static_cast<double>(difference) * 0.5 + e.baseline);
+        auto baselineSide = [&](LONG t) { return e.polarity * half >= e.polarity * r.At(t); };
+        const LONG bound = i + 1 < records.size() ? records[i + 1].baselineEnd : r.Length();
+        LONG rising = scanned;
+        for (LONG t = scanned; t < e.tick; ++t) {
+            if (baselineSide(t)) {
+                rising = t;
+            }
+        }
+        LONG falling = e.tick;
+        while (falling < bound && !baselineSide(falling)) {
+            ++falling;
+        }
+        scanned = falling < bound ? falling + 1 : bound;
+        if (falling - rising >= 2500) {
+            expected.push_back(e.tick);
+        }
+    }
+    ASSERT_GT(expected.size(), 5u);
+    ASSERT_LT(expected.size(), records.size());
+    const auto all = ExpectEquivalentReads<CX::Enum::EventPkStm>(
+        [&] { return r.Stage<WF::Family>(u"1 250", base().Get()); }, 420000);
+    std::vector<LONG> ticks;
+    for (const auto& p : all) {
+        ticks.push_back(p.tick);
+    }
+    EXPECT_EQ(ticks, expected);
 }
 
 } // namespace

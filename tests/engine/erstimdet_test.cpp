@@ -182,7 +182,7 @@ TEST(ERStimDet, ParametersAndTicks)
     EXPECT_EQ(params.widthTicks, 6);
     EXPECT_EQ(params.skipTicks, 0x7FFFFFFF);
     EXPECT_EQ(params.minGapTicks, -3);
-    EXPECT_TRUE(params.values.oneStimPerBlock);
+    EXPECT_TRUE(params.oneStimPerBlock);
 }
 
 } // namespace
