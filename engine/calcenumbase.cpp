@@ -1,6 +1,12 @@
 #include "engine/calcenumbase.h"
 
+#include "foundation/kvostring.h"
+#include "foundation/stringstream.h"
 #include "foundation/xkvo.h"
+
+#include <locale>
+
+IKVOString* EEH3::EnumeratorBase::GetText() { return KVO::String(u"?").GetInterface(); }
 
 namespace CalcEnums {
 
@@ -101,6 +107,53 @@ HRESULT CalcEnumEventBase::GetClassObject(ICalcEnumClass2** out)
         classObject_->AddRef();
     }
     return S_OK;
+}
+
+HRESULT CalcEnumEventBase::Clone(ICalcEnum** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    return KVO::GuardSlot([&] {
+        *out = Copy();
+        return S_OK;
+    });
+}
+
+HRESULT CalcEnumEventBase::Clone(IEnumEventEx** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    return KVO::GuardSlot([&] {
+        *out = Copy();
+        return S_OK;
+    });
+}
+
+std::wistringstream CalcEnumEventBase::ParameterStream(IKVOString* text)
+{
+    KVO::String copy;
+    copy.AssignInterface(text);
+    std::wistringstream in(KVO::ToWide(copy.View()));
+    in.imbue(std::locale::classic());
+    return in;
+}
+
+HRESULT CalcEnumEventBase::WriteParameters(const EEH3::ParamsBase& params, IKVOString** text)
+{
+    if (!text) {
+        return E_POINTER;
+    }
+    *text = nullptr;
+    return KVO::GuardSlot([&] {
+        KVO::Automation::ClassicOStringStream out;
+        params.Write(out);
+        *text = out.GetRep();
+        return S_OK;
+    });
 }
 
 HRESULT CalcEnumEventBase::QueryFlags(DWORD, DWORD b, DWORD* out)

@@ -1,11 +1,28 @@
-// The common frame of the enumerators that run without the slice engine ("ERStimSOB", "PeakCycConvert"): the
-// reference count, the creating class object and the host context, the interface answers and aggregation inside a
-// host object. A derived enumerator supplies the operations of ICalcEnum and IEnumEventEx.
+// The common frame of every enumerator that a calculation class object creates (the slice engine's and the small
+// ones of "ERStimSOB" and "PeakCycConvert"): the reference count, the creating class object and the host context,
+// the interface answers and aggregation inside a host object. A derived enumerator supplies the operations of
+// ICalcEnum and IEnumEventEx.
 #pragma once
 
-#include "engine/eeh3enumerator.h"
+#include "engine/eeh3params.h"
+#include "sdk/calcclass.h"
+#include "sdk/calcenum.h"
 
 #include <new>
+#include <sstream>
+
+namespace EEH3 {
+
+// The text operation of the enumerators: the one-character text "?" as a new host string.
+class EnumeratorBase {
+public:
+    virtual IKVOString* GetText();
+
+protected:
+    ~EnumeratorBase() = default;
+};
+
+} // namespace EEH3
 
 namespace CalcEnums {
 
@@ -21,11 +38,14 @@ public:
     // ICalcEnum: what every such enumerator answers alike
     HRESULT GetClassId(DWORD* id) override;
     HRESULT GetClassObject(ICalcEnumClass2** out) override;
+    // Clone (both slots): a copy made by Copy(), null when there is no memory for one.
+    HRESULT Clone(ICalcEnum** out) override;
     HRESULT QueryFlags(DWORD a, DWORD b, DWORD* out) override;
     HRESULT GetStatus(DWORD* out) override;
     void DeleteThis() override;
     // IEnumEventEx
     HRESULT Skip(LONG count, LONG* skipped) override;
+    HRESULT Clone(IEnumEventEx** out) override;
     HRESULT GetEventSize(LONG* bytes) override;
     HRESULT GetExtension(IUnknown** out) override;
 
@@ -36,9 +56,16 @@ protected:
     CalcEnumEventBase(ICalcEnumClass2* classObject, IUnknown* context, IUnknown* outer);
     virtual ~CalcEnumEventBase();
 
+    // A new enumerator with one reference that continues as this one would; null when there is no memory.
+    virtual CalcEnumEventBase* Copy() const = 0;
+
+    // The parameter text as a classic-locale stream, and `params` written back as a new host string.
+    static std::wistringstream ParameterStream(IKVOString* text);
+    static HRESULT WriteParameters(const EEH3::ParamsBase& params, IKVOString** text);
+
     ICalcEnumClass2* ClassObject() const { return classObject_; }
     IUnknown* Context() const { return context_; }
-    // Both enumerators hand out EventPkStm records.
+    // The record size answered unless a derived enumerator answers its own: EventPkStm.
     static constexpr LONG kRecordSize = 24;
 
 private:

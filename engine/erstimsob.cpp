@@ -36,10 +36,7 @@ HRESULT Enum::Parse(IKVOString* text, DWORD* flags)
 {
     return KVO::GuardSlot([&] {
         params_.ResetLimits();
-        KVO::String copy;
-        copy.AssignInterface(text);
-        std::wistringstream in(KVO::ToWide(copy.View()));
-        in.imbue(std::locale::classic());
+        std::wistringstream in = ParameterStream(text);
         params_.Read(in); // no leading integer: Position_ms comes first
         cursor_ = -1;
         if (flags) {
@@ -49,21 +46,9 @@ HRESULT Enum::Parse(IKVOString* text, DWORD* flags)
     });
 }
 
-HRESULT Enum::Write(IKVOString** text)
-{
-    if (!text) {
-        return E_POINTER;
-    }
-    *text = nullptr;
-    return KVO::GuardSlot([&] {
-        KVO::Automation::ClassicOStringStream out;
-        params_.Write(out);
-        *text = out.GetRep();
-        return S_OK;
-    });
-}
+HRESULT Enum::Write(IKVOString** text) { return WriteParameters(params_, text); }
 
-Enum* Enum::Copy() const
+CalcEnums::CalcEnumEventBase* Enum::Copy() const
 {
     auto* copy = new (std::nothrow) Enum(ClassObject(), Context(), nullptr);
     if (copy) {
@@ -78,24 +63,6 @@ Enum* Enum::Copy() const
         copy->record_ = record_;
     }
     return copy;
-}
-
-HRESULT Enum::Clone(ICalcEnum** out)
-{
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = Copy();
-    return S_OK;
-}
-
-HRESULT Enum::Clone(IEnumEventEx** out)
-{
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = Copy();
-    return S_OK;
 }
 
 HRESULT Enum::SetSources(LONG block, LONG, IUnknown**, IUnknown**, double tickPeriod, LONG)

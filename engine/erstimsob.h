@@ -2,7 +2,7 @@
 // a small enumerator of its own instead of a family of the slice engine.
 #pragma once
 
-#include "engine/calcenumbase.h"
+#include "engine/eeh3enumerator.h"
 #include "engine/eventrecords.h"
 
 namespace CX::Enum::ERStimSOB {
@@ -26,7 +26,6 @@ public:
     // ICalcEnum
     HRESULT Parse(IKVOString* text, DWORD* flags) override;
     HRESULT Write(IKVOString** text) override;
-    HRESULT Clone(ICalcEnum** out) override;
     HRESULT SetSources(LONG block, LONG count, IUnknown** sources, IUnknown** units, double tickPeriod,
                        LONG flag) override;
     HRESULT SeekStart(LONG tick) override;
@@ -40,13 +39,12 @@ public:
     HRESULT Next(ULONG bufferBytes, LONG endTick, void* buffer, LONG* count, LONG* nextPosition) override;
     HRESULT Find(LONG direction, LONG from, LONG low, LONG high) override;
     HRESULT GetPosition(LONG* tick) override;
-    HRESULT Clone(IEnumEventEx** out) override;
     HRESULT GetDrawType(DWORD* id) override;
 
     LONG StimulusTick() const { return stimulusTick_; }
 
 private:
-    Enum* Copy() const;
+    CalcEnumEventBase* Copy() const override;
     bool InsideLimits() const;
 
     LONG cursor_ = 0;        // -1 after the parameters are read, 0 after the sources are set

@@ -43,10 +43,7 @@ HRESULT Enum::Parse(IKVOString* text, DWORD* flags)
 {
     return KVO::GuardSlot([&] {
         params_.ResetLimits();
-        KVO::String copy;
-        copy.AssignInterface(text);
-        std::wistringstream in(KVO::ToWide(copy.View()));
-        in.imbue(std::locale::classic());
+        std::wistringstream in = ParameterStream(text);
         params_.Read(in);
         finished_ = false;
         if (flags) {
@@ -56,21 +53,9 @@ HRESULT Enum::Parse(IKVOString* text, DWORD* flags)
     });
 }
 
-HRESULT Enum::Write(IKVOString** text)
-{
-    if (!text) {
-        return E_POINTER;
-    }
-    *text = nullptr;
-    return KVO::GuardSlot([&] {
-        KVO::Automation::ClassicOStringStream out;
-        params_.Write(out);
-        *text = out.GetRep();
-        return S_OK;
-    });
-}
+HRESULT Enum::Write(IKVOString** text) { return WriteParameters(params_, text); }
 
-Enum* Enum::Copy() const
+CalcEnums::CalcEnumEventBase* Enum::Copy() const
 {
     // A fresh enumerator with the same limits; sources are set anew for it.
     auto* copy = new (std::nothrow) Enum(ClassObject(), Context(), nullptr);
@@ -81,24 +66,6 @@ Enum* Enum::Copy() const
         copy->params_.limitEndRecord = params_.limitEndRecord;
     }
     return copy;
-}
-
-HRESULT Enum::Clone(ICalcEnum** out)
-{
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = Copy();
-    return S_OK;
-}
-
-HRESULT Enum::Clone(IEnumEventEx** out)
-{
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = Copy();
-    return S_OK;
 }
 
 HRESULT Enum::SetSources(LONG block, LONG count, IUnknown** sources, IUnknown** units, double tickPeriod, LONG)

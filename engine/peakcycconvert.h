@@ -4,7 +4,7 @@
 // A stateless filter over the event source, so it has an enumerator of its own instead of the slice engine.
 #pragma once
 
-#include "engine/calcenumbase.h"
+#include "engine/eeh3enumerator.h"
 #include "engine/eventrecords.h"
 
 #include <boost/shared_ptr.hpp>
@@ -31,7 +31,6 @@ public:
     // ICalcEnum
     HRESULT Parse(IKVOString* text, DWORD* flags) override;
     HRESULT Write(IKVOString** text) override;
-    HRESULT Clone(ICalcEnum** out) override;
     HRESULT SetSources(LONG block, LONG count, IUnknown** sources, IUnknown** units, double tickPeriod,
                        LONG flag) override;
     HRESULT SeekStart(LONG tick) override;
@@ -45,11 +44,10 @@ public:
     HRESULT Next(ULONG bufferBytes, LONG endTick, void* buffer, LONG* count, LONG* nextPosition) override;
     HRESULT Find(LONG direction, LONG from, LONG low, LONG high) override;
     HRESULT GetPosition(LONG* tick) override;
-    HRESULT Clone(IEnumEventEx** out) override;
     HRESULT GetDrawType(DWORD* id) override;
 
 private:
-    Enum* Copy() const;
+    CalcEnumEventBase* Copy() const override;
     static void Drop(IUnknown*& p);
 
     IEnumEventEx* events_ = nullptr;                  // one reference

@@ -11,13 +11,7 @@ namespace {
 
 ComPtr<ICalcEnum> MakeSOB(const char16_t* text, LONG block, double tickPeriod)
 {
-    ComPtr<ICalcEnum> calc;
-    EXPECT_EQ(EEH3::FindCreator(u"ERStimSOB")(nullptr, nullptr, nullptr, IID_ICalcEnum, calc.OutVoid()), S_OK);
-    IKVOString* parameters = KVO::String(text).GetInterface();
-    DWORD flags = 0;
-    EXPECT_EQ(calc->Parse(parameters, &flags), S_OK);
-    parameters->Release();
-    EXPECT_EQ(flags, 0x40000000u);
+    ComPtr<ICalcEnum> calc = MakeNamed(u"ERStimSOB", text);
     EXPECT_EQ(calc->SetSources(block, 0, nullptr, nullptr, tickPeriod, 0), S_OK);
     return calc;
 }

@@ -12,17 +12,7 @@ using CX::Enum::EventPkStm;
 
 namespace {
 
-ComPtr<ICalcEnum> MakeConvert(const char16_t* text)
-{
-    ComPtr<ICalcEnum> calc;
-    EXPECT_EQ(EEH3::FindCreator(u"PeakCycConvert")(nullptr, nullptr, nullptr, IID_ICalcEnum, calc.OutVoid()), S_OK);
-    IKVOString* parameters = KVO::String(text).GetInterface();
-    DWORD flags = 0;
-    EXPECT_EQ(calc->Parse(parameters, &flags), S_OK);
-    parameters->Release();
-    EXPECT_EQ(flags, 0x40000000u);
-    return calc;
-}
+ComPtr<ICalcEnum> MakeConvert(const char16_t* text) { return MakeNamed(u"PeakCycConvert", text); }
 
 // Samples whose value is 1000 + the tick, so that every output value names the tick it was read at.
 Recording Ramp(int blocks = 1, LONG length = 1000)

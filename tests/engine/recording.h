@@ -46,6 +46,19 @@ struct Recording {
     }
 };
 
+// A new enumerator of the calculation registered as `name`, with the parameter text parsed.
+inline ComPtr<ICalcEnum> MakeNamed(const char16_t* name, const char16_t* text)
+{
+    ComPtr<ICalcEnum> calc;
+    EXPECT_EQ(EEH3::FindCreator(name)(nullptr, nullptr, nullptr, IID_ICalcEnum, calc.OutVoid()), S_OK);
+    IKVOString* parameters = KVO::String(text).GetInterface();
+    DWORD flags = 0;
+    EXPECT_EQ(calc->Parse(parameters, &flags), S_OK);
+    parameters->Release();
+    EXPECT_EQ(flags, 0x40000000u);
+    return calc;
+}
+
 // A host event source over prepared records.
 template <class Record>
 ComPtr<IEnumEventEx> EventsOf(const std::vector<Record>& records)
