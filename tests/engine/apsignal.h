@@ -120,4 +120,37 @@ inline void Append(Recording& recording, const Shape& s, double noise = 0.0, std
     recording.records.push_back(r);
 }
 
+// A cardiac recording as a user's would be: action potentials of varied heights, plateaus and decays at irregular
+// intervals, with Gaussian noise of about 1 % of their amplitude, in units where an action potential is about 1
+// high. `ticks` samples at 10 kHz (intervals of 350 to 900 ms).
+inline Recording Cardiac(std::int32_t ticks, std::uint32_t seed)
+{
+    Recording recording;
+    recording.samples.reserve(static_cast<std::size_t>(ticks) + 20000);
+    std::mt19937 random(seed);
+    auto uniform = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(random); };
+    while (static_cast<std::int32_t>(recording.samples.size()) < ticks) {
+        Shape s;
+        s.baseline = 0.0f;
+        s.peak = static_cast<float>(uniform(0.8, 1.25));
+        s.upstroke = static_cast<int>(uniform(8, 25));
+        s.plateau = static_cast<int>(uniform(800, 2500));
+        s.plateauEnd = static_cast<float>(s.peak * uniform(0.55, 0.8));
+        s.tau = uniform(150, 600);
+        s.overshoot = static_cast<float>(uniform(0.02, 0.08));
+        s.recovery = static_cast<int>(uniform(200, 800));
+        s.baselineTicks = static_cast<int>(uniform(200, 1500));
+        s.tail = static_cast<int>(uniform(100, 800));
+        Append(recording, s, 0.01, random());
+    }
+    recording.samples.resize(static_cast<std::size_t>(ticks));
+    while (!recording.records.empty() && recording.records.back().returnTick >= ticks) {
+        recording.records.pop_back();
+    }
+    if (!recording.records.empty()) {
+        recording.records.back().nextEventTick = CX::Enum::kLastEventNext;
+    }
+    return recording;
+}
+
 } // namespace apsignal
