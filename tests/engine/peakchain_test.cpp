@@ -76,7 +76,9 @@ TEST(PeakChain, SameRecordsInOnePassInSmallRequestsAndAfterSeeks)
     ASSERT_EQ(all.size(), recording.records.size());
     for (std::size_t i = 0; i < all.size(); ++i) {
         EXPECT_EQ(all[i].count, static_cast<int>(i) + 1);
-        EXPECT_NEAR(all[i].tick, recording.records[i].tick, 60) << "the peak of action potential " << i;
+        // The chain's peak is the highest sample of the action potential, somewhere from its upstroke on its plateau.
+        EXPECT_GE(all[i].tick, recording.records[i].riseStart) << i;
+        EXPECT_LT(all[i].tick, recording.records[i].tauStart) << i;
         EXPECT_FALSE(std::isnan(all[i].width)) << i;
     }
 
