@@ -22,18 +22,14 @@ void SetResult(float& field, double value)
     field = IsFiniteValue(narrowed) ? narrowed : kUnsetFloat;
 }
 
-double RingSlope(const float* ring, int n, int oldest)
+double WindowSlope(const float* y, int n)
 {
     double sy = 0.0;
     double sxy = 0.0;
-    int i = oldest;
-    for (int x = 1; x <= n; ++x) {
-        const double y = ring[i];
-        sy += y;
-        sxy += x * y;
-        if (++i == n) {
-            i = 0;
-        }
+    for (int i = 0; i < n; ++i) {
+        const double v = y[i];
+        sy += v;
+        sxy += (i + 1) * v;
     }
     const double count = n;
     const double sx = (count + 1.0) * count * 0.5;

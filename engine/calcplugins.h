@@ -25,8 +25,8 @@ namespace CX::Enum {
 LONG TicksAfter(double ms, LONG anchor, double tickPeriod);
 // A result field: the value as float, or the unset marker when it is not finite.
 void SetResult(float& field, double value);
-// The least-squares slope per tick of n points at x = 1..n, taken from `ring` oldest first starting at `oldest`.
-double RingSlope(const float* ring, int n, int oldest);
+// The least-squares slope per tick of the n points y[0..n-1] at x = 1..n.
+double WindowSlope(const float* y, int n);
 // An int32 window bound from a 64-bit sum, saturated.
 LONG SaturatedTick(std::int64_t tick);
 
@@ -476,7 +476,7 @@ private:
 template <class State, class Params, class Record>
 class CalcMinMaxSlope final : public PluginBase<CalcMinMaxSlope<State, Params, Record>, State, Params, Record> {
 public:
-    CalcMinMaxSlope() : ring_(5, 0.0f) {}
+    CalcMinMaxSlope() : ring_(2 * 5, 0.0f) {}
 
     PluginWindow Window(const State& state, const Params&) const override
     {
@@ -489,7 +489,8 @@ public:
     void Begin(const State&, const Params& params) override
     {
         n_ = params.SmoothingPoints();
-        ring_.assign(static_cast<std::size_t>(n_), 0.0f);
+        // Each sample is kept twice, n apart, so that the n samples from the oldest on lie side by side.
+        ring_.assign(2 * static_cast<std::size_t>(n_), 0.0f);
         index_ = 0;
         full_ = false;
         found_ = false;
@@ -497,6 +498,7 @@ public:
     void AddSample(const State&, const Params& params, LONG t, float value) override
     {
         ring_[static_cast<std::size_t>(index_)] = value;
+        ring_[static_cast<std::size_t>(index_ + n_)] = value;
         if (++index_ == n_) {
             index_ = 0;
             full_ = true;
@@ -504,8 +506,9 @@ public:
         if (!full_) {
             return;
         }
-        const double s = RingSlope(ring_.data(), n_, index_) / params.tickPeriod;
-        const float middle = ring_[static_cast<std::size_t>((index_ + n_ / 2) % n_)];
+        const float* oldest = ring_.data() + index_;
+        const double s = WindowSlope(oldest, n_) / params.tickPeriod;
+        const float middle = oldest[n_ / 2];
         const LONG tick = t - n_ / 2;
         if (!found_ || s > maxSlope_) {
             maxSlope_ = s;
@@ -578,7 +581,7 @@ public:
             return;
         }
         // A full block: its slope, then the next block starts empty (the blocks do not overlap).
-        const double s = -(RingSlope(ring_.data(), n_, 0) / params.tickPeriod);
+        const double s = -(WindowSlope(ring_.data(), n_) / params.tickPeriod);
         if (!found_ || s > best_) {
             best_ = static_cast<float>(s);
             found_ = true;
