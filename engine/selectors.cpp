@@ -19,7 +19,6 @@ namespace {
 
 constexpr DWORD kParsedFlags = 0x40000000;
 constexpr DWORD kCapabilities = 0x10000000;
-constexpr DWORD kStatus = 0x801B0002;
 constexpr LONG kEventSize = sizeof(KVOEventBase);
 
 // trunc(x + 0.5) as an int32, saturated; NaN gives 0.
@@ -56,146 +55,22 @@ HRESULT WriteText(IKVOString** text, Write write)
     });
 }
 
-// Creates one selector: plain (queried for iid) or aggregated (its non-delegating unknown).
-template <class T>
-HRESULT CreateSelector(ICalcEnumClass2* classObject, IUnknown* context, IUnknown* outer, REFIID iid, void** out)
-{
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = nullptr;
-    if (outer && iid != IID_IUnknown) {
-        return CLASS_E_NOAGGREGATION;
-    }
-    auto* created = new (std::nothrow) T(classObject, context, outer);
-    if (!created) {
-        return E_OUTOFMEMORY;
-    }
-    if (outer) {
-        *out = created->InnerUnknown();
-        return S_OK;
-    }
-    const HRESULT hr = created->QueryInterface(iid, out);
-    created->Release();
-    return hr;
-}
-
 using StandardCacheSelector = CX::Enum::CacheSelector::GenericCacheSelector<CX::Enum::CacheSelector::StandardPolicy>;
 using PSCacheSelector = CX::Enum::CacheSelector::GenericCacheSelector<CX::Enum::CacheSelector::PSPolicy>;
 
-const EEH3::FamilyRegistration cacheSelector(u"CacheSelector", &CreateSelector<StandardCacheSelector>);
-const EEH3::FamilyRegistration psCacheSelector(u"PSCacheSelector", &CreateSelector<PSCacheSelector>);
-const EEH3::FamilyRegistration selector(u"Selector", &CreateSelector<CX::Enum::Selector>);
+const EEH3::FamilyRegistration cacheSelector(u"CacheSelector", &CreateEnumerator<StandardCacheSelector>);
+const EEH3::FamilyRegistration psCacheSelector(u"PSCacheSelector", &CreateEnumerator<PSCacheSelector>);
+const EEH3::FamilyRegistration selector(u"Selector", &CreateEnumerator<CX::Enum::Selector>);
 
 } // namespace
 
-// ---- CalcEnumEventBase ----
+// ---- SelectorBase ----
 
-CalcEnumEventBase::CalcEnumEventBase(ICalcEnumClass2* classObject, IUnknown* context, IUnknown* outer)
-    : inner_(*this), outer_(outer), classObject_(classObject), context_(context)
-{
-    count_.Add();
-    if (classObject_) {
-        classObject_->AddRef();
-    }
-    if (context_) {
-        context_->AddRef();
-    }
-}
+HRESULT SelectorBase::Notify1(DWORD, DWORD) { return E_NOTIMPL; }
 
-CalcEnumEventBase::~CalcEnumEventBase()
-{
-    if (classObject_) {
-        classObject_->Release();
-    }
-    if (context_) {
-        context_->Release();
-    }
-}
+HRESULT SelectorBase::Notify2(DWORD, DWORD) { return E_NOTIMPL; }
 
-HRESULT CalcEnumEventBase::NonDelegating::QueryInterface(REFIID iid, void** out)
-{
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = nullptr;
-    if (iid == IID_IUnknown) {
-        *out = static_cast<IUnknown*>(this);
-        AddRef();
-        return S_OK;
-    }
-    if (iid == IID_ICalcEnum) {
-        *out = static_cast<ICalcEnum*>(&owner_);
-    } else if (iid == IID_IEnumEventEx) {
-        *out = static_cast<IEnumEventEx*>(&owner_);
-    } else {
-        return E_NOINTERFACE;
-    }
-    static_cast<ICalcEnum&>(owner_).AddRef();
-    return S_OK;
-}
-
-ULONG CalcEnumEventBase::NonDelegating::AddRef() { return owner_.count_.Add(); }
-
-ULONG CalcEnumEventBase::NonDelegating::Release()
-{
-    ULONG left = 0;
-    if (owner_.count_.Drop(left)) {
-        owner_.DeleteThis();
-    }
-    return left;
-}
-
-HRESULT CalcEnumEventBase::QueryInterface(REFIID iid, void** out)
-{
-    if (outer_) {
-        return outer_->QueryInterface(iid, out);
-    }
-    if (out && iid == IID_IUnknown) {
-        *out = static_cast<ICalcEnum*>(this);
-        AddRef();
-        return S_OK;
-    }
-    return inner_.QueryInterface(iid, out);
-}
-
-ULONG CalcEnumEventBase::AddRef() { return outer_ ? outer_->AddRef() : inner_.AddRef(); }
-
-ULONG CalcEnumEventBase::Release() { return outer_ ? outer_->Release() : inner_.Release(); }
-
-void CalcEnumEventBase::DeleteThis() { delete this; }
-
-HRESULT CalcEnumEventBase::GetClassId(DWORD* id)
-{
-    return KVO::GuardSlot([&] { return classObject_ ? classObject_->GetId(id) : E_FAIL; });
-}
-
-HRESULT CalcEnumEventBase::GetClassObject(ICalcEnumClass2** out)
-{
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = classObject_;
-    if (classObject_) {
-        classObject_->AddRef();
-    }
-    return S_OK;
-}
-
-HRESULT CalcEnumEventBase::QueryFlags(DWORD, DWORD b, DWORD* out)
-{
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = b != 0 ? kParsedFlags : 0;
-    return S_OK;
-}
-
-HRESULT CalcEnumEventBase::Notify1(DWORD, DWORD) { return E_NOTIMPL; }
-
-HRESULT CalcEnumEventBase::Notify2(DWORD, DWORD) { return E_NOTIMPL; }
-
-HRESULT CalcEnumEventBase::GetTickPeriod(double* period, IKVOString** text)
+HRESULT SelectorBase::GetTickPeriod(double* period, IKVOString** text)
 {
     if (period) {
         *period = tickPeriod_;
@@ -206,7 +81,7 @@ HRESULT CalcEnumEventBase::GetTickPeriod(double* period, IKVOString** text)
     return S_OK;
 }
 
-HRESULT CalcEnumEventBase::GetCapabilities(DWORD* out)
+HRESULT SelectorBase::GetCapabilities(DWORD* out)
 {
     if (!out) {
         return E_POINTER;
@@ -215,16 +90,7 @@ HRESULT CalcEnumEventBase::GetCapabilities(DWORD* out)
     return S_OK;
 }
 
-HRESULT CalcEnumEventBase::GetStatus(DWORD* out)
-{
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = kStatus;
-    return S_OK;
-}
-
-HRESULT CalcEnumEventBase::GetSourceTimeBase(SourceTimeBase* out)
+HRESULT SelectorBase::GetSourceTimeBase(SourceTimeBase* out)
 {
     if (out) {
         *out = {1, 1, 0};
@@ -232,29 +98,7 @@ HRESULT CalcEnumEventBase::GetSourceTimeBase(SourceTimeBase* out)
     return E_NOTIMPL;
 }
 
-HRESULT CalcEnumEventBase::Skip(LONG, LONG* skipped)
-{
-    if (skipped) {
-        *skipped = 0;
-    }
-    return E_NOTIMPL;
-}
-
-HRESULT CalcEnumEventBase::Clone(IEnumEventEx** out)
-{
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = nullptr;
-    ICalcEnum* copy = nullptr;
-    const HRESULT hr = Clone(&copy);
-    if (copy) {
-        *out = static_cast<IEnumEventEx*>(static_cast<CalcEnumEventBase*>(copy));
-    }
-    return hr;
-}
-
-HRESULT CalcEnumEventBase::GetEventSize(LONG* bytes)
+HRESULT SelectorBase::GetEventSize(LONG* bytes)
 {
     if (!bytes) {
         return E_POINTER;
@@ -263,15 +107,7 @@ HRESULT CalcEnumEventBase::GetEventSize(LONG* bytes)
     return S_OK;
 }
 
-HRESULT CalcEnumEventBase::GetExtension(IUnknown** out)
-{
-    if (out) {
-        *out = nullptr;
-    }
-    return E_NOTIMPL;
-}
-
-KVOEventBase CalcEnumEventBase::ToEvent(const CX::Enum::EventFCalc& record, LONG code, double factor)
+KVOEventBase SelectorBase::ToEvent(const CX::Enum::EventFCalc& record, LONG code, double factor)
 {
     const double x = record.tick + static_cast<double>(record.offset);
     KVOEventBase event;

@@ -3,9 +3,8 @@
 // they are created on (scaled by a conversion factor); "Selector" reads them from an event source.
 #pragma once
 
+#include "engine/calcenumbase.h"
 #include "engine/sharedcache.h"
-#include "sdk/calcclass.h"
-#include "sdk/calcenum.h"
 
 #include <cstdint>
 #include <vector>
@@ -20,70 +19,27 @@ static_assert(sizeof(KVOEventBase) == 16 && offsetof(KVOEventBase, offset) == 4 
 
 namespace CalcEnums {
 
-// The base of the module's enumerators that are not engine families: reference count, host context and creating
-// class object, plain or aggregated inside a host object, and the slots they answer alike.
-class CalcEnumEventBase : public ICalcEnum, public IEnumEventEx {
+// The slots the selectors answer alike.
+class SelectorBase : public CalcEnumEventBase {
 public:
-    CalcEnumEventBase(const CalcEnumEventBase&) = delete;
-    CalcEnumEventBase& operator=(const CalcEnumEventBase&) = delete;
-
-    HRESULT QueryInterface(REFIID iid, void** out) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
-    // ICalcEnum
-    HRESULT GetClassId(DWORD* id) override;
-    HRESULT GetClassObject(ICalcEnumClass2** out) override;
-    HRESULT QueryFlags(DWORD a, DWORD b, DWORD* out) override;
     HRESULT Notify1(DWORD a, DWORD b) override;
     HRESULT Notify2(DWORD a, DWORD b) override;
     HRESULT GetTickPeriod(double* period, IKVOString** text) override;
     HRESULT GetCapabilities(DWORD* out) override;
-    HRESULT GetStatus(DWORD* out) override;
     HRESULT GetSourceTimeBase(SourceTimeBase* out) override;
-    void DeleteThis() override;
-    // IEnumEventEx
-    HRESULT Skip(LONG count, LONG* skipped) override;
-    HRESULT Clone(IEnumEventEx** out) override;
     HRESULT GetEventSize(LONG* bytes) override;
-    HRESULT GetExtension(IUnknown** out) override;
-    using ICalcEnum::Clone;
-
-    // The non-delegating unknown of an aggregated enumerator (its own identity otherwise).
-    IUnknown* InnerUnknown() { return &inner_; }
 
 protected:
-    CalcEnumEventBase(ICalcEnumClass2* classObject, IUnknown* context, IUnknown* outer);
-    virtual ~CalcEnumEventBase();
-
-    IUnknown* Context() const { return context_; }
-    ICalcEnumClass2* ClassObjectPtr() const { return classObject_; }
+    using CalcEnumEventBase::CalcEnumEventBase;
     // The output event of a final record: at x = tick + offset, as tick trunc(x + 0.5) and the rest as offset,
     // with the record's value of the parameter code times the factor.
     static KVOEventBase ToEvent(const CX::Enum::EventFCalc& record, LONG code, double factor);
 
     double tickPeriod_ = 0.0;
-
-private:
-    class NonDelegating final : public IUnknown {
-    public:
-        explicit NonDelegating(CalcEnumEventBase& owner) : owner_(owner) {}
-        HRESULT QueryInterface(REFIID iid, void** out) override;
-        ULONG AddRef() override;
-        ULONG Release() override;
-
-    private:
-        CalcEnumEventBase& owner_;
-    };
-
-    platform::RefCount count_;
-    NonDelegating inner_;
-    IUnknown* outer_;                // not counted
-    ICalcEnumClass2* classObject_;   // one reference
-    IUnknown* context_;              // one reference
 };
 
 // Reads the final records of the cache's current entry for the selector's record (block).
-class CacheSelectorBase : public CalcEnumEventBase {
+class CacheSelectorBase : public SelectorBase {
 public:
     HRESULT Parse(IKVOString* text, DWORD* flags) override;
     HRESULT Write(IKVOString** text) override;
@@ -99,7 +55,7 @@ public:
     EEH::SharedCacheCoordinatorBase* Coordinator() const { return coordinator_.Get(); }
 
 protected:
-    using CalcEnumEventBase::CalcEnumEventBase;
+    using SelectorBase::SelectorBase;
     // The coordinator of the selector's algorithm on the host data.
     virtual platform::ComPtr<EEH::SharedCacheCoordinatorBase> FindCoordinator(IUnknown* host) const = 0;
     void CopyTo(CacheSelectorBase& copy) const;
@@ -150,17 +106,17 @@ protected:
 namespace CX::Enum {
 
 // Reads the final records from its event source (an inner calculation) and outputs one parameter of each.
-class Selector final : public CalcEnums::CalcEnumEventBase {
+class Selector final : public CalcEnums::SelectorBase {
 public:
     Selector(ICalcEnumClass2* classObject, IUnknown* context, IUnknown* outer)
-        : CalcEnumEventBase(classObject, context, outer)
+        : SelectorBase(classObject, context, outer)
     {
     }
 
     HRESULT Parse(IKVOString* text, DWORD* flags) override;
     HRESULT Write(IKVOString** text) override;
     HRESULT Clone(ICalcEnum** out) override;
-    using CalcEnumEventBase::Clone;
+    using SelectorBase::Clone;
     HRESULT SetSources(LONG block, LONG count, IUnknown** sources, IUnknown** units, double tickPeriod,
                        LONG flag) override;
     HRESULT SeekStart(LONG tick) override;

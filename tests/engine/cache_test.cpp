@@ -221,16 +221,6 @@ ComPtr<ICalcEnum> MakeSelector(const char16_t* name, IUnknown* context, const ch
     return calc;
 }
 
-std::u16string Written(ICalcEnum* calc)
-{
-    IKVOString* text = nullptr;
-    EXPECT_EQ(calc->Write(&text), S_OK);
-    KVO::String copy;
-    copy.AssignInterface(text);
-    text->Release();
-    return std::u16string(copy.View());
-}
-
 TEST(CacheSelector, ConvertsTheCachedRecordsOfItsBlock)
 {
     host::Host& host = SharedHost();

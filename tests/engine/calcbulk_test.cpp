@@ -2,7 +2,6 @@
 #include "enum_harness.h"
 
 #include "engine/calcbulk.h"
-#include "foundation/stringstream.h"
 #include "host/calllog.h"
 #include "host/chartdata.h"
 #include "host/document.h"
@@ -624,21 +623,11 @@ TEST(CalcBulk, EquivalentReadsOnALongBlock)
 
 TEST(CalcBulk, ParameterTextDefaultsAndRoundTrip)
 {
-    ComPtr<ICalcEnum> calc = Make<Bulk::Family>(u"2");
-    IKVOString* written = nullptr;
-    ASSERT_EQ(calc->Write(&written), S_OK);
-    KVO::String text;
-    text.AssignInterface(written);
-    written->Release();
-    EXPECT_EQ(KVO::ToWide(text.View()),
-              L"0 -1 -1 0 -1 30 70 30 70 -1 -1 -1 -1 -1 50 4 0 0 2147483647 2147483647");
+    EXPECT_EQ(Written(Make<Bulk::Family>(u"2").Get()),
+              u"0 -1 -1 0 -1 30 70 30 70 -1 -1 -1 -1 -1 50 4 0 0 2147483647 2147483647");
     // Analysis types beyond 0..5 are the general one; halves round away from zero; the tau mode is not checked.
-    ComPtr<ICalcEnum> other = Make<Bulk::Family>(u"2 6 1.5 2.5 7.4 -3 29.5 -70.5 -1 -1 12 13 14 15 16 -2.5 -1");
-    ASSERT_EQ(other->Write(&written), S_OK);
-    text.AssignInterface(written);
-    written->Release();
-    EXPECT_EQ(KVO::ToWide(text.View()),
-              L"0 1.5 2.5 7 -3 30 -71 30 70 12 13 14 15 16 -3 4 0 0 2147483647 2147483647");
+    EXPECT_EQ(Written(Make<Bulk::Family>(u"2 6 1.5 2.5 7.4 -3 29.5 -70.5 -1 -1 12 13 14 15 16 -2.5 -1").Get()),
+              u"0 1.5 2.5 7 -3 30 -71 30 70 12 13 14 15 16 -3 4 0 0 2147483647 2147483647");
 }
 
 } // namespace

@@ -198,13 +198,7 @@ TEST(PSCalc, EquivalentReadsOnALongBlock)
 
 TEST(PSCalc, ParameterDefaults)
 {
-    ComPtr<ICalcEnum> calc = Make<PS::Family>(u"2 -1 -1 -1");
-    IKVOString* written = nullptr;
-    ASSERT_EQ(calc->Write(&written), S_OK);
-    KVO::String text;
-    text.AssignInterface(written);
-    written->Release();
-    EXPECT_EQ(std::u16string(text.View()), u"0 100 100 0 0 2147483647 2147483647");
+    EXPECT_EQ(Written(Make<PS::Family>(u"2 -1 -1 -1").Get()), u"0 100 100 0 0 2147483647 2147483647");
 }
 
 } // namespace
