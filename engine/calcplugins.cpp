@@ -1,7 +1,11 @@
 #include "engine/calcplugins.h"
 
+#include "engine/expfit.h"
+
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <span>
 
 namespace CX::Enum {
 
@@ -39,15 +43,23 @@ double WindowSlope(const float* y, int n)
 
 namespace {
 
-bool NoFit(const double*, int, double&, double& tau, double&, double, bool, double)
+// The module's fit, through the exponential fit's own interface.
+bool ModuleFit(const double* y, int last, double& amplitude, double& tau, double& offset, double rate,
+               bool holdOffset, double heldOffset)
 {
-    tau = std::numeric_limits<double>::quiet_NaN();
-    return false;
+    ExtLib::ExpFitResult result;
+    const bool fitted = last >= 0 && ExtLib::FitExponential(std::span<const double>(y, static_cast<std::size_t>(last) + 1),
+                                                            rate, result,
+                                                            holdOffset ? std::optional<double>(heldOffset) : std::nullopt);
+    amplitude = result.amplitude;
+    tau = result.tau;
+    offset = result.offset;
+    return fitted;
 }
 
 ExponentialFit& FitInUse()
 {
-    static ExponentialFit fit = &NoFit;
+    static ExponentialFit fit = &ModuleFit;
     return fit;
 }
 
@@ -55,6 +67,6 @@ ExponentialFit& FitInUse()
 
 ExponentialFit CurrentExponentialFit() { return FitInUse(); }
 
-void SetExponentialFit(ExponentialFit fit) { FitInUse() = fit ? fit : &NoFit; }
+void SetExponentialFit(ExponentialFit fit) { FitInUse() = fit ? fit : &ModuleFit; }
 
 } // namespace CX::Enum

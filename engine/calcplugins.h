@@ -34,7 +34,7 @@ LONG SaturatedTick(std::int64_t tick);
 // offset held at `heldOffset` when `holdOffset`). True with the fitted values; false when there is no fit.
 using ExponentialFit = bool (*)(const double* y, int last, double& amplitude, double& tau, double& offset,
                                 double rate, bool holdOffset, double heldOffset);
-// The fit in use (the module's own unless replaced); replacing it is for tests.
+// The fit in use: the module's exponential fit unless replaced (tests replace it; null restores it).
 ExponentialFit CurrentExponentialFit();
 void SetExponentialFit(ExponentialFit fit);
 

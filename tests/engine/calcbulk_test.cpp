@@ -536,6 +536,49 @@ TEST(CalcBulk, TauModesAndFitFailures)
     CX::Enum::SetExponentialFit(before);
 }
 
+TEST(CalcBulk, TauOfTheGeneratingExponential)
+{
+    // The repolarisation is floor + (plateau end - floor) exp(-x / tau) with floor = -84 (baseline -80, overshoot 4).
+    for (const double tau : {60.0, 150.0, 400.0}) {
+        apsignal::Recording rec;
+        apsignal::Shape shape;
+        shape.tau = tau;
+        apsignal::Append(rec, shape);
+        const Stage stage(rec.samples, rec.records);
+        using B = Bulk::BulkParams;
+        const EventFCalc fitted = stage.Run(Text({{B::kTauMode, 0}})).at(0);
+        EXPECT_NEAR(fitted.tau, tau * kT, tau * kT * 1e-4) << tau;
+        EXPECT_NEAR(fitted.unread144, -84.0, 1e-2) << "the fitted asymptote";
+        // Held at the true asymptote the fit finds the same tau; the amplitude is the first fitted sample's
+        // distance from it.
+        const EventFCalc held = stage.Run(Text({{B::kTauMode, 2}, {B::kTauFixedValue, -84}})).at(0);
+        EXPECT_NEAR(held.tau, tau * kT, tau * kT * 1e-4) << tau;
+        EXPECT_FLOAT_EQ(held.unread144, -84.0f);
+        const float first = rec.samples[rec.records[0].tauStart];
+        EXPECT_NEAR(held.unread140, first + 84.0f, 1e-2);
+    }
+    // A flat stretch has no decay to fit: unset, and nothing reaches the host.
+    std::vector<float> flat(2000, -80.0f);
+    for (int t = 500; t < 510; ++t) {
+        flat[t] = -80.0f + 10.0f * static_cast<float>(t - 500);
+    }
+    flat[510] = 20.0f;
+    EventBCalcBase2 r;
+    r.tick = 510;
+    r.value = 20.0;
+    r.baseline = -80.0f;
+    r.baselineStart = 0;
+    r.baselineEnd = 480;
+    r.maxTick = 510;
+    r.riseStart = 500;
+    r.fallEnd = 511;
+    r.nextEventTick = CX::Enum::kLastEventNext;
+    r.tauStart = 1000;
+    r.tauEnd = 1500;
+    const EventFCalc none = Stage(flat, {r}).Run().at(0);
+    EXPECT_TRUE(Unset(none.tau) && Unset(none.unread140) && Unset(none.unread144));
+}
+
 // ---- The host's time base sets the smoothing ring ----
 
 TEST(CalcBulk, SmoothingPointsFromTheHostTimeBase)
