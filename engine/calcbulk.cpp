@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <tuple>
 #include <limits>
 
 namespace CX::Enum::CalcBulk {
@@ -246,34 +247,52 @@ void Measure(State& state, const Params& params, EEH3::FloatExWrapper& samples, 
             c = {t, v};
         }
     };
+    // The part of [first, first + count) that a window holds, as offsets into the run.
+    auto overlap = [](const PluginWindow& w, LONG first, LONG count) {
+        const LONG from = std::clamp<LONG>(w.start < first ? 0 : w.start - first, 0, count);
+        const LONG to = std::clamp<LONG>(static_cast<LONG>(std::min<std::int64_t>(std::int64_t{w.end} - first, count)),
+                                         from, count);
+        return std::pair{from, to};
+    };
+    // The samples are taken a buffered run at a time; each plug-in gets the part of the run in its window.
     while (samples.Position() <= last && samples.Fetch()) {
-        const float v = samples.Value();
-        const LONG t = samples.Position();
+        const LONG first = samples.Position();
+        const auto count = static_cast<LONG>(std::min<std::int64_t>(samples.RunLength(), last - first + 1));
+        const float* run = samples.Run();
         if (valid) {
-            const double signed_ = static_cast<double>(v * sign);
-            if (t >= r.riseStart) {
-                cross(state.riseA, signed_ >= levelA, t, v);
-                cross(state.riseB, signed_ >= levelB, t, v);
+            for (LONG i = 0; i < count && (state.riseA.tick < 0 || state.riseB.tick < 0 || state.fallB.tick < 0 ||
+                                           state.fallA.tick < 0);
+                 ++i) {
+                const LONG t = first + i;
+                const float v = run[i];
+                const double signed_ = static_cast<double>(v * sign);
+                if (t >= r.riseStart) {
+                    cross(state.riseA, signed_ >= levelA, t, v);
+                    cross(state.riseB, signed_ >= levelB, t, v);
+                }
+                if (t >= r.tick) {
+                    cross(state.fallB, signed_ <= levelB, t, v);
+                    cross(state.fallA, signed_ <= levelA, t, v);
+                }
             }
-            if (t >= r.tick) {
-                cross(state.fallB, signed_ <= levelB, t, v);
-                cross(state.fallA, signed_ <= levelA, t, v);
-            }
-            if (plateauV2.Holds(t)) {
-                state.sumV2 += v;
-                ++state.countV2;
-            }
-            if (plateauV1.Holds(t)) {
-                state.sumV1 += v;
-                ++state.countV1;
+            for (const auto& [window, sum, n] : {std::tie(plateauV2, state.sumV2, state.countV2),
+                                                 std::tie(plateauV1, state.sumV1, state.countV1)}) {
+                const auto [from, to] = overlap(window, first, count);
+                for (LONG i = from; i < to; ++i) {
+                    sum += run[i];
+                }
+                n += to - from;
             }
         }
         for (std::size_t i = 0; i < kPlugins; ++i) {
-            if (applies[i] && windows[i].Holds(t)) {
-                plugins[i].AddSample(state, params, t, v);
+            if (applies[i]) {
+                const auto [from, to] = overlap(windows[i], first, count);
+                if (from < to) {
+                    plugins[i].AddSamples(state, params, first + from, run + from, to - from);
+                }
             }
         }
-        samples.Step();
+        samples.StepOver(count);
     }
 
     // The output: the input record, then the results (each the unset marker unless measured).

@@ -26,19 +26,11 @@ void SetResult(float& field, double value)
     field = IsFiniteValue(narrowed) ? narrowed : kUnsetFloat;
 }
 
-double WindowSlope(const float* y, int n)
+LeastSquaresSlope::LeastSquaresSlope(int n) : n_(n), count_(n)
 {
-    double sy = 0.0;
-    double sxy = 0.0;
-    for (int i = 0; i < n; ++i) {
-        const double v = y[i];
-        sy += v;
-        sxy += (i + 1) * v;
-    }
-    const double count = n;
-    const double sx = (count + 1.0) * count * 0.5;
-    const double sxx = count * (count + 1.0) * (2.0 * count + 1.0) / 6.0;
-    return (count * sxy - sx * sy) / (count * sxx - sx * sx);
+    sx_ = (count_ + 1.0) * count_ * 0.5;
+    const double sxx = count_ * (count_ + 1.0) * (2.0 * count_ + 1.0) / 6.0;
+    d_ = count_ * sxx - sx_ * sx_;
 }
 
 namespace {

@@ -25,8 +25,29 @@ namespace CX::Enum {
 LONG TicksAfter(double ms, LONG anchor, double tickPeriod);
 // A result field: the value as float, or the unset marker when it is not finite.
 void SetResult(float& field, double value);
-// The least-squares slope per tick of the n points y[0..n-1] at x = 1..n.
-double WindowSlope(const float* y, int n);
+// The least-squares slope per tick of n points at x = 1..n; what depends on n alone is worked out once.
+class LeastSquaresSlope {
+public:
+    explicit LeastSquaresSlope(int n = 1);
+    // The slope of y[0..n-1].
+    double Of(const float* y) const
+    {
+        double sy = 0.0;
+        double sxy = 0.0;
+        for (int i = 0; i < n_; ++i) {
+            const double v = y[i];
+            sy += v;
+            sxy += (i + 1) * v;
+        }
+        return (count_ * sxy - sx_ * sy) / d_;
+    }
+
+private:
+    int n_;
+    double count_;
+    double sx_; // sum of x
+    double d_;  // n * sum of x^2 - (sum of x)^2
+};
 // An int32 window bound from a 64-bit sum, saturated.
 LONG SaturatedTick(std::int64_t tick);
 
@@ -61,6 +82,13 @@ public:
     // Once per record, before any sample.
     virtual void Begin(const State& state, const Params& params) = 0;
     virtual void AddSample(const State& state, const Params& params, LONG tick, float value) = 0;
+    // The samples of ticks first, first + 1 ... in one call; the same as AddSample for each in turn.
+    virtual void AddSamples(const State& state, const Params& params, LONG first, const float* values, LONG count)
+    {
+        for (LONG i = 0; i < count; ++i) {
+            AddSample(state, params, first + i, values[i]);
+        }
+    }
     virtual void Finish(const State& state, const Params& params, Record& out) = 0;
     // A new plug-in with a copy of every field (State checkpoints).
     virtual std::unique_ptr<CalcPlugin> Clone() const = 0;
@@ -125,6 +153,15 @@ public:
     void AddSample(const State& state, const Params&, LONG, float value) override
     {
         sum_ += static_cast<double>(value - state.current.baseline);
+    }
+    void AddSamples(const State& state, const Params&, LONG, const float* values, LONG count) override
+    {
+        const float baseline = state.current.baseline;
+        double sum = sum_;
+        for (LONG i = 0; i < count; ++i) {
+            sum += static_cast<double>(values[i] - baseline);
+        }
+        sum_ = sum;
     }
 
 protected:
@@ -311,6 +348,7 @@ public:
         const auto& r = state.current;
         std::fill(std::begin(rise_), std::end(rise_), -1);
         std::fill(std::begin(fall_), std::end(fall_), -1);
+        pendingFalls_ = kLevels;
         windowEnd_ = SaturatedTick(std::min<std::int64_t>(std::int64_t{r.fallEnd} + 1, r.nextEventTick));
         eventTick_ = r.tick;
         for (int k = 0; k < kLevels; ++k) {
@@ -318,6 +356,17 @@ public:
             levels_[k] = (static_cast<double>(r.baseline) * (1.0 - p) + r.value * p) * r.polarity;
         }
         polarity_ = r.polarity;
+    }
+    void AddSamples(const State& state, const Params& params, LONG first, const float* values, LONG count) override
+    {
+        LONG i = 0;
+        for (; i < count && first + i < eventTick_; ++i) {
+            AddSample(state, params, first + i, values[i]);
+        }
+        // On the falling side only the levels not yet met are looked at; once all are, nothing is left to do.
+        for (; i < count && pendingFalls_ > 0; ++i) {
+            AddSample(state, params, first + i, values[i]);
+        }
     }
     void AddSample(const State&, const Params&, LONG t, float value) override
     {
@@ -336,6 +385,7 @@ public:
             for (int k = 0; k < kLevels; ++k) {
                 if (fall_[k] == -1 && levels_[k] >= v) {
                     fall_[k] = t;
+                    --pendingFalls_;
                 }
             }
         }
@@ -400,6 +450,7 @@ private:
     LONG fall_[kLevels] = {};
     LONG windowEnd_ = 0;
     LONG eventTick_ = 0;
+    int pendingFalls_ = kLevels;
     double levels_[kLevels] = {}; // times the polarity
     float polarity_ = 1.0f;
 };
@@ -425,6 +476,10 @@ public:
         }
     }
     void AddSample(const State&, const Params&, LONG, float value) override { samples_.push_back(value); }
+    void AddSamples(const State&, const Params&, LONG, const float* values, LONG count) override
+    {
+        samples_.insert(samples_.end(), values, values + count);
+    }
     void Finish(const State& state, const Params& params, Record& out) override
     {
         out.tau = out.unread140 = out.unread144 = kUnsetFloat;
@@ -489,6 +544,7 @@ public:
     void Begin(const State&, const Params& params) override
     {
         n_ = params.SmoothingPoints();
+        fit_ = LeastSquaresSlope(n_);
         // Each sample is kept twice, n apart, so that the n samples from the oldest on lie side by side.
         ring_.assign(2 * static_cast<std::size_t>(n_), 0.0f);
         index_ = 0;
@@ -507,7 +563,7 @@ public:
             return;
         }
         const float* oldest = ring_.data() + index_;
-        const double s = WindowSlope(oldest, n_) / params.tickPeriod;
+        const double s = fit_.Of(oldest) / params.tickPeriod;
         const float middle = oldest[n_ / 2];
         const LONG tick = t - n_ / 2;
         if (!found_ || s > maxSlope_) {
@@ -541,6 +597,7 @@ private:
     std::vector<float> ring_;
     LONG index_ = 0;
     LONG n_ = 5;
+    LeastSquaresSlope fit_{5};
     bool full_ = false;
     LONG maxTick_ = 0;
     float atMax_ = 0.0f;
@@ -571,6 +628,7 @@ public:
         end_ = state.current.fallEnd;
         index_ = 0;
         n_ = std::clamp<LONG>(EEH3::MsToTicksB(params.MaxNegSlopeSmoothMs(), params.tickPeriod), 3, 1000);
+        fit_ = LeastSquaresSlope(n_);
         ring_.assign(static_cast<std::size_t>(n_), 0.0f);
         best_ = kUnsetFloat;
     }
@@ -581,7 +639,7 @@ public:
             return;
         }
         // A full block: its slope, then the next block starts empty (the blocks do not overlap).
-        const double s = -(WindowSlope(ring_.data(), n_) / params.tickPeriod);
+        const double s = -(fit_.Of(ring_.data()) / params.tickPeriod);
         if (!found_ || s > best_) {
             best_ = static_cast<float>(s);
             found_ = true;
@@ -602,6 +660,7 @@ private:
     std::vector<float> ring_;
     LONG index_ = 0;
     LONG n_ = 1;
+    LeastSquaresSlope fit_;
     float best_ = kUnsetFloat;
     bool found_ = false;
 };
