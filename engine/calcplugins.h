@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -30,7 +31,9 @@ class LeastSquaresSlope {
 public:
     explicit LeastSquaresSlope(int n = 1);
     // The slope of y[0..n-1].
-    double Of(const float* y) const
+    double Of(const float* y) const { return Numerator(y) / d_; }
+    // The slope is Numerator(y) / Denominator(), the denominator positive from two points on.
+    double Numerator(const float* y) const
     {
         double sy = 0.0;
         double sxy = 0.0;
@@ -39,8 +42,9 @@ public:
             sy += v;
             sxy += (i + 1) * v;
         }
-        return (count_ * sxy - sx_ * sy) / d_;
+        return count_ * sxy - sx_ * sy;
     }
+    double Denominator() const { return d_; }
 
 private:
     int n_;
@@ -356,6 +360,7 @@ public:
             levels_[k] = (static_cast<double>(r.baseline) * (1.0 - p) + r.value * p) * r.polarity;
         }
         polarity_ = r.polarity;
+        UpdateFallThreshold();
     }
     void AddSamples(const State& state, const Params& params, LONG first, const float* values, LONG count) override
     {
@@ -363,9 +368,12 @@ public:
         for (; i < count && first + i < eventTick_; ++i) {
             AddSample(state, params, first + i, values[i]);
         }
-        // On the falling side only the levels not yet met are looked at; once all are, nothing is left to do.
+        // On the falling side a sample matters only when it reaches the highest level not yet met; once every
+        // level is met nothing is left to do.
         for (; i < count && pendingFalls_ > 0; ++i) {
-            AddSample(state, params, first + i, values[i]);
+            if (static_cast<double>(values[i] * polarity_) <= fallThreshold_) {
+                AddSample(state, params, first + i, values[i]);
+            }
         }
     }
     void AddSample(const State&, const Params&, LONG t, float value) override
@@ -382,11 +390,16 @@ public:
                 }
             }
         } else {
+            bool met = false;
             for (int k = 0; k < kLevels; ++k) {
                 if (fall_[k] == -1 && levels_[k] >= v) {
                     fall_[k] = t;
                     --pendingFalls_;
+                    met = true;
                 }
+            }
+            if (met) {
+                UpdateFallThreshold();
             }
         }
     }
@@ -446,11 +459,23 @@ public:
     }
 
 private:
+    // The highest level (times the polarity) not yet met on the falling side; NaN levels never count as met.
+    void UpdateFallThreshold()
+    {
+        fallThreshold_ = -std::numeric_limits<double>::infinity();
+        for (int k = 0; k < kLevels; ++k) {
+            if (fall_[k] == -1 && levels_[k] > fallThreshold_) {
+                fallThreshold_ = levels_[k];
+            }
+        }
+    }
+
     LONG rise_[kLevels] = {};
     LONG fall_[kLevels] = {};
     LONG windowEnd_ = 0;
     LONG eventTick_ = 0;
     int pendingFalls_ = kLevels;
+    double fallThreshold_ = 0.0;
     double levels_[kLevels] = {}; // times the polarity
     float polarity_ = 1.0f;
 };
@@ -545,6 +570,7 @@ public:
     {
         n_ = params.SmoothingPoints();
         fit_ = LeastSquaresSlope(n_);
+        ordered_ = fit_.Denominator() > 0.0 && params.tickPeriod > 0.0;
         // Each sample is kept twice, n apart, so that the n samples from the oldest on lie side by side.
         ring_.assign(2 * static_cast<std::size_t>(n_), 0.0f);
         index_ = 0;
@@ -563,16 +589,24 @@ public:
             return;
         }
         const float* oldest = ring_.data() + index_;
-        const double s = fit_.Of(oldest) / params.tickPeriod;
+        const double numerator = fit_.Numerator(oldest);
+        // With a positive denominator and tick period the slope can only beat the steepest rise (fall) when its
+        // numerator is not below (above) that one's: only then is it worked out.
+        if (ordered_ && found_ && numerator < maxNumerator_ && numerator > minNumerator_) {
+            return;
+        }
+        const double s = numerator / fit_.Denominator() / params.tickPeriod;
         const float middle = oldest[n_ / 2];
         const LONG tick = t - n_ / 2;
         if (!found_ || s > maxSlope_) {
             maxSlope_ = s;
+            maxNumerator_ = numerator;
             maxTick_ = tick;
             atMax_ = middle;
         }
         if (!found_ || s < minSlope_) {
             minSlope_ = s;
+            minNumerator_ = numerator;
             minTick_ = tick;
             atMin_ = middle;
         }
@@ -598,6 +632,9 @@ private:
     LONG index_ = 0;
     LONG n_ = 5;
     LeastSquaresSlope fit_{5};
+    bool ordered_ = false; // the slope grows with its numerator
+    double maxNumerator_ = 0.0;
+    double minNumerator_ = 0.0;
     bool full_ = false;
     LONG maxTick_ = 0;
     float atMax_ = 0.0f;
