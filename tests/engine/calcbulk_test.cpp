@@ -76,6 +76,23 @@ struct Stage {
     }
 };
 
+// A plateau record of the event at `tick` with `value` over `baseline`, from `start` to `end`, the baseline
+// window ending 20 ticks before the start.
+EventBCalcBase2 Event(LONG tick, double value, float baseline, LONG start, LONG end)
+{
+    EventBCalcBase2 r;
+    r.tick = tick;
+    r.value = value;
+    r.baseline = baseline;
+    r.baselineStart = 0;
+    r.baselineEnd = std::max<LONG>(start - 20, 0);
+    r.maxTick = tick;
+    r.riseStart = start;
+    r.fallEnd = end;
+    r.nextEventTick = CX::Enum::kLastEventNext;
+    return r;
+}
+
 // ---- Reference measurements, from the samples and the documented rules ----
 
 double Level(const EventBCalcBase2& r, int k)
@@ -213,17 +230,7 @@ TEST(CalcBulk, TriangulationTenthsAndUnreachedLevels)
     for (int t = 111; t < 400; ++t) {
         v[t] = -60.0f; // 20 % of the height
     }
-    EventBCalcBase2 r;
-    r.tick = 110;
-    r.value = 20.0;
-    r.baseline = -80.0f;
-    r.baselineStart = 0;
-    r.baselineEnd = 80;
-    r.maxTick = 110;
-    r.riseStart = 100;
-    r.fallEnd = 300;
-    r.nextEventTick = CX::Enum::kLastEventNext;
-    const Stage high(v, {r});
+    const Stage high(v, {Event(110, 20.0, -80.0f, 100, 300)});
     const EventFCalc out = high.Run(Text({{Bulk::BulkParams::kTriangulationEndPercent, 90}})).at(0);
     EXPECT_TRUE(Unset(out.apd[8]));
     EXPECT_TRUE(Unset(out.widths[0]));
@@ -250,17 +257,9 @@ Triangle MakeTriangle(LONG start, int rise, float up, int fall, float down, LONG
     for (int j = 1; j <= fall; ++j) {
         tri.v[start + rise + j] = std::max(base, peak - down * static_cast<float>(j));
     }
-    auto& r = tri.r;
-    r.tick = start + rise;
-    r.value = peak;
-    r.baseline = base;
-    r.baselineStart = 0;
-    r.baselineEnd = start - 5;
-    r.maxTick = r.tick;
-    r.riseStart = start;
-    r.fallEnd = start + rise + static_cast<LONG>(std::ceil(static_cast<double>(peak - base) / down));
-    r.nextEventTick = CX::Enum::kLastEventNext;
-    r.returnTick = r.fallEnd + 1;
+    tri.r = Event(start + rise, peak, base, start,
+                  start + rise + static_cast<LONG>(std::ceil(static_cast<double>(peak - base) / down)));
+    tri.r.returnTick = tri.r.fallEnd + 1;
     return tri;
 }
 
@@ -304,17 +303,8 @@ TEST(CalcBulk, AreaSlopeAndValueWindowsAfterTheAnchor)
     for (int t = 500; t < 600; ++t) {
         v[t] = 1.0f + 0.5f * static_cast<float>(t - 500); // a ramp of 1000 per second
     }
-    EventBCalcBase2 r;
-    r.tick = 320;
-    r.value = 7.0;
+    EventBCalcBase2 r = Event(320, 7.0, 1.0f, 300, 340);
     r.stimulusTick = 200;
-    r.baseline = 1.0f;
-    r.baselineStart = 150;
-    r.baselineEnd = 190;
-    r.maxTick = 320;
-    r.riseStart = 300;
-    r.fallEnd = 340;
-    r.nextEventTick = CX::Enum::kLastEventNext;
     const Stage stage(v, {r});
     using B = Bulk::BulkParams;
     struct Case {
@@ -399,14 +389,7 @@ TEST(CalcBulk, CrossingsAtTickZeroAndMissingCrossings)
 {
     // The window starts at tick 0 with a sample between the two rise levels: the 30 % crossing is at tick 0.
     std::vector<float> v = {40, 50, 80, 100, 60, 50, 50, 50, 50, 50};
-    EventBCalcBase2 r;
-    r.tick = 3;
-    r.value = 100.0;
-    r.baseline = 0.0f;
-    r.maxTick = 3;
-    r.riseStart = 0;
-    r.fallEnd = 9;
-    r.nextEventTick = CX::Enum::kLastEventNext;
+    const EventBCalcBase2 r = Event(3, 100.0, 0.0f, 0, 9);
     const Stage stage(v, {r});
     const EventFCalc out = stage.Run().at(0);
     EXPECT_FLOAT_EQ(out.tRise, static_cast<float>(2 * kT));
@@ -563,16 +546,7 @@ TEST(CalcBulk, TauOfTheGeneratingExponential)
         flat[t] = -80.0f + 10.0f * static_cast<float>(t - 500);
     }
     flat[510] = 20.0f;
-    EventBCalcBase2 r;
-    r.tick = 510;
-    r.value = 20.0;
-    r.baseline = -80.0f;
-    r.baselineStart = 0;
-    r.baselineEnd = 480;
-    r.maxTick = 510;
-    r.riseStart = 500;
-    r.fallEnd = 511;
-    r.nextEventTick = CX::Enum::kLastEventNext;
+    EventBCalcBase2 r = Event(510, 20.0, -80.0f, 500, 511);
     r.tauStart = 1000;
     r.tauEnd = 1500;
     const EventFCalc none = Stage(flat, {r}).Run().at(0);
