@@ -1,12 +1,11 @@
 #include "engine/calcenumbase.h"
 
+#include "engine/eeh3params.h"
 #include "foundation/kvostring.h"
 #include "foundation/stringstream.h"
 #include "foundation/xkvo.h"
 
 #include <locale>
-
-IKVOString* EEH3::EnumeratorBase::GetText() { return KVO::String(u"?").GetInterface(); }
 
 namespace CalcEnums {
 
@@ -55,7 +54,7 @@ HRESULT CalcEnumEventBase::NonDelegating::QueryInterface(REFIID iid, void** out)
     } else {
         return E_NOINTERFACE;
     }
-    static_cast<ICalcEnum&>(owner_).AddRef();
+    static_cast<ICalcEnum&>(owner_).AddRef(); // counted on the outer object when aggregated
     return S_OK;
 }
 
@@ -109,53 +108,6 @@ HRESULT CalcEnumEventBase::GetClassObject(ICalcEnumClass2** out)
     return S_OK;
 }
 
-HRESULT CalcEnumEventBase::Clone(ICalcEnum** out)
-{
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = nullptr;
-    return KVO::GuardSlot([&] {
-        *out = Copy();
-        return S_OK;
-    });
-}
-
-HRESULT CalcEnumEventBase::Clone(IEnumEventEx** out)
-{
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = nullptr;
-    return KVO::GuardSlot([&] {
-        *out = Copy();
-        return S_OK;
-    });
-}
-
-std::wistringstream CalcEnumEventBase::ParameterStream(IKVOString* text)
-{
-    KVO::String copy;
-    copy.AssignInterface(text);
-    std::wistringstream in(KVO::ToWide(copy.View()));
-    in.imbue(std::locale::classic());
-    return in;
-}
-
-HRESULT CalcEnumEventBase::WriteParameters(const EEH3::ParamsBase& params, IKVOString** text)
-{
-    if (!text) {
-        return E_POINTER;
-    }
-    *text = nullptr;
-    return KVO::GuardSlot([&] {
-        KVO::Automation::ClassicOStringStream out;
-        params.Write(out);
-        *text = out.GetRep();
-        return S_OK;
-    });
-}
-
 HRESULT CalcEnumEventBase::QueryFlags(DWORD, DWORD b, DWORD* out)
 {
     if (!out) {
@@ -182,13 +134,18 @@ HRESULT CalcEnumEventBase::Skip(LONG, LONG* skipped)
     return E_NOTIMPL;
 }
 
-HRESULT CalcEnumEventBase::GetEventSize(LONG* bytes)
+HRESULT CalcEnumEventBase::Clone(IEnumEventEx** out)
 {
-    if (!bytes) {
+    if (!out) {
         return E_POINTER;
     }
-    *bytes = kRecordSize;
-    return S_OK;
+    *out = nullptr;
+    ICalcEnum* copy = nullptr;
+    const HRESULT hr = Clone(&copy);
+    if (copy) {
+        *out = static_cast<IEnumEventEx*>(static_cast<CalcEnumEventBase*>(copy));
+    }
+    return hr;
 }
 
 HRESULT CalcEnumEventBase::GetExtension(IUnknown** out)
@@ -197,6 +154,29 @@ HRESULT CalcEnumEventBase::GetExtension(IUnknown** out)
         *out = nullptr;
     }
     return E_NOTIMPL;
+}
+
+std::wistringstream CalcEnumEventBase::ParameterStream(IKVOString* text)
+{
+    KVO::String copy;
+    copy.AssignInterface(text);
+    std::wistringstream in(KVO::ToWide(copy.View()));
+    in.imbue(std::locale::classic());
+    return in;
+}
+
+HRESULT CalcEnumEventBase::WriteParameters(const EEH3::ParamsBase& params, IKVOString** text)
+{
+    if (!text) {
+        return E_POINTER;
+    }
+    *text = nullptr;
+    return KVO::GuardSlot([&] {
+        KVO::Automation::ClassicOStringStream out;
+        params.Write(out);
+        *text = out.GetRep();
+        return S_OK;
+    });
 }
 
 } // namespace CalcEnums

@@ -1,10 +1,9 @@
-// The common frame of every enumerator that a calculation class object creates (the slice engine's and the small
-// ones of "ERStimSOB" and "PeakCycConvert"): the reference count, the creating class object and the host context,
-// the interface answers and aggregation inside a host object. A derived enumerator supplies the operations of
-// ICalcEnum and IEnumEventEx.
+// The common base of the enumerator objects that the calculation class objects create: the reference count, the
+// creating class object and the host context; plain, or aggregated inside a host object (the non-delegating
+// unknown then answers for the enumerator and every interface delegates IUnknown to the outer object). Also the
+// slots that every enumerator answers alike, and their creation.
 #pragma once
 
-#include "engine/eeh3params.h"
 #include "sdk/calcclass.h"
 #include "sdk/calcenum.h"
 
@@ -12,21 +11,12 @@
 #include <sstream>
 
 namespace EEH3 {
-
-// The text operation of the enumerators: the one-character text "?" as a new host string.
-class EnumeratorBase {
-public:
-    virtual IKVOString* GetText();
-
-protected:
-    ~EnumeratorBase() = default;
-};
-
-} // namespace EEH3
+class ParamsBase;
+}
 
 namespace CalcEnums {
 
-class CalcEnumEventBase : public ICalcEnum, public IEnumEventEx, public EEH3::EnumeratorBase {
+class CalcEnumEventBase : public ICalcEnum, public IEnumEventEx {
 public:
     CalcEnumEventBase(const CalcEnumEventBase&) = delete;
     CalcEnumEventBase& operator=(const CalcEnumEventBase&) = delete;
@@ -35,20 +25,20 @@ public:
     HRESULT QueryInterface(REFIID iid, void** out) override;
     ULONG AddRef() override;
     ULONG Release() override;
-    // ICalcEnum: what every such enumerator answers alike
+    // ICalcEnum
     HRESULT GetClassId(DWORD* id) override;
     HRESULT GetClassObject(ICalcEnumClass2** out) override;
-    // Clone (both slots): a copy made by Copy(), null when there is no memory for one.
-    HRESULT Clone(ICalcEnum** out) override;
     HRESULT QueryFlags(DWORD a, DWORD b, DWORD* out) override;
     HRESULT GetStatus(DWORD* out) override;
     void DeleteThis() override;
     // IEnumEventEx
     HRESULT Skip(LONG count, LONG* skipped) override;
+    // A copy made by ICalcEnum's Clone, as its IEnumEventEx.
     HRESULT Clone(IEnumEventEx** out) override;
-    HRESULT GetEventSize(LONG* bytes) override;
     HRESULT GetExtension(IUnknown** out) override;
+    using ICalcEnum::Clone;
 
+    // The non-delegating unknown of an aggregated enumerator (its own identity otherwise).
     IUnknown* InnerUnknown() { return &inner_; }
 
 protected:
@@ -56,17 +46,12 @@ protected:
     CalcEnumEventBase(ICalcEnumClass2* classObject, IUnknown* context, IUnknown* outer);
     virtual ~CalcEnumEventBase();
 
-    // A new enumerator with one reference that continues as this one would; null when there is no memory.
-    virtual CalcEnumEventBase* Copy() const = 0;
+    IUnknown* Context() const { return context_; }
+    ICalcEnumClass2* ClassObjectPtr() const { return classObject_; }
 
     // The parameter text as a classic-locale stream, and `params` written back as a new host string.
     static std::wistringstream ParameterStream(IKVOString* text);
     static HRESULT WriteParameters(const EEH3::ParamsBase& params, IKVOString** text);
-
-    ICalcEnumClass2* ClassObject() const { return classObject_; }
-    IUnknown* Context() const { return context_; }
-    // The record size answered unless a derived enumerator answers its own: EventPkStm.
-    static constexpr LONG kRecordSize = 24;
 
 private:
     class NonDelegating final : public IUnknown {
@@ -84,13 +69,13 @@ private:
     NonDelegating inner_;
     IUnknown* outer_;              // the aggregate's controlling unknown, not counted
     ICalcEnumClass2* classObject_; // one reference
-    IUnknown* context_;            // one reference
+    IUnknown* context_;            // the host context, one reference
 };
 
-// The creator of an enumerator type T (constructed from class object, context and outer unknown), for
-// EEH3::FamilyRegistration.
+// Creates an enumerator of type T: plain (outer null: the enumerator queried for iid) or aggregated (the
+// non-delegating unknown, iid must be IID_IUnknown).
 template <class T>
-HRESULT CreateEnum(ICalcEnumClass2* classObject, IUnknown* context, IUnknown* outer, REFIID iid, void** out)
+HRESULT CreateEnumerator(ICalcEnumClass2* classObject, IUnknown* context, IUnknown* outer, REFIID iid, void** out)
 {
     if (!out) {
         return E_POINTER;
@@ -104,7 +89,7 @@ HRESULT CreateEnum(ICalcEnumClass2* classObject, IUnknown* context, IUnknown* ou
         return E_OUTOFMEMORY;
     }
     if (outer) {
-        *out = created->InnerUnknown();
+        *out = created->InnerUnknown(); // the creation reference goes to the aggregate
         return S_OK;
     }
     const HRESULT hr = created->QueryInterface(iid, out);

@@ -100,7 +100,7 @@ bool Algorithm::Step(State& state, const Params& params, EventPkStm& out)
             continue;
         }
         LONG skipped = 0;
-        while (samples->BufferedCount() >= kChunk) {
+        while (samples->RunLength() >= kChunk) {
             float low = phase == 1 ? minValue : troughValue;
             float high = -std::numeric_limits<float>::infinity();
             samples->ExtendRange(kChunk, low, high);
@@ -115,7 +115,7 @@ bool Algorithm::Step(State& state, const Params& params, EventPkStm& out)
                 }
                 troughValue = low;
             }
-            samples->StepBy(kChunk);
+            samples->StepOver(kChunk);
             skipped += kChunk;
         }
         if (skipped > 0) {
@@ -123,8 +123,8 @@ bool Algorithm::Step(State& state, const Params& params, EventPkStm& out)
             continue;
         }
         // Sample by sample through one chunk.
-        const float* p = samples->Buffered();
-        const LONG end = std::min(samples->BufferedCount(), kChunk);
+        const float* p = samples->Run();
+        const LONG end = std::min(samples->RunLength(), kChunk);
         for (LONG i = 0; i < end; ++i) {
             const float v = p[i];
             const LONG t = samples->Position();

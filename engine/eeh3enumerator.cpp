@@ -16,14 +16,7 @@ constexpr DWORD kParsedFlags = 0x40000000;
 constexpr DWORD kCapabilities = 0x10008000;
 } // namespace
 
-// ---- Identity ----
-
-EnumeratorEngine::EnumeratorEngine(ICalcEnumClass2* classObject, IUnknown* context, IUnknown* outer)
-    : CalcEnumEventBase(classObject, context, outer)
-{
-}
-
-EnumeratorEngine::~EnumeratorEngine() = default;
+IKVOString* EnumeratorBase::GetText() { return KVO::String(u"?").GetInterface(); }
 
 // ---- ICalcEnum ----
 
@@ -32,7 +25,10 @@ HRESULT EnumeratorEngine::Parse(IKVOString* text, DWORD* flags)
     return KVO::GuardSlot([&] {
         ParamsBase& params = ParamsRef();
         params.ResetLimits();
-        std::wistringstream in = ParameterStream(text);
+        KVO::String copy;
+        copy.AssignInterface(text);
+        std::wistringstream in(KVO::ToWide(copy.View()));
+        in.imbue(std::locale::classic());
         LONG leading = 0;
         in >> leading;
         params.leadingInteger = leading;
@@ -49,19 +45,39 @@ HRESULT EnumeratorEngine::Parse(IKVOString* text, DWORD* flags)
     });
 }
 
-HRESULT EnumeratorEngine::Write(IKVOString** text) { return WriteParameters(ParamsRef(), text); }
-
-CalcEnums::CalcEnumEventBase* EnumeratorEngine::Copy() const
+HRESULT EnumeratorEngine::Write(IKVOString** text)
 {
-    EnumeratorEngine* copy = NewCopy(ClassObject());
-    if (copy) {
+    if (!text) {
+        return E_POINTER;
+    }
+    *text = nullptr;
+    return KVO::GuardSlot([&] {
+        KVO::Automation::ClassicOStringStream out;
+        ParamsRef().Write(out);
+        *text = out.GetRep();
+        return S_OK;
+    });
+}
+
+HRESULT EnumeratorEngine::Clone(ICalcEnum** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    return KVO::GuardSlot([&] {
+        EnumeratorEngine* copy = NewCopy(ClassObjectPtr());
+        if (!copy) {
+            return S_OK; // no memory: a null copy
+        }
         copy->position_ = position_;
         copy->tickPeriod_ = tickPeriod_;
         copy->parsed_ = parsed_;
         copy->moreData_ = moreData_;
         copy->stopAtGap_ = stopAtGap_;
-    }
-    return copy;
+        *out = copy; // the creation reference
+        return S_OK;
+    });
 }
 
 HRESULT EnumeratorEngine::SetSources(LONG block, LONG count, IUnknown** sources, IUnknown** units,

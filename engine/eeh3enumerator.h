@@ -25,14 +25,21 @@
 
 namespace EEH3 {
 
-class EnumeratorEngine : public CalcEnums::CalcEnumEventBase {
+// The text operation of the engine's enumerators: the one-character text "?" as a new host string.
+class EnumeratorBase {
 public:
-    EnumeratorEngine(const EnumeratorEngine&) = delete;
-    EnumeratorEngine& operator=(const EnumeratorEngine&) = delete;
+    virtual IKVOString* GetText();
 
+protected:
+    ~EnumeratorBase() = default;
+};
+
+class EnumeratorEngine : public CalcEnums::CalcEnumEventBase, public EnumeratorBase {
+public:
     // ICalcEnum
     HRESULT Parse(IKVOString* text, DWORD* flags) override;
     HRESULT Write(IKVOString** text) override;
+    HRESULT Clone(ICalcEnum** out) override;
     HRESULT SetSources(LONG block, LONG count, IUnknown** sources, IUnknown** units, double tickPeriod,
                        LONG flag) override;
     HRESULT SeekStart(LONG tick) override;
@@ -48,6 +55,7 @@ public:
     HRESULT GetPosition(LONG* tick) override;
     HRESULT GetEventSize(LONG* bytes) override;
     HRESULT GetDrawType(DWORD* id) override;
+    using CalcEnumEventBase::Clone;
 
     // For tests and the host: the checkpoints stored for a block, and whether the run is resumable where it is.
     std::size_t CheckpointCount(LONG block) const { return cache_.CheckpointCount(block); }
@@ -55,8 +63,11 @@ public:
 
 protected:
     // `outer` is the controlling unknown of an aggregate (null for a plain enumerator); the count starts at 1.
-    EnumeratorEngine(ICalcEnumClass2* classObject, IUnknown* context, IUnknown* outer);
-    ~EnumeratorEngine() override;
+    EnumeratorEngine(ICalcEnumClass2* classObject, IUnknown* context, IUnknown* outer)
+        : CalcEnumEventBase(classObject, context, outer)
+    {
+    }
+    ~EnumeratorEngine() override = default;
 
     // What a family binds.
     virtual ParamsBase& ParamsRef() = 0;
@@ -71,8 +82,6 @@ protected:
     virtual boost::shared_ptr<void> CopyRecord(const void* record) const = 0;
     // A new plain enumerator of the same family with a copy of the Params; null when allocation fails.
     virtual EnumeratorEngine* NewCopy(ICalcEnumClass2* classObject) const = 0;
-    // The copy for Clone: the Params, the position and the flags, no cache content.
-    CalcEnumEventBase* Copy() const override;
 
 private:
     // The core: one request from tick `from` to tick `to` in the current block. Returns true with the record in
@@ -166,7 +175,7 @@ using Creator = HRESULT (*)(ICalcEnumClass2* classObject, IUnknown* context, IUn
 template <class Family>
 HRESULT Create(ICalcEnumClass2* classObject, IUnknown* context, IUnknown* outer, REFIID iid, void** out)
 {
-    return CalcEnums::CreateEnum<EEH3Enumerator<Family>>(classObject, context, outer, iid, out);
+    return CalcEnums::CreateEnumerator<EEH3Enumerator<Family>>(classObject, context, outer, iid, out);
 }
 
 // The creator of the family registered under a calculation's registered name; null when none is.

@@ -67,18 +67,17 @@ public:
     float Value() const { return buffer_[index_]; }
     LONG Position() const { return start_ + index_; }
     void Step() { ++index_; }
+    // The buffered samples from the current one on (valid after a successful Fetch), and a step over n of them.
+    const float* Run() const { return buffer_.data() + index_; }
+    LONG RunLength() const { return count_ - index_; }
+    void StepOver(LONG n) { index_ += n; }
     bool Exhausted() const { return atEnd_; }
-    // The buffered samples from the current one on, for detectors that look at many at once.
-    const float* Buffered() const { return buffer_.data() + index_; }
-    LONG BufferedCount() const { return count_ - index_; }
-    void StepBy(LONG n) { index_ += n; }
-
     // Lowers `low` to the lowest and raises `high` to the highest of the `count` buffered samples from the
-    // current one on (`count` a multiple of 8, at most BufferedCount()); NaN samples count as neither.
+    // current one on (`count` a multiple of 8, at most RunLength()); NaN samples count as neither.
     void ExtendRange(LONG count, float& low, float& high) const
     {
         using Floats = float __attribute__((vector_size(16)));
-        const float* p = Buffered();
+        const float* p = Run();
         Floats lo[2] = {{low, low, low, low}, {low, low, low, low}};
         Floats hi[2] = {{high, high, high, high}, {high, high, high, high}};
         for (LONG i = 0; i < count; i += 8) {

@@ -115,7 +115,7 @@ bool Algorithm::Step(State& state, const Params& params, EventPkStm& out)
         // the negative one), a chunk of samples whose range stays below Height from both levels starts no pulse
         // (float differences only grow with their operands): it moves the two levels and the resume position.
         // The last sample of the chunk may lie at the request's end tick at most, as sample by sample.
-        if (state.positive.phase == 1 && state.negative.phase == 1 && samples->BufferedCount() >= kChunk &&
+        if (state.positive.phase == 1 && state.negative.phase == 1 && samples->RunLength() >= kChunk &&
             std::int64_t{samples->Position()} + kChunk - 1 <= state.endTick) {
             float low = std::numeric_limits<float>::infinity();
             float high = -low;
@@ -125,7 +125,7 @@ bool Algorithm::Step(State& state, const Params& params, EventPkStm& out)
             if (!(static_cast<double>(high - lowest) >= height) && !(static_cast<double>(highest - low) >= height)) {
                 state.positive.startValue = lowest;
                 state.negative.startValue = highest;
-                samples->StepBy(kChunk);
+                samples->StepOver(kChunk);
                 state.UpdateResume(samples->Position() - 1);
                 continue;
             }

@@ -12,7 +12,8 @@
 namespace CX::Enum::ERStimSOB {
 
 namespace {
-const EEH3::FamilyRegistration registration(u"ERStimSOB", &CalcEnums::CreateEnum<Enum>);
+constexpr ULONG kRecordBytes = sizeof(EventPkStm);
+const EEH3::FamilyRegistration registration(u"ERStimSOB", &CalcEnums::CreateEnumerator<Enum>);
 constexpr DWORD kParsedFlags = 0x40000000;
 constexpr DWORD kCapabilities = 0x10000000;
 } // namespace
@@ -48,9 +49,9 @@ HRESULT Enum::Parse(IKVOString* text, DWORD* flags)
 
 HRESULT Enum::Write(IKVOString** text) { return WriteParameters(params_, text); }
 
-CalcEnums::CalcEnumEventBase* Enum::Copy() const
+Enum* Enum::Copy() const
 {
-    auto* copy = new (std::nothrow) Enum(ClassObject(), Context(), nullptr);
+    auto* copy = new (std::nothrow) Enum(ClassObjectPtr(), Context(), nullptr);
     if (copy) {
         copy->cursor_ = cursor_;
         copy->stimulusTick_ = stimulusTick_;
@@ -131,7 +132,7 @@ HRESULT Enum::Next(ULONG bufferBytes, LONG endTick, void* buffer, LONG* count, L
     }
     *count = 0;
     const LONG end = endTick < 0 ? EEH3::kEndTick : endTick;
-    const ULONG capacity = bufferBytes / kRecordSize;
+    const ULONG capacity = bufferBytes / kRecordBytes;
     if (capacity > 0 && !buffer) {
         return E_POINTER;
     }
@@ -167,6 +168,24 @@ HRESULT Enum::GetPosition(LONG* tick)
         return E_POINTER;
     }
     *tick = cursor_;
+    return S_OK;
+}
+
+HRESULT Enum::Clone(ICalcEnum** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = Copy(); // null when there is no memory for it
+    return S_OK;
+}
+
+HRESULT Enum::GetEventSize(LONG* bytes)
+{
+    if (!bytes) {
+        return E_POINTER;
+    }
+    *bytes = static_cast<LONG>(kRecordBytes);
     return S_OK;
 }
 

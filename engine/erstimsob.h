@@ -19,13 +19,15 @@ protected:
     void WriteValues(std::wostream& out) const override;
 };
 
-class Enum final : public CalcEnums::CalcEnumEventBase {
+class Enum final : public CalcEnums::CalcEnumEventBase, public EEH3::EnumeratorBase {
 public:
     Enum(ICalcEnumClass2* classObject, IUnknown* context, IUnknown* outer);
 
     // ICalcEnum
     HRESULT Parse(IKVOString* text, DWORD* flags) override;
     HRESULT Write(IKVOString** text) override;
+    HRESULT Clone(ICalcEnum** out) override;
+    using CalcEnumEventBase::Clone;
     HRESULT SetSources(LONG block, LONG count, IUnknown** sources, IUnknown** units, double tickPeriod,
                        LONG flag) override;
     HRESULT SeekStart(LONG tick) override;
@@ -39,12 +41,13 @@ public:
     HRESULT Next(ULONG bufferBytes, LONG endTick, void* buffer, LONG* count, LONG* nextPosition) override;
     HRESULT Find(LONG direction, LONG from, LONG low, LONG high) override;
     HRESULT GetPosition(LONG* tick) override;
+    HRESULT GetEventSize(LONG* bytes) override;
     HRESULT GetDrawType(DWORD* id) override;
 
     LONG StimulusTick() const { return stimulusTick_; }
 
 private:
-    CalcEnumEventBase* Copy() const override;
+    Enum* Copy() const;
     bool InsideLimits() const;
 
     LONG cursor_ = 0;        // -1 after the parameters are read, 0 after the sources are set

@@ -12,7 +12,8 @@
 namespace CX::Enum::LMConvert {
 
 namespace {
-const EEH3::FamilyRegistration registration(u"PeakCycConvert", &CalcEnums::CreateEnum<Enum>);
+constexpr ULONG kRecordBytes = sizeof(EventPkStm);
+const EEH3::FamilyRegistration registration(u"PeakCycConvert", &CalcEnums::CreateEnumerator<Enum>);
 constexpr DWORD kParsedFlags = 0x40000000;
 constexpr DWORD kCapabilities = 0x10008000;
 constexpr LONG kIncomingSize = static_cast<LONG>(sizeof(KVOEventBase));
@@ -55,10 +56,10 @@ HRESULT Enum::Parse(IKVOString* text, DWORD* flags)
 
 HRESULT Enum::Write(IKVOString** text) { return WriteParameters(params_, text); }
 
-CalcEnums::CalcEnumEventBase* Enum::Copy() const
+Enum* Enum::Copy() const
 {
     // A fresh enumerator with the same limits; sources are set anew for it.
-    auto* copy = new (std::nothrow) Enum(ClassObject(), Context(), nullptr);
+    auto* copy = new (std::nothrow) Enum(ClassObjectPtr(), Context(), nullptr);
     if (copy) {
         copy->params_.limitStartTick = params_.limitStartTick;
         copy->params_.limitStartRecord = params_.limitStartRecord;
@@ -194,7 +195,7 @@ HRESULT Enum::Next(ULONG bufferBytes, LONG endTick, void* buffer, LONG* count, L
         *nextPosition = EEH3::kEndTick;
         return S_FALSE;
     }
-    const ULONG capacity = bufferBytes / kRecordSize;
+    const ULONG capacity = bufferBytes / kRecordBytes;
     if (capacity > 0 && !buffer) {
         return E_POINTER;
     }
@@ -241,7 +242,7 @@ HRESULT Enum::Next(ULONG bufferBytes, LONG endTick, void* buffer, LONG* count, L
                 peak.SetPosition(static_cast<double>(e.tick) + e.offset);
                 peak.value = sample;
                 peak.kind = kKindPeak;
-                std::memcpy(output + delivered * kRecordSize, &peak, sizeof peak);
+                std::memcpy(output + delivered * kRecordBytes, &peak, sizeof peak);
                 ++delivered;
             }
             if (dry) {
@@ -284,6 +285,24 @@ HRESULT Enum::GetPosition(LONG* tick)
         return S_OK;
     }
     return events_->GetPosition(tick);
+}
+
+HRESULT Enum::Clone(ICalcEnum** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = Copy(); // null when there is no memory for it
+    return S_OK;
+}
+
+HRESULT Enum::GetEventSize(LONG* bytes)
+{
+    if (!bytes) {
+        return E_POINTER;
+    }
+    *bytes = static_cast<LONG>(kRecordBytes);
+    return S_OK;
 }
 
 HRESULT Enum::GetDrawType(DWORD* id)

@@ -23,7 +23,7 @@ protected:
     void WriteValues(std::wostream&) const override {}
 };
 
-class Enum final : public CalcEnums::CalcEnumEventBase {
+class Enum final : public CalcEnums::CalcEnumEventBase, public EEH3::EnumeratorBase {
 public:
     Enum(ICalcEnumClass2* classObject, IUnknown* context, IUnknown* outer);
     ~Enum() override;
@@ -31,6 +31,8 @@ public:
     // ICalcEnum
     HRESULT Parse(IKVOString* text, DWORD* flags) override;
     HRESULT Write(IKVOString** text) override;
+    HRESULT Clone(ICalcEnum** out) override;
+    using CalcEnumEventBase::Clone;
     HRESULT SetSources(LONG block, LONG count, IUnknown** sources, IUnknown** units, double tickPeriod,
                        LONG flag) override;
     HRESULT SeekStart(LONG tick) override;
@@ -44,10 +46,11 @@ public:
     HRESULT Next(ULONG bufferBytes, LONG endTick, void* buffer, LONG* count, LONG* nextPosition) override;
     HRESULT Find(LONG direction, LONG from, LONG low, LONG high) override;
     HRESULT GetPosition(LONG* tick) override;
+    HRESULT GetEventSize(LONG* bytes) override;
     HRESULT GetDrawType(DWORD* id) override;
 
 private:
-    CalcEnumEventBase* Copy() const override;
+    Enum* Copy() const;
     static void Drop(IUnknown*& p);
 
     IEnumEventEx* events_ = nullptr;                  // one reference

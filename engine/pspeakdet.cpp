@@ -168,9 +168,9 @@ bool Algorithm::Step(State& state, const Params& params, EventPkStm& out)
             }
             while (samples->Fetch() && samples->Position() < state.searchEnd) {
                 // The buffered samples up to the window's end, with the ring's place in locals.
-                const float* p = samples->Buffered();
+                const float* p = samples->Run();
                 const LONG first = samples->Position();
-                const LONG n = std::min<LONG>(samples->BufferedCount(), state.searchEnd - first);
+                const LONG n = std::min<LONG>(samples->RunLength(), state.searchEnd - first);
                 std::size_t write = static_cast<std::size_t>(state.writeIndex);
                 bool full = state.full;
                 for (LONG i = 0; i < n; ++i) {
@@ -187,7 +187,7 @@ bool Algorithm::Step(State& state, const Params& params, EventPkStm& out)
                 state.writeIndex = static_cast<LONG>(write);
                 state.full = full;
                 state.lastTick = first + n - 1;
-                samples->StepBy(n);
+                samples->StepOver(n);
             }
             if (samples->Position() < state.searchEnd && !state.sourcesExhausted) {
                 return false; // the scan goes on at the next call
