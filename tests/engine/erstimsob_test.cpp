@@ -101,6 +101,8 @@ TEST(ERStimSOB, LimitsAndParameterText)
         ComPtr<ICalcEnum> calc = MakeSOB(c.text, c.block, 0.001);
         EXPECT_EQ(ReadAll<CX::Enum::EventPkStm>(Events(calc.Get()).Get()).size(), c.found)
             << "block " << c.block;
+        // What Next would not deliver, Find does not find.
+        EXPECT_EQ(Events(calc.Get())->Find(0, 0, 0, 100), c.found ? S_OK : S_FALSE) << "block " << c.block;
     }
     ComPtr<ICalcEnum> calc = MakeSOB(u"2.5 1 2 3 4", 0, 0.001);
     IKVOString* text = nullptr;
