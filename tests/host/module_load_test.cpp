@@ -146,7 +146,8 @@ TEST_F(ModuleLoad, RegistersEveryClassObjectInOrderAndAsksEachTypeIdOnce)
     EXPECT_EQ(host.Log().Count("application", "QueryPreReleaseNote"), 1u);
     EXPECT_TRUE(host.Application().NotesShown().empty());
 
-    // Registration order: calculations in list order, the five draw classes, then the nine tests.
+    // Registration order: the document class and the two view classes, calculations in list order, the five draw
+    // classes, then the nine tests.
     std::vector<std::string> registrations;
     const std::vector<host::Call> calls = host.Log().Calls();
     for (std::size_t i = start; i < calls.size(); ++i) {
@@ -163,7 +164,7 @@ TEST_F(ModuleLoad, RegistersEveryClassObjectInOrderAndAsksEachTypeIdOnce)
             registrations.push_back("message");
         }
     }
-    std::vector<std::string> expected;
+    std::vector<std::string> expected = {"document ", "view ", "view "};
     for (const Expected& calc : ExpectedCalculations()) {
         expected.push_back("calculation " + host::Narrow(calc.name));
     }
@@ -213,8 +214,9 @@ TEST_F(ModuleLoad, RegistersEveryClassObjectInOrderAndAsksEachTypeIdOnce)
     for (const host::Call& call : host.Log().Of("typeids")) {
         ++requests[call.detail.substr(0, call.detail.find(' '))];
     }
-    // Fifteen calculation classes, the draw-type family and the host's calculation class (the self tests' id).
-    EXPECT_EQ(requests.size(), 17u);
+    // Fifteen calculation classes, the draw-type family, the host's calculation class (the self tests' id), the
+    // document family and the two view families.
+    EXPECT_EQ(requests.size(), 20u);
     for (const auto& [guid, count] : requests) {
         EXPECT_EQ(count, 1) << guid;
     }
