@@ -331,6 +331,7 @@ void CAFCppEventHandler::ConnectProxy(CAFProxyEventHandlerBase* proxy)
         DropProxy();
     }
     if (!proxy) {
+        ClearTarget();
         return;
     }
     proxyObserver_ = platform::ComPtr<IObserver>(static_cast<IObserver*>(proxy));
