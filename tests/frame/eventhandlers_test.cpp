@@ -133,6 +133,7 @@ TEST(MessageHandlers, TheFirstChildThatTakesAMessageEndsTheWalk)
 TEST(MessageHandlers, RemovingAndParentsTakeOverTheOwner)
 {
     std::vector<std::string> seen;
+    TestHandler named(seen, "named", false); // outlives the handlers that hold it as their target
     TestHandler parent(seen, "parent", false);
     TestHandler child(seen, "child", false);
     TestHandler stranger(seen, "stranger", false);
@@ -148,7 +149,6 @@ TEST(MessageHandlers, RemovingAndParentsTakeOverTheOwner)
 
     // A child under a parent that names another owner takes that owner as its owner and target; without a
     // parent it is its own owner again.
-    TestHandler named(seen, "named", false);
     parent.NameOwner(static_cast<IMessageHandler*>(&named));
     parent.AddHandler(&child);
     platform::ComPtr<IUnknown> taken;
@@ -158,7 +158,6 @@ TEST(MessageHandlers, RemovingAndParentsTakeOverTheOwner)
     parent.RemoveHandler(&child);
     EXPECT_EQ(child.SenderOwner(), static_cast<IUnknown*>(static_cast<IMessageHandler*>(&child)));
     EXPECT_EQ(child.SenderTarget(), nullptr);
-    parent.NameOwner(static_cast<IMessageHandler*>(&parent));
 }
 
 TEST(MessageHandlers, AMessageThatNamesTheHandlerAsSenderIsNotOfferedToIt)
