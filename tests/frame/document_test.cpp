@@ -116,6 +116,7 @@ TEST(DocumentClass, RegistersWithTheHostAndAnswersItsClassQuestions)
 
 TEST(DocumentClass, AnEmptyNameLeavesTheNameNull)
 {
+    SharedHost();
     TestDocument::name = u"";
     auto documentClass = Adopted(new CAFDocumentClass<TestDocument>);
     TestDocument::name = u"Test Document";
@@ -181,6 +182,7 @@ TEST(Document, MessagesNobodyTakesReachTheHostHandlerExactlyOnce)
 
 TEST(Document, ANativeTitleIsSharedAndAnyOtherCopied)
 {
+    SharedHost();
     auto documentClass = Adopted(new CAFDocumentClass<TestDocument>);
     auto hostDocument = NewHostDocument();
     auto document = hostDocument->CreateDocument(documentClass.Get());

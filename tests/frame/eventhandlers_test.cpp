@@ -98,6 +98,7 @@ public:
 
 TEST(MessageHandlers, TheFirstChildThatTakesAMessageEndsTheWalk)
 {
+    SharedHost();
     struct Case {
         bool firstTakes;
         bool secondTakes;
@@ -211,6 +212,7 @@ TEST(MessageSender, TheSenderIsNamedForExactlyTheDispatch)
 
 TEST(ProxyHandlers, AnUnlinkedProxyAnswersNeutrally)
 {
+    SharedHost();
     platform::ComPtr<CAF::CAFProxyEventHandler> proxy(new CAF::CAFProxyEventHandler);
     CountingSubject subject;
     EXPECT_EQ(proxy->Execute(RunId()), S_OK);

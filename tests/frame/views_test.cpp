@@ -32,6 +32,7 @@ using TableClass = CAFOwlDocViewClass<CAFOwlDocView<CXTableViewEx>>;
 
 platform::ComPtr<IDocViewClass> NewViewClass(bool table)
 {
+    SharedHost(); // the view class registers with the host's framework as it is made
     if (table) {
         return Held<IDocViewClass>(new TableClass(&Module()));
     }
