@@ -215,8 +215,7 @@ private:
 
 // The view class object of view object type V (CAFOwlDocView<Window>). Window supplies:
 //     static const char16_t* ViewName(); static constexpr GUID kViewFamily, kViewClassId;
-//     static ViewBase* Make(owl::TWindow* parent, IHostDocument* document, IHostView* hostView,
-//                           owl::TModule* module, DWORD flags);
+//     Window(owl::TWindow* parent, IHostDocument* document, IHostView* hostView, owl::TModule* module, DWORD flags);
 template <class View>
 class CAFOwlDocViewClass final : public OwlDocViewClassBase {
 public:
@@ -279,10 +278,8 @@ protected:
         if (site_) {
             site_->QueryInterface(IID_IHostView, hostView.OutVoid());
         }
-        ViewBase* window = Window::Make(parent, HostDocument(), hostView.Get(), module, 0);
-        if (window) {
-            window->ConnectProxy(this);
-        }
+        auto* window = new Window(parent, HostDocument(), hostView.Get(), module, 0);
+        window->ConnectProxy(this);
         return window;
     }
 };

@@ -13,13 +13,6 @@ CXTableViewEx::CXTableViewEx(owl::TWindow* parent, IHostDocument* document, IHos
                              owl::TModule* module, DWORD flags)
     : CXViewBase(parent, document, hostView, nullptr, module, flags)
 {
-    Attr.Style = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN;
-}
-
-ViewBase* CXTableViewEx::Make(owl::TWindow* parent, IHostDocument* document, IHostView* hostView,
-                              owl::TModule* module, DWORD flags)
-{
-    return new CXTableViewEx(parent, document, hostView, module, flags);
 }
 
 KVO::String CXTableViewEx::CopyCommandText()

@@ -12,8 +12,6 @@ public:
     static constexpr GUID kViewFamily{0xA254711B, 0x4CD5, 0x46DA, {0x8C, 0x43, 0x1B, 0x27, 0x78, 0xE8, 0x1E, 0xD6}};
     static constexpr const GUID& kViewClassId = AnalysisView::kViewClassId; // shared by both view classes
     static const char16_t* ViewName() { return u"Crestmetrics Table View"; }
-    static ViewBase* Make(owl::TWindow* parent, IHostDocument* document, IHostView* hostView, owl::TModule* module,
-                          DWORD flags);
 
     CXTableViewEx(owl::TWindow* parent, IHostDocument* document, IHostView* hostView, owl::TModule* module,
                   DWORD flags);

@@ -13,13 +13,6 @@ AnalysisView::AnalysisView(owl::TWindow* parent, IHostDocument* document, IHostV
                            DWORD flags)
     : CXViewBase(parent, document, hostView, nullptr, module, flags)
 {
-    Attr.Style = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN;
-}
-
-ViewBase* AnalysisView::Make(owl::TWindow* parent, IHostDocument* document, IHostView* hostView,
-                             owl::TModule* module, DWORD flags)
-{
-    return new AnalysisView(parent, document, hostView, module, flags);
 }
 
 KVO::String AnalysisView::CopyCommandText()

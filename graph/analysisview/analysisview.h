@@ -13,8 +13,6 @@ public:
     // The identifier that both view classes share.
     static constexpr GUID kViewClassId{0xF8A02B9D, 0xFD9D, 0x4585, {0x86, 0xD1, 0xB9, 0xAC, 0xAF, 0xC5, 0xEC, 0x3B}};
     static const char16_t* ViewName() { return u"Crestmetrics View"; }
-    static ViewBase* Make(owl::TWindow* parent, IHostDocument* document, IHostView* hostView, owl::TModule* module,
-                          DWORD flags);
 
     AnalysisView(owl::TWindow* parent, IHostDocument* document, IHostView* hostView, owl::TModule* module,
                  DWORD flags);

@@ -13,6 +13,7 @@ CXViewBase::CXViewBase(owl::TWindow* parent, IHostDocument* document, IHostView*
                        owl::TModule* module, DWORD flags)
     : ViewBase(parent, document, nullptr, hostView, title, module, flags), textModule_(module)
 {
+    Attr.Style = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN;
 }
 
 KVO::String CXViewBase::CachedText(KVO::String& cache, UINT id, bool substitute) const
