@@ -22,20 +22,12 @@ public:
 
     HRESULT QueryInterface(REFIID iid, void** out) override
     {
-        if (!out) {
-            return E_POINTER;
-        }
-        *out = nullptr;
-        if (iid == IID_IUnknown || iid == IID_ICAFCommand) {
-            return Answer(static_cast<ICAFCommand*>(this), out);
-        }
-        if (iid == IID_ICAFCommandId) {
-            return Answer(static_cast<ICAFCommandId*>(this), out);
-        }
-        if (iid == IID_ICAFCommandKey) {
-            return Answer(static_cast<ICAFCommandKey*>(this), out);
-        }
-        return E_NOINTERFACE;
+        return AnswerFrom({
+                               {&IID_ICAFCommand, static_cast<ICAFCommand*>(this)},
+                               {&IID_ICAFCommandId, static_cast<ICAFCommandId*>(this)},
+                               {&IID_ICAFCommandKey, static_cast<ICAFCommandKey*>(this)},
+                           },
+                           iid, out);
     }
     ULONG AddRef() override { return AddRefCount(); }
     ULONG Release() override { return ReleaseCount(); }
@@ -80,11 +72,7 @@ class CommandRegistrar final : public IUnknown, private RefCounted {
 public:
     HRESULT QueryInterface(REFIID iid, void** out) override
     {
-        if (!out) {
-            return E_POINTER;
-        }
-        *out = nullptr;
-        return iid == IID_IUnknown ? Answer(static_cast<IUnknown*>(this), out) : E_NOINTERFACE;
+        return AnswerFrom({{&IID_IUnknown, static_cast<IUnknown*>(this)}}, iid, out);
     }
     ULONG AddRef() override { return AddRefCount(); }
     ULONG Release() override { return ReleaseCount(); }
@@ -95,14 +83,7 @@ public:
     explicit ViewRegistration(CallLog& log) : log_(log) {}
     HRESULT QueryInterface(REFIID iid, void** out) override
     {
-        if (!out) {
-            return E_POINTER;
-        }
-        *out = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IViewRegistration) {
-            return Answer(static_cast<IViewRegistration*>(this), out);
-        }
-        return E_NOINTERFACE;
+        return AnswerFrom({{&IID_IViewRegistration, static_cast<IViewRegistration*>(this)}}, iid, out);
     }
     ULONG AddRef() override { return AddRefCount(); }
     ULONG Release() override { return ReleaseCount(); }
@@ -145,14 +126,7 @@ const char16_t* FrameClass()
 
 HRESULT MenuService::QueryInterface(REFIID iid, void** out)
 {
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IMenuService) {
-        return Answer(static_cast<IMenuService*>(this), out);
-    }
-    return E_NOINTERFACE;
+    return AnswerFrom({{&IID_IMenuService, static_cast<IMenuService*>(this)}}, iid, out);
 }
 
 HRESULT MenuService::Hand(std::size_t index, DWORD ownId, ICAFCommand** out)
@@ -211,14 +185,7 @@ HRESULT MenuService::CreateCommand(DWORD firstValue, HINSTANCE module, UINT stri
 
 HRESULT CommandService::QueryInterface(REFIID iid, void** out)
 {
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_ICommandService) {
-        return Answer(static_cast<ICommandService*>(this), out);
-    }
-    return E_NOINTERFACE;
+    return AnswerFrom({{&IID_ICommandService, static_cast<ICommandService*>(this)}}, iid, out);
 }
 
 HRESULT CommandService::GetRegistrar(DWORD commandClass, DWORD kind, DWORD flags, IUnknown** out)
@@ -237,14 +204,7 @@ platform::ComPtr<CommandState> CommandState::Create() { return platform::ComPtr<
 
 HRESULT CommandState::QueryInterface(REFIID iid, void** out)
 {
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_ICommandState) {
-        return Answer(static_cast<ICommandState*>(this), out);
-    }
-    return E_NOINTERFACE;
+    return AnswerFrom({{&IID_ICommandState, static_cast<ICommandState*>(this)}}, iid, out);
 }
 
 HRESULT CommandState::SetText(const char16_t* text)
@@ -263,17 +223,11 @@ HRESULT CommandState::SetEnabled(WORD enabled)
 
 HRESULT ClassRegistration::QueryInterface(REFIID iid, void** out)
 {
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IDocClassSite) {
-        return Answer(static_cast<IDocClassSite*>(this), out);
-    }
-    if (iid == IID_ICommandTarget) {
-        return Answer(static_cast<ICAFCommandHandler*>(this), out);
-    }
-    return E_NOINTERFACE;
+    return AnswerFrom({
+                           {&IID_IDocClassSite, static_cast<IDocClassSite*>(this)},
+                           {&IID_ICommandTarget, static_cast<ICAFCommandHandler*>(this)},
+                       },
+                       iid, out);
 }
 
 HRESULT ClassRegistration::Execute(DWORD commandId)
@@ -301,23 +255,13 @@ RegistrationLink::RegistrationLink(CallLog& log, ICustomDocument2* document, Hos
 
 HRESULT RegistrationLink::QueryInterface(REFIID iid, void** out)
 {
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IMessageHandler) {
-        return Answer(static_cast<IMessageHandler*>(this), out);
-    }
-    if (iid == IID_IObserver) {
-        return Answer(static_cast<IObserver*>(this), out);
-    }
-    if (iid == IID_IObserverSink) {
-        return Answer(static_cast<IObserverSink*>(this), out);
-    }
-    if (iid == IID_IDocumentSite) {
-        return Answer(static_cast<IDocumentSite*>(this), out);
-    }
-    return E_NOINTERFACE;
+    return AnswerFrom({
+                           {&IID_IMessageHandler, static_cast<IMessageHandler*>(this)},
+                           {&IID_IObserver, static_cast<IObserver*>(this)},
+                           {&IID_IObserverSink, static_cast<IObserverSink*>(this)},
+                           {&IID_IDocumentSite, static_cast<IDocumentSite*>(this)},
+                       },
+                       iid, out);
 }
 
 HRESULT RegistrationLink::HandleMessage(IMessage* message)
@@ -376,14 +320,7 @@ HRESULT RegistrationLink::GetExtension(DWORD typeId, DWORD reserved, IUnknown** 
 
 HRESULT DocClassRegistration::QueryInterface(REFIID iid, void** out)
 {
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IDocClassRegistration) {
-        return Answer(static_cast<IDocClassRegistration*>(this), out);
-    }
-    return E_NOINTERFACE;
+    return AnswerFrom({{&IID_IDocClassRegistration, static_cast<IDocClassRegistration*>(this)}}, iid, out);
 }
 
 HRESULT DocClassRegistration::Register(IUnknown** registration, ICustomDocClass* documentClass, DWORD flags)
@@ -403,14 +340,7 @@ HRESULT DocClassRegistration::Register(IUnknown** registration, ICustomDocClass*
 
 HRESULT DocRegistration::QueryInterface(REFIID iid, void** out)
 {
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IDocRegistration) {
-        return Answer(static_cast<IDocRegistration*>(this), out);
-    }
-    return E_NOINTERFACE;
+    return AnswerFrom({{&IID_IDocRegistration, static_cast<IDocRegistration*>(this)}}, iid, out);
 }
 
 HRESULT DocRegistration::Register(ICustomDocClass*, IUnknown* hostDocument, ICustomDocument2* document, DWORD flags,
@@ -454,23 +384,15 @@ platform::ComPtr<HostDocument> HostDocument::Create(CallLog& log, DWORD identity
 
 HRESULT HostDocument::QueryInterface(REFIID iid, void** out)
 {
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IHostDocument) {
-        return Answer(static_cast<IHostDocument*>(this), out);
-    }
-    if (iid == IID_IDocumentSite) {
-        return Answer(static_cast<IDocumentSite*>(this), out);
-    }
-    if (iid == IID_IViewRegistration) {
-        return Answer(static_cast<IViewRegistration*>(this), out);
-    }
     if (chart_ && (iid == IID_IChartDocument || iid == IID_IChannelData)) {
         return chart_->QueryInterface(iid, out);
     }
-    return E_NOINTERFACE;
+    return AnswerFrom({
+                           {&IID_IHostDocument, static_cast<IHostDocument*>(this)},
+                           {&IID_IDocumentSite, static_cast<IDocumentSite*>(this)},
+                           {&IID_IViewRegistration, static_cast<IViewRegistration*>(this)},
+                       },
+                       iid, out);
 }
 
 HRESULT HostDocument::GetIdentity(DWORD* identity)
@@ -539,14 +461,7 @@ platform::ComPtr<ICustomDocument2> HostDocument::CreateDocument(ICustomDocClass*
 
 HRESULT ViewClassRegistry::QueryInterface(REFIID iid, void** out)
 {
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IViewClassRegistry) {
-        return Answer(static_cast<IViewClassRegistry*>(this), out);
-    }
-    return E_NOINTERFACE;
+    return AnswerFrom({{&IID_IViewClassRegistry, static_cast<IViewClassRegistry*>(this)}}, iid, out);
 }
 
 HRESULT ViewClassRegistry::Register(IUnknown* viewClass, REFIID, IUnknown** registration)
@@ -587,20 +502,12 @@ HostFrame::~HostFrame()
 
 HRESULT HostFrame::QueryInterface(REFIID iid, void** out)
 {
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IHostFrame) {
-        return Answer(static_cast<IHostFrame*>(this), out);
-    }
-    if (iid == IID_IHostFrameObject) {
-        return Answer(static_cast<IHostFrameObject*>(this), out);
-    }
-    if (iid == IID_IParentSite) {
-        return Answer(static_cast<IParentSite*>(this), out);
-    }
-    return E_NOINTERFACE;
+    return AnswerFrom({
+                           {&IID_IHostFrame, static_cast<IHostFrame*>(this)},
+                           {&IID_IHostFrameObject, static_cast<IHostFrameObject*>(this)},
+                           {&IID_IParentSite, static_cast<IParentSite*>(this)},
+                       },
+                       iid, out);
 }
 
 HRESULT HostFrame::GetFrameObject(IHostFrameObject** out)
@@ -655,17 +562,11 @@ platform::ComPtr<ViewSite> ViewSite::Create(CallLog& log, platform::ComPtr<HostF
 
 HRESULT ViewSite::QueryInterface(REFIID iid, void** out)
 {
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IViewSite) {
-        return Answer(static_cast<IViewSite*>(this), out);
-    }
-    if (iid == IID_IHostView) {
-        return Answer(static_cast<IHostView*>(this), out);
-    }
-    return E_NOINTERFACE;
+    return AnswerFrom({
+                           {&IID_IViewSite, static_cast<IViewSite*>(this)},
+                           {&IID_IHostView, static_cast<IHostView*>(this)},
+                       },
+                       iid, out);
 }
 
 HRESULT ViewSite::QueryCloseView(IDocView2*, WORD* mayClose)

@@ -21,14 +21,7 @@ HostMessage::~HostMessage() { VariantClear(&value_); }
 
 HRESULT HostMessage::QueryInterface(REFIID iid, void** out)
 {
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IMessage) {
-        return Answer(static_cast<IMessage*>(this), out);
-    }
-    return E_NOINTERFACE;
+    return AnswerFrom({{&IID_IMessage, static_cast<IMessage*>(this)}}, iid, out);
 }
 
 HRESULT HostMessage::GetId(DWORD* id)
@@ -84,14 +77,7 @@ HRESULT HostMessage::CheckSender(const void* sender, WORD* answer)
 
 HRESULT MessageBus::QueryInterface(REFIID iid, void** out)
 {
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IMessageBus) {
-        return Answer(static_cast<IMessageBus*>(this), out);
-    }
-    return E_NOINTERFACE;
+    return AnswerFrom({{&IID_IMessageBus, static_cast<IMessageBus*>(this)}}, iid, out);
 }
 
 HRESULT MessageBus::Create(DWORD messageId, DWORD flags, LPARAM, LPARAM, DWORD, const VARIANT* value, IMessage** out)
