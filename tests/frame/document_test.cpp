@@ -18,6 +18,7 @@ using host::MenuRecord;
 
 DWORD OwnMessageId() { return 0x0DDD0001; }
 DWORD CommandId() { return 0x0DDD0002; }
+DWORD ChangeNoticeId() { return 0x0DDD0003; }
 
 // A document with one message entry and one command, over a class object without commands.
 class TestDocument final : public ChartChildDocument {
@@ -47,6 +48,8 @@ public:
 
     HRESULT OwnMessage() { return S_OK; }
     void Command() { ++executed; }
+    void Changed(DWORD value) { changes.push_back(value); }
+    std::vector<DWORD> changes;
 };
 
 CAF::MessageMapEntry* TestDocument::MessageMapEntries()
@@ -56,6 +59,7 @@ CAF::MessageMapEntry* TestDocument::MessageMapEntries()
         Map::Header(),
         Map::Message<&TestDocument::OwnMessage>(&OwnMessageId),
         Map::Execute<&TestDocument::Command>(&CommandId),
+        Map::Observer<&TestDocument::Changed>(&ChangeNoticeId),
         Map::End(),
     };
     return entries;
@@ -200,6 +204,64 @@ TEST(Document, ANativeTitleIsSharedAndAnyOtherCopied)
     EXPECT_EQ(document->GetName(&name), S_OK); // no display name yet
     EXPECT_EQ(name, nullptr);
     SharedHost().GetFramework().Documents().documentRegistration.DropDocuments();
+}
+
+// A subject of the test: every operation goes to the host's event manager.
+class TestSubject final : public CAF::CAFSubject {
+public:
+    HRESULT QueryInterface(REFIID, void** out) override
+    {
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return 2; }
+    ULONG Release() override { return 1; }
+};
+
+TEST(Document, NoticesGoToTheHostFirstAndThenToTheDocumentsOwnEntries)
+{
+    host::Host& host = SharedHost();
+    auto documentClass = Adopted(new CAFDocumentClass<TestDocument>);
+    auto hostDocument = NewHostDocument();
+    auto document = hostDocument->CreateDocument(documentClass.Get());
+    ASSERT_TRUE(document);
+    auto* concrete = static_cast<TestDocument*>(document.Get());
+    platform::ComPtr<IObserver> observer;
+    ASSERT_EQ(document->QueryInterface(IID_IObserver, observer.OutVoid()), S_OK);
+
+    TestSubject subject;
+    const std::size_t linkRegistrations = host.Log().Count("link", "RegisterWith");
+    EXPECT_EQ(observer->RegisterWith(&subject), S_OK);
+    EXPECT_EQ(host.Log().Count("link", "RegisterWith"), linkRegistrations + 1);
+    EXPECT_EQ(host.GetFramework().RegisteredObservers(&subject, ChangeNoticeId()), 1u);
+
+    // The host's event reaches the link (all four values) and then the member (the notice data only).
+    const DWORD data = 0x5A;
+    host.GetFramework().FireEvent(&subject, ChangeNoticeId(), 0x77, &data);
+    EXPECT_EQ(concrete->changes, std::vector<DWORD>{0x5A});
+    EXPECT_EQ(host.Log().Of("link").back().detail, "0x0DDD0003 0x00000077");
+
+    // The document's own notices go out through the link's observer sink.
+    EXPECT_EQ(concrete->NotifyObservers(0x0DDD0009, &data), S_OK);
+    EXPECT_EQ(host.Log().Of("link").back().operation, "NotifyObservers");
+
+    // The site interface of the host document: asked once, handed out with a reference each time.
+    platform::ComPtr<IUnknown> first;
+    platform::ComPtr<IUnknown> second;
+    EXPECT_EQ(document->GetSiteInterface(first.Out()), S_OK);
+    EXPECT_EQ(document->GetSiteInterface(second.Out()), S_OK);
+    EXPECT_EQ(first.Get(), second.Get());
+    EXPECT_EQ(first.Get(), static_cast<IUnknown*>(static_cast<IDocumentSite*>(hostDocument.Get())));
+
+    // Closing lets go of the chart document first.
+    EXPECT_EQ(document->Close(), S_OK);
+    EXPECT_EQ(concrete->ChartDocument(), nullptr);
+    EXPECT_EQ(concrete->SenderTarget(), nullptr);
+    observer.Reset();
+    document.Reset();
+    host.GetFramework().Documents().documentRegistration.DropDocuments();
+    // The document unregistered its observer when it went.
+    EXPECT_EQ(host.GetFramework().RegisteredObservers(&subject, ChangeNoticeId()), 0u);
 }
 
 std::u16string Settings() { return u"Crestmetrics|Settings"; }

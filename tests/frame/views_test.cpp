@@ -239,6 +239,52 @@ TEST(Views, TheSizeGripIsDrawnAndHitUnlessTheFrameIsMaximised)
     opened.view->Close();
 }
 
+TEST(Views, TheViewObjectFollowsTheHostsDocumentViewProtocol)
+{
+    host::Host& host = SharedHost();
+    auto viewClass = NewViewClass(false);
+    auto document = NewHostDocument();
+    host::OpenedView opened = host::OpenView(host.Log(), viewClass.Get(), document.Get());
+    ASSERT_EQ(opened.created, S_OK);
+    IDocView2& view = *opened.view.Get();
+
+    // The position pair: the document's identity, then value B over value A.
+    EXPECT_EQ(view.SetValueA(0x0003), S_OK);
+    EXPECT_EQ(view.SetValueB(0x0012), S_OK);
+    DWORD identity = 0;
+    DWORD pair = 0;
+    EXPECT_EQ(view.GetPosition(&identity, &pair), S_OK);
+    EXPECT_EQ(identity, 0x2Au);
+    EXPECT_EQ(pair, 0x00120003u);
+
+    platform::ComPtr<IUnknown> held;
+    EXPECT_EQ(view.GetDocument(held.Out()), S_OK);
+    EXPECT_EQ(held.Get(), document->AsUnknown());
+    platform::ComPtr<IViewSite> site;
+    EXPECT_EQ(view.GetSite(site.Out()), S_OK);
+    EXPECT_EQ(site.Get(), static_cast<IViewSite*>(opened.site.Get()));
+    EXPECT_EQ(view.Reserved3(), S_FALSE);
+
+    // Activation registers the view with its document, then tells the site.
+    const std::size_t added = host.Log().Count("hostdocument", "AddView");
+    const std::size_t activated = host.Log().Count("viewsite", "ViewActivated");
+    EXPECT_EQ(view.Activate(), S_OK);
+    EXPECT_EQ(host.Log().Count("hostdocument", "AddView"), added + 1);
+    EXPECT_EQ(host.Log().Count("viewsite", "ViewActivated"), activated + 1);
+
+    // The client window's own destruction deletes the window it made and forgets the parent site.
+    EXPECT_EQ(opened.client->DestroyWindow(), S_OK);
+    EXPECT_FALSE(IsWindow(opened.window));
+    platform::ComPtr<IParentSite> parent;
+    EXPECT_EQ(opened.client->GetParentSite(parent.Out()), S_OK);
+    EXPECT_FALSE(parent);
+    // Without a window the view may not close, and asks nobody.
+    WORD answer = 0xFFFF;
+    EXPECT_EQ(view.QueryClose(&answer), S_FALSE);
+    EXPECT_EQ(answer, 0);
+    EXPECT_EQ(view.Close(), S_OK);
+}
+
 TEST(Views, ThePrintTextIsLocalisedOnlyAtItsStart)
 {
     host::ApplicationService& application = SharedHost().Application();
