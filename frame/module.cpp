@@ -134,6 +134,8 @@ extern "C" BOOL DllMain(HINSTANCE instance, DWORD reason, void*)
     case DLL_PROCESS_DETACH:
         delete CX::Module::module;
         CX::Module::module = nullptr;
+        // The host's services outlive the module: their references go back now.
+        CAF::ReleaseServices();
         break;
     default:
         break;

@@ -335,6 +335,8 @@ TEST_F(ModuleLoad, CalculationsDescribeThemselvesByNameAndAlias)
 TEST_F(ModuleLoad, TheHostCreatesTheDocumentAndShowsBothViews)
 {
     host::Host& host = Host();
+    const LONG frameworkReferences = host.GetFramework().References();
+    const LONG applicationReferences = host.Application().References();
     ASSERT_EQ(host.LoadModule(MODULE_LIBRARY_PATH), S_OK) << host.LastError();
     platform::ComPtr<ICustomDocClass> documentClass;
     std::vector<platform::ComPtr<IDocViewClass>> viewClasses;
@@ -395,6 +397,9 @@ TEST_F(ModuleLoad, TheHostCreatesTheDocumentAndShowsBothViews)
 
     document.Reset();
     host.UnloadModule();
+    // Unloading detached the module, which gave back the references its accessors held.
+    EXPECT_EQ(host.GetFramework().References(), frameworkReferences);
+    EXPECT_EQ(host.Application().References(), applicationReferences);
 }
 
 } // namespace
