@@ -12,31 +12,7 @@
 namespace {
 using namespace controlkit;
 
-class Owner : public owl::TWindow {
-public:
-    Owner() : TWindow(nullptr, u"owner")
-    {
-        Attr.Style = WS_POPUP | WS_VISIBLE;
-        Attr.X = 100;
-        Attr.Y = 100;
-        Attr.W = 300;
-        Attr.H = 120;
-    }
-    owl::TResult EvCommand(owl::uint id, HWND, owl::uint) override
-    {
-        commands.push_back(static_cast<int>(id));
-        return 0;
-    }
-    owl::TResult WindowProc(owl::TMsgId message, owl::TParam1 p1, owl::TParam2 p2) override
-    {
-        if (message == WM_INITMENUPOPUP) {
-            ++initPopups;
-        }
-        return TWindow::WindowProc(message, p1, p2);
-    }
-    std::vector<int> commands;
-    int initPopups = 0;
-};
+using Owner = RecordingOwner;
 
 class PopupMenuTest : public ::testing::Test {
 protected:
@@ -44,7 +20,7 @@ protected:
     {
         ui::reset();
         ui::ClearTrackedPopups();
-        owner = new Owner;
+        owner = new Owner(300, 120);
         label = new owl::TStatic(owner, 50, u"", 10, 10, 120, 20);
         companion = new owl::TStatic(owner, 51, u"companion", 10, 50, 100, 20);
         button = new PopupMenu(owner);
