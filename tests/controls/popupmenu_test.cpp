@@ -182,3 +182,31 @@ TEST_F(PopupMenuTest, TheButtonSitsBesideItsCompanionAndDropsItsMenuUnderItself)
     EXPECT_EQ(2u, ui::TrackedPopups().size());
 }
 }
+
+namespace {
+TEST(PopupMenuFaceTest, FacesShowTheArrowOrTheCheckedItem)
+{
+    ui::reset();
+    auto* owner = new RecordingOwner(160, 40);
+    auto* arrow = new PopupMenu(owner);
+    arrow->SetArrowStyle(true);
+    arrow->AppendMenu(MF_STRING, 101, u"&Mean");
+    auto* checked = new PopupMenu(owner);
+    checked->SetOptions(ExclusivePopupMenu::CheckOnCommandOption | ExclusivePopupMenu::Flat);
+    checked->AppendMenu(MF_STRING, 101, u"&Mean");
+    checked->AppendMenu(MF_STRING, 102, u"Pea&k");
+    checked->Attr.X = 30;
+    checked->Attr.W = 60;
+    auto* disabled = new PopupMenu(owner);
+    disabled->SetArrowStyle(true);
+    disabled->Attr.X = 100;
+    owner->Create();
+    checked->Check(102);
+    disabled->EnableWindow(false);
+    const gdi::GoldenCheck golden = gdi::CheckGolden(ui::RenderWindow(*owner), GoldenPath("popupmenu_faces.png"));
+    EXPECT_TRUE(golden.ok) << golden.message;
+    owner->Destroy();
+    delete owner;
+    ui::reset();
+}
+}
