@@ -369,6 +369,45 @@ TEST_F(GadgetsTest, EmptyOrBrokenPngResourcesFallBackToTheBitmapOfTheSameId)
     EXPECT_EQ(owl::TSize(5, 7), gadget.ImageSize());
 }
 
+TEST_F(GadgetsTest, DownButtonsShowTheirDownImageAndColourChangesReopenTheTheme)
+{
+    auto* gadget = new UxSizableButtonGadget(kSnap, PictureId::SnapButton);
+    auto* red = new Gdiplus::Bitmap(16, 16, Gdiplus::PixelFormat32bppPARGB);
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 16; ++x) {
+            red->SetPixel(x, y, Gdiplus::Color(0xFFFF0000));
+        }
+    }
+    EXPECT_EQ(nullptr, gadget->SetImage(UxSizableButtonGadget::DownImage, red));
+    window->Insert(*gadget);
+    host->Create();
+    ui::pump();
+    const POINT centre = Centre(*gadget);
+    auto shown = [&] {
+        const gdi::Image image = ui::RenderWindow(*window);
+        POINT client{0, 0};
+        ClientToScreen(*window, &client);
+        RECT frame{};
+        GetWindowRect(*window, &frame);
+        return image.at(client.x - frame.left + centre.x, client.y - frame.top + centre.y);
+    };
+    EXPECT_NE(RGB(255, 0, 0), shown());
+    gadget->SetButtonState(owl::TButtonGadget::Down);
+    ui::pump();
+    EXPECT_EQ(RGB(255, 0, 0), shown());
+
+    // A colour change closes the theme and opens it again only while themes are on.
+    const int open = platform::OpenThemeCount();
+    platform::SetThemesActive(false);
+    SendMessageW(*window, WM_SYSCOLORCHANGE, 0, 0);
+    EXPECT_EQ(nullptr, gadget->Theme());
+    EXPECT_EQ(open - 1, platform::OpenThemeCount());
+    platform::SetThemesActive(true);
+    SendMessageW(*window, WM_SYSCOLORCHANGE, 0, 0);
+    EXPECT_NE(nullptr, gadget->Theme());
+    EXPECT_EQ(open, platform::OpenThemeCount());
+}
+
 TEST_F(GadgetsTest, GadgetWindowsReopenTheirThemeWithTheClassOfTheirLook)
 {
     host->Create();

@@ -4,6 +4,7 @@
 #include "controlkit.h"
 #include "platform/ui/input.h"
 #include "platform/ui/menus.h"
+#include "platform/win/uxtheme.h"
 
 #include <gtest/gtest.h>
 
@@ -207,6 +208,42 @@ TEST(PopupMenuFaceTest, FacesShowTheArrowOrTheCheckedItem)
     EXPECT_TRUE(golden.ok) << golden.message;
     owner->Destroy();
     delete owner;
+    ui::reset();
+}
+}
+
+namespace {
+TEST(PopupMenuThemeTest, TheThemedFaceLightsUpUnderTheMouseAndFollowsThemeChanges)
+{
+    ui::reset();
+    platform::SetThemesActive(true);
+    const int open = platform::OpenThemeCount();
+    auto* owner = new RecordingOwner(160, 60);
+    auto* button = new PopupMenu(owner);
+    button->Attr.X = 20;
+    button->Attr.Y = 10;
+    button->Attr.W = 40;
+    button->AppendMenu(MF_STRING, 101, u"&Mean");
+    owner->Create();
+    EXPECT_EQ(open + 1, platform::OpenThemeCount());
+    auto face = [&] { return ui::RenderWindow(button->Wnd()).at(3, 3); };
+    const COLORREF normal = face();
+    ui::MouseMove(button->Wnd(), POINT{20, 10});
+    const COLORREF hot = face();
+    EXPECT_NE(normal, hot);
+    ui::MouseMove(owner->GetHandle(), POINT{140, 50});
+    EXPECT_EQ(normal, face());
+
+    platform::SetThemesActive(false);
+    SendMessageW(button->Wnd(), WM_THEMECHANGED, 0, 0);
+    EXPECT_EQ(open, platform::OpenThemeCount());
+    platform::SetThemesActive(true);
+    SendMessageW(button->Wnd(), WM_THEMECHANGED, 0, 0);
+    EXPECT_EQ(open + 1, platform::OpenThemeCount());
+    owner->Destroy();
+    delete owner;
+    EXPECT_EQ(open, platform::OpenThemeCount());
+    platform::SetThemesActive(false);
     ui::reset();
 }
 }
