@@ -1,8 +1,9 @@
 #include "controls/buttongadgets.h"
 
+#include "controls/gadgetwindows.h"
+
 #include "foundation/linkingutils.h"
 #include "foundation/moduleinstance.h"
-#include "foundation/utilities.h"
 #include "platform/owl/gadgetwindow.h"
 
 #include <algorithm>
@@ -25,20 +26,6 @@ int ScreenDpi(int axis)
         CachedDpi(1) = dc.GetDeviceCaps(LOGPIXELSY);
     }
     return CachedDpi(axis);
-}
-
-// The disabled look: every colour channel becomes (R + G + B) x w + 0.4, a grey with a touch of blue.
-Gdiplus::ColorMatrix DisabledMatrix()
-{
-    const double toRad = std::numbers::pi / 180.0;
-    const auto red = static_cast<Gdiplus::REAL>(std::cos(45 * toRad) * std::cos(38 * toRad) * 0.4);
-    const auto green = static_cast<Gdiplus::REAL>(std::sin(45 * toRad) * std::cos(38 * toRad) * 0.4);
-    const auto blue = static_cast<Gdiplus::REAL>(std::sin(38 * toRad) * 0.4);
-    return Gdiplus::ColorMatrix{{{red, green, blue, 0, 0},
-                                 {red, green, blue, 0, 0},
-                                 {red, green, blue, 0, 0},
-                                 {0, 0, 0, 1, 0},
-                                 {0.4f, 0.4f, 0.4f, 0, 1}}};
 }
 
 Gdiplus::Bitmap* LoadImage(LPCWSTR name)
@@ -89,21 +76,9 @@ UxSizableButtonGadget::~UxSizableButtonGadget()
     StopTimer();
 }
 
-void UxSizableButtonGadget::OpenTheme(HWND window)
-{
-    if (KVO::IsWindowsXPOrLater()) {
-        theme = KVOLinkingUtils::UxThemeDLL::Instance().OpenThemeData(window,
-                                                                       look == PushButtonLook ? u"BUTTON" : u"TOOLBAR");
-    }
-}
+void UxSizableButtonGadget::OpenTheme(HWND window) { theme = KVOControls::OpenThemeForLook(window, look); }
 
-void UxSizableButtonGadget::CloseTheme()
-{
-    if (theme) {
-        KVOLinkingUtils::UxThemeDLL::Instance().CloseThemeData(theme);
-        theme = nullptr;
-    }
-}
+void UxSizableButtonGadget::CloseTheme() { KVOControls::CloseThemeHandle(theme); }
 
 void UxSizableButtonGadget::Created()
 {
@@ -315,37 +290,73 @@ void UxSizableButtonGadget::PaintText(owl::TDC& dc, const owl::TRect& rect)
     ::SelectObject(dc, oldFont);
 }
 
-void UxSizableButtonGadget::PaintImage(owl::TDC& dc, const owl::TRect& rect)
+Gdiplus::ColorMatrix UxThemeUIFace::DisabledMatrix()
 {
-    Gdiplus::Bitmap* image = State == Down && downImage ? downImage.get() : normalImage.get();
-    if (!image || (GetEnabled() && State == Indeterminate)) {
+    const double toRad = std::numbers::pi / 180.0;
+    const auto red = static_cast<Gdiplus::REAL>(std::cos(45 * toRad) * std::cos(38 * toRad) * 0.4);
+    const auto green = static_cast<Gdiplus::REAL>(std::sin(45 * toRad) * std::cos(38 * toRad) * 0.4);
+    const auto blue = static_cast<Gdiplus::REAL>(std::sin(38 * toRad) * 0.4);
+    return Gdiplus::ColorMatrix{{{red, green, blue, 0, 0},
+                                 {red, green, blue, 0, 0},
+                                 {red, green, blue, 0, 0},
+                                 {0, 0, 0, 1, 0},
+                                 {0.4f, 0.4f, 0.4f, 0, 1}}};
+}
+
+void UxThemeUIFace::Paint(HDC dc, const owl::TPoint& origin, const owl::TRect& clip, TState state) const
+{
+    if (!image_ || state == Indeterminate) {
         return;
     }
     Gdiplus::ImageAttributes attributes;
-    if (image->GetPixelFormat() != Gdiplus::PixelFormat32bppPARGB) {
+    if (image_->GetPixelFormat() != Gdiplus::PixelFormat32bppPARGB) {
         const Gdiplus::ColorMap grey{Gdiplus::Color(0xFFC0C0C0), Gdiplus::Color(0x00000000)};
         attributes.SetRemapTable(1, &grey);
     }
-    if (!GetEnabled()) {
+    if (state == Disabled) {
         const Gdiplus::ColorMatrix matrix = DisabledMatrix();
         attributes.SetColorMatrix(&matrix);
     }
-    int shift = 0;
-    if (GetEnabled() && State == Down && Window && (owl::TGadgetWindow::GetFlatStyle() & owl::TGadgetWindow::FlatStandard) &&
-        ShiftPressedGlyph) {
-        shift = 1;
+    const auto w = static_cast<INT>(image_->GetWidth());
+    const auto h = static_cast<INT>(image_->GetHeight());
+    Gdiplus::Graphics graphics(dc);
+    graphics.SetClip(Gdiplus::Rect(clip.left, clip.top, clip.Width(), clip.Height()));
+    graphics.DrawImage(image_, Gdiplus::Rect(origin.x, origin.y, w, h), 0, 0, w, h, Gdiplus::UnitPixel, &attributes);
+}
+
+void UxSizableButtonGadget::PaintImage(owl::TDC& dc, const owl::TRect& rect)
+{
+    Gdiplus::Bitmap* image = State == Down && downImage ? downImage.get() : normalImage.get();
+    if (!image) {
+        return;
     }
-    const auto w = static_cast<INT>(image->GetWidth());
-    const auto h = static_cast<INT>(image->GetHeight());
+    // The state, with OWL's rules for a down button: a flat window shifts the image of a gadget that asks for it,
+    // else draws it down unless this gadget is the one being pressed; otherwise down unless the glyph stays up.
+    UxThemeUIFace::TState face = UxThemeUIFace::Normal;
+    int shift = 0;
+    if (!GetEnabled()) {
+        face = UxThemeUIFace::Disabled;
+    } else if (State == Indeterminate) {
+        face = UxThemeUIFace::Indeterminate;
+    } else if (State == Down) {
+        if (owl::TGadgetWindow::GetFlatStyle() & owl::TGadgetWindow::FlatStandard) {
+            if (ShiftPressedGlyph) {
+                shift = 1;
+            } else if (!Window || Window->GadgetWithCapture() != this) {
+                face = UxThemeUIFace::Down;
+            }
+        } else if (!PressedGlyphUp) {
+            face = UxThemeUIFace::Down;
+        }
+    }
+    const auto w = static_cast<int>(image->GetWidth());
+    const auto h = static_cast<int>(image->GetHeight());
     owl::TPoint origin = imageOrigin;
     if ((Style & sText) && (Style & sBitmap)) {
         // Beside a text the image is centred in its own part of the gadget.
         origin = owl::TPoint(rect.left + (rect.Width() - w) / 2, rect.top + (rect.Height() - h) / 2);
     }
-    Gdiplus::Graphics graphics(dc.GetHandle());
-    graphics.SetClip(Gdiplus::Rect(rect.left, rect.top, rect.Width(), rect.Height()));
-    graphics.DrawImage(image, Gdiplus::Rect(origin.x + shift, origin.y + shift, w, h), 0, 0, w, h, Gdiplus::UnitPixel,
-                       &attributes);
+    UxThemeUIFace(image).Paint(dc, origin.OffsetBy(shift, shift), rect, face);
 }
 
 void UxSizableButtonGadget::Paint(owl::TDC& dc)

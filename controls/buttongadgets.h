@@ -10,6 +10,21 @@
 
 #include <memory>
 
+// Draws a gadget's image in a state: as it is (normal, down, default), through the grey-blue colour matrix
+// (disabled), or not at all (indeterminate). Images that are not premultiplied ARGB have light grey keyed out.
+class UxThemeUIFace {
+public:
+    enum TState { Normal, Down, Indeterminate, Disabled, Default };
+    explicit UxThemeUIFace(Gdiplus::Bitmap* image) : image_(image) {}
+    void Paint(HDC dc, const owl::TPoint& origin, const owl::TRect& clip, TState state) const;
+    // Each colour channel becomes (R + G + B) x w + 0.4: w = cos 45 cos 38 x 0.4 for red and green, sin 38 x 0.4
+    // for blue; alpha is kept.
+    static Gdiplus::ColorMatrix DisabledMatrix();
+
+private:
+    Gdiplus::Bitmap* image_;
+};
+
 class UxSizableButtonGadget : public owl::TButtonTextGadget, public KVO::LowPriorityTimer {
 public:
     enum StateBit : owl::uint { PressedBit = 1, HotBit = 2, DisabledBit = 8 };

@@ -18,21 +18,25 @@ UxGadgetWindow::UxGadgetWindow(owl::TWindow* parent, TTileDirection direction, o
 
 UxGadgetWindow::~UxGadgetWindow() { CloseTheme(); }
 
-void UxGadgetWindow::OpenTheme(HWND window)
+HTHEME OpenThemeForLook(HWND window, int look)
 {
-    if (KVO::IsWindowsXPOrLater()) {
-        theme = KVOLinkingUtils::UxThemeDLL::Instance().OpenThemeData(window,
-                                                                       look == PushButtonLook ? u"BUTTON" : u"TOOLBAR");
+    if (!KVO::IsWindowsXPOrLater()) {
+        return nullptr;
     }
+    return KVOLinkingUtils::UxThemeDLL::Instance().OpenThemeData(window, look == 1 ? u"BUTTON" : u"TOOLBAR");
 }
 
-void UxGadgetWindow::CloseTheme()
+void CloseThemeHandle(HTHEME& theme)
 {
     if (theme) {
         KVOLinkingUtils::UxThemeDLL::Instance().CloseThemeData(theme);
         theme = nullptr;
     }
 }
+
+void UxGadgetWindow::OpenTheme(HWND window) { theme = OpenThemeForLook(window, look); }
+
+void UxGadgetWindow::CloseTheme() { CloseThemeHandle(theme); }
 
 bool UxGadgetWindow::ThemeChanged()
 {

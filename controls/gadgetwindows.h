@@ -9,6 +9,12 @@
 
 namespace KVOControls {
 
+// Theme data for a window in the class of a look ("BUTTON" for the push-button look 1, else "TOOLBAR"), on
+// Windows XP or later; null without themes.
+HTHEME OpenThemeForLook(HWND window, int look);
+// Closes a theme handle, if any, and forgets it.
+void CloseThemeHandle(HTHEME& theme);
+
 class UxGadgetWindow : public owl::TGadgetWindow {
 public:
     enum Look { PushButtonLook = 1, ToolbarLook = 2 };

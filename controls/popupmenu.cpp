@@ -1,5 +1,7 @@
 #include "controls/popupmenu.h"
 
+#include "controls/gadgetwindows.h"
+
 #include "foundation/linkingutils.h"
 #include "foundation/utilities.h"
 
@@ -137,19 +139,12 @@ void PopupMenu::CleanupWindow()
 void PopupMenu::OpenTheme()
 {
     CloseTheme();
-    auto& ux = KVOLinkingUtils::UxThemeDLL::Instance();
-    if (KVO::IsWindowsXPOrLater() && ux.IsThemeActive()) {
-        theme = ux.OpenThemeData(Wnd(), u"BUTTON");
+    if (KVOLinkingUtils::UxThemeDLL::Instance().IsThemeActive()) {
+        theme = KVOControls::OpenThemeForLook(Wnd(), 1);
     }
 }
 
-void PopupMenu::CloseTheme()
-{
-    if (theme) {
-        KVOLinkingUtils::UxThemeDLL::Instance().CloseThemeData(theme);
-        theme = nullptr;
-    }
-}
+void PopupMenu::CloseTheme() { KVOControls::CloseThemeHandle(theme); }
 
 void PopupMenu::OpenMenu()
 {

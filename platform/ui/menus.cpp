@@ -388,18 +388,18 @@ BOOL SetMenuItemData(HMENU handle, UINT item, ULONG_PTR data, UINT flags)
     return TRUE;
 }
 
-HMENU LoadMenuIndirectW(const void* menuTemplate)
+namespace {
+// Reads a template of at most `size` bytes (the header is 4 bytes plus its offset); null when it is cut short.
+HMENU LoadMenuTemplate(const std::byte* data, std::size_t size)
 {
-    if (!menuTemplate) {
+    if (size < 4) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    // Without a size the template is read up to its last end item; the header is 4 bytes plus its offset.
-    const auto* data = static_cast<const std::byte*>(menuTemplate);
     const std::size_t offset = std::to_integer<std::size_t>(data[2]) | (std::to_integer<std::size_t>(data[3]) << 8);
     std::size_t pos = 4 + offset;
     HMENU menu = CreateMenu();
-    if (!ReadItems(data, static_cast<std::size_t>(-1), pos, menu)) {
+    if (!ReadItems(data, size, pos, menu)) {
         DestroyMenu(menu);
         return nullptr;
     }
@@ -409,6 +409,17 @@ HMENU LoadMenuIndirectW(const void* menuTemplate)
     }
     return menu;
 }
+}
+
+HMENU LoadMenuIndirectW(const void* menuTemplate)
+{
+    if (!menuTemplate) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    // Without a size the template is read up to its last end item.
+    return LoadMenuTemplate(static_cast<const std::byte*>(menuTemplate), static_cast<std::size_t>(-1));
+}
 
 HMENU LoadMenuW(HINSTANCE instance, LPCWSTR name)
 {
@@ -417,7 +428,9 @@ HMENU LoadMenuW(HINSTANCE instance, LPCWSTR name)
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return nullptr;
     }
-    return LoadMenuIndirectW(LockResource(LoadResource(instance, found)));
+    // A resource knows its size: a damaged one is refused instead of read past its end.
+    return LoadMenuTemplate(static_cast<const std::byte*>(LockResource(LoadResource(instance, found))),
+                            SizeofResource(instance, found));
 }
 
 BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int, HWND owner, const RECT*)

@@ -22,37 +22,21 @@ using KVOControls::UxGadgetWindow;
 constexpr int kSnap = 300;
 constexpr int kDisabled = 301;
 
-class Host : public owl::TWindow {
+// The gadgets' owner: the disabled command is off with the text "Off"; the snap command is checked as asked.
+class Host : public RecordingOwner {
 public:
-    Host() : TWindow(nullptr, u"host")
+    Host() : RecordingOwner(400, 200)
     {
-        Attr.Style = WS_POPUP | WS_VISIBLE;
-        Attr.X = 50;
-        Attr.Y = 50;
-        Attr.W = 400;
-        Attr.H = 200;
-    }
-    owl::TResult EvCommand(owl::uint id, HWND, owl::uint) override
-    {
-        commands.push_back(static_cast<int>(id));
-        return 0;
-    }
-    owl::TResult WindowProc(owl::TMsgId message, owl::TParam1 p1, owl::TParam2 p2) override
-    {
-        if (message == owl::WM_COMMAND_ENABLE) {
-            auto& enabler = *reinterpret_cast<owl::TCommandEnabler*>(p2);
-            if (enabler.GetId() == static_cast<owl::uint>(kDisabled)) {
-                enabler.Enable(false);
-                enabler.SetText(u"Off");
-            } else if (enabler.GetId() == static_cast<owl::uint>(kSnap)) {
-                enabler.Enable(true);
-                enabler.SetCheck(checkSnap);
+        enabler = [this](owl::TCommandEnabler& query) {
+            if (query.GetId() == static_cast<owl::uint>(kDisabled)) {
+                query.Enable(false);
+                query.SetText(u"Off");
+            } else if (query.GetId() == static_cast<owl::uint>(kSnap)) {
+                query.Enable(true);
+                query.SetCheck(checkSnap);
             }
-            return 0;
-        }
-        return TWindow::WindowProc(message, p1, p2);
+        };
     }
-    std::vector<int> commands;
     int checkSnap = owl::TCommandEnabler::Unchecked;
 };
 
@@ -385,6 +369,45 @@ TEST_F(GadgetsTest, EmptyOrBrokenPngResourcesFallBackToTheBitmapOfTheSameId)
     EXPECT_EQ(owl::TSize(5, 7), gadget.ImageSize());
 }
 
+TEST_F(GadgetsTest, DownButtonsShowTheirDownImageAndColourChangesReopenTheTheme)
+{
+    auto* gadget = new UxSizableButtonGadget(kSnap, PictureId::SnapButton);
+    auto* red = new Gdiplus::Bitmap(16, 16, Gdiplus::PixelFormat32bppPARGB);
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 16; ++x) {
+            red->SetPixel(x, y, Gdiplus::Color(0xFFFF0000));
+        }
+    }
+    EXPECT_EQ(nullptr, gadget->SetImage(UxSizableButtonGadget::DownImage, red));
+    window->Insert(*gadget);
+    host->Create();
+    ui::pump();
+    const POINT centre = Centre(*gadget);
+    auto shown = [&] {
+        const gdi::Image image = ui::RenderWindow(*window);
+        POINT client{0, 0};
+        ClientToScreen(*window, &client);
+        RECT frame{};
+        GetWindowRect(*window, &frame);
+        return image.at(client.x - frame.left + centre.x, client.y - frame.top + centre.y);
+    };
+    EXPECT_NE(RGB(255, 0, 0), shown());
+    gadget->SetButtonState(owl::TButtonGadget::Down);
+    ui::pump();
+    EXPECT_EQ(RGB(255, 0, 0), shown());
+
+    // A colour change closes the theme and opens it again only while themes are on.
+    const int open = platform::OpenThemeCount();
+    platform::SetThemesActive(false);
+    SendMessageW(*window, WM_SYSCOLORCHANGE, 0, 0);
+    EXPECT_EQ(nullptr, gadget->Theme());
+    EXPECT_EQ(open - 1, platform::OpenThemeCount());
+    platform::SetThemesActive(true);
+    SendMessageW(*window, WM_SYSCOLORCHANGE, 0, 0);
+    EXPECT_NE(nullptr, gadget->Theme());
+    EXPECT_EQ(open, platform::OpenThemeCount());
+}
+
 TEST_F(GadgetsTest, GadgetWindowsReopenTheirThemeWithTheClassOfTheirLook)
 {
     host->Create();
@@ -471,5 +494,48 @@ TEST_F(GadgetsTest, AGadgetWindowOfButtonTextAndMenuGadgetsLooksRight)
     ui::pump();
     const gdi::GoldenCheck golden = gdi::CheckGolden(ui::RenderWindow(*window), GoldenPath("gadget_window.png"));
     EXPECT_TRUE(golden.ok) << golden.message;
+}
+}
+
+namespace {
+TEST(UxThemeUIFaceTest, EachStateDrawsTheImageItsOwnWay)
+{
+    GdiplusStarter::Instance();
+    Gdiplus::Bitmap image(2, 1, Gdiplus::PixelFormat24bppRGB);
+    image.SetPixel(0, 0, Gdiplus::Color(0xFFC0C0C0));
+    image.SetPixel(1, 0, Gdiplus::Color(0xFF204080));
+    const double sum = (0x20 + 0x40 + 0x80) / 255.0;
+    const Gdiplus::ColorMatrix m = UxThemeUIFace::DisabledMatrix();
+    auto lifted = [&](int channel) { return static_cast<int>(std::lround((sum * m.m[0][channel] + 0.4) * 255)); };
+    struct Case {
+        UxThemeUIFace::TState state;
+        COLORREF grey;  // where the light grey pixel is drawn
+        COLORREF other; // the other pixel
+    };
+    const COLORREF white = RGB(255, 255, 255);
+    const Case cases[] = {
+        {UxThemeUIFace::Normal, white, RGB(0x20, 0x40, 0x80)},
+        {UxThemeUIFace::Down, white, RGB(0x20, 0x40, 0x80)},
+        {UxThemeUIFace::Default, white, RGB(0x20, 0x40, 0x80)},
+        {UxThemeUIFace::Indeterminate, white, white},
+        {UxThemeUIFace::Disabled, white, RGB(lifted(0), lifted(1), lifted(2))},
+    };
+    for (const Case& c : cases) {
+        HDC screen = GetDC(nullptr);
+        HDC memory = CreateCompatibleDC(screen);
+        HBITMAP target = CreateCompatibleBitmap(screen, 4, 3);
+        HGDIOBJ old = SelectObject(memory, target);
+        RECT all{0, 0, 4, 3};
+        FillRect(memory, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        UxThemeUIFace(&image).Paint(memory, owl::TPoint(1, 1), owl::TRect(0, 0, 4, 3), c.state);
+        SelectObject(memory, old);
+        const gdi::Image picture = gdi::ImageOfBitmap(target);
+        EXPECT_EQ(c.grey, picture.at(1, 1)) << c.state;
+        EXPECT_EQ(c.other, picture.at(2, 1)) << c.state;
+        EXPECT_EQ(white, picture.at(0, 0)) << c.state;
+        DeleteObject(target);
+        DeleteDC(memory);
+        ReleaseDC(nullptr, screen);
+    }
 }
 }

@@ -4,6 +4,7 @@
 #include "controlkit.h"
 #include "platform/ui/input.h"
 #include "platform/ui/menus.h"
+#include "platform/win/uxtheme.h"
 
 #include <gtest/gtest.h>
 
@@ -12,31 +13,7 @@
 namespace {
 using namespace controlkit;
 
-class Owner : public owl::TWindow {
-public:
-    Owner() : TWindow(nullptr, u"owner")
-    {
-        Attr.Style = WS_POPUP | WS_VISIBLE;
-        Attr.X = 100;
-        Attr.Y = 100;
-        Attr.W = 300;
-        Attr.H = 120;
-    }
-    owl::TResult EvCommand(owl::uint id, HWND, owl::uint) override
-    {
-        commands.push_back(static_cast<int>(id));
-        return 0;
-    }
-    owl::TResult WindowProc(owl::TMsgId message, owl::TParam1 p1, owl::TParam2 p2) override
-    {
-        if (message == WM_INITMENUPOPUP) {
-            ++initPopups;
-        }
-        return TWindow::WindowProc(message, p1, p2);
-    }
-    std::vector<int> commands;
-    int initPopups = 0;
-};
+using Owner = RecordingOwner;
 
 class PopupMenuTest : public ::testing::Test {
 protected:
@@ -44,7 +21,7 @@ protected:
     {
         ui::reset();
         ui::ClearTrackedPopups();
-        owner = new Owner;
+        owner = new Owner(300, 120);
         label = new owl::TStatic(owner, 50, u"", 10, 10, 120, 20);
         companion = new owl::TStatic(owner, 51, u"companion", 10, 50, 100, 20);
         button = new PopupMenu(owner);
@@ -204,5 +181,69 @@ TEST_F(PopupMenuTest, TheButtonSitsBesideItsCompanionAndDropsItsMenuUnderItself)
     }
     Choose(101);
     EXPECT_EQ(2u, ui::TrackedPopups().size());
+}
+}
+
+namespace {
+TEST(PopupMenuFaceTest, FacesShowTheArrowOrTheCheckedItem)
+{
+    ui::reset();
+    auto* owner = new RecordingOwner(160, 40);
+    auto* arrow = new PopupMenu(owner);
+    arrow->SetArrowStyle(true);
+    arrow->AppendMenu(MF_STRING, 101, u"&Mean");
+    auto* checked = new PopupMenu(owner);
+    checked->SetOptions(ExclusivePopupMenu::CheckOnCommandOption | ExclusivePopupMenu::Flat);
+    checked->AppendMenu(MF_STRING, 101, u"&Mean");
+    checked->AppendMenu(MF_STRING, 102, u"Pea&k");
+    checked->Attr.X = 30;
+    checked->Attr.W = 60;
+    auto* disabled = new PopupMenu(owner);
+    disabled->SetArrowStyle(true);
+    disabled->Attr.X = 100;
+    owner->Create();
+    checked->Check(102);
+    disabled->EnableWindow(false);
+    const gdi::GoldenCheck golden = gdi::CheckGolden(ui::RenderWindow(*owner), GoldenPath("popupmenu_faces.png"));
+    EXPECT_TRUE(golden.ok) << golden.message;
+    owner->Destroy();
+    delete owner;
+    ui::reset();
+}
+}
+
+namespace {
+TEST(PopupMenuThemeTest, TheThemedFaceLightsUpUnderTheMouseAndFollowsThemeChanges)
+{
+    ui::reset();
+    platform::SetThemesActive(true);
+    const int open = platform::OpenThemeCount();
+    auto* owner = new RecordingOwner(160, 60);
+    auto* button = new PopupMenu(owner);
+    button->Attr.X = 20;
+    button->Attr.Y = 10;
+    button->Attr.W = 40;
+    button->AppendMenu(MF_STRING, 101, u"&Mean");
+    owner->Create();
+    EXPECT_EQ(open + 1, platform::OpenThemeCount());
+    auto face = [&] { return ui::RenderWindow(button->Wnd()).at(3, 3); };
+    const COLORREF normal = face();
+    ui::MouseMove(button->Wnd(), POINT{20, 10});
+    const COLORREF hot = face();
+    EXPECT_NE(normal, hot);
+    ui::MouseMove(owner->GetHandle(), POINT{140, 50});
+    EXPECT_EQ(normal, face());
+
+    platform::SetThemesActive(false);
+    SendMessageW(button->Wnd(), WM_THEMECHANGED, 0, 0);
+    EXPECT_EQ(open, platform::OpenThemeCount());
+    platform::SetThemesActive(true);
+    SendMessageW(button->Wnd(), WM_THEMECHANGED, 0, 0);
+    EXPECT_EQ(open + 1, platform::OpenThemeCount());
+    owner->Destroy();
+    delete owner;
+    EXPECT_EQ(open, platform::OpenThemeCount());
+    platform::SetThemesActive(false);
+    ui::reset();
 }
 }

@@ -38,8 +38,10 @@ gdi::ArgbPixels Sample()
 
 platform::ComPtr<platform::MemoryStream> StreamOf(const std::vector<std::byte>& bytes)
 {
-    std::vector<BYTE> data(bytes.size());
-    std::memcpy(data.data(), bytes.data(), bytes.size());
+    std::vector<BYTE> data;
+    for (const std::byte b : bytes) {
+        data.push_back(std::to_integer<BYTE>(b));
+    }
     return platform::MemoryStream::Create(std::move(data));
 }
 

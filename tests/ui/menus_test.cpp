@@ -207,6 +207,11 @@ TEST_F(MenusTest, TemplatesLoadByLanguageWithTheirSubmenusAndStates)
     EXPECT_EQ(u"Zur\u00fccksetzen", MenuText(menu, 1140, MF_BYCOMMAND));
     DestroyMenu(menu);
     EXPECT_EQ(nullptr, LoadMenuW(Module(), u"NOSUCHMENU"));
+    // A resource cut short is refused, leaving no menu behind.
+    const int live = ui::LiveMenuCount();
+    platform::RegisterResource(Module(), RT_MENU, u"CUTMENU", LANG_NEUTRAL, std::span(englishBytes).first(12));
+    EXPECT_EQ(nullptr, LoadMenuW(Module(), u"CUTMENU"));
+    EXPECT_EQ(live, ui::LiveMenuCount());
 
     // An empty template is an empty menu.
     const auto empty = ui::BuildMenuTemplate({});
