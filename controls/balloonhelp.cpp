@@ -378,17 +378,21 @@ void CBalloonHelp::Layout()
     WithThemeFallback([&] { DoLayout(); });
 }
 
-SIZE CBalloonHelp::ContentSize(HDC hdc)
+std::u16string CBalloonHelp::Title() const
 {
-    int iconWidth = 0;
-    int iconHeight = 0;
-    if (icon) {
-        ImageList_GetIconSize(icon, &iconWidth, &iconHeight);
-    }
     std::u16string title(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)), u'\0');
     if (!title.empty()) {
         GetWindowTextW(hwnd, title.data(), static_cast<int>(title.size()) + 1);
     }
+    return title;
+}
+
+SIZE CBalloonHelp::ContentSize(HDC hdc)
+{
+    const SIZE iconSize = icon ? IconSize() : SIZE{0, 0};
+    const int iconWidth = iconSize.cx;
+    const int iconHeight = iconSize.cy;
+    const std::u16string title = Title();
     const SIZE titleSize = MeasureText(hdc, titleFont, title, DT_SINGLELINE | DT_NOPREFIX | DT_EXPANDTABS);
     int lineWidth = titleSize.cx;
     int lineHeight = titleSize.cy;
@@ -624,15 +628,10 @@ void CBalloonHelp::PaintClient(HDC hdc)
     const int savedMode = SetBkMode(hdc, TRANSPARENT);
     const COLORREF savedColour = SetTextColor(hdc, Foreground());
     // Title line: icon, title and close button as the layout flags arrange them.
-    int iconWidth = 0;
-    int iconHeight = 0;
-    if (icon) {
-        ImageList_GetIconSize(icon, &iconWidth, &iconHeight);
-    }
-    std::u16string title(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)), u'\0');
-    if (!title.empty()) {
-        GetWindowTextW(hwnd, title.data(), static_cast<int>(title.size()) + 1);
-    }
+    const SIZE iconSize = icon ? IconSize() : SIZE{0, 0};
+    const int iconWidth = iconSize.cx;
+    const int iconHeight = iconSize.cy;
+    const std::u16string title = Title();
     const SIZE titleSize = MeasureText(hdc, titleFont, title, DT_SINGLELINE | DT_NOPREFIX | DT_EXPANDTABS);
     const int lineHeight = std::max({static_cast<int>(titleSize.cy), icon ? iconHeight : 0,
                                      (options & ShowCloseButton) ? closeHeight : 0});

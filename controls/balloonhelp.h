@@ -161,6 +161,7 @@ private:
     RECT CloseButtonRect() const;
     bool OverCloseButton(POINT client) const;
     void TrackCloseButton(POINT client);
+    std::u16string Title() const;
     COLORREF Foreground() const;
     COLORREF Background() const;
     HRGN BuildRegion(SIZE size);

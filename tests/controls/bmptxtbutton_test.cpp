@@ -47,6 +47,17 @@ protected:
         Fixture::TearDown();
     }
     void Leave() { ui::MouseMove(*host, POINT{250, 150}); }
+    // No tooltip for a while on further moves; after leaving and coming back, one after 500 ms.
+    void ExpectTooltipOnlyAfterReentry(POINT move)
+    {
+        ui::MouseMove(*button, move);
+        ui::advance(2000);
+        EXPECT_FALSE(button->TooltipVisible());
+        Leave();
+        ui::MouseMove(*button, POINT{30, 10});
+        ui::advance(500);
+        EXPECT_TRUE(button->TooltipVisible());
+    }
     std::unique_ptr<CommandHost> host;
     TBmpTxtButton* button = nullptr;
 };
@@ -73,13 +84,7 @@ TEST_F(BmpTxtButtonTest, TooltipAfter500MsBesideTheCursorGoneAfter5sAndNotAgainU
     ui::advance(500);
     EXPECT_FALSE(button->TooltipVisible());
     EXPECT_FALSE(ui::HasTimer(*button, TBmpTxtButton::kTimerId));
-    ui::MouseMove(*button, POINT{40, 12});
-    ui::advance(2000);
-    EXPECT_FALSE(button->TooltipVisible());
-    Leave();
-    ui::MouseMove(*button, POINT{30, 10});
-    ui::advance(500);
-    EXPECT_TRUE(button->TooltipVisible());
+    ExpectTooltipOnlyAfterReentry(POINT{40, 12});
 }
 
 TEST_F(BmpTxtButtonTest, AnEmptyTooltipNeverStartsTheTimer)
@@ -101,13 +106,7 @@ TEST_F(BmpTxtButtonTest, AClickSendsTheCommandAndKeepsTheTooltipAwayUntilTheCurs
     ui::Click(*button, POINT{30, 10});
     EXPECT_FALSE(button->TooltipVisible());
     EXPECT_EQ(std::vector<int>{TBmpTxtButton::kHelpId}, host->clicks);
-    ui::MouseMove(*button, POINT{35, 12});
-    ui::advance(2000);
-    EXPECT_FALSE(button->TooltipVisible());
-    Leave();
-    ui::MouseMove(*button, POINT{30, 10});
-    ui::advance(500);
-    EXPECT_TRUE(button->TooltipVisible());
+    ExpectTooltipOnlyAfterReentry(POINT{35, 12});
 }
 
 TEST_F(BmpTxtButtonTest, AReleaseOutsideSendsNoCommandButClearsThePressedLook)
