@@ -2,6 +2,7 @@
 // title and a text opens beside it.
 #pragma once
 
+#include "controls/nothrow.h"
 #include "platform/owl/control.h"
 
 #include <string>
@@ -29,6 +30,10 @@ public:
     // The click handling of the check box (a radio button runs it when it is checked).
     virtual void BNClicked() {}
 
+    owl::TResult WindowProc(owl::TMsgId message, owl::TParam1 p1, owl::TParam2 p2) override
+    {
+        return KVOControls::NoThrow([&] { return TCheckBox::WindowProc(message, p1, p2); });
+    }
     void EvMouseMove(owl::uint modKeys, const owl::TPoint& point) override;
     void EvTimer(owl::uint timerId) override;
     void EvLButtonDown(owl::uint modKeys, const owl::TPoint& point) override;

@@ -2,6 +2,7 @@
 // button's visual style where themes are in use and plainly otherwise, with a hover tooltip in a popup window.
 #pragma once
 
+#include "controls/nothrow.h"
 #include "controls/popup.h"
 #include "foundation/kvostring.h"
 #include "platform/owl/glyphbutton.h"
@@ -42,6 +43,10 @@ public:
     void PaintFace(owl::TDC& dc, const owl::TRect& rect) override;
     void PaintFocusRect(owl::TDC& dc, const owl::TRect& faceRect) override;
     virtual void PaintClassicFace(owl::TDC& dc, const owl::TRect& rect);
+    owl::TResult WindowProc(owl::TMsgId message, owl::TParam1 p1, owl::TParam2 p2) override
+    {
+        return KVOControls::NoThrow([&] { return TGlyphButton::WindowProc(message, p1, p2); });
+    }
     void SetupWindow() override;
 
     void EvMouseMove(owl::uint modKeys, const owl::TPoint& point) override;

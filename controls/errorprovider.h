@@ -3,6 +3,7 @@
 // popup text. The static-text form carries its own mark right behind its last character.
 #pragma once
 
+#include "controls/nothrow.h"
 #include "controls/popup.h"
 #include "foundation/kvostring.h"
 #include "platform/owl/control.h"
@@ -45,6 +46,10 @@ public:
     const KVO::String& GetMessage() const { return message; }
     bool PopupShown() const { return popup != nullptr; }
 
+    owl::TResult WindowProc(owl::TMsgId message, owl::TParam1 p1, owl::TParam2 p2) override
+    {
+        return KVOControls::NoThrow([&] { return TStatic::WindowProc(message, p1, p2); });
+    }
     void SetupWindow() override;
     void EvPaint() override;
     void EvMouseMove(owl::uint modKeys, const owl::TPoint& point) override;

@@ -2,6 +2,7 @@
 // the work area of the monitor under its anchor.
 #pragma once
 
+#include "controls/nothrow.h"
 #include "foundation/kvostring.h"
 #include "platform/owl/window.h"
 
@@ -16,6 +17,10 @@ public:
     Popup(owl::TWindow* parent, const owl::TPoint& anchor, const String& text);
 
     bool Create() override;
+    owl::TResult WindowProc(owl::TMsgId message, owl::TParam1 p1, owl::TParam2 p2) override
+    {
+        return KVOControls::NoThrow([&] { return TWindow::WindowProc(message, p1, p2); });
+    }
     void SetupWindow() override;
     void Paint(owl::TDC& dc, bool erase, owl::TRect& rect) override;
     bool EvEraseBkgnd(HDC hdc) override;

@@ -2,6 +2,7 @@
 // of a message box, and the range validators they use.
 #pragma once
 
+#include "controls/nothrow.h"
 #include "platform/owl/control.h"
 
 namespace KVOControls {
@@ -42,6 +43,10 @@ public:
     // Whether the text is a number of the edit's kind.
     virtual bool IsValidNumber() = 0;
 
+    owl::TResult WindowProc(owl::TMsgId message, owl::TParam1 p1, owl::TParam2 p2) override
+    {
+        return KVOControls::NoThrow([&] { return TEdit::WindowProc(message, p1, p2); });
+    }
     void EvChar(owl::uint key, owl::uint repeatCount, owl::uint flags) override;
     void EvChildInvalid(HWND edit) override;
 

@@ -164,6 +164,24 @@ TEST_F(BmpTxtButtonTest, ThemedHotTrackingAndTheClassicFallBack)
     EXPECT_TRUE(button->IsClassic());
 }
 
+TEST_F(BmpTxtButtonTest, TheFocusRectangleShowsOnceAfterATab)
+{
+    Build(false);
+    SetFocus(*button);
+    auto focusRects = [&](const std::function<void()>& action) {
+        gdi::CallLog log;
+        gdi::LogWindowCalls(*button, &log);
+        action();
+        ui::pump();
+        gdi::LogWindowCalls(*button, nullptr);
+        return log.calls("DrawFocusRect").size();
+    };
+    auto repaint = [&] { button->Invalidate(); };
+    EXPECT_EQ(0u, focusRects(repaint));
+    EXPECT_EQ(1u, focusRects([] { ui::PressKey(VK_TAB); })); // drawn on the paint after the Tab
+    EXPECT_EQ(0u, focusRects(repaint));                       // and not again
+}
+
 TEST_F(BmpTxtButtonTest, PicturesOfTheFaces)
 {
     struct Case {
