@@ -78,6 +78,9 @@ HRESULT ChartData::QueryInterface(REFIID iid, void** out)
     if (iid == IID_IChannelData) {
         return Answer(static_cast<IChannelData*>(this), out);
     }
+    if (outer_) {
+        return outer_->QueryInterface(iid, out);
+    }
     return E_NOINTERFACE;
 }
 

@@ -45,6 +45,9 @@ public:
     ChildDataHolder& Holder() { return *holder_; }
     // Documents without a holder (as some host documents are).
     void SetHasHolder(bool has) { hasHolder_ = has; }
+    // The data source whose chart data this is: it answers the interfaces that the chart data does not (no
+    // reference; the data source clears it before it goes).
+    void SetOuter(IUnknown* outer) { outer_ = outer; }
 
 private:
     explicit ChartData(CallLog& log);
@@ -53,6 +56,7 @@ private:
     CallLog& log_;
     ChildDataHolder* holder_;
     bool hasHolder_ = true;
+    IUnknown* outer_ = nullptr;
 };
 
 } // namespace host

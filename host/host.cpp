@@ -1,12 +1,16 @@
 #include "host/host.h"
 
 #include "platform/com/classobjects.h"
+#include "sdk/hostobjects.h"
 
 #include <dlfcn.h>
 
 namespace host {
 
-Host::Host() : framework_(log_), tests_(log_), application_(log_) {}
+Host::Host() : framework_(log_), tests_(log_), application_(log_)
+{
+    framework_.AddHostClass(CLSID_ChannelCalculation, static_cast<ICalcEnumClass2*>(&evaluator_));
+}
 
 Host::~Host()
 {
