@@ -106,7 +106,13 @@ std::shared_ptr<Document> ReadRecording(std::istream& in)
         if (lineNumber == 1 && line.starts_with("\xEF\xBB\xBF")) {
             line.remove_prefix(3); // a byte-order mark
         }
-        line = Trim(line);
+        // Only blanks and line ends: a trailing tab separates an empty last value.
+        while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) {
+            line.remove_suffix(1);
+        }
+        while (!line.empty() && line.front() == ' ') {
+            line.remove_prefix(1);
+        }
         if (!columns) {
             if (line.empty()) {
                 continue;
@@ -150,8 +156,9 @@ std::shared_ptr<Document> ReadRecording(std::istream& in)
         const auto fields = Split(line, separator);
         const std::size_t expected = columns->size() + (timeColumn ? 1 : 0);
         if (fields.size() != expected) {
-            throw RecordingError(lineNumber, std::to_string(fields.size()) + " values where the header names " +
-                                                 std::to_string(expected) + " columns");
+            throw RecordingError(lineNumber, std::to_string(fields.size()) + (fields.size() == 1 ? " value" : " values") +
+                                                 " where the header names " + std::to_string(expected) +
+                                                 (expected == 1 ? " column" : " columns"));
         }
         Block& block = blocks.back();
         std::size_t field = 0;
