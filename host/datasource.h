@@ -67,6 +67,7 @@ public:
     Document& GetDocument() { return *document_; }
     ChartData& GetChartData() { return *chartData_.Get(); }
     IDataSource* AsSource() { return this; }
+    IUnknown* AsUnknown() { return static_cast<IDataSource*>(this); }
     // Tells the listeners that sampling stopped (IOnlineDataSink slot 7).
     void StopSampling();
     std::size_t Listeners() const { return sinks_.size(); }
