@@ -121,6 +121,11 @@ public:
                                 : "the calculation text was refused");
         }
         calc_->QueryInterface(IID_IEnumEventEx, events_.OutVoid());
+        host::CalcNode parsed;
+        const host::ChannelSorter sorter = [&](const host::ChannelRef& ref) { return source.Sort(ref); };
+        if (!host::ParseCalculationText(host.GetFramework(), text, sorter, parsed)) {
+            refs_ = host::DistinctChannelRefs(parsed);
+        }
     }
 
     // Every event of the block, as the module's driver reads them: sources set for the block, a seek to its
@@ -128,7 +133,22 @@ public:
     void Print(int block, std::ostream& out)
     {
         const double tickPeriod = source_.GetDocument().TickPeriod(block);
-        if (FAILED(calc_->SetSources(block, 0, nullptr, nullptr, tickPeriod, 0))) {
+        // One enumerator per distinct channel reference, opened from the block's start, as the module's driver
+        // hands them over.
+        std::vector<platform::ComPtr<IUnknown>> opened(refs_.size());
+        std::vector<IUnknown*> sources;
+        for (std::size_t i = 0; i < refs_.size(); ++i) {
+            const host::ChannelRef& ref = refs_[i];
+            const DWORD kind = ref.isVirtual ? SourceKind::kVirtual : ref.raw ? SourceKind::kRaw : SourceKind::kContent;
+            if (FAILED(source_.OpenEnum(kind | SourceKind::kOpen | SourceKind::kRecordTimeBase, ref.channel, 0, block,
+                                        kEndOfBlockTick, 0, opened[i].Out()))) {
+                throw Failure("channel " + std::to_string(ref.channel + 1) + " cannot be read in block " +
+                              std::to_string(block + 1));
+            }
+            sources.push_back(opened[i].Get());
+        }
+        if (FAILED(calc_->SetSources(block, static_cast<LONG>(sources.size()), sources.data(), nullptr, tickPeriod,
+                                     0))) {
             throw Failure("the calculation cannot read block " + std::to_string(block + 1));
         }
         calc_->SeekStart(0);
@@ -182,6 +202,7 @@ private:
     }
 
     host::DataSource& source_;
+    std::vector<host::ChannelRef> refs_;
     platform::ComPtr<ICalcEnum> calc_;
     platform::ComPtr<IEnumEventEx> events_;
 };
