@@ -69,7 +69,7 @@ def cardiac():
 
 
 def evoked():
-    """Three sweeps of 300 ms at 10 kHz: a 0.5 ms stimulus pulse of 5 V at 50 ms and a postsynaptic response after
+    """Three sweeps of 300 ms at 10 kHz: a 0.5 ms stimulus pulse of 5 V at 50 ms (a clean trigger channel) and a postsynaptic response after
     2 ms of latency whose height varies from sweep to sweep, rising in 3 ms and decaying with tau 20 ms."""
     noise = Noise(7)
     interval = 0.0001
@@ -85,14 +85,14 @@ def evoked():
             if k >= 0:
                 rise = 1.0 - math.exp(-k / 1.0)
                 v += height * rise * math.exp(-max(k - 3.0, 0.0) / 20.0)
-            rows.append([v + noise.gauss(0.15), stim + noise.gauss(0.002)])
+            rows.append([v + noise.gauss(0.15), stim])
         blocks.append(rows)
     write("evoked.txt", ["Time (ms)", "Vm (mV)", "Stim (V)"], blocks, interval, 1000.0, 4)
 
 
 def popspike():
-    """Three sweeps of 100 ms at 20 kHz of an extracellular field: a stimulus artefact at 10 ms, a positive field
-    EPSP and a negative population spike at about 14 ms whose depth grows from sweep to sweep."""
+    """Three sweeps of 100 ms at 20 kHz of an extracellular field: a stimulus artefact at 15 ms, a positive field
+    EPSP and a negative population spike at about 19 ms whose depth grows from sweep to sweep."""
     noise = Noise(11)
     interval = 0.00005
     blocks = []
@@ -101,15 +101,15 @@ def popspike():
         rows = []
         for t in range(2000):
             time_ms = t * interval * 1000.0
-            stim = 5.0 if 10.0 <= time_ms < 10.2 else 0.0
+            stim = 5.0 if 15.0 <= time_ms < 15.2 else 0.0
             v = 0.0
-            if 10.0 <= time_ms < 10.4:
-                v += 2.5 * math.sin(math.pi * (time_ms - 10.0) / 0.4)        # artefact
-            k = time_ms - 11.0
+            if 15.0 <= time_ms < 15.4:
+                v += 2.5 * math.sin(math.pi * (time_ms - 15.0) / 0.4)        # artefact
+            k = time_ms - 16.0
             if k >= 0:
                 v += 0.8 * (1.0 - math.exp(-k / 1.5)) * math.exp(-k / 12.0)     # field EPSP
-            v -= depth * math.exp(-((time_ms - 14.0) / 0.8) ** 2)              # population spike
-            rows.append([v + noise.gauss(0.02), stim + noise.gauss(0.002)])
+            v -= depth * math.exp(-((time_ms - 19.0) / 0.8) ** 2)              # population spike
+            rows.append([v + noise.gauss(0.02), stim])
         blocks.append(rows)
     write("popspike.txt", ["Time (ms)", "Field (mV)", "Stim (V)"], blocks, interval, 1000.0, 4)
 

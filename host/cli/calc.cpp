@@ -96,6 +96,17 @@ std::string Number(T value)
     return std::string(buffer, done.ptr);
 }
 
+// Seconds to 12 significant digits: the product of tick and interval without its last-bit noise.
+std::string Time(double seconds)
+{
+    if (!std::isfinite(seconds)) {
+        return "-";
+    }
+    char buffer[64];
+    const auto done = std::to_chars(buffer, buffer + sizeof buffer, seconds, std::chars_format::general, 12);
+    return std::string(buffer, done.ptr);
+}
+
 std::string ShowPlace(const std::string& text, std::size_t position)
 {
     return "  " + text + "\n  " + std::string(position > 0 ? position - 1 : 0, ' ') + "^";
@@ -191,7 +202,7 @@ private:
         std::memcpy(&tick, record, 4);
         std::memcpy(&offset, record + 4, 4);
         std::memcpy(&value, record + 8, 8);
-        out << block + 1 << '\t' << tick << '\t' << Number((tick + static_cast<double>(offset)) * tickPeriod) << '\t'
+        out << block + 1 << '\t' << tick << '\t' << Time((tick + static_cast<double>(offset)) * tickPeriod) << '\t'
             << (drawType & 0xFFFF) << '\t' << Number(value);
         if (size >= kFinalRecordSize) {
             for (int code = 0; code < kParameterCodes; ++code) {
