@@ -64,6 +64,8 @@ private:
     std::u16string unit_;
 };
 
+} // namespace
+
 // A channel of one record as an object: its enumerator factory.
 class ChannelObject final : public IEnumFactory, private RefCounted {
 public:
@@ -92,7 +94,8 @@ public:
         if (!out) {
             return E_POINTER;
         }
-        *out = {1, 1, 0.0}; // every channel has one sample per tick
+        const auto found = source_->timeBases_.find(channel_);
+        *out = found != source_->timeBases_.end() ? found->second : ChannelTimeBase{1, 1, 0.0};
         return S_OK;
     }
 
@@ -101,6 +104,8 @@ private:
     LONG record_;
     LONG channel_;
 };
+
+namespace {
 
 template <class T>
 HRESULT Give(platform::ComPtr<T> object, IUnknown** out)

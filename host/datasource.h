@@ -63,6 +63,9 @@ public:
     // The virtual channel `number` (0-based, "vch1" is 0) with these events per record.
     void SetVirtualChannel(int number, std::vector<std::shared_ptr<const EventArray>> records);
 
+    // The time base that channel objects report for a channel ({1, 1, 0.0} unless set).
+    void SetChannelTimeBase(int channel, ChannelTimeBase base) { timeBases_[channel] = base; }
+
     ChannelSort Sort(const ChannelRef& ref) const;
     Document& GetDocument() { return *document_; }
     ChartData& GetChartData() { return *chartData_.Get(); }
@@ -77,6 +80,7 @@ public:
 private:
     DataSource(Host& host, std::shared_ptr<Document> document);
     ~DataSource() override;
+    friend class ChannelObject;
 
     struct ExtraChannel {
         std::u16string name;
@@ -94,6 +98,7 @@ private:
     std::vector<ExtraChannel> extra_;
     std::map<int, std::vector<std::shared_ptr<const EventArray>>> virtual_;
     std::vector<platform::ComPtr<IOnlineDataSink>> sinks_;
+    std::map<int, ChannelTimeBase> timeBases_;
 };
 
 } // namespace host

@@ -115,6 +115,33 @@ TEST(MergedEventIter, EdgesOfTheMerge)
     EXPECT_EQ(none.Next(event), S_FALSE);
 }
 
+// A channel whose positions are not the record's ticks starts at the first whole position after the start; a time
+// base without a usable ratio (zero denominator, zero or endless ratio) counts as one position per tick.
+TEST(MergedEventIter, StartsOfChannelsWithOtherTimeBases)
+{
+    const struct {
+        ChannelTimeBase base;
+        std::int32_t first; // the first tick returned from start 10
+    } cases[] = {
+        {{1, 1, 0.0}, 10},
+        {{1, 1, 0.5}, 11},    // 10.5 is no whole position: from trunc((11 - 0.5) / 1 + 1) = 11
+        {{2, 0, 0.5}, 11},    // zero denominator: ratio 1
+        {{0, 5, 0.0}, 10},    // ratio 0: 1
+        {{1, 2, 0.0}, 10},    // 10 x 1/2 = 5, whole
+        {{1, 4, 0.0}, 13},    // 2.5: from trunc((3 - 0) / 0.25 + 1) = 13
+    };
+    for (const auto& c : cases) {
+        auto source = SourceOf(OneChannel({std::vector<float>(10)}, 0.001));
+        const int channel = source->AddEventChannel(
+            u"events", {Events({{9, 0.0f, 1.0}, {10, 0.0f, 1.0}, {11, 0.0f, 1.0}, {12, 0.0f, 1.0}, {13, 0.0f, 1.0}})});
+        source->SetChannelTimeBase(channel, c.base);
+        KVOEvent::MergedEventIter merged(source->AsSource(), 0, 0, 0, 10, 0);
+        KVOEvent::SharedEvent event;
+        ASSERT_EQ(merged.Next(event), S_OK);
+        EXPECT_EQ(Read(event).tick, c.first) << c.base.a << "/" << c.base.b << " + " << c.base.o;
+    }
+}
+
 // An enumerator that reports event size 0 and would hand out garbage if asked.
 class ZeroSize final : public IEnumEventEx {
 public:
