@@ -110,6 +110,22 @@ TEST(MergedEventIter, EdgesOfTheMerge)
     EXPECT_EQ(Read(event).tick, kEndOfBlockTick - 1);
     EXPECT_EQ(merged.Next(event), S_FALSE);
 
+    // A calculation channel merges with a stored one; its reader seeks the calculation to the start.
+    auto peaks = SourceOf(OneChannel({{0, 5, 0, 0, 9, 0, 0, 7, 0}}, 0.001)); // peaks at 1, 4 and 7
+    peaks->AddCalculationChannel(u"peaks", u"cappeakdet(ch1, 2)");
+    peaks->AddEventChannel(u"marks", {Events({{3, 0.0f, 1.0}, {7, 0.0f, 2.0}})});
+    KVOEvent::MergedEventIter both(peaks->AsSource(), 0, 0, 0, 2, 0);
+    std::vector<std::pair<std::int32_t, std::uint32_t>> order;
+    while (both.Next(event) == S_OK) {
+        std::uint32_t reader = 9;
+        IEnumEventEx* enumerator = nullptr;
+        both.GetCurrentSource(&enumerator, &reader);
+        enumerator->Release();
+        order.emplace_back(Read(event).tick, reader);
+    }
+    const std::vector<std::pair<std::int32_t, std::uint32_t>> expected{{3, 1}, {4, 0}, {7, 0}, {7, 1}};
+    EXPECT_EQ(order, expected);
+
     KVOEvent::MergedEventIter none(nullptr, 0, 0, 0, 0, 0);
     EXPECT_EQ(none.Readers(), 0u);
     EXPECT_EQ(none.Next(event), S_FALSE);
