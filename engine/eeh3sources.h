@@ -7,6 +7,7 @@
 #include "sdk/calcenum.h"
 #include "sdk/sampleenum.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -66,6 +67,10 @@ public:
     float Value() const { return buffer_[index_]; }
     LONG Position() const { return start_ + index_; }
     void Step() { ++index_; }
+    // The buffered samples from the current one on (valid after a successful Fetch), and a step over n of them.
+    const float* Run() const { return buffer_.data() + index_; }
+    LONG RunLength() const { return count_ - index_; }
+    void StepOver(LONG n) { index_ += n; }
     bool Exhausted() const { return atEnd_; }
     // Steps over the buffered samples from the current one on that lie within [low, high] (NaN counts as
     // within); returns how many. Eight samples are tested at a time with vector compares.
@@ -132,7 +137,16 @@ public:
     ~EventWrapper() override;
 
     LONG CurrentTick() const override;
-    void Advance() override { ++index_; }
+    void Advance() override
+    {
+        if (++index_ == count_) {
+            // Every buffered record is read. The inner enumerator's position names the last record it delivered,
+            // and a State that saved that tick would read the record again when it is restored: the next record
+            // lies after it.
+            const LONG last = TickAt(count_ - 1);
+            position_ = std::max(position_, last < kEndTick ? last + 1 : last);
+        }
+    }
     bool HasCurrent() override { return index_ < count_ || Refill(); }
     void Seek(LONG t) override;
     HRESULT HostSeek(LONG t) override;
