@@ -192,6 +192,12 @@ public:
         calc_->ReleaseSources();
     }
 
+    std::size_t EventSize() const
+    {
+        LONG size = 0;
+        return SUCCEEDED(events_->GetEventSize(&size)) && size > 0 ? static_cast<std::size_t>(size) : 0;
+    }
+
 private:
     static void PrintEvent(int block, const std::byte* record, std::size_t size, double tickPeriod, DWORD drawType,
                            std::ostream& out)
@@ -237,7 +243,13 @@ int RunCalc(const Options& options, std::ostream& out, std::ostream& err)
     Calculation calculation(loaded.host, *source.Get(), text);
 
     // Final records add their values by parameter code 0 to 58 after the value.
-    out << "# block\ttick\ttime (s)\tdraw\tvalue\n";
+    out << "# block\ttick\ttime (s)\tdraw\tvalue";
+    if (calculation.EventSize() >= kFinalRecordSize) {
+        for (int code = 0; code < kParameterCodes; ++code) {
+            out << "\tp" << code;
+        }
+    }
+    out << '\n';
     Progress progress(err, "calc", options.quiet);
     for (int block = 0; block < document->BlockCount(); ++block) {
         progress.Step("block", block + 1, document->BlockCount());

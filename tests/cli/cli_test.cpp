@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -15,7 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
+struct RunResult {
     int status = -1;
     std::string out;
     std::string err;
@@ -33,7 +34,7 @@ std::string Quote(const std::string& text)
 fs::path Program() { return fs::path(MODULE_LIBRARY_PATH).parent_path() / "crestmetrics"; }
 fs::path Example(const char* name) { return fs::path(TEST_DATA_DIR) / ".." / ".." / "examples" / name; }
 
-Result RunProgram(const std::vector<std::string>& arguments)
+RunResult RunProgram(const std::vector<std::string>& arguments)
 {
     const fs::path errors = fs::temp_directory_path() / ("crestmetrics_cli_test_" + std::to_string(::getpid()));
     std::string command = Quote(Program().string());
@@ -41,7 +42,7 @@ Result RunProgram(const std::vector<std::string>& arguments)
         command += " " + Quote(argument);
     }
     command += " 2>" + Quote(errors.string());
-    Result result;
+    RunResult result;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe) {
         return result;
@@ -111,7 +112,7 @@ TEST(CommandLine, CalcPrintsThePeaksOfTheCardiacExample)
     ASSERT_GE(expected.size(), 8u);
     ASSERT_EQ(document->BlockCount(), 2);
 
-    const Result result = RunProgram({"calc", "cappeakdet(ch1, 50, 2)", Example("cardiac.txt").string(), "--quiet"});
+    const RunResult result = RunProgram({"calc", "cappeakdet(ch1, 50, 2)", Example("cardiac.txt").string(), "--quiet"});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.out.rfind("# block\ttick\ttime (s)\tdraw\tvalue\n", 0), 0u);
@@ -126,8 +127,23 @@ TEST(CommandLine, CalcPrintsThePeaksOfTheCardiacExample)
         EXPECT_EQ(std::stof(rows[i][4]), std::stof(expected[i][4])) << "peak " << i;
     }
 
+    // The whole cardiac chain: final records with the values of the 59 parameter codes, at the detector's peaks.
+    const RunResult chain = RunProgram({"calc", "CalcBulk(ch1,CalcBase2(ch1,calcamax(ch1,calcbase(ch1,"
+                                                "cappeakdet(ch1,50,2)))))",
+                                        Example("cardiac.txt").string(), "--quiet"});
+    ASSERT_EQ(chain.status, 0) << chain.err;
+    EXPECT_NE(chain.out.find("\tvalue\tp0\tp1\t"), std::string::npos);
+    const auto chainRows = Rows(chain.out);
+    EXPECT_FALSE(chainRows.empty());
+    for (const auto& row : chainRows) {
+        ASSERT_EQ(row.size(), 5u + 59u);
+        EXPECT_TRUE(std::any_of(rows.begin(), rows.end(),
+                                [&](const auto& peak) { return peak[0] == row[0] && peak[1] == row[1]; }))
+            << "block " << row[0] << " tick " << row[1];
+    }
+
     // Progress goes to standard error, one line per block, and leaves the events alone.
-    const Result verbose = RunProgram({"calc", "CAPPeak( ch1 , 50 , 2 )", Example("cardiac.txt").string()});
+    const RunResult verbose = RunProgram({"calc", "CAPPeak( ch1 , 50 , 2 )", Example("cardiac.txt").string()});
     ASSERT_EQ(verbose.status, 0);
     EXPECT_EQ(verbose.out, result.out);
     EXPECT_NE(verbose.err.find("calc: block 2 of 2"), std::string::npos) << verbose.err;
@@ -158,13 +174,13 @@ TEST(CommandLine, RefusalsSayWhatIsWrong)
         {{"calc", "--module", "/no/such/module.so", "cappeakdet(ch1, 50)", cardiac}, 1, "cannot load the module"},
     };
     for (const auto& c : cases) {
-        const Result result = RunProgram(c.arguments);
+        const RunResult result = RunProgram(c.arguments);
         EXPECT_EQ(result.status, c.status) << result.err;
         EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
         EXPECT_EQ(result.out, "");
     }
     fs::remove(bad);
-    const Result help = RunProgram({"--help"});
+    const RunResult help = RunProgram({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("calc TEXT RECORDING"), std::string::npos);
 }
