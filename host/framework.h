@@ -4,6 +4,7 @@
 
 #include "host/calllog.h"
 #include "host/comobject.h"
+#include "host/docframework.h"
 #include "sdk/cafframework.h"
 #include "sdk/messagefactory.h"
 
@@ -16,7 +17,7 @@ struct IKVOString;
 
 namespace host {
 
-enum class ClassKind { Calculation, EventDraw, Other };
+enum class ClassKind { Calculation, EventDraw, Document, View, Other };
 
 struct RegisteredClass {
     DWORD typeId = 0;
@@ -89,6 +90,12 @@ public:
     // The host's own class object for a class id: GetObject hands it out under the class id's type id (once that
     // has been asked for). Kept over module loads; no reference.
     void AddHostClass(const GUID& classId, IUnknown* object) { hostClasses_.emplace_back(classId, object); }
+    // The document framework's objects: message bus, menus, commands, registrations, view classes.
+    DocumentFramework& Documents() { return documents_; }
+    // Delivers an event of a subject to every observer registered for it (or attached to the subject).
+    void FireEvent(ISubject* subject, DWORD eventId, DWORD value, const void* data);
+    // The observers registered for one event id of a subject.
+    std::size_t RegisteredObservers(ISubject* subject, DWORD eventId) const;
 
 private:
     CallLog& log_;
@@ -101,6 +108,14 @@ private:
     bool refuse_ = false;
     bool refuseTypeIds_ = false;
     std::vector<std::pair<GUID, IUnknown*>> hostClasses_;
+    DocumentFramework documents_{log_};
+    struct EventRegistration {
+        ISubject* subject;
+        IObserver* observer;
+        DWORD eventId;
+        bool allEvents;
+    };
+    std::vector<EventRegistration> events_; // no references: observers unregister before they go
 };
 
 } // namespace host
