@@ -159,6 +159,121 @@ HRESULT EventDataCommentTP::GetEventPosition(LONG* tickAndRecord)
 
 } // namespace ChartClient
 
+ShowComment2Msg::ShowComment2Msg(IChartCommentEx* comment, bool askFlag)
+    : ShowComment2Msg(comment, 0x60000000u | (askFlag ? 0x80000000u : 0u), nullptr)
+{
+}
+
+ShowComment2Msg::ShowComment2Msg(IChartCommentEx* comment, DWORD flags, const void* target)
+    : comment_(comment), flags_(flags), target_(target)
+{
+    if (comment_) {
+        comment_->AddRef();
+    }
+}
+
+ShowComment2Msg::~ShowComment2Msg()
+{
+    if (comment_) {
+        comment_->Release();
+    }
+}
+
+HRESULT ShowComment2Msg::QueryInterface(REFIID iid, void** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (iid == IID_IUnknown || iid == IID_IMessage) {
+        *out = static_cast<IMessage*>(this);
+    } else if (iid == IID_IShowComment2Message) {
+        *out = static_cast<IShowComment2Message*>(this);
+    } else {
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+ULONG ShowComment2Msg::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&count_)); }
+
+ULONG ShowComment2Msg::Release()
+{
+    const LONG left = InterlockedDecrement(&count_);
+    if (left == 0) {
+        delete this;
+    }
+    return static_cast<ULONG>(left);
+}
+
+HRESULT ShowComment2Msg::GetId(DWORD* id)
+{
+    if (!id) {
+        return E_POINTER;
+    }
+    *id = kMessageId;
+    return S_OK;
+}
+
+HRESULT ShowComment2Msg::GetFlags(DWORD* flags)
+{
+    if (!flags) {
+        return E_POINTER;
+    }
+    *flags = 1;
+    return S_OK;
+}
+
+HRESULT ShowComment2Msg::Clone(IMessage** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    return KVO::GuardSlot([&] {
+        auto* copy = new ShowComment2Msg(comment_, flags_, target_);
+        copy->AddRef();
+        *out = copy;
+        return S_OK;
+    });
+}
+
+HRESULT ShowComment2Msg::SetSender(const void* sender)
+{
+    target_ = sender;
+    return S_OK;
+}
+
+HRESULT ShowComment2Msg::CheckSender(const void* sender, WORD* answer)
+{
+    if (!answer) {
+        return E_POINTER;
+    }
+    *answer = sender == target_ ? 0xFFFF : 0;
+    return S_OK;
+}
+
+HRESULT ShowComment2Msg::GetComment(IChartCommentEx** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = comment_;
+    if (comment_) {
+        comment_->AddRef();
+    }
+    return S_OK;
+}
+
+HRESULT ShowComment2Msg::GetShowFlags(DWORD* flags)
+{
+    if (!flags) {
+        return E_POINTER;
+    }
+    *flags = flags_;
+    return S_OK;
+}
+
 namespace CX::Doc {
 
 HRESULT CreateEventComment(KVOEvent::MergedEventIter& merged, IChartCommentEx** out)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "foundation/comobject.h"
+#include "sdk/cafevents.h"
 #include "foundation/kvostring.h"
 #include "frame/eventiter.h"
 #include "sdk/chartcomment.h"
@@ -84,6 +85,41 @@ private:
 };
 
 } // namespace ChartClient
+
+// The message that asks the host chart to show a comment. It holds a reference to its comment (a clone that the
+// host keeps may outlive the sender's comment), and its count starts at 0.
+class ShowComment2Msg final : public IMessage, public IShowComment2Message {
+public:
+    // Flags 0x60000000, with 0x80000000 added when `askFlag` is set.
+    ShowComment2Msg(IChartCommentEx* comment, bool askFlag);
+    ShowComment2Msg(const ShowComment2Msg&) = delete;
+    ShowComment2Msg& operator=(const ShowComment2Msg&) = delete;
+    ~ShowComment2Msg();
+
+    HRESULT QueryInterface(REFIID iid, void** out) override;
+    ULONG AddRef() override;
+    ULONG Release() override;
+    // IMessage (slots 3, 4 and 5 are the interface's placeholders: E_NOTIMPL)
+    HRESULT GetId(DWORD* id) override;
+    HRESULT GetFlags(DWORD* flags) override;
+    HRESULT Clone(IMessage** out) override;
+    HRESULT GetValue(VARIANT*) override { return E_NOTIMPL; }
+    HRESULT SetSender(const void* sender) override;
+    HRESULT CheckSender(const void* sender, WORD* answer) override;
+    // IShowComment2Message
+    HRESULT GetComment(IChartCommentEx** out) override;
+    HRESULT GetShowFlags(DWORD* flags) override;
+
+    static constexpr DWORD kMessageId = 0x800C005A;
+
+private:
+    ShowComment2Msg(IChartCommentEx* comment, DWORD flags, const void* target);
+
+    volatile LONG count_ = 0;
+    IChartCommentEx* comment_; // one reference
+    DWORD flags_;
+    const void* target_ = nullptr;
+};
 
 namespace CX::Doc {
 

@@ -70,7 +70,7 @@ protected:
 // The message that asks the host chart to show a comment.
 struct IShowComment2Message : IUnknown {
     virtual HRESULT GetComment(IChartCommentEx** out) = 0; // 3: with a reference
-    virtual HRESULT GetFlags(DWORD* flags) = 0;            // 4
+    virtual HRESULT GetShowFlags(DWORD* flags) = 0;        // 4
 
 protected:
     ~IShowComment2Message() = default;

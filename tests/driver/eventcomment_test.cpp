@@ -130,4 +130,69 @@ TEST(EventComment, EventSlotsAndTexts)
     EXPECT_EQ(object, nullptr) << "the host offers no factory";
 }
 
+// The show-comment message: its answers, its target, and a clone that the host keeps after the sender let go of
+// both the message and its comment.
+TEST(ShowComment2Msg, AnswersAndAClonePastTheSender)
+{
+    TestHost();
+    const EventPkStm event = Peak(7, CX::Enum::kKindPeak);
+    auto* comment = new ChartClient::EventDataCommentTP(nullptr, reinterpret_cast<const std::byte*>(&event), 3, 0, 0,
+                                                        0, 7, 2);
+    comment->AddRef();
+    IKVOString* kept = KVO::String(u"kept").GetInterface();
+    comment->SetText(kept);
+    kept->Release();
+
+    auto* message = new ShowComment2Msg(comment, true);
+    message->AddRef();
+    DWORD word = 0;
+    EXPECT_EQ(message->GetId(&word), S_OK);
+    EXPECT_EQ(word, 0x800C005Au);
+    EXPECT_EQ(message->GetFlags(&word), S_OK);
+    EXPECT_EQ(word, 1u);
+    EXPECT_EQ(message->GetShowFlags(&word), S_OK);
+    EXPECT_EQ(word, 0xE0000000u);
+    EXPECT_EQ(message->UnusedSlot3(), E_NOTIMPL);
+    EXPECT_EQ(message->GetValue(nullptr), E_NOTIMPL);
+
+    int target = 0;
+    int other = 0;
+    WORD answer = 7;
+    EXPECT_EQ(message->CheckSender(nullptr, &answer), S_OK);
+    EXPECT_EQ(answer, 0xFFFF) << "the target starts unset";
+    message->SetSender(&target);
+    EXPECT_EQ(message->CheckSender(&target, &answer), S_OK);
+    EXPECT_EQ(answer, 0xFFFF);
+    EXPECT_EQ(message->CheckSender(&other, &answer), S_OK);
+    EXPECT_EQ(answer, 0);
+
+    platform::ComPtr<IShowComment2Message> show;
+    ASSERT_EQ(message->QueryInterface(IID_IShowComment2Message, show.OutVoid()), S_OK);
+    platform::ComPtr<IUnknown> nothing;
+    EXPECT_EQ(message->QueryInterface(IID_IChartComment, nothing.OutVoid()), E_NOINTERFACE);
+
+    IMessage* clone = nullptr;
+    ASSERT_EQ(message->Clone(&clone), S_OK);
+    show.Reset();
+    message->Release();
+    comment->Release(); // the sender is done: only the clone keeps the comment
+
+    platform::ComPtr<IShowComment2Message> cloned;
+    ASSERT_EQ(clone->QueryInterface(IID_IShowComment2Message, cloned.OutVoid()), S_OK);
+    EXPECT_EQ(clone->CheckSender(&target, &answer), S_OK);
+    EXPECT_EQ(answer, 0xFFFF) << "the clone keeps the target";
+    EXPECT_EQ(cloned->GetShowFlags(&word), S_OK);
+    EXPECT_EQ(word, 0xE0000000u);
+    platform::ComPtr<IChartCommentEx> shown;
+    ASSERT_EQ(cloned->GetComment(shown.Out()), S_OK);
+    ASSERT_EQ(shown.Get(), static_cast<IChartCommentEx*>(comment)) << "the same comment";
+    EXPECT_EQ(TextOf(shown.Get()), u"kept");
+    cloned.Reset();
+    clone->Release();
+
+    ShowComment2Msg plain(nullptr, false);
+    EXPECT_EQ(plain.GetShowFlags(&word), S_OK);
+    EXPECT_EQ(word, 0x60000000u);
+}
+
 } // namespace
