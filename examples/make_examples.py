@@ -68,49 +68,52 @@ def cardiac():
     write("cardiac.txt", ["Time (s)", "Vm (mV)"], blocks, interval, 1.0, 3)
 
 
-def evoked():
-    """Three sweeps of 300 ms at 10 kHz: a 0.5 ms stimulus pulse of 5 V at 50 ms (a clean trigger channel) and a postsynaptic response after
-    2 ms of latency whose height varies from sweep to sweep, rising in 3 ms and decaying with tau 20 ms."""
-    noise = Noise(7)
-    interval = 0.0001
+def stimulated_sweeps(seed, sizes, interval, stimulus_ms, pulse_ms, response, sigma):
+    """Sweeps of a recorded channel beside a clean trigger channel with one 5 V pulse. response(sweep, time_ms) is
+    the recorded value without noise."""
+    noise = Noise(seed)
     blocks = []
-    for sweep in range(3):
-        height = (6.0, 11.0, 15.0)[sweep]
+    for sweep, length in enumerate(sizes):
         rows = []
-        for t in range(3000):
+        for t in range(length):
             time_ms = t * interval * 1000.0
-            stim = 5.0 if 50.0 <= time_ms < 50.5 else 0.0
-            v = -65.0
-            k = time_ms - 52.0
-            if k >= 0:
-                rise = 1.0 - math.exp(-k / 1.0)
-                v += height * rise * math.exp(-max(k - 3.0, 0.0) / 20.0)
-            rows.append([v + noise.gauss(0.15), stim])
+            stim = 5.0 if stimulus_ms <= time_ms < stimulus_ms + pulse_ms else 0.0
+            rows.append([response(sweep, time_ms) + noise.gauss(sigma), stim])
         blocks.append(rows)
+    return blocks
+
+
+def evoked():
+    """Three sweeps of 300 ms at 10 kHz: a 0.5 ms stimulus pulse at 50 ms and a postsynaptic response after 2 ms of
+    latency whose height varies from sweep to sweep, rising in 3 ms and decaying with tau 20 ms."""
+
+    def response(sweep, time_ms):
+        v = -65.0
+        k = time_ms - 52.0
+        if k >= 0:
+            v += (6.0, 11.0, 15.0)[sweep] * (1.0 - math.exp(-k / 1.0)) * math.exp(-max(k - 3.0, 0.0) / 20.0)
+        return v
+
+    interval = 0.0001
+    blocks = stimulated_sweeps(7, (3000, 3000, 3000), interval, 50.0, 0.5, response, 0.15)
     write("evoked.txt", ["Time (ms)", "Vm (mV)", "Stim (V)"], blocks, interval, 1000.0, 4)
 
 
 def popspike():
-    """Three sweeps of 100 ms at 20 kHz of an extracellular field: a stimulus artefact at 15 ms, a positive field
-    EPSP and a negative population spike at about 19 ms whose depth grows from sweep to sweep."""
-    noise = Noise(11)
+    """Three sweeps of 100 ms at 20 kHz of an extracellular field: a 0.2 ms stimulus at 15 ms with its artefact, a
+    positive field EPSP and a negative population spike at about 19 ms whose depth grows from sweep to sweep."""
+
+    def response(sweep, time_ms):
+        v = 0.0
+        if 15.0 <= time_ms < 15.4:
+            v += 2.5 * math.sin(math.pi * (time_ms - 15.0) / 0.4)        # artefact
+        k = time_ms - 16.0
+        if k >= 0:
+            v += 0.8 * (1.0 - math.exp(-k / 1.5)) * math.exp(-k / 12.0)     # field EPSP
+        return v - (0.6, 1.2, 1.9)[sweep] * math.exp(-((time_ms - 19.0) / 0.8) ** 2)  # population spike
+
     interval = 0.00005
-    blocks = []
-    for sweep in range(3):
-        depth = (0.6, 1.2, 1.9)[sweep]
-        rows = []
-        for t in range(2000):
-            time_ms = t * interval * 1000.0
-            stim = 5.0 if 15.0 <= time_ms < 15.2 else 0.0
-            v = 0.0
-            if 15.0 <= time_ms < 15.4:
-                v += 2.5 * math.sin(math.pi * (time_ms - 15.0) / 0.4)        # artefact
-            k = time_ms - 16.0
-            if k >= 0:
-                v += 0.8 * (1.0 - math.exp(-k / 1.5)) * math.exp(-k / 12.0)     # field EPSP
-            v -= depth * math.exp(-((time_ms - 19.0) / 0.8) ** 2)              # population spike
-            rows.append([v + noise.gauss(0.02), stim])
-        blocks.append(rows)
+    blocks = stimulated_sweeps(11, (2000, 2000, 2000), interval, 15.0, 0.2, response, 0.02)
     write("popspike.txt", ["Time (ms)", "Field (mV)", "Stim (V)"], blocks, interval, 1000.0, 4)
 
 
