@@ -1,0 +1,160 @@
+#include "document/calcparams.h"
+
+#include "document/settingids.h"
+#include "document/settingsset.h"
+
+#include <cmath>
+
+namespace CX {
+
+namespace Interim {
+
+RuledRecord::RuledRecord(std::initializer_list<ValueRule> rules)
+{
+    for (const ValueRule& rule : rules) {
+        rules_[count_++] = rule;
+    }
+    ResetToDefaults();
+}
+
+void RuledRecord::Set(std::int32_t index, double value) { values_[index] = value; }
+
+double* RuledRecord::Value(std::int32_t index, double& value, bool write)
+{
+    if (index < 0 || index >= count_) {
+        return nullptr;
+    }
+    const ValueRule& rule = rules_[index];
+    if (!write) {
+        value = values_[index];
+        return &value;
+    }
+    double stored = value;
+    if (rule.hasDefault && std::fabs(value + 1.0) < 1e-12) {
+        stored = rule.defaultValue;
+    } else if (rule.kind == ValueRule::kInt) {
+        stored = value > 0 ? std::trunc(value + 0.5) : std::trunc(value - 0.5);
+    } else if (rule.kind == ValueRule::kFlag) {
+        stored = value > 0.5 ? 1.0 : 0.0;
+    }
+    values_[index] = stored;
+    return &values_[index];
+}
+
+} // namespace Interim
+
+namespace {
+
+using Interim::ValueRule;
+namespace Id = Doc::SettingId;
+
+constexpr ValueRule Plain{ValueRule::kDouble, false, 0.0};
+constexpr ValueRule Double(double d) { return {ValueRule::kDouble, true, d}; }
+constexpr ValueRule Int(double d) { return {ValueRule::kInt, true, d}; }
+
+std::int32_t TypeOf(const Doc::SettingsSet& s) { return s.GetInt(Id::kAnalysisType); }
+
+} // namespace
+
+EStimDetParams::EStimDetParams(const Doc::SettingsSet* s)
+    : RuledRecord({Double(1), Double(10), Double(0), Double(0), {ValueRule::kFlag, true, 0}})
+{
+    ResetToDefaults();
+    if (!s) {
+        return;
+    }
+    const bool onePerBlock = s->GetInt(Id::kStimulusMode) == 4;
+    Set(0, s->GetDouble(TypeOf(*s) == 3 ? Id::kMinStimulusHeight : Id::kMinStimulusHeightPS));
+    Set(1, s->GetDouble(Id::kMaxStimulusWidth));
+    Set(2, onePerBlock ? s->GetDouble(Id::kStimulusSearchStart) : 0.0);
+    Set(3, s->GetDouble(Id::kMinStimulusInterval));
+    Set(4, onePerBlock ? 1.0 : 0.0);
+}
+
+EPSCalcParams::EPSCalcParams(const Doc::SettingsSet* s) : RuledRecord({Plain, Plain, Plain})
+{
+    ResetToDefaults();
+    if (!s) {
+        return;
+    }
+    Set(0, s->GetDouble(Id::kSlopeStart));
+    Set(1, s->GetDouble(Id::kSlopeEnd));
+    Set(2, s->GetDouble(Id::kValueAt));
+}
+
+EBaseParams::EBaseParams(const Doc::SettingsSet* s)
+    : RuledRecord({Double(0), Double(5), Plain, Plain, Int(0), Plain})
+{
+    ResetToDefaults();
+    if (!s) {
+        return;
+    }
+    const bool evoked = TypeOf(*s) == 3;
+    Set(0, 1000);
+    Set(1, 5);
+    Set(2, evoked ? s->GetDouble(Id::kDetectionStart) : -1.0);
+    Set(3, evoked ? s->GetDouble(Id::kDetectionEnd) : -1.0);
+    Set(4, s->GetInt(Id::kBaselineMode));
+    Set(5, s->GetDouble(Id::kBaselineValue));
+}
+
+EBase2Params::EBase2Params(const Doc::SettingsSet* s) : RuledRecord({Int(50), Int(50), Int(5), Int(50)})
+{
+    ResetToDefaults();
+    if (!s) {
+        return;
+    }
+    Set(0, s->GetInt(Id::kMidPlateauPercent));
+    Set(1, s->GetInt(Id::kTauStartPercent));
+    Set(2, s->GetInt(Id::kTauEndPercent));
+    Set(3, s->GetInt(Id::kPlateauCentrePercent));
+}
+
+EAMaxParams::EAMaxParams(const Doc::SettingsSet* s) : RuledRecord({Int(5), Int(1), Int(0)})
+{
+    ResetToDefaults();
+    if (!s) {
+        return;
+    }
+    const std::int32_t type = TypeOf(*s);
+    Set(0, s->GetInt(type == 5 ? Id::kStartHeightPercentAP : Id::kStartHeightPercent));
+    Set(1, type == 1 || type == 3 || type == 4 || type == 5 ? 0 : 1);
+    Set(2, s->GetInt(Id::kEndHeightPercent));
+}
+
+ECAPPeakWidthFilterParams::ECAPPeakWidthFilterParams(const Doc::SettingsSet* s) : RuledRecord({Double(50)})
+{
+    ResetToDefaults();
+    if (!s) {
+        return;
+    }
+    Set(0, s->GetDouble(TypeOf(*s) == 5 ? Id::kMinPeakWidthAP : Id::kMinPeakWidthCardiac));
+}
+
+EBulkParams::EBulkParams(const Doc::SettingsSet* s)
+    : RuledRecord({Int(0), Plain, Plain, Int(0), Plain, Int(30), Int(70), Int(30), Int(70), Plain, Plain, Plain, Plain,
+                   Plain, Int(50), Double(4)})
+{
+    ResetToDefaults();
+    if (!s) {
+        return;
+    }
+    Set(0, TypeOf(*s));
+    Set(1, s->GetDouble(Id::kAreaStart));
+    Set(2, s->GetDouble(Id::kAreaEnd));
+    Set(3, s->GetInt(Id::kTauMode));
+    Set(4, s->GetDouble(Id::kTauFixedValue));
+    Set(5, s->GetInt(Id::kRiseStartPercent));
+    Set(6, s->GetInt(Id::kRiseEndPercent));
+    Set(7, s->GetInt(Id::kTriangulationStart));
+    Set(8, s->GetInt(Id::kTriangulationEnd));
+    Set(9, s->GetDouble(Id::kPlateauWidth));
+    Set(10, s->GetDouble(Id::kPlateauLevelWidth));
+    Set(11, s->GetDouble(Id::kSlopeStart));
+    Set(12, s->GetDouble(Id::kSlopeEnd));
+    Set(13, s->GetDouble(Id::kValueAt));
+    Set(14, s->GetInt(Id::kMaxNegSlopeStart));
+    Set(15, s->GetDouble(Id::kMaxNegSlopeSmoothing));
+}
+
+} // namespace CX
