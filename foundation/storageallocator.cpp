@@ -18,6 +18,46 @@ constexpr std::uint64_t kLargeFilePosition = 0x500001;
 
 [[noreturn]] void ThrowBadDirectory() { throw XKVO(KVO::String(u"Error reading Storage Entry Table"), KVO::Errors::kBadStorage); }
 
+// The records of a storage's directory stream. A directory that cannot be read whole, or whose records cannot be
+// what this code writes, throws XKVO 0xA0048210.
+std::vector<DirectoryEntry> ReadDirectory(StorageAllocator& allocator, Element& own)
+{
+    const std::uint64_t size = own.Size();
+    if (size == 0) {
+        return {};
+    }
+    std::uint8_t head[kDirectoryHeaderSize];
+    ULONG read = 0;
+    if (size < kDirectoryHeaderSize || FAILED(allocator.Read(own, 0, head, kDirectoryHeaderSize, &read)) ||
+        read != kDirectoryHeaderSize) {
+        ThrowBadDirectory();
+    }
+    const std::uint32_t count = GetU32(head);
+    if (count > kMaxEntries || GetU32(head + 4) != 0u - count ||
+        size != kDirectoryHeaderSize + static_cast<std::uint64_t>(count) * kEntrySize) {
+        ThrowBadDirectory();
+    }
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count) * kEntrySize);
+    if (count != 0 &&
+        (FAILED(allocator.Read(own, kDirectoryHeaderSize, bytes.data(), static_cast<ULONG>(bytes.size()), &read)) ||
+         read != bytes.size())) {
+        ThrowBadDirectory();
+    }
+    std::vector<DirectoryEntry> records;
+    records.reserve(count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const DirectoryEntry record =
+            DirectoryEntry::Decode(std::span<const std::uint8_t, kEntrySize>(bytes.data() + i * kEntrySize, kEntrySize));
+        const bool typeKnown = record.type == kElementStorage || record.type == kElementStream;
+        const bool nameEnds = record.Name().size() < kNameUnits;
+        if (!typeKnown || !nameEnds || record.start.offset != 0 || !allocator.ChainFits(record)) {
+            ThrowBadDirectory();
+        }
+        records.push_back(record);
+    }
+    return records;
+}
+
 } // namespace
 
 Element::Element() = default;
@@ -394,6 +434,82 @@ HRESULT StorageAllocator::ReplaceData(Element& element, const std::uint8_t* byte
     return S_OK;
 }
 
+bool StorageAllocator::ChainFits(const DirectoryEntry& record) const
+{
+    const std::uint32_t first = record.start.cluster;
+    const std::uint64_t size = record.end.offset;
+    if (first == 0) {
+        return size == 0 && record.end.cluster == 0;
+    }
+    if (!map_.IsDataCluster(first) || map_.IsFree(first) || map_.Previous(first) != 0) {
+        return false; // not the head of a chain
+    }
+    if (size == 0) {
+        return record.end.cluster == first; // a first cluster kept from a write that failed
+    }
+    // The chain reaches the end of the data, and the end names the cluster that holds it. Clusters past the end
+    // are left by writes that failed, and belong to the element all the same.
+    const std::uint64_t last = (size - 1) >> map_.ClusterShift();
+    const bool atClusterEnd = (size & map_.OffsetMask()) == 0;
+    if (((record.end.cluster & kEndOfClusterBit) != 0) != atClusterEnd) {
+        return false;
+    }
+    std::uint32_t cluster = first;
+    for (std::uint64_t index = 0; index < last; ++index) {
+        const std::uint32_t next = map_.Next(cluster);
+        if (!map_.IsDataCluster(next) || map_.IsFree(next) || map_.Previous(next) != cluster) {
+            return false;
+        }
+        cluster = next;
+    }
+    return cluster == (record.end.cluster & ~kEndOfClusterBit);
+}
+
+boost::container::flat_set<std::uint32_t> StorageAllocator::HeadsOutside(const Element& loading)
+{
+    boost::container::flat_set<std::uint32_t> heads;
+    for (const MapRecord& run : header_.map) {
+        if (run.first != 0) {
+            heads.insert(run.first);
+        }
+    }
+    // Storages whose directory is not in memory are read from the container; a directory that cannot be read is
+    // skipped here and refused when it is opened itself.
+    boost::container::flat_set<std::uint32_t> visited;
+    auto collect = [&](auto& self, Element& storage) -> void {
+        if (storage.record.start.cluster != 0 && !visited.insert(storage.record.start.cluster).second) {
+            return; // a directory met twice names itself somewhere below: it is refused when opened
+        }
+        if (storage.table) {
+            for (std::uint32_t i = 0; i < storage.table->Count(); ++i) {
+                Element& element = storage.table->At(i);
+                heads.insert(element.record.start.cluster);
+                if (element.IsStorage() && &element != &loading) {
+                    self(self, element);
+                }
+            }
+            return;
+        }
+        try {
+            for (const DirectoryEntry& record : ReadDirectory(*this, storage)) {
+                heads.insert(record.start.cluster);
+                if (record.type == kElementStorage) {
+                    Element child;
+                    child.record = record;
+                    self(self, child);
+                }
+            }
+        } catch (const XKVO&) {
+        }
+    };
+    heads.insert(root_.record.start.cluster);
+    if (&root_ != &loading) {
+        collect(collect, root_);
+    }
+    heads.erase(0);
+    return heads;
+}
+
 void StorageAllocator::WriteMap(std::uint32_t copy)
 {
     MapRecord& record = header_.map[copy];
@@ -419,6 +535,21 @@ void StorageAllocator::WriteMap(std::uint32_t copy)
             ThrowTransfer(hr);
         }
     }
+}
+
+bool StorageAllocator::CommitWordTookEffect(std::uint32_t copy)
+{
+    if (!committed_) {
+        return false; // there is no earlier version to keep
+    }
+    // A write that failed may still have stored the byte that selects the new copy. Putting the old word back keeps
+    // the previous commit in force; when even that fails, the word on the disk tells which commit is.
+    std::uint8_t word[4];
+    PutU32(word, copy ^ 1);
+    if (SUCCEEDED(WriteContainer(kCommitWordOffset, word, 4))) {
+        return false;
+    }
+    return SUCCEEDED(ReadContainer(kCommitWordOffset, word, 4)) && (GetU32(word) & 1) == copy;
 }
 
 HRESULT StorageAllocator::Commit(DWORD flags)
@@ -459,56 +590,44 @@ HRESULT StorageAllocator::Commit(DWORD flags)
         ThrowTransfer(hr);
     }
     hr = WriteContainer(kCommitWordOffset, bytes.data() + kCommitWordOffset, 4);
-    if (FAILED(hr)) {
+    if (FAILED(hr) && !CommitWordTookEffect(copy)) {
         ThrowTransfer(hr);
     }
     // The commit word is out: the new version is the committed one, whatever the flush below says, and the copy
     // just written must not be written again by the next commit.
     header_.commitWord ^= 1;
+    committed_ = true;
     map_.FreeReleased();
     map_.ClearChanged();
     root_.MarkSaved();
+    if (FAILED(hr)) {
+        return hr; // in force all the same, but the container failed a write
+    }
     return flush ? container_->Flush() : S_OK;
 }
 
 ElementTable::ElementTable(StorageAllocator& allocator, Element& own) : allocator_(allocator), own_(own)
 {
-    const std::uint64_t size = own.Size();
-    if (size == 0) {
-        return;
-    }
-    std::uint8_t head[kDirectoryHeaderSize];
-    ULONG read = 0;
-    if (size < kDirectoryHeaderSize || FAILED(allocator.Read(own, 0, head, kDirectoryHeaderSize, &read)) ||
-        read != kDirectoryHeaderSize) {
-        ThrowBadDirectory();
-    }
-    const std::uint32_t count = GetU32(head);
-    if (count > kMaxEntries || GetU32(head + 4) != 0u - count ||
-        size != kDirectoryHeaderSize + static_cast<std::uint64_t>(count) * kEntrySize) {
-        ThrowBadDirectory();
-    }
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count) * kEntrySize);
-    if (count != 0 &&
-        (FAILED(allocator.Read(own, kDirectoryHeaderSize, bytes.data(), static_cast<ULONG>(bytes.size()), &read)) ||
-         read != bytes.size())) {
-        ThrowBadDirectory();
-    }
-    const ClusterMap& map = allocator.Map();
-    auto usable = [&](std::uint32_t cluster) { return cluster == 0 || (map.IsDataCluster(cluster) && !map.IsFree(cluster)); };
-    elements_.reserve(count);
-    for (std::uint32_t i = 0; i < count; ++i) {
-        auto element = std::make_unique<Element>();
-        element->record = DirectoryEntry::Decode(std::span<const std::uint8_t, kEntrySize>(bytes.data() + i * kEntrySize, kEntrySize));
-        const DirectoryEntry& record = element->record;
-        const bool typeKnown = record.type == kElementStorage || record.type == kElementStream;
-        const bool nameEnds = record.Name().size() < kNameUnits;
-        const bool positionsValid = record.start.offset == 0 && usable(record.start.cluster) &&
-                                    usable(record.end.cluster & ~kEndOfClusterBit) &&
-                                    (record.start.cluster != 0 || record.end.offset == 0);
-        if (!typeKnown || !nameEnds || !positionsValid) {
+    const std::vector<DirectoryEntry> records = ReadDirectory(allocator, own);
+    // Each record must own its clusters: one naming the chain of another element would let a later write, cut or
+    // destroy change clusters that are not its own. Chains are linked both ways in the map, so two chains share a
+    // cluster only when they share their first one.
+    boost::container::flat_set<std::uint32_t> heads;
+    for (const DirectoryEntry& record : records) {
+        if (record.start.cluster != 0 && !heads.insert(record.start.cluster).second) {
             ThrowBadDirectory();
         }
+    }
+    if (!heads.empty()) {
+        const boost::container::flat_set<std::uint32_t> elsewhere = allocator.HeadsOutside(own);
+        if (std::any_of(heads.begin(), heads.end(), [&](std::uint32_t head) { return elsewhere.contains(head); })) {
+            ThrowBadDirectory();
+        }
+    }
+    elements_.reserve(records.size());
+    for (const DirectoryEntry& record : records) {
+        auto element = std::make_unique<Element>();
+        element->record = record;
         element->savedEnd = record.end;
         elements_.push_back(std::move(element));
     }

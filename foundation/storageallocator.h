@@ -87,6 +87,13 @@ public:
     // Replaces the whole data of the element; on failure the element keeps its old data.
     HRESULT ReplaceData(Element& element, const std::uint8_t* bytes, std::size_t count);
 
+    // A directory record read from the container may stand for an element: it heads a chain of its own (or has no
+    // cluster and no data) that reaches the end of its data, and its end position names the cluster that holds it.
+    bool ChainFits(const CompoundFile::DirectoryEntry& record) const;
+    // The first clusters of the map's runs and of the data of every element in the file, except the elements of
+    // `loading`'s directory (which is being read).
+    boost::container::flat_set<std::uint32_t> HeadsOutside(const Element& loading);
+
     // Writes the cluster map, the root entry and the commit word when the map or the root entry changed. Failures
     // before the commit word is written leave the previous commit in force on disk.
     HRESULT Commit(DWORD flags);
@@ -109,6 +116,8 @@ private:
     void ForgetChain(Element& element, std::uint32_t first);
     CompoundFile::Position EndPosition(const Element& element, std::uint64_t size, std::uint32_t cluster) const;
     void WriteMap(std::uint32_t copy);
+    // After a failed write of the commit word: whether the disk selects `copy`, the one just written.
+    bool CommitWordTookEffect(std::uint32_t copy);
     [[noreturn]] void ThrowTransfer(HRESULT hr);
 
     std::recursive_mutex mutex_;
@@ -118,6 +127,7 @@ private:
     ClusterMap map_;
     Element root_;
     bool resize_ = false;
+    bool committed_ = false; // a commit word has been written
 };
 
 // The elements of one storage, in directory order, over the storage's own element.

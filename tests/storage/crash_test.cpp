@@ -249,3 +249,48 @@ TEST(CompoundFileCrash, FailedFlushOrResizeKeepsTheOldVersion)
     ASSERT_TRUE(read.ok) << read.error;
     EXPECT_TRUE(read.root.streams.at(u"alpha").empty());
 }
+
+// A commit word written in part may already select the new copy while the commit reports a failure. The disk must
+// then name one version that the storage agrees with, so that the next commit never rewrites the selected copy: a
+// crash anywhere in that commit still leaves a readable version.
+TEST(CompoundFileCrash, ATornCommitWordLeavesOneVersionInForce)
+{
+    const testreader::Tree versions[] = {{}, TreeAfter(1), TreeAfter(2), TreeAfter(3)};
+    const unsigned stage2Writes = WritesOfStage(2);
+    for (const bool restoreFails : {false, true}) {
+        SCOPED_TRACE(restoreFails ? "the old word cannot be put back" : "the old word is put back");
+        // Stage 2's last write is its commit word: stored in half ("01 00"), which selects the new copy.
+        auto torn = [&](File& file) {
+            Stage(file.root.Get(), 1);
+            const unsigned word = file.bytes->Calls().write + stage2Writes;
+            file.bytes->Faults().shortWrite = {word, 1, S_OK};
+            if (restoreFails) {
+                file.bytes->Faults().write = {word + 1, 1, STG_E_WRITEFAULT};
+            }
+            Stage(file.root.Get(), 2);
+            file.bytes->Faults() = {};
+        };
+        File probe;
+        torn(probe);
+        const testreader::Result onDisk = probe.Read();
+        ASSERT_TRUE(onDisk.ok) << onDisk.error;
+        const testreader::Tree& inForce = restoreFails ? versions[2] : versions[1];
+        ASSERT_TRUE(onDisk.root == inForce) << testreader::Describe(onDisk.root);
+        const unsigned before = probe.bytes->Calls().write;
+        Stage(probe.root.Get(), 3);
+        const unsigned writes = probe.bytes->Calls().write - before;
+        ASSERT_TRUE(probe.Read().root == versions[3]);
+
+        for (unsigned k = 1; k <= writes; ++k) {
+            SCOPED_TRACE("crash at write " + std::to_string(k));
+            File file;
+            torn(file);
+            file.bytes->Faults().crashAtWrite = file.bytes->Calls().write + k;
+            file.bytes->Faults().tornBytes = 2;
+            Stage(file.root.Get(), 3);
+            const testreader::Result read = file.Read();
+            ASSERT_TRUE(read.ok) << read.error;
+            ASSERT_TRUE(read.root == inForce || read.root == versions[3]) << testreader::Describe(read.root);
+        }
+    }
+}

@@ -163,6 +163,89 @@ TEST(KVOStorage, ElementLimitOpenElementsAndDirectoryChecks)
     EXPECT_EQ(OpenSub(open.root.Get(), u"sub", second), S_OK);
 }
 
+// A record that names clusters its element does not own is refused: a write, cut or destroy through it would change
+// another element's data, the directory it stands in, or the cluster map's own run.
+TEST(KVOStorage, DirectoryRecordsOnlyNameChainsOfTheirOwn)
+{
+    File file;
+    ASSERT_EQ(WriteStream(file.root.Get(), u"alpha", Pattern(40000, 1)), S_OK); // two clusters
+    {
+        ComPtr<IStorage> sub = CreateSub(file.root.Get(), u"sub");
+        ASSERT_EQ(WriteStream(sub.Get(), u"one", ToBytes("first")), S_OK);
+        ASSERT_EQ(WriteStream(sub.Get(), u"two", ToBytes("second")), S_OK);
+    }
+    const testreader::Result committed = (Committed(file), file.Read());
+    ASSERT_TRUE(committed.ok) << committed.error;
+    const testreader::Tree& tree = committed.root;
+    const std::uint32_t alpha = tree.starts.at(u"alpha");
+    const std::uint32_t subDirectory = tree.starts.at(u"sub");
+    const std::uint32_t one = tree.storages.at(u"sub").starts.at(u"one");
+    const std::size_t twoRecord = 512 + (subDirectory - 2) * 32768ull + 8 + 160;
+    const Bytes good = file.bytes->Data();
+
+    // The record of "two" rewritten: first cluster, size, end cluster.
+    auto damaged = [&](std::uint32_t first, std::uint64_t size, std::uint32_t end) {
+        Bytes bad = good;
+        CompoundFile::PutU32(&bad[twoRecord + 72], first);
+        CompoundFile::PutU64(&bad[twoRecord + 80], size);
+        CompoundFile::PutU32(&bad[twoRecord + 88], end);
+        return bad;
+    };
+    auto tryOpen = [&](const Bytes& bytes) {
+        file.bytes->SetData(bytes);
+        ComPtr<IStorage> sub;
+        const HRESULT hr = OpenSub(file.root.Get(), u"sub", sub);
+        sub.Reset();
+        file.bytes->SetData(good);
+        return hr;
+    };
+    const std::uint32_t two = tree.storages.at(u"sub").starts.at(u"two");
+    const std::uint32_t mapRun = committed.mapFirst;
+    // "alpha" is two clusters long; its second cluster is the one after its first in the map's order of writing.
+    const std::uint32_t alphaTail = alpha + 1;
+    struct Case {
+        const char* what;
+        std::uint32_t first;
+        std::uint64_t size;
+        std::uint32_t end;
+        HRESULT expected;
+    };
+    const Case cases[] = {
+        {"as written", two, 6, two, S_OK},
+        {"a sibling's chain", one, 6, one, KVO::Errors::kBadStorage},
+        {"a chain in another storage", alpha, 6, alpha, KVO::Errors::kBadStorage},
+        {"the middle of a chain", alphaTail, 6, alphaTail, KVO::Errors::kBadStorage},
+        {"the directory it stands in", subDirectory, 6, subDirectory, KVO::Errors::kBadStorage},
+        {"the cluster map's run", mapRun, 6, mapRun, KVO::Errors::kBadStorage},
+        {"more data than the chain holds", two, 40000, two, KVO::Errors::kBadStorage},
+        {"an end in another cluster", two, 6, one, KVO::Errors::kBadStorage},
+        {"an end at a cluster's end that is not", two, 6, two | 0x80000000u, KVO::Errors::kBadStorage},
+        {"data without a cluster", 0, 6, 0, KVO::Errors::kBadStorage},
+        {"a free cluster", 0x0FFF, 6, 0x0FFF, KVO::Errors::kBadStorage},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(tryOpen(damaged(c.first, c.size, c.end)), c.expected) << c.what;
+    }
+
+    // With the sibling's chain left on disk, the file goes on working: the damaged storage is neither opened nor
+    // destroyed, and everything else is written, committed and destroyed as usual.
+    file.bytes->SetData(damaged(one, 6, one));
+    ComPtr<IStorage> sub;
+    EXPECT_EQ(OpenSub(file.root.Get(), u"sub", sub), KVO::Errors::kBadStorage);
+    EXPECT_EQ(file.root->DestroyElement(u"sub"), KVO::Errors::kBadStorage);
+    ASSERT_EQ(WriteStream(file.root.Get(), u"beta", Pattern(70000, 2)), S_OK);
+    ComPtr<IStream> stream = Open(file.root.Get(), u"alpha");
+    ASSERT_TRUE(stream);
+    ASSERT_EQ(Put(stream.Get(), Pattern(3000, 3)), S_OK);
+    stream.Reset();
+    EXPECT_EQ(file.root->Commit(STGC_DEFAULT), S_OK);
+    EXPECT_EQ(file.root->DestroyElement(u"alpha"), S_OK);
+    EXPECT_EQ(file.root->Commit(STGC_DEFAULT), S_OK);
+    stream = Open(file.root.Get(), u"beta");
+    ASSERT_TRUE(stream);
+    EXPECT_EQ(ReadAll(stream.Get()), Pattern(70000, 2));
+}
+
 TEST(KVOStorage, ElementTimesAndStat)
 {
     File file;
