@@ -7,6 +7,7 @@
 #include "foundation/binstream.h"
 #include "host/host.h"
 #include "host/loopmetry.h"
+#include "../frame/sharedhost.h"
 
 #include <gtest/gtest.h>
 
@@ -20,16 +21,6 @@
 
 namespace doctest {
 
-inline host::Host& SharedHost()
-{
-    static host::Host* instance = [] {
-        auto* created = new host::Host;
-        created->Start();
-        return created;
-    }();
-    return *instance;
-}
-
 // A host document's site; with `extension` it holds a Loopmetry object whose calls go to `log`.
 inline platform::ComPtr<IDocumentSite> MakeHostDocument(bool extension, host::CallLog* log = nullptr)
 {
@@ -37,7 +28,7 @@ inline platform::ComPtr<IDocumentSite> MakeHostDocument(bool extension, host::Ca
     if (extension) {
         lm = platform::ComPtr<ILMDocExtension>(new host::LMDocExtension(log));
     }
-    return platform::ComPtr<IDocumentSite>(new host::LMDocumentSite(SharedHost().GetFramework(), lm.Get()));
+    return platform::ComPtr<IDocumentSite>(new host::LMDocumentSite(::SharedHost().GetFramework(), lm.Get()));
 }
 
 inline const CX::ParamCatalogue& Catalogue()
