@@ -66,6 +66,74 @@ LONG MsToTicksA(double ms, double tickPeriod) { return Saturate(std::trunc(ms / 
 
 LONG MsToTicksB(double ms, double tickPeriod) { return Saturate(std::trunc(ms * 0.001 / tickPeriod + 0.5), 0); }
 
+// ---- Numeric records ----
+
+void ReadRecord(std::wistream& in, CX::ParamHelper& record)
+{
+    const std::int32_t count = record.Count();
+    for (std::int32_t i = 0; i < count; ++i) {
+        double value = -1.0;
+        ReadDouble(in, value);
+        record.Value(i, value, true);
+    }
+}
+
+void ResetToDefaults(CX::ParamHelper& record)
+{
+    const std::int32_t count = record.Count();
+    for (std::int32_t i = 0; i < count; ++i) {
+        double unset = -1.0;
+        record.Value(i, unset, true);
+    }
+}
+
+void WriteRecord(std::wostream& out, const CX::ParamHelper& record)
+{
+    // The accessor only reads while its write flag is clear.
+    auto& readable = const_cast<CX::ParamHelper&>(record);
+    const std::int32_t count = record.Count();
+    for (std::int32_t i = 0; i < count; ++i) {
+        double value = 0.0;
+        if (const double* read = readable.Value(i, value, false)) {
+            WriteDouble(out, *read);
+        }
+    }
+}
+
+namespace {
+bool MeansDefault(double value) { return std::fabs(value + 1.0) < 1e-12; }
+} // namespace
+
+double* AccessDouble(double& field, double& value, bool write)
+{
+    if (write) {
+        field = value;
+        return &field;
+    }
+    value = field;
+    return &value;
+}
+
+double* AccessDouble(double& field, double& value, bool write, double fallback)
+{
+    if (write) {
+        field = MeansDefault(value) ? fallback : value;
+        return &field;
+    }
+    value = field;
+    return &value;
+}
+
+double* AccessInt(std::int32_t& field, double& value, bool write, std::int32_t fallback)
+{
+    if (write) {
+        field = MeansDefault(value) ? fallback : RoundToTick(value, fallback);
+    } else {
+        value = field;
+    }
+    return &value;
+}
+
 // ---- ParamsBase ----
 
 ParamsBase::ParamsBase(const ParamsBase& other)
@@ -88,6 +156,7 @@ void ParamsBase::ResetLimits()
 void ParamsBase::Read(std::wistream& in)
 {
     ReadValues(in);
+    NormaliseValues();
     ReadLimits(in);
 }
 

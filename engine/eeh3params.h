@@ -3,6 +3,7 @@
 // source stood, the request's end tick and the resume position). Also the conversions of the parameter texts.
 #pragma once
 
+#include "document/paramhelper.h"
 #include "engine/eeh3sources.h"
 #include "foundation/arrays.h"
 
@@ -29,6 +30,23 @@ LONG RoundToTick(double value, LONG nanValue = -1);
 // form A divides by (T * 1000), form B multiplies by 0.001 and divides by T (the two can differ in the last bit).
 LONG MsToTicksA(double ms, double tickPeriod);
 LONG MsToTicksB(double ms, double tickPeriod);
+
+// ---- Numeric records of the families (CX::ParamHelper) ----
+
+// Reads one double per value of `record`, each preset to -1.0 (a missing or unreadable value stays -1.0, which the
+// record's accessor turns into its default), and stores it through the accessor.
+void ReadRecord(std::wistream& in, CX::ParamHelper& record);
+// Writes -1 to every value of `record` through its accessor: each takes its default (or keeps -1 without one).
+void ResetToDefaults(CX::ParamHelper& record);
+// Writes every value of `record` as a double.
+void WriteRecord(std::wostream& out, const CX::ParamHelper& record);
+
+// Accessor helpers for a record's fields (ParamHelper::Value): with `write` set they store `value`, else they read
+// the field into `value`. A written -1 (within 1e-12) stores `fallback`; integers are stored rounded half away from
+// zero.
+double* AccessDouble(double& field, double& value, bool write);
+double* AccessDouble(double& field, double& value, bool write, double fallback);
+double* AccessInt(std::int32_t& field, double& value, bool write, std::int32_t fallback);
 
 // ---- Params ----
 
@@ -90,12 +108,26 @@ public:
 protected:
     virtual void ReadValues(std::wistream& in) = 0;
     virtual void WriteValues(std::wostream& out) const = 0;
+    // Called after ReadValues, before the limits are read: a family puts values that belong together in order.
+    virtual void NormaliseValues() {}
 
 private:
     void ReadLimits(std::wistream& in);
     // Negative starts become 0, negative ends 0x7FFFFFFF.
     void NormaliseLimits();
     void Append(std::unique_ptr<eeh_SourceEnum> wrapper);
+};
+
+// Params whose numeric values live in one CX::ParamHelper record (`Values`), read and written in its order.
+template <class Values>
+class ParamsWith : public ParamsBase, public Values {
+public:
+    ParamsWith() = default;
+    ParamsWith(const ParamsWith&) = default;
+
+protected:
+    void ReadValues(std::wistream& in) override { ReadRecord(in, *this); }
+    void WriteValues(std::wostream& out) const override { WriteRecord(out, *this); }
 };
 
 // ---- State ----

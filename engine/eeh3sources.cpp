@@ -189,7 +189,8 @@ bool EventWrapper::Refill()
     LONG next = position_;
     const HRESULT hr = events_->Next(static_cast<ULONG>(size_ * kBufferRecords), endTick_, Bytes(), &read, &next);
     count_ = SUCCEEDED(hr) ? std::clamp<LONG>(read, 0, kBufferRecords) : 0;
-    position_ = next;
+    // Without a record the position never moves back before the records already read.
+    position_ = count_ > 0 ? next : std::max(position_, next);
     if (count_ > 0) {
         return true;
     }

@@ -7,6 +7,7 @@
 #include "sdk/calcenum.h"
 #include "sdk/sampleenum.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -132,7 +133,16 @@ public:
     ~EventWrapper() override;
 
     LONG CurrentTick() const override;
-    void Advance() override { ++index_; }
+    void Advance() override
+    {
+        if (++index_ == count_) {
+            // Every buffered record is read. The inner enumerator's position names the last record it delivered,
+            // and a State that saved that tick would read the record again when it is restored: the next record
+            // lies after it.
+            const LONG last = TickAt(count_ - 1);
+            position_ = std::max(position_, last < kEndTick ? last + 1 : last);
+        }
+    }
     bool HasCurrent() override { return index_ < count_ || Refill(); }
     void Seek(LONG t) override;
     HRESULT HostSeek(LONG t) override;

@@ -12,6 +12,9 @@ namespace CX::Enum {
 // An unset float holds this quiet NaN; any NaN or infinity counts as "not computed".
 inline constexpr std::uint32_t kUnsetFloatBits = 0x7F886000u;
 inline constexpr float kUnsetFloat = std::bit_cast<float>(kUnsetFloatBits);
+// A double value that a stage cannot give: the unset float marker widened to double.
+inline constexpr std::uint64_t kUnsetDoubleBits = 0x7FF8600000000000ull;
+inline constexpr double kUnsetDouble = std::bit_cast<double>(kUnsetDoubleBits);
 inline constexpr std::int32_t kUnsetTick = -1;
 inline constexpr std::int32_t kLastEventNext = 0x7FFFFFFF;
 

@@ -32,6 +32,12 @@ int& Dpi()
     return dpi;
 }
 
+int& BlendCaps()
+{
+    static int caps = SB_CONST_ALPHA | SB_PIXEL_ALPHA;
+    return caps;
+}
+
 void Select(HGDIOBJ object)
 {
     if (Object* o = Lookup(object)) {
@@ -270,6 +276,9 @@ int ScaleY(const Dc& dc, int length)
 
 void SetScreenDpi(int dpi) { Dpi() = dpi > 0 ? dpi : 96; }
 int ScreenDpi() { return Dpi(); }
+
+void SetShadeBlendCaps(int caps) { BlendCaps() = caps; }
+int ShadeBlendCaps() { return BlendCaps(); }
 
 void LogWindowCalls(HWND hwnd, CallLog* log)
 {
@@ -563,6 +572,8 @@ int GetDeviceCaps(HDC hdc, int index)
     case LOGPIXELSX:
     case LOGPIXELSY:
         return dpi;
+    case SHADEBLENDCAPS:
+        return gdi::ShadeBlendCaps();
     default:
         return 0;
     }

@@ -79,6 +79,11 @@ inline constexpr int kPrinterDpi = 600;
 void SetScreenDpi(int dpi);
 int ScreenDpi();
 
+// What GetDeviceCaps(SHADEBLENDCAPS) answers for every DC: SB_CONST_ALPHA | SB_PIXEL_ALPHA unless a test sets
+// another value, so that drawing code can be run down its path for devices without alpha blending.
+void SetShadeBlendCaps(int caps);
+int ShadeBlendCaps();
+
 // Logs every drawing call of DCs made for this window (null stops it), or of one DC.
 void LogWindowCalls(HWND hwnd, CallLog* log);
 void LogDcCalls(HDC hdc, CallLog* log);

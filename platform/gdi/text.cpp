@@ -222,18 +222,18 @@ void DrawGlyphs(const Canvas& c, RealFont& font, POINT origin, const Glyphs& lai
     const TEXTMETRICW& tm = font.metrics;
     // Alignment: the reference point is the top-left corner unless TA_* says otherwise.
     const UINT align = dc.state.textAlign;
-    int x = origin.x;
-    int y = origin.y;
+    // The alignment offsets run along the text's own axes, which turn with the font's escapement.
+    int alongText = 0;
     if ((align & TA_CENTER) == TA_CENTER) {
-        x -= laid.width / 2;
+        alongText = -laid.width / 2;
     } else if (align & TA_RIGHT) {
-        x -= laid.width;
+        alongText = -laid.width;
     }
-    int baseline = y + tm.tmAscent;
+    int toBaseline = tm.tmAscent;
     if ((align & TA_BASELINE) == TA_BASELINE) {
-        baseline = y;
+        toBaseline = 0;
     } else if (align & TA_BOTTOM) {
-        baseline = y - tm.tmDescent;
+        toBaseline = -tm.tmDescent;
     }
     cairo_t* cr = NewContext(c);
     if (clip) {
@@ -247,8 +247,9 @@ void DrawGlyphs(const Canvas& c, RealFont& font, POINT origin, const Glyphs& lai
                         opaqueRect->bottom - opaqueRect->top);
         cairo_fill(cr);
     }
-    cairo_translate(cr, x, baseline);
+    cairo_translate(cr, origin.x, origin.y);
     cairo_rotate(cr, -font.angle);
+    cairo_translate(cr, alongText, toBaseline);
     if (opaque && dc.state.bkMode == OPAQUE) {
         cairo_set_source_rgb(cr, GetRValue(bk) / 255.0, GetGValue(bk) / 255.0, GetBValue(bk) / 255.0);
         cairo_rectangle(cr, 0, -tm.tmAscent, laid.width, tm.tmHeight);

@@ -68,6 +68,11 @@ public:
     TPoint GetCurrentPosition() const;
     bool Polyline(const TPoint* points, int count) { return ::Polyline(Handle, points, count); }
     bool Polygon(const TPoint* points, int count) { return ::Polygon(Handle, points, count); }
+    bool PolyPolyline(const TPoint* points, const DWORD* counts, int polylines)
+    {
+        return ::PolyPolyline(Handle, points, counts, static_cast<DWORD>(polylines));
+    }
+    int SetPolyFillMode(int mode) { return ::SetPolyFillMode(Handle, mode); }
     bool Rectangle(int l, int t, int r, int b) { return ::Rectangle(Handle, l, t, r, b); }
     bool Rectangle(const TRect& r) { return Rectangle(r.left, r.top, r.right, r.bottom); }
     bool RoundRect(const TRect& r, const TPoint& corner)

@@ -63,6 +63,7 @@ int TBitmap::Height() const
 
 TRegion::TRegion() { Adopt(CreateRectRgn(0, 0, 0, 0)); }
 TRegion::TRegion(const TRect& rect) { Adopt(CreateRectRgnIndirect(&rect)); }
+TRegion::TRegion(const TPoint* points, int count, int fillMode) { Adopt(CreatePolygonRgn(points, count, fillMode)); }
 TRegion::TRegion(const TRegion& other) : TGdiObject()
 {
     Adopt(CreateRectRgn(0, 0, 0, 0));

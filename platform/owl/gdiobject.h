@@ -82,6 +82,7 @@ public:
     TRegion();
     TRegion(HRGN handle, TAutoDelete autoDelete = NoAutoDelete) : TGdiObject(handle, autoDelete) {}
     explicit TRegion(const TRect& rect);
+    TRegion(const TPoint* points, int count, int fillMode);
     TRegion(const TRegion& other);
     TRegion& operator=(const TRegion& other);
     operator HRGN() const { return static_cast<HRGN>(Handle); }

@@ -282,6 +282,10 @@ inline constexpr int DT_RASDISPLAY = 1;
 inline constexpr int DT_RASPRINTER = 2;
 inline constexpr int RC_BITBLT = 1;
 inline constexpr int RC_STRETCHBLT = 0x800;
+inline constexpr int SHADEBLENDCAPS = 120;
+inline constexpr int SB_NONE = 0x0;
+inline constexpr int SB_CONST_ALPHA = 0x1;
+inline constexpr int SB_PIXEL_ALPHA = 0x2;
 
 // Blending.
 inline constexpr BYTE AC_SRC_OVER = 0x00;
@@ -367,6 +371,9 @@ int GetClipRgn(HDC hdc, HRGN region);
 BOOL FillRgn(HDC hdc, HRGN region, HBRUSH brush);
 BOOL FrameRgn(HDC hdc, HRGN region, HBRUSH brush, int width, int height);
 BOOL PaintRgn(HDC hdc, HRGN region);
+// Polygon regions hold the pixels whose centres lie inside the polygon (ALTERNATE or WINDING).
+HRGN CreatePolygonRgn(const POINT* points, int count, int fillMode);
+HRGN CreatePolyPolygonRgn(const POINT* points, const INT* counts, int polygons, int fillMode);
 
 // Drawing.
 BOOL MoveToEx(HDC hdc, int x, int y, LPPOINT previous);

@@ -2,6 +2,7 @@
 
 #include "document/chartdatachilddata.h"
 #include "engine/calcclasses.h"
+#include "sdk/calcenum.h"
 #include "sdk/eventdraw.h"
 #include "sdk/ikvostring.h"
 #include "sharedhost.h"
@@ -310,14 +311,18 @@ TEST(Module, CalculationClassObjectsAnswerTheirSlots)
     EXPECT_EQ(params->GetParam(0, nullptr, nullptr, nullptr, nullptr), S_OK);
     EXPECT_EQ(params->TestSourceKind(-1, 0xFFFFFFFF), E_INVALIDARG);
 
-    // The eight-argument slot and the creation slots give nothing.
+    // The eight-argument slot gives nothing; creation makes the calculation's enumerator.
     IUnknown* out = calc;
     EXPECT_EQ(calc->CreateBound(nullptr, 0, 0, 0, 0, 0, 0, &out), E_NOTIMPL);
     EXPECT_EQ(out, nullptr);
-    out = calc;
-    EXPECT_EQ(calc->CreateAggregated(calc, nullptr, IID_IUnknown, &out), E_NOTIMPL);
-    EXPECT_EQ(out, nullptr);
-    EXPECT_EQ(calc->CreateInstance(nullptr, nullptr), E_NOTIMPL);
+    platform::ComPtr<ICalcEnum> created;
+    ASSERT_EQ(calc->CreateInstance(nullptr, created.Out()), S_OK);
+    platform::ComPtr<IEnumEventEx> events;
+    ASSERT_EQ(created->QueryInterface(IID_IEnumEventEx, events.OutVoid()), S_OK);
+    LONG size = 0;
+    EXPECT_EQ(events->GetEventSize(&size), S_OK);
+    EXPECT_EQ(size, 72);
+    EXPECT_EQ(calc->CreateInstance(nullptr, nullptr), E_POINTER);
 }
 
 } // namespace

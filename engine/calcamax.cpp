@@ -1,0 +1,182 @@
+#include "engine/calcamax.h"
+
+#include "frame/typeid.h"
+
+namespace CX::Enum::CalcAMax {
+
+namespace {
+const EEH3::FamilyRegistration registration(u"CalcAMax", &EEH3::Create<Family>);
+} // namespace
+
+DWORD Family::DrawType() { return TypeIdClass<&CX::CXEventDrawGUID, 4>::Get(); }
+
+AMaxParams::AMaxParams() { EEH3::ResetToDefaults(*this); }
+
+double* AMaxParams::Value(std::int32_t index, double& value, bool write)
+{
+    switch (index) {
+    case 0:
+        return EEH3::AccessInt(startHeightPercent, value, write, 5);
+    case 1:
+        return EEH3::AccessInt(repositionEvent, value, write, 1);
+    case 2:
+        return EEH3::AccessInt(endHeightPercent, value, write, 0);
+    default:
+        return nullptr;
+    }
+}
+
+void Params::SetSources(LONG count, IUnknown** sources, IUnknown**)
+{
+    if (count > 0) {
+        AddSampleSource(sources[0]);
+    }
+    if (count > 1) {
+        AddEventSource<EventBCalcBase>(sources[1]);
+    }
+}
+
+namespace {
+
+// The scan of phase 4; false when it must wait for samples.
+bool Scan(State& state, const Params& params, EEH3::FloatExWrapper& samples)
+{
+    const EventBCalcBase& in = state.input;
+    EventBCalcMax& acc = state.output;
+    const double base = in.baseline;
+    const double peak = in.value;
+    const float pol = in.polarity;
+    const bool peakFinite = IsFiniteValue(peak);
+    const double startLevel = params.startHeightPercent * 0.01 * (peak - base) + base;
+    const double endLevel = params.endHeightPercent * 0.01 * (peak - base) + base;
+    while (samples.Fetch()) {
+        const LONG t = samples.Position();
+        const float v = samples.Value();
+        if (t >= acc.nextEventTick) {
+            break;
+        }
+        if (peakFinite && t < in.tick && pol * startLevel >= v * pol) {
+            // Still at the baseline: the rise starts after this sample.
+            acc.riseStart = t;
+            acc.maxTick = t;
+            acc.maxValue = v;
+        }
+        if (t >= in.baselineEnd) {
+            if (state.fallEndFound) {
+                samples.Step();
+                continue;
+            }
+            if (v * pol > acc.maxValue * pol) {
+                acc.maxTick = t;
+                acc.maxValue = v;
+            }
+        }
+        if (!state.fallEndFound && t > in.tick && pol * endLevel >= v * pol) {
+            acc.fallEnd = t;
+            state.fallEndFound = true;
+            break; // the next event's scan starts on this sample
+        }
+        samples.Step();
+    }
+    if (!samples.Fetch() && !state.fallEndFound && !state.sourcesExhausted) {
+        return false;
+    }
+    if (acc.fallEnd < 0) {
+        acc.fallEnd = samples.Position() - 1;
+    }
+    return true;
+}
+
+} // namespace
+
+bool Algorithm::Step(State& state, const Params& params, EventBCalcMax& out)
+{
+    EEH3::FloatExWrapper* samples = params.SampleSource(0);
+    EEH3::EventWrapperEx<EventBCalcBase>* events = params.EventSource<EventBCalcBase>(1);
+    if (!samples || !events) {
+        state.resume = EEH3::kEndTick;
+        return false;
+    }
+    for (;;) {
+        switch (state.phase) {
+        case 0:
+            state.awaitedSource = 1;
+            state.phase = 1;
+            break;
+        case 1:
+            if (!events->HasCurrent()) {
+                if (state.sourcesExhausted) {
+                    state.resume = EEH3::kEndTick;
+                }
+                return false;
+            }
+            events->LoadCurrent();
+            state.input = events->Current();
+            events->Advance();
+            state.phase = 3;
+            break;
+        case 3:
+            state.output = EventBCalcMax(state.input);
+            state.fallEndFound = false;
+            state.phase = 2;
+            break;
+        case 2:
+            state.awaitedSource = 0;
+            if (events->HasCurrent()) {
+                events->LoadCurrent();
+                state.output.nextEventTick = events->Current().EarliestTick();
+            } else if (events->AtEnd()) {
+                state.output.nextEventTick = kLastEventNext;
+            } else {
+                return false;
+            }
+            state.phase = 4;
+            break;
+        case 4:
+            if (!Scan(state, params, *samples)) {
+                return false;
+            }
+            state.phase = 5;
+            break;
+        default: {
+            const EventBCalcBase& in = state.input;
+            EventBCalcMax& result = state.output;
+            const double peak = in.value;
+            const float pol = in.polarity;
+            // The input event is the maximum when it lies beyond what the scan found (on the peak's side), and
+            // always when the scan found none.
+            if (result.maxTick < 0 || pol * peak > pol * static_cast<double>(result.maxValue)) {
+                result.maxTick = in.tick;
+                result.maxValue = static_cast<float>(peak);
+            }
+            if (IsFiniteValue(peak)) {
+                if (result.riseStart < 0) {
+                    result.riseStart = in.baselineEnd;
+                }
+                if (params.repositionEvent == 1) {
+                    result.tick = result.maxTick;
+                    result.offset = 0.0f;
+                    result.value = result.maxValue;
+                }
+            } else {
+                result.value = kUnsetDouble;
+            }
+            // The record is delivered by the request whose end lies beyond its tick.
+            if (result.tick >= state.endTick) {
+                state.UpdateResume(state.endTick);
+                return false;
+            }
+            if (state.sourcesExhausted) {
+                state.resume = EEH3::kEndTick;
+            } else {
+                state.UpdateResume(result.tick + 1);
+            }
+            state.phase = 0;
+            out = result;
+            return true;
+        }
+        }
+    }
+}
+
+} // namespace CX::Enum::CalcAMax

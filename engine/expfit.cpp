@@ -1,0 +1,264 @@
+#include "engine/expfit.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <utility>
+
+namespace ExtLib {
+
+namespace {
+
+constexpr int kParams = 3; // A, tau, B
+using Matrix = std::array<std::array<double, kParams>, kParams>;
+using Vector = std::array<double, kParams>;
+
+// Solves the m x m system a x = b in place by Gauss-Jordan elimination with full pivoting: a becomes its inverse
+// and b the solution. False when the matrix is singular; throws TauMuntedException when there is no pivot at all.
+bool GaussJordan(Matrix& a, int m, Vector& b)
+{
+    std::array<int, kParams> rowOf{};
+    std::array<int, kParams> columnOf{};
+    std::array<int, kParams> pivoted{};
+    for (int round = 0; round < m; ++round) {
+        double big = 0.0;
+        int row = -1;
+        int column = -1;
+        for (int j = 0; j < m; ++j) {
+            if (pivoted[j] == 1) {
+                continue;
+            }
+            for (int k = 0; k < m; ++k) {
+                if (pivoted[k] == 0) {
+                    if (std::fabs(a[j][k]) >= big) { // ties go to the later candidate
+                        big = std::fabs(a[j][k]);
+                        row = j;
+                        column = k;
+                    }
+                } else if (pivoted[k] > 1) {
+                    return false;
+                }
+            }
+        }
+        if (row < 0) {
+            throw TauMuntedException();
+        }
+        if (++pivoted[column] > 1) {
+            return false;
+        }
+        if (row != column) {
+            std::swap(a[row], a[column]);
+            std::swap(b[row], b[column]);
+        }
+        rowOf[round] = row;
+        columnOf[round] = column;
+        if (a[column][column] == 0.0) {
+            return false;
+        }
+        const double inverse = 1.0 / a[column][column];
+        a[column][column] = 1.0;
+        for (int l = 0; l < m; ++l) {
+            a[column][l] *= inverse;
+        }
+        b[column] *= inverse;
+        for (int other = 0; other < m; ++other) {
+            if (other == column) {
+                continue;
+            }
+            const double factor = a[other][column];
+            a[other][column] = 0.0;
+            for (int l = 0; l < m; ++l) {
+                a[other][l] -= a[column][l] * factor;
+            }
+            b[other] -= b[column] * factor;
+        }
+    }
+    for (int l = m - 1; l >= 0; --l) {
+        if (rowOf[l] != columnOf[l]) {
+            for (int k = 0; k < m; ++k) {
+                std::swap(a[k][rowOf[l]], a[k][columnOf[l]]);
+            }
+        }
+    }
+    return true;
+}
+
+class LevenbergMarquardt {
+public:
+    LevenbergMarquardt(std::span<const double> y, double rate, bool fitOffset, const Vector& start)
+        : y_(y), rate_(rate), a_(start), fitted_(fitOffset ? 3 : 2)
+    {
+    }
+
+    // Fits from the start values; false when the fit does not settle.
+    bool Run()
+    {
+        lambda_ = -1.0;
+        Step();
+        for (int steps = 1;; ++steps) {
+            const double previousChi = chi_;
+            const double previousLambda = lambda_;
+            Step();
+            const bool settled = (chi_ * 0.001 == 0.0 || previousChi - chi_ < chi_ * 0.001) &&
+                                 lambda_ < previousLambda && lambda_ < 0.1;
+            if (steps > 100 || lambda_ > 1e10) {
+                return false;
+            }
+            if (settled) {
+                break;
+            }
+        }
+        lambda_ = 0.0;
+        Step();
+        return true;
+    }
+
+    const Vector& Parameters() const { return a_; }
+    const Vector& Errors() const { return errors_; }
+
+private:
+    // The least-squares sums at parameters p over the fitted parameters (A, tau and, when fitted, B).
+    void Sums(const Vector& p, Matrix& alpha, Vector& beta, double& chi) const
+    {
+        alpha = {};
+        beta = {};
+        chi = 0.0;
+        const std::size_t n = y_.size();
+        for (std::size_t i = 0; i < n; ++i) {
+            const double t = static_cast<double>(i) / rate_;
+            const double e = std::exp(-t / p[1]);
+            const double r = y_[i] - (p[0] * e + p[2]);
+            const Vector d{e, p[0] * t * e / (p[1] * p[1]), 1.0};
+            for (int j = 0; j < fitted_; ++j) {
+                for (int k = 0; k <= j; ++k) {
+                    alpha[j][k] += d[j] * d[k];
+                }
+                beta[j] += r * d[j];
+            }
+            chi += r * r;
+        }
+        for (int j = 1; j < fitted_; ++j) {
+            for (int k = 0; k < j; ++k) {
+                alpha[k][j] = alpha[j][k];
+            }
+        }
+    }
+
+    // One Levenberg-Marquardt step at the current lambda (negative: initialise; 0: the covariance only).
+    void Step()
+    {
+        if (lambda_ < 0.0) {
+            lambda_ = 0.1;
+            Sums(a_, alpha_, beta_, chi_);
+            previousChi_ = chi_;
+        }
+        Matrix covariance = alpha_;
+        for (int j = 0; j < fitted_; ++j) {
+            covariance[j][j] = alpha_[j][j] * (1.0 + lambda_);
+        }
+        Vector step = beta_;
+        const bool solved = GaussJordan(covariance, fitted_, step);
+        if (lambda_ == 0.0) {
+            // The held offset's row and column stay zero: its error is 0.
+            const auto dof = static_cast<double>(y_.size()) - 1.0 - fitted_;
+            for (int i = 0; i < kParams; ++i) {
+                const double variance = i < fitted_ ? covariance[i][i] : 0.0;
+                errors_[i] = dof > 0.0 ? std::sqrt(variance * chi_ / dof) : 0.0;
+            }
+            return;
+        }
+        if (!solved) {
+            lambda_ *= 10.0;
+            chi_ = previousChi_;
+            return;
+        }
+        Vector trial = a_;
+        for (int j = 0; j < fitted_; ++j) {
+            trial[j] += step[j];
+        }
+        Matrix trialAlpha;
+        Vector trialBeta;
+        Sums(trial, trialAlpha, trialBeta, chi_);
+        if (chi_ <= previousChi_) {
+            lambda_ *= 0.25;
+            previousChi_ = chi_;
+            alpha_ = trialAlpha;
+            beta_ = trialBeta;
+            a_ = trial;
+        } else {
+            lambda_ *= 10.0;
+            chi_ = previousChi_;
+        }
+    }
+
+    std::span<const double> y_;
+    double rate_;
+    Vector a_;
+    int fitted_;
+    Matrix alpha_{};
+    Vector beta_{};
+    Vector errors_{};
+    double chi_ = 0.0;
+    double previousChi_ = 0.0;
+    double lambda_ = -1.0;
+};
+
+// Where the curve has come 63 % of the way from its start to the offset: the first estimate of tau.
+double StartTau(std::span<const double> y, double a0, double b0, double rate)
+{
+    const std::size_t last = y.size() - 1;
+    // At least one sample interval: a zero tau would make every model value undefined.
+    double tau = static_cast<double>(std::max<std::size_t>((last - 1) / 10, 1)) / rate;
+    const auto level = static_cast<float>(a0 * 0.36788 + b0);
+    const bool falling = y[0] - y[last] > 0.0;
+    for (std::size_t i = 0; i <= last; ++i) {
+        if (falling ? y[i] < level : y[i] > level) {
+            if (i > 0) {
+                tau = static_cast<double>(i) / rate;
+            }
+            break;
+        }
+    }
+    return tau;
+}
+
+} // namespace
+
+bool FitExponential(std::span<const double> samples, double rate, ExpFitResult& result,
+                    std::optional<double> heldOffset)
+{
+    result = ExpFitResult{};
+    const bool fitOffset = !heldOffset.has_value();
+    if (samples.size() < 2 || (fitOffset && samples.size() < 3)) {
+        return false;
+    }
+    if (!std::isfinite(rate) || rate <= 0.0 || (heldOffset && !std::isfinite(*heldOffset)) ||
+        !std::all_of(samples.begin(), samples.end(), [](double v) { return std::isfinite(v); })) {
+        return false;
+    }
+    const double b0 = fitOffset ? samples.back() : *heldOffset;
+    const double a0 = samples.front() - b0;
+    result.amplitude = a0;
+    result.offset = b0;
+    try {
+        LevenbergMarquardt fit(samples, rate, fitOffset, {a0, StartTau(samples, a0, b0, rate), b0});
+        if (!fit.Run()) {
+            return false;
+        }
+        const Vector& a = fit.Parameters();
+        const Vector& errors = fit.Errors();
+        const bool finite = std::all_of(a.begin(), a.end(), [](double v) { return std::isfinite(v); }) &&
+                            std::all_of(errors.begin(), errors.end(), [](double v) { return std::isfinite(v); });
+        if (!finite || errors[0] > std::fabs(a[0]) || errors[1] > std::fabs(a[1])) {
+            return false;
+        }
+        result.amplitude = a[0];
+        result.tau = a[1];
+        result.offset = a[2];
+        return true;
+    } catch (const TauMuntedException&) {
+        return false; // no pivot: no fit
+    }
+}
+
+} // namespace ExtLib
