@@ -83,43 +83,42 @@ EPSCalcParams::EPSCalcParams(const Doc::SettingsSet* s) : RuledRecord({Plain, Pl
 }
 
 EBaseParams::EBaseParams(const Doc::SettingsSet* s)
-    : RuledRecord({Double(0), Double(5), Plain, Plain, Int(0), Plain})
 {
     ResetToDefaults();
     if (!s) {
         return;
     }
     const bool evoked = TypeOf(*s) == 3;
-    Set(0, 1000);
-    Set(1, 5);
-    Set(2, evoked ? s->GetDouble(Id::kDetectionStart) : -1.0);
-    Set(3, evoked ? s->GetDouble(Id::kDetectionEnd) : -1.0);
-    Set(4, s->GetInt(Id::kBaselineMode));
-    Set(5, s->GetDouble(Id::kBaselineValue));
+    maxBaselineMs = 1000;
+    noiseTolerancePercent = 5;
+    searchStartMs = evoked ? s->GetDouble(Id::kDetectionStart) : -1.0;
+    searchEndMs = evoked ? s->GetDouble(Id::kDetectionEnd) : -1.0;
+    mode = s->GetInt(Id::kBaselineMode);
+    baselineValue = s->GetDouble(Id::kBaselineValue);
 }
 
-EBase2Params::EBase2Params(const Doc::SettingsSet* s) : RuledRecord({Int(50), Int(50), Int(5), Int(50)})
+EBase2Params::EBase2Params(const Doc::SettingsSet* s)
 {
     ResetToDefaults();
     if (!s) {
         return;
     }
-    Set(0, s->GetInt(Id::kMidPlateauPercent));
-    Set(1, s->GetInt(Id::kTauStartPercent));
-    Set(2, s->GetInt(Id::kTauEndPercent));
-    Set(3, s->GetInt(Id::kPlateauCentrePercent));
+    midPlateauPercent = s->GetInt(Id::kMidPlateauPercent);
+    tauStartPercent = s->GetInt(Id::kTauStartPercent);
+    tauEndPercent = s->GetInt(Id::kTauEndPercent);
+    plateauCentrePercent = s->GetInt(Id::kPlateauCentrePercent);
 }
 
-EAMaxParams::EAMaxParams(const Doc::SettingsSet* s) : RuledRecord({Int(5), Int(1), Int(0)})
+EAMaxParams::EAMaxParams(const Doc::SettingsSet* s)
 {
     ResetToDefaults();
     if (!s) {
         return;
     }
     const std::int32_t type = TypeOf(*s);
-    Set(0, s->GetInt(type == 5 ? Id::kStartHeightPercentAP : Id::kStartHeightPercent));
-    Set(1, type == 1 || type == 3 || type == 4 || type == 5 ? 0 : 1);
-    Set(2, s->GetInt(Id::kEndHeightPercent));
+    startHeightPercent = s->GetInt(type == 5 ? Id::kStartHeightPercentAP : Id::kStartHeightPercent);
+    repositionEvent = type == 1 || type == 3 || type == 4 || type == 5 ? 0 : 1;
+    endHeightPercent = s->GetInt(Id::kEndHeightPercent);
 }
 
 ECAPPeakWidthFilterParams::ECAPPeakWidthFilterParams(const Doc::SettingsSet* s) : RuledRecord({Double(50)})

@@ -4,6 +4,9 @@
 #pragma once
 
 #include "document/paramhelper.h"
+#include "engine/calcamax.h"
+#include "engine/calcbase.h"
+#include "engine/calcbase2.h"
 
 #include <array>
 #include <cstdint>
@@ -54,17 +57,17 @@ public:
     explicit EPSCalcParams(const Doc::SettingsSet* settings);
 };
 
-class EBaseParams : public Interim::RuledRecord {
+class EBaseParams : public Enum::CalcBase::BaseParams {
 public:
     explicit EBaseParams(const Doc::SettingsSet* settings);
 };
 
-class EBase2Params : public Interim::RuledRecord {
+class EBase2Params : public Enum::CalcBase2::Base2Params {
 public:
     explicit EBase2Params(const Doc::SettingsSet* settings);
 };
 
-class EAMaxParams : public Interim::RuledRecord {
+class EAMaxParams : public Enum::CalcAMax::AMaxParams {
 public:
     explicit EAMaxParams(const Doc::SettingsSet* settings);
 };

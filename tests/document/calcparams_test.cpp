@@ -125,6 +125,10 @@ TEST(CalcParams, ReadingFewerNumbersGivesTheDefaultsOfTheRest)
     std::wistringstream twoNumbers(L"40 7");
     base2.ReadValues(twoNumbers);
     EXPECT_EQ(Text(std::move(base2)), "40, 7, 5, 50");
+    EBase2Params swapped(&d.settings);
+    std::wistringstream lowTauStart(L"40 2");
+    swapped.ReadValues(lowTauStart); // the calculation's own rule: tau start is the higher level
+    EXPECT_EQ(Text(std::move(swapped)), "40, 5, 2, 50");
 
     ECAPPeakWidthFilterParams filter(&d.settings);
     std::wistringstream none(L"");
