@@ -71,15 +71,15 @@ EStimDetParams::EStimDetParams(const Doc::SettingsSet* s)
     Set(4, onePerBlock ? 1.0 : 0.0);
 }
 
-EPSCalcParams::EPSCalcParams(const Doc::SettingsSet* s) : RuledRecord({Plain, Plain, Plain})
+EPSCalcParams::EPSCalcParams(const Doc::SettingsSet* s)
 {
     ResetToDefaults();
     if (!s) {
         return;
     }
-    Set(0, s->GetDouble(Id::kSlopeStart));
-    Set(1, s->GetDouble(Id::kSlopeEnd));
-    Set(2, s->GetDouble(Id::kValueAt));
+    slopeStartMs = s->GetDouble(Id::kSlopeStart);
+    slopeEndMs = s->GetDouble(Id::kSlopeEnd);
+    valueAtMs = s->GetDouble(Id::kValueAt);
 }
 
 EBaseParams::EBaseParams(const Doc::SettingsSet* s)
@@ -131,29 +131,27 @@ ECAPPeakWidthFilterParams::ECAPPeakWidthFilterParams(const Doc::SettingsSet* s) 
 }
 
 EBulkParams::EBulkParams(const Doc::SettingsSet* s)
-    : RuledRecord({Int(0), Plain, Plain, Int(0), Plain, Int(30), Int(70), Int(30), Int(70), Plain, Plain, Plain, Plain,
-                   Plain, Int(50), Double(4)})
 {
     ResetToDefaults();
     if (!s) {
         return;
     }
-    Set(0, TypeOf(*s));
-    Set(1, s->GetDouble(Id::kAreaStart));
-    Set(2, s->GetDouble(Id::kAreaEnd));
-    Set(3, s->GetInt(Id::kTauMode));
-    Set(4, s->GetDouble(Id::kTauFixedValue));
-    Set(5, s->GetInt(Id::kRiseStartPercent));
-    Set(6, s->GetInt(Id::kRiseEndPercent));
-    Set(7, s->GetInt(Id::kTriangulationStart));
-    Set(8, s->GetInt(Id::kTriangulationEnd));
-    Set(9, s->GetDouble(Id::kPlateauWidth));
-    Set(10, s->GetDouble(Id::kPlateauLevelWidth));
-    Set(11, s->GetDouble(Id::kSlopeStart));
-    Set(12, s->GetDouble(Id::kSlopeEnd));
-    Set(13, s->GetDouble(Id::kValueAt));
-    Set(14, s->GetInt(Id::kMaxNegSlopeStart));
-    Set(15, s->GetDouble(Id::kMaxNegSlopeSmoothing));
+    analysisType = TypeOf(*s);
+    areaStartMs = s->GetDouble(Id::kAreaStart);
+    areaEndMs = s->GetDouble(Id::kAreaEnd);
+    tauMode = s->GetInt(Id::kTauMode);
+    tauFixedValue = s->GetDouble(Id::kTauFixedValue);
+    riseStartPercent = s->GetInt(Id::kRiseStartPercent);
+    riseEndPercent = s->GetInt(Id::kRiseEndPercent);
+    triangulationStartPercent = s->GetInt(Id::kTriangulationStart);
+    triangulationEndPercent = s->GetInt(Id::kTriangulationEnd);
+    plateauWidthMs = s->GetDouble(Id::kPlateauWidth);
+    pltWidthMs = s->GetDouble(Id::kPlateauLevelWidth);
+    slopeStartMs = s->GetDouble(Id::kSlopeStart);
+    slopeEndMs = s->GetDouble(Id::kSlopeEnd);
+    valueMs = s->GetDouble(Id::kValueAt);
+    maxNegSlopeStartMs = s->GetInt(Id::kMaxNegSlopeStart);
+    maxNegSlopeSmoothMs = s->GetDouble(Id::kMaxNegSlopeSmoothing);
 }
 
 } // namespace CX

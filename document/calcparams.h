@@ -7,6 +7,8 @@
 #include "engine/calcamax.h"
 #include "engine/calcbase.h"
 #include "engine/calcbase2.h"
+#include "engine/calcbulk.h"
+#include "engine/pscalc.h"
 
 #include <array>
 #include <cstdint>
@@ -52,7 +54,7 @@ public:
     explicit EStimDetParams(const Doc::SettingsSet* settings);
 };
 
-class EPSCalcParams : public Interim::RuledRecord {
+class EPSCalcParams : public Enum::PSCalc::PSCalcParams {
 public:
     explicit EPSCalcParams(const Doc::SettingsSet* settings);
 };
@@ -77,7 +79,7 @@ public:
     explicit ECAPPeakWidthFilterParams(const Doc::SettingsSet* settings);
 };
 
-class EBulkParams : public Interim::RuledRecord {
+class EBulkParams : public Enum::CalcBulk::BulkParams {
 public:
     explicit EBulkParams(const Doc::SettingsSet* settings);
 };
