@@ -74,6 +74,9 @@ HRESULT Framework::GetObject(DWORD id, REFIID iid, void** out)
     if (id == CAF::ObjectId::kSettingsStore) {
         return settings_.QueryInterface(iid, out);
     }
+    if (id == CAF::ObjectId::kGraphService) {
+        return graphs_.QueryInterface(iid, out);
+    }
     if (const RegisteredClass* found = FindClass(id)) {
         return found->object->QueryInterface(iid, out);
     }

@@ -4,6 +4,7 @@
 
 #include "host/calllog.h"
 #include "host/comobject.h"
+#include "host/scalecontrol.h"
 #include "sdk/cafframework.h"
 #include "sdk/messagefactory.h"
 
@@ -84,12 +85,15 @@ public:
     void DropRegistrations();
     // Refuse every registration from now on (the module must not care).
     void SetRefuseRegistrations(bool refuse) { refuse_ = refuse; }
+    // The graph library's shared service (scale controls).
+    GraphService& Graphs() { return graphs_; }
     // Refuse every type-id request from now on.
     void SetRefuseTypeIds(bool refuse) { refuseTypeIds_ = refuse; }
 
 private:
     CallLog& log_;
     HostSettingsStore settings_;
+    GraphService graphs_;
     std::unordered_map<GUID, WORD> typeIds_;
     WORD nextTypeId_ = 0x1001;
     std::vector<RegisteredClass> classes_;

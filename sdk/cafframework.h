@@ -29,6 +29,7 @@ inline constexpr DWORD kDocumentRegistration = 0x80000011;
 inline constexpr DWORD kDocumentClassRegistration = 0x80000012;
 inline constexpr DWORD kMenuService = 0x80000013;
 inline constexpr DWORD kCommandService = 0x80000014;
+inline constexpr DWORD kGraphService = 0x80000019; // the graph library's shared service (IGraphHostService)
 }
 
 // The framework class object: host objects by fixed id or by the type id of a registered class, and the
