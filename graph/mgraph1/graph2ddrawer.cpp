@@ -515,6 +515,14 @@ void Graph2DDrawer::SetMarkersProperty(int value)
     }
 }
 
+void Graph2DDrawer::FirstDraw()
+{
+    if (!initialised_) {
+        OnFirstDraw();
+        initialised_ = true;
+    }
+}
+
 void Graph2DDrawer::SetAxes(IScaleControl* xAxis, IScaleControl* yAxis, bool xDeferred, bool yDeferred)
 {
     const UpdateScope update(*this);
@@ -707,10 +715,7 @@ void Graph2DDrawer::DrawAnnotations(HDC dc, HDC referenceDc, const RECT& clip, c
 
 void Graph2DDrawer::DrawAll(HDC dc, HDC referenceDc, bool erase, const RECT& rect)
 {
-    if (!initialised_) {
-        OnFirstDraw();
-        initialised_ = true;
-    }
+    FirstDraw();
     if (erase) {
         FillRect(dc, &rect, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     }

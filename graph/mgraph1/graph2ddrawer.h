@@ -149,6 +149,8 @@ public:
     void OnLButtonUp(UINT flags, POINT point);
 
     // The axes (held), and whether the domain (range) waits for ApplyDomain (ApplyRange) while an axis exists.
+    // OnFirstDraw, once in the drawer's life.
+    void FirstDraw();
     void SetAxes(IScaleControl* xAxis, IScaleControl* yAxis, bool xDeferred, bool yDeferred);
     void SetXHomeExtent(double minimum, double maximum);
     void SetYHomeExtent(double minimum, double maximum);
