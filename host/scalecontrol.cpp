@@ -46,15 +46,16 @@ platform::ComPtr<ScaleControl> ScaleControl::CreateForKind(HWND parent, LONG kin
 
 bool ScaleControl::MakeWindow(HWND parent)
 {
-    static const bool registered = [] {
+    // Registered while missing: a window system reset forgets the classes.
+    WNDCLASSW existing{};
+    if (!GetClassInfoW(nullptr, kWindowClass, &existing)) {
         WNDCLASSW wc{};
         wc.style = CS_DBLCLKS;
         wc.lpfnWndProc = &ScaleControl::WindowProc;
         wc.lpszClassName = kWindowClass;
-        return RegisterClassW(&wc) != 0;
-    }();
-    if (!registered) {
-        return false;
+        if (!RegisterClassW(&wc)) {
+            return false;
+        }
     }
     window_ = CreateWindowExW(0, kWindowClass, u"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, parent,
                               reinterpret_cast<HMENU>(static_cast<std::intptr_t>(id_)), nullptr, nullptr);
