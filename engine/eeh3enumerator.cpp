@@ -14,108 +14,11 @@ namespace EEH3 {
 namespace {
 constexpr DWORD kParsedFlags = 0x40000000;
 constexpr DWORD kCapabilities = 0x10008000;
-constexpr DWORD kStatus = 0x801B0002;
 } // namespace
 
 IKVOString* EnumeratorBase::GetText() { return KVO::String(u"?").GetInterface(); }
 
-// ---- Identity and reference counting ----
-
-EnumeratorEngine::EnumeratorEngine(ICalcEnumClass2* classObject, IUnknown* context, IUnknown* outer)
-    : inner_(*this), outer_(outer), classObject_(classObject), context_(context)
-{
-    count_.Add();
-    if (classObject_) {
-        classObject_->AddRef();
-    }
-    if (context_) {
-        context_->AddRef();
-    }
-}
-
-EnumeratorEngine::~EnumeratorEngine()
-{
-    if (classObject_) {
-        classObject_->Release();
-    }
-    if (context_) {
-        context_->Release();
-    }
-}
-
-HRESULT EnumeratorEngine::NonDelegating::QueryInterface(REFIID iid, void** out)
-{
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = nullptr;
-    if (iid == IID_IUnknown) {
-        *out = static_cast<IUnknown*>(this);
-        AddRef();
-        return S_OK;
-    }
-    if (iid == IID_ICalcEnum) {
-        *out = static_cast<ICalcEnum*>(&owner_);
-    } else if (iid == IID_IEnumEventEx) {
-        *out = static_cast<IEnumEventEx*>(&owner_);
-    } else {
-        return E_NOINTERFACE;
-    }
-    static_cast<ICalcEnum&>(owner_).AddRef(); // counted on the outer object when aggregated
-    return S_OK;
-}
-
-ULONG EnumeratorEngine::NonDelegating::AddRef() { return owner_.count_.Add(); }
-
-ULONG EnumeratorEngine::NonDelegating::Release()
-{
-    ULONG left = 0;
-    if (owner_.count_.Drop(left)) {
-        owner_.DeleteThis();
-    }
-    return left;
-}
-
-HRESULT EnumeratorEngine::QueryInterface(REFIID iid, void** out)
-{
-    if (outer_) {
-        return outer_->QueryInterface(iid, out);
-    }
-    if (!out) {
-        return E_POINTER;
-    }
-    if (iid == IID_IUnknown) {
-        *out = static_cast<ICalcEnum*>(this);
-        AddRef();
-        return S_OK;
-    }
-    return inner_.QueryInterface(iid, out);
-}
-
-ULONG EnumeratorEngine::AddRef() { return outer_ ? outer_->AddRef() : inner_.AddRef(); }
-
-ULONG EnumeratorEngine::Release() { return outer_ ? outer_->Release() : inner_.Release(); }
-
-void EnumeratorEngine::DeleteThis() { delete this; }
-
 // ---- ICalcEnum ----
-
-HRESULT EnumeratorEngine::GetClassId(DWORD* id)
-{
-    return KVO::GuardSlot([&] { return classObject_ ? classObject_->GetId(id) : E_FAIL; });
-}
-
-HRESULT EnumeratorEngine::GetClassObject(ICalcEnumClass2** out)
-{
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = classObject_;
-    if (classObject_) {
-        classObject_->AddRef();
-    }
-    return S_OK;
-}
 
 HRESULT EnumeratorEngine::Parse(IKVOString* text, DWORD* flags)
 {
@@ -163,7 +66,7 @@ HRESULT EnumeratorEngine::Clone(ICalcEnum** out)
     }
     *out = nullptr;
     return KVO::GuardSlot([&] {
-        EnumeratorEngine* copy = NewCopy(classObject_);
+        EnumeratorEngine* copy = NewCopy(ClassObjectPtr());
         if (!copy) {
             return S_OK; // no memory: a null copy
         }
@@ -175,20 +78,6 @@ HRESULT EnumeratorEngine::Clone(ICalcEnum** out)
         *out = copy; // the creation reference
         return S_OK;
     });
-}
-
-HRESULT EnumeratorEngine::Clone(IEnumEventEx** out)
-{
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = nullptr;
-    ICalcEnum* copy = nullptr;
-    const HRESULT hr = Clone(&copy);
-    if (copy) {
-        *out = static_cast<IEnumEventEx*>(static_cast<EnumeratorEngine*>(copy));
-    }
-    return hr;
 }
 
 HRESULT EnumeratorEngine::SetSources(LONG block, LONG count, IUnknown** sources, IUnknown** units,
@@ -237,15 +126,6 @@ HRESULT EnumeratorEngine::ReleaseSources()
     });
 }
 
-HRESULT EnumeratorEngine::QueryFlags(DWORD, DWORD b, DWORD* out)
-{
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = b != 0 ? kParsedFlags : 0;
-    return S_OK;
-}
-
 HRESULT EnumeratorEngine::Notify1(DWORD, DWORD) { return S_OK; }
 
 HRESULT EnumeratorEngine::Notify2(DWORD, DWORD) { return S_OK; }
@@ -269,15 +149,6 @@ HRESULT EnumeratorEngine::GetCapabilities(DWORD* out)
         return E_POINTER;
     }
     *out = kCapabilities;
-    return S_OK;
-}
-
-HRESULT EnumeratorEngine::GetStatus(DWORD* out)
-{
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = kStatus;
     return S_OK;
 }
 
@@ -411,14 +282,6 @@ HRESULT EnumeratorEngine::GetPosition(LONG* tick)
     return S_OK;
 }
 
-HRESULT EnumeratorEngine::Skip(LONG, LONG* skipped)
-{
-    if (skipped) {
-        *skipped = 0;
-    }
-    return E_NOTIMPL;
-}
-
 HRESULT EnumeratorEngine::GetEventSize(LONG* bytes)
 {
     if (!bytes) {
@@ -437,14 +300,6 @@ HRESULT EnumeratorEngine::GetDrawType(DWORD* id)
         *id = DrawType();
         return S_OK;
     });
-}
-
-HRESULT EnumeratorEngine::GetExtension(IUnknown** out)
-{
-    if (out) {
-        *out = nullptr;
-    }
-    return E_NOTIMPL;
 }
 
 // ---- The core ----

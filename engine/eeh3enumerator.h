@@ -12,9 +12,8 @@
 //   Family::DrawType() the draw-type id of its records
 #pragma once
 
+#include "engine/calcenumbase.h"
 #include "engine/eeh3cache.h"
-#include "sdk/calcclass.h"
-#include "sdk/calcenum.h"
 
 #include <boost/make_shared.hpp>
 #include <boost/shared_ptr.hpp>
@@ -35,18 +34,9 @@ protected:
     ~EnumeratorBase() = default;
 };
 
-class EnumeratorEngine : public ICalcEnum, public IEnumEventEx, public EnumeratorBase {
+class EnumeratorEngine : public CalcEnums::CalcEnumEventBase, public EnumeratorBase {
 public:
-    EnumeratorEngine(const EnumeratorEngine&) = delete;
-    EnumeratorEngine& operator=(const EnumeratorEngine&) = delete;
-
-    // IUnknown (delegating to the outer object when aggregated)
-    HRESULT QueryInterface(REFIID iid, void** out) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
     // ICalcEnum
-    HRESULT GetClassId(DWORD* id) override;
-    HRESULT GetClassObject(ICalcEnumClass2** out) override;
     HRESULT Parse(IKVOString* text, DWORD* flags) override;
     HRESULT Write(IKVOString** text) override;
     HRESULT Clone(ICalcEnum** out) override;
@@ -54,34 +44,30 @@ public:
                        LONG flag) override;
     HRESULT SeekStart(LONG tick) override;
     HRESULT ReleaseSources() override;
-    HRESULT QueryFlags(DWORD a, DWORD b, DWORD* out) override;
     HRESULT Notify1(DWORD a, DWORD b) override;
     HRESULT Notify2(DWORD a, DWORD b) override;
     HRESULT GetTickPeriod(double* period, IKVOString** text) override;
     HRESULT GetCapabilities(DWORD* out) override;
-    HRESULT GetStatus(DWORD* out) override;
     HRESULT GetSourceTimeBase(SourceTimeBase* out) override;
-    void DeleteThis() override;
     // IEnumEventEx
     HRESULT Next(ULONG bufferBytes, LONG endTick, void* buffer, LONG* count, LONG* nextPosition) override;
     HRESULT Find(LONG direction, LONG from, LONG low, LONG high) override;
     HRESULT GetPosition(LONG* tick) override;
-    HRESULT Skip(LONG count, LONG* skipped) override;
-    HRESULT Clone(IEnumEventEx** out) override;
     HRESULT GetEventSize(LONG* bytes) override;
     HRESULT GetDrawType(DWORD* id) override;
-    HRESULT GetExtension(IUnknown** out) override;
+    using CalcEnumEventBase::Clone;
 
     // For tests and the host: the checkpoints stored for a block, and whether the run is resumable where it is.
     std::size_t CheckpointCount(LONG block) const { return cache_.CheckpointCount(block); }
     LONG Position() const { return position_; }
-    // The non-delegating unknown of an aggregated enumerator (its own identity otherwise).
-    IUnknown* InnerUnknown() { return &inner_; }
 
 protected:
     // `outer` is the controlling unknown of an aggregate (null for a plain enumerator); the count starts at 1.
-    EnumeratorEngine(ICalcEnumClass2* classObject, IUnknown* context, IUnknown* outer);
-    virtual ~EnumeratorEngine();
+    EnumeratorEngine(ICalcEnumClass2* classObject, IUnknown* context, IUnknown* outer)
+        : CalcEnumEventBase(classObject, context, outer)
+    {
+    }
+    ~EnumeratorEngine() override = default;
 
     // What a family binds.
     virtual ParamsBase& ParamsRef() = 0;
@@ -98,17 +84,6 @@ protected:
     virtual EnumeratorEngine* NewCopy(ICalcEnumClass2* classObject) const = 0;
 
 private:
-    class NonDelegating final : public IUnknown {
-    public:
-        explicit NonDelegating(EnumeratorEngine& owner) : owner_(owner) {}
-        HRESULT QueryInterface(REFIID iid, void** out) override;
-        ULONG AddRef() override;
-        ULONG Release() override;
-
-    private:
-        EnumeratorEngine& owner_;
-    };
-
     // The core: one request from tick `from` to tick `to` in the current block. Returns true with the record in
     // `out` when one came; `next` receives the position reached. `delivered` (optional) is set when any record in
     // the limits was copied to `out`, and `startedAt` receives the boundary the run started from.
@@ -129,10 +104,6 @@ private:
     void* Output() { return output_.data(); }
     void EnsureBuffers();
 
-    platform::RefCount count_;
-    NonDelegating inner_;
-    IUnknown* outer_;                  // the aggregate's controlling unknown, not counted
-    ICalcEnumClass2* classObject_;     // one reference
     LONG position_ = -1;
     double tickPeriod_ = 0.0;
     bool parsed_ = false;
@@ -142,12 +113,6 @@ private:
     boost::shared_ptr<void> pending_;  // the record that Find found, delivered first by the next Next
     std::vector<std::uint64_t> scratch_; // the step's output record
     std::vector<std::uint64_t> output_;  // the record the core hands back
-
-protected:
-    IUnknown* Context() const { return context_; }
-
-private:
-    IUnknown* context_;                // the host context, one reference
 };
 
 // Binds a family to the engine. N is the buffer count of the engine's event reads (8).
@@ -210,24 +175,7 @@ using Creator = HRESULT (*)(ICalcEnumClass2* classObject, IUnknown* context, IUn
 template <class Family>
 HRESULT Create(ICalcEnumClass2* classObject, IUnknown* context, IUnknown* outer, REFIID iid, void** out)
 {
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = nullptr;
-    if (outer && iid != IID_IUnknown) {
-        return CLASS_E_NOAGGREGATION;
-    }
-    auto* created = new (std::nothrow) EEH3Enumerator<Family>(classObject, context, outer);
-    if (!created) {
-        return E_OUTOFMEMORY;
-    }
-    if (outer) {
-        *out = created->InnerUnknown(); // the creation reference goes to the aggregate
-        return S_OK;
-    }
-    const HRESULT hr = created->QueryInterface(iid, out);
-    created->Release();
-    return hr;
+    return CalcEnums::CreateEnumerator<EEH3Enumerator<Family>>(classObject, context, outer, iid, out);
 }
 
 // The creator of the family registered under a calculation's registered name; null when none is.

@@ -67,6 +67,10 @@ public:
     float Value() const { return buffer_[index_]; }
     LONG Position() const { return start_ + index_; }
     void Step() { ++index_; }
+    // The buffered samples from the current one on (valid after a successful Fetch), and a step over n of them.
+    const float* Run() const { return buffer_.data() + index_; }
+    LONG RunLength() const { return count_ - index_; }
+    void StepOver(LONG n) { index_ += n; }
     bool Exhausted() const { return atEnd_; }
     // Steps over the buffered samples from the current one on that lie within [low, high] (NaN counts as
     // within); returns how many. Eight samples are tested at a time with vector compares.

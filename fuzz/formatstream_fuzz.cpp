@@ -11,12 +11,7 @@ std::vector<fuzzkit::Bytes> Seeds()
     std::vector<fuzzkit::Bytes> seeds;
     for (const std::u16string text : {u"Unable to export to file '%1'.", u"%2 then %1", u"%1 and %1", u"100%% of %3",
                                       u"%20%1%%2"}) {
-        fuzzkit::Bytes seed{3};
-        for (const char16_t unit : text) {
-            seed.push_back(static_cast<std::uint8_t>(unit));
-            seed.push_back(0);
-        }
-        seeds.push_back(seed);
+        seeds.push_back(fuzzkit::TextSeed(3, text));
     }
     return seeds;
 }

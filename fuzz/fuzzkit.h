@@ -50,6 +50,17 @@ private:
     std::size_t at_ = 0;
 };
 
+// A seed of one leading byte and a text as the targets read it back with Input::Text16.
+inline Bytes TextSeed(std::uint8_t lead, std::u16string_view text)
+{
+    Bytes seed{lead};
+    for (const char16_t unit : text) {
+        seed.push_back(static_cast<std::uint8_t>(unit));
+        seed.push_back(static_cast<std::uint8_t>(unit >> 8));
+    }
+    return seed;
+}
+
 // Called from LLVMFuzzerInitialize: with CRESTMETRICS_WRITE_SEEDS set, writes the seeds into
 // $CRESTMETRICS_WRITE_SEEDS/<target>/ and ends the process.
 inline void WriteSeedsIfAsked(const char* target, const std::function<std::vector<Bytes>()>& seeds)

@@ -23,12 +23,7 @@ std::vector<fuzzkit::Bytes> Seeds()
 {
     std::vector<fuzzkit::Bytes> seeds;
     for (const std::u16string text : {u"1,3-5,7", u"all", u"0-3,31-33", u"5-,99999999999", u"1;2"}) {
-        fuzzkit::Bytes seed{0};
-        for (const char16_t unit : text) {
-            seed.push_back(static_cast<std::uint8_t>(unit));
-            seed.push_back(0);
-        }
-        seeds.push_back(seed);
+        seeds.push_back(fuzzkit::TextSeed(0, text));
     }
     return seeds;
 }

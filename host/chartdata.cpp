@@ -58,6 +58,33 @@ HRESULT ChildDataHolder::Find(DWORD, DWORD key, IChartDataChildData** out)
     return S_OK;
 }
 
+void ChildDataHolder::NotifyInvalidated(DWORD flags, LONG firstRecord, LONG endRecord)
+{
+    log_.Record("childdata", "Invalidated", std::to_string(firstRecord) + " " + std::to_string(endRecord));
+    for (auto& [key, child] : children_) {
+        child->Invalidated(flags, firstRecord, endRecord);
+    }
+}
+
+void ChildDataHolder::NotifyRecordsChanged(LONG first, LONG second)
+{
+    log_.Record("childdata", "RecordsChanged", std::to_string(first) + " " + std::to_string(second));
+    for (auto& [key, child] : children_) {
+        child->RecordsChanged(first, second);
+    }
+}
+
+void ChildDataHolder::NotifyDataChanged(DWORD flags, LONG channel, DWORD kind, DWORD reserved, LONG firstRecord,
+                                        LONG endRecord)
+{
+    log_.Record("childdata", "DataChanged",
+                std::to_string(channel) + " " + Hex(kind) + " " + std::to_string(firstRecord) + " " +
+                    std::to_string(endRecord));
+    for (auto& [key, child] : children_) {
+        child->DataChanged(flags, channel, kind, reserved, firstRecord, endRecord);
+    }
+}
+
 ChartData::ChartData(CallLog& log) : log_(log), holder_(new ChildDataHolder(log))
 {
     AddRefCount();
@@ -77,6 +104,9 @@ HRESULT ChartData::QueryInterface(REFIID iid, void** out)
     }
     if (iid == IID_IChannelData) {
         return Answer(static_cast<IChannelData*>(this), out);
+    }
+    if (iid == IID_IChartChannels) {
+        return Answer(static_cast<IChartChannels*>(this), out);
     }
     return E_NOINTERFACE;
 }
@@ -101,7 +131,21 @@ HRESULT ChartData::GetChannelTimeBase(DWORD, LONG block, LONG channel, ChannelTi
         return E_POINTER;
     }
     *out = {1, 1, 0.0};
-    return S_OK;
+    return timeBase_ ? timeBase_(block, channel, *out) : S_OK;
+}
+
+HRESULT ChartData::GetChannel(DWORD selector, LONG channel, IUnknown** out)
+{
+    log_.Record("chartdata", "GetChannel", Hex(selector) + " " + std::to_string(channel));
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (channels_.count(channel) == 0) {
+        return E_FAIL;
+    }
+    // The chart data stands in for the channel object.
+    return Answer(static_cast<IChartChannels*>(this), reinterpret_cast<void**>(out));
 }
 
 } // namespace host

@@ -4,9 +4,12 @@
 
 #include "host/calllog.h"
 #include "host/comobject.h"
+#include "sdk/chartchannels.h"
 #include "sdk/chartdata.h"
 
+#include <functional>
 #include <map>
+#include <set>
 
 namespace host {
 
@@ -23,12 +26,18 @@ public:
 
     std::size_t Size() const { return children_.size(); }
 
+    // The notices the host sends to every child data: the data of records [first, end) is no longer valid,
+    // records were inserted (first < second) or removed (first > second), a channel's data changed.
+    void NotifyInvalidated(DWORD flags, LONG firstRecord, LONG endRecord);
+    void NotifyRecordsChanged(LONG first, LONG second);
+    void NotifyDataChanged(DWORD flags, LONG channel, DWORD kind, DWORD reserved, LONG firstRecord, LONG endRecord);
+
 private:
     CallLog& log_;
     std::map<DWORD, IChartDataChildData*> children_; // one reference each
 };
 
-class ChartData final : public IChartDocument, public IChannelData, private RefCounted {
+class ChartData final : public IChartDocument, public IChannelData, public IChartChannels, private RefCounted {
 public:
     // Created with one reference for the caller.
     static ChartData* Create(CallLog& log) { return new ChartData(log); }
@@ -40,11 +49,18 @@ public:
     HRESULT GetChildDataHolder(IChildDataHolder** out) override;
     // IChannelData
     HRESULT GetChannelTimeBase(DWORD reserved, LONG block, LONG channel, ChannelTimeBase* out) override;
+    // IChartChannels
+    HRESULT GetChannel(DWORD selector, LONG channel, IUnknown** out) override;
 
     IUnknown* AsUnknown() { return static_cast<IChartDocument*>(this); }
     ChildDataHolder& Holder() { return *holder_; }
     // Documents without a holder (as some host documents are).
     void SetHasHolder(bool has) { hasHolder_ = has; }
+    // The answer of the channel-data time base (slot 21) for a block and channel; {1, 1, 0} until set.
+    using TimeBaseAnswer = std::function<HRESULT(LONG block, LONG channel, ChannelTimeBase& out)>;
+    void SetTimeBaseAnswer(TimeBaseAnswer answer) { timeBase_ = std::move(answer); }
+    // The channels that have a channel object (none until set).
+    void SetChannels(std::set<LONG> channels) { channels_ = std::move(channels); }
 
 private:
     explicit ChartData(CallLog& log);
@@ -53,6 +69,8 @@ private:
     CallLog& log_;
     ChildDataHolder* holder_;
     bool hasHolder_ = true;
+    TimeBaseAnswer timeBase_;
+    std::set<LONG> channels_;
 };
 
 } // namespace host

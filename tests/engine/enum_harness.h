@@ -34,6 +34,19 @@ ComPtr<ICalcEnum> Make(const char16_t* text)
     return calc;
 }
 
+// The parameter text the calculation writes back.
+inline std::u16string Written(ICalcEnum* calc)
+{
+    IKVOString* text = nullptr;
+    EXPECT_EQ(calc->Write(&text), S_OK);
+    KVO::String copy;
+    copy.AssignInterface(text);
+    if (text) {
+        text->Release();
+    }
+    return std::u16string(copy.View());
+}
+
 inline ComPtr<IEnumEventEx> Events(ICalcEnum* calc)
 {
     ComPtr<IEnumEventEx> events;

@@ -1,0 +1,64 @@
+#include "engine/calcplugins.h"
+
+#include "engine/expfit.h"
+
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <span>
+
+namespace CX::Enum {
+
+LONG SaturatedTick(std::int64_t tick)
+{
+    return static_cast<LONG>(std::clamp<std::int64_t>(tick, std::numeric_limits<LONG>::min(),
+                                                      std::numeric_limits<LONG>::max()));
+}
+
+LONG TicksAfter(double ms, LONG anchor, double tickPeriod)
+{
+    return SaturatedTick(std::int64_t{EEH3::MsToTicksB(ms, tickPeriod)} + anchor);
+}
+
+void SetResult(float& field, double value)
+{
+    const auto narrowed = static_cast<float>(value);
+    field = IsFiniteValue(narrowed) ? narrowed : kUnsetFloat;
+}
+
+LeastSquaresSlope::LeastSquaresSlope(int n) : n_(n), count_(n)
+{
+    sx_ = (count_ + 1.0) * count_ * 0.5;
+    const double sxx = count_ * (count_ + 1.0) * (2.0 * count_ + 1.0) / 6.0;
+    d_ = count_ * sxx - sx_ * sx_;
+}
+
+namespace {
+
+// The module's fit, through the exponential fit's own interface.
+bool ModuleFit(const double* y, int last, double& amplitude, double& tau, double& offset, double rate,
+               bool holdOffset, double heldOffset)
+{
+    ExtLib::ExpFitResult result;
+    const bool fitted = last >= 0 && ExtLib::FitExponential(std::span<const double>(y, static_cast<std::size_t>(last) + 1),
+                                                            rate, result,
+                                                            holdOffset ? std::optional<double>(heldOffset) : std::nullopt);
+    amplitude = result.amplitude;
+    tau = result.tau;
+    offset = result.offset;
+    return fitted;
+}
+
+ExponentialFit& FitInUse()
+{
+    static ExponentialFit fit = &ModuleFit;
+    return fit;
+}
+
+} // namespace
+
+ExponentialFit CurrentExponentialFit() { return FitInUse(); }
+
+void SetExponentialFit(ExponentialFit fit) { FitInUse() = fit ? fit : &ModuleFit; }
+
+} // namespace CX::Enum

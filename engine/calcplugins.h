@@ -1,0 +1,705 @@
+// The measurement plug-ins of the final stages: small objects that each look at the samples inside a window of
+// their own around the current event, accumulate while the stage walks the samples once, and write their results
+// into the final record. Each is a template over the stage's State, Params and the final record; the stage holds
+// them in a PluginList, in an order that matters (CalcPeakArea reads the end time that CalcWidths writes).
+//
+// What a stage provides: State::current (the EventBCalcBase2 being measured); Params on EEH3::ParamsBase with the
+// accessors AnalysisType(), SlopeStartMs() and SlopeEndMs() (CalcSlope) and, for the others, AreaStartMs(),
+// AreaEndMs(), ValueMs(), TauMode(), TauFixedValue(), TriangulationStartPercent(), TriangulationEndPercent(),
+// MaxNegSlopeStartMs(), MaxNegSlopeSmoothMs() and SmoothingPoints().
+#pragma once
+
+#include "engine/eeh3params.h"
+#include "engine/eventrecords.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <vector>
+
+namespace CX::Enum {
+
+// ---- Helpers shared by the plug-ins and the stages ----
+
+// ticks(ms, anchor): the anchor plus trunc(ms * 0.001 / T + 0.5), saturated at the int32 range.
+LONG TicksAfter(double ms, LONG anchor, double tickPeriod);
+// A result field: the value as float, or the unset marker when it is not finite.
+void SetResult(float& field, double value);
+// The least-squares slope per tick of n points at x = 1..n; what depends on n alone is worked out once.
+class LeastSquaresSlope {
+public:
+    explicit LeastSquaresSlope(int n = 1);
+    // The slope of y[0..n-1].
+    double Of(const float* y) const { return Numerator(y) / d_; }
+    // The slope is Numerator(y) / Denominator(), the denominator positive from two points on.
+    double Numerator(const float* y) const
+    {
+        double sy = 0.0;
+        double sxy = 0.0;
+        for (int i = 0; i < n_; ++i) {
+            const double v = y[i];
+            sy += v;
+            sxy += (i + 1) * v;
+        }
+        return count_ * sxy - sx_ * sy;
+    }
+    double Denominator() const { return d_; }
+
+private:
+    int n_;
+    double count_;
+    double sx_; // sum of x
+    double d_;  // n * sum of x^2 - (sum of x)^2
+};
+// An int32 window bound from a 64-bit sum, saturated.
+LONG SaturatedTick(std::int64_t tick);
+
+// The exponential fit that CalcTau calls: fits y[0..last] sampled at `rate` per second with A, tau and B (the
+// offset held at `heldOffset` when `holdOffset`). True with the fitted values; false when there is no fit.
+using ExponentialFit = bool (*)(const double* y, int last, double& amplitude, double& tau, double& offset,
+                                double rate, bool holdOffset, double heldOffset);
+// The fit in use: the module's exponential fit unless replaced (tests replace it; null restores it).
+ExponentialFit CurrentExponentialFit();
+void SetExponentialFit(ExponentialFit fit);
+
+struct PluginWindow {
+    LONG start;
+    LONG end; // exclusive
+    bool Holds(LONG t) const { return start <= t && t < end; }
+};
+
+// ---- The plug-in interface ----
+
+template <class State, class Params, class Record>
+class CalcPlugin {
+public:
+    CalcPlugin() = default;
+    CalcPlugin(const CalcPlugin&) = default;
+    CalcPlugin& operator=(const CalcPlugin&) = delete;
+    virtual ~CalcPlugin() = default;
+
+    // The ticks that receive samples: start <= t < end.
+    virtual PluginWindow Window(const State& state, const Params& params) const = 0;
+    // Whether the plug-in measures the current record.
+    virtual bool Applies(const State& state, const Params& params) const = 0;
+    // Once per record, before any sample.
+    virtual void Begin(const State& state, const Params& params) = 0;
+    virtual void AddSample(const State& state, const Params& params, LONG tick, float value) = 0;
+    // The samples of ticks first, first + 1 ... in one call; the same as AddSample for each in turn.
+    virtual void AddSamples(const State& state, const Params& params, LONG first, const float* values, LONG count)
+    {
+        for (LONG i = 0; i < count; ++i) {
+            AddSample(state, params, first + i, values[i]);
+        }
+    }
+    virtual void Finish(const State& state, const Params& params, Record& out) = 0;
+    // A new plug-in with a copy of every field (State checkpoints).
+    virtual std::unique_ptr<CalcPlugin> Clone() const = 0;
+};
+
+// The plug-ins of a stage, owned; a copy clones each one.
+template <class State, class Params, class Record>
+class PluginList {
+public:
+    using Plugin = CalcPlugin<State, Params, Record>;
+
+    PluginList() = default;
+    PluginList(const PluginList& other)
+    {
+        plugins_.reserve(other.plugins_.size());
+        for (const auto& plugin : other.plugins_) {
+            plugins_.push_back(plugin->Clone());
+        }
+    }
+    PluginList& operator=(const PluginList& other)
+    {
+        if (this != &other) {
+            PluginList copy(other);
+            plugins_.swap(copy.plugins_);
+        }
+        return *this;
+    }
+
+    void Add(std::unique_ptr<Plugin> plugin) { plugins_.push_back(std::move(plugin)); }
+    std::size_t Size() const { return plugins_.size(); }
+    Plugin& operator[](std::size_t i) const { return *plugins_[i]; }
+
+private:
+    std::vector<std::unique_ptr<Plugin>> plugins_;
+};
+
+// The anchor of the area and slope windows: the stimulus for evoked responses and population spikes, else the
+// event's start.
+template <class State, class Params>
+LONG AreaAnchor(const State& state, const Params& params)
+{
+    const LONG type = params.AnalysisType();
+    return type == 3 || type == 4 ? state.current.stimulusTick : state.current.riseStart;
+}
+
+template <class Derived, class State, class Params, class Record>
+class PluginBase : public CalcPlugin<State, Params, Record> {
+public:
+    std::unique_ptr<CalcPlugin<State, Params, Record>> Clone() const override
+    {
+        return std::make_unique<Derived>(static_cast<const Derived&>(*this));
+    }
+};
+
+// ---- Areas ----
+
+// The area between the signal and the baseline over a window: T * sum(v - baseline).
+template <class State, class Params, class Record>
+class AreaSum : public CalcPlugin<State, Params, Record> {
+public:
+    void Begin(const State&, const Params&) override { sum_ = 0.0; }
+    void AddSample(const State& state, const Params&, LONG, float value) override
+    {
+        sum_ += static_cast<double>(value - state.current.baseline);
+    }
+    void AddSamples(const State& state, const Params&, LONG, const float* values, LONG count) override
+    {
+        const float baseline = state.current.baseline;
+        double sum = sum_;
+        for (LONG i = 0; i < count; ++i) {
+            sum += static_cast<double>(values[i] - baseline);
+        }
+        sum_ = sum;
+    }
+
+protected:
+    double Area(const Params& params) const { return params.tickPeriod * sum_; }
+
+    double sum_ = 0.0;
+};
+
+template <class State, class Params, class Record>
+class CalcArea final : public AreaSum<State, Params, Record> {
+public:
+    PluginWindow Window(const State& state, const Params& params) const override
+    {
+        const LONG anchor = AreaAnchor(state, params);
+        return {TicksAfter(params.AreaStartMs(), anchor, params.tickPeriod),
+                TicksAfter(params.AreaEndMs(), anchor, params.tickPeriod)};
+    }
+    bool Applies(const State& state, const Params& params) const override { return AreaAnchor(state, params) >= 0; }
+    void Finish(const State& state, const Params& params, Record& out) override
+    {
+        out.area = kUnsetFloat;
+        if (Applies(state, params)) {
+            SetResult(out.area, this->Area(params));
+        }
+    }
+    std::unique_ptr<CalcPlugin<State, Params, Record>> Clone() const override
+    {
+        return std::make_unique<CalcArea>(*this);
+    }
+};
+
+// The peak's own area, from its start to its end tick; needs the end time that CalcWidths wrote.
+template <class State, class Params, class Record>
+class CalcPeakArea final : public AreaSum<State, Params, Record> {
+public:
+    PluginWindow Window(const State& state, const Params&) const override
+    {
+        return {state.current.riseStart, SaturatedTick(std::int64_t{state.current.fallEnd} + 1)};
+    }
+    bool Applies(const State& state, const Params&) const override
+    {
+        return state.current.riseStart >= 0 && state.current.fallEnd > state.current.riseStart;
+    }
+    void Finish(const State& state, const Params& params, Record& out) override
+    {
+        out.peakArea = kUnsetFloat;
+        if (Applies(state, params) && IsFiniteValue(out.tEnd)) {
+            SetResult(out.peakArea, this->Area(params));
+        }
+    }
+    std::unique_ptr<CalcPlugin<State, Params, Record>> Clone() const override
+    {
+        return std::make_unique<CalcPeakArea>(*this);
+    }
+};
+
+// The after-hyperpolarisation area, from the event's end to the return to the baseline.
+template <class State, class Params, class Record>
+class CalcAHPArea final : public AreaSum<State, Params, Record> {
+public:
+    PluginWindow Window(const State& state, const Params&) const override
+    {
+        return {state.current.fallEnd, state.current.returnTick};
+    }
+    bool Applies(const State& state, const Params&) const override
+    {
+        const auto& r = state.current;
+        return r.riseStart >= 0 && r.fallEnd > r.riseStart && r.returnTick >= 0;
+    }
+    void Finish(const State& state, const Params& params, Record& out) override
+    {
+        out.ahpArea = kUnsetFloat;
+        if (Applies(state, params)) {
+            SetResult(out.ahpArea, this->Area(params));
+        }
+    }
+    std::unique_ptr<CalcPlugin<State, Params, Record>> Clone() const override
+    {
+        return std::make_unique<CalcAHPArea>(*this);
+    }
+};
+
+// ---- Slope over a time window (least squares with running sums) ----
+
+template <class State, class Params, class Record>
+class CalcSlope final : public PluginBase<CalcSlope<State, Params, Record>, State, Params, Record> {
+public:
+    PluginWindow Window(const State&, const Params&) const override { return {start_, end_}; }
+    bool Applies(const State&, const Params&) const override { return anchor_ >= 0; }
+    void Begin(const State& state, const Params& params) override
+    {
+        n_ = sxy_ = sy_ = sxx_ = 0.0;
+        anchor_ = AreaAnchor(state, params);
+        start_ = TicksAfter(params.SlopeStartMs(), anchor_, params.tickPeriod);
+        // The window always holds at least two ticks.
+        end_ = std::max(SaturatedTick(std::int64_t{start_} + 2),
+                        SaturatedTick(std::int64_t{TicksAfter(params.SlopeEndMs(), anchor_, params.tickPeriod)} + 1));
+    }
+    void AddSample(const State&, const Params&, LONG, float value) override
+    {
+        n_ += 1.0;
+        sxy_ += value * n_;
+        sxx_ += n_ * n_;
+        sy_ += value;
+    }
+    void Finish(const State&, const Params& params, Record& out) override
+    {
+        out.slope = kUnsetFloat;
+        if (anchor_ < 0) {
+            return;
+        }
+        const double sx = (n_ + 1.0) * n_ * 0.5;
+        const double d = n_ * sxx_ - sx * sx;
+        out.unread160 = kUnsetFloat;
+        if (d == 0.0) {
+            return;
+        }
+        SetResult(out.slope, (n_ * sxy_ - sx * sy_) / (params.tickPeriod * d));
+        // The fitted value one tick before the window's start.
+        SetResult(out.unread160, (sxx_ * sy_ - sxy_ * sx) / d);
+    }
+
+private:
+    double n_ = 0.0;
+    double sxy_ = 0.0;
+    double sy_ = 0.0;
+    double sxx_ = 0.0;
+    LONG anchor_ = -1;
+    LONG start_ = 0;
+    LONG end_ = 0;
+};
+
+// ---- Value at a time after the stimulus ----
+
+template <class State, class Params, class Record>
+class CalcValue final : public PluginBase<CalcValue<State, Params, Record>, State, Params, Record> {
+public:
+    PluginWindow Window(const State&, const Params&) const override
+    {
+        return {tick_, SaturatedTick(std::int64_t{tick_} + 1)};
+    }
+    bool Applies(const State& state, const Params&) const override { return state.current.stimulusTick >= 0; }
+    void Begin(const State& state, const Params& params) override
+    {
+        tick_ = TicksAfter(params.ValueMs(), state.current.stimulusTick, params.tickPeriod);
+        found_ = false;
+    }
+    void AddSample(const State&, const Params&, LONG, float value) override
+    {
+        value_ = value;
+        found_ = true;
+    }
+    void Finish(const State& state, const Params&, Record& out) override
+    {
+        out.valueAt = kUnsetFloat;
+        if (found_ && state.current.stimulusTick >= 0) {
+            SetResult(out.valueAt, value_);
+        }
+    }
+
+private:
+    float value_ = 0.0f;
+    LONG tick_ = 0;
+    bool found_ = false;
+};
+
+// ---- Widths, repolarisation durations, triangulation and the time fields ----
+
+template <class State, class Params, class Record>
+class CalcWidths final : public PluginBase<CalcWidths<State, Params, Record>, State, Params, Record> {
+public:
+    static constexpr int kLevels = 10; // 0 %, 10 % ... 90 % of the height
+
+    PluginWindow Window(const State& state, const Params&) const override
+    {
+        return {state.current.riseStart, windowEnd_};
+    }
+    bool Applies(const State& state, const Params&) const override
+    {
+        return state.current.riseStart >= 0 && IsFiniteValue(state.current.value);
+    }
+    void Begin(const State& state, const Params&) override
+    {
+        const auto& r = state.current;
+        std::fill(std::begin(rise_), std::end(rise_), -1);
+        std::fill(std::begin(fall_), std::end(fall_), -1);
+        pendingFalls_ = kLevels;
+        windowEnd_ = SaturatedTick(std::min<std::int64_t>(std::int64_t{r.fallEnd} + 1, r.nextEventTick));
+        eventTick_ = r.tick;
+        for (int k = 0; k < kLevels; ++k) {
+            const double p = k * 0.1;
+            levels_[k] = (static_cast<double>(r.baseline) * (1.0 - p) + r.value * p) * r.polarity;
+        }
+        polarity_ = r.polarity;
+        UpdateFallThreshold();
+    }
+    void AddSamples(const State& state, const Params& params, LONG first, const float* values, LONG count) override
+    {
+        LONG i = 0;
+        for (; i < count && first + i < eventTick_; ++i) {
+            AddSample(state, params, first + i, values[i]);
+        }
+        // On the falling side a sample matters only when it reaches the highest level not yet met; once every
+        // level is met nothing is left to do.
+        for (; i < count && pendingFalls_ > 0; ++i) {
+            if (static_cast<double>(values[i] * polarity_) <= fallThreshold_) {
+                AddSample(state, params, first + i, values[i]);
+            }
+        }
+    }
+    void AddSample(const State&, const Params&, LONG t, float value) override
+    {
+        const double v = static_cast<double>(value * polarity_);
+        if (t < eventTick_) {
+            // The rise tick of a level is the tick after the last sample below it (the window's first sample when
+            // none was below).
+            for (int k = 1; k < kLevels; ++k) {
+                if (levels_[k] > v) {
+                    rise_[k] = SaturatedTick(std::int64_t{t} + 1);
+                } else if (rise_[k] == -1) {
+                    rise_[k] = t;
+                }
+            }
+        } else {
+            bool met = false;
+            for (int k = 0; k < kLevels; ++k) {
+                if (fall_[k] == -1 && levels_[k] >= v) {
+                    fall_[k] = t;
+                    --pendingFalls_;
+                    met = true;
+                }
+            }
+            if (met) {
+                UpdateFallThreshold();
+            }
+        }
+    }
+    void Finish(const State& state, const Params& params, Record& out) override
+    {
+        const auto& r = state.current;
+        const double period = params.tickPeriod;
+        const bool a = Applies(state, params);
+        if (fall_[0] == -1 && r.fallEnd > 0) {
+            fall_[0] = r.fallEnd;
+        }
+        for (int k = 1; k < kLevels; ++k) {
+            float& width = out.widths[k - 1];
+            width = kUnsetFloat;
+            if (a && rise_[k] >= 0 && fall_[k] >= 0 && fall_[k] > rise_[k]) {
+                SetResult(width, (std::int64_t{fall_[k]} - rise_[k]) * period);
+            }
+            // APD at j % repolarisation is the fall back to the (100 - j) % level.
+            const int level = kLevels - k;
+            float& apd = out.apd[k - 1];
+            apd = kUnsetFloat;
+            if (a && fall_[level] >= 0) {
+                SetResult(apd, (std::int64_t{fall_[level]} - r.riseStart) * period);
+            }
+        }
+        out.triangulation = kUnsetFloat;
+        const LONG endTenth = params.TriangulationEndPercent() / 10;
+        const LONG startTenth = params.TriangulationStartPercent() / 10;
+        if (a && endTenth >= 1 && endTenth <= 9 && startTenth >= 1 && startTenth <= 9) {
+            const float apdEnd = out.apd[endTenth - 1];
+            const float apdStart = out.apd[startTenth - 1];
+            if (IsFiniteValue(apdEnd) && IsFiniteValue(apdStart)) {
+                SetResult(out.triangulation, apdEnd - apdStart);
+            }
+        }
+        const bool ended = a && fall_[0] >= 0;
+        out.width = out.tStart = out.tEnd = out.ahpWidth = out.apdTot = kUnsetFloat;
+        if (ended) {
+            SetResult(out.width, (std::int64_t{r.fallEnd} - r.riseStart) * period);
+        }
+        if (a) {
+            SetResult(out.tStart, (std::int64_t{r.riseStart} - params.StartTickLimit(params.record)) * period);
+        }
+        if (ended && IsFiniteValue(out.tStart) && IsFiniteValue(out.width)) {
+            SetResult(out.tEnd, out.tStart + out.width);
+        }
+        if (a && r.fallEnd > r.riseStart) {
+            if (r.returnTick >= 0) {
+                SetResult(out.ahpWidth, (std::int64_t{r.returnTick} - r.fallEnd) * period);
+            }
+            if (IsFiniteValue(out.ahpWidth) && IsFiniteValue(out.width)) {
+                SetResult(out.apdTot, out.ahpWidth + out.width);
+            }
+        }
+        out.rise50Tick = rise_[5];
+        out.fall50Tick = fall_[5];
+    }
+
+private:
+    // The highest level (times the polarity) not yet met on the falling side; NaN levels never count as met.
+    void UpdateFallThreshold()
+    {
+        fallThreshold_ = -std::numeric_limits<double>::infinity();
+        for (int k = 0; k < kLevels; ++k) {
+            if (fall_[k] == -1 && levels_[k] > fallThreshold_) {
+                fallThreshold_ = levels_[k];
+            }
+        }
+    }
+
+    LONG rise_[kLevels] = {};
+    LONG fall_[kLevels] = {};
+    LONG windowEnd_ = 0;
+    LONG eventTick_ = 0;
+    int pendingFalls_ = kLevels;
+    double fallThreshold_ = 0.0;
+    double levels_[kLevels] = {}; // times the polarity
+    float polarity_ = 1.0f;
+};
+
+// ---- Exponential decay ----
+
+template <class State, class Params, class Record>
+class CalcTau final : public PluginBase<CalcTau<State, Params, Record>, State, Params, Record> {
+public:
+    PluginWindow Window(const State&, const Params&) const override { return {start_, end_}; }
+    bool Applies(const State& state, const Params&) const override
+    {
+        const auto& r = state.current;
+        return r.riseStart >= 0 && r.tauStart >= 0 && r.tauEnd >= 0;
+    }
+    void Begin(const State& state, const Params&) override
+    {
+        samples_.clear(); // keeps the capacity: no allocation per record once grown
+        start_ = state.current.tauStart;
+        end_ = SaturatedTick(std::int64_t{state.current.tauEnd} + 1);
+        if (end_ > start_ && start_ >= 0) {
+            samples_.reserve(static_cast<std::size_t>(std::min<LONG>(end_ - start_, kMaxReserve)));
+        }
+    }
+    void AddSample(const State&, const Params&, LONG, float value) override { samples_.push_back(value); }
+    void AddSamples(const State&, const Params&, LONG, const float* values, LONG count) override
+    {
+        samples_.insert(samples_.end(), values, values + count);
+    }
+    void Finish(const State& state, const Params& params, Record& out) override
+    {
+        out.tau = out.unread140 = out.unread144 = kUnsetFloat;
+        if (samples_.empty()) {
+            return;
+        }
+        bool hold = true;
+        double held = 0.0;
+        switch (params.TauMode()) {
+        case 0:
+            hold = false;
+            break;
+        case 1:
+            held = state.current.baseline;
+            break;
+        case 2:
+            held = params.TauFixedValue();
+            break;
+        default:
+            break;
+        }
+        double amplitude = 0.0;
+        double tau = 0.0;
+        double offset = 0.0;
+        bool fitted = false;
+        try {
+            fitted = CurrentExponentialFit()(samples_.data(), static_cast<int>(samples_.size()) - 1, amplitude, tau,
+                                             offset, 1.0 / params.tickPeriod, hold, held);
+        } catch (...) {
+            fitted = false; // a fit that cannot be made is a missing value, never an error
+        }
+        if (fitted) {
+            SetResult(out.tau, tau);
+            SetResult(out.unread140, amplitude);
+            SetResult(out.unread144, offset);
+        }
+    }
+
+private:
+    static constexpr LONG kMaxReserve = 1 << 20;
+
+    std::vector<double> samples_;
+    LONG start_ = 0;
+    LONG end_ = 0;
+};
+
+// ---- Steepest rise and fall, smoothed over a sliding ring ----
+
+template <class State, class Params, class Record>
+class CalcMinMaxSlope final : public PluginBase<CalcMinMaxSlope<State, Params, Record>, State, Params, Record> {
+public:
+    CalcMinMaxSlope() : ring_(2 * 5, 0.0f) {}
+
+    PluginWindow Window(const State& state, const Params&) const override
+    {
+        return {state.current.riseStart, state.current.fallEnd};
+    }
+    bool Applies(const State& state, const Params&) const override
+    {
+        return state.current.riseStart >= 0 && state.current.fallEnd > state.current.riseStart;
+    }
+    void Begin(const State&, const Params& params) override
+    {
+        n_ = params.SmoothingPoints();
+        fit_ = LeastSquaresSlope(n_);
+        ordered_ = fit_.Denominator() > 0.0 && params.tickPeriod > 0.0;
+        // Each sample is kept twice, n apart, so that the n samples from the oldest on lie side by side.
+        ring_.assign(2 * static_cast<std::size_t>(n_), 0.0f);
+        index_ = 0;
+        full_ = false;
+        found_ = false;
+    }
+    void AddSample(const State&, const Params& params, LONG t, float value) override
+    {
+        ring_[static_cast<std::size_t>(index_)] = value;
+        ring_[static_cast<std::size_t>(index_ + n_)] = value;
+        if (++index_ == n_) {
+            index_ = 0;
+            full_ = true;
+        }
+        if (!full_) {
+            return;
+        }
+        const float* oldest = ring_.data() + index_;
+        const double numerator = fit_.Numerator(oldest);
+        // With a positive denominator and tick period the slope can only beat the steepest rise (fall) when its
+        // numerator is not below (above) that one's: only then is it worked out.
+        if (ordered_ && found_ && numerator < maxNumerator_ && numerator > minNumerator_) {
+            return;
+        }
+        const double s = numerator / fit_.Denominator() / params.tickPeriod;
+        const float middle = oldest[n_ / 2];
+        const LONG tick = t - n_ / 2;
+        if (!found_ || s > maxSlope_) {
+            maxSlope_ = s;
+            maxNumerator_ = numerator;
+            maxTick_ = tick;
+            atMax_ = middle;
+        }
+        if (!found_ || s < minSlope_) {
+            minSlope_ = s;
+            minNumerator_ = numerator;
+            minTick_ = tick;
+            atMin_ = middle;
+        }
+        found_ = true;
+    }
+    void Finish(const State& state, const Params& params, Record& out) override
+    {
+        out.maxSlope = out.minSlope = out.tMaxSlope = out.tMinSlope = out.aMaxSlope = out.aMinSlope = kUnsetFloat;
+        if (!found_) {
+            return;
+        }
+        const LONG start = state.current.riseStart;
+        SetResult(out.maxSlope, maxSlope_);
+        SetResult(out.minSlope, minSlope_);
+        SetResult(out.tMaxSlope, (std::int64_t{maxTick_} - start) * params.tickPeriod);
+        SetResult(out.tMinSlope, (std::int64_t{minTick_} - start) * params.tickPeriod);
+        SetResult(out.aMaxSlope, atMax_);
+        SetResult(out.aMinSlope, atMin_);
+    }
+
+private:
+    std::vector<float> ring_;
+    LONG index_ = 0;
+    LONG n_ = 5;
+    LeastSquaresSlope fit_{5};
+    bool ordered_ = false; // the slope grows with its numerator
+    double maxNumerator_ = 0.0;
+    double minNumerator_ = 0.0;
+    bool full_ = false;
+    LONG maxTick_ = 0;
+    float atMax_ = 0.0f;
+    double maxSlope_ = 0.0;
+    LONG minTick_ = 0;
+    float atMin_ = 0.0f;
+    double minSlope_ = 0.0;
+    bool found_ = false;
+};
+
+// ---- Steepest fall over consecutive blocks ----
+
+template <class State, class Params, class Record>
+class CalcMaxNegSlope final : public PluginBase<CalcMaxNegSlope<State, Params, Record>, State, Params, Record> {
+public:
+    CalcMaxNegSlope() : ring_(1, 0.0f) {}
+
+    PluginWindow Window(const State&, const Params&) const override { return {start_, end_}; }
+    bool Applies(const State& state, const Params&) const override
+    {
+        const auto& r = state.current;
+        return IsFiniteValue(r.value) && r.riseStart >= 0 && r.fallEnd > r.riseStart;
+    }
+    void Begin(const State& state, const Params& params) override
+    {
+        found_ = false;
+        start_ = TicksAfter(params.MaxNegSlopeStartMs(), state.current.tick, params.tickPeriod);
+        end_ = state.current.fallEnd;
+        index_ = 0;
+        n_ = std::clamp<LONG>(EEH3::MsToTicksB(params.MaxNegSlopeSmoothMs(), params.tickPeriod), 3, 1000);
+        fit_ = LeastSquaresSlope(n_);
+        ring_.assign(static_cast<std::size_t>(n_), 0.0f);
+        best_ = kUnsetFloat;
+    }
+    void AddSample(const State&, const Params& params, LONG, float value) override
+    {
+        ring_[static_cast<std::size_t>(index_)] = value;
+        if (++index_ < n_) {
+            return;
+        }
+        // A full block: its slope, then the next block starts empty (the blocks do not overlap).
+        const double s = -(fit_.Of(ring_.data()) / params.tickPeriod);
+        if (!found_ || s > best_) {
+            best_ = static_cast<float>(s);
+            found_ = true;
+        }
+        index_ = 0;
+    }
+    void Finish(const State& state, const Params& params, Record& out) override
+    {
+        out.maxNegSlope = kUnsetFloat;
+        if (Applies(state, params) && found_) {
+            SetResult(out.maxNegSlope, best_);
+        }
+    }
+
+private:
+    LONG start_ = 0;
+    LONG end_ = 0;
+    std::vector<float> ring_;
+    LONG index_ = 0;
+    LONG n_ = 1;
+    LeastSquaresSlope fit_;
+    float best_ = kUnsetFloat;
+    bool found_ = false;
+};
+
+} // namespace CX::Enum

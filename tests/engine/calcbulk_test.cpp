@@ -1,0 +1,650 @@
+#include "apsignal.h"
+#include "enum_harness.h"
+
+#include "engine/calcbulk.h"
+#include "host/calllog.h"
+#include "host/chartdata.h"
+#include "host/document.h"
+#include "host/eventarray.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace enumharness;
+using CX::Enum::EventBCalcBase2;
+using CX::Enum::EventFCalc;
+using CX::Enum::kUnsetFloat;
+namespace Bulk = CX::Enum::CalcBulk;
+
+namespace {
+
+constexpr double kT = 0.0005; // seconds per tick
+
+bool Unset(float value) { return std::memcmp(&value, &kUnsetFloat, sizeof value) == 0; }
+
+// The parameter text: the leading integer, the sixteen values (-1 where not given), the four limits.
+std::u16string Text(std::vector<std::pair<int, double>> values = {})
+{
+    double v[16];
+    std::fill(std::begin(v), std::end(v), -1.0);
+    v[Bulk::BulkParams::kTauMode] = 0;
+    for (const auto& [index, value] : values) {
+        v[index] = value;
+    }
+    std::string text = "2";
+    for (const double d : v) {
+        text += " " + std::to_string(d);
+    }
+    text += " 0 0 0 0";
+    return std::u16string(text.begin(), text.end());
+}
+
+// A document with one channel, the prepared records as the event source, and CalcBulk over both.
+struct Stage {
+    std::shared_ptr<host::Document> document = host::Document::Create();
+    std::shared_ptr<const host::EventArray> events;
+    host::ChartData* chart = nullptr; // the host context, when the test gives one
+
+    Stage(const std::vector<float>& samples, const std::vector<EventBCalcBase2>& records)
+    {
+        document->AddChannel(u"Vm", u"mV");
+        document->SetSamples(document->AddBlock(kT), 0, samples);
+        events = host::EventArray::Of(records);
+    }
+    ComPtr<ICalcEnum> Bound(const std::u16string& text) const
+    {
+        ComPtr<ICalcEnum> calc;
+        EXPECT_EQ(EEH3::Create<Bulk::Family>(nullptr, chart ? chart->AsUnknown() : nullptr, nullptr, IID_ICalcEnum,
+                                             calc.OutVoid()),
+                  S_OK);
+        IKVOString* parameters = KVO::String(text.c_str()).GetInterface();
+        EXPECT_EQ(calc->Parse(parameters, nullptr), S_OK);
+        parameters->Release();
+        ComPtr<IEnumFloatEx> samples = document->OpenSamples(0, 0);
+        ComPtr<IEnumEventEx> inner = host::OpenEvents(events);
+        EXPECT_EQ(Bind(calc.Get(), 0, {samples.Get(), inner.Get()}, kT), S_OK);
+        return calc;
+    }
+    std::vector<EventFCalc> Run(const std::u16string& text = Text()) const
+    {
+        ComPtr<ICalcEnum> calc = Bound(text);
+        return ReadAll<EventFCalc>(Events(calc.Get()).Get());
+    }
+};
+
+// A plateau record of the event at `tick` with `value` over `baseline`, from `start` to `end`, the baseline
+// window ending 20 ticks before the start.
+EventBCalcBase2 Event(LONG tick, double value, float baseline, LONG start, LONG end)
+{
+    EventBCalcBase2 r;
+    r.tick = tick;
+    r.value = value;
+    r.baseline = baseline;
+    r.baselineStart = 0;
+    r.baselineEnd = std::max<LONG>(start - 20, 0);
+    r.maxTick = tick;
+    r.riseStart = start;
+    r.fallEnd = end;
+    r.nextEventTick = CX::Enum::kLastEventNext;
+    return r;
+}
+
+// ---- Reference measurements, from the samples and the documented rules ----
+
+double Level(const EventBCalcBase2& r, int k)
+{
+    const double p = k * 0.1;
+    return r.baseline * (1.0 - p) + r.value * p;
+}
+
+struct WidthTicks {
+    LONG rise[10];
+    LONG fall[10];
+};
+
+// The level crossings within [start, min(end + 1, next)): a rise tick is the tick after the last sample below the
+// level before the event (the window's first sample when none was), a fall tick the first sample from the event on
+// back at or beyond the level.
+WidthTicks ScanWidths(const std::vector<float>& v, const EventBCalcBase2& r)
+{
+    WidthTicks w;
+    std::fill(std::begin(w.rise), std::end(w.rise), -1);
+    std::fill(std::begin(w.fall), std::end(w.fall), -1);
+    const LONG stop = std::min<LONG>(r.fallEnd + 1, r.nextEventTick);
+    for (int k = 0; k < 10; ++k) {
+        const double level = Level(r, k) * r.polarity;
+        LONG lastBelow = -1;
+        for (LONG t = r.riseStart; t < std::min<LONG>(stop, r.tick); ++t) {
+            if (level > v[t] * r.polarity) {
+                lastBelow = t;
+            }
+        }
+        if (k > 0 && r.riseStart < std::min<LONG>(stop, r.tick)) {
+            w.rise[k] = lastBelow >= 0 ? lastBelow + 1 : r.riseStart;
+        }
+        for (LONG t = r.tick; t < stop; ++t) {
+            if (level >= v[t] * r.polarity) {
+                w.fall[k] = t;
+                break;
+            }
+        }
+    }
+    return w;
+}
+
+double AreaOver(const std::vector<float>& v, const EventBCalcBase2& r, LONG from, LONG to)
+{
+    double sum = 0.0;
+    for (LONG t = from; t < to; ++t) {
+        sum += static_cast<double>(v[t] - r.baseline);
+    }
+    return sum * kT;
+}
+
+void ExpectWidthsAsScanned(const std::vector<float>& v, const EventBCalcBase2& r, const EventFCalc& out)
+{
+    const WidthTicks w = ScanWidths(v, r);
+    for (int k = 1; k < 10; ++k) {
+        ASSERT_GE(w.rise[k], 0);
+        ASSERT_GT(w.fall[k], w.rise[k]);
+        EXPECT_FLOAT_EQ(out.widths[k - 1], static_cast<float>((w.fall[k] - w.rise[k]) * kT)) << "Width" << k * 10;
+        EXPECT_FLOAT_EQ(out.apd[k - 1], static_cast<float>((w.fall[10 - k] - r.riseStart) * kT)) << "APD" << k * 10;
+    }
+    EXPECT_FLOAT_EQ(out.triangulation, out.apd[6] - out.apd[2]);
+    EXPECT_FLOAT_EQ(out.width, static_cast<float>((r.fallEnd - r.riseStart) * kT));
+    EXPECT_FLOAT_EQ(out.tStart, static_cast<float>(r.riseStart * kT));
+    EXPECT_FLOAT_EQ(out.tEnd, out.tStart + out.width);
+    EXPECT_FLOAT_EQ(out.ahpWidth, static_cast<float>((r.returnTick - r.fallEnd) * kT));
+    EXPECT_FLOAT_EQ(out.apdTot, out.ahpWidth + out.width);
+    EXPECT_EQ(out.rise50Tick, w.rise[5]);
+    EXPECT_EQ(out.fall50Tick, w.fall[5]);
+    EXPECT_FLOAT_EQ(out.peakArea, static_cast<float>(AreaOver(v, r, r.riseStart, r.fallEnd + 1)));
+    EXPECT_FLOAT_EQ(out.ahpArea, static_cast<float>(AreaOver(v, r, r.fallEnd, r.returnTick)));
+}
+
+TEST(CalcBulk, WidthsRepolarisationAndAreasOfActionPotentials)
+{
+    for (const float polarity : {1.0f, -1.0f}) {
+        for (const double noise : {0.0, 0.4}) {
+            apsignal::Recording rec;
+            apsignal::Shape shape;
+            shape.polarity = polarity;
+            apsignal::Append(rec, shape, noise, 3);
+            shape.peak = 42.0f;
+            shape.upstroke = 7;
+            shape.tau = 90.0;
+            shape.plateau = 180;
+            apsignal::Append(rec, shape, noise, 4);
+            const Stage stage(rec.samples, rec.records);
+            const auto out = stage.Run();
+            ASSERT_EQ(out.size(), 2u);
+            for (std::size_t i = 0; i < out.size(); ++i) {
+                SCOPED_TRACE("polarity " + std::to_string(polarity) + ", noise " + std::to_string(noise) +
+                             ", event " + std::to_string(i));
+                const EventBCalcBase2& r = rec.records[i];
+                EXPECT_EQ(std::memcmp(&out[i], &r, 20), 0) << "the input record leads the output";
+                EXPECT_EQ(out[i].count, static_cast<int>(i) + 1);
+                ExpectWidthsAsScanned(rec.samples, r, out[i]);
+                EXPECT_FLOAT_EQ(out[i].aPeak, static_cast<float>(r.value));
+                EXPECT_FLOAT_EQ(out[i].height, static_cast<float>(r.value) - r.baseline);
+                EXPECT_FLOAT_EQ(out[i].timeToPeak, static_cast<float>((r.maxTick - r.riseStart) * kT));
+            }
+            EXPECT_FLOAT_EQ(out[1].period, static_cast<float>((rec.records[1].tick - rec.records[0].tick) * kT));
+            EXPECT_TRUE(Unset(out[0].period)) << "no event before the first";
+        }
+    }
+}
+
+TEST(CalcBulk, TriangulationTenthsAndUnreachedLevels)
+{
+    apsignal::Recording rec;
+    apsignal::Append(rec, {});
+    const Stage stage(rec.samples, rec.records);
+    auto triangulation = [&](double start, double end) {
+        return stage.Run(Text({{Bulk::BulkParams::kTriangulationStartPercent, start},
+                               {Bulk::BulkParams::kTriangulationEndPercent, end}}))
+            .at(0);
+    };
+    const EventFCalc standard = triangulation(-1, -1); // 30 and 70
+    EXPECT_FLOAT_EQ(standard.triangulation, standard.apd[6] - standard.apd[2]);
+    // 95 / 10 = 9: APD90; 15 / 10 = 1: APD10.
+    const EventFCalc ninety = triangulation(15, 95);
+    EXPECT_FLOAT_EQ(ninety.triangulation, ninety.apd[8] - ninety.apd[0]);
+    // Tenths without an APD (0 and 10 and beyond) give no triangulation.
+    for (const auto& [start, end] : {std::pair{5.0, 70.0}, std::pair{30.0, 100.0}, std::pair{1011.0, 70.0},
+                                     std::pair{30.0, 1012.0}}) {
+        EXPECT_TRUE(Unset(triangulation(start, end).triangulation)) << start << " " << end;
+    }
+
+    // A signal that never falls back to the 10 % level: APD90 and Width10 unset, Triangulation 30..90 too; the
+    // event's end still gives Width and TEnd.
+    std::vector<float> v(400, -80.0f);
+    for (int t = 100; t < 110; ++t) {
+        v[t] = -80.0f + 10.0f * static_cast<float>(t - 100);
+    }
+    v[110] = 20.0f;
+    for (int t = 111; t < 400; ++t) {
+        v[t] = -60.0f; // 20 % of the height
+    }
+    const Stage high(v, {Event(110, 20.0, -80.0f, 100, 300)});
+    const EventFCalc out = high.Run(Text({{Bulk::BulkParams::kTriangulationEndPercent, 90}})).at(0);
+    EXPECT_TRUE(Unset(out.apd[8]));
+    EXPECT_TRUE(Unset(out.widths[0]));
+    EXPECT_FALSE(Unset(out.apd[7])) << "the 20 % level is reached";
+    EXPECT_TRUE(Unset(out.triangulation));
+    EXPECT_FLOAT_EQ(out.width, static_cast<float>(200 * kT)) << "the end tick stands in for the 0 % level";
+    EXPECT_FLOAT_EQ(out.tEnd, out.tStart + out.width);
+}
+
+// A triangle from `base` at `start` up by `up` per tick for `rise` ticks and down by `down` per tick back.
+struct Triangle {
+    std::vector<float> v;
+    EventBCalcBase2 r;
+};
+
+Triangle MakeTriangle(LONG start, int rise, float up, int fall, float down, LONG length, float base = 0.0f)
+{
+    Triangle tri;
+    tri.v.assign(static_cast<std::size_t>(length), base);
+    const float peak = base + up * static_cast<float>(rise);
+    for (int i = 0; i <= rise; ++i) {
+        tri.v[start + i] = base + up * static_cast<float>(i);
+    }
+    for (int j = 1; j <= fall; ++j) {
+        tri.v[start + rise + j] = std::max(base, peak - down * static_cast<float>(j));
+    }
+    tri.r = Event(start + rise, peak, base, start,
+                  start + rise + static_cast<LONG>(std::ceil(static_cast<double>(peak - base) / down)));
+    tri.r.returnTick = tri.r.fallEnd + 1;
+    return tri;
+}
+
+TEST(CalcBulk, RampsGiveHeightRiseFallSlopesAndAreas)
+{
+    // Up 4 per tick for 25 ticks (height 100), down 2 per tick for 50.
+    const Triangle tri = MakeTriangle(100, 25, 4.0f, 50, 2.0f, 400);
+    const Stage stage(tri.v, {tri.r});
+    const EventFCalc out = stage.Run().at(0);
+    EXPECT_FLOAT_EQ(out.height, 100.0f);
+    EXPECT_FLOAT_EQ(out.timeToPeak, static_cast<float>(25 * kT));
+    // 30 % (30) is first met at tick 100 + 8 (32), 70 % at 100 + 18 (72): the slope of the ramp.
+    EXPECT_FLOAT_EQ(out.tRise, static_cast<float>(10 * kT));
+    EXPECT_FLOAT_EQ(out.slopeRise, static_cast<float>(40.0 / (10 * kT)));
+    // On the fall 70 % is first met 15 ticks after the peak (70), 30 % 35 ticks after it (30).
+    EXPECT_FLOAT_EQ(out.tFall, static_cast<float>(20 * kT));
+    EXPECT_FLOAT_EQ(out.slopeFall, static_cast<float>(-40.0 / (20 * kT)));
+    // The peak's area is the triangle's integral: 100 x 75 / 2 tick units.
+    EXPECT_FLOAT_EQ(out.peakArea, static_cast<float>(100.0 * 75 / 2 * kT));
+    // Smoothed slopes: the first ring of five on a ramp holds its exact slope; ties keep the earliest.
+    EXPECT_FLOAT_EQ(out.maxSlope, static_cast<float>(4.0 / kT));
+    EXPECT_FLOAT_EQ(out.tMaxSlope, static_cast<float>(2 * kT));
+    EXPECT_FLOAT_EQ(out.aMaxSlope, 8.0f);
+    EXPECT_FLOAT_EQ(out.minSlope, static_cast<float>(-2.0 / kT));
+    EXPECT_FLOAT_EQ(out.tMinSlope, static_cast<float>(27 * kT)) << "the ring from the peak on";
+    EXPECT_FLOAT_EQ(out.aMinSlope, 96.0f);
+    // The steepest fall over blocks of trunc(4 ms / 0.5 ms + 0.5) = 8 samples from 50 ms after the peak: past the
+    // window, so none; from 0 ms the blocks lie on the fall.
+    EXPECT_TRUE(Unset(out.maxNegSlope));
+    const EventFCalc early = stage.Run(Text({{Bulk::BulkParams::kMaxNegSlopeStartMs, 0}})).at(0);
+    EXPECT_FLOAT_EQ(early.maxNegSlope, static_cast<float>(2.0 / kT));
+}
+
+TEST(CalcBulk, AreaSlopeAndValueWindowsAfterTheAnchor)
+{
+    // A rectangular pulse of 6 over ticks [300, 340) after a stimulus at 200; the event at 320.
+    std::vector<float> v(1000, 1.0f);
+    for (int t = 300; t < 340; ++t) {
+        v[t] = 7.0f;
+    }
+    for (int t = 500; t < 600; ++t) {
+        v[t] = 1.0f + 0.5f * static_cast<float>(t - 500); // a ramp of 1000 per second
+    }
+    EventBCalcBase2 r = Event(320, 7.0, 1.0f, 300, 340);
+    r.stimulusTick = 200;
+    const Stage stage(v, {r});
+    using B = Bulk::BulkParams;
+    struct Case {
+        double type;
+        double areaStart, areaEnd; // ms
+        double expectedArea;       // value x seconds
+    } cases[] = {
+        {3, 40, 80, 6 * 40 * kT},  // from the stimulus: 200 + 80 .. 200 + 160 holds the pulse
+        {3, 60, 70, 6 * 20 * kT},  // 320 .. 340
+        {0, 0, 10, 6 * 20 * kT},   // from the event's start 300: 300 .. 320
+        {1, -1, -1, 0.0},          // no window: an area of 0
+        {4, 100, 150, 0.0},        // 400 .. 500: flat
+    };
+    for (const Case& c : cases) {
+        const EventFCalc out = stage.Run(Text({{B::kAnalysisType, c.type}, {B::kAreaStartMs, c.areaStart},
+                                               {B::kAreaEndMs, c.areaEnd}, {B::kSlopeStartMs, 150},
+                                               {B::kSlopeEndMs, 199}, {B::kValueMs, 50}}))
+                                   .at(0);
+        EXPECT_NEAR(out.area, c.expectedArea, 1e-7) << c.type << " " << c.areaStart;
+        if (c.type == 3 || c.type == 4) {
+            // From the stimulus: 200 + 300 .. 200 + 398 lies on the ramp.
+            EXPECT_FLOAT_EQ(out.slope, 1000.0f);
+            EXPECT_NEAR(out.unread160, 1.0 - 0.5, 1e-4) << "the fitted value one tick before the window";
+        }
+        // The value 50 ms after the stimulus is the sample at tick 300.
+        EXPECT_FLOAT_EQ(out.valueAt, 7.0f);
+        EXPECT_FLOAT_EQ(out.latency, static_cast<float>(100 * kT));
+        EXPECT_FLOAT_EQ(out.result51, static_cast<float>(120 * kT));
+    }
+    // Evoked types without a stimulus measure no area and no slope; the others anchor at the start.
+    EventBCalcBase2 lone = r;
+    lone.stimulusTick = -1;
+    const Stage noStimulus(v, {lone});
+    for (const double type : {3.0, 4.0}) {
+        const EventFCalc out = noStimulus.Run(Text({{B::kAnalysisType, type}, {B::kAreaStartMs, 0},
+                                                    {B::kAreaEndMs, 10}}))
+                                   .at(0);
+        EXPECT_TRUE(Unset(out.area));
+        EXPECT_TRUE(Unset(out.slope));
+        EXPECT_TRUE(Unset(out.latency));
+        EXPECT_TRUE(Unset(out.valueAt));
+    }
+    const EventFCalc general =
+        noStimulus.Run(Text({{B::kAnalysisType, 5}, {B::kAreaStartMs, 0}, {B::kAreaEndMs, 10}})).at(0);
+    EXPECT_NEAR(general.area, 6 * 20 * kT, 1e-7);
+    // "Slope End ms" before "Slope Start ms": the window still holds two ticks (of the ramp).
+    const EventFCalc twoTicks = stage.Run(Text({{B::kAnalysisType, 3}, {B::kSlopeStartMs, 150},
+                                                {B::kSlopeEndMs, 10}}))
+                                    .at(0);
+    EXPECT_FLOAT_EQ(twoTicks.slope, 1000.0f);
+}
+
+TEST(CalcBulk, PlateauMeansLatencyAndPeriodOfATrain)
+{
+    apsignal::Recording rec;
+    apsignal::Shape shape;
+    shape.stimulus = 30;
+    shape.plateauEnd = 30.0f; // a flat plateau at the peak value
+    for (int i = 0; i < 5; ++i) {
+        apsignal::Append(rec, shape);
+    }
+    const Stage stage(rec.samples, rec.records);
+    using B = Bulk::BulkParams;
+    const auto out = stage.Run(Text({{B::kPlateauWidthMs, 20}, {B::kPltWidthMs, 10}}));
+    ASSERT_EQ(out.size(), 5u);
+    const LONG spacing = rec.records[1].tick - rec.records[0].tick;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        EXPECT_FLOAT_EQ(out[i].plateauV2, 30.0f);
+        EXPECT_FLOAT_EQ(out[i].plateauV1, 30.0f);
+        EXPECT_FLOAT_EQ(out[i].latency, static_cast<float>(30 * kT));
+        if (i > 0) {
+            EXPECT_FLOAT_EQ(out[i].period, static_cast<float>(spacing * kT));
+        }
+    }
+    // Left at -1 the plateau windows are empty.
+    const auto fresh = stage.Run();
+    EXPECT_TRUE(Unset(fresh[0].plateauV1));
+    EXPECT_TRUE(Unset(fresh[0].plateauV2));
+}
+
+TEST(CalcBulk, CrossingsAtTickZeroAndMissingCrossings)
+{
+    // The window starts at tick 0 with a sample between the two rise levels: the 30 % crossing is at tick 0.
+    std::vector<float> v = {40, 50, 80, 100, 60, 50, 50, 50, 50, 50};
+    const EventBCalcBase2 r = Event(3, 100.0, 0.0f, 0, 9);
+    const Stage stage(v, {r});
+    const EventFCalc out = stage.Run().at(0);
+    EXPECT_FLOAT_EQ(out.tRise, static_cast<float>(2 * kT));
+    EXPECT_FLOAT_EQ(out.slopeRise, static_cast<float>(40.0 / (2 * kT)));
+    // 70 % is met on the fall at tick 4, 30 % never: no fall time, not a negative one.
+    EXPECT_TRUE(Unset(out.tFall));
+    EXPECT_TRUE(Unset(out.slopeFall));
+
+    // Neither rise level met: no rise time (not 0).
+    std::vector<float> low = {10, 20, 25, 100, 0, 0, 0, 0, 0, 0};
+    EventBCalcBase2 late = r;
+    late.riseStart = 3; // the window starts at the peak, where both levels are met at once
+    const EventFCalc both = Stage(low, {late}).Run().at(0);
+    EXPECT_FLOAT_EQ(both.tRise, 0.0f);
+    EXPECT_TRUE(Unset(both.slopeRise)) << "0 / 0";
+    EventBCalcBase2 never = r;
+    never.value = 1000.0; // the levels lie above every sample
+    const EventFCalc none = Stage(low, {never}).Run().at(0);
+    EXPECT_TRUE(Unset(none.tRise));
+    EXPECT_TRUE(Unset(none.slopeRise));
+}
+
+TEST(CalcBulk, RecordWithoutValueKeepsOnlyItsCount)
+{
+    apsignal::Recording rec;
+    for (int i = 0; i < 3; ++i) {
+        apsignal::Shape shape;
+        shape.stimulus = 10;
+        apsignal::Append(rec, shape);
+    }
+    rec.records[1].value = std::nan("");
+    const Stage stage(rec.samples, rec.records);
+    using B = Bulk::BulkParams;
+    const auto out = stage.Run(Text({{B::kPlateauWidthMs, 10}, {B::kPltWidthMs, 10}}));
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_EQ(out[1].count, 2);
+    for (const float field : {out[1].timeToPeak, out[1].aPeak, out[1].height, out[1].tRise, out[1].tFall,
+                              out[1].slopeRise, out[1].slopeFall, out[1].result51, out[1].latency, out[1].plateauV1,
+                              out[1].plateauV2, out[1].period, out[1].width, out[1].widths[4], out[1].apd[4],
+                              out[1].maxNegSlope}) {
+        EXPECT_TRUE(Unset(field));
+    }
+    EXPECT_TRUE(Unset(out[2].period)) << "the event before was not valid";
+    EXPECT_FALSE(Unset(out[2].latency));
+}
+
+TEST(CalcBulk, RecordsCarryNoUninitialisedBytes)
+{
+    apsignal::Recording rec;
+    apsignal::Append(rec, {});
+    EventBCalcBase2 dirty = rec.records[0];
+    std::memset(&dirty.pad20, 0xAB, 4);
+    std::memset(&dirty.pad44, 0xAB, 4);
+    std::memset(&dirty.pad68, 0xAB, 4);
+    const Stage stage(rec.samples, {dirty});
+    const EventFCalc out = stage.Run(Text({{Bulk::BulkParams::kAnalysisType, 3}})).at(0);
+    EXPECT_EQ(out.pad20, 0u);
+    EXPECT_EQ(out.pad44, 0u);
+    EXPECT_EQ(out.pad68, 0u);
+    EXPECT_EQ(out.pad340, 0u);
+    // Without a stimulus an evoked response has no slope: the intercept, read by no code, is unset too.
+    EXPECT_TRUE(Unset(out.unread160));
+}
+
+// ---- The tau measurement, through a fit that records its call ----
+
+struct FitCall {
+    std::vector<double> samples;
+    int last = -2;
+    double rate = 0.0;
+    bool hold = false;
+    double held = 0.0;
+    int mode = 0; // 0 succeed, 1 refuse, 2 throw
+} fitCall;
+
+bool ProbeFit(const double* y, int last, double& amplitude, double& tau, double& offset, double rate, bool hold,
+              double held)
+{
+    fitCall.samples.assign(y, y + last + 1);
+    fitCall.last = last;
+    fitCall.rate = rate;
+    fitCall.hold = hold;
+    fitCall.held = held;
+    if (fitCall.mode == 2) {
+        throw std::runtime_error("no pivot");
+    }
+    amplitude = 2.0;
+    tau = 0.03;
+    offset = hold ? held : -7.0;
+    return fitCall.mode == 0;
+}
+
+TEST(CalcBulk, TauModesAndFitFailures)
+{
+    apsignal::Recording rec;
+    apsignal::Append(rec, {});
+    const EventBCalcBase2& r = rec.records[0];
+    const Stage stage(rec.samples, rec.records);
+    const CX::Enum::ExponentialFit before = CX::Enum::CurrentExponentialFit();
+    CX::Enum::SetExponentialFit(&ProbeFit);
+    using B = Bulk::BulkParams;
+    struct Case {
+        double mode;
+        bool hold;
+        double held;
+    } cases[] = {{0, false, 0.0}, {1, true, -80.0}, {2, true, 12.5}, {3, true, 0.0}};
+    for (const Case& c : cases) {
+        fitCall = {};
+        const EventFCalc out = stage.Run(Text({{B::kTauMode, c.mode}, {B::kTauFixedValue, 12.5}})).at(0);
+        EXPECT_EQ(fitCall.last, r.tauEnd - r.tauStart) << "the samples from tau start to tau end";
+        ASSERT_EQ(fitCall.samples.size(), static_cast<std::size_t>(r.tauEnd - r.tauStart + 1));
+        EXPECT_EQ(fitCall.samples.front(), rec.samples[r.tauStart]);
+        EXPECT_EQ(fitCall.samples.back(), rec.samples[r.tauEnd]);
+        EXPECT_DOUBLE_EQ(fitCall.rate, 1.0 / kT);
+        EXPECT_EQ(fitCall.hold, c.hold) << c.mode;
+        EXPECT_DOUBLE_EQ(fitCall.held, c.held) << c.mode;
+        EXPECT_FLOAT_EQ(out.tau, 0.03f);
+        EXPECT_FLOAT_EQ(out.unread140, 2.0f);
+        EXPECT_FLOAT_EQ(out.unread144, static_cast<float>(c.hold ? c.held : -7.0));
+    }
+    for (const int failure : {1, 2}) {
+        fitCall = {};
+        fitCall.mode = failure;
+        const EventFCalc out = stage.Run().at(0);
+        EXPECT_TRUE(Unset(out.tau) && Unset(out.unread140) && Unset(out.unread144)) << failure;
+    }
+    CX::Enum::SetExponentialFit(before);
+}
+
+TEST(CalcBulk, TauOfTheGeneratingExponential)
+{
+    // The repolarisation is floor + (plateau end - floor) exp(-x / tau) with floor = -84 (baseline -80, overshoot 4).
+    for (const double tau : {60.0, 150.0, 400.0}) {
+        apsignal::Recording rec;
+        apsignal::Shape shape;
+        shape.tau = tau;
+        apsignal::Append(rec, shape);
+        const Stage stage(rec.samples, rec.records);
+        using B = Bulk::BulkParams;
+        const EventFCalc fitted = stage.Run(Text({{B::kTauMode, 0}})).at(0);
+        EXPECT_NEAR(fitted.tau, tau * kT, tau * kT * 1e-4) << tau;
+        EXPECT_NEAR(fitted.unread144, -84.0, 1e-2) << "the fitted asymptote";
+        // Held at the true asymptote the fit finds the same tau; the amplitude is the first fitted sample's
+        // distance from it.
+        const EventFCalc held = stage.Run(Text({{B::kTauMode, 2}, {B::kTauFixedValue, -84}})).at(0);
+        EXPECT_NEAR(held.tau, tau * kT, tau * kT * 1e-4) << tau;
+        EXPECT_FLOAT_EQ(held.unread144, -84.0f);
+        const float first = rec.samples[rec.records[0].tauStart];
+        EXPECT_NEAR(held.unread140, first + 84.0f, 1e-2);
+    }
+    // A flat stretch has no decay to fit: unset, and nothing reaches the host.
+    std::vector<float> flat(2000, -80.0f);
+    for (int t = 500; t < 510; ++t) {
+        flat[t] = -80.0f + 10.0f * static_cast<float>(t - 500);
+    }
+    flat[510] = 20.0f;
+    EventBCalcBase2 r = Event(510, 20.0, -80.0f, 500, 511);
+    r.tauStart = 1000;
+    r.tauEnd = 1500;
+    const EventFCalc none = Stage(flat, {r}).Run().at(0);
+    EXPECT_TRUE(Unset(none.tau) && Unset(none.unread140) && Unset(none.unread144));
+}
+
+// ---- The host's time base sets the smoothing ring ----
+
+TEST(CalcBulk, SmoothingPointsFromTheHostTimeBase)
+{
+    // A ramp of 4 per tick with a bend: the ring's middle tick tells its size (the first full ring on the ramp).
+    const Triangle tri = MakeTriangle(100, 40, 4.0f, 40, 4.0f, 400);
+    host::CallLog log;
+    host::ChartData* chart = host::ChartData::Create(log);
+    Stage stage(tri.v, {tri.r});
+    stage.chart = chart;
+    struct Case {
+        ChannelTimeBase answer;
+        LONG points;
+    } cases[] = {
+        {{1, 1, 0.0}, 5},  {{1, 2, 0.0}, 10}, {{0, 1, 0.0}, 5},   {{1, -3, 0.0}, 5},
+        {{1, 1, NAN}, 5},  {{1, 1, 4.5}, 2},  {{1, 1, 8.0}, 2},   {{1, 1000, 0.0}, 1000},
+    };
+    for (const Case& c : cases) {
+        chart->SetTimeBaseAnswer([&](LONG block, LONG, ChannelTimeBase& out) {
+            EXPECT_EQ(block, 0);
+            out = c.answer;
+            return S_OK;
+        });
+        const EventFCalc out = stage.Run().at(0);
+        const LONG n = c.points;
+        if (n <= 40) {
+            // The first full ring ends at 100 + n - 1; its middle tick lies n / 2 before that.
+            EXPECT_FLOAT_EQ(out.tMaxSlope, static_cast<float>((n - 1 - n / 2) * kT)) << n;
+            EXPECT_FLOAT_EQ(out.maxSlope, static_cast<float>(4.0 / kT)) << n;
+        } else {
+            EXPECT_TRUE(Unset(out.maxSlope)) << "a window shorter than the ring";
+        }
+    }
+    chart->Release();
+}
+
+// ---- Requests and the engine ----
+
+TEST(CalcBulk, RecordsAtTheRequestEndWaitForTheNextRequest)
+{
+    apsignal::Recording rec;
+    for (int i = 0; i < 3; ++i) {
+        apsignal::Append(rec, {});
+    }
+    const Stage stage(rec.samples, rec.records);
+    ComPtr<ICalcEnum> calc = stage.Bound(Text());
+    ComPtr<IEnumEventEx> events = Events(calc.Get());
+    std::vector<EventFCalc> buffer(4);
+    LONG count = -1;
+    LONG next = -1;
+    const LONG second = rec.records[1].tick;
+    EXPECT_EQ(events->Next(4 * sizeof(EventFCalc), second, buffer.data(), &count, &next), S_OK);
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(next, second);
+    EXPECT_EQ(events->Next(4 * sizeof(EventFCalc), second + 1, buffer.data(), &count, &next), S_OK);
+    ASSERT_EQ(count, 1);
+    EXPECT_EQ(buffer[0].tick, second);
+    EXPECT_EQ(buffer[0].count, 2);
+}
+
+TEST(CalcBulk, EquivalentReadsOnALongBlock)
+{
+    apsignal::Recording rec;
+    std::mt19937 random(11);
+    while (rec.samples.size() < 430000) {
+        apsignal::Shape shape;
+        shape.baselineTicks = std::uniform_int_distribution<int>(50, 900)(random);
+        shape.peak = static_cast<float>(std::uniform_int_distribution<int>(10, 45)(random));
+        shape.plateau = std::uniform_int_distribution<int>(100, 900)(random);
+        shape.tau = std::uniform_int_distribution<int>(40, 300)(random);
+        shape.stimulus = std::uniform_int_distribution<int>(-1, 40)(random);
+        apsignal::Append(rec, shape, 0.5, static_cast<std::uint32_t>(rec.records.size()));
+    }
+    const Stage stage(rec.samples, rec.records);
+    using B = Bulk::BulkParams;
+    const std::u16string text = Text({{B::kPlateauWidthMs, 20}, {B::kPltWidthMs, 10}, {B::kAnalysisType, 1},
+                                      {B::kAreaStartMs, 0}, {B::kAreaEndMs, 50}, {B::kValueMs, 30}});
+    const auto all = ExpectEquivalentReads<EventFCalc>([&] { return stage.Bound(text); },
+                                                       static_cast<LONG>(rec.samples.size()));
+    ASSERT_EQ(all.size(), rec.records.size());
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        ASSERT_EQ(all[i].count, static_cast<int>(i) + 1) << "numbered as one uninterrupted pass";
+    }
+}
+
+TEST(CalcBulk, ParameterTextDefaultsAndRoundTrip)
+{
+    EXPECT_EQ(Written(Make<Bulk::Family>(u"2").Get()),
+              u"0 -1 -1 0 -1 30 70 30 70 -1 -1 -1 -1 -1 50 4 0 0 2147483647 2147483647");
+    // Analysis types beyond 0..5 are the general one; halves round away from zero; the tau mode is not checked.
+    EXPECT_EQ(Written(Make<Bulk::Family>(u"2 6 1.5 2.5 7.4 -3 29.5 -70.5 -1 -1 12 13 14 15 16 -2.5 -1").Get()),
+              u"0 1.5 2.5 7 -3 30 -71 30 70 12 13 14 15 16 -3 4 0 0 2147483647 2147483647");
+}
+
+} // namespace
