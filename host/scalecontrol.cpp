@@ -168,6 +168,7 @@ void ScaleControl::Update()
             pixelTransform_[0] = -length / span;
             pixelTransform_[1] = -maximum_;
         }
+        haveTransform_ = true;
     }
     // Ticks at round display values when the unit scale keeps the direction, else at round data values.
     const double low = minimum_ * scaling_[0] + scaling_[1];
@@ -251,8 +252,7 @@ HRESULT ScaleControl::GetPixelTransform(double* scaleOffset)
     if (!scaleOffset) {
         return E_POINTER;
     }
-    const double span = maximum_ - minimum_;
-    if (Finite(span) && span != 0.0 && Length() > 0) {
+    if (haveTransform_) {
         scaleOffset[0] = pixelTransform_[0];
         scaleOffset[1] = pixelTransform_[1];
     }
@@ -389,6 +389,7 @@ HRESULT ScaleControl::Copy(IScaleControl** copy)
     made->minimum_ = minimum_;
     made->maximum_ = maximum_;
     std::copy_n(pixelTransform_, 2, made->pixelTransform_);
+    made->haveTransform_ = haveTransform_;
     std::copy_n(scaling_, 2, made->scaling_);
     made->title_ = title_;
     made->units_ = units_;

@@ -115,6 +115,7 @@ private:
     double minimum_ = 0.0;
     double maximum_ = 1.0;
     double pixelTransform_[2] = {1.0, 0.0};
+    bool haveTransform_ = false; // none made yet: the caller's pair stays
     double scaling_[2] = {1.0, 0.0};
     std::u16string title_;
     std::u16string units_;

@@ -5,6 +5,8 @@
 #include "graph/mgraph1/graph2ddrawer.h"
 #include "host/host.h"
 
+#include <gtest/gtest.h>
+
 #include <map>
 #include <string>
 #include <typeindex>
