@@ -43,6 +43,9 @@ public:
     // At 0 the count is set to 0xC0000001 and the object deletes itself.
     ULONG InternalRelease();
     LONG RefCountValue() const { return count_.Value(); }
+    // Gives back a reference that the object took on itself while it is being built (registering with the host
+    // in its constructor); it never deletes the object, which nobody else may hold yet.
+    ULONG InternalDropGuard() { return count_.DropGuard(); }
 
     // Table-driven interface lookup: out = the entry's interface with a reference added, else E_NOINTERFACE and
     // out = null. `object` is the object that the table's casts expect.

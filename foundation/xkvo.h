@@ -62,14 +62,15 @@ HRESULT MakeHostTextFromVariant(const VARIANT& value, IUnknown** out);
 
 namespace KVO {
 // Runs the body of an interface slot and turns an escaping exception into the slot's HRESULT: XKVO's own code,
-// E_OUTOFMEMORY for an allocation failure, E_FAIL for anything else. No exception crosses the host boundary.
+// E_OUTOFMEMORY for an allocation failure, E_FAIL for anything else. An exception always reaches the host as a
+// failure: one that carries a success code gives E_FAIL. No exception crosses the host boundary.
 template <class Body>
 HRESULT GuardSlot(Body&& body) noexcept
 {
     try {
         return body();
     } catch (const XKVO& error) {
-        return error.Code();
+        return FAILED(error.Code()) ? error.Code() : E_FAIL;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     } catch (...) {

@@ -32,13 +32,59 @@ private:
     CRITICAL_SECTION& section_;
 };
 
+// The slots that hold a reference, most recently filled first.
+std::mutex holdingLock;
+ServiceCache* firstHolding = nullptr;
+
 } // namespace
 
 ServiceCache::~ServiceCache()
 {
+    {
+        std::lock_guard<std::mutex> lock(holdingLock);
+        for (ServiceCache** link = &firstHolding; *link; link = &(*link)->nextHolding_) {
+            if (*link == this) {
+                *link = nextHolding_;
+                break;
+            }
+        }
+    }
     if (sectionCreated_) {
         DeleteCriticalSection(&section_);
         sectionCreated_ = false;
+    }
+}
+
+void ServiceCache::Release()
+{
+    {
+        std::lock_guard<std::mutex> lock(holdingLock);
+        for (ServiceCache** link = &firstHolding; *link; link = &(*link)->nextHolding_) {
+            if (*link == this) {
+                *link = nextHolding_;
+                break;
+            }
+        }
+        nextHolding_ = nullptr;
+        holding_ = false;
+    }
+    if (void* held = cache_.exchange(nullptr, std::memory_order_acq_rel)) {
+        static_cast<IUnknown*>(held)->Release();
+    }
+}
+
+void ReleaseServices()
+{
+    for (;;) {
+        ServiceCache* cache = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(holdingLock);
+            cache = firstHolding;
+        }
+        if (!cache) {
+            return;
+        }
+        cache->Release();
     }
 }
 
@@ -56,9 +102,14 @@ void* ServiceCache::Get(Fetch fetch)
     if (!cache_.load(std::memory_order_relaxed)) {
         IUnknown* fetched = fetch();
         if (fetched) {
-            // The host keeps its services alive for the process; the cache holds no reference.
-            fetched->Release();
+            // The cache keeps the fetch's reference until the module is detached.
             cache_.store(fetched, std::memory_order_release);
+            std::lock_guard<std::mutex> guard(holdingLock);
+            if (!holding_) {
+                holding_ = true;
+                nextHolding_ = firstHolding;
+                firstHolding = this;
+            }
         }
     }
     return cache_.load(std::memory_order_acquire);

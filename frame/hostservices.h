@@ -1,5 +1,6 @@
 // Cached accessors of the host's services. Each service is fetched on first use by class id (or by object id
-// through the framework class object), kept in a static without a reference, and fetched again while it is missing.
+// through the framework class object), kept in a static with one reference, and fetched again while it is missing.
+// The references are given back when the module is detached (ReleaseServices).
 #pragma once
 
 #include "sdk/hostservices.h"
@@ -13,13 +14,15 @@
 
 namespace CAF {
 
-// One cache slot: the interface pointer (no reference held), its critical section and whether that exists.
+// One cache slot: the interface pointer (one reference held), its critical section and whether that exists.
 class ServiceCache {
 public:
     constexpr ServiceCache() = default;
     ServiceCache(const ServiceCache&) = delete;
     ServiceCache& operator=(const ServiceCache&) = delete;
-    ~ServiceCache(); // the exit routine: deletes the critical section
+    // The exit routine: deletes the critical section. A reference still held is left with the host, which keeps
+    // its services for the process: at exit the host's objects may already be gone.
+    ~ServiceCache();
 
     // A class object's interface: CoGetClassObject with every class context; when that fails the framework is
     // made reachable (EnsureFrameworkRegistered) and the call made once more. Null while both fail.
@@ -27,6 +30,8 @@ public:
     // A host object of the framework class object (its slot 5), asked once per call while missing.
     void* FromFramework(DWORD objectId, REFIID iid);
     void* Cached() const { return cache_.load(std::memory_order_acquire); }
+    // Gives the reference back and empties the slot (the next call fetches again).
+    void Release();
 
 private:
     template <class Fetch>
@@ -35,7 +40,13 @@ private:
     std::atomic<void*> cache_{nullptr};
     CRITICAL_SECTION section_{};
     bool sectionCreated_ = false;
+    // The slots that hold a reference, for ReleaseServices.
+    ServiceCache* nextHolding_ = nullptr;
+    bool holding_ = false;
 };
+
+// Gives back every reference that the accessors hold (the module is being detached from its host).
+void ReleaseServices();
 
 // Makes the framework class object reachable when no host registered it (as when self tests run outside the
 // host): initialises OLE once and loads the framework library beside the executable once. Throws XKVO when OLE

@@ -1,6 +1,10 @@
 #include "frame/module.h"
 
+#include "document/cxdoc.h"
+#include "frame/views.h"
+#include "graph/analysisview/analysisview.h"
 #include "platform/win/resources.h"
+#include "tableview/cxtableviewex.h"
 
 #include <atomic>
 
@@ -31,8 +35,17 @@ owl::TModule* GetModule() { return module; }
 
 HRESULT RegisterDocumentClasses()
 {
-    // The document class object and the two view class objects join here when they exist; nothing to register.
-    return S_OK;
+    ICAFFramework* framework = CAF::GetFrameworkClassObject();
+    if (!framework) {
+        return E_FAIL;
+    }
+    // Each is created with a count of 0; the framework takes the references it keeps.
+    HRESULT result = framework->Register(static_cast<ICustomDocClass*>(new CAFDocumentClass<CX::Doc::CXDoc>));
+    result = framework->Register(
+        static_cast<IDocViewClass*>(new CAFOwlDocViewClass<CAFOwlDocView<AnalysisView>>(GetModule())));
+    result = framework->Register(
+        static_cast<IDocViewClass*>(new CAFOwlDocViewClass<CAFOwlDocView<CXTableViewEx>>(GetModule())));
+    return result;
 }
 
 void RegisterCalculationClasses()
@@ -121,6 +134,8 @@ extern "C" BOOL DllMain(HINSTANCE instance, DWORD reason, void*)
     case DLL_PROCESS_DETACH:
         delete CX::Module::module;
         CX::Module::module = nullptr;
+        // The host's services outlive the module: their references go back now.
+        CAF::ReleaseServices();
         break;
     default:
         break;

@@ -3,6 +3,8 @@
 
 #include "platform/com/unknown.h"
 
+#include <initializer_list>
+
 namespace host {
 
 // Objects shared with the module through several interfaces; deleted at the last Release.
@@ -51,6 +53,34 @@ HRESULT Answer(I* object, void** out)
     *out = object;
     object->AddRef();
     return S_OK;
+}
+
+// One interface of an object for QueryInterface: its id and the object as that interface.
+struct InterfaceAnswer {
+    const IID* iid;
+    IUnknown* object;
+};
+
+// The QueryInterface of an object of several interfaces: the first answer whose id is iid (IUnknown is the first
+// answer's object), with a reference; else E_NOINTERFACE and null.
+inline HRESULT AnswerFrom(std::initializer_list<InterfaceAnswer> answers, REFIID iid, void** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (answers.size() == 0) {
+        return E_NOINTERFACE;
+    }
+    if (iid == IID_IUnknown) {
+        return Answer(answers.begin()->object, out);
+    }
+    for (const InterfaceAnswer& answer : answers) {
+        if (*answer.iid == iid) {
+            return Answer(answer.object, out);
+        }
+    }
+    return E_NOINTERFACE;
 }
 
 } // namespace host

@@ -7,6 +7,8 @@
 #include "sdk/eventdraw.h"
 #include "sdk/ikvostring.h"
 
+#include <algorithm>
+
 namespace host {
 
 std::u16string TakeText(IKVOString* text)
@@ -77,6 +79,9 @@ HRESULT Framework::GetObject(DWORD id, REFIID iid, void** out)
     if (id == CAF::ObjectId::kGraphService) {
         return graphs_.QueryInterface(iid, out);
     }
+    if (const HRESULT served = documents_.GetObject(id, iid, out); served != E_FAIL) {
+        return served;
+    }
     if (const RegisteredClass* found = FindClass(id)) {
         return found->object->QueryInterface(iid, out);
     }
@@ -118,9 +123,17 @@ HRESULT Framework::Register(IUnknown* classObject)
         }
     } else if (SUCCEEDED(classObject->QueryInterface(IID_IPODEventDrawClass, draw.OutVoid())) && draw) {
         entry.kind = ClassKind::EventDraw;
+    } else if (platform::ComPtr<ICustomDocClass> document;
+               SUCCEEDED(classObject->QueryInterface(IID_ICustomDocClass, document.OutVoid())) && document) {
+        entry.kind = ClassKind::Document;
+    } else if (platform::ComPtr<IDocViewClass> view;
+               SUCCEEDED(classObject->QueryInterface(IID_IDocViewClass, view.OutVoid())) && view) {
+        entry.kind = ClassKind::View;
     }
     const char* kindText = entry.kind == ClassKind::Calculation ? "calculation"
                            : entry.kind == ClassKind::EventDraw ? "eventdraw"
+                           : entry.kind == ClassKind::Document  ? "document"
+                           : entry.kind == ClassKind::View      ? "view"
                                                                 : "other";
     std::string detail = std::string(kindText) + " " + Hex(entry.typeId);
     if (!entry.name.empty()) {
@@ -198,9 +211,10 @@ HRESULT Framework::Register(DWORD reserved, IMsgIdMessageClassObject* classObjec
     return S_OK;
 }
 
-HRESULT Framework::Attach(ISubject*, IObserver*)
+HRESULT Framework::Attach(ISubject* subject, IObserver* observer)
 {
     log_.Record("events", "Attach");
+    events_.push_back({subject, observer, 0, true});
     return S_OK;
 }
 
@@ -216,22 +230,43 @@ HRESULT Framework::Notify2(ISubject*, DWORD value1, DWORD value2)
     return S_OK;
 }
 
-HRESULT Framework::RegisterFor(ISubject*, IObserver*, DWORD eventId, DWORD flags)
+HRESULT Framework::RegisterFor(ISubject* subject, IObserver* observer, DWORD eventId, DWORD flags)
 {
     log_.Record("events", "RegisterFor", Hex(eventId) + " " + Hex(flags));
+    events_.push_back({subject, observer, eventId, false});
     return S_OK;
 }
 
-HRESULT Framework::Unregister(IObserver*)
+HRESULT Framework::Unregister(IObserver* observer)
 {
     log_.Record("events", "Unregister");
+    std::erase_if(events_, [&](const EventRegistration& entry) { return entry.observer == observer; });
     return S_OK;
 }
 
-HRESULT Framework::Send(IMessage*, DWORD value)
+void Framework::FireEvent(ISubject* subject, DWORD eventId, DWORD value, const void* data)
+{
+    log_.Record("events", "Fire", Hex(eventId));
+    // An observer may unregister while it is told.
+    const auto registrations = events_;
+    for (const EventRegistration& entry : registrations) {
+        if (entry.subject == subject && (entry.allEvents || entry.eventId == eventId) && entry.observer) {
+            entry.observer->Notify(subject, eventId, value, data);
+        }
+    }
+}
+
+std::size_t Framework::RegisteredObservers(ISubject* subject, DWORD eventId) const
+{
+    return static_cast<std::size_t>(std::count_if(events_.begin(), events_.end(), [&](const EventRegistration& e) {
+        return e.subject == subject && !e.allEvents && e.eventId == eventId;
+    }));
+}
+
+HRESULT Framework::Send(IMessage* message, DWORD value)
 {
     log_.Record("dispatcher", "Send", Hex(value));
-    return S_OK;
+    return documents_.bus.Deliver(message);
 }
 
 HRESULT Framework::Report(DWORD code, IObjInfo*)
@@ -258,6 +293,7 @@ const RegisteredClass* Framework::FindCalculation(std::u16string_view nameOrAlia
 
 void Framework::DropRegistrations()
 {
+    documents_.Drop();
     calcByName_.clear();
     // Released newest first, as a host tears down what it was given.
     while (!classes_.empty()) {

@@ -4,6 +4,7 @@
 
 #include "host/calllog.h"
 #include "host/comobject.h"
+#include "host/docframework.h"
 #include "host/scalecontrol.h"
 #include "sdk/cafframework.h"
 #include "sdk/messagefactory.h"
@@ -17,7 +18,7 @@ struct IKVOString;
 
 namespace host {
 
-enum class ClassKind { Calculation, EventDraw, Other };
+enum class ClassKind { Calculation, EventDraw, Document, View, Other };
 
 struct RegisteredClass {
     DWORD typeId = 0;
@@ -89,6 +90,12 @@ public:
     GraphService& Graphs() { return graphs_; }
     // Refuse every type-id request from now on.
     void SetRefuseTypeIds(bool refuse) { refuseTypeIds_ = refuse; }
+    // The document framework's objects: message bus, menus, commands, registrations, view classes.
+    DocumentFramework& Documents() { return documents_; }
+    // Delivers an event of a subject to every observer registered for it (or attached to the subject).
+    void FireEvent(ISubject* subject, DWORD eventId, DWORD value, const void* data);
+    // The observers registered for one event id of a subject.
+    std::size_t RegisteredObservers(ISubject* subject, DWORD eventId) const;
 
 private:
     CallLog& log_;
@@ -101,6 +108,14 @@ private:
     std::vector<platform::ComPtr<IMsgIdMessageClassObject>> messageClasses_;
     bool refuse_ = false;
     bool refuseTypeIds_ = false;
+    DocumentFramework documents_{log_};
+    struct EventRegistration {
+        ISubject* subject;
+        IObserver* observer;
+        DWORD eventId;
+        bool allEvents;
+    };
+    std::vector<EventRegistration> events_; // no references: observers unregister before they go
 };
 
 } // namespace host

@@ -1,10 +1,46 @@
 #include "host/host.h"
 
 #include "platform/com/classobjects.h"
+#include "platform/win/resources.h"
 
 #include <dlfcn.h>
 
+#include <set>
+
 namespace host {
+
+namespace {
+
+constexpr DWORD DLL_DETACH_NOTICE = 0; // DLL_PROCESS_DETACH
+constexpr DWORD DLL_ATTACH_NOTICE = 1; // DLL_PROCESS_ATTACH
+
+// The libraries that were loaded and then detached once: a later load finds them resident and attaches them again.
+std::set<void*>& DetachedLibraries()
+{
+    static std::set<void*> detached;
+    return detached;
+}
+
+// Gives a library the notice that loading or freeing it would give. The first load's attach is the library's own
+// (its entry runs when it is loaded); false when it has no entry point.
+bool LibraryEntry(void* library, DWORD reason)
+{
+    using EntryFunction = BOOL (*)(HINSTANCE, DWORD, void*);
+    auto entry = reinterpret_cast<EntryFunction>(dlsym(library, "DllMain"));
+    if (!entry) {
+        return false;
+    }
+    const HINSTANCE instance = platform::ModuleHandleFromAddress(reinterpret_cast<const void*>(entry));
+    if (reason == DLL_DETACH_NOTICE) {
+        DetachedLibraries().insert(library);
+        entry(instance, reason, nullptr);
+    } else if (DetachedLibraries().erase(library) != 0) {
+        entry(instance, reason, nullptr);
+    }
+    return true;
+}
+
+} // namespace
 
 Host::Host() : framework_(log_), tests_(log_), application_(log_) {}
 
@@ -69,6 +105,9 @@ HRESULT Host::LoadModule(const std::string& path)
         return E_FAIL;
     }
     module_ = library;
+    // The library stays resident after an unload (dlclose keeps it): a reload attaches it again, as loading it
+    // afresh would.
+    LibraryEntry(library, DLL_ATTACH_NOTICE);
     const HRESULT hr = registerClasses(static_cast<ICAFFramework*>(&framework_));
     log_.Record("host", "Registered", Hex(static_cast<unsigned>(hr)));
     return hr;
@@ -79,9 +118,11 @@ void Host::UnloadModule()
     if (!module_) {
         return;
     }
-    // The module's objects must be gone before its code is.
+    // The module's objects must be gone before its code is, and the module lets go of the host's services while
+    // they still exist.
     framework_.DropRegistrations();
     tests_.Drop();
+    LibraryEntry(module_, DLL_DETACH_NOTICE);
     dlclose(module_);
     module_ = nullptr;
     log_.Record("host", "UnloadModule");

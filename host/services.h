@@ -34,6 +34,7 @@ private:
 class ApplicationService final : public IApplicationService, private HostOwned {
 public:
     explicit ApplicationService(CallLog& log) : log_(log) {}
+    using HostOwned::References;
 
     HRESULT QueryInterface(REFIID iid, void** out) override;
     ULONG AddRef() override { return AddRefCount(); }

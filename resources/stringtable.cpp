@@ -39,6 +39,11 @@ constexpr platform::StringTableEntry kStrings[] = {
     {LocaleCrtFirstError + 4, u"The number format could not be applied: not enough memory."},
     {LocaleCrtFirstError + 5, u"The number format could not be applied: the run-time library refused it."},
     {LocaleCrtOtherError, u"The number format could not be applied to the run-time library: %1"},
+    {CopyTableView, u"Copy Table View"},
+    {PrintTableView, u"Print Table View..."},
+    {CopyAnalysisView, u"Copy Crestmetrics View"},
+    {PrintAnalysisView, u"Print Crestmetrics View"},
+    {MenuSettings, u"&Settings..."},
 };
 
 // Registers the table when the module is loaded. It stays registered to the end of the process (the registry keeps

@@ -34,6 +34,15 @@ inline constexpr UINT LocaleCrtFirstError = 20012; // 20012 to 20017 for the run
 inline constexpr UINT LocaleCrtOtherError = 20018;
 }
 
+// The views' command texts and the settings command's menu text.
+namespace StringId {
+inline constexpr UINT CopyTableView = 114;
+inline constexpr UINT PrintTableView = 120;
+inline constexpr UINT CopyAnalysisView = 123;
+inline constexpr UINT PrintAnalysisView = 124;
+inline constexpr UINT MenuSettings = 2016;
+}
+
 namespace Resources {
 // Every entry of the module's string table.
 std::span<const platform::StringTableEntry> StringTable();

@@ -8,7 +8,13 @@
 inline constexpr IID IID_IDocumentSite{0x985C47B4, 0xD0A7, 0x47E0, {0x9B, 0x4A, 0x30, 0xC1, 0x83, 0x57, 0x33, 0x69}};
 
 struct IDocumentSite : IUnknown {
-    SDK_UNUSED_SLOT(3) SDK_UNUSED_SLOT(4) SDK_UNUSED_SLOT(5) SDK_UNUSED_SLOT(6) SDK_UNUSED_SLOT(7) SDK_UNUSED_SLOT(8)
+    SDK_UNUSED_SLOT(3) SDK_UNUSED_SLOT(4)
+    // 5: the site object of a document's registration link, with a reference for the caller. (Sites that have
+    // none keep the default answer; the same holds for slot 8.)
+    virtual HRESULT GetSiteObject(IUnknown** out) { return NoObject(out); }
+    SDK_UNUSED_SLOT(6) SDK_UNUSED_SLOT(7)
+    // 8: the host document's site interface, with a reference for the caller.
+    virtual HRESULT GetSiteInterface(IUnknown** out) { return NoObject(out); }
     SDK_UNUSED_SLOT(9)
     SDK_UNUSED_SLOT_DECADE(1)
     SDK_UNUSED_SLOT(20) SDK_UNUSED_SLOT(21) SDK_UNUSED_SLOT(22) SDK_UNUSED_SLOT(23) SDK_UNUSED_SLOT(24)
@@ -17,6 +23,15 @@ struct IDocumentSite : IUnknown {
 
 protected:
     ~IDocumentSite() = default;
+
+private:
+    static HRESULT NoObject(IUnknown** out)
+    {
+        if (out) {
+            *out = nullptr;
+        }
+        return E_NOTIMPL;
+    }
 };
 
 // {A6C2835F-C14F-446B-AA47-5DEAA41F77C1}: the Loopmetry standard extension, which the module requires.

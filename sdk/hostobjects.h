@@ -2,7 +2,7 @@
 // module asks type ids for. Their operations are declared where the module starts to call them.
 #pragma once
 
-#include "platform/com/unknown.h"
+#include "platform/com/oleauto.h"
 #include "sdk/hostservices.h"
 #include "sdk/slots.h"
 
@@ -24,20 +24,44 @@ inline constexpr GUID GUID_ChartMessages{0x1F8CB809, 0x4701, 0x413A, {0xA0, 0xD7
 inline constexpr GUID GUID_ChannelCalcMessages{
     0x914B925E, 0xE719, 0x4641, {0xB2, 0x5B, 0x3A, 0x85, 0x06, 0xEE, 0x6B, 0xCB}};
 
+struct IMessage;
+struct ICAFCommand;
+
 // The CAF message service (framework object 0x80000007).
 struct IMessageBus : IUnknown {
+    SDK_UNUSED_SLOT(3) SDK_UNUSED_SLOT(4) SDK_UNUSED_SLOT(5) SDK_UNUSED_SLOT(6) SDK_UNUSED_SLOT(7) SDK_UNUSED_SLOT(8)
+    // 9: a new message with one reference for the caller; `value` is copied.
+    virtual HRESULT Create(DWORD messageId, DWORD flags, LPARAM a, LPARAM b, DWORD reserved, const VARIANT* value,
+                           IMessage** out) = 0;
+
 protected:
     ~IMessageBus() = default;
 };
 
 // Command registration objects (framework object 0x80000014).
 struct ICommandService : IUnknown {
+    SDK_UNUSED_SLOT(3) SDK_UNUSED_SLOT(4) SDK_UNUSED_SLOT(5) SDK_UNUSED_SLOT(6)
+    // 7: the registration object of a command class, with one reference for the caller.
+    virtual HRESULT GetRegistrar(DWORD commandClass, DWORD kind, DWORD flags, IUnknown** out) = 0;
+
 protected:
     ~ICommandService() = default;
 };
 
-// Menu items, separators and command categories (framework object 0x80000013).
+// Menu items, separators and command categories (framework object 0x80000013). The item kind is 56 for a
+// command category and 2 for a separator.
 struct IMenuService : IUnknown {
+    SDK_UNUSED_SLOT(3) SDK_UNUSED_SLOT(4) SDK_UNUSED_SLOT(5) SDK_UNUSED_SLOT(6)
+    // 7: a category or a separator.
+    virtual HRESULT CreateItem(DWORD reserved1, const char16_t* path, const char16_t* text, DWORD reserved4,
+                               DWORD reserved5, DWORD reserved6, const char16_t* title, DWORD reserved8,
+                               DWORD reserved9, DWORD kind, DWORD reserved11, DWORD reserved12, DWORD order,
+                               ICAFCommand** out) = 0;
+    // 8: a menu command whose texts are the string-table entry `stringId` of `module`.
+    virtual HRESULT CreateCommand(DWORD firstValue, HINSTANCE module, UINT stringId, const char16_t* path,
+                                  UINT imageId, const char16_t* categoryKey, const char16_t* furtherText,
+                                  DWORD group, DWORD reserved9, DWORD reserved10, ICAFCommand** out) = 0;
+
 protected:
     ~IMenuService() = default;
 };

@@ -45,6 +45,8 @@ public:
         return false;
     }
     LONG Value() const { return count_; }
+    // Gives back a reference taken to keep an object alive while it is being built; never asks for deletion.
+    ULONG DropGuard() { return static_cast<ULONG>(InterlockedDecrement(&count_)); }
 
 private:
     volatile LONG count_ = 0;

@@ -248,6 +248,24 @@ BOOL DrawFrameControl(HDC hdc, LPRECT rect, UINT type, UINT state)
         }
         return TRUE;
     }
+    if (type == DFC_SCROLL && (state & 0xFF) == DFCS_SCROLLSIZEGRIP) {
+        // The classic grip: the face, then three pairs of diagonal highlight and shadow lines in the corner.
+        Solid(hdc, r, GetSysColor(COLOR_BTNFACE));
+        const int side = std::min(r.right - r.left, r.bottom - r.top);
+        for (int line = 0; line < 3; ++line) {
+            const int from = side - 4 * line - 4;
+            for (int i = 0; i <= from && from >= 0; ++i) {
+                const int x = r.right - 1 - i;
+                const int y = r.bottom - 1 - (from - i);
+                Solid(hdc, RECT{x, y, x + 1, y + 1}, GetSysColor(COLOR_BTNHIGHLIGHT));
+                if (y + 1 < r.bottom) {
+                    Solid(hdc, RECT{x, y + 1, x + 1, y + 3 < r.bottom ? y + 3 : r.bottom},
+                          GetSysColor(COLOR_BTNSHADOW));
+                }
+            }
+        }
+        return TRUE;
+    }
     if (type == DFC_SCROLL) {
         if (pushed) {
             Ring(hdc, r, GetSysColor(COLOR_BTNSHADOW), GetSysColor(COLOR_BTNSHADOW), BF_RECT);

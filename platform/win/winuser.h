@@ -247,6 +247,7 @@ inline constexpr LRESULT HTCAPTION = 2;
 inline constexpr LRESULT HTSYSMENU = 3;
 inline constexpr LRESULT HTHSCROLL = 6;
 inline constexpr LRESULT HTVSCROLL = 7;
+inline constexpr LRESULT HTBOTTOMRIGHT = 17;
 inline constexpr LRESULT HTBORDER = 18;
 
 // Keys and mouse-key flags.
@@ -1012,6 +1013,7 @@ inline constexpr UINT DFCS_SCROLLDOWN = 0x0001;
 inline constexpr UINT DFCS_SCROLLLEFT = 0x0002;
 inline constexpr UINT DFCS_SCROLLRIGHT = 0x0003;
 inline constexpr UINT DFCS_SCROLLCOMBOBOX = 0x0005;
+inline constexpr UINT DFCS_SCROLLSIZEGRIP = 0x0008;
 inline constexpr UINT DFCS_INACTIVE = 0x0100;
 inline constexpr UINT DFCS_PUSHED = 0x0200;
 inline constexpr UINT DFCS_CHECKED = 0x0400;

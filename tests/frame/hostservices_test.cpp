@@ -35,7 +35,7 @@ public:
     int count = 0;
 };
 
-TEST(HostServices, ClassObjectAccessorFetchesOnceAndKeepsNoReference)
+TEST(HostServices, ClassObjectAccessorFetchesOnceAndKeepsOneReferenceUntilDetach)
 {
     SharedHost();
     CountingClassObject object;
@@ -48,12 +48,18 @@ TEST(HostServices, ClassObjectAccessorFetchesOnceAndKeepsNoReference)
     void* first = cache.FromClassObject(kCountingClass, IID_IUnknown);
     EXPECT_EQ(first, &object);
     EXPECT_EQ(object.queries, 1);
-    EXPECT_EQ(object.count, registryReferences); // released at once: the cache holds none
+    EXPECT_EQ(object.count, registryReferences + 1); // the cache's one reference
 
     void* second = cache.FromClassObject(kCountingClass, IID_IUnknown);
     EXPECT_EQ(second, first);
     EXPECT_EQ(object.queries, 1); // no second fetch
+    EXPECT_EQ(object.count, registryReferences + 1);
     CoRevokeClassObject(cookie);
+
+    // Detaching the module gives every reference back and empties the caches.
+    CAF::ReleaseServices();
+    EXPECT_EQ(object.count, registryReferences - 1); // the registry's went with the revocation
+    EXPECT_EQ(cache.Cached(), nullptr);
 
     // A class nobody registered: null, and the next call tries again (the framework is reachable, so the retry
     // after making it reachable fails the same way).
@@ -67,6 +73,7 @@ TEST(HostServices, ClassObjectAccessorFetchesOnceAndKeepsNoReference)
 TEST(HostServices, FrameworkObjectAccessorAsksTheFrameworkOncePerCall)
 {
     host::Host& host = SharedHost();
+    CAF::ReleaseServices();
     const LONG references = host.GetFramework().References(); // the class-object registry's
     ASSERT_EQ(CAF::GetFrameworkClassObject(), static_cast<ICAFFramework*>(&host.GetFramework()));
     EXPECT_EQ(CAF::GetTypeIdRegistry(), static_cast<ITypeIdRegistry*>(&host.GetFramework()));
@@ -84,7 +91,10 @@ TEST(HostServices, FrameworkObjectAccessorAsksTheFrameworkOncePerCall)
     EXPECT_EQ(cache.FromFramework(0x80000099, IID_IUnknown), nullptr);
     EXPECT_EQ(cache.FromFramework(0x80000099, IID_IUnknown), nullptr);
     EXPECT_EQ(host.Log().Count("framework", "GetObject"), before + 3);
-    EXPECT_EQ(host.GetFramework().References(), references); // no accessor keeps a reference
+    // The framework's accessor and the type-id accessor hold one reference each, until the module is detached.
+    EXPECT_EQ(host.GetFramework().References(), references + 2);
+    CAF::ReleaseServices();
+    EXPECT_EQ(host.GetFramework().References(), references);
 }
 
 TEST(HostServices, MissingFrameworkIsLoadedFromTheLibraryBesideTheProgram)

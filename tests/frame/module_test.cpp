@@ -78,7 +78,8 @@ TEST(Module, RegistrationSucceedsWhateverTheHostAnswers)
     EXPECT_TRUE(host.GetFramework().Classes().empty());
     EXPECT_TRUE(host.Tests().Tests().empty());
 
-    // Every class was offered: 15 calculations and 5 draw classes, the test program's 2 message classes (newest
+    // Every class was offered: the document class and 2 view classes, 15 calculations and 5 draw classes, the test
+    // program's 2 message classes (newest
     // first), then 9 tests, in this order.
     std::size_t classes = 0;
     std::size_t messages = 0;
@@ -101,7 +102,7 @@ TEST(Module, RegistrationSucceedsWhateverTheHostAnswers)
             firstTest = i;
         }
     }
-    EXPECT_EQ(classes, 20u);
+    EXPECT_EQ(classes, 23u);
     EXPECT_EQ(messages, 2u);
     EXPECT_EQ(tests, 9u);
     EXPECT_LT(lastClass, firstMessage);

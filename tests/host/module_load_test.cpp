@@ -1,11 +1,15 @@
 // The host loads the real module library, as the application does, and checks what it registers.
 #include "host/host.h"
+#include "sdk/docframework.h"
+#include "sdk/docview.h"
 #include "sdk/calcclass.h"
 #include "sdk/calcenum.h"
 #include "sdk/eventdraw.h"
 #include "sdk/ikvostring.h"
 
 #include "platform/win/codepage.h"
+#include "platform/win/resources.h"
+#include "platform/win/winuser.h"
 
 #include <gtest/gtest.h>
 
@@ -147,7 +151,8 @@ TEST_F(ModuleLoad, RegistersEveryClassObjectInOrderAndAsksEachTypeIdOnce)
     EXPECT_EQ(host.Log().Count("application", "QueryPreReleaseNote"), 1u);
     EXPECT_TRUE(host.Application().NotesShown().empty());
 
-    // Registration order: calculations in list order, the five draw classes, then the nine tests.
+    // Registration order: the document class and the two view classes, calculations in list order, the five draw
+    // classes, then the nine tests.
     std::vector<std::string> registrations;
     const std::vector<host::Call> calls = host.Log().Calls();
     for (std::size_t i = start; i < calls.size(); ++i) {
@@ -164,7 +169,7 @@ TEST_F(ModuleLoad, RegistersEveryClassObjectInOrderAndAsksEachTypeIdOnce)
             registrations.push_back("message");
         }
     }
-    std::vector<std::string> expected;
+    std::vector<std::string> expected = {"document ", "view ", "view "};
     for (const Expected& calc : ExpectedCalculations()) {
         expected.push_back("calculation " + host::Narrow(calc.name));
     }
@@ -214,8 +219,9 @@ TEST_F(ModuleLoad, RegistersEveryClassObjectInOrderAndAsksEachTypeIdOnce)
     for (const host::Call& call : host.Log().Of("typeids")) {
         ++requests[call.detail.substr(0, call.detail.find(' '))];
     }
-    // Fifteen calculation classes, the draw-type family and the host's calculation class (the self tests' id).
-    EXPECT_EQ(requests.size(), 17u);
+    // Fifteen calculation classes, the draw-type family, the host's calculation class (the self tests' id), the
+    // document family and the two view families.
+    EXPECT_EQ(requests.size(), 20u);
     for (const auto& [guid, count] : requests) {
         EXPECT_EQ(count, 1) << guid;
     }
@@ -325,6 +331,77 @@ TEST_F(ModuleLoad, CalculationsDescribeThemselvesByNameAndAlias)
         }
     }
     host.UnloadModule();
+}
+
+// The host opens a recording's analysis document and both views through the classes the module registered.
+TEST_F(ModuleLoad, TheHostCreatesTheDocumentAndShowsBothViews)
+{
+    host::Host& host = Host();
+    const LONG frameworkReferences = host.GetFramework().References();
+    const LONG applicationReferences = host.Application().References();
+    ASSERT_EQ(host.LoadModule(MODULE_LIBRARY_PATH), S_OK) << host.LastError();
+    platform::ComPtr<ICustomDocClass> documentClass;
+    std::vector<platform::ComPtr<IDocViewClass>> viewClasses;
+    for (const host::RegisteredClass& entry : host.GetFramework().Classes()) {
+        if (entry.kind == host::ClassKind::Document) {
+            entry.object->QueryInterface(IID_ICustomDocClass, documentClass.OutVoid());
+        } else if (entry.kind == host::ClassKind::View) {
+            platform::ComPtr<IDocViewClass> view;
+            entry.object->QueryInterface(IID_IDocViewClass, view.OutVoid());
+            viewClasses.push_back(view);
+        }
+    }
+    ASSERT_TRUE(documentClass);
+    ASSERT_EQ(viewClasses.size(), 2u);
+    BSTR name = nullptr;
+    documentClass->GetClassName(&name);
+    EXPECT_EQ(std::u16string(name), u"Crestmetrics Document");
+    SysFreeString(name);
+
+    // The module's menu items reach the host's menus with their texts from the module.
+    host::MenuService& menus = host.GetFramework().Documents().menus;
+    menus.Clear();
+    EXPECT_EQ(documentClass->RegisterWithUI(nullptr), S_OK);
+    ASSERT_EQ(menus.Items().size(), 3u);
+    const host::MenuRecord& settings = menus.Items()[1];
+    EXPECT_EQ(settings.path, u"Crestmetrics|Settings");
+    WCHAR text[64] = {};
+    ASSERT_GT(LoadStringW(settings.module, settings.stringId, text, 64), 0);
+    EXPECT_EQ(std::u16string(text), u"&Settings...");
+
+    // The document of a host document: a message that nobody in the module takes comes back to the host once.
+    auto hostDocument = host::HostDocument::Create(host.Log(), 1, host.NewChartData());
+    platform::ComPtr<ICustomDocument2> document = hostDocument->CreateDocument(documentClass.Get());
+    ASSERT_TRUE(document);
+    platform::ComPtr<IMessageHandler> messages;
+    ASSERT_EQ(document->QueryInterface(IID_IMessageHandler, messages.OutVoid()), S_OK);
+    auto message = platform::ComPtr<host::HostMessage>::Adopt(host::HostMessage::Create(0x0F0F0001, 0));
+    EXPECT_EQ(messages->HandleMessage(message.Get()), 0);
+    EXPECT_EQ(host.GetFramework().Documents().documentRegistration.Links().back()->MessagesReached(),
+              std::vector<DWORD>{0x0F0F0001});
+    messages.Reset();
+
+    // Both views open in host frames and name their copy command.
+    std::vector<std::u16string> copyTexts;
+    for (const auto& viewClass : viewClasses) {
+        host::OpenedView opened = host::OpenView(host.Log(), viewClass.Get(), hostDocument.Get());
+        ASSERT_EQ(opened.created, S_OK);
+        EXPECT_TRUE(IsWindowVisible(opened.window));
+        platform::ComPtr<ICAFCommandHandler> commands;
+        ASSERT_EQ(opened.view->QueryInterface(IID_ICAFCommandHandler, commands.OutVoid()), S_OK);
+        auto state = host::CommandState::Create();
+        EXPECT_EQ(commands->QueryState(0x80170004, state.Get()), S_OK);
+        copyTexts.push_back(state->Text().value_or(u"-"));
+        EXPECT_EQ(opened.view->Close(), S_OK);
+    }
+    EXPECT_EQ(copyTexts, (std::vector<std::u16string>{u"Copy Crestmetrics View", u"Copy Table View"}));
+    EXPECT_TRUE(hostDocument->Views().empty());
+
+    document.Reset();
+    host.UnloadModule();
+    // Unloading detached the module, which gave back the references its accessors held.
+    EXPECT_EQ(host.GetFramework().References(), frameworkReferences);
+    EXPECT_EQ(host.Application().References(), applicationReferences);
 }
 
 } // namespace

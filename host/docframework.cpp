@@ -1,0 +1,660 @@
+#include "host/docframework.h"
+
+#include "platform/win/winuser.h"
+#include "sdk/cafframework.h"
+#include "sdk/hostservices.h"
+
+#include <algorithm>
+
+namespace host {
+
+namespace {
+
+std::u16string ToText(const char16_t* text) { return text ? std::u16string(text) : std::u16string(); }
+
+// A menu item handed to the module: what it sets goes into its record.
+class MenuItem final : public ICAFCommand, public ICAFCommandId, public ICAFCommandKey, private RefCounted {
+public:
+    MenuItem(std::vector<MenuRecord>& items, std::size_t index, DWORD ownId)
+        : items_(items), index_(index), ownId_(ownId)
+    {
+    }
+
+    HRESULT QueryInterface(REFIID iid, void** out) override
+    {
+        return AnswerFrom({
+                               {&IID_ICAFCommand, static_cast<ICAFCommand*>(this)},
+                               {&IID_ICAFCommandId, static_cast<ICAFCommandId*>(this)},
+                               {&IID_ICAFCommandKey, static_cast<ICAFCommandKey*>(this)},
+                           },
+                           iid, out);
+    }
+    ULONG AddRef() override { return AddRefCount(); }
+    ULONG Release() override { return ReleaseCount(); }
+    HRESULT SetId(DWORD commandId) override
+    {
+        Record().id = commandId;
+        return S_OK;
+    }
+    HRESULT GetOwnId(DWORD* commandId) override
+    {
+        if (!commandId) {
+            return E_POINTER;
+        }
+        *commandId = ownId_;
+        return S_OK;
+    }
+    HRESULT SetCommandId(DWORD, DWORD commandId) override
+    {
+        Record().commandId = commandId;
+        return S_OK;
+    }
+    HRESULT SetKey(const char16_t* key) override
+    {
+        Record().key = ToText(key);
+        return S_OK;
+    }
+
+private:
+    // The menu service's records may be cleared while a module still holds its items.
+    MenuRecord& Record()
+    {
+        static MenuRecord discarded;
+        return index_ < items_.size() ? items_[index_] : discarded;
+    }
+
+    std::vector<MenuRecord>& items_;
+    std::size_t index_;
+    DWORD ownId_;
+};
+
+class CommandRegistrar final : public IUnknown, private RefCounted {
+public:
+    HRESULT QueryInterface(REFIID iid, void** out) override
+    {
+        return AnswerFrom({{&IID_IUnknown, static_cast<IUnknown*>(this)}}, iid, out);
+    }
+    ULONG AddRef() override { return AddRefCount(); }
+    ULONG Release() override { return ReleaseCount(); }
+};
+
+class ViewRegistration final : public IViewRegistration, private RefCounted {
+public:
+    explicit ViewRegistration(CallLog& log) : log_(log) {}
+    HRESULT QueryInterface(REFIID iid, void** out) override
+    {
+        return AnswerFrom({{&IID_IViewRegistration, static_cast<IViewRegistration*>(this)}}, iid, out);
+    }
+    ULONG AddRef() override { return AddRefCount(); }
+    ULONG Release() override { return ReleaseCount(); }
+    HRESULT AddView(IUnknown*) override
+    {
+        log_.Record("views", "AddView");
+        return S_OK;
+    }
+    HRESULT RegisterClassUI() override
+    {
+        log_.Record("views", "RegisterClassUI");
+        return S_OK;
+    }
+
+private:
+    CallLog& log_;
+};
+
+LRESULT FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+const char16_t* FrameClass()
+{
+    static const char16_t* name = [] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = &FrameProc;
+        wc.lpszClassName = u"HostFrame";
+        wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+        RegisterClassW(&wc);
+        return u"HostFrame";
+    }();
+    return name;
+}
+
+} // namespace
+
+// ---- menus and commands
+
+HRESULT MenuService::QueryInterface(REFIID iid, void** out)
+{
+    return AnswerFrom({{&IID_IMenuService, static_cast<IMenuService*>(this)}}, iid, out);
+}
+
+HRESULT MenuService::Hand(std::size_t index, DWORD ownId, ICAFCommand** out)
+{
+    auto* item = new MenuItem(items_, index, ownId);
+    *out = item;
+    item->AddRef();
+    return S_OK;
+}
+
+HRESULT MenuService::CreateItem(DWORD, const char16_t* path, const char16_t* text, DWORD, DWORD, DWORD,
+                                const char16_t* title, DWORD, DWORD, DWORD kind, DWORD, DWORD, DWORD order,
+                                ICAFCommand** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    MenuRecord record;
+    record.kind = kind == 56 ? MenuRecord::Kind::Category : MenuRecord::Kind::Separator;
+    record.path = ToText(path);
+    record.text = ToText(text);
+    record.title = ToText(title);
+    record.itemKind = kind;
+    record.order = order;
+    log_.Record("menus", record.kind == MenuRecord::Kind::Category ? "Category" : "Separator",
+                Narrow(record.path) + "|" + Narrow(record.text) + "|" + Narrow(record.title));
+    items_.push_back(std::move(record));
+    return Hand(items_.size() - 1, 0, out);
+}
+
+HRESULT MenuService::CreateCommand(DWORD firstValue, HINSTANCE module, UINT stringId, const char16_t* path,
+                                   UINT imageId, const char16_t* categoryKey, const char16_t* furtherText,
+                                   DWORD group, DWORD, DWORD, ICAFCommand** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    MenuRecord record;
+    record.kind = MenuRecord::Kind::Command;
+    record.firstValue = firstValue;
+    record.module = module;
+    record.stringId = stringId;
+    record.path = ToText(path);
+    record.imageId = imageId;
+    record.category = ToText(categoryKey);
+    record.furtherText = ToText(furtherText);
+    record.group = group;
+    log_.Record("menus", "Command", Narrow(record.path) + " " + std::to_string(stringId));
+    items_.push_back(std::move(record));
+    const DWORD ownId = nextOwnId_;
+    nextOwnId_ = 0;
+    return Hand(items_.size() - 1, ownId, out);
+}
+
+HRESULT CommandService::QueryInterface(REFIID iid, void** out)
+{
+    return AnswerFrom({{&IID_ICommandService, static_cast<ICommandService*>(this)}}, iid, out);
+}
+
+HRESULT CommandService::GetRegistrar(DWORD commandClass, DWORD kind, DWORD flags, IUnknown** out)
+{
+    log_.Record("commands", "GetRegistrar", Hex(commandClass) + " " + Hex(kind) + " " + Hex(flags));
+    if (!out) {
+        return E_POINTER;
+    }
+    auto* registrar = new CommandRegistrar;
+    *out = registrar;
+    registrar->AddRef();
+    return S_OK;
+}
+
+platform::ComPtr<CommandState> CommandState::Create() { return platform::ComPtr<CommandState>(new CommandState); }
+
+HRESULT CommandState::QueryInterface(REFIID iid, void** out)
+{
+    return AnswerFrom({{&IID_ICommandState, static_cast<ICommandState*>(this)}}, iid, out);
+}
+
+HRESULT CommandState::SetText(const char16_t* text)
+{
+    text_ = ToText(text);
+    return S_OK;
+}
+
+HRESULT CommandState::SetEnabled(WORD enabled)
+{
+    enabled_ = enabled;
+    return S_OK;
+}
+
+// ---- registrations
+
+HRESULT ClassRegistration::QueryInterface(REFIID iid, void** out)
+{
+    return AnswerFrom({
+                           {&IID_IDocClassSite, static_cast<IDocClassSite*>(this)},
+                           {&IID_ICommandTarget, static_cast<ICAFCommandHandler*>(this)},
+                       },
+                       iid, out);
+}
+
+HRESULT ClassRegistration::Execute(DWORD commandId)
+{
+    log_.Record("classsite", "Execute", Hex(commandId));
+    return answer_;
+}
+
+HRESULT ClassRegistration::QueryState(DWORD commandId, ICommandState*)
+{
+    log_.Record("classsite", "QueryState", Hex(commandId));
+    return answer_;
+}
+
+HRESULT ClassRegistration::Dispatch(DWORD commandId, DWORD kind, LPARAM, LPARAM)
+{
+    log_.Record("classsite", "Dispatch", Hex(commandId) + " " + Hex(kind));
+    return answer_;
+}
+
+RegistrationLink::RegistrationLink(CallLog& log, ICustomDocument2* document, HostDocument* hostDocument)
+    : log_(log), document_(document), hostDocument_(hostDocument)
+{
+}
+
+HRESULT RegistrationLink::QueryInterface(REFIID iid, void** out)
+{
+    return AnswerFrom({
+                           {&IID_IMessageHandler, static_cast<IMessageHandler*>(this)},
+                           {&IID_IObserver, static_cast<IObserver*>(this)},
+                           {&IID_IObserverSink, static_cast<IObserverSink*>(this)},
+                           {&IID_IDocumentSite, static_cast<IDocumentSite*>(this)},
+                       },
+                       iid, out);
+}
+
+HRESULT RegistrationLink::HandleMessage(IMessage* message)
+{
+    DWORD id = 0;
+    if (message) {
+        message->GetId(&id);
+    }
+    messages_.push_back(id);
+    log_.Record("link", "HandleMessage", Hex(id));
+    return messageAnswer_;
+}
+
+HRESULT RegistrationLink::GetOwner(IUnknown** owner)
+{
+    if (!owner) {
+        return E_POINTER;
+    }
+    return Answer(static_cast<IUnknown*>(static_cast<IMessageHandler*>(this)), reinterpret_cast<void**>(owner));
+}
+
+HRESULT RegistrationLink::RegisterWith(ISubject*)
+{
+    log_.Record("link", "RegisterWith");
+    return S_OK;
+}
+
+HRESULT RegistrationLink::Notify(ISubject*, DWORD eventId, DWORD value, const void*)
+{
+    log_.Record("link", "Notify", Hex(eventId) + " " + Hex(value));
+    return S_OK;
+}
+
+HRESULT RegistrationLink::Notify(DWORD eventId, const void*)
+{
+    log_.Record("link", "NotifyObservers", Hex(eventId));
+    return S_OK;
+}
+
+HRESULT RegistrationLink::GetSiteObject(IUnknown** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (!hostDocument_) {
+        return E_FAIL;
+    }
+    return Answer(hostDocument_->AsUnknown(), reinterpret_cast<void**>(out));
+}
+
+HRESULT RegistrationLink::GetExtension(DWORD typeId, DWORD reserved, IUnknown** out)
+{
+    return hostDocument_ ? hostDocument_->GetExtension(typeId, reserved, out) : E_FAIL;
+}
+
+HRESULT DocClassRegistration::QueryInterface(REFIID iid, void** out)
+{
+    return AnswerFrom({{&IID_IDocClassRegistration, static_cast<IDocClassRegistration*>(this)}}, iid, out);
+}
+
+HRESULT DocClassRegistration::Register(IUnknown** registration, ICustomDocClass* documentClass, DWORD flags)
+{
+    log_.Record("documents", "RegisterClass", Hex(flags));
+    if (!registration || !documentClass) {
+        return E_POINTER;
+    }
+    // The host holds the class object while it registers it, as the module's own reference guard expects.
+    platform::ComPtr<ICustomDocClass> held(documentClass);
+    platform::ComPtr<ClassRegistration> entry(new ClassRegistration(log_, documentClass));
+    registrations_.push_back(entry);
+    *registration = static_cast<IDocClassSite*>(entry.Get());
+    (*registration)->AddRef();
+    return S_OK;
+}
+
+HRESULT DocRegistration::QueryInterface(REFIID iid, void** out)
+{
+    return AnswerFrom({{&IID_IDocRegistration, static_cast<IDocRegistration*>(this)}}, iid, out);
+}
+
+HRESULT DocRegistration::Register(ICustomDocClass*, IUnknown* hostDocument, ICustomDocument2* document, DWORD flags,
+                                  IUnknown** link)
+{
+    log_.Record("documents", "RegisterDocument", Hex(flags));
+    if (!link || !document) {
+        return E_POINTER;
+    }
+    platform::ComPtr<IHostDocument> host;
+    if (hostDocument) {
+        hostDocument->QueryInterface(IID_IHostDocument, host.OutVoid());
+    }
+    // Our own host documents only: the link reaches the document's site through it.
+    auto* owner = static_cast<HostDocument*>(host.Get());
+    platform::ComPtr<RegistrationLink> entry(new RegistrationLink(log_, document, owner));
+    links_.push_back(entry);
+    *link = static_cast<IMessageHandler*>(entry.Get());
+    (*link)->AddRef();
+    return S_OK;
+}
+
+void DocRegistration::DropDocuments()
+{
+    const auto links = std::move(links_);
+    links_.clear();
+    for (const auto& link : links) {
+        if (ICustomDocument2* document = link->Document()) {
+            document->Close();
+        }
+        link->DropDocument();
+    }
+}
+
+// ---- host documents
+
+platform::ComPtr<HostDocument> HostDocument::Create(CallLog& log, DWORD identity, platform::ComPtr<ChartData> chart)
+{
+    return platform::ComPtr<HostDocument>(new HostDocument(log, identity, std::move(chart)));
+}
+
+HRESULT HostDocument::QueryInterface(REFIID iid, void** out)
+{
+    if (chart_ && (iid == IID_IChartDocument || iid == IID_IChannelData)) {
+        return chart_->QueryInterface(iid, out);
+    }
+    return AnswerFrom({
+                           {&IID_IHostDocument, static_cast<IHostDocument*>(this)},
+                           {&IID_IDocumentSite, static_cast<IDocumentSite*>(this)},
+                           {&IID_IViewRegistration, static_cast<IViewRegistration*>(this)},
+                       },
+                       iid, out);
+}
+
+HRESULT HostDocument::GetIdentity(DWORD* identity)
+{
+    if (!identity) {
+        return E_POINTER;
+    }
+    *identity = identity_;
+    return S_OK;
+}
+
+HRESULT HostDocument::GetViewName(IKVOString** name)
+{
+    if (name) {
+        *name = nullptr;
+    }
+    return E_NOTIMPL;
+}
+
+HRESULT HostDocument::AttachView(IDocView2* view)
+{
+    log_.Record("hostdocument", "AttachView");
+    views_.push_back(view);
+    return S_OK;
+}
+
+HRESULT HostDocument::DetachView(IDocView2* view)
+{
+    log_.Record("hostdocument", "DetachView");
+    std::erase(views_, view);
+    return S_OK;
+}
+
+HRESULT HostDocument::GetSiteInterface(IUnknown** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    return Answer(static_cast<IUnknown*>(static_cast<IDocumentSite*>(this)), reinterpret_cast<void**>(out));
+}
+
+HRESULT HostDocument::GetExtension(DWORD, DWORD, IUnknown** out)
+{
+    if (out) {
+        *out = nullptr;
+    }
+    return E_FAIL;
+}
+
+HRESULT HostDocument::AddView(IUnknown*)
+{
+    log_.Record("hostdocument", "AddView");
+    return S_OK;
+}
+
+platform::ComPtr<ICustomDocument2> HostDocument::CreateDocument(ICustomDocClass* documentClass)
+{
+    platform::ComPtr<ICustomDocument2> document;
+    if (documentClass) {
+        documentClass->CreateDocument(AsUnknown(), document.Out());
+    }
+    return document;
+}
+
+// ---- views
+
+HRESULT ViewClassRegistry::QueryInterface(REFIID iid, void** out)
+{
+    return AnswerFrom({{&IID_IViewClassRegistry, static_cast<IViewClassRegistry*>(this)}}, iid, out);
+}
+
+HRESULT ViewClassRegistry::Register(IUnknown* viewClass, REFIID, IUnknown** registration)
+{
+    log_.Record("views", "RegisterClass");
+    if (!viewClass || !registration) {
+        return E_POINTER;
+    }
+    platform::ComPtr<IUnknown> held(viewClass);
+    ++count_;
+    auto* entry = new ViewRegistration(log_);
+    *registration = entry;
+    entry->AddRef();
+    return S_OK;
+}
+
+platform::ComPtr<HostFrame> HostFrame::Create(CallLog& log, int width, int height)
+{
+    return platform::ComPtr<HostFrame>(new HostFrame(log, width, height));
+}
+
+HostFrame::HostFrame(CallLog& log, int width, int height) : log_(log)
+{
+    frame_ = CreateWindowExW(0, FrameClass(), u"Host frame", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, width, height,
+                             nullptr, nullptr, nullptr, nullptr);
+    RECT area{};
+    GetClientRect(frame_, &area);
+    client_ = CreateWindowExW(0, FrameClass(), u"", WS_CHILD | WS_VISIBLE, 0, 0, area.right, area.bottom, frame_,
+                              nullptr, nullptr, nullptr);
+}
+
+HostFrame::~HostFrame()
+{
+    if (frame_ && IsWindow(frame_)) {
+        DestroyWindow(frame_);
+    }
+}
+
+HRESULT HostFrame::QueryInterface(REFIID iid, void** out)
+{
+    return AnswerFrom({
+                           {&IID_IHostFrame, static_cast<IHostFrame*>(this)},
+                           {&IID_IHostFrameObject, static_cast<IHostFrameObject*>(this)},
+                           {&IID_IParentSite, static_cast<IParentSite*>(this)},
+                       },
+                       iid, out);
+}
+
+HRESULT HostFrame::GetFrameObject(IHostFrameObject** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    return Answer(static_cast<IHostFrameObject*>(this), reinterpret_cast<void**>(out));
+}
+
+HRESULT HostFrame::HasContent(DWORD* flag)
+{
+    if (!flag) {
+        return E_POINTER;
+    }
+    *flag = hasContent_ ? 1 : 0;
+    return S_OK;
+}
+
+HRESULT HostFrame::OnFrameMessage(DWORD messageId)
+{
+    log_.Record("frame", "OnFrameMessage", Hex(messageId));
+    ++frameMessages_;
+    return S_OK;
+}
+
+HRESULT HostFrame::GetWindow(HWND* window)
+{
+    if (!window) {
+        return E_POINTER;
+    }
+    *window = client_;
+    return S_OK;
+}
+
+HRESULT HostFrame::Close()
+{
+    log_.Record("frame", "Close", Hex(static_cast<unsigned>(closeResult_)));
+    return closeResult_;
+}
+
+void HostFrame::SetMaximised(bool maximised)
+{
+    const auto style = static_cast<DWORD>(GetWindowLongPtrW(frame_, GWL_STYLE));
+    SetWindowLongPtrW(frame_, GWL_STYLE, maximised ? (style | WS_MAXIMIZE) : (style & ~WS_MAXIMIZE));
+}
+
+platform::ComPtr<ViewSite> ViewSite::Create(CallLog& log, platform::ComPtr<HostFrame> frame)
+{
+    return platform::ComPtr<ViewSite>(new ViewSite(log, std::move(frame)));
+}
+
+HRESULT ViewSite::QueryInterface(REFIID iid, void** out)
+{
+    return AnswerFrom({
+                           {&IID_IViewSite, static_cast<IViewSite*>(this)},
+                           {&IID_IHostView, static_cast<IHostView*>(this)},
+                       },
+                       iid, out);
+}
+
+HRESULT ViewSite::QueryCloseView(IDocView2*, WORD* mayClose)
+{
+    log_.Record("viewsite", "QueryCloseView");
+    if (mayClose) {
+        *mayClose = mayClose_ ? 0xFFFF : 0;
+    }
+    return S_OK;
+}
+
+HRESULT ViewSite::DetachView(IDocView2*)
+{
+    log_.Record("viewsite", "DetachView");
+    ++detached_;
+    return S_OK;
+}
+
+HRESULT ViewSite::ViewActivated(IDocView2*)
+{
+    log_.Record("viewsite", "ViewActivated");
+    return S_OK;
+}
+
+HRESULT ViewSite::GetFrame(IHostFrame** frame)
+{
+    if (!frame) {
+        return E_POINTER;
+    }
+    *frame = nullptr;
+    if (!frame_) {
+        return E_FAIL;
+    }
+    return Answer(static_cast<IHostFrame*>(frame_.Get()), reinterpret_cast<void**>(frame));
+}
+
+HRESULT ViewSite::GetSite(IViewSite** site)
+{
+    if (!site) {
+        return E_POINTER;
+    }
+    return Answer(static_cast<IViewSite*>(this), reinterpret_cast<void**>(site));
+}
+
+OpenedView OpenView(CallLog& log, IDocViewClass* viewClass, HostDocument* document)
+{
+    OpenedView opened;
+    opened.frame = HostFrame::Create(log, 640, 480);
+    opened.site = ViewSite::Create(log, opened.frame);
+    if (!viewClass) {
+        return opened;
+    }
+    viewClass->CreateView(document ? document->AsUnknown() : nullptr, opened.site.Get(), opened.view.Out());
+    if (opened.view) {
+        opened.view->QueryInterface(IID_IClientWindow, opened.client.OutVoid());
+    }
+    if (opened.client) {
+        opened.created = opened.client->Create(opened.frame.Get(), &opened.window);
+    }
+    return opened;
+}
+
+// ---- the framework objects
+
+HRESULT DocumentFramework::GetObject(DWORD id, REFIID iid, void** out)
+{
+    switch (id) {
+    case CAF::ObjectId::kMessageBus:
+        return bus.QueryInterface(iid, out);
+    case CAF::ObjectId::kViewClassRegistry:
+        return viewClasses.QueryInterface(iid, out);
+    case CAF::ObjectId::kDocumentRegistration:
+        return documentRegistration.QueryInterface(iid, out);
+    case CAF::ObjectId::kDocumentClassRegistration:
+        return classRegistration.QueryInterface(iid, out);
+    case CAF::ObjectId::kMenuService:
+        return menus.QueryInterface(iid, out);
+    case CAF::ObjectId::kCommandService:
+        return commands.QueryInterface(iid, out);
+    default:
+        return E_FAIL;
+    }
+}
+
+void DocumentFramework::Drop()
+{
+    documentRegistration.DropDocuments();
+    classRegistration.Clear();
+}
+
+} // namespace host

@@ -1,0 +1,358 @@
+// The host's document framework: menu and command services that record what extensions add, command-state
+// objects, document-class and document registrations with their links, host documents with their sites, the
+// view-class registry, and the frames, parent sites and view sites that views are shown in.
+#pragma once
+
+#include "host/calllog.h"
+#include "host/chartdata.h"
+#include "host/comobject.h"
+#include "host/messagebus.h"
+#include "sdk/docframework.h"
+#include "sdk/documentsite.h"
+#include "sdk/docview.h"
+#include "sdk/hostobjects.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace host {
+
+// One item that an extension added to the host's menus.
+struct MenuRecord {
+    enum class Kind { Category, Separator, Command };
+    Kind kind = Kind::Command;
+    std::u16string path;       // the menu path ("Crestmetrics|Settings")
+    std::u16string text;       // a category's key, a bare separator's text
+    std::u16string title;      // a category's title
+    std::u16string category;   // a command's category key
+    std::u16string furtherText;
+    std::u16string key;        // a command's key name, as set through its key interface
+    DWORD firstValue = 0;
+    DWORD group = 0;
+    DWORD itemKind = 0;        // 56 category, 2 separator
+    DWORD order = 0;
+    UINT stringId = 0;
+    UINT imageId = 0;
+    HINSTANCE module = nullptr;
+    DWORD id = 0;              // set on the item
+    DWORD commandId = 0;       // set through the item's command-id interface
+};
+
+class MenuService final : public IMenuService, private HostOwned {
+public:
+    explicit MenuService(CallLog& log) : log_(log) {}
+
+    HRESULT QueryInterface(REFIID iid, void** out) override;
+    ULONG AddRef() override { return AddRefCount(); }
+    ULONG Release() override { return ReleaseCount(); }
+    HRESULT CreateItem(DWORD reserved1, const char16_t* path, const char16_t* text, DWORD reserved4, DWORD reserved5,
+                       DWORD reserved6, const char16_t* title, DWORD reserved8, DWORD reserved9, DWORD kind,
+                       DWORD reserved11, DWORD reserved12, DWORD order, ICAFCommand** out) override;
+    HRESULT CreateCommand(DWORD firstValue, HINSTANCE module, UINT stringId, const char16_t* path, UINT imageId,
+                          const char16_t* categoryKey, const char16_t* furtherText, DWORD group, DWORD reserved9,
+                          DWORD reserved10, ICAFCommand** out) override;
+
+    const std::vector<MenuRecord>& Items() const { return items_; }
+    MenuRecord& Item(std::size_t index) { return items_.at(index); }
+    // The own id that the next command item reports (0: none).
+    void SetNextOwnId(DWORD id) { nextOwnId_ = id; }
+    void Clear() { items_.clear(); }
+
+private:
+    HRESULT Hand(std::size_t index, DWORD ownId, ICAFCommand** out);
+
+    CallLog& log_;
+    std::vector<MenuRecord> items_;
+    DWORD nextOwnId_ = 0;
+};
+
+class CommandService final : public ICommandService, private HostOwned {
+public:
+    explicit CommandService(CallLog& log) : log_(log) {}
+
+    HRESULT QueryInterface(REFIID iid, void** out) override;
+    ULONG AddRef() override { return AddRefCount(); }
+    ULONG Release() override { return ReleaseCount(); }
+    HRESULT GetRegistrar(DWORD commandClass, DWORD kind, DWORD flags, IUnknown** out) override;
+
+private:
+    CallLog& log_;
+};
+
+// What an update request collected about one command.
+class CommandState final : public ICommandState, private RefCounted {
+public:
+    // Created with one reference for the caller.
+    static platform::ComPtr<CommandState> Create();
+
+    HRESULT QueryInterface(REFIID iid, void** out) override;
+    ULONG AddRef() override { return AddRefCount(); }
+    ULONG Release() override { return ReleaseCount(); }
+    HRESULT SetText(const char16_t* text) override;
+    HRESULT SetEnabled(WORD enabled) override;
+
+    const std::optional<std::u16string>& Text() const { return text_; }
+    const std::optional<WORD>& Enabled() const { return enabled_; }
+
+private:
+    CommandState() = default;
+    std::optional<std::u16string> text_;
+    std::optional<WORD> enabled_;
+};
+
+// The host's side of a registered document class: its class site and its command target.
+class ClassRegistration final : public IDocClassSite, public ICAFCommandHandler, private RefCounted {
+public:
+    ClassRegistration(CallLog& log, ICustomDocClass* documentClass) : log_(log), class_(documentClass) {}
+
+    HRESULT QueryInterface(REFIID iid, void** out) override;
+    ULONG AddRef() override { return AddRefCount(); }
+    ULONG Release() override { return ReleaseCount(); }
+    HRESULT Execute(DWORD commandId) override;
+    HRESULT QueryState(DWORD commandId, ICommandState* state) override;
+    HRESULT Dispatch(DWORD commandId, DWORD kind, LPARAM a, LPARAM b) override;
+
+    ICustomDocClass* DocumentClass() const { return class_; }
+    // The host's own answer to the class's commands: 1 (not handled) unless set.
+    void SetCommandAnswer(HRESULT answer) { answer_ = answer; }
+
+private:
+    CallLog& log_;
+    ICustomDocClass* class_; // the class object holds this registration
+    HRESULT answer_ = S_FALSE;
+};
+
+class HostDocument;
+
+// The link of a registered document: holds the document until the host lets it go, and stands for the host in
+// the document's message, observer and site requests.
+class RegistrationLink final : public IMessageHandler,
+                               public IObserver,
+                               public IObserverSink,
+                               public IDocumentSite,
+                               private RefCounted {
+public:
+    RegistrationLink(CallLog& log, ICustomDocument2* document, HostDocument* hostDocument);
+
+    HRESULT QueryInterface(REFIID iid, void** out) override;
+    ULONG AddRef() override { return AddRefCount(); }
+    ULONG Release() override { return ReleaseCount(); }
+    // IMessageHandler: the host's handler of the document's messages.
+    HRESULT HandleMessage(IMessage* message) override;
+    HRESULT AddHandler(IMessageHandler*) override { return S_OK; }
+    HRESULT RemoveHandler(IMessageHandler*) override { return S_OK; }
+    HRESULT SetParent(IMessageHandler*) override { return S_OK; }
+    HRESULT GetOwner(IUnknown** owner) override;
+    BOOL Accepts(IMessage*) override { return TRUE; }
+    // IObserver
+    HRESULT RegisterWith(ISubject* subject) override;
+    HRESULT Notify(ISubject* subject, DWORD eventId, DWORD value, const void* data) override;
+    // IObserverSink
+    HRESULT Notify(DWORD eventId, const void* data) override;
+    // IDocumentSite
+    HRESULT GetSiteObject(IUnknown** out) override;
+    HRESULT GetExtension(DWORD typeId, DWORD reserved, IUnknown** out) override;
+
+    ICustomDocument2* Document() const { return document_.Get(); }
+    // Lets the document go (the host closed it).
+    void DropDocument() { document_.Reset(); }
+    // The ids of the messages that reached the host's handler, in order.
+    const std::vector<DWORD>& MessagesReached() const { return messages_; }
+    void SetMessageAnswer(HRESULT answer) { messageAnswer_ = answer; }
+
+private:
+    CallLog& log_;
+    platform::ComPtr<ICustomDocument2> document_;
+    HostDocument* hostDocument_;
+    std::vector<DWORD> messages_;
+    HRESULT messageAnswer_ = 0;
+};
+
+class DocClassRegistration final : public IDocClassRegistration, private HostOwned {
+public:
+    explicit DocClassRegistration(CallLog& log) : log_(log) {}
+
+    HRESULT QueryInterface(REFIID iid, void** out) override;
+    ULONG AddRef() override { return AddRefCount(); }
+    ULONG Release() override { return ReleaseCount(); }
+    HRESULT Register(IUnknown** registration, ICustomDocClass* documentClass, DWORD flags) override;
+
+    const std::vector<platform::ComPtr<ClassRegistration>>& Registrations() const { return registrations_; }
+    void Clear() { registrations_.clear(); }
+
+private:
+    CallLog& log_;
+    std::vector<platform::ComPtr<ClassRegistration>> registrations_;
+};
+
+class DocRegistration final : public IDocRegistration, private HostOwned {
+public:
+    explicit DocRegistration(CallLog& log) : log_(log) {}
+
+    HRESULT QueryInterface(REFIID iid, void** out) override;
+    ULONG AddRef() override { return AddRefCount(); }
+    ULONG Release() override { return ReleaseCount(); }
+    HRESULT Register(ICustomDocClass* documentClass, IUnknown* hostDocument, ICustomDocument2* document, DWORD flags,
+                     IUnknown** link) override;
+
+    const std::vector<platform::ComPtr<RegistrationLink>>& Links() const { return links_; }
+    // Lets every document go (before the module is unloaded).
+    void DropDocuments();
+
+private:
+    CallLog& log_;
+    std::vector<platform::ComPtr<RegistrationLink>> links_;
+};
+
+// A host document: its chart data, its site, its views, and the extension documents made for it.
+class HostDocument final : public IHostDocument, public IDocumentSite, public IViewRegistration, private RefCounted {
+public:
+    // Created with one reference for the caller.
+    static platform::ComPtr<HostDocument> Create(CallLog& log, DWORD identity, platform::ComPtr<ChartData> chart);
+
+    HRESULT QueryInterface(REFIID iid, void** out) override;
+    ULONG AddRef() override { return AddRefCount(); }
+    ULONG Release() override { return ReleaseCount(); }
+    // IHostDocument
+    HRESULT GetIdentity(DWORD* identity) override;
+    HRESULT GetViewName(IKVOString** name) override;
+    HRESULT AttachView(IDocView2* view) override;
+    HRESULT DetachView(IDocView2* view) override;
+    // IDocumentSite
+    HRESULT GetSiteInterface(IUnknown** out) override;
+    HRESULT GetExtension(DWORD typeId, DWORD reserved, IUnknown** out) override;
+    // IViewRegistration
+    HRESULT AddView(IUnknown* view) override;
+    HRESULT RegisterClassUI() override { return S_OK; }
+
+    IUnknown* AsUnknown() { return static_cast<IHostDocument*>(this); }
+    // An extension's document of this host document, made by its class object.
+    platform::ComPtr<ICustomDocument2> CreateDocument(ICustomDocClass* documentClass);
+    const std::vector<IDocView2*>& Views() const { return views_; }
+    ChartData* Chart() const { return chart_.Get(); }
+
+private:
+    HostDocument(CallLog& log, DWORD identity, platform::ComPtr<ChartData> chart)
+        : log_(log), identity_(identity), chart_(std::move(chart))
+    {
+    }
+
+    CallLog& log_;
+    DWORD identity_;
+    platform::ComPtr<ChartData> chart_;
+    std::vector<IDocView2*> views_; // attached views (they detach before they go)
+};
+
+// The view-class registry (framework object 0x8000000F) and the registrations it hands out.
+class ViewClassRegistry final : public IViewClassRegistry, private HostOwned {
+public:
+    explicit ViewClassRegistry(CallLog& log) : log_(log) {}
+
+    HRESULT QueryInterface(REFIID iid, void** out) override;
+    ULONG AddRef() override { return AddRefCount(); }
+    ULONG Release() override { return ReleaseCount(); }
+    HRESULT Register(IUnknown* viewClass, REFIID iid, IUnknown** registration) override;
+
+    std::size_t Count() const { return count_; }
+
+private:
+    CallLog& log_;
+    std::size_t count_ = 0;
+};
+
+// A host frame window with its client area: the frame object the views ask about content, and the parent site
+// the view's window is placed in.
+class HostFrame final : public IHostFrame, public IHostFrameObject, public IParentSite, private RefCounted {
+public:
+    // Created with one reference for the caller; makes the frame and client windows.
+    static platform::ComPtr<HostFrame> Create(CallLog& log, int width, int height);
+
+    HRESULT QueryInterface(REFIID iid, void** out) override;
+    ULONG AddRef() override { return AddRefCount(); }
+    ULONG Release() override { return ReleaseCount(); }
+    HRESULT GetFrameObject(IHostFrameObject** out) override;
+    HRESULT HasContent(DWORD* flag) override;
+    HRESULT OnFrameMessage(DWORD messageId) override;
+    HRESULT GetWindow(HWND* window) override;
+    HRESULT Close() override;
+
+    HWND FrameWindow() const { return frame_; }
+    HWND ClientWindow() const { return client_; }
+    void SetMaximised(bool maximised);
+    void SetHasContent(bool has) { hasContent_ = has; }
+    // What Close answers (S_OK unless set).
+    void SetCloseResult(HRESULT result) { closeResult_ = result; }
+    std::size_t FrameMessages() const { return frameMessages_; }
+
+private:
+    HostFrame(CallLog& log, int width, int height);
+    ~HostFrame() override;
+
+    CallLog& log_;
+    HWND frame_ = nullptr;
+    HWND client_ = nullptr;
+    bool hasContent_ = false;
+    HRESULT closeResult_ = S_OK;
+    std::size_t frameMessages_ = 0;
+};
+
+// The host's place of one view in a frame; also the host's view object the window asks for its frame and site.
+class ViewSite final : public IViewSite, public IHostView, private RefCounted {
+public:
+    static platform::ComPtr<ViewSite> Create(CallLog& log, platform::ComPtr<HostFrame> frame);
+
+    HRESULT QueryInterface(REFIID iid, void** out) override;
+    ULONG AddRef() override { return AddRefCount(); }
+    ULONG Release() override { return ReleaseCount(); }
+    HRESULT QueryCloseView(IDocView2* view, WORD* mayClose) override;
+    HRESULT DetachView(IDocView2* view) override;
+    HRESULT ViewActivated(IDocView2* view) override;
+    HRESULT GetFrame(IHostFrame** frame) override;
+    HRESULT GetSite(IViewSite** site) override;
+
+    HostFrame* Frame() const { return frame_.Get(); }
+    void SetMayClose(bool may) { mayClose_ = may; }
+    std::size_t Detached() const { return detached_; }
+
+private:
+    ViewSite(CallLog& log, platform::ComPtr<HostFrame> frame) : log_(log), frame_(std::move(frame)) {}
+
+    CallLog& log_;
+    platform::ComPtr<HostFrame> frame_;
+    bool mayClose_ = true;
+    std::size_t detached_ = 0;
+};
+
+// A view that the host opened in a frame of its own.
+struct OpenedView {
+    platform::ComPtr<HostFrame> frame;
+    platform::ComPtr<ViewSite> site;
+    platform::ComPtr<IDocView2> view;
+    platform::ComPtr<IClientWindow> client;
+    HRESULT created = E_FAIL; // the client window's creation
+    HWND window = nullptr;
+};
+OpenedView OpenView(CallLog& log, IDocViewClass* viewClass, HostDocument* document);
+
+// The framework objects of the document framework, handed out by fixed id.
+class DocumentFramework {
+public:
+    explicit DocumentFramework(CallLog& log)
+        : bus(log), menus(log), commands(log), classRegistration(log), documentRegistration(log), viewClasses(log)
+    {
+    }
+    // The object of a fixed id queried for iid; E_FAIL for an id that is not one of these.
+    HRESULT GetObject(DWORD id, REFIID iid, void** out);
+    // Lets every document and registration go.
+    void Drop();
+
+    MessageBus bus;
+    MenuService menus;
+    CommandService commands;
+    DocClassRegistration classRegistration;
+    DocRegistration documentRegistration;
+    ViewClassRegistry viewClasses;
+};
+
+} // namespace host
