@@ -1,5 +1,7 @@
 #include "host/framework.h"
 
+#include "host/displaysettings.h"
+
 #include "platform/win/codepage.h"
 
 #include "sdk/cafclassobject.h"
@@ -35,6 +37,15 @@ HRESULT HostSettingsStore::QueryInterface(REFIID iid, void** out)
         return Answer(static_cast<IHostSettingsStore*>(this), out);
     }
     return E_NOINTERFACE;
+}
+
+HRESULT HostSettingsStore::MakeKey(DWORD id, DWORD, IUnknown** key)
+{
+    if (!key) {
+        return E_POINTER;
+    }
+    *key = SettingKey::Create(id).Detach();
+    return S_OK;
 }
 
 Framework::~Framework() { DropRegistrations(); }

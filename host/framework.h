@@ -36,6 +36,7 @@ public:
     HRESULT QueryInterface(REFIID iid, void** out) override;
     ULONG AddRef() override { return AddRefCount(); }
     ULONG Release() override { return ReleaseCount(); }
+    HRESULT MakeKey(DWORD id, DWORD reserved, IUnknown** key) override;
 };
 
 class Framework final : public ICAFFramework,

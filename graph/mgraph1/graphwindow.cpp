@@ -1,5 +1,8 @@
 #include "graph/mgraph1/graphwindow.h"
 
+#include "foundation/defaultcolours.h"
+#include "frame/hostservices.h"
+
 namespace MGraph1 {
 
 GraphWindowBase::GraphWindowBase(owl::TWindow* parent, owl::TModule* module)
@@ -234,6 +237,57 @@ void Graph2DWindow::EvMouseMove(owl::uint modKeys, const owl::TPoint& point)
 {
     ArmLeaveTracking();
     OnWindowMouseMove(modKeys, point);
+}
+
+namespace {
+
+// The key of a setting id, or none.
+platform::ComPtr<IUnknown> KeyOf(IHostSettingsStore& store, DWORD id)
+{
+    IUnknown* key = nullptr;
+    if (FAILED(store.MakeKey(id, 0, &key))) {
+        return {};
+    }
+    return platform::ComPtr<IUnknown>::Adopt(key);
+}
+
+} // namespace
+
+bool ReadDisplayAttributes(DisplayAttributes& attributes)
+{
+    IHostSettingsStore* store = nullptr;
+    try {
+        store = CAF::GetHostSettingsStore();
+    } catch (...) {
+        store = nullptr; // no framework: nothing to read with
+    }
+    platform::ComPtr<IPropertySource> source;
+    if (!store || !attributes.source ||
+        FAILED(attributes.source->QueryInterface(IID_IPropertySource, source.OutVoid())) || !source) {
+        return false;
+    }
+    LONG integer = 0;
+    if (const auto key = KeyOf(*store, 0x800C000C); key && SUCCEEDED(source->GetInteger(key.Get(), &integer))) {
+        attributes.count = integer == 0 ? 1 : integer;
+    }
+    if (const auto key = KeyOf(*store, 0x800C000D); key && SUCCEEDED(source->GetInteger(key.Get(), &integer))) {
+        constexpr LONG length = static_cast<LONG>(KVO::kBasicColours.size());
+        // A negative index counts from the table's end instead of reading before it.
+        attributes.colour1 = KVO::kBasicColours[static_cast<std::size_t>(((integer % length) + length) % length)];
+    }
+    if (const auto key = KeyOf(*store, 0x800C000A); key && SUCCEEDED(source->GetInteger(key.Get(), &integer))) {
+        attributes.colour2 = KVO::GetDefaultTraceColor(attributes.colours, static_cast<WORD>(integer));
+    }
+    if (const auto key = KeyOf(*store, 0x800C000B); key) {
+        source->GetWord(key.Get(), &attributes.value1);
+    }
+    if (const auto key = KeyOf(*store, 0x800C000E); key) {
+        source->GetDword(key.Get(), &attributes.value2);
+    }
+    if (const auto key = KeyOf(*store, 0x800C0009); key) {
+        source->GetWord(key.Get(), &attributes.value3);
+    }
+    return true;
 }
 
 } // namespace MGraph1

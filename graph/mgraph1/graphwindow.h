@@ -11,6 +11,8 @@
 
 #include <deque>
 
+struct IDisplayColours;
+
 namespace MGraph1 {
 
 class GraphWindowBase : public owl::TWindow {
@@ -121,5 +123,20 @@ public:
     void EvLButtonUp(owl::uint modKeys, const owl::TPoint& point) override;
     void EvMouseMove(owl::uint modKeys, const owl::TPoint& point) override;
 };
+
+// A graph's look as a host document's display settings give it.
+struct DisplayAttributes {
+    IUnknown* source = nullptr;         // the property source read from
+    IDisplayColours* colours = nullptr; // may be null: the default trace colours then
+    WORD value1 = 0;
+    COLORREF colour1 = 0;
+    COLORREF colour2 = 0;
+    LONG count = 1;
+    DWORD value2 = 0;
+    WORD value3 = 0;
+};
+// Fills the record from its property source through keys of the host settings store; a value the source does
+// not have leaves its field as it was. False when the store or the source cannot be had.
+bool ReadDisplayAttributes(DisplayAttributes& attributes);
 
 } // namespace MGraph1
