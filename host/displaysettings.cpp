@@ -70,7 +70,8 @@ bool DocumentSettings::Find(IUnknown* key, LONG& value) const
     return true;
 }
 
-HRESULT DocumentSettings::GetInteger(IUnknown* key, LONG* value)
+template <class Value>
+HRESULT DocumentSettings::Read(IUnknown* key, Value* value) const
 {
     LONG found = 0;
     if (!value) {
@@ -79,34 +80,12 @@ HRESULT DocumentSettings::GetInteger(IUnknown* key, LONG* value)
     if (!Find(key, found)) {
         return E_FAIL;
     }
-    *value = found;
+    *value = static_cast<Value>(found);
     return S_OK;
 }
 
-HRESULT DocumentSettings::GetWord(IUnknown* key, WORD* value)
-{
-    LONG found = 0;
-    if (!value) {
-        return E_POINTER;
-    }
-    if (!Find(key, found)) {
-        return E_FAIL;
-    }
-    *value = static_cast<WORD>(found);
-    return S_OK;
-}
-
-HRESULT DocumentSettings::GetDword(IUnknown* key, DWORD* value)
-{
-    LONG found = 0;
-    if (!value) {
-        return E_POINTER;
-    }
-    if (!Find(key, found)) {
-        return E_FAIL;
-    }
-    *value = static_cast<DWORD>(found);
-    return S_OK;
-}
+HRESULT DocumentSettings::GetInteger(IUnknown* key, LONG* value) { return Read(key, value); }
+HRESULT DocumentSettings::GetWord(IUnknown* key, WORD* value) { return Read(key, value); }
+HRESULT DocumentSettings::GetDword(IUnknown* key, DWORD* value) { return Read(key, value); }
 
 } // namespace host

@@ -48,6 +48,8 @@ private:
     DocumentSettings();
     // The value of a key's id, or false when the key is not the host's or the value is not set.
     bool Find(IUnknown* key, LONG& value) const;
+    template <class Value>
+    HRESULT Read(IUnknown* key, Value* value) const;
     std::map<DWORD, LONG> values_;
 };
 

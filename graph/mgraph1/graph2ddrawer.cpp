@@ -350,29 +350,23 @@ void Graph2DDrawer::OnMouseLeave()
     trackingSender_.Send(leave);
 }
 
-void Graph2DDrawer::SetXAxisScaling(const double* scaleOffset)
+namespace {
+// Gives the axis a new unit scaling under the title it has.
+void ReplaceScaling(IScaleControl* axis, const double* scaleOffset)
 {
-    if (!xAxis_) {
+    if (!axis) {
         return;
     }
     double current[2] = {1.0, 0.0};
     BSTR title = nullptr;
-    xAxis_->GetScaling(current, &title);
-    xAxis_->SetScaling(scaleOffset, title);
+    axis->GetScaling(current, &title);
+    axis->SetScaling(scaleOffset, title);
     SysFreeString(title);
 }
+} // namespace
 
-void Graph2DDrawer::SetYAxisScaling(const double* scaleOffset)
-{
-    if (!yAxis_) {
-        return;
-    }
-    double current[2] = {1.0, 0.0};
-    BSTR title = nullptr;
-    yAxis_->GetScaling(current, &title);
-    yAxis_->SetScaling(scaleOffset, title);
-    SysFreeString(title);
-}
+void Graph2DDrawer::SetXAxisScaling(const double* scaleOffset) { ReplaceScaling(xAxis_.Get(), scaleOffset); }
+void Graph2DDrawer::SetYAxisScaling(const double* scaleOffset) { ReplaceScaling(yAxis_.Get(), scaleOffset); }
 
 namespace {
 void CopyPair(Transform* into, const double* pair)

@@ -133,6 +133,40 @@ TEST_F(Graph2DDrawerTest, MinimumSpanReachesTheAxisOnceDrawn)
     EXPECT_EQ(Host(drawer.YAxis()).MinimumSpan()[0], 0.25);
 }
 
+TEST_F(Graph2DDrawerTest, AxisSettingsReachTheScales)
+{
+    Graph2DDrawer drawer;
+    host::ScaleControl& x = Host(drawer.XAxis());
+    drawer.SetXTitle(u"Time");
+    drawer.SetXUnits(u"ms");
+    const double units[2] = {1000.0, 0.5};
+    drawer.SetXAxisScaling(units); // the title stays
+    EXPECT_EQ(x.Title(), u"Time");
+    EXPECT_EQ(x.Units(), u"ms");
+    double scaling[2] = {0.0, 0.0};
+    x.GetScaling(scaling, nullptr);
+    EXPECT_EQ(scaling[0], 1000.0);
+    EXPECT_EQ(scaling[1], 0.5);
+    drawer.SetXAxisOption(true);
+    EXPECT_EQ(x.Option(), 0xFFFF);
+    drawer.SetXAxisFlag0x200();
+    DWORD style = 0;
+    x.GetStyle(&style);
+    EXPECT_EQ(style, kScaleStyleDrawable | 0x200);
+    drawer.xDragScalable = true;
+    drawer.SetDomain(-2.0, 6.0);
+    EXPECT_EQ(x.DragDomainWidth(), 8.0);
+    EXPECT_EQ(x.DragDomainMinimum(), -2.0);
+
+    // Axes set later get every setting, and the graph's domain and range.
+    auto later = host::ScaleControl::Create(host::ScaleControl::Axis::Horizontal);
+    drawer.SetAxes(later.Get(), drawer.YAxis(), false, false);
+    EXPECT_EQ(later->Title(), u"Time");
+    EXPECT_EQ(later->LimitMinimum(), -1.0);
+    EXPECT_EQ(later->Minimum(), -2.0);
+    EXPECT_EQ(later->Maximum(), 6.0);
+}
+
 TEST_F(Graph2DDrawerTest, PlotRectangleKeepsOnePixel)
 {
     struct Case {

@@ -4,6 +4,7 @@
 
 #include "graph/mgraph1/graph2ddrawer.h"
 #include "host/host.h"
+#include "../frame/sharedhost.h"
 
 #include <gtest/gtest.h>
 
@@ -14,15 +15,7 @@
 
 namespace graphtest {
 
-inline host::Host& GraphHost()
-{
-    static host::Host* instance = [] {
-        auto* created = new host::Host;
-        created->Start();
-        return created;
-    }();
-    return *instance;
-}
+inline host::Host& GraphHost() { return SharedHost(); }
 
 inline host::GraphService& Graphs() { return GraphHost().GetFramework().Graphs(); }
 
