@@ -1,6 +1,11 @@
 #include "engine/calcenumbase.h"
 
+#include "engine/eeh3params.h"
+#include "foundation/kvostring.h"
+#include "foundation/stringstream.h"
 #include "foundation/xkvo.h"
+
+#include <locale>
 
 namespace CalcEnums {
 
@@ -149,6 +154,29 @@ HRESULT CalcEnumEventBase::GetExtension(IUnknown** out)
         *out = nullptr;
     }
     return E_NOTIMPL;
+}
+
+std::wistringstream CalcEnumEventBase::ParameterStream(IKVOString* text)
+{
+    KVO::String copy;
+    copy.AssignInterface(text);
+    std::wistringstream in(KVO::ToWide(copy.View()));
+    in.imbue(std::locale::classic());
+    return in;
+}
+
+HRESULT CalcEnumEventBase::WriteParameters(const EEH3::ParamsBase& params, IKVOString** text)
+{
+    if (!text) {
+        return E_POINTER;
+    }
+    *text = nullptr;
+    return KVO::GuardSlot([&] {
+        KVO::Automation::ClassicOStringStream out;
+        params.Write(out);
+        *text = out.GetRep();
+        return S_OK;
+    });
 }
 
 } // namespace CalcEnums

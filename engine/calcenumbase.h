@@ -8,6 +8,11 @@
 #include "sdk/calcenum.h"
 
 #include <new>
+#include <sstream>
+
+namespace EEH3 {
+class ParamsBase;
+}
 
 namespace CalcEnums {
 
@@ -43,6 +48,10 @@ protected:
 
     IUnknown* Context() const { return context_; }
     ICalcEnumClass2* ClassObjectPtr() const { return classObject_; }
+
+    // The parameter text as a classic-locale stream, and `params` written back as a new host string.
+    static std::wistringstream ParameterStream(IKVOString* text);
+    static HRESULT WriteParameters(const EEH3::ParamsBase& params, IKVOString** text);
 
 private:
     class NonDelegating final : public IUnknown {

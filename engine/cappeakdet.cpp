@@ -3,6 +3,9 @@
 #include "frame/typeid.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
 
 namespace CX::Enum::CAPPeakDet {
 
@@ -37,6 +40,23 @@ void Params::SetSources(LONG count, IUnknown** sources, IUnknown**)
     minWidthTicks = minWidthMs > 0.0 ? EEH3::MsToTicksA(minWidthMs, tickPeriod) : 0;
 }
 
+namespace {
+
+// The largest float at or below h: for a float x, x > h exactly when x > LargestFloatAtMost(h), so the height tests
+// can be made in float without changing a result.
+float LargestFloatAtMost(double h)
+{
+    float f = static_cast<float>(h);
+    if (static_cast<double>(f) > h) {
+        f = std::nextafter(f, -std::numeric_limits<float>::infinity());
+    }
+    return f;
+}
+
+constexpr LONG kChunk = 32; // samples looked at together
+
+} // namespace
+
 bool Algorithm::Step(State& state, const Params& params, EventPkStm& out)
 {
     EEH3::FloatExWrapper* samples = params.SampleSource(0);
@@ -44,9 +64,17 @@ bool Algorithm::Step(State& state, const Params& params, EventPkStm& out)
         state.resume = EEH3::kEndTick;
         return false;
     }
-    // The loop works on locals: the samples are floats too, and the compiler could not otherwise keep the State
-    // in registers.
+    // The loop works on locals: the compiler could not otherwise keep the State in registers.
+    //
+    // What a sample can change: while rising (phase 1) a candidate opens at the first sample that stands more than
+    // Min Height above the lowest value before it (a higher maximum before it would have opened one already), so
+    // only the minimum matters. While a candidate waits (phase 2) the peak is confirmed at the first sample that
+    // lies more than Min Height below the maximum, unless a higher maximum comes first, so only the maximum and
+    // the trough's value matter. A chunk of samples whose range cannot do either (the rounding of a float
+    // difference only grows with its operands) moves only the minimum or the trough to the chunk's lowest sample;
+    // the other chunks are read sample by sample.
     const double minHeight = params.minHeight;
+    const float height = LargestFloatAtMost(minHeight);
     const std::int64_t minWidth = params.minWidthTicks;
     LONG phase = state.phase;
     LONG minTick = state.minTick;
@@ -58,32 +86,62 @@ bool Algorithm::Step(State& state, const Params& params, EventPkStm& out)
     LONG resume = state.resume;
     auto update = [&resume](LONG x) { resume = std::max(resume, x); };
 
-    while (samples->Fetch()) {
-        if (phase == 3) {
-            break;
-        }
+    while (phase != 3 && samples->Fetch()) {
         if (phase == 0) {
             const float v = samples->Value();
             const LONG t = samples->Position();
+            samples->Step();
+            if (std::isnan(v)) {
+                continue; // a NaN sample starts no search: it would stand as every level, and nothing passes it
+            }
             minTick = maxTick = troughTick = t;
             minValue = maxValue = troughValue = v;
             phase = 1;
-            samples->Step();
+            continue;
         }
-        while (samples->Fetch()) {
-            // Most samples move nothing: in phase 1 those within [minimum, maximum], in phase 2 those within
-            // [trough, maximum] (the trough lies above the minimum). Over a run of them only the resume position
-            // changes, as the last of them would change it.
-            if (samples->SkipWithin(phase == 2 ? troughValue : minValue, maxValue) > 0) {
-                update(phase == 2 ? maxTick - 1 : samples->Position());
-                if (!samples->Fetch()) {
+        LONG skipped = 0;
+        while (samples->RunLength() >= kChunk) {
+            float low = phase == 1 ? minValue : troughValue;
+            float high = -std::numeric_limits<float>::infinity();
+            samples->ExtendRange(kChunk, low, high);
+            if (phase == 1) {
+                if (high - low > height) {
                     break;
                 }
+                minValue = low;
+            } else {
+                if (high > maxValue || maxValue - low > height) {
+                    break;
+                }
+                troughValue = low;
             }
-            const float v = samples->Value();
+            samples->StepOver(kChunk);
+            skipped += kChunk;
+        }
+        if (skipped > 0) {
+            update(phase == 2 ? maxTick - 1 : samples->Position());
+            continue;
+        }
+        // Sample by sample through one chunk.
+        const float* p = samples->Run();
+        const LONG end = std::min(samples->RunLength(), kChunk);
+        for (LONG i = 0; i < end; ++i) {
+            const float v = p[i];
             const LONG t = samples->Position();
             samples->Step();
-            if (phase == 2 && v < troughValue) {
+            if (phase == 1) {
+                if (v < minValue) {
+                    minTick = maxTick = t;
+                    minValue = maxValue = v;
+                } else if (static_cast<double>(v - minValue) > minHeight) {
+                    maxTick = troughTick = t;
+                    maxValue = troughValue = v;
+                    phase = 2;
+                    update(t - 1);
+                    continue;
+                }
+                update(t + 1);
+            } else if (v < troughValue) {
                 troughTick = t;
                 troughValue = v;
                 if (static_cast<double>(maxValue - troughValue) > minHeight) {
@@ -92,24 +150,12 @@ bool Algorithm::Step(State& state, const Params& params, EventPkStm& out)
                     break;
                 }
                 update(maxTick - 1);
-            } else if (v < minValue) {
-                minTick = maxTick = t;
-                minValue = maxValue = v;
-                phase = 1;
-                update(t + 1);
             } else if (v > maxValue) {
-                maxTick = t;
-                maxValue = v;
-                if (static_cast<double>(maxValue - minValue) > minHeight) {
-                    troughTick = t;
-                    troughValue = v;
-                    phase = 2;
-                    update(t - 1);
-                } else {
-                    update(phase == 2 ? maxTick - 1 : t + 1);
-                }
+                maxTick = troughTick = t;
+                maxValue = troughValue = v;
+                update(t - 1);
             } else {
-                update(phase == 2 ? maxTick - 1 : t + 1);
+                update(maxTick - 1);
             }
         }
     }

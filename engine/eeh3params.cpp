@@ -3,16 +3,68 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <string>
+#include <string_view>
 
 namespace EEH3 {
 
 void ReadDouble(std::wistream& in, double& value)
 {
-    // A failed extraction would store 0 (or a huge value on overflow); the value is kept only when one was read.
-    double extracted = 0.0;
-    if (in >> extracted) {
-        value = extracted;
+    // One whitespace-separated word is one value, read straight from the buffer so that an earlier failure of
+    // the stream cannot turn this value and every later one into their presets. A value beyond the double range
+    // (infinities included) is clamped to the largest double of its sign; a word that is no number, or NaN,
+    // leaves the preset.
+    in.clear(in.rdstate() & ~(std::ios_base::failbit | std::ios_base::eofbit));
+    std::wstreambuf* buffer = in.rdbuf();
+    if (!buffer) {
+        return;
     }
+    constexpr auto kEnd = std::char_traits<wchar_t>::eof();
+    auto isSpace = [](std::wint_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); };
+    std::wint_t c = buffer->sgetc();
+    while (c != kEnd && isSpace(c)) {
+        c = buffer->snextc();
+    }
+    std::string word;
+    while (c != kEnd && !isSpace(c)) {
+        // Anything outside ASCII makes the word unreadable; it is still consumed as a whole.
+        word.push_back(c < 0x80 ? static_cast<char>(c) : '\x7F');
+        c = buffer->snextc();
+    }
+    if (c == kEnd) {
+        in.setstate(std::ios_base::eofbit);
+    }
+    if (word.empty()) {
+        return;
+    }
+    const char* first = word.data();
+    const char* last = first + word.size();
+    const bool negative = *first == '-';
+    if (*first == '+' || negative) {
+        ++first;
+    }
+    if (first == last || *first == '-' || *first == '+') {
+        return;
+    }
+    double magnitude = 0.0;
+    const auto [end, error] = std::from_chars(first, last, magnitude);
+    if (end != last || (error != std::errc() && error != std::errc::result_out_of_range) || std::isnan(magnitude)) {
+        return;
+    }
+    if (error == std::errc::result_out_of_range) {
+        // Too large or too small in magnitude: a negative exponent, or none and only zeros before the point,
+        // means too small.
+        const std::string_view text(first, last);
+        const auto exponent = text.find_first_of("eE");
+        const bool tiny = exponent != std::string_view::npos
+                              ? exponent + 1 < text.size() && text[exponent + 1] == '-'
+                              : text.substr(0, text.find('.')).find_first_not_of('0') == std::string_view::npos;
+        magnitude = tiny ? 0.0 : std::numeric_limits<double>::max();
+    }
+    if (std::isinf(magnitude)) {
+        magnitude = std::numeric_limits<double>::max();
+    }
+    value = negative ? -magnitude : magnitude;
 }
 
 namespace {

@@ -19,7 +19,9 @@ namespace EEH3 {
 
 // ---- Numbers of the parameter texts (always the classic "C" form) ----
 
-// Extracts a double; leaves `value` as it was when nothing readable follows.
+// Extracts the next whitespace-separated word as a double. A number beyond the double range (or an infinity) is
+// clamped to the largest double of its sign; a word that is no number (or NaN) is consumed and leaves `value` as it
+// was, as does the end of the text. Reading goes on with the next word in either case.
 void ReadDouble(std::wistream& in, double& value);
 // Inserts a space (unless the stream is empty) and the shortest text that reads back as the same double.
 void WriteDouble(std::wostream& out, double value);
@@ -30,6 +32,12 @@ LONG RoundToTick(double value, LONG nanValue = -1);
 // form A divides by (T * 1000), form B multiplies by 0.001 and divides by T (the two can differ in the last bit).
 LONG MsToTicksA(double ms, double tickPeriod);
 LONG MsToTicksB(double ms, double tickPeriod);
+// An anchor tick plus an offset in ticks, formed in 64 bits and saturated at the int32 range.
+inline LONG AddTicks(LONG anchor, LONG offset)
+{
+    const std::int64_t sum = std::int64_t{anchor} + offset;
+    return sum > INT32_MAX ? INT32_MAX : (sum < INT32_MIN ? INT32_MIN : static_cast<LONG>(sum));
+}
 
 // ---- Numeric records of the families (CX::ParamHelper) ----
 

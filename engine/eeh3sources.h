@@ -72,35 +72,28 @@ public:
     LONG RunLength() const { return count_ - index_; }
     void StepOver(LONG n) { index_ += n; }
     bool Exhausted() const { return atEnd_; }
-    // Steps over the buffered samples from the current one on that lie within [low, high] (NaN counts as
-    // within); returns how many. Eight samples are tested at a time with vector compares.
-    LONG SkipWithin(float low, float high)
+    // Lowers `low` to the lowest and raises `high` to the highest of the `count` buffered samples from the
+    // current one on (`count` a multiple of 8, at most RunLength()); NaN samples count as neither.
+    void ExtendRange(LONG count, float& low, float& high) const
     {
         using Floats = float __attribute__((vector_size(16)));
-        using Masks = std::int32_t __attribute__((vector_size(16)));
-        const float* p = buffer_.data();
-        const Floats lo = {low, low, low, low};
-        const Floats hi = {high, high, high, high};
-        LONG i = index_;
-        while (i + 8 <= count_) {
-            Floats a;
-            Floats b;
-            std::memcpy(&a, p + i, sizeof a);
-            std::memcpy(&b, p + i + 4, sizeof b);
-            const Masks outside = (a < lo) | (a > hi) | (b < lo) | (b > hi);
-            std::uint64_t halves[2];
-            std::memcpy(halves, &outside, sizeof halves);
-            if ((halves[0] | halves[1]) != 0) {
-                break;
+        const float* p = Run();
+        Floats lo[2] = {{low, low, low, low}, {low, low, low, low}};
+        Floats hi[2] = {{high, high, high, high}, {high, high, high, high}};
+        for (LONG i = 0; i < count; i += 8) {
+            for (int k = 0; k < 2; ++k) {
+                Floats v;
+                std::memcpy(&v, p + i + 4 * k, sizeof v);
+                lo[k] = v < lo[k] ? v : lo[k];
+                hi[k] = v > hi[k] ? v : hi[k];
             }
-            i += 8;
         }
-        while (i < count_ && !(p[i] < low) && !(p[i] > high)) {
-            ++i;
+        const Floats l = lo[0] < lo[1] ? lo[0] : lo[1];
+        const Floats h = hi[0] > hi[1] ? hi[0] : hi[1];
+        for (int k = 0; k < 4; ++k) {
+            low = l[k] < low ? l[k] : low;
+            high = h[k] > high ? h[k] : high;
         }
-        const LONG skipped = i - index_;
-        index_ = i;
-        return skipped;
     }
 
     LONG CurrentTick() const override { return Position(); }

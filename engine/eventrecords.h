@@ -224,3 +224,11 @@ static_assert(offsetof(EventFCalc, unread144) == 144 && offsetof(EventFCalc, min
               offsetof(EventFCalc, peakArea) == 324 && offsetof(EventFCalc, pad340) == 340);
 
 } // namespace CX::Enum
+
+// The plain host event: what every event enumerator of the host delivers first in each record.
+struct KVOEventBase {
+    std::int32_t tick;
+    float offset; // the fraction of a tick by which the event lies after `tick`
+    double value;
+};
+static_assert(sizeof(KVOEventBase) == 16 && offsetof(KVOEventBase, offset) == 4 && offsetof(KVOEventBase, value) == 8);

@@ -4,18 +4,11 @@
 #pragma once
 
 #include "engine/calcenumbase.h"
+#include "engine/eventrecords.h"
 #include "engine/sharedcache.h"
 
 #include <cstdint>
 #include <vector>
-
-// The host's simple event: position and value.
-struct KVOEventBase {
-    std::int32_t tick;
-    float offset;
-    double value;
-};
-static_assert(sizeof(KVOEventBase) == 16 && offsetof(KVOEventBase, offset) == 4 && offsetof(KVOEventBase, value) == 8);
 
 namespace CalcEnums {
 

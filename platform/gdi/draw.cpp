@@ -690,6 +690,13 @@ BOOL TransparentBlt(HDC dst, int x, int y, int width, int height, HDC src, int s
     if (width <= 0 || height <= 0 || srcWidth <= 0 || srcHeight <= 0) {
         return FALSE;
     }
+    // As in Win32, a source rectangle reaching outside the source bitmap fails the call.
+    if (const gdi::Dc* source = gdi::LookupDc(src); source && source->kind == gdi::DcKind::Memory) {
+        const gdi::Bitmap* bitmap = gdi::AsBitmap(source->bitmap);
+        if (bitmap && (srcX < 0 || srcY < 0 || srcX + srcWidth > bitmap->width || srcY + srcHeight > bitmap->height)) {
+            return FALSE;
+        }
+    }
     return gdi::Blit(dst, x, y, width, height, src, srcX, srcY, srcWidth, srcHeight, SRCCOPY,
                      gdi::BlitKind::Transparent, transparent, {}, "TransparentBlt");
 }

@@ -90,15 +90,21 @@ private:
     R (*proc_)(Args...);
 };
 
+class TWindow;
+
 class TApplication : public TModule {
 public:
     explicit TApplication(LPCWSTR name = u"Application", HINSTANCE instance = nullptr);
     // The user-interface language of the running application (settable by tests).
     LANGID GetLangId() const { return langId_; }
     void SetLangId(LANGID id) { langId_ = id; }
+    // The application's main window (none in a plug-in until the host gives one; tests set it).
+    TWindow* GetMainWindow() const { return mainWindow_; }
+    void SetMainWindow(TWindow* window) { mainWindow_ = window; }
 
 private:
     LANGID langId_ = MAKELANGID(0x09, 0x01); // English (United States)
+    TWindow* mainWindow_ = nullptr;
 };
 
 // The process's application object, made on first use.

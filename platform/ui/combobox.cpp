@@ -207,6 +207,11 @@ LRESULT KeyDown(HWND hwnd, WPARAM key)
         Close(hwnd, key == VK_RETURN);
         return 0;
     }
+    if (key == VK_UP || key == VK_DOWN || key == VK_LEFT || key == VK_RIGHT) {
+        // The list moves its own selection (and tells the combo), as Win32 hands these keys to it; a list whose
+        // procedure was subclassed sees them.
+        return SendMessageW(data.list, WM_KEYDOWN, key, 0);
+    }
     const int count = static_cast<int>(List(hwnd, LB_GETCOUNT));
     const int current = Selection(hwnd);
     int index = current;
@@ -524,4 +529,20 @@ LRESULT ComboBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }
 }
+}
+
+BOOL GetComboBoxInfo(HWND combo, COMBOBOXINFO* info)
+{
+    using namespace ui::detail;
+    if (!info || !IsWindow(combo) || !Find(combo)->data || !dynamic_cast<ComboData*>(Find(combo)->data.get())) {
+        return FALSE;
+    }
+    const auto& data = Data<ComboData>(combo);
+    info->rcItem = FieldRect(combo);
+    info->rcButton = ButtonRect(combo);
+    info->stateButton = data.dropped ? 0x8 : 0; // STATE_SYSTEM_PRESSED
+    info->hwndCombo = combo;
+    info->hwndItem = data.edit ? data.edit : combo;
+    info->hwndList = data.list;
+    return TRUE;
 }

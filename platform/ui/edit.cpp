@@ -366,11 +366,15 @@ LRESULT EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
                 }
             }
             break;
+        case VK_UP:
+        case VK_DOWN:
         case VK_F4: {
-            // The edit field of a combo box opens and closes its list, as the combo box itself does.
-            WCHAR name[16] = {};
+            // The edit field of a combo box moves through the list and opens and closes it, as the combo box
+            // itself does.
             HWND parent = GetParent(hwnd);
-            if (parent && GetClassNameW(parent, name, 16) && std::u16string_view(name) == u"ComboBox") {
+            COMBOBOXINFO info{};
+            info.cbSize = sizeof info;
+            if (parent && GetComboBoxInfo(parent, &info) && info.hwndItem == hwnd) {
                 SendMessageW(parent, WM_KEYDOWN, wParam, lParam);
             }
             break;

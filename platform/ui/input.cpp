@@ -71,8 +71,9 @@ void PostMouse(UINT message, POINT screen, WPARAM extra = 0)
     input.cursor = screen;
     LRESULT hit = HTCLIENT;
     HWND target = Target(screen, &hit);
-    // Leaving the tracked window ends its tracking with WM_MOUSELEAVE.
-    if (input.tracking && input.tracking != target) {
+    // Leaving the tracked window ends its tracking with WM_MOUSELEAVE, also while it holds the capture.
+    const bool leftCapture = target && GetCapture() == target && WindowFromPoint(screen) != target;
+    if (input.tracking && (input.tracking != target || leftCapture)) {
         PostMessageW(input.tracking, WM_MOUSELEAVE, 0, 0);
         input.tracking = nullptr;
     }

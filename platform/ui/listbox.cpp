@@ -325,9 +325,11 @@ LRESULT ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         int index = data.cursel < 0 ? 0 : data.cursel;
         switch (wParam) {
         case VK_UP:
+        case VK_LEFT:
             index = std::max(0, index - 1);
             break;
         case VK_DOWN:
+        case VK_RIGHT:
             index = data.cursel < 0 ? 0 : std::min(count - 1, index + 1);
             break;
         case VK_HOME:

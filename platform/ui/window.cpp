@@ -57,6 +57,7 @@ struct Manager {
     InputState input;
     ATOM nextAtom = 0xC000;
     unsigned failingTimers = 0;
+    int killTimerCalls = 0;
 };
 
 Manager& M()
@@ -773,6 +774,16 @@ bool HasTimer(HWND hwnd, UINT_PTR id)
 void FailNextTimers(unsigned count) { M().failingTimers = count; }
 
 int TimerCount() { return static_cast<int>(M().timers.size()); }
+int KillTimerCalls() { return M().killTimerCalls; }
+UINT TimerElapse(HWND hwnd, UINT_PTR id)
+{
+    for (const auto& timer : M().timers) {
+        if (timer.hwnd == hwnd && timer.id == id) {
+            return timer.elapse;
+        }
+    }
+    return 0;
+}
 int QueuedMessageCount() { return static_cast<int>(M().queue.size()); }
 
 std::u16string WindowText(HWND hwnd)
@@ -1931,6 +1942,7 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc)
 
 BOOL KillTimer(HWND hwnd, UINT_PTR id)
 {
+    ++M().killTimerCalls;
     auto& timers = M().timers;
     const auto removed = std::erase_if(timers, [&](const ui::detail::Timer& t) { return t.hwnd == hwnd && t.id == id; });
     return removed > 0;

@@ -58,6 +58,9 @@ bool HasTimer(HWND hwnd, UINT_PTR id);
 // The next `count` calls of SetTimer fail (as when the system runs out of timers).
 void FailNextTimers(unsigned count);
 int TimerCount();
+// How often KillTimer was called since the start; the period of a running timer (0 when there is none).
+int KillTimerCalls();
+UINT TimerElapse(HWND hwnd, UINT_PTR id);
 int QueuedMessageCount();
 std::u16string WindowText(HWND hwnd);
 bool NeedsPaint(HWND hwnd);

@@ -316,6 +316,8 @@ HFONT CreateFontW(int height, int width, int escapement, int orientation, int we
 HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits);
 HBITMAP CreateCompatibleBitmap(HDC hdc, int width, int height);
 HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* info, UINT usage, void** bits, void* section, DWORD offset);
+// A bitmap resource (RT_BITMAP) as a GDI bitmap; null when it is missing or unreadable.
+HBITMAP LoadBitmapW(HINSTANCE instance, LPCWSTR name);
 COLORREF SetDCBrushColor(HDC hdc, COLORREF color);
 COLORREF SetDCPenColor(HDC hdc, COLORREF color);
 

@@ -166,11 +166,13 @@ inline constexpr std::uintptr_t RT_DIALOG_ID = 5;
 inline constexpr std::uintptr_t RT_MENU_ID = 4;
 inline constexpr std::uintptr_t RT_ACCELERATOR_ID = 9;
 inline constexpr std::uintptr_t RT_RCDATA_ID = 10;
+inline constexpr std::uintptr_t RT_BITMAP_ID = 2;
 #define RT_STRING MAKEINTRESOURCEW(RT_STRING_ID)
 #define RT_DIALOG MAKEINTRESOURCEW(RT_DIALOG_ID)
 #define RT_MENU MAKEINTRESOURCEW(RT_MENU_ID)
 #define RT_ACCELERATOR MAKEINTRESOURCEW(RT_ACCELERATOR_ID)
 #define RT_RCDATA MAKEINTRESOURCEW(RT_RCDATA_ID)
+#define RT_BITMAP MAKEINTRESOURCEW(RT_BITMAP_ID)
 
 struct FILETIME {
     DWORD dwLowDateTime;

@@ -1023,3 +1023,18 @@ inline constexpr UINT DFCS_ADJUSTRECT = 0x2000;
 inline constexpr UINT DFCS_FLAT = 0x4000;
 inline constexpr UINT DFCS_MONO = 0x8000;
 BOOL DrawFrameControl(HDC hdc, LPRECT rect, UINT type, UINT state);
+
+// The parts of a combo box: its selection field, the edit in it (if any) and the drop-down list.
+struct COMBOBOXINFO {
+    DWORD cbSize;
+    RECT rcItem;
+    RECT rcButton;
+    DWORD stateButton;
+    HWND hwndCombo;
+    HWND hwndItem;
+    HWND hwndList;
+};
+BOOL GetComboBoxInfo(HWND combo, COMBOBOXINFO* info);
+
+// Menus and their popups.
+#include "platform/win/winmenu.h"

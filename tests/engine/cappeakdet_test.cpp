@@ -1,4 +1,5 @@
 #include "aptrain.h"
+#include "bench/recordings.h"
 #include "enum_harness.h"
 
 #include "engine/cappeakdet.h"
@@ -196,6 +197,9 @@ std::vector<std::pair<LONG, double>> SampleBySample(const std::vector<float>& sa
     float troughValue = 0;
     for (LONG t = 0; t < static_cast<LONG>(samples.size()); ++t) {
         const float v = samples[static_cast<std::size_t>(t)];
+        if (std::isnan(v)) {
+            continue; // a NaN sample changes no level and no phase
+        }
         if (phase == 0) {
             maxTick = t;
             minValue = maxValue = troughValue = v;
@@ -269,8 +273,7 @@ TEST(CAPPeakDet, RunsSkippedInBulkGiveTheSampleBySampleResult)
                         ASSERT_EQ(got.size(), expected.size()) << length << " " << kind << " " << height;
                         for (std::size_t i = 0; i < got.size(); ++i) {
                             ASSERT_EQ(got[i].first, expected[i].first) << length << " " << kind << " " << height;
-                            ASSERT_TRUE(got[i].second == expected[i].second ||
-                                        (std::isnan(got[i].second) && std::isnan(expected[i].second)));
+                            ASSERT_EQ(got[i].second, expected[i].second);
                         }
                     }
                 }
@@ -278,6 +281,61 @@ TEST(CAPPeakDet, RunsSkippedInBulkGiveTheSampleBySampleResult)
         }
     }
     EXPECT_GT(total, 1000u) << "the signals must hold peaks";
+}
+
+TEST(CAPPeakDet, RealisticRecordingsGiveTheSampleBySampleResult)
+{
+    // Noisy action potentials at 10 kHz with slow plateaus and repolarisations: thresholds from far above the
+    // noise down to within it, widths from none to longer than the plateau, and NaN holes.
+    benchrec::Recording rec = benchrec::Cardiac(1'500'000, 21);
+    for (std::size_t t = 777; t < rec.samples.size(); t += 99991) {
+        rec.samples[t] = std::numeric_limits<float>::quiet_NaN();
+    }
+    const Channel channel({rec.samples}, benchrec::kTickPeriod);
+    for (const auto& [height, widthMs] : {std::pair<double, LONG>{30, 50}, {30, 0}, {60, 5}, {100, 0}, {2, 0}, {0.5, 1},
+                                          {10, 400}}) {
+        const LONG widthTicks = widthMs * 10;
+        const auto expected = SampleBySample(rec.samples, height, widthTicks);
+        const std::string digits = std::to_string(height) + " " + std::to_string(widthMs);
+        const std::u16string text = u"1 " + std::u16string(digits.begin(), digits.end());
+        EXPECT_EQ(TicksAndValues(channel.Peaks(text.c_str())), expected) << height << " " << widthMs;
+        if (height == 30 && widthMs == 50) {
+            EXPECT_GT(expected.size(), 200u);
+        }
+    }
+}
+
+TEST(CAPPeakDet, NaNSamplesInEveryPhaseEndNoDetection)
+{
+    // Ten triangles: from 0 at 100 k up to 40 at 100 k + 20, down by 4 per tick to 0 at 100 k + 30. With height 10
+    // and width 6 ticks each peak's fall completes at 100 k + 23 (40 - 28 > 10, 2 x 3 >= 6).
+    std::vector<float> clean;
+    std::vector<std::pair<LONG, double>> expected;
+    for (int k = 0; k < 10; ++k) {
+        const auto triangle = Corners({{0, 0}, {20, 40}, {30, 0}, {99, 0}});
+        clean.insert(clean.end(), triangle.begin(), triangle.end());
+        expected.emplace_back(100 * k + 20, 40.0);
+    }
+    constexpr float nan = std::numeric_limits<float>::quiet_NaN();
+    // Where a search starts (the block's first sample, the sample after a confirmed fall), while rising, while a
+    // candidate waits for its fall, and on the flat stretch between.
+    for (const int offset : {0, 24, 10, 21, 50}) {
+        for (const int peak : {0, 4, 9}) {
+            std::vector<float> samples = clean;
+            samples[static_cast<std::size_t>(100 * peak + offset)] = nan;
+            const Channel channel({samples}, 0.001);
+            EXPECT_EQ(TicksAndValues(channel.Peaks(u"1 10 6")), expected) << "NaN at " << 100 * peak + offset;
+        }
+    }
+    // NaN everywhere between the peaks.
+    std::vector<float> holes = clean;
+    for (std::size_t t = 0; t < holes.size(); ++t) {
+        if (t % 100 >= 40 || t % 100 < 5) {
+            holes[t] = nan;
+        }
+    }
+    const Channel channel({holes}, 0.001);
+    EXPECT_EQ(TicksAndValues(channel.Peaks(u"1 10 6")), expected);
 }
 
 TEST(CAPPeakDet, ParametersTicksAndRegistration)

@@ -318,9 +318,10 @@ TEST_F(ModuleLoad, CalculationsDescribeThemselvesByNameAndAlias)
 
         // Calculations whose engine family exists make enumerators; the others a failure and a null result.
         ICalcEnum* instance = reinterpret_cast<ICalcEnum*>(&untouched);
-        const std::u16string_view built[] = {u"CAPPeakDet", u"CalcBase",      u"CalcAMax",        u"CalcBase2",
-                                             u"CalcBulk",   u"PSCalcBase",    u"CacheSelector",   u"PSCacheSelector",
-                                             u"Selector"};
+        const std::u16string_view built[] = {
+            u"CAPPeakDet", u"CalcBase",      u"CalcAMax",        u"CalcBase2", u"CalcBulk",  u"PSCalcBase",
+            u"Selector",   u"CacheSelector", u"PSCacheSelector", u"ERStimDet", u"ERStimSOB", u"ERPeakDet",
+            u"PSPeakDet",  u"CAPPWF",        u"PeakCycConvert"};
         if (std::find(std::begin(built), std::end(built), calc.name) != std::end(built)) {
             EXPECT_EQ(calcClass->CreateInstance(nullptr, &instance), S_OK);
             ASSERT_NE(instance, nullptr);

@@ -62,7 +62,7 @@ TEST_F(MenuComboTest, RowsAreAQuarterTallerThanTheDialogFontAtEachDpi)
         const int expected = static_cast<int>(std::lround(CellHeight(MulDiv(10, dpi, 72)) * 1.25));
         EXPECT_EQ(expected, combo->GetItemHeight(0)) << dpi;
         EXPECT_EQ(expected, combo->GetItemHeight(-1)) << dpi; // the edit field, on the first measure
-        EXPECT_NE(fieldBefore, expected);
+        EXPECT_EQ(expected, fieldBefore) << dpi; // measured as the combo was created
         // Later measures leave the edit field alone.
         combo->SetItemHeight(-1, 12);
         combo->AddString(u"second");

@@ -86,7 +86,7 @@ TEST_F(RenderTest, DialogWithASelectionComboAndItsDroppedList)
     EXPECT_TRUE(closedCheck.ok) << closedCheck.message;
 
     dialog->Channels->SetFocus();
-    dialog->Channels->SetSelIndex(3);
+    dialog->Channels->SetSelIndex(2); // the third row that is not a separator
     ui::PressKey(VK_F4);
     ASSERT_TRUE(dialog->Channels->GetDroppedState());
     HWND list = nullptr;
