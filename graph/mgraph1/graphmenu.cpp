@@ -1,9 +1,6 @@
 #include "graph/mgraph1/graphmenu.h"
 
-#if __has_include("platform/win/winmenu.h")
 #include "platform/win/winmenu.h"
-#define HAVE_MENUS 1
-#endif
 
 namespace MGraph1 {
 
@@ -13,11 +10,8 @@ void GraphMenu::AddItem(std::int32_t cookie, MessSys::MessageReceiver* receiver,
     items_.push_back(Item{cookie, receiver, shown, enabled, marked, text});
 }
 
-bool GraphMenu::Show([[maybe_unused]] HWND owner, [[maybe_unused]] int x, [[maybe_unused]] int y)
+bool GraphMenu::Show(HWND owner, int x, int y)
 {
-#ifndef HAVE_MENUS
-    return false;
-#else
     HMENU menu = CreatePopupMenu();
     if (!menu) {
         return false;
@@ -48,7 +42,6 @@ bool GraphMenu::Show([[maybe_unused]] HWND owner, [[maybe_unused]] int x, [[mayb
         item.receiver->OnMessage(chosenNotice);
     }
     return true;
-#endif
 }
 
 } // namespace MGraph1
