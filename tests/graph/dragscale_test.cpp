@@ -130,10 +130,7 @@ protected:
         GraphHost();
         Graphs().SetRefuse(false);
         ui::reset();
-        frame = std::make_unique<owl::TWindow>(nullptr, u"frame");
-        frame->Attr.Style = WS_POPUP | WS_VISIBLE;
-        frame->Attr.W = 300;
-        frame->Attr.H = 200;
+        frame = TopWindow(0, 0, 300, 200);
         frame->Create();
     }
     void TearDown() override

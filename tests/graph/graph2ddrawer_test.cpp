@@ -383,6 +383,15 @@ TEST_F(Graph2DDrawerTest, HiddenMarkersAreNotDragged)
     drawer.markersShown = false;
     drawer.OnLButtonDown(0, POINT{160, 70});
     EXPECT_EQ(drawer.Markers().Dragged(), nullptr);
+    drawer.OnLButtonUp(0, POINT{160, 70});
+
+    ImageCanvas screen(300, 200);
+    const RECT aroundMarker{155, 65, 166, 76};
+    drawer.Paint(screen.dc, true, kDrawer);
+    const int hidden = screen.Inked(aroundMarker);
+    drawer.markersShown = true;
+    drawer.Paint(screen.dc, true, kDrawer);
+    EXPECT_GT(screen.Inked(aroundMarker), hidden);
 }
 
 TEST_F(Graph2DDrawerTest, MovesSendTrackHintsWhenAnAnnotationAsks)

@@ -4,11 +4,13 @@
 
 #include "graph/mgraph1/graph2ddrawer.h"
 #include "host/host.h"
+#include "platform/owl/window.h"
 #include "../frame/sharedhost.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <typeindex>
 #include <vector>
@@ -18,6 +20,18 @@ namespace graphtest {
 inline host::Host& GraphHost() { return SharedHost(); }
 
 inline host::GraphService& Graphs() { return GraphHost().GetFramework().Graphs(); }
+
+// A visible top-level window without a frame, not yet created.
+inline std::unique_ptr<owl::TWindow> TopWindow(int x, int y, int width, int height)
+{
+    auto window = std::make_unique<owl::TWindow>(nullptr, u"frame");
+    window->Attr.Style = WS_POPUP | WS_VISIBLE;
+    window->Attr.X = x;
+    window->Attr.Y = y;
+    window->Attr.W = width;
+    window->Attr.H = height;
+    return window;
+}
 
 // The host scale behind a drawer's axis.
 inline host::ScaleControl& Host(IScaleControl* axis) { return *static_cast<host::ScaleControl*>(axis); }

@@ -66,10 +66,7 @@ protected:
     {
         ui::reset();
         ui::ClearTrackedPopups();
-        owner = std::make_unique<owl::TWindow>(nullptr, u"owner");
-        owner->Attr.Style = WS_POPUP | WS_VISIBLE;
-        owner->Attr.W = 100;
-        owner->Attr.H = 100;
+        owner = TopWindow(0, 0, 100, 100);
         owner->Create();
     }
     void TearDown() override
@@ -125,16 +122,11 @@ TEST_F(GraphMenuTest, ARightClickShowsTheMenuOnlyWhenAsked)
 {
     GraphHost();
     owner.reset();
-    owl::TWindow frame(nullptr, u"frame");
-    frame.Attr.Style = WS_POPUP | WS_VISIBLE;
-    frame.Attr.X = 50;
-    frame.Attr.Y = 60;
-    frame.Attr.W = 320;
-    frame.Attr.H = 220;
-    auto* graph = new MGraph1::Graph2DWindow(&frame);
+    const auto frame = TopWindow(50, 60, 320, 220);
+    auto* graph = new MGraph1::Graph2DWindow(frame.get());
     graph->Attr.W = 320;
     graph->Attr.H = 220;
-    frame.Create();
+    frame->Create();
     ItemOwner owner;
     graph->Menu().AddItem(5, &owner, true, true, false, u"Auto scale");
     ui::SetPopupMenuHook([](const ui::PopupMenuRequest&) -> UINT { return 100; });
