@@ -539,9 +539,8 @@ HRESULT GraphService::CreateScaleControl(HWND parent, LONG, LONG, LONG kind, LON
     if (!control) {
         return E_FAIL;
     }
-    made_.push_back(control);
-    control->AddRef();
-    *out = control.Get();
+    ++made_;
+    *out = control.Detach();
     return S_OK;
 }
 

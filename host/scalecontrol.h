@@ -139,7 +139,7 @@ private:
     double pressMaximum_ = 1.0;
 };
 
-// The host's shared service of the graph library: it makes scale controls, and counts the plain scales asked of it.
+// The host's shared service of the graph library: it makes scale controls and takes the plain-scale calls.
 class GraphService final : public IGraphHostService, private HostOwned {
 public:
     HRESULT QueryInterface(REFIID iid, void** out) override;
@@ -151,15 +151,14 @@ public:
                                IScaleControl** out) override;
     HRESULT CreatePlainScale(LONG value1, LONG value2, LONG value3, LONG value4) override;
 
-    // The controls made so far (tests reach the scales of a window through them); the last plain-scale call.
-    const std::vector<platform::ComPtr<ScaleControl>>& Made() const { return made_; }
-    void ForgetMade() { made_.clear(); }
+    // How many controls it made; the values of the last plain-scale call.
+    int MadeCount() const { return made_; }
     const std::vector<LONG>& LastPlainScale() const { return lastPlain_; }
     // Refuse every control from now on (creation must fail cleanly).
     void SetRefuse(bool refuse) { refuse_ = refuse; }
 
 private:
-    std::vector<platform::ComPtr<ScaleControl>> made_;
+    int made_ = 0;
     std::vector<LONG> lastPlain_;
     bool refuse_ = false;
 };

@@ -22,7 +22,9 @@ protected:
 
 TEST_F(Graph2DDrawerTest, TheDrawerMakesItsAxesThroughTheSharedService)
 {
+    const int made = Graphs().MadeCount();
     Graph2DDrawer drawer;
+    EXPECT_EQ(Graphs().MadeCount(), made + 2);
     ASSERT_NE(drawer.XAxis(), nullptr);
     ASSERT_NE(drawer.YAxis(), nullptr);
     EXPECT_EQ(Host(drawer.XAxis()).Title(), u"Units");
