@@ -3,7 +3,9 @@
 #include "graph_canvas.h"
 #include "graph_kit.h"
 
+#include <cmath>
 #include <functional>
+#include <limits>
 
 namespace {
 using namespace graphtest;
@@ -96,6 +98,32 @@ TEST_F(Graph2DDrawerTest, PixelTransformsFollowTheAxes)
     EXPECT_DOUBLE_EQ((24.0 + x.offset) * x.scale, 240.0); // the plot is 240 pixels wide
     EXPECT_DOUBLE_EQ((7.0 + y.offset) * y.scale, 0.0);    // the top of the range at the top
     EXPECT_DOUBLE_EQ((-7.0 + y.offset) * y.scale, 140.0);
+}
+
+// The domain is kept and reported as given; only a usable one changes how data maps to pixels.
+TEST_F(Graph2DDrawerTest, UnusableDomainsAreKeptButDoNotMapPixels)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::pair<double, double> domains[] = {{5.0, 5.0}, {nan, 1.0}, {0.0, inf}, {-inf, inf}};
+    for (const auto& [minimum, maximum] : domains) {
+        Graph2DDrawer drawer;
+        drawer.SetRect(kDrawer);
+        drawer.SetDomain(0.0, 24.0);
+        const MGraph1::Transform before = drawer.XPixelTransform();
+        drawer.SetDomain(minimum, maximum);
+        const auto [storedMinimum, storedMaximum] = drawer.GetDomain();
+        EXPECT_TRUE(storedMinimum == minimum || (std::isnan(storedMinimum) && std::isnan(minimum)));
+        EXPECT_EQ(storedMaximum, maximum);
+        EXPECT_EQ(drawer.XPixelTransform().scale, before.scale) << minimum << " " << maximum;
+        EXPECT_EQ(drawer.XPixelTransform().offset, before.offset) << minimum << " " << maximum;
+    }
+    // Reversed is usable: larger values to the left.
+    Graph2DDrawer drawer;
+    drawer.SetRect(kDrawer);
+    drawer.SetDomain(24.0, 0.0);
+    EXPECT_EQ(drawer.GetDomain(), std::make_pair(24.0, 0.0));
+    EXPECT_DOUBLE_EQ(drawer.XPixelTransform().scale, -10.0);
 }
 
 TEST_F(Graph2DDrawerTest, MinimumSpanWidensTheDomainAndTheLimits)
