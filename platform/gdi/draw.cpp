@@ -251,6 +251,8 @@ BOOL Blit(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy,
     const std::uint32_t dstBk = ToPixel(c.dc->state.bkColor);
     const std::uint32_t srcBk = srcDc ? ToPixel(srcDc->state.bkColor) : 0;
     const std::uint32_t key = ToPixel(transparent);
+    const bool halftone = usesSource && kind == BlitKind::Rop && c.dc->state.stretchMode == HALFTONE &&
+                          (std::abs(scaleX) > 1 || std::abs(scaleY) > 1) && scaleX > 0 && scaleY > 0;
     ForEachPixel(c, box, [&](int px, int py, std::uint32_t d) -> std::uint32_t {
         std::uint32_t s = 0;
         std::uint32_t alpha = 255;
@@ -260,10 +262,37 @@ BOOL Blit(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy,
             if (qx < 0 || qy < 0 || qx >= source.extent.cx || qy >= source.extent.cy) {
                 return d;
             }
-            const int ax = qx + source.origin.x;
-            const int ay = qy + source.origin.y;
-            const std::uint32_t raw = snapshot.empty() ? PixelRow(source.surface, ay)[ax]
-                                                       : snapshot[static_cast<std::size_t>(ay) * snapshotStride + ax];
+            auto fetch = [&](int fx, int fy) {
+                const int ax = fx + source.origin.x;
+                const int ay = fy + source.origin.y;
+                return snapshot.empty() ? PixelRow(source.surface, ay)[ax]
+                                        : snapshot[static_cast<std::size_t>(ay) * snapshotStride + ax];
+            };
+            std::uint32_t raw = fetch(qx, qy);
+            if (halftone) {
+                // HALFTONE shrinking averages every source pixel that the target pixel covers.
+                const int x1 = std::min<int>(source.extent.cx, s0.x + static_cast<int>(std::ceil((px - d0.x + 1) * scaleX)));
+                const int y1 = std::min<int>(source.extent.cy, s0.y + static_cast<int>(std::ceil((py - d0.y + 1) * scaleY)));
+                const int x0 = std::max(0, s0.x + static_cast<int>(std::floor((px - d0.x) * scaleX)));
+                const int y0 = std::max(0, s0.y + static_cast<int>(std::floor((py - d0.y) * scaleY)));
+                unsigned sum[4]{};
+                unsigned n = 0;
+                for (int fy = y0; fy < y1; ++fy) {
+                    for (int fx = x0; fx < x1; ++fx) {
+                        const std::uint32_t v = fetch(fx, fy);
+                        for (int k = 0; k < 4; ++k) {
+                            sum[k] += (v >> (8 * k)) & 0xFF;
+                        }
+                        ++n;
+                    }
+                }
+                if (n) {
+                    raw = 0;
+                    for (int k = 0; k < 4; ++k) {
+                        raw |= ((sum[k] + n / 2) / n) << (8 * k);
+                    }
+                }
+            }
             alpha = raw >> 24;
             s = raw & 0xFFFFFF;
             if (source.bitsPixel == 1 && dstBits != 1) {

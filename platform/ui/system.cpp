@@ -198,7 +198,7 @@ BOOL SystemParametersInfoW(UINT action, UINT, void* param, UINT)
         if (!param) {
             return FALSE;
         }
-        *static_cast<BOOL*>(param) = FALSE;
+        *static_cast<BOOL*>(param) = action == SPI_GETTOOLTIPANIMATION ? ui::TooltipAnimation() : ui::TooltipFade();
         return TRUE;
     default:
         return FALSE;

@@ -376,6 +376,8 @@ BOOL PaintRgn(HDC hdc, HRGN region);
 // Polygon regions hold the pixels whose centres lie inside the polygon (ALTERNATE or WINDING).
 HRGN CreatePolygonRgn(const POINT* points, int count, int fillMode);
 HRGN CreatePolyPolygonRgn(const POINT* points, const INT* counts, int polygons, int fillMode);
+// Corners are ellipses of width x height.
+HRGN CreateRoundRectRgn(int left, int top, int right, int bottom, int width, int height);
 
 // Drawing.
 BOOL MoveToEx(HDC hdc, int x, int y, LPPOINT previous);
