@@ -865,14 +865,12 @@ SHORT GetAsyncKeyState(int key);
 UINT GetDoubleClickTime();
 HCURSOR SetCursor(HCURSOR cursor);
 HCURSOR GetCursor();
-// The system cursors by id (LoadCursorW with a null instance).
-inline constexpr WORD IDC_ARROW_ID = 32512;
+// The system sizing cursors by id (LoadCursorW with a null instance; IDC_ARROW and IDC_HAND are below).
 inline constexpr WORD IDC_SIZENWSE_ID = 32642;
 inline constexpr WORD IDC_SIZENESW_ID = 32643;
 inline constexpr WORD IDC_SIZEWE_ID = 32644;
 inline constexpr WORD IDC_SIZENS_ID = 32645;
 inline constexpr WORD IDC_SIZEALL_ID = 32646;
-#define IDC_ARROW MAKEINTRESOURCEW(IDC_ARROW_ID)
 #define IDC_SIZENWSE MAKEINTRESOURCEW(IDC_SIZENWSE_ID)
 #define IDC_SIZENESW MAKEINTRESOURCEW(IDC_SIZENESW_ID)
 #define IDC_SIZEWE MAKEINTRESOURCEW(IDC_SIZEWE_ID)
