@@ -35,7 +35,7 @@ TEST_F(Graph2DDrawerTest, TheDrawerMakesItsAxesThroughTheSharedService)
 }
 
 // SetDomain under an axis lock, with the axis deferred, and plainly.
-TEST_F(Graph2DDrawerTest, SetDomainRespectsLocksAndDeferredAxes)
+TEST_F(Graph2DDrawerTest, SetDomainHonoursLocksAndDeferredAxes)
 {
     struct Case {
         const char* name;
