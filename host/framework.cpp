@@ -1,4 +1,5 @@
 #include "host/framework.h"
+#include "sdk/hostobjects.h"
 
 #include "host/displaysettings.h"
 
@@ -95,6 +96,12 @@ HRESULT Framework::GetObject(DWORD id, REFIID iid, void** out)
     }
     if (const RegisteredClass* found = FindClass(id)) {
         return found->object->QueryInterface(iid, out);
+    }
+    for (const auto& [classId, object] : hostClasses_) {
+        const WORD shortId = KnownTypeId(classId);
+        if (shortId != 0 && id == static_cast<DWORD>(shortId) << 16) {
+            return object->QueryInterface(iid, out);
+        }
     }
     return E_FAIL;
 }

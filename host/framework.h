@@ -91,6 +91,9 @@ public:
     GraphService& Graphs() { return graphs_; }
     // Refuse every type-id request from now on.
     void SetRefuseTypeIds(bool refuse) { refuseTypeIds_ = refuse; }
+    // The host's own class object for a class id: GetObject hands it out under the class id's type id (once that
+    // has been asked for). Kept over module loads; no reference.
+    void AddHostClass(const GUID& classId, IUnknown* object) { hostClasses_.emplace_back(classId, object); }
     // The document framework's objects: message bus, menus, commands, registrations, view classes.
     DocumentFramework& Documents() { return documents_; }
     // Delivers an event of a subject to every observer registered for it (or attached to the subject).
@@ -109,6 +112,7 @@ private:
     std::vector<platform::ComPtr<IMsgIdMessageClassObject>> messageClasses_;
     bool refuse_ = false;
     bool refuseTypeIds_ = false;
+    std::vector<std::pair<GUID, IUnknown*>> hostClasses_;
     DocumentFramework documents_{log_};
     struct EventRegistration {
         ISubject* subject;
