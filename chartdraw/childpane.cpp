@@ -578,7 +578,7 @@ void ChildPaneBase::DrawLayerDrawers(HDC target, int index, const RECT& drawRect
         const LONGLONG to = ticks.originTick + static_cast<LONGLONG>(
                                                    std::ceil((widened.right - ticks.originX) * ticks.ticksPerPixel));
         const LONGLONG offset = from < 0 ? from : 0;
-        drawer->Draw(dc, from, to, offset, ticks.record, widened.left, drawRect, drawFlags, nullptr, context1);
+        drawer->Draw(dc, from, to, offset, ticks.record, widened.left, drawRect, drawFlags, ticks.divisions, context1);
         (void)context2;
     }
 }

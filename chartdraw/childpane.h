@@ -42,6 +42,7 @@ struct TickMapping {
     LONG originX = 0;
     double ticksPerPixel = 1;
     LONG record = 0;
+    const TimeDivisions* divisions = nullptr; // the pane's time grid, for the graticule
 };
 
 struct PaneLayer {

@@ -6,6 +6,12 @@
 #include <cmath>
 
 namespace ChartDraw {
+namespace {
+
+// The x positions from x to the clip's right edge; the point source ends them at the data's end.
+LONG Positions(const RECT& clip, LONG x) { return std::max<LONG>(clip.right - x, 0); }
+
+} // namespace
 
 const std::array<DWORD, kChartPointBatch / 2>& PolyLineTraceDrawer::SegmentCounts()
 {
@@ -95,7 +101,7 @@ HRESULT PolyLineTraceDrawer::Draw(owl::TDC& dc, LONGLONG from, LONGLONG to, LONG
             block_->GetContinueTick(&continueTick);
         }
         if (relative == continueTick) {
-            lastX_ = x + DrawPoints(dc, static_cast<LONG>(to - from), x, 0, static_cast<COLORREF>(record));
+            lastX_ = x + DrawPoints(dc, Positions(clip, x), x, 0, static_cast<COLORREF>(record));
             if (!(flags & kDrawKeepCached)) {
                 block_.Reset();
             }
@@ -117,7 +123,7 @@ HRESULT PolyLineTraceDrawer::Draw(owl::TDC& dc, LONGLONG from, LONGLONG to, LONG
                                      block_.Out());
     }
     if (block_) {
-        lastX_ = x + DrawPoints(dc, static_cast<LONG>(to - from), x, flags & kDrawColourModeMask, colour_);
+        lastX_ = x + DrawPoints(dc, Positions(clip, x), x, flags & kDrawColourModeMask, colour_);
     }
     if (!(flags & kDrawKeepCached)) {
         block_.Reset();

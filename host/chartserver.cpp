@@ -35,8 +35,17 @@ public:
         LONG written = 0;
         LONG used = 0;
         const LONG length = static_cast<LONG>(samples_.size());
-        while (used < positions && written + 4 <= maxPoints) {
-            const LONG column = x + used - originX_;
+        // Pairs are written one at a time, so that a call fills the buffer unless the positions or the data end.
+        while (used < positions && written + 2 <= maxPoints) {
+            const LONG px = x + used;
+            if (pending_.active && pending_.x == px) {
+                points[written++] = POINT{px, pending_.high};
+                points[written++] = POINT{px, pending_.low};
+                pending_.active = false;
+                ++used;
+                continue;
+            }
+            const LONG column = px - originX_;
             const double t0 = firstTick_ + column * ticksPerPixel_;
             LONG a = static_cast<LONG>(std::floor(t0));
             LONG b = std::max(a + 1, static_cast<LONG>(std::floor(t0 + ticksPerPixel_)));
@@ -55,18 +64,15 @@ public:
                 low = std::min(low, samples_[i]);
                 high = std::max(high, samples_[i]);
             }
-            const LONG px = x + used;
             if (hasLast_) {
                 points[written++] = POINT{lastX_, lastY_};
                 points[written++] = POINT{px, Row(samples_[a])};
             }
-            points[written++] = POINT{px, Row(high)};
-            points[written++] = POINT{px, Row(low)};
+            pending_ = Pending{true, px, Row(high), Row(low)};
             hasLast_ = true;
             lastX_ = px;
             lastY_ = Row(samples_[b - 1]);
             next_ = b;
-            ++used;
         }
         *pointCount = written;
         *consumed = used;
@@ -103,6 +109,12 @@ private:
     LONG originX_;
     double yScale_;
     double yOffset_;
+    struct Pending {
+        bool active = false;
+        LONG x = 0;
+        LONG high = 0;
+        LONG low = 0;
+    } pending_; // a column whose vertical segment did not fit into the last call
     bool hasLast_ = false;
     LONG lastX_ = 0;
     LONG lastY_ = 0;

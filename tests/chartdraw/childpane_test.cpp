@@ -2,6 +2,7 @@
 #include "chartdraw/pretrigger.h"
 #include "chartdraw/tracedrawers.h"
 #include "platform/gdi/dc.h"
+#include "tests/chartdraw/fakes.h"
 
 #include <gtest/gtest.h>
 
@@ -11,27 +12,7 @@ using namespace ChartDraw;
 
 namespace {
 
-struct TestOwner : ChildPaneOwner {
-    IDrawerDataPane* DrawerServices() override { return nullptr; }
-    bool KeepsLayerBitmaps() const override { return bitmaps; }
-    bool NoControlsMode() const override { return false; }
-    bool IsLive() const override { return true; }
-    bool JumpMode() const override { return jump; }
-    int SweepCursor() const override { return sweep; }
-    void PerformPendingFullInvalidation() override {}
-    void InvalidatePaneRect(const RECT& r) override { invalidated.push_back(r); }
-    void ScrollPaneRect(const RECT&, LONGLONG) override {}
-    std::optional<LONGLONG> TimeBaseLimit() const override { return std::nullopt; }
-    double TickToX(LONGLONG tick) const override { return static_cast<double>(tick); }
-    COLORREF ContrastColourFor(COLORREF c) const override { return c; }
-    double PixelsPerMm(HDC) const override { return 3.78; }
-    POINT Margins() const override { return POINT{1, 1}; }
-
-    bool bitmaps = true;
-    bool jump = false;
-    int sweep = 200;
-    std::vector<RECT> invalidated;
-};
+using charttest::TestOwner;
 
 // A drawer that fills its whole draw area with one colour (white counts as transparent in layer composition).
 class FillDrawer : public DrawerBase {
