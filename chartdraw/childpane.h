@@ -11,9 +11,25 @@
 
 namespace ChartDraw {
 
+// The time axis of the stretch a pane shows, as the time base reports it.
+struct TimeContext {
+    double secondsPerPixel = 0;
+    double secondsAtOrigin = 0; // the time at pane x = originX
+    LONG originX = 0;
+    std::uint32_t formatWord = 2;  // clock-time format word
+    std::uint32_t textFlags = 0;   // extra text flags of the labels
+    double start = 0;
+    double startOffset = 0;
+    double origin = 0;
+    double originOffset = 0;
+};
+
 // What a child pane needs of the data pane that owns it.
 class ChildPaneOwner {
 public:
+    // The time axis of the view; false without a time base.
+    virtual bool GetTimeContext(TimeContext&) const { return false; }
+    virtual double DeviceScale() const { return 1.0; }
     virtual IDrawerDataPane* DrawerServices() = 0;
     // Layer bitmaps are kept when the scroll-copy option is on and the pane is not in no-controls mode.
     virtual bool KeepsLayerBitmaps() const = 0;

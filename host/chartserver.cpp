@@ -10,7 +10,7 @@ namespace {
 
 // One vertical segment per pixel column (the column's lowest to highest row), joined to the previous column by a
 // segment from its last sample to this column's first.
-class ColumnPoints final : public IChartPointSource, public RefCounted {
+class ColumnPoints final : public RefCounted, public IChartPointSource {
 public:
     ColumnPoints(std::span<const float> samples, double firstTick, double ticksPerPixel, LONG originX, double yScale,
                  double yOffset)

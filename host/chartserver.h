@@ -13,7 +13,7 @@
 
 namespace host {
 
-class ChartServer final : public IChartDataSource, public IChartDataServer, public RefCounted {
+class ChartServer final : public RefCounted, public IChartDataSource, public IChartDataServer {
 public:
     // A new server with one reference.
     static platform::ComPtr<ChartServer> Create(std::shared_ptr<Document> document);
