@@ -11,6 +11,24 @@ namespace {
 // The x positions from x to the clip's right edge; the point source ends them at the data's end.
 LONG Positions(const RECT& clip, LONG x) { return std::max<LONG>(clip.right - x, 0); }
 
+// The process-wide trace palette's colour for a channel, spread through its order table.
+COLORREF DefaultColour(LONG channel)
+{
+    KVO::SelectDefaultPalette(1);
+    const KVO::DefaultColourState& state = KVO::GetDefaultColourState();
+    const int n = state.cycleLength;
+    if (!state.table || n <= 0) {
+        return RGB(0, 0, 0);
+    }
+    const int o = state.cycleStart;
+    const int slot = static_cast<int>(std::max<LONG>(channel, 0) % n);
+    int position = slot;
+    if (state.order && o + slot < state.orderLength) {
+        position = state.order[o + slot] % n;
+    }
+    return state.table[o + position];
+}
+
 } // namespace
 
 const std::array<DWORD, kChartPointBatch / 2>& PolyLineTraceDrawer::SegmentCounts()
@@ -26,7 +44,7 @@ const std::array<DWORD, kChartPointBatch / 2>& PolyLineTraceDrawer::SegmentCount
 PolyLineTraceDrawer::PolyLineTraceDrawer(LONG lane, const COLORREF* colour, DWORD style, DWORD kind, LONG channel,
                                          DWORD subSelector, LONG alternate, DWORD alternateSelector)
     : DrawerBase(kind, channel, subSelector, alternate, alternateSelector), style_(style & 0xFFFF),
-      colour_(colour ? *colour : KVO::GetDefaultTraceColor(nullptr, channel < 0 ? 0 : channel)), lane_(lane)
+      colour_(colour ? *colour : DefaultColour(channel)), lane_(lane)
 {
     SegmentCounts();
 }
@@ -51,6 +69,21 @@ HRESULT PolyLineTraceDrawer::GetCapabilities(LONG, DWORD* flags, LONG* left, LON
     if (left) *left = 1;
     if (right) *right = 0;
     return S_OK;
+}
+
+HRESULT PolyLineTraceDrawer::GetUnitText(LONG laneIndex, LONG record, IKVOString** text, WORD* flag)
+{
+    if (text) {
+        *text = nullptr;
+    }
+    if (channel < 0 || laneIndex != lane_ || !DataServer()) {
+        return S_FALSE;
+    }
+    if (flag) {
+        *flag = 0;
+        DataServer()->GetChannelFlag(RequestFlags(), record, channel, flag);
+    }
+    return text ? DataServer()->GetUnitText(RequestFlags(), record, channel, text) : S_OK;
 }
 
 HRESULT PolyLineTraceDrawer::OnScaleChanged(LONG lane, LONG, const double scale[2], IUnknown*)
@@ -254,6 +287,14 @@ HRESULT NullTraceDrawer::GetLatestTick(LONG r0, LONG r1, LONGLONG start, LONGLON
         *tick -= tickCorrection_;
     }
     return hr;
+}
+
+HRESULT NullTraceDrawer::GetUnitText(LONG, LONG, IKVOString** text, WORD*)
+{
+    if (text) {
+        *text = nullptr;
+    }
+    return S_FALSE;
 }
 
 HRESULT NullTraceDrawer::RequestData(DWORD, LONG, LONG, LONG, LONG, LONG, LONG) { return S_FALSE; }

@@ -15,6 +15,7 @@ public:
 
     HRESULT SetDataSource(LONG reserved, IUnknown* source) override;
     HRESULT GetCapabilities(LONG reserved, DWORD* flags, LONG* left, LONG* right, LONG argument) override;
+    HRESULT GetUnitText(LONG lane, LONG record, IKVOString** text, WORD* flag) override;
     HRESULT OnScaleChanged(LONG lane, LONG reserved, const double scale[2], IUnknown* source) override;
     HRESULT OnNewBlock(DWORD argument) override;
     HRESULT Draw(owl::TDC& dc, LONGLONG from, LONGLONG to, LONGLONG offset, LONG record, LONG x, const RECT& clip,
@@ -56,6 +57,7 @@ public:
     using PolyLineTraceDrawer::PolyLineTraceDrawer;
     HRESULT GetCapabilities(LONG reserved, DWORD* flags, LONG* left, LONG* right, LONG argument) override;
     HRESULT GetLatestTick(LONG r0, LONG r1, LONGLONG start, LONGLONG count, LONGLONG* tick) override;
+    HRESULT GetUnitText(LONG lane, LONG record, IKVOString** text, WORD* flag) override;
     HRESULT RequestData(DWORD flags, LONG lane, LONG a, LONG b, LONG c, LONG d, LONG e) override;
     LONG DrawPoints(HDC dc, LONG count, LONG x, DWORD colourMode, COLORREF colour) override;
 

@@ -120,6 +120,9 @@ TEST(TraceDrawerContract, OtherLanesAreNotAnswered)
     EXPECT_EQ(drawer->OnScaleChanged(0, 0, scale, nullptr), S_FALSE);
     EXPECT_EQ(drawer->YScale(), 1.0);
     EXPECT_EQ(drawer->RequestData(0, 0, 0, 0, 0, 0, 0), S_FALSE);
+    IKVOString* unit = reinterpret_cast<IKVOString*>(1);
+    EXPECT_EQ(drawer->GetUnitText(0, 0, &unit, nullptr), S_FALSE);
+    EXPECT_EQ(unit, nullptr);
     EXPECT_EQ(drawer->OnScaleChanged(1, 0, scale, nullptr), S_OK);
     EXPECT_EQ(drawer->YScale(), 2.0);
     LONG pair[2]{};
