@@ -182,18 +182,12 @@ void ChildPaneBase::SetLayerArea(DWORD kind, const RECT& area)
 
 HRESULT ChildPaneBase::ApplyChannelSettings(IUnknown* settings, IUnknown* displaySettings, LONG channel)
 {
-    for (IChartRecordDrawer* d : drawers_) {
-        d->ApplyChannelSettings(settings, displaySettings, channel);
-    }
-    return S_OK;
+    return Forward(&IChartRecordDrawer::ApplyChannelSettings, settings, displaySettings, channel);
 }
 
 HRESULT ChildPaneBase::OnNewBlock(DWORD argument)
 {
-    for (IChartRecordDrawer* d : drawers_) {
-        d->OnNewBlock(argument);
-    }
-    return S_OK;
+    return Forward(&IChartRecordDrawer::OnNewBlock, argument);
 }
 
 HRESULT ChildPaneBase::OnLayoutChanged(LONG argument)
@@ -209,42 +203,27 @@ HRESULT ChildPaneBase::OnLayoutChanged(LONG argument)
 
 HRESULT ChildPaneBase::OnSamplingStart(DWORD argument, bool flag)
 {
-    for (IChartRecordDrawer* d : drawers_) {
-        d->OnSamplingStart(argument, flag ? 0xFFFF : 0);
-    }
-    return S_OK;
+    return Forward(&IChartRecordDrawer::OnSamplingStart, argument, flag ? 0xFFFF : 0);
 }
 
 HRESULT ChildPaneBase::OnSamplingStop(LONG a, LONG b)
 {
-    for (IChartRecordDrawer* d : drawers_) {
-        d->OnSamplingStop(a, b);
-    }
-    return S_OK;
+    return Forward(&IChartRecordDrawer::OnSamplingStop, a, b);
 }
 
 HRESULT ChildPaneBase::Notify17(LONG a)
 {
-    for (IChartRecordDrawer* d : drawers_) {
-        d->Notify17(a);
-    }
-    return S_OK;
+    return Forward(&IChartRecordDrawer::Notify17, a);
 }
 
 HRESULT ChildPaneBase::Notify18(LONG a, LONG b)
 {
-    for (IChartRecordDrawer* d : drawers_) {
-        d->Notify18(a, b);
-    }
-    return S_OK;
+    return Forward(&IChartRecordDrawer::Notify18, a, b);
 }
 
 HRESULT ChildPaneBase::Notify28(LONG a)
 {
-    for (IChartRecordDrawer* d : drawers_) {
-        d->Notify28(a);
-    }
-    return S_OK;
+    return Forward(&IChartRecordDrawer::Notify28, a);
 }
 
 COLORREF ChildPaneBase::ContrastColour(COLORREF colour, COLORREF background)

@@ -180,6 +180,16 @@ public:
 protected:
     ~ChildPaneBase() override;
 
+    // Passes a notice to every drawer in array order.
+    template <class... Params, class... Args>
+    HRESULT Forward(HRESULT (IChartRecordDrawer::*operation)(Params...), Args... args)
+    {
+        for (IChartRecordDrawer* drawer : drawers_) {
+            (drawer->*operation)(static_cast<Params>(args)...);
+        }
+        return S_OK;
+    }
+
     void RecomputeRanges();
     void MeasureOverhangs();
     void DrawLayerDrawers(HDC target, int layer, const RECT& drawRect, const TickMapping& ticks, DWORD drawFlags,

@@ -33,6 +33,25 @@ void HorizontalLine(HDC dc, LONG fromX, LONG toX, LONG y, COLORREF colour)
     DeleteObject(pen);
 }
 
+// Calls draw(x) for x = floor(first + k * step + 0.5) - originX, k = 0, 1, ..., inside [fromX, toX); true when
+// it was called at all.
+template <class Draw>
+bool ForEachColumn(LONG fromX, LONG toX, LONG originX, double first, double step, Draw draw)
+{
+    bool drawn = false;
+    for (int k = 0;; ++k) {
+        const LONG x = static_cast<LONG>(std::floor(first + k * step + 0.5)) - originX;
+        if (x >= toX) {
+            break;
+        }
+        if (x >= fromX) {
+            draw(x);
+            drawn = true;
+        }
+    }
+    return drawn;
+}
+
 } // namespace
 
 GraticuleDrawer::GraticuleDrawer(LONG, LONG, DWORD graticuleFlags, COLORREF gridColour, LONG, LONG channelIndex,
@@ -254,17 +273,8 @@ bool GraticuleDrawer::DrawColumns(HDC dc, LONG fromX, LONG toX, LONG originX, do
     }
     HDC memory = StencilDc();
     HGDIOBJ previous = SelectObject(memory, stencil);
-    bool drawn = false;
-    for (int k = 0;; ++k) {
-        const LONG x = static_cast<LONG>(std::floor(first + k * step + 0.5)) - originX;
-        if (x >= toX) {
-            break;
-        }
-        if (x >= fromX) {
-            BitBlt(dc, x, 0, 1, stencilHeight_, memory, 0, 0, kStencilRop);
-            drawn = true;
-        }
-    }
+    const bool drawn = ForEachColumn(fromX, toX, originX, first, step,
+                                     [&](LONG x) { BitBlt(dc, x, 0, 1, stencilHeight_, memory, 0, 0, kStencilRop); });
     SelectObject(memory, previous);
     return drawn;
 }
@@ -476,18 +486,10 @@ bool MetafileGraticuleDrawer::DrawColumns(HDC dc, LONG fromX, LONG toX, LONG ori
     }
     HPEN pen = GridPen(false);
     HGDIOBJ previous = SelectObject(dc, pen);
-    bool drawn = false;
-    for (int k = 0;; ++k) {
-        const LONG x = static_cast<LONG>(std::floor(first + k * step + 0.5)) - originX;
-        if (x >= toX) {
-            break;
-        }
-        if (x >= fromX) {
-            MoveToEx(dc, x, 0, nullptr);
-            LineTo(dc, x, lane.bottom - lane.top);
-            drawn = true;
-        }
-    }
+    const bool drawn = ForEachColumn(fromX, toX, originX, first, step, [&](LONG x) {
+        MoveToEx(dc, x, 0, nullptr);
+        LineTo(dc, x, lane.bottom - lane.top);
+    });
     SelectObject(dc, previous);
     DeleteObject(pen);
     return drawn;

@@ -130,30 +130,13 @@ TEST(ChildPaneTest, ContrastColourInvertsOnlyOnBlack)
 
 class LayerPixels : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        HDC screen = GetDC(nullptr);
-        target = CreateCompatibleDC(screen);
-        bitmap = CreateCompatibleBitmap(screen, 220, 60);
-        ReleaseDC(nullptr, screen);
-        previous = SelectObject(target, bitmap);
-        const RECT all{0, 0, 220, 60};
-        FillRect(target, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    }
-    void TearDown() override
-    {
-        SelectObject(target, previous);
-        DeleteObject(bitmap);
-        DeleteDC(target);
-    }
     void DrawAndPaint(Pane& pane)
     {
         pane.DrawLayers(target, TickMapping{}, nullptr, 0, 0, 0, 0, 7);
         pane.Paint(target, 0, false);
     }
-    HDC target = nullptr;
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ previous = nullptr;
+    charttest::Canvas canvas{220, 60};
+    HDC target = canvas.dc;
 };
 
 TEST_F(LayerPixels, WhiteIsTransparentWhenALayerIsComposedOverTheBackground)

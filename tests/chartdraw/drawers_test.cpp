@@ -9,34 +9,7 @@ using namespace ChartDraw;
 
 namespace {
 
-class Canvas {
-public:
-    Canvas(int width, int height)
-    {
-        HDC screen = GetDC(nullptr);
-        dc = CreateCompatibleDC(screen);
-        bitmap = CreateCompatibleBitmap(screen, width, height);
-        ReleaseDC(nullptr, screen);
-        previous = SelectObject(dc, bitmap);
-        Fill(RGB(1, 2, 3));
-    }
-    ~Canvas()
-    {
-        SelectObject(dc, previous);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-    }
-    void Fill(COLORREF colour)
-    {
-        HBRUSH brush = CreateSolidBrush(colour);
-        const RECT all{0, 0, 1000, 1000};
-        FillRect(dc, &all, brush);
-        DeleteObject(brush);
-    }
-    HDC dc = nullptr;
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ previous = nullptr;
-};
+using charttest::Canvas;
 
 struct Tracked : DrawerBase {
     explicit Tracked(bool* gone) : DrawerBase(kKindTrace, 2, 4, 7, 1), gone_(gone) {}
@@ -139,7 +112,7 @@ TEST(GraticuleTest, BackgroundColourFollowsTheLaneState)
         if (c.sampling) {
             graticule->OnSamplingStart(0, 0);
         }
-        Canvas canvas(40, 20);
+        Canvas canvas(40, 20, RGB(1, 2, 3));
         owl::TDC dc(canvas.dc);
         const TimeDivisions grid{0, 0, 10, 2};
         graticule->Draw(dc, 0, 40, 0, 0, 0, lane, 0, &grid, 0);
@@ -164,7 +137,7 @@ TEST(GraticuleTest, LevelsFarOutsideTheLaneBandTheWholeLane)
     levels.level1 = -1e9;
     levels.level2 = 1e9;
     levels.flags = GraticuleSettings::kLevel1 | GraticuleSettings::kLevel2 | GraticuleSettings::kFillBetween;
-    Canvas canvas(30, 30);
+    Canvas canvas(30, 30, RGB(1, 2, 3));
     owl::TDC dc(canvas.dc);
     graticule->Draw(dc, 0, 30, 0, 0, 0, lane, 0, nullptr, 0);
     for (int y : {0, 15, 29}) {

@@ -7,6 +7,38 @@
 
 namespace charttest {
 
+// A screen-compatible bitmap in a memory DC, filled with one colour.
+class Canvas {
+public:
+    Canvas(int width, int height, COLORREF colour = RGB(255, 255, 255))
+    {
+        HDC screen = GetDC(nullptr);
+        dc = CreateCompatibleDC(screen);
+        bitmap = CreateCompatibleBitmap(screen, width, height);
+        ReleaseDC(nullptr, screen);
+        previous = SelectObject(dc, bitmap);
+        Fill(colour);
+    }
+    ~Canvas()
+    {
+        SelectObject(dc, previous);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+    void Fill(COLORREF colour)
+    {
+        HBRUSH brush = CreateSolidBrush(colour);
+        const RECT all{0, 0, 0x7FFF, 0x7FFF};
+        FillRect(dc, &all, brush);
+        DeleteObject(brush);
+    }
+    HDC dc = nullptr;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ previous = nullptr;
+};
+
 struct TestOwner : ChartDraw::ChildPaneOwner {
     ChartDraw::IDrawerDataPane* DrawerServices() override { return services; }
     bool KeepsLayerBitmaps() const override { return bitmaps; }

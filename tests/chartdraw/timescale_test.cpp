@@ -23,31 +23,20 @@ struct TimedOwner : charttest::TestOwner {
 struct Axis {
     TimedOwner owner;
     TimeScale* scale;
-    HDC dc = nullptr;
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ previous = nullptr;
     LONG width;
+    charttest::Canvas canvas;
+    HDC dc = canvas.dc;
+    HBITMAP bitmap = canvas.bitmap;
 
-    explicit Axis(LONG w) : width(w)
+    explicit Axis(LONG w) : width(w), canvas(w, 24)
     {
         scale = new TimeScale(&owner);
         scale->AddRef();
         scale->EnsureLabelDrawer();
         const LONG pair[2]{0, 0};
         scale->SetPlacement(1, pair, RECT{0, 0, width, 24});
-        HDC screen = GetDC(nullptr);
-        dc = CreateCompatibleDC(screen);
-        bitmap = CreateCompatibleBitmap(screen, width, 24);
-        ReleaseDC(nullptr, screen);
-        previous = SelectObject(dc, bitmap);
     }
-    ~Axis()
-    {
-        SelectObject(dc, previous);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-        scale->Release();
-    }
+    ~Axis() { scale->Release(); }
     const TimeLabelDrawer& Labels() const { return *static_cast<TimeLabelDrawer*>(scale->DrawerAt(0)); }
     void Draw()
     {

@@ -1,5 +1,6 @@
 #include "chartdraw/tracedrawers.h"
 #include "platform/gdi/dc.h"
+#include "tests/chartdraw/fakes.h"
 
 #include <gtest/gtest.h>
 
@@ -53,25 +54,8 @@ public:
 
 class TraceTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        HDC screen = GetDC(nullptr);
-        dc = CreateCompatibleDC(screen);
-        bitmap = CreateCompatibleBitmap(screen, 600, 20);
-        ReleaseDC(nullptr, screen);
-        previous = SelectObject(dc, bitmap);
-        const RECT all{0, 0, 600, 20};
-        FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    }
-    void TearDown() override
-    {
-        SelectObject(dc, previous);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-    }
-    HDC dc = nullptr;
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ previous = nullptr;
+    charttest::Canvas canvas{600, 20};
+    HDC dc = canvas.dc;
 };
 
 TEST_F(TraceTest, PointsComeInBatchesOfAtMost256AndEveryPositionIsDrawn)
