@@ -129,7 +129,7 @@ HRESULT GraticuleDrawer::OnScaleChanged(LONG laneIndex, LONG, const double scale
     }
     platform::ComPtr<IScaleDivisions> divisions;
     if (source && SUCCEEDED(source->QueryInterface(IID_IScaleDivisions, divisions.OutVoid())) && divisions) {
-        RecomputeDivisions(divisions.Get());
+        RecomputeDivisions(divisions.Get(), givenScale_, givenOffset_);
     }
     return S_OK;
 }
@@ -169,6 +169,11 @@ void GraticuleDrawer::ApplyLayout()
         return;
     }
     labelWidth_ = showLabels_ ? 2 : 0;
+    if (optionWord) {
+        if (MGraph1::ITickGenerator* generator = DivisionSource()) {
+            generator->MeasureLabels(10, 0, labelFont_, &labelWidth_);
+        }
+    }
     double sx = 1.0;
     double sy = 1.0;
     services->GetDeviceScale(0, &sx, &sy);
@@ -179,7 +184,15 @@ void GraticuleDrawer::ApplyLayout()
     source->SetLayoutValue(showLabels_ ? 4 : 3, 0);
 }
 
-void GraticuleDrawer::RecomputeDivisions(IScaleDivisions* source)
+MGraph1::ITickGenerator* GraticuleDrawer::DivisionSource()
+{
+    if (!divisionSource_) {
+        MGraph1::CreateTickGenerator(divisionSource_.Out());
+    }
+    return divisionSource_.Get();
+}
+
+void GraticuleDrawer::RecomputeDivisions(IScaleDivisions* source, double scale, double offset)
 {
     divisions_.clear();
     lowEdgeIn_ = highEdgeIn_ = 0;
@@ -200,8 +213,11 @@ void GraticuleDrawer::RecomputeDivisions(IScaleDivisions* source)
     double high = 0;
     const LONG height = lane.bottom - lane.top;
     if (SUCCEEDED(source->GetRange(&low, &high))) {
-        const double lowRow = (low + givenOffset_) * givenScale_;
-        const double highRow = (high + givenOffset_) * givenScale_;
+        double lowRow = (low + offset) * scale;
+        double highRow = (high + offset) * scale;
+        if (lowRow > highRow) {
+            std::swap(lowRow, highRow); // rows grow downwards: the top edge is the smaller row
+        }
         if (lowRow > 0 && lowRow < height) {
             lowEdgeIn_ = 0xFFFF;
             lowEdge_ = static_cast<LONG>(lowRow);
@@ -320,6 +336,11 @@ HRESULT GraticuleDrawer::Draw(owl::TDC& target, LONGLONG from, LONGLONG to, LONG
             if (yScale_ != 0) {
                 yOffset_ = givenOffset_ / yScale_ + yOffset_;
                 yScale_ *= givenScale_;
+            }
+            if (MGraph1::ITickGenerator* generator = DivisionSource()) {
+                generator->SetScale(range[0], range[1], yScale_, yOffset_, height);
+                RecomputeDivisions(generator, yScale_, yOffset_);
+                ApplyLayout(); // new divisions may need another label width: the label area follows them
             }
         }
         cachedRecord_ = record;

@@ -5,6 +5,7 @@
 #include "chartdraw/drawer.h"
 #include "chartdraw/pretrigger.h"
 #include "foundation/kvostring.h"
+#include "graph/mgraph1/tickgenerator.h"
 
 #include <array>
 #include <limits>
@@ -13,19 +14,8 @@
 
 namespace ChartDraw {
 
-// The value divisions of a lane's scale.
-struct IScaleDivisions : IUnknown {
-    virtual HRESULT GetCount(LONG* count) = 0;                                   // 3
-    // 4: up to `capacity` (pixel row, kind) pairs; kind 2 is a major division.
-    virtual HRESULT GetDivisions(LONG capacity, LONG* rows, LONG* kinds, LONG* written) = 0;
-    virtual HRESULT Reserved5() = 0;                                             // 5
-    virtual HRESULT GetRange(double* low, double* high) = 0;                     // 6
-
-protected:
-    ~IScaleDivisions() = default;
-};
-// {91C5E2B7-4D08-4A3F-A76E-0B2F5C8D1E93}
-inline constexpr IID IID_IScaleDivisions{0x91C5E2B7, 0x4D08, 0x4A3F, {0xA7, 0x6E, 0x0B, 0x2F, 0x5C, 0x8D, 0x1E, 0x93}};
+using MGraph1::IID_IScaleDivisions;
+using MGraph1::IScaleDivisions;
 
 // Threshold levels and their colours.
 struct GraticuleSettings {
@@ -73,6 +63,9 @@ public:
     int StencilHeight() const { return stencilHeight_; }
     void SetShowGrid(bool on) { showGrid_ = on; }
     void SetGridColour(COLORREF colour) { gridColour_ = colour; }
+    // The font the value labels are measured in (the time scale's label font); none: the system font.
+    void SetLabelFont(HFONT font) { labelFont_ = font; }
+    LONG LabelWidth() const { return labelWidth_; }
     const DrawPreTriggerBackground* PreTrigger() const { return preTrigger_.get(); }
 
 protected:
@@ -90,7 +83,9 @@ protected:
 
 private:
     void ApplyLayout();
-    void RecomputeDivisions(IScaleDivisions* divisions);
+    // Reads the division list; the ends of its range are mapped to rows with y = (value + offset) * scale.
+    void RecomputeDivisions(IScaleDivisions* divisions, double scale, double offset);
+    MGraph1::ITickGenerator* DivisionSource();
     void FreeStencils();
 
     LONGLONG baseTick_ = 0;
@@ -99,6 +94,8 @@ private:
     std::array<HBITMAP, 4> stencils_{}; // rows, major rows, column, second column
     int stencilHeight_ = 0;
     double givenScale_ = 1.0, givenOffset_ = 0.0, yScale_ = 1.0, yOffset_ = 0.0;
+    platform::ComPtr<MGraph1::ITickGenerator> divisionSource_;
+    HFONT labelFont_ = nullptr;
     std::unique_ptr<DrawPreTriggerBackground> preTrigger_;
     LONG labelWidth_ = 0;
     GraticuleSettings settings_;

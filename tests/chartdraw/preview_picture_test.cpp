@@ -49,51 +49,6 @@ std::shared_ptr<host::Document> Recording(std::vector<Mark>& marks)
     return document;
 }
 
-// Value divisions every half unit, majors on whole units, of a lane mapped by y = (v - 1.5) * -height / 3.
-struct Divisions : IScaleDivisions {
-    explicit Divisions(LONG laneHeight) : height(laneHeight) {}
-    HRESULT QueryInterface(REFIID iid, void** out) override
-    {
-        if (iid == IID_IScaleDivisions || iid == IID_IUnknown) {
-            *out = static_cast<IScaleDivisions*>(this);
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return 1; }
-    ULONG Release() override { return 1; }
-    HRESULT GetCount(LONG* count) override
-    {
-        *count = 5;
-        return S_OK;
-    }
-    HRESULT GetDivisions(LONG capacity, LONG* rows, LONG* kinds, LONG* written) override
-    {
-        const double values[] = {-1.0, -0.5, 0.0, 0.5, 1.0};
-        LONG n = 0;
-        for (double v : values) {
-            if (n >= capacity) {
-                break;
-            }
-            rows[n] = static_cast<LONG>(std::lround((v - 1.5) * -height / 3.0));
-            kinds[n] = v == std::floor(v) ? 2 : 1;
-            ++n;
-        }
-        *written = n;
-        return S_OK;
-    }
-    HRESULT Reserved5() override { return E_NOTIMPL; }
-    HRESULT GetRange(double* low, double* high) override
-    {
-        // Rows of the given (identity) mapping: the bottom six rows lie beyond the range.
-        *low = 0;
-        *high = height - 6;
-        return S_OK;
-    }
-    LONG height;
-};
-
 class Pane : public ChildPaneBase {
 public:
     using ChildPaneBase::ChildPaneBase;
@@ -142,9 +97,7 @@ TEST(PreviewPicture, TraceWithEventsOverTheGraticule)
     for (std::uint32_t i = 0; i < pane->DrawerCount(); ++i) {
         pane->DrawerAt(i)->SetRect(1, &laneRect); // the channel pane's lane layout
     }
-    Divisions divisions(height);
-    const double identity[2]{1.0, 0.0};
-    graticule->OnScaleChanged(1, 0, identity, &divisions);
+    graticule->SetLabelFont(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
     const double laneScale[2]{-height / 3.0, -1.5};
     trace->OnScaleChanged(0, 0, laneScale, nullptr);
 
@@ -168,6 +121,8 @@ TEST(PreviewPicture, TraceWithEventsOverTheGraticule)
     const LONG bandRow = static_cast<LONG>((0.5 - 1.5) * -height / 3.0);
     EXPECT_EQ(picture.at(5, bandRow), RGB(177, 254, 197));
     EXPECT_EQ(server->EventRequests(), 1);
+    EXPECT_GT(graticule->LabelWidth(), 2); // measured by the tick generator
+    EXPECT_EQ(server->layoutValues[0x80000002], graticule->LabelWidth() + 5);
     const gdi::GoldenCheck check = gdi::CheckGolden(picture, std::string(TEST_DATA_DIR) + "/preview_lane.png");
     EXPECT_TRUE(check.ok) << check.message;
     pane->Release();
