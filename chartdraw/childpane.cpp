@@ -630,15 +630,44 @@ HRESULT ChildPaneBase::DrawLayers(HDC dc, const TickMapping& ticks, const RECT* 
             drawRect.top = 0;
             drawRect.bottom = height;
             if (target) {
-                const int saved = SaveDC(target);
-                POINT origin{};
-                GetWindowOrgEx(target, &origin);
-                SetWindowOrgEx(target, origin.x, origin.y - rect.top, nullptr);
-                if (!(paneIndex < 0 && owner_ && owner_->NoControlsMode())) {
-                    IntersectClipRect(target, drawRect.left, 0, drawRect.right, height);
+                // Layer bitmaps are pane-sized with y 0 at the pane top; the window's DC needs the pane's offset.
+                const LONG top = target == dc ? rect.top : 0;
+                const bool clipToRect = !(paneIndex < 0 && owner_ && owner_->NoControlsMode());
+                auto drawSegment = [&](const RECT& segment, const TickMapping& mapping) {
+                    const int saved = SaveDC(target);
+                    POINT origin{};
+                    GetWindowOrgEx(target, &origin);
+                    SetWindowOrgEx(target, origin.x, origin.y - top, nullptr);
+                    if (clipToRect) {
+                        IntersectClipRect(target, segment.left, 0, segment.right, height);
+                    }
+                    DrawLayerDrawers(target, index, segment, mapping, flags, context1, context2);
+                    RestoreDC(target, saved);
+                };
+                const bool redirected = !own && redirect && target == redirect;
+                if (redirected && owner_ && owner_->JumpMode()) {
+                    // Sweep display: the stretch is drawn shifted left by W - G; what falls left of the pane wraps
+                    // round to its right part.
+                    const LONG w = rect.right - rect.left;
+                    const LONG shift = w - owner_->SweepCursor();
+                    TickMapping shifted = ticks;
+                    shifted.originX -= shift;
+                    RECT moved{drawRect.left - shift, 0, drawRect.right - shift, height};
+                    if (moved.left < rect.left) {
+                        TickMapping wrapped = shifted;
+                        wrapped.originX += w;
+                        const RECT right{moved.left + w, 0, std::min(moved.right + w, rect.right), height};
+                        if (right.right > right.left) {
+                            drawSegment(right, wrapped);
+                        }
+                        moved.left = rect.left;
+                    }
+                    if (moved.right > moved.left) {
+                        drawSegment(moved, shifted);
+                    }
+                } else {
+                    drawSegment(drawRect, ticks);
                 }
-                DrawLayerDrawers(target, index, drawRect, ticks, flags, context1, context2);
-                RestoreDC(target, saved);
             }
             layer.flags |= PaneLayer::kDrawn;
             drawn = 0xFFFFFFFF;

@@ -291,3 +291,87 @@ TEST_F(LayerPixels, HatchKeepsItsPhaseAndLeavesWhiteStencilPixelsUnchanged)
 }
 
 } // namespace
+
+namespace {
+
+// Marks the column of one tick in red.
+class TickMark : public DrawerBase {
+public:
+    explicit TickMark(LONGLONG tick, DWORD kind = 513, LONG left = 0, LONG right = 0)
+        : DrawerBase(kind, 0, 0, kNoAlternateChannel, kNoAlternateSelector), tick_(tick), left_(left), right_(right)
+    {
+    }
+    HRESULT GetCapabilities(LONG, DWORD* flags, LONG* a, LONG* b, LONG) override
+    {
+        *flags = 0;
+        *a = left_;
+        *b = right_;
+        return S_OK;
+    }
+    HRESULT Draw(owl::TDC& dc, LONGLONG from, LONGLONG to, LONGLONG, LONG, LONG x, const RECT&, DWORD,
+                 const TimeDivisions*, LONG) override
+    {
+        if (tick_ >= from && tick_ < to) {
+            const LONG column = x + static_cast<LONG>(tick_ - from);
+            const RECT r{column, 0, column + 1, lane.bottom - lane.top};
+            HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+            FillRect(dc, &r, red);
+            DeleteObject(red);
+        }
+        return S_OK;
+    }
+    HRESULT Clone(DWORD, IChartRecordDrawer** copy) override { return CloneAs(*this, copy); }
+
+private:
+    LONGLONG tick_;
+    LONG left_;
+    LONG right_;
+};
+
+TEST_F(LayerPixels, SweepDisplayWrapsTheStretchRoundTheCursor)
+{
+    const struct {
+        bool jump;
+        LONGLONG tick;
+        int markedX;
+    } cases[] = {{false, 10, 10}, {true, 10, 160}, {true, 120, 70}};
+    for (const auto& c : cases) {
+        TestOwner owner;
+        owner.jump = c.jump;
+        owner.sweep = 150;
+        auto pane = MakePane(owner, RECT{0, 0, 200, 40});
+        Add(*pane.Get(), new FillDrawer(1, RGB(255, 255, 255)));
+        Add(*pane.Get(), new TickMark(c.tick), 0); // no bitmap of its own: drawn into the background's
+        const RECT lane{0, 0, 200, 40};
+        pane->DrawerAt(1)->SetRect(1, &lane);
+        pane->DrawLayers(target, TickMapping{}, nullptr, 1u << 26, 0, 0, 0, 7);
+        HDC background = pane->Layer(0).bitmap->dc;
+        POINT origin{};
+        SetViewportOrgEx(background, 0, 0, &origin);
+        for (int x = 0; x < 200; ++x) {
+            EXPECT_EQ(GetPixel(background, x, 20) == RGB(255, 0, 0), x == c.markedX) << c.tick << " at " << x;
+        }
+        SetViewportOrgEx(background, origin.x, origin.y, nullptr);
+    }
+}
+
+TEST(ChildPaneTest, UpdateSpansWidenByTheDrawersOverhangs)
+{
+    TestOwner owner;
+    auto pane = MakePane(owner, RECT{0, 0, 200, 40});
+    Add(*pane.Get(), new TickMark(0, 513, 3, 1));
+    Add(*pane.Get(), new TickMark(0, 1026, 1, 5));
+    Add(*pane.Get(), new TickMark(0, 4000, 30, 30)); // belongs to no layer: no overhang
+    LONG x0 = 0;
+    LONG x1 = 0;
+    const RECT region{50, 0, 80, 40};
+    pane->ClearPending();
+    pane->ComputeUpdateSpan(&region, 0, &x0, &x1, true);
+    EXPECT_EQ(x0, 47);
+    EXPECT_EQ(x1, 85);
+    EXPECT_EQ(pane->Layer(2).pending.left, 50);
+    EXPECT_EQ(pane->Layer(2).pending.right, 80);
+    EXPECT_TRUE(pane->Layer(2).flags & PaneLayer::kPending);
+}
+
+} // namespace
