@@ -22,6 +22,11 @@ struct TimeContext {
     double startOffset = 0;
     double origin = 0;
     double originOffset = 0;
+    // Block numbers: shown at the record's start x, for every r-th block as the spacing ratio allows.
+    bool showBlockNumbers = false;
+    LONG record = 0;
+    LONG recordStartX = 0;
+    double blockSpacingRatio = 0;
 };
 
 // What a child pane needs of the data pane that owns it.

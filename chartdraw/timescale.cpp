@@ -5,6 +5,7 @@
 #include "platform/owl/gdiobject.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -57,6 +58,7 @@ HRESULT TimeLabelDrawer::Draw(owl::TDC& target, LONGLONG, LONGLONG, LONGLONG, LO
 {
     HDC dc = target;
     written_.clear();
+    blockNumberDrawn_ = 0;
     const LONG height = lane.bottom - lane.top;
     const LONG width = lane.right - lane.left;
     {
@@ -152,11 +154,58 @@ HRESULT TimeLabelDrawer::Draw(owl::TDC& target, LONGLONG, LONGLONG, LONGLONG, LO
             LineTo(dc, x, major ? majorLength : minorLength);
         }
     }
+    if (context.showBlockNumbers) {
+        DrawBlockNumber(dc, context, clip, labelY);
+    }
     SetTextColor(dc, text);
     SetBkColor(dc, back);
     SelectObject(dc, previousPen);
     DeleteObject(pen);
     return S_OK;
+}
+
+bool TimeLabelDrawer::ShowsBlockNumber(LONG number, double ratio)
+{
+    const LONG every = ratio >= 51 ? 1 : ratio >= 26 ? 2 : ratio >= 11 ? 5 : 100;
+    return number % every == 0;
+}
+
+void TimeLabelDrawer::DrawBlockNumber(HDC dc, const TimeContext& context, const RECT& clip, int labelY)
+{
+    const LONG number = context.record + 1;
+    const LONG x = context.recordStartX;
+    if (!ShowsBlockNumber(number, context.blockSpacingRatio) || x < clip.left || x >= clip.right) {
+        return;
+    }
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, static_cast<long>(number)).ptr;
+    const std::u16string textOf(digits, end);
+    HFONT font = CreateFontW(-MulDiv(8, 96, 72), 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, u"Arial");
+    HGDIOBJ previousFont = SelectObject(dc, font);
+    const SIZE size = TextSize(dc, textOf.size() == 1 ? u"4" : textOf);
+    RECT box{x, labelY, x + size.cx, labelY + size.cy};
+    // It must fit before the next label.
+    const bool fits = std::none_of(written_.begin(), written_.end(), [&](const Written& label) {
+        return label.x < box.right + 1 && label.x + label.width > box.left - 1;
+    });
+    if (fits) {
+        InflateRect(&box, 1, 1);
+        const COLORREF fill = RGB(30, 30, 108);
+        HBRUSH brush = CreateSolidBrush(fill);
+        FillRect(dc, &box, brush);
+        DeleteObject(brush);
+        const COLORREF previousText = SetTextColor(dc, RGB(255, 255, 255));
+        const COLORREF previousBack = SetBkColor(dc, fill);
+        const UINT align = SetTextAlign(dc, TA_LEFT | TA_TOP);
+        DrawTextW(dc, reinterpret_cast<LPCWSTR>(textOf.c_str()), static_cast<int>(textOf.size()), &box,
+                  DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+        SetTextAlign(dc, align);
+        SetBkColor(dc, previousBack);
+        SetTextColor(dc, previousText);
+        blockNumberDrawn_ = number;
+    }
+    SelectObject(dc, previousFont);
+    DeleteObject(font);
 }
 
 TimeScale::TimeScale(ChildPaneOwner* owner) : ChildPaneBase(-1, owner)

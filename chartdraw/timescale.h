@@ -47,11 +47,18 @@ public:
         std::u16string text;
     };
     const std::vector<Written>& LastLabels() const { return written_; }
+    // The block number the last draw showed (0: none).
+    LONG LastBlockNumber() const { return blockNumberDrawn_; }
+    // Every block at a spacing ratio of 51 or more, every 2nd from 26, every 5th from 11, else every 100th.
+    static bool ShowsBlockNumber(LONG number, double ratio);
 
 private:
+    void DrawBlockNumber(HDC dc, const TimeContext& context, const RECT& clip, int labelY);
+
     TimeScale* scale_; // not held; a clone has none
     LabelState state_;
     std::vector<Written> written_;
+    LONG blockNumberDrawn_ = 0;
 };
 
 class TimeScale : public ChildPaneBase {

@@ -122,3 +122,41 @@ TEST_F(TimeScaleTest, PictureOfMillisecondLabels)
 }
 
 } // namespace
+
+namespace {
+
+TEST(BlockNumberTest, EveryNthBlockByTheSpacingRatio)
+{
+    const struct {
+        double ratio;
+        LONG number;
+        bool shown;
+    } cases[] = {{60, 7, true}, {51, 3, true}, {30, 3, false}, {30, 4, true}, {26, 8, true},  {20, 4, false},
+                 {11, 10, true}, {10.9, 10, false}, {5, 100, true}, {0, 200, true}, {0, 150, false}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(TimeLabelDrawer::ShowsBlockNumber(c.number, c.ratio), c.shown) << c.ratio << " " << c.number;
+    }
+}
+
+TEST_F(TimeScaleTest, BlockNumberStandsAtTheRecordStartUnlessALabelIsThere)
+{
+    const struct {
+        LONG startX;
+        bool drawn;
+    } cases[] = {{40, true}, {200, false}}; // at 200 stands the "0.2" label
+    for (const auto& c : cases) {
+        Axis axis(600);
+        axis.owner.context.secondsPerPixel = 0.001;
+        axis.owner.context.showBlockNumbers = true;
+        axis.owner.context.record = 2;
+        axis.owner.context.recordStartX = c.startX;
+        axis.owner.context.blockSpacingRatio = 60;
+        axis.Draw();
+        EXPECT_EQ(axis.Labels().LastBlockNumber(), c.drawn ? 3 : 0) << c.startX;
+        if (c.drawn) {
+            EXPECT_EQ(GetPixel(axis.dc, c.startX - 1, 6), RGB(30, 30, 108));
+        }
+    }
+}
+
+} // namespace
