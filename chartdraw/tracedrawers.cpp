@@ -272,6 +272,42 @@ HRESULT PolyLineTraceDrawer::Clone(DWORD, IChartRecordDrawer** copy)
     return CloneAs(static_cast<const PolyLineTraceDrawer&>(*this), copy);
 }
 
+CustomUnitsPolyLineTraceDrawer::CustomUnitsPolyLineTraceDrawer(std::unique_ptr<UnitMapper> mapper, LONG lane,
+                                                               const COLORREF* colour, DWORD style, DWORD kind,
+                                                               LONG channel, DWORD subSelector)
+    : PolyLineTraceDrawer(lane, colour, style, kind, channel, subSelector), mapper_(std::move(mapper))
+{
+}
+
+HRESULT CustomUnitsPolyLineTraceDrawer::GetUnitText(LONG laneIndex, LONG record, IKVOString** text, WORD* flag)
+{
+    if (text) {
+        *text = nullptr;
+    }
+    if (!mapper_ || laneIndex != lane_ || !DataServer()) {
+        return S_FALSE;
+    }
+    platform::ComPtr<IKVOString> unit;
+    const HRESULT hr = DataServer()->GetUnitText(mapper_->Flags() | 0x1000, record, mapper_->Channel(), unit.Out());
+    if (flag) {
+        *flag = hr == S_OK ? 0 : 0xFFFF;
+    }
+    if (text && unit) {
+        LONG extra = 0;
+        mapper_->MapUnit(text, unit.Get(), 1, &extra);
+    }
+    return hr == S_OK ? S_FALSE : S_OK;
+}
+
+HRESULT CustomUnitsPolyLineTraceDrawer::GetUnitTextEx(LONG laneIndex, LONG record, IKVOString** text, WORD* flag,
+                                                      double* range, double*, double*)
+{
+    if (range && !option) {
+        range[0] = range[1] = 0.0;
+    }
+    return GetUnitText(laneIndex, record, text, flag);
+}
+
 HRESULT NullTraceDrawer::GetCapabilities(LONG, DWORD* flags, LONG* left, LONG* right, LONG)
 {
     if (flags) *flags = 0x60000000;

@@ -4,6 +4,7 @@
 #include "chartdraw/drawer.h"
 
 #include <array>
+#include <memory>
 
 namespace ChartDraw {
 
@@ -49,6 +50,34 @@ protected:
     LONG wrapLimit_ = 0x7FFFFFFF;
     LONG lastX_ = 0;
     LONG penWidth_ = 1;
+};
+
+// Maps a channel's unit text to the unit the trace is shown in.
+class UnitMapper {
+public:
+    UnitMapper(LONG channel, DWORD flags) : channel_(channel), flags_(flags) {}
+    virtual ~UnitMapper() = default;
+    // The text to show for `unit` (one reference), and an extra word.
+    virtual HRESULT MapUnit(IKVOString** out, IKVOString* unit, LONG reserved, LONG* extra) = 0;
+    LONG Channel() const { return channel_; }
+    DWORD Flags() const { return flags_; }
+
+private:
+    LONG channel_;
+    DWORD flags_;
+};
+
+// A trace drawer whose unit text comes through its own unit mapper.
+class CustomUnitsPolyLineTraceDrawer : public PolyLineTraceDrawer {
+public:
+    CustomUnitsPolyLineTraceDrawer(std::unique_ptr<UnitMapper> mapper, LONG lane, const COLORREF* colour, DWORD style,
+                                   DWORD kind, LONG channel, DWORD subSelector);
+    HRESULT GetUnitText(LONG lane, LONG record, IKVOString** text, WORD* flag) override;
+    HRESULT GetUnitTextEx(LONG lane, LONG record, IKVOString** text, WORD* flag, double* range, double* limits,
+                          double* scale) override;
+
+private:
+    std::unique_ptr<UnitMapper> mapper_;
 };
 
 // Reads the points so that the data keeps flowing, and draws nothing.

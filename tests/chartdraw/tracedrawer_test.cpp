@@ -1,9 +1,12 @@
 #include "chartdraw/tracedrawers.h"
+#include "foundation/kvostring.h"
+#include "host/chartserver.h"
 #include "platform/gdi/dc.h"
 #include "tests/chartdraw/fakes.h"
 
 #include <gtest/gtest.h>
 
+#include <typeinfo>
 #include <vector>
 
 using namespace ChartDraw;
@@ -127,6 +130,83 @@ TEST(TraceDrawerContract, OtherLanesAreNotAnswered)
     EXPECT_EQ(data, nullptr);
     none->Release();
     drawer->Release();
+}
+
+} // namespace
+
+namespace {
+
+TEST(NullTraceTest, ConsumesEveryPositionAndDrawsNothing)
+{
+    charttest::Canvas canvas(300, 20);
+    struct Null : NullTraceDrawer {
+        using NullTraceDrawer::NullTraceDrawer;
+        void Use(IChartPointSource* source) { block_ = source; }
+    };
+    auto* drawer = new Null(0, nullptr, 0, kKindTrace, 0, 0);
+    drawer->AddRef();
+    FakePoints points;
+    points.perCall = 40;
+    drawer->Use(&points);
+    EXPECT_EQ(drawer->DrawPoints(canvas.dc, 250, 0, 0, 0), 1);
+    EXPECT_EQ(points.calls, 7);
+    for (int x : {0, 100, 249}) {
+        EXPECT_EQ(GetPixel(canvas.dc, x, 10), RGB(255, 255, 255));
+    }
+    IChartRecordDrawer* copy = nullptr;
+    ASSERT_EQ(drawer->Clone(0, &copy), S_OK);
+    EXPECT_EQ(typeid(*copy), typeid(PolyLineTraceDrawer)); // every trace drawer copies into a plain one
+    copy->Release();
+    drawer->Use(nullptr);
+    drawer->Release();
+}
+
+} // namespace
+
+namespace {
+
+// Shows every unit in brackets.
+struct Brackets : UnitMapper {
+    using UnitMapper::UnitMapper;
+    HRESULT MapUnit(IKVOString** out, IKVOString* unit, LONG, LONG* extra) override
+    {
+        *extra = 0;
+        *out = KVO::String(u"[" + std::u16string(unit->GetText()) + u"]").GetInterface();
+        return S_OK;
+    }
+};
+
+TEST(CustomUnitsTest, UnitTextComesThroughTheMapperForTheMappersChannel)
+{
+    auto document = host::Document::Create();
+    document->AddChannel(u"I", u"pA");
+    document->AddChannel(u"V", u"mV");
+    document->AddBlock(0.001);
+    auto server = host::ChartServer::Create(document);
+    const struct {
+        LONG mapperChannel;
+        HRESULT result;
+        WORD flag;
+        const char16_t* text;
+    } cases[] = {{1, S_FALSE, 0, u"[mV]"}, {7, S_OK, 0xFFFF, nullptr}};
+    for (const auto& c : cases) {
+        auto* drawer = new CustomUnitsPolyLineTraceDrawer(std::make_unique<Brackets>(c.mapperChannel, 0), 0, nullptr,
+                                                          0, kKindTrace, 0, 0);
+        drawer->AddRef();
+        drawer->SetDataSource(0, static_cast<IChartDataSource*>(server.Get()));
+        IKVOString* text = nullptr;
+        WORD flag = 0x1234;
+        EXPECT_EQ(drawer->GetUnitText(0, 0, &text, &flag), c.result);
+        EXPECT_EQ(flag, c.flag);
+        if (c.text) {
+            ASSERT_NE(text, nullptr);
+            EXPECT_EQ(std::u16string(text->GetText()), c.text);
+            text->Release();
+        } else {
+            EXPECT_EQ(text, nullptr);
+        }
+        drawer->Release();
+    }
 }
 
 } // namespace
