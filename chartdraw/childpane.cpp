@@ -58,6 +58,17 @@ PaneLayer::Bitmap::~Bitmap()
     DeleteDC(dc);
 }
 
+void PaneLayer::WidenPending(LONG x0, LONG x1)
+{
+    if (pending.left == pending.right) {
+        pending.left = x0;
+        pending.right = x1;
+    } else {
+        pending.left = std::min(pending.left, x0);
+        pending.right = std::max(pending.right, x1);
+    }
+}
+
 bool PaneLayer::IsPending() const { return (flags & kPending) && !EmptyRect(pending); }
 
 ChildPaneBase::ChildPaneBase(LONG index, ChildPaneOwner* owner) : owner_(owner) { paneIndex = index; }
@@ -247,13 +258,7 @@ void ChildPaneBase::Invalidate(LONG x0, LONG x1, int firstLayer, int endLayer, b
     int start = firstLayer;
     auto widen = [&](PaneLayer& layer) {
         if (x0 != x1) {
-            if (layer.pending.left == layer.pending.right) {
-                layer.pending.left = x0;
-                layer.pending.right = x1;
-            } else {
-                layer.pending.left = std::min(layer.pending.left, x0);
-                layer.pending.right = std::max(layer.pending.right, x1);
-            }
+            layer.WidenPending(x0, x1);
         }
         layer.pending.top = layerSet_.top;
         layer.pending.bottom = layerSet_.bottom;
@@ -354,13 +359,7 @@ void ChildPaneBase::ScrollLayers(LONG d, bool copy)
         const LONG bandLeft = d > 0 ? s.left : std::max(s.left, s.right + d);
         const LONG bandRight = d > 0 ? std::min(s.right, s.left + d) : s.right;
         if (bandRight > bandLeft) {
-            if (layer.pending.right - layer.pending.left == 0) {
-                layer.pending.left = bandLeft;
-                layer.pending.right = bandRight;
-            } else {
-                layer.pending.left = std::min(layer.pending.left, bandLeft);
-                layer.pending.right = std::max(layer.pending.right, bandRight);
-            }
+            layer.WidenPending(bandLeft, bandRight);
             layer.pending.top = s.top;
             layer.pending.bottom = s.bottom;
         }

@@ -95,6 +95,8 @@ struct PaneLayer {
 
     bool HasDrawers() const { return first != end; }
     bool IsPending() const;
+    // An empty span becomes [x0, x1); any other grows to cover it.
+    void WidenPending(LONG x0, LONG x1);
     void Mark() { flags = (flags & ~kDrawn) | kPending; }
     void Validate()
     {
