@@ -375,3 +375,42 @@ TEST(ChildPaneTest, UpdateSpansWidenByTheDrawersOverhangs)
 }
 
 } // namespace
+
+namespace {
+
+// Valid up to a fixed tick.
+class Latest : public FillDrawer {
+public:
+    explicit Latest(LONGLONG tick) : FillDrawer(513, RGB(0, 0, 0)), tick_(tick) {}
+    HRESULT GetLatestTick(LONG, LONG, LONGLONG, LONGLONG, LONGLONG* tick) override
+    {
+        *tick = tick_;
+        return S_OK;
+    }
+
+private:
+    LONGLONG tick_;
+};
+
+TEST(ChildPaneTest, NewDataRedrawsTheTraceLayersRightOfTheLatestValidTick)
+{
+    TestOwner owner; // tick t lies at x = t
+    auto pane = MakePane(owner, RECT{0, 0, 200, 40});
+    Add(*pane.Get(), new FillDrawer(1, RGB(255, 255, 255)));
+    Add(*pane.Get(), new Latest(150));
+    pane->ClearPending();
+    owner.invalidated.clear();
+    LONGLONG newest = 0;
+    pane->OnDataArrived(100, 180, &newest);
+    EXPECT_EQ(newest, 150);
+    for (int layer : {0, 2, 3}) {
+        EXPECT_EQ(pane->Layer(layer).pending.left, 150) << layer;
+        EXPECT_EQ(pane->Layer(layer).pending.right, 200) << layer;
+        EXPECT_TRUE(pane->Layer(layer).flags & PaneLayer::kPending) << layer;
+    }
+    EXPECT_FALSE(pane->Layer(4).flags & PaneLayer::kPending);
+    ASSERT_EQ(owner.invalidated.size(), 1u);
+    EXPECT_EQ(owner.invalidated[0].right, 200);
+}
+
+} // namespace
