@@ -1,6 +1,8 @@
 #include "host/framework.h"
 #include "sdk/hostobjects.h"
 
+#include "host/displaysettings.h"
+
 #include "platform/win/codepage.h"
 
 #include "sdk/cafclassobject.h"
@@ -36,6 +38,15 @@ HRESULT HostSettingsStore::QueryInterface(REFIID iid, void** out)
         return Answer(static_cast<IHostSettingsStore*>(this), out);
     }
     return E_NOINTERFACE;
+}
+
+HRESULT HostSettingsStore::MakeKey(DWORD id, DWORD, IUnknown** key)
+{
+    if (!key) {
+        return E_POINTER;
+    }
+    *key = SettingKey::Create(id).Detach();
+    return S_OK;
 }
 
 Framework::~Framework() { DropRegistrations(); }
@@ -76,6 +87,9 @@ HRESULT Framework::GetObject(DWORD id, REFIID iid, void** out)
     *out = nullptr;
     if (id == CAF::ObjectId::kSettingsStore) {
         return settings_.QueryInterface(iid, out);
+    }
+    if (id == CAF::ObjectId::kGraphService) {
+        return graphs_.QueryInterface(iid, out);
     }
     if (const HRESULT served = documents_.GetObject(id, iid, out); served != E_FAIL) {
         return served;

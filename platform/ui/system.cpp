@@ -205,11 +205,17 @@ BOOL SystemParametersInfoW(UINT action, UINT, void* param, UINT)
     }
 }
 
-HCURSOR SetCursor(HCURSOR cursor)
+namespace {
+HCURSOR& CurrentCursor()
 {
     static HCURSOR current = nullptr;
-    return std::exchange(current, cursor);
+    return current;
 }
+} // namespace
+
+HCURSOR SetCursor(HCURSOR cursor) { return std::exchange(CurrentCursor(), cursor); }
+
+HCURSOR GetCursor() { return CurrentCursor(); }
 
 HCURSOR LoadCursorW(HINSTANCE, LPCWSTR name)
 {

@@ -864,6 +864,18 @@ SHORT GetKeyState(int key);
 SHORT GetAsyncKeyState(int key);
 UINT GetDoubleClickTime();
 HCURSOR SetCursor(HCURSOR cursor);
+HCURSOR GetCursor();
+// The system sizing cursors by id (LoadCursorW with a null instance; IDC_ARROW and IDC_HAND are below).
+inline constexpr WORD IDC_SIZENWSE_ID = 32642;
+inline constexpr WORD IDC_SIZENESW_ID = 32643;
+inline constexpr WORD IDC_SIZEWE_ID = 32644;
+inline constexpr WORD IDC_SIZENS_ID = 32645;
+inline constexpr WORD IDC_SIZEALL_ID = 32646;
+#define IDC_SIZENWSE MAKEINTRESOURCEW(IDC_SIZENWSE_ID)
+#define IDC_SIZENESW MAKEINTRESOURCEW(IDC_SIZENESW_ID)
+#define IDC_SIZEWE MAKEINTRESOURCEW(IDC_SIZEWE_ID)
+#define IDC_SIZENS MAKEINTRESOURCEW(IDC_SIZENS_ID)
+#define IDC_SIZEALL MAKEINTRESOURCEW(IDC_SIZEALL_ID)
 HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name);
 HICON LoadIconW(HINSTANCE instance, LPCWSTR name);
 
