@@ -45,6 +45,34 @@ HRESULT UxThemeDLL::DrawThemeParentBackground(HWND window, HDC dc, const RECT* r
     return proc(*this, window, dc, rect);
 }
 
+HRESULT UxThemeDLL::DrawThemeText(HTHEME theme, HDC dc, int part, int state, LPCWSTR text, int count, DWORD flags,
+                                  const RECT* rect)
+{
+    static LazyProc<HRESULT(HTHEME, HDC, int, int, LPCWSTR, int, DWORD, DWORD, const RECT*)> proc("DrawThemeText");
+    return proc(*this, theme, dc, part, state, text, count, flags, 0, rect);
+}
+
+HRESULT UxThemeDLL::GetThemeBackgroundRegion(HTHEME theme, HDC dc, int part, int state, const RECT* rect,
+                                             HRGN* region)
+{
+    static LazyProc<HRESULT(HTHEME, HDC, int, int, const RECT*, HRGN*)> proc("GetThemeBackgroundRegion");
+    return proc(*this, theme, dc, part, state, rect, region);
+}
+
+HRESULT UxThemeDLL::GetThemePartSize(HTHEME theme, HDC dc, int part, int state, THEMESIZE kind, SIZE* size)
+{
+    static LazyProc<HRESULT(HTHEME, HDC, int, int, const RECT*, THEMESIZE, SIZE*)> proc("GetThemePartSize");
+    return proc(*this, theme, dc, part, state, nullptr, kind, size);
+}
+
+HRESULT UxThemeDLL::GetThemeTextExtent(HTHEME theme, HDC dc, int part, int state, LPCWSTR text, int count,
+                                       DWORD flags, const RECT* bounds, RECT* extent)
+{
+    static LazyProc<HRESULT(HTHEME, HDC, int, int, LPCWSTR, int, DWORD, const RECT*, RECT*)> proc(
+        "GetThemeTextExtent");
+    return proc(*this, theme, dc, part, state, text, count, flags, bounds, extent);
+}
+
 ShcoreDLL::ShcoreDLL() : TModule(u"shcore.dll", true) {}
 
 ShcoreDLL& ShcoreDLL::Instance()

@@ -43,6 +43,12 @@ public:
     HRESULT DrawThemeBackground(HTHEME theme, HDC dc, int part, int state, const RECT* rect);
     BOOL IsThemeActive();
     HRESULT DrawThemeParentBackground(HWND window, HDC dc, const RECT* rect);
+    HRESULT DrawThemeText(HTHEME theme, HDC dc, int part, int state, LPCWSTR text, int count, DWORD flags,
+                          const RECT* rect);
+    HRESULT GetThemeBackgroundRegion(HTHEME theme, HDC dc, int part, int state, const RECT* rect, HRGN* region);
+    HRESULT GetThemePartSize(HTHEME theme, HDC dc, int part, int state, THEMESIZE kind, SIZE* size);
+    HRESULT GetThemeTextExtent(HTHEME theme, HDC dc, int part, int state, LPCWSTR text, int count, DWORD flags,
+                               const RECT* bounds, RECT* extent);
 
 private:
     UxThemeDLL();

@@ -2,11 +2,11 @@
 
 #include "document/chartdatachilddata.h"
 #include "foundation/stringstream.h"
+#include "frame/enumgetter.h"
 #include "frame/hostservices.h"
 #include "frame/module.h"
 
 #include <algorithm>
-#include <atomic>
 
 namespace CX::Enum {
 
@@ -14,10 +14,6 @@ namespace {
 
 constexpr COLORREF kStimulusColour = 0x37B4FF;
 constexpr COLORREF kPeakColour = 0x21AC7A;
-
-bool NoSourceUnit(IUnknown*, LONG, KVO::PrefixedUnit&) { return false; }
-
-std::atomic<SourceUnitReader> sourceUnitReader{&NoSourceUnit};
 
 KVO::String Numbered(const char16_t* prefix, int number, const char16_t* suffix = nullptr)
 {
@@ -30,8 +26,6 @@ KVO::String Numbered(const char16_t* prefix, int number, const char16_t* suffix 
 }
 
 } // namespace
-
-void SetSourceUnitReader(SourceUnitReader reader) { sourceUnitReader.store(reader ? reader : &NoSourceUnit); }
 
 int HoverQuery::EventNumber(std::int32_t tick) const
 {
@@ -51,8 +45,20 @@ int HoverQuery::EventNumber(std::int32_t tick) const
 
 KVO::PrefixedUnit HoverQuery::SourceUnit() const
 {
+    if (!hostData_) {
+        return KVO::PrefixedUnit();
+    }
+    // The analysed channel is the one the module's child data keeps; the host data object is also the source.
+    platform::ComPtr<IChannelData> channelData;
+    platform::ComPtr<IDataSource> source;
+    if (FAILED(hostData_->QueryInterface(IID_IChannelData, channelData.OutVoid())) || !channelData ||
+        FAILED(hostData_->QueryInterface(IID_IDataSource, source.OutVoid())) || !source) {
+        return KVO::PrefixedUnit();
+    }
+    const auto childData = CX::Doc::ChartDataChildData::FindOrCreate(channelData.Get());
     KVO::PrefixedUnit unit;
-    if (!hostData_ || !sourceUnitReader.load()(hostData_, record_, unit)) {
+    if (!childData || childData->SourceChannel() < 0 ||
+        !ExtLib::GetEnumUnitNameAt(source.Get(), record_, childData->SourceChannel(), unit)) {
         return KVO::PrefixedUnit();
     }
     return unit;

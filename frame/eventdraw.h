@@ -24,7 +24,8 @@ public:
     }
     // The event's number in its block plus 1; 0 when the module's child data has no number for the tick.
     int EventNumber(std::int32_t tick) const;
-    // The unit of the analysed source channel in the record; empty with no prefix when it cannot be read.
+    // The unit of the analysed source channel (the child data's) in the record, read from the host data object as
+    // a data source; empty with no prefix when it cannot be read.
     KVO::PrefixedUnit SourceUnit() const;
     double SecondsPerTick() const { return secondsPerTick_; }
 
@@ -33,10 +34,6 @@ private:
     LONG record_;
     double secondsPerTick_;
 };
-
-// Reads the unit of the analysed source channel for a record; false when it cannot. The default reads nothing.
-using SourceUnitReader = bool (*)(IUnknown* hostData, LONG record, KVO::PrefixedUnit& unit);
-void SetSourceUnitReader(SourceUnitReader reader);
 
 struct PkStmDetDrawPolicy {
     static COLORREF Colour(const EventPkStm& event);

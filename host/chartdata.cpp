@@ -108,6 +108,9 @@ HRESULT ChartData::QueryInterface(REFIID iid, void** out)
     if (iid == IID_IChartChannels) {
         return Answer(static_cast<IChartChannels*>(this), out);
     }
+    if (outer_) {
+        return outer_->QueryInterface(iid, out);
+    }
     return E_NOINTERFACE;
 }
 

@@ -56,6 +56,9 @@ public:
     ChildDataHolder& Holder() { return *holder_; }
     // Documents without a holder (as some host documents are).
     void SetHasHolder(bool has) { hasHolder_ = has; }
+    // The data source whose chart data this is: it answers the interfaces that the chart data does not (no
+    // reference; the data source clears it before it goes).
+    void SetOuter(IUnknown* outer) { outer_ = outer; }
     // The answer of the channel-data time base (slot 21) for a block and channel; {1, 1, 0} until set.
     using TimeBaseAnswer = std::function<HRESULT(LONG block, LONG channel, ChannelTimeBase& out)>;
     void SetTimeBaseAnswer(TimeBaseAnswer answer) { timeBase_ = std::move(answer); }
@@ -69,6 +72,7 @@ private:
     CallLog& log_;
     ChildDataHolder* holder_;
     bool hasHolder_ = true;
+    IUnknown* outer_ = nullptr;
     TimeBaseAnswer timeBase_;
     std::set<LONG> channels_;
 };

@@ -3,6 +3,7 @@
 // grows as samples are appended; readers meet "no samples yet" at its end until the block is finished.
 #pragma once
 
+#include "host/displaysettings.h"
 #include "sdk/sampleenum.h"
 
 #include <cstdint>
@@ -43,6 +44,9 @@ public:
     std::uint64_t ReadCalls() const { return readCalls_; }
     std::uint64_t SamplesServed() const { return samplesServed_; }
 
+    // The document's display settings (its settings source for the graphs).
+    DocumentSettings& DisplaySettings() { return *displaySettings_.Get(); }
+
 private:
     friend class SampleEnumerator;
     Document() = default;
@@ -63,6 +67,7 @@ private:
     std::vector<Block> blocks_;
     std::uint64_t readCalls_ = 0;
     std::uint64_t samplesServed_ = 0;
+    platform::ComPtr<DocumentSettings> displaySettings_ = DocumentSettings::Create();
 };
 
 } // namespace host

@@ -123,12 +123,15 @@ public:
         *tick = cursor_ < events_->Count() ? events_->Tick(cursor_) : kEndOfBlockTick;
         return S_OK;
     }
-    HRESULT Skip(LONG, LONG* skipped) override
+    // Moves back by up to `count` records; *skipped receives the records moved over, as a negative number.
+    HRESULT Skip(LONG count, LONG* skipped) override
     {
+        const std::size_t back = std::min<std::size_t>(cursor_, static_cast<std::size_t>(std::max<LONG>(count, 0)));
+        cursor_ -= back;
         if (skipped) {
-            *skipped = 0;
+            *skipped = -static_cast<LONG>(back);
         }
-        return E_NOTIMPL;
+        return S_OK;
     }
     HRESULT Clone(IEnumEventEx** out) override
     {

@@ -1,4 +1,7 @@
 #include "host/framework.h"
+#include "sdk/hostobjects.h"
+
+#include "host/displaysettings.h"
 
 #include "platform/win/codepage.h"
 
@@ -35,6 +38,15 @@ HRESULT HostSettingsStore::QueryInterface(REFIID iid, void** out)
         return Answer(static_cast<IHostSettingsStore*>(this), out);
     }
     return E_NOINTERFACE;
+}
+
+HRESULT HostSettingsStore::MakeKey(DWORD id, DWORD, IUnknown** key)
+{
+    if (!key) {
+        return E_POINTER;
+    }
+    *key = SettingKey::Create(id).Detach();
+    return S_OK;
 }
 
 Framework::~Framework() { DropRegistrations(); }
@@ -76,11 +88,20 @@ HRESULT Framework::GetObject(DWORD id, REFIID iid, void** out)
     if (id == CAF::ObjectId::kSettingsStore) {
         return settings_.QueryInterface(iid, out);
     }
+    if (id == CAF::ObjectId::kGraphService) {
+        return graphs_.QueryInterface(iid, out);
+    }
     if (const HRESULT served = documents_.GetObject(id, iid, out); served != E_FAIL) {
         return served;
     }
     if (const RegisteredClass* found = FindClass(id)) {
         return found->object->QueryInterface(iid, out);
+    }
+    for (const auto& [classId, object] : hostClasses_) {
+        const WORD shortId = KnownTypeId(classId);
+        if (shortId != 0 && id == static_cast<DWORD>(shortId) << 16) {
+            return object->QueryInterface(iid, out);
+        }
     }
     return E_FAIL;
 }

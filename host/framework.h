@@ -5,6 +5,7 @@
 #include "host/calllog.h"
 #include "host/comobject.h"
 #include "host/docframework.h"
+#include "host/scalecontrol.h"
 #include "sdk/cafframework.h"
 #include "sdk/messagefactory.h"
 
@@ -35,6 +36,7 @@ public:
     HRESULT QueryInterface(REFIID iid, void** out) override;
     ULONG AddRef() override { return AddRefCount(); }
     ULONG Release() override { return ReleaseCount(); }
+    HRESULT MakeKey(DWORD id, DWORD reserved, IUnknown** key) override;
 };
 
 class Framework final : public ICAFFramework,
@@ -85,8 +87,13 @@ public:
     void DropRegistrations();
     // Refuse every registration from now on (the module must not care).
     void SetRefuseRegistrations(bool refuse) { refuse_ = refuse; }
+    // The graph library's shared service (scale controls).
+    GraphService& Graphs() { return graphs_; }
     // Refuse every type-id request from now on.
     void SetRefuseTypeIds(bool refuse) { refuseTypeIds_ = refuse; }
+    // The host's own class object for a class id: GetObject hands it out under the class id's type id (once that
+    // has been asked for). Kept over module loads; no reference.
+    void AddHostClass(const GUID& classId, IUnknown* object) { hostClasses_.emplace_back(classId, object); }
     // The document framework's objects: message bus, menus, commands, registrations, view classes.
     DocumentFramework& Documents() { return documents_; }
     // Delivers an event of a subject to every observer registered for it (or attached to the subject).
@@ -97,6 +104,7 @@ public:
 private:
     CallLog& log_;
     HostSettingsStore settings_;
+    GraphService graphs_;
     std::unordered_map<GUID, WORD> typeIds_;
     WORD nextTypeId_ = 0x1001;
     std::vector<RegisteredClass> classes_;
@@ -104,6 +112,7 @@ private:
     std::vector<platform::ComPtr<IMsgIdMessageClassObject>> messageClasses_;
     bool refuse_ = false;
     bool refuseTypeIds_ = false;
+    std::vector<std::pair<GUID, IUnknown*>> hostClasses_;
     DocumentFramework documents_{log_};
     struct EventRegistration {
         ISubject* subject;

@@ -2,6 +2,7 @@
 
 #include "platform/com/classobjects.h"
 #include "platform/win/resources.h"
+#include "sdk/hostobjects.h"
 
 #include <dlfcn.h>
 
@@ -42,7 +43,10 @@ bool LibraryEntry(void* library, DWORD reason)
 
 } // namespace
 
-Host::Host() : framework_(log_), tests_(log_), application_(log_) {}
+Host::Host() : framework_(log_), tests_(log_), application_(log_)
+{
+    framework_.AddHostClass(CLSID_ChannelCalculation, static_cast<ICalcEnumClass2*>(&evaluator_));
+}
 
 Host::~Host()
 {

@@ -2,6 +2,7 @@
 // register its class objects and keeps what it registered.
 #pragma once
 
+#include "host/calcevaluator.h"
 #include "host/calllog.h"
 #include "host/chartdata.h"
 #include "host/framework.h"
@@ -36,6 +37,8 @@ public:
     Framework& GetFramework() { return framework_; }
     TestRegistry& Tests() { return tests_; }
     ApplicationService& Application() { return application_; }
+    // The host's calculation evaluator (the channel-calculation class).
+    CalcEvaluatorClass& Evaluator() { return evaluator_; }
 
     // A new host document's chart data, with one reference for the caller.
     platform::ComPtr<ChartData> NewChartData();
@@ -49,6 +52,7 @@ private:
     Framework framework_;
     TestRegistry tests_;
     ApplicationService application_;
+    CalcEvaluatorClass evaluator_{framework_};
     DWORD cookies_[3] = {};
     bool started_ = false;
     void* module_ = nullptr;

@@ -2,12 +2,554 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 
 namespace host {
 
-ScaleControl::ScaleControl(Axis axis) : axis_(axis) {}
+namespace {
+
+constexpr const char16_t* kWindowClass = u"HostScaleControl";
+constexpr int kTickLength = 4;
+
+bool Finite(double v) { return std::isfinite(v); }
+
+std::u16string Number(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return std::u16string(text, text + std::strlen(text));
+}
+
+} // namespace
+
+ScaleControl::ScaleControl(Axis axis, LONG kind, LONG id) : axis_(axis), kind_(kind), id_(id) {}
+
+ScaleControl::~ScaleControl()
+{
+    if (window_) {
+        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+        DestroyWindow(window_);
+    }
+}
 
 platform::ComPtr<ScaleControl> ScaleControl::Create(Axis axis) { return platform::ComPtr<ScaleControl>(new ScaleControl(axis)); }
+
+platform::ComPtr<ScaleControl> ScaleControl::CreateForKind(HWND parent, LONG kind, LONG id)
+{
+    platform::ComPtr<ScaleControl> control(new ScaleControl((kind & 1) ? Axis::Horizontal : Axis::Vertical, kind, id));
+    if (parent && !control->MakeWindow(parent)) {
+        return {};
+    }
+    return control;
+}
+
+bool ScaleControl::MakeWindow(HWND parent)
+{
+    // Registered while missing: a window system reset forgets the classes.
+    WNDCLASSW existing{};
+    if (!GetClassInfoW(nullptr, kWindowClass, &existing)) {
+        WNDCLASSW wc{};
+        wc.style = CS_DBLCLKS;
+        wc.lpfnWndProc = &ScaleControl::WindowProc;
+        wc.lpszClassName = kWindowClass;
+        if (!RegisterClassW(&wc)) {
+            return false;
+        }
+    }
+    window_ = CreateWindowExW(0, kWindowClass, u"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, parent,
+                              reinterpret_cast<HMENU>(static_cast<std::intptr_t>(id_)), nullptr, nullptr);
+    if (window_) {
+        SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    return window_ != nullptr;
+}
+
+LRESULT ScaleControl::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* control = reinterpret_cast<ScaleControl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!control) {
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    return control->OnWindowMessage(message, wParam, lParam);
+}
+
+LRESULT ScaleControl::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const HWND hwnd = window_;
+    const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    switch (message) {
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PAINT: {
+        PAINTSTRUCT paint{};
+        HDC dc = BeginPaint(hwnd, &paint);
+        RECT client{};
+        GetClientRect(hwnd, &client);
+        FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        // Draw paints at the frame rectangle, which is in the owner's pixels.
+        POINT previous{};
+        SetViewportOrgEx(dc, -rect_.left, -rect_.top, &previous);
+        Draw(dc, 0, 0xFFFF);
+        SetViewportOrgEx(dc, previous.x, previous.y, nullptr);
+        EndPaint(hwnd, &paint);
+        return 0;
+    }
+    case WM_LBUTTONDOWN:
+        SetCapture(hwnd);
+        dragging_ = true;
+        press_ = point;
+        pressMinimum_ = minimum_;
+        pressMaximum_ = maximum_;
+        Notify([this](IDragScaleObserver* o) { o->OnBeginDrag(id_); });
+        return 0;
+    case WM_MOUSEMOVE:
+        if (dragging_) {
+            DragTo(point, (wParam & MK_SHIFT) != 0);
+        }
+        return 0;
+    case WM_LBUTTONUP:
+        if (dragging_) {
+            dragging_ = false;
+            ReleaseCapture();
+            Notify([this](IDragScaleObserver* o) { o->OnEndDrag(id_); });
+        }
+        return 0;
+    case WM_CAPTURECHANGED:
+        if (dragging_) {
+            dragging_ = false;
+            Notify([this](IDragScaleObserver* o) { o->OnEndDrag(id_); });
+        }
+        return 0;
+    case WM_LBUTTONDBLCLK:
+        minimum_ = home_[0];
+        maximum_ = home_[1];
+        Update();
+        Notify([this](IDragScaleObserver* o) { o->OnAutoScale(id_); });
+        return 0;
+    case WM_NCDESTROY:
+        window_ = nullptr;
+        dragging_ = false;
+        return 0;
+    default:
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+}
+
+template <class Call>
+void ScaleControl::Notify(Call call)
+{
+    // A copy: an observer may unregister itself meanwhile.
+    const std::vector<IDragScaleObserver*> observers = observers_;
+    AddRef();
+    for (IDragScaleObserver* observer : observers) {
+        if (std::find(observers_.begin(), observers_.end(), observer) != observers_.end()) {
+            call(observer);
+        }
+    }
+    Release();
+}
+
+LONG ScaleControl::Length() const
+{
+    return axis_ == Axis::Horizontal ? rect_.right - rect_.left : rect_.bottom - rect_.top;
+}
+
+void ScaleControl::Update()
+{
+    const double span = maximum_ - minimum_;
+    const LONG length = Length();
+    // Only a finite range of non-zero span over a strip of some length gives a transform; else the last one stays.
+    if (Finite(minimum_) && Finite(maximum_) && Finite(span) && span != 0.0 && length > 0) {
+        if (axis_ == Axis::Horizontal) {
+            pixelTransform_[0] = length / span;
+            pixelTransform_[1] = -minimum_;
+        } else {
+            pixelTransform_[0] = -length / span;
+            pixelTransform_[1] = -maximum_;
+        }
+        haveTransform_ = true;
+    }
+    // Ticks at round display values when the unit scale keeps the direction, else at round data values.
+    const double low = minimum_ * scaling_[0] + scaling_[1];
+    const double high = maximum_ * scaling_[0] + scaling_[1];
+    if (scaling_[0] > 0 && Finite(low) && Finite(high)) {
+        LayOut(low, high, axis_ == Axis::Horizontal ? 60 : 30);
+    } else {
+        LayOut(minimum_, maximum_, axis_ == Axis::Horizontal ? 60 : 30);
+    }
+    if (window_) {
+        InvalidateRect(window_, nullptr, TRUE);
+    }
+}
+
+void ScaleControl::KeepInLimits(double& minimum, double& maximum) const
+{
+    const double span = maximum - minimum;
+    if (!(limits_[1] - limits_[0] >= span)) {
+        return;
+    }
+    if (minimum < limits_[0]) {
+        minimum = limits_[0];
+        maximum = minimum + span;
+    } else if (maximum > limits_[1]) {
+        maximum = limits_[1];
+        minimum = maximum - span;
+    }
+}
+
+void ScaleControl::DragTo(POINT point, bool stretch)
+{
+    const LONG length = Length();
+    const double span = pressMaximum_ - pressMinimum_;
+    if (length <= 0 || !Finite(span) || span == 0.0) {
+        return;
+    }
+    // Pixels along the axis towards larger values.
+    const double moved = axis_ == Axis::Horizontal ? point.x - press_.x : press_.y - point.y;
+    double minimum = pressMinimum_;
+    double maximum = pressMaximum_;
+    if (stretch) {
+        const double along = axis_ == Axis::Horizontal ? press_.x : length - press_.y;
+        const double pressed = pressMinimum_ + along * span / length;
+        double factor = std::pow(2.0, -moved / 50.0);
+        if (minimumSpan_[0] > 0 && std::abs(span * factor) < minimumSpan_[0]) {
+            factor = minimumSpan_[0] / std::abs(span);
+        }
+        minimum = pressed - (pressed - pressMinimum_) * factor;
+        maximum = pressed + (pressMaximum_ - pressed) * factor;
+    } else {
+        const double shift = -moved * span / length;
+        minimum += shift;
+        maximum += shift;
+        KeepInLimits(minimum, maximum);
+    }
+    if (minimum == minimum_ && maximum == maximum_) {
+        return;
+    }
+    minimum_ = minimum;
+    maximum_ = maximum;
+    Update();
+    Notify([this](IDragScaleObserver* o) { o->OnScalingChanged(id_, 0, pixelTransform_); });
+}
+
+HRESULT ScaleControl::SetScaleRect(const RECT* rect)
+{
+    if (!rect) {
+        return E_POINTER;
+    }
+    rect_ = *rect;
+    if (window_) {
+        MoveWindow(window_, rect_.left, rect_.top, std::max<LONG>(rect_.right - rect_.left, 0),
+                   std::max<LONG>(rect_.bottom - rect_.top, 0), TRUE);
+    }
+    Update();
+    return S_OK;
+}
+
+HRESULT ScaleControl::GetPixelTransform(double* scaleOffset)
+{
+    if (!scaleOffset) {
+        return E_POINTER;
+    }
+    if (haveTransform_) {
+        scaleOffset[0] = pixelTransform_[0];
+        scaleOffset[1] = pixelTransform_[1];
+    }
+    return S_OK;
+}
+
+HRESULT ScaleControl::SetRange(double minimum, double maximum)
+{
+    minimum_ = minimum;
+    maximum_ = maximum;
+    Update();
+    Notify([this](IDragScaleObserver* o) { o->OnScalingChanged(id_, 0, pixelTransform_); });
+    return S_OK;
+}
+
+HRESULT ScaleControl::SetScaling(const double* scaleOffset, const char16_t* title)
+{
+    if (scaleOffset) {
+        scaling_[0] = scaleOffset[0];
+        scaling_[1] = scaleOffset[1];
+    }
+    if (title) {
+        title_ = title;
+    }
+    Update();
+    return S_OK;
+}
+
+HRESULT ScaleControl::GetScaling(double* scaleOffset, BSTR* title)
+{
+    if (scaleOffset) {
+        scaleOffset[0] = scaling_[0];
+        scaleOffset[1] = scaling_[1];
+    }
+    if (title) {
+        *title = SysAllocString(title_.c_str());
+    }
+    return S_OK;
+}
+
+HRESULT ScaleControl::SetUnits(const char16_t* units)
+{
+    units_ = units ? units : u"";
+    if (window_) {
+        InvalidateRect(window_, nullptr, TRUE);
+    }
+    return S_OK;
+}
+
+HRESULT ScaleControl::SetNoticeHook(LONG kind, HWND owner, LONG margin)
+{
+    hookKind_ = kind;
+    hookOwner_ = owner;
+    hookMargin_ = margin;
+    return S_OK;
+}
+
+HRESULT ScaleControl::SetHomeExtent(double minimum, double maximum)
+{
+    home_[0] = minimum;
+    home_[1] = maximum;
+    return S_OK;
+}
+
+HRESULT ScaleControl::SetLimits(double minimum, double maximum)
+{
+    limits_[0] = minimum;
+    limits_[1] = maximum;
+    return S_OK;
+}
+
+HRESULT ScaleControl::SetMinimumSpan(const double* spanPair)
+{
+    if (!spanPair) {
+        return E_POINTER;
+    }
+    minimumSpan_[0] = spanPair[0];
+    minimumSpan_[1] = spanPair[1];
+    return S_OK;
+}
+
+HRESULT ScaleControl::SetOption(LONG value)
+{
+    option_ = value;
+    return S_OK;
+}
+
+HRESULT ScaleControl::SetDragDomain(double width, double minimum)
+{
+    dragWidth_ = width;
+    dragMinimum_ = minimum;
+    return S_OK;
+}
+
+HRESULT ScaleControl::SetValue(LONG which, LONG value)
+{
+    values_[which] = value;
+    return S_OK;
+}
+
+LONG ScaleControl::Value(LONG which) const
+{
+    const auto found = values_.find(which);
+    return found == values_.end() ? 0 : found->second;
+}
+
+HRESULT ScaleControl::GetStyle(DWORD* style)
+{
+    if (!style) {
+        return E_POINTER;
+    }
+    *style = style_;
+    return S_OK;
+}
+
+HRESULT ScaleControl::SetStyle(DWORD style)
+{
+    style_ = style;
+    return S_OK;
+}
+
+HRESULT ScaleControl::Copy(IScaleControl** copy)
+{
+    if (!copy) {
+        return E_POINTER;
+    }
+    auto* made = new ScaleControl(axis_, kind_, id_);
+    made->rect_ = rect_;
+    made->ticks_ = ticks_;
+    made->tickValues_ = tickValues_;
+    made->farthest_ = farthest_;
+    made->step_ = step_;
+    made->offersTickList_ = offersTickList_;
+    made->minimum_ = minimum_;
+    made->maximum_ = maximum_;
+    std::copy_n(pixelTransform_, 2, made->pixelTransform_);
+    made->haveTransform_ = haveTransform_;
+    std::copy_n(scaling_, 2, made->scaling_);
+    made->title_ = title_;
+    made->units_ = units_;
+    std::copy_n(home_, 2, made->home_);
+    std::copy_n(limits_, 2, made->limits_);
+    std::copy_n(minimumSpan_, 2, made->minimumSpan_);
+    made->option_ = option_;
+    made->dragWidth_ = dragWidth_;
+    made->dragMinimum_ = dragMinimum_;
+    made->values_ = values_;
+    made->style_ = style_;
+    made->AddRef();
+    *copy = made;
+    return S_OK;
+}
+
+HRESULT ScaleControl::GetFrameRect(RECT* rect)
+{
+    if (!rect) {
+        return E_POINTER;
+    }
+    *rect = rect_;
+    return S_OK;
+}
+
+HRESULT ScaleControl::Draw(HDC dc, LONG, LONG)
+{
+    if (!dc) {
+        return E_POINTER;
+    }
+    const bool horizontal = axis_ == Axis::Horizontal;
+    HFONT font = CreateFontW(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 34, u"MS Shell Dlg 2");
+    HGDIOBJ previousFont = SelectObject(dc, font);
+    HGDIOBJ previousPen = SelectObject(dc, GetStockObject(BLACK_PEN));
+    const int previousMode = SetBkMode(dc, TRANSPARENT);
+    const COLORREF previousColour = SetTextColor(dc, RGB(0, 0, 0));
+    const UINT previousAlign = SetTextAlign(dc, horizontal ? (TA_CENTER | TA_TOP) : (TA_RIGHT | TA_TOP));
+    for (std::size_t i = 0; i < ticks_.size(); ++i) {
+        const LONG offset = ticks_[i].offset;
+        if (horizontal) {
+            const int x = rect_.left + offset;
+            MoveToEx(dc, x, rect_.top, nullptr);
+            LineTo(dc, x, rect_.top + kTickLength);
+        } else {
+            const int y = rect_.top + offset;
+            MoveToEx(dc, rect_.right - kTickLength, y, nullptr);
+            LineTo(dc, rect_.right, y);
+        }
+        if (i < tickValues_.size()) {
+            const std::u16string number = Number(tickValues_[i]);
+            if (horizontal) {
+                TextOutW(dc, rect_.left + offset, rect_.top + kTickLength + 1, number.c_str(), static_cast<int>(number.size()));
+            } else {
+                TextOutW(dc, rect_.right - kTickLength - 2, rect_.top + offset - 6, number.c_str(),
+                         static_cast<int>(number.size()));
+            }
+        }
+    }
+    std::u16string caption = title_;
+    if (!units_.empty()) {
+        caption += u" (" + units_ + u")";
+    }
+    if (!caption.empty()) {
+        if (horizontal) {
+            SetTextAlign(dc, TA_CENTER | TA_BOTTOM);
+            TextOutW(dc, (rect_.left + rect_.right) / 2, rect_.bottom - 2, caption.c_str(), static_cast<int>(caption.size()));
+        } else {
+            HFONT turned = CreateFontW(-11, 0, 900, 900, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 34, u"MS Shell Dlg 2");
+            SelectObject(dc, turned);
+            SetTextAlign(dc, TA_CENTER | TA_TOP);
+            TextOutW(dc, rect_.left + 2, (rect_.top + rect_.bottom) / 2, caption.c_str(), static_cast<int>(caption.size()));
+            SelectObject(dc, font);
+            DeleteObject(turned);
+        }
+    }
+    SetTextAlign(dc, previousAlign);
+    SetTextColor(dc, previousColour);
+    SetBkMode(dc, previousMode);
+    SelectObject(dc, previousPen);
+    SelectObject(dc, previousFont);
+    DeleteObject(font);
+    return S_OK;
+}
+
+HRESULT ScaleControl::Print(HDC dc, HDC) { return Draw(dc, 0, 0xFFFF); }
+
+HRESULT ScaleControl::GetWindowHandle(HWND* window)
+{
+    if (!window) {
+        return E_POINTER;
+    }
+    *window = window_;
+    return window_ ? S_OK : E_FAIL;
+}
+
+HRESULT ScaleControl::RegisterObserver(IDragScaleObserver* observer)
+{
+    if (!observer) {
+        return E_POINTER;
+    }
+    observers_.push_back(observer);
+    return S_OK;
+}
+
+HRESULT ScaleControl::UnregisterObserver(IDragScaleObserver* observer)
+{
+    const auto found = std::find(observers_.begin(), observers_.end(), observer);
+    if (found == observers_.end()) {
+        return S_FALSE;
+    }
+    observers_.erase(found);
+    return S_OK;
+}
+
+HRESULT ScaleControl::GetExtent(double* maximumMinimum)
+{
+    if (!maximumMinimum) {
+        return E_POINTER;
+    }
+    maximumMinimum[0] = maximum_;
+    maximumMinimum[1] = minimum_;
+    return S_OK;
+}
+
+HRESULT GraphService::QueryInterface(REFIID iid, void** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (iid == IID_IUnknown || iid == IID_IGraphHostService) {
+        return Answer(static_cast<IGraphHostService*>(this), out);
+    }
+    return E_NOINTERFACE;
+}
+
+HRESULT GraphService::CreateScaleControl(HWND parent, LONG, LONG, LONG kind, LONG id, IScaleControl** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (refuse_) {
+        return E_FAIL;
+    }
+    platform::ComPtr<ScaleControl> control = ScaleControl::CreateForKind(parent, kind, id);
+    if (!control) {
+        return E_FAIL;
+    }
+    ++made_;
+    *out = control.Detach();
+    return S_OK;
+}
+
+HRESULT GraphService::CreatePlainScale(LONG value1, LONG value2, LONG value3, LONG value4)
+{
+    lastPlain_ = {value1, value2, value3, value4};
+    return S_OK;
+}
+
 
 HRESULT ScaleControl::QueryInterface(REFIID iid, void** out)
 {
@@ -70,6 +612,7 @@ HRESULT ScaleControl::FillTicks(LONG count, ScaleTick* ticks, LONG* filled)
 void ScaleControl::SetTicks(std::vector<LONG> offsets)
 {
     ticks_.clear();
+    tickValues_.clear();
     for (LONG offset : offsets) {
         ticks_.push_back(ScaleTick{offset, 0});
     }
@@ -78,6 +621,7 @@ void ScaleControl::SetTicks(std::vector<LONG> offsets)
 void ScaleControl::LayOut(double low, double high, int pixelsPerTick)
 {
     ticks_.clear();
+    tickValues_.clear();
     farthest_ = -1.0;
     step_ = 0.0;
     const LONG length = axis_ == Axis::Horizontal ? rect_.right - rect_.left : rect_.bottom - rect_.top;
@@ -100,6 +644,7 @@ void ScaleControl::LayOut(double low, double high, int pixelsPerTick)
         const double along = (v - low) * pixelsPerValue;
         const double offset = axis_ == Axis::Horizontal ? along : length - along;
         ticks_.push_back(ScaleTick{static_cast<LONG>(std::lround(offset)), 0});
+        tickValues_.push_back(std::abs(v) < step * 1e-9 ? 0.0 : v);
     }
     if (!ticks_.empty()) {
         farthest_ = std::max_element(ticks_.begin(), ticks_.end(), [](const ScaleTick& a, const ScaleTick& b) {

@@ -208,10 +208,49 @@ gdi::ArgbPixels MenuAnalysisView()
     return s.WithAlpha();
 }
 
+// The error mark's pictures: a red disc with a cross, a yellow triangle with a bar, a blue disc with an "i".
+gdi::ArgbPixels ProviderError()
+{
+    Sketch s(12, 12, 0);
+    s.Disc(6, 6, 5.6, 0xFFC81E1E);
+    s.Line({{3.8, 3.8}, {8.2, 8.2}}, 1.6, 0xFFFFFFFF);
+    s.Line({{8.2, 3.8}, {3.8, 8.2}}, 1.6, 0xFFFFFFFF);
+    return s.Opaque();
+}
+
+gdi::ArgbPixels ProviderWarning()
+{
+    Sketch s(12, 12, 0);
+    s.Shape(0xFFF0B400, [](double x, double y) { return y >= 0.5 && y <= 11.5 && std::abs(x - 6) <= (y - 0.5) / 2; });
+    s.Box(5.3, 3.8, 6.7, 8, 0xFF000000);
+    s.Box(5.3, 9, 6.7, 10.4, 0xFF000000);
+    return s.Opaque();
+}
+
+gdi::ArgbPixels ProviderInfo()
+{
+    Sketch s(14, 15, 0);
+    s.Disc(7, 7.5, 6.4, 0xFF1E64C8);
+    s.Box(6.2, 3, 7.8, 4.6, 0xFFFFFFFF);
+    s.Box(6.2, 6, 7.8, 12, 0xFFFFFFFF);
+    return s.Opaque();
+}
+
+// Help: a question mark in a blue disc.
+gdi::ArgbPixels HelpGlyph()
+{
+    Sketch s(15, 15, 0);
+    s.Disc(7.5, 7.5, 7, 0xFF2A6CC0);
+    s.Line({{5, 5.5}, {5.6, 3.9}, {7.5, 3.2}, {9.4, 3.9}, {10, 5.5}, {9.2, 7}, {7.5, 8}, {7.5, 9.6}}, 1.7, 0xFFFFFFFF);
+    s.Disc(7.5, 11.6, 1.1, 0xFFFFFFFF);
+    return s.Opaque();
+}
+
 struct Entry {
     UINT id;
     bool png;
     gdi::ArgbPixels (*draw)();
+    int bits = 24; // of bitmap resources
 };
 
 constexpr Entry kPictures[] = {
@@ -223,6 +262,10 @@ constexpr Entry kPictures[] = {
     {PictureId::MenuAnalyze, true, MenuAnalyze},
     {PictureId::MenuTableView, true, MenuTableView},
     {PictureId::MenuAnalysisView, true, MenuAnalysisView},
+    {PictureId::ProviderError, false, ProviderError, 32},
+    {PictureId::ProviderWarning, false, ProviderWarning},
+    {PictureId::ProviderInfo, false, ProviderInfo},
+    {PictureId::HelpGlyph, false, HelpGlyph},
 };
 
 struct Registration {
@@ -230,7 +273,7 @@ struct Registration {
     {
         for (const Entry& entry : kPictures) {
             const gdi::ArgbPixels pixels = entry.draw();
-            const std::vector<std::byte> bytes = entry.png ? gdi::EncodePng(pixels) : gdi::EncodeDib(pixels, 24);
+            const std::vector<std::byte> bytes = entry.png ? gdi::EncodePng(pixels) : gdi::EncodeDib(pixels, entry.bits);
             platform::RegisterResource(KVO::ModuleInstance(), entry.png ? u"PNG" : RT_BITMAP,
                                        MAKEINTRESOURCEW(entry.id), LANG_NEUTRAL, bytes);
         }

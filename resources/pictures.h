@@ -14,6 +14,10 @@ inline constexpr UINT MenuSettings = 269;       // PNG 16 x 16 menu icons
 inline constexpr UINT MenuAnalyze = 270;
 inline constexpr UINT MenuTableView = 271;
 inline constexpr UINT MenuAnalysisView = 272;
+inline constexpr UINT ProviderError = 206;      // bitmap 12 x 12, 32 bits: an error mark's error picture
+inline constexpr UINT ProviderWarning = 207;    // bitmap 12 x 12, 24 bits: its warning picture
+inline constexpr UINT ProviderInfo = 208;       // bitmap 14 x 15: its information picture
+inline constexpr UINT HelpGlyph = 2201;         // bitmap 15 x 15: the glyph of the Help button
 }
 
 namespace Resources {

@@ -34,6 +34,8 @@ constexpr platform::StringTableEntry kStrings[] = {
      u"Your decimal separator (units:%1) is neither a point nor a comma; numbers may not be read correctly."},
     {LocaleCrtFirstError, u"The number format could not be applied: the locale name is not valid."},
     {LocaleCrtFirstError + 1, u"The number format could not be applied: the language is not supported."},
+    {RangeErrorTitle, u"Value out of range"},
+    {RangeErrorMessage, u"Enter a whole number from %1 to %2."},
     {LocaleCrtFirstError + 2, u"The number format could not be applied: the country is not supported."},
     {LocaleCrtFirstError + 3, u"The number format could not be applied: the code page is not supported."},
     {LocaleCrtFirstError + 4, u"The number format could not be applied: not enough memory."},

@@ -32,6 +32,9 @@ inline constexpr UINT LocaleDecimalIsListSeparator = 20010;
 inline constexpr UINT LocaleUnsupportedDecimal = 20011;
 inline constexpr UINT LocaleCrtFirstError = 20012; // 20012 to 20017 for the run-time's codes 0x20000101 to 0x20000106
 inline constexpr UINT LocaleCrtOtherError = 20018;
+// A whole number outside its range: title, and message naming the range as %1 to %2.
+inline constexpr UINT RangeErrorTitle = 22022;
+inline constexpr UINT RangeErrorMessage = 22023;
 }
 
 // The views' command texts and the settings command's menu text.

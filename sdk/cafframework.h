@@ -29,6 +29,7 @@ inline constexpr DWORD kDocumentRegistration = 0x80000011;
 inline constexpr DWORD kDocumentClassRegistration = 0x80000012;
 inline constexpr DWORD kMenuService = 0x80000013;
 inline constexpr DWORD kCommandService = 0x80000014;
+inline constexpr DWORD kGraphService = 0x80000019; // the graph library's shared service (IGraphHostService)
 }
 
 // The framework class object: host objects by fixed id or by the type id of a registered class, and the
@@ -87,8 +88,36 @@ inline constexpr DWORD kViewCreated = 0x80030000;
 inline constexpr DWORD kViewDestroyed = 0x80030003;
 }
 
-// Host-wide settings values; the module only fetches it here.
+// {6B1F0E21-4C3D-4A57-8E92-1D0C5A7B3E40}
+inline constexpr IID IID_ISettingKey{0x6B1F0E21, 0x4C3D, 0x4A57, {0x8E, 0x92, 0x1D, 0x0C, 0x5A, 0x7B, 0x3E, 0x40}};
+// {6B1F0E22-4C3D-4A57-8E92-1D0C5A7B3E40}
+inline constexpr IID IID_IPropertySource{
+    0x6B1F0E22, 0x4C3D, 0x4A57, {0x8E, 0x92, 0x1D, 0x0C, 0x5A, 0x7B, 0x3E, 0x40}};
+
+// A key of the host's settings, made by the settings store for a setting id.
+struct ISettingKey : IUnknown {
+    virtual HRESULT GetId(DWORD* id) = 0; // 3
+
+protected:
+    ~ISettingKey() = default;
+};
+
+// Settings values read by key (a host document's display settings, for one); a value that is not set fails and
+// leaves the output as it was.
+struct IPropertySource : IUnknown {
+    virtual HRESULT GetInteger(IUnknown* key, LONG* value) = 0; // 3
+    virtual HRESULT GetWord(IUnknown* key, WORD* value) = 0;    // 4
+    virtual HRESULT GetDword(IUnknown* key, DWORD* value) = 0;  // 5
+
+protected:
+    ~IPropertySource() = default;
+};
+
+// Host-wide settings values.
 struct IHostSettingsStore : IUnknown {
+    // 3: the key of a setting id (`reserved` is 0), with one reference.
+    virtual HRESULT MakeKey(DWORD id, DWORD reserved, IUnknown** key) = 0;
+
 protected:
     ~IHostSettingsStore() = default;
 };

@@ -2,7 +2,9 @@
 // spaced. The control belongs to the host, which fixes the slot order; later operations are appended after these.
 #pragma once
 
+#include "platform/com/oleauto.h"
 #include "platform/com/unknown.h"
+#include "sdk/slots.h"
 #include "platform/win/windef.h"
 
 // {8547343C-6B4E-43E8-91BE-AED9C6BEF0F0}
@@ -18,14 +20,89 @@ struct ScaleTick {
 };
 static_assert(sizeof(ScaleTick) == 8);
 
+struct IDragScaleObserver;
+
 // The scale control itself.
 struct IScaleControl : IUnknown {
     // 3: the grid: the offset of the farthest grid line in pixels and the (negative) step from it back towards 0;
     // `lines` is the host's count of grid lines.
     virtual HRESULT GetGridSpacing(LONG* lines, double* farthest, double* step) = 0;
+    // 4: the strip the scale occupies, in the client pixels of its owner; its window moves there.
+    virtual HRESULT SetScaleRect(const RECT* rect) = 0;
+    // 5: data to pixels along the strip as (scale, offset): pixel = (value + offset) * scale from the strip's left
+    // (top) edge. The caller presets the pair; a scale without a usable range leaves it as it was.
+    virtual HRESULT GetPixelTransform(double* scaleOffset) = 0;
+    // 6: the visible range; reported to the observers as a scaling change, as a drag would.
+    virtual HRESULT SetRange(double minimum, double maximum) = 0;
+    // 7, 8: display units = value * scale + offset, and the title; a null pair or title is left unchanged.
+    // The title comes back as a BSTR for the caller to free.
+    virtual HRESULT SetScaling(const double* scaleOffset, const char16_t* title) = 0;
+    virtual HRESULT GetScaling(double* scaleOffset, BSTR* title) = 0;
+    virtual HRESULT SetUnits(const char16_t* units) = 0; // 9
+    // 10: whom the scale tells about layout changes: a kind, the owner window and the owner's margin.
+    virtual HRESULT SetNoticeHook(LONG kind, HWND owner, LONG margin) = 0;
+    virtual HRESULT SetHomeExtent(double minimum, double maximum) = 0; // 11: what auto-scaling restores
+    virtual HRESULT SetLimits(double minimum, double maximum) = 0;     // 12: how far dragging may go
+    virtual HRESULT SetMinimumSpan(const double* spanPair) = 0;        // 13: the narrowest range a stretch leaves
+    virtual HRESULT SetOption(LONG value) = 0;                         // 14: 0xFFFF on, 0 off
+    // 15: the width and start of the data's whole domain, for a scale that drags over it.
+    virtual HRESULT SetDragDomain(double width, double minimum) = 0;
+    virtual HRESULT SetValue(LONG which, LONG value) = 0; // 16
+    virtual HRESULT GetStyle(DWORD* style) = 0;           // 17
+    virtual HRESULT SetStyle(DWORD style) = 0;            // 18
+    // 19: an independent copy of the scale as it is now (no window, no observers).
+    virtual HRESULT Copy(IScaleControl** copy) = 0;
+    virtual HRESULT GetFrameRect(RECT* rect) = 0; // 20: where Draw paints, in the owner's client pixels
+    // 21: paints ticks, numbers and title into the frame rectangle.
+    virtual HRESULT Draw(HDC dc, LONG reserved, LONG flags) = 0;
+    // 22: paints the scale for output to `dc` (a metafile or printer), measuring on `reference`.
+    virtual HRESULT Print(HDC dc, HDC reference) = 0;
+    virtual HRESULT GetWindowHandle(HWND* window) = 0;                   // 23: fails when the scale has none
+    virtual HRESULT RegisterObserver(IDragScaleObserver* observer) = 0;   // 24
+    virtual HRESULT UnregisterObserver(IDragScaleObserver* observer) = 0; // 25
+    // 26: the visible range, the maximum first; the caller presets both values.
+    virtual HRESULT GetExtent(double* maximumMinimum) = 0;
 
 protected:
     ~IScaleControl() = default;
+};
+
+// Style bit of a scale that can draw itself.
+inline constexpr DWORD kScaleStyleDrawable = 0x8000;
+
+// {5E0C9F31-2A77-4B8E-9C1D-7F3A2B6E4D10}
+inline constexpr IID IID_IDragScaleObserver{
+    0x5E0C9F31, 0x2A77, 0x4B8E, {0x9C, 0x1D, 0x7F, 0x3A, 0x2B, 0x6E, 0x4D, 0x10}};
+
+// What a scale tells about the user's dragging on it; every call returns 0.
+struct IDragScaleObserver : IUnknown {
+    virtual HRESULT OnBeginDrag(LONG scaleId) = 0; // 3
+    virtual HRESULT OnEndDrag(LONG scaleId) = 0;   // 4
+    // 5: the scale's new pixel transform (scale, offset) after a drag step or a range set by the program.
+    virtual HRESULT OnScalingChanged(LONG scaleId, LONG reserved, const double* pixelTransform) = 0;
+    virtual HRESULT OnAutoScale(LONG scaleId) = 0; // 6
+    virtual HRESULT OnReserved(LONG value) = 0;    // 7
+
+protected:
+    ~IDragScaleObserver() = default;
+};
+
+// {5E0C9F32-2A77-4B8E-9C1D-7F3A2B6E4D10}
+inline constexpr IID IID_IGraphHostService{
+    0x5E0C9F32, 0x2A77, 0x4B8E, {0x9C, 0x1D, 0x7F, 0x3A, 0x2B, 0x6E, 0x4D, 0x10}};
+
+// The host's shared service of the graph library: it makes the scale controls.
+struct IGraphHostService : IUnknown {
+    // 3: a new scale of `kind` in a child window of `parent` (none without a parent) with the control id.
+    virtual HRESULT CreateScaleControl(HWND parent, LONG value1, LONG value2, LONG kind, LONG id,
+                                       IScaleControl** out) = 0;
+    SDK_UNUSED_SLOT(4) SDK_UNUSED_SLOT(5) SDK_UNUSED_SLOT(6) SDK_UNUSED_SLOT(7) SDK_UNUSED_SLOT(8) SDK_UNUSED_SLOT(9)
+    SDK_UNUSED_SLOT(10)
+    // 11: a plain scale of the preview charts.
+    virtual HRESULT CreatePlainScale(LONG value1, LONG value2, LONG value3, LONG value4) = 0;
+
+protected:
+    ~IGraphHostService() = default;
 };
 
 // The tick list of a scale control (asked for by IID_IScaleTickList).

@@ -6,7 +6,18 @@
 
 namespace MGraph1 {
 
-class Annotation : public GraphDrawer {};
+// What a graph asks of everything that reacts to the mouse; the base answers that nothing is there.
+class Annotation : public GraphDrawer {
+public:
+    virtual bool TrackAt(int, int, int, int) { return false; }
+    // Mouse position in pixels with the plot's origin; returns whether something is shown for it.
+    virtual bool OnMouseMove(int, int, POINT, int) { return false; }
+    virtual bool GetText(KVO::String*) const { return false; }
+    // Forgets the last drawn mark (after the graph was repainted beneath it).
+    virtual void ResetDrawn() {}
+    // True when drawing the mark again removes it.
+    virtual bool IsErasable() const { return true; }
+};
 
 class BasicAnnotation : public Annotation {
 public:
@@ -14,14 +25,12 @@ public:
 
     void Draw(HDC dc, HDC attributeDc, const RECT& plot, const RECT& clip) override;
 
-    virtual bool TrackAt(int a, int b, int c, int d);
-    // Mouse position in pixels with the plot's origin; returns whether a hint was found.
-    virtual bool OnMouseMove(int x, int y, POINT origin, int unused);
+    bool TrackAt(int a, int b, int c, int d) override;
+    bool OnMouseMove(int x, int y, POINT origin, int unused) override;
     virtual void SetPosition(double x, double y);
-    virtual bool GetText(KVO::String* text) const;
-    // Forgets the last drawn cross (after the graph was repainted beneath it).
-    virtual void ResetDrawn() { drawn = false; }
-    virtual bool IsErasable() const { return rasterOperation == R2_NOT; }
+    bool GetText(KVO::String* text) const override;
+    void ResetDrawn() override { drawn = false; }
+    bool IsErasable() const override { return rasterOperation == R2_NOT; }
     virtual bool QueryAt(int series, int a, int b, int c, int d);
     virtual void SetSource(PlotDataBase* source, int series, bool owns);
 

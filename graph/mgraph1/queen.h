@@ -51,6 +51,8 @@ public:
     virtual void OnTrackBegin() {}
     virtual void OnMoved() {}
     virtual void OnTrackEnd(double, double) {}
+    // A property that a graph sets on all its markers at once; these shapes have none.
+    virtual void SetProperty(std::int32_t) {}
 
     // Bounds p, then pulls the tracking position toward it, then bounds it by the other queens; true on a change.
     bool ApplyFixedConstraints(PointD p);

@@ -66,6 +66,34 @@ double AsDouble(const VARIANT& v)
 
 bool IsInteger(VARTYPE vt) { return vt != VT_R4 && vt != VT_R8; }
 
+// A decimal integer text read straight into a 64-bit VARIANT: a double holds only 53 bits, so 2^63 - 1 would not
+// survive the way through it. False (nothing written) when the text is no integer or does not fit.
+bool ExactInteger(const std::string& text, VARTYPE type, VARIANT& out)
+{
+    const char* begin = text.data() + (!text.empty() && text.front() == '+' ? 1 : 0);
+    const char* end = text.data() + text.size();
+    if (begin == end) {
+        return false;
+    }
+    if (type == VT_I8) {
+        LONGLONG value = 0;
+        const auto parsed = std::from_chars(begin, end, value);
+        if (parsed.ec != std::errc{} || parsed.ptr != end) {
+            return false;
+        }
+        out.llVal = value;
+    } else {
+        ULONGLONG value = 0;
+        const auto parsed = std::from_chars(begin, end, value);
+        if (parsed.ec != std::errc{} || parsed.ptr != end) {
+            return false;
+        }
+        out.ullVal = value;
+    }
+    out.vt = type;
+    return true;
+}
+
 std::string NumberText(const VARIANT& v)
 {
     char buffer[64];
@@ -261,6 +289,10 @@ HRESULT VariantChangeTypeEx(VARIANT* destination, const VARIANT* source, LCID, U
         while (!trimmed.empty() && trimmed.back() == ' ') trimmed.pop_back();
         if (type == VT_BOOL && (trimmed == "True" || trimmed == "False")) {
             value = trimmed == "True" ? -1.0 : 0.0;
+        } else if ((type == VT_I8 || type == VT_UI8) && ExactInteger(trimmed, type, result)) {
+            VariantClear(destination);
+            *destination = result;
+            return S_OK;
         } else {
             const char* begin = trimmed.data() + (!trimmed.empty() && trimmed.front() == '+' ? 1 : 0);
             const auto parsed = std::from_chars(begin, trimmed.data() + trimmed.size(), value);

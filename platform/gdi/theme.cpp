@@ -23,6 +23,29 @@ std::set<void*>& Handles()
 struct Theme {
     std::u16string classList;
 };
+
+std::vector<std::string>*& Log()
+{
+    static std::vector<std::string>* log = nullptr;
+    return log;
+}
+
+std::set<std::string>& Failing()
+{
+    static auto* failing = new std::set<std::string>;
+    return *failing;
+}
+
+// Records the call and tells whether it is to fail.
+bool Fails(const char* name)
+{
+    if (Log()) {
+        Log()->push_back(name);
+    }
+    return Failing().count(name) > 0;
+}
+
+bool IsTooltip(HTHEME theme) { return static_cast<Theme*>(theme)->classList == u"TOOLTIP"; }
 }
 
 namespace platform {
@@ -31,14 +54,29 @@ void SetThemesActive(bool active)
     Active() = active;
 }
 int OpenThemeCount() { return static_cast<int>(Handles().size()); }
+void RecordThemeCalls(std::vector<std::string>* log) { Log() = log; }
+void FailThemeCall(const std::string& name, bool fail)
+{
+    if (name.empty()) {
+        Failing().clear();
+    } else if (fail) {
+        Failing().insert(name);
+    } else {
+        Failing().erase(name);
+    }
+}
 }
 
-BOOL IsThemeActive() { return Active(); }
+BOOL IsThemeActive()
+{
+    Fails("IsThemeActive");
+    return Active();
+}
 BOOL IsAppThemed() { return Active(); }
 
 HTHEME OpenThemeData(HWND, LPCWSTR classList)
 {
-    if (!Active() || !classList) {
+    if (Fails("OpenThemeData") || !Active() || !classList) {
         return nullptr;
     }
     auto* theme = new Theme{classList};
@@ -48,7 +86,7 @@ HTHEME OpenThemeData(HWND, LPCWSTR classList)
 
 HRESULT CloseThemeData(HTHEME theme)
 {
-    if (!theme || !Handles().erase(theme)) {
+    if (Fails("CloseThemeData") || !theme || !Handles().erase(theme)) {
         return E_HANDLE;
     }
     delete static_cast<Theme*>(theme);
@@ -57,10 +95,25 @@ HRESULT CloseThemeData(HTHEME theme)
 
 HRESULT DrawThemeBackground(HTHEME theme, HDC hdc, int part, int state, const RECT* rect, const RECT*)
 {
+    if (Fails("DrawThemeBackground")) {
+        return E_FAIL;
+    }
     if (!theme || !Handles().count(theme) || !rect) {
         return E_HANDLE;
     }
     RECT r = *rect;
+    if (IsTooltip(theme)) {
+        // Balloon body and stem: the info colours, framed.
+        HBRUSH fill = CreateSolidBrush(GetSysColor(COLOR_INFOBK));
+        FillRect(hdc, &r, fill);
+        DeleteObject(fill);
+        if (part == TTP_BALLOON) {
+            HBRUSH frame = CreateSolidBrush(RGB(118, 118, 118));
+            FrameRect(hdc, &r, frame);
+            DeleteObject(frame);
+        }
+        return S_OK;
+    }
     if (part == BP_CHECKBOX || part == BP_RADIOBUTTON) {
         const bool checked = state >= CBS_CHECKEDNORMAL && state < CBS_CHECKEDNORMAL + 4;
         return DrawFrameControl(hdc, &r, DFC_BUTTON,
@@ -82,6 +135,9 @@ HRESULT DrawThemeBackground(HTHEME theme, HDC hdc, int part, int state, const RE
 
 HRESULT DrawThemeParentBackground(HWND hwnd, HDC hdc, const RECT* rect)
 {
+    if (Fails("DrawThemeParentBackground")) {
+        return E_FAIL;
+    }
     HWND parent = GetParent(hwnd);
     if (!parent) {
         return E_FAIL;
@@ -98,6 +154,9 @@ HRESULT DrawThemeParentBackground(HWND hwnd, HDC hdc, const RECT* rect)
 
 HRESULT DrawThemeText(HTHEME theme, HDC hdc, int, int, LPCWSTR text, int count, DWORD flags, DWORD, const RECT* rect)
 {
+    if (Fails("DrawThemeText")) {
+        return E_FAIL;
+    }
     if (!theme || !rect) {
         return E_HANDLE;
     }
@@ -108,6 +167,9 @@ HRESULT DrawThemeText(HTHEME theme, HDC hdc, int, int, LPCWSTR text, int count, 
 
 HRESULT GetThemeBackgroundContentRect(HTHEME theme, HDC, int, int, const RECT* bounds, RECT* content)
 {
+    if (Fails("GetThemeBackgroundContentRect")) {
+        return E_FAIL;
+    }
     if (!theme || !bounds || !content) {
         return E_HANDLE;
     }
@@ -119,3 +181,42 @@ HRESULT GetThemeBackgroundContentRect(HTHEME theme, HDC, int, int, const RECT* b
 BOOL IsThemeBackgroundPartiallyTransparent(HTHEME, int, int) { return FALSE; }
 
 HRESULT EnableThemeDialogTexture(HWND, DWORD) { return Active() ? S_OK : E_FAIL; }
+
+HRESULT GetThemeBackgroundRegion(HTHEME theme, HDC, int, int, const RECT* rect, HRGN* region)
+{
+    if (Fails("GetThemeBackgroundRegion")) {
+        return E_FAIL;
+    }
+    if (!theme || !Handles().count(theme) || !rect || !region) {
+        return E_HANDLE;
+    }
+    *region = CreateRectRgnIndirect(rect);
+    return S_OK;
+}
+
+HRESULT GetThemePartSize(HTHEME theme, HDC, int part, int, const RECT*, THEMESIZE, SIZE* size)
+{
+    if (Fails("GetThemePartSize")) {
+        return E_FAIL;
+    }
+    if (!theme || !Handles().count(theme) || !size) {
+        return E_HANDLE;
+    }
+    *size = IsTooltip(theme) && part == TTP_BALLOONSTEM ? SIZE{18, 18} : SIZE{13, 13};
+    return S_OK;
+}
+
+HRESULT GetThemeTextExtent(HTHEME theme, HDC hdc, int, int, LPCWSTR text, int count, DWORD flags, const RECT* bounds,
+                           RECT* extent)
+{
+    if (Fails("GetThemeTextExtent")) {
+        return E_FAIL;
+    }
+    if (!theme || !Handles().count(theme) || !extent) {
+        return E_HANDLE;
+    }
+    RECT r = bounds ? *bounds : RECT{0, 0, 0, 0};
+    DrawTextW(hdc, text, count, &r, flags | DT_CALCRECT);
+    *extent = r;
+    return S_OK;
+}

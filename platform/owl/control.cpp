@@ -127,6 +127,50 @@ void TEdit::SetupWindow()
     }
 }
 
+bool TEdit::IsValid(bool reportError)
+{
+    if (!Validator) {
+        return true;
+    }
+    const tstring text = GetText();
+    return reportError ? Validator->Valid(text.c_str(), this) : Validator->IsValid(text.c_str());
+}
+
+void TEdit::ValidatorError()
+{
+    if (Validator) {
+        Validator->Error(this);
+    }
+}
+
+void TEdit::EvChildInvalid(HWND) { ValidatorError(); }
+
+void TEdit::EvChar(uint, uint, uint)
+{
+    if (!Validator) {
+        DefaultProcessing();
+        return;
+    }
+    const tstring before = GetText();
+    int start = 0;
+    int end = 0;
+    GetSelection(start, end);
+    DefaultProcessing();
+    tstring after = GetText();
+    if (!Validator->IsValidInput(after.data(), false)) {
+        SetText(before.c_str());
+        SetSelection(start, end);
+    }
+}
+
+void TEdit::EvKillFocus(HWND getFocus)
+{
+    TWindow::EvKillFocus(getFocus);
+    if (Validator && IsWindow() && !IsValid(false)) {
+        EvChildInvalid(Handle);
+    }
+}
+
 void TEdit::GetSelection(int& start, int& end) const
 {
     DWORD a = 0;

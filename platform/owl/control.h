@@ -2,7 +2,10 @@
 // or take over a control of its parent dialog by id (parent, resource id), attached when the dialog is set up.
 #pragma once
 
+#include "platform/owl/validate.h"
 #include "platform/owl/window.h"
+
+#include <memory>
 
 namespace owl {
 
@@ -85,6 +88,16 @@ public:
           bool multiline = false, TModule* module = nullptr);
     TEdit(TWindow* parent, int resourceId, uint textLimit = 0, TModule* module = nullptr);
     LPCWSTR GetClassName() override { return u"Edit"; }
+
+    // Validation: the edit owns its validator. Typing that the validator refuses is taken back; a text that is
+    // not valid when the edit loses the focus is reported through EvChildInvalid.
+    void SetValidator(TValidator* validator) { Validator.reset(validator); }
+    TValidator* GetValidator() const { return Validator.get(); }
+    bool IsValid(bool reportError = false);
+    void ValidatorError();
+    virtual void EvChildInvalid(HWND edit);
+    void EvChar(uint key, uint repeatCount, uint flags) override;
+    void EvKillFocus(HWND getFocus) override;
     void SetupWindow() override;
 
     void GetSelection(int& start, int& end) const;
@@ -97,6 +110,9 @@ public:
     void LimitText(int limit) { SendMessage(EM_LIMITTEXT, static_cast<WPARAM>(limit)); }
     int GetNumLines() const { return static_cast<int>(SendMessage(EM_GETLINECOUNT)); }
     bool GetLine(LPWSTR buffer, int size, int line) const;
+
+protected:
+    std::unique_ptr<TValidator> Validator;
 };
 
 class TListBox : public TControl {

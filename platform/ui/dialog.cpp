@@ -416,6 +416,7 @@ void RegisterStandardClasses()
     RegisterSystemClass(u"ComboLBox", ListBoxProc, CS_DBLCLKS | CS_SAVEBITS, nullptr);
     RegisterSystemClass(u"ComboBox", ComboBoxProc, CS_DBLCLKS | CS_PARENTDC | CS_HREDRAW | CS_VREDRAW, nullptr);
     RegisterSystemClass(u"ScrollBar", ScrollBarProc, CS_DBLCLKS | CS_PARENTDC | CS_HREDRAW | CS_VREDRAW, nullptr);
+    RegisterSystemClass(u"msctls_updown32", UpDownProc, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW, nullptr);
     RegisterSystemClass(u"#32770", DefDlgProcW, CS_DBLCLKS | CS_SAVEBITS, nullptr, DLGWINDOWEXTRA);
 }
 }

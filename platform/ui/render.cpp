@@ -30,9 +30,13 @@ void Compose(gdi::Image& image, HWND hwnd, POINT origin, RECT clip)
     cairo_surface_flush(info.surface);
     const unsigned char* data = cairo_image_surface_get_data(info.surface);
     const int stride = cairo_image_surface_get_stride(info.surface);
+    const cairo_region_t* shape = detail::Find(hwnd)->shape;
     for (int y = std::max(clip.top, origin.y); y < std::min(clip.bottom, origin.y + info.windowSize.cy); ++y) {
         const auto* row = reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y - origin.y) * stride);
         for (int x = std::max(clip.left, origin.x); x < std::min(clip.right, origin.x + info.windowSize.cx); ++x) {
+            if (shape && !cairo_region_contains_point(shape, x - origin.x, y - origin.y)) {
+                continue; // outside the window's region (SetWindowRgn) nothing of it shows
+            }
             image.pixels[static_cast<std::size_t>(y) * image.width + x] = row[x - origin.x] & 0xFFFFFF;
         }
     }

@@ -198,18 +198,24 @@ BOOL SystemParametersInfoW(UINT action, UINT, void* param, UINT)
         if (!param) {
             return FALSE;
         }
-        *static_cast<BOOL*>(param) = FALSE;
+        *static_cast<BOOL*>(param) = action == SPI_GETTOOLTIPANIMATION ? ui::TooltipAnimation() : ui::TooltipFade();
         return TRUE;
     default:
         return FALSE;
     }
 }
 
-HCURSOR SetCursor(HCURSOR cursor)
+namespace {
+HCURSOR& CurrentCursor()
 {
     static HCURSOR current = nullptr;
-    return std::exchange(current, cursor);
+    return current;
 }
+} // namespace
+
+HCURSOR SetCursor(HCURSOR cursor) { return std::exchange(CurrentCursor(), cursor); }
+
+HCURSOR GetCursor() { return CurrentCursor(); }
 
 HCURSOR LoadCursorW(HINSTANCE, LPCWSTR name)
 {

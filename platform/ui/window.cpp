@@ -125,7 +125,7 @@ SIZE Size(const RECT& r) { return SIZE{r.right - r.left, r.bottom - r.top}; }
 
 SIZE ClientSize(const Window& w)
 {
-    const RECT insets = FrameInsets(w.style, w.exStyle);
+    const RECT insets = Insets(w);
     const SIZE size = Size(w.rect);
     return SIZE{std::max<LONG>(0, size.cx - insets.left - insets.right),
                 std::max<LONG>(0, size.cy - insets.top - insets.bottom)};
@@ -229,6 +229,10 @@ void FreeWindow(Window* w)
     if (w->surface) {
         cairo_surface_destroy(w->surface);
         w->surface = nullptr;
+    }
+    if (w->shape) {
+        cairo_region_destroy(w->shape);
+        w->shape = nullptr;
     }
     ClearUpdate(w);
     gdi::LogWindowCalls(w->handle, nullptr);
@@ -519,6 +523,20 @@ RECT FrameInsets(DWORD style, DWORD exStyle)
     return insets;
 }
 
+RECT Insets(const Window& w) { return w.ncInsets; }
+
+void CalcClientInsets(Window* w)
+{
+    HWND hwnd = w->handle;
+    RECT r = w->rect;
+    Deliver(w, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&r), false);
+    if (Window* still = Find(hwnd)) {
+        const RECT whole = still->rect;
+        still->ncInsets = RECT{std::max<LONG>(0, r.left - whole.left), std::max<LONG>(0, r.top - whole.top),
+                               std::max<LONG>(0, whole.right - r.right), std::max<LONG>(0, whole.bottom - r.bottom)};
+    }
+}
+
 RECT ScreenRect(const Window& w)
 {
     RECT r = w.rect;
@@ -532,7 +550,7 @@ RECT ScreenRect(const Window& w)
 RECT ClientScreenRect(const Window& w)
 {
     const RECT window = ScreenRect(w);
-    const RECT insets = FrameInsets(w.style, w.exStyle);
+    const RECT insets = Insets(w);
     const SIZE client = ClientSize(w);
     const LONG left = window.left + insets.left;
     const LONG top = window.top + insets.top;
@@ -559,7 +577,7 @@ bool GetSurfaceInfo(HWND hwnd, SurfaceInfo& info)
         cairo_paint(cr);
         cairo_destroy(cr);
     }
-    const RECT insets = FrameInsets(w->style, w->exStyle);
+    const RECT insets = Insets(*w);
     info.surface = w->surface;
     info.clientOffset = POINT{insets.left, insets.top};
     info.windowSize = size;
@@ -718,6 +736,8 @@ void reset()
     m.input = detail::InputState{};
     m.monitors.clear();
     m.failingTimers = 0;
+    SetTooltipAnimation(false, false);
+    FailAnimateWindow(false);
     std::erase_if(m.classes, [](const auto& entry) { return !entry.second->system; });
     if (m.screen) {
         cairo_surface_destroy(m.screen);
@@ -941,6 +961,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         w->owner = parent ? ui::detail::Root(parent) : nullptr;
         m.topLevel.insert(m.topLevel.begin(), w);
     }
+    w->ncInsets = ui::detail::FrameInsets(w->style, w->exStyle);
     m.windows.emplace(w->handle, std::move(owned));
     HWND hwnd = w->handle;
     CREATESTRUCTW cs{param,  instance, menu, parent, height, width, y, x, static_cast<LONG>(style),
@@ -949,6 +970,10 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         DestroyWindow(hwnd);
         return nullptr;
     }
+    if (!Find(hwnd)) {
+        return nullptr;
+    }
+    ui::detail::CalcClientInsets(w);
     if (!Find(hwnd)) {
         return nullptr;
     }
@@ -961,7 +986,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     }
     const SIZE client = ui::detail::ClientSize(*w);
     SendMessageW(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(static_cast<WORD>(client.cx), static_cast<WORD>(client.cy)));
-    const RECT insets = ui::detail::FrameInsets(w->style, w->exStyle);
+    const RECT insets = ui::detail::Insets(*w);
     SendMessageW(hwnd, WM_MOVE, 0,
                  MAKELPARAM(static_cast<WORD>(w->rect.left + insets.left), static_cast<WORD>(w->rect.top + insets.top)));
     ui::detail::InvalidateAll(w);
@@ -1223,6 +1248,11 @@ LONG_PTR SetWindowLongPtrW(HWND hwnd, int index, LONG_PTR value)
             return old;
         }
         (index == GWL_STYLE ? w->style : w->exStyle) = change.styleNew;
+        // The stand-in lets a style change take effect on the frame at once, as most callers expect.
+        ui::detail::CalcClientInsets(w);
+        if (!Find(hwnd)) {
+            return old;
+        }
         SendMessageW(hwnd, WM_STYLECHANGED, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&change));
         return old;
     }
@@ -1432,6 +1462,14 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
     const RECT oldClientScreen = ui::detail::ClientScreenRect(*w);
     const RECT oldRect = w->rect;
     w->rect = RECT{pos.x, pos.y, pos.x + std::max(0, pos.cx), pos.y + std::max(0, pos.cy)};
+    const bool resized = oldRect.right - oldRect.left != w->rect.right - w->rect.left ||
+                         oldRect.bottom - oldRect.top != w->rect.bottom - w->rect.top;
+    if (resized || (pos.flags & SWP_FRAMECHANGED)) {
+        ui::detail::CalcClientInsets(w);
+        if (!Find(hwnd)) {
+            return FALSE;
+        }
+    }
     if (!(pos.flags & SWP_NOZORDER)) {
         auto& list = ui::detail::Siblings(w);
         list.erase(std::remove(list.begin(), list.end(), w), list.end());
@@ -1845,6 +1883,17 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_NCPAINT:
         ui::detail::DrawFrame(w);
         return 0;
+    case WM_NCCALCSIZE: {
+        auto* r = reinterpret_cast<RECT*>(lParam);
+        if (r) {
+            const RECT insets = ui::detail::FrameInsets(w->style, w->exStyle);
+            r->left += insets.left;
+            r->top += insets.top;
+            r->right = std::max(r->left, r->right - insets.right);
+            r->bottom = std::max(r->top, r->bottom - insets.bottom);
+        }
+        return 0;
+    }
     case WM_NCHITTEST:
         return ui::detail::HitTest(w, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
     case WM_CLOSE:
@@ -1858,7 +1907,7 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
                          MAKELPARAM(static_cast<WORD>(client.cx), static_cast<WORD>(client.cy)));
         }
         if (!(pos->flags & ui::detail::SWP_NOCLIENTMOVE) && Find(hwnd)) {
-            const RECT insets = ui::detail::FrameInsets(w->style, w->exStyle);
+            const RECT insets = ui::detail::Insets(*w);
             SendMessageW(hwnd, WM_MOVE, 0,
                          MAKELPARAM(static_cast<WORD>(w->rect.left + insets.left),
                                     static_cast<WORD>(w->rect.top + insets.top)));

@@ -65,6 +65,16 @@ int QueuedMessageCount();
 std::u16string WindowText(HWND hwnd);
 bool NeedsPaint(HWND hwnd);
 
+// The system's tooltip animation settings (SPI_GETTOOLTIPANIMATION, SPI_GETTOOLTIPFADE); both off by default.
+void SetTooltipAnimation(bool animation, bool fade);
+bool TooltipAnimation();
+bool TooltipFade();
+// AnimateWindow fails while set; how many animations ran.
+void FailAnimateWindow(bool fail);
+int AnimateWindowCount();
+// The application gains or loses the activation: WM_ACTIVATEAPP to every top-level window.
+void SetAppActive(bool active);
+
 namespace detail {
 
 // State that a standard control keeps with its window.
@@ -105,11 +115,17 @@ struct Window {
     bool dead = false;
     SCROLLINFO scroll[2]{}; // SB_HORZ, SB_VERT of the window's own scroll bars
     bool scrollDisabled[2]{};
+    RECT ncInsets{};                      // client insets from the window's answer to WM_NCCALCSIZE
+    cairo_region_t* shape = nullptr;      // SetWindowRgn, window coordinates; none means the whole rectangle
 };
 
 Window* Find(HWND hwnd);
 // Non-client sizes for a style: left, top, right and bottom insets of the client area.
 RECT FrameInsets(DWORD style, DWORD exStyle);
+// The insets of a window's client area as its WM_NCCALCSIZE answered them (the style's insets by default).
+RECT Insets(const Window& w);
+// Asks the window for its client area (WM_NCCALCSIZE) and keeps the answer.
+void CalcClientInsets(Window* w);
 // Window and client rectangles in screen coordinates.
 RECT ScreenRect(const Window& w);
 RECT ClientScreenRect(const Window& w);

@@ -129,9 +129,17 @@ std::u16string Utf8ToUtf16(std::string_view text)
             }
             cp = (cp << 6) | (next & 0x3F);
         }
-        if (!valid || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) {
+        if (!valid) {
             out += u'\uFFFD';
             ++i;
+            continue;
+        }
+        // Outside input: an overlong form could smuggle "/" or "#" past a check of the bytes, and surrogates or
+        // values beyond U+10FFFF are no characters. The whole sequence becomes one replacement character.
+        constexpr char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
+        if (cp < kLeast[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) {
+            out += u'\uFFFD';
+            i += extra + 1;
             continue;
         }
         AppendUtf16(out, cp);

@@ -42,7 +42,10 @@ std::array<Library, 2>& Libraries()
                  {"IsThemeActive", Proc(IsThemeActive)},
                  {"IsAppThemed", Proc(IsAppThemed)},
                  {"IsThemeBackgroundPartiallyTransparent", Proc(IsThemeBackgroundPartiallyTransparent)},
-                 {"EnableThemeDialogTexture", Proc(EnableThemeDialogTexture)}}},
+                 {"EnableThemeDialogTexture", Proc(EnableThemeDialogTexture)},
+                 {"GetThemeBackgroundRegion", Proc(GetThemeBackgroundRegion)},
+                 {"GetThemePartSize", Proc(GetThemePartSize)},
+                 {"GetThemeTextExtent", Proc(GetThemeTextExtent)}}},
         Library{u"shcore.dll", {{"GetDpiForMonitor", Proc(GetDpiForMonitor)}}},
     };
     return *libraries;

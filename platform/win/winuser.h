@@ -47,6 +47,7 @@ inline constexpr UINT WM_CONTEXTMENU = 0x007B;
 inline constexpr UINT WM_STYLECHANGING = 0x007C;
 inline constexpr UINT WM_STYLECHANGED = 0x007D;
 inline constexpr UINT WM_NCCREATE = 0x0081;
+inline constexpr UINT WM_NCCALCSIZE = 0x0083;
 inline constexpr UINT WM_NCDESTROY = 0x0082;
 inline constexpr UINT WM_NCHITTEST = 0x0084;
 inline constexpr UINT WM_NCPAINT = 0x0085;
@@ -863,6 +864,18 @@ SHORT GetKeyState(int key);
 SHORT GetAsyncKeyState(int key);
 UINT GetDoubleClickTime();
 HCURSOR SetCursor(HCURSOR cursor);
+HCURSOR GetCursor();
+// The system sizing cursors by id (LoadCursorW with a null instance; IDC_ARROW and IDC_HAND are below).
+inline constexpr WORD IDC_SIZENWSE_ID = 32642;
+inline constexpr WORD IDC_SIZENESW_ID = 32643;
+inline constexpr WORD IDC_SIZEWE_ID = 32644;
+inline constexpr WORD IDC_SIZENS_ID = 32645;
+inline constexpr WORD IDC_SIZEALL_ID = 32646;
+#define IDC_SIZENWSE MAKEINTRESOURCEW(IDC_SIZENWSE_ID)
+#define IDC_SIZENESW MAKEINTRESOURCEW(IDC_SIZENESW_ID)
+#define IDC_SIZEWE MAKEINTRESOURCEW(IDC_SIZEWE_ID)
+#define IDC_SIZENS MAKEINTRESOURCEW(IDC_SIZENS_ID)
+#define IDC_SIZEALL MAKEINTRESOURCEW(IDC_SIZEALL_ID)
 HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name);
 HICON LoadIconW(HINSTANCE instance, LPCWSTR name);
 
@@ -994,6 +1007,7 @@ inline constexpr UINT DFC_BUTTON = 4;
 inline constexpr UINT DFCS_BUTTONCHECK = 0x0000;
 inline constexpr UINT DFCS_BUTTONRADIO = 0x0004;
 inline constexpr UINT DFCS_BUTTONPUSH = 0x0010;
+inline constexpr UINT DFCS_CAPTIONCLOSE = 0x0000;
 inline constexpr UINT DFCS_SCROLLUP = 0x0000;
 inline constexpr UINT DFCS_SCROLLDOWN = 0x0001;
 inline constexpr UINT DFCS_SCROLLLEFT = 0x0002;
@@ -1009,6 +1023,45 @@ inline constexpr UINT DFCS_ADJUSTRECT = 0x2000;
 inline constexpr UINT DFCS_FLAT = 0x4000;
 inline constexpr UINT DFCS_MONO = 0x8000;
 BOOL DrawFrameControl(HDC hdc, LPRECT rect, UINT type, UINT state);
+
+// Window regions: the window shows and paints only inside its region (window coordinates); the window owns the
+// region handed to it.
+int SetWindowRgn(HWND hwnd, HRGN region, BOOL redraw);
+int GetWindowRgn(HWND hwnd, HRGN region);
+
+// Animation of showing and hiding. The stand-in shows or hides at once; it fails, as Win32 does, for a window
+// that is already in the asked state.
+inline constexpr DWORD AW_HOR_POSITIVE = 0x1;
+inline constexpr DWORD AW_HOR_NEGATIVE = 0x2;
+inline constexpr DWORD AW_VER_POSITIVE = 0x4;
+inline constexpr DWORD AW_VER_NEGATIVE = 0x8;
+inline constexpr DWORD AW_CENTER = 0x10;
+inline constexpr DWORD AW_HIDE = 0x10000;
+inline constexpr DWORD AW_ACTIVATE = 0x20000;
+inline constexpr DWORD AW_SLIDE = 0x40000;
+inline constexpr DWORD AW_BLEND = 0x80000;
+BOOL AnimateWindow(HWND hwnd, DWORD time, DWORD flags);
+
+// System icons and images.
+#define IDI_APPLICATION MAKEINTRESOURCEW(32512)
+#define IDI_ERROR MAKEINTRESOURCEW(32513)
+#define IDI_HAND MAKEINTRESOURCEW(32513)
+#define IDI_QUESTION MAKEINTRESOURCEW(32514)
+#define IDI_WARNING MAKEINTRESOURCEW(32515)
+#define IDI_EXCLAMATION MAKEINTRESOURCEW(32515)
+#define IDI_INFORMATION MAKEINTRESOURCEW(32516)
+#define IDI_ASTERISK MAKEINTRESOURCEW(32516)
+#define IDC_ARROW MAKEINTRESOURCEW(32512)
+#define IDC_HAND MAKEINTRESOURCEW(32649)
+inline constexpr UINT LR_DEFAULTCOLOR = 0x0;
+inline constexpr UINT LR_SHARED = 0x8000;
+inline constexpr UINT DI_MASK = 0x1;
+inline constexpr UINT DI_IMAGE = 0x2;
+inline constexpr UINT DI_NORMAL = 0x3;
+// Icons of the system (instance null and an IDI_ id) load at any size; other icons are not known.
+HANDLE LoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int cx, int cy, UINT flags);
+BOOL DrawIconEx(HDC hdc, int x, int y, HICON icon, int cx, int cy, UINT step, HBRUSH flicker, UINT flags);
+BOOL DestroyIcon(HICON icon);
 
 // The parts of a combo box: its selection field, the edit in it (if any) and the drop-down list.
 struct COMBOBOXINFO {

@@ -138,9 +138,16 @@ TEST(HostEventArray, NextFindAndPositions)
     EXPECT_EQ(events->Clone(copy.Out()), S_OK);
     copy->GetPosition(&position);
     EXPECT_EQ(position, 50);
+    // Skipping goes back over records, as far as the first.
     LONG skipped = 7;
-    EXPECT_EQ(events->Skip(1, &skipped), E_NOTIMPL);
-    EXPECT_EQ(skipped, 0);
+    EXPECT_EQ(events->Skip(1, &skipped), S_OK);
+    EXPECT_EQ(skipped, -1);
+    events->GetPosition(&position);
+    EXPECT_EQ(position, 30);
+    EXPECT_EQ(events->Skip(10, &skipped), S_OK);
+    EXPECT_EQ(skipped, -2);
+    events->GetPosition(&position);
+    EXPECT_EQ(position, 10);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "document/chartdatachilddata.h"
 #include "sdk/calcclass.h"
+#include "host/datasource.h"
 #include "sharedhost.h"
 
 #include <gtest/gtest.h>
@@ -34,24 +35,26 @@ std::u16string Hover(int n, const void* event, IUnknown* data = nullptr, LONG re
     return Take(text);
 }
 
-// A host document whose child data numbers two events of block 1: tick 100 is event 2, tick 250 event 7.
-platform::ComPtr<host::ChartData> NumberedDocument()
+// A host document whose child data numbers two events of block 1: tick 100 is event 2, tick 250 event 7. Its data
+// source has a channel in mV and one in mmHg; the child data names no analysed channel yet.
+platform::ComPtr<host::DataSource> NumberedDocument()
 {
-    auto data = SharedHost().NewChartData();
-    auto child = CX::Doc::ChartDataChildData::FindOrCreate(data->AsUnknown());
+    auto document = host::Document::Create();
+    document->AddChannel(u"Vm", u"mV");
+    document->AddChannel(u"P", u"mmHg");
+    document->AddBlock(0.001);
+    document->AddBlock(0.001);
+    auto data = host::DataSource::Create(SharedHost(), document);
+    auto child = CX::Doc::ChartDataChildData::FindOrCreate(data->AsSource());
     auto& map = child->Positions().MapForBlock(1);
     map[KVOPosition{100, 1}] = 2;
     map[KVOPosition{250, 1}] = 7;
     return data;
 }
 
-bool MilliVolts(IUnknown*, LONG record, KVO::PrefixedUnit& unit)
+void AnalyseChannel(host::DataSource& data, std::int32_t channel)
 {
-    if (record != 1) {
-        return false;
-    }
-    unit = KVO::PrefixedUnit(u"V", u'm');
-    return true;
+    CX::Doc::ChartDataChildData::FindOrCreate(data.AsSource())->SetChannelPair(channel, 0);
 }
 
 } // namespace
@@ -90,7 +93,7 @@ TEST(EventDraw, PeakAndStimulusClassesColourAndNameEvents)
 TEST(EventDraw, ComputedEventsShowHeightAndDuration)
 {
     auto data = NumberedDocument();
-    SetSourceUnitReader(&MilliVolts);
+    AnalyseChannel(*data.Get(), 0);
 
     EventFCalc event;
     event.tick = 100;
@@ -114,14 +117,18 @@ TEST(EventDraw, ComputedEventsShowHeightAndDuration)
     EXPECT_EQ(Colour(1, &event), 0x21AC7Au);
     EXPECT_EQ(Hover(1, &event, data->AsUnknown(), 1, 0.01), u"CX: Peak 3; Height = 2.5 mV; Duration = 2.5 s");
 
-    // No unit for the record: the height in base units and no unit text.
+    // A unit without a prefix leaves the height as it is; no analysed channel, or one the host does not know,
+    // gives no unit.
     event.tick = 250;
     event.stimulusTick = 200;
     event.baselineStart = 220;
     event.riseStart = 210;
     event.fallEnd = 290;
-    EXPECT_EQ(Hover(1, &event, data->AsUnknown(), 0), u"CX: Peak 0; Height = 0.0025 ; Duration = 0.09 s");
-    SetSourceUnitReader(nullptr);
+    AnalyseChannel(*data.Get(), 1);
+    EXPECT_EQ(Hover(1, &event, data->AsUnknown(), 0), u"CX: Peak 0; Height = 0.0025 mmHg; Duration = 0.09 s");
+    AnalyseChannel(*data.Get(), 5);
+    EXPECT_EQ(Hover(1, &event, data->AsUnknown(), 1), u"CX: Peak 8; Height = 0.0025 ; Duration = 0.09 s");
+    AnalyseChannel(*data.Get(), static_cast<std::int32_t>(0x80000000u));
     EXPECT_EQ(Hover(1, &event, data->AsUnknown(), 1), u"CX: Peak 8; Height = 0.0025 ; Duration = 0.09 s");
 
     // Population-spike records carry the trough and second peak ticks.

@@ -39,6 +39,35 @@ TEST(CodePage, Utf8WithSurrogatesAndBadBytes)
     EXPECT_EQ(platform::Utf16ToUtf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");
 }
 
+TEST(CodePage, Utf8RefusesOverlongFormsSurrogatesAndValuesBeyondUnicode)
+{
+    const struct {
+        const char* bytes;
+        std::u16string expected;
+    } cases[] = {
+        {"\xC0\xA3", u"\uFFFD"},                 // overlong "#"
+        {"\xE0\x80\xAF", u"\uFFFD"},             // overlong "/"
+        {"\xF0\x80\x80\xAF", u"\uFFFD"},         // overlong "/" in four bytes
+        {"\xC1\xBF", u"\uFFFD"},                 // overlong U+007F
+        {"\xE0\x9F\xBF", u"\uFFFD"},             // overlong U+07FF
+        {"\xF0\x8F\xBF\xBF", u"\uFFFD"},         // overlong U+FFFF
+        {"\xED\xA0\x80", u"\uFFFD"},             // U+D800
+        {"\xED\xBF\xBF", u"\uFFFD"},             // U+DFFF
+        {"\xF4\x90\x80\x80", u"\uFFFD"},         // U+110000
+        {"a\xC0\xAF" "b", u"a\uFFFD" u"b"},
+        // The shortest forms at each boundary still decode.
+        {"\xC2\x80", u"\u0080"},
+        {"\xE0\xA0\x80", u"\u0800"},
+        {"\xED\x9F\xBF", u"\uD7FF"},
+        {"\xEE\x80\x80", u"\uE000"},
+        {"\xF0\x90\x80\x80", u"\U00010000"},
+        {"\xF4\x8F\xBF\xBF", u"\U0010FFFF"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(platform::Utf8ToUtf16(c.bytes), c.expected) << c.bytes;
+    }
+}
+
 TEST(Bstr, KeepsTheLengthPrefixContract)
 {
     BSTR text = SysAllocString(u"abc");
@@ -85,6 +114,45 @@ TEST(Variant, NumbersBecomeTextInTheUsLocale)
     text.bstrVal = SysAllocString(u"x12");
     EXPECT_EQ(VariantChangeTypeEx(&out, &text, 1033, 0, VT_R8), DISP_E_TYPEMISMATCH);
     VariantClear(&text);
+}
+
+TEST(Variant, TextToSixtyFourBitIntegersIsExact)
+{
+    const struct {
+        const char16_t* text;
+        VARTYPE type;
+        HRESULT result;
+        LONGLONG signedValue;
+        ULONGLONG unsignedValue;
+    } cases[] = {
+        {u"9223372036854775807", VT_I8, S_OK, 9223372036854775807LL, 0},
+        {u"-9223372036854775808", VT_I8, S_OK, static_cast<LONGLONG>(0x8000000000000000ULL), 0},
+        {u" +9007199254740993 ", VT_I8, S_OK, 9007199254740993LL, 0}, // 2^53 + 1: no double holds it
+        {u"18446744073709551615", VT_UI8, S_OK, 0, 18446744073709551615ULL},
+        {u"9223372036854775808", VT_I8, DISP_E_OVERFLOW, 0, 0},
+        {u"-1", VT_UI8, DISP_E_OVERFLOW, 0, 0},
+        {u"12.6", VT_I8, S_OK, 13, 0}, // not an integer text: rounded as before
+        {u"12x", VT_I8, DISP_E_TYPEMISMATCH, 0, 0},
+    };
+    for (const auto& c : cases) {
+        VARIANT text;
+        VariantInit(&text);
+        text.vt = VT_BSTR;
+        text.bstrVal = SysAllocString(c.text);
+        VARIANT out;
+        VariantInit(&out);
+        EXPECT_EQ(VariantChangeTypeEx(&out, &text, 1033, 0, c.type), c.result) << platform::Utf16ToUtf8(c.text);
+        if (c.result == S_OK) {
+            EXPECT_EQ(out.vt, c.type);
+            if (c.type == VT_I8) {
+                EXPECT_EQ(out.llVal, c.signedValue) << platform::Utf16ToUtf8(c.text);
+            } else {
+                EXPECT_EQ(out.ullVal, c.unsignedValue);
+            }
+        }
+        VariantClear(&out);
+        VariantClear(&text);
+    }
 }
 
 TEST(Guid, TextFormRoundTrips)

@@ -1,0 +1,798 @@
+#include "host/calcevaluator.h"
+
+#include "host/datasource.h"
+#include "host/framework.h"
+#include "host/hoststring.h"
+#include "platform/win/codepage.h"
+#include "sdk/datasource.h"
+#include "sdk/hostobjects.h"
+
+#include <algorithm>
+
+#include <charconv>
+#include <limits>
+
+namespace host {
+
+std::string CalcTextError::Describe() const { return message + " at character " + std::to_string(position); }
+
+namespace {
+
+bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
+bool IsLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_'; }
+bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+std::string Quoted(std::u16string_view text) { return "\"" + platform::Utf16ToUtf8(text) + "\""; }
+
+// A recursive-descent reader of
+//   expr := call | channel | number;  call := NAME "(" [expr {"," expr}] ")";
+//   channel := ["r" | "v"] ("ch" | "channel") DIGITS
+// with blanks anywhere between tokens and names in any letter case.
+class Reader {
+public:
+    Reader(const Framework& framework, std::u16string_view text, const ChannelSorter& sorter)
+        : framework_(framework), text_(text), sorter_(sorter)
+    {
+    }
+
+    std::optional<CalcTextError> Read(CalcNode& root)
+    {
+        SkipBlanks();
+        if (AtEnd()) {
+            return Fail(1, "the calculation text is empty");
+        }
+        if (auto error = Expression(root, 0)) {
+            return error;
+        }
+        if (root.kind != CalcNode::Kind::Call) {
+            return Fail(root.position, "a calculation text is a call such as cappeakdet(ch1, 0.3)");
+        }
+        SkipBlanks();
+        if (!AtEnd()) {
+            return Fail(Here(), text_[at_] == u')' ? "unmatched \")\"" : "unexpected text after the calculation");
+        }
+        return std::nullopt;
+    }
+
+private:
+    static constexpr int kMaxDepth = 64;
+
+    bool AtEnd() const { return at_ >= text_.size(); }
+    std::size_t Here() const { return at_ + 1; }
+    void SkipBlanks()
+    {
+        while (!AtEnd() && IsBlank(text_[at_])) {
+            ++at_;
+        }
+    }
+    static std::optional<CalcTextError> Fail(std::size_t position, std::string message)
+    {
+        return CalcTextError{position, std::move(message)};
+    }
+
+    std::optional<CalcTextError> Expression(CalcNode& node, int depth)
+    {
+        SkipBlanks();
+        node.position = Here();
+        if (AtEnd()) {
+            return Fail(Here(), "the text ends where an argument belongs");
+        }
+        const char16_t c = text_[at_];
+        if (c == u',' || c == u')') {
+            return Fail(Here(), "empty argument");
+        }
+        if (IsLetter(c)) {
+            const std::size_t start = at_;
+            while (!AtEnd() && (IsLetter(text_[at_]) || IsDigit(text_[at_]))) {
+                ++at_;
+            }
+            const std::u16string_view name = text_.substr(start, at_ - start);
+            SkipBlanks();
+            if (!AtEnd() && text_[at_] == u'(') {
+                return Call(node, name, depth);
+            }
+            return Channel(node, name);
+        }
+        if (IsDigit(c) || c == u'.' || c == u'-' || c == u'+') {
+            return Number(node);
+        }
+        return Fail(Here(), "unexpected character " + Quoted(text_.substr(at_, 1)));
+    }
+
+    std::optional<CalcTextError> Number(CalcNode& node)
+    {
+        const std::size_t start = at_;
+        if (text_[at_] == u'-' || text_[at_] == u'+') {
+            ++at_;
+        }
+        const std::size_t mantissa = at_;
+        while (!AtEnd() && IsDigit(text_[at_])) {
+            ++at_;
+        }
+        if (!AtEnd() && text_[at_] == u'.') {
+            ++at_;
+            while (!AtEnd() && IsDigit(text_[at_])) {
+                ++at_;
+            }
+        }
+        const bool hasDigits = at_ > mantissa && !(at_ == mantissa + 1 && text_[mantissa] == u'.');
+        if (hasDigits && !AtEnd() && (text_[at_] == u'e' || text_[at_] == u'E')) {
+            std::size_t exponent = at_ + 1;
+            if (exponent < text_.size() && (text_[exponent] == u'-' || text_[exponent] == u'+')) {
+                ++exponent;
+            }
+            if (exponent < text_.size() && IsDigit(text_[exponent])) {
+                at_ = exponent;
+                while (!AtEnd() && IsDigit(text_[at_])) {
+                    ++at_;
+                }
+            }
+        }
+        if (!hasDigits || (!AtEnd() && (IsLetter(text_[at_]) || IsDigit(text_[at_]) || text_[at_] == u'.'))) {
+            while (!AtEnd() && !IsBlank(text_[at_]) && text_[at_] != u',' && text_[at_] != u')') {
+                ++at_;
+            }
+            return Fail(start + 1, "not a number: " + Quoted(text_.substr(start, at_ - start)));
+        }
+        node.kind = CalcNode::Kind::Number;
+        node.token = std::u16string(text_.substr(start, at_ - start));
+        return std::nullopt;
+    }
+
+    std::optional<CalcTextError> Channel(CalcNode& node, std::u16string_view word)
+    {
+        const std::u16string lower = platform::AsciiLower(word);
+        std::u16string_view rest = lower;
+        ChannelRef ref;
+        if (rest.size() > 1 && (rest[0] == u'r' || rest[0] == u'v') && rest[1] == u'c') {
+            ref.raw = rest[0] == u'r';
+            ref.isVirtual = rest[0] == u'v';
+            rest.remove_prefix(1);
+        }
+        if (rest.starts_with(u"channel")) {
+            rest.remove_prefix(7);
+        } else if (rest.starts_with(u"ch")) {
+            rest.remove_prefix(2);
+        } else {
+            rest = {};
+        }
+        if (rest.empty() || !std::all_of(rest.begin(), rest.end(), IsDigit)) {
+            if (framework_.FindCalculation(word)) {
+                return Fail(node.position, "the calculation " + Quoted(word) + " needs its arguments in parentheses");
+            }
+            return Fail(node.position, "unknown name " + Quoted(word));
+        }
+        std::uint64_t number = 0;
+        for (char16_t digit : rest) {
+            number = number * 10 + static_cast<unsigned>(digit - u'0');
+            if (number > static_cast<std::uint64_t>(std::numeric_limits<LONG>::max())) {
+                return Fail(node.position, "channel number too large in " + Quoted(word));
+            }
+        }
+        if (number == 0) {
+            return Fail(node.position, "channels are numbered from 1: " + Quoted(word));
+        }
+        ref.channel = static_cast<LONG>(number - 1);
+        if (sorter_ && sorter_(ref) == ChannelSort::Missing) {
+            return Fail(node.position, "the recording has no channel " + Quoted(word));
+        }
+        node.kind = CalcNode::Kind::Channel;
+        node.token = std::u16string(word);
+        node.ref = ref;
+        return std::nullopt;
+    }
+
+    bool IsEventSource(const CalcNode& node) const
+    {
+        if (node.kind == CalcNode::Kind::Call) {
+            return true;
+        }
+        if (sorter_) {
+            return sorter_(node.ref) == ChannelSort::Events;
+        }
+        return node.ref.isVirtual;
+    }
+
+    std::optional<CalcTextError> Call(CalcNode& node, std::u16string_view name, int depth)
+    {
+        if (depth >= kMaxDepth) {
+            return Fail(node.position, "calculations nested too deeply");
+        }
+        const RegisteredClass* found = framework_.FindCalculation(name);
+        if (!found) {
+            return Fail(node.position, "unknown calculation " + Quoted(name));
+        }
+        platform::ComPtr<ICalcNumericParamsFuncClass> info;
+        LONG paramCount = 0;
+        LONG sourceCount = 0;
+        DWORD kind1 = 0;
+        DWORD kind2 = 0;
+        IKVOString* registeredName = nullptr;
+        DWORD id = 0;
+        if (FAILED(found->object->QueryInterface(IID_ICalcNumericParamsFuncClass, info.OutVoid())) || !info ||
+            FAILED(info->GetInfo(&registeredName, &id, &paramCount, &sourceCount, &kind1, &kind2))) {
+            return Fail(node.position, "the calculation " + Quoted(name) + " does not describe its parameters");
+        }
+        TakeText(registeredName);
+        node.kind = CalcNode::Kind::Call;
+        node.token = std::u16string(name);
+        node.classObject = found->object;
+        node.sourceCount = sourceCount;
+        node.leadingCount = (kind1 & CalcKind::kLeadingCount) != 0;
+
+        ++at_; // "("
+        SkipBlanks();
+        if (!AtEnd() && text_[at_] == u')') {
+            ++at_;
+        } else {
+            for (;;) {
+                CalcNode argument;
+                if (auto error = Expression(argument, depth + 1)) {
+                    return error;
+                }
+                node.arguments.push_back(std::move(argument));
+                SkipBlanks();
+                if (AtEnd()) {
+                    return Fail(Here(), "missing \")\" to close " + Quoted(name) + " (opened at character " +
+                                            std::to_string(node.position + name.size()) + ")");
+                }
+                if (text_[at_] == u')') {
+                    ++at_;
+                    break;
+                }
+                if (text_[at_] != u',') {
+                    return Fail(Here(), "expected \",\" or \")\" in the arguments of " + Quoted(name));
+                }
+                ++at_;
+            }
+        }
+
+        const auto given = static_cast<LONG>(node.arguments.size());
+        if (given > paramCount) {
+            return Fail(node.arguments[static_cast<std::size_t>(paramCount)].position,
+                        "too many arguments for " + Quoted(name) + " (at most " + std::to_string(paramCount) + ")");
+        }
+        if (given < sourceCount) {
+            return Fail(node.position, Quoted(name) + " needs " + std::to_string(sourceCount) +
+                                           (sourceCount == 1 ? " source" : " sources"));
+        }
+        std::u16string numbers;
+        if (node.leadingCount) {
+            numbers = platform::Utf8ToUtf16(std::to_string(sourceCount));
+        }
+        for (LONG i = 0; i < given; ++i) {
+            const CalcNode& argument = node.arguments[static_cast<std::size_t>(i)];
+            const bool isNumber = argument.kind == CalcNode::Kind::Number;
+            if (i < sourceCount) {
+                if (isNumber) {
+                    return Fail(argument.position, "a number where a source of " + Quoted(name) + " belongs");
+                }
+                const DWORD mask = IsEventSource(argument) ? CalcKind::kEventSource : CalcKind::kSampleSource;
+                if (info->TestSourceKind(i, mask) == S_FALSE) {
+                    return Fail(argument.position, std::string("source ") + std::to_string(i + 1) + " of " +
+                                                       Quoted(name) + " cannot be " +
+                                                       (mask == CalcKind::kEventSource ? "events" : "samples"));
+                }
+            } else {
+                if (!isNumber) {
+                    return Fail(argument.position, "a source where a number of " + Quoted(name) + " belongs");
+                }
+                if (!numbers.empty()) {
+                    numbers += u' ';
+                }
+                numbers += argument.token;
+            }
+        }
+        node.parameterText = std::move(numbers);
+        return std::nullopt;
+    }
+
+    const Framework& framework_;
+    std::u16string_view text_;
+    const ChannelSorter& sorter_;
+    std::size_t at_ = 0;
+};
+
+void CollectRefs(const CalcNode& node, std::vector<ChannelRef>& refs)
+{
+    if (node.kind == CalcNode::Kind::Channel) {
+        if (std::find(refs.begin(), refs.end(), node.ref) == refs.end()) {
+            refs.push_back(node.ref);
+        }
+        return;
+    }
+    for (const CalcNode& argument : node.arguments) {
+        CollectRefs(argument, refs);
+    }
+}
+
+// Creates the calculations bottom-up and gives each its numbers.
+std::optional<CalcTextError> Instantiate(CalcNode& node, IUnknown* context)
+{
+    if (node.kind != CalcNode::Kind::Call) {
+        return std::nullopt;
+    }
+    for (CalcNode& argument : node.arguments) {
+        if (auto error = Instantiate(argument, context)) {
+            return error;
+        }
+    }
+    platform::ComPtr<ICalcEnumClass2> factory;
+    if (FAILED(node.classObject->QueryInterface(IID_ICalcEnumClass2, factory.OutVoid())) || !factory ||
+        FAILED(factory->CreateInstance(context, node.instance.Out())) || !node.instance) {
+        return CalcTextError{node.position, "the calculation " + Quoted(node.token) + " could not be created"};
+    }
+    platform::ComPtr<IKVOString> numbers = MakeString(node.parameterText);
+    DWORD flags = 0;
+    if (node.instance->Parse(numbers.Get(), &flags) != S_OK) {
+        return CalcTextError{node.position, "the calculation " + Quoted(node.token) + " refused its parameters " +
+                                                Quoted(node.parameterText)};
+    }
+    return std::nullopt;
+}
+
+template <class T>
+HRESULT Forward(const platform::ComPtr<IEnumEventEx>& events, T&& call)
+{
+    if (!events) {
+        return E_FAIL;
+    }
+    return call(events.Get());
+}
+
+} // namespace
+
+std::optional<CalcTextError> ParseCalculationText(const Framework& framework, std::u16string_view text,
+                                                  const ChannelSorter& sorter, CalcNode& root)
+{
+    root = CalcNode();
+    Reader reader(framework, text, sorter);
+    return reader.Read(root);
+}
+
+std::vector<ChannelRef> DistinctChannelRefs(const CalcNode& root)
+{
+    std::vector<ChannelRef> refs;
+    CollectRefs(root, refs);
+    return refs;
+}
+
+// The class object
+
+HRESULT CalcEvaluatorClass::QueryInterface(REFIID iid, void** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (iid == IID_IUnknown || iid == IID_ICAFClassObject || iid == IID_ICalcEnumClass2) {
+        return Answer(static_cast<ICalcEnumClass2*>(this), out);
+    }
+    return E_NOINTERFACE;
+}
+
+HRESULT CalcEvaluatorClass::GetId(DWORD* typeId)
+{
+    if (!typeId) {
+        return E_POINTER;
+    }
+    *typeId = static_cast<DWORD>(framework_.KnownTypeId(CLSID_ChannelCalculation)) << 16;
+    return S_OK;
+}
+
+HRESULT CalcEvaluatorClass::GetCategory(const GUID** category)
+{
+    if (!category) {
+        return E_POINTER;
+    }
+    *category = nullptr;
+    return S_OK;
+}
+
+HRESULT CalcEvaluatorClass::GetName(BSTR* name)
+{
+    if (!name) {
+        return E_POINTER;
+    }
+    SysFreeString(*name);
+    *name = SysAllocString(u"Channel Calculation");
+    return S_OK;
+}
+
+HRESULT CalcEvaluatorClass::IsCategory(const GUID*) { return S_FALSE; }
+
+HRESULT CalcEvaluatorClass::GetNameString(IKVOString** name)
+{
+    if (!name) {
+        return E_POINTER;
+    }
+    *name = MakeString(u"Channel Calculation").Detach();
+    return S_OK;
+}
+
+HRESULT CalcEvaluatorClass::GetDescription(IKVOString** text)
+{
+    if (!text) {
+        return E_POINTER;
+    }
+    *text = MakeString(u"Evaluates calculation texts").Detach();
+    return S_OK;
+}
+
+HRESULT CalcEvaluatorClass::GetFlags(DWORD* flags)
+{
+    if (!flags) {
+        return E_POINTER;
+    }
+    *flags = 0;
+    return S_OK;
+}
+
+HRESULT CalcEvaluatorClass::CreateBound(IUnknown*, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, IUnknown** out)
+{
+    if (out) {
+        *out = nullptr;
+    }
+    return E_NOTIMPL;
+}
+
+HRESULT CalcEvaluatorClass::CreateInstance(IUnknown* context, ICalcEnum** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    try {
+        auto* evaluator = new CalcEvaluator(framework_, *this, context);
+        *out = evaluator;
+        evaluator->AddRef();
+        return S_OK;
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT CalcEvaluatorClass::CreateAggregated(IUnknown* outer, IUnknown* context, REFIID iid, IUnknown** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (outer) {
+        return CLASS_E_NOAGGREGATION;
+    }
+    platform::ComPtr<ICalcEnum> instance;
+    const HRESULT hr = CreateInstance(context, instance.Out());
+    if (FAILED(hr)) {
+        return hr;
+    }
+    return instance->QueryInterface(iid, reinterpret_cast<void**>(out));
+}
+
+// The evaluator
+
+CalcEvaluator::CalcEvaluator(Framework& framework, CalcEvaluatorClass& classObject, IUnknown* context)
+    : framework_(framework), class_(classObject), context_(context)
+{
+    if (context) {
+        context->QueryInterface(IID_IDataSource, source_.OutVoid());
+    }
+}
+
+CalcEvaluator::~CalcEvaluator()
+{
+    if (root_) {
+        ReleaseAll(*root_);
+    }
+}
+
+HRESULT CalcEvaluator::QueryInterface(REFIID iid, void** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (iid == IID_IUnknown || iid == IID_ICalcEnum) {
+        return Answer(static_cast<ICalcEnum*>(this), out);
+    }
+    if (iid == IID_IEnumEventEx) {
+        return Answer(static_cast<IEnumEventEx*>(this), out);
+    }
+    return E_NOINTERFACE;
+}
+
+ChannelSort CalcEvaluator::Sort(const ChannelRef& ref) const
+{
+    if (!source_) {
+        return ref.isVirtual ? ChannelSort::Events : ChannelSort::Samples;
+    }
+    platform::ComPtr<DataSource> own;
+    if (SUCCEEDED(source_->QueryInterface(IID_HostDataSource, own.OutVoid())) && own) {
+        return own->Sort(ref);
+    }
+    LONG channels = 0;
+    if (SUCCEEDED(source_->GetChannelCount(&channels)) && !ref.isVirtual && ref.channel >= channels) {
+        return ChannelSort::Missing;
+    }
+    return ref.isVirtual ? ChannelSort::Events : ChannelSort::Samples;
+}
+
+HRESULT CalcEvaluator::GetClassId(DWORD* id) { return class_.GetId(id); }
+
+HRESULT CalcEvaluator::GetClassObject(ICalcEnumClass2** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = &class_;
+    class_.AddRef();
+    return S_OK;
+}
+
+HRESULT CalcEvaluator::Parse(IKVOString* text, DWORD* flags)
+{
+    if (!text) {
+        return E_POINTER;
+    }
+    try {
+        const char16_t* units = text->GetText();
+        std::u16string newText = units ? units : u"";
+        auto root = std::make_unique<CalcNode>();
+        const ChannelSorter sorter = [this](const ChannelRef& ref) { return Sort(ref); };
+        lastError_ = ParseCalculationText(framework_, newText, sorter, *root);
+        if (!lastError_) {
+            lastError_ = Instantiate(*root, context_.Get());
+        }
+        platform::ComPtr<IEnumEventEx> events;
+        if (!lastError_ && (FAILED(root->instance->QueryInterface(IID_IEnumEventEx, events.OutVoid())) || !events)) {
+            lastError_ = CalcTextError{root->position, "the calculation " + Quoted(root->token) + " gives no events"};
+        }
+        if (lastError_) {
+            // A refused text leaves the evaluator as it was.
+            return E_INVALIDARG;
+        }
+        if (root_) {
+            ReleaseAll(*root_);
+        }
+        root_ = std::move(root);
+        rootEvents_ = events;
+        text_ = std::move(newText);
+        refs_ = DistinctChannelRefs(*root_);
+        if (flags) {
+            *flags = 0x40000000;
+        }
+        return S_OK;
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT CalcEvaluator::Write(IKVOString** text)
+{
+    if (!text) {
+        return E_POINTER;
+    }
+    *text = MakeString(text_).Detach();
+    return S_OK;
+}
+
+HRESULT CalcEvaluator::Clone(ICalcEnum** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    platform::ComPtr<ICalcEnum> copy;
+    HRESULT hr = class_.CreateInstance(context_.Get(), copy.Out());
+    if (FAILED(hr)) {
+        return hr;
+    }
+    if (root_) {
+        platform::ComPtr<IKVOString> text = MakeString(text_);
+        hr = copy->Parse(text.Get(), nullptr);
+        if (FAILED(hr)) {
+            return hr;
+        }
+    }
+    *out = copy.Detach();
+    return S_OK;
+}
+
+HRESULT CalcEvaluator::OpenChannel(const ChannelRef& ref, LONG block, IUnknown** out)
+{
+    *out = nullptr;
+    if (source_) {
+        const DWORD kind = ref.isVirtual ? SourceKind::kVirtual : ref.raw ? SourceKind::kRaw : SourceKind::kContent;
+        return source_->OpenEnum(kind | SourceKind::kOpen | SourceKind::kRecordTimeBase, ref.channel, 0, block,
+                                 kEndOfBlockTick, 0, out);
+    }
+    // Without a data source: the caller's enumerator of this reference; a further use gets a copy of it.
+    const auto found = std::find(refs_.begin(), refs_.end(), ref);
+    const auto index = static_cast<std::size_t>(found - refs_.begin());
+    if (found == refs_.end() || index >= given_.size() || !given_[index]) {
+        return E_FAIL;
+    }
+    if (uses_[index]++ == 0) {
+        *out = given_[index].Get();
+        (*out)->AddRef();
+        return S_OK;
+    }
+    platform::ComPtr<IEnumEventEx> events;
+    if (FAILED(given_[index]->QueryInterface(IID_IEnumEventEx, events.OutVoid())) || !events) {
+        return E_FAIL; // a sample cursor cannot be shared between two readers
+    }
+    return events->Clone(reinterpret_cast<IEnumEventEx**>(out));
+}
+
+HRESULT CalcEvaluator::Bind(CalcNode& node, LONG block, double tickPeriod, LONG flag)
+{
+    std::vector<platform::ComPtr<IUnknown>> sources;
+    for (LONG i = 0; i < node.sourceCount; ++i) {
+        CalcNode& argument = node.arguments[static_cast<std::size_t>(i)];
+        if (argument.kind == CalcNode::Kind::Call) {
+            const HRESULT hr = Bind(argument, block, tickPeriod, flag);
+            if (FAILED(hr)) {
+                return hr;
+            }
+            sources.emplace_back(argument.instance.Get());
+        } else {
+            platform::ComPtr<IUnknown> opened;
+            const HRESULT hr = OpenChannel(argument.ref, block, opened.Out());
+            if (FAILED(hr) || !opened) {
+                return FAILED(hr) ? hr : E_FAIL;
+            }
+            opened_.push_back(opened);
+            sources.push_back(opened);
+        }
+    }
+    std::vector<IUnknown*> pointers;
+    for (const auto& source : sources) {
+        pointers.push_back(source.Get());
+    }
+    return node.instance->SetSources(block, static_cast<LONG>(pointers.size()), pointers.data(), nullptr, tickPeriod,
+                                     flag);
+}
+
+HRESULT CalcEvaluator::SetSources(LONG block, LONG count, IUnknown** sources, IUnknown**, double tickPeriod,
+                                  LONG flag)
+{
+    if (!root_) {
+        return E_UNEXPECTED;
+    }
+    if (count < 0 || (count > 0 && !sources)) {
+        return E_INVALIDARG;
+    }
+    try {
+        if (bound_) {
+            ReleaseSources(); // the calculations would add the new sources to the old ones
+        }
+        given_.assign(sources, sources + count);
+        uses_.assign(given_.size(), 0);
+        bound_ = true;
+        const HRESULT hr = Bind(*root_, block, tickPeriod, flag);
+        if (FAILED(hr)) {
+            ReleaseSources();
+        }
+        return hr;
+    } catch (...) {
+        ReleaseSources();
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT CalcEvaluator::SeekStart(LONG tick)
+{
+    if (!root_) {
+        return E_UNEXPECTED;
+    }
+    return root_->instance->SeekStart(tick);
+}
+
+void CalcEvaluator::ReleaseAll(CalcNode& node)
+{
+    if (node.kind != CalcNode::Kind::Call) {
+        return;
+    }
+    if (node.instance) {
+        node.instance->ReleaseSources();
+    }
+    for (CalcNode& argument : node.arguments) {
+        ReleaseAll(argument);
+    }
+}
+
+HRESULT CalcEvaluator::ReleaseSources()
+{
+    if (root_) {
+        ReleaseAll(*root_);
+    }
+    opened_.clear();
+    given_.clear();
+    uses_.clear();
+    bound_ = false;
+    return S_OK;
+}
+
+HRESULT CalcEvaluator::QueryFlags(DWORD a, DWORD b, DWORD* out)
+{
+    if (!root_) {
+        return E_UNEXPECTED;
+    }
+    return root_->instance->QueryFlags(a, b, out);
+}
+
+HRESULT CalcEvaluator::Notify1(DWORD, DWORD) { return S_OK; }
+HRESULT CalcEvaluator::Notify2(DWORD, DWORD) { return S_OK; }
+
+HRESULT CalcEvaluator::GetTickPeriod(double* period, IKVOString** text)
+{
+    if (!root_) {
+        return E_UNEXPECTED;
+    }
+    return root_->instance->GetTickPeriod(period, text);
+}
+
+HRESULT CalcEvaluator::GetCapabilities(DWORD* out)
+{
+    if (!root_) {
+        return E_UNEXPECTED;
+    }
+    return root_->instance->GetCapabilities(out);
+}
+
+HRESULT CalcEvaluator::GetStatus(DWORD* out)
+{
+    if (!root_) {
+        return E_UNEXPECTED;
+    }
+    return root_->instance->GetStatus(out);
+}
+
+HRESULT CalcEvaluator::GetSourceTimeBase(SourceTimeBase* out)
+{
+    return Forward(rootEvents_, [&](IEnumEventEx* events) { return events->GetSourceTimeBase(out); });
+}
+
+HRESULT CalcEvaluator::Next(ULONG bufferBytes, LONG endTick, void* buffer, LONG* count, LONG* nextPosition)
+{
+    return Forward(rootEvents_, [&](IEnumEventEx* events) {
+        return events->Next(bufferBytes, endTick, buffer, count, nextPosition);
+    });
+}
+
+HRESULT CalcEvaluator::Find(LONG direction, LONG from, LONG low, LONG high)
+{
+    return Forward(rootEvents_, [&](IEnumEventEx* events) { return events->Find(direction, from, low, high); });
+}
+
+HRESULT CalcEvaluator::GetPosition(LONG* tick)
+{
+    return Forward(rootEvents_, [&](IEnumEventEx* events) { return events->GetPosition(tick); });
+}
+
+HRESULT CalcEvaluator::Skip(LONG count, LONG* skipped)
+{
+    return Forward(rootEvents_, [&](IEnumEventEx* events) { return events->Skip(count, skipped); });
+}
+
+HRESULT CalcEvaluator::Clone(IEnumEventEx** out)
+{
+    return Forward(rootEvents_, [&](IEnumEventEx* events) { return events->Clone(out); });
+}
+
+HRESULT CalcEvaluator::GetEventSize(LONG* bytes)
+{
+    return Forward(rootEvents_, [&](IEnumEventEx* events) { return events->GetEventSize(bytes); });
+}
+
+HRESULT CalcEvaluator::GetDrawType(DWORD* id)
+{
+    return Forward(rootEvents_, [&](IEnumEventEx* events) { return events->GetDrawType(id); });
+}
+
+HRESULT CalcEvaluator::GetExtension(IUnknown** out)
+{
+    return Forward(rootEvents_, [&](IEnumEventEx* events) { return events->GetExtension(out); });
+}
+
+} // namespace host

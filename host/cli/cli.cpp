@@ -1,0 +1,124 @@
+#include "host/cli/cli.h"
+
+#include <filesystem>
+#include <iostream>
+#include <string_view>
+
+namespace cli {
+
+namespace {
+
+const std::vector<Command>& Commands()
+{
+    static const std::vector<Command> commands = {
+        {"calc", "TEXT RECORDING",
+         "evaluates a calculation text over every block of a recording and prints its events", &RunCalc},
+    };
+    return commands;
+}
+
+void PrintUsage(std::ostream& out)
+{
+    out << "usage: crestmetrics COMMAND [--module PATH] [--quiet] ARGUMENTS\n\ncommands:\n";
+    for (const Command& command : Commands()) {
+        out << "  " << command.name << ' ' << command.usage << "\n      " << command.summary << '\n';
+    }
+    out << "\noptions:\n  --module PATH  the module library (default: libcrestmetrics.so beside the program)\n"
+           "  --quiet        no progress on standard error\n  --help         this text\n";
+}
+
+} // namespace
+
+void Progress::Step(const std::string& what, int done, int total)
+{
+    if (quiet_) {
+        return;
+    }
+    err_ << "crestmetrics: " << command_ << ": " << what << ' ' << done << " of " << total << '\n';
+    shown_ = true;
+}
+
+void Progress::Done()
+{
+    if (!quiet_ && shown_) {
+        err_ << "crestmetrics: " << command_ << ": done\n";
+    }
+}
+
+std::string DefaultModulePath()
+{
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) {
+        return "libcrestmetrics.so";
+    }
+    return (self.parent_path() / "libcrestmetrics.so").string();
+}
+
+LoadedHost::LoadedHost(const std::string& modulePath)
+{
+    if (FAILED(host.Start())) {
+        throw Failure("the host's services could not be started");
+    }
+    if (FAILED(host.LoadModule(modulePath))) {
+        throw Failure("cannot load the module: " + host.LastError());
+    }
+}
+
+int Main(int argc, char** argv, std::ostream& out, std::ostream& err)
+{
+    std::vector<std::string_view> args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        PrintUsage(args.empty() ? err : out);
+        return args.empty() ? 2 : 0;
+    }
+    const Command* command = nullptr;
+    for (const Command& candidate : Commands()) {
+        if (args[0] == candidate.name) {
+            command = &candidate;
+        }
+    }
+    if (!command) {
+        err << "crestmetrics: unknown command \"" << args[0] << "\" (try crestmetrics --help)\n";
+        return 2;
+    }
+    Options options;
+    options.module = DefaultModulePath();
+    try {
+        bool optionsEnded = false;
+        for (std::size_t i = 1; i < args.size(); ++i) {
+            const std::string_view arg = args[i];
+            if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+                options.arguments.emplace_back(arg);
+            } else if (arg == "--") {
+                optionsEnded = true;
+            } else if (arg == "--help" || arg == "-h") {
+                out << "usage: crestmetrics " << command->name << " [--module PATH] [--quiet] " << command->usage
+                    << "\n    " << command->summary << '\n';
+                return 0;
+            } else if (arg == "--quiet" || arg == "-q") {
+                options.quiet = true;
+            } else if (arg == "--module") {
+                if (i + 1 >= args.size()) {
+                    throw Failure("--module needs a path", true);
+                }
+                options.module = args[++i];
+            } else {
+                throw Failure("unknown option " + std::string(arg), true);
+            }
+        }
+        return command->run(options, out, err);
+    } catch (const Failure& failure) {
+        err << "crestmetrics: " << command->name << ": " << failure.what() << '\n';
+        if (failure.Usage()) {
+            err << "usage: crestmetrics " << command->name << " [--module PATH] [--quiet] " << command->usage << '\n';
+            return 2;
+        }
+        return 1;
+    } catch (const std::exception& unexpected) {
+        err << "crestmetrics: " << command->name << ": " << unexpected.what() << '\n';
+        return 1;
+    }
+}
+
+} // namespace cli

@@ -1,0 +1,71 @@
+// The command-line host's shared conventions: subcommands with their options, errors that say what went wrong on
+// standard error with a non-zero exit status, and progress of long work on standard error.
+#pragma once
+
+#include "host/host.h"
+
+#include <functional>
+#include <iosfwd>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+// A failure the user can mend (bad arguments, a bad file or text): reported without a trace, exit status 1; a
+// usage error exits with 2 and shows the command's usage.
+class Failure : public std::runtime_error {
+public:
+    explicit Failure(const std::string& message, bool usage = false) : std::runtime_error(message), usage_(usage) {}
+    bool Usage() const { return usage_; }
+
+private:
+    bool usage_;
+};
+
+// The options every subcommand takes, and its own arguments.
+struct Options {
+    std::string module;             // --module PATH: the module library; default beside the program
+    bool quiet = false;             // --quiet: no progress
+    std::vector<std::string> arguments;
+};
+
+// Reports progress of long work on standard error ("calc: block 2 of 5"), unless quiet.
+class Progress {
+public:
+    Progress(std::ostream& err, std::string command, bool quiet) : err_(err), command_(std::move(command)), quiet_(quiet)
+    {
+    }
+    void Step(const std::string& what, int done, int total);
+    void Done();
+
+private:
+    std::ostream& err_;
+    std::string command_;
+    bool quiet_;
+    bool shown_ = false;
+};
+
+// A host with the module loaded; Failure when the module cannot be loaded.
+struct LoadedHost {
+    host::Host host;
+    explicit LoadedHost(const std::string& modulePath);
+};
+
+// The module library beside the running program.
+std::string DefaultModulePath();
+
+struct Command {
+    const char* name;
+    const char* usage;   // the arguments after the command name
+    const char* summary; // one line
+    std::function<int(const Options&, std::ostream& out, std::ostream& err)> run;
+};
+
+// The calc subcommand.
+int RunCalc(const Options& options, std::ostream& out, std::ostream& err);
+
+// The whole program: argv in, exit status out.
+int Main(int argc, char** argv, std::ostream& out, std::ostream& err);
+
+} // namespace cli

@@ -1,0 +1,423 @@
+#include "host/datasource.h"
+
+#include "host/host.h"
+#include "host/hoststring.h"
+
+#include <algorithm>
+#include <array>
+
+namespace host {
+
+namespace {
+
+DWORD KindOf(DWORD flags) { return flags & 0xFFF; }
+
+// A unit text split into the host's prefix index and its base ("mV" is 7 and "V"); a text whose rest is no known
+// base unit keeps no prefix ("mmHg").
+std::pair<LONG, std::u16string> SplitUnit(const std::u16string& unit)
+{
+    static constexpr std::array<std::pair<char16_t, LONG>, 13> kPrefixes{{{u'a', 2}, {u'f', 3}, {u'p', 4},
+        {u'n', 5}, {u'u', 6}, {u'\u00B5', 6}, {u'm', 7}, {u'k', 9}, {u'M', 10}, {u'G', 11}, {u'T', 12}, {u'P', 13},
+        {u'E', 14}}};
+    static const std::u16string kBases[] = {u"V", u"A", u"s", u"Hz", u"g", u"m", u"Pa", u"W", u"S", u"F", u"Ohm",
+                                            u"\u03A9", u"mol", u"L", u"l"};
+    if (unit.size() >= 2) {
+        const std::u16string base = unit.substr(1);
+        for (const auto& [letter, index] : kPrefixes) {
+            if (unit[0] == letter && std::find(std::begin(kBases), std::end(kBases), base) != std::end(kBases)) {
+                return {index, base};
+            }
+        }
+    }
+    return {1, unit};
+}
+
+// The host's answer to a unit query: the unit of one channel's values.
+class ChannelUnit final : public IEnumUnit, private RefCounted {
+public:
+    explicit ChannelUnit(std::u16string unit) : unit_(std::move(unit)) {}
+    HRESULT QueryInterface(REFIID iid, void** out) override
+    {
+        if (!out) {
+            return E_POINTER;
+        }
+        *out = nullptr;
+        if (iid == IID_IUnknown || iid == IID_IEnumUnit) {
+            return Answer(static_cast<IEnumUnit*>(this), out);
+        }
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return AddRefCount(); }
+    ULONG Release() override { return ReleaseCount(); }
+    HRESULT GetUnit(DWORD, LONG* prefixIndex, IKVOString** base) override
+    {
+        if (!prefixIndex || !base) {
+            return E_POINTER;
+        }
+        auto [index, text] = SplitUnit(unit_);
+        *prefixIndex = index;
+        *base = MakeString(std::move(text)).Detach();
+        return S_OK;
+    }
+
+private:
+    std::u16string unit_;
+};
+
+} // namespace
+
+// A channel of one record as an object: its enumerator factory.
+class ChannelObject final : public IEnumFactory, private RefCounted {
+public:
+    ChannelObject(DataSource* source, LONG record, LONG channel) : source_(source), record_(record), channel_(channel)
+    {
+    }
+    HRESULT QueryInterface(REFIID iid, void** out) override
+    {
+        if (!out) {
+            return E_POINTER;
+        }
+        *out = nullptr;
+        if (iid == IID_IUnknown || iid == IID_IEnumFactory) {
+            return Answer(static_cast<IEnumFactory*>(this), out);
+        }
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return AddRefCount(); }
+    ULONG Release() override { return ReleaseCount(); }
+    HRESULT OpenEnum(DWORD flags, LONG start, LONG end, DWORD reserved, IUnknown** out) override
+    {
+        return source_->OpenEnum(flags, channel_, start, record_, end, reserved, out);
+    }
+    HRESULT GetTimeBase(ChannelTimeBase* out) override
+    {
+        if (!out) {
+            return E_POINTER;
+        }
+        const auto found = source_->timeBases_.find(channel_);
+        *out = found != source_->timeBases_.end() ? found->second : ChannelTimeBase{1, 1, 0.0};
+        return S_OK;
+    }
+
+private:
+    platform::ComPtr<DataSource> source_;
+    LONG record_;
+    LONG channel_;
+};
+
+namespace {
+
+template <class T>
+HRESULT Give(platform::ComPtr<T> object, IUnknown** out)
+{
+    *out = object.Detach();
+    return *out ? S_OK : E_FAIL;
+}
+
+} // namespace
+
+platform::ComPtr<DataSource> DataSource::Create(Host& host, std::shared_ptr<Document> document)
+{
+    return platform::ComPtr<DataSource>(new DataSource(host, std::move(document)));
+}
+
+DataSource::DataSource(Host& host, std::shared_ptr<Document> document)
+    : host_(host), document_(std::move(document)), chartData_(host.NewChartData())
+{
+    chartData_->SetOuter(static_cast<IDataSource*>(this));
+}
+
+DataSource::~DataSource() { chartData_->SetOuter(nullptr); }
+
+HRESULT DataSource::QueryInterface(REFIID iid, void** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (iid == IID_IUnknown || iid == IID_IDataSource) {
+        return Answer(static_cast<IDataSource*>(this), out);
+    }
+    if (iid == IID_HostDataSource) {
+        AddRefCount();
+        *out = this;
+        return S_OK;
+    }
+    if (iid == IID_IOnlineDataNotices) {
+        return Answer(static_cast<IOnlineDataNotices*>(this), out);
+    }
+    if (iid == IID_IChannelList) {
+        return Answer(static_cast<IChannelList*>(this), out);
+    }
+    if (iid == IID_IDataSourceHolder) {
+        return Answer(static_cast<IDataSourceHolder*>(this), out);
+    }
+    if (iid == IID_IChannelData || iid == IID_IChartDocument) {
+        return chartData_->QueryInterface(iid, out);
+    }
+    return E_NOINTERFACE;
+}
+
+const DataSource::ExtraChannel* DataSource::Extra(LONG channel) const
+{
+    const LONG index = channel - document_->ChannelCount();
+    if (index < 0 || index >= static_cast<LONG>(extra_.size())) {
+        return nullptr;
+    }
+    return &extra_[static_cast<std::size_t>(index)];
+}
+
+ChannelSort DataSource::Sort(const ChannelRef& ref) const
+{
+    if (ref.isVirtual) {
+        return virtual_.count(ref.channel) ? ChannelSort::Events : ChannelSort::Missing;
+    }
+    if (ref.channel >= 0 && ref.channel < document_->ChannelCount()) {
+        return ChannelSort::Samples;
+    }
+    return Extra(ref.channel) && !ref.raw ? ChannelSort::Events : ChannelSort::Missing;
+}
+
+int DataSource::AddEventChannel(std::u16string name, std::vector<std::shared_ptr<const EventArray>> records)
+{
+    extra_.push_back({std::move(name), std::move(records), {}});
+    return document_->ChannelCount() + static_cast<int>(extra_.size()) - 1;
+}
+
+int DataSource::AddCalculationChannel(std::u16string name, std::u16string text)
+{
+    extra_.push_back({std::move(name), {}, std::move(text)});
+    return document_->ChannelCount() + static_cast<int>(extra_.size()) - 1;
+}
+
+void DataSource::SetVirtualChannel(int number, std::vector<std::shared_ptr<const EventArray>> records)
+{
+    virtual_[number] = std::move(records);
+}
+
+std::vector<int> DataSource::EventChannels() const
+{
+    std::vector<int> channels;
+    for (std::size_t i = 0; i < extra_.size(); ++i) {
+        channels.push_back(document_->ChannelCount() + static_cast<int>(i));
+    }
+    return channels;
+}
+
+HRESULT DataSource::GetChannelCount(LONG* count)
+{
+    if (!count) {
+        return E_POINTER;
+    }
+    *count = document_->ChannelCount() + static_cast<LONG>(extra_.size());
+    return S_OK;
+}
+
+HRESULT DataSource::GetSampleEnum(DWORD kind, LONG record, LONG channel, IUnknown** out)
+{
+    return GetValueEnum(kind, record, channel, out);
+}
+
+HRESULT DataSource::GetValueEnum(DWORD, LONG record, LONG channel, IUnknown** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    // The unit does not change between records; a record number the host does not know asks about any record.
+    if (!ValidRecord(record) && record >= 0 && record != 0x7FFFFFFE) {
+        return E_INVALIDARG;
+    }
+    if (channel < 0 || channel >= document_->ChannelCount()) {
+        return E_INVALIDARG;
+    }
+    return Give(platform::ComPtr<IEnumUnit>(new ChannelUnit(document_->ChannelUnit(channel))), out);
+}
+
+HRESULT DataSource::GetRecordTickPeriod(DWORD, LONG record, double* period)
+{
+    if (!period) {
+        return E_POINTER;
+    }
+    if (!ValidRecord(record)) {
+        return E_INVALIDARG;
+    }
+    *period = document_->TickPeriod(record);
+    return S_OK;
+}
+
+HRESULT DataSource::GetChannelTickPeriod(DWORD, LONG record, LONG, double* period)
+{
+    return GetRecordTickPeriod(0, record, period);
+}
+
+HRESULT DataSource::OpenEvents(const std::shared_ptr<const EventArray>& events, LONG start, IUnknown** out)
+{
+    auto opened = host::OpenEvents(events ? events : std::make_shared<const EventArray>(16, std::span<const std::byte>{}));
+    if (start > 0) {
+        opened->Find(0, start, start, kEndOfBlockTick);
+    }
+    return Give(opened, out);
+}
+
+HRESULT DataSource::OpenCalculation(const std::u16string& text, LONG record, LONG start, IUnknown** out)
+{
+    platform::ComPtr<IChannelData> channelData;
+    chartData_->QueryInterface(IID_IChannelData, channelData.OutVoid());
+    platform::ComPtr<ICalcEnum> calc;
+    HRESULT hr = host_.Evaluator().CreateInstance(channelData.Get(), calc.Out());
+    if (FAILED(hr)) {
+        return hr;
+    }
+    platform::ComPtr<IKVOString> parameters = MakeString(text);
+    if ((hr = calc->Parse(parameters.Get(), nullptr)) != S_OK ||
+        FAILED(hr = calc->SetSources(record, 0, nullptr, nullptr, document_->TickPeriod(record), 0))) {
+        return FAILED(hr) ? hr : E_FAIL;
+    }
+    calc->SeekStart(start);
+    return Give(calc, out);
+}
+
+HRESULT DataSource::OpenEnum(DWORD flags, LONG channel, LONG start, LONG record, LONG, DWORD, IUnknown** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (!ValidRecord(record)) {
+        return E_INVALIDARG;
+    }
+    start = std::max<LONG>(start, 0);
+    try {
+        if (KindOf(flags) == SourceKind::kVirtual) {
+            const auto found = virtual_.find(channel);
+            if (found == virtual_.end()) {
+                return E_INVALIDARG;
+            }
+            const auto& records = found->second;
+            return OpenEvents(static_cast<std::size_t>(record) < records.size() ? records[record] : nullptr, start,
+                              out);
+        }
+        if (channel >= 0 && channel < document_->ChannelCount()) {
+            return Give(document_->OpenSamples(record, channel, start), out);
+        }
+        const ExtraChannel* extra = Extra(channel);
+        if (!extra) {
+            return E_INVALIDARG;
+        }
+        if (!extra->text.empty()) {
+            return OpenCalculation(extra->text, record, start, out);
+        }
+        return OpenEvents(static_cast<std::size_t>(record) < extra->events.size() ? extra->events[record] : nullptr,
+                          start, out);
+    } catch (...) {
+        return E_FAIL;
+    }
+}
+
+HRESULT DataSource::GetCommentPosition(LONG tick, LONG record, std::int32_t* pair)
+{
+    if (!pair) {
+        return E_POINTER;
+    }
+    pair[0] = tick;
+    pair[1] = record;
+    return S_OK;
+}
+
+HRESULT DataSource::GetChannelObject(DWORD flags, LONG record, LONG channel, IUnknown** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    const bool known = KindOf(flags) == SourceKind::kVirtual ? virtual_.count(channel) > 0
+                                                             : Sort({channel, false, false}) != ChannelSort::Missing;
+    if (!ValidRecord(record) || !known) {
+        return E_INVALIDARG;
+    }
+    return Give(platform::ComPtr<IEnumFactory>(new ChannelObject(this, record, channel)), out);
+}
+
+HRESULT DataSource::GetProperty(DWORD, WORD* value)
+{
+    if (!value) {
+        return E_POINTER;
+    }
+    *value = 0;
+    return S_OK;
+}
+
+HRESULT DataSource::GetSampleCount(DWORD, LONG record, LONG* count)
+{
+    if (!count) {
+        return E_POINTER;
+    }
+    if (!ValidRecord(record)) {
+        return E_INVALIDARG;
+    }
+    LONG longest = 0;
+    for (int channel = 0; channel < document_->ChannelCount(); ++channel) {
+        longest = std::max(longest, document_->Length(record, channel));
+    }
+    *count = longest;
+    return S_OK;
+}
+
+HRESULT DataSource::Subscribe(IOnlineDataSink* sink)
+{
+    if (!sink) {
+        return E_POINTER;
+    }
+    sinks_.emplace_back(sink);
+    return S_OK;
+}
+
+HRESULT DataSource::Unsubscribe(IOnlineDataSink* sink)
+{
+    const auto found = std::find_if(sinks_.begin(), sinks_.end(), [&](const auto& s) { return s.Get() == sink; });
+    if (found == sinks_.end()) {
+        return S_FALSE;
+    }
+    sinks_.erase(found);
+    return S_OK;
+}
+
+void DataSource::StopSampling()
+{
+    const auto listeners = sinks_; // a listener may unsubscribe while it is told
+    for (const auto& sink : listeners) {
+        sink->SamplingStopped(0, 0);
+    }
+}
+
+HRESULT DataSource::GetEntry(DWORD, LONG, LONG, LONG index, ChannelListEntry* entry, LONG* count)
+{
+    const std::vector<int> channels = EventChannels();
+    if (count) {
+        *count = static_cast<LONG>(channels.size());
+    }
+    if (!entry) {
+        return E_POINTER;
+    }
+    if (index < 0 || index >= static_cast<LONG>(channels.size())) {
+        return E_INVALIDARG;
+    }
+    entry->channel = static_cast<DWORD>(channels[static_cast<std::size_t>(index)]);
+    entry->type = kEventChannelType;
+    return S_OK;
+}
+
+HRESULT DataSource::GetSource(LONG index, IDataSource** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (index != 0) {
+        return E_INVALIDARG;
+    }
+    return Answer(static_cast<IDataSource*>(this), reinterpret_cast<void**>(out));
+}
+
+} // namespace host

@@ -1,0 +1,104 @@
+// A recording as the host offers it to calculations: the sample channels of a document, stored event channels,
+// calculation channels (a calculation text evaluated per record) and virtual event channels, each record with its
+// tick period. One object answers the data source, its channel data, the channel list and the sampling notices.
+#pragma once
+
+#include "host/calcevaluator.h"
+#include "host/chartdata.h"
+#include "host/document.h"
+#include "host/eventarray.h"
+#include "sdk/datasource.h"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace host {
+
+class Host;
+
+// {5D7C1E4F-2B8A-4F63-9D05-7A1C3E9B4F21}: answered by the host's own data source with the object itself.
+inline constexpr IID IID_HostDataSource{0x5D7C1E4F, 0x2B8A, 0x4F63, {0x9D, 0x05, 0x7A, 0x1C, 0x3E, 0x9B, 0x4F, 0x21}};
+
+class DataSource final : public IDataSource,
+                         public IOnlineDataNotices,
+                         public IChannelList,
+                         public IDataSourceHolder,
+                         private RefCounted {
+public:
+    // A new data source over the document's channels, with one reference for the caller. Calculation channels
+    // are evaluated by the host's evaluator.
+    static platform::ComPtr<DataSource> Create(Host& host, std::shared_ptr<Document> document);
+
+    HRESULT QueryInterface(REFIID iid, void** out) override;
+    ULONG AddRef() override { return AddRefCount(); }
+    ULONG Release() override { return ReleaseCount(); }
+
+    // IDataSource
+    HRESULT GetChannelCount(LONG* count) override;
+    HRESULT GetSampleEnum(DWORD kind, LONG record, LONG channel, IUnknown** out) override;
+    HRESULT GetRecordTickPeriod(DWORD flags, LONG record, double* period) override;
+    HRESULT GetChannelTickPeriod(DWORD kind, LONG record, LONG channel, double* period) override;
+    HRESULT OpenEnum(DWORD flags, LONG channel, LONG start, LONG record, LONG end, DWORD reserved,
+                     IUnknown** out) override;
+    HRESULT GetValueEnum(DWORD kind, LONG record, LONG channel, IUnknown** out) override;
+    HRESULT GetCommentPosition(LONG tick, LONG record, std::int32_t* pair) override;
+    HRESULT GetChannelObject(DWORD flags, LONG record, LONG channel, IUnknown** out) override;
+    HRESULT GetProperty(DWORD reserved, WORD* value) override;
+    HRESULT GetSampleCount(DWORD kind, LONG record, LONG* count) override;
+    // IOnlineDataNotices
+    HRESULT Subscribe(IOnlineDataSink* sink) override;
+    HRESULT Unsubscribe(IOnlineDataSink* sink) override;
+    // IChannelList: the event channels (stored and calculated) of the record, then nothing.
+    HRESULT GetEntry(DWORD reserved, LONG word1, LONG word2, LONG index, ChannelListEntry* entry,
+                     LONG* count) override;
+    // IDataSourceHolder: itself as source 0.
+    HRESULT GetSource(LONG index, IDataSource** out) override;
+
+    // A stored event channel (one array per record; records without one hold no events); its number.
+    int AddEventChannel(std::u16string name, std::vector<std::shared_ptr<const EventArray>> records);
+    // A channel whose events the evaluator computes from `text` in each record; its number.
+    int AddCalculationChannel(std::u16string name, std::u16string text);
+    // The virtual channel `number` (0-based, "vch1" is 0) with these events per record.
+    void SetVirtualChannel(int number, std::vector<std::shared_ptr<const EventArray>> records);
+
+    // The time base that channel objects report for a channel ({1, 1, 0.0} unless set).
+    void SetChannelTimeBase(int channel, ChannelTimeBase base) { timeBases_[channel] = base; }
+
+    ChannelSort Sort(const ChannelRef& ref) const;
+    Document& GetDocument() { return *document_; }
+    ChartData& GetChartData() { return *chartData_.Get(); }
+    IDataSource* AsSource() { return this; }
+    IUnknown* AsUnknown() { return static_cast<IDataSource*>(this); }
+    // Tells the listeners that sampling stopped (IOnlineDataSink slot 7).
+    void StopSampling();
+    std::size_t Listeners() const { return sinks_.size(); }
+    // Every event channel (stored or calculated, not virtual) by number.
+    std::vector<int> EventChannels() const;
+
+private:
+    DataSource(Host& host, std::shared_ptr<Document> document);
+    ~DataSource() override;
+    friend class ChannelObject;
+
+    struct ExtraChannel {
+        std::u16string name;
+        std::vector<std::shared_ptr<const EventArray>> events; // stored channels
+        std::u16string text;                                    // calculation channels
+    };
+    const ExtraChannel* Extra(LONG channel) const;
+    bool ValidRecord(LONG record) const { return record >= 0 && record < document_->BlockCount(); }
+    HRESULT OpenEvents(const std::shared_ptr<const EventArray>& events, LONG start, IUnknown** out);
+    HRESULT OpenCalculation(const std::u16string& text, LONG record, LONG start, IUnknown** out);
+
+    Host& host_;
+    std::shared_ptr<Document> document_;
+    platform::ComPtr<ChartData> chartData_;
+    std::vector<ExtraChannel> extra_;
+    std::map<int, std::vector<std::shared_ptr<const EventArray>>> virtual_;
+    std::vector<platform::ComPtr<IOnlineDataSink>> sinks_;
+    std::map<int, ChannelTimeBase> timeBases_;
+};
+
+} // namespace host

@@ -1,0 +1,30 @@
+// Recordings from text files: one column per channel under a header line of channel names with their units in
+// parentheses ("Vm (mV)"), an optional leading time column ("Time (s)" or "Time (ms)") that gives the sample
+// interval, columns separated by tabs or commas, and blank lines between blocks.
+#pragma once
+
+#include "host/document.h"
+
+#include <istream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace host {
+
+// A file that is no recording: what is wrong and on which line (0 when it concerns the whole file).
+class RecordingError : public std::runtime_error {
+public:
+    RecordingError(int line, const std::string& message);
+    int Line() const { return line_; }
+
+private:
+    int line_;
+};
+
+// Reads a recording; throws RecordingError. Without a time column the samples are 1 s apart.
+std::shared_ptr<Document> ReadRecording(std::istream& in);
+// Reads the recording in a file; a file that cannot be opened is a RecordingError too.
+std::shared_ptr<Document> ReadRecordingFile(const std::string& path);
+
+} // namespace host

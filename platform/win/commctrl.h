@@ -1,0 +1,59 @@
+// Common controls: image lists and the up-down control.
+#pragma once
+
+#include "platform/win/wingdi.h"
+#include "platform/win/winuser.h"
+
+// Image lists: equal-sized images, each with a mask of the pixels that show.
+struct IMAGELIST__;
+using HIMAGELIST = IMAGELIST__*;
+inline constexpr UINT ILC_MASK = 0x1;
+inline constexpr UINT ILC_COLOR24 = 0x18;
+inline constexpr UINT ILC_COLOR32 = 0x20;
+inline constexpr UINT ILD_NORMAL = 0x0;
+inline constexpr UINT ILD_TRANSPARENT = 0x1;
+HIMAGELIST ImageList_Create(int cx, int cy, UINT flags, int initial, int grow);
+BOOL ImageList_Destroy(HIMAGELIST list);
+// Adds the images of a bitmap (as many as its width holds); pixels of the mask colour become transparent.
+// Returns the index of the first image added, or -1.
+int ImageList_AddMasked(HIMAGELIST list, HBITMAP image, COLORREF mask);
+// With a mask bitmap, its black pixels show and its white ones are transparent.
+int ImageList_Add(HIMAGELIST list, HBITMAP image, HBITMAP mask);
+int ImageList_GetImageCount(HIMAGELIST list);
+BOOL ImageList_GetIconSize(HIMAGELIST list, int* cx, int* cy);
+BOOL ImageList_Draw(HIMAGELIST list, int index, HDC hdc, int x, int y, UINT style);
+
+namespace platform {
+// Image lists alive now (tests check that their users destroy theirs).
+int LiveImageListCount();
+}
+
+// The up-down control: two arrows that step a position within a range, optionally shown as the text of a buddy
+// window. The stand-in steps once per click (no auto-repeat or acceleration) and writes the buddy's number
+// without thousands separators.
+#define UPDOWN_CLASSW u"msctls_updown32"
+inline constexpr DWORD UDS_WRAP = 0x1;
+inline constexpr DWORD UDS_SETBUDDYINT = 0x2;
+inline constexpr DWORD UDS_ALIGNRIGHT = 0x4;
+inline constexpr DWORD UDS_ALIGNLEFT = 0x8;
+inline constexpr DWORD UDS_AUTOBUDDY = 0x10;
+inline constexpr DWORD UDS_ARROWKEYS = 0x20;
+inline constexpr DWORD UDS_HORZ = 0x40;
+inline constexpr DWORD UDS_NOTHOUSANDS = 0x80;
+inline constexpr UINT UDM_SETRANGE = WM_USER + 101;
+inline constexpr UINT UDM_GETRANGE = WM_USER + 102;
+inline constexpr UINT UDM_SETPOS = WM_USER + 103;
+inline constexpr UINT UDM_GETPOS = WM_USER + 104;
+inline constexpr UINT UDM_SETBUDDY = WM_USER + 105;
+inline constexpr UINT UDM_GETBUDDY = WM_USER + 106;
+inline constexpr UINT UDM_SETRANGE32 = WM_USER + 111;
+inline constexpr UINT UDM_GETRANGE32 = WM_USER + 112;
+inline constexpr UINT UDM_SETPOS32 = WM_USER + 113;
+inline constexpr UINT UDM_GETPOS32 = WM_USER + 114;
+inline constexpr UINT UDN_FIRST = static_cast<UINT>(-721);
+inline constexpr UINT UDN_DELTAPOS = UDN_FIRST - 1;
+struct NMUPDOWN {
+    NMHDR hdr;
+    int iPos;
+    int iDelta;
+};

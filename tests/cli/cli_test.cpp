@@ -1,0 +1,188 @@
+// The command-line host run as a user runs it: crestmetrics calc on the bundled examples, and its refusals.
+#include "host/recording.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct RunResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Quote(const std::string& text)
+{
+    std::string quoted = "'";
+    for (char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+fs::path Program() { return fs::path(MODULE_LIBRARY_PATH).parent_path() / "crestmetrics"; }
+fs::path Example(const char* name) { return fs::path(TEST_DATA_DIR) / ".." / ".." / "examples" / name; }
+
+RunResult RunProgram(const std::vector<std::string>& arguments)
+{
+    const fs::path errors = fs::temp_directory_path() / ("crestmetrics_cli_test_" + std::to_string(::getpid()));
+    std::string command = Quote(Program().string());
+    for (const std::string& argument : arguments) {
+        command += " " + Quote(argument);
+    }
+    command += " 2>" + Quote(errors.string());
+    RunResult result;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) {
+        return result;
+    }
+    char buffer[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+        result.out.append(buffer, n);
+    }
+    const int status = ::pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream in(errors);
+    std::ostringstream text;
+    text << in.rdbuf();
+    result.err = text.str();
+    fs::remove(errors);
+    return result;
+}
+
+std::vector<std::vector<std::string>> Rows(const std::string& out)
+{
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream lines(out);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        std::vector<std::string> fields;
+        std::istringstream cells(line);
+        std::string cell;
+        while (std::getline(cells, cell, '\t')) {
+            fields.push_back(cell);
+        }
+        rows.push_back(fields);
+    }
+    return rows;
+}
+
+// The peaks of the cardiac example found from the recording itself: each action potential is the stretch above
+// -25 mV (the rest lies near -80 mV, every beat reaches above 0 mV), and its peak is the highest sample of the
+// stretch, which no later sample of the stretch reaches.
+TEST(CommandLine, CalcPrintsThePeaksOfTheCardiacExample)
+{
+    const auto document = host::ReadRecordingFile(Example("cardiac.txt").string());
+    std::vector<std::vector<std::string>> expected;
+    for (int block = 0; block < document->BlockCount(); ++block) {
+        const auto samples = document->Samples(block, 0);
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            if (samples[i] <= -25.0f) {
+                continue;
+            }
+            std::size_t peak = i;
+            for (; i < samples.size() && samples[i] > -25.0f; ++i) {
+                if (samples[i] > samples[peak]) {
+                    peak = i;
+                }
+            }
+            std::ostringstream time;
+            time << static_cast<double>(peak) * document->TickPeriod(block);
+            std::ostringstream value;
+            value.precision(9);
+            value << samples[peak];
+            expected.push_back({std::to_string(block + 1), std::to_string(peak), time.str(), "0", value.str()});
+        }
+    }
+    ASSERT_GE(expected.size(), 8u);
+    ASSERT_EQ(document->BlockCount(), 2);
+
+    const RunResult result = RunProgram({"calc", "cappeakdet(ch1, 50, 2)", Example("cardiac.txt").string(), "--quiet"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out.rfind("# block\ttick\ttime (s)\tdraw\tvalue\n", 0), 0u);
+    const auto rows = Rows(result.out);
+    ASSERT_EQ(rows.size(), expected.size()) << result.out;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        ASSERT_EQ(rows[i].size(), 5u);
+        EXPECT_EQ(rows[i][0], expected[i][0]);
+        EXPECT_EQ(rows[i][1], expected[i][1]);
+        EXPECT_NEAR(std::stod(rows[i][2]), std::stod(expected[i][2]), 1e-12);
+        EXPECT_EQ(rows[i][3], expected[i][3]);
+        EXPECT_EQ(std::stof(rows[i][4]), std::stof(expected[i][4])) << "peak " << i;
+    }
+
+    // The whole cardiac chain: final records with the values of the 59 parameter codes, at the detector's peaks.
+    const RunResult chain = RunProgram({"calc", "CalcBulk(ch1,CalcBase2(ch1,calcamax(ch1,calcbase(ch1,"
+                                                "cappeakdet(ch1,50,2)))))",
+                                        Example("cardiac.txt").string(), "--quiet"});
+    ASSERT_EQ(chain.status, 0) << chain.err;
+    EXPECT_NE(chain.out.find("\tvalue\tp0\tp1\t"), std::string::npos);
+    const auto chainRows = Rows(chain.out);
+    EXPECT_FALSE(chainRows.empty());
+    for (const auto& row : chainRows) {
+        ASSERT_EQ(row.size(), 5u + 59u);
+        EXPECT_TRUE(std::any_of(rows.begin(), rows.end(),
+                                [&](const auto& peak) { return peak[0] == row[0] && peak[1] == row[1]; }))
+            << "block " << row[0] << " tick " << row[1];
+    }
+
+    // Progress goes to standard error, one line per block, and leaves the events alone.
+    const RunResult verbose = RunProgram({"calc", "CAPPeak( ch1 , 50 , 2 )", Example("cardiac.txt").string()});
+    ASSERT_EQ(verbose.status, 0);
+    EXPECT_EQ(verbose.out, result.out);
+    EXPECT_NE(verbose.err.find("calc: block 2 of 2"), std::string::npos) << verbose.err;
+}
+
+TEST(CommandLine, RefusalsSayWhatIsWrong)
+{
+    const std::string cardiac = Example("cardiac.txt").string();
+    const fs::path bad = fs::temp_directory_path() / ("crestmetrics_bad_" + std::to_string(::getpid()) + ".txt");
+    {
+        std::ofstream out(bad);
+        out << "Time (s)\tVm (mV)\n0\t1\n0.001\tfast\n";
+    }
+    const struct {
+        std::vector<std::string> arguments;
+        int status;
+        const char* message;
+    } cases[] = {
+        {{}, 2, "usage: crestmetrics COMMAND"},
+        {{"analyze"}, 2, "unknown command \"analyze\""},
+        {{"calc", "cappeakdet(ch1, 50)"}, 2, "needs a calculation text and a recording"},
+        {{"calc", "--colour", "x", "y"}, 2, "unknown option --colour"},
+        {{"calc", "cappeakdet(ch1, 50", cardiac}, 1, "missing \")\""},
+        {{"calc", "cappeakdet(ch2, 50)", cardiac}, 1, "no channel \"ch2\" at character 12"},
+        {{"calc", "peakfinder(ch1)", cardiac}, 1, "unknown calculation \"peakfinder\" at character 1"},
+        {{"calc", "cappeakdet(ch1, 50)", bad.string()}, 1, "line 3: column 2: not a number: \"fast\""},
+        {{"calc", "cappeakdet(ch1, 50)", "/no/such/file.txt"}, 1, "cannot open /no/such/file.txt"},
+        {{"calc", "--module", "/no/such/module.so", "cappeakdet(ch1, 50)", cardiac}, 1, "cannot load the module"},
+    };
+    for (const auto& c : cases) {
+        const RunResult result = RunProgram(c.arguments);
+        EXPECT_EQ(result.status, c.status) << result.err;
+        EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+        EXPECT_EQ(result.out, "");
+    }
+    fs::remove(bad);
+    const RunResult help = RunProgram({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("calc TEXT RECORDING"), std::string::npos);
+}
+
+} // namespace
