@@ -257,6 +257,10 @@ void SettingsDlg::CreatePage()
         tabs_->GetWindowRect(area);
         tabs_->AdjustRect(false, area);
         page_->PositionInParent(area);
+        // The page lies over the tab control (just above it in the stacking order).
+        HWND above = ::GetWindow(tabs_->GetHandle(), GW_HWNDPREV);
+        ::SetWindowPos(page_->GetHandle(), above ? above : HWND_TOP, 0, 0, 0, 0,
+                       SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
     if (old) {
         old->Destroy(2);
