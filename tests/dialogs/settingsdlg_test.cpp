@@ -436,4 +436,92 @@ TEST(TabControl, TabsRelabelSelectAndReportClicks)
     ui::reset();
 }
 
+TEST_F(SettingsDlgTest, BaselinePagePerAnalysisType)
+{
+    struct Case {
+        int type;
+        std::u16string_view group;
+        std::u16string_view percentLabel;
+        std::int32_t startSetting;
+        bool enabled;
+    };
+    const Case cases[] = {
+        {0, u"Baseline setting", u"% of the height away from the baseline", SettingId::kStartHeightPercent, true},
+        {1, u"RMP setting", u"% of the height away from the RMP", SettingId::kStartHeightPercent, true},
+        {2, u"Baseline setting", u"% of the height away from the baseline", SettingId::kStartHeightPercent, true},
+        {3, u"Baseline setting", u"% of the height away from the baseline", SettingId::kStartHeightPercent, true},
+        {4, u"Baseline setting", u"% of the height away from the baseline", SettingId::kStartHeightPercent, false},
+        {5, u"RMP setting", u"% of the height away from the RMP", SettingId::kStartHeightPercentAP, true},
+    };
+    Store(SettingId::kFirstSettingsTab, 1);
+    for (const Case& c : cases) {
+        Store(SettingId::kAnalysisType, c.type);
+        Run([&](SettingsDlg& dialog) {
+            auto* page = dynamic_cast<Dlg::Sub_Baseline*>(dialog.Page());
+            ASSERT_NE(nullptr, page);
+            EXPECT_EQ(c.group, Text(PageItem(dialog, 1092)));
+            EXPECT_EQ(c.percentLabel, Text(PageItem(dialog, 1087)));
+            EXPECT_EQ(c.percentLabel, Text(PageItem(dialog, 1089)));
+            EXPECT_EQ(c.startSetting, page->Bindings().FindCtrl(kStartEdit)->SettingId());
+            for (int id : {1081, 1082, 1083, 1086, 1047, 1087, 1088, 1090, 1089}) {
+                EXPECT_EQ(c.enabled, IsWindowEnabled(PageItem(dialog, id)) != FALSE) << c.type << " " << id;
+            }
+            // Every binding finds a setting of the class it binds.
+            for (std::size_t i = 0; i < page->Bindings().Count(); ++i) {
+                EXPECT_TRUE(page->Bindings().At(i)->BindsSettingOfItsKind()) << page->Bindings().At(i)->ControlId();
+            }
+            Cancel(dialog);
+        });
+    }
+}
+
+TEST_F(SettingsDlgTest, PopulationSpikesDisableThePageButStillJudgeIt)
+{
+    Store(SettingId::kFirstSettingsTab, 1);
+    Store(SettingId::kAnalysisType, 4);
+    Store(SettingId::kBaselineMode, 1);
+    Store(SettingId::kStartHeightPercent, 200);
+    EXPECT_FALSE(Run([&](SettingsDlg& dialog) {
+        EXPECT_FALSE(IsWindowEnabled(PageItem(dialog, 1084)));
+        EXPECT_TRUE(MarkShown(dialog.Page()->GetHandle(), kStartMark));
+        Choose(dialog.GetHandle(), kSourceComboId, 1);
+        EXPECT_EQ(1, warnings); // refused: the invalid value stays on its channel
+        Ok(dialog);
+        EXPECT_EQ(2, warnings);
+        EXPECT_FALSE(IsWindowEnabled(PageItem(dialog, 1084)));
+        Cancel(dialog);
+    }));
+    document.Find(SettingId::kStartHeightPercent)->Reset();
+    EXPECT_TRUE(Run([&](SettingsDlg& dialog) {
+        Choose(dialog.GetHandle(), kSourceComboId, 1);
+        EXPECT_FALSE(IsWindowEnabled(PageItem(dialog, 1084)));
+        EXPECT_FALSE(IsWindowEnabled(PageItem(dialog, 1081)));
+        Ok(dialog);
+    }));
+}
+
+TEST_F(SettingsDlgTest, TheFixedBaselineIsEditableOnlyInItsModeAndShownInTheSourceUnit)
+{
+    site.units[0] = {u"V", u'm'};
+    Store(SettingId::kFirstSettingsTab, 1);
+    Store(SettingId::kBaselineMode, 1);
+    document.SetDouble(SettingId::kBaselineValue, -0.07);
+    EXPECT_TRUE(Run([&](SettingsDlg& dialog) {
+        HWND value = PageItem(dialog, 1084);
+        EXPECT_TRUE(IsWindowEnabled(value));
+        EXPECT_EQ(u"-70", Text(value));
+        EXPECT_EQ(u"mV", Text(PageItem(dialog, 1085)));
+        Enter(dialog.Page()->GetHandle(), 1084, u"-65");
+        ui::Click(PageItem(dialog, 1081)); // "Au&tomatic"
+        EXPECT_EQ(0, dialog.Settings().GetInt(SettingId::kBaselineMode));
+        EXPECT_FALSE(IsWindowEnabled(value));
+        EXPECT_EQ(u"-65", Text(value));
+        ui::Click(PageItem(dialog, 1082));
+        EXPECT_TRUE(IsWindowEnabled(value));
+        Ok(dialog);
+    }));
+    EXPECT_EQ(1, document.GetInt(SettingId::kBaselineMode));
+    EXPECT_DOUBLE_EQ(-0.065, document.GetDouble(SettingId::kBaselineValue));
+}
+
 } // namespace
