@@ -191,28 +191,23 @@ void DataPane::StoreCompression(const KVORationalImp& compression)
 bool DataPane::SetCompression(const KVORationalImp& requested, const POINT* anchor, bool notify)
 {
     const KVORationalImp old = GetCompression();
-    if (requested == old) {
-        return true;
-    }
     KVORationalImp compression = requested;
     if (compression.denominator == 0) {
         return false;
     }
     compression.Normalize();
+    if (compression == old) {
+        return true;
+    }
     if (compression.numerator <= 0) {
         return false;
     }
-    // The time base checks that the recording's pixels still fit at the new compression; it keeps the old one
-    // when they don't, and so does the pane.
-    if (timeBase_ && timeBase_->SetCompression(compression.numerator, compression.denominator) != S_OK) {
-        return false;
-    }
     std::lock_guard guard(lock_);
-    if (IsFollowingNewest()) {
-        StoreCompression(compression);
-        rightEdge_ = Extent();
-        Invalidate(kRedrawAll);
-    } else {
+    // The anchor's data position is found at the old compression; it is a tick offset and does not change with
+    // the compression.
+    std::optional<ChartBlockPosition> anchorPosition;
+    const bool following = IsFollowingNewest();
+    if (!following) {
         const LONG m = Margin();
         const double half = width_ * 0.5;
         double anchorX = 0;
@@ -242,16 +237,22 @@ bool DataPane::SetCompression(const KVORationalImp& requested, const POINT* anch
             anchorX = std::floor(anchorX + 0.5);
         }
         const LONGLONG absolute = static_cast<LONGLONG>(anchorX) - (width_ - m) + rightEdge_;
-        StoreCompression(compression);
-        if (absolute >= 0) {
-            // The anchor's data position is a tick offset: it does not change with the compression.
-            ChartBlockPosition position{0, 0};
-            const bool known = timeBase_ && timeBase_->PixelToPosition(absolute, &position) != S_FALSE;
-            ApplyCompression(compression, known ? &position : nullptr);
-        } else {
-            const ChartBlockPosition zero{0, 0};
-            ApplyCompression(compression, &zero);
+        ChartBlockPosition position{0, 0};
+        if (absolute < 0 || (timeBase_ && timeBase_->PixelToPosition(absolute, &position) != S_FALSE)) {
+            anchorPosition = position;
         }
+    }
+    // The time base checks that the recording's pixels still fit at the new compression; it keeps the old one
+    // when they don't, and so does the pane.
+    if (timeBase_ && timeBase_->SetCompression(compression.numerator, compression.denominator) != S_OK) {
+        return false;
+    }
+    if (following) {
+        StoreCompression(compression);
+        rightEdge_ = Extent();
+        Invalidate(kRedrawAll);
+    } else {
+        ApplyCompression(compression, anchorPosition ? &*anchorPosition : nullptr);
     }
     if (notify) {
         SendViewNotice(onCompressionChanged, onViewPosition);
@@ -775,7 +776,7 @@ void DataPane::ErasePanes(HDC dc, bool clearPending)
         if (timeScale_) {
             // The empty lane gets the frame of a first lane.
             ChannelPane* frame = CreateChannelPane(0);
-            frame->rect = RECT{m, m2, width_ - m, m2 + above - 2 * m2};
+            frame->rect = empty;
             frame->identifier = 0x80000000u;
             frame->DrawFrame(dc);
             frame->Release();
