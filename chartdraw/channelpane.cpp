@@ -40,6 +40,15 @@ ChannelPane::ChannelPane(LONG index, ChildPaneOwner* owner, DWORD a, DWORD b) : 
     flagsB = b;
 }
 
+HRESULT ChannelPane::SetPlacement(DWORD id, const LONG pair[2], const RECT& r)
+{
+    const HRESULT result = ChildPaneBase::SetPlacement(id, pair, r);
+    for (std::uint32_t index = 0; index < DrawerCount(); ++index) {
+        DrawerAt(index)->SetRect(paneIndex, &rect);
+    }
+    return result;
+}
+
 void ChannelPane::SetLaneScales(LaneScale* lane1Scale, LaneScale* lane2Scale)
 {
     lane1Scale_ = lane1Scale;

@@ -51,6 +51,9 @@ public:
 
     ChannelPane(LONG index, ChildPaneOwner* owner, DWORD flagsA, DWORD flagsB);
 
+    // Every drawer is given the lane's rectangle.
+    HRESULT SetPlacement(DWORD identifier, const LONG pair[2], const RECT& rect) override;
+
     // The scales are the window's (not held); either may be null.
     void SetLaneScales(LaneScale* lane1Scale, LaneScale* lane2Scale);
     LaneScale* ScaleForLane(LONG lane) const { return lane == 1 ? lane1Scale_ : lane2Scale_; }

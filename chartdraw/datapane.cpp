@@ -599,6 +599,10 @@ HRESULT DataPane::NewData(LONGLONG samples)
             sweep_ = static_cast<LONG>(cursor);
         }
         ForEachPane([&](ChildPaneBase& pane) { pane.OnDataArrived(newest, -d, nullptr); });
+        // Outside sweep display the view moves with the data: what is drawn shifts left by the advance.
+        if (rightEdge_ != old && !JumpMode()) {
+            ScrollBy(old - rightEdge_);
+        }
         if (!(modeFlags & kModeNoObjectRefresh)) {
             const DWORD now = tickCount();
             if (now - lastRefresh_ > kRefreshInterval) {
