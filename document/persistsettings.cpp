@@ -154,15 +154,17 @@ HRESULT PersistSettings::Load(IStream* stream)
         return E_POINTER;
     }
     // A reader that throws (a damaged string, a newer table state) ends the load as a failure; what was read stays.
-    return KVO::GuardSlot([&]() -> HRESULT {
+    try {
         StorageBinIStreamLite in(stream);
         if (!ReadState(in)) {
             return E_FAIL;
         }
-        loaded = true;
-        dirty = false;
-        return S_OK;
-    });
+    } catch (...) {
+        return E_FAIL;
+    }
+    loaded = true;
+    dirty = false;
+    return S_OK;
 }
 
 } // namespace CX::Doc

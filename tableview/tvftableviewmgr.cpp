@@ -42,17 +42,14 @@ HRESULT TVF_TableViewMgr::LoadState(DWORD, IBinInStream* in)
     widths_.clear();
     LONG count = 0;
     in->ReadLong(&count);
+    LONG value = 0;
     // A failed stream stops the loops: the counts of a damaged stream must not drive allocation.
-    for (LONG i = 0; i < count && in->GetStatus() == S_OK; ++i) {
-        LONG entry = 0;
-        in->ReadLong(&entry);
-        index_.push_back(entry);
+    for (LONG i = 0; i < count && in->ReadLong(&value) == S_OK; ++i) {
+        index_.push_back(value);
     }
     if (version > 1) {
-        for (LONG i = 0; i < count && in->GetStatus() == S_OK; ++i) {
-            LONG width = 0;
-            in->ReadLong(&width);
-            widths_.push_back(width);
+        for (LONG i = 0; i < count && in->ReadLong(&value) == S_OK; ++i) {
+            widths_.push_back(value);
         }
     }
     LONG mark = 0;
