@@ -256,6 +256,67 @@ bool CycleDetector::EnumerateTo(LONG lastOffset)
     }
 }
 
+KVO::String CycleDetector::ColumnTitle(std::int32_t column, const KVO::PrefixedUnit& sourceUnit) const
+{
+    if (column < 0 || column >= static_cast<std::int32_t>(columns_.size())) {
+        return KVO::String();
+    }
+    const std::int32_t code = columns_[static_cast<std::size_t>(column)];
+    std::u16string title;
+    if (const ParamCatalogue* catalogue = persist_.Settings().Catalogue()) {
+        for (std::int32_t line = 0; line < catalogue->RowCount(analysisType_); ++line) {
+            if (catalogue->RowAt(analysisType_, line).Code == code) {
+                title = catalogue->RowAt(analysisType_, line).ShortName;
+                break;
+            }
+        }
+    }
+    const std::u16string unit = ParamCatalogue::UnitText(code, sourceUnit).Text();
+    if (!unit.empty()) {
+        title += u" (" + unit + u")";
+    }
+    return KVO::String(title);
+}
+
+KVO::String CycleDetector::CellText(std::int32_t row, std::int32_t column, const KVO::PrefixedUnit& sourceUnit,
+                                    double* number) const
+{
+    if (column < 0 || column >= static_cast<std::int32_t>(columns_.size())) {
+        return KVO::String();
+    }
+    return FormatEventValue(row, columns_[static_cast<std::size_t>(column)], sourceUnit, number);
+}
+
+KVO::String CycleDetector::FormatEventValue(std::int32_t row, std::int32_t code, const KVO::PrefixedUnit& sourceUnit,
+                                            double* number) const
+{
+    constexpr std::int32_t kTimeOfDay = 58;
+    if (code == kTimeOfDay) {
+        const LONGLONG time =
+            row >= 0 && row < static_cast<std::int32_t>(times_.size()) ? times_[static_cast<std::size_t>(row)] : 0;
+        platform::ComPtr<IChartTimes> times;
+        if (!hostDocument_ || FAILED(hostDocument_->QueryInterface(IID_IChartTimes, times.OutVoid())) || !times) {
+            return KVO::String();
+        }
+        BSTR date = nullptr;
+        BSTR clock = nullptr;
+        times->FormatTime(time, kTimeTextDate, 0, &date);
+        times->FormatTime(time, kTimeTextTime, 0, &clock);
+        std::u16string text = date ? std::u16string(date) : std::u16string();
+        text += u" ";
+        text += clock ? std::u16string(clock) : std::u16string();
+        SysFreeString(date);
+        SysFreeString(clock);
+        return KVO::String(text);
+    }
+    if (number) {
+        const KVO::PrefixedUnit unit = ParamCatalogue::UnitText(code, sourceUnit);
+        const double multiplier = unit.Prefix() ? KVO::SIPrefixMultiplier(unit.Prefix()) : 1.0;
+        *number = EventAt(row).record.GetValueById(static_cast<std::uint32_t>(code)) / multiplier;
+    }
+    return KVO::String();
+}
+
 std::int32_t CycleDetector::CollectSelectedParameters()
 {
     const SettingsSet& settings = persist_.Settings();

@@ -6,6 +6,7 @@
 #include "engine/eventrecords.h"
 #include "foundation/kvostring.h"
 #include "foundation/positionvaluearray.h"
+#include "foundation/prefixedunit.h"
 #include "frame/enumgetter.h"
 #include "sdk/calcenum.h"
 
@@ -60,6 +61,14 @@ public:
     // Rebuilds the column list from the per-parameter settings of the analysis type; the column count.
     std::int32_t CollectSelectedParameters();
     const std::vector<std::int32_t>& Columns() const { return columns_; }
+    // The parameter's short name, and " (unit)" when its unit on the source channel is not empty.
+    KVO::String ColumnTitle(std::int32_t column, const KVO::PrefixedUnit& sourceUnit) const;
+    // The cell of a row and column: the time of day as text for code 58; for any other code no text, and in
+    // *number the value in the unit that the column's title names.
+    KVO::String CellText(std::int32_t row, std::int32_t column, const KVO::PrefixedUnit& sourceUnit,
+                         double* number) const;
+    KVO::String FormatEventValue(std::int32_t row, std::int32_t code, const KVO::PrefixedUnit& sourceUnit,
+                                 double* number) const;
 
     const std::vector<float>& Durations() const { return durations_; }
     const std::vector<float>& Heights() const { return heights_; }

@@ -6,6 +6,7 @@
 #include "tableview/tableviewdata.h"
 #include "tableview/tvftableviewmgr.h"
 
+#include <cmath>
 #include <cstring>
 
 using namespace CX::Doc;
@@ -294,4 +295,51 @@ TEST(ResultsStore, ColumnsFollowThePerParameterSettings)
     settings.SetBool(offered[0], true);
     EXPECT_EQ(f.results.CollectSelectedParameters(), 2);
     EXPECT_EQ(f.results.Columns(), (std::vector<std::int32_t>{offered[0], offered[2]}));
+}
+
+TEST(ResultsStore, CellsAndTitlesOfTheColumns)
+{
+    Fixture f;
+    SettingsSet& settings = f.persist.Settings();
+    doctest::SelectChannel(settings, 0);
+    const CX::ParamCatalogue& catalogue = *settings.Catalogue();
+    const KVO::PrefixedUnit volts(u"V", u'm');
+    const KVO::PrefixedUnit none;
+    // One column whose parameter has a unit on a millivolt channel, and the time of day.
+    std::int32_t withUnit = -1;
+    for (std::int32_t line = 0; line < catalogue.RowCount(0) && withUnit < 0; ++line) {
+        const std::int32_t code = catalogue.RowAt(0, line).Code;
+        if (code != 58 && code >= 0 && !CX::ParamCatalogue::UnitText(code, volts).Text().empty()) {
+            withUnit = code;
+        }
+    }
+    ASSERT_GE(withUnit, 0);
+    for (std::int32_t line = 0; line < catalogue.RowCount(0); ++line) {
+        const std::int32_t code = catalogue.RowAt(0, line).Code;
+        settings.SetBool(code, code == withUnit || code == 58);
+    }
+    ASSERT_EQ(f.results.CollectSelectedParameters(), catalogue.Offers(0, 58) ? 2 : 1);
+
+    const std::u16string titled = f.results.ColumnTitle(0, volts).c_str();
+    EXPECT_NE(titled.find(u" (" + CX::ParamCatalogue::UnitText(withUnit, volts).Text() + u")"), std::u16string::npos);
+    EXPECT_EQ(titled.find(u" ("), titled.rfind(u" ("));
+    const std::u16string bare = f.results.ColumnTitle(0, none).c_str();
+    if (CX::ParamCatalogue::UnitText(withUnit, none).Text().empty()) {
+        EXPECT_EQ(bare.find(u" ("), std::u16string::npos);
+    }
+
+    PreparedEvents block0({Event(kA)}, CycleDetector::kRecordBytes);
+    ASSERT_TRUE(f.results.BeginBlock(0, &block0, 0.001));
+    ASSERT_TRUE(f.results.EnumerateTo(-1));
+    // Time of day: the stand-in clock's date is the block, its time the tick; a row past the end formats time 0.
+    EXPECT_EQ(std::u16string(f.results.FormatEventValue(0, 58, volts, nullptr).c_str()), u"B0 T100");
+    EXPECT_EQ(std::u16string(f.results.FormatEventValue(5, 58, volts, nullptr).c_str()), u"B0 T0");
+    // Other codes give no text and the stored value; the empty record's for a row past the end.
+    double number = 0;
+    EXPECT_TRUE(f.results.FormatEventValue(0, withUnit, none, &number).IsEmpty());
+    const KVO::PrefixedUnit unit = CX::ParamCatalogue::UnitText(withUnit, none);
+    const double scale = unit.Prefix() ? KVO::SIPrefixMultiplier(unit.Prefix()) : 1.0;
+    EXPECT_DOUBLE_EQ(number, f.results.EventAt(0).record.GetValueById(withUnit) / scale);
+    f.results.FormatEventValue(9, withUnit, none, &number);
+    EXPECT_TRUE(std::isnan(number)); // unset
 }
