@@ -7,6 +7,7 @@
 #include "resources/stringtable.h"
 #include "sdk/analysismanager.h"
 #include "sdk/calcchannels.h"
+#include "sdk/datasource.h"
 #include "tableview/tableviewdata.h"
 #include "tableview/tvftableviewmgr.h"
 
@@ -199,6 +200,18 @@ HRESULT CXDoc::TableViewManager(TVF_TableViewMgr** out)
         (*out)->AddRef();
     }
     return S_OK;
+}
+
+KVO::PrefixedUnit CXDoc::SourceChannelUnits()
+{
+    KVO::PrefixedUnit unit;
+    platform::ComPtr<IDataSourceHolder> holder;
+    platform::ComPtr<IDataSource> source;
+    if (hostDocument_ && SUCCEEDED(hostDocument_->QueryInterface(IID_IDataSourceHolder, holder.OutVoid())) && holder &&
+        SUCCEEDED(holder->GetSource(0, source.Out())) && source) {
+        ExtLib::GetEnumUnitNameEx(source.Get(), 0, Settings().GetLong(SettingId::kSourceChannel), unit, true);
+    }
+    return unit;
 }
 
 bool CXDoc::IsOnlineAnalysis() { return Settings().GetBool(SettingId::kAnalyseWhileSampling); }

@@ -94,6 +94,9 @@ public:
     // The manager with a reference for the caller.
     HRESULT TableViewManager(TVF_TableViewMgr** out);
 
+    // The unit of the source channel's samples (setting 2001); empty when the host cannot say.
+    KVO::PrefixedUnit SourceChannelUnits();
+
     std::int32_t CurrentEvent() const { return currentEvent_; }
     void SetCurrentEvent(std::int32_t index) { currentEvent_ = index; }
     bool IsOnlineAnalysis();

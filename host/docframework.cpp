@@ -2,6 +2,7 @@
 
 #include "platform/win/winuser.h"
 #include "sdk/cafframework.h"
+#include "sdk/datasource.h"
 #include "sdk/hostservices.h"
 
 #include <algorithm>
@@ -385,7 +386,7 @@ platform::ComPtr<HostDocument> HostDocument::Create(CallLog& log, DWORD identity
 HRESULT HostDocument::QueryInterface(REFIID iid, void** out)
 {
     if (chart_ && (iid == IID_IChartDocument || iid == IID_IChannelData || iid == IID_IChartCalcChannels ||
-                   iid == IID_IChartTimes)) {
+                   iid == IID_IChartTimes || iid == IID_IDataSourceHolder)) {
         return chart_->QueryInterface(iid, out);
     }
     return AnswerFrom({

@@ -1,6 +1,7 @@
 #include "docfixtures.h"
 #include "document/cxdoc.h"
 #include "document/settingids.h"
+#include "host/datasource.h"
 #include "host/docframework.h"
 #include "tableview/tableviewdata.h"
 #include "tableview/tvftableviewmgr.h"
@@ -191,4 +192,34 @@ TEST(AnalysisDocument, WithoutHostServicesNothingHappens)
     EXPECT_EQ(word, 0u);
     EXPECT_EQ(doc->InterfaceByKind(0, 2, &word, &object), S_OK);
     EXPECT_EQ(object, static_cast<IUnknown*>(&doc->Persistence()));
+}
+
+TEST(AnalysisDocument, SourceChannelUnitsComeFromTheRecording)
+{
+    host::Host& host = SharedHost();
+    auto recording = host::Document::Create();
+    recording->AddChannel(u"Pressure", u"mmHg");
+    recording->AddChannel(u"Voltage", u"mV");
+    const int block = recording->AddBlock(0.001);
+    recording->SetSamples(block, 0, {1.0f, 2.0f});
+    recording->SetSamples(block, 1, {1.0f, 2.0f});
+    auto source = host::DataSource::Create(host, recording);
+    auto hostDocument =
+        host::HostDocument::Create(host.Log(), 7, platform::ComPtr<host::ChartData>(&source->GetChartData()));
+    platform::ComPtr<CAFDocumentClass<CXDoc>> documentClass(new CAFDocumentClass<CXDoc>);
+    auto document = hostDocument->CreateDocument(documentClass.Get());
+    auto* doc = static_cast<CXDoc*>(document.Get());
+
+    struct Case {
+        std::int32_t channel;
+        std::u16string base;
+        char16_t prefix;
+    } cases[] = {{0, u"mmHg", 0}, {1, u"V", u'm'}};
+    for (const Case& test : cases) {
+        doc->Settings().SetLong(SettingId::kSourceChannel, test.channel);
+        const KVO::PrefixedUnit unit = doc->SourceChannelUnits();
+        EXPECT_EQ(unit.Base(), test.base);
+        EXPECT_EQ(unit.Prefix(), test.prefix);
+    }
+    document->Close();
 }
