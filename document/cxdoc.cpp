@@ -312,11 +312,18 @@ bool CXDoc::RegisterClient()
     return handed;
 }
 
-void CXDoc::ReleaseClient()
+platform::ComPtr<IAnalysisManager> CXDoc::RegisteredManager() const
 {
     platform::ComPtr<IAnalysisManager> manager;
-    if (analysisManager_ && cookie_ != kNoCookie &&
-        SUCCEEDED(analysisManager_->QueryInterface(IID_IAnalysisManager, manager.OutVoid())) && manager) {
+    if (analysisManager_ && cookie_ != kNoCookie) {
+        analysisManager_->QueryInterface(IID_IAnalysisManager, manager.OutVoid());
+    }
+    return manager;
+}
+
+void CXDoc::ReleaseClient()
+{
+    if (const platform::ComPtr<IAnalysisManager> manager = RegisteredManager()) {
         manager->ReleaseClient(cookie_);
     }
     cookie_ = kNoCookie;
@@ -325,13 +332,9 @@ void CXDoc::ReleaseClient()
 
 bool CXDoc::ManagerActive()
 {
-    platform::ComPtr<IAnalysisManager> manager;
-    if (!analysisManager_ || cookie_ == kNoCookie ||
-        FAILED(analysisManager_->QueryInterface(IID_IAnalysisManager, manager.OutVoid())) || !manager) {
-        return false;
-    }
+    const platform::ComPtr<IAnalysisManager> manager = RegisteredManager();
     VARIANT_BOOL active = VARIANT_FALSE;
-    return SUCCEEDED(manager->IsActive(cookie_, &active)) && active != 0;
+    return manager && SUCCEEDED(manager->IsActive(cookie_, &active)) && active != 0;
 }
 
 bool CXDoc::IsClientActive()
@@ -341,9 +344,8 @@ bool CXDoc::IsClientActive()
 
 void CXDoc::ReportRange(LONG argument)
 {
-    platform::ComPtr<IAnalysisManager> manager;
-    if (cookie_ == kNoCookie || !(persist_.attached || persist_.loaded) || !analysisManager_ ||
-        FAILED(analysisManager_->QueryInterface(IID_IAnalysisManager, manager.OutVoid())) || !manager) {
+    const platform::ComPtr<IAnalysisManager> manager = RegisteredManager();
+    if (!manager || !(persist_.attached || persist_.loaded)) {
         return;
     }
     SettingsSet& settings = Settings();

@@ -7,6 +7,7 @@
 #include "document/persistsettings.h"
 #include "frame/document.h"
 #include "frame/typeid.h"
+#include "sdk/analysismanager.h"
 #include "sdk/calcchannels.h"
 
 #include <memory>
@@ -108,6 +109,8 @@ private:
     CXDoc(IUnknown* hostDocument, CAFDocumentClassBase* documentClass);
     platform::ComPtr<IChartCalcChannels> CalcChannels() const;
     bool ManagerActive();
+    // The analysis manager while this document is its client, or null.
+    platform::ComPtr<IAnalysisManager> RegisteredManager() const;
     // The host's storage must not call a persistence object that is going.
     void WithdrawPersistence();
 

@@ -64,9 +64,33 @@ HRESULT LoadBytes(PersistSettings& persist, const std::string& bytes)
     return persist.Load(stream.Get());
 }
 
-// A document whose table has three columns moved and widened, two column formats and a second channel group.
-void MakeRich(PersistSettings& persist, Tables& tables)
+// A persistence object over a fresh host document, with its own table objects.
+struct Persisted {
+    Persisted() : hostDocument(NewHostDocument()), persist(hostDocument->AsUnknown(), tables) {}
+    platform::ComPtr<host::HostDocument> hostDocument;
+    Tables tables;
+    PersistSettings persist;
+};
+
+void ExpectTail(const std::string& bytes, const std::string& tail)
 {
+    ASSERT_GE(bytes.size(), tail.size());
+    EXPECT_EQ(bytes.substr(bytes.size() - tail.size()), tail);
+}
+
+// What follows the settings of the rich document below.
+const std::string& RichTail()
+{
+    static const std::string tail =
+        Words({787, 2, 3, 0, 2, 1, 100, 120, 100, 1337, -1, 2, 0, 1, 4, 0, 3, 1, 6, 3, -1, -1, 787});
+    return tail;
+}
+
+// A document whose table has three columns moved and widened, two column formats and a second channel group.
+void MakeRich(Persisted& document)
+{
+    PersistSettings& persist = document.persist;
+    Tables& tables = document.tables;
     doctest::SelectChannel(persist.Settings(), 2);
     doctest::SetText(persist.Settings(), SettingId::kAnalysisType, u"3");
     tables.manager->ResetColumns(3);
@@ -81,9 +105,8 @@ void MakeRich(PersistSettings& persist, Tables& tables)
 
 TEST(DocumentStream, ANewDocumentWritesTheGoldenBytes)
 {
-    auto hostDocument = NewHostDocument();
-    Tables tables;
-    PersistSettings persist(hostDocument->AsUnknown(), tables);
+    Persisted persistBundle;
+    PersistSettings& persist = persistBundle.persist;
     persist.dirty = true;
     HRESULT result = E_FAIL;
     const std::string bytes = Saved(persist, &result);
@@ -93,35 +116,29 @@ TEST(DocumentStream, ANewDocumentWritesTheGoldenBytes)
 
     // Tag, version, two empty placements; then the tail: check word, empty table state, no formats, check word.
     EXPECT_EQ(bytes.substr(0, 32), Words({0x5515AAAA, 1, 1, 0, 777, 1, 0, 777}));
-    const std::string tail = Words({787, 2, 0, 1337, -1, 2, -1, -1, 787});
-    ASSERT_GE(bytes.size(), tail.size());
-    EXPECT_EQ(bytes.substr(bytes.size() - tail.size()), tail);
+    ExpectTail(bytes, Words({787, 2, 0, 1337, -1, 2, -1, -1, 787}));
 }
 
 TEST(DocumentStream, TableStateAndColumnFormatsFollowTheSettings)
 {
-    auto hostDocument = NewHostDocument();
-    Tables tables;
-    PersistSettings persist(hostDocument->AsUnknown(), tables);
-    MakeRich(persist, tables);
+    Persisted persistBundle;
+    PersistSettings& persist = persistBundle.persist;
+    MakeRich(persistBundle);
     const std::string bytes = Saved(persist);
     doctest::CheckGolden("document_rich.bin", bytes);
-    const std::string tail = Words({787, 2, 3, 0, 2, 1, 100, 120, 100, 1337, -1, 2, 0, 1, 4, 0, 3, 1, 6, 3, -1, -1, 787});
-    ASSERT_GE(bytes.size(), tail.size());
-    EXPECT_EQ(bytes.substr(bytes.size() - tail.size()), tail);
+    ExpectTail(bytes, RichTail());
 }
 
 TEST(DocumentStream, SaveAndLoadRoundTripIntoAnotherDocument)
 {
-    auto first = NewHostDocument();
-    Tables tablesA;
-    PersistSettings saved(first->AsUnknown(), tablesA);
-    MakeRich(saved, tablesA);
+    Persisted savedBundle;
+    PersistSettings& saved = savedBundle.persist;
+    MakeRich(savedBundle);
     const std::string bytes = Saved(saved);
 
-    auto second = NewHostDocument();
-    Tables tablesB;
-    PersistSettings loaded(second->AsUnknown(), tablesB);
+    Persisted loadedBundle;
+    Tables& tablesB = loadedBundle.tables;
+    PersistSettings& loaded = loadedBundle.persist;
     loaded.dirty = true;
     ASSERT_EQ(LoadBytes(loaded, bytes), S_OK);
     EXPECT_TRUE(loaded.loaded);
@@ -139,13 +156,11 @@ TEST(DocumentStream, SaveAndLoadRoundTripIntoAnotherDocument)
 
 TEST(DocumentStream, DamagedStreamsFailAndKeepWhatWasRead)
 {
-    auto source = NewHostDocument();
-    Tables sourceTables;
-    PersistSettings saved(source->AsUnknown(), sourceTables);
-    MakeRich(saved, sourceTables);
+    Persisted savedBundle;
+    PersistSettings& saved = savedBundle.persist;
+    MakeRich(savedBundle);
     const std::string bytes = Saved(saved);
-    const std::string tail = Words({787, 2, 3, 0, 2, 1, 100, 120, 100, 1337, -1, 2, 0, 1, 4, 0, 3, 1, 6, 3, -1, -1, 787});
-    const std::string settingsPart = bytes.substr(0, bytes.size() - tail.size());
+    const std::string settingsPart = bytes.substr(0, bytes.size() - RichTail().size());
 
     std::string wrongCheck = bytes;
     wrongCheck[wrongCheck.size() - 4] = 0x14; // 788
@@ -184,18 +199,16 @@ TEST(DocumentStream, DamagedStreamsFailAndKeepWhatWasRead)
 
 TEST(DocumentStream, VersionZeroStopsAfterTheFirstCheckWord)
 {
-    auto source = NewHostDocument();
-    Tables sourceTables;
-    PersistSettings saved(source->AsUnknown(), sourceTables);
+    Persisted savedBundle;
+    PersistSettings& saved = savedBundle.persist;
     doctest::SelectChannel(saved.Settings(), 5);
     std::string bytes = Saved(saved);
     const std::size_t tailSize = Words({2, 0, 1337, -1, 2, -1, -1, 787}).size();
     bytes.resize(bytes.size() - tailSize);
     std::memcpy(bytes.data() + 4, Words({0}).data(), 4);
 
-    auto target = NewHostDocument();
-    Tables tables;
-    PersistSettings persist(target->AsUnknown(), tables);
+    Persisted persistBundle;
+    PersistSettings& persist = persistBundle.persist;
     EXPECT_EQ(LoadBytes(persist, bytes), S_OK);
     EXPECT_TRUE(persist.loaded);
     EXPECT_EQ(persist.Settings().GetLong(SettingId::kSourceChannel), 5);
@@ -203,9 +216,8 @@ TEST(DocumentStream, VersionZeroStopsAfterTheFirstCheckWord)
 
 TEST(DocumentStream, ASaveIntoAFailingStreamReportsFailureAndStaysDirty)
 {
-    auto hostDocument = NewHostDocument();
-    Tables tables;
-    PersistSettings persist(hostDocument->AsUnknown(), tables);
+    Persisted persistBundle;
+    PersistSettings& persist = persistBundle.persist;
     struct Case {
         const char* name;
         platform::MemoryStreamFaults faults;
@@ -226,9 +238,8 @@ TEST(DocumentStream, ASaveIntoAFailingStreamReportsFailureAndStaysDirty)
 
 TEST(DocumentStream, InitNewResetsOnlyAnAttachedOrLoadedDocument)
 {
-    auto hostDocument = NewHostDocument();
-    Tables tables;
-    PersistSettings persist(hostDocument->AsUnknown(), tables);
+    Persisted persistBundle;
+    PersistSettings& persist = persistBundle.persist;
     doctest::SelectChannel(persist.Settings(), 4);
     EXPECT_EQ(persist.InitNew(), S_FALSE);
     EXPECT_EQ(persist.Settings().GetLong(SettingId::kSourceChannel), 4);
@@ -240,9 +251,8 @@ TEST(DocumentStream, InitNewResetsOnlyAnAttachedOrLoadedDocument)
 
 TEST(DocumentStream, SettingsLiveInTheChildDataAndACloneCopiesOnlyThem)
 {
-    auto hostDocument = NewHostDocument();
-    Tables tables;
-    PersistSettings persist(hostDocument->AsUnknown(), tables);
+    Persisted persistBundle;
+    PersistSettings& persist = persistBundle.persist;
     doctest::SelectChannel(persist.Settings(), 3);
     ChartDataChildData* child = persist.ChildData();
     ASSERT_NE(child, nullptr);
@@ -251,7 +261,7 @@ TEST(DocumentStream, SettingsLiveInTheChildDataAndACloneCopiesOnlyThem)
 
     // A second persistence object over the same host document finds the same settings.
     Tables other;
-    PersistSettings again(hostDocument->AsUnknown(), other);
+    PersistSettings again(persistBundle.hostDocument->AsUnknown(), other);
     EXPECT_EQ(&again.Settings(), &persist.Settings());
 
     platform::ComPtr<IChartDataChildData> copy;
