@@ -35,7 +35,14 @@ public:
         return S_OK;
     }
     ULONG AddRef() override { return ++refs; }
-    ULONG Release() override { return --refs; }
+    ULONG Release() override
+    {
+        const ULONG left = --refs;
+        if (left == 0) {
+            delete this;
+        }
+        return left;
+    }
 
     HRESULT Next(ULONG bufferBytes, LONG endTick, void* buffer, LONG* count, LONG* nextPosition) override
     {
@@ -85,6 +92,12 @@ private:
     LONG size_;
 };
 
+// Held by the test and by the results store while its block is open.
+platform::ComPtr<PreparedEvents> Prepared(std::vector<EventFCalc> events, LONG size)
+{
+    return platform::ComPtr<PreparedEvents>::Adopt(new PreparedEvents(std::move(events), size));
+}
+
 struct Ticks {
     std::int32_t tick, stimulus, baselineStart, baselineEnd, riseStart, fallEnd, plateau1, plateau2;
     double value;
@@ -132,12 +145,12 @@ const Ticks kC{40, 30, 35, 50, -1, 60, 44, 48, -3.0, -1.0f, -4.0f, 1.0f};
 TEST(ResultsStore, StoresEventsBlockByBlockWithTheirPlaces)
 {
     Fixture f;
-    PreparedEvents block0({Event(kA), Event(kB)}, CycleDetector::kRecordBytes);
-    PreparedEvents block1({Event(kC)}, CycleDetector::kRecordBytes);
-    ASSERT_TRUE(f.results.BeginBlock(0, &block0, 0.001));
+    auto block0 = Prepared({Event(kA), Event(kB)}, CycleDetector::kRecordBytes);
+    auto block1 = Prepared({Event(kC)}, CycleDetector::kRecordBytes);
+    ASSERT_TRUE(f.results.BeginBlock(0, block0.Get(), 0.001));
     EXPECT_TRUE(f.results.EnumerateTo(-1));
     f.results.EndBlock();
-    ASSERT_TRUE(f.results.BeginBlock(1, &block1, 0.0005));
+    ASSERT_TRUE(f.results.BeginBlock(1, block1.Get(), 0.0005));
     EXPECT_TRUE(f.results.EnumerateTo(-1));
     f.results.EndBlock();
 
@@ -193,8 +206,8 @@ TEST(ResultsStore, StoresEventsBlockByBlockWithTheirPlaces)
 TEST(ResultsStore, ClearEmptiesResultsAndPositionMaps)
 {
     Fixture f;
-    PreparedEvents block0({Event(kA)}, CycleDetector::kRecordBytes);
-    ASSERT_TRUE(f.results.BeginBlock(0, &block0, 0.001));
+    auto block0 = Prepared({Event(kA)}, CycleDetector::kRecordBytes);
+    ASSERT_TRUE(f.results.BeginBlock(0, block0.Get(), 0.001));
     ASSERT_TRUE(f.results.EnumerateTo(-1));
     f.results.Clear();
     EXPECT_EQ(f.results.EventCount(), 0);
@@ -206,8 +219,8 @@ TEST(ResultsStore, ClearEmptiesResultsAndPositionMaps)
     EXPECT_EQ(f.results.EventOrdinal(), 0);
 
     // After a clear a positive lead never lowers the minimum of 0.
-    PreparedEvents again({Event({100, 90, 95, 95, -1, 120, -1, -1, 1.0, 0.0f, 0.0f, 0.0f})}, CycleDetector::kRecordBytes);
-    ASSERT_TRUE(f.results.BeginBlock(0, &again, 0.001));
+    auto again = Prepared({Event({100, 90, 95, 95, -1, 120, -1, -1, 1.0, 0.0f, 0.0f, 0.0f})}, CycleDetector::kRecordBytes);
+    ASSERT_TRUE(f.results.BeginBlock(0, again.Get(), 0.001));
     ASSERT_TRUE(f.results.EnumerateTo(-1));
     EXPECT_EQ(f.results.LeadMinimum(), 0.0);
 }
@@ -228,8 +241,8 @@ TEST(ResultsStore, RecordSizesOfTheEventSource)
     for (const Case& test : cases) {
         SCOPED_TRACE(test.name);
         Fixture f;
-        PreparedEvents events({a}, test.size);
-        EXPECT_EQ(f.results.BeginBlock(0, &events, 0.001), test.taken);
+        auto events = Prepared({a}, test.size);
+        EXPECT_EQ(f.results.BeginBlock(0, events.Get(), 0.001), test.taken);
         EXPECT_EQ(f.results.EnumerateTo(-1), test.taken);
         ASSERT_EQ(f.results.EventCount(), test.taken ? 1 : 0);
         if (test.taken) {
@@ -241,8 +254,8 @@ TEST(ResultsStore, RecordSizesOfTheEventSource)
 TEST(ResultsStore, RowsOutsideTheEventsGiveTheEmptyRecord)
 {
     Fixture f;
-    PreparedEvents block0({Event(kA)}, CycleDetector::kRecordBytes);
-    ASSERT_TRUE(f.results.BeginBlock(0, &block0, 0.001));
+    auto block0 = Prepared({Event(kA)}, CycleDetector::kRecordBytes);
+    ASSERT_TRUE(f.results.BeginBlock(0, block0.Get(), 0.001));
     ASSERT_TRUE(f.results.EnumerateTo(-1));
     for (const std::int32_t row : {-1, 1, 1000, INT32_MIN}) {
         const StoredEvent& empty = f.results.EventAt(row);
@@ -256,17 +269,17 @@ TEST(ResultsStore, RowsOutsideTheEventsGiveTheEmptyRecord)
 TEST(ResultsStore, ReadingStopsAtTheLastOffsetAndOnFailures)
 {
     Fixture f;
-    PreparedEvents block0({Event(kA), Event(kB)}, CycleDetector::kRecordBytes);
-    ASSERT_TRUE(f.results.BeginBlock(0, &block0, 0.001));
+    auto block0 = Prepared({Event(kA), Event(kB)}, CycleDetector::kRecordBytes);
+    ASSERT_TRUE(f.results.BeginBlock(0, block0.Get(), 0.001));
     // Up to tick 200: A only; the next call goes on from there.
     EXPECT_TRUE(f.results.EnumerateTo(200));
     EXPECT_EQ(f.results.EventCount(), 1);
     EXPECT_TRUE(f.results.EnumerateTo(-1));
     EXPECT_EQ(f.results.EventCount(), 2);
 
-    PreparedEvents failing({Event(kA), Event(kB)}, CycleDetector::kRecordBytes);
-    failing.failAt = 2;
-    ASSERT_TRUE(f.results.BeginBlock(1, &failing, 0.001));
+    auto failing = Prepared({Event(kA), Event(kB)}, CycleDetector::kRecordBytes);
+    failing->failAt = 2;
+    ASSERT_TRUE(f.results.BeginBlock(1, failing.Get(), 0.001));
     EXPECT_FALSE(f.results.EnumerateTo(-1));
     EXPECT_EQ(f.results.EventCount(), 3);
 
@@ -328,8 +341,8 @@ TEST(ResultsStore, CellsAndTitlesOfTheColumns)
         EXPECT_EQ(bare.find(u" ("), std::u16string::npos);
     }
 
-    PreparedEvents block0({Event(kA)}, CycleDetector::kRecordBytes);
-    ASSERT_TRUE(f.results.BeginBlock(0, &block0, 0.001));
+    auto block0 = Prepared({Event(kA)}, CycleDetector::kRecordBytes);
+    ASSERT_TRUE(f.results.BeginBlock(0, block0.Get(), 0.001));
     ASSERT_TRUE(f.results.EnumerateTo(-1));
     // Time of day: the stand-in clock's date is the block, its time the tick; a row past the end formats time 0.
     EXPECT_EQ(std::u16string(f.results.FormatEventValue(0, 58, volts, nullptr).c_str()), u"B0 T100");
