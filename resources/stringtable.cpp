@@ -56,6 +56,8 @@ constexpr platform::StringTableEntry kStrings[] = {
      u"that small minimum peak height settings will result in small detection widths."},
     {RmpSetting, u"RMP setting"},
     {RmpHeightPercentLabel, u"% of the height away from the RMP"},
+    {CalcChannelTitle, u"Crestmetrics (Channel %1)"},
+    {AnalysisClientName, u"Crestmetrics"},
 };
 
 // Registers the table when the module is loaded. It stays registered to the end of the process (the registry keeps
