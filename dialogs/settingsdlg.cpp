@@ -3,6 +3,7 @@
 #include "controls/bmptxtbutton.h"
 #include "controls/errorprovider.h"
 #include "dialogs/settingswarningdlg.h"
+#include "document/cxdoc.h"
 #include "document/paramcatalogue.h"
 #include "document/settingids.h"
 #include "foundation/moduleinstance.h"
@@ -317,7 +318,7 @@ bool SettingsDlg::CanClose()
     return page_ && page_->ValidateSettings() && KVO::DialogBase::CanClose();
 }
 
-void SettingsDlg::EvTabSelChange()
+void SettingsDlg::SwitchPage(void (SettingsDlg::*restoreChoice)())
 {
     if (updating_) {
         return;
@@ -327,25 +328,21 @@ void SettingsDlg::EvTabSelChange()
         TransferTopLevel();
         CreatePage();
     } else {
-        tabs_->SetSel(settings_.GetInt(SettingId::kFirstSettingsTab));
+        (this->*restoreChoice)();
         Refuse();
     }
 }
 
-void SettingsDlg::EvAnalysisTypeChange()
+void SettingsDlg::RestoreTab() { tabs_->SetSel(settings_.GetInt(SettingId::kFirstSettingsTab)); }
+
+void SettingsDlg::RestoreType()
 {
-    if (updating_) {
-        return;
-    }
-    UpdatingScope updating(*this);
-    if (page_ && page_->ValidateSettings()) {
-        TransferTopLevel();
-        CreatePage();
-    } else {
-        typeCombo_->SetSelIndex(Doc::TypeListPosition(settings_.GetInt(SettingId::kAnalysisType)));
-        Refuse();
-    }
+    typeCombo_->SetSelIndex(Doc::TypeListPosition(settings_.GetInt(SettingId::kAnalysisType)));
 }
+
+void SettingsDlg::EvTabSelChange() { SwitchPage(&SettingsDlg::RestoreTab); }
+
+void SettingsDlg::EvAnalysisTypeChange() { SwitchPage(&SettingsDlg::RestoreType); }
 
 void SettingsDlg::EvSourceChange()
 {
@@ -397,6 +394,18 @@ bool RunSettingsDialog(Doc::SettingsSet& settings, owl::TWindow* parent, Setting
     }
     settings.Assign(dialog.Settings());
     return true;
+}
+
+bool RunSettingsDialog(Doc::CXDoc& document, owl::TWindow* parent, SettingsDlgSite& site, int mode,
+                       const ChartViewRecord& view)
+{
+    return RunSettingsDialog(document.Settings(), parent, site, mode, view);
+}
+
+bool RunSettingsDialog(Doc::SettingsSet& settings, owl::TWindow* parent)
+{
+    SettingsDlgSite noHost;
+    return RunSettingsDialog(settings, parent, noHost);
 }
 
 } // namespace CX::Dlg

@@ -27,6 +27,10 @@ namespace KVO {
 class WindowPlacement;
 }
 
+namespace CX::Doc {
+class CXDoc;
+}
+
 namespace CX::Dlg {
 
 // What the settings command reads from the host chart before it opens the dialog; the previews read it.
@@ -106,6 +110,10 @@ public:
     void CreatePage();
 
 private:
+    // A tab or type change: only a valid page is replaced; otherwise the choice returns to the page shown.
+    void SwitchPage(void (SettingsDlg::*restoreChoice)());
+    void RestoreTab();
+    void RestoreType();
     void EvTabSelChange();
     void EvAnalysisTypeChange();
     void EvSourceChange();
@@ -139,5 +147,10 @@ private:
 // locks them. Returns true after OK.
 bool RunSettingsDialog(Doc::SettingsSet& settings, owl::TWindow* parent, SettingsDlgSite& site, int mode = 0,
                        const ChartViewRecord& view = {});
+// The same on the settings of an analysis document.
+bool RunSettingsDialog(Doc::CXDoc& document, owl::TWindow* parent, SettingsDlgSite& site, int mode = 0,
+                       const ChartViewRecord& view = {});
+// Without a host: 16 channels named "?", no units, selection or help.
+bool RunSettingsDialog(Doc::SettingsSet& settings, owl::TWindow* parent);
 
 } // namespace CX::Dlg

@@ -332,6 +332,21 @@ TEST_F(SettingsDlgTest, AnotherModeLocksTheTopPartButNotThePages)
         3);
 }
 
+TEST_F(SettingsDlgTest, WithoutAHostSixteenUnnamedChannelsAndTheDefaultUnit)
+{
+    ui::SetModalHook([&](HWND hwnd) {
+        auto& dialog = *dynamic_cast<SettingsDlg*>(owl::TWindow::GetWindowPtr(hwnd));
+        EXPECT_EQ(16, dialog.SourceCombo()->GetCount());
+        char16_t name[8]{};
+        dialog.SourceCombo()->GetString(name, 15);
+        EXPECT_EQ(std::u16string(u"?"), name);
+        EXPECT_EQ(u"V", dialog.SourceUnit().unit);
+        EXPECT_EQ(u'm', dialog.SourceUnit().prefix);
+        Ok(dialog);
+    });
+    EXPECT_TRUE(Dlg::RunSettingsDialog(document, nullptr));
+}
+
 TEST_F(SettingsDlgTest, HelpOpensTheDialogsTopic)
 {
     Run([&](SettingsDlg& dialog) {
