@@ -79,34 +79,24 @@ private:
         }
         return node;
     }
-    std::unique_ptr<Node> Sum()
+    // A left-associative chain of `next` joined by the two operators.
+    std::unique_ptr<Node> Chain(std::unique_ptr<Node> (Parser::*next)(), char16_t first, Op firstOp, char16_t second,
+                                Op secondOp)
     {
-        auto left = Product();
+        auto left = (this->*next)();
         while (left) {
-            if (Take(u'+')) {
-                left = Make(Op::Add, std::move(left), Product());
-            } else if (Take(u'-')) {
-                left = Make(Op::Subtract, std::move(left), Product());
+            if (Take(first)) {
+                left = Make(firstOp, std::move(left), (this->*next)());
+            } else if (Take(second)) {
+                left = Make(secondOp, std::move(left), (this->*next)());
             } else {
                 break;
             }
         }
         return left;
     }
-    std::unique_ptr<Node> Product()
-    {
-        auto left = Unary();
-        while (left) {
-            if (Take(u'*')) {
-                left = Make(Op::Multiply, std::move(left), Unary());
-            } else if (Take(u'/')) {
-                left = Make(Op::Divide, std::move(left), Unary());
-            } else {
-                break;
-            }
-        }
-        return left;
-    }
+    std::unique_ptr<Node> Sum() { return Chain(&Parser::Product, u'+', Op::Add, u'-', Op::Subtract); }
+    std::unique_ptr<Node> Product() { return Chain(&Parser::Unary, u'*', Op::Multiply, u'/', Op::Divide); }
     std::unique_ptr<Node> Unary() { return Take(u'-') ? Make(Op::Negate, Unary()) : Power(); }
     std::unique_ptr<Node> Power()
     {
