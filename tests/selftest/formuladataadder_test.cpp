@@ -1,10 +1,12 @@
 // The formula data source recording into a chart data whose recording sink pulls the samples as the host's does:
 // the order of the sink's calls, the samples against the formulas computed here, short records and failed checks.
 #include "../frame/sharedhost.h"
+#include "host/chartrecorder.h"
 #include "host/comobject.h"
 #include "host/framework.h"
 #include "sdk/channeltoken.h"
 #include "sdk/chartdata.h"
+#include "sdk/datasource.h"
 #include "sdk/sampleenum.h"
 #include "selftest/formuladataadder.h"
 
@@ -452,6 +454,78 @@ TEST(DefineSourceChannels, AllocatesAChannelPerTextAndSetsItsCalculation)
                                                                static_cast<IChannelData*>(failing.chart.Get()));
                   }),
                   c.failure);
+    }
+}
+
+// Listens to the host's sampling notices.
+class NoticeLog final : public IOnlineDataSink, private host::RefCounted {
+public:
+    std::vector<std::string> notices;
+
+    HRESULT QueryInterface(REFIID iid, void** out) override
+    {
+        *out = nullptr;
+        return iid == IID_IUnknown ? host::Answer(static_cast<IOnlineDataSink*>(this), out) : E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return AddRefCount(); }
+    ULONG Release() override { return ReleaseCount(); }
+    HRESULT GetInterest(DWORD*, WORD*) override { return E_NOTIMPL; }
+    HRESULT SamplingStarting(DWORD, DWORD) override { return Note("starting"); }
+    HRESULT SamplingStarted(DWORD, DWORD) override { return Note("started"); }
+    HRESULT RecordStarted(DWORD, DWORD) override { return Note("record"); }
+    HRESULT SamplingStopped(DWORD, DWORD) override { return Note("stopped"); }
+    HRESULT DataArrived(DWORD, DWORD) override { return Note("data"); }
+    HRESULT RecordEnded(DWORD, DWORD) override { return Note("ended"); }
+    HRESULT Reserved10(DWORD, DWORD) override { return E_NOTIMPL; }
+    HRESULT Reserved11(DWORD, DWORD) override { return E_NOTIMPL; }
+    HRESULT Idle(DWORD, DWORD) override { return Note("idle"); }
+    HRESULT GetLatency(DWORD*) override { return E_NOTIMPL; }
+    HRESULT GetInterval(DWORD, DWORD, DWORD, DWORD*) override { return E_NOTIMPL; }
+    void DeleteThis() override { delete this; }
+
+private:
+    HRESULT Note(const char* what)
+    {
+        notices.emplace_back(what);
+        return S_OK;
+    }
+};
+
+// On the stand-in host: each request gives new chart data, and a record grows block by block with the notices in
+// the host's order.
+TEST(FormulaDataAdder, RecordsIntoTheHostsChartData)
+{
+    SharedHost();
+    const auto chartData = Crestmetrics::Enum::GetTestChartData();
+    ASSERT_TRUE(chartData);
+    EXPECT_NE(Crestmetrics::Enum::GetTestChartData().Get(), chartData.Get());
+
+    platform::ComPtr<IOnlineDataNotices> notices;
+    ASSERT_EQ(chartData->QueryInterface(IID_IOnlineDataNotices, notices.OutVoid()), S_OK);
+    platform::ComPtr<NoticeLog> log(new NoticeLog);
+    notices->Subscribe(log.Get());
+
+    platform::ComPtr<FormulaDataAdder> adder(FormulaDataAdder::Create(chartData.Get()));
+    adder->Release();
+    adder->BeginRecord(Texts({u"5*sin(10*t)", u"threshold(t, 0.1)"}), 300, 1000.0);
+    adder->AddTicks(120);
+    adder->AddTicks(200);
+    adder->FinishRecord();
+    notices->Unsubscribe(log.Get());
+
+    const std::vector<std::string> expected = {"starting", "started", "record", "data", "data", "ended", "stopped"};
+    EXPECT_EQ(log->notices, expected);
+    const auto& document = static_cast<host::ChartRecorder*>(static_cast<IChannelData*>(chartData.Get()))->GetDocument();
+    ASSERT_EQ(document.BlockCount(), 1);
+    EXPECT_DOUBLE_EQ(document.TickPeriod(0), 0.001);
+    const auto wave = document.Samples(0, 0);
+    const auto step = document.Samples(0, 1);
+    ASSERT_EQ(wave.size(), 300u);
+    ASSERT_EQ(step.size(), 300u);
+    for (std::size_t i = 0; i < 300; ++i) {
+        const double t = static_cast<double>(i) / 1000.0;
+        EXPECT_NEAR(wave[i], 5 * std::sin(10 * t), 1e-5) << i;
+        EXPECT_EQ(step[i], t > 0.1 ? 1.0f : 0.0f) << i;
     }
 }
 
