@@ -170,7 +170,7 @@ const DataSource::ExtraChannel* DataSource::Extra(LONG channel) const
 ChannelSort DataSource::Sort(const ChannelRef& ref) const
 {
     if (ref.isVirtual) {
-        return virtual_.count(ref.channel) ? ChannelSort::Events : ChannelSort::Missing;
+        return KnownVirtual(ref.channel) ? ChannelSort::Events : ChannelSort::Missing;
     }
     if (ref.channel >= 0 && ref.channel < document_->ChannelCount()) {
         return ChannelSort::Samples;
@@ -290,6 +290,9 @@ HRESULT DataSource::OpenEnum(DWORD flags, LONG channel, LONG start, LONG record,
     start = std::max<LONG>(start, 0);
     try {
         if (KindOf(flags) == SourceKind::kVirtual) {
+            if (const auto text = virtualTexts_.find(channel); text != virtualTexts_.end()) {
+                return OpenCalculation(text->second, record, start, out);
+            }
             const auto found = virtual_.find(channel);
             if (found == virtual_.end()) {
                 return E_INVALIDARG;
@@ -331,7 +334,7 @@ HRESULT DataSource::GetChannelObject(DWORD flags, LONG record, LONG channel, IUn
         return E_POINTER;
     }
     *out = nullptr;
-    const bool known = KindOf(flags) == SourceKind::kVirtual ? virtual_.count(channel) > 0
+    const bool known = KindOf(flags) == SourceKind::kVirtual ? KnownVirtual(channel)
                                                              : Sort({channel, false, false}) != ChannelSort::Missing;
     if (!ValidRecord(record) || !known) {
         return E_INVALIDARG;
