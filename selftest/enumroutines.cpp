@@ -11,8 +11,6 @@ namespace Crestmetrics::Enum {
 
 namespace {
 
-#define ROUTINE_CHECK(condition, file, line, ...) UnitTestCheck((condition), #condition, (file), (line), ##__VA_ARGS__)
-
 // The random draws of one routine.
 class Draws {
 public:
@@ -100,7 +98,7 @@ void Bounce(const EnumTestConfig& config, bool deterministic, bool reuseCalculat
             UnitTestCheck(GetRecordData(edg, i, results[static_cast<std::size_t>(i)]),
                           "edg.GetRecordData<TBufType>(i,results[i])", at.file, at.read);
             const auto nn = results[static_cast<std::size_t>(i)].size();
-            ROUTINE_CHECK(nn > 0, at.file, at.nonEmpty);
+            UnitTestCheck(nn > 0, "nn>0", at.file, at.nonEmpty);
         }
     }
 
@@ -130,7 +128,7 @@ void Bounce(const EnumTestConfig& config, bool deterministic, bool reuseCalculat
             LONG next = 0;
             events->Next(static_cast<ULONG>(10 * sizeof(TBufType)), kEndOfRecord, buffer.data(), &count, &next);
             const LONG n = count;
-            ROUTINE_CHECK(n > 0, at.file, at.delivered);
+            UnitTestCheck(n > 0, "n>0", at.file, at.delivered);
         }
         if (bouncer.Started()) {
             bouncer.Stop();
@@ -139,10 +137,10 @@ void Bounce(const EnumTestConfig& config, bool deterministic, bool reuseCalculat
         const std::int32_t tp2 = buffer[0].tick;
         std::wostringstream message;
         message << L"Bounce gave different result! Peak was at " << tp1 << L", but bouncing put it at " << tp2 << L".";
-        ROUTINE_CHECK(tp1 == tp2, at.file, at.tick, KVO::String(message.str()));
+        UnitTestCheck(tp1 == tp2, "tp1 == tp2", at.file, at.tick, KVO::String(message.str()));
         const float to1 = reference[index].offset;
         const float to2 = buffer[0].offset;
-        ROUTINE_CHECK(std::fabs(to1 - to2) < 0.01, at.file, at.offset);
+        UnitTestCheck(std::fabs(to1 - to2) < 0.01, "fabs( to1 - to2 ) < 0.01", at.file, at.offset);
     }
 }
 
@@ -188,7 +186,7 @@ void RunDeterministicFindTest(const EnumTestConfig& config, int copy)
         UnitTestCheck(CreateEnum(edg, config), "edg.CreateEnum(config.mEnumID, config.mArithString)", file,
                       at.create);
         UnitTestCheck(GetRecordData(edg, 0, vec), "edg.GetRecordData<TBufType>(0,vec)", file, at.read);
-        ROUTINE_CHECK(vec.size() > 2, file, at.enough,
+        UnitTestCheck(vec.size() > 2, "vec.size()>2", file, at.enough,
                       KVO::String(u"EventEnumTestFind Comparison needs some events to work with."));
     }
     const auto n = static_cast<std::int64_t>(vec.size());
@@ -211,35 +209,35 @@ void RunDeterministicFindTest(const EnumTestConfig& config, int copy)
             switch (which) {
             case 0:
                 hr = theenum->Find(0, mid, pos0 + 1, kEndOfRecord);
-                ROUTINE_CHECK(hr == S_OK, file, at.forward1);
+                UnitTestCheck(hr == S_OK, "hr==S_OK", file, at.forward1);
                 theenum->GetPosition(&nPos);
-                ROUTINE_CHECK(nPos == pos1, file, at.forwardAt1, forwards);
+                UnitTestCheck(nPos == pos1, "nPos == pos1", file, at.forwardAt1, forwards);
                 hr = theenum->Find(0, mid, pos0 + 1, pos1 + 1);
-                ROUTINE_CHECK(hr == S_OK, file, at.forward2);
+                UnitTestCheck(hr == S_OK, "hr==S_OK", file, at.forward2);
                 theenum->GetPosition(&nPos);
-                ROUTINE_CHECK(nPos == pos1, file, at.forwardAt2, forwards);
+                UnitTestCheck(nPos == pos1, "nPos == pos1", file, at.forwardAt2, forwards);
                 break;
             case 1:
                 hr = theenum->Find(0, pos0 + 1, pos0 + 1, pos1);
-                ROUTINE_CHECK(hr == S_FALSE, file, at.forwardNone);
+                UnitTestCheck(hr == S_FALSE, "hr==S_FALSE", file, at.forwardNone);
                 theenum->GetPosition(&nPos);
-                ROUTINE_CHECK(nPos > pos0 && nPos <= pos1, file, at.forwardNoneAt);
+                UnitTestCheck(nPos > pos0 && nPos <= pos1, "nPos>pos0 && nPos<=pos1", file, at.forwardNoneAt);
                 break;
             case 2:
                 hr = theenum->Find(1, mid, 0, pos1);
-                ROUTINE_CHECK(hr == S_OK, file, at.backward1);
+                UnitTestCheck(hr == S_OK, "hr==S_OK", file, at.backward1);
                 theenum->GetPosition(&nPos);
-                ROUTINE_CHECK(nPos == pos0, file, at.backwardAt1, backwards);
+                UnitTestCheck(nPos == pos0, "nPos == pos0", file, at.backwardAt1, backwards);
                 hr = theenum->Find(1, mid, pos0, pos1);
-                ROUTINE_CHECK(hr == S_OK, file, at.backward2);
+                UnitTestCheck(hr == S_OK, "hr==S_OK", file, at.backward2);
                 theenum->GetPosition(&nPos);
-                ROUTINE_CHECK(nPos == pos0, file, at.backwardAt2, backwards);
+                UnitTestCheck(nPos == pos0, "nPos == pos0", file, at.backwardAt2, backwards);
                 break;
             default:
                 hr = theenum->Find(1, pos1 - 1, pos0 + 1, pos1);
-                ROUTINE_CHECK(hr == S_FALSE, file, at.backwardNone);
+                UnitTestCheck(hr == S_FALSE, "hr==S_FALSE", file, at.backwardNone);
                 theenum->GetPosition(&nPos);
-                ROUTINE_CHECK(nPos > pos0 && nPos <= pos1, file, at.backwardNoneAt,
+                UnitTestCheck(nPos > pos0 && nPos <= pos1, "nPos>pos0 && nPos<=pos1", file, at.backwardNoneAt,
                               KVO::String(u"Bad position returned by Find when going backwards and no event found."));
                 break;
             }
@@ -250,12 +248,12 @@ void RunDeterministicFindTest(const EnumTestConfig& config, int copy)
     SetSources(edg, 0, numsamples - 1);
     auto theenum = EventEnum(edg, file, at.endStart);
     LONG startpos = 0;
-    ROUTINE_CHECK(theenum->GetPosition(&startpos) == S_OK, file, at.endStart);
-    ROUTINE_CHECK(startpos == numsamples - 1, file, at.endStartAt);
+    UnitTestCheck(theenum->GetPosition(&startpos) == S_OK, "theenum->GetPosition(&startpos)==S_OK", file, at.endStart);
+    UnitTestCheck(startpos == numsamples - 1, "startpos==numsamples-1", file, at.endStartAt);
     const HRESULT hr = theenum->Find(1, startpos, 0, numsamples);
-    ROUTINE_CHECK(hr == S_OK, file, at.endFind);
+    UnitTestCheck(hr == S_OK, "hr==S_OK", file, at.endFind);
     LONG pos = 0;
-    ROUTINE_CHECK(theenum->GetPosition(&pos) == S_OK, file, at.endRead);
+    UnitTestCheck(theenum->GetPosition(&pos) == S_OK, "theenum->GetPosition(&pos)==S_OK", file, at.endRead);
     UnitTestCheck(pos == vec.back().tick, "pos==vec[vec.size()-1].GetPosition()", file, at.endLast);
 }
 
