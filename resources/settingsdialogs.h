@@ -6,4 +6,11 @@ namespace DialogId {
 inline constexpr int Settings = 112;
 inline constexpr const char16_t* InvalidSettings = u"CXINVALIDSETTINGSDLG";
 inline constexpr int BaselinePage = 131;
+inline constexpr int CalcERPage = 120;
+inline constexpr int CalcGenPage = 121;
+inline constexpr int CalcSynapPage = 122;
+inline constexpr int CalcCAPPage = 123;
+inline constexpr int CalcPSPage = 129;
+inline constexpr int CalcNAPPage = 130;
+inline constexpr int TableOptionsPage = 119;
 }
