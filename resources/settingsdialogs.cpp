@@ -333,6 +333,113 @@ ui::DialogTemplateData TableOptionsTemplate()
     return t;
 }
 
+// Detector pages: the preview's placeholder stays hidden; bound controls that the template hides show when the
+// page loads them.
+ui::DialogTemplateData DetectorCAPTemplate()
+{
+    ui::DialogTemplateData t = PageTemplate(416, 200);
+    t.items = {
+        {u"Static", u"Preview", 1053, 15, 17, 386, 97, 0},
+        {u"Static", u"Minimum peak he&ight:", 1060, 12, 147, 119, 8, kVisible | SS_RIGHT},
+        {u"Edit", u"", 1007, 135, 145, 54, 12, kTab | WS_BORDER | ES_AUTOHSCROLL},
+        {UPDOWN_CLASSW, u"", 1071, 189, 145, 11, 12, kVisible},
+        {u"Static", u"V", 1100, 205, 147, 33, 8, kVisible},
+        {u"Static", u"Minimum detection &width:", 1061, 12, 165, 119, 8, kVisible | SS_RIGHT},
+        {u"Edit", u"", 1008, 135, 163, 54, 12, kTab | WS_BORDER | ES_AUTOHSCROLL},
+        {UPDOWN_CLASSW, u"", 1072, 189, 163, 11, 12, kVisible},
+        {u"Static", u"ms", 1104, 205, 165, 32, 8, kVisible},
+        {u"Static", u"Measure detection width at:", -1, 242, 139, 137, 8, kVisible},
+        {u"Button", u"Half height from &baseline", 1016, 262, 152, 125, 10, kTab | WS_GROUP | BS_AUTORADIOBUTTON},
+        {u"Button", u"Minimum peak &height", 1017, 262, 165, 110, 10, kVisible | BS_AUTORADIOBUTTON},
+        {u"Button", u"Peak detection", 1020, 7, 121, 402, 72, kVisible | BS_GROUPBOX},
+        {u"Button", u"Preview of peak detection", -1, 7, 7, 402, 112, kVisible | BS_GROUPBOX},
+    };
+    return t;
+}
+
+// The stimulus-artifact half shared by the evoked-response and population-spike detector pages.
+std::vector<DialogItem> StimulusArtifactItems()
+{
+    return {
+        {u"Static", u"Preview", 1053, 15, 17, 386, 97, 0},
+        {u"Static", u"&Detection method:", 1035, 10, 135, 88, 8, kVisible | SS_RIGHT},
+        {u"ComboBox", u"", 1027, 100, 133, 135, 242, kTab | CBS_DROPDOWNLIST | WS_VSCROLL},
+        {u"Button", u"", 1028, 12, 146, 225, 43, BS_GROUPBOX},
+    };
+}
+
+ui::DialogTemplateData DetectorERTemplate()
+{
+    ui::DialogTemplateData t = PageTemplate(416, 200);
+    t.items = StimulusArtifactItems();
+    const std::vector<DialogItem> own = {
+        {u"Button", u"Detect &Responses", 1059, 254, 134, 95, 10, WS_TABSTOP | BS_AUTOCHECKBOX},
+        {u"Static", u"M&in height:", 1060, 254, 150, 48, 8, kVisible | SS_RIGHT},
+        {u"Edit", u"", 1007, 306, 148, 46, 12, kTab | WS_BORDER | ES_AUTOHSCROLL},
+        {UPDOWN_CLASSW, u"", 1071, 352, 148, 11, 12, kVisible},
+        {u"Static", u"V", 1100, 368, 150, 36, 8, kVisible},
+        {u"Edit", u"", 1013, 256, 168, 28, 12, WS_TABSTOP | WS_BORDER | ES_RIGHT | ES_AUTOHSCROLL},
+        {u"Static", u"&ms to", 1056, 287, 170, 26, 8, 0},
+        {u"Edit", u"", 1018, 314, 168, 28, 12, WS_TABSTOP | WS_BORDER | ES_RIGHT | ES_AUTOHSCROLL},
+        {u"Static", u"ms after stimulus", 1057, 345, 170, 62, 18, 0},
+        {u"Static", u"", 1075, 266, 183, 8, 7, kMark},
+        {u"Static", u"", 1076, 324, 183, 8, 7, kMark},
+        {u"Button", u"Response detection", 1020, 248, 122, 161, 72, kVisible | BS_GROUPBOX},
+        {u"Button", u"Stimulus artifacts", 1065, 7, 122, 235, 72, kVisible | BS_GROUPBOX},
+        {u"Button", u"Preview of peak detection", -1, 7, 7, 402, 112, kVisible | BS_GROUPBOX},
+    };
+    t.items.insert(t.items.end(), own.begin(), own.end());
+    return t;
+}
+
+ui::DialogTemplateData DetectorPSTemplate()
+{
+    ui::DialogTemplateData t = PageTemplate(416, 200);
+    t.items = StimulusArtifactItems();
+    const std::vector<DialogItem> own = {
+        {u"Edit", u"", 1013, 256, 154, 28, 12, WS_TABSTOP | WS_BORDER | ES_RIGHT | ES_AUTOHSCROLL},
+        {u"Static", u"&ms to", 1058, 287, 156, 26, 8, kVisible},
+        {u"Edit", u"", 1018, 314, 154, 28, 12, WS_TABSTOP | WS_BORDER | ES_RIGHT | ES_AUTOHSCROLL},
+        {u"Static", u"ms after stimulus", 1077, 345, 156, 62, 18, kVisible},
+        {u"Static", u"", 1075, 266, 169, 8, 7, kMark},
+        {u"Static", u"", 1076, 324, 169, 8, 7, kMark},
+        {u"Button", u"Population spikes", 1020, 249, 122, 160, 71, kVisible | BS_GROUPBOX},
+        {u"Button", u"Stimulus artifacts", 1065, 7, 122, 236, 72, kVisible | BS_GROUPBOX},
+        {u"Button", u"Preview of peak detection", -1, 7, 7, 402, 112, kVisible | BS_GROUPBOX},
+    };
+    t.items.insert(t.items.end(), own.begin(), own.end());
+    return t;
+}
+
+ui::DialogTemplateData FixedPositionTemplate()
+{
+    ui::DialogTemplateData t = PageTemplate(225, 43);
+    t.items = {
+        {u"Static", u"S&timuli are always", 1029, 2, 17, 76, 8, kVisible | SS_RIGHT},
+        {u"Edit", u"", 1051, 81, 16, 35, 12, kTab | WS_BORDER | ES_RIGHT | ES_AUTOHSCROLL},
+        {u"Static", u"ms from start of block.", 1030, 119, 17, 95, 8, kVisible},
+        {u"Static", u"", 1071, 215, 17, 8, 7, kMark},
+    };
+    return t;
+}
+
+ui::DialogTemplateData HeightWidthTemplate()
+{
+    ui::DialogTemplateData t = PageTemplate(225, 43);
+    t.items = {
+        {u"Static", u"Max &width:", 1030, 1, 9, 46, 8, kVisible | SS_RIGHT},
+        {u"Edit", u"", 1012, 49, 8, 35, 12, kTab | WS_BORDER | ES_RIGHT | ES_AUTOHSCROLL},
+        {u"Static", u"ms", 1031, 87, 9, 18, 8, kVisible},
+        {u"Static", u"Min &height:", 1029, 106, 9, 44, 8, kVisible},
+        {u"Edit", u"", 1033, 152, 8, 35, 12, kTab | WS_BORDER | ES_RIGHT | ES_AUTOHSCROLL},
+        {u"Static", u"mV", 1050, 190, 9, 29, 8, kVisible},
+        {u"Static", u"Min &interval:", 1032, 1, 27, 46, 8, kVisible | SS_RIGHT},
+        {u"Edit", u"", 1013, 49, 25, 35, 12, kTab | WS_BORDER | ES_RIGHT | ES_AUTOHSCROLL},
+        {u"Static", u"ms", 1037, 87, 27, 101, 8, kVisible},
+    };
+    return t;
+}
+
 struct Registration {
     Registration()
     {
@@ -347,6 +454,11 @@ struct Registration {
         ui::RegisterDialogTemplate(module, MAKEINTRESOURCEW(DialogId::CalcPSPage), CalcPSTemplate());
         ui::RegisterDialogTemplate(module, MAKEINTRESOURCEW(DialogId::CalcNAPPage), CalcNAPTemplate());
         ui::RegisterDialogTemplate(module, MAKEINTRESOURCEW(DialogId::TableOptionsPage), TableOptionsTemplate());
+        ui::RegisterDialogTemplate(module, MAKEINTRESOURCEW(DialogId::DetectorCAPPage), DetectorCAPTemplate());
+        ui::RegisterDialogTemplate(module, MAKEINTRESOURCEW(DialogId::DetectorERPage), DetectorERTemplate());
+        ui::RegisterDialogTemplate(module, MAKEINTRESOURCEW(DialogId::DetectorPSPage), DetectorPSTemplate());
+        ui::RegisterDialogTemplate(module, MAKEINTRESOURCEW(DialogId::FixedPositionPage), FixedPositionTemplate());
+        ui::RegisterDialogTemplate(module, MAKEINTRESOURCEW(DialogId::HeightWidthPage), HeightWidthTemplate());
     }
 };
 const Registration g_registration;

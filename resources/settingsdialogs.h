@@ -13,4 +13,9 @@ inline constexpr int CalcCAPPage = 123;
 inline constexpr int CalcPSPage = 129;
 inline constexpr int CalcNAPPage = 130;
 inline constexpr int TableOptionsPage = 119;
+inline constexpr int DetectorCAPPage = 126;
+inline constexpr int DetectorERPage = 115;
+inline constexpr int DetectorPSPage = 127;
+inline constexpr int FixedPositionPage = 116;
+inline constexpr int HeightWidthPage = 124;
 }
