@@ -12,6 +12,7 @@
 namespace TVF_Grid {
 
 class GridPane;
+class GridRenderer;
 
 class GridColumn {
 public:
@@ -87,6 +88,10 @@ public:
     int HorizontalOffset() const { return xOffset_; }
     void SetLeftColumn(int i);
 
+    // Paints the cells; the grid itself until the table window installs its own.
+    GridRenderer* Renderer() const { return renderer_; }
+    void SetRenderer(GridRenderer* renderer) { renderer_ = renderer; }
+
 private:
     void PlaceColumns();
 
@@ -96,6 +101,7 @@ private:
     int leftColumn_ = 0;
     int xOffset_ = 0;
     std::vector<std::unique_ptr<GridColumn>> columns_;
+    GridRenderer* renderer_ = nullptr;
 };
 
 } // namespace TVF_Grid

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "tableview/tvf/gridpositions.h"
-#include "tableview/tvf/tvfinterfaces.h"
+#include "sdk/tableview.h"
 
 namespace TVF_Grid {
 

@@ -23,8 +23,8 @@ public:
     {
         std::string line = "sel " + std::to_string(flags);
         for (LONG i = 0; i < count; ++i)
-            line += " " + std::to_string(ranges[i].Column) + ":" + std::to_string(ranges[i].FirstRow) + "-" +
-                    std::to_string(ranges[i].EndRow);
+            line += " " + std::to_string(ranges[i].column) + ":" + std::to_string(ranges[i].firstRow) + "-" +
+                    std::to_string(ranges[i].endRow);
         calls.push_back(line);
         return S_OK;
     }
