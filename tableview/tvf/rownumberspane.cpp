@@ -146,12 +146,16 @@ void RowNumbersPane::EvLButtonDown(uint, const OWL::TPoint& point)
         return;
     }
     selection->SelectCellWithKeys(RowAt(point.y), RowNumberColumn());
+    // Held so that a drag past the strip's ends still reaches it and scrolls.
+    SetCapture();
     if (pane_.GetHandle())
         ::SetFocus(pane_.GetHandle());
 }
 
 void RowNumbersPane::EvLButtonUp(uint, const OWL::TPoint& point)
 {
+    if (::GetCapture() == GetHandle())
+        ::ReleaseCapture();
     if (GridSelection* selection = grid_.Selection())
         selection->EndPressWithKeys(RowAt(point.y), RowNumberColumn());
 }
