@@ -306,9 +306,100 @@ bool GridControl::IsColumnVisible(const GridPos& column) const
     const GridColumn* object = pane_->Column(column.Offset());
     if (!object || column.Offset() < pane_->LeftColumn())
         return false;
-    const int v = options_.VerticalBarShown ? vbarWidth_ : 0;
     const int right = object->Left() - pane_->HorizontalOffset() + object->Width();
-    return column.Offset() == pane_->LeftColumn() || right <= dataWidth_ - v;
+    return column.Offset() == pane_->LeftColumn() || right <= PaneWidth();
+}
+
+void GridControl::MakeLeftColumn(int offset)
+{
+    if (offset == pane_->LeftColumn())
+        return;
+    pane_->SetLeftColumn(offset);
+    if (pane_->GetHandle())
+        pane_->Invalidate(false);
+    OnLeftColumnChanged({pane_->LeftColumn() + firstDataColumn_, firstDataColumn_});
+}
+
+void GridControl::ScrollToLastColumns()
+{
+    int sum = 0;
+    int left = 0;
+    for (int i = pane_->ColumnCount() - 1; i >= 0; --i) {
+        sum += pane_->Column(i)->Width() + 1;
+        if (sum > PaneWidth()) {
+            left = std::min(i + 1, pane_->ColumnCount() - 1);
+            break;
+        }
+    }
+    if (left != pane_->LeftColumn())
+        ScrollToColumn({left + firstDataColumn_, firstDataColumn_});
+}
+
+void GridControl::ScrollHorizontallyTo(int x, bool snap)
+{
+    const int count = pane_->ColumnCount();
+    if (count == 0)
+        return;
+    int target = count - 1;
+    for (int i = 0; i < count; ++i) {
+        const GridColumn* column = pane_->Column(i);
+        if (x >= column->Left() && x <= column->Left() + column->Width()) {
+            target = i;
+            break;
+        }
+    }
+    int lo = 0, hi = 0;
+    if (hbar_->GetHandle())
+        hbar_->GetRange(lo, hi);
+    const int page = hbar_->GetHandle() ? static_cast<int>(hbar_->GetPageSize()) : PaneWidth();
+    if (x + page >= hi && target != count - 1) {
+        // The page reaches the end: the last left column that still fills it.
+        int sum = 0;
+        for (int i = count - 1; i >= 0; --i) {
+            sum += pane_->Column(i)->Width() + 1;
+            if (sum > PaneWidth()) {
+                target = std::min(i + 1, count - 1);
+                break;
+            }
+            target = i;
+        }
+    }
+    MakeLeftColumn(target);
+    if (hbar_->GetHandle())
+        hbar_->SetPosition(snap ? pane_->Column(target)->Left() : x, true);
+}
+
+void GridControl::OnColumnResized(int width, const GridPos& column)
+{
+    pane_->SetColumnWidth(column.Offset(), width);
+    if (pane_->GetHandle())
+        pane_->Invalidate(true);
+    OnColumnWidthChanged(column, width);
+}
+
+double GridControl::GetHorizontalScrollFraction() const
+{
+    if (!hbar_->GetHandle())
+        return 0.0;
+    int lo = 0, hi = 0;
+    hbar_->GetRange(lo, hi);
+    if (lo == 0 && hi == 0)
+        return 0.0;
+    return (hbar_->GetPosition() + static_cast<double>(hbar_->GetPageSize()) - lo) / (hi - lo);
+}
+
+bool GridControl::PreProcessKey(MSG& msg)
+{
+    switch (msg.message) {
+    case WM_CHAR:
+        return false;
+    case WM_KEYDOWN:
+        return HandleKeyDown(static_cast<uint>(msg.wParam), LOWORD(msg.lParam), HIWORD(msg.lParam));
+    case WM_KEYUP:
+        return HandleKeyUp(static_cast<uint>(msg.wParam));
+    default:
+        return GetParentH() && ::IsDialogMessageW(GetParentH(), &msg);
+    }
 }
 
 int GridControl::GetLongestRowTitle()

@@ -173,10 +173,23 @@ public:
     void ScrollToColumn(const GridPos& column);
     void ScrollColumnsBy(int delta);
     bool IsColumnVisible(const GridPos& column) const;
+    void ScrollToLastColumns();
+    // Scrolls so that the column holding content x is the left column; the bar shows x, or with snap the column's x.
+    void ScrollHorizontallyTo(int x, bool snap);
+    void OnColumnResized(int width, const GridPos& column);
+    // (bar position + page - range minimum) / (range maximum - minimum); 0 for an empty range.
+    double GetHorizontalScrollFraction() const;
+    // Keys go to HandleKeyDown/HandleKeyUp; characters are left alone; anything else to the parent's dialog keys.
+    bool PreProcessKey(MSG& msg);
     GridPos GetLastColumn() const { return {firstDataColumn_ - 1 + PaneColumnCount(), firstDataColumn_}; }
 
     // The longest row title in characters; walks every row (for the printout).
     int GetLongestRowTitle();
+
+private:
+    void MakeLeftColumn(int offset);
+    int PaneWidth() const { return dataWidth_ - (options_.VerticalBarShown ? vbarWidth_ : 0); }
+public:
 
 protected:
     void EvWindowPosChanged(const WINDOWPOS& pos) override;

@@ -354,3 +354,67 @@ TEST_F(GridTest, SelectedRowsAreShadedEvenForSomeColumns)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(GridTest, HorizontalScrollingStopsWhereTheLastColumnsFillThePane)
+{
+    SetRows(100);
+    for (int c = 4; c < 10; ++c)
+        grid->Pane().AddColumn(std::make_unique<UniformGridColumn>(grid->Pane(), c + 1, 60));
+    grid->UpdateScrollBars(true);
+    RECT pane{};
+    GetClientRect(grid->Pane().GetHandle(), &pane);
+    const int fitting = pane.right / 61; // whole columns of width 60 plus their line
+    ASSERT_LT(fitting, 10);
+
+    EXPECT_NEAR(grid->GetHorizontalScrollFraction(), fitting * 61 / 610.0, 1e-9);
+    grid->ScrollToLastColumns();
+    EXPECT_EQ(grid->Pane().LeftColumn(), 10 - fitting);
+    EXPECT_DOUBLE_EQ(grid->GetHorizontalScrollFraction(), 1.0);
+    EXPECT_EQ(messages, (std::vector<DWORD>{EventGridControl::kLeftColumnChanged}));
+
+    struct Case {
+        int x;
+        bool snap;
+        int left, barPosition;
+    };
+    const Case cases[] = {
+        {0, false, 0, 0},
+        {130, false, 2, 130},
+        {130, true, 2, 122},
+        {400, true, 10 - fitting, (10 - fitting) * 61}, // the page would run past the end
+    };
+    for (const Case& c : cases) {
+        grid->ScrollHorizontallyTo(c.x, c.snap);
+        EXPECT_EQ(grid->Pane().LeftColumn(), c.left) << c.x;
+        EXPECT_EQ(grid->HScrollBar().GetPosition(), c.barPosition) << c.x;
+    }
+    grid->ScrollToColumn({99, 1});
+    EXPECT_EQ(grid->Pane().LeftColumn(), 9);
+    grid->ScrollColumnsBy(-100);
+    EXPECT_EQ(grid->Pane().LeftColumn(), 0);
+}
+
+TEST_F(GridTest, KeyMessagesGoToTheKeyHandlersAndCharactersAreLeftAlone)
+{
+    SetRows(10);
+    SelectOne(2, 2);
+    const auto message = [this](UINT id, WPARAM key) {
+        MSG msg{};
+        msg.hwnd = grid->GetHandle();
+        msg.message = id;
+        msg.wParam = key;
+        msg.lParam = 1;
+        return msg;
+    };
+    MSG down = message(WM_KEYDOWN, VK_DOWN);
+    EXPECT_TRUE(grid->PreProcessKey(down));
+    EXPECT_EQ(Selection().GetRange(), Cells(3, 3, 2, 2));
+    MSG character = message(WM_CHAR, 'a');
+    EXPECT_FALSE(grid->PreProcessKey(character));
+    MSG up = message(WM_KEYUP, VK_DOWN);
+    EXPECT_FALSE(grid->PreProcessKey(up));
+}
+
+} // namespace
