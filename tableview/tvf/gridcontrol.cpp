@@ -1,6 +1,8 @@
 #include "tableview/tvf/gridcontrol.h"
 
+#include "controls/buttongadgets.h"
 #include "platform/owl/dc.h"
+#include "platform/win/uxtheme.h"
 #include "tableview/tvf/gridpane.h"
 #include "tableview/tvf/rownumberspane.h"
 
@@ -26,6 +28,39 @@ void DrawRaisedFrame(HDC dc, int left, int top, int right, int bottom)
     ::DeleteObject(shadow);
 }
 
+SnapGadgetWindowBase::SnapGadgetWindowBase(OWL::TWindow* parent) : KVOControls::UxBorderlessGadgetWindow(parent) {}
+
+void SnapGadgetWindowBase::SetupWindow()
+{
+    auto* button = new UxCustomButtonGadget(GridControl::kToggleLatestRowCommand, OWL::TResId(1005));
+    button->SetShrinkWrap(true, true);
+    OWL::TGadget::TMargins margins;
+    margins.Left = 1;
+    margins.Right = 2;
+    margins.Top = 3;
+    margins.Bottom = 4;
+    button->SetMargins(margins);
+    button->SetBorders({3, 3, 3, 3});
+    Insert(*button);
+    KVOControls::UxBorderlessGadgetWindow::SetupWindow();
+}
+
+bool SnapGadgetWindowBase::EvEraseBkgnd(HDC dc)
+{
+    ::DrawThemeParentBackground(GetHandle(), dc, nullptr);
+    return true;
+}
+
+void SnapGadgetWindowBase::EvCommandEnable(OWL::TCommandEnabler& enabler)
+{
+    if (enabler.GetId() == GridControl::kToggleLatestRowCommand) {
+        enabler.Enable(true);
+        enabler.SetText(u"Toggle 'always show latest row when sampling'");
+        return;
+    }
+    KVOControls::UxBorderlessGadgetWindow::EvCommandEnable(enabler);
+}
+
 GridControl::GridControl(OWL::TWindow* parent)
     : OWL::TWindow(parent, u""), vbarWidth_(::GetSystemMetrics(SM_CXVSCROLL)),
       hbarHeight_(::GetSystemMetrics(SM_CYHSCROLL))
@@ -45,6 +80,17 @@ GridControl::GridControl(OWL::TWindow* parent)
 }
 
 GridControl::~GridControl() = default;
+
+void GridControl::SetupWindow()
+{
+    OWL::TWindow::SetupWindow();
+    if (options_.SnapButtonWanted) {
+        delete snap_;
+        snap_ = new SnapGadgetWindowBase(this);
+        snap_->Create();
+    }
+    UpdateVerticalRange();
+}
 
 int GridControl::PaneRowCount() const { return pane_->RowCount(); }
 int GridControl::PaneColumnCount() const { return pane_->ColumnCount(); }
@@ -137,8 +183,17 @@ void GridControl::Layout()
     const int v = options_.VerticalBarShown ? vbarWidth_ : 0;
     const int h = options_.HorizontalBarShown ? hbarHeight_ : 0;
     const UINT move = SWP_NOZORDER | SWP_NOACTIVATE;
+    int snapHeight = 0;
+    if (options_.VerticalBarShown && snap_ && snap_->GetHandle() && options_.SnapButtonWanted) {
+        OWL::TSize desired;
+        snap_->GetDesiredSize(desired);
+        snapHeight = desired.cy;
+        snap_->SetWindowPos(nullptr, clientWidth_ - v - 1, titleBarHeight_ + 2 + dataHeight_ - h - snapHeight, v,
+                            snapHeight, move);
+    }
     if (options_.VerticalBarShown && vbar_->GetHandle())
-        vbar_->SetWindowPos(nullptr, clientWidth_ - v, titleBarHeight_ + 1, v, dataHeight_ - h + 2, move);
+        vbar_->SetWindowPos(nullptr, clientWidth_ - v, titleBarHeight_ + 1, v, dataHeight_ - h + 2 - snapHeight,
+                            move);
     if (options_.HorizontalBarShown && hbar_->GetHandle())
         hbar_->SetWindowPos(nullptr, rowNumberWidth_ + 1, clientHeight_ - h, dataWidth_ - v, h, move);
     const int paneHeight = std::max(dataHeight_ - h, 0);
@@ -180,6 +235,8 @@ void GridControl::UpdateScrollBars(bool relayout)
     if (needV != options_.VerticalBarShown) {
         options_.VerticalBarShown = needV;
         vbar_->ShowWindow(needV ? SW_SHOW : SW_HIDE);
+        if (snap_ && snap_->GetHandle())
+            snap_->ShowWindow(needV ? SW_SHOW : SW_HIDE);
     }
     const int v = options_.VerticalBarShown ? vbarWidth_ : 0;
     const bool needH = hbar_->GetHandle() && options_.HorizontalBarAllowed &&

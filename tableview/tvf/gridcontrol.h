@@ -4,6 +4,7 @@
 // whether the table has a thousand rows or a million.
 #pragma once
 
+#include "controls/gadgetwindows.h"
 #include "foundation/dialogfont.h"
 #include "platform/owl/control.h"
 #include "platform/owl/window.h"
@@ -67,6 +68,15 @@ public:
     explicit GridHScrollBar(OWL::TWindow* parent) : OWL::TScrollBar(parent, 0, 0, 0, 0, 0, true) {}
 };
 
+// The small window under the vertical bar with the one button that toggles always-show-latest-row.
+class SnapGadgetWindowBase : public KVOControls::UxBorderlessGadgetWindow {
+public:
+    explicit SnapGadgetWindowBase(OWL::TWindow* parent);
+    void SetupWindow() override;
+    bool EvEraseBkgnd(HDC dc) override;
+    void EvCommandEnable(OWL::TCommandEnabler& enabler) override;
+};
+
 struct GridOptions {
     bool HorizontalBarShown = true;
     bool HorizontalBarAllowed = true;
@@ -92,6 +102,8 @@ public:
     ~GridControl() override;
 
     LPCWSTR GetClassName() override { return u"GridControl"; }
+    void SetupWindow() override;
+    SnapGadgetWindowBase* SnapWindow() const { return snap_; }
 
     // Renderer defaults.
     void SetCellColors(HDC dc, const GridPos& row, const GridPos& column, int kind, const COLORREF* colour) override;
@@ -204,6 +216,7 @@ protected:
     RowNumbersPane* rowNumbers_;
     GridVScrollBar* vbar_;
     GridHScrollBar* hbar_;
+    SnapGadgetWindowBase* snap_ = nullptr;
 
     ITableDataManager* dataManager_ = nullptr;
     ITableStoredRowInfo* rowInfo_ = nullptr;

@@ -418,3 +418,34 @@ TEST_F(GridTest, KeyMessagesGoToTheKeyHandlersAndCharactersAreLeftAlone)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(GridTest, TheSnapButtonTogglesFollowingTheLatestRow)
+{
+    frame.reset();
+    frame = std::make_unique<Frame>();
+    grid = new EventGridControl(frame.get());
+    grid->Options().SnapButtonWanted = true;
+    grid->SetActionHandler(&handler, 8);
+    grid->RowNumbers().SetWidthValue(30);
+    frame->Create();
+    grid->SetWindowPos(nullptr, 0, 0, 400, 300, SWP_NOZORDER | SWP_NOACTIVATE);
+    grid->SetDataExtent({101, 1});
+    grid->SetRowExtent(101, 1);
+    ASSERT_NE(grid->SnapWindow(), nullptr);
+    HWND snap = grid->SnapWindow()->GetHandle();
+    ASSERT_TRUE(IsWindowVisible(snap));
+
+    RECT snapRect{}, barRect{};
+    GetWindowRect(snap, &snapRect);
+    GetWindowRect(grid->VScrollBar().GetHandle(), &barRect);
+    EXPECT_EQ(barRect.bottom, snapRect.top + 1); // the bar ends where the button begins (one pixel overlap)
+
+    ui::Click(snap, ui::Center(snap));
+    ui::Click(snap, ui::Center(snap));
+    EXPECT_EQ(handler.calls, (std::vector<std::string>{"follow 8 -1", "follow 8 0"}));
+    EXPECT_FALSE(grid->Options().AlwaysShowLatestRow);
+}
+
+} // namespace
