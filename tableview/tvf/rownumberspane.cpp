@@ -160,33 +160,30 @@ void RowNumbersPane::EvLButtonUp(uint, const OWL::TPoint& point)
         selection->EndPressWithKeys(RowAt(point.y), RowNumberColumn());
 }
 
-void RowNumbersPane::EvLButtonDblClk(uint, const OWL::TPoint& point)
+bool RowNumbersPane::PressAndRelease(int y, unsigned extraFlags)
 {
     GridSelection* selection = grid_.Selection();
     if (!selection)
-        return;
-    if (BelowLastRow(point.y)) {
+        return false;
+    if (BelowLastRow(y)) {
         selection->Clear();
-        return;
+        return false;
     }
-    const unsigned flags = GridSelection::GetKeyFlags() + GridSelection::kDoubleClick;
-    selection->SelectCell(RowAt(point.y), RowNumberColumn(), flags);
-    selection->EndPress(RowAt(point.y), RowNumberColumn(), flags);
+    const unsigned flags = GridSelection::GetKeyFlags() + extraFlags;
+    selection->SelectCell(RowAt(y), RowNumberColumn(), flags);
+    selection->EndPress(RowAt(y), RowNumberColumn(), flags);
+    return true;
+}
+
+void RowNumbersPane::EvLButtonDblClk(uint, const OWL::TPoint& point)
+{
+    PressAndRelease(point.y, GridSelection::kDoubleClick);
 }
 
 void RowNumbersPane::EvRButtonUp(uint modKeys, const OWL::TPoint& point)
 {
-    GridSelection* selection = grid_.Selection();
-    if (!selection)
-        return;
-    if (BelowLastRow(point.y)) {
-        selection->Clear();
-        return;
-    }
-    const unsigned flags = GridSelection::GetKeyFlags() + GridSelection::kRightButton;
-    selection->SelectCell(RowAt(point.y), RowNumberColumn(), flags);
-    selection->EndPress(RowAt(point.y), RowNumberColumn(), flags);
-    OWL::TWindow::EvRButtonUp(modKeys, point);
+    if (PressAndRelease(point.y, GridSelection::kRightButton))
+        OWL::TWindow::EvRButtonUp(modKeys, point);
 }
 
 void RowNumbersPane::EvMouseMove(uint, const OWL::TPoint& point)

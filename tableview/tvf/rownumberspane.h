@@ -49,6 +49,8 @@ private:
     GridPos RowNumberColumn() const;
     bool BelowLastRow(int y) const;
     void DragSelectTo(int y);
+    // A press and release at once (double click, right button); false below the last row, which clears.
+    bool PressAndRelease(int y, unsigned extraFlags);
     void InvalidateSelectedRows();
 
     GridControl& grid_;

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -446,6 +447,60 @@ TEST_F(GridTest, TheSnapButtonTogglesFollowingTheLatestRow)
     ui::Click(snap, ui::Center(snap));
     EXPECT_EQ(handler.calls, (std::vector<std::string>{"follow 8 -1", "follow 8 0"}));
     EXPECT_FALSE(grid->Options().AlwaysShowLatestRow);
+}
+
+} // namespace
+
+#include "platform/ui/menus.h"
+
+namespace {
+
+class RowMenu final : public ITableRowMenuProvider {
+public:
+    LONG count = 2;
+    std::vector<LONG> askedRows;
+
+    HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    ULONG AddRef() override { return 1; }
+    ULONG Release() override { return 1; }
+    HRESULT GetMenuItemCount(DWORD, LONG row, LONG, LONG* out) override
+    {
+        askedRows.push_back(row);
+        *out = count;
+        return S_OK;
+    }
+    HRESULT GetMenuItemText(DWORD, LONG, LONG, LONG item, IKVOString** text) override
+    {
+        *text = KVO::String(item == 0 ? u"First" : u"Second").GetInterface();
+        return S_OK;
+    }
+};
+
+TEST_F(GridTest, TheRowMenuReportsTheChosenItemForTheSelectedRow)
+{
+    SetRows(10);
+    RowMenu menu;
+    grid->SetRowMenuProvider(&menu);
+    std::vector<UINT> shownFlags;
+    ui::SetPopupMenuHook([&](const ui::PopupMenuRequest& request) -> UINT {
+        shownFlags.push_back(request.flags);
+        return 2;
+    });
+    HWND strip = grid->RowNumbers().GetHandle();
+    ui::Click(strip, {10, 3 * GridPane::kRowHeight + 4}, ui::Button::Right); // row 4, then the menu
+    SendMessageW(strip, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(strip), 0);
+    menu.count = 0; // no items: no menu
+    SendMessageW(strip, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(strip), 0);
+    ui::SetPopupMenuHook(nullptr);
+
+    EXPECT_EQ(Selection().GetRange(), Cells(4, 4, 1, 4));
+    ASSERT_FALSE(shownFlags.empty());
+    EXPECT_EQ(shownFlags.back(), TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON);
+    EXPECT_EQ(menu.askedRows.back(), 4);
+    ASSERT_FALSE(handler.calls.empty());
+    EXPECT_EQ(handler.calls.back(), "notifyex 8 2 4,0 1");
+    EXPECT_EQ(std::count(handler.calls.begin(), handler.calls.end(), "notifyex 8 2 4,0 1"),
+              static_cast<long>(shownFlags.size()));
 }
 
 } // namespace
