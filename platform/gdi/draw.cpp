@@ -56,7 +56,11 @@ void SetDashes(cairo_t* cr, int style)
     static const double dot[] = {3, 3};
     static const double dashDot[] = {9, 6, 3, 6};
     static const double dashDotDot[] = {9, 3, 3, 3, 3, 3};
+    static const double alternate[] = {1, 1};
     switch (style) {
+    case PS_ALTERNATE:
+        cairo_set_dash(cr, alternate, 2, 0);
+        break;
     case PS_DASH:
         cairo_set_dash(cr, dash, 2, 0);
         break;
@@ -82,7 +86,8 @@ void StrokeWithPen(const Canvas& c, const std::function<void(cairo_t*)>& path)
         return;
     }
     const int width = std::max(1, ScaleX(*c.dc, pen->width));
-    const bool styled = pen->style >= PS_DASH && pen->style <= PS_DASHDOTDOT && width <= 1;
+    const bool styled =
+        ((pen->style >= PS_DASH && pen->style <= PS_DASHDOTDOT) || pen->style == PS_ALTERNATE) && width <= 1;
     auto stroke = [&](cairo_t* cr, bool dashed) {
         cairo_set_line_width(cr, width);
         if (width > 1) {

@@ -356,6 +356,13 @@ HPEN CreatePenIndirect(const LOGPEN* pen)
     return pen ? CreatePen(static_cast<int>(pen->lopnStyle), pen->lopnWidth.x, pen->lopnColor) : nullptr;
 }
 
+HPEN ExtCreatePen(DWORD style, DWORD width, const LOGBRUSH* brush, DWORD, const DWORD*)
+{
+    const bool geometric = (style & PS_GEOMETRIC) != 0;
+    return CreatePen(static_cast<int>(style & PS_STYLE_MASK), geometric ? static_cast<int>(width) : 1,
+                     brush ? brush->lbColor : RGB(0, 0, 0));
+}
+
 HBRUSH CreateSolidBrush(COLORREF color)
 {
     auto brush = std::make_unique<gdi::Brush>();

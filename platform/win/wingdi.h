@@ -45,7 +45,10 @@ inline constexpr int PS_DASHDOT = 3;
 inline constexpr int PS_DASHDOTDOT = 4;
 inline constexpr int PS_NULL = 5;
 inline constexpr int PS_INSIDEFRAME = 6;
+inline constexpr int PS_ALTERNATE = 8; // every other pixel
 inline constexpr int PS_STYLE_MASK = 0xF;
+inline constexpr int PS_COSMETIC = 0x00000;
+inline constexpr int PS_GEOMETRIC = 0x10000;
 inline constexpr UINT BS_SOLID = 0;
 inline constexpr UINT BS_NULL = 1;
 inline constexpr UINT BS_HOLLOW = 1;
@@ -306,6 +309,9 @@ DWORD GetObjectType(HGDIOBJ object);
 HGDIOBJ GetCurrentObject(HDC hdc, UINT type);
 HPEN CreatePen(int style, int width, COLORREF color);
 HPEN CreatePenIndirect(const LOGPEN* pen);
+struct LOGBRUSH;
+// Cosmetic pens are one pixel wide whatever the width; user styles are not kept.
+HPEN ExtCreatePen(DWORD style, DWORD width, const LOGBRUSH* brush, DWORD styleCount, const DWORD* styles);
 HBRUSH CreateSolidBrush(COLORREF color);
 HBRUSH CreateHatchBrush(int hatch, COLORREF color);
 HBRUSH CreateBrushIndirect(const LOGBRUSH* brush);
@@ -334,6 +340,8 @@ COLORREF GetBkColor(HDC hdc);
 int SetBkMode(HDC hdc, int mode);
 int GetBkMode(HDC hdc);
 int SetROP2(HDC hdc, int mode);
+// Drawing is never batched here: nothing to flush.
+inline BOOL GdiFlush() { return TRUE; }
 int GetROP2(HDC hdc);
 UINT SetTextAlign(HDC hdc, UINT align);
 UINT GetTextAlign(HDC hdc);
