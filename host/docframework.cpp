@@ -518,6 +518,28 @@ HRESULT HostFrame::GetFrameObject(IHostFrameObject** out)
     return Answer(static_cast<IHostFrameObject*>(this), reinterpret_cast<void**>(out));
 }
 
+PrintService& HostFrame::Printing()
+{
+    if (!printing_) {
+        printing_ = PrintService::Create(log_);
+    }
+    return *printing_.Get();
+}
+
+HRESULT HostFrame::GetPrintService(IUnknown** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (!printOffered_) {
+        return E_NOTIMPL;
+    }
+    *out = static_cast<ICAFPrintService*>(&Printing());
+    (*out)->AddRef();
+    return S_OK;
+}
+
 HRESULT HostFrame::HasContent(DWORD* flag)
 {
     if (!flag) {

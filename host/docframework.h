@@ -7,6 +7,7 @@
 #include "host/chartdata.h"
 #include "host/comobject.h"
 #include "host/messagebus.h"
+#include "host/printservice.h"
 #include "sdk/docframework.h"
 #include "sdk/documentsite.h"
 #include "sdk/docview.h"
@@ -272,6 +273,7 @@ public:
     ULONG AddRef() override { return AddRefCount(); }
     ULONG Release() override { return ReleaseCount(); }
     HRESULT GetFrameObject(IHostFrameObject** out) override;
+    HRESULT GetPrintService(IUnknown** out) override;
     HRESULT HasContent(DWORD* flag) override;
     HRESULT OnFrameMessage(DWORD messageId) override;
     HRESULT GetWindow(HWND* window) override;
@@ -281,6 +283,9 @@ public:
     HWND ClientWindow() const { return client_; }
     void SetMaximised(bool maximised);
     void SetHasContent(bool has) { hasContent_ = has; }
+    // The frame's printing (made on first use); a frame made to lack it answers E_NOTIMPL.
+    PrintService& Printing();
+    void SetPrintServiceOffered(bool offered) { printOffered_ = offered; }
     // What Close answers (S_OK unless set).
     void SetCloseResult(HRESULT result) { closeResult_ = result; }
     std::size_t FrameMessages() const { return frameMessages_; }
@@ -293,6 +298,8 @@ private:
     HWND frame_ = nullptr;
     HWND client_ = nullptr;
     bool hasContent_ = false;
+    bool printOffered_ = true;
+    platform::ComPtr<PrintService> printing_;
     HRESULT closeResult_ = S_OK;
     std::size_t frameMessages_ = 0;
 };

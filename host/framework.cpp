@@ -91,6 +91,9 @@ HRESULT Framework::GetObject(DWORD id, REFIID iid, void** out)
     if (id == CAF::ObjectId::kGraphService) {
         return graphs_.QueryInterface(iid, out);
     }
+    if (id == kCopyNotifyServiceId) {
+        return copyNoticesOffered_ ? copyNotices_->QueryInterface(iid, out) : E_FAIL;
+    }
     if (const HRESULT served = documents_.GetObject(id, iid, out); served != E_FAIL) {
         return served;
     }

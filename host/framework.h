@@ -5,6 +5,7 @@
 #include "host/calllog.h"
 #include "host/comobject.h"
 #include "host/docframework.h"
+#include "host/printservice.h"
 #include "host/scalecontrol.h"
 #include "sdk/cafframework.h"
 #include "sdk/messagefactory.h"
@@ -96,6 +97,9 @@ public:
     void AddHostClass(const GUID& classId, IUnknown* object) { hostClasses_.emplace_back(classId, object); }
     // The document framework's objects: message bus, menus, commands, registrations, view classes.
     DocumentFramework& Documents() { return documents_; }
+    // The copy-notice service (object 0x8000001A), unless the host is made to lack it.
+    CopyNotifyService& CopyNotices() { return *copyNotices_.Get(); }
+    void SetCopyNoticesOffered(bool offered) { copyNoticesOffered_ = offered; }
     // Delivers an event of a subject to every observer registered for it (or attached to the subject).
     void FireEvent(ISubject* subject, DWORD eventId, DWORD value, const void* data);
     // The observers registered for one event id of a subject.
@@ -114,6 +118,8 @@ private:
     bool refuseTypeIds_ = false;
     std::vector<std::pair<GUID, IUnknown*>> hostClasses_;
     DocumentFramework documents_{log_};
+    platform::ComPtr<CopyNotifyService> copyNotices_ = CopyNotifyService::Create(log_);
+    bool copyNoticesOffered_ = true;
     struct EventRegistration {
         ISubject* subject;
         IObserver* observer;

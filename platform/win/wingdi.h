@@ -466,3 +466,7 @@ UINT GetWinMetaFileBits(HENHMETAFILE metafile, UINT size, BYTE* data, INT mapMod
 HMETAFILE SetMetaFileBitsEx(UINT size, const BYTE* data);
 UINT GetMetaFileBitsEx(HMETAFILE metafile, UINT size, LPVOID data);
 BOOL DeleteMetaFile(HMETAFILE metafile);
+// Metafile DCs: the frame is in .01 mm; the reference device (the screen when null) gives the resolution.
+HDC CreateEnhMetaFileW(HDC reference, LPCWSTR file, const RECT* frame, LPCWSTR description);
+HENHMETAFILE CloseEnhMetaFile(HDC dc);
+BOOL PlayEnhMetaFile(HDC dc, HENHMETAFILE metafile, const RECT* rect);

@@ -302,14 +302,13 @@ TEST(ChartComment, LabelAndLineEnds)
 struct ChartWindows {
     ChartWindows()
     {
-        ui::reset();
         frame = CreateWindowExW(0, u"STATIC", u"frame", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 300, 240,
                                 nullptr, nullptr, nullptr, nullptr);
         chart = CreateWindowExW(0, u"STATIC", u"", WS_CHILD | WS_VISIBLE, 10, 10, 260, 160, frame, nullptr, nullptr,
                                 nullptr);
         ui::pump();
     }
-    ~ChartWindows() { ui::reset(); }
+    ~ChartWindows() { DestroyWindow(frame); }
 
     // The whole frame window as it is on its surface.
     gdi::Image Picture() const
@@ -379,7 +378,6 @@ TEST(ChartComment, AnimationNeedsAVisibleFramedWindow)
 
 TEST(CommentPopupWindow, LinesTitleAndPlace)
 {
-    ui::reset();
     const RECT work = ui::Monitors().front().work;
     const struct {
         int characters;
