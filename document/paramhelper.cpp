@@ -28,4 +28,27 @@ void ParamHelper::ReadValues(std::wistream& in)
     AfterRead();
 }
 
+void ParamHelper::WriteText(std::wostream& out)
+{
+    const std::int32_t count = Count();
+    for (std::int32_t i = 0; i < count; ++i) {
+        double value = 0.0;
+        if (i > 0) {
+            out << L", ";
+        }
+        if (const double* read = Value(i, value, false)) {
+            out << *read;
+        }
+    }
+}
+
+void ParamHelper::ResetToDefaults()
+{
+    const std::int32_t count = Count();
+    for (std::int32_t i = 0; i < count; ++i) {
+        double value = -1.0;
+        Value(i, value, true);
+    }
+}
+
 } // namespace CX

@@ -1,6 +1,7 @@
 // The document-site interface of a host document: the extension objects that other extensions keep for it.
 #pragma once
 
+#include "platform/com/oleauto.h"
 #include "platform/com/unknown.h"
 #include "sdk/slots.h"
 
@@ -40,9 +41,35 @@ inline constexpr GUID CLSID_LoopmetryExtension{
 // {B0D3526B-2CB5-47C9-9F54-5689BCC09E6E}
 inline constexpr IID IID_ILMDocExtension{0xB0D3526B, 0x2CB5, 0x47C9, {0x9F, 0x54, 0x56, 0x89, 0xBC, 0xC0, 0x9E, 0x6E}};
 
-// Loopmetry's object of a host document (presets and detection settings); its operations are declared where the
-// settings pages call them.
+// {4E1D7C52-93A0-4B8E-8C2F-6D05E3A9B714}
+inline constexpr IID IID_ILMDetectionSettings{
+    0x4E1D7C52, 0x93A0, 0x4B8E, {0x8C, 0x2F, 0x6D, 0x05, 0xE3, 0xA9, 0xB7, 0x14}};
+
+// Loopmetry's detection settings: how its own peak detection finds events, kept as one settings text. Texts go in
+// as NUL-terminated UTF-16 and come out as BSTRs that the caller frees.
+struct ILMDetectionSettings : IUnknown {
+    virtual HRESULT GetText(BSTR* text) = 0;                          // 3
+    virtual HRESULT SetText(const WCHAR* text) = 0;                   // 4: the text as GetText gave it
+    virtual HRESULT Clone(ILMDetectionSettings** out) = 0;            // 5: a new object with the same settings
+    virtual HRESULT Reset() = 0;                                      // 6: back to the defaults
+    virtual HRESULT SetParameter(LONG index, double value) = 0;       // 7: 0 is the source channel
+    virtual HRESULT IsValid(VARIANT_BOOL* valid) = 0;                 // 8
+    virtual HRESULT HasDetectorStage(USHORT* configured) = 0;         // 9: non-zero when a detection is set up
+    // 10: the event text that detects over the input token (flag, channel and kind say where the token comes from).
+    virtual HRESULT BuildCalculationText(const WCHAR* token, LONG flag, LONG channel, LONG kind, BSTR* text) = 0;
+    // 11: the detector-stage text that the detection builds from a source channel's token.
+    virtual HRESULT SourceText(const WCHAR* token, BSTR* text) = 0;
+
+protected:
+    ~ILMDetectionSettings() = default;
+};
+
+// Loopmetry's object of a host document (presets and detection settings). The preset operations come first; they
+// are declared where the settings pages call them.
 struct ILMDocExtension : IUnknown {
+    SDK_UNUSED_SLOT(3) SDK_UNUSED_SLOT(4) SDK_UNUSED_SLOT(5) SDK_UNUSED_SLOT(6)
+    virtual HRESULT CreateSettings(ILMDetectionSettings** out) = 0; // 7: new settings at their defaults
+
 protected:
     ~ILMDocExtension() = default;
 };

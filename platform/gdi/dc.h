@@ -83,6 +83,9 @@ int ScreenDpi();
 // What GetDeviceCaps(SHADEBLENDCAPS) answers for every DC: SB_CONST_ALPHA | SB_PIXEL_ALPHA unless a test sets
 // another value, so that drawing code can be run down its path for devices without alpha blending.
 void SetShadeBlendCaps(int caps);
+// The next `count` TransparentBlt calls fail with `error` as the last error (tests of the callers' failure paths).
+void FailTransparentBlt(int count, DWORD error);
+DWORD TakeTransparentBltFailure();
 int ShadeBlendCaps();
 
 // Logs every drawing call of DCs made for this window (null stops it), or of one DC.

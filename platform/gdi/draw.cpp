@@ -1,5 +1,6 @@
 // Lines, shapes, blits and pixels.
 #include "platform/gdi/canvas.h"
+#include "platform/win/errors.h"
 
 #include <algorithm>
 #include <cmath>
@@ -56,11 +57,7 @@ void SetDashes(cairo_t* cr, int style)
     static const double dot[] = {3, 3};
     static const double dashDot[] = {9, 6, 3, 6};
     static const double dashDotDot[] = {9, 3, 3, 3, 3, 3};
-    static const double alternate[] = {1, 1};
     switch (style) {
-    case PS_ALTERNATE:
-        cairo_set_dash(cr, alternate, 2, 0);
-        break;
     case PS_DASH:
         cairo_set_dash(cr, dash, 2, 0);
         break;
@@ -86,18 +83,25 @@ void StrokeWithPen(const Canvas& c, const std::function<void(cairo_t*)>& path)
         return;
     }
     const int width = std::max(1, ScaleX(*c.dc, pen->width));
-    const bool styled =
-        ((pen->style >= PS_DASH && pen->style <= PS_DASHDOTDOT) || pen->style == PS_ALTERNATE) && width <= 1;
+    // Cosmetic styles apply to thin pens only; geometric pens keep their style at any width, scaled by it.
+    const bool styled = (pen->style >= PS_DASH && pen->style <= PS_DASHDOTDOT && (width <= 1 || pen->geometric)) ||
+                        pen->style == PS_ALTERNATE;
     auto stroke = [&](cairo_t* cr, bool dashed) {
         cairo_set_line_width(cr, width);
-        if (width > 1) {
-            cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+        if (width > 1 && pen->endCap != PS_ENDCAP_FLAT) {
+            cairo_set_line_cap(cr, pen->endCap == PS_ENDCAP_SQUARE ? CAIRO_LINE_CAP_SQUARE : CAIRO_LINE_CAP_ROUND);
             cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
         } else {
             cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
             cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
         }
-        if (dashed) {
+        if (dashed && pen->style == PS_ALTERNATE) {
+            static const double alternate[] = {1, 1};
+            cairo_set_dash(cr, alternate, 2, 0);
+        } else if (dashed && pen->geometric && pen->style == PS_DOT) {
+            const double dot[] = {static_cast<double>(width), static_cast<double>(width)};
+            cairo_set_dash(cr, dot, 2, 0);
+        } else if (dashed) {
             SetDashes(cr, pen->style);
         }
         path(cr);
@@ -329,6 +333,26 @@ BOOL Blit(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy,
     cairo_surface_mark_dirty(c.surface);
     return TRUE;
 }
+}
+
+namespace {
+DWORD g_transparentBltFailure = 0;
+int g_transparentBltFailures = 0;
+}
+
+void FailTransparentBlt(int count, DWORD error)
+{
+    g_transparentBltFailures = count;
+    g_transparentBltFailure = error;
+}
+
+DWORD TakeTransparentBltFailure()
+{
+    if (g_transparentBltFailures <= 0) {
+        return 0;
+    }
+    --g_transparentBltFailures;
+    return g_transparentBltFailure;
 }
 
 bool OpenCanvas(HDC hdc, Canvas& canvas)
@@ -721,13 +745,19 @@ BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX,
 BOOL TransparentBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
                     int srcHeight, UINT transparent)
 {
+    if (const DWORD injected = gdi::TakeTransparentBltFailure()) {
+        SetLastError(injected);
+        return FALSE;
+    }
     if (width <= 0 || height <= 0 || srcWidth <= 0 || srcHeight <= 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
     // As in Win32, a source rectangle reaching outside the source bitmap fails the call.
     if (const gdi::Dc* source = gdi::LookupDc(src); source && source->kind == gdi::DcKind::Memory) {
         const gdi::Bitmap* bitmap = gdi::AsBitmap(source->bitmap);
         if (bitmap && (srcX < 0 || srcY < 0 || srcX + srcWidth > bitmap->width || srcY + srcHeight > bitmap->height)) {
+            SetLastError(ERROR_INVALID_PARAMETER);
             return FALSE;
         }
     }
@@ -756,6 +786,14 @@ COLORREF SetPixel(HDC hdc, int x, int y, COLORREF color)
         return CLR_INVALID;
     }
     gdi::FillDevice(c, RECT{p.x, p.y, p.x + 1, p.y + 1}, color);
+    return color & 0xFFFFFF;
+}
+
+COLORREF GetNearestColor(HDC hdc, COLORREF color)
+{
+    if (!gdi::LookupDc(hdc)) {
+        return CLR_INVALID;
+    }
     return color & 0xFFFFFF;
 }
 

@@ -356,11 +356,27 @@ HPEN CreatePenIndirect(const LOGPEN* pen)
     return pen ? CreatePen(static_cast<int>(pen->lopnStyle), pen->lopnWidth.x, pen->lopnColor) : nullptr;
 }
 
-HPEN ExtCreatePen(DWORD style, DWORD width, const LOGBRUSH* brush, DWORD, const DWORD*)
+HPEN ExtCreatePen(DWORD style, DWORD width, const LOGBRUSH* brush, DWORD styleCount, const DWORD* styles)
 {
-    const bool geometric = (style & PS_GEOMETRIC) != 0;
-    return CreatePen(static_cast<int>(style & PS_STYLE_MASK), geometric ? static_cast<int>(width) : 1,
-                     brush ? brush->lbColor : RGB(0, 0, 0));
+    const bool geometric = (style & PS_TYPE_MASK) == PS_GEOMETRIC;
+    if (!brush || (style & PS_TYPE_MASK) > PS_GEOMETRIC || (!geometric && width != 1) || styleCount != 0 || styles) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    auto pen = std::make_unique<gdi::Pen>();
+    pen->style = static_cast<int>(style & PS_STYLE_MASK);
+    if (pen->style == PS_ALTERNATE && geometric) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    pen->width = static_cast<int>(width);
+    pen->color = brush->lbStyle == BS_NULL ? 0 : brush->lbColor & 0xFFFFFF;
+    if (brush->lbStyle == BS_NULL) {
+        pen->style = PS_NULL;
+    }
+    pen->geometric = geometric;
+    pen->endCap = style & PS_ENDCAP_MASK;
+    return static_cast<HPEN>(Register(std::move(pen)));
 }
 
 HBRUSH CreateSolidBrush(COLORREF color)

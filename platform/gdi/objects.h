@@ -26,6 +26,8 @@ struct Pen : Object {
     int width = 1;
     COLORREF color = 0;
     bool dcPen = false; // DC_PEN: takes the DC's pen colour
+    bool geometric = false; // ExtCreatePen PS_GEOMETRIC: styles scale with the width
+    DWORD endCap = PS_ENDCAP_ROUND;
 };
 
 struct Brush : Object {

@@ -45,10 +45,15 @@ inline constexpr int PS_DASHDOT = 3;
 inline constexpr int PS_DASHDOTDOT = 4;
 inline constexpr int PS_NULL = 5;
 inline constexpr int PS_INSIDEFRAME = 6;
-inline constexpr int PS_ALTERNATE = 8; // every other pixel
 inline constexpr int PS_STYLE_MASK = 0xF;
-inline constexpr int PS_COSMETIC = 0x00000;
-inline constexpr int PS_GEOMETRIC = 0x10000;
+inline constexpr int PS_ALTERNATE = 8; // every other pixel (cosmetic pens of ExtCreatePen)
+inline constexpr DWORD PS_COSMETIC = 0x00000000;
+inline constexpr DWORD PS_GEOMETRIC = 0x00010000;
+inline constexpr DWORD PS_TYPE_MASK = 0x000F0000;
+inline constexpr DWORD PS_ENDCAP_ROUND = 0x00000000;
+inline constexpr DWORD PS_ENDCAP_SQUARE = 0x00000100;
+inline constexpr DWORD PS_ENDCAP_FLAT = 0x00000200;
+inline constexpr DWORD PS_ENDCAP_MASK = 0x00000F00;
 inline constexpr UINT BS_SOLID = 0;
 inline constexpr UINT BS_NULL = 1;
 inline constexpr UINT BS_HOLLOW = 1;
@@ -309,9 +314,11 @@ DWORD GetObjectType(HGDIOBJ object);
 HGDIOBJ GetCurrentObject(HDC hdc, UINT type);
 HPEN CreatePen(int style, int width, COLORREF color);
 HPEN CreatePenIndirect(const LOGPEN* pen);
-struct LOGBRUSH;
-// Cosmetic pens are one pixel wide whatever the width; user styles are not kept.
+// Cosmetic pens (width 1; PS_ALTERNATE draws every other pixel) and geometric pens of any width with end caps. Only
+// solid brushes are taken; their colour is the pen's.
 HPEN ExtCreatePen(DWORD style, DWORD width, const LOGBRUSH* brush, DWORD styleCount, const DWORD* styles);
+// The colour the device can show nearest to `color` (all true-colour devices here: the colour itself).
+COLORREF GetNearestColor(HDC hdc, COLORREF color);
 HBRUSH CreateSolidBrush(COLORREF color);
 HBRUSH CreateHatchBrush(int hatch, COLORREF color);
 HBRUSH CreateBrushIndirect(const LOGBRUSH* brush);

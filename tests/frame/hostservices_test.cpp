@@ -210,6 +210,11 @@ public:
         }
         ULONG AddRef() override { return static_cast<ULONG>(++count); }
         ULONG Release() override { return static_cast<ULONG>(--count); }
+        HRESULT CreateSettings(ILMDetectionSettings** out) override
+        {
+            *out = nullptr;
+            return E_NOTIMPL;
+        }
         int count = 0;
     };
 

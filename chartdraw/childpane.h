@@ -1,0 +1,213 @@
+// The horizontal bands of a chart pane (channel lanes and the time axis): an ordered list of drawers in eight
+// drawing layers, each drawn into the target or into a bitmap of its own and composed for painting.
+#pragma once
+
+#include "chartdraw/drawer.h"
+#include "foundation/arrays.h"
+
+#include <array>
+#include <memory>
+#include <optional>
+
+namespace ChartDraw {
+
+// The time axis of the stretch a pane shows, as the time base reports it.
+struct TimeContext {
+    double secondsPerPixel = 0;
+    double secondsAtOrigin = 0; // the time at pane x = originX
+    LONG originX = 0;
+    std::uint32_t formatWord = 2;  // clock-time format word
+    std::uint32_t textFlags = 0;   // extra text flags of the labels
+    double start = 0;
+    double startOffset = 0;
+    double origin = 0;
+    double originOffset = 0;
+    // Block numbers: shown at the record's start x, for every r-th block as the spacing ratio allows.
+    bool showBlockNumbers = false;
+    LONG record = 0;
+    LONG recordStartX = 0;
+    double blockSpacingRatio = 0;
+};
+
+// What a child pane needs of the data pane that owns it.
+class ChildPaneOwner {
+public:
+    // The time axis of the view; false without a time base.
+    virtual bool GetTimeContext(TimeContext&) const { return false; }
+    virtual double DeviceScale() const { return 1.0; }
+    virtual IDrawerDataPane* DrawerServices() = 0;
+    // Layer bitmaps are kept when the scroll-copy option is on and the pane is not in no-controls mode.
+    virtual bool KeepsLayerBitmaps() const = 0;
+    virtual bool NoControlsMode() const = 0;
+    virtual bool IsLive() const = 0;
+    // Jump-on-start set and following the newest data.
+    virtual bool JumpMode() const = 0;
+    virtual int SweepCursor() const = 0;
+    virtual void PerformPendingFullInvalidation() = 0;
+    virtual void InvalidatePaneRect(const RECT& rect) = 0;
+    virtual void ScrollPaneRect(const RECT& rect, LONGLONG amount) = 0;
+    // The time base's limit tick, when the pane has a time base.
+    virtual std::optional<LONGLONG> TimeBaseLimit() const = 0;
+    virtual double TickToX(LONGLONG tick) const = 0;
+    virtual COLORREF ContrastColourFor(COLORREF colour) const = 0;
+    virtual double PixelsPerMm(HDC dc) const = 0;
+    virtual POINT Margins() const = 0;
+
+protected:
+    ~ChildPaneOwner() = default;
+};
+
+// Which ticks the columns of a draw cover: tick(x) = originTick + (x - originX) * ticksPerPixel, in `record`.
+struct TickMapping {
+    LONGLONG originTick = 0;
+    LONG originX = 0;
+    double ticksPerPixel = 1;
+    LONG record = 0;
+    const TimeDivisions* divisions = nullptr; // the pane's time grid, for the graticule
+};
+
+struct PaneLayer {
+    static constexpr DWORD kOwnBitmap = 1u << 31;
+    static constexpr DWORD kPending = 1u << 30;
+    static constexpr DWORD kWhiteTransparent = 1u << 29;
+    static constexpr DWORD kDrawn = 1u << 28;
+    static constexpr DWORD kBlendOnly = 1u << 27;
+
+    // A screen-compatible memory DC with its bitmap.
+    struct Bitmap {
+        Bitmap(int width, int height);
+        ~Bitmap();
+        Bitmap(const Bitmap&) = delete;
+        Bitmap& operator=(const Bitmap&) = delete;
+        HDC dc = nullptr;
+        HBITMAP bitmap = nullptr;
+        HGDIOBJ previous = nullptr;
+        SIZE size{};
+    };
+
+    std::unique_ptr<RECT> blendArea;
+    RECT pending{};
+    LONG first = -1;
+    LONG end = -1;
+    DWORD flags = kWhiteTransparent;
+    BYTE alpha = 255;
+    std::shared_ptr<Bitmap> bitmap;
+
+    bool HasDrawers() const { return first != end; }
+    bool IsPending() const;
+    // An empty span becomes [x0, x1); any other grows to cover it.
+    void WidenPending(LONG x0, LONG x1);
+    void Mark() { flags = (flags & ~kDrawn) | kPending; }
+    void Validate()
+    {
+        pending = RECT{};
+        flags &= ~kPending;
+    }
+};
+
+struct ChildPaneBaseInit {
+    DWORD identifier = 0;
+    LONG leftOverhang = 0;
+    LONG rightOverhang = 0;
+    LONG paneIndex = 0;
+    DWORD drawn = 0;
+    LONG placement[2]{};
+    RECT rect{};
+    BYTE flag1 = 0;
+    BYTE flag2 = 0;
+    bool overhangStale = true;
+};
+
+// The observer side of a child pane (the channel pane adds the drag-scale notices).
+struct IChildPane : IUnknown {
+protected:
+    ~IChildPane() = default;
+};
+// {6E0B4C29-A1D3-47F8-8C65-3B9E2D71F0A4}
+inline constexpr IID IID_IChildPane{0x6E0B4C29, 0xA1D3, 0x47F8, {0x8C, 0x65, 0x3B, 0x9E, 0x2D, 0x71, 0xF0, 0xA4}};
+} // namespace ChartDraw
+
+template <>
+struct InterfaceIdOf<ChartDraw::IChildPane> {
+    static constexpr const IID& value = ChartDraw::IID_IChildPane;
+};
+
+namespace ChartDraw {
+
+class ChildPaneBase : public SimpleUnknownImp1<IChildPane, 0>, public ChildPaneBaseInit {
+public:
+    static constexpr int kLayers = 8;
+
+    ChildPaneBase(LONG paneIndex, ChildPaneOwner* owner);
+    // A copy of the settings and of every drawer (null drawers are skipped); layers start empty.
+    ChildPaneBase(const ChildPaneBase& other);
+
+    virtual void DrawFrame(HDC dc);
+    virtual HRESULT SetPlacement(DWORD identifier, const LONG pair[2], const RECT& rect);
+    virtual HRESULT ApplyChannelSettings(IUnknown* settings, IUnknown* displaySettings, LONG channel);
+    virtual HRESULT AddDrawer(DWORD flags, IChartRecordDrawer* drawer, BYTE alpha);
+    virtual HRESULT RemoveDrawers(DWORD mask, LONG channel, DWORD selector);
+    virtual HRESULT OnNewBlock(DWORD argument);
+    virtual HRESULT OnLayoutChanged(LONG argument);
+    virtual HRESULT OnSamplingStart(DWORD argument, bool flag);
+    virtual HRESULT OnDataArrived(LONGLONG start, LONGLONG count, LONGLONG* newest);
+    virtual HRESULT OnSamplingStop(LONG a, LONG b);
+    virtual HRESULT Notify17(LONG a);
+    virtual HRESULT Notify18(LONG a, LONG b);
+    virtual HRESULT DrawLayers(HDC dc, const TickMapping& ticks, const RECT* clip, DWORD drawFlags, LONG context1,
+                               LONG context2, int firstLayer, int lastLayer);
+    virtual bool IsFlagged() const { return flag1 || flag2; }
+    virtual HRESULT Notify28(LONG a);
+    virtual void Paint(HDC dc, int sweepX, bool showSweep);
+    virtual bool HitTest(POINT point) const;
+
+    void SetLayerArea(DWORD kind, const RECT& rect);
+    static COLORREF ContrastColour(COLORREF colour, COLORREF background);
+
+    // Layer-set operations.
+    void Invalidate(LONG x0, LONG x1, int firstLayer, int endLayer, bool whole);
+    void InvalidateAll();
+    void ClearPending();
+    void Resize(const RECT& rect);
+    bool HasBlendedLayer() const;
+    RECT PendingBounds() const;
+    void ScrollLayers(LONG amount, bool copy);
+    void ScrollOrRedraw(LONG amount, LONG x);
+    void ScrollBy(LONG amount, bool inBitmaps);
+    void InvalidateSpan(LONG x0, LONG x1);
+    void ComputeUpdateSpan(const RECT* region, DWORD flags, LONG* x0, LONG* x1, bool refresh);
+
+    const PaneLayer& Layer(int index) const { return layers_[index]; }
+    PaneLayer& Layer(int index) { return layers_[index]; }
+    std::uint32_t DrawerCount() const { return drawers_.Count(); }
+    IChartRecordDrawer* DrawerAt(std::uint32_t index) const { return drawers_.At(index); }
+    const RECT& LayerSetRect() const { return layerSet_; }
+    ChildPaneOwner* Owner() const { return owner_; }
+
+protected:
+    ~ChildPaneBase() override;
+
+    // Passes a notice to every drawer in array order.
+    template <class... Params, class... Args>
+    HRESULT Forward(HRESULT (IChartRecordDrawer::*operation)(Params...), Args... args)
+    {
+        for (IChartRecordDrawer* drawer : drawers_) {
+            (drawer->*operation)(static_cast<Params>(args)...);
+        }
+        return S_OK;
+    }
+
+    void RecomputeRanges();
+    void MeasureOverhangs();
+    void DrawLayerDrawers(HDC target, int layer, const RECT& drawRect, const TickMapping& ticks, DWORD drawFlags,
+                          LONG context1, LONG context2);
+    void ComposeIntoLayer0(int layer);
+
+private:
+    ChildPaneOwner* owner_;
+    InterfaceArray<IChartRecordDrawer> drawers_{8, 8, true};
+    std::array<PaneLayer, kLayers> layers_;
+    RECT layerSet_{};
+};
+
+} // namespace ChartDraw

@@ -1,0 +1,362 @@
+#include "chartdraw/tracedrawers.h"
+
+#include "foundation/defaultcolours.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace ChartDraw {
+namespace {
+
+// The x positions from x to the clip's right edge; the point source ends them at the data's end.
+LONG Positions(const RECT& clip, LONG x) { return std::max<LONG>(clip.right - x, 0); }
+
+// The process-wide trace palette's colour for a channel, spread through its order table.
+COLORREF DefaultColour(LONG channel)
+{
+    KVO::SelectDefaultPalette(1);
+    const KVO::DefaultColourState& state = KVO::GetDefaultColourState();
+    const int n = state.cycleLength;
+    if (!state.table || n <= 0) {
+        return RGB(0, 0, 0);
+    }
+    const int o = state.cycleStart;
+    const int slot = static_cast<int>(std::max<LONG>(channel, 0) % n);
+    int position = slot;
+    if (state.order && o + slot < state.orderLength) {
+        position = state.order[o + slot] % n;
+    }
+    return state.table[o + position];
+}
+
+} // namespace
+
+const std::array<DWORD, kChartPointBatch / 2>& PolyLineTraceDrawer::SegmentCounts()
+{
+    static const auto counts = [] {
+        std::array<DWORD, kChartPointBatch / 2> c{};
+        c.fill(2);
+        return c;
+    }();
+    return counts;
+}
+
+PolyLineTraceDrawer::PolyLineTraceDrawer(LONG lane, const COLORREF* colour, DWORD style, DWORD kind, LONG channel,
+                                         DWORD subSelector, LONG alternate, DWORD alternateSelector)
+    : DrawerBase(kind, channel, subSelector, alternate, alternateSelector), style_(style & 0xFFFF),
+      colour_(colour ? *colour : DefaultColour(channel)), lane_(lane)
+{
+    SegmentCounts();
+}
+
+// A copy keeps the settings, style, colour, lane and pen width; scale and interfaces start afresh.
+PolyLineTraceDrawer::PolyLineTraceDrawer(const PolyLineTraceDrawer& other)
+    : DrawerBase(other), style_(other.style_), colour_(other.colour_), lane_(other.lane_), penWidth_(other.penWidth_)
+{
+}
+
+HRESULT PolyLineTraceDrawer::SetDataSource(LONG reserved, IUnknown* source)
+{
+    DrawerBase::SetDataSource(reserved, source);
+    block_.Reset();
+    baseTick_ = 0;
+    return S_OK;
+}
+
+HRESULT PolyLineTraceDrawer::GetCapabilities(LONG, DWORD* flags, LONG* left, LONG* right, LONG)
+{
+    if (flags) *flags = 0x60000000;
+    if (left) *left = 1;
+    if (right) *right = 0;
+    return S_OK;
+}
+
+HRESULT PolyLineTraceDrawer::GetUnitText(LONG laneIndex, LONG record, IKVOString** text, WORD* flag)
+{
+    if (text) {
+        *text = nullptr;
+    }
+    if (channel < 0 || laneIndex != lane_ || !DataServer()) {
+        return S_FALSE;
+    }
+    if (flag) {
+        *flag = 0;
+        DataServer()->GetChannelFlag(RequestFlags(), record, channel, flag);
+    }
+    return text ? DataServer()->GetUnitText(RequestFlags(), record, channel, text) : S_OK;
+}
+
+HRESULT PolyLineTraceDrawer::OnScaleChanged(LONG lane, LONG, const double scale[2], IUnknown*)
+{
+    if (lane != lane_) {
+        return S_FALSE;
+    }
+    if (scale) {
+        yScale_ = scale[0];
+        yOffset_ = scale[1];
+    }
+    block_.Reset();
+    return S_OK;
+}
+
+HRESULT PolyLineTraceDrawer::OnNewBlock(DWORD)
+{
+    if (sampling) {
+        if (DataSource()) {
+            DataSource()->GetBaseTick(0, &baseTick_);
+        }
+        block_.Reset();
+    }
+    return S_OK;
+}
+
+HRESULT PolyLineTraceDrawer::Draw(owl::TDC& dc, LONGLONG from, LONGLONG to, LONGLONG offset, LONG record, LONG x,
+                                  const RECT& clip, DWORD flags, const TimeDivisions*, LONG)
+{
+    lastX_ = 0;
+    if (flags & kDrawDropCached) {
+        block_.Reset();
+    }
+    int saved = 0;
+    if (block_) {
+        // Incremental drawing: continue the cached block when the stretch starts where it stopped.
+        double start = 0;
+        block_->GetStart(&start);
+        const LONGLONG blockStart = static_cast<LONGLONG>(start);
+        LONGLONG relative = from - baseTick_;
+        if (relative == blockStart - 1) {
+            ++from;
+            ++x;
+            relative = blockStart;
+        }
+        LONGLONG continueTick = blockStart;
+        if (relative != blockStart) {
+            block_->GetContinueTick(&continueTick);
+        }
+        if (relative == continueTick) {
+            lastX_ = x + DrawPoints(dc, Positions(clip, x), x, 0, static_cast<COLORREF>(record));
+            if (!(flags & kDrawKeepCached)) {
+                block_.Reset();
+            }
+            return S_OK;
+        }
+        block_.Reset();
+    }
+    if (offset < 0) {
+        const LONGLONG start = from - offset;
+        if (to <= start) {
+            return S_OK;
+        }
+        saved = SaveDC(dc);
+        IntersectClipRect(dc, std::max<LONG>(clip.left, x), clip.top, clip.right, clip.bottom);
+    }
+    if (!block_ && DataServer() && channel >= 0) {
+        const DWORD request = (RequestFlags() & 0x7DFFFFFFu) | 0x02000000u;
+        DataServer()->NewPointSource(request, channel, from, to, record, -1, 0x7FFFFFFF, yScale_, yOffset_, style_,
+                                     block_.Out());
+    }
+    if (block_) {
+        lastX_ = x + DrawPoints(dc, Positions(clip, x), x, flags & kDrawColourModeMask, colour_);
+    }
+    if (!(flags & kDrawKeepCached)) {
+        block_.Reset();
+    }
+    if (saved) {
+        RestoreDC(dc, saved);
+    }
+    return S_OK;
+}
+
+LONG PolyLineTraceDrawer::DrawPoints(HDC dc, LONG count, LONG x, DWORD, COLORREF)
+{
+    if (!block_) {
+        return 0;
+    }
+    WORD printing = 0;
+    double scale = 1.0;
+    if (IDrawerDataPane* services = Services()) {
+        DWORD word = 0;
+        services->GetPrintWord(0, &word);
+        printing = word ? 0xFFFF : 0;
+        double sy = 1.0;
+        services->GetDeviceScale(0, &scale, &sy);
+    }
+    const int width = printing ? static_cast<int>(std::trunc(penWidth_ * scale)) : 1;
+    HPEN pen = nullptr;
+    if (printing) {
+        const LOGBRUSH brush{BS_SOLID, colour_, 0};
+        pen = ExtCreatePen(PS_GEOMETRIC | PS_ENDCAP_FLAT, static_cast<DWORD>(std::max(width, 1)), &brush, 0, nullptr);
+    } else {
+        pen = CreatePen(PS_SOLID, 1, colour_);
+    }
+    HGDIOBJ previous = SelectObject(dc, pen);
+    std::array<POINT, kChartPointBatch> points; // one fixed buffer per call: no allocation per batch
+    LONG consumedTotal = 0;
+    while (count > 0) {
+        LONG pointCount = 0;
+        LONG consumed = 0;
+        if (FAILED(block_->GetPoints(x, count, points.data(), kChartPointBatch, &pointCount, &consumed))) {
+            break;
+        }
+        pointCount = std::clamp<LONG>(pointCount, 0, kChartPointBatch) & ~1;
+        if (pointCount > 0) {
+            if (printing && style_ != 1 && pointCount > 1) {
+                for (LONG i = 0; i + 1 < pointCount; i += 2) {
+                    if (points[i].x == points[i + 1].x) {
+                        points[i + 1].y += static_cast<LONG>(std::trunc(scale - 1.0));
+                    }
+                }
+            }
+            PolyPolyline(dc, points.data(), SegmentCounts().data(), static_cast<DWORD>(pointCount / 2));
+        }
+        const LONG asked = count;
+        consumed = std::clamp<LONG>(consumed, 0, count);
+        count -= consumed;
+        x += consumed;
+        consumedTotal += consumed;
+        if (consumed < asked && pointCount < kChartPointBatch) {
+            break;
+        }
+    }
+    SelectObject(dc, previous);
+    DeleteObject(pen);
+    return consumedTotal;
+}
+
+HRESULT PolyLineTraceDrawer::GetLatestTick(LONG, LONG, LONGLONG, LONGLONG, LONGLONG* tick)
+{
+    if (!block_ || !tick) {
+        return S_FALSE;
+    }
+    double extent = 0;
+    block_->GetStart(&extent);
+    *tick = baseTick_ + static_cast<LONGLONG>(extent);
+    return S_OK;
+}
+
+HRESULT PolyLineTraceDrawer::OnSamplingStop(LONG r0, LONG r1)
+{
+    DrawerBase::OnSamplingStop(r0, r1);
+    block_.Reset();
+    return S_OK;
+}
+
+HRESULT PolyLineTraceDrawer::RequestData(DWORD flags, LONG lane, LONG a, LONG b, LONG c, LONG d, LONG e)
+{
+    if (lane != lane_ || !DataServer()) {
+        return S_FALSE;
+    }
+    const DWORD style = option ? styleFlags & ~0x3000u : styleFlags;
+    const DWORD request = (((style | flags) & ~0xFFu) | (subSelector & 0xFF)) | 0x82000100u;
+    return DataServer()->RequestData(request, channel, a, b, c, d, 0, 0, 0, e);
+}
+
+HRESULT PolyLineTraceDrawer::GetLane(LONG* lane)
+{
+    if (!lane) {
+        return E_INVALIDARG;
+    }
+    *lane = lane_;
+    return S_OK;
+}
+
+HRESULT PolyLineTraceDrawer::DropCachedData(LONG)
+{
+    block_.Reset();
+    return S_OK;
+}
+
+HRESULT PolyLineTraceDrawer::Clone(DWORD, IChartRecordDrawer** copy)
+{
+    // Every trace drawer clones into a plain poly-line drawer.
+    return CloneAs(static_cast<const PolyLineTraceDrawer&>(*this), copy);
+}
+
+CustomUnitsPolyLineTraceDrawer::CustomUnitsPolyLineTraceDrawer(std::unique_ptr<UnitMapper> mapper, LONG lane,
+                                                               const COLORREF* colour, DWORD style, DWORD kind,
+                                                               LONG channel, DWORD subSelector)
+    : PolyLineTraceDrawer(lane, colour, style, kind, channel, subSelector), mapper_(std::move(mapper))
+{
+}
+
+HRESULT CustomUnitsPolyLineTraceDrawer::GetUnitText(LONG laneIndex, LONG record, IKVOString** text, WORD* flag)
+{
+    if (text) {
+        *text = nullptr;
+    }
+    if (!mapper_ || laneIndex != lane_ || !DataServer()) {
+        return S_FALSE;
+    }
+    platform::ComPtr<IKVOString> unit;
+    const HRESULT hr = DataServer()->GetUnitText(mapper_->Flags() | 0x1000, record, mapper_->Channel(), unit.Out());
+    if (flag) {
+        *flag = hr == S_OK ? 0 : 0xFFFF;
+    }
+    if (text && unit) {
+        LONG extra = 0;
+        mapper_->MapUnit(text, unit.Get(), 1, &extra);
+    }
+    return hr == S_OK ? S_FALSE : S_OK;
+}
+
+HRESULT CustomUnitsPolyLineTraceDrawer::GetUnitTextEx(LONG laneIndex, LONG record, IKVOString** text, WORD* flag,
+                                                      double* range, double*, double*)
+{
+    if (range && !option) {
+        range[0] = range[1] = 0.0;
+    }
+    return GetUnitText(laneIndex, record, text, flag);
+}
+
+HRESULT NullTraceDrawer::GetCapabilities(LONG, DWORD* flags, LONG* left, LONG* right, LONG)
+{
+    if (flags) *flags = 0x60000000;
+    if (left) *left = 0;
+    if (right) *right = 0;
+    return S_OK;
+}
+
+HRESULT NullTraceDrawer::GetLatestTick(LONG r0, LONG r1, LONGLONG start, LONGLONG count, LONGLONG* tick)
+{
+    const HRESULT hr = PolyLineTraceDrawer::GetLatestTick(r0, r1, start, count, tick);
+    if (hr == S_OK) {
+        *tick -= tickCorrection_;
+    }
+    return hr;
+}
+
+HRESULT NullTraceDrawer::GetUnitText(LONG, LONG, IKVOString** text, WORD*)
+{
+    if (text) {
+        *text = nullptr;
+    }
+    return S_FALSE;
+}
+
+HRESULT NullTraceDrawer::RequestData(DWORD, LONG, LONG, LONG, LONG, LONG, LONG) { return S_FALSE; }
+
+LONG NullTraceDrawer::DrawPoints(HDC, LONG count, LONG x, DWORD, COLORREF)
+{
+    if (!block_) {
+        return 0;
+    }
+    std::array<POINT, kChartPointBatch> points;
+    while (count > 0) {
+        const LONG ask = std::min(count, wrapLimit_ - x);
+        LONG pointCount = 0;
+        LONG consumed = 0;
+        if (FAILED(block_->GetPoints(x, ask, points.data(), kChartPointBatch, &pointCount, &consumed)) ||
+            (consumed <= 0 && pointCount <= 0)) {
+            break;
+        }
+        consumed = std::clamp<LONG>(consumed, 0, count);
+        count -= consumed;
+        x += consumed;
+        if (x >= wrapLimit_) {
+            x -= wrapLimit_;
+        }
+    }
+    return count == 0 ? 1 : 0;
+}
+
+} // namespace ChartDraw

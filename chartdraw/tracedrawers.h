@@ -1,0 +1,97 @@
+// Channel traces: the samples of one channel drawn as line segments, batch by batch from the host's point source.
+#pragma once
+
+#include "chartdraw/drawer.h"
+
+#include <array>
+#include <memory>
+
+namespace ChartDraw {
+
+class PolyLineTraceDrawer : public DrawerBase {
+public:
+    PolyLineTraceDrawer(LONG lane, const COLORREF* colour, DWORD style, DWORD kind, LONG channel, DWORD subSelector,
+                        LONG alternate = kNoAlternateChannel, DWORD alternateSelector = kNoAlternateSelector);
+    PolyLineTraceDrawer(const PolyLineTraceDrawer& other);
+
+    HRESULT SetDataSource(LONG reserved, IUnknown* source) override;
+    HRESULT GetCapabilities(LONG reserved, DWORD* flags, LONG* left, LONG* right, LONG argument) override;
+    HRESULT GetUnitText(LONG lane, LONG record, IKVOString** text, WORD* flag) override;
+    HRESULT OnScaleChanged(LONG lane, LONG reserved, const double scale[2], IUnknown* source) override;
+    HRESULT OnNewBlock(DWORD argument) override;
+    HRESULT Draw(owl::TDC& dc, LONGLONG from, LONGLONG to, LONGLONG offset, LONG record, LONG x, const RECT& clip,
+                 DWORD flags, const TimeDivisions* divisions, LONG word) override;
+    HRESULT GetLatestTick(LONG r0, LONG r1, LONGLONG start, LONGLONG count, LONGLONG* tick) override;
+    HRESULT OnSamplingStop(LONG r0, LONG r1) override;
+    HRESULT RequestData(DWORD flags, LONG lane, LONG a, LONG b, LONG c, LONG d, LONG e) override;
+    HRESULT GetLane(LONG* lane) override;
+    HRESULT DropCachedData(LONG reserved) override;
+    HRESULT Clone(DWORD flags, IChartRecordDrawer** copy) override;
+
+    // Draws `count` positions from x on; returns the positions consumed.
+    virtual LONG DrawPoints(HDC dc, LONG count, LONG x, DWORD colourMode, COLORREF colour);
+
+    COLORREF Colour() const { return colour_; }
+    double YScale() const { return yScale_; }
+    LONG LastX() const { return lastX_; }
+    IChartPointSource* CachedBlock() const { return block_.Get(); }
+
+    // The counts handed to PolyPolyline: every polyline is one segment of two points.
+    static const std::array<DWORD, kChartPointBatch / 2>& SegmentCounts();
+
+protected:
+    LONGLONG baseTick_ = 0;
+    double yScale_ = 1.0;
+    double yOffset_ = 0.0;
+    platform::ComPtr<IChartPointSource> block_;
+    DWORD style_;
+    COLORREF colour_;
+    LONG lane_;
+    LONG wrapLimit_ = 0x7FFFFFFF;
+    LONG lastX_ = 0;
+    LONG penWidth_ = 1;
+};
+
+// Maps a channel's unit text to the unit the trace is shown in.
+class UnitMapper {
+public:
+    UnitMapper(LONG channel, DWORD flags) : channel_(channel), flags_(flags) {}
+    virtual ~UnitMapper() = default;
+    // The text to show for `unit` (one reference), and an extra word.
+    virtual HRESULT MapUnit(IKVOString** out, IKVOString* unit, LONG reserved, LONG* extra) = 0;
+    LONG Channel() const { return channel_; }
+    DWORD Flags() const { return flags_; }
+
+private:
+    LONG channel_;
+    DWORD flags_;
+};
+
+// A trace drawer whose unit text comes through its own unit mapper.
+class CustomUnitsPolyLineTraceDrawer : public PolyLineTraceDrawer {
+public:
+    CustomUnitsPolyLineTraceDrawer(std::unique_ptr<UnitMapper> mapper, LONG lane, const COLORREF* colour, DWORD style,
+                                   DWORD kind, LONG channel, DWORD subSelector);
+    HRESULT GetUnitText(LONG lane, LONG record, IKVOString** text, WORD* flag) override;
+    HRESULT GetUnitTextEx(LONG lane, LONG record, IKVOString** text, WORD* flag, double* range, double* limits,
+                          double* scale) override;
+
+private:
+    std::unique_ptr<UnitMapper> mapper_;
+};
+
+// Reads the points so that the data keeps flowing, and draws nothing.
+class NullTraceDrawer : public PolyLineTraceDrawer {
+public:
+    using PolyLineTraceDrawer::PolyLineTraceDrawer;
+    HRESULT GetCapabilities(LONG reserved, DWORD* flags, LONG* left, LONG* right, LONG argument) override;
+    HRESULT GetLatestTick(LONG r0, LONG r1, LONGLONG start, LONGLONG count, LONGLONG* tick) override;
+    HRESULT GetUnitText(LONG lane, LONG record, IKVOString** text, WORD* flag) override;
+    HRESULT RequestData(DWORD flags, LONG lane, LONG a, LONG b, LONG c, LONG d, LONG e) override;
+    LONG DrawPoints(HDC dc, LONG count, LONG x, DWORD colourMode, COLORREF colour) override;
+
+private:
+    LONG tickCorrection_ = 0;
+};
+
+} // namespace ChartDraw

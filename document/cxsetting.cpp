@@ -1,0 +1,142 @@
+#include "document/cxsetting.h"
+
+#include "foundation/stringstream.h"
+#include "frame/hostservices.h"
+
+#include <locale>
+#include <sstream>
+
+namespace CX::Doc {
+
+namespace {
+
+template <class T>
+KVO::String NumberText(T value, bool classic)
+{
+    KVO::OStringStream out;
+    if (classic) {
+        out.imbue(std::locale::classic());
+    }
+    out << value;
+    return out.str();
+}
+
+// The leading number of the text; false when there is none or it does not fit T.
+template <class T>
+bool ReadNumber(const KVO::String& text, bool classic, T& value)
+{
+    std::wistringstream in(KVO::ToWide(text.View()));
+    if (classic) {
+        in.imbue(std::locale::classic());
+    }
+    T read{};
+    in >> read;
+    if (in.fail()) {
+        return false;
+    }
+    value = read;
+    return true;
+}
+
+} // namespace
+
+KVO::String CXSetting::ToText(bool) const { return KVO::String(u"?"); }
+
+void CXSetting::FromText(const KVO::String&, bool) {}
+
+bool CXSetting::CopyFrom(const CXSetting&) { return false; }
+
+template <class T, std::int32_t KindTag>
+KVO::String CXSettingIO<T, KindTag>::ToText(bool classic) const
+{
+    return NumberText(value_, classic);
+}
+
+template <class T, std::int32_t KindTag>
+void CXSettingIO<T, KindTag>::FromText(const KVO::String& text, bool classic)
+{
+    ReadNumber(text, classic, value_);
+}
+
+template class CXSettingIO<std::int32_t, kSettingInt>;
+template class CXSettingIO<std::int32_t, kSettingLong>;
+template class CXSettingIO<double, kSettingDouble>;
+
+KVO::String CXSetting_Bool::ToText(bool) const { return KVO::String(value_ ? u"t" : u"f"); }
+
+void CXSetting_Bool::FromText(const KVO::String& text, bool) { value_ = text[0] == u't'; }
+
+// ---- CXSetting_LMDetSet ----
+
+CXSetting_LMDetSet::CXSetting_LMDetSet()
+    : CXSetting(1010, kSettingDetection, 1, AnalysisTypeBit(0) | AnalysisTypeBit(2))
+{
+}
+
+bool CXSetting_LMDetSet::IsValid() const
+{
+    if (!object_) {
+        return false;
+    }
+    VARIANT_BOOL valid = VARIANT_FALSE;
+    object_->IsValid(&valid);
+    return valid != VARIANT_FALSE;
+}
+
+KVO::String CXSetting_LMDetSet::ToText(bool) const
+{
+    if (!object_) {
+        return pending_;
+    }
+    BSTR text = nullptr;
+    object_->GetText(&text);
+    return KVO::String::AttachBSTR(text);
+}
+
+void CXSetting_LMDetSet::FromText(const KVO::String& text, bool)
+{
+    if (object_) {
+        object_->SetText(text.c_str());
+    } else {
+        pending_ = text;
+    }
+}
+
+void CXSetting_LMDetSet::Reset()
+{
+    if (object_) {
+        object_->Reset();
+    }
+}
+
+bool CXSetting_LMDetSet::CopyFrom(const CXSetting& other)
+{
+    if (&other == this) {
+        return true; // releasing first would lose the object that is to be copied
+    }
+    object_.Reset();
+    const auto* source = dynamic_cast<const CXSetting_LMDetSet*>(&other);
+    if (!source || !source->object_) {
+        return false;
+    }
+    source->object_->Clone(object_.Out());
+    return true;
+}
+
+void CXSetting_LMDetSet::Bind(IUnknown* hostDocument)
+{
+    if (object_ || !hostDocument) {
+        return;
+    }
+    const platform::ComPtr<ILMDocExtension> extension = CAF::GetDocumentExtension(hostDocument);
+    if (!extension) {
+        return;
+    }
+    extension->CreateSettings(object_.Out());
+    if (object_ && !pending_.IsEmpty()) {
+        object_->SetText(pending_.c_str());
+        pending_ = KVO::String();
+    }
+}
+
+} // namespace CX::Doc

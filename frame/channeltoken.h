@@ -1,0 +1,18 @@
+// The token by which a calculation text refers to a host channel.
+#pragma once
+
+#include "foundation/kvostring.h"
+#include "platform/com/unknown.h"
+
+#include <cstdint>
+
+namespace ExtLib {
+
+// With a kind whose low byte is 4, the token that the host document's channel-naming interface gives; otherwise,
+// or when the host cannot say, "ch" followed by the 1-based channel number.
+KVO::String GetChannelToken(IUnknown* hostDocument, std::int32_t channel, std::int32_t kind);
+
+// The host's token alone: false (text unchanged) when the document is null or has no channel-naming interface.
+bool QueryChannelToken(IUnknown* hostDocument, std::int32_t channel, std::int32_t kind, KVO::String& text);
+
+} // namespace ExtLib

@@ -1,0 +1,291 @@
+#include "host/chartserver.h"
+
+#include "host/hoststring.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace host {
+namespace {
+
+// One vertical segment per pixel column (the column's lowest to highest row), joined to the previous column by a
+// segment from its last sample to this column's first.
+class ColumnPoints final : public RefCounted, public IChartPointSource {
+public:
+    ColumnPoints(std::span<const float> samples, double firstTick, double ticksPerPixel, LONG originX, double yScale,
+                 double yOffset)
+        : samples_(samples), firstTick_(firstTick), ticksPerPixel_(ticksPerPixel), originX_(originX),
+          yScale_(yScale), yOffset_(yOffset)
+    {
+    }
+
+    HRESULT QueryInterface(REFIID iid, void** out) override
+    {
+        return AnswerFrom({{&IID_IChartPointSource, static_cast<IChartPointSource*>(this)}}, iid, out);
+    }
+    ULONG AddRef() override { return AddRefCount(); }
+    ULONG Release() override { return ReleaseCount(); }
+
+    HRESULT GetPoints(LONG x, LONG positions, POINT* points, LONG maxPoints, LONG* pointCount,
+                      LONG* consumed) override
+    {
+        if (!points || !pointCount || !consumed) {
+            return E_POINTER;
+        }
+        LONG written = 0;
+        LONG used = 0;
+        const LONG length = static_cast<LONG>(samples_.size());
+        // Pairs are written one at a time, so that a call fills the buffer unless the positions or the data end.
+        while (used < positions && written + 2 <= maxPoints) {
+            const LONG px = x + used;
+            if (pending_.active && pending_.x == px) {
+                points[written++] = POINT{px, pending_.high};
+                points[written++] = POINT{px, pending_.low};
+                pending_.active = false;
+                ++used;
+                continue;
+            }
+            const LONG column = px - originX_;
+            const double t0 = firstTick_ + column * ticksPerPixel_;
+            LONG a = static_cast<LONG>(std::floor(t0));
+            LONG b = std::max(a + 1, static_cast<LONG>(std::floor(t0 + ticksPerPixel_)));
+            if (a >= length) {
+                break; // no data beyond the record's end
+            }
+            a = std::max<LONG>(a, 0);
+            b = std::min(b, length);
+            if (b <= a) {
+                ++used;
+                continue;
+            }
+            float low = samples_[a];
+            float high = samples_[a];
+            for (LONG i = a + 1; i < b; ++i) {
+                low = std::min(low, samples_[i]);
+                high = std::max(high, samples_[i]);
+            }
+            if (hasLast_) {
+                points[written++] = POINT{lastX_, lastY_};
+                points[written++] = POINT{px, Row(samples_[a])};
+            }
+            pending_ = Pending{true, px, Row(high), Row(low)};
+            hasLast_ = true;
+            lastX_ = px;
+            lastY_ = Row(samples_[b - 1]);
+            next_ = b;
+        }
+        *pointCount = written;
+        *consumed = used;
+        return S_OK;
+    }
+    HRESULT GetContinueTick(LONGLONG* tick) override
+    {
+        if (!tick) {
+            return E_POINTER;
+        }
+        *tick = next_;
+        return S_OK;
+    }
+    HRESULT Reserved5() override { return E_NOTIMPL; }
+    HRESULT GetStart(double* tick) override
+    {
+        if (!tick) {
+            return E_POINTER;
+        }
+        *tick = static_cast<double>(next_);
+        return S_OK;
+    }
+
+private:
+    LONG Row(float value) const
+    {
+        const double y = (value + yOffset_) * yScale_;
+        return static_cast<LONG>(std::lround(std::clamp(y, -16000.0, 16000.0)));
+    }
+
+    std::span<const float> samples_;
+    double firstTick_;
+    double ticksPerPixel_;
+    LONG originX_;
+    double yScale_;
+    double yOffset_;
+    struct Pending {
+        bool active = false;
+        LONG x = 0;
+        LONG high = 0;
+        LONG low = 0;
+    } pending_; // a column whose vertical segment did not fit into the last call
+    bool hasLast_ = false;
+    LONG lastX_ = 0;
+    LONG lastY_ = 0;
+    LONGLONG next_ = 0;
+};
+
+} // namespace
+
+platform::ComPtr<ChartServer> ChartServer::Create(std::shared_ptr<Document> document)
+{
+    return platform::ComPtr<ChartServer>(new ChartServer(std::move(document)));
+}
+
+void ChartServer::SetView(LONG record, double firstTick, double ticksPerPixel, LONG originX)
+{
+    viewRecord_ = record;
+    firstTick_ = firstTick;
+    ticksPerPixel_ = ticksPerPixel > 0 ? ticksPerPixel : 1;
+    originX_ = originX;
+}
+
+int ChartServer::AddEventChannel(std::vector<std::shared_ptr<const EventArray>> records)
+{
+    eventChannels_.push_back(std::move(records));
+    return document_->ChannelCount() + static_cast<int>(eventChannels_.size()) - 1;
+}
+
+HRESULT ChartServer::QueryInterface(REFIID iid, void** out)
+{
+    return AnswerFrom({{&IID_IChartDataSource, static_cast<IChartDataSource*>(this)},
+                       {&IID_IChartDataServer, static_cast<IChartDataServer*>(this)}},
+                      iid, out);
+}
+
+HRESULT ChartServer::SetLayoutValue(DWORD key, LONG value)
+{
+    layoutValues[key] = value;
+    return S_OK;
+}
+
+HRESULT ChartServer::GetBaseTick(LONG, LONGLONG* tick)
+{
+    if (!tick) {
+        return E_POINTER;
+    }
+    *tick = 0;
+    return S_OK;
+}
+
+HRESULT ChartServer::GetDataServer(IUnknown** server)
+{
+    if (!server) {
+        return E_POINTER;
+    }
+    return Answer(static_cast<IUnknown*>(static_cast<IChartDataServer*>(this)), reinterpret_cast<void**>(server));
+}
+
+HRESULT ChartServer::LocateStart(DWORD, LONGLONG chartTick, LONG* record, LONGLONG* tick)
+{
+    if (!record || !tick) {
+        return E_POINTER;
+    }
+    *record = viewRecord_;
+    *tick = std::max<LONGLONG>(chartTick, 0);
+    return S_OK;
+}
+
+HRESULT ChartServer::LocateEnd(DWORD mode, LONGLONG chartTick, LONG* record, LONGLONG* tick)
+{
+    return LocateStart(mode, chartTick, record, tick);
+}
+
+HRESULT ChartServer::TickToX(DWORD, LONG, LONGLONG tick, double* x)
+{
+    if (!x) {
+        return E_POINTER;
+    }
+    *x = originX_ + (static_cast<double>(tick) - firstTick_) / ticksPerPixel_;
+    return S_OK;
+}
+
+HRESULT ChartServer::GetRecordExtent(LONG record, LONGLONG* ticks)
+{
+    if (!ticks) {
+        return E_POINTER;
+    }
+    if (record < 0 || record >= document_->BlockCount() || document_->ChannelCount() == 0) {
+        *ticks = 0;
+        return S_FALSE;
+    }
+    *ticks = document_->Length(record, 0);
+    return S_OK;
+}
+
+HRESULT ChartServer::GetCurrentRecord(LONG, LONG* record)
+{
+    if (!record) {
+        return E_POINTER;
+    }
+    *record = currentRecord_;
+    return S_OK;
+}
+
+HRESULT ChartServer::RequestData(DWORD, LONG, LONG, LONG, LONG, LONG, LONG, LONG, LONG, LONG) { return S_OK; }
+
+HRESULT ChartServer::GetChannelFlag(DWORD, LONG record, LONG channel, WORD* flag)
+{
+    if (!flag) {
+        return E_POINTER;
+    }
+    const bool present = record >= 0 && record < document_->BlockCount() && channel >= 0 &&
+                         channel < document_->ChannelCount() + static_cast<LONG>(eventChannels_.size());
+    *flag = present ? 0xFFFF : 0;
+    return S_OK;
+}
+
+HRESULT ChartServer::GetUnitText(DWORD, LONG, LONG channel, IKVOString** text)
+{
+    if (!text) {
+        return E_POINTER;
+    }
+    *text = nullptr;
+    if (channel < 0 || channel >= document_->ChannelCount()) {
+        return S_FALSE;
+    }
+    *text = MakeString(document_->ChannelUnit(channel)).Detach();
+    return S_OK;
+}
+
+HRESULT ChartServer::GetData(DWORD, LONG, LONG, IUnknown** data)
+{
+    if (!data) {
+        return E_POINTER;
+    }
+    *data = nullptr;
+    return S_FALSE;
+}
+
+HRESULT ChartServer::GetEventEnumerator(DWORD, LONG channel, DWORD, LONG firstRecord, LONG, LONG, LONG,
+                                        IUnknown** enumerator)
+{
+    if (!enumerator) {
+        return E_POINTER;
+    }
+    *enumerator = nullptr;
+    ++eventRequests_;
+    const LONG index = channel - document_->ChannelCount();
+    if (index < 0 || index >= static_cast<LONG>(eventChannels_.size()) || firstRecord < 0 ||
+        firstRecord >= static_cast<LONG>(eventChannels_[index].size()) || !eventChannels_[index][firstRecord]) {
+        return S_FALSE;
+    }
+    *enumerator = OpenEvents(eventChannels_[index][firstRecord]).Detach();
+    return S_OK;
+}
+
+HRESULT ChartServer::NewPointSource(DWORD, LONG channel, LONGLONG, LONGLONG, LONG record, LONG, LONG, double yScale,
+                                    double yOffset, DWORD, IChartPointSource** source)
+{
+    if (!source) {
+        return E_POINTER;
+    }
+    *source = nullptr;
+    ++pointSourceRequests_;
+    if (record < 0 || record >= document_->BlockCount() || channel < 0 || channel >= document_->ChannelCount()) {
+        return S_FALSE;
+    }
+    auto* points = new ColumnPoints(document_->Samples(record, channel), firstTick_, ticksPerPixel_, originX_, yScale,
+                                    yOffset);
+    points->AddRef();
+    *source = points;
+    return S_OK;
+}
+
+} // namespace host

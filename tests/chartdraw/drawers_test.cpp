@@ -1,0 +1,269 @@
+#include "chartdraw/eventdrawer.h"
+#include "chartdraw/graticule.h"
+#include "host/chartserver.h"
+#include "tests/chartdraw/fakes.h"
+
+#include <gtest/gtest.h>
+
+using namespace ChartDraw;
+
+namespace {
+
+using charttest::Canvas;
+
+struct Tracked : DrawerBase {
+    explicit Tracked(bool* gone) : DrawerBase(kKindTrace, 2, 4, 7, 1), gone_(gone) {}
+    Tracked(const Tracked& other) : DrawerBase(other), gone_(nullptr) {}
+    ~Tracked() override
+    {
+        if (gone_) *gone_ = true;
+    }
+    HRESULT GetCapabilities(LONG, DWORD*, LONG*, LONG*, LONG) override { return S_OK; }
+    HRESULT Draw(owl::TDC&, LONGLONG, LONGLONG, LONGLONG, LONG, LONG, const RECT&, DWORD, const TimeDivisions*,
+                 LONG) override
+    {
+        return S_OK;
+    }
+    HRESULT Clone(DWORD, IChartRecordDrawer** copy) override { return CloneAs(*this, copy); }
+    bool* gone_;
+};
+
+std::shared_ptr<host::Document> OneChannel(int samples)
+{
+    auto document = host::Document::Create();
+    document->AddChannel(u"I", u"pA");
+    document->AddBlock(0.001);
+    document->SetSamples(0, 0, std::vector<float>(static_cast<std::size_t>(samples), 0.0f));
+    return document;
+}
+
+TEST(DrawerBaseTest, CountsReferencesAndDiesAtTheLastRelease)
+{
+    bool gone = false;
+    auto* drawer = new Tracked(&gone);
+    EXPECT_EQ(drawer->RefCountValue(), 0);
+    EXPECT_EQ(drawer->AddRef(), 1u);
+    EXPECT_EQ(drawer->Release(), 0u);
+    EXPECT_TRUE(gone);
+}
+
+TEST(DrawerBaseTest, EffectiveChannelAndClones)
+{
+    auto* drawer = new Tracked(nullptr);
+    drawer->AddRef();
+    LONG pair[2]{};
+    drawer->GetEffectiveChannel(pair);
+    EXPECT_EQ(pair[0], 7);
+    EXPECT_EQ(pair[1], 1);
+    drawer->alternateChannel = kNoAlternateChannel;
+    drawer->GetEffectiveChannel(pair);
+    EXPECT_EQ(pair[0], 2);
+    EXPECT_EQ(pair[1], 4);
+
+    auto server = host::ChartServer::Create(OneChannel(10));
+    drawer->SetDataSource(0, static_cast<IChartDataSource*>(server.Get()));
+    EXPECT_EQ(drawer->Clone(0, nullptr), E_INVALIDARG);
+    IChartRecordDrawer* copy = nullptr;
+    ASSERT_EQ(drawer->Clone(0, &copy), S_OK);
+    auto* clone = static_cast<Tracked*>(copy);
+    EXPECT_EQ(clone->RefCountValue(), 1);
+    EXPECT_EQ(clone->kind, drawer->kind);
+    EXPECT_EQ(clone->styleFlags, drawer->styleFlags);
+    EXPECT_EQ(clone->subSelector, drawer->subSelector);
+    EXPECT_EQ(clone->DataSource(), nullptr);
+    EXPECT_EQ(clone->DataServer(), nullptr);
+    copy->Release();
+
+    // An empty source lets the previous one go and keeps the data server.
+    drawer->SetDataSource(0, nullptr);
+    EXPECT_EQ(drawer->DataSource(), nullptr);
+    EXPECT_NE(drawer->DataServer(), nullptr);
+    drawer->Release();
+}
+
+struct BackgroundCase {
+    const char* name;
+    DWORD graticuleFlags;
+    LONG laneChannel; // the channel the pane's lane shows; 5 has no data in the recording
+    bool sampling;
+    COLORREF expected;
+};
+
+TEST(GraticuleTest, BackgroundColourFollowsTheLaneState)
+{
+    const BackgroundCase cases[] = {
+        {"shown", 0, 0, false, RGB(250, 250, 250)},
+        {"sampling the current record", 0, 0, true, GraticuleDrawer::kSamplingLane},
+        {"no channel data", 0, 5, false, GetSysColor(COLOR_3DLIGHT)},
+        {"no rows and no columns", GraticuleDrawer::kNoRows | GraticuleDrawer::kNoColumns, 0, false,
+         GetSysColor(COLOR_3DLIGHT)},
+    };
+    auto server = host::ChartServer::Create(OneChannel(100));
+    for (const BackgroundCase& c : cases) {
+        charttest::TestServices services;
+        services.background = RGB(250, 250, 250);
+        services.laneChannel = c.laneChannel;
+        auto* graticule = new GraticuleDrawer(0, 0, c.graticuleFlags, RGB(0, 0, 0), 0, 0, 0);
+        graticule->AddRef();
+        graticule->SetDataSource(0, static_cast<IChartDataSource*>(server.Get()));
+        graticule->SetDrawerServices(&services);
+        const RECT lane{0, 0, 40, 20};
+        graticule->SetRect(0, &lane);
+        if (c.sampling) {
+            graticule->OnSamplingStart(0, 0);
+        }
+        Canvas canvas(40, 20, RGB(1, 2, 3));
+        owl::TDC dc(canvas.dc);
+        const TimeDivisions grid{0, 0, 10, 2};
+        graticule->Draw(dc, 0, 40, 0, 0, 0, lane, 0, &grid, 0);
+        EXPECT_EQ(GetPixel(canvas.dc, 3, 5), c.expected) << c.name;
+        graticule->Release();
+    }
+}
+
+TEST(GraticuleTest, LevelsFarOutsideTheLaneBandTheWholeLane)
+{
+    auto server = host::ChartServer::Create(OneChannel(100));
+    charttest::TestServices services; // values -1.5 .. 1.5 over the lane
+    auto* graticule = new GraticuleDrawer(0, 0, 0, RGB(0, 0, 0), 0, 0, 0);
+    graticule->AddRef();
+    graticule->SetDataSource(0, static_cast<IChartDataSource*>(server.Get()));
+    graticule->SetDrawerServices(&services);
+    graticule->SetOption(1);
+    graticule->SetShowGrid(false);
+    const RECT lane{0, 0, 30, 30};
+    graticule->SetRect(0, &lane);
+    GraticuleSettings& levels = graticule->Settings();
+    levels.level1 = -1e9;
+    levels.level2 = 1e9;
+    levels.flags = GraticuleSettings::kLevel1 | GraticuleSettings::kLevel2 | GraticuleSettings::kFillBetween;
+    Canvas canvas(30, 30, RGB(1, 2, 3));
+    owl::TDC dc(canvas.dc);
+    graticule->Draw(dc, 0, 30, 0, 0, 0, lane, 0, nullptr, 0);
+    for (int y : {0, 15, 29}) {
+        EXPECT_EQ(GetPixel(canvas.dc, 10, y), levels.band) << y;
+    }
+    graticule->Release();
+}
+
+// Value divisions at fixed rows: 5 (minor) and 12 (major).
+struct TwoRows : IScaleDivisions {
+    HRESULT QueryInterface(REFIID iid, void** out) override
+    {
+        *out = iid == IID_IScaleDivisions ? static_cast<IScaleDivisions*>(this) : nullptr;
+        return *out ? S_OK : E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return 1; }
+    ULONG Release() override { return 1; }
+    HRESULT GetCount(LONG* count) override
+    {
+        *count = 2;
+        return S_OK;
+    }
+    HRESULT GetDivisions(LONG, LONG* rows, LONG* kinds, LONG* written) override
+    {
+        rows[0] = 5;
+        kinds[0] = 1;
+        rows[1] = 12;
+        kinds[1] = 2;
+        *written = 2;
+        return S_OK;
+    }
+    HRESULT Reserved5() override { return E_NOTIMPL; }
+    HRESULT GetRange(double* low, double* high) override
+    {
+        *low = -100;
+        *high = 100;
+        return S_OK;
+    }
+};
+
+TEST(GraticuleTest, WhiteStencilPixelsLeaveTheTargetAndRowsTakeTheGridColour)
+{
+    auto server = host::ChartServer::Create(OneChannel(100));
+    charttest::TestServices services;
+    // No background fill and no columns: only the row stencils touch the target.
+    auto* graticule = new GraticuleDrawer(0, 0, GraticuleDrawer::kNoBackground | GraticuleDrawer::kNoColumns,
+                                          RGB(0, 0, 0), 0, 0, 0);
+    graticule->AddRef();
+    graticule->SetDataSource(0, static_cast<IChartDataSource*>(server.Get()));
+    graticule->SetDrawerServices(&services);
+    const RECT lane{0, 0, 20, 20};
+    graticule->SetRect(0, &lane);
+    TwoRows rows;
+    const double identity[2]{1, 0};
+    graticule->OnScaleChanged(1, 0, identity, &rows);
+    Canvas canvas(20, 20);
+    canvas.Fill(RGB(10, 200, 30));
+    owl::TDC dc(canvas.dc);
+    graticule->Draw(dc, 0, 20, 0, 0, 0, lane, 0, nullptr, 0);
+    for (int y = 0; y < 20; ++y) {
+        const COLORREF pixel = GetPixel(canvas.dc, 7, y);
+        if (y == 5 || y == 12) {
+            EXPECT_NE(pixel, RGB(10, 200, 30)) << y;
+        } else {
+            EXPECT_EQ(pixel, RGB(10, 200, 30)) << y;
+        }
+    }
+    EXPECT_NE(GetPixel(canvas.dc, 7, 5), GetPixel(canvas.dc, 7, 12)); // minor and major colours differ
+
+    // A lane of height 0 keeps the stencils; a metafile copy fills no background.
+    const RECT flat{0, 0, 20, 0};
+    graticule->SetRect(0, &flat);
+    EXPECT_EQ(graticule->StencilHeight(), 20);
+    IChartRecordDrawer* copy = nullptr;
+    ASSERT_EQ(graticule->Clone(1u << 30, &copy), S_OK);
+    EXPECT_TRUE(dynamic_cast<MetafileGraticuleDrawer*>(copy) != nullptr);
+    EXPECT_TRUE(static_cast<GraticuleDrawer*>(copy)->GraticuleFlags() & GraticuleDrawer::kNoBackground);
+    EXPECT_EQ(graticule->Clone(0, nullptr), S_OK);
+    copy->Release();
+    graticule->Release();
+}
+
+struct Mark {
+    std::int32_t tick;
+    float offset;
+};
+
+TEST(EventDrawerTest, AnEventAtTheStretchEndEndsTheLoopAndTheDropFlagAsksAgain)
+{
+    auto server = host::ChartServer::Create(OneChannel(1000));
+    const std::vector<Mark> marks{{100, 0.0f}, {200, 0.0f}, {250, std::numeric_limits<float>::quiet_NaN()}, {300, 0.0f}};
+    const int channel = server->AddEventChannel({host::EventArray::Of(marks)});
+    server->SetView(0, 0, 1.0, 0);
+    auto* drawer = new EventDrawer(0, channel, 0);
+    drawer->AddRef();
+    drawer->SetDataSource(0, static_cast<IChartDataSource*>(server.Get()));
+    const RECT lane{0, 0, 400, 30};
+    drawer->SetRect(0, &lane);
+    Canvas canvas(400, 30);
+    canvas.Fill(RGB(255, 255, 255));
+    owl::TDC dc(canvas.dc);
+    drawer->Draw(dc, 50, 300, 0, 0, 50, lane, kDrawKeepCached, nullptr, 0);
+    EXPECT_EQ(server->EventRequests(), 1);
+    auto marked = [&](int x) {
+        for (int y = 0; y < 30; ++y) {
+            if (GetPixel(canvas.dc, x, y) != RGB(255, 255, 255)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(marked(100));
+    EXPECT_TRUE(marked(200));
+    EXPECT_FALSE(marked(250)); // no valid time
+    EXPECT_FALSE(marked(300)); // at the stretch end
+    LONGLONG latest = 0;
+    EXPECT_EQ(drawer->GetLatestTick(0, 0, 0, 0, &latest), S_OK);
+    EXPECT_EQ(latest, 200);
+    drawer->Draw(dc, 50, 300, 0, 0, 50, lane, kDrawKeepCached, nullptr, 0);
+    EXPECT_EQ(server->EventRequests(), 1); // the cached source
+    drawer->Draw(dc, 50, 300, 0, 0, 50, lane, kDrawKeepCached | kDrawDropCached, nullptr, 0);
+    EXPECT_EQ(server->EventRequests(), 2);
+    drawer->Draw(dc, 50, 301, 0, 0, 50, lane, 0, nullptr, 0);
+    EXPECT_TRUE(marked(300));
+    EXPECT_FALSE(drawer->HasCachedSource());
+    drawer->Release();
+}
+
+} // namespace

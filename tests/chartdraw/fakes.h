@@ -1,0 +1,148 @@
+// A chart pane's owner and drawer services for tests of child panes and drawers.
+#pragma once
+
+#include "chartdraw/childpane.h"
+
+#include <vector>
+
+namespace charttest {
+
+// A screen-compatible bitmap in a memory DC, filled with one colour.
+class Canvas {
+public:
+    Canvas(int width, int height, COLORREF colour = RGB(255, 255, 255))
+    {
+        HDC screen = GetDC(nullptr);
+        dc = CreateCompatibleDC(screen);
+        bitmap = CreateCompatibleBitmap(screen, width, height);
+        ReleaseDC(nullptr, screen);
+        previous = SelectObject(dc, bitmap);
+        Fill(colour);
+    }
+    ~Canvas()
+    {
+        SelectObject(dc, previous);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+    void Fill(COLORREF colour)
+    {
+        HBRUSH brush = CreateSolidBrush(colour);
+        const RECT all{0, 0, 0x7FFF, 0x7FFF};
+        FillRect(dc, &all, brush);
+        DeleteObject(brush);
+    }
+    HDC dc = nullptr;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ previous = nullptr;
+};
+
+struct TestOwner : ChartDraw::ChildPaneOwner {
+    ChartDraw::IDrawerDataPane* DrawerServices() override { return services; }
+    bool KeepsLayerBitmaps() const override { return bitmaps; }
+    bool NoControlsMode() const override { return false; }
+    bool IsLive() const override { return true; }
+    bool JumpMode() const override { return jump; }
+    int SweepCursor() const override { return sweep; }
+    void PerformPendingFullInvalidation() override {}
+    void InvalidatePaneRect(const RECT& r) override { invalidated.push_back(r); }
+    void ScrollPaneRect(const RECT&, LONGLONG) override {}
+    std::optional<LONGLONG> TimeBaseLimit() const override { return std::nullopt; }
+    double TickToX(LONGLONG tick) const override { return static_cast<double>(tick); }
+    COLORREF ContrastColourFor(COLORREF c) const override { return c; }
+    double PixelsPerMm(HDC) const override { return 3.78; }
+    POINT Margins() const override { return POINT{1, 1}; }
+
+    ChartDraw::IDrawerDataPane* services = nullptr;
+    bool bitmaps = true;
+    bool jump = false;
+    int sweep = 200;
+    std::vector<RECT> invalidated;
+};
+
+// Drawer services of a screen pane: white background, colours as given, one value range for every lane.
+struct TestServices : ChartDraw::IDrawerDataPane {
+    HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    ULONG AddRef() override { return 1; }
+    ULONG Release() override { return 1; }
+    HRESULT GetPrintWord(LONG, DWORD* word) override
+    {
+        *word = printWord;
+        return S_OK;
+    }
+    HRESULT GetPixelsPerMmX(LONG, LONG, double* out) override
+    {
+        *out = 3.7795276158179276;
+        return S_OK;
+    }
+    HRESULT GetPixelsPerMmY(LONG, LONG, double* out) override
+    {
+        *out = 3.7795276158179276;
+        return S_OK;
+    }
+    HRESULT GetDeviceScale(LONG, double* x, double* y) override
+    {
+        *x = *y = scale;
+        return S_OK;
+    }
+    HRESULT GetNoControlsMode(LONG, WORD* on) override
+    {
+        if (on) *on = 0;
+        return S_OK;
+    }
+    HRESULT SetLayerDragRect(LONG, LONG, const RECT*) override { return S_OK; }
+    HRESULT SetLayerOpacity(LONG, LONG, LONG) override { return S_OK; }
+    HRESULT GetDataRect(LONG, RECT*) override { return E_FAIL; }
+    HRESULT Redraw(LONG, const RECT*) override { return S_OK; }
+    HRESULT IsLive() override { return S_OK; }
+    HRESULT FollowsNewest() override { return S_OK; }
+    HRESULT GetBackgroundColour(COLORREF* colour) override
+    {
+        *colour = background;
+        return S_OK;
+    }
+    HRESULT GetContrastColour(COLORREF value, COLORREF* colour) override
+    {
+        *colour = value;
+        return S_OK;
+    }
+    HRESULT GetLaneSelectors(LONG, LONG, LONG pair[2]) override
+    {
+        pair[0] = laneChannel;
+        pair[1] = 0;
+        return S_OK;
+    }
+    HRESULT GetLaneInformation(LONG, LONG, IUnknown** out) override
+    {
+        *out = nullptr;
+        return S_OK;
+    }
+    HRESULT QueryLaneUnits(LONG, LONG, double range[2], LONG*, LONG*, LONG*, LONG*, LONG*) override
+    {
+        range[0] = low;
+        range[1] = high;
+        return S_OK;
+    }
+    HRESULT GetChannelWord(LONG, DWORD* word) override
+    {
+        *word = 1;
+        return S_OK;
+    }
+    HRESULT GetFlags(DWORD* word, DWORD* mode) override
+    {
+        if (word) *word = 0;
+        if (mode) *mode = 0;
+        return S_OK;
+    }
+
+    DWORD printWord = 0;
+    double scale = 1.0;
+    COLORREF background = RGB(255, 255, 255);
+    LONG laneChannel = 0;
+    double low = -1.5;
+    double high = 1.5;
+};
+
+} // namespace charttest

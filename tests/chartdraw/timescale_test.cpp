@@ -1,0 +1,162 @@
+#include "chartdraw/timescale.h"
+#include "foundation/localeinfo.h"
+#include "foundation/xkvo.h"
+#include "platform/gdi/image.h"
+#include "platform/win/locale.h"
+#include "tests/chartdraw/fakes.h"
+
+#include <gtest/gtest.h>
+
+using namespace ChartDraw;
+
+namespace {
+
+struct TimedOwner : charttest::TestOwner {
+    bool GetTimeContext(TimeContext& out) const override
+    {
+        out = context;
+        return true;
+    }
+    TimeContext context;
+};
+
+struct Axis {
+    TimedOwner owner;
+    TimeScale* scale;
+    LONG width;
+    charttest::Canvas canvas;
+    HDC dc = canvas.dc;
+    HBITMAP bitmap = canvas.bitmap;
+
+    explicit Axis(LONG w) : width(w), canvas(w, 24)
+    {
+        scale = new TimeScale(&owner);
+        scale->AddRef();
+        scale->EnsureLabelDrawer();
+        const LONG pair[2]{0, 0};
+        scale->SetPlacement(1, pair, RECT{0, 0, width, 24});
+    }
+    ~Axis() { scale->Release(); }
+    const TimeLabelDrawer& Labels() const { return *static_cast<TimeLabelDrawer*>(scale->DrawerAt(0)); }
+    void Draw()
+    {
+        scale->InvalidateAll();
+        scale->DrawLayers(dc, TickMapping{}, nullptr, 0, 0, 0, 0, 7);
+        scale->Paint(dc, 0, false);
+    }
+};
+
+class TimeScaleTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        platform::SetUserLocale(platform::LocaleProfile::EnglishUS());
+        LocaleInfo::Reset();
+    }
+    void TearDown() override { LocaleInfo::Reset(); }
+};
+
+TEST_F(TimeScaleTest, LabelsNeverOverlapNorStartLeftOfTheArea)
+{
+    const struct {
+        double secondsPerPixel;
+        double start;
+        std::uint32_t format;
+    } cases[] = {
+        {0.001, 0.0, kTimeModeElapsed},  {0.013, 3.7, kTimeModeElapsed}, {0.5, 40000.0, kTimeModeClock},
+        {7.0, 100.0, kTimeModeClock},    {0.0002, -0.05, kTimeModeElapsed | kTimeMilliseconds},
+        {120.0, 0.0, kTimeModeElapsed},
+    };
+    for (const auto& c : cases) {
+        Axis axis(600);
+        axis.owner.context.secondsPerPixel = c.secondsPerPixel;
+        axis.owner.context.secondsAtOrigin = c.start;
+        axis.owner.context.formatWord = c.format;
+        axis.Draw();
+        const auto& labels = axis.Labels().LastLabels();
+        EXPECT_GE(labels.size(), 2u) << c.secondsPerPixel;
+        LONG right = -1;
+        for (const auto& label : labels) {
+            EXPECT_GE(label.x, 0);
+            EXPECT_GT(label.x, right) << c.secondsPerPixel;
+            right = label.x + label.width;
+        }
+    }
+}
+
+TEST_F(TimeScaleTest, UnusableTimeScaleDrawsNoLabels)
+{
+    for (double p : {0.0, -1.0, std::numeric_limits<double>::quiet_NaN()}) {
+        Axis axis(200);
+        axis.owner.context.secondsPerPixel = p;
+        axis.Draw();
+        EXPECT_TRUE(axis.Labels().LastLabels().empty());
+    }
+}
+
+TEST_F(TimeScaleTest, TimeScaleKeepsOneLabelDrawerAndRefusesNewerSettings)
+{
+    Axis axis(100);
+    EXPECT_TRUE(axis.scale->IsFlagged());
+    axis.scale->RemoveDrawers(0, kNoAlternateChannel, kNoAlternateSelector);
+    EXPECT_EQ(axis.scale->DrawerCount(), 1u);
+    EXPECT_NO_THROW(TimeScale::CheckStateVersion(2));
+    try {
+        TimeScale::CheckStateVersion(3);
+        ADD_FAILURE() << "version 3 accepted";
+    } catch (const XKVO& e) {
+        EXPECT_EQ(e.Code(), static_cast<HRESULT>(0xA0048205));
+    }
+}
+
+TEST_F(TimeScaleTest, PictureOfMillisecondLabels)
+{
+    Axis axis(600);
+    axis.owner.context.secondsPerPixel = 0.0005;
+    axis.owner.context.secondsAtOrigin = 0.0;
+    axis.owner.context.formatWord = kTimeModeElapsed | kTimeMilliseconds;
+    axis.Draw();
+    const gdi::GoldenCheck check =
+        gdi::CheckGolden(gdi::ImageOfBitmap(axis.bitmap), std::string(TEST_DATA_DIR) + "/time_axis_ms.png");
+    EXPECT_TRUE(check.ok) << check.message;
+}
+
+} // namespace
+
+namespace {
+
+TEST(BlockNumberTest, EveryNthBlockByTheSpacingRatio)
+{
+    const struct {
+        double ratio;
+        LONG number;
+        bool shown;
+    } cases[] = {{60, 7, true}, {51, 3, true}, {30, 3, false}, {30, 4, true}, {26, 8, true},  {20, 4, false},
+                 {11, 10, true}, {10.9, 10, false}, {5, 100, true}, {0, 200, true}, {0, 150, false}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(TimeLabelDrawer::ShowsBlockNumber(c.number, c.ratio), c.shown) << c.ratio << " " << c.number;
+    }
+}
+
+TEST_F(TimeScaleTest, BlockNumberStandsAtTheRecordStartUnlessALabelIsThere)
+{
+    const struct {
+        LONG startX;
+        bool drawn;
+    } cases[] = {{40, true}, {200, false}}; // at 200 stands the "0.2" label
+    for (const auto& c : cases) {
+        Axis axis(600);
+        axis.owner.context.secondsPerPixel = 0.001;
+        axis.owner.context.showBlockNumbers = true;
+        axis.owner.context.record = 2;
+        axis.owner.context.recordStartX = c.startX;
+        axis.owner.context.blockSpacingRatio = 60;
+        axis.Draw();
+        EXPECT_EQ(axis.Labels().LastBlockNumber(), c.drawn ? 3 : 0) << c.startX;
+        if (c.drawn) {
+            EXPECT_EQ(GetPixel(axis.dc, c.startX - 1, 6), RGB(30, 30, 108));
+        }
+    }
+}
+
+} // namespace

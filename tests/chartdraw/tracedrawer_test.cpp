@@ -1,0 +1,212 @@
+#include "chartdraw/tracedrawers.h"
+#include "foundation/kvostring.h"
+#include "host/chartserver.h"
+#include "platform/gdi/dc.h"
+#include "tests/chartdraw/fakes.h"
+
+#include <gtest/gtest.h>
+
+#include <typeinfo>
+#include <vector>
+
+using namespace ChartDraw;
+
+namespace {
+
+// A point source over a sine-free staircase: one vertical segment per x position, `perCall` positions per call.
+struct FakePoints : IChartPointSource {
+    HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    ULONG AddRef() override { return ++refs; }
+    ULONG Release() override { return --refs; }
+    HRESULT GetPoints(LONG x, LONG positions, POINT* points, LONG maxPoints, LONG* count, LONG* consumed) override
+    {
+        ++calls;
+        asked.push_back(maxPoints);
+        const LONG n = std::min({positions, maxPoints / 2, perCall});
+        for (LONG i = 0; i < n; ++i) {
+            points[2 * i] = POINT{x + i, 5};
+            points[2 * i + 1] = POINT{x + i, 15};
+        }
+        *count = exactlyFull ? maxPoints : 2 * n;
+        *consumed = n;
+        return S_OK;
+    }
+    HRESULT GetContinueTick(LONGLONG* tick) override
+    {
+        *tick = -1;
+        return S_OK;
+    }
+    HRESULT Reserved5() override { return E_NOTIMPL; }
+    HRESULT GetStart(double* tick) override
+    {
+        *tick = 0;
+        return S_OK;
+    }
+    ULONG refs = 0;
+    int calls = 0;
+    LONG perCall = 1000;
+    bool exactlyFull = false;
+    std::vector<LONG> asked;
+};
+
+class TraceDrawer : public PolyLineTraceDrawer {
+public:
+    using PolyLineTraceDrawer::PolyLineTraceDrawer;
+    void Use(IChartPointSource* source) { block_ = source; }
+};
+
+class TraceTest : public ::testing::Test {
+protected:
+    charttest::Canvas canvas{600, 20};
+    HDC dc = canvas.dc;
+};
+
+TEST_F(TraceTest, PointsComeInBatchesOfAtMost256AndEveryPositionIsDrawn)
+{
+    const COLORREF red = RGB(255, 0, 0);
+    auto* drawer = new TraceDrawer(0, &red, 0, kKindTrace, 0, 0);
+    drawer->AddRef();
+    FakePoints points;
+    drawer->Use(&points);
+    EXPECT_EQ(drawer->DrawPoints(dc, 500, 0, 0, 0), 500);
+    EXPECT_GE(points.calls, 4); // 128 segments per call at most
+    for (LONG asked : points.asked) {
+        EXPECT_EQ(asked, kChartPointBatch);
+    }
+    for (int x : {0, 127, 128, 255, 499}) {
+        EXPECT_EQ(GetPixel(dc, x, 10), red) << x;
+    }
+    EXPECT_EQ(GetPixel(dc, 500, 10), RGB(255, 255, 255));
+    drawer->Use(nullptr);
+    drawer->Release();
+}
+
+TEST_F(TraceTest, AFullBatchKeepsTheLoopGoingAfterAShortConsumption)
+{
+    auto* drawer = new TraceDrawer(0, nullptr, 0, kKindTrace, 0, 0);
+    drawer->AddRef();
+    FakePoints points;
+    points.perCall = 10;
+    points.exactlyFull = true; // 256 points back although only 10 positions were consumed
+    drawer->Use(&points);
+    EXPECT_EQ(drawer->DrawPoints(dc, 35, 0, 0, 0), 35);
+    EXPECT_EQ(points.calls, 4);
+    points.exactlyFull = false;
+    points.calls = 0;
+    EXPECT_EQ(drawer->DrawPoints(dc, 35, 0, 0, 0), 10); // a short batch ends the loop
+    EXPECT_EQ(points.calls, 1);
+    drawer->Use(nullptr);
+    drawer->Release();
+}
+
+TEST(TraceDrawerContract, OtherLanesAreNotAnswered)
+{
+    auto* drawer = new TraceDrawer(1, nullptr, 0, kKindTrace, 3, 0);
+    drawer->AddRef();
+    const double scale[2]{2.0, 5.0};
+    EXPECT_EQ(drawer->OnScaleChanged(0, 0, scale, nullptr), S_FALSE);
+    EXPECT_EQ(drawer->YScale(), 1.0);
+    EXPECT_EQ(drawer->RequestData(0, 0, 0, 0, 0, 0, 0), S_FALSE);
+    IKVOString* unit = reinterpret_cast<IKVOString*>(1);
+    EXPECT_EQ(drawer->GetUnitText(0, 0, &unit, nullptr), S_FALSE);
+    EXPECT_EQ(unit, nullptr);
+    EXPECT_EQ(drawer->OnScaleChanged(1, 0, scale, nullptr), S_OK);
+    EXPECT_EQ(drawer->YScale(), 2.0);
+    LONG pair[2]{};
+    drawer->GetEffectiveChannel(pair);
+    EXPECT_EQ(pair[0], 3);
+    EXPECT_EQ(drawer->Clone(0, nullptr), E_INVALIDARG);
+    IChartRecordDrawer* copy = nullptr;
+    ASSERT_EQ(drawer->Clone(0, &copy), S_OK);
+    DWORD kind = 0;
+    copy->GetKind(&kind);
+    EXPECT_EQ(kind, kKindTrace);
+    EXPECT_EQ(static_cast<TraceDrawer*>(copy)->YScale(), 1.0);
+    EXPECT_EQ(copy->Release(), 0u);
+    IUnknown* data = reinterpret_cast<IUnknown*>(1);
+    auto* none = new TraceDrawer(0, nullptr, 0, kKindTrace, -1, 0);
+    none->AddRef();
+    EXPECT_EQ(none->GetData(0, &data), S_FALSE);
+    EXPECT_EQ(data, nullptr);
+    none->Release();
+    drawer->Release();
+}
+
+} // namespace
+
+namespace {
+
+TEST(NullTraceTest, ConsumesEveryPositionAndDrawsNothing)
+{
+    charttest::Canvas canvas(300, 20);
+    struct Null : NullTraceDrawer {
+        using NullTraceDrawer::NullTraceDrawer;
+        void Use(IChartPointSource* source) { block_ = source; }
+    };
+    auto* drawer = new Null(0, nullptr, 0, kKindTrace, 0, 0);
+    drawer->AddRef();
+    FakePoints points;
+    points.perCall = 40;
+    drawer->Use(&points);
+    EXPECT_EQ(drawer->DrawPoints(canvas.dc, 250, 0, 0, 0), 1);
+    EXPECT_EQ(points.calls, 7);
+    for (int x : {0, 100, 249}) {
+        EXPECT_EQ(GetPixel(canvas.dc, x, 10), RGB(255, 255, 255));
+    }
+    IChartRecordDrawer* copy = nullptr;
+    ASSERT_EQ(drawer->Clone(0, &copy), S_OK);
+    EXPECT_EQ(typeid(*copy), typeid(PolyLineTraceDrawer)); // every trace drawer copies into a plain one
+    copy->Release();
+    drawer->Use(nullptr);
+    drawer->Release();
+}
+
+} // namespace
+
+namespace {
+
+// Shows every unit in brackets.
+struct Brackets : UnitMapper {
+    using UnitMapper::UnitMapper;
+    HRESULT MapUnit(IKVOString** out, IKVOString* unit, LONG, LONG* extra) override
+    {
+        *extra = 0;
+        *out = KVO::String(u"[" + std::u16string(unit->GetText()) + u"]").GetInterface();
+        return S_OK;
+    }
+};
+
+TEST(CustomUnitsTest, UnitTextComesThroughTheMapperForTheMappersChannel)
+{
+    auto document = host::Document::Create();
+    document->AddChannel(u"I", u"pA");
+    document->AddChannel(u"V", u"mV");
+    document->AddBlock(0.001);
+    auto server = host::ChartServer::Create(document);
+    const struct {
+        LONG mapperChannel;
+        HRESULT result;
+        WORD flag;
+        const char16_t* text;
+    } cases[] = {{1, S_FALSE, 0, u"[mV]"}, {7, S_OK, 0xFFFF, nullptr}};
+    for (const auto& c : cases) {
+        auto* drawer = new CustomUnitsPolyLineTraceDrawer(std::make_unique<Brackets>(c.mapperChannel, 0), 0, nullptr,
+                                                          0, kKindTrace, 0, 0);
+        drawer->AddRef();
+        drawer->SetDataSource(0, static_cast<IChartDataSource*>(server.Get()));
+        IKVOString* text = nullptr;
+        WORD flag = 0x1234;
+        EXPECT_EQ(drawer->GetUnitText(0, 0, &text, &flag), c.result);
+        EXPECT_EQ(flag, c.flag);
+        if (c.text) {
+            ASSERT_NE(text, nullptr);
+            EXPECT_EQ(std::u16string(text->GetText()), c.text);
+            text->Release();
+        } else {
+            EXPECT_EQ(text, nullptr);
+        }
+        drawer->Release();
+    }
+}
+
+} // namespace

@@ -1,0 +1,250 @@
+#include "document/cxsetting.h"
+#include "docfixtures.h"
+
+#include <cmath>
+#include <limits>
+#include <locale>
+
+using namespace CX::Doc;
+using doctest::Utf8;
+
+namespace {
+
+KVO::String Text(const CXSetting& setting, bool classic = true) { return setting.ToText(classic); }
+
+struct NumberCase {
+    const char* what;
+    const char16_t* start; // the text the setting holds before
+    const char16_t* input;
+    const char* expectedText;
+    bool expectedValid;
+};
+
+void RunCases(CXSetting& setting, const std::vector<NumberCase>& cases)
+{
+    for (const NumberCase& c : cases) {
+        setting.FromText(KVO::String(c.start), true);
+        setting.FromText(KVO::String(c.input), true);
+        EXPECT_EQ(Utf8(Text(setting).View()), c.expectedText) << c.what;
+        EXPECT_EQ(setting.IsValid(), c.expectedValid) << c.what;
+    }
+}
+
+// A locale whose decimal point is a comma, to tell the classic form from the stream's default.
+struct CommaPunct : std::numpunct<wchar_t> {
+    wchar_t do_decimal_point() const override { return L','; }
+};
+
+class CommaGlobalLocale {
+public:
+    CommaGlobalLocale() : previous_(std::locale::global(std::locale(std::locale::classic(), new CommaPunct))) {}
+    ~CommaGlobalLocale() { std::locale::global(previous_); }
+
+private:
+    std::locale previous_;
+};
+
+} // namespace
+
+TEST(SettingValues, IntegersReadTheLeadingNumberAndCheckTheirRange)
+{
+    CXSettingInt setting(1, 0, 1, 7, 0, 100);
+    RunCases(setting, {
+        {"inside", u"7", u"42", "42", true},
+        {"lower bound", u"7", u"0", "0", true},
+        {"upper bound", u"7", u"100", "100", true},
+        {"above the range is kept", u"7", u"150", "150", false},
+        {"below the range is kept", u"7", u"-1", "-1", false},
+        {"no number keeps the value", u"7", u"abc", "7", true},
+        {"empty keeps the value", u"7", u"", "7", true},
+        {"trailing text is ignored", u"7", u"12abc", "12", true},
+        {"leading blanks are skipped", u"7", u"  33", "33", true},
+        {"a fraction stops the number", u"7", u"12.9", "12", true},
+        {"too large for 32 bits keeps the value", u"7", u"2147483648", "7", true},
+    });
+    EXPECT_EQ(setting.AsDouble(), 7.0);
+    setting.FromText(KVO::String(u"150"), true);
+    setting.Reset();
+    EXPECT_EQ(setting.Value(), 7);
+    EXPECT_EQ(setting.Kind(), kSettingInt);
+}
+
+TEST(SettingValues, StepOfTenIntegersMustBeMultiplesOfTen)
+{
+    CXSetting_Int10 setting(1011, 2, 2, 40, 0, 100);
+    EXPECT_EQ(setting.Kind(), kSettingInt10);
+    RunCases(setting, {
+        {"40", u"40", u"40", "40", true},
+        {"45 is no step", u"40", u"45", "45", false},
+        {"110 is above", u"40", u"110", "110", false},
+        {"0", u"40", u"0", "0", true},
+        {"100", u"40", u"100", "100", true},
+        {"-10 is below", u"40", u"-10", "-10", false},
+    });
+}
+
+TEST(SettingValues, DoublesWriteSixSignificantDigitsInTheClassicForm)
+{
+    CXSettingDouble setting(1032, 2, 34, 4, 0.1, 100);
+    RunCases(setting, {
+        {"below", u"4", u"0.05", "0.05", false},
+        {"lower bound", u"4", u"0.1", "0.1", true},
+        {"upper bound", u"4", u"100", "100", true},
+        {"above", u"4", u"100.001", "100.001", false},
+        {"seven digits are rounded to six", u"4", u"12.345678", "12.3457", true},
+        {"exponent form", u"4", u"5e1", "50", true},
+        {"three-digit exponent", u"4", u"1.5e+001", "15", true},
+        {"no number keeps the value", u"4", u"x1", "4", true},
+        {"trailing text", u"4", u"2.5ms", "2.5", true},
+    });
+
+    CXSettingDouble wide(1005, 0, 24, 50, 0, 2000000000);
+    RunCases(wide, {
+        {"large values use the exponent form", u"50", u"2000000000", "2e+09", true},
+        {"a million and a bit", u"50", u"1234567.89", "1.23457e+06", true},
+        {"three-digit exponents are read", u"50", u"2e+009", "2e+09", true},
+        {"small values", u"50", u"0.0005", "0.0005", true},
+        {"beyond a double keeps the value", u"50", u"1e999", "50", true},
+    });
+    // A value with more digits comes back rounded after a round trip through its text.
+    wide.SetValue(1234567.89);
+    wide.FromText(wide.ToText(true), true);
+    EXPECT_EQ(wide.Value(), 1234570.0);
+
+    setting.SetValue(std::numeric_limits<double>::quiet_NaN());
+    EXPECT_FALSE(setting.IsValid());
+    CXSettingDouble unbounded(1040, 5, 15, 0, -std::numeric_limits<double>::max(),
+                              std::numeric_limits<double>::max());
+    unbounded.SetValue(std::numeric_limits<double>::infinity());
+    EXPECT_FALSE(unbounded.IsValid());
+    unbounded.SetValue(-std::numeric_limits<double>::max());
+    EXPECT_TRUE(unbounded.IsValid());
+    EXPECT_EQ(Utf8(Text(unbounded).View()), "-1.79769e+308");
+}
+
+TEST(SettingValues, TheClassicFlagIgnoresTheProcessLocale)
+{
+    CommaGlobalLocale comma;
+    CXSettingDouble setting(1006, 1, 10, 0.03, 0, 1);
+    EXPECT_EQ(Utf8(Text(setting, true).View()), "0.03");
+    EXPECT_EQ(Utf8(Text(setting, false).View()), "0,03");
+    setting.FromText(KVO::String(u"0.5"), true);
+    EXPECT_EQ(setting.Value(), 0.5);
+    setting.FromText(KVO::String(u"0,25"), false);
+    EXPECT_EQ(setting.Value(), 0.25);
+    setting.FromText(KVO::String(u"0,75"), true); // the classic reader stops at the comma
+    EXPECT_EQ(setting.Value(), 0.0);
+}
+
+TEST(SettingValues, OnOffSettingsReadALeadingLowerCaseT)
+{
+    CXSetting_Bool setting(2004, 4, 31, false);
+    const struct {
+        const char16_t* text;
+        bool on;
+    } cases[] = {{u"true", true}, {u"t", true}, {u"tx", true}, {u"", false},
+                 {u"T", false},   {u"yes", false}, {u"f", false}, {u" t", false}};
+    for (const auto& c : cases) {
+        setting.SetValue(!c.on);
+        setting.FromText(KVO::String(c.text), true);
+        EXPECT_EQ(setting.Value(), c.on) << Utf8(c.text);
+        EXPECT_EQ(Utf8(Text(setting, false).View()), c.on ? "t" : "f");
+        EXPECT_TRUE(setting.IsValid());
+        EXPECT_EQ(setting.AsDouble(), 0.0);
+    }
+    setting.SetValue(true);
+    setting.Reset();
+    EXPECT_FALSE(setting.Value());
+}
+
+// ---- Loopmetry's detection settings ----
+
+TEST(DetectionSetting, UnboundKeepsItsTextAndIsInvalid)
+{
+    CXSetting_LMDetSet setting;
+    EXPECT_EQ(setting.Id(), 1010);
+    EXPECT_EQ(setting.Kind(), kSettingDetection);
+    EXPECT_EQ(setting.Category(), 1);
+    EXPECT_EQ(setting.TypeMask(), 5u);
+    EXPECT_FALSE(setting.IsValid());
+    EXPECT_TRUE(Text(setting).IsEmpty());
+    setting.FromText(KVO::String(u"height=2;stage=1"), true);
+    setting.Reset();
+    EXPECT_EQ(Utf8(Text(setting).View()), "height=2;stage=1");
+    EXPECT_EQ(setting.AsDouble(), 0.0);
+
+    const auto withoutExtension = doctest::MakeHostDocument(false);
+    setting.Bind(withoutExtension.Get());
+    setting.Bind(nullptr);
+    EXPECT_EQ(setting.Object(), nullptr);
+    EXPECT_FALSE(setting.IsValid());
+    EXPECT_EQ(Utf8(Text(setting).View()), "height=2;stage=1");
+}
+
+TEST(DetectionSetting, BindingHandsThePendingTextToTheNewObject)
+{
+    host::CallLog log;
+    const auto document = doctest::MakeHostDocument(true, &log);
+    CXSetting_LMDetSet setting;
+    setting.FromText(KVO::String(u"height=2;stage=1"), true);
+    setting.Bind(document.Get());
+    ASSERT_NE(setting.Object(), nullptr);
+    EXPECT_TRUE(setting.PendingText().IsEmpty());
+    EXPECT_EQ(Utf8(Text(setting).View()), "height=2;stage=1");
+    EXPECT_TRUE(setting.IsValid());
+    ILMDetectionSettings* first = setting.Object();
+    setting.Bind(document.Get()); // bound already: the same object
+    EXPECT_EQ(setting.Object(), first);
+    EXPECT_EQ(log.Count("loopmetry", "CreateSettings"), 1u);
+
+    setting.FromText(KVO::String(u"height=0;stage=0"), true);
+    EXPECT_FALSE(setting.IsValid()); // the object's own test
+    setting.Reset();
+    EXPECT_EQ(Utf8(Text(setting).View()), "height=0.1;stage=0");
+
+    // An empty pending text is not handed over: the new object keeps its defaults.
+    CXSetting_LMDetSet fresh;
+    fresh.Bind(document.Get());
+    EXPECT_EQ(log.Count("loopmetry", "SetText"), 2u);
+    EXPECT_EQ(Utf8(Text(fresh).View()), "height=0.1;stage=0");
+}
+
+TEST(DetectionSetting, CopiesCloneBoundObjectsAndCarryUnboundText)
+{
+    const auto document = doctest::MakeHostDocument(true);
+    CXSetting_LMDetSet bound;
+    bound.FromText(KVO::String(u"height=3;stage=1"), true);
+    bound.Bind(document.Get());
+
+    // Bound source: the target gets a clone of its own.
+    CXSetting_LMDetSet target;
+    EXPECT_TRUE(target.CopyFrom(bound));
+    ASSERT_NE(target.Object(), nullptr);
+    EXPECT_NE(target.Object(), bound.Object());
+    EXPECT_EQ(Utf8(Text(target).View()), "height=3;stage=1");
+
+    // Unbound source into a bound target: the target lets its object go; the text comes through FromText.
+    CXSetting_LMDetSet unbound;
+    unbound.FromText(KVO::String(u"height=4;stage=0"), true);
+    EXPECT_FALSE(target.CopyFrom(unbound));
+    EXPECT_EQ(target.Object(), nullptr);
+    target.FromText(unbound.ToText(true), true);
+    EXPECT_EQ(Utf8(target.PendingText().View()), "height=4;stage=0");
+
+    // Another kind of setting is copied through text as well.
+    CXSettingInt number(1000, 0, 24, 4, 2, 5);
+    EXPECT_FALSE(bound.CopyFrom(number));
+    EXPECT_EQ(bound.Object(), nullptr);
+}
+
+TEST(DetectionSetting, CopyingFromItselfKeepsTheObject)
+{
+    const auto document = doctest::MakeHostDocument(true);
+    CXSetting_LMDetSet setting;
+    setting.FromText(KVO::String(u"height=5;stage=1"), true);
+    setting.Bind(document.Get());
+    ILMDetectionSettings* object = setting.Object();
+    EXPECT_TRUE(setting.CopyFrom(setting));
+    EXPECT_EQ(setting.Object(), object);
+    EXPECT_EQ(Utf8(Text(setting).View()), "height=5;stage=1");
+}
