@@ -342,6 +342,12 @@ struct OpenedView {
 };
 OpenedView OpenView(CallLog& log, IDocViewClass* viewClass, HostDocument* document);
 
+// The host's print and picture services for a view it opened: the view is asked to print (its frame's print
+// service writes the PDF at `dpi`); the result is the number of pages written. The picture is the view's window
+// as it is on screen; false when it cannot be written.
+int PrintViewToPdf(const OpenedView& opened, const std::string& pdfPath, int dpi = 150);
+bool SaveViewPicture(const OpenedView& opened, const std::string& pngPath);
+
 // The framework objects of the document framework, handed out by fixed id.
 class DocumentFramework {
 public:

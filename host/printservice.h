@@ -13,6 +13,9 @@
 
 namespace host {
 
+// The host framework's message that asks a view to print.
+inline constexpr DWORD kPrintMessageId = 0x8001000B;
+
 class PrintService final : public ICAFPrintService, private RefCounted {
 public:
     static platform::ComPtr<PrintService> Create(CallLog& log);

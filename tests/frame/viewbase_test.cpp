@@ -1,6 +1,7 @@
 // The views' copying and printing: the content state, the clipboard's formats and the picture's frame, print and
 // preview through the host frame's print service, and the printout's pages, selection and device contexts.
 #include "foundation/moduleinstance.h"
+#include "graph/analysisview/analysisview.h"
 #include "graph/analysisview/cxviewbase.h"
 #include "graph/analysisview/printout.h"
 #include "host/messagebus.h"
@@ -298,6 +299,28 @@ TEST_F(ViewFixture, PreviewDrawsOnThePreviewWhileMeasuringOnThePrinter)
     EXPECT_EQ(shown.width, 612);
     EXPECT_EQ(shown.at(306, 396), RGB(0, 0, 255)) << "the disc lands in the middle of the preview";
     EXPECT_EQ(shown.at(20, 700), RGB(220, 220, 220));
+}
+
+TEST_F(ViewFixture, TheHostPrintsAnOpenedViewAndSavesItsPicture)
+{
+    platform::ComPtr<IDocViewClass> viewClass(new CAFOwlDocViewClass<CAFOwlDocView<AnalysisView>>(&ViewModule()));
+    host::OpenedView opened = host::OpenView(SharedHost().Log(), viewClass.Get(), document.Get());
+    ASSERT_EQ(opened.created, S_OK);
+    opened.frame->SetHasContent(true);
+    const auto dir = std::filesystem::temp_directory_path();
+    const std::string pdf = dir / "crestmetrics_opened_view.pdf";
+    const std::string png = dir / "crestmetrics_opened_view.png";
+    EXPECT_EQ(host::PrintViewToPdf(opened, pdf, 40), 1);
+    EXPECT_TRUE(std::filesystem::exists(pdf));
+    EXPECT_TRUE(host::SaveViewPicture(opened, png));
+    const std::optional<gdi::Image> picture = gdi::LoadPng(png);
+    ASSERT_TRUE(picture);
+    RECT window{};
+    GetWindowRect(opened.window, &window);
+    EXPECT_EQ(picture->width, window.right - window.left);
+    opened.view->Close();
+    std::filesystem::remove(pdf);
+    std::filesystem::remove(png);
 }
 
 // A printout that counts its pages and remembers what it drew on.
