@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/com/unknown.h"
+#include "platform/win/windef.h"
 #include "sdk/slots.h"
 
 #include <cstdint>

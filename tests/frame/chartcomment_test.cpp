@@ -2,6 +2,7 @@
 // chart draws them, the hit test, the outline animation and the popup.
 #include "frame/chartcomment.h"
 #include "frame/commentpopup.h"
+#include "host/chartcomments.h"
 #include "foundation/dialogfont.h"
 #include "platform/gdi/dc.h"
 #include "platform/gdi/image.h"
@@ -298,13 +299,27 @@ TEST(ChartComment, LabelAndLineEnds)
         << "an empty text draws no label";
 }
 
+// A plain window class for the chart (a static control would let the mouse through to its parent).
+const char16_t* ChartClass()
+{
+    static const char16_t* name = [] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.lpszClassName = u"TestChart";
+        wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+        RegisterClassW(&wc);
+        return u"TestChart";
+    }();
+    return name;
+}
+
 // A framed top-level window with a child that the chart would be.
 struct ChartWindows {
     ChartWindows()
     {
         frame = CreateWindowExW(0, u"STATIC", u"frame", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 300, 240,
                                 nullptr, nullptr, nullptr, nullptr);
-        chart = CreateWindowExW(0, u"STATIC", u"", WS_CHILD | WS_VISIBLE, 10, 10, 260, 160, frame, nullptr, nullptr,
+        chart = CreateWindowExW(0, ChartClass(), u"", WS_CHILD | WS_VISIBLE, 10, 10, 260, 160, frame, nullptr, nullptr,
                                 nullptr);
         ui::pump();
     }
@@ -458,6 +473,49 @@ TEST(CommentPopupWindow, ShownFromTheCommentUnlessItsLabelIsDrawn)
     EXPECT_EQ(comment->ShowPopupAtMarker(windows.chart, &record, titleInterface, &popup, 0), S_FALSE);
     EXPECT_EQ(popup, nullptr);
     titleInterface->Release();
+}
+
+// A comment with a marker colour of its own.
+class ColouredComment final : public EventCommentBase {
+public:
+    ColouredComment(const char16_t* text, COLORREF colour) : EventCommentBase(KVO::String(text), 0, 0, 0, 0)
+    {
+        colour_ = colour;
+    }
+};
+
+TEST(HostChart, DrawsHitTestsShowsPopupsAndAnimatesItsComments)
+{
+    ChartWindows windows;
+    host::ChartComments chart(windows.chart);
+    platform::ComPtr<ColouredComment> red(new ColouredComment(u"first", RGB(255, 0, 0)));
+    platform::ComPtr<ColouredComment> green(new ColouredComment(u"second", RGB(0, 160, 0)));
+    chart.Add(red.Get(), 50, CommentDrawRecord::kDrawLine, u"1.000 s");
+    chart.Add(green.Get(), 150, CommentDrawRecord::kDrawLine, u"2.000 s");
+    HDC dc = GetDC(windows.chart);
+    chart.Paint(dc);
+    EXPECT_EQ(GetPixel(dc, 50, 7), RGB(255, 0, 0));
+    EXPECT_EQ(GetPixel(dc, 150, 7), RGB(0, 160, 0));
+    ReleaseDC(windows.chart, dc);
+
+    EXPECT_EQ(chart.OnMouseMove(POINT{151, 8}), 1);
+    ASSERT_NE(chart.Popup(), nullptr);
+    IChartCommentEx* shown = nullptr;
+    chart.Popup()->GetComment(&shown);
+    EXPECT_EQ(shown, static_cast<IChartCommentEx*>(green.Get()));
+    shown->Release();
+    const HWND popupWindow = static_cast<CommentPopup*>(chart.Popup())->GetHandle();
+    EXPECT_TRUE(IsWindow(popupWindow));
+    EXPECT_EQ(chart.OnMouseMove(POINT{100, 8}), -1);
+    EXPECT_EQ(chart.Popup(), nullptr);
+    EXPECT_FALSE(IsWindow(popupWindow)) << "the popup goes when the mouse leaves the marker";
+
+    const gdi::Image before = windows.Picture();
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(chart.Animate(0, 200), S_OK);
+    EXPECT_EQ(GetTickCount() - start, 50u + 10 * 20) << "a pause, then ten frames";
+    EXPECT_EQ(gdi::CompareImages(before, windows.Picture(), 0).differentPixels, 0);
+    EXPECT_EQ(chart.Animate(5, 200), E_INVALIDARG);
 }
 
 } // namespace
