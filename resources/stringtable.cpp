@@ -46,6 +46,8 @@ constexpr platform::StringTableEntry kStrings[] = {
     {CopyAnalysisView, u"Copy Crestmetrics View"},
     {PrintAnalysisView, u"Print Crestmetrics View"},
     {MenuSettings, u"&Settings..."},
+    {CalcChannelTitle, u"Crestmetrics (Channel %1)"},
+    {AnalysisClientName, u"Crestmetrics"},
 };
 
 // Registers the table when the module is loaded. It stays registered to the end of the process (the registry keeps

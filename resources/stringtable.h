@@ -44,6 +44,10 @@ inline constexpr UINT PrintTableView = 120;
 inline constexpr UINT CopyAnalysisView = 123;
 inline constexpr UINT PrintAnalysisView = 124;
 inline constexpr UINT MenuSettings = 2016;
+// The title of the event-chain calculation channel (%1: the source channel, 1-based) and the analysis client's
+// display name.
+inline constexpr UINT CalcChannelTitle = 2200;
+inline constexpr UINT AnalysisClientName = 2201;
 }
 
 namespace Resources {

@@ -1,5 +1,6 @@
 #include "graph/analysisview/cxviewbase.h"
 
+#include "document/cxdoc.h"
 #include "foundation/devicecontexts.h"
 #include "foundation/resourcestring.h"
 #include "foundation/xkvo.h"
@@ -38,8 +39,8 @@ CXViewBase::CXViewBase(owl::TWindow* parent, IHostDocument* document, IHostView*
       hostDocument_(document)
 {
     Attr.Style = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN;
-    if (Finder() && document) {
-        document_ = Finder()(document);
+    if (document) {
+        document_ = Finder() ? Finder()(document) : CX::Doc::CXDoc::FromHostDocument(document);
     }
 }
 

@@ -36,7 +36,7 @@ public:
     // The host document's name; empty when it has none.
     KVO::String GetHostDocumentName() const;
 
-    // Until the document core answers for its host documents, the views find their document through this.
+    // The views find their document through CX::Doc::CXDoc::FromHostDocument unless a finder is set (tests).
     using DocumentFinder = CX::Doc::CXDoc* (*)(IHostDocument*);
     static void SetDocumentFinder(DocumentFinder finder);
 

@@ -32,7 +32,6 @@ CX::Doc::CXDoc* SomeDocument(IHostDocument*)
     static char stand_in;
     return reinterpret_cast<CX::Doc::CXDoc*>(&stand_in);
 }
-CX::Doc::CXDoc* NoDocument(IHostDocument*) { return nullptr; }
 
 // A view that draws a known picture scaled to the rectangle it is given: a grey field with a black frame, a red
 // diagonal and a blue disc in the middle; it puts text on the clipboard before its picture.
@@ -227,8 +226,9 @@ TEST_F(ViewFixture, WithoutContentNothingIsPrintedButCopyingStillWorks)
 
 TEST_F(ViewFixture, WithoutAnAnalysisDocumentPrintAndPreviewDoNothing)
 {
-    CXViewBase::SetDocumentFinder(&NoDocument);
+    CXViewBase::SetDocumentFinder(nullptr); // the host document has no analysis document
     TestView& v = MakeView();
+    EXPECT_EQ(v.Document(), nullptr);
     frame->SetHasContent(true);
     const std::string pdf = std::filesystem::temp_directory_path() / "crestmetrics_no_document.pdf";
     std::filesystem::remove(pdf);
