@@ -231,7 +231,9 @@ auto OrderKey(const CommentFields& f)
 }
 } // namespace
 
-HRESULT ChartCommentBase::IsLess(IChartCommentEx* a, IChartCommentEx* b)
+namespace {
+// S_OK when `holds` holds for the two comments' fields; the same object is neither less nor different.
+template <class Relation> HRESULT CompareComments(IChartCommentEx* a, IChartCommentEx* b, Relation holds)
 {
     if (!a || !b) {
         return E_POINTER;
@@ -242,23 +244,19 @@ HRESULT ChartCommentBase::IsLess(IChartCommentEx* a, IChartCommentEx* b)
     return KVO::GuardSlot([&] {
         const CommentFields left = ReadFields(*a);
         const CommentFields right = ReadFields(*b);
-        return OrderKey(left) < OrderKey(right) ? S_OK : S_FALSE;
+        return holds(OrderKey(left), OrderKey(right)) ? S_OK : S_FALSE;
     });
+}
+} // namespace
+
+HRESULT ChartCommentBase::IsLess(IChartCommentEx* a, IChartCommentEx* b)
+{
+    return CompareComments(a, b, [](const auto& x, const auto& y) { return x < y; });
 }
 
 HRESULT ChartCommentBase::IsDifferent(IChartCommentEx* a, IChartCommentEx* b)
 {
-    if (!a || !b) {
-        return E_POINTER;
-    }
-    if (a == b) {
-        return S_FALSE;
-    }
-    return KVO::GuardSlot([&] {
-        const CommentFields left = ReadFields(*a);
-        const CommentFields right = ReadFields(*b);
-        return OrderKey(left) != OrderKey(right) ? S_OK : S_FALSE;
-    });
+    return CompareComments(a, b, [](const auto& x, const auto& y) { return x != y; });
 }
 
 HRESULT ChartCommentBase::ShowPopupAtMarker(HWND window, const CommentDrawRecord* record, IKVOString* title,
