@@ -458,6 +458,9 @@ TEST(CommentPopupWindow, ShownFromTheCommentUnlessItsLabelIsDrawn)
     auto title = KVO::String(u"2 s");
     IKVOString* titleInterface = title.GetInterface();
     ICommentPopupWindow* popup = nullptr;
+    const std::size_t windowsBefore = ui::TopLevelWindows().size();
+    EXPECT_EQ(comment->ShowPopupAtMarker(windows.chart, &record, titleInterface, nullptr, 0), E_POINTER);
+    EXPECT_EQ(ui::TopLevelWindows().size(), windowsBefore) << "no popup made for nobody";
     ASSERT_EQ(comment->ShowPopupAtMarker(windows.chart, &record, titleInterface, &popup, 0), S_OK);
     ASSERT_NE(popup, nullptr);
     RECT placed{};
