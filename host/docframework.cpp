@@ -734,7 +734,7 @@ int PrintViewToPdf(const OpenedView& opened, const std::string& pdfPath, int dpi
     if (FAILED(opened.view->QueryInterface(IID_IMessageHandler, handler.OutVoid())) || !handler) {
         return 0;
     }
-    platform::ComPtr<IMessage> print(HostMessage::Create(kPrintMessageId, 0));
+    auto print = platform::ComPtr<HostMessage>::Adopt(HostMessage::Create(kPrintMessageId, 0));
     handler->HandleMessage(print.Get());
     return printing.PrintedPages();
 }

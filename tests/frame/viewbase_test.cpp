@@ -122,7 +122,7 @@ struct ViewFixture : ::testing::Test {
 // The host's message through the view's table: 1 when an entry took it.
 HRESULT Send(TestView& view, DWORD id)
 {
-    platform::ComPtr<IMessage> message(host::HostMessage::Create(id, 0));
+    auto message = platform::ComPtr<host::HostMessage>::Adopt(host::HostMessage::Create(id, 0));
     return CAF::DispatchMessage(view, message.Get());
 }
 
