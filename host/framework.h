@@ -6,6 +6,7 @@
 #include "host/comobject.h"
 #include "host/docframework.h"
 #include "host/progress.h"
+#include "host/printservice.h"
 #include "host/scalecontrol.h"
 #include "sdk/cafframework.h"
 #include "sdk/messagefactory.h"
@@ -97,6 +98,9 @@ public:
     void AddHostClass(const GUID& classId, IUnknown* object) { hostClasses_.emplace_back(classId, object); }
     // The document framework's objects: message bus, menus, commands, registrations, view classes.
     DocumentFramework& Documents() { return documents_; }
+    // The copy-notice service (object 0x8000001A), unless the host is made to lack it.
+    CopyNotifyService& CopyNotices() { return *copyNotices_.Get(); }
+    void SetCopyNoticesOffered(bool offered) { copyNoticesOffered_ = offered; }
     // Delivers an event of a subject to every observer registered for it (or attached to the subject).
     void FireEvent(ISubject* subject, DWORD eventId, DWORD value, const void* data);
     // The object factory that makes progress displays (answered under the chart family's object id 16).
@@ -118,6 +122,8 @@ private:
     bool refuseTypeIds_ = false;
     std::vector<std::pair<GUID, IUnknown*>> hostClasses_;
     DocumentFramework documents_{log_};
+    platform::ComPtr<CopyNotifyService> copyNotices_ = CopyNotifyService::Create(log_);
+    bool copyNoticesOffered_ = true;
     struct EventRegistration {
         ISubject* subject;
         IObserver* observer;
