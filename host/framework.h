@@ -9,6 +9,7 @@
 #include "sdk/cafframework.h"
 #include "sdk/messagefactory.h"
 
+#include <deque>
 #include <map>
 #include <string>
 #include <unordered_map>
@@ -94,6 +95,8 @@ public:
     // The host's own class object for a class id: GetObject hands it out under the class id's type id (once that
     // has been asked for). Kept over module loads; no reference.
     void AddHostClass(const GUID& classId, IUnknown* object) { hostClasses_.emplace_back(classId, object); }
+    // A calculation of the host's own, found by name after the module's; kept over module loads.
+    void AddHostCalculation(std::u16string name, IUnknown* object);
     // The document framework's objects: message bus, menus, commands, registrations, view classes.
     DocumentFramework& Documents() { return documents_; }
     // Delivers an event of a subject to every observer registered for it (or attached to the subject).
@@ -113,6 +116,7 @@ private:
     bool refuse_ = false;
     bool refuseTypeIds_ = false;
     std::vector<std::pair<GUID, IUnknown*>> hostClasses_;
+    std::deque<RegisteredClass> hostCalculations_;
     DocumentFramework documents_{log_};
     struct EventRegistration {
         ISubject* subject;

@@ -6,6 +6,7 @@
 #include "host/calllog.h"
 #include "host/chartdata.h"
 #include "host/framework.h"
+#include "host/lmpeaks.h"
 #include "host/services.h"
 
 #include <string>
@@ -49,6 +50,7 @@ public:
 
 private:
     CallLog log_;
+    LMPeaksClass peaks_; // before the framework, which holds a reference to it
     Framework framework_;
     TestRegistry tests_;
     ApplicationService application_;
