@@ -3,72 +3,27 @@
 #include "document/settingids.h"
 #include "document/settingsset.h"
 
-#include <cmath>
-
 namespace CX {
-
-namespace Interim {
-
-RuledRecord::RuledRecord(std::initializer_list<ValueRule> rules)
-{
-    for (const ValueRule& rule : rules) {
-        rules_[count_++] = rule;
-    }
-    ResetToDefaults();
-}
-
-void RuledRecord::Set(std::int32_t index, double value) { values_[index] = value; }
-
-double* RuledRecord::Value(std::int32_t index, double& value, bool write)
-{
-    if (index < 0 || index >= count_) {
-        return nullptr;
-    }
-    const ValueRule& rule = rules_[index];
-    if (!write) {
-        value = values_[index];
-        return &value;
-    }
-    double stored = value;
-    if (rule.hasDefault && std::fabs(value + 1.0) < 1e-12) {
-        stored = rule.defaultValue;
-    } else if (rule.kind == ValueRule::kInt) {
-        stored = value > 0 ? std::trunc(value + 0.5) : std::trunc(value - 0.5);
-    } else if (rule.kind == ValueRule::kFlag) {
-        stored = value > 0.5 ? 1.0 : 0.0;
-    }
-    values_[index] = stored;
-    return &values_[index];
-}
-
-} // namespace Interim
 
 namespace {
 
-using Interim::ValueRule;
 namespace Id = Doc::SettingId;
-
-constexpr ValueRule Plain{ValueRule::kDouble, false, 0.0};
-constexpr ValueRule Double(double d) { return {ValueRule::kDouble, true, d}; }
-constexpr ValueRule Int(double d) { return {ValueRule::kInt, true, d}; }
 
 std::int32_t TypeOf(const Doc::SettingsSet& s) { return s.GetInt(Id::kAnalysisType); }
 
 } // namespace
 
 EStimDetParams::EStimDetParams(const Doc::SettingsSet* s)
-    : RuledRecord({Double(1), Double(10), Double(0), Double(0), {ValueRule::kFlag, true, 0}})
 {
     ResetToDefaults();
     if (!s) {
         return;
     }
-    const bool onePerBlock = s->GetInt(Id::kStimulusMode) == 4;
-    Set(0, s->GetDouble(TypeOf(*s) == 3 ? Id::kMinStimulusHeight : Id::kMinStimulusHeightPS));
-    Set(1, s->GetDouble(Id::kMaxStimulusWidth));
-    Set(2, onePerBlock ? s->GetDouble(Id::kStimulusSearchStart) : 0.0);
-    Set(3, s->GetDouble(Id::kMinStimulusInterval));
-    Set(4, onePerBlock ? 1.0 : 0.0);
+    oneStimPerBlock = s->GetInt(Id::kStimulusMode) == 4;
+    height = s->GetDouble(TypeOf(*s) == 3 ? Id::kMinStimulusHeight : Id::kMinStimulusHeightPS);
+    widthMs = s->GetDouble(Id::kMaxStimulusWidth);
+    skipMs = oneStimPerBlock ? s->GetDouble(Id::kStimulusSearchStart) : 0.0;
+    minGapMs = s->GetDouble(Id::kMinStimulusInterval);
 }
 
 EPSCalcParams::EPSCalcParams(const Doc::SettingsSet* s)
@@ -121,13 +76,13 @@ EAMaxParams::EAMaxParams(const Doc::SettingsSet* s)
     endHeightPercent = s->GetInt(Id::kEndHeightPercent);
 }
 
-ECAPPeakWidthFilterParams::ECAPPeakWidthFilterParams(const Doc::SettingsSet* s) : RuledRecord({Double(50)})
+ECAPPeakWidthFilterParams::ECAPPeakWidthFilterParams(const Doc::SettingsSet* s)
 {
     ResetToDefaults();
     if (!s) {
         return;
     }
-    Set(0, s->GetDouble(TypeOf(*s) == 5 ? Id::kMinPeakWidthAP : Id::kMinPeakWidthCardiac));
+    minWidthMs = s->GetDouble(TypeOf(*s) == 5 ? Id::kMinPeakWidthAP : Id::kMinPeakWidthCardiac);
 }
 
 EBulkParams::EBulkParams(const Doc::SettingsSet* s)

@@ -8,11 +8,11 @@
 #include "engine/calcbase.h"
 #include "engine/calcbase2.h"
 #include "engine/calcbulk.h"
+#include "engine/cappwf.h"
+#include "engine/erstimdet.h"
 #include "engine/pscalc.h"
 
-#include <array>
 #include <cstdint>
-#include <initializer_list>
 
 namespace CX::Doc {
 class SettingsSet;
@@ -20,36 +20,7 @@ class SettingsSet;
 
 namespace CX {
 
-namespace Interim {
-
-// How one value of a record is stored: a double, an integer (rounded half away from zero) or a flag (above 0.5),
-// and the default that a written -1 gives (a plain double keeps -1).
-struct ValueRule {
-    enum Kind { kDouble, kInt, kFlag } kind = kDouble;
-    bool hasDefault = false;
-    double defaultValue = 0.0;
-};
-
-// A record of up to 16 values stored by the rules of its calculation.
-class RuledRecord : public ParamHelper {
-public:
-    std::int32_t Count() const override { return count_; }
-    double* Value(std::int32_t index, double& value, bool write) override;
-
-protected:
-    explicit RuledRecord(std::initializer_list<ValueRule> rules);
-    // Stores a value directly, as the field would hold it.
-    void Set(std::int32_t index, double value);
-
-private:
-    std::array<ValueRule, 16> rules_{};
-    std::array<double, 16> values_{};
-    std::int32_t count_ = 0;
-};
-
-} // namespace Interim
-
-class EStimDetParams : public Interim::RuledRecord {
+class EStimDetParams : public Enum::ERStimDet::StimDetParams {
 public:
     explicit EStimDetParams(const Doc::SettingsSet* settings);
 };
@@ -74,7 +45,7 @@ public:
     explicit EAMaxParams(const Doc::SettingsSet* settings);
 };
 
-class ECAPPeakWidthFilterParams : public Interim::RuledRecord {
+class ECAPPeakWidthFilterParams : public Enum::CalcCAPPeakWidthFilter::CAPPeakWidthFilterParams {
 public:
     explicit ECAPPeakWidthFilterParams(const Doc::SettingsSet* settings);
 };

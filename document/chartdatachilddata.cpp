@@ -80,8 +80,11 @@ HRESULT ChartDataChildData::Clone(IUnknown*, IChartDataChildData** out)
     }
     *out = nullptr;
     return KVO::GuardSlot([&] {
-        // The copy starts with empty position maps and the default pair.
+        // The copy has a copy of the settings but starts with empty position maps and the default pair.
         auto* copy = new ChartDataChildData;
+        if (settings_) {
+            copy->settings_ = std::make_unique<SettingsSet>(*settings_);
+        }
         copy->InternalAddRef();
         *out = copy;
         return S_OK;

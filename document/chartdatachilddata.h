@@ -1,12 +1,14 @@
-// The module's child data in a host document's chart data: the per-block map from event position to event
-// number, and the channel pair that the analysis last used.
+// The module's child data in a host document's chart data: the document's settings container, the per-block map
+// from event position to event number, and the channel pair that the analysis last used.
 #pragma once
 
 #include "foundation/comobject.h"
+#include "document/settingsset.h"
 #include "foundation/positionvaluearray.h"
 #include "sdk/chartdata.h"
 
 #include <cstdint>
+#include <memory>
 
 namespace CX {
 
@@ -58,10 +60,16 @@ public:
     // The event number stored for the position (tick, block); -1 when there is none.
     std::int32_t EventOrdinal(std::int32_t tick, std::int32_t block);
     KVO::PositionValueArray& Positions() { return positions_; }
+    // Drops every per-block map; they are made again on first use.
+    void ClearPositions() { positions_ = KVO::PositionValueArray{}; }
+    // The settings container, or null before the first use.
+    SettingsSet* Settings() const { return settings_.get(); }
+    void SetSettings(std::unique_ptr<SettingsSet> settings) { settings_ = std::move(settings); }
     // The analysed source channel (the pair's first value).
     std::int32_t SourceChannel() const { return pair_[0]; }
 
 private:
+    std::unique_ptr<SettingsSet> settings_;
     KVO::PositionValueArray positions_;
     std::int32_t pair_[2] = {static_cast<std::int32_t>(0x80000000u), static_cast<std::int32_t>(0xC0000000u)};
 };

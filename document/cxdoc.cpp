@@ -1,10 +1,47 @@
 #include "document/cxdoc.h"
 
+#include "document/settingids.h"
 #include "foundation/moduleinstance.h"
+#include "foundation/resourcestring.h"
 #include "frame/menucommands.h"
 #include "resources/stringtable.h"
+#include "sdk/analysismanager.h"
+#include "sdk/calcchannels.h"
+#include "sdk/datasource.h"
+#include "tableview/tableviewdata.h"
+#include "tableview/tvftableviewmgr.h"
+
+#include <string>
 
 namespace CX::Doc {
+
+namespace {
+
+// {91C4E2B7-3F58-4A06-8D1E-6B7A20C9F354}: answered only by the analysis document itself, with the object.
+constexpr IID kOwnDocument{0x91C4E2B7, 0x3F58, 0x4A06, {0x8D, 0x1E, 0x6B, 0x7A, 0x20, 0xC9, 0xF3, 0x54}};
+
+// "Crestmetrics (Channel %1)" with the channel shown 1-based.
+std::u16string ChannelTitle(std::int32_t sourceChannel)
+{
+    const KVO::String format = KVO::LoadResourceString(KVO::ModuleInstance(), StringId::CalcChannelTitle, false);
+    std::u16string text(format.c_str());
+    const std::string number = std::to_string(static_cast<long long>(sourceChannel) + 1);
+    const std::size_t at = text.find(u"%1");
+    if (at != std::u16string::npos) {
+        text.replace(at, 2, std::u16string(number.begin(), number.end()));
+    }
+    return text;
+}
+
+// A BSTR's text, freed.
+std::u16string TakeText(BSTR text)
+{
+    std::u16string result = text ? std::u16string(text) : std::u16string();
+    SysFreeString(text);
+    return result;
+}
+
+} // namespace
 
 CAF::MessageMapEntry* CXDoc::MessageMapEntries()
 {
@@ -14,13 +51,49 @@ CAF::MessageMapEntry* CXDoc::MessageMapEntries()
 }
 
 CXDoc::CXDoc(IUnknown* hostDocument, CAFDocumentClassBase* documentClass)
-    : ChartChildDocument(nullptr, hostDocument, documentClass, 0)
+    : ChartChildDocument(nullptr, hostDocument, documentClass, 0), hostDocument_(hostDocument),
+      persist_(hostDocument, *this)
 {
+}
+
+CXDoc::~CXDoc()
+{
+    WithdrawPersistence();
+    results_.reset();
+    tableManager_ = {};
+    tableData_ = {};
 }
 
 CXDoc* CXDoc::Create(IUnknown* hostDocument, CAFDocumentClassBase* documentClass)
 {
     return new CXDoc(hostDocument, documentClass);
+}
+
+CXDoc* CXDoc::FromHostDocument(IUnknown* hostDocument)
+{
+    if (!hostDocument) {
+        return nullptr;
+    }
+    platform::ComPtr<IUnknown> found;
+    if (FAILED(hostDocument->QueryInterface(IID_ICXDocInterface, found.OutVoid())) || !found) {
+        return nullptr;
+    }
+    CXDoc* document = nullptr;
+    if (FAILED(found->QueryInterface(kOwnDocument, reinterpret_cast<void**>(&document))) || !document) {
+        return nullptr;
+    }
+    document->Release();
+    return document;
+}
+
+HRESULT CXDoc::QueryInterface(REFIID iid, void** out)
+{
+    if (out && (iid == IID_ICXDocInterface || iid == kOwnDocument)) {
+        *out = iid == kOwnDocument ? static_cast<void*>(this) : static_cast<ICustomDocument2*>(this);
+        AddRef();
+        return S_OK;
+    }
+    return ChartChildDocument::QueryInterface(iid, out);
 }
 
 void CXDoc::RegisterCommands(CAFDocumentClassBase& documentClass, ICAFCommandHandler*, IUnknown*)
@@ -47,6 +120,297 @@ void CXDoc::RegisterCommands(CAFDocumentClassBase& documentClass, ICAFCommandHan
 
     CAF::AddMenuSeparator(item, u"Crestmetrics|-");
     keep(item);
+}
+
+HRESULT CXDoc::Open()
+{
+    return KVO::GuardSlot([&]() -> HRESULT {
+        if (cookie_ == kNoCookie) {
+            RegisterClient();
+        }
+        persist_.Open();
+        Results();
+        TableData();
+        if (hostDocument_) {
+            TableManager();
+        }
+        CreateCalcChannels();
+        return S_OK;
+    });
+}
+
+HRESULT CXDoc::Close()
+{
+    return KVO::GuardSlot([&]() -> HRESULT {
+        RemoveCalcChannels();
+        ReleaseClient();
+        WithdrawPersistence();
+        hostDocument_ = {};
+        return ChartChildDocument::Close();
+    });
+}
+
+HRESULT CXDoc::InterfaceByKind(LONG index, LONG kind, DWORD* word, IUnknown** out)
+{
+    if (word) {
+        *word = 0;
+    }
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (kind == 2 && index == 0) {
+        *out = static_cast<IPersistStreamInit*>(&persist_);
+        return S_OK;
+    }
+    return S_FALSE;
+}
+
+CycleDetector* CXDoc::Results()
+{
+    if (!results_ && hostDocument_) {
+        results_ = std::make_unique<CycleDetector>(hostDocument_.Get(), persist_);
+    }
+    return results_.get();
+}
+
+TableViewData* CXDoc::TableData()
+{
+    if (!tableData_ && Results()) {
+        tableData_ = platform::ComPtr<TableViewData>(new TableViewData(results_.get()));
+    }
+    return tableData_.Get();
+}
+
+TVF_TableViewMgr* CXDoc::TableManager()
+{
+    if (!tableManager_ && hostDocument_) {
+        TVF::CreateTableViewManager(tableManager_.Out());
+    }
+    return tableManager_.Get();
+}
+
+HRESULT CXDoc::TableViewManager(TVF_TableViewMgr** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = TableManager();
+    if (*out) {
+        (*out)->AddRef();
+    }
+    return S_OK;
+}
+
+KVO::PrefixedUnit CXDoc::SourceChannelUnits()
+{
+    KVO::PrefixedUnit unit;
+    platform::ComPtr<IDataSourceHolder> holder;
+    platform::ComPtr<IDataSource> source;
+    if (hostDocument_ && SUCCEEDED(hostDocument_->QueryInterface(IID_IDataSourceHolder, holder.OutVoid())) && holder &&
+        SUCCEEDED(holder->GetSource(0, source.Out())) && source) {
+        ExtLib::GetEnumUnitNameEx(source.Get(), 0, Settings().GetLong(SettingId::kSourceChannel), unit, true);
+    }
+    return unit;
+}
+
+bool CXDoc::IsOnlineAnalysis() { return Settings().GetBool(SettingId::kAnalyseWhileSampling); }
+bool CXDoc::HasAnalysedRange() { return Settings().GetBool(SettingId::kHasAnalysedRange); }
+
+platform::ComPtr<IChartCalcChannels> CXDoc::CalcChannels() const
+{
+    platform::ComPtr<IChartCalcChannels> channels;
+    if (IChartDocument* chart = ChartDocument()) {
+        chart->QueryInterface(IID_IChartCalcChannels, channels.OutVoid());
+    }
+    return channels;
+}
+
+void CXDoc::CreateCalcChannels()
+{
+    const platform::ComPtr<IChartCalcChannels> channels = CalcChannels();
+    if (!channels) {
+        return;
+    }
+    SettingsSet& settings = Settings();
+    for (const std::int32_t id : kCalcChannelSettings) {
+        BSTR name = nullptr;
+        std::int32_t pair[2] = {static_cast<std::int32_t>(0x80000000u), static_cast<std::int32_t>(0xC0000000u)};
+        channels->AddChannel(0, VARIANT_FALSE, 0, &name, pair);
+        settings.SetLong(id, pair[0]);
+        const std::u16string added = TakeText(name);
+        if (id == SettingId::kEventChainChannel) {
+            channels->SetTitle(0, added.c_str(), ChannelTitle(settings.GetLong(SettingId::kSourceChannel)).c_str());
+        }
+    }
+}
+
+void CXDoc::RemoveCalcChannels()
+{
+    const platform::ComPtr<IChartCalcChannels> channels = CalcChannels();
+    if (!channels) {
+        return;
+    }
+    SettingsSet& settings = Settings();
+    for (const std::int32_t id : kCalcChannelSettings) {
+        BSTR name = nullptr;
+        channels->GetChannelText(0, settings.GetLong(id), kCalcChannelNameText, &name);
+        channels->RemoveChannel(0, TakeText(name).c_str());
+    }
+}
+
+void CXDoc::TitleEventChainChannel(bool on)
+{
+    const platform::ComPtr<IChartCalcChannels> channels = CalcChannels();
+    if (!channels) {
+        return;
+    }
+    SettingsSet& settings = Settings();
+    BSTR text = nullptr;
+    channels->GetChannelText(0, settings.GetLong(SettingId::kEventChainChannel), kCalcChannelNameText, &text);
+    const std::u16string name = TakeText(text);
+    VARIANT_BOOL state = VARIANT_FALSE;
+    channels->GetState(0, name.c_str(), &state);
+    if ((state != 0) == on) {
+        return;
+    }
+    channels->SetState(0, name.c_str(), on ? VARIANT_TRUE : VARIANT_FALSE);
+    channels->SetTitle(0, name.c_str(), ChannelTitle(settings.GetLong(SettingId::kSourceChannel)).c_str());
+}
+
+bool CXDoc::RegisterClient()
+{
+    if (!hostDocument_) {
+        return false;
+    }
+    platform::ComPtr<IHostApplicationLink> link;
+    platform::ComPtr<IUnknown> application;
+    platform::ComPtr<IHostObjectsById> objects;
+    platform::ComPtr<IUnknown> object;
+    platform::ComPtr<IAnalysisManager> manager;
+    if (FAILED(hostDocument_->QueryInterface(IID_IHostApplicationLink, link.OutVoid())) || !link ||
+        FAILED(link->GetApplication(application.Out())) || !application ||
+        FAILED(application->QueryInterface(IID_IHostObjectsById, objects.OutVoid())) || !objects ||
+        FAILED(objects->GetObjectById(TypeIdClass<&GUID_AnalysisManagerFamily, 0>::Get(), 0, object.Out())) ||
+        !object || FAILED(object->QueryInterface(IID_IAnalysisManager, manager.OutVoid())) || !manager) {
+        return false;
+    }
+    analysisManager_ = platform::ComPtr<IUnknown>(manager.Get());
+    const KVO::String display = KVO::LoadResourceString(KVO::ModuleInstance(), StringId::AnalysisClientName, false);
+    manager->RegisterClient(display.c_str(), u"Crestmetrics", &cookie_);
+    bool handed = false;
+    for (LONG index = 0; index < 2; ++index) {
+        DWORD word = 0;
+        IUnknown* found = nullptr;
+        InterfaceByKind(index, 2, &word, &found);
+        platform::ComPtr<IPersistStreamInit> persist;
+        if (found && SUCCEEDED(found->QueryInterface(IID_IPersistStreamInit, persist.OutVoid())) && persist) {
+            handed |= SUCCEEDED(manager->SetPersistObject(cookie_, index, persist.Get(),
+                                                          persist_.loaded ? VARIANT_TRUE : VARIANT_FALSE));
+        }
+    }
+    return handed;
+}
+
+platform::ComPtr<IAnalysisManager> CXDoc::RegisteredManager() const
+{
+    platform::ComPtr<IAnalysisManager> manager;
+    if (analysisManager_ && cookie_ != kNoCookie) {
+        analysisManager_->QueryInterface(IID_IAnalysisManager, manager.OutVoid());
+    }
+    return manager;
+}
+
+void CXDoc::ReleaseClient()
+{
+    if (const platform::ComPtr<IAnalysisManager> manager = RegisteredManager()) {
+        manager->ReleaseClient(cookie_);
+    }
+    cookie_ = kNoCookie;
+    analysisManager_ = {};
+}
+
+bool CXDoc::ManagerActive()
+{
+    const platform::ComPtr<IAnalysisManager> manager = RegisteredManager();
+    VARIANT_BOOL active = VARIANT_FALSE;
+    return manager && SUCCEEDED(manager->IsActive(cookie_, &active)) && active != 0;
+}
+
+bool CXDoc::IsClientActive()
+{
+    return cookie_ != kNoCookie && (persist_.attached || persist_.loaded) && ManagerActive();
+}
+
+void CXDoc::ReportRange(LONG argument)
+{
+    const platform::ComPtr<IAnalysisManager> manager = RegisteredManager();
+    if (!manager || !(persist_.attached || persist_.loaded)) {
+        return;
+    }
+    SettingsSet& settings = Settings();
+    const KVOPosition start{settings.GetLong(SettingId::kRangeStartTick), settings.GetLong(SettingId::kRangeStartBlock)};
+    const KVOPosition end{settings.GetLong(SettingId::kRangeEndTick), settings.GetLong(SettingId::kRangeEndBlock)};
+    manager->ReportRange(cookie_, argument, &start, &end);
+}
+
+void CXDoc::Stop()
+{
+    if (!IsClientActive()) {
+        return;
+    }
+    currentEvent_ = 0;
+    if (results_) {
+        results_->Clear();
+    }
+    if (ManagerActive()) {
+        ReleaseClient();
+    }
+    persist_.dirty = true;
+    AttachPersistence();
+    RemoveCalcChannels();
+}
+
+void CXDoc::ReRun()
+{
+    // The analysis itself joins with the driver; until then a re-run has nothing to redo.
+    if (!IsClientActive() || !HasAnalysedRange()) {
+        return;
+    }
+}
+
+void CXDoc::AttachPersistence()
+{
+    if (persist_.attached || persist_.loaded || !hostDocument_) {
+        return;
+    }
+    platform::ComPtr<IDocumentStorage> storage;
+    if (FAILED(hostDocument_->QueryInterface(IID_IDocumentStorage, storage.OutVoid())) || !storage) {
+        return;
+    }
+    BSTR name = nullptr;
+    if (SUCCEEDED(storage->Register(RegistrationLink(), 0, &persist_, 0, 0, &name))) {
+        persist_.attached = true;
+    }
+    SysFreeString(name);
+}
+
+void CXDoc::WithdrawPersistence()
+{
+    platform::ComPtr<IDocumentStorage> storage;
+    if (persist_.attached && hostDocument_ &&
+        SUCCEEDED(hostDocument_->QueryInterface(IID_IDocumentStorage, storage.OutVoid())) && storage) {
+        storage->Withdraw(&persist_);
+    }
+}
+
+void CXDoc::MarkDirtyAndAttach()
+{
+    if (clientEnabled && ManagerActive()) {
+        ReleaseClient();
+    }
+    persist_.dirty = true;
+    AttachPersistence();
 }
 
 } // namespace CX::Doc

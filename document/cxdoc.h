@@ -1,12 +1,21 @@
-// The analysis document of one host chart document, and the identifiers of its family and class. Its settings,
-// analysis and results join it as they are built; today it is the document the host creates through the module's
-// document class and routes commands, notices and messages to.
+// The analysis document of one host chart document: it owns the results store, the table objects and its
+// persistence, keeps the three calculation channels of its analysis in the host document, and is the client of
+// the host's analysis manager. Its settings live in the module's child data of the host chart data.
 #pragma once
 
+#include "document/cycledetector.h"
+#include "document/persistsettings.h"
 #include "frame/document.h"
 #include "frame/typeid.h"
+#include "sdk/analysismanager.h"
+#include "sdk/calcchannels.h"
+
+#include <memory>
+
+class TVF_TableViewMgr;
 
 namespace CX {
+class TableViewData;
 // The document family: the document's type id (n = 0), its commands and own messages.
 inline constexpr GUID CXDocGUID{0x2A40C3E7, 0x580D, 0x4E9C, {0xA4, 0x34, 0xC5, 0x45, 0x27, 0x68, 0x9C, 0xAB}};
 // The document class.
@@ -15,19 +24,28 @@ inline constexpr GUID CXDocClassId{0xE679FB3C, 0xBA7D, 0x44B3, {0x85, 0xC5, 0x1C
 
 namespace CX::Doc {
 
+// {4F8E2D61-A937-4C05-B2E8-19D7C3A65F0B}: answered by an analysis document (and a host document that leads to one).
+inline constexpr IID IID_ICXDocInterface{0x4F8E2D61, 0xA937, 0x4C05, {0xB2, 0xE8, 0x19, 0xD7, 0xC3, 0xA6, 0x5F, 0x0B}};
+
 // Command indexes of the document family.
 namespace Command {
 inline constexpr WORD kSettings = 1;
 }
 
-class CXDoc : public ChartChildDocument {
+class CXDoc : public ChartChildDocument, private PersistTables {
     CAF_DECLARE_MESSAGE_MAP(CXDoc, void)
 
 public:
+    // The three calculation channels, in the order they are made and removed.
+    static constexpr std::int32_t kCalcChannelSettings[3] = {2023, 2024, 2025};
+    static constexpr DWORD kNoCookie = 0xFFFFFFFFu;
+
     // Created with a count of 0.
     static CXDoc* Create(IUnknown* hostDocument, CAFDocumentClassBase* documentClass);
     // The category, the settings command and the menu's separator; each item joins the class's command list.
     static void RegisterCommands(CAFDocumentClassBase& documentClass, ICAFCommandHandler* target, IUnknown* site);
+    // The analysis document of a host document, or null.
+    static CXDoc* FromHostDocument(IUnknown* hostDocument);
 
     static const char16_t* ClassName() { return u"Crestmetrics Document"; }
     static const GUID& CommandFamily() { return CXDocGUID; }
@@ -36,8 +54,74 @@ public:
     static constexpr DWORD kVersion = 1;
     static constexpr DWORD kRegistrationFlags = 0;
 
+    ~CXDoc() override;
+
+    HRESULT QueryInterface(REFIID iid, void** out) override;
+
+    // Adds the source channel's settings group, creates what the analysis needs and the calculation channels.
+    HRESULT Open();
+    // Removes the calculation channels and lets go of the host document.
+    HRESULT Close() override;
+    // Kind 2, index 0: the persistence object; anything else null and S_FALSE.
+    HRESULT InterfaceByKind(LONG index, LONG kind, DWORD* word, IUnknown** out);
+
+    // The analysis-manager client: registers and hands over the persistence object (true when it was taken).
+    bool RegisterClient();
+    void ReleaseClient();
+    void ReportRange(LONG argument);
+    void Stop();
+    void ReRun();
+    bool IsClientActive();
+    DWORD Cookie() const { return cookie_; }
+
+    // Hands the persistence object to the host's storage unless it is attached or loaded already.
+    void AttachPersistence();
+    void MarkDirtyAndAttach();
+
+    void CreateCalcChannels();
+    void RemoveCalcChannels();
+    // Switches the event-chain channel on or off and titles it, when its state differs from `on`.
+    void TitleEventChainChannel(bool on);
+
+    SettingsSet& Settings() { return persist_.Settings(); }
+    PersistSettings& Persistence() { return persist_; }
+    const ParamCatalogue& Catalogue() const { return PersistSettings::Catalogue(); }
+    IUnknown* HostDocument() const { return hostDocument_.Get(); }
+
+    // Made on first use (null without a host document).
+    CycleDetector* Results();
+    TableViewData* TableData() override;
+    TVF_TableViewMgr* TableManager() override;
+    // The manager with a reference for the caller.
+    HRESULT TableViewManager(TVF_TableViewMgr** out);
+
+    // The unit of the source channel's samples (setting 2001); empty when the host cannot say.
+    KVO::PrefixedUnit SourceChannelUnits();
+
+    std::int32_t CurrentEvent() const { return currentEvent_; }
+    void SetCurrentEvent(std::int32_t index) { currentEvent_ = index; }
+    bool IsOnlineAnalysis();
+    bool HasAnalysedRange();
+    bool busy = false;
+    bool clientEnabled = true;
+
 private:
     CXDoc(IUnknown* hostDocument, CAFDocumentClassBase* documentClass);
+    platform::ComPtr<IChartCalcChannels> CalcChannels() const;
+    bool ManagerActive();
+    // The analysis manager while this document is its client, or null.
+    platform::ComPtr<IAnalysisManager> RegisteredManager() const;
+    // The host's storage must not call a persistence object that is going.
+    void WithdrawPersistence();
+
+    platform::ComPtr<IUnknown> hostDocument_;
+    platform::ComPtr<IUnknown> analysisManager_;
+    DWORD cookie_ = kNoCookie;
+    PersistSettings persist_;
+    platform::ComPtr<TableViewData> tableData_;
+    platform::ComPtr<TVF_TableViewMgr> tableManager_;
+    std::int32_t currentEvent_ = 0;
+    std::unique_ptr<CycleDetector> results_;
 };
 
 } // namespace CX::Doc

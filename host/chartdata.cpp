@@ -85,13 +85,18 @@ void ChildDataHolder::NotifyDataChanged(DWORD flags, LONG channel, DWORD kind, D
     }
 }
 
-ChartData::ChartData(CallLog& log) : log_(log), holder_(new ChildDataHolder(log))
+ChartData::ChartData(CallLog& log)
+    : log_(log), holder_(new ChildDataHolder(log)), calculations_(CalcChannels::Create(log))
 {
     AddRefCount();
     holder_->AddRef();
 }
 
-ChartData::~ChartData() { holder_->Release(); }
+ChartData::~ChartData()
+{
+    calculations_->Release();
+    holder_->Release();
+}
 
 HRESULT ChartData::QueryInterface(REFIID iid, void** out)
 {
@@ -107,6 +112,9 @@ HRESULT ChartData::QueryInterface(REFIID iid, void** out)
     }
     if (iid == IID_IChartChannels) {
         return Answer(static_cast<IChartChannels*>(this), out);
+    }
+    if (iid == IID_IChartCalcChannels || iid == IID_IChartTimes) {
+        return calculations_->QueryInterface(iid, out);
     }
     if (outer_) {
         return outer_->QueryInterface(iid, out);

@@ -2,6 +2,7 @@
 // that extensions attach to it.
 #pragma once
 
+#include "host/analysis.h"
 #include "host/calllog.h"
 #include "host/comobject.h"
 #include "sdk/chartchannels.h"
@@ -54,6 +55,8 @@ public:
 
     IUnknown* AsUnknown() { return static_cast<IChartDocument*>(this); }
     ChildDataHolder& Holder() { return *holder_; }
+    // The calculation channels and the clock of the chart (answered as IChartCalcChannels and IChartTimes).
+    CalcChannels& Calculations() { return *calculations_; }
     // Documents without a holder (as some host documents are).
     void SetHasHolder(bool has) { hasHolder_ = has; }
     // The data source whose chart data this is: it answers the interfaces that the chart data does not (no
@@ -71,6 +74,7 @@ private:
 
     CallLog& log_;
     ChildDataHolder* holder_;
+    CalcChannels* calculations_;
     bool hasHolder_ = true;
     IUnknown* outer_ = nullptr;
     TimeBaseAnswer timeBase_;

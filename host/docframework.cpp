@@ -2,6 +2,7 @@
 
 #include "platform/win/winuser.h"
 #include "sdk/cafframework.h"
+#include "sdk/datasource.h"
 #include "sdk/hostservices.h"
 
 #include <algorithm>
@@ -384,15 +385,84 @@ platform::ComPtr<HostDocument> HostDocument::Create(CallLog& log, DWORD identity
 
 HRESULT HostDocument::QueryInterface(REFIID iid, void** out)
 {
-    if (chart_ && (iid == IID_IChartDocument || iid == IID_IChannelData)) {
+    if (chart_ && (iid == IID_IChartDocument || iid == IID_IChannelData || iid == IID_IChartCalcChannels ||
+                   iid == IID_IChartTimes || iid == IID_IDataSourceHolder)) {
         return chart_->QueryInterface(iid, out);
     }
     return AnswerFrom({
                            {&IID_IHostDocument, static_cast<IHostDocument*>(this)},
                            {&IID_IDocumentSite, static_cast<IDocumentSite*>(this)},
                            {&IID_IViewRegistration, static_cast<IViewRegistration*>(this)},
+                           {&IID_IHostApplicationLink, static_cast<IHostApplicationLink*>(this)},
+                           {&IID_IDocumentStorage, static_cast<IDocumentStorage*>(this)},
                        },
                        iid, out);
+}
+
+HRESULT HostDocument::GetApplication(IUnknown** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = application_.Get();
+    if (!*out) {
+        return E_NOINTERFACE;
+    }
+    (*out)->AddRef();
+    return S_OK;
+}
+
+HRESULT HostDocument::Register(IUnknown*, DWORD, IPersistStreamInit* object, DWORD, DWORD, BSTR* name)
+{
+    if (!object) {
+        return E_POINTER;
+    }
+    log_.Record("storage", "register");
+    stored_.push_back(object);
+    if (name) {
+        const std::string text = "Extension" + std::to_string(stored_.size());
+        const std::u16string wide(text.begin(), text.end());
+        *name = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+    }
+    return S_OK;
+}
+
+HRESULT HostDocument::Withdraw(IPersistStreamInit* object)
+{
+    log_.Record("storage", "withdraw");
+    const auto found = std::find(stored_.begin(), stored_.end(), object);
+    if (found == stored_.end()) {
+        return S_FALSE;
+    }
+    stored_.erase(found);
+    return S_OK;
+}
+
+HRESULT HostDocument::SaveState(std::vector<platform::ComPtr<platform::MemoryStream>>& streams)
+{
+    streams.clear();
+    HRESULT result = S_OK;
+    for (IPersistStreamInit* object : stored_) {
+        streams.push_back(platform::MemoryStream::Create());
+        const HRESULT saved = object->Save(streams.back().Get(), TRUE);
+        if (FAILED(saved) && SUCCEEDED(result)) {
+            result = saved;
+        }
+    }
+    return result;
+}
+
+HRESULT HostDocument::LoadState(const std::vector<platform::ComPtr<platform::MemoryStream>>& streams)
+{
+    HRESULT result = S_OK;
+    for (std::size_t i = 0; i < stored_.size() && i < streams.size(); ++i) {
+        streams[i]->Seek(MakeLargeInteger(0), STREAM_SEEK_SET, nullptr);
+        const HRESULT loaded = stored_[i]->Load(streams[i].Get());
+        if (FAILED(loaded) && SUCCEEDED(result)) {
+            result = loaded;
+        }
+    }
+    return result;
 }
 
 HRESULT HostDocument::GetIdentity(DWORD* identity)

@@ -7,6 +7,7 @@
 #include "host/chartdata.h"
 #include "host/comobject.h"
 #include "host/messagebus.h"
+#include "platform/com/memstream.h"
 #include "sdk/docframework.h"
 #include "sdk/documentsite.h"
 #include "sdk/docview.h"
@@ -206,7 +207,12 @@ private:
 };
 
 // A host document: its chart data, its site, its views, and the extension documents made for it.
-class HostDocument final : public IHostDocument, public IDocumentSite, public IViewRegistration, private RefCounted {
+class HostDocument final : public IHostDocument,
+                           public IDocumentSite,
+                           public IViewRegistration,
+                           public IHostApplicationLink,
+                           public IDocumentStorage,
+                           private RefCounted {
 public:
     // Created with one reference for the caller.
     static platform::ComPtr<HostDocument> Create(CallLog& log, DWORD identity, platform::ComPtr<ChartData> chart);
@@ -225,6 +231,18 @@ public:
     // IViewRegistration
     HRESULT AddView(IUnknown* view) override;
     HRESULT RegisterClassUI() override { return S_OK; }
+    // IHostApplicationLink: the application object, when one is set.
+    HRESULT GetApplication(IUnknown** out) override;
+    void SetApplication(platform::ComPtr<IUnknown> application) { application_ = std::move(application); }
+    // IDocumentStorage
+    HRESULT Register(IUnknown* container, DWORD reserved, IPersistStreamInit* object, DWORD reserved2,
+                     DWORD reserved3, BSTR* name) override;
+    HRESULT Withdraw(IPersistStreamInit* object) override;
+    // The registered objects' state as the host saves it into its file (one stream per object, in the order of
+    // registration), and loaded back; the first failure is the result.
+    HRESULT SaveState(std::vector<platform::ComPtr<platform::MemoryStream>>& streams);
+    HRESULT LoadState(const std::vector<platform::ComPtr<platform::MemoryStream>>& streams);
+    const std::vector<IPersistStreamInit*>& Stored() const { return stored_; }
 
     IUnknown* AsUnknown() { return static_cast<IHostDocument*>(this); }
     // An extension's document of this host document, made by its class object.
@@ -242,6 +260,8 @@ private:
     DWORD identity_;
     platform::ComPtr<ChartData> chart_;
     std::vector<IDocView2*> views_; // attached views (they detach before they go)
+    platform::ComPtr<IUnknown> application_;
+    std::vector<IPersistStreamInit*> stored_; // not held: each withdraws itself
 };
 
 // The view-class registry (framework object 0x8000000F) and the registrations it hands out.

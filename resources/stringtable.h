@@ -44,6 +44,22 @@ inline constexpr UINT PrintTableView = 120;
 inline constexpr UINT CopyAnalysisView = 123;
 inline constexpr UINT PrintAnalysisView = 124;
 inline constexpr UINT MenuSettings = 2016;
+// The title of the event-chain calculation channel (%1: the source channel, 1-based) and the analysis client's
+// display name.
+inline constexpr UINT CalcChannelTitle = 2200;
+inline constexpr UINT AnalysisClientName = 2201;
+}
+
+// The settings dialogs.
+namespace StringId {
+inline constexpr UINT DetectionSettingsTitle = 115; // "%1": the channel
+inline constexpr UINT DialogHelpTooltip = 127;
+inline constexpr UINT HalfHeightTitle = 129;
+inline constexpr UINT HalfHeightText = 131;
+inline constexpr UINT MinPeakHeightTitle = 132;
+inline constexpr UINT MinPeakHeightText = 133;
+inline constexpr UINT RmpSetting = 1093;
+inline constexpr UINT RmpHeightPercentLabel = 1094;
 }
 
 namespace Resources {

@@ -114,3 +114,27 @@ inline ULARGE_INTEGER MakeULargeInteger(ULONGLONG value)
     result.QuadPart = value;
     return result;
 }
+
+// {0000010C-0000-0000-C000-000000000046}
+inline constexpr IID IID_IPersist{0x0000010C, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+// {7FD52380-4E07-101B-AE2D-08002B2EC713}
+inline constexpr IID IID_IPersistStreamInit{
+    0x7FD52380, 0x4E07, 0x101B, {0xAE, 0x2D, 0x08, 0x00, 0x2B, 0x2E, 0xC7, 0x13}};
+
+struct IPersist : IUnknown {
+    virtual HRESULT GetClassID(CLSID* classId) = 0; // 3
+
+protected:
+    ~IPersist() = default;
+};
+
+struct IPersistStreamInit : IPersist {
+    virtual HRESULT IsDirty() = 0;                              // 4
+    virtual HRESULT Load(IStream* stream) = 0;                  // 5
+    virtual HRESULT Save(IStream* stream, BOOL clearDirty) = 0; // 6
+    virtual HRESULT GetSizeMax(ULARGE_INTEGER* size) = 0;       // 7
+    virtual HRESULT InitNew() = 0;                              // 8
+
+protected:
+    ~IPersistStreamInit() = default;
+};

@@ -152,7 +152,7 @@ TEST_F(ModuleLoad, RegistersEveryClassObjectInOrderAndAsksEachTypeIdOnce)
     EXPECT_TRUE(host.Application().NotesShown().empty());
 
     // Registration order: the document class and the two view classes, calculations in list order, the five draw
-    // classes, then the nine tests.
+    // classes, the document's three message classes, then the nine tests.
     std::vector<std::string> registrations;
     const std::vector<host::Call> calls = host.Log().Calls();
     for (std::size_t i = start; i < calls.size(); ++i) {
@@ -175,6 +175,9 @@ TEST_F(ModuleLoad, RegistersEveryClassObjectInOrderAndAsksEachTypeIdOnce)
     }
     for (int n = 0; n < 5; ++n) {
         expected.push_back("eventdraw ");
+    }
+    for (int n = 0; n < 3; ++n) {
+        expected.push_back("message"); // the document's own messages
     }
     for (int n = 0; n < 9; ++n) {
         expected.push_back("test " + std::to_string(n));

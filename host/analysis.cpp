@@ -1,0 +1,229 @@
+#include "host/analysis.h"
+
+
+namespace host {
+
+namespace {
+
+std::u16string Text(const char16_t* text) { return text ? std::u16string(text) : std::u16string(); }
+
+// ASCII only.
+std::u16string Widen(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+
+HRESULT GiveText(const std::u16string& text, BSTR* out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+} // namespace
+
+HRESULT CalcChannels::QueryInterface(REFIID iid, void** out)
+{
+    return AnswerFrom({{&IID_IChartCalcChannels, static_cast<IChartCalcChannels*>(this)},
+                       {&IID_IChartTimes, static_cast<IChartTimes*>(this)}},
+                      iid, out);
+}
+
+CalcChannels::Channel* CalcChannels::Named(const char16_t* name)
+{
+    const std::u16string wanted = Text(name);
+    for (auto& [number, channel] : channels_) {
+        if (channel.name == wanted) {
+            return &channel;
+        }
+    }
+    return nullptr;
+}
+
+HRESULT CalcChannels::AddChannel(DWORD, VARIANT_BOOL flag, DWORD, BSTR* name, std::int32_t* pair)
+{
+    if (!name || !pair) {
+        return E_POINTER;
+    }
+    const LONG number = next_++;
+    Channel channel;
+    channel.name = u"Calculation " + Widen(std::to_string(number));
+    channel.on = flag != 0;
+    channels_[number] = channel;
+    pair[0] = number;
+    log_.Record("calcchannels", "add", std::to_string(number));
+    return GiveText(channel.name, name);
+}
+
+HRESULT CalcChannels::GetChannelText(DWORD, LONG channel, DWORD kind, BSTR* text)
+{
+    if (!text) {
+        return E_POINTER;
+    }
+    *text = nullptr;
+    log_.Record("calcchannels", "text", std::to_string(channel) + " " + std::to_string(kind));
+    const auto found = channels_.find(channel);
+    if (found == channels_.end()) {
+        return E_INVALIDARG;
+    }
+    return GiveText(kind == kCalcChannelNameText ? found->second.name : found->second.text, text);
+}
+
+HRESULT CalcChannels::RemoveChannel(DWORD, const char16_t* name)
+{
+    log_.Record("calcchannels", "remove", Narrow(Text(name)));
+    for (auto it = channels_.begin(); it != channels_.end(); ++it) {
+        if (it->second.name == Text(name)) {
+            channels_.erase(it);
+            return S_OK;
+        }
+    }
+    return E_INVALIDARG;
+}
+
+HRESULT CalcChannels::GetState(DWORD, const char16_t* name, VARIANT_BOOL* on)
+{
+    if (!on) {
+        return E_POINTER;
+    }
+    Channel* channel = Named(name);
+    if (!channel) {
+        return E_INVALIDARG;
+    }
+    *on = channel->on ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+}
+
+HRESULT CalcChannels::SetState(DWORD, const char16_t* name, VARIANT_BOOL on)
+{
+    log_.Record("calcchannels", "state", Narrow(Text(name)) + (on ? " on" : " off"));
+    Channel* channel = Named(name);
+    if (!channel) {
+        return E_INVALIDARG;
+    }
+    channel->on = on != 0;
+    return S_OK;
+}
+
+HRESULT CalcChannels::SetTitle(DWORD, const char16_t* name, const char16_t* title)
+{
+    log_.Record("calcchannels", "title", Narrow(Text(name)) + ": " + Narrow(Text(title)));
+    Channel* channel = Named(name);
+    if (!channel) {
+        return E_INVALIDARG;
+    }
+    channel->title = Text(title);
+    return S_OK;
+}
+
+HRESULT CalcChannels::PutMarks(DWORD, LONG channel, DWORD kind, const CalcChannelRequest* request)
+{
+    log_.Record("calcchannels", "putmarks",
+                std::to_string(channel) + " " + Hex(kind) + (request ? " " + std::to_string(request->calcChannel) : ""));
+    return S_OK;
+}
+
+HRESULT CalcChannels::RemoveMarks(DWORD, LONG channel, DWORD kind, const CalcChannelRequest* request)
+{
+    log_.Record("calcchannels", "removemarks",
+                std::to_string(channel) + " " + Hex(kind) + (request ? " " + std::to_string(request->calcChannel) : ""));
+    return S_OK;
+}
+
+bool CalcChannels::SetText(LONG channel, std::u16string text)
+{
+    const auto found = channels_.find(channel);
+    if (found == channels_.end()) {
+        return false;
+    }
+    found->second.text = std::move(text);
+    return true;
+}
+
+HRESULT CalcChannels::GetAbsoluteTime(const KVOPosition* position, LONGLONG* time)
+{
+    if (!position || !time) {
+        return E_POINTER;
+    }
+    *time = clock_ ? clock_(*position)
+                   : (static_cast<LONGLONG>(position->mRecord) << 32) + static_cast<LONGLONG>(position->mRecordOffset);
+    return S_OK;
+}
+
+HRESULT CalcChannels::FormatTime(LONGLONG time, DWORD flags, DWORD, BSTR* text)
+{
+    // The stand-in's clock has no calendar: the date is the block, the time the offset.
+    const std::string shown = flags == kTimeTextDate ? "B" + std::to_string(time >> 32)
+                                                      : "T" + std::to_string(time & 0xFFFFFFFF);
+    return GiveText(Widen(shown), text);
+}
+
+HRESULT AnalysisManager::QueryInterface(REFIID iid, void** out)
+{
+    return AnswerFrom({{&IID_IAnalysisManager, static_cast<IAnalysisManager*>(this)},
+                       {&IID_IHostObjectsById, static_cast<IHostObjectsById*>(this)}},
+                      iid, out);
+}
+
+HRESULT AnalysisManager::RegisterClient(const char16_t* displayName, const char16_t* name, DWORD* cookie)
+{
+    if (!cookie) {
+        return E_POINTER;
+    }
+    *cookie = nextCookie_++;
+    clients_[*cookie] = Client{Text(displayName), Text(name), {}, false};
+    log_.Record("analysismanager", "register", Narrow(Text(name)) + " " + std::to_string(*cookie));
+    return S_OK;
+}
+
+HRESULT AnalysisManager::ReleaseClient(DWORD cookie)
+{
+    log_.Record("analysismanager", "release", std::to_string(cookie));
+    return clients_.erase(cookie) ? S_OK : E_INVALIDARG;
+}
+
+HRESULT AnalysisManager::SetPersistObject(DWORD cookie, LONG index, IUnknown* object, VARIANT_BOOL loaded)
+{
+    log_.Record("analysismanager", "persist", std::to_string(cookie) + " " + std::to_string(index));
+    const auto found = clients_.find(cookie);
+    if (found == clients_.end()) {
+        return E_INVALIDARG;
+    }
+    found->second.persistObjects[index] = object;
+    found->second.loaded = loaded != 0;
+    return S_OK;
+}
+
+HRESULT AnalysisManager::IsActive(DWORD cookie, VARIANT_BOOL* active)
+{
+    if (!active) {
+        return E_POINTER;
+    }
+    *active = active_ && clients_.count(cookie) ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+}
+
+HRESULT AnalysisManager::ReportRange(DWORD cookie, LONG argument, const KVOPosition* start, const KVOPosition* end)
+{
+    if (!start || !end) {
+        return E_POINTER;
+    }
+    log_.Record("analysismanager", "range",
+                std::to_string(cookie) + " " + std::to_string(argument) + " (" + std::to_string(start->mRecord) + "," +
+                    std::to_string(start->mRecordOffset) + ")-(" + std::to_string(end->mRecord) + "," +
+                    std::to_string(end->mRecordOffset) + ")");
+    return S_OK;
+}
+
+HRESULT AnalysisManager::GetObjectById(DWORD id, DWORD, IUnknown** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (id != managerId_) {
+        return E_INVALIDARG;
+    }
+    return Answer(static_cast<IAnalysisManager*>(this), reinterpret_cast<void**>(out));
+}
+
+} // namespace host
