@@ -92,74 +92,6 @@ HRESULT LMPeaksClass::QueryInterface(REFIID iid, void** out)
                       iid, out);
 }
 
-HRESULT LMPeaksClass::GetId(DWORD* typeId)
-{
-    if (!typeId) {
-        return E_POINTER;
-    }
-    *typeId = 0;
-    return S_OK;
-}
-
-HRESULT LMPeaksClass::GetCategory(const GUID** category)
-{
-    if (!category) {
-        return E_POINTER;
-    }
-    *category = nullptr;
-    return S_OK;
-}
-
-HRESULT LMPeaksClass::GetName(BSTR* name)
-{
-    if (!name) {
-        return E_POINTER;
-    }
-    SysFreeString(*name);
-    *name = SysAllocString(kName);
-    return S_OK;
-}
-
-HRESULT LMPeaksClass::IsCategory(const GUID*)
-{
-    return S_FALSE;
-}
-
-HRESULT LMPeaksClass::GetNameString(IKVOString** name)
-{
-    if (!name) {
-        return E_POINTER;
-    }
-    *name = MakeString(kName).Detach();
-    return S_OK;
-}
-
-HRESULT LMPeaksClass::GetDescription(IKVOString** text)
-{
-    if (!text) {
-        return E_POINTER;
-    }
-    *text = MakeString(u"Peaks above a threshold over the baseline noise").Detach();
-    return S_OK;
-}
-
-HRESULT LMPeaksClass::GetFlags(DWORD* flags)
-{
-    if (!flags) {
-        return E_POINTER;
-    }
-    *flags = 0;
-    return S_OK;
-}
-
-HRESULT LMPeaksClass::CreateBound(IUnknown*, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, IUnknown** out)
-{
-    if (out) {
-        *out = nullptr;
-    }
-    return E_NOTIMPL;
-}
-
 HRESULT LMPeaksClass::CreateInstance(IUnknown*, ICalcEnum** out)
 {
     if (!out) {
@@ -174,20 +106,6 @@ HRESULT LMPeaksClass::CreateInstance(IUnknown*, ICalcEnum** out)
         *out = nullptr;
         return E_OUTOFMEMORY;
     }
-}
-
-HRESULT LMPeaksClass::CreateAggregated(IUnknown* outer, IUnknown* context, REFIID iid, IUnknown** out)
-{
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = nullptr;
-    if (outer) {
-        return CLASS_E_NOAGGREGATION;
-    }
-    platform::ComPtr<ICalcEnum> instance;
-    const HRESULT hr = CreateInstance(context, instance.Out());
-    return FAILED(hr) ? hr : instance->QueryInterface(iid, reinterpret_cast<void**>(out));
 }
 
 HRESULT LMPeaksClass::GetAliasCount(LONG* count)

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "host/comobject.h"
+#include "host/hostcalcclass.h"
 #include "host/peakdetector.h"
 #include "sdk/calcclass.h"
 #include "sdk/calcenum.h"
@@ -17,24 +18,17 @@
 
 namespace host {
 
-class LMPeaksClass final : public ICalcEnumClass2, public ICalcNumericParamsFuncClass, private HostOwned {
+class LMPeaksClass final : public HostCalcClass, public ICalcNumericParamsFuncClass {
 public:
     static constexpr const char16_t* kName = u"LMPeaks";
 
-    HRESULT QueryInterface(REFIID iid, void** out) override;
-    ULONG AddRef() override { return AddRefCount(); }
-    ULONG Release() override { return ReleaseCount(); }
+    LMPeaksClass() : HostCalcClass(kName, u"Peaks above a threshold over the baseline noise") {}
 
-    HRESULT GetId(DWORD* typeId) override;
-    HRESULT GetCategory(const GUID** category) override;
-    HRESULT GetName(BSTR* name) override;
-    HRESULT IsCategory(const GUID* category) override;
-    HRESULT GetNameString(IKVOString** name) override;
-    HRESULT GetDescription(IKVOString** text) override;
-    HRESULT GetFlags(DWORD* flags) override;
-    HRESULT CreateBound(IUnknown* host, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, IUnknown** out) override;
+    HRESULT QueryInterface(REFIID iid, void** out) override;
+    ULONG AddRef() override { return HostCalcClass::AddRef(); }
+    ULONG Release() override { return HostCalcClass::Release(); }
+
     HRESULT CreateInstance(IUnknown* context, ICalcEnum** out) override;
-    HRESULT CreateAggregated(IUnknown* outer, IUnknown* context, REFIID iid, IUnknown** out) override;
 
     HRESULT GetAliasCount(LONG* count) override;
     HRESULT GetAlias(LONG index, IKVOString** alias) override;
