@@ -311,8 +311,25 @@ const RegisteredClass* Framework::FindClass(DWORD typeId) const
 
 const RegisteredClass* Framework::FindCalculation(std::u16string_view nameOrAlias) const
 {
-    auto found = calcByName_.find(platform::AsciiLower(nameOrAlias));
-    return found == calcByName_.end() ? nullptr : &classes_[found->second];
+    const std::u16string lower = platform::AsciiLower(nameOrAlias);
+    if (auto found = calcByName_.find(lower); found != calcByName_.end()) {
+        return &classes_[found->second];
+    }
+    for (const RegisteredClass& entry : hostCalculations_) {
+        if (platform::AsciiLower(entry.name) == lower) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+void Framework::AddHostCalculation(std::u16string name, IUnknown* object)
+{
+    RegisteredClass entry;
+    entry.kind = ClassKind::Calculation;
+    entry.name = std::move(name);
+    entry.object = platform::ComPtr<IUnknown>(object);
+    hostCalculations_.push_back(std::move(entry));
 }
 
 void Framework::DropRegistrations()

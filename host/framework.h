@@ -11,6 +11,7 @@
 #include "sdk/cafframework.h"
 #include "sdk/messagefactory.h"
 
+#include <deque>
 #include <map>
 #include <string>
 #include <unordered_map>
@@ -96,6 +97,8 @@ public:
     // The host's own class object for a class id: GetObject hands it out under the class id's type id (once that
     // has been asked for). Kept over module loads; no reference.
     void AddHostClass(const GUID& classId, IUnknown* object) { hostClasses_.emplace_back(classId, object); }
+    // A calculation of the host's own, found by name after the module's; kept over module loads.
+    void AddHostCalculation(std::u16string name, IUnknown* object);
     // The document framework's objects: message bus, menus, commands, registrations, view classes.
     DocumentFramework& Documents() { return documents_; }
     // The copy-notice service (object 0x8000001A), unless the host is made to lack it.
@@ -121,6 +124,7 @@ private:
     bool refuse_ = false;
     bool refuseTypeIds_ = false;
     std::vector<std::pair<GUID, IUnknown*>> hostClasses_;
+    std::deque<RegisteredClass> hostCalculations_;
     DocumentFramework documents_{log_};
     platform::ComPtr<CopyNotifyService> copyNotices_ = CopyNotifyService::Create(log_);
     bool copyNoticesOffered_ = true;
