@@ -414,3 +414,16 @@ TEST(ChildPaneTest, NewDataRedrawsTheTraceLayersRightOfTheLatestValidTick)
 }
 
 } // namespace
+
+namespace {
+TEST_F(LayerPixels, OwnBitmapLayerShowsInAPaneAwayFromTheOrigin)
+{
+    TestOwner owner;
+    auto pane = MakePane(owner, RECT{12, 8, 212, 48});
+    Add(*pane.Get(), new FillDrawer(1, RGB(0, 0, 255)));
+    Add(*pane.Get(), new FillDrawer(513, RGB(255, 0, 0), RECT{12, 0, 112, 40}));
+    DrawAndPaint(*pane.Get());
+    EXPECT_EQ(Probe(target, 50, 20), RGB(255, 0, 0));
+    EXPECT_EQ(Probe(target, 150, 20), RGB(0, 0, 255));
+}
+} // namespace
