@@ -3,6 +3,7 @@
 #include "foundation/nicestep.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 
@@ -45,7 +46,32 @@ ChannelPane* DataPane::CreateChannelPane(LONG index)
 {
     auto* pane = new ChannelPane(index, this, paneFlags, 0x00026F30u);
     pane->AddRef();
+    pane->CreateLaneScales(0, 0);
+    pane->AttachDragScales();
     return pane;
+}
+
+void DataPane::RequestAutoscale(const LONG selectorPair[2], LONG lane)
+{
+    if (onAutoscale) {
+        onAutoscale(selectorPair, lane);
+        return;
+    }
+    if (onSubjectMessage) {
+        // Packed little-endian: the first selector word, then the lane.
+        const std::array<std::int32_t, 2> body{selectorPair[0], lane};
+        onSubjectMessage(AutoscaleMessageId(), body.data(), sizeof body);
+    }
+}
+
+bool DataPane::SendFrameworkMessage(LONG kind, const void* body, std::size_t size)
+{
+    const std::optional<ChartBlockPosition> position = subjectPosition ? subjectPosition() : std::nullopt;
+    if (!position || !onFrameworkMessage) {
+        return false;
+    }
+    onFrameworkMessage(*position, kind, body, size);
+    return true;
 }
 
 void DataPane::ForEachPane(const std::function<void(ChildPaneBase&)>& action)

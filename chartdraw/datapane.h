@@ -145,6 +145,13 @@ public:
     std::function<DWORD()> tickCount;
     std::function<bool()> ctrlDown;
     std::function<std::optional<ChartBlockPosition>()> subjectPosition;
+    // The autoscale callback (channel selector pair, lane); without it the request goes to the observers.
+    std::function<void(const LONG[2], LONG)> onAutoscale;
+    // The pane's subject: a message id and its packed body to the pane's observers.
+    std::function<void(DWORD, const void*, std::size_t)> onSubjectMessage;
+    // The host subject's framework message (key position, kind, packed body); unset when there is no subject.
+    std::function<void(const ChartBlockPosition&, LONG, const void*, std::size_t)> onFrameworkMessage;
+    HWND scaleParent = nullptr;
 
     std::recursive_mutex& Lock() { return lock_; }
 
@@ -163,6 +170,13 @@ public:
     COLORREF ContrastColourFor(COLORREF colour) const override;
     double PixelsPerMm(HDC) const override { return 3.7795276158179276; }
     POINT Margins() const override { return POINT{Margin(), SecondMargin()}; }
+    HWND ScaleParent() const override { return scaleParent; }
+    DWORD PaneModeFlags() const override { return modeFlags; }
+    std::recursive_mutex* PaneLock() override { return &lock_; }
+    void SetNoInteraction(bool on) override { noInteraction_ = on; }
+    bool NoInteraction() const { return noInteraction_; }
+    void RequestAutoscale(const LONG selectorPair[2], LONG lane) override;
+    bool SendFrameworkMessage(LONG kind, const void* body, std::size_t size) override;
 
 protected:
     virtual ChannelPane* CreateChannelPane(LONG index);
@@ -192,6 +206,7 @@ private:
     bool live_ = false;
     bool follow_ = true;
     bool thumbTracking_ = false;
+    bool noInteraction_ = false;
     bool jumpOnStart_ = false;
     bool firstDataPending_ = true;
     bool blockOpen_ = false;

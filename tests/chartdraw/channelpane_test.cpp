@@ -1,0 +1,319 @@
+#include "chartdraw/datapane.h"
+#include "chartdraw/drawer.h"
+#include "foundation/xkvo.h"
+#include "host/host.h"
+#include "host/scalecontrol.h"
+#include "platform/com/memstream.h"
+#include "../frame/sharedhost.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+using namespace ChartDraw;
+
+namespace {
+
+host::GraphService& Graphs() { return SharedHost().GetFramework().Graphs(); }
+
+// A drawer that accepts scale changes and records them.
+class ScaleListener : public DrawerBase {
+public:
+    ScaleListener() : DrawerBase(513, 0, 0, kNoAlternateChannel, kNoAlternateSelector) {}
+    HRESULT OnScaleChanged(LONG lane, LONG, const double scale[2], IUnknown* source) override
+    {
+        changes.push_back({lane, scale[0], scale[1], source});
+        return S_OK;
+    }
+    HRESULT GetCapabilities(LONG, DWORD* flags, LONG* left, LONG* right, LONG) override
+    {
+        *flags = 0;
+        *left = *right = 0;
+        return S_OK;
+    }
+    HRESULT Draw(owl::TDC&, LONGLONG, LONGLONG, LONGLONG, LONG, LONG, const RECT&, DWORD, const TimeDivisions*,
+                 LONG) override
+    {
+        return S_OK;
+    }
+    HRESULT Clone(DWORD, IChartRecordDrawer** copy) override { return CloneAs(*this, copy); }
+    struct Change {
+        LONG lane;
+        double scale;
+        double offset;
+        IUnknown* source;
+    };
+    std::vector<Change> changes;
+};
+
+// A data pane with lanes whose scales the shared host service makes.
+struct ChannelFixture : ::testing::Test {
+    void SetUp() override
+    {
+        Graphs().SetRefuse(false);
+        pane.tickCount = [] { return DWORD{1000}; };
+        pane.onAutoscale = nullptr;
+        pane.SetLaneCount(1);
+        pane.SetSize(400, 200);
+    }
+    void TearDown() override { Graphs().SetRefuse(false); }
+    ChannelPane& Lane() { return *pane.Lane(0); }
+    DataPane pane;
+};
+
+double ExtentMinimum(IScaleControl* scale)
+{
+    double extent[2]{0, 0};
+    scale->GetExtent(extent);
+    return extent[1];
+}
+
+TEST_F(ChannelFixture, LaneScalesComeFromTheHostServiceByMode)
+{
+    struct Case {
+        const char* name;
+        DWORD mode;
+        bool refuse;
+        bool scales;
+        bool dragScales;
+    } cases[] = {
+        {"interactive", 0, false, true, true},
+        {"no controls", DataPane::kModeNoControls, false, true, false},
+        {"service refuses", 0, true, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        pane.modeFlags = c.mode;
+        Graphs().SetRefuse(c.refuse);
+        Lane().CreateLaneScales(7, 8);
+        EXPECT_EQ(Lane().ownerWord1, 7u);
+        for (LONG lane : {1, 2}) {
+            EXPECT_EQ(Lane().Scale(lane) != nullptr, c.scales) << lane;
+            EXPECT_EQ(Lane().DragScale(lane) != nullptr, c.dragScales) << lane;
+            if (c.dragScales) {
+                EXPECT_EQ(Lane().DragScale(lane), Lane().Scale(lane));
+            }
+        }
+        // Without scales every range and prefix operation fails and nothing else happens.
+        EXPECT_EQ(Lane().SetLaneRange(1, 0, 1) == S_OK, c.scales);
+        EXPECT_EQ(Lane().SetLanePrefix(2, 7) == S_OK, c.scales);
+        EXPECT_EQ(Lane().UnitRecord(2).letter, u'm');
+    }
+}
+
+TEST_F(ChannelFixture, PrefixScalesRangesAndUnitTexts)
+{
+    ChannelPane& lane = Lane();
+    ASSERT_NE(lane.Scale(1), nullptr);
+    const double volts[2]{1.0, 0.0};
+    lane.Scale(1)->SetScaling(volts, u"V");
+    EXPECT_EQ(lane.SetLanePrefix(1, 6), S_OK);
+    double pair[2]{0, 0};
+    BSTR title = nullptr;
+    lane.Scale(1)->GetScaling(pair, &title);
+    EXPECT_EQ(pair[0], 1e6);
+    EXPECT_EQ(std::u16string(title), u"V"); // the unit text is kept
+    SysFreeString(title);
+    EXPECT_EQ(lane.SetLaneRange(1, 0.001, 0.002), S_OK);
+    EXPECT_DOUBLE_EQ(ExtentMinimum(lane.Scale(1)), 1000);
+    EXPECT_EQ(lane.DecorateUnitText(lane.UnitRecord(1), u"V"), u"\u00B5V");
+    EXPECT_EQ(lane.SetLaneRange(1, NAN, 1), E_FAIL);
+    EXPECT_EQ(lane.SetLanePrefix(3, 7), E_FAIL);
+    EXPECT_EQ(lane.SetLanePrefix(1, 8), S_OK);
+    EXPECT_EQ(lane.DecorateUnitText(lane.UnitRecord(1), u"V"), u"V");
+}
+
+TEST_F(ChannelFixture, ApplyLaneRangeReachesTheScaleOnlyWhenPendingOrForced)
+{
+    struct Case {
+        DWORD pending;
+        bool force;
+        bool applied;
+    } cases[] = {{0, false, false}, {1, false, true}, {0, true, true}, {2, false, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.pending << " " << c.force);
+        Lane().SetLaneRange(1, 0, 1);
+        Lane().pendingRange = c.pending;
+        EXPECT_TRUE(Lane().ApplyLaneRange(1, 5, 6, false, c.force) || !c.applied);
+        EXPECT_EQ(ExtentMinimum(Lane().Scale(1)) == 5, c.applied);
+        EXPECT_EQ(Lane().pendingRange & 1u, c.applied ? 0u : (c.pending & 1u));
+    }
+    EXPECT_FALSE(Lane().ApplyLaneRange(1, NAN, 1, true, true));
+}
+
+TEST_F(ChannelFixture, AutoscaleRequestsGoToTheCallbackOrTheObservers)
+{
+    struct Case {
+        LONG lane;
+        bool callback;
+        HRESULT result;
+    } cases[] = {{1, true, S_OK}, {2, false, S_OK}, {3, true, E_FAIL}, {3, false, E_FAIL}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.lane << " " << c.callback);
+        std::vector<LONG> called;
+        std::vector<BYTE> body;
+        DWORD id = 0;
+        pane.onAutoscale = nullptr;
+        if (c.callback) {
+            pane.onAutoscale = [&](const LONG pair[2], LONG lane) { called = {pair[0], pair[1], lane}; };
+        }
+        pane.onSubjectMessage = [&](DWORD messageId, const void* data, std::size_t size) {
+            id = messageId;
+            body.assign(static_cast<const BYTE*>(data), static_cast<const BYTE*>(data) + size);
+        };
+        EXPECT_EQ(Lane().OnAutoScale(c.lane), c.result);
+        if (c.callback) {
+            EXPECT_EQ(called, (std::vector<LONG>{LONG(0x80000000), LONG(0xC0000000), c.lane}));
+            EXPECT_TRUE(body.empty());
+        } else {
+            const std::vector<BYTE> expected{0x00, 0x00, 0x00, 0x80, BYTE(c.lane), 0, 0, 0};
+            EXPECT_EQ(body, expected);
+            EXPECT_EQ(id & 0xFFFF, 47u);
+        }
+    }
+}
+
+TEST_F(ChannelFixture, ChannelNoticeNeedsTheSubjectsPosition)
+{
+    EXPECT_EQ(Lane().SendChannelNotice(9), E_FAIL);
+    std::vector<BYTE> body;
+    LONG kind = 0;
+    pane.subjectPosition = [] { return std::optional<ChartBlockPosition>(ChartBlockPosition{}); };
+    EXPECT_EQ(Lane().SendChannelNotice(9), E_FAIL); // a subject without a message sink
+    pane.onFrameworkMessage = [&](const ChartBlockPosition&, LONG k, const void* data, std::size_t size) {
+        kind = k;
+        body.assign(static_cast<const BYTE*>(data), static_cast<const BYTE*>(data) + size);
+    };
+    EXPECT_EQ(Lane().SendChannelNotice(9), S_OK);
+    EXPECT_EQ(kind, 4);
+    const std::vector<BYTE> expected{0x8D, 0x00, 0x0C, 0x80, 0, 0, 0, 0, 34, 0, 0, 0, 0, 0, 0, 0, 9, 0, 0, 0};
+    EXPECT_EQ(body, expected);
+}
+
+TEST_F(ChannelFixture, DraggingAScaleOffersTheNewScalingToTheDrawers)
+{
+    auto* listener = new ScaleListener;
+    listener->AddRef();
+    Lane().AddDrawer(0, listener, 255);
+    const LONG pair[2]{0, 0};
+    Lane().SetStripWidths(40, 30, 2);
+    Lane().SetPlacement(0, pair, RECT{50, 10, 350, 110});
+    RECT strip{};
+    Lane().Scale(2)->GetFrameRect(&strip);
+    EXPECT_EQ(strip.left, 354);
+    Lane().OnBeginDrag(1);
+    EXPECT_TRUE(pane.NoInteraction());
+    Lane().Scale(1)->SetRange(0, 50); // the host tells its observers as a drag step would
+    ASSERT_FALSE(listener->changes.empty());
+    const ScaleListener::Change& change = listener->changes.back();
+    EXPECT_EQ(change.lane, 1);
+    EXPECT_EQ(change.source, static_cast<IUnknown*>(Lane().Scale(1)));
+    // The strips are 2 pixels taller at each end (the data pane's lanes ask for it): 104 pixels over 50 units,
+    // values rising upwards.
+    EXPECT_DOUBLE_EQ(change.scale, -104.0 / 50.0);
+    EXPECT_TRUE(Lane().Layer(2).IsPending());
+    Lane().OnEndDrag(1);
+    EXPECT_FALSE(pane.NoInteraction());
+    listener->Release();
+}
+
+TEST_F(ChannelFixture, APaneThatGoesLeavesItsDragScales)
+{
+    platform::ComPtr<IScaleControl> kept(Lane().Scale(1));
+    auto* control = static_cast<host::ScaleControl*>(kept.Get());
+    EXPECT_EQ(control->ObserverCount(), 1u);
+    pane.SetLaneCount(0);
+    EXPECT_EQ(control->ObserverCount(), 0u);
+    EXPECT_EQ(kept->SetRange(1, 2), S_OK); // no observer is left to call
+}
+
+TEST_F(ChannelFixture, CloneCopiesDragScalesAndSharesPlainOnes)
+{
+    ChannelPane* copy = nullptr;
+    ASSERT_EQ(Lane().Clone(&copy), S_OK);
+    EXPECT_NE(copy->Scale(1), nullptr);
+    EXPECT_NE(copy->Scale(1), Lane().Scale(1));
+    EXPECT_EQ(copy->DragScale(1), nullptr);
+    EXPECT_EQ(copy->DragScale(2), nullptr);
+    copy->Release();
+
+    pane.modeFlags = DataPane::kModeNoControls;
+    Lane().CreateLaneScales(0, 0);
+    ASSERT_EQ(Lane().Clone(&copy), S_OK);
+    EXPECT_EQ(copy->Scale(1), Lane().Scale(1));
+    copy->Release();
+}
+
+TEST_F(ChannelFixture, ScaleForLaneAndAdoptedScales)
+{
+    for (LONG lane : {0, 2, 3}) {
+        platform::ComPtr<IScaleControl> scale;
+        EXPECT_EQ(Lane().GetScaleForLane(lane, scale.Out()), S_OK);
+        EXPECT_EQ(scale.Get(), Lane().Scale(2)) << lane;
+    }
+    ChannelPane* bare = new ChannelPane(3, &pane, 0, 0);
+    bare->AddRef();
+    platform::ComPtr<IScaleControl> none;
+    EXPECT_EQ(bare->GetLaneScale1(0, none.Out()), S_OK);
+    EXPECT_EQ(none.Get(), nullptr);
+    bare->AdoptLaneScale(nullptr);
+    EXPECT_EQ(bare->Scale(1), nullptr);
+    bare->AdoptLaneScale(Lane().Scale(1));
+    EXPECT_EQ(bare->Scale(1), Lane().Scale(1));
+    EXPECT_EQ(bare->DragScale(1), Lane().Scale(1));
+    IScaleControl* before = Lane().Scale(1);
+    Lane().AdoptLaneScale(Lane().Scale(2)); // everything set: nothing changes
+    EXPECT_EQ(Lane().Scale(1), before);
+    bare->Release();
+}
+
+TEST(ChannelPaneState, VersionsAndTheirPayload)
+{
+    auto bytes = [](std::initializer_list<int> list) {
+        std::vector<BYTE> out;
+        for (int b : list) {
+            out.push_back(static_cast<BYTE>(b));
+        }
+        return out;
+    };
+    std::vector<BYTE> withRange = bytes({2, 0, 0, 0, 1});
+    withRange.resize(5 + 16, 0);
+    withRange.push_back(0xEE);
+    struct Case {
+        const char* name;
+        std::vector<BYTE> data;
+        HRESULT result;
+        LONGLONG consumed;
+    } cases[] = {
+        {"version 3", bytes({3, 0, 0, 0, 0xEE}), S_OK, 4},
+        {"version 2 without range", bytes({2, 0, 0, 0, 0, 0xEE}), S_OK, 5},
+        {"version 2 with range", withRange, S_OK, 21},
+        {"truncated", bytes({3, 0}), STG_E_READFAULT, 2},
+    };
+    DataPane owner;
+    ChannelPane* lane = new ChannelPane(0, &owner, 0, 0);
+    lane->AddRef();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto stream = platform::MemoryStream::Create(c.data);
+        EXPECT_EQ(lane->ReadState(stream.Get()), c.result);
+        ULARGE_INTEGER at{};
+        stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_CUR, &at);
+        EXPECT_EQ(static_cast<LONGLONG>(at.QuadPart), c.consumed);
+    }
+    auto future = platform::MemoryStream::Create(bytes({4, 0, 0, 0}));
+    try {
+        lane->ReadState(future.Get());
+        ADD_FAILURE() << "a newer version was read";
+    } catch (const XKVO& error) {
+        EXPECT_EQ(static_cast<DWORD>(error.Code()), 0xA0048205u);
+    }
+    auto written = platform::MemoryStream::Create();
+    EXPECT_EQ(lane->WriteState(written.Get()), S_OK);
+    EXPECT_EQ(written->Data(), bytes({3, 0, 0, 0}));
+    lane->Release();
+}
+
+} // namespace
