@@ -1,11 +1,15 @@
 #include "chartdraw/channelpane.h"
 
+#include "foundation/kvostring.h"
 #include "foundation/xkvo.h"
+#include "platform/win/winuser.h"
 #include "frame/typeid.h"
 #include "graph/mgraph1/graph2ddrawer.h"
 #include "platform/com/oleauto.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <cmath>
 
 namespace ChartDraw {
@@ -61,6 +65,12 @@ platform::ComPtr<T> QueryFor(IUnknown* object, const IID& iid)
 }
 } // namespace
 
+// The preview panes' change notice; its type id's low word 1 and 2 are the lane-units messages.
+// {B7E25C19-40D8-4A63-8F1E-2D96A3C07B58}
+constexpr GUID kPreviewChangeNotice{0xB7E25C19, 0x40D8, 0x4A63, {0x8F, 0x1E, 0x2D, 0x96, 0xA3, 0xC0, 0x7B, 0x58}};
+
+DWORD LaneUnitsMessageId() { return TypeIdClass<&kPreviewChangeNotice, 1>::Get(); }
+DWORD ExtendedLaneUnitsMessageId() { return TypeIdClass<&kPreviewChangeNotice, 2>::Get(); }
 DWORD AutoscaleMessageId() { return TypeIdClass<&kViewMessageFamily, 47>::Get(); }
 DWORD ChannelEventMessageId() { return TypeIdClass<&kViewMessageFamily, 46>::Get(); }
 
@@ -358,6 +368,127 @@ void ChannelPane::AdoptLaneScale(IUnknown* object)
     if (!drag1_) {
         drag1_ = QueryFor<IScaleControl>(object, IID_IScaleControl);
     }
+}
+
+bool ChannelPane::QueryLaneUnits(LONG lane, DWORD channel, LONG index, LaneUnits& units, LONG selectorPair[2])
+{
+    const bool textOnly = channel == 0 && Owner() && (Owner()->PaneModeFlags() & (1u << 31));
+    for (std::uint32_t at = 0; at < DrawerCount(); ++at) {
+        IChartRecordDrawer* drawer = DrawerAt(at);
+        drawer->SetOption(channel);
+        IKVOString* text = nullptr;
+        WORD flag = 0;
+        double scale[2]{1.0, 0.0};
+        double range[2]{HUGE_VAL, -HUGE_VAL};
+        if (textOnly) {
+            drawer->GetUnitText(lane, index, &text, &flag);
+        } else {
+            drawer->GetUnitTextEx(lane, index, &text, &flag, range, nullptr, scale);
+        }
+        std::u16string found = text && text->GetText() ? std::u16string(text->GetText()) : std::u16string();
+        if (text) {
+            text->Release();
+        }
+        if (!found.empty()) {
+            units.text = std::move(found);
+            std::copy(std::begin(scale), std::end(scale), units.scale);
+            std::copy(std::begin(range), std::end(range), units.range);
+            drawer->GetChannel(selectorPair);
+            return true;
+        }
+    }
+    return false;
+}
+
+LONG ChannelPane::RefreshLaneUnits(LONG first, LONG last)
+{
+    flag1 = flag2 = 0;
+    LONG found = kNoUnitsFound;
+    const DWORD mode = Owner() ? Owner()->PaneModeFlags() : 0;
+    const bool textOnly = unitChannel == 0 && (mode & (1u << 31));
+    const bool scalesTakeTexts = static_cast<LONG>(unitTextMode) < 0;
+    auto enableDragScale = [&](IScaleControl* drag, bool unitsFound) {
+        HWND window = nullptr;
+        if (drag && drag->GetWindowHandle(&window) == S_OK && window) {
+            EnableWindow(window, unitsFound && !((mode & (1u << 27)) && first == kNoUnitsFound));
+        }
+    };
+    auto decorate = [this](const LaneUnitRecord& record, LaneUnits& units) {
+        if (!units.text.empty() && units.text != u" " && record.prefixIndex != 0) {
+            units.text = DecorateUnitText(record, units.text);
+        }
+    };
+
+    LaneUnits units1;
+    bool found1 = false;
+    for (LONG index = first; index <= last && !found1; ++index) {
+        if (QueryLaneUnits(1, unitChannel, index, units1, lane1Selector)) {
+            found1 = true;
+            found = index;
+        }
+    }
+    flag2 = found1 ? 1 : 0;
+    if (found1) {
+        decorate(lane1, units1);
+    }
+    KVO::String given1;
+    bool gave = false;
+    if (scale1_ && scalesTakeTexts) {
+        given1 = KVO::String(units1.text.c_str());
+        scale1_->SetScaling(textOnly ? nullptr : units1.scale, nullptr);
+        scale1_->SetUnits(units1.text.c_str());
+        if (notice1_) {
+            notice1_->SetDataRange(units1.range[0], units1.range[1]);
+            notice1_->SetUnitChannel(static_cast<LONG>(unitChannel));
+        }
+        if (drag1_ && !(flagsA & (1u << 29))) {
+            drag1_->SetOption(found1 ? -1 : 0);
+        }
+        enableDragScale(drag1_.Get(), found1);
+        gave = true;
+    }
+
+    LaneUnits units2;
+    bool found2 = false;
+    for (LONG index = last; index >= first && !found2; --index) {
+        if (QueryLaneUnits(2, unitChannel, index, units2, lane2Selector)) {
+            found2 = true;
+            if (!found1) {
+                found = index;
+            }
+        }
+    }
+    flag1 = found2 ? 1 : 0;
+    if (found2) {
+        decorate(lane2, units2);
+    }
+    KVO::String given2;
+    if (scale2_ && scalesTakeTexts) {
+        given2 = KVO::String(units2.text.c_str());
+        scale2_->SetUnits(units2.text.c_str());
+        if (auto notice = QueryFor<ILaneScaleNotice>(scale2_.Get(), IID_ILaneScaleNotice)) {
+            notice->SetDataRange(units2.range[0], units2.range[1]);
+        }
+        if (drag2_) {
+            drag2_->SetOption(found2 ? -1 : 0);
+        }
+        enableDragScale(drag2_.Get(), found2);
+        gave = true;
+    }
+
+    if (gave && Owner()) {
+        // Packed: the two found flags, the two unit texts as string references (they live until the sends
+        // return), and for the extended message two words of all ones.
+        std::array<BYTE, 2 + 2 * sizeof(IKVOString*) + 8> body{};
+        body[0] = found1 ? 1 : 0;
+        body[1] = found2 ? 1 : 0;
+        IKVOString* texts[2]{given1.Rep(), given2.Rep()};
+        std::memcpy(body.data() + 2, texts, sizeof texts);
+        std::memset(body.data() + 2 + sizeof texts, 0xFF, 8);
+        Owner()->SendToObservers(LaneUnitsMessageId(), body.data(), 2 + sizeof texts);
+        Owner()->SendToObservers(ExtendedLaneUnitsMessageId(), body.data(), body.size());
+    }
+    return found;
 }
 
 HRESULT ChannelPane::SetLanePrefix(LONG lane, LONG index)

@@ -100,6 +100,20 @@ public:
     IScaleControl* DragScale(LONG lane) const { return (lane == 1 ? drag1_ : drag2_).Get(); }
     ILaneScaleNotice* ScaleNotice() const { return notice1_.Get(); }
 
+    // What the drawers tell of a lane's units: the first drawer with a non-empty unit text wins.
+    struct LaneUnits {
+        std::u16string text;
+        double scale[2]{1.0, 0.0};
+        double range[2]{0.0, 0.0};
+    };
+    bool QueryLaneUnits(LONG lane, DWORD channel, LONG index, LaneUnits& units, LONG selectorPair[2]);
+    // Asks the drawers for both lanes' units over the indices, gives the scales their unit texts and tells the
+    // pane's observers; the index that found units, or kNoUnitsFound.
+    virtual LONG RefreshLaneUnits(LONG first, LONG last);
+    static constexpr LONG kNoUnitsFound = 0x7FFFFFFE;
+    bool Lane1UnitsFound() const { return flag2 != 0; }
+    bool Lane2UnitsFound() const { return flag1 != 0; }
+
     HRESULT SetLanePrefix(LONG lane, LONG index);
     // The range in base units, scaled to the lane's prefix; E_FAIL for an unordered range or a missing scale.
     HRESULT SetLaneRange(LONG lane, double minimum, double maximum);
@@ -129,5 +143,8 @@ private:
 // The view family's message ids (the type-id registry's class id in the high word).
 DWORD AutoscaleMessageId();
 DWORD ChannelEventMessageId();
+// The lane-units messages: plain, and extended with two further words.
+DWORD LaneUnitsMessageId();
+DWORD ExtendedLaneUnitsMessageId();
 
 } // namespace ChartDraw

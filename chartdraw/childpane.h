@@ -68,6 +68,8 @@ public:
     }
     // The autoscale callback when one is set, else the autoscale message to the pane's observers.
     virtual void RequestAutoscale(const LONG /*selectorPair*/[2], LONG /*lane*/) {}
+    // A message with its packed body to the observers of the data pane's subject.
+    virtual void SendToObservers(DWORD /*id*/, const void* /*body*/, std::size_t /*size*/) {}
     // A framework message keyed by the subject's position; false without a subject or a position source.
     virtual bool SendFrameworkMessage(LONG /*kind*/, const void* /*body*/, std::size_t /*size*/) { return false; }
     virtual void DropDragRect() {}

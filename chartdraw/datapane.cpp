@@ -57,11 +57,9 @@ void DataPane::RequestAutoscale(const LONG selectorPair[2], LONG lane)
         onAutoscale(selectorPair, lane);
         return;
     }
-    if (onSubjectMessage) {
-        // Packed little-endian: the first selector word, then the lane.
-        const std::array<std::int32_t, 2> body{selectorPair[0], lane};
-        onSubjectMessage(AutoscaleMessageId(), body.data(), sizeof body);
-    }
+    // Packed little-endian: the first selector word, then the lane.
+    const std::array<std::int32_t, 2> body{selectorPair[0], lane};
+    SendToObservers(AutoscaleMessageId(), body.data(), sizeof body);
 }
 
 bool DataPane::SendFrameworkMessage(LONG kind, const void* body, std::size_t size)

@@ -176,6 +176,12 @@ public:
     void SetNoInteraction(bool on) override { noInteraction_ = on; }
     bool NoInteraction() const { return noInteraction_; }
     void RequestAutoscale(const LONG selectorPair[2], LONG lane) override;
+    void SendToObservers(DWORD id, const void* body, std::size_t size) override
+    {
+        if (onSubjectMessage) {
+            onSubjectMessage(id, body, size);
+        }
+    }
     bool SendFrameworkMessage(LONG kind, const void* body, std::size_t size) override;
 
 protected:

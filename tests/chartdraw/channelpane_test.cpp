@@ -1,5 +1,6 @@
 #include "chartdraw/datapane.h"
 #include "chartdraw/drawer.h"
+#include "foundation/kvostring.h"
 #include "foundation/xkvo.h"
 #include "host/host.h"
 #include "host/scalecontrol.h"
@@ -9,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <algorithm>
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 using namespace ChartDraw;
@@ -314,6 +317,120 @@ TEST(ChannelPaneState, VersionsAndTheirPayload)
     EXPECT_EQ(lane->WriteState(written.Get()), S_OK);
     EXPECT_EQ(written->Data(), bytes({3, 0, 0, 0}));
     lane->Release();
+}
+
+} // namespace
+
+namespace {
+
+// A drawer of channel 5 that knows the units of some (lane, index) pairs.
+class UnitDrawer : public DrawerBase {
+public:
+    explicit UnitDrawer(std::vector<std::tuple<LONG, LONG, std::u16string>> known)
+        : DrawerBase(513, 5, 1, kNoAlternateChannel, kNoAlternateSelector), known_(std::move(known))
+    {
+    }
+    HRESULT GetCapabilities(LONG, DWORD* flags, LONG* left, LONG* right, LONG) override
+    {
+        *flags = 0;
+        *left = *right = 0;
+        return S_OK;
+    }
+    HRESULT Draw(owl::TDC&, LONGLONG, LONGLONG, LONGLONG, LONG, LONG, const RECT&, DWORD, const TimeDivisions*,
+                 LONG) override
+    {
+        return S_OK;
+    }
+    HRESULT GetUnitText(LONG lane, LONG index, IKVOString** text, WORD*) override
+    {
+        *text = nullptr;
+        for (const auto& [l, i, units] : known_) {
+            if (l == lane && i == index) {
+                *text = KVO::String(units.c_str()).GetInterface();
+                return S_OK;
+            }
+        }
+        return S_FALSE;
+    }
+    HRESULT Clone(DWORD, IChartRecordDrawer** copy) override { return CloneAs(*this, copy); }
+
+private:
+    std::vector<std::tuple<LONG, LONG, std::u16string>> known_;
+};
+
+struct Sent {
+    DWORD id;
+    std::vector<BYTE> body;
+};
+
+std::u16string TextAt(const Sent& message, int lane)
+{
+    IKVOString* text = nullptr;
+    std::memcpy(&text, message.body.data() + 2 + (lane - 1) * sizeof text, sizeof text);
+    return text ? std::u16string(text->GetText()) : u"(none)";
+}
+
+TEST_F(ChannelFixture, LaneUnitsReachTheScalesAndTheObservers)
+{
+    struct Case {
+        const char* name;
+        LONG first, last;
+        DWORD unitTextMode;
+        LONG found;
+        bool lane1, lane2;
+        std::u16string units1, units2;
+        bool messages;
+    } cases[] = {
+        // Lane 1 walks up from the first index, lane 2 down from the last.
+        {"both lanes", 0, 3, 0x80000000u, 2, true, true, u"mV", u"A", true},
+        {"lane 2 alone gives the index", 0, 0, 0x80000000u, 0, false, true, u"", u"B", true},
+        {"first beyond last", 3, 0, 0x80000000u, ChannelPane::kNoUnitsFound, false, false, u"", u"", true},
+        {"scales keep their texts", 0, 3, 0, 2, true, true, u"old", u"old", false},
+    };
+    auto* drawer = new UnitDrawer({{1, 2, u"V"}, {1, 3, u"W"}, {2, 3, u"A"}, {2, 0, u"B"}});
+    drawer->AddRef();
+    Lane().AddDrawer(0, drawer, 255);
+    drawer->Release();
+    Lane().SetLanePrefix(1, 7); // milli
+    pane.modeFlags = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<Sent> sent;
+        pane.onSubjectMessage = [&](DWORD id, const void* data, std::size_t size) {
+            sent.push_back({id, std::vector<BYTE>(static_cast<const BYTE*>(data), static_cast<const BYTE*>(data) + size)});
+            if (sent.size() == 2) { // the texts must still be alive while the messages go out
+                EXPECT_EQ(TextAt(sent[0], 1), c.units1);
+                EXPECT_EQ(TextAt(sent[1], 2), c.units2);
+            }
+        };
+        for (LONG lane : {1, 2}) {
+            Lane().Scale(lane)->SetUnits(u"old");
+        }
+        Lane().unitTextMode = c.unitTextMode;
+        EXPECT_EQ(Lane().RefreshLaneUnits(c.first, c.last), c.found);
+        EXPECT_EQ(Lane().Lane1UnitsFound(), c.lane1);
+        EXPECT_EQ(Lane().Lane2UnitsFound(), c.lane2);
+        EXPECT_EQ(Lane().IsFlagged(), c.lane1 || c.lane2);
+        EXPECT_EQ(static_cast<host::ScaleControl*>(Lane().Scale(1))->Units(), c.units1);
+        EXPECT_EQ(static_cast<host::ScaleControl*>(Lane().Scale(2))->Units(), c.units2);
+        if (!c.messages) {
+            EXPECT_TRUE(sent.empty());
+            continue;
+        }
+        ASSERT_EQ(sent.size(), 2u);
+        EXPECT_EQ(sent[0].id & 0xFFFF, 1u);
+        EXPECT_EQ(sent[1].id & 0xFFFF, 2u);
+        EXPECT_EQ(sent[0].id >> 16, sent[1].id >> 16);
+        ASSERT_EQ(sent[0].body.size(), 2 + 2 * sizeof(void*));
+        ASSERT_EQ(sent[1].body.size(), 2 + 2 * sizeof(void*) + 8);
+        EXPECT_EQ(sent[0].body[0], c.lane1 ? 1 : 0);
+        EXPECT_EQ(sent[0].body[1], c.lane2 ? 1 : 0);
+        EXPECT_TRUE(std::equal(sent[0].body.begin(), sent[0].body.end(), sent[1].body.begin()));
+        EXPECT_TRUE(std::all_of(sent[1].body.end() - 8, sent[1].body.end(), [](BYTE b) { return b == 0xFF; }));
+    }
+    // The winning drawer's channel became the lane's selector pair.
+    EXPECT_EQ(Lane().lane1Selector[0], 5);
+    EXPECT_EQ(Lane().lane2Selector[0], 5);
 }
 
 } // namespace
