@@ -46,6 +46,16 @@ constexpr platform::StringTableEntry kStrings[] = {
     {CopyAnalysisView, u"Copy Crestmetrics View"},
     {PrintAnalysisView, u"Print Crestmetrics View"},
     {MenuSettings, u"&Settings..."},
+    {DetectionSettingsTitle, u"Crestmetrics Detection Settings (%1)"},
+    {DialogHelpTooltip, u"Get dialog help"},
+    {HalfHeightTitle, u"Half Height from Baseline"},
+    {HalfHeightText, u"The width of the detected peak is measured from halfway between the baseline and the peak."},
+    {MinPeakHeightTitle, u"Minimum Peak Height"},
+    {MinPeakHeightText,
+     u"The width of the detected peak is measured from the minimum peak height value below the peak. This means "
+     u"that small minimum peak height settings will result in small detection widths."},
+    {RmpSetting, u"RMP setting"},
+    {RmpHeightPercentLabel, u"% of the height away from the RMP"},
     {CalcChannelTitle, u"Crestmetrics (Channel %1)"},
     {AnalysisClientName, u"Crestmetrics"},
 };
