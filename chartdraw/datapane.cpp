@@ -1,6 +1,7 @@
 #include "chartdraw/datapane.h"
 
 #include "foundation/nicestep.h"
+#include "foundation/xkvo.h"
 
 #include <algorithm>
 #include <array>
@@ -933,6 +934,263 @@ COLORREF DataPane::ContrastColourFor(COLORREF colour) const
         background = RGB(255, 255, 255);
     }
     return ChildPaneBase::ContrastColour(colour, background);
+}
+
+} // namespace ChartDraw
+
+namespace ChartDraw {
+
+namespace {
+constexpr double kPixelsPerMm = 3.7795276158179276;
+constexpr HRESULT kBadPaneVersion = static_cast<HRESULT>(0xA0048205u);
+} // namespace
+
+HRESULT DataPane::GetVisibleTimeRange(ChartBlockPosition* start, ChartBlockPosition* end) const
+{
+    if (!timeBase_ || !start || !end) {
+        return E_POINTER;
+    }
+    LONGLONG extent = 0;
+    if (FAILED(timeBase_->GetExtent(&extent)) || extent <= 0) {
+        return S_FALSE;
+    }
+    const LONGLONG view = Visible();
+    const HRESULT left = timeBase_->PixelToPosition(rightEdge_ - view, start);
+    const HRESULT right = timeBase_->PixelToPosition(rightEdge_, end);
+    return FAILED(left) ? left : right;
+}
+
+HRESULT DataPane::Load(IStream* stream)
+{
+    if (!stream) {
+        return E_POINTER;
+    }
+    DWORD version = 0;
+    ULONG got = 0;
+    if (const HRESULT hr = stream->Read(&version, sizeof version, &got); FAILED(hr) || got != sizeof version) {
+        return FAILED(hr) ? hr : STG_E_READFAULT;
+    }
+    if (version > 2) {
+        throw XKVO(kBadPaneVersion);
+    }
+    if (version == 2) {
+        for (ChannelPane* pane : channels_) {
+            if (const HRESULT hr = pane->ReadState(stream); hr != S_OK) {
+                return hr;
+            }
+        }
+    }
+    return S_OK;
+}
+
+HRESULT DataPane::Save(IStream* stream)
+{
+    if (!stream) {
+        return E_POINTER;
+    }
+    const DWORD version = 2;
+    if (const HRESULT hr = stream->Write(&version, sizeof version, nullptr); FAILED(hr)) {
+        return hr;
+    }
+    for (ChannelPane* pane : channels_) {
+        if (const HRESULT hr = pane->WriteState(stream); FAILED(hr)) {
+            return hr;
+        }
+    }
+    return S_OK;
+}
+
+ChannelPane* DataPane::Services::LaneAt(LONG index) const
+{
+    return index >= 0 && static_cast<std::size_t>(index) < pane_.channels_.size() ? pane_.channels_[index] : nullptr;
+}
+
+HRESULT DataPane::Services::QueryInterface(REFIID iid, void** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (iid == IID_IUnknown) {
+        *out = static_cast<IUnknown*>(this);
+        return S_OK;
+    }
+    return E_NOINTERFACE;
+}
+
+HRESULT DataPane::Services::GetPrintWord(LONG, DWORD* word)
+{
+    if (!word) {
+        return E_POINTER;
+    }
+    *word = pane_.printWord_;
+    return S_OK;
+}
+
+HRESULT DataPane::Services::GetPixelsPerMmX(LONG, LONG, double* out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = kPixelsPerMm;
+    return S_OK;
+}
+
+HRESULT DataPane::Services::GetPixelsPerMmY(LONG a, LONG b, double* out) { return GetPixelsPerMmX(a, b, out); }
+
+HRESULT DataPane::Services::GetDeviceScale(LONG, double* x, double* y)
+{
+    if (!x || !y) {
+        return E_POINTER;
+    }
+    *x = *y = 1.0;
+    if (pane_.printWord_) {
+        GetPixelsPerMmX(static_cast<LONG>(pane_.printWord_), 0, x);
+        GetPixelsPerMmY(static_cast<LONG>(pane_.printWord_), 0, y);
+        *x /= kPixelsPerMm;
+        *y /= kPixelsPerMm;
+    }
+    return S_OK;
+}
+
+HRESULT DataPane::Services::GetNoControlsMode(LONG, WORD* on)
+{
+    const bool noControls = pane_.NoControlsMode();
+    if (!on) {
+        return noControls ? 0 : 1;
+    }
+    *on = noControls ? 0xFFFF : 0;
+    return S_OK;
+}
+
+HRESULT DataPane::Services::SetLayerOpacity(LONG lane, LONG layerCode, LONG value)
+{
+    ChannelPane* pane = LaneAt(lane);
+    const LONG layer = layerCode / 256;
+    if (!pane || layer < 0 || layer >= ChildPaneBase::kLayers) {
+        return E_INVALIDARG;
+    }
+    PaneLayer& record = pane->Layer(layer);
+    record.alpha = static_cast<BYTE>(value);
+    if (value != 255) {
+        record.flags &= ~PaneLayer::kWhiteTransparent;
+    }
+    return S_OK;
+}
+
+HRESULT DataPane::Services::GetDataRect(LONG index, RECT* rect)
+{
+    if (!rect) {
+        return E_POINTER;
+    }
+    *rect = RECT{pane_.Margin(), 0, pane_.width_ - pane_.Margin(), pane_.height_};
+    if (index >= 0) {
+        return S_OK;
+    }
+    for (auto it = pane_.channels_.rbegin(); it != pane_.channels_.rend(); ++it) {
+        if ((*it)->rect.bottom - (*it)->rect.top > 12) {
+            rect->bottom = (*it)->rect.bottom;
+            return S_OK;
+        }
+    }
+    return E_FAIL;
+}
+
+HRESULT DataPane::Services::Redraw(LONG index, const RECT* rect)
+{
+    if (index >= 0) {
+        if (rect) {
+            pane_.InvalidatePaneRect(*rect);
+        }
+    } else {
+        pane_.ResetLayers();
+    }
+    return S_OK;
+}
+
+HRESULT DataPane::Services::IsLive() { return pane_.live_ ? S_OK : S_FALSE; }
+
+HRESULT DataPane::Services::FollowsNewest() { return pane_.IsFollowingNewest() ? S_OK : S_FALSE; }
+
+HRESULT DataPane::Services::GetBackgroundColour(COLORREF* colour)
+{
+    if (!colour) {
+        return E_POINTER;
+    }
+    *colour = pane_.NoControlsMode() && pane_.background_ == RGB(0, 0, 0) ? RGB(255, 255, 255) : pane_.background_;
+    return S_OK;
+}
+
+HRESULT DataPane::Services::GetContrastColour(COLORREF value, COLORREF* colour)
+{
+    if (!colour) {
+        return E_POINTER;
+    }
+    *colour = pane_.ContrastColourFor(value);
+    return S_OK;
+}
+
+HRESULT DataPane::Services::GetLaneSelectors(LONG index, LONG, LONG pair[2])
+{
+    ChannelPane* pane = LaneAt(index);
+    if (!pane || !pair) {
+        return E_INVALIDARG;
+    }
+    const LONG* chosen = pane->lane1Selector[0] < 0 ? pane->lane2Selector : pane->lane1Selector;
+    pair[0] = chosen[0];
+    pair[1] = chosen[1];
+    return S_OK;
+}
+
+HRESULT DataPane::Services::GetLaneInformation(LONG index, LONG lane, IUnknown** out)
+{
+    ChannelPane* pane = LaneAt(index);
+    if (!pane || !out) {
+        return E_INVALIDARG;
+    }
+    IScaleControl* scale = nullptr;
+    pane->GetScaleForLane(lane, &scale);
+    *out = scale;
+    return S_OK;
+}
+
+HRESULT DataPane::Services::QueryLaneUnits(LONG index, LONG record, double range[2], LONG*, LONG*, LONG*, LONG*,
+                                           LONG*)
+{
+    ChannelPane* pane = LaneAt(index);
+    if (!pane) {
+        return E_INVALIDARG;
+    }
+    ChannelPane::LaneUnits units;
+    if (!pane->QueryLaneUnits(1, pane->unitChannel, record, units, pane->lane1Selector)) {
+        return S_FALSE;
+    }
+    if (range) {
+        range[0] = units.range[0];
+        range[1] = units.range[1];
+    }
+    return S_OK;
+}
+
+HRESULT DataPane::Services::GetChannelWord(LONG index, DWORD* word)
+{
+    ChannelPane* pane = LaneAt(index);
+    if (!pane || !word) {
+        return E_INVALIDARG;
+    }
+    *word = pane->unitChannel;
+    return S_OK;
+}
+
+HRESULT DataPane::Services::GetFlags(DWORD* word, DWORD* modeFlags)
+{
+    if (word) {
+        *word = 0;
+    }
+    if (modeFlags) {
+        *modeFlags = pane_.modeFlags;
+    }
+    return S_OK;
 }
 
 } // namespace ChartDraw

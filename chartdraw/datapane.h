@@ -157,7 +157,7 @@ public:
 
     // ChildPaneOwner
     bool GetTimeContext(TimeContext& context) const override;
-    IDrawerDataPane* DrawerServices() override { return nullptr; }
+    IDrawerDataPane* DrawerServices() override { return &services_; }
     bool KeepsLayerBitmaps() const override { return scrollCopy && !(modeFlags & kModeNoControls); }
     bool NoControlsMode() const override { return (modeFlags & kModeNoControls) != 0; }
     bool IsLive() const override { return live_; }
@@ -176,6 +176,12 @@ public:
     void SetNoInteraction(bool on) override { noInteraction_ = on; }
     bool NoInteraction() const { return noInteraction_; }
     void RequestAutoscale(const LONG selectorPair[2], LONG lane) override;
+    // The recording's stretch between the left and the right edge of the view; E_POINTER without a time base,
+    // S_FALSE when the recording has no extent.
+    HRESULT GetVisibleTimeRange(ChartBlockPosition* start, ChartBlockPosition* end) const;
+    // The pane's stream: version 2, then every channel pane's state. A newer version throws XKVO 0xA0048205.
+    HRESULT Load(IStream* stream);
+    HRESULT Save(IStream* stream);
     void SendToObservers(DWORD id, const void* body, std::size_t size) override
     {
         if (onSubjectMessage) {
@@ -191,6 +197,37 @@ protected:
     void ForEachPane(const std::function<void(ChildPaneBase&)>& action);
 
 private:
+    // What the drawers reach of the pane; it lives and dies with the pane.
+    class Services final : public IDrawerDataPane {
+    public:
+        explicit Services(DataPane& pane) : pane_(pane) {}
+        HRESULT QueryInterface(REFIID iid, void** out) override;
+        ULONG AddRef() override { return 1; }
+        ULONG Release() override { return 1; }
+        HRESULT GetPrintWord(LONG, DWORD* word) override;
+        HRESULT GetPixelsPerMmX(LONG, LONG, double* out) override;
+        HRESULT GetPixelsPerMmY(LONG, LONG, double* out) override;
+        HRESULT GetDeviceScale(LONG, double* x, double* y) override;
+        HRESULT GetNoControlsMode(LONG, WORD* on) override;
+        HRESULT SetLayerDragRect(LONG, LONG, const RECT*) override { return E_NOTIMPL; }
+        HRESULT SetLayerOpacity(LONG lane, LONG layerCode, LONG value) override;
+        HRESULT GetDataRect(LONG index, RECT* rect) override;
+        HRESULT Redraw(LONG index, const RECT* rect) override;
+        HRESULT IsLive() override;
+        HRESULT FollowsNewest() override;
+        HRESULT GetBackgroundColour(COLORREF* colour) override;
+        HRESULT GetContrastColour(COLORREF value, COLORREF* colour) override;
+        HRESULT GetLaneSelectors(LONG index, LONG, LONG pair[2]) override;
+        HRESULT GetLaneInformation(LONG index, LONG lane, IUnknown** out) override;
+        HRESULT QueryLaneUnits(LONG index, LONG record, double range[2], LONG*, LONG*, LONG*, LONG*, LONG*) override;
+        HRESULT GetChannelWord(LONG index, DWORD* word) override;
+        HRESULT GetFlags(DWORD* word, DWORD* modeFlags) override;
+
+    private:
+        ChannelPane* LaneAt(LONG index) const;
+        DataPane& pane_;
+    };
+
     void StoreCompression(const KVORationalImp& compression);
     void ApplyCompression(const KVORationalImp& compression, const ChartBlockPosition* position);
     void SendViewNotice(const ViewCallback& first, const ViewCallback& second);
@@ -229,6 +266,8 @@ private:
     TimeScale* timeScale_ = nullptr;
     std::vector<ChannelPane*> channels_;
     std::recursive_mutex lock_;
+    Services services_{*this};
+    DWORD printWord_ = 0;
 };
 
 } // namespace ChartDraw

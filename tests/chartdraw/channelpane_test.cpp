@@ -434,3 +434,81 @@ TEST_F(ChannelFixture, LaneUnitsReachTheScalesAndTheObservers)
 }
 
 } // namespace
+
+#include "host/blocktimebase.h"
+
+namespace {
+
+TEST_F(ChannelFixture, DrawersReachThePaneThroughItsServices)
+{
+    pane.SetLaneCount(2);
+    IDrawerDataPane* services = pane.DrawerServices();
+    ASSERT_NE(services, nullptr);
+    platform::ComPtr<IUnknown> scale;
+    EXPECT_EQ(services->GetLaneInformation(1, 2, scale.Out()), S_OK);
+    EXPECT_EQ(scale.Get(), static_cast<IUnknown*>(pane.Lane(1)->Scale(2)));
+    EXPECT_EQ(services->GetLaneInformation(2, 1, scale.Out()), E_INVALIDARG);
+    // A lane whose first lane-1 selector word is negative answers with its lane-2 pair.
+    pane.Lane(0)->lane2Selector[0] = 9;
+    LONG pair[2]{};
+    EXPECT_EQ(services->GetLaneSelectors(0, 0, pair), S_OK);
+    EXPECT_EQ(pair[0], 9);
+    pane.Lane(0)->lane1Selector[0] = 4;
+    services->GetLaneSelectors(0, 0, pair);
+    EXPECT_EQ(pair[0], 4);
+    EXPECT_EQ(services->SetLayerOpacity(0, 2 * 256, 128), S_OK);
+    EXPECT_EQ(pane.Lane(0)->Layer(2).alpha, 128);
+    EXPECT_FALSE(pane.Lane(0)->Layer(2).flags & PaneLayer::kWhiteTransparent);
+    EXPECT_EQ(services->SetLayerOpacity(0, 8 * 256, 128), E_INVALIDARG);
+    struct Case {
+        LONG index;
+        HRESULT result;
+        LONG bottom;
+    } rects[] = {{0, S_OK, 200}, {-1, S_OK, pane.Lane(1)->rect.bottom}};
+    for (const Case& c : rects) {
+        RECT r{};
+        EXPECT_EQ(services->GetDataRect(c.index, &r), c.result) << c.index;
+        EXPECT_EQ(r.bottom, c.bottom) << c.index;
+        EXPECT_EQ(r.left, pane.Margin());
+    }
+    pane.SetLaneGeometry({0, 10}, {10, 0}); // no lane higher than 12 pixels
+    RECT r{};
+    EXPECT_EQ(services->GetDataRect(-1, &r), E_FAIL);
+}
+
+TEST_F(ChannelFixture, VisibleTimeRangeFollowsTheView)
+{
+    ChartBlockPosition start;
+    ChartBlockPosition end;
+    EXPECT_EQ(pane.GetVisibleTimeRange(&start, &end), E_POINTER);
+    auto timeBase = host::BlockTimeBase::Create(0.001);
+    pane.SetTimeBase(timeBase.Get());
+    EXPECT_EQ(pane.GetVisibleTimeRange(&start, &end), S_FALSE); // nothing recorded yet
+    timeBase->AppendBlock(100000);
+    pane.SetTimeBase(timeBase.Get());
+    pane.GoToNewest();
+    ASSERT_EQ(pane.GetVisibleTimeRange(&start, &end), S_OK);
+    LONGLONG numerator = 0;
+    LONGLONG denominator = 1;
+    timeBase->GetCompression(&numerator, &denominator);
+    // The view spans its visible width at the compression (ticks per pixel), ending at the recording's end.
+    EXPECT_EQ(end.tick - start.tick, pane.Visible() * numerator / denominator);
+    EXPECT_EQ(end.tick, 100000);
+}
+
+TEST_F(ChannelFixture, PaneStreamHoldsEveryChannelsState)
+{
+    pane.SetLaneCount(2);
+    auto stream = platform::MemoryStream::Create();
+    ASSERT_EQ(pane.Save(stream.Get()), S_OK);
+    const std::vector<BYTE> expected{2, 0, 0, 0, 3, 0, 0, 0, 3, 0, 0, 0};
+    EXPECT_EQ(stream->Data(), expected);
+    stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
+    EXPECT_EQ(pane.Load(stream.Get()), S_OK);
+    auto newer = platform::MemoryStream::Create(std::vector<BYTE>{3, 0, 0, 0});
+    EXPECT_THROW(pane.Load(newer.Get()), XKVO);
+    auto older = platform::MemoryStream::Create(std::vector<BYTE>{1, 0, 0, 0});
+    EXPECT_EQ(pane.Load(older.Get()), S_OK);
+}
+
+} // namespace
