@@ -21,14 +21,12 @@ namespace {
 
 host::GraphService& Graphs() { return SharedHost().GetFramework().Graphs(); }
 
-// A drawer that accepts scale changes and records them.
-class ScaleListener : public DrawerBase {
+// A trace-layer drawer that draws nothing.
+class QuietDrawer : public DrawerBase {
 public:
-    ScaleListener() : DrawerBase(513, 0, 0, kNoAlternateChannel, kNoAlternateSelector) {}
-    HRESULT OnScaleChanged(LONG lane, LONG, const double scale[2], IUnknown* source) override
+    QuietDrawer(LONG channel, DWORD subSelector)
+        : DrawerBase(513, channel, subSelector, kNoAlternateChannel, kNoAlternateSelector)
     {
-        changes.push_back({lane, scale[0], scale[1], source});
-        return S_OK;
     }
     HRESULT GetCapabilities(LONG, DWORD* flags, LONG* left, LONG* right, LONG) override
     {
@@ -39,6 +37,17 @@ public:
     HRESULT Draw(owl::TDC&, LONGLONG, LONGLONG, LONGLONG, LONG, LONG, const RECT&, DWORD, const TimeDivisions*,
                  LONG) override
     {
+        return S_OK;
+    }
+};
+
+// A drawer that accepts scale changes and records them.
+class ScaleListener : public QuietDrawer {
+public:
+    ScaleListener() : QuietDrawer(0, 0) {}
+    HRESULT OnScaleChanged(LONG lane, LONG, const double scale[2], IUnknown* source) override
+    {
+        changes.push_back({lane, scale[0], scale[1], source});
         return S_OK;
     }
     HRESULT Clone(DWORD, IChartRecordDrawer** copy) override { return CloneAs(*this, copy); }
@@ -324,22 +333,11 @@ TEST(ChannelPaneState, VersionsAndTheirPayload)
 namespace {
 
 // A drawer of channel 5 that knows the units of some (lane, index) pairs.
-class UnitDrawer : public DrawerBase {
+class UnitDrawer : public QuietDrawer {
 public:
     explicit UnitDrawer(std::vector<std::tuple<LONG, LONG, std::u16string>> known)
-        : DrawerBase(513, 5, 1, kNoAlternateChannel, kNoAlternateSelector), known_(std::move(known))
+        : QuietDrawer(5, 1), known_(std::move(known))
     {
-    }
-    HRESULT GetCapabilities(LONG, DWORD* flags, LONG* left, LONG* right, LONG) override
-    {
-        *flags = 0;
-        *left = *right = 0;
-        return S_OK;
-    }
-    HRESULT Draw(owl::TDC&, LONGLONG, LONGLONG, LONGLONG, LONG, LONG, const RECT&, DWORD, const TimeDivisions*,
-                 LONG) override
-    {
-        return S_OK;
     }
     HRESULT GetUnitText(LONG lane, LONG index, IKVOString** text, WORD*) override
     {
