@@ -945,6 +945,26 @@ constexpr double kPixelsPerMm = 3.7795276158179276;
 constexpr HRESULT kBadPaneVersion = static_cast<HRESULT>(0xA0048205u);
 } // namespace
 
+bool DataPane::PreparePaint()
+{
+    std::lock_guard guard(lock_);
+    if (!timeBase_) {
+        return false;
+    }
+    DWORD changes = 0;
+    timeBase_->GetChangeFlags(&changes);
+    const DWORD combined = layoutFlags_ | changes;
+    if (combined == 0) {
+        return false;
+    }
+    if (combined & 0xFF000000u) {
+        Invalidate(combined);
+    }
+    timeBase_->AcknowledgeChanges(combined);
+    layoutFlags_ &= ~combined;
+    return true;
+}
+
 HRESULT DataPane::GetVisibleTimeRange(ChartBlockPosition* start, ChartBlockPosition* end) const
 {
     if (!timeBase_ || !start || !end) {

@@ -178,6 +178,10 @@ public:
     void RequestAutoscale(const LONG selectorPair[2], LONG lane) override;
     // The recording's stretch between the left and the right edge of the view; E_POINTER without a time base,
     // S_FALSE when the recording has no extent.
+    // Before a paint, under the pane's lock: the pane's layout flags and the time base's change flags are
+    // handled together (an invalidation for any of the top eight bits) and acknowledged; false when there were none
+    // or there is no time base.
+    bool PreparePaint();
     HRESULT GetVisibleTimeRange(ChartBlockPosition* start, ChartBlockPosition* end) const;
     // The pane's stream: version 2, then every channel pane's state. A newer version throws XKVO 0xA0048205.
     HRESULT Load(IStream* stream);

@@ -510,3 +510,25 @@ TEST_F(ChannelFixture, PaneStreamHoldsEveryChannelsState)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ChannelFixture, PreparePaintHandlesLayoutAndTimeBaseChangesOnce)
+{
+    EXPECT_FALSE(pane.PreparePaint()); // no time base
+    auto timeBase = host::BlockTimeBase::Create(0.001);
+    timeBase->AppendBlock(5000);
+    pane.SetTimeBase(timeBase.Get());
+    Lane().ClearPending();
+    EXPECT_TRUE(pane.PreparePaint());
+    EXPECT_TRUE(Lane().Layer(0).IsPending()); // a top-byte change redraws every layer
+    DWORD left = 1;
+    timeBase->GetChangeFlags(&left);
+    EXPECT_EQ(left, 0u);
+    EXPECT_FALSE(pane.PreparePaint()); // everything was handled
+    pane.SetSize(300, 200); // a new layout
+    EXPECT_TRUE(pane.PreparePaint());
+    EXPECT_FALSE(pane.PreparePaint());
+}
+
+} // namespace
