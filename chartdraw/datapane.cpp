@@ -965,6 +965,61 @@ bool DataPane::PreparePaint()
     return true;
 }
 
+void DataPane::DrawLayer(int layer, bool whole, DWORD drawFlags, HDC dc, LONG lane, bool mark)
+{
+    std::lock_guard guard(lock_);
+    const LONG m = Margin();
+    const RECT dataRect{m, 0, width_ - m, height_};
+    LONG x0 = m;
+    LONGLONG a0 = x0 - (width_ - m) + rightEdge_;
+    const LONGLONG a1 = rightEdge_;
+    if (a0 < 0) {
+        x0 = static_cast<LONG>(x0 - a0);
+        a0 = 0;
+    }
+    if (!dc && KeepsLayerBitmaps()) {
+        drawFlags |= 0x04000000u;
+    }
+    if (!whole) {
+        drawFlags |= 0x00400000u;
+    }
+    const bool known = lane >= 0 && static_cast<std::size_t>(lane) < channels_.size();
+    if (layer == 0) {
+        if (dc && KeepsLayerBitmaps()) {
+            if (lane == -1) {
+                ForEachPane([&](ChildPaneBase& pane) { pane.Paint(dc, sweep_, JumpMode()); });
+            } else if (known) {
+                channels_[lane]->Paint(dc, sweep_, JumpMode());
+            }
+        }
+        return;
+    }
+    ChartBlockPosition position;
+    LONGLONG blockEnd = 0;
+    if (!timeBase_ || timeBase_->LocateBlock(a0, &position, &blockEnd) != S_OK) {
+        return;
+    }
+    const LONGLONG b = std::min(a1, blockEnd);
+    RECT clip = dataRect;
+    clip.right = static_cast<LONG>(b - a0 + x0);
+    const TickMapping mapping = MappingFor(position, a0, x0);
+    for (std::size_t index = 0; index < channels_.size(); ++index) {
+        if (lane != -1 && static_cast<LONG>(index) != lane) {
+            continue;
+        }
+        ChannelPane& pane = *channels_[index];
+        if (layer < ChildPaneBase::kLayers) {
+            PaneLayer& record = pane.Layer(layer);
+            record.pending = pane.LayerSetRect();
+            if (mark) {
+                record.Mark();
+            }
+        }
+        pane.ComputeUpdateSpan(nullptr, drawFlags, nullptr, nullptr, dc != nullptr);
+        pane.DrawLayers(dc, mapping, &clip, drawFlags, 0, 0, layer, layer);
+    }
+}
+
 HRESULT DataPane::GetVisibleTimeRange(ChartBlockPosition* start, ChartBlockPosition* end) const
 {
     if (!timeBase_ || !start || !end) {

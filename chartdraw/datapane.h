@@ -182,6 +182,9 @@ public:
     // handled together (an invalidation for any of the top eight bits) and acknowledged; false when there were none
     // or there is no time base.
     bool PreparePaint();
+    // Redraws one layer of one lane (or of every lane for -1) over the visible data of the first block there;
+    // layer 0 only paints the lanes from their bitmaps onto the given DC.
+    void DrawLayer(int layer, bool whole, DWORD drawFlags, HDC dc, LONG lane, bool mark);
     HRESULT GetVisibleTimeRange(ChartBlockPosition* start, ChartBlockPosition* end) const;
     // The pane's stream: version 2, then every channel pane's state. A newer version throws XKVO 0xA0048205.
     HRESULT Load(IStream* stream);

@@ -532,3 +532,69 @@ TEST_F(ChannelFixture, PreparePaintHandlesLayoutAndTimeBaseChangesOnce)
 }
 
 } // namespace
+
+#include "tests/chartdraw/fakes.h"
+
+namespace {
+
+// Fills what it is asked to draw with one colour.
+class FillingDrawer : public QuietDrawer {
+public:
+    explicit FillingDrawer(COLORREF colour) : QuietDrawer(0, 0), colour_(colour) {}
+    HRESULT Draw(owl::TDC& dc, LONGLONG, LONGLONG, LONGLONG, LONG, LONG, const RECT& clip, DWORD, const TimeDivisions*,
+                 LONG) override
+    {
+        ++draws;
+        HBRUSH brush = CreateSolidBrush(colour_);
+        FillRect(dc, &clip, brush);
+        DeleteObject(brush);
+        return S_OK;
+    }
+    HRESULT Clone(DWORD, IChartRecordDrawer** copy) override { return CloneAs(*this, copy); }
+    int draws = 0;
+
+private:
+    COLORREF colour_;
+};
+
+TEST_F(ChannelFixture, DrawLayerRedrawsOneLayerOfTheChosenLanes)
+{
+    pane.scrollCopy = false; // draw straight into the DC
+    pane.SetLaneCount(2);
+    auto timeBase = host::BlockTimeBase::Create(0.001);
+    timeBase->AppendBlock(100000);
+    pane.SetTimeBase(timeBase.Get());
+    pane.GoToNewest();
+    std::vector<FillingDrawer*> drawers;
+    for (COLORREF colour : {RGB(255, 0, 0), RGB(0, 0, 255)}) {
+        drawers.push_back(new FillingDrawer(colour));
+        drawers.back()->AddRef();
+        pane.Lane(drawers.size() - 1)->AddDrawer(0, drawers.back(), 255);
+    }
+    const POINT inLane0{200, (pane.Lane(0)->rect.top + pane.Lane(0)->rect.bottom) / 2};
+    const POINT inLane1{200, (pane.Lane(1)->rect.top + pane.Lane(1)->rect.bottom) / 2};
+    struct Case {
+        const char* name;
+        int layer;
+        LONG lane;
+        COLORREF lane0, lane1;
+    } cases[] = {
+        {"one lane", 2, 0, RGB(255, 0, 0), RGB(255, 255, 255)},
+        {"every lane", 2, -1, RGB(255, 0, 0), RGB(0, 0, 255)},
+        {"no such lane", 2, 5, RGB(255, 255, 255), RGB(255, 255, 255)},
+        {"a layer without drawers", 3, -1, RGB(255, 255, 255), RGB(255, 255, 255)},
+        {"layer 0 only paints", 0, -1, RGB(255, 255, 255), RGB(255, 255, 255)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        charttest::Canvas canvas(400, 200);
+        pane.DrawLayer(c.layer, true, 0, canvas.dc, c.lane, true);
+        EXPECT_EQ(GetPixel(canvas.dc, inLane0.x, inLane0.y), c.lane0);
+        EXPECT_EQ(GetPixel(canvas.dc, inLane1.x, inLane1.y), c.lane1);
+    }
+    for (FillingDrawer* drawer : drawers) {
+        drawer->Release();
+    }
+}
+
+} // namespace
