@@ -537,25 +537,7 @@ TEST_F(ChannelFixture, PreparePaintHandlesLayoutAndTimeBaseChangesOnce)
 
 namespace {
 
-// Fills what it is asked to draw with one colour.
-class FillingDrawer : public QuietDrawer {
-public:
-    explicit FillingDrawer(COLORREF colour) : QuietDrawer(0, 0), colour_(colour) {}
-    HRESULT Draw(owl::TDC& dc, LONGLONG, LONGLONG, LONGLONG, LONG, LONG, const RECT& clip, DWORD, const TimeDivisions*,
-                 LONG) override
-    {
-        ++draws;
-        HBRUSH brush = CreateSolidBrush(colour_);
-        FillRect(dc, &clip, brush);
-        DeleteObject(brush);
-        return S_OK;
-    }
-    HRESULT Clone(DWORD, IChartRecordDrawer** copy) override { return CloneAs(*this, copy); }
-    int draws = 0;
-
-private:
-    COLORREF colour_;
-};
+using charttest::FillDrawer;
 
 TEST_F(ChannelFixture, DrawLayerRedrawsOneLayerOfTheChosenLanes)
 {
@@ -565,9 +547,9 @@ TEST_F(ChannelFixture, DrawLayerRedrawsOneLayerOfTheChosenLanes)
     timeBase->AppendBlock(100000);
     pane.SetTimeBase(timeBase.Get());
     pane.GoToNewest();
-    std::vector<FillingDrawer*> drawers;
+    std::vector<FillDrawer*> drawers;
     for (COLORREF colour : {RGB(255, 0, 0), RGB(0, 0, 255)}) {
-        drawers.push_back(new FillingDrawer(colour));
+        drawers.push_back(new FillDrawer(513, colour));
         drawers.back()->AddRef();
         pane.Lane(drawers.size() - 1)->AddDrawer(0, drawers.back(), 255);
     }
@@ -592,7 +574,7 @@ TEST_F(ChannelFixture, DrawLayerRedrawsOneLayerOfTheChosenLanes)
         EXPECT_EQ(GetPixel(canvas.dc, inLane0.x, inLane0.y), c.lane0);
         EXPECT_EQ(GetPixel(canvas.dc, inLane1.x, inLane1.y), c.lane1);
     }
-    for (FillingDrawer* drawer : drawers) {
+    for (FillDrawer* drawer : drawers) {
         drawer->Release();
     }
 }
