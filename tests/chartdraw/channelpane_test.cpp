@@ -580,3 +580,52 @@ TEST_F(ChannelFixture, DrawLayerRedrawsOneLayerOfTheChosenLanes)
 }
 
 } // namespace
+
+#include "chartdraw/onlinedata.h"
+
+namespace {
+
+// The host's recording as the online-data adapter reads it.
+struct FakeRecording : IChartRecordData {
+    HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    ULONG AddRef() override { return 1; }
+    ULONG Release() override { return 1; }
+    HRESULT GetRecordEndPosition(LONG, KVOPosition* position) override
+    {
+        *position = end;
+        return S_OK;
+    }
+    HRESULT GetTickPeriod(LONG, LONG, double* period) override
+    {
+        *period = 0.001;
+        return S_OK;
+    }
+    KVOPosition end;
+};
+
+TEST_F(ChannelFixture, HostSamplingNoticesDriveThePane)
+{
+    auto timeBase = host::BlockTimeBase::Create(0.001);
+    pane.SetTimeBase(timeBase.Get());
+    FakeRecording recording;
+    platform::ComPtr<IOnlineDataSink> sink(PaneOnlineData::Create(pane, &recording));
+    sink->Release(); // the holder keeps the one reference
+    EXPECT_EQ(sink->SamplingStarting(0, 0), S_OK);
+    EXPECT_EQ(sink->SamplingStarted(0, 0), S_OK);
+    EXPECT_TRUE(pane.IsLive());
+    EXPECT_EQ(sink->RecordStarted(0, 0), S_OK);
+    LONGLONG numerator = 0;
+    LONGLONG denominator = 1;
+    timeBase->GetCompression(&numerator, &denominator);
+    for (LONG samples : {1000, 6000}) {
+        recording.end = KVOPosition{samples, 0};
+        EXPECT_EQ(sink->DataArrived(0, 0), S_OK);
+        LONGLONG extent = 0;
+        timeBase->GetExtent(&extent);
+        EXPECT_EQ(extent, samples * denominator / numerator) << samples; // the record so far, in pixels
+    }
+    EXPECT_EQ(sink->SamplingStopped(0, 0), S_OK);
+    EXPECT_FALSE(pane.IsLive());
+}
+
+} // namespace
