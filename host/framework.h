@@ -5,6 +5,7 @@
 #include "host/calllog.h"
 #include "host/comobject.h"
 #include "host/docframework.h"
+#include "host/progress.h"
 #include "host/scalecontrol.h"
 #include "sdk/cafframework.h"
 #include "sdk/messagefactory.h"
@@ -98,6 +99,8 @@ public:
     DocumentFramework& Documents() { return documents_; }
     // Delivers an event of a subject to every observer registered for it (or attached to the subject).
     void FireEvent(ISubject* subject, DWORD eventId, DWORD value, const void* data);
+    // The object factory that makes progress displays (answered under the chart family's object id 16).
+    ProgressFactory& Progress() { return progress_; }
     // The observers registered for one event id of a subject.
     std::size_t RegisteredObservers(ISubject* subject, DWORD eventId) const;
 
@@ -105,6 +108,7 @@ private:
     CallLog& log_;
     HostSettingsStore settings_;
     GraphService graphs_;
+    ProgressFactory progress_{log_};
     std::unordered_map<GUID, WORD> typeIds_;
     WORD nextTypeId_ = 0x1001;
     std::vector<RegisteredClass> classes_;
