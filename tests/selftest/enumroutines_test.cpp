@@ -1,6 +1,7 @@
 // The calculation self tests: their table, the event comparison, and the routines failing with their texts on
 // recordings that break them.
 #include "../frame/sharedhost.h"
+#include "failureof.h"
 #include "frame/module.h"
 #include "host/framework.h"
 #include "selftest/enumroutines.h"
@@ -30,16 +31,6 @@ void ModuleHost()
         return true;
     }();
     (void)registered;
-}
-
-std::u16string FailureOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const UnitTestException& failure) {
-        return std::u16string(failure.Message().View());
-    }
-    return u"(passed)";
 }
 
 std::vector<std::u16string> SubTestNames(IUnitTest& test)
