@@ -154,6 +154,9 @@ constexpr FindLines kFindCopies[3] = {
     {394, 395, 396, 418, 420, 424, 426, 433, 436, 443, 446, 450, 453, 459, 462, 474, 475, 477, 478, 479},
     {558, 559, 560, 582, 584, 588, 590, 597, 600, 607, 610, 614, 617, 623, 626, 638, 639, 641, 642, 643},
 };
+constexpr FindLines kFindLines{611, 612, 613, 635, 637, 641, 643, 650, 653, 660,
+                                663, 667, 670, 676, 679, 691, 692, 694, 695, 696};
+constexpr int kEnoughLandmarksLine = 614;
 
 } // namespace
 
@@ -169,15 +172,21 @@ void RunDeterministicBounceTest(const EnumTestConfig& config)
     Bounce<TBufType>(config, true, true);
 }
 
+// The searches between neighbouring known events: the deterministic form draws its pair anew each probe, the
+// standard form probes the landmark events 10 and 11.
 template <class TBufType>
-void RunDeterministicFindTest(const EnumTestConfig& config, int copy)
+void FindProbes(const EnumTestConfig& config, bool deterministic, const FindLines& at)
 {
-    const FindLines& at = kFindCopies[copy];
-    const char* const file = kEnumTestsFile;
-    Draws draws(0);
+    const char* const file = deterministic ? kEnumTestsFile : kStandardRoutinesFile;
+    Draws draws(deterministic ? 0 : Ran1ClockSeed());
     TestRecording recording;
     const auto numsamples = static_cast<LONG>(config.mNumSamples);
-    recording.adder->AddRecord(config.mSourceExpressions, numsamples, 1000.0, 0.0);
+    if (deterministic) {
+        recording.adder->AddRecord(config.mSourceExpressions, numsamples, 1000.0, 0.0);
+    } else {
+        recording.adder->AddRecord(config.mSourceExpressions, numsamples, config.mSampleRates, 0.0);
+        DefineSourceChannels(config.mVirtualChannels, recording.chartData.Get());
+    }
     recording.Open();
 
     std::vector<TBufType> vec;
@@ -188,6 +197,10 @@ void RunDeterministicFindTest(const EnumTestConfig& config, int copy)
         UnitTestCheck(GetRecordData(edg, 0, vec), "edg.GetRecordData<TBufType>(0,vec)", file, at.read);
         UnitTestCheck(vec.size() > 2, "vec.size()>2", file, at.enough,
                       KVO::String(u"EventEnumTestFind Comparison needs some events to work with."));
+        if (!deterministic) {
+            UnitTestCheck(vec.size() >= 12, "vec.size()>=12", file, kEnoughLandmarksLine,
+                          KVO::String(u"EventEnumTestFind needs at least 12 events to probe events 10 and 11."));
+        }
     }
     const auto n = static_cast<std::int64_t>(vec.size());
     {
@@ -199,7 +212,7 @@ void RunDeterministicFindTest(const EnumTestConfig& config, int copy)
         const KVO::String forwards(u"Find fails to find known event going forwards.");
         const KVO::String backwards(u"Find fails to find known event going backwards.");
         for (int iteration = 0; iteration < 100; ++iteration) {
-            const auto k = static_cast<std::size_t>(draws.Below(static_cast<double>(n - 2)));
+            const auto k = deterministic ? static_cast<std::size_t>(draws.Below(static_cast<double>(n - 2))) : 10u;
             const LONG pos0 = vec[k].tick;
             const LONG pos1 = vec[k + 1].tick;
             const LONG mid = pos0 + 1 + static_cast<LONG>(draws.Below(static_cast<double>(pos1 - pos0 - 2)));
@@ -258,6 +271,18 @@ void RunDeterministicFindTest(const EnumTestConfig& config, int copy)
 }
 
 template <class TBufType>
+void RunDeterministicFindTest(const EnumTestConfig& config, int copy)
+{
+    FindProbes<TBufType>(config, true, kFindCopies[copy]);
+}
+
+template <class TBufType>
+void RunFindTest(const EnumTestConfig& config)
+{
+    FindProbes<TBufType>(config, false, kFindLines);
+}
+
+template <class TBufType>
 void RunSetSourcesTest(const EnumTestConfig& config)
 {
     const char* const file = kStandardRoutinesFile;
@@ -292,7 +317,8 @@ void RunSetSourcesTest(const EnumTestConfig& config)
     template void RunBounceTest<T>(const EnumTestConfig&, bool);                                                  \
     template void RunDeterministicBounceTest<T>(const EnumTestConfig&);                                           \
     template void RunDeterministicFindTest<T>(const EnumTestConfig&, int);                                        \
-    template void RunSetSourcesTest<T>(const EnumTestConfig&);
+    template void RunSetSourcesTest<T>(const EnumTestConfig&);                                                    \
+    template void RunFindTest<T>(const EnumTestConfig&);
 INSTANTIATE_ROUTINES(CX::Enum::EventPkStm)
 INSTANTIATE_ROUTINES(CX::Enum::EventBCalcBase)
 INSTANTIATE_ROUTINES(CX::Enum::EventBCalcMax)

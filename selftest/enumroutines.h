@@ -16,6 +16,9 @@ void RunDeterministicBounceTest(const EnumTestConfig& config);
 // Searches forwards and backwards between neighbouring known events, and backwards from the record's last tick.
 template <class TBufType>
 void RunDeterministicFindTest(const EnumTestConfig& config, int copy);
+// Searches around the landmark events 10 and 11 of a record, and backwards from the record's last tick.
+template <class TBufType>
+void RunFindTest(const EnumTestConfig& config);
 // An enumerator opened at the last tick of a 17000-tick record stands at that tick.
 template <class TBufType>
 void RunSetSourcesTest(const EnumTestConfig& config);

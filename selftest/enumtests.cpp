@@ -117,6 +117,7 @@ void RunFor(SubTestKind kind, const EnumTestConfig& config, int findCopy)
     case K::EventEnumBounceTest: RunBounceTest<TBufType>(config, false); break;
     case K::EventEnumBounceTest2: RunBounceTest<TBufType>(config, true); break;
     case K::EventEnumTestSetSourcesTeachkit: RunSetSourcesTest<TBufType>(config); break;
+    case K::EventEnumTestFind: RunFindTest<TBufType>(config); break;
     default: break;
     }
 }
@@ -130,7 +131,8 @@ bool SubTestBuilt(SubTestKind kind)
     case K::DeterministicFindTest:
     case K::EventEnumBounceTest:
     case K::EventEnumBounceTest2:
-    case K::EventEnumTestSetSourcesTeachkit: return true;
+    case K::EventEnumTestSetSourcesTeachkit:
+    case K::EventEnumTestFind: return true;
     default: return false;
     }
 }

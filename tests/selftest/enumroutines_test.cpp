@@ -194,9 +194,10 @@ TEST(EventHelper, TextShowsPositionAndValue)
     EXPECT_EQ(std::u16string(EventHelper::text(Event<EventBCalcBase>(3, 0.0f, 1.0 / 3)).View()), u"[3, 0.333333]");
 }
 
-EnumTestConfig Config(const char16_t* source, const char16_t* text, std::uint32_t records = 1)
+EnumTestConfig Config(const char16_t* source, const char16_t* text, std::uint32_t records = 1,
+                      std::uint32_t samples = 20000)
 {
-    EnumTestConfig config(20000, KVO::String(source), KVO::String(text));
+    EnumTestConfig config(samples, KVO::String(source), KVO::String(text));
     config.mNumRecords = records;
     return config;
 }
@@ -227,7 +228,15 @@ TEST(CalcRoutines, FailWithTheirTextsOnRecordingsThatBreakThem)
          u"test_CXEnums, Line 64 [edg.CreateEnum(config.mEnumID, config.mArithString)]"},
         {"set sources on an unknown calculation", [] { RunSetSourcesTest<EventPkStm>(Config(peaks, u"nosuch(ch1)")); },
          u"TestStandardRoutines, Line 854 [edg1.CreateEnum(config.mEnumID, config.mArithString)]"},
+        {"find with too few events to probe 10 and 11",
+         [] { RunFindTest<EventPkStm>(Config(peaks, u"cappeakdet(ch1,0.3)", 1, 5000)); },
+         u"TestStandardRoutines, Line 614 [vec.size()>=12], [EventEnumTestFind needs at least 12 events to probe "
+         u"events 10 and 11.]"},
+        {"find without events", [] { RunFindTest<EventPkStm>(Config(u"0*t", u"cappeakdet(ch1,0.3)")); },
+         u"TestStandardRoutines, Line 613 [vec.size()>2], [EventEnumTestFind Comparison needs some events to work "
+         u"with.]"},
         {"the routines pass on peaks", [] {
+             RunFindTest<EventPkStm>(Config(peaks, u"cappeakdet(ch1,0.3)"));
              RunDeterministicBounceTest<EventPkStm>(Config(peaks, u"cappeakdet(ch1,0.3)", 2));
              RunDeterministicFindTest<EventPkStm>(Config(peaks, u"cappeakdet(ch1,0.3)"), 0);
              RunSetSourcesTest<EventPkStm>(Config(peaks, u"cappeakdet(ch1,0.3)"));
