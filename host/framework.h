@@ -5,7 +5,7 @@
 #include "host/calllog.h"
 #include "host/comobject.h"
 #include "host/docframework.h"
-#include "host/progress.h"
+#include "host/progressdisplay.h"
 #include "host/scalecontrol.h"
 #include "sdk/cafframework.h"
 #include "sdk/messagefactory.h"
