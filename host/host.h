@@ -5,6 +5,7 @@
 #include "host/calcevaluator.h"
 #include "host/calllog.h"
 #include "host/chartdata.h"
+#include "host/chartrecorder.h"
 #include "host/framework.h"
 #include "host/services.h"
 
@@ -37,6 +38,8 @@ public:
     Framework& GetFramework() { return framework_; }
     TestRegistry& Tests() { return tests_; }
     ApplicationService& Application() { return application_; }
+    // Each request a new, empty chart data that records.
+    ChartDataFactory& ChartDataClass() { return chartDataFactory_; }
     // The host's calculation evaluator (the channel-calculation class).
     CalcEvaluatorClass& Evaluator() { return evaluator_; }
 
@@ -53,7 +56,8 @@ private:
     TestRegistry tests_;
     ApplicationService application_;
     CalcEvaluatorClass evaluator_{framework_};
-    DWORD cookies_[3] = {};
+    ChartDataFactory chartDataFactory_;
+    DWORD cookies_[4] = {};
     bool started_ = false;
     void* module_ = nullptr;
     std::string lastError_;
