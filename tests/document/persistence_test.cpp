@@ -322,39 +322,3 @@ TEST(ColumnFormats, AllDigitsChangeOnlyCodesAlreadyShown)
     EXPECT_EQ(data.FormatFor(9).digits, 4);
 }
 
-TEST(TableState, VersionsAndEndMarks)
-{
-    struct Case {
-        const char* name;
-        std::string input;
-        HRESULT result;
-        std::vector<int> index;
-        std::vector<int> widths;
-    } cases[] = {
-        {"version 2", Words({2, 3, 0, 1, 2, 100, 110, 100, 1337}), S_OK, {0, 1, 2}, {100, 110, 100}},
-        {"version 1 has no widths", Words({1, 2, 1, 0, 1337}), S_OK, {1, 0}, {100, 100}},
-        {"wrong end mark", Words({2, 1, 0, 100, 1336}), E_FAIL, {0}, {100}},
-        {"cut short", Words({2, 1000000}), E_FAIL, {}, {}},
-    };
-    for (const Case& test : cases) {
-        SCOPED_TRACE(test.name);
-        platform::ComPtr<TVF_TableViewMgr> manager;
-        TVF::CreateTableViewManager(manager.Out());
-        std::stringbuf buffer(Words({static_cast<std::int32_t>(KVO::kBinStreamTag)}) + test.input);
-        KVO::BinIStream in(&buffer);
-        EXPECT_EQ(manager->LoadState(0, &in), test.result);
-        EXPECT_EQ(manager->ColumnIndex(), test.index);
-        EXPECT_EQ(manager->StoredWidths(), test.widths);
-    }
-
-    platform::ComPtr<TVF_TableViewMgr> manager;
-    TVF::CreateTableViewManager(manager.Out());
-    std::stringbuf newer(Words({static_cast<std::int32_t>(KVO::kBinStreamTag), 3, 0, 1337}));
-    KVO::BinIStream in(&newer);
-    try {
-        manager->LoadState(0, &in);
-        ADD_FAILURE() << "a newer state was taken";
-    } catch (const XKVO& error) {
-        EXPECT_EQ(error.Code(), static_cast<HRESULT>(0xA0048205u));
-    }
-}

@@ -1,4 +1,4 @@
-#include "host/progress.h"
+#include "host/progressdisplay.h"
 
 #include "sdk/ikvostring.h"
 
