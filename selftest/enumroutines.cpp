@@ -5,6 +5,7 @@
 #include "selftest/ran1.h"
 
 #include <cmath>
+#include <cstddef>
 #include <sstream>
 
 namespace Crestmetrics::Enum {
@@ -311,6 +312,76 @@ void RunSetSourcesTest(const EnumTestConfig& config)
     }
     UnitTestCheck(posok, "posok", file, 871, KVO::String(message.str()));
     edg2.Stop();
+}
+
+void RunNextOfflineTest(const EnumTestConfig& config, std::uint32_t recordSize)
+{
+    const char* const file = kStandardRoutinesFile;
+    const auto numsamples = static_cast<LONG>(config.mNumSamples);
+    UnitTestCheck(numsamples > 200, "numsamples>200", file, 103);
+    constexpr LONG numbufelems = 5;
+    std::vector<std::byte> buffer(static_cast<std::size_t>(numbufelems) * recordSize);
+    TestRecording recording;
+    recording.adder->AddRecord(config.mSourceExpressions, numsamples, 1000.0, 0.0);
+    DefineSourceChannels(config.mVirtualChannels, recording.chartData.Get());
+    recording.Open();
+    auto edg = recording.Getter();
+    CreateEnum(edg, config);
+    SetSources(edg, 0, numsamples / 3);
+    auto theenum = EventEnum(edg, file, 142);
+    const KVO::String badResult(u"Bad HResult from Next.");
+    // A call that returns nothing and does not move the position makes no progress; an enumerator that keeps doing
+    // so would hold the test for ever.
+    constexpr int kStalls = 4;
+    const KVO::String stalled(u"Next makes no progress.");
+    HRESULT hr = S_OK;
+    LONG nut = 0;
+    LONG endTick = numsamples - 10;
+    for (int stalls = 0;;) {
+        const LONG before = nut;
+        LONG nRetd = 0;
+        hr = theenum->Next(static_cast<ULONG>(buffer.size()), endTick, buffer.data(), &nRetd, &nut);
+        UnitTestCheck(hr == S_OK || hr == S_FALSE, "hr==S_OK || hr==S_FALSE", file, 142, badResult);
+        UnitTestCheck(nut == kEndOfRecord || hr == S_OK, "nut==kRecordEndOffset || hr==S_OK", file, 143, badResult);
+        UnitTestCheck(nut <= endTick || nut == kEndOfRecord, "nut<=endTick || nut==kRecordEndOffset", file, 144,
+                      KVO::String(u"Bad nextUnexaminedTick from Next."));
+        if (nRetd != numbufelems) {
+            if (nut == endTick) {
+                break;
+            }
+            UnitTestCheck(nRetd == numbufelems || nut == endTick || nut == kEndOfRecord,
+                          "nRetd == numbufelems || nut == endTick || nut == kRecordEndOffset", file, 145,
+                          KVO::String(u"nRetd and nextUnexaminedTick inconsistent in Next."));
+        }
+        stalls = nRetd == 0 && nut == before ? stalls + 1 : 0;
+        UnitTestCheck(stalls < kStalls, "stalls<4", file, 146, stalled);
+        if (!(nut < endTick)) {
+            break;
+        }
+    }
+    UnitTestCheck(nut == kEndOfRecord || nut == endTick, "nut == kRecordEndOffset || nut == endTick", file, 149,
+                  KVO::String(u"Enumerators must be positioned either at endTick or at kRecordEndOffset following a "
+                              u"completed call to next."));
+    endTick = kEndOfRecord;
+    for (int preventinfiniteloop = 0, stalls = 0; nut != kEndOfRecord && nut <= numsamples;) {
+        const LONG before = nut;
+        LONG nRetd = 0;
+        hr = theenum->Next(static_cast<ULONG>(buffer.size()), endTick, buffer.data(), &nRetd, &nut);
+        UnitTestCheck(hr == S_OK || hr == S_FALSE, "hr==S_OK || hr==S_FALSE", file, 155, badResult);
+        UnitTestCheck(nut == kEndOfRecord || hr == S_OK, "nut==kRecordEndOffset || hr==S_OK", file, 156, badResult);
+        if (nut == numsamples) {
+            ++preventinfiniteloop;
+        }
+        UnitTestCheck(preventinfiniteloop < 4, "preventinfiniteloop<4", file, 159,
+                      KVO::String(u"Enumerator isn't returning kRecordEndOffset at end of record"));
+        stalls = nRetd == 0 && nut == before ? stalls + 1 : 0;
+        UnitTestCheck(stalls < kStalls, "stalls<4", file, 160, stalled);
+    }
+    UnitTestCheck(hr == S_FALSE, "hr == S_FALSE", file, 164,
+                  KVO::String(u"Enumerators should return S_FALSE when out of data and not filling."));
+    UnitTestCheck(nut == kEndOfRecord, "nut==kRecordEndOffset", file, 165,
+                  KVO::String(u"When no more events are going to be available Enumerators are supposed to return "
+                              u"kRecordEndOffset as their position. See IEventEnums.idl."));
 }
 
 #define INSTANTIATE_ROUTINES(T)                                                                                   \

@@ -23,4 +23,7 @@ void RunFindTest(const EnumTestConfig& config);
 template <class TBufType>
 void RunSetSourcesTest(const EnumTestConfig& config);
 
+// Next at the end of a whole record: S_FALSE only with the end-of-record position, never past the end tick.
+void RunNextOfflineTest(const EnumTestConfig& config, std::uint32_t recordSize);
+
 } // namespace Crestmetrics::Enum

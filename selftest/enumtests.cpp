@@ -118,6 +118,7 @@ void RunFor(SubTestKind kind, const EnumTestConfig& config, int findCopy)
     case K::EventEnumBounceTest2: RunBounceTest<TBufType>(config, true); break;
     case K::EventEnumTestSetSourcesTeachkit: RunSetSourcesTest<TBufType>(config); break;
     case K::EventEnumTestFind: RunFindTest<TBufType>(config); break;
+    case K::EventEnumTestNextOffline: RunNextOfflineTest(config, sizeof(TBufType)); break;
     default: break;
     }
 }
@@ -132,7 +133,8 @@ bool SubTestBuilt(SubTestKind kind)
     case K::EventEnumBounceTest:
     case K::EventEnumBounceTest2:
     case K::EventEnumTestSetSourcesTeachkit:
-    case K::EventEnumTestFind: return true;
+    case K::EventEnumTestFind:
+    case K::EventEnumTestNextOffline: return true;
     default: return false;
     }
 }

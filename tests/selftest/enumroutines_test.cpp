@@ -235,7 +235,13 @@ TEST(CalcRoutines, FailWithTheirTextsOnRecordingsThatBreakThem)
         {"find without events", [] { RunFindTest<EventPkStm>(Config(u"0*t", u"cappeakdet(ch1,0.3)")); },
          u"TestStandardRoutines, Line 613 [vec.size()>2], [EventEnumTestFind Comparison needs some events to work "
          u"with.]"},
+        {"next offline on 200 samples",
+         [] { RunNextOfflineTest(Config(peaks, u"cappeakdet(ch1,0.3)", 1, 200), sizeof(EventPkStm)); },
+         u"TestStandardRoutines, Line 103 [numsamples>200]"},
+        {"next offline on 201 samples",
+         [] { RunNextOfflineTest(Config(peaks, u"cappeakdet(ch1,0.3)", 1, 201), sizeof(EventPkStm)); }, u"(passed)"},
         {"the routines pass on peaks", [] {
+             RunNextOfflineTest(Config(peaks, u"calcbase(ch1,cappeakdet(ch1,0.3))"), sizeof(EventBCalcBase));
              RunFindTest<EventPkStm>(Config(peaks, u"cappeakdet(ch1,0.3)"));
              RunDeterministicBounceTest<EventPkStm>(Config(peaks, u"cappeakdet(ch1,0.3)", 2));
              RunDeterministicFindTest<EventPkStm>(Config(peaks, u"cappeakdet(ch1,0.3)"), 0);
