@@ -1,5 +1,6 @@
 #include "document/cxdoc.h"
 
+#include "document/docmessages.h"
 #include "document/settingids.h"
 #include "foundation/moduleinstance.h"
 #include "foundation/resourcestring.h"
@@ -46,7 +47,16 @@ std::u16string TakeText(BSTR text)
 CAF::MessageMapEntry* CXDoc::MessageMapEntries()
 {
     using Map = CAF::MapOf<CXDoc>;
-    static CAF::MessageMapEntry entries[] = {Map::Header(), Map::End()};
+    static CAF::MessageMapEntry entries[] = {
+        Map::Header(),
+        Map::Execute<&CXDoc::OnAnalyse>(&Msg::DocId<Command::kAnalyse>),
+        Map::Update<&CXDoc::OnUpdateAnalyse>(&Msg::DocId<Command::kAnalyse>),
+        Map::Execute<&CXDoc::OnClear>(&Msg::DocId<Command::kClear>),
+        Map::Update<&CXDoc::OnUpdateClear>(&Msg::DocId<Command::kClear>),
+        Map::Message<&CXDoc::OnAnalyzeMessage>(&Msg::AnalyzeMessageId),
+        Map::Message<&CXDoc::OnClearAnalysisMessage>(&Msg::ClearAnalysisMessageId),
+        Map::End(),
+    };
     return entries;
 }
 
@@ -373,10 +383,11 @@ void CXDoc::Stop()
 
 void CXDoc::ReRun()
 {
-    // The analysis itself joins with the driver; until then a re-run has nothing to redo.
     if (!IsClientActive() || !HasAnalysedRange()) {
         return;
     }
+    Analyse(true, true);
+    NotifyViews();
 }
 
 void CXDoc::AttachPersistence()

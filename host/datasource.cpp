@@ -125,6 +125,7 @@ DataSource::DataSource(Host& host, std::shared_ptr<Document> document)
     : host_(host), document_(std::move(document)), chartData_(host.NewChartData())
 {
     chartData_->SetOuter(static_cast<IDataSource*>(this));
+    chartData_->Calculations().SetFirstNumber(kFirstChartCalculation);
 }
 
 DataSource::~DataSource() { chartData_->SetOuter(nullptr); }
@@ -152,6 +153,12 @@ HRESULT DataSource::QueryInterface(REFIID iid, void** out)
     if (iid == IID_IDataSourceHolder) {
         return Answer(static_cast<IDataSourceHolder*>(this), out);
     }
+    if (iid == IID_IChartExtent) {
+        return Answer(static_cast<IChartExtent*>(this), out);
+    }
+    if (iid == IID_IChartSelection) {
+        return Answer(static_cast<IChartSelection*>(this), out);
+    }
     if (iid == IID_IChannelData || iid == IID_IChartDocument) {
         return chartData_->QueryInterface(iid, out);
     }
@@ -167,6 +174,13 @@ const DataSource::ExtraChannel* DataSource::Extra(LONG channel) const
     return &extra_[static_cast<std::size_t>(index)];
 }
 
+const std::u16string* DataSource::ChartCalculation(LONG channel) const
+{
+    const auto& channels = chartData_->Calculations().Channels();
+    const auto found = channels.find(channel);
+    return found == channels.end() || found->second.text.empty() ? nullptr : &found->second.text;
+}
+
 ChannelSort DataSource::Sort(const ChannelRef& ref) const
 {
     if (ref.isVirtual) {
@@ -175,7 +189,8 @@ ChannelSort DataSource::Sort(const ChannelRef& ref) const
     if (ref.channel >= 0 && ref.channel < document_->ChannelCount()) {
         return ChannelSort::Samples;
     }
-    return Extra(ref.channel) && !ref.raw ? ChannelSort::Events : ChannelSort::Missing;
+    return (Extra(ref.channel) || ChartCalculation(ref.channel)) && !ref.raw ? ChannelSort::Events
+                                                                             : ChannelSort::Missing;
 }
 
 int DataSource::AddEventChannel(std::u16string name, std::vector<std::shared_ptr<const EventArray>> records)
@@ -301,6 +316,9 @@ HRESULT DataSource::OpenEnum(DWORD flags, LONG channel, LONG start, LONG record,
         if (channel >= 0 && channel < document_->ChannelCount()) {
             return Give(document_->OpenSamples(record, channel, start), out);
         }
+        if (const std::u16string* text = ChartCalculation(channel)) {
+            return OpenCalculation(*text, record, start, out);
+        }
         const ExtraChannel* extra = Extra(channel);
         if (!extra) {
             return E_INVALIDARG;
@@ -361,6 +379,50 @@ HRESULT DataSource::GetSampleCount(DWORD, LONG record, LONG* count)
         longest = std::max(longest, document_->Length(record, channel));
     }
     *count = longest;
+    return S_OK;
+}
+
+HRESULT DataSource::GetEndOfData(DWORD, KVOPosition* end)
+{
+    if (!end) {
+        return E_POINTER;
+    }
+    *end = {};
+    if (document_->BlockCount() == 0) {
+        return S_FALSE;
+    }
+    const LONG last = document_->BlockCount() - 1;
+    LONG length = 0;
+    GetSampleCount(0, last, &length);
+    *end = {length, last};
+    return S_OK;
+}
+
+HRESULT DataSource::GetBlockLength(DWORD, LONG block, LONG* length)
+{
+    if (!length) {
+        return E_POINTER;
+    }
+    *length = 0;
+    return GetSampleCount(0, block, length);
+}
+
+HRESULT DataSource::GetBlockCount(DWORD, LONG* count)
+{
+    if (!count) {
+        return E_POINTER;
+    }
+    *count = document_->BlockCount();
+    return S_OK;
+}
+
+HRESULT DataSource::GetSelectionRange(DWORD, KVOPosition* start, KVOPosition* end)
+{
+    if (!start || !end) {
+        return E_POINTER;
+    }
+    *start = selection_.first;
+    *end = selection_.second;
     return S_OK;
 }
 

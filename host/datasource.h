@@ -7,6 +7,7 @@
 #include "host/chartdata.h"
 #include "host/document.h"
 #include "host/eventarray.h"
+#include "sdk/analysishost.h"
 #include "sdk/datasource.h"
 
 #include <map>
@@ -25,6 +26,8 @@ class DataSource final : public IDataSource,
                          public IOnlineDataNotices,
                          public IChannelList,
                          public IDataSourceHolder,
+                         public IChartExtent,
+                         public IChartSelection,
                          private RefCounted {
 public:
     // A new data source over the document's channels, with one reference for the caller. Calculation channels
@@ -55,6 +58,18 @@ public:
                      LONG* count) override;
     // IDataSourceHolder: itself as source 0.
     HRESULT GetSource(LONG index, IDataSource** out) override;
+
+    // IChartExtent: the end of the data is the end of the last block (its longest channel).
+    HRESULT GetEndOfData(DWORD kind, KVOPosition* end) override;
+    HRESULT GetBlockLength(DWORD kind, LONG block, LONG* length) override;
+    HRESULT GetBlockCount(DWORD kind, LONG* count) override;
+    // IChartSelection
+    HRESULT GetSelectionRange(DWORD kind, KVOPosition* start, KVOPosition* end) override;
+    void SetSelection(KVOPosition start, KVOPosition end) { selection_ = {start, end}; }
+
+    // The chart's calculation channels are numbered from this on, past any channel the source adds itself, and
+    // evaluated from the texts the chart's channels hold.
+    static constexpr LONG kFirstChartCalculation = 1000;
 
     // A stored event channel (one array per record; records without one hold no events); its number.
     int AddEventChannel(std::u16string name, std::vector<std::shared_ptr<const EventArray>> records);
@@ -88,6 +103,8 @@ private:
         std::u16string text;                                    // calculation channels
     };
     const ExtraChannel* Extra(LONG channel) const;
+    // The text of one of the chart's calculation channels; null when there is no such channel or it has no text.
+    const std::u16string* ChartCalculation(LONG channel) const;
     bool ValidRecord(LONG record) const { return record >= 0 && record < document_->BlockCount(); }
     HRESULT OpenEvents(const std::shared_ptr<const EventArray>& events, LONG start, IUnknown** out);
     HRESULT OpenCalculation(const std::u16string& text, LONG record, LONG start, IUnknown** out);
@@ -99,6 +116,7 @@ private:
     std::map<int, std::vector<std::shared_ptr<const EventArray>>> virtual_;
     std::vector<platform::ComPtr<IOnlineDataSink>> sinks_;
     std::map<int, ChannelTimeBase> timeBases_;
+    std::pair<KVOPosition, KVOPosition> selection_{};
 };
 
 } // namespace host

@@ -386,7 +386,8 @@ platform::ComPtr<HostDocument> HostDocument::Create(CallLog& log, DWORD identity
 HRESULT HostDocument::QueryInterface(REFIID iid, void** out)
 {
     if (chart_ && (iid == IID_IChartDocument || iid == IID_IChannelData || iid == IID_IChartCalcChannels ||
-                   iid == IID_IChartTimes || iid == IID_IDataSourceHolder)) {
+                   iid == IID_IChartTimes || iid == IID_IDataSourceHolder || iid == IID_IChartExtent ||
+                   iid == IID_IChartSelection || iid == IID_ICalcTextTarget)) {
         return chart_->QueryInterface(iid, out);
     }
     return AnswerFrom({
@@ -395,8 +396,16 @@ HRESULT HostDocument::QueryInterface(REFIID iid, void** out)
                            {&IID_IViewRegistration, static_cast<IViewRegistration*>(this)},
                            {&IID_IHostApplicationLink, static_cast<IHostApplicationLink*>(this)},
                            {&IID_IDocumentStorage, static_cast<IDocumentStorage*>(this)},
+                           {&IID_IHostDocumentUpdate, static_cast<IHostDocumentUpdate*>(this)},
                        },
                        iid, out);
+}
+
+HRESULT HostDocument::Update(DWORD argument)
+{
+    log_.Record("hostdocument", "Update", Hex(argument));
+    ++updates_;
+    return S_OK;
 }
 
 HRESULT HostDocument::GetApplication(IUnknown** out)

@@ -212,6 +212,7 @@ class HostDocument final : public IHostDocument,
                            public IViewRegistration,
                            public IHostApplicationLink,
                            public IDocumentStorage,
+                           public IHostDocumentUpdate,
                            private RefCounted {
 public:
     // Created with one reference for the caller.
@@ -243,6 +244,9 @@ public:
     HRESULT SaveState(std::vector<platform::ComPtr<platform::MemoryStream>>& streams);
     HRESULT LoadState(const std::vector<platform::ComPtr<platform::MemoryStream>>& streams);
     const std::vector<IPersistStreamInit*>& Stored() const { return stored_; }
+    // IHostDocumentUpdate: counted.
+    HRESULT Update(DWORD argument) override;
+    int Updates() const { return updates_; }
 
     IUnknown* AsUnknown() { return static_cast<IHostDocument*>(this); }
     // An extension's document of this host document, made by its class object.
@@ -262,6 +266,7 @@ private:
     std::vector<IDocView2*> views_; // attached views (they detach before they go)
     platform::ComPtr<IUnknown> application_;
     std::vector<IPersistStreamInit*> stored_; // not held: each withdraws itself
+    int updates_ = 0;
 };
 
 // The view-class registry (framework object 0x8000000F) and the registrations it hands out.

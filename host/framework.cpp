@@ -103,6 +103,12 @@ HRESULT Framework::GetObject(DWORD id, REFIID iid, void** out)
             return object->QueryInterface(iid, out);
         }
     }
+    for (const HostObject& held : hostObjects_) {
+        const WORD shortId = KnownTypeId(held.family);
+        if (shortId != 0 && id == ((static_cast<DWORD>(shortId) << 16) | held.n)) {
+            return held.object->QueryInterface(iid, out);
+        }
+    }
     return E_FAIL;
 }
 

@@ -94,6 +94,8 @@ public:
     // The host's own class object for a class id: GetObject hands it out under the class id's type id (once that
     // has been asked for). Kept over module loads; no reference.
     void AddHostClass(const GUID& classId, IUnknown* object) { hostClasses_.emplace_back(classId, object); }
+    // The host's own object for id n of a family: GetObject hands it out under (family's type id << 16) | n.
+    void AddHostObject(const GUID& family, WORD n, IUnknown* object) { hostObjects_.push_back({family, n, object}); }
     // The document framework's objects: message bus, menus, commands, registrations, view classes.
     DocumentFramework& Documents() { return documents_; }
     // Delivers an event of a subject to every observer registered for it (or attached to the subject).
@@ -108,6 +110,12 @@ private:
     std::unordered_map<GUID, WORD> typeIds_;
     WORD nextTypeId_ = 0x1001;
     std::vector<RegisteredClass> classes_;
+    struct HostObject {
+        GUID family;
+        WORD n;
+        IUnknown* object;
+    };
+    std::vector<HostObject> hostObjects_;
     std::map<std::u16string, std::size_t> calcByName_;
     std::vector<platform::ComPtr<IMsgIdMessageClassObject>> messageClasses_;
     bool refuse_ = false;

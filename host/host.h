@@ -6,6 +6,7 @@
 #include "host/calllog.h"
 #include "host/chartdata.h"
 #include "host/framework.h"
+#include "host/progress.h"
 #include "host/services.h"
 
 #include <string>
@@ -39,6 +40,8 @@ public:
     ApplicationService& Application() { return application_; }
     // The host's calculation evaluator (the channel-calculation class).
     CalcEvaluatorClass& Evaluator() { return evaluator_; }
+    // The progress indicators that extensions make by name.
+    ProgressService& Progress() { return progress_; }
 
     // A new host document's chart data, with one reference for the caller.
     platform::ComPtr<ChartData> NewChartData();
@@ -53,6 +56,7 @@ private:
     TestRegistry tests_;
     ApplicationService application_;
     CalcEvaluatorClass evaluator_{framework_};
+    ProgressService progress_{log_};
     DWORD cookies_[3] = {};
     bool started_ = false;
     void* module_ = nullptr;

@@ -48,6 +48,10 @@ constexpr platform::StringTableEntry kStrings[] = {
     {MenuSettings, u"&Settings..."},
     {CalcChannelTitle, u"Crestmetrics (Channel %1)"},
     {AnalysisClientName, u"Crestmetrics"},
+    {CalculationsTurnedOff,
+     u"One or more channel calculations are not available in the new analysis type and have been turned off."},
+    {ModuleCaption, u"Crestmetrics"},
+    {NotEnoughMemory, u"Not enough memory for the whole analysis. Please choose a smaller selection to analyze."},
 };
 
 // Registers the table when the module is loaded. It stays registered to the end of the process (the registry keeps
