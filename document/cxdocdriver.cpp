@@ -363,7 +363,7 @@ HRESULT CXDoc::OnAnalyzeMessage()
     if (!IsHostSampling()) {
         RunAnalysis();
     }
-    return 1;
+    return S_OK; // taken
 }
 
 HRESULT CXDoc::OnClearAnalysisMessage()
@@ -371,7 +371,7 @@ HRESULT CXDoc::OnClearAnalysisMessage()
     if (ClearAllowed()) {
         ClearCommand();
     }
-    return 1;
+    return S_OK; // taken
 }
 
 } // namespace CX::Doc

@@ -8,6 +8,7 @@
 #include "host/document.h"
 #include "host/eventarray.h"
 #include "sdk/analysishost.h"
+#include "sdk/channeltoken.h"
 #include "sdk/datasource.h"
 
 #include <map>
@@ -28,6 +29,7 @@ class DataSource final : public IDataSource,
                          public IDataSourceHolder,
                          public IChartExtent,
                          public IChartSelection,
+                         public IChannelNaming,
                          private RefCounted {
 public:
     // A new data source over the document's channels, with one reference for the caller. Calculation channels
@@ -66,6 +68,8 @@ public:
     // IChartSelection
     HRESULT GetSelectionRange(DWORD kind, KVOPosition* start, KVOPosition* end) override;
     void SetSelection(KVOPosition start, KVOPosition end) { selection_ = {start, end}; }
+    // IChannelNaming: "ch" and the channel number plus 1, as the evaluator reads it.
+    HRESULT GetChannelToken(LONG reserved, LONG channel, LONG kind, BSTR* token) override;
 
     // The chart's calculation channels are numbered from this on, past any channel the source adds itself, and
     // evaluated from the texts the chart's channels hold.
@@ -82,6 +86,8 @@ public:
     void SetChannelTimeBase(int channel, ChannelTimeBase base) { timeBases_[channel] = base; }
 
     ChannelSort Sort(const ChannelRef& ref) const;
+    // A text that names just one of the chart's calculation channels ("ch1003") evaluates as that channel's text.
+    std::u16string CalculationBehind(const std::u16string& text) const;
     Document& GetDocument() { return *document_; }
     ChartData& GetChartData() { return *chartData_.Get(); }
     IDataSource* AsSource() { return this; }
@@ -105,6 +111,10 @@ private:
     const ExtraChannel* Extra(LONG channel) const;
     // The text of one of the chart's calculation channels; null when there is no such channel or it has no text.
     const std::u16string* ChartCalculation(LONG channel) const;
+    // A chart calculation whose text names just another channel ("ch3") stands for that channel.
+    LONG Resolve(LONG channel) const;
+    // The channel of a bare reference "chN", or -1.
+    static LONG BareReference(const std::u16string& text);
     bool ValidRecord(LONG record) const { return record >= 0 && record < document_->BlockCount(); }
     HRESULT OpenEvents(const std::shared_ptr<const EventArray>& events, LONG start, IUnknown** out);
     HRESULT OpenCalculation(const std::u16string& text, LONG record, LONG start, IUnknown** out);

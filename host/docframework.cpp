@@ -1,5 +1,7 @@
 #include "host/docframework.h"
 
+#include "sdk/channeltoken.h"
+
 #include "platform/win/winuser.h"
 #include "sdk/cafframework.h"
 #include "sdk/datasource.h"
@@ -387,7 +389,7 @@ HRESULT HostDocument::QueryInterface(REFIID iid, void** out)
 {
     if (chart_ && (iid == IID_IChartDocument || iid == IID_IChannelData || iid == IID_IChartCalcChannels ||
                    iid == IID_IChartTimes || iid == IID_IDataSourceHolder || iid == IID_IChartExtent ||
-                   iid == IID_IChartSelection || iid == IID_ICalcTextTarget)) {
+                   iid == IID_IChartSelection || iid == IID_ICalcTextTarget || iid == IID_IChannelNaming)) {
         return chart_->QueryInterface(iid, out);
     }
     return AnswerFrom({
