@@ -69,6 +69,13 @@ void PaneLayer::WidenPending(LONG x0, LONG x1)
     }
 }
 
+bool ChildPaneBase::IsVisibleIn(HDC dc) const { return RectVisible(dc, rect); }
+
+bool ChildPaneBase::HasPendingLayer() const
+{
+    return std::any_of(layers_.begin(), layers_.end(), [](const PaneLayer& l) { return !EmptyRect(l.pending); });
+}
+
 bool PaneLayer::IsPending() const { return (flags & kPending) && !EmptyRect(pending); }
 
 ChildPaneBase::ChildPaneBase(LONG index, ChildPaneOwner* owner) : owner_(owner) { paneIndex = index; }

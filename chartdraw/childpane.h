@@ -160,6 +160,9 @@ public:
     virtual HRESULT Notify28(LONG a);
     virtual void Paint(HDC dc, int sweepX, bool showSweep);
     virtual bool HitTest(POINT point) const;
+    // The pane's rectangle meets the DC's clip box.
+    bool IsVisibleIn(HDC dc) const;
+    bool HasPendingLayer() const;
 
     void SetLayerArea(DWORD kind, const RECT& rect);
     static COLORREF ContrastColour(COLORREF colour, COLORREF background);

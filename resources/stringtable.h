@@ -54,6 +54,18 @@ inline constexpr UINT ModuleCaption = 119;
 inline constexpr UINT NotEnoughMemory = 150;
 }
 
+// The settings dialogs.
+namespace StringId {
+inline constexpr UINT DetectionSettingsTitle = 115; // "%1": the channel
+inline constexpr UINT DialogHelpTooltip = 127;
+inline constexpr UINT HalfHeightTitle = 129;
+inline constexpr UINT HalfHeightText = 131;
+inline constexpr UINT MinPeakHeightTitle = 132;
+inline constexpr UINT MinPeakHeightText = 133;
+inline constexpr UINT RmpSetting = 1093;
+inline constexpr UINT RmpHeightPercentLabel = 1094;
+}
+
 namespace Resources {
 // Every entry of the module's string table.
 std::span<const platform::StringTableEntry> StringTable();

@@ -66,6 +66,10 @@ void Paint(HWND hwnd, HDC hdc)
             BitBlt(hdc, x, y, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
             SelectObject(memory, old);
             DeleteDC(memory);
+        } else if (type == SS_ICON && data.image) {
+            // An icon handle (the system icons): drawn at 32 x 32, or smaller to fit.
+            const int size = std::min<int>(32, std::min(client.right, client.bottom));
+            DrawIconEx(hdc, 0, 0, static_cast<HICON>(data.image), size, size, 0, nullptr, 0);
         }
         return;
     }

@@ -57,3 +57,30 @@ struct NMUPDOWN {
     int iPos;
     int iDelta;
 };
+
+// The tab control: a row of labelled tabs over a display area. Clicking a tab sends TCN_SELCHANGING (a non-zero
+// answer refuses) and TCN_SELCHANGE; TCM_SETCURSEL sends neither. Tabs sit in one row of equal height.
+#define WC_TABCONTROLW u"SysTabControl32"
+inline constexpr UINT TCM_FIRST = 0x1300;
+inline constexpr UINT TCM_GETITEMCOUNT = TCM_FIRST + 4;
+inline constexpr UINT TCM_DELETEITEM = TCM_FIRST + 8;
+inline constexpr UINT TCM_DELETEALLITEMS = TCM_FIRST + 9;
+inline constexpr UINT TCM_GETCURSEL = TCM_FIRST + 11;
+inline constexpr UINT TCM_SETCURSEL = TCM_FIRST + 12;
+inline constexpr UINT TCM_ADJUSTRECT = TCM_FIRST + 40;
+inline constexpr UINT TCM_GETITEMW = TCM_FIRST + 60;
+inline constexpr UINT TCM_SETITEMW = TCM_FIRST + 61;
+inline constexpr UINT TCM_INSERTITEMW = TCM_FIRST + 62;
+inline constexpr UINT TCIF_TEXT = 0x1;
+inline constexpr UINT TCN_FIRST = static_cast<UINT>(-550);
+inline constexpr UINT TCN_SELCHANGE = TCN_FIRST - 1;
+inline constexpr UINT TCN_SELCHANGING = TCN_FIRST - 2;
+struct TCITEMW {
+    UINT mask;
+    DWORD dwState;
+    DWORD dwStateMask;
+    LPWSTR pszText;
+    int cchTextMax;
+    int iImage;
+    LPARAM lParam;
+};

@@ -121,7 +121,7 @@ TEST(TraceDrawerContract, OtherLanesAreNotAnswered)
     DWORD kind = 0;
     copy->GetKind(&kind);
     EXPECT_EQ(kind, kKindTrace);
-    EXPECT_EQ(static_cast<TraceDrawer*>(copy)->YScale(), 1.0);
+    EXPECT_EQ(static_cast<PolyLineTraceDrawer*>(copy)->YScale(), 1.0); // a plain poly-line drawer
     EXPECT_EQ(copy->Release(), 0u);
     IUnknown* data = reinterpret_cast<IUnknown*>(1);
     auto* none = new TraceDrawer(0, nullptr, 0, kKindTrace, -1, 0);
