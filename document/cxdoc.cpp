@@ -49,6 +49,8 @@ CAF::MessageMapEntry* CXDoc::MessageMapEntries()
     using Map = CAF::MapOf<CXDoc>;
     static CAF::MessageMapEntry entries[] = {
         Map::Header(),
+        Map::Execute<&CXDoc::OnSettings>(&Msg::DocId<Command::kSettings>),
+        Map::Update<&CXDoc::OnUpdateAlwaysEnabled>(&Msg::DocId<Command::kSettings>),
         Map::Execute<&CXDoc::OnAnalyse>(&Msg::DocId<Command::kAnalyse>),
         Map::Update<&CXDoc::OnUpdateAnalyse>(&Msg::DocId<Command::kAnalyse>),
         Map::Execute<&CXDoc::OnClear>(&Msg::DocId<Command::kClear>),

@@ -126,7 +126,13 @@ public:
     // done of total as a whole percentage in 0..100 (0 when there is nothing to do).
     static std::int32_t ProgressPercent(double done, std::int64_t total);
 
+    // The settings dialog over a copy of the settings (opening code 0, or 3 while the host samples); after OK the
+    // marks go, the settings are taken and analysed. True after OK.
+    bool RunSettingsDialog(std::int32_t openingCode);
+
     // Command handlers and update states, and the own messages.
+    void OnSettings();
+    void OnUpdateAlwaysEnabled(ICommandState& state);
     void OnAnalyse();
     void OnClear();
     void OnUpdateAnalyse(ICommandState& state);
@@ -154,6 +160,7 @@ private:
     void RequestHostUpdate();
     // Sends the host the marks request of each calculation channel whose events are marked.
     void SendMarkRequests(bool put);
+    void SendMarkRequests(bool put, std::int32_t analysisType);
     // Hands a text to the calculation of the channel that `settingId` names.
     void WriteChannelText(std::int32_t settingId, const KVO::String& text);
 

@@ -5,6 +5,7 @@
 #include "document/docmessages.h"
 #include "document/expressionbuilder.h"
 #include "document/settingids.h"
+#include "dialogs/settingsdlg.h"
 #include "foundation/moduleinstance.h"
 #include "foundation/resourcestring.h"
 #include "frame/channeltoken.h"
@@ -77,7 +78,50 @@ bool ValidRange(const Range& range)
     return startOk && endOk && range.start != range.end;
 }
 
+// What the settings dialog asks of the host document.
+class DocumentDialogSite final : public CX::Dlg::SettingsDlgSite {
+public:
+    explicit DocumentDialogSite(IUnknown* hostDocument) : hostDocument_(hostDocument) {}
+    IUnknown* HostDocument() override { return hostDocument_; }
+    void Selection(std::int32_t start[2], std::int32_t end[2]) override
+    {
+        KVOPosition from{};
+        KVOPosition to{};
+        const auto selection = Ask<IChartSelection>(hostDocument_, IID_IChartSelection);
+        if (selection && SUCCEEDED(selection->GetSelectionRange(0, &from, &to))) {
+            start[0] = from.mRecordOffset;
+            start[1] = from.mRecord;
+            end[0] = to.mRecordOffset;
+            end[1] = to.mRecord;
+        }
+    }
+
+private:
+    IUnknown* hostDocument_;
+};
+
 } // namespace
+
+bool CXDoc::RunSettingsDialog(std::int32_t openingCode)
+{
+    const std::int32_t typeBefore = Settings().GetInt(kAnalysisType);
+    DocumentDialogSite site(hostDocument_.Get());
+    SettingsSet copy(Settings());
+    if (!CX::Dlg::RunSettingsDialog(copy, nullptr, site, openingCode)) {
+        return false;
+    }
+    // The marks were put for the channels of the type before the change.
+    SendMarkRequests(false, typeBefore);
+    Settings().Assign(copy);
+    persist_.dirty = true;
+    AttachPersistence();
+    RunAnalysis();
+    clientEnabled = true;
+    return true;
+}
+
+void CXDoc::OnSettings() { RunSettingsDialog(IsHostSampling() ? 3 : 0); }
+void CXDoc::OnUpdateAlwaysEnabled(ICommandState& state) { state.SetEnabled(0xFFFF); }
 
 std::int64_t CXDoc::ChunkSize(std::int64_t total)
 {
@@ -309,7 +353,9 @@ void CXDoc::RebuildCalculationChannels()
     WriteChannelText(kCalcStageChannel, stage);
 }
 
-void CXDoc::SendMarkRequests(bool put)
+void CXDoc::SendMarkRequests(bool put) { SendMarkRequests(put, Settings().GetInt(kAnalysisType)); }
+
+void CXDoc::SendMarkRequests(bool put, std::int32_t analysisType)
 {
     const platform::ComPtr<IChartCalcChannels> channels = CalcChannels();
     if (!channels) {
@@ -317,7 +363,7 @@ void CXDoc::SendMarkRequests(bool put)
     }
     SettingsSet& settings = Settings();
     const LONG source = settings.GetLong(kSourceChannel);
-    for (const std::int32_t id : MarkedChannelSettings(settings.GetInt(kAnalysisType))) {
+    for (const std::int32_t id : MarkedChannelSettings(analysisType)) {
         const CalcChannelRequest request{settings.GetLong(id), 4, 0, 0};
         if (put) {
             channels->PutMarks(0, source, 0, &request);

@@ -3,6 +3,9 @@
 #include "analysisfixture.h"
 #include "document/docmessages.h"
 #include "frame/messagemap.h"
+#include "platform/ui/dialog.h"
+#include "platform/ui/input.h"
+#include "platform/win/winuser.h"
 
 #include <cstdlib>
 #include <set>
@@ -260,4 +263,31 @@ TEST(AnalysisCommands, OwnMessagesAndCommandsGoThroughTheMessageMap)
     EXPECT_EQ(a.doc->Results()->EventCount(), static_cast<std::int32_t>(recording.Peaks().size()));
     EXPECT_EQ(CAF::ExecuteCommand(*a.doc, clear), S_OK);
     EXPECT_EQ(a.doc->Results()->EventCount(), 0);
+}
+
+TEST(AnalysisCommands, TheSettingsCommandAnalysesAfterOkAndNotAfterCancel)
+{
+    const PeakRecording recording({6000});
+    struct Case {
+        int button;
+        bool analysed;
+    } cases[] = {{IDOK, true}, {IDCANCEL, false}};
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.button);
+        AnalysedDocument a(recording.document);
+        a.SetAnalysisType(1);
+        // The dialog opens on the baseline tab, whose page takes OK.
+        a.doc->Settings().Find(SId::kFirstSettingsTab)->FromText(KVO::String(u"1"), true);
+        int opened = 0;
+        ui::SetModalHook([&](HWND dialog) {
+            ++opened;
+            ui::Click(GetDlgItem(dialog, test.button));
+        });
+        EXPECT_EQ(CAF::ExecuteCommand(*a.doc, CX::Msg::DocId<Command::kSettings>()), S_OK);
+        ui::SetModalHook({});
+        EXPECT_EQ(opened, 1);
+        EXPECT_EQ(a.doc->Results()->EventCount(),
+                  test.analysed ? static_cast<std::int32_t>(recording.Peaks().size()) : 0);
+        EXPECT_EQ(a.doc->Persistence().dirty, test.analysed);
+    }
 }
