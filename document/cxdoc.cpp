@@ -132,6 +132,23 @@ void CXDoc::RegisterCommands(CAFDocumentClassBase& documentClass, ICAFCommandHan
 
     CAF::AddMenuSeparator(item, u"Crestmetrics|-");
     keep(item);
+
+    const KVO::String clearText = KVO::LoadResourceString(KVO::ModuleInstance(), StringId::MenuClear, false);
+    CAF::AddMenuCommandFromTable(item, KVO::ModuleInstance(), 1, StringId::MenuClear,
+                                 (u"Crestmetrics|" + std::u16string(clearText.c_str())).c_str(),
+                                 TypeIdRegistration<&CXDocGUID>::Get(), Command::kClear);
+    keep(item);
+
+    CAF::MenuCommand analyse;
+    analyse.stringId = StringId::CommandAnalyse;
+    analyse.path = u"Crestmetrics|Analyze";
+    analyse.imageId = 270;
+    analyse.key = u"analyse";
+    analyse.category = u"CRESTMETRICS";
+    analyse.idHigh = TypeIdRegistration<&CXDocGUID>::Get();
+    analyse.idIndex = Command::kAnalyse;
+    CAF::AddMenuCommand(item, KVO::ModuleInstance(), analyse);
+    keep(item);
 }
 
 HRESULT CXDoc::Open()

@@ -400,7 +400,13 @@ void CXDoc::ClearCommand()
 void CXDoc::OnAnalyse() { OnAnalyzeMessage(); }
 void CXDoc::OnClear() { OnClearAnalysisMessage(); }
 
-void CXDoc::OnUpdateAnalyse(ICommandState& state) { state.SetEnabled(IsHostSampling() ? 0 : 0xFFFF); }
+void CXDoc::OnUpdateAnalyse(ICommandState& state)
+{
+    state.SetEnabled(IsHostSampling() ? 0 : 0xFFFF);
+    static const std::u16string channel = LoadText(StringId::MenuAnalyseChannel);
+    static const std::u16string selection = LoadText(StringId::MenuAnalyseSelection);
+    state.SetText((Settings().GetBool(kAnalyseSelection) ? selection : channel).c_str());
+}
 
 void CXDoc::OnUpdateClear(ICommandState& state) { state.SetEnabled(ClearAllowed() ? 0xFFFF : 0); }
 

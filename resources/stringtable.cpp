@@ -61,6 +61,10 @@ constexpr platform::StringTableEntry kStrings[] = {
     {CalculationsTurnedOff,
      u"One or more channel calculations are not available in the new analysis type and have been turned off."},
     {ModuleCaption, u"Crestmetrics"},
+    {MenuAnalyseChannel, u"A&nalyze Channel"},
+    {MenuAnalyseSelection, u"A&nalyze Selection"},
+    {CommandAnalyse, u"Analyze Channel"},
+    {MenuClear, u"&Clear Analysis"},
     {NotEnoughMemory, u"Not enough memory for the whole analysis. Please choose a smaller selection to analyze."},
 };
 
