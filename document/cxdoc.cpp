@@ -119,16 +119,20 @@ void CXDoc::RegisterCommands(CAFDocumentClassBase& documentClass, ICAFCommandHan
     CAF::AddCommandCategory(item, u"Crestmetrics", 0, u"CRESTMETRICS", 0, 0);
     keep(item);
 
-    CAF::MenuCommand settings;
-    settings.stringId = StringId::MenuSettings;
-    settings.path = u"Crestmetrics|Settings";
-    settings.imageId = 269;
-    settings.key = u"settings";
-    settings.category = u"CRESTMETRICS";
-    settings.idHigh = TypeIdRegistration<&CXDocGUID>::Get();
-    settings.idIndex = Command::kSettings;
-    CAF::AddMenuCommand(item, KVO::ModuleInstance(), settings);
-    keep(item);
+    // A command of the document family with a key of its own.
+    auto keyed = [&](UINT stringId, const char16_t* path, UINT imageId, const char16_t* key, WORD index) {
+        CAF::MenuCommand command;
+        command.stringId = stringId;
+        command.path = path;
+        command.imageId = imageId;
+        command.key = key;
+        command.category = u"CRESTMETRICS";
+        command.idHigh = TypeIdRegistration<&CXDocGUID>::Get();
+        command.idIndex = index;
+        CAF::AddMenuCommand(item, KVO::ModuleInstance(), command);
+        keep(item);
+    };
+    keyed(StringId::MenuSettings, u"Crestmetrics|Settings", 269, u"settings", Command::kSettings);
 
     CAF::AddMenuSeparator(item, u"Crestmetrics|-");
     keep(item);
@@ -139,16 +143,7 @@ void CXDoc::RegisterCommands(CAFDocumentClassBase& documentClass, ICAFCommandHan
                                  TypeIdRegistration<&CXDocGUID>::Get(), Command::kClear);
     keep(item);
 
-    CAF::MenuCommand analyse;
-    analyse.stringId = StringId::CommandAnalyse;
-    analyse.path = u"Crestmetrics|Analyze";
-    analyse.imageId = 270;
-    analyse.key = u"analyse";
-    analyse.category = u"CRESTMETRICS";
-    analyse.idHigh = TypeIdRegistration<&CXDocGUID>::Get();
-    analyse.idIndex = Command::kAnalyse;
-    CAF::AddMenuCommand(item, KVO::ModuleInstance(), analyse);
-    keep(item);
+    keyed(StringId::CommandAnalyse, u"Crestmetrics|Analyze", 270, u"analyse", Command::kAnalyse);
 }
 
 HRESULT CXDoc::Open()

@@ -4,10 +4,10 @@
 
 #include "document/cxdoc.h"
 #include "document/settingids.h"
-#include "frame/module.h"
 #include "host/datasource.h"
 #include "host/docframework.h"
 #include "host/host.h"
+#include "../driver/testhost.h"
 
 #include <gtest/gtest.h>
 
@@ -16,16 +16,8 @@
 #include <random>
 #include <vector>
 
-inline host::Host& AnalysisHost()
-{
-    static host::Host* instance = [] {
-        auto* created = new host::Host;
-        created->Start();
-        DllRegisterClassObjects(static_cast<ICAFFramework*>(&created->GetFramework()));
-        return created;
-    }();
-    return *instance;
-}
+// The module's classes are registered with this host.
+inline host::Host& AnalysisHost() { return TestHost(); }
 
 // Peaks of a raised cosine (varied heights, 200 ms wide) on a slow baseline with Gaussian noise, one channel in V
 // sampled every millisecond; the centre of every peak is kept per block.
