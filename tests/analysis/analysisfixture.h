@@ -72,7 +72,7 @@ struct PeakRecording {
 };
 
 // Stimulus artefacts (3 V, one sample) every 500 ms, each followed by a peak-trough-peak response (bumps at 10 and 30 ms,
-// a trough at 20 ms), on Gaussian noise; the stimulus ticks are kept per block.
+// a trough at 20 ms), on Gaussian noise, sampled every 0.5 ms; the stimulus ticks are kept per block.
 struct EvokedRecording {
     std::shared_ptr<host::Document> document = host::Document::Create();
     std::vector<std::vector<std::int32_t>> stimuli;
@@ -89,18 +89,18 @@ struct EvokedRecording {
             }
         };
         for (const int length : blockLengths) {
-            const int block = document->AddBlock(0.001);
+            const int block = document->AddBlock(0.0005);
             std::vector<float> samples(static_cast<std::size_t>(length));
             for (float& sample : samples) {
                 sample = noise(random);
             }
             stimuli.emplace_back();
-            for (int stimulus = 100; stimulus + 60 < length; stimulus += 500) {
+            for (int stimulus = 200; stimulus + 120 < length; stimulus += 1000) {
                 samples[stimulus] += 3.0f;
                 const float h = height(random);
-                bump(samples, stimulus + 10, 4, h);
-                bump(samples, stimulus + 20, 5, -1.5f * h);
-                bump(samples, stimulus + 30, 4, h);
+                bump(samples, stimulus + 20, 8, h);
+                bump(samples, stimulus + 40, 10, -1.5f * h);
+                bump(samples, stimulus + 60, 8, h);
                 stimuli.back().push_back(stimulus);
             }
             document->SetSamples(block, 0, std::move(samples));

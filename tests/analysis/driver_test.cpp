@@ -291,3 +291,40 @@ TEST(AnalysisCommands, TheSettingsCommandAnalysesAfterOkAndNotAfterCancel)
         EXPECT_EQ(a.doc->Persistence().dirty, test.analysed);
     }
 }
+
+TEST(AnalysisRun, EvokedTypesFindTheResponseToTheFirstStimulusOfEachBlock)
+{
+    // By default one stimulus per block counts: the first artefact of each block.
+    const EvokedRecording recording({6000, 4000, 5000});
+    struct Case {
+        int type;
+        const char16_t* chainStart;
+        bool stimulusTicks; // the stored events carry the stimulus tick
+        std::vector<std::int32_t> marked;
+    } cases[] = {
+        {3, u"erstimdet( ch1, 1, 1,", true, {SId::kEventChainChannel, SId::kCalcStageChannel}},
+        {4, u"pspeakdet( ch1001, erstimdet( ch1,", false, {SId::kEventChainChannel}},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.type);
+        AnalysedDocument a(recording.document);
+        a.SetAnalysisType(test.type);
+        ASSERT_TRUE(a.doc->Analyse(false, true));
+        EXPECT_EQ(a.ChannelText(SId::kDetectorStageChannel), u"ch1");
+        EXPECT_EQ(a.ChannelText(SId::kEventChainChannel).rfind(test.chainStart, 0), 0u);
+        EXPECT_NE(a.ChannelText(SId::kCalcStageChannel).find(u"ch1002"), std::u16string::npos);
+        EXPECT_EQ(a.doc->Results()->EventsPerBlock(), (std::vector<std::int32_t>{1, 1, 1}));
+        if (test.stimulusTicks) {
+            Positions expected;
+            for (std::size_t block = 0; block < recording.stimuli.size(); ++block) {
+                expected.emplace_back(static_cast<std::int32_t>(block), recording.stimuli[block].front());
+            }
+            EXPECT_EQ(a.Events(true), expected);
+        }
+        std::set<LONG> marked;
+        for (const std::int32_t id : test.marked) {
+            marked.insert(a.doc->Settings().GetLong(id));
+        }
+        EXPECT_EQ(a.Channels().Marked(), marked);
+    }
+}
