@@ -4,6 +4,7 @@ namespace CX::Msg {
 DWORD ChartMessageId2() { return TypeIdClass<&GUID_ChartMessages, 2>::Get(); }
 DWORD ChartMessageId16() { return TypeIdClass<&GUID_ChartMessages, 16>::Get(); }
 DWORD ChartMessageId18() { return TypeIdClass<&GUID_ChartMessages, 18>::Get(); }
+DWORD ChannelCalcMessageId0() { return TypeIdClass<&GUID_ChannelCalcMessages, 0>::Get(); }
 DWORD ChannelCalcMessageId1() { return TypeIdClass<&GUID_ChannelCalcMessages, 1>::Get(); }
 } // namespace CX::Msg
 

@@ -9,6 +9,8 @@ namespace CX::Msg {
 DWORD ChartMessageId2();
 DWORD ChartMessageId16();
 DWORD ChartMessageId18();
+// A new calculation text for a host calculation channel.
+DWORD ChannelCalcMessageId0();
 // The calculation source of a channel.
 DWORD ChannelCalcMessageId1();
 } // namespace CX::Msg

@@ -31,4 +31,21 @@ KVO::String GetChannelToken(IUnknown* hostDocument, std::int32_t channel, std::i
     return KVO::String((u"ch" + std::u16string(number.begin(), number.end())).c_str());
 }
 
+
+bool SetChannelCalculation(IUnknown* channelData, DWORD messageId, const KVO::String& text, const KVO::String& unit,
+                           const ChannelReference& channel)
+{
+    platform::ComPtr<IChannelCalculation> calculations;
+    if (!channelData || FAILED(channelData->QueryInterface(IID_IChannelCalculation, calculations.OutVoid())) ||
+        !calculations) {
+        return false;
+    }
+    IKVOString* textInterface = text.GetInterface();
+    IKVOString* unitInterface = unit.GetInterface();
+    const HRESULT hr = calculations->SetCalculation(messageId, textInterface, unitInterface, &channel);
+    textInterface->Release();
+    unitInterface->Release();
+    return hr == S_OK;
+}
+
 } // namespace ExtLib

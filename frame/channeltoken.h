@@ -3,6 +3,7 @@
 
 #include "foundation/kvostring.h"
 #include "platform/com/unknown.h"
+#include "sdk/recording.h"
 
 #include <cstdint>
 
@@ -14,5 +15,10 @@ KVO::String GetChannelToken(IUnknown* hostDocument, std::int32_t channel, std::i
 
 // The host's token alone: false (text unchanged) when the document is null or has no channel-naming interface.
 bool QueryChannelToken(IUnknown* hostDocument, std::int32_t channel, std::int32_t kind, KVO::String& text);
+
+// Sends a calculation text (and unit text) to the host calculation channel under the message id; true when the
+// host took it.
+bool SetChannelCalculation(IUnknown* channelData, DWORD messageId, const KVO::String& text, const KVO::String& unit,
+                           const ChannelReference& channel);
 
 } // namespace ExtLib

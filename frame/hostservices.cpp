@@ -276,3 +276,18 @@ IUnitService* GetCachedHostObject()
 }
 
 } // namespace CX::Host
+
+namespace ChartData {
+
+platform::ComPtr<IUnknown> GetChannelDataInterface()
+{
+    static CAF::ServiceCache cache;
+    auto* factory = static_cast<IChartDataFactory*>(cache.FromClassObject(CLSID_ChartDataFactory, IID_IChartDataFactory));
+    platform::ComPtr<IUnknown> chartData;
+    if (factory && FAILED(factory->CreateChartData(0, chartData.Out()))) {
+        chartData.Reset();
+    }
+    return chartData;
+}
+
+} // namespace ChartData

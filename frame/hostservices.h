@@ -8,6 +8,7 @@
 #include "sdk/documentsite.h"
 #include "sdk/hostobjects.h"
 #include "sdk/messagefactory.h"
+#include "sdk/recording.h"
 #include "sdk/unittest.h"
 
 #include <atomic>
@@ -72,6 +73,12 @@ DWORD GetExtensionTypeId();
 platform::ComPtr<ILMDocExtension> GetDocumentExtension(IUnknown* hostDocument);
 
 } // namespace CAF
+
+namespace ChartData {
+// New chart data of the host through its chart-data class object (found once and kept), queried for its
+// channel-data interface, with one reference for the caller; null when the host offers none.
+platform::ComPtr<IUnknown> GetChannelDataInterface();
+}
 
 namespace CX::Host {
 IApplicationService* GetApplicationService();

@@ -1,4 +1,5 @@
 #include "host/calcevaluator.h"
+#include "host/formula.h"
 
 #include "host/datasource.h"
 #include "host/framework.h"
@@ -495,8 +496,13 @@ HRESULT CalcEvaluator::QueryInterface(REFIID iid, void** out)
     if (iid == IID_IUnknown || iid == IID_ICalcEnum) {
         return Answer(static_cast<ICalcEnum*>(this), out);
     }
-    if (iid == IID_IEnumEventEx) {
+    if (iid == IID_IEnumEventEx && !formula_) {
         return Answer(static_cast<IEnumEventEx*>(this), out);
+    }
+    if (iid == IID_IEnumFloatEx && formula_) {
+        // A sample formula's samples from the tick of the last SeekStart.
+        auto* samples = new FormulaSamples(static_cast<ICalcEnum*>(this), formula_, formulaPeriod_, formulaStart_);
+        return Answer(static_cast<IEnumFloatEx*>(samples), out);
     }
     return E_NOINTERFACE;
 }
@@ -537,6 +543,18 @@ HRESULT CalcEvaluator::Parse(IKVOString* text, DWORD* flags)
     try {
         const char16_t* units = text->GetText();
         std::u16string newText = units ? units : u"";
+        // A sample formula in t gives samples, not events.
+        if (auto formula = ParseFormula(newText)) {
+            if (root_) {
+                ReleaseAll(*root_);
+            }
+            root_.reset();
+            rootEvents_.Reset();
+            formula_ = std::move(formula);
+            text_ = std::move(newText);
+            lastError_.reset();
+            return S_OK;
+        }
         std::u16string parsed = newText;
         platform::ComPtr<DataSource> own;
         if (source_ && SUCCEEDED(source_->QueryInterface(IID_HostDataSource, own.OutVoid())) && own) {
@@ -560,6 +578,7 @@ HRESULT CalcEvaluator::Parse(IKVOString* text, DWORD* flags)
             ReleaseAll(*root_);
         }
         root_ = std::move(root);
+        formula_.reset();
         rootEvents_ = events;
         text_ = std::move(newText);
         refs_ = DistinctChannelRefs(*root_);
@@ -661,6 +680,10 @@ HRESULT CalcEvaluator::Bind(CalcNode& node, LONG block, double tickPeriod, LONG 
 HRESULT CalcEvaluator::SetSources(LONG block, LONG count, IUnknown** sources, IUnknown**, double tickPeriod,
                                   LONG flag)
 {
+    if (formula_) {
+        formulaPeriod_ = tickPeriod;
+        return S_OK;
+    }
     if (!root_) {
         return E_UNEXPECTED;
     }
@@ -687,6 +710,10 @@ HRESULT CalcEvaluator::SetSources(LONG block, LONG count, IUnknown** sources, IU
 
 HRESULT CalcEvaluator::SeekStart(LONG tick)
 {
+    if (formula_) {
+        formulaStart_ = tick;
+        return S_OK;
+    }
     if (!root_) {
         return E_UNEXPECTED;
     }

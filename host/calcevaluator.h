@@ -20,6 +20,7 @@ struct IDataSource;
 namespace host {
 
 class Framework;
+class Formula;
 
 // A refused text: the 1-based character where the fault lies and what is wrong.
 struct CalcTextError {
@@ -153,6 +154,10 @@ private:
     std::u16string text_;
     std::unique_ptr<CalcNode> root_;
     platform::ComPtr<IEnumEventEx> rootEvents_;
+    // A sample formula instead of a calculation: its tick period and start.
+    std::shared_ptr<const Formula> formula_;
+    double formulaPeriod_ = 0.001;
+    LONG formulaStart_ = 0;
     std::optional<CalcTextError> lastError_;
     // Without a data source: the enumerators handed over, by distinct reference, and how often each was used.
     std::vector<ChannelRef> refs_;

@@ -61,9 +61,10 @@ HRESULT Host::Start()
         return S_FALSE;
     }
     log_.Record("host", "Start");
-    IUnknown* objects[3] = {static_cast<ICAFFramework*>(&framework_), &tests_, &application_};
-    const CLSID* classes[3] = {&CLSID_CAFFrameWork, &CLSID_UnitTestRegistry, &CLSID_ApplicationService};
-    for (int i = 0; i < 3; ++i) {
+    IUnknown* objects[4] = {static_cast<ICAFFramework*>(&framework_), &tests_, &application_, &chartDataFactory_};
+    const CLSID* classes[4] = {&CLSID_CAFFrameWork, &CLSID_UnitTestRegistry, &CLSID_ApplicationService,
+                               &CLSID_ChartDataFactory};
+    for (int i = 0; i < 4; ++i) {
         const HRESULT hr = CoRegisterClassObject(*classes[i], objects[i], CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
                                                  &cookies_[i]);
         if (FAILED(hr)) {
@@ -158,6 +159,9 @@ extern "C" HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** out)
     }
     if (clsid == CLSID_ApplicationService) {
         return library.Application().QueryInterface(iid, out);
+    }
+    if (clsid == CLSID_ChartDataFactory) {
+        return library.ChartDataClass().QueryInterface(iid, out);
     }
     return CLASS_E_CLASSNOTAVAILABLE;
 }

@@ -5,6 +5,7 @@
 #include "host/calcevaluator.h"
 #include "host/calllog.h"
 #include "host/chartdata.h"
+#include "host/chartrecorder.h"
 #include "host/framework.h"
 #include "host/progress.h"
 #include "host/services.h"
@@ -38,6 +39,8 @@ public:
     Framework& GetFramework() { return framework_; }
     TestRegistry& Tests() { return tests_; }
     ApplicationService& Application() { return application_; }
+    // Each request a new, empty chart data that records.
+    ChartDataFactory& ChartDataClass() { return chartDataFactory_; }
     // The host's calculation evaluator (the channel-calculation class).
     CalcEvaluatorClass& Evaluator() { return evaluator_; }
     // The progress indicators that extensions make by name.
@@ -57,7 +60,8 @@ private:
     ApplicationService application_;
     CalcEvaluatorClass evaluator_{framework_};
     ProgressService progress_{log_};
-    DWORD cookies_[3] = {};
+    ChartDataFactory chartDataFactory_;
+    DWORD cookies_[4] = {};
     bool started_ = false;
     void* module_ = nullptr;
     std::string lastError_;

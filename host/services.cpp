@@ -1,5 +1,10 @@
 #include "host/services.h"
 
+#include "host/framework.h"
+
+#include <algorithm>
+#include <iterator>
+
 namespace host {
 
 HRESULT TestRegistry::QueryInterface(REFIID iid, void** out)
@@ -27,6 +32,68 @@ HRESULT TestRegistry::Add(IUnitTest* test)
     }
     tests_.push_back(std::move(held));
     return S_OK;
+}
+
+std::u16string TestContact(IUnitTest& test)
+{
+    IKVOString* contact = nullptr;
+    return SUCCEEDED(test.GetContact(&contact)) ? TakeText(contact) : std::u16string();
+}
+
+std::vector<SubTestOutcome> RunSubTests(IUnitTest& test, std::size_t position, bool run,
+                                        const std::vector<std::u16string>& prefixes,
+                                        const std::function<void(const SubTestOutcome&)>& each)
+{
+    const auto wanted = [&](const std::u16string& name) {
+        return prefixes.empty() || std::any_of(prefixes.begin(), prefixes.end(), [&](const std::u16string& prefix) {
+                   return name.starts_with(prefix);
+               });
+    };
+    std::vector<SubTestOutcome> outcomes;
+    LONG count = 0;
+    if (FAILED(test.Declare()) || FAILED(test.GetSubTestCount(&count))) {
+        count = 0;
+    }
+    for (LONG i = 0; i < count; ++i) {
+        SubTestOutcome outcome;
+        outcome.test = position;
+        outcome.index = i;
+        IKVOString* name = nullptr;
+        if (SUCCEEDED(test.GetSubTestName(i, &name))) {
+            outcome.name = TakeText(name);
+        }
+        if (!wanted(outcome.name)) {
+            continue;
+        }
+        if (run) {
+            outcome.ran = true;
+            VARIANT_BOOL passed = VARIANT_FALSE;
+            IKVOString* message = nullptr;
+            if (FAILED(test.RunSubTest(i))) {
+                outcome.message = u"the test refused to run it";
+            } else if (SUCCEEDED(test.GetResult(&passed, &message))) {
+                outcome.passed = passed != VARIANT_FALSE;
+                outcome.message = TakeText(message);
+            }
+        }
+        if (each) {
+            each(outcome);
+        }
+        outcomes.push_back(std::move(outcome));
+    }
+    return outcomes;
+}
+
+std::vector<SubTestOutcome> RunRegisteredTests(const TestRegistry& registry, bool run,
+                                               const std::vector<std::u16string>& prefixes,
+                                               const std::function<void(const SubTestOutcome&)>& each)
+{
+    std::vector<SubTestOutcome> outcomes;
+    for (std::size_t t = 0; t < registry.Tests().size(); ++t) {
+        auto some = RunSubTests(*registry.Tests()[t].Get(), t, run, prefixes, each);
+        std::move(some.begin(), some.end(), std::back_inserter(outcomes));
+    }
+    return outcomes;
 }
 
 HRESULT ApplicationService::QueryInterface(REFIID iid, void** out)

@@ -6,6 +6,7 @@
 #include "sdk/hostservices.h"
 #include "sdk/unittest.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,28 @@ private:
     std::vector<platform::ComPtr<IUnitTest>> tests_;
     bool refuse_ = false;
 };
+
+// One sub-test of a registered test as the registry lists or runs it.
+struct SubTestOutcome {
+    std::size_t test = 0;        // position of the test in the registry
+    LONG index = 0;              // the sub-test's index in its test
+    std::u16string name;         // the sub-test's full name
+    bool ran = false;
+    bool passed = false;
+    std::u16string message;      // the failure text, or why the host could not run it
+};
+
+// The contact text of a test.
+std::u16string TestContact(IUnitTest& test);
+
+// Declares every registered test (or one, at its registry position) and lists its sub-tests; with `run`, runs those whose full name starts with one of
+// the prefixes (all when there are none) and reads each result. `each` sees every outcome as it comes.
+std::vector<SubTestOutcome> RunSubTests(IUnitTest& test, std::size_t position, bool run,
+                                        const std::vector<std::u16string>& prefixes = {},
+                                        const std::function<void(const SubTestOutcome&)>& each = {});
+std::vector<SubTestOutcome> RunRegisteredTests(const TestRegistry& registry, bool run,
+                                               const std::vector<std::u16string>& prefixes = {},
+                                               const std::function<void(const SubTestOutcome&)>& each = {});
 
 class ApplicationService final : public IApplicationService, private HostOwned {
 public:

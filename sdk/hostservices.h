@@ -3,6 +3,8 @@
 #pragma once
 
 #include "sdk/ikvostring.h"
+
+#include <cstdint>
 #include "sdk/slots.h"
 
 // {1B34673D-9147-4D80-9918-25F7578D1992}: the host application's class object.
@@ -31,9 +33,30 @@ protected:
     ~ITypeIdRegistry() = default;
 };
 
+// How a channel's raw values map to its unit, and their range.
+struct ChannelScaling {
+    double scale;
+    double offset;
+    float upper;
+    float lower;
+    std::int32_t kind;
+    std::int32_t precision;
+    std::int16_t flags;
+};
+
 // The host's unit service (the cached host object): unit-name objects from a prefix index and a base text.
 struct IUnitService : IUnknown {
     virtual HRESULT CreateUnitName(LONG prefixIndex, IKVOString* baseText, LONG reserved, IUnknown** out) = 0; // 3
+    // 4: a unit object for a channel of the unit text with that scaling.
+    virtual HRESULT CreateUnit(LONG reserved, const ChannelScaling* scaling, IKVOString* unit, LONG reserved2,
+                               LONG reserved3, IUnknown** out)
+    {
+        (void)reserved, (void)scaling, (void)unit, (void)reserved2, (void)reserved3;
+        if (out) {
+            *out = nullptr;
+        }
+        return E_NOTIMPL;
+    }
 
 protected:
     ~IUnitService() = default;

@@ -34,16 +34,20 @@ void RegisterSelfTests()
         return;
     }
     namespace Tests = Crestmetrics::Enum;
-    // Each test is handed over with a count of 0; the registry takes its own reference.
-    registry->Add(new Tests::CAPPeakDet::Test);
-    registry->Add(new Tests::ERStimDet::Test);
-    registry->Add(new Tests::CalcBase::Test);
-    registry->Add(new Tests::CalcBase::TestAR);
-    registry->Add(new Tests::CalcAMax::Test);
-    registry->Add(new Tests::CalcBase2::Test);
-    registry->Add(new Tests::CalcBulk::Test);
-    registry->Add(new Tests::EventData::Test);
-    registry->Add(new Crestmetrics::Crestmetrics_Document);
+    // The registry takes its own reference; ours, held across Add, frees a test the registry refuses.
+    const auto add = [registry](IUnitTest* test) {
+        platform::ComPtr<IUnitTest> held(test);
+        registry->Add(held.Get());
+    };
+    add(new Tests::CAPPeakDet::Test);
+    add(new Tests::ERStimDet::Test);
+    add(new Tests::CalcBase::Test);
+    add(new Tests::CalcBase::TestAR);
+    add(new Tests::CalcAMax::Test);
+    add(new Tests::CalcBase2::Test);
+    add(new Tests::CalcBulk::Test);
+    add(new Tests::EventData::Test);
+    add(new Crestmetrics::Crestmetrics_Document);
 }
 
 } // namespace CX::Module

@@ -2,6 +2,41 @@
 
 #include "foundation/xkvo.h"
 
+#include <cstring>
+#include <string>
+
+KVO::String MakeFailureText(const char* conditionText, const char* sourceFile, std::int32_t line,
+                            const KVO::String& message)
+{
+    // Only "\\" separates folders: the failure texts name files as the platform's tools wrote them.
+    const char* fileName = sourceFile ? sourceFile : "";
+    if (const char* slash = std::strrchr(fileName, '\\')) {
+        fileName = slash + 1;
+    }
+    const KVO::String file(fileName);
+    const KVO::String condition(conditionText ? conditionText : "");
+    std::u16string text(file.View());
+    text += u", Line ";
+    for (char digit : std::to_string(line)) {
+        text += static_cast<char16_t>(digit);
+    }
+    if (!condition.View().empty()) {
+        text.append(u" [").append(condition.View()).append(u"]");
+    }
+    if (!message.View().empty()) {
+        text.append(u", [").append(message.View()).append(u"]");
+    }
+    return KVO::String(text);
+}
+
+void UnitTestCheck(bool condition, const char* conditionText, const char* sourceFile, std::int32_t line,
+                   const KVO::String& message)
+{
+    if (!condition) {
+        throw UnitTestException(MakeFailureText(conditionText, sourceFile, line, message));
+    }
+}
+
 HRESULT UnitTestBase::GetSubTestCount(LONG* count)
 {
     if (!count) {
@@ -13,11 +48,11 @@ HRESULT UnitTestBase::GetSubTestCount(LONG* count)
 
 HRESULT UnitTestBase::RunSubTest(LONG index)
 {
-    passed_ = true;
-    message_ = KVO::String();
     if (!ValidIndex(index)) {
         return E_INVALIDARG;
     }
+    passed_ = true;
+    message_ = KVO::String();
     // Set-up, sub-test and tear-down in one guarded region: a failure skips the rest. Failures other than a failed
     // check are reported too, since nothing may escape to the host.
     try {
@@ -29,10 +64,11 @@ HRESULT UnitTestBase::RunSubTest(LONG index)
         message_ = failure.Message();
     } catch (const std::exception& failure) {
         passed_ = false;
-        message_ = KVO::String(failure.what());
+        message_ = KVO::String(u"unexpected exception: ");
+        message_ += KVO::String(failure.what());
     } catch (...) {
         passed_ = false;
-        message_ = KVO::String(u"Unknown exception");
+        message_ = KVO::String(u"unexpected exception: unknown");
     }
     return S_OK;
 }
@@ -63,6 +99,10 @@ HRESULT UnitTestBase::GetResult(VARIANT_BOOL* passed, IKVOString** message)
 
 HRESULT UnitTestBase::Declare()
 {
+    // Declaring again lists every sub-test once.
+    subTests_.clear();
+    names_.clear();
+    values_.clear();
     return KVO::GuardSlot([&] {
         DeclareSubTests();
         return S_OK;

@@ -8,6 +8,7 @@
 
 #include <boost/function.hpp>
 
+#include <cstdint>
 #include <exception>
 #include <vector>
 
@@ -25,6 +26,15 @@ public:
 private:
     KVO::String message_;
 };
+
+// The failure text of a check: the file name (after its last "\\"), ", Line ", the line, then " [condition]" and
+// ", [message]" when they are not empty. File and condition are 8-bit text in the ANSI code page.
+KVO::String MakeFailureText(const char* conditionText, const char* sourceFile, std::int32_t line,
+                            const KVO::String& message);
+
+// Throws UnitTestException with the failure text when the condition is false.
+void UnitTestCheck(bool condition, const char* conditionText, const char* sourceFile, std::int32_t line,
+                   const KVO::String& message = KVO::String());
 
 class UnitTestBase : public SimpleUnknownImp1<IUnitTest, 0> {
 public:

@@ -13,6 +13,8 @@ const std::vector<Command>& Commands()
     static const std::vector<Command> commands = {
         {"calc", "TEXT RECORDING",
          "evaluates a calculation text over every block of a recording and prints its events", &RunCalc},
+        {"selftest", "[list] [NAME-PREFIX...]",
+         "runs the module's self tests (or lists them) and prints each sub-test's result", &RunSelfTest},
     };
     return commands;
 }

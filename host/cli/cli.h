@@ -65,6 +65,9 @@ struct Command {
 // The calc subcommand.
 int RunCalc(const Options& options, std::ostream& out, std::ostream& err);
 
+// The selftest subcommand.
+int RunSelfTest(const Options& options, std::ostream& out, std::ostream& err);
+
 // The whole program: argv in, exit status out.
 int Main(int argc, char** argv, std::ostream& out, std::ostream& err);
 

@@ -172,6 +172,9 @@ TEST(CommandLine, RefusalsSayWhatIsWrong)
         {{"calc", "cappeakdet(ch1, 50)", bad.string()}, 1, "line 3: column 2: not a number: \"fast\""},
         {{"calc", "cappeakdet(ch1, 50)", "/no/such/file.txt"}, 1, "cannot open /no/such/file.txt"},
         {{"calc", "--module", "/no/such/module.so", "cappeakdet(ch1, 50)", cardiac}, 1, "cannot load the module"},
+        {{"selftest", "--module", "/no/such/module.so"}, 1, "cannot load the module"},
+        {{"selftest", "--fast"}, 2, "unknown option --fast"},
+        {{"selftest", "NoSuch::Test"}, 1, "no sub-test matches"},
     };
     for (const auto& c : cases) {
         const RunResult result = RunProgram(c.arguments);
@@ -183,6 +186,36 @@ TEST(CommandLine, RefusalsSayWhatIsWrong)
     const RunResult help = RunProgram({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("calc TEXT RECORDING"), std::string::npos);
+    EXPECT_NE(help.out.find("selftest [list]"), std::string::npos);
+}
+
+// The module registers nine tests: eight calculation tests, then the document test.
+TEST(CommandLine, SelfTestListsAndRunsTheRegisteredTests)
+{
+    for (const char* mode : {"list", ""}) {
+        std::vector<std::string> arguments{"selftest", "--quiet"};
+        if (*mode) {
+            arguments.emplace_back(mode);
+        }
+        const RunResult result = RunProgram(arguments);
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.err, "");
+        std::istringstream lines(result.out);
+        std::vector<std::string> tests;
+        std::string line;
+        while (std::getline(lines, line)) {
+            if (line.starts_with("# test ")) {
+                tests.push_back(line);
+            }
+        }
+        ASSERT_EQ(tests.size(), 9u) << result.out;
+        for (std::size_t t = 0; t < 8; ++t) {
+            EXPECT_TRUE(tests[t].starts_with("# test " + std::to_string(t + 1) + ": Crestmetrics (calculation tests)"))
+                << tests[t];
+        }
+        EXPECT_TRUE(tests[8].starts_with("# test 9: Crestmetrics (document tests)")) << tests[8];
+        EXPECT_EQ(result.out.find("run, ") != std::string::npos, *mode == '\0') << result.out;
+    }
 }
 
 } // namespace

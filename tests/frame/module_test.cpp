@@ -380,7 +380,7 @@ TEST(SelfTests, RunsAreReportedAndNothingEscapesToTheHost)
     EXPECT_EQ(object->tearDowns, 0); // a failed sub-test skips the tear-down
     EXPECT_EQ(result(0), std::make_pair(VARIANT_TRUE, std::u16string()));
     EXPECT_EQ(object->tearDowns, 1);
-    EXPECT_EQ(result(2), std::make_pair(VARIANT_FALSE, std::u16string(u"broken")));
+    EXPECT_EQ(result(2), std::make_pair(VARIANT_FALSE, std::u16string(u"unexpected exception: broken")));
 
     IKVOString* name = nullptr;
     EXPECT_EQ(test->GetSubTestName(1, &name), S_OK);

@@ -1,0 +1,201 @@
+#include "host/chartrecorder.h"
+
+#include <algorithm>
+#include <string>
+
+namespace host {
+
+HRESULT ChartRecorder::QueryInterface(REFIID iid, void** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    return AnswerFrom({{&IID_IUnknown, static_cast<IChannelData*>(this)},
+                       {&IID_IChannelData, static_cast<IChannelData*>(this)},
+                       {&IID_IChartRecording, static_cast<IChartRecording*>(this)},
+                       {&IID_IChartDataSink, static_cast<IChartDataSink*>(this)},
+                       {&IID_IChartRecordData, static_cast<IChartRecordData*>(this)},
+                       {&IID_IOnlineDataNotices, static_cast<IOnlineDataNotices*>(this)}},
+                      iid, out);
+}
+
+HRESULT ChartRecorder::GetChannelTimeBase(DWORD, LONG, LONG, ChannelTimeBase* out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = {1, 1, 0.0};
+    return S_OK;
+}
+
+template <class Notice>
+void ChartRecorder::Tell(Notice notice)
+{
+    const auto sinks = sinks_; // a listener may unsubscribe while it is told
+    for (const auto& sink : sinks) {
+        (sink.Get()->*notice)(0, 0);
+    }
+}
+
+HRESULT ChartRecorder::CanSample(IKVOString** reason, VARIANT_BOOL* can)
+{
+    if (!reason || !can) {
+        return E_POINTER;
+    }
+    *reason = nullptr;
+    *can = sampling_ ? VARIANT_FALSE : VARIANT_TRUE;
+    return S_OK;
+}
+
+HRESULT ChartRecorder::Prepare(LONG)
+{
+    Tell(&IOnlineDataSink::SamplingStarting);
+    return S_OK;
+}
+
+HRESULT ChartRecorder::StartRecord(LONG, IKVOChannelDataSource* source, double tickPeriod, double, double, LONG, LONG,
+                                   LONG, VARIANT_BOOL)
+{
+    if (!source || !(tickPeriod > 0)) {
+        return E_INVALIDARG;
+    }
+    source_ = source;
+    const LONG channels = enabled_.empty() ? 0 : enabled_.rbegin()->first + 1;
+    while (document_->ChannelCount() < channels) {
+        document_->AddChannel(u"Channel " + std::u16string(1, static_cast<char16_t>(u'1' + document_->ChannelCount())),
+                              u"V");
+    }
+    block_ = document_->AddBlock(tickPeriod, true);
+    readers_.assign(static_cast<std::size_t>(channels), {});
+    end_ = 0;
+    if (!sampling_) {
+        sampling_ = true;
+        Tell(&IOnlineDataSink::SamplingStarted);
+    }
+    Tell(&IOnlineDataSink::RecordStarted);
+    return S_OK;
+}
+
+HRESULT ChartRecorder::AddTicks(LONG ticks)
+{
+    if (block_ < 0 || !source_ || ticks < 0) {
+        return E_UNEXPECTED;
+    }
+    for (const auto& [channel, on] : enabled_) {
+        auto& reader = readers_[static_cast<std::size_t>(channel)];
+        if (!on || ticks == 0) {
+            continue;
+        }
+        if (!reader) {
+            platform::ComPtr<IUnknown> opened;
+            if (FAILED(source_->GetChannelEnum(0, channel, opened.Out())) || !opened ||
+                FAILED(opened->QueryInterface(IID_IEnumFloatEx, reader.OutVoid()))) {
+                continue; // the channel stays without samples
+            }
+        }
+        const auto old = document_->Samples(block_, channel);
+        std::vector<float> samples(old.begin(), old.end());
+        samples.resize(old.size() + static_cast<std::size_t>(ticks));
+        LONG read = 0;
+        reader->Read(ticks, samples.data() + old.size(), &read);
+        samples.resize(old.size() + static_cast<std::size_t>(std::max<LONG>(read, 0)));
+        document_->SetSamples(block_, channel, std::move(samples));
+    }
+    end_ += ticks;
+    Tell(&IOnlineDataSink::DataArrived);
+    return S_OK;
+}
+
+HRESULT ChartRecorder::EndRecord(LONG, LONG* out)
+{
+    if (out) {
+        *out = 0;
+    }
+    readers_.clear();
+    Tell(&IOnlineDataSink::RecordEnded);
+    return S_OK;
+}
+
+HRESULT ChartRecorder::Stop(VARIANT_BOOL)
+{
+    source_.Reset();
+    enabled_.clear();
+    if (sampling_) {
+        sampling_ = false;
+        Tell(&IOnlineDataSink::SamplingStopped);
+    }
+    return S_OK;
+}
+
+HRESULT ChartRecorder::SetupChannel(LONG channel, LONG enabled, VARIANT_BOOL, DWORD, KVORational, const KVORational*,
+                                    DWORD, IKVOChannelDataSource*)
+{
+    if (channel < 0) {
+        return E_INVALIDARG;
+    }
+    enabled_[channel] = enabled != 0;
+    return S_OK;
+}
+
+HRESULT ChartRecorder::GetRecordEndPosition(LONG, KVOPosition* end)
+{
+    if (!end) {
+        return E_POINTER;
+    }
+    *end = {end_, std::max(block_, 0)};
+    return S_OK;
+}
+
+HRESULT ChartRecorder::GetTickPeriod(LONG, LONG record, double* period)
+{
+    if (!period) {
+        return E_POINTER;
+    }
+    if (record >= 0 && record < document_->BlockCount()) {
+        *period = document_->TickPeriod(record);
+    }
+    return S_OK;
+}
+
+HRESULT ChartRecorder::Subscribe(IOnlineDataSink* sink)
+{
+    if (!sink) {
+        return E_POINTER;
+    }
+    sinks_.emplace_back(sink);
+    return S_OK;
+}
+
+HRESULT ChartRecorder::Unsubscribe(IOnlineDataSink* sink)
+{
+    const auto found = std::find_if(sinks_.begin(), sinks_.end(), [&](const auto& held) { return held.Get() == sink; });
+    if (found == sinks_.end()) {
+        return S_FALSE;
+    }
+    sinks_.erase(found);
+    return S_OK;
+}
+
+HRESULT ChartDataFactory::QueryInterface(REFIID iid, void** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (iid == IID_IUnknown || iid == IID_IChartDataFactory) {
+        return Answer(static_cast<IChartDataFactory*>(this), out);
+    }
+    return E_NOINTERFACE;
+}
+
+HRESULT ChartDataFactory::CreateChartData(LONG, IUnknown** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = static_cast<IChannelData*>(ChartRecorder::Create());
+    return S_OK;
+}
+
+} // namespace host
