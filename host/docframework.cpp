@@ -515,8 +515,11 @@ HRESULT HostDocument::GetSiteInterface(IUnknown** out)
     return Answer(static_cast<IUnknown*>(static_cast<IDocumentSite*>(this)), reinterpret_cast<void**>(out));
 }
 
-HRESULT HostDocument::GetExtension(DWORD, DWORD, IUnknown** out)
+HRESULT HostDocument::GetExtension(DWORD typeId, DWORD reserved, IUnknown** out)
 {
+    if (extensions_) {
+        return extensions_->GetExtension(typeId, reserved, out);
+    }
     if (out) {
         *out = nullptr;
     }

@@ -235,6 +235,8 @@ public:
     // IHostApplicationLink: the application object, when one is set.
     HRESULT GetApplication(IUnknown** out) override;
     void SetApplication(platform::ComPtr<IUnknown> application) { application_ = std::move(application); }
+    // The site that hands out the document's extensions (GetExtension asks it); none until set.
+    void SetExtensionSite(platform::ComPtr<IDocumentSite> site) { extensions_ = std::move(site); }
     // IDocumentStorage
     HRESULT Register(IUnknown* container, DWORD reserved, IPersistStreamInit* object, DWORD reserved2,
                      DWORD reserved3, BSTR* name) override;
@@ -265,6 +267,7 @@ private:
     platform::ComPtr<ChartData> chart_;
     std::vector<IDocView2*> views_; // attached views (they detach before they go)
     platform::ComPtr<IUnknown> application_;
+    platform::ComPtr<IDocumentSite> extensions_;
     std::vector<IPersistStreamInit*> stored_; // not held: each withdraws itself
     int updates_ = 0;
 };

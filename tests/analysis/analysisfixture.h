@@ -7,6 +7,7 @@
 #include "host/datasource.h"
 #include "host/docframework.h"
 #include "host/host.h"
+#include "host/loopmetry.h"
 #include "../driver/testhost.h"
 
 #include <gtest/gtest.h>
@@ -109,7 +110,8 @@ struct EvokedRecording {
 };
 
 struct AnalysedDocument {
-    explicit AnalysedDocument(std::shared_ptr<host::Document> recording)
+    // With `loopmetry` the host document offers the Loopmetry extension (its stand-in detection settings).
+    explicit AnalysedDocument(std::shared_ptr<host::Document> recording, bool loopmetry = false)
     {
         host::Host& host = AnalysisHost();
         source = host::DataSource::Create(host, std::move(recording));
@@ -119,6 +121,11 @@ struct AnalysedDocument {
             host::AnalysisManager::Create(host.Log(), static_cast<DWORD>(shortId) << 16));
         hostDocument = host::HostDocument::Create(host.Log(), 7, platform::ComPtr<host::ChartData>(&source->GetChartData()));
         hostDocument->SetApplication(platform::ComPtr<IUnknown>(static_cast<IHostObjectsById*>(manager.Get())));
+        if (loopmetry) {
+            platform::ComPtr<ILMDocExtension> extension(new host::LMDocExtension(nullptr));
+            hostDocument->SetExtensionSite(
+                platform::ComPtr<IDocumentSite>(new host::LMDocumentSite(host.GetFramework(), extension.Get())));
+        }
         documentClass = platform::ComPtr<CAFDocumentClass<CX::Doc::CXDoc>>(new CAFDocumentClass<CX::Doc::CXDoc>);
         document = hostDocument->CreateDocument(documentClass.Get());
         doc = static_cast<CX::Doc::CXDoc*>(document.Get());
