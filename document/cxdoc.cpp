@@ -201,7 +201,8 @@ CycleDetector* CXDoc::Results()
 TableViewData* CXDoc::TableData()
 {
     if (!tableData_ && Results()) {
-        tableData_ = platform::ComPtr<TableViewData>(new TableViewData(results_.get()));
+        tableData_ = platform::ComPtr<TableViewData>(new TableViewData(
+            results_.get(), &persist_.Settings(), [this] { return SourceChannelUnits(); }));
     }
     return tableData_.Get();
 }

@@ -17,6 +17,7 @@
 #include "sdk/analysishost.h"
 #include "sdk/datasource.h"
 #include "sdk/documentsite.h"
+#include "sdk/tableview.h"
 
 #include <algorithm>
 #include <cmath>
@@ -207,14 +208,20 @@ bool CXDoc::Analyse(bool useStoredRange, bool titleFlag)
         platform::ComPtr<IUnknown> indicatorObject;
         CAF::CreateHostObjectFromStrings(indicatorObject.Out(), KVO::String(u"Processing"), KVO::String(u""), 0, 0,
                                          KVO::String(u""));
-        const auto progress = Ask<IProgressIndicator>(indicatorObject.Get(), IID_IProgressIndicator);
+        const auto progress = Ask<IHostProgress>(indicatorObject.Get(), IID_IHostProgress);
+        auto showText = [&](const std::u16string& text) {
+            const KVO::String shown(text.c_str());
+            IKVOString* held = shown.GetInterface();
+            progress->SetText(held);
+            held->Release();
+        };
         bool cancelled = false;
         double done = 0.0;
         CycleDetector* results = Results();
         for (std::int32_t block = range.start.mRecord; results && block <= end.mRecord && !cancelled; ++block) {
             if (progress) {
                 const std::string number = std::to_string(block + 1);
-                progress->SetText((u"Block " + std::u16string(number.begin(), number.end())).c_str());
+                showText(u"Block " + std::u16string(number.begin(), number.end()));
             }
             LONG length = 0;
             if (!extent || FAILED(extent->GetBlockLength(0, block, &length))) {
@@ -234,13 +241,10 @@ bool CXDoc::Analyse(bool useStoredRange, bool titleFlag)
                     failed = true;
                     outOfMemory = true;
                 }
-                if (progress) {
-                    std::int32_t cancel = 0;
-                    progress->ReportPercent(ProgressPercent(done, total), &cancel);
-                    if (cancel != 0) {
-                        cancelled = true;
-                        break;
-                    }
+                // Anything but S_OK is the user's cancel.
+                if (progress && progress->SetPercent(ProgressPercent(done, total)) != S_OK) {
+                    cancelled = true;
+                    break;
                 }
             }
             results->EndBlock();
@@ -255,7 +259,7 @@ bool CXDoc::Analyse(bool useStoredRange, bool titleFlag)
         if (cancelled) {
             ClearAnalysis();
         } else if (progress) {
-            progress->SetText(u"Updating Views");
+            showText(u"Updating Views");
         }
         const std::int32_t count = results ? results->EventCount() : 0;
         if (!results) {

@@ -91,6 +91,9 @@ HRESULT Framework::GetObject(DWORD id, REFIID iid, void** out)
     if (id == CAF::ObjectId::kGraphService) {
         return graphs_.QueryInterface(iid, out);
     }
+    if (const WORD chart = KnownTypeId(GUID_ChartMessages); chart != 0 && id == ((static_cast<DWORD>(chart) << 16) | 16)) {
+        return progress_.QueryInterface(iid, out);
+    }
     if (const HRESULT served = documents_.GetObject(id, iid, out); served != E_FAIL) {
         return served;
     }
@@ -101,12 +104,6 @@ HRESULT Framework::GetObject(DWORD id, REFIID iid, void** out)
         const WORD shortId = KnownTypeId(classId);
         if (shortId != 0 && id == static_cast<DWORD>(shortId) << 16) {
             return object->QueryInterface(iid, out);
-        }
-    }
-    for (const HostObject& held : hostObjects_) {
-        const WORD shortId = KnownTypeId(held.family);
-        if (shortId != 0 && id == ((static_cast<DWORD>(shortId) << 16) | held.n)) {
-            return held.object->QueryInterface(iid, out);
         }
     }
     return E_FAIL;

@@ -5,6 +5,7 @@
 #include "host/calllog.h"
 #include "host/comobject.h"
 #include "host/docframework.h"
+#include "host/progress.h"
 #include "host/scalecontrol.h"
 #include "sdk/cafframework.h"
 #include "sdk/messagefactory.h"
@@ -94,12 +95,12 @@ public:
     // The host's own class object for a class id: GetObject hands it out under the class id's type id (once that
     // has been asked for). Kept over module loads; no reference.
     void AddHostClass(const GUID& classId, IUnknown* object) { hostClasses_.emplace_back(classId, object); }
-    // The host's own object for id n of a family: GetObject hands it out under (family's type id << 16) | n.
-    void AddHostObject(const GUID& family, WORD n, IUnknown* object) { hostObjects_.push_back({family, n, object}); }
     // The document framework's objects: message bus, menus, commands, registrations, view classes.
     DocumentFramework& Documents() { return documents_; }
     // Delivers an event of a subject to every observer registered for it (or attached to the subject).
     void FireEvent(ISubject* subject, DWORD eventId, DWORD value, const void* data);
+    // The object factory that makes progress displays (answered under the chart family's object id 16).
+    ProgressFactory& Progress() { return progress_; }
     // The observers registered for one event id of a subject.
     std::size_t RegisteredObservers(ISubject* subject, DWORD eventId) const;
 
@@ -107,15 +108,11 @@ private:
     CallLog& log_;
     HostSettingsStore settings_;
     GraphService graphs_;
+    ProgressFactory progress_{log_};
     std::unordered_map<GUID, WORD> typeIds_;
     WORD nextTypeId_ = 0x1001;
     std::vector<RegisteredClass> classes_;
-    struct HostObject {
-        GUID family;
-        WORD n;
-        IUnknown* object;
-    };
-    std::vector<HostObject> hostObjects_;
+
     std::map<std::u16string, std::size_t> calcByName_;
     std::vector<platform::ComPtr<IMsgIdMessageClassObject>> messageClasses_;
     bool refuse_ = false;

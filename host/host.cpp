@@ -46,7 +46,6 @@ bool LibraryEntry(void* library, DWORD reason)
 Host::Host() : framework_(log_), tests_(log_), application_(log_)
 {
     framework_.AddHostClass(CLSID_ChannelCalculation, static_cast<ICalcEnumClass2*>(&evaluator_));
-    framework_.AddHostObject(GUID_ChartMessages, 16, static_cast<IHostObjectFactory*>(&progress_));
 }
 
 Host::~Host()

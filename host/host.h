@@ -7,7 +7,6 @@
 #include "host/chartdata.h"
 #include "host/chartrecorder.h"
 #include "host/framework.h"
-#include "host/progress.h"
 #include "host/services.h"
 
 #include <string>
@@ -43,8 +42,6 @@ public:
     ChartDataFactory& ChartDataClass() { return chartDataFactory_; }
     // The host's calculation evaluator (the channel-calculation class).
     CalcEvaluatorClass& Evaluator() { return evaluator_; }
-    // The progress indicators that extensions make by name.
-    ProgressService& Progress() { return progress_; }
 
     // A new host document's chart data, with one reference for the caller.
     platform::ComPtr<ChartData> NewChartData();
@@ -59,7 +56,6 @@ private:
     TestRegistry tests_;
     ApplicationService application_;
     CalcEvaluatorClass evaluator_{framework_};
-    ProgressService progress_{log_};
     ChartDataFactory chartDataFactory_;
     DWORD cookies_[4] = {};
     bool started_ = false;

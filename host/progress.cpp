@@ -2,91 +2,71 @@
 
 #include "sdk/ikvostring.h"
 
-#include <string>
-
 namespace host {
 
+namespace {
 
-class ProgressIndicator final : public IProgressIndicator, private RefCounted {
+class ProgressDisplay final : public IHostProgress, private RefCounted {
 public:
-    explicit ProgressIndicator(ProgressService& service) : service_(service)
-    {
-        AddRefCount();
-        ++service_.live_;
-    }
+    ProgressDisplay(std::u16string title, const ProgressSink& sink) : sink_(sink) { report_.title = std::move(title); }
 
     HRESULT QueryInterface(REFIID iid, void** out) override
     {
-        return AnswerFrom({{&IID_IProgressIndicator, static_cast<IProgressIndicator*>(this)}}, iid, out);
+        if (!out) {
+            return E_POINTER;
+        }
+        *out = nullptr;
+        if (iid != IID_IUnknown && iid != IID_IHostProgress) {
+            return E_NOINTERFACE;
+        }
+        return Answer(static_cast<IHostProgress*>(this), out);
     }
     ULONG AddRef() override { return AddRefCount(); }
     ULONG Release() override { return ReleaseCount(); }
 
-    HRESULT SetText(const char16_t* text) override
+    HRESULT SetText(IKVOString* text) override
     {
-        text_ = text ? text : u"";
-        service_.reports_.push_back({text_, -1});
-        service_.log_.Record("progress", "SetText", Narrow(text_));
-        Draw(percent_);
+        report_.text = text && text->GetText() ? text->GetText() : u"";
         return S_OK;
     }
-
-    HRESULT ReportPercent(std::int32_t percent, std::int32_t* cancel) override
+    HRESULT SetPercent(LONG percent) override
     {
-        percent_ = percent;
-        service_.reports_.push_back({{}, percent});
-        Draw(percent);
-        const bool stop = service_.cancelAt_ && percent >= *service_.cancelAt_;
-        if (cancel) {
-            *cancel = stop ? 1 : 0;
-        }
-        return S_OK;
+        report_.percent = percent;
+        return sink_ ? sink_(report_) : S_OK;
     }
 
 private:
-    ~ProgressIndicator() override
-    {
-        --service_.live_;
-        if (service_.terminal_ && drawn_) {
-            std::fputc('\n', service_.terminal_);
-        }
-    }
-
-    void Draw(std::int32_t percent)
-    {
-        if (!service_.terminal_) {
-            return;
-        }
-        std::fprintf(service_.terminal_, "\r%s: %d%%", Narrow(text_).c_str(), static_cast<int>(percent));
-        std::fflush(service_.terminal_);
-        drawn_ = true;
-    }
-
-    ProgressService& service_;
-    std::u16string text_;
-    std::int32_t percent_ = 0;
-    bool drawn_ = false;
+    ProgressSink sink_; // a copy: the display may outlive a changed sink
+    ProgressReport report_{u"", u"", 0};
 };
 
-HRESULT ProgressService::QueryInterface(REFIID iid, void** out)
-{
-    return AnswerFrom({{&IID_IHostObjectFactory, static_cast<IHostObjectFactory*>(this)}}, iid, out);
-}
+} // namespace
 
-HRESULT ProgressService::Create(DWORD kind, IKVOString* first, IKVOString*, IKVOString*, DWORD, IUnknown** out)
+HRESULT ProgressFactory::QueryInterface(REFIID iid, void** out)
 {
     if (!out) {
         return E_POINTER;
     }
     *out = nullptr;
-    const std::u16string name = first && first->GetText() ? first->GetText() : u"";
-    log_.Record("progress", "Create", Narrow(name));
-    if (!available_ || kind != 1 || name != u"Processing") {
+    if (iid != IID_IUnknown && iid != IID_IHostObjectFactory) {
+        return E_NOINTERFACE;
+    }
+    return Answer(static_cast<IHostObjectFactory*>(this), out);
+}
+
+HRESULT ProgressFactory::Create(DWORD, IKVOString* first, IKVOString*, IKVOString*, DWORD, IUnknown** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    std::u16string title = first && first->GetText() ? first->GetText() : u"";
+    log_.Record("progress", "Create", std::string(title.begin(), title.end()));
+    if (!available_) {
         return E_FAIL;
     }
-    ++made_;
-    *out = static_cast<IProgressIndicator*>(new ProgressIndicator(*this));
-    return S_OK;
+    auto* display = new ProgressDisplay(std::move(title), sink_);
+    return display->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(out));
 }
 
 } // namespace host

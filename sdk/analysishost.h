@@ -1,5 +1,5 @@
 // What an analysis asks of the host beyond the calculation channels: the extent of the recorded data, the
-// selection, the texts of calculation channels, the host document's update request and the progress indicator.
+// selection, the texts of calculation channels, and the host document's update request.
 #pragma once
 
 #include "platform/com/unknown.h"
@@ -20,9 +20,6 @@ inline constexpr IID IID_ICalcTextTarget{0x4C9E1A07, 0xB63F, 0x4E25, {0x8D, 0x7A
 // {D81F5C36-7E29-4A03-B4C8-5A6E0D97F21C}
 inline constexpr IID IID_IHostDocumentUpdate{
     0xD81F5C36, 0x7E29, 0x4A03, {0xB4, 0xC8, 0x5A, 0x6E, 0x0D, 0x97, 0xF2, 0x1C}};
-// {E1A6C38D-4B72-4F90-A5D3-0C8B61F7E249}
-inline constexpr IID IID_IProgressIndicator{
-    0xE1A6C38D, 0x4B72, 0x4F90, {0xA5, 0xD3, 0x0C, 0x8B, 0x61, 0xF7, 0xE2, 0x49}};
 
 // The chart data's recorded extent.
 struct IChartExtent : IUnknown {
@@ -60,16 +57,6 @@ protected:
     ~IHostDocumentUpdate() = default;
 };
 
-// A progress indicator that the host shows while an extension works; made by name through the host's object
-// factory ("Processing").
-struct IProgressIndicator : IUnknown {
-    virtual HRESULT SetText(const char16_t* text) = 0; // 3
-    // 4: *cancel is non-zero when the user asked to stop.
-    virtual HRESULT ReportPercent(std::int32_t percent, std::int32_t* cancel) = 0;
-
-protected:
-    ~IProgressIndicator() = default;
-};
 
 // {93D4A6F2-1B5E-4C78-8F09-C2E7B3A15D64}: the host chart's notices (n 4, 6, 14, ... 44; 52 names a calculation
 // channel whose events changed).

@@ -1,10 +1,43 @@
 #include "tableview/tableviewdata.h"
 
+#include "document/cycledetector.h"
+#include "document/settingsset.h"
 #include "foundation/binstream.h"
+#include "frame/eventcomment.h"
+#include "sdk/ikvostring.h"
+
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <limits>
+#include <regex>
+#include <sstream>
+#include <string>
 
 namespace CX {
 
 namespace {
+
+constexpr std::int32_t kSummarySwitch = 2002; // Bool global setting: summary rows shown
+constexpr DWORD kSummaryGrid = TableGrid::kSummary;
+const char16_t* const kSummaryTitles[] = {u"Avg", u"Min", u"Max", u"Count"};
+
+bool IsSummary(DWORD flags) { return (flags & kSummaryGrid) != 0; }
+
+// Integers, as a plain wide stream writes them.
+KVO::String Decimal(long long value) { return KVO::String(std::to_wstring(value)); }
+
+HRESULT Hand(const KVO::String& text, IKVOString** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = text.GetInterface();
+    return S_OK;
+}
+
+std::u16string ToU16(const std::string& text) { return std::u16string(text.begin(), text.end()); }
 
 constexpr LONG kFormatsMarker = -1;
 constexpr LONG kFormatsVersion = 2;
@@ -20,7 +53,61 @@ LONG ReadWord(KVO::BinIStream& in)
 
 } // namespace
 
-TableViewData::TableViewData(Doc::CycleDetector* results) : results_(results) {}
+KVO::String TidyExponent(const KVO::String& text)
+{
+    static const std::regex pattern(R"((-?\d*\.\d+)(e(?:\+|-))?0*(\d*))");
+    // One significant figure has no digits after its point; it takes the same tidy form ("1e5").
+    static const std::regex bare(R"((-?\d+)(e(?:\+|-))0*(\d*))");
+    const std::string narrow = text.ToUtf8();
+    std::smatch match;
+    if (!std::regex_match(narrow, match, pattern) && !std::regex_match(narrow, match, bare)) {
+        return text;
+    }
+    std::string result = match[1].str();
+    const std::string sign = match[2].str();
+    if (!sign.empty()) {
+        result += sign.size() >= 2 && sign[1] == '+' ? "e" : sign;
+    }
+    result += match[3].str();
+    return KVO::String(ToU16(result));
+}
+
+KVO::String FormatCellNumber(const ColumnFormat& format, double value)
+{
+    if (!std::isfinite(value)) {
+        return KVO::String(u" ");
+    }
+    if (format.code == 1 || format.code == 58) {
+        const double rounded = value > 0 ? value + 0.5 : value - 0.5;
+        long long whole = 0;
+        if (rounded > 2147483647.0) {
+            whole = 2147483647;
+        } else if (rounded < -2147483648.0) {
+            whole = -2147483648LL;
+        } else {
+            whole = static_cast<long long>(rounded);
+        }
+        return Decimal(whole);
+    }
+    std::ostringstream stream;
+    stream.imbue(std::locale::classic());
+    stream.setf(std::ios::showpoint);
+    stream.precision(format.digits);
+    stream << value;
+    std::string text = stream.str();
+    if (!text.empty() && text.back() == '.') {
+        text.pop_back();
+    }
+    if (const auto point = text.find(".e"); point != std::string::npos) {
+        text.erase(point, 1);
+    }
+    return TidyExponent(KVO::String(ToU16(text)));
+}
+
+TableViewData::TableViewData(Doc::CycleDetector* results, Doc::SettingsSet* settings, UnitSource units)
+    : results_(results), settings_(settings), units_(std::move(units))
+{
+}
 
 HRESULT TableViewData::QueryInterface(REFIID iid, void** out)
 {
@@ -28,12 +115,223 @@ HRESULT TableViewData::QueryInterface(REFIID iid, void** out)
         return E_POINTER;
     }
     *out = nullptr;
-    if (iid != IID_IUnknown && iid != IID_ITableViewData) {
+    if (iid == IID_IUnknown || iid == IID_ITableDataManager || iid == IID_ITableViewData) {
+        *out = static_cast<ITableDataManager*>(this);
+    } else if (iid == IID_ITableStoredRowInfo) {
+        *out = static_cast<ITableStoredRowInfo*>(this);
+    } else if (iid == IID_ITableTextExport) {
+        *out = static_cast<ITableTextExport*>(this);
+    } else {
         return E_NOINTERFACE;
     }
-    *out = static_cast<IUnknown*>(this);
     AddRef();
     return S_OK;
+}
+
+KVO::String TableViewData::CellText(DWORD flags, LONG row, LONG column, bool& beyondSummary)
+{
+    beyondSummary = false;
+    if (row == 0) {
+        return column == 0 || !results_ ? KVO::String() : results_->ColumnTitle(column - 1, Units());
+    }
+    if (column == 0) {
+        if (!IsSummary(flags)) {
+            return Decimal(row);
+        }
+        return row >= 1 && row <= 4 ? KVO::String(kSummaryTitles[row - 1]) : KVO::String();
+    }
+    const LONG j = column - 1;
+    if (IsSummary(flags)) {
+        if (j < 0 || j >= static_cast<LONG>(summary_.size()) || !results_ ||
+            j >= static_cast<LONG>(results_->Columns().size())) {
+            beyondSummary = true;
+            return KVO::String();
+        }
+        const SummaryRecord& record = summary_[static_cast<std::size_t>(j)];
+        const ColumnFormat& format = FormatFor(results_->Columns()[static_cast<std::size_t>(j)]);
+        if (row == 4) {
+            return Decimal(record.count);
+        }
+        if (format.code == 1 || format.code == 58) {
+            return KVO::String();
+        }
+        switch (row) {
+        case 1: return FormatCellNumber(format, record.average);
+        case 2: return FormatCellNumber(format, record.minimum);
+        case 3: return FormatCellNumber(format, record.maximum);
+        default: return KVO::String();
+        }
+    }
+    if (!results_ || j < 0 || j >= static_cast<LONG>(results_->Columns().size())) {
+        return KVO::String();
+    }
+    double number = std::numeric_limits<double>::quiet_NaN();
+    KVO::String text = results_->CellText(row - 1, j, Units(), &number);
+    if (!text.IsEmpty()) {
+        return text;
+    }
+    return FormatCellNumber(FormatFor(results_->Columns()[static_cast<std::size_t>(j)]), number);
+}
+
+HRESULT TableViewData::GetCell(DWORD flags, LONG row, LONG column, IKVOString** text)
+{
+    bool beyondSummary = false;
+    KVO::String cell = CellText(flags, row, column, beyondSummary);
+    if (beyondSummary) {
+        return S_FALSE;
+    }
+    return Hand(cell, text);
+}
+
+HRESULT TableViewData::GetCellStyle(DWORD, LONG row, LONG column, LONG* style)
+{
+    if (!style) {
+        return E_POINTER;
+    }
+    *style = (row == 0 ? 16 : 0) | (column == 0 ? 32 : 0);
+    return S_OK;
+}
+
+HRESULT TableViewData::GetColumnCount(DWORD, LONG* count)
+{
+    if (!count) {
+        return E_POINTER;
+    }
+    *count = (results_ ? results_->CollectSelectedParameters() : 0) + 1;
+    return S_OK;
+}
+
+HRESULT TableViewData::GetName(DWORD, IKVOString** text) { return Hand(KVO::String(u"Crestmetrics"), text); }
+
+HRESULT TableViewData::GetTitle(DWORD, IKVOString** text)
+{
+    return Hand(KVO::String(u"Crestmetrics Table View"), text);
+}
+
+HRESULT TableViewData::GetRowCount(DWORD flags, LONG* count)
+{
+    if (!count) {
+        return E_POINTER;
+    }
+    const LONG events = results_ ? results_->EventCount() : 0;
+    *count = IsSummary(flags) ? (events > 0 ? kSummaryRows : 1) : events + 1;
+    return S_OK;
+}
+
+void TableViewData::ComputeSummary()
+{
+    const std::int32_t n = results_ ? results_->CollectSelectedParameters() : 0;
+    summary_.assign(static_cast<std::size_t>(n), SummaryRecord{});
+    const KVO::PrefixedUnit units = Units();
+    for (std::int32_t j = 0; j < n; ++j) {
+        double sum = 0;
+        std::int32_t count = 0;
+        double maximum = -DBL_MAX;
+        double minimum = DBL_MAX;
+        for (std::int32_t i = 0; i < results_->EventCount(); ++i) {
+            double value = std::numeric_limits<double>::quiet_NaN();
+            if (!results_->CellText(i, j, units, &value).IsEmpty()) {
+                ++count; // a text cell (the time of day) counts, but has no value to sum
+                continue;
+            }
+            if (!std::isfinite(value)) {
+                continue;
+            }
+            sum += value;
+            ++count;
+            maximum = value > maximum ? value : maximum;
+            minimum = value < minimum ? value : minimum;
+        }
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        summary_[static_cast<std::size_t>(j)] =
+            count > 0 ? SummaryRecord{sum / count, maximum, minimum, count} : SummaryRecord{nan, nan, nan, 0};
+    }
+}
+
+bool TableViewData::ReportProgress(IHostProgress* progress, int& lastShown, LONG done, LONG total)
+{
+    if (!progress) {
+        return true; // nothing can cancel
+    }
+    const int percent = total > 0 ? static_cast<int>(static_cast<long long>(done) * 100 / total) : 100;
+    if (percent != lastShown) {
+        lastShown = percent;
+        KVO::String text = Decimal(percent);
+        text.Append(u" %");
+        IKVOString* shown = text.GetInterface();
+        progress->SetText(shown);
+        shown->Release();
+    }
+    return progress->SetPercent(percent) == S_OK;
+}
+
+HRESULT TableViewData::ExportText(IKVOString* path)
+{
+    KVO::String name;
+    name.AssignInterface(path);
+    return ExportText(name);
+}
+
+HRESULT TableViewData::ExportText(const KVO::String& path)
+{
+    platform::ComPtr<IUnknown> made;
+    CAF::CreateHostObjectFromStrings(made.Out(), KVO::String(u"Exporting Table View"), KVO::String(), 0, 0,
+                                     KVO::String());
+    platform::ComPtr<IHostProgress> progress;
+    if (made) {
+        made->QueryInterface(IID_IHostProgress, progress.OutVoid());
+    }
+
+    const std::string fileName = path.ToUtf8();
+    std::ofstream file(fileName, std::ios::binary | std::ios::trunc);
+    if (!file) {
+        return STG_E_WRITEFAULT;
+    }
+    LONG columns = 0;
+    LONG eventRows = 0;
+    LONG summaryRows = 0;
+    GetColumnCount(0, &columns);
+    GetRowCount(0, &eventRows);
+    const bool summary = settings_ && settings_->GetBool(kSummarySwitch);
+    GetRowCount(kSummaryGrid, &summaryRows);
+    const LONG total = eventRows + (summary ? summaryRows : 0);
+    LONG done = 0;
+
+    const auto writeRow = [&](DWORD grid, LONG row) {
+        std::string line;
+        for (LONG c = 0; c < columns; ++c) {
+            bool beyondSummary = false;
+            const KVO::String cell = CellText(grid, row, c, beyondSummary);
+            for (const char16_t* unit = cell.c_str(); *unit; ++unit) {
+                // The file is 8-bit text: Latin-1 as single bytes, anything beyond as "?".
+                line += *unit <= 0xFF ? static_cast<char>(*unit) : '?';
+            }
+            line += c + 1 < columns ? "\t" : "\r\n";
+        }
+        file << line;
+    };
+    const auto abandon = [&] {
+        file.close();
+        std::remove(fileName.c_str());
+        return E_ABORT;
+    };
+    for (LONG r = 0; r < eventRows; ++r) {
+        writeRow(0, r);
+        if (!ReportProgress(progress.Get(), lastPercentShown_[0], ++done, total)) {
+            return abandon();
+        }
+    }
+    if (summary) {
+        file << "\r\n";
+        for (LONG s = 0; s < summaryRows; ++s) {
+            writeRow(kSummaryGrid, s);
+            if (!ReportProgress(progress.Get(), lastPercentShown_[1], ++done, total)) {
+                return abandon();
+            }
+        }
+    }
+    file.close();
+    return file ? S_OK : STG_E_WRITEFAULT;
 }
 
 ColumnFormat& TableViewData::FormatFor(int code)

@@ -1,8 +1,18 @@
 #include "tableview/tvftableviewmgr.h"
 
+#include "foundation/kvostring.h"
 #include "foundation/xkvo.h"
 
+#include <algorithm>
 #include <new>
+#include <numeric>
+
+namespace {
+
+// The largest width a stored state may give: beyond it the state is taken as damaged.
+constexpr int kLargestStoredWidth = 0x100000;
+
+} // namespace
 
 HRESULT TVF_TableViewMgr::QueryInterface(REFIID iid, void** out)
 {
@@ -10,12 +20,203 @@ HRESULT TVF_TableViewMgr::QueryInterface(REFIID iid, void** out)
         return E_POINTER;
     }
     *out = nullptr;
-    if (iid != IID_IUnknown && iid != IID_ITableViewManager) {
+    if (iid == IID_IUnknown || iid == IID_ITableViewManager || iid == IID_ITableViewManagerMac) {
+        *out = static_cast<ITableViewManagerMac*>(this);
+    } else if (iid == IID_ITableViewMgrInternal) {
+        *out = static_cast<ITableViewMgrInternal*>(this);
+    } else if (iid == IID_ITableUserActionHandler) {
+        *out = static_cast<ITableUserActionHandler*>(this);
+    } else if (iid == IID_ITableDataManager) {
+        *out = static_cast<ITableDataManager*>(this);
+    } else {
         return E_NOINTERFACE;
     }
-    *out = static_cast<IUnknown*>(this);
     AddRef();
     return S_OK;
+}
+
+void TVF_TableViewMgr::SetClient(ITableDataManager* data, ITableUserActionHandler* actions)
+{
+    data_ = data;
+    actions_ = actions;
+    LONG count = 0;
+    if (data_ && SUCCEEDED(data_->GetColumnCount(0, &count)) && count != static_cast<LONG>(index_.size())) {
+        RebuildIndex();
+    }
+}
+
+void TVF_TableViewMgr::RebuildIndex()
+{
+    LONG count = 0;
+    if (data_) {
+        data_->GetColumnCount(0, &count);
+        ResetColumns(static_cast<int>(count));
+    }
+}
+
+void TVF_TableViewMgr::SetDefaultColumnWidth(int width)
+{
+    if (width != defaultWidth_) {
+        defaultWidth_ = width;
+        RebuildIndex();
+    }
+}
+
+HRESULT TVF_TableViewMgr::SyncColumns()
+{
+    if (!data_) {
+        return E_FAIL;
+    }
+    LONG count = 0;
+    data_->GetColumnCount(0, &count);
+    while (static_cast<LONG>(index_.size()) < count) {
+        index_.push_back(static_cast<int>(index_.size()));
+        widths_.push_back(defaultWidth_);
+    }
+    if (static_cast<LONG>(index_.size()) > count) {
+        RebuildIndex();
+    }
+    return S_OK;
+}
+
+LONG TVF_TableViewMgr::ToData(LONG displayColumn) const
+{
+    return displayColumn >= 0 && displayColumn < static_cast<LONG>(index_.size())
+               ? index_[static_cast<std::size_t>(displayColumn)]
+               : displayColumn;
+}
+
+HRESULT TVF_TableViewMgr::DisplayToData(DWORD, LONG row, LONG displayColumn, TableCell* out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = TableCell{row, mapping_ ? ToData(displayColumn) : displayColumn};
+    return S_OK;
+}
+
+HRESULT TVF_TableViewMgr::DataToDisplay(DWORD, LONG row, LONG dataColumn, TableCell* out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    const auto found = std::find(index_.begin(), index_.end(), dataColumn);
+    *out = found == index_.end() ? TableCell{0, 0} : TableCell{row, static_cast<LONG>(found - index_.begin())};
+    return S_OK;
+}
+
+HRESULT TVF_TableViewMgr::MoveColumn(DWORD, LONG from, LONG to)
+{
+    const LONG size = static_cast<LONG>(index_.size());
+    if (from < 0 || from >= size) {
+        return E_FAIL;
+    }
+    const int moved = index_[static_cast<std::size_t>(from)];
+    index_.erase(index_.begin() + from);
+    index_.insert(index_.begin() + std::clamp<LONG>(to, 0, size - 1), moved);
+    return S_OK;
+}
+
+HRESULT TVF_TableViewMgr::GetColumnWidth(DWORD, LONG displayColumn, LONG* width)
+{
+    if (!width) {
+        return E_POINTER;
+    }
+    if (!mapping_) {
+        *width = defaultWidth_;
+        return S_OK;
+    }
+    const LONG column = displayColumn >= 0 && displayColumn < static_cast<LONG>(index_.size()) ? ToData(displayColumn) : -1;
+    if (column < 0 || column >= static_cast<LONG>(widths_.size())) {
+        *width = defaultWidth_;
+        return E_FAIL;
+    }
+    *width = widths_[static_cast<std::size_t>(column)] - kWidthMargin;
+    return S_OK;
+}
+
+HRESULT TVF_TableViewMgr::SetColumnWidth(DWORD, LONG displayColumn, LONG width)
+{
+    if (!mapping_) {
+        return S_OK;
+    }
+    const LONG column = displayColumn >= 0 && displayColumn < static_cast<LONG>(index_.size()) ? ToData(displayColumn) : -1;
+    if (column < 0 || column >= static_cast<LONG>(widths_.size())) {
+        return E_FAIL;
+    }
+    widths_[static_cast<std::size_t>(column)] = width + kWidthMargin;
+    return S_OK;
+}
+
+HRESULT TVF_TableViewMgr::OnSelectionChanged(DWORD flags, const TableRange* ranges, LONG count)
+{
+    if (!Forwarding()) {
+        return S_OK;
+    }
+    std::vector<TableRange> mapped(ranges && count > 0 ? ranges : nullptr, ranges && count > 0 ? ranges + count : nullptr);
+    for (TableRange& range : mapped) {
+        range.column = ToData(range.column);
+    }
+    return actions_->OnSelectionChanged(flags, mapped.data(), static_cast<LONG>(mapped.size()));
+}
+
+HRESULT TVF_TableViewMgr::OnCellAction(DWORD flags, LONG row, LONG column)
+{
+    return Forwarding() ? actions_->OnCellAction(flags, row, ToData(column)) : S_OK;
+}
+
+HRESULT TVF_TableViewMgr::OnCellNotify(DWORD flags, LONG row, LONG column, IKVOString* text)
+{
+    return Forwarding() ? actions_->OnCellNotify(flags, row, ToData(column), text) : S_OK;
+}
+
+HRESULT TVF_TableViewMgr::OnCellNotifyEx(DWORD flags, LONG kind, LONG row, LONG column, LONG item)
+{
+    return Forwarding() ? actions_->OnCellNotifyEx(flags, kind, row, ToData(column), item) : S_OK;
+}
+
+HRESULT TVF_TableViewMgr::OnFollowLatestChanged(DWORD flags, VARIANT_BOOL on)
+{
+    return Forwarding() ? actions_->OnFollowLatestChanged(flags, on != 0 ? VARIANT_TRUE : VARIANT_FALSE) : S_OK;
+}
+
+HRESULT TVF_TableViewMgr::GetCell(DWORD flags, LONG row, LONG column, IKVOString** text)
+{
+    if (!data_ || !mapping_) {
+        if (!text) {
+            return E_POINTER;
+        }
+        *text = KVO::String().GetInterface();
+        return S_OK;
+    }
+    return data_->GetCell(flags, row, ToData(column), text);
+}
+
+HRESULT TVF_TableViewMgr::GetCellStyle(DWORD flags, LONG row, LONG column, LONG* style)
+{
+    if (!data_ || !mapping_) {
+        if (!style) {
+            return E_POINTER;
+        }
+        *style = 1;
+        return S_OK;
+    }
+    return data_->GetCellStyle(flags, row, ToData(column), style);
+}
+
+HRESULT TVF_TableViewMgr::GetColumnCount(DWORD flags, LONG* count)
+{
+    return data_ ? data_->GetColumnCount(flags, count) : E_FAIL;
+}
+
+HRESULT TVF_TableViewMgr::GetName(DWORD flags, IKVOString** text)
+{
+    return data_ ? data_->GetName(flags, text) : E_FAIL;
+}
+
+HRESULT TVF_TableViewMgr::GetTitle(DWORD flags, IKVOString** text)
+{
+    return data_ ? data_->GetTitle(flags, text) : E_FAIL;
 }
 
 void TVF_TableViewMgr::ResetColumns(int count)
@@ -54,6 +255,19 @@ HRESULT TVF_TableViewMgr::LoadState(DWORD, IBinInStream* in)
     }
     LONG mark = 0;
     in->ReadLong(&mark);
+    // A damaged document must not give the window an order or widths it cannot use.
+    std::vector<int> sorted = index_;
+    std::sort(sorted.begin(), sorted.end());
+    std::vector<int> identity(sorted.size());
+    std::iota(identity.begin(), identity.end(), 0);
+    const bool orderFits = static_cast<LONG>(index_.size()) == count && sorted == identity;
+    const bool widthsFit =
+        std::all_of(widths_.begin(), widths_.end(), [](int w) { return w >= kWidthMargin && w <= kLargestStoredWidth; });
+    if (!orderFits) {
+        ResetColumns(static_cast<int>(index_.size() == static_cast<std::size_t>(count) ? count : 0));
+    } else if (widths_.size() != index_.size() || !widthsFit) {
+        widths_.assign(index_.size(), defaultWidth_);
+    }
     return mark == kStateEndMark ? S_OK : E_FAIL;
 }
 

@@ -14,6 +14,7 @@
 
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -131,16 +132,22 @@ struct AnalysedDocument {
         doc = static_cast<CX::Doc::CXDoc*>(document.Get());
         doc->Settings().SetLong(CX::Doc::SettingId::kSourceChannel, 0);
         EXPECT_EQ(doc->Open(), S_OK);
-        host.Progress().Reset();
-        host.Progress().SetCancelAt(std::nullopt);
-        host.Progress().SetAvailable(true);
+        host.GetFramework().Progress().SetAvailable(true);
+        host.GetFramework().Progress().SetSink([this](const host::ProgressReport& report) {
+            progress.push_back(report);
+            return cancelAt && report.percent >= *cancelAt ? E_ABORT : S_OK;
+        });
     }
     ~AnalysedDocument()
     {
         document->Close();
-        AnalysisHost().Progress().SetCancelAt(std::nullopt);
-        AnalysisHost().Progress().SetAvailable(true);
+        AnalysisHost().GetFramework().Progress().SetSink({});
+        AnalysisHost().GetFramework().Progress().SetAvailable(true);
     }
+
+    // What the host's progress displays were told, and the percentage from which the user cancels.
+    std::vector<host::ProgressReport> progress;
+    std::optional<LONG> cancelAt;
 
     void SetAnalysisType(int type)
     {

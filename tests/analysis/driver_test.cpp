@@ -95,40 +95,35 @@ TEST(AnalysisRun, ProgressReportsEveryChunkPerBlockAndCancelClearsEverything)
 {
     // 150,000 samples in two blocks: chunks of 1500, so 100 reports.
     const PeakRecording recording({90000, 60000});
-    host::ProgressService& progress = AnalysisHost().Progress();
     {
         AnalysedDocument a(recording.document);
         a.SetAnalysisType(1);
         ASSERT_TRUE(a.doc->Analyse(false, true));
-        std::vector<std::int32_t> percents;
+        std::vector<LONG> percents;
         std::vector<std::u16string> texts;
-        for (const auto& report : progress.Reports()) {
-            if (report.percent >= 0) {
-                percents.push_back(report.percent);
-            } else {
+        for (const auto& report : a.progress) {
+            EXPECT_EQ(report.title, u"Processing");
+            percents.push_back(report.percent);
+            if (texts.empty() || texts.back() != report.text) {
                 texts.push_back(report.text);
             }
         }
         ASSERT_EQ(percents.size(), 100u);
         for (std::size_t i = 0; i < percents.size(); ++i) {
-            EXPECT_EQ(percents[i], static_cast<std::int32_t>(i + 1));
+            EXPECT_EQ(percents[i], static_cast<LONG>(i + 1));
         }
-        EXPECT_EQ(texts, (std::vector<std::u16string>{u"Block 1", u"Block 2", u"Updating Views"}));
-        EXPECT_EQ(progress.Live(), 0) << "the indicator is released";
+        EXPECT_EQ(texts, (std::vector<std::u16string>{u"Block 1", u"Block 2"}));
         ExpectPeaks(a.Events(), recording.Peaks());
     }
-    for (const int cancelAt : {1, 37, 60, 100}) {
+    for (const LONG cancelAt : {1, 37, 60, 100}) {
         SCOPED_TRACE(cancelAt);
         AnalysedDocument a(recording.document);
         a.SetAnalysisType(1);
         a.doc->SetCurrentEvent(5);
-        progress.SetCancelAt(cancelAt);
+        a.cancelAt = cancelAt;
         EXPECT_TRUE(a.doc->Analyse(false, true));
-        std::int32_t last = -1;
-        for (const auto& report : progress.Reports()) {
-            last = std::max(last, report.percent);
-        }
-        EXPECT_EQ(last, cancelAt) << "no report after the cancel";
+        ASSERT_FALSE(a.progress.empty());
+        EXPECT_EQ(a.progress.back().percent, cancelAt) << "no report after the cancel";
         EXPECT_EQ(a.doc->Results()->EventCount(), 0);
         EXPECT_EQ(a.doc->CurrentEvent(), 0);
         EXPECT_TRUE(a.Channels().Marked().empty());
@@ -141,7 +136,7 @@ TEST(AnalysisRun, WithoutAProgressIndicatorEveryChunkIsRead)
     const PeakRecording recording({120000});
     AnalysedDocument a(recording.document);
     a.SetAnalysisType(1);
-    AnalysisHost().Progress().SetAvailable(false);
+    AnalysisHost().GetFramework().Progress().SetAvailable(false);
     ASSERT_TRUE(a.doc->Analyse(false, true));
     ExpectPeaks(a.Events(), recording.Peaks());
 }

@@ -16,6 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/owl/tabcontrol.h"
+
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -102,5 +105,54 @@ inline void Choose(HWND parent, int id, int index)
 }
 
 inline bool MarkShown(HWND parent, int markId) { return IsWindowVisible(GetDlgItem(parent, markId)) != FALSE; }
+
+// Runs the settings dialog over a one-channel document through the modal hook.
+class DialogFixture : public Fixture {
+protected:
+    static constexpr int kTabsId = 1022;
+
+    void SetUp() override
+    {
+        Fixture::SetUp();
+        document.AddChannel(0);
+    }
+    void Store(std::int32_t id, std::int32_t value)
+    {
+        if (auto* setting = dynamic_cast<CX::Doc::CXSettingInt*>(document.Find(id))) {
+            setting->SetValue(value);
+        } else {
+            document.SetLong(id, value);
+        }
+    }
+    // Runs the dialog; `drive` gets it once it shows. Warnings that open meanwhile are counted and closed.
+    bool Run(const std::function<void(CX::Dlg::SettingsDlg&)>& drive, int mode = 0)
+    {
+        ui::SetModalHook([&](HWND dialog) {
+            if (Text(dialog) == u"Crestmetrics") {
+                ++warnings;
+                ui::Click(GetDlgItem(dialog, IDCANCEL));
+                return;
+            }
+            auto* settingsDialog = dynamic_cast<CX::Dlg::SettingsDlg*>(owl::TWindow::GetWindowPtr(dialog));
+            ASSERT_NE(nullptr, settingsDialog);
+            drive(*settingsDialog);
+        });
+        return CX::Dlg::RunSettingsDialog(document, nullptr, site, mode);
+    }
+    static void SelectTab(CX::Dlg::SettingsDlg& dialog, int tab)
+    {
+        HWND tabs = dialog.Tabs()->GetHandle();
+        SendMessageW(tabs, TCM_SETCURSEL, static_cast<WPARAM>(tab), 0);
+        NMHDR notice{tabs, static_cast<UINT_PTR>(kTabsId), TCN_SELCHANGE};
+        SendMessageW(dialog.GetHandle(), WM_NOTIFY, kTabsId, reinterpret_cast<LPARAM>(&notice));
+    }
+    static HWND PageItem(CX::Dlg::SettingsDlg& dialog, int id) { return GetDlgItem(dialog.Page()->GetHandle(), id); }
+    static void Ok(CX::Dlg::SettingsDlg& dialog) { ui::Click(GetDlgItem(dialog.GetHandle(), IDOK)); }
+    static void Cancel(CX::Dlg::SettingsDlg& dialog) { ui::Click(GetDlgItem(dialog.GetHandle(), IDCANCEL)); }
+
+    CX::Doc::SettingsSet document{&Catalogue()};
+    TestSite site;
+    int warnings = 0;
+};
 
 } // namespace DialogsTest

@@ -14,7 +14,6 @@ using CX::Dlg::SettingsDlg;
 namespace SettingId = CX::Doc::SettingId;
 
 constexpr int kStubTemplate = 9200;
-constexpr int kTabsId = 1022;
 constexpr int kTypeComboId = 1023;
 constexpr int kSourceComboId = 1062;
 constexpr int kStartEdit = 1047;
@@ -48,63 +47,23 @@ void RegisterStubs()
     t.cy = 200;
     t.items = {{u"Static", u"Later page", 100, 10, 10, 100, 10, WS_VISIBLE}};
     ui::RegisterDialogTemplate(KVO::ModuleInstance(), MAKEINTRESOURCEW(kStubTemplate), t);
-    for (int tab : {0, 2, 3}) {
+    for (int tab : {0}) {
         Dlg::RegisterPage(-1, tab, [](SettingsDlg& owner, IUnknown* host) -> Dlg::Base::CXSubDlg* {
             return new StubPage(&owner, host);
         });
     }
 }
 
-class SettingsDlgTest : public Fixture {
+class SettingsDlgTest : public DialogFixture {
 protected:
     void SetUp() override
     {
-        Fixture::SetUp();
+        DialogFixture::SetUp();
         RegisterStubs();
         StubPage::valid = true;
         StubPage::previewNotices.clear();
         StubPage::marked = 0;
-        document.AddChannel(0);
     }
-    void Store(std::int32_t id, std::int32_t value)
-    {
-        if (auto* setting = dynamic_cast<Doc::CXSettingInt*>(document.Find(id))) {
-            setting->SetValue(value);
-        } else {
-            document.SetLong(id, value);
-        }
-    }
-    // Runs the dialog; `drive` gets it once it shows. Warnings that open meanwhile are counted and closed.
-    bool Run(const std::function<void(SettingsDlg&)>& drive, int mode = 0)
-    {
-        ui::SetModalHook([&](HWND dialog) {
-            if (Text(dialog) == u"Crestmetrics") {
-                ++warnings;
-                warningMarksShown = MarkShown(GetParent(dialog) ? GetParent(dialog) : dialog, kStartMark);
-                ui::Click(GetDlgItem(dialog, IDCANCEL));
-                return;
-            }
-            auto* settingsDialog = dynamic_cast<SettingsDlg*>(owl::TWindow::GetWindowPtr(dialog));
-            ASSERT_NE(nullptr, settingsDialog);
-            drive(*settingsDialog);
-        });
-        return Dlg::RunSettingsDialog(document, nullptr, site, mode);
-    }
-    static void SelectTab(SettingsDlg& dialog, int tab)
-    {
-        HWND tabs = dialog.Tabs()->GetHandle();
-        SendMessageW(tabs, TCM_SETCURSEL, static_cast<WPARAM>(tab), 0);
-        NMHDR notice{tabs, static_cast<UINT_PTR>(kTabsId), TCN_SELCHANGE};
-        SendMessageW(dialog.GetHandle(), WM_NOTIFY, kTabsId, reinterpret_cast<LPARAM>(&notice));
-    }
-    static HWND PageItem(SettingsDlg& dialog, int id) { return GetDlgItem(dialog.Page()->GetHandle(), id); }
-    static void Ok(SettingsDlg& dialog) { ui::Click(GetDlgItem(dialog.GetHandle(), IDOK)); }
-    static void Cancel(SettingsDlg& dialog) { ui::Click(GetDlgItem(dialog.GetHandle(), IDCANCEL)); }
-
-    Doc::SettingsSet document{&Catalogue()};
-    TestSite site;
-    int warnings = 0;
-    bool warningMarksShown = false;
 };
 
 TEST_F(SettingsDlgTest, OpensOnTheStoredTabAndTypeWithTheTabLabelOfTheType)

@@ -332,7 +332,7 @@ TEST(TableState, VersionsAndEndMarks)
         std::vector<int> widths;
     } cases[] = {
         {"version 2", Words({2, 3, 0, 1, 2, 100, 110, 100, 1337}), S_OK, {0, 1, 2}, {100, 110, 100}},
-        {"version 1 has no widths", Words({1, 2, 1, 0, 1337}), S_OK, {1, 0}, {}},
+        {"version 1 has no widths", Words({1, 2, 1, 0, 1337}), S_OK, {1, 0}, {100, 100}},
         {"wrong end mark", Words({2, 1, 0, 100, 1336}), E_FAIL, {0}, {100}},
         {"cut short", Words({2, 1000000}), E_FAIL, {}, {}},
     };

@@ -1,5 +1,6 @@
 // Comments for module events: text and colour from the event's draw class, positions from the host, the step that
 // builds the comment of a merged reader's next event.
+#include "sdk/tableview.h"
 #include "testhost.h"
 
 #include "engine/eventrecords.h"
@@ -125,9 +126,18 @@ TEST(EventComment, EventSlotsAndTexts)
     EXPECT_EQ(comment->SetText(nullptr), S_OK);
     EXPECT_EQ(TextOf(comment.Get()), u"");
 
+    // The host's factory makes progress displays; without it nothing is made.
     IUnknown* object = reinterpret_cast<IUnknown*>(0x10);
     CAF::CreateHostObjectFromStrings(&object, KVO::String(u"a"), KVO::String(u"b"), 0, 0, KVO::String(u"c"));
-    EXPECT_EQ(object, nullptr) << "the host offers no factory";
+    ASSERT_NE(object, nullptr);
+    platform::ComPtr<IHostProgress> progress;
+    EXPECT_EQ(object->QueryInterface(IID_IHostProgress, progress.OutVoid()), S_OK);
+    object->Release();
+    TestHost().GetFramework().Progress().SetAvailable(false);
+    object = reinterpret_cast<IUnknown*>(0x10);
+    CAF::CreateHostObjectFromStrings(&object, KVO::String(u"a"), KVO::String(u"b"), 0, 0, KVO::String(u"c"));
+    TestHost().GetFramework().Progress().SetAvailable(true);
+    EXPECT_EQ(object, nullptr) << "the host made no object";
 }
 
 // The show-comment message: its answers, its target, and a clone that the host keeps after the sender let go of

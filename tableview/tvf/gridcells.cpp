@@ -1,0 +1,33 @@
+#include "tableview/tvf/gridcells.h"
+
+#include <charconv>
+
+namespace TVF_Grid {
+
+int UniformRowPosCursor::Next()
+{
+    top_ = bottom_;
+    bottom_ += rowHeight_;
+    ++row_.Index;
+    return bottom_;
+}
+
+int UniformRowPosCursor::Advance(int n)
+{
+    const int distance = n * rowHeight_;
+    top_ += distance;
+    bottom_ += distance;
+    row_.Index += n;
+    return distance;
+}
+
+void TVF_CellUint32Data::SetValue(std::uint32_t value)
+{
+    value_ = value;
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, static_cast<std::int32_t>(value)).ptr;
+    std::u16string text(digits, end);
+    text_ = KVO::String(text);
+}
+
+} // namespace TVF_Grid
