@@ -7,70 +7,6 @@
 
 #include <cstring>
 
-ChartCommentBase::ChartCommentBase(const KVO::String& text, DWORD channel, std::int32_t position0,
-                                   std::int32_t position1, DWORD display)
-    : text_(text), channel_(channel), position_{position0, position1}, display_(display)
-{
-}
-
-HRESULT ChartCommentBase::QueryInterface(REFIID iid, void** out)
-{
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IChartComment || iid == IID_IChartCommentEx) {
-        *out = static_cast<IChartCommentEx*>(this);
-    } else if (iid == IID_IKVOComment) {
-        *out = static_cast<IKVOComment*>(this);
-    } else {
-        return E_NOINTERFACE;
-    }
-    InternalAddRef();
-    return S_OK;
-}
-
-HRESULT ChartCommentBase::GetCommentInfo(std::int32_t* positionPair, DWORD* channel, DWORD* display,
-                                         IKVOString** text)
-{
-    return KVO::GuardSlot([&] {
-        if (positionPair) {
-            std::int32_t pair[2] = {position_[0], position_[1]};
-            if (!provider_ || FAILED(provider_->GetPosition(pair))) {
-                pair[0] = position_[0];
-                pair[1] = position_[1];
-            }
-            positionPair[0] = pair[0];
-            positionPair[1] = pair[1];
-        }
-        if (channel) {
-            *channel = channel_;
-        }
-        if (display) {
-            *display = display_;
-        }
-        if (text) {
-            *text = text_.GetInterface();
-        }
-        return S_OK;
-    });
-}
-
-HRESULT ChartCommentBase::SetText(IKVOString* text)
-{
-    return KVO::GuardSlot([&] {
-        KVO::String replaced;
-        if (text) {
-            // Our own representation is taken over by reference, any other string is copied.
-            text->AddRef();
-            KVO::StringOutParam adopt(replaced);
-            *adopt.Slot() = text;
-        }
-        text_ = replaced;
-        return S_OK;
-    });
-}
-
 namespace ChartClient {
 
 EventDataCommentTP::EventDataCommentTP(IDataSource* hostData, const std::byte* event, DWORD channel, DWORD drawType,
@@ -81,7 +17,7 @@ EventDataCommentTP::EventDataCommentTP(IDataSource* hostData, const std::byte* e
     if (hostData) {
         std::int32_t pair[2] = {0, 0};
         if (SUCCEEDED(hostData->GetCommentPosition(eventTick, eventRecord, pair))) {
-            SetPosition(pair[0], pair[1]);
+            SetStoredPosition(pair[0], pair[1]);
         }
     }
     if (drawType == 0 || !event) {

@@ -6,58 +6,12 @@
 #include "foundation/comobject.h"
 #include "sdk/cafevents.h"
 #include "foundation/kvostring.h"
+#include "frame/chartcomment.h"
 #include "frame/eventiter.h"
 #include "sdk/chartcomment.h"
 #include "sdk/datasource.h"
 
 #include <cstdint>
-
-class ChartCommentBase : public IChartCommentEx, public IKVOComment, public KVO::CComObjectRoot {
-public:
-    // Holds the text, the channel, the two position words and the display word; created with a count of 0.
-    ChartCommentBase(const KVO::String& text, DWORD channel, std::int32_t position0, std::int32_t position1,
-                     DWORD display);
-
-    HRESULT QueryInterface(REFIID iid, void** out) override;
-    ULONG AddRef() override { return InternalAddRef(); }
-    ULONG Release() override { return InternalRelease(); }
-    // IChartComment
-    HRESULT GetCommentInfo(std::int32_t* positionPair, DWORD* channel, DWORD* display, IKVOString** text) override;
-    HRESULT SetText(IKVOString* text) override;
-    // IChartCommentEx: the event slots belong to event comments.
-    HRESULT GetEventTick(LONG*) override { return E_NOTIMPL; }
-    HRESULT SetEventTick(LONG) override { return E_NOTIMPL; }
-    HRESULT GetMessageId(DWORD*) override { return E_NOTIMPL; }
-    HRESULT GetDrawInfo(DWORD*, DWORD*, DWORD*) override { return E_NOTIMPL; }
-    HRESULT GetEventPosition(LONG*) override { return E_NOTIMPL; }
-
-    // The chart's position provider (a reference is kept); null detaches it.
-    void SetPositionProvider(ICommentPositionProvider* provider) { provider_ = provider; }
-    const KVO::String& Text() const { return text_; }
-    DWORD Colour() const { return colour_; }
-
-protected:
-    void SetPosition(std::int32_t first, std::int32_t second)
-    {
-        position_[0] = first;
-        position_[1] = second;
-    }
-
-    DWORD colour_ = 0xFFFFFF;
-
-private:
-    KVO::String text_;
-    DWORD channel_;
-    std::int32_t position_[2];
-    DWORD display_;
-    platform::ComPtr<ICommentPositionProvider> provider_;
-};
-
-// The base of event comments; it adds nothing to the chart comment.
-class EventCommentBase : public ChartCommentBase {
-public:
-    using ChartCommentBase::ChartCommentBase;
-};
 
 namespace ChartClient {
 
@@ -68,14 +22,12 @@ public:
     EventDataCommentTP(IDataSource* hostData, const std::byte* event, DWORD channel, DWORD drawType,
                        DWORD drawType2, DWORD colour, LONG eventTick, LONG eventRecord);
 
-    HRESULT GetEventTick(LONG* tick) override;
-    HRESULT SetEventTick(LONG tick) override;
-    HRESULT GetMessageId(DWORD* id) override;
-    HRESULT GetDrawInfo(DWORD* messageId, DWORD* colour, DWORD* zero) override;
-    HRESULT GetEventPosition(LONG* tickAndRecord) override;
-    HRESULT UnusedSlot4() override { return E_NOTIMPL; }
-    HRESULT UnusedSlot5() override { return E_NOTIMPL; }
-    HRESULT UnusedSlot15() override { return E_NOTIMPL; }
+    // The event's place and the chart message that draws it.
+    HRESULT GetEventTick(LONG* tick);
+    HRESULT SetEventTick(LONG tick);
+    HRESULT GetMessageId(DWORD* id);
+    HRESULT GetDrawInfo(DWORD* messageId, DWORD* colour, DWORD* zero);
+    HRESULT GetEventPosition(LONG* tickAndRecord);
 
     LONG EventRecord() const { return eventRecord_; }
 

@@ -381,62 +381,6 @@ HRESULT CalcEvaluatorClass::GetId(DWORD* typeId)
     return S_OK;
 }
 
-HRESULT CalcEvaluatorClass::GetCategory(const GUID** category)
-{
-    if (!category) {
-        return E_POINTER;
-    }
-    *category = nullptr;
-    return S_OK;
-}
-
-HRESULT CalcEvaluatorClass::GetName(BSTR* name)
-{
-    if (!name) {
-        return E_POINTER;
-    }
-    SysFreeString(*name);
-    *name = SysAllocString(u"Channel Calculation");
-    return S_OK;
-}
-
-HRESULT CalcEvaluatorClass::IsCategory(const GUID*) { return S_FALSE; }
-
-HRESULT CalcEvaluatorClass::GetNameString(IKVOString** name)
-{
-    if (!name) {
-        return E_POINTER;
-    }
-    *name = MakeString(u"Channel Calculation").Detach();
-    return S_OK;
-}
-
-HRESULT CalcEvaluatorClass::GetDescription(IKVOString** text)
-{
-    if (!text) {
-        return E_POINTER;
-    }
-    *text = MakeString(u"Evaluates calculation texts").Detach();
-    return S_OK;
-}
-
-HRESULT CalcEvaluatorClass::GetFlags(DWORD* flags)
-{
-    if (!flags) {
-        return E_POINTER;
-    }
-    *flags = 0;
-    return S_OK;
-}
-
-HRESULT CalcEvaluatorClass::CreateBound(IUnknown*, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, IUnknown** out)
-{
-    if (out) {
-        *out = nullptr;
-    }
-    return E_NOTIMPL;
-}
-
 HRESULT CalcEvaluatorClass::CreateInstance(IUnknown* context, ICalcEnum** out)
 {
     if (!out) {
@@ -451,23 +395,6 @@ HRESULT CalcEvaluatorClass::CreateInstance(IUnknown* context, ICalcEnum** out)
     } catch (...) {
         return E_OUTOFMEMORY;
     }
-}
-
-HRESULT CalcEvaluatorClass::CreateAggregated(IUnknown* outer, IUnknown* context, REFIID iid, IUnknown** out)
-{
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = nullptr;
-    if (outer) {
-        return CLASS_E_NOAGGREGATION;
-    }
-    platform::ComPtr<ICalcEnum> instance;
-    const HRESULT hr = CreateInstance(context, instance.Out());
-    if (FAILED(hr)) {
-        return hr;
-    }
-    return instance->QueryInterface(iid, reinterpret_cast<void**>(out));
 }
 
 // The evaluator

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "host/comobject.h"
+#include "host/hostcalcclass.h"
 #include "sdk/calcclass.h"
 #include "sdk/calcenum.h"
 
@@ -70,29 +71,19 @@ std::optional<CalcTextError> ParseCalculationText(const Framework& framework, st
 
 // The evaluator's class object: not registered by the module but kept by the host's framework under the type id of
 // the channel-calculation class id.
-class CalcEvaluatorClass final : public ICalcEnumClass2, private HostOwned {
+class CalcEvaluatorClass final : public HostCalcClass {
 public:
-    explicit CalcEvaluatorClass(Framework& framework) : framework_(framework) {}
+    explicit CalcEvaluatorClass(Framework& framework)
+        : HostCalcClass(u"Channel Calculation", u"Evaluates calculation texts"), framework_(framework)
+    {
+    }
 
     HRESULT QueryInterface(REFIID iid, void** out) override;
-    ULONG AddRef() override { return AddRefCount(); }
-    ULONG Release() override { return ReleaseCount(); }
-    // ICAFClassObject
-    HRESULT GetId(DWORD* typeId) override;
-    HRESULT GetCategory(const GUID** category) override;
-    HRESULT GetName(BSTR* name) override;
-    HRESULT IsCategory(const GUID* category) override;
-    // ICalcEnumClass2
-    HRESULT GetNameString(IKVOString** name) override;
-    HRESULT GetDescription(IKVOString** text) override;
-    HRESULT GetFlags(DWORD* flags) override;
-    HRESULT CreateBound(IUnknown* host, DWORD a2, DWORD a3, DWORD a4, DWORD a5, DWORD a6, DWORD a7,
-                        IUnknown** out) override;
+    HRESULT GetId(DWORD* typeId) override; // the type id of the channel-calculation class id
     // The context is the channel-data interface of a data source, or null; with a data source every channel
     // reference opens its own enumerator through it, without one the references share out the enumerators handed
     // to SetSources (one per distinct reference, in the order of their first appearance).
     HRESULT CreateInstance(IUnknown* context, ICalcEnum** out) override;
-    HRESULT CreateAggregated(IUnknown* outer, IUnknown* context, REFIID iid, IUnknown** out) override;
 
 private:
     Framework& framework_;

@@ -1,5 +1,6 @@
 #include "host/docframework.h"
 
+#include "platform/ui/render.h"
 #include "sdk/channeltoken.h"
 
 #include "platform/win/winuser.h"
@@ -602,6 +603,28 @@ HRESULT HostFrame::GetFrameObject(IHostFrameObject** out)
     return Answer(static_cast<IHostFrameObject*>(this), reinterpret_cast<void**>(out));
 }
 
+PrintService& HostFrame::Printing()
+{
+    if (!printing_) {
+        printing_ = PrintService::Create(log_);
+    }
+    return *printing_.Get();
+}
+
+HRESULT HostFrame::GetPrintService(IUnknown** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (!printOffered_) {
+        return E_NOTIMPL;
+    }
+    *out = static_cast<ICAFPrintService*>(&Printing());
+    (*out)->AddRef();
+    return S_OK;
+}
+
 HRESULT HostFrame::HasContent(DWORD* flag)
 {
     if (!flag) {
@@ -711,6 +734,38 @@ OpenedView OpenView(CallLog& log, IDocViewClass* viewClass, HostDocument* docume
         opened.created = opened.client->Create(opened.frame.Get(), &opened.window);
     }
     return opened;
+}
+
+int PrintViewToPdf(const OpenedView& opened, const std::string& pdfPath, int dpi)
+{
+    if (!opened.frame || !opened.view) {
+        return 0;
+    }
+    PrintService& printing = opened.frame->Printing();
+    printing.SetOutput(pdfPath, dpi);
+    platform::ComPtr<IMessageHandler> handler;
+    if (FAILED(opened.view->QueryInterface(IID_IMessageHandler, handler.OutVoid())) || !handler) {
+        return 0;
+    }
+    auto print = platform::ComPtr<HostMessage>::Adopt(HostMessage::Create(kPrintMessageId, 0));
+    handler->HandleMessage(print.Get());
+    return printing.PrintedPages();
+}
+
+bool SaveViewPicture(const OpenedView& opened, const std::string& pngPath)
+{
+    if (!opened.window || !opened.frame) {
+        return false;
+    }
+    RECT shown{};
+    GetWindowRect(opened.window, &shown);
+    if (shown.right <= shown.left || shown.bottom <= shown.top) {
+        // A view not laid out yet fills its frame's client area, as the frame shows it.
+        RECT area{};
+        GetClientRect(opened.frame->ClientWindow(), &area);
+        MoveWindow(opened.window, 0, 0, area.right, area.bottom, TRUE);
+    }
+    return ui::RenderWindowToPng(opened.window, pngPath);
 }
 
 // ---- the framework objects

@@ -7,6 +7,7 @@
 #include "host/chartdata.h"
 #include "host/comobject.h"
 #include "host/messagebus.h"
+#include "host/printservice.h"
 #include "platform/com/memstream.h"
 #include "sdk/docframework.h"
 #include "sdk/documentsite.h"
@@ -300,6 +301,7 @@ public:
     ULONG AddRef() override { return AddRefCount(); }
     ULONG Release() override { return ReleaseCount(); }
     HRESULT GetFrameObject(IHostFrameObject** out) override;
+    HRESULT GetPrintService(IUnknown** out) override;
     HRESULT HasContent(DWORD* flag) override;
     HRESULT OnFrameMessage(DWORD messageId) override;
     HRESULT GetWindow(HWND* window) override;
@@ -309,6 +311,9 @@ public:
     HWND ClientWindow() const { return client_; }
     void SetMaximised(bool maximised);
     void SetHasContent(bool has) { hasContent_ = has; }
+    // The frame's printing (made on first use); a frame made to lack it answers E_NOTIMPL.
+    PrintService& Printing();
+    void SetPrintServiceOffered(bool offered) { printOffered_ = offered; }
     // What Close answers (S_OK unless set).
     void SetCloseResult(HRESULT result) { closeResult_ = result; }
     std::size_t FrameMessages() const { return frameMessages_; }
@@ -321,6 +326,8 @@ private:
     HWND frame_ = nullptr;
     HWND client_ = nullptr;
     bool hasContent_ = false;
+    bool printOffered_ = true;
+    platform::ComPtr<PrintService> printing_;
     HRESULT closeResult_ = S_OK;
     std::size_t frameMessages_ = 0;
 };
@@ -362,6 +369,12 @@ struct OpenedView {
     HWND window = nullptr;
 };
 OpenedView OpenView(CallLog& log, IDocViewClass* viewClass, HostDocument* document);
+
+// The host's print and picture services for a view it opened: the view is asked to print (its frame's print
+// service writes the PDF at `dpi`); the result is the number of pages written. The picture is the view's window
+// as it is on screen; false when it cannot be written.
+int PrintViewToPdf(const OpenedView& opened, const std::string& pdfPath, int dpi = 150);
+bool SaveViewPicture(const OpenedView& opened, const std::string& pngPath);
 
 // The framework objects of the document framework, handed out by fixed id.
 class DocumentFramework {

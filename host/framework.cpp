@@ -94,6 +94,9 @@ HRESULT Framework::GetObject(DWORD id, REFIID iid, void** out)
     if (const WORD chart = KnownTypeId(GUID_ChartMessages); chart != 0 && id == ((static_cast<DWORD>(chart) << 16) | 16)) {
         return progress_.QueryInterface(iid, out);
     }
+    if (id == kCopyNotifyServiceId) {
+        return copyNoticesOffered_ ? copyNotices_->QueryInterface(iid, out) : E_FAIL;
+    }
     if (const HRESULT served = documents_.GetObject(id, iid, out); served != E_FAIL) {
         return served;
     }
@@ -308,8 +311,25 @@ const RegisteredClass* Framework::FindClass(DWORD typeId) const
 
 const RegisteredClass* Framework::FindCalculation(std::u16string_view nameOrAlias) const
 {
-    auto found = calcByName_.find(platform::AsciiLower(nameOrAlias));
-    return found == calcByName_.end() ? nullptr : &classes_[found->second];
+    const std::u16string lower = platform::AsciiLower(nameOrAlias);
+    if (auto found = calcByName_.find(lower); found != calcByName_.end()) {
+        return &classes_[found->second];
+    }
+    for (const RegisteredClass& entry : hostCalculations_) {
+        if (platform::AsciiLower(entry.name) == lower) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+void Framework::AddHostCalculation(std::u16string name, IUnknown* object)
+{
+    RegisteredClass entry;
+    entry.kind = ClassKind::Calculation;
+    entry.name = std::move(name);
+    entry.object = platform::ComPtr<IUnknown>(object);
+    hostCalculations_.push_back(std::move(entry));
 }
 
 void Framework::DropRegistrations()

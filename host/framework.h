@@ -6,10 +6,12 @@
 #include "host/comobject.h"
 #include "host/docframework.h"
 #include "host/progress.h"
+#include "host/printservice.h"
 #include "host/scalecontrol.h"
 #include "sdk/cafframework.h"
 #include "sdk/messagefactory.h"
 
+#include <deque>
 #include <map>
 #include <string>
 #include <unordered_map>
@@ -95,8 +97,13 @@ public:
     // The host's own class object for a class id: GetObject hands it out under the class id's type id (once that
     // has been asked for). Kept over module loads; no reference.
     void AddHostClass(const GUID& classId, IUnknown* object) { hostClasses_.emplace_back(classId, object); }
+    // A calculation of the host's own, found by name after the module's; kept over module loads.
+    void AddHostCalculation(std::u16string name, IUnknown* object);
     // The document framework's objects: message bus, menus, commands, registrations, view classes.
     DocumentFramework& Documents() { return documents_; }
+    // The copy-notice service (object 0x8000001A), unless the host is made to lack it.
+    CopyNotifyService& CopyNotices() { return *copyNotices_.Get(); }
+    void SetCopyNoticesOffered(bool offered) { copyNoticesOffered_ = offered; }
     // Delivers an event of a subject to every observer registered for it (or attached to the subject).
     void FireEvent(ISubject* subject, DWORD eventId, DWORD value, const void* data);
     // The object factory that makes progress displays (answered under the chart family's object id 16).
@@ -118,7 +125,10 @@ private:
     bool refuse_ = false;
     bool refuseTypeIds_ = false;
     std::vector<std::pair<GUID, IUnknown*>> hostClasses_;
+    std::deque<RegisteredClass> hostCalculations_;
     DocumentFramework documents_{log_};
+    platform::ComPtr<CopyNotifyService> copyNotices_ = CopyNotifyService::Create(log_);
+    bool copyNoticesOffered_ = true;
     struct EventRegistration {
         ISubject* subject;
         IObserver* observer;

@@ -7,6 +7,7 @@
 #include "host/chartdata.h"
 #include "host/chartrecorder.h"
 #include "host/framework.h"
+#include "host/lmpeaks.h"
 #include "host/services.h"
 
 #include <string>
@@ -52,6 +53,7 @@ public:
 
 private:
     CallLog log_;
+    LMPeaksClass peaks_; // before the framework, which holds a reference to it
     Framework framework_;
     TestRegistry tests_;
     ApplicationService application_;

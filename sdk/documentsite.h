@@ -3,6 +3,7 @@
 
 #include "platform/com/oleauto.h"
 #include "platform/com/unknown.h"
+#include "platform/win/wintypes.h"
 #include "sdk/slots.h"
 
 // {985C47B4-D0A7-47E0-9B4A-30C183573369}
@@ -47,6 +48,12 @@ inline constexpr IID IID_ILMDetectionSettings{
 
 // Loopmetry's detection settings: how its own peak detection finds events, kept as one settings text. Texts go in
 // as NUL-terminated UTF-16 and come out as BSTRs that the caller frees.
+// A value range of a trace.
+struct LMValueRange {
+    double low;
+    double high;
+};
+
 struct ILMDetectionSettings : IUnknown {
     virtual HRESULT GetText(BSTR* text) = 0;                          // 3
     virtual HRESULT SetText(const WCHAR* text) = 0;                   // 4: the text as GetText gave it
@@ -59,6 +66,18 @@ struct ILMDetectionSettings : IUnknown {
     virtual HRESULT BuildCalculationText(const WCHAR* token, LONG flag, LONG channel, LONG kind, BSTR* text) = 0;
     // 11: the detector-stage text that the detection builds from a source channel's token.
     virtual HRESULT SourceText(const WCHAR* token, BSTR* text) = 0;
+    // 12: the settings of another object; `withSource` also takes its source channel (parameter 0).
+    virtual HRESULT CopyFrom(ILMDetectionSettings* source, VARIANT_BOOL withSource) = 0;
+    // 13: 0 source channel, 3 minimum peak height, 14 preset tag, 15 zero: the height must be above 0.
+    virtual HRESULT GetParameter(LONG index, double* value) = 0;
+    virtual HRESULT GetThresholdLabel(BSTR* label) = 0;                              // 14
+    virtual HRESULT TransformsSource(VARIANT_BOOL* transforms) = 0;                  // 15: a second trace is drawn
+    // 16, 17: the unit of the transformed trace as shown, and as sent with the trace text.
+    virtual HRESULT MapDisplayUnits(const WCHAR* unit, LONG prefix, BSTR* outUnit, LONG* outPrefix) = 0;
+    virtual HRESULT MapOutputUnits(const WCHAR* unit, LONG prefix, BSTR* outUnit, LONG* outPrefix) = 0;
+    // 18: the value range of the transformed trace from that of the source.
+    virtual HRESULT MapRange(LMValueRange range, LONG prefix, LMValueRange* out) = 0;
+    virtual HRESULT IsThresholdInSD(VARIANT_BOOL* inSD) = 0;                         // 19
 
 protected:
     ~ILMDetectionSettings() = default;
@@ -67,8 +86,19 @@ protected:
 // Loopmetry's object of a host document (presets and detection settings). The preset operations come first; they
 // are declared where the settings pages call them.
 struct ILMDocExtension : IUnknown {
-    SDK_UNUSED_SLOT(3) SDK_UNUSED_SLOT(4) SDK_UNUSED_SLOT(5) SDK_UNUSED_SLOT(6)
+    virtual HRESULT GetPresetCount(LONG* count) = 0;                                         // 3
+    // 4: the first preset whose settings equal the given ones.
+    virtual HRESULT FindPreset(ILMDetectionSettings* settings, LONG* index, VARIANT_BOOL* matched) = 0;
+    virtual HRESULT FindPresetByName(const WCHAR* name, LONG* index, VARIANT_BOOL* found) = 0; // 5
+    virtual HRESULT GetPreset(LONG index, ILMDetectionSettings** out) = 0;                     // 6: a copy
     virtual HRESULT CreateSettings(ILMDetectionSettings** out) = 0; // 7: new settings at their defaults
+    virtual HRESULT GetPresetName(LONG index, VARIANT_BOOL display, BSTR* name) = 0;          // 8
+    virtual HRESULT IsPresetRemovable(LONG index, VARIANT_BOOL* removable) = 0;               // 9
+    // 10: the customise dialog; S_OK (0) when accepted, with the edited settings in *result.
+    virtual HRESULT Customize(HWND owner, ILMDetectionSettings* settings, const void* viewRecord, const WCHAR* title,
+                              const WCHAR* helpContext, const WCHAR* helpFile, ILMDetectionSettings** result) = 0;
+    virtual HRESULT SavePreset(HWND owner, ILMDetectionSettings* settings) = 0;               // 11: 0 = saved
+    virtual HRESULT DeletePreset(HWND owner, const WCHAR* name) = 0;                           // 12: 0 = deleted
 
 protected:
     ~ILMDocExtension() = default;

@@ -143,6 +143,14 @@ struct IHostFrame : IUnknown {
     SDK_UNUSED_SLOT(9)
     SDK_UNUSED_SLOT_DECADE(1)
     virtual HRESULT GetFrameObject(IHostFrameObject** out) = 0; // 20
+    // 21: the frame's print service (ICAFPrintService), with a reference; hosts without one answer E_NOTIMPL.
+    virtual HRESULT GetPrintService(IUnknown** out)
+    {
+        if (out) {
+            *out = nullptr;
+        }
+        return E_NOTIMPL;
+    }
 
 protected:
     ~IHostFrame() = default;

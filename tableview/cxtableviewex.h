@@ -18,4 +18,8 @@ public:
 
     KVO::String CopyCommandText() override;
     KVO::String PrintCommandText() override;
+    // The content joins the view with its own code; until then the view shows and prints its empty window.
+    void Refresh() override { Invalidate(); }
+    KVO::String Title() override { return GetHostDocumentName(); }
+    void DrawInto(HDC, HDC, const RECT&) override {}
 };

@@ -195,8 +195,16 @@ cairo_surface_t* DcSurface(Dc& dc)
         surface = ui::detail::ScreenSurface();
         dc.extent = SIZE{cairo_image_surface_get_width(surface), cairo_image_surface_get_height(surface)};
         break;
-    case DcKind::Printer:
-        return nullptr;
+    case DcKind::Printer: {
+        // A plain printer keeps nothing; a print service's page draws on its bitmap.
+        Bitmap* bitmap = dc.bitmap ? AsBitmap(dc.bitmap) : nullptr;
+        if (!bitmap) {
+            return nullptr;
+        }
+        surface = bitmap->surface;
+        dc.extent = SIZE{bitmap->width, bitmap->height};
+        break;
+    }
     }
     if (surface) {
         cairo_surface_flush(surface);
@@ -375,6 +383,23 @@ HDC CreateDCW(LPCWSTR driver, LPCWSTR device, LPCWSTR, const DEVMODEW*)
     return gdi::Add(std::move(dc));
 }
 
+namespace gdi {
+HDC CreatePageDc(HBITMAP page, int dpi)
+{
+    Bitmap* bitmap = AsBitmap(page);
+    if (!bitmap || dpi <= 0) {
+        return nullptr;
+    }
+    auto dc = std::make_unique<Dc>();
+    dc->kind = DcKind::Printer;
+    dc->device = u"page";
+    dc->bitmap = page;
+    dc->dpi = dpi;
+    dc->extent = SIZE{bitmap->width, bitmap->height};
+    return Add(std::move(dc));
+}
+} // namespace gdi
+
 HDC GetWindowDC(HWND hwnd)
 {
     if (!hwnd) {
@@ -537,7 +562,7 @@ int GetDeviceCaps(HDC hdc, int index)
     // Printers answer for a page at their own resolution, displays for the primary monitor.
     const bool printer = dc->kind == gdi::DcKind::Printer;
     const SIZE pixels = printer ? dc->extent : SIZE{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    const int dpi = printer ? gdi::kPrinterDpi : gdi::ScreenDpi();
+    const int dpi = dc->dpi ? dc->dpi : printer ? gdi::kPrinterDpi : gdi::ScreenDpi();
     switch (index) {
     case TECHNOLOGY:
         return printer ? DT_RASPRINTER : DT_RASDISPLAY;

@@ -50,6 +50,7 @@ struct Dc {
     HWND hwnd = nullptr;
     HBITMAP bitmap = nullptr;          // memory DCs
     std::u16string device;             // printer DCs
+    int dpi = 0;                       // 0: the device's own resolution (the screen's, or the printer's)
     POINT origin{};                    // device (0, 0) within the surface
     SIZE extent{};                     // device size (client or window size)
     std::shared_ptr<RegionData> paint; // BeginPaint's region, device pixels
@@ -91,6 +92,9 @@ int ShadeBlendCaps();
 void LogWindowCalls(HWND hwnd, CallLog* log);
 void LogDcCalls(HDC hdc, CallLog* log);
 CallLog* WindowCallLog(HWND hwnd);
+
+// A printer DC that draws on a page bitmap (kept by the caller) at `dpi`: the print service's page.
+HDC CreatePageDc(HBITMAP page, int dpi);
 
 // Number of live device contexts (tests check that windows release theirs).
 int LiveDcCount();

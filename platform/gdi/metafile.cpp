@@ -2,7 +2,11 @@
 #include "platform/win/errors.h"
 #include "platform/win/wingdi.h"
 
+#include "platform/gdi/dc.h"
+#include "platform/win/winuser.h"
+
 #include <algorithm>
+#include <map>
 #include <cstring>
 #include <set>
 #include <vector>
@@ -11,6 +15,7 @@ namespace {
 struct MetaFile {
     std::vector<BYTE> bytes;
     bool enhanced;
+    HBITMAP picture = nullptr; // what was drawn, for metafiles made through a metafile DC
 };
 
 std::set<MetaFile*>& Live()
@@ -136,6 +141,9 @@ BOOL Delete(MetaFile* file)
     if (!file) {
         return FALSE;
     }
+    if (file->picture) {
+        DeleteObject(file->picture);
+    }
     Live().erase(file);
     delete file;
     return TRUE;
@@ -189,3 +197,122 @@ UINT GetMetaFileBitsEx(HMETAFILE metafile, UINT size, LPVOID data)
 }
 
 BOOL DeleteMetaFile(HMETAFILE metafile) { return Delete(Find(metafile)); }
+
+// Metafile DCs: the drawing is kept as a picture at the reference device's resolution, white where nothing was
+// drawn, and played back by stretching it into the target rectangle.
+namespace {
+struct Recording {
+    HBITMAP picture;
+    HGDIOBJ previous;
+    RECT frame;     // .01 mm
+    SIZE device;    // the reference device's pixels
+    SIZE millimetres;
+};
+
+std::map<HDC, Recording>& Recordings()
+{
+    static auto* recordings = new std::map<HDC, Recording>;
+    return *recordings;
+}
+
+void PutDword(std::vector<BYTE>& out, DWORD value)
+{
+    PutWord(out, static_cast<WORD>(value & 0xFFFF));
+    PutWord(out, static_cast<WORD>(value >> 16));
+}
+} // namespace
+
+HDC CreateEnhMetaFileW(HDC reference, LPCWSTR, const RECT* frame, LPCWSTR)
+{
+    HDC screen = reference ? nullptr : GetDC(nullptr);
+    HDC ref = reference ? reference : screen;
+    const SIZE device{GetDeviceCaps(ref, HORZRES), GetDeviceCaps(ref, VERTRES)};
+    const SIZE millimetres{GetDeviceCaps(ref, HORZSIZE), GetDeviceCaps(ref, VERTSIZE)};
+    const int dpi = GetDeviceCaps(ref, LOGPIXELSX);
+    if (screen) {
+        ReleaseDC(nullptr, screen);
+    }
+    if (!frame || millimetres.cx <= 0 || millimetres.cy <= 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    const int width = std::max(1, MulDiv(frame->right - frame->left, device.cx, millimetres.cx * 100));
+    const int height = std::max(1, MulDiv(frame->bottom - frame->top, device.cy, millimetres.cy * 100));
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP picture = CreateBitmap(width, height, 1, 32, nullptr);
+    HGDIOBJ previous = SelectObject(dc, picture);
+    const RECT all{0, 0, width, height};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    if (gdi::Dc* state = gdi::LookupDc(dc)) {
+        state->dpi = dpi;
+    }
+    Recordings()[dc] = Recording{picture, previous, *frame, device, millimetres};
+    return dc;
+}
+
+HENHMETAFILE CloseEnhMetaFile(HDC dc)
+{
+    const auto found = Recordings().find(dc);
+    if (found == Recordings().end()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    const Recording recording = found->second;
+    Recordings().erase(found);
+    SelectObject(dc, recording.previous);
+    DeleteDC(dc);
+    BITMAP info{};
+    GetObjectW(recording.picture, sizeof info, &info);
+    std::vector<BYTE> bytes;
+    PutDword(bytes, EMR_HEADER);
+    PutDword(bytes, kEnhMetaHeaderBytes);
+    for (LONG v : std::initializer_list<LONG>{0, 0, info.bmWidth - 1, info.bmHeight - 1}) {
+        PutDword(bytes, static_cast<DWORD>(v));
+    }
+    for (LONG v : std::initializer_list<LONG>{recording.frame.left, recording.frame.top, recording.frame.right,
+                                              recording.frame.bottom}) {
+        PutDword(bytes, static_cast<DWORD>(v));
+    }
+    PutDword(bytes, ENHMETA_SIGNATURE);
+    PutDword(bytes, 0x10000);                  // version
+    PutDword(bytes, kEnhMetaHeaderBytes + 20); // header and end record
+    PutDword(bytes, 2);                        // records
+    PutWord(bytes, 1);                         // handles
+    PutWord(bytes, 0);
+    PutDword(bytes, 0); // no description
+    PutDword(bytes, 0);
+    PutDword(bytes, 0); // palette entries
+    PutDword(bytes, static_cast<DWORD>(recording.device.cx));
+    PutDword(bytes, static_cast<DWORD>(recording.device.cy));
+    PutDword(bytes, static_cast<DWORD>(recording.millimetres.cx));
+    PutDword(bytes, static_cast<DWORD>(recording.millimetres.cy));
+    PutDword(bytes, 14); // EMR_EOF
+    PutDword(bytes, 20);
+    PutDword(bytes, 0);
+    PutDword(bytes, 16);
+    PutDword(bytes, 20);
+    MetaFile* file = Make(bytes.data(), static_cast<UINT>(bytes.size()), true);
+    file->picture = recording.picture;
+    return reinterpret_cast<HENHMETAFILE>(file);
+}
+
+BOOL PlayEnhMetaFile(HDC dc, HENHMETAFILE metafile, const RECT* rect)
+{
+    const MetaFile* file = Find(metafile);
+    if (!file || !rect) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (!file->picture) {
+        return TRUE; // made from bytes: nothing drawn to play
+    }
+    BITMAP info{};
+    GetObjectW(file->picture, sizeof info, &info);
+    HDC source = CreateCompatibleDC(nullptr);
+    HGDIOBJ previous = SelectObject(source, file->picture);
+    const BOOL done = StretchBlt(dc, rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top, source,
+                                 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+    SelectObject(source, previous);
+    DeleteDC(source);
+    return done;
+}

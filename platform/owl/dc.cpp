@@ -211,6 +211,15 @@ TPrintDC::TPrintDC(LPCWSTR driver, LPCWSTR device, LPCWSTR output, const DEVMODE
     ShouldDelete = true;
 }
 
+TPrintPreviewDC::TPrintPreviewDC(HDC preview, const TPrintDC& printer, const RECT& previewArea)
+    : TDC(preview), PrnDC(printer)
+{
+    ::SetMapMode(Handle, MM_ANISOTROPIC);
+    ::SetWindowExtEx(Handle, printer.GetDeviceCaps(HORZRES), printer.GetDeviceCaps(VERTRES), nullptr);
+    ::SetViewportExtEx(Handle, previewArea.right - previewArea.left, previewArea.bottom - previewArea.top, nullptr);
+    ::SetViewportOrgEx(Handle, previewArea.left, previewArea.top, nullptr);
+}
+
 TMemoryDC::TMemoryDC()
 {
     Handle = CreateCompatibleDC(nullptr);

@@ -200,6 +200,16 @@ public:
 class TPrintDC : public TDC {
 public:
     TPrintDC(LPCWSTR driver, LPCWSTR device, LPCWSTR output = nullptr, const DEVMODEW* initData = nullptr);
+    // Wraps a printer DC that somebody else owns.
+    explicit TPrintDC(HDC handle) : TDC(handle) {}
+};
+
+// Draws a printer's page on another device (a preview): the printer's page in its own pixels maps onto the preview
+// device's drawing area; measuring (device capabilities) goes to the printer. Neither DC is deleted.
+class TPrintPreviewDC : public TDC {
+public:
+    TPrintPreviewDC(HDC preview, const TPrintDC& printer, const RECT& previewArea);
+    const TPrintDC& PrnDC;
 };
 
 // A memory DC, compatible with the screen or with another DC; deleted with the object.

@@ -1954,6 +1954,7 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 BOOL InSendMessage() { return FALSE; }
 DWORD GetMessageTime() { return M().messageTime; }
 DWORD GetTickCount() { return M().clock; }
+void Sleep(DWORD ms) { ui::advance(ms); }
 
 // Timers.
 UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc)

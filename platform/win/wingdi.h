@@ -347,6 +347,8 @@ COLORREF GetBkColor(HDC hdc);
 int SetBkMode(HDC hdc, int mode);
 int GetBkMode(HDC hdc);
 int SetROP2(HDC hdc, int mode);
+// Drawing is never batched here: nothing to flush.
+inline BOOL GdiFlush() { return TRUE; }
 int GetROP2(HDC hdc);
 UINT SetTextAlign(HDC hdc, UINT align);
 UINT GetTextAlign(HDC hdc);
@@ -471,3 +473,7 @@ UINT GetWinMetaFileBits(HENHMETAFILE metafile, UINT size, BYTE* data, INT mapMod
 HMETAFILE SetMetaFileBitsEx(UINT size, const BYTE* data);
 UINT GetMetaFileBitsEx(HMETAFILE metafile, UINT size, LPVOID data);
 BOOL DeleteMetaFile(HMETAFILE metafile);
+// Metafile DCs: the frame is in .01 mm; the reference device (the screen when null) gives the resolution.
+HDC CreateEnhMetaFileW(HDC reference, LPCWSTR file, const RECT* frame, LPCWSTR description);
+HENHMETAFILE CloseEnhMetaFile(HDC dc);
+BOOL PlayEnhMetaFile(HDC dc, HENHMETAFILE metafile, const RECT* rect);

@@ -891,6 +891,8 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL InSendMessage();
 DWORD GetMessageTime();
 DWORD GetTickCount();
+// Waits on the virtual clock: moves it on by `ms` (timers that fall due fire on the way).
+void Sleep(DWORD ms);
 inline constexpr UINT PM_NOREMOVE = 0;
 inline constexpr UINT PM_REMOVE = 1;
 

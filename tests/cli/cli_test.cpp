@@ -1,5 +1,6 @@
 // The command-line host run as a user runs it: crestmetrics calc on the bundled examples, and its refusals.
 #include "host/recording.h"
+#include "tests/driver/synaptic_signals.h"
 
 #include <gtest/gtest.h>
 
@@ -219,3 +220,33 @@ TEST(CommandLine, SelfTestListsAndRunsTheRegisteredTests)
 }
 
 } // namespace
+
+// The host's own peak detection over a generated recording written as a user's file, alone and under the module's
+// conversion, against the events the recording was generated with.
+TEST(CommandLine, CalcDetectsTheEventsOfAGeneratedRecording)
+{
+    const signals::Recording r = signals::Make(signals::Shape::SynapticCurrent, 8.0, -1, 41);
+    const fs::path file = fs::temp_directory_path() / ("crestmetrics_lmpeaks_" + std::to_string(::getpid()) + ".txt");
+    {
+        std::ofstream out(file);
+        out << "Time (s)\tIm (pA)\n";
+        out.precision(9);
+        for (std::size_t i = 0; i < r.samples.size(); ++i) {
+            out << static_cast<double>(i) * r.tickPeriod << '\t' << r.samples[i] << '\n';
+        }
+    }
+    const std::string detection = "lmpeaks( ch1, -1, 1, 5, 0.005, 1, 0.0005, 0.5 )";
+    for (const std::string& text : {detection, "pcc( ch1, " + detection + ", 0, 0, 0, 0 )"}) {
+        const RunResult result = RunProgram({"calc", text, file.string(), "--quiet"});
+        ASSERT_EQ(result.status, 0) << result.err;
+        std::vector<double> times;
+        for (const auto& row : Rows(result.out)) {
+            ASSERT_GE(row.size(), 5u);
+            times.push_back(std::stod(row[2]));
+        }
+        const signals::Score score = signals::Match(r.times, times, -0.001, 0.003);
+        EXPECT_GT(score.recall, 0.98) << text;
+        EXPECT_GT(score.precision, 0.98) << text;
+    }
+    fs::remove(file);
+}

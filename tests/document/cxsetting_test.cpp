@@ -168,9 +168,9 @@ TEST(DetectionSetting, UnboundKeepsItsTextAndIsInvalid)
     EXPECT_EQ(setting.TypeMask(), 5u);
     EXPECT_FALSE(setting.IsValid());
     EXPECT_TRUE(Text(setting).IsEmpty());
-    setting.FromText(KVO::String(u"height=2;stage=1"), true);
+    setting.FromText(KVO::String(u"height=2;transform=1"), true);
     setting.Reset();
-    EXPECT_EQ(Utf8(Text(setting).View()), "height=2;stage=1");
+    EXPECT_EQ(Utf8(Text(setting).View()), "height=2;transform=1");
     EXPECT_EQ(setting.AsDouble(), 0.0);
 
     const auto withoutExtension = doctest::MakeHostDocument(false);
@@ -178,7 +178,7 @@ TEST(DetectionSetting, UnboundKeepsItsTextAndIsInvalid)
     setting.Bind(nullptr);
     EXPECT_EQ(setting.Object(), nullptr);
     EXPECT_FALSE(setting.IsValid());
-    EXPECT_EQ(Utf8(Text(setting).View()), "height=2;stage=1");
+    EXPECT_EQ(Utf8(Text(setting).View()), "height=2;transform=1");
 }
 
 TEST(DetectionSetting, BindingHandsThePendingTextToTheNewObject)
@@ -186,34 +186,34 @@ TEST(DetectionSetting, BindingHandsThePendingTextToTheNewObject)
     host::CallLog log;
     const auto document = doctest::MakeHostDocument(true, &log);
     CXSetting_LMDetSet setting;
-    setting.FromText(KVO::String(u"height=2;stage=1"), true);
+    setting.FromText(KVO::String(u"height=2;transform=1"), true);
     setting.Bind(document.Get());
     ASSERT_NE(setting.Object(), nullptr);
     EXPECT_TRUE(setting.PendingText().IsEmpty());
-    EXPECT_EQ(Utf8(Text(setting).View()), "height=2;stage=1");
+    EXPECT_EQ(Utf8(Text(setting).View()), "height=2;transform=1");
     EXPECT_TRUE(setting.IsValid());
     ILMDetectionSettings* first = setting.Object();
     setting.Bind(document.Get()); // bound already: the same object
     EXPECT_EQ(setting.Object(), first);
     EXPECT_EQ(log.Count("loopmetry", "CreateSettings"), 1u);
 
-    setting.FromText(KVO::String(u"height=0;stage=0"), true);
+    setting.FromText(KVO::String(u"height=0;transform=0"), true);
     EXPECT_FALSE(setting.IsValid()); // the object's own test
     setting.Reset();
-    EXPECT_EQ(Utf8(Text(setting).View()), "height=0.1;stage=0");
+    EXPECT_EQ(Utf8(Text(setting).View()), "dir=1;sd=1;height=5;interval=0.005;transform=0;smooth=5e-04;window=0.5;zero=0;tag=1");
 
     // An empty pending text is not handed over: the new object keeps its defaults.
     CXSetting_LMDetSet fresh;
     fresh.Bind(document.Get());
     EXPECT_EQ(log.Count("loopmetry", "SetText"), 2u);
-    EXPECT_EQ(Utf8(Text(fresh).View()), "height=0.1;stage=0");
+    EXPECT_EQ(Utf8(Text(fresh).View()), "dir=1;sd=1;height=5;interval=0.005;transform=0;smooth=5e-04;window=0.5;zero=0;tag=1");
 }
 
 TEST(DetectionSetting, CopiesCloneBoundObjectsAndCarryUnboundText)
 {
     const auto document = doctest::MakeHostDocument(true);
     CXSetting_LMDetSet bound;
-    bound.FromText(KVO::String(u"height=3;stage=1"), true);
+    bound.FromText(KVO::String(u"height=3;transform=1"), true);
     bound.Bind(document.Get());
 
     // Bound source: the target gets a clone of its own.
@@ -221,15 +221,15 @@ TEST(DetectionSetting, CopiesCloneBoundObjectsAndCarryUnboundText)
     EXPECT_TRUE(target.CopyFrom(bound));
     ASSERT_NE(target.Object(), nullptr);
     EXPECT_NE(target.Object(), bound.Object());
-    EXPECT_EQ(Utf8(Text(target).View()), "height=3;stage=1");
+    EXPECT_EQ(Utf8(Text(target).View()), "height=3;transform=1");
 
     // Unbound source into a bound target: the target lets its object go; the text comes through FromText.
     CXSetting_LMDetSet unbound;
-    unbound.FromText(KVO::String(u"height=4;stage=0"), true);
+    unbound.FromText(KVO::String(u"height=4;transform=0"), true);
     EXPECT_FALSE(target.CopyFrom(unbound));
     EXPECT_EQ(target.Object(), nullptr);
     target.FromText(unbound.ToText(true), true);
-    EXPECT_EQ(Utf8(target.PendingText().View()), "height=4;stage=0");
+    EXPECT_EQ(Utf8(target.PendingText().View()), "height=4;transform=0");
 
     // Another kind of setting is copied through text as well.
     CXSettingInt number(1000, 0, 24, 4, 2, 5);
@@ -241,10 +241,10 @@ TEST(DetectionSetting, CopyingFromItselfKeepsTheObject)
 {
     const auto document = doctest::MakeHostDocument(true);
     CXSetting_LMDetSet setting;
-    setting.FromText(KVO::String(u"height=5;stage=1"), true);
+    setting.FromText(KVO::String(u"height=5;transform=1"), true);
     setting.Bind(document.Get());
     ILMDetectionSettings* object = setting.Object();
     EXPECT_TRUE(setting.CopyFrom(setting));
     EXPECT_EQ(setting.Object(), object);
-    EXPECT_EQ(Utf8(Text(setting).View()), "height=5;stage=1");
+    EXPECT_EQ(Utf8(Text(setting).View()), "height=5;transform=1");
 }

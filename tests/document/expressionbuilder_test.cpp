@@ -174,11 +174,11 @@ TEST(CalculationTexts, UnstimulatedTypesAskTheDetectionSettings)
 {
     Texts t;
     t.Set(2000, u"0");
-    EXPECT_EQ(t.EventChain(), "pcc( ch1, lmdetect( ch1, 0.1, 0, -1, -1073741824 ), 0, 0, 0, 0 )");
-    t.Set(1010, u"height=0.5;stage=1");
+    EXPECT_EQ(t.EventChain(), "pcc( ch1, lmpeaks( ch1, 1, 1, 5, 0.005, 0, 0.0005, 0.5 ), 0, 0, 0, 0 )");
+    t.Set(1010, u"height=0.5;transform=1");
     t.Set(2000, u"2");
     t.host.requests.clear();
-    EXPECT_EQ(t.EventChain(), "pcc( ch1, lmdetect( ch4, 0.5, 1, 3, 4 ), 0, 0, 0, 0 )");
+    EXPECT_EQ(t.EventChain(), "pcc( ch1, lmpeaks( ch4, 1, 1, 0.5, 0.005, 1, 0.0005, 0.5 ), 0, 0, 0, 0 )");
     ASSERT_EQ(t.host.requests.size(), 1u);
     EXPECT_EQ(t.host.requests[0].channel, 3);
     EXPECT_EQ(t.host.requests[0].kind, 4);

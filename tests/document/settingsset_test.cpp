@@ -279,23 +279,23 @@ TEST(SettingsSet, DetectionSettingsAreBoundAndToldTheirChannel)
     SettingsSet loaded(&Catalogue());
     loaded.AddChannel(1);
     loaded.AddChannel(3);
-    loaded.ChannelAt(1)->Find(1010)->FromText(KVO::String(u"height=7;stage=1"), true);
+    loaded.ChannelAt(1)->Find(1010)->FromText(KVO::String(u"height=7;transform=1"), true);
     loaded.BindDetectionSettings(document.Get());
     for (std::uint32_t i = 0; i < 2; ++i) {
         auto* bound = static_cast<host::LMDetectionSettings*>(loaded.ChannelAt(i)->DetectionSetting()->Object());
         ASSERT_NE(bound, nullptr);
         EXPECT_EQ(bound->SourceChannel(), loaded.ChannelAt(i)->Key());
     }
-    EXPECT_EQ(Utf8(loaded.ChannelAt(1)->Find(1010)->ToText(true).View()), "height=7;stage=1");
+    EXPECT_EQ(Utf8(loaded.ChannelAt(1)->Find(1010)->ToText(true).View()), "height=7;transform=1");
 
     // Without the extension nothing binds and the text survives.
     const auto bare = doctest::MakeHostDocument(false);
     SettingsSet without(&Catalogue());
     without.AddChannel(0, -1, bare.Get());
-    without.ChannelAt(0)->Find(1010)->FromText(KVO::String(u"height=8;stage=0"), true);
+    without.ChannelAt(0)->Find(1010)->FromText(KVO::String(u"height=8;transform=0"), true);
     without.BindDetectionSettings(bare.Get());
     EXPECT_EQ(without.DetectionSettingsObject(), nullptr);
-    EXPECT_EQ(Utf8(without.Find(1010)->ToText(true).View()), "height=8;stage=0");
+    EXPECT_EQ(Utf8(without.Find(1010)->ToText(true).View()), "height=8;transform=0");
 }
 
 TEST(SettingsSet, AssignRebuildsTheChannelsAsDeepCopies)

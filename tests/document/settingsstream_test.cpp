@@ -71,7 +71,7 @@ TEST(SettingsStream, ContainerWithAChannelGroupMatchesItsGoldenBytes)
     SettingsSet settings(&Catalogue());
     doctest::SelectChannel(settings, 2);
     settings.SetDouble(1006, 0.125);
-    doctest::SetText(settings, 1010, u"height=2;stage=1");
+    doctest::SetText(settings, 1010, u"height=2;transform=1");
     doctest::SetText(settings, 2000, u"3");
     const Bytes bytes = doctest::Written(settings);
     doctest::CheckGolden("settings_channel2.bin", bytes);
@@ -87,7 +87,7 @@ TEST(SettingsStream, ContainerWithAChannelGroupMatchesItsGoldenBytes)
     EXPECT_EQ(doctest::Written(read), bytes);
     EXPECT_EQ(read.GetInt(2000), 3);
     EXPECT_EQ(read.GetDouble(1006), 0.125);
-    EXPECT_EQ(Utf8(read.Find(1010)->ToText(true).View()), "height=2;stage=1");
+    EXPECT_EQ(Utf8(read.Find(1010)->ToText(true).View()), "height=2;transform=1");
 }
 
 TEST(SettingsStream, ReadingStopsAtAnOldOrMissingVersion)

@@ -31,7 +31,7 @@ EventPkStm Peak(std::int32_t tick, std::int32_t kind)
 std::u16string TextOf(IChartCommentEx* comment)
 {
     IKVOString* text = nullptr;
-    EXPECT_EQ(comment->GetCommentInfo(nullptr, nullptr, nullptr, &text), S_OK);
+    EXPECT_EQ(comment->GetInfo(nullptr, nullptr, nullptr, &text), S_OK);
     return host::TakeText(text);
 }
 
@@ -40,7 +40,7 @@ DWORD ColourOf(IChartCommentEx* comment)
     DWORD id = 0;
     DWORD colour = 0;
     DWORD zero = 7;
-    EXPECT_EQ(comment->GetDrawInfo(&id, &colour, &zero), S_OK);
+    EXPECT_EQ(static_cast<ChartClient::EventDataCommentTP*>(comment)->GetDrawInfo(&id, &colour, &zero), S_OK);
     EXPECT_EQ(zero, 0u);
     return colour;
 }
@@ -77,13 +77,13 @@ TEST(EventComment, TextAndColourComeFromTheDrawClassOfTheEvent)
         DWORD channel = 0;
         DWORD display = 0;
         IKVOString* text = nullptr;
-        ASSERT_EQ(comment->GetCommentInfo(position, &channel, &display, &text), S_OK);
+        ASSERT_EQ(comment->GetInfo(position, &channel, &display, &text), S_OK);
         host::TakeText(text);
         EXPECT_EQ(position[0], e.tick) << "the host's position of the event";
         EXPECT_EQ(position[1], 1);
         EXPECT_EQ(channel, e.channel);
         LONG pair[2] = {};
-        ASSERT_EQ(comment->GetEventPosition(pair), S_OK);
+        ASSERT_EQ(static_cast<ChartClient::EventDataCommentTP*>(comment.Get())->GetEventPosition(pair), S_OK);
         EXPECT_EQ(pair[0], e.tick);
         EXPECT_EQ(pair[1], 1);
     }
@@ -96,19 +96,20 @@ TEST(EventComment, EventSlotsAndTexts)
 {
     TestHost();
     const EventPkStm event = Peak(7, CX::Enum::kKindPeak);
-    platform::ComPtr<IChartCommentEx> comment(new ChartClient::EventDataCommentTP(
-        nullptr, reinterpret_cast<const std::byte*>(&event), 3, 0, 0, 0, 7, 2));
-    EXPECT_EQ(comment->GetEventTick(nullptr), E_INVALIDARG);
-    EXPECT_EQ(comment->GetEventPosition(nullptr), E_INVALIDARG);
-    EXPECT_EQ(comment->SetEventTick(9), S_OK);
+    auto* tp = new ChartClient::EventDataCommentTP(nullptr, reinterpret_cast<const std::byte*>(&event), 3, 0, 0, 0,
+                                                   7, 2);
+    platform::ComPtr<IChartCommentEx> comment(tp);
+    EXPECT_EQ(tp->GetEventTick(nullptr), E_INVALIDARG);
+    EXPECT_EQ(tp->GetEventPosition(nullptr), E_INVALIDARG);
+    EXPECT_EQ(tp->SetEventTick(9), S_OK);
     LONG tick = 0;
-    EXPECT_EQ(comment->GetEventTick(&tick), S_OK);
+    EXPECT_EQ(tp->GetEventTick(&tick), S_OK);
     EXPECT_EQ(tick, 9);
     DWORD id = 0;
-    EXPECT_EQ(comment->GetMessageId(&id), S_OK);
+    EXPECT_EQ(tp->GetMessageId(&id), S_OK);
     EXPECT_EQ(id & 0xFFFF, 18u);
-    EXPECT_EQ(comment->UnusedSlot4(), E_NOTIMPL);
-    EXPECT_EQ(comment->UnusedSlot15(), E_NOTIMPL);
+    EXPECT_EQ(comment->UnusedSlot21(), E_FAIL);
+    EXPECT_EQ(comment->UnusedSlot23(), E_NOTIMPL);
     EXPECT_EQ(TextOf(comment.Get()), u"");
     EXPECT_EQ(ColourOf(comment.Get()), 0xFFFFFFu);
 

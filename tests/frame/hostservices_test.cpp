@@ -215,6 +215,19 @@ public:
             *out = nullptr;
             return E_NOTIMPL;
         }
+        HRESULT GetPresetCount(LONG*) override { return E_NOTIMPL; }
+        HRESULT FindPreset(ILMDetectionSettings*, LONG*, VARIANT_BOOL*) override { return E_NOTIMPL; }
+        HRESULT FindPresetByName(const WCHAR*, LONG*, VARIANT_BOOL*) override { return E_NOTIMPL; }
+        HRESULT GetPreset(LONG, ILMDetectionSettings**) override { return E_NOTIMPL; }
+        HRESULT GetPresetName(LONG, VARIANT_BOOL, BSTR*) override { return E_NOTIMPL; }
+        HRESULT IsPresetRemovable(LONG, VARIANT_BOOL*) override { return E_NOTIMPL; }
+        HRESULT Customize(HWND, ILMDetectionSettings*, const void*, const WCHAR*, const WCHAR*, const WCHAR*,
+                          ILMDetectionSettings**) override
+        {
+            return E_NOTIMPL;
+        }
+        HRESULT SavePreset(HWND, ILMDetectionSettings*) override { return E_NOTIMPL; }
+        HRESULT DeletePreset(HWND, const WCHAR*) override { return E_NOTIMPL; }
         int count = 0;
     };
 

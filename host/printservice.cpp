@@ -1,0 +1,142 @@
+#include "host/printservice.h"
+
+#include "platform/com/oleauto.h"
+#include "platform/gdi/dc.h"
+#include "platform/gdi/printing.h"
+
+namespace host {
+
+namespace {
+// US Letter in pixels at a resolution.
+SIZE LetterAt(int dpi) { return SIZE{dpi * 17 / 2, dpi * 11}; }
+
+HBITMAP WhitePage(SIZE size)
+{
+    HBITMAP page = CreateBitmap(size.cx, size.cy, 1, 32, nullptr);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, page);
+    const RECT all{0, 0, size.cx, size.cy};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    return page;
+}
+
+std::u16string TitleOf(ICAFPrintoutEx* printout)
+{
+    BSTR title = nullptr;
+    printout->GetTitle(&title);
+    std::u16string text = title ? std::u16string(title) : std::u16string();
+    SysFreeString(title);
+    return text;
+}
+} // namespace
+
+platform::ComPtr<PrintService> PrintService::Create(CallLog& log)
+{
+    return platform::ComPtr<PrintService>(new PrintService(log));
+}
+
+HRESULT PrintService::QueryInterface(REFIID iid, void** out)
+{
+    return AnswerFrom({{&IID_ICAFPrintService, static_cast<ICAFPrintService*>(this)}}, iid, out);
+}
+
+void PrintService::SetOutput(std::string pdfPath, int dpi)
+{
+    output_ = std::move(pdfPath);
+    dpi_ = dpi > 0 ? dpi : 150;
+}
+
+template <class PageFn>
+void PrintService::ForEachPage(ICAFPrintoutEx* printout, PageFn page)
+{
+    platform::ComPtr<ICAFPrintoutType> selection;
+    printout->QueryInterface(IID_ICAFPrintoutType, selection.OutVoid());
+    std::int32_t count = 0;
+    printout->GetPageCount(&count);
+    printout->BeginDocument(0);
+    for (std::int32_t n = 0; printout->IsPastEnd(n) == S_OK; ++n) {
+        if (!selection || selection->IsPageSelected(n) == S_OK) {
+            page(n);
+        }
+    }
+    printout->EndDocument(0);
+}
+
+HRESULT PrintService::Print(ICAFPrintoutEx* printout, DWORD flags)
+{
+    log_.Record("print", "Print", Hex(flags));
+    printedPages_ = 0;
+    if (!printout) {
+        return E_POINTER;
+    }
+    lastTitle_ = TitleOf(printout);
+    if (output_.empty()) {
+        return E_FAIL;
+    }
+    gdi::PdfWriter pdf(output_);
+    bool written = true;
+    const SIZE size = LetterAt(dpi_);
+    ForEachPage(printout, [&](std::int32_t n) {
+        HBITMAP page = WhitePage(size);
+        HDC dc = gdi::CreatePageDc(page, dpi_);
+        const RECT area{0, 0, size.cx, size.cy};
+        if (SUCCEEDED(printout->BeginPage(&area, dc, nullptr))) {
+            printout->PrintPage(n, &area);
+        }
+        DeleteDC(dc);
+        written = pdf.AddPage(page, dpi_) && written;
+        DeleteObject(page);
+    });
+    printedPages_ = pdf.Pages();
+    written = pdf.Finish() && written;
+    return written ? S_OK : E_FAIL;
+}
+
+HRESULT PrintService::Preview(ICAFPrintoutEx* printout)
+{
+    log_.Record("print", "Preview");
+    previews_.clear();
+    if (!printout) {
+        return E_POINTER;
+    }
+    lastTitle_ = TitleOf(printout);
+    HDC printer = CreateDCW(u"PDF", u"Preview printer", nullptr, nullptr);
+    const RECT printerPage{0, 0, GetDeviceCaps(printer, HORZRES), GetDeviceCaps(printer, VERTRES)};
+    ForEachPage(printout, [&](std::int32_t n) {
+        HBITMAP page = WhitePage(LetterAt(kPreviewDpi));
+        HDC dc = CreateCompatibleDC(nullptr);
+        HGDIOBJ old = SelectObject(dc, page);
+        if (SUCCEEDED(printout->BeginPage(&printerPage, dc, printer))) {
+            printout->PrintPage(n, &printerPage);
+        }
+        // The printout keeps its wrappers until the next page: end them with a page of nothing.
+        printout->BeginPage(&printerPage, nullptr, nullptr);
+        SelectObject(dc, old);
+        DeleteDC(dc);
+        previews_.push_back(gdi::ImageOfBitmap(page));
+        DeleteObject(page);
+    });
+    DeleteDC(printer);
+    return S_OK;
+}
+
+platform::ComPtr<CopyNotifyService> CopyNotifyService::Create(CallLog& log)
+{
+    return platform::ComPtr<CopyNotifyService>(new CopyNotifyService(log));
+}
+
+HRESULT CopyNotifyService::QueryInterface(REFIID iid, void** out)
+{
+    return AnswerFrom({{&IID_ICopyNotifyService, static_cast<ICopyNotifyService*>(this)}}, iid, out);
+}
+
+HRESULT CopyNotifyService::NotifyCopy(DWORD reserved)
+{
+    log_.Record("copy", "NotifyCopy", Hex(reserved));
+    ++notices_;
+    return S_OK;
+}
+
+} // namespace host

@@ -1,0 +1,57 @@
+#include "platform/gdi/printing.h"
+
+#include "platform/gdi/objects.h"
+
+#include <cairo-pdf.h>
+
+#include <utility>
+
+namespace gdi {
+
+PdfWriter::PdfWriter(std::string path) : path_(std::move(path)) {}
+
+PdfWriter::~PdfWriter() { Finish(); }
+
+bool PdfWriter::AddPage(HBITMAP page, int dpi)
+{
+    Bitmap* bitmap = AsBitmap(page);
+    if (!bitmap || !bitmap->surface || dpi <= 0) {
+        return false;
+    }
+    const double scale = 72.0 / dpi;
+    const double width = bitmap->width * scale;
+    const double height = bitmap->height * scale;
+    if (!surface_) {
+        surface_ = cairo_pdf_surface_create(path_.c_str(), width, height);
+    } else {
+        cairo_pdf_surface_set_size(surface_, width, height);
+    }
+    if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) {
+        return false;
+    }
+    cairo_surface_flush(bitmap->surface);
+    cairo_t* cr = cairo_create(surface_);
+    cairo_scale(cr, scale, scale);
+    cairo_set_source_surface(cr, bitmap->surface, 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+    cairo_paint(cr);
+    cairo_show_page(cr);
+    const bool ok = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
+    cairo_destroy(cr);
+    pages_ += ok;
+    return ok;
+}
+
+bool PdfWriter::Finish()
+{
+    if (!surface_) {
+        return pages_ == 0;
+    }
+    cairo_surface_finish(surface_);
+    const bool ok = cairo_surface_status(surface_) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(surface_);
+    surface_ = nullptr;
+    return ok;
+}
+
+} // namespace gdi

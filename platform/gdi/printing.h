@@ -1,0 +1,31 @@
+// Printed pages as a PDF file: each page is a bitmap drawn at a resolution and placed on a PDF page of its size.
+#pragma once
+
+#include "platform/win/wingdi.h"
+
+#include <cairo.h>
+
+#include <string>
+
+namespace gdi {
+
+class PdfWriter {
+public:
+    explicit PdfWriter(std::string path);
+    ~PdfWriter();
+    PdfWriter(const PdfWriter&) = delete;
+    PdfWriter& operator=(const PdfWriter&) = delete;
+
+    // False when the page cannot be written (the file cannot be made, the bitmap is not one).
+    bool AddPage(HBITMAP page, int dpi);
+    // Ends the file; false when it could not be written. Without a page nothing is written.
+    bool Finish();
+    int Pages() const { return pages_; }
+
+private:
+    std::string path_;
+    cairo_surface_t* surface_ = nullptr;
+    int pages_ = 0;
+};
+
+} // namespace gdi

@@ -1,0 +1,187 @@
+// The host's peak detection ("LMPeaks") through the evaluator: recall and precision on generated recordings whose
+// events are known, and the same events read at once, in chunks, and while the block is being sampled.
+#include "synaptic_signals.h"
+#include "testhost.h"
+
+#include "tests/engine/enum_harness.h"
+
+#include "host/hoststring.h"
+#include "host/lmpeaks.h"
+#include "host/loopmetry.h"
+#include "platform/win/codepage.h"
+#include "sdk/hostobjects.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace enumharness;
+
+namespace {
+
+struct Peak16 {
+    std::int32_t tick;
+    float offset;
+    double value;
+};
+
+platform::ComPtr<ICalcEnum> Evaluate(host::DataSource* source, const std::u16string& text)
+{
+    platform::ComPtr<IChannelData> channelData;
+    source->QueryInterface(IID_IChannelData, channelData.OutVoid());
+    platform::ComPtr<ICalcEnum> calc;
+    EXPECT_EQ(TestHost().Evaluator().CreateInstance(channelData.Get(), calc.Out()), S_OK);
+    platform::ComPtr<IKVOString> string = host::MakeString(text);
+    DWORD flags = 0;
+    EXPECT_EQ(calc->Parse(string.Get(), &flags), S_OK) << platform::Utf16ToUtf8(text);
+    return calc;
+}
+
+std::vector<Peak16> Detect(host::DataSource* source, const std::u16string& text, double tickPeriod, ULONG buffer = 256,
+                           LONG endStep = 0)
+{
+    auto calc = Evaluate(source, text);
+    EXPECT_EQ(calc->SetSources(0, 0, nullptr, nullptr, tickPeriod, 0), S_OK);
+    calc->SeekStart(0);
+    return ReadAll<Peak16>(Events(calc.Get()).Get(), buffer, endStep);
+}
+
+std::vector<double> Times(const std::vector<Peak16>& peaks, double tickPeriod)
+{
+    std::vector<double> times;
+    for (const Peak16& p : peaks) {
+        times.push_back((p.tick + p.offset) * tickPeriod);
+    }
+    return times;
+}
+
+} // namespace
+
+// The event text that a preset of the extension builds over channel 1.
+std::u16string PresetText(const char16_t* name)
+{
+    host::LMDocExtension extension;
+    LONG index = -1;
+    VARIANT_BOOL found = VARIANT_FALSE;
+    extension.FindPresetByName(name, &index, &found);
+    EXPECT_EQ(found, VARIANT_TRUE) << platform::Utf16ToUtf8(name);
+    platform::ComPtr<ILMDetectionSettings> settings;
+    extension.GetPreset(index, settings.Out());
+    BSTR text = nullptr;
+    EXPECT_EQ(settings->BuildCalculationText(u"ch1", 0, -1, static_cast<LONG>(0xC0000000), &text), S_OK);
+    std::u16string result(text);
+    SysFreeString(text);
+    return result;
+}
+
+TEST(LMPeaks, FindsGeneratedEventsAtThePresets)
+{
+    struct Case {
+        const char16_t* preset;
+        signals::Shape shape;
+        int sign;
+        double lowest; // smallest event height in noise SDs
+        double early;  // how far before (negative) and after the true time a detection still counts
+        double late;
+    };
+    const Case cases[] = {
+        {u"General peaks", signals::Shape::Peak, 1, 8.0, -0.001, 0.001},
+        {u"Synaptic currents", signals::Shape::SynapticCurrent, -1, 8.0, -0.001, 0.003},
+        {u"Synaptic potentials", signals::Shape::SynapticPotential, 1, 8.0, -0.001, 0.006},
+        {u"Action potentials", signals::Shape::Peak, 1, 14.0, -0.001, 0.001},
+    };
+    for (const Case& c : cases) {
+        const std::u16string text = PresetText(c.preset);
+        for (std::uint32_t seed : {7u, 23u}) {
+            const signals::Recording r = signals::Make(c.shape, 30.0, c.sign, seed, c.lowest);
+            auto source = SourceOf(OneChannel({r.samples}, r.tickPeriod));
+            const auto found = Detect(source.Get(), text, r.tickPeriod);
+            const signals::Score score = signals::Match(r.times, Times(found, r.tickPeriod), c.early, c.late);
+            const std::string what = platform::Utf16ToUtf8(c.preset) + " seed " + std::to_string(seed) + ": " +
+                                     std::to_string(found.size()) + " found of " + std::to_string(r.times.size());
+            EXPECT_GT(score.recall, 0.98) << what;
+            EXPECT_GT(score.precision, 0.98) << what;
+        }
+    }
+}
+
+// Downward peaks with an absolute threshold: the same events as upward ones of the negated recording.
+TEST(LMPeaks, DirectionAndAbsoluteThresholdMirror)
+{
+    const signals::Recording up = signals::Make(signals::Shape::Peak, 10.0, 1, 5);
+    signals::Recording down = up;
+    for (float& v : down.samples) {
+        v = -v;
+    }
+    auto upSource = SourceOf(OneChannel({up.samples}, up.tickPeriod));
+    auto downSource = SourceOf(OneChannel({down.samples}, down.tickPeriod));
+    const auto a = Detect(upSource.Get(), u"lmpeaks( ch1, 1, 0, 5, 0.005 )", up.tickPeriod);
+    const auto b = Detect(downSource.Get(), u"lmpeaks( ch1, -1, 0, 5, 0.005 )", up.tickPeriod);
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        EXPECT_EQ(a[i].tick, b[i].tick);
+        EXPECT_EQ(a[i].offset, b[i].offset);
+        EXPECT_EQ(a[i].value, -b[i].value);
+    }
+    EXPECT_GT(signals::Match(up.times, Times(a, up.tickPeriod), -0.001, 0.001).recall, 0.98);
+}
+
+// The same bytes whether the block is read at once, in small requests with end ticks, or while it grows.
+TEST(LMPeaks, SameEventsAtOnceInChunksAndWhileSampling)
+{
+    const signals::Recording r = signals::Make(signals::Shape::SynapticCurrent, 12.0, -1, 3);
+    const std::u16string text = PresetText(u"Synaptic currents");
+    auto whole = SourceOf(OneChannel({r.samples}, r.tickPeriod));
+    const auto all = Detect(whole.Get(), text, r.tickPeriod, 4096);
+    ASSERT_GT(all.size(), 50u);
+    ExpectSameEvents(all, Detect(whole.Get(), text, r.tickPeriod, 3, 777), "small requests");
+
+    // Sampling: blocks of samples of varied sizes arrive between reads.
+    auto document = host::Document::Create();
+    document->AddChannel(u"Im", u"pA");
+    const int block = document->AddBlock(r.tickPeriod, true);
+    auto growing = SourceOf(document);
+    auto calc = Evaluate(growing.Get(), text);
+    ASSERT_EQ(calc->SetSources(block, 0, nullptr, nullptr, r.tickPeriod, kStopAtGapFlag), S_OK);
+    calc->SeekStart(0);
+    auto events = Events(calc.Get());
+    std::vector<Peak16> seen;
+    std::vector<Peak16> buffer(16);
+    std::size_t at = 0;
+    std::size_t step = 1;
+    LONG position = 0;
+    HRESULT hr = S_OK;
+    while (hr == S_OK) {
+        if (at < r.samples.size()) {
+            step = step * 7 % 5003 + 1; // 1 to 5003 samples at a time
+            const std::size_t n = std::min(step, r.samples.size() - at);
+            document->Append(block, 0, std::span<const float>(r.samples).subspan(at, n));
+            at += n;
+            if (at == r.samples.size()) {
+                document->FinishBlock(block);
+            }
+        }
+        LONG count = 0;
+        LONG next = 0;
+        do {
+            hr = events->Next(static_cast<ULONG>(buffer.size() * sizeof(Peak16)), -1, buffer.data(), &count, &next);
+            ASSERT_TRUE(hr == S_OK || hr == S_FALSE);
+            seen.insert(seen.end(), buffer.begin(), buffer.begin() + count);
+            ASSERT_GE(next, position) << "the position moved back";
+            position = next;
+        } while (hr == S_OK && count == static_cast<LONG>(buffer.size()));
+        // Nothing reported so far lies at or after the position still to come.
+        if (!seen.empty() && hr == S_OK) {
+            ASSERT_LT(seen.back().tick, position);
+        }
+    }
+    ExpectSameEvents(all, seen, "while sampling");
+
+    // Starting later gives the tail of the same events.
+    auto later = Evaluate(whole.Get(), text);
+    ASSERT_EQ(later->SetSources(0, 0, nullptr, nullptr, r.tickPeriod, 0), S_OK);
+    const LONG start = all[all.size() / 2].tick;
+    later->SeekStart(start);
+    ExpectSameEvents(std::vector<Peak16>(all.begin() + static_cast<std::ptrdiff_t>(all.size() / 2), all.end()),
+                     ReadAll<Peak16>(Events(later.Get()).Get(), 64), "from the middle");
+}
