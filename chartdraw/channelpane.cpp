@@ -1,6 +1,15 @@
 #include "chartdraw/channelpane.h"
 
+#include "foundation/kvostring.h"
+#include "foundation/xkvo.h"
+#include "platform/win/winuser.h"
+#include "frame/typeid.h"
+#include "graph/mgraph1/graph2ddrawer.h"
+#include "platform/com/oleauto.h"
+
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <cmath>
 
 namespace ChartDraw {
@@ -34,25 +43,452 @@ HRESULT SiPrefix(LONG index, char16_t* letter, double* multiplier)
     return S_OK;
 }
 
+namespace {
+// The family of the view messages that the chart panes send to their observers.
+// {8D31E6A4-2B7C-4F59-9E08-C4A1D57B3E92}
+constexpr GUID kViewMessageFamily{0x8D31E6A4, 0x2B7C, 0x4F59, {0x9E, 0x08, 0xC4, 0xA1, 0xD5, 0x7B, 0x3E, 0x92}};
+
+// Lane scales stand upright: the host's kind bit 0 (a horizontal scale) is never passed for them.
+constexpr DWORD kHorizontalKind = 1u;
+constexpr DWORD kStyleLane2 = 1u << 1;
+constexpr DWORD kStyleNoControlsClear = 1u << 4;
+constexpr DWORD kStyleNoControlsSet = 1u << 3;
+
+template <class T>
+platform::ComPtr<T> QueryFor(IUnknown* object, const IID& iid)
+{
+    platform::ComPtr<T> result;
+    if (object) {
+        object->QueryInterface(iid, result.OutVoid());
+    }
+    return result;
+}
+} // namespace
+
+// The preview panes' change notice; its type id's low word 1 and 2 are the lane-units messages.
+// {B7E25C19-40D8-4A63-8F1E-2D96A3C07B58}
+constexpr GUID kPreviewChangeNotice{0xB7E25C19, 0x40D8, 0x4A63, {0x8F, 0x1E, 0x2D, 0x96, 0xA3, 0xC0, 0x7B, 0x58}};
+
+DWORD LaneUnitsMessageId() { return TypeIdClass<&kPreviewChangeNotice, 1>::Get(); }
+DWORD ExtendedLaneUnitsMessageId() { return TypeIdClass<&kPreviewChangeNotice, 2>::Get(); }
+DWORD AutoscaleMessageId() { return TypeIdClass<&kViewMessageFamily, 47>::Get(); }
+DWORD ChannelEventMessageId() { return TypeIdClass<&kViewMessageFamily, 46>::Get(); }
+
 ChannelPane::ChannelPane(LONG index, ChildPaneOwner* owner, DWORD a, DWORD b) : ChildPaneBase(index, owner)
 {
     flagsA = a;
     flagsB = b;
 }
 
+ChannelPane::ChannelPane(const ChannelPane& other)
+    : ChildPaneBase(other), ChannelPaneInit(other), IDragScaleObserver()
+{
+    auto settle = [](const platform::ComPtr<IScaleControl>& drag, const platform::ComPtr<IScaleControl>& scale,
+                     platform::ComPtr<IScaleControl>& into) {
+        if (drag) {
+            drag->Copy(into.Out());
+        } else {
+            into = scale;
+        }
+    };
+    settle(other.drag1_, other.scale1_, scale1_);
+    notice1_ = QueryFor<ILaneScaleNotice>(scale1_.Get(), IID_ILaneScaleNotice);
+    settle(other.drag2_, other.scale2_, scale2_);
+}
+
+ChannelPane::~ChannelPane()
+{
+    // The host's scales keep no reference on their observers: a pane that goes must leave them.
+    for (const auto* drag : {&drag1_, &drag2_}) {
+        if (*drag) {
+            (*drag)->UnregisterObserver(this);
+        }
+    }
+    notice1_.Reset();
+    drag1_.Reset();
+    drag2_.Reset();
+    scale1_.Reset();
+    scale2_.Reset();
+}
+
+HRESULT ChannelPane::QueryInterface(REFIID iid, void** out)
+{
+    if (out && iid == IID_IDragScaleObserver) {
+        *out = static_cast<IDragScaleObserver*>(this);
+        AddRef();
+        return S_OK;
+    }
+    return ChildPaneBase::QueryInterface(iid, out);
+}
+
+HRESULT ChannelPane::OnBeginDrag(LONG)
+{
+    if (Owner()) {
+        Owner()->SetNoInteraction(true);
+    }
+    return S_OK;
+}
+
+HRESULT ChannelPane::OnEndDrag(LONG lane)
+{
+    if (Owner()) {
+        Owner()->SetNoInteraction(false);
+        Owner()->NotifyChannelEvent(paneIndex, lane, 0, DragScale(lane));
+    }
+    return S_OK;
+}
+
+HRESULT ChannelPane::OnScalingChanged(LONG lane, LONG, const double* pixelTransform)
+{
+    if (!pixelTransform) {
+        return E_POINTER;
+    }
+    return ScaleChanged(lane, pixelTransform[0], pixelTransform[1]);
+}
+
+HRESULT ChannelPane::OnAutoScale(LONG lane) { return RequestAutoscale(lane); }
+
+HRESULT ChannelPane::ScaleChanged(LONG lane, double scale, double offset)
+{
+    std::unique_lock<std::recursive_mutex> guard;
+    if (Owner() && Owner()->PaneLock()) {
+        guard = std::unique_lock(*Owner()->PaneLock());
+    }
+    // The data pane's lanes may redirect the scale; without a redirection it is this pane's own.
+    platform::ComPtr<IUnknown> source;
+    if (IDrawerDataPane* services = Owner() ? Owner()->DrawerServices() : nullptr) {
+        services->GetLaneInformation(paneIndex, lane, source.Out());
+    }
+    if (!source) {
+        platform::ComPtr<IScaleControl> own;
+        GetScaleForLane(lane, own.Out());
+        source = own.Get();
+    }
+    const double pair[2]{scale, offset};
+    bool accepted = false;
+    for (std::uint32_t index = 0; index < DrawerCount(); ++index) {
+        accepted |= DrawerAt(index)->OnScaleChanged(lane, 0, pair, source.Get()) == S_OK;
+    }
+    if (Owner()) {
+        if (accepted) {
+            InvalidateAll();
+            Owner()->DropDragRect();
+            Owner()->InvalidatePaneRect(rect);
+        }
+        Owner()->RefreshObjects();
+    }
+    return S_OK;
+}
+
+HRESULT ChannelPane::RequestAutoscale(LONG lane)
+{
+    LONG pair[2]{LONG(0x80000000), LONG(0xC0000000)};
+    if (Owner()) {
+        Owner()->ChannelSelectors(paneIndex, pair);
+        Owner()->RequestAutoscale(pair, lane);
+    }
+    // The host's scale finds its own extent once its observers have been told; the pane only asks for it.
+    if ((lane == 1 && drag1_) || (lane == 2 && drag2_)) {
+        return S_OK;
+    }
+    return E_FAIL;
+}
+
 HRESULT ChannelPane::SetPlacement(DWORD id, const LONG pair[2], const RECT& r)
 {
     const HRESULT result = ChildPaneBase::SetPlacement(id, pair, r);
+    const LONG grow = (flagsB & kTallStrips) ? 2 : 0;
+    const LONG top = rect.top - grow;
+    const LONG bottom = rect.bottom + grow;
     for (std::uint32_t index = 0; index < DrawerCount(); ++index) {
         DrawerAt(index)->SetRect(paneIndex, &rect);
+    }
+    if (scale1_ && !(flagsA & kLane1NoScaleRect)) {
+        const RECT strip{rect.left - strips_.left, top, rect.left, bottom};
+        scale1_->SetScaleRect(&strip);
+    }
+    if (scale2_) {
+        const LONG left = rect.right + 2 * strips_.gap;
+        const RECT strip{left, top, left + strips_.right, bottom};
+        scale2_->SetScaleRect(&strip);
     }
     return result;
 }
 
-void ChannelPane::SetLaneScales(LaneScale* lane1Scale, LaneScale* lane2Scale)
+HRESULT ChannelPane::OnNewBlock(DWORD argument)
 {
-    lane1Scale_ = lane1Scale;
-    lane2Scale_ = lane2Scale;
+    for (LONG lane : {1, 2}) {
+        if (IScaleControl* scale = Scale(lane)) {
+            double pair[2]{1.0, 0.0};
+            scale->GetPixelTransform(pair);
+            ScaleChanged(lane, pair[0], pair[1]);
+        }
+    }
+    return Forward(&IChartRecordDrawer::OnNewBlock, argument);
+}
+
+HRESULT ChannelPane::ReadState(IStream* stream)
+{
+    if (!stream) {
+        return E_POINTER;
+    }
+    auto read = [stream](void* into, ULONG size) {
+        ULONG got = 0;
+        const HRESULT hr = stream->Read(into, size, &got);
+        return FAILED(hr) ? hr : got == size ? S_OK : STG_E_READFAULT;
+    };
+    DWORD version = 0;
+    if (const HRESULT hr = read(&version, sizeof version); hr != S_OK) {
+        return hr;
+    }
+    if (version > 3) {
+        throw XKVO(kBadStateVersion);
+    }
+    if (version == 2) {
+        BYTE hasRange = 0;
+        if (const HRESULT hr = read(&hasRange, 1); hr != S_OK) {
+            return hr;
+        }
+        if (hasRange) {
+            double discarded[2];
+            return read(discarded, sizeof discarded);
+        }
+    }
+    return S_OK;
+}
+
+HRESULT ChannelPane::WriteState(IStream* stream)
+{
+    if (!stream) {
+        return E_POINTER;
+    }
+    const DWORD version = 3;
+    return stream->Write(&version, sizeof version, nullptr);
+}
+
+HRESULT ChannelPane::Clone(ChannelPane** out) const
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    auto* copy = new ChannelPane(*this);
+    copy->AddRef();
+    *out = copy;
+    return S_OK;
+}
+
+HRESULT ChannelPane::CreateLaneScales(DWORD word1, DWORD word2)
+{
+    ownerWord1 = word1;
+    ownerWord2 = word2;
+    const bool noControls = Owner() && Owner()->NoControlsMode();
+    DWORD style = flagsB;
+    if (noControls) {
+        style = (style & ~kStyleNoControlsClear) | kStyleNoControlsSet;
+    }
+    const LONG value = (flagsB & kTallStrips) ? -2 : 0;
+    IGraphHostService* service = MGraph1::GetSharedHostService();
+    const HWND parent = Owner() ? Owner()->ScaleParent() : nullptr;
+    auto build = [&](LONG lane, DWORD laneStyle, platform::ComPtr<IScaleControl>& drag,
+                     platform::ComPtr<IScaleControl>& scale) {
+        const LONG kind = static_cast<LONG>(laneStyle & ~kHorizontalKind);
+        if (!noControls) {
+            if (drag) {
+                drag->UnregisterObserver(this);
+            }
+            drag.Reset();
+            if (service) {
+                service->CreateScaleControl(parent, value, value, kind, lane, drag.Out());
+            }
+            scale = drag;
+        } else {
+            scale.Reset();
+            MGraph1::CallSharedHostService(scale.Out(), value, value, static_cast<DWORD>(kind), lane);
+            if (drag) {
+                drag->UnregisterObserver(this);
+            }
+            drag.Reset();
+        }
+    };
+    if (flagsA & kLane1Exists) {
+        build(1, style & ~kStyleLane2, drag1_, scale1_);
+        notice1_ = QueryFor<ILaneScaleNotice>(scale1_.Get(), IID_ILaneScaleNotice);
+    }
+    if (flagsA & kLane2Exists) {
+        build(2, style | kStyleLane2, drag2_, scale2_);
+    }
+    return S_OK;
+}
+
+HRESULT ChannelPane::AttachDragScales()
+{
+    for (const auto* drag : {&drag1_, &drag2_}) {
+        if (*drag) {
+            (*drag)->RegisterObserver(this);
+        }
+    }
+    return S_OK;
+}
+
+HRESULT ChannelPane::SendChannelNotice(LONG value)
+{
+    // Packed little-endian words: the notice code, 0, 34, the channel and the value.
+    const std::array<std::uint32_t, 5> body{0x800C008Du, 0u, 34u, static_cast<std::uint32_t>(paneIndex),
+                                            static_cast<std::uint32_t>(value)};
+    if (!Owner() || !Owner()->SendFrameworkMessage(4, body.data(), sizeof body)) {
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
+HRESULT ChannelPane::GetScaleForLane(LONG lane, IScaleControl** out) const
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    IScaleControl* scale = lane == 1 ? scale1_.Get() : scale2_.Get();
+    if (scale) {
+        scale->AddRef();
+    }
+    *out = scale;
+    return S_OK;
+}
+
+void ChannelPane::AdoptLaneScale(IUnknown* object)
+{
+    if (!object) {
+        return;
+    }
+    if (!scale1_) {
+        scale1_ = QueryFor<IScaleControl>(object, IID_IScaleControl);
+    }
+    if (!notice1_) {
+        notice1_ = QueryFor<ILaneScaleNotice>(object, IID_ILaneScaleNotice);
+    }
+    if (!drag1_) {
+        drag1_ = QueryFor<IScaleControl>(object, IID_IScaleControl);
+    }
+}
+
+bool ChannelPane::QueryLaneUnits(LONG lane, DWORD channel, LONG index, LaneUnits& units, LONG selectorPair[2])
+{
+    const bool textOnly = channel == 0 && Owner() && (Owner()->PaneModeFlags() & (1u << 31));
+    for (std::uint32_t at = 0; at < DrawerCount(); ++at) {
+        IChartRecordDrawer* drawer = DrawerAt(at);
+        drawer->SetOption(channel);
+        IKVOString* text = nullptr;
+        WORD flag = 0;
+        double scale[2]{1.0, 0.0};
+        double range[2]{HUGE_VAL, -HUGE_VAL};
+        if (textOnly) {
+            drawer->GetUnitText(lane, index, &text, &flag);
+        } else {
+            drawer->GetUnitTextEx(lane, index, &text, &flag, range, nullptr, scale);
+        }
+        std::u16string found = text && text->GetText() ? std::u16string(text->GetText()) : std::u16string();
+        if (text) {
+            text->Release();
+        }
+        if (!found.empty()) {
+            units.text = std::move(found);
+            std::copy(std::begin(scale), std::end(scale), units.scale);
+            std::copy(std::begin(range), std::end(range), units.range);
+            drawer->GetChannel(selectorPair);
+            return true;
+        }
+    }
+    return false;
+}
+
+LONG ChannelPane::RefreshLaneUnits(LONG first, LONG last)
+{
+    flag1 = flag2 = 0;
+    LONG found = kNoUnitsFound;
+    const DWORD mode = Owner() ? Owner()->PaneModeFlags() : 0;
+    const bool textOnly = unitChannel == 0 && (mode & (1u << 31));
+    const bool scalesTakeTexts = static_cast<LONG>(unitTextMode) < 0;
+    auto enableDragScale = [&](IScaleControl* drag, bool unitsFound) {
+        HWND window = nullptr;
+        if (drag && drag->GetWindowHandle(&window) == S_OK && window) {
+            EnableWindow(window, unitsFound && !((mode & (1u << 27)) && first == kNoUnitsFound));
+        }
+    };
+    auto decorate = [this](const LaneUnitRecord& record, LaneUnits& units) {
+        if (!units.text.empty() && units.text != u" " && record.prefixIndex != 0) {
+            units.text = DecorateUnitText(record, units.text);
+        }
+    };
+
+    LaneUnits units1;
+    bool found1 = false;
+    for (LONG index = first; index <= last && !found1; ++index) {
+        if (QueryLaneUnits(1, unitChannel, index, units1, lane1Selector)) {
+            found1 = true;
+            found = index;
+        }
+    }
+    flag2 = found1 ? 1 : 0;
+    if (found1) {
+        decorate(lane1, units1);
+    }
+    KVO::String given1;
+    bool gave = false;
+    if (scale1_ && scalesTakeTexts) {
+        given1 = KVO::String(units1.text.c_str());
+        scale1_->SetScaling(textOnly ? nullptr : units1.scale, nullptr);
+        scale1_->SetUnits(units1.text.c_str());
+        if (notice1_) {
+            notice1_->SetDataRange(units1.range[0], units1.range[1]);
+            notice1_->SetUnitChannel(static_cast<LONG>(unitChannel));
+        }
+        if (drag1_ && !(flagsA & (1u << 29))) {
+            drag1_->SetOption(found1 ? -1 : 0);
+        }
+        enableDragScale(drag1_.Get(), found1);
+        gave = true;
+    }
+
+    LaneUnits units2;
+    bool found2 = false;
+    for (LONG index = last; index >= first && !found2; --index) {
+        if (QueryLaneUnits(2, unitChannel, index, units2, lane2Selector)) {
+            found2 = true;
+            if (!found1) {
+                found = index;
+            }
+        }
+    }
+    flag1 = found2 ? 1 : 0;
+    if (found2) {
+        decorate(lane2, units2);
+    }
+    KVO::String given2;
+    if (scale2_ && scalesTakeTexts) {
+        given2 = KVO::String(units2.text.c_str());
+        scale2_->SetUnits(units2.text.c_str());
+        if (auto notice = QueryFor<ILaneScaleNotice>(scale2_.Get(), IID_ILaneScaleNotice)) {
+            notice->SetDataRange(units2.range[0], units2.range[1]);
+        }
+        if (drag2_) {
+            drag2_->SetOption(found2 ? -1 : 0);
+        }
+        enableDragScale(drag2_.Get(), found2);
+        gave = true;
+    }
+
+    if (gave && Owner()) {
+        // Packed: the two found flags, the two unit texts as string references (they live until the sends
+        // return), and for the extended message two words of all ones.
+        std::array<BYTE, 2 + 2 * sizeof(IKVOString*) + 8> body{};
+        body[0] = found1 ? 1 : 0;
+        body[1] = found2 ? 1 : 0;
+        IKVOString* texts[2]{given1.Rep(), given2.Rep()};
+        std::memcpy(body.data() + 2, texts, sizeof texts);
+        std::memset(body.data() + 2 + sizeof texts, 0xFF, 8);
+        Owner()->SendToObservers(LaneUnitsMessageId(), body.data(), 2 + sizeof texts);
+        Owner()->SendToObservers(ExtendedLaneUnitsMessageId(), body.data(), body.size());
+    }
+    return found;
 }
 
 HRESULT ChannelPane::SetLanePrefix(LONG lane, LONG index)
@@ -65,15 +501,29 @@ HRESULT ChannelPane::SetLanePrefix(LONG lane, LONG index)
     }
     LaneUnitRecord& record = lane == 1 ? lane1 : lane2;
     record = LaneUnitRecord{letter, multiplier, index};
-    LaneScale* scale = ScaleForLane(lane);
+    IScaleControl* scale = Scale(lane);
     if (!scale) {
         return E_FAIL;
     }
-    const HRESULT result = scale->SetUnits(multiplier, 0.0, scale->UnitText());
+    double unused[2]{1.0, 0.0};
+    BSTR unitText = nullptr;
+    scale->GetScaling(unused, &unitText);
+    const double pair[2]{multiplier, 0.0};
+    const HRESULT result = scale->SetScaling(pair, unitText ? unitText : u"");
+    SysFreeString(unitText);
     if (Owner()) {
         Owner()->InvalidatePaneRect(rect);
     }
     return result;
+}
+
+void ChannelPane::ScaleLaneRange(LONG lane, double& minimum, double& maximum) const
+{
+    const LaneUnitRecord& record = lane == 1 ? lane1 : lane2;
+    if (!record.Unscaled()) {
+        minimum *= record.multiplier;
+        maximum *= record.multiplier;
+    }
 }
 
 HRESULT ChannelPane::SetLaneRange(LONG lane, double minimum, double maximum)
@@ -81,17 +531,37 @@ HRESULT ChannelPane::SetLaneRange(LONG lane, double minimum, double maximum)
     if (std::isunordered(minimum, maximum)) {
         return E_FAIL;
     }
-    const LaneUnitRecord& record = lane == 1 ? lane1 : lane2;
-    if (!record.Unscaled()) {
-        minimum *= record.multiplier;
-        maximum *= record.multiplier;
-    }
-    LaneScale* scale = ScaleForLane(lane == 1 ? 1 : 2);
+    ScaleLaneRange(lane, minimum, maximum);
+    IScaleControl* scale = Scale(lane == 1 ? 1 : 2);
     if (!scale) {
         return E_FAIL;
     }
     pendingRange &= lane == 1 ? ~1u : ~2u;
     return scale->SetRange(minimum, maximum) == S_OK ? S_OK : E_FAIL;
+}
+
+bool ChannelPane::ApplyLaneRange(LONG lane, double minimum, double maximum, bool alsoOnDragScale, bool force)
+{
+    if (std::isunordered(minimum, maximum)) {
+        return false;
+    }
+    ScaleLaneRange(lane, minimum, maximum);
+    const LONG which = lane == 1 ? 1 : 2;
+    const DWORD pendingBit = which == 1 ? 1u : 2u;
+    IScaleControl* scale = Scale(which);
+    if (!scale) {
+        return false;
+    }
+    bool accepted = false;
+    if (alsoOnDragScale && DragScale(which)) {
+        accepted = DragScale(which)->SetRange(minimum, maximum) == S_OK;
+    }
+    if (!force && !(pendingRange & pendingBit)) {
+        return accepted;
+    }
+    const HRESULT result = scale->SetRange(minimum, maximum);
+    pendingRange &= ~pendingBit;
+    return result == S_OK;
 }
 
 std::u16string ChannelPane::DecorateUnitText(const LaneUnitRecord& record, const std::u16string& text) const

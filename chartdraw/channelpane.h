@@ -3,6 +3,8 @@
 #pragma once
 
 #include "chartdraw/childpane.h"
+#include "platform/com/objidl.h"
+#include "sdk/scalecontrol.h"
 
 namespace ChartDraw {
 
@@ -10,17 +12,16 @@ namespace ChartDraw {
 // An index outside 0..15 gives E_INVALIDARG, no letter and a multiplier of 1.
 HRESULT SiPrefix(LONG index, char16_t* letter, double* multiplier);
 
-// What a channel pane needs of a lane's vertical scale.
-class LaneScale {
-public:
-    virtual HRESULT SetRange(double minimum, double maximum) = 0;
-    // The scale pair (multiplier, offset) and the unit text shown with it.
-    virtual HRESULT SetUnits(double multiplier, double offset, const std::u16string& unitText) = 0;
-    virtual std::u16string UnitText() const = 0;
+// The range and channel notices a lane-1 scale may take beside its scale interface.
+struct ILaneScaleNotice : IUnknown {
+    virtual HRESULT SetDataRange(double minimum, double maximum) = 0; // 3
+    virtual HRESULT SetUnitChannel(LONG channel) = 0;                 // 4
 
 protected:
-    ~LaneScale() = default;
+    ~ILaneScaleNotice() = default;
 };
+// {3F1B7A52-96C4-4E0D-A8B3-5C27E9D104F6}
+inline constexpr IID IID_ILaneScaleNotice{0x3F1B7A52, 0x96C4, 0x4E0D, {0xA8, 0xB3, 0x5C, 0x27, 0xE9, 0xD1, 0x04, 0xF6}};
 
 struct LaneUnitRecord {
     char16_t letter = u'?';
@@ -44,33 +45,106 @@ struct ChannelPaneInit {
     DWORD pendingRange = 0; // bit 0 lane 1, bit 1 lane 2
 };
 
-class ChannelPane : public ChildPaneBase, public ChannelPaneInit {
+class ChannelPane : public ChildPaneBase, public ChannelPaneInit, public IDragScaleObserver {
 public:
     static constexpr DWORD kLane1Exists = 1u << 31;
     static constexpr DWORD kLane2Exists = 1u << 30;
+    static constexpr DWORD kLane1NoScaleRect = 1u << 28;
+    static constexpr DWORD kTallStrips = 1u << 14;
+    static constexpr HRESULT kBadStateVersion = static_cast<HRESULT>(0xA0048205u);
 
     ChannelPane(LONG index, ChildPaneOwner* owner, DWORD flagsA, DWORD flagsB);
+    // Shares the source's plain scales and clones its drag scales; the copy has no drag scales of its own.
+    ChannelPane(const ChannelPane& other);
 
-    // Every drawer is given the lane's rectangle.
+    // IUnknown, one count for both faces.
+    HRESULT QueryInterface(REFIID iid, void** out) override;
+    ULONG AddRef() override { return ChildPaneBase::AddRef(); }
+    ULONG Release() override { return ChildPaneBase::Release(); }
+
+    // IDragScaleObserver: a scale's id is its lane.
+    HRESULT OnBeginDrag(LONG lane) override;
+    HRESULT OnEndDrag(LONG lane) override;
+    HRESULT OnScalingChanged(LONG lane, LONG reserved, const double* pixelTransform) override;
+    HRESULT OnAutoScale(LONG lane) override;
+    HRESULT OnReserved(LONG) override { return S_OK; }
+
+    // Every drawer is given the lane's rectangle; the scales get the strips beside it.
     HRESULT SetPlacement(DWORD identifier, const LONG pair[2], const RECT& rect) override;
+    // The widths of the scale strips left and right of the data, and the gap before the right one.
+    void SetStripWidths(LONG left, LONG right, LONG gap) { strips_ = {left, right, gap}; }
+    HRESULT OnNewBlock(DWORD argument) override;
 
-    // The scales are the window's (not held); either may be null.
-    void SetLaneScales(LaneScale* lane1Scale, LaneScale* lane2Scale);
-    LaneScale* ScaleForLane(LONG lane) const { return lane == 1 ? lane1Scale_ : lane2Scale_; }
+    // The state stream holds a version word (3); older versions 2 carried a discarded range.
+    virtual HRESULT ReadState(IStream* stream);
+    virtual HRESULT WriteState(IStream* stream);
+    HRESULT GetLaneScale1(LONG, IScaleControl** out) const { return GetScaleForLane(1, out); }
+    HRESULT GetLaneScale2(LONG, IScaleControl** out) const { return GetScaleForLane(2, out); }
+
+    virtual HRESULT Clone(ChannelPane** out) const;
+    // Makes the lane scales through the host's shared graph service: drag scales in interactive panes, plain
+    // scales in no-controls mode. A service that fails leaves the lane without a scale.
+    virtual HRESULT CreateLaneScales(DWORD word1, DWORD word2);
+    virtual HRESULT AttachDragScales();
+    virtual HRESULT SendChannelNotice(LONG value);
+
+    // Scale changed: the drawers are offered the new pair under the pane's lock.
+    HRESULT ScaleChanged(LONG lane, double scale, double offset);
+    HRESULT RequestAutoscale(LONG lane);
+
+    // Lane 1 gives the lane-1 scale, any other lane the lane-2 scale (null when missing); always S_OK.
+    HRESULT GetScaleForLane(LONG lane, IScaleControl** out) const;
+    // Fills the lane-1 members that are still empty from the object.
+    void AdoptLaneScale(IUnknown* object);
+    IScaleControl* Scale(LONG lane) const { return (lane == 1 ? scale1_ : scale2_).Get(); }
+    IScaleControl* DragScale(LONG lane) const { return (lane == 1 ? drag1_ : drag2_).Get(); }
+    ILaneScaleNotice* ScaleNotice() const { return notice1_.Get(); }
+
+    // What the drawers tell of a lane's units: the first drawer with a non-empty unit text wins.
+    struct LaneUnits {
+        std::u16string text;
+        double scale[2]{1.0, 0.0};
+        double range[2]{0.0, 0.0};
+    };
+    bool QueryLaneUnits(LONG lane, DWORD channel, LONG index, LaneUnits& units, LONG selectorPair[2]);
+    // Asks the drawers for both lanes' units over the indices, gives the scales their unit texts and tells the
+    // pane's observers; the index that found units, or kNoUnitsFound.
+    virtual LONG RefreshLaneUnits(LONG first, LONG last);
+    static constexpr LONG kNoUnitsFound = 0x7FFFFFFE;
+    bool Lane1UnitsFound() const { return flag2 != 0; }
+    bool Lane2UnitsFound() const { return flag1 != 0; }
 
     HRESULT SetLanePrefix(LONG lane, LONG index);
     // The range in base units, scaled to the lane's prefix; E_FAIL for an unordered range or a missing scale.
     HRESULT SetLaneRange(LONG lane, double minimum, double maximum);
+    bool ApplyLaneRange(LONG lane, double minimum, double maximum, bool alsoOnDragScale, bool force);
     // "m" before "V" gives "mV" when the lane has a scaling prefix.
     std::u16string DecorateUnitText(const LaneUnitRecord& record, const std::u16string& text) const;
     const LaneUnitRecord& UnitRecord(LONG lane) const { return lane == 1 ? lane1 : lane2; }
 
 protected:
-    ~ChannelPane() override = default;
+    ~ChannelPane() override;
 
 private:
-    LaneScale* lane1Scale_ = nullptr;
-    LaneScale* lane2Scale_ = nullptr;
+    void ScaleLaneRange(LONG lane, double& minimum, double& maximum) const;
+
+    struct {
+        LONG left = 0;
+        LONG right = 0;
+        LONG gap = 0;
+    } strips_;
+    platform::ComPtr<IScaleControl> scale1_;
+    platform::ComPtr<IScaleControl> scale2_;
+    platform::ComPtr<IScaleControl> drag1_;
+    platform::ComPtr<IScaleControl> drag2_;
+    platform::ComPtr<ILaneScaleNotice> notice1_;
 };
+
+// The view family's message ids (the type-id registry's class id in the high word).
+DWORD AutoscaleMessageId();
+DWORD ChannelEventMessageId();
+// The lane-units messages: plain, and extended with two further words.
+DWORD LaneUnitsMessageId();
+DWORD ExtendedLaneUnitsMessageId();
 
 } // namespace ChartDraw

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 namespace ChartDraw {
@@ -52,6 +53,27 @@ public:
     virtual COLORREF ContrastColourFor(COLORREF colour) const = 0;
     virtual double PixelsPerMm(HDC dc) const = 0;
     virtual POINT Margins() const = 0;
+
+    // What a channel pane's lane scales need of the data pane.
+    virtual HWND ScaleParent() const { return nullptr; }
+    virtual DWORD PaneModeFlags() const { return 0; }
+    virtual std::recursive_mutex* PaneLock() { return nullptr; }
+    // While the user drags a lane scale, interactive objects keep still.
+    virtual void SetNoInteraction(bool) {}
+    virtual void NotifyChannelEvent(LONG /*channel*/, LONG /*lane*/, LONG /*value*/, IUnknown* /*dragScale*/) {}
+    virtual void ChannelSelectors(LONG /*index*/, LONG pair[2]) const
+    {
+        pair[0] = LONG(0x80000000);
+        pair[1] = LONG(0xC0000000);
+    }
+    // The autoscale callback when one is set, else the autoscale message to the pane's observers.
+    virtual void RequestAutoscale(const LONG /*selectorPair*/[2], LONG /*lane*/) {}
+    // A message with its packed body to the observers of the data pane's subject.
+    virtual void SendToObservers(DWORD /*id*/, const void* /*body*/, std::size_t /*size*/) {}
+    // A framework message keyed by the subject's position; false without a subject or a position source.
+    virtual bool SendFrameworkMessage(LONG /*kind*/, const void* /*body*/, std::size_t /*size*/) { return false; }
+    virtual void DropDragRect() {}
+    virtual void RefreshObjects() {}
 
 protected:
     ~ChildPaneOwner() = default;

@@ -1,8 +1,10 @@
 #include "chartdraw/datapane.h"
 
 #include "foundation/nicestep.h"
+#include "foundation/xkvo.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 
@@ -45,7 +47,30 @@ ChannelPane* DataPane::CreateChannelPane(LONG index)
 {
     auto* pane = new ChannelPane(index, this, paneFlags, 0x00026F30u);
     pane->AddRef();
+    pane->CreateLaneScales(0, 0);
+    pane->AttachDragScales();
     return pane;
+}
+
+void DataPane::RequestAutoscale(const LONG selectorPair[2], LONG lane)
+{
+    if (onAutoscale) {
+        onAutoscale(selectorPair, lane);
+        return;
+    }
+    // Packed little-endian: the first selector word, then the lane.
+    const std::array<std::int32_t, 2> body{selectorPair[0], lane};
+    SendToObservers(AutoscaleMessageId(), body.data(), sizeof body);
+}
+
+bool DataPane::SendFrameworkMessage(LONG kind, const void* body, std::size_t size)
+{
+    const std::optional<ChartBlockPosition> position = subjectPosition ? subjectPosition() : std::nullopt;
+    if (!position || !onFrameworkMessage) {
+        return false;
+    }
+    onFrameworkMessage(*position, kind, body, size);
+    return true;
 }
 
 void DataPane::ForEachPane(const std::function<void(ChildPaneBase&)>& action)
@@ -909,6 +934,338 @@ COLORREF DataPane::ContrastColourFor(COLORREF colour) const
         background = RGB(255, 255, 255);
     }
     return ChildPaneBase::ContrastColour(colour, background);
+}
+
+} // namespace ChartDraw
+
+namespace ChartDraw {
+
+namespace {
+constexpr double kPixelsPerMm = 3.7795276158179276;
+constexpr HRESULT kBadPaneVersion = static_cast<HRESULT>(0xA0048205u);
+} // namespace
+
+bool DataPane::PreparePaint()
+{
+    std::lock_guard guard(lock_);
+    if (!timeBase_) {
+        return false;
+    }
+    DWORD changes = 0;
+    timeBase_->GetChangeFlags(&changes);
+    const DWORD combined = layoutFlags_ | changes;
+    if (combined == 0) {
+        return false;
+    }
+    if (combined & 0xFF000000u) {
+        Invalidate(combined);
+    }
+    timeBase_->AcknowledgeChanges(combined);
+    layoutFlags_ &= ~combined;
+    return true;
+}
+
+void DataPane::DrawLayer(int layer, bool whole, DWORD drawFlags, HDC dc, LONG lane, bool mark)
+{
+    std::lock_guard guard(lock_);
+    const LONG m = Margin();
+    const RECT dataRect{m, 0, width_ - m, height_};
+    LONG x0 = m;
+    LONGLONG a0 = x0 - (width_ - m) + rightEdge_;
+    const LONGLONG a1 = rightEdge_;
+    if (a0 < 0) {
+        x0 = static_cast<LONG>(x0 - a0);
+        a0 = 0;
+    }
+    if (!dc && KeepsLayerBitmaps()) {
+        drawFlags |= 0x04000000u;
+    }
+    if (!whole) {
+        drawFlags |= 0x00400000u;
+    }
+    const bool known = lane >= 0 && static_cast<std::size_t>(lane) < channels_.size();
+    if (layer == 0) {
+        if (dc && KeepsLayerBitmaps()) {
+            if (lane == -1) {
+                ForEachPane([&](ChildPaneBase& pane) { pane.Paint(dc, sweep_, JumpMode()); });
+            } else if (known) {
+                channels_[lane]->Paint(dc, sweep_, JumpMode());
+            }
+        }
+        return;
+    }
+    ChartBlockPosition position;
+    LONGLONG blockEnd = 0;
+    if (!timeBase_ || timeBase_->LocateBlock(a0, &position, &blockEnd) != S_OK) {
+        return;
+    }
+    const LONGLONG b = std::min(a1, blockEnd);
+    RECT clip = dataRect;
+    clip.right = static_cast<LONG>(b - a0 + x0);
+    const TickMapping mapping = MappingFor(position, a0, x0);
+    for (std::size_t index = 0; index < channels_.size(); ++index) {
+        if (lane != -1 && static_cast<LONG>(index) != lane) {
+            continue;
+        }
+        ChannelPane& pane = *channels_[index];
+        if (layer < ChildPaneBase::kLayers) {
+            PaneLayer& record = pane.Layer(layer);
+            record.pending = pane.LayerSetRect();
+            if (mark) {
+                record.Mark();
+            }
+        }
+        pane.ComputeUpdateSpan(nullptr, drawFlags, nullptr, nullptr, dc != nullptr);
+        pane.DrawLayers(dc, mapping, &clip, drawFlags, 0, 0, layer, layer);
+    }
+}
+
+HRESULT DataPane::GetVisibleTimeRange(ChartBlockPosition* start, ChartBlockPosition* end) const
+{
+    if (!timeBase_ || !start || !end) {
+        return E_POINTER;
+    }
+    LONGLONG extent = 0;
+    if (FAILED(timeBase_->GetExtent(&extent)) || extent <= 0) {
+        return S_FALSE;
+    }
+    const LONGLONG view = Visible();
+    const HRESULT left = timeBase_->PixelToPosition(rightEdge_ - view, start);
+    const HRESULT right = timeBase_->PixelToPosition(rightEdge_, end);
+    return FAILED(left) ? left : right;
+}
+
+HRESULT DataPane::Load(IStream* stream)
+{
+    if (!stream) {
+        return E_POINTER;
+    }
+    DWORD version = 0;
+    ULONG got = 0;
+    if (const HRESULT hr = stream->Read(&version, sizeof version, &got); FAILED(hr) || got != sizeof version) {
+        return FAILED(hr) ? hr : STG_E_READFAULT;
+    }
+    if (version > 2) {
+        throw XKVO(kBadPaneVersion);
+    }
+    if (version == 2) {
+        for (ChannelPane* pane : channels_) {
+            if (const HRESULT hr = pane->ReadState(stream); hr != S_OK) {
+                return hr;
+            }
+        }
+    }
+    return S_OK;
+}
+
+HRESULT DataPane::Save(IStream* stream)
+{
+    if (!stream) {
+        return E_POINTER;
+    }
+    const DWORD version = 2;
+    if (const HRESULT hr = stream->Write(&version, sizeof version, nullptr); FAILED(hr)) {
+        return hr;
+    }
+    for (ChannelPane* pane : channels_) {
+        if (const HRESULT hr = pane->WriteState(stream); FAILED(hr)) {
+            return hr;
+        }
+    }
+    return S_OK;
+}
+
+ChannelPane* DataPane::Services::LaneAt(LONG index) const
+{
+    return index >= 0 && static_cast<std::size_t>(index) < pane_.channels_.size() ? pane_.channels_[index] : nullptr;
+}
+
+HRESULT DataPane::Services::QueryInterface(REFIID iid, void** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (iid == IID_IUnknown) {
+        *out = static_cast<IUnknown*>(this);
+        return S_OK;
+    }
+    return E_NOINTERFACE;
+}
+
+HRESULT DataPane::Services::GetPrintWord(LONG, DWORD* word)
+{
+    if (!word) {
+        return E_POINTER;
+    }
+    *word = pane_.printWord_;
+    return S_OK;
+}
+
+HRESULT DataPane::Services::GetPixelsPerMmX(LONG, LONG, double* out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = kPixelsPerMm;
+    return S_OK;
+}
+
+HRESULT DataPane::Services::GetPixelsPerMmY(LONG a, LONG b, double* out) { return GetPixelsPerMmX(a, b, out); }
+
+HRESULT DataPane::Services::GetDeviceScale(LONG, double* x, double* y)
+{
+    if (!x || !y) {
+        return E_POINTER;
+    }
+    *x = *y = 1.0;
+    if (pane_.printWord_) {
+        GetPixelsPerMmX(static_cast<LONG>(pane_.printWord_), 0, x);
+        GetPixelsPerMmY(static_cast<LONG>(pane_.printWord_), 0, y);
+        *x /= kPixelsPerMm;
+        *y /= kPixelsPerMm;
+    }
+    return S_OK;
+}
+
+HRESULT DataPane::Services::GetNoControlsMode(LONG, WORD* on)
+{
+    const bool noControls = pane_.NoControlsMode();
+    if (!on) {
+        return noControls ? 0 : 1;
+    }
+    *on = noControls ? 0xFFFF : 0;
+    return S_OK;
+}
+
+HRESULT DataPane::Services::SetLayerOpacity(LONG lane, LONG layerCode, LONG value)
+{
+    ChannelPane* pane = LaneAt(lane);
+    const LONG layer = layerCode / 256;
+    if (!pane || layer < 0 || layer >= ChildPaneBase::kLayers) {
+        return E_INVALIDARG;
+    }
+    PaneLayer& record = pane->Layer(layer);
+    record.alpha = static_cast<BYTE>(value);
+    if (value != 255) {
+        record.flags &= ~PaneLayer::kWhiteTransparent;
+    }
+    return S_OK;
+}
+
+HRESULT DataPane::Services::GetDataRect(LONG index, RECT* rect)
+{
+    if (!rect) {
+        return E_POINTER;
+    }
+    *rect = RECT{pane_.Margin(), 0, pane_.width_ - pane_.Margin(), pane_.height_};
+    if (index >= 0) {
+        return S_OK;
+    }
+    for (auto it = pane_.channels_.rbegin(); it != pane_.channels_.rend(); ++it) {
+        if ((*it)->rect.bottom - (*it)->rect.top > 12) {
+            rect->bottom = (*it)->rect.bottom;
+            return S_OK;
+        }
+    }
+    return E_FAIL;
+}
+
+HRESULT DataPane::Services::Redraw(LONG index, const RECT* rect)
+{
+    if (index >= 0) {
+        if (rect) {
+            pane_.InvalidatePaneRect(*rect);
+        }
+    } else {
+        pane_.ResetLayers();
+    }
+    return S_OK;
+}
+
+HRESULT DataPane::Services::IsLive() { return pane_.live_ ? S_OK : S_FALSE; }
+
+HRESULT DataPane::Services::FollowsNewest() { return pane_.IsFollowingNewest() ? S_OK : S_FALSE; }
+
+HRESULT DataPane::Services::GetBackgroundColour(COLORREF* colour)
+{
+    if (!colour) {
+        return E_POINTER;
+    }
+    *colour = pane_.NoControlsMode() && pane_.background_ == RGB(0, 0, 0) ? RGB(255, 255, 255) : pane_.background_;
+    return S_OK;
+}
+
+HRESULT DataPane::Services::GetContrastColour(COLORREF value, COLORREF* colour)
+{
+    if (!colour) {
+        return E_POINTER;
+    }
+    *colour = pane_.ContrastColourFor(value);
+    return S_OK;
+}
+
+HRESULT DataPane::Services::GetLaneSelectors(LONG index, LONG, LONG pair[2])
+{
+    ChannelPane* pane = LaneAt(index);
+    if (!pane || !pair) {
+        return E_INVALIDARG;
+    }
+    const LONG* chosen = pane->lane1Selector[0] < 0 ? pane->lane2Selector : pane->lane1Selector;
+    pair[0] = chosen[0];
+    pair[1] = chosen[1];
+    return S_OK;
+}
+
+HRESULT DataPane::Services::GetLaneInformation(LONG index, LONG lane, IUnknown** out)
+{
+    ChannelPane* pane = LaneAt(index);
+    if (!pane || !out) {
+        return E_INVALIDARG;
+    }
+    IScaleControl* scale = nullptr;
+    pane->GetScaleForLane(lane, &scale);
+    *out = scale;
+    return S_OK;
+}
+
+HRESULT DataPane::Services::QueryLaneUnits(LONG index, LONG record, double range[2], LONG*, LONG*, LONG*, LONG*,
+                                           LONG*)
+{
+    ChannelPane* pane = LaneAt(index);
+    if (!pane) {
+        return E_INVALIDARG;
+    }
+    ChannelPane::LaneUnits units;
+    if (!pane->QueryLaneUnits(1, pane->unitChannel, record, units, pane->lane1Selector)) {
+        return S_FALSE;
+    }
+    if (range) {
+        range[0] = units.range[0];
+        range[1] = units.range[1];
+    }
+    return S_OK;
+}
+
+HRESULT DataPane::Services::GetChannelWord(LONG index, DWORD* word)
+{
+    ChannelPane* pane = LaneAt(index);
+    if (!pane || !word) {
+        return E_INVALIDARG;
+    }
+    *word = pane->unitChannel;
+    return S_OK;
+}
+
+HRESULT DataPane::Services::GetFlags(DWORD* word, DWORD* modeFlags)
+{
+    if (word) {
+        *word = 0;
+    }
+    if (modeFlags) {
+        *modeFlags = pane_.modeFlags;
+    }
+    return S_OK;
 }
 
 } // namespace ChartDraw

@@ -145,12 +145,19 @@ public:
     std::function<DWORD()> tickCount;
     std::function<bool()> ctrlDown;
     std::function<std::optional<ChartBlockPosition>()> subjectPosition;
+    // The autoscale callback (channel selector pair, lane); without it the request goes to the observers.
+    std::function<void(const LONG[2], LONG)> onAutoscale;
+    // The pane's subject: a message id and its packed body to the pane's observers.
+    std::function<void(DWORD, const void*, std::size_t)> onSubjectMessage;
+    // The host subject's framework message (key position, kind, packed body); unset when there is no subject.
+    std::function<void(const ChartBlockPosition&, LONG, const void*, std::size_t)> onFrameworkMessage;
+    HWND scaleParent = nullptr;
 
     std::recursive_mutex& Lock() { return lock_; }
 
     // ChildPaneOwner
     bool GetTimeContext(TimeContext& context) const override;
-    IDrawerDataPane* DrawerServices() override { return nullptr; }
+    IDrawerDataPane* DrawerServices() override { return &services_; }
     bool KeepsLayerBitmaps() const override { return scrollCopy && !(modeFlags & kModeNoControls); }
     bool NoControlsMode() const override { return (modeFlags & kModeNoControls) != 0; }
     bool IsLive() const override { return live_; }
@@ -163,6 +170,32 @@ public:
     COLORREF ContrastColourFor(COLORREF colour) const override;
     double PixelsPerMm(HDC) const override { return 3.7795276158179276; }
     POINT Margins() const override { return POINT{Margin(), SecondMargin()}; }
+    HWND ScaleParent() const override { return scaleParent; }
+    DWORD PaneModeFlags() const override { return modeFlags; }
+    std::recursive_mutex* PaneLock() override { return &lock_; }
+    void SetNoInteraction(bool on) override { noInteraction_ = on; }
+    bool NoInteraction() const { return noInteraction_; }
+    void RequestAutoscale(const LONG selectorPair[2], LONG lane) override;
+    // The recording's stretch between the left and the right edge of the view; E_POINTER without a time base,
+    // S_FALSE when the recording has no extent.
+    // Before a paint, under the pane's lock: the pane's layout flags and the time base's change flags are
+    // handled together (an invalidation for any of the top eight bits) and acknowledged; false when there were none
+    // or there is no time base.
+    bool PreparePaint();
+    // Redraws one layer of one lane (or of every lane for -1) over the visible data of the first block there;
+    // layer 0 only paints the lanes from their bitmaps onto the given DC.
+    void DrawLayer(int layer, bool whole, DWORD drawFlags, HDC dc, LONG lane, bool mark);
+    HRESULT GetVisibleTimeRange(ChartBlockPosition* start, ChartBlockPosition* end) const;
+    // The pane's stream: version 2, then every channel pane's state. A newer version throws XKVO 0xA0048205.
+    HRESULT Load(IStream* stream);
+    HRESULT Save(IStream* stream);
+    void SendToObservers(DWORD id, const void* body, std::size_t size) override
+    {
+        if (onSubjectMessage) {
+            onSubjectMessage(id, body, size);
+        }
+    }
+    bool SendFrameworkMessage(LONG kind, const void* body, std::size_t size) override;
 
 protected:
     virtual ChannelPane* CreateChannelPane(LONG index);
@@ -171,6 +204,37 @@ protected:
     void ForEachPane(const std::function<void(ChildPaneBase&)>& action);
 
 private:
+    // What the drawers reach of the pane; it lives and dies with the pane.
+    class Services final : public IDrawerDataPane {
+    public:
+        explicit Services(DataPane& pane) : pane_(pane) {}
+        HRESULT QueryInterface(REFIID iid, void** out) override;
+        ULONG AddRef() override { return 1; }
+        ULONG Release() override { return 1; }
+        HRESULT GetPrintWord(LONG, DWORD* word) override;
+        HRESULT GetPixelsPerMmX(LONG, LONG, double* out) override;
+        HRESULT GetPixelsPerMmY(LONG, LONG, double* out) override;
+        HRESULT GetDeviceScale(LONG, double* x, double* y) override;
+        HRESULT GetNoControlsMode(LONG, WORD* on) override;
+        HRESULT SetLayerDragRect(LONG, LONG, const RECT*) override { return E_NOTIMPL; }
+        HRESULT SetLayerOpacity(LONG lane, LONG layerCode, LONG value) override;
+        HRESULT GetDataRect(LONG index, RECT* rect) override;
+        HRESULT Redraw(LONG index, const RECT* rect) override;
+        HRESULT IsLive() override;
+        HRESULT FollowsNewest() override;
+        HRESULT GetBackgroundColour(COLORREF* colour) override;
+        HRESULT GetContrastColour(COLORREF value, COLORREF* colour) override;
+        HRESULT GetLaneSelectors(LONG index, LONG, LONG pair[2]) override;
+        HRESULT GetLaneInformation(LONG index, LONG lane, IUnknown** out) override;
+        HRESULT QueryLaneUnits(LONG index, LONG record, double range[2], LONG*, LONG*, LONG*, LONG*, LONG*) override;
+        HRESULT GetChannelWord(LONG index, DWORD* word) override;
+        HRESULT GetFlags(DWORD* word, DWORD* modeFlags) override;
+
+    private:
+        ChannelPane* LaneAt(LONG index) const;
+        DataPane& pane_;
+    };
+
     void StoreCompression(const KVORationalImp& compression);
     void ApplyCompression(const KVORationalImp& compression, const ChartBlockPosition* position);
     void SendViewNotice(const ViewCallback& first, const ViewCallback& second);
@@ -192,6 +256,7 @@ private:
     bool live_ = false;
     bool follow_ = true;
     bool thumbTracking_ = false;
+    bool noInteraction_ = false;
     bool jumpOnStart_ = false;
     bool firstDataPending_ = true;
     bool blockOpen_ = false;
@@ -208,6 +273,8 @@ private:
     TimeScale* timeScale_ = nullptr;
     std::vector<ChannelPane*> channels_;
     std::recursive_mutex lock_;
+    Services services_{*this};
+    DWORD printWord_ = 0;
 };
 
 } // namespace ChartDraw

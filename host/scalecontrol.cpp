@@ -544,6 +544,11 @@ HRESULT GraphService::CreateScaleControl(HWND parent, LONG, LONG, LONG kind, LON
     return S_OK;
 }
 
+HRESULT GraphService::CreateLaneScale(LONG, LONG, DWORD style, LONG lane, IScaleControl** out)
+{
+    return CreateScaleControl(nullptr, 0, 0, static_cast<LONG>(style), lane, out);
+}
+
 HRESULT GraphService::CreatePlainScale(LONG value1, LONG value2, LONG value3, LONG value4)
 {
     lastPlain_ = {value1, value2, value3, value4};

@@ -150,6 +150,7 @@ public:
     HRESULT CreateScaleControl(HWND parent, LONG value1, LONG value2, LONG kind, LONG id,
                                IScaleControl** out) override;
     HRESULT CreatePlainScale(LONG value1, LONG value2, LONG value3, LONG value4) override;
+    HRESULT CreateLaneScale(LONG value1, LONG value2, DWORD style, LONG lane, IScaleControl** out) override;
 
     // How many controls it made; the values of the last plain-scale call.
     int MadeCount() const { return made_; }

@@ -100,6 +100,8 @@ struct IGraphHostService : IUnknown {
     SDK_UNUSED_SLOT(10)
     // 11: a plain scale of the preview charts.
     virtual HRESULT CreatePlainScale(LONG value1, LONG value2, LONG value3, LONG value4) = 0;
+    // 12: a windowless lane scale of a preview chart in no-controls mode, with its style and lane.
+    virtual HRESULT CreateLaneScale(LONG value1, LONG value2, DWORD style, LONG lane, IScaleControl** out) = 0;
 
 protected:
     ~IGraphHostService() = default;

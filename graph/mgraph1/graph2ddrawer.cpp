@@ -29,6 +29,18 @@ HRESULT CallSharedHostService(LONG value1, LONG value2, LONG value3, LONG value4
     return service->CreatePlainScale(value1, value2, value3, value4);
 }
 
+HRESULT CallSharedHostService(IScaleControl** out, LONG value1, LONG value2, DWORD style, LONG lane)
+{
+    if (out) {
+        *out = nullptr;
+    }
+    const platform::ComPtr<IGraphHostService> service(GetSharedHostService());
+    if (!service) {
+        return E_FAIL;
+    }
+    return service->CreateLaneScale(value1, value2, style, lane, out);
+}
+
 namespace {
 
 // Raises the element's update counter for the life of the scope.

@@ -43,6 +43,8 @@ private:
 IGraphHostService* GetSharedHostService();
 // Holds a reference on the shared service while passing four values to its plain-scale operation.
 HRESULT CallSharedHostService(LONG value1, LONG value2, LONG value3, LONG value4);
+// The plain lane scale of a preview chart without controls.
+HRESULT CallSharedHostService(IScaleControl** out, LONG value1, LONG value2, DWORD style, LONG lane);
 
 // A held lock of one axis: while any is held, the program's domain (range) changes are ignored.
 class AxisLock {

@@ -753,10 +753,13 @@ BOOL TransparentBlt(HDC dst, int x, int y, int width, int height, HDC src, int s
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    // As in Win32, a source rectangle reaching outside the source bitmap fails the call.
+    // As in Win32, a source rectangle reaching outside the source bitmap fails the call; the rectangle is logical,
+    // so it is checked where the source DC's mapping puts it.
     if (const gdi::Dc* source = gdi::LookupDc(src); source && source->kind == gdi::DcKind::Memory) {
         const gdi::Bitmap* bitmap = gdi::AsBitmap(source->bitmap);
-        if (bitmap && (srcX < 0 || srcY < 0 || srcX + srcWidth > bitmap->width || srcY + srcHeight > bitmap->height)) {
+        const RECT device = gdi::ToDeviceRect(*source, RECT{srcX, srcY, srcX + srcWidth, srcY + srcHeight});
+        if (bitmap && (device.left < 0 || device.top < 0 || device.right > bitmap->width ||
+                       device.bottom > bitmap->height)) {
             SetLastError(ERROR_INVALID_PARAMETER);
             return FALSE;
         }

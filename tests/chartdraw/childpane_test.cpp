@@ -14,38 +14,7 @@ namespace {
 
 using charttest::TestOwner;
 
-// A drawer that fills its whole draw area with one colour (white counts as transparent in layer composition).
-class FillDrawer : public DrawerBase {
-public:
-    FillDrawer(DWORD kind, COLORREF colour, RECT area = RECT{0, 0, 10000, 10000})
-        : DrawerBase(kind, 0, 0, kNoAlternateChannel, kNoAlternateSelector), colour_(colour), area_(area)
-    {
-    }
-    HRESULT GetCapabilities(LONG, DWORD* flags, LONG* a, LONG* b, LONG) override
-    {
-        *flags = 0;
-        *a = 0;
-        *b = 0;
-        return S_OK;
-    }
-    HRESULT Draw(owl::TDC& dc, LONGLONG, LONGLONG, LONGLONG, LONG, LONG, const RECT& clip, DWORD, const TimeDivisions*,
-                 LONG) override
-    {
-        ++draws;
-        HBRUSH brush = CreateSolidBrush(colour_);
-        RECT r{std::max(clip.left, area_.left), std::max(clip.top, area_.top), std::min(clip.right, area_.right),
-               std::min(clip.bottom, area_.bottom)};
-        FillRect(dc, &r, brush);
-        DeleteObject(brush);
-        return S_OK;
-    }
-    HRESULT Clone(DWORD, IChartRecordDrawer** copy) override { return CloneAs(*this, copy); }
-    int draws = 0;
-
-private:
-    COLORREF colour_;
-    RECT area_;
-};
+using charttest::FillDrawer;
 
 class Pane : public ChildPaneBase {
 public:
@@ -141,15 +110,20 @@ protected:
 
 TEST_F(LayerPixels, WhiteIsTransparentWhenALayerIsComposedOverTheBackground)
 {
-    TestOwner owner;
-    auto pane = MakePane(owner, RECT{0, 0, 200, 40});
-    Add(*pane.Get(), new FillDrawer(1, RGB(0, 0, 255)));
-    // The trace layer: red on its left half, white elsewhere.
-    Add(*pane.Get(), new FillDrawer(513, RGB(255, 0, 0), RECT{0, 0, 100, 40}));
-    DrawAndPaint(*pane.Get());
-    EXPECT_EQ(Probe(target, 50, 20), RGB(255, 0, 0));
-    EXPECT_EQ(Probe(target, 150, 20), RGB(0, 0, 255));
-    EXPECT_FALSE(pane->Layer(2).IsPending());
+    // At the origin and away from it (the layer bitmaps then map the pane's left edge to their column 0).
+    for (const POINT corner : {POINT{0, 0}, POINT{12, 8}}) {
+        SCOPED_TRACE(corner.x);
+        canvas.Fill(RGB(255, 255, 255));
+        TestOwner owner;
+        auto pane = MakePane(owner, RECT{corner.x, corner.y, corner.x + 200, corner.y + 40});
+        Add(*pane.Get(), new FillDrawer(1, RGB(0, 0, 255)));
+        // The trace layer: red on its left half, white elsewhere.
+        Add(*pane.Get(), new FillDrawer(513, RGB(255, 0, 0), RECT{corner.x, 0, corner.x + 100, 40}));
+        DrawAndPaint(*pane.Get());
+        EXPECT_EQ(Probe(target, corner.x + 50, corner.y + 20), RGB(255, 0, 0));
+        EXPECT_EQ(Probe(target, corner.x + 150, corner.y + 20), RGB(0, 0, 255));
+        EXPECT_FALSE(pane->Layer(2).IsPending());
+    }
 }
 
 TEST_F(LayerPixels, FailingCompositionLeavesTheLayerPendingAndDoesNotThrow)

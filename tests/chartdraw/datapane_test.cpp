@@ -515,22 +515,6 @@ TEST_F(Fixture, LanesShareTheHeightAboveTheTimeScale)
     EXPECT_EQ(pane.Scale()->rect.top, 91);
 }
 
-struct FakeScale : LaneScale {
-    HRESULT SetRange(double lo, double hi) override
-    {
-        range = {lo, hi};
-        return S_OK;
-    }
-    HRESULT SetUnits(double m, double, const std::u16string&) override
-    {
-        multiplier = m;
-        return S_OK;
-    }
-    std::u16string UnitText() const override { return u"V"; }
-    std::pair<double, double> range{};
-    double multiplier = 0;
-};
-
 TEST(SiPrefix, LettersAndMultipliers)
 {
     struct Case {
@@ -551,24 +535,6 @@ TEST(SiPrefix, LettersAndMultipliers)
         EXPECT_EQ(letter, c.letter);
         EXPECT_EQ(multiplier, c.multiplier);
     }
-}
-
-TEST_F(Fixture, LanePrefixScalesRangesAndUnitTexts)
-{
-    FakeScale scale;
-    ChannelPane& lane = *pane.Lane(0);
-    lane.SetLaneScales(&scale, nullptr);
-    EXPECT_EQ(lane.SetLanePrefix(1, 6), S_OK);
-    EXPECT_EQ(scale.multiplier, 1e6);
-    EXPECT_EQ(lane.SetLaneRange(1, 0.001, 0.002), S_OK);
-    EXPECT_DOUBLE_EQ(scale.range.first, 1000);
-    EXPECT_DOUBLE_EQ(scale.range.second, 2000);
-    EXPECT_EQ(lane.DecorateUnitText(lane.UnitRecord(1), u"V"), u"\u00B5V");
-    EXPECT_EQ(lane.SetLaneRange(1, NAN, 1), E_FAIL);
-    EXPECT_EQ(lane.SetLanePrefix(2, 7), E_FAIL); // no lane-2 scale: the record is kept all the same
-    EXPECT_EQ(lane.UnitRecord(2).letter, u'm');
-    EXPECT_EQ(lane.SetLanePrefix(1, 8), S_OK);
-    EXPECT_EQ(lane.DecorateUnitText(lane.UnitRecord(1), u"V"), u"V");
 }
 
 } // namespace

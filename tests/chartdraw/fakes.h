@@ -3,6 +3,7 @@
 
 #include "chartdraw/childpane.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace charttest {
@@ -37,6 +38,39 @@ public:
     HDC dc = nullptr;
     HBITMAP bitmap = nullptr;
     HGDIOBJ previous = nullptr;
+};
+
+// A drawer that fills its whole draw area with one colour (white counts as transparent in layer composition).
+class FillDrawer : public ChartDraw::DrawerBase {
+public:
+    FillDrawer(DWORD kind, COLORREF colour, RECT area = RECT{0, 0, 10000, 10000})
+        : ChartDraw::DrawerBase(kind, 0, 0, ChartDraw::kNoAlternateChannel, ChartDraw::kNoAlternateSelector), colour_(colour), area_(area)
+    {
+    }
+    HRESULT GetCapabilities(LONG, DWORD* flags, LONG* a, LONG* b, LONG) override
+    {
+        *flags = 0;
+        *a = 0;
+        *b = 0;
+        return S_OK;
+    }
+    HRESULT Draw(owl::TDC& dc, LONGLONG, LONGLONG, LONGLONG, LONG, LONG, const RECT& clip, DWORD, const ChartDraw::TimeDivisions*,
+                 LONG) override
+    {
+        ++draws;
+        HBRUSH brush = CreateSolidBrush(colour_);
+        RECT r{std::max(clip.left, area_.left), std::max(clip.top, area_.top), std::min(clip.right, area_.right),
+               std::min(clip.bottom, area_.bottom)};
+        FillRect(dc, &r, brush);
+        DeleteObject(brush);
+        return S_OK;
+    }
+    HRESULT Clone(DWORD, ChartDraw::IChartRecordDrawer** copy) override { return CloneAs(*this, copy); }
+    int draws = 0;
+
+private:
+    COLORREF colour_;
+    RECT area_;
 };
 
 struct TestOwner : ChartDraw::ChildPaneOwner {

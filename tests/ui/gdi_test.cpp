@@ -169,6 +169,14 @@ TEST_F(GdiTest, BlitsCopyAndCombinePixels)
     TransparentBlt(back.dc, 0, 0, 4, 4, src.dc, 0, 0, 4, 4, kWhite);
     EXPECT_EQ(kBlack, GetPixel(back.dc, 0, 0));
     EXPECT_EQ(kRed, GetPixel(back.dc, 1, 1));
+    // The source rectangle is logical: with the source's viewport moved, (10, 0)..(14, 4) is the whole bitmap and
+    // (9, 0) starts outside it.
+    SetViewportOrgEx(src.dc, -10, 0, nullptr);
+    FillRect(back.dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    EXPECT_TRUE(TransparentBlt(back.dc, 0, 0, 4, 4, src.dc, 10, 0, 4, 4, kWhite));
+    EXPECT_EQ(kRed, GetPixel(back.dc, 1, 1));
+    EXPECT_FALSE(TransparentBlt(back.dc, 0, 0, 4, 4, src.dc, 9, 0, 4, 4, kWhite));
+    SetViewportOrgEx(src.dc, 0, 0, nullptr);
     // A copy inside one surface that overlaps itself reads the original pixels.
     BitBlt(src.dc, 1, 1, 3, 3, src.dc, 0, 0, SRCCOPY);
     EXPECT_EQ(kRed, GetPixel(src.dc, 2, 2));
