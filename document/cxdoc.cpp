@@ -1,5 +1,6 @@
 #include "document/cxdoc.h"
 
+#include "document/docmessages.h"
 #include "document/settingids.h"
 #include "foundation/moduleinstance.h"
 #include "foundation/resourcestring.h"
@@ -46,7 +47,18 @@ std::u16string TakeText(BSTR text)
 CAF::MessageMapEntry* CXDoc::MessageMapEntries()
 {
     using Map = CAF::MapOf<CXDoc>;
-    static CAF::MessageMapEntry entries[] = {Map::Header(), Map::End()};
+    static CAF::MessageMapEntry entries[] = {
+        Map::Header(),
+        Map::Execute<&CXDoc::OnSettings>(&Msg::DocId<Command::kSettings>),
+        Map::Update<&CXDoc::OnUpdateAlwaysEnabled>(&Msg::DocId<Command::kSettings>),
+        Map::Execute<&CXDoc::OnAnalyse>(&Msg::DocId<Command::kAnalyse>),
+        Map::Update<&CXDoc::OnUpdateAnalyse>(&Msg::DocId<Command::kAnalyse>),
+        Map::Execute<&CXDoc::OnClear>(&Msg::DocId<Command::kClear>),
+        Map::Update<&CXDoc::OnUpdateClear>(&Msg::DocId<Command::kClear>),
+        Map::Message<&CXDoc::OnAnalyzeMessage>(&Msg::AnalyzeMessageId),
+        Map::Message<&CXDoc::OnClearAnalysisMessage>(&Msg::ClearAnalysisMessageId),
+        Map::End(),
+    };
     return entries;
 }
 
@@ -107,19 +119,31 @@ void CXDoc::RegisterCommands(CAFDocumentClassBase& documentClass, ICAFCommandHan
     CAF::AddCommandCategory(item, u"Crestmetrics", 0, u"CRESTMETRICS", 0, 0);
     keep(item);
 
-    CAF::MenuCommand settings;
-    settings.stringId = StringId::MenuSettings;
-    settings.path = u"Crestmetrics|Settings";
-    settings.imageId = 269;
-    settings.key = u"settings";
-    settings.category = u"CRESTMETRICS";
-    settings.idHigh = TypeIdRegistration<&CXDocGUID>::Get();
-    settings.idIndex = Command::kSettings;
-    CAF::AddMenuCommand(item, KVO::ModuleInstance(), settings);
-    keep(item);
+    // A command of the document family with a key of its own.
+    auto keyed = [&](UINT stringId, const char16_t* path, UINT imageId, const char16_t* key, WORD index) {
+        CAF::MenuCommand command;
+        command.stringId = stringId;
+        command.path = path;
+        command.imageId = imageId;
+        command.key = key;
+        command.category = u"CRESTMETRICS";
+        command.idHigh = TypeIdRegistration<&CXDocGUID>::Get();
+        command.idIndex = index;
+        CAF::AddMenuCommand(item, KVO::ModuleInstance(), command);
+        keep(item);
+    };
+    keyed(StringId::MenuSettings, u"Crestmetrics|Settings", 269, u"settings", Command::kSettings);
 
     CAF::AddMenuSeparator(item, u"Crestmetrics|-");
     keep(item);
+
+    const KVO::String clearText = KVO::LoadResourceString(KVO::ModuleInstance(), StringId::MenuClear, false);
+    CAF::AddMenuCommandFromTable(item, KVO::ModuleInstance(), 1, StringId::MenuClear,
+                                 (u"Crestmetrics|" + std::u16string(clearText.c_str())).c_str(),
+                                 TypeIdRegistration<&CXDocGUID>::Get(), Command::kClear);
+    keep(item);
+
+    keyed(StringId::CommandAnalyse, u"Crestmetrics|Analyze", 270, u"analyse", Command::kAnalyse);
 }
 
 HRESULT CXDoc::Open()
@@ -374,10 +398,11 @@ void CXDoc::Stop()
 
 void CXDoc::ReRun()
 {
-    // The analysis itself joins with the driver; until then a re-run has nothing to redo.
     if (!IsClientActive() || !HasAnalysedRange()) {
         return;
     }
+    Analyse(true, true);
+    NotifyViews();
 }
 
 void CXDoc::AttachPersistence()

@@ -30,7 +30,9 @@ inline constexpr IID IID_ICXDocInterface{0x4F8E2D61, 0xA937, 0x4C05, {0xB2, 0xE8
 // Command indexes of the document family.
 namespace Command {
 inline constexpr WORD kSettings = 1;
-}
+inline constexpr WORD kClear = 8;
+inline constexpr WORD kAnalyse = 9;
+} // namespace Command
 
 class CXDoc : public ChartChildDocument, private PersistTables {
     CAF_DECLARE_MESSAGE_MAP(CXDoc, void)
@@ -98,11 +100,52 @@ public:
     // The unit of the source channel's samples (setting 2001); empty when the host cannot say.
     KVO::PrefixedUnit SourceChannelUnits();
 
+    // ---- the analysis ----
+    // One analysis of the source channel over the stored range, or a new one (the selection or the whole
+    // channel); false when busy or the range is empty or invalid.
+    bool Analyse(bool useStoredRange, bool titleFlag);
+    // Forgets the results and the analysed range.
+    void ClearAnalysis();
+    // Stores the empty range and analyses it (which clears the channel's state).
+    void ResetStoredRange();
+    // Refreshes the views and tells the host document that its channels may have changed.
+    void NotifyViews();
+    // Writes the detector-stage, event-chain and calculation-stage texts into the three channels.
+    void RebuildCalculationChannels();
+    void PutEventMarks();
+    void RemoveEventMarks();
+    bool IsHostSampling() const { return sampling; }
+    // The analyse command and own message: a new range, the event-chain channel titled.
+    void RunAnalysis();
+    // Clearing is allowed when the host is not sampling into an analysis and there are events.
+    bool ClearAllowed() const;
+    void ClearCommand();
+
+    // A hundredth of the samples, at most 10000; all of them when that is below 1000.
+    static std::int64_t ChunkSize(std::int64_t total);
+    // done of total as a whole percentage in 0..100 (0 when there is nothing to do).
+    static std::int32_t ProgressPercent(double done, std::int64_t total);
+
+    // The settings dialog over a copy of the settings (opening code 0, or 3 while the host samples); after OK the
+    // marks go, the settings are taken and analysed. True after OK.
+    bool RunSettingsDialog(std::int32_t openingCode);
+
+    // Command handlers and update states, and the own messages.
+    void OnSettings();
+    void OnUpdateAlwaysEnabled(ICommandState& state);
+    void OnAnalyse();
+    void OnClear();
+    void OnUpdateAnalyse(ICommandState& state);
+    void OnUpdateClear(ICommandState& state);
+    HRESULT OnAnalyzeMessage();
+    HRESULT OnClearAnalysisMessage();
+
     std::int32_t CurrentEvent() const { return currentEvent_; }
     void SetCurrentEvent(std::int32_t index) { currentEvent_ = index; }
     bool IsOnlineAnalysis();
     bool HasAnalysedRange();
     bool busy = false;
+    bool sampling = false;
     bool clientEnabled = true;
 
 private:
@@ -113,6 +156,13 @@ private:
     platform::ComPtr<IAnalysisManager> RegisteredManager() const;
     // The host's storage must not call a persistence object that is going.
     void WithdrawPersistence();
+    // The host document's update request.
+    void RequestHostUpdate();
+    // Sends the host the marks request of each calculation channel whose events are marked.
+    void SendMarkRequests(bool put);
+    void SendMarkRequests(bool put, std::int32_t analysisType);
+    // Hands a text to the calculation of the channel that `settingId` names.
+    void WriteChannelText(std::int32_t settingId, const KVO::String& text);
 
     platform::ComPtr<IUnknown> hostDocument_;
     platform::ComPtr<IUnknown> analysisManager_;

@@ -24,8 +24,16 @@ HRESULT GiveText(const std::u16string& text, BSTR* out)
 HRESULT CalcChannels::QueryInterface(REFIID iid, void** out)
 {
     return AnswerFrom({{&IID_IChartCalcChannels, static_cast<IChartCalcChannels*>(this)},
-                       {&IID_IChartTimes, static_cast<IChartTimes*>(this)}},
+                       {&IID_IChartTimes, static_cast<IChartTimes*>(this)},
+                       {&IID_ICalcTextTarget, static_cast<ICalcTextTarget*>(this)}},
                       iid, out);
+}
+
+HRESULT CalcChannels::SendCalcText(DWORD messageId, LONG channel, DWORD kind, const char16_t* text, const char16_t*)
+{
+    log_.Record("calcchannels", "SendCalcText",
+                Hex(messageId) + " " + std::to_string(channel) + " " + std::to_string(kind) + " " + Narrow(Text(text)));
+    return SetText(channel, Text(text)) ? S_OK : E_INVALIDARG;
 }
 
 CalcChannels::Channel* CalcChannels::Named(const char16_t* name)
@@ -119,6 +127,9 @@ HRESULT CalcChannels::PutMarks(DWORD, LONG channel, DWORD kind, const CalcChanne
 {
     log_.Record("calcchannels", "putmarks",
                 std::to_string(channel) + " " + Hex(kind) + (request ? " " + std::to_string(request->calcChannel) : ""));
+    if (request) {
+        marked_.insert(request->calcChannel);
+    }
     return S_OK;
 }
 
@@ -126,6 +137,9 @@ HRESULT CalcChannels::RemoveMarks(DWORD, LONG channel, DWORD kind, const CalcCha
 {
     log_.Record("calcchannels", "removemarks",
                 std::to_string(channel) + " " + Hex(kind) + (request ? " " + std::to_string(request->calcChannel) : ""));
+    if (request) {
+        marked_.erase(request->calcChannel);
+    }
     return S_OK;
 }
 

@@ -5,17 +5,19 @@
 
 #include "host/calllog.h"
 #include "host/comobject.h"
+#include "sdk/analysishost.h"
 #include "sdk/analysismanager.h"
 #include "sdk/calcchannels.h"
 #include "sdk/charttimes.h"
 
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 
 namespace host {
 
-class CalcChannels final : public IChartCalcChannels, public IChartTimes, private RefCounted {
+class CalcChannels final : public IChartCalcChannels, public IChartTimes, public ICalcTextTarget, private RefCounted {
 public:
     struct Channel {
         std::u16string name;
@@ -39,12 +41,17 @@ public:
     HRESULT SetTitle(DWORD reserved, const char16_t* name, const char16_t* title) override;
     HRESULT PutMarks(DWORD reserved, LONG channel, DWORD kind, const CalcChannelRequest* request) override;
     HRESULT RemoveMarks(DWORD reserved, LONG channel, DWORD kind, const CalcChannelRequest* request) override;
+    // ICalcTextTarget: the channel's calculation takes the new text (a channel it does not know: E_INVALIDARG).
+    HRESULT SendCalcText(DWORD messageId, LONG channel, DWORD kind, const char16_t* text,
+                         const char16_t* second) override;
     // IChartTimes
     HRESULT GetAbsoluteTime(const KVOPosition* position, LONGLONG* time) override;
     HRESULT FormatTime(LONGLONG time, DWORD flags, DWORD value, BSTR* text) override;
 
     // Live channels by number; numbers count up from `firstNumber` and are never reused.
     const std::map<LONG, Channel>& Channels() const { return channels_; }
+    // The calculation channels whose events are marked in the chart now.
+    const std::set<LONG>& Marked() const { return marked_; }
     void SetFirstNumber(LONG number) { next_ = number; }
     // Sets a channel's calculation text (what the channel-calculation expression message carries).
     bool SetText(LONG channel, std::u16string text);
@@ -58,6 +65,7 @@ private:
 
     CallLog& log_;
     std::map<LONG, Channel> channels_;
+    std::set<LONG> marked_;
     LONG next_ = 8;
     Clock clock_;
 };

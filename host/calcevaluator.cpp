@@ -482,9 +482,14 @@ HRESULT CalcEvaluator::Parse(IKVOString* text, DWORD* flags)
             lastError_.reset();
             return S_OK;
         }
+        std::u16string parsed = newText;
+        platform::ComPtr<DataSource> own;
+        if (source_ && SUCCEEDED(source_->QueryInterface(IID_HostDataSource, own.OutVoid())) && own) {
+            parsed = own->CalculationBehind(newText);
+        }
         auto root = std::make_unique<CalcNode>();
         const ChannelSorter sorter = [this](const ChannelRef& ref) { return Sort(ref); };
-        lastError_ = ParseCalculationText(framework_, newText, sorter, *root);
+        lastError_ = ParseCalculationText(framework_, parsed, sorter, *root);
         if (!lastError_) {
             lastError_ = Instantiate(*root, context_.Get());
         }

@@ -113,7 +113,7 @@ HRESULT ChartData::QueryInterface(REFIID iid, void** out)
     if (iid == IID_IChartChannels) {
         return Answer(static_cast<IChartChannels*>(this), out);
     }
-    if (iid == IID_IChartCalcChannels || iid == IID_IChartTimes) {
+    if (iid == IID_IChartCalcChannels || iid == IID_IChartTimes || iid == IID_ICalcTextTarget) {
         return calculations_->QueryInterface(iid, out);
     }
     if (outer_) {

@@ -125,6 +125,7 @@ DataSource::DataSource(Host& host, std::shared_ptr<Document> document)
     : host_(host), document_(std::move(document)), chartData_(host.NewChartData())
 {
     chartData_->SetOuter(static_cast<IDataSource*>(this));
+    chartData_->Calculations().SetFirstNumber(kFirstChartCalculation);
 }
 
 DataSource::~DataSource() { chartData_->SetOuter(nullptr); }
@@ -152,6 +153,15 @@ HRESULT DataSource::QueryInterface(REFIID iid, void** out)
     if (iid == IID_IDataSourceHolder) {
         return Answer(static_cast<IDataSourceHolder*>(this), out);
     }
+    if (iid == IID_IChartExtent) {
+        return Answer(static_cast<IChartExtent*>(this), out);
+    }
+    if (iid == IID_IChartSelection) {
+        return Answer(static_cast<IChartSelection*>(this), out);
+    }
+    if (iid == IID_IChannelNaming) {
+        return Answer(static_cast<IChannelNaming*>(this), out);
+    }
     if (iid == IID_IChannelData || iid == IID_IChartDocument) {
         return chartData_->QueryInterface(iid, out);
     }
@@ -167,15 +177,56 @@ const DataSource::ExtraChannel* DataSource::Extra(LONG channel) const
     return &extra_[static_cast<std::size_t>(index)];
 }
 
-ChannelSort DataSource::Sort(const ChannelRef& ref) const
+const std::u16string* DataSource::ChartCalculation(LONG channel) const
 {
+    const auto& channels = chartData_->Calculations().Channels();
+    const auto found = channels.find(channel);
+    return found == channels.end() || found->second.text.empty() ? nullptr : &found->second.text;
+}
+
+LONG DataSource::BareReference(const std::u16string& text)
+{
+    if (text.size() < 3 || text.size() > 11 || text.compare(0, 2, u"ch") != 0 ||
+        !std::all_of(text.begin() + 2, text.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; })) {
+        return -1;
+    }
+    return static_cast<LONG>(std::stoll(std::string(text.begin() + 2, text.end())) - 1);
+}
+
+LONG DataSource::Resolve(LONG channel) const
+{
+    for (int depth = 0; depth < 16; ++depth) { // texts naming each other in a ring end here
+        const std::u16string* text = ChartCalculation(channel);
+        const LONG named = text ? BareReference(*text) : -1;
+        if (named < 0) {
+            return channel;
+        }
+        channel = named;
+    }
+    return channel;
+}
+
+std::u16string DataSource::CalculationBehind(const std::u16string& text) const
+{
+    const LONG named = BareReference(text);
+    const std::u16string* behind = named >= 0 ? ChartCalculation(Resolve(named)) : nullptr;
+    return behind ? *behind : text;
+}
+
+ChannelSort DataSource::Sort(const ChannelRef& original) const
+{
+    ChannelRef ref = original;
+    if (!ref.isVirtual) {
+        ref.channel = Resolve(ref.channel);
+    }
     if (ref.isVirtual) {
         return KnownVirtual(ref.channel) ? ChannelSort::Events : ChannelSort::Missing;
     }
     if (ref.channel >= 0 && ref.channel < document_->ChannelCount()) {
         return ChannelSort::Samples;
     }
-    return Extra(ref.channel) && !ref.raw ? ChannelSort::Events : ChannelSort::Missing;
+    return (Extra(ref.channel) || ChartCalculation(ref.channel)) && !ref.raw ? ChannelSort::Events
+                                                                             : ChannelSort::Missing;
 }
 
 int DataSource::AddEventChannel(std::u16string name, std::vector<std::shared_ptr<const EventArray>> records)
@@ -228,6 +279,7 @@ HRESULT DataSource::GetValueEnum(DWORD, LONG record, LONG channel, IUnknown** ou
     if (!ValidRecord(record) && record >= 0 && record != 0x7FFFFFFE) {
         return E_INVALIDARG;
     }
+    channel = Resolve(channel);
     if (channel < 0 || channel >= document_->ChannelCount()) {
         return E_INVALIDARG;
     }
@@ -288,6 +340,9 @@ HRESULT DataSource::OpenEnum(DWORD flags, LONG channel, LONG start, LONG record,
         return E_INVALIDARG;
     }
     start = std::max<LONG>(start, 0);
+    if (KindOf(flags) != SourceKind::kVirtual) {
+        channel = Resolve(channel);
+    }
     try {
         if (KindOf(flags) == SourceKind::kVirtual) {
             if (const auto text = virtualTexts_.find(channel); text != virtualTexts_.end()) {
@@ -303,6 +358,9 @@ HRESULT DataSource::OpenEnum(DWORD flags, LONG channel, LONG start, LONG record,
         }
         if (channel >= 0 && channel < document_->ChannelCount()) {
             return Give(document_->OpenSamples(record, channel, start), out);
+        }
+        if (const std::u16string* text = ChartCalculation(channel)) {
+            return OpenCalculation(*text, record, start, out);
         }
         const ExtraChannel* extra = Extra(channel);
         if (!extra) {
@@ -334,6 +392,9 @@ HRESULT DataSource::GetChannelObject(DWORD flags, LONG record, LONG channel, IUn
         return E_POINTER;
     }
     *out = nullptr;
+    if (KindOf(flags) != SourceKind::kVirtual) {
+        channel = Resolve(channel);
+    }
     const bool known = KindOf(flags) == SourceKind::kVirtual ? KnownVirtual(channel)
                                                              : Sort({channel, false, false}) != ChannelSort::Missing;
     if (!ValidRecord(record) || !known) {
@@ -364,6 +425,60 @@ HRESULT DataSource::GetSampleCount(DWORD, LONG record, LONG* count)
         longest = std::max(longest, document_->Length(record, channel));
     }
     *count = longest;
+    return S_OK;
+}
+
+HRESULT DataSource::GetEndOfData(DWORD, KVOPosition* end)
+{
+    if (!end) {
+        return E_POINTER;
+    }
+    *end = {};
+    if (document_->BlockCount() == 0) {
+        return S_FALSE;
+    }
+    const LONG last = document_->BlockCount() - 1;
+    LONG length = 0;
+    GetSampleCount(0, last, &length);
+    *end = {length, last};
+    return S_OK;
+}
+
+HRESULT DataSource::GetBlockLength(DWORD, LONG block, LONG* length)
+{
+    if (!length) {
+        return E_POINTER;
+    }
+    *length = 0;
+    return GetSampleCount(0, block, length);
+}
+
+HRESULT DataSource::GetBlockCount(DWORD, LONG* count)
+{
+    if (!count) {
+        return E_POINTER;
+    }
+    *count = document_->BlockCount();
+    return S_OK;
+}
+
+HRESULT DataSource::GetSelectionRange(DWORD, KVOPosition* start, KVOPosition* end)
+{
+    if (!start || !end) {
+        return E_POINTER;
+    }
+    *start = selection_.first;
+    *end = selection_.second;
+    return S_OK;
+}
+
+HRESULT DataSource::GetChannelToken(LONG, LONG channel, LONG, BSTR* token)
+{
+    if (!token) {
+        return E_POINTER;
+    }
+    const std::string number = std::to_string(static_cast<long long>(channel) + 1);
+    *token = SysAllocString((u"ch" + std::u16string(number.begin(), number.end())).c_str());
     return S_OK;
 }
 

@@ -7,6 +7,8 @@
 #include "host/chartdata.h"
 #include "host/document.h"
 #include "host/eventarray.h"
+#include "sdk/analysishost.h"
+#include "sdk/channeltoken.h"
 #include "sdk/datasource.h"
 
 #include <map>
@@ -25,6 +27,9 @@ class DataSource final : public IDataSource,
                          public IOnlineDataNotices,
                          public IChannelList,
                          public IDataSourceHolder,
+                         public IChartExtent,
+                         public IChartSelection,
+                         public IChannelNaming,
                          private RefCounted {
 public:
     // A new data source over the document's channels, with one reference for the caller. Calculation channels
@@ -56,6 +61,20 @@ public:
     // IDataSourceHolder: itself as source 0.
     HRESULT GetSource(LONG index, IDataSource** out) override;
 
+    // IChartExtent: the end of the data is the end of the last block (its longest channel).
+    HRESULT GetEndOfData(DWORD kind, KVOPosition* end) override;
+    HRESULT GetBlockLength(DWORD kind, LONG block, LONG* length) override;
+    HRESULT GetBlockCount(DWORD kind, LONG* count) override;
+    // IChartSelection
+    HRESULT GetSelectionRange(DWORD kind, KVOPosition* start, KVOPosition* end) override;
+    void SetSelection(KVOPosition start, KVOPosition end) { selection_ = {start, end}; }
+    // IChannelNaming: "ch" and the channel number plus 1, as the evaluator reads it.
+    HRESULT GetChannelToken(LONG reserved, LONG channel, LONG kind, BSTR* token) override;
+
+    // The chart's calculation channels are numbered from this on, past any channel the source adds itself, and
+    // evaluated from the texts the chart's channels hold.
+    static constexpr LONG kFirstChartCalculation = 1000;
+
     // A stored event channel (one array per record; records without one hold no events); its number.
     int AddEventChannel(std::u16string name, std::vector<std::shared_ptr<const EventArray>> records);
     // A channel whose events the evaluator computes from `text` in each record; its number.
@@ -69,6 +88,8 @@ public:
     void SetChannelTimeBase(int channel, ChannelTimeBase base) { timeBases_[channel] = base; }
 
     ChannelSort Sort(const ChannelRef& ref) const;
+    // A text that names just one of the chart's calculation channels ("ch1003") evaluates as that channel's text.
+    std::u16string CalculationBehind(const std::u16string& text) const;
     Document& GetDocument() { return *document_; }
     ChartData& GetChartData() { return *chartData_.Get(); }
     IDataSource* AsSource() { return this; }
@@ -90,6 +111,12 @@ private:
         std::u16string text;                                    // calculation channels
     };
     const ExtraChannel* Extra(LONG channel) const;
+    // The text of one of the chart's calculation channels; null when there is no such channel or it has no text.
+    const std::u16string* ChartCalculation(LONG channel) const;
+    // A chart calculation whose text names just another channel ("ch3") stands for that channel.
+    LONG Resolve(LONG channel) const;
+    // The channel of a bare reference "chN", or -1.
+    static LONG BareReference(const std::u16string& text);
     bool ValidRecord(LONG record) const { return record >= 0 && record < document_->BlockCount(); }
     HRESULT OpenEvents(const std::shared_ptr<const EventArray>& events, LONG start, IUnknown** out);
     HRESULT OpenCalculation(const std::u16string& text, LONG record, LONG start, IUnknown** out);
@@ -103,6 +130,7 @@ private:
     bool KnownVirtual(int number) const { return virtual_.count(number) > 0 || virtualTexts_.count(number) > 0; }
     std::vector<platform::ComPtr<IOnlineDataSink>> sinks_;
     std::map<int, ChannelTimeBase> timeBases_;
+    std::pair<KVOPosition, KVOPosition> selection_{};
 };
 
 } // namespace host

@@ -1,6 +1,7 @@
 #include "host/docframework.h"
 
 #include "platform/ui/render.h"
+#include "sdk/channeltoken.h"
 
 #include "platform/win/winuser.h"
 #include "sdk/cafframework.h"
@@ -388,7 +389,8 @@ platform::ComPtr<HostDocument> HostDocument::Create(CallLog& log, DWORD identity
 HRESULT HostDocument::QueryInterface(REFIID iid, void** out)
 {
     if (chart_ && (iid == IID_IChartDocument || iid == IID_IChannelData || iid == IID_IChartCalcChannels ||
-                   iid == IID_IChartTimes || iid == IID_IDataSourceHolder)) {
+                   iid == IID_IChartTimes || iid == IID_IDataSourceHolder || iid == IID_IChartExtent ||
+                   iid == IID_IChartSelection || iid == IID_ICalcTextTarget || iid == IID_IChannelNaming)) {
         return chart_->QueryInterface(iid, out);
     }
     return AnswerFrom({
@@ -397,8 +399,16 @@ HRESULT HostDocument::QueryInterface(REFIID iid, void** out)
                            {&IID_IViewRegistration, static_cast<IViewRegistration*>(this)},
                            {&IID_IHostApplicationLink, static_cast<IHostApplicationLink*>(this)},
                            {&IID_IDocumentStorage, static_cast<IDocumentStorage*>(this)},
+                           {&IID_IHostDocumentUpdate, static_cast<IHostDocumentUpdate*>(this)},
                        },
                        iid, out);
+}
+
+HRESULT HostDocument::Update(DWORD argument)
+{
+    log_.Record("hostdocument", "Update", Hex(argument));
+    ++updates_;
+    return S_OK;
 }
 
 HRESULT HostDocument::GetApplication(IUnknown** out)
@@ -506,8 +516,11 @@ HRESULT HostDocument::GetSiteInterface(IUnknown** out)
     return Answer(static_cast<IUnknown*>(static_cast<IDocumentSite*>(this)), reinterpret_cast<void**>(out));
 }
 
-HRESULT HostDocument::GetExtension(DWORD, DWORD, IUnknown** out)
+HRESULT HostDocument::GetExtension(DWORD typeId, DWORD reserved, IUnknown** out)
 {
+    if (extensions_) {
+        return extensions_->GetExtension(typeId, reserved, out);
+    }
     if (out) {
         *out = nullptr;
     }

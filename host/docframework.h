@@ -213,6 +213,7 @@ class HostDocument final : public IHostDocument,
                            public IViewRegistration,
                            public IHostApplicationLink,
                            public IDocumentStorage,
+                           public IHostDocumentUpdate,
                            private RefCounted {
 public:
     // Created with one reference for the caller.
@@ -235,6 +236,8 @@ public:
     // IHostApplicationLink: the application object, when one is set.
     HRESULT GetApplication(IUnknown** out) override;
     void SetApplication(platform::ComPtr<IUnknown> application) { application_ = std::move(application); }
+    // The site that hands out the document's extensions (GetExtension asks it); none until set.
+    void SetExtensionSite(platform::ComPtr<IDocumentSite> site) { extensions_ = std::move(site); }
     // IDocumentStorage
     HRESULT Register(IUnknown* container, DWORD reserved, IPersistStreamInit* object, DWORD reserved2,
                      DWORD reserved3, BSTR* name) override;
@@ -244,6 +247,9 @@ public:
     HRESULT SaveState(std::vector<platform::ComPtr<platform::MemoryStream>>& streams);
     HRESULT LoadState(const std::vector<platform::ComPtr<platform::MemoryStream>>& streams);
     const std::vector<IPersistStreamInit*>& Stored() const { return stored_; }
+    // IHostDocumentUpdate: counted.
+    HRESULT Update(DWORD argument) override;
+    int Updates() const { return updates_; }
 
     IUnknown* AsUnknown() { return static_cast<IHostDocument*>(this); }
     // An extension's document of this host document, made by its class object.
@@ -262,7 +268,9 @@ private:
     platform::ComPtr<ChartData> chart_;
     std::vector<IDocView2*> views_; // attached views (they detach before they go)
     platform::ComPtr<IUnknown> application_;
+    platform::ComPtr<IDocumentSite> extensions_;
     std::vector<IPersistStreamInit*> stored_; // not held: each withdraws itself
+    int updates_ = 0;
 };
 
 // The view-class registry (framework object 0x8000000F) and the registrations it hands out.

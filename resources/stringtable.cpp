@@ -58,6 +58,14 @@ constexpr platform::StringTableEntry kStrings[] = {
     {RmpHeightPercentLabel, u"% of the height away from the RMP"},
     {CalcChannelTitle, u"Crestmetrics (Channel %1)"},
     {AnalysisClientName, u"Crestmetrics"},
+    {CalculationsTurnedOff,
+     u"One or more channel calculations are not available in the new analysis type and have been turned off."},
+    {ModuleCaption, u"Crestmetrics"},
+    {MenuAnalyseChannel, u"A&nalyze Channel"},
+    {MenuAnalyseSelection, u"A&nalyze Selection"},
+    {CommandAnalyse, u"Analyze Channel"},
+    {MenuClear, u"&Clear Analysis"},
+    {NotEnoughMemory, u"Not enough memory for the whole analysis. Please choose a smaller selection to analyze."},
 };
 
 // Registers the table when the module is loaded. It stays registered to the end of the process (the registry keeps

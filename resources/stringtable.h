@@ -48,6 +48,15 @@ inline constexpr UINT MenuSettings = 2016;
 // display name.
 inline constexpr UINT CalcChannelTitle = 2200;
 inline constexpr UINT AnalysisClientName = 2201;
+// The analysis driver's messages and their caption.
+inline constexpr UINT CalculationsTurnedOff = 118;
+inline constexpr UINT ModuleCaption = 119;
+inline constexpr UINT NotEnoughMemory = 150;
+// The analyse and clear commands.
+inline constexpr UINT MenuAnalyseChannel = 116;
+inline constexpr UINT MenuAnalyseSelection = 117;
+inline constexpr UINT CommandAnalyse = 139;
+inline constexpr UINT MenuClear = 2112;
 }
 
 // The settings dialogs.

@@ -275,7 +275,7 @@ TEST(Menus, TheAnalysisDocumentClassPutsItsCommandsIntoTheHostsMenus)
     EXPECT_EQ(documentClass->RegisterWithUI(nullptr), S_OK);
 
     const auto& items = menus.Items();
-    ASSERT_EQ(items.size(), 3u);
+    ASSERT_EQ(items.size(), 5u);
     EXPECT_EQ(items[0].kind, MenuRecord::Kind::Category);
     EXPECT_EQ(items[0].title, u"Crestmetrics");
     EXPECT_EQ(items[0].text, u"CRESTMETRICS");
@@ -302,7 +302,7 @@ TEST(Menus, TheAnalysisDocumentClassPutsItsCommandsIntoTheHostsMenus)
     EXPECT_EQ(items[2].kind, MenuRecord::Kind::Separator);
     EXPECT_EQ(items[2].path, u"Crestmetrics|-");
     EXPECT_EQ(items[2].itemKind, 2u);
-    EXPECT_EQ(documentClass->Commands().Count(), 3u);
+    EXPECT_EQ(documentClass->Commands().Count(), 5u);
 
     // The settings text is the module's own.
     EXPECT_EQ(KVO::LoadResourceString(KVO::ModuleInstance(), StringId::MenuSettings, false), u"&Settings...");

@@ -366,7 +366,7 @@ TEST_F(ModuleLoad, TheHostCreatesTheDocumentAndShowsBothViews)
     host::MenuService& menus = host.GetFramework().Documents().menus;
     menus.Clear();
     EXPECT_EQ(documentClass->RegisterWithUI(nullptr), S_OK);
-    ASSERT_EQ(menus.Items().size(), 3u);
+    ASSERT_EQ(menus.Items().size(), 5u);
     const host::MenuRecord& settings = menus.Items()[1];
     EXPECT_EQ(settings.path, u"Crestmetrics|Settings");
     WCHAR text[64] = {};

@@ -1,0 +1,342 @@
+// The analysis run on the stand-in host: the texts written into the chart's calculation channels, the host
+// evaluating them, the events read in chunks with progress and cancel, the marks and the host told.
+#include "analysisfixture.h"
+#include "document/docmessages.h"
+#include "frame/messagemap.h"
+#include "platform/ui/dialog.h"
+#include "platform/ui/input.h"
+#include "platform/win/winuser.h"
+
+#include <cstdlib>
+#include <set>
+
+using namespace CX::Doc;
+namespace SId = CX::Doc::SettingId;
+
+namespace {
+
+using Positions = std::vector<std::pair<std::int32_t, std::int32_t>>;
+
+// Every generated peak is found once, within a few ticks of its centre.
+void ExpectPeaks(const Positions& found, const Positions& expected)
+{
+    ASSERT_EQ(found.size(), expected.size());
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        EXPECT_EQ(found[i].first, expected[i].first) << i;
+        EXPECT_LE(std::abs(found[i].second - expected[i].second), 4) << i;
+    }
+}
+
+} // namespace
+
+TEST(AnalysisRun, PeakTypesWriteTheirTextsFindEveryPeakMarkAndTellTheHost)
+{
+    const PeakRecording recording({6000, 4000});
+    struct Case {
+        int type;
+        const char16_t* chainStart;
+        std::vector<std::int32_t> marked; // settings of the marked channels
+    } cases[] = {
+        {1, u"cappwf( ch1, calcbase( ch1, cappeakdet( ch1001, 0.03,", {SId::kEventChainChannel}},
+        {5, u"cappwf( ch1, calcbase( ch1, cappeakdet( ch1001, 0.03,", {SId::kEventChainChannel}},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.type);
+        AnalysedDocument a(recording.document);
+        a.SetAnalysisType(test.type);
+        const int updatesBefore = a.hostDocument->Updates();
+        ASSERT_TRUE(a.doc->Analyse(false, true));
+
+        EXPECT_EQ(a.ChannelText(SId::kDetectorStageChannel), u"ch1");
+        EXPECT_EQ(a.ChannelText(SId::kEventChainChannel).rfind(test.chainStart, 0), 0u)
+            << std::string(a.ChannelText(SId::kEventChainChannel).begin(), a.ChannelText(SId::kEventChainChannel).end());
+        // The calculation stage reads the event chain through the chart's token of its channel.
+        EXPECT_NE(a.ChannelText(SId::kCalcStageChannel).find(u"ch1002"), std::u16string::npos);
+
+        ExpectPeaks(a.Events(), recording.Peaks());
+        EXPECT_EQ(a.doc->Results()->EventsPerBlock(),
+                  (std::vector<std::int32_t>{static_cast<std::int32_t>(recording.centres[0].size()),
+                                             static_cast<std::int32_t>(recording.centres[1].size())}));
+        std::set<LONG> marked;
+        for (const std::int32_t id : test.marked) {
+            marked.insert(a.doc->Settings().GetLong(id));
+        }
+        EXPECT_EQ(a.Channels().Marked(), marked);
+        EXPECT_GT(a.hostDocument->Updates(), updatesBefore);
+        // The stored range is the whole channel, and a result is current.
+        EXPECT_EQ(a.doc->Settings().GetLong(SId::kRangeEndBlock), 1);
+        EXPECT_EQ(a.doc->Settings().GetLong(SId::kRangeEndTick), 4000);
+        EXPECT_TRUE(a.doc->Settings().GetBool(SId::kHasAnalysedRange));
+        EXPECT_FALSE(a.doc->Settings().GetBool(SId::kNoCurrentResult));
+    }
+}
+
+TEST(AnalysisRun, ChunksAreAHundredthCappedAndOneChunkBelowAThousand)
+{
+    struct Case {
+        std::int64_t total;
+        std::int64_t chunk;
+    } cases[] = {{150000, 1500}, {5000000, 10000}, {99000, 99000}, {100000, 1000}, {0, 0}, {7, 7}};
+    for (const Case& test : cases) {
+        EXPECT_EQ(CXDoc::ChunkSize(test.total), test.chunk) << test.total;
+    }
+    struct Percent {
+        double done;
+        std::int64_t total;
+        std::int32_t percent;
+    } percents[] = {{0, 0, 0}, {5, 0, 0}, {1499, 150000, 0}, {1500, 150000, 1}, {150000, 150000, 100},
+                    {200000, 150000, 100}, {-3, 10, 0}};
+    for (const Percent& test : percents) {
+        EXPECT_EQ(CXDoc::ProgressPercent(test.done, test.total), test.percent) << test.done << "/" << test.total;
+    }
+}
+
+TEST(AnalysisRun, ProgressReportsEveryChunkPerBlockAndCancelClearsEverything)
+{
+    // 150,000 samples in two blocks: chunks of 1500, so 100 reports.
+    const PeakRecording recording({90000, 60000});
+    {
+        AnalysedDocument a(recording.document);
+        a.SetAnalysisType(1);
+        ASSERT_TRUE(a.doc->Analyse(false, true));
+        std::vector<LONG> percents;
+        std::vector<std::u16string> texts;
+        for (const auto& report : a.progress) {
+            EXPECT_EQ(report.title, u"Processing");
+            percents.push_back(report.percent);
+            if (texts.empty() || texts.back() != report.text) {
+                texts.push_back(report.text);
+            }
+        }
+        ASSERT_EQ(percents.size(), 100u);
+        for (std::size_t i = 0; i < percents.size(); ++i) {
+            EXPECT_EQ(percents[i], static_cast<LONG>(i + 1));
+        }
+        EXPECT_EQ(texts, (std::vector<std::u16string>{u"Block 1", u"Block 2"}));
+        ExpectPeaks(a.Events(), recording.Peaks());
+    }
+    for (const LONG cancelAt : {1, 37, 60, 100}) {
+        SCOPED_TRACE(cancelAt);
+        AnalysedDocument a(recording.document);
+        a.SetAnalysisType(1);
+        a.doc->SetCurrentEvent(5);
+        a.cancelAt = cancelAt;
+        EXPECT_TRUE(a.doc->Analyse(false, true));
+        ASSERT_FALSE(a.progress.empty());
+        EXPECT_EQ(a.progress.back().percent, cancelAt) << "no report after the cancel";
+        EXPECT_EQ(a.doc->Results()->EventCount(), 0);
+        EXPECT_EQ(a.doc->CurrentEvent(), 0);
+        EXPECT_TRUE(a.Channels().Marked().empty());
+        EXPECT_FALSE(a.doc->Settings().GetBool(SId::kHasAnalysedRange));
+    }
+}
+
+TEST(AnalysisRun, WithoutAProgressIndicatorEveryChunkIsRead)
+{
+    const PeakRecording recording({120000});
+    AnalysedDocument a(recording.document);
+    a.SetAnalysisType(1);
+    AnalysisHost().GetFramework().Progress().SetAvailable(false);
+    ASSERT_TRUE(a.doc->Analyse(false, true));
+    ExpectPeaks(a.Events(), recording.Peaks());
+}
+
+TEST(AnalysisRun, RangesOfTheSelectionAndOfTheStoredSettings)
+{
+    const PeakRecording recording({6000, 5000, 4000});
+    struct Case {
+        const char* name;
+        bool useStored;
+        bool selection;
+        KVOPosition start;
+        KVOPosition end;
+        bool result;
+        bool whileSampling = false;
+    } cases[] = {
+        {"a selection across blocks", false, true, {2500, 0}, {1700, 2}, true},
+        {"a selection inside a block", false, true, {1000, 1}, {4000, 1}, true},
+        {"start equal to end", false, true, {300, 1}, {300, 1}, false},
+        {"a negative start", false, true, {-1, 0}, {300, 1}, false},
+        {"start after end", false, true, {100, 2}, {100, 1}, true},
+        {"the stored range", true, false, {0, 1}, {-1, -1}, true},
+        {"while sampling the end is the end of the data", false, true, {200, 1}, {500, 1}, true, true},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        AnalysedDocument a(recording.document);
+        a.SetAnalysisType(1);
+        SettingsSet& settings = a.doc->Settings();
+        // Results of an earlier run must be gone afterwards whatever happens.
+        ASSERT_TRUE(a.doc->Analyse(false, true));
+        ASSERT_GT(a.doc->Results()->EventCount(), 0);
+        settings.SetBool(SId::kAnalyseSelection, test.selection);
+        settings.SetBool(SId::kAnalyseWhileSampling, test.whileSampling);
+        a.source->SetSelection(test.start, test.end);
+        if (test.useStored) {
+            settings.SetLong(SId::kRangeStartBlock, test.start.mRecord);
+            settings.SetLong(SId::kRangeStartTick, test.start.mRecordOffset);
+            settings.SetLong(SId::kRangeEndBlock, test.end.mRecord);
+            settings.SetLong(SId::kRangeEndTick, test.end.mRecordOffset);
+        }
+        EXPECT_EQ(a.doc->Analyse(test.useStored, true), test.result);
+        Positions expected;
+        if (test.result) {
+            const bool toEnd = test.whileSampling || test.end.mRecord == -1;
+            expected = recording.Peaks(test.start.mRecord, test.start.mRecordOffset, toEnd ? 0x7FFFFFFF : test.end.mRecord,
+                                       toEnd ? 0x7FFFFFFF : test.end.mRecordOffset);
+            const KVOPosition storedEnd = test.whileSampling ? KVOPosition{-1, -1} : test.end;
+            EXPECT_EQ(settings.GetLong(SId::kRangeEndBlock), storedEnd.mRecord);
+            EXPECT_EQ(settings.GetLong(SId::kRangeEndTick), storedEnd.mRecordOffset);
+        }
+        if (test.start.mRecord > test.end.mRecord && test.end.mRecord >= 0) {
+            expected.clear();
+        }
+        ExpectPeaks(a.Events(), expected);
+    }
+}
+
+TEST(AnalysisRun, ASecondRunWhileOneRunsIsRefused)
+{
+    const PeakRecording recording({3000});
+    AnalysedDocument a(recording.document);
+    a.doc->busy = true;
+    EXPECT_FALSE(a.doc->Analyse(false, true));
+    a.doc->busy = false;
+    EXPECT_TRUE(a.doc->Analyse(false, true));
+}
+
+TEST(AnalysisRun, ClearingForgetsTheResultsTheRangeAndTheMarks)
+{
+    const PeakRecording recording({6000});
+    AnalysedDocument a(recording.document);
+    a.SetAnalysisType(1);
+    ASSERT_TRUE(a.doc->Analyse(false, true));
+    ASSERT_FALSE(a.Channels().Marked().empty());
+    a.doc->ClearAnalysis();
+    EXPECT_EQ(a.doc->Results()->EventCount(), 0);
+    EXPECT_TRUE(a.Channels().Marked().empty());
+    EXPECT_FALSE(a.doc->Settings().GetBool(SId::kHasAnalysedRange));
+    EXPECT_TRUE(a.doc->Settings().GetBool(SId::kNoCurrentResult));
+    for (const std::int32_t id : {SId::kRangeStartBlock, SId::kRangeStartTick, SId::kRangeEndBlock, SId::kRangeEndTick}) {
+        EXPECT_EQ(a.doc->Settings().GetLong(id), 0) << id;
+    }
+    EXPECT_FALSE(a.doc->busy);
+}
+
+TEST(AnalysisCommands, OwnMessagesAndCommandsGoThroughTheMessageMap)
+{
+    const PeakRecording recording({6000});
+    AnalysedDocument a(recording.document);
+    a.SetAnalysisType(1);
+    auto state = [&](DWORD id) {
+        auto commandState = host::CommandState::Create();
+        CAF::QueryEnable(*a.doc, id, commandState.Get());
+        return commandState->Enabled().value_or(0xBEEF);
+    };
+    const DWORD analyse = CX::Msg::DocId<Command::kAnalyse>();
+    const DWORD clear = CX::Msg::DocId<Command::kClear>();
+    EXPECT_EQ(state(analyse), 0xFFFF);
+    EXPECT_EQ(state(clear), 0) << "nothing to clear yet";
+
+    platform::ComPtr<IMessage> message = platform::ComPtr<IMessage>::Adopt(CX::Msg::DocMessage::Create(CX::Msg::AnalyzeMessageId()));
+    EXPECT_EQ(CAF::DispatchMessage(*a.doc, message.Get()), 1);
+    ExpectPeaks(a.Events(), recording.Peaks());
+    EXPECT_EQ(state(clear), 0xFFFF);
+
+    a.doc->sampling = true;
+    a.doc->Settings().SetBool(SId::kAnalyseWhileSampling, true);
+    EXPECT_EQ(state(analyse), 0) << "not while the host samples";
+    EXPECT_EQ(state(clear), 0) << "not while sampling into the analysis";
+    a.doc->sampling = false;
+    a.doc->Settings().SetBool(SId::kAnalyseWhileSampling, false);
+
+    message = platform::ComPtr<IMessage>::Adopt(CX::Msg::DocMessage::Create(CX::Msg::ClearAnalysisMessageId()));
+    EXPECT_EQ(CAF::DispatchMessage(*a.doc, message.Get()), 1);
+    EXPECT_EQ(a.doc->Results()->EventCount(), 0);
+
+    EXPECT_EQ(CAF::ExecuteCommand(*a.doc, analyse), S_OK);
+    EXPECT_EQ(a.doc->Results()->EventCount(), static_cast<std::int32_t>(recording.Peaks().size()));
+    EXPECT_EQ(CAF::ExecuteCommand(*a.doc, clear), S_OK);
+    EXPECT_EQ(a.doc->Results()->EventCount(), 0);
+}
+
+TEST(AnalysisCommands, TheSettingsCommandAnalysesAfterOkAndNotAfterCancel)
+{
+    const PeakRecording recording({6000});
+    struct Case {
+        int button;
+        bool analysed;
+    } cases[] = {{IDOK, true}, {IDCANCEL, false}};
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.button);
+        AnalysedDocument a(recording.document);
+        a.SetAnalysisType(1);
+        // The dialog opens on the baseline tab, whose page takes OK.
+        a.doc->Settings().Find(SId::kFirstSettingsTab)->FromText(KVO::String(u"1"), true);
+        int opened = 0;
+        ui::SetModalHook([&](HWND dialog) {
+            ++opened;
+            ui::Click(GetDlgItem(dialog, test.button));
+        });
+        EXPECT_EQ(CAF::ExecuteCommand(*a.doc, CX::Msg::DocId<Command::kSettings>()), S_OK);
+        ui::SetModalHook({});
+        EXPECT_EQ(opened, 1);
+        EXPECT_EQ(a.doc->Results()->EventCount(),
+                  test.analysed ? static_cast<std::int32_t>(recording.Peaks().size()) : 0);
+        EXPECT_EQ(a.doc->Persistence().dirty, test.analysed);
+    }
+}
+
+TEST(AnalysisRun, EvokedTypesFindTheResponseToTheFirstStimulusOfEachBlock)
+{
+    // By default one stimulus per block counts: the first artefact of each block.
+    const EvokedRecording recording({6000, 4000, 5000});
+    struct Case {
+        int type;
+        const char16_t* chainStart;
+        bool stimulusTicks; // the stored events carry the stimulus tick
+        std::vector<std::int32_t> marked;
+    } cases[] = {
+        {3, u"erstimdet( ch1, 1, 1,", true, {SId::kEventChainChannel, SId::kCalcStageChannel}},
+        {4, u"pspeakdet( ch1001, erstimdet( ch1,", false, {SId::kEventChainChannel}},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.type);
+        AnalysedDocument a(recording.document);
+        a.SetAnalysisType(test.type);
+        ASSERT_TRUE(a.doc->Analyse(false, true));
+        EXPECT_EQ(a.ChannelText(SId::kDetectorStageChannel), u"ch1");
+        EXPECT_EQ(a.ChannelText(SId::kEventChainChannel).rfind(test.chainStart, 0), 0u);
+        EXPECT_NE(a.ChannelText(SId::kCalcStageChannel).find(u"ch1002"), std::u16string::npos);
+        EXPECT_EQ(a.doc->Results()->EventsPerBlock(), (std::vector<std::int32_t>{1, 1, 1}));
+        if (test.stimulusTicks) {
+            Positions expected;
+            for (std::size_t block = 0; block < recording.stimuli.size(); ++block) {
+                expected.emplace_back(static_cast<std::int32_t>(block), recording.stimuli[block].front());
+            }
+            EXPECT_EQ(a.Events(true), expected);
+        }
+        std::set<LONG> marked;
+        for (const std::int32_t id : test.marked) {
+            marked.insert(a.doc->Settings().GetLong(id));
+        }
+        EXPECT_EQ(a.Channels().Marked(), marked);
+    }
+}
+
+TEST(AnalysisRun, UnstimulatedTypesWriteTheDetectionObjectsTexts)
+{
+    // The detection object builds both the detector stage (the source as it is) and the detection.
+    const PeakRecording recording({3000});
+    for (const int type : {0, 2}) {
+        SCOPED_TRACE(type);
+        AnalysedDocument a(recording.document, true);
+        a.SetAnalysisType(type);
+        ASSERT_NE(a.doc->Settings().DetectionSettingsObject(), nullptr);
+        EXPECT_TRUE(a.doc->Analyse(false, true));
+        EXPECT_EQ(a.ChannelText(SId::kDetectorStageChannel), u"ch1");
+        const std::u16string chain = a.ChannelText(SId::kEventChainChannel);
+        EXPECT_NE(chain.find(u"lmpeaks( ch1,"), std::u16string::npos) << std::string(chain.begin(), chain.end());
+        EXPECT_NE(a.ChannelText(SId::kCalcStageChannel).find(u"ch1002"), std::u16string::npos);
+    }
+}
