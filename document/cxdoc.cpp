@@ -42,32 +42,9 @@ bool TextFitsSetting(const CXSetting& setting, const KVO::String& text)
 }
 
 // The analysis document as a host without windows drives it; holds the document while it lives.
-class AnalysisJob final : public IAnalysisJob {
+class AnalysisJob final : public platform::UnknownImpl<IAnalysisJob> {
 public:
-    explicit AnalysisJob(CXDoc& document) : document_(&document) {}
-
-    HRESULT QueryInterface(REFIID iid, void** out) override
-    {
-        if (!out) {
-            return E_POINTER;
-        }
-        if (iid == IID_IUnknown || iid == IID_IAnalysisJob) {
-            *out = static_cast<IAnalysisJob*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++count_; }
-    ULONG Release() override
-    {
-        const ULONG left = --count_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
+    explicit AnalysisJob(CXDoc& document) : UnknownImpl(IID_IAnalysisJob), document_(&document) {}
 
     HRESULT Open() override { return document_->Open(); }
 
@@ -104,10 +81,7 @@ public:
     }
 
 private:
-    ~AnalysisJob() = default;
-
     platform::ComPtr<CXDoc> document_;
-    ULONG count_ = 1;
 };
 
 // {91C4E2B7-3F58-4A06-8D1E-6B7A20C9F354}: answered only by the analysis document itself, with the object.
@@ -194,7 +168,9 @@ HRESULT CXDoc::QueryInterface(REFIID iid, void** out)
 {
     if (out && iid == IID_IAnalysisJob) {
         // A separate object, so that the document's own interfaces stay as they are.
-        *out = static_cast<IAnalysisJob*>(new AnalysisJob(*this));
+        auto* job = new AnalysisJob(*this);
+        job->AddRef();
+        *out = static_cast<IAnalysisJob*>(job);
         return S_OK;
     }
     if (out && (iid == IID_ICXDocInterface || iid == kOwnDocument)) {
