@@ -4,19 +4,85 @@
 #include "document/settingids.h"
 #include "foundation/moduleinstance.h"
 #include "foundation/resourcestring.h"
+#include "foundation/stringstream.h"
 #include "frame/menucommands.h"
 #include "resources/stringtable.h"
+#include "sdk/analysisjob.h"
 #include "sdk/analysismanager.h"
 #include "sdk/calcchannels.h"
 #include "sdk/datasource.h"
 #include "tableview/tableviewdata.h"
 #include "tableview/tvftableviewmgr.h"
 
+#include <sstream>
 #include <string>
 
 namespace CX::Doc {
 
 namespace {
+
+// True when the text holds a value of the setting's kind and nothing after it: a flag is "t..." or "f...", a
+// number is read whole in the classic form.
+bool TextFitsSetting(const CXSetting& setting, const KVO::String& text)
+{
+    if (text.View().empty()) {
+        return false;
+    }
+    if (setting.Kind() == kSettingBool) {
+        return text.View()[0] == u't' || text.View()[0] == u'f';
+    }
+    if (setting.Kind() == kSettingDetection) {
+        return true;
+    }
+    std::wistringstream in(KVO::ToWide(text.View()));
+    in.imbue(std::locale::classic());
+    double value = 0.0;
+    in >> value;
+    return !in.fail() && (in >> std::ws).eof();
+}
+
+// The analysis document as a host without windows drives it; holds the document while it lives.
+class AnalysisJob final : public platform::UnknownImpl<IAnalysisJob> {
+public:
+    explicit AnalysisJob(CXDoc& document) : UnknownImpl(IID_IAnalysisJob), document_(&document) {}
+
+    HRESULT Open() override { return document_->Open(); }
+
+    HRESULT SetSettingText(LONG id, IKVOString* text) override
+    {
+        return KVO::GuardSlot([&]() -> HRESULT {
+            CXSetting* setting = document_->Settings().Find(id);
+            KVO::String value;
+            value.AssignInterface(text);
+            if (!setting || !TextFitsSetting(*setting, value)) {
+                return E_INVALIDARG;
+            }
+            setting->FromText(value, true);
+            return S_OK;
+        });
+    }
+
+    HRESULT Analyse() override
+    {
+        return KVO::GuardSlot([&]() -> HRESULT { return document_->RunAnalysis() ? S_OK : S_FALSE; });
+    }
+
+    HRESULT ExportTable(IKVOString* path) override
+    {
+        return KVO::GuardSlot([&]() -> HRESULT {
+            TableViewData* table = document_->TableData();
+            if (!table) {
+                return E_FAIL;
+            }
+            // The table view's refresh computes the summary before anything shows or exports it.
+            table->ComputeSummary();
+            return table->ExportText(path);
+        });
+    }
+
+private:
+    platform::ComPtr<CXDoc> document_;
+};
 
 // {91C4E2B7-3F58-4A06-8D1E-6B7A20C9F354}: answered only by the analysis document itself, with the object.
 constexpr IID kOwnDocument{0x91C4E2B7, 0x3F58, 0x4A06, {0x8D, 0x1E, 0x6B, 0x7A, 0x20, 0xC9, 0xF3, 0x54}};
@@ -100,6 +166,13 @@ CXDoc* CXDoc::FromHostDocument(IUnknown* hostDocument)
 
 HRESULT CXDoc::QueryInterface(REFIID iid, void** out)
 {
+    if (out && iid == IID_IAnalysisJob) {
+        // A separate object, so that the document's own interfaces stay as they are.
+        auto* job = new AnalysisJob(*this);
+        job->AddRef();
+        *out = static_cast<IAnalysisJob*>(job);
+        return S_OK;
+    }
     if (out && (iid == IID_ICXDocInterface || iid == kOwnDocument)) {
         *out = iid == kOwnDocument ? static_cast<void*>(this) : static_cast<ICustomDocument2*>(this);
         AddRef();

@@ -115,8 +115,9 @@ public:
     void PutEventMarks();
     void RemoveEventMarks();
     bool IsHostSampling() const { return sampling; }
-    // The analyse command and own message: a new range, the event-chain channel titled.
-    void RunAnalysis();
+    // The analyse command and own message: a new range, the event-chain channel titled; false when nothing was
+    // analysed.
+    bool RunAnalysis();
     // Clearing is allowed when the host is not sampling into an analysis and there are events.
     bool ClearAllowed() const;
     void ClearCommand();

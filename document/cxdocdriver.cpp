@@ -380,11 +380,12 @@ void CXDoc::SendMarkRequests(bool put, std::int32_t analysisType)
 void CXDoc::PutEventMarks() { SendMarkRequests(true); }
 void CXDoc::RemoveEventMarks() { SendMarkRequests(false); }
 
-void CXDoc::RunAnalysis()
+bool CXDoc::RunAnalysis()
 {
-    Analyse(false, true);
+    const bool analysed = Analyse(false, true);
     MarkDirtyAndAttach();
     NotifyViews();
+    return analysed;
 }
 
 bool CXDoc::ClearAllowed() const

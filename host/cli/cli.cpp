@@ -1,5 +1,6 @@
 #include "host/cli/cli.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <string_view>
@@ -11,10 +12,13 @@ namespace {
 const std::vector<Command>& Commands()
 {
     static const std::vector<Command> commands = {
+        {"analyse", "[--type N] [--channel N] [--set ID=TEXT]... [-o FILE] RECORDING",
+         "analyses a channel of a recording and writes the analysis table as tab-separated text",
+         {"--type", "--channel", "--set", "-o"}, &RunAnalyse},
         {"calc", "TEXT RECORDING",
-         "evaluates a calculation text over every block of a recording and prints its events", &RunCalc},
+         "evaluates a calculation text over every block of a recording and prints its events", {}, &RunCalc},
         {"selftest", "[list] [NAME-PREFIX...]",
-         "runs the module's self tests (or lists them) and prints each sub-test's result", &RunSelfTest},
+         "runs the module's self tests (or lists them) and prints each sub-test's result", {}, &RunSelfTest},
     };
     return commands;
 }
@@ -105,6 +109,16 @@ int Main(int argc, char** argv, std::ostream& out, std::ostream& err)
                     throw Failure("--module needs a path", true);
                 }
                 options.module = args[++i];
+            } else if (const std::string name(arg.substr(0, arg.find('=')));
+                       std::find(command->valueOptions.begin(), command->valueOptions.end(), name) !=
+                       command->valueOptions.end()) {
+                if (name.size() < arg.size()) {
+                    options.values.emplace_back(name, arg.substr(name.size() + 1));
+                } else if (i + 1 < args.size()) {
+                    options.values.emplace_back(name, args[++i]);
+                } else {
+                    throw Failure(name + " needs a value", true);
+                }
             } else {
                 throw Failure("unknown option " + std::string(arg), true);
             }

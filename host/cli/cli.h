@@ -8,6 +8,7 @@
 #include <iosfwd>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace cli {
@@ -28,6 +29,8 @@ struct Options {
     std::string module;             // --module PATH: the module library; default beside the program
     bool quiet = false;             // --quiet: no progress
     std::vector<std::string> arguments;
+    // The command's own options that take a value, in the order given (an option may repeat).
+    std::vector<std::pair<std::string, std::string>> values;
 };
 
 // Reports progress of long work on standard error ("calc: block 2 of 5"), unless quiet.
@@ -59,11 +62,15 @@ struct Command {
     const char* name;
     const char* usage;   // the arguments after the command name
     const char* summary; // one line
+    std::vector<std::string> valueOptions; // the command's own options that take a value
     std::function<int(const Options&, std::ostream& out, std::ostream& err)> run;
 };
 
 // The calc subcommand.
 int RunCalc(const Options& options, std::ostream& out, std::ostream& err);
+
+// The analyse subcommand.
+int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err);
 
 // The selftest subcommand.
 int RunSelfTest(const Options& options, std::ostream& out, std::ostream& err);

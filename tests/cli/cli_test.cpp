@@ -250,3 +250,114 @@ TEST(CommandLine, CalcDetectsTheEventsOfAGeneratedRecording)
     }
     fs::remove(file);
 }
+
+namespace {
+
+// Tab-separated cells of the lines of a text with CR LF line ends; false when a line ends otherwise.
+bool SplitCrLfTable(const std::string& text, std::vector<std::vector<std::string>>& lines)
+{
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find("\r\n", start);
+        if (end == std::string::npos || text.find('\n', start) < end) {
+            return false;
+        }
+        std::vector<std::string> cells;
+        std::istringstream line(text.substr(start, end - start));
+        std::string cell;
+        while (std::getline(line, cell, '\t')) {
+            cells.push_back(cell);
+        }
+        lines.push_back(cells);
+        start = end + 2;
+    }
+    return true;
+}
+
+} // namespace
+
+// The cardiac example was generated with action potentials whose upstroke starts from a rest near -80 mV and
+// reaches above -35 mV in its first sample; so each onset is the first sample above -60 mV after one below it.
+// The analysis of action potentials must list every one of them, in order, with its start time in its block.
+TEST(CommandLine, AnalyseListsEveryActionPotentialOfTheCardiacExample)
+{
+    const auto document = host::ReadRecordingFile(Example("cardiac.txt").string());
+    std::vector<double> onsets; // seconds from the start of each block, in order
+    for (int block = 0; block < document->BlockCount(); ++block) {
+        const auto samples = document->Samples(block, 0);
+        for (std::size_t i = 1; i < samples.size(); ++i) {
+            if (samples[i] > -60.0f && samples[i - 1] <= -60.0f) {
+                onsets.push_back(static_cast<double>(i) * document->TickPeriod(block));
+            }
+        }
+    }
+    ASSERT_GE(onsets.size(), 8u);
+
+    const std::vector<std::string> analyse = {"analyse", Example("cardiac.txt").string(), "--type", "1",
+                                              "--set",   "1006=50"};
+    std::vector<std::string> quiet = analyse;
+    quiet.push_back("--quiet");
+    const RunResult result = RunProgram(quiet);
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    std::vector<std::vector<std::string>> lines;
+    ASSERT_TRUE(SplitCrLfTable(result.out, lines)) << result.out;
+    ASSERT_EQ(lines.size(), 1 + onsets.size() + 1 + 5) << result.out; // events, a blank line, the summary
+    const auto& header = lines[0];
+    const auto column = std::find(header.begin(), header.end(), "TStart (s)");
+    ASSERT_NE(column, header.end()) << result.out;
+    const auto tStart = static_cast<std::size_t>(column - header.begin());
+    for (std::size_t i = 0; i < onsets.size(); ++i) {
+        const auto& row = lines[1 + i];
+        ASSERT_EQ(row.size(), header.size());
+        EXPECT_EQ(row[0], std::to_string(i + 1));
+        EXPECT_NEAR(std::stod(row[tStart]), onsets[i], 0.0025) << "event " << i + 1;
+    }
+    EXPECT_TRUE(lines[1 + onsets.size()].empty());
+    const auto& count = lines.back();
+    ASSERT_EQ(count.size(), header.size());
+    EXPECT_EQ(count[0], "Count");
+    EXPECT_EQ(count[tStart], std::to_string(onsets.size()));
+
+    // The same table to a file; progress on standard error names the blocks.
+    const fs::path file = fs::temp_directory_path() / ("crestmetrics_table_" + std::to_string(::getpid()) + ".txt");
+    std::vector<std::string> toFile = analyse;
+    toFile.insert(toFile.end(), {"-o", file.string()});
+    const RunResult written = RunProgram(toFile);
+    ASSERT_EQ(written.status, 0) << written.err;
+    EXPECT_EQ(written.out, "");
+    EXPECT_NE(written.err.find("Block 2"), std::string::npos) << written.err;
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str(), result.out);
+    fs::remove(file);
+}
+
+TEST(CommandLine, AnalyseRefusalsSayWhatIsWrong)
+{
+    const std::string cardiac = Example("cardiac.txt").string();
+    const struct {
+        std::vector<std::string> arguments;
+        int status;
+        const char* message;
+    } cases[] = {
+        {{"analyse"}, 2, "needs one recording"},
+        {{"analyse", cardiac, "--type", "9"}, 2, "--type needs a whole number from 0 to 5"},
+        {{"analyse", cardiac, "--type"}, 2, "--type needs a value"},
+        {{"analyse", cardiac, "--channel", "2"}, 1, "the recording has 1 channel(s), not 2"},
+        {{"analyse", cardiac, "--set", "1006"}, 2, "--set needs ID=TEXT"},
+        {{"analyse", cardiac, "--set", "77777=1"}, 1, "no setting 77777"},
+        {{"analyse", cardiac, "--set", "1006=tall"}, 1, "no setting 1006 that takes \"tall\""},
+        {{"analyse", cardiac, "--type=1", "-o", "/nonexistent-folder/table.txt"}, 1, "cannot write the table"},
+        {{"analyse", "/nonexistent-recording.txt"}, 1, "/nonexistent-recording.txt"},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.message);
+        const RunResult result = RunProgram(test.arguments);
+        EXPECT_EQ(result.status, test.status);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err.rfind("crestmetrics: analyse: ", 0), 0u) << result.err;
+        EXPECT_NE(result.err.find(test.message), std::string::npos) << result.err;
+    }
+}

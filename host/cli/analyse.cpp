@@ -1,0 +1,193 @@
+// crestmetrics analyse RECORDING: the module's analysis document on a recording, analysed as its analyse command
+// does, and its table written as the table view's Export writes it.
+#include "host/analysis.h"
+#include "host/cli/cli.h"
+#include "host/datasource.h"
+#include "host/docframework.h"
+#include "host/hoststring.h"
+#include "host/recording.h"
+#include "platform/win/codepage.h"
+#include "sdk/analysisjob.h"
+#include "sdk/analysismanager.h"
+
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <ostream>
+#include <unistd.h>
+
+namespace cli {
+
+namespace {
+
+// The analysis type, the source channel and the settings.
+constexpr LONG kAnalysisTypeId = 2000;
+constexpr LONG kSourceChannelId = 2001;
+constexpr int kLastAnalysisType = 5;
+
+int WholeNumber(const std::string& option, const std::string& text, int lowest, int highest)
+{
+    int value = 0;
+    const auto done = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (done.ec != std::errc() || done.ptr != text.data() + text.size() || value < lowest || value > highest) {
+        throw Failure(option + " needs a whole number from " + std::to_string(lowest) + " to " +
+                          std::to_string(highest) + ", not \"" + text + "\"",
+                      true);
+    }
+    return value;
+}
+
+void SetSetting(IAnalysisJob& job, LONG id, const std::string& text, const std::string& what)
+{
+    platform::ComPtr<IKVOString> value = host::MakeString(platform::Utf8ToUtf16(text));
+    if (job.SetSettingText(id, value.Get()) != S_OK) {
+        throw Failure(what + ": the analysis has no setting " + std::to_string(id) + " that takes \"" + text + "\"");
+    }
+}
+
+// A file name in the temporary folder that is removed when it goes.
+class TemporaryFile {
+public:
+    TemporaryFile()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "crestmetrics-table-XXXXXX").string();
+        const int handle = mkstemp(pattern.data());
+        if (handle < 0) {
+            throw Failure("cannot make a temporary file for the table");
+        }
+        close(handle);
+        path_ = pattern;
+    }
+    ~TemporaryFile() { std::remove(path_.c_str()); }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+} // namespace
+
+int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
+{
+    if (options.arguments.size() != 1) {
+        throw Failure("needs one recording", true);
+    }
+    int type = -1;
+    int channel = 1;
+    std::string output;
+    std::vector<std::pair<LONG, std::string>> settings;
+    for (const auto& [name, value] : options.values) {
+        if (name == "--type") {
+            type = WholeNumber(name, value, 0, kLastAnalysisType);
+        } else if (name == "--channel") {
+            channel = WholeNumber(name, value, 1, 0x7FFFFFFF);
+        } else if (name == "-o") {
+            output = value;
+        } else {
+            const auto equals = value.find('=');
+            const std::string id = value.substr(0, equals);
+            if (equals == std::string::npos) {
+                throw Failure("--set needs ID=TEXT, not \"" + value + "\"", true);
+            }
+            settings.emplace_back(WholeNumber("--set", id, 0, 0x7FFFFFFF), value.substr(equals + 1));
+        }
+    }
+
+    std::shared_ptr<host::Document> recording;
+    try {
+        recording = host::ReadRecordingFile(options.arguments[0]);
+    } catch (const host::RecordingError& error) {
+        throw Failure(options.arguments[0] + ": " + error.what());
+    }
+    if (channel > recording->ChannelCount()) {
+        throw Failure("the recording has " + std::to_string(recording->ChannelCount()) + " channel(s), not " +
+                      std::to_string(channel));
+    }
+    LoadedHost loaded(options.module);
+    host::Framework& framework = loaded.host.GetFramework();
+
+    // The host chart document with its analysis manager, as the application makes it for an opened file.
+    auto source = host::DataSource::Create(loaded.host, recording);
+    WORD managerShortId = 0;
+    framework.GetShortId(&GUID_AnalysisManagerFamily, &managerShortId);
+    auto manager = platform::ComPtr<host::AnalysisManager>::Adopt(
+        host::AnalysisManager::Create(loaded.host.Log(), static_cast<DWORD>(managerShortId) << 16));
+    auto hostDocument =
+        host::HostDocument::Create(loaded.host.Log(), 1, platform::ComPtr<host::ChartData>(&source->GetChartData()));
+    hostDocument->SetApplication(platform::ComPtr<IUnknown>(static_cast<IHostObjectsById*>(manager.Get())));
+
+    // The module's analysis document: the first registered document class whose documents can be driven.
+    platform::ComPtr<ICustomDocument2> document;
+    platform::ComPtr<IAnalysisJob> job;
+    for (const auto& registration : framework.Documents().classRegistration.Registrations()) {
+        document = hostDocument->CreateDocument(registration->DocumentClass());
+        if (document && SUCCEEDED(document->QueryInterface(IID_IAnalysisJob, job.OutVoid())) && job) {
+            break;
+        }
+        if (document) {
+            document->Close();
+        }
+        document = {};
+    }
+    if (!job) {
+        throw Failure("the module has no analysis document");
+    }
+    struct Closer {
+        ICustomDocument2* document;
+        ~Closer() { document->Close(); }
+    } closer{document.Get()};
+
+    SetSetting(*job.Get(), kSourceChannelId, std::to_string(channel - 1), "--channel");
+    if (FAILED(job->Open())) {
+        throw Failure("the analysis document cannot be opened on the recording");
+    }
+    if (type >= 0) {
+        SetSetting(*job.Get(), kAnalysisTypeId, std::to_string(type), "--type");
+    }
+    for (const auto& [id, text] : settings) {
+        SetSetting(*job.Get(), id, text, "--set");
+    }
+
+    // Progress on standard error: a line for each new text of a display ("Block 2"), not for every percent.
+    std::u16string shown;
+    framework.Progress().SetAvailable(true);
+    framework.Progress().SetSink([&](const host::ProgressReport& report) -> HRESULT {
+        const std::u16string line = report.text.empty() ? report.title : report.title + u": " + report.text;
+        if (!options.quiet && line != shown && !line.empty() && report.text.find(u'%') == std::u16string::npos) {
+            err << "crestmetrics: analyse: " << platform::Utf16ToUtf8(line) << '\n';
+        }
+        shown = line;
+        return S_OK;
+    });
+    struct SinkReset {
+        host::Framework& framework;
+        ~SinkReset() { framework.Progress().SetSink({}); }
+    } sinkReset{framework};
+
+    if (job->Analyse() != S_OK) {
+        throw Failure("nothing was analysed: the channel holds no samples to analyse");
+    }
+    std::optional<TemporaryFile> temporary;
+    if (output.empty()) {
+        temporary.emplace();
+    }
+    const std::string path = output.empty() ? temporary->Path() : output;
+    const HRESULT written = job->ExportTable(host::MakeString(platform::Utf8ToUtf16(path)).Get());
+    if (written != S_OK) {
+        throw Failure("cannot write the table to " + (output.empty() ? std::string("a temporary file") : output));
+    }
+    if (temporary) {
+        std::ifstream table(path, std::ios::binary);
+        out << table.rdbuf();
+    }
+    if (!options.quiet) {
+        err << "crestmetrics: analyse: done\n";
+    }
+    return 0;
+}
+
+} // namespace cli

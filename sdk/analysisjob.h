@@ -1,0 +1,25 @@
+// What a host without windows asks of an extension's analysis document: open it on its host document, set its
+// settings by id as text, run its analyse command, and write its table as the table view's Export does.
+#pragma once
+
+#include "platform/com/unknown.h"
+
+struct IKVOString;
+
+// {9C3E5A71-2D48-4B6F-8E19-5F0A7B2C4D63}
+inline constexpr IID IID_IAnalysisJob{0x9C3E5A71, 0x2D48, 0x4B6F, {0x8E, 0x19, 0x5F, 0x0A, 0x7B, 0x2C, 0x4D, 0x63}};
+
+struct IAnalysisJob : IUnknown {
+    // 3: makes what the analysis needs for the source channel that is set (id 2001 before opening).
+    virtual HRESULT Open() = 0;
+    // 4: S_OK when set; E_INVALIDARG for an id the document does not have or a text that holds no value of the
+    // setting's kind (the setting keeps its value).
+    virtual HRESULT SetSettingText(LONG id, IKVOString* text) = 0;
+    // 5: the document's analyse command; S_OK with results, S_FALSE when nothing could be analysed.
+    virtual HRESULT Analyse() = 0;
+    // 6: the table (events, then the summary when it is shown) as tab-separated text to the file.
+    virtual HRESULT ExportTable(IKVOString* path) = 0;
+
+protected:
+    ~IAnalysisJob() = default;
+};
