@@ -14,13 +14,6 @@ const EEH3::FamilyRegistration registration(u"CalcBase", &EEH3::Create<Family>);
 
 constexpr LONG kMinSegmentTicks = 500;
 
-// An anchor tick plus an offset in ticks, saturated at the int32 range.
-LONG AddTicks(LONG anchor, LONG offset)
-{
-    const std::int64_t sum = std::int64_t{anchor} + offset;
-    return static_cast<LONG>(std::clamp<std::int64_t>(sum, std::numeric_limits<LONG>::min(),
-                                                      std::numeric_limits<LONG>::max()));
-}
 } // namespace
 
 DWORD Family::DrawType() { return TypeIdClass<&CX::CXEventDrawGUID, 4>::Get(); }
@@ -194,8 +187,8 @@ bool MeasureSegments(State& state, const Params& params, EEH3::FloatExWrapper& s
     search.eventTick = eventTick;
     search.eventValue = eventValue;
     if (state.stimulus.kind != kKindNone && params.searchStartTicks >= 0 && params.searchEndTicks >= 0) {
-        search.windowStart = AddTicks(state.stimulus.tick, params.searchStartTicks);
-        search.windowEnd = AddTicks(state.stimulus.tick, params.searchEndTicks);
+        search.windowStart = EEH3::AddTicks(state.stimulus.tick, params.searchStartTicks);
+        search.windowEnd = EEH3::AddTicks(state.stimulus.tick, params.searchEndTicks);
     } else {
         search.windowStart = search.windowEnd = -1;
     }
