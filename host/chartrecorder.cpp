@@ -1,4 +1,6 @@
 #include "host/chartrecorder.h"
+#include "host/datasource.h"
+#include "host/hoststring.h"
 
 #include <algorithm>
 #include <string>
@@ -11,12 +13,18 @@ HRESULT ChartRecorder::QueryInterface(REFIID iid, void** out)
         return E_POINTER;
     }
     *out = nullptr;
+    if (iid == IID_IDataSource) {
+        DataSource* reader = Reader();
+        return reader ? reader->QueryInterface(iid, out) : E_NOINTERFACE;
+    }
     return AnswerFrom({{&IID_IUnknown, static_cast<IChannelData*>(this)},
                        {&IID_IChannelData, static_cast<IChannelData*>(this)},
                        {&IID_IChartRecording, static_cast<IChartRecording*>(this)},
                        {&IID_IChartDataSink, static_cast<IChartDataSink*>(this)},
                        {&IID_IChartRecordData, static_cast<IChartRecordData*>(this)},
-                       {&IID_IOnlineDataNotices, static_cast<IOnlineDataNotices*>(this)}},
+                       {&IID_IOnlineDataNotices, static_cast<IOnlineDataNotices*>(this)},
+                       {&IID_IChannelNaming, static_cast<IChannelNaming*>(this)},
+                       {&IID_IChannelCalculation, static_cast<IChannelCalculation*>(this)}},
                       iid, out);
 }
 
@@ -177,6 +185,51 @@ HRESULT ChartRecorder::Unsubscribe(IOnlineDataSink* sink)
     return S_OK;
 }
 
+DataSource* ChartRecorder::Reader()
+{
+    if (!reader_ && host_) {
+        reader_ = DataSource::Create(*host_, document_);
+        for (const auto& [number, text] : virtualTexts_) {
+            reader_->SetVirtualCalculation(number, text);
+        }
+    }
+    return reader_.Get();
+}
+
+HRESULT ChartRecorder::AllocateChannel(VARIANT_BOOL, DWORD, IKVOString** name, ChannelReference* channel)
+{
+    if (!channel) {
+        return E_POINTER;
+    }
+    const int number = virtualChannels_++;
+    channel->word0 = number;
+    if (name) {
+        const std::string digits = std::to_string(number + 1);
+        *name = MakeString(u"vch" + std::u16string(digits.begin(), digits.end())).Detach();
+    }
+    return S_OK;
+}
+
+HRESULT ChartRecorder::SetCalculation(DWORD, IKVOString* text, IKVOString*, const ChannelReference* channel)
+{
+    if (!text || !channel) {
+        return E_POINTER;
+    }
+    if (channel->word0 < 0 || channel->word0 >= virtualChannels_) {
+        return E_INVALIDARG;
+    }
+    const char16_t* units = text->GetText();
+    std::u16string calculation = units ? units : u"";
+    if (calculation.empty()) {
+        return E_INVALIDARG;
+    }
+    virtualTexts_[channel->word0] = calculation;
+    if (reader_) {
+        reader_->SetVirtualCalculation(channel->word0, std::move(calculation));
+    }
+    return S_OK;
+}
+
 HRESULT ChartDataFactory::QueryInterface(REFIID iid, void** out)
 {
     if (!out) {
@@ -194,7 +247,7 @@ HRESULT ChartDataFactory::CreateChartData(LONG, IUnknown** out)
     if (!out) {
         return E_POINTER;
     }
-    *out = static_cast<IChannelData*>(ChartRecorder::Create());
+    *out = static_cast<IChannelData*>(ChartRecorder::Create(host_));
     return S_OK;
 }
 

@@ -4,7 +4,9 @@
 #pragma once
 
 #include "host/comobject.h"
+#include "host/datasource.h"
 #include "host/document.h"
+#include "sdk/channeltoken.h"
 #include "sdk/chartdata.h"
 #include "sdk/datasource.h"
 #include "sdk/recording.h"
@@ -16,17 +18,22 @@
 
 namespace host {
 
+class Host;
+
 class ChartRecorder final : public IChannelData,
                             public IChartRecording,
                             public IChartDataSink,
                             public IChartRecordData,
                             public IOnlineDataNotices,
+                            public IChannelNaming,
+                            public IChannelCalculation,
                             private RefCounted {
 public:
     // A new, empty chart data with one reference for the caller.
-    static ChartRecorder* Create()
+    static ChartRecorder* Create(Host* host = nullptr)
     {
         auto* created = new ChartRecorder;
+        created->host_ = host;
         created->AddRef();
         return created;
     }
@@ -53,6 +60,13 @@ public:
     // IOnlineDataNotices
     HRESULT Subscribe(IOnlineDataSink* sink) override;
     HRESULT Unsubscribe(IOnlineDataSink* sink) override;
+    // IChannelNaming: virtual channels "vch1", "vch2", ... in order; word0 is the 0-based number.
+    HRESULT AllocateChannel(VARIANT_BOOL visible, DWORD reserved, IKVOString** name,
+                            ChannelReference* channel) override;
+    HRESULT GetChannelToken(LONG, LONG, LONG, BSTR*) override { return E_NOTIMPL; }
+    // IChannelCalculation: the allocated virtual channel's events come from the text.
+    HRESULT SetCalculation(DWORD messageId, IKVOString* text, IKVOString* unit,
+                           const ChannelReference* channel) override;
 
     const Document& GetDocument() const { return *document_; }
 
@@ -69,6 +83,13 @@ private:
     LONG end_ = 0;
     bool sampling_ = false;
     std::vector<platform::ComPtr<IOnlineDataSink>> sinks_;
+    // The host's data source over the recorded document, made on first request (readers of the recording, such
+    // as the self tests' calculations, reach it through IID_IDataSource).
+    Host* host_ = nullptr;
+    platform::ComPtr<DataSource> reader_;
+    std::map<int, std::u16string> virtualTexts_;
+    int virtualChannels_ = 0;
+    DataSource* Reader();
 };
 
 // The host's chart-data class object: each request a new, empty chart data.
@@ -78,6 +99,10 @@ public:
     ULONG AddRef() override { return AddRefCount(); }
     ULONG Release() override { return ReleaseCount(); }
     HRESULT CreateChartData(LONG reserved, IUnknown** out) override;
+    void SetHost(Host* host) { host_ = host; }
+
+private:
+    Host* host_ = nullptr;
 };
 
 } // namespace host

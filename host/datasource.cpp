@@ -220,7 +220,7 @@ ChannelSort DataSource::Sort(const ChannelRef& original) const
         ref.channel = Resolve(ref.channel);
     }
     if (ref.isVirtual) {
-        return virtual_.count(ref.channel) ? ChannelSort::Events : ChannelSort::Missing;
+        return KnownVirtual(ref.channel) ? ChannelSort::Events : ChannelSort::Missing;
     }
     if (ref.channel >= 0 && ref.channel < document_->ChannelCount()) {
         return ChannelSort::Samples;
@@ -345,6 +345,9 @@ HRESULT DataSource::OpenEnum(DWORD flags, LONG channel, LONG start, LONG record,
     }
     try {
         if (KindOf(flags) == SourceKind::kVirtual) {
+            if (const auto text = virtualTexts_.find(channel); text != virtualTexts_.end()) {
+                return OpenCalculation(text->second, record, start, out);
+            }
             const auto found = virtual_.find(channel);
             if (found == virtual_.end()) {
                 return E_INVALIDARG;
@@ -392,7 +395,7 @@ HRESULT DataSource::GetChannelObject(DWORD flags, LONG record, LONG channel, IUn
     if (KindOf(flags) != SourceKind::kVirtual) {
         channel = Resolve(channel);
     }
-    const bool known = KindOf(flags) == SourceKind::kVirtual ? virtual_.count(channel) > 0
+    const bool known = KindOf(flags) == SourceKind::kVirtual ? KnownVirtual(channel)
                                                              : Sort({channel, false, false}) != ChannelSort::Missing;
     if (!ValidRecord(record) || !known) {
         return E_INVALIDARG;

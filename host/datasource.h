@@ -81,6 +81,8 @@ public:
     int AddCalculationChannel(std::u16string name, std::u16string text);
     // The virtual channel `number` (0-based, "vch1" is 0) with these events per record.
     void SetVirtualChannel(int number, std::vector<std::shared_ptr<const EventArray>> records);
+    // The virtual channel `number` computed by the evaluator from `text` in each record.
+    void SetVirtualCalculation(int number, std::u16string text) { virtualTexts_[number] = std::move(text); }
 
     // The time base that channel objects report for a channel ({1, 1, 0.0} unless set).
     void SetChannelTimeBase(int channel, ChannelTimeBase base) { timeBases_[channel] = base; }
@@ -124,6 +126,8 @@ private:
     platform::ComPtr<ChartData> chartData_;
     std::vector<ExtraChannel> extra_;
     std::map<int, std::vector<std::shared_ptr<const EventArray>>> virtual_;
+    std::map<int, std::u16string> virtualTexts_;
+    bool KnownVirtual(int number) const { return virtual_.count(number) > 0 || virtualTexts_.count(number) > 0; }
     std::vector<platform::ComPtr<IOnlineDataSink>> sinks_;
     std::map<int, ChannelTimeBase> timeBases_;
     std::pair<KVOPosition, KVOPosition> selection_{};

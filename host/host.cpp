@@ -47,6 +47,7 @@ Host::Host() : framework_(log_), tests_(log_), application_(log_)
 {
     framework_.AddHostClass(CLSID_ChannelCalculation, static_cast<ICalcEnumClass2*>(&evaluator_));
     framework_.AddHostCalculation(LMPeaksClass::kName, static_cast<ICalcEnumClass2*>(&peaks_));
+    chartDataFactory_.SetHost(this);
 }
 
 Host::~Host()

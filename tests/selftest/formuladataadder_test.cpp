@@ -1,6 +1,7 @@
 // The formula data source recording into a chart data whose recording sink pulls the samples as the host's does:
 // the order of the sink's calls, the samples against the formulas computed here, short records and failed checks.
 #include "../frame/sharedhost.h"
+#include "failureof.h"
 #include "host/chartrecorder.h"
 #include "host/comobject.h"
 #include "host/framework.h"
@@ -186,16 +187,6 @@ struct Recorder {
         adder->Release(); // created with one reference; the ComPtr took its own
     }
 };
-
-std::u16string FailureOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const UnitTestException& failure) {
-        return std::u16string(failure.Message().View());
-    }
-    return u"(passed)";
-}
 
 std::vector<KVO::String> Texts(std::initializer_list<const char16_t*> texts)
 {

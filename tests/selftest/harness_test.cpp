@@ -194,10 +194,11 @@ TEST(Registry, ListsAndRunsEveryRegisteredSubTest)
     ASSERT_EQ(registry.Add(new Recorder), S_OK);
 
     const auto listed = host::RunRegisteredTests(registry, false);
-    ASSERT_EQ(listed.size(), 8u);
+    ASSERT_EQ(listed.size(), 9u);
     EXPECT_FALSE(listed[0].ran);
-    EXPECT_EQ(listed[4].name, u"Recorder::Passes");
-    EXPECT_EQ(listed[4].test, 2u);
+    EXPECT_EQ(listed[4].name, u"Crestmetrics_Document::TestCalculations");
+    EXPECT_EQ(listed[5].name, u"Recorder::Passes");
+    EXPECT_EQ(listed[5].test, 2u);
 
     const auto ran = host::RunRegisteredTests(registry, true, {u"Recorder::Passes", u"Recorder::FailsCheck"});
     ASSERT_EQ(ran.size(), 4u);
