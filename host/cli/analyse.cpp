@@ -5,6 +5,7 @@
 #include "host/datasource.h"
 #include "host/docframework.h"
 #include "host/hoststring.h"
+#include "host/loopmetry.h"
 #include "host/recording.h"
 #include "platform/win/codepage.h"
 #include "sdk/analysisjob.h"
@@ -119,6 +120,10 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
     auto hostDocument =
         host::HostDocument::Create(loaded.host.Log(), 1, platform::ComPtr<host::ChartData>(&source->GetChartData()));
     hostDocument->SetApplication(platform::ComPtr<IUnknown>(static_cast<IHostObjectsById*>(manager.Get())));
+    // The host's own peak detection, which the unstimulated analysis types hand their detection to.
+    platform::ComPtr<ILMDocExtension> peakDetection(new host::LMDocExtension(nullptr));
+    hostDocument->SetExtensionSite(
+        platform::ComPtr<IDocumentSite>(new host::LMDocumentSite(framework, peakDetection.Get())));
 
     // The module's analysis document: the first registered document class whose documents can be driven.
     platform::ComPtr<ICustomDocument2> document;
