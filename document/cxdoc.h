@@ -13,6 +13,7 @@
 #include <memory>
 
 class TVF_TableViewMgr;
+class CXViewBase;
 
 namespace CX {
 class TableViewData;
@@ -32,7 +33,23 @@ namespace Command {
 inline constexpr WORD kSettings = 1;
 inline constexpr WORD kClear = 8;
 inline constexpr WORD kAnalyse = 9;
+inline constexpr WORD kAnalysisView = 2;
+inline constexpr WORD kShowMarks = 4;
+inline constexpr WORD kOnlineAnalysis = 6;
+inline constexpr WORD kReselect = 7;
+inline constexpr WORD kHelp = 10;
+inline constexpr WORD kTableView = 12;
 } // namespace Command
+
+// What the table view does for the document when an event becomes current: select the event's row, without the
+// selection notice that follows selecting the event in the document again.
+class EventRowSelection {
+public:
+    virtual void SelectEventRow(std::int32_t index) = 0;
+
+protected:
+    ~EventRowSelection() = default;
+};
 
 class CXDoc : public ChartChildDocument, private PersistTables {
     CAF_DECLARE_MESSAGE_MAP(CXDoc, void)
@@ -141,6 +158,47 @@ public:
     HRESULT OnAnalyzeMessage();
     HRESULT OnClearAnalysisMessage();
 
+    // ---- the other commands ----
+    // The framework's open-view message for a view class's type id.
+    static constexpr DWORD kOpenViewMessage = 0x80010000u;
+    void OnOpenAnalysisView();
+    void OnOpenTableView();
+    void OnToggleEventMarks();
+    void OnUpdateEventMarks(ICommandState& state);
+    void OnToggleOnlineAnalysis();
+    void OnUpdateOnlineAnalysis(ICommandState& state);
+    void OnReselect();
+    void OnUpdateReselect(ICommandState& state);
+    void OnHelp();
+    // Own message 1: the selected table rows to the Tallysheet.
+    HRESULT OnCopyToTallysheetMessage();
+    // Analysis while sampling on or off: the stored range follows the end of the data, or keeps where it ended.
+    void SetOnlineAnalysis(bool on, bool updateSetting);
+
+    // ---- the views ----
+    // The flags of SelectEvent.
+    static constexpr DWORD kSelectTableRow = 0x80000000u;
+    static constexpr DWORD kScrollChartToEvent = 0x40000000u;
+    static constexpr DWORD kMarkEventInChart = 0x20000000u;
+    static constexpr DWORD kPopupInChart = 0x10000000u;
+    // Remembers the analysis view or the table view and refreshes it; any other object is ignored.
+    void AttachView(CXViewBase* view);
+    // Forgets a view whose window goes.
+    void DetachView(CXViewBase* view);
+    CXViewBase* AttachedAnalysisView() const { return analysisView_.attached ? analysisView_.view : nullptr; }
+    CXViewBase* AttachedTableView() const { return tableView_.attached ? tableView_.view : nullptr; }
+    // Makes an event current: the analysis view refreshes; the flags select its table row, scroll the host chart
+    // to it and mark it there.
+    void SelectEvent(std::int32_t index, DWORD flags);
+    // The current event's comment in the host chart, without its popup.
+    void ShowCurrentEventInChart();
+    // Shows the comment of the source channel's event at `position` in the host chart, while marks are shown.
+    void MarkEventInChart(const KVOPosition& position, bool popup);
+    // A topic of the help file "CrestmetricsHelp" through the host application; E_FAIL without one.
+    HRESULT ShowHelpTopic(const KVO::String& topic);
+    // The host chart's comment notice: a comment of one of the module's events selects that event.
+    void OnCommentNotice(IUnknown* comment);
+
     std::int32_t CurrentEvent() const { return currentEvent_; }
     void SetCurrentEvent(std::int32_t index) { currentEvent_ = index; }
     bool IsOnlineAnalysis();
@@ -164,6 +222,12 @@ private:
     void SendMarkRequests(bool put, std::int32_t analysisType);
     // Hands a text to the calculation of the channel that `settingId` names.
     void WriteChannelText(std::int32_t settingId, const KVO::String& text);
+    // The detector-stage and event-chain texts: the first two of the three channels' texts.
+    void WriteSourceAndEventChainTexts();
+    // Sends the framework's open-view message for the view class.
+    void OpenView(DWORD viewTypeId);
+    // A message box of the document's texts, captioned "Crestmetrics" and owned by the active window.
+    static int ShowDocumentMessage(UINT textId, UINT type);
 
     platform::ComPtr<IUnknown> hostDocument_;
     platform::ComPtr<IUnknown> analysisManager_;
@@ -173,6 +237,16 @@ private:
     platform::ComPtr<TVF_TableViewMgr> tableManager_;
     std::int32_t currentEvent_ = 0;
     std::unique_ptr<CycleDetector> results_;
+
+    struct ViewEntry {
+        bool attached = false;
+        CXViewBase* view = nullptr; // not held: the view tells the document when it goes
+        std::int32_t word = 0;
+    };
+    // Invalidates and refreshes each attached view.
+    void RefreshViews();
+    ViewEntry analysisView_;
+    ViewEntry tableView_;
 };
 
 } // namespace CX::Doc

@@ -11,12 +11,14 @@
 #include "frame/channeltoken.h"
 #include "frame/eventcomment.h"
 #include "frame/enumgetter.h"
+#include "frame/hostservices.h"
 #include "platform/win/msgbox.h"
 #include "platform/win/winuser.h"
 #include "resources/stringtable.h"
 #include "sdk/analysishost.h"
 #include "sdk/datasource.h"
 #include "sdk/documentsite.h"
+#include "sdk/hostsampling.h"
 #include "sdk/tableview.h"
 
 #include <algorithm>
@@ -105,6 +107,11 @@ private:
 
 bool CXDoc::RunSettingsDialog(std::int32_t openingCode)
 {
+    // The detection settings of analysis types 0 and 2 are the Loopmetry extension's.
+    if (!CAF::GetDocumentExtension(hostDocument_.Get())) {
+        ShowDocumentMessage(StringId::LoopmetryRequired, MB_OK | MB_ICONERROR);
+        return false;
+    }
     const std::int32_t typeBefore = Settings().GetInt(kAnalysisType);
     DocumentDialogSite site(hostDocument_.Get());
     SettingsSet copy(Settings());
@@ -116,8 +123,17 @@ bool CXDoc::RunSettingsDialog(std::int32_t openingCode)
     Settings().Assign(copy);
     persist_.dirty = true;
     AttachPersistence();
+    // The host stops sampling while the new settings are analysed, and goes on afterwards.
+    const auto sampling = Ask<IHostDocumentSampling>(hostDocument_.Get(), IID_IHostDocumentSampling);
+    VARIANT_BOOL wasSampling = VARIANT_FALSE;
+    if (sampling && SUCCEEDED(sampling->IsSampling(0, &wasSampling)) && wasSampling != 0) {
+        sampling->StopSampling();
+    }
     RunAnalysis();
     clientEnabled = true;
+    if (wasSampling != 0) {
+        sampling->StartSampling(0.0);
+    }
     return true;
 }
 
@@ -312,7 +328,8 @@ void CXDoc::RequestHostUpdate()
 
 void CXDoc::NotifyViews()
 {
-    // The views and the module's channel calculations join here when they exist; the host redraws its channels.
+    RefreshViews();
+    // The module's channel calculations join here when they exist; the host redraws its channels.
     RequestHostUpdate();
 }
 
@@ -326,6 +343,18 @@ void CXDoc::WriteChannelText(std::int32_t settingId, const KVO::String& text)
 }
 
 void CXDoc::RebuildCalculationChannels()
+{
+    WriteSourceAndEventChainTexts();
+    KVO::String stage;
+    {
+        const ExpressionBuilder builder(Settings(), hostDocument_.Get(), stage, ExpressionBuilder::kCalculationStage);
+        builder.EvokedResponseDetectorExpression(stage);
+        builder.CalculationStageExpression(stage);
+    }
+    WriteChannelText(kCalcStageChannel, stage);
+}
+
+void CXDoc::WriteSourceAndEventChainTexts()
 {
     SettingsSet& settings = Settings();
     IUnknown* chart = hostDocument_.Get();
@@ -347,14 +376,6 @@ void CXDoc::RebuildCalculationChannels()
     KVO::String chain;
     { const ExpressionBuilder builder(settings, chart, chain, ExpressionBuilder::kEventChain); }
     WriteChannelText(kEventChainChannel, chain);
-
-    KVO::String stage;
-    {
-        const ExpressionBuilder builder(settings, chart, stage, ExpressionBuilder::kCalculationStage);
-        builder.EvokedResponseDetectorExpression(stage);
-        builder.CalculationStageExpression(stage);
-    }
-    WriteChannelText(kCalcStageChannel, stage);
 }
 
 void CXDoc::SendMarkRequests(bool put) { SendMarkRequests(put, Settings().GetInt(kAnalysisType)); }
@@ -382,6 +403,25 @@ void CXDoc::RemoveEventMarks() { SendMarkRequests(false); }
 
 bool CXDoc::RunAnalysis()
 {
+    SettingsSet& settings = Settings();
+    if (settings.GetBool(kAnalyseWhileSampling) && settings.GetBool(kAnalyseSelection)) {
+        // A selection that does not reach the end of the data cannot go on with what the host records next.
+        KVOPosition end{0x7FFFFFFF, 0x7FFFFFFF};
+        if (const auto extent = Ask<IChartExtent>(hostDocument_.Get(), IID_IChartExtent)) {
+            extent->GetEndOfData(0x80000000u, &end);
+        }
+        KVOPosition from{};
+        KVOPosition to{};
+        if (const auto selection = Ask<IChartSelection>(hostDocument_.Get(), IID_IChartSelection)) {
+            selection->GetSelectionRange(0, &from, &to);
+        }
+        if (end != to) {
+            if (ShowDocumentMessage(StringId::OnlineDiscontinuousNew, MB_OKCANCEL | MB_ICONINFORMATION) == IDCANCEL) {
+                return false;
+            }
+            settings.SetBool(kAnalyseWhileSampling, false);
+        }
+    }
     const bool analysed = Analyse(false, true);
     MarkDirtyAndAttach();
     NotifyViews();
@@ -399,6 +439,9 @@ void CXDoc::ClearCommand()
     currentEvent_ = 0;
     ClearAnalysis();
     MarkDirtyAndAttach();
+    if (IsOnlineAnalysis()) {
+        SetOnlineAnalysis(true, false);
+    }
 }
 
 // The commands do what their own messages do.

@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <optional>
 #include <vector>
 
 namespace host {
@@ -67,7 +68,12 @@ public:
     HRESULT GetBlockCount(DWORD kind, LONG* count) override;
     // IChartSelection
     HRESULT GetSelectionRange(DWORD kind, KVOPosition* start, KVOPosition* end) override;
+    HRESULT ClearSelection() override;
+    HRESULT SetTimeSelection(DWORD kind, const KVOPosition* start, const KVOPosition* end) override;
+    HRESULT SelectChannel(DWORD kind, LONG channel, const double* valueRange) override;
     void SetSelection(KVOPosition start, KVOPosition end) { selection_ = {start, end}; }
+    // The channel and value range {top, bottom} the selection was narrowed to; none after a clear.
+    const std::optional<std::pair<LONG, std::pair<double, double>>>& SelectedChannel() const { return selectedChannel_; }
     // IChannelNaming: "ch" and the channel number plus 1, as the evaluator reads it.
     HRESULT GetChannelToken(LONG reserved, LONG channel, LONG kind, BSTR* token) override;
 
@@ -131,6 +137,7 @@ private:
     std::vector<platform::ComPtr<IOnlineDataSink>> sinks_;
     std::map<int, ChannelTimeBase> timeBases_;
     std::pair<KVOPosition, KVOPosition> selection_{};
+    std::optional<std::pair<LONG, std::pair<double, double>>> selectedChannel_;
 };
 
 } // namespace host

@@ -223,6 +223,12 @@ HRESULT CommandState::SetEnabled(WORD enabled)
     return S_OK;
 }
 
+HRESULT CommandState::SetCheck(WORD check, WORD mask)
+{
+    check_ = std::make_pair(check, mask);
+    return S_OK;
+}
+
 // ---- registrations
 
 HRESULT ClassRegistration::QueryInterface(REFIID iid, void** out)
@@ -400,8 +406,49 @@ HRESULT HostDocument::QueryInterface(REFIID iid, void** out)
                            {&IID_IHostApplicationLink, static_cast<IHostApplicationLink*>(this)},
                            {&IID_IDocumentStorage, static_cast<IDocumentStorage*>(this)},
                            {&IID_IHostDocumentUpdate, static_cast<IHostDocumentUpdate*>(this)},
+                           {&IID_IHostObjectsById, static_cast<IHostObjectsById*>(this)},
+                           {&IID_IHostDocumentSampling, static_cast<IHostDocumentSampling*>(this)},
                        },
                        iid, out);
+}
+
+HRESULT HostDocument::GetObjectById(DWORD id, DWORD, IUnknown** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    log_.Record("hostdocument", "GetObjectById", Hex(id));
+    // The host knows its chart family's objects by index; the family's class id is the module's to ask for.
+    if ((id & 0xFFFFu) != 2) {
+        return E_FAIL;
+    }
+    return chartView_->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(out));
+}
+
+HRESULT HostDocument::IsSampling(DWORD, VARIANT_BOOL* sampling)
+{
+    if (!sampling) {
+        return E_POINTER;
+    }
+    *sampling = sampling_ ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+}
+
+HRESULT HostDocument::StopSampling()
+{
+    log_.Record("hostdocument", "StopSampling");
+    samplingRequests_.emplace_back("stop");
+    sampling_ = false;
+    return S_OK;
+}
+
+HRESULT HostDocument::StartSampling(double delay)
+{
+    log_.Record("hostdocument", "StartSampling", std::to_string(delay));
+    samplingRequests_.emplace_back(delay == 0.0 ? "start" : "start later");
+    sampling_ = true;
+    return S_OK;
 }
 
 HRESULT HostDocument::Update(DWORD argument)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "host/calllog.h"
+#include "host/chartview.h"
 #include "host/chartdata.h"
 #include "host/comobject.h"
 #include "host/messagebus.h"
@@ -13,8 +14,11 @@
 #include "sdk/documentsite.h"
 #include "sdk/docview.h"
 #include "sdk/hostobjects.h"
+#include "sdk/hostsampling.h"
 
+#include <memory>
 #include <optional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -93,14 +97,18 @@ public:
     ULONG Release() override { return ReleaseCount(); }
     HRESULT SetText(const char16_t* text) override;
     HRESULT SetEnabled(WORD enabled) override;
+    HRESULT SetCheck(WORD check, WORD mask) override;
 
     const std::optional<std::u16string>& Text() const { return text_; }
     const std::optional<WORD>& Enabled() const { return enabled_; }
+    // (check, mask) when the command reported a check mark.
+    const std::optional<std::pair<WORD, WORD>>& Check() const { return check_; }
 
 private:
     CommandState() = default;
     std::optional<std::u16string> text_;
     std::optional<WORD> enabled_;
+    std::optional<std::pair<WORD, WORD>> check_;
 };
 
 // The host's side of a registered document class: its class site and its command target.
@@ -214,6 +222,8 @@ class HostDocument final : public IHostDocument,
                            public IHostApplicationLink,
                            public IDocumentStorage,
                            public IHostDocumentUpdate,
+                           public IHostObjectsById,
+                           public IHostDocumentSampling,
                            private RefCounted {
 public:
     // Created with one reference for the caller.
@@ -250,6 +260,15 @@ public:
     // IHostDocumentUpdate: counted.
     HRESULT Update(DWORD argument) override;
     int Updates() const { return updates_; }
+    // IHostObjectsById, the document's object container: the chart's view under object n 2 of the chart family.
+    HRESULT GetObjectById(DWORD id, DWORD reserved, IUnknown** out) override;
+    ChartView& View() { return *chartView_; }
+    // IHostDocumentSampling: a switch that tests set; stopping and starting are kept in order ("stop", "start").
+    HRESULT IsSampling(DWORD kind, VARIANT_BOOL* sampling) override;
+    HRESULT StopSampling() override;
+    HRESULT StartSampling(double delay) override;
+    void SetSampling(bool sampling) { sampling_ = sampling; }
+    const std::vector<std::string>& SamplingRequests() const { return samplingRequests_; }
 
     IUnknown* AsUnknown() { return static_cast<IHostDocument*>(this); }
     // An extension's document of this host document, made by its class object.
@@ -271,6 +290,9 @@ private:
     platform::ComPtr<IDocumentSite> extensions_;
     std::vector<IPersistStreamInit*> stored_; // not held: each withdraws itself
     int updates_ = 0;
+    std::unique_ptr<ChartView> chartView_ = std::make_unique<ChartView>(log_);
+    bool sampling_ = false;
+    std::vector<std::string> samplingRequests_;
 };
 
 // The view-class registry (framework object 0x8000000F) and the registrations it hands out.

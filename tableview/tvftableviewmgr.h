@@ -45,6 +45,8 @@ public:
     HRESULT SyncColumns();
     // Whether the event grid shows columns: only then are cells and actions mapped and passed on.
     void SetMapping(bool active) { mapping_ = active; }
+    // The table window's selected rows to the host's Tallysheet: E_FAIL while there is no table window.
+    HRESULT AddToTallysheet(DWORD) { return E_FAIL; }
 
     // Entry c is the client's column shown at display column c, the header column included at 0.
     const std::vector<int>& ColumnIndex() const { return index_; }

@@ -269,7 +269,7 @@ TEST(AnalysisCommands, TheSettingsCommandAnalysesAfterOkAndNotAfterCancel)
     } cases[] = {{IDOK, true}, {IDCANCEL, false}};
     for (const Case& test : cases) {
         SCOPED_TRACE(test.button);
-        AnalysedDocument a(recording.document);
+        AnalysedDocument a(recording.document, true);
         a.SetAnalysisType(1);
         // The dialog opens on the baseline tab, whose page takes OK.
         a.doc->Settings().Find(SId::kFirstSettingsTab)->FromText(KVO::String(u"1"), true);
