@@ -1,6 +1,7 @@
 // The document's services for its views: attaching the two views, refreshing them after an analysis, making an
 // event current (table row, chart scrolled, comment shown), the chart's comment notices and help topics.
 #include "analysisfixture.h"
+#include "busfixture.h"
 
 #include "foundation/moduleinstance.h"
 #include "frame/chartcomment.h"
@@ -48,64 +49,6 @@ public:
     KVO::String Title() override { return {}; }
     void DrawInto(HDC, HDC, const RECT&) override {}
     int refreshed = 0;
-};
-
-// The host chart's side of the message bus: the comments it was asked to show, with their show flags.
-class ChartMessages final : public IMessageHandler {
-public:
-    ChartMessages() { Bus().AddTarget(this); }
-    ~ChartMessages() { Bus().RemoveTarget(this); }
-    static host::MessageBus& Bus() { return AnalysisHost().GetFramework().Documents().bus; }
-
-    HRESULT QueryInterface(REFIID iid, void** out) override
-    {
-        if (iid == IID_IUnknown || iid == IID_IMessageHandler) {
-            *out = static_cast<IMessageHandler*>(this);
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return 2; }
-    ULONG Release() override { return 1; }
-    HRESULT HandleMessage(IMessage* message) override
-    {
-        DWORD id = 0;
-        message->GetId(&id);
-        ids.push_back(id);
-        platform::ComPtr<IShowComment2Message> show;
-        if (SUCCEEDED(message->QueryInterface(IID_IShowComment2Message, show.OutVoid())) && show) {
-            Shown entry;
-            show->GetShowFlags(&entry.flags);
-            platform::ComPtr<IChartCommentEx> comment;
-            show->GetComment(comment.Out());
-            IKVOString* text = nullptr;
-            if (comment && SUCCEEDED(comment->GetInfo(nullptr, nullptr, nullptr, &text)) && text) {
-                KVO::String value;
-                value.AssignInterface(text);
-                text->Release();
-                entry.text = value.View();
-            }
-            comments.push_back(entry);
-        }
-        return 0;
-    }
-    HRESULT AddHandler(IMessageHandler*) override { return S_OK; }
-    HRESULT RemoveHandler(IMessageHandler*) override { return S_OK; }
-    HRESULT SetParent(IMessageHandler*) override { return S_OK; }
-    HRESULT GetOwner(IUnknown** owner) override
-    {
-        *owner = nullptr;
-        return E_NOTIMPL;
-    }
-    BOOL Accepts(IMessage*) override { return TRUE; }
-
-    struct Shown {
-        DWORD flags = 0;
-        std::u16string text;
-    };
-    std::vector<DWORD> ids;
-    std::vector<Shown> comments;
 };
 
 struct TwoBlocksOfPeaks {
@@ -175,7 +118,7 @@ TEST(DocumentViews, SelectingAnEventFollowsItsFlags)
     doc.AttachView(&analysis);
     doc.AttachView(&table);
     host::ChartView& chart = fixture.hostDocument->View();
-    ChartMessages messages;
+    BusMessages messages;
 
     struct Case {
         const char* name;
@@ -239,7 +182,7 @@ TEST(DocumentViews, TheCurrentEventShowsInTheChartWithoutItsPopup)
 {
     ViewedDocument fixture;
     CXDoc& doc = *fixture.doc;
-    ChartMessages messages;
+    BusMessages messages;
     doc.Settings().SetBool(kShowEventMarks, true);
     doc.SetCurrentEvent(2);
     doc.ShowCurrentEventInChart();
