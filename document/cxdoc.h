@@ -185,8 +185,8 @@ public:
     void AttachView(CXViewBase* view);
     // Forgets a view whose window goes.
     void DetachView(CXViewBase* view);
-    CXViewBase* AttachedAnalysisView() const { return analysisView_.attached ? analysisView_.view : nullptr; }
-    CXViewBase* AttachedTableView() const { return tableView_.attached ? tableView_.view : nullptr; }
+    CXViewBase* AnalysisViewWindow() const { return analysisView_.attached ? analysisView_.view : nullptr; }
+    CXViewBase* TableViewWindow() const { return tableView_.attached ? tableView_.view : nullptr; }
     // Makes an event current: the analysis view refreshes; the flags select its table row, scroll the host chart
     // to it and mark it there.
     void SelectEvent(std::int32_t index, DWORD flags);

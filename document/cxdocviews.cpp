@@ -103,12 +103,12 @@ void CXDoc::RefreshViews()
 void CXDoc::SelectEvent(std::int32_t index, DWORD flags)
 {
     currentEvent_ = index;
-    if (CXViewBase* view = AttachedAnalysisView()) {
+    if (CXViewBase* view = AnalysisViewWindow()) {
         view->Refresh();
     }
     if ((flags & kSelectTableRow) != 0) {
         // The table view takes part through EventRowSelection; a table view without it selects no row.
-        if (auto* rows = dynamic_cast<EventRowSelection*>(AttachedTableView())) {
+        if (auto* rows = dynamic_cast<EventRowSelection*>(TableViewWindow())) {
             rows->SelectEventRow(index);
         }
     }

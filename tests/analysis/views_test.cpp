@@ -77,16 +77,16 @@ TEST(DocumentViews, OnlyTheTwoViewKindsAttachAndEachIsRefreshedWhenItDoes)
     doc.AttachView(&other);
     doc.AttachView(nullptr);
     EXPECT_EQ(other.refreshed, 0);
-    EXPECT_EQ(doc.AttachedAnalysisView(), nullptr);
-    EXPECT_EQ(doc.AttachedTableView(), nullptr);
+    EXPECT_EQ(doc.AnalysisViewWindow(), nullptr);
+    EXPECT_EQ(doc.TableViewWindow(), nullptr);
 
     doc.AttachView(&analysis);
     EXPECT_EQ(analysis.refreshed, 1);
-    EXPECT_EQ(doc.AttachedAnalysisView(), &analysis);
-    EXPECT_EQ(doc.AttachedTableView(), nullptr);
+    EXPECT_EQ(doc.AnalysisViewWindow(), &analysis);
+    EXPECT_EQ(doc.TableViewWindow(), nullptr);
     doc.AttachView(&table);
     EXPECT_EQ(table.refreshed, 1);
-    EXPECT_EQ(doc.AttachedTableView(), &table);
+    EXPECT_EQ(doc.TableViewWindow(), &table);
 
     // Every analysis and clear tells both views.
     doc.RunAnalysis();
@@ -95,14 +95,14 @@ TEST(DocumentViews, OnlyTheTwoViewKindsAttachAndEachIsRefreshedWhenItDoes)
 
     // A view that goes is never refreshed again; the other stays.
     doc.DetachView(&table);
-    EXPECT_EQ(doc.AttachedTableView(), nullptr);
+    EXPECT_EQ(doc.TableViewWindow(), nullptr);
     const int tableBefore = table.refreshed;
     const int analysisBefore = analysis.refreshed;
     doc.NotifyViews();
     EXPECT_EQ(table.refreshed, tableBefore);
     EXPECT_EQ(analysis.refreshed, analysisBefore + 1);
     doc.DetachView(&other); // never attached: nothing changes
-    EXPECT_EQ(doc.AttachedAnalysisView(), &analysis);
+    EXPECT_EQ(doc.AnalysisViewWindow(), &analysis);
     doc.DetachView(&analysis);
 }
 
