@@ -41,6 +41,17 @@ inline constexpr WORD kHelp = 10;
 inline constexpr WORD kTableView = 12;
 } // namespace Command
 
+// The interface `iid` of a host object, or null (also for a null object).
+template <class I>
+platform::ComPtr<I> Ask(IUnknown* object, REFIID iid)
+{
+    platform::ComPtr<I> answer;
+    if (object) {
+        object->QueryInterface(iid, answer.OutVoid());
+    }
+    return answer;
+}
+
 // What the table view does for the document when an event becomes current: select the event's row, without the
 // selection notice that follows selecting the event in the document again.
 class EventRowSelection {
@@ -224,6 +235,8 @@ private:
     void WriteChannelText(std::int32_t settingId, const KVO::String& text);
     // The detector-stage and event-chain texts: the first two of the three channels' texts.
     void WriteSourceAndEventChainTexts();
+    // The end of the host's data; 0x7FFFFFFF in both words when the host cannot say.
+    KVOPosition HostEndOfData() const;
     // Sends the framework's open-view message for the view class.
     void OpenView(DWORD viewTypeId);
     // A message box of the document's texts, captioned "Crestmetrics" and owned by the active window.

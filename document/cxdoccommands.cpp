@@ -19,16 +19,6 @@ namespace {
 
 using namespace SettingId;
 
-template <class I>
-platform::ComPtr<I> Query(IUnknown* object, REFIID iid)
-{
-    platform::ComPtr<I> answer;
-    if (object) {
-        object->QueryInterface(iid, answer.OutVoid());
-    }
-    return answer;
-}
-
 // The wait cursor while a command works; the previous cursor comes back, and the pointer is set where it is so
 // that its shape is redrawn.
 class WaitCursor {
@@ -49,17 +39,16 @@ private:
     HCURSOR previous_;
 };
 
-// The end of the host's data; 0x7FFFFFFF in both words when the host cannot say.
-KVOPosition EndOfData(IUnknown* hostDocument)
+} // namespace
+
+KVOPosition CXDoc::HostEndOfData() const
 {
     KVOPosition end{0x7FFFFFFF, 0x7FFFFFFF};
-    if (const auto extent = Query<IChartExtent>(hostDocument, IID_IChartExtent)) {
+    if (const auto extent = Ask<IChartExtent>(hostDocument_.Get(), IID_IChartExtent)) {
         extent->GetEndOfData(0x80000000u, &end);
     }
     return end;
 }
-
-} // namespace
 
 int CXDoc::ShowDocumentMessage(UINT textId, UINT type)
 {
@@ -110,7 +99,7 @@ void CXDoc::OnUpdateOnlineAnalysis(ICommandState& state)
 
 void CXDoc::OnReselect()
 {
-    const auto selection = Query<IChartSelection>(hostDocument_.Get(), IID_IChartSelection);
+    const auto selection = Ask<IChartSelection>(hostDocument_.Get(), IID_IChartSelection);
     if (!HasAnalysedRange() || !selection) {
         return;
     }
@@ -119,7 +108,7 @@ void CXDoc::OnReselect()
     const KVOPosition start{settings.GetLong(kRangeStartTick), settings.GetLong(kRangeStartBlock)};
     KVOPosition end{settings.GetLong(kRangeEndTick), settings.GetLong(kRangeEndBlock)};
     if (end.mRecord == -1) {
-        end = EndOfData(hostDocument_.Get());
+        end = HostEndOfData();
     }
     selection->SetTimeSelection(0, &start, &end);
     const double valueRange[2] = {32000.0, -32000.0};
@@ -144,7 +133,7 @@ HRESULT CXDoc::OnCopyToTallysheetMessage()
 void CXDoc::SetOnlineAnalysis(bool on, bool updateSetting)
 {
     SettingsSet& settings = Settings();
-    const KVOPosition end = EndOfData(hostDocument_.Get());
+    const KVOPosition end = HostEndOfData();
     if (on) {
         const std::int32_t storedEndBlock = settings.GetLong(kRangeEndBlock);
         const bool discontinuous = storedEndBlock >= 0 && (end.mRecord != storedEndBlock ||
@@ -156,7 +145,7 @@ void CXDoc::SetOnlineAnalysis(bool on, bool updateSetting)
         if (discontinuous || !HasAnalysedRange()) {
             // The analysis starts with the next block the host records.
             LONG blocks = 0;
-            if (const auto extent = Query<IChartExtent>(hostDocument_.Get(), IID_IChartExtent)) {
+            if (const auto extent = Ask<IChartExtent>(hostDocument_.Get(), IID_IChartExtent)) {
                 extent->GetBlockCount(0, &blocks);
             }
             settings.SetLong(kRangeStartBlock, blocks);

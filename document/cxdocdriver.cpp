@@ -43,16 +43,6 @@ void ShowMessage(UINT textId, UINT icon)
                 reinterpret_cast<LPCWSTR>(LoadText(StringId::ModuleCaption).c_str()), icon);
 }
 
-template <class I>
-platform::ComPtr<I> Ask(IUnknown* object, REFIID iid)
-{
-    platform::ComPtr<I> answer;
-    if (object) {
-        object->QueryInterface(iid, answer.OutVoid());
-    }
-    return answer;
-}
-
 // The calculation channels whose events are marked, by analysis type.
 std::vector<std::int32_t> MarkedChannelSettings(std::int32_t analysisType)
 {
@@ -406,10 +396,7 @@ bool CXDoc::RunAnalysis()
     SettingsSet& settings = Settings();
     if (settings.GetBool(kAnalyseWhileSampling) && settings.GetBool(kAnalyseSelection)) {
         // A selection that does not reach the end of the data cannot go on with what the host records next.
-        KVOPosition end{0x7FFFFFFF, 0x7FFFFFFF};
-        if (const auto extent = Ask<IChartExtent>(hostDocument_.Get(), IID_IChartExtent)) {
-            extent->GetEndOfData(0x80000000u, &end);
-        }
+        const KVOPosition end = HostEndOfData();
         KVOPosition from{};
         KVOPosition to{};
         if (const auto selection = Ask<IChartSelection>(hostDocument_.Get(), IID_IChartSelection)) {

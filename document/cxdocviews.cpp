@@ -26,16 +26,6 @@ namespace CX::Doc {
 
 namespace {
 
-template <class I>
-platform::ComPtr<I> AskFor(IUnknown* object, REFIID iid)
-{
-    platform::ComPtr<I> answer;
-    if (object) {
-        object->QueryInterface(iid, answer.OutVoid());
-    }
-    return answer;
-}
-
 // The number after `prefix` at the start of `text`, read as a signed decimal after optional blanks (what follows
 // the digits does not matter); none when the prefix or the digits are missing or the number does not fit.
 std::optional<long long> NumberAfter(std::u16string_view text, std::u16string_view prefix)
@@ -123,12 +113,12 @@ void CXDoc::SelectEvent(std::int32_t index, DWORD flags)
     const KVOPosition position{stored.record.tick, stored.block};
     if ((flags & kScrollChartToEvent) != 0) {
         LONGLONG time = 0;
-        const auto times = AskFor<IChartTimes>(hostDocument_.Get(), IID_IChartTimes);
-        const auto container = AskFor<IHostObjectsById>(hostDocument_.Get(), IID_IHostObjectsById);
+        const auto times = Ask<IChartTimes>(hostDocument_.Get(), IID_IChartTimes);
+        const auto container = Ask<IHostObjectsById>(hostDocument_.Get(), IID_IHostObjectsById);
         platform::ComPtr<IUnknown> chart;
         if (times && SUCCEEDED(times->GetAbsoluteTime(&position, &time)) && container &&
             SUCCEEDED(container->GetObjectById(Msg::ChartMessageId2(), 0, chart.Out())) && chart) {
-            if (const auto view = AskFor<IChartView>(chart.Get(), IID_IChartView)) {
+            if (const auto view = Ask<IChartView>(chart.Get(), IID_IChartView)) {
                 view->ShowTime(time, 1);
             }
         }
@@ -155,7 +145,7 @@ void CXDoc::MarkEventInChart(const KVOPosition& position, bool popup)
     if (!Settings().GetBool(SettingId::kShowEventMarks)) {
         return;
     }
-    const auto holder = AskFor<IDataSourceHolder>(hostDocument_.Get(), IID_IDataSourceHolder);
+    const auto holder = Ask<IDataSourceHolder>(hostDocument_.Get(), IID_IDataSourceHolder);
     platform::ComPtr<IDataSource> source;
     if (!holder || FAILED(holder->GetSource(0, source.Out())) || !source) {
         return;
@@ -186,7 +176,7 @@ HRESULT CXDoc::ShowHelpTopic(const KVO::String& topic)
 
 void CXDoc::OnCommentNotice(IUnknown* object)
 {
-    const auto comment = AskFor<IChartComment>(object, IID_IChartComment);
+    const auto comment = Ask<IChartComment>(object, IID_IChartComment);
     DWORD typeId = 0;
     if (!comment || FAILED(comment->GetWord1(&typeId))) {
         return;
