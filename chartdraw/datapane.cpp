@@ -1,5 +1,7 @@
 #include "chartdraw/datapane.h"
 
+#include "chartdraw/controlwindows.h"
+
 #include "foundation/nicestep.h"
 #include "foundation/xkvo.h"
 
@@ -115,6 +117,7 @@ void DataPane::SetSize(LONG width, LONG height)
     sweep_ = Visible();
     LayoutLanes();
     ResetLayers();
+    LayoutControls();
     layoutFlags_ |= 1u << 31;
 }
 
@@ -211,6 +214,9 @@ LONGLONG DataPane::Extent() const
 void DataPane::StoreCompression(const KVORationalImp& compression)
 {
     compression_ = compression;
+    if (zoom_) {
+        zoom_->SetRatio(compression.numerator, compression.denominator);
+    }
 }
 
 bool DataPane::SetCompression(const KVORationalImp& requested, const POINT* anchor, bool notify)
@@ -523,6 +529,9 @@ void DataPane::SetFollowNewest(bool on, bool notify)
         }
         follow_ = on;
     }
+    if (zoom_) {
+        zoom_->SetFollowing(follow_);
+    }
 }
 
 void DataPane::Invalidate(DWORD flags)
@@ -538,6 +547,12 @@ void DataPane::Invalidate(DWORD flags)
     ClampRightEdge();
     UpdateScrollBar();
     Notice(PaneNotice::Redraw);
+    if (zoom_) {
+        zoom_->Invalidate();
+    }
+    if (horizontalBar_) {
+        horizontalBar_->Invalidate();
+    }
     ResetLayers();
 }
 
