@@ -17,17 +17,6 @@ constexpr std::array<double, kZoomCommandEnd - kFirstZoomCommand> kZoomRatios{
 
 bool IsZoomCommand(UINT command) { return command >= kFirstZoomCommand && command < kZoomCommandEnd; }
 
-// A text of the string table, loaded once per process.
-const KVO::String& CachedText(UINT id)
-{
-    static std::map<UINT, KVO::String> texts;
-    auto found = texts.find(id);
-    if (found == texts.end()) {
-        found = texts.emplace(id, KVO::LoadResourceString(KVO::ModuleInstance(), id, true)).first;
-    }
-    return found->second;
-}
-
 std::u16string General3(double value)
 {
     char buffer[64];
@@ -47,6 +36,16 @@ public:
 private:
     HMENU menu_;
 };
+}
+
+const KVO::String& ChartText(UINT id)
+{
+    static std::map<UINT, KVO::String> texts;
+    auto found = texts.find(id);
+    if (found == texts.end()) {
+        found = texts.emplace(id, KVO::LoadResourceString(KVO::ModuleInstance(), id, true)).first;
+    }
+    return found->second;
 }
 
 double ZoomRatio(UINT command) { return IsZoomCommand(command) ? kZoomRatios[command - kFirstZoomCommand] : 0.0; }
@@ -303,7 +302,7 @@ void ZoomControlWin::EvCommandEnable(owl::TCommandEnabler& enabler)
     switch (id) {
     case Expand: {
         const bool on = owner_->IsWindowEnabled(1);
-        enabler.SetText(CachedText(StringId::ExpandHorizontal));
+        enabler.SetText(ChartText(StringId::ExpandHorizontal));
         enabler.Enable(on);
         if (expand_) {
             expand_->SetEnabled(on);
@@ -311,20 +310,20 @@ void ZoomControlWin::EvCommandEnable(owl::TCommandEnabler& enabler)
         return;
     }
     case Compress:
-        enabler.SetText(CachedText(StringId::CompressHorizontal));
+        enabler.SetText(ChartText(StringId::CompressHorizontal));
         enabler.Enable(owner_->IsWindowEnabled(2));
         return;
     case SetScaling:
-        enabler.SetText(CachedText(StringId::SetHorizontalScaling));
+        enabler.SetText(ChartText(StringId::SetHorizontalScaling));
         enabler.Enable(owner_->IsWindowEnabled(3));
         return;
     case Autoscale:
-        enabler.SetText(autoscaleText_.IsEmpty() ? CachedText(StringId::AutoscaleHorizontal).c_str()
+        enabler.SetText(autoscaleText_.IsEmpty() ? ChartText(StringId::AutoscaleHorizontal).c_str()
                                                  : autoscaleText_.c_str());
         enabler.Enable(owner_->IsWindowEnabled(4));
         return;
-    case ShowLatest: enabler.SetText(CachedText(StringId::ShowLatestData)); return;
-    case ToggleFollow: enabler.SetText(CachedText(StringId::ToggleFollow)); return;
+    case ShowLatest: enabler.SetText(ChartText(StringId::ShowLatestData)); return;
+    case ToggleFollow: enabler.SetText(ChartText(StringId::ToggleFollow)); return;
     default:
         if (IsZoomCommand(id)) {
             owner_->OnZoomCommandEnable(1, enabler);

@@ -62,6 +62,8 @@ public:
 inline constexpr UINT kFirstZoomCommand = 1130;
 inline constexpr UINT kZoomCommandEnd = 1151;
 double ZoomRatio(UINT command);
+// A text of the module's string table with the product words put in, loaded once per process and kept.
+const KVO::String& ChartText(UINT id);
 // "x4", "1:1", "1.5k:1": the compression as the zoom bar shows it (3 significant digits).
 std::u16string FormatCompression(LONGLONG numerator, LONGLONG denominator);
 

@@ -97,6 +97,12 @@ void DataPane::SetTimeBase(IChartTimeBase* timeBase)
     Invalidate(0xFF000003u);
 }
 
+void DataPane::SetRightEdge(LONGLONG rightEdge)
+{
+    rightEdge_ = rightEdge;
+    Invalidate(0xFF000000u);
+}
+
 void DataPane::SetLaneCount(std::size_t count)
 {
     while (channels_.size() > count) {

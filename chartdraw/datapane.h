@@ -66,6 +66,8 @@ public:
 
     // --- structure
     void SetTimeBase(IChartTimeBase* timeBase);
+    // Puts the view's right edge at an absolute pixel (clamped to the recording).
+    void SetRightEdge(LONGLONG rightEdge);
     IChartTimeBase* TimeBase() const { return timeBase_.Get(); }
     void SetScrollBar(PaneScrollBar* scrollBar) { scrollBar_ = scrollBar; }
     // Grows or shrinks the lanes to n; lanes are laid out again.
