@@ -23,7 +23,7 @@ public:
         Attr.Style = WS_POPUP | WS_VISIBLE;
         Attr.X = 20;
         Attr.Y = 20;
-        Attr.W = 640;
+        Attr.W = 1100;
         Attr.H = 420;
     }
 };
@@ -93,7 +93,7 @@ protected:
         window->Attr.Y = 40;
         window->Attr.W = 402;
         window->Attr.H = 200;
-        window->rightMargin = 200;
+        window->rightMargin = 600;
         window->Create();
         ui::pump();
         return *window;
@@ -235,9 +235,14 @@ TEST_F(PreviewTest, LaneTwoTracesWaitForTheTraceModeAndTheSourceOnlyButtonRestor
 
     auto& trace = *dynamic_cast<TraceControlWin*>(preview.TraceBar());
     Refresh();
+    // A press as the gadget makes it: a toggle button changes its state, then the command comes.
     auto press = [&](UINT command) {
-        const owl::TRect b = trace.Button(command)->GetBounds();
-        ui::Click(trace, POINT{b.left + 3, b.top + 3});
+        auto* button = trace.Button(command);
+        if (command == TraceControlWin::SourceOnly) {
+            button->SetButtonState(button->GetButtonState() == owl::TButtonGadget::Down ? owl::TButtonGadget::Up
+                                                                                       : owl::TButtonGadget::Down);
+        }
+        ::SendMessageW(trace, WM_COMMAND, MAKEWPARAM(command, 0), 0);
         Refresh();
     };
     press(TraceControlWin::Stack);
