@@ -25,10 +25,12 @@ const KVO::String& BarText(UINT id)
     return unavailable;
 }
 
-UxSizableButtonGadget* NewButton(UINT command, UINT image, owl::TButtonGadget::TType type)
+// The text is the one the enabler gives later, so that the bar's first size is already right.
+UxSizableButtonGadget* NewButton(UINT command, UINT image, owl::TButtonGadget::TType type, UINT text)
 {
     auto* button = new UxSizableButtonGadget(static_cast<int>(command), owl::TResId(static_cast<int>(image)), type);
     button->SetStyle(owl::TButtonTextGadget::sBitmapText); // the enablers' texts are shown beside the images
+    button->SetText(owl::tstring(BarText(text).View()), false);
     return button;
 }
 
@@ -53,11 +55,11 @@ PreviewControlWin::PreviewControlWin(owl::TWindow* parent, PreviewDataPane* owne
 {
     Prepare(*this);
     if (!(flags & kNoChartView)) {
-        chartView_ = NewButton(ChartView, PictureId::ChartView, owl::TButtonGadget::Exclusive);
+        chartView_ = NewButton(ChartView, PictureId::ChartView, owl::TButtonGadget::Exclusive, StringId::ChartView);
         Insert(*chartView_);
     }
-    start_ = NewButton(StartSampling, PictureId::StartSampling, owl::TButtonGadget::Exclusive);
-    pause_ = NewButton(PauseSampling, PictureId::PauseSampling, owl::TButtonGadget::Exclusive);
+    start_ = NewButton(StartSampling, PictureId::StartSampling, owl::TButtonGadget::Exclusive, StringId::StartSampling);
+    pause_ = NewButton(PauseSampling, PictureId::PauseSampling, owl::TButtonGadget::Exclusive, StringId::PauseSampling);
     Insert(*start_);
     Insert(*pause_);
     ShowState((flags & kNoChartView) ? StartSampling : ChartView);
@@ -152,9 +154,9 @@ TraceControlWin::TraceControlWin(owl::TWindow* parent, PreviewDataPane* owner, D
     : PreviewBar(parent, KVOControls::NewGadgetFont()), owner_(owner), availableModes_(availableModes)
 {
     Prepare(*this);
-    stack_ = NewButton(Stack, PictureId::StackTraces, owl::TButtonGadget::Command);
-    overlay_ = NewButton(Overlay, PictureId::OverlayTraces, owl::TButtonGadget::Command);
-    sourceOnly_ = NewButton(SourceOnly, PictureId::SourceTraceOnly, owl::TButtonGadget::NonExclusive);
+    stack_ = NewButton(Stack, PictureId::StackTraces, owl::TButtonGadget::Command, StringId::StackTraces);
+    overlay_ = NewButton(Overlay, PictureId::OverlayTraces, owl::TButtonGadget::Command, StringId::OverlayTraces);
+    sourceOnly_ = NewButton(SourceOnly, PictureId::SourceTraceOnly, owl::TButtonGadget::NonExclusive, StringId::SourceTraceOnly);
     Insert(*stack_);
     Insert(*overlay_);
     Insert(*new owl::TTextGadget(30000, owl::TGadget::None, owl::TTextGadget::Left, 0));

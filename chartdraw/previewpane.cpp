@@ -61,6 +61,7 @@ HRESULT PreviewDataPane::AttachSamplingControl(ISamplingControl* control)
         if (auto* bar = dynamic_cast<PreviewControlWin*>(controlBar_.get())) {
             bar->IdleAction(0); // the sampling buttons follow the control's presence
         }
+        LayoutControls(); // and the bar's size its texts
     }
     return S_OK;
 }

@@ -235,14 +235,9 @@ TEST_F(PreviewTest, LaneTwoTracesWaitForTheTraceModeAndTheSourceOnlyButtonRestor
 
     auto& trace = *dynamic_cast<TraceControlWin*>(preview.TraceBar());
     Refresh();
-    // A press as the gadget makes it: a toggle button changes its state, then the command comes.
     auto press = [&](UINT command) {
-        auto* button = trace.Button(command);
-        if (command == TraceControlWin::SourceOnly) {
-            button->SetButtonState(button->GetButtonState() == owl::TButtonGadget::Down ? owl::TButtonGadget::Up
-                                                                                       : owl::TButtonGadget::Down);
-        }
-        ::SendMessageW(trace, WM_COMMAND, MAKEWPARAM(command, 0), 0);
+        const owl::TRect b = trace.Button(command)->GetBounds();
+        ui::Click(trace, POINT{b.left + 3, b.top + 3});
         Refresh();
     };
     press(TraceControlWin::Stack);
