@@ -257,16 +257,30 @@ void PreviewDataPane::SetStateAndNotify(LONG state)
 
 void PreviewDataPane::OnTraceCommand(UINT command, DWORD flags)
 {
-    // Autoscaling and the stacked ranges need drag scales that a lane of the stand-in host gives only when
-    // interactive; the arrangement switch itself is the trace-mode callback.
-    if (command == 8) {
+    ChannelPane* lane = LaneCount() > 0 ? Lane(0) : nullptr;
+    switch (command) {
+    case 2:
+    case 4:
+        // Both lanes autoscale; stacking them into halves needs the traces' value ranges, which the pane does
+        // not read yet, so stacked traces are autoscaled as overlaid ones are.
+        if (lane) {
+            lane->RequestAutoscale(1);
+            lane->RequestAutoscale(2);
+        }
+        break;
+    case 8:
         if (flags & 1) {
+            if (lane) {
+                lane->RequestAutoscale(1);
+            }
             NotifyTraceMode(0);
             DataPane::Invalidate(0xFF000000u);
         } else if (flags & 2) {
             NotifyTraceMode(1);
             DataPane::Invalidate(0xFF000000u);
         }
+        break;
+    default: break;
     }
 }
 
@@ -475,6 +489,23 @@ void PreviewPaneBase::SetTimeCompression(double ratio, LONGLONG tick, LONG block
     double pixel = 0;
     if (window_->TimeBase() && window_->TimeBase()->PositionToPixel(ChartBlockPosition{tick, block}, &pixel) == S_OK) {
         window_->SetRightEdge(static_cast<LONGLONG>(pixel) + window_->Visible());
+    }
+}
+
+void PreviewPaneBase::SetVerticalRange(bool laneTwo, std::optional<std::array<double, 2>> range)
+{
+    if (range) {
+        SetExplicitRange(laneTwo, *range);
+    }
+}
+
+void PreviewPaneBase::SetExplicitRange(bool laneTwo, const std::array<double, 2>& range)
+{
+    if (window_ && window_->LaneCount() > 0) {
+        ChartDraw::ChannelPane* lane = window_->Lane(0);
+        const LONG index = laneTwo ? 2 : 1;
+        lane->SetLaneRange(index, range[0], range[1]);
+        lane->ApplyLaneRange(index, range[0], range[1], true, true);
     }
 }
 

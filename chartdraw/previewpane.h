@@ -7,7 +7,9 @@
 #include "chartdraw/previewbars.h"
 #include "sdk/previewsampling.h"
 
+#include <array>
 #include <functional>
+#include <optional>
 #include <memory>
 #include <vector>
 
@@ -129,6 +131,9 @@ public:
     void LoadDisplayProperties();
     void PlaceOverControl(LONG mode);
     void SetTimeCompression(double ratio, LONGLONG tick, LONG block);
+    // A pending autoscale of the lane is not kept by the pane yet: a range given is applied with force.
+    virtual void SetVerticalRange(bool laneTwo, std::optional<std::array<double, 2>> range);
+    virtual void SetExplicitRange(bool laneTwo, const std::array<double, 2>& range);
     void SetUnitPrefix(bool laneTwo, LONG prefix);
     static KVO::String ChannelToken(LONG index);
 

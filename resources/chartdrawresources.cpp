@@ -83,8 +83,8 @@ struct Registration {
         const std::uint32_t blue = 0x1F4E9A;
         const std::uint32_t red = 0xB02020;
         const std::pair<UINT, gdi::ArgbPixels> pictures[] = {
-            {PictureId::Expand, Glyph(blue, [](double x, double y) { return Triangle(x, y, 2, 8) || Triangle(x, y, 14, 8); })},
-            {PictureId::Compress, Glyph(blue, [](double x, double y) { return Triangle(x, y, 7, 1) || Triangle(x, y, 9, 15); })},
+            {PictureId::Expand, Glyph(blue, [](double x, double y) { return Triangle(x, y, 1, 6.5) || Triangle(x, y, 15, 9.5); })},
+            {PictureId::Compress, Glyph(blue, [](double x, double y) { return Triangle(x, y, 6.5, 1) || Triangle(x, y, 9.5, 15); })},
             {PictureId::ChartView, Glyph(blue, [](double x, double y) { return (x > 2 && x < 14 && y > 3 && y < 13) && !(x > 3.5 && x < 12.5 && y > 4.5 && y < 11.5 && std::abs(y - 8 - 2 * std::sin(x)) > 0.8); })},
             {PictureId::StartSampling, Glyph(red, [](double x, double y) { return (x - 8) * (x - 8) + (y - 8) * (y - 8) < 30; })},
             {PictureId::PauseSampling, Glyph(blue, [](double x, double y) { return y > 3 && y < 13 && ((x > 4 && x < 7) || (x > 9 && x < 12)); })},

@@ -2,14 +2,18 @@
 // the trace drawers of lane 2, and the channel tokens.
 #include "chartdraw/previewpane.h"
 #include "host/previewsampling.h"
+#include "platform/gdi/image.h"
 #include "platform/ui/input.h"
+#include "platform/ui/render.h"
 #include "platform/ui/window.h"
 #include "platform/win/files.h"
 #include "platform/win/msgbox.h"
+#include "platform/win/uxtheme.h"
 #include "tests/chartdraw/fakes.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 
 using namespace ChartDraw;
@@ -261,6 +265,157 @@ TEST(PreviewPaneBase, ChannelTokens)
 {
     EXPECT_EQ(u"ch1", ExtLib::PreviewPaneBase::ChannelToken(0).View());
     EXPECT_EQ(u"ch10", ExtLib::PreviewPaneBase::ChannelToken(9).View());
+}
+
+} // namespace
+
+namespace {
+
+// Records the text and state that a command enabler is given.
+class TextEnabler : public owl::TCommandEnabler {
+public:
+    using TCommandEnabler::TCommandEnabler;
+    void SetText(LPCWSTR value) override { text = value ? value : u""; }
+    std::u16string text;
+};
+
+TEST_F(PreviewTest, TheTraceBarIsClippedToANarrowMarginAndHiddenWithoutOne)
+{
+    RecordingPreview& preview = NewPreview();
+    auto& trace = *dynamic_cast<TraceControlWin*>(preview.TraceBar());
+    SIZE wanted{};
+    trace.GetDesiredSize(wanted);
+    struct Case {
+        LONG margin;
+        LONG width;
+    } cases[] = {{2000, wanted.cx}, {50, 50}, {0, 0}, {-20, 0}};
+    for (const Case& c : cases) {
+        preview.rightMargin = c.margin;
+        preview.LayoutControls();
+        EXPECT_EQ(c.width, trace.GetWindowRect().Width()) << c.margin;
+    }
+}
+
+TEST_F(PreviewTest, TheZoomBarsAutoscaleTextAndTheShowLatestPulse)
+{
+    RecordingPreview& preview = NewPreview();
+    ZoomControlWin zoom(page, &preview, ZoomControlWin::kShowLatest | ZoomControlWin::kAutoscale);
+    zoom.Create();
+    TextEnabler autoscale(ZoomControlWin::Autoscale, zoom.GetHandle());
+    zoom.EvCommandEnable(autoscale);
+    EXPECT_EQ(u"Auto-scale horizontally to fit all traces in overlay", autoscale.text);
+    zoom.SetAutoscaleText(KVO::String(u"Fit the overlay"));
+    zoom.EvCommandEnable(autoscale);
+    EXPECT_EQ(u"Fit the overlay", autoscale.text);
+
+    UxSizableButtonGadget* latest = zoom.Button(ZoomControlWin::ShowLatest);
+    ASSERT_NE(nullptr, latest);
+    const owl::uint pulse = UxSizableButtonGadget::HotBit | UxSizableButtonGadget::PressedBit;
+    struct Case {
+        bool live;
+        bool following;
+        owl::uint state;
+    } cases[] = {{true, false, pulse}, {true, true, 0}, {false, false, 0}};
+    for (const Case& c : cases) {
+        preview.SetLive(c.live);
+        zoom.SetFollowing(c.following);
+        EXPECT_EQ(c.state, latest->GetVisualState()) << c.live << c.following;
+    }
+    zoom.Destroy();
+}
+
+TEST_F(PreviewTest, ThePaneBaseTakesTheSamplingServiceOnlyWhenSamplingIsPossible)
+{
+    class Preview : public ExtLib::PreviewPaneBase {
+    public:
+        void SetupDrawers() override {}
+    };
+    struct Case {
+        bool service;
+        WORD busy;
+        LONG channels;
+        LONG metrics[3];
+        bool live;
+        LONG sizeMetric;
+    } cases[] = {{true, 0, 2, {12, 30, 10}, true, 30},
+                 {true, 1, 2, {3, 4, 5}, false, 16},
+                 {true, 0, 0, {12, 14, 10}, false, 16},
+                 {false, 0, 2, {40, 14, 10}, false, 40}};
+    for (const Case& c : cases) {
+        auto document = host::PreviewDocument::Create();
+        if (c.service) {
+            document->sampling = host::PreviewSamplingControl::Create(c.channels);
+            document->sampling->busy = c.busy;
+        }
+        std::copy(c.metrics, c.metrics + 3, document->paneMetrics);
+        document->traceColour = 1;
+        Preview preview;
+        preview.Create(static_cast<IPreviewDocument*>(document.Get()), static_cast<IPreviewData*>(data.Get()), page);
+        ASSERT_NE(nullptr, preview.Window());
+        EXPECT_TRUE(preview.IsCreated());
+        EXPECT_EQ(c.live, preview.Window()->HasSamplingControl()) << c.busy << c.channels;
+        EXPECT_EQ(c.sizeMetric, preview.SizeMetric());
+        EXPECT_EQ(RGB(160, 0, 0), preview.TraceColour());
+        if (!c.live) {
+            EXPECT_EQ(E_FAIL, preview.Window()->StartSampling());
+        } else {
+            EXPECT_EQ(0x80000000u, document->sampling->selected);
+            preview.SetLiveData(false);
+            EXPECT_FALSE(preview.Window()->HasSamplingControl());
+            preview.SetLiveData(true);
+            EXPECT_TRUE(preview.Window()->HasSamplingControl());
+        }
+    }
+}
+
+// A trace of a decaying, noisy wave through the whole lane, drawn as a polyline.
+class WaveDrawer : public LaneDrawer {
+public:
+    WaveDrawer() : LaneDrawer(1) {}
+    HRESULT Draw(owl::TDC& dc, LONGLONG, LONGLONG, LONGLONG, LONG, LONG, const RECT& clip, DWORD,
+                 const ChartDraw::TimeDivisions*, LONG) override
+    {
+        ++draws;
+        std::vector<POINT> points;
+        for (LONG x = std::max(clip.left, lane.left); x < std::min(clip.right, lane.right); ++x) {
+            const double t = (x - lane.left) / 60.0;
+            const double v = std::exp(-std::fmod(t, 2.5)) * std::sin(6 * t) + 0.1 * std::sin(47.0 * x);
+            points.push_back(POINT{x, static_cast<LONG>((lane.top + lane.bottom) / 2 - v * (lane.bottom - lane.top) / 3)});
+        }
+        HPEN pen = CreatePen(PS_SOLID, 1, RGB(0, 0, 160));
+        HGDIOBJ old = SelectObject(dc, pen);
+        if (points.size() > 1) {
+            Polyline(dc, points.data(), static_cast<int>(points.size()));
+        }
+        SelectObject(dc, old);
+        DeleteObject(pen);
+        return S_OK;
+    }
+};
+
+TEST_F(PreviewTest, APreviewPageAsAPicture)
+{
+    platform::SetThemesActive(true);
+    RecordingPreview& preview = NewPreview();
+    preview.Scale()->EnsureLabelDrawer();
+    auto* ground = new charttest::FillDrawer(1, RGB(248, 248, 236));
+    ground->AddRef();
+    preview.Lane(0)->AddDrawer(0, ground, 255);
+    ground->Release();
+    auto* wave = new WaveDrawer;
+    wave->AddRef();
+    preview.AddTraceDrawer(wave);
+    wave->Release();
+    auto control = host::PreviewSamplingControl::Create();
+    preview.AttachSamplingControl(control.Get());
+    preview.SetCompression(KVORationalImp(20, 1), nullptr, false);
+    preview.DataPane::Invalidate(0xFF000000u);
+    preview.InvalidateWhole(true);
+    ui::pump();
+    const gdi::Image picture = ui::RenderWindow(*page);
+    const gdi::GoldenCheck check = gdi::CheckGolden(picture, std::string(TEST_DATA_DIR) + "/preview_page.png");
+    EXPECT_TRUE(check.ok) << check.message;
+    platform::SetThemesActive(false);
 }
 
 } // namespace
