@@ -249,10 +249,9 @@ void PreviewDataPane::SetSamplingState(LONG code)
 void PreviewDataPane::SetStateAndNotify(LONG state)
 {
     SetSamplingState(state);
-    if (onSamplingChange) {
-        onSamplingChange(state == ShowingHostData ? 0 : 1,
-                         state == ShowingHostData ? hostData_.Get() : previewSource_.Get());
-    }
+    const ChangeNotice notice{state == ShowingHostData ? 0 : 1,
+                              state == ShowingHostData ? hostData_.Get() : previewSource_.Get()};
+    SendToObservers(PreviewChangeMessageId(), &notice, sizeof notice);
 }
 
 void PreviewDataPane::OnTraceCommand(UINT command, DWORD flags)

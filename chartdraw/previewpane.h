@@ -61,10 +61,11 @@ public:
     LONG ChannelCount() const { return static_cast<LONG>(LaneCount()); }
     // The channel policy: an index below the channel count, else all lanes.
     void ChannelSelectors(LONG index, LONG pair[2]) const;
-    // The message box of a failed start goes here (text, caption, style); none shows nothing.
-    std::function<void(const std::u16string&, const std::u16string&, UINT)> showMessage;
-    // The pane's change notice (value 0 with the host data, 1 with the preview source).
-    std::function<void(LONG, IUnknown*)> onSamplingChange;
+    // The body of the change notice that goes to the pane's observers after a sampling command.
+    struct ChangeNotice {
+        LONG value;          // 0: the host's data, 1: the preview's own recording
+        IUnknown* data;      // that data (not referenced)
+    };
     LONG rightMargin = 0; // the width right of the data area that the trace bar goes into
 
 private:

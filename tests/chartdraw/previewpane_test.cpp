@@ -151,6 +151,12 @@ TEST_F(PreviewTest, SamplingIntoATemporaryFileAndBackToTheHostData)
     preview.AttachSamplingControl(control.Get());
     const std::size_t before = TemporaryStorages();
     const LONGLONG hostEdge = preview.RightEdge();
+    std::vector<PreviewDataPane::ChangeNotice> notices;
+    preview.onSubjectMessage = [&](DWORD id, const void* body, std::size_t size) {
+        ASSERT_EQ(PreviewChangeMessageId(), id);
+        ASSERT_EQ(sizeof(PreviewDataPane::ChangeNotice), size);
+        notices.push_back(*static_cast<const PreviewDataPane::ChangeNotice*>(body));
+    };
 
     ui::Click(Bar(), POINT{Bar().Button(101)->GetBounds().left + 3, Bar().Button(101)->GetBounds().top + 3});
     EXPECT_EQ(PreviewDataPane::Sampling, preview.SamplingState());
@@ -184,6 +190,11 @@ TEST_F(PreviewTest, SamplingIntoATemporaryFileAndBackToTheHostData)
     EXPECT_EQ(S_FALSE, control->IsSampling());
     EXPECT_EQ(before, TemporaryStorages()); // the temporary file is gone
     EXPECT_EQ(hostEdge, preview.RightEdge());
+    ASSERT_EQ(4u, notices.size()); // start, pause, start, chart view
+    EXPECT_EQ(1, notices[0].value);
+    EXPECT_NE(nullptr, notices[0].data);
+    EXPECT_EQ(0, notices[3].value);
+    EXPECT_EQ(static_cast<IUnknown*>(static_cast<IPreviewData*>(data.Get())), notices[3].data);
 }
 
 TEST_F(PreviewTest, AFailedStartShowsWhyAndReturnsToTheHostData)
@@ -191,9 +202,14 @@ TEST_F(PreviewTest, AFailedStartShowsWhyAndReturnsToTheHostData)
     struct Case {
         bool allow;
         std::u16string refusal;
+        const char* temporaryFolder; // null: the usual one
         std::u16string shown;
-    } cases[] = {{false, u"The amplifier is busy.", u"The amplifier is busy."},
-                 {false, u"", u"Cannot start sampling"}};
+    } cases[] = {{false, u"The amplifier is busy.", nullptr, u"The amplifier is busy."},
+                 {false, u"", nullptr, u"Cannot start sampling"},
+                 // Without its temporary storage the start is still tried, and the host refuses it.
+                 {true, u"", "/nonexistent/folder", u"There is no storage for the new recording."}};
+    const char* usualFolder = std::getenv("TMPDIR");
+    const std::string usual = usualFolder ? usualFolder : "";
     RecordingPreview& preview = NewPreview();
     for (const Case& c : cases) {
         auto control = host::PreviewSamplingControl::Create();
@@ -207,7 +223,15 @@ TEST_F(PreviewTest, AFailedStartShowsWhyAndReturnsToTheHostData)
         });
         const std::size_t before = TemporaryStorages();
         const LONGLONG edge = preview.RightEdge();
+        if (c.temporaryFolder) {
+            setenv("TMPDIR", c.temporaryFolder, 1);
+        }
         preview.StartPreviewSampling();
+        if (usualFolder) {
+            setenv("TMPDIR", usual.c_str(), 1);
+        } else {
+            unsetenv("TMPDIR");
+        }
         ASSERT_EQ(1u, boxes.size());
         EXPECT_EQ(c.shown, boxes[0].text);
         EXPECT_EQ(u"Wavedesk", boxes[0].caption);
