@@ -259,3 +259,61 @@ TEST(DocumentViews, HelpTopicsGoToTheHostApplication)
     EXPECT_EQ(application.HelpShown()[before], u"CrestmetricsHelp#cx_tableview");
     EXPECT_EQ(application.HelpShown()[before + 1], u"CrestmetricsHelp");
 }
+
+namespace {
+
+// A host document that leads to one analysis document, as a host that answers for its extensions' documents does.
+class LeadingHostDocument final : public IHostDocument {
+public:
+    explicit LeadingHostDocument(CXDoc& doc) : doc_(doc) {}
+    HRESULT QueryInterface(REFIID iid, void** out) override
+    {
+        if (iid == CX::Doc::IID_ICXDocInterface) {
+            return doc_.QueryInterface(iid, out);
+        }
+        if (iid == IID_IUnknown || iid == IID_IHostDocument) {
+            *out = static_cast<IHostDocument*>(this);
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return 2; }
+    ULONG Release() override { return 1; }
+    HRESULT GetIdentity(DWORD* identity) override
+    {
+        *identity = 1;
+        return S_OK;
+    }
+    HRESULT GetViewName(IKVOString**) override { return E_NOTIMPL; }
+    HRESULT AttachView(IDocView2*) override { return S_OK; }
+    HRESULT DetachView(IDocView2*) override { return S_OK; }
+
+private:
+    CXDoc& doc_;
+};
+
+class DocumentAnalysisView final : public AnalysisView {
+public:
+    explicit DocumentAnalysisView(IHostDocument* document) : AnalysisView(nullptr, document, nullptr, &ViewModule(), 0)
+    {
+    }
+    void Refresh() override {}
+};
+
+} // namespace
+
+TEST(DocumentViews, AViewThatGoesIsForgotten)
+{
+    ViewedDocument fixture;
+    CXDoc& doc = *fixture.doc;
+    LeadingHostDocument hostDocument(doc);
+    {
+        DocumentAnalysisView view(&hostDocument);
+        ASSERT_EQ(view.Document(), &doc);
+        doc.AttachView(&view);
+        ASSERT_EQ(doc.AnalysisViewWindow(), &view);
+    }
+    EXPECT_EQ(doc.AnalysisViewWindow(), nullptr);
+    doc.NotifyViews(); // nothing is refreshed that is gone
+}
