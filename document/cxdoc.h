@@ -43,7 +43,7 @@ inline constexpr WORD kTableView = 12;
 
 // The interface `iid` of a host object, or null (also for a null object).
 template <class I>
-platform::ComPtr<I> Ask(IUnknown* object, REFIID iid)
+platform::ComPtr<I> QueryHost(IUnknown* object, REFIID iid)
 {
     platform::ComPtr<I> answer;
     if (object) {

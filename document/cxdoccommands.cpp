@@ -44,7 +44,7 @@ private:
 KVOPosition CXDoc::HostEndOfData() const
 {
     KVOPosition end{0x7FFFFFFF, 0x7FFFFFFF};
-    if (const auto extent = Ask<IChartExtent>(hostDocument_.Get(), IID_IChartExtent)) {
+    if (const auto extent = QueryHost<IChartExtent>(hostDocument_.Get(), IID_IChartExtent)) {
         extent->GetEndOfData(0x80000000u, &end);
     }
     return end;
@@ -99,7 +99,7 @@ void CXDoc::OnUpdateOnlineAnalysis(ICommandState& state)
 
 void CXDoc::OnReselect()
 {
-    const auto selection = Ask<IChartSelection>(hostDocument_.Get(), IID_IChartSelection);
+    const auto selection = QueryHost<IChartSelection>(hostDocument_.Get(), IID_IChartSelection);
     if (!HasAnalysedRange() || !selection) {
         return;
     }
@@ -145,7 +145,7 @@ void CXDoc::SetOnlineAnalysis(bool on, bool updateSetting)
         if (discontinuous || !HasAnalysedRange()) {
             // The analysis starts with the next block the host records.
             LONG blocks = 0;
-            if (const auto extent = Ask<IChartExtent>(hostDocument_.Get(), IID_IChartExtent)) {
+            if (const auto extent = QueryHost<IChartExtent>(hostDocument_.Get(), IID_IChartExtent)) {
                 extent->GetBlockCount(0, &blocks);
             }
             settings.SetLong(kRangeStartBlock, blocks);

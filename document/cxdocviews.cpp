@@ -113,12 +113,12 @@ void CXDoc::SelectEvent(std::int32_t index, DWORD flags)
     const KVOPosition position{stored.record.tick, stored.block};
     if ((flags & kScrollChartToEvent) != 0) {
         LONGLONG time = 0;
-        const auto times = Ask<IChartTimes>(hostDocument_.Get(), IID_IChartTimes);
-        const auto container = Ask<IHostObjectsById>(hostDocument_.Get(), IID_IHostObjectsById);
+        const auto times = QueryHost<IChartTimes>(hostDocument_.Get(), IID_IChartTimes);
+        const auto container = QueryHost<IHostObjectsById>(hostDocument_.Get(), IID_IHostObjectsById);
         platform::ComPtr<IUnknown> chart;
         if (times && SUCCEEDED(times->GetAbsoluteTime(&position, &time)) && container &&
             SUCCEEDED(container->GetObjectById(Msg::ChartMessageId2(), 0, chart.Out())) && chart) {
-            if (const auto view = Ask<IChartView>(chart.Get(), IID_IChartView)) {
+            if (const auto view = QueryHost<IChartView>(chart.Get(), IID_IChartView)) {
                 view->ShowTime(time, 1);
             }
         }
@@ -145,7 +145,7 @@ void CXDoc::MarkEventInChart(const KVOPosition& position, bool popup)
     if (!Settings().GetBool(SettingId::kShowEventMarks)) {
         return;
     }
-    const auto holder = Ask<IDataSourceHolder>(hostDocument_.Get(), IID_IDataSourceHolder);
+    const auto holder = QueryHost<IDataSourceHolder>(hostDocument_.Get(), IID_IDataSourceHolder);
     platform::ComPtr<IDataSource> source;
     if (!holder || FAILED(holder->GetSource(0, source.Out())) || !source) {
         return;
@@ -176,7 +176,7 @@ HRESULT CXDoc::ShowHelpTopic(const KVO::String& topic)
 
 void CXDoc::OnCommentNotice(IUnknown* object)
 {
-    const auto comment = Ask<IChartComment>(object, IID_IChartComment);
+    const auto comment = QueryHost<IChartComment>(object, IID_IChartComment);
     DWORD typeId = 0;
     if (!comment || FAILED(comment->GetWord1(&typeId))) {
         return;
