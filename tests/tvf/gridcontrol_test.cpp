@@ -109,7 +109,7 @@ protected:
         grid->SetMessageSink([this](DWORD code, const void*) { messages.push_back(code); });
         grid->RowNumbers().SetWidthValue(30);
         for (int c = 0; c < 4; ++c)
-            grid->Pane().AddColumn(std::make_unique<UniformGridColumn>(grid->Pane(), c + 1, 60));
+            grid->Pane().AddColumn(std::make_unique<UniformGridColumn>(*grid, c, u"", 60));
         frame->Create();
         // The table window's placement: a size change takes the strip's width and lays the grid out.
         grid->SetWindowPos(nullptr, 0, 0, 400, 300, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -362,7 +362,7 @@ TEST_F(GridTest, HorizontalScrollingStopsWhereTheLastColumnsFillThePane)
 {
     SetRows(100);
     for (int c = 4; c < 10; ++c)
-        grid->Pane().AddColumn(std::make_unique<UniformGridColumn>(grid->Pane(), c + 1, 60));
+        grid->Pane().AddColumn(std::make_unique<UniformGridColumn>(*grid, c, u"", 60));
     grid->UpdateScrollBars(true);
     RECT pane{};
     GetClientRect(grid->Pane().GetHandle(), &pane);
@@ -391,8 +391,8 @@ TEST_F(GridTest, HorizontalScrollingStopsWhereTheLastColumnsFillThePane)
         EXPECT_EQ(grid->Pane().LeftColumn(), c.left) << c.x;
         EXPECT_EQ(grid->HScrollBar().GetPosition(), c.barPosition) << c.x;
     }
-    grid->ScrollToColumn({99, 1});
-    EXPECT_EQ(grid->Pane().LeftColumn(), 9);
+    grid->ScrollToColumn({99, 1}); // never past the left column that shows the last columns
+    EXPECT_EQ(grid->Pane().LeftColumn(), 10 - fitting);
     grid->ScrollColumnsBy(-100);
     EXPECT_EQ(grid->Pane().LeftColumn(), 0);
 }
