@@ -745,7 +745,9 @@ bool EventGridControl::HandleKeyDown(uint key, uint repeat, uint flags)
         }
         return true;
     default:
-        // A typed key over an editable cell opens its editor, starting with that key.
+        // A typed key over an editable cell opens its editor, starting with that key; a modifier alone does not.
+        if (key == VK_SHIFT || key == VK_CONTROL || key == VK_MENU || (key >= VK_LSHIFT && key <= VK_RCONTROL))
+            return false;
         if (selection_ && selection_->GetRange().IsOneCell()) {
             const CellRange& range = selection_->GetRange();
             if (CellHasStyle(range.FirstRow, range.FirstColumn, 2 | 4 | 8))

@@ -79,6 +79,12 @@ std::unique_ptr<GridItemControl> GridStringList::CreateItemControl(GridPane& par
 ControlAlias::ControlAlias(GridPane& pane, HWND editor, int column, int row)
     : OWL::TWindow(editor), pane_(&pane), column_(column), row_(row)
 {
+    // What the alias does not take goes to the control's own class procedure (an edit, a combo box).
+    char16_t name[64]{};
+    WNDCLASSW control{};
+    if (::GetClassNameW(editor, name, 64) && ::GetClassInfoW(nullptr, name, &control) &&
+        control.lpfnWndProc != OWL::StdWndProc)
+        DefaultProc = control.lpfnWndProc;
 }
 
 void ControlAlias::DefaultKey(uint key, uint repeatCount, uint flags)

@@ -537,10 +537,10 @@ OWL::TResult GridPane::WindowProc(OWL::TMsgId message, OWL::TParam1 p1, OWL::TPa
 
 bool GridPane::OpenEditor(int row, int column, uint key)
 {
+    CloseEditors();
     RECT rect;
     if (!GetCellRect(row, column, rect))
         return false;
-    CloseEditors();
     const GridPos rowPos = RowPos(row);
     const GridPos columnPos = ColumnPos(column);
     value_ = grid_.GetCellData(rowPos, columnPos);
