@@ -80,6 +80,16 @@ public:
         });
     }
 
+    HRESULT GetPersistence(IPersistStreamInit** out) override
+    {
+        if (!out) {
+            return E_POINTER;
+        }
+        *out = &document_->Persistence(); // lives as long as the document, which this object holds
+        (*out)->AddRef();
+        return S_OK;
+    }
+
 private:
     platform::ComPtr<CXDoc> document_;
 };

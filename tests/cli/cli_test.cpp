@@ -1,5 +1,6 @@
 // The command-line host run as a user runs it: crestmetrics calc on the bundled examples, and its refusals.
 #include "host/recording.h"
+#include "host/saveddocument.h"
 #include "tests/driver/synaptic_signals.h"
 
 #include <gtest/gtest.h>
@@ -440,9 +441,59 @@ TEST(CommandLine, AnalyseWritesTheSameTableToAFileWithProgress)
     fs::remove(file);
 }
 
+// A saved document carries the recording and the settings it was analysed with: analysing it again, or another
+// recording with its settings (--from), gives the table of those settings; options given now still win.
+TEST(CommandLine, AnalyseSavesTheDocumentAndStartsFromIt)
+{
+    const std::string evoked = Example("evoked.txt").string();
+    const fs::path saved = fs::temp_directory_path() / ("crestmetrics_saved_" + std::to_string(::getpid()) + ".cmhd");
+    const RunResult first = RunProgram({"analyse", evoked, "--quiet", "--type", "3", "--set", "1000=2", "--set",
+                                        "1005=50", "--set", "1006=0.003", "--save", saved.string()});
+    ASSERT_EQ(first.status, 0) << first.err;
+    Table table;
+    ASSERT_TRUE(ReadTable(first.out, table));
+    ASSERT_EQ(table.events.size(), 3u); // the evoked responses need these settings: the defaults find none
+    const RunResult defaults = RunProgram({"analyse", evoked, "--quiet"});
+    ASSERT_EQ(defaults.status, 0) << defaults.err;
+    EXPECT_NE(defaults.out, first.out);
+
+    const RunResult again = RunProgram({"analyse", saved.string(), "--quiet"});
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(again.out, first.out);
+    const RunResult from = RunProgram({"analyse", evoked, "--quiet", "--from", saved.string()});
+    ASSERT_EQ(from.status, 0) << from.err;
+    EXPECT_EQ(from.out, first.out);
+
+    // The source channel travels too; --channel and --type given now win over the saved ones.
+    const RunResult stimulus = RunProgram({"analyse", saved.string(), "--quiet", "--channel", "2", "--type", "4",
+                                           "--save", saved.string()});
+    ASSERT_EQ(stimulus.status, 0) << stimulus.err;
+    EXPECT_EQ(stimulus.out.rfind("\tTStart (s)\tPopSpikeHeight (V)\t", 0), 0u) << stimulus.out;
+    const RunResult resaved = RunProgram({"analyse", saved.string(), "--quiet"});
+    EXPECT_EQ(resaved.out, stimulus.out);
+    fs::remove(saved);
+}
+
 TEST(CommandLine, AnalyseRefusalsSayWhatIsWrong)
 {
     const std::string cardiac = Example("cardiac.txt").string();
+    // Saved documents: one cut short, one whose only stream is not the analysis's, one without streams.
+    const std::string stem = (fs::temp_directory_path() / ("crestmetrics_" + std::to_string(::getpid()))).string();
+    const fs::path damaged = stem + "_damaged.cmhd";
+    const fs::path foreign = stem + "_foreign.cmhd";
+    const fs::path empty = stem + "_empty.cmhd";
+    {
+        const auto recording = host::ReadRecordingFile(cardiac);
+        std::ostringstream whole;
+        host::WriteSavedDocument(whole, *recording, {});
+        std::ofstream(damaged, std::ios::binary) << whole.str().substr(0, whole.str().size() / 2);
+        std::ofstream(foreign, std::ios::binary) << [&] {
+            std::ostringstream out;
+            host::WriteSavedDocument(out, *recording, {{'n', 'o', 't', ' ', 'o', 'u', 'r', 's'}});
+            return out.str();
+        }();
+        std::ofstream(empty, std::ios::binary) << whole.str();
+    }
     const struct {
         std::vector<std::string> arguments;
         int status;
@@ -456,7 +507,13 @@ TEST(CommandLine, AnalyseRefusalsSayWhatIsWrong)
         {{"analyse", cardiac, "--set", "77777=1"}, 1, "no setting 77777"},
         {{"analyse", cardiac, "--set", "1006=tall"}, 1, "no setting 1006 that takes \"tall\""},
         {{"analyse", cardiac, "--type=1", "-o", "/nonexistent-folder/table.txt"}, 1, "cannot write the table"},
+        {{"analyse", cardiac, "--save", "/nonexistent-folder/doc.cmhd"}, 1, "cannot save the document to"},
         {{"analyse", "/nonexistent-recording.txt"}, 1, "/nonexistent-recording.txt"},
+        {{"analyse", cardiac, "--from", cardiac}, 1, "cardiac.txt: not a saved document"},
+        {{"analyse", cardiac, "--from", "/nonexistent-document.cmhd"}, 1, "cannot open /nonexistent-document.cmhd"},
+        {{"analyse", damaged.string()}, 1, "a damaged saved document"},
+        {{"analyse", cardiac, "--from", foreign.string()}, 1, "holds no settings this analysis can read"},
+        {{"analyse", cardiac, "--from", empty.string()}, 1, "holds no analysis"},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.message);
@@ -465,5 +522,8 @@ TEST(CommandLine, AnalyseRefusalsSayWhatIsWrong)
         EXPECT_EQ(result.out, "");
         EXPECT_EQ(result.err.rfind("crestmetrics: analyse: ", 0), 0u) << result.err;
         EXPECT_NE(result.err.find(test.message), std::string::npos) << result.err;
+    }
+    for (const fs::path& file : {damaged, foreign, empty}) {
+        fs::remove(file);
     }
 }
