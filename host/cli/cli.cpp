@@ -18,8 +18,10 @@ const std::vector<Command>& Commands()
          {"--type", "--channel", "--set", "-o", "--save", "--from"}, &RunAnalyse},
         {"calc", "TEXT RECORDING",
          "evaluates a calculation text over every block of a recording and prints its events", {}, &RunCalc},
-        {"selftest", "[list] [NAME-PREFIX...]",
-         "runs the module's self tests (or lists them) and prints each sub-test's result", {}, &RunSelfTest},
+        {"selftest", "[--seed N] [list] [NAME-PREFIX...]",
+         "runs the module's self tests (or lists them) and prints each sub-test's result; --seed N repeats the "
+         "random draws of a run",
+         {"--seed"}, &RunSelfTest},
     };
     return commands;
 }

@@ -177,6 +177,9 @@ TEST(CommandLine, RefusalsSayWhatIsWrong)
         {{"selftest", "--module", "/no/such/module.so"}, 1, "cannot load the module"},
         {{"selftest", "--fast"}, 2, "unknown option --fast"},
         {{"selftest", "NoSuch::Test"}, 1, "no sub-test matches"},
+        {{"selftest", "--seed", "x"}, 2, "--seed needs a whole number"},
+        {{"selftest", "--seed", "2147483648"}, 2, "--seed needs a whole number"},
+        {{"selftest", "--seed"}, 2, "--seed needs a value"},
     };
     for (const auto& c : cases) {
         const RunResult result = RunProgram(c.arguments);
@@ -188,7 +191,7 @@ TEST(CommandLine, RefusalsSayWhatIsWrong)
     const RunResult help = RunProgram({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("calc TEXT RECORDING"), std::string::npos);
-    EXPECT_NE(help.out.find("selftest [list]"), std::string::npos);
+    EXPECT_NE(help.out.find("selftest [--seed N] [list]"), std::string::npos);
 }
 
 // The module registers nine tests: eight calculation tests, then the document test.
@@ -218,6 +221,12 @@ TEST(CommandLine, SelfTestListsAndRunsTheRegisteredTests)
         EXPECT_TRUE(tests[8].starts_with("# test 9: Crestmetrics (document tests)")) << tests[8];
         EXPECT_EQ(result.out.find("run, ") != std::string::npos, *mode == '\0') << result.out;
     }
+
+    // A fixed seed is named first, and a seeded run of the sub-tests that draw new sequences passes as a clocked one.
+    const RunResult seeded = RunProgram({"selftest", "--quiet", "--seed", "-4242", "Crestmetrics::Enum::CAPPeakDet"});
+    EXPECT_EQ(seeded.status, 0) << seeded.out << seeded.err;
+    EXPECT_EQ(seeded.out.rfind("# seed -4242\n# test 1: ", 0), 0u) << seeded.out;
+    EXPECT_NE(seeded.out.find("pass\tCrestmetrics::Enum::CAPPeakDet::Test::EventEnumBounceTest\n"), std::string::npos);
 }
 
 } // namespace
