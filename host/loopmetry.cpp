@@ -367,6 +367,20 @@ HRESULT LMDetectionSettings::IsThresholdInSD(VARIANT_BOOL* inSD)
 
 LMPresetStore::LMPresetStore() : presets_(BuiltInPresets()) {}
 
+LMPresetStore::LMPresetStore(SettingsFile& settings) : presets_(BuiltInPresets()), settings_(&settings)
+{
+    if (const auto text = settings.Value(kUserPresetsName)) {
+        ReadUserPresets(*text);
+    }
+}
+
+void LMPresetStore::Persist()
+{
+    if (settings_) {
+        settings_->SetValue(kUserPresetsName, WriteUserPresets());
+    }
+}
+
 std::u16string LMPresetStore::AddUserPreset(const LMDetection& detection)
 {
     for (int n = 1;; ++n) {
@@ -377,6 +391,7 @@ std::u16string LMPresetStore::AddUserPreset(const LMDetection& detection)
         }
         if (!taken) {
             presets_.push_back({name, detection, true});
+            Persist();
             return name;
         }
     }
@@ -387,6 +402,7 @@ bool LMPresetStore::RemoveUserPreset(std::u16string_view name)
     for (auto it = presets_.begin(); it != presets_.end(); ++it) {
         if (it->removable && it->name == name) {
             presets_.erase(it);
+            Persist();
             return true;
         }
     }

@@ -150,7 +150,9 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
         host::HostDocument::Create(loaded.host.Log(), 1, platform::ComPtr<host::ChartData>(&source->GetChartData()));
     hostDocument->SetApplication(platform::ComPtr<IUnknown>(static_cast<IHostObjectsById*>(manager.Get())));
     // The host's own peak detection, which the unstimulated analysis types hand their detection to.
-    platform::ComPtr<ILMDocExtension> peakDetection(new host::LMDocExtension(nullptr));
+    // Its presets: the built-in ones and the user's, kept in the host's settings.
+    platform::ComPtr<ILMDocExtension> peakDetection(new host::LMDocExtension(
+        nullptr, std::make_shared<host::LMPresetStore>(framework.SettingsStore().Values())));
     hostDocument->SetExtensionSite(
         platform::ComPtr<IDocumentSite>(new host::LMDocumentSite(framework, peakDetection.Get())));
 
