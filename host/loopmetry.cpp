@@ -1,6 +1,7 @@
 #include "host/loopmetry.h"
 
 #include "host/framework.h"
+#include "host/lmcustomize.h"
 #include "host/lmpeaks.h"
 #include "platform/com/oleauto.h"
 #include "platform/win/codepage.h"
@@ -567,14 +568,39 @@ HRESULT LMDocExtension::IsPresetRemovable(LONG index, VARIANT_BOOL* removable)
     return preset ? S_OK : E_INVALIDARG;
 }
 
-HRESULT LMDocExtension::Customize(HWND, ILMDetectionSettings*, const void*, const WCHAR*, const WCHAR*, const WCHAR*,
-                                  ILMDetectionSettings** result)
+HRESULT LMDocExtension::Customize(HWND owner, ILMDetectionSettings* settings, const void*, const WCHAR* title,
+                                  const WCHAR*, const WCHAR*, ILMDetectionSettings** result)
 {
-    // The customise dialog needs the settings-dialog frame, which the host does not have yet: nothing is accepted.
-    if (result) {
-        *result = nullptr;
+    if (!result) {
+        return E_POINTER;
     }
-    return E_NOTIMPL;
+    *result = nullptr;
+    if (!settings) {
+        return E_POINTER;
+    }
+    BSTR text = nullptr;
+    if (FAILED(settings->GetText(&text))) {
+        return E_FAIL;
+    }
+    auto detection = ParseLMText(text ? text : u"");
+    SysFreeString(text);
+    if (!detection) {
+        return E_INVALIDARG; // settings that are not ours: nothing to edit
+    }
+    if (log_) {
+        log_->Record("loopmetry", "Customize");
+    }
+    if (!RunCustomizeDialog(owner, title ? title : u"", *detection)) {
+        return S_FALSE;
+    }
+    // A copy of the given settings (its source channel too) with the edited detection.
+    platform::ComPtr<ILMDetectionSettings> edited;
+    if (FAILED(settings->Clone(edited.Out())) || !edited ||
+        FAILED(edited->SetText(WriteLMText(*detection).c_str()))) {
+        return E_FAIL;
+    }
+    *result = edited.Detach();
+    return S_OK;
 }
 
 HRESULT LMDocExtension::SavePreset(HWND, ILMDetectionSettings* settings)
