@@ -51,6 +51,17 @@ LMDetection PresetDetection(int direction, double height, double interval, int t
     return d;
 }
 
+// The detection in a settings object's text; nullopt with `read` false when the text cannot be read, nullopt with
+// `read` true when it is not ours.
+std::optional<LMDetection> DetectionOf(ILMDetectionSettings& settings, bool& read)
+{
+    BSTR text = nullptr;
+    read = SUCCEEDED(settings.GetText(&text));
+    auto detection = read ? ParseLMText(text ? text : u"") : std::nullopt;
+    SysFreeString(text);
+    return detection;
+}
+
 } // namespace
 
 std::optional<LMDetection> ParseLMText(std::u16string_view text)
@@ -479,12 +490,11 @@ HRESULT LMDocExtension::FindPreset(ILMDetectionSettings* settings, LONG* index, 
     }
     *index = -1;
     *matched = VARIANT_FALSE;
-    BSTR text = nullptr;
-    if (FAILED(settings->GetText(&text))) {
+    bool read = false;
+    const auto detection = DetectionOf(*settings, read);
+    if (!read) {
         return E_FAIL;
     }
-    const auto detection = ParseLMText(text ? text : u"");
-    SysFreeString(text);
     const auto& presets = presets_->Presets();
     for (std::size_t i = 0; detection && i < presets.size(); ++i) {
         if (presets[i].detection == *detection) {
@@ -578,14 +588,10 @@ HRESULT LMDocExtension::Customize(HWND owner, ILMDetectionSettings* settings, co
     if (!settings) {
         return E_POINTER;
     }
-    BSTR text = nullptr;
-    if (FAILED(settings->GetText(&text))) {
-        return E_FAIL;
-    }
-    auto detection = ParseLMText(text ? text : u"");
-    SysFreeString(text);
+    bool read = false;
+    auto detection = DetectionOf(*settings, read);
     if (!detection) {
-        return E_INVALIDARG; // settings that are not ours: nothing to edit
+        return read ? E_INVALIDARG : E_FAIL; // settings that are not ours: nothing to edit
     }
     if (log_) {
         log_->Record("loopmetry", "Customize");
@@ -608,14 +614,10 @@ HRESULT LMDocExtension::SavePreset(HWND, ILMDetectionSettings* settings)
     if (!settings) {
         return E_POINTER;
     }
-    BSTR text = nullptr;
-    if (FAILED(settings->GetText(&text))) {
-        return E_FAIL;
-    }
-    auto detection = ParseLMText(text ? text : u"");
-    SysFreeString(text);
+    bool read = false;
+    auto detection = DetectionOf(*settings, read);
     if (!detection) {
-        return E_INVALIDARG; // a text that is not ours would not detect as saved
+        return read ? E_INVALIDARG : E_FAIL; // a text that is not ours would not detect as saved
     }
     detection->tag = 0.0;
     const std::u16string name = presets_->AddUserPreset(*detection);
