@@ -372,6 +372,11 @@ TEST(CommandLine, AnalyseMeasuresTheGeneratedEventsOfEachType)
           {"RMP (mV)", -1, -65.0, 0.8}}},
         // The same spikes as general peaks, found by the host's detection at its defaults.
         {"spikes", {"--type", "0"}, {{"TStart (s)", 1, 1.0, 0.0003}, {"Height (mV)", 3, 1.0, 2.0}}},
+        // Cardiac action potentials as general peaks. They last 280 ms and come 450 to 700 ms apart, so half a second
+        // before a beat can be mostly the previous beat, which the default noise window of 0.5 s then takes for the
+        // baseline (it misses the 7th beat); a window of 1 s sees the rest.
+        {"cardiac", {"--type", "0", "--set", "1010=dir=1;sd=1;height=5;interval=0.005;window=1"},
+         {{"TStart (s)", 1, 1.0, 0.0025}, {"Height (mV)", 2, 1.0, 3.0}, {"Baseline (mV)", -1, -80.0, 2.5}}},
         // Synaptic currents with the host's "Synaptic currents" detection: inward events, so negative heights.
         {"currents",
          {"--type", "2", "--set", "1010=dir=-1;sd=1;height=5;interval=0.005;transform=1;smooth=0.0005;window=0.5"},
