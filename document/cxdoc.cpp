@@ -90,6 +90,22 @@ public:
         return S_OK;
     }
 
+    HRESULT GetSettingText(LONG id, IKVOString** text) override
+    {
+        if (!text) {
+            return E_POINTER;
+        }
+        *text = nullptr;
+        return KVO::GuardSlot([&]() -> HRESULT {
+            const CXSetting* setting = document_->Settings().Find(id);
+            if (!setting) {
+                return E_INVALIDARG;
+            }
+            *text = setting->ToText(true).GetInterface();
+            return S_OK;
+        });
+    }
+
 private:
     platform::ComPtr<CXDoc> document_;
 };

@@ -24,6 +24,9 @@ struct IAnalysisJob : IUnknown {
     // the document registers with the host's storage: its Save writes the document's stream, and its Load, before
     // Open, takes the settings of a saved stream.
     virtual HRESULT GetPersistence(IPersistStreamInit** out) = 0;
+    // 8: a setting's value as text (the classic form SetSettingText reads); E_INVALIDARG for an id the document does
+    // not have.
+    virtual HRESULT GetSettingText(LONG id, IKVOString** text) = 0;
 
 protected:
     ~IAnalysisJob() = default;

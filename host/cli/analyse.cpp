@@ -195,6 +195,18 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
     }
     if (channel || savedStreams.empty()) {
         SetSetting(*job.Get(), kSourceChannelId, std::to_string(channel.value_or(1) - 1), "--channel");
+    } else {
+        // The saved source channel must be one of this recording's.
+        IKVOString* text = nullptr;
+        const HRESULT read = job->GetSettingText(kSourceChannelId, &text);
+        const std::string saved = read == S_OK ? platform::Utf16ToUtf8(host::TakeText(text)) : std::string();
+        int index = -1;
+        const auto parsed = std::from_chars(saved.data(), saved.data() + saved.size(), index);
+        if (parsed.ec != std::errc() || index < 0 || index >= recording->ChannelCount()) {
+            throw Failure(settingsSource + ": its analysis is of channel " +
+                          (parsed.ec == std::errc() ? std::to_string(index + 1) : saved) + ", which the recording (" +
+                          std::to_string(recording->ChannelCount()) + " channel(s)) does not have: give --channel");
+        }
     }
     if (FAILED(job->Open())) {
         throw Failure("the analysis document cannot be opened on the recording");

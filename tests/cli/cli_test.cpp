@@ -485,6 +485,13 @@ TEST(CommandLine, AnalyseSavesTheDocumentAndStartsFromIt)
     EXPECT_EQ(stimulus.out.rfind("\tTStart (s)\tPopSpikeHeight (V)\t", 0), 0u) << stimulus.out;
     const RunResult resaved = RunProgram({"analyse", saved.string(), "--quiet"});
     EXPECT_EQ(resaved.out, stimulus.out);
+    // A recording without the saved channel is refused rather than analysed as nothing.
+    const RunResult missing = RunProgram({"analyse", Example("cardiac.txt").string(), "--quiet", "--from", saved.string()});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_NE(missing.err.find("its analysis is of channel 2, which the recording (1 channel(s)) does not have"),
+              std::string::npos)
+        << missing.err;
     fs::remove(saved);
 }
 
