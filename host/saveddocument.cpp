@@ -41,6 +41,9 @@ public:
         if (size > bytes_.size() - at_) {
             Damaged("it ends too early");
         }
+        if (size == 0) {
+            return; // an empty stream's buffer may be null
+        }
         std::memcpy(data, bytes_.data() + at_, size);
         at_ += size;
     }
