@@ -138,7 +138,8 @@ void AnalysisPlot::SetupWindow()
         graph_->SetYLimits(-DBL_MAX, DBL_MAX);
         graph_->SetYHomeExtent(-1.0, 1.0);
         ReadUnits();
-        graph_->SetRange(limits[2], limits[3]);
+        // The settings hold displayed values; the graph keeps stored ones and its axis shows them scaled.
+        graph_->SetRange(limits[2] / valueScale_, limits[3] / valueScale_);
         graph_->AddChangeReceiver(this);
         graph_->SetXAxisFlag0x200();
         graph_->SetYAxisFlag0x200();
@@ -203,13 +204,15 @@ void AnalysisPlot::Rescale()
     if (!Usable(low, high) || !Usable(value.first, value.second)) {
         return;
     }
+    // In displayed values, as the settings keep them; the graph takes stored values.
+    const auto stored = [this](std::pair<double, double> v) { return std::make_pair(v.first / valueScale_, v.second / valueScale_); };
     const auto home = drawer.GetYHomeExtent();
     const bool follows = Near(drawer.GetRange(), home);
-    if (value != home || firstRescale_) {
-        drawer.SetYHomeExtent(value.first, value.second);
+    if (stored(value) != home || firstRescale_) {
+        drawer.SetYHomeExtent(stored(value).first, stored(value).second);
     }
     if (follows || firstRescale_) {
-        drawer.SetRange(value.first, value.second);
+        drawer.SetRange(stored(value).first, stored(value).second);
     }
     firstRescale_ = false;
 }
@@ -367,8 +370,8 @@ bool AnalysisPlot::OnMessage(MessSys::Message& message)
     }
     if (dynamic_cast<MGraph1::MsgGraph2DDrawerOnRangeChanged*>(&message)) {
         const auto range = graph_->GetRange();
-        settings.SetDouble(Id::kPlotValueMin, range.first);
-        settings.SetDouble(Id::kPlotValueMax, range.second);
+        settings.SetDouble(Id::kPlotValueMin, range.first * valueScale_);
+        settings.SetDouble(Id::kPlotValueMax, range.second * valueScale_);
         return true;
     }
     if (auto* menu = dynamic_cast<MGraph1::PreDisplayMenuMessage*>(&message)) {

@@ -155,7 +155,15 @@ TEST(AnalysisPlot, AMilliPrefixedChannelIsShownInItsUnit)
     EXPECT_DOUBLE_EQ(window.plot->ValueScale(), 1000.0);
     EXPECT_EQ(platform::Utf16ToUtf8(std::u16string(window.plot->ValueUnitText().View())), "mV");
     EXPECT_EQ(platform::Utf16ToUtf8(std::u16string(window.plot->Drawer()->GetYTitle().View())), "mV");
-    EXPECT_NEAR(window.plot->Drawer()->GetRange().second, 1200.0, 1e-3);
+    // The graph keeps the stored values; its axis and the settings show them in mV.
+    EXPECT_NEAR(window.plot->Drawer()->GetRange().second, 1.2, 1e-6);
+    EXPECT_NEAR(view.doc->Settings().GetDouble(Id::kPlotValueMax), 1200.0, 1e-3);
+    double scaling[2] = {0.0, 0.0};
+    BSTR title = nullptr;
+    window.plot->Drawer()->YAxis()->GetScaling(scaling, &title);
+    SysFreeString(title);
+    EXPECT_EQ(scaling[0], 1000.0);
+    EXPECT_EQ(scaling[1], 0.0);
 
     MGraph1::YCPlotData::Series series;
     window.plot->GetSeries(0, series);
