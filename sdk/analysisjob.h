@@ -1,5 +1,6 @@
 // What a host without windows asks of an extension's analysis document: open it on its host document, set its
-// settings by id as text, run its analyse command, and write its table as the table view's Export does.
+// settings by id as text, run its analyse command, write its table as the table view's Export does, and choose the
+// event its views show.
 #pragma once
 
 #include "platform/com/unknown.h"
@@ -19,6 +20,10 @@ struct IAnalysisJob : IUnknown {
     virtual HRESULT Analyse() = 0;
     // 6: the table (events, then the summary when it is shown) as tab-separated text to the file.
     virtual HRESULT ExportTable(IKVOString* path) = 0;
+    // 7: makes event `index` (from 0) current as the analysis view's scroll bar does, so that the views show it;
+    // *count (may be null) receives the number of events. A negative index only asks the count (S_FALSE);
+    // E_INVALIDARG for an index at or past the count (the current event stays).
+    virtual HRESULT SelectEvent(LONG index, LONG* count) = 0;
 
 protected:
     ~IAnalysisJob() = default;
