@@ -1,6 +1,7 @@
 // The analysis plot: its picture drawn into a device context, the axis settings of a new document and their
 // restoring, the rescale to the results, the value scale of prefixed units, the readout and the marker menu.
 #include "viewfixture.h"
+#include "../graph/graph_canvas.h"
 
 #include "graph/analysisview/analysisplot.h"
 #include "platform/gdi/dc.h"
@@ -50,44 +51,14 @@ std::vector<double> AxisSettings(CX::Doc::CXDoc& doc)
     return values;
 }
 
-// A memory picture of the given size, white.
-struct Canvas {
-    Canvas(int width, int height)
-    {
-        dc = CreateCompatibleDC(nullptr);
-        bitmap = CreateBitmap(width, height, 1, 32, nullptr);
-        previous = SelectObject(dc, bitmap);
-        const RECT all{0, 0, width, height};
-        HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
-        FillRect(dc, &all, white);
-        DeleteObject(white);
-    }
-    ~Canvas()
-    {
-        SelectObject(dc, previous);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-    }
-    HDC dc;
-    HBITMAP bitmap;
-    HGDIOBJ previous;
-};
-
-void ExpectGolden(const gdi::Image& picture, const std::string& name)
-{
-    const gdi::GoldenCheck check = gdi::CheckGolden(picture, std::string(TEST_DATA_DIR) + "/" + name + ".png");
-    EXPECT_TRUE(check.ok) << name << ": " << check.message;
-}
-
 // One event whose trace, markers and fit are known, drawn into a 600 x 400 picture as printing and copying draw it.
 TEST(AnalysisPlot, DrawsTheCurrentEventIntoADeviceContext)
 {
     ViewDocument view({150});
     PlotWindow window(view.doc);
-    Canvas canvas(600, 400);
+    graphtest::ImageCanvas canvas(600, 400);
     window.plot->DrawToDC(canvas.dc, nullptr, RECT{0, 0, 600, 400});
-    const gdi::Image picture = gdi::ImageOfBitmap(canvas.bitmap);
-    ExpectGolden(picture, "analysis_plot");
+    graphtest::ExpectGolden(canvas, "analysis_plot");
 }
 
 TEST(AnalysisPlot, ANewDocumentStartsAtPlusMinusOneAndFitsItsFirstResults)
