@@ -106,6 +106,25 @@ public:
         });
     }
 
+    HRESULT SelectEvent(LONG index, LONG* count) override
+    {
+        return KVO::GuardSlot([&]() -> HRESULT {
+            const CycleDetector* results = document_->Results();
+            const LONG events = results ? results->EventCount() : 0;
+            if (count) {
+                *count = events;
+            }
+            if (index < 0) {
+                return S_FALSE;
+            }
+            if (index >= events) {
+                return E_INVALIDARG;
+            }
+            document_->SelectEvent(index, 0x80000000u);
+            return S_OK;
+        });
+    }
+
 private:
     platform::ComPtr<CXDoc> document_;
 };

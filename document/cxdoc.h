@@ -13,6 +13,7 @@
 #include <memory>
 
 class TVF_TableViewMgr;
+class CXViewBase;
 
 namespace CX {
 class TableViewData;
@@ -143,6 +144,16 @@ public:
 
     std::int32_t CurrentEvent() const { return currentEvent_; }
     void SetCurrentEvent(std::int32_t index) { currentEvent_ = index; }
+
+    // ---- the views ----
+    // The analysis view announces itself (and is refreshed) and withdraws; other objects are ignored.
+    void AttachView(CXViewBase* view);
+    void DetachView(CXViewBase* view);
+    CXViewBase* AnalysisViewWindow() const { return analysisView_; }
+    // Makes an event current and refreshes the analysis view.
+    void SelectEvent(std::int32_t index, DWORD flags);
+    // Shows the current event in the host chart (its comment popup).
+    void ShowCurrentEventInChart();
     bool IsOnlineAnalysis();
     bool HasAnalysedRange();
     bool busy = false;
@@ -172,6 +183,7 @@ private:
     platform::ComPtr<TableViewData> tableData_;
     platform::ComPtr<TVF_TableViewMgr> tableManager_;
     std::int32_t currentEvent_ = 0;
+    CXViewBase* analysisView_ = nullptr;
     std::unique_ptr<CycleDetector> results_;
 };
 

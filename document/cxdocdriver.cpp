@@ -2,6 +2,7 @@
 // chunks with progress and cancel, the marks, and the clearing around it.
 #include "document/chartdatachilddata.h"
 #include "document/cxdoc.h"
+#include "graph/analysisview/cxviewbase.h"
 #include "document/docmessages.h"
 #include "document/expressionbuilder.h"
 #include "document/settingids.h"
@@ -312,7 +313,10 @@ void CXDoc::RequestHostUpdate()
 
 void CXDoc::NotifyViews()
 {
-    // The views and the module's channel calculations join here when they exist; the host redraws its channels.
+    // The module's channel calculations join here when they exist; the host redraws its channels.
+    if (analysisView_) {
+        analysisView_->Refresh();
+    }
     RequestHostUpdate();
 }
 

@@ -12,10 +12,13 @@ namespace {
 const std::vector<Command>& Commands()
 {
     static const std::vector<Command> commands = {
-        {"analyse", "[--type N] [--channel N] [--set ID=TEXT]... [--from DOCUMENT] [-o FILE] [--save DOCUMENT] RECORDING",
-         "analyses a channel of a recording (or of a saved document, with its settings) and writes the analysis "
-         "table as tab-separated text",
-         {"--type", "--channel", "--set", "-o", "--save", "--from"}, &RunAnalyse},
+        {"analyse",
+         "[--type N] [--channel N] [--set ID=TEXT]... [--from DOCUMENT] [-o FILE] [--save DOCUMENT] [--event N|all] "
+         "[--view-png FILE] [--view-pdf FILE] RECORDING",
+         "analyses a channel of a recording (or of a saved document, with its settings), writes the analysis table "
+         "as tab-separated text, and the analysis view of an event (or of every event) as a picture and a printout",
+         {"--type", "--channel", "--set", "-o", "--save", "--from", "--event", "--view-png", "--view-pdf"},
+         &RunAnalyse},
         {"calc", "TEXT RECORDING",
          "evaluates a calculation text over every block of a recording and prints its events", {}, &RunCalc},
         {"selftest", "[--seed N] [list] [NAME-PREFIX...]",
