@@ -2,6 +2,7 @@
 // chunks with progress and cancel, the marks, and the clearing around it.
 #include "document/chartdatachilddata.h"
 #include "document/cxdoc.h"
+#include "graph/analysisview/cxviewbase.h"
 #include "document/docmessages.h"
 #include "document/expressionbuilder.h"
 #include "document/settingids.h"

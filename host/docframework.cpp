@@ -399,17 +399,28 @@ HRESULT HostDocument::QueryInterface(REFIID iid, void** out)
                    iid == IID_IChartSelection || iid == IID_ICalcTextTarget || iid == IID_IChannelNaming)) {
         return chart_->QueryInterface(iid, out);
     }
-    return AnswerFrom({
-                           {&IID_IHostDocument, static_cast<IHostDocument*>(this)},
-                           {&IID_IDocumentSite, static_cast<IDocumentSite*>(this)},
-                           {&IID_IViewRegistration, static_cast<IViewRegistration*>(this)},
-                           {&IID_IHostApplicationLink, static_cast<IHostApplicationLink*>(this)},
-                           {&IID_IDocumentStorage, static_cast<IDocumentStorage*>(this)},
-                           {&IID_IHostDocumentUpdate, static_cast<IHostDocumentUpdate*>(this)},
-                           {&IID_IHostObjectsById, static_cast<IHostObjectsById*>(this)},
-                           {&IID_IHostDocumentSampling, static_cast<IHostDocumentSampling*>(this)},
-                       },
-                       iid, out);
+    const HRESULT own = AnswerFrom({
+                                       {&IID_IHostDocument, static_cast<IHostDocument*>(this)},
+                                       {&IID_IDocumentSite, static_cast<IDocumentSite*>(this)},
+                                       {&IID_IViewRegistration, static_cast<IViewRegistration*>(this)},
+                                       {&IID_IHostApplicationLink, static_cast<IHostApplicationLink*>(this)},
+                                       {&IID_IDocumentStorage, static_cast<IDocumentStorage*>(this)},
+                                       {&IID_IHostDocumentUpdate, static_cast<IHostDocumentUpdate*>(this)},
+                                       {&IID_IHostObjectsById, static_cast<IHostObjectsById*>(this)},
+                                       {&IID_IHostDocumentSampling, static_cast<IHostDocumentSampling*>(this)},
+                                   },
+                                   iid, out);
+    // The framework's own document interfaces stay the extension documents' own.
+    if (own == S_OK || !out || iid == IID_IUnknown || iid == IID_ICustomDocument2 || iid == IID_IMessageHandler ||
+        iid == IID_ICAFCommandHandler || iid == IID_IObserver) {
+        return own;
+    }
+    for (const auto& document : documents_) {
+        if (document && SUCCEEDED(document->QueryInterface(iid, out)) && *out) {
+            return S_OK;
+        }
+    }
+    return own;
 }
 
 HRESULT HostDocument::GetObjectById(DWORD id, DWORD, IUnknown** out)
@@ -586,6 +597,9 @@ platform::ComPtr<ICustomDocument2> HostDocument::CreateDocument(ICustomDocClass*
     if (documentClass) {
         documentClass->CreateDocument(AsUnknown(), document.Out());
     }
+    if (document) {
+        documents_.push_back(document);
+    }
     return document;
 }
 
@@ -602,12 +616,28 @@ HRESULT ViewClassRegistry::Register(IUnknown* viewClass, REFIID, IUnknown** regi
     if (!viewClass || !registration) {
         return E_POINTER;
     }
-    platform::ComPtr<IUnknown> held(viewClass);
+    platform::ComPtr<IDocViewClass> held;
+    if (SUCCEEDED(viewClass->QueryInterface(IID_IDocViewClass, held.OutVoid())) && held) {
+        classes_.push_back(held);
+    }
     ++count_;
     auto* entry = new ViewRegistration(log_);
     *registration = entry;
     entry->AddRef();
     return S_OK;
+}
+
+IDocViewClass* ViewClassRegistry::Find(std::u16string_view name) const
+{
+    for (const auto& viewClass : classes_) {
+        BSTR text = nullptr;
+        const bool same = SUCCEEDED(viewClass->GetViewName(&text)) && text && std::u16string_view(text) == name;
+        SysFreeString(text);
+        if (same) {
+            return viewClass.Get();
+        }
+    }
+    return nullptr;
 }
 
 platform::ComPtr<HostFrame> HostFrame::Create(CallLog& log, int width, int height)
@@ -799,6 +829,27 @@ int PrintViewToPdf(const OpenedView& opened, const std::string& pdfPath, int dpi
     return printing.PrintedPages();
 }
 
+int PrintViewRepeatedly(const OpenedView& opened, const std::string& pdfPath, int times,
+                        const std::function<void(int)>& before, int dpi)
+{
+    platform::ComPtr<IMessageHandler> handler;
+    if (!opened.frame || !opened.view || FAILED(opened.view->QueryInterface(IID_IMessageHandler, handler.OutVoid())) ||
+        !handler) {
+        return 0;
+    }
+    PrintService& printing = opened.frame->Printing();
+    printing.SetOutput(pdfPath, dpi);
+    printing.BeginJob();
+    for (int i = 0; i < times; ++i) {
+        if (before) {
+            before(i);
+        }
+        auto print = platform::ComPtr<HostMessage>::Adopt(HostMessage::Create(kPrintMessageId, 0));
+        handler->HandleMessage(print.Get());
+    }
+    return printing.EndJob();
+}
+
 bool SaveViewPicture(const OpenedView& opened, const std::string& pngPath)
 {
     if (!opened.window || !opened.frame) {
@@ -841,6 +892,7 @@ void DocumentFramework::Drop()
 {
     documentRegistration.DropDocuments();
     classRegistration.Clear();
+    viewClasses.Clear();
 }
 
 } // namespace host

@@ -20,6 +20,7 @@
 #include <optional>
 #include <utility>
 #include <string>
+#include <functional>
 #include <vector>
 
 namespace host {
@@ -271,7 +272,9 @@ public:
     const std::vector<std::string>& SamplingRequests() const { return samplingRequests_; }
 
     IUnknown* AsUnknown() { return static_cast<IHostDocument*>(this); }
-    // An extension's document of this host document, made by its class object.
+    // An extension's document of this host document, made by its class object; the host document holds it and
+    // answers the queries its own interfaces do not answer from it, as the application leads to its extensions'
+    // documents.
     platform::ComPtr<ICustomDocument2> CreateDocument(ICustomDocClass* documentClass);
     const std::vector<IDocView2*>& Views() const { return views_; }
     ChartData* Chart() const { return chart_.Get(); }
@@ -289,6 +292,7 @@ private:
     platform::ComPtr<IUnknown> application_;
     platform::ComPtr<IDocumentSite> extensions_;
     std::vector<IPersistStreamInit*> stored_; // not held: each withdraws itself
+    std::vector<platform::ComPtr<ICustomDocument2>> documents_;
     int updates_ = 0;
     std::unique_ptr<ChartView> chartView_ = std::make_unique<ChartView>(log_);
     bool sampling_ = false;
@@ -306,10 +310,15 @@ public:
     HRESULT Register(IUnknown* viewClass, REFIID iid, IUnknown** registration) override;
 
     std::size_t Count() const { return count_; }
+    // The registered view classes, in order, and the first whose view name is `name` (or null).
+    const std::vector<platform::ComPtr<IDocViewClass>>& Classes() const { return classes_; }
+    IDocViewClass* Find(std::u16string_view name) const;
+    void Clear() { classes_.clear(); }
 
 private:
     CallLog& log_;
     std::size_t count_ = 0;
+    std::vector<platform::ComPtr<IDocViewClass>> classes_;
 };
 
 // A host frame window with its client area: the frame object the views ask about content, and the parent site
@@ -396,6 +405,10 @@ OpenedView OpenView(CallLog& log, IDocViewClass* viewClass, HostDocument* docume
 // service writes the PDF at `dpi`); the result is the number of pages written. The picture is the view's window
 // as it is on screen; false when it cannot be written.
 int PrintViewToPdf(const OpenedView& opened, const std::string& pdfPath, int dpi = 150);
+// Prints the view `times` times into one PDF, calling `before` with 0, 1, … before each printing (to choose what
+// the view shows); the number of pages written, 0 when the file cannot be written.
+int PrintViewRepeatedly(const OpenedView& opened, const std::string& pdfPath, int times,
+                        const std::function<void(int)>& before, int dpi = 150);
 bool SaveViewPicture(const OpenedView& opened, const std::string& pngPath);
 
 // The framework objects of the document framework, handed out by fixed id.

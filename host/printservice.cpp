@@ -1,5 +1,7 @@
 #include "host/printservice.h"
 
+#include <optional>
+
 #include "platform/com/oleauto.h"
 #include "platform/gdi/dc.h"
 #include "platform/gdi/printing.h"
@@ -75,7 +77,12 @@ HRESULT PrintService::Print(ICAFPrintoutEx* printout, DWORD flags)
     if (output_.empty()) {
         return E_FAIL;
     }
-    gdi::PdfWriter pdf(output_);
+    std::optional<gdi::PdfWriter> own;
+    if (!job_) {
+        own.emplace(output_);
+    }
+    gdi::PdfWriter& pdf = job_ ? *job_ : *own;
+    const int before = pdf.Pages();
     bool written = true;
     const SIZE size = LetterAt(dpi_);
     ForEachPage(printout, [&](std::int32_t n) {
@@ -89,9 +96,30 @@ HRESULT PrintService::Print(ICAFPrintoutEx* printout, DWORD flags)
         written = pdf.AddPage(page, dpi_) && written;
         DeleteObject(page);
     });
-    printedPages_ = pdf.Pages();
+    printedPages_ = pdf.Pages() - before;
+    if (job_) {
+        jobWritten_ = jobWritten_ && written;
+        return written ? S_OK : E_FAIL;
+    }
     written = pdf.Finish() && written;
     return written ? S_OK : E_FAIL;
+}
+
+void PrintService::BeginJob()
+{
+    job_ = std::make_unique<gdi::PdfWriter>(output_);
+    jobWritten_ = true;
+}
+
+int PrintService::EndJob()
+{
+    if (!job_) {
+        return 0;
+    }
+    const int pages = job_->Pages();
+    const bool written = job_->Finish() && jobWritten_;
+    job_.reset();
+    return written ? pages : 0;
 }
 
 HRESULT PrintService::Preview(ICAFPrintoutEx* printout)

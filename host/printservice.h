@@ -6,8 +6,10 @@
 #include "host/calllog.h"
 #include "host/comobject.h"
 #include "platform/gdi/image.h"
+#include "platform/gdi/printing.h"
 #include "sdk/printing.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,10 @@ public:
 
     // Where Print writes, and the resolution of its pages (US Letter).
     void SetOutput(std::string pdfPath, int dpi = 150);
+    // Between these, every Print adds its pages to one file; EndJob ends it and gives the pages written (0 when the
+    // file could not be written).
+    void BeginJob();
+    int EndJob();
     // Pages written by the last Print; the last printout's title.
     int PrintedPages() const { return printedPages_; }
     const std::u16string& LastTitle() const { return lastTitle_; }
@@ -50,6 +56,8 @@ private:
     int printedPages_ = 0;
     std::u16string lastTitle_;
     std::vector<gdi::Image> previews_;
+    std::unique_ptr<gdi::PdfWriter> job_;
+    bool jobWritten_ = true;
 };
 
 class CopyNotifyService final : public ICopyNotifyService, private RefCounted {

@@ -12,13 +12,19 @@ namespace {
 const std::vector<Command>& Commands()
 {
     static const std::vector<Command> commands = {
-        {"analyse", "[--type N] [--channel N] [--set ID=TEXT]... [-o FILE] RECORDING",
-         "analyses a channel of a recording and writes the analysis table as tab-separated text",
-         {"--type", "--channel", "--set", "-o"}, &RunAnalyse},
+        {"analyse",
+         "[--type N] [--channel N] [--set ID=TEXT]... [--from DOCUMENT] [-o FILE] [--save DOCUMENT] [--event N|all] "
+         "[--view-png FILE] [--view-pdf FILE] RECORDING",
+         "analyses a channel of a recording (or of a saved document, with its settings), writes the analysis table "
+         "as tab-separated text, and the analysis view of an event (or of every event) as a picture and a printout",
+         {"--type", "--channel", "--set", "-o", "--save", "--from", "--event", "--view-png", "--view-pdf"},
+         &RunAnalyse},
         {"calc", "TEXT RECORDING",
          "evaluates a calculation text over every block of a recording and prints its events", {}, &RunCalc},
-        {"selftest", "[list] [NAME-PREFIX...]",
-         "runs the module's self tests (or lists them) and prints each sub-test's result", {}, &RunSelfTest},
+        {"selftest", "[--seed N] [list] [NAME-PREFIX...]",
+         "runs the module's self tests (or lists them) and prints each sub-test's result; --seed N repeats the "
+         "random draws of a run",
+         {"--seed"}, &RunSelfTest},
     };
     return commands;
 }
