@@ -192,9 +192,7 @@ bool CXDoc::Analyse(bool useStoredRange, bool titleFlag)
             extent->GetEndOfData(0x80000000u, &end);
         }
         RebuildCalculationChannels();
-        const CalcChannelNotice notice{static_cast<std::int32_t>(TypeIdClass<&GUID_ChartNoticeFamily, 52>::Get()),
-                                       settings.GetLong(kEventChainChannel), 4};
-        NotifyObservers(static_cast<DWORD>(notice.noticeId), &notice);
+        NotifyEventChainObservers();
 
         platform::ComPtr<IDataSourceHolder> holder = Ask<IDataSourceHolder>(hostDocument_.Get(), IID_IDataSourceHolder);
         platform::ComPtr<IDataSource> source;
@@ -275,6 +273,13 @@ bool CXDoc::Analyse(bool useStoredRange, bool titleFlag)
     }
     busy = false;
     return result;
+}
+
+void CXDoc::NotifyEventChainObservers()
+{
+    const CalcChannelNotice notice{static_cast<std::int32_t>(TypeIdClass<&GUID_ChartNoticeFamily, 52>::Get()),
+                                   Settings().GetLong(kEventChainChannel), 4};
+    NotifyObservers(static_cast<DWORD>(notice.noticeId), &notice);
 }
 
 void CXDoc::ClearAnalysis()

@@ -329,8 +329,10 @@ HRESULT DataSource::OpenCalculation(const std::u16string& text, LONG record, LON
         return hr;
     }
     platform::ComPtr<IKVOString> parameters = MakeString(text);
+    // In a block still being sampled, a stretch without samples yet is a gap to wait at, not the end.
+    const LONG flag = document_->IsSampling(record) ? kStopAtGapFlag : 0;
     if ((hr = calc->Parse(parameters.Get(), nullptr)) != S_OK ||
-        FAILED(hr = calc->SetSources(record, 0, nullptr, nullptr, document_->TickPeriod(record), 0))) {
+        FAILED(hr = calc->SetSources(record, 0, nullptr, nullptr, document_->TickPeriod(record), flag))) {
         return FAILED(hr) ? hr : E_FAIL;
     }
     calc->SeekStart(start);

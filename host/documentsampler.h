@@ -9,7 +9,10 @@
 #include "host/document.h"
 #include "sdk/sampling.h"
 
+#include <algorithm>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace host {
 
@@ -29,6 +32,7 @@ public:
     // What the runs replay: the recording's blocks in order, `step` samples (at least 1) per data notice. The
     // target takes the recording's channels when it has none; otherwise their counts must agree.
     void SetRecording(std::shared_ptr<const Document> recording, LONG step);
+    void SetStep(LONG step) { step_ = std::max<LONG>(step, 1); }
     // Whether the blocks are kept in the document (the block flag of the block notice); true unless set.
     void SetRecorded(bool recorded) { recorded_ = recorded; }
 

@@ -43,3 +43,15 @@ struct IChartChanges : IUnknown {
 protected:
     ~IChartChanges() = default;
 };
+
+// The records that go with the host chart's notices: two range arguments (n 4, 6) and the first activation's two
+// ids (0x80000000). Positions (n 14, 16) are KVOPosition; a single range argument (n 34) and a channel (n 20, 22)
+// are 32-bit.
+struct ChartRangeNotice {
+    LONG first;
+    LONG second;
+};
+struct FirstActivationNotice {
+    DWORD first;
+    DWORD second;
+};

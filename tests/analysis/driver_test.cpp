@@ -3,6 +3,7 @@
 #include "analysisfixture.h"
 #include "document/docmessages.h"
 #include "frame/messagemap.h"
+#include "host/documentsampler.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/input.h"
 #include "platform/win/winuser.h"
@@ -243,12 +244,19 @@ TEST(AnalysisCommands, OwnMessagesAndCommandsGoThroughTheMessageMap)
     ExpectPeaks(a.Events(), recording.Peaks());
     EXPECT_EQ(state(clear), 0xFFFF);
 
-    a.doc->sampling = true;
+    // The host document's sampling state decides; the document's own flag follows the notices.
+    const auto sampler = host::DocumentSampler::Create(a.source);
+    a.hostDocument->SetSampling(platform::ComPtr<IUnknown>(static_cast<IHostSampling*>(sampler.Get())));
     a.doc->Settings().SetBool(SId::kAnalyseWhileSampling, true);
+    a.doc->UpdateOnlineSubscription();
+    sampler->Start();
+    EXPECT_TRUE(a.doc->sampling);
     EXPECT_EQ(state(analyse), 0) << "not while the host samples";
     EXPECT_EQ(state(clear), 0) << "not while sampling into the analysis";
-    a.doc->sampling = false;
+    sampler->Stop();
     a.doc->Settings().SetBool(SId::kAnalyseWhileSampling, false);
+    a.doc->UpdateOnlineSubscription();
+    EXPECT_EQ(a.source->Listeners(), 0u);
 
     message = platform::ComPtr<IMessage>::Adopt(CX::Msg::DocMessage::Create(CX::Msg::ClearAnalysisMessageId()));
     EXPECT_EQ(CAF::DispatchMessage(*a.doc, message.Get()), 1);
