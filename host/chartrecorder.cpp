@@ -37,6 +37,16 @@ HRESULT ChartRecorder::GetChannelTimeBase(DWORD, LONG, LONG, ChannelTimeBase* ou
     return S_OK;
 }
 
+template <class Notice>
+void ChartRecorder::Tell(Notice notice)
+{
+    sinks_.ForEach(notice);
+    // Readers of the recording listen on its data source.
+    if (reader_) {
+        reader_->Sinks().ForEach(notice);
+    }
+}
+
 HRESULT ChartRecorder::CanSample(IKVOString** reason, VARIANT_BOOL* can)
 {
     if (!reason || !can) {
@@ -66,10 +76,10 @@ HRESULT ChartRecorder::StartRecord(LONG, IKVOChannelDataSource* source, double t
     end_ = 0;
     if (!sampling_) {
         sampling_ = true;
-        sinks_.ForEach([](IOnlineDataSink& sink) { sink.SamplingStarted(0); });
+        Tell([](IOnlineDataSink& sink) { sink.SamplingStarted(0); });
     }
     const LONG block = block_;
-    sinks_.ForEach([&](IOnlineDataSink& sink) {
+    Tell([&](IOnlineDataSink& sink) {
         sink.BlockStarted(block, static_cast<DWORD>(channels), tickPeriod, 0, 0, 0, 0, 0, VARIANT_TRUE);
     });
     return S_OK;
@@ -101,7 +111,7 @@ HRESULT ChartRecorder::AddTicks(LONG ticks)
         document_->SetSamples(block_, channel, std::move(samples));
     }
     end_ += ticks;
-    sinks_.ForEach([&](IOnlineDataSink& sink) { sink.NewData(ticks); });
+    Tell([&](IOnlineDataSink& sink) { sink.NewData(ticks); });
     return S_OK;
 }
 
@@ -114,7 +124,7 @@ HRESULT ChartRecorder::EndRecord(LONG, LONG* out)
     if (block_ >= 0) {
         document_->FinishBlock(block_);
     }
-    sinks_.ForEach([](IOnlineDataSink& sink) { sink.SamplingStopped(0, 0); });
+    Tell([](IOnlineDataSink& sink) { sink.SamplingStopped(0, 0); });
     return S_OK;
 }
 
@@ -124,7 +134,7 @@ HRESULT ChartRecorder::Stop(VARIANT_BOOL)
     enabled_.clear();
     if (sampling_) {
         sampling_ = false;
-        sinks_.ForEach([](IOnlineDataSink& sink) { sink.AfterStop(VARIANT_TRUE); });
+        Tell([](IOnlineDataSink& sink) { sink.AfterStop(VARIANT_TRUE); });
     }
     return S_OK;
 }

@@ -90,6 +90,9 @@ private:
     std::map<int, std::u16string> virtualTexts_;
     int virtualChannels_ = 0;
     DataSource* Reader();
+    // Tells the chart data's listeners and its data source's.
+    template <class Notice>
+    void Tell(Notice notice);
 };
 
 // The host's chart-data class object: each request a new, empty chart data.
