@@ -121,6 +121,7 @@ CAF::MessageMapEntry* CXDoc::MessageMapEntries()
         Map::Update<&CXDoc::OnUpdateAnalyse>(&Msg::DocId<Command::kAnalyse>),
         Map::Execute<&CXDoc::OnClear>(&Msg::DocId<Command::kClear>),
         Map::Update<&CXDoc::OnUpdateClear>(&Msg::DocId<Command::kClear>),
+        Map::Observer<&CXDoc::OnCommentNotice>(&Msg::ChartNoticeId<44>),
         Map::Observer<&CXDoc::OnFirstActivation>(&Msg::FirstActivationId),
         Map::Observer<&CXDoc::OnDataChanged>(&Msg::ChartNoticeId<6>),
         Map::Observer<&CXDoc::OnDataChanged>(&Msg::ChartNoticeId<4>),

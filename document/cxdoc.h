@@ -85,6 +85,8 @@ public:
     // The host's notices: the first activation, changed data (two range arguments, or one), a position from which
     // the data changed (n 14; n 16 also removes the marks), marks gone (n 18), a channel changed (n 20, 22).
     void OnFirstActivation(FirstActivationNotice notice);
+    // A comment of the module's event marks names its event ("CX: Peak N"): event N - 1 becomes the current one.
+    void OnCommentNotice(IUnknown* comment);
     void OnDataChanged(ChartRangeNotice notice);
     void OnRangeChanged(LONG range);
     void OnDataChangedFrom(KVOPosition position);
@@ -224,6 +226,8 @@ private:
     LONG sampledBlock_ = 0;
     KVOPosition samplingPosition_{};
     bool onlineSubscribed_ = false;
+    // The event that a chart comment names becomes the current event (with the views' selection flag bit 31).
+    void SelectEventFromComment(std::int32_t index);
     // Tells the observers that the event-chain channel's events changed.
     void NotifyEventChainObservers();
 };

@@ -17,6 +17,7 @@
 #include "sdk/analysishost.h"
 #include "sdk/datasource.h"
 #include "sdk/documentsite.h"
+#include "sdk/sampling.h"
 #include "sdk/tableview.h"
 
 #include <algorithm>
@@ -116,8 +117,17 @@ bool CXDoc::RunSettingsDialog(std::int32_t openingCode)
     Settings().Assign(copy);
     persist_.dirty = true;
     AttachPersistence();
+    // The new analysis must not run while the host samples into the document: sampling stops around it.
+    const bool wasSampling = IsHostSampling();
+    const auto state = Ask<IHostSampling>(hostDocument_.Get(), IID_IHostSampling);
+    if (wasSampling && state) {
+        state->StopSampling();
+    }
     RunAnalysis();
     clientEnabled = true;
+    if (wasSampling && state) {
+        state->StartSampling(0.0);
+    }
     return true;
 }
 

@@ -5,6 +5,12 @@
 #include "foundation/bitset.h"
 #include "foundation/xkvo.h"
 #include "sdk/analysishost.h"
+#include "sdk/chartcomment.h"
+#include "sdk/ikvostring.h"
+
+#include <charconv>
+#include <optional>
+#include <string_view>
 
 namespace CX::Doc {
 
@@ -20,6 +26,33 @@ platform::ComPtr<I> Ask(IUnknown* object, REFIID iid)
         object->QueryInterface(iid, answer.OutVoid());
     }
     return answer;
+}
+
+// The event number N of a module comment's text "CX: Peak N..." or "CX: Population Spike N..." (blanks and a sign
+// may precede N; anything may follow it).
+std::optional<long> CommentEventNumber(std::u16string_view text)
+{
+    for (const std::u16string_view prefix : {std::u16string_view(u"CX: Peak "), std::u16string_view(u"CX: Population Spike ")}) {
+        if (text.substr(0, prefix.size()) != prefix) {
+            continue;
+        }
+        std::string digits;
+        std::size_t at = prefix.size();
+        while (at < text.size() && (text[at] == u' ' || text[at] == u'\t')) {
+            ++at;
+        }
+        for (; at < text.size() && (text[at] == u'-' || text[at] == u'+' || (text[at] >= u'0' && text[at] <= u'9'));
+             ++at) {
+            digits += static_cast<char>(text[at]);
+        }
+        const char* first = digits.c_str() + (digits.size() > 0 && digits[0] == '+' ? 1 : 0);
+        long number = 0;
+        const auto [end, error] = std::from_chars(first, digits.c_str() + digits.size(), number);
+        if (error == std::errc() && end != first) {
+            return number;
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -215,6 +248,33 @@ bool CXDoc::DataChanged(LONG first, LONG second)
     }
     return true;
 }
+
+void CXDoc::OnCommentNotice(IUnknown* comment)
+{
+    const auto chartComment = Ask<IChartComment>(comment, IID_IChartComment);
+    DWORD typeId = 0;
+    if (!chartComment || FAILED(chartComment->GetWord1(&typeId))) {
+        return;
+    }
+    const DWORD family = TypeIdClass<&CXEventDrawGUID, 0>::Get() & 0xFFFF0000u;
+    if ((typeId & 0xFFFF0000u) != family || (typeId & 0xFFFFu) > 2) {
+        return;
+    }
+    IKVOString* text = nullptr;
+    if (FAILED(chartComment->GetInfo(nullptr, nullptr, nullptr, &text)) || !text) {
+        return;
+    }
+    const char16_t* characters = text->GetText();
+    const std::optional<long> number = CommentEventNumber(characters ? characters : u"");
+    text->Release();
+    // Event numbers count from 1; one outside the results selects nothing.
+    const std::int32_t count = results_ ? results_->EventCount() : 0;
+    if (number && *number >= 1 && *number <= count) {
+        SelectEventFromComment(static_cast<std::int32_t>(*number - 1));
+    }
+}
+
+void CXDoc::SelectEventFromComment(std::int32_t index) { currentEvent_ = index; }
 
 void CXDoc::OnFirstActivation(FirstActivationNotice notice)
 {

@@ -4,6 +4,7 @@
 #include "document/docmessages.h"
 #include "frame/messagemap.h"
 #include "host/documentsampler.h"
+#include "../host/noticelog.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/input.h"
 #include "platform/win/winuser.h"
@@ -274,11 +275,19 @@ TEST(AnalysisCommands, TheSettingsCommandAnalysesAfterOkAndNotAfterCancel)
     struct Case {
         int button;
         bool analysed;
-    } cases[] = {{IDOK, true}, {IDCANCEL, false}};
+        bool sampling; // the host document samples when the command runs
+    } cases[] = {{IDOK, true, false}, {IDCANCEL, false, false}, {IDOK, true, true}, {IDCANCEL, false, true}};
     for (const Case& test : cases) {
-        SCOPED_TRACE(test.button);
+        SCOPED_TRACE(testing::Message() << test.button << " " << test.sampling);
         AnalysedDocument a(recording.document);
         a.SetAnalysisType(1);
+        const auto sampler = host::DocumentSampler::Create(a.source);
+        a.hostDocument->SetSampling(platform::ComPtr<IUnknown>(static_cast<IHostSampling*>(sampler.Get())));
+        platform::ComPtr<NoticeLog> log(new NoticeLog);
+        a.source->Subscribe(log.Get());
+        if (test.sampling) {
+            sampler->Start();
+        }
         // The dialog opens on the baseline tab, whose page takes OK.
         a.doc->Settings().Find(SId::kFirstSettingsTab)->FromText(KVO::String(u"1"), true);
         int opened = 0;
@@ -292,6 +301,14 @@ TEST(AnalysisCommands, TheSettingsCommandAnalysesAfterOkAndNotAfterCancel)
         EXPECT_EQ(a.doc->Results()->EventCount(),
                   test.analysed ? static_cast<std::int32_t>(recording.Peaks().size()) : 0);
         EXPECT_EQ(a.doc->Persistence().dirty, test.analysed);
+        // Accepted while sampling: sampling stops before the analysis and starts again after it.
+        const std::vector<std::string> notices =
+            test.sampling ? (test.analysed ? std::vector<std::string>{"started", "after stop", "started"}
+                                           : std::vector<std::string>{"started"})
+                          : std::vector<std::string>{};
+        EXPECT_EQ(log->notices, notices);
+        EXPECT_EQ(sampler->IsSampling(), test.sampling);
+        a.source->Unsubscribe(log.Get());
     }
 }
 

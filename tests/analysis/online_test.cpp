@@ -3,6 +3,7 @@
 #include "analysisfixture.h"
 #include "../host/noticelog.h"
 #include "document/docmessages.h"
+#include "frame/chartcomment.h"
 #include "host/documentsampler.h"
 
 using namespace CX::Doc;
@@ -251,4 +252,43 @@ TEST(HostNotices, PositionsChannelsMarksAndTheFirstActivation)
     a.doc->Results()->Clear();
     Notify(a, CX::Msg::FirstActivationId(), FirstActivationNotice{5, 5});
     EXPECT_TRUE(a.Events().empty());
+}
+
+TEST(HostNotices, AModuleCommentSelectsTheEventItNames)
+{
+    const PeakRecording recording({6000});
+    AnalysedDocument a(recording.document);
+    a.SetAnalysisType(1);
+    ASSERT_TRUE(a.doc->Analyse(false, true));
+    const std::int32_t count = a.doc->Results()->EventCount();
+    ASSERT_GT(count, 5);
+    const DWORD peakDraw = TypeIdClass<&CX::CXEventDrawGUID, 0>::Get();
+    const DWORD spikeDraw = TypeIdClass<&CX::CXEventDrawGUID, 2>::Get();
+    const std::string last = std::to_string(count);
+    const std::string pastLast = std::to_string(count + 1);
+    struct Case {
+        std::u16string text;
+        DWORD typeId;
+        std::int32_t selected; // the current event afterwards (it starts at 1)
+    } cases[] = {
+        {u"CX: Peak 4; Height = 1 V", peakDraw, 3},
+        {u"CX: Population Spike 6", spikeDraw, 5},
+        {u"CX: Peak " + std::u16string(last.begin(), last.end()), peakDraw, count - 1},
+        {u"CX: Peak 0", peakDraw, 1},
+        {u"CX: Peak -3", peakDraw, 1},
+        {u"CX: Peak " + std::u16string(pastLast.begin(), pastLast.end()), peakDraw, 1},
+        {u"CX: Peak x", peakDraw, 1},
+        {u"A comment of the user's: CX: Peak 4", peakDraw, 1},
+        {u"CX: Peak 4", TypeIdClass<&CX::CXEventDrawGUID, 3>::Get(), 1},
+        {u"CX: Peak 4", TypeIdClass<&CX::CXDocGUID, 0>::Get(), 1},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(std::string(test.text.begin(), test.text.end()));
+        a.doc->SetCurrentEvent(1);
+        platform::ComPtr<EventCommentBase> comment(
+            new EventCommentBase(KVO::String(test.text.c_str()), 0, 0, 0, test.typeId));
+        IUnknown* notice = static_cast<IChartComment*>(comment.Get());
+        Notify(a, CX::Msg::ChartNoticeId<44>(), notice);
+        EXPECT_EQ(a.doc->CurrentEvent(), test.selected);
+    }
 }
