@@ -42,16 +42,6 @@ void ShowMessage(UINT textId, UINT icon)
                 reinterpret_cast<LPCWSTR>(LoadText(StringId::ModuleCaption).c_str()), icon);
 }
 
-template <class I>
-platform::ComPtr<I> Ask(IUnknown* object, REFIID iid)
-{
-    platform::ComPtr<I> answer;
-    if (object) {
-        object->QueryInterface(iid, answer.OutVoid());
-    }
-    return answer;
-}
-
 // The calculation channels whose events are marked, by analysis type.
 std::vector<std::int32_t> MarkedChannelSettings(std::int32_t analysisType)
 {

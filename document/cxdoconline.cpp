@@ -18,16 +18,6 @@ namespace {
 
 using namespace SettingId;
 
-template <class I>
-platform::ComPtr<I> Ask(IUnknown* object, REFIID iid)
-{
-    platform::ComPtr<I> answer;
-    if (object) {
-        object->QueryInterface(iid, answer.OutVoid());
-    }
-    return answer;
-}
-
 // The event number N of a module comment's text "CX: Peak N..." or "CX: Population Spike N..." (blanks and a sign
 // may precede N; anything may follow it).
 std::optional<long> CommentEventNumber(std::u16string_view text)
