@@ -17,6 +17,7 @@ enum class Breakage {
     StallingNext,     // to the end of the record Next delivers nothing and stays where it is, for ever
     RepeatingNext,    // Next fills the buffer with the same records and stays where it is, for ever
     HoldingBack,      // online every event waits for the end of the record (not broken, only late)
+    OnlineSkip,       // online the third event is left out
     OnlineValue,      // online (a record still growing) the second event's value differs
     EarlyFalse,       // S_FALSE without the end-of-record position whenever nothing is delivered
 };
@@ -104,6 +105,14 @@ public:
             std::memcpy(&value, second + 8, sizeof value); // every record's value follows its tick and offset
             value += 1.0;
             std::memcpy(second + 8, &value, sizeof value);
+        }
+        if (breakage_ == Breakage::OnlineSkip && online_ && delivered_ <= 2 && delivered_ + *count > 2) {
+            auto* bytes = static_cast<std::byte*>(buffer);
+            const auto third = static_cast<std::size_t>(2 - delivered_) * static_cast<std::size_t>(size);
+            const auto end = static_cast<std::size_t>(*count) * static_cast<std::size_t>(size);
+            std::memmove(bytes + third, bytes + third + size, end - third - size);
+            --*count;
+            ++delivered_;
         }
         if (breakage_ == Breakage::EarlyFalse && hr == S_OK && *count == 0) {
             return S_FALSE;

@@ -264,10 +264,10 @@ TEST(CalcRoutines, FailWithTheirTextsOnBrokenEnumerators)
     auto classId = [](int n) {
         return GUID{0x5B0E7D21, 0x9C43, 0x4A86, {0xB1, 0xF2, 0x3D, 0x6E, 0x8A, 0x0C, 0x4B, static_cast<BYTE>(0x70 + n)}};
     };
-    static BrokenCalcClass* classes[7] = {};
-    for (int n = 0; n < 7; ++n) {
+    static BrokenCalcClass* classes[8] = {};
+    for (int n = 0; n < 8; ++n) {
         if (!classes[n]) {
-            static GUID ids[7];
+            static GUID ids[8];
             ids[n] = classId(n);
             classes[n] = new BrokenCalcClass(SharedHost(), static_cast<Breakage>(n), ids[n]);
         }
@@ -315,6 +315,10 @@ TEST(CalcRoutines, FailWithTheirTextsOnBrokenEnumerators)
         {"online/offline with another value online",
          [&] { RunOnlineOfflineComparison<EventPkStm>(config(B::OnlineValue)); },
          u"TestStandardRoutines, Line 737 [EventHelper::same(buf[i],vec[ndx+i])], [Event #1 differs between online "
+         u"and offline ("},
+        {"online/offline with an event left out online",
+         [&] { RunOnlineOfflineComparison<EventPkStm>(config(B::OnlineSkip)); },
+         u"TestStandardRoutines, Line 737 [EventHelper::same(buf[i],vec[ndx+i])], [Event #2 differs between online "
          u"and offline ("},
         {"next online with S_FALSE before the end",
          [&] { RunNextOnlineTest(config(B::EarlyFalse), sizeof(EventPkStm)); },
