@@ -86,6 +86,12 @@ TEST(OnlineAnalysis, ANewRunAfterRecordedBlocksStartsAtTheFirstNewBlockAndAppend
     a.doc->UpdateOnlineSubscription();
     a.doc->UpdateOnlineSubscription(); // once is enough
     EXPECT_EQ(a.source->Listeners(), 1u);
+    {
+        SamplingDocument closing(recording.document, 500);
+        EXPECT_EQ(closing.source->Listeners(), 1u);
+        closing.doc->Close();
+        EXPECT_EQ(closing.source->Listeners(), 0u) << "a closed document listens no more";
+    }
 
     a.sampler->ReplayAll();
     EXPECT_EQ(a.doc->Settings().GetLong(SId::kRangeStartBlock), 2);
