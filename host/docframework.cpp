@@ -7,6 +7,7 @@
 #include "sdk/cafframework.h"
 #include "sdk/datasource.h"
 #include "sdk/hostservices.h"
+#include "sdk/sampling.h"
 
 #include <algorithm>
 
@@ -390,8 +391,13 @@ HRESULT HostDocument::QueryInterface(REFIID iid, void** out)
 {
     if (chart_ && (iid == IID_IChartDocument || iid == IID_IChannelData || iid == IID_IChartCalcChannels ||
                    iid == IID_IChartTimes || iid == IID_IDataSourceHolder || iid == IID_IChartExtent ||
-                   iid == IID_IChartSelection || iid == IID_ICalcTextTarget || iid == IID_IChannelNaming)) {
+                   iid == IID_IChartSelection || iid == IID_ICalcTextTarget || iid == IID_IChannelNaming ||
+                   iid == IID_IOnlineDataNotices || iid == IID_ISamplingPosition || iid == IID_IChartChanges)) {
         return chart_->QueryInterface(iid, out);
+    }
+    if (iid == IID_IHostSampling && out) {
+        *out = nullptr;
+        return sampling_ ? sampling_->QueryInterface(iid, out) : E_NOINTERFACE;
     }
     const HRESULT own = AnswerFrom({
                                        {&IID_IHostDocument, static_cast<IHostDocument*>(this)},

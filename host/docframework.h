@@ -237,6 +237,8 @@ public:
     // IHostApplicationLink: the application object, when one is set.
     HRESULT GetApplication(IUnknown** out) override;
     void SetApplication(platform::ComPtr<IUnknown> application) { application_ = std::move(application); }
+    // The document's sampling-state object (IHostSampling); none until set.
+    void SetSampling(platform::ComPtr<IUnknown> sampling) { sampling_ = std::move(sampling); }
     // The site that hands out the document's extensions (GetExtension asks it); none until set.
     void SetExtensionSite(platform::ComPtr<IDocumentSite> site) { extensions_ = std::move(site); }
     // IDocumentStorage
@@ -272,6 +274,7 @@ private:
     std::vector<IDocView2*> views_; // attached views (they detach before they go)
     platform::ComPtr<IUnknown> application_;
     platform::ComPtr<IDocumentSite> extensions_;
+    platform::ComPtr<IUnknown> sampling_;
     std::vector<IPersistStreamInit*> stored_; // not held: each withdraws itself
     std::vector<platform::ComPtr<ICustomDocument2>> documents_;
     int updates_ = 0;
