@@ -331,6 +331,16 @@ HRESULT ChannelPane::AttachDragScales()
     return S_OK;
 }
 
+HRESULT ChannelPane::GetChannelTitle(std::u16string& text) const
+{
+    text.clear();
+    if (!Owner() || !Owner()->ChannelTitle(paneIndex, text)) {
+        text.clear();
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
 HRESULT ChannelPane::SendChannelNotice(LONG value)
 {
     // Packed little-endian words: the notice code, 0, 34, the channel and the value.
@@ -524,6 +534,36 @@ void ChannelPane::ScaleLaneRange(LONG lane, double& minimum, double& maximum) co
     if (!record.Unscaled()) {
         minimum *= record.multiplier;
         maximum *= record.multiplier;
+    }
+}
+
+platform::ComPtr<IChartDataBlock> ChannelPane::SetVisibleIndices(LONG first, LONG last)
+{
+    visibleFirst_ = first;
+    visibleLast_ = last;
+    for (std::uint32_t at = 0; at < DrawerCount(); ++at) {
+        platform::ComPtr<IUnknown> data;
+        if (DrawerAt(at)->GetData(first, data.Out()) == S_OK && data) {
+            if (auto block = QueryFor<IChartDataBlock>(data.Get(), IID_IChartDataBlock)) {
+                return block;
+            }
+        }
+    }
+    return nullptr;
+}
+
+void ChannelPane::OfferAutoscaleRange(double minimum, double maximum)
+{
+    ScaleLaneRange(1, minimum, maximum);
+    if (!drag1_) {
+        return;
+    }
+    if (notice1_) {
+        notice1_->SetDataRange(minimum, maximum);
+    }
+    if (pendingRange & 1u) {
+        drag1_->SetRange(minimum, maximum);
+        pendingRange &= ~1u;
     }
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 
 namespace ChartDraw {
 
@@ -74,6 +75,8 @@ public:
     virtual bool SendFrameworkMessage(LONG /*kind*/, const void* /*body*/, std::size_t /*size*/) { return false; }
     virtual void DropDragRect() {}
     virtual void RefreshObjects() {}
+    // The host's title of the channel shown in lane `paneIndex`; false when there is no channel source.
+    virtual bool ChannelTitle(LONG /*paneIndex*/, std::u16string& /*text*/) const { return false; }
 
 protected:
     ~ChildPaneOwner() = default;
