@@ -1,5 +1,6 @@
 #include "chartdraw/datapane.h"
 #include "host/blocktimebase.h"
+#include "host/chartserver.h"
 #include "host/scalecontrol.h"
 #include "platform/com/memstream.h"
 #include "../frame/sharedhost.h"
@@ -318,6 +319,116 @@ TEST_F(LanesFixture, ChannelTitleComesFromTheChannelSource)
     pane.SetLaneCount(2);
     EXPECT_EQ(pane.Lane(1)->GetChannelTitle(title), E_FAIL);
     EXPECT_TRUE(title.empty());
+}
+
+} // namespace
+
+namespace {
+
+// A trace-layer drawer of channel 0 that draws nothing; its data come from the host's server.
+class DataOnlyDrawer final : public DrawerBase {
+public:
+    DataOnlyDrawer() : DrawerBase(513, 0, 0, kNoAlternateChannel, kNoAlternateSelector) {}
+    HRESULT GetCapabilities(LONG, DWORD* flags, LONG* left, LONG* right, LONG) override
+    {
+        *flags = 0;
+        *left = *right = 0;
+        return S_OK;
+    }
+    HRESULT Draw(owl::TDC&, LONGLONG, LONGLONG, LONGLONG, LONG, LONG, const RECT&, DWORD, const TimeDivisions*,
+                 LONG) override
+    {
+        return S_OK;
+    }
+    HRESULT Clone(DWORD, IChartRecordDrawer** copy) override { return CloneAs(*this, copy); }
+};
+
+// Two records of 1000 samples at one tick per pixel: record 0 spans -2..5, record 1 spans 10..30.
+struct VisibleRangeFixture : LanesFixture {
+    void SetUp() override
+    {
+        LanesFixture::SetUp();
+        document->AddChannel(u"P", u"V");
+        for (int record = 0; record < 2; ++record) {
+            document->AddBlock(0.001);
+            std::vector<float> samples(1000);
+            for (std::size_t i = 0; i < samples.size(); ++i) {
+                samples[i] = record == 0 ? static_cast<float>(static_cast<int>(i % 8) - 2)
+                                         : static_cast<float>(10 + i % 21);
+            }
+            document->SetSamples(record, 0, samples);
+            timeBase->AppendBlock(1000);
+        }
+        auto* drawer = new DataOnlyDrawer;
+        drawer->AddRef();
+        drawer->SetDataSource(0, static_cast<IChartDataSource*>(server.Get()));
+        pane.Lane(0)->AddDrawer(0, drawer, 255);
+        drawer->Release();
+        pane.SetCompression(KVORationalImp(1, 1), nullptr, false);
+    }
+    std::pair<double, double> DragRange()
+    {
+        double extent[2]{0, 0}; // maximum first
+        pane.Lane(0)->DragScale(1)->GetExtent(extent);
+        return {extent[1], extent[0]};
+    }
+    std::shared_ptr<host::Document> document = host::Document::Create();
+    platform::ComPtr<host::ChartServer> server = host::ChartServer::Create(document);
+    platform::ComPtr<host::BlockTimeBase> timeBase = host::BlockTimeBase::Create(0.001);
+};
+
+TEST_F(VisibleRangeFixture, ALaneWaitingForAnAutoscaleTakesTheVisibleRecordsRange)
+{
+    ChannelPane& lane = *pane.Lane(0);
+    ASSERT_NE(lane.DragScale(1), nullptr);
+    lane.pendingRange = 1;
+    pane.SetTimeBase(timeBase.Get()); // the view opens on the first 400 pixels: record 0
+    EXPECT_EQ(lane.FirstVisibleIndex(), 0);
+    EXPECT_EQ(DragRange(), std::make_pair(-2.0, 5.0));
+    EXPECT_EQ(lane.pendingRange & 1u, 0u);
+
+    // Scaled to the lane's prefix (milli: values times 1000) once the view starts in record 1.
+    lane.SetLanePrefix(1, 7);
+    lane.pendingRange = 1;
+    pane.SetRightEdge(2000);
+    EXPECT_EQ(lane.FirstVisibleIndex(), 1);
+    EXPECT_EQ(DragRange(), std::make_pair(10000.0, 30000.0));
+
+    // Not waiting: the visible records are noted, the scale stays.
+    pane.SetRightEdge(800);
+    EXPECT_EQ(lane.FirstVisibleIndex(), 0);
+    EXPECT_EQ(DragRange(), std::make_pair(10000.0, 30000.0));
+
+    // Live: a lane not waiting, or every lane with mode bit 30, follows the newest data instead.
+    pane.SetLive(true);
+    pane.SetRightEdge(900);
+    EXPECT_EQ(lane.FirstVisibleIndex(), ChannelPane::kLatestData);
+    lane.pendingRange = 1;
+    pane.modeFlags |= DataPane::kModeLatestWhileLive;
+    pane.SetRightEdge(1000);
+    EXPECT_EQ(lane.LastVisibleIndex(), ChannelPane::kLatestData);
+    EXPECT_EQ(lane.pendingRange, 1u);
+}
+
+TEST_F(VisibleRangeFixture, ApplyPendingAutoscaleNeedsALaneAndValues)
+{
+    platform::ComPtr<IUnknown> data;
+    ASSERT_EQ(server->GetData(0, 0, 0, data.Out()), S_OK);
+    platform::ComPtr<IChartDataBlock> block;
+    ASSERT_EQ(data->QueryInterface(IID_IChartDataBlock, reinterpret_cast<void**>(block.Out())), S_OK);
+    EXPECT_FALSE(pane.ApplyPendingAutoscale(block.Get(), 0, 1));
+    EXPECT_FALSE(pane.ApplyPendingAutoscale(nullptr, 0, 0));
+    EXPECT_FALSE(pane.ApplyPendingAutoscale(block.Get(), 5, 0)); // no such record: no values
+    EXPECT_TRUE(pane.ApplyPendingAutoscale(block.Get(), ChannelPane::kLatestData, 0));
+
+    // A record of one value gives equal ends: accepted, nothing changes.
+    document->AddBlock(0.001);
+    document->SetSamples(2, 0, std::vector<float>(10, 4.0f));
+    pane.Lane(0)->pendingRange = 1;
+    EXPECT_TRUE(pane.ApplyPendingAutoscale(block.Get(), 2, 0));
+    EXPECT_EQ(pane.Lane(0)->pendingRange, 1u);
+    platform::ComPtr<IUnknown> none;
+    EXPECT_EQ(server->GetData(0, 0, 3, none.Out()), S_FALSE);
 }
 
 } // namespace
