@@ -233,11 +233,7 @@ HRESULT ChannelPane::ReadState(IStream* stream)
     if (!stream) {
         return E_POINTER;
     }
-    auto read = [stream](void* into, ULONG size) {
-        ULONG got = 0;
-        const HRESULT hr = stream->Read(into, size, &got);
-        return FAILED(hr) ? hr : got == size ? S_OK : STG_E_READFAULT;
-    };
+    auto read = [stream](void* into, ULONG size) { return ReadStateBytes(stream, into, size); };
     DWORD version = 0;
     if (const HRESULT hr = read(&version, sizeof version); hr != S_OK) {
         return hr;

@@ -4,6 +4,7 @@
 
 #include "chartdraw/drawer.h"
 #include "foundation/arrays.h"
+#include "platform/com/objidl.h"
 
 #include <array>
 #include <memory>
@@ -158,6 +159,9 @@ struct InterfaceIdOf<ChartDraw::IChildPane> {
 };
 
 namespace ChartDraw {
+
+// Reads exactly `size` bytes of a pane's state; a short read is STG_E_READFAULT.
+HRESULT ReadStateBytes(IStream* stream, void* into, ULONG size);
 
 class ChildPaneBase : public SimpleUnknownImp1<IChildPane, 0>, public ChildPaneBaseInit {
 public:

@@ -1088,9 +1088,8 @@ HRESULT DataPane::Load(IStream* stream)
         return E_POINTER;
     }
     DWORD version = 0;
-    ULONG got = 0;
-    if (const HRESULT hr = stream->Read(&version, sizeof version, &got); FAILED(hr) || got != sizeof version) {
-        return FAILED(hr) ? hr : STG_E_READFAULT;
+    if (const HRESULT hr = ReadStateBytes(stream, &version, sizeof version); hr != S_OK) {
+        return hr;
     }
     if (version > 2) {
         throw XKVO(kBadPaneVersion);
