@@ -161,7 +161,6 @@ CAF::MessageMapEntry* CXDoc::MessageMapEntries()
     using Map = CAF::MapOf<CXDoc>;
     static CAF::MessageMapEntry entries[] = {
         Map::Header(),
-        Map::Observer<&CXDoc::OnCommentNotice>(&TypeIdClass<&GUID_ChartNoticeFamily, 44>::Get),
         Map::Execute<&CXDoc::OnSettings>(&Msg::DocId<Command::kSettings>),
         Map::Update<&CXDoc::OnUpdateAlwaysEnabled>(&Msg::DocId<Command::kSettings>),
         Map::Execute<&CXDoc::OnOpenAnalysisView>(&Msg::DocId<Command::kAnalysisView>),
@@ -183,6 +182,16 @@ CAF::MessageMapEntry* CXDoc::MessageMapEntries()
         Map::Observer<&CXDoc::ReportRange>(&Msg::AnalysisManagerId<7>),
         Map::Observer<&CXDoc::Stop>(&Msg::AnalysisManagerId<5>),
         Map::Observer<&CXDoc::ReRun>(&Msg::AnalysisManagerId<6>),
+        Map::Observer<&CXDoc::OnCommentNotice>(&Msg::ChartNoticeId<44>),
+        Map::Observer<&CXDoc::OnFirstActivation>(&Msg::FirstActivationId),
+        Map::Observer<&CXDoc::OnDataChanged>(&Msg::ChartNoticeId<6>),
+        Map::Observer<&CXDoc::OnDataChanged>(&Msg::ChartNoticeId<4>),
+        Map::Observer<&CXDoc::OnDataChangedFrom>(&Msg::ChartNoticeId<14>),
+        Map::Observer<&CXDoc::OnDataRemovedFrom>(&Msg::ChartNoticeId<16>),
+        Map::Observer<&CXDoc::OnMarksGone>(&Msg::ChartNoticeId<18>),
+        Map::Observer<&CXDoc::OnChannelChanged>(&Msg::ChartNoticeId<20>),
+        Map::Observer<&CXDoc::OnChannelChanged>(&Msg::ChartNoticeId<22>),
+        Map::Observer<&CXDoc::OnRangeChanged>(&Msg::ChartNoticeId<34>),
         Map::Message<&CXDoc::OnAnalyzeMessage>(&Msg::AnalyzeMessageId),
         Map::Message<&CXDoc::OnCopyToTallysheetMessage>(&Msg::CopyToTallysheetMessageId),
         Map::Message<&CXDoc::OnClearAnalysisMessage>(&Msg::ClearAnalysisMessageId),
@@ -234,6 +243,11 @@ HRESULT CXDoc::QueryInterface(REFIID iid, void** out)
         auto* job = new AnalysisJob(*this);
         job->AddRef();
         *out = static_cast<IAnalysisJob*>(job);
+        return S_OK;
+    }
+    if (out && iid == IID_IOnlineDataSink) {
+        *out = static_cast<IOnlineDataSink*>(this);
+        AddRef();
         return S_OK;
     }
     if (out && (iid == IID_ICXDocInterface || iid == kOwnDocument)) {
@@ -305,6 +319,7 @@ HRESULT CXDoc::Open()
             RegisterClient();
         }
         persist_.Open();
+        UpdateOnlineSubscription();
         Results();
         TableData();
         if (hostDocument_) {
@@ -318,6 +333,13 @@ HRESULT CXDoc::Open()
 HRESULT CXDoc::Close()
 {
     return KVO::GuardSlot([&]() -> HRESULT {
+        // The host's listeners must not keep a document that is going.
+        platform::ComPtr<IOnlineDataNotices> notices;
+        if (onlineSubscribed_ && hostDocument_ &&
+            SUCCEEDED(hostDocument_->QueryInterface(IID_IOnlineDataNotices, notices.OutVoid())) && notices) {
+            notices->Unsubscribe(this);
+        }
+        onlineSubscribed_ = false;
         RemoveCalcChannels();
         ReleaseClient();
         WithdrawPersistence();

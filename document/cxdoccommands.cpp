@@ -164,6 +164,7 @@ void CXDoc::SetOnlineAnalysis(bool on, bool updateSetting)
         MarkDirtyAndAttach();
     }
     if (settings.GetBool(kNoCurrentResult)) {
+        UpdateOnlineSubscription();
         return;
     }
     const std::int32_t kept[4] = {settings.GetLong(kRangeStartBlock), settings.GetLong(kRangeStartTick),
@@ -174,6 +175,7 @@ void CXDoc::SetOnlineAnalysis(bool on, bool updateSetting)
     settings.SetLong(kRangeEndBlock, kept[2]);
     settings.SetLong(kRangeEndTick, kept[3]);
     Analyse(true, true);
+    UpdateOnlineSubscription();
 }
 
 } // namespace CX::Doc

@@ -19,7 +19,7 @@
 #include "sdk/analysishost.h"
 #include "sdk/datasource.h"
 #include "sdk/documentsite.h"
-#include "sdk/hostsampling.h"
+#include "sdk/sampling.h"
 #include "sdk/tableview.h"
 
 #include <algorithm>
@@ -42,16 +42,6 @@ void ShowMessage(UINT textId, UINT icon)
 {
     MessageBoxW(GetActiveWindow(), reinterpret_cast<LPCWSTR>(LoadText(textId).c_str()),
                 reinterpret_cast<LPCWSTR>(LoadText(StringId::ModuleCaption).c_str()), icon);
-}
-
-template <class I>
-platform::ComPtr<I> Ask(IUnknown* object, REFIID iid)
-{
-    platform::ComPtr<I> answer;
-    if (object) {
-        object->QueryInterface(iid, answer.OutVoid());
-    }
-    return answer;
 }
 
 // The calculation channels whose events are marked, by analysis type.
@@ -124,16 +114,16 @@ bool CXDoc::RunSettingsDialog(std::int32_t openingCode)
     Settings().Assign(copy);
     persist_.dirty = true;
     AttachPersistence();
-    // The host stops sampling while the new settings are analysed, and goes on afterwards.
-    const auto sampling = Ask<IHostDocumentSampling>(hostDocument_.Get(), IID_IHostDocumentSampling);
-    VARIANT_BOOL wasSampling = VARIANT_FALSE;
-    if (sampling && SUCCEEDED(sampling->IsSampling(0, &wasSampling)) && wasSampling != 0) {
-        sampling->StopSampling();
+    // The new analysis must not run while the host samples into the document: sampling stops around it.
+    const bool wasSampling = IsHostSampling();
+    const auto state = Ask<IHostSampling>(hostDocument_.Get(), IID_IHostSampling);
+    if (wasSampling && state) {
+        state->StopSampling();
     }
     RunAnalysis();
     clientEnabled = true;
-    if (wasSampling != 0) {
-        sampling->StartSampling(0.0);
+    if (wasSampling && state) {
+        state->StartSampling(0.0);
     }
     return true;
 }
@@ -209,9 +199,7 @@ bool CXDoc::Analyse(bool useStoredRange, bool titleFlag)
             extent->GetEndOfData(0x80000000u, &end);
         }
         RebuildCalculationChannels();
-        const CalcChannelNotice notice{static_cast<std::int32_t>(TypeIdClass<&GUID_ChartNoticeFamily, 52>::Get()),
-                                       settings.GetLong(kEventChainChannel), 4};
-        NotifyObservers(static_cast<DWORD>(notice.noticeId), &notice);
+        NotifyEventChainObservers();
 
         platform::ComPtr<IDataSourceHolder> holder = Ask<IDataSourceHolder>(hostDocument_.Get(), IID_IDataSourceHolder);
         platform::ComPtr<IDataSource> source;
@@ -292,6 +280,13 @@ bool CXDoc::Analyse(bool useStoredRange, bool titleFlag)
     }
     busy = false;
     return result;
+}
+
+void CXDoc::NotifyEventChainObservers()
+{
+    const CalcChannelNotice notice{static_cast<std::int32_t>(TypeIdClass<&GUID_ChartNoticeFamily, 52>::Get()),
+                                   Settings().GetLong(kEventChainChannel), 4};
+    NotifyObservers(static_cast<DWORD>(notice.noticeId), &notice);
 }
 
 void CXDoc::ClearAnalysis()

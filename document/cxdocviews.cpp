@@ -1,6 +1,5 @@
 // What the analysis document does for its views: it knows the analysis view and the table view, makes an event
-// current (its table row, the host chart scrolled to it and its comment shown there), follows the host chart's
-// comment notices and shows help topics.
+// current (its table row, the host chart scrolled to it and its comment shown there) and shows help topics.
 #include "document/cxdoc.h"
 #include "document/messageids.h"
 #include "document/settingids.h"
@@ -17,43 +16,9 @@
 #include "sdk/datasource.h"
 #include "tableview/cxtableviewex.h"
 
-#include <charconv>
-#include <optional>
 #include <string>
-#include <string_view>
 
 namespace CX::Doc {
-
-namespace {
-
-// The number after `prefix` at the start of `text`, read as a signed decimal after optional blanks (what follows
-// the digits does not matter); none when the prefix or the digits are missing or the number does not fit.
-std::optional<long long> NumberAfter(std::u16string_view text, std::u16string_view prefix)
-{
-    if (text.substr(0, prefix.size()) != prefix) {
-        return std::nullopt;
-    }
-    std::string digits;
-    std::size_t at = prefix.size();
-    while (at < text.size() && (text[at] == u' ' || text[at] == u'\t')) {
-        ++at;
-    }
-    if (at < text.size() && (text[at] == u'-' || text[at] == u'+')) {
-        digits += static_cast<char>(text[at++]);
-    }
-    while (at < text.size() && text[at] >= u'0' && text[at] <= u'9') {
-        digits += static_cast<char>(text[at++]);
-    }
-    const char* first = digits.data() + (!digits.empty() && digits[0] == '+' ? 1 : 0);
-    long long value = 0;
-    const auto [end, error] = std::from_chars(first, digits.data() + digits.size(), value);
-    if (error != std::errc() || end != digits.data() + digits.size() || first == end) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-} // namespace
 
 void CXDoc::AttachView(CXViewBase* view)
 {
@@ -172,36 +137,6 @@ HRESULT CXDoc::ShowHelpTopic(const KVO::String& topic)
         text += topic.View();
     }
     return application->ShowHelp(text.c_str());
-}
-
-void CXDoc::OnCommentNotice(IUnknown* object)
-{
-    const auto comment = QueryHost<IChartComment>(object, IID_IChartComment);
-    DWORD typeId = 0;
-    if (!comment || FAILED(comment->GetWord1(&typeId))) {
-        return;
-    }
-    const DWORD eventDrawFamily = TypeIdClass<&CXEventDrawGUID, 0>::Get();
-    if ((typeId & 0xFFFF0000u) != eventDrawFamily || (typeId & 0xFFFFu) > 2) {
-        return;
-    }
-    IKVOString* held = nullptr;
-    if (FAILED(comment->GetInfo(nullptr, nullptr, nullptr, &held)) || !held) {
-        return;
-    }
-    KVO::String text;
-    text.AssignInterface(held);
-    held->Release();
-    std::optional<long long> number = NumberAfter(text.View(), u"CX: Peak");
-    if (!number) {
-        number = NumberAfter(text.View(), u"CX: Population Spike");
-    }
-    // Event numbers count from 1: a number of 0 or less, or past the events, names no event.
-    CycleDetector* results = Results();
-    if (!number || *number <= 0 || !results || *number > results->EventCount()) {
-        return;
-    }
-    SelectEvent(static_cast<std::int32_t>(*number - 1), kSelectTableRow);
 }
 
 } // namespace CX::Doc

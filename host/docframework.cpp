@@ -7,6 +7,7 @@
 #include "sdk/cafframework.h"
 #include "sdk/datasource.h"
 #include "sdk/hostservices.h"
+#include "sdk/sampling.h"
 
 #include <algorithm>
 
@@ -396,8 +397,13 @@ HRESULT HostDocument::QueryInterface(REFIID iid, void** out)
 {
     if (chart_ && (iid == IID_IChartDocument || iid == IID_IChannelData || iid == IID_IChartCalcChannels ||
                    iid == IID_IChartTimes || iid == IID_IDataSourceHolder || iid == IID_IChartExtent ||
-                   iid == IID_IChartSelection || iid == IID_ICalcTextTarget || iid == IID_IChannelNaming)) {
+                   iid == IID_IChartSelection || iid == IID_ICalcTextTarget || iid == IID_IChannelNaming ||
+                   iid == IID_IOnlineDataNotices || iid == IID_ISamplingPosition || iid == IID_IChartChanges)) {
         return chart_->QueryInterface(iid, out);
+    }
+    if (iid == IID_IHostSampling && out) {
+        *out = nullptr;
+        return sampling_ ? sampling_->QueryInterface(iid, out) : E_NOINTERFACE;
     }
     const HRESULT own = AnswerFrom({
                                        {&IID_IHostDocument, static_cast<IHostDocument*>(this)},
@@ -407,7 +413,6 @@ HRESULT HostDocument::QueryInterface(REFIID iid, void** out)
                                        {&IID_IDocumentStorage, static_cast<IDocumentStorage*>(this)},
                                        {&IID_IHostDocumentUpdate, static_cast<IHostDocumentUpdate*>(this)},
                                        {&IID_IHostObjectsById, static_cast<IHostObjectsById*>(this)},
-                                       {&IID_IHostDocumentSampling, static_cast<IHostDocumentSampling*>(this)},
                                    },
                                    iid, out);
     // The framework's own document interfaces stay the extension documents' own.
@@ -435,31 +440,6 @@ HRESULT HostDocument::GetObjectById(DWORD id, DWORD, IUnknown** out)
         return E_FAIL;
     }
     return chartView_->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(out));
-}
-
-HRESULT HostDocument::IsSampling(DWORD, VARIANT_BOOL* sampling)
-{
-    if (!sampling) {
-        return E_POINTER;
-    }
-    *sampling = sampling_ ? VARIANT_TRUE : VARIANT_FALSE;
-    return S_OK;
-}
-
-HRESULT HostDocument::StopSampling()
-{
-    log_.Record("hostdocument", "StopSampling");
-    samplingRequests_.emplace_back("stop");
-    sampling_ = false;
-    return S_OK;
-}
-
-HRESULT HostDocument::StartSampling(double delay)
-{
-    log_.Record("hostdocument", "StartSampling", std::to_string(delay));
-    samplingRequests_.emplace_back(delay == 0.0 ? "start" : "start later");
-    sampling_ = true;
-    return S_OK;
 }
 
 HRESULT HostDocument::Update(DWORD argument)

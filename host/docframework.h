@@ -14,7 +14,6 @@
 #include "sdk/documentsite.h"
 #include "sdk/docview.h"
 #include "sdk/hostobjects.h"
-#include "sdk/hostsampling.h"
 
 #include <memory>
 #include <optional>
@@ -224,7 +223,6 @@ class HostDocument final : public IHostDocument,
                            public IDocumentStorage,
                            public IHostDocumentUpdate,
                            public IHostObjectsById,
-                           public IHostDocumentSampling,
                            private RefCounted {
 public:
     // Created with one reference for the caller.
@@ -247,6 +245,8 @@ public:
     // IHostApplicationLink: the application object, when one is set.
     HRESULT GetApplication(IUnknown** out) override;
     void SetApplication(platform::ComPtr<IUnknown> application) { application_ = std::move(application); }
+    // The document's sampling-state object (IHostSampling); none until set.
+    void SetSampling(platform::ComPtr<IUnknown> sampling) { sampling_ = std::move(sampling); }
     // The site that hands out the document's extensions (GetExtension asks it); none until set.
     void SetExtensionSite(platform::ComPtr<IDocumentSite> site) { extensions_ = std::move(site); }
     // IDocumentStorage
@@ -264,12 +264,6 @@ public:
     // IHostObjectsById, the document's object container: the chart's view under object n 2 of the chart family.
     HRESULT GetObjectById(DWORD id, DWORD reserved, IUnknown** out) override;
     ChartView& View() { return *chartView_; }
-    // IHostDocumentSampling: a switch that tests set; stopping and starting are kept in order ("stop", "start").
-    HRESULT IsSampling(DWORD kind, VARIANT_BOOL* sampling) override;
-    HRESULT StopSampling() override;
-    HRESULT StartSampling(double delay) override;
-    void SetSampling(bool sampling) { sampling_ = sampling; }
-    const std::vector<std::string>& SamplingRequests() const { return samplingRequests_; }
 
     IUnknown* AsUnknown() { return static_cast<IHostDocument*>(this); }
     // An extension's document of this host document, made by its class object; the host document holds it and
@@ -291,12 +285,11 @@ private:
     std::vector<IDocView2*> views_; // attached views (they detach before they go)
     platform::ComPtr<IUnknown> application_;
     platform::ComPtr<IDocumentSite> extensions_;
+    platform::ComPtr<IUnknown> sampling_;
     std::vector<IPersistStreamInit*> stored_; // not held: each withdraws itself
     std::vector<platform::ComPtr<ICustomDocument2>> documents_;
     int updates_ = 0;
     std::unique_ptr<ChartView> chartView_ = std::make_unique<ChartView>(log_);
-    bool sampling_ = false;
-    std::vector<std::string> samplingRequests_;
 };
 
 // The view-class registry (framework object 0x8000000F) and the registrations it hands out.
