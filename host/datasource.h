@@ -8,6 +8,7 @@
 #include "host/document.h"
 #include "host/eventarray.h"
 #include "sdk/analysishost.h"
+#include "sdk/channelcalc.h"
 #include "sdk/channeltoken.h"
 #include "sdk/datasource.h"
 
@@ -30,6 +31,7 @@ class DataSource final : public IDataSource,
                          public IChartExtent,
                          public IChartSelection,
                          public IChannelNaming,
+                         public IChannelNames,
                          private RefCounted {
 public:
     // A new data source over the document's channels, with one reference for the caller. Calculation channels
@@ -70,6 +72,8 @@ public:
     void SetSelection(KVOPosition start, KVOPosition end) { selection_ = {start, end}; }
     // IChannelNaming: "ch" and the channel number plus 1, as the evaluator reads it.
     HRESULT GetChannelToken(LONG reserved, LONG channel, LONG kind, BSTR* token) override;
+    // IChannelNames: a recorded channel's name; empty for any other channel.
+    HRESULT GetChannelName(LONG channel, DWORD flags, BSTR* name) override;
 
     // The chart's calculation channels are numbered from this on, past any channel the source adds itself, and
     // evaluated from the texts the chart's channels hold.

@@ -400,6 +400,7 @@ HRESULT HostDocument::QueryInterface(REFIID iid, void** out)
                            {&IID_IHostApplicationLink, static_cast<IHostApplicationLink*>(this)},
                            {&IID_IDocumentStorage, static_cast<IDocumentStorage*>(this)},
                            {&IID_IHostDocumentUpdate, static_cast<IHostDocumentUpdate*>(this)},
+                           {&IID_IFrameworkMessageTarget, static_cast<IFrameworkMessageTarget*>(this)},
                        },
                        iid, out);
 }
@@ -408,6 +409,13 @@ HRESULT HostDocument::Update(DWORD argument)
 {
     log_.Record("hostdocument", "Update", Hex(argument));
     ++updates_;
+    return S_OK;
+}
+
+HRESULT HostDocument::Post(DWORD code, DWORD value, double top, double bottom, LONG channel)
+{
+    log_.Record("hostdocument", "FrameworkMessage", Hex(code));
+    frameworkMessages_.push_back({code, value, top, bottom, channel});
     return S_OK;
 }
 

@@ -9,6 +9,7 @@
 #include "host/messagebus.h"
 #include "host/printservice.h"
 #include "platform/com/memstream.h"
+#include "sdk/channelcalc.h"
 #include "sdk/docframework.h"
 #include "sdk/documentsite.h"
 #include "sdk/docview.h"
@@ -214,6 +215,7 @@ class HostDocument final : public IHostDocument,
                            public IHostApplicationLink,
                            public IDocumentStorage,
                            public IHostDocumentUpdate,
+                           public IFrameworkMessageTarget,
                            private RefCounted {
 public:
     // Created with one reference for the caller.
@@ -250,6 +252,16 @@ public:
     // IHostDocumentUpdate: counted.
     HRESULT Update(DWORD argument) override;
     int Updates() const { return updates_; }
+    // IFrameworkMessageTarget: kept in order.
+    struct FrameworkMessage {
+        DWORD code;
+        DWORD value;
+        double top;
+        double bottom;
+        LONG channel;
+    };
+    HRESULT Post(DWORD code, DWORD value, double top, double bottom, LONG channel) override;
+    const std::vector<FrameworkMessage>& FrameworkMessages() const { return frameworkMessages_; }
 
     IUnknown* AsUnknown() { return static_cast<IHostDocument*>(this); }
     // An extension's document of this host document, made by its class object.
@@ -271,6 +283,7 @@ private:
     platform::ComPtr<IDocumentSite> extensions_;
     std::vector<IPersistStreamInit*> stored_; // not held: each withdraws itself
     int updates_ = 0;
+    std::vector<FrameworkMessage> frameworkMessages_;
 };
 
 // The view-class registry (framework object 0x8000000F) and the registrations it hands out.
