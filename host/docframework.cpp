@@ -393,7 +393,7 @@ HRESULT HostDocument::QueryInterface(REFIID iid, void** out)
                    iid == IID_IChartSelection || iid == IID_ICalcTextTarget || iid == IID_IChannelNaming)) {
         return chart_->QueryInterface(iid, out);
     }
-    return AnswerFrom({
+    const HRESULT own = AnswerFrom({
                            {&IID_IHostDocument, static_cast<IHostDocument*>(this)},
                            {&IID_IDocumentSite, static_cast<IDocumentSite*>(this)},
                            {&IID_IViewRegistration, static_cast<IViewRegistration*>(this)},
@@ -403,6 +403,10 @@ HRESULT HostDocument::QueryInterface(REFIID iid, void** out)
                            {&IID_IFrameworkMessageTarget, static_cast<IFrameworkMessageTarget*>(this)},
                        },
                        iid, out);
+    if (own == E_NOINTERFACE && extensionDocument_) {
+        return extensionDocument_->QueryInterface(iid, out);
+    }
+    return own;
 }
 
 HRESULT HostDocument::Update(DWORD argument)

@@ -262,6 +262,9 @@ public:
     };
     HRESULT Post(DWORD code, DWORD value, double top, double bottom, LONG channel) override;
     const std::vector<FrameworkMessage>& FrameworkMessages() const { return frameworkMessages_; }
+    // An extension's document that answers the interfaces the host document does not (no reference: clear it
+    // before the document goes).
+    void SetExtensionDocument(IUnknown* document) { extensionDocument_ = document; }
 
     IUnknown* AsUnknown() { return static_cast<IHostDocument*>(this); }
     // An extension's document of this host document, made by its class object.
@@ -284,6 +287,7 @@ private:
     std::vector<IPersistStreamInit*> stored_; // not held: each withdraws itself
     int updates_ = 0;
     std::vector<FrameworkMessage> frameworkMessages_;
+    IUnknown* extensionDocument_ = nullptr;
 };
 
 // The view-class registry (framework object 0x8000000F) and the registrations it hands out.
