@@ -95,23 +95,16 @@ HRESULT ChannelCalcAux::GetDocumentValue(IUnknown* document, DWORD* value)
 
 namespace {
 
-// The units object of an output: what it was made from.
+// The units object of an output: the host's side of it is not modelled, only its life.
 class OutputUnits final : public IUnknown, private RefCounted {
 public:
-    OutputUnits(const ChannelScaling& scaling, std::u16string unit) : scaling_(scaling), unit_(std::move(unit))
-    {
-        AddRefCount();
-    }
+    OutputUnits() { AddRefCount(); }
     HRESULT QueryInterface(REFIID iid, void** out) override
     {
         return AnswerFrom({{&IID_IUnknown, static_cast<IUnknown*>(this)}}, iid, out);
     }
     ULONG AddRef() override { return AddRefCount(); }
     ULONG Release() override { return ReleaseCount(); }
-
-private:
-    ChannelScaling scaling_;
-    std::u16string unit_;
 };
 
 } // namespace
@@ -162,7 +155,8 @@ HRESULT CalcChannel::CreateUnits(const ChannelScaling* scaling, const WCHAR* uni
     if (!out || !scaling) {
         return E_POINTER;
     }
-    *out = new OutputUnits(*scaling, unit ? std::u16string(unit) : std::u16string());
+    host_.Log().Record("calcchannel", "CreateUnits", unit ? Narrow(unit) : std::string());
+    *out = new OutputUnits;
     return S_OK;
 }
 
@@ -222,13 +216,19 @@ HRESULT CalcChannel::GetSourceFlag(WORD* flag)
     return S_OK;
 }
 
+void CalcChannel::RemoveCalculation()
+{
+    handedOver_ = nullptr;
+    calc_.Reset();
+    calcHolder_.Reset();
+}
+
 HRESULT CalcChannel::CreateCalculation(ICalculationClass* calcClass)
 {
     if (!calcClass) {
         return E_POINTER;
     }
-    calc_.Reset();
-    calcHolder_.Reset();
+    RemoveCalculation();
     platform::ComPtr<IUnknown> created;
     HRESULT hr = calcClass->CreateInstance(0x48435643u, channel_, 0, static_cast<IChannelCalcSite*>(this),
                                            created.Out());

@@ -119,6 +119,9 @@ public:
 
     // Creates the calculation of `calcClass` on this channel; S_OK when the channel holds it.
     HRESULT CreateCalculation(ICalculationClass* calcClass);
+    // Takes the calculation off the channel. The calculation holds its site, so a channel lets go of its
+    // calculation this way before it goes.
+    void RemoveCalculation();
     // The calculation's settings, as the host hands them over after it loaded or edited them.
     HRESULT ApplySettings(IPersistObject* settings);
     // The output of one block: the source channel's length in samples, each the value of the last event at or

@@ -107,6 +107,7 @@ struct ChannelFixture {
     }
     ~ChannelFixture()
     {
+        channelHost->RemoveCalculation();
         channelHost.Reset();
         a.hostDocument->SetExtensionDocument(nullptr);
         ui::SetModalHook({});
