@@ -9,6 +9,7 @@
 #include "document/persistsettings.h"
 #include "document/settingids.h"
 #include "document/settingsset.h"
+#include "foundation/comobject.h"
 #include "foundation/kvostring.h"
 #include "foundation/moduleinstance.h"
 #include "foundation/resourcestring.h"
@@ -44,15 +45,7 @@ constexpr DWORD kFrameworkMessageValue = 817;
 constexpr DWORD kSourceFlags = 0x40000000u;
 constexpr DWORD kPendingAutoScale = 1;
 
-template <class I>
-platform::ComPtr<I> Ask(IUnknown* object, REFIID iid)
-{
-    platform::ComPtr<I> answer;
-    if (object) {
-        object->QueryInterface(iid, answer.OutVoid());
-    }
-    return answer;
-}
+using KVO::Ask;
 
 // Settings texts are read and written through wide streams (UTF-32 units here) in the classic locale.
 std::wstring Widen(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }

@@ -6,6 +6,7 @@
 #include "document/expressionbuilder.h"
 #include "document/settingids.h"
 #include "dialogs/settingsdlg.h"
+#include "foundation/comobject.h"
 #include "foundation/moduleinstance.h"
 #include "foundation/resourcestring.h"
 #include "frame/channeltoken.h"
@@ -41,15 +42,7 @@ void ShowMessage(UINT textId, UINT icon)
                 reinterpret_cast<LPCWSTR>(LoadText(StringId::ModuleCaption).c_str()), icon);
 }
 
-template <class I>
-platform::ComPtr<I> Ask(IUnknown* object, REFIID iid)
-{
-    platform::ComPtr<I> answer;
-    if (object) {
-        object->QueryInterface(iid, answer.OutVoid());
-    }
-    return answer;
-}
+using KVO::Ask;
 
 // The calculation channels whose events are marked, by analysis type.
 std::vector<std::int32_t> MarkedChannelSettings(std::int32_t analysisType)

@@ -5,30 +5,13 @@
 #include "fuzzkit.h"
 
 #include "document/chancalc.h"
-#include "foundation/kvostring.h"
+#include "host/channelcalchost.h"
 
 #include <cmath>
 
 using CX::ChanCalc::SettingsCOM;
 
 namespace {
-
-// A host text source over a text of another kind than the module's strings: the settings copy it.
-class TextSource final : public IHostTextSource {
-public:
-    explicit TextSource(std::u16string text) : text_(std::move(text)) {}
-    HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-    ULONG AddRef() override { return 1; }
-    ULONG Release() override { return 1; }
-    HRESULT GetString(IKVOString** text) override
-    {
-        *text = KVO::String(text_.c_str()).GetInterface();
-        return S_OK;
-    }
-
-private:
-    std::u16string text_;
-};
 
 std::vector<fuzzkit::Bytes> Seeds()
 {
@@ -87,8 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     if (mode % 2 == 1) {
         platform::ComPtr<SettingsCOM> loaded(new SettingsCOM(nullptr, 0));
-        TextSource source(text);
-        fuzzkit::Check(loaded->Load(&source) == result, "loading through a host text source answered otherwise");
+        const auto source = host::TextSource::Create(text);
+        fuzzkit::Check(loaded->Load(source.Get()) == result, "loading through a host text source answered otherwise");
         fuzzkit::Check(loaded->ToText() == settings->ToText(), "loading through a host text source read otherwise");
     }
 

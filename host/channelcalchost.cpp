@@ -93,6 +93,38 @@ HRESULT ChannelCalcAux::GetDocumentValue(IUnknown* document, DWORD* value)
     return S_OK;
 }
 
+platform::ComPtr<TextSource> TextSource::Create(std::u16string text)
+{
+    return platform::ComPtr<TextSource>::Adopt(new TextSource(std::move(text)));
+}
+
+HRESULT TextSource::QueryInterface(REFIID iid, void** out)
+{
+    return AnswerFrom({{&IID_IHostTextSource, static_cast<IHostTextSource*>(this)}}, iid, out);
+}
+
+HRESULT TextSource::GetString(IKVOString** text)
+{
+    if (!text) {
+        return E_POINTER;
+    }
+    *text = MakeString(text_).Detach();
+    return S_OK;
+}
+
+platform::ComPtr<TextSink> TextSink::Create() { return platform::ComPtr<TextSink>::Adopt(new TextSink); }
+
+HRESULT TextSink::QueryInterface(REFIID iid, void** out)
+{
+    return AnswerFrom({{&IID_IHostTextSink, static_cast<IHostTextSink*>(this)}}, iid, out);
+}
+
+HRESULT TextSink::PutString(const WCHAR* text)
+{
+    text_ = text ? std::u16string(text) : std::u16string();
+    return S_OK;
+}
+
 namespace {
 
 // The units object of an output: the host's side of it is not modelled, only its life.

@@ -80,6 +80,34 @@ public:
     HRESULT GetDocumentValue(IUnknown* document, DWORD* value) override;
 };
 
+// The host's text objects through which settings objects are loaded and saved.
+class TextSource final : public IHostTextSource, private RefCounted {
+public:
+    static platform::ComPtr<TextSource> Create(std::u16string text);
+    HRESULT QueryInterface(REFIID iid, void** out) override;
+    ULONG AddRef() override { return AddRefCount(); }
+    ULONG Release() override { return ReleaseCount(); }
+    HRESULT GetString(IKVOString** text) override; // a host string (not of the module's own kind)
+
+private:
+    explicit TextSource(std::u16string text) : text_(std::move(text)) { AddRefCount(); }
+    std::u16string text_;
+};
+
+class TextSink final : public IHostTextSink, private RefCounted {
+public:
+    static platform::ComPtr<TextSink> Create();
+    HRESULT QueryInterface(REFIID iid, void** out) override;
+    ULONG AddRef() override { return AddRefCount(); }
+    ULONG Release() override { return ReleaseCount(); }
+    HRESULT PutString(const WCHAR* text) override;
+    const std::u16string& Text() const { return text_; }
+
+private:
+    TextSink() { AddRefCount(); }
+    std::u16string text_;
+};
+
 // One calculation channel of a host document that holds an extension's channel calculation: the channel's host
 // object, its site, and the user's installation requests.
 class CalcChannel final : public IChannelCalcSite,

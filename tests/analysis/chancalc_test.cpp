@@ -23,36 +23,6 @@ namespace SId = CX::Doc::SettingId;
 
 namespace {
 
-// A host text source and sink.
-class TextSource final : public IHostTextSource {
-public:
-    explicit TextSource(std::u16string text) : text_(std::move(text)) {}
-    HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-    ULONG AddRef() override { return 1; }
-    ULONG Release() override { return 1; }
-    HRESULT GetString(IKVOString** text) override
-    {
-        *text = host::MakeString(text_).Detach();
-        return S_OK;
-    }
-
-private:
-    std::u16string text_;
-};
-
-class TextSink final : public IHostTextSink {
-public:
-    HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-    ULONG AddRef() override { return 1; }
-    ULONG Release() override { return 1; }
-    HRESULT PutString(const WCHAR* text) override
-    {
-        this->text = text;
-        return S_OK;
-    }
-    std::u16string text;
-};
-
 // Settings objects are counted: the dialog and the edit command hold references, so they live on the heap.
 platform::ComPtr<SettingsCOM> NewSettings(LONG channel)
 {
@@ -150,12 +120,12 @@ TEST(ChannelCalcSettings, TextsRoundTripAndNeedTheEndCheck)
     EXPECT_EQ(back.Channel, -7);
 
     // Through the host's text objects and the settings class object.
-    TextSink sink;
-    ASSERT_EQ(varied.Save(&sink), S_OK);
-    EXPECT_EQ(sink.text, varied.ToText());
-    TextSource source(sink.text);
+    const auto sink = host::TextSink::Create();
+    ASSERT_EQ(varied.Save(sink.Get()), S_OK);
+    EXPECT_EQ(sink->Text(), varied.ToText());
+    const auto source = host::TextSource::Create(sink->Text());
     platform::ComPtr<IPersistObject> loaded;
-    ASSERT_EQ(SettingsClass()->Load(&source, loaded.Out()), S_OK);
+    ASSERT_EQ(SettingsClass()->Load(source.Get(), loaded.Out()), S_OK);
     EXPECT_EQ(SettingsCOM::From(loaded.Get())->ToText(), varied.ToText());
 
     struct Refused {
@@ -185,9 +155,8 @@ TEST(ChannelCalcSettings, TextsRoundTripAndNeedTheEndCheck)
     }
 
     // Only the module's own settings are taken; anything else is no settings object.
-    TextSink foreign;
     EXPECT_EQ(SettingsCOM::From(nullptr), nullptr);
-    EXPECT_EQ(SettingsCOM::From(reinterpret_cast<IUnknown*>(static_cast<IHostTextSink*>(&foreign))), nullptr);
+    EXPECT_EQ(SettingsCOM::From(sink.Get()), nullptr);
 }
 
 TEST(ChannelCalcScaling, CodesSpanBottomToTopAndNeverDivideByZero)
