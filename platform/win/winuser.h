@@ -273,12 +273,19 @@ inline constexpr UINT VK_RIGHT = 0x27;
 inline constexpr UINT VK_DOWN = 0x28;
 inline constexpr UINT VK_INSERT = 0x2D;
 inline constexpr UINT VK_DELETE = 0x2E;
+inline constexpr UINT VK_NUMPAD0 = 0x60;
+inline constexpr UINT VK_NUMPAD9 = 0x69;
+inline constexpr UINT VK_SUBTRACT = 0x6D;
+inline constexpr UINT VK_DECIMAL = 0x6E;
 inline constexpr UINT VK_F1 = 0x70;
 inline constexpr UINT VK_F4 = 0x73;
 inline constexpr UINT VK_LSHIFT = 0xA0;
 inline constexpr UINT VK_RSHIFT = 0xA1;
 inline constexpr UINT VK_LCONTROL = 0xA2;
 inline constexpr UINT VK_RCONTROL = 0xA3;
+inline constexpr UINT VK_OEM_COMMA = 0xBC;
+inline constexpr UINT VK_OEM_MINUS = 0xBD;
+inline constexpr UINT VK_OEM_PERIOD = 0xBE;
 
 inline constexpr WPARAM MK_LBUTTON = 0x0001;
 inline constexpr WPARAM MK_RBUTTON = 0x0002;
@@ -1079,3 +1086,6 @@ BOOL GetComboBoxInfo(HWND combo, COMBOBOXINFO* info);
 
 // Menus and their popups.
 #include "platform/win/winmenu.h"
+
+// Keyboard hooks and accelerator tables.
+#include "platform/win/winhook.h"
