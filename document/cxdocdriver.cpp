@@ -7,6 +7,7 @@
 #include "document/expressionbuilder.h"
 #include "document/settingids.h"
 #include "dialogs/settingsdlg.h"
+#include "foundation/comobject.h"
 #include "foundation/moduleinstance.h"
 #include "foundation/resourcestring.h"
 #include "frame/channeltoken.h"

@@ -141,6 +141,9 @@ HRESULT DataSource::QueryInterface(REFIID iid, void** out)
     if (iid == IID_IChartSelection) {
         return Answer(static_cast<IChartSelection*>(this), out);
     }
+    if (iid == IID_IChannelNames) {
+        return Answer(static_cast<IChannelNames*>(this), out);
+    }
     if (iid == IID_IChannelNaming) {
         return Answer(static_cast<IChannelNaming*>(this), out);
     }
@@ -556,6 +559,16 @@ HRESULT DataSource::GetSource(LONG index, IDataSource** out)
         return E_INVALIDARG;
     }
     return Answer(static_cast<IDataSource*>(this), reinterpret_cast<void**>(out));
+}
+
+HRESULT DataSource::GetChannelName(LONG channel, DWORD, BSTR* name)
+{
+    if (!name) {
+        return E_POINTER;
+    }
+    const bool recorded = channel >= 0 && channel < document_->ChannelCount();
+    *name = SysAllocString(recorded ? document_->ChannelName(channel).c_str() : u"");
+    return S_OK;
 }
 
 } // namespace host

@@ -9,6 +9,7 @@
 #include "host/eventarray.h"
 #include "host/onlinesinks.h"
 #include "sdk/analysishost.h"
+#include "sdk/channelcalc.h"
 #include "sdk/channeltoken.h"
 #include "sdk/datasource.h"
 #include "sdk/sampling.h"
@@ -35,6 +36,7 @@ class DataSource final : public IDataSource,
                          public IChannelNaming,
                          public ISamplingPosition,
                          public IChartChanges,
+                         public IChannelNames,
                          private RefCounted {
 public:
     // A new data source over the document's channels, with one reference for the caller. Calculation channels
@@ -75,6 +77,8 @@ public:
     void SetSelection(KVOPosition start, KVOPosition end) { selection_ = {start, end}; }
     // IChannelNaming: "ch" and the channel number plus 1, as the evaluator reads it.
     HRESULT GetChannelToken(LONG reserved, LONG channel, LONG kind, BSTR* token) override;
+    // IChannelNames: a recorded channel's name; empty for any other channel.
+    HRESULT GetChannelName(LONG channel, DWORD flags, BSTR* name) override;
 
     // The chart's calculation channels are numbered from this on, past any channel the source adds itself, and
     // evaluated from the texts the chart's channels hold.

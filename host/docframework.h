@@ -9,6 +9,7 @@
 #include "host/messagebus.h"
 #include "host/printservice.h"
 #include "platform/com/memstream.h"
+#include "sdk/channelcalc.h"
 #include "sdk/docframework.h"
 #include "sdk/documentsite.h"
 #include "sdk/docview.h"
@@ -215,6 +216,7 @@ class HostDocument final : public IHostDocument,
                            public IHostApplicationLink,
                            public IDocumentStorage,
                            public IHostDocumentUpdate,
+                           public IFrameworkMessageTarget,
                            private RefCounted {
 public:
     // Created with one reference for the caller.
@@ -253,6 +255,19 @@ public:
     // IHostDocumentUpdate: counted.
     HRESULT Update(DWORD argument) override;
     int Updates() const { return updates_; }
+    // IFrameworkMessageTarget: kept in order.
+    struct FrameworkMessage {
+        DWORD code;
+        DWORD value;
+        double top;
+        double bottom;
+        LONG channel;
+    };
+    HRESULT Post(DWORD code, DWORD value, double top, double bottom, LONG channel) override;
+    const std::vector<FrameworkMessage>& FrameworkMessages() const { return frameworkMessages_; }
+    // An extension's document that answers the interfaces the host document does not (no reference: clear it
+    // before the document goes).
+    void SetExtensionDocument(IUnknown* document) { extensionDocument_ = document; }
 
     IUnknown* AsUnknown() { return static_cast<IHostDocument*>(this); }
     // An extension's document of this host document, made by its class object; the host document holds it and
@@ -278,6 +293,8 @@ private:
     std::vector<IPersistStreamInit*> stored_; // not held: each withdraws itself
     std::vector<platform::ComPtr<ICustomDocument2>> documents_;
     int updates_ = 0;
+    std::vector<FrameworkMessage> frameworkMessages_;
+    IUnknown* extensionDocument_ = nullptr;
 };
 
 // The view-class registry (framework object 0x8000000F) and the registrations it hands out.
