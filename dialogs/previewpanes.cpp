@@ -163,6 +163,16 @@ void CXPreviewBase::StartSampling()
     }
 }
 
+void CXPreviewBase::ReadSource(PreviewState& state)
+{
+    state.sourceChannel = settings_ ? settings_->GetLong(SettingId::kSourceChannel) : 0;
+    platform::ComPtr<IDataSource> data;
+    if (source_) {
+        source_->QueryInterface(IID_IDataSource, data.OutVoid());
+    }
+    sourceHasUnits_ = ExtLib::GetEnumUnitNameEx(data.Get(), 0, state.sourceChannel, state.sourceUnit, true);
+}
+
 void CXPreviewBase::BaseDrawerSetUp()
 {
     ++builds_;
@@ -286,12 +296,7 @@ void CXPreviewBase::GetTraceRange(LONG, double&, double&) const
 bool CXPreview_LM::Recompute()
 {
     PreviewState next;
-    next.sourceChannel = Settings() ? Settings()->GetLong(SettingId::kSourceChannel) : 0;
-    platform::ComPtr<IDataSource> data;
-    if (Source()) {
-        Source()->QueryInterface(IID_IDataSource, data.OutVoid());
-    }
-    sourceHasUnits_ = ExtLib::GetEnumUnitNameEx(data.Get(), 0, next.sourceChannel, next.sourceUnit, true);
+    ReadSource(next);
     ILMDetectionSettings* detection = Detection();
     if (Settings() && detection) {
         KVO::String chain;
@@ -397,12 +402,7 @@ void CXPreview_Stimulated::SetUpDrawers(bool)
         return;
     }
     PreviewState next;
-    next.sourceChannel = Settings()->GetLong(SettingId::kSourceChannel);
-    platform::ComPtr<IDataSource> data;
-    if (Source()) {
-        Source()->QueryInterface(IID_IDataSource, data.OutVoid());
-    }
-    sourceHasUnits_ = ExtLib::GetEnumUnitNameEx(data.Get(), 0, next.sourceChannel, next.sourceUnit, true);
+    ReadSource(next);
     {
         const ExpressionBuilder builder(*Settings(), ChartData(), next.eventText, ExpressionBuilder::kEventChain);
         builder.EvokedResponseDetectorExpression(next.eventText);

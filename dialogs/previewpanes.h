@@ -110,6 +110,8 @@ protected:
     virtual void SetUnitPrefixes(bool first, bool second) = 0;
     // Sends the two texts to the host channels through the chart data; false when the host took none.
     virtual bool PushTexts(IUnknown* chartData) = 0;
+    // The source channel and its unit in the preview's record (source-has-units follows the unit's reading).
+    void ReadSource(PreviewState& state);
     // Graticule, texts and source trace.
     void BaseDrawerSetUp();
     void AddDrawer(ChartDraw::DrawerBase* drawer);

@@ -91,6 +91,18 @@ struct PreviewDocument {
         return accepted;
     }
 
+    // The same on the cardiac type's detector page and its preview.
+    bool RunOnCardiacPage(const std::function<void(SettingsDlg&, Dlg::Sub_DetectorCAP&, CXPreview_Stimulated&)>& drive)
+    {
+        analysed.SetAnalysisType(1);
+        return Run([&](SettingsDlg& dialog) {
+            auto* page = dynamic_cast<Dlg::Sub_DetectorCAP*>(dialog.Page());
+            ASSERT_NE(nullptr, page);
+            ASSERT_NE(nullptr, page->Preview());
+            drive(dialog, *page, *page->Preview());
+        });
+    }
+
     std::shared_ptr<host::Document> recording;
     AnalysedDocument analysed;
     platform::ComPtr<host::ChartServer> server;
@@ -111,12 +123,8 @@ class PreviewPanesTest : public DialogFixture {};
 TEST_F(PreviewPanesTest, TheStimulatedPreviewSendsItsTextsAndRebuildsOnlyOnChange)
 {
     PreviewDocument document("cardiac.txt");
-    document.analysed.SetAnalysisType(1);
-    document.Run([&](SettingsDlg& dialog) {
-        auto* page = dynamic_cast<Dlg::Sub_DetectorCAP*>(dialog.Page());
-        ASSERT_NE(nullptr, page);
-        CXPreview_Stimulated* preview = page->Preview();
-        ASSERT_NE(nullptr, preview);
+    document.RunOnCardiacPage([&](SettingsDlg& dialog, Dlg::Sub_DetectorCAP&, CXPreview_Stimulated& shown) {
+        CXPreview_Stimulated* preview = &shown;
         EXPECT_TRUE(preview->SourceHasUnits());
         EXPECT_EQ(1, preview->Builds());
         EXPECT_EQ(u"Ch1", std::u16string(preview->State().traceText.c_str()));
@@ -141,12 +149,9 @@ TEST_F(PreviewPanesTest, TheStimulatedPreviewSendsItsTextsAndRebuildsOnlyOnChang
 TEST_F(PreviewPanesTest, ChangingTheThresholdRedrawsTheDetectedEvents)
 {
     PreviewDocument document("cardiac.txt");
-    document.analysed.SetAnalysisType(1);
-    document.Run([&](SettingsDlg& dialog) {
-        auto* page = dynamic_cast<Dlg::Sub_DetectorCAP*>(dialog.Page());
-        ASSERT_NE(nullptr, page);
-        CXPreview_Stimulated* preview = page->Preview();
-        ASSERT_NE(nullptr, preview);
+    document.RunOnCardiacPage([&](SettingsDlg& dialog, Dlg::Sub_DetectorCAP& cardiacPage, CXPreview_Stimulated& shown) {
+        Dlg::Sub_DetectorCAP* page = &cardiacPage;
+        CXPreview_Stimulated* preview = &shown;
         HWND window = preview->Window()->GetHandle();
         ASSERT_NE(nullptr, window);
         // The host draws the record at the pane's scale: the whole block across the preview.
