@@ -160,14 +160,14 @@ TEST_F(PreviewPanesTest, ChangingTheThresholdRedrawsTheDetectedEvents)
         document.server->SetView(0, 0, static_cast<double>(scale.numerator) / static_cast<double>(scale.denominator), 0);
         // The width measured from the minimum peak height: the plain peak detector over the source.
         ui::Click(GetDlgItem(page->GetHandle(), 1017));
-        Enter(page->GetHandle(), 1007, u"90000"); // 90 above the baseline, in the channel's numbers
+        Enter(page->GetHandle(), 1007, u"90"); // mV above the baseline
         ui::advance(1000);
         ui::pump();
         const int low = document.EventsOfChannel(SettingId::kEventChainChannel);
         const std::u16string lowText(preview->State().eventText.c_str());
         const gdi::Image before = ui::RenderWindow(page->GetHandle());
 
-        Enter(page->GetHandle(), 1007, u"105000");
+        Enter(page->GetHandle(), 1007, u"105");
         EXPECT_EQ(lowText, std::u16string(preview->State().eventText.c_str())); // a second after the last key
         ui::advance(1000);
         ui::pump();
