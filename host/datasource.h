@@ -93,6 +93,10 @@ public:
     // The virtual channel `number` computed by the evaluator from `text` in each record.
     void SetVirtualCalculation(int number, std::u16string text) { virtualTexts_[number] = std::move(text); }
 
+    // Another object answers this interface for the source (the chart server and the preview data that a chart
+    // draws the source with).
+    void Offer(const IID& iid, platform::ComPtr<IUnknown> object) { offered_.emplace_back(iid, std::move(object)); }
+
     // The time base that channel objects report for a channel ({1, 1, 0.0} unless set).
     void SetChannelTimeBase(int channel, ChannelTimeBase base) { timeBases_[channel] = base; }
 
@@ -151,6 +155,7 @@ private:
     std::optional<std::vector<LONG>> changed_;
     std::map<int, ChannelTimeBase> timeBases_;
     std::pair<KVOPosition, KVOPosition> selection_{};
+    std::vector<std::pair<IID, platform::ComPtr<IUnknown>>> offered_;
 };
 
 } // namespace host
