@@ -8,6 +8,8 @@
 #include "resources/stringtable.h"
 #include "platform/win/commctrl.h"
 
+#include <cfloat>
+
 namespace CX::Dlg {
 
 namespace SettingId = Doc::SettingId;
@@ -60,7 +62,13 @@ const Registration g_registration;
 Sub_DetectorBase::Sub_DetectorBase(int dialogId, SettingsDlg* owner, IUnknown* hostDocument)
     : Base::CXSubDlgDA(dialogId, owner, hostDocument, kTimerId)
 {
+    if (hostDocument) {
+        preview_ = std::make_unique<CXPreview_Stimulated>(hostDocument, HostDataSource(hostDocument).Get(), this,
+                                                          &owner->Settings());
+    }
 }
+
+Sub_DetectorBase::~Sub_DetectorBase() = default;
 
 template <class Work>
 void Sub_DetectorBase::Guarded(Work&& work)
@@ -79,7 +87,39 @@ void Sub_DetectorBase::SetupWindow()
     const bool wasUpdating = owner_->IsUpdating();
     owner_->SetUpdating(true);
     LoadControls();
+    if (preview_) {
+        preview_->PlaceOverPlaceholder(0);
+        preview_->SetUpDrawers(false);
+        SetPreviewTimeCompression(*preview_, owner_->View());
+        ResetPreviewRange();
+    }
     owner_->SetUpdating(wasUpdating);
+}
+
+void Sub_DetectorBase::CleanupWindow()
+{
+    Base::CXSubDlgDA::CleanupWindow();
+    if (preview_) {
+        preview_->StopSampling();
+        preview_.reset();
+    }
+}
+
+void Sub_DetectorBase::ResetPreviewRange()
+{
+    if (!preview_) {
+        return;
+    }
+    double lower = -DBL_MAX;
+    double upper = DBL_MAX;
+    // A channel without data gives no range: the lane follows its data instead of an unbounded range.
+    if (owner_->Site().ChannelValueRange(owner_->Settings().GetLong(SettingId::kSourceChannel), owner_->View().block,
+                                         lower, upper)) {
+        preview_->SetExplicitRange(false, {lower, upper});
+    } else {
+        preview_->AutoscaleLane(false);
+    }
+    preview_->SetVerticalRange(true, std::nullopt);
 }
 
 void Sub_DetectorBase::TransferFromSettings()
@@ -101,17 +141,26 @@ void Sub_DetectorBase::TransferAndSchedule(bool immediate)
 
 void Sub_DetectorBase::ScheduleUpdate(bool immediate)
 {
-    // Without a preview there is nothing to refresh: an immediate update only ends a pending wait, so that the
-    // timer does not keep firing once a second.
+    // An immediate update ends a pending wait and rebuilds the preview (which skips an unchanged one); without a
+    // preview it only ends the wait, so that the timer does not keep firing once a second.
     StopDelay();
     if (immediate) {
         ++updateRequests_;
+        if (preview_) {
+            preview_->SetUpDrawers(false);
+        }
         return;
     }
     RestartDelay();
 }
 
-void Sub_DetectorBase::OnPreviewNotice(bool) {}
+void Sub_DetectorBase::OnPreviewNotice(bool live)
+{
+    if (preview_) {
+        preview_->SetUpDrawers(false);
+        preview_->SetLiveData(live);
+    }
+}
 
 void Sub_DetectorBase::DoDelayedAction() { TransferAndSchedule(true); }
 

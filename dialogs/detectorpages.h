@@ -6,6 +6,7 @@
 #include "controls/bitmapcontrols.h"
 #include "dialogs/bindingkinds.h"
 #include "dialogs/pagebases.h"
+#include "dialogs/previewpanes.h"
 
 #include <memory>
 
@@ -15,6 +16,7 @@ class Sub_DetectorBase : public Base::CXSubDlgDA {
 public:
     static constexpr unsigned kTimerId = 107;
     Sub_DetectorBase(int dialogId, SettingsDlg* owner, IUnknown* hostDocument);
+    ~Sub_DetectorBase() override;
 
     void TransferFromSettings() override;
     void ScheduleUpdate(bool immediate) override;
@@ -24,9 +26,14 @@ public:
     virtual void LoadControls() = 0;
 
     void SetupWindow() override;
+    void CleanupWindow() override;
     owl::TResult EvNotify(owl::uint id, owl::TNotify& info) override;
 
     tCtrlList& Bindings() { return bindings_; }
+    // Null without a host document.
+    CXPreview_Stimulated* Preview() const { return preview_.get(); }
+    // The first lane gets the source channel's value range, or follows its data when the channel has none.
+    void ResetPreviewRange();
     // How often the page asked for the detection to be shown again (the preview's rebuild requests).
     int UpdateRequests() const { return updateRequests_; }
 
@@ -42,6 +49,7 @@ protected:
 
     tCtrlList bindings_;
     int updateRequests_ = 0;
+    std::unique_ptr<CXPreview_Stimulated> preview_;
 };
 
 class Sub_DetectorCAP : public Sub_DetectorBase {

@@ -518,6 +518,8 @@ void PresetCombo::UpdateRemovable()
 Sub_DetectorUnStim::Sub_DetectorUnStim(SettingsDlg* owner, IUnknown* hostDocument)
     : Base::CXSubDlgDA(DialogId::DetectorUnStimPage, owner, hostDocument, kTimerId),
       extension_(CAF::GetDocumentExtension(hostDocument)),
+      preview_(std::make_unique<CXPreview_LM>(hostDocument, HostDataSource(hostDocument).Get(), this,
+                                              &owner->Settings())),
       presets_(std::make_unique<PresetCombo>(this, extension_.Get(), *owner)),
       subPageFrame_(std::make_unique<owl::TStatic>(this, kSubPageFrameId)),
       deleteButton_(std::make_unique<owl::TButton>(this, kDeleteId))
@@ -527,6 +529,7 @@ Sub_DetectorUnStim::Sub_DetectorUnStim(SettingsDlg* owner, IUnknown* hostDocumen
 
 Sub_DetectorUnStim::~Sub_DetectorUnStim()
 {
+    preview_->StopSampling();
     if (subPage_ && subPage_->GetHandle()) {
         subPage_->Destroy(2);
     }
@@ -558,7 +561,51 @@ void Sub_DetectorUnStim::UpdateDetectionUnit()
 
 void Sub_DetectorUnStim::EnableDelete() { deleteButton_->EnableWindow(presets_->Removable()); }
 
-void Sub_DetectorUnStim::Redraw() { ++updateRequests_; }
+void Sub_DetectorUnStim::Redraw()
+{
+    ++updateRequests_;
+    preview_->SetUpDrawers(false);
+}
+
+void Sub_DetectorUnStim::UpdatePreviewRange()
+{
+    const int channel = static_cast<int>(Parameter(Detection(), 0) + 0.5);
+    double lower = DBL_MAX;
+    double upper = -DBL_MAX;
+    // A channel without data gives no range: the lane follows its data instead of an inverted range.
+    if (owner_->Site().ChannelValueRange(channel, owner_->View().block, lower, upper)) {
+        preview_->SetExplicitRange(false, {lower, upper});
+    } else {
+        preview_->AutoscaleLane(false);
+    }
+    preview_->SetVerticalRange(true, std::nullopt);
+}
+
+Dlg::ChartViewRecord Sub_DetectorUnStim::CustomizeViewRecord() const
+{
+    ChartViewRecord view = owner_->View();
+    if (ChartDraw::PreviewDataWinWButtons* window = preview_->Window()) {
+        ChartBlockPosition start{};
+        ChartBlockPosition end{};
+        if (window->GetVisibleTimeRange(&start, &end) == S_OK) {
+            view.selectionStart[0] = static_cast<std::int32_t>(start.tick);
+            view.selectionStart[1] = start.block;
+        }
+        const KVORationalImp scale = window->GetCompression();
+        view.timeScale = ViewTimeScale(scale.numerator, scale.denominator, view.timeScale);
+    }
+    double lower = DBL_MAX;
+    double upper = -DBL_MAX;
+    preview_->GetTraceRange(1, lower, upper);
+    view.valueLower = lower;
+    view.valueUpper = upper;
+    lower = DBL_MAX;
+    upper = -DBL_MAX;
+    preview_->GetTraceRange(2, lower, upper);
+    view.spareLower = lower;
+    view.spareUpper = upper;
+    return view;
+}
 
 void Sub_DetectorUnStim::SetupWindow()
 {
@@ -572,6 +619,10 @@ void Sub_DetectorUnStim::SetupWindow()
     subPage_->PositionInParent(frame);
     ::SetWindowPos(subPage_->GetHandle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     subPage_->SetChangeCallback([this] { OnSubPageChanged(); });
+    preview_->PlaceOverPlaceholder(0);
+    preview_->SetUpDrawers(false);
+    SetPreviewTimeCompression(*preview_, owner_->View());
+    UpdatePreviewRange();
     subPage_->LoadFromDetectionSettings(detectionUnit_);
     presets_->FillPresets();
     EnableDelete();
@@ -612,7 +663,11 @@ void Sub_DetectorUnStim::ScheduleUpdate(bool immediate)
     });
 }
 
-void Sub_DetectorUnStim::OnPreviewNotice(bool) { Redraw(); }
+void Sub_DetectorUnStim::OnPreviewNotice(bool live)
+{
+    Redraw();
+    preview_->SetLiveData(live);
+}
 
 void Sub_DetectorUnStim::OnSubPageChanged()
 {
@@ -632,6 +687,7 @@ void Sub_DetectorUnStim::EvPresetSelChange()
         }
         TransferToSettings();
         Redraw();
+        UpdatePreviewRange();
     });
 }
 
@@ -639,30 +695,35 @@ void Sub_DetectorUnStim::CmCustomize()
 {
     Guarded([&] {
         TransferToSettings();
+        const bool wasSampling = preview_->StopSampling();
         if (!ValidateSettings()) {
+            // The sampling stays stopped.
             SettingsWarningDlg::Show(this);
             return;
         }
         ILMDetectionSettings* detection = Detection();
-        if (!extension_ || !detection) {
-            return;
+        if (extension_ && detection) {
+            const KVO::String format =
+                KVO::LoadResourceString(KVO::ModuleInstance(), StringId::DetectionSettingsTitle, true);
+            const ChartViewRecord view = CustomizeViewRecord();
+            platform::ComPtr<ILMDetectionSettings> result;
+            const HRESULT answer =
+                extension_->Customize(GetHandle(), detection, &view, format.c_str(), u"CX_CustomDetectionSettings",
+                                      u"CrestmetricsHelp", result.Out());
+            if (answer == S_OK && result) {
+                detection->CopyFrom(result.Get(), VARIANT_TRUE);
+                presets_->FillPresets();
+                EnableDelete();
+                if (subPage_) {
+                    subPage_->LoadFromDetectionSettings(detectionUnit_);
+                }
+                TransferToSettings();
+                Redraw();
+            }
         }
-        const KVO::String format = KVO::LoadResourceString(KVO::ModuleInstance(), StringId::DetectionSettingsTitle, true);
-        const ChartViewRecord view = owner_->View();
-        platform::ComPtr<ILMDetectionSettings> result;
-        const HRESULT answer = extension_->Customize(GetHandle(), detection, &view, format.c_str(),
-                                                     u"CX_CustomDetectionSettings", u"CrestmetricsHelp", result.Out());
-        if (answer != S_OK || !result) {
-            return;
+        if (wasSampling) {
+            preview_->StartSampling();
         }
-        detection->CopyFrom(result.Get(), VARIANT_TRUE);
-        presets_->FillPresets();
-        EnableDelete();
-        if (subPage_) {
-            subPage_->LoadFromDetectionSettings(detectionUnit_);
-        }
-        TransferToSettings();
-        Redraw();
     });
 }
 

@@ -5,6 +5,7 @@
 
 #include "controls/menucombo.h"
 #include "dialogs/pagebases.h"
+#include "dialogs/previewpanes.h"
 #include "foundation/prefixedunit.h"
 #include "platform/com/unknown.h"
 #include "platform/owl/slider.h"
@@ -176,6 +177,11 @@ public:
     ILMDocExtension* Extension() const { return extension_.Get(); }
     // How often the page asked for the detection to be shown again.
     int UpdateRequests() const { return updateRequests_; }
+    CXPreview_LM* Preview() const { return preview_.get(); }
+    // The first lane gets the detection channel's value range, or follows its data when the channel has none.
+    void UpdatePreviewRange();
+    // The chart view record handed to the customise dialog: the dialog's, at the preview's left edge and scale.
+    Dlg::ChartViewRecord CustomizeViewRecord() const;
 
 private:
     template <class Work>
@@ -190,6 +196,7 @@ private:
     ILMDetectionSettings* Detection() const;
 
     platform::ComPtr<ILMDocExtension> extension_;
+    std::unique_ptr<CXPreview_LM> preview_;
     std::unique_ptr<PresetCombo> presets_;
     std::unique_ptr<owl::TStatic> subPageFrame_;
     std::unique_ptr<SubSub_MPH> subPage_;

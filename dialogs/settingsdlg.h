@@ -62,6 +62,8 @@ public:
     virtual bool ChannelUnit(int channel, std::int32_t block, SourceUnitRecord& unit);
     // True when the channel's unit name is not the same in every record of the document.
     virtual bool UnitNamesDiffer(int) { return false; }
+    // The channel's value range at the block, in channel units; false (values unchanged) when it has no data.
+    virtual bool ChannelValueRange(int, std::int32_t, double&, double&) { return false; }
     // True when the channel is one of this module's channel calculations (it cannot be a source).
     virtual bool IsModuleChannelCalculation(int channel);
     // The host's selection, start and end as two words each; words the host does not give stay as they are.

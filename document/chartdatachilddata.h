@@ -68,6 +68,9 @@ public:
     // The analysed source channel (the pair's first value).
     std::int32_t SourceChannel() const { return pair_[0]; }
 
+    // Bit 0: the channel calculation asks for auto scaling once the host has taken its next settings.
+    std::uint32_t flags = 0;
+
 private:
     std::unique_ptr<SettingsSet> settings_;
     KVO::PositionValueArray positions_;

@@ -3,6 +3,8 @@
 // the host's analysis manager. Its settings live in the module's child data of the host chart data.
 #pragma once
 
+#include "foundation/comobject.h"
+
 #include "document/cycledetector.h"
 #include "document/persistsettings.h"
 #include "frame/document.h"
@@ -30,16 +32,7 @@ namespace CX::Doc {
 // {4F8E2D61-A937-4C05-B2E8-19D7C3A65F0B}: answered by an analysis document (and a host document that leads to one).
 inline constexpr IID IID_ICXDocInterface{0x4F8E2D61, 0xA937, 0x4C05, {0xB2, 0xE8, 0x19, 0xD7, 0xC3, 0xA6, 0x5F, 0x0B}};
 
-// The object's interface `iid`, or null (also for a null object).
-template <class I>
-platform::ComPtr<I> Ask(IUnknown* object, REFIID iid)
-{
-    platform::ComPtr<I> answer;
-    if (object) {
-        object->QueryInterface(iid, answer.OutVoid());
-    }
-    return answer;
-}
+using KVO::Ask;
 
 // Command indexes of the document family.
 namespace Command {

@@ -7,6 +7,7 @@
 #include "document/expressionbuilder.h"
 #include "document/settingids.h"
 #include "dialogs/settingsdlg.h"
+#include "foundation/comobject.h"
 #include "foundation/moduleinstance.h"
 #include "foundation/resourcestring.h"
 #include "frame/channeltoken.h"
@@ -106,12 +107,18 @@ bool CXDoc::RunSettingsDialog(std::int32_t openingCode)
     const std::int32_t typeBefore = Settings().GetInt(kAnalysisType);
     DocumentDialogSite site(hostDocument_.Get());
     SettingsSet copy(Settings());
-    if (!CX::Dlg::RunSettingsDialog(copy, nullptr, site, openingCode)) {
+    const bool accepted = CX::Dlg::RunSettingsDialog(copy, nullptr, site, openingCode);
+    // The dialog's previews wrote their texts into the calculation channels: they get the document's own again.
+    if (!accepted) {
+        RebuildCalculationChannels();
         return false;
     }
     // The marks were put for the channels of the type before the change.
     SendMarkRequests(false, typeBefore);
     Settings().Assign(copy);
+    if (!IsHostSampling()) {
+        RebuildCalculationChannels();
+    }
     persist_.dirty = true;
     AttachPersistence();
     // The new analysis must not run while the host samples into the document: sampling stops around it.

@@ -89,6 +89,19 @@ private:
 
 }
 
+namespace KVO {
+// The object's interface iid (one reference), or null when the object is null or refuses.
+template <class I>
+platform::ComPtr<I> Ask(IUnknown* object, REFIID iid)
+{
+    platform::ComPtr<I> answer;
+    if (object) {
+        object->QueryInterface(iid, answer.OutVoid());
+    }
+    return answer;
+}
+} // namespace KVO
+
 // Implements IUnknown for an object of one interface I. The count starts at 0 (the creator takes the first
 // reference); when Release brings it to 0 the count is set to 0xC0000001 and the object deletes itself through the
 // virtual destructor that this base adds after the interface's operations. `n` only tells instantiations apart.

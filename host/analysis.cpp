@@ -1,5 +1,7 @@
 #include "host/analysis.h"
 
+#include "sdk/ikvostring.h"
+
 
 namespace host {
 
@@ -25,8 +27,26 @@ HRESULT CalcChannels::QueryInterface(REFIID iid, void** out)
 {
     return AnswerFrom({{&IID_IChartCalcChannels, static_cast<IChartCalcChannels*>(this)},
                        {&IID_IChartTimes, static_cast<IChartTimes*>(this)},
-                       {&IID_ICalcTextTarget, static_cast<ICalcTextTarget*>(this)}},
+                       {&IID_ICalcTextTarget, static_cast<ICalcTextTarget*>(this)},
+                       {&IID_IChannelCalculation, static_cast<IChannelCalculation*>(this)}},
                       iid, out);
+}
+
+HRESULT CalcChannels::SetCalculation(DWORD messageId, IKVOString* text, IKVOString* unit,
+                                     const ChannelReference* channel)
+{
+    if (!text || !channel) {
+        return E_POINTER;
+    }
+    const std::u16string calculation = text->GetText() ? text->GetText() : u"";
+    log_.Record("calcchannels", "SetCalculation",
+                Hex(messageId) + " " + std::to_string(channel->word0) + " " + std::to_string(channel->word1) + " " +
+                    Narrow(calculation));
+    if (!SetText(channel->word0, calculation)) {
+        return E_INVALIDARG;
+    }
+    channels_[channel->word0].unit = unit && unit->GetText() ? unit->GetText() : u"";
+    return S_OK;
 }
 
 HRESULT CalcChannels::SendCalcText(DWORD messageId, LONG channel, DWORD kind, const char16_t* text, const char16_t*)

@@ -9,6 +9,7 @@
 #include "sdk/analysismanager.h"
 #include "sdk/calcchannels.h"
 #include "sdk/charttimes.h"
+#include "sdk/recording.h"
 
 #include <functional>
 #include <map>
@@ -17,13 +18,18 @@
 
 namespace host {
 
-class CalcChannels final : public IChartCalcChannels, public IChartTimes, public ICalcTextTarget, private RefCounted {
+class CalcChannels final : public IChartCalcChannels,
+                           public IChartTimes,
+                           public ICalcTextTarget,
+                           public IChannelCalculation,
+                           private RefCounted {
 public:
     struct Channel {
         std::u16string name;
         std::u16string title;
         bool on = false;
         std::u16string text; // the calculation text, as the channel-calculation message set it
+        std::u16string unit; // the unit that came with it
     };
 
     // Created with one reference for the caller.
@@ -44,6 +50,9 @@ public:
     // ICalcTextTarget: the channel's calculation takes the new text (a channel it does not know: E_INVALIDARG).
     HRESULT SendCalcText(DWORD messageId, LONG channel, DWORD kind, const char16_t* text,
                          const char16_t* second) override;
+    // IChannelCalculation: the channel-calculation message with a text and its unit (kept as the channel's unit).
+    HRESULT SetCalculation(DWORD messageId, IKVOString* text, IKVOString* unit,
+                           const ChannelReference* channel) override;
     // IChartTimes
     HRESULT GetAbsoluteTime(const KVOPosition* position, LONGLONG* time) override;
     HRESULT FormatTime(LONGLONG time, DWORD flags, DWORD value, BSTR* text) override;

@@ -113,7 +113,8 @@ HRESULT ChartData::QueryInterface(REFIID iid, void** out)
     if (iid == IID_IChartChannels) {
         return Answer(static_cast<IChartChannels*>(this), out);
     }
-    if (iid == IID_IChartCalcChannels || iid == IID_IChartTimes || iid == IID_ICalcTextTarget) {
+    if (iid == IID_IChartCalcChannels || iid == IID_IChartTimes || iid == IID_ICalcTextTarget ||
+        iid == IID_IChannelCalculation) {
         return calculations_->QueryInterface(iid, out);
     }
     if (outer_) {

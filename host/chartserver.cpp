@@ -308,6 +308,9 @@ HRESULT ChartServer::GetEventEnumerator(DWORD, LONG channel, DWORD, LONG firstRe
     *enumerator = nullptr;
     ++eventRequests_;
     const LONG index = channel - document_->ChannelCount();
+    if (calculatedEvents_ && (index < 0 || index >= static_cast<LONG>(eventChannels_.size()))) {
+        return calculatedEvents_(channel, firstRecord, enumerator);
+    }
     if (index < 0 || index >= static_cast<LONG>(eventChannels_.size()) || firstRecord < 0 ||
         firstRecord >= static_cast<LONG>(eventChannels_[index].size()) || !eventChannels_[index][firstRecord]) {
         return S_FALSE;

@@ -7,6 +7,7 @@
 #include "host/eventarray.h"
 #include "sdk/chartserver.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -23,6 +24,9 @@ public:
     // Event channels are numbered after the document's sample channels; one array per record.
     int AddEventChannel(std::vector<std::shared_ptr<const EventArray>> records);
     void SetCurrentRecord(LONG record) { currentRecord_ = record; }
+    // Answers the event enumerator of a channel the server does not hold itself (a calculation channel).
+    using CalculatedEvents = std::function<HRESULT(LONG channel, LONG record, IUnknown** enumerator)>;
+    void SetCalculatedEvents(CalculatedEvents answer) { calculatedEvents_ = std::move(answer); }
     // Calls of NewPointSource and GetEventEnumerator so far.
     int PointSourceRequests() const { return pointSourceRequests_; }
     int EventRequests() const { return eventRequests_; }
@@ -97,6 +101,7 @@ private:
     LONG currentRecord_ = 0;
     int pointSourceRequests_ = 0;
     int eventRequests_ = 0;
+    CalculatedEvents calculatedEvents_;
 };
 
 } // namespace host

@@ -141,6 +141,9 @@ HRESULT DataSource::QueryInterface(REFIID iid, void** out)
     if (iid == IID_IChartSelection) {
         return Answer(static_cast<IChartSelection*>(this), out);
     }
+    if (iid == IID_IChannelNames) {
+        return Answer(static_cast<IChannelNames*>(this), out);
+    }
     if (iid == IID_IChannelNaming) {
         return Answer(static_cast<IChannelNaming*>(this), out);
     }
@@ -152,6 +155,11 @@ HRESULT DataSource::QueryInterface(REFIID iid, void** out)
     }
     if (iid == IID_IChannelData || iid == IID_IChartDocument) {
         return chartData_->QueryInterface(iid, out);
+    }
+    for (const auto& [offered, object] : offered_) {
+        if (offered == iid) {
+            return object->QueryInterface(iid, out);
+        }
     }
     return E_NOINTERFACE;
 }
@@ -174,7 +182,9 @@ const std::u16string* DataSource::ChartCalculation(LONG channel) const
 
 LONG DataSource::BareReference(const std::u16string& text)
 {
-    if (text.size() < 3 || text.size() > 11 || text.compare(0, 2, u"ch") != 0 ||
+    // The evaluator reads texts without regard to case: "Ch3" names channel 3 as "ch3" does.
+    const bool prefix = text.size() >= 2 && (text[0] == u'c' || text[0] == u'C') && (text[1] == u'h' || text[1] == u'H');
+    if (text.size() < 3 || text.size() > 11 || !prefix ||
         !std::all_of(text.begin() + 2, text.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; })) {
         return -1;
     }
@@ -590,6 +600,16 @@ HRESULT DataSource::GetSource(LONG index, IDataSource** out)
         return E_INVALIDARG;
     }
     return Answer(static_cast<IDataSource*>(this), reinterpret_cast<void**>(out));
+}
+
+HRESULT DataSource::GetChannelName(LONG channel, DWORD, BSTR* name)
+{
+    if (!name) {
+        return E_POINTER;
+    }
+    const bool recorded = channel >= 0 && channel < document_->ChannelCount();
+    *name = SysAllocString(recorded ? document_->ChannelName(channel).c_str() : u"");
+    return S_OK;
 }
 
 } // namespace host

@@ -9,6 +9,7 @@
 #include "host/eventarray.h"
 #include "host/onlinesinks.h"
 #include "sdk/analysishost.h"
+#include "sdk/channelcalc.h"
 #include "sdk/channeltoken.h"
 #include "sdk/datasource.h"
 #include "sdk/sampling.h"
@@ -36,6 +37,7 @@ class DataSource final : public IDataSource,
                          public IChannelNaming,
                          public ISamplingPosition,
                          public IChartChanges,
+                         public IChannelNames,
                          private RefCounted {
 public:
     // A new data source over the document's channels, with one reference for the caller. Calculation channels
@@ -81,6 +83,8 @@ public:
     const std::optional<std::pair<LONG, std::pair<double, double>>>& SelectedChannel() const { return selectedChannel_; }
     // IChannelNaming: "ch" and the channel number plus 1, as the evaluator reads it.
     HRESULT GetChannelToken(LONG reserved, LONG channel, LONG kind, BSTR* token) override;
+    // IChannelNames: a recorded channel's name; empty for any other channel.
+    HRESULT GetChannelName(LONG channel, DWORD flags, BSTR* name) override;
 
     // The chart's calculation channels are numbered from this on, past any channel the source adds itself, and
     // evaluated from the texts the chart's channels hold.
@@ -94,6 +98,10 @@ public:
     void SetVirtualChannel(int number, std::vector<std::shared_ptr<const EventArray>> records);
     // The virtual channel `number` computed by the evaluator from `text` in each record.
     void SetVirtualCalculation(int number, std::u16string text) { virtualTexts_[number] = std::move(text); }
+
+    // Another object answers this interface for the source (the chart server and the preview data that a chart
+    // draws the source with).
+    void Offer(const IID& iid, platform::ComPtr<IUnknown> object) { offered_.emplace_back(iid, std::move(object)); }
 
     // The time base that channel objects report for a channel ({1, 1, 0.0} unless set).
     void SetChannelTimeBase(int channel, ChannelTimeBase base) { timeBases_[channel] = base; }
@@ -154,6 +162,7 @@ private:
     std::map<int, ChannelTimeBase> timeBases_;
     std::pair<KVOPosition, KVOPosition> selection_{};
     std::optional<std::pair<LONG, std::pair<double, double>>> selectedChannel_;
+    std::vector<std::pair<IID, platform::ComPtr<IUnknown>>> offered_;
 };
 
 } // namespace host

@@ -413,6 +413,7 @@ HRESULT HostDocument::QueryInterface(REFIID iid, void** out)
                                        {&IID_IDocumentStorage, static_cast<IDocumentStorage*>(this)},
                                        {&IID_IHostDocumentUpdate, static_cast<IHostDocumentUpdate*>(this)},
                                        {&IID_IHostObjectsById, static_cast<IHostObjectsById*>(this)},
+                                       {&IID_IFrameworkMessageTarget, static_cast<IFrameworkMessageTarget*>(this)},
                                    },
                                    iid, out);
     // The framework's own document interfaces stay the extension documents' own.
@@ -424,6 +425,9 @@ HRESULT HostDocument::QueryInterface(REFIID iid, void** out)
         if (document && SUCCEEDED(document->QueryInterface(iid, out)) && *out) {
             return S_OK;
         }
+    }
+    if (own == E_NOINTERFACE && extensionDocument_) {
+        return extensionDocument_->QueryInterface(iid, out);
     }
     return own;
 }
@@ -446,6 +450,13 @@ HRESULT HostDocument::Update(DWORD argument)
 {
     log_.Record("hostdocument", "Update", Hex(argument));
     ++updates_;
+    return S_OK;
+}
+
+HRESULT HostDocument::Post(DWORD code, DWORD value, double top, double bottom, LONG channel)
+{
+    log_.Record("hostdocument", "FrameworkMessage", Hex(code));
+    frameworkMessages_.push_back({code, value, top, bottom, channel});
     return S_OK;
 }
 

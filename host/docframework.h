@@ -10,6 +10,7 @@
 #include "host/messagebus.h"
 #include "host/printservice.h"
 #include "platform/com/memstream.h"
+#include "sdk/channelcalc.h"
 #include "sdk/docframework.h"
 #include "sdk/documentsite.h"
 #include "sdk/docview.h"
@@ -223,6 +224,7 @@ class HostDocument final : public IHostDocument,
                            public IDocumentStorage,
                            public IHostDocumentUpdate,
                            public IHostObjectsById,
+                           public IFrameworkMessageTarget,
                            private RefCounted {
 public:
     // Created with one reference for the caller.
@@ -264,6 +266,19 @@ public:
     // IHostObjectsById, the document's object container: the chart's view under object n 2 of the chart family.
     HRESULT GetObjectById(DWORD id, DWORD reserved, IUnknown** out) override;
     ChartView& View() { return *chartView_; }
+    // IFrameworkMessageTarget: kept in order.
+    struct FrameworkMessage {
+        DWORD code;
+        DWORD value;
+        double top;
+        double bottom;
+        LONG channel;
+    };
+    HRESULT Post(DWORD code, DWORD value, double top, double bottom, LONG channel) override;
+    const std::vector<FrameworkMessage>& FrameworkMessages() const { return frameworkMessages_; }
+    // An extension's document that answers the interfaces the host document does not (no reference: clear it
+    // before the document goes).
+    void SetExtensionDocument(IUnknown* document) { extensionDocument_ = document; }
 
     IUnknown* AsUnknown() { return static_cast<IHostDocument*>(this); }
     // An extension's document of this host document, made by its class object; the host document holds it and
@@ -290,6 +305,8 @@ private:
     std::vector<platform::ComPtr<ICustomDocument2>> documents_;
     int updates_ = 0;
     std::unique_ptr<ChartView> chartView_ = std::make_unique<ChartView>(log_);
+    std::vector<FrameworkMessage> frameworkMessages_;
+    IUnknown* extensionDocument_ = nullptr;
 };
 
 // The view-class registry (framework object 0x8000000F) and the registrations it hands out.

@@ -103,6 +103,13 @@ HRESULT Framework::GetObject(DWORD id, REFIID iid, void** out)
     if (const RegisteredClass* found = FindClass(id)) {
         return found->object->QueryInterface(iid, out);
     }
+    for (const HostObject& entry : hostObjects_) {
+        const WORD shortId = KnownTypeId(entry.family);
+        if (shortId != 0 && id == ((static_cast<DWORD>(shortId) << 16) | entry.n) &&
+            SUCCEEDED(entry.object->QueryInterface(iid, out))) {
+            return S_OK;
+        }
+    }
     for (const auto& [classId, object] : hostClasses_) {
         const WORD shortId = KnownTypeId(classId);
         if (shortId != 0 && id == static_cast<DWORD>(shortId) << 16) {

@@ -103,6 +103,9 @@ public:
     // The host's own class object for a class id: GetObject hands it out under the class id's type id (once that
     // has been asked for). Kept over module loads; no reference.
     void AddHostClass(const GUID& classId, IUnknown* object) { hostClasses_.emplace_back(classId, object); }
+    // A host object that GetObject hands out under (the family's type id | n) for the interfaces it answers;
+    // asked before the host classes, and passed over when it does not answer. Kept over module loads; no reference.
+    void AddHostObject(const GUID& family, WORD n, IUnknown* object) { hostObjects_.push_back({family, n, object}); }
     // A calculation of the host's own, found by name after the module's; kept over module loads.
     void AddHostCalculation(std::u16string name, IUnknown* object);
     // The document framework's objects: message bus, menus, commands, registrations, view classes.
@@ -133,6 +136,12 @@ private:
     bool refuse_ = false;
     bool refuseTypeIds_ = false;
     std::vector<std::pair<GUID, IUnknown*>> hostClasses_;
+    struct HostObject {
+        GUID family;
+        WORD n;
+        IUnknown* object;
+    };
+    std::vector<HostObject> hostObjects_;
     std::deque<RegisteredClass> hostCalculations_;
     DocumentFramework documents_{log_};
     platform::ComPtr<CopyNotifyService> copyNotices_ = CopyNotifyService::Create(log_);

@@ -47,6 +47,9 @@ Host::Host() : framework_(log_), tests_(log_), application_(log_)
 {
     framework_.AddHostClass(CLSID_ChannelCalculation, static_cast<ICalcEnumClass2*>(&evaluator_));
     framework_.AddHostCalculation(LMPeaksClass::kName, static_cast<ICalcEnumClass2*>(&peaks_));
+    // Channel calculations of extensions aggregate the host's calculation and bind through the auxiliary object.
+    framework_.AddHostObject(GUID_HostChannelCalcFamily, 17, &channelCalcFactory_);
+    framework_.AddHostObject(CLSID_ChannelCalculation, 0, &channelCalcAux_);
     chartDataFactory_.SetHost(this);
 }
 

@@ -4,6 +4,7 @@
 
 #include "host/calcevaluator.h"
 #include "host/calllog.h"
+#include "host/channelcalchost.h"
 #include "host/chartdata.h"
 #include "host/chartrecorder.h"
 #include "host/framework.h"
@@ -54,6 +55,8 @@ public:
 private:
     CallLog log_;
     LMPeaksClass peaks_; // before the framework, which holds a reference to it
+    HostCalcFactory channelCalcFactory_;
+    ChannelCalcAux channelCalcAux_;
     Framework framework_;
     TestRegistry tests_;
     ApplicationService application_;

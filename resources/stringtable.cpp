@@ -61,6 +61,12 @@ constexpr platform::StringTableEntry kStrings[] = {
     {CalculationsTurnedOff,
      u"One or more channel calculations are not available in the new analysis type and have been turned off."},
     {ModuleCaption, u"Crestmetrics"},
+    {NeedsLoopmetry, u"Crestmetrics requires the Loopmetry standard extension."},
+    {ChannelCalcCaption, u"Crestmetrics"},
+    {ChannelCalcOnSource, u"A Crestmetrics channel calculation can not be set on the Crestmetrics source channel."},
+    {ChooseAnalysisType, u"Choose an analysis type before using channel calculations. The analysis type can be "
+                         u"changed in the settings dialog."},
+    {ChannelCalcDialogCaption, u"Crestmetrics - %1"},
     {MenuAnalyseChannel, u"A&nalyze Channel"},
     {MenuAnalyseSelection, u"A&nalyze Selection"},
     {CommandAnalyse, u"Analyze Channel"},

@@ -82,6 +82,15 @@ inline constexpr UINT RmpSetting = 1093;
 inline constexpr UINT RmpHeightPercentLabel = 1094;
 }
 
+// The channel calculation.
+namespace StringId {
+inline constexpr UINT NeedsLoopmetry = 113;
+inline constexpr UINT ChannelCalcCaption = 122;
+inline constexpr UINT ChannelCalcOnSource = 126;
+inline constexpr UINT ChooseAnalysisType = 200;
+inline constexpr UINT ChannelCalcDialogCaption = 300;
+}
+
 namespace Resources {
 // Every entry of the module's string table.
 std::span<const platform::StringTableEntry> StringTable();

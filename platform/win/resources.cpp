@@ -199,13 +199,48 @@ void RegisterResource(HINSTANCE module, LPCWSTR type, LPCWSTR name, LANGID langu
     registry.resources[Key{module, NameKey(type), NameKey(name)}][language] = std::move(resource);
 }
 
+namespace {
+// The 16 strings of a block already registered for the module in the language (empty ones when there is none).
+std::vector<std::u16string> RegisteredBlock(HINSTANCE module, UINT number, LANGID language)
+{
+    std::vector<std::u16string> strings(16);
+    Registry& registry = GetRegistry();
+    std::lock_guard guard(registry.lock);
+    const auto found = registry.resources.find(Key{module, NameKey(RT_STRING), NameKey(MAKEINTRESOURCEW(number))});
+    if (found == registry.resources.end()) {
+        return strings;
+    }
+    const auto exact = found->second.find(language);
+    if (exact == found->second.end()) {
+        return strings;
+    }
+    const std::vector<std::byte>& data = exact->second->data;
+    std::vector<char16_t> units(data.size() / sizeof(char16_t));
+    std::memcpy(units.data(), data.data(), units.size() * sizeof(char16_t));
+    std::size_t at = 0;
+    for (std::u16string& text : strings) {
+        if (at >= units.size()) {
+            break;
+        }
+        const std::size_t length = std::min<std::size_t>(units[at], units.size() - at - 1);
+        text.assign(units.data() + at + 1, length);
+        at += 1 + length;
+    }
+    return strings;
+}
+} // namespace
+
 void RegisterStringTable(HINSTANCE module, std::span<const StringTableEntry> entries, LANGID language)
 {
-    std::map<UINT, std::vector<std::u16string_view>> blocks;
+    // Tables of one module may share a block (ids 16 apart): each keeps the strings the others put there.
+    std::map<UINT, std::vector<std::u16string>> blocks;
     for (const StringTableEntry& entry : entries) {
-        auto& block = blocks[(entry.id >> 4) + 1];
-        block.resize(16);
-        block[entry.id & 15] = entry.text;
+        const UINT number = (entry.id >> 4) + 1;
+        auto found = blocks.find(number);
+        if (found == blocks.end()) {
+            found = blocks.emplace(number, RegisteredBlock(module, number, language)).first;
+        }
+        found->second[entry.id & 15] = std::u16string(entry.text);
     }
     for (const auto& [number, strings] : blocks) {
         std::vector<char16_t> units;

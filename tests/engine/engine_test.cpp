@@ -335,8 +335,11 @@ TEST(EnumeratorEngine, InterfaceSlotsIdentityAndCreation)
     host::Host& host = SharedHost();
     CalcEnums::CalcEnumNumericParamsClass* capClass = nullptr;
     for (CAFClassObject* link = CAFClassObject::CalculationListHead(); link; link = link->Next()) {
-        auto* object = static_cast<CalcEnums::CalcEnumNumericParamsClass*>(
-            static_cast<ICalcEnumClass2*>(link->GetClassObjectInterface()));
+        // The channel calculation's two class objects are of other kinds.
+        auto* object = dynamic_cast<CalcEnums::CalcEnumNumericParamsClass*>(link->GetClassObjectInterface());
+        if (!object) {
+            continue;
+        }
         if (std::u16string(object->Descriptor().name) == u"CAPPeakDet") {
             capClass = object;
         }

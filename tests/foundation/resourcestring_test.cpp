@@ -82,6 +82,19 @@ TEST_F(ResourceStringTest, ABlockWhoseCountRunsPastItsEndGivesNothing)
     EXPECT_TRUE(Load(module, 33, false).empty());
 }
 
+// Two tables of one module whose ids share a block (16 to 31): each keeps its strings whatever the order; an id
+// registered again takes the newer text.
+TEST_F(ResourceStringTest, TablesSharingABlockKeepEachOthersStrings)
+{
+    static constexpr platform::StringTableEntry kOther[] = {{18, u"other table"}, {6, u"newer text"}};
+    platform::RegisterStringTable(module, kOther);
+    EXPECT_EQ(Load(module, 17, false), u"second block");
+    EXPECT_EQ(Load(module, 18, false), u"other table");
+    EXPECT_EQ(Load(module, 1, false), u"Welcome to HOSTAPPTITLE");
+    EXPECT_EQ(Load(module, 6, false), u"newer text");
+    EXPECT_TRUE(Load(module, 19, false).empty());
+}
+
 TEST_F(ResourceStringTest, TheApplicationLanguageComesFirst)
 {
     static constexpr platform::StringTableEntry kGerman[] = {{1, u"Willkommen bei HOSTAPPTITLE"}};

@@ -169,7 +169,8 @@ TEST_F(ModuleLoad, RegistersEveryClassObjectInOrderAndAsksEachTypeIdOnce)
             registrations.push_back("message");
         }
     }
-    std::vector<std::string> expected = {"document ", "view ", "view "};
+    // The channel calculation's settings class and class object lead the calculation list.
+    std::vector<std::string> expected = {"document ", "view ", "view ", "other ", "other "};
     for (const Expected& calc : ExpectedCalculations()) {
         expected.push_back("calculation " + host::Narrow(calc.name));
     }
@@ -222,9 +223,9 @@ TEST_F(ModuleLoad, RegistersEveryClassObjectInOrderAndAsksEachTypeIdOnce)
     for (const host::Call& call : host.Log().Of("typeids")) {
         ++requests[call.detail.substr(0, call.detail.find(' '))];
     }
-    // Fifteen calculation classes, the draw-type family, the host's calculation class (the self tests' id), the
-    // document family and the two view families.
-    EXPECT_EQ(requests.size(), 20u);
+    // Fifteen calculation classes, the channel calculation's two class objects, the draw-type family, the host's
+    // calculation class (the self tests' id), the document family and the two view families.
+    EXPECT_EQ(requests.size(), 22u);
     for (const auto& [guid, count] : requests) {
         EXPECT_EQ(count, 1) << guid;
     }

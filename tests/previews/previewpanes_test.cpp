@@ -1,0 +1,343 @@
+// The previews of the detector pages over a host document: the texts they send to the host's calculation channels,
+// rebuilding only on change, the ranges of their lanes, and what the document's channels hold after the dialog.
+#include "../dialogs/dialogs_fixture.h"
+
+#include "../analysis/analysisfixture.h"
+#include "dialogs/detectorpages.h"
+#include "dialogs/detectorunstim.h"
+#include "dialogs/previewpanes.h"
+#include "host/chartserver.h"
+#include "host/previewsampling.h"
+#include "host/recording.h"
+#include "platform/gdi/image.h"
+#include "platform/ui/render.h"
+#include "sdk/chartserver.h"
+#include "sdk/sampleenum.h"
+#include "frame/eventiter.h"
+
+#include <cfloat>
+
+namespace {
+using namespace DialogsTest;
+using namespace CX;
+using CX::Dlg::SettingsDlg;
+namespace SettingId = CX::Doc::SettingId;
+
+std::string ExamplePath(const char* name) { return std::string(TEST_DATA_DIR) + "/../../examples/" + name; }
+
+std::string Narrow(std::u16string_view text) { return std::string(text.begin(), text.end()); }
+
+// The analysis document over a bundled recording, whose host data source also offers what a chart draws with: the
+// chart server (the calculation channels' events evaluated by the host) and the preview data's time base.
+struct PreviewDocument {
+    explicit PreviewDocument(const char* example, bool loopmetry = false)
+        : recording(host::ReadRecordingFile(ExamplePath(example))), analysed(recording, loopmetry)
+    {
+        server = host::ChartServer::Create(recording);
+        host::DataSource* source = analysed.source.Get();
+        server->SetCalculatedEvents([source](LONG channel, LONG record, IUnknown** out) {
+            return source->OpenEnum(0, channel, 0, record, 0x7FFFFFFF, 0, out);
+        });
+        source->Offer(IID_IChartDataSource, platform::ComPtr<IUnknown>(static_cast<IChartDataSource*>(server.Get())));
+        preview = host::PreviewData::Create(recording->TickPeriod(0), recording->Length(0, 0));
+        source->Offer(IID_IPreviewData, platform::ComPtr<IUnknown>(static_cast<IPreviewData*>(preview.Get())));
+        Doc::SettingsSet& settings = analysed.doc->Settings();
+        settings.SetLong(SettingId::kSourceChannel, 0);
+        if (auto* tab = dynamic_cast<Doc::CXSettingInt*>(settings.Find(SettingId::kFirstSettingsTab))) {
+            tab->SetValue(0);
+        }
+    }
+    Doc::SettingsSet& Settings() { return analysed.doc->Settings(); }
+    std::u16string ChannelText(std::int32_t id) { return analysed.ChannelText(id); }
+    // The events that the host evaluates for the text of the event-chain channel, in block 0.
+    int EventsOfChannel(std::int32_t id)
+    {
+        platform::ComPtr<IUnknown> opened;
+        const HRESULT hr = analysed.source->OpenEnum(0, Settings().GetLong(id), 0, 0, 0x7FFFFFFF, 0, opened.Out());
+        if (hr != S_OK) {
+            ADD_FAILURE() << std::hex << hr;
+            return -1;
+        }
+        platform::ComPtr<IEnumEventEx> events;
+        opened->QueryInterface(IID_IEnumEventEx, events.OutVoid());
+        LONG size = 0;
+        events->GetEventSize(&size);
+        std::vector<std::byte> buffer(static_cast<std::size_t>(std::max<LONG>(size, 1)) * 64);
+        int count = 0;
+        for (int guard = 0; guard < 100000; ++guard) {
+            LONG read = 0;
+            LONG next = 0;
+            const HRESULT step = events->Next(static_cast<ULONG>(buffer.size()), 0x7FFFFFFF, buffer.data(), &read, &next);
+            count += read;
+            if (step != S_OK) {
+                break;
+            }
+        }
+        return count;
+    }
+    // Runs the document's settings command; `drive` gets the dialog once it shows.
+    bool Run(const std::function<void(SettingsDlg&)>& drive)
+    {
+        ui::SetModalHook([&](HWND dialog) {
+            auto* settingsDialog = dynamic_cast<SettingsDlg*>(owl::TWindow::GetWindowPtr(dialog));
+            if (!settingsDialog) {
+                ui::Click(GetDlgItem(dialog, IDCANCEL));
+                return;
+            }
+            drive(*settingsDialog);
+        });
+        const bool accepted = analysed.doc->RunSettingsDialog(0);
+        ui::SetModalHook({});
+        return accepted;
+    }
+
+    // The same on the cardiac type's detector page and its preview.
+    bool RunOnCardiacPage(const std::function<void(SettingsDlg&, Dlg::Sub_DetectorCAP&, CXPreview_Stimulated&)>& drive)
+    {
+        analysed.SetAnalysisType(1);
+        return Run([&](SettingsDlg& dialog) {
+            auto* page = dynamic_cast<Dlg::Sub_DetectorCAP*>(dialog.Page());
+            ASSERT_NE(nullptr, page);
+            ASSERT_NE(nullptr, page->Preview());
+            drive(dialog, *page, *page->Preview());
+        });
+    }
+
+    std::shared_ptr<host::Document> recording;
+    AnalysedDocument analysed;
+    platform::ComPtr<host::ChartServer> server;
+    platform::ComPtr<host::PreviewData> preview;
+};
+
+std::size_t Pushes()
+{
+    std::size_t count = 0;
+    for (const auto& call : AnalysisHost().Log().Of("calcchannels")) {
+        count += call.operation == "SetCalculation" ? 1 : 0;
+    }
+    return count;
+}
+
+class PreviewPanesTest : public DialogFixture {};
+
+TEST_F(PreviewPanesTest, TheStimulatedPreviewSendsItsTextsAndRebuildsOnlyOnChange)
+{
+    PreviewDocument document("cardiac.txt");
+    document.RunOnCardiacPage([&](SettingsDlg& dialog, Dlg::Sub_DetectorCAP&, CXPreview_Stimulated& shown) {
+        CXPreview_Stimulated* preview = &shown;
+        EXPECT_TRUE(preview->SourceHasUnits());
+        EXPECT_EQ(1, preview->Builds());
+        EXPECT_EQ(u"Ch1", std::u16string(preview->State().traceText.c_str()));
+        EXPECT_EQ(u"mV", preview->State().sourceUnit.Text());
+        EXPECT_EQ(dialog.Settings().GetLong(SettingId::kEventChainChannel), preview->EventPair().channel);
+        EXPECT_EQ(4, preview->EventPair().kind);
+        // The host's channels hold what the preview shows.
+        EXPECT_EQ(std::u16string(preview->State().traceText.c_str()), document.ChannelText(SettingId::kDetectorStageChannel));
+        const std::u16string events(preview->State().eventText.c_str());
+        EXPECT_NE(std::u16string::npos, events.find(u"cappeakdet")) << Narrow(events);
+        EXPECT_EQ(events, document.ChannelText(SettingId::kEventChainChannel));
+
+        // Nothing changed: nothing is sent or redrawn.
+        const std::size_t pushes = Pushes();
+        preview->SetUpDrawers(false);
+        EXPECT_EQ(1, preview->Builds());
+        EXPECT_EQ(pushes, Pushes());
+        Cancel(dialog);
+    });
+}
+
+TEST_F(PreviewPanesTest, ChangingTheThresholdRedrawsTheDetectedEvents)
+{
+    PreviewDocument document("cardiac.txt");
+    document.RunOnCardiacPage([&](SettingsDlg& dialog, Dlg::Sub_DetectorCAP& cardiacPage, CXPreview_Stimulated& shown) {
+        Dlg::Sub_DetectorCAP* page = &cardiacPage;
+        CXPreview_Stimulated* preview = &shown;
+        HWND window = preview->Window()->GetHandle();
+        ASSERT_NE(nullptr, window);
+        // The host draws the record at the pane's scale: the whole block across the preview.
+        const KVORationalImp scale = preview->Window()->GetCompression();
+        ASSERT_GT(scale.numerator, scale.denominator);
+        document.server->SetView(0, 0, static_cast<double>(scale.numerator) / static_cast<double>(scale.denominator), 0);
+        // The width measured from the minimum peak height: the plain peak detector over the source.
+        ui::Click(GetDlgItem(page->GetHandle(), 1017));
+        Enter(page->GetHandle(), 1007, u"90"); // mV above the baseline
+        ui::advance(1000);
+        ui::pump();
+        const int low = document.EventsOfChannel(SettingId::kEventChainChannel);
+        const std::u16string lowText(preview->State().eventText.c_str());
+        const gdi::Image before = ui::RenderWindow(page->GetHandle());
+
+        Enter(page->GetHandle(), 1007, u"105");
+        EXPECT_EQ(lowText, std::u16string(preview->State().eventText.c_str())); // a second after the last key
+        ui::advance(1000);
+        ui::pump();
+        const int high = document.EventsOfChannel(SettingId::kEventChainChannel);
+        EXPECT_NE(lowText, std::u16string(preview->State().eventText.c_str()));
+        // Block 0 holds five beats 113, 100, 100, 102 and 116 above the baseline: 90 finds them all, 105 two.
+        EXPECT_EQ(5, low) << Narrow(lowText);
+        EXPECT_EQ(2, high);
+        const gdi::Image after = ui::RenderWindow(page->GetHandle());
+
+        const gdi::GoldenCheck first = gdi::CheckGolden(before, GoldenPath("preview_threshold_low.png"));
+        EXPECT_TRUE(first.ok) << first.message;
+        const gdi::GoldenCheck second = gdi::CheckGolden(after, GoldenPath("preview_threshold_high.png"));
+        EXPECT_TRUE(second.ok) << second.message;
+        Cancel(dialog);
+    });
+}
+
+TEST_F(PreviewPanesTest, CancelLeavesTheDocumentsSettingsAndCalculationChannelsAsTheyWere)
+{
+    PreviewDocument document("cardiac.txt");
+    document.analysed.SetAnalysisType(1);
+    document.analysed.doc->RunAnalysis();
+    const double height = document.Settings().GetDouble(SettingId::kMinPeakHeight);
+    const std::u16string stage = document.ChannelText(SettingId::kDetectorStageChannel);
+    const std::u16string chain = document.ChannelText(SettingId::kEventChainChannel);
+    const std::u16string calculation = document.ChannelText(SettingId::kCalcStageChannel);
+    ASSERT_NE(u"<none>", chain);
+
+    EXPECT_FALSE(document.Run([&](SettingsDlg& dialog) {
+        Enter(dialog.Page()->GetHandle(), 1007, u"25");
+        ui::advance(1000);
+        ui::pump();
+        // The preview wrote its own texts into the document's channels.
+        EXPECT_NE(chain, document.ChannelText(SettingId::kEventChainChannel));
+        Cancel(dialog);
+    }));
+    EXPECT_DOUBLE_EQ(height, document.Settings().GetDouble(SettingId::kMinPeakHeight));
+    EXPECT_EQ(stage, document.ChannelText(SettingId::kDetectorStageChannel));
+    EXPECT_EQ(chain, document.ChannelText(SettingId::kEventChainChannel));
+    EXPECT_EQ(calculation, document.ChannelText(SettingId::kCalcStageChannel));
+}
+
+TEST_F(PreviewPanesTest, TheUnstimulatedPreviewSendsTheDetectionOverTheSourceToken)
+{
+    PreviewDocument document("cardiac.txt", true);
+    document.analysed.SetAnalysisType(0);
+    document.analysed.doc->RunAnalysis();
+    const std::u16string chain = document.ChannelText(SettingId::kEventChainChannel);
+    document.Run([&](SettingsDlg& dialog) {
+        auto* page = dynamic_cast<Dlg::Sub_DetectorUnStim*>(dialog.Page());
+        ASSERT_NE(nullptr, page);
+        CXPreview_LM* preview = page->Preview();
+        const int builds = preview->Builds();
+        EXPECT_GE(builds, 1);
+        EXPECT_EQ(u"ch1", std::u16string(preview->State().traceText.c_str()));
+        const std::u16string events(preview->State().eventText.c_str());
+        EXPECT_EQ(0u, events.rfind(u"pcc( ", 0)) << Narrow(events);
+        EXPECT_EQ(events, document.ChannelText(SettingId::kEventChainChannel));
+        EXPECT_EQ(u"ch1", document.ChannelText(SettingId::kDetectorStageChannel));
+        const std::size_t pushes = Pushes();
+        preview->SetUpDrawers(false);
+        EXPECT_EQ(pushes, Pushes());
+        // A forced rebuild sends again.
+        preview->SetUpDrawers(true);
+        EXPECT_EQ(builds + 1, preview->Builds());
+        EXPECT_EQ(pushes + 2, Pushes());
+        Cancel(dialog);
+    });
+    EXPECT_EQ(chain, document.ChannelText(SettingId::kEventChainChannel));
+}
+
+// A site whose channel has, or has not, a value range.
+class RangeSite : public TestSite {
+public:
+    IUnknown* HostDocument() override { return hostDocument; }
+    IUnknown* hostDocument = nullptr;
+    bool ChannelValueRange(int, std::int32_t, double& lower, double& upper) override
+    {
+        if (!range) {
+            return false;
+        }
+        lower = range->first;
+        upper = range->second;
+        return true;
+    }
+    std::optional<std::pair<double, double>> range;
+};
+
+TEST_F(PreviewPanesTest, AChannelWithoutARangeAutoscalesTheFirstLane)
+{
+    PreviewDocument document("cardiac.txt");
+    RangeSite site;
+    site.units[0] = {u"V", u'm'};
+    site.hostDocument = document.analysed.hostDocument->AsUnknown();
+    Doc::SettingsSet settings(document.Settings());
+    if (auto* type = dynamic_cast<Doc::CXSettingInt*>(settings.Find(SettingId::kAnalysisType))) {
+        type->SetValue(1);
+    }
+    ui::SetModalHook([&](HWND dialog) {
+        auto* settingsDialog = dynamic_cast<SettingsDlg*>(owl::TWindow::GetWindowPtr(dialog));
+        ASSERT_NE(nullptr, settingsDialog);
+        auto* page = dynamic_cast<Dlg::Sub_DetectorCAP*>(settingsDialog->Page());
+        ASSERT_NE(nullptr, page);
+        ASSERT_NE(nullptr, page->Preview());
+        ChartDraw::PreviewDataWinWButtons* window = page->Preview()->Window();
+        ASSERT_GT(window->LaneCount(), 0u);
+        std::vector<LONG> autoscaled;
+        window->onAutoscale = [&](const LONG*, LONG lane) { autoscaled.push_back(lane); };
+        struct Case {
+            std::optional<std::pair<double, double>> range;
+            std::vector<LONG> lanes;
+        } cases[] = {
+            {std::nullopt, {1, 2}}, // no explicit range on either lane
+            {std::make_pair(-90.0, 40.0), {2}},
+        };
+        for (const Case& c : cases) {
+            autoscaled.clear();
+            site.range = c.range;
+            page->ResetPreviewRange();
+            EXPECT_EQ(c.lanes, autoscaled);
+        }
+        Cancel(*settingsDialog);
+    });
+    CX::Dlg::RunSettingsDialog(settings, nullptr, site, 0);
+    ui::SetModalHook({});
+}
+
+TEST(PreviewMappers, TheTransformedTracesMapperHoldsTheDetectionSettings)
+{
+    platform::ComPtr<ILMDocExtension> extension(new host::LMDocExtension(nullptr));
+    platform::ComPtr<ILMDetectionSettings> detection;
+    ASSERT_EQ(S_OK, extension->CreateSettings(detection.Out()));
+    const ULONG held = detection->AddRef() - 1;
+    detection->Release();
+    {
+        PPPNUN mapper(0, detection.Get());
+        EXPECT_EQ(held + 2, detection->AddRef());
+        detection->Release();
+        KVO::String unit(u"mV");
+        IKVOString* mapped = nullptr;
+        LONG extra = 0;
+        ASSERT_EQ(S_OK, mapper.MapUnit(&mapped, unit.GetInterface(), 1, &extra));
+        EXPECT_NE(nullptr, mapped);
+        KVO::String text;
+        text.AttachInterface(mapped);
+        EXPECT_NE(u"?", std::u16string(text.c_str()));
+    }
+    EXPECT_EQ(held + 1, detection->AddRef());
+    detection->Release();
+
+    PPPNUN none(0, nullptr);
+    IKVOString* mapped = nullptr;
+    KVO::String unit(u"mV");
+    ASSERT_EQ(S_OK, none.MapUnit(&mapped, unit.GetInterface(), 1, nullptr));
+    KVO::String text;
+    text.AttachInterface(mapped);
+    EXPECT_EQ(u"?", std::u16string(text.c_str()));
+}
+
+TEST(PreviewMappers, TheViewRecordKeepsTheChartsScaleForAZeroDenominator)
+{
+    struct Case {
+        std::int64_t numerator;
+        std::int64_t denominator;
+        double expected;
+    } cases[] = {{10, 1, 10.0}, {1, 4, 0.25}, {7, 0, 2.5}, {0, 0, 2.5}};
+    for (const Case& c : cases) {
+        EXPECT_DOUBLE_EQ(c.expected, ViewTimeScale(c.numerator, c.denominator, 2.5)) << c.numerator << "/" << c.denominator;
+    }
+}
+
+} // namespace
