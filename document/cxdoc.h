@@ -47,17 +47,6 @@ inline constexpr WORD kHelp = 10;
 inline constexpr WORD kTableView = 12;
 } // namespace Command
 
-// The interface `iid` of a host object, or null (also for a null object).
-template <class I>
-platform::ComPtr<I> QueryHost(IUnknown* object, REFIID iid)
-{
-    platform::ComPtr<I> answer;
-    if (object) {
-        object->QueryInterface(iid, answer.OutVoid());
-    }
-    return answer;
-}
-
 // What the table view does for the document when an event becomes current: select the event's row, without the
 // selection notice that follows selecting the event in the document again.
 class EventRowSelection {

@@ -2,6 +2,7 @@
 // analysing while sampling, reselecting the analysed data and help; the own message that copies table rows to the
 // Tallysheet.
 #include "document/cxdoc.h"
+#include "foundation/comobject.h"
 #include "document/settingids.h"
 #include "foundation/moduleinstance.h"
 #include "foundation/resourcestring.h"
@@ -44,7 +45,7 @@ private:
 KVOPosition CXDoc::HostEndOfData() const
 {
     KVOPosition end{0x7FFFFFFF, 0x7FFFFFFF};
-    if (const auto extent = QueryHost<IChartExtent>(hostDocument_.Get(), IID_IChartExtent)) {
+    if (const auto extent = KVO::Ask<IChartExtent>(hostDocument_.Get(), IID_IChartExtent)) {
         extent->GetEndOfData(0x80000000u, &end);
     }
     return end;
@@ -99,7 +100,7 @@ void CXDoc::OnUpdateOnlineAnalysis(ICommandState& state)
 
 void CXDoc::OnReselect()
 {
-    const auto selection = QueryHost<IChartSelection>(hostDocument_.Get(), IID_IChartSelection);
+    const auto selection = KVO::Ask<IChartSelection>(hostDocument_.Get(), IID_IChartSelection);
     if (!HasAnalysedRange() || !selection) {
         return;
     }
@@ -145,7 +146,7 @@ void CXDoc::SetOnlineAnalysis(bool on, bool updateSetting)
         if (discontinuous || !HasAnalysedRange()) {
             // The analysis starts with the next block the host records.
             LONG blocks = 0;
-            if (const auto extent = QueryHost<IChartExtent>(hostDocument_.Get(), IID_IChartExtent)) {
+            if (const auto extent = KVO::Ask<IChartExtent>(hostDocument_.Get(), IID_IChartExtent)) {
                 extent->GetBlockCount(0, &blocks);
             }
             settings.SetLong(kRangeStartBlock, blocks);

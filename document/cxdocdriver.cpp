@@ -101,7 +101,7 @@ bool CXDoc::RunSettingsDialog(std::int32_t openingCode)
 {
     // The detection settings of analysis types 0 and 2 are the Loopmetry extension's.
     if (!CAF::GetDocumentExtension(hostDocument_.Get())) {
-        ShowDocumentMessage(StringId::LoopmetryRequired, MB_OK | MB_ICONERROR);
+        ShowDocumentMessage(StringId::NeedsLoopmetry, MB_OK | MB_ICONERROR);
         return false;
     }
     const std::int32_t typeBefore = Settings().GetInt(kAnalysisType);

@@ -1,6 +1,7 @@
 // What the analysis document does for its views: it knows the analysis view and the table view, makes an event
 // current (its table row, the host chart scrolled to it and its comment shown there) and shows help topics.
 #include "document/cxdoc.h"
+#include "foundation/comobject.h"
 #include "document/messageids.h"
 #include "document/settingids.h"
 #include "foundation/kvostring.h"
@@ -78,12 +79,12 @@ void CXDoc::SelectEvent(std::int32_t index, DWORD flags)
     const KVOPosition position{stored.record.tick, stored.block};
     if ((flags & kScrollChartToEvent) != 0) {
         LONGLONG time = 0;
-        const auto times = QueryHost<IChartTimes>(hostDocument_.Get(), IID_IChartTimes);
-        const auto container = QueryHost<IHostObjectsById>(hostDocument_.Get(), IID_IHostObjectsById);
+        const auto times = KVO::Ask<IChartTimes>(hostDocument_.Get(), IID_IChartTimes);
+        const auto container = KVO::Ask<IHostObjectsById>(hostDocument_.Get(), IID_IHostObjectsById);
         platform::ComPtr<IUnknown> chart;
         if (times && SUCCEEDED(times->GetAbsoluteTime(&position, &time)) && container &&
             SUCCEEDED(container->GetObjectById(Msg::ChartMessageId2(), 0, chart.Out())) && chart) {
-            if (const auto view = QueryHost<IChartView>(chart.Get(), IID_IChartView)) {
+            if (const auto view = KVO::Ask<IChartView>(chart.Get(), IID_IChartView)) {
                 view->ShowTime(time, 1);
             }
         }
@@ -110,7 +111,7 @@ void CXDoc::MarkEventInChart(const KVOPosition& position, bool popup)
     if (!Settings().GetBool(SettingId::kShowEventMarks)) {
         return;
     }
-    const auto holder = QueryHost<IDataSourceHolder>(hostDocument_.Get(), IID_IDataSourceHolder);
+    const auto holder = KVO::Ask<IDataSourceHolder>(hostDocument_.Get(), IID_IDataSourceHolder);
     platform::ComPtr<IDataSource> source;
     if (!holder || FAILED(holder->GetSource(0, source.Out())) || !source) {
         return;

@@ -90,7 +90,6 @@ constexpr platform::StringTableEntry kStrings[] = {
     {MenuOnlineAnalysis + 1, u"Enable/disable online analysis"},
     {MenuReselect, u"&Reselect Analyzed Data"},
     {MenuReselect + 1, u"Reselect the data used in the current analysis"},
-    {LoopmetryRequired, u"Crestmetrics requires the Loopmetry standard extension."},
     {OnlineDiscontinuousNew,
      u"Online data would be discontinuous with the new analysis region.\r\nOnline Mode will be turned off."},
     {OnlineDiscontinuousExisting, u"Online data would be discontinuous with the existing analysis region.\r\nTo "

@@ -65,7 +65,6 @@ inline constexpr UINT MenuTableView = 2048;
 inline constexpr UINT MenuShowMarks = 2064;
 inline constexpr UINT MenuOnlineAnalysis = 2080;
 inline constexpr UINT MenuReselect = 2096;
-inline constexpr UINT LoopmetryRequired = 113;
 inline constexpr UINT OnlineDiscontinuousNew = 151;
 inline constexpr UINT OnlineDiscontinuousExisting = 152;
 }
