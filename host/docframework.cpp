@@ -518,6 +518,11 @@ HRESULT HostDocument::GetSiteInterface(IUnknown** out)
 
 HRESULT HostDocument::GetExtension(DWORD typeId, DWORD reserved, IUnknown** out)
 {
+    if (tallysheet_ && typeId == tallysheetTypeId_ && out) {
+        *out = tallysheet_.Get();
+        (*out)->AddRef();
+        return S_OK;
+    }
     if (extensions_) {
         return extensions_->GetExtension(typeId, reserved, out);
     }

@@ -78,6 +78,11 @@ HRESULT PrintService::Print(ICAFPrintoutEx* printout, DWORD flags)
     gdi::PdfWriter pdf(output_);
     bool written = true;
     const SIZE size = LetterAt(dpi_);
+    // As a printer does, the printout gets the device and the page before it counts its pages.
+    HBITMAP measure = WhitePage(SIZE{1, 1});
+    HDC measureDc = gdi::CreatePageDc(measure, dpi_);
+    const RECT whole{0, 0, size.cx, size.cy};
+    printout->BeginPage(&whole, measureDc, nullptr);
     ForEachPage(printout, [&](std::int32_t n) {
         HBITMAP page = WhitePage(size);
         HDC dc = gdi::CreatePageDc(page, dpi_);
@@ -89,6 +94,8 @@ HRESULT PrintService::Print(ICAFPrintoutEx* printout, DWORD flags)
         written = pdf.AddPage(page, dpi_) && written;
         DeleteObject(page);
     });
+    DeleteDC(measureDc);
+    DeleteObject(measure);
     printedPages_ = pdf.Pages();
     written = pdf.Finish() && written;
     return written ? S_OK : E_FAIL;
@@ -104,6 +111,7 @@ HRESULT PrintService::Preview(ICAFPrintoutEx* printout)
     lastTitle_ = TitleOf(printout);
     HDC printer = CreateDCW(u"PDF", u"Preview printer", nullptr, nullptr);
     const RECT printerPage{0, 0, GetDeviceCaps(printer, HORZRES), GetDeviceCaps(printer, VERTRES)};
+    printout->BeginPage(&printerPage, printer, nullptr);
     ForEachPage(printout, [&](std::int32_t n) {
         HBITMAP page = WhitePage(LetterAt(kPreviewDpi));
         HDC dc = CreateCompatibleDC(nullptr);

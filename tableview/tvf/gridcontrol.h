@@ -162,6 +162,7 @@ public:
     GridVScrollBar& VScrollBar() const { return *vbar_; }
     GridHScrollBar& HScrollBar() const { return *hbar_; }
     HFONT CellFont() const { return cellFont_; }
+    HFONT TitleFont() const { return titleFontObject_ ? static_cast<HFONT>(*titleFontObject_) : nullptr; }
     int RowNumberWidth() const { return rowNumberWidth_; }
     void SetRowNumberWidth(int width) { rowNumberWidth_ = width; }
     int TitleBarHeight() const { return titleBarHeight_; }
@@ -194,6 +195,10 @@ public:
     // Keys go to HandleKeyDown/HandleKeyUp; characters are left alone; anything else to the parent's dialog keys.
     bool PreProcessKey(MSG& msg);
     GridPos GetLastColumn() const { return {firstDataColumn_ - 1 + PaneColumnCount(), firstDataColumn_}; }
+
+    // The host document's channel titles by channel index (channel cells show them).
+    const std::map<unsigned, KVO::String>& ChannelTitles() const { return channelTitles_; }
+    void SetChannelTitles(std::map<unsigned, KVO::String> titles) { channelTitles_ = std::move(titles); }
 
     // The longest row title in characters; walks every row (for the printout).
     int GetLongestRowTitle();

@@ -81,6 +81,12 @@ public:
     int ColumnCount() const { return static_cast<int>(columns_.size()); }
     GridColumn* Column(int i) const { return i >= 0 && i < ColumnCount() ? columns_[i].get() : nullptr; }
     GridColumn& AddColumn(std::unique_ptr<GridColumn> column);
+    void RemoveAllColumns()
+    {
+        columns_.clear();
+        leftColumn_ = 0;
+        xOffset_ = 0;
+    }
     void SetColumnWidth(int i, int width);
     // Sum of (width + 1) over all columns.
     int ContentWidth() const;
