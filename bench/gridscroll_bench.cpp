@@ -75,7 +75,7 @@ struct Table {
         std::mt19937 random(7);
         std::uniform_int_distribution<int> width(50, 120);
         for (int c = 0; c < 8; ++c)
-            grid->Pane().AddColumn(std::make_unique<UniformGridColumn>(grid->Pane(), c + 1, width(random)));
+            grid->Pane().AddColumn(std::make_unique<UniformGridColumn>(*grid, c, u"", width(random)));
         frame->Create();
         grid->SetWindowPos(nullptr, 0, 0, 800, 600, SWP_NOZORDER | SWP_NOACTIVATE);
         grid->SetDataExtent({rows + 1, 1});

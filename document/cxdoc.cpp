@@ -123,6 +123,7 @@ CAF::MessageMapEntry* CXDoc::MessageMapEntries()
         Map::Update<&CXDoc::OnUpdateClear>(&Msg::DocId<Command::kClear>),
         Map::Message<&CXDoc::OnAnalyzeMessage>(&Msg::AnalyzeMessageId),
         Map::Message<&CXDoc::OnClearAnalysisMessage>(&Msg::ClearAnalysisMessageId),
+        Map::Message<&CXDoc::OnCopyToTallysheetMessage>(&Msg::CopyToTallysheetMessageId),
         Map::End(),
     };
     return entries;

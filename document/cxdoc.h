@@ -13,6 +13,7 @@
 #include <memory>
 
 class TVF_TableViewMgr;
+class CXTableViewEx;
 
 namespace CX {
 class TableViewData;
@@ -141,6 +142,15 @@ public:
     HRESULT OnAnalyzeMessage();
     HRESULT OnClearAnalysisMessage();
 
+    // The table view announces itself (and null when it goes); the document refreshes it with its results.
+    void AttachTableView(CXTableViewEx* view);
+    CXTableViewEx* TableView() const { return tableView_; }
+    // Makes an event current; bit 31 of the flags also selects its row in the table view.
+    void SelectEvent(std::int32_t index, DWORD flags);
+    // Own message 1: the table's rows into the host's Tallysheet; the user is told when not every row went in.
+    HRESULT OnCopyToTallysheetMessage();
+    // A help topic of the module through the host application; E_FAIL when the host cannot show it.
+    HRESULT ShowHelpTopic(const char16_t* topic);
     std::int32_t CurrentEvent() const { return currentEvent_; }
     void SetCurrentEvent(std::int32_t index) { currentEvent_ = index; }
     bool IsOnlineAnalysis();
@@ -173,6 +183,7 @@ private:
     platform::ComPtr<TVF_TableViewMgr> tableManager_;
     std::int32_t currentEvent_ = 0;
     std::unique_ptr<CycleDetector> results_;
+    CXTableViewEx* tableView_ = nullptr; // the window's own lifetime; it detaches itself
 };
 
 } // namespace CX::Doc

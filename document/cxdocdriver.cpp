@@ -18,6 +18,8 @@
 #include "sdk/datasource.h"
 #include "sdk/documentsite.h"
 #include "sdk/tableview.h"
+#include "tableview/cxtableviewex.h"
+#include "tableview/tvftableviewmgr.h"
 
 #include <algorithm>
 #include <cmath>
@@ -312,9 +314,49 @@ void CXDoc::RequestHostUpdate()
 
 void CXDoc::NotifyViews()
 {
-    // The views and the module's channel calculations join here when they exist; the host redraws its channels.
+    // The host redraws its channels; the table view reloads its rows.
     RequestHostUpdate();
+    if (tableView_) {
+        tableView_->Refresh();
+    }
 }
+
+void CXDoc::AttachTableView(CXTableViewEx* view)
+{
+    tableView_ = view;
+    if (tableView_) {
+        tableView_->Refresh();
+    }
+}
+
+void CXDoc::SelectEvent(std::int32_t index, DWORD flags)
+{
+    currentEvent_ = index;
+    if ((flags & 0x80000000u) && tableView_) {
+        tableView_->SelectEventRow(index);
+    }
+}
+
+HRESULT CXDoc::OnCopyToTallysheetMessage()
+{
+    HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    TVF_TableViewMgr* manager = TableManager();
+    const HRESULT result = manager ? manager->AddToTallysheet(0) : S_FALSE;
+    SetCursor(previous);
+    const KVO::String caption = KVO::LoadResourceString(KVO::ModuleInstance(), StringId::ModuleCaption, false);
+    if (FAILED(result)) {
+        const KVO::String text = KVO::LoadResourceString(KVO::ModuleInstance(), StringId::NotEnoughMemory, false);
+        MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
+    } else if (result == S_FALSE) {
+        // The Tallysheet is missing, or it filled up before every row was in.
+        MessageBoxW(nullptr,
+                    u"Not every row could be added: the document has no Tallysheet, or the Tallysheet is full.",
+                    caption.c_str(), MB_OK | MB_ICONWARNING);
+    }
+    return S_OK;
+}
+
+HRESULT CXDoc::ShowHelpTopic(const char16_t*) { return E_FAIL; }
 
 void CXDoc::WriteChannelText(std::int32_t settingId, const KVO::String& text)
 {

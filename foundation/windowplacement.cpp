@@ -2,6 +2,9 @@
 
 #include "foundation/binstream.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace KVO {
 namespace {
 RECT Clamped(RECT rect)
@@ -19,20 +22,35 @@ RECT GetMonitorWorkArea(const RECT& rect)
     return info.rcWork;
 }
 
+namespace {
+LONG Saturated(std::int64_t value)
+{
+    return static_cast<LONG>(std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX));
+}
+
+// Moves both edges by the same amount; a rectangle read from a damaged file may lie anywhere, so the sums are taken
+// in 64 bits and held to the coordinate range.
+void Shift(LONG& low, LONG& high, std::int64_t by)
+{
+    low = Saturated(low + by);
+    high = Saturated(high + by);
+}
+} // namespace
+
 void ClampRectToWorkArea(RECT& rect)
 {
     const RECT work = GetMonitorWorkArea(rect);
     if (rect.bottom > work.bottom) {
-        OffsetRect(&rect, 0, work.bottom - rect.bottom);
+        Shift(rect.top, rect.bottom, std::int64_t{work.bottom} - rect.bottom);
     }
     if (rect.right > work.right) {
-        OffsetRect(&rect, work.right - rect.right, 0);
+        Shift(rect.left, rect.right, std::int64_t{work.right} - rect.right);
     }
     if (rect.top < work.top) {
-        OffsetRect(&rect, 0, work.top - rect.top);
+        Shift(rect.top, rect.bottom, std::int64_t{work.top} - rect.top);
     }
     if (rect.left < work.left) {
-        OffsetRect(&rect, work.left - rect.left, 0);
+        Shift(rect.left, rect.right, std::int64_t{work.left} - rect.left);
     }
 }
 
@@ -54,7 +72,7 @@ void WindowPlacement::Apply(HWND window)
     const LONG height = current.bottom - current.top;
     if (valid) {
         const RECT stored = Clamped(rect);
-        if (stored.right - stored.left == width && stored.bottom - stored.top == height) {
+        if (std::int64_t{stored.right} - stored.left == width && std::int64_t{stored.bottom} - stored.top == height) {
             SetWindowPos(window, nullptr, stored.left, stored.top, width, height,
                          SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
             return;

@@ -18,6 +18,10 @@ public:
     virtual int Advance(int n) = 0;
     // The cursor still stands on a row of its range.
     virtual bool IsValid() const = 0;
+    // The current row's top and bottom (exclusive) in pixels, and its position.
+    virtual int Top() const = 0;
+    virtual int Bottom() const = 0;
+    virtual const GridPos& Row() const = 0;
 };
 
 // Rows of one height; y is relative to the top of the cell pane.
@@ -32,9 +36,9 @@ public:
     int Advance(int n) override;
     bool IsValid() const override { return row_.Index < end_.Index; }
 
-    int Top() const { return top_; }
-    int Bottom() const { return bottom_; }
-    const GridPos& Row() const { return row_; }
+    int Top() const override { return top_; }
+    int Bottom() const override { return bottom_; }
+    const GridPos& Row() const override { return row_; }
 
 private:
     int top_;

@@ -4,6 +4,7 @@
 #include "platform/owl/dc.h"
 #include "platform/win/uxtheme.h"
 #include "tableview/tvf/gridpane.h"
+#include "tableview/tvf/gridtitlebar.h"
 #include "tableview/tvf/rownumberspane.h"
 
 #include <algorithm>
@@ -66,11 +67,12 @@ GridControl::GridControl(OWL::TWindow* parent)
       hbarHeight_(::GetSystemMetrics(SM_CYHSCROLL))
 {
     Attr.Style |= WS_CLIPCHILDREN | WS_TABSTOP;
-    pane_ = new GridPane(this);
+    pane_ = new GridPane(*this);
     pane_->SetRenderer(this);
+    titleBar_ = new GridTitleBar(*this, *pane_);
     rowNumbers_ = new RowNumbersPane(*this, *pane_);
-    vbar_ = new GridVScrollBar(this);
-    hbar_ = new GridHScrollBar(this);
+    vbar_ = new GridVScrollBar(*this);
+    hbar_ = new GridHScrollBar(*this);
 
     HDC screen = ::GetDC(nullptr);
     cellFontObject_ = std::make_unique<KVO::MetricFont>(screen, 10, false);
@@ -97,6 +99,9 @@ int GridControl::PaneColumnCount() const { return pane_->ColumnCount(); }
 
 void GridControl::OnSelectionRepaint()
 {
+    pane_->CloseEditors();
+    if (titleBar_->GetHandle())
+        titleBar_->Invalidate(false);
     if (GetHandle())
         Invalidate(true);
     if (rowNumbers_->GetHandle())
@@ -141,7 +146,7 @@ int GridControl::GetCellKind(const GridPos&, const GridPos& column)
     const GridColumn* object = pane_->Column(column.Offset());
     if (!object)
         return 0;
-    if (object->DisplayFlags() & 1)
+    if (object->Greyed())
         return 2;
     return object->State();
 }
@@ -200,7 +205,9 @@ void GridControl::Layout()
     if (pane_->GetHandle())
         pane_->SetWindowPos(nullptr, rowNumberWidth_ + 1, titleBarHeight_ + 1, std::max(dataWidth_ - v, 0),
                             paneHeight, move);
-    pane_->SetClientHeight(paneHeight);
+    pane_->SetClientSize(std::max(dataWidth_ - v, 0), paneHeight);
+    if (titleBar_->GetHandle())
+        titleBar_->SetWindowPos(nullptr, rowNumberWidth_ + 1, 1, std::max(dataWidth_ - v, 0), titleBarHeight_, move);
     if (rowNumbers_->GetHandle())
         rowNumbers_->SetWindowPos(nullptr, 1, titleBarHeight_ + 1,
                                   std::max(std::min(rowNumberWidth_, clientWidth_ - v), 0), paneHeight, move);
@@ -292,12 +299,9 @@ void GridControl::ScrollToRow(const GridPos& row)
 {
     if (!(row.Index >= row.Origin && row.Origin >= 0))
         return;
-    const int before = pane_->TopRow();
-    pane_->ScrollToRow(row.Index - row.Origin, options_.ScrollPastEnd);
+    pane_->ScrollToRow(row.Index - row.Origin, !options_.ScrollPastEnd);
     if (vbar_->GetHandle())
         vbar_->SetPosition(pane_->TopRow(), true);
-    if (before != pane_->TopRow() && pane_->GetHandle())
-        pane_->Invalidate(false);
     rowNumbers_->SyncScroll();
 }
 
@@ -344,8 +348,8 @@ void GridControl::ScrollToColumn(const GridPos& column)
     pane_->SetLeftColumn(index - column.Origin);
     if (hbar_->GetHandle())
         hbar_->SetPosition(pane_->HorizontalOffset(), true);
-    if (pane_->GetHandle())
-        pane_->Invalidate(false);
+    if (titleBar_->GetHandle())
+        titleBar_->Invalidate(false);
     OnLeftColumnChanged({pane_->LeftColumn() + column.Origin, column.Origin});
 }
 
@@ -372,8 +376,8 @@ void GridControl::MakeLeftColumn(int offset)
     if (offset == pane_->LeftColumn())
         return;
     pane_->SetLeftColumn(offset);
-    if (pane_->GetHandle())
-        pane_->Invalidate(false);
+    if (titleBar_->GetHandle())
+        titleBar_->Invalidate(false);
     OnLeftColumnChanged({pane_->LeftColumn() + firstDataColumn_, firstDataColumn_});
 }
 
@@ -431,6 +435,8 @@ void GridControl::OnColumnResized(int width, const GridPos& column)
     pane_->SetColumnWidth(column.Offset(), width);
     if (pane_->GetHandle())
         pane_->Invalidate(true);
+    if (titleBar_->GetHandle())
+        titleBar_->Invalidate(false);
     OnColumnWidthChanged(column, width);
 }
 
@@ -647,8 +653,14 @@ void EventGridControl::MoveColumn(int step, bool shift)
         ScrollToColumn(tested);
 }
 
-bool EventGridControl::HandleKeyDown(uint key, uint, uint)
+bool EventGridControl::HandleKeyDown(uint key, uint repeat, uint flags)
 {
+    if (pane_->HasEditor()) {
+        if (key != VK_ESCAPE && key != VK_TAB && key != VK_RETURN)
+            return false;
+        pane_->EditorKey(key, repeat, flags);
+        return true;
+    }
     const int rows = pane_->RowCount();
     const bool noColumns = pane_->ColumnCount() == 0;
     if (noColumns && (key == VK_LEFT || key == VK_RIGHT))
@@ -727,12 +739,20 @@ bool EventGridControl::HandleKeyDown(uint key, uint, uint)
                 for (int c = range.FirstColumn.Index; c < range.EndColumn.Index; ++c) {
                     const bool isFirst = r == range.FirstRow.Index && c == range.FirstColumn.Index;
                     const bool isLast = r == range.EndRow.Index - 1 && c == range.EndColumn.Index - 1;
-                    const unsigned flags = one ? 1u : isFirst ? 10u : isLast ? 12u : 8u;
-                    ClearCell(flags, {r, range.FirstRow.Origin}, {c, range.FirstColumn.Origin});
+                    const unsigned clearFlags = one ? 1u : isFirst ? 10u : isLast ? 12u : 8u;
+                    ClearCell(clearFlags, {r, range.FirstRow.Origin}, {c, range.FirstColumn.Origin});
                 }
         }
         return true;
     default:
+        // A typed key over an editable cell opens its editor, starting with that key; a modifier alone does not.
+        if (key == VK_SHIFT || key == VK_CONTROL || key == VK_MENU || (key >= VK_LSHIFT && key <= VK_RCONTROL))
+            return false;
+        if (selection_ && selection_->GetRange().IsOneCell()) {
+            const CellRange& range = selection_->GetRange();
+            if (CellHasStyle(range.FirstRow, range.FirstColumn, 2 | 4 | 8))
+                pane_->OpenEditor(range.FirstRow.Offset(), range.FirstColumn.Offset(), key);
+        }
         return false;
     }
 }

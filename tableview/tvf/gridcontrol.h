@@ -10,6 +10,7 @@
 #include "platform/owl/window.h"
 #include "sdk/tableview.h"
 #include "tableview/tvf/gridcells.h"
+#include "tableview/tvf/gridscrollbars.h"
 #include "tableview/tvf/gridselection.h"
 
 #include <functional>
@@ -20,6 +21,7 @@
 namespace TVF_Grid {
 
 class GridPane;
+class GridTitleBar;
 class RowNumbersPane;
 
 // A raised 3-D frame inside (left, top, right, bottom): light top and left edges, shadowed bottom and right.
@@ -30,9 +32,11 @@ class GridRenderer {
 public:
     virtual void BeginPaint() {}
     virtual void BeginColumn(const GridPos& /*firstRow*/, const GridPos& /*column*/) {}
-    // True when the renderer painted every cell of the column itself.
-    virtual bool PaintColumn(HDC, const RECT&, RowPosCursor&, const GridPos& /*firstRow*/, int& /*contentWidth*/,
-                             int& /*spare*/)
+    // Paints the cells of data column `column` inside `rect` (its left and right edges; top and bottom of the pane or
+    // page) from the cursor's row up to `endRow`. True when the renderer painted every cell itself, so that the pane
+    // only draws grid lines there. The outputs, when given, rise to the widest content and the lowest bottom drawn.
+    virtual bool PaintColumn(HDC /*dc*/, int /*column*/, const RECT& /*rect*/, RowPosCursor& /*rows*/,
+                             const GridPos& /*endRow*/, int* /*contentWidth*/, int* /*lowestBottom*/)
     {
         return false;
     }
@@ -58,16 +62,6 @@ protected:
     ~ITableRowMenuProvider() = default;
 };
 
-class GridVScrollBar : public OWL::TScrollBar {
-public:
-    explicit GridVScrollBar(OWL::TWindow* parent) : OWL::TScrollBar(parent, 0, 0, 0, 0, 0, false) {}
-};
-
-class GridHScrollBar : public OWL::TScrollBar {
-public:
-    explicit GridHScrollBar(OWL::TWindow* parent) : OWL::TScrollBar(parent, 0, 0, 0, 0, 0, true) {}
-};
-
 // The small window under the vertical bar with the one button that toggles always-show-latest-row.
 class SnapGadgetWindowBase : public KVOControls::UxBorderlessGadgetWindow {
 public:
@@ -91,7 +85,10 @@ struct GridOptions {
     bool TextEditing = false;
     bool SnapButtonWanted = false;
     bool AlwaysShowLatestRow = false;
-    unsigned char TitleBarOptions[3]{};
+    // Read by the title bar and the renderer only.
+    bool ColumnResizing = false;
+    bool ColumnMoving = false;
+    bool PrintSelectionOff = false;
 };
 
 class GridControl : public GridRenderer, public OWL::TWindow, public SelectionSite {
@@ -158,11 +155,15 @@ public:
     GridOptions& Options() { return options_; }
     const GridOptions& Options() const { return options_; }
     GridPane& Pane() const { return *pane_; }
+    GridTitleBar& TitleBar() const { return *titleBar_; }
     RowNumbersPane& RowNumbers() const { return *rowNumbers_; }
     GridVScrollBar& VScrollBar() const { return *vbar_; }
     GridHScrollBar& HScrollBar() const { return *hbar_; }
     HFONT CellFont() const { return cellFont_; }
-    HFONT TitleFont() const { return titleFontObject_ ? static_cast<HFONT>(*titleFontObject_) : nullptr; }
+    HFONT TitleFont() const { return *titleFontObject_; }
+    // Channel names by channel number; the choice list of a channel cell offers them in ascending order.
+    const std::map<unsigned, KVO::String>& ChannelTitles() const { return channelTitles_; }
+    void SetChannelTitles(std::map<unsigned, KVO::String> titles) { channelTitles_ = std::move(titles); }
     int RowNumberWidth() const { return rowNumberWidth_; }
     void SetRowNumberWidth(int width) { rowNumberWidth_ = width; }
     int TitleBarHeight() const { return titleBarHeight_; }
@@ -196,10 +197,6 @@ public:
     bool PreProcessKey(MSG& msg);
     GridPos GetLastColumn() const { return {firstDataColumn_ - 1 + PaneColumnCount(), firstDataColumn_}; }
 
-    // The host document's channel titles by channel index (channel cells show them).
-    const std::map<unsigned, KVO::String>& ChannelTitles() const { return channelTitles_; }
-    void SetChannelTitles(std::map<unsigned, KVO::String> titles) { channelTitles_ = std::move(titles); }
-
     // The longest row title in characters; walks every row (for the printout).
     int GetLongestRowTitle();
 
@@ -218,6 +215,7 @@ protected:
     virtual void ToggleAlwaysShowLatestRow();
 
     GridPane* pane_;
+    GridTitleBar* titleBar_;
     RowNumbersPane* rowNumbers_;
     GridVScrollBar* vbar_;
     GridHScrollBar* hbar_;

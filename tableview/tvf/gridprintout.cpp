@@ -1,5 +1,6 @@
 #include "tableview/tvf/gridprintout.h"
 
+#include "tableview/tvf/gridcolumn.h"
 #include "tableview/tvf/gridpane.h"
 #include "tableview/tvf/tvfrenderer.h"
 
@@ -225,7 +226,7 @@ void GridPrintout::PrintPage(int p, owl::TDC& owlDc, const RECT& bandRect)
         SetBkMode(dc, OPAQUE);
         UniformRowPosCursor cursor(cellTop, GridPos{firstRow + H0, H0}, GridPos{endRow + H0, H0}, rowHeight_);
         int lowest = cellTop;
-        renderer_.PaintColumnAt(dc, i, RECT{left, cellTop, right, page.bottom}, cursor, GridPos{endRow + H0, H0},
+        renderer_.PaintColumn(dc, i, RECT{left, cellTop, right, page.bottom}, cursor, GridPos{endRow + H0, H0},
                                 nullptr, &lowest);
         SelectClipRgn(dc, nullptr);
         const int y1 = std::min(lowest, static_cast<int>(page.bottom));

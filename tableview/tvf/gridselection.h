@@ -42,6 +42,12 @@ public:
     const CellRange& GetRange() const { return range_; }
     bool RowSelection() const { return rowSelection_; }
     bool HasPressedCell() const { return pressedRow_.IsSet(); }
+    // Forgets the cell of the current press (a choice list opened on it takes the mouse from here).
+    void UnsetPressedCell()
+    {
+        pressedRow_.Unset();
+        pressedColumn_.Unset();
+    }
     const GridPos& AnchorRow() const { return anchorRow_; }
     const GridPos& AnchorColumn() const { return anchorColumn_; }
 

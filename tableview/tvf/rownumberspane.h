@@ -45,6 +45,9 @@ protected:
     void EvTimer(uint timerId) override;
 
 private:
+    // In row-selection mode the cell pane hands its mouse here.
+    friend class GridPane;
+
     GridPos RowAt(int y) const;
     GridPos RowNumberColumn() const;
     bool BelowLastRow(int y) const;

@@ -5,6 +5,7 @@
 #include "platform/win/memstatus.h"
 #include "sdk/ikvostring.h"
 #include "sdk/tallysheet.h"
+#include "tableview/tvf/gridcolumn.h"
 #include "tableview/tvf/gridpane.h"
 
 #include <charconv>
@@ -145,10 +146,13 @@ void TVF_Renderer::RebuildColumns()
             widths_->GetColumnWidth(0, h + c, &width);
         }
         titles_[static_cast<std::size_t>(c)] = ColumnTitle(h + c);
-        pane.AddColumn(std::make_unique<TVF_Grid::UniformGridColumn>(pane, c, width));
+        auto column = std::make_unique<TVF_Grid::UniformGridColumn>(grid_, c, titles_[static_cast<std::size_t>(c)],
+                                                                     static_cast<int>(width));
+        column->SetShortTitle(titles_[static_cast<std::size_t>(c)]);
+        pane.AddColumn(std::move(column));
     }
     if (columns == 0) {
-        pane.AddColumn(std::make_unique<TVF_Grid::UniformGridColumn>(pane, 0, defaultWidth_));
+        pane.AddColumn(std::make_unique<TVF_Grid::UniformGridColumn>(grid_, 0, KVO::String(), defaultWidth_));
     }
     grid_.UpdateScrollBars(true);
     const int dataRows = std::max(RowCount() - HeaderRows(), 0);
@@ -158,17 +162,8 @@ void TVF_Renderer::RebuildColumns()
     }
 }
 
-void TVF_Renderer::BeginColumn(const GridPos&, const GridPos& column) { paintedColumn_ = column.Offset(); }
-
-bool TVF_Renderer::PaintColumn(HDC dc, const RECT& column, TVF_Grid::RowPosCursor& cursor, const GridPos& endRow,
-                               int& widest, int& lowest)
-{
-    auto* uniform = dynamic_cast<TVF_Grid::UniformRowPosCursor*>(&cursor);
-    return uniform && PaintColumnAt(dc, paintedColumn_, column, *uniform, endRow, &widest, &lowest);
-}
-
-bool TVF_Renderer::PaintColumnAt(HDC dc, int c, const RECT& column, TVF_Grid::UniformRowPosCursor& cursor,
-                                 const GridPos& endRow, int* widest, int* lowest)
+bool TVF_Renderer::PaintColumn(HDC dc, int c, const RECT& column, TVF_Grid::RowPosCursor& cursor,
+                               const GridPos& endRow, int* widest, int* lowest)
 {
     if (c < 0 || c >= ColumnEntries()) {
         return false;

@@ -73,9 +73,8 @@ public:
     int PrintedRowShift() const;
 
     // GridRenderer
-    void BeginColumn(const TVF_Grid::GridPos& firstRow, const TVF_Grid::GridPos& column) override;
-    bool PaintColumn(HDC dc, const RECT& column, TVF_Grid::RowPosCursor& cursor, const TVF_Grid::GridPos& endRow,
-                     int& widest, int& lowest) override;
+    bool PaintColumn(HDC dc, int column, const RECT& rect, TVF_Grid::RowPosCursor& cursor,
+                     const TVF_Grid::GridPos& endRow, int* widest, int* lowest) override;
     void SetCellColors(HDC dc, const TVF_Grid::GridPos& row, const TVF_Grid::GridPos& column, int kind,
                        const COLORREF* colour) override;
     void PaintCell(HDC dc, const TVF_Grid::GridPos& row, const TVF_Grid::GridPos& column, const RECT& rect,
@@ -83,11 +82,6 @@ public:
     void GetRowTitle(const TVF_Grid::GridPos& row, std::u16string& out) override;
     void BeginSelectionExtent() override;
     void EndSelectionExtent() override;
-
-    // Paints the cells of pane column `c` over the cursor's rows up to endRow; widest and lowest are raised to the
-    // widest text and the lowest cell bottom drawn. False when nothing was painted.
-    bool PaintColumnAt(HDC dc, int c, const RECT& column, TVF_Grid::UniformRowPosCursor& cursor,
-                       const TVF_Grid::GridPos& endRow, int* widest, int* lowest);
 
     // The cells of a rectangle as lines of text: each cell followed by the separator, the last of a line by CR LF.
     // Negative positions mean all rows; the columns are the grid's selected columns (all in row-selection mode).
@@ -132,7 +126,6 @@ private:
     int headerColumns_ = -1;
     DWORD selector_ = 0;
     std::vector<KVO::String> titles_; // one per data column
-    int paintedColumn_ = -1;
     bool follow_ = false;
     bool printSelectionOff_ = false;
     TVF_Grid::GridPos keptExtent_;

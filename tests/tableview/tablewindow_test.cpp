@@ -3,6 +3,7 @@
 #include "foundation/localeinfo.h"
 #include "platform/gdi/dc.h"
 #include "platform/win/clipboard.h"
+#include "tableview/tvf/gridcolumn.h"
 #include "tableview/tvf/gridpane.h"
 #include "platform/win/commdlg.h"
 #include "platform/win/locale.h"
@@ -253,7 +254,7 @@ TEST_F(TableWindowTest, RendererTextsForTheStyleBits)
     for (int c : {0, 2}) {
         log.clear();
         TVF_Grid::UniformRowPosCursor rows(0, GridPos{1, 1}, GridPos{7, 1}, 16);
-        renderer.PaintColumnAt(dc, c, RECT{0, 0, 100, 200}, rows, GridPos{7, 1}, &widest, &lowest);
+        renderer.PaintColumn(dc, c, RECT{0, 0, 100, 200}, rows, GridPos{7, 1}, &widest, &lowest);
         for (const std::string& line : log.calls("ExtTextOutW")) {
             texts.push_back(line.substr(line.rfind(',') + 1));
         }

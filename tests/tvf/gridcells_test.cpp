@@ -1,4 +1,5 @@
 #include "tableview/tvf/gridcells.h"
+#include "tableview/tvf/gridcontrol.h"
 #include "tableview/tvf/gridpane.h"
 
 #include <gtest/gtest.h>
@@ -46,11 +47,12 @@ TEST(Cells, NewCellsHoldTheEmptyTextAndStringCellsShareTheirText)
 
 TEST(UniformCursor, WalksRowsOfOneHeightFromTheTopOfThePane)
 {
-    GridPane pane(nullptr);
+    EventGridControl grid(nullptr);
+    GridPane& pane = grid.Pane();
     pane.SetRowCount(1000);
     pane.SetClientHeight(10 * GridPane::kRowHeight);
     pane.ScrollToRow(100);
-    UniformGridColumn column(pane, 1, 50);
+    GridColumn& column = pane.AddColumn(std::make_unique<UniformGridColumn>(grid, 0, u"", 50));
 
     // Row 103 (origin 1) is the third row below the top row 100 (data rows count from the origin).
     auto cursor = column.CreateRowCursor({104, 1}, {106, 1});
@@ -86,11 +88,13 @@ TEST(PaneGeometry, TopRowStaysWithinTheRowsAndKeepsTheLastPageFull)
         {1'000'000, 30, 1'000'000, false, 999'970},
     };
     for (const Case& c : cases) {
-        GridPane pane(nullptr);
+        EventGridControl grid(nullptr);
+        GridPane& pane = grid.Pane();
+        pane.AddColumn(std::make_unique<UniformGridColumn>(grid, 0, u"", 50));
         pane.SetRowCount(c.rows);
         pane.SetClientHeight(c.visible * GridPane::kRowHeight + 7); // partial rows do not count
         EXPECT_EQ(pane.VisibleRows(), c.visible);
-        pane.ScrollToRow(c.wanted, c.pastEnd);
+        pane.ScrollToRow(c.wanted, !c.pastEnd);
         EXPECT_EQ(pane.TopRow(), c.top) << c.rows << " rows, wanted " << c.wanted;
         EXPECT_EQ(pane.VerticalOffset(), c.top * 16);
     }
@@ -98,7 +102,8 @@ TEST(PaneGeometry, TopRowStaysWithinTheRowsAndKeepsTheLastPageFull)
 
 TEST(PaneGeometry, RowUnderAPointIsLimitedToTheLastRow)
 {
-    GridPane pane(nullptr);
+    EventGridControl grid(nullptr);
+    GridPane& pane = grid.Pane();
     pane.SetRowCount(20);
     pane.SetClientHeight(160);
     pane.ScrollToRow(5);
@@ -111,9 +116,11 @@ TEST(PaneGeometry, RowUnderAPointIsLimitedToTheLastRow)
 
 TEST(PaneGeometry, ColumnsSitSideBySideWithAOnePixelLine)
 {
-    GridPane pane(nullptr);
+    EventGridControl grid(nullptr);
+    GridPane& pane = grid.Pane();
+    pane.SetClientSize(60, 100);
     for (int i = 0; i < 3; ++i)
-        pane.AddColumn(std::make_unique<UniformGridColumn>(pane, i + 1, 40 + 10 * i));
+        pane.AddColumn(std::make_unique<UniformGridColumn>(grid, i, u"", 40 + 10 * i));
     EXPECT_EQ(pane.Column(1)->Left(), 41);
     EXPECT_EQ(pane.Column(2)->Left(), 41 + 51);
     EXPECT_EQ(pane.ContentWidth(), 41 + 51 + 61);

@@ -1,4 +1,4 @@
-#include "tableview/tvf/gridcontrol.h"
+#include "tests/tvf/gridfixture.h"
 #include "tableview/tvf/gridpane.h"
 #include "tableview/tvf/rownumberspane.h"
 
@@ -15,125 +15,9 @@
 #include <vector>
 
 using namespace TVF_Grid;
+using namespace TVF_Grid::testing;
 
 namespace {
-
-// Answers cells from a map; every other cell is an empty text of style 0.
-class FakeData final : public ITableDataManager {
-public:
-    std::map<std::pair<LONG, LONG>, LONG> styles;
-    std::map<std::pair<LONG, LONG>, std::u16string> texts;
-
-    HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-    ULONG AddRef() override { return 1; }
-    ULONG Release() override { return 1; }
-    HRESULT GetCell(DWORD, LONG row, LONG column, IKVOString** text) override
-    {
-        const auto found = texts.find({row, column});
-        *text = KVO::String(found == texts.end() ? std::u16string() : found->second).GetInterface();
-        return S_OK;
-    }
-    HRESULT GetCellStyle(DWORD, LONG row, LONG column, LONG* style) override
-    {
-        const auto found = styles.find({row, column});
-        *style = found == styles.end() ? 0 : found->second;
-        return S_OK;
-    }
-    HRESULT GetColumnCount(DWORD, LONG* count) override
-    {
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT GetName(DWORD, IKVOString** text) override
-    {
-        *text = nullptr;
-        return S_OK;
-    }
-    HRESULT GetTitle(DWORD, IKVOString** text) override
-    {
-        *text = nullptr;
-        return S_OK;
-    }
-};
-
-class Recorder final : public ITableUserActionHandler {
-public:
-    std::vector<std::string> calls;
-    LONG clearAnswer = 0;
-
-    HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-    ULONG AddRef() override { return 1; }
-    ULONG Release() override { return 1; }
-    HRESULT OnSelectionChanged(DWORD, const TableRange*, LONG) override { return S_OK; }
-    HRESULT OnCellAction(DWORD, LONG, LONG) override { return S_OK; }
-    HRESULT OnCellNotify(DWORD flags, LONG row, LONG column, IKVOString*) override
-    {
-        calls.push_back("notify " + std::to_string(flags) + " " + std::to_string(row) + "," + std::to_string(column));
-        return S_OK;
-    }
-    HRESULT OnCellNotifyEx(DWORD flags, LONG kind, LONG row, LONG column, LONG item) override
-    {
-        calls.push_back("notifyex " + std::to_string(flags) + " " + std::to_string(kind) + " " + std::to_string(row) +
-                        "," + std::to_string(column) + " " + std::to_string(item));
-        return kind == 1 ? clearAnswer : S_OK;
-    }
-    HRESULT OnFollowLatestChanged(DWORD flags, VARIANT_BOOL on) override
-    {
-        calls.push_back("follow " + std::to_string(flags) + " " + std::to_string(on));
-        return S_OK;
-    }
-};
-
-class Frame : public OWL::TWindow {
-public:
-    Frame() : OWL::TWindow(nullptr, u"frame")
-    {
-        Attr.Style = WS_POPUP | WS_VISIBLE;
-        Attr.W = 400;
-        Attr.H = 300;
-    }
-};
-
-class GridTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ui::reset();
-        frame = std::make_unique<Frame>();
-        grid = new EventGridControl(frame.get());
-        grid->Attr.W = 300;
-        grid->Attr.H = 200;
-        grid->SetSelection(std::make_unique<GridSelection>(*grid, false));
-        grid->SetDataManager(&data, nullptr, 8);
-        grid->SetActionHandler(&handler, 8);
-        grid->SetMessageSink([this](DWORD code, const void*) { messages.push_back(code); });
-        grid->RowNumbers().SetWidthValue(30);
-        for (int c = 0; c < 4; ++c)
-            grid->Pane().AddColumn(std::make_unique<UniformGridColumn>(grid->Pane(), c + 1, 60));
-        frame->Create();
-        // The table window's placement: a size change takes the strip's width and lays the grid out.
-        grid->SetWindowPos(nullptr, 0, 0, 400, 300, SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    void TearDown() override
-    {
-        frame.reset();
-        ui::reset();
-    }
-    void SetRows(int rows)
-    {
-        grid->SetDataExtent({rows + 1, 1});
-        grid->SetRowExtent(rows + 1, 1);
-    }
-    GridSelection& Selection() { return *grid->Selection(); }
-    void SelectOne(int row, int column) { Selection().SetRange({{row, 1}, {row + 1, 1}, {column, 1}, {column + 1, 1}}); }
-    CellRange Cells(int r0, int r1, int c0, int c1) { return {{r0, 1}, {r1 + 1, 1}, {c0, 1}, {c1 + 1, 1}}; }
-
-    FakeData data;
-    Recorder handler;
-    std::vector<DWORD> messages;
-    std::unique_ptr<Frame> frame;
-    EventGridControl* grid = nullptr;
-};
 
 TEST_F(GridTest, KeysMoveAndGrowTheSelection)
 {
@@ -362,7 +246,7 @@ TEST_F(GridTest, HorizontalScrollingStopsWhereTheLastColumnsFillThePane)
 {
     SetRows(100);
     for (int c = 4; c < 10; ++c)
-        grid->Pane().AddColumn(std::make_unique<UniformGridColumn>(grid->Pane(), c + 1, 60));
+        grid->Pane().AddColumn(std::make_unique<UniformGridColumn>(*grid, c, u"", 60));
     grid->UpdateScrollBars(true);
     RECT pane{};
     GetClientRect(grid->Pane().GetHandle(), &pane);
@@ -391,8 +275,8 @@ TEST_F(GridTest, HorizontalScrollingStopsWhereTheLastColumnsFillThePane)
         EXPECT_EQ(grid->Pane().LeftColumn(), c.left) << c.x;
         EXPECT_EQ(grid->HScrollBar().GetPosition(), c.barPosition) << c.x;
     }
-    grid->ScrollToColumn({99, 1});
-    EXPECT_EQ(grid->Pane().LeftColumn(), 9);
+    grid->ScrollToColumn({99, 1}); // never past the left column that shows the last columns
+    EXPECT_EQ(grid->Pane().LeftColumn(), 10 - fitting);
     grid->ScrollColumnsBy(-100);
     EXPECT_EQ(grid->Pane().LeftColumn(), 0);
 }

@@ -118,6 +118,24 @@ TEST_F(PlacementTest, ReadingChecksVersionAndEndMarker)
     EXPECT_EQ(Record({1, 0, 777}), Written(empty));
 }
 
+TEST_F(PlacementTest, RectanglesOfADamagedFileAtTheCoordinateLimitsStayInRange)
+{
+    // Edges at the 32-bit limits: moving them inside the work area saturates instead of overflowing.
+    struct Case {
+        std::int32_t top, left, bottom, right;
+        RECT expected;
+    } cases[] = {
+        {0, INT32_MIN, 0, 100, RECT{0, 0, INT32_MAX, 0}},
+        {INT32_MIN, 0, INT32_MAX, 10, RECT{0, 0, 10, INT32_MAX}},
+        {0, INT32_MAX - 5, 10, INT32_MAX, RECT{1915, 0, 1920, 10}},
+    };
+    for (const Case& test : cases) {
+        const KVO::WindowPlacement placement =
+            ReadFrom(Record({1, 1, test.top, test.left, test.bottom, test.right, 777}));
+        EXPECT_EQ(test.expected, placement.Rect()) << test.left << "," << test.top;
+    }
+}
+
 TEST_F(PlacementTest, ApplyUsesAStoredRectangleOfTheSameSizeOnlyAndCentresOtherwise)
 {
     // One monitor: a placement of another size is not used; the window is centred and that is stored.
