@@ -19,6 +19,7 @@ public:
                  TVF_Renderer& renderer, const KVO::String& title, bool rowTitles, bool columnTitles);
     ~GridPrintout() override;
 
+    using CAFPrintout::PrintPage;
     int PageCount() override { return CountPages(); }
     void PrintPage(int page, owl::TDC& dc, const RECT& band) override;
 
