@@ -393,15 +393,19 @@ HRESULT HostDocument::QueryInterface(REFIID iid, void** out)
                    iid == IID_IChartSelection || iid == IID_ICalcTextTarget || iid == IID_IChannelNaming)) {
         return chart_->QueryInterface(iid, out);
     }
-    return AnswerFrom({
-                           {&IID_IHostDocument, static_cast<IHostDocument*>(this)},
-                           {&IID_IDocumentSite, static_cast<IDocumentSite*>(this)},
-                           {&IID_IViewRegistration, static_cast<IViewRegistration*>(this)},
-                           {&IID_IHostApplicationLink, static_cast<IHostApplicationLink*>(this)},
-                           {&IID_IDocumentStorage, static_cast<IDocumentStorage*>(this)},
-                           {&IID_IHostDocumentUpdate, static_cast<IHostDocumentUpdate*>(this)},
-                       },
-                       iid, out);
+    const HRESULT own = AnswerFrom({
+                                       {&IID_IHostDocument, static_cast<IHostDocument*>(this)},
+                                       {&IID_IDocumentSite, static_cast<IDocumentSite*>(this)},
+                                       {&IID_IViewRegistration, static_cast<IViewRegistration*>(this)},
+                                       {&IID_IHostApplicationLink, static_cast<IHostApplicationLink*>(this)},
+                                       {&IID_IDocumentStorage, static_cast<IDocumentStorage*>(this)},
+                                       {&IID_IHostDocumentUpdate, static_cast<IHostDocumentUpdate*>(this)},
+                                   },
+                                   iid, out);
+    if (own == E_NOINTERFACE && leadsTo_) {
+        return leadsTo_->QueryInterface(iid, out);
+    }
+    return own;
 }
 
 HRESULT HostDocument::Update(DWORD argument)
@@ -753,8 +757,9 @@ int PrintViewToPdf(const OpenedView& opened, const std::string& pdfPath, int dpi
         return 0;
     }
     auto print = platform::ComPtr<HostMessage>::Adopt(HostMessage::Create(kPrintMessageId, 0));
+    printing.BeginJob();
     handler->HandleMessage(print.Get());
-    return printing.PrintedPages();
+    return printing.EndJob() ? printing.PrintedPages() : 0;
 }
 
 bool SaveViewPicture(const OpenedView& opened, const std::string& pngPath)

@@ -238,6 +238,9 @@ public:
     void SetApplication(platform::ComPtr<IUnknown> application) { application_ = std::move(application); }
     // The site that hands out the document's extensions (GetExtension asks it); none until set.
     void SetExtensionSite(platform::ComPtr<IDocumentSite> site) { extensions_ = std::move(site); }
+    // An extension's document that this host document leads to: interfaces the host document does not have are asked
+    // of it (not held; null stops it), as the application's document leads its views to their extension's document.
+    void LeadTo(IUnknown* document) { leadsTo_ = document; }
     // The document's Tallysheet, answered by GetExtension under its type id (none unless set).
     void SetTallysheet(platform::ComPtr<IUnknown> sheet, DWORD typeId)
     {
@@ -276,6 +279,7 @@ private:
     platform::ComPtr<IUnknown> application_;
     platform::ComPtr<IDocumentSite> extensions_;
     platform::ComPtr<IUnknown> tallysheet_;
+    IUnknown* leadsTo_ = nullptr;
     DWORD tallysheetTypeId_ = 0;
     std::vector<IPersistStreamInit*> stored_; // not held: each withdraws itself
     int updates_ = 0;

@@ -32,6 +32,25 @@ std::u16string TitleOf(ICAFPrintoutEx* printout)
 }
 } // namespace
 
+PrintService::~PrintService() = default;
+
+void PrintService::BeginJob()
+{
+    job_ = output_.empty() ? nullptr : std::make_unique<gdi::PdfWriter>(output_);
+    printedPages_ = 0;
+}
+
+bool PrintService::EndJob()
+{
+    if (!job_) {
+        return false;
+    }
+    printedPages_ = job_->Pages();
+    const bool written = job_->Finish();
+    job_.reset();
+    return written;
+}
+
 platform::ComPtr<PrintService> PrintService::Create(CallLog& log)
 {
     return platform::ComPtr<PrintService>(new PrintService(log));
@@ -75,7 +94,11 @@ HRESULT PrintService::Print(ICAFPrintoutEx* printout, DWORD flags)
     if (output_.empty()) {
         return E_FAIL;
     }
-    gdi::PdfWriter pdf(output_);
+    std::unique_ptr<gdi::PdfWriter> own;
+    if (!job_) {
+        own = std::make_unique<gdi::PdfWriter>(output_);
+    }
+    gdi::PdfWriter& pdf = job_ ? *job_ : *own;
     bool written = true;
     const SIZE size = LetterAt(dpi_);
     // As a printer does, the printout gets the device and the page before it counts its pages.
@@ -97,7 +120,9 @@ HRESULT PrintService::Print(ICAFPrintoutEx* printout, DWORD flags)
     DeleteDC(measureDc);
     DeleteObject(measure);
     printedPages_ = pdf.Pages();
-    written = pdf.Finish() && written;
+    if (own) {
+        written = pdf.Finish() && written;
+    }
     return written ? S_OK : E_FAIL;
 }
 

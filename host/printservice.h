@@ -6,10 +6,13 @@
 #include "host/calllog.h"
 #include "host/comobject.h"
 #include "platform/gdi/image.h"
+#include "platform/gdi/printing.h"
 #include "sdk/printing.h"
 
+#include <memory>
 #include <string>
 #include <vector>
+
 
 namespace host {
 
@@ -30,7 +33,11 @@ public:
 
     // Where Print writes, and the resolution of its pages (US Letter).
     void SetOutput(std::string pdfPath, int dpi = 150);
-    // Pages written by the last Print; the last printout's title.
+    // Between BeginJob and EndJob every Print adds its pages to one file (a view that prints several printouts for
+    // one print command); EndJob writes it and says whether it could.
+    void BeginJob();
+    bool EndJob();
+    // Pages written by the last Print (the whole job's within a job); the last printout's title.
     int PrintedPages() const { return printedPages_; }
     const std::u16string& LastTitle() const { return lastTitle_; }
     // The preview pictures of the last Preview, at 72 pixels per inch.
@@ -40,6 +47,7 @@ public:
 
 private:
     explicit PrintService(CallLog& log) : log_(log) {}
+    ~PrintService() override;
     // Calls `page` for every page of the printout that is selected, in order.
     template <class PageFn>
     void ForEachPage(ICAFPrintoutEx* printout, PageFn page);
@@ -48,6 +56,7 @@ private:
     std::string output_;
     int dpi_ = 150;
     int printedPages_ = 0;
+    std::unique_ptr<gdi::PdfWriter> job_;
     std::u16string lastTitle_;
     std::vector<gdi::Image> previews_;
 };

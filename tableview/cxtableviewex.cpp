@@ -255,6 +255,7 @@ void CXTableViewEx::CmExport()
     const std::size_t dot = path.rfind(u'.');
     const std::u16string extension = dot == std::u16string::npos ? path : path.substr(dot + 1);
     HRESULT result = E_FAIL;
+
     if (extension == u"csv") { // as typed: "CSV" writes tab-separated text
         if (TVF_TableViewMgr* manager = Manager()) {
             IKVOString* text = KVO::String(path).GetInterface();

@@ -298,10 +298,15 @@ HRESULT TVF_TableViewMgr::SaveState(DWORD, IBinOutStream* out)
     return S_OK;
 }
 
-TVF_TableViewMgr::~TVF_TableViewMgr()
+TVF_TableViewMgr::~TVF_TableViewMgr() { DeleteWindow(); }
+
+void TVF_TableViewMgr::DeleteWindow()
 {
-    if (window_) {
-        window_->Detach();
+    if (TVF_TableView* window = window_) {
+        window_ = nullptr;
+        window->SetWhenGone({});
+        window->Detach();
+        delete window;
     }
 }
 
@@ -319,9 +324,9 @@ HRESULT TVF_TableViewMgr::CreateTableView(DWORD options, HWND parent, IHostView*
         if (!parent || !parentWindow || !data || !rows) {
             return E_FAIL;
         }
-        window_.reset(); // a window made before goes first (its destructor lets go of its data)
-        window_ = std::make_unique<TVF_TableView>(parentWindow, static_cast<ITableViewMgrInternal*>(this), hostView,
-                                                  hostDocument);
+        DeleteWindow(); // a window made before goes first
+        window_ = new TVF_TableView(parentWindow, static_cast<ITableViewMgrInternal*>(this), hostView, hostDocument);
+        window_->SetWhenGone([this] { window_ = nullptr; });
         if (parentWindow->GetHandle()) {
             window_->Create();
         }
@@ -346,10 +351,7 @@ HRESULT TVF_TableViewMgr::SetLayout(DWORD, LONG x, LONG y, LONG width, LONG heig
 
 HRESULT TVF_TableViewMgr::DestroyTableView(DWORD)
 {
-    if (window_) {
-        window_->Detach();
-        window_.reset();
-    }
+    DeleteWindow();
     // The client's objects may go once its window is gone.
     data_ = nullptr;
     actions_ = nullptr;

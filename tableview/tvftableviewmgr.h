@@ -90,7 +90,7 @@ public:
     HRESULT SetFollowLatest(DWORD flags, VARIANT_BOOL on) override;
     HRESULT ExportCsv(DWORD flags, IKVOString* path) override;
 
-    TVF_TableView* Window() const { return window_.get(); }
+    TVF_TableView* Window() const { return window_; }
     bool FollowLatest() const { return followLatest_; }
 
     // The client's objects, borrowed; the index is rebuilt when its length differs from the client's columns.
@@ -144,7 +144,9 @@ private:
     ITableUserActionHandler* actions_ = nullptr;
     bool mapping_ = false;
     bool followLatest_ = false;
-    std::unique_ptr<TVF_TableView> window_;
+    void DeleteWindow();
+    // Owned; a child window of the client's, so it may also go with its parent (it then tells the manager).
+    TVF_TableView* window_ = nullptr;
 };
 
 namespace TVF {

@@ -8,6 +8,11 @@
 #include "host/loopmetry.h"
 #include "host/recording.h"
 #include "platform/win/codepage.h"
+#include "platform/win/commdlg.h"
+#include "platform/win/msgbox.h"
+#include "platform/win/shlobj.h"
+#include "platform/win/winuser.h"
+#include "sdk/docview.h"
 #include "sdk/analysisjob.h"
 #include "sdk/analysismanager.h"
 
@@ -70,6 +75,72 @@ private:
     std::string path_;
 };
 
+// The module's table view on the analysed document: its Export button writes the comma-separated file, and the
+// host's print command prints it into a PDF. A message box the view shows is the command's failure.
+void WriteFromTableView(host::Host& application, host::HostDocument& hostDocument, const std::string& csv,
+                        const std::string& pdf, bool quiet, std::ostream& err)
+{
+    platform::ComPtr<IDocViewClass> tableView;
+    for (const host::RegisteredClass& entry : application.GetFramework().Classes()) {
+        platform::ComPtr<IDocViewClass> view;
+        if (entry.kind != host::ClassKind::View ||
+            FAILED(entry.object->QueryInterface(IID_IDocViewClass, view.OutVoid())) || !view) {
+            continue;
+        }
+        BSTR name = nullptr;
+        view->GetViewName(&name);
+        const bool found = name && std::u16string(name) == u"Crestmetrics Table View";
+        SysFreeString(name);
+        if (found) {
+            tableView = view;
+            break;
+        }
+    }
+    if (!tableView) {
+        throw Failure("the module has no table view");
+    }
+    host::OpenedView opened = host::OpenView(application.Log(), tableView.Get(), &hostDocument);
+    if (opened.created != S_OK || !opened.window) {
+        throw Failure("the table view cannot be opened");
+    }
+    struct ViewCloser {
+        host::OpenedView& opened;
+        ~ViewCloser() { opened.view->Close(); }
+    } closer{opened};
+    std::vector<std::u16string> boxes;
+    struct BoxHook {
+        platform::MessageBoxHook previous;
+        ~BoxHook() { platform::SetMessageBoxHook(std::move(previous)); }
+    } boxHook{platform::SetMessageBoxHook([&](const platform::MessageBoxCall& call) {
+        boxes.push_back(call.text);
+        return platform::DefaultMessageBoxAnswer(call.type);
+    })};
+
+    if (!csv.empty()) {
+        platform::SetPersonalFolder(platform::Utf8ToUtf16(std::filesystem::current_path().string()));
+        const std::u16string path = platform::Utf8ToUtf16(csv);
+        platform::SaveFileHook previous = platform::SetSaveFileHook(
+            [&](const platform::SaveFileCall&) { return std::optional<std::u16string>(path); });
+        SendMessageW(opened.window, WM_COMMAND, 1000, 0); // the Export button
+        platform::SetSaveFileHook(std::move(previous));
+        if (!boxes.empty()) {
+            throw Failure(platform::Utf16ToUtf8(boxes.front()));
+        }
+        if (!quiet) {
+            err << "crestmetrics: analyse: wrote " << csv << '\n';
+        }
+    }
+    if (!pdf.empty()) {
+        const int pages = host::PrintViewToPdf(opened, pdf, 600);
+        if (pages == 0 || !boxes.empty()) {
+            throw Failure("cannot print the table to " + pdf);
+        }
+        if (!quiet) {
+            err << "crestmetrics: analyse: printed " << pages << " page(s) to " << pdf << '\n';
+        }
+    }
+}
+
 } // namespace
 
 int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
@@ -80,6 +151,8 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
     int type = -1;
     int channel = 1;
     std::string output;
+    std::string csv;
+    std::string pdf;
     std::vector<std::pair<LONG, std::string>> settings;
     for (const auto& [name, value] : options.values) {
         if (name == "--type") {
@@ -88,6 +161,14 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
             channel = WholeNumber(name, value, 1, 0x7FFFFFFF);
         } else if (name == "-o") {
             output = value;
+        } else if (name == "--csv") {
+            // The table view writes comma-separated text only for a name ending in ".csv", as typed.
+            if (value.size() < 5 || value.substr(value.size() - 4) != ".csv") {
+                throw Failure("--csv needs a file name ending in .csv, not \"" + value + "\"", true);
+            }
+            csv = value;
+        } else if (name == "--pdf") {
+            pdf = value;
         } else {
             const auto equals = value.find('=');
             const std::string id = value.substr(0, equals);
@@ -188,6 +269,14 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
     if (temporary) {
         std::ifstream table(path, std::ios::binary);
         out << table.rdbuf();
+    }
+    if (!csv.empty() || !pdf.empty()) {
+        hostDocument->LeadTo(document.Get());
+        struct Lead {
+            host::HostDocument& hostDocument;
+            ~Lead() { hostDocument.LeadTo(nullptr); }
+        } lead{*hostDocument.Get()};
+        WriteFromTableView(loaded.host, *hostDocument.Get(), csv, pdf, options.quiet, err);
     }
     if (!options.quiet) {
         err << "crestmetrics: analyse: done\n";

@@ -12,9 +12,10 @@ namespace {
 const std::vector<Command>& Commands()
 {
     static const std::vector<Command> commands = {
-        {"analyse", "[--type N] [--channel N] [--set ID=TEXT]... [-o FILE] RECORDING",
-         "analyses a channel of a recording and writes the analysis table as tab-separated text",
-         {"--type", "--channel", "--set", "-o"}, &RunAnalyse},
+        {"analyse", "[--type N] [--channel N] [--set ID=TEXT]... [-o FILE] [--csv FILE.csv] [--pdf FILE] RECORDING",
+         "analyses a channel of a recording and writes the analysis table as tab-separated text (and, from the "
+         "table view, as a comma-separated file and printed to a PDF)",
+         {"--type", "--channel", "--set", "-o", "--csv", "--pdf"}, &RunAnalyse},
         {"calc", "TEXT RECORDING",
          "evaluates a calculation text over every block of a recording and prints its events", {}, &RunCalc},
         {"selftest", "[list] [NAME-PREFIX...]",

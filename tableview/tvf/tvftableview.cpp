@@ -111,6 +111,9 @@ TVF_TableView::TVF_TableView(OWL::TWindow* parent, ITableViewMgrInternal* manage
 
 TVF_TableView::~TVF_TableView()
 {
+    if (whenGone_) {
+        whenGone_();
+    }
     Detach();
     for (TVF_Renderer** renderer : {&eventRenderer_, &summaryRenderer_}) {
         if (*renderer) {

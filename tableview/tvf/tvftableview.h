@@ -79,6 +79,8 @@ public:
     // The window's own relay of the grids' column messages (width changed, column moved).
     using MessageSink = std::function<void(DWORD code, const void* data)>;
     void SetMessageSink(MessageSink sink) { relay_ = std::move(sink); }
+    // Called from the destructor: the window also goes when its parent window is destroyed first.
+    void SetWhenGone(std::function<void()> gone) { whenGone_ = std::move(gone); }
 
 protected:
     void EvSize(uint sizeType, const OWL::TSize& size) override;
@@ -111,4 +113,5 @@ private:
     int summaryHeight_ = 100;
     std::map<unsigned, KVO::String> channelTitles_;
     MessageSink relay_;
+    std::function<void()> whenGone_;
 };
