@@ -43,3 +43,12 @@ void SigFigDialog::CmOk()
 }
 
 } // namespace TableView
+
+namespace TableView {
+
+bool SigFigDialog::CanClose()
+{
+    return edit_->IsValidNumber() && edit_->IsValid(true) && KVO::DialogBase::CanClose();
+}
+
+} // namespace TableView

@@ -21,6 +21,8 @@ public:
     void SetupWindow() override;
     // Reads the digits and the check box; the dialog closes only when the digits are 1 to 10.
     void CmOk() override;
+    // Only a whole number from 1 to 10 lets the dialog close with OK.
+    bool CanClose() override;
 
 private:
     IntEdit* edit_;
