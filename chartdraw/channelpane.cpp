@@ -69,6 +69,7 @@ platform::ComPtr<T> QueryFor(IUnknown* object, const IID& iid)
 // {B7E25C19-40D8-4A63-8F1E-2D96A3C07B58}
 constexpr GUID kPreviewChangeNotice{0xB7E25C19, 0x40D8, 0x4A63, {0x8F, 0x1E, 0x2D, 0x96, 0xA3, 0xC0, 0x7B, 0x58}};
 
+DWORD PreviewChangeMessageId() { return TypeIdClass<&kPreviewChangeNotice, 0>::Get(); }
 DWORD LaneUnitsMessageId() { return TypeIdClass<&kPreviewChangeNotice, 1>::Get(); }
 DWORD ExtendedLaneUnitsMessageId() { return TypeIdClass<&kPreviewChangeNotice, 2>::Get(); }
 DWORD AutoscaleMessageId() { return TypeIdClass<&kViewMessageFamily, 47>::Get(); }

@@ -143,6 +143,8 @@ private:
 // The view family's message ids (the type-id registry's class id in the high word).
 DWORD AutoscaleMessageId();
 DWORD ChannelEventMessageId();
+// The preview pane's change notice: it shows the host's data (value 0) or its own recording (value 1).
+DWORD PreviewChangeMessageId();
 // The lane-units messages: plain, and extended with two further words.
 DWORD LaneUnitsMessageId();
 DWORD ExtendedLaneUnitsMessageId();

@@ -1,5 +1,7 @@
 #include "chartdraw/datapane.h"
 
+#include "chartdraw/controlwindows.h"
+
 #include "foundation/nicestep.h"
 #include "foundation/xkvo.h"
 
@@ -95,6 +97,12 @@ void DataPane::SetTimeBase(IChartTimeBase* timeBase)
     Invalidate(0xFF000003u);
 }
 
+void DataPane::SetRightEdge(LONGLONG rightEdge)
+{
+    rightEdge_ = rightEdge;
+    Invalidate(0xFF000000u);
+}
+
 void DataPane::SetLaneCount(std::size_t count)
 {
     while (channels_.size() > count) {
@@ -115,6 +123,7 @@ void DataPane::SetSize(LONG width, LONG height)
     sweep_ = Visible();
     LayoutLanes();
     ResetLayers();
+    LayoutControls();
     layoutFlags_ |= 1u << 31;
 }
 
@@ -211,6 +220,9 @@ LONGLONG DataPane::Extent() const
 void DataPane::StoreCompression(const KVORationalImp& compression)
 {
     compression_ = compression;
+    if (zoom_) {
+        zoom_->SetRatio(compression.numerator, compression.denominator);
+    }
 }
 
 bool DataPane::SetCompression(const KVORationalImp& requested, const POINT* anchor, bool notify)
@@ -523,6 +535,9 @@ void DataPane::SetFollowNewest(bool on, bool notify)
         }
         follow_ = on;
     }
+    if (zoom_) {
+        zoom_->SetFollowing(follow_);
+    }
 }
 
 void DataPane::Invalidate(DWORD flags)
@@ -538,6 +553,12 @@ void DataPane::Invalidate(DWORD flags)
     ClampRightEdge();
     UpdateScrollBar();
     Notice(PaneNotice::Redraw);
+    if (zoom_) {
+        zoom_->Invalidate();
+    }
+    if (horizontalBar_) {
+        horizontalBar_->Invalidate();
+    }
     ResetLayers();
 }
 

@@ -9,10 +9,18 @@
 #include "sdk/charttimebase.h"
 
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <vector>
 
+namespace owl {
+class TCommandEnabler;
+}
+
 namespace ChartDraw {
+
+class ScrollBar;
+class ZoomControl;
 
 // The horizontal scroll bar as the pane drives it (the window supplies it).
 class PaneScrollBar {
@@ -32,9 +40,7 @@ public:
     virtual State GetState() const = 0;
     virtual void SetRange(const State& state) = 0;
     virtual void SetPosition(LONG position, bool redraw) = 0;
-
-protected:
-    ~PaneScrollBar() = default;
+    virtual ~PaneScrollBar() = default;
 };
 
 // Scroll codes of the scroll bar.
@@ -60,6 +66,8 @@ public:
 
     // --- structure
     void SetTimeBase(IChartTimeBase* timeBase);
+    // Puts the view's right edge at an absolute pixel (clamped to the recording).
+    void SetRightEdge(LONGLONG rightEdge);
     IChartTimeBase* TimeBase() const { return timeBase_.Get(); }
     void SetScrollBar(PaneScrollBar* scrollBar) { scrollBar_ = scrollBar; }
     // Grows or shrinks the lanes to n; lanes are laid out again.
@@ -82,6 +90,7 @@ public:
     // 1: Ctrl+wheel does not zoom, scrolling does not synchronise, the start notice does not jump.
     DWORD viewMode = 0;
     WORD paintSuspended = 0; // read by the data windows
+    WORD alternativePaint = 0; // not 0: the window paints frames and background only
     bool scrollCopy = true;
 
     // --- compression and the view
@@ -197,6 +206,37 @@ public:
     }
     bool SendFrameworkMessage(LONG kind, const void* body, std::size_t size) override;
 
+    // --- the window and its controls (window services have do-nothing defaults; the data window supplies them)
+    // Creates lane 0 when there is none, keeps the window, creates the controls and shows the compression.
+    void Attach(HWND parent, HWND window);
+    void DetachChannels();
+    HWND Window() const { return window_; }
+    HWND ParentWindow() const { return parentWindow_; }
+    ScrollBar* HorizontalBar() const { return horizontalBar_.get(); }
+    ZoomControl* Zoom() const { return zoom_.get(); }
+    // Where the data window lies in its parent; the control row goes under it.
+    void SetFrameOrigin(POINT origin) { frameOrigin_ = origin; }
+    POINT FrameOrigin() const { return frameOrigin_; }
+    virtual void LayoutControls();
+    // The window's child controls: the scroll bar and the zoom control, each replacing an earlier one.
+    virtual void CreateBars();
+    virtual std::unique_ptr<ScrollBar> CreateScrollBar();
+    virtual std::unique_ptr<ZoomControl> CreateZoomControl(DWORD style);
+    virtual bool IsWindowEnabled(LONG) { return true; }
+    virtual UINT_PTR SetPaneTimer(UINT_PTR, UINT) { return 0; }
+    virtual bool KillPaneTimer(UINT_PTR) { return false; }
+    virtual void InvalidateArea(const RECT&, bool) {}
+    virtual void InvalidateAll(bool) {}
+    virtual void ScrollContents(LONGLONG, const RECT&) {}
+    virtual void MoveDataArea(LONG, LONG, LONG, LONG, bool) {}
+    virtual void UpdateNow() {}
+    // The zoom menu: kind 1 only.
+    void OnZoomCommandEnable(LONG kind, owl::TCommandEnabler& enabler);
+    void OnZoomCommand(LONG kind, UINT command);
+    void BuildZoomMenu(HMENU menu, UINT first, UINT last);
+    HRESULT HorizontalAutoscale(LONG) { return E_NOTIMPL; }
+    void OnFollowChanging(bool on, bool notify) { SetFollowNewest(on, notify); }
+
 protected:
     virtual ChannelPane* CreateChannelPane(LONG index);
     void LayoutLanes();
@@ -275,6 +315,12 @@ private:
     std::recursive_mutex lock_;
     Services services_{*this};
     DWORD printWord_ = 0;
+    HWND window_ = nullptr;
+    HWND parentWindow_ = nullptr;
+    POINT frameOrigin_{0, 0};
+    std::unique_ptr<ScrollBar> horizontalBar_;
+    std::unique_ptr<PaneScrollBar> barAdapter_;
+    std::unique_ptr<ZoomControl> zoom_;
 };
 
 } // namespace ChartDraw

@@ -60,6 +60,8 @@ public:
     virtual std::u16string ChannelName(int channel);
     // Fills the unit of the channel at the block; false leaves the record as it is.
     virtual bool ChannelUnit(int channel, std::int32_t block, SourceUnitRecord& unit);
+    // True when the channel's unit name is not the same in every record of the document.
+    virtual bool UnitNamesDiffer(int) { return false; }
     // True when the channel is one of this module's channel calculations (it cannot be a source).
     virtual bool IsModuleChannelCalculation(int channel);
     // The host's selection, start and end as two words each; words the host does not give stay as they are.

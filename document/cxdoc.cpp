@@ -80,6 +80,32 @@ public:
         });
     }
 
+    HRESULT GetPersistence(IPersistStreamInit** out) override
+    {
+        if (!out) {
+            return E_POINTER;
+        }
+        *out = &document_->Persistence(); // lives as long as the document, which this object holds
+        (*out)->AddRef();
+        return S_OK;
+    }
+
+    HRESULT GetSettingText(LONG id, IKVOString** text) override
+    {
+        if (!text) {
+            return E_POINTER;
+        }
+        *text = nullptr;
+        return KVO::GuardSlot([&]() -> HRESULT {
+            const CXSetting* setting = document_->Settings().Find(id);
+            if (!setting) {
+                return E_INVALIDARG;
+            }
+            *text = setting->ToText(true).GetInterface();
+            return S_OK;
+        });
+    }
+
 private:
     platform::ComPtr<CXDoc> document_;
 };

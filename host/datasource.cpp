@@ -2,6 +2,7 @@
 
 #include "host/host.h"
 #include "host/hoststring.h"
+#include "host/units.h"
 
 #include <algorithm>
 #include <array>
@@ -11,26 +12,6 @@ namespace host {
 namespace {
 
 DWORD KindOf(DWORD flags) { return flags & 0xFFF; }
-
-// A unit text split into the host's prefix index and its base ("mV" is 7 and "V"); a text whose rest is no known
-// base unit keeps no prefix ("mmHg").
-std::pair<LONG, std::u16string> SplitUnit(const std::u16string& unit)
-{
-    static constexpr std::array<std::pair<char16_t, LONG>, 13> kPrefixes{{{u'a', 2}, {u'f', 3}, {u'p', 4},
-        {u'n', 5}, {u'u', 6}, {u'\u00B5', 6}, {u'm', 7}, {u'k', 9}, {u'M', 10}, {u'G', 11}, {u'T', 12}, {u'P', 13},
-        {u'E', 14}}};
-    static const std::u16string kBases[] = {u"V", u"A", u"s", u"Hz", u"g", u"m", u"Pa", u"W", u"S", u"F", u"Ohm",
-                                            u"\u03A9", u"mol", u"L", u"l"};
-    if (unit.size() >= 2) {
-        const std::u16string base = unit.substr(1);
-        for (const auto& [letter, index] : kPrefixes) {
-            if (unit[0] == letter && std::find(std::begin(kBases), std::end(kBases), base) != std::end(kBases)) {
-                return {index, base};
-            }
-        }
-    }
-    return {1, unit};
-}
 
 // The host's answer to a unit query: the unit of one channel's values.
 class ChannelUnit final : public IEnumUnit, private RefCounted {
@@ -54,9 +35,9 @@ public:
         if (!prefixIndex || !base) {
             return E_POINTER;
         }
-        auto [index, text] = SplitUnit(unit_);
-        *prefixIndex = index;
-        *base = MakeString(std::move(text)).Detach();
+        UnitParts parts = SplitUnit(unit_);
+        *prefixIndex = parts.prefixIndex;
+        *base = MakeString(std::move(parts.base)).Detach();
         return S_OK;
     }
 

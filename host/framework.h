@@ -8,6 +8,7 @@
 #include "host/printservice.h"
 #include "host/progressdisplay.h"
 #include "host/scalecontrol.h"
+#include "host/settingsfile.h"
 #include "sdk/cafframework.h"
 #include "sdk/messagefactory.h"
 
@@ -40,6 +41,11 @@ public:
     ULONG AddRef() override { return AddRefCount(); }
     ULONG Release() override { return ReleaseCount(); }
     HRESULT MakeKey(DWORD id, DWORD reserved, IUnknown** key) override;
+    // The host's own values that outlive a session.
+    SettingsFile& Values() { return values_; }
+
+private:
+    SettingsFile values_;
 };
 
 class Framework final : public ICAFFramework,
@@ -108,6 +114,8 @@ public:
     void FireEvent(ISubject* subject, DWORD eventId, DWORD value, const void* data);
     // The object factory that makes progress displays (answered under the chart family's object id 16).
     ProgressFactory& Progress() { return progress_; }
+    // The host-wide settings store (IHostSettingsStore) with its values that outlive a session.
+    HostSettingsStore& SettingsStore() { return settings_; }
     // The observers registered for one event id of a subject.
     std::size_t RegisteredObservers(ISubject* subject, DWORD eventId) const;
 

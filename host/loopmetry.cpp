@@ -1,6 +1,7 @@
 #include "host/loopmetry.h"
 
 #include "host/framework.h"
+#include "host/lmcustomize.h"
 #include "host/lmpeaks.h"
 #include "platform/com/oleauto.h"
 #include "platform/win/codepage.h"
@@ -48,6 +49,17 @@ LMDetection PresetDetection(int direction, double height, double interval, int t
     d.detect.noiseWindow = 0.5;
     d.tag = tag;
     return d;
+}
+
+// The detection in a settings object's text; nullopt with `read` false when the text cannot be read, nullopt with
+// `read` true when it is not ours.
+std::optional<LMDetection> DetectionOf(ILMDetectionSettings& settings, bool& read)
+{
+    BSTR text = nullptr;
+    read = SUCCEEDED(settings.GetText(&text));
+    auto detection = read ? ParseLMText(text ? text : u"") : std::nullopt;
+    SysFreeString(text);
+    return detection;
 }
 
 } // namespace
@@ -367,6 +379,20 @@ HRESULT LMDetectionSettings::IsThresholdInSD(VARIANT_BOOL* inSD)
 
 LMPresetStore::LMPresetStore() : presets_(BuiltInPresets()) {}
 
+LMPresetStore::LMPresetStore(SettingsFile& settings) : presets_(BuiltInPresets()), settings_(&settings)
+{
+    if (const auto text = settings.Value(kUserPresetsName)) {
+        ReadUserPresets(*text);
+    }
+}
+
+void LMPresetStore::Persist()
+{
+    if (settings_) {
+        settings_->SetValue(kUserPresetsName, WriteUserPresets());
+    }
+}
+
 std::u16string LMPresetStore::AddUserPreset(const LMDetection& detection)
 {
     for (int n = 1;; ++n) {
@@ -377,6 +403,7 @@ std::u16string LMPresetStore::AddUserPreset(const LMDetection& detection)
         }
         if (!taken) {
             presets_.push_back({name, detection, true});
+            Persist();
             return name;
         }
     }
@@ -387,6 +414,7 @@ bool LMPresetStore::RemoveUserPreset(std::u16string_view name)
     for (auto it = presets_.begin(); it != presets_.end(); ++it) {
         if (it->removable && it->name == name) {
             presets_.erase(it);
+            Persist();
             return true;
         }
     }
@@ -462,12 +490,11 @@ HRESULT LMDocExtension::FindPreset(ILMDetectionSettings* settings, LONG* index, 
     }
     *index = -1;
     *matched = VARIANT_FALSE;
-    BSTR text = nullptr;
-    if (FAILED(settings->GetText(&text))) {
+    bool read = false;
+    const auto detection = DetectionOf(*settings, read);
+    if (!read) {
         return E_FAIL;
     }
-    const auto detection = ParseLMText(text ? text : u"");
-    SysFreeString(text);
     const auto& presets = presets_->Presets();
     for (std::size_t i = 0; detection && i < presets.size(); ++i) {
         if (presets[i].detection == *detection) {
@@ -551,14 +578,35 @@ HRESULT LMDocExtension::IsPresetRemovable(LONG index, VARIANT_BOOL* removable)
     return preset ? S_OK : E_INVALIDARG;
 }
 
-HRESULT LMDocExtension::Customize(HWND, ILMDetectionSettings*, const void*, const WCHAR*, const WCHAR*, const WCHAR*,
-                                  ILMDetectionSettings** result)
+HRESULT LMDocExtension::Customize(HWND owner, ILMDetectionSettings* settings, const void*, const WCHAR* title,
+                                  const WCHAR*, const WCHAR*, ILMDetectionSettings** result)
 {
-    // The customise dialog needs the settings-dialog frame, which the host does not have yet: nothing is accepted.
-    if (result) {
-        *result = nullptr;
+    if (!result) {
+        return E_POINTER;
     }
-    return E_NOTIMPL;
+    *result = nullptr;
+    if (!settings) {
+        return E_POINTER;
+    }
+    bool read = false;
+    auto detection = DetectionOf(*settings, read);
+    if (!detection) {
+        return read ? E_INVALIDARG : E_FAIL; // settings that are not ours: nothing to edit
+    }
+    if (log_) {
+        log_->Record("loopmetry", "Customize");
+    }
+    if (!RunCustomizeDialog(owner, title ? title : u"", *detection)) {
+        return S_FALSE;
+    }
+    // A copy of the given settings (its source channel too) with the edited detection.
+    platform::ComPtr<ILMDetectionSettings> edited;
+    if (FAILED(settings->Clone(edited.Out())) || !edited ||
+        FAILED(edited->SetText(WriteLMText(*detection).c_str()))) {
+        return E_FAIL;
+    }
+    *result = edited.Detach();
+    return S_OK;
 }
 
 HRESULT LMDocExtension::SavePreset(HWND, ILMDetectionSettings* settings)
@@ -566,14 +614,10 @@ HRESULT LMDocExtension::SavePreset(HWND, ILMDetectionSettings* settings)
     if (!settings) {
         return E_POINTER;
     }
-    BSTR text = nullptr;
-    if (FAILED(settings->GetText(&text))) {
-        return E_FAIL;
-    }
-    auto detection = ParseLMText(text ? text : u"");
-    SysFreeString(text);
+    bool read = false;
+    auto detection = DetectionOf(*settings, read);
     if (!detection) {
-        return E_INVALIDARG; // a text that is not ours would not detect as saved
+        return read ? E_INVALIDARG : E_FAIL; // a text that is not ours would not detect as saved
     }
     detection->tag = 0.0;
     const std::u16string name = presets_->AddUserPreset(*detection);

@@ -10,6 +10,7 @@
 #include "host/calllog.h"
 #include "host/comobject.h"
 #include "host/peakdetector.h"
+#include "host/settingsfile.h"
 #include "sdk/documentsite.h"
 
 #include <memory>
@@ -87,6 +88,9 @@ public:
     };
 
     LMPresetStore();
+    // Keeps the user presets in the host's settings (kUserPresetsName): read now, written after each change.
+    explicit LMPresetStore(SettingsFile& settings);
+    static constexpr const char16_t* kUserPresetsName = u"Loopmetry.UserPresets";
 
     const std::vector<Preset>& Presets() const { return presets_; }
     // Adds a user preset "User preset N" with the smallest free N and answers its name.
@@ -97,7 +101,10 @@ public:
     void ReadUserPresets(std::u16string_view text);
 
 private:
+    void Persist();
+
     std::vector<Preset> presets_;
+    SettingsFile* settings_ = nullptr;
 };
 
 // The presets of the host's own.

@@ -97,7 +97,10 @@ void PeakDetector::Feed(float sample, std::vector<DetectedPeak>& out)
     if (!Transform(sample, value)) {
         return;
     }
-    if (tick % refresh_ == 0) {
+    // Re-estimated every refresh_ ticks; before the first refresh also at 16, 32, 64 … samples, so that a peak early
+    // in a block is not missed for want of a baseline. Both depend only on the tick, never on how samples arrive.
+    const bool early = tick < refresh_ && tick >= static_cast<std::int32_t>(kLeastHistory) && (tick & (tick - 1)) == 0;
+    if (tick % refresh_ == 0 || early) {
         Estimate();
     }
     history_.push_back(value);

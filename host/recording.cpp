@@ -1,5 +1,6 @@
 #include "host/recording.h"
 
+#include "host/units.h"
 #include "platform/win/codepage.h"
 
 #include <charconv>
@@ -41,6 +42,7 @@ std::vector<std::string_view> Split(std::string_view line, char separator)
 struct Column {
     std::u16string name;
     std::u16string unit;
+    double toBase = 1.0; // the host keeps samples in base units: a file's mV are stored as V
 };
 
 Column ReadColumn(std::string_view field, int line, std::size_t index)
@@ -54,6 +56,7 @@ Column ReadColumn(std::string_view field, int line, std::size_t index)
                                            ": the unit must stand in parentheses after the name");
         }
         column.unit = platform::Utf8ToUtf16(Trim(field.substr(open + 1, close - open - 1)));
+        column.toBase = SplitUnit(column.unit).toBase;
         name = Trim(field.substr(0, open));
     }
     if (name.empty()) {
@@ -180,7 +183,8 @@ std::shared_ptr<Document> ReadRecording(std::istream& in)
             block.times.push_back(time);
         }
         for (std::size_t channel = 0; channel < columns->size(); ++channel, ++field) {
-            block.channels[channel].push_back(static_cast<float>(ReadNumber(fields[field], lineNumber, field)));
+            const double value = ReadNumber(fields[field], lineNumber, field) * (*columns)[channel].toBase;
+            block.channels[channel].push_back(static_cast<float>(value));
         }
     }
     if (in.bad()) {

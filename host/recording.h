@@ -1,6 +1,7 @@
 // Recordings from text files: one column per channel under a header line of channel names with their units in
 // parentheses ("Vm (mV)"), an optional leading time column ("Time (s)" or "Time (ms)") that gives the sample
-// interval, columns separated by tabs or commas, and blank lines between blocks.
+// interval, columns separated by tabs or commas, and blank lines between blocks. Samples are kept in the base unit of
+// their column's unit ("0.5" under "Vm (mV)" is 0.0005 V), as the host keeps them; the unit text stays as written.
 #pragma once
 
 #include "host/document.h"

@@ -440,6 +440,43 @@ ui::DialogTemplateData HeightWidthTemplate()
     return t;
 }
 
+// The detector page of the unstimulated types: the detection is the other extension's, chosen by preset; the
+// minimum peak height is edited in a sub-page placed over the hidden frame 1052. Group boxes come last so that they
+// lie under the controls they frame.
+ui::DialogTemplateData DetectorUnStimTemplate()
+{
+    ui::DialogTemplateData t = PageTemplate(416, 200);
+    t.items = {
+        {u"Static", u"Preview", 1053, 15, 17, 386, 97, 0},
+        {u"Static", u"&Preset:", 1035, 11, 143, 24, 8, kVisible | SS_RIGHT},
+        {u"ComboBox", u"", 1039, 39, 141, 165, 242,
+         kTab | CBS_DROPDOWNLIST | CBS_OWNERDRAWVARIABLE | CBS_HASSTRINGS | WS_VSCROLL},
+        {u"Button", u"&Customize...", 1040, 38, 161, 57, 14, kTab | BS_PUSHBUTTON},
+        {u"Button", u"Sa&ve...", 1125, 99, 161, 52, 14, kTab | BS_PUSHBUTTON},
+        {u"Button", u"De&lete...", 1123, 154, 161, 51, 14, kTab | BS_PUSHBUTTON},
+        {u"Static", u"Min Peak Height Controls", 1052, 227, 136, 177, 47, 0},
+        {u"Button", u"Peak detection settings", 1021, 7, 122, 208, 71, kVisible | BS_GROUPBOX},
+        {u"Button", u"Detection adjustment", 1020, 223, 122, 186, 71, kVisible | BS_GROUPBOX},
+        {u"Button", u"Preview of peak detection", -1, 7, 7, 402, 112, kVisible | BS_GROUPBOX},
+    };
+    return t;
+}
+
+ui::DialogTemplateData MinPeakHeightTemplate()
+{
+    ui::DialogTemplateData t = PageTemplate(177, 44);
+    t.items = {
+        {u"Static", u"M&inimum peak height:", 1032, 2, 5, 70, 8, kVisible | SS_RIGHT},
+        {UPDOWN_CLASSW, u"", 1071, 123, 3, 11, 12, kVisible}, // above the edit's right end
+        {u"Edit", u"", 1007, 75, 3, 59, 12, kTab | WS_BORDER | ES_AUTOHSCROLL},
+        {TRACKBAR_CLASSW, u"", 1061, 5, 18, 164, 14, kTab | TBS_AUTOTICKS},
+        {u"Static", u"&D.N.T.", 1100, 138, 5, 37, 8, kVisible},
+        {u"Static", u"0.05 S.D.", 1103, 3, 34, 32, 8, kVisible | SS_CENTER},
+        {u"Static", u"9 S.D.", 1106, 150, 34, 21, 8, kVisible | SS_CENTER},
+    };
+    return t;
+}
+
 struct Registration {
     Registration()
     {
@@ -459,6 +496,8 @@ struct Registration {
         ui::RegisterDialogTemplate(module, MAKEINTRESOURCEW(DialogId::DetectorPSPage), DetectorPSTemplate());
         ui::RegisterDialogTemplate(module, MAKEINTRESOURCEW(DialogId::FixedPositionPage), FixedPositionTemplate());
         ui::RegisterDialogTemplate(module, MAKEINTRESOURCEW(DialogId::HeightWidthPage), HeightWidthTemplate());
+        ui::RegisterDialogTemplate(module, MAKEINTRESOURCEW(DialogId::DetectorUnStimPage), DetectorUnStimTemplate());
+        ui::RegisterDialogTemplate(module, MAKEINTRESOURCEW(DialogId::MinPeakHeightPage), MinPeakHeightTemplate());
     }
 };
 const Registration g_registration;

@@ -18,4 +18,6 @@ inline constexpr int DetectorERPage = 115;
 inline constexpr int DetectorPSPage = 127;
 inline constexpr int FixedPositionPage = 116;
 inline constexpr int HeightWidthPage = 124;
+inline constexpr int DetectorUnStimPage = 114;
+inline constexpr int MinPeakHeightPage = 125;
 }

@@ -5,6 +5,7 @@
 #include "platform/com/unknown.h"
 
 struct IKVOString;
+struct IPersistStreamInit;
 
 // {9C3E5A71-2D48-4B6F-8E19-5F0A7B2C4D63}
 inline constexpr IID IID_IAnalysisJob{0x9C3E5A71, 0x2D48, 0x4B6F, {0x8E, 0x19, 0x5F, 0x0A, 0x7B, 0x2C, 0x4D, 0x63}};
@@ -19,6 +20,13 @@ struct IAnalysisJob : IUnknown {
     virtual HRESULT Analyse() = 0;
     // 6: the table (events, then the summary when it is shown) as tab-separated text to the file.
     virtual HRESULT ExportTable(IKVOString* path) = 0;
+    // 7: the object that keeps the document's state (settings, table layout) in the host document's file, the one
+    // the document registers with the host's storage: its Save writes the document's stream, and its Load, before
+    // Open, takes the settings of a saved stream.
+    virtual HRESULT GetPersistence(IPersistStreamInit** out) = 0;
+    // 8: a setting's value as text (the classic form SetSettingText reads); E_INVALIDARG for an id the document does
+    // not have.
+    virtual HRESULT GetSettingText(LONG id, IKVOString** text) = 0;
 
 protected:
     ~IAnalysisJob() = default;

@@ -14,6 +14,10 @@ inline constexpr IID IID_IUnitTest{0x88C5BED1, 0x2017, 0x4CC4, {0x87, 0xEF, 0xAA
 
 struct IKVOString;
 
+// The environment variable that fixes the seed of the self tests that otherwise draw a new sequence each run (from
+// the clock): a whole number; the host sets it to repeat a run. Unset, or not a whole number, the clock seeds.
+inline constexpr const char* kSelfTestSeedVariable = "CRESTMETRICS_SELFTEST_SEED";
+
 // One self test: a list of sub-tests that the host runs one at a time by index.
 struct IUnitTest : IUnknown {
     virtual HRESULT GetSubTestCount(LONG* count) = 0;                    // 3

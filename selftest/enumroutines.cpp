@@ -42,7 +42,9 @@ platform::ComPtr<IDataSource> SourceOf(IUnknown* chartData)
 // A chart data with the test's recording, the adder that made it and the host's data source over it.
 struct TestRecording {
     platform::ComPtr<IUnknown> chartData = GetTestChartData();
-    platform::ComPtr<FormulaDataAdder> adder{FormulaDataAdder::Create(chartData.Get())};
+    // Created with one reference, which this holder takes over.
+    platform::ComPtr<FormulaDataAdder> adder =
+        platform::ComPtr<FormulaDataAdder>::Adopt(FormulaDataAdder::Create(chartData.Get()));
     platform::ComPtr<IDataSource> source;
 
     void Open() { source = SourceOf(chartData.Get()); }

@@ -1,7 +1,11 @@
 #include "selftest/ran1.h"
 
+#include "sdk/unittest.h"
+
+#include <charconv>
 #include <cstdlib>
 #include <ctime>
+#include <string_view>
 
 namespace {
 
@@ -48,7 +52,13 @@ float Ran1(std::int32_t& seed, std::int32_t& shuffle, Ran1Table& table)
 
 std::int32_t Ran1ClockSeed()
 {
-    const auto low = static_cast<std::int32_t>(static_cast<std::uint32_t>(std::time(nullptr)));
+    std::int32_t low = 0;
+    const char* fixed = std::getenv(kSelfTestSeedVariable);
+    const std::string_view text = fixed ? std::string_view(fixed) : std::string_view();
+    const auto parsed = std::from_chars(text.data(), text.data() + text.size(), low);
+    if (text.empty() || parsed.ec != std::errc() || parsed.ptr != text.data() + text.size()) {
+        low = static_cast<std::int32_t>(static_cast<std::uint32_t>(std::time(nullptr)));
+    }
     return low == INT32_MIN ? low : -std::abs(low);
 }
 

@@ -12,7 +12,8 @@ using Ran1Table = std::array<std::int32_t, 32>;
 // (at least 1).
 float Ran1(std::int32_t& seed, std::int32_t& shuffle, Ran1Table& table);
 
-// The seed of the routines that draw a new sequence each run: minus the low 32 bits of the calendar time.
+// The seed of the routines that draw a new sequence each run: minus the low 32 bits of the calendar time, or minus
+// the absolute value of the whole number in the host's seed variable (kSelfTestSeedVariable) when it holds one.
 std::int32_t Ran1ClockSeed();
 
 // An index below n from a draw, as the routines pick records, events and positions.

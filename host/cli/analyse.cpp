@@ -7,6 +7,8 @@
 #include "host/hoststring.h"
 #include "host/loopmetry.h"
 #include "host/recording.h"
+#include "host/saveddocument.h"
+#include "platform/com/memstream.h"
 #include "platform/win/codepage.h"
 #include "platform/win/commdlg.h"
 #include "platform/win/msgbox.h"
@@ -149,10 +151,12 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
         throw Failure("needs one recording", true);
     }
     int type = -1;
-    int channel = 1;
+    std::optional<int> channel;
     std::string output;
     std::string csv;
     std::string pdf;
+    std::string saveTo;
+    std::string settingsFrom;
     std::vector<std::pair<LONG, std::string>> settings;
     for (const auto& [name, value] : options.values) {
         if (name == "--type") {
@@ -169,6 +173,10 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
             csv = value;
         } else if (name == "--pdf") {
             pdf = value;
+        } else if (name == "--save") {
+            saveTo = value;
+        } else if (name == "--from") {
+            settingsFrom = value;
         } else {
             const auto equals = value.find('=');
             const std::string id = value.substr(0, equals);
@@ -179,15 +187,36 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
         }
     }
 
+    // A saved document brings its recording and the settings it was analysed with; --from takes the settings of
+    // another one.
     std::shared_ptr<host::Document> recording;
+    std::vector<std::vector<std::uint8_t>> savedStreams;
+    std::string settingsSource = options.arguments[0];
     try {
-        recording = host::ReadRecordingFile(options.arguments[0]);
+        if (host::IsSavedDocumentFile(options.arguments[0])) {
+            host::SavedDocument saved = host::ReadSavedDocumentFile(options.arguments[0]);
+            recording = std::move(saved.recording);
+            savedStreams = std::move(saved.streams);
+        } else {
+            recording = host::ReadRecordingFile(options.arguments[0]);
+        }
     } catch (const host::RecordingError& error) {
         throw Failure(options.arguments[0] + ": " + error.what());
     }
-    if (channel > recording->ChannelCount()) {
+    if (!settingsFrom.empty()) {
+        try {
+            savedStreams = host::ReadSavedDocumentFile(settingsFrom).streams;
+        } catch (const host::RecordingError& error) {
+            throw Failure(settingsFrom + ": " + error.what());
+        }
+        settingsSource = settingsFrom;
+        if (savedStreams.empty()) {
+            throw Failure(settingsFrom + ": the saved document holds no analysis");
+        }
+    }
+    if (channel && *channel > recording->ChannelCount()) {
         throw Failure("the recording has " + std::to_string(recording->ChannelCount()) + " channel(s), not " +
-                      std::to_string(channel));
+                      std::to_string(*channel));
     }
     LoadedHost loaded(options.module);
     host::Framework& framework = loaded.host.GetFramework();
@@ -202,7 +231,9 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
         host::HostDocument::Create(loaded.host.Log(), 1, platform::ComPtr<host::ChartData>(&source->GetChartData()));
     hostDocument->SetApplication(platform::ComPtr<IUnknown>(static_cast<IHostObjectsById*>(manager.Get())));
     // The host's own peak detection, which the unstimulated analysis types hand their detection to.
-    platform::ComPtr<ILMDocExtension> peakDetection(new host::LMDocExtension(nullptr));
+    // Its presets: the built-in ones and the user's, kept in the host's settings.
+    platform::ComPtr<ILMDocExtension> peakDetection(new host::LMDocExtension(
+        nullptr, std::make_shared<host::LMPresetStore>(framework.SettingsStore().Values())));
     hostDocument->SetExtensionSite(
         platform::ComPtr<IDocumentSite>(new host::LMDocumentSite(framework, peakDetection.Get())));
 
@@ -227,7 +258,37 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
         ~Closer() { document->Close(); }
     } closer{document.Get()};
 
-    SetSetting(*job.Get(), kSourceChannelId, std::to_string(channel - 1), "--channel");
+    platform::ComPtr<IPersistStreamInit> persistence;
+    if (FAILED(job->GetPersistence(persistence.Out())) || !persistence) {
+        throw Failure("the analysis document keeps no state");
+    }
+    // The extensions' streams in their order: the first that the analysis reads gives its settings.
+    bool settingsLoaded = savedStreams.empty();
+    for (const auto& bytes : savedStreams) {
+        auto stream = platform::MemoryStream::Create(std::vector<BYTE>(bytes.begin(), bytes.end()));
+        if (persistence->Load(stream.Get()) == S_OK) {
+            settingsLoaded = true;
+            break;
+        }
+    }
+    if (!settingsLoaded) {
+        throw Failure(settingsSource + ": the saved document holds no settings this analysis can read");
+    }
+    if (channel || savedStreams.empty()) {
+        SetSetting(*job.Get(), kSourceChannelId, std::to_string(channel.value_or(1) - 1), "--channel");
+    } else {
+        // The saved source channel must be one of this recording's.
+        IKVOString* text = nullptr;
+        const HRESULT read = job->GetSettingText(kSourceChannelId, &text);
+        const std::string saved = read == S_OK ? platform::Utf16ToUtf8(host::TakeText(text)) : std::string();
+        int index = -1;
+        const auto parsed = std::from_chars(saved.data(), saved.data() + saved.size(), index);
+        if (parsed.ec != std::errc() || index < 0 || index >= recording->ChannelCount()) {
+            throw Failure(settingsSource + ": its analysis is of channel " +
+                          (parsed.ec == std::errc() ? std::to_string(index + 1) : saved) + ", which the recording (" +
+                          std::to_string(recording->ChannelCount()) + " channel(s)) does not have: give --channel");
+        }
+    }
     if (FAILED(job->Open())) {
         throw Failure("the analysis document cannot be opened on the recording");
     }
@@ -265,6 +326,13 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
     const HRESULT written = job->ExportTable(host::MakeString(platform::Utf8ToUtf16(path)).Get());
     if (written != S_OK) {
         throw Failure("cannot write the table to " + (output.empty() ? std::string("a temporary file") : output));
+    }
+    if (!saveTo.empty()) {
+        auto stream = platform::MemoryStream::Create();
+        if (persistence->Save(stream.Get(), TRUE) != S_OK ||
+            !host::WriteSavedDocumentFile(saveTo, *recording, {{stream->Data().begin(), stream->Data().end()}})) {
+            throw Failure("cannot save the document to " + saveTo);
+        }
     }
     if (temporary) {
         std::ifstream table(path, std::ios::binary);

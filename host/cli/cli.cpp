@@ -12,14 +12,18 @@ namespace {
 const std::vector<Command>& Commands()
 {
     static const std::vector<Command> commands = {
-        {"analyse", "[--type N] [--channel N] [--set ID=TEXT]... [-o FILE] [--csv FILE.csv] [--pdf FILE] RECORDING",
-         "analyses a channel of a recording and writes the analysis table as tab-separated text (and, from the "
-         "table view, as a comma-separated file and printed to a PDF)",
-         {"--type", "--channel", "--set", "-o", "--csv", "--pdf"}, &RunAnalyse},
+        {"analyse",
+         "[--type N] [--channel N] [--set ID=TEXT]... [--from DOCUMENT] [-o FILE] [--save DOCUMENT] "
+         "[--csv FILE.csv] [--pdf FILE] RECORDING",
+         "analyses a channel of a recording (or of a saved document, with its settings) and writes the analysis "
+         "table as tab-separated text (and, from the table view, as a comma-separated file and printed to a PDF)",
+         {"--type", "--channel", "--set", "-o", "--save", "--from", "--csv", "--pdf"}, &RunAnalyse},
         {"calc", "TEXT RECORDING",
          "evaluates a calculation text over every block of a recording and prints its events", {}, &RunCalc},
-        {"selftest", "[list] [NAME-PREFIX...]",
-         "runs the module's self tests (or lists them) and prints each sub-test's result", {}, &RunSelfTest},
+        {"selftest", "[--seed N] [list] [NAME-PREFIX...]",
+         "runs the module's self tests (or lists them) and prints each sub-test's result; --seed N repeats the "
+         "random draws of a run",
+         {"--seed"}, &RunSelfTest},
     };
     return commands;
 }

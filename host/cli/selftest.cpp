@@ -2,7 +2,11 @@
 #include "host/cli/cli.h"
 #include "host/services.h"
 #include "platform/win/codepage.h"
+#include "sdk/unittest.h"
 
+#include <charconv>
+#include <cstdlib>
+#include <optional>
 #include <ostream>
 
 namespace cli {
@@ -18,7 +22,23 @@ int RunSelfTest(const Options& options, std::ostream& out, std::ostream& err)
     for (const std::string& argument : arguments) {
         prefixes.push_back(platform::Utf8ToUtf16(argument));
     }
+    // --seed N fixes the seed of the sub-tests that draw a new sequence each run, so that a run can be repeated.
+    std::optional<std::int32_t> seed;
+    for (const auto& [name, value] : options.values) {
+        std::int32_t number = 0;
+        const auto parsed = std::from_chars(value.data(), value.data() + value.size(), number);
+        if (value.empty() || parsed.ec != std::errc() || parsed.ptr != value.data() + value.size()) {
+            throw Failure(name + " needs a whole number from -2147483648 to 2147483647, not \"" + value + "\"", true);
+        }
+        seed = number;
+    }
+    if (seed && ::setenv(kSelfTestSeedVariable, std::to_string(*seed).c_str(), 1) != 0) {
+        throw Failure("cannot set the seed");
+    }
     LoadedHost loaded(options.module);
+    if (seed && !listOnly) {
+        out << "# seed " << *seed << '\n';
+    }
     const auto& tests = loaded.host.Tests().Tests();
     if (tests.empty()) {
         throw Failure("the module registered no self tests");

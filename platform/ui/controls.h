@@ -15,6 +15,7 @@ LRESULT ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT ComboBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT ScrollBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT UpDownProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT TrackbarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT TabControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Scroll bars, for the control and for windows' own bars.

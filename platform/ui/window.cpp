@@ -458,6 +458,10 @@ bool PumpOne()
         if (msg.hwnd && !Find(msg.hwnd)) {
             return true;
         }
+        // The thread's keyboard hooks see key messages as the queue hands them out.
+        if (ui::detail::RunKeyboardHooks(msg)) {
+            return true;
+        }
         if (m.filter && m.filter(msg)) {
             return true;
         }

@@ -1,4 +1,4 @@
-// Common controls: image lists and the up-down control.
+// Common controls: image lists, the up-down control and the trackbar.
 #pragma once
 
 #include "platform/win/wingdi.h"
@@ -84,3 +84,31 @@ struct TCITEMW {
     int iImage;
     LPARAM lParam;
 };
+
+// The trackbar: a thumb on a horizontal channel, positions from a minimum to a maximum, with tick marks. It reports
+// to its parent with WM_HSCROLL (the TB_ codes below, the position in the high word while tracking).
+#define TRACKBAR_CLASSW u"msctls_trackbar32"
+inline constexpr DWORD TBS_AUTOTICKS = 0x1;
+inline constexpr DWORD TBS_NOTICKS = 0x10;
+inline constexpr UINT TBM_GETPOS = WM_USER;
+inline constexpr UINT TBM_GETRANGEMIN = WM_USER + 1;
+inline constexpr UINT TBM_GETRANGEMAX = WM_USER + 2;
+inline constexpr UINT TBM_SETPOS = WM_USER + 5;
+inline constexpr UINT TBM_SETRANGE = WM_USER + 6;
+inline constexpr UINT TBM_SETRANGEMIN = WM_USER + 7;
+inline constexpr UINT TBM_SETRANGEMAX = WM_USER + 8;
+inline constexpr UINT TBM_GETNUMTICS = WM_USER + 16;
+inline constexpr UINT TBM_SETTICFREQ = WM_USER + 20;
+inline constexpr UINT TBM_SETPAGESIZE = WM_USER + 21;
+inline constexpr UINT TBM_GETPAGESIZE = WM_USER + 22;
+inline constexpr UINT TBM_SETLINESIZE = WM_USER + 23;
+inline constexpr UINT TBM_GETLINESIZE = WM_USER + 24;
+inline constexpr WORD TB_LINEUP = 0;
+inline constexpr WORD TB_LINEDOWN = 1;
+inline constexpr WORD TB_PAGEUP = 2;
+inline constexpr WORD TB_PAGEDOWN = 3;
+inline constexpr WORD TB_THUMBPOSITION = 4;
+inline constexpr WORD TB_THUMBTRACK = 5;
+inline constexpr WORD TB_TOP = 6;
+inline constexpr WORD TB_BOTTOM = 7;
+inline constexpr WORD TB_ENDTRACK = 8;

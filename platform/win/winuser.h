@@ -1087,3 +1087,6 @@ BOOL GetComboBoxInfo(HWND combo, COMBOBOXINFO* info);
 
 // Menus and their popups.
 #include "platform/win/winmenu.h"
+
+// Keyboard hooks and accelerator tables.
+#include "platform/win/winhook.h"

@@ -2,6 +2,7 @@
 
 #include "controls/buttongadgets.h"
 #include "platform/owl/dc.h"
+#include "platform/win/winmenu.h"
 #include "platform/win/uxtheme.h"
 #include "tableview/tvf/gridpane.h"
 #include "tableview/tvf/gridtitlebar.h"
@@ -27,6 +28,25 @@ void DrawRaisedFrame(HDC dc, int left, int top, int right, int bottom)
     ::SelectObject(dc, old);
     ::DeleteObject(light);
     ::DeleteObject(shadow);
+}
+
+int TrackCellMenu(ITableRowMenuProvider& provider, LONG row, LONG column, HWND owner)
+{
+    LONG count = 0;
+    if (FAILED(provider.GetMenuItemCount(0, row, column, &count)) || count <= 0)
+        return 0;
+    HMENU menu = ::CreatePopupMenu();
+    for (LONG i = 0; i < count; ++i) {
+        KVO::String text;
+        provider.GetMenuItemText(0, row, column, i, KVOString::OutParam(text));
+        ::AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(i + 1), text.c_str());
+    }
+    POINT cursor{};
+    ::GetCursorPos(&cursor);
+    const int chosen = ::TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON, cursor.x, cursor.y,
+                                          owner, nullptr);
+    ::DestroyMenu(menu);
+    return chosen;
 }
 
 SnapGadgetWindowBase::SnapGadgetWindowBase(OWL::TWindow* parent) : KVOControls::UxBorderlessGadgetWindow(parent) {}

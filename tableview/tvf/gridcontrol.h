@@ -62,6 +62,10 @@ protected:
     ~ITableRowMenuProvider() = default;
 };
 
+// Shows the provider's items for a cell as a popup menu at the cursor (ids 1..n, none shown when there are no
+// items) and returns the id chosen, 0 for none.
+int TrackCellMenu(ITableRowMenuProvider& provider, LONG row, LONG column, HWND owner);
+
 // The small window under the vertical bar with the one button that toggles always-show-latest-row.
 class SnapGadgetWindowBase : public KVOControls::UxBorderlessGadgetWindow {
 public:

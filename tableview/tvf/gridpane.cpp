@@ -399,17 +399,23 @@ bool GridPane::CellAt(const OWL::TPoint& point, bool edgesIn, int& row, int& col
     return row >= 0 && column >= 0;
 }
 
-void GridPane::EvLButtonDown(uint, const OWL::TPoint& point)
+GridSelection* GridPane::PressCell(const OWL::TPoint& point, int& row, int& column)
 {
     SetFocus();
     GridSelection* selection = grid_.Selection();
+    if (selection && !CellAt(point, false, row, column)) {
+        selection->Clear();
+        return nullptr;
+    }
+    return selection;
+}
+
+void GridPane::EvLButtonDown(uint, const OWL::TPoint& point)
+{
+    int r = 0, c = 0;
+    GridSelection* selection = PressCell(point, r, c);
     if (!selection)
         return;
-    int r = 0, c = 0;
-    if (!CellAt(point, false, r, c)) {
-        selection->Clear();
-        return;
-    }
     selection->SelectCellWithKeys(RowPos(r), ColumnPos(c));
     if (CellStyle(r, c) & (2 | 8))
         OpenEditor(r, c, kNoKey);
@@ -448,16 +454,9 @@ void GridPane::EvLButtonDblClk(uint modKeys, const OWL::TPoint& point)
 
 void GridPane::EvRButtonDown(uint, const OWL::TPoint& point)
 {
-    SetFocus();
-    GridSelection* selection = grid_.Selection();
-    if (!selection)
-        return;
     int r = 0, c = 0;
-    if (!CellAt(point, false, r, c)) {
-        selection->Clear();
-        return;
-    }
-    selection->SelectCell(RowPos(r), ColumnPos(c), GridSelection::GetKeyFlags() + GridSelection::kRightButton);
+    if (GridSelection* selection = PressCell(point, r, c))
+        selection->SelectCell(RowPos(r), ColumnPos(c), GridSelection::GetKeyFlags() + GridSelection::kRightButton);
 }
 
 void GridPane::EvRButtonUp(uint modKeys, const OWL::TPoint& point)
@@ -498,21 +497,8 @@ void GridPane::EvContextMenu(HWND, int, int)
     if (!grid_.ActionHandler() || !provider || !selection || !selection->GetRange().IsOneCell())
         return;
     const CellRange& range = selection->GetRange();
-    LONG count = 0;
-    if (FAILED(provider->GetMenuItemCount(0, range.FirstRow.Index, range.FirstColumn.Index, &count)) || count <= 0)
-        return;
-    HMENU menu = ::CreatePopupMenu();
-    for (LONG i = 0; i < count; ++i) {
-        KVO::String text;
-        provider->GetMenuItemText(0, range.FirstRow.Index, range.FirstColumn.Index, i, KVOString::OutParam(text));
-        ::AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(i + 1), text.c_str());
-    }
-    POINT cursor{};
-    ::GetCursorPos(&cursor);
-    const HWND owner = Parent ? Parent->GetHandle() : GetHandle();
-    const int chosen = ::TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON, cursor.x, cursor.y,
-                                          owner, nullptr);
-    ::DestroyMenu(menu);
+    const int chosen = TrackCellMenu(*provider, range.FirstRow.Index, range.FirstColumn.Index,
+                                     Parent ? Parent->GetHandle() : GetHandle());
     if (chosen > 0)
         grid_.CellCommand(2, range.FirstRow, range.FirstColumn, chosen - 1);
 }

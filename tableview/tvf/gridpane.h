@@ -19,6 +19,7 @@ class GridControl;
 class GridControlClass;
 class GridItemControl;
 class GridRenderer;
+class GridSelection;
 
 class GridPane : public OWL::TWindow {
 public:
@@ -121,6 +122,8 @@ protected:
 private:
     // The pane cell under a point; false outside the cells (on their far edges too unless `edgesIn`).
     bool CellAt(const OWL::TPoint& point, bool edgesIn, int& row, int& column) const;
+    // A press focuses the pane; outside the cells it clears the selection. The selection when inside, else null.
+    GridSelection* PressCell(const OWL::TPoint& point, int& row, int& column);
     GridPos RowPos(int row) const;
     GridPos ColumnPos(int column) const;
     long CellStyle(int row, int column) const;

@@ -240,27 +240,15 @@ void GridTitleBar::EvContextMenu(HWND, int, int)
     ITableRowMenuProvider* provider = grid_.RowMenuProvider();
     if (!provider)
         return;
-    POINT cursor{};
-    ::GetCursorPos(&cursor);
-    POINT client = cursor;
+    POINT client{};
+    ::GetCursorPos(&client);
     ::ScreenToClient(GetHandle(), &client);
     const int c = ColumnUnder(client.x);
     if (c < 0)
         return;
     const GridPos row = TitleRow();
     const GridPos column = TitleColumn(c);
-    LONG count = 0;
-    if (FAILED(provider->GetMenuItemCount(0, row.Index, column.Index, &count)) || count <= 0)
-        return;
-    HMENU menu = ::CreatePopupMenu();
-    for (LONG i = 0; i < count; ++i) {
-        KVO::String text;
-        provider->GetMenuItemText(0, row.Index, column.Index, i, KVOString::OutParam(text));
-        ::AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(i + 1), text.c_str());
-    }
-    const int chosen = ::TrackPopupMenuEx(menu, TPM_RIGHTBUTTON | TPM_NONOTIFY | TPM_RETURNCMD, cursor.x, cursor.y,
-                                          GetParentH(), nullptr);
-    ::DestroyMenu(menu);
+    const int chosen = TrackCellMenu(*provider, row.Index, column.Index, GetParentH());
     if (chosen > 0)
         grid_.CellCommand(2, row, column, chosen - 1);
 }

@@ -240,25 +240,11 @@ void RowNumbersPane::EvContextMenu(HWND, int, int)
     ITableRowMenuProvider* provider = grid_.RowMenuProvider();
     if (!grid_.ActionHandler() || !provider)
         return;
-    POINT cursor{};
-    ::GetCursorPos(&cursor);
     const GridSelection* selection = grid_.Selection();
     const int row = selection && selection->HasSelection() ? selection->GetRange().FirstRow.Offset() : 0;
     const int r0 = grid_.FirstDataRow();
     const int c0 = grid_.FirstDataColumn();
-    LONG count = 0;
-    if (FAILED(provider->GetMenuItemCount(0, r0 + row, c0 - 1, &count)) || count <= 0)
-        return;
-    HMENU menu = ::CreatePopupMenu();
-    for (LONG i = 0; i < count; ++i) {
-        KVO::String text;
-        provider->GetMenuItemText(0, r0 + row, c0 - 1, i, KVOString::OutParam(text));
-        ::AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(i + 1), text.c_str());
-    }
-    const HWND owner = Parent ? Parent->GetHandle() : GetHandle();
-    const int chosen = ::TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON, cursor.x, cursor.y,
-                                          owner, nullptr);
-    ::DestroyMenu(menu);
+    const int chosen = TrackCellMenu(*provider, r0 + row, c0 - 1, Parent ? Parent->GetHandle() : GetHandle());
     if (chosen > 0)
         grid_.CellCommand(2, {r0 + row, r0}, RowNumberColumn(), chosen - 1);
 }

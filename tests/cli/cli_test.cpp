@@ -1,5 +1,6 @@
 // The command-line host run as a user runs it: crestmetrics calc on the bundled examples, and its refusals.
 #include "host/recording.h"
+#include "host/saveddocument.h"
 #include "tests/driver/synaptic_signals.h"
 
 #include <gtest/gtest.h>
@@ -85,7 +86,7 @@ std::vector<std::vector<std::string>> Rows(const std::string& out)
 
 // The peaks of the cardiac example found from the recording itself: each action potential is the stretch above
 // -25 mV (the rest lies near -80 mV, every beat reaches above 0 mV), and its peak is the highest sample of the
-// stretch, which no later sample of the stretch reaches.
+// stretch, which no later sample of the stretch reaches. The host keeps the file's mV as V, so heights are in V.
 TEST(CommandLine, CalcPrintsThePeaksOfTheCardiacExample)
 {
     const auto document = host::ReadRecordingFile(Example("cardiac.txt").string());
@@ -93,11 +94,11 @@ TEST(CommandLine, CalcPrintsThePeaksOfTheCardiacExample)
     for (int block = 0; block < document->BlockCount(); ++block) {
         const auto samples = document->Samples(block, 0);
         for (std::size_t i = 0; i < samples.size(); ++i) {
-            if (samples[i] <= -25.0f) {
+            if (samples[i] <= -0.025f) {
                 continue;
             }
             std::size_t peak = i;
-            for (; i < samples.size() && samples[i] > -25.0f; ++i) {
+            for (; i < samples.size() && samples[i] > -0.025f; ++i) {
                 if (samples[i] > samples[peak]) {
                     peak = i;
                 }
@@ -113,7 +114,7 @@ TEST(CommandLine, CalcPrintsThePeaksOfTheCardiacExample)
     ASSERT_GE(expected.size(), 8u);
     ASSERT_EQ(document->BlockCount(), 2);
 
-    const RunResult result = RunProgram({"calc", "cappeakdet(ch1, 50, 2)", Example("cardiac.txt").string(), "--quiet"});
+    const RunResult result = RunProgram({"calc", "cappeakdet(ch1, 0.05, 2)", Example("cardiac.txt").string(), "--quiet"});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.out.rfind("# block\ttick\ttime (s)\tdraw\tvalue\n", 0), 0u);
@@ -130,7 +131,7 @@ TEST(CommandLine, CalcPrintsThePeaksOfTheCardiacExample)
 
     // The whole cardiac chain: final records with the values of the 59 parameter codes, at the detector's peaks.
     const RunResult chain = RunProgram({"calc", "CalcBulk(ch1,CalcBase2(ch1,calcamax(ch1,calcbase(ch1,"
-                                                "cappeakdet(ch1,50,2)))))",
+                                                "cappeakdet(ch1,0.05,2)))))",
                                         Example("cardiac.txt").string(), "--quiet"});
     ASSERT_EQ(chain.status, 0) << chain.err;
     EXPECT_NE(chain.out.find("\tvalue\tp0\tp1\t"), std::string::npos);
@@ -144,7 +145,7 @@ TEST(CommandLine, CalcPrintsThePeaksOfTheCardiacExample)
     }
 
     // Progress goes to standard error, one line per block, and leaves the events alone.
-    const RunResult verbose = RunProgram({"calc", "CAPPeak( ch1 , 50 , 2 )", Example("cardiac.txt").string()});
+    const RunResult verbose = RunProgram({"calc", "CAPPeak( ch1 , 0.05 , 2 )", Example("cardiac.txt").string()});
     ASSERT_EQ(verbose.status, 0);
     EXPECT_EQ(verbose.out, result.out);
     EXPECT_NE(verbose.err.find("calc: block 2 of 2"), std::string::npos) << verbose.err;
@@ -176,6 +177,9 @@ TEST(CommandLine, RefusalsSayWhatIsWrong)
         {{"selftest", "--module", "/no/such/module.so"}, 1, "cannot load the module"},
         {{"selftest", "--fast"}, 2, "unknown option --fast"},
         {{"selftest", "NoSuch::Test"}, 1, "no sub-test matches"},
+        {{"selftest", "--seed", "x"}, 2, "--seed needs a whole number"},
+        {{"selftest", "--seed", "2147483648"}, 2, "--seed needs a whole number"},
+        {{"selftest", "--seed"}, 2, "--seed needs a value"},
     };
     for (const auto& c : cases) {
         const RunResult result = RunProgram(c.arguments);
@@ -187,7 +191,7 @@ TEST(CommandLine, RefusalsSayWhatIsWrong)
     const RunResult help = RunProgram({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("calc TEXT RECORDING"), std::string::npos);
-    EXPECT_NE(help.out.find("selftest [list]"), std::string::npos);
+    EXPECT_NE(help.out.find("selftest [--seed N] [list]"), std::string::npos);
 }
 
 // The module registers nine tests: eight calculation tests, then the document test.
@@ -217,6 +221,12 @@ TEST(CommandLine, SelfTestListsAndRunsTheRegisteredTests)
         EXPECT_TRUE(tests[8].starts_with("# test 9: Crestmetrics (document tests)")) << tests[8];
         EXPECT_EQ(result.out.find("run, ") != std::string::npos, *mode == '\0') << result.out;
     }
+
+    // A fixed seed is named first, and a seeded run of the sub-tests that draw new sequences passes as a clocked one.
+    const RunResult seeded = RunProgram({"selftest", "--quiet", "--seed", "-4242", "Crestmetrics::Enum::CAPPeakDet"});
+    EXPECT_EQ(seeded.status, 0) << seeded.out << seeded.err;
+    EXPECT_EQ(seeded.out.rfind("# seed -4242\n# test 1: ", 0), 0u) << seeded.out;
+    EXPECT_NE(seeded.out.find("pass\tCrestmetrics::Enum::CAPPeakDet::Test::EventEnumBounceTest\n"), std::string::npos);
 }
 
 } // namespace
@@ -274,6 +284,271 @@ bool SplitCrLfTable(const std::string& text, std::vector<std::vector<std::string
     return true;
 }
 
+// The events an example recording was generated with (examples/NAME.events.txt, written by make_examples.py): one
+// row of numbers per event, the block first.
+std::vector<std::vector<double>> Truth(const std::string& example)
+{
+    std::ifstream in(Example((example + ".events.txt").c_str()));
+    std::vector<std::vector<double>> rows;
+    for (const auto& fields : Rows(std::string(std::istreambuf_iterator<char>(in), {}))) {
+        std::vector<double> row;
+        for (const std::string& field : fields) {
+            row.push_back(std::stod(field));
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// An exported analysis table: its header, event rows and summary rows.
+struct Table {
+    std::vector<std::string> header;
+    std::vector<std::vector<std::string>> events;
+    std::vector<std::vector<std::string>> summary;
+
+    std::size_t Column(const std::string& name) const
+    {
+        const auto found = std::find(header.begin(), header.end(), name);
+        EXPECT_NE(found, header.end()) << name;
+        return static_cast<std::size_t>(found - header.begin());
+    }
+};
+
+// Splits the export: header, events, a blank line, the summary's header and rows; CR LF on every line.
+::testing::AssertionResult ReadTable(const std::string& text, Table& table)
+{
+    std::vector<std::vector<std::string>> lines;
+    if (!SplitCrLfTable(text, lines) || lines.empty()) {
+        return ::testing::AssertionFailure() << "not a table with CR LF line ends:\n" << text;
+    }
+    table.header = lines[0];
+    std::size_t i = 1;
+    for (; i < lines.size() && !lines[i].empty(); ++i) {
+        if (lines[i].size() != table.header.size()) {
+            return ::testing::AssertionFailure() << "line " << i + 1 << " has another column count";
+        }
+        table.events.push_back(lines[i]);
+    }
+    if (i + 2 < lines.size() && lines[i + 1] == table.header) {
+        table.summary.assign(lines.begin() + static_cast<std::ptrdiff_t>(i + 2), lines.end());
+    }
+    return ::testing::AssertionSuccess();
+}
+
+} // namespace
+
+// Each analysis type end to end on a bundled recording whose events are known from its generator: the table lists
+// every generated event, in order and numbered from 1, and its columns measure what the generator made. A check
+// compares a column with a column of the generator's events times a factor (column -1: with the factor alone).
+TEST(CommandLine, AnalyseMeasuresTheGeneratedEventsOfEachType)
+{
+    struct Check {
+        const char* column;
+        int truthColumn;
+        double factor;
+        double tolerance;
+    };
+    const struct {
+        const char* example;
+        std::vector<std::string> options;
+        std::vector<Check> checks;
+    } cases[] = {
+        // Cardiac action potentials at the defaults: TStart is the upstroke's onset, APA the generated height over a
+        // rest near -80 mV that drifts by 1.5 mV.
+        {"cardiac", {"--type", "1"},
+         {{"TStart (s)", 1, 1.0, 0.0025}, {"APA (mV)", 2, 1.0, 3.0}, {"RMP (mV)", -1, -80.0, 2.5}}},
+        // Evoked responses to a stimulus placed at 50 ms, responses of at least 3 mV: 2 ms of latency, the height of
+        // the noise-free response, its decay and the -65 mV baseline.
+        {"evoked", {"--type", "3", "--set", "1000=2", "--set", "1005=50", "--set", "1006=0.003"},
+         {{"Latency (ms)", 2, 1.0, 0.3}, {"Height (mV)", 3, 1.0, 0.6}, {"Tau (s)", 4, 0.001, 0.002},
+          {"Baseline (mV)", -1, -65.0, 0.3}}},
+        // Population spikes after the stimulus artefact at 15 ms, at the defaults: the spike's depth, and a start
+        // between the artefact and the spike's trough at 19 ms.
+        {"popspike", {"--type", "4"},
+         {{"PopSpikeHeight (mV)", 3, 1.0, 0.1}, {"TStart (s)", -1, 0.0175, 0.0015}}},
+        // Neuronal action potentials, narrower than the default minimum width of 4 ms.
+        {"spikes", {"--type", "5", "--set", "1035=0.5"},
+         {{"TStart (s)", 1, 1.0, 0.0003}, {"APA (mV)", 3, 1.0, 2.0}, {"AHPAmplitude (mV)", 4, -1.0, 1.0},
+          {"RMP (mV)", -1, -65.0, 0.8}}},
+        // The same spikes as general peaks, found by the host's detection at its defaults.
+        {"spikes", {"--type", "0"}, {{"TStart (s)", 1, 1.0, 0.0003}, {"Height (mV)", 3, 1.0, 2.0}}},
+        // Cardiac action potentials as general peaks. They last 280 ms and come 450 to 700 ms apart, so half a second
+        // before a beat can be mostly the previous beat, which the default noise window of 0.5 s then takes for the
+        // baseline (it misses the 7th beat); a window of 1 s sees the rest.
+        {"cardiac", {"--type", "0", "--set", "1010=dir=1;sd=1;height=5;interval=0.005;window=1"},
+         {{"TStart (s)", 1, 1.0, 0.0025}, {"Height (mV)", 2, 1.0, 3.0}, {"Baseline (mV)", -1, -80.0, 2.5}}},
+        // Synaptic currents with the host's "Synaptic currents" detection: inward events, so negative heights.
+        {"currents",
+         {"--type", "2", "--set", "1010=dir=-1;sd=1;height=5;interval=0.005;transform=1;smooth=0.0005;window=0.5"},
+         {{"TStart (s)", 1, 1.0, 0.001}}},
+    };
+    for (const auto& test : cases) {
+        std::vector<std::string> arguments = {"analyse", Example((std::string(test.example) + ".txt").c_str()).string(),
+                                              "--quiet"};
+        arguments.insert(arguments.end(), test.options.begin(), test.options.end());
+        SCOPED_TRACE(std::string(test.example) + " " + test.options[1]);
+        const RunResult result = RunProgram(arguments);
+        ASSERT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.err, "");
+        Table table;
+        ASSERT_TRUE(ReadTable(result.out, table));
+        const auto truth = Truth(test.example);
+        ASSERT_EQ(table.events.size(), truth.size()) << result.out;
+        for (std::size_t i = 0; i < truth.size(); ++i) {
+            EXPECT_EQ(table.events[i][0], std::to_string(i + 1));
+            for (const Check& check : test.checks) {
+                const double expected =
+                    check.truthColumn < 0 ? check.factor : truth[i][static_cast<std::size_t>(check.truthColumn)] * check.factor;
+                const std::string& cell = table.events[i][table.Column(check.column)];
+                ASSERT_FALSE(cell.empty() || cell == " ") << check.column << ", event " << i + 1;
+                EXPECT_NEAR(std::stod(cell), expected, check.tolerance) << check.column << ", event " << i + 1;
+            }
+        }
+        ASSERT_EQ(table.summary.size(), 4u) << result.out;
+        EXPECT_EQ(table.summary.back()[0], "Count");
+    }
+}
+
+// The heights of synaptic currents: the host's detection places each event on its rise, and the measured height
+// over the baseline before it is the generated amplitude, give or take the noise (2 pA SD) for nearly all events.
+TEST(CommandLine, AnalyseMeasuresSynapticCurrentHeights)
+{
+    const RunResult result = RunProgram({"analyse", Example("currents.txt").string(), "--quiet", "--type", "2",
+                                         "--set=1010=dir=-1;sd=1;height=5;interval=0.005;transform=1;smooth=0.0005"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    Table table;
+    ASSERT_TRUE(ReadTable(result.out, table));
+    const auto truth = Truth("currents");
+    ASSERT_EQ(table.events.size(), truth.size());
+    std::size_t close = 0;
+    for (std::size_t i = 0; i < truth.size(); ++i) {
+        close += std::fabs(-std::stod(table.events[i][table.Column("Height (pA)")]) - truth[i][3]) < 5.0 ? 1 : 0;
+    }
+    EXPECT_GE(close, truth.size() * 9 / 10);
+}
+
+// The main job: the cardiac example's action potentials at the defaults, to standard output or a file, with
+// progress on standard error.
+TEST(CommandLine, AnalyseWritesTheSameTableToAFileWithProgress)
+{
+    const std::vector<std::string> analyse = {"analyse", Example("cardiac.txt").string(), "--type", "1"};
+    std::vector<std::string> quiet = analyse;
+    quiet.push_back("--quiet");
+    const RunResult result = RunProgram(quiet);
+    ASSERT_EQ(result.status, 0) << result.err;
+    Table table;
+    ASSERT_TRUE(ReadTable(result.out, table));
+    ASSERT_EQ(table.summary.size(), 4u);
+    EXPECT_EQ(table.summary[3][table.Column("TStart (s)")], std::to_string(Truth("cardiac").size()));
+
+    const fs::path file = fs::temp_directory_path() / ("crestmetrics_table_" + std::to_string(::getpid()) + ".txt");
+    std::vector<std::string> toFile = analyse;
+    toFile.insert(toFile.end(), {"-o", file.string()});
+    const RunResult written = RunProgram(toFile);
+    ASSERT_EQ(written.status, 0) << written.err;
+    EXPECT_EQ(written.out, "");
+    EXPECT_NE(written.err.find("Block 2"), std::string::npos) << written.err;
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str(), result.out);
+    fs::remove(file);
+}
+
+// A saved document carries the recording and the settings it was analysed with: analysing it again, or another
+// recording with its settings (--from), gives the table of those settings; options given now still win.
+TEST(CommandLine, AnalyseSavesTheDocumentAndStartsFromIt)
+{
+    const std::string evoked = Example("evoked.txt").string();
+    const fs::path saved = fs::temp_directory_path() / ("crestmetrics_saved_" + std::to_string(::getpid()) + ".cmhd");
+    const RunResult first = RunProgram({"analyse", evoked, "--quiet", "--type", "3", "--set", "1000=2", "--set",
+                                        "1005=50", "--set", "1006=0.003", "--save", saved.string()});
+    ASSERT_EQ(first.status, 0) << first.err;
+    Table table;
+    ASSERT_TRUE(ReadTable(first.out, table));
+    ASSERT_EQ(table.events.size(), 3u); // the evoked responses need these settings: the defaults find none
+    const RunResult defaults = RunProgram({"analyse", evoked, "--quiet"});
+    ASSERT_EQ(defaults.status, 0) << defaults.err;
+    EXPECT_NE(defaults.out, first.out);
+
+    const RunResult again = RunProgram({"analyse", saved.string(), "--quiet"});
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(again.out, first.out);
+    const RunResult from = RunProgram({"analyse", evoked, "--quiet", "--from", saved.string()});
+    ASSERT_EQ(from.status, 0) << from.err;
+    EXPECT_EQ(from.out, first.out);
+
+    // The source channel travels too; --channel and --type given now win over the saved ones.
+    const RunResult stimulus = RunProgram({"analyse", saved.string(), "--quiet", "--channel", "2", "--type", "4",
+                                           "--save", saved.string()});
+    ASSERT_EQ(stimulus.status, 0) << stimulus.err;
+    EXPECT_EQ(stimulus.out.rfind("\tTStart (s)\tPopSpikeHeight (V)\t", 0), 0u) << stimulus.out;
+    const RunResult resaved = RunProgram({"analyse", saved.string(), "--quiet"});
+    EXPECT_EQ(resaved.out, stimulus.out);
+    // A recording without the saved channel is refused rather than analysed as nothing.
+    const RunResult missing = RunProgram({"analyse", Example("cardiac.txt").string(), "--quiet", "--from", saved.string()});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_NE(missing.err.find("its analysis is of channel 2, which the recording (1 channel(s)) does not have"),
+              std::string::npos)
+        << missing.err;
+    fs::remove(saved);
+}
+
+TEST(CommandLine, AnalyseRefusalsSayWhatIsWrong)
+{
+    const std::string cardiac = Example("cardiac.txt").string();
+    // Saved documents: one cut short, one whose only stream is not the analysis's, one without streams.
+    const std::string stem = (fs::temp_directory_path() / ("crestmetrics_" + std::to_string(::getpid()))).string();
+    const fs::path damaged = stem + "_damaged.cmhd";
+    const fs::path foreign = stem + "_foreign.cmhd";
+    const fs::path empty = stem + "_empty.cmhd";
+    {
+        const auto recording = host::ReadRecordingFile(cardiac);
+        std::ostringstream whole;
+        host::WriteSavedDocument(whole, *recording, {});
+        std::ofstream(damaged, std::ios::binary) << whole.str().substr(0, whole.str().size() / 2);
+        std::ofstream(foreign, std::ios::binary) << [&] {
+            std::ostringstream out;
+            host::WriteSavedDocument(out, *recording, {{'n', 'o', 't', ' ', 'o', 'u', 'r', 's'}});
+            return out.str();
+        }();
+        std::ofstream(empty, std::ios::binary) << whole.str();
+    }
+    const struct {
+        std::vector<std::string> arguments;
+        int status;
+        const char* message;
+    } cases[] = {
+        {{"analyse"}, 2, "needs one recording"},
+        {{"analyse", cardiac, "--type", "9"}, 2, "--type needs a whole number from 0 to 5"},
+        {{"analyse", cardiac, "--type"}, 2, "--type needs a value"},
+        {{"analyse", cardiac, "--channel", "2"}, 1, "the recording has 1 channel(s), not 2"},
+        {{"analyse", cardiac, "--set", "1006"}, 2, "--set needs ID=TEXT"},
+        {{"analyse", cardiac, "--set", "77777=1"}, 1, "no setting 77777"},
+        {{"analyse", cardiac, "--set", "1006=tall"}, 1, "no setting 1006 that takes \"tall\""},
+        {{"analyse", cardiac, "--type=1", "-o", "/nonexistent-folder/table.txt"}, 1, "cannot write the table"},
+        {{"analyse", cardiac, "--save", "/nonexistent-folder/doc.cmhd"}, 1, "cannot save the document to"},
+        {{"analyse", "/nonexistent-recording.txt"}, 1, "/nonexistent-recording.txt"},
+        {{"analyse", cardiac, "--from", cardiac}, 1, "cardiac.txt: not a saved document"},
+        {{"analyse", cardiac, "--from", "/nonexistent-document.cmhd"}, 1, "cannot open /nonexistent-document.cmhd"},
+        {{"analyse", damaged.string()}, 1, "a damaged saved document"},
+        {{"analyse", cardiac, "--from", foreign.string()}, 1, "holds no settings this analysis can read"},
+        {{"analyse", cardiac, "--from", empty.string()}, 1, "holds no analysis"},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.message);
+        const RunResult result = RunProgram(test.arguments);
+        EXPECT_EQ(result.status, test.status);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err.rfind("crestmetrics: analyse: ", 0), 0u) << result.err;
+        EXPECT_NE(result.err.find(test.message), std::string::npos) << result.err;
+    }
+    for (const fs::path& file : {damaged, foreign, empty}) {
+        fs::remove(file);
+    }
+}
+
 TEST(CommandLine, AnalyseWritesTheTableViewsCsvAndPrintsItToAPdf)
 {
     const std::string cardiac = Example("cardiac.txt").string();
@@ -283,7 +558,7 @@ TEST(CommandLine, AnalyseWritesTheTableViewsCsvAndPrintsItToAPdf)
     const std::string csv = (folder / "table.csv").string();
     const std::string pdf = (folder / "table.pdf").string();
     const RunResult result =
-        RunProgram({"analyse", cardiac, "--type", "1", "--set", "1006=50", "-o", text, "--csv", csv, "--pdf", pdf});
+        RunProgram({"analyse", cardiac, "--type", "1", "--set", "1006=0.05", "-o", text, "--csv", csv, "--pdf", pdf});
     ASSERT_EQ(result.status, 0) << result.err;
     const auto bytes = [](const std::string& path) {
         std::ifstream in(path, std::ios::binary);
@@ -303,104 +578,16 @@ TEST(CommandLine, AnalyseWritesTheTableViewsCsvAndPrintsItToAPdf)
 
     // A name without the lower-case extension is refused; a file that cannot be written is an error, and nothing
     // is left behind.
-    const RunResult upper = RunProgram({"analyse", cardiac, "--type", "1", "--set", "1006=50", "-o", text, "--csv",
+    const RunResult upper = RunProgram({"analyse", cardiac, "--type", "1", "--set", "1006=0.05", "-o", text, "--csv",
                                         (folder / "table.CSV").string()});
     EXPECT_EQ(upper.status, 2);
     EXPECT_NE(upper.err.find("--csv needs a file name ending in .csv"), std::string::npos) << upper.err;
     const std::string unwritable = (folder / "missing" / "table.csv").string();
     const RunResult failed =
-        RunProgram({"analyse", cardiac, "--type", "1", "--set", "1006=50", "-o", text, "--csv", unwritable});
+        RunProgram({"analyse", cardiac, "--type", "1", "--set", "1006=0.05", "-o", text, "--csv", unwritable});
     EXPECT_EQ(failed.status, 1);
     EXPECT_NE(failed.err.find("could not be written"), std::string::npos) << failed.err;
     EXPECT_FALSE(fs::exists(unwritable));
     EXPECT_FALSE(fs::exists(unwritable + ".part"));
     fs::remove_all(folder);
-}
-
-} // namespace
-
-// The cardiac example was generated with action potentials whose upstroke starts from a rest near -80 mV and
-// reaches above -35 mV in its first sample; so each onset is the first sample above -60 mV after one below it.
-// The analysis of action potentials must list every one of them, in order, with its start time in its block.
-TEST(CommandLine, AnalyseListsEveryActionPotentialOfTheCardiacExample)
-{
-    const auto document = host::ReadRecordingFile(Example("cardiac.txt").string());
-    std::vector<double> onsets; // seconds from the start of each block, in order
-    for (int block = 0; block < document->BlockCount(); ++block) {
-        const auto samples = document->Samples(block, 0);
-        for (std::size_t i = 1; i < samples.size(); ++i) {
-            if (samples[i] > -60.0f && samples[i - 1] <= -60.0f) {
-                onsets.push_back(static_cast<double>(i) * document->TickPeriod(block));
-            }
-        }
-    }
-    ASSERT_GE(onsets.size(), 8u);
-
-    const std::vector<std::string> analyse = {"analyse", Example("cardiac.txt").string(), "--type", "1",
-                                              "--set",   "1006=50"};
-    std::vector<std::string> quiet = analyse;
-    quiet.push_back("--quiet");
-    const RunResult result = RunProgram(quiet);
-    ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.err, "");
-    std::vector<std::vector<std::string>> lines;
-    ASSERT_TRUE(SplitCrLfTable(result.out, lines)) << result.out;
-    ASSERT_EQ(lines.size(), 1 + onsets.size() + 1 + 5) << result.out; // events, a blank line, the summary
-    const auto& header = lines[0];
-    const auto column = std::find(header.begin(), header.end(), "TStart (s)");
-    ASSERT_NE(column, header.end()) << result.out;
-    const auto tStart = static_cast<std::size_t>(column - header.begin());
-    for (std::size_t i = 0; i < onsets.size(); ++i) {
-        const auto& row = lines[1 + i];
-        ASSERT_EQ(row.size(), header.size());
-        EXPECT_EQ(row[0], std::to_string(i + 1));
-        EXPECT_NEAR(std::stod(row[tStart]), onsets[i], 0.0025) << "event " << i + 1;
-    }
-    EXPECT_TRUE(lines[1 + onsets.size()].empty());
-    const auto& count = lines.back();
-    ASSERT_EQ(count.size(), header.size());
-    EXPECT_EQ(count[0], "Count");
-    EXPECT_EQ(count[tStart], std::to_string(onsets.size()));
-
-    // The same table to a file; progress on standard error names the blocks.
-    const fs::path file = fs::temp_directory_path() / ("crestmetrics_table_" + std::to_string(::getpid()) + ".txt");
-    std::vector<std::string> toFile = analyse;
-    toFile.insert(toFile.end(), {"-o", file.string()});
-    const RunResult written = RunProgram(toFile);
-    ASSERT_EQ(written.status, 0) << written.err;
-    EXPECT_EQ(written.out, "");
-    EXPECT_NE(written.err.find("Block 2"), std::string::npos) << written.err;
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    EXPECT_EQ(text.str(), result.out);
-    fs::remove(file);
-}
-
-TEST(CommandLine, AnalyseRefusalsSayWhatIsWrong)
-{
-    const std::string cardiac = Example("cardiac.txt").string();
-    const struct {
-        std::vector<std::string> arguments;
-        int status;
-        const char* message;
-    } cases[] = {
-        {{"analyse"}, 2, "needs one recording"},
-        {{"analyse", cardiac, "--type", "9"}, 2, "--type needs a whole number from 0 to 5"},
-        {{"analyse", cardiac, "--type"}, 2, "--type needs a value"},
-        {{"analyse", cardiac, "--channel", "2"}, 1, "the recording has 1 channel(s), not 2"},
-        {{"analyse", cardiac, "--set", "1006"}, 2, "--set needs ID=TEXT"},
-        {{"analyse", cardiac, "--set", "77777=1"}, 1, "no setting 77777"},
-        {{"analyse", cardiac, "--set", "1006=tall"}, 1, "no setting 1006 that takes \"tall\""},
-        {{"analyse", cardiac, "--type=1", "-o", "/nonexistent-folder/table.txt"}, 1, "cannot write the table"},
-        {{"analyse", "/nonexistent-recording.txt"}, 1, "/nonexistent-recording.txt"},
-    };
-    for (const auto& test : cases) {
-        SCOPED_TRACE(test.message);
-        const RunResult result = RunProgram(test.arguments);
-        EXPECT_EQ(result.status, test.status);
-        EXPECT_EQ(result.out, "");
-        EXPECT_EQ(result.err.rfind("crestmetrics: analyse: ", 0), 0u) << result.err;
-        EXPECT_NE(result.err.find(test.message), std::string::npos) << result.err;
-    }
 }

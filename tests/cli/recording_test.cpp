@@ -29,8 +29,8 @@ TEST(Recording, ChannelsUnitsBlocksAndIntervals)
     EXPECT_DOUBLE_EQ(document->TickPeriod(1), 0.00025);
     const auto vm = document->Samples(0, 0);
     ASSERT_EQ(vm.size(), 3u);
-    EXPECT_EQ(vm[1], -69.5f);
-    EXPECT_EQ(vm[2], 10.0f);
+    EXPECT_FLOAT_EQ(vm[1], -0.0695f); // mV kept as V
+    EXPECT_FLOAT_EQ(vm[2], 0.01f);
     EXPECT_EQ(document->Samples(1, 1)[1], 4.0f);
 
     // Commas, no time column (one second per sample), a name in UTF-8.
@@ -39,7 +39,35 @@ TEST(Recording, ChannelsUnitsBlocksAndIntervals)
     EXPECT_EQ(plain->ChannelName(1), u"\u00B5V");
     EXPECT_EQ(plain->ChannelUnit(1), u"\u00B5V");
     EXPECT_DOUBLE_EQ(plain->TickPeriod(0), 1.0);
-    EXPECT_EQ(plain->Samples(0, 1)[1], 4.0f);
+    EXPECT_FLOAT_EQ(plain->Samples(0, 1)[1], 4e-6f);
+    EXPECT_FLOAT_EQ(plain->Samples(0, 0)[1], 3000.0f);
+}
+
+// The host keeps samples in base units: each prefixed unit scales the file's numbers, and the unit text is kept as
+// the user wrote it. Units whose rest is no base unit, and bare base units, keep their numbers.
+TEST(Recording, PrefixedUnitsAreStoredInBaseUnits)
+{
+    const struct {
+        const char* unit;
+        double factor;
+    } cases[] = {
+        {"mV", 1e-3}, {"\xC2\xB5V", 1e-6}, {"uV", 1e-6}, {"nA", 1e-9}, {"pA", 1e-12}, {"fA", 1e-15},
+        {"kPa", 1e3}, {"MOhm", 1e6}, {"GOhm", 1e9}, {"mmol", 1e-3}, {"mm", 1e-3}, {"ms", 1e-3},
+        {"V", 1.0}, {"mmHg", 1.0}, {"m", 1.0}, {"%", 1.0}, {"", 1.0}, {"mX", 1.0}, {"xV", 1.0},
+    };
+    for (const auto& c : cases) {
+        const std::string header = std::string("Ch") + (*c.unit ? std::string(" (") + c.unit + ")" : "");
+        const auto document = Read(header + "\n-12.5\n0.25\n");
+        std::string shown;
+        for (const char16_t unit : document->ChannelUnit(0)) {
+            shown += unit == u'\u00B5' ? std::string("\xC2\xB5") : std::string(1, static_cast<char>(unit));
+        }
+        EXPECT_EQ(shown, c.unit);
+        const auto samples = document->Samples(0, 0);
+        ASSERT_EQ(samples.size(), 2u);
+        EXPECT_FLOAT_EQ(samples[0], static_cast<float>(-12.5 * c.factor)) << c.unit;
+        EXPECT_FLOAT_EQ(samples[1], static_cast<float>(0.25 * c.factor)) << c.unit;
+    }
 }
 
 TEST(Recording, RefusesBadFilesWithTheLine)

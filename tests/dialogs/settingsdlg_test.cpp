@@ -54,6 +54,21 @@ void RegisterStubs()
     }
 }
 
+// Puts the stub on the detector tab of the general type for one test (that type has a real detector page).
+class StubOnDetectorTab {
+public:
+    StubOnDetectorTab() : kept_(Dlg::FindPage(0, 0))
+    {
+        Dlg::RegisterPage(0, 0, [](SettingsDlg& owner, IUnknown* host) -> Dlg::Base::CXSubDlg* {
+            return new StubPage(&owner, host);
+        });
+    }
+    ~StubOnDetectorTab() { Dlg::RegisterPage(0, 0, kept_); }
+
+private:
+    Dlg::PageFactory kept_;
+};
+
 class SettingsDlgTest : public DialogFixture {
 protected:
     void SetUp() override
@@ -249,6 +264,7 @@ TEST_F(SettingsDlgTest, AModuleChannelCalculationAsSourceIsMarkedAndRefusedOnlyA
 
 TEST_F(SettingsDlgTest, RangeButtonsWriteTheRangeAndTellThePage)
 {
+    const StubOnDetectorTab stub;
     struct Case {
         int button;
         bool hostSelection;
@@ -318,6 +334,7 @@ TEST_F(SettingsDlgTest, HelpOpensTheDialogsTopic)
 
 TEST_F(SettingsDlgTest, EnterOrEscapeClosesTheWarningAndTheDialogStaysOpen)
 {
+    const StubOnDetectorTab stub;
     for (UINT key : {VK_RETURN, VK_ESCAPE}) {
         int shown = 0;
         ui::SetModalHook([&](HWND dialog) {

@@ -105,14 +105,14 @@ TEST(Chains, CardiacChainThroughTheDriverEqualsTheStagesNested)
         GTEST_SKIP() << "the cardiac chain's stages are not all built";
     }
     auto source = SourceOf(Example("cardiac.txt"));
-    const char16_t* text = u"CalcBulk(ch1,CalcBase2(ch1,calcamax(ch1,calcbase(ch1,cappeakdet(ch1,0.3)))))";
+    const char16_t* text = u"CalcBulk(ch1,CalcBase2(ch1,calcamax(ch1,calcbase(ch1,cappeakdet(ch1,0.05)))))";
     for (LONG block = 0; block < source->GetDocument().BlockCount(); ++block) {
         auto& document = source->GetDocument();
         std::vector<platform::ComPtr<IEnumFloatEx>> samples;
         for (int i = 0; i < 5; ++i) {
             samples.push_back(document.OpenSamples(block, 0)); // every stage its own cursor
         }
-        auto peaks = Stage(*source.Get(), u"CAPPeakDet", u"1 0.3", {samples[0].Get()}, block);
+        auto peaks = Stage(*source.Get(), u"CAPPeakDet", u"1 0.05", {samples[0].Get()}, block);
         auto base = Stage(*source.Get(), u"CalcBase", u"2", {samples[1].Get(), peaks.Get()}, block);
         auto amax = Stage(*source.Get(), u"CalcAMax", u"2", {samples[2].Get(), base.Get()}, block);
         auto base2 = Stage(*source.Get(), u"CalcBase2", u"2", {samples[3].Get(), amax.Get()}, block);

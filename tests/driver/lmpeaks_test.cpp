@@ -7,12 +7,15 @@
 
 #include "host/hoststring.h"
 #include "host/lmpeaks.h"
+#include "host/peakdetector.h"
 #include "host/loopmetry.h"
 #include "platform/win/codepage.h"
 #include "sdk/hostobjects.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <random>
 #include <string>
 
 using namespace enumharness;
@@ -184,4 +187,37 @@ TEST(LMPeaks, SameEventsAtOnceInChunksAndWhileSampling)
     later->SeekStart(start);
     ExpectSameEvents(std::vector<Peak16>(all.begin() + static_cast<std::ptrdiff_t>(all.size() / 2), all.end()),
                      ReadAll<Peak16>(Events(later.Get()).Get(), 64), "from the middle");
+}
+
+// A peak a few milliseconds into a block is found whatever the noise window: the baseline is estimated before the
+// window's first refresh too. The peaks stand 20 noise SDs high over Gaussian noise; their ticks are the truth.
+TEST(LMPeaks, FindsAPeakEarlyInTheBlock)
+{
+    constexpr double kTickPeriod = 0.0001;
+    const std::vector<std::int32_t> truth = {40, 300, 2600, 7000};
+    std::vector<float> samples(9000);
+    std::mt19937 random(17);
+    std::normal_distribution<float> noise(0.0f, 1.0f);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        samples[i] = noise(random);
+        for (const std::int32_t peak : truth) {
+            const double k = static_cast<double>(static_cast<std::int32_t>(i) - peak);
+            samples[i] += static_cast<float>(20.0 * std::exp(-k * k / 8.0));
+        }
+    }
+    for (const double window : {0.05, 0.2, 0.5, 2.0}) {
+        host::PeakDetectionParams params;
+        params.noiseWindow = window;
+        params.minInterval = 0.005;
+        host::PeakDetector detector(params, kTickPeriod);
+        std::vector<host::DetectedPeak> found;
+        for (const float sample : samples) {
+            detector.Feed(sample, found);
+        }
+        detector.Finish(found);
+        ASSERT_EQ(found.size(), truth.size()) << "window " << window;
+        for (std::size_t i = 0; i < truth.size(); ++i) {
+            EXPECT_NEAR(found[i].tick + found[i].offset, truth[i], 1.0) << "window " << window << ", peak " << i;
+        }
+    }
 }

@@ -1,12 +1,16 @@
 // The self tests' random numbers against the generator's definition: 16807 * s mod (2^31 - 1) in 64-bit
 // arithmetic, a shuffle table of 32 filled after 8 warm-up steps, and floats in (0, 1).
 #include "selftest/ran1.h"
+#include "sdk/unittest.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <ctime>
+#include <string>
 #include <vector>
 
 namespace {
@@ -123,3 +127,43 @@ TEST(Ran1, IndexesCoverEveryPositionBelowN)
 }
 
 } // namespace
+
+// The host's seed variable stands for the clock when it holds a whole number; anything else leaves the clock's seed
+// (minus the low 32 bits of the time, read around the call).
+TEST(Ran1, TheHostsSeedVariableFixesTheClockSeed)
+{
+    const char* before = std::getenv(kSelfTestSeedVariable);
+    const std::string saved = before ? before : "";
+    const struct {
+        const char* text; // null: unset
+        std::int64_t seed;
+        bool clock;
+    } cases[] = {
+        {"12345", -12345, false}, {"-7", -7, false},     {"0", 0, false},  {"2147483647", -2147483647, false},
+        {nullptr, 0, true},       {"", 0, true},         {"12x", 0, true}, {"x", 0, true},
+        {" 5", 0, true},          {"2147483648", 0, true},
+    };
+    for (const auto& c : cases) {
+        if (c.text) {
+            ::setenv(kSelfTestSeedVariable, c.text, 1);
+        } else {
+            ::unsetenv(kSelfTestSeedVariable);
+        }
+        const auto clock = [] {
+            return -std::llabs(static_cast<std::int32_t>(static_cast<std::uint32_t>(std::time(nullptr))));
+        };
+        const std::int64_t earliest = clock();
+        const std::int32_t seed = Ran1ClockSeed();
+        const std::int64_t latest = clock();
+        if (c.clock) {
+            EXPECT_TRUE(seed == earliest || seed == latest) << (c.text ? c.text : "(unset)") << ": " << seed;
+        } else {
+            EXPECT_EQ(seed, c.seed) << c.text;
+        }
+    }
+    if (before) {
+        ::setenv(kSelfTestSeedVariable, saved.c_str(), 1);
+    } else {
+        ::unsetenv(kSelfTestSeedVariable);
+    }
+}

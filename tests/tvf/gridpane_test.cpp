@@ -182,8 +182,9 @@ TEST_F(PaneTest, ScrollingToARowKeepsTheLastPageFullUnlessScrollingPastTheEndIsO
         grid->Options().ScrollPastEnd = c.pastEnd;
         grid->ScrollToRow({c.wanted + 1, 1});
         EXPECT_EQ(Pane().TopRow(), c.top) << c.wanted << (c.pastEnd ? " past the end" : "");
-        if (!c.pastEnd)
+        if (!c.pastEnd) {
             EXPECT_EQ(grid->VScrollBar().GetPosition(), c.top);
+        }
     }
     Pane().ScrollToRow(50);
     Pane().ScrollToRow(-5);

@@ -1,0 +1,207 @@
+#include "host/saveddocument.h"
+
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace host {
+
+namespace {
+
+constexpr char kMagic[4] = {'C', 'M', 'H', 'D'};
+constexpr std::uint32_t kVersion = 1;
+
+static_assert(std::endian::native == std::endian::little, "the file is written as the memory holds it");
+
+class Writer {
+public:
+    explicit Writer(std::ostream& out) : out_(out) {}
+    void Raw(const void* data, std::size_t size) { out_.write(static_cast<const char*>(data), static_cast<std::streamsize>(size)); }
+    void U32(std::uint32_t value) { Raw(&value, sizeof value); }
+    void F64(double value) { Raw(&value, sizeof value); }
+    void Text(const std::u16string& text)
+    {
+        U32(static_cast<std::uint32_t>(text.size()));
+        Raw(text.data(), text.size() * sizeof(char16_t));
+    }
+
+private:
+    std::ostream& out_;
+};
+
+// Reads within the bytes of the file; any count beyond what is left is damage, so nothing huge is allocated.
+class Reader {
+public:
+    explicit Reader(std::vector<char> bytes) : bytes_(std::move(bytes)) {}
+    void Raw(void* data, std::size_t size)
+    {
+        if (size > bytes_.size() - at_) {
+            Damaged("it ends too early");
+        }
+        if (size == 0) {
+            return; // an empty stream's buffer may be null
+        }
+        std::memcpy(data, bytes_.data() + at_, size);
+        at_ += size;
+    }
+    std::uint32_t U32()
+    {
+        std::uint32_t value = 0;
+        Raw(&value, sizeof value);
+        return value;
+    }
+    double F64()
+    {
+        double value = 0.0;
+        Raw(&value, sizeof value);
+        return value;
+    }
+    // A count of items of `itemSize` bytes each that must still fit in the file.
+    std::uint32_t Count(std::size_t itemSize)
+    {
+        const std::uint32_t count = U32();
+        if (static_cast<std::uint64_t>(count) * itemSize > bytes_.size() - at_) {
+            Damaged("a count exceeds the file");
+        }
+        return count;
+    }
+    std::u16string Text()
+    {
+        std::u16string text(Count(sizeof(char16_t)), u'\0');
+        Raw(text.data(), text.size() * sizeof(char16_t));
+        return text;
+    }
+    bool AtEnd() const { return at_ == bytes_.size(); }
+    [[noreturn]] static void Damaged(const std::string& why)
+    {
+        throw RecordingError(0, "a damaged saved document: " + why);
+    }
+
+private:
+    std::vector<char> bytes_;
+    std::size_t at_ = 0;
+};
+
+} // namespace
+
+void WriteSavedDocument(std::ostream& out, const Document& recording,
+                        const std::vector<std::vector<std::uint8_t>>& streams)
+{
+    Writer w(out);
+    w.Raw(kMagic, sizeof kMagic);
+    w.U32(kVersion);
+    w.U32(static_cast<std::uint32_t>(recording.ChannelCount()));
+    for (int channel = 0; channel < recording.ChannelCount(); ++channel) {
+        w.Text(recording.ChannelName(channel));
+        w.Text(recording.ChannelUnit(channel));
+    }
+    w.U32(static_cast<std::uint32_t>(recording.BlockCount()));
+    for (int block = 0; block < recording.BlockCount(); ++block) {
+        w.F64(recording.TickPeriod(block));
+        for (int channel = 0; channel < recording.ChannelCount(); ++channel) {
+            const auto samples = recording.Samples(block, channel);
+            w.U32(static_cast<std::uint32_t>(samples.size()));
+            w.Raw(samples.data(), samples.size_bytes());
+        }
+    }
+    w.U32(static_cast<std::uint32_t>(streams.size()));
+    for (const auto& stream : streams) {
+        w.U32(static_cast<std::uint32_t>(stream.size()));
+        w.Raw(stream.data(), stream.size());
+    }
+}
+
+SavedDocument ReadSavedDocument(std::istream& in)
+{
+    Reader r(std::vector<char>(std::istreambuf_iterator<char>(in), {}));
+    char magic[sizeof kMagic] = {};
+    try {
+        r.Raw(magic, sizeof magic);
+    } catch (const RecordingError&) {
+    }
+    if (std::memcmp(magic, kMagic, sizeof kMagic) != 0) {
+        throw RecordingError(0, "not a saved document");
+    }
+    const std::uint32_t version = r.U32();
+    if (version != kVersion) {
+        throw RecordingError(0, "a saved document of version " + std::to_string(version) + ", which this host cannot read");
+    }
+    SavedDocument saved{Document::Create(), {}};
+    Document& recording = *saved.recording;
+    const std::uint32_t channels = r.Count(8);
+    if (channels == 0) {
+        Reader::Damaged("it names no channel");
+    }
+    for (std::uint32_t channel = 0; channel < channels; ++channel) {
+        std::u16string name = r.Text();
+        std::u16string unit = r.Text();
+        recording.AddChannel(std::move(name), std::move(unit));
+    }
+    const std::uint32_t blocks = r.Count(8 + 4 * static_cast<std::size_t>(channels));
+    for (std::uint32_t block = 0; block < blocks; ++block) {
+        const double interval = r.F64();
+        if (!(interval > 0.0) || !std::isfinite(interval)) {
+            Reader::Damaged("a block without a positive sample interval");
+        }
+        const int index = recording.AddBlock(interval);
+        std::uint32_t length = 0;
+        for (std::uint32_t channel = 0; channel < channels; ++channel) {
+            std::vector<float> samples(r.Count(sizeof(float)));
+            if (channel > 0 && samples.size() != length) {
+                Reader::Damaged("the channels of a block differ in length");
+            }
+            length = static_cast<std::uint32_t>(samples.size());
+            r.Raw(samples.data(), samples.size() * sizeof(float));
+            recording.SetSamples(index, static_cast<int>(channel), std::move(samples));
+        }
+    }
+    const std::uint32_t streams = r.Count(4);
+    for (std::uint32_t i = 0; i < streams; ++i) {
+        std::vector<std::uint8_t> bytes(r.Count(1));
+        r.Raw(bytes.data(), bytes.size());
+        saved.streams.push_back(std::move(bytes));
+    }
+    if (!r.AtEnd()) {
+        Reader::Damaged("bytes follow its end");
+    }
+    return saved;
+}
+
+bool IsSavedDocumentFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    char magic[sizeof kMagic] = {};
+    return in.read(magic, sizeof magic) && std::memcmp(magic, kMagic, sizeof kMagic) == 0;
+}
+
+SavedDocument ReadSavedDocumentFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw RecordingError(0, "cannot open " + path);
+    }
+    return ReadSavedDocument(in);
+}
+
+bool WriteSavedDocumentFile(const std::string& path, const Document& recording,
+                            const std::vector<std::vector<std::uint8_t>>& streams)
+{
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        if (!out) {
+            return false;
+        }
+        WriteSavedDocument(out, recording, streams);
+        out.close();
+        if (out) {
+            return true;
+        }
+    }
+    std::remove(path.c_str());
+    return false;
+}
+
+} // namespace host

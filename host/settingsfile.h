@@ -1,0 +1,43 @@
+// The host's settings that outlive a session (the user presets of its peak detection, for one): named texts in a file
+// in the user's configuration folder, read when first asked and written whole after every change.
+//   The file: $CRESTMETRICS_SETTINGS when set (tests point it elsewhere), else $XDG_CONFIG_HOME/crestmetrics/settings,
+//   else $HOME/.config/crestmetrics/settings; without any of them the values live only in memory.
+//   Its lines: "name<TAB>value" in UTF-8, with backslash, tab, CR and LF written as \\, \t, \r and \n; lines that
+//   are empty, start with "#" or hold no tab are passed over.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace host {
+
+inline constexpr const char* kSettingsFileVariable = "CRESTMETRICS_SETTINGS";
+
+class SettingsFile {
+public:
+    // The file the environment names (empty when none).
+    static std::filesystem::path DefaultPath();
+
+    // Another file from now on (its values are read when next asked).
+    void SetPath(std::filesystem::path path);
+    const std::filesystem::path& Path();
+
+    std::optional<std::u16string> Value(std::u16string_view name);
+    // Keeps the value and writes the file; false when the file cannot be written (the value is kept in memory, and
+    // the file keeps its last whole version).
+    bool SetValue(std::u16string_view name, std::u16string_view value);
+    bool Remove(std::u16string_view name);
+
+private:
+    void Load();
+    bool Save();
+
+    std::optional<std::filesystem::path> path_;
+    bool loaded_ = false;
+    std::map<std::u16string, std::u16string, std::less<>> values_;
+};
+
+} // namespace host

@@ -1,0 +1,445 @@
+// The settings preview: its sampling and trace bars, its own sampling into a temporary compound file, a failed start,
+// the trace drawers of lane 2, and the channel tokens.
+#include "chartdraw/previewpane.h"
+#include "host/previewsampling.h"
+#include "platform/gdi/image.h"
+#include "platform/ui/input.h"
+#include "platform/ui/render.h"
+#include "platform/ui/window.h"
+#include "platform/win/files.h"
+#include "platform/win/msgbox.h"
+#include "platform/win/uxtheme.h"
+#include "tests/chartdraw/fakes.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+
+using namespace ChartDraw;
+
+namespace {
+
+class Page : public owl::TWindow {
+public:
+    Page() : TWindow(nullptr, u"page")
+    {
+        Attr.Style = WS_POPUP | WS_VISIBLE;
+        Attr.X = 20;
+        Attr.Y = 20;
+        Attr.W = 1100;
+        Attr.H = 420;
+    }
+};
+
+// A preview window that records the trace commands it receives.
+class RecordingPreview : public PreviewDataWinWButtons {
+public:
+    using PreviewDataWinWButtons::PreviewDataWinWButtons;
+    void OnTraceCommand(UINT command, DWORD flags) override
+    {
+        commands.emplace_back(command, flags);
+        PreviewDataWinWButtons::OnTraceCommand(command, flags);
+    }
+    std::vector<std::pair<UINT, DWORD>> commands;
+};
+
+class LaneDrawer : public charttest::FillDrawer {
+public:
+    LaneDrawer(LONG lane) : FillDrawer(513, RGB(0, 0, 200)), lane_(lane) {}
+    HRESULT GetLane(LONG* lane) override
+    {
+        *lane = lane_;
+        return S_OK;
+    }
+
+private:
+    LONG lane_;
+};
+
+std::size_t TemporaryStorages()
+{
+    WCHAR path[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, path);
+    std::size_t count = 0;
+    const std::u16string folder(path);
+    for (const auto& entry : std::filesystem::directory_iterator(std::string(folder.begin(), folder.end()))) {
+        const std::string name = entry.path().filename().string();
+        count += name.starts_with("KVO") && name.ends_with(".tmp") ? 1 : 0;
+    }
+    return count;
+}
+
+class PreviewTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ui::reset();
+        page = new Page;
+        page->Create();
+        data = host::PreviewData::Create(0.001, 20000);
+    }
+    void TearDown() override
+    {
+        platform::SetMessageBoxHook(nullptr);
+        if (window) {
+            window->Destroy();
+            delete window;
+        }
+        page->Destroy();
+        delete page;
+        ui::reset();
+    }
+    RecordingPreview& NewPreview()
+    {
+        window = new RecordingPreview(page, static_cast<IPreviewData*>(data.Get()));
+        window->Attr.X = 40;
+        window->Attr.Y = 40;
+        window->Attr.W = 402;
+        window->Attr.H = 200;
+        window->rightMargin = 600;
+        window->Create();
+        ui::pump();
+        return *window;
+    }
+    PreviewControlWin& Bar() { return *dynamic_cast<PreviewControlWin*>(window->ControlBar()); }
+    void Refresh()
+    {
+        Bar().IdleAction(0);
+        if (auto* trace = dynamic_cast<TraceControlWin*>(window->TraceBar())) {
+            trace->IdleAction(0);
+        }
+    }
+    Page* page = nullptr;
+    platform::ComPtr<host::PreviewData> data;
+    RecordingPreview* window = nullptr;
+};
+
+TEST_F(PreviewTest, WithoutASamplingSourceTheBarSaysWhyAndOffersNoSampling)
+{
+    RecordingPreview& preview = NewPreview();
+    ASSERT_NE(nullptr, preview.ControlBar());
+    ASSERT_NE(nullptr, preview.TraceBar());
+    Refresh();
+    PreviewControlWin& bar = Bar();
+    EXPECT_EQ(owl::TButtonGadget::Down, bar.Button(100)->GetButtonState());
+    EXPECT_FALSE(bar.Button(101)->GetEnabled());
+    EXPECT_FALSE(bar.Button(102)->GetEnabled());
+    EXPECT_EQ(u"No Acquibox available - sampling is disabled", bar.Button(101)->GetText());
+    EXPECT_EQ(E_FAIL, preview.StartSampling());
+
+    auto control = host::PreviewSamplingControl::Create();
+    preview.AttachSamplingControl(control.Get());
+    Refresh();
+    EXPECT_TRUE(bar.Button(101)->GetEnabled());
+    EXPECT_EQ(u"Start Sampling", bar.Button(101)->GetText());
+    EXPECT_FALSE(bar.Button(102)->GetEnabled()); // the chart view is down
+}
+
+TEST_F(PreviewTest, ABarWithoutTheChartViewShowsStartDown)
+{
+    PreviewControlWin bar(page, nullptr, PreviewControlWin::kNoChartView);
+    EXPECT_EQ(nullptr, bar.Button(100));
+    EXPECT_EQ(owl::TButtonGadget::Down, bar.Button(101)->GetButtonState());
+    EXPECT_EQ(owl::TButtonGadget::Up, bar.Button(102)->GetButtonState());
+}
+
+TEST_F(PreviewTest, SamplingIntoATemporaryFileAndBackToTheHostData)
+{
+    RecordingPreview& preview = NewPreview();
+    auto control = host::PreviewSamplingControl::Create();
+    preview.AttachSamplingControl(control.Get());
+    const std::size_t before = TemporaryStorages();
+    const LONGLONG hostEdge = preview.RightEdge();
+    std::vector<PreviewDataPane::ChangeNotice> notices;
+    preview.onSubjectMessage = [&](DWORD id, const void* body, std::size_t size) {
+        ASSERT_EQ(PreviewChangeMessageId(), id);
+        ASSERT_EQ(sizeof(PreviewDataPane::ChangeNotice), size);
+        notices.push_back(*static_cast<const PreviewDataPane::ChangeNotice*>(body));
+    };
+
+    ui::Click(Bar(), POINT{Bar().Button(101)->GetBounds().left + 3, Bar().Button(101)->GetBounds().top + 3});
+    EXPECT_EQ(PreviewDataPane::Sampling, preview.SamplingState());
+    ASSERT_NE(nullptr, preview.PreviewSource());
+    EXPECT_EQ(before + 1, TemporaryStorages());
+    EXPECT_EQ(1, control->starts);
+    EXPECT_EQ(0x80000000u, control->selected);
+    ASSERT_TRUE(control->Deliver(std::vector<float>(3000, 1.5f)));
+    EXPECT_EQ(3000, control->Attached()->SampleCount());
+
+    preview.SetSamplingState(PreviewDataPane::Sampling); // again: nothing
+    EXPECT_EQ(1, control->starts);
+
+    preview.PausePreviewSampling();
+    EXPECT_EQ(PreviewDataPane::Paused, preview.SamplingState());
+    EXPECT_EQ(S_OK, control->IsSampling() == S_OK ? E_FAIL : S_OK);
+    EXPECT_NE(nullptr, preview.PreviewSource()); // kept while paused
+
+    preview.SetSamplingState(PreviewDataPane::ApplyAgain); // pause again: stops once more, state kept
+    EXPECT_EQ(PreviewDataPane::Paused, preview.SamplingState());
+
+    preview.StartPreviewSampling();
+    EXPECT_EQ(2, control->starts);
+    preview.SetSamplingState(PreviewDataPane::ApplyAgain); // 103 after 101 starts again
+    EXPECT_EQ(3, control->starts);
+    EXPECT_EQ(PreviewDataPane::Sampling, preview.SamplingState());
+
+    preview.ShowHostData();
+    EXPECT_EQ(PreviewDataPane::ShowingHostData, preview.SamplingState());
+    EXPECT_EQ(nullptr, preview.PreviewSource());
+    EXPECT_EQ(S_FALSE, control->IsSampling());
+    EXPECT_EQ(before, TemporaryStorages()); // the temporary file is gone
+    EXPECT_EQ(hostEdge, preview.RightEdge());
+    ASSERT_EQ(4u, notices.size()); // start, pause, start, chart view
+    EXPECT_EQ(1, notices[0].value);
+    EXPECT_NE(nullptr, notices[0].data);
+    EXPECT_EQ(0, notices[3].value);
+    EXPECT_EQ(static_cast<IUnknown*>(static_cast<IPreviewData*>(data.Get())), notices[3].data);
+}
+
+TEST_F(PreviewTest, AFailedStartShowsWhyAndReturnsToTheHostData)
+{
+    struct Case {
+        bool allow;
+        std::u16string refusal;
+        const char* temporaryFolder; // null: the usual one
+        std::u16string shown;
+    } cases[] = {{false, u"The amplifier is busy.", nullptr, u"The amplifier is busy."},
+                 {false, u"", nullptr, u"Cannot start sampling"},
+                 // Without its temporary storage the start is still tried, and the host refuses it.
+                 {true, u"", "/nonexistent/folder", u"There is no storage for the new recording."}};
+    const char* usualFolder = std::getenv("TMPDIR");
+    const std::string usual = usualFolder ? usualFolder : "";
+    RecordingPreview& preview = NewPreview();
+    for (const Case& c : cases) {
+        auto control = host::PreviewSamplingControl::Create();
+        control->allowStart = c.allow;
+        control->refusal = c.refusal;
+        preview.AttachSamplingControl(control.Get());
+        std::vector<platform::MessageBoxCall> boxes;
+        platform::SetMessageBoxHook([&](const platform::MessageBoxCall& call) {
+            boxes.push_back(call);
+            return IDOK;
+        });
+        const std::size_t before = TemporaryStorages();
+        const LONGLONG edge = preview.RightEdge();
+        if (c.temporaryFolder) {
+            setenv("TMPDIR", c.temporaryFolder, 1);
+        }
+        preview.StartPreviewSampling();
+        if (usualFolder) {
+            setenv("TMPDIR", usual.c_str(), 1);
+        } else {
+            unsetenv("TMPDIR");
+        }
+        ASSERT_EQ(1u, boxes.size());
+        EXPECT_EQ(c.shown, boxes[0].text);
+        EXPECT_EQ(u"Wavedesk", boxes[0].caption);
+        EXPECT_EQ(0x2010u, boxes[0].type);
+        EXPECT_EQ(PreviewDataPane::ShowingHostData, preview.SamplingState());
+        EXPECT_EQ(nullptr, preview.PreviewSource());
+        EXPECT_EQ(nullptr, control->Attached());
+        EXPECT_EQ(before, TemporaryStorages());
+        EXPECT_EQ(edge, preview.RightEdge());
+        EXPECT_EQ(owl::TButtonGadget::Down, Bar().Button(100)->GetButtonState());
+        EXPECT_EQ(owl::TButtonGadget::Up, Bar().Button(101)->GetButtonState());
+    }
+}
+
+TEST_F(PreviewTest, LaneTwoTracesWaitForTheTraceModeAndTheSourceOnlyButtonRestoresTheArrangement)
+{
+    RecordingPreview& preview = NewPreview();
+    auto* first = new LaneDrawer(1);
+    auto* second = new LaneDrawer(2);
+    first->AddRef();
+    second->AddRef();
+    preview.NotifyTraceMode(0); // source only: lane 2 hidden
+    EXPECT_EQ(S_OK, preview.AddTraceDrawer(first));
+    EXPECT_EQ(S_OK, preview.AddTraceDrawer(second));
+    EXPECT_EQ(2u, preview.TraceDrawers().size());
+    EXPECT_EQ(1u, preview.Lane(0)->DrawerCount());
+    preview.NotifyTraceMode(257); // taken modulo 256: shown
+    EXPECT_EQ(2u, preview.Lane(0)->DrawerCount());
+
+    auto& trace = *dynamic_cast<TraceControlWin*>(preview.TraceBar());
+    Refresh();
+    auto press = [&](UINT command) {
+        const owl::TRect b = trace.Button(command)->GetBounds();
+        ui::Click(trace, POINT{b.left + 3, b.top + 3});
+        Refresh();
+    };
+    press(TraceControlWin::Stack);
+    press(TraceControlWin::SourceOnly);
+    EXPECT_FALSE(trace.Button(TraceControlWin::Stack)->GetEnabled()); // off while the source is shown alone
+    EXPECT_EQ(1u, preview.Lane(0)->DrawerCount());
+    press(TraceControlWin::SourceOnly);
+    const std::vector<std::pair<UINT, DWORD>> expected{{2, 0}, {8, 1}, {8, 2}, {2, 0}};
+    EXPECT_EQ(expected, preview.commands);
+    EXPECT_EQ(2u, preview.Lane(0)->DrawerCount());
+
+    EXPECT_EQ(S_OK, preview.RemoveAllTraceDrawers());
+    EXPECT_TRUE(preview.TraceDrawers().empty());
+    EXPECT_FALSE(trace.Button(TraceControlWin::Stack)->GetEnabled());
+    EXPECT_FALSE(trace.Button(TraceControlWin::SourceOnly)->GetEnabled());
+    first->Release();
+    second->Release();
+}
+
+TEST(PreviewPaneBase, ChannelTokens)
+{
+    EXPECT_EQ(u"ch1", ExtLib::PreviewPaneBase::ChannelToken(0).View());
+    EXPECT_EQ(u"ch10", ExtLib::PreviewPaneBase::ChannelToken(9).View());
+}
+
+} // namespace
+
+namespace {
+
+// Records the text and state that a command enabler is given.
+class TextEnabler : public owl::TCommandEnabler {
+public:
+    using TCommandEnabler::TCommandEnabler;
+    void SetText(LPCWSTR value) override { text = value ? value : u""; }
+    std::u16string text;
+};
+
+TEST_F(PreviewTest, TheTraceBarIsClippedToANarrowMarginAndHiddenWithoutOne)
+{
+    RecordingPreview& preview = NewPreview();
+    auto& trace = *dynamic_cast<TraceControlWin*>(preview.TraceBar());
+    SIZE wanted{};
+    trace.GetDesiredSize(wanted);
+    struct Case {
+        LONG margin;
+        LONG width;
+    } cases[] = {{2000, wanted.cx}, {50, 50}, {0, 0}, {-20, 0}};
+    for (const Case& c : cases) {
+        preview.rightMargin = c.margin;
+        preview.LayoutControls();
+        EXPECT_EQ(c.width, trace.GetWindowRect().Width()) << c.margin;
+    }
+}
+
+TEST_F(PreviewTest, TheZoomBarsAutoscaleTextAndTheShowLatestPulse)
+{
+    RecordingPreview& preview = NewPreview();
+    ZoomControlWin zoom(page, &preview, ZoomControlWin::kShowLatest | ZoomControlWin::kAutoscale);
+    zoom.Create();
+    TextEnabler autoscale(ZoomControlWin::Autoscale, zoom.GetHandle());
+    zoom.EvCommandEnable(autoscale);
+    EXPECT_EQ(u"Auto-scale horizontally to fit all traces in overlay", autoscale.text);
+    zoom.SetAutoscaleText(KVO::String(u"Fit the overlay"));
+    zoom.EvCommandEnable(autoscale);
+    EXPECT_EQ(u"Fit the overlay", autoscale.text);
+
+    UxSizableButtonGadget* latest = zoom.Button(ZoomControlWin::ShowLatest);
+    ASSERT_NE(nullptr, latest);
+    const owl::uint pulse = UxSizableButtonGadget::HotBit | UxSizableButtonGadget::PressedBit;
+    struct Case {
+        bool live;
+        bool following;
+        owl::uint state;
+    } cases[] = {{true, false, pulse}, {true, true, 0}, {false, false, 0}};
+    for (const Case& c : cases) {
+        preview.SetLive(c.live);
+        zoom.SetFollowing(c.following);
+        EXPECT_EQ(c.state, latest->GetVisualState()) << c.live << c.following;
+    }
+    zoom.Destroy();
+}
+
+TEST_F(PreviewTest, ThePaneBaseTakesTheSamplingServiceOnlyWhenSamplingIsPossible)
+{
+    class Preview : public ExtLib::PreviewPaneBase {
+    public:
+        void SetupDrawers() override {}
+    };
+    struct Case {
+        bool service;
+        WORD busy;
+        LONG channels;
+        LONG metrics[3];
+        bool live;
+        LONG sizeMetric;
+    } cases[] = {{true, 0, 2, {12, 30, 10}, true, 30},
+                 {true, 1, 2, {3, 4, 5}, false, 16},
+                 {true, 0, 0, {12, 14, 10}, false, 16},
+                 {false, 0, 2, {40, 14, 10}, false, 40}};
+    for (const Case& c : cases) {
+        auto document = host::PreviewDocument::Create();
+        if (c.service) {
+            document->sampling = host::PreviewSamplingControl::Create(c.channels);
+            document->sampling->busy = c.busy;
+        }
+        std::copy(c.metrics, c.metrics + 3, document->paneMetrics);
+        document->traceColour = 1;
+        Preview preview;
+        preview.Create(static_cast<IPreviewDocument*>(document.Get()), static_cast<IPreviewData*>(data.Get()), page);
+        ASSERT_NE(nullptr, preview.Window());
+        EXPECT_TRUE(preview.IsCreated());
+        EXPECT_EQ(c.live, preview.Window()->HasSamplingControl()) << c.busy << c.channels;
+        EXPECT_EQ(c.sizeMetric, preview.SizeMetric());
+        EXPECT_EQ(RGB(160, 0, 0), preview.TraceColour());
+        if (!c.live) {
+            EXPECT_EQ(E_FAIL, preview.Window()->StartSampling());
+        } else {
+            EXPECT_EQ(0x80000000u, document->sampling->selected);
+            preview.SetLiveData(false);
+            EXPECT_FALSE(preview.Window()->HasSamplingControl());
+            preview.SetLiveData(true);
+            EXPECT_TRUE(preview.Window()->HasSamplingControl());
+        }
+    }
+}
+
+// A trace of a decaying, noisy wave through the whole lane, drawn as a polyline.
+class WaveDrawer : public LaneDrawer {
+public:
+    WaveDrawer() : LaneDrawer(1) {}
+    HRESULT Draw(owl::TDC& dc, LONGLONG, LONGLONG, LONGLONG, LONG, LONG, const RECT& clip, DWORD,
+                 const ChartDraw::TimeDivisions*, LONG) override
+    {
+        ++draws;
+        std::vector<POINT> points;
+        for (LONG x = std::max(clip.left, lane.left); x < std::min(clip.right, lane.right); ++x) {
+            const double t = (x - lane.left) / 60.0;
+            const double v = std::exp(-std::fmod(t, 2.5)) * std::sin(6 * t) + 0.1 * std::sin(47.0 * x);
+            points.push_back(POINT{x, static_cast<LONG>((lane.top + lane.bottom) / 2 - v * (lane.bottom - lane.top) / 3)});
+        }
+        HPEN pen = CreatePen(PS_SOLID, 1, RGB(0, 0, 160));
+        HGDIOBJ old = SelectObject(dc, pen);
+        if (points.size() > 1) {
+            Polyline(dc, points.data(), static_cast<int>(points.size()));
+        }
+        SelectObject(dc, old);
+        DeleteObject(pen);
+        return S_OK;
+    }
+};
+
+TEST_F(PreviewTest, APreviewPageAsAPicture)
+{
+    platform::SetThemesActive(true);
+    RecordingPreview& preview = NewPreview();
+    preview.Scale()->EnsureLabelDrawer();
+    auto* ground = new charttest::FillDrawer(1, RGB(248, 248, 236));
+    ground->AddRef();
+    preview.Lane(0)->AddDrawer(0, ground, 255);
+    ground->Release();
+    auto* wave = new WaveDrawer;
+    wave->AddRef();
+    preview.AddTraceDrawer(wave);
+    wave->Release();
+    auto control = host::PreviewSamplingControl::Create();
+    preview.AttachSamplingControl(control.Get());
+    preview.SetCompression(KVORationalImp(20, 1), nullptr, false);
+    preview.DataPane::Invalidate(0xFF000000u);
+    preview.InvalidateWhole(true);
+    ui::pump();
+    const gdi::Image picture = ui::RenderWindow(*page);
+    const gdi::GoldenCheck check = gdi::CheckGolden(picture, std::string(TEST_DATA_DIR) + "/preview_page.png");
+    EXPECT_TRUE(check.ok) << check.message;
+    platform::SetThemesActive(false);
+}
+
+} // namespace

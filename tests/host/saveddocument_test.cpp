@@ -1,0 +1,152 @@
+// The command-line host's document file: its bytes as the layout gives them, read back, and refusals of damaged
+// files that never allocate what the file cannot hold.
+#include "host/saveddocument.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <sstream>
+
+namespace {
+
+// Little-endian bytes of the layout, written by hand.
+struct Bytes {
+    std::string data;
+    Bytes& U32(std::uint32_t v)
+    {
+        for (int i = 0; i < 4; ++i) {
+            data += static_cast<char>((v >> (8 * i)) & 0xFF);
+        }
+        return *this;
+    }
+    Bytes& Text(const std::u16string& text)
+    {
+        U32(static_cast<std::uint32_t>(text.size()));
+        for (const char16_t c : text) {
+            data += static_cast<char>(c & 0xFF);
+            data += static_cast<char>(c >> 8);
+        }
+        return *this;
+    }
+    Bytes& F64(double v)
+    {
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &v, 8);
+        U32(static_cast<std::uint32_t>(bits)).U32(static_cast<std::uint32_t>(bits >> 32));
+        return *this;
+    }
+    Bytes& F32(float v)
+    {
+        std::uint32_t bits = 0;
+        std::memcpy(&bits, &v, 4);
+        return U32(bits);
+    }
+    Bytes& Raw(const std::string& text)
+    {
+        data += text;
+        return *this;
+    }
+};
+
+std::shared_ptr<host::Document> TwoChannels()
+{
+    auto document = host::Document::Create();
+    document->AddChannel(u"Vm", u"mV");
+    document->AddChannel(u"I", u"\u00B5A");
+    document->SetSamples(document->AddBlock(0.001), 0, {-0.07f, 0.02f});
+    document->SetSamples(0, 1, {1e-6f, -2e-6f});
+    document->SetSamples(document->AddBlock(0.0005), 0, {0.5f});
+    document->SetSamples(1, 1, {0.25f});
+    return document;
+}
+
+const std::string& Expected()
+{
+    static const std::string bytes = Bytes()
+                                         .Raw("CMHD")
+                                         .U32(1)
+                                         .U32(2)
+                                         .Text(u"Vm")
+                                         .Text(u"mV")
+                                         .Text(u"I")
+                                         .Text(u"\u00B5A")
+                                         .U32(2)
+                                         .F64(0.001)
+                                         .U32(2).F32(-0.07f).F32(0.02f)
+                                         .U32(2).F32(1e-6f).F32(-2e-6f)
+                                         .F64(0.0005)
+                                         .U32(1).F32(0.5f)
+                                         .U32(1).F32(0.25f)
+                                         .U32(2)
+                                         .U32(3).Raw("abc")
+                                         .U32(0)
+                                         .data;
+    return bytes;
+}
+
+const std::vector<std::vector<std::uint8_t>> kStreams = {{'a', 'b', 'c'}, {}};
+
+TEST(SavedDocument, BytesFollowTheLayoutAndReadBack)
+{
+    std::ostringstream out;
+    host::WriteSavedDocument(out, *TwoChannels(), kStreams);
+    EXPECT_EQ(out.str(), Expected());
+
+    std::istringstream in(out.str());
+    const host::SavedDocument saved = host::ReadSavedDocument(in);
+    const auto original = TwoChannels();
+    ASSERT_EQ(saved.recording->ChannelCount(), 2);
+    ASSERT_EQ(saved.recording->BlockCount(), 2);
+    for (int channel = 0; channel < 2; ++channel) {
+        EXPECT_EQ(saved.recording->ChannelName(channel), original->ChannelName(channel));
+        EXPECT_EQ(saved.recording->ChannelUnit(channel), original->ChannelUnit(channel));
+        for (int block = 0; block < 2; ++block) {
+            const auto a = saved.recording->Samples(block, channel);
+            const auto b = original->Samples(block, channel);
+            EXPECT_TRUE(std::equal(a.begin(), a.end(), b.begin(), b.end())) << block << " " << channel;
+        }
+    }
+    EXPECT_EQ(saved.recording->TickPeriod(1), 0.0005);
+    EXPECT_EQ(saved.streams, kStreams);
+}
+
+TEST(SavedDocument, DamagedFilesAreRefused)
+{
+    const std::string good = Expected();
+    // Every shorter file ends too early (or is no saved document at all).
+    for (std::size_t size = 0; size < good.size(); ++size) {
+        std::istringstream in(good.substr(0, size));
+        EXPECT_THROW(host::ReadSavedDocument(in), host::RecordingError) << size;
+    }
+    const auto patched = [&](std::size_t at, std::uint32_t value) {
+        std::string bytes = good;
+        bytes.replace(at, 4, Bytes().U32(value).data);
+        return bytes;
+    };
+    const std::size_t firstBlock = 8 + 4 + (4 + 4) + (4 + 4) + (4 + 2) + (4 + 4) + 4; // up to the first interval
+    const struct {
+        std::string bytes;
+        const char* message;
+    } cases[] = {
+        {"CMHX" + good.substr(4), "not a saved document"},
+        {patched(4, 2), "version 2"},
+        {patched(8, 0), "names no channel"},
+        {patched(8, 0x40000000), "a count exceeds the file"},
+        {patched(12, 0xFFFFFFFF), "a count exceeds the file"},
+        {patched(firstBlock + 8 + 12, 1), "differ in length"},
+        {Bytes().Raw(good.substr(0, firstBlock)).F64(0.0).Raw(good.substr(firstBlock + 8)).data, "positive"},
+        {good + "x", "bytes follow its end"},
+    };
+    for (const auto& c : cases) {
+        std::istringstream in(c.bytes);
+        try {
+            host::ReadSavedDocument(in);
+            ADD_FAILURE() << "accepted: " << c.message;
+        } catch (const host::RecordingError& error) {
+            EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << error.what();
+            EXPECT_EQ(error.Line(), 0);
+        }
+    }
+}
+
+} // namespace
