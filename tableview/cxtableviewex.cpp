@@ -4,7 +4,6 @@
 #include "document/cxdoc.h"
 #include "document/settingids.h"
 #include "platform/owl/control.h"
-#include "platform/win/commdlg.h"
 #include "platform/win/msgbox.h"
 #include "platform/win/shlobj.h"
 #include "resources/pictures.h"
@@ -236,22 +235,12 @@ void CXTableViewEx::CmExport()
     if (FAILED(SHGetFolderPathW(GetHandle(), CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, folder))) {
         return;
     }
-    WCHAR file[260]{};
-    OPENFILENAMEW request{};
-    request.lStructSize = sizeof request;
-    request.hwndOwner = GetHandle();
-    request.lpstrFilter = u"Crestmetrics Table View Text File (*.txt)\0*.txt\0CSV (Comma delimited) (*.csv)\0*.csv\0";
-    request.nFilterIndex = 1;
-    request.lpstrFile = file;
-    request.nMaxFile = 260;
-    request.lpstrInitialDir = folder;
-    request.lpstrTitle = u"Export Crestmetrics Table View Data";
-    request.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
-    request.lpstrDefExt = u"txt";
-    if (!GetSaveFileNameW(&request)) {
+    const std::u16string path = TVF::AskSaveFileName(
+        GetHandle(), u"Crestmetrics Table View Text File (*.txt)\0*.txt\0CSV (Comma delimited) (*.csv)\0*.csv\0",
+        u"Export Crestmetrics Table View Data", folder, u"txt", 260);
+    if (path.empty()) {
         return;
     }
-    const std::u16string path(file);
     const std::size_t dot = path.rfind(u'.');
     const std::u16string extension = dot == std::u16string::npos ? path : path.substr(dot + 1);
     HRESULT result = E_FAIL;

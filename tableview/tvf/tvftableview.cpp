@@ -96,6 +96,29 @@ void InvalidateGrid(EventGridControl& grid)
 
 } // namespace
 
+namespace TVF {
+std::u16string AskSaveFileName(HWND owner, const char16_t* filter, const char16_t* title, const char16_t* initialDir,
+                               const char16_t* defaultExtension, DWORD maxChars)
+{
+    std::u16string buffer(maxChars, u'\0');
+    OPENFILENAMEW request{};
+    request.lStructSize = sizeof request;
+    request.hwndOwner = owner;
+    request.lpstrFilter = filter;
+    request.nFilterIndex = 1;
+    request.lpstrFile = buffer.data();
+    request.nMaxFile = maxChars;
+    request.lpstrInitialDir = initialDir;
+    request.lpstrTitle = title;
+    request.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
+    request.lpstrDefExt = defaultExtension;
+    if (!GetSaveFileNameW(&request)) {
+        return {};
+    }
+    return std::u16string(buffer.c_str());
+}
+} // namespace TVF
+
 TVF_TableView::TVF_TableView(OWL::TWindow* parent, ITableViewMgrInternal* manager, IHostView* hostView,
                              IUnknown* hostDocument)
     : OWL::TWindow(parent, u""), manager_(manager), hostView_(hostView), hostDocument_(hostDocument)
@@ -585,21 +608,8 @@ HRESULT TVF_TableView::ExportCsv(IKVOString* pathText)
         path.AssignInterface(pathText);
     }
     if (path.IsEmpty()) {
-        WCHAR buffer[256]{};
-        OPENFILENAMEW request{};
-        request.lStructSize = sizeof request;
-        request.hwndOwner = GetHandle();
-        request.lpstrFilter = u"CSV (Comma delimited) (*.csv)\0*.csv\0";
-        request.nFilterIndex = 1;
-        request.lpstrFile = buffer;
-        request.nMaxFile = 256;
-        request.lpstrInitialDir = u".";
-        request.lpstrTitle = u"Export to CSV file";
-        request.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
-        request.lpstrDefExt = u"csv";
-        if (GetSaveFileNameW(&request)) {
-            path = buffer;
-        }
+        path = KVO::String(TVF::AskSaveFileName(GetHandle(), u"CSV (Comma delimited) (*.csv)\0*.csv\0",
+                                                u"Export to CSV file", u".", u"csv", 256));
     }
     if (path.IsEmpty()) {
         return E_FAIL;

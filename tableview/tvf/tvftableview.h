@@ -17,6 +17,13 @@
 class TVF_Renderer;
 struct ITallysheet;
 
+namespace TVF {
+// The save-file dialog with overwrite prompt and read-only hidden: the chosen path, or empty when cancelled.
+// `filter` holds (description, pattern) pairs, each text NUL-terminated, ended by a second NUL.
+std::u16string AskSaveFileName(HWND owner, const char16_t* filter, const char16_t* title, const char16_t* initialDir,
+                               const char16_t* defaultExtension, DWORD maxChars);
+} // namespace TVF
+
 class TVF_TableView : public OWL::TWindow {
 public:
     // Option bits of SetOptions.
