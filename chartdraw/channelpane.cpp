@@ -233,11 +233,7 @@ HRESULT ChannelPane::ReadState(IStream* stream)
     if (!stream) {
         return E_POINTER;
     }
-    auto read = [stream](void* into, ULONG size) {
-        ULONG got = 0;
-        const HRESULT hr = stream->Read(into, size, &got);
-        return FAILED(hr) ? hr : got == size ? S_OK : STG_E_READFAULT;
-    };
+    auto read = [stream](void* into, ULONG size) { return ReadStateBytes(stream, into, size); };
     DWORD version = 0;
     if (const HRESULT hr = read(&version, sizeof version); hr != S_OK) {
         return hr;
@@ -327,6 +323,16 @@ HRESULT ChannelPane::AttachDragScales()
         if (*drag) {
             (*drag)->RegisterObserver(this);
         }
+    }
+    return S_OK;
+}
+
+HRESULT ChannelPane::GetChannelTitle(std::u16string& text) const
+{
+    text.clear();
+    if (!Owner() || !Owner()->ChannelTitle(paneIndex, text)) {
+        text.clear();
+        return E_FAIL;
     }
     return S_OK;
 }
@@ -524,6 +530,36 @@ void ChannelPane::ScaleLaneRange(LONG lane, double& minimum, double& maximum) co
     if (!record.Unscaled()) {
         minimum *= record.multiplier;
         maximum *= record.multiplier;
+    }
+}
+
+platform::ComPtr<IChartDataBlock> ChannelPane::SetVisibleIndices(LONG first, LONG last)
+{
+    visibleFirst_ = first;
+    visibleLast_ = last;
+    for (std::uint32_t at = 0; at < DrawerCount(); ++at) {
+        platform::ComPtr<IUnknown> data;
+        if (DrawerAt(at)->GetData(first, data.Out()) == S_OK && data) {
+            if (auto block = QueryFor<IChartDataBlock>(data.Get(), IID_IChartDataBlock)) {
+                return block;
+            }
+        }
+    }
+    return nullptr;
+}
+
+void ChannelPane::OfferAutoscaleRange(double minimum, double maximum)
+{
+    ScaleLaneRange(1, minimum, maximum);
+    if (!drag1_) {
+        return;
+    }
+    if (notice1_) {
+        notice1_->SetDataRange(minimum, maximum);
+    }
+    if (pendingRange & 1u) {
+        drag1_->SetRange(minimum, maximum);
+        pendingRange &= ~1u;
     }
 }
 

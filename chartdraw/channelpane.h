@@ -4,6 +4,7 @@
 
 #include "chartdraw/childpane.h"
 #include "platform/com/objidl.h"
+#include "sdk/chartdatablock.h"
 #include "sdk/scalecontrol.h"
 
 namespace ChartDraw {
@@ -73,6 +74,8 @@ public:
     HRESULT SetPlacement(DWORD identifier, const LONG pair[2], const RECT& rect) override;
     // The widths of the scale strips left and right of the data, and the gap before the right one.
     void SetStripWidths(LONG left, LONG right, LONG gap) { strips_ = {left, right, gap}; }
+    LONG LeftStripWidth() const { return strips_.left; }
+    LONG RightStripWidth() const { return strips_.right; }
     HRESULT OnNewBlock(DWORD argument) override;
 
     // The state stream holds a version word (3); older versions 2 carried a discarded range.
@@ -87,6 +90,8 @@ public:
     virtual HRESULT CreateLaneScales(DWORD word1, DWORD word2);
     virtual HRESULT AttachDragScales();
     virtual HRESULT SendChannelNotice(LONG value);
+    // The title of this lane's channel from the data pane's channel source; E_FAIL and no text without one.
+    virtual HRESULT GetChannelTitle(std::u16string& text) const;
 
     // Scale changed: the drawers are offered the new pair under the pane's lock.
     HRESULT ScaleChanged(LONG lane, double scale, double offset);
@@ -114,6 +119,16 @@ public:
     bool Lane1UnitsFound() const { return flag2 != 0; }
     bool Lane2UnitsFound() const { return flag1 != 0; }
 
+    // The records the view shows (kLatestData: the newest); gives the data of the lane's channel, from the first
+    // drawer that has some, or null.
+    platform::ComPtr<IChartDataBlock> SetVisibleIndices(LONG first, LONG last);
+    static constexpr LONG kLatestData = 0x7FFFFFFE;
+    LONG FirstVisibleIndex() const { return visibleFirst_; }
+    LONG LastVisibleIndex() const { return visibleLast_; }
+    // The visible data's value range for lane 1: scaled to the lane's prefix, given to the scale's range notice and,
+    // while lane 1 waits for an autoscale, to its drag scale (the wait ends).
+    void OfferAutoscaleRange(double minimum, double maximum);
+
     HRESULT SetLanePrefix(LONG lane, LONG index);
     // The range in base units, scaled to the lane's prefix; E_FAIL for an unordered range or a missing scale.
     HRESULT SetLaneRange(LONG lane, double minimum, double maximum);
@@ -138,6 +153,8 @@ private:
     platform::ComPtr<IScaleControl> drag1_;
     platform::ComPtr<IScaleControl> drag2_;
     platform::ComPtr<ILaneScaleNotice> notice1_;
+    LONG visibleFirst_ = kLatestData;
+    LONG visibleLast_ = kLatestData;
 };
 
 // The view family's message ids (the type-id registry's class id in the high word).

@@ -781,4 +781,14 @@ void ChildPaneBase::DrawFrame(HDC dc)
     }
 }
 
+HRESULT ReadStateBytes(IStream* stream, void* into, ULONG size)
+{
+    if (!stream) {
+        return E_POINTER;
+    }
+    ULONG got = 0;
+    const HRESULT hr = stream->Read(into, size, &got);
+    return FAILED(hr) ? hr : got == size ? S_OK : STG_E_READFAULT;
+}
+
 } // namespace ChartDraw

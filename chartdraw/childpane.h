@@ -4,11 +4,13 @@
 
 #include "chartdraw/drawer.h"
 #include "foundation/arrays.h"
+#include "platform/com/objidl.h"
 
 #include <array>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 
 namespace ChartDraw {
 
@@ -74,6 +76,8 @@ public:
     virtual bool SendFrameworkMessage(LONG /*kind*/, const void* /*body*/, std::size_t /*size*/) { return false; }
     virtual void DropDragRect() {}
     virtual void RefreshObjects() {}
+    // The host's title of the channel shown in lane `paneIndex`; false when there is no channel source.
+    virtual bool ChannelTitle(LONG /*paneIndex*/, std::u16string& /*text*/) const { return false; }
 
 protected:
     ~ChildPaneOwner() = default;
@@ -155,6 +159,9 @@ struct InterfaceIdOf<ChartDraw::IChildPane> {
 };
 
 namespace ChartDraw {
+
+// Reads exactly `size` bytes of a pane's state; a short read is STG_E_READFAULT.
+HRESULT ReadStateBytes(IStream* stream, void* into, ULONG size);
 
 class ChildPaneBase : public SimpleUnknownImp1<IChildPane, 0>, public ChildPaneBaseInit {
 public:

@@ -94,6 +94,7 @@ void DataPane::SetTimeBase(IChartTimeBase* timeBase)
     if (timeBase_) {
         timeBase_->SetCompression(compression_.numerator, compression_.denominator);
     }
+    Broadcast([&](IInteractiveObject& object) { object.OnTimeBaseChanged(timeBase_.Get()); });
     Invalidate(0xFF000003u);
 }
 
@@ -106,13 +107,20 @@ void DataPane::SetRightEdge(LONGLONG rightEdge)
 void DataPane::SetLaneCount(std::size_t count)
 {
     while (channels_.size() > count) {
+        const auto index = static_cast<LONG>(channels_.size() - 1);
+        OnChannelRemoved(index);
         channels_.back()->Release();
         channels_.pop_back();
     }
     while (channels_.size() < count) {
-        channels_.push_back(CreateChannelPane(static_cast<LONG>(channels_.size())));
+        const auto index = static_cast<LONG>(channels_.size());
+        channels_.push_back(CreateChannelPane(index));
+        if (window_) {
+            OnChannelAttached(index);
+        }
     }
     LayoutLanes();
+    Broadcast([&](IInteractiveObject& object) { object.OnLanesChanged(static_cast<LONG>(count)); });
     layoutFlags_ |= kRedrawAll;
 }
 
@@ -122,6 +130,13 @@ void DataPane::SetSize(LONG width, LONG height)
     height_ = std::max<LONG>(height, 0);
     sweep_ = Visible();
     LayoutLanes();
+    const LONG scaleHeight =
+        timeScale_ ? timeScale_->rect.bottom - timeScale_->rect.top + 2 * SecondMargin() : 0;
+    const RECT area{0, 0, width_, height_ - scaleHeight};
+    // An object may lay the lanes out itself; otherwise the even layout stands (again, after the objects).
+    if (ObjectCount() > 0 && !BroadcastHandled([&](IInteractiveObject& o, BOOL* h) { o.Layout(&area, h); })) {
+        LayoutLanes();
+    }
     ResetLayers();
     LayoutControls();
     layoutFlags_ |= 1u << 31;
@@ -183,6 +198,7 @@ void DataPane::SetLaneGeometry(const std::vector<LONG>& tops, const std::vector<
         firstGiven = firstGiven || first;
         channels_[index]->SetPlacement(first ? 0x80000000u : 0, pair, rect);
         channels_[index]->Resize(rect);
+        Broadcast([&](IInteractiveObject& object) { object.OnLaneMoved(static_cast<LONG>(index), &rect); });
         lastBottom = bottom;
     }
     if (timeScale_) {
@@ -433,13 +449,18 @@ void DataPane::Scroll(ScrollCode code, double factor)
 void DataPane::ScrollBy(LONGLONG delta)
 {
     Notice(PaneNotice::BeforeScroll);
+    DWORD kind = 0x80000000u;
     if (std::fabs(static_cast<double>(delta)) > static_cast<double>(Visible())) {
         ResetLayers();
     } else {
         const bool copy = KeepsLayerBitmaps();
         ForEachPane([&](ChildPaneBase& pane) { pane.ScrollBy(static_cast<LONG>(delta), copy); });
+        kind = copy ? 0x40000000u : 0x20000000u;
     }
-    Notice(PaneNotice::AfterScroll);
+    if (viewMode != 1) {
+        SyncVisibleRange();
+    }
+    Notice(PaneNotice::AfterScroll, delta, kind);
 }
 
 void DataPane::ResetLayers()
@@ -552,6 +573,9 @@ void DataPane::Invalidate(DWORD flags)
     }
     ClampRightEdge();
     UpdateScrollBar();
+    if (flags & 0x80000000u) {
+        SyncVisibleRange();
+    }
     Notice(PaneNotice::Redraw);
     if (zoom_) {
         zoom_->Invalidate();
@@ -577,7 +601,7 @@ HRESULT DataPane::SamplingStarted(DWORD value)
     firstDataPending_ = true;
     ResetLayers();
     ForEachPane([&](ChildPaneBase& pane) { pane.OnSamplingStart(value, true); });
-    Notice(PaneNotice::SamplingStarted);
+    Notice(PaneNotice::SamplingStarted, 0, value);
     if (!(paneFlags & kPaneFlagNoFollow)) {
         follow_ = true;
     }
@@ -850,6 +874,7 @@ void DataPane::PaintLayers(HDC dc, const RECT& paintRect)
     if (paintRect.right <= paintRect.left || paintRect.bottom <= paintRect.top) {
         return;
     }
+    Broadcast([](IInteractiveObject& object) { object.BeforePaint(); });
     const bool copy = KeepsLayerBitmaps();
     const DWORD layerFlags = copy ? 0x4000000u : 0;
     LONG left = 0x7FFFFFFF;
@@ -874,6 +899,7 @@ void DataPane::PaintLayers(HDC dc, const RECT& paintRect)
     } else {
         PaintSpan(dc, paintRect, left, right);
     }
+    Broadcast([&](IInteractiveObject& object) { object.Paint(dc, &paintRect); });
 }
 
 void DataPane::RedrawSpan(const ChartBlockPosition* position, LONG lane, LONG extent)
@@ -1062,14 +1088,16 @@ HRESULT DataPane::Load(IStream* stream)
         return E_POINTER;
     }
     DWORD version = 0;
-    ULONG got = 0;
-    if (const HRESULT hr = stream->Read(&version, sizeof version, &got); FAILED(hr) || got != sizeof version) {
-        return FAILED(hr) ? hr : STG_E_READFAULT;
+    if (const HRESULT hr = ReadStateBytes(stream, &version, sizeof version); hr != S_OK) {
+        return hr;
     }
     if (version > 2) {
         throw XKVO(kBadPaneVersion);
     }
     if (version == 2) {
+        if (const HRESULT hr = LoadObjects(stream); FAILED(hr)) {
+            return hr;
+        }
         for (ChannelPane* pane : channels_) {
             if (const HRESULT hr = pane->ReadState(stream); hr != S_OK) {
                 return hr;
@@ -1086,6 +1114,9 @@ HRESULT DataPane::Save(IStream* stream)
     }
     const DWORD version = 2;
     if (const HRESULT hr = stream->Write(&version, sizeof version, nullptr); FAILED(hr)) {
+        return hr;
+    }
+    if (const HRESULT hr = SaveObjects(stream); FAILED(hr)) {
         return hr;
     }
     for (ChannelPane* pane : channels_) {
@@ -1240,6 +1271,9 @@ HRESULT DataPane::Services::GetLaneSelectors(LONG index, LONG, LONG pair[2])
 
 HRESULT DataPane::Services::GetLaneInformation(LONG index, LONG lane, IUnknown** out)
 {
+    if (pane_.lanesRedirection_) {
+        return pane_.lanesRedirection_->GetLaneInformation(index, lane, out);
+    }
     ChannelPane* pane = LaneAt(index);
     if (!pane || !out) {
         return E_INVALIDARG;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "chartdraw/channelpane.h"
+#include "chartdraw/interactiveobjects.h"
 #include "chartdraw/timescale.h"
 #include "foundation/rational.h"
 #include "sdk/charttimebase.h"
@@ -49,7 +50,21 @@ enum class ScrollCode { LineUp = 0, LineDown, PageUp, PageDown, ThumbPosition, T
 // What the pane tells the objects that overlay it (markers and the like).
 enum class PaneNotice { SamplingStarted, DataArrived, SamplingEnded, BeforeScroll, AfterScroll, Redraw, ScrollRange };
 
-class DataPane : public ChildPaneOwner {
+// The lanes of a chart as its users see them: how many there are and each lane's scales.
+struct IKVOChartLanes : IUnknown {
+    virtual HRESULT GetLaneCount(LONG* count) = 0;                                   // 3
+    virtual HRESULT SetLaneCount(LONG count) = 0;                                    // 4
+    virtual HRESULT Reserved5() = 0;                                                 // 5
+    virtual HRESULT Reserved6() = 0;                                                 // 6
+    virtual HRESULT GetLaneInformation(LONG index, LONG lane, IUnknown** out) = 0;   // 7
+
+protected:
+    ~IKVOChartLanes() = default;
+};
+// {4C7D2E85-B1A6-4F39-8E02-D5A9736C1B48}
+inline constexpr IID IID_IKVOChartLanes{0x4C7D2E85, 0xB1A6, 0x4F39, {0x8E, 0x02, 0xD5, 0xA9, 0x73, 0x6C, 0x1B, 0x48}};
+
+class DataPane : public ChildPaneOwner, public InteractiveObjectContainer {
 public:
     static constexpr DWORD kModeDetached = 1u << 18;
     static constexpr DWORD kModeNoObjectRefresh = 1u << 29;
@@ -161,6 +176,16 @@ public:
     // The host subject's framework message (key position, kind, packed body); unset when there is no subject.
     std::function<void(const ChartBlockPosition&, LONG, const void*, std::size_t)> onFrameworkMessage;
     HWND scaleParent = nullptr;
+    // The host's channel source: the title of the channel in a lane; unset when the pane has no source.
+    std::function<std::optional<std::u16string>(LONG)> channelTitle;
+    bool ChannelTitle(LONG paneIndex, std::u16string& text) const override
+    {
+        const std::optional<std::u16string> title = channelTitle ? channelTitle(paneIndex) : std::nullopt;
+        if (title) {
+            text = *title;
+        }
+        return title.has_value();
+    }
 
     std::recursive_mutex& Lock() { return lock_; }
 
@@ -237,6 +262,32 @@ public:
     HRESULT HorizontalAutoscale(LONG) { return E_NOTIMPL; }
     void OnFollowChanging(bool on, bool notify) { SetFollowNewest(on, notify); }
 
+    // --- lanes as the chart's users see them, and the objects over the pane
+    IKVOChartLanes* ChartLanes() { return &lanes_; }
+    // While set, lane queries and lane counts go to this object instead (one reference held).
+    void SetLanesRedirection(IKVOChartLanes* lanes) { lanesRedirection_ = lanes; }
+    virtual void OnChannelAttached(LONG index);
+    virtual void OnChannelRemoved(LONG index);
+    // Stores the rectangle and places the data area inside it, between the widest scale strips of the lanes.
+    virtual void SetViewRect(const RECT& rect);
+    RECT GetViewRect() const { return viewRect_; }
+    LONG minLane1StripWidth = 0;
+    LONG minLane2StripWidth = 0;
+    LONG Lane1StripWidth() const { return lane1Strip_; }
+    LONG Lane2StripWidth() const { return lane2Strip_; }
+    // A private copy of the rectangle for layer code / 256 (0..7) of a lane; E_INVALIDARG for another lane.
+    HRESULT SetLayerDragRect(LONG lane, LONG layerCode, const RECT* rect);
+    // Tells every lane which records the view shows and lets a lane waiting for an autoscale take the visible range.
+    void SyncVisibleRange();
+    // Lane `channel`'s visible value range from the data block: false for an unknown lane or a failed query.
+    virtual bool ApplyPendingAutoscale(IChartDataBlock* block, LONG index, LONG channel);
+    static constexpr DWORD kModeLatestWhileLive = 1u << 30;
+    void BroadcastPoint(LONG a, LONG b, LONG c);
+    bool BroadcastWithHandled(LONG a, LONG b);
+    void BroadcastNotice();
+    // The window's mouse and key messages: true when an object took the message.
+    bool BroadcastInput(UINT message, WPARAM wParam, LPARAM lParam);
+
 protected:
     virtual ChannelPane* CreateChannelPane(LONG index);
     void LayoutLanes();
@@ -256,7 +307,10 @@ private:
         HRESULT GetPixelsPerMmY(LONG, LONG, double* out) override;
         HRESULT GetDeviceScale(LONG, double* x, double* y) override;
         HRESULT GetNoControlsMode(LONG, WORD* on) override;
-        HRESULT SetLayerDragRect(LONG, LONG, const RECT*) override { return E_NOTIMPL; }
+        HRESULT SetLayerDragRect(LONG lane, LONG layerCode, const RECT* rect) override
+        {
+            return pane_.SetLayerDragRect(lane, layerCode, rect);
+        }
         HRESULT SetLayerOpacity(LONG lane, LONG layerCode, LONG value) override;
         HRESULT GetDataRect(LONG index, RECT* rect) override;
         HRESULT Redraw(LONG index, const RECT* rect) override;
@@ -275,15 +329,29 @@ private:
         DataPane& pane_;
     };
 
+    // The pane's own lanes (a member object; AddRef and Release give 1).
+    class Lanes final : public IKVOChartLanes {
+    public:
+        explicit Lanes(DataPane& pane) : pane_(pane) {}
+        HRESULT QueryInterface(REFIID iid, void** out) override;
+        ULONG AddRef() override { return 1; }
+        ULONG Release() override { return 1; }
+        HRESULT GetLaneCount(LONG* count) override;
+        HRESULT SetLaneCount(LONG count) override;
+        HRESULT Reserved5() override { return S_OK; }
+        HRESULT Reserved6() override { return S_OK; }
+        HRESULT GetLaneInformation(LONG index, LONG lane, IUnknown** out) override;
+
+    private:
+        DataPane& pane_;
+    };
+
     void StoreCompression(const KVORationalImp& compression);
     void ApplyCompression(const KVORationalImp& compression, const ChartBlockPosition* position);
     void SendViewNotice(const ViewCallback& first, const ViewCallback& second);
-    void Notice(PaneNotice notice)
-    {
-        if (onNotice) {
-            onNotice(notice);
-        }
-    }
+    // Tells the owner's callback and every interactive object; `pixels` and `value` go with the notices that
+    // carry them (after scroll: pixels and kind; sampling started: the value).
+    void Notice(PaneNotice notice, LONGLONG pixels = 0, DWORD value = 0);
     void ErasePanes(HDC dc, bool clearPending);
     TickMapping MappingFor(const ChartBlockPosition& position, LONGLONG a0, LONG x0) const;
 
@@ -314,6 +382,11 @@ private:
     std::vector<ChannelPane*> channels_;
     std::recursive_mutex lock_;
     Services services_{*this};
+    Lanes lanes_{*this};
+    platform::ComPtr<IKVOChartLanes> lanesRedirection_;
+    RECT viewRect_{};
+    LONG lane1Strip_ = 0;
+    LONG lane2Strip_ = 0;
     DWORD printWord_ = 0;
     HWND window_ = nullptr;
     HWND parentWindow_ = nullptr;

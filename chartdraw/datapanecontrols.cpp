@@ -61,10 +61,17 @@ void DataPane::Attach(HWND parent, HWND window)
         CreateBars();
     }
     SetFollowNewest(follow_, true);
+    for (std::size_t index = 0; index < channels_.size(); ++index) {
+        OnChannelAttached(static_cast<LONG>(index));
+    }
     if (zoom_) {
         const KVORationalImp c = GetCompression();
         zoom_->SetRatio(c.numerator, c.denominator);
     }
+    Broadcast([&](IInteractiveObject& object) {
+        object.OnTimeBaseChanged(timeBase_.Get());
+        object.OnAttached();
+    });
 }
 
 void DataPane::CreateBars()

@@ -1,4 +1,5 @@
 #include "chartdraw/graticule.h"
+#include "sdk/chartchannelsettings.h"
 
 #include "foundation/hsvcolor.h"
 #include "foundation/prefixedunit.h"
@@ -157,6 +158,67 @@ HRESULT GraticuleDrawer::SetDrawerServices(IDrawerDataPane* services)
     DrawerBase::SetDrawerServices(services);
     if (services) {
         ApplyLayout();
+    }
+    return S_OK;
+}
+
+HRESULT GraticuleDrawer::ApplyChannelSettings(IUnknown* settings, IUnknown* displaySettings, LONG)
+{
+    platform::ComPtr<IChartGridOptions> grid;
+    if (settings && SUCCEEDED(settings->QueryInterface(IID_IChartGridOptions, grid.OutVoid())) && grid) {
+        DWORD choice = columnStencilChoice_;
+        COLORREF colour = gridColour_;
+        WORD show = showGrid_ ? 1 : 0;
+        if (SUCCEEDED(grid->GetGrid(&choice, &colour, &show))) {
+            columnStencilChoice_ = choice;
+            gridColour_ = colour;
+            showGrid_ = show != 0;
+        }
+        WORD labels = showLabels_ ? 1 : 0;
+        if (SUCCEEDED(grid->GetShowLabels(&labels)) && (labels != 0) != showLabels_) {
+            showLabels_ = labels != 0;
+            ApplyLayout();
+        }
+    }
+    platform::ComPtr<IChartLevelSettings> levels;
+    if (!displaySettings ||
+        FAILED(displaySettings->QueryInterface(IID_IChartLevelSettings, levels.OutVoid())) || !levels) {
+        return S_OK;
+    }
+    for (LONG index : {1, 2}) {
+        const DWORD setFlag = index == 1 ? GraticuleSettings::kLevel1 : GraticuleSettings::kLevel2;
+        const DWORD lineFlag = index == 1 ? GraticuleSettings::kLine1 : GraticuleSettings::kLine2;
+        COLORREF& lineColour = index == 1 ? settings_.line1 : settings_.line2;
+        WORD set = 0;
+        WORD line = 0;
+        COLORREF colour = lineColour;
+        if (SUCCEEDED(levels->GetLevelLine(index, &set, &line, &colour))) {
+            settings_.flags = (settings_.flags & ~(setFlag | lineFlag)) | (set ? setFlag : 0) | (line ? lineFlag : 0);
+            lineColour = colour;
+        }
+        double& value = index == 1 ? settings_.level1 : settings_.level2;
+        double read = value;
+        BSTR unit = nullptr;
+        BSTR note = nullptr;
+        if (SUCCEEDED(levels->GetLevelValue(index, &read, &unit, &note))) {
+            value = read;
+            settings_.texts[index - 1] = KVO::String(unit);
+            settings_.texts[index + 1] = KVO::String(note);
+        }
+        SysFreeString(unit);
+        SysFreeString(note);
+    }
+    WORD on[3]{};
+    COLORREF colours[3]{settings_.below, settings_.band, settings_.above};
+    if (SUCCEEDED(levels->GetLevelFills(on, colours))) {
+        const DWORD fillFlags[3]{GraticuleSettings::kFillBelow, GraticuleSettings::kFillBetween,
+                                 GraticuleSettings::kFillAbove};
+        for (int i = 0; i < 3; ++i) {
+            settings_.flags = (settings_.flags & ~fillFlags[i]) | (on[i] ? fillFlags[i] : 0);
+        }
+        settings_.below = colours[0];
+        settings_.band = colours[1];
+        settings_.above = colours[2];
     }
     return S_OK;
 }

@@ -57,6 +57,13 @@ public:
                  DWORD flags, const TimeDivisions* divisions, LONG word) override;
     HRESULT Clone(DWORD flags, IChartRecordDrawer** copy) override;
     void* GetSettingsRecord() override { return &settings_; }
+    // Grid options from the channel's settings (`IChartGridOptions`), threshold levels from its display settings
+    // (`IChartLevelSettings`); what either does not give stays as it was.
+    HRESULT ApplyChannelSettings(IUnknown* settings, IUnknown* displaySettings, LONG channel) override;
+    bool ShowsGrid() const { return showGrid_; }
+    bool ShowsLabels() const { return showLabels_; }
+    DWORD ColumnStencilChoice() const { return columnStencilChoice_; }
+    COLORREF GridColour() const { return gridColour_; }
 
     GraticuleSettings& Settings() { return settings_; }
     DWORD GraticuleFlags() const { return graticuleFlags_; }

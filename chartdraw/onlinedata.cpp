@@ -43,9 +43,9 @@ HRESULT PaneOnlineData::GetInterest(DWORD* flags, WORD* wanted)
     return S_OK;
 }
 
-HRESULT PaneOnlineData::SamplingStarted(DWORD, DWORD) { return pane_.SamplingStarted(0); }
+HRESULT PaneOnlineData::SamplingStarted(DWORD value) { return pane_.SamplingStarted(value); }
 
-HRESULT PaneOnlineData::RecordStarted(DWORD, DWORD)
+HRESULT PaneOnlineData::BlockStarted(LONG, DWORD, double, LONGLONG, LONGLONG, DWORD, DWORD, DWORD, VARIANT_BOOL)
 {
     KVOPosition end;
     if (!recording_ || FAILED(recording_->GetRecordEndPosition(0, &end))) {
@@ -56,7 +56,7 @@ HRESULT PaneOnlineData::RecordStarted(DWORD, DWORD)
     return pane_.BlockStarted(end.mRecord, tickSeconds, false);
 }
 
-HRESULT PaneOnlineData::DataArrived(DWORD, DWORD)
+HRESULT PaneOnlineData::NewData(LONG)
 {
     KVOPosition end;
     if (!recording_ || FAILED(recording_->GetRecordEndPosition(0, &end))) {
@@ -66,28 +66,25 @@ HRESULT PaneOnlineData::DataArrived(DWORD, DWORD)
     return pane_.NewData(end.mRecordOffset);
 }
 
-HRESULT PaneOnlineData::SamplingStopped(DWORD, DWORD)
-{
-    const HRESULT stopped = pane_.SamplingStopped(0, 0);
-    pane_.AfterStop(false);
-    return stopped;
-}
+HRESULT PaneOnlineData::SamplingStopped(DWORD a, DWORD b) { return pane_.SamplingStopped(a, b); }
 
-HRESULT PaneOnlineData::GetLatency(DWORD* out)
-{
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = 0;
-    return S_OK;
-}
+HRESULT PaneOnlineData::AfterStop(VARIANT_BOOL flag) { return pane_.AfterStop(flag != VARIANT_FALSE); }
 
-HRESULT PaneOnlineData::GetInterval(DWORD, DWORD, DWORD, DWORD* out)
+HRESULT PaneOnlineData::GetUpdateInterval(DWORD, DWORD* out)
 {
     if (!out) {
         return E_POINTER;
     }
     *out = 100; // the pane's update interval in milliseconds
+    return S_OK;
+}
+
+HRESULT PaneOnlineData::GetDataKinds(DWORD, DWORD, DWORD, DWORD* out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = 100;
     return S_OK;
 }
 

@@ -17,17 +17,17 @@ public:
     ULONG AddRef() override { return count_.Add(); }
     ULONG Release() override;
     HRESULT GetInterest(DWORD* flags, WORD* wanted) override;
-    HRESULT SamplingStarting(DWORD, DWORD) override { return S_OK; }
-    HRESULT SamplingStarted(DWORD, DWORD) override;
-    HRESULT RecordStarted(DWORD, DWORD) override;
+    HRESULT SamplingStarted(DWORD value) override;
+    HRESULT BlockStarted(LONG, DWORD, double, LONGLONG, LONGLONG, DWORD, DWORD, DWORD, VARIANT_BOOL) override;
+    HRESULT NewData(LONG) override;
     HRESULT SamplingStopped(DWORD, DWORD) override;
-    HRESULT DataArrived(DWORD, DWORD) override;
-    HRESULT RecordEnded(DWORD, DWORD) override { return S_OK; }
-    HRESULT Reserved10(DWORD, DWORD) override { return S_OK; }
-    HRESULT Reserved11(DWORD, DWORD) override { return S_OK; }
-    HRESULT Idle(DWORD, DWORD) override { return S_OK; }
-    HRESULT GetLatency(DWORD* out) override;
-    HRESULT GetInterval(DWORD, DWORD, DWORD, DWORD* out) override;
+    HRESULT AfterStop(VARIANT_BOOL) override;
+    HRESULT RangeNotice(DWORD, DWORD) override { return S_OK; }
+    HRESULT Reserved10() override { return E_NOTIMPL; }
+    HRESULT Reserved11() override { return E_NOTIMPL; }
+    HRESULT Idle(DWORD) override { return S_OK; }
+    HRESULT GetUpdateInterval(DWORD, DWORD* milliseconds) override;
+    HRESULT GetDataKinds(DWORD, DWORD, DWORD, DWORD* kinds) override;
     void DeleteThis() override { delete this; }
 
 private:

@@ -352,6 +352,25 @@ void TimeScale::Paint(HDC dc, int sweepX, bool showSweep)
 void TimeScale::OnBeginPrint(DWORD) { RefreshFont(); }
 void TimeScale::OnEndPrint() { RefreshFont(); }
 
+HRESULT TimeScale::ReadState(IStream* stream)
+{
+    std::uint32_t version = 0;
+    if (const HRESULT hr = ReadStateBytes(stream, &version, sizeof version); hr != S_OK) {
+        return hr;
+    }
+    CheckStateVersion(version);
+    return S_OK;
+}
+
+HRESULT TimeScale::WriteState(IStream* stream)
+{
+    if (!stream) {
+        return E_POINTER;
+    }
+    const std::uint32_t version = kStateVersion;
+    return stream->Write(&version, sizeof version, nullptr);
+}
+
 void TimeScale::CheckStateVersion(std::uint32_t version)
 {
     if (version >= 3) {

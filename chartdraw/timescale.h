@@ -78,6 +78,9 @@ public:
     virtual void OnEndPrint();
     // Settings versions 3 and later come from a newer program and are refused.
     static void CheckStateVersion(std::uint32_t version);
+    // The state stream is the version word alone.
+    virtual HRESULT ReadState(IStream* stream);
+    virtual HRESULT WriteState(IStream* stream);
     static constexpr std::uint32_t kStateVersion = 2;
 
     int LabelHeight() const { return labelHeight_; }

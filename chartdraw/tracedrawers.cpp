@@ -1,5 +1,7 @@
 #include "chartdraw/tracedrawers.h"
 
+#include "sdk/chartchannelsettings.h"
+
 #include "foundation/defaultcolours.h"
 
 #include <algorithm>
@@ -257,6 +259,36 @@ HRESULT PolyLineTraceDrawer::GetLane(LONG* lane)
         return E_INVALIDARG;
     }
     *lane = lane_;
+    return S_OK;
+}
+
+HRESULT PolyLineTraceDrawer::ApplyChannelSettings(IUnknown* settings, IUnknown*, LONG channelArgument)
+{
+    const bool alternate = subSelector == 4 && alternateChannel != kNoAlternateChannel;
+    const LONG picked = alternate ? alternateChannel : channel;
+    const DWORD pickedSelector = alternate ? alternateSubSelector : subSelector;
+    if (!settings || (channelArgument != -1 && channelArgument != picked)) {
+        return S_OK;
+    }
+    platform::ComPtr<IChartChannelSettings> channelSettings;
+    if (FAILED(settings->QueryInterface(IID_IChartChannelSettings, reinterpret_cast<void**>(channelSettings.Out()))) ||
+        !channelSettings) {
+        return S_OK;
+    }
+    // Each value is kept as it was when the settings do not give it.
+    DWORD style = style_;
+    if (SUCCEEDED(channelSettings->GetStyle(2, &style))) {
+        style_ = style & 0xFFFF;
+    }
+    COLORREF colour = colour_;
+    if (SUCCEEDED(channelSettings->GetColour(0x80000000u, static_cast<LONG>(pickedSelector), &colour))) {
+        colour_ = colour;
+    }
+    LONG width = penWidth_;
+    if (SUCCEEDED(channelSettings->GetPenWidth(&width))) {
+        penWidth_ = width;
+    }
+    DropCachedData(0);
     return S_OK;
 }
 

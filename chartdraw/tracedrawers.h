@@ -26,12 +26,17 @@ public:
     HRESULT RequestData(DWORD flags, LONG lane, LONG a, LONG b, LONG c, LONG d, LONG e) override;
     HRESULT GetLane(LONG* lane) override;
     HRESULT DropCachedData(LONG reserved) override;
+    // Style, colour and pen width from the channel's settings (`IChartChannelSettings`), for channel -1 or the
+    // drawer's own (its alternate one for sub-selector 4).
+    HRESULT ApplyChannelSettings(IUnknown* settings, IUnknown* displaySettings, LONG channel) override;
     HRESULT Clone(DWORD flags, IChartRecordDrawer** copy) override;
 
     // Draws `count` positions from x on; returns the positions consumed.
     virtual LONG DrawPoints(HDC dc, LONG count, LONG x, DWORD colourMode, COLORREF colour);
 
     COLORREF Colour() const { return colour_; }
+    DWORD Style() const { return style_; }
+    LONG PenWidth() const { return penWidth_; }
     double YScale() const { return yScale_; }
     LONG LastX() const { return lastX_; }
     IChartPointSource* CachedBlock() const { return block_.Get(); }

@@ -106,6 +106,25 @@ public:
         });
     }
 
+    HRESULT SelectEvent(LONG index, LONG* count) override
+    {
+        return KVO::GuardSlot([&]() -> HRESULT {
+            const CycleDetector* results = document_->Results();
+            const LONG events = results ? results->EventCount() : 0;
+            if (count) {
+                *count = events;
+            }
+            if (index < 0) {
+                return S_FALSE;
+            }
+            if (index >= events) {
+                return E_INVALIDARG;
+            }
+            document_->SelectEvent(index, 0x80000000u);
+            return S_OK;
+        });
+    }
+
 private:
     platform::ComPtr<CXDoc> document_;
 };
@@ -147,6 +166,16 @@ CAF::MessageMapEntry* CXDoc::MessageMapEntries()
         Map::Update<&CXDoc::OnUpdateAnalyse>(&Msg::DocId<Command::kAnalyse>),
         Map::Execute<&CXDoc::OnClear>(&Msg::DocId<Command::kClear>),
         Map::Update<&CXDoc::OnUpdateClear>(&Msg::DocId<Command::kClear>),
+        Map::Observer<&CXDoc::OnCommentNotice>(&Msg::ChartNoticeId<44>),
+        Map::Observer<&CXDoc::OnFirstActivation>(&Msg::FirstActivationId),
+        Map::Observer<&CXDoc::OnDataChanged>(&Msg::ChartNoticeId<6>),
+        Map::Observer<&CXDoc::OnDataChanged>(&Msg::ChartNoticeId<4>),
+        Map::Observer<&CXDoc::OnDataChangedFrom>(&Msg::ChartNoticeId<14>),
+        Map::Observer<&CXDoc::OnDataRemovedFrom>(&Msg::ChartNoticeId<16>),
+        Map::Observer<&CXDoc::OnMarksGone>(&Msg::ChartNoticeId<18>),
+        Map::Observer<&CXDoc::OnChannelChanged>(&Msg::ChartNoticeId<20>),
+        Map::Observer<&CXDoc::OnChannelChanged>(&Msg::ChartNoticeId<22>),
+        Map::Observer<&CXDoc::OnRangeChanged>(&Msg::ChartNoticeId<34>),
         Map::Message<&CXDoc::OnAnalyzeMessage>(&Msg::AnalyzeMessageId),
         Map::Message<&CXDoc::OnClearAnalysisMessage>(&Msg::ClearAnalysisMessageId),
         Map::Message<&CXDoc::OnCopyToTallysheetMessage>(&Msg::CopyToTallysheetMessageId),
@@ -198,6 +227,11 @@ HRESULT CXDoc::QueryInterface(REFIID iid, void** out)
         auto* job = new AnalysisJob(*this);
         job->AddRef();
         *out = static_cast<IAnalysisJob*>(job);
+        return S_OK;
+    }
+    if (out && iid == IID_IOnlineDataSink) {
+        *out = static_cast<IOnlineDataSink*>(this);
+        AddRef();
         return S_OK;
     }
     if (out && (iid == IID_ICXDocInterface || iid == kOwnDocument)) {
@@ -253,6 +287,7 @@ HRESULT CXDoc::Open()
             RegisterClient();
         }
         persist_.Open();
+        UpdateOnlineSubscription();
         Results();
         TableData();
         if (hostDocument_) {
@@ -266,6 +301,13 @@ HRESULT CXDoc::Open()
 HRESULT CXDoc::Close()
 {
     return KVO::GuardSlot([&]() -> HRESULT {
+        // The host's listeners must not keep a document that is going.
+        platform::ComPtr<IOnlineDataNotices> notices;
+        if (onlineSubscribed_ && hostDocument_ &&
+            SUCCEEDED(hostDocument_->QueryInterface(IID_IOnlineDataNotices, notices.OutVoid())) && notices) {
+            notices->Unsubscribe(this);
+        }
+        onlineSubscribed_ = false;
         RemoveCalcChannels();
         ReleaseClient();
         WithdrawPersistence();

@@ -9,11 +9,14 @@
 #include "frame/typeid.h"
 #include "sdk/analysismanager.h"
 #include "sdk/calcchannels.h"
+#include "sdk/datasource.h"
+#include "sdk/sampling.h"
 
 #include <memory>
 
 class TVF_TableViewMgr;
 class CXTableViewEx;
+class CXViewBase;
 
 namespace CX {
 class TableViewData;
@@ -28,6 +31,17 @@ namespace CX::Doc {
 // {4F8E2D61-A937-4C05-B2E8-19D7C3A65F0B}: answered by an analysis document (and a host document that leads to one).
 inline constexpr IID IID_ICXDocInterface{0x4F8E2D61, 0xA937, 0x4C05, {0xB2, 0xE8, 0x19, 0xD7, 0xC3, 0xA6, 0x5F, 0x0B}};
 
+// The object's interface `iid`, or null (also for a null object).
+template <class I>
+platform::ComPtr<I> Ask(IUnknown* object, REFIID iid)
+{
+    platform::ComPtr<I> answer;
+    if (object) {
+        object->QueryInterface(iid, answer.OutVoid());
+    }
+    return answer;
+}
+
 // Command indexes of the document family.
 namespace Command {
 inline constexpr WORD kSettings = 1;
@@ -35,7 +49,7 @@ inline constexpr WORD kClear = 8;
 inline constexpr WORD kAnalyse = 9;
 } // namespace Command
 
-class CXDoc : public ChartChildDocument, private PersistTables {
+class CXDoc : public ChartChildDocument, public IOnlineDataSink, private PersistTables {
     CAF_DECLARE_MESSAGE_MAP(CXDoc, void)
 
 public:
@@ -60,6 +74,46 @@ public:
     ~CXDoc() override;
 
     HRESULT QueryInterface(REFIID iid, void** out) override;
+    ULONG AddRef() override { return ChartChildDocument::AddRef(); }
+    ULONG Release() override { return ChartChildDocument::Release(); }
+
+    // ---- analysis while sampling (the host's online-data notices) and the host's change notices ----
+    // Subscribes the document to the host's sampling notices while analysis while sampling (2009) is on, and ends
+    // the subscription when it is off.
+    void UpdateOnlineSubscription();
+    HRESULT GetInterest(DWORD* flags, WORD* wanted) override;
+    HRESULT SamplingStarted(DWORD value) override;
+    HRESULT BlockStarted(LONG block, DWORD channels, double tickPeriod, LONGLONG firstTick, LONGLONG reserved1,
+                         DWORD reserved2, DWORD reserved3, DWORD reserved4, VARIANT_BOOL recorded) override;
+    HRESULT NewData(LONG samples) override;
+    HRESULT SamplingStopped(DWORD a, DWORD b) override;
+    HRESULT AfterStop(VARIANT_BOOL flag) override;
+    HRESULT RangeNotice(DWORD, DWORD) override { return S_OK; }
+    HRESULT Reserved10() override { return E_NOTIMPL; }
+    HRESULT Reserved11() override { return E_NOTIMPL; }
+    HRESULT Idle(DWORD) override { return S_OK; }
+    HRESULT GetUpdateInterval(DWORD value, DWORD* milliseconds) override;
+    HRESULT GetDataKinds(DWORD a, DWORD b, DWORD c, DWORD* kinds) override;
+    void DeleteThis() override { delete this; }
+    // The host's notices: the first activation, changed data (two range arguments, or one), a position from which
+    // the data changed (n 14; n 16 also removes the marks), marks gone (n 18), a channel changed (n 20, 22).
+    void OnFirstActivation(FirstActivationNotice notice);
+    // A comment of the module's event marks names its event ("CX: Peak N"): event N - 1 becomes the current one.
+    void OnCommentNotice(IUnknown* comment);
+    void OnDataChanged(ChartRangeNotice notice);
+    void OnRangeChanged(LONG range);
+    void OnDataChangedFrom(KVOPosition position);
+    void OnDataRemovedFrom(KVOPosition position);
+    void OnMarksGone();
+    void OnChannelChanged(LONG channel);
+    // Asks the host which channels the change touched; when the source channel is among them the analysis is
+    // redone (not sampling) or cleared (sampling). True when the source channel changed.
+    bool DataChanged(LONG first, LONG second);
+    // The sampling state of the online notices.
+    bool OnlineActive() const { return onlineActive_; }
+    bool OnlineBlockOpen() const { return onlineBlockOpen_; }
+    LONG OnlineSamples() const { return onlineSamples_; }
+    LONG SampledBlock() const { return sampledBlock_; }
 
     // Adds the source channel's settings group, creates what the analysis needs and the calculation channels.
     HRESULT Open();
@@ -115,7 +169,8 @@ public:
     void RebuildCalculationChannels();
     void PutEventMarks();
     void RemoveEventMarks();
-    bool IsHostSampling() const { return sampling; }
+    // The host document's sampling state; false when it has no sampling-state object.
+    bool IsHostSampling() const;
     // The analyse command and own message: a new range, the event-chain channel titled; false when nothing was
     // analysed.
     bool RunAnalysis();
@@ -145,18 +200,27 @@ public:
     // The table view announces itself (and null when it goes); the document refreshes it with its results.
     void AttachTableView(CXTableViewEx* view);
     CXTableViewEx* TableView() const { return tableView_; }
-    // Makes an event current; bit 31 of the flags also selects its row in the table view.
-    void SelectEvent(std::int32_t index, DWORD flags);
     // Own message 1: the table's rows into the host's Tallysheet; the user is told when not every row went in.
     HRESULT OnCopyToTallysheetMessage();
     // A help topic of the module through the host application; E_FAIL when the host cannot show it.
     HRESULT ShowHelpTopic(const char16_t* topic);
     std::int32_t CurrentEvent() const { return currentEvent_; }
     void SetCurrentEvent(std::int32_t index) { currentEvent_ = index; }
+
+    // ---- the views ----
+    // The analysis view announces itself (and is refreshed) and withdraws; other objects are ignored.
+    void AttachView(CXViewBase* view);
+    void DetachView(CXViewBase* view);
+    CXViewBase* AnalysisViewWindow() const { return analysisView_; }
+    // Makes an event current and refreshes the analysis view; bit 31 of the flags also selects its table row.
+    void SelectEvent(std::int32_t index, DWORD flags);
+    // Shows the current event in the host chart (its comment popup).
+    void ShowCurrentEventInChart();
     bool IsOnlineAnalysis();
     bool HasAnalysedRange();
     bool busy = false;
     bool sampling = false;
+    bool firstActivation = true;
     bool clientEnabled = true;
 
 private:
@@ -182,8 +246,22 @@ private:
     platform::ComPtr<TableViewData> tableData_;
     platform::ComPtr<TVF_TableViewMgr> tableManager_;
     std::int32_t currentEvent_ = 0;
+    CXViewBase* analysisView_ = nullptr;
     std::unique_ptr<CycleDetector> results_;
     CXTableViewEx* tableView_ = nullptr; // the window's own lifetime; it detaches itself
+    // Analysis while sampling: the block flag of the last block start, a block open, its samples so far, the
+    // results block still to be started, the block being sampled and the first sampling-position answer.
+    bool onlineActive_ = false;
+    bool onlineBlockOpen_ = false;
+    LONG onlineSamples_ = 0;
+    bool blockStartPending_ = false;
+    LONG sampledBlock_ = 0;
+    KVOPosition samplingPosition_{};
+    bool onlineSubscribed_ = false;
+    // The event that a chart comment names becomes the current event (with the views' selection flag bit 31).
+    void SelectEventFromComment(std::int32_t index);
+    // Tells the observers that the event-chain channel's events changed.
+    void NotifyEventChainObservers();
 };
 
 } // namespace CX::Doc

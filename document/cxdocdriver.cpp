@@ -2,6 +2,7 @@
 // chunks with progress and cancel, the marks, and the clearing around it.
 #include "document/chartdatachilddata.h"
 #include "document/cxdoc.h"
+#include "graph/analysisview/cxviewbase.h"
 #include "document/docmessages.h"
 #include "document/expressionbuilder.h"
 #include "document/settingids.h"
@@ -17,6 +18,7 @@
 #include "sdk/analysishost.h"
 #include "sdk/datasource.h"
 #include "sdk/documentsite.h"
+#include "sdk/sampling.h"
 #include "sdk/tableview.h"
 #include "tableview/cxtableviewex.h"
 #include "tableview/tvftableviewmgr.h"
@@ -41,16 +43,6 @@ void ShowMessage(UINT textId, UINT icon)
 {
     MessageBoxW(GetActiveWindow(), reinterpret_cast<LPCWSTR>(LoadText(textId).c_str()),
                 reinterpret_cast<LPCWSTR>(LoadText(StringId::ModuleCaption).c_str()), icon);
-}
-
-template <class I>
-platform::ComPtr<I> Ask(IUnknown* object, REFIID iid)
-{
-    platform::ComPtr<I> answer;
-    if (object) {
-        object->QueryInterface(iid, answer.OutVoid());
-    }
-    return answer;
 }
 
 // The calculation channels whose events are marked, by analysis type.
@@ -118,8 +110,17 @@ bool CXDoc::RunSettingsDialog(std::int32_t openingCode)
     Settings().Assign(copy);
     persist_.dirty = true;
     AttachPersistence();
+    // The new analysis must not run while the host samples into the document: sampling stops around it.
+    const bool wasSampling = IsHostSampling();
+    const auto state = Ask<IHostSampling>(hostDocument_.Get(), IID_IHostSampling);
+    if (wasSampling && state) {
+        state->StopSampling();
+    }
     RunAnalysis();
     clientEnabled = true;
+    if (wasSampling && state) {
+        state->StartSampling(0.0);
+    }
     return true;
 }
 
@@ -194,9 +195,7 @@ bool CXDoc::Analyse(bool useStoredRange, bool titleFlag)
             extent->GetEndOfData(0x80000000u, &end);
         }
         RebuildCalculationChannels();
-        const CalcChannelNotice notice{static_cast<std::int32_t>(TypeIdClass<&GUID_ChartNoticeFamily, 52>::Get()),
-                                       settings.GetLong(kEventChainChannel), 4};
-        NotifyObservers(static_cast<DWORD>(notice.noticeId), &notice);
+        NotifyEventChainObservers();
 
         platform::ComPtr<IDataSourceHolder> holder = Ask<IDataSourceHolder>(hostDocument_.Get(), IID_IDataSourceHolder);
         platform::ComPtr<IDataSource> source;
@@ -279,6 +278,13 @@ bool CXDoc::Analyse(bool useStoredRange, bool titleFlag)
     return result;
 }
 
+void CXDoc::NotifyEventChainObservers()
+{
+    const CalcChannelNotice notice{static_cast<std::int32_t>(TypeIdClass<&GUID_ChartNoticeFamily, 52>::Get()),
+                                   Settings().GetLong(kEventChainChannel), 4};
+    NotifyObservers(static_cast<DWORD>(notice.noticeId), &notice);
+}
+
 void CXDoc::ClearAnalysis()
 {
     RemoveEventMarks();
@@ -314,7 +320,10 @@ void CXDoc::RequestHostUpdate()
 
 void CXDoc::NotifyViews()
 {
-    // The host redraws its channels; the table view reloads its rows.
+    // The host redraws its channels; the views show the new results.
+    if (analysisView_) {
+        analysisView_->Refresh();
+    }
     RequestHostUpdate();
     if (tableView_) {
         tableView_->Refresh();
@@ -326,14 +335,6 @@ void CXDoc::AttachTableView(CXTableViewEx* view)
     tableView_ = view;
     if (tableView_) {
         tableView_->Refresh();
-    }
-}
-
-void CXDoc::SelectEvent(std::int32_t index, DWORD flags)
-{
-    currentEvent_ = index;
-    if ((flags & 0x80000000u) && tableView_) {
-        tableView_->SelectEventRow(index);
     }
 }
 

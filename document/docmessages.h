@@ -4,6 +4,7 @@
 
 #include "document/cxdoc.h"
 #include "frame/messageclasses.h"
+#include "sdk/analysishost.h"
 #include "sdk/analysismanager.h"
 
 namespace CX::Msg {
@@ -24,6 +25,14 @@ DWORD AnalysisManagerId()
 {
     return TypeIdClass<&GUID_AnalysisManagerFamily, N>::Get();
 }
+
+// The host chart's notices (n 4, 6, 14, 16, 18, 20, 22, 34, 44, 52) and the first activation of a document.
+template <WORD N>
+DWORD ChartNoticeId()
+{
+    return TypeIdClass<&GUID_ChartNoticeFamily, N>::Get();
+}
+inline DWORD FirstActivationId() { return 0x80000000u; }
 
 // A message of the document's own: an id and no data.
 class DocMessage final : public IMessage, public KVO::CComObjectRoot {

@@ -304,7 +304,7 @@ HRESULT EnumGetterBase::SamplingStopped(DWORD, DWORD)
     return S_OK;
 }
 
-HRESULT EnumGetterBase::GetLatency(DWORD* out)
+HRESULT EnumGetterBase::GetUpdateInterval(DWORD, DWORD* out)
 {
     if (!out) {
         return E_POINTER;
@@ -313,7 +313,7 @@ HRESULT EnumGetterBase::GetLatency(DWORD* out)
     return S_OK;
 }
 
-HRESULT EnumGetterBase::GetInterval(DWORD, DWORD, DWORD, DWORD* out)
+HRESULT EnumGetterBase::GetDataKinds(DWORD, DWORD, DWORD, DWORD* out)
 {
     if (!out) {
         return E_POINTER;

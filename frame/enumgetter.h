@@ -69,17 +69,21 @@ public:
     ULONG Release() override { return 1; }
     // IOnlineDataSink
     HRESULT GetInterest(DWORD* flags, WORD* wanted) override;
-    HRESULT SamplingStarting(DWORD, DWORD) override { return S_OK; }
-    HRESULT SamplingStarted(DWORD, DWORD) override { return S_OK; }
-    HRESULT RecordStarted(DWORD, DWORD) override { return S_OK; }
+    HRESULT SamplingStarted(DWORD) override { return S_OK; }
+    HRESULT BlockStarted(LONG, DWORD, double, LONGLONG, LONGLONG, DWORD, DWORD, DWORD, VARIANT_BOOL) override
+    {
+        return S_OK;
+    }
+    HRESULT NewData(LONG) override { return S_OK; }
+    // The recording stops: the owner's callback, then the sources go.
     HRESULT SamplingStopped(DWORD a, DWORD b) override;
-    HRESULT DataArrived(DWORD, DWORD) override { return S_OK; }
-    HRESULT RecordEnded(DWORD, DWORD) override { return S_OK; }
-    HRESULT Reserved10(DWORD, DWORD) override { return E_NOTIMPL; }
-    HRESULT Reserved11(DWORD, DWORD) override { return E_NOTIMPL; }
-    HRESULT Idle(DWORD, DWORD) override { return S_OK; }
-    HRESULT GetLatency(DWORD* out) override;
-    HRESULT GetInterval(DWORD a, DWORD b, DWORD c, DWORD* out) override;
+    HRESULT AfterStop(VARIANT_BOOL) override { return S_OK; }
+    HRESULT RangeNotice(DWORD, DWORD) override { return S_OK; }
+    HRESULT Reserved10() override { return E_NOTIMPL; }
+    HRESULT Reserved11() override { return E_NOTIMPL; }
+    HRESULT Idle(DWORD) override { return S_OK; }
+    HRESULT GetUpdateInterval(DWORD, DWORD* milliseconds) override;
+    HRESULT GetDataKinds(DWORD a, DWORD b, DWORD c, DWORD* kinds) override;
     void DeleteThis() override { delete this; }
 
 private:

@@ -40,9 +40,10 @@ HRESULT ChartRecorder::GetChannelTimeBase(DWORD, LONG, LONG, ChannelTimeBase* ou
 template <class Notice>
 void ChartRecorder::Tell(Notice notice)
 {
-    const auto sinks = sinks_; // a listener may unsubscribe while it is told
-    for (const auto& sink : sinks) {
-        (sink.Get()->*notice)(0, 0);
+    sinks_.ForEach(notice);
+    // Readers of the recording listen on its data source.
+    if (reader_) {
+        reader_->Sinks().ForEach(notice);
     }
 }
 
@@ -56,11 +57,7 @@ HRESULT ChartRecorder::CanSample(IKVOString** reason, VARIANT_BOOL* can)
     return S_OK;
 }
 
-HRESULT ChartRecorder::Prepare(LONG)
-{
-    Tell(&IOnlineDataSink::SamplingStarting);
-    return S_OK;
-}
+HRESULT ChartRecorder::Prepare(LONG) { return S_OK; }
 
 HRESULT ChartRecorder::StartRecord(LONG, IKVOChannelDataSource* source, double tickPeriod, double, double, LONG, LONG,
                                    LONG, VARIANT_BOOL)
@@ -79,9 +76,12 @@ HRESULT ChartRecorder::StartRecord(LONG, IKVOChannelDataSource* source, double t
     end_ = 0;
     if (!sampling_) {
         sampling_ = true;
-        Tell(&IOnlineDataSink::SamplingStarted);
+        Tell([](IOnlineDataSink& sink) { sink.SamplingStarted(0); });
     }
-    Tell(&IOnlineDataSink::RecordStarted);
+    const LONG block = block_;
+    Tell([&](IOnlineDataSink& sink) {
+        sink.BlockStarted(block, static_cast<DWORD>(channels), tickPeriod, 0, 0, 0, 0, 0, VARIANT_TRUE);
+    });
     return S_OK;
 }
 
@@ -111,7 +111,7 @@ HRESULT ChartRecorder::AddTicks(LONG ticks)
         document_->SetSamples(block_, channel, std::move(samples));
     }
     end_ += ticks;
-    Tell(&IOnlineDataSink::DataArrived);
+    Tell([&](IOnlineDataSink& sink) { sink.NewData(ticks); });
     return S_OK;
 }
 
@@ -121,7 +121,10 @@ HRESULT ChartRecorder::EndRecord(LONG, LONG* out)
         *out = 0;
     }
     readers_.clear();
-    Tell(&IOnlineDataSink::RecordEnded);
+    if (block_ >= 0) {
+        document_->FinishBlock(block_);
+    }
+    Tell([](IOnlineDataSink& sink) { sink.SamplingStopped(0, 0); });
     return S_OK;
 }
 
@@ -131,7 +134,7 @@ HRESULT ChartRecorder::Stop(VARIANT_BOOL)
     enabled_.clear();
     if (sampling_) {
         sampling_ = false;
-        Tell(&IOnlineDataSink::SamplingStopped);
+        Tell([](IOnlineDataSink& sink) { sink.AfterStop(VARIANT_TRUE); });
     }
     return S_OK;
 }
@@ -166,24 +169,9 @@ HRESULT ChartRecorder::GetTickPeriod(LONG, LONG record, double* period)
     return S_OK;
 }
 
-HRESULT ChartRecorder::Subscribe(IOnlineDataSink* sink)
-{
-    if (!sink) {
-        return E_POINTER;
-    }
-    sinks_.emplace_back(sink);
-    return S_OK;
-}
+HRESULT ChartRecorder::Subscribe(IOnlineDataSink* sink) { return sinks_.Subscribe(sink); }
 
-HRESULT ChartRecorder::Unsubscribe(IOnlineDataSink* sink)
-{
-    const auto found = std::find_if(sinks_.begin(), sinks_.end(), [&](const auto& held) { return held.Get() == sink; });
-    if (found == sinks_.end()) {
-        return S_FALSE;
-    }
-    sinks_.erase(found);
-    return S_OK;
-}
+HRESULT ChartRecorder::Unsubscribe(IOnlineDataSink* sink) { return sinks_.Unsubscribe(sink); }
 
 DataSource* ChartRecorder::Reader()
 {

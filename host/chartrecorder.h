@@ -1,11 +1,13 @@
 // Chart data that records: the host's recording sink pulls each new tick of every enabled channel from the data
 // source that records into it, appends the samples to a block of its own document and tells its listeners, in the
-// host's order, that sampling starts, a record starts, data arrives, the record ends and sampling stops.
+// host's order, that sampling starts, a record starts, data arrives, the record's recording stops and sampling has
+// ended.
 #pragma once
 
 #include "host/comobject.h"
 #include "host/datasource.h"
 #include "host/document.h"
+#include "host/onlinesinks.h"
 #include "sdk/channeltoken.h"
 #include "sdk/chartdata.h"
 #include "sdk/datasource.h"
@@ -72,8 +74,6 @@ public:
 
 private:
     ChartRecorder() : document_(Document::Create()) {}
-    template <class Notice>
-    void Tell(Notice notice);
 
     std::shared_ptr<Document> document_;
     std::map<LONG, bool> enabled_; // the channels set up for the next record
@@ -82,7 +82,7 @@ private:
     int block_ = -1;
     LONG end_ = 0;
     bool sampling_ = false;
-    std::vector<platform::ComPtr<IOnlineDataSink>> sinks_;
+    OnlineSinks sinks_;
     // The host's data source over the recorded document, made on first request (readers of the recording, such
     // as the self tests' calculations, reach it through IID_IDataSource).
     Host* host_ = nullptr;
@@ -90,6 +90,9 @@ private:
     std::map<int, std::u16string> virtualTexts_;
     int virtualChannels_ = 0;
     DataSource* Reader();
+    // Tells the chart data's listeners and its data source's.
+    template <class Notice>
+    void Tell(Notice notice);
 };
 
 // The host's chart-data class object: each request a new, empty chart data.

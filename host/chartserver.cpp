@@ -1,12 +1,52 @@
 #include "host/chartserver.h"
 
 #include "host/hoststring.h"
+#include "sdk/chartdatablock.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace host {
 namespace {
+
+// A sample channel of the document, answering the value range of its records.
+class ChannelDataBlock final : public RefCounted, public IChartDataBlock {
+public:
+    ChannelDataBlock(std::shared_ptr<Document> document, LONG channel)
+        : document_(std::move(document)), channel_(channel)
+    {
+    }
+    HRESULT QueryInterface(REFIID iid, void** out) override
+    {
+        return AnswerFrom({{&IID_IChartDataBlock, static_cast<IChartDataBlock*>(this)}}, iid, out);
+    }
+    ULONG AddRef() override { return AddRefCount(); }
+    ULONG Release() override { return ReleaseCount(); }
+    HRESULT GetValueRange(DWORD, LONG index, LONG, ChartValueRange* range) override
+    {
+        if (!range) {
+            return E_POINTER;
+        }
+        const LONG record = index == 0x7FFFFFFE ? document_->BlockCount() - 1 : index;
+        if (record < 0 || record >= document_->BlockCount()) {
+            return S_FALSE;
+        }
+        const std::span<const float> samples = document_->Samples(record, channel_);
+        if (samples.empty()) {
+            return S_FALSE;
+        }
+        const auto [low, high] = std::minmax_element(samples.begin(), samples.end());
+        range->minimum = *low;
+        range->maximum = *high;
+        range->scale = 1.0;
+        range->offset = 0.0;
+        return S_OK;
+    }
+
+private:
+    std::shared_ptr<Document> document_;
+    LONG channel_;
+};
 
 // One vertical segment per pixel column (the column's lowest to highest row), joined to the previous column by a
 // segment from its last sample to this column's first.
@@ -244,13 +284,19 @@ HRESULT ChartServer::GetUnitText(DWORD, LONG, LONG channel, IKVOString** text)
     return S_OK;
 }
 
-HRESULT ChartServer::GetData(DWORD, LONG, LONG, IUnknown** data)
+HRESULT ChartServer::GetData(DWORD, LONG, LONG channel, IUnknown** data)
 {
     if (!data) {
         return E_POINTER;
     }
     *data = nullptr;
-    return S_FALSE;
+    if (channel < 0 || channel >= document_->ChannelCount()) {
+        return S_FALSE;
+    }
+    auto* block = new ChannelDataBlock(document_, channel);
+    block->AddRef();
+    *data = static_cast<IChartDataBlock*>(block);
+    return S_OK;
 }
 
 HRESULT ChartServer::GetEventEnumerator(DWORD, LONG channel, DWORD, LONG firstRecord, LONG, LONG, LONG,

@@ -1,4 +1,5 @@
 #include "host/datasource.h"
+#include "host/hostbitset.h"
 
 #include "host/host.h"
 #include "host/hoststring.h"
@@ -142,6 +143,12 @@ HRESULT DataSource::QueryInterface(REFIID iid, void** out)
     }
     if (iid == IID_IChannelNaming) {
         return Answer(static_cast<IChannelNaming*>(this), out);
+    }
+    if (iid == IID_ISamplingPosition) {
+        return Answer(static_cast<ISamplingPosition*>(this), out);
+    }
+    if (iid == IID_IChartChanges) {
+        return Answer(static_cast<IChartChanges*>(this), out);
     }
     if (iid == IID_IChannelData || iid == IID_IChartDocument) {
         return chartData_->QueryInterface(iid, out);
@@ -303,8 +310,10 @@ HRESULT DataSource::OpenCalculation(const std::u16string& text, LONG record, LON
         return hr;
     }
     platform::ComPtr<IKVOString> parameters = MakeString(text);
+    // In a block still being sampled, a stretch without samples yet is a gap to wait at, not the end.
+    const LONG flag = document_->IsSampling(record) ? kStopAtGapFlag : 0;
     if ((hr = calc->Parse(parameters.Get(), nullptr)) != S_OK ||
-        FAILED(hr = calc->SetSources(record, 0, nullptr, nullptr, document_->TickPeriod(record), 0))) {
+        FAILED(hr = calc->SetSources(record, 0, nullptr, nullptr, document_->TickPeriod(record), flag))) {
         return FAILED(hr) ? hr : E_FAIL;
     }
     calc->SeekStart(start);
@@ -463,31 +472,61 @@ HRESULT DataSource::GetChannelToken(LONG, LONG channel, LONG, BSTR* token)
     return S_OK;
 }
 
-HRESULT DataSource::Subscribe(IOnlineDataSink* sink)
-{
-    if (!sink) {
-        return E_POINTER;
-    }
-    sinks_.emplace_back(sink);
-    return S_OK;
-}
+HRESULT DataSource::Subscribe(IOnlineDataSink* sink) { return sinks_.Subscribe(sink); }
 
-HRESULT DataSource::Unsubscribe(IOnlineDataSink* sink)
-{
-    const auto found = std::find_if(sinks_.begin(), sinks_.end(), [&](const auto& s) { return s.Get() == sink; });
-    if (found == sinks_.end()) {
-        return S_FALSE;
-    }
-    sinks_.erase(found);
-    return S_OK;
-}
+HRESULT DataSource::Unsubscribe(IOnlineDataSink* sink) { return sinks_.Unsubscribe(sink); }
 
 void DataSource::StopSampling()
 {
-    const auto listeners = sinks_; // a listener may unsubscribe while it is told
-    for (const auto& sink : listeners) {
-        sink->SamplingStopped(0, 0);
+    sinks_.ForEach([](IOnlineDataSink& sink) { sink.SamplingStopped(0, 0); });
+}
+
+HRESULT DataSource::GetSamplingBlock(DWORD, LONG* block)
+{
+    if (!block) {
+        return E_POINTER;
     }
+    for (LONG b = document_->BlockCount() - 1; b >= 0; --b) {
+        if (document_->IsSampling(b)) {
+            *block = b;
+            return S_OK;
+        }
+    }
+    return E_FAIL;
+}
+
+HRESULT DataSource::GetSamplingPosition(DWORD, KVOPosition* position)
+{
+    if (!position) {
+        return E_POINTER;
+    }
+    LONG block = 0;
+    if (FAILED(GetSamplingBlock(0, &block))) {
+        return E_FAIL;
+    }
+    LONG length = 0;
+    GetBlockLength(0, block, &length);
+    *position = {length, block};
+    return S_OK;
+}
+
+HRESULT DataSource::GetChangedChannels(DWORD, LONG, LONG, VARIANT_BOOL, IKVOBitset** sampleChannels,
+                                       IKVOBitset** otherChannels)
+{
+    if (!sampleChannels || !otherChannels) {
+        return E_POINTER;
+    }
+    std::vector<LONG> channels;
+    if (changed_) {
+        channels = *changed_;
+    } else {
+        for (LONG channel = 0; channel < document_->ChannelCount(); ++channel) {
+            channels.push_back(channel);
+        }
+    }
+    *sampleChannels = HostBitset::Create(channels);
+    *otherChannels = HostBitset::Create({});
+    return S_OK;
 }
 
 HRESULT DataSource::GetEntry(DWORD, LONG, LONG, LONG index, ChannelListEntry* entry, LONG* count)

@@ -7,12 +7,15 @@
 #include "host/chartdata.h"
 #include "host/document.h"
 #include "host/eventarray.h"
+#include "host/onlinesinks.h"
 #include "sdk/analysishost.h"
 #include "sdk/channeltoken.h"
 #include "sdk/datasource.h"
+#include "sdk/sampling.h"
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +33,8 @@ class DataSource final : public IDataSource,
                          public IChartExtent,
                          public IChartSelection,
                          public IChannelNaming,
+                         public ISamplingPosition,
+                         public IChartChanges,
                          private RefCounted {
 public:
     // A new data source over the document's channels, with one reference for the caller. Calculation channels
@@ -94,9 +99,19 @@ public:
     ChartData& GetChartData() { return *chartData_.Get(); }
     IDataSource* AsSource() { return this; }
     IUnknown* AsUnknown() { return static_cast<IDataSource*>(this); }
-    // Tells the listeners that sampling stopped (IOnlineDataSink slot 7).
+    // Tells the listeners that the recording stopped (IOnlineDataSink slot 7).
     void StopSampling();
-    std::size_t Listeners() const { return sinks_.size(); }
+    std::size_t Listeners() const { return sinks_.Size(); }
+    const OnlineSinks& Sinks() const { return sinks_; }
+
+    // ISamplingPosition: the last block that is being sampled; E_FAIL when none is.
+    HRESULT GetSamplingPosition(DWORD reserved, KVOPosition* position) override;
+    HRESULT GetSamplingBlock(DWORD reserved, LONG* block) override;
+    // IChartChanges: every sample channel unless the host named the changed ones (SetChangedChannels); no other
+    // channel.
+    HRESULT GetChangedChannels(DWORD reserved, LONG first, LONG second, VARIANT_BOOL all,
+                               IKVOBitset** sampleChannels, IKVOBitset** otherChannels) override;
+    void SetChangedChannels(std::vector<LONG> channels) { changed_ = std::move(channels); }
     // Every event channel (stored or calculated, not virtual) by number.
     std::vector<int> EventChannels() const;
 
@@ -128,7 +143,8 @@ private:
     std::map<int, std::vector<std::shared_ptr<const EventArray>>> virtual_;
     std::map<int, std::u16string> virtualTexts_;
     bool KnownVirtual(int number) const { return virtual_.count(number) > 0 || virtualTexts_.count(number) > 0; }
-    std::vector<platform::ComPtr<IOnlineDataSink>> sinks_;
+    OnlineSinks sinks_;
+    std::optional<std::vector<LONG>> changed_;
     std::map<int, ChannelTimeBase> timeBases_;
     std::pair<KVOPosition, KVOPosition> selection_{};
 };

@@ -7,6 +7,7 @@
 #include "sdk/cafframework.h"
 #include "sdk/datasource.h"
 #include "sdk/hostservices.h"
+#include "sdk/sampling.h"
 
 #include <algorithm>
 
@@ -390,8 +391,13 @@ HRESULT HostDocument::QueryInterface(REFIID iid, void** out)
 {
     if (chart_ && (iid == IID_IChartDocument || iid == IID_IChannelData || iid == IID_IChartCalcChannels ||
                    iid == IID_IChartTimes || iid == IID_IDataSourceHolder || iid == IID_IChartExtent ||
-                   iid == IID_IChartSelection || iid == IID_ICalcTextTarget || iid == IID_IChannelNaming)) {
+                   iid == IID_IChartSelection || iid == IID_ICalcTextTarget || iid == IID_IChannelNaming ||
+                   iid == IID_IOnlineDataNotices || iid == IID_ISamplingPosition || iid == IID_IChartChanges)) {
         return chart_->QueryInterface(iid, out);
+    }
+    if (iid == IID_IHostSampling && out) {
+        *out = nullptr;
+        return sampling_ ? sampling_->QueryInterface(iid, out) : E_NOINTERFACE;
     }
     const HRESULT own = AnswerFrom({
                                        {&IID_IHostDocument, static_cast<IHostDocument*>(this)},
@@ -402,8 +408,15 @@ HRESULT HostDocument::QueryInterface(REFIID iid, void** out)
                                        {&IID_IHostDocumentUpdate, static_cast<IHostDocumentUpdate*>(this)},
                                    },
                                    iid, out);
-    if (own == E_NOINTERFACE && leadsTo_) {
-        return leadsTo_->QueryInterface(iid, out);
+    // The framework's own document interfaces stay the extension documents' own.
+    if (own == S_OK || !out || iid == IID_IUnknown || iid == IID_ICustomDocument2 || iid == IID_IMessageHandler ||
+        iid == IID_ICAFCommandHandler || iid == IID_IObserver) {
+        return own;
+    }
+    for (const auto& document : documents_) {
+        if (document && SUCCEEDED(document->QueryInterface(iid, out)) && *out) {
+            return S_OK;
+        }
     }
     return own;
 }
@@ -548,6 +561,9 @@ platform::ComPtr<ICustomDocument2> HostDocument::CreateDocument(ICustomDocClass*
     if (documentClass) {
         documentClass->CreateDocument(AsUnknown(), document.Out());
     }
+    if (document) {
+        documents_.push_back(document);
+    }
     return document;
 }
 
@@ -564,12 +580,28 @@ HRESULT ViewClassRegistry::Register(IUnknown* viewClass, REFIID, IUnknown** regi
     if (!viewClass || !registration) {
         return E_POINTER;
     }
-    platform::ComPtr<IUnknown> held(viewClass);
+    platform::ComPtr<IDocViewClass> held;
+    if (SUCCEEDED(viewClass->QueryInterface(IID_IDocViewClass, held.OutVoid())) && held) {
+        classes_.push_back(held);
+    }
     ++count_;
     auto* entry = new ViewRegistration(log_);
     *registration = entry;
     entry->AddRef();
     return S_OK;
+}
+
+IDocViewClass* ViewClassRegistry::Find(std::u16string_view name) const
+{
+    for (const auto& viewClass : classes_) {
+        BSTR text = nullptr;
+        const bool same = SUCCEEDED(viewClass->GetViewName(&text)) && text && std::u16string_view(text) == name;
+        SysFreeString(text);
+        if (same) {
+            return viewClass.Get();
+        }
+    }
+    return nullptr;
 }
 
 platform::ComPtr<HostFrame> HostFrame::Create(CallLog& log, int width, int height)
@@ -757,9 +789,31 @@ int PrintViewToPdf(const OpenedView& opened, const std::string& pdfPath, int dpi
         return 0;
     }
     auto print = platform::ComPtr<HostMessage>::Adopt(HostMessage::Create(kPrintMessageId, 0));
+    // A view may hand over several printouts for one print command: they go into one file.
     printing.BeginJob();
     handler->HandleMessage(print.Get());
-    return printing.EndJob() ? printing.PrintedPages() : 0;
+    return printing.EndJob();
+}
+
+int PrintViewRepeatedly(const OpenedView& opened, const std::string& pdfPath, int times,
+                        const std::function<void(int)>& before, int dpi)
+{
+    platform::ComPtr<IMessageHandler> handler;
+    if (!opened.frame || !opened.view || FAILED(opened.view->QueryInterface(IID_IMessageHandler, handler.OutVoid())) ||
+        !handler) {
+        return 0;
+    }
+    PrintService& printing = opened.frame->Printing();
+    printing.SetOutput(pdfPath, dpi);
+    printing.BeginJob();
+    for (int i = 0; i < times; ++i) {
+        if (before) {
+            before(i);
+        }
+        auto print = platform::ComPtr<HostMessage>::Adopt(HostMessage::Create(kPrintMessageId, 0));
+        handler->HandleMessage(print.Get());
+    }
+    return printing.EndJob();
 }
 
 bool SaveViewPicture(const OpenedView& opened, const std::string& pngPath)
@@ -804,6 +858,7 @@ void DocumentFramework::Drop()
 {
     documentRegistration.DropDocuments();
     classRegistration.Clear();
+    viewClasses.Clear();
 }
 
 } // namespace host

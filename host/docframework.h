@@ -16,6 +16,7 @@
 
 #include <optional>
 #include <string>
+#include <functional>
 #include <vector>
 
 namespace host {
@@ -236,11 +237,10 @@ public:
     // IHostApplicationLink: the application object, when one is set.
     HRESULT GetApplication(IUnknown** out) override;
     void SetApplication(platform::ComPtr<IUnknown> application) { application_ = std::move(application); }
+    // The document's sampling-state object (IHostSampling); none until set.
+    void SetSampling(platform::ComPtr<IUnknown> sampling) { sampling_ = std::move(sampling); }
     // The site that hands out the document's extensions (GetExtension asks it); none until set.
     void SetExtensionSite(platform::ComPtr<IDocumentSite> site) { extensions_ = std::move(site); }
-    // An extension's document that this host document leads to: interfaces the host document does not have are asked
-    // of it (not held; null stops it), as the application's document leads its views to their extension's document.
-    void LeadTo(IUnknown* document) { leadsTo_ = document; }
     // The document's Tallysheet, answered by GetExtension under its type id (none unless set).
     void SetTallysheet(platform::ComPtr<IUnknown> sheet, DWORD typeId)
     {
@@ -261,7 +261,9 @@ public:
     int Updates() const { return updates_; }
 
     IUnknown* AsUnknown() { return static_cast<IHostDocument*>(this); }
-    // An extension's document of this host document, made by its class object.
+    // An extension's document of this host document, made by its class object; the host document holds it and
+    // answers the queries its own interfaces do not answer from it, as the application leads to its extensions'
+    // documents.
     platform::ComPtr<ICustomDocument2> CreateDocument(ICustomDocClass* documentClass);
     const std::vector<IDocView2*>& Views() const { return views_; }
     ChartData* Chart() const { return chart_.Get(); }
@@ -279,9 +281,10 @@ private:
     platform::ComPtr<IUnknown> application_;
     platform::ComPtr<IDocumentSite> extensions_;
     platform::ComPtr<IUnknown> tallysheet_;
-    IUnknown* leadsTo_ = nullptr;
     DWORD tallysheetTypeId_ = 0;
+    platform::ComPtr<IUnknown> sampling_;
     std::vector<IPersistStreamInit*> stored_; // not held: each withdraws itself
+    std::vector<platform::ComPtr<ICustomDocument2>> documents_;
     int updates_ = 0;
 };
 
@@ -296,10 +299,15 @@ public:
     HRESULT Register(IUnknown* viewClass, REFIID iid, IUnknown** registration) override;
 
     std::size_t Count() const { return count_; }
+    // The registered view classes, in order, and the first whose view name is `name` (or null).
+    const std::vector<platform::ComPtr<IDocViewClass>>& Classes() const { return classes_; }
+    IDocViewClass* Find(std::u16string_view name) const;
+    void Clear() { classes_.clear(); }
 
 private:
     CallLog& log_;
     std::size_t count_ = 0;
+    std::vector<platform::ComPtr<IDocViewClass>> classes_;
 };
 
 // A host frame window with its client area: the frame object the views ask about content, and the parent site
@@ -386,6 +394,10 @@ OpenedView OpenView(CallLog& log, IDocViewClass* viewClass, HostDocument* docume
 // service writes the PDF at `dpi`); the result is the number of pages written. The picture is the view's window
 // as it is on screen; false when it cannot be written.
 int PrintViewToPdf(const OpenedView& opened, const std::string& pdfPath, int dpi = 150);
+// Prints the view `times` times into one PDF, calling `before` with 0, 1, … before each printing (to choose what
+// the view shows); the number of pages written, 0 when the file cannot be written.
+int PrintViewRepeatedly(const OpenedView& opened, const std::string& pdfPath, int times,
+                        const std::function<void(int)>& before, int dpi = 150);
 bool SaveViewPicture(const OpenedView& opened, const std::string& pngPath);
 
 // The framework objects of the document framework, handed out by fixed id.

@@ -1,5 +1,7 @@
 #include "host/printservice.h"
 
+#include <optional>
+
 #include "platform/com/oleauto.h"
 #include "platform/gdi/dc.h"
 #include "platform/gdi/printing.h"
@@ -31,25 +33,6 @@ std::u16string TitleOf(ICAFPrintoutEx* printout)
     return text;
 }
 } // namespace
-
-PrintService::~PrintService() = default;
-
-void PrintService::BeginJob()
-{
-    job_ = output_.empty() ? nullptr : std::make_unique<gdi::PdfWriter>(output_);
-    printedPages_ = 0;
-}
-
-bool PrintService::EndJob()
-{
-    if (!job_) {
-        return false;
-    }
-    printedPages_ = job_->Pages();
-    const bool written = job_->Finish();
-    job_.reset();
-    return written;
-}
 
 platform::ComPtr<PrintService> PrintService::Create(CallLog& log)
 {
@@ -94,11 +77,12 @@ HRESULT PrintService::Print(ICAFPrintoutEx* printout, DWORD flags)
     if (output_.empty()) {
         return E_FAIL;
     }
-    std::unique_ptr<gdi::PdfWriter> own;
+    std::optional<gdi::PdfWriter> own;
     if (!job_) {
-        own = std::make_unique<gdi::PdfWriter>(output_);
+        own.emplace(output_);
     }
     gdi::PdfWriter& pdf = job_ ? *job_ : *own;
+    const int before = pdf.Pages();
     bool written = true;
     const SIZE size = LetterAt(dpi_);
     // As a printer does, the printout gets the device and the page before it counts its pages.
@@ -119,11 +103,30 @@ HRESULT PrintService::Print(ICAFPrintoutEx* printout, DWORD flags)
     });
     DeleteDC(measureDc);
     DeleteObject(measure);
-    printedPages_ = pdf.Pages();
-    if (own) {
-        written = pdf.Finish() && written;
+    printedPages_ = pdf.Pages() - before;
+    if (job_) {
+        jobWritten_ = jobWritten_ && written;
+        return written ? S_OK : E_FAIL;
     }
+    written = pdf.Finish() && written;
     return written ? S_OK : E_FAIL;
+}
+
+void PrintService::BeginJob()
+{
+    job_ = std::make_unique<gdi::PdfWriter>(output_);
+    jobWritten_ = true;
+}
+
+int PrintService::EndJob()
+{
+    if (!job_) {
+        return 0;
+    }
+    const int pages = job_->Pages();
+    const bool written = job_->Finish() && jobWritten_;
+    job_.reset();
+    return written ? pages : 0;
 }
 
 HRESULT PrintService::Preview(ICAFPrintoutEx* printout)

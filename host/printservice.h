@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-
 namespace host {
 
 // The host framework's message that asks a view to print.
@@ -33,11 +32,11 @@ public:
 
     // Where Print writes, and the resolution of its pages (US Letter).
     void SetOutput(std::string pdfPath, int dpi = 150);
-    // Between BeginJob and EndJob every Print adds its pages to one file (a view that prints several printouts for
-    // one print command); EndJob writes it and says whether it could.
+    // Between these, every Print adds its pages to one file; EndJob ends it and gives the pages written (0 when the
+    // file could not be written).
     void BeginJob();
-    bool EndJob();
-    // Pages written by the last Print (the whole job's within a job); the last printout's title.
+    int EndJob();
+    // Pages written by the last Print; the last printout's title.
     int PrintedPages() const { return printedPages_; }
     const std::u16string& LastTitle() const { return lastTitle_; }
     // The preview pictures of the last Preview, at 72 pixels per inch.
@@ -47,7 +46,6 @@ public:
 
 private:
     explicit PrintService(CallLog& log) : log_(log) {}
-    ~PrintService() override;
     // Calls `page` for every page of the printout that is selected, in order.
     template <class PageFn>
     void ForEachPage(ICAFPrintoutEx* printout, PageFn page);
@@ -56,9 +54,10 @@ private:
     std::string output_;
     int dpi_ = 150;
     int printedPages_ = 0;
-    std::unique_ptr<gdi::PdfWriter> job_;
     std::u16string lastTitle_;
     std::vector<gdi::Image> previews_;
+    std::unique_ptr<gdi::PdfWriter> job_;
+    bool jobWritten_ = true;
 };
 
 class CopyNotifyService final : public ICopyNotifyService, private RefCounted {

@@ -1,5 +1,6 @@
 // What a host without windows asks of an extension's analysis document: open it on its host document, set its
-// settings by id as text, run its analyse command, and write its table as the table view's Export does.
+// settings by id as text, run its analyse command, write its table as the table view's Export does, and choose the
+// event its views show.
 #pragma once
 
 #include "platform/com/unknown.h"
@@ -27,6 +28,10 @@ struct IAnalysisJob : IUnknown {
     // 8: a setting's value as text (the classic form SetSettingText reads); E_INVALIDARG for an id the document does
     // not have.
     virtual HRESULT GetSettingText(LONG id, IKVOString** text) = 0;
+    // 9: makes event `index` (from 0) current as the analysis view's scroll bar does, so that the views show it;
+    // *count (may be null) receives the number of events. A negative index only asks the count (S_FALSE);
+    // E_INVALIDARG for an index at or past the count (the current event stays).
+    virtual HRESULT SelectEvent(LONG index, LONG* count) = 0;
 
 protected:
     ~IAnalysisJob() = default;

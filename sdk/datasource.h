@@ -144,21 +144,27 @@ protected:
     ~IOnlineDataNotices() = default;
 };
 
-// What a data source tells its listeners while it samples.
+// What a data source tells its listeners while it samples. A run is: SamplingStarted; per block BlockStarted,
+// NewData any number of times, SamplingStopped (the block's recording stops); finally AfterStop (sampling ended).
 struct IOnlineDataSink : IUnknown {
-    virtual HRESULT GetInterest(DWORD* flags, WORD* wanted) = 0;            // 3
-    virtual HRESULT SamplingStarting(DWORD a, DWORD b) = 0;                 // 4
-    virtual HRESULT SamplingStarted(DWORD a, DWORD b) = 0;                  // 5
-    virtual HRESULT RecordStarted(DWORD a, DWORD b) = 0;                    // 6
-    virtual HRESULT SamplingStopped(DWORD a, DWORD b) = 0;                  // 7
-    virtual HRESULT DataArrived(DWORD a, DWORD b) = 0;                      // 8
-    virtual HRESULT RecordEnded(DWORD a, DWORD b) = 0;                      // 9
-    virtual HRESULT Reserved10(DWORD a, DWORD b) = 0;                       // 10
-    virtual HRESULT Reserved11(DWORD a, DWORD b) = 0;                       // 11
-    virtual HRESULT Idle(DWORD a, DWORD b) = 0;                             // 12
-    virtual HRESULT GetLatency(DWORD* out) = 0;                             // 13
-    virtual HRESULT GetInterval(DWORD a, DWORD b, DWORD c, DWORD* out) = 0; // 14
-    virtual void DeleteThis() = 0;                                          // 15: the deleting destructor
+    // 3: the listener's interest; listeners answer 0 and 0xFFFF.
+    virtual HRESULT GetInterest(DWORD* flags, WORD* wanted) = 0;
+    virtual HRESULT SamplingStarted(DWORD value) = 0; // 4
+    // 5: a block starts: its index, the channel count, the seconds per tick, its first tick in the recording, two
+    // reserved 64-bit and three reserved 32-bit words (0), and whether its samples are kept in the document
+    // (0 or 0xFFFF; false while the host only monitors).
+    virtual HRESULT BlockStarted(LONG block, DWORD channels, double tickPeriod, LONGLONG firstTick, LONGLONG reserved1,
+                                 DWORD reserved2, DWORD reserved3, DWORD reserved4, VARIANT_BOOL recorded) = 0;
+    virtual HRESULT NewData(LONG samples) = 0;                 // 6: samples appended to the block since the last
+    virtual HRESULT SamplingStopped(DWORD a, DWORD b) = 0;     // 7: the block's recording stops
+    virtual HRESULT AfterStop(VARIANT_BOOL flag) = 0;          // 8: sampling has ended
+    virtual HRESULT RangeNotice(DWORD a, DWORD b) = 0;         // 9
+    virtual HRESULT Reserved10() = 0;                          // 10
+    virtual HRESULT Reserved11() = 0;                          // 11
+    virtual HRESULT Idle(DWORD value) = 0;                     // 12
+    virtual HRESULT GetUpdateInterval(DWORD value, DWORD* milliseconds) = 0; // 13: between NewData notices
+    virtual HRESULT GetDataKinds(DWORD a, DWORD b, DWORD c, DWORD* kinds) = 0; // 14
+    virtual void DeleteThis() = 0;                             // 15: the deleting destructor
 
 protected:
     ~IOnlineDataSink() = default;

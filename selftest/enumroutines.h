@@ -1,6 +1,7 @@
 // The conformance routines that the calculation self tests run on their configuration: bounces (a calculation
 // started just before a known event delivers it first), searches between known events, and the position of an
-// enumerator opened at the last tick of a record.
+// enumerator opened at the last tick of a record; the same events online and offline, and Next at the end of the
+// data.
 #pragma once
 
 #include "selftest/enumtests.h"
@@ -23,7 +24,13 @@ void RunFindTest(const EnumTestConfig& config);
 template <class TBufType>
 void RunSetSourcesTest(const EnumTestConfig& config);
 
+// The same events from a whole record (offline) and from the record growing 10 ticks at a time (online), one by one.
+template <class TBufType>
+void RunOnlineOfflineComparison(const EnumTestConfig& config);
+
 // Next at the end of a whole record: S_FALSE only with the end-of-record position, never past the end tick.
 void RunNextOfflineTest(const EnumTestConfig& config, std::uint32_t recordSize);
+// Next while the record grows: S_FALSE only with the end-of-record position, never past the ticks added.
+void RunNextOnlineTest(const EnumTestConfig& config, std::uint32_t recordSize);
 
 } // namespace Crestmetrics::Enum

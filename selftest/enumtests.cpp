@@ -119,6 +119,8 @@ void RunFor(SubTestKind kind, const EnumTestConfig& config, int findCopy)
     case K::EventEnumTestSetSourcesTeachkit: RunSetSourcesTest<TBufType>(config); break;
     case K::EventEnumTestFind: RunFindTest<TBufType>(config); break;
     case K::EventEnumTestNextOffline: RunNextOfflineTest(config, sizeof(TBufType)); break;
+    case K::EventEnumTestNextOnline: RunNextOnlineTest(config, sizeof(TBufType)); break;
+    case K::EventEnumOnlineOfflineComparison: RunOnlineOfflineComparison<TBufType>(config); break;
     default: break;
     }
 }
@@ -134,9 +136,11 @@ bool SubTestBuilt(SubTestKind kind)
     case K::EventEnumBounceTest2:
     case K::EventEnumTestSetSourcesTeachkit:
     case K::EventEnumTestFind:
-    case K::EventEnumTestNextOffline: return true;
-    default: return false;
+    case K::EventEnumTestNextOffline:
+    case K::EventEnumTestNextOnline:
+    case K::EventEnumOnlineOfflineComparison: return true;
     }
+    return false;
 }
 
 const CalcTestRow& CalcTestRowAt(int index) { return kRows[index]; }

@@ -39,7 +39,11 @@ bool GetRecordData(ExtLib::EventEnumDataGetter& getter, LONG record, std::vector
         out.reserve(kChunk);
     }
     std::size_t total = 0;
-    for (;;) {
+    // Batches that leave the position where it was make no progress: an enumerator that keeps delivering them
+    // would read for ever.
+    constexpr int kStalls = 4;
+    LONG position = -1;
+    for (int stalls = 0;;) {
         // Preset, so that an enumerator that fails without writing the count cannot repeat the last batch.
         LONG count = 0;
         LONG next = 0;
@@ -50,6 +54,11 @@ bool GetRecordData(ExtLib::EventEnumDataGetter& getter, LONG record, std::vector
         if (count <= 0) {
             break;
         }
+        stalls = next == position ? stalls + 1 : 0;
+        if (stalls >= kStalls) {
+            return false;
+        }
+        position = next;
         const auto n = static_cast<std::size_t>(std::min(count, kChunk));
         total += static_cast<std::size_t>(count);
         out.insert(out.end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(n));

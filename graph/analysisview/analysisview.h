@@ -1,8 +1,16 @@
-// The analysis view: one event at a time on a graph. Today the window shell that the host creates in its frame,
-// with its command texts; the graph, scroll bar and toolbar join it with their own code.
+// The analysis view: one event at a time on the analysis plot, the event scroll bar under it, and a toolbar with
+// the value menu button and a text naming the chosen parameter's value and the event's place in the list.
 #pragma once
 
 #include "graph/analysisview/cxviewbase.h"
+
+class AnalysisPlot;
+class AnalysisScrollBar;
+class PopupMenu;
+namespace owl {
+class TGadgetWindow;
+class TTextGadget;
+} // namespace owl
 
 class AnalysisView : public CXViewBase {
     CAF_DECLARE_MESSAGE_MAP(AnalysisView, CXViewBase)
@@ -13,14 +21,56 @@ public:
     // The identifier that both view classes share.
     static constexpr GUID kViewClassId{0xF8A02B9D, 0xFD9D, 0x4585, {0x86, 0xD1, 0xB9, 0xAC, 0xAF, 0xC5, 0xEC, 0x3B}};
     static const char16_t* ViewName() { return u"Crestmetrics View"; }
+    static constexpr int kToolbarHeight = 20;
+    static constexpr UINT kFirstValueCommand = 1001;
+    static constexpr UINT kWheelTimer = 101;
 
     AnalysisView(owl::TWindow* parent, IHostDocument* document, IHostView* hostView, owl::TModule* module,
                  DWORD flags);
+    ~AnalysisView() override;
 
     KVO::String CopyCommandText() override;
     KVO::String PrintCommandText() override;
-    // The content joins the view with its own code; until then the view shows and prints its empty window.
-    void Refresh() override { Invalidate(); }
-    KVO::String Title() override { return GetHostDocumentName(); }
-    void DrawInto(HDC, HDC, const RECT&) override {}
+    void Refresh() override;
+    KVO::String Title() override;
+    void DrawInto(HDC target, HDC attribute, const RECT& rect) override;
+
+    // Through the document: an event becomes current, and the current event is shown in the host chart.
+    virtual void SelectEvent(std::int32_t index, DWORD flags);
+    virtual void ShowCurrentEventInChart();
+
+    void UpdateScrollBar();
+    void RebuildValueMenu();
+    void UpdateEventLabel();
+
+    AnalysisPlot* Plot() const { return plot_; }
+    AnalysisScrollBar* ScrollBar() const { return scrollBar_; }
+    PopupMenu* ValueMenu() const { return valueMenu_; }
+    owl::TGadgetWindow* Toolbar() const { return toolbar_; }
+    KVO::String EventLabel() const;
+    std::int32_t ChosenValueRow() const { return chosenRow_; }
+
+    // The scroll code a key sends to the scroll bar when pressed; -1 for other keys.
+    static int ScrollCodeOfKey(UINT key);
+
+    LPCWSTR GetClassName() override { return u"KVO::Crestmetrics View"; }
+    void GetWindowClass(WNDCLASSW& wc) override;
+    void SetupWindow() override;
+    void CleanupWindow() override;
+    bool PreProcessMsg(MSG& msg) override;
+    owl::TResult EvCommand(owl::uint id, HWND hWndCtl, owl::uint notifyCode) override;
+    void Paint(owl::TDC&, bool, owl::TRect&) override {}
+    void EvSize(owl::uint sizeType, const owl::TSize& size) override;
+    bool EvEraseBkgnd(HDC) override { return true; }
+    bool EvMouseWheel(owl::uint modKeys, int zDelta, const owl::TPoint& point) override;
+    void EvTimer(owl::uint timerId) override;
+
+private:
+    AnalysisScrollBar* scrollBar_;
+    PopupMenu* valueMenu_;
+    std::int32_t chosenRow_ = 0;
+    int scrollBarHeight_ = 0;
+    owl::TGadgetWindow* toolbar_;
+    owl::TTextGadget* label_;
+    AnalysisPlot* plot_;
 };

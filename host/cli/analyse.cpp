@@ -9,6 +9,7 @@
 #include "host/recording.h"
 #include "host/saveddocument.h"
 #include "platform/com/memstream.h"
+#include "platform/ui/window.h"
 #include "platform/win/codepage.h"
 #include "platform/win/commdlg.h"
 #include "platform/win/msgbox.h"
@@ -82,26 +83,11 @@ private:
 void WriteFromTableView(host::Host& application, host::HostDocument& hostDocument, const std::string& csv,
                         const std::string& pdf, bool quiet, std::ostream& err)
 {
-    platform::ComPtr<IDocViewClass> tableView;
-    for (const host::RegisteredClass& entry : application.GetFramework().Classes()) {
-        platform::ComPtr<IDocViewClass> view;
-        if (entry.kind != host::ClassKind::View ||
-            FAILED(entry.object->QueryInterface(IID_IDocViewClass, view.OutVoid())) || !view) {
-            continue;
-        }
-        BSTR name = nullptr;
-        view->GetViewName(&name);
-        const bool found = name && std::u16string(name) == u"Crestmetrics Table View";
-        SysFreeString(name);
-        if (found) {
-            tableView = view;
-            break;
-        }
-    }
+    IDocViewClass* tableView = application.GetFramework().Documents().viewClasses.Find(u"Crestmetrics Table View");
     if (!tableView) {
         throw Failure("the module has no table view");
     }
-    host::OpenedView opened = host::OpenView(application.Log(), tableView.Get(), &hostDocument);
+    host::OpenedView opened = host::OpenView(application.Log(), tableView, &hostDocument);
     if (opened.created != S_OK || !opened.window) {
         throw Failure("the table view cannot be opened");
     }
@@ -143,6 +129,85 @@ void WriteFromTableView(host::Host& application, host::HostDocument& hostDocumen
     }
 }
 
+// What the analysis view is to write: the event (from 1; 0 for every event) and the files.
+struct ViewOutputs {
+    int event = 1;
+    std::string picture;
+    std::string printout;
+
+    void Take(const std::string& name, const std::string& value)
+    {
+        if (name == "--event") {
+            event = value == "all" ? 0 : WholeNumber(name, value, 1, 0x7FFFFFFF);
+        } else if (value.empty()) {
+            throw Failure(name + " needs a file name", true);
+        } else {
+            (name == "--view-png" ? picture : printout) = value;
+        }
+    }
+    bool Wanted() const { return !picture.empty() || !printout.empty(); }
+};
+
+// The host opens the analysis view on the analysed document, chooses the event as the user's scroll bar does,
+// and saves the view's window as a picture and prints it (one page per event into one file).
+void WriteView(const ViewOutputs& wanted, host::Host& host, host::HostDocument& hostDocument, IAnalysisJob& job,
+               std::ostream& err, bool quiet)
+{
+    LONG count = 0;
+    job.SelectEvent(-1, &count);
+    if (count == 0) {
+        throw Failure("the analysis found no events to show in the analysis view");
+    }
+    if (wanted.event > count) {
+        throw Failure("the analysis found " + std::to_string(count) + " event(s), not " + std::to_string(wanted.event));
+    }
+    if (wanted.event == 0 && !wanted.picture.empty()) {
+        throw Failure("--view-png shows one event: choose it with --event N", true);
+    }
+    IDocViewClass* viewClass = host.GetFramework().Documents().viewClasses.Find(u"Crestmetrics View");
+    if (!viewClass) {
+        throw Failure("the module has no analysis view");
+    }
+    host::OpenedView opened = host::OpenView(host.Log(), viewClass, &hostDocument);
+    struct Closer {
+        host::OpenedView& opened;
+        ~Closer()
+        {
+            if (opened.view) {
+                opened.view->Close();
+            }
+            ui::pump();
+        }
+    } closer{opened};
+    if (FAILED(opened.created) || !opened.window) {
+        throw Failure("the analysis view cannot be opened");
+    }
+    opened.frame->SetHasContent(true);
+    const auto show = [&](int index) {
+        job.SelectEvent(index, nullptr);
+        ui::pump();
+    };
+    if (!wanted.picture.empty()) {
+        show(wanted.event - 1);
+        if (!host::SaveViewPicture(opened, wanted.picture)) {
+            throw Failure("cannot write the picture to " + wanted.picture);
+        }
+    }
+    if (!wanted.printout.empty()) {
+        const int first = wanted.event == 0 ? 0 : wanted.event - 1;
+        const int times = wanted.event == 0 ? static_cast<int>(count) : 1;
+        const int pages = host::PrintViewRepeatedly(opened, wanted.printout, times, [&](int i) {
+            show(first + i);
+            if (!quiet && times > 1) {
+                err << "crestmetrics: analyse: printing event " << first + i + 1 << " of " << count << '\n';
+            }
+        });
+        if (pages == 0) {
+            throw Failure("cannot write the printout to " + wanted.printout);
+        }
+    }
+}
+
 } // namespace
 
 int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
@@ -158,6 +223,7 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
     std::string saveTo;
     std::string settingsFrom;
     std::vector<std::pair<LONG, std::string>> settings;
+    ViewOutputs view;
     for (const auto& [name, value] : options.values) {
         if (name == "--type") {
             type = WholeNumber(name, value, 0, kLastAnalysisType);
@@ -177,6 +243,8 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
             saveTo = value;
         } else if (name == "--from") {
             settingsFrom = value;
+        } else if (name == "--event" || name == "--view-png" || name == "--view-pdf") {
+            view.Take(name, value);
         } else {
             const auto equals = value.find('=');
             const std::string id = value.substr(0, equals);
@@ -338,12 +406,10 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
         std::ifstream table(path, std::ios::binary);
         out << table.rdbuf();
     }
+    if (view.Wanted()) {
+        WriteView(view, loaded.host, *hostDocument.Get(), *job.Get(), err, options.quiet);
+    }
     if (!csv.empty() || !pdf.empty()) {
-        hostDocument->LeadTo(document.Get());
-        struct Lead {
-            host::HostDocument& hostDocument;
-            ~Lead() { hostDocument.LeadTo(nullptr); }
-        } lead{*hostDocument.Get()};
         WriteFromTableView(loaded.host, *hostDocument.Get(), csv, pdf, options.quiet, err);
     }
     if (!options.quiet) {

@@ -415,6 +415,10 @@ void TTextGadget::SetText(LPCWSTR text)
     const tstring value = text ? text : u"";
     if (value != Text) {
         Text = value;
+        // A gadget that wraps its text asks its window for the new width.
+        if (ShrinkWrapWidth && Window && Window->GetHandle()) {
+            Window->LayoutSession();
+        }
         Invalidate();
     }
 }
@@ -424,7 +428,12 @@ void TTextGadget::GetDesiredSize(TSize& size)
     TGadget::GetDesiredSize(size);
     HFONT font = Font ? static_cast<HFONT>(*Font)
                       : Window ? static_cast<HFONT>(Window->GetFont()) : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    const TSize text = MeasureText(font, tstring(), NumChars);
+    // A shrink-wrapped width fits the text; the room of NumChars characters is the least it takes.
+    const TSize room = MeasureText(font, tstring(), NumChars);
+    TSize text = room;
+    if (ShrinkWrapWidth && !Text.empty()) {
+        text.cx = std::max(room.cx, MeasureText(font, Text, NumChars).cx + 4);
+    }
     if (ShrinkWrapWidth) {
         size.cx += text.cx;
     }

@@ -3,6 +3,8 @@
 #include "analysisfixture.h"
 #include "document/docmessages.h"
 #include "frame/messagemap.h"
+#include "host/documentsampler.h"
+#include "../host/noticelog.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/input.h"
 #include "platform/win/winuser.h"
@@ -243,12 +245,19 @@ TEST(AnalysisCommands, OwnMessagesAndCommandsGoThroughTheMessageMap)
     ExpectPeaks(a.Events(), recording.Peaks());
     EXPECT_EQ(state(clear), 0xFFFF);
 
-    a.doc->sampling = true;
+    // The host document's sampling state decides; the document's own flag follows the notices.
+    const auto sampler = host::DocumentSampler::Create(a.source);
+    a.hostDocument->SetSampling(platform::ComPtr<IUnknown>(static_cast<IHostSampling*>(sampler.Get())));
     a.doc->Settings().SetBool(SId::kAnalyseWhileSampling, true);
+    a.doc->UpdateOnlineSubscription();
+    sampler->Start();
+    EXPECT_TRUE(a.doc->sampling);
     EXPECT_EQ(state(analyse), 0) << "not while the host samples";
     EXPECT_EQ(state(clear), 0) << "not while sampling into the analysis";
-    a.doc->sampling = false;
+    sampler->Stop();
     a.doc->Settings().SetBool(SId::kAnalyseWhileSampling, false);
+    a.doc->UpdateOnlineSubscription();
+    EXPECT_EQ(a.source->Listeners(), 0u);
 
     message = platform::ComPtr<IMessage>::Adopt(CX::Msg::DocMessage::Create(CX::Msg::ClearAnalysisMessageId()));
     EXPECT_EQ(CAF::DispatchMessage(*a.doc, message.Get()), 1);
@@ -266,11 +275,19 @@ TEST(AnalysisCommands, TheSettingsCommandAnalysesAfterOkAndNotAfterCancel)
     struct Case {
         int button;
         bool analysed;
-    } cases[] = {{IDOK, true}, {IDCANCEL, false}};
+        bool sampling; // the host document samples when the command runs
+    } cases[] = {{IDOK, true, false}, {IDCANCEL, false, false}, {IDOK, true, true}, {IDCANCEL, false, true}};
     for (const Case& test : cases) {
-        SCOPED_TRACE(test.button);
+        SCOPED_TRACE(testing::Message() << test.button << " " << test.sampling);
         AnalysedDocument a(recording.document);
         a.SetAnalysisType(1);
+        const auto sampler = host::DocumentSampler::Create(a.source);
+        a.hostDocument->SetSampling(platform::ComPtr<IUnknown>(static_cast<IHostSampling*>(sampler.Get())));
+        platform::ComPtr<NoticeLog> log(new NoticeLog);
+        a.source->Subscribe(log.Get());
+        if (test.sampling) {
+            sampler->Start();
+        }
         // The dialog opens on the baseline tab, whose page takes OK.
         a.doc->Settings().Find(SId::kFirstSettingsTab)->FromText(KVO::String(u"1"), true);
         int opened = 0;
@@ -284,6 +301,14 @@ TEST(AnalysisCommands, TheSettingsCommandAnalysesAfterOkAndNotAfterCancel)
         EXPECT_EQ(a.doc->Results()->EventCount(),
                   test.analysed ? static_cast<std::int32_t>(recording.Peaks().size()) : 0);
         EXPECT_EQ(a.doc->Persistence().dirty, test.analysed);
+        // Accepted while sampling: sampling stops before the analysis and starts again after it.
+        const std::vector<std::string> notices =
+            test.sampling ? (test.analysed ? std::vector<std::string>{"started", "after stop", "started"}
+                                           : std::vector<std::string>{"started"})
+                          : std::vector<std::string>{};
+        EXPECT_EQ(log->notices, notices);
+        EXPECT_EQ(sampler->IsSampling(), test.sampling);
+        a.source->Unsubscribe(log.Get());
     }
 }
 

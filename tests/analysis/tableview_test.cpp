@@ -50,7 +50,6 @@ protected:
     {
         a.SetAnalysisType(1);
         ASSERT_TRUE(a.doc->Analyse(false, true));
-        a.hostDocument->LeadTo(a.document.Get());
         tableViewClass = TableViewClass();
         ASSERT_TRUE(tableViewClass);
         opened = host::OpenView(AnalysisHost().Log(), tableViewClass.Get(), a.hostDocument.Get());
@@ -65,7 +64,6 @@ protected:
         if (opened.view) {
             opened.view->Close();
         }
-        a.hostDocument->LeadTo(nullptr);
     }
     RECT Place(HWND child)
     {

@@ -610,21 +610,22 @@ TEST_F(ChannelFixture, HostSamplingNoticesDriveThePane)
     FakeRecording recording;
     platform::ComPtr<IOnlineDataSink> sink(PaneOnlineData::Create(pane, &recording));
     sink->Release(); // the holder keeps the one reference
-    EXPECT_EQ(sink->SamplingStarting(0, 0), S_OK);
-    EXPECT_EQ(sink->SamplingStarted(0, 0), S_OK);
+    EXPECT_EQ(sink->SamplingStarted(0), S_OK);
     EXPECT_TRUE(pane.IsLive());
-    EXPECT_EQ(sink->RecordStarted(0, 0), S_OK);
+    EXPECT_EQ(sink->BlockStarted(0, 1, 0.001, 0, 0, 0, 0, 0, VARIANT_TRUE), S_OK);
     LONGLONG numerator = 0;
     LONGLONG denominator = 1;
     timeBase->GetCompression(&numerator, &denominator);
     for (LONG samples : {1000, 6000}) {
         recording.end = KVOPosition{samples, 0};
-        EXPECT_EQ(sink->DataArrived(0, 0), S_OK);
+        EXPECT_EQ(sink->NewData(samples), S_OK);
         LONGLONG extent = 0;
         timeBase->GetExtent(&extent);
         EXPECT_EQ(extent, samples * denominator / numerator) << samples; // the record so far, in pixels
     }
     EXPECT_EQ(sink->SamplingStopped(0, 0), S_OK);
+    EXPECT_TRUE(pane.IsLive()); // the block ended; sampling has not
+    EXPECT_EQ(sink->AfterStop(VARIANT_FALSE), S_OK);
     EXPECT_FALSE(pane.IsLive());
 }
 

@@ -1,9 +1,12 @@
 #include "chartdraw/eventdrawer.h"
 #include "chartdraw/graticule.h"
 #include "host/chartserver.h"
+#include "sdk/chartchannelsettings.h"
 #include "tests/chartdraw/fakes.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 using namespace ChartDraw;
 
@@ -119,6 +122,95 @@ TEST(GraticuleTest, BackgroundColourFollowsTheLaneState)
         EXPECT_EQ(GetPixel(canvas.dc, 3, 5), c.expected) << c.name;
         graticule->Release();
     }
+}
+
+// A channel's grid options and threshold levels as the host's settings would give them.
+struct FakeLaneSettings final : IChartGridOptions, IChartLevelSettings {
+    HRESULT QueryInterface(REFIID iid, void** out) override
+    {
+        *out = nullptr;
+        if (iid == IID_IChartGridOptions && grid) {
+            *out = static_cast<IChartGridOptions*>(this);
+        } else if (iid == IID_IChartLevelSettings && levels) {
+            *out = static_cast<IChartLevelSettings*>(this);
+        }
+        return *out ? S_OK : E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return 2; }
+    ULONG Release() override { return 1; }
+    HRESULT GetGrid(DWORD* choice, COLORREF* colour, WORD* show) override
+    {
+        *choice = 1;
+        *colour = RGB(0, 90, 0);
+        *show = 0;
+        return S_OK;
+    }
+    HRESULT GetShowLabels(WORD* show) override
+    {
+        *show = 0;
+        return S_OK;
+    }
+    HRESULT GetLevelLine(LONG index, WORD* set, WORD* line, COLORREF* colour) override
+    {
+        *set = 0xFFFF;
+        *line = index == 1 ? 0xFFFF : 0;
+        *colour = RGB(index, 0, 0);
+        return S_OK;
+    }
+    HRESULT GetLevelValue(LONG index, double* value, BSTR* unit, BSTR* note) override
+    {
+        if (index == 2) {
+            return E_FAIL; // level 2 keeps its value and texts
+        }
+        *value = 2.5;
+        *unit = SysAllocString(u"mV");
+        *note = SysAllocString(u"threshold");
+        return S_OK;
+    }
+    HRESULT GetLevelFills(WORD on[3], COLORREF colours[3]) override
+    {
+        on[0] = 0xFFFF;
+        on[1] = 0;
+        on[2] = 0xFFFF;
+        colours[1] = RGB(1, 2, 3);
+        return S_OK;
+    }
+    bool grid = true;
+    bool levels = true;
+};
+
+TEST(GraticuleTest, ChannelSettingsGiveTheGridAndTheLevels)
+{
+    auto* graticule = new GraticuleDrawer(0, 0, 0, RGB(0, 0, 0), 0, 0, 0);
+    graticule->AddRef();
+    graticule->Settings().flags = GraticuleSettings::kFillBetween | GraticuleSettings::kLine2;
+    FakeLaneSettings settings;
+    IUnknown* asSettings = static_cast<IChartGridOptions*>(&settings);
+    settings.levels = false;
+    EXPECT_EQ(graticule->ApplyChannelSettings(asSettings, asSettings, 0), S_OK);
+    EXPECT_FALSE(graticule->ShowsGrid());
+    EXPECT_FALSE(graticule->ShowsLabels());
+    EXPECT_EQ(graticule->ColumnStencilChoice(), 1u);
+    EXPECT_EQ(graticule->GridColour(), RGB(0, 90, 0));
+    EXPECT_EQ(graticule->Settings().flags, GraticuleSettings::kFillBetween | GraticuleSettings::kLine2);
+
+    settings.grid = false;
+    settings.levels = true;
+    EXPECT_EQ(graticule->ApplyChannelSettings(asSettings, asSettings, 0), S_OK);
+    const GraticuleSettings& record = graticule->Settings();
+    EXPECT_EQ(record.flags, GraticuleSettings::kLevel1 | GraticuleSettings::kLine1 | GraticuleSettings::kLevel2 |
+                                GraticuleSettings::kFillBelow | GraticuleSettings::kFillAbove);
+    EXPECT_EQ(record.line1, RGB(1, 0, 0));
+    EXPECT_EQ(record.line2, RGB(2, 0, 0));
+    EXPECT_EQ(record.level1, 2.5);
+    EXPECT_TRUE(std::isnan(record.level2));
+    EXPECT_EQ(record.texts[0], KVO::String(u"mV"));
+    EXPECT_EQ(record.texts[2], KVO::String(u"threshold"));
+    EXPECT_EQ(record.texts[1], KVO::String());
+    EXPECT_EQ(record.band, RGB(1, 2, 3));
+    EXPECT_EQ(record.below, RGB(254, 194, 194));
+    EXPECT_EQ(graticule->ApplyChannelSettings(nullptr, nullptr, 0), S_OK);
+    graticule->Release();
 }
 
 TEST(GraticuleTest, LevelsFarOutsideTheLaneBandTheWholeLane)

@@ -1,6 +1,7 @@
 #include "chartdraw/timescale.h"
 #include "foundation/localeinfo.h"
 #include "foundation/xkvo.h"
+#include "platform/com/memstream.h"
 #include "platform/gdi/image.h"
 #include "platform/win/locale.h"
 #include "tests/chartdraw/fakes.h"
@@ -107,6 +108,29 @@ TEST_F(TimeScaleTest, TimeScaleKeepsOneLabelDrawerAndRefusesNewerSettings)
     } catch (const XKVO& e) {
         EXPECT_EQ(e.Code(), static_cast<HRESULT>(0xA0048205));
     }
+}
+
+TEST_F(TimeScaleTest, StateStreamIsTheVersionWord)
+{
+    Axis axis(100);
+    auto stream = platform::MemoryStream::Create();
+    ASSERT_EQ(axis.scale->WriteState(stream.Get()), S_OK);
+    EXPECT_EQ(stream->Data(), (std::vector<BYTE>{2, 0, 0, 0}));
+    stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
+    EXPECT_EQ(axis.scale->ReadState(stream.Get()), S_OK);
+
+    // Older versions read nothing more; the next word stays in the stream.
+    auto older = platform::MemoryStream::Create(std::vector<BYTE>{1, 0, 0, 0, 9, 9, 9, 9});
+    EXPECT_EQ(axis.scale->ReadState(older.Get()), S_OK);
+    ULARGE_INTEGER at{};
+    older->Seek(LARGE_INTEGER{}, STREAM_SEEK_CUR, &at);
+    EXPECT_EQ(at.QuadPart, 4u);
+
+    auto newer = platform::MemoryStream::Create(std::vector<BYTE>{3, 0, 0, 0});
+    EXPECT_THROW(axis.scale->ReadState(newer.Get()), XKVO);
+    auto cut = platform::MemoryStream::Create(std::vector<BYTE>{2, 0});
+    EXPECT_EQ(axis.scale->ReadState(cut.Get()), STG_E_READFAULT);
+    EXPECT_EQ(axis.scale->ReadState(nullptr), E_POINTER);
 }
 
 TEST_F(TimeScaleTest, PictureOfMillisecondLabels)

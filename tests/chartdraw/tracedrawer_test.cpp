@@ -1,6 +1,7 @@
 #include "chartdraw/tracedrawers.h"
 #include "foundation/kvostring.h"
 #include "host/chartserver.h"
+#include "sdk/chartchannelsettings.h"
 #include "platform/gdi/dc.h"
 #include "tests/chartdraw/fakes.h"
 
@@ -130,6 +131,74 @@ TEST(TraceDrawerContract, OtherLanesAreNotAnswered)
     EXPECT_EQ(data, nullptr);
     none->Release();
     drawer->Release();
+}
+
+// A channel's settings as the host gives them; it notes the sub-selector whose colour was asked for.
+struct FakeChannelSettings final : IChartChannelSettings {
+    HRESULT QueryInterface(REFIID iid, void** out) override
+    {
+        if (answers && (iid == IID_IChartChannelSettings || iid == IID_IUnknown)) {
+            *out = static_cast<IChartChannelSettings*>(this);
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return 2; }
+    ULONG Release() override { return 1; }
+    HRESULT GetPenWidth(LONG* width) override
+    {
+        *width = 3;
+        return S_OK;
+    }
+    HRESULT GetStyle(LONG which, DWORD* style) override
+    {
+        *style = which == 2 ? 0x10001u : 0;
+        return S_OK;
+    }
+    HRESULT GetColour(DWORD flags, LONG selector, COLORREF* colour) override
+    {
+        askedSelector = selector;
+        *colour = flags == 0x80000000u ? RGB(10, 20, 30) : 0;
+        return S_OK;
+    }
+    bool answers = true;
+    LONG askedSelector = -1;
+};
+
+TEST(TraceDrawerContract, ChannelSettingsGiveStyleColourAndPenWidth)
+{
+    const struct Case {
+        LONG channel;       // the drawer's channel
+        DWORD subSelector;
+        LONG alternate;
+        LONG argument;      // the channel ApplyChannelSettings names
+        bool answers;
+        bool applies;
+        LONG askedSelector;
+    } cases[] = {
+        {3, 1, kNoAlternateChannel, -1, true, true, 1},
+        {3, 1, kNoAlternateChannel, 3, true, true, 1},
+        {3, 1, kNoAlternateChannel, 4, true, false, -1},
+        {3, 4, 7, 7, true, true, 9},  // sub-selector 4 goes by the alternate pair
+        {3, 4, 7, 3, true, false, -1},
+        {3, 4, kNoAlternateChannel, 3, true, true, 4},
+        {3, 1, kNoAlternateChannel, -1, false, false, -1},
+    };
+    for (const Case& c : cases) {
+        const COLORREF initial = RGB(1, 2, 3);
+        auto* drawer = new TraceDrawer(1, &initial, 0, kKindTrace, c.channel, c.subSelector, c.alternate, 9);
+        drawer->AddRef();
+        FakeChannelSettings settings;
+        settings.answers = c.answers;
+        EXPECT_EQ(drawer->ApplyChannelSettings(&settings, nullptr, c.argument), S_OK);
+        EXPECT_EQ(drawer->Colour(), c.applies ? RGB(10, 20, 30) : initial) << c.argument;
+        EXPECT_EQ(drawer->Style(), c.applies ? 1u : 0u) << c.argument;
+        EXPECT_EQ(drawer->PenWidth(), c.applies ? 3 : 1) << c.argument;
+        EXPECT_EQ(settings.askedSelector, c.askedSelector) << c.argument;
+        EXPECT_EQ(drawer->ApplyChannelSettings(nullptr, nullptr, -1), S_OK);
+        drawer->Release();
+    }
 }
 
 } // namespace

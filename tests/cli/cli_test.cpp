@@ -591,3 +591,118 @@ TEST(CommandLine, AnalyseWritesTheTableViewsCsvAndPrintsItToAPdf)
     EXPECT_FALSE(fs::exists(unwritable + ".part"));
     fs::remove_all(folder);
 }
+
+namespace {
+
+// The action potentials of the cardiac example: upward crossings of -60 mV (samples are kept in volts).
+std::size_t CardiacActionPotentials()
+{
+    const auto document = host::ReadRecordingFile(Example("cardiac.txt").string());
+    std::size_t count = 0;
+    for (int block = 0; block < document->BlockCount(); ++block) {
+        const auto samples = document->Samples(block, 0);
+        for (std::size_t i = 1; i < samples.size(); ++i) {
+            count += samples[i] > -0.060f && samples[i - 1] <= -0.060f;
+        }
+    }
+    return count;
+}
+
+std::string FileText(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::size_t PdfPages(const std::string& pdf)
+{
+    std::size_t pages = 0;
+    for (std::size_t at = pdf.find("/Type /Page"); at != std::string::npos; at = pdf.find("/Type /Page", at + 1)) {
+        pages += pdf.compare(at, 12, "/Type /Pages") != 0;
+    }
+    return pages;
+}
+
+} // namespace
+
+TEST(CommandLine, AnalyseWritesTheAnalysisViewOfAnEventAsPictureAndPrintout)
+{
+    const fs::path dir = fs::temp_directory_path() / ("crestmetrics_view_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::vector<std::string> analyse = {"analyse", Example("cardiac.txt").string(), "--type", "1", "--set",
+                                              "1006=0.05", "--quiet", "-o", (dir / "table.txt").string()};
+    std::vector<std::string> one = analyse;
+    for (const char* option : {"--event", "2", "--view-png"}) {
+        one.emplace_back(option);
+    }
+    one.push_back((dir / "event2.png").string());
+    one.push_back("--view-pdf");
+    one.push_back((dir / "event2.pdf").string());
+    const RunResult result = RunProgram(one);
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+
+    // The picture is the view's window: as large as its frame shows it, and not blank.
+    const std::string png = FileText(dir / "event2.png");
+    ASSERT_GT(png.size(), 24u);
+    EXPECT_EQ(png.compare(1, 3, "PNG"), 0);
+    const auto be32 = [&](std::size_t at) {
+        return (std::uint32_t(std::uint8_t(png[at])) << 24) | (std::uint32_t(std::uint8_t(png[at + 1])) << 16) |
+               (std::uint32_t(std::uint8_t(png[at + 2])) << 8) | std::uint32_t(std::uint8_t(png[at + 3]));
+    };
+    EXPECT_GE(be32(16), 400u);
+    EXPECT_GE(be32(20), 300u);
+    EXPECT_GT(png.size(), 3000u) << "a blank picture compresses to almost nothing";
+
+    const std::string pdf = FileText(dir / "event2.pdf");
+    EXPECT_EQ(pdf.rfind("%PDF", 0), 0u);
+    EXPECT_EQ(PdfPages(pdf), 1u);
+    EXPECT_GT(pdf.size(), 5000u);
+
+    // Every event: a page each, in one file.
+    std::vector<std::string> every = analyse;
+    for (const char* option : {"--event", "all", "--view-pdf"}) {
+        every.emplace_back(option);
+    }
+    every.push_back((dir / "all.pdf").string());
+    ASSERT_EQ(RunProgram(every).status, 0);
+    EXPECT_EQ(PdfPages(FileText(dir / "all.pdf")), CardiacActionPotentials());
+    fs::remove_all(dir);
+}
+
+TEST(CommandLine, AnalyseViewRefusalsSayWhatIsWrong)
+{
+    const std::string cardiac = Example("cardiac.txt").string();
+    const std::string events = std::to_string(CardiacActionPotentials());
+    const std::string past = std::to_string(CardiacActionPotentials() + 1);
+    const std::string png = (fs::temp_directory_path() / "crestmetrics_refused.png").string();
+    const std::vector<std::string> analysed = {"analyse", cardiac, "--type", "1", "--set", "1006=0.05", "-o", "/dev/null"};
+    const auto with = [&](std::vector<std::string> more) {
+        std::vector<std::string> arguments = analysed;
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        return arguments;
+    };
+    const std::string notPast = "found " + events + " event(s), not " + past;
+    const struct {
+        std::vector<std::string> arguments;
+        int status;
+        std::string message;
+    } cases[] = {
+        {with({"--event", past, "--view-png", png}), 1, notPast},
+        {with({"--event", "0", "--view-png", png}), 2, "--event needs a whole number from 1"},
+        {with({"--event", "all", "--view-png", png}), 2, "--view-png shows one event"},
+        {with({"--view-png", "/nonexistent-folder/view.png"}), 1, "cannot write the picture to /nonexistent-folder"},
+        {with({"--view-pdf", "/nonexistent-folder/view.pdf"}), 1, "cannot write the printout to /nonexistent-folder"},
+        {{"analyse", cardiac, "--type", "1", "--set", "1006=5", "-o", "/dev/null", "--view-png", png}, 1,
+         "no events to show"},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.message);
+        const RunResult result = RunProgram(test.arguments);
+        EXPECT_EQ(result.status, test.status);
+        EXPECT_NE(result.err.find(test.message), std::string::npos) << result.err;
+    }
+    EXPECT_FALSE(fs::exists(png));
+}

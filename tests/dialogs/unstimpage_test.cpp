@@ -62,15 +62,6 @@ public:
     bool differ = false;
 };
 
-std::u16string TextOf(ILMDetectionSettings* detection)
-{
-    BSTR text = nullptr;
-    detection->GetText(&text);
-    std::u16string result = text ? text : u"";
-    SysFreeString(text);
-    return result;
-}
-
 double ParameterOf(ILMDetectionSettings* detection, LONG index)
 {
     double value = 0.0;

@@ -87,7 +87,7 @@ private:
 };
 
 // Held by the test and by the results store while its block is open.
-platform::ComPtr<PreparedEvents> Prepared(std::vector<EventFCalc> events, LONG size)
+inline platform::ComPtr<PreparedEvents> Prepared(std::vector<EventFCalc> events, LONG size)
 {
     return platform::ComPtr<PreparedEvents>::Adopt(new PreparedEvents(std::move(events), size));
 }

@@ -259,6 +259,9 @@ TEST(Document, NoticesGoToTheHostFirstAndThenToTheDocumentsOwnEntries)
     EXPECT_EQ(concrete->SenderTarget(), nullptr);
     observer.Reset();
     document.Reset();
+    first.Reset();
+    second.Reset();
+    hostDocument.Reset(); // which holds the documents made for it
     host.GetFramework().Documents().documentRegistration.DropDocuments();
     // The document unregistered its observer when it went.
     EXPECT_EQ(host.GetFramework().RegisteredObservers(&subject, ChangeNoticeId()), 0u);

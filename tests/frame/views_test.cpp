@@ -191,7 +191,7 @@ ViewBase* SizedWindow(host::OpenedView& opened, int width, int height)
 TEST(Views, TheSizeGripIsDrawnAndHitUnlessTheFrameIsMaximised)
 {
     host::Host& host = SharedHost();
-    auto viewClass = NewViewClass(false);
+    auto viewClass = NewViewClass(true) /* the analysis view's children cover its grip */;
     auto document = NewHostDocument();
     host::OpenedView opened = host::OpenView(host.Log(), viewClass.Get(), document.Get());
     ASSERT_EQ(opened.created, S_OK);

@@ -1,6 +1,7 @@
 // The calculation self tests: their table, the event comparison, and the routines failing with their texts on
 // recordings that break them.
 #include "../frame/sharedhost.h"
+#include "brokenenum.h"
 #include "failureof.h"
 #include "frame/module.h"
 #include "host/framework.h"
@@ -251,6 +252,94 @@ TEST(CalcRoutines, FailWithTheirTextsOnRecordingsThatBreakThem)
     };
     for (const Case& c : cases) {
         EXPECT_EQ(FailureOf(c.run), c.failure) << c.what;
+    }
+}
+
+// Enumerators that break the routines on purpose: each routine fails with its own text, and none loops for ever.
+TEST(CalcRoutines, FailWithTheirTextsOnBrokenEnumerators)
+{
+    ModuleHost();
+    static constexpr const char16_t* peaks = u"threshold(sin(5*t - 2.5),.5)*(sin(5*t-2.5)-0.5)";
+    // {5B0E7D21-9C43-4A86-B1F2-3D6E8A0C4B7n}: one class per breakage.
+    auto classId = [](int n) {
+        return GUID{0x5B0E7D21, 0x9C43, 0x4A86, {0xB1, 0xF2, 0x3D, 0x6E, 0x8A, 0x0C, 0x4B, static_cast<BYTE>(0x70 + n)}};
+    };
+    static BrokenCalcClass* classes[8] = {};
+    for (int n = 0; n < 8; ++n) {
+        if (!classes[n]) {
+            static GUID ids[8];
+            ids[n] = classId(n);
+            classes[n] = new BrokenCalcClass(SharedHost(), static_cast<Breakage>(n), ids[n]);
+        }
+    }
+    auto config = [](Breakage breakage, std::uint32_t samples = 20000) {
+        EnumTestConfig made = Config(peaks, u"cappeakdet(ch1,0.3)", 1, samples);
+        made.mEnumID = classes[static_cast<int>(breakage)]->TypeId();
+        return made;
+    };
+    using B = Breakage;
+    const std::u16string noEnumerator = u"[theenum], [no event enumerator]";
+    struct Case {
+        const char* what;
+        std::function<void()> run;
+        std::u16string failure; // the start of the failure text
+    };
+    const std::vector<Case> cases{
+        {"next offline without an event enumerator",
+         [&] { RunNextOfflineTest(config(B::NoEventInterface), sizeof(EventPkStm)); },
+         u"TestStandardRoutines, Line 142 " + noEnumerator},
+        {"next online without an event enumerator",
+         [&] { RunNextOnlineTest(config(B::NoEventInterface), sizeof(EventPkStm)); },
+         u"TestStandardRoutines, Line 213 " + noEnumerator},
+        {"online/offline without an event enumerator",
+         [&] { RunOnlineOfflineComparison<EventPkStm>(config(B::NoEventInterface)); },
+         u"TestStandardRoutines, Line 722 [edg.GetRecordData<TBufType>(0,vec)]"},
+        {"bounce over a failing Next", [&] { RunBounceTest<EventPkStm>(config(B::FailingNext), false); },
+         u"TestStandardRoutines, Line 186 [edg.GetRecordData<TBufType>(i,results[i])]"},
+        {"online/offline over a failing Next",
+         [&] { RunOnlineOfflineComparison<EventPkStm>(config(B::FailingNext)); },
+         u"TestStandardRoutines, Line 722 [edg.GetRecordData<TBufType>(0,vec)]"},
+        {"next offline over a stalling Next", [&] { RunNextOfflineTest(config(B::StallingNext), sizeof(EventPkStm)); },
+         u"TestStandardRoutines, Line 160 [stalls<4], [Next makes no progress.]"},
+        {"next offline over a repeating Next",
+         [&] { RunNextOfflineTest(config(B::RepeatingNext), sizeof(EventPkStm)); },
+         u"TestStandardRoutines, Line 146 [stalls<4], [Next makes no progress.]"},
+        {"next online over a repeating Next", [&] { RunNextOnlineTest(config(B::RepeatingNext), sizeof(EventPkStm)); },
+         u"TestStandardRoutines, Line 218 [stalls<4], [Next makes no progress.]"},
+        {"online/offline over a repeating Next",
+         [&] { RunOnlineOfflineComparison<EventPkStm>(config(B::RepeatingNext)); },
+         u"TestStandardRoutines, Line 722 [edg.GetRecordData<TBufType>(0,vec)]"},
+        {"online/offline over a stalling Next",
+         [&] { RunOnlineOfflineComparison<EventPkStm>(config(B::StallingNext)); },
+         u"TestStandardRoutines, Line 723 [vec.size()>0], [OnlineOffline Comparison needs some events to work with.]"},
+        {"online/offline with another value online",
+         [&] { RunOnlineOfflineComparison<EventPkStm>(config(B::OnlineValue)); },
+         u"TestStandardRoutines, Line 737 [EventHelper::same(buf[i],vec[ndx+i])], [Event #1 differs between online "
+         u"and offline ("},
+        {"online/offline with an event left out online",
+         [&] { RunOnlineOfflineComparison<EventPkStm>(config(B::OnlineSkip)); },
+         u"TestStandardRoutines, Line 737 [EventHelper::same(buf[i],vec[ndx+i])], [Event #2 differs between online "
+         u"and offline ("},
+        {"next online with S_FALSE before the end",
+         [&] { RunNextOnlineTest(config(B::EarlyFalse), sizeof(EventPkStm)); },
+         u"TestStandardRoutines, Line 216 [hr==S_OK || nut==kRecordEndOffset], [S_FALSE and kRecordEndOffset must go "
+         u"together.]"},
+        {"online/offline with S_FALSE before the end",
+         [&] { RunOnlineOfflineComparison<EventPkStm>(config(B::EarlyFalse)); },
+         u"TestStandardRoutines, Line 734 [hr==S_OK || nut==kRecordEndOffset]"},
+        {"online/offline where the end of the record releases every event, more than one buffer",
+         [&] { RunOnlineOfflineComparison<EventPkStm>(config(B::HoldingBack, 40000)); }, u"(passed)"},
+        {"next online on 200 samples", [&] { RunNextOnlineTest(config(B::OnlineValue, 200), sizeof(EventPkStm)); },
+         u"TestStandardRoutines, Line 179 [numsamples>200]"},
+        {"the online routines pass where only values differ online", [&] {
+             RunNextOnlineTest(config(B::OnlineValue), sizeof(EventPkStm));
+             RunNextOfflineTest(config(B::OnlineValue), sizeof(EventPkStm));
+         },
+         u"(passed)"},
+    };
+    for (const Case& c : cases) {
+        const std::u16string failure = FailureOf(c.run);
+        EXPECT_EQ(failure.substr(0, c.failure.size()), c.failure) << c.what << ": " << std::string(failure.begin(), failure.end());
     }
 }
 

@@ -1,6 +1,7 @@
 // The formula data source recording into a chart data whose recording sink pulls the samples as the host's does:
 // the order of the sink's calls, the samples against the formulas computed here, short records and failed checks.
 #include "../frame/sharedhost.h"
+#include "../host/noticelog.h"
 #include "failureof.h"
 #include "host/chartrecorder.h"
 #include "host/comobject.h"
@@ -448,40 +449,6 @@ TEST(DefineSourceChannels, AllocatesAChannelPerTextAndSetsItsCalculation)
     }
 }
 
-// Listens to the host's sampling notices.
-class NoticeLog final : public IOnlineDataSink, private host::RefCounted {
-public:
-    std::vector<std::string> notices;
-
-    HRESULT QueryInterface(REFIID iid, void** out) override
-    {
-        *out = nullptr;
-        return iid == IID_IUnknown ? host::Answer(static_cast<IOnlineDataSink*>(this), out) : E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return AddRefCount(); }
-    ULONG Release() override { return ReleaseCount(); }
-    HRESULT GetInterest(DWORD*, WORD*) override { return E_NOTIMPL; }
-    HRESULT SamplingStarting(DWORD, DWORD) override { return Note("starting"); }
-    HRESULT SamplingStarted(DWORD, DWORD) override { return Note("started"); }
-    HRESULT RecordStarted(DWORD, DWORD) override { return Note("record"); }
-    HRESULT SamplingStopped(DWORD, DWORD) override { return Note("stopped"); }
-    HRESULT DataArrived(DWORD, DWORD) override { return Note("data"); }
-    HRESULT RecordEnded(DWORD, DWORD) override { return Note("ended"); }
-    HRESULT Reserved10(DWORD, DWORD) override { return E_NOTIMPL; }
-    HRESULT Reserved11(DWORD, DWORD) override { return E_NOTIMPL; }
-    HRESULT Idle(DWORD, DWORD) override { return Note("idle"); }
-    HRESULT GetLatency(DWORD*) override { return E_NOTIMPL; }
-    HRESULT GetInterval(DWORD, DWORD, DWORD, DWORD*) override { return E_NOTIMPL; }
-    void DeleteThis() override { delete this; }
-
-private:
-    HRESULT Note(const char* what)
-    {
-        notices.emplace_back(what);
-        return S_OK;
-    }
-};
-
 // On the stand-in host: each request gives new chart data, and a record grows block by block with the notices in
 // the host's order.
 TEST(FormulaDataAdder, RecordsIntoTheHostsChartData)
@@ -504,7 +471,7 @@ TEST(FormulaDataAdder, RecordsIntoTheHostsChartData)
     adder->FinishRecord();
     notices->Unsubscribe(log.Get());
 
-    const std::vector<std::string> expected = {"starting", "started", "record", "data", "data", "ended", "stopped"};
+    const std::vector<std::string> expected = {"started", "block 0", "data 120", "data 180", "stopped", "after stop"};
     EXPECT_EQ(log->notices, expected);
     const auto& document = static_cast<host::ChartRecorder*>(static_cast<IChannelData*>(chartData.Get()))->GetDocument();
     ASSERT_EQ(document.BlockCount(), 1);

@@ -1,0 +1,207 @@
+// The data pane's lanes as its users see them, the objects laid over it and the view rectangle of its window.
+#include "chartdraw/controlwindows.h"
+#include "chartdraw/datapane.h"
+
+#include <algorithm>
+
+namespace ChartDraw {
+
+void DataPane::Notice(PaneNotice notice, LONGLONG pixels, DWORD value)
+{
+    if (onNotice) {
+        onNotice(notice);
+    }
+    Broadcast([&](IInteractiveObject& object) {
+        switch (notice) {
+        case PaneNotice::SamplingStarted: object.OnSamplingStarted(value); break;
+        case PaneNotice::DataArrived: object.OnDataArrived(); break;
+        case PaneNotice::SamplingEnded: object.OnSamplingEnded(); break;
+        case PaneNotice::BeforeScroll: object.BeforeScroll(); break;
+        case PaneNotice::AfterScroll: object.AfterScroll(pixels, value); break;
+        case PaneNotice::Redraw: object.Redraw(0); break;
+        case PaneNotice::ScrollRange: object.OnScrollRangeChanged(); break;
+        }
+    });
+}
+
+void DataPane::SyncVisibleRange()
+{
+    constexpr LONG latest = ChannelPane::kLatestData;
+    ChartBlockPosition left;
+    ChartBlockPosition right;
+    const bool known = timeBase_ &&
+                       SUCCEEDED(timeBase_->PixelToPosition(std::max<LONGLONG>(rightEdge_ - Visible(), 0), &left)) &&
+                       SUCCEEDED(timeBase_->PixelToPosition(std::max<LONGLONG>(rightEdge_, 0), &right));
+    for (std::size_t index = 0; index < channels_.size(); ++index) {
+        ChannelPane* pane = channels_[index];
+        // While live a lane follows the newest data, unless it waits to scale to what is visible.
+        if (!known || (live_ && ((modeFlags & kModeLatestWhileLive) || !(pane->pendingRange & 1u)))) {
+            pane->SetVisibleIndices(latest, latest);
+            continue;
+        }
+        const platform::ComPtr<IChartDataBlock> block = pane->SetVisibleIndices(left.block, right.block);
+        if (block) {
+            ApplyPendingAutoscale(block.Get(), left.block, static_cast<LONG>(index));
+        }
+    }
+}
+
+bool DataPane::ApplyPendingAutoscale(IChartDataBlock* block, LONG index, LONG channel)
+{
+    if (!block || channel < 0 || static_cast<std::size_t>(channel) >= channels_.size()) {
+        return false;
+    }
+    ChannelPane* pane = channels_[channel];
+    ChartValueRange range;
+    if (FAILED(block->GetValueRange(static_cast<DWORD>(pane->lane1Selector[1]) | 0x2000u, index,
+                                    pane->lane1Selector[0], &range)) ||
+        range.minimum > range.maximum) {
+        return false;
+    }
+    const double low = (range.minimum + range.offset) * range.scale;
+    const double high = (range.maximum + range.offset) * range.scale;
+    if (low != high) {
+        pane->OfferAutoscaleRange(std::min(low, high), std::max(low, high));
+    }
+    return true;
+}
+
+void DataPane::BroadcastPoint(LONG a, LONG b, LONG c)
+{
+    Broadcast([&](IInteractiveObject& object) { object.OnPoint(a, b, c); });
+}
+
+bool DataPane::BroadcastWithHandled(LONG a, LONG b)
+{
+    return BroadcastHandled([&](IInteractiveObject& object, BOOL* handled) { object.OnNoticeWithHandled(a, b, handled); });
+}
+
+void DataPane::BroadcastNotice()
+{
+    Broadcast([](IInteractiveObject& object) { object.OnNotice(); });
+}
+
+bool DataPane::BroadcastInput(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return BroadcastHandled(
+        [&](IInteractiveObject& object, BOOL* handled) { object.OnInput(message, wParam, lParam, handled); });
+}
+
+void DataPane::OnChannelAttached(LONG index)
+{
+    Broadcast([&](IInteractiveObject& object) { object.OnChannelAttached(index); });
+    if (index < 0 || static_cast<std::size_t>(index) >= channels_.size()) {
+        return;
+    }
+    ChannelPane* pane = channels_[index];
+    // A pane without controls has plain scales only: nothing there answers as a drag scale.
+    const auto dragScaleOf = [&](LONG lane) {
+        platform::ComPtr<IScaleControl> drag;
+        platform::ComPtr<IUnknown> information;
+        if (!(modeFlags & kModeNoControls) && services_.GetLaneInformation(index, lane, information.Out()) == S_OK &&
+            information) {
+            information->QueryInterface(IID_IScaleControl, reinterpret_cast<void**>(drag.Out()));
+        }
+        return drag;
+    };
+    // The pane observes its drag scales exactly once, whether it made them or adopted them.
+    const auto observe = [&](IScaleControl* drag) {
+        drag->UnregisterObserver(pane);
+        drag->RegisterObserver(pane);
+    };
+    const platform::ComPtr<IScaleControl> drag1 = dragScaleOf(1);
+    pane->AdoptLaneScale(drag1.Get());
+    if (drag1) {
+        observe(drag1.Get());
+    }
+    if (const platform::ComPtr<IScaleControl> drag2 = dragScaleOf(2); drag2 && pane->DragScale(2)) {
+        observe(drag2.Get());
+    }
+}
+
+void DataPane::OnChannelRemoved(LONG index)
+{
+    Broadcast([&](IInteractiveObject& object) { object.OnChannelRemoved(index); });
+}
+
+void DataPane::SetViewRect(const RECT& rect)
+{
+    viewRect_ = rect;
+    SIZE zoomSize{0, 0};
+    if (zoom_) {
+        zoom_->GetDesiredSize(zoomSize);
+    }
+    if (channels_.empty()) {
+        return;
+    }
+    lane1Strip_ = 0;
+    lane2Strip_ = 0;
+    for (const ChannelPane* pane : channels_) {
+        lane1Strip_ = std::max(lane1Strip_, pane->LeftStripWidth());
+        lane2Strip_ = std::max(lane2Strip_, pane->RightStripWidth());
+    }
+    const LONG width = rect.right - rect.left;
+    const LONG dataWidth =
+        std::max<LONG>(0, width - std::max(lane2Strip_, minLane2StripWidth) - std::max(lane1Strip_, minLane1StripWidth));
+    MoveDataArea(rect.left + lane1Strip_, rect.top, dataWidth, rect.bottom - rect.top - zoomSize.cy, true);
+}
+
+HRESULT DataPane::SetLayerDragRect(LONG lane, LONG layerCode, const RECT* rect)
+{
+    if (lane < 0 || static_cast<std::size_t>(lane) >= channels_.size()) {
+        return E_INVALIDARG;
+    }
+    if (!rect) {
+        return E_POINTER;
+    }
+    std::lock_guard guard(lock_);
+    // Codes outside the eight layers change nothing.
+    if (layerCode >= 0 && layerCode < 8 * 256) {
+        channels_[lane]->SetLayerArea(static_cast<DWORD>(layerCode), *rect);
+    }
+    return S_OK;
+}
+
+HRESULT DataPane::Lanes::QueryInterface(REFIID iid, void** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    if (iid == IID_IKVOChartLanes || iid == IID_IUnknown) {
+        *out = static_cast<IKVOChartLanes*>(this);
+        return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+}
+
+HRESULT DataPane::Lanes::GetLaneCount(LONG* count)
+{
+    if (pane_.lanesRedirection_) {
+        return pane_.lanesRedirection_->GetLaneCount(count);
+    }
+    if (!count) {
+        return E_POINTER;
+    }
+    *count = static_cast<LONG>(pane_.channels_.size());
+    return S_OK;
+}
+
+HRESULT DataPane::Lanes::SetLaneCount(LONG count)
+{
+    if (pane_.lanesRedirection_) {
+        return pane_.lanesRedirection_->SetLaneCount(count);
+    }
+    if (count < 0) {
+        return E_INVALIDARG;
+    }
+    pane_.SetLaneCount(static_cast<std::size_t>(count));
+    return S_OK;
+}
+
+HRESULT DataPane::Lanes::GetLaneInformation(LONG index, LONG lane, IUnknown** out)
+{
+    return pane_.services_.GetLaneInformation(index, lane, out);
+}
+
+} // namespace ChartDraw

@@ -1,0 +1,434 @@
+#include "chartdraw/datapane.h"
+#include "host/blocktimebase.h"
+#include "host/chartserver.h"
+#include "host/scalecontrol.h"
+#include "platform/com/memstream.h"
+#include "../frame/sharedhost.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace ChartDraw;
+
+namespace {
+
+// An object over the pane that writes down every notice as a short text; it can take the handled notices.
+class NoteTaker final : public IInteractiveObject {
+public:
+    NoteTaker(std::string name, std::vector<std::string>& log, bool takes = false) : name_(std::move(name)), log_(log), takes_(takes) {}
+    HRESULT QueryInterface(REFIID iid, void** out) override
+    {
+        if (iid == IID_IInteractiveObject || iid == IID_IUnknown) {
+            *out = this;
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return ++count; }
+    ULONG Release() override { return --count; }
+    HRESULT OnTimeBaseChanged(IChartTimeBase* timeBase) override { return Note(timeBase ? "timebase" : "no timebase"); }
+    HRESULT OnAttached() override { return Note("attached"); }
+    HRESULT Layout(const RECT* r, BOOL* handled) override
+    {
+        *handled = takes_;
+        return Note("layout " + std::to_string(r->right) + "x" + std::to_string(r->bottom));
+    }
+    HRESULT OnLaneMoved(LONG index, const RECT* r) override
+    {
+        return Note("lane " + std::to_string(index) + " top " + std::to_string(r->top));
+    }
+    HRESULT OnInput(UINT message, WPARAM, LPARAM, BOOL* handled) override
+    {
+        *handled = takes_;
+        return Note("input " + std::to_string(message));
+    }
+    HRESULT Redraw(LONG) override { return Note("redraw"); }
+    HRESULT OnLanesChanged(LONG n) override { return Note("lanes " + std::to_string(n)); }
+    HRESULT BeforePaint() override { return Note("before paint"); }
+    HRESULT Paint(HDC, const RECT*) override { return Note("paint"); }
+    HRESULT OnScrollRangeChanged() override { return Note("range"); }
+    HRESULT BeforeScroll() override { return Note("before scroll"); }
+    HRESULT AfterScroll(LONGLONG pixels, DWORD kind) override
+    {
+        return Note("after scroll " + std::to_string(pixels) + " " + std::to_string(kind >> 28));
+    }
+    HRESULT OnSamplingStarted(DWORD value) override { return Note("started " + std::to_string(value)); }
+    HRESULT OnDataArrived() override { return Note("data"); }
+    HRESULT OnSamplingEnded() override { return Note("ended"); }
+    HRESULT Load(IStream* stream) override
+    {
+        DWORD word = 0;
+        stream->Read(&word, sizeof word, nullptr);
+        return Note("load " + std::to_string(word));
+    }
+    HRESULT Save(IStream* stream) override
+    {
+        const DWORD word = name_.front();
+        stream->Write(&word, sizeof word, nullptr);
+        return Note("save");
+    }
+    HRESULT OnChannelAttached(LONG index) override { return Note("channel attached " + std::to_string(index)); }
+    HRESULT OnChannelRemoved(LONG index) override { return Note("channel removed " + std::to_string(index)); }
+    HRESULT OnPoint(LONG a, LONG b, LONG c) override
+    {
+        return Note("point " + std::to_string(a) + std::to_string(b) + std::to_string(c));
+    }
+    HRESULT OnNoticeWithHandled(LONG, LONG, BOOL* handled) override
+    {
+        *handled = takes_;
+        return Note("handled?");
+    }
+    HRESULT OnNotice() override { return Note("notice"); }
+    ULONG count = 1;
+
+private:
+    HRESULT Note(const std::string& text)
+    {
+        log_.push_back(name_ + ": " + text);
+        return S_OK;
+    }
+    std::string name_;
+    std::vector<std::string>& log_;
+    bool takes_;
+};
+
+struct PlacedPane : DataPane {
+    void MoveDataArea(LONG x, LONG y, LONG width, LONG height, bool) override { moved = RECT{x, y, width, height}; }
+    RECT moved{-1, -1, -1, -1};
+};
+
+struct LanesFixture : ::testing::Test {
+    void SetUp() override
+    {
+        SharedHost().GetFramework().Graphs().SetRefuse(false);
+        pane.tickCount = [] { return DWORD{1000}; };
+        pane.SetLaneCount(1);
+        pane.SetSize(402, 200);
+    }
+    std::vector<std::string> Take()
+    {
+        std::vector<std::string> taken;
+        taken.swap(log);
+        return taken;
+    }
+    std::vector<std::string> log;
+    NoteTaker first{"a", log};
+    NoteTaker second{"b", log, true};
+    PlacedPane pane;
+};
+
+TEST_F(LanesFixture, ObjectsHearThePaneInKeyOrderAndAllOfThem)
+{
+    EXPECT_EQ(pane.AddInteractiveObject(&second, 7), S_OK);
+    EXPECT_EQ(pane.AddInteractiveObject(&first, 3), S_OK);
+    EXPECT_EQ(second.count, 2u);
+    EXPECT_EQ(pane.AddInteractiveObject(nullptr, 1), E_POINTER);
+
+    pane.BroadcastPoint(1, 2, 3);
+    EXPECT_TRUE(pane.BroadcastWithHandled(0, 0)); // b takes it, a is asked all the same
+    EXPECT_TRUE(pane.BroadcastInput(0x0201, 0, 0));
+    pane.BroadcastNotice();
+    EXPECT_EQ(Take(), (std::vector<std::string>{"a: point 123", "b: point 123", "a: handled?", "b: handled?",
+                                                "a: input 513", "b: input 513", "a: notice", "b: notice"}));
+
+    // A second object under a taken key replaces the first; the pane's reference moves with it.
+    NoteTaker third{"c", log};
+    third.count = 1;
+    EXPECT_EQ(pane.AddInteractiveObjectAndRelease(&third, 7), S_OK);
+    EXPECT_EQ(second.count, 1u);
+    EXPECT_EQ(third.count, 1u);
+    EXPECT_FALSE(pane.BroadcastWithHandled(0, 0));
+    pane.RemoveAllObjects();
+    EXPECT_EQ(first.count, 1u);
+}
+
+TEST_F(LanesFixture, PaneEventsReachTheObjects)
+{
+    auto timeBase = host::BlockTimeBase::Create(0.0001);
+    timeBase->AppendBlock(100000);
+    pane.AddInteractiveObject(&first, 0);
+    pane.SetTimeBase(timeBase.Get());
+    const std::vector<std::string> attach = Take();
+    EXPECT_EQ(attach.front(), "a: timebase");
+    EXPECT_NE(std::find(attach.begin(), attach.end(), "a: redraw"), attach.end());
+
+    pane.ScrollBy(-10);
+    EXPECT_EQ(Take(), (std::vector<std::string>{"a: before scroll", "a: after scroll -10 4"}));
+    pane.ScrollBy(5000); // larger than the view: the layers start over
+    EXPECT_EQ(Take(), (std::vector<std::string>{"a: before scroll", "a: after scroll 5000 8"}));
+
+    pane.SamplingStarted(9);
+    EXPECT_EQ(Take().at(0), "a: started 9");
+    pane.SamplingStopped(0, 0);
+    pane.AfterStop(false);
+    const std::vector<std::string> stop = Take();
+    EXPECT_NE(std::find(stop.begin(), stop.end(), "a: ended"), stop.end());
+
+    pane.SetLaneGeometry({4}, {50});
+    EXPECT_EQ(Take().at(0), "a: lane 0 top 4");
+    pane.SetSize(302, 100);
+    const std::vector<std::string> sized = Take();
+    const auto layout = std::find_if(sized.begin(), sized.end(), [](const std::string& s) { return s.find("layout") != s.npos; });
+    ASSERT_NE(layout, sized.end());
+    EXPECT_EQ(layout->substr(0, 13), "a: layout 302");
+}
+
+TEST_F(LanesFixture, PaneStreamCarriesTheObjectsBeforeTheLanes)
+{
+    pane.AddInteractiveObject(&second, 2);
+    pane.AddInteractiveObject(&first, 1);
+    auto stream = platform::MemoryStream::Create();
+    ASSERT_EQ(pane.Save(stream.Get()), S_OK);
+    const std::vector<BYTE> expected{2, 0, 0, 0, 'a', 0, 0, 0, 'b', 0, 0, 0, 3, 0, 0, 0};
+    EXPECT_EQ(stream->Data(), expected);
+    Take();
+    stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
+    ASSERT_EQ(pane.Load(stream.Get()), S_OK);
+    EXPECT_EQ(Take(), (std::vector<std::string>{"a: load 97", "b: load 98"}));
+}
+
+TEST_F(LanesFixture, ChartLanesGrowAndShrinkTheChannelPanes)
+{
+    IKVOChartLanes* lanes = pane.ChartLanes();
+    pane.AddInteractiveObject(&first, 0);
+    LONG count = 0;
+    EXPECT_EQ(lanes->GetLaneCount(&count), S_OK);
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(lanes->SetLaneCount(-1), E_INVALIDARG);
+
+    // Not attached to a window: new lanes are not announced as attached.
+    EXPECT_EQ(lanes->SetLaneCount(3), S_OK);
+    std::vector<std::string> grown = Take();
+    EXPECT_EQ(std::count(grown.begin(), grown.end(), "a: lanes 3"), 1);
+    EXPECT_EQ(std::count_if(grown.begin(), grown.end(), [](auto& s) { return s.find("attached") != s.npos; }), 0);
+
+    EXPECT_EQ(lanes->SetLaneCount(1), S_OK);
+    std::vector<std::string> shrunk = Take();
+    EXPECT_EQ(shrunk.at(0), "a: channel removed 2");
+    EXPECT_EQ(shrunk.at(1), "a: channel removed 1");
+    EXPECT_EQ(pane.LaneCount(), 1u);
+
+    pane.Attach(nullptr, reinterpret_cast<HWND>(0x10));
+    Take();
+    EXPECT_EQ(lanes->SetLaneCount(2), S_OK);
+    EXPECT_EQ(Take().at(0), "a: channel attached 1");
+
+    // A redirection answers for the pane's own lanes.
+    PlacedPane other;
+    other.SetLaneCount(4);
+    pane.SetLanesRedirection(other.ChartLanes());
+    EXPECT_EQ(lanes->GetLaneCount(&count), S_OK);
+    EXPECT_EQ(count, 4);
+    EXPECT_EQ(lanes->SetLaneCount(5), S_OK);
+    EXPECT_EQ(other.LaneCount(), 5u);
+    EXPECT_EQ(pane.LaneCount(), 2u);
+    platform::ComPtr<IUnknown> info;
+    EXPECT_EQ(pane.DrawerServices()->GetLaneInformation(4, 1, info.Out()), S_OK);
+    EXPECT_EQ(info.Get(), static_cast<IUnknown*>(other.Lane(4)->Scale(1)));
+    pane.SetLanesRedirection(nullptr);
+}
+
+TEST_F(LanesFixture, AttachingLeavesEachDragScaleWithOneObserver)
+{
+    auto* scale = static_cast<host::ScaleControl*>(pane.Lane(0)->DragScale(1));
+    ASSERT_NE(scale, nullptr);
+    EXPECT_EQ(scale->ObserverCount(), 1u);
+    pane.Attach(nullptr, reinterpret_cast<HWND>(0x10));
+    pane.OnChannelAttached(0);
+    EXPECT_EQ(scale->ObserverCount(), 1u);
+
+    // A bare lane adopts the drag scale that the lane information reports, and observes it.
+    struct BarePane : DataPane {
+        ChannelPane* CreateChannelPane(LONG index) override
+        {
+            auto* lane = new ChannelPane(index, this, paneFlags, 0);
+            lane->AddRef();
+            return lane;
+        }
+    } bare;
+    bare.SetLaneCount(1);
+    bare.SetLanesRedirection(pane.ChartLanes());
+    bare.OnChannelAttached(0);
+    EXPECT_EQ(bare.Lane(0)->DragScale(1), scale);
+    EXPECT_EQ(scale->ObserverCount(), 2u);
+    bare.SetLaneCount(0);
+    EXPECT_EQ(scale->ObserverCount(), 1u);
+}
+
+TEST_F(LanesFixture, LayerDragRectsGoToTheLayerOfTheCode)
+{
+    IDrawerDataPane* services = pane.DrawerServices();
+    const RECT area{5, 6, 70, 80};
+    EXPECT_EQ(services->SetLayerDragRect(1, 0x100, &area), E_INVALIDARG);
+    EXPECT_EQ(services->SetLayerDragRect(0, 0x100, nullptr), E_POINTER);
+    struct Case {
+        LONG code;
+        int layer; // -1: no layer changes
+    };
+    for (const Case c : {Case{0, 0}, Case{0x1FF, 1}, Case{0x701, 7}, Case{0x800, -1}, Case{-1, -1}}) {
+        for (int i = 0; i < 8; ++i) {
+            pane.Lane(0)->Layer(i).blendArea.reset();
+        }
+        EXPECT_EQ(services->SetLayerDragRect(0, c.code, &area), S_OK) << c.code;
+        for (int i = 0; i < 8; ++i) {
+            const auto& copy = pane.Lane(0)->Layer(i).blendArea;
+            EXPECT_EQ(copy != nullptr, i == c.layer) << c.code << " layer " << i;
+            if (copy) {
+                EXPECT_EQ(copy->right, 70);
+            }
+        }
+    }
+}
+
+TEST_F(LanesFixture, ViewRectLeavesRoomForTheWidestScaleStrips)
+{
+    pane.SetLaneCount(2);
+    pane.Lane(0)->SetStripWidths(30, 10, 2);
+    pane.Lane(1)->SetStripWidths(40, 5, 2);
+    pane.SetViewRect(RECT{10, 20, 510, 320});
+    EXPECT_EQ(pane.Lane1StripWidth(), 40);
+    EXPECT_EQ(pane.Lane2StripWidth(), 10);
+    EXPECT_EQ(pane.moved.left, 50);
+    EXPECT_EQ(pane.moved.top, 20);
+    EXPECT_EQ(pane.moved.right, 500 - 10 - 40);
+    EXPECT_EQ(pane.moved.bottom, 300);
+    pane.minLane2StripWidth = 60;
+    pane.minLane1StripWidth = 500;
+    pane.SetViewRect(RECT{10, 20, 510, 320});
+    EXPECT_EQ(pane.moved.right, 0);
+    EXPECT_EQ(pane.GetViewRect().right, 510);
+}
+
+TEST_F(LanesFixture, ChannelTitleComesFromTheChannelSource)
+{
+    std::u16string title = u"stale";
+    EXPECT_EQ(pane.Lane(0)->GetChannelTitle(title), E_FAIL);
+    EXPECT_TRUE(title.empty());
+    pane.channelTitle = [](LONG lane) -> std::optional<std::u16string> {
+        if (lane == 0) {
+            return u"Pressure";
+        }
+        return std::nullopt;
+    };
+    EXPECT_EQ(pane.Lane(0)->GetChannelTitle(title), S_OK);
+    EXPECT_EQ(title, u"Pressure");
+    pane.SetLaneCount(2);
+    EXPECT_EQ(pane.Lane(1)->GetChannelTitle(title), E_FAIL);
+    EXPECT_TRUE(title.empty());
+}
+
+} // namespace
+
+namespace {
+
+// A trace-layer drawer of channel 0 that draws nothing; its data come from the host's server.
+class DataOnlyDrawer final : public DrawerBase {
+public:
+    DataOnlyDrawer() : DrawerBase(513, 0, 0, kNoAlternateChannel, kNoAlternateSelector) {}
+    HRESULT GetCapabilities(LONG, DWORD* flags, LONG* left, LONG* right, LONG) override
+    {
+        *flags = 0;
+        *left = *right = 0;
+        return S_OK;
+    }
+    HRESULT Draw(owl::TDC&, LONGLONG, LONGLONG, LONGLONG, LONG, LONG, const RECT&, DWORD, const TimeDivisions*,
+                 LONG) override
+    {
+        return S_OK;
+    }
+    HRESULT Clone(DWORD, IChartRecordDrawer** copy) override { return CloneAs(*this, copy); }
+};
+
+// Two records of 1000 samples at one tick per pixel: record 0 spans -2..5, record 1 spans 10..30.
+struct VisibleRangeFixture : LanesFixture {
+    void SetUp() override
+    {
+        LanesFixture::SetUp();
+        document->AddChannel(u"P", u"V");
+        for (int record = 0; record < 2; ++record) {
+            document->AddBlock(0.001);
+            std::vector<float> samples(1000);
+            for (std::size_t i = 0; i < samples.size(); ++i) {
+                samples[i] = record == 0 ? static_cast<float>(static_cast<int>(i % 8) - 2)
+                                         : static_cast<float>(10 + i % 21);
+            }
+            document->SetSamples(record, 0, samples);
+            timeBase->AppendBlock(1000);
+        }
+        auto* drawer = new DataOnlyDrawer;
+        drawer->AddRef();
+        drawer->SetDataSource(0, static_cast<IChartDataSource*>(server.Get()));
+        pane.Lane(0)->AddDrawer(0, drawer, 255);
+        drawer->Release();
+        pane.SetCompression(KVORationalImp(1, 1), nullptr, false);
+    }
+    std::pair<double, double> DragRange()
+    {
+        double extent[2]{0, 0}; // maximum first
+        pane.Lane(0)->DragScale(1)->GetExtent(extent);
+        return {extent[1], extent[0]};
+    }
+    std::shared_ptr<host::Document> document = host::Document::Create();
+    platform::ComPtr<host::ChartServer> server = host::ChartServer::Create(document);
+    platform::ComPtr<host::BlockTimeBase> timeBase = host::BlockTimeBase::Create(0.001);
+};
+
+TEST_F(VisibleRangeFixture, ALaneWaitingForAnAutoscaleTakesTheVisibleRecordsRange)
+{
+    ChannelPane& lane = *pane.Lane(0);
+    ASSERT_NE(lane.DragScale(1), nullptr);
+    lane.pendingRange = 1;
+    pane.SetTimeBase(timeBase.Get()); // the view opens on the first 400 pixels: record 0
+    EXPECT_EQ(lane.FirstVisibleIndex(), 0);
+    EXPECT_EQ(DragRange(), std::make_pair(-2.0, 5.0));
+    EXPECT_EQ(lane.pendingRange & 1u, 0u);
+
+    // Scaled to the lane's prefix (milli: values times 1000) once the view starts in record 1.
+    lane.SetLanePrefix(1, 7);
+    lane.pendingRange = 1;
+    pane.SetRightEdge(2000);
+    EXPECT_EQ(lane.FirstVisibleIndex(), 1);
+    EXPECT_EQ(DragRange(), std::make_pair(10000.0, 30000.0));
+
+    // Not waiting: the visible records are noted, the scale stays.
+    pane.SetRightEdge(800);
+    EXPECT_EQ(lane.FirstVisibleIndex(), 0);
+    EXPECT_EQ(DragRange(), std::make_pair(10000.0, 30000.0));
+
+    // Live: a lane not waiting, or every lane with mode bit 30, follows the newest data instead.
+    pane.SetLive(true);
+    pane.SetRightEdge(900);
+    EXPECT_EQ(lane.FirstVisibleIndex(), ChannelPane::kLatestData);
+    lane.pendingRange = 1;
+    pane.modeFlags |= DataPane::kModeLatestWhileLive;
+    pane.SetRightEdge(1000);
+    EXPECT_EQ(lane.LastVisibleIndex(), ChannelPane::kLatestData);
+    EXPECT_EQ(lane.pendingRange, 1u);
+}
+
+TEST_F(VisibleRangeFixture, ApplyPendingAutoscaleNeedsALaneAndValues)
+{
+    platform::ComPtr<IUnknown> data;
+    ASSERT_EQ(server->GetData(0, 0, 0, data.Out()), S_OK);
+    platform::ComPtr<IChartDataBlock> block;
+    ASSERT_EQ(data->QueryInterface(IID_IChartDataBlock, reinterpret_cast<void**>(block.Out())), S_OK);
+    EXPECT_FALSE(pane.ApplyPendingAutoscale(block.Get(), 0, 1));
+    EXPECT_FALSE(pane.ApplyPendingAutoscale(nullptr, 0, 0));
+    EXPECT_FALSE(pane.ApplyPendingAutoscale(block.Get(), 5, 0)); // no such record: no values
+    EXPECT_TRUE(pane.ApplyPendingAutoscale(block.Get(), ChannelPane::kLatestData, 0));
+
+    // A record of one value gives equal ends: accepted, nothing changes.
+    document->AddBlock(0.001);
+    document->SetSamples(2, 0, std::vector<float>(10, 4.0f));
+    pane.Lane(0)->pendingRange = 1;
+    EXPECT_TRUE(pane.ApplyPendingAutoscale(block.Get(), 2, 0));
+    EXPECT_EQ(pane.Lane(0)->pendingRange, 1u);
+    platform::ComPtr<IUnknown> none;
+    EXPECT_EQ(server->GetData(0, 0, 3, none.Out()), S_FALSE);
+}
+
+} // namespace
