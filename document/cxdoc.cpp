@@ -195,6 +195,7 @@ CAF::MessageMapEntry* CXDoc::MessageMapEntries()
         Map::Message<&CXDoc::OnAnalyzeMessage>(&Msg::AnalyzeMessageId),
         Map::Message<&CXDoc::OnCopyToTallysheetMessage>(&Msg::CopyToTallysheetMessageId),
         Map::Message<&CXDoc::OnClearAnalysisMessage>(&Msg::ClearAnalysisMessageId),
+        Map::Message<&CXDoc::OnCopyToTallysheetMessage>(&Msg::CopyToTallysheetMessageId),
         Map::End(),
     };
     return entries;

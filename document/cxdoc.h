@@ -17,6 +17,7 @@
 #include <memory>
 
 class TVF_TableViewMgr;
+class CXTableViewEx;
 class CXViewBase;
 
 namespace CX {
@@ -217,10 +218,13 @@ public:
     void OnReselect();
     void OnUpdateReselect(ICommandState& state);
     void OnHelp();
-    // Own message 1: the selected table rows to the Tallysheet.
+    // Own message 1: the table's rows into the host's Tallysheet; the user is told when not every row went in.
     HRESULT OnCopyToTallysheetMessage();
     // Analysis while sampling on or off: the stored range follows the end of the data, or keeps where it ended.
     void SetOnlineAnalysis(bool on, bool updateSetting);
+    // The table view announces itself (and null when it goes); the document refreshes it with its results.
+    void AttachTableView(CXTableViewEx* view);
+    CXTableViewEx* TableView() const;
 
     // ---- the views ----
     // The flags of SelectEvent.
@@ -242,7 +246,7 @@ public:
     // Shows the comment of the source channel's event at `position` in the host chart, while marks are shown.
     void MarkEventInChart(const KVOPosition& position, bool popup);
     // A topic of the help file "CrestmetricsHelp" through the host application; E_FAIL without one.
-    HRESULT ShowHelpTopic(const KVO::String& topic);
+    HRESULT ShowHelpTopic(const char16_t* topic);
 
     std::int32_t CurrentEvent() const { return currentEvent_; }
     void SetCurrentEvent(std::int32_t index) { currentEvent_ = index; }

@@ -118,18 +118,7 @@ void CXDoc::OnReselect()
 
 void CXDoc::OnUpdateReselect(ICommandState& state) { state.SetEnabled(HasAnalysedRange() ? 0xFFFF : 0); }
 
-void CXDoc::OnHelp() { ShowHelpTopic(KVO::String()); }
-
-HRESULT CXDoc::OnCopyToTallysheetMessage()
-{
-    const WaitCursor wait;
-    platform::ComPtr<TVF_TableViewMgr> manager;
-    TableViewManager(manager.Out());
-    if (manager && FAILED(manager->AddToTallysheet(0))) {
-        ShowDocumentMessage(StringId::NotEnoughMemory, MB_OK | MB_ICONERROR);
-    }
-    return S_OK; // taken
-}
+void CXDoc::OnHelp() { ShowHelpTopic(nullptr); }
 
 void CXDoc::SetOnlineAnalysis(bool on, bool updateSetting)
 {

@@ -66,6 +66,8 @@ void CXDoc::SelectEvent(std::int32_t index, DWORD flags)
         // The table view takes part through EventRowSelection; a table view without it selects no row.
         if (auto* rows = dynamic_cast<EventRowSelection*>(TableViewWindow())) {
             rows->SelectEventRow(index);
+        } else if (auto* table = dynamic_cast<CXTableViewEx*>(TableViewWindow())) {
+            table->SelectEventRow(index);
         }
     }
     CycleDetector* results = Results();
@@ -126,18 +128,31 @@ void CXDoc::MarkEventInChart(const KVOPosition& position, bool popup)
     Send(0, message.Get());
 }
 
-HRESULT CXDoc::ShowHelpTopic(const KVO::String& topic)
+HRESULT CXDoc::ShowHelpTopic(const char16_t* topic)
 {
     IApplicationService* application = CX::Host::GetApplicationService();
     if (!application) {
         return E_FAIL;
     }
     std::u16string text = u"CrestmetricsHelp";
-    if (!topic.View().empty()) {
+    if (topic && *topic) {
         text += u'#';
-        text += topic.View();
+        text += topic;
     }
     return application->ShowHelp(text.c_str());
 }
+
+
+
+void CXDoc::AttachTableView(CXTableViewEx* view)
+{
+    if (view) {
+        AttachView(view);
+    } else {
+        tableView_ = ViewEntry{};
+    }
+}
+
+CXTableViewEx* CXDoc::TableView() const { return dynamic_cast<CXTableViewEx*>(TableViewWindow()); }
 
 } // namespace CX::Doc

@@ -253,8 +253,8 @@ TEST(DocumentViews, HelpTopicsGoToTheHostApplication)
     ViewedDocument fixture;
     host::ApplicationService& application = AnalysisHost().Application();
     const std::size_t before = application.HelpShown().size();
-    EXPECT_EQ(fixture.doc->ShowHelpTopic(KVO::String(u"cx_tableview")), S_OK);
-    EXPECT_EQ(fixture.doc->ShowHelpTopic(KVO::String()), S_OK);
+    EXPECT_EQ(fixture.doc->ShowHelpTopic(u"cx_tableview"), S_OK);
+    EXPECT_EQ(fixture.doc->ShowHelpTopic(nullptr), S_OK);
     ASSERT_EQ(application.HelpShown().size(), before + 2);
     EXPECT_EQ(application.HelpShown()[before], u"CrestmetricsHelp#cx_tableview");
     EXPECT_EQ(application.HelpShown()[before + 1], u"CrestmetricsHelp");
