@@ -8,6 +8,7 @@
 #include "frame/menucommands.h"
 #include "resources/stringtable.h"
 #include "sdk/analysisjob.h"
+#include "sdk/analysishost.h"
 #include "sdk/analysismanager.h"
 #include "sdk/calcchannels.h"
 #include "sdk/datasource.h"
@@ -162,10 +163,25 @@ CAF::MessageMapEntry* CXDoc::MessageMapEntries()
         Map::Header(),
         Map::Execute<&CXDoc::OnSettings>(&Msg::DocId<Command::kSettings>),
         Map::Update<&CXDoc::OnUpdateAlwaysEnabled>(&Msg::DocId<Command::kSettings>),
+        Map::Execute<&CXDoc::OnOpenAnalysisView>(&Msg::DocId<Command::kAnalysisView>),
+        Map::Update<&CXDoc::OnUpdateAlwaysEnabled>(&Msg::DocId<Command::kAnalysisView>),
+        Map::Execute<&CXDoc::OnOpenTableView>(&Msg::DocId<Command::kTableView>),
+        Map::Update<&CXDoc::OnUpdateAlwaysEnabled>(&Msg::DocId<Command::kTableView>),
+        Map::Execute<&CXDoc::OnToggleOnlineAnalysis>(&Msg::DocId<Command::kOnlineAnalysis>),
+        Map::Update<&CXDoc::OnUpdateOnlineAnalysis>(&Msg::DocId<Command::kOnlineAnalysis>),
+        Map::Execute<&CXDoc::OnToggleEventMarks>(&Msg::DocId<Command::kShowMarks>),
+        Map::Update<&CXDoc::OnUpdateEventMarks>(&Msg::DocId<Command::kShowMarks>),
         Map::Execute<&CXDoc::OnAnalyse>(&Msg::DocId<Command::kAnalyse>),
         Map::Update<&CXDoc::OnUpdateAnalyse>(&Msg::DocId<Command::kAnalyse>),
         Map::Execute<&CXDoc::OnClear>(&Msg::DocId<Command::kClear>),
         Map::Update<&CXDoc::OnUpdateClear>(&Msg::DocId<Command::kClear>),
+        Map::Execute<&CXDoc::OnHelp>(&Msg::DocId<Command::kHelp>),
+        Map::Update<&CXDoc::OnUpdateAlwaysEnabled>(&Msg::DocId<Command::kHelp>),
+        Map::Execute<&CXDoc::OnReselect>(&Msg::DocId<Command::kReselect>),
+        Map::Update<&CXDoc::OnUpdateReselect>(&Msg::DocId<Command::kReselect>),
+        Map::Observer<&CXDoc::ReportRange>(&Msg::AnalysisManagerId<7>),
+        Map::Observer<&CXDoc::Stop>(&Msg::AnalysisManagerId<5>),
+        Map::Observer<&CXDoc::ReRun>(&Msg::AnalysisManagerId<6>),
         Map::Observer<&CXDoc::OnCommentNotice>(&Msg::ChartNoticeId<44>),
         Map::Observer<&CXDoc::OnFirstActivation>(&Msg::FirstActivationId),
         Map::Observer<&CXDoc::OnDataChanged>(&Msg::ChartNoticeId<6>),
@@ -177,6 +193,7 @@ CAF::MessageMapEntry* CXDoc::MessageMapEntries()
         Map::Observer<&CXDoc::OnChannelChanged>(&Msg::ChartNoticeId<22>),
         Map::Observer<&CXDoc::OnRangeChanged>(&Msg::ChartNoticeId<34>),
         Map::Message<&CXDoc::OnAnalyzeMessage>(&Msg::AnalyzeMessageId),
+        Map::Message<&CXDoc::OnCopyToTallysheetMessage>(&Msg::CopyToTallysheetMessageId),
         Map::Message<&CXDoc::OnClearAnalysisMessage>(&Msg::ClearAnalysisMessageId),
         Map::Message<&CXDoc::OnCopyToTallysheetMessage>(&Msg::CopyToTallysheetMessageId),
         Map::End(),
@@ -266,16 +283,32 @@ void CXDoc::RegisterCommands(CAFDocumentClassBase& documentClass, ICAFCommandHan
         CAF::AddMenuCommand(item, KVO::ModuleInstance(), command);
         keep(item);
     };
+    // A command whose path and texts come from its string-table entry.
+    auto fromTable = [&](UINT stringId, WORD index) {
+        const KVO::String text = KVO::LoadResourceString(KVO::ModuleInstance(), stringId, false);
+        CAF::AddMenuCommandFromTable(item, KVO::ModuleInstance(), 1, stringId,
+                                     (u"Crestmetrics|" + std::u16string(text.c_str())).c_str(),
+                                     TypeIdRegistration<&CXDocGUID>::Get(), index);
+        keep(item);
+    };
+    auto separator = [&] {
+        CAF::AddMenuSeparator(item, u"Crestmetrics|-");
+        keep(item);
+    };
+    CAF::AddExtensionMenu(item, KVO::ModuleInstance(), StringId::ExtensionMenu, u"Crestmetrics^EXTENSION|", 0, 0);
+    keep(item);
+
     keyed(StringId::MenuSettings, u"Crestmetrics|Settings", 269, u"settings", Command::kSettings);
-
-    CAF::AddMenuSeparator(item, u"Crestmetrics|-");
-    keep(item);
-
-    const KVO::String clearText = KVO::LoadResourceString(KVO::ModuleInstance(), StringId::MenuClear, false);
-    CAF::AddMenuCommandFromTable(item, KVO::ModuleInstance(), 1, StringId::MenuClear,
-                                 (u"Crestmetrics|" + std::u16string(clearText.c_str())).c_str(),
-                                 TypeIdRegistration<&CXDocGUID>::Get(), Command::kClear);
-    keep(item);
+    separator();
+    keyed(StringId::MenuAnalysisView, u"Crestmetrics|Analysis View", 272, u"window_DRAnalysis",
+          Command::kAnalysisView);
+    keyed(StringId::MenuTableView, u"Crestmetrics|Table View", 271, u"table_view", Command::kTableView);
+    separator();
+    fromTable(StringId::MenuShowMarks, Command::kShowMarks);
+    fromTable(StringId::MenuOnlineAnalysis, Command::kOnlineAnalysis);
+    separator();
+    fromTable(StringId::MenuReselect, Command::kReselect);
+    fromTable(StringId::MenuClear, Command::kClear);
 
     keyed(StringId::CommandAnalyse, u"Crestmetrics|Analyze", 270, u"analyse", Command::kAnalyse);
 }
@@ -526,15 +559,7 @@ void CXDoc::Stop()
     if (!IsClientActive()) {
         return;
     }
-    currentEvent_ = 0;
-    if (results_) {
-        results_->Clear();
-    }
-    if (ManagerActive()) {
-        ReleaseClient();
-    }
-    persist_.dirty = true;
-    AttachPersistence();
+    ClearCommand();
     RemoveCalcChannels();
 }
 

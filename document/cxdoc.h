@@ -40,7 +40,23 @@ namespace Command {
 inline constexpr WORD kSettings = 1;
 inline constexpr WORD kClear = 8;
 inline constexpr WORD kAnalyse = 9;
+inline constexpr WORD kAnalysisView = 2;
+inline constexpr WORD kShowMarks = 4;
+inline constexpr WORD kOnlineAnalysis = 6;
+inline constexpr WORD kReselect = 7;
+inline constexpr WORD kHelp = 10;
+inline constexpr WORD kTableView = 12;
 } // namespace Command
+
+// What the table view does for the document when an event becomes current: select the event's row, without the
+// selection notice that follows selecting the event in the document again.
+class EventRowSelection {
+public:
+    virtual void SelectEventRow(std::int32_t index) = 0;
+
+protected:
+    ~EventRowSelection() = default;
+};
 
 class CXDoc : public ChartChildDocument, public IOnlineDataSink, private PersistTables {
     CAF_DECLARE_MESSAGE_MAP(CXDoc, void)
@@ -190,25 +206,50 @@ public:
     HRESULT OnAnalyzeMessage();
     HRESULT OnClearAnalysisMessage();
 
-    // The table view announces itself (and null when it goes); the document refreshes it with its results.
-    void AttachTableView(CXTableViewEx* view);
-    CXTableViewEx* TableView() const { return tableView_; }
+    // ---- the other commands ----
+    // The framework's open-view message for a view class's type id.
+    static constexpr DWORD kOpenViewMessage = 0x80010000u;
+    void OnOpenAnalysisView();
+    void OnOpenTableView();
+    void OnToggleEventMarks();
+    void OnUpdateEventMarks(ICommandState& state);
+    void OnToggleOnlineAnalysis();
+    void OnUpdateOnlineAnalysis(ICommandState& state);
+    void OnReselect();
+    void OnUpdateReselect(ICommandState& state);
+    void OnHelp();
     // Own message 1: the table's rows into the host's Tallysheet; the user is told when not every row went in.
     HRESULT OnCopyToTallysheetMessage();
-    // A help topic of the module through the host application; E_FAIL when the host cannot show it.
-    HRESULT ShowHelpTopic(const char16_t* topic);
-    std::int32_t CurrentEvent() const { return currentEvent_; }
-    void SetCurrentEvent(std::int32_t index) { currentEvent_ = index; }
+    // Analysis while sampling on or off: the stored range follows the end of the data, or keeps where it ended.
+    void SetOnlineAnalysis(bool on, bool updateSetting);
+    // The table view announces itself (and null when it goes); the document refreshes it with its results.
+    void AttachTableView(CXTableViewEx* view);
+    CXTableViewEx* TableView() const;
 
     // ---- the views ----
-    // The analysis view announces itself (and is refreshed) and withdraws; other objects are ignored.
+    // The flags of SelectEvent.
+    static constexpr DWORD kSelectTableRow = 0x80000000u;
+    static constexpr DWORD kScrollChartToEvent = 0x40000000u;
+    static constexpr DWORD kMarkEventInChart = 0x20000000u;
+    static constexpr DWORD kPopupInChart = 0x10000000u;
+    // Remembers the analysis view or the table view and refreshes it; any other object is ignored.
     void AttachView(CXViewBase* view);
+    // Forgets a view whose window goes.
     void DetachView(CXViewBase* view);
-    CXViewBase* AnalysisViewWindow() const { return analysisView_; }
-    // Makes an event current and refreshes the analysis view; bit 31 of the flags also selects its table row.
+    CXViewBase* AnalysisViewWindow() const { return analysisView_.attached ? analysisView_.view : nullptr; }
+    CXViewBase* TableViewWindow() const { return tableView_.attached ? tableView_.view : nullptr; }
+    // Makes an event current: the analysis view refreshes; the flags select its table row, scroll the host chart
+    // to it and mark it there.
     void SelectEvent(std::int32_t index, DWORD flags);
-    // Shows the current event in the host chart (its comment popup).
+    // The current event's comment in the host chart, without its popup.
     void ShowCurrentEventInChart();
+    // Shows the comment of the source channel's event at `position` in the host chart, while marks are shown.
+    void MarkEventInChart(const KVOPosition& position, bool popup);
+    // A topic of the help file "CrestmetricsHelp" through the host application; E_FAIL without one.
+    HRESULT ShowHelpTopic(const char16_t* topic);
+
+    std::int32_t CurrentEvent() const { return currentEvent_; }
+    void SetCurrentEvent(std::int32_t index) { currentEvent_ = index; }
     bool IsOnlineAnalysis();
     bool HasAnalysedRange();
     bool busy = false;
@@ -231,6 +272,14 @@ private:
     void SendMarkRequests(bool put, std::int32_t analysisType);
     // Hands a text to the calculation of the channel that `settingId` names.
     void WriteChannelText(std::int32_t settingId, const KVO::String& text);
+    // The detector-stage and event-chain texts: the first two of the three channels' texts.
+    void WriteSourceAndEventChainTexts();
+    // The end of the host's data; 0x7FFFFFFF in both words when the host cannot say.
+    KVOPosition HostEndOfData() const;
+    // Sends the framework's open-view message for the view class.
+    void OpenView(DWORD viewTypeId);
+    // A message box of the document's texts, captioned "Crestmetrics" and owned by the active window.
+    static int ShowDocumentMessage(UINT textId, UINT type);
 
     platform::ComPtr<IUnknown> hostDocument_;
     platform::ComPtr<IUnknown> analysisManager_;
@@ -239,9 +288,17 @@ private:
     platform::ComPtr<TableViewData> tableData_;
     platform::ComPtr<TVF_TableViewMgr> tableManager_;
     std::int32_t currentEvent_ = 0;
-    CXViewBase* analysisView_ = nullptr;
     std::unique_ptr<CycleDetector> results_;
-    CXTableViewEx* tableView_ = nullptr; // the window's own lifetime; it detaches itself
+
+    struct ViewEntry {
+        bool attached = false;
+        CXViewBase* view = nullptr; // not held: the view tells the document when it goes
+        std::int32_t word = 0;
+    };
+    // Invalidates and refreshes each attached view.
+    void RefreshViews();
+    ViewEntry analysisView_;
+    ViewEntry tableView_;
     // Analysis while sampling: the block flag of the last block start, a block open, its samples so far, the
     // results block still to be started, the block being sampled and the first sampling-position answer.
     bool onlineActive_ = false;

@@ -13,6 +13,7 @@
 #include "frame/channeltoken.h"
 #include "frame/eventcomment.h"
 #include "frame/enumgetter.h"
+#include "frame/hostservices.h"
 #include "platform/win/msgbox.h"
 #include "platform/win/winuser.h"
 #include "resources/stringtable.h"
@@ -100,6 +101,11 @@ private:
 
 bool CXDoc::RunSettingsDialog(std::int32_t openingCode)
 {
+    // The detection settings of analysis types 0 and 2 are the Loopmetry extension's.
+    if (!CAF::GetDocumentExtension(hostDocument_.Get())) {
+        ShowDocumentMessage(StringId::NeedsLoopmetry, MB_OK | MB_ICONERROR);
+        return false;
+    }
     const std::int32_t typeBefore = Settings().GetInt(kAnalysisType);
     DocumentDialogSite site(hostDocument_.Get());
     SettingsSet copy(Settings());
@@ -327,22 +333,9 @@ void CXDoc::RequestHostUpdate()
 
 void CXDoc::NotifyViews()
 {
-    // The host redraws its channels; the views show the new results.
-    if (analysisView_) {
-        analysisView_->Refresh();
-    }
+    RefreshViews();
+    // The module's channel calculations join here when they exist; the host redraws its channels.
     RequestHostUpdate();
-    if (tableView_) {
-        tableView_->Refresh();
-    }
-}
-
-void CXDoc::AttachTableView(CXTableViewEx* view)
-{
-    tableView_ = view;
-    if (tableView_) {
-        tableView_->Refresh();
-    }
 }
 
 HRESULT CXDoc::OnCopyToTallysheetMessage()
@@ -364,8 +357,6 @@ HRESULT CXDoc::OnCopyToTallysheetMessage()
     return S_OK;
 }
 
-HRESULT CXDoc::ShowHelpTopic(const char16_t*) { return E_FAIL; }
-
 void CXDoc::WriteChannelText(std::int32_t settingId, const KVO::String& text)
 {
     const auto target = Ask<ICalcTextTarget>(ChartDocument(), IID_ICalcTextTarget);
@@ -376,6 +367,18 @@ void CXDoc::WriteChannelText(std::int32_t settingId, const KVO::String& text)
 }
 
 void CXDoc::RebuildCalculationChannels()
+{
+    WriteSourceAndEventChainTexts();
+    KVO::String stage;
+    {
+        const ExpressionBuilder builder(Settings(), hostDocument_.Get(), stage, ExpressionBuilder::kCalculationStage);
+        builder.EvokedResponseDetectorExpression(stage);
+        builder.CalculationStageExpression(stage);
+    }
+    WriteChannelText(kCalcStageChannel, stage);
+}
+
+void CXDoc::WriteSourceAndEventChainTexts()
 {
     SettingsSet& settings = Settings();
     IUnknown* chart = hostDocument_.Get();
@@ -397,14 +400,6 @@ void CXDoc::RebuildCalculationChannels()
     KVO::String chain;
     { const ExpressionBuilder builder(settings, chart, chain, ExpressionBuilder::kEventChain); }
     WriteChannelText(kEventChainChannel, chain);
-
-    KVO::String stage;
-    {
-        const ExpressionBuilder builder(settings, chart, stage, ExpressionBuilder::kCalculationStage);
-        builder.EvokedResponseDetectorExpression(stage);
-        builder.CalculationStageExpression(stage);
-    }
-    WriteChannelText(kCalcStageChannel, stage);
 }
 
 void CXDoc::SendMarkRequests(bool put) { SendMarkRequests(put, Settings().GetInt(kAnalysisType)); }
@@ -432,6 +427,22 @@ void CXDoc::RemoveEventMarks() { SendMarkRequests(false); }
 
 bool CXDoc::RunAnalysis()
 {
+    SettingsSet& settings = Settings();
+    if (settings.GetBool(kAnalyseWhileSampling) && settings.GetBool(kAnalyseSelection)) {
+        // A selection that does not reach the end of the data cannot go on with what the host records next.
+        const KVOPosition end = HostEndOfData();
+        KVOPosition from{};
+        KVOPosition to{};
+        if (const auto selection = Ask<IChartSelection>(hostDocument_.Get(), IID_IChartSelection)) {
+            selection->GetSelectionRange(0, &from, &to);
+        }
+        if (end != to) {
+            if (ShowDocumentMessage(StringId::OnlineDiscontinuousNew, MB_OKCANCEL | MB_ICONINFORMATION) == IDCANCEL) {
+                return false;
+            }
+            settings.SetBool(kAnalyseWhileSampling, false);
+        }
+    }
     const bool analysed = Analyse(false, true);
     MarkDirtyAndAttach();
     NotifyViews();
@@ -449,6 +460,9 @@ void CXDoc::ClearCommand()
     currentEvent_ = 0;
     ClearAnalysis();
     MarkDirtyAndAttach();
+    if (IsOnlineAnalysis()) {
+        SetOnlineAnalysis(true, false);
+    }
 }
 
 // The commands do what their own messages do.

@@ -264,7 +264,7 @@ void CXDoc::OnCommentNotice(IUnknown* comment)
     }
 }
 
-void CXDoc::SelectEventFromComment(std::int32_t index) { currentEvent_ = index; }
+void CXDoc::SelectEventFromComment(std::int32_t index) { SelectEvent(index, kSelectTableRow); }
 
 void CXDoc::OnFirstActivation(FirstActivationNotice notice)
 {

@@ -472,6 +472,36 @@ HRESULT DataSource::GetSelectionRange(DWORD, KVOPosition* start, KVOPosition* en
     return S_OK;
 }
 
+HRESULT DataSource::ClearSelection()
+{
+    host_.Log().Record("selection", "Clear");
+    selection_ = {KVOPosition{0x7FFFFFFF, 0x7FFFFFFF}, KVOPosition{0x7FFFFFFF, 0x7FFFFFFF}};
+    selectedChannel_.reset();
+    return S_OK;
+}
+
+HRESULT DataSource::SetTimeSelection(DWORD, const KVOPosition* start, const KVOPosition* end)
+{
+    if (!start || !end) {
+        return E_POINTER;
+    }
+    host_.Log().Record("selection", "SetTime",
+                std::to_string(start->mRecord) + ":" + std::to_string(start->mRecordOffset) + " " +
+                    std::to_string(end->mRecord) + ":" + std::to_string(end->mRecordOffset));
+    selection_ = {*start, *end};
+    return S_OK;
+}
+
+HRESULT DataSource::SelectChannel(DWORD, LONG channel, const double* valueRange)
+{
+    if (!valueRange) {
+        return E_POINTER;
+    }
+    host_.Log().Record("selection", "SelectChannel", std::to_string(channel));
+    selectedChannel_ = std::make_pair(channel, std::make_pair(valueRange[0], valueRange[1]));
+    return S_OK;
+}
+
 HRESULT DataSource::GetChannelToken(LONG, LONG channel, LONG, BSTR* token)
 {
     if (!token) {
@@ -541,7 +571,11 @@ HRESULT DataSource::GetChangedChannels(DWORD, LONG, LONG, VARIANT_BOOL, IKVOBits
 
 HRESULT DataSource::GetEntry(DWORD, LONG, LONG, LONG index, ChannelListEntry* entry, LONG* count)
 {
-    const std::vector<int> channels = EventChannels();
+    std::vector<int> channels = EventChannels();
+    // The calculation channels whose events are marked in the chart show their events there too.
+    for (const LONG marked : GetChartData().Calculations().Marked()) {
+        channels.push_back(static_cast<int>(marked));
+    }
     if (count) {
         *count = static_cast<LONG>(channels.size());
     }

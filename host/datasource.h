@@ -18,6 +18,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <optional>
 #include <vector>
 
 namespace host {
@@ -74,7 +75,12 @@ public:
     HRESULT GetBlockCount(DWORD kind, LONG* count) override;
     // IChartSelection
     HRESULT GetSelectionRange(DWORD kind, KVOPosition* start, KVOPosition* end) override;
+    HRESULT ClearSelection() override;
+    HRESULT SetTimeSelection(DWORD kind, const KVOPosition* start, const KVOPosition* end) override;
+    HRESULT SelectChannel(DWORD kind, LONG channel, const double* valueRange) override;
     void SetSelection(KVOPosition start, KVOPosition end) { selection_ = {start, end}; }
+    // The channel and value range {top, bottom} the selection was narrowed to; none after a clear.
+    const std::optional<std::pair<LONG, std::pair<double, double>>>& SelectedChannel() const { return selectedChannel_; }
     // IChannelNaming: "ch" and the channel number plus 1, as the evaluator reads it.
     HRESULT GetChannelToken(LONG reserved, LONG channel, LONG kind, BSTR* token) override;
     // IChannelNames: a recorded channel's name; empty for any other channel.
@@ -155,6 +161,7 @@ private:
     std::optional<std::vector<LONG>> changed_;
     std::map<int, ChannelTimeBase> timeBases_;
     std::pair<KVOPosition, KVOPosition> selection_{};
+    std::optional<std::pair<LONG, std::pair<double, double>>> selectedChannel_;
     std::vector<std::pair<IID, platform::ComPtr<IUnknown>>> offered_;
 };
 

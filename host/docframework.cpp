@@ -224,6 +224,12 @@ HRESULT CommandState::SetEnabled(WORD enabled)
     return S_OK;
 }
 
+HRESULT CommandState::SetCheck(WORD check, WORD mask)
+{
+    check_ = std::make_pair(check, mask);
+    return S_OK;
+}
+
 // ---- registrations
 
 HRESULT ClassRegistration::QueryInterface(REFIID iid, void** out)
@@ -406,6 +412,7 @@ HRESULT HostDocument::QueryInterface(REFIID iid, void** out)
                                        {&IID_IHostApplicationLink, static_cast<IHostApplicationLink*>(this)},
                                        {&IID_IDocumentStorage, static_cast<IDocumentStorage*>(this)},
                                        {&IID_IHostDocumentUpdate, static_cast<IHostDocumentUpdate*>(this)},
+                                       {&IID_IHostObjectsById, static_cast<IHostObjectsById*>(this)},
                                        {&IID_IFrameworkMessageTarget, static_cast<IFrameworkMessageTarget*>(this)},
                                    },
                                    iid, out);
@@ -423,6 +430,20 @@ HRESULT HostDocument::QueryInterface(REFIID iid, void** out)
         return extensionDocument_->QueryInterface(iid, out);
     }
     return own;
+}
+
+HRESULT HostDocument::GetObjectById(DWORD id, DWORD, IUnknown** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    log_.Record("hostdocument", "GetObjectById", Hex(id));
+    // The host knows its chart family's objects by index; the family's class id is the module's to ask for.
+    if ((id & 0xFFFFu) != 2) {
+        return E_FAIL;
+    }
+    return chartView_->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(out));
 }
 
 HRESULT HostDocument::Update(DWORD argument)

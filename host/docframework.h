@@ -4,6 +4,7 @@
 #pragma once
 
 #include "host/calllog.h"
+#include "host/chartview.h"
 #include "host/chartdata.h"
 #include "host/comobject.h"
 #include "host/messagebus.h"
@@ -15,7 +16,9 @@
 #include "sdk/docview.h"
 #include "sdk/hostobjects.h"
 
+#include <memory>
 #include <optional>
+#include <utility>
 #include <string>
 #include <functional>
 #include <vector>
@@ -95,14 +98,18 @@ public:
     ULONG Release() override { return ReleaseCount(); }
     HRESULT SetText(const char16_t* text) override;
     HRESULT SetEnabled(WORD enabled) override;
+    HRESULT SetCheck(WORD check, WORD mask) override;
 
     const std::optional<std::u16string>& Text() const { return text_; }
     const std::optional<WORD>& Enabled() const { return enabled_; }
+    // (check, mask) when the command reported a check mark.
+    const std::optional<std::pair<WORD, WORD>>& Check() const { return check_; }
 
 private:
     CommandState() = default;
     std::optional<std::u16string> text_;
     std::optional<WORD> enabled_;
+    std::optional<std::pair<WORD, WORD>> check_;
 };
 
 // The host's side of a registered document class: its class site and its command target.
@@ -216,6 +223,7 @@ class HostDocument final : public IHostDocument,
                            public IHostApplicationLink,
                            public IDocumentStorage,
                            public IHostDocumentUpdate,
+                           public IHostObjectsById,
                            public IFrameworkMessageTarget,
                            private RefCounted {
 public:
@@ -261,6 +269,9 @@ public:
     // IHostDocumentUpdate: counted.
     HRESULT Update(DWORD argument) override;
     int Updates() const { return updates_; }
+    // IHostObjectsById, the document's object container: the chart's view under object n 2 of the chart family.
+    HRESULT GetObjectById(DWORD id, DWORD reserved, IUnknown** out) override;
+    ChartView& View() { return *chartView_; }
     // IFrameworkMessageTarget: kept in order.
     struct FrameworkMessage {
         DWORD code;
@@ -301,6 +312,7 @@ private:
     std::vector<IPersistStreamInit*> stored_; // not held: each withdraws itself
     std::vector<platform::ComPtr<ICustomDocument2>> documents_;
     int updates_ = 0;
+    std::unique_ptr<ChartView> chartView_ = std::make_unique<ChartView>(log_);
     std::vector<FrameworkMessage> frameworkMessages_;
     IUnknown* extensionDocument_ = nullptr;
 };

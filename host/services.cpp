@@ -164,4 +164,12 @@ HRESULT ApplicationService::ShowPreReleaseNote(DWORD reserved, const char16_t* t
     return S_OK;
 }
 
+HRESULT ApplicationService::ShowHelp(const char16_t* text)
+{
+    std::u16string shown = text ? text : u"";
+    log_.Record("application", "ShowHelp", Narrow(shown));
+    help_.push_back(std::move(shown));
+    return S_OK;
+}
+
 } // namespace host

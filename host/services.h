@@ -68,6 +68,9 @@ public:
     HRESULT GetSettings(IHostSettings** out) override;
     HRESULT QueryPreReleaseNote(DWORD reserved, DWORD* suppress, DWORD* other) override;
     HRESULT ShowPreReleaseNote(DWORD reserved, const char16_t* text) override;
+    // Keeps the help texts asked for.
+    HRESULT ShowHelp(const char16_t* text) override;
+    const std::vector<std::u16string>& HelpShown() const { return help_; }
 
     // What the host answers.
     void SetLanguage(WORD language) { language_ = language; }
@@ -79,6 +82,7 @@ private:
     WORD language_ = 0x0409;
     bool suppressNotes_ = false;
     std::vector<std::u16string> notes_;
+    std::vector<std::u16string> help_;
 };
 
 } // namespace host

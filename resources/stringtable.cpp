@@ -73,6 +73,28 @@ constexpr platform::StringTableEntry kStrings[] = {
     {CommandAnalyse, u"Analyze Channel"},
     {MenuClear, u"&Clear Analysis"},
     {NotEnoughMemory, u"Not enough memory for the whole analysis. Please choose a smaller selection to analyze."},
+    {MenuSettings + 1, u"Open the  Crestmetrics Settings dialog"},
+    {MenuSettings + 2, u"Settings"},
+    {CommandAnalyse + 1, u"Perform analysis"},
+    {CommandAnalyse + 2, u"Analyze"},
+    {MenuClear + 1, u"Clear all analysis results"},
+    {ExtensionMenu, u"Crestmetrics"},
+    {MenuAnalysisView, u"&Analysis View"},
+    {MenuAnalysisView + 1, u"Open the Crestmetrics Analysis View"},
+    {MenuAnalysisView + 2, u"Analysis View"},
+    {MenuTableView, u"&Table View"},
+    {MenuTableView + 1, u"Open the Crestmetrics Table View"},
+    {MenuTableView + 2, u"Table View"},
+    {MenuShowMarks, u"Show &Peak Markers"},
+    {MenuShowMarks + 1, u"Toggle the display of Crestmetrics Markers in the Chart View"},
+    {MenuOnlineAnalysis, u"Analyze &while sampling"},
+    {MenuOnlineAnalysis + 1, u"Enable/disable online analysis"},
+    {MenuReselect, u"&Reselect Analyzed Data"},
+    {MenuReselect + 1, u"Reselect the data used in the current analysis"},
+    {OnlineDiscontinuousNew,
+     u"Online data would be discontinuous with the new analysis region.\r\nOnline Mode will be turned off."},
+    {OnlineDiscontinuousExisting, u"Online data would be discontinuous with the existing analysis region.\r\nTo "
+                                  u"allow sampling, the existing analysis will be cleared."},
 };
 
 // Registers the table when the module is loaded. It stays registered to the end of the process (the registry keeps

@@ -58,6 +58,16 @@ inline constexpr UINT MenuAnalyseChannel = 116;
 inline constexpr UINT MenuAnalyseSelection = 117;
 inline constexpr UINT CommandAnalyse = 139;
 inline constexpr UINT MenuClear = 2112;
+// The document's other commands (each text is followed by its tooltip and short name), the extension menu, and
+// the settings command's and online mode's messages.
+inline constexpr UINT ExtensionMenu = 2000;
+inline constexpr UINT MenuAnalysisView = 2032;
+inline constexpr UINT MenuTableView = 2048;
+inline constexpr UINT MenuShowMarks = 2064;
+inline constexpr UINT MenuOnlineAnalysis = 2080;
+inline constexpr UINT MenuReselect = 2096;
+inline constexpr UINT OnlineDiscontinuousNew = 151;
+inline constexpr UINT OnlineDiscontinuousExisting = 152;
 }
 
 // The settings dialogs.

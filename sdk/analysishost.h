@@ -34,6 +34,11 @@ protected:
 // The chart's selection as a range of positions.
 struct IChartSelection : IUnknown {
     virtual HRESULT GetSelectionRange(DWORD kind, KVOPosition* start, KVOPosition* end) = 0; // 3: kind 0
+    virtual HRESULT ClearSelection() = 0;                                                      // 4
+    // 5: kind 0, a time range of every channel.
+    virtual HRESULT SetTimeSelection(DWORD kind, const KVOPosition* start, const KVOPosition* end) = 0;
+    // 6: kind 0; narrows the selection to a channel and a value range {top, bottom}.
+    virtual HRESULT SelectChannel(DWORD kind, LONG channel, const double* valueRange) = 0;
 
 protected:
     ~IChartSelection() = default;

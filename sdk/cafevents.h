@@ -65,6 +65,8 @@ protected:
 struct ICommandState : IUnknown {
     virtual HRESULT SetText(const char16_t* text) = 0; // 3
     virtual HRESULT SetEnabled(WORD enabled) = 0;      // 4: 0xFFFF or 0
+    // 5: the check mark (0 or 1) of the bits in `mask`; states without check marks answer E_NOTIMPL.
+    virtual HRESULT SetCheck(WORD, WORD) { return E_NOTIMPL; }
 
 protected:
     ~ICommandState() = default;

@@ -100,7 +100,9 @@ struct IApplicationService : IUnknown {
     SDK_UNUSED_SLOT(3) SDK_UNUSED_SLOT(4) SDK_UNUSED_SLOT(5) SDK_UNUSED_SLOT(6) SDK_UNUSED_SLOT(7) SDK_UNUSED_SLOT(8)
     SDK_UNUSED_SLOT(9)
     virtual HRESULT GetWindowObject(HWND window, IUnknown** out) = 0; // 10
-    SDK_UNUSED_SLOT(11) SDK_UNUSED_SLOT(12) SDK_UNUSED_SLOT(13) SDK_UNUSED_SLOT(14) SDK_UNUSED_SLOT(15)
+    // 11: shows a topic of a help file ("file#topic", or the file alone); hosts without help answer E_NOTIMPL.
+    virtual HRESULT ShowHelp(const char16_t*) { return E_NOTIMPL; }
+    SDK_UNUSED_SLOT(12) SDK_UNUSED_SLOT(13) SDK_UNUSED_SLOT(14) SDK_UNUSED_SLOT(15)
     SDK_UNUSED_SLOT(16)
     SDK_UNUSED_SLOT(17) SDK_UNUSED_SLOT(18) SDK_UNUSED_SLOT(19)
     virtual HRESULT GetPrintService(IUnknown** out) = 0; // 20

@@ -44,6 +44,21 @@ CXViewBase::CXViewBase(owl::TWindow* parent, IHostDocument* document, IHostView*
     }
 }
 
+CXViewBase::~CXViewBase()
+{
+    if (document_ && !Finder()) {
+        document_->DetachView(this);
+    }
+}
+
+void CXViewBase::CleanupWindow()
+{
+    if (document_ && !Finder()) {
+        document_->DetachView(this);
+    }
+    ViewBase::CleanupWindow();
+}
+
 void CXViewBase::SetDocumentFinder(DocumentFinder finder) { Finder() = finder; }
 
 KVO::String CXViewBase::CachedText(KVO::String& cache, UINT id, bool substitute) const

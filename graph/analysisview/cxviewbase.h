@@ -17,6 +17,9 @@ class CXViewBase : public ViewBase {
 public:
     CXViewBase(owl::TWindow* parent, IHostDocument* document, IHostView* hostView, LPCWSTR title,
                owl::TModule* module, DWORD flags);
+    // The document forgets the view, so that it never refreshes one that is gone.
+    ~CXViewBase() override;
+    void CleanupWindow() override;
 
     // Rebuilds the view from the document.
     virtual void Refresh() = 0;

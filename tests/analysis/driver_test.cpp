@@ -279,7 +279,7 @@ TEST(AnalysisCommands, TheSettingsCommandAnalysesAfterOkAndNotAfterCancel)
     } cases[] = {{IDOK, true, false}, {IDCANCEL, false, false}, {IDOK, true, true}, {IDCANCEL, false, true}};
     for (const Case& test : cases) {
         SCOPED_TRACE(testing::Message() << test.button << " " << test.sampling);
-        AnalysedDocument a(recording.document);
+        AnalysedDocument a(recording.document, true);
         a.SetAnalysisType(1);
         const auto sampler = host::DocumentSampler::Create(a.source);
         a.hostDocument->SetSampling(platform::ComPtr<IUnknown>(static_cast<IHostSampling*>(sampler.Get())));

@@ -278,7 +278,7 @@ TEST(Menus, TheAnalysisDocumentClassPutsItsCommandsIntoTheHostsMenus)
     EXPECT_EQ(documentClass->RegisterWithUI(nullptr), S_OK);
 
     const auto& items = menus.Items();
-    ASSERT_EQ(items.size(), 5u);
+    ASSERT_EQ(items.size(), 13u);
     EXPECT_EQ(items[0].kind, MenuRecord::Kind::Category);
     EXPECT_EQ(items[0].title, u"Crestmetrics");
     EXPECT_EQ(items[0].text, u"CRESTMETRICS");
@@ -286,7 +286,7 @@ TEST(Menus, TheAnalysisDocumentClassPutsItsCommandsIntoTheHostsMenus)
     EXPECT_EQ(items[0].itemKind, 56u);
     EXPECT_EQ(items[0].order, 10000u);
 
-    const MenuRecord& settings = items[1];
+    const MenuRecord& settings = items[2];
     const DWORD id = (static_cast<DWORD>(host.GetFramework().KnownTypeId(CX::CXDocGUID)) << 16) | 1;
     EXPECT_EQ(settings.kind, MenuRecord::Kind::Command);
     EXPECT_EQ(settings.stringId, 2016u);
@@ -302,10 +302,46 @@ TEST(Menus, TheAnalysisDocumentClassPutsItsCommandsIntoTheHostsMenus)
     EXPECT_EQ(settings.id, id);
     EXPECT_EQ(settings.commandId, id);
 
-    EXPECT_EQ(items[2].kind, MenuRecord::Kind::Separator);
-    EXPECT_EQ(items[2].path, u"Crestmetrics|-");
-    EXPECT_EQ(items[2].itemKind, 2u);
-    EXPECT_EQ(documentClass->Commands().Count(), 5u);
+    // The whole menu in order: the extension menu, then the commands and separators.
+    using Kind = MenuRecord::Kind;
+    const struct {
+        Kind kind;
+        const char16_t* path;
+        UINT stringId;
+        const char16_t* key;
+        UINT imageId;
+        DWORD index;
+    } expected[] = {
+        {Kind::Command, u"Crestmetrics^EXTENSION|", 2000, u"", 0, 0},
+        {Kind::Command, u"Crestmetrics|Settings", 2016, u"settings", 269, 1},
+        {Kind::Separator, u"Crestmetrics|-", 0, u"", 0, 0},
+        {Kind::Command, u"Crestmetrics|Analysis View", 2032, u"window_DRAnalysis", 272, 2},
+        {Kind::Command, u"Crestmetrics|Table View", 2048, u"table_view", 271, 12},
+        {Kind::Separator, u"Crestmetrics|-", 0, u"", 0, 0},
+        {Kind::Command, u"Crestmetrics|Show &Peak Markers", 2064, u"", 0, 4},
+        {Kind::Command, u"Crestmetrics|Analyze &while sampling", 2080, u"", 0, 6},
+        {Kind::Separator, u"Crestmetrics|-", 0, u"", 0, 0},
+        {Kind::Command, u"Crestmetrics|&Reselect Analyzed Data", 2096, u"", 0, 7},
+        {Kind::Command, u"Crestmetrics|&Clear Analysis", 2112, u"", 0, 8},
+        {Kind::Command, u"Crestmetrics|Analyze", 139, u"analyse", 270, 9},
+    };
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        const MenuRecord& item = items[i + 1];
+        SCOPED_TRACE(std::string(item.path.begin(), item.path.end()));
+        EXPECT_EQ(item.kind, expected[i].kind);
+        EXPECT_EQ(item.path, expected[i].path);
+        if (expected[i].kind == Kind::Command) {
+            EXPECT_EQ(item.stringId, expected[i].stringId);
+            EXPECT_EQ(item.key, expected[i].key);
+            EXPECT_EQ(item.imageId, expected[i].imageId);
+            if (expected[i].index != 0) {
+                EXPECT_EQ(item.commandId, (id & 0xFFFF0000u) | expected[i].index);
+            }
+        } else {
+            EXPECT_EQ(item.itemKind, 2u);
+        }
+    }
+    EXPECT_EQ(documentClass->Commands().Count(), 13u);
 
     // The settings text is the module's own.
     EXPECT_EQ(KVO::LoadResourceString(KVO::ModuleInstance(), StringId::MenuSettings, false), u"&Settings...");

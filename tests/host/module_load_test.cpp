@@ -367,8 +367,8 @@ TEST_F(ModuleLoad, TheHostCreatesTheDocumentAndShowsBothViews)
     host::MenuService& menus = host.GetFramework().Documents().menus;
     menus.Clear();
     EXPECT_EQ(documentClass->RegisterWithUI(nullptr), S_OK);
-    ASSERT_EQ(menus.Items().size(), 5u);
-    const host::MenuRecord& settings = menus.Items()[1];
+    ASSERT_EQ(menus.Items().size(), 13u);
+    const host::MenuRecord& settings = menus.Items()[2];
     EXPECT_EQ(settings.path, u"Crestmetrics|Settings");
     WCHAR text[64] = {};
     ASSERT_GT(LoadStringW(settings.module, settings.stringId, text, 64), 0);
