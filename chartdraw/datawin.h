@@ -91,6 +91,40 @@ public:
         return 0;
     }
 
+    // After the window's own handling, mouse and timer messages go on to the pane's interactive objects, and so
+    // does the pointer leaving; notifications go to them alone. A cursor request for this window that an object
+    // answers keeps the object's cursor.
+    owl::TResult WindowProc(owl::TMsgId message, owl::TParam1 p1, owl::TParam2 p2) override
+    {
+        switch (message) {
+        case WM_SETCURSOR:
+            if (reinterpret_cast<HWND>(p1) == DataWinBase::GetHandle() && Pane::BroadcastInput(message, p1, p2)) {
+                return TRUE;
+            }
+            return DataWinBase::WindowProc(message, p1, p2);
+        case WM_NOTIFY:
+            Pane::BroadcastInput(message, p1, p2);
+            return 0;
+        case WM_MOUSEMOVE:
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP:
+        case WM_LBUTTONDBLCLK:
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONUP:
+        case WM_RBUTTONDBLCLK:
+        case WM_MBUTTONDOWN:
+        case WM_MBUTTONUP:
+        case WM_MOUSELEAVE:
+        case WM_TIMER: {
+            const owl::TResult result = DataWinBase::WindowProc(message, p1, p2);
+            Pane::BroadcastInput(message, p1, p2);
+            return result;
+        }
+        default:
+            return DataWinBase::WindowProc(message, p1, p2);
+        }
+    }
+
     void EvMove(const owl::TPoint& clientOrigin) override
     {
         DataWinBase::EvMove(clientOrigin);

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
 #include <thread>
 
 using namespace ChartDraw;
@@ -265,3 +267,43 @@ TEST_F(DataWinTest, TheZoomBarSizesItsButtonsAndRebuildsItsMenuWithTheCompressio
 }
 
 } // namespace
+
+TEST_F(DataWinTest, MouseTimerAndNotificationsReachThePanesObjectsAfterTheWindow)
+{
+    ChartWindow& window = NewWindow(10, 10, 200, 100);
+    std::vector<std::string> log;
+    charttest::NoteTaker watcher{"w", log};
+    window.AddInteractiveObject(&watcher, 1);
+    log.clear();
+
+    ui::MouseMove(window, POINT{50, 40});
+    ui::Click(window, POINT{50, 40});
+    const auto saw = [&](UINT message) {
+        return std::count(log.begin(), log.end(), "w: input " + std::to_string(message)) > 0;
+    };
+    EXPECT_TRUE(saw(WM_MOUSEMOVE));
+    EXPECT_TRUE(saw(WM_LBUTTONDOWN));
+    EXPECT_TRUE(saw(WM_LBUTTONUP));
+    EXPECT_EQ(window.GetHandle(), GetFocus()); // the window's own handling ran too
+
+    NMHDR header{window.GetHandle(), 7, 0};
+    EXPECT_EQ(0, SendMessageW(window.GetHandle(), WM_NOTIFY, 7, reinterpret_cast<LPARAM>(&header)));
+    EXPECT_TRUE(saw(WM_NOTIFY));
+    SendMessageW(window.GetHandle(), WM_TIMER, 42, 0);
+    EXPECT_TRUE(saw(WM_TIMER));
+    ui::MouseMove(*dialog, POINT{500, 300});
+    EXPECT_TRUE(saw(WM_MOUSELEAVE));
+
+    // An object that takes the cursor request keeps its cursor; one for another window is not asked.
+    charttest::NoteTaker taker{"t", log, true};
+    window.AddInteractiveObject(&taker, 2);
+    log.clear();
+    EXPECT_EQ(TRUE, SendMessageW(window.GetHandle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(window.GetHandle()),
+                                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
+    EXPECT_TRUE(saw(WM_SETCURSOR));
+    log.clear();
+    SendMessageW(window.GetHandle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(dialog->GetHandle()),
+                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_FALSE(saw(WM_SETCURSOR));
+    window.RemoveAllObjects();
+}

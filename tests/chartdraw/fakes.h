@@ -2,8 +2,10 @@
 #pragma once
 
 #include "chartdraw/childpane.h"
+#include "chartdraw/interactiveobjects.h"
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 namespace charttest {
@@ -177,6 +179,88 @@ struct TestServices : ChartDraw::IDrawerDataPane {
     LONG laneChannel = 0;
     double low = -1.5;
     double high = 1.5;
+};
+
+// An object over the pane that writes down every notice as a short text; it can take the handled notices.
+class NoteTaker final : public ChartDraw::IInteractiveObject {
+public:
+    NoteTaker(std::string name, std::vector<std::string>& log, bool takes = false) : name_(std::move(name)), log_(log), takes_(takes) {}
+    HRESULT QueryInterface(REFIID iid, void** out) override
+    {
+        if (iid == ChartDraw::IID_IInteractiveObject || iid == IID_IUnknown) {
+            *out = this;
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return ++count; }
+    ULONG Release() override { return --count; }
+    HRESULT OnTimeBaseChanged(IChartTimeBase* timeBase) override { return Note(timeBase ? "timebase" : "no timebase"); }
+    HRESULT OnAttached() override { return Note("attached"); }
+    HRESULT Layout(const RECT* r, BOOL* handled) override
+    {
+        *handled = takes_;
+        return Note("layout " + std::to_string(r->right) + "x" + std::to_string(r->bottom));
+    }
+    HRESULT OnLaneMoved(LONG index, const RECT* r) override
+    {
+        return Note("lane " + std::to_string(index) + " top " + std::to_string(r->top));
+    }
+    HRESULT OnInput(UINT message, WPARAM, LPARAM, BOOL* handled) override
+    {
+        *handled = takes_;
+        return Note("input " + std::to_string(message));
+    }
+    HRESULT Redraw(LONG) override { return Note("redraw"); }
+    HRESULT OnLanesChanged(LONG n) override { return Note("lanes " + std::to_string(n)); }
+    HRESULT BeforePaint() override { return Note("before paint"); }
+    HRESULT Paint(HDC, const RECT*) override { return Note("paint"); }
+    HRESULT OnScrollRangeChanged() override { return Note("range"); }
+    HRESULT BeforeScroll() override { return Note("before scroll"); }
+    HRESULT AfterScroll(LONGLONG pixels, DWORD kind) override
+    {
+        return Note("after scroll " + std::to_string(pixels) + " " + std::to_string(kind >> 28));
+    }
+    HRESULT OnSamplingStarted(DWORD value) override { return Note("started " + std::to_string(value)); }
+    HRESULT OnDataArrived() override { return Note("data"); }
+    HRESULT OnSamplingEnded() override { return Note("ended"); }
+    HRESULT Load(IStream* stream) override
+    {
+        DWORD word = 0;
+        stream->Read(&word, sizeof word, nullptr);
+        return Note("load " + std::to_string(word));
+    }
+    HRESULT Save(IStream* stream) override
+    {
+        const DWORD word = name_.front();
+        stream->Write(&word, sizeof word, nullptr);
+        return Note("save");
+    }
+    HRESULT OnChannelAttached(LONG index) override { return Note("channel attached " + std::to_string(index)); }
+    HRESULT OnChannelRemoved(LONG index) override { return Note("channel removed " + std::to_string(index)); }
+    HRESULT OnPoint(LONG a, LONG b, LONG c) override
+    {
+        return Note("point " + std::to_string(a) + std::to_string(b) + std::to_string(c));
+    }
+    HRESULT OnNoticeWithHandled(LONG, LONG, BOOL* handled) override
+    {
+        *handled = takes_;
+        return Note("handled?");
+    }
+    HRESULT OnNotice() override { return Note("notice"); }
+    ULONG count = 1;
+
+private:
+    HRESULT Note(const std::string& text)
+    {
+        log_.push_back(name_ + ": " + text);
+        return S_OK;
+    }
+    std::string name_;
+    std::vector<std::string>& log_;
+    bool takes_;
 };
 
 } // namespace charttest
