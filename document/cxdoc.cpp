@@ -178,6 +178,7 @@ CAF::MessageMapEntry* CXDoc::MessageMapEntries()
         Map::Observer<&CXDoc::OnRangeChanged>(&Msg::ChartNoticeId<34>),
         Map::Message<&CXDoc::OnAnalyzeMessage>(&Msg::AnalyzeMessageId),
         Map::Message<&CXDoc::OnClearAnalysisMessage>(&Msg::ClearAnalysisMessageId),
+        Map::Message<&CXDoc::OnCopyToTallysheetMessage>(&Msg::CopyToTallysheetMessageId),
         Map::End(),
     };
     return entries;

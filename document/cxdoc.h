@@ -17,6 +17,7 @@
 #include <memory>
 
 class TVF_TableViewMgr;
+class CXTableViewEx;
 class CXViewBase;
 
 namespace CX {
@@ -189,6 +190,13 @@ public:
     HRESULT OnAnalyzeMessage();
     HRESULT OnClearAnalysisMessage();
 
+    // The table view announces itself (and null when it goes); the document refreshes it with its results.
+    void AttachTableView(CXTableViewEx* view);
+    CXTableViewEx* TableView() const { return tableView_; }
+    // Own message 1: the table's rows into the host's Tallysheet; the user is told when not every row went in.
+    HRESULT OnCopyToTallysheetMessage();
+    // A help topic of the module through the host application; E_FAIL when the host cannot show it.
+    HRESULT ShowHelpTopic(const char16_t* topic);
     std::int32_t CurrentEvent() const { return currentEvent_; }
     void SetCurrentEvent(std::int32_t index) { currentEvent_ = index; }
 
@@ -197,7 +205,7 @@ public:
     void AttachView(CXViewBase* view);
     void DetachView(CXViewBase* view);
     CXViewBase* AnalysisViewWindow() const { return analysisView_; }
-    // Makes an event current and refreshes the analysis view.
+    // Makes an event current and refreshes the analysis view; bit 31 of the flags also selects its table row.
     void SelectEvent(std::int32_t index, DWORD flags);
     // Shows the current event in the host chart (its comment popup).
     void ShowCurrentEventInChart();
@@ -233,6 +241,7 @@ private:
     std::int32_t currentEvent_ = 0;
     CXViewBase* analysisView_ = nullptr;
     std::unique_ptr<CycleDetector> results_;
+    CXTableViewEx* tableView_ = nullptr; // the window's own lifetime; it detaches itself
     // Analysis while sampling: the block flag of the last block start, a block open, its samples so far, the
     // results block still to be started, the block being sampled and the first sampling-position answer.
     bool onlineActive_ = false;

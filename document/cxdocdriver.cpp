@@ -21,6 +21,8 @@
 #include "sdk/documentsite.h"
 #include "sdk/sampling.h"
 #include "sdk/tableview.h"
+#include "tableview/cxtableviewex.h"
+#include "tableview/tvftableviewmgr.h"
 
 #include <algorithm>
 #include <cmath>
@@ -325,12 +327,44 @@ void CXDoc::RequestHostUpdate()
 
 void CXDoc::NotifyViews()
 {
-    // The module's channel calculations join here when they exist; the host redraws its channels.
+    // The host redraws its channels; the views show the new results.
     if (analysisView_) {
         analysisView_->Refresh();
     }
     RequestHostUpdate();
+    if (tableView_) {
+        tableView_->Refresh();
+    }
 }
+
+void CXDoc::AttachTableView(CXTableViewEx* view)
+{
+    tableView_ = view;
+    if (tableView_) {
+        tableView_->Refresh();
+    }
+}
+
+HRESULT CXDoc::OnCopyToTallysheetMessage()
+{
+    HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    TVF_TableViewMgr* manager = TableManager();
+    const HRESULT result = manager ? manager->AddToTallysheet(0) : S_FALSE;
+    SetCursor(previous);
+    const KVO::String caption = KVO::LoadResourceString(KVO::ModuleInstance(), StringId::ModuleCaption, false);
+    if (FAILED(result)) {
+        const KVO::String text = KVO::LoadResourceString(KVO::ModuleInstance(), StringId::NotEnoughMemory, false);
+        MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
+    } else if (result == S_FALSE) {
+        // The Tallysheet is missing, or it filled up before every row was in.
+        MessageBoxW(nullptr,
+                    u"Not every row could be added: the document has no Tallysheet, or the Tallysheet is full.",
+                    caption.c_str(), MB_OK | MB_ICONWARNING);
+    }
+    return S_OK;
+}
+
+HRESULT CXDoc::ShowHelpTopic(const char16_t*) { return E_FAIL; }
 
 void CXDoc::WriteChannelText(std::int32_t settingId, const KVO::String& text)
 {

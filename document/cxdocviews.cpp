@@ -1,6 +1,7 @@
 // The document's services for its views: the analysis view announces itself and is refreshed whenever the
 // current event changes.
 #include "document/cxdoc.h"
+#include "tableview/cxtableviewex.h"
 #include "graph/analysisview/analysisview.h"
 
 namespace CX::Doc {
@@ -20,9 +21,12 @@ void CXDoc::DetachView(CXViewBase* view)
     }
 }
 
-void CXDoc::SelectEvent(std::int32_t index, DWORD)
+void CXDoc::SelectEvent(std::int32_t index, DWORD flags)
 {
     currentEvent_ = index;
+    if ((flags & 0x80000000u) && tableView_) {
+        tableView_->SelectEventRow(index);
+    }
     if (analysisView_) {
         analysisView_->Refresh();
     }

@@ -546,6 +546,11 @@ HRESULT HostDocument::GetSiteInterface(IUnknown** out)
 
 HRESULT HostDocument::GetExtension(DWORD typeId, DWORD reserved, IUnknown** out)
 {
+    if (tallysheet_ && typeId == tallysheetTypeId_ && out) {
+        *out = tallysheet_.Get();
+        (*out)->AddRef();
+        return S_OK;
+    }
     if (extensions_) {
         return extensions_->GetExtension(typeId, reserved, out);
     }
@@ -795,8 +800,10 @@ int PrintViewToPdf(const OpenedView& opened, const std::string& pdfPath, int dpi
         return 0;
     }
     auto print = platform::ComPtr<HostMessage>::Adopt(HostMessage::Create(kPrintMessageId, 0));
+    // A view may hand over several printouts for one print command: they go into one file.
+    printing.BeginJob();
     handler->HandleMessage(print.Get());
-    return printing.PrintedPages();
+    return printing.EndJob();
 }
 
 int PrintViewRepeatedly(const OpenedView& opened, const std::string& pdfPath, int times,

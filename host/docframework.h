@@ -243,6 +243,12 @@ public:
     void SetSampling(platform::ComPtr<IUnknown> sampling) { sampling_ = std::move(sampling); }
     // The site that hands out the document's extensions (GetExtension asks it); none until set.
     void SetExtensionSite(platform::ComPtr<IDocumentSite> site) { extensions_ = std::move(site); }
+    // The document's Tallysheet, answered by GetExtension under its type id (none unless set).
+    void SetTallysheet(platform::ComPtr<IUnknown> sheet, DWORD typeId)
+    {
+        tallysheet_ = std::move(sheet);
+        tallysheetTypeId_ = typeId;
+    }
     // IDocumentStorage
     HRESULT Register(IUnknown* container, DWORD reserved, IPersistStreamInit* object, DWORD reserved2,
                      DWORD reserved3, BSTR* name) override;
@@ -289,6 +295,8 @@ private:
     std::vector<IDocView2*> views_; // attached views (they detach before they go)
     platform::ComPtr<IUnknown> application_;
     platform::ComPtr<IDocumentSite> extensions_;
+    platform::ComPtr<IUnknown> tallysheet_;
+    DWORD tallysheetTypeId_ = 0;
     platform::ComPtr<IUnknown> sampling_;
     std::vector<IPersistStreamInit*> stored_; // not held: each withdraws itself
     std::vector<platform::ComPtr<ICustomDocument2>> documents_;

@@ -85,6 +85,11 @@ HRESULT PrintService::Print(ICAFPrintoutEx* printout, DWORD flags)
     const int before = pdf.Pages();
     bool written = true;
     const SIZE size = LetterAt(dpi_);
+    // As a printer does, the printout gets the device and the page before it counts its pages.
+    HBITMAP measure = WhitePage(SIZE{1, 1});
+    HDC measureDc = gdi::CreatePageDc(measure, dpi_);
+    const RECT whole{0, 0, size.cx, size.cy};
+    printout->BeginPage(&whole, measureDc, nullptr);
     ForEachPage(printout, [&](std::int32_t n) {
         HBITMAP page = WhitePage(size);
         HDC dc = gdi::CreatePageDc(page, dpi_);
@@ -96,6 +101,8 @@ HRESULT PrintService::Print(ICAFPrintoutEx* printout, DWORD flags)
         written = pdf.AddPage(page, dpi_) && written;
         DeleteObject(page);
     });
+    DeleteDC(measureDc);
+    DeleteObject(measure);
     printedPages_ = pdf.Pages() - before;
     if (job_) {
         jobWritten_ = jobWritten_ && written;
@@ -132,6 +139,7 @@ HRESULT PrintService::Preview(ICAFPrintoutEx* printout)
     lastTitle_ = TitleOf(printout);
     HDC printer = CreateDCW(u"PDF", u"Preview printer", nullptr, nullptr);
     const RECT printerPage{0, 0, GetDeviceCaps(printer, HORZRES), GetDeviceCaps(printer, VERTRES)};
+    printout->BeginPage(&printerPage, printer, nullptr);
     ForEachPage(printout, [&](std::int32_t n) {
         HBITMAP page = WhitePage(LetterAt(kPreviewDpi));
         HDC dc = CreateCompatibleDC(nullptr);

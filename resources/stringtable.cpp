@@ -43,6 +43,7 @@ constexpr platform::StringTableEntry kStrings[] = {
     {LocaleCrtOtherError, u"The number format could not be applied to the run-time library: %1"},
     {CopyTableView, u"Copy Table View"},
     {PrintTableView, u"Print Table View..."},
+    {TableViewHelpTooltip, u"Get Table View help"},
     {CopyAnalysisView, u"Copy Crestmetrics View"},
     {PrintAnalysisView, u"Print Crestmetrics View"},
     {MenuSettings, u"&Settings..."},

@@ -41,6 +41,7 @@ inline constexpr UINT RangeErrorMessage = 22023;
 namespace StringId {
 inline constexpr UINT CopyTableView = 114;
 inline constexpr UINT PrintTableView = 120;
+inline constexpr UINT TableViewHelpTooltip = 343;
 inline constexpr UINT CopyAnalysisView = 123;
 inline constexpr UINT PrintAnalysisView = 124;
 inline constexpr UINT MenuSettings = 2016;

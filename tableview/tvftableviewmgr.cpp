@@ -2,6 +2,10 @@
 
 #include "foundation/kvostring.h"
 #include "foundation/xkvo.h"
+#include "platform/owl/window.h"
+#include "tableview/tvf/gridcontrol.h"
+#include "tableview/tvf/tvfrenderer.h"
+#include "tableview/tvf/tvftableview.h"
 
 #include <algorithm>
 #include <new>
@@ -20,7 +24,9 @@ HRESULT TVF_TableViewMgr::QueryInterface(REFIID iid, void** out)
         return E_POINTER;
     }
     *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_ITableViewManager || iid == IID_ITableViewManagerMac) {
+    if (iid == IID_IUnknown || iid == IID_ITableViewManager) {
+        *out = static_cast<ITableViewManager*>(this);
+    } else if (iid == IID_ITableViewManagerMac) {
         *out = static_cast<ITableViewManagerMac*>(this);
     } else if (iid == IID_ITableViewMgrInternal) {
         *out = static_cast<ITableViewMgrInternal*>(this);
@@ -91,7 +97,7 @@ HRESULT TVF_TableViewMgr::DisplayToData(DWORD, LONG row, LONG displayColumn, Tab
     if (!out) {
         return E_POINTER;
     }
-    *out = TableCell{row, mapping_ ? ToData(displayColumn) : displayColumn};
+    *out = TableCell{row, Mapping() ? ToData(displayColumn) : displayColumn};
     return S_OK;
 }
 
@@ -111,9 +117,12 @@ HRESULT TVF_TableViewMgr::MoveColumn(DWORD, LONG from, LONG to)
     if (from < 0 || from >= size) {
         return E_FAIL;
     }
+    if (to < 0 || to >= size) {
+        return E_INVALIDARG;
+    }
     const int moved = index_[static_cast<std::size_t>(from)];
     index_.erase(index_.begin() + from);
-    index_.insert(index_.begin() + std::clamp<LONG>(to, 0, size - 1), moved);
+    index_.insert(index_.begin() + to, moved);
     return S_OK;
 }
 
@@ -122,7 +131,7 @@ HRESULT TVF_TableViewMgr::GetColumnWidth(DWORD, LONG displayColumn, LONG* width)
     if (!width) {
         return E_POINTER;
     }
-    if (!mapping_) {
+    if (!Mapping()) {
         *width = defaultWidth_;
         return S_OK;
     }
@@ -137,7 +146,7 @@ HRESULT TVF_TableViewMgr::GetColumnWidth(DWORD, LONG displayColumn, LONG* width)
 
 HRESULT TVF_TableViewMgr::SetColumnWidth(DWORD, LONG displayColumn, LONG width)
 {
-    if (!mapping_) {
+    if (!Mapping()) {
         return S_OK;
     }
     const LONG column = displayColumn >= 0 && displayColumn < static_cast<LONG>(index_.size()) ? ToData(displayColumn) : -1;
@@ -182,7 +191,7 @@ HRESULT TVF_TableViewMgr::OnFollowLatestChanged(DWORD flags, VARIANT_BOOL on)
 
 HRESULT TVF_TableViewMgr::GetCell(DWORD flags, LONG row, LONG column, IKVOString** text)
 {
-    if (!data_ || !mapping_) {
+    if (!data_ || !Mapping()) {
         if (!text) {
             return E_POINTER;
         }
@@ -194,7 +203,7 @@ HRESULT TVF_TableViewMgr::GetCell(DWORD flags, LONG row, LONG column, IKVOString
 
 HRESULT TVF_TableViewMgr::GetCellStyle(DWORD flags, LONG row, LONG column, LONG* style)
 {
-    if (!data_ || !mapping_) {
+    if (!data_ || !Mapping()) {
         if (!style) {
             return E_POINTER;
         }
@@ -287,6 +296,132 @@ HRESULT TVF_TableViewMgr::SaveState(DWORD, IBinOutStream* out)
     }
     out->WriteLong(kStateEndMark);
     return S_OK;
+}
+
+TVF_TableViewMgr::~TVF_TableViewMgr() { DeleteWindow(); }
+
+void TVF_TableViewMgr::DeleteWindow()
+{
+    if (TVF_TableView* window = window_) {
+        window_ = nullptr;
+        window->SetWhenGone({});
+        window->Detach();
+        delete window;
+    }
+}
+
+bool TVF_TableViewMgr::Mapping() const
+{
+    return mapping_ || (window_ && window_->EventRenderer() && window_->EventRenderer()->ColumnEntries() > 0);
+}
+
+HRESULT TVF_TableViewMgr::CreateTableView(DWORD options, HWND parent, IHostView* hostView, IUnknown* hostDocument,
+                                          ITableDataManager* data, ITableStoredRowInfo* rows,
+                                          ITableUserActionHandler* actions, TVF_Grid::ITableRowMenuProvider* rowMenu)
+{
+    return KVO::GuardSlot([&]() -> HRESULT {
+        OWL::TWindow* parentWindow = parent ? OWL::TWindow::GetWindowPtr(parent) : nullptr;
+        if (!parent || !parentWindow || !data || !rows) {
+            return E_FAIL;
+        }
+        DeleteWindow(); // a window made before goes first
+        window_ = new TVF_TableView(parentWindow, static_cast<ITableViewMgrInternal*>(this), hostView, hostDocument);
+        window_->SetWhenGone([this] { window_ = nullptr; });
+        if (parentWindow->GetHandle()) {
+            window_->Create();
+        }
+        SetClient(data, actions);
+        if (!hostView) {
+            return S_OK;
+        }
+        return window_->Initialize(options, static_cast<ITableDataManager*>(this), rows,
+                                   static_cast<ITableUserActionHandler*>(this), rowMenu);
+    });
+}
+
+HRESULT TVF_TableViewMgr::SetLayout(DWORD, LONG x, LONG y, LONG width, LONG height, LONG rowNumberWidth,
+                                    LONG defaultColumnWidth, LONG summaryHeight)
+{
+    SetDefaultColumnWidth(static_cast<int>(defaultColumnWidth));
+    if (!window_) {
+        return E_FAIL;
+    }
+    return window_->Place(x, y, width, height, rowNumberWidth, defaultColumnWidth, summaryHeight);
+}
+
+HRESULT TVF_TableViewMgr::DestroyTableView(DWORD)
+{
+    DeleteWindow();
+    // The client's objects may go once its window is gone.
+    data_ = nullptr;
+    actions_ = nullptr;
+    return S_OK;
+}
+
+HRESULT TVF_TableViewMgr::Refresh(DWORD)
+{
+    if (!window_ || !data_) {
+        return E_FAIL;
+    }
+    SyncColumns();
+    LONG count = 0;
+    data_->GetColumnCount(0, &count);
+    return window_->Reload(static_cast<int>(count));
+}
+
+HRESULT TVF_TableViewMgr::RedrawCell(DWORD, LONG row, LONG dataColumn)
+{
+    if (!window_) {
+        return E_FAIL;
+    }
+    TableCell cell{};
+    DataToDisplay(0, row, dataColumn, &cell);
+    return window_->RedrawCell(row, cell.column);
+}
+
+HRESULT TVF_TableViewMgr::SelectRows(DWORD flags, LONG firstRow, LONG endRow)
+{
+    return window_ ? window_->SelectRows(flags, firstRow, endRow) : E_FAIL;
+}
+
+HRESULT TVF_TableViewMgr::SelectColumnCells(DWORD flags, LONG dataColumn, LONG firstRow, LONG endRow)
+{
+    if (!window_) {
+        return E_FAIL;
+    }
+    TableCell cell{};
+    DataToDisplay(0, firstRow, dataColumn, &cell);
+    return window_->SelectColumnCells(flags, cell.column, firstRow, endRow);
+}
+
+HRESULT TVF_TableViewMgr::SetOptions(DWORD options) { return window_ ? window_->SetOptions(options) : E_FAIL; }
+
+HRESULT TVF_TableViewMgr::AddToTallysheet(DWORD)
+{
+    return window_ ? KVO::GuardSlot([&] { return window_->AddToTallysheet(); }) : E_FAIL;
+}
+
+HRESULT TVF_TableViewMgr::ShowRow(DWORD flags, LONG row)
+{
+    if (!window_) {
+        return E_FAIL;
+    }
+    return followLatest_ ? S_OK : window_->ShowRow(flags, row);
+}
+
+HRESULT TVF_TableViewMgr::SetFollowLatest(DWORD, VARIANT_BOOL on)
+{
+    if (!window_) {
+        return E_FAIL;
+    }
+    followLatest_ = on != 0;
+    window_->EventGrid().Options().AlwaysShowLatestRow = followLatest_;
+    return S_OK;
+}
+
+HRESULT TVF_TableViewMgr::ExportCsv(DWORD, IKVOString* path)
+{
+    return window_ ? KVO::GuardSlot([&] { return window_->ExportCsv(path); }) : E_FAIL;
 }
 
 namespace TVF {

@@ -8,12 +8,45 @@
 #include "foundation/comobject.h"
 #include "sdk/tableview.h"
 
+#include <memory>
 #include <vector>
+
+class TVF_TableView;
+struct IHostView;
+namespace TVF_Grid {
+struct ITableRowMenuProvider;
+}
 
 // {2C7E1F42-9B35-4C0D-8E61-5A7F3D2B9C14}
 inline constexpr IID IID_ITableViewManager{0x2C7E1F42, 0x9B35, 0x4C0D, {0x8E, 0x61, 0x5A, 0x7F, 0x3D, 0x2B, 0x9C, 0x14}};
 
-class TVF_TableViewMgr final : public ITableViewManagerMac,
+// What a client asks of a table: its window, layout, refresh, selection, options, Tallysheet, state and export.
+struct ITableViewManager : IUnknown {
+    virtual HRESULT CreateTableView(DWORD options, HWND parent, IHostView* hostView, IUnknown* hostDocument,
+                                    ITableDataManager* data, ITableStoredRowInfo* rows,
+                                    ITableUserActionHandler* actions, TVF_Grid::ITableRowMenuProvider* rowMenu) = 0; // 3
+    virtual HRESULT SetLayout(DWORD flags, LONG x, LONG y, LONG width, LONG height, LONG rowNumberWidth,
+                              LONG defaultColumnWidth, LONG summaryHeight) = 0;  // 4
+    virtual HRESULT DestroyTableView(DWORD flags) = 0;                           // 5
+    virtual HRESULT Refresh(DWORD flags) = 0;                                    // 6
+    virtual HRESULT RedrawCell(DWORD flags, LONG row, LONG dataColumn) = 0;      // 7
+    virtual HRESULT SelectRows(DWORD flags, LONG firstRow, LONG endRow) = 0;     // 8
+    virtual HRESULT SelectColumnCells(DWORD flags, LONG dataColumn, LONG firstRow, LONG endRow) = 0; // 9
+    virtual HRESULT SetOptions(DWORD options) = 0;                               // 10
+    virtual HRESULT AddToTallysheet(DWORD flags) = 0;                            // 11
+    virtual HRESULT LoadState(DWORD flags, IBinInStream* in) = 0;                // 12
+    virtual HRESULT SaveState(DWORD flags, IBinOutStream* out) = 0;              // 13
+    virtual HRESULT Reserved14() = 0;                                            // 14: E_NOTIMPL
+    virtual HRESULT ShowRow(DWORD flags, LONG row) = 0;                          // 15
+    virtual HRESULT SetFollowLatest(DWORD flags, VARIANT_BOOL on) = 0;           // 16
+    virtual HRESULT ExportCsv(DWORD flags, IKVOString* path) = 0;                // 17
+
+protected:
+    ~ITableViewManager() = default;
+};
+
+class TVF_TableViewMgr final : public ITableViewManager,
+                               public ITableViewManagerMac,
                                public ITableViewMgrInternal,
                                public ITableUserActionHandler,
                                public ITableDataManager,
@@ -32,9 +65,33 @@ public:
     // Reads the column order and widths. Throws XKVO 0xA0048205 for a version above 2; E_FAIL when the end mark is
     // not 1337. An order that is not a permutation of its columns, or widths that cannot be, leave the identity
     // order with default widths; a version-1 stream gets default widths.
-    HRESULT LoadState(DWORD flags, IBinInStream* in);
+    HRESULT LoadState(DWORD flags, IBinInStream* in) override;
     // Version 2, the index length n, the n index entries, n stored widths, the end mark 1337.
-    HRESULT SaveState(DWORD flags, IBinOutStream* out);
+    HRESULT SaveState(DWORD flags, IBinOutStream* out) override;
+
+    ~TVF_TableViewMgr() override;
+
+    // ITableViewManager. Every request that needs the window gives E_FAIL without one.
+    HRESULT CreateTableView(DWORD options, HWND parent, IHostView* hostView, IUnknown* hostDocument,
+                            ITableDataManager* data, ITableStoredRowInfo* rows, ITableUserActionHandler* actions,
+                            TVF_Grid::ITableRowMenuProvider* rowMenu) override;
+    HRESULT SetLayout(DWORD flags, LONG x, LONG y, LONG width, LONG height, LONG rowNumberWidth,
+                      LONG defaultColumnWidth, LONG summaryHeight) override;
+    // Deletes the window and forgets the client's objects.
+    HRESULT DestroyTableView(DWORD flags) override;
+    HRESULT Refresh(DWORD flags) override;
+    HRESULT RedrawCell(DWORD flags, LONG row, LONG dataColumn) override;
+    HRESULT SelectRows(DWORD flags, LONG firstRow, LONG endRow) override;
+    HRESULT SelectColumnCells(DWORD flags, LONG dataColumn, LONG firstRow, LONG endRow) override;
+    HRESULT SetOptions(DWORD options) override;
+    HRESULT AddToTallysheet(DWORD flags) override;
+    HRESULT Reserved14() override { return E_NOTIMPL; }
+    HRESULT ShowRow(DWORD flags, LONG row) override;
+    HRESULT SetFollowLatest(DWORD flags, VARIANT_BOOL on) override;
+    HRESULT ExportCsv(DWORD flags, IKVOString* path) override;
+
+    TVF_TableView* Window() const { return window_; }
+    bool FollowLatest() const { return followLatest_; }
 
     // The client's objects, borrowed; the index is rebuilt when its length differs from the client's columns.
     void SetClient(ITableDataManager* data, ITableUserActionHandler* actions);
@@ -45,6 +102,8 @@ public:
     HRESULT SyncColumns();
     // Whether the event grid shows columns: only then are cells and actions mapped and passed on.
     void SetMapping(bool active) { mapping_ = active; }
+    // Mapping is active while set, or while the window's event grid shows columns.
+    bool Mapping() const;
 
     // Entry c is the client's column shown at display column c, the header column included at 0.
     const std::vector<int>& ColumnIndex() const { return index_; }
@@ -76,7 +135,7 @@ public:
 private:
     LONG ToData(LONG displayColumn) const;
     void RebuildIndex();
-    bool Forwarding() const { return actions_ && mapping_; }
+    bool Forwarding() const { return actions_ && Mapping(); }
 
     std::vector<int> index_;
     std::vector<int> widths_;
@@ -84,6 +143,10 @@ private:
     ITableDataManager* data_ = nullptr;
     ITableUserActionHandler* actions_ = nullptr;
     bool mapping_ = false;
+    bool followLatest_ = false;
+    void DeleteWindow();
+    // Owned; a child window of the client's, so it may also go with its parent (it then tells the manager).
+    TVF_TableView* window_ = nullptr;
 };
 
 namespace TVF {

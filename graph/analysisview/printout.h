@@ -46,6 +46,9 @@ public:
     virtual int PageCount() { return 1; }
 
 protected:
+    // The page rectangle and the drawing device context of the last BeginPage (null before any).
+    const RECT& PageRect() const { return page_; }
+    owl::TDC* CurrentDC() const { return dc_.get(); }
     // The printer's device context while previewing, else null.
     owl::TPrintDC* PrinterDC() const { return printer_.get(); }
 

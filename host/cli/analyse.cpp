@@ -11,6 +11,11 @@
 #include "platform/com/memstream.h"
 #include "platform/ui/window.h"
 #include "platform/win/codepage.h"
+#include "platform/win/commdlg.h"
+#include "platform/win/msgbox.h"
+#include "platform/win/shlobj.h"
+#include "platform/win/winuser.h"
+#include "sdk/docview.h"
 #include "sdk/analysisjob.h"
 #include "sdk/analysismanager.h"
 
@@ -72,6 +77,57 @@ public:
 private:
     std::string path_;
 };
+
+// The module's table view on the analysed document: its Export button writes the comma-separated file, and the
+// host's print command prints it into a PDF. A message box the view shows is the command's failure.
+void WriteFromTableView(host::Host& application, host::HostDocument& hostDocument, const std::string& csv,
+                        const std::string& pdf, bool quiet, std::ostream& err)
+{
+    IDocViewClass* tableView = application.GetFramework().Documents().viewClasses.Find(u"Crestmetrics Table View");
+    if (!tableView) {
+        throw Failure("the module has no table view");
+    }
+    host::OpenedView opened = host::OpenView(application.Log(), tableView, &hostDocument);
+    if (opened.created != S_OK || !opened.window) {
+        throw Failure("the table view cannot be opened");
+    }
+    struct ViewCloser {
+        host::OpenedView& opened;
+        ~ViewCloser() { opened.view->Close(); }
+    } closer{opened};
+    std::vector<std::u16string> boxes;
+    struct BoxHook {
+        platform::MessageBoxHook previous;
+        ~BoxHook() { platform::SetMessageBoxHook(std::move(previous)); }
+    } boxHook{platform::SetMessageBoxHook([&](const platform::MessageBoxCall& call) {
+        boxes.push_back(call.text);
+        return platform::DefaultMessageBoxAnswer(call.type);
+    })};
+
+    if (!csv.empty()) {
+        platform::SetPersonalFolder(platform::Utf8ToUtf16(std::filesystem::current_path().string()));
+        const std::u16string path = platform::Utf8ToUtf16(csv);
+        platform::SaveFileHook previous = platform::SetSaveFileHook(
+            [&](const platform::SaveFileCall&) { return std::optional<std::u16string>(path); });
+        SendMessageW(opened.window, WM_COMMAND, 1000, 0); // the Export button
+        platform::SetSaveFileHook(std::move(previous));
+        if (!boxes.empty()) {
+            throw Failure(platform::Utf16ToUtf8(boxes.front()));
+        }
+        if (!quiet) {
+            err << "crestmetrics: analyse: wrote " << csv << '\n';
+        }
+    }
+    if (!pdf.empty()) {
+        const int pages = host::PrintViewToPdf(opened, pdf, 600);
+        if (pages == 0 || !boxes.empty()) {
+            throw Failure("cannot print the table to " + pdf);
+        }
+        if (!quiet) {
+            err << "crestmetrics: analyse: printed " << pages << " page(s) to " << pdf << '\n';
+        }
+    }
+}
 
 // What the analysis view is to write: the event (from 1; 0 for every event) and the files.
 struct ViewOutputs {
@@ -162,6 +218,8 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
     int type = -1;
     std::optional<int> channel;
     std::string output;
+    std::string csv;
+    std::string pdf;
     std::string saveTo;
     std::string settingsFrom;
     std::vector<std::pair<LONG, std::string>> settings;
@@ -173,6 +231,14 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
             channel = WholeNumber(name, value, 1, 0x7FFFFFFF);
         } else if (name == "-o") {
             output = value;
+        } else if (name == "--csv") {
+            // The table view writes comma-separated text only for a name ending in ".csv", as typed.
+            if (value.size() < 5 || value.substr(value.size() - 4) != ".csv") {
+                throw Failure("--csv needs a file name ending in .csv, not \"" + value + "\"", true);
+            }
+            csv = value;
+        } else if (name == "--pdf") {
+            pdf = value;
         } else if (name == "--save") {
             saveTo = value;
         } else if (name == "--from") {
@@ -342,6 +408,9 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
     }
     if (view.Wanted()) {
         WriteView(view, loaded.host, *hostDocument.Get(), *job.Get(), err, options.quiet);
+    }
+    if (!csv.empty() || !pdf.empty()) {
+        WriteFromTableView(loaded.host, *hostDocument.Get(), csv, pdf, options.quiet, err);
     }
     if (!options.quiet) {
         err << "crestmetrics: analyse: done\n";

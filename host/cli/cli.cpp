@@ -14,10 +14,12 @@ const std::vector<Command>& Commands()
     static const std::vector<Command> commands = {
         {"analyse",
          "[--type N] [--channel N] [--set ID=TEXT]... [--from DOCUMENT] [-o FILE] [--save DOCUMENT] [--event N|all] "
-         "[--view-png FILE] [--view-pdf FILE] RECORDING",
+         "[--view-png FILE] [--view-pdf FILE] [--csv FILE.csv] [--pdf FILE] RECORDING",
          "analyses a channel of a recording (or of a saved document, with its settings), writes the analysis table "
-         "as tab-separated text, and the analysis view of an event (or of every event) as a picture and a printout",
-         {"--type", "--channel", "--set", "-o", "--save", "--from", "--event", "--view-png", "--view-pdf"},
+         "as tab-separated text, and the analysis view of an event (or of every event) as a picture and a printout; "
+         "the table view writes the table as a comma-separated file and prints it to a PDF",
+         {"--type", "--channel", "--set", "-o", "--save", "--from", "--event", "--view-png", "--view-pdf", "--csv",
+          "--pdf"},
          &RunAnalyse},
         {"calc", "TEXT RECORDING",
          "evaluates a calculation text over every block of a recording and prints its events", {}, &RunCalc},

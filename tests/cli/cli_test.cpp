@@ -549,6 +549,49 @@ TEST(CommandLine, AnalyseRefusalsSayWhatIsWrong)
     }
 }
 
+TEST(CommandLine, AnalyseWritesTheTableViewsCsvAndPrintsItToAPdf)
+{
+    const std::string cardiac = Example("cardiac.txt").string();
+    const fs::path folder = fs::temp_directory_path() / ("crestmetrics_csv_" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    const std::string text = (folder / "table.txt").string();
+    const std::string csv = (folder / "table.csv").string();
+    const std::string pdf = (folder / "table.pdf").string();
+    const RunResult result =
+        RunProgram({"analyse", cardiac, "--type", "1", "--set", "1006=0.05", "-o", text, "--csv", csv, "--pdf", pdf});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const auto bytes = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    // The same cells as the text export: the user's list separator (","), and one line feed between the grids
+    // where the text file has an empty line.
+    std::string expected = bytes(text);
+    ASSERT_FALSE(expected.empty());
+    std::replace(expected.begin(), expected.end(), '\t', ',');
+    const std::size_t join = expected.find("\r\n\r\n");
+    ASSERT_NE(join, std::string::npos);
+    expected.replace(join, 4, "\r\n\n");
+    EXPECT_EQ(bytes(csv), expected);
+    EXPECT_EQ(bytes(pdf).rfind("%PDF", 0), 0u);
+    EXPECT_NE(result.err.find("printed "), std::string::npos) << result.err;
+
+    // A name without the lower-case extension is refused; a file that cannot be written is an error, and nothing
+    // is left behind.
+    const RunResult upper = RunProgram({"analyse", cardiac, "--type", "1", "--set", "1006=0.05", "-o", text, "--csv",
+                                        (folder / "table.CSV").string()});
+    EXPECT_EQ(upper.status, 2);
+    EXPECT_NE(upper.err.find("--csv needs a file name ending in .csv"), std::string::npos) << upper.err;
+    const std::string unwritable = (folder / "missing" / "table.csv").string();
+    const RunResult failed =
+        RunProgram({"analyse", cardiac, "--type", "1", "--set", "1006=0.05", "-o", text, "--csv", unwritable});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_NE(failed.err.find("could not be written"), std::string::npos) << failed.err;
+    EXPECT_FALSE(fs::exists(unwritable));
+    EXPECT_FALSE(fs::exists(unwritable + ".part"));
+    fs::remove_all(folder);
+}
+
 namespace {
 
 // The action potentials of the cardiac example: upward crossings of -60 mV (samples are kept in volts).

@@ -1,0 +1,133 @@
+// The table view's cell renderer: it builds a grid's columns from the table's data, draws one column of cells at a
+// time with the cell styles, supplies the row titles, and writes a rectangle of cells as separated text (copy and
+// comma-separated export) or into the host's Tallysheet. Screen, printout, clipboard, files and Tallysheet all read
+// the cells through it, so they show the same texts.
+#pragma once
+
+#include "foundation/comobject.h"
+#include "foundation/dialogfont.h"
+#include "foundation/kvostring.h"
+#include "sdk/tableview.h"
+#include "tableview/tvf/gridcontrol.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct ITallysheet;
+
+// Cell style bits of the table's data source.
+namespace CellStyle {
+inline constexpr LONG kShowChannelName = 0x2;
+inline constexpr LONG kChannel = 0x8;
+inline constexpr LONG kColumnTitle = 0x10;
+inline constexpr LONG kRowTitle = 0x20;
+inline constexpr LONG kPlaceholder = 0x80;
+inline constexpr LONG kNoText = 0x100;
+inline constexpr LONG kIndented = 0x1000;
+inline constexpr LONG kHighlighted = 0x4000;
+} // namespace CellStyle
+
+class TVF_Renderer final : public TVF_Grid::GridRenderer, public KVO::CComObjectRoot {
+public:
+    static constexpr int kDefaultColumnWidth = 100;
+    static constexpr LONG kTallysheetRows = 0x100000;
+    static constexpr int kTallysheetScanColumns = 26;
+    static constexpr unsigned kBytesPerCell = 20;
+
+    // Created with no reference; the creator takes the first.
+    explicit TVF_Renderer(TVF_Grid::EventGridControl& grid);
+    ~TVF_Renderer();
+
+    ULONG AddRef() { return InternalAddRef(); }
+    ULONG Release() { return InternalRelease(); }
+
+    // The width source, data and rows are borrowed; the selector goes first in every table request.
+    void Attach(ITableViewMgrInternal* widths, ITableDataManager* data, ITableStoredRowInfo* rows, DWORD selector);
+    // Forgets the data (the window does it before attaching another source).
+    void Detach() { data_ = nullptr; }
+    bool Attached() const { return data_ != nullptr; }
+    DWORD Selector() const { return selector_; }
+
+    // Rebuilds the grid's columns from the data's column count and widths, and its row extent from the rows.
+    void RebuildColumns();
+    // Columns of the data (header excluded), as last built.
+    int ColumnEntries() const { return static_cast<int>(titles_.size()); }
+    // The column count (header included) and header-column count last read; -1 until then.
+    int KeptColumnCount() const { return columnCount_; }
+    int KeptHeaderColumns() const { return headerColumns_; }
+    void SetKeptColumns(int count, int headerColumns)
+    {
+        columnCount_ = count;
+        headerColumns_ = headerColumns;
+    }
+    const KVO::String& ColumnTitleOf(int c) const { return titles_.at(static_cast<std::size_t>(c)); }
+    void SetDefaultColumnWidth(int width) { defaultWidth_ = width; }
+    // While the grid follows the newest row.
+    void SetFollow(bool follow) { follow_ = follow; }
+    // The table window's print-selection-off switch: printouts ignore the selection.
+    void SetPrintSelectionOff(bool off) { printSelectionOff_ = off; }
+    // While the grid prints (no selection highlight) with a selection: how far the printed rows are moved down
+    // onto the selection's first row; else 0.
+    int PrintedRowShift() const;
+
+    // GridRenderer
+    bool PaintColumn(HDC dc, int column, const RECT& rect, TVF_Grid::RowPosCursor& cursor,
+                     const TVF_Grid::GridPos& endRow, int* widest, int* lowest) override;
+    void SetCellColors(HDC dc, const TVF_Grid::GridPos& row, const TVF_Grid::GridPos& column, int kind,
+                       const COLORREF* colour) override;
+    void PaintCell(HDC dc, const TVF_Grid::GridPos& row, const TVF_Grid::GridPos& column, const RECT& rect,
+                   bool selected) override;
+    void GetRowTitle(const TVF_Grid::GridPos& row, std::u16string& out) override;
+    void BeginSelectionExtent() override;
+    void EndSelectionExtent() override;
+
+    // The cells of a rectangle as lines of text: each cell followed by the separator, the last of a line by CR LF.
+    // Negative positions mean all rows; the columns are the grid's selected columns (all in row-selection mode).
+    // With `quote`, a field holding the separator, a quote or a line break is quoted (quotes inside doubled).
+    void CopyRows(std::u16string& out, bool rowTitles, bool columnTitles, std::u16string_view separator,
+                  const TVF_Grid::GridPos& first, const TVF_Grid::GridPos& end, bool quote = false);
+    // The same rectangle into the sheet below what it holds: S_OK when done or cancelled, S_FALSE when the sheet's
+    // last row was reached, E_OUTOFMEMORY when memory is short (nothing is written then).
+    HRESULT AddToTallysheet(ITallysheet* sheet, bool rowTitles, bool columnTitles, const TVF_Grid::GridPos& first,
+                            const TVF_Grid::GridPos& end);
+    HRESULT AddAllToTallysheet(ITallysheet* sheet, bool rowTitles, bool columnTitles)
+    {
+        return AddToTallysheet(sheet, rowTitles, columnTitles, {}, {});
+    }
+    // S_OK when rows × columns × 20 bytes fit the free address space (after trimming the working set);
+    // E_OUTOFMEMORY when not; the system error when either system call fails.
+    static HRESULT CheckFreeMemory(unsigned rows, unsigned columns);
+
+private:
+    // Data rows [first, end) and table columns of a rectangle.
+    struct Rectangle {
+        int firstRow = 0;
+        int endRow = 0;
+        std::vector<LONG> columns;
+    };
+    Rectangle RectangleOf(bool rowTitles, const TVF_Grid::GridPos& first, const TVF_Grid::GridPos& end);
+    KVO::String Cell(LONG row, LONG column, LONG& style) const;
+    KVO::String ColumnTitle(LONG column) const;
+    // The channel rule: a channel cell's number becomes the channel's name, or nothing.
+    KVO::String ChannelText(const KVO::String& text) const;
+    int RowCount() const;
+    int HeaderRows() const { return grid_.FirstDataRow(); }
+    int HeaderColumns() const { return grid_.FirstDataColumn(); }
+    int DrawCellText(HDC dc, const RECT& rect, const KVO::String& text, LONG style);
+
+    TVF_Grid::EventGridControl& grid_;
+    ITableViewMgrInternal* widths_ = nullptr;
+    ITableDataManager* data_ = nullptr;
+    ITableStoredRowInfo* rows_ = nullptr;
+    std::unique_ptr<KVO::MetricFont> titleFont_;
+    int columnCount_ = -1;
+    int headerColumns_ = -1;
+    DWORD selector_ = 0;
+    std::vector<KVO::String> titles_; // one per data column
+    bool follow_ = false;
+    bool printSelectionOff_ = false;
+    TVF_Grid::GridPos keptExtent_;
+    int defaultWidth_ = kDefaultColumnWidth;
+};

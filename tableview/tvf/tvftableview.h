@@ -1,0 +1,124 @@
+// The table window: one table shown as two stacked grids, the event grid above and the summary grid below, kept in
+// step (horizontal scrolling, column widths and order). It copies the rows as text, exports them as a
+// comma-separated file, prints each grid and adds the rows to the host's Tallysheet; the table view manager
+// forwards the client's requests to it.
+#pragma once
+
+#include "foundation/kvostring.h"
+#include "platform/owl/window.h"
+#include "sdk/docview.h"
+#include "sdk/tableview.h"
+#include "tableview/tvf/gridcontrol.h"
+
+#include <functional>
+#include <map>
+#include <string>
+
+class TVF_Renderer;
+struct ITallysheet;
+
+namespace TVF {
+// The save-file dialog with overwrite prompt and read-only hidden: the chosen path, or empty when cancelled.
+// `filter` holds (description, pattern) pairs, each text NUL-terminated, ended by a second NUL.
+std::u16string AskSaveFileName(HWND owner, const char16_t* filter, const char16_t* title, const char16_t* initialDir,
+                               const char16_t* defaultExtension, DWORD maxChars);
+} // namespace TVF
+
+class TVF_TableView : public OWL::TWindow {
+public:
+    // Option bits of SetOptions.
+    static constexpr DWORD kEditing = 0x1;
+    static constexpr DWORD kSummaryShown = 0x2;
+    static constexpr DWORD kRowSelection = 0x8;
+    static constexpr DWORD kMovableColumns = 0x10;
+    static constexpr DWORD kRowTitles = 0x20;
+    static constexpr DWORD kColumnTitles = 0x40;
+    static constexpr DWORD kNoHorizontalBar = 0x80;
+    static constexpr DWORD kPrintSelectionOff = 0x100;
+    static constexpr DWORD kSnapButton = 0x200;
+
+    // The manager is borrowed (also seen as the table's ITableDataManager); the host view and the host document
+    // object too.
+    TVF_TableView(OWL::TWindow* parent, ITableViewMgrInternal* manager, IHostView* hostView, IUnknown* hostDocument);
+    ~TVF_TableView() override;
+
+    LPCWSTR GetClassName() override { return u"TVF_TableView"; }
+    void SetupWindow() override;
+    bool PreProcessMsg(MSG& msg) override;
+
+    HRESULT Initialize(DWORD options, ITableDataManager* data, ITableStoredRowInfo* rows,
+                       ITableUserActionHandler* handler, TVF_Grid::ITableRowMenuProvider* rowMenu);
+    HRESULT Place(int x, int y, int width, int height, int rowNumberWidth, int defaultColumnWidth, int summaryHeight);
+    // Lets go of the data; may be called again (by the destructor after the manager did).
+    HRESULT Detach();
+    HRESULT Reload(int columnCount);
+    HRESULT RedrawCell(int row, int column);
+    HRESULT SelectRows(DWORD flags, int first, int end);
+    HRESULT SelectColumnCells(DWORD flags, int column, int first, int end);
+    HRESULT SetOptions(DWORD options);
+    // S_FALSE without a Tallysheet or when it filled up; E_OUTOFMEMORY and the memory check's codes as the
+    // renderer gives them.
+    HRESULT AddToTallysheet();
+    // Null or empty path: the save dialog asks. E_FAIL without a path; STG_E_WRITEFAULT when the file cannot be
+    // written (no partial file is left).
+    HRESULT ExportCsv(IKVOString* path);
+    HRESULT ShowRow(DWORD flags, int row);
+
+    // The host's copy, print and print preview messages.
+    void Copy();
+    void Print(bool preview);
+
+    // The text that copy and the comma-separated export share: the selections of the grids (or everything when
+    // neither has one), the event grid's first, joined by one line feed.
+    std::u16string BuildCopyText(std::u16string_view separator, bool quote = false);
+
+    void SetChannelTitles(std::map<unsigned, KVO::String> titles);
+    void Layout();
+
+    TVF_Grid::EventGridControl& EventGrid() const { return *events_; }
+    TVF_Grid::EventGridControl& SummaryGrid() const { return *summary_; }
+    TVF_Renderer* EventRenderer() const { return eventRenderer_; }
+    TVF_Renderer* SummaryRenderer() const { return summaryRenderer_; }
+    bool SummaryShown() const { return summaryShown_; }
+    DWORD Options() const { return options_; }
+    int SummaryHeight() const { return summaryHeight_; }
+
+    // The window's own relay of the grids' column messages (width changed, column moved).
+    using MessageSink = std::function<void(DWORD code, const void* data)>;
+    void SetMessageSink(MessageSink sink) { relay_ = std::move(sink); }
+    // Called from the destructor: the window also goes when its parent window is destroyed first.
+    void SetWhenGone(std::function<void()> gone) { whenGone_ = std::move(gone); }
+
+protected:
+    void EvSize(uint sizeType, const OWL::TSize& size) override;
+    bool EvEraseBkgnd(HDC) override { return true; }
+    bool EvMouseWheel(uint modKeys, int zDelta, const OWL::TPoint& point) override;
+
+private:
+    void OnGridMessage(DWORD code, const void* data);
+    TVF_Grid::EventGridControl* GridOf(DWORD flags) const { return (flags & TableGrid::kSummary) ? summary_ : events_; }
+    TVF_Renderer* MakeRenderer(TVF_Grid::EventGridControl& grid, DWORD selector, ITableDataManager* data,
+                               ITableStoredRowInfo* rows);
+    void DetachRenderers();
+    platform::ComPtr<ITallysheet> FindTallysheet() const;
+    KVO::String PrintTitle() const;
+    void ReloadGrid(TVF_Grid::EventGridControl& grid, TVF_Renderer* renderer, bool shrank, int keptScroll);
+
+    ITableViewMgrInternal* manager_;
+    IHostView* hostView_;
+    IUnknown* hostDocument_;
+    TVF_Grid::EventGridControl* events_;
+    TVF_Grid::EventGridControl* summary_;
+    TVF_Renderer* eventRenderer_ = nullptr;
+    TVF_Renderer* summaryRenderer_ = nullptr;
+    bool summaryShown_ = true;
+    bool withRowTitles_ = false;
+    bool withColumnTitles_ = true;
+    bool printSelectionOff_ = false;
+    bool detached_ = false;
+    DWORD options_ = 0;
+    int summaryHeight_ = 100;
+    std::map<unsigned, KVO::String> channelTitles_;
+    MessageSink relay_;
+    std::function<void()> whenGone_;
+};

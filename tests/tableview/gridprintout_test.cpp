@@ -1,0 +1,215 @@
+#include "tablewindow_fixture.h"
+
+#include "platform/gdi/dc.h"
+#include "platform/gdi/image.h"
+#include "tableview/tvf/gridcolumn.h"
+#include "tableview/tvf/gridpane.h"
+#include "tableview/tvf/gridprintout.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+using namespace tabletest;
+using TVF_Grid::GridPrintout;
+
+namespace {
+
+// A printout of the event grid laid out on a page of the given size at `dpi`.
+struct PrintedGrid {
+    PrintedGrid(TVF_TableView& window, int dpi, SIZE pageSize, bool rowTitles = true)
+        : page(CreateBitmap(pageSize.cx, pageSize.cy, 1, 32, nullptr)), dc(gdi::CreatePageDc(page, dpi)),
+          rect{0, 0, pageSize.cx, pageSize.cy},
+          printout(new GridPrintout(nullptr, nullptr, TableGrid::kEvents, window.EventGrid(),
+                                    *window.EventRenderer(), KVO::String(u"Doc: Results"), rowTitles, true))
+    {
+        FillRect(dc, &rect, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        printout->BeginPage(&rect, dc, nullptr);
+        printout->GetPageCount(&pages);
+    }
+    ~PrintedGrid()
+    {
+        printout.Reset();
+        DeleteDC(dc);
+        DeleteObject(page);
+    }
+    // The texts drawn on one page: (call name, text).
+    std::vector<std::pair<std::string, std::string>> Texts(int index)
+    {
+        FillRect(dc, &rect, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        gdi::CallLog log;
+        gdi::LogDcCalls(dc, &log);
+        printout->PrintPage(index, &rect);
+        gdi::LogDcCalls(dc, nullptr);
+        std::vector<std::pair<std::string, std::string>> texts;
+        for (const std::string& line : log.lines) {
+            const std::size_t open = line.find('(');
+            const std::string call = line.substr(0, open);
+            if (call == "TextOutW" || call == "ExtTextOutW") {
+                const std::size_t quote = line.find('"');
+                texts.emplace_back(call, quote == std::string::npos ? "" : line.substr(quote + 1, line.rfind('"') - quote - 1));
+            }
+        }
+        return texts;
+    }
+    bool Drew(int index, const std::string& text) { return Drew(Texts(index), text); }
+    static bool Drew(const std::vector<std::pair<std::string, std::string>>& texts, const std::string& text)
+    {
+        return std::any_of(texts.begin(), texts.end(), [&](const auto& t) { return t.second == text; });
+    }
+
+    HBITMAP page;
+    HDC dc;
+    RECT rect;
+    platform::ComPtr<GridPrintout> printout;
+    std::int32_t pages = 0;
+};
+
+class GridPrintoutTest : public TableWindowTest {
+protected:
+    void Reopen(int rows, int columns)
+    {
+        FillTable(table, rows, columns);
+        manager->Refresh(0);
+    }
+};
+
+} // namespace
+
+TEST_F(GridPrintoutTest, ScalesColumnsAndFontsFromTheScreenToTheDevice)
+{
+    Reopen(10, 12);
+    PrintedGrid printed(Window(), 600, SIZE{5100, 6600});
+    const std::vector<int>& widths = printed.printout->ColumnWidths();
+    ASSERT_EQ(widths.size(), 12u);
+    EXPECT_TRUE(std::all_of(widths.begin(), widths.end(), [](int w) { return w == 562; }))
+        << "90 screen pixels at 600 of 96 dpi"; // the manager gives new columns its default width less 10
+    manager->SetColumnWidth(0, 1, 100);
+    manager->Refresh(0);
+    PrintedGrid again(Window(), 600, SIZE{5100, 6600});
+    EXPECT_EQ(again.printout->ColumnWidths()[0], 625);
+    // Rows: the cell font's height on the device × 1.4.
+    LOGFONTW font{};
+    GetObjectW(Window().EventGrid().CellFont(), sizeof font, &font);
+    EXPECT_NEAR(again.printout->RowHeight(), std::abs(font.lfHeight) * 6.25 * 1.4, std::abs(font.lfHeight) * 6.25 * 0.4);
+}
+
+TEST_F(GridPrintoutTest, PageMatrixCoversEveryColumnAndRowOnce)
+{
+    const struct {
+        int rows;
+        int columns;
+        int wideColumn; // screen width of column 2, 0 for none
+    } cases[] = {{10, 12, 0}, {300, 12, 0}, {300, 3, 0}, {40, 6, 1200}, {0, 4, 0}, {1, 1, 0}};
+    for (const auto& c : cases) {
+        Reopen(c.rows, c.columns);
+        if (c.wideColumn) {
+            manager->SetColumnWidth(0, 2, c.wideColumn);
+            manager->Refresh(0);
+        }
+        PrintedGrid printed(Window(), 600, SIZE{5100, 6600});
+        GridPrintout& p = *printed.printout.Get();
+        EXPECT_EQ(printed.pages, p.PagesAcross() * p.PagesDown()) << c.rows << "x" << c.columns;
+        // Every data cell is drawn exactly once over the pages, and no page is empty.
+        std::multiset<std::string> cells;
+        for (int page = 0; page < printed.pages; ++page) {
+            const auto texts = printed.Texts(page);
+            EXPECT_FALSE(texts.empty()) << "page " << page << " of " << c.rows << "x" << c.columns;
+            for (const auto& [call, text] : texts) {
+                if (call == "ExtTextOutW" && text.find('.') != std::string::npos) {
+                    cells.insert(text);
+                }
+            }
+        }
+        // A column wider than a page is drawn on each page column it continues over.
+        const std::size_t expected = static_cast<std::size_t>(c.rows) * c.columns;
+        EXPECT_EQ(std::set<std::string>(cells.begin(), cells.end()).size(), expected) << c.rows << "x" << c.columns;
+        if (!c.wideColumn) {
+            EXPECT_EQ(cells.size(), expected) << c.rows << "x" << c.columns;
+        }
+        if (c.rows > 0) {
+            EXPECT_EQ(cells.count(std::to_string(c.rows) + "." + std::to_string(c.columns)), 1u);
+        }
+        if (c.wideColumn) {
+            EXPECT_GE(p.PagesAcross(), 3) << "the wide column continues over a further page column";
+        }
+    }
+}
+
+TEST_F(GridPrintoutTest, TitlesOnlyOnTheFirstPageRowAndColumn)
+{
+    Reopen(300, 12);
+    PrintedGrid printed(Window(), 600, SIZE{5100, 6600});
+    GridPrintout& p = *printed.printout.Get();
+    ASSERT_GE(p.PagesAcross(), 2);
+    ASSERT_GE(p.PagesDown(), 2);
+    const int across = p.PagesAcross();
+    const auto first = printed.Texts(0);
+    EXPECT_TRUE(PrintedGrid::Drew(first, "P1 (mV)"));
+    EXPECT_TRUE(PrintedGrid::Drew(first, "1")) << "row title";
+    const auto right = printed.Texts(1);
+    EXPECT_FALSE(PrintedGrid::Drew(right, "1")) << "no row titles right of the first page column";
+    EXPECT_FALSE(PrintedGrid::Drew(right, "P1 (mV)"));
+    EXPECT_TRUE(std::any_of(right.begin(), right.end(), [](const auto& t) { return t.second.find(" (mV)") != std::string::npos; }));
+    const auto below = printed.Texts(across);
+    EXPECT_FALSE(std::any_of(below.begin(), below.end(), [](const auto& t) { return t.second.find("(mV)") != std::string::npos; }))
+        << "no column titles below the first page row";
+    const int firstRows = p.RowsOnFirstPage();
+    EXPECT_TRUE(PrintedGrid::Drew(below, std::to_string(firstRows + 1))) << "the next page row starts where the first ended";
+}
+
+TEST_F(GridPrintoutTest, ASelectionPrintsOnlyItsRows)
+{
+    Reopen(20, 3);
+    manager->SelectRows(TableGrid::kEvents, 5, 10);
+    {
+        PrintedGrid printed(Window(), 600, SIZE{5100, 6600});
+        EXPECT_EQ(Window().EventGrid().Pane().RowCount(), 5);
+        std::vector<std::string> rows;
+        for (const auto& [call, text] : printed.Texts(0)) {
+            if (call == "ExtTextOutW" && text.size() > 2 && text.substr(text.size() - 2) == ".1") {
+                rows.push_back(text);
+            }
+        }
+        EXPECT_EQ(rows, (std::vector<std::string>{"5.1", "6.1", "7.1", "8.1", "9.1"}));
+        EXPECT_TRUE(printed.Drew(0, "9"));
+        EXPECT_FALSE(printed.Drew(0, "10"));
+    }
+    EXPECT_EQ(Window().EventGrid().Pane().RowCount(), 20) << "the printout gives the rows back";
+    EXPECT_FALSE(Window().EventGrid().Options().NoSelectionHighlight);
+
+    // With print selection off the whole grid prints.
+    manager->SetOptions(0x27A | TVF_TableView::kPrintSelectionOff);
+    manager->SelectRows(TableGrid::kEvents, 5, 10);
+    PrintedGrid whole(Window(), 600, SIZE{5100, 6600});
+    EXPECT_EQ(Window().EventGrid().Pane().RowCount(), 20);
+    EXPECT_TRUE(whole.Drew(0, "20.1"));
+}
+
+TEST_F(GridPrintoutTest, PagesMatchTheirPictures)
+{
+    Reopen(30, 9);
+    manager->SetColumnWidth(0, 4, 260);
+    manager->Refresh(0);
+    // A small page at 100 dpi keeps the pictures small: two page columns and two page rows.
+    PrintedGrid printed(Window(), 100, SIZE{700, 420});
+    ASSERT_EQ(printed.pages, 4);
+    for (int page : {0, 1, 2, 3}) {
+        FillRect(printed.dc, &printed.rect, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        printed.printout->PrintPage(page, &printed.rect);
+        const gdi::Image picture = gdi::ImageOfBitmap(printed.page);
+        const auto check = gdi::CheckGolden(
+            picture, std::string(TEST_DATA_DIR) + "/golden/printout_page" + std::to_string(page) + ".png", 8, 40);
+        EXPECT_TRUE(check.ok) << check.message;
+    }
+}
+
+TEST_F(GridPrintoutTest, ThePrintServiceWritesOnePdfPerGrid)
+{
+    const std::string pdf = testing::TempDir() + "table_print.pdf";
+    hostFrame->Printing().SetOutput(pdf, 600);
+    Window().Print(false);
+    EXPECT_EQ(hostFrame->Printing().PrintedPages(), 1) << "the last grid printed is the summary's one page";
+    EXPECT_EQ(hostFrame->Printing().LastTitle(), u": Results");
+    std::filesystem::remove(pdf);
+}

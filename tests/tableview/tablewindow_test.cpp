@@ -1,0 +1,388 @@
+#include "tablewindow_fixture.h"
+
+#include "foundation/localeinfo.h"
+#include "platform/gdi/dc.h"
+#include "platform/win/clipboard.h"
+#include "tableview/tvf/gridcolumn.h"
+#include "tableview/tvf/gridpane.h"
+#include "platform/win/commdlg.h"
+#include "platform/win/locale.h"
+#include "platform/win/memstatus.h"
+#include "platform/win/msgbox.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+using namespace tabletest;
+using TVF_Grid::CellRange;
+using TVF_Grid::GridPos;
+
+namespace {
+
+// The lines of a grid as copy writes them: rows [first, end) of the data, columns 1.. of the table.
+// With row titles (the table view's options) the header column comes first.
+std::u16string Lines(const Grid& grid, int first, int end, std::u16string_view separator, bool titles = true)
+{
+    std::u16string text;
+    const auto line = [&](const Grid::value_type& cells) {
+        for (std::size_t c = 0; c < cells.size(); ++c) {
+            text += cells[c];
+            text += c + 1 < cells.size() ? std::u16string(separator) : std::u16string(u"\r\n");
+        }
+    };
+    if (titles) {
+        line(grid[0]);
+    }
+    for (int r = first; r < end; ++r) {
+        line(grid[static_cast<std::size_t>(r) + 1]);
+    }
+    return text;
+}
+
+std::string Bytes(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+std::string Golden(const std::string& name) { return std::string(TEST_DATA_DIR) + "/golden/" + name; }
+
+// The golden file's bytes; with UPDATE_GOLDEN set they are first replaced by the actual bytes.
+std::string GoldenBytes(const std::string& name, const std::string& actual)
+{
+    if (std::getenv("UPDATE_GOLDEN")) {
+        std::ofstream(Golden(name), std::ios::binary) << actual;
+    }
+    return Bytes(Golden(name));
+}
+
+void SelectRows(TVF_Grid::EventGridControl& grid, int first, int end)
+{
+    CellRange range;
+    range.FirstRow = {first, 1};
+    range.EndRow = {end, 1};
+    range.FirstColumn = {1, 1};
+    range.EndColumn = {1 + grid.PaneColumnCount(), 1};
+    grid.Selection()->SetRange(range);
+}
+
+std::u16string ClipboardText()
+{
+    if (!OpenClipboard(nullptr)) {
+        return u"<closed>";
+    }
+    std::u16string text;
+    if (HGLOBAL block = GetClipboardData(CF_UNICODETEXT)) {
+        text = static_cast<const char16_t*>(GlobalLock(block));
+        GlobalUnlock(block);
+    }
+    CloseClipboard();
+    return text;
+}
+
+} // namespace
+
+TEST_F(TableWindowTest, CopyTextFollowsTheSelections)
+{
+    const std::u16string events = Lines(table.events, 0, 10, u"\t");
+    const std::u16string summary = Lines(table.summary, 0, 4, u"\t");
+    // No selection: everything, the grids joined by one line feed.
+    EXPECT_EQ(Window().BuildCopyText(u"\t"), events + u"\n" + summary);
+
+    // A selection in the summary only: those summary rows alone.
+    SelectRows(Window().SummaryGrid(), 2, 4);
+    EXPECT_EQ(Window().BuildCopyText(u"\t"), Lines(table.summary, 1, 3, u"\t"));
+
+    // Both: the event selection, a line feed, the summary selection.
+    SelectRows(Window().EventGrid(), 5, 10);
+    EXPECT_EQ(Window().BuildCopyText(u"\t"), Lines(table.events, 4, 9, u"\t") + u"\n" + Lines(table.summary, 1, 3, u"\t"));
+
+    // Summary hidden: its selection is cleared and only the event table is copied.
+    Window().EventGrid().Selection()->Clear();
+    manager->SetOptions(0x278);
+    EXPECT_FALSE(Window().SummaryGrid().Selection()->HasSelection());
+    EXPECT_EQ(Window().BuildCopyText(u"\t"), events);
+
+    // Without row titles the header column is left out; without column titles the title line.
+    manager->SetOptions(0x218);
+    EXPECT_EQ(Window().BuildCopyText(u"\t").substr(0, 13), u"1.1\t1.2\t1.3\r\n");
+}
+
+TEST_F(TableWindowTest, CopyPutsUnicodeTextOnTheClipboardOrSaysWhyNot)
+{
+    Window().Copy();
+    EXPECT_EQ(ClipboardText(), Lines(table.events, 0, 10, u"\t") + u"\n" + Lines(table.summary, 0, 4, u"\t"));
+
+    std::vector<std::u16string> boxes;
+    auto previous = platform::SetMessageBoxHook([&](const platform::MessageBoxCall& call) {
+        boxes.push_back(call.text + u"|" + call.caption);
+        return IDOK;
+    });
+    platform::LockClipboard(true);
+    Window().Copy();
+    platform::LockClipboard(false);
+    platform::SetMessageBoxHook(std::move(previous));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0], u"Unable to copy to clipboard at present|Error");
+}
+
+TEST_F(TableWindowTest, CsvExportUsesTheListSeparatorAndQuotesOnlyWhatWouldShiftColumns)
+{
+    const platform::LocaleProfile before = platform::UserLocale();
+    platform::SetUserLocale(platform::LocaleProfile::German());
+    LocaleInfo::Reset();
+    table.events[0][2] = u"Amp; \"peak\" (µV)"; // separator and quotes: quoted
+    table.events[3][1] = u"2,5";                  // the decimal comma is no separator here: as it is
+    table.events[4][3] = u"Ω";                    // beyond one byte: "?"
+    manager->Refresh(0);
+    const std::string path = testing::TempDir() + "table_semicolon.csv";
+    IKVOString* pathText = KVO::String(std::u16string(path.begin(), path.end())).GetInterface();
+    EXPECT_EQ(manager->ExportCsv(0, pathText), S_OK);
+    pathText->Release();
+    platform::SetUserLocale(before);
+    LocaleInfo::Reset();
+    const std::string bytes = Bytes(path);
+    EXPECT_EQ(bytes, GoldenBytes("table_semicolon.csv", bytes));
+    EXPECT_NE(bytes.find("\"Amp; \"\"peak\"\" (\xB5V)\""), std::string::npos);
+    std::filesystem::remove(path);
+}
+
+TEST_F(TableWindowTest, CsvExportOfASelectionAndFailures)
+{
+    SelectRows(Window().EventGrid(), 2, 4);
+    std::vector<platform::SaveFileCall> dialogs;
+    const std::string path = testing::TempDir() + "table_selection.csv";
+    auto previous = platform::SetSaveFileHook([&](const platform::SaveFileCall& call) {
+        dialogs.push_back(call);
+        return std::optional<std::u16string>(std::u16string(path.begin(), path.end() - 4)); // no extension
+    });
+    EXPECT_EQ(manager->ExportCsv(0, nullptr), S_OK);
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].title, u"Export to CSV file");
+    EXPECT_EQ(dialogs[0].defaultExtension, u"csv");
+    EXPECT_EQ(Bytes(path), GoldenBytes("table_selection.csv", Bytes(path)));
+    std::filesystem::remove(path);
+
+    // A cancelled dialog writes nothing; a file that cannot be written is a failure and leaves nothing behind.
+    platform::SetSaveFileHook([](const platform::SaveFileCall&) { return std::optional<std::u16string>(); });
+    EXPECT_EQ(manager->ExportCsv(0, nullptr), E_FAIL);
+    platform::SetSaveFileHook(std::move(previous));
+    const std::string missing = testing::TempDir() + "no/such/folder/table.csv";
+    IKVOString* pathText = KVO::String(std::u16string(missing.begin(), missing.end())).GetInterface();
+    EXPECT_EQ(manager->ExportCsv(0, pathText), STG_E_WRITEFAULT);
+    pathText->Release();
+    EXPECT_FALSE(std::filesystem::exists(missing));
+    EXPECT_FALSE(std::filesystem::exists(missing + ".part"));
+}
+
+TEST_F(TableWindowTest, SelectRowsSelectsWholeRowsAndClears)
+{
+    actions.selections.clear();
+    EXPECT_EQ(manager->SelectRows(TableGrid::kEvents, 5, 10), S_OK);
+    const CellRange& range = Window().EventGrid().Selection()->GetRange();
+    EXPECT_EQ(range.FirstRow.Index, 5);
+    EXPECT_EQ(range.EndRow.Index, 10);
+    EXPECT_EQ(range.EndColumn.Index - range.FirstColumn.Index, 3);
+    ASSERT_FALSE(actions.selections.empty());
+    EXPECT_EQ(actions.selections.back()[0].firstRow, 5);
+    EXPECT_EQ(manager->SelectRows(TableGrid::kEvents, 0, 0), S_OK);
+    EXPECT_FALSE(Window().EventGrid().Selection()->HasSelection());
+
+    // The summary while hidden is left alone.
+    manager->SetOptions(0x278);
+    EXPECT_EQ(manager->SelectRows(TableGrid::kSummary, 1, 3), S_OK);
+    EXPECT_FALSE(Window().SummaryGrid().Selection()->HasSelection());
+}
+
+TEST_F(TableWindowTest, ManagerRefusesWithoutWindowAndForgetsItsClient)
+{
+    EXPECT_EQ(manager->MoveColumn(0, 1, 4), E_INVALIDARG); // past the end
+    EXPECT_EQ(manager->MoveColumn(0, 1, 3), S_OK);
+    manager->Refresh(0);
+    EXPECT_EQ(std::u16string(Window().EventRenderer()->ColumnTitleOf(2).c_str()), u"P1 (mV)")
+        << "the title follows the move";
+    EXPECT_EQ(Window().Detach(), S_OK);
+    EXPECT_EQ(Window().Detach(), S_OK) << "a second detach does nothing";
+    manager->DestroyTableView(0);
+    EXPECT_EQ(manager->Window(), nullptr);
+    EXPECT_EQ(manager->Refresh(0), E_FAIL);
+    EXPECT_EQ(manager->SelectRows(0, 1, 2), E_FAIL);
+    EXPECT_EQ(manager->ExportCsv(0, nullptr), E_FAIL);
+    EXPECT_EQ(manager->OnSelectionChanged(8, nullptr, 0), S_OK) << "no client handler any more";
+    LONG count = -1;
+    EXPECT_EQ(manager->GetColumnCount(0, &count), E_FAIL) << "no client data any more";
+    EXPECT_EQ(manager->DestroyTableView(0), S_OK);
+}
+
+TEST_F(TableWindowTest, RendererTextsForTheStyleBits)
+{
+    TVF_Renderer& renderer = *Window().EventRenderer();
+    table.events[1][1] = u"2";
+    table.events[2][1] = u"7";
+    table.events[3][1] = u"abc";
+    table.events[4][1] = u"-1";
+    table.styles[{0, 1, 1}] = CellStyle::kChannel | CellStyle::kShowChannelName;
+    table.styles[{0, 2, 1}] = CellStyle::kChannel | CellStyle::kShowChannelName;
+    table.styles[{0, 3, 1}] = CellStyle::kChannel | CellStyle::kShowChannelName;
+    table.styles[{0, 4, 1}] = CellStyle::kChannel;
+    table.styles[{0, 5, 2}] = CellStyle::kPlaceholder;
+    table.styles[{0, 6, 0}] = CellStyle::kIndented;
+    Window().SetChannelTitles({{2, KVO::String(u"Pressure")}});
+
+    // Copy: channel numbers become names (unknown, not a number or negative: empty); placeholders are empty.
+    std::u16string text;
+    renderer.CopyRows(text, false, false, u"|", GridPos{1, 1}, GridPos{7, 1});
+    EXPECT_EQ(text, u"Pressure|1.2|1.3\r\n|2.2|2.3\r\n|3.2|3.3\r\n|4.2|4.3\r\n5.1||5.3\r\n6.1|6.2|6.3\r\n");
+
+    std::u16string title;
+    renderer.GetRowTitle(GridPos{6, 1}, title);
+    EXPECT_EQ(title, std::u16string(u"   6") + u'\0');
+
+    // Painting: a channel cell without its show bit is blank; an indented cell gets three blanks.
+    table.styles[{0, 6, 3}] = CellStyle::kIndented | CellStyle::kHighlighted;
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 120, 200);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    gdi::CallLog log;
+    gdi::LogDcCalls(dc, &log);
+    TVF_Grid::UniformRowPosCursor cursor(0, GridPos{1, 1}, GridPos{7, 1}, 16);
+    int widest = 0;
+    int lowest = 0;
+    std::vector<std::string> texts;
+    for (int c : {0, 2}) {
+        log.clear();
+        TVF_Grid::UniformRowPosCursor rows(0, GridPos{1, 1}, GridPos{7, 1}, 16);
+        renderer.PaintColumn(dc, c, RECT{0, 0, 100, 200}, rows, GridPos{7, 1}, &widest, &lowest);
+        for (const std::string& line : log.calls("ExtTextOutW")) {
+            texts.push_back(line.substr(line.rfind(',') + 1));
+        }
+    }
+    (void)cursor;
+    EXPECT_EQ(lowest, 6 * 16 - 1);
+    EXPECT_GT(widest, 0);
+    ASSERT_EQ(texts.size(), 12u);
+    EXPECT_NE(texts[0].find("Pressure"), std::string::npos) << texts[0];
+    EXPECT_EQ(texts[3].find("4"), std::string::npos) << "a channel cell without its show bit is blank: " << texts[3];
+    EXPECT_NE(texts[11].find("   6.3"), std::string::npos) << texts[11];
+    gdi::LogDcCalls(dc, nullptr);
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+}
+
+TEST_F(TableWindowTest, AnEmptyTableGetsOnePlaceholderColumn)
+{
+    table.events.assign(1, Grid::value_type{u""});
+    table.summary.assign(1, Grid::value_type{u""});
+    manager->Refresh(0);
+    EXPECT_EQ(Window().EventGrid().Pane().ColumnCount(), 1);
+    EXPECT_EQ(Window().EventGrid().Pane().Column(0)->Width(), 100);
+    EXPECT_EQ(Window().EventRenderer()->ColumnEntries(), 0);
+}
+
+TEST_F(TableWindowTest, TallysheetStartsBelowWhatItHoldsAfterOneEmptyRow)
+{
+    manager->SetOptions(0x258); // no summary, no row titles
+    EXPECT_EQ(manager->AddToTallysheet(0), S_OK);
+    // An empty sheet: rows 0 and 1 are empty, so writing starts at row 1 with the titles.
+    EXPECT_EQ(sheet->Text(0, 0), u"");
+    EXPECT_EQ(sheet->Text(1, 0), u"P1 (mV)");
+    EXPECT_EQ(sheet->Text(2, 2), u"1.3");
+    EXPECT_EQ(sheet->Text(11, 0), u"10.1");
+    EXPECT_EQ(sheet->UsedRows(), 12);
+    // Again: exactly one empty row (12) separates the blocks.
+    EXPECT_EQ(manager->AddToTallysheet(0), S_OK);
+    EXPECT_EQ(sheet->Text(12, 0), u"");
+    EXPECT_EQ(sheet->Text(13, 0), u"P1 (mV)");
+    // With the summary shown its rows follow the event rows' block.
+    manager->SetOptions(0x25A);
+    const LONG before = sheet->UsedRows();
+    EXPECT_EQ(manager->AddToTallysheet(0), S_OK);
+    EXPECT_EQ(sheet->Text(before + 1, 0), u"P1 (mV)");
+    EXPECT_EQ(sheet->Text(before + 11, 2), u"10.3");
+    EXPECT_EQ(sheet->Text(before + 12, 0), u"");
+    EXPECT_EQ(sheet->Text(before + 13, 0), u"P1 (mV)");
+    EXPECT_EQ(sheet->Text(before + 14, 0), u"A1");
+
+    // A document without a Tallysheet: S_FALSE.
+    hostDocument->SetTallysheet({}, 0);
+    EXPECT_EQ(manager->AddToTallysheet(0), S_FALSE);
+}
+
+namespace {
+// A sheet whose first `filled` rows hold text in column 0; it keeps what is written.
+class NearlyFullSheet final : public ITallysheet {
+public:
+    explicit NearlyFullSheet(LONG filled) : filled_(filled) {}
+    HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    ULONG AddRef() override { return 1; }
+    ULONG Release() override { return 1; }
+    HRESULT GetCellText(DWORD, DWORD, LONG row, LONG column, BSTR* text) override
+    {
+        *text = row < filled_ && column == 0 ? SysAllocString(u"x") : nullptr;
+        return S_OK;
+    }
+    HRESULT SetCellText(DWORD, DWORD, LONG row, LONG column, const WCHAR* text, VARIANT_BOOL) override
+    {
+        if (row >= 0x100000) {
+            return E_INVALIDARG;
+        }
+        written[{row, column}] = text;
+        return S_OK;
+    }
+    std::map<std::pair<LONG, LONG>, std::u16string> written;
+
+private:
+    LONG filled_;
+};
+} // namespace
+
+TEST_F(TableWindowTest, TallysheetStopsAtItsLastRowAndMemoryRefusalWritesNothing)
+{
+    TVF_Renderer& renderer = *Window().EventRenderer();
+    NearlyFullSheet full(0x100000 - 6); // rows ..1048569 hold text; 1048570 and 1048571 are empty
+    EXPECT_EQ(renderer.AddAllToTallysheet(&full, false, true), S_FALSE);
+    EXPECT_EQ(full.written.size(), 3u * 5); // titles at 1048571, then data rows 1048572..1048575
+    EXPECT_EQ(full.written[std::make_pair(0x100000 - 5, 0)], u"P1 (mV)");
+    EXPECT_EQ(full.written[std::make_pair(0x100000 - 1, 2)], u"4.3");
+
+    const platform::MemoryProfile before = platform::GetMemoryProfile();
+    platform::MemoryProfile tight = before;
+    tight.availableVirtual = 11 * 3 * 20 - 1; // one byte short of 11 rows by 3 columns
+    platform::SetMemoryProfile(tight);
+    const std::size_t writes = sheet->Writes();
+    EXPECT_EQ(manager->AddToTallysheet(0), E_OUTOFMEMORY);
+    EXPECT_EQ(sheet->Writes(), writes);
+    EXPECT_EQ(sheet->UsedRows(), 0);
+    platform::SetMemoryProfile(before);
+}
+
+TEST(FreeMemoryCheck, MultipliesInSixtyFourBitsAndPassesSystemErrorsOn)
+{
+    const platform::MemoryProfile before = platform::GetMemoryProfile();
+    platform::MemoryProfile profile = before;
+    const struct {
+        std::uint64_t available;
+        unsigned rows;
+        unsigned columns;
+        HRESULT result;
+    } cases[] = {
+        {2000, 10, 10, S_OK},
+        {1999, 10, 10, E_OUTOFMEMORY},
+        // 70 000 × 4 000 × 20 bytes wraps to about 1.3 GB in 32 bits; 2 GB free is not enough for 5.6 GB.
+        {std::uint64_t{2} << 30, 70000, 4000, E_OUTOFMEMORY},
+        {std::uint64_t{6} << 30, 70000, 4000, S_OK},
+    };
+    for (const auto& c : cases) {
+        profile.availableVirtual = c.available;
+        platform::SetMemoryProfile(profile);
+        EXPECT_EQ(TVF_Renderer::CheckFreeMemory(c.rows, c.columns), c.result) << c.rows << "x" << c.columns;
+    }
+    profile.statusError = 5;
+    platform::SetMemoryProfile(profile);
+    EXPECT_EQ(TVF_Renderer::CheckFreeMemory(1, 1), 5);
+    platform::SetMemoryProfile(before);
+}
