@@ -165,7 +165,14 @@ HRESULT ChannelPane::ScaleChanged(LONG lane, double scale, double offset)
         GetScaleForLane(lane, own.Out());
         source = own.Get();
     }
-    const double pair[2]{scale, offset};
+    // The scale holds the lane's range in its prefixed unit (`ScaleLaneRange`); the drawers map the data's own.
+    const LaneUnitRecord& record = UnitRecord(lane == 1 ? 1 : 2);
+    const double multiplier = record.Unscaled() ? 1.0 : record.multiplier;
+    // Tall strips reach 2 pixels beyond the lane at each end; the drawers spread the scale's range over the lane.
+    const LONG height = rect.bottom - rect.top;
+    const LONG strip = height + ((flagsB & kTallStrips) ? 4 : 0);
+    const double fit = height > 0 && strip > 0 ? static_cast<double>(height) / strip : 1.0;
+    const double pair[2]{scale * multiplier * fit, offset / multiplier};
     bool accepted = false;
     for (std::uint32_t index = 0; index < DrawerCount(); ++index) {
         accepted |= DrawerAt(index)->OnScaleChanged(lane, 0, pair, source.Get()) == S_OK;
@@ -188,11 +195,16 @@ HRESULT ChannelPane::RequestAutoscale(LONG lane)
         Owner()->ChannelSelectors(paneIndex, pair);
         Owner()->RequestAutoscale(pair, lane);
     }
-    // The host's scale finds its own extent once its observers have been told; the pane only asks for it.
-    if ((lane == 1 && drag1_) || (lane == 2 && drag2_)) {
-        return S_OK;
+    // The host's drag scale has no autoscale of its own: the lane waits for a range, and the data pane gives it
+    // the range of the visible data.
+    if ((lane != 1 && lane != 2) || !DragScale(lane)) {
+        return E_FAIL;
     }
-    return E_FAIL;
+    pendingRange |= lane == 1 ? 1u : 2u;
+    if (Owner()) {
+        Owner()->ApplyPendingRanges();
+    }
+    return S_OK;
 }
 
 HRESULT ChannelPane::SetPlacement(DWORD id, const LONG pair[2], const RECT& r)
@@ -213,6 +225,29 @@ HRESULT ChannelPane::SetPlacement(DWORD id, const LONG pair[2], const RECT& r)
         const RECT strip{left, top, left + strips_.right, bottom};
         scale2_->SetScaleRect(&strip);
     }
+    // A scale tells its observers of range changes only: a range given before the strip had a height reached the
+    // drawers without a usable mapping, so they get the mapping over the new strip here.
+    OfferScaleMappings();
+    return result;
+}
+
+void ChannelPane::OfferScaleMappings()
+{
+    for (LONG lane : {1, 2}) {
+        IScaleControl* scale = Scale(lane);
+        // A scale without a usable range leaves the preset pair: the drawers keep theirs.
+        double pair[2]{std::nan(""), std::nan("")};
+        if (scale && scale->GetPixelTransform(pair) == S_OK && !std::isnan(pair[0]) && !std::isnan(pair[1])) {
+            ScaleChanged(lane, pair[0], pair[1]);
+        }
+    }
+}
+
+HRESULT ChannelPane::AddDrawer(DWORD flags, IChartRecordDrawer* drawer, BYTE alpha)
+{
+    const HRESULT result = ChildPaneBase::AddDrawer(flags, drawer, alpha);
+    // A drawer added after its lane got a range starts from that range, not from its own neutral mapping.
+    OfferScaleMappings();
     return result;
 }
 

@@ -77,6 +77,7 @@ public:
     LONG LeftStripWidth() const { return strips_.left; }
     LONG RightStripWidth() const { return strips_.right; }
     HRESULT OnNewBlock(DWORD argument) override;
+    HRESULT AddDrawer(DWORD flags, IChartRecordDrawer* drawer, BYTE alpha) override;
 
     // The state stream holds a version word (3); older versions 2 carried a discarded range.
     virtual HRESULT ReadState(IStream* stream);
@@ -142,6 +143,8 @@ protected:
 
 private:
     void ScaleLaneRange(LONG lane, double& minimum, double& maximum) const;
+    // Every drawer is offered each lane scale's present value-to-pixel mapping.
+    void OfferScaleMappings();
 
     struct {
         LONG left = 0;

@@ -70,6 +70,8 @@ public:
     }
     // The autoscale callback when one is set, else the autoscale message to the pane's observers.
     virtual void RequestAutoscale(const LONG /*selectorPair*/[2], LONG /*lane*/) {}
+    // Gives the lanes that wait for a range (their pending-range bits) the range of the visible data.
+    virtual void ApplyPendingRanges() {}
     // A message with its packed body to the observers of the data pane's subject.
     virtual void SendToObservers(DWORD /*id*/, const void* /*body*/, std::size_t /*size*/) {}
     // A framework message keyed by the subject's position; false without a subject or a position source.

@@ -210,6 +210,7 @@ public:
     void SetNoInteraction(bool on) override { noInteraction_ = on; }
     bool NoInteraction() const { return noInteraction_; }
     void RequestAutoscale(const LONG selectorPair[2], LONG lane) override;
+    void ApplyPendingRanges() override { SyncVisibleRange(); }
     // The recording's stretch between the left and the right edge of the view; E_POINTER without a time base,
     // S_FALSE when the recording has no extent.
     // Before a paint, under the pane's lock: the pane's layout flags and the time base's change flags are

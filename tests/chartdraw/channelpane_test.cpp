@@ -222,9 +222,9 @@ TEST_F(ChannelFixture, DraggingAScaleOffersTheNewScalingToTheDrawers)
     const ScaleListener::Change& change = listener->changes.back();
     EXPECT_EQ(change.lane, 1);
     EXPECT_EQ(change.source, static_cast<IUnknown*>(Lane().Scale(1)));
-    // The strips are 2 pixels taller at each end (the data pane's lanes ask for it): 104 pixels over 50 units,
-    // values rising upwards.
-    EXPECT_DOUBLE_EQ(change.scale, -104.0 / 50.0);
+    // The strips are 2 pixels taller at each end (the data pane's lanes ask for it): the scale spreads 50 units
+    // over 104 pixels, the drawers over the lane's 100, values rising upwards.
+    EXPECT_DOUBLE_EQ(change.scale, -100.0 / 50.0);
     EXPECT_TRUE(Lane().Layer(2).IsPending());
     Lane().OnEndDrag(1);
     EXPECT_FALSE(pane.NoInteraction());

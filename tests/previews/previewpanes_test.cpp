@@ -186,6 +186,37 @@ TEST_F(PreviewPanesTest, ChangingTheThresholdRedrawsTheDetectedEvents)
     });
 }
 
+// The lane follows the visible data when the channel gives no range: the beats (about 115 mV from the resting
+// level to the peak) span the lane, instead of a flat line at the lane's edge.
+TEST_F(PreviewPanesTest, TheTraceSpansTheLaneItWasScaledTo)
+{
+    PreviewDocument document("cardiac.txt");
+    document.RunOnCardiacPage([&](SettingsDlg& dialog, Dlg::Sub_DetectorCAP&, CXPreview_Stimulated& preview) {
+        ChartDraw::PreviewDataWinWButtons* window = preview.Window();
+        ASSERT_NE(nullptr, window->GetHandle());
+        ASSERT_GT(window->LaneCount(), 0u);
+        const KVORationalImp scale = window->GetCompression();
+        document.server->SetView(0, 0, static_cast<double>(scale.numerator) / static_cast<double>(scale.denominator), 0);
+        window->ChartDraw::DataPane::Invalidate(0xFF000000u);
+        ui::pump();
+        const gdi::Image picture = ui::RenderWindow(window->GetHandle());
+        int top = picture.height;
+        int bottom = -1;
+        for (int y = 0; y < picture.height; ++y) {
+            for (int x = 0; x < picture.width; ++x) {
+                if (picture.at(x, y) == RGB(255, 0, 128)) {
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+            }
+        }
+        const RECT lane = window->Lane(0)->rect;
+        ASSERT_GE(bottom, top) << "no trace drawn";
+        EXPECT_GE(bottom - top + 1, (lane.bottom - lane.top) * 3 / 4) << top << ".." << bottom;
+        Cancel(dialog);
+    });
+}
+
 TEST_F(PreviewPanesTest, CancelLeavesTheDocumentsSettingsAndCalculationChannelsAsTheyWere)
 {
     PreviewDocument document("cardiac.txt");
