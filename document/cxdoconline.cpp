@@ -296,7 +296,7 @@ void CXDoc::OnDataChangedFrom(KVOPosition position)
         }
     }
     if (settings.GetBool(kAnalyseWhileSampling)) {
-        UpdateOnlineSubscription();
+        SetOnlineAnalysis(true, false); // its current value, the setting left as it is
     }
 }
 
