@@ -599,6 +599,17 @@ platform::ComPtr<ICustomDocument2> HostDocument::CreateDocument(ICustomDocClass*
     return document;
 }
 
+void HostDocument::CloseDocuments()
+{
+    const auto documents = std::move(documents_);
+    documents_.clear();
+    for (const auto& document : documents) {
+        if (document) {
+            document->Close();
+        }
+    }
+}
+
 // ---- views
 
 HRESULT ViewClassRegistry::QueryInterface(REFIID iid, void** out)

@@ -291,6 +291,9 @@ public:
     // answers the queries its own interfaces do not answer from it, as the application leads to its extensions'
     // documents.
     platform::ComPtr<ICustomDocument2> CreateDocument(ICustomDocClass* documentClass);
+    // Closing the host document: its extensions' documents are closed and let go (they hold the host document, so
+    // keeping them would keep both alive).
+    void CloseDocuments();
     const std::vector<IDocView2*>& Views() const { return views_; }
     ChartData* Chart() const { return chart_.Get(); }
 

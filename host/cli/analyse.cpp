@@ -322,9 +322,9 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
         throw Failure("the module has no analysis document");
     }
     struct Closer {
-        ICustomDocument2* document;
-        ~Closer() { document->Close(); }
-    } closer{document.Get()};
+        host::HostDocument& hostDocument;
+        ~Closer() { hostDocument.CloseDocuments(); }
+    } closer{*hostDocument.Get()};
 
     platform::ComPtr<IPersistStreamInit> persistence;
     if (FAILED(job->GetPersistence(persistence.Out())) || !persistence) {
