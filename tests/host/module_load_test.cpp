@@ -403,6 +403,7 @@ TEST_F(ModuleLoad, TheHostCreatesTheDocumentAndShowsBothViews)
     EXPECT_TRUE(hostDocument->Views().empty());
 
     document.Reset();
+    hostDocument->CloseDocuments(); // as closing the host document does: nothing keeps the pair alive
     host.UnloadModule();
     // Unloading detached the module, which gave back the references its accessors held.
     EXPECT_EQ(host.GetFramework().References(), frameworkReferences);
