@@ -341,7 +341,8 @@ TEST(PreviewMappers, TheTransformedTracesMapperHoldsTheDetectionSettings)
         KVO::String unit(u"mV");
         IKVOString* mapped = nullptr;
         LONG extra = 0;
-        ASSERT_EQ(S_OK, mapper.MapUnit(&mapped, unit.GetInterface(), 1, &extra));
+        const auto given = platform::ComPtr<IKVOString>::Adopt(unit.GetInterface());
+        ASSERT_EQ(S_OK, mapper.MapUnit(&mapped, given.Get(), 1, &extra));
         EXPECT_NE(nullptr, mapped);
         KVO::String text;
         text.AttachInterface(mapped);
@@ -353,7 +354,8 @@ TEST(PreviewMappers, TheTransformedTracesMapperHoldsTheDetectionSettings)
     PPPNUN none(0, nullptr);
     IKVOString* mapped = nullptr;
     KVO::String unit(u"mV");
-    ASSERT_EQ(S_OK, none.MapUnit(&mapped, unit.GetInterface(), 1, nullptr));
+    const auto given = platform::ComPtr<IKVOString>::Adopt(unit.GetInterface());
+    ASSERT_EQ(S_OK, none.MapUnit(&mapped, given.Get(), 1, nullptr));
     KVO::String text;
     text.AttachInterface(mapped);
     EXPECT_EQ(u"?", std::u16string(text.c_str()));
