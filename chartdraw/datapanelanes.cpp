@@ -66,6 +66,32 @@ bool DataPane::ApplyPendingAutoscale(IChartDataBlock* block, LONG index, LONG ch
     return true;
 }
 
+HRESULT DataPane::IsAutoscalePending(LONG lane, WORD* pending) const
+{
+    if (!pending) {
+        return E_POINTER;
+    }
+    *pending = 0;
+    LONGLONG extent = 0;
+    if (!timeBase_ || FAILED(timeBase_->GetExtent(&extent))) {
+        return E_FAIL;
+    }
+    const DWORD bit = lane == 1 ? 1u : lane == 2 ? 2u : 0u;
+    const bool waiting = extent > 0 && std::any_of(channels_.begin(), channels_.end(),
+                                                   [&](const ChannelPane* pane) { return pane->pendingRange & bit; });
+    *pending = waiting ? 0xFFFF : 0;
+    return S_OK;
+}
+
+HRESULT DataPane::AutoscaleLane(LONG index, LONG lane)
+{
+    if (index < 0 || static_cast<std::size_t>(index) >= channels_.size() || (lane != 1 && lane != 2)) {
+        return E_INVALIDARG;
+    }
+    channels_[index]->RequestAutoscale(lane);
+    return S_OK;
+}
+
 void DataPane::BroadcastPoint(LONG a, LONG b, LONG c)
 {
     Broadcast([&](IInteractiveObject& object) { object.OnPoint(a, b, c); });

@@ -493,8 +493,18 @@ void PreviewPaneBase::SetTimeCompression(double ratio, LONGLONG tick, LONG block
 
 void PreviewPaneBase::SetVerticalRange(bool laneTwo, std::optional<std::array<double, 2>> range)
 {
-    if (range) {
+    if (!window_) {
+        return;
+    }
+    const LONG lane = laneTwo ? 2 : 1;
+    WORD pending = 0;
+    if (SUCCEEDED(window_->IsAutoscalePending(lane, &pending)) && pending) {
+        window_->AutoscaleLane(0, lane);
+    } else if (range) {
         SetExplicitRange(laneTwo, *range);
+    }
+    if (range && window_->LaneCount() > 0) {
+        window_->Lane(0)->ApplyLaneRange(lane, (*range)[0], (*range)[1], true, true);
     }
 }
 

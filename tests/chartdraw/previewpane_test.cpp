@@ -392,6 +392,51 @@ TEST_F(PreviewTest, ThePaneBaseTakesTheSamplingServiceOnlyWhenSamplingIsPossible
     }
 }
 
+// A lane waiting for an autoscale is autoscaled instead of taking the range; a given range is applied all the same.
+TEST_F(PreviewTest, AVerticalRangeAutoscalesALaneThatWaitsForIt)
+{
+    class Preview : public ExtLib::PreviewPaneBase {
+    public:
+        void SetupDrawers() override {}
+    };
+    auto document = host::PreviewDocument::Create();
+    Preview preview;
+    preview.Create(static_cast<IPreviewDocument*>(document.Get()), static_cast<IPreviewData*>(data.Get()), page);
+    PreviewDataWinWButtons& pane = *preview.Window();
+    pane.Attr.W = 402;
+    pane.Attr.H = 200;
+    pane.Create();
+    ui::pump();
+    ASSERT_GT(pane.LaneCount(), 0u);
+    ChannelPane& lane = *pane.Lane(0);
+    ASSERT_NE(lane.Scale(1), nullptr);
+    std::vector<LONG> autoscaled;
+    pane.onAutoscale = [&](const LONG[2], LONG which) { autoscaled.push_back(which); };
+    const auto range = [&](LONG which) {
+        double extent[2]{0, 0}; // maximum first
+        lane.Scale(which)->GetExtent(extent);
+        return std::make_pair(extent[1], extent[0]);
+    };
+
+    preview.SetVerticalRange(false, std::array<double, 2>{-1.0, 4.0});
+    EXPECT_TRUE(autoscaled.empty());
+    EXPECT_EQ(range(1), std::make_pair(-1.0, 4.0));
+
+    lane.pendingRange = 1;
+    preview.SetVerticalRange(true, std::nullopt); // lane 2 does not wait
+    EXPECT_TRUE(autoscaled.empty());
+    preview.SetVerticalRange(false, std::nullopt);
+    EXPECT_EQ(autoscaled, (std::vector<LONG>{1}));
+    EXPECT_EQ(range(1), std::make_pair(-1.0, 4.0));
+
+    lane.pendingRange = 1;
+    preview.SetVerticalRange(false, std::array<double, 2>{2.0, 3.0});
+    EXPECT_EQ(autoscaled, (std::vector<LONG>{1, 1}));
+    EXPECT_EQ(range(1), std::make_pair(2.0, 3.0));
+    EXPECT_EQ(lane.pendingRange & 1u, 0u);
+    pane.onAutoscale = nullptr;
+}
+
 // A trace of a decaying, noisy wave through the whole lane, drawn as a polyline.
 class WaveDrawer : public LaneDrawer {
 public:
