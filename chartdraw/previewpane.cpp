@@ -1,5 +1,6 @@
 #include "chartdraw/previewpane.h"
 
+#include "foundation/defaultcolours.h"
 #include "foundation/kvostorage.h"
 #include "foundation/moduleinstance.h"
 #include "foundation/resourcestring.h"
@@ -442,7 +443,9 @@ void PreviewPaneBase::LoadDisplayProperties()
     if (SUCCEEDED(document_->GetDisplayProperty(kDisplayTraceColour, &index))) {
         const COLORREF* table = nullptr;
         LONG count = 0;
-        if (document_->GetColourTable(&table, &count) == S_OK && table && count > 0 && index >= 0 && index < count) {
+        if (document_->GetColourTable(&table, &count) != S_OK || !table || count <= 0) {
+            traceColour_ = KVO::GetDefaultTraceColor(nullptr, index);
+        } else if (index >= 0 && index < count) {
             traceColour_ = table[index];
         }
     }
