@@ -287,6 +287,10 @@ public:
     HRESULT IsAutoscalePending(LONG lane, WORD* pending) const;
     // Lane pane `index`'s drag scale of lane kind 1 or 2 autoscales; E_INVALIDARG for another index or kind.
     HRESULT AutoscaleLane(LONG index, LONG lane);
+    // The value range of the first lane pane's data at its first visible record, in the data's units, for the
+    // traces of lane kind 1 or 2 (lane-2 traces are the drawers on lane 2). Without data both ends stay at their
+    // starting values, +max and -max. Always S_OK.
+    HRESULT GetTraceRange(LONG lane, double* minimum, double* maximum);
     static constexpr DWORD kModeLatestWhileLive = 1u << 30;
     void BroadcastPoint(LONG a, LONG b, LONG c);
     bool BroadcastWithHandled(LONG a, LONG b);

@@ -7,6 +7,7 @@
 #include "platform/win/msgbox.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace ChartDraw {
 namespace {
@@ -260,9 +261,14 @@ void PreviewDataPane::OnTraceCommand(UINT command, DWORD flags)
     ChannelPane* lane = LaneCount() > 0 ? Lane(0) : nullptr;
     switch (command) {
     case 2:
+        if (lane) {
+            lane->RequestAutoscale(1);
+            lane->RequestAutoscale(2);
+            StackLane(*lane, 1);
+            StackLane(*lane, 2);
+        }
+        break;
     case 4:
-        // Both lanes autoscale; stacking them into halves needs the traces' value ranges, which the pane does
-        // not read yet, so stacked traces are autoscaled as overlaid ones are.
         if (lane) {
             lane->RequestAutoscale(1);
             lane->RequestAutoscale(2);
@@ -281,6 +287,27 @@ void PreviewDataPane::OnTraceCommand(UINT command, DWORD flags)
         }
         break;
     default: break;
+    }
+}
+
+void PreviewDataPane::StackLane(ChannelPane& lane, LONG which)
+{
+    double low = 0;
+    double high = 0;
+    GetTraceRange(which, &low, &high);
+    // Without data the ends stay at their extremes; a range that is not finite would wreck the scale.
+    if (!std::isfinite(low) || !std::isfinite(high) || low > high) {
+        return;
+    }
+    const double span = high - low;
+    if (!std::isfinite(span)) {
+        return;
+    }
+    // Lane 1 keeps its trace in the upper half, lane 2 in the lower half.
+    if (which == 1) {
+        lane.ApplyLaneRange(1, low - span, high, true, true);
+    } else {
+        lane.ApplyLaneRange(2, low, high + span, true, true);
     }
 }
 
