@@ -763,17 +763,6 @@ HRESULT ChangeMessage::QueryInterface(REFIID iid, void** out)
     return S_OK;
 }
 
-ULONG ChangeMessage::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&count_)); }
-
-ULONG ChangeMessage::Release()
-{
-    const LONG left = InterlockedDecrement(&count_);
-    if (left == 0) {
-        delete this;
-    }
-    return static_cast<ULONG>(left);
-}
-
 HRESULT ChangeMessage::GetId(DWORD* id)
 {
     if (!id) {

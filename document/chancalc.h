@@ -140,15 +140,15 @@ HRESULT EditSettings(IUnknown* channelHost, IPersistObject* current, IPersistObj
 
 // The message that changes a channel's calculation (n 11 of the channel-calculation change family); made with no
 // calculation it turns the channel's calculation off. Its count starts at 0.
-class ChangeMessage final : public IMessage, public IChannelCalcChange {
+class ChangeMessage final : public IMessage, public IChannelCalcChange, public KVO::CComObjectRoot {
 public:
     ChangeMessage(LONG channel, IChannelCalc* calculation);
     ChangeMessage(const ChangeMessage&) = delete;
     ChangeMessage& operator=(const ChangeMessage&) = delete;
 
     HRESULT QueryInterface(REFIID iid, void** out) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
+    ULONG AddRef() override { return InternalAddRef(); }
+    ULONG Release() override { return InternalRelease(); }
     // IMessage (slots 3, 4 and 5 are the interface's placeholders)
     HRESULT GetId(DWORD* id) override;
     HRESULT GetFlags(DWORD* flags) override;
@@ -162,9 +162,6 @@ public:
     static DWORD MessageId();
 
 private:
-    ~ChangeMessage() = default;
-
-    volatile LONG count_ = 0;
     LONG channel_;
     platform::ComPtr<IChannelCalc> calculation_;
     const void* sender_ = nullptr;
