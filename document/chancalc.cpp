@@ -737,3 +737,90 @@ HRESULT CalcClass<CX::ChanCalc::Calc>::SettingsClass::Load(IHostTextSource* sour
         return settings->Load(source);
     });
 }
+
+namespace CX::ChanCalc {
+
+ChangeMessage::ChangeMessage(LONG channel, IChannelCalc* calculation) : channel_(channel), calculation_(calculation)
+{
+}
+
+DWORD ChangeMessage::MessageId() { return TypeIdClass<&GUID_ChannelCalcChangeFamily, 11>::Get(); }
+
+HRESULT ChangeMessage::QueryInterface(REFIID iid, void** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (iid == IID_IUnknown || iid == IID_IMessage) {
+        *out = static_cast<IMessage*>(this);
+    } else if (iid == IID_IChannelCalcChange) {
+        *out = static_cast<IChannelCalcChange*>(this);
+    } else {
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+HRESULT ChangeMessage::GetId(DWORD* id)
+{
+    if (!id) {
+        return E_POINTER;
+    }
+    *id = MessageId();
+    return S_OK;
+}
+
+HRESULT ChangeMessage::GetFlags(DWORD* flags)
+{
+    if (!flags) {
+        return E_POINTER;
+    }
+    *flags = 0;
+    return S_OK;
+}
+
+HRESULT ChangeMessage::Clone(IMessage** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    return KVO::GuardSlot([&] {
+        auto* copy = new ChangeMessage(channel_, calculation_.Get());
+        copy->sender_ = sender_;
+        copy->AddRef();
+        *out = copy;
+        return S_OK;
+    });
+}
+
+HRESULT ChangeMessage::SetSender(const void* sender)
+{
+    sender_ = sender;
+    return S_OK;
+}
+
+HRESULT ChangeMessage::CheckSender(const void* sender, WORD* answer)
+{
+    if (!answer) {
+        return E_POINTER;
+    }
+    *answer = sender == sender_ ? 0xFFFF : 0;
+    return S_OK;
+}
+
+HRESULT ChangeMessage::GetChange(LONG* channel, IChannelCalc** calculation)
+{
+    if (!channel || !calculation) {
+        return E_POINTER;
+    }
+    *channel = channel_;
+    *calculation = calculation_.Get();
+    if (*calculation) {
+        (*calculation)->AddRef();
+    }
+    return S_OK;
+}
+
+} // namespace CX::ChanCalc

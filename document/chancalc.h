@@ -7,6 +7,7 @@
 #include "foundation/comobject.h"
 #include "foundation/prefixedunit.h"
 #include "frame/classlist.h"
+#include "sdk/cafevents.h"
 #include "sdk/channelcalc.h"
 
 #include <cstdint>
@@ -136,6 +137,35 @@ private:
 // The edit command: the checks, the dialog, and on OK the installation; S_OK with the edited settings in *out, or
 // S_FALSE when the user was told why nothing changes or cancelled.
 HRESULT EditSettings(IUnknown* channelHost, IPersistObject* current, IPersistObject** out, LONG channel);
+
+// The message that changes a channel's calculation (n 11 of the channel-calculation change family); made with no
+// calculation it turns the channel's calculation off. Its count starts at 0.
+class ChangeMessage final : public IMessage, public IChannelCalcChange, public KVO::CComObjectRoot {
+public:
+    ChangeMessage(LONG channel, IChannelCalc* calculation);
+    ChangeMessage(const ChangeMessage&) = delete;
+    ChangeMessage& operator=(const ChangeMessage&) = delete;
+
+    HRESULT QueryInterface(REFIID iid, void** out) override;
+    ULONG AddRef() override { return InternalAddRef(); }
+    ULONG Release() override { return InternalRelease(); }
+    // IMessage (slots 3, 4 and 5 are the interface's placeholders)
+    HRESULT GetId(DWORD* id) override;
+    HRESULT GetFlags(DWORD* flags) override;
+    HRESULT Clone(IMessage** out) override;
+    HRESULT GetValue(VARIANT*) override { return E_NOTIMPL; }
+    HRESULT SetSender(const void* sender) override;
+    HRESULT CheckSender(const void* sender, WORD* answer) override;
+    // IChannelCalcChange
+    HRESULT GetChange(LONG* channel, IChannelCalc** calculation) override;
+
+    static DWORD MessageId();
+
+private:
+    LONG channel_;
+    platform::ComPtr<IChannelCalc> calculation_;
+    const void* sender_ = nullptr;
+};
 
 } // namespace CX::ChanCalc
 

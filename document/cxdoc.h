@@ -174,6 +174,9 @@ public:
     void ResetStoredRange();
     // Refreshes the views and tells the host document that its channels may have changed.
     void NotifyViews();
+    // Keeps each channel calculation of the module that shows a parameter of the current analysis type and turns
+    // the others off (the user is told once); the host document updates when any was touched.
+    void RecheckChannelCalculations();
     // Writes the detector-stage, event-chain and calculation-stage texts into the three channels.
     void RebuildCalculationChannels();
     void PutEventMarks();

@@ -1,10 +1,12 @@
 // The analysis driver of the document: the range, the three calculation texts, the events read block by block in
 // chunks with progress and cancel, the marks, and the clearing around it.
+#include "document/chancalc.h"
 #include "document/chartdatachilddata.h"
 #include "document/cxdoc.h"
 #include "graph/analysisview/cxviewbase.h"
 #include "document/docmessages.h"
 #include "document/expressionbuilder.h"
+#include "document/paramcatalogue.h"
 #include "document/settingids.h"
 #include "dialogs/settingsdlg.h"
 #include "foundation/comobject.h"
@@ -334,8 +336,49 @@ void CXDoc::RequestHostUpdate()
 void CXDoc::NotifyViews()
 {
     RefreshViews();
-    // The module's channel calculations join here when they exist; the host redraws its channels.
-    RequestHostUpdate();
+    RecheckChannelCalculations();
+}
+
+void CXDoc::RecheckChannelCalculations()
+{
+    IUnknown* host = hostDocument_.Get();
+    const std::int32_t count = ExtLib::GetMaxPaneMetric(host);
+    const std::int32_t type = Settings().GetInt(kAnalysisType);
+    const DWORD settingsMessage = TypeIdClass<&GUID_ChannelCalcSettingsFamily, 0>::Get();
+    bool changed = false;
+    bool turnedOff = false;
+    for (std::int32_t channel = 0; channel < count; ++channel) {
+        platform::ComPtr<IChannelCalc> calculation;
+        if (!ExtLib::QueryChannelInterfaces(host, calculation.Out(), settingsMessage, channel, 0xC0000000u)) {
+            continue;
+        }
+        platform::ComPtr<IPersistObject> settings;
+        if (FAILED(calculation->GetSettings(settings.Out())) || !settings) {
+            continue;
+        }
+        // Another extension's calculation is not the module's to judge.
+        const ChanCalc::SettingsCOM* own = ChanCalc::SettingsCOM::From(settings.Get());
+        if (!own) {
+            continue;
+        }
+        if (Catalogue().Offers(type, own->ParameterCode)) {
+            calculation->SetSettings(settings.Get(), FALSE);
+        } else {
+            const platform::ComPtr<IMessage> off(new ChanCalc::ChangeMessage(channel, nullptr));
+            HandleMessage(off.Get());
+            turnedOff = true;
+        }
+        changed = true;
+    }
+    if (changed && host) {
+        RequestHostUpdate();
+    }
+    if (turnedOff) {
+        const KVO::String text =
+            KVO::LoadResourceString(KVO::ModuleInstance(), StringId::CalculationsTurnedOff, false);
+        const KVO::String caption = KVO::LoadResourceString(KVO::ModuleInstance(), StringId::ModuleCaption, false);
+        MessageBoxW(GetActiveWindow(), text.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
+    }
 }
 
 HRESULT CXDoc::OnCopyToTallysheetMessage()

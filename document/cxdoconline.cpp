@@ -100,6 +100,7 @@ HRESULT CXDoc::SamplingStarted(DWORD)
             settings.SetLong(kRangeStartBlock, blocks);
             settings.SetLong(kRangeStartTick, 0);
             RebuildCalculationChannels();
+            RecheckChannelCalculations();
             NotifyEventChainObservers();
         }
         if (settings.GetBool(kShowEventMarks)) {
@@ -180,7 +181,12 @@ HRESULT CXDoc::SamplingStopped(DWORD, DWORD)
 HRESULT CXDoc::AfterStop(VARIANT_BOOL)
 {
     sampling = false;
-    return S_OK;
+    return KVO::GuardSlot([&] {
+        if (Settings().GetBool(kHasAnalysedRange) && Settings().GetBool(kAnalyseWhileSampling)) {
+            RecheckChannelCalculations();
+        }
+        return S_OK;
+    });
 }
 
 HRESULT CXDoc::GetUpdateInterval(DWORD, DWORD* milliseconds)
@@ -232,6 +238,7 @@ bool CXDoc::DataChanged(LONG first, LONG second)
     if (!sampling) {
         if (Settings().GetBool(kHasAnalysedRange)) {
             Analyse(true, true);
+            RecheckChannelCalculations();
         }
     } else {
         ClearAnalysis();
@@ -293,6 +300,7 @@ void CXDoc::OnDataChangedFrom(KVOPosition position)
         if (withinRange) {
             currentEvent_ = 0;
             ClearAnalysis();
+            RecheckChannelCalculations();
         }
     }
     if (settings.GetBool(kAnalyseWhileSampling)) {
@@ -313,6 +321,7 @@ void CXDoc::OnChannelChanged(LONG channel)
     if (channel == Settings().GetLong(kSourceChannel)) {
         currentEvent_ = 0;
         ClearAnalysis();
+        RecheckChannelCalculations();
     }
 }
 

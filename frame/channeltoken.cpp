@@ -1,6 +1,9 @@
 #include "frame/channeltoken.h"
 
+#include "sdk/channelcalc.h"
 #include "sdk/channeltoken.h"
+
+#include <algorithm>
 
 #include <string>
 
@@ -46,6 +49,43 @@ bool SetChannelCalculation(IUnknown* channelData, DWORD messageId, const KVO::St
     textInterface->Release();
     unitInterface->Release();
     return hr == S_OK;
+}
+
+std::int32_t GetMaxPaneMetric(IUnknown* hostDocument)
+{
+    constexpr LONG kMissing = 16;
+    LONG counts[3] = {-1, -1, -1};
+    platform::ComPtr<IChannelCalcQuery> query;
+    if (hostDocument && SUCCEEDED(hostDocument->QueryInterface(IID_IChannelCalcQuery, query.OutVoid())) && query &&
+        FAILED(query->GetChannelCounts(&counts[0], &counts[1], &counts[2]))) {
+        std::fill(std::begin(counts), std::end(counts), -1);
+    }
+    LONG largest = 0;
+    for (const LONG count : counts) {
+        largest = std::max(largest, count < 0 ? kMissing : count);
+    }
+    return largest;
+}
+
+bool QueryChannelInterfaces(IUnknown* hostDocument, IChannelCalc** out, DWORD messageId, std::int32_t channel,
+                            DWORD kind)
+{
+    if (!out) {
+        return false;
+    }
+    *out = nullptr;
+    platform::ComPtr<IChannelCalcQuery> query;
+    if (!hostDocument || FAILED(hostDocument->QueryInterface(IID_IChannelCalcQuery, query.OutVoid())) || !query) {
+        return false;
+    }
+    if (query->GetChannelCalc(messageId, channel, kind, out) != S_OK || !*out) {
+        if (*out) {
+            (*out)->Release();
+            *out = nullptr;
+        }
+        return false;
+    }
+    return true;
 }
 
 } // namespace ExtLib

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+struct IChannelCalc;
+
 namespace ExtLib {
 
 // With a kind whose low byte is 4, the token that the host document's channel-naming interface gives; otherwise,
@@ -20,5 +22,13 @@ bool QueryChannelToken(IUnknown* hostDocument, std::int32_t channel, std::int32_
 // host took it.
 bool SetChannelCalculation(IUnknown* channelData, DWORD messageId, const KVO::String& text, const KVO::String& unit,
                            const ChannelReference& channel);
+
+// The largest of the host document's three channel counts; a count the host does not give counts as 16.
+std::int32_t GetMaxPaneMetric(IUnknown* hostDocument);
+
+// True with the module's channel calculation on the channel (one reference in `out`); false, and null, when the
+// channel holds none or the host cannot say.
+bool QueryChannelInterfaces(IUnknown* hostDocument, IChannelCalc** out, DWORD messageId, std::int32_t channel,
+                            DWORD kind);
 
 } // namespace ExtLib

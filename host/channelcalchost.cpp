@@ -148,15 +148,21 @@ platform::ComPtr<CalcChannel> CalcChannel::Create(Host& host, HostDocument* docu
 }
 
 CalcChannel::CalcChannel(Host& host, HostDocument* document, DataSource* source, LONG channel)
-    : host_(host), source_(source), channel_(channel)
+    : host_(host), hostDocument_(document), source_(source), channel_(channel)
 {
     AddRefCount();
     if (document) {
         document->QueryInterface(IID_IUnknown, document_.OutVoid());
+        document->AddCalcChannel(this);
     }
 }
 
-CalcChannel::~CalcChannel() = default;
+CalcChannel::~CalcChannel()
+{
+    if (hostDocument_) {
+        hostDocument_->WithdrawCalcChannel(this);
+    }
+}
 
 HRESULT CalcChannel::QueryInterface(REFIID iid, void** out)
 {

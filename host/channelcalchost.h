@@ -160,6 +160,7 @@ public:
     static int ValueCode(const ChannelScaling& scaling, double value);
 
     IChannelCalc* Calculation() const { return calc_.Get(); }
+    LONG Channel() const { return channel_; }
     // The aggregated object that the calculation handed over last; null before the first hand-over.
     HostChannelCalc* HandedOver() const { return handedOver_; }
     const std::vector<Installation>& Installations() const { return installations_; }
@@ -176,6 +177,7 @@ private:
 
     Host& host_;
     platform::ComPtr<IUnknown> document_;
+    HostDocument* hostDocument_; // registered with it while alive
     platform::ComPtr<DataSource> source_;
     LONG channel_;
     platform::ComPtr<IChannelCalc> calc_;

@@ -1,5 +1,7 @@
 #include "host/docframework.h"
 
+#include "host/channelcalchost.h"
+
 #include "platform/ui/render.h"
 #include "sdk/channeltoken.h"
 
@@ -283,6 +285,11 @@ HRESULT RegistrationLink::HandleMessage(IMessage* message)
     }
     messages_.push_back(id);
     log_.Record("link", "HandleMessage", Hex(id));
+    platform::ComPtr<IChannelCalcChange> change;
+    if (message && hostDocument_ &&
+        SUCCEEDED(message->QueryInterface(IID_IChannelCalcChange, change.OutVoid())) && change) {
+        hostDocument_->ApplyCalcChange(change.Get());
+    }
     return messageAnswer_;
 }
 
@@ -414,6 +421,7 @@ HRESULT HostDocument::QueryInterface(REFIID iid, void** out)
                                        {&IID_IHostDocumentUpdate, static_cast<IHostDocumentUpdate*>(this)},
                                        {&IID_IHostObjectsById, static_cast<IHostObjectsById*>(this)},
                                        {&IID_IFrameworkMessageTarget, static_cast<IFrameworkMessageTarget*>(this)},
+                                       {&IID_IChannelCalcQuery, static_cast<IChannelCalcQuery*>(this)},
                                    },
                                    iid, out);
     // The framework's own document interfaces stay the extension documents' own.
@@ -902,6 +910,59 @@ void DocumentFramework::Drop()
     documentRegistration.DropDocuments();
     classRegistration.Clear();
     viewClasses.Clear();
+}
+
+HRESULT HostDocument::GetChannelCounts(LONG* first, LONG* second, LONG* third)
+{
+    if (!first || !second || !third) {
+        return E_POINTER;
+    }
+    LONG highest = -1;
+    for (const CalcChannel* channel : calcChannels_) {
+        highest = std::max(highest, channel->Channel());
+    }
+    *first = highest + 1;
+    *second = -1;
+    *third = -1;
+    return S_OK;
+}
+
+CalcChannel* HostDocument::FindCalcChannel(LONG channel) const
+{
+    const auto found = std::ranges::find_if(calcChannels_, [channel](const CalcChannel* c) {
+        return c->Channel() == channel;
+    });
+    return found == calcChannels_.end() ? nullptr : *found;
+}
+
+HRESULT HostDocument::GetChannelCalc(DWORD messageId, LONG channel, DWORD kind, IChannelCalc** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    log_.Record("hostdocument", "GetChannelCalc", Hex(messageId) + " " + std::to_string(channel) + " " + Hex(kind));
+    const CalcChannel* found = FindCalcChannel(channel);
+    if (!found || !found->Calculation()) {
+        return S_FALSE;
+    }
+    *out = found->Calculation();
+    (*out)->AddRef();
+    return S_OK;
+}
+
+void HostDocument::ApplyCalcChange(IChannelCalcChange* change)
+{
+    LONG channel = -1;
+    platform::ComPtr<IChannelCalc> calculation;
+    if (FAILED(change->GetChange(&channel, calculation.Out()))) {
+        return;
+    }
+    log_.Record("hostdocument", "ApplyCalcChange", std::to_string(channel));
+    CalcChannel* found = FindCalcChannel(channel);
+    if (found && !calculation) {
+        found->RemoveCalculation();
+    }
 }
 
 } // namespace host

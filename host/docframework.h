@@ -135,6 +135,7 @@ private:
 };
 
 class HostDocument;
+class CalcChannel;
 
 // The link of a registered document: holds the document until the host lets it go, and stands for the host in
 // the document's message, observer and site requests.
@@ -225,6 +226,7 @@ class HostDocument final : public IHostDocument,
                            public IHostDocumentUpdate,
                            public IHostObjectsById,
                            public IFrameworkMessageTarget,
+                           public IChannelCalcQuery,
                            private RefCounted {
 public:
     // Created with one reference for the caller.
@@ -285,6 +287,15 @@ public:
     // An extension's document that answers the interfaces the host document does not (no reference: clear it
     // before the document goes).
     void SetExtensionDocument(IUnknown* document) { extensionDocument_ = document; }
+    // IChannelCalcQuery: the first count is one past the highest calculation channel; the host gives no other.
+    HRESULT GetChannelCounts(LONG* first, LONG* second, LONG* third) override;
+    HRESULT GetChannelCalc(DWORD messageId, LONG channel, DWORD kind, IChannelCalc** out) override;
+    // The document's calculation channels (not held: each withdraws itself as it goes).
+    void AddCalcChannel(CalcChannel* channel) { calcChannels_.push_back(channel); }
+    void WithdrawCalcChannel(CalcChannel* channel) { std::erase(calcChannels_, channel); }
+    CalcChannel* FindCalcChannel(LONG channel) const;
+    // A channel-calculation change message: without a calculation the channel's calculation goes.
+    void ApplyCalcChange(IChannelCalcChange* change);
 
     IUnknown* AsUnknown() { return static_cast<IHostDocument*>(this); }
     // An extension's document of this host document, made by its class object; the host document holds it and
@@ -318,6 +329,7 @@ private:
     std::unique_ptr<ChartView> chartView_ = std::make_unique<ChartView>(log_);
     std::vector<FrameworkMessage> frameworkMessages_;
     IUnknown* extensionDocument_ = nullptr;
+    std::vector<CalcChannel*> calcChannels_;
 };
 
 // The view-class registry (framework object 0x8000000F) and the registrations it hands out.

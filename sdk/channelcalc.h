@@ -211,3 +211,34 @@ struct IChannelNames : IUnknown {
 protected:
     ~IChannelNames() = default;
 };
+
+// {6D0E83B2-71C4-4F5A-9B28-E4A17C3D05F9}: the family whose message n 0 reaches the settings of a channel's
+// calculation.
+inline constexpr GUID GUID_ChannelCalcSettingsFamily{
+    0x6D0E83B2, 0x71C4, 0x4F5A, {0x9B, 0x28, 0xE4, 0xA1, 0x7C, 0x3D, 0x05, 0xF9}};
+// {A4F27C19-3E85-4B60-8D1A-57C0B9E2F314}: the family whose message n 11 changes a channel's calculation.
+inline constexpr GUID GUID_ChannelCalcChangeFamily{
+    0xA4F27C19, 0x3E85, 0x4B60, {0x8D, 0x1A, 0x57, 0xC0, 0xB9, 0xE2, 0xF3, 0x14}};
+// {2C7B90E4-5A16-4D3F-B8E2-0F49A6D1C785}
+inline constexpr IID IID_IChannelCalcQuery{0x2C7B90E4, 0x5A16, 0x4D3F, {0xB8, 0xE2, 0x0F, 0x49, 0xA6, 0xD1, 0xC7, 0x85}};
+// {E15A4D7C-9B02-4368-A7F1-C3D8250B6E9A}
+inline constexpr IID IID_IChannelCalcChange{0xE15A4D7C, 0x9B02, 0x4368, {0xA7, 0xF1, 0xC3, 0xD8, 0x25, 0x0B, 0x6E, 0x9A}};
+
+// The host document's channels and the channel calculations on them.
+struct IChannelCalcQuery : IUnknown {
+    // 3: the document's three channel counts; a count the host does not know is -1.
+    virtual HRESULT GetChannelCounts(LONG* first, LONG* second, LONG* third) = 0;
+    // 4: S_OK with the calculation on the channel (one reference), S_FALSE and null when it holds none.
+    virtual HRESULT GetChannelCalc(DWORD messageId, LONG channel, DWORD kind, IChannelCalc** out) = 0;
+
+protected:
+    ~IChannelCalcQuery() = default;
+};
+
+// A message that changes the calculation of a channel; no calculation turns it off.
+struct IChannelCalcChange : IUnknown {
+    virtual HRESULT GetChange(LONG* channel, IChannelCalc** calculation) = 0; // 3: the calculation with a reference
+
+protected:
+    ~IChannelCalcChange() = default;
+};

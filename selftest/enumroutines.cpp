@@ -47,6 +47,18 @@ struct TestRecording {
         platform::ComPtr<FormulaDataAdder>::Adopt(FormulaDataAdder::Create(chartData.Get()));
     platform::ComPtr<IDataSource> source;
 
+    TestRecording() = default;
+    TestRecording(const TestRecording&) = delete;
+    TestRecording& operator=(const TestRecording&) = delete;
+    // A failed check leaves a record open: the chart data still reads the adder's channels through enumerators
+    // that hold the chart data, so only the end of the record lets both go.
+    ~TestRecording()
+    {
+        if (adder) {
+            adder->FinishRecord();
+        }
+    }
+
     void Open() { source = SourceOf(chartData.Get()); }
     ExtLib::EventEnumDataGetter Getter() const { return ExtLib::EventEnumDataGetter(source.Get(), 1); }
 };

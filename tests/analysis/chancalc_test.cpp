@@ -605,3 +605,98 @@ TEST(ChannelCalcOutput, PendingAutoScaleIsAskedForOnceAfterTheHandOver)
     EXPECT_EQ(ChannelCalcClass()->CreateInstance(0, 1, 0, nullptr, none.Out()), E_FAIL);
     EXPECT_FALSE(none);
 }
+
+// A type other than 1 whose catalogue keeps one of type 1's parameters and lacks another (-1 where none).
+struct TypeChange {
+    std::int32_t type = -1;
+    std::int32_t kept = -1;
+    std::int32_t lacking = -1;
+};
+TypeChange TypeChangeFromType1(const CX::ParamCatalogue& catalogue)
+{
+    for (std::int32_t type = 0; type < CX::ParamCatalogue::kTypeCount; ++type) {
+        TypeChange change{type};
+        for (std::int32_t row = 0; row < catalogue.RowCount(1); ++row) {
+            const std::int32_t code = catalogue.RowAt(1, row).Code;
+            (catalogue.Offers(type, code) ? change.kept : change.lacking) = code;
+        }
+        if (change.kept >= 0 && change.lacking >= 0) {
+            return change;
+        }
+    }
+    return {};
+}
+
+TEST(ChannelCalcRecheck, AParameterTheNewTypeLacksIsTurnedOffAndTheUserToldOnce)
+{
+    const PeakRecording recording({2000, 6000});
+    ChannelFixture f(recording.document, true, 3);
+    // Further calculation channels, one past the host's default count of 16.
+    const auto dropped = host::CalcChannel::Create(AnalysisHost(), f.a.hostDocument.Get(), f.a.source.Get(), 5);
+    const auto far = host::CalcChannel::Create(AnalysisHost(), f.a.hostDocument.Get(), f.a.source.Get(), 20);
+
+    const auto [newType, kept, lacking] = TypeChangeFromType1(f.a.doc->Catalogue());
+    ASSERT_GE(kept, 0);
+    ASSERT_GE(lacking, 0);
+
+    f.a.SetAnalysisType(1);
+    const auto install = [&](host::CalcChannel& channel, LONG index, std::int32_t code) {
+        platform::ComPtr<SettingsCOM> settings(new SettingsCOM(nullptr, index));
+        settings->ParameterCode = code;
+        settings->AutoScale = false;
+        ASSERT_EQ(channel.CreateCalculation(ChannelCalcClass()), S_OK);
+        ASSERT_EQ(channel.ApplySettings(settings.Get()), S_OK);
+    };
+    install(*f.channelHost.Get(), 3, kept);
+    install(*dropped.Get(), 5, lacking);
+    install(*far.Get(), 20, lacking);
+
+    // Under type 1 every calculation stays, silently, and each is handed its settings again.
+    MessageBoxes boxes;
+    int binds = f.channelHost->HandedOver()->Binds();
+    int updates = f.a.hostDocument->Updates();
+    f.a.doc->NotifyViews();
+    EXPECT_EQ(f.channelHost->HandedOver()->Binds(), binds + 1);
+    EXPECT_NE(dropped->Calculation(), nullptr);
+    EXPECT_EQ(f.a.hostDocument->Updates(), updates + 1);
+    EXPECT_TRUE(boxes.shown.empty());
+
+    f.a.SetAnalysisType(newType);
+    binds = f.channelHost->HandedOver()->Binds();
+    ASSERT_TRUE(f.a.doc->Analyse(false, true));
+    EXPECT_EQ(dropped->Calculation(), nullptr);
+    EXPECT_EQ(far->Calculation(), nullptr);
+    ASSERT_NE(f.channelHost->Calculation(), nullptr);
+    EXPECT_GT(f.channelHost->HandedOver()->Binds(), binds);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, u"One or more channel calculations are not available in the new analysis type "
+                                   u"and have been turned off.");
+    EXPECT_EQ(boxes.shown[0].type, static_cast<UINT>(MB_OK | MB_ICONINFORMATION));
+
+    // With no calculation of the module left to judge, nothing is asked of the host.
+    f.channelHost->RemoveCalculation();
+    updates = f.a.hostDocument->Updates();
+    f.a.doc->NotifyViews();
+    EXPECT_EQ(f.a.hostDocument->Updates(), updates);
+    EXPECT_EQ(boxes.shown.size(), 1u);
+}
+
+TEST(ChannelCalcRecheck, TheSourceChannelsChangeNoticeRechecks)
+{
+    const PeakRecording recording({2000});
+    ChannelFixture f(recording.document, true, 3);
+    f.a.SetAnalysisType(1);
+    ASSERT_EQ(f.channelHost->CreateCalculation(ChannelCalcClass()), S_OK);
+    const TypeChange change = TypeChangeFromType1(f.a.doc->Catalogue());
+    ASSERT_GE(change.lacking, 0);
+    platform::ComPtr<SettingsCOM> settings(new SettingsCOM(nullptr, 3));
+    settings->ParameterCode = change.lacking;
+    ASSERT_EQ(f.channelHost->ApplySettings(settings.Get()), S_OK);
+    f.a.SetAnalysisType(change.type);
+    MessageBoxes boxes;
+    f.a.doc->OnChannelChanged(1); // not the source channel
+    EXPECT_NE(f.channelHost->Calculation(), nullptr);
+    f.a.doc->OnChannelChanged(0);
+    EXPECT_EQ(f.channelHost->Calculation(), nullptr);
+    EXPECT_EQ(boxes.shown.size(), 1u);
+}

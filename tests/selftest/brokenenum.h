@@ -188,6 +188,8 @@ public:
     }
 
     DWORD TypeId() const { return typeId_; }
+    // The chart data that the last instance was made for, held so that a test can see who else still holds it.
+    platform::ComPtr<IUnknown> lastContext;
 
     HRESULT QueryInterface(REFIID iid, void** out) override
     {
@@ -197,6 +199,7 @@ public:
     ULONG Release() override { return HostCalcClass::Release(); }
     HRESULT CreateInstance(IUnknown* context, ICalcEnum** out) override
     {
+        lastContext = context;
         platform::ComPtr<ICalcEnum> inner;
         const HRESULT hr = host_.Evaluator().CreateInstance(context, inner.Out());
         if (FAILED(hr)) {

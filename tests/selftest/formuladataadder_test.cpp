@@ -126,11 +126,14 @@ public:
     {
         calls.push_back("EndRecord");
         *out = 0;
+        // As the host's sink: the readers go with the record (each holds the chart data it was made for).
+        enums_.clear();
         return S_OK;
     }
     HRESULT Stop(VARIANT_BOOL) override
     {
         calls.push_back("Stop");
+        source_ = nullptr;
         return S_OK;
     }
     HRESULT SetupChannel(LONG channel, LONG on, VARIANT_BOOL onFlag, DWORD, KVORational samplePeriod,
@@ -187,6 +190,10 @@ struct Recorder {
         adder = FormulaDataAdder::Create(static_cast<IChannelData*>(chart.Get()));
         adder->Release(); // created with one reference; the ComPtr took its own
     }
+    Recorder(const Recorder&) = delete;
+    Recorder& operator=(const Recorder&) = delete;
+    // A check that failed halfway through a record left it open; ending it lets the chart data's readers go.
+    ~Recorder() { adder->FinishRecord(); }
 };
 
 std::vector<KVO::String> Texts(std::initializer_list<const char16_t*> texts)
@@ -225,6 +232,9 @@ TEST(FormulaDataAdder, RecordsFormulaChannelsThroughTheSinkInOrder)
         "Stop",
     };
     EXPECT_EQ(r.chart->calls, expected);
+    // The channel readers went with the record: only the test holds the chart data.
+    r.chart->AddRef();
+    EXPECT_EQ(r.chart->Release(), 1u);
     EXPECT_EQ(r.chart->startTime_, 1.5e9);
     ASSERT_EQ(r.chart->samples[0].size(), 3000u);
     ASSERT_EQ(r.chart->samples[1].size(), 3000u);
