@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 
 #include <string>
@@ -427,6 +428,11 @@ TEST_F(VisibleRangeFixture, StackedTracesFillTheUpperAndLowerHalves)
     preview.SetLaneCount(1);
     preview.SetSize(402, 200);
     ASSERT_NE(preview.Lane(0)->DragScale(2), nullptr);
+    // Without traces there is no range to stack: the scales keep finite ranges.
+    const auto before = DragRange(preview, 1);
+    preview.OnTraceCommand(2, 0);
+    EXPECT_EQ(DragRange(preview, 1), before);
+    EXPECT_TRUE(std::isfinite(DragRange(preview, 2).first) && std::isfinite(DragRange(preview, 2).second));
     AddDrawer(preview, 1, 0);
     AddRamp(preview);
     preview.SetCompression(KVORationalImp(1, 1), nullptr, false);
