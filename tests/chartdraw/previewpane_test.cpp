@@ -14,7 +14,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
+#include <unistd.h>
 
 using namespace ChartDraw;
 
@@ -74,6 +77,16 @@ class PreviewTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        // A temporary folder of this test's own, so that other tests running at the same time cannot change the
+        // count of temporary storages.
+        if (const char* usual = std::getenv("TMPDIR")) {
+            usualTemp_ = usual;
+        }
+        ownTemp_ = std::filesystem::temp_directory_path() /
+                   ("crestmetrics_preview_" + std::to_string(::getpid()) + "_" +
+                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(ownTemp_);
+        setenv("TMPDIR", ownTemp_.c_str(), 1);
         ui::reset();
         page = new Page;
         page->Create();
@@ -81,6 +94,13 @@ protected:
     }
     void TearDown() override
     {
+        if (usualTemp_) {
+            setenv("TMPDIR", usualTemp_->c_str(), 1);
+        } else {
+            unsetenv("TMPDIR");
+        }
+        std::error_code ignored;
+        std::filesystem::remove_all(ownTemp_, ignored);
         platform::SetMessageBoxHook(nullptr);
         if (window) {
             window->Destroy();
@@ -90,6 +110,9 @@ protected:
         delete page;
         ui::reset();
     }
+    std::optional<std::string> usualTemp_;
+    std::filesystem::path ownTemp_;
+
     RecordingPreview& NewPreview()
     {
         window = new RecordingPreview(page, static_cast<IPreviewData*>(data.Get()));
