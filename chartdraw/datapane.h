@@ -282,6 +282,15 @@ public:
     void SyncVisibleRange();
     // Lane `channel`'s visible value range from the data block: false for an unknown lane or a failed query.
     virtual bool ApplyPendingAutoscale(IChartDataBlock* block, LONG index, LONG channel);
+    // All ones when some lane waits for an autoscale of lane kind 1 or 2; 0 while the recording is empty; E_FAIL
+    // when the time base cannot tell its extent.
+    HRESULT IsAutoscalePending(LONG lane, WORD* pending) const;
+    // Lane pane `index`'s drag scale of lane kind 1 or 2 autoscales; E_INVALIDARG for another index or kind.
+    HRESULT AutoscaleLane(LONG index, LONG lane);
+    // The value range of the first lane pane's data at its first visible record, in the data's units, for the
+    // traces of lane kind 1 or 2 (lane-2 traces are the drawers on lane 2). Without data both ends stay at their
+    // starting values, +max and -max. Always S_OK.
+    HRESULT GetTraceRange(LONG lane, double* minimum, double* maximum);
     static constexpr DWORD kModeLatestWhileLive = 1u << 30;
     void BroadcastPoint(LONG a, LONG b, LONG c);
     bool BroadcastWithHandled(LONG a, LONG b);

@@ -3,6 +3,7 @@
 #include "chartdraw/datapane.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace ChartDraw {
 
@@ -64,6 +65,77 @@ bool DataPane::ApplyPendingAutoscale(IChartDataBlock* block, LONG index, LONG ch
         pane->OfferAutoscaleRange(std::min(low, high), std::max(low, high));
     }
     return true;
+}
+
+HRESULT DataPane::IsAutoscalePending(LONG lane, WORD* pending) const
+{
+    if (!pending) {
+        return E_POINTER;
+    }
+    *pending = 0;
+    LONGLONG extent = 0;
+    if (!timeBase_ || FAILED(timeBase_->GetExtent(&extent))) {
+        return E_FAIL;
+    }
+    const DWORD bit = lane == 1 ? 1u : lane == 2 ? 2u : 0u;
+    const bool waiting = extent > 0 && std::any_of(channels_.begin(), channels_.end(),
+                                                   [&](const ChannelPane* pane) { return pane->pendingRange & bit; });
+    *pending = waiting ? 0xFFFF : 0;
+    return S_OK;
+}
+
+HRESULT DataPane::AutoscaleLane(LONG index, LONG lane)
+{
+    if (index < 0 || static_cast<std::size_t>(index) >= channels_.size() || (lane != 1 && lane != 2)) {
+        return E_INVALIDARG;
+    }
+    channels_[index]->RequestAutoscale(lane);
+    return S_OK;
+}
+
+HRESULT DataPane::GetTraceRange(LONG lane, double* minimum, double* maximum)
+{
+    double low = std::numeric_limits<double>::max();
+    double high = -std::numeric_limits<double>::max();
+    if (!channels_.empty() && (lane == 1 || lane == 2)) {
+        const ChannelPane* pane = channels_.front();
+        const LONG* selector = lane == 1 ? pane->lane1Selector : pane->lane2Selector;
+        const LONG record = pane->FirstVisibleIndex();
+        for (std::uint32_t at = 0; at < pane->DrawerCount(); ++at) {
+            IChartRecordDrawer* drawer = pane->DrawerAt(at);
+            // A drawer that does not tell its lane draws on lane 1.
+            LONG drawerLane = 1;
+            if (FAILED(drawer->GetLane(&drawerLane))) {
+                drawerLane = 1;
+            }
+            if ((drawerLane == 2) != (lane == 2)) {
+                continue;
+            }
+            platform::ComPtr<IUnknown> data;
+            if (drawer->GetData(record, data.Out()) != S_OK || !data) {
+                continue;
+            }
+            platform::ComPtr<IChartDataBlock> block;
+            data->QueryInterface(IID_IChartDataBlock, reinterpret_cast<void**>(block.Out()));
+            ChartValueRange range{};
+            if (block && block->GetValueRange(static_cast<DWORD>(selector[1]) | 0x2000u, record, selector[0], &range) ==
+                             S_OK &&
+                range.minimum <= range.maximum) {
+                const double a = (range.minimum + range.offset) * range.scale;
+                const double b = (range.maximum + range.offset) * range.scale;
+                low = std::min(a, b);
+                high = std::max(a, b);
+                break;
+            }
+        }
+    }
+    if (minimum) {
+        *minimum = low;
+    }
+    if (maximum) {
+        *maximum = high;
+    }
+    return S_OK;
 }
 
 void DataPane::BroadcastPoint(LONG a, LONG b, LONG c)

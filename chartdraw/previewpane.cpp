@@ -1,11 +1,13 @@
 #include "chartdraw/previewpane.h"
 
+#include "foundation/defaultcolours.h"
 #include "foundation/kvostorage.h"
 #include "foundation/moduleinstance.h"
 #include "foundation/resourcestring.h"
 #include "platform/win/msgbox.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace ChartDraw {
 namespace {
@@ -259,9 +261,14 @@ void PreviewDataPane::OnTraceCommand(UINT command, DWORD flags)
     ChannelPane* lane = LaneCount() > 0 ? Lane(0) : nullptr;
     switch (command) {
     case 2:
+        if (lane) {
+            lane->RequestAutoscale(1);
+            lane->RequestAutoscale(2);
+            StackLane(*lane, 1);
+            StackLane(*lane, 2);
+        }
+        break;
     case 4:
-        // Both lanes autoscale; stacking them into halves needs the traces' value ranges, which the pane does
-        // not read yet, so stacked traces are autoscaled as overlaid ones are.
         if (lane) {
             lane->RequestAutoscale(1);
             lane->RequestAutoscale(2);
@@ -280,6 +287,27 @@ void PreviewDataPane::OnTraceCommand(UINT command, DWORD flags)
         }
         break;
     default: break;
+    }
+}
+
+void PreviewDataPane::StackLane(ChannelPane& lane, LONG which)
+{
+    double low = 0;
+    double high = 0;
+    GetTraceRange(which, &low, &high);
+    // Without data the ends stay at their extremes; a range that is not finite would wreck the scale.
+    if (!std::isfinite(low) || !std::isfinite(high) || low > high) {
+        return;
+    }
+    const double span = high - low;
+    if (!std::isfinite(span)) {
+        return;
+    }
+    // Lane 1 keeps its trace in the upper half, lane 2 in the lower half.
+    if (which == 1) {
+        lane.ApplyLaneRange(1, low - span, high, true, true);
+    } else {
+        lane.ApplyLaneRange(2, low, high + span, true, true);
     }
 }
 
@@ -442,7 +470,9 @@ void PreviewPaneBase::LoadDisplayProperties()
     if (SUCCEEDED(document_->GetDisplayProperty(kDisplayTraceColour, &index))) {
         const COLORREF* table = nullptr;
         LONG count = 0;
-        if (document_->GetColourTable(&table, &count) == S_OK && table && count > 0 && index >= 0 && index < count) {
+        if (document_->GetColourTable(&table, &count) != S_OK || !table || count <= 0) {
+            traceColour_ = KVO::GetDefaultTraceColor(nullptr, index);
+        } else if (index >= 0 && index < count) {
             traceColour_ = table[index];
         }
     }
@@ -493,8 +523,18 @@ void PreviewPaneBase::SetTimeCompression(double ratio, LONGLONG tick, LONG block
 
 void PreviewPaneBase::SetVerticalRange(bool laneTwo, std::optional<std::array<double, 2>> range)
 {
-    if (range) {
+    if (!window_) {
+        return;
+    }
+    const LONG lane = laneTwo ? 2 : 1;
+    WORD pending = 0;
+    if (SUCCEEDED(window_->IsAutoscalePending(lane, &pending)) && pending) {
+        window_->AutoscaleLane(0, lane);
+    } else if (range) {
         SetExplicitRange(laneTwo, *range);
+    }
+    if (range && window_->LaneCount() > 0) {
+        window_->Lane(0)->ApplyLaneRange(lane, (*range)[0], (*range)[1], true, true);
     }
 }
 

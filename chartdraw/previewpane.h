@@ -70,6 +70,8 @@ public:
 
 private:
     void SetStateAndNotify(LONG state);
+    // Gives a lane the range that puts its trace into the upper (lane 1) or lower (lane 2) half of the strip.
+    void StackLane(ChannelPane& lane, LONG which);
     void ShowBarState();
     platform::ComPtr<IUnknown> hostData_;
     platform::ComPtr<IUnknown> previewSource_;

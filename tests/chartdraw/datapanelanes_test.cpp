@@ -1,4 +1,5 @@
 #include "chartdraw/datapane.h"
+#include "chartdraw/previewpane.h"
 #include "host/blocktimebase.h"
 #include "host/chartserver.h"
 #include "host/scalecontrol.h"
@@ -7,6 +8,9 @@
 #include "tests/chartdraw/fakes.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
 
 #include <string>
 #include <vector>
@@ -249,7 +253,15 @@ namespace {
 // A trace-layer drawer of channel 0 that draws nothing; its data come from the host's server.
 class DataOnlyDrawer final : public DrawerBase {
 public:
-    DataOnlyDrawer() : DrawerBase(513, 0, 0, kNoAlternateChannel, kNoAlternateSelector) {}
+    DataOnlyDrawer(LONG lane = 0, LONG channel = 0)
+        : DrawerBase(513, channel, 0, kNoAlternateChannel, kNoAlternateSelector), lane_(lane)
+    {
+    }
+    HRESULT GetLane(LONG* lane) override
+    {
+        *lane = lane_;
+        return lane_ ? S_OK : E_NOTIMPL;
+    }
     HRESULT GetCapabilities(LONG, DWORD* flags, LONG* left, LONG* right, LONG) override
     {
         *flags = 0;
@@ -262,6 +274,9 @@ public:
         return S_OK;
     }
     HRESULT Clone(DWORD, IChartRecordDrawer** copy) override { return CloneAs(*this, copy); }
+
+private:
+    LONG lane_;
 };
 
 // Two records of 1000 samples at one tick per pixel: record 0 spans -2..5, record 1 spans 10..30.
@@ -287,11 +302,33 @@ struct VisibleRangeFixture : LanesFixture {
         drawer->Release();
         pane.SetCompression(KVORationalImp(1, 1), nullptr, false);
     }
-    std::pair<double, double> DragRange()
+    std::pair<double, double> DragRange(DataPane& of, LONG lane = 1)
     {
         double extent[2]{0, 0}; // maximum first
-        pane.Lane(0)->DragScale(1)->GetExtent(extent);
+        of.Lane(0)->DragScale(lane)->GetExtent(extent);
         return {extent[1], extent[0]};
+    }
+    std::pair<double, double> DragRange() { return DragRange(pane); }
+    // Channel 1 of both records: a slow ramp 100..199 whose ends are known from its definition.
+    void AddRamp(DataPane& to)
+    {
+        document->AddChannel(u"Q", u"V");
+        for (int record = 0; record < 2; ++record) {
+            std::vector<float> ramp(1000);
+            for (std::size_t i = 0; i < ramp.size(); ++i) {
+                ramp[i] = static_cast<float>(100 + i / 10);
+            }
+            document->SetSamples(record, 1, ramp);
+        }
+        AddDrawer(to, 2, 1);
+    }
+    void AddDrawer(DataPane& to, LONG lane, LONG channel)
+    {
+        auto* drawer = new DataOnlyDrawer(lane, channel);
+        drawer->AddRef();
+        drawer->SetDataSource(0, static_cast<IChartDataSource*>(server.Get()));
+        to.Lane(0)->AddDrawer(0, drawer, 255);
+        drawer->Release();
     }
     std::shared_ptr<host::Document> document = host::Document::Create();
     platform::ComPtr<host::ChartServer> server = host::ChartServer::Create(document);
@@ -329,6 +366,93 @@ TEST_F(VisibleRangeFixture, ALaneWaitingForAnAutoscaleTakesTheVisibleRecordsRang
     pane.SetRightEdge(1000);
     EXPECT_EQ(lane.LastVisibleIndex(), ChannelPane::kLatestData);
     EXPECT_EQ(lane.pendingRange, 1u);
+}
+
+TEST_F(VisibleRangeFixture, PendingAutoscalesAndTheTracesRanges)
+{
+    constexpr double kMax = std::numeric_limits<double>::max();
+    WORD pending = 7;
+    EXPECT_EQ(pane.IsAutoscalePending(1, &pending), E_FAIL); // no time base yet
+    EXPECT_EQ(pending, 0);
+    platform::ComPtr<host::BlockTimeBase> empty = host::BlockTimeBase::Create(0.001);
+    pane.SetTimeBase(empty.Get());
+    pane.Lane(0)->pendingRange = 3;
+    EXPECT_EQ(pane.IsAutoscalePending(1, &pending), S_OK);
+    EXPECT_EQ(pending, 0); // nothing recorded yet
+
+    pane.SetTimeBase(timeBase.Get());
+    AddRamp(pane);
+    struct Case {
+        DWORD bits;
+        LONG lane;
+        WORD pending;
+    } cases[] = {{0, 1, 0}, {0, 2, 0}, {1, 1, 0xFFFF}, {1, 2, 0}, {2, 1, 0}, {2, 2, 0xFFFF}, {3, 3, 0}};
+    for (const Case& c : cases) {
+        pane.Lane(0)->pendingRange = c.bits;
+        EXPECT_EQ(pane.IsAutoscalePending(c.lane, &pending), S_OK);
+        EXPECT_EQ(pending, c.pending) << c.bits << " lane " << c.lane;
+    }
+
+    // Channel 0 of record 0 is (i mod 8) - 2: -2..5; the lane-2 trace, channel 1, is the ramp 100..199.
+    pane.Lane(0)->pendingRange = 0;
+    EXPECT_EQ(pane.AutoscaleLane(1, 1), E_INVALIDARG);
+    EXPECT_EQ(pane.AutoscaleLane(0, 3), E_INVALIDARG);
+    EXPECT_EQ(pane.AutoscaleLane(0, 1), S_OK);
+    EXPECT_EQ(DragRange(), std::make_pair(-2.0, 5.0));
+    EXPECT_EQ(pane.Lane(0)->pendingRange, 0u);
+    double low = 0;
+    double high = 0;
+    EXPECT_EQ(pane.GetTraceRange(1, &low, &high), S_OK);
+    EXPECT_EQ(std::make_pair(low, high), std::make_pair(-2.0, 5.0));
+    EXPECT_EQ(pane.GetTraceRange(2, &low, &high), S_OK);
+    EXPECT_EQ(std::make_pair(low, high), std::make_pair(100.0, 199.0));
+    pane.SetRightEdge(2000); // record 1: 10 + (i mod 21)
+    EXPECT_EQ(pane.GetTraceRange(1, &low, &high), S_OK);
+    EXPECT_EQ(std::make_pair(low, high), std::make_pair(10.0, 30.0));
+    // A lane kind with no traces keeps the starting extremes.
+    EXPECT_EQ(pane.GetTraceRange(3, &low, &high), S_OK);
+    EXPECT_EQ(std::make_pair(low, high), std::make_pair(kMax, -kMax));
+}
+
+// A preview pane without bars, over the fixture's data.
+struct BarlessPreview : PreviewDataPane {
+    BarlessPreview() : PreviewDataPane(nullptr) {}
+    std::unique_ptr<PreviewControl> MakeControlBar() override { return nullptr; }
+    std::unique_ptr<PreviewControl> MakeTraceControlBar() override { return nullptr; }
+};
+
+TEST_F(VisibleRangeFixture, StackedTracesFillTheUpperAndLowerHalves)
+{
+    BarlessPreview preview;
+    preview.tickCount = [] { return DWORD{1000}; };
+    preview.SetLaneCount(1);
+    preview.SetSize(402, 200);
+    ASSERT_NE(preview.Lane(0)->DragScale(2), nullptr);
+    // Without traces there is no range to stack: the scales keep finite ranges.
+    const auto before = DragRange(preview, 1);
+    preview.OnTraceCommand(2, 0);
+    EXPECT_EQ(DragRange(preview, 1), before);
+    EXPECT_TRUE(std::isfinite(DragRange(preview, 2).first) && std::isfinite(DragRange(preview, 2).second));
+    AddDrawer(preview, 1, 0);
+    AddRamp(preview);
+    preview.SetCompression(KVORationalImp(1, 1), nullptr, false);
+    preview.SetTimeBase(timeBase.Get());
+
+    // Lane 1 (-2..5, span 7) goes to -9..5, lane 2 (100..199, span 99) to 100..298: each trace takes one half.
+    preview.OnTraceCommand(2, 0);
+    EXPECT_EQ(DragRange(preview, 1), std::make_pair(-9.0, 5.0));
+    EXPECT_EQ(DragRange(preview, 2), std::make_pair(100.0, 298.0));
+    EXPECT_EQ(preview.Lane(0)->pendingRange & 3u, 0u);
+
+    // In milli units the lane's scale takes the same halves times 1000.
+    preview.Lane(0)->SetLanePrefix(1, 7);
+    preview.OnTraceCommand(2, 0);
+    EXPECT_EQ(DragRange(preview, 1), std::make_pair(-9000.0, 5000.0));
+
+    // Overlaid, lane 1 goes back to its own data range; lane 2 waits for its autoscale.
+    preview.OnTraceCommand(4, 0);
+    EXPECT_EQ(DragRange(preview, 1), std::make_pair(-2000.0, 5000.0));
+    EXPECT_EQ(preview.Lane(0)->pendingRange & 3u, 2u);
 }
 
 TEST_F(VisibleRangeFixture, ApplyPendingAutoscaleNeedsALaneAndValues)

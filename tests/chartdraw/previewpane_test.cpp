@@ -415,6 +415,79 @@ TEST_F(PreviewTest, ThePaneBaseTakesTheSamplingServiceOnlyWhenSamplingIsPossible
     }
 }
 
+// Without the host's colour table the trace colour comes from the default palette: index modulo its 20 colours.
+TEST_F(PreviewTest, WithoutAColourTableTheTraceColourComesFromTheDefaultPalette)
+{
+    class Preview : public ExtLib::PreviewPaneBase {
+    public:
+        void SetupDrawers() override {}
+    };
+    const COLORREF basic[20] = {0x0000FF, 0xFF0000, 0x008000, 0xFF00FF, 0x800000, 0x000080, 0x008080,
+                                0x800080, 0x808000, 0x000000, 0x00FF00, 0xFFFF00, 0x0080FF, 0x8000FF,
+                                0xFF0080, 0x004080, 0xC08000, 0x00A0E0, 0xFF8000, 0xC08080};
+    struct Case {
+        bool table;
+        LONG index;
+        COLORREF colour;
+    } cases[] = {{true, 2, RGB(0, 120, 0)}, {false, 1, basic[1]},  {false, 3, basic[3]},
+                 {false, 23, basic[3]},     {false, 39, basic[19]}, {true, 7, RGB(0, 0, 0)}};
+    for (const Case& c : cases) {
+        auto document = host::PreviewDocument::Create();
+        if (!c.table) {
+            document->colours.clear();
+        }
+        document->traceColour = c.index;
+        Preview preview;
+        preview.Create(static_cast<IPreviewDocument*>(document.Get()), static_cast<IPreviewData*>(data.Get()), page);
+        EXPECT_EQ(c.colour, preview.TraceColour()) << c.table << " " << c.index;
+    }
+}
+
+// A lane waiting for an autoscale is autoscaled instead of taking the range; a given range is applied all the same.
+TEST_F(PreviewTest, AVerticalRangeAutoscalesALaneThatWaitsForIt)
+{
+    class Preview : public ExtLib::PreviewPaneBase {
+    public:
+        void SetupDrawers() override {}
+    };
+    auto document = host::PreviewDocument::Create();
+    Preview preview;
+    preview.Create(static_cast<IPreviewDocument*>(document.Get()), static_cast<IPreviewData*>(data.Get()), page);
+    PreviewDataWinWButtons& pane = *preview.Window();
+    pane.Attr.W = 402;
+    pane.Attr.H = 200;
+    pane.Create();
+    ui::pump();
+    ASSERT_GT(pane.LaneCount(), 0u);
+    ChannelPane& lane = *pane.Lane(0);
+    ASSERT_NE(lane.Scale(1), nullptr);
+    std::vector<LONG> autoscaled;
+    pane.onAutoscale = [&](const LONG[2], LONG which) { autoscaled.push_back(which); };
+    const auto range = [&](LONG which) {
+        double extent[2]{0, 0}; // maximum first
+        lane.Scale(which)->GetExtent(extent);
+        return std::make_pair(extent[1], extent[0]);
+    };
+
+    preview.SetVerticalRange(false, std::array<double, 2>{-1.0, 4.0});
+    EXPECT_TRUE(autoscaled.empty());
+    EXPECT_EQ(range(1), std::make_pair(-1.0, 4.0));
+
+    lane.pendingRange = 1;
+    preview.SetVerticalRange(true, std::nullopt); // lane 2 does not wait
+    EXPECT_TRUE(autoscaled.empty());
+    preview.SetVerticalRange(false, std::nullopt);
+    EXPECT_EQ(autoscaled, (std::vector<LONG>{1}));
+    EXPECT_EQ(range(1), std::make_pair(-1.0, 4.0));
+
+    lane.pendingRange = 1;
+    preview.SetVerticalRange(false, std::array<double, 2>{2.0, 3.0});
+    EXPECT_EQ(autoscaled, (std::vector<LONG>{1, 1}));
+    EXPECT_EQ(range(1), std::make_pair(2.0, 3.0));
+    EXPECT_EQ(lane.pendingRange & 1u, 0u);
+    pane.onAutoscale = nullptr;
+}
+
 // A trace of a decaying, noisy wave through the whole lane, drawn as a polyline.
 class WaveDrawer : public LaneDrawer {
 public:
