@@ -1,3 +1,4 @@
+#include "foundation/comobject.h"
 #include "dialogs/detectorunstim.h"
 
 #include "controls/errorprovider.h"
@@ -49,12 +50,6 @@ struct Registration {
 };
 const Registration g_registration;
 
-std::u16string FromBstr(BSTR text)
-{
-    std::u16string result = text ? std::u16string(text) : std::u16string();
-    SysFreeString(text);
-    return result;
-}
 
 // The detection settings of the dialog's settings copy, looked up anew each time (a preset or the customise dialog
 // may have replaced the object's contents, never the object).
@@ -137,7 +132,7 @@ void SubSub_MPH::LoadFromDetectionSettings(const KVO::PrefixedUnit& detectionUni
         LONG prefixIndex = detectionUnit.PrefixIndex();
         detection->MapDisplayUnits(detectionUnit.Base().c_str(), detectionUnit.PrefixIndex(), &unitText,
                                    &prefixIndex);
-        KVO::PrefixedUnit unit(FromBstr(unitText));
+        KVO::PrefixedUnit unit(KVO::TakeBstr(unitText));
         unit.SetPrefixIndex(prefixIndex);
         const bool positive = static_cast<int>(Parameter(detection, 15) + 0.5) == 0;
         ShowUnitsMode(value, unit, positive);
@@ -145,7 +140,7 @@ void SubSub_MPH::LoadFromDetectionSettings(const KVO::PrefixedUnit& detectionUni
     if (detection) {
         BSTR label = nullptr;
         if (SUCCEEDED(detection->GetThresholdLabel(&label))) {
-            heightLabel_->SetText(FromBstr(label).c_str());
+            heightLabel_->SetText(KVO::TakeBstr(label).c_str());
         }
     }
 }
@@ -394,7 +389,7 @@ void PresetCombo::SetupWindow()
     for (LONG i = 0; i < count; ++i) {
         BSTR name = nullptr;
         extension_->GetPresetName(i, VARIANT_TRUE, &name);
-        AddString(FromBstr(name).c_str());
+        AddString(KVO::TakeBstr(name).c_str());
     }
     if (count > 0) {
         MenuCombo::SetSelIndex(0);
@@ -465,7 +460,7 @@ void PresetCombo::FillPresets()
         }
         BSTR name = nullptr;
         extension_->GetPresetName(i, VARIANT_TRUE, &name);
-        AddString(FromBstr(name).c_str());
+        AddString(KVO::TakeBstr(name).c_str());
     }
     MenuCombo::SetSelIndex(static_cast<int>(index));
     if (currentIsCustom_) {

@@ -1,3 +1,4 @@
+#include "foundation/comobject.h"
 #include "dialogs/previewpanes.h"
 
 #include "chartdraw/graticule.h"
@@ -40,12 +41,6 @@ KVO::String Held(IKVOString* text)
     return result;
 }
 
-std::u16string TakeBstr(BSTR text)
-{
-    std::u16string result = text ? std::u16string(text) : std::u16string();
-    SysFreeString(text);
-    return result;
-}
 
 // The detection settings' mapping of a unit (display or output); false when they give none.
 template <class Map>
@@ -57,7 +52,7 @@ bool MapUnits(const KVO::PrefixedUnit& unit, Map map, KVO::PrefixedUnit& mapped)
         SysFreeString(text);
         return false;
     }
-    mapped = KVO::PrefixedUnit(TakeBstr(text), KVO::UnitPrefixIndex{static_cast<int>(prefix)});
+    mapped = KVO::PrefixedUnit(KVO::TakeBstr(text), KVO::UnitPrefixIndex{static_cast<int>(prefix)});
     return true;
 }
 
@@ -307,7 +302,7 @@ bool CXPreview_LM::Recompute()
     if (detection && SUCCEEDED(detection->TransformsSource(&transforms)) && transforms != VARIANT_FALSE) {
         BSTR text = nullptr;
         detection->SourceText(Token(next.sourceChannel).c_str(), &text);
-        next.traceText = KVO::String(TakeBstr(text).c_str());
+        next.traceText = KVO::String(KVO::TakeBstr(text).c_str());
     } else {
         next.traceText = ExtLib::GetChannelToken(HostDocument(), next.sourceChannel,
                                                  static_cast<std::int32_t>(0xC0000000u));

@@ -1,3 +1,4 @@
+#include "foundation/comobject.h"
 #include "document/cxdoc.h"
 
 #include "document/docmessages.h"
@@ -146,13 +147,6 @@ std::u16string ChannelTitle(std::int32_t sourceChannel)
     return text;
 }
 
-// A BSTR's text, freed.
-std::u16string TakeText(BSTR text)
-{
-    std::u16string result = text ? std::u16string(text) : std::u16string();
-    SysFreeString(text);
-    return result;
-}
 
 } // namespace
 
@@ -438,7 +432,7 @@ void CXDoc::CreateCalcChannels()
         std::int32_t pair[2] = {static_cast<std::int32_t>(0x80000000u), static_cast<std::int32_t>(0xC0000000u)};
         channels->AddChannel(0, VARIANT_FALSE, 0, &name, pair);
         settings.SetLong(id, pair[0]);
-        const std::u16string added = TakeText(name);
+        const std::u16string added = KVO::TakeBstr(name);
         if (id == SettingId::kEventChainChannel) {
             channels->SetTitle(0, added.c_str(), ChannelTitle(settings.GetLong(SettingId::kSourceChannel)).c_str());
         }
@@ -455,7 +449,7 @@ void CXDoc::RemoveCalcChannels()
     for (const std::int32_t id : kCalcChannelSettings) {
         BSTR name = nullptr;
         channels->GetChannelText(0, settings.GetLong(id), kCalcChannelNameText, &name);
-        channels->RemoveChannel(0, TakeText(name).c_str());
+        channels->RemoveChannel(0, KVO::TakeBstr(name).c_str());
     }
 }
 
@@ -468,7 +462,7 @@ void CXDoc::TitleEventChainChannel(bool on)
     SettingsSet& settings = Settings();
     BSTR text = nullptr;
     channels->GetChannelText(0, settings.GetLong(SettingId::kEventChainChannel), kCalcChannelNameText, &text);
-    const std::u16string name = TakeText(text);
+    const std::u16string name = KVO::TakeBstr(text);
     VARIANT_BOOL state = VARIANT_FALSE;
     channels->GetState(0, name.c_str(), &state);
     if ((state != 0) == on) {

@@ -2,10 +2,12 @@
 // and the scoped lock over a critical section.
 #pragma once
 
+#include "platform/com/oleauto.h"
 #include "platform/com/unknown.h"
 
 #include <cstddef>
 #include <mutex>
+#include <string>
 
 // The identifier that QueryInterface answers for interface I. Specialise it once per interface that an object
 // implements through SimpleUnknownImp1:
@@ -99,6 +101,14 @@ platform::ComPtr<I> Ask(IUnknown* object, REFIID iid)
         object->QueryInterface(iid, answer.OutVoid());
     }
     return answer;
+}
+
+// The text of a BSTR handed to us (empty for null), which is freed.
+inline std::u16string TakeBstr(BSTR text)
+{
+    std::u16string result = text ? std::u16string(text) : std::u16string();
+    SysFreeString(text);
+    return result;
 }
 } // namespace KVO
 
