@@ -129,15 +129,25 @@ HRESULT QueryEnable(CAFEventHandlerBase& handler, DWORD commandId, ICommandState
 
 HRESULT DispatchKind(CAFEventHandlerBase& handler, DWORD commandId, DWORD kind, LPARAM a, LPARAM b)
 {
+    // Only the command kinds reach a member: the header, observer and message entries take other arguments, and an
+    // update entry needs the command-state object the caller passes in a.
+    const bool commandKind = kind == kExecuteCommand || kind == kUpdateCommand || kind == kCommandKind6 ||
+                             kind == kCommandKind7;
+    if (!commandKind || (kind == kUpdateCommand && a == 0)) {
+        return S_FALSE;
+    }
     void* owner = nullptr;
     const MessageMapEntry* entry = handler.Find(CommandTrigger(commandId, static_cast<BYTE>(kind)), owner);
-    if (!entry || kind > 0xFF) {
+    if (!entry || !entry->dispatcher) {
         return S_FALSE;
     }
     DispatchArgs args;
     args.commandId = commandId;
     args.a = a;
     args.b = b;
+    if (kind == kUpdateCommand) {
+        args.state = reinterpret_cast<ICommandState*>(a);
+    }
     return entry->dispatcher(owner, args);
 }
 

@@ -251,3 +251,28 @@ TEST(AnalysisView, TheValueMenuChoosesTheLabelsParameter)
 }
 
 } // namespace
+
+namespace {
+
+// The host may send any kind through the view's command handler: only command kinds reach a member, and an update
+// request needs the command-state object it passes.
+TEST(AnalysisView, DispatchByKindOnlyCallsCommandEntries)
+{
+    ViewDocument view({100, 180, 260});
+    OpenedAnalysisView opened(view);
+    platform::ComPtr<ICAFCommandHandler> handler;
+    ASSERT_EQ(opened.opened.view->QueryInterface(IID_ICAFCommandHandler, handler.OutVoid()), S_OK);
+
+    EXPECT_EQ(handler->Dispatch(CAF::CommandId::kCopy, 3, 0, 0), S_FALSE);      // update entry without a state
+    EXPECT_EQ(handler->Dispatch(0, 1, 0, 0), S_FALSE);          // the map's header
+    EXPECT_EQ(handler->Dispatch(0, 0, 0, 0), S_FALSE);          // the end of the map
+    EXPECT_EQ(handler->Dispatch(CAF::CommandId::kCopy, 4, 0, 0), S_FALSE);      // observer kind
+    EXPECT_EQ(handler->Dispatch(CAF::CommandId::kCopy, 5, 0, 0), S_FALSE);      // message kind
+    EXPECT_EQ(handler->Dispatch(CAF::CommandId::kCopy, 0x103, 0, 0), S_FALSE);  // above the command kinds
+
+    auto state = host::CommandState::Create();
+    EXPECT_EQ(handler->Dispatch(CAF::CommandId::kCopy, 3, reinterpret_cast<LPARAM>(state.Get()), 0), S_OK);
+    EXPECT_TRUE(state->Enabled().has_value());
+}
+
+} // namespace
