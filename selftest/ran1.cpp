@@ -64,5 +64,9 @@ std::int32_t Ran1ClockSeed()
 
 std::uint32_t Ran1Index(float draw, std::uint32_t n)
 {
+    // No position below 0: an empty range gives 0 rather than wrapping below it.
+    if (n == 0) {
+        return 0;
+    }
     return static_cast<std::uint32_t>((n - 1 + 0.999999999) * draw);
 }

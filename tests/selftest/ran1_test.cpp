@@ -118,7 +118,7 @@ TEST(Ran1, IndexesCoverEveryPositionBelowN)
         std::uint32_t expected;
     };
     const Case cases[] = {
-        {1.2e-7f, 10, 0}, {0.5f, 10, 4}, {0.9999999f, 10, 9}, {0.9999999f, 1, 0}, {0.4159994f, 3, 1}, {0.75f, 3, 2},
+        {1.2e-7f, 10, 0}, {0.5f, 10, 4}, {0.9999999f, 10, 9}, {0.9999999f, 1, 0}, {0.4159994f, 3, 1}, {0.75f, 3, 2}, {0.5f, 0, 0}, {0.9999999f, 0, 0},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Ran1Index(c.draw, c.n), c.expected) << c.draw << " of " << c.n;
