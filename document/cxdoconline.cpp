@@ -278,7 +278,10 @@ void CXDoc::OnFirstActivation(FirstActivationNotice notice)
     if (!firstActivation || notice.first != notice.second) {
         return;
     }
-    RegisterClient();
+    // Opening has usually registered already; a second registration would leave the first client behind.
+    if (cookie_ == kNoCookie) {
+        RegisterClient();
+    }
     if (Settings().GetBool(kHasAnalysedRange)) {
         Analyse(true, true);
     }

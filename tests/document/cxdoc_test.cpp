@@ -134,6 +134,18 @@ TEST(AnalysisDocument, RegistersWithTheAnalysisManagerAndReleasesOnClose)
     EXPECT_TRUE(o.hostDocument->Stored().empty());
 }
 
+TEST(AnalysisDocument, TheFirstActivationAfterOpeningKeepsTheOneRegistration)
+{
+    Opened o;
+    ASSERT_EQ(o.doc->Open(), S_OK);
+    const DWORD cookie = o.doc->Cookie();
+    o.doc->OnFirstActivation(FirstActivationNotice{5, 5});
+    EXPECT_EQ(o.doc->Cookie(), cookie);
+    EXPECT_EQ(o.manager->Clients().size(), 1u);
+    ASSERT_EQ(o.document->Close(), S_OK);
+    EXPECT_TRUE(o.manager->Clients().empty());
+}
+
 TEST(AnalysisDocument, StopClearsReleasesAndRemovesTheChannels)
 {
     Opened o;
