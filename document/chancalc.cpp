@@ -257,6 +257,9 @@ std::u16string Title(const Doc::SettingsSet& settings, std::int32_t parameterCod
 
 std::u16string HostChannelName(IUnknown* hostDocument, LONG channel)
 {
+    if (!hostDocument) {
+        return u"?";
+    }
     const platform::ComPtr<IDataSource> source = HostSource(hostDocument);
     const auto names = Ask<IChannelNames>(source.Get(), IID_IChannelNames);
     BSTR name = nullptr;

@@ -19,7 +19,11 @@ bool QueryChannelToken(IUnknown* hostDocument, std::int32_t channel, std::int32_
         return false;
     }
     BSTR token = nullptr;
-    naming->GetChannelToken(0, channel, kind, &token); // the answer is taken as it comes
+    // A refused or empty answer is no token: the caller then names the channel by its number.
+    if (FAILED(naming->GetChannelToken(0, channel, kind, &token)) || !token || SysStringLen(token) == 0) {
+        SysFreeString(token);
+        return false;
+    }
     text = KVO::String::AttachBSTR(token);
     return true;
 }

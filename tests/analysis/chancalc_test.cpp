@@ -219,6 +219,7 @@ TEST(ChannelCalcTitle, NamesTheParameterAndTheSourceChannelWhenItHasAName)
     EXPECT_EQ(Title(a.doc->Settings(), 2, u""), u"Crestmetrics, " + parameter);
     EXPECT_EQ(HostChannelName(a.hostDocument->AsUnknown(), 0), u"Voltage");
     EXPECT_EQ(HostChannelName(a.hostDocument->AsUnknown(), 9), u"");
+    EXPECT_EQ(HostChannelName(nullptr, 0), u"?");
 }
 
 TEST(ChannelCalcEdit, RefusalsTellTheUserAndChangeNothing)

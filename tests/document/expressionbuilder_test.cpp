@@ -1,6 +1,7 @@
 #include "document/expressionbuilder.h"
 #include "document/settingids.h"
 #include "docfixtures.h"
+#include "frame/channeltoken.h"
 #include "platform/com/oleauto.h"
 #include "sdk/channeltoken.h"
 
@@ -28,6 +29,9 @@ public:
     HRESULT GetChannelToken(LONG reserved, LONG channel, LONG kind, BSTR* token) override
     {
         requests.push_back({reserved, channel, kind});
+        if (refuse) {
+            return E_FAIL;
+        }
         const std::string text = "ch" + std::to_string(channel + 1);
         *token = SysAllocString(std::u16string(text.begin(), text.end()).c_str());
         return S_OK;
@@ -39,6 +43,7 @@ public:
         LONG kind;
     };
     std::vector<Request> requests;
+    bool refuse = false;
 };
 
 // The document's settings with the three calculation channels at host channels 3, 4 and 5 (tokens ch4, ch5, ch6)
@@ -90,6 +95,14 @@ struct Texts {
 };
 
 } // namespace
+
+TEST(CalculationTexts, AChannelTheHostGivesNoTokenIsNamedByItsNumber)
+{
+    TokenDocument document;
+    document.refuse = true;
+    EXPECT_EQ(ExtLib::GetChannelToken(&document, 2, 4), KVO::String(u"ch3"));
+    EXPECT_EQ(document.requests.size(), 1u);
+}
 
 TEST(CalculationTexts, WorkedExamples)
 {
