@@ -456,11 +456,11 @@ void CXDoc::SendMarkRequests(bool put, std::int32_t analysisType)
     SettingsSet& settings = Settings();
     const LONG source = settings.GetLong(kSourceChannel);
     for (const std::int32_t id : MarkedChannelSettings(analysisType)) {
-        const CalcChannelRequest request{settings.GetLong(id), 4, 0, 0};
+        const CalcChannelRequest request{settings.GetLong(id), 4, static_cast<std::int32_t>(kEventChannelType), 0};
         if (put) {
-            channels->PutMarks(0, source, 0, &request);
+            channels->PutMarks(0, source, kMarkChannelKind, &request);
         } else {
-            channels->RemoveMarks(0, source, 0, &request);
+            channels->RemoveMarks(0, source, kMarkChannelKind, &request);
         }
     }
 }

@@ -1,5 +1,6 @@
 #include "host/analysis.h"
 
+#include "sdk/datasource.h"
 #include "sdk/ikvostring.h"
 
 
@@ -143,13 +144,25 @@ HRESULT CalcChannels::SetTitle(DWORD, const char16_t* name, const char16_t* titl
     return S_OK;
 }
 
+namespace {
+
+bool IsEventMarkRequest(DWORD kind, const CalcChannelRequest* request)
+{
+    return kind == kMarkChannelKind && request && request->kind == 4 &&
+           static_cast<DWORD>(request->typeCode) == kEventChannelType;
+}
+
+} // namespace
+
 HRESULT CalcChannels::PutMarks(DWORD, LONG channel, DWORD kind, const CalcChannelRequest* request)
 {
     log_.Record("calcchannels", "putmarks",
                 std::to_string(channel) + " " + Hex(kind) + (request ? " " + std::to_string(request->calcChannel) : ""));
-    if (request) {
-        marked_.insert(request->calcChannel);
+    // Marks belong to an event channel of the chart: a request for another kind of channel or record is refused.
+    if (!IsEventMarkRequest(kind, request)) {
+        return E_INVALIDARG;
     }
+    marked_.insert(request->calcChannel);
     return S_OK;
 }
 
@@ -157,9 +170,11 @@ HRESULT CalcChannels::RemoveMarks(DWORD, LONG channel, DWORD kind, const CalcCha
 {
     log_.Record("calcchannels", "removemarks",
                 std::to_string(channel) + " " + Hex(kind) + (request ? " " + std::to_string(request->calcChannel) : ""));
-    if (request) {
-        marked_.erase(request->calcChannel);
+    // Marks belong to an event channel of the chart: a request for another kind of channel or record is refused.
+    if (!IsEventMarkRequest(kind, request)) {
+        return E_INVALIDARG;
     }
+    marked_.erase(request->calcChannel);
     return S_OK;
 }
 

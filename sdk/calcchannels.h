@@ -12,6 +12,9 @@ inline constexpr IID IID_IChartCalcChannels{
 inline constexpr DWORD kCalcChannelNameText = 4;
 
 // What a mark request names: the calculation channel, its kind, its type code and a spare word.
+// The channel kind of mark requests: the channel as the chart shows it.
+inline constexpr DWORD kMarkChannelKind = 0xC0000000;
+
 struct CalcChannelRequest {
     std::int32_t calcChannel;
     std::int32_t kind;
