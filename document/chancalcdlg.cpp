@@ -242,9 +242,7 @@ owl::TResult Dlg::EvCommand(owl::uint id, HWND hWndCtl, owl::uint notifyCode)
 {
     if (hWndCtl && notifyCode == BN_CLICKED && id == static_cast<owl::uint>(kSettingsButton)) {
         if (Doc::SettingsSet* settings = Settings()) {
-            if (auto* page = dynamic_cast<Doc::CXSettingInt*>(settings->Find(kFirstSettingsTab))) {
-                page->SetValue(1);
-            }
+            settings->SetInt(kFirstSettingsTab, 1);
         }
         if (document_) {
             document_->RunSettingsDialog(2);

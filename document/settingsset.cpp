@@ -366,6 +366,13 @@ std::int32_t SettingsSet::GetInt(std::int32_t id) const
     return setting ? setting->Value() : 0;
 }
 
+void SettingsSet::SetInt(std::int32_t id, std::int32_t value)
+{
+    if (auto* setting = FindAs<CXSettingInt>(id)) {
+        setting->SetValue(value);
+    }
+}
+
 std::int32_t SettingsSet::GetLong(std::int32_t id) const
 {
     const auto* setting = GetLongSetting(id);

@@ -87,6 +87,7 @@ public:
     bool GetBool(std::int32_t id) const;
     void SetBool(std::int32_t id, bool value);
     std::int32_t GetInt(std::int32_t id) const; // also the step-of-ten settings
+    void SetInt(std::int32_t id, std::int32_t value);
     std::int32_t GetLong(std::int32_t id) const;
     void SetLong(std::int32_t id, std::int32_t value);
     double GetDouble(std::int32_t id) const;

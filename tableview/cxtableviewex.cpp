@@ -265,8 +265,9 @@ void CXTableViewEx::CmSettings()
     if (!Document()) {
         return;
     }
-    Document()->Settings().SetLong(SettingId::kFirstSettingsTab, 2);
-    Document()->RunSettingsDialog(0);
+    // The dialog opens on its table page, with the analysis type and source channel locked as the view shows them.
+    Document()->Settings().SetInt(SettingId::kFirstSettingsTab, 2);
+    Document()->RunSettingsDialog(1);
 }
 
 void CXTableViewEx::CmAddToTallysheet()

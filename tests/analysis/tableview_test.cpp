@@ -1,6 +1,8 @@
 #include "analysisfixture.h"
 
 #include "controls/bmptxtbutton.h"
+#include "dialogs/settingsdlg.h"
+#include "platform/owl/tabcontrol.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/input.h"
 #include "platform/win/codepage.h"
@@ -81,7 +83,7 @@ protected:
     }
 
     PeakRecording recording{{6000}};
-    AnalysedDocument a{recording.document};
+    AnalysedDocument a{recording.document, true};
     platform::ComPtr<IDocViewClass> tableViewClass;
     host::OpenedView opened;
     CXTableViewEx* view = nullptr;
@@ -241,4 +243,26 @@ TEST_F(TableViewTest, AddingToTheTallysheetTellsTheUserWhatWentWrong)
     EXPECT_EQ(boxes[1], u"Not enough memory for the whole analysis. Please choose a smaller selection to analyze.");
     platform::SetMessageBoxHook(std::move(previousBox));
     a.hostDocument->SetTallysheet({}, 0);
+}
+
+// The Settings button opens the dialog on its table page, with the type and source channel locked.
+TEST_F(TableViewTest, SettingsOpensTheTablePageWithTypeAndSourceLocked)
+{
+    a.doc->Settings().SetInt(SId::kFirstSettingsTab, 0);
+    int selectedTab = -1;
+    bool typeEnabled = true;
+    bool sourceEnabled = true;
+    ui::SetModalHook([&](HWND dialog) {
+        auto* settings = dynamic_cast<CX::Dlg::SettingsDlg*>(owl::TWindow::GetWindowPtr(dialog));
+        ASSERT_NE(settings, nullptr);
+        selectedTab = settings->Tabs()->GetSel();
+        typeEnabled = IsWindowEnabled(settings->TypeCombo()->GetHandle());
+        sourceEnabled = IsWindowEnabled(settings->SourceCombo()->GetHandle());
+        SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    SendMessageW(view->GetHandle(), WM_COMMAND, MAKEWPARAM(CXTableViewEx::kSettingsId, BN_CLICKED), 0);
+    ui::SetModalHook({});
+    EXPECT_EQ(selectedTab, 2);
+    EXPECT_FALSE(typeEnabled);
+    EXPECT_FALSE(sourceEnabled);
 }
