@@ -45,38 +45,285 @@ def write_truth(name, header, rows):
             out.write("\t".join(v if isinstance(v, str) else "%.6g" % v for v in row) + "\n")
 
 
+def write_expected(name, columns, rows, tolerances):
+    """What the analysis table of a recording should hold: a header line naming the block and the table's columns,
+    one line per event, then a line of the tolerance of each column."""
+    with open(os.path.join(HERE, name), "w", newline="\n") as out:
+        out.write("# " + "\t".join(["block"] + columns) + "\n")
+        for block, values in rows:
+            out.write("\t".join([str(block)] + ["%.7g" % v for v in values]) + "\n")
+        out.write("\t".join(["tolerance"] + ["%.3g" % t for t in tolerances]) + "\n")
+
+
+def least_squares_slope(points):
+    """Slope per tick of the least-squares line through points at x = 1..n."""
+    n = len(points)
+    sx = (n + 1) * n * 0.5
+    sxx = sum(i * i for i in range(1, n + 1))
+    sxy = sum(i * y for i, y in enumerate(points, 1))
+    return (n * sxy - sx * sum(points)) / (n * sxx - sx * sx)
+
+
+def cardiac_peaks(x, min_height):
+    """The cardiac peak detector at a minimum width of 0: a maximum that stands more than min_height above the lowest
+    value before it, confirmed by a fall of more than min_height below it."""
+    peaks = []
+    phase = 0
+    low = high = trough = None
+    for t, v in enumerate(x):
+        if phase == 0:
+            low = high = trough = (t, v)
+            phase = 1
+            continue
+        if phase == 2 and v < trough[1]:
+            trough = (t, v)
+            if high[1] - trough[1] > min_height:
+                peaks.append(high[0])
+                phase = 0
+        elif v < low[1]:
+            low = high = (t, v)
+            phase = 1
+        elif v > high[1]:
+            high = (t, v)
+            if high[1] - low[1] > min_height:
+                trough = (t, v)
+                phase = 2
+    return peaks
+
+
+CARDIAC_COLUMNS = ["RMP (mV)", "APA (mV)", "Max dV/dt (mV/s)", "MaxNegSlope (mV/s)", "APD40 (ms)", "APD90 (ms)",
+                   "Triangulation (ms)", "PlateauV1 (mV)", "PlateauV2 (mV)", "TStart (s)", "TRise (ms)", "TFall (ms)"]
+CARDIAC_TIME_COLUMNS = {"APD40 (ms)": 1000.0, "APD90 (ms)": 1000.0, "Triangulation (ms)": 1000.0, "TStart (s)": 1.0,
+                        "TRise (ms)": 1000.0, "TFall (ms)": 1000.0}
+
+
+def cardiac_table(x, interval):
+    """The cardiac analysis table (type 1 at its default settings) of one block of samples in mV, measured as the
+    chain does: peaks over 30 mV; the baseline from the flattest long segment before each peak (5 % noise tolerance,
+    segments of at most 1 s); the action potential from its last sample at 5 % of the height before the peak to its
+    first sample back at the baseline; rise and fall between 10 % and 90 %; repolarisation at 40 % and 90 %; the
+    plateau as the mean of 5 ms around the middle of the 50 % crossings (method 1) and around 30 % of the way from
+    the start to the 10 % crossing (method 2); slopes by least squares over 5 samples and over blocks of 4 ms from
+    5 ms after the peak. Returns one row of CARDIAC_COLUMNS per action potential."""
+    n = len(x)
+    never = 0x7FFFFFFF
+    peaks = cardiac_peaks(x, 30.0)
+    # Baselines: segments of samples within a band of 5 % of their distance from the peak of their first sample.
+    limit_ticks = max(500, int(1000.0 * 0.001 / interval + 0.5))
+    bases = []
+    for i, peak in enumerate(peaks):
+        top = x[peak]
+        best = (0.0, -1.0, -1, -1)
+        segment = None  # [start, first, band, sum, count]
+
+        def close(t, v):
+            nonlocal best, segment
+            mean = segment[3] / segment[4]
+            score = abs(top - mean) * segment[4] * segment[4] * (1.0 / (peak + 1 - t))
+            if score >= best[0]:
+                best = (score, mean, segment[0], segment[0] + segment[4] - 1)
+            segment = [t, v, abs(top - v) * 5.0 * 0.01, v, 1]
+
+        for t in range(peaks[i - 1] + 1 if i else 0, peak):
+            v = x[t]
+            last = t == peak - 1
+            if segment is None:
+                segment = [t, v, abs(top - v) * 5.0 * 0.01, v, 1]
+                if last:
+                    close(t, v)
+            elif abs(v - segment[1]) <= segment[2] and t - segment[0] <= limit_ticks:
+                segment[3] += v
+                segment[4] += 1
+                if last:
+                    close(t, v)
+            else:
+                close(t, v)
+        if best[0] > 0 and best[2] >= 0 and best[3] >= 0:
+            bases.append((best[1], best[3]))
+        else:
+            bases.append((top * 0.999999, peak - 1))
+    earliest = [min(peak, end - 1) for peak, (_, end) in zip(peaks, bases)]
+    limits = earliest[1:] + [never]
+    # Rise start (last sample at or below 5 % before the peak) and fall end (first sample back at the baseline).
+    spans = []
+    position = 0
+    for peak, (base, base_end), following in zip(peaks, bases, limits):
+        top = x[peak]
+        start_level = 0.05 * (top - base) + base
+        rise, fall = -1, -1
+        t = position
+        while t < n and t < following:
+            v = x[t]
+            if t < peak and start_level >= v:
+                rise = t
+            if t > peak and base >= v:
+                fall = t
+                break
+            t += 1
+        position = t
+        if fall < 0:
+            fall = position - 1
+        spans.append((base_end if rise < 0 else rise, fall))
+    # The plateau centres and the end of the tail.
+    centres = []
+    position = 0
+    for peak, (base, _), (start, end), following in zip(peaks, bases, spans, limits):
+        height = x[peak] - base
+        mid = 50 * 0.01 * height + base
+        tenth = height * 0.1 + base
+        rise50 = fall50 = ten = back = -1
+        t = position
+        while t < n and t < following:
+            v = x[t]
+            if t < peak:
+                if rise50 < 0 and v > mid:
+                    rise50 = t
+            elif t <= end:
+                if fall50 < 0 and mid > v:
+                    fall50 = t
+                if ten < 0 and tenth >= v:
+                    ten = t
+            elif v >= base:
+                back = t
+                break
+            t += 1
+        position = t
+        middle = (rise50 + fall50) // 2 if rise50 >= 0 and fall50 >= 0 else -1
+        centre = int((1.0 - 0.3) * start + (ten * 0.3 + 0.5)) if ten >= 0 and start >= 0 else -1
+        centres.append((middle, centre, back))
+    # The final parameters, from one walk over each action potential.
+    rows = []
+    position = 0
+    half_window = int(5.0 / (interval * 1000.0) + 0.5) // 2
+    smooth = 5
+    block = min(1000, max(3, int(4.0 * 0.001 / interval + 0.5)))
+    for peak, (base, base_end), (start, end), (middle, centre, back), following in zip(
+            peaks, bases, spans, centres, limits):
+        top = x[peak]
+        position = max(position, min(peak, base_end - 1))
+        window_ends = [end + 2, start + int(10.0 * 0.001 / interval + 0.5), start + int(11.0 * 0.001 / interval + 0.5) + 1,
+                       min(end + 1, following), back]
+        last = min(following, max(e for e in window_ends if e >= 0), n - 1)
+        level_a = base + 10 * 0.01 * (top - base)
+        level_b = base + 90 * 0.01 * (top - base)
+        rise_a = rise_b = fall_b = fall_a = 0
+        levels = [base * (1.0 - k * 0.1) + top * (k * 0.1) for k in range(10)]
+        falls = [-1] * 10
+        sums = [[middle, 0.0, 0], [centre, 0.0, 0]]
+        ring = []
+        max_slope = None
+        block_ring = []
+        steepest = None
+        for t in range(position, last + 1):
+            v = x[t]
+            if not rise_a and t >= start and v >= level_a:
+                rise_a = t
+            if not rise_b and t >= start and v >= level_b:
+                rise_b = t
+            if not fall_b and t >= peak and v <= level_b:
+                fall_b = t
+            if not fall_a and t >= peak and v <= level_a:
+                fall_a = t
+            for total in sums:
+                if total[0] >= 0 and total[0] - half_window <= t < total[0] + half_window:
+                    total[1] += v
+                    total[2] += 1
+            if start <= t < min(end + 1, following) and t >= peak:
+                for k in range(10):
+                    if falls[k] < 0 and levels[k] >= v:
+                        falls[k] = t
+            if start <= t < end:
+                ring = (ring + [v])[-smooth:]
+                if len(ring) == smooth:
+                    slope = least_squares_slope(ring) / interval
+                    if max_slope is None or slope > max_slope:
+                        max_slope = slope
+            if peak + int(5 * 0.001 / interval + 0.5) <= t < end:
+                block_ring.append(v)
+                if len(block_ring) == block:
+                    slope = -(least_squares_slope(block_ring) / interval)
+                    if steepest is None or slope > steepest:
+                        steepest = slope
+                    block_ring = []
+        position = last + 1
+        apd40 = (falls[6] - start) * interval * 1000.0
+        apd90 = (falls[1] - start) * interval * 1000.0
+        rows.append([base, top - base, max_slope, steepest, apd40, apd90, apd90 - apd40,
+                     sums[0][1] / sums[0][2], sums[1][1] / sums[1][2], start * interval,
+                     (rise_b - rise_a) * interval * 1000.0, (fall_a - fall_b) * interval * 1000.0])
+    return rows
+
+
+def cardiac_potential(k, height, duration):
+    """A ventricular action potential k ms after its onset, over its resting level: a smooth upstroke of about 1 ms,
+    an early repolarisation (phase 1) into a slowly falling plateau, and a smooth repolarisation (phase 3) about
+    duration ms after the onset."""
+    if k < -5.0:
+        return 0.0
+    upstroke = 0.5 * (1.0 + math.tanh((k - 1.0) / 0.25))
+    repolarisation = 1.0 / (1.0 + math.exp((k - duration) / 14.0))
+    plateau = 0.78 + 0.22 * math.exp(-k / 4.0) - 0.12 * k / duration
+    return height * upstroke * repolarisation * plateau
+
+
 def cardiac():
-    """Two blocks of ventricular action potentials at 1 kHz: rest near -80 mV with a slow drift, an upstroke of
-    2 ms to about +30 mV, a plateau and repolarisation; beats 450 to 700 ms apart with varied heights."""
+    """Two blocks of ventricular action potentials at 10 kHz: rest near -80 mV with a slow drift of 1.5 mV and
+    0.3 mV of noise, upstrokes to about +20 mV, plateaus and repolarisation after 200 to 250 ms; beats 450 to 700 ms
+    apart with varied heights. Beside the recording: its events and the analysis table (type 1 at the defaults)
+    measured on the samples without noise, with each column's tolerance for the noise."""
     noise = Noise(20261206)
-    interval = 0.001
+    interval = 0.0001
+    sigma = 0.3
+    decimals = 2
     blocks = []
+    clean_blocks = []
     truth = []
-    for length in (3000, 2500):
-        samples = []
-        onset = int(noise.between(80, 250))
-        onsets = []
-        while onset < length - 400:
-            onsets.append((onset, noise.between(95.0, 120.0)))
-            onset += int(noise.between(450, 700))
-        truth += [(str(len(blocks) + 1), start * interval, height) for start, height in onsets]
+    for length_ms in (3000, 2500):
+        length = int(length_ms * 0.001 / interval)
+        beats = []
+        onset = noise.between(80.0, 250.0)
+        while onset < length_ms - 400:
+            beats.append((onset, noise.between(95.0, 120.0), noise.between(200.0, 250.0)))
+            onset += noise.between(450.0, 700.0)
         drift_phase = noise.between(0.0, 6.28)
+        clean = []
         for t in range(length):
-            v = -80.0 + 1.5 * math.sin(2.0 * math.pi * t * interval / 2.2 + drift_phase)
-            for start, height in onsets:
-                k = t - start
-                if 0 <= k < 2:
-                    v += height * (k + 1) / 2.0
-                elif 2 <= k < 6:
-                    v += height - 0.12 * height * (k - 1) / 4.0          # the notch
-                elif 6 <= k < 180:
-                    v += 0.88 * height - 0.15 * height * (k - 6) / 174.0  # the plateau
-                elif 180 <= k < 280:
-                    v += 0.73 * height * (1.0 - (k - 180) / 100.0)        # repolarisation
-            samples.append([v + noise.gauss(0.3)])
-        blocks.append(samples)
-    write("cardiac.txt", ["Time (s)", "Vm (mV)"], blocks, interval, 1.0, 3)
+            ms = t * interval * 1000.0
+            v = -80.0 + 1.5 * math.sin(2.0 * math.pi * ms / 2200.0 + drift_phase)
+            for start, height, duration in beats:
+                if start - 5.0 <= ms < start + duration + 250.0:
+                    v += cardiac_potential(ms - start, height, duration)
+            clean.append(v)
+        for start, height, duration in beats:
+            rest = -80.0 + 1.5 * math.sin(2.0 * math.pi * start / 2200.0 + drift_phase)
+            top = max(clean[int(start / (interval * 1000.0)):int((start + 10.0) / (interval * 1000.0))])
+            truth.append((str(len(blocks) + 1), start * 0.001, top - rest))
+        clean_blocks.append(clean)
+        blocks.append([[round(v + noise.gauss(sigma), decimals)] for v in clean])
+    write("cardiac.txt", ["Time (s)", "Vm (mV)"], blocks, interval, 1.0, decimals)
     write_truth("cardiac.events.txt", ["block", "onset (s)", "height (mV)"], truth)
+    expected = [(number + 1, row) for number, clean in enumerate(clean_blocks) for row in cardiac_table(clean, interval)]
+    write_expected("cardiac.table.txt", CARDIAC_COLUMNS, expected,
+                   tolerances(expected, clean_blocks, lambda x: cardiac_table(x, interval), sigma, decimals,
+                              [CARDIAC_TIME_COLUMNS.get(c, 0.0) * interval for c in CARDIAC_COLUMNS], 20261207))
+
+
+def tolerances(expected, clean_blocks, measure, sigma, decimals, floors, seed, trials=12, margin=1.5):
+    """The tolerance of each column for the noise: the largest deviation from the noise-free table over trials of
+    the same recording with fresh noise of the same size, times a margin, and at least the column's floor (a tick
+    for the time columns)."""
+    noise = Noise(seed)
+    worst = [0.0] * len(floors)
+    for _ in range(trials):
+        noisy = []
+        for clean in clean_blocks:
+            noisy += measure([round(v + noise.gauss(sigma), decimals) for v in clean])
+        if len(noisy) != len(expected):
+            raise RuntimeError("a noisy trial finds %d events, not %d" % (len(noisy), len(expected)))
+        for (_, want), got in zip(expected, noisy):
+            for c, (a, b) in enumerate(zip(want, got)):
+                worst[c] = max(worst[c], abs(a - b))
+    return [max(margin * w, f) for w, f in zip(worst, floors)]
 
 
 def stimulated_sweeps(seed, sizes, interval, stimulus_ms, pulse_ms, response, sigma):
