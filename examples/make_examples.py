@@ -343,28 +343,32 @@ def stimulated_sweeps(seed, sizes, interval, stimulus_ms, pulse_ms, response, si
 
 def evoked():
     """Three sweeps of 300 ms at 10 kHz: a 0.5 ms stimulus pulse at 50 ms and a postsynaptic response after 2 ms of
-    latency whose height varies from sweep to sweep, rising in 3 ms and decaying with tau 20 ms."""
+    latency whose height varies from sweep to sweep, rising with tau 1 ms and decaying with tau 20 ms, over a
+    resting level near -65 mV that drifts slowly by 0.1 mV."""
 
     def shape(k):
-        return (1.0 - math.exp(-k / 1.0)) * math.exp(-max(k - 3.0, 0.0) / 20.0) if k >= 0 else 0.0
+        return (1.0 - math.exp(-k / 1.0)) * math.exp(-k / 20.0) if k >= 0 else 0.0
 
     def response(sweep, time_ms):
-        return -65.0 + (6.0, 11.0, 15.0)[sweep] * shape(time_ms - 52.0)
+        drift = 0.1 * math.sin(2.0 * math.pi * (sweep * 300.0 + time_ms) / 1700.0)
+        return -65.0 + drift + (6.0, 11.0, 15.0)[sweep] * shape(time_ms - 52.0)
 
     interval = 0.0001
     blocks = stimulated_sweeps(7, (3000, 3000, 3000), interval, 50.0, 0.5, response, 0.15)
     write("evoked.txt", ["Time (ms)", "Vm (mV)", "Stim (V)"], blocks, interval, 1000.0, 4)
     top = max(shape(k / 1000.0) for k in range(20000))  # the shape's maximum, on a 1 us grid
-    write_truth("evoked.events.txt", ["block", "stimulus (s)", "latency (ms)", "height (mV)", "tau (ms)"],
-                [(str(sweep + 1), 0.05, 2.0, height * top, 20.0) for sweep, height in enumerate((6.0, 11.0, 15.0))])
+    write_truth("evoked.events.txt", ["block", "stimulus (s)", "latency (ms)", "height (mV)", "tau (ms)", "rest (mV)"],
+                [(str(sweep + 1), 0.05, 2.0, height * top, 20.0, response(sweep, 50.0))
+                 for sweep, height in enumerate((6.0, 11.0, 15.0))])
 
 
 def popspike():
     """Three sweeps of 100 ms at 20 kHz of an extracellular field: a 0.2 ms stimulus at 15 ms with its artefact, a
-    positive field EPSP and a negative population spike at about 19 ms whose depth grows from sweep to sweep."""
+    positive field EPSP and a negative population spike at about 19 ms whose depth grows from sweep to sweep, over a
+    level that drifts slowly by 0.02 mV."""
 
     def response(sweep, time_ms):
-        v = 0.0
+        v = 0.02 * math.sin(2.0 * math.pi * (sweep * 100.0 + time_ms) / 900.0)
         if 15.0 <= time_ms < 15.4:
             v += 2.5 * math.sin(math.pi * (time_ms - 15.0) / 0.4)        # artefact
         k = time_ms - 16.0
@@ -379,10 +383,26 @@ def popspike():
                 [(str(sweep + 1), 0.015, 0.019, depth) for sweep, depth in enumerate((0.6, 1.2, 1.9))])
 
 
+def neuronal_potential(k, height, ahp):
+    """A neuronal action potential k ms after its onset, over its resting level: a smooth upstroke of about 0.4 ms
+    to its peak near 0.6 ms, a fall of about 0.5 ms below rest and an after-hyperpolarisation of ahp mV that
+    recovers with tau 6 ms."""
+    if k < -2.0:
+        return 0.0
+
+    def rising(x):
+        return 1.0 / (1.0 + math.exp(-x))
+
+    spike = rising((k - 0.3) / 0.06) * (1.0 - rising((k - 1.0) / 0.12))
+    after = rising((k - 1.05) / 0.15) * math.exp(-(k - 1.05) / 6.0)
+    return height * spike - ahp * after
+
+
 def spikes():
-    """Two blocks of 0.6 s at 10 kHz of neuronal action potentials: rest near -65 mV, a 0.6 ms upstroke of 80 to
-    100 mV, a 1 ms fall below rest and an after-hyperpolarisation of 4 to 8 mV that recovers with tau 8 ms; spikes
-    40 to 120 ms apart."""
+    """Two blocks of 0.6 s at 10 kHz of neuronal action potentials: rest near -65 mV with a slow drift of 0.3 mV
+    and 0.15 mV of noise, smooth spikes of 75 to 95 mV and after-hyperpolarisations of 4 to 8 mV that recover with
+    tau 6 ms; spikes 40 to 120 ms apart. The events give each spike's onset, its peak, and its height and AHP
+    depth from the resting level, all of the samples without noise."""
     noise = Noise(5150)
     interval = 0.0001
     blocks = []
@@ -393,28 +413,30 @@ def spikes():
         while onset < length - 300:
             spikes.append((onset, noise.between(80.0, 100.0), noise.between(4.0, 8.0)))
             onset += int(noise.between(400, 1200))
-        truth += [(str(len(blocks) + 1), start * interval, (start + 5) * interval, height, ahp)
-                  for start, height, ahp in spikes]
-        samples = []
+        drift_phase = noise.between(0.0, 6.28)
+        clean = []
         for t in range(length):
-            v = -65.0
+            v = -65.0 + 0.3 * math.sin(2.0 * math.pi * t * interval / 1.9 + drift_phase)
             for start, height, ahp in spikes:
-                k = t - start
-                if 0 <= k < 6:
-                    v += height * (k + 1) / 6.0                              # upstroke, peak at k = 5
-                elif 6 <= k < 16:
-                    v += height - (height + ahp) * (k - 5) / 10.0           # fall to -ahp at k = 15
-                elif k >= 16:
-                    v -= ahp * math.exp(-(k - 15) / 80.0)                   # after-hyperpolarisation
-            samples.append([v + noise.gauss(0.15)])
-        blocks.append(samples)
-    write("spikes.txt", ["Time (s)", "Vm (mV)"], blocks, interval, 1.0, 3)
-    write_truth("spikes.events.txt", ["block", "onset (s)", "peak (s)", "height (mV)", "ahp (mV)"], truth)
+                if t >= start - 20:
+                    v += neuronal_potential((t - start) * interval * 1000.0, height, ahp)
+            clean.append(v)
+        for start, height, ahp in spikes:
+            rest = -65.0 + 0.3 * math.sin(2.0 * math.pi * start * interval / 1.9 + drift_phase)
+            top = max(range(start, start + 20), key=lambda t: clean[t])
+            trough = min(clean[start + 10:start + 100])
+            truth.append((str(len(blocks) + 1), start * interval, top * interval, clean[top] - rest, rest - trough,
+                          rest))
+        blocks.append([[v + noise.gauss(0.15)] for v in clean])
+    write("spikes.txt", ["Time (s)", "Vm (mV)"], blocks, interval, 1.0, 2)
+    write_truth("spikes.events.txt", ["block", "onset (s)", "peak (s)", "height (mV)", "ahp (mV)", "rest (mV)"],
+                truth)
 
 
 def currents():
-    """Two blocks of 0.8 s at 10 kHz of synaptic currents in voltage clamp: a holding current near -30 pA with 2 pA
-    of noise and inward events of 15 to 60 pA that rise with tau 0.3 ms and decay with tau 4 ms, 15 to 90 ms apart."""
+    """Two blocks of 0.8 s at 10 kHz of synaptic currents in voltage clamp: a holding current near -30 pA that drifts
+    slowly by 1.5 pA, with 2 pA of noise, and inward events of 15 to 60 pA that rise with tau 0.3 ms and decay with
+    tau 4 ms, 15 to 90 ms apart."""
     noise = Noise(3003)
     interval = 0.0001
     rise, decay = 0.3, 4.0  # ms
@@ -432,7 +454,7 @@ def currents():
                   for start, amplitude in events]
         samples = []
         for t in range(length):
-            v = -30.0
+            v = -30.0 + 1.5 * math.sin(2.0 * math.pi * (len(blocks) * 0.8 + t * interval) / 2.3)
             for start, amplitude in events:
                 k = (t - start) * interval * 1000.0
                 if k >= 0:

@@ -361,18 +361,18 @@ TEST(CommandLine, AnalyseMeasuresTheGeneratedEventsOfEachType)
         {"cardiac", {"--type", "1"},
          {{"TStart (s)", 1, 1.0, 0.0025}, {"APA (mV)", 2, 1.0, 3.0}, {"RMP (mV)", -1, -80.0, 2.5}}},
         // Evoked responses to a stimulus placed at 50 ms, responses of at least 3 mV: 2 ms of latency, the height of
-        // the noise-free response, its decay and the -65 mV baseline.
+        // the noise-free response, its decay and the resting level (near -65 mV, drifting slowly) as the baseline.
         {"evoked", {"--type", "3", "--set", "1000=2", "--set", "1005=50", "--set", "1006=0.003"},
          {{"Latency (ms)", 2, 1.0, 0.3}, {"Height (mV)", 3, 1.0, 0.6}, {"Tau (s)", 4, 0.001, 0.002},
-          {"Baseline (mV)", -1, -65.0, 0.3}}},
+          {"Baseline (mV)", 5, 1.0, 0.3}}},
         // Population spikes after the stimulus artefact at 15 ms, at the defaults: the spike's depth, and a start
         // between the artefact and the spike's trough at 19 ms.
         {"popspike", {"--type", "4"},
          {{"PopSpikeHeight (mV)", 3, 1.0, 0.1}, {"TStart (s)", -1, 0.0175, 0.0015}}},
-        // Neuronal action potentials, narrower than the default minimum width of 4 ms.
+        // Neuronal action potentials, narrower than the default minimum width of 4 ms, over a slowly drifting rest.
         {"spikes", {"--type", "5", "--set", "1035=0.5"},
          {{"TStart (s)", 1, 1.0, 0.0003}, {"APA (mV)", 3, 1.0, 2.0}, {"AHPAmplitude (mV)", 4, -1.0, 1.0},
-          {"RMP (mV)", -1, -65.0, 0.8}}},
+          {"RMP (mV)", 5, 1.0, 0.8}}},
         // The same spikes as general peaks, found by the host's detection at its defaults.
         {"spikes", {"--type", "0"}, {{"TStart (s)", 1, 1.0, 0.0003}, {"Height (mV)", 3, 1.0, 2.0}}},
         // Cardiac action potentials as general peaks. They last 280 ms and come 450 to 700 ms apart, so half a second
