@@ -91,20 +91,19 @@ def cardiac_peaks(x, min_height):
     return peaks
 
 
-CARDIAC_COLUMNS = ["RMP (mV)", "APA (mV)", "Max dV/dt (mV/s)", "MaxNegSlope (mV/s)", "APD40 (ms)", "APD90 (ms)",
-                   "Triangulation (ms)", "PlateauV1 (mV)", "PlateauV2 (mV)", "TStart (s)", "TRise (ms)", "TFall (ms)"]
-CARDIAC_TIME_COLUMNS = {"APD40 (ms)": 1000.0, "APD90 (ms)": 1000.0, "Triangulation (ms)": 1000.0, "TStart (s)": 1.0,
-                        "TRise (ms)": 1000.0, "TFall (ms)": 1000.0}
+NAN = float("nan")
 
 
-def cardiac_table(x, interval):
-    """The cardiac analysis table (type 1 at its default settings) of one block of samples in mV, measured as the
-    chain does: peaks over 30 mV; the baseline from the flattest long segment before each peak (5 % noise tolerance,
-    segments of at most 1 s); the action potential from its last sample at 5 % of the height before the peak to its
-    first sample back at the baseline; rise and fall between 10 % and 90 %; repolarisation at 40 % and 90 %; the
-    plateau as the mean of 5 ms around the middle of the 50 % crossings (method 1) and around 30 % of the way from
-    the start to the 10 % crossing (method 2); slopes by least squares over 5 samples and over blocks of 4 ms from
-    5 ms after the peak. Returns one row of CARDIAC_COLUMNS per action potential."""
+def peak_chain(x, interval, start_percent):
+    """The final parameters of the peak chain at the document's defaults for action potentials, measured on one
+    block of samples in mV as the chain does: peaks over 30 mV; the baseline from the flattest long segment before
+    each peak (5 % noise tolerance, segments of at most 1 s); the event from its last sample at start_percent % of
+    the height before the peak to its first sample back at the baseline, and its tail until the signal is back on the
+    peak's side of the baseline; rise and fall between 10 % and 90 %; widths and repolarisation durations at the
+    levels 0 % to 90 %; the plateau as the mean of 5 ms around the middle of the 50 % crossings (method 1) and
+    around 30 % of the way from the start to the 10 % crossing (method 2); slopes by least squares over 5 samples
+    and over blocks of 4 ms from 5 ms after the peak. Returns a dictionary of parameters per event, in mV, mV/s,
+    mV.s and s; a parameter the chain leaves empty is NaN."""
     n = len(x)
     never = 0x7FFFFFFF
     peaks = cardiac_peaks(x, 30.0)
@@ -144,12 +143,12 @@ def cardiac_table(x, interval):
             bases.append((top * 0.999999, peak - 1))
     earliest = [min(peak, end - 1) for peak, (_, end) in zip(peaks, bases)]
     limits = earliest[1:] + [never]
-    # Rise start (last sample at or below 5 % before the peak) and fall end (first sample back at the baseline).
+    # Start (last sample at or below start_percent % before the peak) and end (first sample back at the baseline).
     spans = []
     position = 0
     for peak, (base, base_end), following in zip(peaks, bases, limits):
         top = x[peak]
-        start_level = 0.05 * (top - base) + base
+        start_level = start_percent * 0.01 * (top - base) + base
         rise, fall = -1, -1
         t = position
         while t < n and t < following:
@@ -164,7 +163,7 @@ def cardiac_table(x, interval):
         if fall < 0:
             fall = position - 1
         spans.append((base_end if rise < 0 else rise, fall))
-    # The plateau centres and the end of the tail.
+    # The plateau centres, the tail's overshoot beyond the baseline and its end.
     centres = []
     position = 0
     for peak, (base, _), (start, end), following in zip(peaks, bases, spans, limits):
@@ -172,6 +171,7 @@ def cardiac_table(x, interval):
         mid = 50 * 0.01 * height + base
         tenth = height * 0.1 + base
         rise50 = fall50 = ten = back = -1
+        overshoot = 0.0
         t = position
         while t < n and t < following:
             v = x[t]
@@ -186,34 +186,38 @@ def cardiac_table(x, interval):
             elif v >= base:
                 back = t
                 break
+            elif abs(v - base) > abs(overshoot):
+                overshoot = v - base
             t += 1
         position = t
         middle = (rise50 + fall50) // 2 if rise50 >= 0 and fall50 >= 0 else -1
         centre = int((1.0 - 0.3) * start + (ten * 0.3 + 0.5)) if ten >= 0 and start >= 0 else -1
-        centres.append((middle, centre, back))
-    # The final parameters, from one walk over each action potential.
-    rows = []
+        centres.append((middle, centre, back, overshoot if back >= 0 else NAN))
+    # The final parameters, from one walk over each event.
+    events = []
     position = 0
     half_window = int(5.0 / (interval * 1000.0) + 0.5) // 2
     smooth = 5
     block = min(1000, max(3, int(4.0 * 0.001 / interval + 0.5)))
-    for peak, (base, base_end), (start, end), (middle, centre, back), following in zip(
+    for peak, (base, base_end), (start, end), (middle, centre, back, overshoot), following in zip(
             peaks, bases, spans, centres, limits):
         top = x[peak]
         position = max(position, min(peak, base_end - 1))
-        window_ends = [end + 2, start + int(10.0 * 0.001 / interval + 0.5), start + int(11.0 * 0.001 / interval + 0.5) + 1,
-                       min(end + 1, following), back]
+        window_ends = [end + 2, start + int(10.0 * 0.001 / interval + 0.5),
+                       start + int(11.0 * 0.001 / interval + 0.5) + 1, min(end + 1, following), back]
         last = min(following, max(e for e in window_ends if e >= 0), n - 1)
         level_a = base + 10 * 0.01 * (top - base)
         level_b = base + 90 * 0.01 * (top - base)
         rise_a = rise_b = fall_b = fall_a = 0
         levels = [base * (1.0 - k * 0.1) + top * (k * 0.1) for k in range(10)]
+        rises = [-1] * 10
         falls = [-1] * 10
         sums = [[middle, 0.0, 0], [centre, 0.0, 0]]
+        peak_area = after_area = 0.0
         ring = []
-        max_slope = None
+        max_slope = NAN
         block_ring = []
-        steepest = None
+        steepest = NAN
         for t in range(position, last + 1):
             v = x[t]
             if not rise_a and t >= start and v >= level_a:
@@ -228,30 +232,76 @@ def cardiac_table(x, interval):
                 if total[0] >= 0 and total[0] - half_window <= t < total[0] + half_window:
                     total[1] += v
                     total[2] += 1
-            if start <= t < min(end + 1, following) and t >= peak:
+            if start <= t < min(end + 1, following):
                 for k in range(10):
-                    if falls[k] < 0 and levels[k] >= v:
+                    if t < peak:
+                        if levels[k] > v:
+                            rises[k] = t + 1
+                        elif rises[k] < 0:
+                            rises[k] = t
+                    elif falls[k] < 0 and levels[k] >= v:
                         falls[k] = t
             if start <= t < end:
                 ring = (ring + [v])[-smooth:]
                 if len(ring) == smooth:
                     slope = least_squares_slope(ring) / interval
-                    if max_slope is None or slope > max_slope:
+                    if not slope <= max_slope:
                         max_slope = slope
+            if start <= t < end + 1:
+                peak_area += v - base
+            if end <= t < back:
+                after_area += v - base
             if peak + int(5 * 0.001 / interval + 0.5) <= t < end:
                 block_ring.append(v)
                 if len(block_ring) == block:
                     slope = -(least_squares_slope(block_ring) / interval)
-                    if steepest is None or slope > steepest:
+                    if not slope <= steepest:
                         steepest = slope
                     block_ring = []
         position = last + 1
-        apd40 = (falls[6] - start) * interval * 1000.0
-        apd90 = (falls[1] - start) * interval * 1000.0
-        rows.append([base, top - base, max_slope, steepest, apd40, apd90, apd90 - apd40,
-                     sums[0][1] / sums[0][2], sums[1][1] / sums[1][2], start * interval,
-                     (rise_b - rise_a) * interval * 1000.0, (fall_a - fall_b) * interval * 1000.0])
-    return rows
+        if falls[0] < 0 and end > 0:
+            falls[0] = end
+        apd = {j: (falls[10 - j // 10] - start) * interval if falls[10 - j // 10] >= 0 else NAN for j in range(10, 100, 10)}
+        width = (end - start) * interval
+        after_width = (back - end) * interval if back >= 0 and end > start else NAN
+        events.append({
+            "RMP": base, "APA": top - base, "TimeToPeak": (peak - start) * interval, "Max dV/dt": max_slope,
+            "MaxNegSlope": steepest, "APD40": apd[40], "APD90": apd[90], "Triangulation": apd[90] - apd[40],
+            "PlateauV1": sums[0][1] / sums[0][2] if sums[0][2] else NAN,
+            "PlateauV2": sums[1][1] / sums[1][2] if sums[1][2] else NAN, "TStart": start * interval,
+            "TRise": (rise_b - rise_a) * interval if rise_b - rise_a >= 0 else NAN,
+            "TFall": (fall_a - fall_b) * interval if fall_a - fall_b >= 0 else NAN,
+            "Width50": (falls[5] - rises[5]) * interval if falls[5] > rises[5] >= 0 else NAN, "Width": width,
+            "PeakArea": peak_area * interval, "AHPAmplitude": overshoot, "AHPWidth": after_width,
+            "AHPArea": after_area * interval if back >= 0 and end > start else NAN, "APDtot": after_width + width})
+    return events
+
+
+def table_of(columns, events):
+    """The rows of a table: the value of each (column, parameter, factor) of every event, in the column's unit."""
+    return [[event[parameter] * factor for _, parameter, factor in columns] for event in events]
+
+
+# The main job's table of each example: the column as the table heads it, the parameter, and the factor to its unit.
+CARDIAC_COLUMNS = [("RMP (mV)", "RMP", 1.0), ("APA (mV)", "APA", 1.0), ("Max dV/dt (mV/s)", "Max dV/dt", 1.0),
+                   ("MaxNegSlope (mV/s)", "MaxNegSlope", 1.0), ("APD40 (ms)", "APD40", 1000.0),
+                   ("APD90 (ms)", "APD90", 1000.0), ("Triangulation (ms)", "Triangulation", 1000.0),
+                   ("PlateauV1 (mV)", "PlateauV1", 1.0), ("PlateauV2 (mV)", "PlateauV2", 1.0),
+                   ("TStart (s)", "TStart", 1.0), ("TRise (ms)", "TRise", 1000.0), ("TFall (ms)", "TFall", 1000.0)]
+SPIKE_COLUMNS = [("RMP (mV)", "RMP", 1.0), ("TimeToPeak (ms)", "TimeToPeak", 1000.0), ("APA (mV)", "APA", 1.0),
+                 ("Max dV/dt (mV/s)", "Max dV/dt", 1.0), ("MaxNegSlope (mV/s)", "MaxNegSlope", 1.0),
+                 ("Width50 (ms)", "Width50", 1000.0), ("Width (ms)", "Width", 1000.0),
+                 ("PeakArea (mV.s)", "PeakArea", 1.0), ("AHPAmplitude (mV)", "AHPAmplitude", 1.0),
+                 ("AHPWidth (ms)", "AHPWidth", 1000.0), ("AHPArea (mV.s)", "AHPArea", 1.0),
+                 ("APDtot (ms)", "APDtot", 1000.0), ("TStart (s)", "TStart", 1.0), ("TRise (ms)", "TRise", 1000.0),
+                 ("TFall (ms)", "TFall", 1000.0)]
+TIME_PARAMETERS = {"TimeToPeak", "APD40", "APD90", "Triangulation", "TStart", "TRise", "TFall", "Width50", "Width",
+                   "AHPWidth", "APDtot"}
+
+
+def tick_floors(columns, interval):
+    """A tick in the unit of each time column, nothing for the others: the least tolerance of a column."""
+    return [factor * interval if parameter in TIME_PARAMETERS else 0.0 for _, parameter, factor in columns]
 
 
 def cardiac_potential(k, height, duration):
@@ -302,28 +352,31 @@ def cardiac():
         blocks.append([[round(v + noise.gauss(sigma), decimals)] for v in clean])
     write("cardiac.txt", ["Time (s)", "Vm (mV)"], blocks, interval, 1.0, decimals)
     write_truth("cardiac.events.txt", ["block", "onset (s)", "height (mV)"], truth)
-    expected = [(number + 1, row) for number, clean in enumerate(clean_blocks) for row in cardiac_table(clean, interval)]
-    write_expected("cardiac.table.txt", CARDIAC_COLUMNS, expected,
-                   tolerances(expected, clean_blocks, lambda x: cardiac_table(x, interval), sigma, decimals,
-                              [CARDIAC_TIME_COLUMNS.get(c, 0.0) * interval for c in CARDIAC_COLUMNS], 20261207))
+    write_table("cardiac.table.txt", CARDIAC_COLUMNS, clean_blocks, lambda x: peak_chain(x, interval, 5), sigma,
+                decimals, tick_floors(CARDIAC_COLUMNS, interval), 20261207)
 
 
-def tolerances(expected, clean_blocks, measure, sigma, decimals, floors, seed, trials=12, margin=1.5):
-    """The tolerance of each column for the noise: the largest deviation from the noise-free table over trials of
-    the same recording with fresh noise of the same size, times a margin, and at least the column's floor (a tick
-    for the time columns)."""
+def write_table(name, columns, clean_blocks, measure, sigma, decimals, floors, seed, trials=12, margin=1.5):
+    """Writes the table that measure (samples -> events) gives on the samples without noise, and the tolerance of
+    each column for the noise: the largest deviation from it over trials of the same recording with fresh noise of
+    the same size, times a margin, and at least the column's floor. A column that the noise-free table leaves empty
+    is expected empty."""
+    expected = [(number + 1, row) for number, clean in enumerate(clean_blocks)
+                for row in table_of(columns, measure(clean))]
     noise = Noise(seed)
-    worst = [0.0] * len(floors)
+    worst = [0.0] * len(columns)
     for _ in range(trials):
         noisy = []
         for clean in clean_blocks:
-            noisy += measure([round(v + noise.gauss(sigma), decimals) for v in clean])
+            noisy += table_of(columns, measure([round(v + noise.gauss(sigma), decimals) for v in clean]))
         if len(noisy) != len(expected):
-            raise RuntimeError("a noisy trial finds %d events, not %d" % (len(noisy), len(expected)))
+            raise RuntimeError("%s: a noisy trial finds %d events, not %d" % (name, len(noisy), len(expected)))
         for (_, want), got in zip(expected, noisy):
             for c, (a, b) in enumerate(zip(want, got)):
-                worst[c] = max(worst[c], abs(a - b))
-    return [max(margin * w, f) for w, f in zip(worst, floors)]
+                if not math.isnan(a) and not math.isnan(b):
+                    worst[c] = max(worst[c], abs(a - b))
+    write_expected(name, [column for column, _, _ in columns], expected,
+                   [max(margin * w, f) for w, f in zip(worst, floors)])
 
 
 def stimulated_sweeps(seed, sizes, interval, stimulus_ms, pulse_ms, response, sigma):
@@ -406,6 +459,7 @@ def spikes():
     noise = Noise(5150)
     interval = 0.0001
     blocks = []
+    clean_blocks = []
     truth = []
     for length in (6000, 6000):
         spikes = []
@@ -427,10 +481,13 @@ def spikes():
             trough = min(clean[start + 10:start + 100])
             truth.append((str(len(blocks) + 1), start * interval, top * interval, clean[top] - rest, rest - trough,
                           rest))
+        clean_blocks.append(clean)
         blocks.append([[v + noise.gauss(0.15)] for v in clean])
     write("spikes.txt", ["Time (s)", "Vm (mV)"], blocks, interval, 1.0, 2)
     write_truth("spikes.events.txt", ["block", "onset (s)", "peak (s)", "height (mV)", "ahp (mV)", "rest (mV)"],
                 truth)
+    write_table("spikes.table.txt", SPIKE_COLUMNS, clean_blocks, lambda x: peak_chain(x, interval, 12), 0.15, 2,
+                tick_floors(SPIKE_COLUMNS, interval), 5151)
 
 
 def currents():
