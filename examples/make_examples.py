@@ -94,24 +94,27 @@ def cardiac_peaks(x, min_height):
 NAN = float("nan")
 
 
-def peak_chain(x, interval, start_percent):
-    """The final parameters of the peak chain at the document's defaults for action potentials, measured on one
-    block of samples in mV as the chain does: peaks over 30 mV; the baseline from the flattest long segment before
-    each peak (5 % noise tolerance, segments of at most 1 s); the event from its last sample at start_percent % of
+def peak_chain(x, interval, peaks, start_percent, stimuli=None, window=None, fit_tau=False):
+    """The final parameters of the peak chain at the document's defaults, measured on one block of samples in mV as
+    the chain does, for the peaks found by a detector (with their stimuli and the baseline's search window in ticks
+    after the stimulus, when there are): the baseline from the flattest long segment before each peak (5 % noise
+    tolerance, segments of at most 1 s); the event from its last sample at start_percent % of
     the height before the peak to its first sample back at the baseline, and its tail until the signal is back on the
     peak's side of the baseline; rise and fall between 10 % and 90 %; widths and repolarisation durations at the
     levels 0 % to 90 %; the plateau as the mean of 5 ms around the middle of the 50 % crossings (method 1) and
     around 30 % of the way from the start to the 10 % crossing (method 2); slopes by least squares over 5 samples
-    and over blocks of 4 ms from 5 ms after the peak. Returns a dictionary of parameters per event, in mV, mV/s,
-    mV.s and s; a parameter the chain leaves empty is NaN."""
+    and over blocks of 4 ms from 5 ms after the peak; with fit_tau, the time constant of an exponential decay to the
+    baseline fitted from the 50 % crossing to the return to the baseline. Returns a dictionary of parameters per
+    event, in mV, mV/s, mV.s and s; a parameter the chain leaves empty is NaN."""
     n = len(x)
     never = 0x7FFFFFFF
-    peaks = cardiac_peaks(x, 30.0)
+    stimuli = stimuli or [-1] * len(peaks)
     # Baselines: segments of samples within a band of 5 % of their distance from the peak of their first sample.
     limit_ticks = max(500, int(1000.0 * 0.001 / interval + 0.5))
     bases = []
-    for i, peak in enumerate(peaks):
+    for i, (peak, stimulus) in enumerate(zip(peaks, stimuli)):
         top = x[peak]
+        first, last_tick = (stimulus + window[0], stimulus + window[1]) if window and stimulus >= 0 else (-1, -1)
         best = (0.0, -1.0, -1, -1)
         segment = None  # [start, first, band, sum, count]
 
@@ -119,7 +122,7 @@ def peak_chain(x, interval, start_percent):
             nonlocal best, segment
             mean = segment[3] / segment[4]
             score = abs(top - mean) * segment[4] * segment[4] * (1.0 / (peak + 1 - t))
-            if score >= best[0]:
+            if score >= best[0] and (first < 0 or t > first):
                 best = (score, mean, segment[0], segment[0] + segment[4] - 1)
             segment = [t, v, abs(top - v) * 5.0 * 0.01, v, 1]
 
@@ -127,6 +130,8 @@ def peak_chain(x, interval, start_percent):
             v = x[t]
             last = t == peak - 1
             if segment is None:
+                if last_tick > 0 and t > last_tick:
+                    continue
                 segment = [t, v, abs(top - v) * 5.0 * 0.01, v, 1]
                 if last:
                     close(t, v)
@@ -141,7 +146,8 @@ def peak_chain(x, interval, start_percent):
             bases.append((best[1], best[3]))
         else:
             bases.append((top * 0.999999, peak - 1))
-    earliest = [min(peak, end - 1) for peak, (_, end) in zip(peaks, bases)]
+    earliest = [min([peak, end - 1] + ([stimulus] if stimulus >= 0 else []))
+                for peak, stimulus, (_, end) in zip(peaks, stimuli, bases)]
     limits = earliest[1:] + [never]
     # Start (last sample at or below start_percent % before the peak) and end (first sample back at the baseline).
     spans = []
@@ -170,7 +176,9 @@ def peak_chain(x, interval, start_percent):
         height = x[peak] - base
         mid = 50 * 0.01 * height + base
         tenth = height * 0.1 + base
-        rise50 = fall50 = ten = back = -1
+        tau_start_level = 50 * 0.01 * height + base
+        tau_end_level = (0 * 0.01 + 0.000005) * height + base
+        rise50 = fall50 = ten = back = tau_first = tau_last = -1
         overshoot = 0.0
         t = position
         while t < n and t < following:
@@ -183,6 +191,10 @@ def peak_chain(x, interval, start_percent):
                     fall50 = t
                 if ten < 0 and tenth >= v:
                     ten = t
+                if tau_first < 0 and tau_start_level >= v:
+                    tau_first = t
+                if tau_last < 0 and tau_end_level >= v:
+                    tau_last = t
             elif v >= base:
                 back = t
                 break
@@ -192,19 +204,21 @@ def peak_chain(x, interval, start_percent):
         position = t
         middle = (rise50 + fall50) // 2 if rise50 >= 0 and fall50 >= 0 else -1
         centre = int((1.0 - 0.3) * start + (ten * 0.3 + 0.5)) if ten >= 0 and start >= 0 else -1
-        centres.append((middle, centre, back, overshoot if back >= 0 else NAN))
+        centres.append((middle, centre, back, overshoot if back >= 0 else NAN, tau_first, tau_last))
     # The final parameters, from one walk over each event.
     events = []
     position = 0
     half_window = int(5.0 / (interval * 1000.0) + 0.5) // 2
     smooth = 5
     block = min(1000, max(3, int(4.0 * 0.001 / interval + 0.5)))
-    for peak, (base, base_end), (start, end), (middle, centre, back, overshoot), following in zip(
-            peaks, bases, spans, centres, limits):
+    for peak, stimulus, (base, _), (start, end), (middle, centre, back, overshoot, tau_first, tau_last), needed, \
+            following in zip(peaks, stimuli, bases, spans, centres, earliest, limits):
         top = x[peak]
-        position = max(position, min(peak, base_end - 1))
-        window_ends = [end + 2, start + int(10.0 * 0.001 / interval + 0.5),
-                       start + int(11.0 * 0.001 / interval + 0.5) + 1, min(end + 1, following), back]
+        position = max(position, needed)
+        anchor = stimulus if window else start
+        window_ends = [end + 2, anchor + int(10.0 * 0.001 / interval + 0.5),
+                       anchor + int(11.0 * 0.001 / interval + 0.5) + 1, min(end + 1, following), back, tau_last + 1]
+        decay = []
         last = min(following, max(e for e in window_ends if e >= 0), n - 1)
         level_a = base + 10 * 0.01 * (top - base)
         level_b = base + 90 * 0.01 * (top - base)
@@ -249,6 +263,8 @@ def peak_chain(x, interval, start_percent):
                         max_slope = slope
             if start <= t < end + 1:
                 peak_area += v - base
+            if start >= 0 and tau_first >= 0 and tau_first <= t < tau_last + 1:
+                decay.append(v)
             if end <= t < back:
                 after_area += v - base
             if peak + int(5 * 0.001 / interval + 0.5) <= t < end:
@@ -273,8 +289,39 @@ def peak_chain(x, interval, start_percent):
             "TFall": (fall_a - fall_b) * interval if fall_a - fall_b >= 0 else NAN,
             "Width50": (falls[5] - rises[5]) * interval if falls[5] > rises[5] >= 0 else NAN, "Width": width,
             "PeakArea": peak_area * interval, "AHPAmplitude": overshoot, "AHPWidth": after_width,
-            "AHPArea": after_area * interval if back >= 0 and end > start else NAN, "APDtot": after_width + width})
+            "AHPArea": after_area * interval if back >= 0 and end > start else NAN, "APDtot": after_width + width,
+            "Latency": (start - stimulus) * interval if stimulus >= 0 else NAN, "Height": top - base,
+            "Baseline": base, "ResponseArea": peak_area * interval,
+            "Tau": decay_time_constant(decay, interval, base) if fit_tau else NAN})
     return events
+
+
+def decay_time_constant(samples, interval, asymptote):
+    """The time constant (s) of the exponential decay to a fixed asymptote that fits the samples best (least
+    squares; its amplitude follows from the time constant), found by a golden-section search; NaN for fewer than two
+    samples."""
+    if len(samples) < 2:
+        return NAN
+    ys = [v - asymptote for v in samples]
+
+    def misfit(log_tau):
+        decay = [math.exp(-i * interval / math.exp(log_tau)) for i in range(len(ys))]
+        return -sum(y * e for y, e in zip(ys, decay)) ** 2 / sum(e * e for e in decay)
+
+    low, high = math.log(interval), math.log(1000.0 * interval * len(ys))
+    golden = (math.sqrt(5.0) - 1.0) / 2.0
+    a, b = high - golden * (high - low), low + golden * (high - low)
+    fa, fb = misfit(a), misfit(b)
+    while high - low > 1e-7:
+        if fa < fb:
+            high, b, fb = b, a, fa
+            a = high - golden * (high - low)
+            fa = misfit(a)
+        else:
+            low, a, fa = a, b, fb
+            b = low + golden * (high - low)
+            fb = misfit(b)
+    return math.exp((low + high) / 2.0)
 
 
 def table_of(columns, events):
@@ -295,8 +342,12 @@ SPIKE_COLUMNS = [("RMP (mV)", "RMP", 1.0), ("TimeToPeak (ms)", "TimeToPeak", 100
                  ("AHPWidth (ms)", "AHPWidth", 1000.0), ("AHPArea (mV.s)", "AHPArea", 1.0),
                  ("APDtot (ms)", "APDtot", 1000.0), ("TStart (s)", "TStart", 1.0), ("TRise (ms)", "TRise", 1000.0),
                  ("TFall (ms)", "TFall", 1000.0)]
+EVOKED_COLUMNS = [("Baseline (mV)", "Baseline", 1.0), ("TStart (s)", "TStart", 1.0), ("TRise (ms)", "TRise", 1000.0),
+                  ("TFall (ms)", "TFall", 1000.0), ("TimeToPeak (ms)", "TimeToPeak", 1000.0),
+                  ("Latency (ms)", "Latency", 1000.0), ("ResponseArea (mV.s)", "ResponseArea", 1.0),
+                  ("Width50 (ms)", "Width50", 1000.0), ("Height (mV)", "Height", 1.0), ("Tau (s)", "Tau", 1.0)]
 TIME_PARAMETERS = {"TimeToPeak", "APD40", "APD90", "Triangulation", "TStart", "TRise", "TFall", "Width50", "Width",
-                   "AHPWidth", "APDtot"}
+                   "AHPWidth", "APDtot", "Latency"}
 
 
 def tick_floors(columns, interval):
@@ -352,7 +403,7 @@ def cardiac():
         blocks.append([[round(v + noise.gauss(sigma), decimals)] for v in clean])
     write("cardiac.txt", ["Time (s)", "Vm (mV)"], blocks, interval, 1.0, decimals)
     write_truth("cardiac.events.txt", ["block", "onset (s)", "height (mV)"], truth)
-    write_table("cardiac.table.txt", CARDIAC_COLUMNS, clean_blocks, lambda x: peak_chain(x, interval, 5), sigma,
+    write_table("cardiac.table.txt", CARDIAC_COLUMNS, clean_blocks, lambda x: peak_chain(x, interval, cardiac_peaks(x, 30.0), 5), sigma,
                 decimals, tick_floors(CARDIAC_COLUMNS, interval), 20261207)
 
 
@@ -397,22 +448,56 @@ def stimulated_sweeps(seed, sizes, interval, stimulus_ms, pulse_ms, response, si
 def evoked():
     """Three sweeps of 300 ms at 10 kHz: a 0.5 ms stimulus pulse at 50 ms and a postsynaptic response after 2 ms of
     latency whose height varies from sweep to sweep, rising with tau 1 ms and decaying with tau 20 ms, over a
-    resting level near -65 mV that drifts slowly by 0.1 mV."""
+    resting level near -65 mV that runs down slowly by 0.2 mV over the three sweeps. Beside the recording: its events
+    and the analysis table (type 3, the stimulus placed at 50 ms, responses of at least 3 mV) measured on the samples
+    without noise, with each column's tolerance for the noise."""
 
     def shape(k):
         return (1.0 - math.exp(-k / 1.0)) * math.exp(-k / 20.0) if k >= 0 else 0.0
 
     def response(sweep, time_ms):
-        drift = 0.1 * math.sin(2.0 * math.pi * (sweep * 300.0 + time_ms) / 1700.0)
+        drift = 0.1 * math.cos(2.0 * math.pi * (sweep * 300.0 + time_ms) / 1800.0)
         return -65.0 + drift + (6.0, 11.0, 15.0)[sweep] * shape(time_ms - 52.0)
 
     interval = 0.0001
-    blocks = stimulated_sweeps(7, (3000, 3000, 3000), interval, 50.0, 0.5, response, 0.15)
+    sizes = (3000, 3000, 3000)
+    blocks = stimulated_sweeps(7, sizes, interval, 50.0, 0.5, response, 0.15)
     write("evoked.txt", ["Time (ms)", "Vm (mV)", "Stim (V)"], blocks, interval, 1000.0, 4)
+    clean_blocks = [[response(sweep, t * interval * 1000.0) for t in range(length)] for sweep, length in enumerate(sizes)]
+    stimulus = int(50.0 / (interval * 1000.0) + 0.5)
+    window = (0, int(100.0 / (interval * 1000.0) + 0.5))
+
+    def measure(x):
+        peaks = evoked_peaks(x, stimulus, 3.0, window)
+        return peak_chain(x, interval, peaks, 5, [stimulus] * len(peaks), window, fit_tau=True)
+
+    write_table("evoked.table.txt", EVOKED_COLUMNS, clean_blocks, measure, 0.15, 4,
+                tick_floors(EVOKED_COLUMNS, interval), 8)
     top = max(shape(k / 1000.0) for k in range(20000))  # the shape's maximum, on a 1 us grid
     write_truth("evoked.events.txt", ["block", "stimulus (s)", "latency (ms)", "height (mV)", "tau (ms)", "rest (mV)"],
                 [(str(sweep + 1), 0.05, 2.0, height * top, 20.0, response(sweep, 50.0))
                  for sweep, height in enumerate((6.0, 11.0, 15.0))])
+
+
+def evoked_peaks(x, stimulus, height, window):
+    """The evoked-response detector for one stimulus: the first maximum after the stimulus and within the window
+    (ticks after it) that rises height above the lowest value before it and is followed by a fall of height."""
+    first = max(stimulus, stimulus + window[0])
+    last = max(first, stimulus + window[1])
+    low = high = (first, x[stimulus])
+    for t in range(stimulus, len(x)):
+        v = x[t]
+        if high[1] - low[1] >= height and high[1] - v >= height:
+            if first <= high[0] <= last and high[0] > stimulus:
+                return [high[0]]
+            low = high = (t, v)
+        elif v >= high[1]:
+            high = (t, v)
+        elif v < low[1]:
+            low = high = (t, v)
+        if high[0] > last:
+            return []
+    return []
 
 
 def popspike():
@@ -486,7 +571,7 @@ def spikes():
     write("spikes.txt", ["Time (s)", "Vm (mV)"], blocks, interval, 1.0, 2)
     write_truth("spikes.events.txt", ["block", "onset (s)", "peak (s)", "height (mV)", "ahp (mV)", "rest (mV)"],
                 truth)
-    write_table("spikes.table.txt", SPIKE_COLUMNS, clean_blocks, lambda x: peak_chain(x, interval, 12), 0.15, 2,
+    write_table("spikes.table.txt", SPIKE_COLUMNS, clean_blocks, lambda x: peak_chain(x, interval, cardiac_peaks(x, 30.0), 12), 0.15, 2,
                 tick_floors(SPIKE_COLUMNS, interval), 5151)
 
 

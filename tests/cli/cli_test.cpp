@@ -524,6 +524,16 @@ TEST(CommandLine, AnalyseMeasuresTheSpikesExampleAsItsGeneratorMeasured)
     ExpectTheGeneratorsTable("spikes", {"--type", "5", "--set", "1035=0.5"}, expected);
 }
 
+// The evoked responses with the README's settings (a stimulus placed at 50 ms, responses of at least 3 mV): as
+// their generator measured them.
+TEST(CommandLine, AnalyseMeasuresTheEvokedExampleAsItsGeneratorMeasured)
+{
+    const ExpectedTable expected = ReadExpectedTable("evoked");
+    ASSERT_EQ(expected.columns.size(), 10u);
+    ExpectTheGeneratorsTable("evoked", {"--type", "3", "--set", "1000=2", "--set", "1005=50", "--set", "1006=0.003"},
+                             expected);
+}
+
 // The heights of synaptic currents: the host's detection places each event on its rise, and the measured height
 // over the baseline before it is the generated amplitude, give or take the noise (2 pA SD) for nearly all events.
 TEST(CommandLine, AnalyseMeasuresSynapticCurrentHeights)
