@@ -346,6 +346,8 @@ EVOKED_COLUMNS = [("Baseline (mV)", "Baseline", 1.0), ("TStart (s)", "TStart", 1
                   ("TFall (ms)", "TFall", 1000.0), ("TimeToPeak (ms)", "TimeToPeak", 1000.0),
                   ("Latency (ms)", "Latency", 1000.0), ("ResponseArea (mV.s)", "ResponseArea", 1.0),
                   ("Width50 (ms)", "Width50", 1000.0), ("Height (mV)", "Height", 1.0), ("Tau (s)", "Tau", 1.0)]
+POPSPIKE_COLUMNS = [("TStart (s)", "TStart", 1.0), ("PopSpikeHeight (mV)", "PopSpikeHeight", 1.0),
+                    ("PopSpikeArea (mV.s)", "PopSpikeArea", 1.0)]
 TIME_PARAMETERS = {"TimeToPeak", "APD40", "APD90", "Triangulation", "TStart", "TRise", "TFall", "Width50", "Width",
                    "AHPWidth", "APDtot", "Latency"}
 
@@ -500,10 +502,93 @@ def evoked_peaks(x, stimulus, height, window):
     return []
 
 
+def stimulus_pulses(x, interval, height, width_ms, gap_ms):
+    """The stimulus detector on the recorded channel: the peak ticks of pulses, up or down, of at least height that
+    come back by height within half of width_ms, at least gap_ms after the previous one."""
+    width = int(width_ms / (interval * 1000.0) + 0.5)
+    gap = int(gap_ms / (interval * 1000.0) + 0.5)
+    detectors = [[1.0, 0, None, None], [-1.0, 0, None, None]]  # sign, phase, start (t, v), peak (t, v)
+    stimuli = []
+    for t, v in enumerate(x):
+        found = None
+        for detector in detectors:
+            sign, phase, start, peak = detector
+            if phase == 0:
+                detector[1:3] = [1, (t, v)]
+            elif phase == 1:
+                if sign * (start[1] - v) > 0:
+                    detector[2] = (t, v)
+                elif sign * (v - start[1]) >= height:
+                    detector[1:4] = [2, start, (t, v)]
+            elif sign * (v - peak[1]) > 0:
+                detector[3] = (t, v)
+            elif sign * (peak[1] - v) >= height:
+                detector[1] = 0
+                if width >= 2 * (t - peak[0]) and found is None:
+                    found = peak[0]
+        if found is not None:
+            for detector in detectors:
+                detector[1] = 0
+            if not stimuli or found - stimuli[-1] >= gap:
+                stimuli.append(found)
+    return stimuli
+
+
+def population_spikes(x, interval):
+    """The population-spike chain at the defaults, on one sweep in mV: the stimulus artefact found on the recorded
+    channel (0.5 mV, 1 ms), then over the 100 ms after it the deepest peak-trough-peak shape among the samples that
+    are the highest or lowest of the 11 around them; its start (the first peak), its height (from the trough to the
+    line joining the peaks) and its area (between that line and the signal)."""
+    events = []
+    stimuli = stimulus_pulses(x, interval, 0.5, 1.0, 10.0)
+    for number, stimulus in enumerate(stimuli):
+        end = min(stimulus + int(100.0 / (interval * 1000.0) + 0.5), stimuli[number + 1] if number + 1 < len(stimuli)
+                  else len(x))
+        entries = []
+        for t in range(stimulus + 10, end):
+            ring = x[t - 10:t + 1]
+            middle = ring[5]
+            others = ring[:5] + ring[6:]
+            if all(middle >= v for v in others):
+                is_peak = True
+            elif all(middle <= v for v in others):
+                is_peak = False
+            else:
+                continue
+            entry = (t - 5, middle)
+            if not entries:
+                entries = [entry] if is_peak else []
+            elif is_peak == (len(entries) % 2 == 0):
+                entries.append(entry)
+                if len(entries) == 5:
+                    p0, t1, p2, t3, p4 = (v for _, v in entries)
+                    h1, h2 = p0 - 2 * t1 + p2, p2 - 2 * t3 + p4
+                    lowest = entries[3] if t3 <= t1 else entries[1]
+                    h3 = p0 - 2 * lowest[1] + p4
+                    if h2 >= h1 and h2 >= h3:
+                        entries = entries[2:]
+                    elif h3 >= h1 and h3 >= h2:
+                        entries = [entries[0], lowest, entries[4]]
+                    else:
+                        entries = entries[:3]
+            elif (entry[1] > entries[-1][1]) if is_peak else (entry[1] < entries[-1][1]):
+                entries[-1] = entry
+        if len(entries) < 3:
+            continue
+        (first, first_value), (trough, trough_value), (second, second_value) = entries[:3]
+        between = sum(x[first:second])
+        f = (trough - first) / (second - first)
+        events.append({"TStart": first * interval,
+                       "PopSpikeHeight": ((1 - f) * first_value + f * second_value) - trough_value,
+                       "PopSpikeArea": ((second_value + first_value) * 0.5 * (second - first) - between) * interval})
+    return events
+
+
 def popspike():
     """Three sweeps of 100 ms at 20 kHz of an extracellular field: a 0.2 ms stimulus at 15 ms with its artefact, a
     positive field EPSP and a negative population spike at about 19 ms whose depth grows from sweep to sweep, over a
-    level that drifts slowly by 0.02 mV."""
+    level that drifts slowly by 0.02 mV. Beside the recording: its events and the analysis table (type 4 at the
+    defaults) measured on the samples without noise, with each column's tolerance for the noise."""
 
     def response(sweep, time_ms):
         v = 0.02 * math.sin(2.0 * math.pi * (sweep * 100.0 + time_ms) / 900.0)
@@ -515,8 +600,12 @@ def popspike():
         return v - (0.6, 1.2, 1.9)[sweep] * math.exp(-((time_ms - 19.0) / 0.8) ** 2)  # population spike
 
     interval = 0.00005
-    blocks = stimulated_sweeps(11, (2000, 2000, 2000), interval, 15.0, 0.2, response, 0.02)
+    sizes = (2000, 2000, 2000)
+    blocks = stimulated_sweeps(11, sizes, interval, 15.0, 0.2, response, 0.02)
     write("popspike.txt", ["Time (ms)", "Field (mV)", "Stim (V)"], blocks, interval, 1000.0, 4)
+    clean_blocks = [[response(sweep, t * interval * 1000.0) for t in range(length)] for sweep, length in enumerate(sizes)]
+    write_table("popspike.table.txt", POPSPIKE_COLUMNS, clean_blocks, lambda x: population_spikes(x, interval), 0.02, 4,
+                tick_floors(POPSPIKE_COLUMNS, interval), 12)
     write_truth("popspike.events.txt", ["block", "stimulus (s)", "spike (s)", "depth (mV)"],
                 [(str(sweep + 1), 0.015, 0.019, depth) for sweep, depth in enumerate((0.6, 1.2, 1.9))])
 

@@ -534,6 +534,15 @@ TEST(CommandLine, AnalyseMeasuresTheEvokedExampleAsItsGeneratorMeasured)
                              expected);
 }
 
+// The population spikes at the defaults (the stimulus artefact found on the recorded channel): as their generator
+// measured them.
+TEST(CommandLine, AnalyseMeasuresThePopulationSpikeExampleAsItsGeneratorMeasured)
+{
+    const ExpectedTable expected = ReadExpectedTable("popspike");
+    ASSERT_EQ(expected.columns.size(), 3u);
+    ExpectTheGeneratorsTable("popspike", {"--type", "4"}, expected);
+}
+
 // The heights of synaptic currents: the host's detection places each event on its rise, and the measured height
 // over the baseline before it is the generated amplitude, give or take the noise (2 pA SD) for nearly all events.
 TEST(CommandLine, AnalyseMeasuresSynapticCurrentHeights)
