@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
-"""Writes the example recordings of this folder. Deterministic: the noise comes from a fixed-seed generator of our
-own, so the files are the same on every machine. Run from anywhere: python3 examples/make_examples.py"""
+"""Writes the example recordings of this folder, the events each was generated with (NAME.events.txt) and, for all
+but the synaptic currents, the analysis table measured on the samples without noise, as the analysis chain measures,
+with each column's tolerance for the noise (NAME.table.txt). Deterministic: the noise comes from a fixed-seed
+generator of our own, so the files are the same on every machine. Run from anywhere: python3 examples/make_examples.py"""
 
 import math
 import os
@@ -97,10 +99,11 @@ NAN = float("nan")
 def peak_chain(x, interval, peaks, start_percent, stimuli=None, window=None, fit_tau=False):
     """The final parameters of the peak chain at the document's defaults, measured on one block of samples in mV as
     the chain does, for the peaks found by a detector (with their stimuli and the baseline's search window in ticks
-    after the stimulus, when there are): the baseline from the flattest long segment before each peak (5 % noise
-    tolerance, segments of at most 1 s); the event from its last sample at start_percent % of
-    the height before the peak to its first sample back at the baseline, and its tail until the signal is back on the
-    peak's side of the baseline; rise and fall between 10 % and 90 %; widths and repolarisation durations at the
+    after the stimulus, when there are), each peak above its baseline as in every example it measures: the baseline
+    from the flattest long segment before each peak (5 % noise tolerance, segments of at most 1 s); the event from
+    its last sample at start_percent % of the height before the peak to its first sample back at the baseline, and
+    its tail until the signal is back above the baseline; rise and fall between 10 % and 90 %; widths and
+    repolarisation durations at the
     levels 0 % to 90 %; the plateau as the mean of 5 ms around the middle of the 50 % crossings (method 1) and
     around 30 % of the way from the start to the 10 % crossing (method 2); slopes by least squares over 5 samples
     and over blocks of 4 ms from 5 ms after the peak; with fit_tau, the time constant of an exponential decay to the
@@ -277,7 +280,8 @@ def peak_chain(x, interval, peaks, start_percent, stimuli=None, window=None, fit
         position = last + 1
         if falls[0] < 0 and end > 0:
             falls[0] = end
-        apd = {j: (falls[10 - j // 10] - start) * interval if falls[10 - j // 10] >= 0 else NAN for j in range(10, 100, 10)}
+        apd = {j: (falls[10 - j // 10] - start) * interval if falls[10 - j // 10] >= 0 else NAN
+               for j in range(10, 100, 10)}
         width = (end - start) * interval
         after_width = (back - end) * interval if back >= 0 and end > start else NAN
         events.append({
@@ -405,8 +409,9 @@ def cardiac():
         blocks.append([[round(v + noise.gauss(sigma), decimals)] for v in clean])
     write("cardiac.txt", ["Time (s)", "Vm (mV)"], blocks, interval, 1.0, decimals)
     write_truth("cardiac.events.txt", ["block", "onset (s)", "height (mV)"], truth)
-    write_table("cardiac.table.txt", CARDIAC_COLUMNS, clean_blocks, lambda x: peak_chain(x, interval, cardiac_peaks(x, 30.0), 5), sigma,
-                decimals, tick_floors(CARDIAC_COLUMNS, interval), 20261207)
+    write_table("cardiac.table.txt", CARDIAC_COLUMNS, clean_blocks,
+                lambda x: peak_chain(x, interval, cardiac_peaks(x, 30.0), 5), sigma, decimals,
+                tick_floors(CARDIAC_COLUMNS, interval), 20261207)
 
 
 def write_table(name, columns, clean_blocks, measure, sigma, decimals, floors, seed, trials=12, margin=1.5):
@@ -430,6 +435,11 @@ def write_table(name, columns, clean_blocks, measure, sigma, decimals, floors, s
                     worst[c] = max(worst[c], abs(a - b))
     write_expected(name, [column for column, _, _ in columns], expected,
                    [max(margin * w, f) for w, f in zip(worst, floors)])
+
+
+def clean_sweeps(sizes, interval, response):
+    """The sweeps of stimulated_sweeps without their noise and trigger channel."""
+    return [[response(sweep, t * interval * 1000.0) for t in range(length)] for sweep, length in enumerate(sizes)]
 
 
 def stimulated_sweeps(seed, sizes, interval, stimulus_ms, pulse_ms, response, sigma):
@@ -465,7 +475,7 @@ def evoked():
     sizes = (3000, 3000, 3000)
     blocks = stimulated_sweeps(7, sizes, interval, 50.0, 0.5, response, 0.15)
     write("evoked.txt", ["Time (ms)", "Vm (mV)", "Stim (V)"], blocks, interval, 1000.0, 4)
-    clean_blocks = [[response(sweep, t * interval * 1000.0) for t in range(length)] for sweep, length in enumerate(sizes)]
+    clean_blocks = clean_sweeps(sizes, interval, response)
     stimulus = int(50.0 / (interval * 1000.0) + 0.5)
     window = (0, int(100.0 / (interval * 1000.0) + 0.5))
 
@@ -603,7 +613,7 @@ def popspike():
     sizes = (2000, 2000, 2000)
     blocks = stimulated_sweeps(11, sizes, interval, 15.0, 0.2, response, 0.02)
     write("popspike.txt", ["Time (ms)", "Field (mV)", "Stim (V)"], blocks, interval, 1000.0, 4)
-    clean_blocks = [[response(sweep, t * interval * 1000.0) for t in range(length)] for sweep, length in enumerate(sizes)]
+    clean_blocks = clean_sweeps(sizes, interval, response)
     write_table("popspike.table.txt", POPSPIKE_COLUMNS, clean_blocks, lambda x: population_spikes(x, interval), 0.02, 4,
                 tick_floors(POPSPIKE_COLUMNS, interval), 12)
     write_truth("popspike.events.txt", ["block", "stimulus (s)", "spike (s)", "depth (mV)"],
@@ -660,7 +670,8 @@ def spikes():
     write("spikes.txt", ["Time (s)", "Vm (mV)"], blocks, interval, 1.0, 2)
     write_truth("spikes.events.txt", ["block", "onset (s)", "peak (s)", "height (mV)", "ahp (mV)", "rest (mV)"],
                 truth)
-    write_table("spikes.table.txt", SPIKE_COLUMNS, clean_blocks, lambda x: peak_chain(x, interval, cardiac_peaks(x, 30.0), 12), 0.15, 2,
+    write_table("spikes.table.txt", SPIKE_COLUMNS, clean_blocks,
+                lambda x: peak_chain(x, interval, cardiac_peaks(x, 30.0), 12), 0.15, 2,
                 tick_floors(SPIKE_COLUMNS, interval), 5151)
 
 
