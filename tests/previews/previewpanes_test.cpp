@@ -167,15 +167,15 @@ TEST_F(PreviewPanesTest, ChangingTheThresholdRedrawsTheDetectedEvents)
         const std::u16string lowText(preview->State().eventText.c_str());
         const gdi::Image before = ui::RenderWindow(page->GetHandle());
 
-        Enter(page->GetHandle(), 1007, u"105");
+        Enter(page->GetHandle(), 1007, u"100");
         EXPECT_EQ(lowText, std::u16string(preview->State().eventText.c_str())); // a second after the last key
         ui::advance(1000);
         ui::pump();
         const int high = document.EventsOfChannel(SettingId::kEventChainChannel);
         EXPECT_NE(lowText, std::u16string(preview->State().eventText.c_str()));
-        // Block 0 holds five beats 113, 100, 100, 102 and 116 above the baseline: 90 finds them all, 105 two.
+        // Block 0 holds five beats 104, 106, 93, 93 and 103 mV above the baseline: 90 finds them all, 100 three.
         EXPECT_EQ(5, low) << Narrow(lowText);
-        EXPECT_EQ(2, high);
+        EXPECT_EQ(3, high);
         const gdi::Image after = ui::RenderWindow(page->GetHandle());
 
         const gdi::GoldenCheck first = gdi::CheckGolden(before, GoldenPath("preview_threshold_low.png"));
@@ -186,7 +186,7 @@ TEST_F(PreviewPanesTest, ChangingTheThresholdRedrawsTheDetectedEvents)
     });
 }
 
-// The lane follows the visible data when the channel gives no range: the beats (about 115 mV from the resting
+// The lane follows the visible data when the channel gives no range: the beats (about 100 mV from the resting
 // level to the peak) span the lane, instead of a flat line at the lane's edge.
 TEST_F(PreviewPanesTest, TheTraceSpansTheLaneItWasScaledTo)
 {
