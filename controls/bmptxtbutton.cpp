@@ -99,7 +99,17 @@ void TBmpTxtButton::RemoveTooltip(bool forget)
     }
     popup.reset();
     if (forget) {
+        // The next hover starts its own count, so its tooltip gets its full time.
         tooltipShown = false;
+        hoverMs = 0;
+    }
+}
+
+void TBmpTxtButton::SetTooltip(const KVO::String& text)
+{
+    tooltip = text;
+    if (tooltip.IsEmpty()) {
+        RemoveTooltip(true);
     }
 }
 
@@ -166,9 +176,7 @@ void TBmpTxtButton::EvTimer(owl::uint id)
 
 void TBmpTxtButton::EvMouseLeave()
 {
-    if (!tooltip.IsEmpty()) {
-        RemoveTooltip(true);
-    }
+    RemoveTooltip(true);
     HotLeave();
     tracking = false;
     clicked = false;

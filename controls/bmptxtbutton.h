@@ -30,7 +30,7 @@ public:
     // The glyph from a bitmap resource of the parent's module (this library's without one).
     void SetBitmap(UINT resourceId);
     // An empty text turns the tooltip off.
-    void SetTooltip(const KVO::String& text) { tooltip = text; }
+    void SetTooltip(const KVO::String& text);
     void SetParentBackground(bool use) { parentBackground = use; }
 
     bool IsClassic() const { return classic; }

@@ -196,6 +196,7 @@ void ErrorProvider::EvMouseLeave()
         KillTimer(kTimerId);
         popup.reset();
         popupShown = false;
+        hoverMs = 0; // the next hover gets the popup's whole time
     }
     tracking = false;
 }

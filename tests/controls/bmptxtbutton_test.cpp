@@ -97,6 +97,40 @@ TEST_F(BmpTxtButtonTest, AnEmptyTooltipNeverStartsTheTimer)
     EXPECT_FALSE(button->TooltipVisible());
 }
 
+TEST_F(BmpTxtButtonTest, EachHoverGetsTheWholeTooltipTime)
+{
+    Build(false);
+    // Leaving after 3 s: the next tooltip still shows for its 4.5 s.
+    ui::MouseMove(*button, POINT{30, 10});
+    ui::advance(3000);
+    ASSERT_TRUE(button->TooltipVisible());
+    Leave();
+    ui::MouseMove(*button, POINT{30, 10});
+    ui::advance(500);
+    ASSERT_TRUE(button->TooltipVisible());
+    ui::advance(4400);
+    EXPECT_TRUE(button->TooltipVisible());
+    // Leaving between 5.0 and 5.5 s does not keep the next one away.
+    Leave();
+    ui::MouseMove(*button, POINT{30, 10});
+    ui::advance(5200);
+    Leave();
+    ui::MouseMove(*button, POINT{30, 10});
+    ui::advance(500);
+    EXPECT_TRUE(button->TooltipVisible());
+}
+
+TEST_F(BmpTxtButtonTest, EmptyingTheTextTakesAShownTooltipAway)
+{
+    Build(false);
+    ui::MouseMove(*button, POINT{30, 10});
+    ui::advance(500);
+    ASSERT_TRUE(button->TooltipVisible());
+    button->SetTooltip(KVO::String());
+    EXPECT_FALSE(button->TooltipVisible());
+    EXPECT_FALSE(ui::HasTimer(*button, TBmpTxtButton::kTimerId));
+}
+
 TEST_F(BmpTxtButtonTest, AClickSendsTheCommandAndKeepsTheTooltipAwayUntilTheCursorComesBack)
 {
     Build(false);

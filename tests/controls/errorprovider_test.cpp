@@ -164,6 +164,19 @@ TEST_F(ErrorProviderTest, HoverPopupComesAfter50MsGoesAfter5sAndReturnsOnlyAfter
     EXPECT_TRUE(mark->PopupShown());
 }
 
+TEST_F(ErrorProviderTest, AHoverAfterALeaveGetsThePopupsWholeTime)
+{
+    ErrorProvider* mark = NewMark(ErrorProvider::HoverPopup);
+    mark->SetError(true, KVO::String(u"Invalid"), KVO::String(u"Enter a number."));
+    ui::MouseMove(*mark, POINT{5, 5});
+    ui::advance(3000);
+    ASSERT_TRUE(mark->PopupShown());
+    ui::MouseMove(*host, POINT{300, 250}); // leave
+    ui::MouseMove(*mark, POINT{5, 5});
+    ui::advance(4900);
+    EXPECT_TRUE(mark->PopupShown());
+}
+
 TEST_F(ErrorProviderTest, AnEmptyMessageStartsNoTimer)
 {
     ErrorProvider* mark = NewMark(ErrorProvider::HoverPopup);
