@@ -52,7 +52,8 @@ void TBitmapGroupBox::SetupWindow()
         HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessage(WM_GETFONT)));
         const int needed = bitmap->Width() + 3;
         owl::tstring spaces;
-        while (dc.GetTextExtent(spaces).cx < needed) {
+        // A space narrower than a pixel would never make room: at most one space per pixel.
+        while (dc.GetTextExtent(spaces).cx < needed && spaces.size() < static_cast<std::size_t>(needed)) {
             spaces.push_back(u' ');
         }
         padCount = static_cast<int>(spaces.size());

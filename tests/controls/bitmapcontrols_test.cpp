@@ -179,3 +179,28 @@ TEST_F(BitmapControlsTest, TheBitmapWindowKeysOutItsTopLeftColourUnlessTheBitmap
     delete dialog;
 }
 }
+
+namespace {
+
+// In a font whose spaces have no width the caption gets one space per pixel of the picture, not an endless pad.
+TEST_F(BitmapControlsTest, AFontOfZeroWidthSpacesStillEndsThePad)
+{
+    ui::DialogTemplateData tiny = PicturesTemplate();
+    tiny.pointSize = 1;
+    ui::RegisterDialogTemplate(Module(), u"PICTURES", tiny);
+    auto* dialog = new PicturesDialog(&module);
+    dialog->Create();
+    // The font really is that small: four spaces take no pixel.
+    HDC dc = GetDC(*dialog->group);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(*dialog->group, WM_GETFONT, 0, 0)));
+    SIZE four{};
+    GetTextExtentPoint32W(dc, u"    ", 4, &four);
+    SelectObject(dc, old);
+    ReleaseDC(*dialog->group, dc);
+    EXPECT_EQ(four.cx, 0);
+    EXPECT_EQ(dialog->group->PadCount(), 16 + 3);
+    dialog->Destroy();
+    delete dialog;
+}
+
+} // namespace
