@@ -35,6 +35,20 @@ void ValidatingEdit::SetErrorProvider(KVOControls::ErrorProvider* provider) { er
 void ValidatingEdit::EvChar(owl::uint key, owl::uint repeatCount, owl::uint flags)
 {
     TEdit::EvChar(key, repeatCount, flags);
+    Recheck();
+}
+
+bool ValidatingEdit::EvNotifyAtChild(owl::uint notifyCode)
+{
+    // Deletions, pastes and set texts change the text without a typed character: the mark follows each change.
+    if (notifyCode == EN_CHANGE) {
+        Recheck();
+    }
+    return false; // the dialog still hears of the change
+}
+
+void ValidatingEdit::Recheck()
+{
     if (!errorProvider) {
         return;
     }

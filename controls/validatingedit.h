@@ -49,8 +49,12 @@ public:
     }
     void EvChar(owl::uint key, owl::uint repeatCount, owl::uint flags) override;
     void EvChildInvalid(HWND edit) override;
+    bool EvNotifyAtChild(owl::uint notifyCode) override;
 
 protected:
+    // Shows or clears the mark for the text as it is now.
+    void Recheck();
+
     KVOControls::ErrorProvider* errorProvider = nullptr;
 };
 

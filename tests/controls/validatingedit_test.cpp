@@ -86,6 +86,19 @@ TEST_F(ValidatingEditTest, TypingShowsAndHidesTheMarkWithTheRangeInItsMessage)
     EXPECT_TRUE(MarkShown()); // an empty text is no number
 }
 
+TEST_F(ValidatingEditTest, DeletingADigitChecksTheTextAgain)
+{
+    dialog->edit->SetErrorProvider(dialog->mark);
+    ui::Type(u"11");
+    ASSERT_TRUE(MarkShown());
+    ui::PressKey(VK_HOME);
+    ui::PressKey(VK_DELETE); // no character is typed
+    EXPECT_EQ(u"1", dialog->edit->GetText());
+    EXPECT_FALSE(MarkShown());
+    dialog->edit->SetText(u"12");
+    EXPECT_TRUE(MarkShown());
+}
+
 TEST_F(ValidatingEditTest, AnotherRangeKeepsItsBoundsWhenTheMarkIsSet)
 {
     dialog->edit->SetValidator(new KVOControls::KVORangeValidator(5, 20));
