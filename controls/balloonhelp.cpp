@@ -10,6 +10,9 @@
 
 namespace WTL {
 namespace {
+
+// The theme's stem state for each quadrant of the balloon around its anchor.
+constexpr int kStemState[4] = {3, 1, 6, 4};
 constexpr int kLinkGap = 2;
 constexpr UINT kCloseTimer = 1;
 constexpr UINT kHotTimer = 2;
@@ -473,7 +476,6 @@ HRGN CBalloonHelp::BuildRegion(SIZE size)
             ReleaseDC(hwnd, hdc);
             ThemeFailure(u"Error calling UxThemeDLL::GetThemeBackgroundRegion().");
         }
-        static constexpr int kStemState[4] = {3, 1, 6, 4};
         SIZE stem{};
         stemSize = SUCCEEDED(theme.GetThemePartSize(tooltipTheme.Handle(), hdc, TTP_BALLOONSTEM, kStemState[quadrant],
                                                     TS_TRUE, &stem))
@@ -595,7 +597,7 @@ void CBalloonHelp::PaintFrame(HDC hdc)
         const int left = (quadrant == 0 || quadrant == 3) ? tail[2].x - stemSize.cx : tail[2].x;
         const int top = up ? 0 : window.bottom - stemSize.cy;
         const RECT stem{left, top, left + stemSize.cx, top + stemSize.cy};
-        Check(theme.DrawThemeBackground(tooltipTheme.Handle(), hdc, TTP_BALLOONSTEM, 1, &stem),
+        Check(theme.DrawThemeBackground(tooltipTheme.Handle(), hdc, TTP_BALLOONSTEM, kStemState[quadrant], &stem),
               u"Error calling UxThemeDLL::DrawThemeBackground()");
         return;
     }

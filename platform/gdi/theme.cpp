@@ -4,6 +4,7 @@
 #include "platform/win/wingdi.h"
 #include "platform/win/winuser.h"
 
+#include <array>
 #include <set>
 #include <string>
 
@@ -46,6 +47,22 @@ bool Fails(const char* name)
 }
 
 bool IsTooltip(HTHEME theme) { return static_cast<Theme*>(theme)->classList == u"TOOLTIP"; }
+
+// A balloon stem is a triangle whose point lies at the wall or centre its state names: states 1 to 3 point up
+// (left wall, centred, right wall), 4 to 6 point down (right wall, centred, left wall).
+std::array<POINT, 3> StemTriangle(int state, const RECT& r)
+{
+    const bool up = state <= 3;
+    const LONG tipY = up ? r.top : r.bottom;
+    const LONG baseY = up ? r.bottom : r.top;
+    LONG tipX = (r.left + r.right) / 2;
+    if (state == 1 || state == 6) {
+        tipX = r.left;
+    } else if (state == 3 || state == 4) {
+        tipX = r.right;
+    }
+    return {POINT{tipX, tipY}, POINT{r.left, baseY}, POINT{r.right, baseY}};
+}
 }
 
 namespace platform {
@@ -105,6 +122,15 @@ HRESULT DrawThemeBackground(HTHEME theme, HDC hdc, int part, int state, const RE
     if (IsTooltip(theme)) {
         // Balloon body and stem: the info colours, framed.
         HBRUSH fill = CreateSolidBrush(GetSysColor(COLOR_INFOBK));
+        if (part == TTP_BALLOONSTEM) {
+            // Filled as the region of the same state is shaped, so that the two cover the same pixels.
+            const std::array<POINT, 3> stem = StemTriangle(state, r);
+            HRGN triangle = CreatePolygonRgn(stem.data(), 3, WINDING);
+            FillRgn(hdc, triangle, fill);
+            DeleteObject(triangle);
+            DeleteObject(fill);
+            return S_OK;
+        }
         FillRect(hdc, &r, fill);
         DeleteObject(fill);
         if (part == TTP_BALLOON) {
@@ -182,13 +208,18 @@ BOOL IsThemeBackgroundPartiallyTransparent(HTHEME, int, int) { return FALSE; }
 
 HRESULT EnableThemeDialogTexture(HWND, DWORD) { return Active() ? S_OK : E_FAIL; }
 
-HRESULT GetThemeBackgroundRegion(HTHEME theme, HDC, int, int, const RECT* rect, HRGN* region)
+HRESULT GetThemeBackgroundRegion(HTHEME theme, HDC, int part, int state, const RECT* rect, HRGN* region)
 {
     if (Fails("GetThemeBackgroundRegion")) {
         return E_FAIL;
     }
     if (!theme || !Handles().count(theme) || !rect || !region) {
         return E_HANDLE;
+    }
+    if (IsTooltip(theme) && part == TTP_BALLOONSTEM) {
+        const std::array<POINT, 3> stem = StemTriangle(state, *rect);
+        *region = CreatePolygonRgn(stem.data(), 3, WINDING);
+        return S_OK;
     }
     *region = CreateRectRgnIndirect(rect);
     return S_OK;

@@ -356,3 +356,43 @@ TEST_F(BalloonClickTest, TheCloseButtonAndTheLinkCloseTheBalloonAndTheLinkRunsIt
     }
 }
 }
+
+namespace {
+
+// The themed stem is drawn in the state its region was shaped with: every pixel of the stem's band that the
+// window shows is painted, in each quadrant.
+TEST_F(BalloonTest, TheThemedStemFillsItsRegionInEveryQuadrant)
+{
+    platform::SetThemesActive(true);
+    for (const POINT anchor : {POINT{300, 200}, POINT{1500, 200}, POINT{1500, 900}, POINT{300, 900}}) {
+        CBalloonHelp* balloon = Open(anchor, CBalloonHelp::DisableFadeIn);
+        ASSERT_TRUE(balloon->IsThemed());
+        HWND hwnd = balloon->GetHandle();
+        RECT window{};
+        GetWindowRect(hwnd, &window);
+        const int height = window.bottom - window.top;
+        const int width = window.right - window.left;
+        HRGN shape = CreateRectRgn(0, 0, 0, 0);
+        ASSERT_NE(GetWindowRgn(hwnd, shape), ERROR);
+        const gdi::Image picture = ui::RenderWindow(hwnd);
+        const bool up = balloon->Quadrant() < 2;
+        const int t = balloon->TailHeight();
+        int shown = 0;
+        int unpainted = 0;
+        for (int y = up ? 0 : height - t; y < (up ? t : height); ++y) {
+            for (int x = 0; x < width; ++x) {
+                if (!PtInRegion(shape, x, y)) {
+                    continue;
+                }
+                ++shown;
+                unpainted += picture.at(x, y) != GetSysColor(COLOR_INFOBK) ? 1 : 0;
+            }
+        }
+        DeleteObject(shape);
+        EXPECT_GT(shown, 20) << balloon->Quadrant();
+        EXPECT_EQ(unpainted, 0) << balloon->Quadrant();
+        DestroyWindow(hwnd);
+    }
+}
+
+} // namespace
