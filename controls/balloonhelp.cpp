@@ -532,8 +532,14 @@ void CBalloonHelp::Close()
 
 bool CBalloonHelp::InKeepOpenArea(POINT p) const
 {
-    if (options & KeepOpenOverRect) {
-        return !IsRectEmpty(&keepOpenRect) && PtInRect(&keepOpenRect, p);
+    // With both options the cursor may travel from the given rectangle (an error mark) onto the balloon, whose
+    // link it is to click.
+    const bool inRect = (options & KeepOpenOverRect) && !IsRectEmpty(&keepOpenRect) && PtInRect(&keepOpenRect, p);
+    if ((options & KeepOpenOverRect) && !(options & KeepOpenOverWindow)) {
+        return inRect;
+    }
+    if (inRect) {
+        return true;
     }
     if (options & KeepOpenOverWindow) {
         RECT area{};

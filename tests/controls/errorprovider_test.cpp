@@ -252,6 +252,27 @@ TEST_F(ErrorProviderTest, TheBalloonCarriesTheLinkOnlyWhenAllOfItIsThere)
     }
 }
 
+TEST_F(ErrorProviderTest, ABalloonWithALinkStaysOpenWhileTheCursorTravelsOntoIt)
+{
+    ErrorProvider* mark = NewMark(1 | 8 | 64);
+    mark->SetError(true, KVO::String(u"Invalid value"), KVO::String(u"Enter a number."));
+    mark->SetLinkText(KVO::String(u"Show the setting"));
+    mark->SetOnLink([] {});
+    ui::MouseMove(*mark, POINT{3, 3});
+    ASSERT_EQ(1u, Balloons().size());
+    HWND balloon = Balloons().front();
+    const RECT markRect = ScreenRectOf(*mark);
+    const RECT balloonRect = ScreenRectOf(balloon);
+    // A point of the balloon well away from the mark.
+    POINT onBalloon{(balloonRect.left + balloonRect.right) / 2, (balloonRect.top + balloonRect.bottom) / 2};
+    ASSERT_FALSE(PtInRect(&markRect, onBalloon));
+    ScreenToClient(*host, &onBalloon);
+    ui::MouseMove(*host, onBalloon);
+    EXPECT_TRUE(IsWindow(balloon));
+    ui::MouseMove(*host, POINT{5, 280});
+    EXPECT_FALSE(IsWindow(balloon));
+}
+
 // A dialog with a label, for the label's mark.
 constexpr int kLabelId = 101;
 
