@@ -202,7 +202,8 @@ void RowNumbersPane::DragSelectTo(int y)
     const int h = pane_.RowHeight();
     const int v = pane_.VerticalOffset();
     const int top = pane_.TopRow();
-    const int r = pane_.RowAt(y);
+    // Above the first row the drag stays on it: the title row is not selectable.
+    const int r = std::max(pane_.RowAt(y), 0);
     const int firstTop = top * h - v;
     const int lastTop = (std::max(pane_.VisibleEnd(), top + 1) - 1) * h - v;
     bool scroll = false;

@@ -211,6 +211,8 @@ TEST_F(GridTest, DraggingPastTheEndsScrollsOneStepPerTick)
     ui::pump();
     EXPECT_EQ(grid->Pane().TopRow(), 0);
     ui::MouseUp(strip, {10, -5 * h});
+    // Above the first row the selection stops at it; the title row is never part of it.
+    EXPECT_EQ(Selection().GetRange().FirstRow.Index, 1);
 }
 
 TEST_F(GridTest, AWideRowTitleWidensTheStripAndNarrowOnesNeverShrinkIt)
