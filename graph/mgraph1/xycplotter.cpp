@@ -161,7 +161,9 @@ void XYCPlotterBase::PointPainter::Paint(const float* x, const float* y, const C
         const double px = plotter_.ToPixelX(x[i], r);
         const double py = plotter_.ToPixelY(y[i], r);
         if (!IsFinite(px)) {
-            continue; // a point without a place along the x axis is left out altogether
+            // A point without a place along the x axis is left out, and the line breaks there as at a NaN y.
+            prevJoinable_ = false;
+            continue;
         }
         const bool yFinite = IsFinite(py);
         // A y that is not a number compares as inside: with markers it is shown as a tick on the top edge.

@@ -247,6 +247,26 @@ TEST_F(GraphTest, RepeatedPointIsRecordedButNotPaintedAgain)
     gdi::LogDcCalls(canvas.dc, nullptr);
 }
 
+// A point whose x is not a number breaks the line as a NaN y does: its neighbours are not joined across it.
+TEST_F(GraphTest, ANonFiniteXBreaksTheLine)
+{
+    for (const float badX : {kNaNf, std::numeric_limits<float>::infinity()}) {
+        ImageCanvas canvas;
+        gdi::CallLog log;
+        gdi::LogDcCalls(canvas.dc, &log);
+        Points p;
+        p.style = MGraph1::kXYLines;
+        p.Add(10, 10);
+        p.Add(20, 20);
+        p.Add(badX, 25);
+        p.Add(40, 10);
+        p.Add(50, 20);
+        Plot(canvas, p);
+        EXPECT_EQ(2u, log.calls("LineTo").size()) << badX; // 10-20 and 40-50, nothing from 20 to 40
+        gdi::LogDcCalls(canvas.dc, nullptr);
+    }
+}
+
 TEST_F(GraphTest, FailingSeriesPaintsNothingAndClearsTheRedrawFlag)
 {
     ImageCanvas canvas;
