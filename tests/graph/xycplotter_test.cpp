@@ -179,7 +179,7 @@ INSTANTIATE_TEST_SUITE_P(
                         for (int i = 0; i < 8; ++i) {
                             lines.Add(10.0f + 20.0f * i, i == 3 ? kNaNf : 20.0f + 5.0f * (i % 2));
                         }
-                        lines.Add(kNaNf, 40); // left out: the line goes on past it
+                        lines.Add(kNaNf, 40); // left out, and the line breaks there
                         lines.Add(150, 40);
                         Plot(c, lines);
                         Points markers;
