@@ -363,11 +363,9 @@ HRESULT OwlExtClientWindowBase::Create(IParentSite* parentSite, HWND* handle)
 
 HRESULT OwlExtClientWindowBase::DestroyWindow()
 {
-    // Only a window that this object made and that still exists is deleted here.
-    if (window_ && window_->IsWindow()) {
-        DeleteWindow();
-    }
-    window_ = nullptr;
+    // The window object goes whether or not the host has destroyed its handle already: forgotten, it would keep
+    // its references on this view for ever.
+    DeleteWindow();
     parentSite_ = nullptr;
     return S_OK;
 }

@@ -286,6 +286,24 @@ TEST(Views, TheViewObjectFollowsTheHostsDocumentViewProtocol)
     EXPECT_EQ(view.Close(), S_OK);
 }
 
+// The host may destroy a view's window before it asks the view to destroy it: the view is freed all the same.
+TEST(Views, AViewWhoseWindowTheHostDestroyedFirstIsFreed)
+{
+    host::Host& host = SharedHost();
+    for (const bool table : {false, true}) {
+        auto viewClass = NewViewClass(table);
+        auto document = NewHostDocument();
+        host::OpenedView opened = host::OpenView(host.Log(), viewClass.Get(), document.Get());
+        ASSERT_EQ(opened.created, S_OK);
+        const std::size_t before = host.Log().Count("observer", "Report");
+        ::DestroyWindow(opened.window);
+        EXPECT_EQ(opened.client->DestroyWindow(), S_OK);
+        EXPECT_EQ(opened.view->Close(), S_OK);
+        opened = {};
+        EXPECT_EQ(host.Log().Count("observer", "Report"), before + 1) << table; // the view's destruction
+    }
+}
+
 TEST(Views, ThePrintTextIsLocalisedOnlyAtItsStart)
 {
     host::ApplicationService& application = SharedHost().Application();
