@@ -633,7 +633,7 @@ void EventGridControl::MoveRow(int step, bool shift)
     } else {
         if (range.EndRow.Index <= last)
             range.EndRow.Index += 1;
-        tested = {range.EndRow.Index - 1, r0};
+        tested = range.EndRow; // the row after the grown range, so that one more row shows below it
     }
     selection_->SetRange(range);
     if (!IsRowVisible(tested)) {
@@ -666,7 +666,7 @@ void EventGridControl::MoveColumn(int step, bool shift)
     } else {
         if (range.EndColumn.Index <= last)
             range.EndColumn.Index += 1;
-        tested = {range.EndColumn.Index - 1, c0};
+        tested = range.EndColumn;
     }
     selection_->SetRange(range);
     if (!IsColumnVisible(tested))
