@@ -14,6 +14,7 @@ struct ListData : ControlData {
     HFONT font = nullptr;
     HWND combo = nullptr; // set for a combo box's drop-down list
     bool focus = false;
+    bool hoverSelected = false; // the selection followed the cursor and is not yet notified
 };
 
 DWORD Style(HWND hwnd) { return static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE)); }
@@ -304,8 +305,10 @@ LRESULT ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
             data.caret = index;
             InvalidateRect(hwnd, nullptr, TRUE);
             Notify(hwnd, data, LBN_SELCHANGE);
-        } else if (index != data.cursel) {
+        } else if (index != data.cursel || data.hoverSelected) {
+            // A row the cursor selected on its way is chosen by the click: that is the change the owner hears of.
             Select(hwnd, data, index);
+            data.hoverSelected = false;
             Notify(hwnd, data, LBN_SELCHANGE);
         }
         if (message == WM_LBUTTONDBLCLK) {
@@ -313,6 +316,16 @@ LRESULT ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         }
         return 0;
     }
+    case WM_MOUSEMOVE:
+        // A combo's dropped list follows the cursor: the row under it becomes the selection, without a notice.
+        if (data.combo && !Multiple(hwnd)) {
+            const int index = ItemAt(hwnd, data, GET_Y_LPARAM(lParam));
+            if (index >= 0 && index != data.cursel) {
+                Select(hwnd, data, index);
+                data.hoverSelected = true;
+            }
+        }
+        return 0;
     case WM_LBUTTONUP:
         if (data.combo && ItemAt(hwnd, data, GET_Y_LPARAM(lParam)) >= 0) {
             SendMessageW(data.combo, kComboListChosen, 0, 0);
@@ -421,6 +434,7 @@ LRESULT ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return Multiple(hwnd) ? data.caret : data.cursel;
     case LB_SETCURSEL: {
         const int index = static_cast<int>(wParam);
+        data.hoverSelected = false;
         if (Multiple(hwnd)) {
             return LB_ERR;
         }

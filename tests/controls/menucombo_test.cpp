@@ -156,6 +156,24 @@ TEST_F(MenuComboControlTest, ClicksInTheListAreSwallowedWhileASeparatorIsSelecte
     dialog->combo->HideList();
 }
 
+// The dropped list follows the cursor, so a click on a separator finds it selected and is swallowed: the row
+// below it is not chosen.
+TEST_F(MenuComboControlTest, AClickOnASeparatorOfTheDroppedListChoosesNothing)
+{
+    dialog->Fill({u"A", u"-", u"B"});
+    SendMessageW(*dialog->combo, CB_SETCURSEL, 0, 0);
+    dialog->combo->ShowList();
+    const int row = dialog->combo->GetItemHeight(0);
+    ui::MouseMove(List(), POINT{5, row + row / 2});
+    EXPECT_EQ(1, static_cast<int>(SendMessageW(List(), LB_GETCURSEL, 0, 0)));
+    ui::Click(List(), POINT{5, row + row / 2});
+    EXPECT_EQ(1, static_cast<int>(SendMessageW(List(), LB_GETCURSEL, 0, 0)));
+    EXPECT_TRUE(dialog->combo->GetDroppedState());
+    ui::MouseMove(List(), POINT{5, 2 * row + row / 2});
+    ui::Click(List(), POINT{5, 2 * row + row / 2});
+    EXPECT_EQ(2, Raw());
+}
+
 TEST_F(MenuComboControlTest, AComboOfItsOwnIsAMenuComboWhoseRowsLookLikeAMenu)
 {
     auto* host = new owl::TWindow(nullptr, u"host");
