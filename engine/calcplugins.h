@@ -13,6 +13,7 @@
 #include "engine/eventrecords.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -596,6 +597,9 @@ public:
             return;
         }
         const double s = numerator / fit_.Denominator() / params.tickPeriod;
+        if (!std::isfinite(s)) {
+            return; // a ring with a NaN sample has no slope and takes no part, as NaN samples take none elsewhere
+        }
         const float middle = oldest[n_ / 2];
         const LONG tick = t - n_ / 2;
         if (!found_ || s > maxSlope_) {
@@ -677,7 +681,7 @@ public:
         }
         // A full block: its slope, then the next block starts empty (the blocks do not overlap).
         const double s = -(fit_.Of(ring_.data()) / params.tickPeriod);
-        if (!found_ || s > best_) {
+        if (std::isfinite(s) && (!found_ || s > best_)) {
             best_ = static_cast<float>(s);
             found_ = true;
         }

@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -291,6 +292,49 @@ TEST(CalcBulk, RampsGiveHeightRiseFallSlopesAndAreas)
     EXPECT_TRUE(Unset(out.maxNegSlope));
     const EventFCalc early = stage.Run(Text({{Bulk::BulkParams::kMaxNegSlopeStartMs, 0}})).at(0);
     EXPECT_FLOAT_EQ(early.maxNegSlope, static_cast<float>(2.0 / kT));
+}
+
+TEST(CalcBulk, SmoothedSlopesPassOverRingsAndBlocksWithNaN)
+{
+    // The triangle above, v = 4 (t - 100) on the rise to the peak at 125 and 100 - 2 (t - 125) on the fall.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const Triangle tri = MakeTriangle(100, 25, 4.0f, 50, 2.0f, 400);
+    const std::u16string fromPeak = Text({{Bulk::BulkParams::kMaxNegSlopeStartMs, 0}});
+
+    // A NaN at the window's second sample: the first two rings of five hold it, so the first ring with a slope
+    // is 102..106, and every field of the steepest rise comes from it.
+    std::vector<float> v = tri.v;
+    v[101] = nan;
+    const EventFCalc rise = Stage(v, {tri.r}).Run(fromPeak).at(0);
+    EXPECT_FLOAT_EQ(rise.maxSlope, static_cast<float>(4.0 / kT));
+    EXPECT_FLOAT_EQ(rise.tMaxSlope, static_cast<float>(4 * kT));
+    EXPECT_FLOAT_EQ(rise.aMaxSlope, 16.0f);
+    EXPECT_FLOAT_EQ(rise.minSlope, static_cast<float>(-2.0 / kT));
+    EXPECT_FLOAT_EQ(rise.tMinSlope, static_cast<float>(27 * kT));
+    EXPECT_FLOAT_EQ(rise.aMinSlope, 96.0f);
+
+    // A NaN at the second sample after the peak: the first block of eight (125..132) has no slope, the next ones
+    // lie on the fall; the rings holding tick 126 are passed over too.
+    v = tri.v;
+    v[126] = nan;
+    const EventFCalc fall = Stage(v, {tri.r}).Run(fromPeak).at(0);
+    EXPECT_FLOAT_EQ(fall.maxNegSlope, static_cast<float>(2.0 / kT));
+    EXPECT_FLOAT_EQ(fall.maxSlope, static_cast<float>(4.0 / kT));
+    EXPECT_FLOAT_EQ(fall.tMaxSlope, static_cast<float>(2 * kT));
+    EXPECT_FLOAT_EQ(fall.minSlope, static_cast<float>(-2.0 / kT));
+    EXPECT_FLOAT_EQ(fall.tMinSlope, static_cast<float>(29 * kT));
+    EXPECT_FLOAT_EQ(fall.aMinSlope, 92.0f);
+
+    // A NaN in every ring and every block: no slope at all.
+    v = tri.v;
+    for (std::size_t t = 100; t < v.size(); t += 4) {
+        v[t] = nan;
+    }
+    const EventFCalc none = Stage(v, {tri.r}).Run(fromPeak).at(0);
+    for (const float field : {none.maxSlope, none.minSlope, none.tMaxSlope, none.tMinSlope, none.aMaxSlope,
+                              none.aMinSlope, none.maxNegSlope}) {
+        EXPECT_TRUE(Unset(field)) << field;
+    }
 }
 
 TEST(CalcBulk, AreaSlopeAndValueWindowsAfterTheAnchor)
