@@ -600,8 +600,9 @@ public:
         if (!std::isfinite(s)) {
             return; // a ring with a NaN sample has no slope and takes no part, as NaN samples take none elsewhere
         }
+        // The reported tick is the tick of the reported sample, also for an even n.
         const float middle = oldest[n_ / 2];
-        const LONG tick = t - n_ / 2;
+        const LONG tick = t - (n_ - 1) + n_ / 2;
         if (!found_ || s > maxSlope_) {
             maxSlope_ = s;
             maxNumerator_ = numerator;

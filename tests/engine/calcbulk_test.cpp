@@ -623,8 +623,10 @@ TEST(CalcBulk, SmoothingPointsFromTheHostTimeBase)
         const EventFCalc out = stage.Run().at(0);
         const LONG n = c.points;
         if (n <= 40) {
-            // The first full ring ends at 100 + n - 1; its middle tick lies n / 2 before that.
-            EXPECT_FLOAT_EQ(out.tMaxSlope, static_cast<float>((n - 1 - n / 2) * kT)) << n;
+            // The first full ring starts at 100; the reported sample, and its tick, lie n / 2 after that (for an
+            // even n too).
+            EXPECT_FLOAT_EQ(out.tMaxSlope, static_cast<float>((n / 2) * kT)) << n;
+            EXPECT_FLOAT_EQ(out.aMaxSlope, static_cast<float>(4 * (n / 2))) << n;
             EXPECT_FLOAT_EQ(out.maxSlope, static_cast<float>(4.0 / kT)) << n;
         } else {
             EXPECT_TRUE(Unset(out.maxSlope)) << "a window shorter than the ring";
