@@ -104,6 +104,10 @@ void SegmentSearch::Feed(LONG t, float v)
         sum += v;
     } else {
         Close(t); // v does not belong to it and starts the next one
+        if (windowEnd > 0 && t > windowEnd) {
+            noneOpen = true; // past the search end no segment opens, the first one or a later one
+            return;
+        }
         Open(t, v);
         return;
     }

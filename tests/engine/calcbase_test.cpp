@@ -150,6 +150,39 @@ TEST(CalcBase, SearchWindowAfterTheStimulus)
     }
 }
 
+TEST(CalcBase, NoSegmentOpensPastTheSearchEnd)
+{
+    // Rest at 0, a stimulus at 1000, a level of 8 for 10 ms, a long level of 1, and the rise to the peak at 1500.
+    // With a window of 0 to 5 ms (ticks 1000 to 1050) only the level of 8 opens inside it: it runs on to its own
+    // end at 1099, and the level of 1 that starts after the window end does not compete. Without a window the
+    // long level of 1 nearest the peak wins.
+    std::vector<float> s(1000, 0.0f);
+    s.resize(1100, 8.0f);
+    s.resize(1490, 1.0f);
+    Ramp(s, 50.0f, 11);
+    Ramp(s, 0.0f, 20);
+    const Recording r(s);
+    const std::vector<EventPkStm> events{Event(1000, 1.0, CX::Enum::kKindStimulus),
+                                         Event(1500, 50.0, CX::Enum::kKindPeak)};
+    const struct {
+        const char16_t* text;
+        float level;
+        LONG first, last;
+    } cases[] = {
+        {u"1 -1 -1 0 5 0 0", 8.0f, 1000, 1099},
+        {u"1 -1 -1 -1 -1 0 0", 1.0f, 1100, 1489},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(KVO::String(c.text).ToUtf8());
+        const auto got = Baselines(r, c.text, events);
+        ASSERT_EQ(got.size(), 1u);
+        EXPECT_EQ(got[0].baseline, c.level);
+        EXPECT_EQ(got[0].baselineStart, c.first);
+        EXPECT_EQ(got[0].baselineEnd, c.last);
+        EXPECT_EQ(got[0].polarity, 1.0f);
+    }
+}
+
 // The last tick before `end` from `origin` on whose sample lies at or beyond `level` away from the peak.
 LONG LastAtLevel(const std::vector<float>& s, LONG origin, LONG end, float level, float polarity)
 {
