@@ -183,6 +183,46 @@ TEST(CalcBase, NoSegmentOpensPastTheSearchEnd)
     }
 }
 
+TEST(CalcBase, AStimulusWithoutResponseHasNoFallbackLevel)
+{
+    // Rest at -70 with stimuli at 1000 and 3000 and no peak. With a search window no segment can close after the
+    // stimulus, and the stimulus marker's value is no sample: no level, rather than 0.999999 times the marker.
+    // Without a window the rest before the stimulus is its baseline; a peak on a flat line still falls back to
+    // 0.999999 times its own value.
+    std::vector<float> s(4000, -70.0f);
+    const Recording r(s);
+    const std::vector<EventPkStm> stimuli{Event(1000, 1.0, CX::Enum::kKindStimulus),
+                                          Event(3000, 1.0, CX::Enum::kKindStimulus)};
+    const auto windowed = Baselines(r, u"1 -1 -1 0 5 0 0", stimuli);
+    ASSERT_EQ(windowed.size(), 2u);
+    for (const auto& b : windowed) {
+        SCOPED_TRACE(b.tick);
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(b.baseline), CX::Enum::kUnsetFloatBits);
+        EXPECT_EQ(b.baselineStart, b.tick - 1);
+        EXPECT_EQ(b.baselineEnd, b.tick - 1);
+        EXPECT_EQ(b.polarity, 1.0f);
+    }
+    const auto open = Baselines(r, u"1 -1 -1 -1 -1 0 0", stimuli);
+    ASSERT_EQ(open.size(), 2u);
+    EXPECT_EQ(open[0].baseline, -70.0f);
+    EXPECT_EQ(open[1].baseline, -70.0f);
+    const struct {
+        const char16_t* text;
+        float level;
+    } levels[] = {{u"1 -1 -1 0 5 1 -65", -65.0f}, {u"1 -1 -1 0 5 2 0", -70.0f}}; // fixed, minimum
+    for (const auto& c : levels) {
+        SCOPED_TRACE(KVO::String(c.text).ToUtf8());
+        const auto got = Baselines(r, c.text, stimuli);
+        ASSERT_EQ(got.size(), 2u);
+        EXPECT_EQ(got[0].baseline, c.level);
+        EXPECT_EQ(got[1].baseline, c.level);
+    }
+    const auto flat = Baselines(r, u"1 -1 -1 -1 -1 0 0", {Event(2000, -70.0, CX::Enum::kKindPeak)});
+    ASSERT_EQ(flat.size(), 1u);
+    EXPECT_EQ(flat[0].baseline, static_cast<float>(-70.0f * 0.999999));
+    EXPECT_EQ(flat[0].baselineEnd, 1999);
+}
+
 // The last tick before `end` from `origin` on whose sample lies at or beyond `level` away from the peak.
 LONG LastAtLevel(const std::vector<float>& s, LONG origin, LONG end, float level, float polarity)
 {
