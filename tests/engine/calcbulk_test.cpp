@@ -401,6 +401,30 @@ TEST(CalcBulk, AreaSlopeAndValueWindowsAfterTheAnchor)
     EXPECT_FLOAT_EQ(twoTicks.slope, 1000.0f);
 }
 
+TEST(CalcBulk, AreaWindowsBeforeTheEarliestTickReadEverySample)
+{
+    // Pulses of 6 over a level of 1 on [190, 230) and [390, 430); events at 210 and 410 starting at 200 and 400,
+    // each with a baseline ending right after its start. "Area Start ms" -20 and "Area End ms" 200 give the windows
+    // [160, 600) and [360, 800): the first holds both pulses, the second one. The first window starts before the
+    // first event's earliest tick, the second before the samples that the first event already read.
+    std::vector<float> v(1000, 1.0f);
+    for (const int from : {190, 390}) {
+        std::fill(v.begin() + from, v.begin() + from + 40, 7.0f);
+    }
+    std::vector<EventBCalcBase2> records;
+    for (const LONG start : {200, 400}) {
+        EventBCalcBase2 r = Event(start + 10, 7.0, 1.0f, start, start + 20);
+        r.baselineEnd = start + 1;
+        records.push_back(r);
+    }
+    using B = Bulk::BulkParams;
+    const auto got =
+        Stage(v, records).Run(Text({{B::kAnalysisType, 1}, {B::kAreaStartMs, -20}, {B::kAreaEndMs, 200}}));
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_NEAR(got[0].area, 2 * 40 * 6 * kT, 1e-6);
+    EXPECT_NEAR(got[1].area, 40 * 6 * kT, 1e-6);
+}
+
 TEST(CalcBulk, PlateauMeansLatencyAndPeriodOfATrain)
 {
     apsignal::Recording rec;
