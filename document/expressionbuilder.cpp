@@ -199,6 +199,12 @@ void ExpressionBuilder::EvokedResponseDetectorExpression(KVO::String& text) cons
 
 void ExpressionBuilder::CalculationStageExpression(KVO::String& text) const
 {
+    // An unknown type (a stored setting can hold one) has no detector and no measurements: the stage falls back as
+    // the event chain does, rather than measuring as the general type.
+    if (analysisType_ < 0 || analysisType_ > 5) {
+        text = fallback_;
+        return;
+    }
     KVO::Automation::ClassicOStringStream out;
     const KVO::String source = Source();
     if (analysisType_ == 4) {

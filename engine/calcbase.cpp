@@ -104,6 +104,10 @@ void SegmentSearch::Feed(LONG t, float v)
         sum += v;
     } else {
         Close(t); // v does not belong to it and starts the next one
+        if (windowEnd > 0 && t > windowEnd) {
+            noneOpen = true; // past the search end no segment opens, the first one or a later one
+            return;
+        }
         Open(t, v);
         return;
     }
@@ -208,7 +212,10 @@ bool MeasureSegments(State& state, const Params& params, EEH3::FloatExWrapper& s
         out.baselineEnd = search.bestLast;
         out.polarity = eventValue >= search.bestMean ? 1.0f : -1.0f;
     } else {
-        out.baseline = static_cast<float>(eventValue * 0.999999);
+        // A stimulus without a response has no level to fall back on: its value is the stimulus marker's, not a
+        // sample, so a level made from it would be a made-up baseline.
+        const bool response = state.peak.kind != kKindNone;
+        out.baseline = response ? static_cast<float>(eventValue * 0.999999) : kUnsetFloat;
         out.baselineStart = out.baselineEnd = eventTick - 1;
         out.polarity = 1.0f;
     }

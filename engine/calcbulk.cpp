@@ -238,8 +238,15 @@ void Measure(State& state, const Params& params, EEH3::FloatExWrapper& samples, 
     }
     last = std::min<std::int64_t>(last, r.nextEventTick);
 
-    const LONG earliest = r.EarliestTick();
-    if (samples.Position() < earliest) {
+    // The walk starts at the first tick that the record or a plug-in window needs: back, when a window starts
+    // before the samples already read.
+    LONG earliest = std::max<LONG>(r.EarliestTick(), 0); // a baseline ending at tick 0 needs no tick before it
+    for (std::size_t i = 0; i < kPlugins; ++i) {
+        if (applies[i] && windows[i].start >= 0) {
+            earliest = std::min(earliest, windows[i].start);
+        }
+    }
+    if (samples.Position() != earliest) {
         samples.Seek(earliest);
     }
     auto cross = [](Crossing& c, bool met, LONG t, float v) {

@@ -13,6 +13,7 @@
 #include "engine/eventrecords.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -596,8 +597,12 @@ public:
             return;
         }
         const double s = numerator / fit_.Denominator() / params.tickPeriod;
+        if (!std::isfinite(s)) {
+            return; // a ring with a NaN sample has no slope and takes no part, as NaN samples take none elsewhere
+        }
+        // The reported tick is the tick of the reported sample, also for an even n.
         const float middle = oldest[n_ / 2];
-        const LONG tick = t - n_ / 2;
+        const LONG tick = t - (n_ - 1) + n_ / 2;
         if (!found_ || s > maxSlope_) {
             maxSlope_ = s;
             maxNumerator_ = numerator;
@@ -677,7 +682,7 @@ public:
         }
         // A full block: its slope, then the next block starts empty (the blocks do not overlap).
         const double s = -(fit_.Of(ring_.data()) / params.tickPeriod);
-        if (!found_ || s > best_) {
+        if (std::isfinite(s) && (!found_ || s > best_)) {
             best_ = static_cast<float>(s);
             found_ = true;
         }

@@ -80,7 +80,9 @@ bool Algorithm::Step(State& state, const Params& params, EventPkStm& out)
             LONG bound = EEH3::kEndTick;
             if (events->HasCurrent()) {
                 events->LoadCurrent();
-                bound = events->Current().baselineEnd;
+                // A baseline without an end (-1, the fallback at tick 0) bounds nothing.
+                const LONG next = events->Current().baselineEnd;
+                bound = next >= 0 ? next : EEH3::kEndTick;
             }
             while (state.falling == -1) {
                 if (samples->Position() >= bound) {

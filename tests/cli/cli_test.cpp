@@ -543,6 +543,59 @@ TEST(CommandLine, AnalyseMeasuresThePopulationSpikeExampleAsItsGeneratorMeasured
     ExpectTheGeneratorsTable("popspike", {"--type", "4"}, expected);
 }
 
+// Evoked responses with a sweep that has none: three sweeps of 200 ms at 10 kHz resting at -65 mV, a stimulus placed
+// at 50 ms, and in the first and last a response that rises from 52 ms to 5 mV at 60 ms and falls back by 80 ms.
+// The sweep without a response keeps its row, but without a baseline (there is no level to measure the stimulus
+// against) and so without an area (turned on, 5 to 10 ms after the stimulus); the summary's figures are those of
+// the two responses.
+TEST(CommandLine, AnalyseLeavesTheBaselineOfAStimulusWithoutResponseEmpty)
+{
+    const fs::path file = fs::temp_directory_path() / ("crestmetrics_noresponse_" + std::to_string(::getpid()) + ".txt");
+    {
+        std::ofstream out(file);
+        out << "Time (ms)\tVm (mV)\n";
+        for (const bool response : {true, false, true}) {
+            for (int t = 0; t < 2000; ++t) {
+                double v = -65.0;
+                if (response && t > 520 && t <= 600) {
+                    v += 5.0 * (t - 520) / 80.0;
+                } else if (response && t > 600 && t < 800) {
+                    v += 5.0 * (800 - t) / 200.0;
+                }
+                out << t * 0.1 << '\t' << v << '\n';
+            }
+            out << '\n';
+        }
+    }
+    const RunResult result = RunProgram({"analyse", file.string(), "--quiet", "--type", "3", "--set", "1000=2", "--set",
+                                         "1005=50", "--set", "1006=0.003", "--set", "10=t"});
+    fs::remove(file);
+    ASSERT_EQ(result.status, 0) << result.err;
+    Table table;
+    ASSERT_TRUE(ReadTable(result.out, table));
+    ASSERT_EQ(table.events.size(), 3u) << result.out;
+    ASSERT_EQ(table.summary.size(), 4u) << result.out;
+    const std::size_t baseline = table.Column("Baseline (mV)");
+    const std::size_t area = table.Column("Area (mV.s)");
+    auto empty = [](const std::string& cell) { return cell.empty() || cell == " "; };
+    EXPECT_TRUE(empty(table.events[1][baseline])) << result.out;
+    EXPECT_TRUE(empty(table.events[1][area])) << result.out;
+    // The area from 5 to 10 ms after the stimulus: 5 mV x (30 + ... + 79) / 80 samples of 0.1 ms.
+    const double expectedArea = 5.0 * 2725.0 / 80.0 * 1e-4;
+    for (const std::size_t row : {0u, 2u}) {
+        EXPECT_NEAR(std::stod(table.events[row][baseline]), -65.0, 1e-3) << result.out;
+        EXPECT_NEAR(std::stod(table.events[row][area]), expectedArea, 1e-3 * expectedArea) << table.header[area];
+    }
+    for (std::size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(table.summary[i][0]);
+        EXPECT_NEAR(std::stod(table.summary[i][baseline]), -65.0, 1e-3);
+        EXPECT_NEAR(std::stod(table.summary[i][area]), expectedArea, 1e-3 * expectedArea);
+    }
+    EXPECT_EQ(table.summary[3][0], "Count");
+    EXPECT_EQ(table.summary[3][baseline], "2");
+    EXPECT_EQ(table.summary[3][area], "2");
+}
+
 // The heights of synaptic currents: the host's detection places each event on its rise, and the measured height
 // over the baseline before it is the generated amplitude, give or take the noise (2 pA SD) for nearly all events.
 TEST(CommandLine, AnalyseMeasuresSynapticCurrentHeights)

@@ -247,6 +247,18 @@ TEST(CalculationTexts, TokensOfTheCalculationChannels)
 
 // Every analysis type with every stimulus detection mode, with and without the width filter: the event chain and
 // the calculation stage. Brackets show the blanks at either end.
+TEST(CalculationTexts, UnknownTypesBuildNoCalculationStage)
+{
+    // A stored type outside 0..5 has no detector; it gets no measuring stages either, which would read it as 0.
+    for (const char16_t* type : {u"-1", u"6"}) {
+        Texts t;
+        t.Set(2000, type);
+        t.Set(1000, u"2");
+        EXPECT_EQ(t.EventChain(), "77") << Utf8(type);
+        EXPECT_EQ(t.CalculationStage(), "77") << Utf8(type);
+    }
+}
+
 TEST(CalculationTexts, TypeAndModeMatrixMatchesItsGoldenTexts)
 {
     std::ostringstream listing;

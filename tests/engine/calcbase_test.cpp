@@ -150,6 +150,79 @@ TEST(CalcBase, SearchWindowAfterTheStimulus)
     }
 }
 
+TEST(CalcBase, NoSegmentOpensPastTheSearchEnd)
+{
+    // Rest at 0, a stimulus at 1000, a level of 8 for 10 ms, a long level of 1, and the rise to the peak at 1500.
+    // With a window of 0 to 5 ms (ticks 1000 to 1050) only the level of 8 opens inside it: it runs on to its own
+    // end at 1099, and the level of 1 that starts after the window end does not compete. Without a window the
+    // long level of 1 nearest the peak wins.
+    std::vector<float> s(1000, 0.0f);
+    s.resize(1100, 8.0f);
+    s.resize(1490, 1.0f);
+    Ramp(s, 50.0f, 11);
+    Ramp(s, 0.0f, 20);
+    const Recording r(s);
+    const std::vector<EventPkStm> events{Event(1000, 1.0, CX::Enum::kKindStimulus),
+                                         Event(1500, 50.0, CX::Enum::kKindPeak)};
+    const struct {
+        const char16_t* text;
+        float level;
+        LONG first, last;
+    } cases[] = {
+        {u"1 -1 -1 0 5 0 0", 8.0f, 1000, 1099},
+        {u"1 -1 -1 -1 -1 0 0", 1.0f, 1100, 1489},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(KVO::String(c.text).ToUtf8());
+        const auto got = Baselines(r, c.text, events);
+        ASSERT_EQ(got.size(), 1u);
+        EXPECT_EQ(got[0].baseline, c.level);
+        EXPECT_EQ(got[0].baselineStart, c.first);
+        EXPECT_EQ(got[0].baselineEnd, c.last);
+        EXPECT_EQ(got[0].polarity, 1.0f);
+    }
+}
+
+TEST(CalcBase, AStimulusWithoutResponseHasNoFallbackLevel)
+{
+    // Rest at -70 with stimuli at 1000 and 3000 and no peak. With a search window no segment can close after the
+    // stimulus, and the stimulus marker's value is no sample: no level, rather than 0.999999 times the marker.
+    // Without a window the rest before the stimulus is its baseline; a peak on a flat line still falls back to
+    // 0.999999 times its own value.
+    std::vector<float> s(4000, -70.0f);
+    const Recording r(s);
+    const std::vector<EventPkStm> stimuli{Event(1000, 1.0, CX::Enum::kKindStimulus),
+                                          Event(3000, 1.0, CX::Enum::kKindStimulus)};
+    const auto windowed = Baselines(r, u"1 -1 -1 0 5 0 0", stimuli);
+    ASSERT_EQ(windowed.size(), 2u);
+    for (const auto& b : windowed) {
+        SCOPED_TRACE(b.tick);
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(b.baseline), CX::Enum::kUnsetFloatBits);
+        EXPECT_EQ(b.baselineStart, b.tick - 1);
+        EXPECT_EQ(b.baselineEnd, b.tick - 1);
+        EXPECT_EQ(b.polarity, 1.0f);
+    }
+    const auto open = Baselines(r, u"1 -1 -1 -1 -1 0 0", stimuli);
+    ASSERT_EQ(open.size(), 2u);
+    EXPECT_EQ(open[0].baseline, -70.0f);
+    EXPECT_EQ(open[1].baseline, -70.0f);
+    const struct {
+        const char16_t* text;
+        float level;
+    } levels[] = {{u"1 -1 -1 0 5 1 -65", -65.0f}, {u"1 -1 -1 0 5 2 0", -70.0f}}; // fixed, minimum
+    for (const auto& c : levels) {
+        SCOPED_TRACE(KVO::String(c.text).ToUtf8());
+        const auto got = Baselines(r, c.text, stimuli);
+        ASSERT_EQ(got.size(), 2u);
+        EXPECT_EQ(got[0].baseline, c.level);
+        EXPECT_EQ(got[1].baseline, c.level);
+    }
+    const auto flat = Baselines(r, u"1 -1 -1 -1 -1 0 0", {Event(2000, -70.0, CX::Enum::kKindPeak)});
+    ASSERT_EQ(flat.size(), 1u);
+    EXPECT_EQ(flat[0].baseline, static_cast<float>(-70.0f * 0.999999));
+    EXPECT_EQ(flat[0].baselineEnd, 1999);
+}
+
 // The last tick before `end` from `origin` on whose sample lies at or beyond `level` away from the peak.
 LONG LastAtLevel(const std::vector<float>& s, LONG origin, LONG end, float level, float polarity)
 {

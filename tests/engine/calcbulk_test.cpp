@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -293,6 +294,49 @@ TEST(CalcBulk, RampsGiveHeightRiseFallSlopesAndAreas)
     EXPECT_FLOAT_EQ(early.maxNegSlope, static_cast<float>(2.0 / kT));
 }
 
+TEST(CalcBulk, SmoothedSlopesPassOverRingsAndBlocksWithNaN)
+{
+    // The triangle above, v = 4 (t - 100) on the rise to the peak at 125 and 100 - 2 (t - 125) on the fall.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const Triangle tri = MakeTriangle(100, 25, 4.0f, 50, 2.0f, 400);
+    const std::u16string fromPeak = Text({{Bulk::BulkParams::kMaxNegSlopeStartMs, 0}});
+
+    // A NaN at the window's second sample: the first two rings of five hold it, so the first ring with a slope
+    // is 102..106, and every field of the steepest rise comes from it.
+    std::vector<float> v = tri.v;
+    v[101] = nan;
+    const EventFCalc rise = Stage(v, {tri.r}).Run(fromPeak).at(0);
+    EXPECT_FLOAT_EQ(rise.maxSlope, static_cast<float>(4.0 / kT));
+    EXPECT_FLOAT_EQ(rise.tMaxSlope, static_cast<float>(4 * kT));
+    EXPECT_FLOAT_EQ(rise.aMaxSlope, 16.0f);
+    EXPECT_FLOAT_EQ(rise.minSlope, static_cast<float>(-2.0 / kT));
+    EXPECT_FLOAT_EQ(rise.tMinSlope, static_cast<float>(27 * kT));
+    EXPECT_FLOAT_EQ(rise.aMinSlope, 96.0f);
+
+    // A NaN at the second sample after the peak: the first block of eight (125..132) has no slope, the next ones
+    // lie on the fall; the rings holding tick 126 are passed over too.
+    v = tri.v;
+    v[126] = nan;
+    const EventFCalc fall = Stage(v, {tri.r}).Run(fromPeak).at(0);
+    EXPECT_FLOAT_EQ(fall.maxNegSlope, static_cast<float>(2.0 / kT));
+    EXPECT_FLOAT_EQ(fall.maxSlope, static_cast<float>(4.0 / kT));
+    EXPECT_FLOAT_EQ(fall.tMaxSlope, static_cast<float>(2 * kT));
+    EXPECT_FLOAT_EQ(fall.minSlope, static_cast<float>(-2.0 / kT));
+    EXPECT_FLOAT_EQ(fall.tMinSlope, static_cast<float>(29 * kT));
+    EXPECT_FLOAT_EQ(fall.aMinSlope, 92.0f);
+
+    // A NaN in every ring and every block: no slope at all.
+    v = tri.v;
+    for (std::size_t t = 100; t < v.size(); t += 4) {
+        v[t] = nan;
+    }
+    const EventFCalc none = Stage(v, {tri.r}).Run(fromPeak).at(0);
+    for (const float field : {none.maxSlope, none.minSlope, none.tMaxSlope, none.tMinSlope, none.aMaxSlope,
+                              none.aMinSlope, none.maxNegSlope}) {
+        EXPECT_TRUE(Unset(field)) << field;
+    }
+}
+
 TEST(CalcBulk, AreaSlopeAndValueWindowsAfterTheAnchor)
 {
     // A rectangular pulse of 6 over ticks [300, 340) after a stimulus at 200; the event at 320.
@@ -355,6 +399,30 @@ TEST(CalcBulk, AreaSlopeAndValueWindowsAfterTheAnchor)
                                                 {B::kSlopeEndMs, 10}}))
                                     .at(0);
     EXPECT_FLOAT_EQ(twoTicks.slope, 1000.0f);
+}
+
+TEST(CalcBulk, AreaWindowsBeforeTheEarliestTickReadEverySample)
+{
+    // Pulses of 6 over a level of 1 on [190, 230) and [390, 430); events at 210 and 410 starting at 200 and 400,
+    // each with a baseline ending right after its start. "Area Start ms" -20 and "Area End ms" 200 give the windows
+    // [160, 600) and [360, 800): the first holds both pulses, the second one. The first window starts before the
+    // first event's earliest tick, the second before the samples that the first event already read.
+    std::vector<float> v(1000, 1.0f);
+    for (const int from : {190, 390}) {
+        std::fill(v.begin() + from, v.begin() + from + 40, 7.0f);
+    }
+    std::vector<EventBCalcBase2> records;
+    for (const LONG start : {200, 400}) {
+        EventBCalcBase2 r = Event(start + 10, 7.0, 1.0f, start, start + 20);
+        r.baselineEnd = start + 1;
+        records.push_back(r);
+    }
+    using B = Bulk::BulkParams;
+    const auto got =
+        Stage(v, records).Run(Text({{B::kAnalysisType, 1}, {B::kAreaStartMs, -20}, {B::kAreaEndMs, 200}}));
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_NEAR(got[0].area, 2 * 40 * 6 * kT, 1e-6);
+    EXPECT_NEAR(got[1].area, 40 * 6 * kT, 1e-6);
 }
 
 TEST(CalcBulk, PlateauMeansLatencyAndPeriodOfATrain)
@@ -579,8 +647,10 @@ TEST(CalcBulk, SmoothingPointsFromTheHostTimeBase)
         const EventFCalc out = stage.Run().at(0);
         const LONG n = c.points;
         if (n <= 40) {
-            // The first full ring ends at 100 + n - 1; its middle tick lies n / 2 before that.
-            EXPECT_FLOAT_EQ(out.tMaxSlope, static_cast<float>((n - 1 - n / 2) * kT)) << n;
+            // The first full ring starts at 100; the reported sample, and its tick, lie n / 2 after that (for an
+            // even n too).
+            EXPECT_FLOAT_EQ(out.tMaxSlope, static_cast<float>((n / 2) * kT)) << n;
+            EXPECT_FLOAT_EQ(out.aMaxSlope, static_cast<float>(4 * (n / 2))) << n;
             EXPECT_FLOAT_EQ(out.maxSlope, static_cast<float>(4.0 / kT)) << n;
         } else {
             EXPECT_TRUE(Unset(out.maxSlope)) << "a window shorter than the ring";

@@ -140,6 +140,19 @@ TEST(CAPPWF, DefaultWidthBoundsAndTheFirstEvent)
     EXPECT_EQ(Passed(cut, BaseRecords(first), u"1 41"), (std::vector<LONG>{}));
 }
 
+TEST(CAPPWF, ANextBaselineWithoutEndBoundsNothing)
+{
+    // The next event's baseline ends at -1 (the fallback of an event at tick 0): no bound, so the first event is
+    // measured up to its own falling crossing, as the last event is.
+    const std::vector<AP> aps{{200, 40, 4, 2}, {500, 40, 4, 2}};
+    const auto samples = Train(800, aps);
+    ASSERT_EQ(WidthOf(samples, aps[0], 800), 15);
+    auto records = BaseRecords(aps);
+    records[1].baselineEnd = -1;
+    EXPECT_EQ(Passed(samples, records, u"1 15"), (std::vector<LONG>{200, 500}));
+    EXPECT_EQ(Passed(samples, records, u"1 16"), (std::vector<LONG>{}));
+}
+
 TEST(CAPPWF, KeepsThePositionAndPassesTheValueThroughFloat)
 {
     const std::vector<AP> aps{{200, 40, 4, 2}};
