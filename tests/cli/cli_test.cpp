@@ -440,14 +440,20 @@ TEST(CommandLine, AnalyseMeasuresAtTheStimulusPositionAsSet)
             out << tick / 10.0 << '\t' << tick / 100.0 << '\n';
         }
     }
-    const RunResult result = RunProgram({"analyse", ramp.string(), "--quiet", "--type", "3", "--set", "1000=2", "--set",
-                                         "1005=123.44996", "--set", "46=t"});
+    // The same holds for the measuring stages' settings: 10.04999 ms after a stimulus at 123.4 ms is 100.4999 ticks
+    // after tick 1234 (10.05 ms would be 100.5 ticks, rounded to 101).
+    const std::vector<std::pair<std::string, std::string>> cases = {{"1005=123.44996", "1022=10"},
+                                                                   {"1005=123.4", "1022=10.04999"}};
+    for (const auto& [stimulus, valueAt] : cases) {
+        const RunResult result = RunProgram({"analyse", ramp.string(), "--quiet", "--type", "3", "--set", "1000=2",
+                                             "--set", stimulus, "--set", valueAt, "--set", "46=t"});
+        ASSERT_EQ(result.status, 0) << result.err;
+        Table table;
+        ASSERT_TRUE(ReadTable(result.out, table));
+        ASSERT_EQ(table.events.size(), 1u) << result.out;
+        EXPECT_EQ(table.events[0][table.Column("Value (mV)")], "13.34") << stimulus << " " << valueAt;
+    }
     fs::remove(ramp);
-    ASSERT_EQ(result.status, 0) << result.err;
-    Table table;
-    ASSERT_TRUE(ReadTable(result.out, table));
-    ASSERT_EQ(table.events.size(), 1u) << result.out;
-    EXPECT_EQ(table.events[0][table.Column("Value (mV)")], "13.34");
 }
 
 // The main job: the cardiac example's action potentials at the defaults, to standard output or a file, with

@@ -152,6 +152,14 @@ TEST(CalculationTexts, SettingsKeepEveryDigitTheyNeed)
     EXPECT_EQ(t.EventChain(), "cappeakdet( ch4, 1.2345678e-05, 12.3456789, 0, 0, 0, 0)");
     t.Set(1036, u"t");
     EXPECT_EQ(t.EventChain().substr(0, 63), "cappwf( ch1, calcbase( ch1, cappeakdet( ch4, 1.2345678e-05, 0, ");
+    // The parameter records of the measuring stages likewise.
+    t.Set(2000, u"3");
+    t.Set(1022, u"10.04999");
+    EXPECT_NE(t.CalculationStage().find("calcbase( ch1, erpeakdet( ch4, ch5, 1.2345678e-05, 0.12345678, 99.999999, 0, 0, "
+                                        "0, 0), 1000, 5, 0.12345678, 99.999999, "),
+              std::string::npos)
+        << t.CalculationStage();
+    EXPECT_NE(t.CalculationStage().find(", 10.04999, "), std::string::npos) << t.CalculationStage();
 }
 
 TEST(CalculationTexts, LimitsFollowTheStoredRange)
