@@ -175,7 +175,8 @@ public:
     const KVO::PrefixedUnit& Unit() const { return unit_; }
     Doc::CXSetting* BoundSetting() const override { return SettingAs<Doc::CXSettingDouble>(); }
 
-    // The leading decimal number of a text, 0 when there is none.
+    // The leading decimal number of a text, 0 when there is none. A number too large for a double reads as an
+    // infinity of its sign, one too small as 0.
     static double LeadingNumber(std::u16string_view text);
 
 protected:

@@ -128,6 +128,11 @@ TEST(LeadingNumber, AsTheRunTimeReadsIt)
 {
     const std::pair<std::u16string_view, double> cases[] = {
         {u"30", 30.0}, {u"  -1.5e2x", -150.0}, {u"+7", 7.0}, {u"abc", 0.0}, {u"", 0.0}, {u"inf", 0.0}, {u"1,5", 1.0},
+        {u"nan", 0.0}, {u"-infinity", 0.0},
+        // Beyond a double: too large is an infinity of its sign, too small is 0.
+        {u"1e999", HUGE_VAL}, {u"-1e999", -HUGE_VAL}, {u"+2.5e400mV", HUGE_VAL}, {u"0.00001e314", HUGE_VAL},
+        {u"123456789e301", HUGE_VAL}, {u"1e-999", 0.0}, {u"-1e-999", 0.0}, {u"1000e-330", 0.0},
+        {u"0.1e-330", 0.0}, {u"1e308", 1e308}, {u"4e-320", 4e-320},
     };
     for (const auto& [text, value] : cases) {
         EXPECT_DOUBLE_EQ(value, tUnitsEdit::LeadingNumber(text));
@@ -209,6 +214,7 @@ TEST_F(BindingsTest, SpinnerStepsByATenthWithinTheRange)
     const Case cases[] = {
         {u"0", up, u"0.001"},      {u"0", down, u"0"},        {u"10", up, u"11"},  {u"10", down, u"9.09091"},
         {u"95000", up, u"99999"},  {u"-5", down, u"0"},       {u"0", up, u"4.54545"},
+        {u"1e999", down, u"99999"}, // beyond a double is beyond the range
     };
     for (const Case& c : cases) {
         Enter(hwnd, kSpinEdit, c.start);
