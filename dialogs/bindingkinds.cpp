@@ -362,21 +362,29 @@ double tUnitsEdit::LeadingNumber(std::u16string_view text)
 
 void tUnitsEdit::ControlToSetting()
 {
-    if (auto* setting = SettingAs<Doc::CXSettingDouble>()) {
-        setting->SetValue(LeadingNumber(Text()) * Multiplier());
+    auto* setting = SettingAs<Doc::CXSettingDouble>();
+    if (!setting) {
+        return;
     }
+    // The text shows the loaded value rounded to six digits: while it reads as loaded, the value is the loaded one.
+    const std::u16string text = Text();
+    setting->SetValue(loaded_ && text == loadedText_ ? loadedValue_ : LeadingNumber(text) * Multiplier());
 }
 
 void tUnitsEdit::SettingToControl()
 {
     if (const auto* setting = SettingAs<Doc::CXSettingDouble>()) {
         SetDisplayValue(setting->Value() / Multiplier());
+        loadedText_ = Text();
+        loadedValue_ = setting->Value();
+        loaded_ = true;
     }
     tCtrl::SettingToControl();
 }
 
 void tUnitsEdit::SetDisplayValue(double value)
 {
+    loaded_ = false; // a value shown for another reason (a spinner step) is read back
     KVO::OStringStream text;
     text.precision(6);
     text << value;

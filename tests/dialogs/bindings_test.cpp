@@ -186,6 +186,16 @@ TEST_F(BindingsTest, UnitEditsScaleByThePrefixAndShowTheUnit)
     page.Load();
     EXPECT_EQ(u"0.0123457", Text(GetDlgItem(hwnd, kUnitEdit)));
     EXPECT_EQ(u"mV", Text(GetDlgItem(hwnd, kUnitLabel)));
+    // The shown text rounds the value: while it stands as loaded, or is typed back as it was, the value stays.
+    page.list.TransferAll();
+    EXPECT_EQ(1.2345678e-5, settings.GetDouble(SettingId::kBaselineValue));
+    Enter(hwnd, kUnitEdit, u"0.01234");
+    Enter(hwnd, kUnitEdit, u"0.0123457");
+    page.list.TransferAll();
+    EXPECT_EQ(1.2345678e-5, settings.GetDouble(SettingId::kBaselineValue));
+    Enter(hwnd, kUnitEdit, u"0.01234");
+    page.list.TransferAll();
+    EXPECT_DOUBLE_EQ(1.234e-5, settings.GetDouble(SettingId::kBaselineValue));
     Enter(hwnd, kUnitEdit, u"30");
     page.list.TransferAll();
     EXPECT_DOUBLE_EQ(0.03, settings.GetDouble(SettingId::kBaselineValue));
@@ -221,6 +231,15 @@ TEST_F(BindingsTest, SpinnerStepsByATenthWithinTheRange)
         ui::Click(spinner, c.arrow);
         EXPECT_EQ(c.shown, Text(GetDlgItem(hwnd, kSpinEdit))) << std::string(c.start.begin(), c.start.end());
     }
+    // A step from the loaded text is read back, though the text may be the one that was loaded.
+    settings.SetDouble(SettingId::kAreaStart, 99999);
+    page.Load();
+    ui::Click(spinner, up);
+    EXPECT_EQ(u"99999", Text(GetDlgItem(hwnd, kSpinEdit)));
+    settings.SetDouble(SettingId::kAreaStart, 1);
+    page.list.TransferAll();
+    EXPECT_EQ(99999.0, settings.GetDouble(SettingId::kAreaStart));
+
     // From 0 the step takes the size of the last step from a non-zero value.
     Enter(hwnd, kSpinEdit, u"20");
     ui::Click(spinner, down);

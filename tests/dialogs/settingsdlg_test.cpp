@@ -515,6 +515,20 @@ TEST_F(SettingsDlgTest, TheFixedBaselineIsEditableOnlyInItsModeAndShownInTheSour
     EXPECT_DOUBLE_EQ(-0.065, document.GetDouble(SettingId::kBaselineValue));
 }
 
+// The edit shows six significant digits of the stored value; an OK without an edit keeps every digit of it.
+TEST_F(SettingsDlgTest, AUnitEditKeepsAStoredValueThatWasNotEdited)
+{
+    site.units[0] = {u"V", u'm'};
+    Store(SettingId::kFirstSettingsTab, 1);
+    Store(SettingId::kBaselineMode, 1);
+    document.SetDouble(SettingId::kBaselineValue, 1.2345678e-5);
+    EXPECT_TRUE(Run([&](SettingsDlg& dialog) {
+        EXPECT_EQ(u"0.0123457", Text(PageItem(dialog, 1084)));
+        Ok(dialog);
+    }));
+    EXPECT_EQ(1.2345678e-5, document.GetDouble(SettingId::kBaselineValue));
+}
+
 // A number too large for a double is no number the baseline value can take: the label's mark shows and OK is
 // refused until a number is typed.
 TEST_F(SettingsDlgTest, AUnitEditRefusesANumberBeyondADouble)
