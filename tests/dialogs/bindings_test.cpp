@@ -170,6 +170,12 @@ TEST_F(BindingsTest, EditsTransferBothWaysAndMarkAsTheUserTypes)
     page.list.TransferAll();
     EXPECT_DOUBLE_EQ(42.0, settings.GetDouble(SettingId::kAreaStart));
     EXPECT_EQ(60, settings.GetInt(SettingId::kStartHeightPercent));
+    // A plain edit shows the setting's own text, with every digit the value needs.
+    settings.SetDouble(SettingId::kAreaStart, 1234.56789);
+    page.Load();
+    EXPECT_EQ(u"1234.56789", Text(GetDlgItem(hwnd, kEdit)));
+    page.list.TransferAll();
+    EXPECT_EQ(1234.56789, settings.GetDouble(SettingId::kAreaStart));
     // The edit takes at most its limit of characters from typing.
     SetFocus(GetDlgItem(hwnd, kIntEdit));
     SendMessageW(GetDlgItem(hwnd, kIntEdit), EM_SETSEL, 0, -1);
