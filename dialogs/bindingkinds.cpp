@@ -13,6 +13,7 @@
 #include <charconv>
 #include <cmath>
 #include <string>
+#include <string_view>
 
 namespace CX {
 
@@ -28,6 +29,39 @@ bool CharactersIn(std::u16string_view text, std::u16string_view others)
     }
     return std::all_of(text.begin(), text.end(),
                        [&](char16_t c) { return IsDigit(c) || others.find(c) != std::u16string_view::npos; });
+}
+
+// For a number text that does not fit a double: true when it is too large for one, false when too small.
+bool BeyondTheLargest(std::string_view number)
+{
+    std::size_t at = !number.empty() && number[0] == '-' ? 1 : 0;
+    long order = 0; // the power of ten of the first significant digit, before the exponent
+    bool significant = false;
+    bool point = false;
+    for (; at < number.size() && number[at] != 'e' && number[at] != 'E'; ++at) {
+        if (number[at] == '.') {
+            point = true;
+        } else if (!significant && number[at] == '0') {
+            order -= point ? 1 : 0;
+        } else if (!significant) {
+            significant = true;
+            order -= point ? 1 : 0;
+        } else if (!point) {
+            ++order;
+        }
+    }
+    long exponent = 0;
+    bool negative = false;
+    if (at < number.size()) {
+        ++at;
+        if (at < number.size() && (number[at] == '-' || number[at] == '+')) {
+            negative = number[at++] == '-';
+        }
+        for (; at < number.size(); ++at) {
+            exponent = std::min(exponent * 10 + (number[at] - '0'), 100000L); // far beyond any double either way
+        }
+    }
+    return significant && order + (negative ? -exponent : exponent) >= 0;
 }
 
 void Show(owl::TWindow* window, bool hidden)
@@ -312,30 +346,45 @@ double tUnitsEdit::LeadingNumber(std::u16string_view text)
     }
     double value = 0.0;
     const auto [end, error] = std::from_chars(first, ascii.data() + ascii.size(), value);
-    if (error != std::errc() || (!std::isfinite(value) && std::isalpha(static_cast<unsigned char>(*first)))) {
-        return 0.0; // no leading number; "inf" and "nan" are words, not numbers, here
+    if (error == std::errc::result_out_of_range) {
+        // As the run-time library reads it: too large is an infinity, which every range refuses; too small is 0.
+        if (!BeyondTheLargest(std::string_view(first, static_cast<std::size_t>(end - first)))) {
+            return 0.0;
+        }
+        return *first == '-' ? -HUGE_VAL : HUGE_VAL;
     }
-    (void)end;
+    const char* digits = *first == '-' ? first + 1 : first;
+    if (error != std::errc() || (!std::isfinite(value) && std::isalpha(static_cast<unsigned char>(*digits)))) {
+        return 0.0; // no leading number; "inf" and "nan" are words, not numbers, here, with a sign or without
+    }
     return value;
 }
 
 void tUnitsEdit::ControlToSetting()
 {
-    if (auto* setting = SettingAs<Doc::CXSettingDouble>()) {
-        setting->SetValue(LeadingNumber(Text()) * Multiplier());
+    auto* setting = SettingAs<Doc::CXSettingDouble>();
+    if (!setting) {
+        return;
     }
+    // The text shows the loaded value rounded to six digits: while it reads as loaded, the value is the loaded one.
+    const std::u16string text = Text();
+    setting->SetValue(loaded_ && text == loadedText_ ? loadedValue_ : LeadingNumber(text) * Multiplier());
 }
 
 void tUnitsEdit::SettingToControl()
 {
     if (const auto* setting = SettingAs<Doc::CXSettingDouble>()) {
         SetDisplayValue(setting->Value() / Multiplier());
+        loadedText_ = Text();
+        loadedValue_ = setting->Value();
+        loaded_ = true;
     }
     tCtrl::SettingToControl();
 }
 
 void tUnitsEdit::SetDisplayValue(double value)
 {
+    loaded_ = false; // a value shown for another reason (a spinner step) is read back
     KVO::OStringStream text;
     text.precision(6);
     text << value;

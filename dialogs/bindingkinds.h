@@ -163,7 +163,9 @@ public:
     void ShowError(bool show) override;
 };
 
-// A double setting kept in base units and edited in the unit's prefixed form; the label shows the unit.
+// A double setting kept in base units and edited in the unit's prefixed form; the label shows the unit. The shown
+// value has at most six significant digits, so the edit's text is read only when it differs from the text that
+// the stored value was loaded as.
 class tUnitsEdit : public tEditLabelError {
 public:
     tUnitsEdit(int controlId, int labelId, int settingId, const KVO::PrefixedUnit& unit, int textLimit,
@@ -175,7 +177,8 @@ public:
     const KVO::PrefixedUnit& Unit() const { return unit_; }
     Doc::CXSetting* BoundSetting() const override { return SettingAs<Doc::CXSettingDouble>(); }
 
-    // The leading decimal number of a text, 0 when there is none.
+    // The leading decimal number of a text, 0 when there is none. A number too large for a double reads as an
+    // infinity of its sign, one too small as 0.
     static double LeadingNumber(std::u16string_view text);
 
 protected:
@@ -183,6 +186,11 @@ protected:
 
 private:
     KVO::PrefixedUnit unit_;
+    // The text that showed the stored value when it was loaded, and that value: the text stands for it until a
+    // spinner step shows another.
+    std::u16string loadedText_;
+    double loadedValue_ = 0.0;
+    bool loaded_ = false;
 };
 
 // A unit edit with a spinner that multiplies (up) or divides (down) the shown value by 1.1 within the setting's

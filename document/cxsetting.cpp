@@ -1,10 +1,12 @@
 #include "document/cxsetting.h"
 
+#include "foundation/localeinfo.h"
 #include "foundation/stringstream.h"
 #include "frame/hostservices.h"
 
 #include <locale>
 #include <sstream>
+#include <type_traits>
 
 namespace CX::Doc {
 
@@ -17,7 +19,11 @@ KVO::String NumberText(T value, bool classic)
     if (classic) {
         out.imbue(std::locale::classic());
     }
-    out << value;
+    if constexpr (std::is_floating_point_v<T>) {
+        out << EEH::RoundTrip{value}; // what is stored or copied must read back as the same value
+    } else {
+        out << value;
+    }
     return out.str();
 }
 

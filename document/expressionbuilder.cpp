@@ -72,6 +72,8 @@ KVO::String ExpressionBuilder::Lim() const
     return out.str();
 }
 
+EEH::RoundTrip ExpressionBuilder::Setting(std::int32_t id) const { return {settings_.GetDouble(id)}; }
+
 KVO::String ExpressionBuilder::DetectorStageToken() const
 {
     return ExtLib::GetChannelToken(hostDocument_, detectorStage_.channel, detectorStage_.kind);
@@ -88,7 +90,7 @@ void ExpressionBuilder::BuildEventChain(KVO::String& text)
     // The stimulus detector: by position, or by height and width over the source.
     const auto stimulus = [&] {
         if (stimulusMode == 2) {
-            out << u"erstimsob( " << settings_.GetDouble(Id::kStimulusPosition) << u", " << Lim() << u") ";
+            out << u"erstimsob( " << Setting(Id::kStimulusPosition) << u", " << Lim() << u") ";
         } else {
             out << u"erstimdet( " << Source() << u", " << P(EStimDetParams(&settings_)) << u", " << Lim() << u") ";
         }
@@ -126,7 +128,7 @@ void ExpressionBuilder::BuildEventChain(KVO::String& text)
             notBuilt_ = false;
             out << u"pspeakdet( " << DetectorStageToken() << u", ";
             stimulus();
-            out << u", " << settings_.GetDouble(Id::kDetectionStart) << u", " << settings_.GetDouble(Id::kDetectionEnd)
+            out << u", " << Setting(Id::kDetectionStart) << u", " << Setting(Id::kDetectionEnd)
                 << u", " << Lim() << u") ";
             text = out.str();
         }
@@ -144,7 +146,7 @@ void ExpressionBuilder::ActionPotentialDetector(KVO::String& text) const
 {
     KVO::Automation::ClassicOStringStream out;
     const KVO::String source = Source();
-    const double height = settings_.GetDouble(Id::kMinPeakHeight);
+    const EEH::RoundTrip height = Setting(Id::kMinPeakHeight);
     if (settings_.GetBool(Id::kPeakWidthFilter)) {
         // The detector takes every width; the filter stage tests it.
         out << u"cappwf( " << source << u", " << u"calcbase( " << source << u", " << u"cappeakdet( "
@@ -154,7 +156,7 @@ void ExpressionBuilder::ActionPotentialDetector(KVO::String& text) const
     } else {
         double width = 0.0;
         ECAPPeakWidthFilterParams(&settings_).Value(0, width, false);
-        out << u"cappeakdet( " << DetectorStageToken() << u", " << height << u", " << width << u", " << Lim()
+        out << u"cappeakdet( " << DetectorStageToken() << u", " << height << u", " << EEH::RoundTrip{width} << u", " << Lim()
             << u")";
     }
     text = out.str();
@@ -188,8 +190,8 @@ void ExpressionBuilder::EvokedResponseDetectorExpression(KVO::String& text) cons
     KVO::Automation::ClassicOStringStream out;
     out << u"erpeakdet( " << DetectorStageToken() << u", " << text << u", ";
     if (settings_.GetBool(Id::kUseDetectionOptions)) {
-        out << settings_.GetDouble(Id::kMinPeakHeight) << u", " << settings_.GetDouble(Id::kDetectionStart) << u", "
-            << settings_.GetDouble(Id::kDetectionEnd);
+        out << Setting(Id::kMinPeakHeight) << u", " << Setting(Id::kDetectionStart) << u", "
+            << Setting(Id::kDetectionEnd);
     } else {
         out << u"1, 0, 0";
     }

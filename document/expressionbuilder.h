@@ -4,6 +4,7 @@
 #pragma once
 
 #include "foundation/kvostring.h"
+#include "foundation/localeinfo.h"
 #include "platform/com/unknown.h"
 #include "sdk/documentsite.h"
 
@@ -70,6 +71,9 @@ private:
     KVO::String Source() const;
     KVO::String DetectorStageToken() const;
     KVO::String Lim() const;
+    // A double setting as the texts write it: with the digits that carry it exactly, so that the analysis uses the
+    // value that is set.
+    EEH::RoundTrip Setting(std::int32_t id) const;
 
     bool notBuilt_ = false;
     std::int32_t analysisType_ = -1;

@@ -1,5 +1,7 @@
 #include "document/paramhelper.h"
 
+#include "foundation/localeinfo.h"
+
 namespace CX {
 
 void ParamHelper::WriteValues(std::wostream& out)
@@ -37,7 +39,7 @@ void ParamHelper::WriteText(std::wostream& out)
             out << L", ";
         }
         if (const double* read = Value(i, value, false)) {
-            out << *read;
+            out << EEH::RoundTrip{*read}; // the calculation reads back the value that was set
         }
     }
 }

@@ -21,7 +21,8 @@ public:
     virtual void WriteValues(std::wostream& out);
     // Extracts one double per value; a missing or unreadable value is stored as -1.0. Then AfterRead.
     virtual void ReadValues(std::wistream& in);
-    // Inserts every value as a double, separated by ", " (the form of the calculation texts).
+    // Inserts every value as a double with the digits that carry it exactly, separated by ", " (the form of the
+    // calculation texts).
     virtual void WriteText(std::wostream& out);
     // Stores -1 into every value: values with a default of their own take it.
     virtual void ResetToDefaults();

@@ -417,4 +417,31 @@ KVO::String DoubleToText(double value, int precision)
     out << value;
     return KVO::String(out.str());
 }
+
+int RoundTripPrecision(double value)
+{
+    constexpr int kLeast = 6;
+    constexpr int kMost = 17; // every double reads back from 17 significant digits
+    if (!std::isfinite(value)) {
+        return kLeast;
+    }
+    for (int digits = kLeast; digits < kMost; ++digits) {
+        char text[32];
+        const auto written = std::to_chars(text, text + sizeof text, value, std::chars_format::general, digits);
+        double back = 0.0;
+        const auto read = std::from_chars(text, written.ptr, back);
+        if (read.ec == std::errc() && back == value) {
+            return digits;
+        }
+    }
+    return kMost;
+}
+
+std::wostream& operator<<(std::wostream& out, RoundTrip number)
+{
+    const std::streamsize kept = out.precision(RoundTripPrecision(number.value));
+    out << number.value;
+    out.precision(kept);
+    return out;
+}
 }

@@ -6,6 +6,7 @@
 #include "foundation/kvostring.h"
 
 #include <ctime>
+#include <iosfwd>
 #include <locale>
 #include <string>
 
@@ -101,4 +102,16 @@ const char16_t* GetListSeparator();
 namespace EEH {
 KVO::String LongToText(long value);
 KVO::String DoubleToText(double value, int precision);
+
+// The fewest significant digits, from 6 up to 17, with which the general notation reads back as the same double.
+// Six digits, the streams' default, stay for every value they carry and for infinities and NaN, so that such
+// values keep the texts they always had.
+int RoundTripPrecision(double value);
+
+// Inserts a double into a wide stream in its general notation with RoundTripPrecision digits, in the stream's own
+// locale; the stream's precision is left as it was. For numbers that are stored or handed on as text.
+struct RoundTrip {
+    double value;
+};
+std::wostream& operator<<(std::wostream& out, RoundTrip number);
 }

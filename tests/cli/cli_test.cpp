@@ -614,6 +614,35 @@ TEST(CommandLine, AnalyseMeasuresSynapticCurrentHeights)
     EXPECT_GE(close, truth.size() * 9 / 10);
 }
 
+// A stimulus placed by position is analysed where it is set, to the last digit: on a ramp of 0.01 mV per tick at
+// 10 kHz, 10 ms after a stimulus at 123.44996 ms (tick 1234.4996, so tick 1234) the level is 13.34 mV. Rounded to
+// six digits (123.45 ms) the stimulus would fall on tick 1235 and the value read 13.35 mV.
+TEST(CommandLine, AnalyseMeasuresAtTheStimulusPositionAsSet)
+{
+    const fs::path ramp = fs::temp_directory_path() / ("crestmetrics_ramp_" + std::to_string(::getpid()) + ".txt");
+    {
+        std::ofstream out(ramp);
+        out << "Time (ms)\tVm (mV)\n";
+        for (int tick = 0; tick < 5000; ++tick) {
+            out << tick / 10.0 << '\t' << tick / 100.0 << '\n';
+        }
+    }
+    // The same holds for the measuring stages' settings: 10.04999 ms after a stimulus at 123.4 ms is 100.4999 ticks
+    // after tick 1234 (10.05 ms would be 100.5 ticks, rounded to 101).
+    const std::vector<std::pair<std::string, std::string>> cases = {{"1005=123.44996", "1022=10"},
+                                                                   {"1005=123.4", "1022=10.04999"}};
+    for (const auto& [stimulus, valueAt] : cases) {
+        const RunResult result = RunProgram({"analyse", ramp.string(), "--quiet", "--type", "3", "--set", "1000=2",
+                                             "--set", stimulus, "--set", valueAt, "--set", "46=t"});
+        ASSERT_EQ(result.status, 0) << result.err;
+        Table table;
+        ASSERT_TRUE(ReadTable(result.out, table));
+        ASSERT_EQ(table.events.size(), 1u) << result.out;
+        EXPECT_EQ(table.events[0][table.Column("Value (mV)")], "13.34") << stimulus << " " << valueAt;
+    }
+    fs::remove(ramp);
+}
+
 // The main job: the cardiac example's action potentials at the defaults, to standard output or a file, with
 // progress on standard error.
 TEST(CommandLine, AnalyseWritesTheSameTableToAFileWithProgress)

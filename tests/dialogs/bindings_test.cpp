@@ -128,6 +128,11 @@ TEST(LeadingNumber, AsTheRunTimeReadsIt)
 {
     const std::pair<std::u16string_view, double> cases[] = {
         {u"30", 30.0}, {u"  -1.5e2x", -150.0}, {u"+7", 7.0}, {u"abc", 0.0}, {u"", 0.0}, {u"inf", 0.0}, {u"1,5", 1.0},
+        {u"nan", 0.0}, {u"-infinity", 0.0},
+        // Beyond a double: too large is an infinity of its sign, too small is 0.
+        {u"1e999", HUGE_VAL}, {u"-1e999", -HUGE_VAL}, {u"+2.5e400mV", HUGE_VAL}, {u"0.00001e314", HUGE_VAL},
+        {u"123456789e301", HUGE_VAL}, {u"1e-999", 0.0}, {u"-1e-999", 0.0}, {u"1000e-330", 0.0},
+        {u"0.1e-330", 0.0}, {u"1e308", 1e308}, {u"4e-320", 4e-320},
     };
     for (const auto& [text, value] : cases) {
         EXPECT_DOUBLE_EQ(value, tUnitsEdit::LeadingNumber(text));
@@ -165,6 +170,12 @@ TEST_F(BindingsTest, EditsTransferBothWaysAndMarkAsTheUserTypes)
     page.list.TransferAll();
     EXPECT_DOUBLE_EQ(42.0, settings.GetDouble(SettingId::kAreaStart));
     EXPECT_EQ(60, settings.GetInt(SettingId::kStartHeightPercent));
+    // A plain edit shows the setting's own text, with every digit the value needs.
+    settings.SetDouble(SettingId::kAreaStart, 1234.56789);
+    page.Load();
+    EXPECT_EQ(u"1234.56789", Text(GetDlgItem(hwnd, kEdit)));
+    page.list.TransferAll();
+    EXPECT_EQ(1234.56789, settings.GetDouble(SettingId::kAreaStart));
     // The edit takes at most its limit of characters from typing.
     SetFocus(GetDlgItem(hwnd, kIntEdit));
     SendMessageW(GetDlgItem(hwnd, kIntEdit), EM_SETSEL, 0, -1);
@@ -181,6 +192,16 @@ TEST_F(BindingsTest, UnitEditsScaleByThePrefixAndShowTheUnit)
     page.Load();
     EXPECT_EQ(u"0.0123457", Text(GetDlgItem(hwnd, kUnitEdit)));
     EXPECT_EQ(u"mV", Text(GetDlgItem(hwnd, kUnitLabel)));
+    // The shown text rounds the value: while it stands as loaded, or is typed back as it was, the value stays.
+    page.list.TransferAll();
+    EXPECT_EQ(1.2345678e-5, settings.GetDouble(SettingId::kBaselineValue));
+    Enter(hwnd, kUnitEdit, u"0.01234");
+    Enter(hwnd, kUnitEdit, u"0.0123457");
+    page.list.TransferAll();
+    EXPECT_EQ(1.2345678e-5, settings.GetDouble(SettingId::kBaselineValue));
+    Enter(hwnd, kUnitEdit, u"0.01234");
+    page.list.TransferAll();
+    EXPECT_DOUBLE_EQ(1.234e-5, settings.GetDouble(SettingId::kBaselineValue));
     Enter(hwnd, kUnitEdit, u"30");
     page.list.TransferAll();
     EXPECT_DOUBLE_EQ(0.03, settings.GetDouble(SettingId::kBaselineValue));
@@ -209,12 +230,22 @@ TEST_F(BindingsTest, SpinnerStepsByATenthWithinTheRange)
     const Case cases[] = {
         {u"0", up, u"0.001"},      {u"0", down, u"0"},        {u"10", up, u"11"},  {u"10", down, u"9.09091"},
         {u"95000", up, u"99999"},  {u"-5", down, u"0"},       {u"0", up, u"4.54545"},
+        {u"1e999", down, u"99999"}, // beyond a double is beyond the range
     };
     for (const Case& c : cases) {
         Enter(hwnd, kSpinEdit, c.start);
         ui::Click(spinner, c.arrow);
         EXPECT_EQ(c.shown, Text(GetDlgItem(hwnd, kSpinEdit))) << std::string(c.start.begin(), c.start.end());
     }
+    // A step from the loaded text is read back, though the text may be the one that was loaded.
+    settings.SetDouble(SettingId::kAreaStart, 99999);
+    page.Load();
+    ui::Click(spinner, up);
+    EXPECT_EQ(u"99999", Text(GetDlgItem(hwnd, kSpinEdit)));
+    settings.SetDouble(SettingId::kAreaStart, 1);
+    page.list.TransferAll();
+    EXPECT_EQ(99999.0, settings.GetDouble(SettingId::kAreaStart));
+
     // From 0 the step takes the size of the last step from a non-zero value.
     Enter(hwnd, kSpinEdit, u"20");
     ui::Click(spinner, down);

@@ -515,4 +515,44 @@ TEST_F(SettingsDlgTest, TheFixedBaselineIsEditableOnlyInItsModeAndShownInTheSour
     EXPECT_DOUBLE_EQ(-0.065, document.GetDouble(SettingId::kBaselineValue));
 }
 
+// The edit shows six significant digits of the stored value; an OK without an edit keeps every digit of it.
+TEST_F(SettingsDlgTest, AUnitEditKeepsAStoredValueThatWasNotEdited)
+{
+    site.units[0] = {u"V", u'm'};
+    Store(SettingId::kFirstSettingsTab, 1);
+    Store(SettingId::kBaselineMode, 1);
+    document.SetDouble(SettingId::kBaselineValue, 1.2345678e-5);
+    EXPECT_TRUE(Run([&](SettingsDlg& dialog) {
+        EXPECT_EQ(u"0.0123457", Text(PageItem(dialog, 1084)));
+        Ok(dialog);
+    }));
+    EXPECT_EQ(1.2345678e-5, document.GetDouble(SettingId::kBaselineValue));
+}
+
+// A number too large for a double is no number the baseline value can take: the label's mark shows and OK is
+// refused until a number is typed.
+TEST_F(SettingsDlgTest, AUnitEditRefusesANumberBeyondADouble)
+{
+    site.units[0] = {u"V", u'm'};
+    Store(SettingId::kFirstSettingsTab, 1);
+    Store(SettingId::kBaselineMode, 1);
+    EXPECT_TRUE(Run([&](SettingsDlg& dialog) {
+        auto* page = dynamic_cast<Dlg::Sub_Baseline*>(dialog.Page());
+        ASSERT_NE(nullptr, page);
+        const auto marked = [&] { return IsWindowVisible(page->Bindings().FindCtrl(1084)->LabelMark()->Mark()->GetHandle()); };
+        EXPECT_FALSE(marked());
+        for (const std::u16string_view text : {u"1e999", u"-1e999"}) {
+            Enter(page->GetHandle(), 1084, text);
+            EXPECT_TRUE(marked()) << std::string(text.begin(), text.end());
+        }
+        Ok(dialog);
+        EXPECT_EQ(1, warnings);
+        EXPECT_TRUE(IsWindow(dialog.GetHandle()));
+        Enter(page->GetHandle(), 1084, u"1e-999"); // too small: 0
+        EXPECT_FALSE(marked());
+        Ok(dialog);
+    }));
+    EXPECT_EQ(0.0, document.GetDouble(SettingId::kBaselineValue));
+}
+
 } // namespace

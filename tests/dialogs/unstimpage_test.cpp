@@ -251,6 +251,8 @@ TEST_F(UnStimPageTest, UnitModeWithoutThePositiveRuleTakesAnyNumberAndMixedUnits
         EXPECT_FALSE(sub.PositiveRequired());
         EXPECT_EQ(u"mUnits", page.DetectionUnit().Text());
         EXPECT_TRUE(sub.IsValid(u"-3"));
+        EXPECT_FALSE(sub.IsValid(u"1e999")); // beyond a double, not 0
+        EXPECT_FALSE(sub.IsValid(u"-1e999"));
         Enter(sub.GetHandle(), kEdit, u"1E3");
         EXPECT_EQ(u"Invalid Value", std::u16string(sub.UnitLabel()->Mark()->GetTitle().c_str()));
         EXPECT_EQ(u"This setting must be a floating point number.",

@@ -83,7 +83,7 @@ TEST(SettingValues, StepOfTenIntegersMustBeMultiplesOfTen)
     });
 }
 
-TEST(SettingValues, DoublesWriteSixSignificantDigitsInTheClassicForm)
+TEST(SettingValues, DoublesWriteTheFewestDigitsFromSixThatReadBackInTheClassicForm)
 {
     CXSettingDouble setting(1032, 2, 34, 4, 0.1, 100);
     RunCases(setting, {
@@ -91,7 +91,8 @@ TEST(SettingValues, DoublesWriteSixSignificantDigitsInTheClassicForm)
         {"lower bound", u"4", u"0.1", "0.1", true},
         {"upper bound", u"4", u"100", "100", true},
         {"above", u"4", u"100.001", "100.001", false},
-        {"seven digits are rounded to six", u"4", u"12.345678", "12.3457", true},
+        {"seven digits stay seven", u"4", u"12.345678", "12.345678", true},
+        {"a sum that six digits do not carry", u"4", u"0.30000000000000004", "0.30000000000000004", true},
         {"exponent form", u"4", u"5e1", "50", true},
         {"three-digit exponent", u"4", u"1.5e+001", "15", true},
         {"no number keeps the value", u"4", u"x1", "4", true},
@@ -101,15 +102,20 @@ TEST(SettingValues, DoublesWriteSixSignificantDigitsInTheClassicForm)
     CXSettingDouble wide(1005, 0, 24, 50, 0, 2000000000);
     RunCases(wide, {
         {"large values use the exponent form", u"50", u"2000000000", "2e+09", true},
-        {"a million and a bit", u"50", u"1234567.89", "1.23457e+06", true},
+        {"a million and a bit", u"50", u"1234567.89", "1234567.89", true},
+        {"six digits in the exponent form as before", u"50", u"1234560", "1.23456e+06", true},
         {"three-digit exponents are read", u"50", u"2e+009", "2e+09", true},
         {"small values", u"50", u"0.0005", "0.0005", true},
         {"beyond a double keeps the value", u"50", u"1e999", "50", true},
     });
-    // A value with more digits comes back rounded after a round trip through its text.
+    // A value with more digits comes back unchanged after a round trip through its text.
     wide.SetValue(1234567.89);
     wide.FromText(wide.ToText(true), true);
-    EXPECT_EQ(wide.Value(), 1234570.0);
+    EXPECT_EQ(wide.Value(), 1234567.89);
+    wide.SetValue(1.0 / 3.0);
+    EXPECT_EQ(Utf8(Text(wide).View()), "0.3333333333333333");
+    wide.FromText(wide.ToText(true), true);
+    EXPECT_EQ(wide.Value(), 1.0 / 3.0);
 
     setting.SetValue(std::numeric_limits<double>::quiet_NaN());
     EXPECT_FALSE(setting.IsValid());
@@ -119,7 +125,7 @@ TEST(SettingValues, DoublesWriteSixSignificantDigitsInTheClassicForm)
     EXPECT_FALSE(unbounded.IsValid());
     unbounded.SetValue(-std::numeric_limits<double>::max());
     EXPECT_TRUE(unbounded.IsValid());
-    EXPECT_EQ(Utf8(Text(unbounded).View()), "-1.79769e+308");
+    EXPECT_EQ(Utf8(Text(unbounded).View()), "-1.7976931348623157e+308");
 }
 
 TEST(SettingValues, TheClassicFlagIgnoresTheProcessLocale)
@@ -134,6 +140,10 @@ TEST(SettingValues, TheClassicFlagIgnoresTheProcessLocale)
     EXPECT_EQ(setting.Value(), 0.25);
     setting.FromText(KVO::String(u"0,75"), true); // the classic reader stops at the comma
     EXPECT_EQ(setting.Value(), 0.0);
+    // Longer texts take the same decimal point.
+    setting.SetValue(0.1 + 0.2);
+    EXPECT_EQ(Utf8(Text(setting, true).View()), "0.30000000000000004");
+    EXPECT_EQ(Utf8(Text(setting, false).View()), "0,30000000000000004");
 }
 
 TEST(SettingValues, OnOffSettingsReadALeadingLowerCaseT)

@@ -144,6 +144,37 @@ TEST(CalculationTexts, EvokedResponses)
     EXPECT_EQ(t.EvokedStage(u"IN"), "erpeakdet( ch4, IN, 1, 0, 0, 0, 0, 0, 0)");
 }
 
+// Numbers that six significant digits would round are written with the digits that carry them, so that the analysis
+// uses the values that are set.
+TEST(CalculationTexts, SettingsKeepEveryDigitTheyNeed)
+{
+    Texts t;
+    t.Set(2000, u"3");
+    t.Set(1000, u"2");
+    t.Set(1005, u"123.44996");
+    t.Set(1006, u"1.2345678e-5");
+    t.Set(1007, u"0.12345678");
+    t.Set(1008, u"99.999999");
+    EXPECT_EQ(t.EventChain(), "erstimsob( 123.44996, 0, 0, 0, 0) ");
+    EXPECT_EQ(t.EvokedStage(u"IN"), "erpeakdet( ch4, IN, 1.2345678e-05, 0.12345678, 99.999999, 0, 0, 0, 0)");
+    t.Set(2000, u"4");
+    EXPECT_EQ(t.EventChain(), "pspeakdet( ch4, erstimsob( 123.44996, 0, 0, 0, 0) , 0.12345678, 99.999999, 0, 0, 0, 0) ");
+    t.Set(2000, u"1");
+    t.Set(1036, u"f");
+    t.Set(1001, u"12.3456789");
+    EXPECT_EQ(t.EventChain(), "cappeakdet( ch4, 1.2345678e-05, 12.3456789, 0, 0, 0, 0)");
+    t.Set(1036, u"t");
+    EXPECT_EQ(t.EventChain().substr(0, 63), "cappwf( ch1, calcbase( ch1, cappeakdet( ch4, 1.2345678e-05, 0, ");
+    // The parameter records of the measuring stages likewise.
+    t.Set(2000, u"3");
+    t.Set(1022, u"10.04999");
+    EXPECT_NE(t.CalculationStage().find("calcbase( ch1, erpeakdet( ch4, ch5, 1.2345678e-05, 0.12345678, 99.999999, 0, 0, "
+                                        "0, 0), 1000, 5, 0.12345678, 99.999999, "),
+              std::string::npos)
+        << t.CalculationStage();
+    EXPECT_NE(t.CalculationStage().find(", 10.04999, "), std::string::npos) << t.CalculationStage();
+}
+
 TEST(CalculationTexts, LimitsFollowTheStoredRange)
 {
     const struct {

@@ -154,6 +154,19 @@ TEST(DocumentStream, SaveAndLoadRoundTripIntoAnotherDocument)
     EXPECT_EQ(Saved(loaded), bytes);
 }
 
+// A stimulus position that six digits would round by 2.2 ms comes back as it was saved.
+TEST(DocumentStream, DoubleSettingsComeBackExactlyAfterSaveAndReopen)
+{
+    Persisted savedBundle;
+    doctest::SelectChannel(savedBundle.persist.Settings(), 2);
+    savedBundle.persist.Settings().SetDouble(SettingId::kStimulusPosition, 1234567.8);
+    const std::string bytes = Saved(savedBundle.persist);
+
+    Persisted loadedBundle;
+    ASSERT_EQ(LoadBytes(loadedBundle.persist, bytes), S_OK);
+    EXPECT_EQ(loadedBundle.persist.Settings().GetDouble(SettingId::kStimulusPosition), 1234567.8);
+}
+
 TEST(DocumentStream, DamagedStreamsFailAndKeepWhatWasRead)
 {
     Persisted savedBundle;

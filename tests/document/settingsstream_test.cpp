@@ -90,6 +90,32 @@ TEST(SettingsStream, ContainerWithAChannelGroupMatchesItsGoldenBytes)
     EXPECT_EQ(Utf8(read.Find(1010)->ToText(true).View()), "height=2;transform=1");
 }
 
+TEST(SettingsStream, DoublesAreWrittenAndCopiedWithTheDigitsTheyNeed)
+{
+    SettingsSet settings(&Catalogue());
+    doctest::SelectChannel(settings, 2);
+    settings.SetDouble(1005, 1234567.8);
+    settings.SetDouble(1006, 1.2345678e-5);
+    const Bytes bytes = doctest::Written(settings);
+    for (const auto& [id, text] : {std::pair{1005, u"1234567.8"}, std::pair{1006, u"1.2345678e-05"}}) {
+        const Bytes record = StreamBytes().Setting(id, text).Get().substr(4);
+        EXPECT_NE(bytes.find(record), Bytes::npos) << id;
+    }
+
+    // A copy into another channel's group carries the same values.
+    settings.AddChannel(3, 2);
+    doctest::SelectChannel(settings, 3);
+    EXPECT_EQ(settings.GetDouble(1005), 1234567.8);
+    EXPECT_EQ(settings.GetDouble(1006), 1.2345678e-5);
+
+    // Files written with six digits read as they always did.
+    SettingsSet older(&Catalogue());
+    doctest::ReadInto(older, StreamBytes().Header().Group(1, 0).Long(1).Long(2).Group(1, 1).Setting(1005, u"1.23457e+06")
+                                 .Long(347).Get());
+    doctest::SelectChannel(older, 2);
+    EXPECT_EQ(older.GetDouble(1005), 1234570.0);
+}
+
 TEST(SettingsStream, ReadingStopsAtAnOldOrMissingVersion)
 {
     for (const std::int32_t version : {0, -5}) {

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
+#include <random>
+#include <string>
 #include <sstream>
 #include <vector>
 
@@ -175,4 +178,54 @@ TEST_F(LocaleInfoTest, DatesFollowTheUserFieldOrderAndSeparator)
     EXPECT_EQ(date.tm_year, 126);
     Read(true, L"13/24/26", 0, state, rest);
     EXPECT_TRUE(state & std::ios_base::failbit);
+}
+
+namespace {
+struct CommaPoint : std::numpunct<wchar_t> {
+    wchar_t do_decimal_point() const override { return L','; }
+};
+
+std::wstring Classic(double value, int precision = 6)
+{
+    std::wostringstream out;
+    out.imbue(std::locale::classic());
+    out.precision(precision);
+    out << EEH::RoundTrip{value};
+    return out.str();
+}
+}
+
+TEST(RoundTripNumbers, TheFewestDigitsFromSixThatReadBack)
+{
+    const std::pair<double, const wchar_t*> cases[] = {
+        {1234567.8, L"1234567.8"},          {1.2345678e-5, L"1.2345678e-05"},   {123.44996, L"123.44996"},
+        {0.1 + 0.2, L"0.30000000000000004"}, {DBL_MAX, L"1.7976931348623157e+308"}, {DBL_MIN, L"2.2250738585072014e-308"}, {5e-324, L"4.94066e-324"},
+        {-2.5, L"-2.5"},                    {2e9, L"2e+09"},                    {-0.0, L"-0"},
+        {INFINITY, L"inf"},                 {1234567.0, L"1234567"},           {0.0005, L"0.0005"},
+    };
+    for (const auto& [value, text] : cases) {
+        const std::wstring written = Classic(value);
+        EXPECT_EQ(written, text);
+        EXPECT_EQ(std::wcstod(written.c_str(), nullptr), value) << std::string(written.begin(), written.end());
+    }
+    EXPECT_EQ(EEH::RoundTripPrecision(std::nan("")), 6);
+
+    // Whatever six digits carry is written as the stream's default writes it, byte for byte.
+    std::mt19937 random(41);
+    std::uniform_int_distribution<int> mantissa(-999999, 999999);
+    std::uniform_int_distribution<int> exponent(-30, 30);
+    for (int i = 0; i < 2000; ++i) {
+        const double value = std::stod(std::to_string(mantissa(random)) + "e" + std::to_string(exponent(random)));
+        std::wostringstream plain;
+        plain.imbue(std::locale::classic());
+        plain << value;
+        EXPECT_EQ(Classic(value), plain.str()) << value;
+    }
+
+    // The stream keeps its own precision and its locale's decimal point.
+    std::wostringstream out;
+    out.imbue(std::locale(std::locale::classic(), new CommaPoint));
+    out.precision(3);
+    out << EEH::RoundTrip{1234567.8} << L' ' << 1234567.8;
+    EXPECT_EQ(out.str(), L"1234567,8 1,23e+06");
 }
