@@ -572,6 +572,18 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
         SetSetting(job, tables, id, text, "--set");
     }
     RefuseInvalidSettings(job, tables, settings, savedStreams.empty() ? std::string() : settingsSource);
+    if (!savedStreams.empty()) {
+        // The module's range of the type is wider than its types: a saved 6 would analyse nothing.
+        IKVOString* text = nullptr;
+        const std::string saved =
+            job.GetSettingText(kAnalysisTypeId, &text) == S_OK ? platform::Utf16ToUtf8(host::TakeText(text)) : "";
+        int savedType = -1;
+        const auto parsed = std::from_chars(saved.data(), saved.data() + saved.size(), savedType);
+        if (parsed.ec != std::errc() || savedType < 0 || savedType > kLastAnalysisType) {
+            throw Failure(settingsSource + ": its analysis type " + saved + " is none of 0 to " +
+                          std::to_string(kLastAnalysisType) + ": give --type");
+        }
+    }
 
     // Progress on standard error: a line for each new text of a display ("Block 2"), not for every percent.
     std::u16string shown;

@@ -822,6 +822,21 @@ TEST(CommandLine, RefusalsComeBeforeAnyOutput)
     EXPECT_EQ(saved.err, "crestmetrics: analyse: " + document +
                              ": Invalid MaxNegSlope Smoothing Window: This setting must be in the range 0.1 to 100 ms.\n");
     EXPECT_EQ(FileBytes(table), old);
+    // A saved analysis type beyond the six (the module's own range takes 6) is refused as --type refuses it.
+    const std::string sixth = (folder / "typed.cmhd").string();
+    ASSERT_EQ(RunProgram({"analyse", cardiac, "--quiet", "--type", "1", "-o", "/dev/null", "--save", sixth}).status, 0);
+    std::string bytes = FileBytes(sixth);
+    const std::string typeRecord("\0\0\0\0\xD0\x07\0\0", 8);
+    const std::size_t record = bytes.find(typeRecord);
+    ASSERT_NE(record, std::string::npos);
+    const std::size_t value = bytes.find(std::string("1\0", 2), record + typeRecord.size());
+    ASSERT_LT(value, record + 32);
+    bytes[value] = '6';
+    std::ofstream(sixth, std::ios::binary) << bytes;
+    const RunResult six = RunProgram({"analyse", sixth, "--quiet", "-o", table.string()});
+    EXPECT_EQ(six.status, 1);
+    EXPECT_EQ(six.err, "crestmetrics: analyse: " + sixth + ": its analysis type 6 is none of 0 to 5: give --type\n");
+    EXPECT_EQ(FileBytes(table), old);
     // Mended on the command line, it analyses.
     EXPECT_EQ(RunProgram({"analyse", document, "--quiet", "--type", "1", "--set", "1032=4", "-o", table.string()})
                   .status,
