@@ -154,7 +154,7 @@ void RefuseInvalidSettings(IAnalysisJob& job, const SettingsTables& tables,
         return;
     }
     const std::string caption = platform::Utf16ToUtf8(host::TakeText(captionText));
-    std::string explanation = platform::Utf16ToUtf8(host::TakeText(explanationText));
+    const std::string explanation = platform::Utf16ToUtf8(host::TakeText(explanationText));
     std::string why = caption + ": " + explanation;
     if (caption.empty()) {
         // The settings dialog has no words for it: its range says what it takes.

@@ -27,6 +27,7 @@ bool PdfWriter::AddPage(HBITMAP page, int dpi)
 {
     Bitmap* bitmap = AsBitmap(page);
     if (!bitmap || !bitmap->surface || dpi <= 0) {
+        failed_ = true;
         return false;
     }
     const double scale = 72.0 / dpi;

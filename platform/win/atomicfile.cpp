@@ -108,6 +108,11 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)), target_(path_
             target_ = resolved.string();
         }
     }
+    // A file protected from writing stays so: the rename would replace it where a write is refused.
+    if (exists && ::access(target_.c_str(), W_OK) != 0) {
+        Fail(errno);
+        return;
+    }
     mode_ = exists ? static_cast<unsigned>(old.st_mode & 07777) : DefaultMode();
     const fs::path target(target_);
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
