@@ -2,7 +2,10 @@
 #include "document/cxdoc.h"
 
 #include "document/docmessages.h"
+#include "document/paramcatalogue.h"
+#include "document/settingdescriptions.h"
 #include "document/settingids.h"
+#include "document/settingsmessages.h"
 #include "foundation/moduleinstance.h"
 #include "foundation/resourcestring.h"
 #include "foundation/stringstream.h"
@@ -41,6 +44,37 @@ bool TextFitsSetting(const CXSetting& setting, const KVO::String& text)
     double value = 0.0;
     in >> value;
     return !in.fail() && (in >> std::ws).eof();
+}
+
+// A setting's numbers as the settings tables give them (zeros where it holds no number).
+void DescribeSetting(const CXSetting& setting, AnalysisSettingInfo& info)
+{
+    info = AnalysisSettingInfo{setting.Id(), setting.Kind(), setting.TypeMask(), 0, 0.0, 0.0, 0.0};
+    if (const auto* flag = dynamic_cast<const CXSetting_Bool*>(&setting)) {
+        info.defaultValue = flag->Default() ? 1.0 : 0.0;
+    } else if (const auto* whole = dynamic_cast<const CXSettingIO<std::int32_t, kSettingInt>*>(&setting)) {
+        info = {setting.Id(), setting.Kind(), setting.TypeMask(), 0, static_cast<double>(whole->Default()),
+                static_cast<double>(whole->Minimum()), static_cast<double>(whole->Maximum())};
+    } else if (const auto* count = dynamic_cast<const CXSettingLong*>(&setting)) {
+        info = {setting.Id(), setting.Kind(), setting.TypeMask(), 0, static_cast<double>(count->Default()),
+                static_cast<double>(count->Minimum()), static_cast<double>(count->Maximum())};
+    } else if (const auto* number = dynamic_cast<const CXSettingDouble*>(&setting)) {
+        info = {setting.Id(), setting.Kind(), setting.TypeMask(), 0, number->Default(), number->Minimum(),
+                number->Maximum()};
+    }
+}
+
+// The first setting of the group that the analysis type checks and finds invalid, or null.
+const CXSetting* FirstInvalid(const SettingsGroup& group, std::int32_t analysisType)
+{
+    const std::uint32_t bit = AnalysisTypeBit(analysisType);
+    for (std::uint32_t i = 0; i < group.Count(); ++i) {
+        const CXSetting* setting = group.At(i);
+        if (setting && (setting->TypeMask() & bit) != 0 && !setting->IsValid()) {
+            return setting;
+        }
+    }
+    return nullptr;
 }
 
 // The analysis document as a host without windows drives it; holds the document while it lives.
@@ -127,8 +161,86 @@ public:
         });
     }
 
+    HRESULT GetSettingInfo(LONG analysisType, LONG index, AnalysisSettingInfo* info,
+                           IKVOString** description) override
+    {
+        if (!info) {
+            return E_POINTER;
+        }
+        if (description) {
+            *description = nullptr;
+        }
+        return KVO::GuardSlot([&]() -> HRESULT {
+            if (!tables_) {
+                tables_ = std::make_unique<SettingsSet>(&document_->Catalogue());
+                tables_->AddChannel(0);
+            }
+            const SettingsGroup& channel = *tables_->ChannelAt(0);
+            const SettingsGroup& global = tables_->Global();
+            if (index < 0 || static_cast<std::uint32_t>(index) >= channel.Count() + global.Count()) {
+                return S_FALSE;
+            }
+            const auto at = static_cast<std::uint32_t>(index);
+            const CXSetting& setting = *(at < channel.Count() ? channel.At(at) : global.At(at - channel.Count()));
+            DescribeSetting(setting, *info);
+            if (description) {
+                *description =
+                    KVO::String(SettingDescription(setting.Id(), analysisType, &document_->Catalogue())).GetInterface();
+            }
+            return S_OK;
+        });
+    }
+
+    HRESULT FindInvalidSetting(LONG* id, IKVOString** caption, IKVOString** text) override
+    {
+        if (!id || !caption || !text) {
+            return E_POINTER;
+        }
+        *id = 0;
+        *caption = nullptr;
+        *text = nullptr;
+        return KVO::GuardSlot([&]() -> HRESULT {
+            SettingsSet& settings = document_->Settings();
+            const std::int32_t type = settings.GetInt(SettingId::kAnalysisType);
+            const CXSetting* invalid = FirstInvalid(settings.Global(), type);
+            const std::int32_t channel = settings.IndexOfChannel(settings.GetLong(SettingId::kSourceChannel));
+            if (!invalid && channel >= 0) {
+                invalid = FirstInvalid(*settings.ChannelAt(static_cast<std::uint32_t>(channel)), type);
+            }
+            if (!invalid) {
+                return S_FALSE;
+            }
+            SettingsMessage message;
+            SettingsMessages::Lookup(invalid->Id(), message);
+            // The dialog's words where they explain the setting; a row it lacks, or its placeholder, does not.
+            if (message.Caption == u"invalid caption" || message.Caption == u"Internal Error") {
+                message.Clear();
+            }
+            *id = invalid->Id();
+            *caption = KVO::String(message.Caption).GetInterface();
+            *text = KVO::String(message.Text).GetInterface();
+            return S_OK;
+        });
+    }
+
+    HRESULT GetAnalysisTypeName(LONG analysisType, IKVOString** name) override
+    {
+        if (!name) {
+            return E_POINTER;
+        }
+        *name = nullptr;
+        if (analysisType < 0 || analysisType > 5) {
+            return E_INVALIDARG;
+        }
+        return KVO::GuardSlot([&]() -> HRESULT {
+            *name = KVO::String(ParamCatalogue::AnalysisTypeName(analysisType)).GetInterface();
+            return S_OK;
+        });
+    }
+
 private:
     platform::ComPtr<CXDoc> document_;
+    std::unique_ptr<SettingsSet> tables_; // fresh settings: the tables' defaults, whatever the document holds
 };
 
 // {91C4E2B7-3F58-4A06-8D1E-6B7A20C9F354}: answered only by the analysis document itself, with the object.

@@ -1,8 +1,9 @@
 #include "host/saveddocument.h"
 
+#include "platform/win/atomicfile.h"
+
 #include <bit>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -189,19 +190,10 @@ SavedDocument ReadSavedDocumentFile(const std::string& path)
 bool WriteSavedDocumentFile(const std::string& path, const Document& recording,
                             const std::vector<std::vector<std::uint8_t>>& streams)
 {
-    {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            return false;
-        }
-        WriteSavedDocument(out, recording, streams);
-        out.close();
-        if (out) {
-            return true;
-        }
-    }
-    std::remove(path.c_str());
-    return false;
+    // Over an existing document: a failed write must leave the old one as it was.
+    platform::AtomicFile file(path);
+    WriteSavedDocument(file.Stream(), recording, streams);
+    return file.Commit();
 }
 
 } // namespace host

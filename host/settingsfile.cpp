@@ -1,9 +1,11 @@
 #include "host/settingsfile.h"
 
+#include "platform/win/atomicfile.h"
 #include "platform/win/codepage.h"
 
 #include <cstdlib>
 #include <fstream>
+#include <ostream>
 #include <system_error>
 
 namespace host {
@@ -105,27 +107,14 @@ bool SettingsFile::Save()
     if (path.has_parent_path()) {
         std::filesystem::create_directories(path.parent_path(), error);
     }
-    // A new file beside the old, then renamed over it: a failed write leaves the last whole version.
-    std::filesystem::path written = path;
-    written += ".new";
-    {
-        std::ofstream out(written, std::ios::binary | std::ios::trunc);
-        out << "# crestmetrics host settings\n";
-        for (const auto& [name, value] : values_) {
-            out << Escape(name) << '\t' << Escape(value) << '\n';
-        }
-        out.close();
-        if (!out) {
-            std::filesystem::remove(written, error);
-            return false;
-        }
+    // Replaced whole: a failed or interrupted save leaves the last whole version.
+    platform::AtomicFile file(path.string());
+    std::ostream& out = file.Stream();
+    out << "# crestmetrics host settings\n";
+    for (const auto& [name, value] : values_) {
+        out << Escape(name) << '\t' << Escape(value) << '\n';
     }
-    std::filesystem::rename(written, path, error);
-    if (error) {
-        std::filesystem::remove(written, error);
-        return false;
-    }
-    return true;
+    return file.Commit();
 }
 
 std::optional<std::u16string> SettingsFile::Value(std::u16string_view name)

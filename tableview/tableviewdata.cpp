@@ -4,6 +4,7 @@
 #include "document/settingsset.h"
 #include "foundation/binstream.h"
 #include "frame/eventcomment.h"
+#include "platform/win/atomicfile.h"
 #include "sdk/ikvostring.h"
 
 #include <cfloat>
@@ -283,8 +284,9 @@ HRESULT TableViewData::ExportText(const KVO::String& path)
     }
 
     const std::string fileName = path.ToUtf8();
-    std::ofstream file(fileName, std::ios::binary | std::ios::trunc);
-    if (!file) {
+    // Written whole or not at all: a failed or cancelled export leaves any old file as it was.
+    platform::AtomicFile file(fileName);
+    if (!file.Good()) {
         return STG_E_WRITEFAULT;
     }
     LONG columns = 0;
@@ -308,11 +310,10 @@ HRESULT TableViewData::ExportText(const KVO::String& path)
             }
             line += c + 1 < columns ? "\t" : "\r\n";
         }
-        file << line;
+        file.Stream() << line;
     };
     const auto abandon = [&] {
-        file.close();
-        std::remove(fileName.c_str());
+        file.Abandon();
         return E_ABORT;
     };
     for (LONG r = 0; r < eventRows; ++r) {
@@ -322,7 +323,7 @@ HRESULT TableViewData::ExportText(const KVO::String& path)
         }
     }
     if (summary) {
-        file << "\r\n";
+        file.Stream() << "\r\n";
         for (LONG s = 0; s < summaryRows; ++s) {
             writeRow(kSummaryGrid, s);
             if (!ReportProgress(progress.Get(), lastPercentShown_[1], ++done, total)) {
@@ -330,8 +331,7 @@ HRESULT TableViewData::ExportText(const KVO::String& path)
             }
         }
     }
-    file.close();
-    return file ? S_OK : STG_E_WRITEFAULT;
+    return file.Commit() ? S_OK : STG_E_WRITEFAULT;
 }
 
 ColumnFormat& TableViewData::FormatFor(int code)

@@ -19,7 +19,10 @@
 #include "sdk/analysisjob.h"
 #include "sdk/analysismanager.h"
 
+#include <algorithm>
+#include <cfloat>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -48,12 +51,126 @@ int WholeNumber(const std::string& option, const std::string& text, int lowest, 
     return value;
 }
 
-void SetSetting(IAnalysisJob& job, LONG id, const std::string& text, const std::string& what)
+// A number of the settings tables as a reader types it: whole numbers whole, the largest double as "largest".
+std::string TableNumber(double value)
 {
+    if (value >= DBL_MAX) {
+        return "largest";
+    }
+    if (value <= -DBL_MAX) {
+        return "-largest";
+    }
+    char buffer[64];
+    const auto done = std::fabs(value) < 1e15 && value == std::trunc(value)
+                          ? std::to_chars(buffer, buffer + sizeof buffer, static_cast<long long>(value))
+                          : std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, done.ptr);
+}
+
+// The module's settings as its tables define them, read through the analysis document.
+class SettingsTables {
+public:
+    SettingsTables(IAnalysisJob& job, int analysisType)
+    {
+        AnalysisSettingInfo info{};
+        IKVOString* description = nullptr;
+        for (LONG index = 0; job.GetSettingInfo(analysisType, index, &info, &description) == S_OK; ++index) {
+            rows_.push_back({info, platform::Utf16ToUtf8(host::TakeText(description))});
+            description = nullptr;
+        }
+    }
+
+    struct Row {
+        AnalysisSettingInfo info;
+        std::string description;
+    };
+    const std::vector<Row>& Rows() const { return rows_; }
+    const Row* Find(LONG id) const
+    {
+        const auto found = std::find_if(rows_.begin(), rows_.end(), [id](const Row& row) { return row.info.id == id; });
+        return found == rows_.end() ? nullptr : &*found;
+    }
+
+private:
+    std::vector<Row> rows_;
+};
+
+std::string KindName(LONG kind)
+{
+    switch (kind) {
+    case AnalysisSettingKind::kOnOff: return "t/f";
+    case AnalysisSettingKind::kInteger:
+    case AnalysisSettingKind::kLong: return "integer";
+    case AnalysisSettingKind::kTens: return "tens";
+    case AnalysisSettingKind::kNumber: return "number";
+    default: return "text";
+    }
+}
+
+bool HasRange(LONG kind) { return kind != AnalysisSettingKind::kOnOff && kind != AnalysisSettingKind::kDetection; }
+
+std::string RangeText(const AnalysisSettingInfo& info)
+{
+    if (!HasRange(info.kind)) {
+        return "-";
+    }
+    return TableNumber(info.minimum) + " to " + TableNumber(info.maximum) +
+           (info.kind == AnalysisSettingKind::kTens ? " in steps of ten" : "");
+}
+
+std::string DefaultText(const AnalysisSettingInfo& info)
+{
+    switch (info.kind) {
+    case AnalysisSettingKind::kOnOff: return info.defaultValue != 0.0 ? "t" : "f";
+    case AnalysisSettingKind::kDetection: return "\"\"";
+    default: return TableNumber(info.defaultValue);
+    }
+}
+
+void SetSetting(IAnalysisJob& job, const SettingsTables& tables, LONG id, const std::string& text,
+                const std::string& what)
+{
+    const SettingsTables::Row* row = tables.Find(id);
+    if (!row) {
+        throw Failure(what + ": the analysis has no setting " + std::to_string(id));
+    }
     platform::ComPtr<IKVOString> value = host::MakeString(platform::Utf8ToUtf16(text));
     if (job.SetSettingText(id, value.Get()) != S_OK) {
-        throw Failure(what + ": the analysis has no setting " + std::to_string(id) + " that takes \"" + text + "\"");
+        const std::string shown = what == "--set" ? what + " " + std::to_string(id) : what;
+        throw Failure(shown + ": \"" + text + "\" is not " +
+                          (row->info.kind == AnalysisSettingKind::kOnOff ? "t or f" : "a number"),
+                      true);
     }
+}
+
+// The module's own verdict on the settings in use; Failure naming where the invalid value came from.
+void RefuseInvalidSettings(IAnalysisJob& job, const SettingsTables& tables,
+                           const std::vector<std::pair<LONG, std::string>>& given, const std::string& document)
+{
+    LONG id = 0;
+    IKVOString* captionText = nullptr;
+    IKVOString* explanationText = nullptr;
+    if (job.FindInvalidSetting(&id, &captionText, &explanationText) != S_OK) {
+        return;
+    }
+    const std::string caption = platform::Utf16ToUtf8(host::TakeText(captionText));
+    const std::string explanation = platform::Utf16ToUtf8(host::TakeText(explanationText));
+    std::string why = caption + ": " + explanation;
+    if (caption.empty()) {
+        // The settings dialog has no words for it: its range says what it takes.
+        const SettingsTables::Row* row = tables.Find(id);
+        why = row && HasRange(row->info.kind)
+                  ? "setting " + std::to_string(id) + " must be in the range " + RangeText(row->info) + "."
+                  : "setting " + std::to_string(id) + " is not valid" +
+                        (row && row->info.kind == AnalysisSettingKind::kDetection
+                             ? " peak detection text (see crestmetrics analyse --help)."
+                             : ".");
+    }
+    const auto set = std::find_if(given.rbegin(), given.rend(), [id](const auto& entry) { return entry.first == id; });
+    if (set != given.rend()) {
+        throw Failure("--set " + std::to_string(id) + "=" + set->second + ": " + why, true);
+    }
+    throw Failure((document.empty() ? std::string("the settings") : document) + ": " + why);
 }
 
 // A file name in the temporary folder that is removed when it goes.
@@ -146,6 +263,28 @@ struct ViewOutputs {
         }
     }
     bool Wanted() const { return !picture.empty() || !printout.empty(); }
+    // A usage error, found before anything is analysed or written.
+    void Check() const
+    {
+        if (event == 0 && !picture.empty()) {
+            throw Failure("--view-png shows one event: choose it with --event N", true);
+        }
+    }
+    // What depends on the analysis, found before anything is written.
+    void CheckEvents(IAnalysisJob& job) const
+    {
+        if (!Wanted()) {
+            return;
+        }
+        LONG count = 0;
+        job.SelectEvent(-1, &count);
+        if (count == 0) {
+            throw Failure("the analysis found no events to show in the analysis view");
+        }
+        if (event > count) {
+            throw Failure("the analysis found " + std::to_string(count) + " event(s), not " + std::to_string(event));
+        }
+    }
 };
 
 // The host opens the analysis view on the analysed document, chooses the event as the user's scroll bar does,
@@ -155,15 +294,6 @@ void WriteView(const ViewOutputs& wanted, host::Host& host, host::HostDocument& 
 {
     LONG count = 0;
     job.SelectEvent(-1, &count);
-    if (count == 0) {
-        throw Failure("the analysis found no events to show in the analysis view");
-    }
-    if (wanted.event > count) {
-        throw Failure("the analysis found " + std::to_string(count) + " event(s), not " + std::to_string(wanted.event));
-    }
-    if (wanted.event == 0 && !wanted.picture.empty()) {
-        throw Failure("--view-png shows one event: choose it with --event N", true);
-    }
     IDocViewClass* viewClass = host.GetFramework().Documents().viewClasses.Find(u"Crestmetrics View");
     if (!viewClass) {
         throw Failure("the module has no analysis view");
@@ -208,12 +338,97 @@ void WriteView(const ViewOutputs& wanted, host::Host& host, host::HostDocument& 
     }
 }
 
+// The host chart document with its analysis manager, as the application makes it for an opened file, and the
+// module's analysis document on it; closes them when it goes.
+class AnalysisDocument {
+public:
+    AnalysisDocument(host::Host& application, std::shared_ptr<host::Document> recording)
+    {
+        host::Framework& framework = application.GetFramework();
+        source_ = host::DataSource::Create(application, std::move(recording));
+        WORD managerShortId = 0;
+        framework.GetShortId(&GUID_AnalysisManagerFamily, &managerShortId);
+        manager_ = platform::ComPtr<host::AnalysisManager>::Adopt(
+            host::AnalysisManager::Create(application.Log(), static_cast<DWORD>(managerShortId) << 16));
+        hostDocument_ = host::HostDocument::Create(application.Log(), 1,
+                                                   platform::ComPtr<host::ChartData>(&source_->GetChartData()));
+        hostDocument_->SetApplication(platform::ComPtr<IUnknown>(static_cast<IHostObjectsById*>(manager_.Get())));
+        // The host's own peak detection, which the unstimulated analysis types hand their detection to.
+        // Its presets: the built-in ones and the user's, kept in the host's settings.
+        peakDetection_ = platform::ComPtr<ILMDocExtension>(new host::LMDocExtension(
+            nullptr, std::make_shared<host::LMPresetStore>(framework.SettingsStore().Values())));
+        hostDocument_->SetExtensionSite(
+            platform::ComPtr<IDocumentSite>(new host::LMDocumentSite(framework, peakDetection_.Get())));
+
+        // The module's analysis document: the first registered document class whose documents can be driven.
+        for (const auto& registration : framework.Documents().classRegistration.Registrations()) {
+            document_ = hostDocument_->CreateDocument(registration->DocumentClass());
+            if (document_ && SUCCEEDED(document_->QueryInterface(IID_IAnalysisJob, job_.OutVoid())) && job_) {
+                break;
+            }
+            if (document_) {
+                document_->Close();
+            }
+            document_ = {};
+        }
+        if (!job_) {
+            hostDocument_->CloseDocuments();
+            throw Failure("the module has no analysis document");
+        }
+    }
+    ~AnalysisDocument() { hostDocument_->CloseDocuments(); }
+    AnalysisDocument(const AnalysisDocument&) = delete;
+    AnalysisDocument& operator=(const AnalysisDocument&) = delete;
+
+    IAnalysisJob& Job() { return *job_.Get(); }
+    host::HostDocument& HostDocument() { return *hostDocument_.Get(); }
+
+private:
+    platform::ComPtr<host::DataSource> source_;
+    platform::ComPtr<host::AnalysisManager> manager_;
+    platform::ComPtr<host::HostDocument> hostDocument_;
+    platform::ComPtr<ILMDocExtension> peakDetection_;
+    platform::ComPtr<ICustomDocument2> document_;
+    platform::ComPtr<IAnalysisJob> job_;
+};
+
+// The settings an analysis type uses, as the module's tables define them: its per-channel settings (with the
+// parameters' table columns), then the global ones.
+int ListSettings(const Options& options, int type, std::ostream& out)
+{
+    LoadedHost loaded(options.module);
+    auto empty = host::Document::Create();
+    empty->AddChannel(u"", u"");
+    AnalysisDocument analysis(loaded.host, empty);
+    IKVOString* name = nullptr;
+    const std::string typeName =
+        analysis.Job().GetAnalysisTypeName(type, &name) == S_OK ? platform::Utf16ToUtf8(host::TakeText(name)) : "?";
+    const SettingsTables tables(analysis.Job(), type);
+    out << "settings of analysis type " << type << " (" << typeName << "), for --set ID=TEXT:\n"
+        << "   id  kind     default  range                    meaning\n";
+    const auto bit = 1u << type;
+    for (const SettingsTables::Row& row : tables.Rows()) {
+        const AnalysisSettingInfo& info = row.info;
+        if (info.id < 2000 && (info.analysisTypes & bit) == 0) {
+            continue; // a setting of another type's, or one that nothing reads any more
+        }
+        char line[64];
+        std::snprintf(line, sizeof line, "%5d  %-7s  %-7s  ", static_cast<int>(info.id), KindName(info.kind).c_str(),
+                      DefaultText(info).c_str());
+        std::string range = RangeText(info);
+        range.resize(std::max<std::size_t>(range.size(), 23), ' ');
+        out << line << range << "  " << row.description << '\n';
+    }
+    return 0;
+}
+
 } // namespace
 
 int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
 {
-    if (options.arguments.size() != 1) {
-        throw Failure("needs one recording", true);
+    const bool listSettings = !options.flags.empty();
+    if (options.arguments.size() != (listSettings ? 0u : 1u)) {
+        throw Failure(listSettings ? "--list-settings takes no recording" : "needs one recording", true);
     }
     int type = -1;
     std::optional<int> channel;
@@ -251,8 +466,20 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
             if (equals == std::string::npos) {
                 throw Failure("--set needs ID=TEXT, not \"" + value + "\"", true);
             }
-            settings.emplace_back(WholeNumber("--set", id, 0, 0x7FFFFFFF), value.substr(equals + 1));
+            const int number = WholeNumber("--set", id, 0, 0x7FFFFFFF);
+            const std::string text = value.substr(equals + 1);
+            // The type and the channel as --type and --channel check them: the module's ranges are wider.
+            if (number == kAnalysisTypeId) {
+                WholeNumber("--set 2000", text, 0, kLastAnalysisType);
+            } else if (number == kSourceChannelId) {
+                WholeNumber("--set 2001", text, 0, 0x7FFFFFFE);
+            }
+            settings.emplace_back(number, text);
         }
+    }
+    view.Check();
+    if (listSettings) {
+        return ListSettings(options, std::max(type, 0), out);
     }
 
     // A saved document brings its recording and the settings it was analysed with; --from takes the settings of
@@ -282,52 +509,30 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
             throw Failure(settingsFrom + ": the saved document holds no analysis");
         }
     }
-    if (channel && *channel > recording->ChannelCount()) {
-        throw Failure("the recording has " + std::to_string(recording->ChannelCount()) + " channel(s), not " +
-                      std::to_string(*channel));
+    const auto checkChannel = [&](int number, const std::string& what) {
+        if (number > recording->ChannelCount()) {
+            throw Failure(what + "the recording has " + std::to_string(recording->ChannelCount()) +
+                          " channel(s), not " + std::to_string(number));
+        }
+    };
+    if (channel) {
+        checkChannel(*channel, "");
+    }
+    for (const auto& [id, text] : settings) {
+        if (id == kSourceChannelId) {
+            checkChannel(std::stoi(text) + 1, "--set 2001=" + text + " (channel " + std::to_string(std::stoi(text) + 1) +
+                                                  "): ");
+        }
     }
     LoadedHost loaded(options.module);
     host::Framework& framework = loaded.host.GetFramework();
-
-    // The host chart document with its analysis manager, as the application makes it for an opened file.
-    auto source = host::DataSource::Create(loaded.host, recording);
-    WORD managerShortId = 0;
-    framework.GetShortId(&GUID_AnalysisManagerFamily, &managerShortId);
-    auto manager = platform::ComPtr<host::AnalysisManager>::Adopt(
-        host::AnalysisManager::Create(loaded.host.Log(), static_cast<DWORD>(managerShortId) << 16));
-    auto hostDocument =
-        host::HostDocument::Create(loaded.host.Log(), 1, platform::ComPtr<host::ChartData>(&source->GetChartData()));
-    hostDocument->SetApplication(platform::ComPtr<IUnknown>(static_cast<IHostObjectsById*>(manager.Get())));
-    // The host's own peak detection, which the unstimulated analysis types hand their detection to.
-    // Its presets: the built-in ones and the user's, kept in the host's settings.
-    platform::ComPtr<ILMDocExtension> peakDetection(new host::LMDocExtension(
-        nullptr, std::make_shared<host::LMPresetStore>(framework.SettingsStore().Values())));
-    hostDocument->SetExtensionSite(
-        platform::ComPtr<IDocumentSite>(new host::LMDocumentSite(framework, peakDetection.Get())));
-
-    // The module's analysis document: the first registered document class whose documents can be driven.
-    platform::ComPtr<ICustomDocument2> document;
-    platform::ComPtr<IAnalysisJob> job;
-    for (const auto& registration : framework.Documents().classRegistration.Registrations()) {
-        document = hostDocument->CreateDocument(registration->DocumentClass());
-        if (document && SUCCEEDED(document->QueryInterface(IID_IAnalysisJob, job.OutVoid())) && job) {
-            break;
-        }
-        if (document) {
-            document->Close();
-        }
-        document = {};
-    }
-    if (!job) {
-        throw Failure("the module has no analysis document");
-    }
-    struct Closer {
-        host::HostDocument& hostDocument;
-        ~Closer() { hostDocument.CloseDocuments(); }
-    } closer{*hostDocument.Get()};
+    AnalysisDocument analysis(loaded.host, recording);
+    IAnalysisJob& job = analysis.Job();
+    host::HostDocument& hostDocument = analysis.HostDocument();
+    const SettingsTables tables(job, 0);
 
     platform::ComPtr<IPersistStreamInit> persistence;
-    if (FAILED(job->GetPersistence(persistence.Out())) || !persistence) {
+    if (FAILED(job.GetPersistence(persistence.Out())) || !persistence) {
         throw Failure("the analysis document keeps no state");
     }
     // The extensions' streams in their order: the first that the analysis reads gives its settings.
@@ -343,11 +548,11 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
         throw Failure(settingsSource + ": the saved document holds no settings this analysis can read");
     }
     if (channel || savedStreams.empty()) {
-        SetSetting(*job.Get(), kSourceChannelId, std::to_string(channel.value_or(1) - 1), "--channel");
+        SetSetting(job, tables, kSourceChannelId, std::to_string(channel.value_or(1) - 1), "--channel");
     } else {
         // The saved source channel must be one of this recording's.
         IKVOString* text = nullptr;
-        const HRESULT read = job->GetSettingText(kSourceChannelId, &text);
+        const HRESULT read = job.GetSettingText(kSourceChannelId, &text);
         const std::string saved = read == S_OK ? platform::Utf16ToUtf8(host::TakeText(text)) : std::string();
         int index = -1;
         const auto parsed = std::from_chars(saved.data(), saved.data() + saved.size(), index);
@@ -357,14 +562,27 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
                           std::to_string(recording->ChannelCount()) + " channel(s)) does not have: give --channel");
         }
     }
-    if (FAILED(job->Open())) {
+    if (FAILED(job.Open())) {
         throw Failure("the analysis document cannot be opened on the recording");
     }
     if (type >= 0) {
-        SetSetting(*job.Get(), kAnalysisTypeId, std::to_string(type), "--type");
+        SetSetting(job, tables, kAnalysisTypeId, std::to_string(type), "--type");
     }
     for (const auto& [id, text] : settings) {
-        SetSetting(*job.Get(), id, text, "--set");
+        SetSetting(job, tables, id, text, "--set");
+    }
+    RefuseInvalidSettings(job, tables, settings, savedStreams.empty() ? std::string() : settingsSource);
+    if (!savedStreams.empty()) {
+        // The module's range of the type is wider than its types: a saved 6 would analyse nothing.
+        IKVOString* text = nullptr;
+        const std::string saved =
+            job.GetSettingText(kAnalysisTypeId, &text) == S_OK ? platform::Utf16ToUtf8(host::TakeText(text)) : "";
+        int savedType = -1;
+        const auto parsed = std::from_chars(saved.data(), saved.data() + saved.size(), savedType);
+        if (parsed.ec != std::errc() || savedType < 0 || savedType > kLastAnalysisType) {
+            throw Failure(settingsSource + ": its analysis type " + saved + " is none of 0 to " +
+                          std::to_string(kLastAnalysisType) + ": give --type");
+        }
     }
 
     // Progress on standard error: a line for each new text of a display ("Block 2"), not for every percent.
@@ -383,15 +601,16 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
         ~SinkReset() { framework.Progress().SetSink({}); }
     } sinkReset{framework};
 
-    if (job->Analyse() != S_OK) {
+    if (job.Analyse() != S_OK) {
         throw Failure("nothing was analysed: the channel holds no samples to analyse");
     }
+    view.CheckEvents(job);
     std::optional<TemporaryFile> temporary;
     if (output.empty()) {
         temporary.emplace();
     }
     const std::string path = output.empty() ? temporary->Path() : output;
-    const HRESULT written = job->ExportTable(host::MakeString(platform::Utf8ToUtf16(path)).Get());
+    const HRESULT written = job.ExportTable(host::MakeString(platform::Utf8ToUtf16(path)).Get());
     if (written != S_OK) {
         throw Failure("cannot write the table to " + (output.empty() ? std::string("a temporary file") : output));
     }
@@ -404,13 +623,18 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
     }
     if (temporary) {
         std::ifstream table(path, std::ios::binary);
-        out << table.rdbuf();
+        if (table.peek() != std::ifstream::traits_type::eof()) {
+            out << table.rdbuf();
+        }
+        if (!out.flush()) {
+            throw Failure("cannot write to standard output");
+        }
     }
     if (view.Wanted()) {
-        WriteView(view, loaded.host, *hostDocument.Get(), *job.Get(), err, options.quiet);
+        WriteView(view, loaded.host, hostDocument, job, err, options.quiet);
     }
     if (!csv.empty() || !pdf.empty()) {
-        WriteFromTableView(loaded.host, *hostDocument.Get(), csv, pdf, options.quiet, err);
+        WriteFromTableView(loaded.host, hostDocument, csv, pdf, options.quiet, err);
     }
     if (!options.quiet) {
         err << "crestmetrics: analyse: done\n";

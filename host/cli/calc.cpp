@@ -254,6 +254,9 @@ int RunCalc(const Options& options, std::ostream& out, std::ostream& err)
     for (int block = 0; block < document->BlockCount(); ++block) {
         progress.Step("block", block + 1, document->BlockCount());
         calculation.Print(block, out);
+        if (!out) {
+            throw Failure("cannot write to standard output"); // no use evaluating the rest
+        }
     }
     progress.Done();
     return 0;

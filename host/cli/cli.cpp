@@ -20,7 +20,18 @@ const std::vector<Command>& Commands()
          "the table view writes the table as a comma-separated file and prints it to a PDF",
          {"--type", "--channel", "--set", "-o", "--save", "--from", "--event", "--view-png", "--view-pdf", "--csv",
           "--pdf"},
-         &RunAnalyse},
+         &RunAnalyse,
+         {"--list-settings"},
+         "analysis types (--type N, default 0):\n"
+         "  0  General - Unstimulated\n  1  Cardiac Action Potential\n  2  Synaptic\n  3  Evoked Response\n"
+         "  4  Population Spike\n  5  Action Potential\n"
+         "settings (--set ID=TEXT): crestmetrics analyse --list-settings --type N lists the id, kind, default, range\n"
+         "and meaning of each setting that type uses. Types 0 and 2 find their events with the host's peak detection,\n"
+         "set as text in setting 1010: fields NAME=VALUE separated by \";\", each optional:\n"
+         "  dir=1|-1 (upward or downward peaks)  sd=1|0 (height in standard deviations of the noise, or in base units)\n"
+         "  height=H  interval=S (least seconds between peaks)  transform=0|1 (detect on the smoothed derivative)\n"
+         "  smooth=S (seconds, up to 10)  window=S (seconds of noise estimate)  zero=0|1 (allow a height of 0)\n"
+         "  e.g. --set \"1010=dir=-1;sd=1;height=5;interval=0.005;transform=1;smooth=0.0005\""},
         {"calc", "TEXT RECORDING",
          "evaluates a calculation text over every block of a recording and prints its events", {}, &RunCalc},
         {"selftest", "[--seed N] [list] [NAME-PREFIX...]",
@@ -29,6 +40,16 @@ const std::vector<Command>& Commands()
          {"--seed"}, &RunSelfTest},
     };
     return commands;
+}
+
+// Standard output takes what it was given only when its last flush succeeds: a full disk would otherwise pass
+// for success.
+int FlushedOut(std::ostream& out, int status)
+{
+    if (!out.flush()) {
+        throw Failure("cannot write to standard output");
+    }
+    return status;
 }
 
 void PrintUsage(std::ostream& out)
@@ -84,6 +105,10 @@ int Main(int argc, char** argv, std::ostream& out, std::ostream& err)
     std::vector<std::string_view> args(argv + 1, argv + argc);
     if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         PrintUsage(args.empty() ? err : out);
+        if (!args.empty() && !out.flush()) {
+            err << "crestmetrics: cannot write to standard output\n";
+            return 1;
+        }
         return args.empty() ? 2 : 0;
     }
     const Command* command = nullptr;
@@ -109,9 +134,15 @@ int Main(int argc, char** argv, std::ostream& out, std::ostream& err)
             } else if (arg == "--help" || arg == "-h") {
                 out << "usage: crestmetrics " << command->name << " [--module PATH] [--quiet] " << command->usage
                     << "\n    " << command->summary << '\n';
-                return 0;
+                if (command->details) {
+                    out << '\n' << command->details << '\n';
+                }
+                return FlushedOut(out, 0);
             } else if (arg == "--quiet" || arg == "-q") {
                 options.quiet = true;
+            } else if (std::find(command->flagOptions.begin(), command->flagOptions.end(), arg) !=
+                       command->flagOptions.end()) {
+                options.flags.emplace_back(arg);
             } else if (arg == "--module") {
                 if (i + 1 >= args.size()) {
                     throw Failure("--module needs a path", true);
@@ -131,7 +162,7 @@ int Main(int argc, char** argv, std::ostream& out, std::ostream& err)
                 throw Failure("unknown option " + std::string(arg), true);
             }
         }
-        return command->run(options, out, err);
+        return FlushedOut(out, command->run(options, out, err));
     } catch (const Failure& failure) {
         err << "crestmetrics: " << command->name << ": " << failure.what() << '\n';
         if (failure.Usage()) {

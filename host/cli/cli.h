@@ -29,6 +29,8 @@ struct Options {
     std::string module;             // --module PATH: the module library; default beside the program
     bool quiet = false;             // --quiet: no progress
     std::vector<std::string> arguments;
+    // The command's own options that take no value, as given.
+    std::vector<std::string> flags;
     // The command's own options that take a value, in the order given (an option may repeat).
     std::vector<std::pair<std::string, std::string>> values;
 };
@@ -64,6 +66,8 @@ struct Command {
     const char* summary; // one line
     std::vector<std::string> valueOptions; // the command's own options that take a value
     std::function<int(const Options&, std::ostream& out, std::ostream& err)> run;
+    std::vector<std::string> flagOptions = {}; // the command's own options that take no value
+    const char* details = nullptr;             // more lines for the command's --help
 };
 
 // The calc subcommand.

@@ -1,6 +1,7 @@
 #include "platform/gdi/image.h"
 
 #include "platform/gdi/objects.h"
+#include "platform/win/atomicfile.h"
 
 #include <cairo.h>
 
@@ -9,6 +10,16 @@
 #include <cstring>
 
 namespace gdi {
+
+namespace {
+
+cairo_status_t WriteToFile(void* closure, const unsigned char* data, unsigned int length)
+{
+    return static_cast<platform::AtomicFile*>(closure)->Write(data, length) ? CAIRO_STATUS_SUCCESS
+                                                                              : CAIRO_STATUS_WRITE_ERROR;
+}
+
+} // namespace
 
 COLORREF Image::at(int x, int y) const
 {
@@ -55,9 +66,12 @@ bool SavePng(const Image& image, const std::string& path)
                     static_cast<std::size_t>(image.width) * 4);
     }
     cairo_surface_mark_dirty(surface);
-    const bool ok = cairo_surface_write_to_png(surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
+    // Whole or not at all: a picture cut off by a full disk must not replace the old one.
+    platform::AtomicFile file(path);
+    const bool encoded =
+        file.Good() && cairo_surface_write_to_png_stream(surface, WriteToFile, &file) == CAIRO_STATUS_SUCCESS;
     cairo_surface_destroy(surface);
-    return ok;
+    return encoded && file.Commit();
 }
 
 std::optional<Image> LoadPng(const std::string& path)

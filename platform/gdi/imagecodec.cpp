@@ -225,8 +225,11 @@ std::vector<std::byte> EncodePng(const ArgbPixels& pixels)
     }
     cairo_surface_mark_dirty(surface);
     std::vector<std::byte> out;
-    cairo_surface_write_to_png_stream(surface, WritePng, &out);
+    const cairo_status_t status = cairo_surface_write_to_png_stream(surface, WritePng, &out);
     cairo_surface_destroy(surface);
+    if (status != CAIRO_STATUS_SUCCESS) {
+        out.clear(); // a cut-off picture would pass for a whole one
+    }
     return out;
 }
 }

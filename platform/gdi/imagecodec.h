@@ -25,6 +25,7 @@ std::optional<ArgbPixels> DecodeDib(std::span<const std::byte> data);
 // A bottom-up DIB of 24 or 32 bits per pixel, as a bitmap resource holds it.
 std::vector<std::byte> EncodeDib(const ArgbPixels& pixels, int bitsPerPixel);
 std::optional<ArgbPixels> DecodePng(std::span<const std::byte> data);
+// Empty when the picture cannot be encoded.
 std::vector<std::byte> EncodePng(const ArgbPixels& pixels);
 bool IsPng(std::span<const std::byte> data);
 

@@ -1,12 +1,23 @@
 #include "platform/gdi/printing.h"
 
 #include "platform/gdi/objects.h"
+#include "platform/win/atomicfile.h"
 
 #include <cairo-pdf.h>
 
 #include <utility>
 
 namespace gdi {
+
+namespace {
+
+cairo_status_t WriteToFile(void* closure, const unsigned char* data, unsigned int length)
+{
+    return static_cast<platform::AtomicFile*>(closure)->Write(data, length) ? CAIRO_STATUS_SUCCESS
+                                                                              : CAIRO_STATUS_WRITE_ERROR;
+}
+
+} // namespace
 
 PdfWriter::PdfWriter(std::string path) : path_(std::move(path)) {}
 
@@ -16,17 +27,24 @@ bool PdfWriter::AddPage(HBITMAP page, int dpi)
 {
     Bitmap* bitmap = AsBitmap(page);
     if (!bitmap || !bitmap->surface || dpi <= 0) {
+        failed_ = true;
         return false;
     }
     const double scale = 72.0 / dpi;
     const double width = bitmap->width * scale;
     const double height = bitmap->height * scale;
     if (!surface_) {
-        surface_ = cairo_pdf_surface_create(path_.c_str(), width, height);
+        file_ = std::make_unique<platform::AtomicFile>(path_);
+        if (!file_->Good()) {
+            failed_ = true;
+            return false;
+        }
+        surface_ = cairo_pdf_surface_create_for_stream(WriteToFile, file_.get(), width, height);
     } else {
         cairo_pdf_surface_set_size(surface_, width, height);
     }
     if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) {
+        failed_ = true;
         return false;
     }
     cairo_surface_flush(bitmap->surface);
@@ -39,6 +57,7 @@ bool PdfWriter::AddPage(HBITMAP page, int dpi)
     const bool ok = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
     cairo_destroy(cr);
     pages_ += ok;
+    failed_ = failed_ || !ok;
     return ok;
 }
 
@@ -48,9 +67,12 @@ bool PdfWriter::Finish()
         return pages_ == 0;
     }
     cairo_surface_finish(surface_);
-    const bool ok = cairo_surface_status(surface_) == CAIRO_STATUS_SUCCESS;
+    const bool finished = cairo_surface_status(surface_) == CAIRO_STATUS_SUCCESS;
     cairo_surface_destroy(surface_);
     surface_ = nullptr;
+    // A file missing a page must not replace the old one.
+    const bool ok = finished && !failed_ && file_->Commit();
+    file_.reset();
     return ok;
 }
 

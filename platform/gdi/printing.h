@@ -5,7 +5,12 @@
 
 #include <cairo.h>
 
+#include <memory>
 #include <string>
+
+namespace platform {
+class AtomicFile;
+}
 
 namespace gdi {
 
@@ -18,14 +23,17 @@ public:
 
     // False when the page cannot be written (the file cannot be made, the bitmap is not one).
     bool AddPage(HBITMAP page, int dpi);
-    // Ends the file; false when it could not be written. Without a page nothing is written.
+    // Ends the file; false when it could not be written whole (a page failed, the disk filled), and then any old
+    // file stays as it was. Without a page nothing is written.
     bool Finish();
     int Pages() const { return pages_; }
 
 private:
     std::string path_;
+    std::unique_ptr<platform::AtomicFile> file_;
     cairo_surface_t* surface_ = nullptr;
     int pages_ = 0;
+    bool failed_ = false;
 };
 
 } // namespace gdi

@@ -47,6 +47,7 @@ public:
             return true; // nobody can cancel: run to the end
         }
         if (progress_->SetPercent(percent) != S_OK) {
+            cancelled_ = true;
             return false;
         }
         KVO::String text(Widen(std::to_string(percent) + " %"));
@@ -56,9 +57,12 @@ public:
         return true;
     }
 
+    bool Cancelled() const { return cancelled_; }
+
 private:
     int& lastShown_;
     platform::ComPtr<IHostProgress> progress_;
+    bool cancelled_ = false;
 };
 
 } // namespace
@@ -340,7 +344,7 @@ TVF_Renderer::Rectangle TVF_Renderer::RectangleOf(bool rowTitles, const GridPos&
     return rect;
 }
 
-void TVF_Renderer::CopyRows(std::u16string& out, bool rowTitles, bool columnTitles, std::u16string_view separator,
+bool TVF_Renderer::CopyRows(std::u16string& out, bool rowTitles, bool columnTitles, std::u16string_view separator,
                             const GridPos& first, const GridPos& end, bool quote)
 {
     const Rectangle rect = RectangleOf(rowTitles, first, end);
@@ -393,6 +397,7 @@ void TVF_Renderer::CopyRows(std::u16string& out, bool rowTitles, bool columnTitl
             break;
         }
     }
+    return !progress.Cancelled();
 }
 
 HRESULT TVF_Renderer::AddToTallysheet(ITallysheet* sheet, bool rowTitles, bool columnTitles, const GridPos& first,

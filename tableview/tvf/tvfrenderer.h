@@ -86,7 +86,8 @@ public:
     // The cells of a rectangle as lines of text: each cell followed by the separator, the last of a line by CR LF.
     // Negative positions mean all rows; the columns are the grid's selected columns (all in row-selection mode).
     // With `quote`, a field holding the separator, a quote or a line break is quoted (quotes inside doubled).
-    void CopyRows(std::u16string& out, bool rowTitles, bool columnTitles, std::u16string_view separator,
+    // False when the user cancelled (the text then holds the rows before the cancel).
+    bool CopyRows(std::u16string& out, bool rowTitles, bool columnTitles, std::u16string_view separator,
                   const TVF_Grid::GridPos& first, const TVF_Grid::GridPos& end, bool quote = false);
     // The same rectangle into the sheet below what it holds: S_OK when done or cancelled, S_FALSE when the sheet's
     // last row was reached, E_OUTOFMEMORY when memory is short (nothing is written then).

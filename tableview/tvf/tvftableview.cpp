@@ -3,6 +3,7 @@
 #include "foundation/localeinfo.h"
 #include "frame/hostservices.h"
 #include "graph/analysisview/cxviewbase.h"
+#include "platform/win/atomicfile.h"
 #include "platform/win/clipboard.h"
 #include "platform/win/commdlg.h"
 #include "platform/win/msgbox.h"
@@ -56,29 +57,6 @@ std::string ToSingleBytes(std::u16string_view text)
         bytes.push_back(unit <= 0xFF ? static_cast<char>(unit) : '?');
     }
     return bytes;
-}
-
-// Writes the whole file or nothing: the bytes go to a neighbour first, which replaces the file when complete.
-bool WriteWholeFile(const std::string& path, const std::string& bytes)
-{
-    const std::string part = path + ".part";
-    {
-        std::ofstream file(part, std::ios::binary | std::ios::trunc);
-        if (!file) {
-            return false;
-        }
-        file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        file.close();
-        if (!file) {
-            std::remove(part.c_str());
-            return false;
-        }
-    }
-    if (std::rename(part.c_str(), path.c_str()) != 0) {
-        std::remove(part.c_str());
-        return false;
-    }
-    return true;
 }
 
 void InvalidateGrid(EventGridControl& grid)
@@ -441,26 +419,31 @@ HRESULT TVF_TableView::ShowRow(DWORD flags, int row)
     return S_OK;
 }
 
-std::u16string TVF_TableView::BuildCopyText(std::u16string_view separator, bool quote)
+std::u16string TVF_TableView::BuildCopyText(std::u16string_view separator, bool quote, bool* cancelled)
 {
     std::u16string a;
     std::u16string b;
+    bool complete = true;
     const bool eventSelection = eventRenderer_ && HasValidSelection(*events_);
     if (eventSelection) {
         const CellRange& range = events_->Selection()->GetRange();
-        eventRenderer_->CopyRows(a, withRowTitles_, withColumnTitles_, separator, range.FirstRow, range.EndRow, quote);
+        complete = eventRenderer_->CopyRows(a, withRowTitles_, withColumnTitles_, separator, range.FirstRow,
+                                            range.EndRow, quote);
     }
     if (summaryRenderer_ && summaryShown_ && HasValidSelection(*summary_)) {
         const CellRange& range = summary_->Selection()->GetRange();
-        summaryRenderer_->CopyRows(b, withRowTitles_, withColumnTitles_, separator, range.FirstRow, range.EndRow,
-                                   quote);
+        complete = complete && summaryRenderer_->CopyRows(b, withRowTitles_, withColumnTitles_, separator,
+                                                          range.FirstRow, range.EndRow, quote);
     } else if (!eventSelection) {
         if (eventRenderer_) {
-            eventRenderer_->CopyRows(a, withRowTitles_, withColumnTitles_, separator, {}, {}, quote);
+            complete = eventRenderer_->CopyRows(a, withRowTitles_, withColumnTitles_, separator, {}, {}, quote);
         }
-        if (summaryRenderer_ && summaryShown_) {
-            summaryRenderer_->CopyRows(b, withRowTitles_, withColumnTitles_, separator, {}, {}, quote);
+        if (complete && summaryRenderer_ && summaryShown_) {
+            complete = summaryRenderer_->CopyRows(b, withRowTitles_, withColumnTitles_, separator, {}, {}, quote);
         }
+    }
+    if (cancelled) {
+        *cancelled = !complete;
     }
     if (!a.empty() && !b.empty()) {
         a.push_back(u'\n');
@@ -614,8 +597,12 @@ HRESULT TVF_TableView::ExportCsv(IKVOString* pathText)
     if (path.IsEmpty()) {
         return E_FAIL;
     }
-    const std::u16string text = BuildCopyText(KVOLocale::GetListSeparator(), true);
-    return WriteWholeFile(path.ToUtf8(), ToSingleBytes(text)) ? S_OK : STG_E_WRITEFAULT;
+    bool cancelled = false;
+    const std::u16string text = BuildCopyText(KVOLocale::GetListSeparator(), true, &cancelled);
+    if (cancelled) {
+        return E_ABORT; // nothing written: a part of the table would look whole
+    }
+    return platform::WriteWholeFile(path.ToUtf8(), ToSingleBytes(text)) ? S_OK : STG_E_WRITEFAULT;
 }
 
 void TVF_TableView::SetChannelTitles(std::map<unsigned, KVO::String> titles)

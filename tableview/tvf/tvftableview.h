@@ -69,8 +69,9 @@ public:
     void Print(bool preview);
 
     // The text that copy and the comma-separated export share: the selections of the grids (or everything when
-    // neither has one), the event grid's first, joined by one line feed.
-    std::u16string BuildCopyText(std::u16string_view separator, bool quote = false);
+    // neither has one), the event grid's first, joined by one line feed. *cancelled (optional) tells whether the
+    // user cancelled it part way.
+    std::u16string BuildCopyText(std::u16string_view separator, bool quote = false, bool* cancelled = nullptr);
 
     void SetChannelTitles(std::map<unsigned, KVO::String> titles);
     void Layout();

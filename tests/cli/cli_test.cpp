@@ -12,6 +12,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <iterator>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <vector>
 
@@ -37,7 +39,8 @@ std::string Quote(const std::string& text)
 fs::path Program() { return fs::path(MODULE_LIBRARY_PATH).parent_path() / "crestmetrics"; }
 fs::path Example(const char* name) { return fs::path(TEST_DATA_DIR) / ".." / ".." / "examples" / name; }
 
-RunResult RunProgram(const std::vector<std::string>& arguments)
+// Standard output goes to `stdoutTo` when one is given (and then reads as empty).
+RunResult RunProgram(const std::vector<std::string>& arguments, const std::string& stdoutTo = {})
 {
     const fs::path errors = fs::temp_directory_path() / ("crestmetrics_cli_test_" + std::to_string(::getpid()));
     std::string command = Quote(Program().string());
@@ -45,6 +48,9 @@ RunResult RunProgram(const std::vector<std::string>& arguments)
         command += " " + Quote(argument);
     }
     command += " 2>" + Quote(errors.string());
+    if (!stdoutTo.empty()) {
+        command += " >" + Quote(stdoutTo);
+    }
     RunResult result;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe) {
@@ -742,7 +748,7 @@ TEST(CommandLine, AnalyseRefusalsSayWhatIsWrong)
         {{"analyse", cardiac, "--channel", "2"}, 1, "the recording has 1 channel(s), not 2"},
         {{"analyse", cardiac, "--set", "1006"}, 2, "--set needs ID=TEXT"},
         {{"analyse", cardiac, "--set", "77777=1"}, 1, "no setting 77777"},
-        {{"analyse", cardiac, "--set", "1006=tall"}, 1, "no setting 1006 that takes \"tall\""},
+        {{"analyse", cardiac, "--set", "1006=tall"}, 2, "--set 1006: \"tall\" is not a number"},
         {{"analyse", cardiac, "--type=1", "-o", "/nonexistent-folder/table.txt"}, 1, "cannot write the table"},
         {{"analyse", cardiac, "--save", "/nonexistent-folder/doc.cmhd"}, 1, "cannot save the document to"},
         {{"analyse", "/nonexistent-recording.txt"}, 1, "/nonexistent-recording.txt"},
@@ -926,4 +932,160 @@ TEST(CommandLine, AnalyseViewRefusalsSayWhatIsWrong)
         EXPECT_NE(result.err.find(test.message), std::string::npos) << result.err;
     }
     EXPECT_FALSE(fs::exists(png));
+}
+
+namespace {
+
+std::string FileBytes(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+} // namespace
+
+// A full disk is a failure wherever the output goes: standard output, the table, the document, the pictures and
+// printouts; the device stays a device.
+TEST(CommandLine, AFullDiskIsAFailure)
+{
+    const std::string cardiac = Example("cardiac.txt").string();
+    const std::vector<std::string> analysed = {"analyse", cardiac, "--quiet", "--type", "1", "--set", "1006=0.05"};
+    const auto with = [&](std::vector<std::string> more) {
+        std::vector<std::string> arguments = analysed;
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        return arguments;
+    };
+    const struct {
+        std::vector<std::string> arguments;
+        std::string stdoutTo;
+        std::string message;
+    } cases[] = {
+        {{"calc", "cappeakdet(ch1, 0.05, 2)", cardiac, "--quiet"}, "/dev/full", "cannot write to standard output"},
+        {analysed, "/dev/full", "cannot write to standard output"},
+        {{"analyse", "--help"}, "/dev/full", "cannot write to standard output"},
+        {with({"-o", "/dev/full"}), "", "cannot write the table to /dev/full"},
+        {with({"-o", "/dev/null", "--save", "/dev/full"}), "", "cannot save the document to /dev/full"},
+        {with({"-o", "/dev/null", "--view-png", "/dev/full"}), "", "cannot write the picture to /dev/full"},
+        {with({"-o", "/dev/null", "--view-pdf", "/dev/full"}), "", "cannot write the printout to /dev/full"},
+        {with({"-o", "/dev/null", "--pdf", "/dev/full"}), "", "cannot print the table to /dev/full"},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.message + " " + test.arguments.back());
+        const RunResult result = RunProgram(test.arguments, test.stdoutTo);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_NE(result.err.find(test.message), std::string::npos) << result.err;
+    }
+    struct stat info {};
+    ASSERT_EQ(::stat("/dev/full", &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
+}
+
+// Whatever the command line or the module refuses is refused before a file is written or a table printed.
+TEST(CommandLine, RefusalsComeBeforeAnyOutput)
+{
+    const std::string cardiac = Example("cardiac.txt").string();
+    const fs::path folder = fs::temp_directory_path() / ("crestmetrics_refusals_" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    const fs::path table = folder / "table.txt";
+    const std::string old = "an earlier table\r\n";
+    std::ofstream(table, std::ios::binary) << old;
+    const std::string events = std::to_string(CardiacActionPotentials());
+    const auto typed = [&](const char* type, std::vector<std::string> more) {
+        std::vector<std::string> arguments = {"analyse", cardiac, "--quiet", "--type", type, "-o", table.string()};
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        return arguments;
+    };
+    // The module's settings: an analysis type it does not have, a channel the recording lacks, values out of range.
+    const struct {
+        std::vector<std::string> arguments;
+        int status;
+        std::string message;
+    } cases[] = {
+        {typed("1", {"--set", "2000=9"}), 2, "--set 2000 needs a whole number from 0 to 5, not \"9\""},
+        {typed("1", {"--set", "2000=6"}), 2, "--set 2000 needs a whole number from 0 to 5, not \"6\""},
+        {typed("1", {"--set", "2001=5"}), 1, "--set 2001=5 (channel 6): the recording has 1 channel(s), not 6"},
+        {typed("1", {"--set", "1006=-5"}), 2,
+         "--set 1006=-5: Invalid Height: The Minimum Peak Height must be zero or larger."},
+        {typed("1", {"--set", "1032=0.05"}), 2,
+         "--set 1032=0.05: Invalid MaxNegSlope Smoothing Window: This setting must be in the range 0.1 to 100 ms."},
+        {typed("1", {"--set", "1011=45"}), 2,
+         "--set 1011=45: setting 1011 must be in the range 0 to 100 in steps of ten."},
+        {typed("3", {"--set", "1000=9"}), 2, "--set 1000=9: setting 1000 must be in the range 2 to 5."},
+        {typed("0", {"--set", "1010=dir=2"}), 2, "--set 1010=dir=2: setting 1010 is not valid peak detection text (see crestmetrics analyse --help)."},
+        {typed("1", {"--set", "1006=nan"}), 2, "--set 1006: \"nan\" is not a number"},
+        {typed("1", {"--set", "1009=yes"}), 2, "--set 1009: \"yes\" is not t or f"},
+        {typed("1", {"--set", "4000=1"}), 1, "--set: the analysis has no setting 4000"},
+        // What depends on the analysis: the event to show.
+        {typed("1", {"--set", "1006=0.05", "--event", "50", "--view-png", (folder / "v.png").string()}), 1,
+         "the analysis found " + events + " event(s), not 50"},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.message);
+        const RunResult result = RunProgram(test.arguments);
+        EXPECT_EQ(result.status, test.status);
+        EXPECT_EQ(result.err.substr(0, result.err.find('\n')), "crestmetrics: analyse: " + test.message);
+        EXPECT_EQ(FileBytes(table), old);
+    }
+    // A usage error of the views is found before the table goes to standard output.
+    const RunResult all = RunProgram({"analyse", cardiac, "--quiet", "--type", "1", "--event", "all", "--view-png",
+                                      (folder / "v.png").string()});
+    EXPECT_EQ(all.status, 2);
+    EXPECT_EQ(all.out, "");
+
+    // A saved document whose settings the module calls invalid for the analysis asked for.
+    const std::string document = (folder / "narrow.cmhd").string();
+    ASSERT_EQ(RunProgram({"analyse", cardiac, "--quiet", "--type", "0", "--set", "1032=0.05", "-o", "/dev/null",
+                          "--save", document})
+                  .status,
+              0);
+    const RunResult saved = RunProgram({"analyse", document, "--quiet", "--type", "1", "-o", table.string()});
+    EXPECT_EQ(saved.status, 1);
+    EXPECT_EQ(saved.err, "crestmetrics: analyse: " + document +
+                             ": Invalid MaxNegSlope Smoothing Window: This setting must be in the range 0.1 to 100 ms.\n");
+    EXPECT_EQ(FileBytes(table), old);
+    // A saved analysis type beyond the six (the module's own range takes 6) is refused as --type refuses it.
+    const std::string sixth = (folder / "typed.cmhd").string();
+    ASSERT_EQ(RunProgram({"analyse", cardiac, "--quiet", "--type", "1", "-o", "/dev/null", "--save", sixth}).status, 0);
+    std::string bytes = FileBytes(sixth);
+    const std::string typeRecord("\0\0\0\0\xD0\x07\0\0", 8);
+    const std::size_t record = bytes.find(typeRecord);
+    ASSERT_NE(record, std::string::npos);
+    const std::size_t value = bytes.find(std::string("1\0", 2), record + typeRecord.size());
+    ASSERT_LT(value, record + 32);
+    bytes[value] = '6';
+    std::ofstream(sixth, std::ios::binary) << bytes;
+    const RunResult six = RunProgram({"analyse", sixth, "--quiet", "-o", table.string()});
+    EXPECT_EQ(six.status, 1);
+    EXPECT_EQ(six.err, "crestmetrics: analyse: " + sixth + ": its analysis type 6 is none of 0 to 5: give --type\n");
+    EXPECT_EQ(FileBytes(table), old);
+    // Mended on the command line, it analyses.
+    EXPECT_EQ(RunProgram({"analyse", document, "--quiet", "--type", "1", "--set", "1032=4", "-o", table.string()})
+                  .status,
+              0);
+    EXPECT_NE(FileBytes(table), old);
+    fs::remove_all(folder);
+}
+
+// A newcomer finds the analysis types, the settings each uses and the peak detection's text.
+TEST(CommandLine, HelpListsTheTypesAndTheSettings)
+{
+    const RunResult help = RunProgram({"analyse", "--help"});
+    EXPECT_EQ(help.status, 0);
+    for (const char* line : {"  0  General - Unstimulated\n", "  2  Synaptic\n", "  5  Action Potential\n",
+                             "--list-settings --type N", "dir=1|-1"}) {
+        EXPECT_NE(help.out.find(line), std::string::npos) << line;
+    }
+    const RunResult synaptic = RunProgram({"analyse", "--list-settings", "--type", "2"});
+    ASSERT_EQ(synaptic.status, 0) << synaptic.err;
+    EXPECT_EQ(synaptic.out.rfind("settings of analysis type 2 (Synaptic)", 0), 0u) << synaptic.out;
+    EXPECT_NE(synaptic.out.find(" 1010  text     \"\"       -"), std::string::npos) << synaptic.out;
+    EXPECT_NE(synaptic.out.find(" 1015  number   5        0 to 99999               area start, ms\n"),
+              std::string::npos)
+        << synaptic.out;
+    EXPECT_NE(synaptic.out.find(" 2000  integer  0        0 to 6"), std::string::npos);
+    EXPECT_EQ(synaptic.out.find(" 1032 "), std::string::npos) << "a setting of types 1 and 5";
+    const RunResult cardiac = RunProgram({"analyse", "--list-settings", "--type", "1"});
+    EXPECT_NE(cardiac.out.find(" 1032  number   4        0.1 to 100"), std::string::npos) << cardiac.out;
+    EXPECT_NE(cardiac.out.find(" 1011  tens     40       0 to 100 in steps of ten"), std::string::npos);
+    EXPECT_NE(cardiac.out.find(" 1006  number   0.03     0 to largest"), std::string::npos);
 }

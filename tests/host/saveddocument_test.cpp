@@ -2,7 +2,15 @@
 // files that never allocate what the file cannot hold.
 #include "host/saveddocument.h"
 
+#include "platform/win/atomicfile.h"
+
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
 
 #include <cstring>
 #include <sstream>
@@ -108,6 +116,29 @@ TEST(SavedDocument, BytesFollowTheLayoutAndReadBack)
     }
     EXPECT_EQ(saved.recording->TickPeriod(1), 0.0005);
     EXPECT_EQ(saved.streams, kStreams);
+}
+
+// Saving over a document: a disk that fills halfway leaves the old document as it was, and nothing beside it.
+TEST(SavedDocument, AFailedSaveKeepsTheOldDocument)
+{
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / ("saveddocument_test_" + std::to_string(::getpid()));
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    const std::string path = (folder / "analysis.cmhd").string();
+    ASSERT_TRUE(host::WriteSavedDocumentFile(path, *TwoChannels(), kStreams));
+    const auto read = [&] {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    EXPECT_EQ(read(), Expected());
+
+    platform::AtomicFile::FailWritesBeyond(Expected().size() / 2, ENOSPC);
+    EXPECT_FALSE(host::WriteSavedDocumentFile(path, *TwoChannels(), {{'n', 'e', 'w'}}));
+    platform::AtomicFile::ClearInjectedFault();
+    EXPECT_EQ(read(), Expected());
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 1);
+    fs::remove_all(folder);
 }
 
 TEST(SavedDocument, DamagedFilesAreRefused)

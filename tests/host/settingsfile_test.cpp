@@ -3,7 +3,12 @@
 #include "host/loopmetry.h"
 #include "host/settingsfile.h"
 
+#include "platform/win/atomicfile.h"
+
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <iterator>
 
 #include <cstdlib>
 #include <fstream>
@@ -87,6 +92,32 @@ TEST(SettingsFile, AFileThatCannotBeWrittenKeepsItsLastVersion)
     nowhere.SetPath({});
     EXPECT_FALSE(nowhere.SetValue(u"a", u"1"));
     EXPECT_EQ(nowhere.Value(u"a"), u"1");
+}
+
+// A save killed halfway leaves its temporary file beside the settings: later saves go on, loads never read it,
+// and a save that fails keeps the last whole version.
+TEST(SettingsFile, AnInterruptedSaveLeavesTheLastWholeVersion)
+{
+    Folder folder;
+    fs::create_directories(folder.path);
+    const fs::path file = folder.path / "settings";
+    const fs::path leftover = folder.path / "settings.new";
+    std::ofstream(leftover, std::ios::binary) << "# crestmetrics host settings\nhalf\twr";
+    host::SettingsFile settings;
+    settings.SetPath(file);
+    ASSERT_TRUE(settings.SetValue(u"a", u"1"));
+    const std::string whole = Read(file);
+
+    platform::AtomicFile::FailWritesBeyond(whole.size() / 2, ENOSPC);
+    EXPECT_FALSE(settings.SetValue(u"b", u"2"));
+    platform::AtomicFile::ClearInjectedFault();
+    EXPECT_EQ(Read(file), whole);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path), {}), 2); // the file and the old leftover
+
+    host::SettingsFile later;
+    later.SetPath(file);
+    EXPECT_EQ(later.Value(u"a"), u"1");
+    EXPECT_EQ(later.Value(u"half"), std::nullopt);
 }
 
 TEST(SettingsFile, TheEnvironmentNamesTheFile)

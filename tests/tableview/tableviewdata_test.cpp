@@ -4,9 +4,11 @@
 #include "document/persistsettings.h"
 #include "document/settingids.h"
 #include "host/docframework.h"
+#include "platform/win/atomicfile.h"
 #include "sdk/ikvostring.h"
 #include "tableview/tableviewdata.h"
 
+#include <cerrno>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -356,7 +358,8 @@ TEST_F(TableExport, ProgressAndCancel)
         EXPECT_EQ(shown[i], std::make_pair(percent, std::u16string(KVO::String(std::to_wstring(percent)).c_str()) + u" %"));
     }
 
-    // A cancel after any row leaves no file.
+    // A cancel after any row leaves no file where there was none.
+    std::filesystem::remove(dir / "table.txt");
     for (std::size_t stopAt = 1; stopAt <= 9; ++stopAt) {
         std::size_t reports = 0;
         SharedHost().GetFramework().Progress().SetSink([&](const host::ProgressReport&) {
@@ -367,8 +370,34 @@ TEST_F(TableExport, ProgressAndCancel)
         EXPECT_EQ(reports, stopAt);
     }
 
+    // A cancel over an earlier export keeps that one byte for byte, and leaves nothing beside it.
+    const std::string old = "an earlier table\r\n";
+    std::ofstream(dir / "table.txt", std::ios::binary) << old;
+    for (std::size_t stopAt : {1, 5, 9}) {
+        std::size_t reports = 0;
+        SharedHost().GetFramework().Progress().SetSink([&](const host::ProgressReport&) {
+            return ++reports == stopAt ? E_ABORT : S_OK;
+        });
+        EXPECT_EQ(Export(t, true, E_ABORT), old) << stopAt;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1) << stopAt;
+    }
+    SharedHost().GetFramework().Progress().SetSink({});
+
     // Without a progress display the export runs to its end.
     SharedHost().GetFramework().Progress().SetAvailable(false);
+    EXPECT_EQ(Export(t, true), Golden("export_summary.txt"));
+}
+
+TEST_F(TableExport, ADiskThatFillsHalfwayKeepsTheEarlierExport)
+{
+    Table t;
+    t.Load(kBeats);
+    const std::string old = "an earlier table\r\n";
+    std::ofstream(dir / "table.txt", std::ios::binary) << old;
+    platform::AtomicFile::FailWritesBeyond(Golden("export_summary.txt").size() / 2, ENOSPC);
+    EXPECT_EQ(Export(t, true, STG_E_WRITEFAULT), old);
+    platform::AtomicFile::ClearInjectedFault();
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
     EXPECT_EQ(Export(t, true), Golden("export_summary.txt"));
 }
 

@@ -176,6 +176,26 @@ TEST_F(TableWindowTest, CsvExportOfASelectionAndFailures)
     EXPECT_FALSE(std::filesystem::exists(missing + ".part"));
 }
 
+TEST_F(TableWindowTest, ACancelledCsvExportWritesNothing)
+{
+    const std::string path = testing::TempDir() + "table_cancelled.csv";
+    const std::string old = "an earlier export\r\n";
+    std::ofstream(path, std::ios::binary) << old;
+    IKVOString* pathText = KVO::String(std::u16string(path.begin(), path.end())).GetInterface();
+    host::ProgressFactory& progress = SharedHost().GetFramework().Progress();
+    progress.SetAvailable(true);
+    for (const int stopAt : {1, 3}) {
+        int reports = 0;
+        progress.SetSink([&](const host::ProgressReport&) { return ++reports == stopAt ? E_ABORT : S_OK; });
+        EXPECT_EQ(manager->ExportCsv(0, pathText), E_ABORT) << stopAt;
+        EXPECT_EQ(reports, stopAt);
+        EXPECT_EQ(Bytes(path), old) << stopAt;
+    }
+    progress.SetSink({});
+    pathText->Release();
+    std::filesystem::remove(path);
+}
+
 TEST_F(TableWindowTest, SelectRowsSelectsWholeRowsAndClears)
 {
     actions.selections.clear();

@@ -1,0 +1,267 @@
+#include "platform/win/atomicfile.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <streambuf>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+struct InjectedFault {
+    bool armed = false;
+    std::size_t limit = 0;
+    int error = 0;
+};
+
+InjectedFault& Fault()
+{
+    static InjectedFault fault;
+    return fault;
+}
+
+// The permission bits a new file gets from the process's umask, as open() would give them.
+unsigned DefaultMode()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666u & ~static_cast<unsigned>(mask);
+}
+
+bool Special(const std::string& path) { return path.starts_with("/dev/") || path.starts_with("/proc/"); }
+
+} // namespace
+
+// Collects small writes into larger ones, so that a stream writer costs few system calls.
+class AtomicFile::Buffer : public std::streambuf {
+public:
+    explicit Buffer(AtomicFile& file) : file_(file), bytes_(64 * 1024) { Reset(); }
+
+    bool Drain()
+    {
+        const std::size_t size = static_cast<std::size_t>(pptr() - pbase());
+        Reset();
+        return size == 0 || file_.Write(bytes_.data(), size);
+    }
+
+protected:
+    int_type overflow(int_type c) override
+    {
+        if (!Drain()) {
+            return traits_type::eof();
+        }
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            *pptr() = traits_type::to_char_type(c);
+            pbump(1);
+        }
+        return traits_type::not_eof(c);
+    }
+    std::streamsize xsputn(const char* data, std::streamsize count) override
+    {
+        if (count > epptr() - pptr()) {
+            if (!Drain() || !file_.Write(data, static_cast<std::size_t>(count))) {
+                return 0;
+            }
+            return count;
+        }
+        std::copy(data, data + count, pptr());
+        pbump(static_cast<int>(count));
+        return count;
+    }
+    int sync() override { return Drain() ? 0 : -1; }
+
+private:
+    void Reset() { setp(bytes_.data(), bytes_.data() + bytes_.size()); }
+
+    AtomicFile& file_;
+    std::vector<char> bytes_;
+};
+
+AtomicFile::AtomicFile(std::string path) : path_(std::move(path)), target_(path_)
+{
+    namespace fs = std::filesystem;
+    if (path_.empty()) {
+        Fail(ENOENT);
+        return;
+    }
+    struct stat old {};
+    const bool exists = ::stat(path_.c_str(), &old) == 0;
+    if ((exists && !S_ISREG(old.st_mode)) || Special(path_)) {
+        inPlace_ = true;
+        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd_ < 0) {
+            Fail(errno);
+        }
+        return;
+    }
+    // A link stays a link: the file it leads to is replaced.
+    std::error_code error;
+    if (fs::is_symlink(fs::symlink_status(path_, error))) {
+        const fs::path resolved = fs::canonical(path_, error);
+        if (!error) {
+            target_ = resolved.string();
+        }
+    }
+    // A file protected from writing stays so: the rename would replace it where a write is refused.
+    if (exists && ::access(target_.c_str(), W_OK) != 0) {
+        Fail(errno);
+        return;
+    }
+    mode_ = exists ? static_cast<unsigned>(old.st_mode & 07777) : DefaultMode();
+    const fs::path target(target_);
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    temporary_ = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    fd_ = ::mkostemp(temporary_.data(), O_CLOEXEC);
+    if (fd_ < 0) {
+        const int failure = errno;
+        temporary_.clear();
+        Fail(failure);
+    }
+}
+
+AtomicFile::~AtomicFile()
+{
+    if (!done_) {
+        Abandon();
+    }
+}
+
+void AtomicFile::Fail(int error)
+{
+    if (error_ == 0) {
+        error_ = error != 0 ? error : EIO;
+    }
+    if (stream_) {
+        stream_->setstate(std::ios::badbit);
+    }
+}
+
+bool AtomicFile::Write(const void* data, std::size_t size)
+{
+    if (!Good()) {
+        return false;
+    }
+    const auto* bytes = static_cast<const char*>(data);
+    std::size_t allowed = size;
+    const InjectedFault& fault = Fault();
+    const bool injected = fault.armed && written_ + size > fault.limit;
+    if (injected) {
+        allowed = fault.limit > written_ ? fault.limit - written_ : 0;
+    }
+    while (allowed > 0) {
+        const ssize_t done = ::write(fd_, bytes, allowed);
+        if (done < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            Fail(errno);
+            return false;
+        }
+        bytes += done;
+        allowed -= static_cast<std::size_t>(done);
+        written_ += static_cast<std::size_t>(done);
+    }
+    if (injected) {
+        Fail(fault.error);
+        return false;
+    }
+    return true;
+}
+
+std::ostream& AtomicFile::Stream()
+{
+    if (!stream_) {
+        buffer_ = std::make_unique<Buffer>(*this);
+        stream_ = std::make_unique<std::ostream>(buffer_.get());
+        if (!Good()) {
+            stream_->setstate(std::ios::badbit);
+        }
+    }
+    return *stream_;
+}
+
+void AtomicFile::Close()
+{
+    if (fd_ >= 0 && ::close(fd_) != 0) {
+        Fail(errno);
+    }
+    fd_ = -1;
+}
+
+bool AtomicFile::Commit()
+{
+    if (done_) {
+        return false;
+    }
+    if (buffer_ && !buffer_->Drain()) {
+        Fail(error_);
+    }
+    if (Good() && !inPlace_) {
+        if (::fchmod(fd_, static_cast<mode_t>(mode_)) != 0 || ::fsync(fd_) != 0) {
+            Fail(errno);
+        }
+    } else if (Good() && ::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) {
+        Fail(errno); // devices and pipes cannot be synced; a file behind /dev/stdout can
+    }
+    const bool wasGood = Good();
+    Close();
+    if (!wasGood || error_ != 0) {
+        Abandon();
+        return false;
+    }
+    if (!inPlace_) {
+        if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
+            Fail(errno);
+            Abandon();
+            return false;
+        }
+        temporary_.clear();
+        // The rename itself lasts only once the folder is synced; a folder that cannot be is no failure.
+        const std::string folder = std::filesystem::path(target_).has_parent_path()
+                                       ? std::filesystem::path(target_).parent_path().string()
+                                       : std::string(".");
+        if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
+            ::fsync(dir);
+            ::close(dir);
+        }
+    }
+    done_ = true;
+    return true;
+}
+
+void AtomicFile::Abandon()
+{
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (!temporary_.empty()) {
+        ::unlink(temporary_.c_str());
+        temporary_.clear();
+    }
+    if (error_ == 0) {
+        error_ = ECANCELED;
+    }
+    if (stream_) {
+        stream_->setstate(std::ios::badbit);
+    }
+    done_ = true;
+}
+
+void AtomicFile::FailWritesBeyond(std::size_t bytes, int error) { Fault() = InjectedFault{true, bytes, error}; }
+
+void AtomicFile::ClearInjectedFault() { Fault() = InjectedFault{}; }
+
+bool WriteWholeFile(const std::string& path, std::string_view bytes)
+{
+    AtomicFile file(path);
+    return file.Write(bytes) && file.Commit();
+}
+
+} // namespace platform

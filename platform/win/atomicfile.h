@@ -1,0 +1,69 @@
+// A file written whole or not at all. The bytes go to a uniquely named temporary file beside the target, which is
+// flushed, synced and renamed over the target only when the writer commits; an abandoned or failed write removes
+// the temporary file and leaves the old file exactly as it was. The new file keeps the old one's permission bits.
+// A target that exists and is not a regular file (a device, a pipe, /dev/stdout) is written in place, because a
+// rename would replace it.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+class AtomicFile {
+public:
+    // Opens the temporary file (or the target, in place); Good() tells whether that worked.
+    explicit AtomicFile(std::string path);
+    // Abandons the write unless it was committed.
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // False once anything failed; every later write and the commit then fail too.
+    bool Good() const { return fd_ >= 0 && error_ == 0; }
+    // The errno of the first failure, 0 while none.
+    int Error() const { return error_; }
+    const std::string& Path() const { return path_; }
+    bool InPlace() const { return inPlace_; }
+
+    bool Write(const void* data, std::size_t size);
+    bool Write(std::string_view bytes) { return Write(bytes.data(), bytes.size()); }
+    // A stream over Write; a failed write sets its badbit.
+    std::ostream& Stream();
+
+    // Flushes, syncs, closes and puts the file in place. False when any step failed: the temporary file is gone
+    // and the old file is untouched.
+    bool Commit();
+    // Removes the temporary file; the old file stays as it was.
+    void Abandon();
+
+    // Tests: every write that would take a file written this way beyond `bytes` writes up to there and then fails
+    // with `error` (a disk that fills halfway), until ClearInjectedFault.
+    static void FailWritesBeyond(std::size_t bytes, int error);
+    static void ClearInjectedFault();
+
+private:
+    class Buffer;
+    void Fail(int error);
+    void Close();
+
+    std::string path_;   // as given
+    std::string target_; // what the rename replaces: the path with its symbolic links resolved
+    std::string temporary_;
+    int fd_ = -1;
+    int error_ = 0;
+    bool inPlace_ = false;
+    bool done_ = false;
+    unsigned mode_ = 0;
+    std::size_t written_ = 0;
+    std::unique_ptr<Buffer> buffer_;
+    std::unique_ptr<std::ostream> stream_;
+};
+
+// Writes `bytes` as the whole file at `path` through an AtomicFile; false when it could not be written.
+bool WriteWholeFile(const std::string& path, std::string_view bytes);
+
+} // namespace platform

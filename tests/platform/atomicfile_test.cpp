@@ -1,0 +1,167 @@
+// Files written whole or not at all: a failed or cancelled write leaves the old file byte for byte and no
+// temporary file behind; devices are written in place and stay devices.
+#include "platform/win/atomicfile.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::AtomicFile;
+
+class AtomicFileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder_ = fs::temp_directory_path() / ("atomicfile_test_" + std::to_string(::getpid()));
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+    }
+    void TearDown() override
+    {
+        AtomicFile::ClearInjectedFault();
+        fs::remove_all(folder_);
+    }
+
+    std::string PathOf(const std::string& name) const { return (folder_ / name).string(); }
+    static void Put(const std::string& path, const std::string& bytes)
+    {
+        std::ofstream(path, std::ios::binary) << bytes;
+    }
+    static std::string Read(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    std::vector<std::string> Names() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder_)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    static unsigned Mode(const std::string& path)
+    {
+        struct stat info {};
+        ::stat(path.c_str(), &info);
+        return info.st_mode & 07777;
+    }
+
+    fs::path folder_;
+};
+
+const std::string kOld = std::string("old contents\0with a NUL\n", 24) + std::string(5000, 'o');
+
+TEST_F(AtomicFileTest, ReplacesTheFileWholeAndKeepsItsPermissionBits)
+{
+    const std::string path = PathOf("table.txt");
+    Put(path, kOld);
+    ::chmod(path.c_str(), 0640);
+    {
+        AtomicFile file(path);
+        ASSERT_TRUE(file.Good());
+        EXPECT_FALSE(file.InPlace());
+        file.Stream() << "new " << 42 << '\n';
+        // Nothing of the new file shows before the commit.
+        EXPECT_EQ(Read(path), kOld);
+        EXPECT_EQ(Names().size(), 2u);
+        ASSERT_TRUE(file.Commit());
+    }
+    EXPECT_EQ(Read(path), "new 42\n");
+    EXPECT_EQ(Mode(path), 0640u);
+    EXPECT_EQ(Names(), std::vector<std::string>{"table.txt"});
+
+    // A new file gets the bits the umask leaves, as any new file does.
+    const mode_t mask = ::umask(0022);
+    ASSERT_TRUE(platform::WriteWholeFile(PathOf("new.txt"), "x"));
+    ::umask(mask);
+    EXPECT_EQ(Mode(PathOf("new.txt")), 0644u);
+}
+
+TEST_F(AtomicFileTest, AWriteThatFailsHalfwayOrIsCancelledLeavesTheOldFile)
+{
+    const std::string path = PathOf("document.cmhd");
+    const std::string replacement(200000, 'n');
+    for (const bool cancel : {false, true}) {
+        SCOPED_TRACE(cancel ? "cancelled" : "disk full halfway");
+        Put(path, kOld);
+        ::chmod(path.c_str(), 0600);
+        if (!cancel) {
+            AtomicFile::FailWritesBeyond(replacement.size() / 2, ENOSPC);
+        }
+        {
+            AtomicFile file(path);
+            ASSERT_TRUE(file.Good());
+            file.Stream() << replacement.substr(0, replacement.size() / 2 + 10);
+            file.Stream().flush();
+            if (cancel) {
+                EXPECT_TRUE(file.Good());
+                file.Abandon();
+            } else {
+                EXPECT_FALSE(file.Stream());
+                EXPECT_EQ(file.Error(), ENOSPC);
+            }
+            EXPECT_FALSE(file.Commit());
+        }
+        AtomicFile::ClearInjectedFault();
+        EXPECT_EQ(Read(path), kOld);
+        EXPECT_EQ(Mode(path), 0600u);
+        EXPECT_EQ(Names(), std::vector<std::string>{"document.cmhd"});
+    }
+    // A writer that goes away without committing cancels too.
+    {
+        AtomicFile file(path);
+        file.Write(replacement);
+    }
+    EXPECT_EQ(Read(path), kOld);
+    EXPECT_EQ(Names(), std::vector<std::string>{"document.cmhd"});
+}
+
+TEST_F(AtomicFileTest, DevicesAreWrittenInPlaceAndStayDevices)
+{
+    {
+        AtomicFile full("/dev/full");
+        ASSERT_TRUE(full.Good());
+        EXPECT_TRUE(full.InPlace());
+        full.Stream() << "a table that does not fit\n";
+        EXPECT_FALSE(full.Commit());
+        EXPECT_EQ(full.Error(), ENOSPC);
+    }
+    struct stat info {};
+    ASSERT_EQ(::stat("/dev/full", &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
+    EXPECT_TRUE(platform::WriteWholeFile("/dev/null", "anything"));
+    ASSERT_EQ(::stat("/dev/null", &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
+}
+
+TEST_F(AtomicFileTest, ALinkStaysALinkAndAMissingFolderIsAFailure)
+{
+    const std::string real = PathOf("real.txt");
+    const std::string link = PathOf("link.txt");
+    Put(real, kOld);
+    fs::create_symlink(real, link);
+    ASSERT_TRUE(platform::WriteWholeFile(link, "through the link"));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(Read(real), "through the link");
+
+    AtomicFile nowhere(PathOf("missing/table.txt"));
+    EXPECT_FALSE(nowhere.Good());
+    EXPECT_FALSE(nowhere.Write("x"));
+    EXPECT_FALSE(nowhere.Commit());
+    EXPECT_FALSE(fs::exists(PathOf("missing")));
+}
+
+} // namespace
