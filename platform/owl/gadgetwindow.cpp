@@ -1,5 +1,7 @@
 #include "platform/owl/gadgetwindow.h"
 
+#include "platform/win/commctrl.h"
+
 #include <algorithm>
 
 namespace owl {
@@ -149,6 +151,56 @@ void TGadgetWindow::LayoutSession()
             pos += h;
         }
     }
+    UpdateTools();
+}
+
+void TGadgetWindow::EnableTooltip(bool enable)
+{
+    WantTooltip = enable;
+    if (enable && !Tooltip && GetHandle()) {
+        Tooltip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0,
+                                    GetHandle(), nullptr, nullptr, nullptr);
+        if (Tooltip) {
+            ::SendMessageW(Tooltip, WM_SETFONT, reinterpret_cast<WPARAM>(static_cast<HFONT>(*Font)), FALSE);
+            UpdateTools();
+        }
+    }
+    if (Tooltip) {
+        ::SendMessageW(Tooltip, TTM_ACTIVATE, enable ? TRUE : FALSE, 0);
+    }
+}
+
+void TGadgetWindow::UpdateTools()
+{
+    if (!Tooltip) {
+        return;
+    }
+    // Tools are keyed by the gadget's position in the row: ids need not be unique.
+    const auto count = static_cast<UINT_PTR>(::SendMessageW(Tooltip, TTM_GETTOOLCOUNT, 0, 0));
+    for (UINT_PTR index = 0; index < count; ++index) {
+        TOOLINFOW info{sizeof(TOOLINFOW), 0, GetHandle(), index + 1, {}, nullptr, nullptr, 0, nullptr};
+        ::SendMessageW(Tooltip, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+    }
+    UINT_PTR index = 0;
+    for (TGadget* gadget : Gadgets) {
+        tstring text = gadget->GetTooltipText();
+        if (text.empty() || !gadget->IsVisible()) {
+            continue;
+        }
+        const TRect& bounds = gadget->GetBounds();
+        TOOLINFOW info{sizeof(TOOLINFOW), TTF_SUBCLASS, GetHandle(), ++index,
+                       RECT{bounds.left, bounds.top, bounds.right, bounds.bottom}, nullptr, text.data(), 0, nullptr};
+        ::SendMessageW(Tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+    }
+}
+
+void TGadgetWindow::CleanupWindow()
+{
+    if (Tooltip) {
+        ::DestroyWindow(Tooltip);
+        Tooltip = nullptr;
+    }
+    TWindow::CleanupWindow();
 }
 
 void TGadgetWindow::GetDesiredSize(TSize& size)
@@ -211,6 +263,9 @@ void TGadgetWindow::SetupWindow()
     TWindow::SetupWindow();
     for (TGadget* gadget : Gadgets) {
         gadget->Created();
+    }
+    if (WantTooltip) {
+        EnableTooltip(true);
     }
     LayoutSession();
 }

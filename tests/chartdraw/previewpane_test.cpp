@@ -159,6 +159,38 @@ TEST_F(PreviewTest, WithoutASamplingSourceTheBarSaysWhyAndOffersNoSampling)
     EXPECT_FALSE(bar.Button(102)->GetEnabled()); // the chart view is down
 }
 
+TEST_F(PreviewTest, ASamplingBarButtonShowsItsTextAsATooltipUntilTheLeftButtonGoesDown)
+{
+    NewPreview();
+    Refresh();
+    PreviewControlWin& bar = Bar();
+    HWND tip = bar.GetTooltip();
+    ASSERT_NE(tip, nullptr);
+    const owl::TRect start = bar.Button(101)->GetBounds();
+    const POINT over{(start.left + start.right) / 2, (start.top + start.bottom) / 2};
+    ui::MouseMove(bar.GetHandle(), over);
+    ui::advance(GetDoubleClickTime() - 1);
+    EXPECT_FALSE(IsWindowVisible(tip));
+    ui::advance(1);
+    EXPECT_TRUE(IsWindowVisible(tip));
+    EXPECT_EQ(ui::WindowText(tip), u"No Acquibox available - sampling is disabled");
+
+    // Down: off, and no tip while the button is held; up: on again.
+    ui::MouseDown(bar.GetHandle(), over);
+    EXPECT_FALSE(IsWindowVisible(tip));
+    const owl::TRect chart = bar.Button(100)->GetBounds();
+    const POINT overChart{(chart.left + chart.right) / 2, (chart.top + chart.bottom) / 2};
+    ui::MouseMove(bar.GetHandle(), overChart);
+    ui::advance(GetDoubleClickTime());
+    EXPECT_FALSE(IsWindowVisible(tip));
+    ui::MouseUp(bar.GetHandle(), overChart);
+    ui::MouseMove(bar.GetHandle(), over);
+    ui::MouseMove(bar.GetHandle(), overChart);
+    ui::advance(GetDoubleClickTime());
+    EXPECT_TRUE(IsWindowVisible(tip));
+    EXPECT_EQ(ui::WindowText(tip), u"Chart View");
+}
+
 TEST_F(PreviewTest, ABarWithoutTheChartViewShowsStartDown)
 {
     PreviewControlWin bar(page, nullptr, PreviewControlWin::kNoChartView);
