@@ -193,6 +193,9 @@ void CXPreviewBase::BaseDrawerSetUp()
     const COLORREF colour = hostDocument_ && TraceColour() != RGB(0, 0, 0) ? TraceColour() : kDefaultTraceColour;
     AddDrawer(new ChartDraw::CustomUnitsPolyLineTraceDrawer(std::make_unique<SourceMapper>(source), 1, &colour, 0,
                                                             ChartDraw::kKindTrace, source, kSourceValueKind));
+    if (Window()) {
+        Window()->SetLaneScale(colour, 1, true); // the lane's scale shows the trace's colour
+    }
 }
 
 void CXPreviewBase::PlaceOverPlaceholder(LONG mode)
@@ -327,6 +330,9 @@ void CXPreview_LM::SetUpDrawers(bool force)
         AddDrawer(new ChartDraw::CustomUnitsPolyLineTraceDrawer(
             std::make_unique<PPPNUN>(state_.sourceChannel, detection), 2, &black, 0, ChartDraw::kKindTrace,
             tracePair_.channel, static_cast<DWORD>(tracePair_.kind)));
+        if (Window()) {
+            Window()->SetLaneScale(black, 2, true);
+        }
     }
     AddEventDrawers();
     SetUnitPrefixes(true, true);

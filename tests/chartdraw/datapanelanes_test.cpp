@@ -1,6 +1,7 @@
 #include "chartdraw/datapane.h"
 #include "chartdraw/previewpane.h"
 #include "chartdraw/tracedrawers.h"
+#include "sdk/chartchannelsettings.h"
 #include "host/blocktimebase.h"
 #include "host/chartserver.h"
 #include "host/scalecontrol.h"
@@ -699,6 +700,36 @@ TEST_F(LanesFixture, PaneSlotsOfTheLanes)
     EXPECT_EQ(pane.GetChannelEntry(1, 0xC0000000u, &entry), S_OK);
     EXPECT_EQ(entry, 0);
     EXPECT_EQ(pane.GetChannelEntry(2, 0xC0000000u, &entry), E_INVALIDARG);
+
+    // The lane-1 scale turns a coordinate into a value: the strip's top is the range's top.
+    ChannelPane& lane = *pane.Lane(0);
+    ASSERT_EQ(lane.SetLaneRange(1, 0.0, 100.0), S_OK);
+    RECT strip{};
+    ASSERT_EQ(lane.Scale(1)->GetFrameRect(&strip), S_OK);
+    EXPECT_NEAR(lane.ScaleValueAt(strip.top), 100.0, 1e-9);
+    EXPECT_NEAR(lane.ScaleValueAt(strip.bottom), 0.0, 1e-9);
+    EXPECT_NEAR(lane.ScaleValueAt((strip.top + strip.bottom) / 2), 50.0, 100.0 / (strip.bottom - strip.top));
+    lane.flagsA |= ChannelPane::kLane1NoScaleRect;
+    EXPECT_EQ(lane.ScaleValueAt(strip.top), 0.0);
+    lane.flagsA &= ~ChannelPane::kLane1NoScaleRect;
+
+    // The appearance's background colour, from a settings object that has one.
+    struct Background final : IChartBackgroundColour {
+        HRESULT QueryInterface(REFIID iid, void** out) override
+        {
+            *out = iid == IID_IChartBackgroundColour || iid == IID_IUnknown ? this : nullptr;
+            return *out ? S_OK : E_NOINTERFACE;
+        }
+        ULONG AddRef() override { return 1; }
+        ULONG Release() override { return 1; }
+        HRESULT GetBackgroundColour(COLORREF* colour) override
+        {
+            *colour = RGB(0, 0, 64);
+            return S_OK;
+        }
+    } settings;
+    pane.SetAppearance(&settings, nullptr, -1);
+    EXPECT_EQ(pane.BackgroundColour(), RGB(0, 0, 64));
 
     // The lane colour needs the scale's notice interface, which the host's scales do not have.
     EXPECT_EQ(pane.SetLaneScale(RGB(255, 0, 0), 1, true), E_FAIL);

@@ -191,6 +191,34 @@ TEST_F(PreviewTest, ASamplingBarButtonShowsItsTextAsATooltipUntilTheLeftButtonGo
     EXPECT_EQ(ui::WindowText(tip), u"Chart View");
 }
 
+// Without a theme the zoom window does not erase: a new ratio text must not be drawn over the old one.
+TEST_F(PreviewTest, TheRatioButtonShowsOnlyTheNewTextWithoutATheme)
+{
+    RecordingPreview& preview = NewPreview();
+    auto* shown = dynamic_cast<ZoomControlWin*>(preview.Zoom());
+    ASSERT_NE(shown, nullptr);
+    ZoomControlWin& zoom = *shown;
+    const auto ratioPicture = [&] {
+        ui::pump();
+        const gdi::Image whole = ui::RenderWindow(zoom.GetHandle());
+        const owl::TRect bounds = zoom.RatioButton()->GetBounds();
+        std::vector<COLORREF> pixels;
+        for (int y = bounds.top; y < bounds.bottom; ++y) {
+            for (int x = bounds.left; x < bounds.right; ++x) {
+                pixels.push_back(whole.at(x, y));
+            }
+        }
+        return pixels;
+    };
+    zoom.SetRatio(1, 1);
+    const std::vector<COLORREF> fresh = ratioPicture();
+    zoom.SetRatio(8888, 1);
+    const std::vector<COLORREF> longer = ratioPicture();
+    EXPECT_NE(fresh, longer);
+    zoom.SetRatio(1, 1);
+    EXPECT_EQ(fresh, ratioPicture());
+}
+
 TEST_F(PreviewTest, ABarWithoutTheChartViewShowsStartDown)
 {
     PreviewControlWin bar(page, nullptr, PreviewControlWin::kNoChartView);
