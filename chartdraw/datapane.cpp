@@ -231,6 +231,10 @@ void DataPane::SetTimeBase(IChartTimeBase* timeBase)
     if (timeBase_) {
         timeBase_->SetCompression(compression_.numerator, compression_.denominator);
     }
+    // The time scale labels the time base's time.
+    if (timeScale_) {
+        timeScale_->SetDataSource(0, timeBase_.Get());
+    }
     Broadcast([&](IInteractiveObject& object) { object.OnTimeBaseChanged(timeBase_.Get()); });
     Invalidate(0xFF000003u);
 }

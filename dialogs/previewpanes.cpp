@@ -216,8 +216,16 @@ void CXPreviewBase::PlaceOverPlaceholder(LONG mode)
     }
     const LONG height = std::max<LONG>(window->Attr.H - zoom.cy - bar.cy - 2, 1);
     window->MoveWindow(window->Attr.X, window->Attr.Y, window->Attr.W, height, true);
-    // Made after the page's frames: it goes above them.
+    // Made after the page's frames: the window and its control row go above them.
     ::SetWindowPos(window->GetHandle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    for (owl::TWindow* control : {dynamic_cast<owl::TWindow*>(window->HorizontalBar()),
+                                  dynamic_cast<owl::TWindow*>(window->Zoom()),
+                                  dynamic_cast<owl::TWindow*>(window->ControlBar()),
+                                  dynamic_cast<owl::TWindow*>(window->TraceBar())}) {
+        if (control && control->GetHandle()) {
+            ::SetWindowPos(control->GetHandle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        }
+    }
 }
 
 void CXPreviewBase::FitRecord()
