@@ -176,22 +176,24 @@ void TGadgetWindow::UpdateTools()
         return;
     }
     // Tools are keyed by the gadget's position in the row: ids need not be unique.
-    const auto count = static_cast<UINT_PTR>(::SendMessageW(Tooltip, TTM_GETTOOLCOUNT, 0, 0));
-    for (UINT_PTR index = 0; index < count; ++index) {
+    for (UINT_PTR index = 0; index < ToolIds; ++index) {
         TOOLINFOW info{sizeof(TOOLINFOW), 0, GetHandle(), index + 1, {}, nullptr, nullptr, 0, nullptr};
         ::SendMessageW(Tooltip, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&info));
     }
+    // The gadgets' texts change with their commands' state: each is asked for when its tip shows.
     UINT_PTR index = 0;
     for (TGadget* gadget : Gadgets) {
-        tstring text = gadget->GetTooltipText();
-        if (text.empty() || !gadget->IsVisible()) {
+        ++index;
+        if (!gadget->IsVisible()) {
             continue;
         }
         const TRect& bounds = gadget->GetBounds();
-        TOOLINFOW info{sizeof(TOOLINFOW), TTF_SUBCLASS, GetHandle(), ++index,
-                       RECT{bounds.left, bounds.top, bounds.right, bounds.bottom}, nullptr, text.data(), 0, nullptr};
+        TOOLINFOW info{sizeof(TOOLINFOW), TTF_SUBCLASS, GetHandle(), index,
+                       RECT{bounds.left, bounds.top, bounds.right, bounds.bottom}, nullptr, LPSTR_TEXTCALLBACKW, 0,
+                       nullptr};
         ::SendMessageW(Tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
     }
+    ToolIds = index;
 }
 
 void TGadgetWindow::CleanupWindow()
@@ -199,6 +201,7 @@ void TGadgetWindow::CleanupWindow()
     if (Tooltip) {
         ::DestroyWindow(Tooltip);
         Tooltip = nullptr;
+        ToolIds = 0;
     }
     TWindow::CleanupWindow();
 }
@@ -386,6 +389,16 @@ TResult TGadgetWindow::WindowProc(TMsgId message, TParam1 p1, TParam2 p2)
     if (message == WM_COMMAND_ENABLE && p2) {
         EvCommandEnable(*reinterpret_cast<TCommandEnabler*>(p2));
         return 0;
+    }
+    if (message == WM_NOTIFY && p2 && Tooltip) {
+        auto* info = reinterpret_cast<NMTTDISPINFOW*>(p2);
+        if (info->hdr.hwndFrom == Tooltip && info->hdr.code == TTN_GETDISPINFOW) {
+            // Tool n is the n-th gadget of the row.
+            const std::size_t index = static_cast<std::size_t>(info->hdr.idFrom);
+            TooltipText = index >= 1 && index <= Gadgets.size() ? Gadgets[index - 1]->GetTooltipText() : tstring();
+            info->lpszText = TooltipText.data();
+            return 0;
+        }
     }
     return TWindow::WindowProc(message, p1, p2);
 }

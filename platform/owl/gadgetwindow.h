@@ -96,6 +96,8 @@ protected:
     TGadget* Capture = nullptr;
     TGadget* AtMouse = nullptr;
     HWND Tooltip = nullptr;
+    tstring TooltipText; // the text last given to the tooltip
+    UINT_PTR ToolIds = 0; // the tools' ids run from 1 to this
 
 private:
     // One tool per gadget with a tooltip text, over the gadget's bounds.

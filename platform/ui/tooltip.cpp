@@ -18,6 +18,7 @@ struct Tool {
     UINT_PTR id = 0;
     RECT rect{};
     std::u16string text;
+    bool callback = false; // the text is asked of the tool's window each time
 };
 
 struct TooltipData : ControlData {
@@ -86,13 +87,31 @@ void Pop(HWND tooltip, TooltipData& data)
     }
 }
 
+// The tool's text; a callback tool's window is asked for it now.
+std::u16string TextOf(HWND tooltip, const Tool& tool)
+{
+    if (!tool.callback) {
+        return tool.text;
+    }
+    NMTTDISPINFOW info{};
+    info.hdr = NMHDR{tooltip, tool.id, TTN_GETDISPINFOW};
+    SendMessageW(tool.window, WM_NOTIFY, tool.id, reinterpret_cast<LPARAM>(&info));
+    if (info.lpszText && info.lpszText != LPSTR_TEXTCALLBACKW) {
+        return info.lpszText;
+    }
+    return info.szText;
+}
+
 void Show(HWND tooltip, TooltipData& data)
 {
     KillTimer(tooltip, kShowTimer);
-    if (!data.active || data.current < 0 || data.tools[data.current].text.empty()) {
+    if (!data.active || data.current < 0) {
         return;
     }
-    const std::u16string& text = data.tools[data.current].text;
+    const std::u16string text = TextOf(tooltip, data.tools[data.current]);
+    if (text.empty()) {
+        return;
+    }
     SetWindowTextW(tooltip, text.c_str());
     HDC dc = GetDC(tooltip);
     HGDIOBJ old = SelectObject(dc, ControlFont(tooltip, data.font));
@@ -122,6 +141,9 @@ void Relay(HWND tooltip, const MSG& msg)
         data.current = tool;
         if (tool >= 0 && data.active) {
             SetTimer(tooltip, kShowTimer, data.initialDelay ? data.initialDelay : GetDoubleClickTime(), nullptr);
+            // Leaving the window hides the tip: the window is told when the mouse leaves it.
+            TRACKMOUSEEVENT leave{sizeof(TRACKMOUSEEVENT), TME_LEAVE, msg.hwnd, 0};
+            TrackMouseEvent(&leave);
         }
         return;
     }
@@ -162,7 +184,9 @@ Tool FromInfo(const TOOLINFOW& info)
     tool.window = info.hwnd;
     tool.id = info.uId;
     tool.rect = info.rect;
-    if (info.lpszText) {
+    if (info.lpszText == LPSTR_TEXTCALLBACKW) {
+        tool.callback = true;
+    } else if (info.lpszText) {
         tool.text = info.lpszText;
     }
     return tool;
@@ -265,9 +289,10 @@ LRESULT TooltipProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
             if (message == TTM_NEWTOOLRECTW) {
                 data.tools[at].rect = info->rect;
             } else {
-                data.tools[at].text = info->lpszText ? info->lpszText : u"";
+                data.tools[at].callback = info->lpszText == LPSTR_TEXTCALLBACKW;
+                data.tools[at].text = info->lpszText && !data.tools[at].callback ? info->lpszText : u"";
                 if (data.current == at && IsWindowVisible(hwnd)) {
-                    SetWindowTextW(hwnd, data.tools[at].text.c_str());
+                    SetWindowTextW(hwnd, TextOf(hwnd, data.tools[at]).c_str());
                     InvalidateRect(hwnd, nullptr, TRUE);
                 }
             }
@@ -283,7 +308,7 @@ LRESULT TooltipProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         }
         // The caller's buffer holds at least wParam units (80 when wParam is 0, as Win32 assumes).
         const std::size_t room = wParam ? static_cast<std::size_t>(wParam) : 80;
-        const std::u16string& text = data.tools[at].text;
+        const std::u16string text = TextOf(hwnd, data.tools[at]);
         const std::size_t n = std::min(text.size(), room - 1);
         std::copy_n(text.begin(), n, info->lpszText);
         info->lpszText[n] = 0;

@@ -134,6 +134,19 @@ inline constexpr UINT TTM_UPDATETIPTEXTW = WM_USER + 57;
 inline constexpr WPARAM TTDT_AUTOMATIC = 0;
 inline constexpr WPARAM TTDT_INITIAL = 3;
 
+// A tool whose text is asked for each time it shows: the tooltip sends its window WM_NOTIFY with TTN_GETDISPINFOW.
+#define LPSTR_TEXTCALLBACKW (reinterpret_cast<LPWSTR>(-1))
+inline constexpr UINT TTN_GETDISPINFOW = 0u - 530u;
+
+struct NMTTDISPINFOW {
+    NMHDR hdr;
+    LPWSTR lpszText;
+    char16_t szText[80];
+    HINSTANCE hinst;
+    UINT uFlags;
+    LPARAM lParam;
+};
+
 struct TOOLINFOW {
     UINT cbSize;
     UINT uFlags;

@@ -217,6 +217,26 @@ TEST_F(PreviewTest, TheRatioButtonShowsOnlyTheNewTextWithoutATheme)
     EXPECT_NE(fresh, longer);
     zoom.SetRatio(1, 1);
     EXPECT_EQ(fresh, ratioPicture());
+
+    // The ratio's tooltip goes away on a press and comes back after the release.
+    HWND tip = zoom.GetTooltip();
+    ASSERT_NE(tip, nullptr);
+    const owl::TRect bounds = zoom.RatioButton()->GetBounds();
+    const POINT over{(bounds.left + bounds.right) / 2, (bounds.top + bounds.bottom) / 2};
+    ui::MouseMove(zoom.GetHandle(), over);
+    ui::advance(GetDoubleClickTime());
+    EXPECT_TRUE(IsWindowVisible(tip));
+    EXPECT_EQ(ui::WindowText(tip), u"1:1");
+    // A press where no gadget is (the ratio button would drop its menu) hides it; the release switches it on.
+    const owl::TPoint nowhere(-10, -10);
+    zoom.EvLButtonDown(0, nowhere);
+    EXPECT_FALSE(IsWindowVisible(tip));
+    zoom.EvLButtonUp(0, nowhere);
+    ui::MouseMove(zoom.GetHandle(), POINT{over.x + 1, over.y});
+    ui::MouseMove(zoom.GetHandle(), POINT{0, 0});
+    ui::MouseMove(zoom.GetHandle(), over);
+    ui::advance(GetDoubleClickTime());
+    EXPECT_TRUE(IsWindowVisible(tip));
 }
 
 TEST_F(PreviewTest, ABarWithoutTheChartViewShowsStartDown)

@@ -327,3 +327,50 @@ TEST_F(ControlsTest, TooltipShowsAToolsTextAfterTheHoverDelayAndHidesOnAPress)
 }
 
 } // namespace
+
+namespace {
+
+std::u16string g_callbackText;
+
+LRESULT CallbackOwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NOTIFY) {
+        auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
+        if (info->hdr.code == TTN_GETDISPINFOW) {
+            info->lpszText = g_callbackText.data();
+            return 0;
+        }
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+// A callback tool's text is asked of its window each time the tip shows.
+TEST_F(ControlsTest, ACallbackToolsTextIsAskedForWhenItShows)
+{
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = CallbackOwnerProc;
+    wc.lpszClassName = u"TooltipOwner";
+    RegisterClassW(&wc);
+    HWND owner = CreateWindowExW(0, u"TooltipOwner", u"", WS_CHILD | WS_VISIBLE, 0, 0, 100, 50, parent, nullptr,
+                                 nullptr, nullptr);
+    HWND tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP, 0, 0, 0, 0, owner, nullptr,
+                               nullptr, nullptr);
+    TOOLINFOW tool{sizeof(TOOLINFOW), TTF_SUBCLASS, owner, 3, RECT{0, 0, 100, 50}, nullptr, LPSTR_TEXTCALLBACKW, 0,
+                   nullptr};
+    SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    for (const std::u16string text : {u"First", u"Second"}) {
+        g_callbackText = text;
+        ui::MouseMove(owner, POINT{10, 10});
+        ui::advance(GetDoubleClickTime());
+        EXPECT_TRUE(IsWindowVisible(tip));
+        EXPECT_EQ(ui::WindowText(tip), text);
+        ui::MouseMove(parent, POINT{300, 200}); // off the tool
+    }
+    g_callbackText.clear(); // an empty text shows nothing
+    ui::MouseMove(owner, POINT{10, 10});
+    ui::advance(GetDoubleClickTime());
+    EXPECT_FALSE(IsWindowVisible(tip));
+    DestroyWindow(tip);
+}
+
+} // namespace
