@@ -183,7 +183,7 @@ struct TestServices : ChartDraw::IDrawerDataPane {
 };
 
 // An object over the pane that writes down every notice as a short text; it can take the handled notices.
-class NoteTaker final : public ChartDraw::IInteractiveObject {
+class NoteTaker : public ChartDraw::IInteractiveObject {
 public:
     NoteTaker(std::string name, std::vector<std::string>& log, bool takes = false) : name_(std::move(name)), log_(log), takes_(takes) {}
     HRESULT QueryInterface(REFIID iid, void** out) override
