@@ -74,6 +74,7 @@ void AnalysisView::SetupWindow()
         document->AttachView(this);
     }
     toolbar_->WantTooltip = true;
+    label_->SetSize(owl::TSize(20, 20));
     scrollBarHeight_ = GetSystemMetrics(SM_CYHSCROLL);
     UpdateScrollBar();
     RebuildValueMenu();
