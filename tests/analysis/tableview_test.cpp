@@ -245,6 +245,16 @@ TEST_F(TableViewTest, AddingToTheTallysheetTellsTheUserWhatWentWrong)
     a.hostDocument->SetTallysheet({}, 0);
 }
 
+// The Help button opens the table view's topic of the module's help file.
+TEST_F(TableViewTest, HelpOpensTheTableViewsTopic)
+{
+    host::ApplicationService& application = AnalysisHost().Application();
+    SendMessageW(view->GetHandle(), WM_COMMAND, MAKEWPARAM(CXTableViewEx::kHelpId, BN_CLICKED), 0);
+    EXPECT_EQ(application.Help().Shown(), std::optional<std::u16string>(u"CrestmetricsHelp#cx_tableview"));
+    ASSERT_NE(application.Help().ShownTopic(), nullptr);
+    EXPECT_EQ(application.Help().ShownTopic()->title, u"Table View");
+}
+
 // The Settings button opens the dialog on its table page, with the type and source channel locked.
 TEST_F(TableViewTest, SettingsOpensTheTablePageWithTypeAndSourceLocked)
 {
