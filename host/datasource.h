@@ -10,6 +10,7 @@
 #include "host/onlinesinks.h"
 #include "sdk/analysishost.h"
 #include "sdk/channelcalc.h"
+#include "sdk/channeltitles.h"
 #include "sdk/channeltoken.h"
 #include "sdk/datasource.h"
 #include "sdk/sampling.h"
@@ -38,6 +39,8 @@ class DataSource final : public IDataSource,
                          public ISamplingPosition,
                          public IChartChanges,
                          public IChannelNames,
+                         public IDocumentChannels,
+                         public IChannelTitles,
                          private RefCounted {
 public:
     // A new data source over the document's channels, with one reference for the caller. Calculation channels
@@ -85,6 +88,10 @@ public:
     HRESULT GetChannelToken(LONG reserved, LONG channel, LONG kind, BSTR* token) override;
     // IChannelNames: a recorded channel's name; empty for any other channel.
     HRESULT GetChannelName(LONG channel, DWORD flags, BSTR* name) override;
+    // IDocumentChannels and IChannelTitles: the recorded channels, titled by their names.
+    HRESULT GetChannelCount(DWORD reserved, LONG* count) override;
+    HRESULT GetChannels(IUnknown** channels) override;
+    HRESULT GetChannelTitle(LONG word1, LONG index, LONG word2, IKVOString** title) override;
 
     // The chart's calculation channels are numbered from this on, past any channel the source adds itself, and
     // evaluated from the texts the chart's channels hold.

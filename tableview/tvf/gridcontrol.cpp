@@ -510,6 +510,17 @@ OWL::TResult GridControl::EvCommand(uint id, HWND control, uint notifyCode)
 void GridControl::ToggleAlwaysShowLatestRow()
 {
     options_.AlwaysShowLatestRow = !options_.AlwaysShowLatestRow;
+    ShowSnapButtonPressed(options_.AlwaysShowLatestRow);
+}
+
+void GridControl::ShowSnapButtonPressed(bool pressed)
+{
+    if (!snap_ || !snap_->GetHandle()) {
+        return;
+    }
+    if (auto* button = dynamic_cast<OWL::TButtonGadget*>(snap_->GadgetWithId(kToggleLatestRowCommand))) {
+        button->SetButtonState(pressed ? OWL::TButtonGadget::Down : OWL::TButtonGadget::Up);
+    }
 }
 
 void GridControl::Paint(OWL::TDC& dc, bool erase, OWL::TRect& rect)

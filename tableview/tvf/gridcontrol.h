@@ -105,6 +105,8 @@ public:
     LPCWSTR GetClassName() override { return u"GridControl"; }
     void SetupWindow() override;
     SnapGadgetWindowBase* SnapWindow() const { return snap_; }
+    // The snap button, when the grid has one, shows as pressed while the grid keeps its latest row in view.
+    void ShowSnapButtonPressed(bool pressed);
 
     // Renderer defaults.
     void SetCellColors(HDC dc, const GridPos& row, const GridPos& column, int kind, const COLORREF* colour) override;
