@@ -1,6 +1,7 @@
 #include "tablewindow_fixture.h"
 
 #include "foundation/localeinfo.h"
+#include "sdk/channeltitles.h"
 #include "platform/gdi/dc.h"
 #include "platform/win/clipboard.h"
 #include "tableview/tvf/gridcolumn.h"
@@ -166,10 +167,18 @@ TEST_F(TableWindowTest, ChannelTitlesAreReadFromTheHostDocument)
     EXPECT_EQ(Window().EventGrid().ChannelTitles(), expected);
     EXPECT_EQ(Window().SummaryGrid().ChannelTitles(), expected);
 
+    // The host's notice that the titles changed (message 4 of its view family) reloads them; message 0 does not.
+    platform::ComPtr<IObserver> observer;
+    ASSERT_EQ(Window().HostHandler()->QueryInterface(IID_IObserver, observer.OutVoid()), S_OK);
+    WORD family = 0;
+    ASSERT_EQ(SharedHost().GetFramework().GetShortId(&CLSID_ViewMessageFamily, &family), S_OK);
     recording->AddChannel(u"Volume", u"l");
-    Window().ReloadChannelTitles();
+    observer->Notify(nullptr, static_cast<DWORD>(family) << 16, 0, nullptr);
+    EXPECT_EQ(Window().ChannelTitles().size(), 2u);
+    observer->Notify(nullptr, static_cast<DWORD>(family) << 16 | kChannelTitlesChangedMessage, 0, nullptr);
     EXPECT_EQ(Window().ChannelTitles().size(), 3u);
     EXPECT_EQ(Window().ChannelTitles().at(2), KVO::String(u"Volume"));
+    observer.Reset(); // the handler goes with the window
     manager->DestroyTableView(0);
 }
 
