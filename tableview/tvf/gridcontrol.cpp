@@ -108,10 +108,20 @@ void GridControl::SetupWindow()
     OWL::TWindow::SetupWindow();
     if (options_.SnapButtonWanted) {
         delete snap_;
-        snap_ = new SnapGadgetWindowBase(this);
-        snap_->Create();
+        snap_ = nullptr;
+        EnsureSnapWindow();
     }
     UpdateVerticalRange();
+}
+
+void GridControl::EnsureSnapWindow()
+{
+    if (!options_.SnapButtonWanted || snap_ || !GetHandle()) {
+        return;
+    }
+    snap_ = new SnapGadgetWindowBase(this);
+    snap_->Create();
+    ShowSnapButtonPressed(options_.AlwaysShowLatestRow);
 }
 
 int GridControl::PaneRowCount() const { return pane_->RowCount(); }

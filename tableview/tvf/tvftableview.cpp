@@ -520,7 +520,9 @@ HRESULT TVF_TableView::SetOptions(DWORD options)
         }
     }
     if (options & kSnapButton) {
+        // The grid's window may already be there: the button comes now rather than never.
         events_->Options().SnapButtonWanted = true;
+        events_->EnsureSnapWindow();
     }
     Layout();
     return S_OK;

@@ -276,3 +276,20 @@ TEST_F(TableViewTest, SettingsOpensTheTablePageWithTypeAndSourceLocked)
     EXPECT_FALSE(typeEnabled);
     EXPECT_FALSE(sourceEnabled);
 }
+
+
+// The table asks for the snap button after its grids are made: the button comes then, and it shows as pressed
+// while the table follows the latest row, as the stored setting says.
+TEST_F(TableViewTest, TheSnapButtonShowsWhetherTheLatestRowIsFollowed)
+{
+    TVF_Grid::SnapGadgetWindowBase* snap = manager->Window()->EventGrid().SnapWindow();
+    ASSERT_NE(snap, nullptr);
+    auto* button = dynamic_cast<owl::TButtonGadget*>(
+        snap->GadgetWithId(static_cast<int>(TVF_Grid::GridControl::kToggleLatestRowCommand)));
+    ASSERT_NE(button, nullptr);
+    for (const VARIANT_BOOL on : {VARIANT_TRUE, VARIANT_FALSE}) {
+        EXPECT_EQ(manager->SetFollowLatest(0, on), S_OK);
+        EXPECT_EQ(button->GetButtonState(), on ? owl::TButtonGadget::Down : owl::TButtonGadget::Up);
+        EXPECT_EQ(manager->Window()->EventGrid().Options().AlwaysShowLatestRow, on != 0);
+    }
+}
