@@ -216,7 +216,7 @@ void TVF_TableView::RegisterWithHost()
     }
     platform::ComPtr<ISubject> subject;
     if (hostView_ && SUCCEEDED(hostView_->QueryInterface(IID_ISubject, subject.OutVoid())) && subject) {
-        subject->Attach(hostMessages_.get());
+        observing_ = SUCCEEDED(subject->Attach(hostMessages_.get()));
     }
 }
 
@@ -225,6 +225,13 @@ void TVF_TableView::UnregisterFromHost()
     if (hostData_) {
         hostData_->RemoveHandler(hostMessages_.get());
         hostData_.Reset();
+    }
+    // The host view's subject keeps its observers with the host's event manager: the window's goes with it.
+    if (observing_) {
+        if (IEventManager* events = CAF::GetEventManager()) {
+            events->Unregister(hostMessages_.get());
+        }
+        observing_ = false;
     }
 }
 

@@ -140,4 +140,5 @@ private:
     std::function<void()> whenGone_;
     std::unique_ptr<HostMessages> hostMessages_;
     platform::ComPtr<IMessageHandler> hostData_; // where the handler is registered
+    bool observing_ = false;                      // attached to the host view's subject
 };
