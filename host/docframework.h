@@ -313,7 +313,7 @@ public:
     HandlerNode& Handlers() { return handlers_; }
 
 private:
-    HandlerNode handlers_;
+    HandlerNode handlers_{*static_cast<IHostDocument*>(this)};
     HostDocument(CallLog& log, DWORD identity, platform::ComPtr<ChartData> chart)
         : log_(log), identity_(identity), chart_(std::move(chart))
     {

@@ -15,6 +15,7 @@ HRESULT HandlerNode::QueryInterface(REFIID iid, void** out)
     }
     if (iid == IID_IUnknown || iid == IID_IMessageHandler) {
         *out = static_cast<IMessageHandler*>(this);
+        AddRef();
         return S_OK;
     }
     *out = nullptr;

@@ -12,15 +12,15 @@ namespace host {
 
 class HandlerNode final : public IMessageHandler {
 public:
-    HandlerNode() = default;
+    // References to the node count on its owner, which keeps it.
+    explicit HandlerNode(IUnknown& owner) : owner_(owner) {}
     HandlerNode(const HandlerNode&) = delete;
     HandlerNode& operator=(const HandlerNode&) = delete;
     ~HandlerNode();
 
-    // Its owner counts the references.
     HRESULT QueryInterface(REFIID iid, void** out) override;
-    ULONG AddRef() override { return 1; }
-    ULONG Release() override { return 1; }
+    ULONG AddRef() override { return owner_.AddRef(); }
+    ULONG Release() override { return owner_.Release(); }
     // The first child's answer that is not 0 (the child took the message); 0 when none took it.
     HRESULT HandleMessage(IMessage* message) override;
     // 0, and the child is held with a reference; E_POINTER for null.
@@ -36,6 +36,7 @@ public:
     std::size_t ChildCount() const { return children_.size(); }
 
 private:
+    IUnknown& owner_;
     std::vector<platform::ComPtr<IMessageHandler>> children_;
 };
 
