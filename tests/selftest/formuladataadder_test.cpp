@@ -347,9 +347,6 @@ TEST(FormulaDataAdder, FailedChecksGiveTheirTexts)
         {"a formula the host cannot read, refused when it is set",
          [](Recorder& r) { r.adder->Setup(Texts({u"t", u"5*sin("}), 10, {1.0, 2.0}); },
          u"TestDataAdder, Line 61 [formula parsed], [5*sin(]"},
-        {"a calculation of a channel this chart does not have",
-         [](Recorder& r) { r.adder->Setup(Texts({u"t", u"cappeakdet(ch1, 0.3)"}), 10, {1.0, 2.0}); },
-         u"TestDataAdder, Line 61 [formula parsed], [cappeakdet(ch1, 0.3)]"},
         {"no recording interface",
          [](Recorder& r) {
              r.chart->offersRecording = false;
