@@ -110,7 +110,7 @@ double Select(const Value& value, std::size_t views, std::int64_t* lo, std::int6
         for (std::size_t v = 0; v < views; ++v) {
             total += hi[v] - lo[v];
         }
-        if (total <= 128) {
+        if (total <= 48) {
             scratch.clear();
             for (std::size_t v = 0; v < views; ++v) {
                 for (std::int64_t i = lo[v]; i < hi[v]; ++i) {
@@ -183,7 +183,8 @@ SortedWindow::SortedWindow(std::int32_t capacity)
 {
 }
 
-double SortedWindow::At(std::int64_t index) const
+// Inline, so that the library's calls of it are not made through its exported symbol.
+inline double SortedWindow::At(std::int64_t index) const
 {
     const std::int64_t back = count_ - index; // 1 for the newest value
     auto slot = static_cast<std::int64_t>(position_) - back;
@@ -322,7 +323,7 @@ PeakDetector::PeakDetector(const PeakDetectionParams& params, double tickPeriod)
     rawCapacity_ = 2 * static_cast<std::size_t>(smoothTicks_) + 1;
 }
 
-bool PeakDetector::Transform(float sample, double& value)
+inline bool PeakDetector::Transform(float sample, double& value)
 {
     if (params_.transform != 1) {
         value = sample;
@@ -385,14 +386,8 @@ void PeakDetector::Emit(std::vector<DetectedPeak>& out)
     inPeak_ = false;
 }
 
-void PeakDetector::Feed(const float* samples, std::size_t count, std::vector<DetectedPeak>& out)
-{
-    for (std::size_t i = 0; i < count; ++i) {
-        Feed(samples[i], out);
-    }
-}
-
-void PeakDetector::Feed(float sample, std::vector<DetectedPeak>& out)
+// Inline, so that the loops of Feed run it in place rather than through the library's exported symbol.
+[[gnu::always_inline]] inline void PeakDetector::Step(float sample, std::vector<DetectedPeak>& out)
 {
     const std::int32_t tick = tick_++;
     // Re-estimated every refresh_ ticks; before the first refresh also at 16, 32, 64 … samples, so that a peak early
@@ -437,6 +432,18 @@ void PeakDetector::Feed(float sample, std::vector<DetectedPeak>& out)
         afterSeen_ = false;
     }
     lastHeight_ = height;
+}
+
+void PeakDetector::Feed(float sample, std::vector<DetectedPeak>& out)
+{
+    Step(sample, out);
+}
+
+void PeakDetector::Feed(const float* samples, std::size_t count, std::vector<DetectedPeak>& out)
+{
+    for (std::size_t i = 0; i < count; ++i) {
+        Step(samples[i], out);
+    }
 }
 
 void PeakDetector::Finish(std::vector<DetectedPeak>& out)

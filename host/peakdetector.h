@@ -107,6 +107,7 @@ public:
     std::int32_t SettledTick() const { return inPeak_ ? peakStart_ : tick_; }
 
 private:
+    void Step(float sample, std::vector<DetectedPeak>& out);
     bool Transform(float sample, double& value);
     void Estimate();
     void Emit(std::vector<DetectedPeak>& out);
