@@ -114,13 +114,13 @@ void TestMiddle(State& state, std::size_t write, LONG tick)
     }
 }
 // The same test of the middles of the windows p[i - 10, i] for i in [from, end) (from at least 10), whose samples
-// lie in the run itself; `first` is the tick of p[0]. A middle is a peak when the greatest of its window, NaN passed
+// lie in the run itself, four middles at a time; `first` is the tick of p[0]. A middle is a peak when the greatest of its window, NaN passed
 // over, is itself, and a trough likewise with the least.
 void TestRun(State& state, const float* p, LONG from, LONG end, LONG first)
 {
-    using Floats = float __attribute__((vector_size(32)));
-    using Masks = std::int32_t __attribute__((vector_size(32)));
-    constexpr LONG kLanes = 8;
+    using Floats = float __attribute__((vector_size(16)));
+    using Masks = std::int32_t __attribute__((vector_size(16)));
+    constexpr LONG kLanes = 4;
     LONG i = from;
     for (; i + kLanes <= end; i += kLanes) {
         const float* middle = p + i - kHalf;
@@ -140,6 +140,11 @@ void TestRun(State& state, const float* p, LONG from, LONG end, LONG first)
         const Masks peak = most == m;
         const Masks trough = least == m;
         const Masks any = peak | trough;
+        std::uint64_t anyBits[2];
+        std::memcpy(anyBits, &any, sizeof anyBits);
+        if ((anyBits[0] | anyBits[1]) == 0) {
+            continue;
+        }
         std::int32_t lanes[kLanes];
         std::memcpy(lanes, &any, sizeof lanes);
         std::int32_t peaks[kLanes];
@@ -239,7 +244,7 @@ bool Algorithm::Step(State& state, const Params& params, EventPkStm& out)
                     }
                 }
                 if (n > throughRing) {
-                    // Then in place: the middles of the run's windows, eight at a time.
+                    // Then in place: the middles of the run's windows, four at a time.
                     TestRun(state, p, std::max<LONG>(throughRing, state.searchStart + kHalf - first), n, first);
                     std::copy(p + n - State::kRing, p + n, state.ring.begin());
                     write = 0;
