@@ -148,8 +148,10 @@ void PaintOneScreen(benchmark::State& state)
 {
     const LONG rows = static_cast<LONG>(state.range(0));
     Results& results = Stored(rows);
-    if (!results.ok || results.store.EventCount() != rows || results.store.Columns().size() != kColumns) {
-        state.SkipWithError("the results store did not take the records");
+    if (!results.ok || results.store.EventCount() != rows || results.store.CollectSelectedParameters() != kColumns) {
+        const std::string why = "the results store took " + std::to_string(results.store.EventCount()) +
+                                " records with " + std::to_string(results.store.Columns().size()) + " columns";
+        state.SkipWithError(why.c_str());
         return;
     }
     CX::TableViewData* table = results.data;
