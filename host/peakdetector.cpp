@@ -157,7 +157,9 @@ double Select(const Value& value, std::size_t views, std::int64_t* lo, std::int6
         std::int64_t equal = 0;
         for (std::size_t v = 0; v < views; ++v) {
             below[v] = Bound(value, v, lo[v], hi[v], pivot, false);
-            notAbove[v] = Bound(value, v, below[v], hi[v], pivot, true);
+            // Most often no element equals the pivot: then one look settles the second bound.
+            notAbove[v] = below[v] == hi[v] || pivot < value(v, below[v]) ? below[v]
+                                                                           : Bound(value, v, below[v], hi[v], pivot, true);
             less += below[v] - lo[v];
             equal += notAbove[v] - below[v];
         }
@@ -387,13 +389,9 @@ void PeakDetector::Emit(std::vector<DetectedPeak>& out)
 }
 
 // Inline, so that the loops of Feed run it in place rather than through the library's exported symbol.
-[[gnu::always_inline]] inline void PeakDetector::Step(float sample, std::vector<DetectedPeak>& out)
+[[gnu::always_inline]] inline void PeakDetector::Step(float sample, std::int32_t tick, bool due,
+                                                       std::vector<DetectedPeak>& out)
 {
-    const std::int32_t tick = tick_++;
-    // Re-estimated every refresh_ ticks; before the first refresh also at 16, 32, 64 … samples, so that a peak early
-    // in a block is not missed for want of a baseline. Both depend only on the tick, never on how samples arrive.
-    const bool due = untilRefresh_ == 0;
-    untilRefresh_ = due ? refresh_ - 1 : untilRefresh_ - 1;
     double value = 0.0;
     if (!Transform(sample, value)) {
         return;
@@ -436,14 +434,24 @@ void PeakDetector::Emit(std::vector<DetectedPeak>& out)
 
 void PeakDetector::Feed(float sample, std::vector<DetectedPeak>& out)
 {
-    Step(sample, out);
+    Feed(&sample, 1, out);
 }
 
 void PeakDetector::Feed(const float* samples, std::size_t count, std::vector<DetectedPeak>& out)
 {
-    for (std::size_t i = 0; i < count; ++i) {
-        Step(samples[i], out);
+    // The tick and the countdown in locals: the samples' loop carries nothing else through memory.
+    std::int32_t tick = tick_;
+    std::int32_t untilRefresh = untilRefresh_;
+    for (std::size_t i = 0; i < count; ++i, ++tick) {
+        // Re-estimated every refresh_ ticks; before the first refresh also at 16, 32, 64 … samples, so that a peak
+        // early in a block is not missed for want of a baseline. Both depend only on the tick, never on how samples
+        // arrive.
+        const bool due = untilRefresh == 0;
+        untilRefresh = due ? refresh_ - 1 : untilRefresh - 1;
+        Step(samples[i], tick, due, out);
     }
+    tick_ = tick;
+    untilRefresh_ = untilRefresh;
 }
 
 void PeakDetector::Finish(std::vector<DetectedPeak>& out)

@@ -38,7 +38,7 @@ class SortedWindow {
 public:
     explicit SortedWindow(std::int32_t capacity);
 
-    void Push(double value)
+    [[gnu::always_inline]] void Push(double value)
     {
         // The ring grows with the values, so that a long window costs only what a block fills of it.
         if (ring_.size() < static_cast<std::size_t>(capacity_)) {
@@ -107,7 +107,7 @@ public:
     std::int32_t SettledTick() const { return inPeak_ ? peakStart_ : tick_; }
 
 private:
-    void Step(float sample, std::vector<DetectedPeak>& out);
+    void Step(float sample, std::int32_t tick, bool due, std::vector<DetectedPeak>& out);
     bool Transform(float sample, double& value);
     void Estimate();
     void Emit(std::vector<DetectedPeak>& out);
