@@ -1,8 +1,10 @@
 // The analysis document's stream over outside input: what a host document hands the module when it opens a file
 // saved by any version, or damaged. Whatever is loaded must save again, and what is saved must load back into another
-// document and save the very same bytes.
+// document and save the very same bytes. The table then shows one event: a cell of each column and of each summary
+// row is formatted with whatever column formats were loaded.
 #include "fuzzkit.h"
 
+#include "document/cycledetector.h"
 #include "document/persistsettings.h"
 #include "document/settingids.h"
 #include "document/settingsset.h"
@@ -11,6 +13,9 @@
 #include "platform/com/memstream.h"
 #include "tableview/tableviewdata.h"
 #include "tableview/tvftableviewmgr.h"
+#include "tests/document/preparedevents.h"
+
+#include <cstring>
 
 #include <sstream>
 
@@ -29,11 +34,7 @@ host::Host& SharedHost()
 }
 
 struct Tables final : CX::Doc::PersistTables {
-    Tables()
-    {
-        TVF::CreateTableViewManager(manager.Out());
-        data = platform::ComPtr<CX::TableViewData>(new CX::TableViewData(nullptr));
-    }
+    Tables() { TVF::CreateTableViewManager(manager.Out()); }
     TVF_TableViewMgr* TableManager() override { return manager.Get(); }
     CX::TableViewData* TableData() override { return data.Get(); }
 
@@ -41,17 +42,58 @@ struct Tables final : CX::Doc::PersistTables {
     platform::ComPtr<CX::TableViewData> data;
 };
 
-// A persistence object over a fresh host document with table objects of its own.
+// A persistence object over a fresh host document with table objects of its own, the table's data over the
+// document's results.
 struct Persisted {
     Persisted()
         : hostDocument(host::HostDocument::Create(SharedHost().Log(), 7, SharedHost().NewChartData())),
-          persist(hostDocument->AsUnknown(), tables)
+          persist(hostDocument->AsUnknown(), tables), results(hostDocument->AsUnknown(), persist)
     {
+        tables.data = platform::ComPtr<CX::TableViewData>(new CX::TableViewData(&results, &persist.Settings()));
     }
     platform::ComPtr<host::HostDocument> hostDocument;
     Tables tables;
     PersistSettings persist;
+    CX::Doc::CycleDetector results;
 };
+
+// One event whose every result is a finite number with more digits than any format shows.
+CX::Enum::EventFCalc Event()
+{
+    CX::Enum::EventFCalc event;
+    event.ResetResults();
+    event.tick = 10;
+    event.count = 1;
+    const float value = 0.0123456789f;
+    auto* bytes = reinterpret_cast<unsigned char*>(&event);
+    for (std::size_t at = offsetof(CX::Enum::EventFCalc, tStart); at < offsetof(CX::Enum::EventFCalc, rise50Tick);
+         at += sizeof value) {
+        std::memcpy(bytes + at, &value, sizeof value);
+    }
+    return event;
+}
+
+// Every cell of the table's one event row and of its summary rows, as the table view asks for them.
+void ShowCells(Persisted& document)
+{
+    auto source = doctest::Prepared({Event()}, CX::Doc::CycleDetector::kRecordBytes);
+    fuzzkit::Check(document.results.BeginBlock(0, source.Get(), 0.001) && document.results.EnumerateTo(-1),
+                   "the event was not taken");
+    document.results.EndBlock();
+    CX::TableViewData& data = *document.tables.data.Get();
+    data.ComputeSummary();
+    LONG columns = 0;
+    data.GetColumnCount(0, &columns);
+    for (LONG column = 0; column < columns; ++column) {
+        for (const auto& [flags, row] : {std::pair<DWORD, LONG>{TableGrid::kEvents, 1}, {TableGrid::kSummary, 1},
+                                         {TableGrid::kSummary, 2}, {TableGrid::kSummary, 3}}) {
+            IKVOString* text = nullptr;
+            if (SUCCEEDED(data.GetCell(flags, row, column, &text)) && text) {
+                text->Release();
+            }
+        }
+    }
+}
 
 struct Saved {
     HRESULT result;
@@ -124,5 +166,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzzkit::Check(Load(second.persist, once.bytes) == S_OK, "a saved document was refused");
     const Saved twice = Save(second.persist);
     fuzzkit::Check(twice.bytes == once.bytes, "a saved document read back differently");
+
+    ShowCells(first);
+    // The host keeps a record of every call: kept from one input to the next it would grow without end, and
+    // every input would look like a leak and be scanned for one.
+    SharedHost().Log().Clear();
     return 0;
 }
