@@ -1,7 +1,7 @@
 // The analysis document's stream over outside input: what a host document hands the module when it opens a file
 // saved by any version, or damaged. Whatever is loaded must save again, and what is saved must load back into another
 // document and save the very same bytes. The table then shows one event: a cell of each column and of each summary
-// row is formatted with whatever column formats were loaded.
+// row is formatted with whatever column formats were loaded, and a number with each loaded format.
 #include "fuzzkit.h"
 
 #include "document/cycledetector.h"
@@ -82,6 +82,10 @@ void ShowCells(Persisted& document)
     document.results.EndBlock();
     CX::TableViewData& data = *document.tables.data.Get();
     data.ComputeSummary();
+    // A format kept for a column that this analysis type does not show is shown once the user turns it on.
+    for (const auto& [code, format] : data.Formats()) {
+        CX::FormatCellNumber(format, 0.0123456789);
+    }
     LONG columns = 0;
     data.GetColumnCount(0, &columns);
     for (LONG column = 0; column < columns; ++column) {
@@ -140,6 +144,12 @@ std::vector<fuzzkit::Bytes> Seeds()
     rich.tables.data->FormatFor(0);
     rich.tables.data->FormatFor(3).digits = 6;
     seeds.push_back(Save(rich.persist).bytes);
+    // Every column of the table with a format of its own, as "Apply to all columns" leaves them.
+    Persisted formatted;
+    for (int code = 0; code <= 58; ++code) {
+        formatted.tables.data->FormatFor(code).digits = 2 + code % 9;
+    }
+    seeds.push_back(Save(formatted.persist).bytes);
     return seeds;
 }
 
