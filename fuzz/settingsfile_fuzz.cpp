@@ -8,7 +8,6 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -17,23 +16,23 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A folder of this process's own on a memory file system where there is one: every save syncs its file.
-const fs::path& Folder()
-{
-    static const fs::path folder = [] {
+// A folder of this process's own on a memory file system where there is one (every save syncs its file), made for
+// each input and removed after it: libFuzzer ends the process without running exit handlers.
+struct Folder {
+    Folder() { fs::create_directories(path); }
+    ~Folder()
+    {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+
+    const fs::path path = [] {
         const fs::path shm = "/dev/shm";
         std::error_code error;
         const fs::path base = fs::is_directory(shm, error) ? shm : fs::temp_directory_path();
-        fs::path made = base / ("crestmetrics-settingsfile-fuzz-" + std::to_string(::getpid()));
-        fs::create_directories(made);
-        std::atexit([] {
-            std::error_code ignored;
-            fs::remove_all(Folder(), ignored);
-        });
-        return made;
+        return base / ("crestmetrics-settingsfile-fuzz-" + std::to_string(::getpid()));
     }();
-    return folder;
-}
+};
 
 std::string ReadFile(const fs::path& path)
 {
@@ -102,7 +101,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::u16string value = WellFormed(input.Text16());
 
-    const fs::path path = Folder() / "settings";
+    const Folder folder;
+    const fs::path path = folder.path / "settings";
     {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out.write(found.data(), static_cast<std::streamsize>(found.size()));
