@@ -16,7 +16,6 @@
 #include "tests/document/preparedevents.h"
 
 #include <cstring>
-
 #include <sstream>
 
 using CX::Doc::PersistSettings;
