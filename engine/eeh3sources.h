@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <new>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -107,6 +108,11 @@ public:
     void SetEndTick(LONG end) override;
 
     bool CountsTicksOnly() const { return samples_ == nullptr; }
+
+    // A wrapper is made for every source of every block: freed ones are kept for the next, since aligned blocks
+    // asked for and freed by the thousand scatter the heap.
+    static void* operator new(std::size_t size, std::align_val_t alignment);
+    static void operator delete(void* block, std::align_val_t alignment) noexcept;
 
 private:
     bool Refill();

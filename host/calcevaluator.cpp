@@ -488,8 +488,16 @@ HRESULT CalcEvaluator::Parse(IKVOString* text, DWORD* flags)
             parsed = own->CalculationBehind(newText);
         }
         auto root = std::make_unique<CalcNode>();
-        const ChannelSorter sorter = [this](const ChannelRef& ref) { return Sort(ref); };
-        lastError_ = ParseCalculationText(framework_, parsed, sorter, *root);
+        if (const CalcNode* known = own ? own->ParsedCalculation(parsed) : nullptr) {
+            *root = *known;
+            lastError_.reset();
+        } else {
+            const ChannelSorter sorter = [this](const ChannelRef& ref) { return Sort(ref); };
+            lastError_ = ParseCalculationText(framework_, parsed, sorter, *root);
+            if (!lastError_ && own) {
+                own->RememberParse(parsed, *root);
+            }
+        }
         if (!lastError_) {
             lastError_ = Instantiate(*root, context_.Get());
         }

@@ -98,6 +98,34 @@ public:
     void SetVirtualChannel(int number, std::vector<std::shared_ptr<const EventArray>> records);
     // The virtual channel `number` computed by the evaluator from `text` in each record.
     void SetVirtualCalculation(int number, std::u16string text) { virtualTexts_[number] = std::move(text); }
+    // Calculation channels opened block after block reuse a finished evaluator of the same text instead of parsing
+    // the text and making its calculations again for every block. The kept evaluators refer to this source, so
+    // whoever turns this on calls DropKeptCalculations before letting the source go.
+    void KeepCalculations(bool on)
+    {
+        keepCalculations_ = on;
+        if (!on) {
+            DropKeptCalculations();
+        }
+    }
+    void DropKeptCalculations()
+    {
+        kept_.clear();
+        parsed_.clear();
+    }
+    // While calculations are kept, the parse of each calculation text, so that a text made again for every block
+    // is parsed once: null when it is not known.
+    const CalcNode* ParsedCalculation(const std::u16string& text) const
+    {
+        const auto found = parsed_.find(text);
+        return found == parsed_.end() ? nullptr : &found->second;
+    }
+    void RememberParse(const std::u16string& text, const CalcNode& root)
+    {
+        if (keepCalculations_ && parsed_.size() < 64) {
+            parsed_.emplace(text, root);
+        }
+    }
 
     // Another object answers this interface for the source (the chart server and the preview data that a chart
     // draws the source with).
@@ -163,6 +191,9 @@ private:
     std::pair<KVOPosition, KVOPosition> selection_{};
     std::optional<std::pair<LONG, std::pair<double, double>>> selectedChannel_;
     std::vector<std::pair<IID, platform::ComPtr<IUnknown>>> offered_;
+    bool keepCalculations_ = false;
+    std::map<std::u16string, std::vector<platform::ComPtr<ICalcEnum>>> kept_; // by text
+    std::map<std::u16string, CalcNode> parsed_;                                // by text, without calculations
 };
 
 } // namespace host
