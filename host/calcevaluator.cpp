@@ -332,6 +332,25 @@ std::optional<CalcTextError> Instantiate(CalcNode& node, IUnknown* context)
     return std::nullopt;
 }
 
+// Gives every call of a tree that holds calculations a copy of its calculation; false when one cannot be copied.
+bool CopyCalculations(CalcNode& node)
+{
+    if (node.kind != CalcNode::Kind::Call) {
+        return true;
+    }
+    for (CalcNode& argument : node.arguments) {
+        if (!CopyCalculations(argument)) {
+            return false;
+        }
+    }
+    platform::ComPtr<ICalcEnum> copy;
+    if (!node.instance || FAILED(node.instance->Clone(copy.Out())) || !copy) {
+        return false;
+    }
+    node.instance = std::move(copy);
+    return true;
+}
+
 template <class T>
 HRESULT Forward(const platform::ComPtr<IEnumEventEx>& events, T&& call)
 {
@@ -499,7 +518,22 @@ HRESULT CalcEvaluator::Parse(IKVOString* text, DWORD* flags)
             }
         }
         if (!lastError_) {
-            lastError_ = Instantiate(*root, context_.Get());
+            // The calculations of a text made again for every block: copies of ones parsed before, when the
+            // source keeps them.
+            const CalcNode* model = own ? own->CalculationModel(parsed, context_.Get()) : nullptr;
+            CalcNode copied;
+            if (model && CopyCalculations(copied = *model)) {
+                *root = std::move(copied);
+            } else {
+                lastError_ = Instantiate(*root, context_.Get());
+                CalcNode made;
+                if (!lastError_ && own && own->KeepsCalculations()) {
+                    made = *root;
+                }
+                if (!lastError_ && own && own->KeepsCalculations() && CopyCalculations(made)) {
+                    own->RememberModel(parsed, context_.Get(), std::move(made));
+                }
+            }
         }
         platform::ComPtr<IEnumEventEx> events;
         if (!lastError_ && (FAILED(root->instance->QueryInterface(IID_IEnumEventEx, events.OutVoid())) || !events)) {

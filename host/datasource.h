@@ -15,6 +15,7 @@
 #include "sdk/sampling.h"
 
 #include <map>
+#include <utility>
 #include <memory>
 #include <optional>
 #include <string>
@@ -108,10 +109,12 @@ public:
             DropKeptCalculations();
         }
     }
+    bool KeepsCalculations() const { return keepCalculations_; }
     void DropKeptCalculations()
     {
         kept_.clear();
         parsed_.clear();
+        models_.clear();
     }
     // While calculations are kept, the parse of each calculation text, so that a text made again for every block
     // is parsed once: null when it is not known.
@@ -124,6 +127,19 @@ public:
     {
         if (keepCalculations_ && parsed_.size() < 64) {
             parsed_.emplace(text, root);
+        }
+    }
+    // While calculations are kept, the calculations of a text made for a context, parsed and never bound, for
+    // evaluators of the same text to copy instead of parsing their numbers again: null when there are none.
+    const CalcNode* CalculationModel(const std::u16string& text, IUnknown* context) const
+    {
+        const auto found = models_.find({text, context});
+        return found == models_.end() ? nullptr : &found->second;
+    }
+    void RememberModel(const std::u16string& text, IUnknown* context, CalcNode model)
+    {
+        if (keepCalculations_ && models_.size() < 64) {
+            models_.emplace(std::make_pair(text, context), std::move(model));
         }
     }
 
@@ -194,6 +210,7 @@ private:
     bool keepCalculations_ = false;
     std::map<std::u16string, std::vector<platform::ComPtr<ICalcEnum>>> kept_; // by text
     std::map<std::u16string, CalcNode> parsed_;                                // by text, without calculations
+    std::map<std::pair<std::u16string, IUnknown*>, CalcNode> models_;           // by text and context
 };
 
 } // namespace host
