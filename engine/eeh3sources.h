@@ -123,7 +123,8 @@ private:
     LONG start_ = 0;                  // tick of buffer_[0]
     LONG index_ = 0;
     LONG count_ = 0;
-    alignas(64) std::array<float, kBufferSize> buffer_{};
+    // Written by every refill before it is read: not cleared when made, since a wrapper is made for every block.
+    alignas(64) std::array<float, kBufferSize> buffer_;
 };
 
 // The events of an inner calculation: its IEnumEventEx read ahead 8 records at a time, records of the size it
