@@ -118,7 +118,7 @@ public:
     std::uint64_t Offset() const { return readAt_ - (window_.size() - begin_); }
 
 private:
-    static constexpr std::size_t kPiece = 1 << 20;
+    static constexpr std::size_t kPiece = 1 << 16; // the header needs only its first line
     const Source& source_;
     std::uint64_t readAt_;
     std::string window_;

@@ -24,7 +24,8 @@ std::atomic<bool> counting{false};
 std::atomic<std::size_t> allocated{0};
 } // namespace
 
-void* operator new(std::size_t size)
+// Not inlined, so that the compiler sees no free of what new gave (these are one pair).
+__attribute__((noinline)) void* operator new(std::size_t size)
 {
     if (counting.load(std::memory_order_relaxed)) {
         allocated += size;
@@ -34,8 +35,8 @@ void* operator new(std::size_t size)
     }
     throw std::bad_alloc();
 }
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+__attribute__((noinline)) void operator delete(void* block) noexcept { std::free(block); }
+__attribute__((noinline)) void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 
 namespace {
 
