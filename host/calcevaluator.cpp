@@ -507,30 +507,29 @@ HRESULT CalcEvaluator::Parse(IKVOString* text, DWORD* flags)
             parsed = own->CalculationBehind(newText);
         }
         auto root = std::make_unique<CalcNode>();
-        if (const CalcNode* known = own ? own->ParsedCalculation(parsed) : nullptr) {
-            *root = *known;
+        // A text made again for every block: copies of the calculations made for it before, when the source keeps
+        // them; else its parse, made once, and new calculations.
+        const CalcNode* model = own ? own->CalculationModel(parsed, context_.Get()) : nullptr;
+        if (model && CopyCalculations(*root = *model)) {
             lastError_.reset();
         } else {
-            const ChannelSorter sorter = [this](const ChannelRef& ref) { return Sort(ref); };
-            lastError_ = ParseCalculationText(framework_, parsed, sorter, *root);
-            if (!lastError_ && own) {
-                own->RememberParse(parsed, *root);
-            }
-        }
-        if (!lastError_) {
-            // The calculations of a text made again for every block: copies of ones parsed before, when the
-            // source keeps them.
-            const CalcNode* model = own ? own->CalculationModel(parsed, context_.Get()) : nullptr;
-            CalcNode copied;
-            if (model && CopyCalculations(copied = *model)) {
-                *root = std::move(copied);
+            if (const CalcNode* known = own ? own->ParsedCalculation(parsed) : nullptr) {
+                *root = *known;
+                lastError_.reset();
             } else {
-                lastError_ = Instantiate(*root, context_.Get());
-                CalcNode made;
-                if (!lastError_ && own && own->KeepsCalculations()) {
-                    made = *root;
+                *root = CalcNode();
+                const ChannelSorter sorter = [this](const ChannelRef& ref) { return Sort(ref); };
+                lastError_ = ParseCalculationText(framework_, parsed, sorter, *root);
+                if (!lastError_ && own) {
+                    own->RememberParse(parsed, *root);
                 }
-                if (!lastError_ && own && own->KeepsCalculations() && CopyCalculations(made)) {
+            }
+            if (!lastError_) {
+                lastError_ = Instantiate(*root, context_.Get());
+            }
+            if (!lastError_ && own && own->KeepsCalculations()) {
+                CalcNode made = *root;
+                if (CopyCalculations(made)) {
                     own->RememberModel(parsed, context_.Get(), std::move(made));
                 }
             }
