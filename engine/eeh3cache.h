@@ -35,7 +35,14 @@ public:
         LONG tickReached = 0; // the slice boundary it was taken from, then the enumerator's position
     };
 
+    // The checkpoints of block r, made when the first is stored: a block too short for any keeps no entry, so
+    // that thousands of short blocks leave nothing behind.
     RecordCache& Record(LONG r) { return records_[r]; }
+    const RecordCache* Find(LONG r) const
+    {
+        const auto found = records_.find(r);
+        return found == records_.end() ? nullptr : &found->second;
+    }
     CurrentState& Current() { return current_; }
     bool HasCurrent() const { return current_.state != nullptr; }
     void DropCurrent() { current_.state.reset(); }

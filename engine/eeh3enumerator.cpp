@@ -311,7 +311,9 @@ bool EnumeratorEngine::Core(LONG from, LONG to, void* out, LONG& next, bool* del
     }
     const ParamsBase& params = ParamsRef();
     const LONG record = params.record;
-    RecordCache& checkpoints = cache_.Record(record);
+    static const RecordCache kNoCheckpoints;
+    const RecordCache* stored = cache_.Find(record);
+    const RecordCache& checkpoints = stored ? *stored : kNoCheckpoints;
     const LONG startLimit = params.StartTickLimit(record);
     const LONG endLimit = params.EndTickLimit(record);
     ChannelCache::CurrentState& current = cache_.Current();
@@ -335,7 +337,7 @@ bool EnumeratorEngine::Core(LONG from, LONG to, void* out, LONG& next, bool* del
         InitRecord(Scratch());
         const bool got = RunStep(bound, endLimit, Scratch(), next);
         if (next == sliceEnd) {
-            checkpoints.Store(static_cast<LONG>(k + 1), CopyState(*current.state));
+            cache_.Record(record).Store(static_cast<LONG>(k + 1), CopyState(*current.state));
         }
         if (got) {
             const LONG tick = RecordTick(Scratch());

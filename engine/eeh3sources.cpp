@@ -1,6 +1,8 @@
 #include "engine/eeh3sources.h"
 
 #include <algorithm>
+#include <mutex>
+#include <vector>
 
 namespace EEH3 {
 
@@ -17,6 +19,56 @@ I* Query(IUnknown* source, const IID& iid)
 } // namespace
 
 // ---- FloatExWrapper ----
+
+namespace {
+
+// The freed wrappers kept for reuse; all of one size and alignment.
+struct SpareWrappers {
+    std::mutex lock;
+    std::vector<void*> blocks;
+};
+
+// Never destroyed: wrappers may still be freed while the program's statics go.
+SpareWrappers& Spares()
+{
+    static SpareWrappers* const spares = new SpareWrappers;
+    return *spares;
+}
+
+} // namespace
+
+void* FloatExWrapper::operator new(std::size_t size, std::align_val_t alignment)
+{
+    if (size == sizeof(FloatExWrapper) && alignment == std::align_val_t{alignof(FloatExWrapper)}) {
+        SpareWrappers& spares = Spares();
+        std::lock_guard guard(spares.lock);
+        if (!spares.blocks.empty()) {
+            void* block = spares.blocks.back();
+            spares.blocks.pop_back();
+            return block;
+        }
+    }
+    return ::operator new(size, alignment);
+}
+
+void FloatExWrapper::operator delete(void* block, std::align_val_t alignment) noexcept
+{
+    if (!block) {
+        return;
+    }
+    SpareWrappers& spares = Spares();
+    {
+        std::lock_guard guard(spares.lock);
+        if (spares.blocks.size() < 64) {
+            try {
+                spares.blocks.push_back(block);
+                return;
+            } catch (...) {
+            }
+        }
+    }
+    ::operator delete(block, alignment);
+}
 
 FloatExWrapper::FloatExWrapper(IUnknown* source)
     : samples_(Query<IEnumFloatEx>(source, IID_IEnumFloatEx)),

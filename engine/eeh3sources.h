@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <new>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -108,6 +109,11 @@ public:
 
     bool CountsTicksOnly() const { return samples_ == nullptr; }
 
+    // A wrapper is made for every source of every block: freed ones are kept for the next, since aligned blocks
+    // asked for and freed by the thousand scatter the heap.
+    static void* operator new(std::size_t size, std::align_val_t alignment);
+    static void operator delete(void* block, std::align_val_t alignment) noexcept;
+
 private:
     bool Refill();
 
@@ -117,7 +123,8 @@ private:
     LONG start_ = 0;                  // tick of buffer_[0]
     LONG index_ = 0;
     LONG count_ = 0;
-    alignas(64) std::array<float, kBufferSize> buffer_{};
+    // Written by every refill before it is read: not cleared when made, since a wrapper is made for every block.
+    alignas(64) std::array<float, kBufferSize> buffer_;
 };
 
 // The events of an inner calculation: its IEnumEventEx read ahead 8 records at a time, records of the size it

@@ -332,6 +332,25 @@ std::optional<CalcTextError> Instantiate(CalcNode& node, IUnknown* context)
     return std::nullopt;
 }
 
+// Gives every call of a tree that holds calculations a copy of its calculation; false when one cannot be copied.
+bool CopyCalculations(CalcNode& node)
+{
+    if (node.kind != CalcNode::Kind::Call) {
+        return true;
+    }
+    for (CalcNode& argument : node.arguments) {
+        if (!CopyCalculations(argument)) {
+            return false;
+        }
+    }
+    platform::ComPtr<ICalcEnum> copy;
+    if (!node.instance || FAILED(node.instance->Clone(copy.Out())) || !copy) {
+        return false;
+    }
+    node.instance = std::move(copy);
+    return true;
+}
+
 template <class T>
 HRESULT Forward(const platform::ComPtr<IEnumEventEx>& events, T&& call)
 {
@@ -488,10 +507,32 @@ HRESULT CalcEvaluator::Parse(IKVOString* text, DWORD* flags)
             parsed = own->CalculationBehind(newText);
         }
         auto root = std::make_unique<CalcNode>();
-        const ChannelSorter sorter = [this](const ChannelRef& ref) { return Sort(ref); };
-        lastError_ = ParseCalculationText(framework_, parsed, sorter, *root);
-        if (!lastError_) {
-            lastError_ = Instantiate(*root, context_.Get());
+        // A text made again for every block: copies of the calculations made for it before, when the source keeps
+        // them; else its parse, made once, and new calculations.
+        const CalcNode* model = own ? own->CalculationModel(parsed, context_.Get()) : nullptr;
+        if (model && CopyCalculations(*root = *model)) {
+            lastError_.reset();
+        } else {
+            if (const CalcNode* known = own ? own->ParsedCalculation(parsed) : nullptr) {
+                *root = *known;
+                lastError_.reset();
+            } else {
+                *root = CalcNode();
+                const ChannelSorter sorter = [this](const ChannelRef& ref) { return Sort(ref); };
+                lastError_ = ParseCalculationText(framework_, parsed, sorter, *root);
+                if (!lastError_ && own) {
+                    own->RememberParse(parsed, *root);
+                }
+            }
+            if (!lastError_) {
+                lastError_ = Instantiate(*root, context_.Get());
+            }
+            if (!lastError_ && own && own->KeepsCalculations()) {
+                CalcNode made = *root;
+                if (CopyCalculations(made)) {
+                    own->RememberModel(parsed, context_.Get(), std::move(made));
+                }
+            }
         }
         platform::ComPtr<IEnumEventEx> events;
         if (!lastError_ && (FAILED(root->instance->QueryInterface(IID_IEnumEventEx, events.OutVoid())) || !events)) {

@@ -9,6 +9,9 @@ namespace host {
 
 void CallLog::Record(std::string service, std::string operation, std::string detail)
 {
+    if (!Enabled()) {
+        return;
+    }
     std::lock_guard guard(lock_);
     calls_.push_back({std::move(service), std::move(operation), std::move(detail)});
 }

@@ -1,6 +1,7 @@
 // The record of every call that the host's services receive, in arrival order, for tests to assert.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <mutex>
 #include <string>
@@ -17,6 +18,11 @@ struct Call {
 
 class CallLog {
 public:
+    // Nothing is recorded while the log is off. It is on from the start, for tests; a host that nobody inspects
+    // (the command line) turns it off, since the log keeps every call for the life of the process.
+    void Enable(bool on) { enabled_.store(on, std::memory_order_relaxed); }
+    bool Enabled() const { return enabled_.load(std::memory_order_relaxed); }
+
     void Record(std::string service, std::string operation, std::string detail = {});
     std::vector<Call> Calls() const;
     std::vector<Call> Of(std::string_view service) const;
@@ -24,6 +30,7 @@ public:
     void Clear();
 
 private:
+    std::atomic<bool> enabled_{true};
     mutable std::mutex lock_;
     std::vector<Call> calls_;
 };

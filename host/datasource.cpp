@@ -439,6 +439,27 @@ HRESULT DataSource::OpenEvents(const std::shared_ptr<const EventArray>& events, 
 
 HRESULT DataSource::OpenCalculation(const std::u16string& text, LONG record, LONG start, IUnknown** out)
 {
+    // In a block still being sampled, a stretch without samples yet is a gap to wait at, not the end.
+    const LONG flag = document_->IsSampling(record) ? kStopAtGapFlag : 0;
+    std::vector<platform::ComPtr<ICalcEnum>>* kept = nullptr;
+    if (keepCalculations_) {
+        if (kept_.size() > 64 && !kept_.count(text)) {
+            kept_.clear(); // texts come and go as settings change: keep those in use
+        }
+        kept = &kept_[text];
+        for (const platform::ComPtr<ICalcEnum>& calc : *kept) {
+            // One no one else holds: its last reader let it go.
+            const ULONG references = calc->AddRef();
+            calc->Release();
+            if (references == 2) {
+                if (FAILED(calc->SetSources(record, 0, nullptr, nullptr, document_->TickPeriod(record), flag))) {
+                    break;
+                }
+                calc->SeekStart(start);
+                return Give(calc, out);
+            }
+        }
+    }
     platform::ComPtr<IChannelData> channelData;
     chartData_->QueryInterface(IID_IChannelData, channelData.OutVoid());
     platform::ComPtr<ICalcEnum> calc;
@@ -447,13 +468,14 @@ HRESULT DataSource::OpenCalculation(const std::u16string& text, LONG record, LON
         return hr;
     }
     platform::ComPtr<IKVOString> parameters = MakeString(text);
-    // In a block still being sampled, a stretch without samples yet is a gap to wait at, not the end.
-    const LONG flag = document_->IsSampling(record) ? kStopAtGapFlag : 0;
     if ((hr = calc->Parse(parameters.Get(), nullptr)) != S_OK ||
         FAILED(hr = calc->SetSources(record, 0, nullptr, nullptr, document_->TickPeriod(record), flag))) {
         return FAILED(hr) ? hr : E_FAIL;
     }
     calc->SeekStart(start);
+    if (kept && kept->size() < 8) {
+        kept->push_back(calc);
+    }
     return Give(calc, out);
 }
 

@@ -18,6 +18,7 @@
 #include "sdk/sampling.h"
 
 #include <map>
+#include <utility>
 #include <memory>
 #include <optional>
 #include <string>
@@ -119,6 +120,49 @@ public:
     void SetVirtualChannel(int number, std::vector<std::shared_ptr<const EventArray>> records);
     // The virtual channel `number` computed by the evaluator from `text` in each record.
     void SetVirtualCalculation(int number, std::u16string text) { virtualTexts_[number] = std::move(text); }
+    // Calculation channels opened block after block reuse a finished evaluator of the same text instead of parsing
+    // the text and making its calculations again for every block. The kept evaluators refer to this source, so
+    // whoever turns this on calls DropKeptCalculations before letting the source go.
+    void KeepCalculations(bool on)
+    {
+        keepCalculations_ = on;
+        if (!on) {
+            DropKeptCalculations();
+        }
+    }
+    bool KeepsCalculations() const { return keepCalculations_; }
+    void DropKeptCalculations()
+    {
+        kept_.clear();
+        parsed_.clear();
+        models_.clear();
+    }
+    // While calculations are kept, the parse of each calculation text, so that a text made again for every block
+    // is parsed once: null when it is not known.
+    const CalcNode* ParsedCalculation(const std::u16string& text) const
+    {
+        const auto found = parsed_.find(text);
+        return found == parsed_.end() ? nullptr : &found->second;
+    }
+    void RememberParse(const std::u16string& text, const CalcNode& root)
+    {
+        if (keepCalculations_ && parsed_.size() < 64) {
+            parsed_.emplace(text, root);
+        }
+    }
+    // While calculations are kept, the calculations of a text made for a context, parsed and never bound, for
+    // evaluators of the same text to copy instead of parsing their numbers again: null when there are none.
+    const CalcNode* CalculationModel(const std::u16string& text, IUnknown* context) const
+    {
+        const auto found = models_.find({text, context});
+        return found == models_.end() ? nullptr : &found->second;
+    }
+    void RememberModel(const std::u16string& text, IUnknown* context, CalcNode model)
+    {
+        if (keepCalculations_ && models_.size() < 64) {
+            models_.emplace(std::make_pair(text, context), std::move(model));
+        }
+    }
 
     // Another object answers this interface for the source (the chart server and the preview data that a chart
     // draws the source with).
@@ -199,6 +243,10 @@ private:
     std::pair<KVOPosition, KVOPosition> selection_{};
     std::optional<std::pair<LONG, std::pair<double, double>>> selectedChannel_;
     std::vector<std::pair<IID, platform::ComPtr<IUnknown>>> offered_;
+    bool keepCalculations_ = false;
+    std::map<std::u16string, std::vector<platform::ComPtr<ICalcEnum>>> kept_; // by text
+    std::map<std::u16string, CalcNode> parsed_;                                // by text, without calculations
+    std::map<std::pair<std::u16string, IUnknown*>, CalcNode> models_;           // by text and context
 };
 
 } // namespace host

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
+#include <utility>
 
 namespace host {
 
@@ -100,35 +101,79 @@ private:
 
 int Document::AddChannel(std::u16string name, std::u16string unit)
 {
+    const std::size_t before = channels_.size();
     channels_.push_back({std::move(name), std::move(unit)});
-    for (Block& block : blocks_) {
-        block.channels.emplace_back();
+    if (!tickPeriods_.empty()) {
+        // Each block gets the new channel after its others.
+        std::vector<std::uint32_t> slots(tickPeriods_.size() * channels_.size(), 0);
+        for (std::size_t block = 0; block < tickPeriods_.size(); ++block) {
+            std::copy_n(slots_.begin() + static_cast<std::ptrdiff_t>(block * before), before,
+                        slots.begin() + static_cast<std::ptrdiff_t>(block * channels_.size()));
+        }
+        slots_ = std::move(slots);
     }
     return ChannelCount() - 1;
 }
 
 int Document::AddBlock(double tickPeriod, bool sampling)
 {
-    Block block;
-    block.tickPeriod = tickPeriod;
-    block.sampling = sampling;
-    block.channels.resize(channels_.size());
-    blocks_.push_back(std::move(block));
+    tickPeriods_.push_back(tickPeriod);
+    sampling_.push_back(sampling);
+    slots_.resize(slots_.size() + channels_.size(), 0);
     return BlockCount() - 1;
+}
+
+void Document::ReserveBlocks(std::size_t blocks)
+{
+    tickPeriods_.reserve(blocks);
+    sampling_.reserve(blocks);
+    slots_.reserve(blocks * channels_.size());
+}
+
+std::size_t Document::Slot(int block, int channel) const
+{
+    if (block < 0 || block >= BlockCount() || channel < 0 || channel >= ChannelCount()) {
+        throw std::out_of_range("no such block or channel");
+    }
+    return static_cast<std::size_t>(block) * channels_.size() + static_cast<std::size_t>(channel);
+}
+
+std::vector<float>& Document::Stored(int block, int channel)
+{
+    std::uint32_t& slot = slots_[Slot(block, channel)];
+    if (slot == 0) {
+        stores_.emplace_back();
+        slot = static_cast<std::uint32_t>(stores_.size());
+    }
+    return stores_[slot - 1];
+}
+
+const std::vector<float>& Document::Data(int block, int channel) const
+{
+    static const std::vector<float> kNone;
+    const std::uint32_t slot = slots_[Slot(block, channel)];
+    return slot == 0 ? kNone : stores_[slot - 1];
 }
 
 void Document::SetSamples(int block, int channel, std::vector<float> samples)
 {
-    blocks_.at(block).channels.at(channel) = std::move(samples);
+    if (samples.empty() && slots_[Slot(block, channel)] == 0) {
+        return; // an empty channel keeps no vector
+    }
+    Stored(block, channel) = std::move(samples);
 }
 
 void Document::Append(int block, int channel, std::span<const float> samples)
 {
-    std::vector<float>& data = blocks_.at(block).channels.at(channel);
+    if (samples.empty()) {
+        Slot(block, channel); // a block or channel that does not exist is refused all the same
+        return;
+    }
+    std::vector<float>& data = Stored(block, channel);
     data.insert(data.end(), samples.begin(), samples.end());
 }
 
-void Document::FinishBlock(int block) { blocks_.at(block).sampling = false; }
+void Document::FinishBlock(int block) { sampling_.at(static_cast<std::size_t>(block)) = false; }
 
 LONG Document::Length(int block, int channel) const { return static_cast<LONG>(Data(block, channel).size()); }
 

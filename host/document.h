@@ -7,6 +7,7 @@
 #include "sdk/sampleenum.h"
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <span>
 #include <string>
@@ -22,17 +23,19 @@ public:
     int AddChannel(std::u16string name, std::u16string unit);
     // A new block whose samples are `tickPeriod` seconds apart; `sampling` leaves it open for appending.
     int AddBlock(double tickPeriod, bool sampling = false);
+    // Room for `blocks` blocks in all, so that a reader that knows the count grows nothing.
+    void ReserveBlocks(std::size_t blocks);
     void SetSamples(int block, int channel, std::vector<float> samples);
     void Append(int block, int channel, std::span<const float> samples);
     // Sampling of the block has ended: reads past its last sample now fail.
     void FinishBlock(int block);
 
     int ChannelCount() const { return static_cast<int>(channels_.size()); }
-    int BlockCount() const { return static_cast<int>(blocks_.size()); }
+    int BlockCount() const { return static_cast<int>(tickPeriods_.size()); }
     const std::u16string& ChannelName(int channel) const { return channels_.at(channel).name; }
     const std::u16string& ChannelUnit(int channel) const { return channels_.at(channel).unit; }
-    double TickPeriod(int block) const { return blocks_.at(block).tickPeriod; }
-    bool IsSampling(int block) const { return blocks_.at(block).sampling; }
+    double TickPeriod(int block) const { return tickPeriods_.at(static_cast<std::size_t>(block)); }
+    bool IsSampling(int block) const { return sampling_.at(static_cast<std::size_t>(block)); }
     // The samples of one channel so far.
     LONG Length(int block, int channel) const;
     std::span<const float> Samples(int block, int channel) const;
@@ -55,16 +58,18 @@ private:
         std::u16string name;
         std::u16string unit;
     };
-    struct Block {
-        double tickPeriod = 1.0;
-        bool sampling = false;
-        std::vector<std::vector<float>> channels;
-    };
-
-    const std::vector<float>& Data(int block, int channel) const { return blocks_.at(block).channels.at(channel); }
+    // A block costs its interval, a flag and one slot per channel; a channel's samples of a block that has any are
+    // kept in a vector of their own, named by the slot. So an empty block or channel costs no more than the bytes a
+    // saved document spends on it.
+    std::vector<float>& Stored(int block, int channel);
+    const std::vector<float>& Data(int block, int channel) const;
+    std::size_t Slot(int block, int channel) const;
 
     std::vector<Channel> channels_;
-    std::vector<Block> blocks_;
+    std::vector<double> tickPeriods_;
+    std::vector<bool> sampling_;
+    std::vector<std::uint32_t> slots_;           // [block * channels + channel]: 0 for none, else 1 + index in stores_
+    std::deque<std::vector<float>> stores_;      // grows without moving what it holds
     std::uint64_t readCalls_ = 0;
     std::uint64_t samplesServed_ = 0;
     platform::ComPtr<DocumentSettings> displaySettings_ = DocumentSettings::Create();

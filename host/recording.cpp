@@ -3,16 +3,131 @@
 #include "host/units.h"
 #include "platform/win/codepage.h"
 
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <fstream>
+#include <cstring>
+#include <exception>
+#include <fcntl.h>
+#include <iterator>
+#include <limits>
+#include <mutex>
 #include <optional>
 #include <string_view>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace host {
 
 namespace {
+
+// ---- Where the text comes from ----
+
+// A read of the file failed (not its end).
+struct ReadFailure {};
+
+// The bytes of a recording: a file read a piece at a time, so that it never stands whole in memory, or text that
+// is in memory already.
+class Source {
+public:
+    virtual ~Source() = default;
+    virtual std::uint64_t Size() const = 0;
+    // Up to `size` bytes from `offset`, fewer only at the end; in `scratch` when they must be read.
+    virtual std::string_view Bytes(std::uint64_t offset, std::size_t size, std::vector<char>& scratch) const = 0;
+};
+
+class TextSource final : public Source {
+public:
+    explicit TextSource(std::string_view text) : text_(text) {}
+    std::uint64_t Size() const override { return text_.size(); }
+    std::string_view Bytes(std::uint64_t offset, std::size_t size, std::vector<char>&) const override
+    {
+        return offset >= text_.size() ? std::string_view() : text_.substr(offset, size);
+    }
+
+private:
+    std::string_view text_;
+};
+
+class FileSource final : public Source {
+public:
+    FileSource(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
+    std::uint64_t Size() const override { return size_; }
+    std::string_view Bytes(std::uint64_t offset, std::size_t size, std::vector<char>& scratch) const override
+    {
+        scratch.resize(size);
+        std::size_t got = 0;
+        while (got < size) {
+            const ssize_t n = ::pread(fd_, scratch.data() + got, size - got, static_cast<off_t>(offset + got));
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0) {
+                throw ReadFailure{};
+            }
+            if (n == 0) {
+                break; // the end (the file may have shrunk since its size was taken)
+            }
+            got += static_cast<std::size_t>(n);
+        }
+        return {scratch.data(), got};
+    }
+
+private:
+    int fd_;
+    std::uint64_t size_;
+};
+
+// The lines of a source one after another, without their line feeds (as getline gives them).
+class LineReader {
+public:
+    LineReader(const Source& source, std::uint64_t offset = 0) : source_(source), readAt_(offset) {}
+
+    // The next line, valid until the next call; false at the end. ReadFailure when the source cannot be read.
+    bool Next(std::string_view& line)
+    {
+        for (;;) {
+            if (const auto at = window_.find('\n', begin_); at != std::string::npos) {
+                line = std::string_view(window_).substr(begin_, at - begin_);
+                begin_ = at + 1;
+                return true;
+            }
+            if (end_) {
+                if (begin_ < window_.size()) {
+                    line = std::string_view(window_).substr(begin_);
+                    begin_ = window_.size();
+                    return true;
+                }
+                return false;
+            }
+            window_.erase(0, begin_);
+            begin_ = 0;
+            const std::string_view more = source_.Bytes(readAt_, kPiece, scratch_);
+            readAt_ += more.size();
+            end_ = more.empty();
+            window_.append(more);
+        }
+    }
+    // The offset of the first byte after the lines given so far.
+    std::uint64_t Offset() const { return readAt_ - (window_.size() - begin_); }
+
+private:
+    static constexpr std::size_t kPiece = 1 << 16; // the header needs only its first line
+    const Source& source_;
+    std::uint64_t readAt_;
+    std::string window_;
+    std::size_t begin_ = 0;
+    bool end_ = false;
+    std::vector<char> scratch_;
+};
+
+// ---- The header ----
 
 std::string_view Trim(std::string_view text)
 {
@@ -23,6 +138,18 @@ std::string_view Trim(std::string_view text)
         text.remove_suffix(1);
     }
     return text;
+}
+
+// Only blanks and line ends: a trailing tab separates an empty last value.
+std::string_view TrimLine(std::string_view line)
+{
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) {
+        line.remove_suffix(1);
+    }
+    while (!line.empty() && line.front() == ' ') {
+        line.remove_prefix(1);
+    }
+    return line;
 }
 
 // The fields of a line, split at tabs or commas (whichever the header used).
@@ -66,6 +193,64 @@ Column ReadColumn(std::string_view field, int line, std::size_t index)
     return column;
 }
 
+// What the header line says of the lines after it.
+struct Layout {
+    std::vector<Column> columns; // the channels
+    char separator = '\t';
+    bool timeColumn = false;
+    double timeScale = 1.0;
+    std::uint64_t dataOffset = 0; // the first byte after the header line
+};
+
+// The header is the first line that is not blank; nothing when there is none.
+std::optional<Layout> ReadHeader(LineReader& lines, int& lineNumber)
+{
+    std::string_view text;
+    while (lines.Next(text)) {
+        ++lineNumber;
+        if (lineNumber == 1 && text.starts_with("\xEF\xBB\xBF")) {
+            text.remove_prefix(3); // a byte-order mark
+        }
+        const std::string_view line = TrimLine(text);
+        if (line.empty()) {
+            continue;
+        }
+        Layout layout;
+        layout.separator = line.find('\t') != std::string_view::npos ? '\t' : ',';
+        const auto fields = Split(line, layout.separator);
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            layout.columns.push_back(ReadColumn(fields[i], lineNumber, i));
+        }
+        const std::u16string first = platform::AsciiLower(layout.columns.front().name);
+        if (first == u"time" || first == u"t") {
+            const std::u16string& unit = layout.columns.front().unit;
+            if (unit == u"s" || unit.empty()) {
+                layout.timeScale = 1.0;
+            } else if (unit == u"ms") {
+                layout.timeScale = 0.001;
+            } else {
+                throw RecordingError(lineNumber, "the time column must be in s or ms");
+            }
+            layout.timeColumn = true;
+            layout.columns.erase(layout.columns.begin());
+        }
+        if (layout.columns.empty()) {
+            throw RecordingError(lineNumber, "the header names no channel");
+        }
+        layout.dataOffset = lines.Offset();
+        return layout;
+    }
+    return std::nullopt;
+}
+
+// ---- Line by line: the reader's rules, and the first error with its line ----
+
+[[noreturn]] void NotANumber(std::string_view field, int line, std::size_t index)
+{
+    const std::string shown = field.size() > 40 ? std::string(field.substr(0, 40)) + "..." : std::string(field);
+    throw RecordingError(line, "column " + std::to_string(index + 1) + ": not a number: \"" + shown + "\"");
+}
+
 double ReadNumber(std::string_view field, int line, std::size_t index)
 {
     double value = 0.0;
@@ -73,17 +258,524 @@ double ReadNumber(std::string_view field, int line, std::size_t index)
     const char* end = field.data() + field.size();
     const auto parsed = std::from_chars(begin, end, value);
     if (field.empty() || parsed.ec != std::errc{} || parsed.ptr != end) {
-        const std::string shown = field.size() > 40 ? std::string(field.substr(0, 40)) + "..." : std::string(field);
-        throw RecordingError(line, "column " + std::to_string(index + 1) + ": not a number: \"" + shown + "\"");
+        NotANumber(field, line, index);
     }
     return value;
 }
 
-struct Block {
-    int firstLine = 0;
-    std::vector<double> times;
-    std::vector<std::vector<float>> channels;
+// Two steps between time stamps agree when they differ by at most a thousandth of the block's first step.
+bool EvenStep(double step, double first) { return !(std::fabs(step - first) > 1e-3 * first); }
+
+// Only blanks and carriage returns.
+bool IsBlank(const char* begin, const char* end)
+{
+    for (; begin < end; ++begin) {
+        if (*begin != ' ' && *begin != '\r') {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Reads every line in order and throws at the first that breaks a rule. The spacing of the time stamps is checked
+// as the lines come: a block keeps its first two time stamps, the last and the count. With `keep` the samples are
+// kept and the recording made; without, only the rules are checked (nullptr when all lines keep them).
+std::shared_ptr<Document> ReadLineByLine(const Source& source, bool complete, bool keep)
+{
+    struct Block {
+        int firstLine = 0;
+        std::size_t count = 0;
+        double first = 0.0;
+        double second = 0.0;
+        double last = 0.0;
+        std::vector<std::vector<float>> channels;
+    };
+    LineReader lines(source);
+    int lineNumber = 0;
+    std::optional<Layout> layout;
+    std::vector<Block> blocks;
+    bool inBlock = false;
+    try {
+        layout = ReadHeader(lines, lineNumber);
+        std::string_view text;
+        while (layout && lines.Next(text)) {
+            ++lineNumber;
+            const std::string_view line = TrimLine(text);
+            if (line.empty()) {
+                inBlock = false;
+                continue;
+            }
+            const std::size_t channels = layout->columns.size();
+            if (!inBlock) {
+                Block block;
+                block.firstLine = lineNumber;
+                block.channels.resize(keep ? channels : 0);
+                blocks.push_back(std::move(block));
+                inBlock = true;
+            }
+            const auto fields = Split(line, layout->separator);
+            const std::size_t expected = channels + (layout->timeColumn ? 1 : 0);
+            if (fields.size() != expected) {
+                throw RecordingError(lineNumber, std::to_string(fields.size()) +
+                                                     (fields.size() == 1 ? " value" : " values") +
+                                                     " where the header names " + std::to_string(expected) +
+                                                     (expected == 1 ? " column" : " columns"));
+            }
+            Block& block = blocks.back();
+            std::size_t field = 0;
+            if (layout->timeColumn) {
+                const double time = ReadNumber(fields[field++], lineNumber, 0) * layout->timeScale;
+                if (!std::isfinite(time)) {
+                    throw RecordingError(lineNumber, "the time must be a finite number");
+                }
+                if (block.count > 0) {
+                    const double interval = time - block.last;
+                    const double first = block.count >= 2 ? block.second - block.first : interval;
+                    if (!(interval > 0.0)) {
+                        throw RecordingError(lineNumber, "the time must increase from line to line");
+                    }
+                    if (!EvenStep(interval, first)) {
+                        throw RecordingError(lineNumber, "the samples of a block must be evenly spaced in time");
+                    }
+                }
+                (block.count == 0 ? block.first : block.count == 1 ? block.second : block.last) = time;
+                block.last = time;
+            }
+            for (std::size_t channel = 0; channel < channels; ++channel, ++field) {
+                // The sample as it is stored: "inf", "nan" and numbers beyond a float's range would be taken for
+                // data.
+                const auto value = static_cast<float>(ReadNumber(fields[field], lineNumber, field) *
+                                                      layout->columns[channel].toBase);
+                if (!std::isfinite(value)) {
+                    NotANumber(fields[field], lineNumber, field);
+                }
+                if (keep) {
+                    block.channels[channel].push_back(value);
+                }
+            }
+            ++block.count;
+        }
+    } catch (const ReadFailure&) {
+        complete = false;
+    }
+    if (!complete) {
+        throw RecordingError(lineNumber, "the file could not be read to its end");
+    }
+    if (!layout) {
+        throw RecordingError(0, "the file holds no header line");
+    }
+    if (blocks.empty()) {
+        throw RecordingError(0, "the file holds no samples");
+    }
+    for (const Block& block : blocks) {
+        if (layout->timeColumn && block.count < 2) {
+            throw RecordingError(block.firstLine, "a block needs two samples to give its sample interval");
+        }
+    }
+    if (!keep) {
+        return nullptr;
+    }
+    auto document = Document::Create();
+    for (const Column& column : layout->columns) {
+        document->AddChannel(column.name, column.unit);
+    }
+    document->ReserveBlocks(blocks.size());
+    for (Block& block : blocks) {
+        const double interval =
+            layout->timeColumn ? (block.last - block.first) / static_cast<double>(block.count - 1) : 1.0;
+        const int index = document->AddBlock(interval);
+        for (std::size_t channel = 0; channel < block.channels.size(); ++channel) {
+            document->SetSamples(index, static_cast<int>(channel), std::move(block.channels[channel]));
+        }
+    }
+    return document;
+}
+
+// ---- In pieces, in parallel ----
+
+// The samples of one channel in one piece of the text, in pages of their own: reserved for the most the piece can
+// hold, resident only as they fill, and given back whole when freed.
+class SamplePages {
+public:
+    explicit SamplePages(std::size_t capacity) : capacity_(std::max<std::size_t>(capacity, 1))
+    {
+        void* pages = ::mmap(nullptr, Bytes(), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE,
+                             -1, 0);
+        if (pages == MAP_FAILED) {
+            throw std::bad_alloc();
+        }
+        data_ = static_cast<float*>(pages);
+    }
+    SamplePages(SamplePages&& other) noexcept
+        : data_(std::exchange(other.data_, nullptr)), capacity_(other.capacity_), size_(other.size_)
+    {
+    }
+    SamplePages& operator=(SamplePages&&) = delete;
+    ~SamplePages() { Free(); }
+
+    bool Push(float value)
+    {
+        if (size_ == capacity_) {
+            return false;
+        }
+        data_[size_++] = value;
+        return true;
+    }
+    const float* Data() const { return data_; }
+    void Free()
+    {
+        if (data_) {
+            ::munmap(data_, Bytes());
+            data_ = nullptr;
+        }
+    }
+
+private:
+    std::size_t Bytes() const { return capacity_ * sizeof(float); }
+    float* data_ = nullptr;
+    std::size_t capacity_;
+    std::size_t size_ = 0;
 };
+
+// A run of data lines of one block within one piece of text.
+struct Run {
+    std::size_t count = 0;
+    double first = 0.0;  // time stamps: the run's first, second and last
+    double second = 0.0;
+    double last = 0.0;
+    double leastStep = std::numeric_limits<double>::infinity(); // the steps after the run's second line
+    double greatestStep = -std::numeric_limits<double>::infinity();
+};
+
+// What one piece of the text holds: its runs in order, each channel's samples of all of them one after another.
+struct Piece {
+    std::uint64_t begin = 0; // the piece's lines: from the start of one to the start of another
+    std::uint64_t end = 0;
+    std::vector<SamplePages> channels;
+    std::vector<Run> runs;
+    bool hasLines = false;
+    bool startsWithData = false; // its first run goes on with the block before it
+    bool endsWithData = false;
+};
+
+// One field at `at` up to the separator (or, for the last field, the line's end): blanks around it, one plus sign
+// before it. The position after its separator; nullptr when the field is no number or the line has another number
+// of fields. It agrees with Split, Trim and ReadNumber.
+const char* ReadField(const char* at, const char* end, char separator, bool last, double& value)
+{
+    while (at < end && (*at == ' ' || *at == '\t') && *at != separator) {
+        ++at;
+    }
+    if (at < end && *at == '+') {
+        ++at;
+    }
+    const auto parsed = std::from_chars(at, end, value);
+    if (parsed.ec != std::errc{}) {
+        return nullptr;
+    }
+    at = parsed.ptr;
+    while (at < end && (*at == ' ' || *at == '\t' || *at == '\r') && *at != separator) {
+        ++at;
+    }
+    if (last) {
+        return at == end ? at : nullptr;
+    }
+    return at < end && *at == separator ? at + 1 : nullptr;
+}
+
+// Reads the lines of one piece; false at the first line that breaks a rule the piece can see (the line-by-line
+// reader then names it).
+bool ReadPiece(std::string_view text, const Layout& layout, Piece& piece)
+{
+    const std::size_t channels = layout.columns.size();
+    const std::size_t fields = channels + (layout.timeColumn ? 1 : 0);
+    // Each field takes at least a digit and a separator or line feed; the last line may lack its line feed.
+    const std::size_t most = text.size() / (2 * fields) + 1;
+    piece.channels.reserve(channels);
+    for (std::size_t channel = 0; channel < channels; ++channel) {
+        piece.channels.emplace_back(most);
+    }
+    const char* at = text.data();
+    const char* const end = at + text.size();
+    bool open = false; // a run is open
+    while (at < end) {
+        const auto* feed = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)));
+        const char* const lineEnd = feed ? feed : end;
+        const bool blank = IsBlank(at, lineEnd);
+        if (!piece.hasLines) {
+            piece.hasLines = true;
+            piece.startsWithData = !blank;
+        }
+        piece.endsWithData = !blank;
+        if (blank) {
+            open = false;
+            at = feed ? feed + 1 : end;
+            continue;
+        }
+        if (!open) {
+            piece.runs.emplace_back();
+            open = true;
+        }
+        Run& run = piece.runs.back();
+        const char* field = at;
+        if (layout.timeColumn) {
+            double time = 0.0;
+            field = ReadField(field, lineEnd, layout.separator, false, time);
+            if (!field) {
+                return false;
+            }
+            time *= layout.timeScale;
+            if (!std::isfinite(time)) {
+                return false;
+            }
+            if (run.count == 0) {
+                run.first = time;
+            } else if (run.count == 1) {
+                run.second = time;
+            } else {
+                const double step = time - run.last;
+                run.leastStep = std::min(run.leastStep, step);
+                run.greatestStep = std::max(run.greatestStep, step);
+            }
+            run.last = time;
+        }
+        for (std::size_t channel = 0; channel < channels; ++channel) {
+            double number = 0.0;
+            field = ReadField(field, lineEnd, layout.separator, channel + 1 == channels, number);
+            if (!field) {
+                return false;
+            }
+            const auto value = static_cast<float>(number * layout.columns[channel].toBase);
+            if (!std::isfinite(value) || !piece.channels[channel].Push(value)) {
+                return false;
+            }
+        }
+        ++run.count;
+        at = feed ? feed + 1 : end;
+    }
+    return true;
+}
+
+// The first line start at or after `offset` (a line starts after a line feed), or the end.
+std::uint64_t LineStart(const Source& source, std::uint64_t offset, std::uint64_t lowest,
+                        std::vector<char>& scratch)
+{
+    if (offset <= lowest) {
+        return lowest;
+    }
+    for (std::uint64_t at = offset - 1; at < source.Size();) {
+        const std::string_view bytes = source.Bytes(at, 4096, scratch);
+        if (bytes.empty()) {
+            break;
+        }
+        if (const auto feed = bytes.find('\n'); feed != std::string_view::npos) {
+            return at + feed + 1;
+        }
+        at += bytes.size();
+    }
+    return source.Size();
+}
+
+// A block as the pieces make it: which runs, how many samples, and its time stamps so far.
+struct PlannedBlock {
+    std::size_t firstRun = 0; // in the list of all runs
+    std::size_t runs = 0;
+    std::size_t count = 0;
+    double first = 0.0;
+    double step = 0.0; // the step between its first two time stamps
+    double last = 0.0;
+};
+
+// Adds a run to a block: the steps at the joint and inside the run checked against the block's first step as the
+// line-by-line reader checks them.
+bool AddRun(PlannedBlock& block, const Run& run, bool timeColumn)
+{
+    if (timeColumn) {
+        auto step = [&](double value, std::size_t before) {
+            if (!(value > 0.0)) {
+                return false;
+            }
+            if (before == 1) {
+                block.step = value;
+                return true;
+            }
+            return EvenStep(value, block.step);
+        };
+        std::size_t before = block.count;
+        if (before == 0) {
+            block.first = run.first;
+        } else if (!step(run.first - block.last, before)) {
+            return false;
+        }
+        ++before;
+        if (run.count >= 2 && !step(run.second - run.first, before)) {
+            return false;
+        }
+        // The steps after the run's second line: each agrees with the first step when the least and greatest do.
+        if (run.count >= 3 && (!(run.leastStep > 0.0) || !EvenStep(run.leastStep, block.step) ||
+                               !EvenStep(run.greatestStep, block.step))) {
+            return false;
+        }
+        block.last = run.last;
+    }
+    block.count += run.count;
+    ++block.runs;
+    return true;
+}
+
+struct Plan {
+    std::size_t chunkBytes;
+    unsigned threads;
+};
+
+// Reads the source in pieces on several threads; nullptr when some line breaks a rule (the line-by-line reader then
+// says which), or when the source cannot be read.
+std::shared_ptr<Document> ReadInPieces(const Source& source, const Layout& layout, const Plan& plan)
+{
+    const std::uint64_t dataBegin = layout.dataOffset;
+    const std::uint64_t dataEnd = source.Size();
+    const std::size_t chunk = std::max<std::size_t>(plan.chunkBytes, 1);
+    const auto count = static_cast<std::size_t>((dataEnd - dataBegin + chunk - 1) / chunk);
+    std::vector<Piece> pieces(std::max<std::size_t>(count, 1));
+    {
+        std::vector<char> scratch;
+        std::uint64_t begin = dataBegin;
+        for (std::size_t i = 0; i < pieces.size(); ++i) {
+            pieces[i].begin = begin;
+            const std::uint64_t nominal = std::min<std::uint64_t>(dataBegin + (i + 1) * chunk, dataEnd);
+            begin = i + 1 == pieces.size() ? dataEnd : LineStart(source, nominal, begin, scratch);
+            pieces[i].end = begin;
+        }
+    }
+
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> failed{false};
+    std::exception_ptr thrown;
+    std::mutex thrownLock;
+    auto work = [&] {
+        std::vector<char> scratch;
+        for (std::size_t i = next++; i < pieces.size() && !failed; i = next++) {
+            try {
+                Piece& piece = pieces[i];
+                const auto size = static_cast<std::size_t>(piece.end - piece.begin);
+                const std::string_view text = source.Bytes(piece.begin, size, scratch);
+                if (text.size() != size || !ReadPiece(text, layout, piece)) {
+                    failed = true;
+                }
+            } catch (const ReadFailure&) {
+                failed = true;
+            } catch (...) {
+                std::lock_guard guard(thrownLock);
+                thrown = std::current_exception();
+                failed = true;
+            }
+        }
+    };
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const auto threads = static_cast<unsigned>(
+        std::min<std::size_t>({pieces.size(), plan.threads ? plan.threads : std::min(cores, 8u)}));
+    {
+        std::vector<std::jthread> helpers;
+        for (unsigned i = 1; i < threads; ++i) {
+            helpers.emplace_back(work);
+        }
+        work();
+    }
+    if (thrown) {
+        std::rethrow_exception(thrown);
+    }
+    if (failed) {
+        return nullptr;
+    }
+
+    // The blocks: a run that a piece starts with goes on with the block before when that block is still open.
+    std::vector<const Run*> runs;
+    std::vector<std::size_t> runPiece;
+    std::vector<PlannedBlock> blocks;
+    bool inBlock = false;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        const Piece& piece = pieces[i];
+        if (!piece.hasLines) {
+            continue;
+        }
+        for (std::size_t r = 0; r < piece.runs.size(); ++r) {
+            if (!(r == 0 && piece.startsWithData && inBlock)) {
+                blocks.push_back({runs.size(), 0, 0, 0.0, 0.0, 0.0});
+            }
+            if (!AddRun(blocks.back(), piece.runs[r], layout.timeColumn)) {
+                return nullptr;
+            }
+            runs.push_back(&piece.runs[r]);
+            runPiece.push_back(i);
+        }
+        inBlock = piece.endsWithData;
+    }
+    if (blocks.empty()) {
+        return nullptr;
+    }
+
+    // Each block's samples moved into their own storage, each piece's pages given back once its last run is in.
+    auto document = Document::Create();
+    for (const Column& column : layout.columns) {
+        document->AddChannel(column.name, column.unit);
+    }
+    document->ReserveBlocks(blocks.size());
+    const std::size_t channels = layout.columns.size();
+    std::vector<std::size_t> used(pieces.size(), 0); // samples of each piece taken so far
+    std::size_t freed = 0;                            // the pieces before this one are given back
+    for (const PlannedBlock& block : blocks) {
+        if (layout.timeColumn && block.count < 2) {
+            return nullptr;
+        }
+        const double interval =
+            layout.timeColumn ? (block.last - block.first) / static_cast<double>(block.count - 1) : 1.0;
+        const int index = document->AddBlock(interval);
+        std::vector<std::vector<float>> samples(channels);
+        for (auto& channel : samples) {
+            channel.reserve(block.count);
+        }
+        for (std::size_t r = block.firstRun; r < block.firstRun + block.runs; ++r) {
+            const std::size_t p = runPiece[r];
+            for (; freed < p; ++freed) {
+                for (SamplePages& pages : pieces[freed].channels) {
+                    pages.Free();
+                }
+            }
+            for (std::size_t channel = 0; channel < channels; ++channel) {
+                const float* from = pieces[p].channels[channel].Data() + used[p];
+                samples[channel].insert(samples[channel].end(), from, from + runs[r]->count);
+            }
+            used[p] += runs[r]->count;
+        }
+        for (std::size_t channel = 0; channel < channels; ++channel) {
+            document->SetSamples(index, static_cast<int>(channel), std::move(samples[channel]));
+        }
+    }
+    return document;
+}
+
+std::shared_ptr<Document> Read(const Source& source, bool complete, const Plan& plan)
+{
+    if (complete) {
+        try {
+            LineReader lines(source);
+            int lineNumber = 0;
+            if (const auto layout = ReadHeader(lines, lineNumber)) {
+                if (auto document = ReadInPieces(source, *layout, plan)) {
+                    return document;
+                }
+            }
+        } catch (const ReadFailure&) {
+        }
+    }
+    // Something is wrong: the line-by-line reader finds the first line that is, and throws there.
+    if (auto document = ReadLineByLine(source, complete, false)) {
+        return document;
+    }
+    return ReadLineByLine(source, complete, true);
+}
+
+constexpr Plan kDefaultPlan{std::size_t{1} << 20, 0};
 
 } // namespace
 
@@ -94,136 +786,50 @@ RecordingError::RecordingError(int line, const std::string& message)
 
 std::shared_ptr<Document> ReadRecording(std::istream& in)
 {
-    std::string text;
-    int lineNumber = 0;
-    std::optional<std::vector<Column>> columns;
-    char separator = '\t';
-    bool timeColumn = false;
-    double timeScale = 1.0;
-    std::vector<Block> blocks;
-    bool inBlock = false;
+    const std::string text(std::istreambuf_iterator<char>(in), {});
+    return Read(TextSource(text), !in.bad(), kDefaultPlan);
+}
 
-    while (std::getline(in, text)) {
-        ++lineNumber;
-        std::string_view line = text;
-        if (lineNumber == 1 && line.starts_with("\xEF\xBB\xBF")) {
-            line.remove_prefix(3); // a byte-order mark
-        }
-        // Only blanks and line ends: a trailing tab separates an empty last value.
-        while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) {
-            line.remove_suffix(1);
-        }
-        while (!line.empty() && line.front() == ' ') {
-            line.remove_prefix(1);
-        }
-        if (!columns) {
-            if (line.empty()) {
-                continue;
-            }
-            separator = line.find('\t') != std::string_view::npos ? '\t' : ',';
-            std::vector<Column> header;
-            const auto fields = Split(line, separator);
-            for (std::size_t i = 0; i < fields.size(); ++i) {
-                header.push_back(ReadColumn(fields[i], lineNumber, i));
-            }
-            const std::u16string first = platform::AsciiLower(header.front().name);
-            if (first == u"time" || first == u"t") {
-                const std::u16string& unit = header.front().unit;
-                if (unit == u"s" || unit.empty()) {
-                    timeScale = 1.0;
-                } else if (unit == u"ms") {
-                    timeScale = 0.001;
-                } else {
-                    throw RecordingError(lineNumber, "the time column must be in s or ms");
-                }
-                timeColumn = true;
-                header.erase(header.begin());
-            }
-            if (header.empty()) {
-                throw RecordingError(lineNumber, "the header names no channel");
-            }
-            columns = std::move(header);
-            continue;
-        }
-        if (line.empty()) {
-            inBlock = false;
-            continue;
-        }
-        if (!inBlock) {
-            Block block;
-            block.firstLine = lineNumber;
-            block.channels.resize(columns->size());
-            blocks.push_back(std::move(block));
-            inBlock = true;
-        }
-        const auto fields = Split(line, separator);
-        const std::size_t expected = columns->size() + (timeColumn ? 1 : 0);
-        if (fields.size() != expected) {
-            throw RecordingError(lineNumber, std::to_string(fields.size()) + (fields.size() == 1 ? " value" : " values") +
-                                                 " where the header names " + std::to_string(expected) +
-                                                 (expected == 1 ? " column" : " columns"));
-        }
-        Block& block = blocks.back();
-        std::size_t field = 0;
-        if (timeColumn) {
-            const double time = ReadNumber(fields[field++], lineNumber, 0) * timeScale;
-            if (!std::isfinite(time)) {
-                throw RecordingError(lineNumber, "the time must be a finite number");
-            }
-            if (!block.times.empty()) {
-                const double interval = time - block.times.back();
-                const double first = block.times.size() >= 2 ? block.times[1] - block.times[0] : interval;
-                if (!(interval > 0.0)) {
-                    throw RecordingError(lineNumber, "the time must increase from line to line");
-                }
-                if (std::fabs(interval - first) > 1e-3 * first) {
-                    throw RecordingError(lineNumber, "the samples of a block must be evenly spaced in time");
-                }
-            }
-            block.times.push_back(time);
-        }
-        for (std::size_t channel = 0; channel < columns->size(); ++channel, ++field) {
-            const double value = ReadNumber(fields[field], lineNumber, field) * (*columns)[channel].toBase;
-            block.channels[channel].push_back(static_cast<float>(value));
-        }
-    }
-    if (in.bad()) {
-        throw RecordingError(lineNumber, "the file could not be read to its end");
-    }
-    if (!columns) {
-        throw RecordingError(0, "the file holds no header line");
-    }
-    if (blocks.empty()) {
-        throw RecordingError(0, "the file holds no samples");
-    }
+std::shared_ptr<Document> ReadRecordingText(std::string_view text, std::size_t pieceBytes, unsigned threads)
+{
+    return Read(TextSource(text), true, {pieceBytes, threads});
+}
 
-    auto document = Document::Create();
-    for (const Column& column : *columns) {
-        document->AddChannel(column.name, column.unit);
-    }
-    for (Block& block : blocks) {
-        double interval = 1.0;
-        if (timeColumn) {
-            if (block.times.size() < 2) {
-                throw RecordingError(block.firstLine, "a block needs two samples to give its sample interval");
-            }
-            interval = (block.times.back() - block.times.front()) / static_cast<double>(block.times.size() - 1);
-        }
-        const int index = document->AddBlock(interval);
-        for (std::size_t channel = 0; channel < block.channels.size(); ++channel) {
-            document->SetSamples(index, static_cast<int>(channel), std::move(block.channels[channel]));
-        }
-    }
-    return document;
+std::shared_ptr<Document> ReadRecordingLineByLine(std::string_view text)
+{
+    return ReadLineByLine(TextSource(text), true, true);
 }
 
 std::shared_ptr<Document> ReadRecordingFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
         throw RecordingError(0, "cannot open " + path);
     }
-    return ReadRecording(in);
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat status{};
+    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
+        return Read(FileSource(fd, static_cast<std::uint64_t>(status.st_size)), true, kDefaultPlan);
+    }
+    // A pipe or a device: read to its end first.
+    std::string text;
+    char buffer[65536];
+    bool complete = true;
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            complete = n == 0;
+            break;
+        }
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    return Read(TextSource(text), complete, kDefaultPlan);
 }
 
 } // namespace host

@@ -10,6 +10,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace host {
 
@@ -25,7 +26,13 @@ private:
 
 // Reads a recording; throws RecordingError. Without a time column the samples are 1 s apart.
 std::shared_ptr<Document> ReadRecording(std::istream& in);
-// Reads the recording in a file; a file that cannot be opened is a RecordingError too.
+// Reads the recording in a file; a file that cannot be opened is a RecordingError too. The file is read in pieces,
+// on several threads, and never stands whole in memory.
 std::shared_ptr<Document> ReadRecordingFile(const std::string& path);
+// Reads a recording in memory in pieces of about `pieceBytes`, on at most `threads` threads (0: as many as suit
+// the machine). The pieces give the same recording and the same first error as reading line by line.
+std::shared_ptr<Document> ReadRecordingText(std::string_view text, std::size_t pieceBytes, unsigned threads = 0);
+// Reads a recording in memory one line after another: the rules the reader in pieces keeps to.
+std::shared_ptr<Document> ReadRecordingLineByLine(std::string_view text);
 
 } // namespace host

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <optional>
+#include <sstream>
 
 namespace host {
 
@@ -33,19 +35,22 @@ private:
     std::ostream& out_;
 };
 
-// Reads within the bytes of the file; any count beyond what is left is damage, so nothing huge is allocated.
+// Reads within the bytes of the file; any count beyond what is left is damage, so nothing huge is allocated. The
+// bytes are read as they are needed, not held whole: the reader allocates little more than the recording it makes.
 class Reader {
 public:
-    explicit Reader(std::vector<char> bytes) : bytes_(std::move(bytes)) {}
+    Reader(std::istream& in, std::uint64_t size) : in_(in), size_(size) {}
     void Raw(void* data, std::size_t size)
     {
-        if (size > bytes_.size() - at_) {
+        if (size > size_ - at_) {
             Damaged("it ends too early");
         }
         if (size == 0) {
             return; // an empty stream's buffer may be null
         }
-        std::memcpy(data, bytes_.data() + at_, size);
+        if (!in_.read(static_cast<char*>(data), static_cast<std::streamsize>(size))) {
+            Damaged("it ends too early");
+        }
         at_ += size;
     }
     std::uint32_t U32()
@@ -64,7 +69,7 @@ public:
     std::uint32_t Count(std::size_t itemSize)
     {
         const std::uint32_t count = U32();
-        if (static_cast<std::uint64_t>(count) * itemSize > bytes_.size() - at_) {
+        if (static_cast<std::uint64_t>(count) * itemSize > size_ - at_) {
             Damaged("a count exceeds the file");
         }
         return count;
@@ -75,16 +80,36 @@ public:
         Raw(text.data(), text.size() * sizeof(char16_t));
         return text;
     }
-    bool AtEnd() const { return at_ == bytes_.size(); }
+    bool AtEnd() const { return at_ == size_; }
     [[noreturn]] static void Damaged(const std::string& why)
     {
         throw RecordingError(0, "a damaged saved document: " + why);
     }
 
 private:
-    std::vector<char> bytes_;
-    std::size_t at_ = 0;
+    std::istream& in_;
+    std::uint64_t size_;
+    std::uint64_t at_ = 0;
 };
+
+// The bytes left in a stream, when it can say.
+std::optional<std::uint64_t> BytesLeft(std::istream& in)
+{
+    const std::istream::pos_type start = in.tellg();
+    if (start == std::istream::pos_type(-1) || !in.seekg(0, std::ios::end)) {
+        in.clear();
+        return std::nullopt;
+    }
+    const std::istream::pos_type end = in.tellg();
+    in.seekg(start);
+    if (end == std::istream::pos_type(-1) || end < start || !in) {
+        in.clear();
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(end - start);
+}
+
+SavedDocument Read(std::istream& in, std::uint64_t size);
 
 } // namespace
 
@@ -117,7 +142,19 @@ void WriteSavedDocument(std::ostream& out, const Document& recording,
 
 SavedDocument ReadSavedDocument(std::istream& in)
 {
-    Reader r(std::vector<char>(std::istreambuf_iterator<char>(in), {}));
+    if (const auto size = BytesLeft(in)) {
+        return Read(in, *size);
+    }
+    // A stream that cannot seek: its bytes first, to know how many there are.
+    std::istringstream bytes(std::string(std::istreambuf_iterator<char>(in), {}));
+    return Read(bytes, *BytesLeft(bytes));
+}
+
+namespace {
+
+SavedDocument Read(std::istream& in, std::uint64_t size)
+{
+    Reader r(in, size);
     char magic[sizeof kMagic] = {};
     try {
         r.Raw(magic, sizeof magic);
@@ -142,6 +179,7 @@ SavedDocument ReadSavedDocument(std::istream& in)
         recording.AddChannel(std::move(name), std::move(unit));
     }
     const std::uint32_t blocks = r.Count(8 + 4 * static_cast<std::size_t>(channels));
+    recording.ReserveBlocks(blocks);
     for (std::uint32_t block = 0; block < blocks; ++block) {
         const double interval = r.F64();
         if (!(interval > 0.0) || !std::isfinite(interval)) {
@@ -170,6 +208,8 @@ SavedDocument ReadSavedDocument(std::istream& in)
     }
     return saved;
 }
+
+} // namespace
 
 bool IsSavedDocumentFile(const std::string& path)
 {

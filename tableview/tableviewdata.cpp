@@ -392,7 +392,10 @@ bool TableViewData::LoadColumnFormats(KVO::BinIStream& in)
         if (!in.Good()) {
             break;
         }
-        formats_[code] = ColumnFormat{digits, stored};
+        // The dialog sets 1 to 10 figures; anything else comes from a damaged file and would reach the
+        // number formatting unchecked.
+        const bool usable = digits >= kMinDigits && digits <= kMaxDigits;
+        formats_[code] = ColumnFormat{usable ? static_cast<int>(digits) : kDefaultDigits, stored};
     }
     if (!in.Good()) {
         return false;

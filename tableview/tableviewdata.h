@@ -50,6 +50,8 @@ class TableViewData final : public ITableDataManager,
                             public KVO::CComObjectRoot {
 public:
     static constexpr int kDefaultDigits = 4;
+    static constexpr int kMinDigits = 1; // the significant figures the column format dialog offers
+    static constexpr int kMaxDigits = 10;
     static constexpr LONG kSummaryRows = 5; // header, Avg, Min, Max, Count
     using UnitSource = std::function<KVO::PrefixedUnit()>;
 

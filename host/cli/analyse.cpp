@@ -346,6 +346,7 @@ public:
     {
         host::Framework& framework = application.GetFramework();
         source_ = host::DataSource::Create(application, std::move(recording));
+        source_->KeepCalculations(true); // thousands of blocks are opened one after another
         WORD managerShortId = 0;
         framework.GetShortId(&GUID_AnalysisManagerFamily, &managerShortId);
         manager_ = platform::ComPtr<host::AnalysisManager>::Adopt(
@@ -376,7 +377,11 @@ public:
             throw Failure("the module has no analysis document");
         }
     }
-    ~AnalysisDocument() { hostDocument_->CloseDocuments(); }
+    ~AnalysisDocument()
+    {
+        hostDocument_->CloseDocuments();
+        source_->DropKeptCalculations(); // they hold the source
+    }
     AnalysisDocument(const AnalysisDocument&) = delete;
     AnalysisDocument& operator=(const AnalysisDocument&) = delete;
 

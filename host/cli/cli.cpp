@@ -92,6 +92,7 @@ std::string DefaultModulePath()
 
 LoadedHost::LoadedHost(const std::string& modulePath)
 {
+    host.Log().Enable(false); // no one reads it here, and it would grow with every block
     if (FAILED(host.Start())) {
         throw Failure("the host's services could not be started");
     }

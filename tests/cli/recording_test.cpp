@@ -3,7 +3,34 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <cstring>
+#include <functional>
+#include <random>
 #include <sstream>
+
+// Every byte this test program asks of operator new while a count is on.
+namespace {
+std::atomic<bool> counting{false};
+std::atomic<std::size_t> allocated{0};
+} // namespace
+
+// Not inlined, so that the compiler sees no free of what new gave (these are one pair).
+__attribute__((noinline)) void* operator new(std::size_t size)
+{
+    if (counting.load(std::memory_order_relaxed)) {
+        allocated += size;
+    }
+    if (void* block = std::malloc(size ? size : 1)) {
+        return block;
+    }
+    throw std::bad_alloc();
+}
+__attribute__((noinline)) void operator delete(void* block) noexcept { std::free(block); }
+__attribute__((noinline)) void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 
 namespace {
 
@@ -96,6 +123,12 @@ TEST(Recording, RefusesBadFilesWithTheLine)
         {"Time (s)\tVm\n0\t1\n0.1\t2\n0.3\t3\n", 4, "evenly spaced"},
         {"Time (s)\tVm\n0\t1\n0.1\t2\n\n5\t3\n", 5, "two samples"},
         {"Time (s)\tVm\nnan\t1\n", 2, "finite"},
+        // Samples that are no finite float as the host stores them.
+        {"Time (s)\tVm\n0\t1\n1\tinf\n", 3, "column 2: not a number: \"inf\""},
+        {"Vm\tI\n1\t2\n-inf\t3\n", 3, "column 1: not a number: \"-inf\""},
+        {"Vm\tI\n1\t2\n3\t +NaN \n", 3, "column 2: not a number: \"+NaN\""},
+        {"Vm\n1e39\n", 2, "column 1: not a number: \"1e39\""},
+        {"Vm (kV)\n1e36\n", 2, "column 1: not a number: \"1e36\""},
     };
     for (const auto& c : cases) {
         try {
@@ -110,6 +143,156 @@ TEST(Recording, RefusesBadFilesWithTheLine)
         }
     }
     EXPECT_THROW(host::ReadRecordingFile("/no/such/recording.txt"), host::RecordingError);
+}
+
+} // namespace
+
+namespace {
+
+// The outcome of a read as text: every channel, block, interval and sample bit for bit, or the error.
+std::string Outcome(const std::function<std::shared_ptr<host::Document>()>& read)
+{
+    std::ostringstream out;
+    try {
+        const auto document = read();
+        out << document->ChannelCount() << " channels, " << document->BlockCount() << " blocks\n";
+        for (int block = 0; block < document->BlockCount(); ++block) {
+            out << std::hexfloat << document->TickPeriod(block) << ':';
+            for (int channel = 0; channel < document->ChannelCount(); ++channel) {
+                for (const float sample : document->Samples(block, channel)) {
+                    out << ' ' << sample;
+                }
+                out << " |";
+            }
+            out << '\n';
+        }
+    } catch (const host::RecordingError& error) {
+        out << "error at " << error.Line() << ": " << error.what();
+    }
+    return out.str();
+}
+
+// A recording as people write them, with now and then a line that breaks a rule.
+std::string RandomRecording(std::mt19937& random, bool faults)
+{
+    auto chance = [&](double p) { return std::uniform_real_distribution<double>(0, 1)(random) < p; };
+    auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
+    const bool time = chance(0.7);
+    const char separator = chance(0.7) ? '\t' : ',';
+    const int channels = 1 + pick(3);
+    const char* const end = chance(0.3) ? "\r\n" : "\n";
+    std::string text = chance(0.1) ? "\xEF\xBB\xBF" : "";
+    text += chance(0.2) ? std::string("  ") + end : "";
+    text += time ? (chance(0.5) ? "Time (ms)" : "t") : "";
+    for (int channel = 0; channel < channels; ++channel) {
+        text += (time || channel > 0) ? std::string(1, separator) : std::string();
+        text += channel == 0 ? "Vm (mV)" : channel == 1 ? "I (pA)" : "Stim";
+    }
+    text += end;
+    std::normal_distribution<double> noise(0.0, 1.0);
+    const int blocks = 1 + pick(4);
+    for (int block = 0; block < blocks; ++block) {
+        const int lines = 1 + pick(chance(0.3) ? 3 : 60);
+        const double start = pick(100) * 0.5;
+        const double step = 0.1 * (1 + pick(3));
+        double level = noise(random) * 50;
+        for (int line = 0; line < lines; ++line) {
+            std::string row = chance(0.05) ? " " : "";
+            if (time) {
+                double t = start + step * line + (chance(0.1) ? step * 2e-4 * noise(random) : 0.0);
+                if (faults && chance(0.01)) {
+                    t += step * (chance(0.5) ? 0.5 : -1.5);
+                }
+                char number[64];
+                std::snprintf(number, sizeof number, "%.*g", 6 + pick(10), t);
+                row += number;
+            }
+            for (int channel = 0; channel < channels; ++channel) {
+                if (time || channel > 0) {
+                    row += chance(0.05) ? std::string(" ") + separator + "  " : std::string(1, separator);
+                }
+                level = level * 0.95 + noise(random) * 3;
+                char number[64];
+                switch (pick(8)) {
+                case 0: std::snprintf(number, sizeof number, "%.3e", level); break;
+                case 1: std::snprintf(number, sizeof number, "+%.2f", level); break;
+                case 2: std::snprintf(number, sizeof number, "%d", static_cast<int>(level)); break;
+                default: std::snprintf(number, sizeof number, "%.*f", pick(8), level); break;
+                }
+                row += number;
+                if (faults && chance(0.004)) {
+                    static const char* const bad[] = {"inf", "-inf", "nan", "1e39", "x", "", "1e400", "0x1", "--1",
+                                                      "1.5.5", "1e"};
+                    row += std::string(1, separator) + bad[pick(11)];
+                    if (chance(0.5)) {
+                        row.erase(row.rfind(separator), std::string::npos);
+                        row += std::string(1, separator) + bad[pick(11)];
+                    }
+                }
+            }
+            row += chance(0.03) ? " \r" : "";
+            text += row + end;
+        }
+        text += chance(0.2) ? std::string(" ") + end + end : std::string(end);
+    }
+    if (chance(0.3)) {
+        text.resize(text.size() - std::strlen(end)); // the last line without its line feed
+    }
+    return text;
+}
+
+// Read in pieces of any size on several threads, a recording gives what reading it line by line gives: the same
+// samples and intervals bit for bit, or the same first error with its line.
+TEST(Recording, PiecesAgreeWithLineByLine)
+{
+    std::mt19937 random(20261207);
+    int refused = 0;
+    for (int round = 0; round < 300; ++round) {
+        const std::string text = RandomRecording(random, round % 2 == 1);
+        const std::string expected = Outcome([&] { return host::ReadRecordingLineByLine(text); });
+        refused += expected.starts_with("error");
+        for (const std::size_t pieceBytes : {std::size_t{1}, std::size_t{7}, std::size_t{64}, std::size_t{1000},
+                                             std::size_t{1} << 20}) {
+            SCOPED_TRACE(text);
+            ASSERT_EQ(Outcome([&] { return host::ReadRecordingText(text, pieceBytes, 4); }), expected)
+                << "pieces of " << pieceBytes;
+        }
+        std::istringstream in(text);
+        ASSERT_EQ(Outcome([&] { return host::ReadRecording(in); }), expected);
+    }
+    // Both kinds were tried.
+    EXPECT_GT(refused, 30);
+    EXPECT_LT(refused, 270);
+}
+
+// Only the first two time stamps, the last and the count decide a block's interval: (last - first) / (count - 1),
+// as with every time stamp kept; steps that wander within a thousandth of the first pass.
+TEST(Recording, IntervalComesFromTheFirstAndLastTimeStamp)
+{
+    const double times[] = {0.0, 0.1, 0.20005, 0.3, 0.39996, 0.50004};
+    std::string text = "Time (s)\tVm\n";
+    for (const double t : times) {
+        char line[64];
+        std::snprintf(line, sizeof line, "%.17g\t1\n", t);
+        text += line;
+    }
+    const auto document = Read(text);
+    EXPECT_EQ(document->TickPeriod(0), (times[5] - times[0]) / 5.0);
+    // A file of a million lines in one block is read in pieces; its interval is the same.
+    std::string big = "Time (ms)\tVm (mV)\n";
+    for (int i = 0; i < 1000000; ++i) {
+        big += std::to_string(i * 0.1) + "\t-70\n";
+    }
+    allocated = 0;
+    counting = true;
+    const auto large = host::ReadRecordingText(big, 1 << 16, 4);
+    counting = false;
+    // What stays is the samples, 4 bytes each; the time stamps are not kept (they took 8 bytes each, and more as
+    // their list grew), and the pieces' own samples live in pages of their own.
+    EXPECT_LT(allocated.load(), 1000000u * 4 + (1u << 20));
+    ASSERT_EQ(large->BlockCount(), 1);
+    EXPECT_EQ(large->Samples(0, 0).size(), 1000000u);
+    EXPECT_EQ(large->TickPeriod(0), (std::stod(std::to_string(999999 * 0.1)) * 0.001 - 0.0) / 999999.0);
 }
 
 } // namespace

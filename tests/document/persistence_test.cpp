@@ -306,6 +306,10 @@ TEST(ColumnFormats, StreamsAndOlderBlocks)
         {"cut inside an entry", Words({-1, 2, 3, 1, 6}), false, {{5, 4}}},
         {"cut after an entry", Words({-1, 2, 3, 1, 6, 3}), false, {{3, 6}, {5, 4}}},
         {"missing final marker", Words({-1, 2, -1, 7}), false, {{5, 4}}},
+        // Figures the dialog never offers come only from a damaged file: they take the default.
+        {"figures beyond 1 to 10", Words({-1, 2, 0, 1, 0, 0, 1, 1, 1, 1, 2, 1, 10, 2, 3, 1, 11, 3, 6, 1, -7, 6, 7, 1,
+                                          0x7FFFFFFF, 7, -1, -1}),
+         true, {{0, 4}, {1, 1}, {2, 10}, {3, 4}, {5, 4}, {6, 4}, {7, 4}}},
         // A failed stream reads 0: an empty older block, which the document's check words then refuse.
         {"nothing", std::string(), true, {{5, 4}}},
     };

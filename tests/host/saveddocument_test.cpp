@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdlib>
+#include <new>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -14,6 +17,26 @@
 
 #include <cstring>
 #include <sstream>
+
+// Every byte this test program asks of operator new while a count is on.
+namespace {
+std::atomic<bool> counting{false};
+std::atomic<std::size_t> allocated{0};
+} // namespace
+
+// Not inlined, so that the compiler sees no free of what new gave (these are one pair).
+__attribute__((noinline)) void* operator new(std::size_t size)
+{
+    if (counting.load(std::memory_order_relaxed)) {
+        allocated += size;
+    }
+    if (void* block = std::malloc(size ? size : 1)) {
+        return block;
+    }
+    throw std::bad_alloc();
+}
+__attribute__((noinline)) void operator delete(void* block) noexcept { std::free(block); }
+__attribute__((noinline)) void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 
 namespace {
 
@@ -177,6 +200,41 @@ TEST(SavedDocument, DamagedFilesAreRefused)
             EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << error.what();
             EXPECT_EQ(error.Line(), 0);
         }
+    }
+}
+
+// A document of a great many blocks, empty (a sampling that never got a sample, a hand-made file) or of sweeps,
+// costs the reader about the memory the file has bytes: the count of blocks is checked against the file, and each
+// block then takes about what the file spends on it (it took ten times as much).
+TEST(SavedDocument, ReadingAllocatesNoMoreThanTheFileHolds)
+{
+    const struct {
+        const char* name;
+        std::uint32_t blocks;
+        std::uint32_t samples; // per block and channel
+    } cases[] = {{"empty blocks", 200000, 0}, {"blocks of 250 samples", 2000, 250}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes bytes;
+        bytes.Raw("CMHD").U32(1).U32(2).Text(u"Vm").Text(u"mV").Text(u"I").Text(u"nA").U32(c.blocks);
+        for (std::uint32_t block = 0; block < c.blocks; ++block) {
+            bytes.F64(0.001);
+            for (int channel = 0; channel < 2; ++channel) {
+                bytes.U32(c.samples);
+                for (std::uint32_t i = 0; i < c.samples; ++i) {
+                    bytes.F32(static_cast<float>(i % 17) * 0.25f);
+                }
+            }
+        }
+        bytes.U32(0);
+        std::istringstream in(bytes.data);
+        allocated = 0;
+        counting = true;
+        const host::SavedDocument saved = host::ReadSavedDocument(in);
+        counting = false;
+        ASSERT_EQ(saved.recording->BlockCount(), static_cast<int>(c.blocks));
+        EXPECT_EQ(saved.recording->Samples(static_cast<int>(c.blocks) - 1, 1).size(), c.samples);
+        EXPECT_LE(allocated.load(), bytes.data.size() * 11 / 10) << "for a file of " << bytes.data.size() << " bytes";
     }
 }
 

@@ -1,0 +1,199 @@
+// Reading text recordings of 1 and 40 million samples (a time column and a cardiac channel at 10 kHz: Gaussian noise,
+// plateaus and decays, written as a recording system writes them), beside a plain line parser in the same run: one
+// line at a time, fields split at the tab, each number read with from_chars into a growing column of doubles, as
+// numpy.loadtxt does. Each reports MB/s of text (bytes_per_second), samples per second, and the peak of resident
+// memory the read adds, per sample (peak_bytes_per_sample; 4 bytes per sample are the stored samples). The reader
+// parses pieces of the file on several threads; its one-thread figure shows what each thread does.
+#include "bench/recordings.h"
+#include "host/recording.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <malloc.h>
+#include <map>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The resident set now and its peak since the last reset, in bytes (Linux's /proc).
+struct Resident {
+    // Memory the allocator keeps from earlier runs would hide what a run adds: it goes back first.
+    static void ResetPeak()
+    {
+        ::malloc_trim(0);
+        std::ofstream("/proc/self/clear_refs") << "5";
+    }
+    static long long Field(const char* name)
+    {
+        std::ifstream status("/proc/self/status");
+        std::string key;
+        long long kilobytes = 0;
+        while (status >> key) {
+            if (key == name) {
+                status >> kilobytes;
+                return kilobytes * 1024;
+            }
+            status.ignore(1 << 20, '\n');
+        }
+        return 0;
+    }
+    static long long Now() { return Field("VmRSS:"); }
+    static long long Peak() { return Field("VmHWM:"); }
+};
+
+struct File {
+    fs::path path;
+    std::int64_t samples = 0;
+    std::int64_t bytes = 0;
+};
+
+// A recording file of `samples` lines, written once per run into the temporary folder.
+const File& Recording(std::int64_t samples)
+{
+    static std::map<std::int64_t, File> made;
+    File& file = made[samples];
+    if (file.path.empty()) {
+        file.path = fs::temp_directory_path() /
+                    ("crestmetrics_bench_" + std::to_string(::getpid()) + "_" + std::to_string(samples) + ".txt");
+        std::ofstream out(file.path, std::ios::binary);
+        out << "Time (s)\tVm (mV)\n";
+        std::string lines;
+        char number[32];
+        constexpr std::int32_t kStretch = 1 << 20;
+        for (std::int64_t at = 0; at < samples; at += kStretch) {
+            const auto length = static_cast<std::int32_t>(std::min<std::int64_t>(kStretch, samples - at));
+            const benchrec::Recording rec = benchrec::Cardiac(length, static_cast<std::uint32_t>(at / kStretch + 1));
+            lines.clear();
+            for (std::int32_t i = 0; i < length; ++i) {
+                lines.append(number, std::to_chars(number, number + sizeof number,
+                                                   static_cast<double>(at + i) * benchrec::kTickPeriod,
+                                                   std::chars_format::fixed, 4)
+                                         .ptr);
+                lines += '\t';
+                lines.append(number, std::to_chars(number, number + sizeof number, rec.samples[i],
+                                                   std::chars_format::fixed, 2)
+                                         .ptr);
+                lines += '\n';
+            }
+            out << lines;
+        }
+        out.close();
+        file.samples = samples;
+        file.bytes = static_cast<std::int64_t>(fs::file_size(file.path));
+    }
+    return file;
+}
+
+void RemoveFiles()
+{
+    for (const auto& entry : fs::directory_iterator(fs::temp_directory_path())) {
+        if (entry.path().filename().string().starts_with("crestmetrics_bench_" + std::to_string(::getpid()) + "_")) {
+            fs::remove(entry.path());
+        }
+    }
+}
+
+void Report(benchmark::State& state, const File& file, long long peak)
+{
+    state.SetBytesProcessed(state.iterations() * file.bytes);
+    state.SetItemsProcessed(state.iterations() * file.samples);
+    state.counters["peak_bytes_per_sample"] = static_cast<double>(peak) / static_cast<double>(file.samples);
+}
+
+// The plain parser: a line at a time, split at tabs, numbers by from_chars into columns of doubles.
+void PlainParse(benchmark::State& state)
+{
+    const File& file = Recording(state.range(0));
+    long long peak = 0;
+    for (auto _ : state) {
+        Resident::ResetPeak();
+        const long long before = Resident::Now();
+        std::ifstream in(file.path, std::ios::binary);
+        std::string line;
+        std::getline(in, line); // the header
+        std::vector<std::vector<double>> columns(2);
+        while (std::getline(in, line)) {
+            std::size_t column = 0;
+            const char* at = line.data();
+            const char* const end = at + line.size();
+            while (at <= end && column < columns.size()) {
+                const char* tab = std::find(at, end, '\t');
+                double value = 0.0;
+                if (std::from_chars(at, tab, value).ec != std::errc{}) {
+                    state.SkipWithError("a line that is no number");
+                    return;
+                }
+                columns[column++].push_back(value);
+                at = tab + 1;
+            }
+        }
+        benchmark::DoNotOptimize(columns.data());
+        peak = std::max(peak, Resident::Peak() - before);
+    }
+    Report(state, file, peak);
+}
+
+// The host's reader, as `analyse` and `calc` read a recording.
+void ReadRecording(benchmark::State& state)
+{
+    const File& file = Recording(state.range(0));
+    long long peak = 0;
+    for (auto _ : state) {
+        Resident::ResetPeak();
+        const long long before = Resident::Now();
+        auto document = host::ReadRecordingFile(file.path.string());
+        benchmark::DoNotOptimize(document.get());
+        if (document->Samples(0, 0).size() != static_cast<std::size_t>(file.samples)) {
+            state.SkipWithError("the recording lost samples");
+        }
+        peak = std::max(peak, Resident::Peak() - before);
+    }
+    Report(state, file, peak);
+}
+
+// The same reader on one thread, over the text already in memory: what each thread does.
+void ReadRecordingOneThread(benchmark::State& state)
+{
+    const File& file = Recording(state.range(0));
+    std::ifstream in(file.path, std::ios::binary);
+    const std::string text(std::istreambuf_iterator<char>(in), {});
+    long long peak = 0;
+    for (auto _ : state) {
+        Resident::ResetPeak();
+        const long long before = Resident::Now();
+        auto document = host::ReadRecordingText(text, std::size_t{1} << 20, 1);
+        benchmark::DoNotOptimize(document.get());
+        peak = std::max(peak, Resident::Peak() - before);
+    }
+    Report(state, file, peak);
+}
+
+} // namespace
+
+BENCHMARK(PlainParse)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(ReadRecording)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(ReadRecordingOneThread)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(PlainParse)->Arg(40'000'000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+BENCHMARK(ReadRecording)->Arg(40'000'000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    RemoveFiles();
+    return 0;
+}
