@@ -13,19 +13,6 @@ namespace ChartDraw {
 // An index outside 0..15 gives E_INVALIDARG, no letter and a multiplier of 1.
 HRESULT SiPrefix(LONG index, char16_t* letter, double* multiplier);
 
-// The range and channel notices a lane-1 scale may take beside its scale interface.
-struct ILaneScaleNotice : IUnknown {
-    virtual HRESULT SetDataRange(double minimum, double maximum) = 0; // 3
-    virtual HRESULT SetUnitChannel(LONG channel) = 0;                 // 4
-    // 5: the colour the scale marks its lane with; `on` all ones shows it, 0 hides it.
-    virtual HRESULT SetLaneColour(LONG reserved, WORD on, COLORREF colour, LONG reserved2) = 0;
-
-protected:
-    ~ILaneScaleNotice() = default;
-};
-// {3F1B7A52-96C4-4E0D-A8B3-5C27E9D104F6}
-inline constexpr IID IID_ILaneScaleNotice{0x3F1B7A52, 0x96C4, 0x4E0D, {0xA8, 0xB3, 0x5C, 0x27, 0xE9, 0xD1, 0x04, 0xF6}};
-
 struct LaneUnitRecord {
     char16_t letter = u'?';
     double multiplier = 1.0;

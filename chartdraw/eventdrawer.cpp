@@ -2,6 +2,7 @@
 
 #include "frame/hostservices.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -17,6 +18,10 @@ EventDrawer::EventDrawer(const EventDrawer& other) : DrawerBase(other), limit_(o
 HRESULT EventDrawer::SetDataSource(LONG reserved, IUnknown* source)
 {
     DrawerBase::SetDataSource(reserved, source);
+    sweep_.Reset();
+    if (source) {
+        source->QueryInterface(IID_IChartSweep, sweep_.OutVoid());
+    }
     ReleaseSource();
     return S_OK;
 }
@@ -115,23 +120,30 @@ HRESULT EventDrawer::Draw(owl::TDC& dc, LONGLONG from, LONGLONG to, LONGLONG, LO
     if (!source || channel < 0) {
         return S_OK;
     }
-    // The stretch as ticks of the record drawn.
-    LONG startRecord = 0;
-    LONG endRecord = 0;
+    // The stretch as ticks of the record drawn: a sweep display places it itself.
     LONGLONG first = 0;
     LONGLONG last = 0;
-    if (FAILED(source->LocateStart(2, from, &startRecord, &first)) ||
-        FAILED(source->LocateEnd(1, to, &endRecord, &last))) {
-        return S_OK;
-    }
-    if (startRecord > record || endRecord < record) {
-        return S_OK;
-    }
-    if (startRecord < record) {
-        first = 0;
-    }
-    if (endRecord > record) {
-        last = 2147483647;
+    if (sweep_) {
+        if (FAILED(sweep_->GetStretchTicks(0x80000000u, from, to, record, &first, &last))) {
+            return S_OK;
+        }
+        first = std::max<LONGLONG>(first, 0);
+    } else {
+        LONG startRecord = 0;
+        LONG endRecord = 0;
+        if (FAILED(source->LocateStart(2, from, &startRecord, &first)) ||
+            FAILED(source->LocateEnd(1, to, &endRecord, &last))) {
+            return S_OK;
+        }
+        if (startRecord > record || endRecord < record) {
+            return S_OK;
+        }
+        if (startRecord < record) {
+            first = 0;
+        }
+        if (endRecord > record) {
+            last = 2147483647;
+        }
     }
     if (!iterator_) {
         platform::ComPtr<IUnknown> enumerator;

@@ -42,6 +42,8 @@ private:
 
     double lastX_ = -1.0;
     LONGLONG lastEvent_ = -1;
+    // Present only for data sources that draw in sweep mode.
+    platform::ComPtr<IChartSweep> sweep_;
     std::unique_ptr<KVOEvent::ConstEventIterBase> iterator_;
     LONG limit_ = 0x7FFFFFFF;
     platform::ComPtr<IPODEventDrawClass> drawClass_;

@@ -370,6 +370,14 @@ HRESULT PreviewDataWinWButtons::AddTraceDrawer(IChartRecordDrawer* drawer)
     if (anyLaneTwo && TraceBar()) {
         TraceBar()->SetAvailableModes(15);
     }
+    // Lane 2's scale shows only while some trace is drawn against it.
+    platform::ComPtr<IUnknown> scale;
+    if (SUCCEEDED(GetLaneScale(0, 0, 2, scale.Out())) && scale) {
+        platform::ComPtr<ILaneDisplay> display;
+        if (SUCCEEDED(scale->QueryInterface(IID_ILaneDisplay, display.OutVoid())) && display) {
+            display->ShowLane(anyLaneTwo ? -1 : 0);
+        }
+    }
     return hr;
 }
 

@@ -75,7 +75,15 @@ HRESULT TimeLabelDrawer::Draw(owl::TDC& target, LONGLONG, LONGLONG, LONGLONG, LO
     TEXTMETRICW metrics{};
     GetTextMetricsW(dc, &metrics);
     const int averageChar = std::max<int>(metrics.tmAveCharWidth, 1);
-    const LabelSpacing spacing = LabelSpacing::Compute(averageChar, context.secondsPerPixel);
+    // The label spacing is a length on the device: about 18 mm between the narrowest labels.
+    double perMm = 96.0 / 25.4;
+    if (IDrawerDataPane* services = Services()) {
+        double given = 0;
+        if (SUCCEEDED(services->GetPixelsPerMmX(0, 0, &given)) && given > 0) {
+            perMm = given;
+        }
+    }
+    const LabelSpacing spacing = LabelSpacing::Compute(perMm, context.secondsPerPixel);
     if (!spacing.valid) {
         return S_OK; // no usable time scale: no labels
     }

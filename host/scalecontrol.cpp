@@ -410,6 +410,11 @@ HRESULT ScaleControl::Copy(IScaleControl** copy)
     made->dragMinimum_ = dragMinimum_;
     made->values_ = values_;
     made->style_ = style_;
+    std::copy_n(dataRange_, 2, made->dataRange_);
+    made->unitChannel_ = unitChannel_;
+    made->laneColourShown_ = laneColourShown_;
+    made->laneColour_ = laneColour_;
+    made->laneShown_ = laneShown_;
     made->AddRef();
     *copy = made;
     return S_OK;
@@ -443,6 +448,9 @@ HRESULT ScaleControl::Draw(HDC dc, LONG, LONG)
 
 void ScaleControl::DrawAt(HDC dc, int dpi)
 {
+    if (!laneShown_) {
+        return;
+    }
     if (dpi <= 0) {
         dpi = kScreenDpi;
     }
@@ -452,7 +460,7 @@ void ScaleControl::DrawAt(HDC dc, int dpi)
     const LONG height = -static_cast<LONG>(std::lround(kTextPoints * dpi / 72.0));
     HFONT font = CreateFontW(height, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 34, u"MS Shell Dlg 2");
     HGDIOBJ previousFont = SelectObject(dc, font);
-    HPEN pen = CreatePen(PS_SOLID, MulDiv(1, dpi, kScreenDpi), RGB(0, 0, 0));
+    HPEN pen = CreatePen(PS_SOLID, MulDiv(1, dpi, kScreenDpi), laneColourShown_ ? laneColour_ : RGB(0, 0, 0));
     HGDIOBJ previousPen = SelectObject(dc, pen);
     const int previousMode = SetBkMode(dc, TRANSPARENT);
     const COLORREF previousColour = SetTextColor(dc, RGB(0, 0, 0));
@@ -638,7 +646,45 @@ HRESULT ScaleControl::QueryInterface(REFIID iid, void** out)
     if (iid == IID_IScaleTickList && offersTickList_) {
         return Answer(static_cast<IScaleTickList*>(this), out);
     }
+    if (iid == IID_ILaneScaleNotice) {
+        return Answer(static_cast<ILaneScaleNotice*>(this), out);
+    }
+    if (iid == IID_ILaneDisplay) {
+        return Answer(static_cast<ILaneDisplay*>(this), out);
+    }
     return E_NOINTERFACE;
+}
+
+HRESULT ScaleControl::SetDataRange(double minimum, double maximum)
+{
+    dataRange_[0] = minimum;
+    dataRange_[1] = maximum;
+    return S_OK;
+}
+
+HRESULT ScaleControl::SetUnitChannel(LONG channel)
+{
+    unitChannel_ = channel;
+    return S_OK;
+}
+
+HRESULT ScaleControl::SetLaneColour(LONG, WORD on, COLORREF colour, LONG)
+{
+    laneColourShown_ = on != 0;
+    laneColour_ = colour;
+    if (window_) {
+        InvalidateRect(window_, nullptr, TRUE);
+    }
+    return S_OK;
+}
+
+HRESULT ScaleControl::ShowLane(LONG show)
+{
+    laneShown_ = show != 0;
+    if (window_) {
+        InvalidateRect(window_, nullptr, TRUE);
+    }
+    return S_OK;
 }
 
 HRESULT ScaleControl::GetGridSpacing(LONG* lines, double* farthest, double* step)

@@ -15,7 +15,11 @@
 
 namespace host {
 
-class ScaleControl final : private RefCounted, public IScaleControl, public IScaleTickList {
+class ScaleControl final : private RefCounted,
+                           public IScaleControl,
+                           public IScaleTickList,
+                           public ILaneScaleNotice,
+                           public ILaneDisplay {
 public:
     enum class Axis { Horizontal, Vertical };
     explicit ScaleControl(Axis axis, LONG kind = 0, LONG id = 0);
@@ -60,6 +64,13 @@ public:
     HRESULT GetTickCount(LONG* count) override;
     HRESULT FillTicks(LONG count, ScaleTick* ticks, LONG* filled) override;
 
+    // The lane notices: the data range and unit channel are kept; a lane colour shown draws the ticks in it.
+    HRESULT SetDataRange(double minimum, double maximum) override;
+    HRESULT SetUnitChannel(LONG channel) override;
+    HRESULT SetLaneColour(LONG reserved, WORD on, COLORREF colour, LONG reserved2) override;
+    // A hidden lane's scale draws nothing.
+    HRESULT ShowLane(LONG show) override;
+
     // The scale's rectangle; its length along the axis is the pixel span of the value range.
     void SetRect(RECT rect) { rect_ = rect; }
     // Lays the ticks and the grid out for values from `low` to `high` across the rectangle, about one tick per
@@ -86,6 +97,11 @@ public:
     double DragDomainWidth() const { return dragWidth_; }
     double DragDomainMinimum() const { return dragMinimum_; }
     const double* MinimumSpan() const { return minimumSpan_; }
+    const double* DataRange() const { return dataRange_; }
+    LONG UnitChannel() const { return unitChannel_; }
+    bool LaneColourShown() const { return laneColourShown_; }
+    COLORREF LaneColour() const { return laneColour_; }
+    bool LaneShown() const { return laneShown_; }
     std::size_t ObserverCount() const { return observers_.size(); }
     HWND Window() const { return window_; }
     LONG Id() const { return id_; }
@@ -137,6 +153,11 @@ private:
     HWND hookOwner_ = nullptr;
     LONG hookMargin_ = 0;
     std::vector<IDragScaleObserver*> observers_;
+    double dataRange_[2] = {0.0, 0.0};
+    LONG unitChannel_ = -1;
+    bool laneColourShown_ = false;
+    COLORREF laneColour_ = RGB(0, 0, 0);
+    bool laneShown_ = true;
 
     HWND window_ = nullptr;
     bool dragging_ = false;

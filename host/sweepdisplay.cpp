@@ -82,4 +82,19 @@ HRESULT SweepDisplay::GetSweepState(IChartSweepState** state)
     return S_OK;
 }
 
+// The display shows one record; its pixels are its ticks at the display's rate.
+HRESULT SweepDisplay::GetStretchTicks(DWORD, LONGLONG from, LONGLONG to, LONG record, LONGLONG* first,
+                                      LONGLONG* last)
+{
+    if (!first || !last) {
+        return E_POINTER;
+    }
+    if (record != 0 || to <= from) {
+        return E_FAIL;
+    }
+    *first = static_cast<LONGLONG>(std::floor(static_cast<double>(from) * ticksPerPixel_));
+    *last = static_cast<LONGLONG>(std::ceil(static_cast<double>(to) * ticksPerPixel_));
+    return S_OK;
+}
+
 } // namespace host

@@ -28,6 +28,8 @@ public:
     HRESULT GetState(LONG* state) override;
     HRESULT GetPartEnd(LONG x, LONG* end) override;
     HRESULT GetSweepState(IChartSweepState** state) override;
+    HRESULT GetStretchTicks(DWORD flags, LONGLONG from, LONGLONG to, LONG record, LONGLONG* first,
+                            LONGLONG* last) override;
     // IChartSweepState
     HRESULT GetWrapPosition(LONG* x) override;
 

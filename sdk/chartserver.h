@@ -174,6 +174,10 @@ struct IChartSweep : IUnknown {
     SDK_UNUSED_SLOT(21) SDK_UNUSED_SLOT(22) SDK_UNUSED_SLOT(23) SDK_UNUSED_SLOT(24)
     // 25: the sweep position (one reference).
     virtual HRESULT GetSweepState(IChartSweepState** state) = 0;
+    // 26: the ticks of `record` shown over the stretch of pixels [from, to): the first may be negative when the
+    // record starts inside the stretch. `flags` as the data source's pixel queries take them.
+    virtual HRESULT GetStretchTicks(DWORD flags, LONGLONG from, LONGLONG to, LONG record, LONGLONG* first,
+                                    LONGLONG* last) = 0;
 
 protected:
     ~IChartSweep() = default;

@@ -1,6 +1,7 @@
 #include "chartdraw/eventdrawer.h"
 #include "chartdraw/graticule.h"
 #include "host/chartserver.h"
+#include "host/sweepdisplay.h"
 #include "sdk/chartchannelsettings.h"
 #include "tests/chartdraw/fakes.h"
 
@@ -454,6 +455,42 @@ TEST(EventDrawerTest, AnEventAtTheStretchEndEndsTheLoopAndTheDropFlagAsksAgain)
     drawer->Draw(dc, 50, 301, 0, 0, 50, lane, 0, nullptr, 0);
     EXPECT_TRUE(marked(300));
     EXPECT_FALSE(drawer->HasCachedSource());
+    drawer->Release();
+}
+
+TEST(EventDrawerTest, ASweepDisplayGivesTheTicksOfTheStretch)
+{
+    auto server = host::ChartServer::Create(OneChannel(1000));
+    const std::vector<Mark> marks{{100, 0.0f}, {200, 0.0f}};
+    const int channel = server->AddEventChannel({host::EventArray::Of(marks)});
+    server->SetView(0, 0, 1.0, 0);
+    // Four ticks a pixel: the stretch from x = 50 starts at tick 200, after the first event.
+    auto sweep = host::SweepDisplay::Create(400, 4.0);
+    sweep->SetNewest(1000);
+    server->SetSweep(sweep.Get());
+    auto* drawer = new EventDrawer(0, channel, 0);
+    drawer->AddRef();
+    drawer->SetDataSource(0, static_cast<IChartDataSource*>(server.Get()));
+    const RECT lane{0, 0, 400, 30};
+    drawer->SetRect(0, &lane);
+    Canvas canvas(400, 30);
+    auto marked = [&](int x) {
+        for (int y = 0; y < 30; ++y) {
+            if (GetPixel(canvas.dc, x, y) != RGB(255, 255, 255)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    canvas.Fill(RGB(255, 255, 255));
+    owl::TDC dc(canvas.dc);
+    drawer->Draw(dc, 50, 300, 0, 0, 50, lane, 0, nullptr, 0);
+    EXPECT_FALSE(marked(100));
+    EXPECT_TRUE(marked(200));
+    // A record the sweep does not show draws nothing.
+    canvas.Fill(RGB(255, 255, 255));
+    drawer->Draw(dc, 50, 300, 0, 1, 50, lane, 0, nullptr, 0);
+    EXPECT_FALSE(marked(200));
     drawer->Release();
 }
 

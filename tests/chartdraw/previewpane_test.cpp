@@ -2,6 +2,7 @@
 // the trace drawers of lane 2, and the channel tokens.
 #include "chartdraw/previewpane.h"
 #include "host/previewsampling.h"
+#include "host/scalecontrol.h"
 #include "platform/gdi/image.h"
 #include "platform/ui/input.h"
 #include "platform/ui/render.h"
@@ -386,6 +387,35 @@ TEST_F(PreviewTest, LaneTwoTracesWaitForTheTraceModeAndTheSourceOnlyButtonRestor
     EXPECT_FALSE(trace.Button(TraceControlWin::SourceOnly)->GetEnabled());
     first->Release();
     second->Release();
+}
+
+TEST_F(PreviewTest, LaneTwosScaleShowsOnlyWithALaneTwoTraceAndTheLanesTakeTheirColours)
+{
+    RecordingPreview& preview = NewPreview();
+    auto* scale1 = dynamic_cast<host::ScaleControl*>(preview.Lane(0)->Scale(1));
+    auto* scale2 = dynamic_cast<host::ScaleControl*>(preview.Lane(0)->Scale(2));
+    ASSERT_NE(nullptr, scale1);
+    ASSERT_NE(nullptr, scale2);
+    auto* first = new LaneDrawer(1);
+    first->AddRef();
+    EXPECT_EQ(S_OK, preview.AddTraceDrawer(first));
+    EXPECT_FALSE(scale2->LaneShown()); // no trace against lane 2 yet
+    auto* second = new LaneDrawer(2);
+    second->AddRef();
+    EXPECT_EQ(S_OK, preview.AddTraceDrawer(second));
+    EXPECT_TRUE(scale2->LaneShown());
+    EXPECT_EQ(S_OK, preview.RemoveAllTraceDrawers());
+    EXPECT_EQ(S_OK, preview.AddTraceDrawer(first));
+    EXPECT_FALSE(scale2->LaneShown());
+    first->Release();
+    second->Release();
+
+    // The host's scales take the lanes' colours.
+    EXPECT_EQ(S_OK, preview.SetLaneScale(RGB(200, 0, 0), 1, true));
+    EXPECT_TRUE(scale1->LaneColourShown());
+    EXPECT_EQ(RGB(200, 0, 0), scale1->LaneColour());
+    EXPECT_EQ(S_OK, preview.SetLaneScale(RGB(0, 0, 0), 2, false));
+    EXPECT_FALSE(scale2->LaneColourShown());
 }
 
 TEST(PreviewPaneBase, ChannelTokens)

@@ -87,6 +87,33 @@ TEST_F(TimeScaleTest, LabelsNeverOverlapNorStartLeftOfTheArea)
     }
 }
 
+TEST_F(TimeScaleTest, TheLabelStepFollowsTheDevicesMillimetres)
+{
+    // 10 ms a pixel: the narrowest span is trunc(18.001 w) pixels. At 4 pixels a millimetre that is 0.72 s,
+    // which rounds up to a 1 s step; at 8 pixels a millimetre 1.44 s, a 2 s step.
+    const struct {
+        double perMm;
+        LONG spacing;
+    } cases[] = {{4.0, 100}, {8.0, 200}};
+    for (const auto& c : cases) {
+        charttest::TestServices services;
+        services.pixelsPerMm = c.perMm;
+        Axis axis(1000);
+        axis.owner.services = &services;
+        axis.scale->DrawerAt(0)->SetDrawerServices(&services);
+        axis.owner.context.secondsPerPixel = 0.01;
+        axis.owner.context.formatWord = kTimeModeElapsed;
+        axis.Draw();
+        const auto& labels = axis.Labels().LastLabels();
+        ASSERT_GE(labels.size(), 3u) << c.perMm;
+        for (std::size_t i = 1; i < labels.size(); ++i) {
+            const LONG centre = labels[i].x + labels[i].width / 2;
+            const LONG before = labels[i - 1].x + labels[i - 1].width / 2;
+            EXPECT_NEAR(centre - before, c.spacing, 2) << c.perMm << " " << i;
+        }
+    }
+}
+
 TEST_F(TimeScaleTest, UnusableTimeScaleDrawsNoLabels)
 {
     for (double p : {0.0, -1.0, std::numeric_limits<double>::quiet_NaN()}) {

@@ -181,3 +181,48 @@ TEST(ScaleControlLabels, APrinterPageGetsTheScreensSizeOnPaper)
 }
 
 } // namespace
+
+namespace {
+
+TEST(ScaleControlLane, AHiddenLanesScaleDrawsNothingAndALaneColourInksTheTicks)
+{
+    auto scale = ScaleControl::Create(ScaleControl::Axis::Vertical);
+    scale->SetUnits(u"Volts");
+    const RECT rect{10, 10, 70, 210};
+    auto ticksHave = [](const gdi::Image& picture, COLORREF colour) {
+        // The tick marks lie in the scale's right 4 pixels.
+        for (int y = 10; y < 210; ++y) {
+            for (int x = 66; x < 70; ++x) {
+                const std::uint32_t p = picture.pixels[static_cast<std::size_t>(y) * picture.width + x] & 0xFFFFFF;
+                if (p == ((GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour))) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    Drawn drawn = DrawScale(*scale.Get(), rect, -1, 1, 100, 230);
+    EXPECT_TRUE(ticksHave(drawn.picture, RGB(0, 0, 0)));
+
+    platform::ComPtr<ILaneScaleNotice> notice;
+    ASSERT_EQ(S_OK, scale->QueryInterface(IID_ILaneScaleNotice, notice.OutVoid()));
+    EXPECT_EQ(S_OK, notice->SetLaneColour(0, 0xFFFF, RGB(200, 0, 0), 0));
+    drawn = DrawScale(*scale.Get(), rect, -1, 1, 100, 230);
+    EXPECT_TRUE(ticksHave(drawn.picture, RGB(200, 0, 0)));
+    EXPECT_FALSE(ticksHave(drawn.picture, RGB(0, 0, 0)));
+    notice->SetLaneColour(0, 0, RGB(200, 0, 0), 0);
+    drawn = DrawScale(*scale.Get(), rect, -1, 1, 100, 230);
+    EXPECT_TRUE(ticksHave(drawn.picture, RGB(0, 0, 0)));
+
+    platform::ComPtr<ILaneDisplay> display;
+    ASSERT_EQ(S_OK, scale->QueryInterface(IID_ILaneDisplay, display.OutVoid()));
+    display->ShowLane(0);
+    drawn = DrawScale(*scale.Get(), rect, -1, 1, 100, 230);
+    EXPECT_GT(InkedBox(drawn.picture).left, InkedBox(drawn.picture).right); // nothing inked
+    EXPECT_TRUE(drawn.texts.empty());
+    display->ShowLane(-1);
+    drawn = DrawScale(*scale.Get(), rect, -1, 1, 100, 230);
+    EXPECT_FALSE(drawn.texts.empty());
+}
+
+} // namespace
