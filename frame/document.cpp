@@ -249,6 +249,7 @@ HRESULT CAFDocument::GetName(BSTR* name)
 
 HRESULT CAFDocument::Close()
 {
+    hostFrame_.Reset();
     ReleaseLinks();
     ClearTarget();
     return S_OK;
@@ -394,6 +395,14 @@ IUnknown* CAFDocument::GetSiteObject()
         }
     }
     return siteObject_;
+}
+
+IUnknown* CAFDocument::GetHostFrame()
+{
+    if (!hostFrame_ && documentSite_ && FAILED(documentSite_->GetHostFrame(hostFrame_.Out()))) {
+        hostFrame_.Reset();
+    }
+    return hostFrame_.Get();
 }
 
 // ---- ChartChildDocument

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace host {
 
@@ -282,6 +283,45 @@ HRESULT DataSource::GetValueEnum(DWORD, LONG record, LONG channel, IUnknown** ou
         return E_INVALIDARG;
     }
     return Give(platform::ComPtr<IEnumUnit>(new ChannelUnit(document_->ChannelUnit(channel))), out);
+}
+
+HRESULT DataSource::GetRawRange(DWORD, LONG channel, DWORD, double* lower, double* upper)
+{
+    if (!lower || !upper) {
+        return E_POINTER;
+    }
+    channel = Resolve(channel);
+    if (channel < 0 || channel >= document_->ChannelCount()) {
+        return E_INVALIDARG;
+    }
+    bool any = false;
+    for (int block = 0; block < document_->BlockCount(); ++block) {
+        for (const float sample : document_->Samples(block, channel)) {
+            if (!std::isfinite(sample)) {
+                continue;
+            }
+            *lower = any ? std::min(*lower, static_cast<double>(sample)) : sample;
+            *upper = any ? std::max(*upper, static_cast<double>(sample)) : sample;
+            any = true;
+        }
+    }
+    return any ? S_OK : S_FALSE;
+}
+
+HRESULT DataSource::GetChannelScaling(DWORD, LONG record, LONG channel, ChannelGain* scaling)
+{
+    if (!scaling) {
+        return E_POINTER;
+    }
+    if (!ValidRecord(record) && record != -2) {
+        return E_INVALIDARG;
+    }
+    channel = Resolve(channel);
+    if (channel < 0 || channel >= document_->ChannelCount()) {
+        return E_INVALIDARG;
+    }
+    *scaling = ChannelGain{1.0, 0.0};
+    return S_OK;
 }
 
 HRESULT DataSource::GetRecordTickPeriod(DWORD, LONG record, double* period)

@@ -60,6 +60,11 @@ public:
     HRESULT GetChannelObject(DWORD flags, LONG record, LONG channel, IUnknown** out) override;
     HRESULT GetProperty(DWORD reserved, WORD* value) override;
     HRESULT GetSampleCount(DWORD kind, LONG record, LONG* count) override;
+    // The limits of a recorded channel's samples over every block (they are kept in base units, unscaled);
+    // S_FALSE when it holds no finite sample.
+    HRESULT GetRawRange(DWORD reserved, LONG channel, DWORD kind, double* lower, double* upper) override;
+    // A recorded channel's scaling is {1, 0} in every record (record -2: any record).
+    HRESULT GetChannelScaling(DWORD kind, LONG record, LONG channel, ChannelGain* scaling) override;
     // IOnlineDataNotices
     HRESULT Subscribe(IOnlineDataSink* sink) override;
     HRESULT Unsubscribe(IOnlineDataSink* sink) override;
