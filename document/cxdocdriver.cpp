@@ -88,7 +88,7 @@ public:
     {
     }
     IUnknown* HostDocument() override { return hostDocument_; }
-    int ChannelCount() override { return hostDocument_ ? ExtLib::GetMaxPaneMetric(hostDocument_) : 16; }
+    int ChannelCount() override { return ExtLib::GetMaxPaneMetric(hostDocument_); }
     std::u16string ChannelName(int channel) override { return ChanCalc::HostChannelName(hostDocument_, channel); }
     bool ChannelUnit(int channel, std::int32_t block, CX::Dlg::SourceUnitRecord& unit) override
     {
