@@ -15,6 +15,8 @@
 #include "host/recording.h"
 #include "sdk/calcclass.h"
 #include "sdk/chartserver.h"
+#include "platform/gdi/image.h"
+#include "platform/ui/render.h"
 
 #include <algorithm>
 #include <cmath>
@@ -121,6 +123,7 @@ TEST_F(SettingsCommandTest, TheDialogListsTheRecordingsChannelWithItsUnitValueRa
 {
     CardiacDocument document;
     document.analysed.hostDocument->View().SetTimeScale(20.0);
+    document.server->SetView(0, 0, 20.0, 0); // the host draws the channel at the chart's scale
     const auto [low, high] = document.SampleRange();
     ASSERT_LT(low, -0.07); // the resting level, about -80 mV
     ASSERT_GT(high, 0.01); // the peaks
@@ -149,6 +152,23 @@ TEST_F(SettingsCommandTest, TheDialogListsTheRecordingsChannelWithItsUnitValueRa
         window->Lane(0)->Scale(1)->GetExtent(extent);
         EXPECT_NEAR(high * 1e3, extent[0], 1e-6);
         EXPECT_NEAR(low * 1e3, extent[1], 1e-6);
+        // From the resting level to the peaks, the trace spans its lane.
+        ui::pump();
+        const gdi::Image picture = ui::RenderWindow(window->GetHandle());
+        const COLORREF trace = document.previews->colours[0];
+        int top = picture.height;
+        int bottom = -1;
+        for (int y = 0; y < picture.height; ++y) {
+            for (int x = 0; x < picture.width; ++x) {
+                if (picture.at(x, y) == trace) {
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+            }
+        }
+        const RECT lane = window->Lane(0)->rect;
+        ASSERT_GE(bottom, top) << "no trace drawn";
+        EXPECT_GE(bottom - top + 1, (lane.bottom - lane.top) * 9 / 10) << top << ".." << bottom;
 
         ui::Click(GetDlgItem(dialog.GetHandle(), 9)); // Help
         Cancel(dialog);
