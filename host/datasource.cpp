@@ -1,6 +1,7 @@
 #include "host/datasource.h"
 #include "host/hostbitset.h"
 
+#include "host/channelcalchost.h"
 #include "host/host.h"
 #include "host/hoststring.h"
 #include "host/units.h"
@@ -647,8 +648,22 @@ HRESULT DataSource::GetChannelName(LONG channel, DWORD, BSTR* name)
     if (!name) {
         return E_POINTER;
     }
-    const bool recorded = channel >= 0 && channel < document_->ChannelCount();
-    *name = SysAllocString(recorded ? document_->ChannelName(channel).c_str() : u"");
+    if (channel >= 0 && channel < document_->ChannelCount()) {
+        *name = SysAllocString(document_->ChannelName(channel).c_str());
+        return S_OK;
+    }
+    const auto found = std::ranges::find_if(calcChannels_, [channel](const CalcChannel* c) {
+        return c->Channel() == channel && c->Calculation();
+    });
+    BSTR title = nullptr;
+    if (found != calcChannels_.end() && !naming_) {
+        naming_ = true;
+        if (FAILED((*found)->Calculation()->GetTitle(0, &title))) {
+            title = nullptr;
+        }
+        naming_ = false;
+    }
+    *name = title ? title : SysAllocString(u"");
     return S_OK;
 }
 

@@ -24,6 +24,7 @@
 namespace host {
 
 class Host;
+class CalcChannel;
 
 // {5D7C1E4F-2B8A-4F63-9D05-7A1C3E9B4F21}: answered by the host's own data source with the object itself.
 inline constexpr IID IID_HostDataSource{0x5D7C1E4F, 0x2B8A, 0x4F63, {0x9D, 0x05, 0x7A, 0x1C, 0x3E, 0x9B, 0x4F, 0x21}};
@@ -88,8 +89,12 @@ public:
     const std::optional<std::pair<LONG, std::pair<double, double>>>& SelectedChannel() const { return selectedChannel_; }
     // IChannelNaming: "ch" and the channel number plus 1, as the evaluator reads it.
     HRESULT GetChannelToken(LONG reserved, LONG channel, LONG kind, BSTR* token) override;
-    // IChannelNames: a recorded channel's name; empty for any other channel.
+    // IChannelNames: a recorded channel's name, the title of the calculation on a channel that holds one; empty
+    // for any other channel.
     HRESULT GetChannelName(LONG channel, DWORD flags, BSTR* name) override;
+    // The channels that hold channel calculations (not held: each withdraws itself as it goes).
+    void AddCalcChannel(CalcChannel* channel) { calcChannels_.push_back(channel); }
+    void WithdrawCalcChannel(CalcChannel* channel) { std::erase(calcChannels_, channel); }
 
     // The chart's calculation channels are numbered from this on, past any channel the source adds itself, and
     // evaluated from the texts the chart's channels hold.
@@ -168,6 +173,8 @@ private:
     std::pair<KVOPosition, KVOPosition> selection_{};
     std::optional<std::pair<LONG, std::pair<double, double>>> selectedChannel_;
     std::vector<std::pair<IID, platform::ComPtr<IUnknown>>> offered_;
+    std::vector<CalcChannel*> calcChannels_;
+    bool naming_ = false; // a calculation's title may name its source channel: no second title meanwhile
 };
 
 } // namespace host

@@ -6,6 +6,7 @@
 #include "../analysis/analysisfixture.h"
 #include "controls/errorprovider.h"
 #include "dialogs/detectorpages.h"
+#include "document/chancalc.h"
 #include "dialogs/previewpanes.h"
 #include "frame/classlist.h"
 #include "host/channelcalchost.h"
@@ -242,6 +243,10 @@ TEST_F(SettingsCommandTest, AChannelHoldingTheModulesChannelCalculationIsRefused
     const bool accepted = document.Run([&](SettingsDlg& dialog) {
         ASSERT_EQ(2, dialog.SourceCombo()->GetCount());
         EXPECT_EQ(u"Vm", dialog.SourceCombo()->TListBox::GetString(0));
+        // The host names the channel by its calculation's title, which names the source channel.
+        const std::u16string calculatedName = dialog.SourceCombo()->TListBox::GetString(1);
+        EXPECT_EQ(0u, calculatedName.rfind(u"Crestmetrics, ", 0));
+        EXPECT_EQ(calculatedName.size() - 6, calculatedName.rfind(u" of Vm"));
         Choose(dialog.GetHandle(), 1062, 1);
         EXPECT_TRUE(IsWindowVisible(dialog.SourceMark()->GetHandle()));
         EXPECT_EQ(u"Invalid Source Channel", std::u16string(dialog.SourceMark()->GetTitle().View()));
@@ -257,6 +262,13 @@ TEST_F(SettingsCommandTest, AChannelHoldingTheModulesChannelCalculationIsRefused
     });
     EXPECT_FALSE(accepted);
     EXPECT_EQ(sourceBefore, document.Settings().GetLong(SettingId::kSourceChannel));
+
+    // A calculation whose source is its own channel names it once, without naming itself again.
+    document.Settings().SetLong(SettingId::kSourceChannel, 1);
+    const std::u16string ownName = ChanCalc::HostChannelName(document.analysed.hostDocument->AsUnknown(), 1);
+    EXPECT_EQ(0u, ownName.rfind(u"Crestmetrics, ", 0));
+    EXPECT_EQ(std::u16string::npos, ownName.find(u" of ")) << std::string(ownName.begin(), ownName.end());
+    document.Settings().SetLong(SettingId::kSourceChannel, sourceBefore);
     calculated->RemoveCalculation();
     document.analysed.hostDocument->SetExtensionDocument(nullptr);
 }
