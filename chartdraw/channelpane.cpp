@@ -11,6 +11,7 @@
 #include <array>
 #include <cstring>
 #include <cmath>
+#include <limits>
 
 namespace ChartDraw {
 
@@ -148,6 +149,71 @@ HRESULT ChannelPane::OnScalingChanged(LONG lane, LONG, const double* pixelTransf
 }
 
 HRESULT ChannelPane::OnAutoScale(LONG lane) { return RequestAutoscale(lane); }
+
+HRESULT ChannelPane::GetDataRange(LONG lane, double* range, WORD* unscaled)
+{
+    double low = std::numeric_limits<double>::max();
+    double high = -std::numeric_limits<double>::max();
+    if (unscaled) {
+        *unscaled = 0xFFFF;
+    }
+    if (range) {
+        range[0] = low;
+        range[1] = high;
+    }
+    ChartBlockPosition start;
+    ChartBlockPosition end;
+    const HRESULT span = Owner() ? Owner()->VisibleTimeRange(&start, &end) : E_POINTER;
+    if (FAILED(span)) {
+        return span;
+    }
+    bool answered = false;
+    for (std::uint32_t at = 0; at < DrawerCount(); ++at) {
+        IChartRecordDrawer* drawer = DrawerAt(at);
+        if (unitChannel == 0 && unscaled) {
+            IKVOString* text = nullptr;
+            WORD flag = 0;
+            double scale[2]{1.0, 0.0};
+            if (drawer->GetUnitTextEx(lane, start.block, &text, &flag, nullptr, nullptr, scale) == S_OK &&
+                (scale[0] != 1.0 || scale[1] != 0.0)) {
+                *unscaled = 0;
+            }
+            if (text) {
+                text->Release();
+            }
+        }
+        double answer[2]{0.0, 0.0};
+        if (drawer->RequestData(kChartRequestDataRange, lane, reinterpret_cast<LONG_PTR>(&start),
+                                reinterpret_cast<LONG_PTR>(&end), reinterpret_cast<LONG_PTR>(answer), 0, 0) != S_OK) {
+            continue;
+        }
+        low = answered ? std::min(low, answer[0]) : answer[0];
+        high = answered ? std::max(high, answer[1]) : answer[1];
+        answered = true;
+    }
+    if (unitChannel != 0 && unscaled) {
+        *unscaled = 0;
+    }
+    if (range) {
+        range[0] = low;
+        range[1] = high;
+    }
+    return answered ? S_OK : S_FALSE;
+}
+
+double ChannelPane::ScaleValueAt(LONG coordinate) const
+{
+    if (!scale1_ || (flagsA & kLane1NoScaleRect)) {
+        return 0.0;
+    }
+    // The scale maps a value to pixels from its strip's top: pixel = (value + offset) * scale.
+    double transform[2]{0.0, 0.0};
+    RECT strip{};
+    if (FAILED(scale1_->GetPixelTransform(transform)) || transform[0] == 0.0 || FAILED(scale1_->GetFrameRect(&strip))) {
+        return 0.0;
+    }
+    return (coordinate - strip.top) / transform[0] - transform[1];
+}
 
 HRESULT ChannelPane::ScaleChanged(LONG lane, double scale, double offset)
 {
@@ -572,9 +638,23 @@ platform::ComPtr<IChartDataBlock> ChannelPane::SetVisibleIndices(LONG first, LON
 {
     visibleFirst_ = first;
     visibleLast_ = last;
+    return VisibleData(1);
+}
+
+platform::ComPtr<IChartDataBlock> ChannelPane::VisibleData(LONG lane) const
+{
     for (std::uint32_t at = 0; at < DrawerCount(); ++at) {
+        IChartRecordDrawer* drawer = DrawerAt(at);
+        // A drawer that does not tell its lane draws on lane 1.
+        LONG drawerLane = 1;
+        if (FAILED(drawer->GetLane(&drawerLane))) {
+            drawerLane = 1;
+        }
+        if ((drawerLane == 2) != (lane == 2)) {
+            continue;
+        }
         platform::ComPtr<IUnknown> data;
-        if (DrawerAt(at)->GetData(first, data.Out()) == S_OK && data) {
+        if (drawer->GetData(visibleFirst_, data.Out()) == S_OK && data) {
             if (auto block = QueryFor<IChartDataBlock>(data.Get(), IID_IChartDataBlock)) {
                 return block;
             }
@@ -583,18 +663,20 @@ platform::ComPtr<IChartDataBlock> ChannelPane::SetVisibleIndices(LONG first, LON
     return nullptr;
 }
 
-void ChannelPane::OfferAutoscaleRange(double minimum, double maximum)
+void ChannelPane::OfferAutoscaleRange(double minimum, double maximum, LONG lane)
 {
-    ScaleLaneRange(1, minimum, maximum);
-    if (!drag1_) {
+    const DWORD bit = lane == 2 ? 2u : 1u;
+    ScaleLaneRange(lane == 2 ? 2 : 1, minimum, maximum);
+    IScaleControl* drag = DragScale(lane == 2 ? 2 : 1);
+    if (!drag) {
         return;
     }
-    if (notice1_) {
+    if (notice1_ && lane != 2) {
         notice1_->SetDataRange(minimum, maximum);
     }
-    if (pendingRange & 1u) {
-        drag1_->SetRange(minimum, maximum);
-        pendingRange &= ~1u;
+    if (pendingRange & bit) {
+        drag->SetRange(minimum, maximum);
+        pendingRange &= ~bit;
     }
 }
 

@@ -17,6 +17,8 @@ HRESULT SiPrefix(LONG index, char16_t* letter, double* multiplier);
 struct ILaneScaleNotice : IUnknown {
     virtual HRESULT SetDataRange(double minimum, double maximum) = 0; // 3
     virtual HRESULT SetUnitChannel(LONG channel) = 0;                 // 4
+    // 5: the colour the scale marks its lane with; `on` all ones shows it, 0 hides it.
+    virtual HRESULT SetLaneColour(LONG reserved, WORD on, COLORREF colour, LONG reserved2) = 0;
 
 protected:
     ~ILaneScaleNotice() = default;
@@ -68,7 +70,9 @@ public:
     HRESULT OnEndDrag(LONG lane) override;
     HRESULT OnScalingChanged(LONG lane, LONG reserved, const double* pixelTransform) override;
     HRESULT OnAutoScale(LONG lane) override;
-    HRESULT OnReserved(LONG) override { return S_OK; }
+    // The drawers' value range of a lane over the view (the first answer, widened by the later ones); S_FALSE when
+    // no drawer answered. `unscaled` stays all ones unless a drawer shows its values through a scaling.
+    HRESULT GetDataRange(LONG lane, double* range, WORD* unscaled) override;
 
     // Every drawer is given the lane's rectangle; the scales get the strips beside it.
     HRESULT SetPlacement(DWORD identifier, const LONG pair[2], const RECT& rect) override;
@@ -120,15 +124,19 @@ public:
     bool Lane1UnitsFound() const { return flag2 != 0; }
     bool Lane2UnitsFound() const { return flag1 != 0; }
 
-    // The records the view shows (kLatestData: the newest); gives the data of the lane's channel, from the first
-    // drawer that has some, or null.
+    // The records the view shows (kLatestData: the newest); gives lane 1's visible data (VisibleData), or null.
     platform::ComPtr<IChartDataBlock> SetVisibleIndices(LONG first, LONG last);
     static constexpr LONG kLatestData = 0x7FFFFFFE;
     LONG FirstVisibleIndex() const { return visibleFirst_; }
     LONG LastVisibleIndex() const { return visibleLast_; }
-    // The visible data's value range for lane 1: scaled to the lane's prefix, given to the scale's range notice and,
-    // while lane 1 waits for an autoscale, to its drag scale (the wait ends).
-    void OfferAutoscaleRange(double minimum, double maximum);
+    // The data at the first visible record of the first drawer of lane 1 or 2 that has some, or null.
+    platform::ComPtr<IChartDataBlock> VisibleData(LONG lane) const;
+    // The visible data's value range for a lane: scaled to the lane's prefix, given to the lane-1 scale's range
+    // notice and, while the lane waits for an autoscale, to its drag scale (the wait ends).
+    void OfferAutoscaleRange(double minimum, double maximum, LONG lane = 1);
+
+    // The lane-1 scale's value at a coordinate for the current data block; 0 without a scale or with flags-A bit 28.
+    double ScaleValueAt(LONG coordinate) const;
 
     HRESULT SetLanePrefix(LONG lane, LONG index);
     // The range in base units, scaled to the lane's prefix; E_FAIL for an unordered range or a missing scale.

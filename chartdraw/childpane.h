@@ -5,6 +5,7 @@
 #include "chartdraw/drawer.h"
 #include "foundation/arrays.h"
 #include "platform/com/objidl.h"
+#include "sdk/charttimebase.h"
 
 #include <array>
 #include <memory>
@@ -38,6 +39,8 @@ public:
     // The time axis of the view; false without a time base.
     virtual bool GetTimeContext(TimeContext&) const { return false; }
     virtual double DeviceScale() const { return 1.0; }
+    // While the pane prints: the print device of its print word; null otherwise.
+    virtual HDC PrintDevice() const { return nullptr; }
     virtual IDrawerDataPane* DrawerServices() = 0;
     // Layer bitmaps are kept when the scroll-copy option is on and the pane is not in no-controls mode.
     virtual bool KeepsLayerBitmaps() const = 0;
@@ -80,6 +83,11 @@ public:
     virtual void RefreshObjects() {}
     // The host's title of the channel shown in lane `paneIndex`; false when there is no channel source.
     virtual bool ChannelTitle(LONG /*paneIndex*/, std::u16string& /*text*/) const { return false; }
+    // The recording's stretch the view shows; E_POINTER without a time base, S_FALSE when there is no data.
+    virtual HRESULT VisibleTimeRange(ChartBlockPosition* /*start*/, ChartBlockPosition* /*end*/) const
+    {
+        return E_POINTER;
+    }
 
 protected:
     ~ChildPaneOwner() = default;

@@ -333,6 +333,11 @@ void ZoomControlWin::EvCommandEnable(owl::TCommandEnabler& enabler)
 
 void ZoomControlWin::EvLButtonDown(owl::uint modKeys, const owl::TPoint& point)
 {
+    // Off and on again: any tip shown goes away.
+    if (GetTooltip()) {
+        EnableTooltip(false);
+        EnableTooltip(true);
+    }
     UxNoEraseGadgetWindow::EvLButtonDown(modKeys, point);
 }
 
@@ -340,6 +345,9 @@ void ZoomControlWin::EvLButtonUp(owl::uint modKeys, const owl::TPoint& point)
 {
     if (owner_ && owner_->Window()) {
         ::SetFocus(owner_->Window());
+    }
+    if (GetTooltip()) {
+        EnableTooltip(true);
     }
     UxNoEraseGadgetWindow::EvLButtonUp(modKeys, point);
 }

@@ -1,6 +1,7 @@
 #include "chartdraw/datapane.h"
 
 #include "chartdraw/controlwindows.h"
+#include "sdk/chartchannelsettings.h"
 
 #include "foundation/nicestep.h"
 #include "foundation/xkvo.h"
@@ -9,6 +10,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <map>
 
 namespace ChartDraw {
 
@@ -85,6 +87,141 @@ void DataPane::ForEachPane(const std::function<void(ChildPaneBase&)>& action)
     }
 }
 
+namespace {
+std::map<DWORD, HDC>& PrintDevices()
+{
+    static std::map<DWORD, HDC> devices;
+    return devices;
+}
+} // namespace
+
+DWORD PrintWordFor(HDC printDevice)
+{
+    if (!printDevice) {
+        return 0;
+    }
+    for (const auto& [word, device] : PrintDevices()) {
+        if (device == printDevice) {
+            return word;
+        }
+    }
+    const DWORD word = PrintDevices().empty() ? 1 : PrintDevices().rbegin()->first + 1;
+    PrintDevices()[word] = printDevice;
+    return word;
+}
+
+HDC PrintDeviceOf(DWORD printWord)
+{
+    const auto found = PrintDevices().find(printWord);
+    return found == PrintDevices().end() ? nullptr : found->second;
+}
+
+void ForgetPrintWord(DWORD printWord) { PrintDevices().erase(printWord); }
+
+void DataPane::BeginPrinting(DWORD printWord)
+{
+    printWord_ = printWord;
+    if (timeScale_) {
+        timeScale_->OnBeginPrint(printWord);
+    }
+}
+
+void DataPane::EndPrinting()
+{
+    printWord_ = 0;
+    if (timeScale_) {
+        timeScale_->OnEndPrint();
+    }
+}
+
+HDC DataPane::PrintDevice() const { return printWord_ ? PrintDeviceOf(printWord_) : nullptr; }
+
+void DataPane::DrawSweepCursor(HDC dc)
+{
+    const bool jump = JumpMode();
+    ForEachPane([&](ChildPaneBase& pane) { pane.Paint(dc, sweep_, jump); });
+}
+
+LONG DataPane::HitTestLane(POINT point) const
+{
+    const LONG m = Margin();
+    if (point.x < m || point.x >= width_ - m || point.y < 0 || point.y >= height_) {
+        return kNoLane;
+    }
+    if (timeScale_ && timeScale_->HitTest(point)) {
+        return -1;
+    }
+    for (std::size_t index = 0; index < channels_.size(); ++index) {
+        if (channels_[index]->HitTest(point)) {
+            return static_cast<LONG>(index);
+        }
+    }
+    return kNoLane;
+}
+
+void DataPane::SetAppearance(IUnknown* settings, IUnknown* displaySettings, LONG channel)
+{
+    if (settings) {
+        platform::ComPtr<IChartBackgroundColour> colours;
+        COLORREF colour = background_;
+        if (SUCCEEDED(settings->QueryInterface(IID_IChartBackgroundColour, colours.OutVoid())) && colours &&
+            SUCCEEDED(colours->GetBackgroundColour(&colour))) {
+            background_ = colour;
+        }
+    }
+    ForEachPane([&](ChildPaneBase& pane) { pane.ApplyChannelSettings(settings, displaySettings, channel); });
+    channelEntries_.resize(channels_.size(), 0);
+}
+
+HRESULT DataPane::GetLaneScale(LONG index, LONG, LONG lane, IUnknown** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (lanesRedirection_) {
+        return lanesRedirection_->GetLaneInformation(index, lane, out);
+    }
+    if (index < 0 || static_cast<std::size_t>(index) >= channels_.size() || (lane != 1 && lane != 2)) {
+        return E_INVALIDARG;
+    }
+    IScaleControl* scale = nullptr;
+    channels_[index]->GetScaleForLane(lane, &scale);
+    *out = scale;
+    return S_OK;
+}
+
+LONG DataPane::LaneOfChannel(LONG channel, DWORD) const
+{
+    return channel >= 0 && static_cast<std::size_t>(channel) < channels_.size() ? channel : -1;
+}
+
+HRESULT DataPane::GetChannelEntry(LONG channel, DWORD selector, LONG* out) const
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    const LONG index = LaneOfChannel(channel, selector);
+    if (index < 0 || static_cast<std::size_t>(index) >= channelEntries_.size()) {
+        return E_INVALIDARG;
+    }
+    *out = channelEntries_[index];
+    return S_OK;
+}
+
+HRESULT DataPane::SetLaneScale(COLORREF colour, LONG lane, bool on)
+{
+    if (channels_.empty() || (lane != 1 && lane != 2)) {
+        return E_FAIL;
+    }
+    IScaleControl* scale = channels_.front()->Scale(lane);
+    platform::ComPtr<ILaneScaleNotice> notice;
+    if (!scale || FAILED(scale->QueryInterface(IID_ILaneScaleNotice, notice.OutVoid())) || !notice) {
+        return E_FAIL;
+    }
+    return notice->SetLaneColour(0, on ? 0xFFFF : 0, colour, 0);
+}
+
 void DataPane::SetTimeBase(IChartTimeBase* timeBase)
 {
     blockOpen_ = false;
@@ -93,6 +230,10 @@ void DataPane::SetTimeBase(IChartTimeBase* timeBase)
     rightEdge_ = 0;
     if (timeBase_) {
         timeBase_->SetCompression(compression_.numerator, compression_.denominator);
+    }
+    // The time scale labels the time base's time.
+    if (timeScale_) {
+        timeScale_->SetDataSource(0, timeBase_.Get());
     }
     Broadcast([&](IInteractiveObject& object) { object.OnTimeBaseChanged(timeBase_.Get()); });
     Invalidate(0xFF000003u);
@@ -535,6 +676,34 @@ void DataPane::ScrollToPosition(const ChartBlockPosition& position, LONG placeme
     ScrollBy(old - rightEdge_);
 }
 
+void DataPane::SetLeftEdgeTime(const ChartBlockPosition& position)
+{
+    double pixel = 0;
+    if (!timeBase_ || timeBase_->PositionToPixel(position, &pixel) != S_OK) {
+        return;
+    }
+    const LONGLONG old = rightEdge_;
+    rightEdge_ = static_cast<LONGLONG>(Visible() + pixel);
+    ClampRightEdge();
+    UpdateScrollBar();
+    ScrollBy(old - rightEdge_);
+}
+
+HRESULT DataPane::GetLeftEdgeTime(ChartBlockPosition* position) const
+{
+    if (!position) {
+        return E_POINTER;
+    }
+    if (!timeBase_) {
+        return E_FAIL;
+    }
+    const HRESULT hr = timeBase_->PixelToPosition(std::max<LONGLONG>(rightEdge_ - Visible(), 0), position);
+    if (SUCCEEDED(hr)) {
+        position->tick = static_cast<std::int32_t>(position->tick);
+    }
+    return hr;
+}
+
 void DataPane::GoToNewest()
 {
     if (onGoToNewest) {
@@ -895,7 +1064,7 @@ void DataPane::PaintLayers(HDC dc, const RECT& paintRect)
         if (anyPending) {
             PaintSpan(dc, RECT{m, 0, width_ - m, height_}, left, right);
         }
-        ForEachPane([&](ChildPaneBase& pane) { pane.Paint(dc, sweep_, JumpMode()); });
+        DrawSweepCursor(dc);
     } else {
         PaintSpan(dc, paintRect, left, right);
     }
@@ -1034,7 +1203,7 @@ void DataPane::DrawLayer(int layer, bool whole, DWORD drawFlags, HDC dc, LONG la
     if (layer == 0) {
         if (dc && KeepsLayerBitmaps()) {
             if (lane == -1) {
-                ForEachPane([&](ChildPaneBase& pane) { pane.Paint(dc, sweep_, JumpMode()); });
+                DrawSweepCursor(dc);
             } else if (known) {
                 channels_[lane]->Paint(dc, sweep_, JumpMode());
             }

@@ -64,6 +64,11 @@ protected:
 // {4C7D2E85-B1A6-4F39-8E02-D5A9736C1B48}
 inline constexpr IID IID_IKVOChartLanes{0x4C7D2E85, 0xB1A6, 0x4F39, {0x8E, 0x02, 0xD5, 0xA9, 0x73, 0x6C, 0x1B, 0x48}};
 
+// A print device as a 32-bit print word (0 for none), kept until it is forgotten, and the device of a word.
+DWORD PrintWordFor(HDC printDevice);
+HDC PrintDeviceOf(DWORD printWord);
+void ForgetPrintWord(DWORD printWord);
+
 class DataPane : public ChildPaneOwner, public InteractiveObjectContainer {
 public:
     static constexpr DWORD kModeDetached = 1u << 18;
@@ -98,6 +103,30 @@ public:
     virtual LONG SecondMargin() const { return 1; }
     void SetLaneGeometry(const std::vector<LONG>& tops, const std::vector<LONG>& heights);
     void SetBackgroundColour(COLORREF colour) { background_ = colour; }
+    // Printing: the print word names the device (PrintWordFor); the time scale takes its font for it.
+    void BeginPrinting(DWORD printWord);
+    void EndPrinting();
+    DWORD PrintWord() const { return printWord_; }
+    HDC PrintDevice() const override;
+    COLORREF BackgroundColour() const { return background_; }
+    // The chart's appearance: the background colour from a settings object that has one, and the three values to
+    // the time scale and every lane's drawers; the per-channel entries follow the number of lanes.
+    void SetAppearance(IUnknown* settings, IUnknown* displaySettings, LONG channel);
+    // A lane's scale of kind 1 or 2 (one reference; null when the lane has none); E_INVALIDARG for another index
+    // or kind. Through the lanes redirection object while one is set.
+    HRESULT GetLaneScale(LONG index, LONG value, LONG lane, IUnknown** out);
+    // The entry of the lane that the channel policy finds for (channel, selector); E_INVALIDARG when none.
+    HRESULT GetChannelEntry(LONG channel, DWORD selector, LONG* out) const;
+    // The channel policy: the lane of a channel, -1 when no lane shows it (lane i shows channel i).
+    virtual LONG LaneOfChannel(LONG channel, DWORD selector) const;
+    // Every pane draws the sweep cursor from its layer bitmaps (shown in jump mode).
+    void DrawSweepCursor(HDC dc);
+    // -1 over the time scale, the index of the lane under the point, else kNoLane (also outside the data area).
+    LONG HitTestLane(POINT point) const;
+    static constexpr LONG kNoLane = static_cast<LONG>(0x80000000u);
+    // The first lane's scale of kind 1 or 2 takes a colour (on or off) through its notice interface; E_FAIL
+    // without lanes, for another kind, or when the scale or its notice interface is missing.
+    HRESULT SetLaneScale(COLORREF colour, LONG lane, bool on);
     // Bit 23: no controls (black background shown as white to the drawers); bit 18: detached from the sink.
     DWORD modeFlags = 0x80000000u;
     DWORD paneFlags = 0xC0000000u;
@@ -124,6 +153,10 @@ public:
     void UpdateScrollBar();
     void ClampRightEdge();
     void ScrollToPosition(const ChartBlockPosition& position, LONG placement);
+    // Puts a recording position at the view's left edge (within the recording) and moves the view there.
+    void SetLeftEdgeTime(const ChartBlockPosition& position);
+    // The recording position at the view's left edge, its tick as a 32-bit time; E_FAIL without a time base.
+    HRESULT GetLeftEdgeTime(ChartBlockPosition* position) const;
     void GoToNewest();
     void Invalidate(DWORD flags);
     bool ThumbTracking() const { return thumbTracking_; }
@@ -221,6 +254,10 @@ public:
     // layer 0 only paints the lanes from their bitmaps onto the given DC.
     void DrawLayer(int layer, bool whole, DWORD drawFlags, HDC dc, LONG lane, bool mark);
     HRESULT GetVisibleTimeRange(ChartBlockPosition* start, ChartBlockPosition* end) const;
+    HRESULT VisibleTimeRange(ChartBlockPosition* start, ChartBlockPosition* end) const override
+    {
+        return GetVisibleTimeRange(start, end);
+    }
     // The pane's stream: version 2, then every channel pane's state. A newer version throws XKVO 0xA0048205.
     HRESULT Load(IStream* stream);
     HRESULT Save(IStream* stream);
@@ -356,6 +393,9 @@ private:
         DataPane& pane_;
     };
 
+    // A lane's autoscale range from a data block's range of the visible record; false without values.
+    static bool OfferBlockRange(ChannelPane& pane, IChartDataBlock* block, LONG index, const LONG selector[2],
+                                LONG lane);
     void StoreCompression(const KVORationalImp& compression);
     void ApplyCompression(const KVORationalImp& compression, const ChartBlockPosition* position);
     void SendViewNotice(const ViewCallback& first, const ViewCallback& second);
@@ -404,6 +444,7 @@ private:
     std::unique_ptr<ScrollBar> horizontalBar_;
     std::unique_ptr<PaneScrollBar> barAdapter_;
     std::unique_ptr<ZoomControl> zoom_;
+    std::vector<LONG> channelEntries_;
 };
 
 } // namespace ChartDraw

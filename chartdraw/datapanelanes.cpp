@@ -36,12 +36,12 @@ void DataPane::SyncVisibleRange()
     for (std::size_t index = 0; index < channels_.size(); ++index) {
         ChannelPane* pane = channels_[index];
         // While live a lane follows the newest data, unless it waits to scale to what is visible.
-        if (!known || (live_ && ((modeFlags & kModeLatestWhileLive) || !(pane->pendingRange & 1u)))) {
+        if (!known || (live_ && ((modeFlags & kModeLatestWhileLive) || !(pane->pendingRange & 3u)))) {
             pane->SetVisibleIndices(latest, latest);
             continue;
         }
         const platform::ComPtr<IChartDataBlock> block = pane->SetVisibleIndices(left.block, right.block);
-        if (block) {
+        if (block || (pane->pendingRange & 2u)) {
             ApplyPendingAutoscale(block.Get(), left.block, static_cast<LONG>(index));
         }
     }
@@ -49,20 +49,29 @@ void DataPane::SyncVisibleRange()
 
 bool DataPane::ApplyPendingAutoscale(IChartDataBlock* block, LONG index, LONG channel)
 {
-    if (!block || channel < 0 || static_cast<std::size_t>(channel) >= channels_.size()) {
+    if (channel < 0 || static_cast<std::size_t>(channel) >= channels_.size()) {
         return false;
     }
     ChannelPane* pane = channels_[channel];
+    // Lane 2 (overlaid traces) waits on the data of its own drawers.
+    if (pane->pendingRange & 2u) {
+        const platform::ComPtr<IChartDataBlock> second = pane->VisibleData(2);
+        OfferBlockRange(*pane, second.Get(), index, pane->lane2Selector, 2);
+    }
+    return block && OfferBlockRange(*pane, block, index, pane->lane1Selector, 1);
+}
+
+bool DataPane::OfferBlockRange(ChannelPane& pane, IChartDataBlock* block, LONG index, const LONG selector[2], LONG lane)
+{
     ChartValueRange range;
-    if (FAILED(block->GetValueRange(static_cast<DWORD>(pane->lane1Selector[1]) | 0x2000u, index,
-                                    pane->lane1Selector[0], &range)) ||
+    if (!block || FAILED(block->GetValueRange(static_cast<DWORD>(selector[1]) | 0x2000u, index, selector[0], &range)) ||
         range.minimum > range.maximum) {
         return false;
     }
     const double low = (range.minimum + range.offset) * range.scale;
     const double high = (range.maximum + range.offset) * range.scale;
     if (low != high) {
-        pane->OfferAutoscaleRange(std::min(low, high), std::max(low, high));
+        pane.OfferAutoscaleRange(std::min(low, high), std::max(low, high), lane);
     }
     return true;
 }

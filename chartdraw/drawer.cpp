@@ -112,7 +112,7 @@ HRESULT DrawerBase::OnSamplingStop(LONG, LONG)
 
 HRESULT DrawerBase::Notify17(LONG) { return S_OK; }
 HRESULT DrawerBase::Notify18(LONG, LONG) { return S_OK; }
-HRESULT DrawerBase::RequestData(DWORD, LONG, LONG, LONG, LONG, LONG, LONG) { return S_FALSE; }
+HRESULT DrawerBase::RequestData(DWORD, LONG, LONG_PTR, LONG_PTR, LONG_PTR, LONG_PTR, LONG_PTR) { return S_FALSE; }
 HRESULT DrawerBase::GetLane(LONG*) { return E_NOTIMPL; }
 HRESULT DrawerBase::DropCachedData(LONG) { return E_NOTIMPL; }
 

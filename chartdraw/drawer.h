@@ -78,7 +78,8 @@ struct IChartRecordDrawer : IUnknown {
     virtual HRESULT OnSamplingStop(LONG r0, LONG r1) = 0;                                         // 16
     virtual HRESULT Notify17(LONG reserved) = 0;                                                  // 17
     virtual HRESULT Notify18(LONG r0, LONG r1) = 0;                                               // 18
-    virtual HRESULT RequestData(DWORD flags, LONG lane, LONG a, LONG b, LONG c, LONG d, LONG e) = 0; // 19
+    // 19: the arguments are pointer-sized: a request may pass the addresses of what it asks for and of its answer.
+    virtual HRESULT RequestData(DWORD flags, LONG lane, LONG_PTR a, LONG_PTR b, LONG_PTR c, LONG_PTR d, LONG_PTR e) = 0;
     virtual HRESULT GetLane(LONG* lane) = 0;                                                      // 20
     virtual HRESULT DropCachedData(LONG reserved) = 0;                                            // 21
     virtual HRESULT GetEffectiveChannel(LONG pair[2]) = 0;                                        // 22
@@ -156,7 +157,7 @@ public:
     HRESULT OnSamplingStop(LONG r0, LONG r1) override;
     HRESULT Notify17(LONG reserved) override;
     HRESULT Notify18(LONG r0, LONG r1) override;
-    HRESULT RequestData(DWORD flags, LONG lane, LONG a, LONG b, LONG c, LONG d, LONG e) override;
+    HRESULT RequestData(DWORD flags, LONG lane, LONG_PTR a, LONG_PTR b, LONG_PTR c, LONG_PTR d, LONG_PTR e) override;
     HRESULT GetLane(LONG* lane) override;
     HRESULT DropCachedData(LONG reserved) override;
     HRESULT GetEffectiveChannel(LONG pair[2]) override;

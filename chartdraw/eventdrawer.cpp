@@ -41,7 +41,7 @@ HRESULT EventDrawer::GetData(LONG, IUnknown** data)
     return S_FALSE;
 }
 
-HRESULT EventDrawer::RequestData(DWORD, LONG, LONG, LONG, LONG, LONG, LONG) { return S_FALSE; }
+HRESULT EventDrawer::RequestData(DWORD, LONG, LONG_PTR, LONG_PTR, LONG_PTR, LONG_PTR, LONG_PTR) { return S_FALSE; }
 HRESULT EventDrawer::OnScaleChanged(LONG, LONG, const double*, IUnknown*) { return S_OK; }
 
 HRESULT EventDrawer::OnNewBlock(DWORD)

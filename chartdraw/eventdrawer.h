@@ -19,7 +19,7 @@ public:
     HRESULT GetCapabilities(LONG reserved, DWORD* flags, LONG* left, LONG* right, LONG argument) override;
     HRESULT GetUnitText(LONG lane, LONG record, IKVOString** text, WORD* flag) override;
     HRESULT GetData(LONG record, IUnknown** data) override;
-    HRESULT RequestData(DWORD flags, LONG lane, LONG a, LONG b, LONG c, LONG d, LONG e) override;
+    HRESULT RequestData(DWORD flags, LONG lane, LONG_PTR a, LONG_PTR b, LONG_PTR c, LONG_PTR d, LONG_PTR e) override;
     HRESULT OnScaleChanged(LONG lane, LONG reserved, const double scale[2], IUnknown* source) override;
     HRESULT OnNewBlock(DWORD argument) override;
     HRESULT OnSamplingStart(DWORD argument, LONG flag) override;

@@ -343,7 +343,7 @@ void GraticuleDrawer::DrawRows(HDC dc, LONG fromX, LONG toX, bool major)
     SelectObject(memory, previous);
 }
 
-bool GraticuleDrawer::DrawColumns(HDC dc, LONG fromX, LONG toX, LONG originX, double first, double step)
+bool GraticuleDrawer::DrawColumns(HDC dc, LONG fromX, LONG toX, LONG originX, double first, double step, bool)
 {
     HBITMAP stencil = columnStencilChoice_ ? stencils_[0] : stencils_[2];
     if (!stencil || !(step > 0)) {
@@ -475,7 +475,7 @@ HRESULT GraticuleDrawer::Draw(owl::TDC& target, LONGLONG from, LONGLONG to, LONG
                 if (start < x) {
                     start += std::floor((x - start) / step + 0.5) * step;
                 }
-                DrawColumns(dc, x, right, 0, start, step);
+                DrawColumns(dc, x, right, 0, start, step, major);
             }
             SelectObject(dc, previous);
             DeleteObject(brush);
@@ -494,7 +494,14 @@ HRESULT GraticuleDrawer::Draw(owl::TDC& target, LONGLONG from, LONGLONG to, LONG
     if (offset < 0) {
         const LONG startX = x - static_cast<LONG>(offset);
         if (startX >= clip.left && startX < right) {
-            HPEN pen = CreatePen(PS_SOLID, 2, markColour_);
+            // On paper the mark is black and as wide as 0.4 mm.
+            DWORD printWord = 0;
+            double perMm = 0;
+            if (services && SUCCEEDED(services->GetPrintWord(0, &printWord)) && printWord) {
+                services->GetPixelsPerMmX(0, 0, &perMm);
+            }
+            HPEN pen = printWord ? CreatePen(PS_SOLID, std::max(1, static_cast<int>(std::trunc(perMm * 0.4 + 0.5))), 0)
+                                 : CreatePen(PS_SOLID, 2, markColour_);
             HGDIOBJ previous = SelectObject(dc, pen);
             MoveToEx(dc, startX, 0, nullptr);
             LineTo(dc, startX, height - 2);
@@ -537,20 +544,22 @@ HRESULT MetafileGraticuleDrawer::Clone(DWORD, IChartRecordDrawer** copy)
     return CloneAs(*this, copy);
 }
 
-HPEN MetafileGraticuleDrawer::GridPen(bool major) const
+HPEN MetafileGraticuleDrawer::GridPen(HDC dc, bool major) const
 {
     double perMm = 3.7795276158179276;
     if (IDrawerDataPane* services = Services()) {
         services->GetPixelsPerMmX(0, 0, &perMm);
     }
     const DWORD width = static_cast<DWORD>(std::trunc((major ? 0.3 : 0.2) * perMm + 0.5));
-    const LOGBRUSH brush{BS_SOLID, gridColour_, 0};
+    // The device may not show every colour: the pen takes the nearest one it has.
+    const COLORREF nearest = GetNearestColor(dc, gridColour_);
+    const LOGBRUSH brush{BS_SOLID, nearest == CLR_INVALID ? gridColour_ : nearest, 0};
     return ExtCreatePen(PS_GEOMETRIC | PS_DOT, std::max<DWORD>(width, 1), &brush, 0, nullptr);
 }
 
 void MetafileGraticuleDrawer::DrawRows(HDC dc, LONG fromX, LONG toX, bool major)
 {
-    HPEN pen = GridPen(major);
+    HPEN pen = GridPen(dc, major);
     HGDIOBJ previous = SelectObject(dc, pen);
     for (const auto& [row, kind] : DivisionRows()) {
         if ((kind == 2) == major && row >= 0) {
@@ -562,12 +571,13 @@ void MetafileGraticuleDrawer::DrawRows(HDC dc, LONG fromX, LONG toX, bool major)
     DeleteObject(pen);
 }
 
-bool MetafileGraticuleDrawer::DrawColumns(HDC dc, LONG fromX, LONG toX, LONG originX, double first, double step)
+bool MetafileGraticuleDrawer::DrawColumns(HDC dc, LONG fromX, LONG toX, LONG originX, double first, double step,
+                                          bool major)
 {
     if (!(step > 0)) {
         return false;
     }
-    HPEN pen = GridPen(false);
+    HPEN pen = GridPen(dc, major);
     HGDIOBJ previous = SelectObject(dc, pen);
     const bool drawn = ForEachColumn(fromX, toX, originX, first, step, [&](LONG x) {
         MoveToEx(dc, x, 0, nullptr);

@@ -79,7 +79,7 @@ protected:
     virtual void RebuildStencils();
     virtual void DrawRows(HDC dc, LONG fromX, LONG toX, bool major);
     // Vertical lines at floor(first + k * step + 0.5) - originX inside [fromX, toX); true when any was drawn.
-    virtual bool DrawColumns(HDC dc, LONG fromX, LONG toX, LONG originX, double first, double step);
+    virtual bool DrawColumns(HDC dc, LONG fromX, LONG toX, LONG originX, double first, double step, bool major);
 
     void PaintStencilRows();
     HDC StencilDc() const;
@@ -124,10 +124,10 @@ public:
 protected:
     void RebuildStencils() override {}
     void DrawRows(HDC dc, LONG fromX, LONG toX, bool major) override;
-    bool DrawColumns(HDC dc, LONG fromX, LONG toX, LONG originX, double first, double step) override;
+    bool DrawColumns(HDC dc, LONG fromX, LONG toX, LONG originX, double first, double step, bool major) override;
 
 private:
-    HPEN GridPen(bool major) const;
+    HPEN GridPen(HDC dc, bool major) const;
 };
 
 } // namespace ChartDraw

@@ -8,6 +8,12 @@ HRESULT InteractiveObjectContainer::AddInteractiveObject(IInteractiveObject* obj
         return E_POINTER;
     }
     objects_[key] = platform::ComPtr<IInteractiveObject>(object);
+    platform::ComPtr<IInteractiveObjectEx> second;
+    if (SUCCEEDED(object->QueryInterface(IID_IInteractiveObjectEx, second.OutVoid())) && second) {
+        seconds_[key] = std::move(second);
+    } else {
+        seconds_.erase(key);
+    }
     return S_OK;
 }
 

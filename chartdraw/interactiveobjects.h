@@ -44,6 +44,16 @@ protected:
 // {B2E4A917-3C58-4F06-9D1A-6E70C3F285B4}
 inline constexpr IID IID_IInteractiveObject{0xB2E4A917, 0x3C58, 0x4F06, {0x9D, 0x1A, 0x6E, 0x70, 0xC3, 0xF2, 0x85, 0xB4}};
 
+// The second face of an interactive object. The pane keeps it, under the object's key, for the objects that have
+// one; it adds nothing to the broadcasts.
+struct IInteractiveObjectEx : IUnknown {
+protected:
+    ~IInteractiveObjectEx() = default;
+};
+// {6A3C9E14-D258-4B71-8F0E-2C9B47A1D563}
+inline constexpr IID IID_IInteractiveObjectEx{
+    0x6A3C9E14, 0xD258, 0x4B71, {0x8F, 0x0E, 0x2C, 0x9B, 0x47, 0xA1, 0xD5, 0x63}};
+
 // The pane's objects by key; each entry holds one reference. Broadcasts walk the keys in order and call every
 // object, whatever the earlier ones answered.
 class InteractiveObjectContainer {
@@ -53,7 +63,17 @@ public:
     // Adds, then drops the caller's reference.
     HRESULT AddInteractiveObjectAndRelease(IInteractiveObject* object, LONG key);
     std::size_t ObjectCount() const { return objects_.size(); }
-    void RemoveAllObjects() { objects_.clear(); }
+    void RemoveAllObjects()
+    {
+        seconds_.clear();
+        objects_.clear();
+    }
+    // The second face of the object under a key (not referenced), or null.
+    IInteractiveObjectEx* SecondInterface(LONG key) const
+    {
+        const auto found = seconds_.find(key);
+        return found == seconds_.end() ? nullptr : found->second.Get();
+    }
 
     // Calls one operation of every object in key order.
     template <class Call>
@@ -84,6 +104,8 @@ protected:
 
 private:
     std::map<LONG, platform::ComPtr<IInteractiveObject>> objects_;
+    // The same keys, for the objects that answer IID_IInteractiveObjectEx; one reference each.
+    std::map<LONG, platform::ComPtr<IInteractiveObjectEx>> seconds_;
 };
 
 } // namespace ChartDraw

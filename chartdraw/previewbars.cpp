@@ -45,6 +45,23 @@ void Prepare(owl::TGadgetWindow& window)
 FixedGadgetWindow::FixedGadgetWindow(owl::TWindow* parent, owl::TFont* font)
     : TGadgetWindow(parent, Horizontal, font)
 {
+    WantTooltip = true; // the buttons' texts show as tooltips
+}
+
+void PreviewBar::EvLButtonDown(owl::uint modKeys, const owl::TPoint& point)
+{
+    if (GetTooltip()) {
+        EnableTooltip(false);
+    }
+    FixedGadgetWindow::EvLButtonDown(modKeys, point);
+}
+
+void PreviewBar::EvLButtonUp(owl::uint modKeys, const owl::TPoint& point)
+{
+    if (GetTooltip()) {
+        EnableTooltip(true);
+    }
+    FixedGadgetWindow::EvLButtonUp(modKeys, point);
 }
 
 // ---------------------------------------------------------------------------------------------------------------

@@ -40,6 +40,9 @@ public:
         FixedGadgetWindow::GetDesiredSize(desired);
         size = SIZE{desired.cx, desired.cy};
     }
+    // The tooltip is off while the left button is down.
+    void EvLButtonDown(owl::uint modKeys, const owl::TPoint& point) override;
+    void EvLButtonUp(owl::uint modKeys, const owl::TPoint& point) override;
 };
 
 class PreviewControlWin : public PreviewBar {

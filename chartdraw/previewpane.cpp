@@ -515,10 +515,7 @@ void PreviewPaneBase::SetTimeCompression(double ratio, LONGLONG tick, LONG block
         return;
     }
     window_->SetCompression(KVORationalImp::FromDouble(ratio), nullptr, false);
-    double pixel = 0;
-    if (window_->TimeBase() && window_->TimeBase()->PositionToPixel(ChartBlockPosition{tick, block}, &pixel) == S_OK) {
-        window_->SetRightEdge(static_cast<LONGLONG>(pixel) + window_->Visible());
-    }
+    window_->SetLeftEdgeTime(ChartBlockPosition{tick, block});
 }
 
 void PreviewPaneBase::SetVerticalRange(bool laneTwo, std::optional<std::array<double, 2>> range)

@@ -1,6 +1,7 @@
 #include "chartdraw/timescale.h"
 
 #include "controls/gadgetwindows.h"
+#include "foundation/dialogfont.h"
 #include "foundation/xkvo.h"
 #include "platform/owl/gdiobject.h"
 
@@ -220,13 +221,23 @@ HFONT TimeScale::Font() const { return font_ ? static_cast<HFONT>(*font_) : null
 
 void TimeScale::RefreshFont()
 {
-    font_.reset(KVOControls::NewGadgetFont());
+    // While the pane prints, a 10-point font for its print device, measured there; else the gadget font.
+    HDC printer = Owner() ? Owner()->PrintDevice() : nullptr;
+    HFONT printFont = nullptr;
+    if (printer && KVO::CreateDialogFontPt(printer, &printFont, 10, 0) && printFont) {
+        font_ = std::make_unique<owl::TFont>(printFont, owl::AutoDelete);
+    } else {
+        printer = nullptr;
+        font_.reset(KVOControls::NewGadgetFont());
+    }
     const double s = Owner() ? Owner()->DeviceScale() : 1.0;
-    HDC screen = GetDC(nullptr);
-    HGDIOBJ previous = SelectObject(screen, Font());
-    const SIZE probe = TextSize(screen, kProbeText);
-    SelectObject(screen, previous);
-    ReleaseDC(nullptr, screen);
+    HDC measure = printer ? printer : GetDC(nullptr);
+    HGDIOBJ previous = SelectObject(measure, Font());
+    const SIZE probe = TextSize(measure, kProbeText);
+    SelectObject(measure, previous);
+    if (!printer) {
+        ReleaseDC(nullptr, measure);
+    }
     labelHeight_ = static_cast<int>(5 * s + probe.cy);
     labelWidth_ = 0;
 }

@@ -60,6 +60,10 @@ PolyLineTraceDrawer::PolyLineTraceDrawer(const PolyLineTraceDrawer& other)
 HRESULT PolyLineTraceDrawer::SetDataSource(LONG reserved, IUnknown* source)
 {
     DrawerBase::SetDataSource(reserved, source);
+    sweep_.Reset();
+    if (source) {
+        source->QueryInterface(IID_IChartSweep, sweep_.OutVoid());
+    }
     block_.Reset();
     baseTick_ = 0;
     return S_OK;
@@ -120,7 +124,7 @@ HRESULT PolyLineTraceDrawer::Draw(owl::TDC& dc, LONGLONG from, LONGLONG to, LONG
         block_.Reset();
     }
     int saved = 0;
-    if (block_) {
+    if (block_ && !sweep_) {
         // Incremental drawing: continue the cached block when the stretch starts where it stopped.
         double start = 0;
         block_->GetStart(&start);
@@ -152,13 +156,30 @@ HRESULT PolyLineTraceDrawer::Draw(owl::TDC& dc, LONGLONG from, LONGLONG to, LONG
         saved = SaveDC(dc);
         IntersectClipRect(dc, std::max<LONG>(clip.left, x), clip.top, clip.right, clip.bottom);
     }
-    if (!block_ && DataServer() && channel >= 0) {
+    LONG wrap = -1;
+    if (sweep_) {
+        platform::ComPtr<IChartSweepState> state;
+        if (SUCCEEDED(sweep_->GetSweepState(state.Out())) && state) {
+            state->GetWrapPosition(&wrap);
+        }
+    }
+    if ((!block_ || wrap >= 0) && DataServer() && channel >= 0) {
+        block_.Reset();
         const DWORD request = (RequestFlags() & 0x7DFFFFFFu) | 0x02000000u;
         DataServer()->NewPointSource(request, channel, from, to, record, -1, 0x7FFFFFFF, yScale_, yOffset_, style_,
                                      block_.Out());
     }
+    LONG state = 0;
+    if (block_ && sweep_ && SUCCEEDED(sweep_->GetState(&state)) && state == 3 && !DrawWhilePaused()) {
+        // Paused: nothing is drawn and the block is kept for when the sweep goes on.
+        if (saved) {
+            RestoreDC(dc, saved);
+        }
+        return S_OK;
+    }
     if (block_) {
-        lastX_ = x + DrawPoints(dc, Positions(clip, x), x, flags & kDrawColourModeMask, colour_);
+        lastX_ = sweep_ ? DrawSweepParts(dc, x, clip, flags & kDrawColourModeMask)
+                        : x + DrawPoints(dc, Positions(clip, x), x, flags & kDrawColourModeMask, colour_);
     }
     if (!(flags & kDrawKeepCached)) {
         block_.Reset();
@@ -167,6 +188,27 @@ HRESULT PolyLineTraceDrawer::Draw(owl::TDC& dc, LONGLONG from, LONGLONG to, LONG
         RestoreDC(dc, saved);
     }
     return S_OK;
+}
+
+LONG PolyLineTraceDrawer::DrawSweepParts(HDC dc, LONG x, const RECT& clip, DWORD colourMode)
+{
+    while (x < clip.right) {
+        double firstTick = 0;
+        LONG originX = 0;
+        LONG end = x;
+        if (FAILED(sweep_->GetSweepOrigin(x, &firstTick, &originX)) || FAILED(sweep_->GetPartEnd(x, &end)) ||
+            end <= x) {
+            break;
+        }
+        block_->SetOrigin(firstTick, originX);
+        const LONG count = std::min(end, clip.right) - x;
+        const LONG consumed = DrawPoints(dc, count, x, colourMode, colour_);
+        if (consumed < count) {
+            return x + consumed; // the data ends inside the part
+        }
+        x += count;
+    }
+    return x;
 }
 
 LONG PolyLineTraceDrawer::DrawPoints(HDC dc, LONG count, LONG x, DWORD, COLORREF)
@@ -243,7 +285,8 @@ HRESULT PolyLineTraceDrawer::OnSamplingStop(LONG r0, LONG r1)
     return S_OK;
 }
 
-HRESULT PolyLineTraceDrawer::RequestData(DWORD flags, LONG lane, LONG a, LONG b, LONG c, LONG d, LONG e)
+HRESULT PolyLineTraceDrawer::RequestData(DWORD flags, LONG lane, LONG_PTR a, LONG_PTR b, LONG_PTR c, LONG_PTR d,
+                                         LONG_PTR e)
 {
     if (lane != lane_ || !DataServer()) {
         return S_FALSE;
@@ -365,7 +408,7 @@ HRESULT NullTraceDrawer::GetUnitText(LONG, LONG, IKVOString** text, WORD*)
     return S_FALSE;
 }
 
-HRESULT NullTraceDrawer::RequestData(DWORD, LONG, LONG, LONG, LONG, LONG, LONG) { return S_FALSE; }
+HRESULT NullTraceDrawer::RequestData(DWORD, LONG, LONG_PTR, LONG_PTR, LONG_PTR, LONG_PTR, LONG_PTR) { return S_FALSE; }
 
 LONG NullTraceDrawer::DrawPoints(HDC, LONG count, LONG x, DWORD, COLORREF)
 {

@@ -23,7 +23,7 @@ public:
                  DWORD flags, const TimeDivisions* divisions, LONG word) override;
     HRESULT GetLatestTick(LONG r0, LONG r1, LONGLONG start, LONGLONG count, LONGLONG* tick) override;
     HRESULT OnSamplingStop(LONG r0, LONG r1) override;
-    HRESULT RequestData(DWORD flags, LONG lane, LONG a, LONG b, LONG c, LONG d, LONG e) override;
+    HRESULT RequestData(DWORD flags, LONG lane, LONG_PTR a, LONG_PTR b, LONG_PTR c, LONG_PTR d, LONG_PTR e) override;
     HRESULT GetLane(LONG* lane) override;
     HRESULT DropCachedData(LONG reserved) override;
     // Style, colour and pen width from the channel's settings (`IChartChannelSettings`), for channel -1 or the
@@ -33,6 +33,9 @@ public:
 
     // Draws `count` positions from x on; returns the positions consumed.
     virtual LONG DrawPoints(HDC dc, LONG count, LONG x, DWORD colourMode, COLORREF colour);
+    // Whether a paused sweep display still draws the trace.
+    virtual bool DrawWhilePaused() const { return false; }
+    IChartSweep* Sweep() const { return sweep_.Get(); }
 
     COLORREF Colour() const { return colour_; }
     DWORD Style() const { return style_; }
@@ -44,11 +47,18 @@ public:
     // The counts handed to PolyPolyline: every polyline is one segment of two points.
     static const std::array<DWORD, kChartPointBatch / 2>& SegmentCounts();
 
+private:
+    // Sweep mode: each part of the stretch (the newest sweep left of the wrap, the older one right of it) is drawn
+    // where the sweep display places it; returns the x after the last point.
+    LONG DrawSweepParts(HDC dc, LONG x, const RECT& clip, DWORD colourMode);
+
 protected:
     LONGLONG baseTick_ = 0;
     double yScale_ = 1.0;
     double yOffset_ = 0.0;
     platform::ComPtr<IChartPointSource> block_;
+    // Present only for data sources that draw in sweep mode.
+    platform::ComPtr<IChartSweep> sweep_;
     DWORD style_;
     COLORREF colour_;
     LONG lane_;
@@ -92,7 +102,7 @@ public:
     HRESULT GetCapabilities(LONG reserved, DWORD* flags, LONG* left, LONG* right, LONG argument) override;
     HRESULT GetLatestTick(LONG r0, LONG r1, LONGLONG start, LONGLONG count, LONGLONG* tick) override;
     HRESULT GetUnitText(LONG lane, LONG record, IKVOString** text, WORD* flag) override;
-    HRESULT RequestData(DWORD flags, LONG lane, LONG a, LONG b, LONG c, LONG d, LONG e) override;
+    HRESULT RequestData(DWORD flags, LONG lane, LONG_PTR a, LONG_PTR b, LONG_PTR c, LONG_PTR d, LONG_PTR e) override;
     LONG DrawPoints(HDC dc, LONG count, LONG x, DWORD colourMode, COLORREF colour) override;
 
 private:

@@ -374,6 +374,9 @@ void UxSizableButtonGadget::Paint(owl::TDC& dc)
     if (theme) {
         PaintThemedBackground(memory);
     } else {
+        // The plain face replaces what was there: a window that does not erase would keep an older text under it.
+        const RECT face{b.left, b.top, b.right, b.bottom};
+        ::FillRect(memory, &face, GetSysColorBrush(COLOR_BTNFACE));
         PaintBorder(memory);
     }
     owl::TRect textRect;

@@ -86,7 +86,7 @@ UxBorderlessGadgetWindow::UxBorderlessGadgetWindow(owl::TWindow* parent, TTileDi
 void UxBorderlessGadgetWindow::SetupWindow()
 {
     TGadgetWindow::SetupWindow();
-    WantTooltip = true;
+    EnableTooltip(true);
 }
 
 std::unique_ptr<MenuResource> MenuResource::Load(HMODULE module, LPCWSTR name, LANGID language)

@@ -581,8 +581,7 @@ Dlg::ChartViewRecord Sub_DetectorUnStim::CustomizeViewRecord() const
     ChartViewRecord view = owner_->View();
     if (ChartDraw::PreviewDataWinWButtons* window = preview_->Window()) {
         ChartBlockPosition start{};
-        ChartBlockPosition end{};
-        if (window->GetVisibleTimeRange(&start, &end) == S_OK) {
+        if (window->GetLeftEdgeTime(&start) == S_OK) {
             view.selectionStart[0] = static_cast<std::int32_t>(start.tick);
             view.selectionStart[1] = start.block;
         }

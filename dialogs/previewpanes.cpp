@@ -193,6 +193,9 @@ void CXPreviewBase::BaseDrawerSetUp()
     const COLORREF colour = hostDocument_ && TraceColour() != RGB(0, 0, 0) ? TraceColour() : kDefaultTraceColour;
     AddDrawer(new ChartDraw::CustomUnitsPolyLineTraceDrawer(std::make_unique<SourceMapper>(source), 1, &colour, 0,
                                                             ChartDraw::kKindTrace, source, kSourceValueKind));
+    if (Window()) {
+        Window()->SetLaneScale(colour, 1, true); // the lane's scale shows the trace's colour
+    }
 }
 
 void CXPreviewBase::PlaceOverPlaceholder(LONG mode)
@@ -213,8 +216,16 @@ void CXPreviewBase::PlaceOverPlaceholder(LONG mode)
     }
     const LONG height = std::max<LONG>(window->Attr.H - zoom.cy - bar.cy - 2, 1);
     window->MoveWindow(window->Attr.X, window->Attr.Y, window->Attr.W, height, true);
-    // Made after the page's frames: it goes above them.
+    // Made after the page's frames: the window and its control row go above them.
     ::SetWindowPos(window->GetHandle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    for (owl::TWindow* control : {dynamic_cast<owl::TWindow*>(window->HorizontalBar()),
+                                  dynamic_cast<owl::TWindow*>(window->Zoom()),
+                                  dynamic_cast<owl::TWindow*>(window->ControlBar()),
+                                  dynamic_cast<owl::TWindow*>(window->TraceBar())}) {
+        if (control && control->GetHandle()) {
+            ::SetWindowPos(control->GetHandle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        }
+    }
 }
 
 void CXPreviewBase::FitRecord()
@@ -327,6 +338,9 @@ void CXPreview_LM::SetUpDrawers(bool force)
         AddDrawer(new ChartDraw::CustomUnitsPolyLineTraceDrawer(
             std::make_unique<PPPNUN>(state_.sourceChannel, detection), 2, &black, 0, ChartDraw::kKindTrace,
             tracePair_.channel, static_cast<DWORD>(tracePair_.kind)));
+        if (Window()) {
+            Window()->SetLaneScale(black, 2, true);
+        }
     }
     AddEventDrawers();
     SetUnitPrefixes(true, true);

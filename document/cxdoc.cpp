@@ -7,6 +7,7 @@
 #include "document/settingids.h"
 #include "document/settingsmessages.h"
 #include "foundation/moduleinstance.h"
+#include "frame/module.h"
 #include "foundation/resourcestring.h"
 #include "foundation/stringstream.h"
 #include "frame/menucommands.h"
@@ -367,11 +368,10 @@ HRESULT CXDoc::QueryInterface(REFIID iid, void** out)
 
 void CXDoc::RegisterCommands(CAFDocumentClassBase& documentClass, ICAFCommandHandler*, IUnknown*)
 {
-    auto keep = [&](platform::ComPtr<ICAFCommand>& item) {
-        if (item) {
-            documentClass.Commands().Add(item.Detach());
-        }
-    };
+    if (!CX::Module::GetModule()) {
+        return; // the library is not loaded into a host: there is nothing to offer commands from
+    }
+    auto keep = [&](platform::ComPtr<ICAFCommand>& item) { documentClass.AddCommand(item); };
     platform::ComPtr<ICAFCommand> item;
     CAF::AddCommandCategory(item, u"Crestmetrics", 0, u"CRESTMETRICS", 0, 0);
     keep(item);

@@ -4,6 +4,8 @@
 #include "document/settingids.h"
 #include "foundation/bitset.h"
 #include "foundation/xkvo.h"
+#include "graph/analysisview/cxviewbase.h"
+#include "tableview/tvftableviewmgr.h"
 #include "sdk/analysishost.h"
 #include "sdk/chartcomment.h"
 #include "sdk/ikvostring.h"
@@ -108,6 +110,9 @@ HRESULT CXDoc::SamplingStarted(DWORD)
         }
         const std::int32_t count = results_ ? results_->EventCount() : 0;
         currentEvent_ = count > 0 ? count - 1 : 0;
+        if (CXViewBase* view = AnalysisViewWindow()) {
+            view->Refresh();
+        }
         return S_OK;
     });
 }
@@ -158,6 +163,16 @@ HRESULT CXDoc::NewData(LONG samples)
             // The current event follows the newest events only when it was the newest.
             if (currentEvent_ == before - 1 || before == 0) {
                 currentEvent_ = before;
+            }
+            // The user watches the run: both views and the table's rows follow the new events.
+            if (CXViewBase* table = TableViewWindow()) {
+                table->Refresh();
+            }
+            if (CXViewBase* view = AnalysisViewWindow()) {
+                view->Refresh();
+            }
+            if (tableManager_) {
+                tableManager_->RowsChanged(0, -1);
             }
         }
         return S_OK;
@@ -290,7 +305,14 @@ void CXDoc::OnFirstActivation(FirstActivationNotice notice)
 
 void CXDoc::OnDataChanged(ChartRangeNotice notice) { DataChanged(notice.first, notice.second); }
 
-void CXDoc::OnRangeChanged(LONG range) { DataChanged(range, static_cast<LONG>(0xC0000000u)); }
+void CXDoc::OnRangeChanged(LONG range)
+{
+    if (DataChanged(range, static_cast<LONG>(0xC0000000u))) {
+        if (CXViewBase* table = TableViewWindow()) {
+            table->Refresh();
+        }
+    }
+}
 
 void CXDoc::OnDataChangedFrom(KVOPosition position)
 {

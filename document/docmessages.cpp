@@ -92,7 +92,21 @@ DWORD DocMessageClass::MessageId() const
     }
 }
 
-HRESULT DocMessageClass::CreateMessage(IMessage** out) const
+HRESULT DocMessageClass::GetMessageId(DWORD, DWORD* id)
+{
+    if (!id) {
+        return E_POINTER;
+    }
+    *id = MessageId();
+    return S_OK;
+}
+
+HRESULT DocMessageClass::GetCategory(BSTR* category)
+{
+    return KVO::GuardSlot([&] { return KVO::MsgIdMessageClassObject::PutText(KVO::String(Category()), category); });
+}
+
+HRESULT DocMessageClass::CreateMessage(IMessage** out)
 {
     if (!out) {
         return E_POINTER;
@@ -123,8 +137,8 @@ DocMessageClass clearClass(3, u"CX_ClearAnalysis",
 
 } // namespace
 
-const DocMessageClass& AnalyzeMessageClass() { return analyzeClass; }
-const DocMessageClass& CopyToTallysheetMessageClass() { return copyClass; }
-const DocMessageClass& ClearAnalysisMessageClass() { return clearClass; }
+DocMessageClass& AnalyzeMessageClass() { return analyzeClass; }
+DocMessageClass& CopyToTallysheetMessageClass() { return copyClass; }
+DocMessageClass& ClearAnalysisMessageClass() { return clearClass; }
 
 } // namespace CX::Msg

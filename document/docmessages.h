@@ -63,13 +63,16 @@ public:
 
     DWORD MessageId() const;
     static const char16_t* Category() { return u"Crestmetrics"; }
+
+    HRESULT GetMessageId(DWORD reserved, DWORD* id) override;
+    HRESULT GetCategory(BSTR* category) override;
     // A new message of this class; a failure and null when it cannot be made.
-    HRESULT CreateMessage(IMessage** out) const;
+    HRESULT CreateMessage(IMessage** out) override;
 };
 
 // The three classes, linked into the module's message class list when the module loads.
-const DocMessageClass& AnalyzeMessageClass();
-const DocMessageClass& CopyToTallysheetMessageClass();
-const DocMessageClass& ClearAnalysisMessageClass();
+DocMessageClass& AnalyzeMessageClass();
+DocMessageClass& CopyToTallysheetMessageClass();
+DocMessageClass& ClearAnalysisMessageClass();
 
 } // namespace CX::Msg

@@ -161,7 +161,7 @@ HRESULT ChartCommentBase::GetPositionProvider(ICommentPositionProvider** out)
     return S_OK;
 }
 
-HRESULT ChartCommentBase::GetAbsolutePosition(std::int32_t* value)
+HRESULT ChartCommentBase::AbsolutePosition(std::int32_t* value)
 {
     if (!provider_) {
         Put(value, -1);
@@ -172,8 +172,8 @@ HRESULT ChartCommentBase::GetAbsolutePosition(std::int32_t* value)
 
 HRESULT ChartCommentBase::GetAbsolutePositionAsValue(std::int32_t* value)
 {
-    // Answers like GetAbsolutePosition: without a provider there is nothing to read.
-    return GetAbsolutePosition(value);
+    // Answers like the base's absolute position, whatever a derived comment makes of that slot.
+    return AbsolutePosition(value);
 }
 
 HRESULT ChartCommentBase::GetExtent(std::int32_t* pair)

@@ -10,7 +10,28 @@
 #include <cstdint>
 #include <memory>
 
-class ChartCommentBase : public IChartCommentEx, public IKVOComment, public KVO::CComObjectRoot {
+namespace CommentSlots {
+// Both host interfaces name an operation GetAbsolutePosition; a comment may answer them apart, so each reaches its own
+// overridable member.
+struct ChartPosition : IChartCommentEx {
+    HRESULT GetAbsolutePosition(std::int32_t* value) final { return GetChartAbsolutePosition(value); }
+    virtual HRESULT GetChartAbsolutePosition(std::int32_t* value) = 0;
+
+protected:
+    ~ChartPosition() = default;
+};
+struct KVOPosition : IKVOComment {
+    HRESULT GetAbsolutePosition(std::int32_t* value) final { return GetKVOAbsolutePosition(value); }
+    virtual HRESULT GetKVOAbsolutePosition(std::int32_t* value) = 0;
+
+protected:
+    ~KVOPosition() = default;
+};
+} // namespace CommentSlots
+
+class ChartCommentBase : public CommentSlots::ChartPosition,
+                         public CommentSlots::KVOPosition,
+                         public KVO::CComObjectRoot {
 public:
     // Holds a reference on the text; no provider, words 2 and 4 are 0; created with a count of 0.
     ChartCommentBase(const KVO::String& text, DWORD word3, std::int32_t storedPosition, std::int32_t positionOffset,
@@ -44,8 +65,10 @@ public:
     HRESULT GetWord4(DWORD*) override { return E_NOTIMPL; }
     HRESULT IsLess(IChartCommentEx* a, IChartCommentEx* b) override;
     HRESULT IsDifferent(IChartCommentEx* a, IChartCommentEx* b) override;
-    HRESULT GetAbsolutePosition(std::int32_t* value) override;
+    HRESULT GetChartAbsolutePosition(std::int32_t* value) override { return AbsolutePosition(value); }
     HRESULT SetPositionOffset(std::int32_t offset) override;
+    HRESULT GetMessageId(DWORD*) override { return E_NOTIMPL; }
+    HRESULT GetDrawInfo(DWORD*, DWORD*, DWORD*) override { return E_NOTIMPL; }
     HRESULT GetExtent(std::int32_t* pair) override;
     HRESULT ShowPopup(HWND window, const CommentDrawRecord* record, IKVOString* title, ICommentPopupWindow** popup,
                       DWORD further, const RECT* marker) override;
@@ -58,12 +81,15 @@ public:
 
     // IKVOComment
     HRESULT GetKVOInfo(std::int32_t* first, DWORD* word3, DWORD* word2, IKVOString** text) override;
+    HRESULT GetKVOAbsolutePosition(std::int32_t* value) final { return AbsolutePosition(value); }
 
     const KVO::String& Text() const { return text_; }
     DWORD Word4() const { return word4_; }
     void SetWord4(DWORD word) { word4_ = word; }
 
 protected:
+    // The provider's base value plus the offset; -1 and E_FAIL without a provider.
+    HRESULT AbsolutePosition(std::int32_t* value);
     // The provider's position when one is attached (-1 when it writes none), else the stored position.
     std::int32_t First() const;
     void SetStoredPosition(std::int32_t stored, std::int32_t offset)

@@ -154,6 +154,18 @@ HRESULT CAFDocumentClassBase::RegisterWithUI(IUnknown* site)
     });
 }
 
+void CAFDocumentClassBase::AddCommand(platform::ComPtr<ICAFCommand>& item)
+{
+    if (!item) {
+        return;
+    }
+    DWORD changed = 0;
+    if (SUCCEEDED(item->GetChanged(&changed)) && changed != 0) {
+        commandsChanged_ = true;
+    }
+    commands_.Add(item.Detach());
+}
+
 platform::ComPtr<ICAFCommandHandler> CAFDocumentClassBase::HostCommandTarget() const
 {
     platform::ComPtr<ICAFCommandHandler> target;

@@ -55,6 +55,9 @@ public:
     IDocClassSite* ClassSite() const { return classSite_; }
     // The menu items and commands that RegisterCommands made.
     InterfaceArray<ICAFCommand>& Commands() { return commands_; }
+    // Keeps a registered item and notes whether the host changed anything for it.
+    void AddCommand(platform::ComPtr<ICAFCommand>& item);
+    bool CommandsChanged() const { return commandsChanged_; }
 
 private:
     platform::ComPtr<ICAFCommandHandler> HostCommandTarget() const;
@@ -62,6 +65,7 @@ private:
     platform::ComPtr<IUnknown> registration_;
     IDocClassSite* classSite_ = nullptr;
     InterfaceArray<ICAFCommand> commands_{8};
+    bool commandsChanged_ = false;
     KVO::String name_;
     const GUID* commandFamily_;
     const GUID* classId_;

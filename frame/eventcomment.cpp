@@ -44,7 +44,7 @@ EventDataCommentTP::EventDataCommentTP(IDataSource* hostData, const std::byte* e
     }
 }
 
-HRESULT EventDataCommentTP::GetEventTick(LONG* tick)
+HRESULT EventDataCommentTP::GetChartAbsolutePosition(std::int32_t* tick)
 {
     if (!tick) {
         return E_INVALIDARG;
@@ -53,7 +53,7 @@ HRESULT EventDataCommentTP::GetEventTick(LONG* tick)
     return S_OK;
 }
 
-HRESULT EventDataCommentTP::SetEventTick(LONG tick)
+HRESULT EventDataCommentTP::SetPositionOffset(std::int32_t tick)
 {
     eventTick_ = tick;
     return S_OK;
@@ -83,7 +83,7 @@ HRESULT EventDataCommentTP::GetDrawInfo(DWORD* messageId, DWORD* colour, DWORD* 
     });
 }
 
-HRESULT EventDataCommentTP::GetEventPosition(LONG* tickAndRecord)
+HRESULT EventDataCommentTP::GetExtent(std::int32_t* tickAndRecord)
 {
     if (!tickAndRecord) {
         return E_INVALIDARG;

@@ -22,12 +22,16 @@ public:
     EventDataCommentTP(IDataSource* hostData, const std::byte* event, DWORD channel, DWORD drawType,
                        DWORD drawType2, DWORD colour, LONG eventTick, LONG eventRecord);
 
-    // The event's place and the chart message that draws it.
-    HRESULT GetEventTick(LONG* tick);
-    HRESULT SetEventTick(LONG tick);
-    HRESULT GetMessageId(DWORD* id);
-    HRESULT GetDrawInfo(DWORD* messageId, DWORD* colour, DWORD* zero);
-    HRESULT GetEventPosition(LONG* tickAndRecord);
+    // The host places an event comment by its event, not by the base's position words.
+    HRESULT GetPositionReversed(std::int32_t*) override { return E_NOTIMPL; }
+    HRESULT GetPositionOffset(std::int32_t*) override { return E_NOTIMPL; }
+    HRESULT GetPosition(std::int32_t*) override { return E_NOTIMPL; }
+    // The event's tick (26, 27), the chart message that draws it (28, 29) and (tick, record) (30).
+    HRESULT GetChartAbsolutePosition(std::int32_t* tick) override;
+    HRESULT SetPositionOffset(std::int32_t tick) override;
+    HRESULT GetMessageId(DWORD* id) override;
+    HRESULT GetDrawInfo(DWORD* messageId, DWORD* colour, DWORD* zero) override;
+    HRESULT GetExtent(std::int32_t* tickAndRecord) override;
 
     LONG EventRecord() const { return eventRecord_; }
 

@@ -358,6 +358,25 @@ void CAFCppEventHandler::AddSubject(ISubject* subject)
 
 // ---- CAFSubject
 
+CAFSubject::~CAFSubject()
+{
+    if (IEventManager* events = GetEventManager()) {
+        events->Detach(this, nullptr);
+    }
+}
+
+HRESULT CAFSubject::SendToObservers(DWORD eventId, const void* data)
+{
+    IEventManager* events = GetEventManager();
+    return events ? events->SendToObservers(this, eventId, data) : E_FAIL;
+}
+
+HRESULT CAFSubject::Detach(IObserver* observer)
+{
+    IEventManager* events = GetEventManager();
+    return events ? events->Detach(this, observer) : E_FAIL;
+}
+
 HRESULT CAFSubject::Notify2(DWORD value1, DWORD value2)
 {
     IEventManager* events = GetEventManager();
@@ -380,6 +399,27 @@ HRESULT CAFSubject::RegisterFor(IObserver* observer, DWORD eventId, DWORD flags)
 {
     IEventManager* events = GetEventManager();
     return events ? events->RegisterFor(this, observer, eventId, flags) : E_FAIL;
+}
+
+HRESULT CAFSubject::GetPosition(IHostDocument* document, IUnknown* view, DWORD* identity, DWORD* pair)
+{
+    if (!identity || !pair) {
+        return E_POINTER;
+    }
+    *identity = 0;
+    *pair = 0;
+    if (document) {
+        document->GetIdentity(identity);
+    }
+    platform::ComPtr<IDocView2> docView;
+    if (view && SUCCEEDED(view->QueryInterface(IID_IDocView2, docView.OutVoid())) && docView) {
+        DWORD a = 0;
+        DWORD b = 0;
+        docView->GetValueA(&a);
+        docView->GetValueB(&b);
+        *pair = (b << 16) | a;
+    }
+    return S_OK;
 }
 
 } // namespace CAF

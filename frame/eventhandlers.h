@@ -6,6 +6,7 @@
 #include "foundation/arrays.h"
 #include "foundation/comobject.h"
 #include "frame/messagemap.h"
+#include "sdk/docview.h"
 
 #include <vector>
 
@@ -166,10 +167,23 @@ private:
 // A subject without state: every operation goes to the host's event manager with the subject itself.
 class CAFSubject : public ISubject {
 public:
+    CAFSubject() = default;
+    CAFSubject(const CAFSubject&) = delete;
+    CAFSubject& operator=(const CAFSubject&) = delete;
+    // A subject that goes leaves no registration behind in the host's event manager.
+    virtual ~CAFSubject();
+    // (eventId, data) to the subject's observers through the host's event manager.
+    HRESULT SendToObservers(DWORD eventId, const void* data);
+    HRESULT Detach(IObserver* observer);
+
     HRESULT Notify2(DWORD value1, DWORD value2) override;
     HRESULT Attach(IObserver* observer) override;
     HRESULT Notify(DWORD value) override;
     HRESULT RegisterFor(IObserver* observer, DWORD eventId, DWORD flags) override;
+
+    // Where a pane stands among the host's views, as the view itself reports it: the document's identity and the
+    // view's value A or'ed with its value B shifted left 16 bits (B is 0 when the view offers no IDocView2).
+    static HRESULT GetPosition(IHostDocument* document, IUnknown* view, DWORD* identity, DWORD* pair);
 };
 
 } // namespace CAF

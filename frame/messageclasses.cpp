@@ -215,4 +215,49 @@ HRESULT MsgIdMessageClassObject::DescribeValue(const MsgIdMessageClassObjectRoot
     return CAF::TextToBSTR(String(result), text);
 }
 
+HRESULT MsgIdMessageClassObject::PutText(const String& text, BSTR* out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    SysFreeString(*out);
+    *out = nullptr;
+    return CAF::TextToBSTR(text, out);
+}
+
+HRESULT MsgIdMessageClassObject::MessageText(IMessage* message, BSTR* text)
+{
+    if (!text) {
+        return E_FAIL;
+    }
+    DWORD flags = 0;
+    if (!message || FAILED(message->GetFlags(&flags)) || !(flags & CAF::MessageFlag::kTargetsView)) {
+        return S_OK;
+    }
+    IViewTargetMessage* target = nullptr;
+    if (FAILED(message->QueryInterface(IID_IViewTargetMessage, reinterpret_cast<void**>(&target))) || !target) {
+        return S_OK;
+    }
+    DWORD viewType = 0;
+    const HRESULT asked = target->GetViewType(&viewType);
+    target->Release();
+    if (FAILED(asked)) {
+        return S_OK;
+    }
+    std::u16string typeText;
+    if (ITypeIdRegistry* registry = CAF::GetTypeIdRegistry()) {
+        BSTR named = nullptr;
+        if (SUCCEEDED(registry->GetTypeIdText(viewType, &named)) && named) {
+            typeText.assign(named, SysStringLen(named));
+        }
+        SysFreeString(named);
+    }
+    std::u16string result = *text ? std::u16string(*text, SysStringLen(*text)) : std::u16string();
+    if (!result.empty()) {
+        result += u",";
+    }
+    result += u"CAFId,ViewType,\"" + typeText + u"\"";
+    return PutText(String(result), text);
+}
+
 } // namespace KVO

@@ -59,6 +59,11 @@ public:
                             DWORD writerValue);
     // "name: value" for each parameter, the value rendered by the parameter's type.
     static HRESULT DescribeValue(const MsgIdMessageClassObjectRootImpl& data, IMessage* message, BSTR* text);
+    // "CAFId,ViewType,"<type>"" for a message addressed to a view type (flag kTargetsView and the view-target
+    // interface), else nothing; appended after a comma to what *text already holds.
+    static HRESULT MessageText(IMessage* message, BSTR* text);
+    // A text as a fresh BSTR in *out, freeing what it held; an empty text gives null.
+    static HRESULT PutText(const String& text, BSTR* out);
 };
 
 // A message class object: its data, the host interface, its link in the module's message class list and its
@@ -83,6 +88,24 @@ public:
     ULONG AddRef() override { return InternalAddRef(); }
     // The object is static: the host's references never delete it.
     ULONG Release() override { return InternalDropGuard(); }
+    HRESULT GetName(BSTR* name) override
+    {
+        return GuardSlot([&] { return MsgIdMessageClassObject::PutText(Name(), name); });
+    }
+    HRESULT GetDescription(IKVOString** text) override
+    {
+        if (!text) {
+            return E_POINTER;
+        }
+        *text = Description().GetInterface();
+        return S_OK;
+    }
+    HRESULT GetFlag1(DWORD, WORD* flag) override { return PutFlag(Flag1(), flag); }
+    HRESULT GetFlag2(DWORD, WORD* flag) override { return PutFlag(Flag2(), flag); }
+    HRESULT GetMessageText(IMessage* message, BSTR* text) override
+    {
+        return GuardSlot([&] { return MsgIdMessageClassObject::MessageText(message, text); });
+    }
     HRESULT Describe(BSTR* name, IDescriptionWriter* writer, DWORD writerValue) override
     {
         return GuardSlot([&] { return MsgIdMessageClassObject::Describe(*this, name, writer, writerValue); });
@@ -92,6 +115,16 @@ public:
         return GuardSlot([&] { return MsgIdMessageClassObject::DescribeValue(*this, message, text); });
     }
     IMsgIdMessageClassObject* GetClassObjectInterface() override { return this; }
+
+private:
+    static HRESULT PutFlag(DWORD value, WORD* flag)
+    {
+        if (!flag) {
+            return E_POINTER;
+        }
+        *flag = static_cast<WORD>(value);
+        return S_OK;
+    }
 };
 
 } // namespace KVO

@@ -2,6 +2,7 @@
 
 #include "host/hoststring.h"
 #include "sdk/chartdatablock.h"
+#include "sdk/charttimebase.h"
 
 #include <algorithm>
 #include <cmath>
@@ -135,6 +136,14 @@ public:
         *tick = static_cast<double>(next_);
         return S_OK;
     }
+    HRESULT SetOrigin(double firstTick, LONG originX) override
+    {
+        firstTick_ = firstTick;
+        originX_ = originX;
+        pending_ = Pending{};
+        hasLast_ = false;
+        return S_OK;
+    }
 
 private:
     LONG Row(float value) const
@@ -184,6 +193,9 @@ int ChartServer::AddEventChannel(std::vector<std::shared_ptr<const EventArray>> 
 
 HRESULT ChartServer::QueryInterface(REFIID iid, void** out)
 {
+    if (iid == IID_IChartSweep && sweep_) {
+        return sweep_->QueryInterface(iid, out);
+    }
     return AnswerFrom({{&IID_IChartDataSource, static_cast<IChartDataSource*>(this)},
                        {&IID_IChartDataServer, static_cast<IChartDataServer*>(this)}},
                       iid, out);
@@ -258,7 +270,48 @@ HRESULT ChartServer::GetCurrentRecord(LONG, LONG* record)
     return S_OK;
 }
 
-HRESULT ChartServer::RequestData(DWORD, LONG, LONG, LONG, LONG, LONG, LONG, LONG, LONG, LONG) { return S_OK; }
+HRESULT ChartServer::RequestData(DWORD flags, LONG channel, LONG_PTR a, LONG_PTR b, LONG_PTR c, LONG_PTR, LONG_PTR,
+                                 LONG_PTR, LONG_PTR, LONG_PTR)
+{
+    if (!(flags & kChartRequestDataRange)) {
+        return S_OK;
+    }
+    const auto* first = reinterpret_cast<const ChartBlockPosition*>(a);
+    const auto* last = reinterpret_cast<const ChartBlockPosition*>(b);
+    auto* range = reinterpret_cast<double*>(c);
+    if (!first || !last || !range) {
+        return E_POINTER;
+    }
+    if (channel < 0 || channel >= document_->ChannelCount()) {
+        return S_FALSE;
+    }
+    // Every sample from the first position up to and including the last, across the records between them.
+    bool found = false;
+    double low = 0;
+    double high = 0;
+    const LONG lastBlock = std::min<LONG>(last->block, document_->BlockCount() - 1);
+    for (LONG block = std::max<LONG>(first->block, 0); block <= lastBlock; ++block) {
+        const std::span<const float> samples = document_->Samples(block, channel);
+        const LONGLONG from = block == first->block ? std::max<LONGLONG>(first->tick, 0) : 0;
+        const LONGLONG to = block == last->block ? std::min<LONGLONG>(last->tick + 1, static_cast<LONGLONG>(samples.size()))
+                                                 : static_cast<LONGLONG>(samples.size());
+        for (LONGLONG at = from; at < to; ++at) {
+            const double value = samples[static_cast<std::size_t>(at)];
+            if (std::isnan(value)) {
+                continue;
+            }
+            low = found ? std::min(low, value) : value;
+            high = found ? std::max(high, value) : value;
+            found = true;
+        }
+    }
+    if (!found) {
+        return S_FALSE;
+    }
+    range[0] = low;
+    range[1] = high;
+    return S_OK;
+}
 
 HRESULT ChartServer::GetChannelFlag(DWORD, LONG record, LONG channel, WORD* flag)
 {

@@ -24,6 +24,8 @@ public:
     // Event channels are numbered after the document's sample channels; one array per record.
     int AddEventChannel(std::vector<std::shared_ptr<const EventArray>> records);
     void SetCurrentRecord(LONG record) { currentRecord_ = record; }
+    // Draws in sweep mode through this display (none: scrolling display); the server answers its sweep interface.
+    void SetSweep(IChartSweep* sweep) { sweep_ = sweep; }
     // Answers the event enumerator of a channel the server does not hold itself (a calculation channel).
     using CalculatedEvents = std::function<HRESULT(LONG channel, LONG record, IUnknown** enumerator)>;
     void SetCalculatedEvents(CalculatedEvents answer) { calculatedEvents_ = std::move(answer); }
@@ -67,8 +69,9 @@ public:
     // IChartDataServer
     HRESULT Reserved6() override { return E_NOTIMPL; }
     HRESULT GetCurrentRecord(LONG reserved, LONG* record) override;
-    HRESULT RequestData(DWORD flags, LONG channel, LONG a, LONG b, LONG c, LONG d, LONG r0, LONG r1, LONG r2,
-                        LONG e) override;
+    // The value range request (kChartRequestDataRange) over the samples of a recording channel; others do nothing.
+    HRESULT RequestData(DWORD flags, LONG channel, LONG_PTR a, LONG_PTR b, LONG_PTR c, LONG_PTR d, LONG_PTR r0,
+                        LONG_PTR r1, LONG_PTR r2, LONG_PTR e) override;
     HRESULT GetChannelFlag(DWORD flags, LONG record, LONG channel, WORD* flag) override;
     HRESULT GetUnitText(DWORD flags, LONG record, LONG channel, IKVOString** text) override;
     HRESULT Reserved16() override { return E_NOTIMPL; }
@@ -102,6 +105,7 @@ private:
     int pointSourceRequests_ = 0;
     int eventRequests_ = 0;
     CalculatedEvents calculatedEvents_;
+    platform::ComPtr<IChartSweep> sweep_;
 };
 
 } // namespace host

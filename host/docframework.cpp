@@ -45,6 +45,14 @@ public:
         Record().id = commandId;
         return S_OK;
     }
+    HRESULT GetChanged(DWORD* changed) override
+    {
+        if (!changed) {
+            return E_POINTER;
+        }
+        *changed = Record().replaced ? 1 : 0;
+        return S_OK;
+    }
     HRESULT GetOwnId(DWORD* commandId) override
     {
         if (!commandId) {
@@ -140,6 +148,13 @@ HRESULT MenuService::QueryInterface(REFIID iid, void** out)
 
 HRESULT MenuService::Hand(std::size_t index, DWORD ownId, ICAFCommand** out)
 {
+    MenuRecord& record = items_[index];
+    // Separators repeat by nature; a category or command of a path the menus hold is updated in place.
+    record.replaced = record.kind != MenuRecord::Kind::Separator && !record.path.empty() &&
+                      std::any_of(items_.begin(), items_.begin() + static_cast<std::ptrdiff_t>(index),
+                                  [&](const MenuRecord& held) {
+                                      return held.kind == record.kind && held.path == record.path;
+                                  });
     auto* item = new MenuItem(items_, index, ownId);
     *out = item;
     item->AddRef();

@@ -44,6 +44,7 @@ struct MenuRecord {
     HINSTANCE module = nullptr;
     DWORD id = 0;              // set on the item
     DWORD commandId = 0;       // set through the item's command-id interface
+    bool replaced = false;     // the menus held an item of this kind and path before
 };
 
 class MenuService final : public IMenuService, private HostOwned {

@@ -207,6 +207,26 @@ HRESULT Framework::GetShortId(const GUID* guid, WORD* id)
     return S_OK;
 }
 
+HRESULT Framework::GetTypeIdText(DWORD typeId, BSTR* text)
+{
+    log_.Record("typeids", "GetTypeIdText", Hex(typeId));
+    if (!text) {
+        return E_POINTER;
+    }
+    *text = nullptr;
+    const auto family = static_cast<WORD>(typeId >> 16);
+    for (const auto& [guid, id] : typeIds_) {
+        if (id == family) {
+            // The family's GUID and the index within it, as the host writes a type id.
+            const std::u16string written = platform::GuidToText(guid) + u":" +
+                                           [n = std::to_string(typeId & 0xFFFF)] { return std::u16string(n.begin(), n.end()); }();
+            *text = SysAllocStringLen(written.data(), static_cast<UINT>(written.size()));
+            return S_OK;
+        }
+    }
+    return E_INVALIDARG;
+}
+
 HRESULT Framework::CreateFromText(LONG reserved, IKVOString* text, IUnknown** out)
 {
     log_.Record("typeids", "CreateFromText", Hex(static_cast<unsigned>(reserved)));
@@ -272,6 +292,24 @@ HRESULT Framework::Unregister(IObserver* observer)
 {
     log_.Record("events", "Unregister");
     std::erase_if(events_, [&](const EventRegistration& entry) { return entry.observer == observer; });
+    return S_OK;
+}
+
+HRESULT Framework::SendToObservers(ISubject* subject, DWORD eventId, const void* data)
+{
+    if (!subject) {
+        return E_POINTER;
+    }
+    FireEvent(subject, eventId, 0, data);
+    return S_OK;
+}
+
+HRESULT Framework::Detach(ISubject* subject, IObserver* observer)
+{
+    log_.Record("events", "Detach");
+    std::erase_if(events_, [&](const EventRegistration& entry) {
+        return entry.subject == subject && (!observer || entry.observer == observer);
+    });
     return S_OK;
 }
 

@@ -70,6 +70,7 @@ public:
     HRESULT Register(IUnknown* classObject) override;
     // ITypeIdRegistry
     HRESULT GetShortId(const GUID* guid, WORD* id) override;
+    HRESULT GetTypeIdText(DWORD typeId, BSTR* text) override;
     HRESULT CreateFromText(LONG reserved, IKVOString* text, IUnknown** out) override;
     // IMessageFactory
     HRESULT Register(DWORD reserved, IMsgIdMessageClassObject* classObject) override;
@@ -79,6 +80,8 @@ public:
     HRESULT Notify2(ISubject* subject, DWORD value1, DWORD value2) override;
     HRESULT RegisterFor(ISubject* subject, IObserver* observer, DWORD eventId, DWORD flags) override;
     HRESULT Unregister(IObserver* observer) override;
+    HRESULT SendToObservers(ISubject* subject, DWORD eventId, const void* data) override;
+    HRESULT Detach(ISubject* subject, IObserver* observer) override;
     // IMessageDispatcher
     HRESULT Send(IMessage* message, DWORD value) override;
     // IObserverService

@@ -54,8 +54,10 @@ struct IEventManager : IUnknown {
     virtual HRESULT Attach(ISubject* subject, IObserver* observer) = 0;                     // 3
     virtual HRESULT Notify(ISubject* subject, DWORD value) = 0;                             // 4
     virtual HRESULT Notify2(ISubject* subject, DWORD value1, DWORD value2) = 0;             // 5
-    SDK_UNUSED_SLOT(6)
-    SDK_UNUSED_SLOT(7)
+    // 6: hands (eventId, data) to every observer of the subject (IObserver::Notify with value 0).
+    virtual HRESULT SendToObservers(ISubject* subject, DWORD eventId, const void* data) = 0;
+    // 7: the observer no longer hears the subject; a null observer detaches every observer of the subject.
+    virtual HRESULT Detach(ISubject* subject, IObserver* observer) = 0;
     virtual HRESULT RegisterFor(ISubject* subject, IObserver* observer, DWORD eventId, DWORD flags) = 0; // 8
     SDK_UNUSED_SLOT(9)
     virtual HRESULT Unregister(IObserver* observer) = 0;                                    // 10

@@ -53,3 +53,15 @@ struct IChartLevelSettings : IUnknown {
 protected:
     ~IChartLevelSettings() = default;
 };
+
+// {E4B19C65-7A05-4D3F-9B28-61C0F5A3D817}
+inline constexpr IID IID_IChartBackgroundColour{
+    0xE4B19C65, 0x7A05, 0x4D3F, {0x9B, 0x28, 0x61, 0xC0, 0xF5, 0xA3, 0xD8, 0x17}};
+
+// The chart's appearance settings as a pane takes its background from them.
+struct IChartBackgroundColour : IUnknown {
+    virtual HRESULT GetBackgroundColour(COLORREF* colour) = 0; // 3
+
+protected:
+    ~IChartBackgroundColour() = default;
+};

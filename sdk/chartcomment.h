@@ -102,7 +102,8 @@ struct IChartCommentEx : IChartComment {
     virtual HRESULT IsDifferent(IChartCommentEx* a, IChartCommentEx* b) = 0; // 25: S_OK when they differ
     virtual HRESULT GetAbsolutePosition(std::int32_t* value) = 0;            // 26
     virtual HRESULT SetPositionOffset(std::int32_t offset) = 0;              // 27
-    SDK_UNUSED_SLOT(28) SDK_UNUSED_SLOT(29)
+    virtual HRESULT GetMessageId(DWORD* id) = 0;                                    // 28
+    virtual HRESULT GetDrawInfo(DWORD* messageId, DWORD* colour, DWORD* zero) = 0; // 29
     virtual HRESULT GetExtent(std::int32_t* pair) = 0; // 30
     virtual HRESULT ShowPopup(HWND window, const CommentDrawRecord* record, IKVOString* title,
                               ICommentPopupWindow** popup, DWORD further, const RECT* marker) = 0; // 31

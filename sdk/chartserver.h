@@ -6,6 +6,7 @@
 #include "platform/com/oleauto.h"
 #include "platform/win/windef.h"
 #include "sdk/calcenum.h"
+#include "sdk/slots.h"
 
 // {5B8D7A41-0C2E-4F6B-9E3D-61A7C2F04B18}
 inline constexpr IID IID_IChartDataSource{0x5B8D7A41, 0x0C2E, 0x4F6B, {0x9E, 0x3D, 0x61, 0xA7, 0xC2, 0xF0, 0x4B, 0x18}};
@@ -16,6 +17,10 @@ inline constexpr IID IID_IChartPointSource{0xC4F0925E, 0x3B7A, 0x48D1, {0xA6, 0x
 
 struct IChartDataServer;
 struct IChartPointSource;
+
+// A data request for the value range of a channel between two positions: a and b point to the first and the last
+// ChartBlockPosition, c to two doubles that receive the minimum and the maximum; S_FALSE when no sample lies there.
+inline constexpr DWORD kChartRequestDataRange = 0x10000;
 
 // At most this many points (pairs, one segment each) per GetPoints call.
 inline constexpr LONG kChartPointBatch = 256;
@@ -74,9 +79,10 @@ struct IChartDataServer : IUnknown {
     virtual HRESULT Reserved11() = 0;                                                    // 11
     // 12: the record being sampled (or the last one).
     virtual HRESULT GetCurrentRecord(LONG reserved, LONG* record) = 0;
-    // 13: a data request forwarded by a drawer.
-    virtual HRESULT RequestData(DWORD flags, LONG channel, LONG a, LONG b, LONG c, LONG d, LONG r0, LONG r1, LONG r2,
-                                LONG e) = 0;
+    // 13: a data request forwarded by a drawer. The arguments are pointer-sized so that a request can pass the
+    // addresses of what it asks for and of where the answer goes (kChartRequestDataRange).
+    virtual HRESULT RequestData(DWORD flags, LONG channel, LONG_PTR a, LONG_PTR b, LONG_PTR c, LONG_PTR d, LONG_PTR r0,
+                                LONG_PTR r1, LONG_PTR r2, LONG_PTR e) = 0;
     // 14: the channel's flag in a record (0: the channel has no data there).
     virtual HRESULT GetChannelFlag(DWORD flags, LONG record, LONG channel, WORD* flag) = 0;
     // 15: the unit text of a channel in a record.
@@ -125,7 +131,50 @@ struct IChartPointSource : IUnknown {
     virtual HRESULT Reserved5() = 0;                                                     // 5
     // 6: the first tick of the data still to draw, counted from the base tick.
     virtual HRESULT GetStart(double* tick) = 0;
+    SDK_UNUSED_SLOT(7) SDK_UNUSED_SLOT(8)
+    // 9: places the stretch: tick `firstTick` of the record lies at x = originX from now on; the next points start
+    // afresh (not joined to the last ones).
+    virtual HRESULT SetOrigin(double firstTick, LONG originX) = 0;
 
 protected:
     ~IChartPointSource() = default;
+};
+
+// {7C3E91A4-5B2D-4F08-A6E1-93D0B4C72E5F}
+inline constexpr IID IID_IChartSweep{0x7C3E91A4, 0x5B2D, 0x4F08, {0xA6, 0xE1, 0x93, 0xD0, 0xB4, 0xC7, 0x2E, 0x5F}};
+// {7C3E91A5-5B2D-4F08-A6E1-93D0B4C72E5F}
+inline constexpr IID IID_IChartSweepState{
+    0x7C3E91A5, 0x5B2D, 0x4F08, {0xA6, 0xE1, 0x93, 0xD0, 0xB4, 0xC7, 0x2E, 0x5F}};
+
+// The sweep position of a sweep display.
+struct IChartSweepState : IUnknown {
+    SDK_UNUSED_SLOT(3) SDK_UNUSED_SLOT(4) SDK_UNUSED_SLOT(5) SDK_UNUSED_SLOT(6) SDK_UNUSED_SLOT(7)
+    SDK_UNUSED_SLOT(8) SDK_UNUSED_SLOT(9) SDK_UNUSED_SLOT_DECADE(1) SDK_UNUSED_SLOT_DECADE(2)
+    SDK_UNUSED_SLOT(30) SDK_UNUSED_SLOT(31)
+    // 32: the x at which the newest sweep meets the one before it; -1 while the first sweep is drawn.
+    virtual HRESULT GetWrapPosition(LONG* x) = 0;
+
+protected:
+    ~IChartSweepState() = default;
+};
+
+// What a data source that draws in sweep mode adds (asked for by IID_IChartSweep): the newest data is drawn from
+// the left edge over the oldest, which it replaces up to the wrap position.
+struct IChartSweep : IUnknown {
+    SDK_UNUSED_SLOT(3) SDK_UNUSED_SLOT(4) SDK_UNUSED_SLOT(5) SDK_UNUSED_SLOT(6) SDK_UNUSED_SLOT(7)
+    SDK_UNUSED_SLOT(8) SDK_UNUSED_SLOT(9)
+    // 10: the tick of the record shown at x = originX in the sweep part that x lies in.
+    virtual HRESULT GetSweepOrigin(LONG x, double* firstTick, LONG* originX) = 0;
+    SDK_UNUSED_SLOT(11) SDK_UNUSED_SLOT(12) SDK_UNUSED_SLOT(13)
+    // 14: the sweep's state: 1 running, 3 paused.
+    virtual HRESULT GetState(LONG* state) = 0;
+    SDK_UNUSED_SLOT(15) SDK_UNUSED_SLOT(16) SDK_UNUSED_SLOT(17) SDK_UNUSED_SLOT(18) SDK_UNUSED_SLOT(19)
+    // 20: the x where the sweep part that x lies in ends (the wrap position, or the sweep's width).
+    virtual HRESULT GetPartEnd(LONG x, LONG* end) = 0;
+    SDK_UNUSED_SLOT(21) SDK_UNUSED_SLOT(22) SDK_UNUSED_SLOT(23) SDK_UNUSED_SLOT(24)
+    // 25: the sweep position (one reference).
+    virtual HRESULT GetSweepState(IChartSweepState** state) = 0;
+
+protected:
+    ~IChartSweep() = default;
 };

@@ -88,7 +88,9 @@ protected:
 struct ICAFCommand : IUnknown {
     SDK_UNUSED_SLOT(3)
     virtual HRESULT SetId(DWORD commandId) = 0; // 4
-    SDK_UNUSED_SLOT(5) SDK_UNUSED_SLOT(6) SDK_UNUSED_SLOT(7)
+    // 5: non-zero when adding the item changed what the host had (an item it already held was updated).
+    virtual HRESULT GetChanged(DWORD* changed) = 0;
+    SDK_UNUSED_SLOT(6) SDK_UNUSED_SLOT(7)
     virtual HRESULT GetOwnId(DWORD* commandId) = 0; // 8: 0 when the item has none
 
 protected:

@@ -26,7 +26,8 @@ inline constexpr IID IID_IDisplayColours{
 // The framework's type ids: 16-bit ids for GUIDs, and host objects made from texts.
 struct ITypeIdRegistry : IUnknown {
     virtual HRESULT GetShortId(const GUID* id, WORD* out) = 0;                         // 3: same GUID, same id
-    SDK_UNUSED_SLOT(4) SDK_UNUSED_SLOT(5) SDK_UNUSED_SLOT(6)
+    virtual HRESULT GetTypeIdText(DWORD typeId, BSTR* text) = 0;                       // 4: the id as text
+    SDK_UNUSED_SLOT(5) SDK_UNUSED_SLOT(6)
     virtual HRESULT CreateFromText(LONG reserved, IKVOString* text, IUnknown** out) = 0; // 7: reserved is 0
 
 protected:

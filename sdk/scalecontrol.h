@@ -81,7 +81,9 @@ struct IDragScaleObserver : IUnknown {
     // 5: the scale's new pixel transform (scale, offset) after a drag step or a range set by the program.
     virtual HRESULT OnScalingChanged(LONG scaleId, LONG reserved, const double* pixelTransform) = 0;
     virtual HRESULT OnAutoScale(LONG scaleId) = 0; // 6
-    virtual HRESULT OnReserved(LONG value) = 0;    // 7
+    // 7: the value range (minimum, maximum) that the observer's data cover in the lane's view; `unscaled`, when
+    // given, is cleared when the values are shown through a scaling. S_FALSE when no data answered.
+    virtual HRESULT GetDataRange(LONG scaleId, double* range, WORD* unscaled) = 0;
 
 protected:
     ~IDragScaleObserver() = default;

@@ -369,6 +369,12 @@ HRESULT TVF_TableViewMgr::Refresh(DWORD)
     return window_->Reload(static_cast<int>(count));
 }
 
+HRESULT TVF_TableViewMgr::RowsChanged(LONG, LONG)
+{
+    // The window reloads every row; a range only says where the change begins.
+    return window_ ? Refresh(0) : S_FALSE;
+}
+
 HRESULT TVF_TableViewMgr::RedrawCell(DWORD, LONG row, LONG dataColumn)
 {
     if (!window_) {

@@ -80,6 +80,8 @@ public:
     // Deletes the window and forgets the client's objects.
     HRESULT DestroyTableView(DWORD flags) override;
     HRESULT Refresh(DWORD flags) override;
+    // Rows first to last (-1: to the end) were added or changed: the rows are read again.
+    HRESULT RowsChanged(LONG first, LONG last);
     HRESULT RedrawCell(DWORD flags, LONG row, LONG dataColumn) override;
     HRESULT SelectRows(DWORD flags, LONG firstRow, LONG endRow) override;
     HRESULT SelectColumnCells(DWORD flags, LONG dataColumn, LONG firstRow, LONG endRow) override;

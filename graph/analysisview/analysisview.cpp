@@ -73,7 +73,7 @@ void AnalysisView::SetupWindow()
     if (CX::Doc::CXDoc* document = Document()) {
         document->AttachView(this);
     }
-    toolbar_->WantTooltip = true;
+    toolbar_->EnableTooltip(true);
     scrollBarHeight_ = GetSystemMetrics(SM_CYHSCROLL);
     UpdateScrollBar();
     RebuildValueMenu();

@@ -67,7 +67,7 @@ public:
     HRESULT OnEndDrag(LONG scaleId) override;
     HRESULT OnScalingChanged(LONG scaleId, LONG reserved, const double* pixelTransform) override;
     HRESULT OnAutoScale(LONG scaleId) override;
-    HRESULT OnReserved(LONG) override { return 0; }
+    HRESULT GetDataRange(LONG, double*, WORD*) override { return 0; }
 
     bool IsObserving() const { return registered_; }
 

@@ -86,6 +86,8 @@ public:
     // Painting: the border, then what the gadget shows.
     virtual void Paint(TDC& dc);
     virtual void PaintBorder(TDC& dc);
+    // The text its window's tooltip shows over the gadget; none by default.
+    virtual tstring GetTooltipText() const { return {}; }
     void Invalidate(bool erase = true);
     void InvalidateRect(const TRect& rect, bool erase = true); // gadget coordinates
     void Update(); // paints what is invalid in the window now
@@ -179,6 +181,7 @@ public:
 
     const tstring& GetText() const { return Text; }
     void SetText(const tstring& text, bool repaint = true);
+    tstring GetTooltipText() const override { return Text; }
     TStyle GetStyle() const { return Style; }
     void SetStyle(TStyle style) { Style = style; }
     TLayoutStyle GetLayoutStyle() const { return LayoutStyle; }

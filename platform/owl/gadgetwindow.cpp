@@ -1,5 +1,7 @@
 #include "platform/owl/gadgetwindow.h"
 
+#include "platform/win/commctrl.h"
+
 #include <algorithm>
 
 namespace owl {
@@ -149,6 +151,59 @@ void TGadgetWindow::LayoutSession()
             pos += h;
         }
     }
+    UpdateTools();
+}
+
+void TGadgetWindow::EnableTooltip(bool enable)
+{
+    WantTooltip = enable;
+    if (enable && !Tooltip && GetHandle()) {
+        Tooltip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0,
+                                    GetHandle(), nullptr, nullptr, nullptr);
+        if (Tooltip) {
+            ::SendMessageW(Tooltip, WM_SETFONT, reinterpret_cast<WPARAM>(static_cast<HFONT>(*Font)), FALSE);
+            UpdateTools();
+        }
+    }
+    if (Tooltip) {
+        ::SendMessageW(Tooltip, TTM_ACTIVATE, enable ? TRUE : FALSE, 0);
+    }
+}
+
+void TGadgetWindow::UpdateTools()
+{
+    if (!Tooltip) {
+        return;
+    }
+    // Tools are keyed by the gadget's position in the row: ids need not be unique.
+    for (UINT_PTR index = 0; index < ToolIds; ++index) {
+        TOOLINFOW info{sizeof(TOOLINFOW), 0, GetHandle(), index + 1, {}, nullptr, nullptr, 0, nullptr};
+        ::SendMessageW(Tooltip, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+    }
+    // The gadgets' texts change with their commands' state: each is asked for when its tip shows.
+    UINT_PTR index = 0;
+    for (TGadget* gadget : Gadgets) {
+        ++index;
+        if (!gadget->IsVisible()) {
+            continue;
+        }
+        const TRect& bounds = gadget->GetBounds();
+        TOOLINFOW info{sizeof(TOOLINFOW), TTF_SUBCLASS, GetHandle(), index,
+                       RECT{bounds.left, bounds.top, bounds.right, bounds.bottom}, nullptr, LPSTR_TEXTCALLBACKW, 0,
+                       nullptr};
+        ::SendMessageW(Tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+    }
+    ToolIds = index;
+}
+
+void TGadgetWindow::CleanupWindow()
+{
+    if (Tooltip) {
+        ::DestroyWindow(Tooltip);
+        Tooltip = nullptr;
+        ToolIds = 0;
+    }
+    TWindow::CleanupWindow();
 }
 
 void TGadgetWindow::GetDesiredSize(TSize& size)
@@ -211,6 +266,9 @@ void TGadgetWindow::SetupWindow()
     TWindow::SetupWindow();
     for (TGadget* gadget : Gadgets) {
         gadget->Created();
+    }
+    if (WantTooltip) {
+        EnableTooltip(true);
     }
     LayoutSession();
 }
@@ -331,6 +389,16 @@ TResult TGadgetWindow::WindowProc(TMsgId message, TParam1 p1, TParam2 p2)
     if (message == WM_COMMAND_ENABLE && p2) {
         EvCommandEnable(*reinterpret_cast<TCommandEnabler*>(p2));
         return 0;
+    }
+    if (message == WM_NOTIFY && p2 && Tooltip) {
+        auto* info = reinterpret_cast<NMTTDISPINFOW*>(p2);
+        if (info->hdr.hwndFrom == Tooltip && info->hdr.code == TTN_GETDISPINFOW) {
+            // Tool n is the n-th gadget of the row.
+            const std::size_t index = static_cast<std::size_t>(info->hdr.idFrom);
+            TooltipText = index >= 1 && index <= Gadgets.size() ? Gadgets[index - 1]->GetTooltipText() : tstring();
+            info->lpszText = TooltipText.data();
+            return 0;
+        }
     }
     return TWindow::WindowProc(message, p1, p2);
 }

@@ -73,8 +73,14 @@ public:
     // Unhandled queries go on to the parent.
     virtual void EvCommandEnable(TCommandEnabler& enabler);
 
-    // OWL's tooltip wish; the gadget windows here show no tooltips.
+    // Whether the window shows its gadgets' tooltips: when set before the window is made, it makes its tooltip
+    // control then; EnableTooltip sets it and makes the control at once when the window exists.
     bool WantTooltip = false;
+    // Switches the tooltips on (making the tooltip control when needed) or off (hiding any tip).
+    void EnableTooltip(bool enable);
+    // The tooltip control (a TOOLTIPS_CLASSW window), or null.
+    HWND GetTooltip() const { return Tooltip; }
+    void CleanupWindow() override;
 
 protected:
     TPoint Relative(const TGadget& gadget, const TPoint& point) const
@@ -89,8 +95,13 @@ protected:
     bool ShrinkWrapHeight = true;
     TGadget* Capture = nullptr;
     TGadget* AtMouse = nullptr;
+    HWND Tooltip = nullptr;
+    tstring TooltipText; // the text last given to the tooltip
+    UINT_PTR ToolIds = 0; // the tools' ids run from 1 to this
 
 private:
+    // One tool per gadget with a tooltip text, over the gadget's bounds.
+    void UpdateTools();
     static uint& FlatStyleBits();
 };
 }

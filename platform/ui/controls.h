@@ -17,6 +17,9 @@ LRESULT ScrollBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT UpDownProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT TrackbarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT TabControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT TooltipProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+// Lets the tooltips that watch a window (tools with TTF_SUBCLASS) see its mouse messages before it does.
+void RelayToTooltips(const MSG& msg);
 
 // Scroll bars, for the control and for windows' own bars.
 void DrawScrollBar(HDC hdc, RECT rect, bool vertical, const SCROLLINFO& info, bool enabled);

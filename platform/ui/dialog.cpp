@@ -419,6 +419,7 @@ void RegisterStandardClasses()
     RegisterSystemClass(u"msctls_updown32", UpDownProc, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW, nullptr);
     RegisterSystemClass(u"msctls_trackbar32", TrackbarProc, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW, nullptr);
     RegisterSystemClass(u"SysTabControl32", TabControlProc, CS_DBLCLKS | CS_PARENTDC | CS_HREDRAW | CS_VREDRAW, nullptr);
+    RegisterSystemClass(u"tooltips_class32", TooltipProc, CS_SAVEBITS, nullptr);
     RegisterSystemClass(u"#32770", DefDlgProcW, CS_DBLCLKS | CS_SAVEBITS, nullptr, DLGWINDOWEXTRA);
 }
 }

@@ -1824,6 +1824,12 @@ LRESULT DispatchMessageW(const MSG* msg)
         ui::detail::PaintNow(w);
         return 0;
     }
+    if ((msg->message >= WM_MOUSEFIRST && msg->message <= WM_MOUSELAST) || msg->message == WM_MOUSELEAVE) {
+        ui::detail::RelayToTooltips(*msg);
+        if (!Find(msg->hwnd)) {
+            return 0;
+        }
+    }
     return ui::detail::Deliver(w, msg->message, msg->wParam, msg->lParam, true);
 }
 

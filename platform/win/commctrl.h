@@ -112,3 +112,49 @@ inline constexpr WORD TB_THUMBTRACK = 5;
 inline constexpr WORD TB_TOP = 6;
 inline constexpr WORD TB_BOTTOM = 7;
 inline constexpr WORD TB_ENDTRACK = 8;
+
+// The tooltip control: a popup that shows a tool's text when the mouse has rested over the tool for the initial
+// delay (the double-click time unless set), and hides on a button press or when the mouse leaves the tool. Tools
+// with TTF_SUBCLASS get their window's mouse messages seen by the tooltip; others are fed with TTM_RELAYEVENT.
+#define TOOLTIPS_CLASSW u"tooltips_class32"
+inline constexpr DWORD TTS_ALWAYSTIP = 0x01;
+inline constexpr DWORD TTS_NOPREFIX = 0x02;
+inline constexpr UINT TTF_IDISHWND = 0x0001;
+inline constexpr UINT TTF_SUBCLASS = 0x0010;
+inline constexpr UINT TTM_ACTIVATE = WM_USER + 1;
+inline constexpr UINT TTM_SETDELAYTIME = WM_USER + 3;
+inline constexpr UINT TTM_RELAYEVENT = WM_USER + 7;
+inline constexpr UINT TTM_GETTOOLCOUNT = WM_USER + 13;
+inline constexpr UINT TTM_POP = WM_USER + 28;
+inline constexpr UINT TTM_ADDTOOLW = WM_USER + 50;
+inline constexpr UINT TTM_DELTOOLW = WM_USER + 51;
+inline constexpr UINT TTM_NEWTOOLRECTW = WM_USER + 52;
+inline constexpr UINT TTM_GETTEXTW = WM_USER + 56;
+inline constexpr UINT TTM_UPDATETIPTEXTW = WM_USER + 57;
+inline constexpr WPARAM TTDT_AUTOMATIC = 0;
+inline constexpr WPARAM TTDT_INITIAL = 3;
+
+// A tool whose text is asked for each time it shows: the tooltip sends its window WM_NOTIFY with TTN_GETDISPINFOW.
+#define LPSTR_TEXTCALLBACKW (reinterpret_cast<LPWSTR>(-1))
+inline constexpr UINT TTN_GETDISPINFOW = 0u - 530u;
+
+struct NMTTDISPINFOW {
+    NMHDR hdr;
+    LPWSTR lpszText;
+    char16_t szText[80];
+    HINSTANCE hinst;
+    UINT uFlags;
+    LPARAM lParam;
+};
+
+struct TOOLINFOW {
+    UINT cbSize;
+    UINT uFlags;
+    HWND hwnd;
+    UINT_PTR uId;
+    RECT rect;
+    HINSTANCE hinst;
+    LPWSTR lpszText;
+    LPARAM lParam;
+    void* lpReserved;
+};

@@ -542,6 +542,19 @@ void GridControl::Paint(OWL::TDC& dc, bool erase, OWL::TRect& rect)
 
 // The event grid.
 
+HRESULT EventGridControl::QueryInterface(REFIID iid, void** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    if (iid == IID_IUnknown || iid == IID_ISubject) {
+        *out = static_cast<ISubject*>(this);
+        return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+}
+
 void EventGridControl::OnLeftColumnChanged(const GridPos& column)
 {
     if (column == leftColumn_)

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "controls/gadgetwindows.h"
+#include "frame/eventhandlers.h"
 #include "foundation/dialogfont.h"
 #include "platform/owl/control.h"
 #include "platform/owl/window.h"
@@ -252,19 +253,20 @@ protected:
 };
 
 // The grid of the event table: reports the user's actions as messages and to the action handler, and handles keys.
-class EventGridControl : public GridControl {
+// The grid whose user actions reach observers (the table window) as messages of its subject.
+class EventGridControl : public GridControl, public CAF::CAFSubject {
 public:
     static constexpr DWORD kColumnWidthChanged = 0x80140007;
     static constexpr DWORD kColumnMoved = 0x8014000A;
     static constexpr DWORD kLeftColumnChanged = 0x8014000B;
     static constexpr DWORD kFrameClicked = 0x8014000D;
 
-    using MessageSink = std::function<void(DWORD code, const void* data)>;
-
     using GridControl::GridControl;
 
-    // The observers of the grid's messages (the table window).
-    void SetMessageSink(MessageSink sink) { sink_ = std::move(sink); }
+    // The subject lives as long as the grid window: the host's references do not own it.
+    HRESULT QueryInterface(REFIID iid, void** out) override;
+    ULONG AddRef() override { return 1; }
+    ULONG Release() override { return 1; }
 
     void OnLeftColumnChanged(const GridPos& column) override;
     void OnColumnWidthChanged(const GridPos& column, int width) override;
@@ -279,16 +281,10 @@ protected:
     void ToggleAlwaysShowLatestRow() override;
 
 private:
-    void Send(DWORD code, const void* data)
-    {
-        if (sink_)
-            sink_(code, data);
-    }
+    void Send(DWORD code, const void* data) { SendToObservers(code, data); }
     bool CellHasStyle(const GridPos& row, const GridPos& column, LONG bits) const;
     void MoveRow(int step, bool shift);
     void MoveColumn(int step, bool shift);
-
-    MessageSink sink_;
 };
 
 } // namespace TVF_Grid

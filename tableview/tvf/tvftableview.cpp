@@ -104,8 +104,6 @@ TVF_TableView::TVF_TableView(OWL::TWindow* parent, ITableViewMgrInternal* manage
     Attr.Style |= WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN;
     events_ = new EventGridControl(this);
     summary_ = new EventGridControl(this);
-    events_->SetMessageSink([this](DWORD code, const void* data) { OnGridMessage(code, data); });
-    summary_->SetMessageSink([this](DWORD code, const void* data) { OnGridMessage(code, data); });
     events_->SetRowNumberWidth(6 * KVO::GetFontCharSize(events_->CellFont()).cx);
     events_->Layout();
 }
@@ -127,9 +125,28 @@ TVF_TableView::~TVF_TableView()
     summary_->Pane().SetRenderer(summary_);
 }
 
+HRESULT TVF_TableView::GridObserver::QueryInterface(REFIID iid, void** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    if (iid == IID_IUnknown || iid == IID_IObserver) {
+        *out = static_cast<IObserver*>(this);
+        return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+}
+
 void TVF_TableView::SetupWindow()
 {
     OWL::TWindow::SetupWindow();
+    // From here on the grids' messages reach the window through their subjects.
+    if (!observingGrids_) {
+        observingGrids_ = true;
+        events_->Attach(&gridObserver_);
+        summary_->Attach(&gridObserver_);
+    }
     for (EventGridControl* grid : {events_, summary_}) {
         grid->Options().RowTitlesFromRenderer = true;
         if (grid->RowNumbers().GetHandle()) {
@@ -214,6 +231,11 @@ HRESULT TVF_TableView::Detach()
     }
     detached_ = true;
     DetachRenderers();
+    if (observingGrids_) {
+        observingGrids_ = false;
+        events_->Detach(&gridObserver_);
+        summary_->Detach(&gridObserver_);
+    }
     events_->SetDataManager(nullptr, nullptr, TableGrid::kEvents);
     events_->SetActionHandler(nullptr, TableGrid::kEvents);
     summary_->SetDataManager(nullptr, nullptr, TableGrid::kSummary);

@@ -6,6 +6,7 @@
 
 #include "foundation/kvostring.h"
 #include "platform/owl/window.h"
+#include "sdk/cafevents.h"
 #include "sdk/docview.h"
 #include "sdk/tableview.h"
 #include "tableview/tvf/gridcontrol.h"
@@ -96,6 +97,24 @@ protected:
     bool EvMouseWheel(uint modKeys, int zDelta, const OWL::TPoint& point) override;
 
 private:
+    // The window's observer of its two grids' subjects.
+    class GridObserver final : public IObserver {
+    public:
+        explicit GridObserver(TVF_TableView& table) : table_(table) {}
+        HRESULT QueryInterface(REFIID iid, void** out) override;
+        ULONG AddRef() override { return 1; }
+        ULONG Release() override { return 1; }
+        HRESULT RegisterWith(ISubject*) override { return S_OK; }
+        HRESULT Notify(ISubject*, DWORD eventId, DWORD, const void* data) override
+        {
+            table_.OnGridMessage(eventId, data);
+            return S_OK;
+        }
+
+    private:
+        TVF_TableView& table_;
+    };
+
     void OnGridMessage(DWORD code, const void* data);
     TVF_Grid::EventGridControl* GridOf(DWORD flags) const { return (flags & TableGrid::kSummary) ? summary_ : events_; }
     TVF_Renderer* MakeRenderer(TVF_Grid::EventGridControl& grid, DWORD selector, ITableDataManager* data,
@@ -122,4 +141,6 @@ private:
     std::map<unsigned, KVO::String> channelTitles_;
     MessageSink relay_;
     std::function<void()> whenGone_;
+    GridObserver gridObserver_{*this};
+    bool observingGrids_ = false;
 };

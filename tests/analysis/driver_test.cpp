@@ -225,6 +225,27 @@ TEST(AnalysisRun, ClearingForgetsTheResultsTheRangeAndTheMarks)
     EXPECT_FALSE(a.doc->busy);
 }
 
+TEST(AnalysisCommands, AMessageMadeByTheRegisteredClassRunsTheAnalysis)
+{
+    const PeakRecording recording({6000});
+    AnalysedDocument a(recording.document);
+    a.SetAnalysisType(1);
+    // The host finds the class by its name among those the module registered, as its automation would.
+    IMsgIdMessageClassObject* analyse = nullptr;
+    for (const auto& registered : AnalysisHost().GetFramework().MessageClasses()) {
+        BSTR name = nullptr;
+        if (SUCCEEDED(registered->GetName(&name)) && name && std::u16string(name) == u"CX_Analyze") {
+            analyse = registered.Get();
+        }
+        SysFreeString(name);
+    }
+    ASSERT_NE(analyse, nullptr);
+    platform::ComPtr<IMessage> message;
+    ASSERT_EQ(analyse->CreateMessage(message.Out()), S_OK);
+    EXPECT_EQ(CAF::DispatchMessage(*a.doc, message.Get()), 1);
+    ExpectPeaks(a.Events(), recording.Peaks());
+}
+
 TEST(AnalysisCommands, OwnMessagesAndCommandsGoThroughTheMessageMap)
 {
     const PeakRecording recording({6000});

@@ -7,6 +7,7 @@
 #include "frame/chartcomment.h"
 #include "frame/eventcomment.h"
 #include "graph/analysisview/analysisview.h"
+#include "host/documentsampler.h"
 #include "host/chartview.h"
 #include "tableview/cxtableviewex.h"
 
@@ -317,3 +318,40 @@ TEST(DocumentViews, AViewThatGoesIsForgotten)
     EXPECT_EQ(doc.AnalysisViewWindow(), nullptr);
     doc.NotifyViews(); // nothing is refreshed that is gone
 }
+
+TEST(DocumentViews, AnalysisWhileSamplingShowsEachNewEventInBothViews)
+{
+    const PeakRecording recording({6000, 4000});
+    AnalysedDocument a(host::Document::Create());
+    const auto sampler = host::DocumentSampler::Create(a.source);
+    sampler->SetRecording(recording.document, 250);
+    a.hostDocument->SetSampling(platform::ComPtr<IUnknown>(static_cast<IHostSampling*>(sampler.Get())));
+    a.doc->Settings().SetBool(kAnalyseWhileSampling, true);
+    a.doc->UpdateOnlineSubscription();
+    a.SetAnalysisType(1);
+    CountingAnalysisView analysis;
+    CountingTableView table;
+    a.doc->AttachView(&analysis);
+    a.doc->AttachView(&table);
+    analysis.refreshed = table.refreshed = 0;
+
+    sampler->Start();
+    EXPECT_EQ(analysis.refreshed, 1) << "sampling starts";
+    EXPECT_EQ(table.refreshed, 0);
+    while (sampler->BlocksLeft() > 0) {
+        ASSERT_TRUE(sampler->BeginBlock());
+        while (sampler->Step() > 0) {
+        }
+        ASSERT_TRUE(sampler->EndBlock());
+    }
+    ASSERT_TRUE(sampler->Stop());
+    const auto events = static_cast<int>(a.Events().size());
+    ASSERT_EQ(events, static_cast<int>(recording.Peaks().size()));
+    // Each step that found events refreshes both; a step without one refreshes neither.
+    EXPECT_GE(table.refreshed, 2);
+    EXPECT_LE(table.refreshed, events);
+    EXPECT_GE(analysis.refreshed, 1 + table.refreshed);
+    a.doc->DetachView(&analysis);
+    a.doc->DetachView(&table);
+}
+

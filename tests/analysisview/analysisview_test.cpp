@@ -15,6 +15,8 @@
 #include "platform/ui/window.h"
 #include "platform/win/codepage.h"
 
+#include "platform/owl/gadgetwindow.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -92,6 +94,9 @@ TEST(AnalysisView, LabelsTitleAndScrollBar)
     RecordingView& v = *opened.window;
     EXPECT_EQ(Utf8(v.Title()), ": Crestmetrics View");
     HWND bar = v.ScrollBar()->GetHandle();
+    // The toolbar's tooltips are on once the view is set up.
+    ASSERT_NE(v.Toolbar(), nullptr);
+    EXPECT_NE(v.Toolbar()->GetTooltip(), nullptr);
 
     struct Case {
         std::int32_t current;

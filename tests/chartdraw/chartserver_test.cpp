@@ -1,11 +1,13 @@
 // The host's point sources as the trace drawer relies on them: full batches until the data ends, one vertical
 // segment per pixel column spanning the column's samples.
 #include "host/chartserver.h"
+#include "sdk/charttimebase.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
+#include <limits>
 
 namespace {
 
@@ -56,6 +58,43 @@ TEST(ChartServerTest, PointSourcesFillEveryBatchUntilTheDataEnds)
         }
         EXPECT_EQ(x, c.columns) << c.perPixel;
     }
+}
+
+} // namespace
+
+namespace {
+
+// The value range request: every sample from the first position to the last, across records, NaN left out.
+TEST(ChartServerTest, TheRangeRequestSpansThePositionsAcrossRecords)
+{
+    auto document = host::Document::Create();
+    document->AddChannel(u"V", u"mV");
+    for (int record = 0; record < 2; ++record) {
+        document->AddBlock(0.001);
+        std::vector<float> samples(100);
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            samples[i] = static_cast<float>(record * 1000 + static_cast<int>(i));
+        }
+        samples[50] = std::numeric_limits<float>::quiet_NaN();
+        document->SetSamples(record, 0, samples);
+    }
+    auto server = host::ChartServer::Create(document);
+    const auto ask = [&](ChartBlockPosition first, ChartBlockPosition last, LONG channel, double range[2]) {
+        return server->RequestData(kChartRequestDataRange, channel, reinterpret_cast<LONG_PTR>(&first),
+                                   reinterpret_cast<LONG_PTR>(&last), reinterpret_cast<LONG_PTR>(range), 0, 0, 0, 0,
+                                   0);
+    };
+    double range[2]{0, 0};
+    EXPECT_EQ(ask({10, 0}, {20, 0}, 0, range), S_OK);
+    EXPECT_EQ(range[0], 10.0);
+    EXPECT_EQ(range[1], 20.0);
+    EXPECT_EQ(ask({90, 0}, {5, 1}, 0, range), S_OK);
+    EXPECT_EQ(range[0], 90.0);
+    EXPECT_EQ(range[1], 1005.0);
+    EXPECT_EQ(ask({50, 0}, {50, 0}, 0, range), S_FALSE); // a NaN only
+    EXPECT_EQ(ask({0, 0}, {5, 0}, 1, range), S_FALSE);   // no such channel
+    EXPECT_EQ(server->RequestData(kChartRequestDataRange, 0, 0, 0, 0, 0, 0, 0, 0, 0), E_POINTER);
+    EXPECT_EQ(server->RequestData(0, 0, 0, 0, 0, 0, 0, 0, 0, 0), S_OK); // other requests are not answered
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "chartdraw/datapane.h"
 #include "chartdraw/previewpane.h"
+#include "chartdraw/tracedrawers.h"
+#include "sdk/chartchannelsettings.h"
 #include "host/blocktimebase.h"
 #include "host/chartserver.h"
 #include "host/scalecontrol.h"
@@ -449,10 +451,11 @@ TEST_F(VisibleRangeFixture, StackedTracesFillTheUpperAndLowerHalves)
     preview.OnTraceCommand(2, 0);
     EXPECT_EQ(DragRange(preview, 1), std::make_pair(-9000.0, 5000.0));
 
-    // Overlaid, lane 1 goes back to its own data range; lane 2 waits for its autoscale.
+    // Overlaid, each lane goes back to its own data range: lane 2 takes the range of its own trace.
     preview.OnTraceCommand(4, 0);
     EXPECT_EQ(DragRange(preview, 1), std::make_pair(-2000.0, 5000.0));
-    EXPECT_EQ(preview.Lane(0)->pendingRange & 3u, 2u);
+    EXPECT_EQ(DragRange(preview, 2), std::make_pair(100.0, 199.0));
+    EXPECT_EQ(preview.Lane(0)->pendingRange & 3u, 0u);
 }
 
 TEST_F(VisibleRangeFixture, ApplyPendingAutoscaleNeedsALaneAndValues)
@@ -474,6 +477,263 @@ TEST_F(VisibleRangeFixture, ApplyPendingAutoscaleNeedsALaneAndValues)
     EXPECT_EQ(pane.Lane(0)->pendingRange, 1u);
     platform::ComPtr<IUnknown> none;
     EXPECT_EQ(server->GetData(0, 0, 3, none.Out()), S_FALSE);
+}
+
+} // namespace
+
+namespace {
+
+// A channel pane's data range over the view comes from its drawers' range requests, lane by lane.
+TEST_F(VisibleRangeFixture, TheDataRangeObserverAsksTheDrawersOfTheLane)
+{
+    IDragScaleObserver* observer = pane.Lane(0);
+    double range[2]{0, 0};
+    WORD unscaled = 0;
+    EXPECT_EQ(observer->GetDataRange(1, range, &unscaled), E_POINTER); // no time base: no view
+    pane.SetTimeBase(timeBase.Get());
+    // The fixture's drawer answers no range request: the extremes stay.
+    EXPECT_EQ(observer->GetDataRange(1, range, &unscaled), S_FALSE);
+    EXPECT_EQ(range[0], std::numeric_limits<double>::max());
+    EXPECT_EQ(range[1], -std::numeric_limits<double>::max());
+    EXPECT_EQ(unscaled, 0xFFFF);
+
+    AddRamp(pane);
+    for (auto [lane, channel] : {std::pair{1, 0}, std::pair{2, 1}}) {
+        auto* trace = new PolyLineTraceDrawer(lane, nullptr, 0, kKindTrace, channel, 0);
+        trace->AddRef();
+        trace->SetDataSource(0, static_cast<IChartDataSource*>(server.Get()));
+        pane.Lane(0)->AddDrawer(0, trace, 255);
+        trace->Release();
+    }
+    // The view shows ticks 0..400 of record 0: channel 0 is (i mod 8) - 2, the ramp 100 + i / 10.
+    EXPECT_EQ(observer->GetDataRange(1, range, &unscaled), S_OK);
+    EXPECT_EQ(std::make_pair(range[0], range[1]), std::make_pair(-2.0, 5.0));
+    EXPECT_EQ(observer->GetDataRange(2, range, nullptr), S_OK);
+    EXPECT_EQ(std::make_pair(range[0], range[1]), std::make_pair(100.0, 140.0));
+    // Across the records' boundary: record 0 from tick 800, record 1 up to tick 200 (10 + (i mod 21)).
+    pane.SetRightEdge(1200);
+    EXPECT_EQ(observer->GetDataRange(1, range, nullptr), S_OK);
+    EXPECT_EQ(std::make_pair(range[0], range[1]), std::make_pair(-2.0, 30.0));
+    // With a unit channel the values count as scaled.
+    pane.Lane(0)->unitChannel = 3;
+    EXPECT_EQ(observer->GetDataRange(1, range, &unscaled), S_OK);
+    EXPECT_EQ(unscaled, 0);
+}
+
+// Overlaid traces: a lane-2 autoscale waits for the lane-2 drawers' data, not for lane 1's.
+TEST_F(VisibleRangeFixture, LaneTwoAutoscalesToItsOwnTrace)
+{
+    AddRamp(pane);
+    ChannelPane& lane = *pane.Lane(0);
+    lane.pendingRange = 3;
+    pane.SetTimeBase(timeBase.Get());
+    EXPECT_EQ(DragRange(pane, 1), std::make_pair(-2.0, 5.0));
+    EXPECT_EQ(DragRange(pane, 2), std::make_pair(100.0, 199.0));
+    EXPECT_EQ(lane.pendingRange, 0u);
+    // Live, a lane waiting only on lane 2 still takes the visible records.
+    pane.SetLive(true);
+    lane.pendingRange = 2;
+    pane.SetRightEdge(2000);
+    EXPECT_EQ(lane.FirstVisibleIndex(), 1);
+    EXPECT_EQ(lane.pendingRange, 0u);
+}
+
+TEST_F(VisibleRangeFixture, TheLeftEdgeTimePlacesTheViewAndReadsItBack)
+{
+    ChartBlockPosition at;
+    EXPECT_EQ(pane.GetLeftEdgeTime(&at), E_FAIL);
+    pane.SetTimeBase(timeBase.Get());
+    pane.SetLeftEdgeTime(ChartBlockPosition{100, 1});
+    EXPECT_EQ(pane.RightEdge(), 1500); // record 1 starts at pixel 1000; the view is 400 wide
+    EXPECT_EQ(pane.Lane(0)->FirstVisibleIndex(), 1);
+    ASSERT_EQ(pane.GetLeftEdgeTime(&at), S_OK);
+    EXPECT_EQ(std::make_pair(at.block, at.tick), std::make_pair(LONG{1}, LONGLONG{100}));
+    // Past the recording's end the view stops at the end.
+    pane.SetLeftEdgeTime(ChartBlockPosition{900, 1});
+    EXPECT_EQ(pane.RightEdge(), 2000);
+    ASSERT_EQ(pane.GetLeftEdgeTime(&at), S_OK);
+    EXPECT_EQ(std::make_pair(at.block, at.tick), std::make_pair(LONG{1}, LONGLONG{600}));
+}
+
+// An object over the pane that also has the second face.
+class TwoFaced final : public NoteTaker, public IInteractiveObjectEx {
+public:
+    using NoteTaker::NoteTaker;
+    HRESULT QueryInterface(REFIID iid, void** out) override
+    {
+        if (iid == IID_IInteractiveObjectEx) {
+            *out = static_cast<IInteractiveObjectEx*>(this);
+            AddRef();
+            return S_OK;
+        }
+        return NoteTaker::QueryInterface(iid, out);
+    }
+    ULONG AddRef() override { return NoteTaker::AddRef(); }
+    ULONG Release() override { return NoteTaker::Release(); }
+};
+
+TEST_F(LanesFixture, TheSecondMapHoldsTheObjectsThatHaveASecondFaceUnderTheSameKeys)
+{
+    TwoFaced both("t", log);
+    const ULONG firstHeld = first.count;
+    const ULONG bothHeld = both.count;
+    EXPECT_EQ(pane.AddInteractiveObject(&first, 1), S_OK);
+    EXPECT_EQ(pane.AddInteractiveObject(&both, 2), S_OK);
+    EXPECT_EQ(pane.SecondInterface(1), nullptr);
+    EXPECT_EQ(pane.SecondInterface(2), static_cast<IInteractiveObjectEx*>(&both));
+    EXPECT_EQ(first.count, firstHeld + 1);
+    EXPECT_EQ(both.count, bothHeld + 2); // one reference in each map
+    // Broadcasts go through the first map only, once per object.
+    pane.BroadcastNotice();
+    EXPECT_EQ(Take(), (std::vector<std::string>{"a: notice", "t: notice"}));
+    // Another object under the key takes both entries' places.
+    EXPECT_EQ(pane.AddInteractiveObject(&second, 2), S_OK);
+    EXPECT_EQ(both.count, bothHeld);
+    EXPECT_EQ(pane.SecondInterface(2), nullptr);
+    EXPECT_EQ(pane.AddInteractiveObject(&both, 3), S_OK);
+    pane.RemoveAllObjects();
+    EXPECT_EQ(both.count, bothHeld);
+    EXPECT_EQ(first.count, firstHeld);
+}
+
+// A lane scale with the notice interface: it notes the colour it is given.
+class NoticeScale final : public IScaleControl, public ILaneScaleNotice {
+public:
+    HRESULT QueryInterface(REFIID iid, void** out) override
+    {
+        if (iid == IID_ILaneScaleNotice) {
+            *out = static_cast<ILaneScaleNotice*>(this);
+        } else if (iid == IID_IScaleControl || iid == IID_IUnknown) {
+            *out = static_cast<IScaleControl*>(this);
+        } else {
+            *out = nullptr;
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    ULONG AddRef() override { return ++count; }
+    ULONG Release() override { return --count; }
+    HRESULT GetGridSpacing(LONG*, double*, double*) override { return E_NOTIMPL; }
+    HRESULT SetScaleRect(const RECT*) override { return S_OK; }
+    HRESULT GetPixelTransform(double*) override { return E_NOTIMPL; }
+    HRESULT SetRange(double, double) override { return S_OK; }
+    HRESULT SetScaling(const double*, const char16_t*) override { return S_OK; }
+    HRESULT GetScaling(double*, BSTR*) override { return E_NOTIMPL; }
+    HRESULT SetUnits(const char16_t*) override { return S_OK; }
+    HRESULT SetNoticeHook(LONG, HWND, LONG) override { return S_OK; }
+    HRESULT SetHomeExtent(double, double) override { return S_OK; }
+    HRESULT SetLimits(double, double) override { return S_OK; }
+    HRESULT SetMinimumSpan(const double*) override { return S_OK; }
+    HRESULT SetOption(LONG) override { return S_OK; }
+    HRESULT SetDragDomain(double, double) override { return S_OK; }
+    HRESULT SetValue(LONG, LONG) override { return S_OK; }
+    HRESULT GetStyle(DWORD*) override { return E_NOTIMPL; }
+    HRESULT SetStyle(DWORD) override { return S_OK; }
+    HRESULT Copy(IScaleControl**) override { return E_NOTIMPL; }
+    HRESULT GetFrameRect(RECT*) override { return E_NOTIMPL; }
+    HRESULT Draw(HDC, LONG, LONG) override { return S_OK; }
+    HRESULT Print(HDC, HDC) override { return S_OK; }
+    HRESULT GetWindowHandle(HWND*) override { return E_FAIL; }
+    HRESULT RegisterObserver(IDragScaleObserver*) override { return S_OK; }
+    HRESULT UnregisterObserver(IDragScaleObserver*) override { return S_OK; }
+    HRESULT GetExtent(double*) override { return E_NOTIMPL; }
+    HRESULT SetDataRange(double, double) override { return S_OK; }
+    HRESULT SetUnitChannel(LONG) override { return S_OK; }
+    HRESULT SetLaneColour(LONG, WORD on, COLORREF colour, LONG) override
+    {
+        shown = on;
+        this->colour = colour;
+        return S_OK;
+    }
+    ULONG count = 0;
+    WORD shown = 0;
+    COLORREF colour = 0;
+};
+
+TEST(PaneLaneColour, TheFirstLanesScaleTakesTheColourThroughItsNoticeInterface)
+{
+    NoticeScale scale;
+    {
+        DataPane pane;
+        EXPECT_EQ(pane.SetLaneScale(RGB(1, 2, 3), 1, true), E_FAIL); // no lanes
+        SharedHost().GetFramework().Graphs().SetRefuse(true); // lanes without host scales
+        pane.SetLaneCount(1);
+        SharedHost().GetFramework().Graphs().SetRefuse(false);
+        EXPECT_EQ(pane.SetLaneScale(RGB(1, 2, 3), 1, true), E_FAIL); // no scale
+        pane.Lane(0)->AdoptLaneScale(static_cast<IScaleControl*>(&scale));
+        EXPECT_EQ(pane.SetLaneScale(RGB(1, 2, 3), 1, true), S_OK);
+        EXPECT_EQ(scale.colour, RGB(1, 2, 3));
+        EXPECT_EQ(scale.shown, 0xFFFF);
+        EXPECT_EQ(pane.SetLaneScale(RGB(4, 5, 6), 1, false), S_OK);
+        EXPECT_EQ(scale.shown, 0);
+        EXPECT_EQ(pane.SetLaneScale(RGB(4, 5, 6), 2, true), E_FAIL); // lane 2 has no scale
+        EXPECT_EQ(pane.SetLaneScale(RGB(4, 5, 6), 0, true), E_FAIL);
+    }
+    EXPECT_EQ(scale.count, 0u); // the lane let its references go
+}
+
+TEST_F(LanesFixture, PaneSlotsOfTheLanes)
+{
+    pane.SetLaneCount(2); // lanes 1..99 and 101..186 over the time scale below
+    // Hit test: outside the data area, over the time scale, over a lane.
+    EXPECT_EQ(pane.HitTestLane(POINT{0, 50}), DataPane::kNoLane);
+    EXPECT_EQ(pane.HitTestLane(POINT{401, 50}), DataPane::kNoLane);
+    EXPECT_EQ(pane.HitTestLane(POINT{100, 200}), DataPane::kNoLane);
+    EXPECT_EQ(pane.HitTestLane(POINT{100, pane.Lane(0)->rect.top}), 0);
+    EXPECT_EQ(pane.HitTestLane(POINT{100, pane.Lane(1)->rect.bottom - 1}), 1);
+    EXPECT_EQ(pane.HitTestLane(POINT{100, pane.Scale()->rect.top}), -1);
+
+    // Lane scales by kind; a bad index or kind is refused.
+    platform::ComPtr<IUnknown> scale;
+    EXPECT_EQ(pane.GetLaneScale(1, 0, 1, scale.Out()), S_OK);
+    EXPECT_EQ(scale.Get(), static_cast<IUnknown*>(pane.Lane(1)->Scale(1)));
+    EXPECT_EQ(pane.GetLaneScale(0, 0, 2, scale.Out()), S_OK);
+    EXPECT_EQ(scale.Get(), static_cast<IUnknown*>(pane.Lane(0)->Scale(2)));
+    EXPECT_EQ(pane.GetLaneScale(2, 0, 1, scale.Out()), E_INVALIDARG);
+    EXPECT_EQ(pane.GetLaneScale(0, 0, 3, scale.Out()), E_INVALIDARG);
+
+    // The per-channel entries follow the lanes once the appearance is set.
+    LONG entry = 7;
+    EXPECT_EQ(pane.GetChannelEntry(0, 0xC0000000u, &entry), E_INVALIDARG);
+    pane.SetAppearance(nullptr, nullptr, -1);
+    EXPECT_EQ(pane.GetChannelEntry(1, 0xC0000000u, &entry), S_OK);
+    EXPECT_EQ(entry, 0);
+    EXPECT_EQ(pane.GetChannelEntry(2, 0xC0000000u, &entry), E_INVALIDARG);
+
+    // The lane-1 scale turns a coordinate into a value: the strip's top is the range's top.
+    ChannelPane& lane = *pane.Lane(0);
+    ASSERT_EQ(lane.SetLaneRange(1, 0.0, 100.0), S_OK);
+    RECT strip{};
+    ASSERT_EQ(lane.Scale(1)->GetFrameRect(&strip), S_OK);
+    EXPECT_NEAR(lane.ScaleValueAt(strip.top), 100.0, 1e-9);
+    EXPECT_NEAR(lane.ScaleValueAt(strip.bottom), 0.0, 1e-9);
+    EXPECT_NEAR(lane.ScaleValueAt((strip.top + strip.bottom) / 2), 50.0, 100.0 / (strip.bottom - strip.top));
+    lane.flagsA |= ChannelPane::kLane1NoScaleRect;
+    EXPECT_EQ(lane.ScaleValueAt(strip.top), 0.0);
+    lane.flagsA &= ~ChannelPane::kLane1NoScaleRect;
+
+    // The appearance's background colour, from a settings object that has one.
+    struct Background final : IChartBackgroundColour {
+        HRESULT QueryInterface(REFIID iid, void** out) override
+        {
+            *out = iid == IID_IChartBackgroundColour || iid == IID_IUnknown ? this : nullptr;
+            return *out ? S_OK : E_NOINTERFACE;
+        }
+        ULONG AddRef() override { return 1; }
+        ULONG Release() override { return 1; }
+        HRESULT GetBackgroundColour(COLORREF* colour) override
+        {
+            *colour = RGB(0, 0, 64);
+            return S_OK;
+        }
+    } settings;
+    pane.SetAppearance(&settings, nullptr, -1);
+    EXPECT_EQ(pane.BackgroundColour(), RGB(0, 0, 64));
+
+    // The lane colour needs the scale's notice interface, which the host's scales do not have.
+    EXPECT_EQ(pane.SetLaneScale(RGB(255, 0, 0), 1, true), E_FAIL);
+    EXPECT_EQ(pane.SetLaneScale(RGB(255, 0, 0), 3, true), E_FAIL);
 }
 
 } // namespace

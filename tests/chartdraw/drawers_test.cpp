@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 
 using namespace ChartDraw;
 
@@ -308,6 +309,104 @@ TEST(GraticuleTest, WhiteStencilPixelsLeaveTheTargetAndRowsTakeTheGridColour)
     EXPECT_TRUE(dynamic_cast<MetafileGraticuleDrawer*>(copy) != nullptr);
     EXPECT_TRUE(static_cast<GraticuleDrawer*>(copy)->GraticuleFlags() & GraticuleDrawer::kNoBackground);
     EXPECT_EQ(graticule->Clone(0, nullptr), S_OK);
+    copy->Release();
+    graticule->Release();
+}
+
+namespace {
+// The widths of the runs of pixels that differ from `background` along row y.
+std::vector<int> RunsAlong(HDC dc, int width, int y, COLORREF background)
+{
+    std::vector<int> runs;
+    int run = 0;
+    for (int x = 0; x <= width; ++x) {
+        if (x < width && GetPixel(dc, x, y) != background) {
+            ++run;
+        } else if (run > 0) {
+            runs.push_back(run);
+            run = 0;
+        }
+    }
+    return runs;
+}
+} // namespace
+
+TEST(GraticuleTest, TheRecordStartMarkIsBlackAndMillimetreWideOnPaper)
+{
+    auto server = host::ChartServer::Create(OneChannel(100));
+    charttest::TestServices services;
+    services.pixelsPerMm = 10;
+    const RECT lane{0, 0, 40, 20};
+    struct Case {
+        DWORD printWord;
+        COLORREF colour;
+        int width;
+    } cases[] = {{0, RGB(0, 0, 128), 2}, {1, RGB(0, 0, 0), 4}};
+    for (const Case& c : cases) {
+        services.printWord = c.printWord;
+        auto* graticule = new GraticuleDrawer(0, 0, GraticuleDrawer::kNoBackground | GraticuleDrawer::kNoColumns,
+                                              RGB(0, 0, 0), 0, 0, 0);
+        graticule->AddRef();
+        graticule->SetDataSource(0, static_cast<IChartDataSource*>(server.Get()));
+        graticule->SetDrawerServices(&services);
+        graticule->SetRect(0, &lane);
+        Canvas canvas(40, 20, RGB(255, 255, 255));
+        owl::TDC dc(canvas.dc);
+        // The stretch begins 10 pixels before the record's data.
+        graticule->Draw(dc, 0, 40, -10, 0, 0, lane, 0, nullptr, 0);
+        const std::vector<int> runs = RunsAlong(canvas.dc, 40, 8, RGB(255, 255, 255));
+        ASSERT_EQ(runs.size(), 1u) << c.printWord;
+        EXPECT_EQ(runs[0], c.width) << c.printWord;
+        EXPECT_EQ(GetPixel(canvas.dc, 10, 8), c.colour) << c.printWord;
+        if (!c.printWord) {
+            EXPECT_EQ(GetPixel(canvas.dc, 10, 19), RGB(255, 255, 255)) << "2 pixels short of the bottom";
+        }
+        graticule->Release();
+    }
+}
+
+TEST(GraticuleTest, AMetafileGridDrawsMajorColumnsWithTheMajorPen)
+{
+    auto server = host::ChartServer::Create(OneChannel(100));
+    charttest::TestServices services;
+    services.pixelsPerMm = 10; // major 3 pixels, minor 2
+    auto* graticule = new GraticuleDrawer(0, 0, GraticuleDrawer::kNoRows, RGB(0, 0, 0), 0, 0, 0);
+    graticule->AddRef();
+    graticule->SetDataSource(0, static_cast<IChartDataSource*>(server.Get()));
+    graticule->SetDrawerServices(&services);
+    IChartRecordDrawer* copy = nullptr;
+    ASSERT_EQ(graticule->Clone(1u << 30, &copy), S_OK);
+    auto* metafile = static_cast<GraticuleDrawer*>(copy);
+    metafile->SetDrawerServices(&services);
+    const RECT lane{0, 0, 60, 30};
+    metafile->SetRect(0, &lane);
+    TimeDivisions divisions;
+    divisions.firstMinor = 10;
+    divisions.firstMajor = 10;
+    divisions.minorStep = 10;
+    divisions.minorPerMajor = 2; // major at 10, 30, 50; minor only at 20, 40
+    Canvas canvas(60, 30, RGB(255, 255, 255));
+    owl::TDC dc(canvas.dc);
+    metafile->Draw(dc, 0, 60, 0, 0, 0, lane, 0, &divisions, 0);
+    // Dotted lines: the widest run over the rows is the pen's width.
+    std::map<int, int> widest;
+    for (int y = 0; y < 30; ++y) {
+        int x = 0;
+        int run = 0;
+        for (x = 0; x <= 60; ++x) {
+            if (x < 60 && GetPixel(canvas.dc, x, y) != RGB(255, 255, 255)) {
+                ++run;
+            } else if (run > 0) {
+                const int centre = (x - run + x - 1) / 2;
+                widest[(centre + 5) / 10 * 10] = std::max(widest[(centre + 5) / 10 * 10], run);
+                run = 0;
+            }
+        }
+    }
+    EXPECT_EQ(widest[20], 2);
+    EXPECT_EQ(widest[40], 2);
+    EXPECT_EQ(widest[30], 3);
+    EXPECT_EQ(widest[50], 3);
     copy->Release();
     graticule->Release();
 }

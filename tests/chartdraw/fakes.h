@@ -110,12 +110,12 @@ struct TestServices : ChartDraw::IDrawerDataPane {
     }
     HRESULT GetPixelsPerMmX(LONG, LONG, double* out) override
     {
-        *out = 3.7795276158179276;
+        *out = pixelsPerMm;
         return S_OK;
     }
     HRESULT GetPixelsPerMmY(LONG, LONG, double* out) override
     {
-        *out = 3.7795276158179276;
+        *out = pixelsPerMm;
         return S_OK;
     }
     HRESULT GetDeviceScale(LONG, double* x, double* y) override
@@ -174,6 +174,7 @@ struct TestServices : ChartDraw::IDrawerDataPane {
     }
 
     DWORD printWord = 0;
+    double pixelsPerMm = 3.7795276158179276;
     double scale = 1.0;
     COLORREF background = RGB(255, 255, 255);
     LONG laneChannel = 0;
@@ -182,7 +183,7 @@ struct TestServices : ChartDraw::IDrawerDataPane {
 };
 
 // An object over the pane that writes down every notice as a short text; it can take the handled notices.
-class NoteTaker final : public ChartDraw::IInteractiveObject {
+class NoteTaker : public ChartDraw::IInteractiveObject {
 public:
     NoteTaker(std::string name, std::vector<std::string>& log, bool takes = false) : name_(std::move(name)), log_(log), takes_(takes) {}
     HRESULT QueryInterface(REFIID iid, void** out) override

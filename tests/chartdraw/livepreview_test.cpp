@@ -166,3 +166,47 @@ TEST(LivePreview, FollowsARecordingReplayedWhileSampling)
 }
 
 } // namespace
+
+namespace {
+
+// In jump mode every lane shows the sweep cursor, a line in the contrast colour of black, where the newest data
+// are drawn; otherwise the lanes are painted from their layers without it.
+TEST(LivePreview, TheSweepCursorShowsInJumpModeOnly)
+{
+    const LONG width = 202;
+    const LONG height = 100;
+    LONGLONG recorded = 0;
+    auto timeBase = host::BlockTimeBase::Create(0.001);
+    DataPane pane;
+    pane.tickCount = [] { return DWORD{0}; };
+    pane.SetBackgroundColour(RGB(250, 250, 244));
+    pane.SetLaneCount(1);
+    pane.SetSize(width, height);
+    pane.SetTimeBase(timeBase.Get());
+    auto* background = new BackgroundDrawer(RGB(250, 250, 244));
+    background->AddRef();
+    pane.Lane(0)->AddDrawer(0x80000000, background, 255);
+    background->Release();
+    pane.SetSize(width, height);
+    ASSERT_TRUE(pane.SetCompression(KVORationalImp(10, 1), nullptr, false));
+    pane.SamplingStarted(0);
+    pane.BlockStarted(0, 0.001, false);
+    for (LONGLONG step = 100; step <= 3000; step += 100) {
+        recorded = step;
+        pane.NewData(step);
+    }
+    charttest::Canvas canvas(width, height, RGB(128, 128, 128));
+    pane.PaintLayers(canvas.dc, RECT{0, 0, width, height});
+    const RECT lane = pane.Lane(0)->rect;
+    const int x = lane.left + pane.SweepCursor();
+    const int y = (lane.top + lane.bottom) / 2;
+    ASSERT_TRUE(pane.IsFollowingNewest());
+    EXPECT_NE(GetPixel(canvas.dc, x, y), RGB(0, 0, 0));
+    pane.SetJumpToNewestOnStart(true);
+    pane.DrawSweepCursor(canvas.dc);
+    EXPECT_EQ(GetPixel(canvas.dc, x, y), RGB(0, 0, 0));
+    EXPECT_NE(GetPixel(canvas.dc, x + 5, y), RGB(0, 0, 0));
+    (void)recorded;
+}
+
+} // namespace

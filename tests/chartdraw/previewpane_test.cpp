@@ -159,6 +159,86 @@ TEST_F(PreviewTest, WithoutASamplingSourceTheBarSaysWhyAndOffersNoSampling)
     EXPECT_FALSE(bar.Button(102)->GetEnabled()); // the chart view is down
 }
 
+TEST_F(PreviewTest, ASamplingBarButtonShowsItsTextAsATooltipUntilTheLeftButtonGoesDown)
+{
+    NewPreview();
+    Refresh();
+    PreviewControlWin& bar = Bar();
+    HWND tip = bar.GetTooltip();
+    ASSERT_NE(tip, nullptr);
+    const owl::TRect start = bar.Button(101)->GetBounds();
+    const POINT over{(start.left + start.right) / 2, (start.top + start.bottom) / 2};
+    ui::MouseMove(bar.GetHandle(), over);
+    ui::advance(GetDoubleClickTime() - 1);
+    EXPECT_FALSE(IsWindowVisible(tip));
+    ui::advance(1);
+    EXPECT_TRUE(IsWindowVisible(tip));
+    EXPECT_EQ(ui::WindowText(tip), u"No Acquibox available - sampling is disabled");
+
+    // Down: off, and no tip while the button is held; up: on again.
+    ui::MouseDown(bar.GetHandle(), over);
+    EXPECT_FALSE(IsWindowVisible(tip));
+    const owl::TRect chart = bar.Button(100)->GetBounds();
+    const POINT overChart{(chart.left + chart.right) / 2, (chart.top + chart.bottom) / 2};
+    ui::MouseMove(bar.GetHandle(), overChart);
+    ui::advance(GetDoubleClickTime());
+    EXPECT_FALSE(IsWindowVisible(tip));
+    ui::MouseUp(bar.GetHandle(), overChart);
+    ui::MouseMove(bar.GetHandle(), over);
+    ui::MouseMove(bar.GetHandle(), overChart);
+    ui::advance(GetDoubleClickTime());
+    EXPECT_TRUE(IsWindowVisible(tip));
+    EXPECT_EQ(ui::WindowText(tip), u"Chart View");
+}
+
+// Without a theme the zoom window does not erase: a new ratio text must not be drawn over the old one.
+TEST_F(PreviewTest, TheRatioButtonShowsOnlyTheNewTextWithoutATheme)
+{
+    RecordingPreview& preview = NewPreview();
+    auto* shown = dynamic_cast<ZoomControlWin*>(preview.Zoom());
+    ASSERT_NE(shown, nullptr);
+    ZoomControlWin& zoom = *shown;
+    const auto ratioPicture = [&] {
+        ui::pump();
+        const gdi::Image whole = ui::RenderWindow(zoom.GetHandle());
+        const owl::TRect bounds = zoom.RatioButton()->GetBounds();
+        std::vector<COLORREF> pixels;
+        for (int y = bounds.top; y < bounds.bottom; ++y) {
+            for (int x = bounds.left; x < bounds.right; ++x) {
+                pixels.push_back(whole.at(x, y));
+            }
+        }
+        return pixels;
+    };
+    zoom.SetRatio(1, 1);
+    const std::vector<COLORREF> fresh = ratioPicture();
+    zoom.SetRatio(8888, 1);
+    const std::vector<COLORREF> longer = ratioPicture();
+    EXPECT_NE(fresh, longer);
+    zoom.SetRatio(1, 1);
+    EXPECT_EQ(fresh, ratioPicture());
+
+    // The ratio's tooltip goes away on a press and comes back after the release.
+    HWND tip = zoom.GetTooltip();
+    ASSERT_NE(tip, nullptr);
+    const owl::TRect bounds = zoom.RatioButton()->GetBounds();
+    const POINT over{(bounds.left + bounds.right) / 2, (bounds.top + bounds.bottom) / 2};
+    ui::MouseMove(zoom.GetHandle(), over);
+    ui::advance(GetDoubleClickTime());
+    EXPECT_TRUE(IsWindowVisible(tip));
+    EXPECT_EQ(ui::WindowText(tip), u"1:1");
+    // A press where no gadget is (the ratio button would drop its menu) hides it; the release switches it on.
+    const owl::TPoint nowhere(-10, -10);
+    zoom.EvLButtonDown(0, nowhere);
+    EXPECT_FALSE(IsWindowVisible(tip));
+    zoom.EvLButtonUp(0, nowhere);
+    ui::MouseMove(zoom.GetHandle(), POINT{over.x + 1, over.y});
+    ui::MouseMove(zoom.GetHandle(), POINT{0, 0});
+    ui::MouseMove(zoom.GetHandle(), over);
+    ui::advance(GetDoubleClickTime());
+    EXPECT_TRUE(IsWindowVisible(tip));
+}
+
 TEST_F(PreviewTest, ABarWithoutTheChartViewShowsStartDown)
 {
     PreviewControlWin bar(page, nullptr, PreviewControlWin::kNoChartView);

@@ -1,4 +1,6 @@
 #include "chartdraw/timescale.h"
+#include "chartdraw/datapane.h"
+#include "platform/gdi/dc.h"
 #include "foundation/localeinfo.h"
 #include "foundation/xkvo.h"
 #include "platform/com/memstream.h"
@@ -181,6 +183,41 @@ TEST_F(TimeScaleTest, BlockNumberStandsAtTheRecordStartUnlessALabelIsThere)
             EXPECT_EQ(GetPixel(axis.dc, c.startX - 1, 6), RGB(30, 30, 108));
         }
     }
+}
+
+} // namespace
+
+namespace {
+
+// While the pane prints, the labels take a 10-point font made for the print device of the print word.
+TEST(TimeScalePrinting, ThePrintWordGivesTheLabelsAFontForThePrintDevice)
+{
+    ChartDraw::DataPane pane;
+    const int screenHeight = pane.Scale()->LabelHeight();
+    HBITMAP page = CreateBitmap(10, 10, 1, 32, nullptr);
+    HDC printer = gdi::CreatePageDc(page, 300);
+    const DWORD word = ChartDraw::PrintWordFor(printer);
+    ASSERT_NE(word, 0u);
+    EXPECT_EQ(ChartDraw::PrintWordFor(printer), word);
+    EXPECT_EQ(ChartDraw::PrintDeviceOf(word), printer);
+
+    pane.BeginPrinting(word);
+    EXPECT_EQ(pane.PrintDevice(), printer);
+    // 10 points at 300 dots per inch are about three times the screen's 96: the height follows the device.
+    const int printedHeight = pane.Scale()->LabelHeight();
+    EXPECT_GT(printedHeight, 2 * screenHeight);
+    EXPECT_LT(printedHeight, 4 * screenHeight);
+    pane.EndPrinting();
+    EXPECT_EQ(pane.Scale()->LabelHeight(), screenHeight);
+
+    // A word that names no device leaves the screen font.
+    ChartDraw::ForgetPrintWord(word);
+    pane.BeginPrinting(word);
+    EXPECT_EQ(pane.PrintDevice(), nullptr);
+    EXPECT_EQ(pane.Scale()->LabelHeight(), screenHeight);
+    pane.EndPrinting();
+    DeleteDC(printer);
+    DeleteObject(page);
 }
 
 } // namespace

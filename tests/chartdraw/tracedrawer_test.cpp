@@ -1,6 +1,7 @@
 #include "chartdraw/tracedrawers.h"
 #include "foundation/kvostring.h"
 #include "host/chartserver.h"
+#include "host/sweepdisplay.h"
 #include "sdk/chartchannelsettings.h"
 #include "platform/gdi/dc.h"
 #include "tests/chartdraw/fakes.h"
@@ -43,6 +44,7 @@ struct FakePoints : IChartPointSource {
         *tick = 0;
         return S_OK;
     }
+    HRESULT SetOrigin(double, LONG) override { return S_OK; }
     ULONG refs = 0;
     int calls = 0;
     LONG perCall = 1000;
@@ -276,6 +278,110 @@ TEST(CustomUnitsTest, UnitTextComesThroughTheMapperForTheMappersChannel)
         }
         drawer->Release();
     }
+}
+
+} // namespace
+
+namespace {
+
+// A trace that a paused sweep display still draws.
+class PausedTraceDrawer : public PolyLineTraceDrawer {
+public:
+    using PolyLineTraceDrawer::PolyLineTraceDrawer;
+    bool DrawWhilePaused() const override { return true; }
+};
+
+// A sweep display 100 pixels wide at one tick per pixel over three sweeps of known rows: ticks 0..99 at row 10,
+// 100..199 at row 50, 200..299 at row 90.
+struct SweepTest : ::testing::Test {
+    void SetUp() override
+    {
+        document->AddChannel(u"V", u"mV");
+        document->AddBlock(0.001);
+        std::vector<float> samples(300);
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            samples[i] = i < 100 ? 10.0f : i < 200 ? 50.0f : 90.0f;
+        }
+        document->SetSamples(0, 0, samples);
+        server->SetSweep(sweep.Get());
+    }
+    // Draws the visible stretch of a drawer into a fresh canvas.
+    void Draw(PolyLineTraceDrawer& drawer)
+    {
+        canvas.Fill(RGB(255, 255, 255));
+        drawer.SetDataSource(0, static_cast<IChartDataSource*>(server.Get()));
+        owl::TDC dc(canvas.dc);
+        const RECT clip{0, 0, 100, 100};
+        drawer.Draw(dc, 0, 100, 0, 0, 0, clip, 0, nullptr, 0);
+    }
+    bool Inked(int x, int y) const { return GetPixel(canvas.dc, x, y) == red; }
+    std::shared_ptr<host::Document> document = host::Document::Create();
+    platform::ComPtr<host::ChartServer> server = host::ChartServer::Create(document);
+    platform::ComPtr<host::SweepDisplay> sweep = host::SweepDisplay::Create(100, 1.0);
+    charttest::Canvas canvas{100, 100};
+    COLORREF red = RGB(255, 0, 0);
+};
+
+TEST_F(SweepTest, TheNewestSweepIsDrawnLeftOfTheWrapAndTheOneBeforeItRightOfIt)
+{
+    auto* drawer = new PolyLineTraceDrawer(0, &red, 0, kKindTrace, 0, 0);
+    drawer->AddRef();
+    // The first sweep stops at the newest data.
+    sweep->SetNewest(60);
+    Draw(*drawer);
+    ASSERT_NE(drawer->Sweep(), nullptr);
+    EXPECT_TRUE(Inked(10, 10));
+    EXPECT_FALSE(Inked(70, 10));
+    EXPECT_EQ(drawer->LastX(), 60);
+
+    // 230 ticks: the third sweep has reached x = 30 over the second.
+    sweep->SetNewest(230);
+    Draw(*drawer);
+    for (int x : {0, 15, 28}) {
+        EXPECT_TRUE(Inked(x, 90)) << x;
+        EXPECT_FALSE(Inked(x, 50)) << x;
+    }
+    for (int x : {31, 60, 98}) {
+        EXPECT_TRUE(Inked(x, 50)) << x;
+        EXPECT_FALSE(Inked(x, 90)) << x;
+    }
+    EXPECT_FALSE(Inked(30, 70)); // no line joins the sweeps across the wrap
+    EXPECT_FALSE(Inked(50, 10)); // the first sweep is gone
+    EXPECT_EQ(drawer->LastX(), 100);
+    drawer->Release();
+}
+
+TEST_F(SweepTest, APausedSweepIsDrawnOnlyByATraceThatDrawsWhilePaused)
+{
+    sweep->SetNewest(230);
+    sweep->SetPaused(true);
+    auto* drawer = new PolyLineTraceDrawer(0, &red, 0, kKindTrace, 0, 0);
+    drawer->AddRef();
+    Draw(*drawer);
+    for (int x : {10, 60}) {
+        for (int y : {50, 90}) {
+            EXPECT_FALSE(Inked(x, y)) << x << "," << y;
+        }
+    }
+    EXPECT_NE(drawer->CachedBlock(), nullptr); // kept for when the sweep goes on
+    drawer->Release();
+
+    auto* paused = new PausedTraceDrawer(0, &red, 0, kKindTrace, 0, 0);
+    paused->AddRef();
+    Draw(*paused);
+    EXPECT_TRUE(Inked(10, 90));
+    EXPECT_TRUE(Inked(60, 50));
+    paused->Release();
+
+    // A scrolling display (no sweep) keeps drawing the stretch from x = 0 in order.
+    server->SetSweep(nullptr);
+    auto* plain = new PolyLineTraceDrawer(0, &red, 0, kKindTrace, 0, 0);
+    plain->AddRef();
+    Draw(*plain);
+    EXPECT_EQ(plain->Sweep(), nullptr);
+    EXPECT_TRUE(Inked(10, 10));
+    EXPECT_TRUE(Inked(60, 10));
+    plain->Release();
 }
 
 } // namespace

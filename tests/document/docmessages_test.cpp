@@ -19,7 +19,7 @@ TEST(DocumentMessages, ClassesNameTheirMessagesAndMakeThem)
 {
     SharedHost();
     struct Case {
-        const DocMessageClass& messageClass;
+        DocMessageClass& messageClass;
         const char16_t* name;
         DWORD id;
     } cases[] = {
@@ -29,14 +29,28 @@ TEST(DocumentMessages, ClassesNameTheirMessagesAndMakeThem)
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(doctest::Utf8(test.name));
-        EXPECT_EQ(std::u16string(test.messageClass.Name().c_str()), test.name);
-        EXPECT_EQ(test.messageClass.MessageId(), test.id);
-        EXPECT_EQ(test.messageClass.Flag1(), 0xFFFFu);
-        EXPECT_EQ(test.messageClass.Flag2(), 0u);
-        EXPECT_EQ(std::u16string(DocMessageClass::Category()), u"Crestmetrics");
+        // What the host reads through the class interface.
+        IMsgIdMessageClassObject& object = test.messageClass;
+        DWORD classId = 0;
+        ASSERT_EQ(object.GetMessageId(0, &classId), S_OK);
+        EXPECT_EQ(classId, test.id);
+        BSTR text = SysAllocString(u"stale"); // freed by the class
+        ASSERT_EQ(object.GetName(&text), S_OK);
+        EXPECT_EQ(std::u16string(text, SysStringLen(text)), test.name);
+        ASSERT_EQ(object.GetCategory(&text), S_OK);
+        EXPECT_EQ(std::u16string(text, SysStringLen(text)), u"Crestmetrics");
+        SysFreeString(text);
+        IKVOString* description = nullptr;
+        ASSERT_EQ(object.GetDescription(&description), S_OK);
+        EXPECT_EQ(host::TakeText(description), std::u16string(test.messageClass.Description().View()));
+        WORD flag = 7;
+        ASSERT_EQ(object.GetFlag1(0, &flag), S_OK);
+        EXPECT_EQ(flag, 0xFFFF);
+        ASSERT_EQ(object.GetFlag2(0, &flag), S_OK);
+        EXPECT_EQ(flag, 0);
 
         platform::ComPtr<IMessage> message;
-        ASSERT_EQ(test.messageClass.CreateMessage(message.Out()), S_OK);
+        ASSERT_EQ(object.CreateMessage(message.Out()), S_OK);
         DWORD id = 0;
         message->GetId(&id);
         EXPECT_EQ(id, test.id);
@@ -49,4 +63,55 @@ TEST(DocumentMessages, ClassesNameTheirMessagesAndMakeThem)
         EXPECT_EQ(id, test.id);
     }
     EXPECT_EQ(AnalyzeMessageClass().CreateMessage(nullptr), E_POINTER);
+}
+
+namespace {
+// A message addressed to the views of one type.
+class ViewMessage final : public IMessage, public IViewTargetMessage {
+public:
+    explicit ViewMessage(DWORD flags) : flags_(flags) {}
+    HRESULT QueryInterface(REFIID iid, void** out) override
+    {
+        if (iid == IID_IViewTargetMessage) {
+            *out = static_cast<IViewTargetMessage*>(this);
+            return S_OK;
+        }
+        *out = static_cast<IMessage*>(this);
+        return iid == IID_IUnknown || iid == IID_IMessage ? S_OK : (*out = nullptr, E_NOINTERFACE);
+    }
+    ULONG AddRef() override { return 2; }
+    ULONG Release() override { return 1; }
+    HRESULT GetId(DWORD* id) override { return *id = 0, S_OK; }
+    HRESULT GetFlags(DWORD* flags) override { return *flags = flags_, S_OK; }
+    HRESULT Clone(IMessage**) override { return E_NOTIMPL; }
+    HRESULT GetValue(VARIANT*) override { return E_NOTIMPL; }
+    HRESULT SetSender(const void*) override { return S_OK; }
+    HRESULT CheckSender(const void*, WORD*) override { return S_OK; }
+    HRESULT GetViewType(DWORD* type) override { return *type = CX::Msg::DocId<1>(), S_OK; }
+
+private:
+    DWORD flags_;
+};
+} // namespace
+
+TEST(DocumentMessages, TextFormNamesTheViewTypeOfAMessageForAView)
+{
+    SharedHost();
+    IMsgIdMessageClassObject& object = AnalyzeMessageClass();
+    ViewMessage forView(CAF::MessageFlag::kTargetsView);
+    EXPECT_EQ(object.GetMessageText(&forView, nullptr), E_FAIL);
+    BSTR text = nullptr;
+    ASSERT_EQ(object.GetMessageText(&forView, &text), S_OK);
+    const std::u16string first(text, SysStringLen(text));
+    EXPECT_TRUE(first.starts_with(u"CAFId,ViewType,\"")) << doctest::Utf8(first);
+    EXPECT_TRUE(first.ends_with(u"\"")) << doctest::Utf8(first);
+    EXPECT_GT(first.size(), 17u) << "the host's text for the type";
+    ASSERT_EQ(object.GetMessageText(&forView, &text), S_OK);
+    EXPECT_EQ(std::u16string(text, SysStringLen(text)), first + u"," + first) << "appended after a comma";
+    SysFreeString(text);
+
+    ViewMessage plain(0);
+    text = nullptr;
+    ASSERT_EQ(object.GetMessageText(&plain, &text), S_OK);
+    EXPECT_EQ(text, nullptr) << "no view type: nothing to write";
 }

@@ -40,7 +40,7 @@ DWORD ColourOf(IChartCommentEx* comment)
     DWORD id = 0;
     DWORD colour = 0;
     DWORD zero = 7;
-    EXPECT_EQ(static_cast<ChartClient::EventDataCommentTP*>(comment)->GetDrawInfo(&id, &colour, &zero), S_OK);
+    EXPECT_EQ(comment->GetDrawInfo(&id, &colour, &zero), S_OK);
     EXPECT_EQ(zero, 0u);
     return colour;
 }
@@ -82,8 +82,8 @@ TEST(EventComment, TextAndColourComeFromTheDrawClassOfTheEvent)
         EXPECT_EQ(position[0], e.tick) << "the host's position of the event";
         EXPECT_EQ(position[1], 1);
         EXPECT_EQ(channel, e.channel);
-        LONG pair[2] = {};
-        ASSERT_EQ(static_cast<ChartClient::EventDataCommentTP*>(comment.Get())->GetEventPosition(pair), S_OK);
+        std::int32_t pair[2] = {};
+        ASSERT_EQ(comment->GetExtent(pair), S_OK);
         EXPECT_EQ(pair[0], e.tick);
         EXPECT_EQ(pair[1], 1);
     }
@@ -99,15 +99,32 @@ TEST(EventComment, EventSlotsAndTexts)
     auto* tp = new ChartClient::EventDataCommentTP(nullptr, reinterpret_cast<const std::byte*>(&event), 3, 0, 0, 0,
                                                    7, 2);
     platform::ComPtr<IChartCommentEx> comment(tp);
-    EXPECT_EQ(tp->GetEventTick(nullptr), E_INVALIDARG);
-    EXPECT_EQ(tp->GetEventPosition(nullptr), E_INVALIDARG);
-    EXPECT_EQ(tp->SetEventTick(9), S_OK);
-    LONG tick = 0;
-    EXPECT_EQ(tp->GetEventTick(&tick), S_OK);
-    EXPECT_EQ(tick, 9);
+    // The host reaches the event's own answers through the comment interface.
+    std::int32_t tick = 0;
+    EXPECT_EQ(comment->GetAbsolutePosition(&tick), S_OK);
+    EXPECT_EQ(tick, 7);
+    EXPECT_EQ(comment->GetAbsolutePosition(nullptr), E_INVALIDARG);
+    EXPECT_EQ(comment->GetExtent(nullptr), E_INVALIDARG);
+    EXPECT_EQ(comment->SetPositionOffset(9), S_OK);
+    std::int32_t pair[2] = {};
+    EXPECT_EQ(comment->GetExtent(pair), S_OK);
+    EXPECT_EQ(pair[0], 9);
+    EXPECT_EQ(pair[1], 2);
     DWORD id = 0;
-    EXPECT_EQ(tp->GetMessageId(&id), S_OK);
+    EXPECT_EQ(comment->GetMessageId(&id), S_OK);
     EXPECT_EQ(id & 0xFFFF, 18u);
+    EXPECT_EQ(comment->GetPositionReversed(pair), E_NOTIMPL);
+    EXPECT_EQ(comment->GetPositionOffset(pair), E_NOTIMPL);
+    EXPECT_EQ(comment->GetPosition(pair), E_NOTIMPL);
+    // The position slot of the base interface and the maker's interface keep the base's answer: no provider.
+    std::int32_t value = 0;
+    EXPECT_EQ(comment->GetAbsolutePositionAsValue(&value), E_FAIL);
+    EXPECT_EQ(value, -1);
+    platform::ComPtr<IKVOComment> kvo;
+    ASSERT_EQ(comment->QueryInterface(IID_IKVOComment, reinterpret_cast<void**>(kvo.Out())), S_OK);
+    value = 0;
+    EXPECT_EQ(kvo->GetAbsolutePosition(&value), E_FAIL);
+    EXPECT_EQ(value, -1);
     EXPECT_EQ(comment->UnusedSlot21(), E_FAIL);
     EXPECT_EQ(comment->UnusedSlot23(), E_NOTIMPL);
     EXPECT_EQ(TextOf(comment.Get()), u"");

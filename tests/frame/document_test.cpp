@@ -1,5 +1,6 @@
 // The document class object and the documents it makes, as the host registers, routes to and closes them; the
 // menu items that the document class adds.
+#include "frame/module.h"
 #include "document/cxdoc.h"
 #include "foundation/moduleinstance.h"
 #include "foundation/resourcestring.h"
@@ -275,6 +276,27 @@ TEST(Menus, TheAnalysisDocumentClassPutsItsCommandsIntoTheHostsMenus)
     host::MenuService& menus = host.GetFramework().Documents().menus;
     menus.Clear();
     auto documentClass = Adopted(new CAFDocumentClass<CX::Doc::CXDoc>);
+    // Outside a host's process the library has no module object: there is nothing to offer commands from.
+    struct LoadedLibrary {
+        bool loadedHere = !CX::Module::GetModule();
+        LoadedLibrary()
+        {
+            if (loadedHere) {
+                DllMain(KVO::ModuleInstance(), DLL_PROCESS_ATTACH, nullptr);
+            }
+        }
+        ~LoadedLibrary()
+        {
+            if (loadedHere) {
+                DllMain(KVO::ModuleInstance(), DLL_PROCESS_DETACH, nullptr);
+            }
+        }
+    };
+    if (!CX::Module::GetModule()) {
+        EXPECT_EQ(documentClass->RegisterWithUI(nullptr), S_OK);
+        EXPECT_TRUE(menus.Items().empty());
+    }
+    const LoadedLibrary library;
     EXPECT_EQ(documentClass->RegisterWithUI(nullptr), S_OK);
 
     const auto& items = menus.Items();
@@ -342,6 +364,14 @@ TEST(Menus, TheAnalysisDocumentClassPutsItsCommandsIntoTheHostsMenus)
         }
     }
     EXPECT_EQ(documentClass->Commands().Count(), 13u);
+    EXPECT_FALSE(documentClass->CommandsChanged()) << "new items change nothing the host had";
+
+    // Registering again updates items the host holds: the class hears of the change.
+    EXPECT_EQ(documentClass->RegisterWithUI(nullptr), S_OK);
+    ASSERT_EQ(items.size(), 26u);
+    EXPECT_FALSE(items[2].replaced);
+    EXPECT_TRUE(items[13 + 2].replaced);
+    EXPECT_TRUE(documentClass->CommandsChanged());
 
     // The settings text is the module's own.
     EXPECT_EQ(KVO::LoadResourceString(KVO::ModuleInstance(), StringId::MenuSettings, false), u"&Settings...");

@@ -33,6 +33,14 @@ public:
     }
     ULONG AddRef() override { return 2; }
     ULONG Release() override { return 1; }
+    HRESULT GetMessageId(DWORD, DWORD*) override { return E_NOTIMPL; }
+    HRESULT GetName(BSTR*) override { return E_NOTIMPL; }
+    HRESULT GetCategory(BSTR*) override { return E_NOTIMPL; }
+    HRESULT GetDescription(IKVOString**) override { return E_NOTIMPL; }
+    HRESULT GetFlag1(DWORD, WORD*) override { return E_NOTIMPL; }
+    HRESULT GetFlag2(DWORD, WORD*) override { return E_NOTIMPL; }
+    HRESULT CreateMessage(IMessage**) override { return E_NOTIMPL; }
+    HRESULT GetMessageText(IMessage*, BSTR*) override { return E_NOTIMPL; }
     HRESULT Describe(BSTR*, IDescriptionWriter*, DWORD) override { return S_OK; }
     HRESULT DescribeValue(IMessage*, BSTR*) override { return E_NOTIMPL; }
     IMsgIdMessageClassObject* GetClassObjectInterface() override { return this; }

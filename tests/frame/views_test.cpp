@@ -1,5 +1,6 @@
 // The module's views as the host shows them: view classes, the view objects, their windows inside a host frame,
 // their command texts, the size grip, and closing.
+#include "frame/eventhandlers.h"
 #include "foundation/moduleinstance.h"
 #include "frame/views.h"
 #include "graph/analysisview/analysisview.h"
@@ -284,6 +285,17 @@ TEST(Views, TheViewObjectFollowsTheHostsDocumentViewProtocol)
     EXPECT_EQ(view.GetPosition(&identity, &pair), S_OK);
     EXPECT_EQ(identity, 0x2Au);
     EXPECT_EQ(pair, 0x00120003u);
+    // A pane of the view reports the same place; a view object without the protocol has no values.
+    DWORD paneIdentity = 0;
+    DWORD panePair = 0;
+    IHostDocument* hostDocument = nullptr;
+    ASSERT_EQ(document->AsUnknown()->QueryInterface(IID_IHostDocument, reinterpret_cast<void**>(&hostDocument)), S_OK);
+    EXPECT_EQ(CAF::CAFSubject::GetPosition(hostDocument, &view, &paneIdentity, &panePair), S_OK);
+    EXPECT_EQ(paneIdentity, identity);
+    EXPECT_EQ(panePair, pair);
+    EXPECT_EQ(CAF::CAFSubject::GetPosition(hostDocument, document->AsUnknown(), &paneIdentity, &panePair), S_OK);
+    EXPECT_EQ(panePair, 0u);
+    hostDocument->Release();
 
     platform::ComPtr<IUnknown> held;
     EXPECT_EQ(view.GetDocument(held.Out()), S_OK);

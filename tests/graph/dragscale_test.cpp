@@ -35,7 +35,7 @@ public:
         return Note("scaling", id);
     }
     HRESULT OnAutoScale(LONG id) override { return Note("auto", id); }
-    HRESULT OnReserved(LONG) override { return 0; }
+    HRESULT GetDataRange(LONG, double*, WORD*) override { return 0; }
     HRESULT Note(const char* what, LONG id)
     {
         // Repeated scaling steps are kept as one entry.

@@ -6,6 +6,7 @@
 #include "dialogs/detectorpages.h"
 #include "dialogs/detectorunstim.h"
 #include "dialogs/previewpanes.h"
+#include "chartdraw/tracedrawers.h"
 #include "host/chartserver.h"
 #include "host/previewsampling.h"
 #include "host/recording.h"
@@ -28,10 +29,11 @@ std::string ExamplePath(const char* name) { return std::string(TEST_DATA_DIR) + 
 std::string Narrow(std::u16string_view text) { return std::string(text.begin(), text.end()); }
 
 // The analysis document over a bundled recording, whose host data source also offers what a chart draws with: the
-// chart server (the calculation channels' events evaluated by the host) and the preview data's time base.
+// chart server (the calculation channels' events evaluated by the host) and the preview data's time base. The host
+// document has the Loopmetry extension, without which the settings command opens no dialog.
 struct PreviewDocument {
-    explicit PreviewDocument(const char* example, bool loopmetry = false)
-        : recording(host::ReadRecordingFile(ExamplePath(example))), analysed(recording, loopmetry)
+    explicit PreviewDocument(const char* example)
+        : recording(host::ReadRecordingFile(ExamplePath(example))), analysed(recording, true)
     {
         server = host::ChartServer::Create(recording);
         host::DataSource* source = analysed.source.Get();
@@ -78,17 +80,30 @@ struct PreviewDocument {
     // Runs the document's settings command; `drive` gets the dialog once it shows.
     bool Run(const std::function<void(SettingsDlg&)>& drive)
     {
+        bool opened = false;
         ui::SetModalHook([&](HWND dialog) {
             auto* settingsDialog = dynamic_cast<SettingsDlg*>(owl::TWindow::GetWindowPtr(dialog));
             if (!settingsDialog) {
                 ui::Click(GetDlgItem(dialog, IDCANCEL));
                 return;
             }
+            opened = true;
             drive(*settingsDialog);
         });
         const bool accepted = analysed.doc->RunSettingsDialog(0);
         ui::SetModalHook({});
+        EXPECT_TRUE(opened) << "the settings command opened no dialog";
         return accepted;
+    }
+
+    // The host's point sources draw the record at the pane's scale; the pane draws everything again.
+    void ShowAtThePanesScale(ChartDraw::PreviewDataWinWButtons& window)
+    {
+        const KVORationalImp scale = window.GetCompression();
+        server->SetView(0, 0, static_cast<double>(scale.numerator) / static_cast<double>(scale.denominator), 0);
+        window.ChartDraw::DataPane::Invalidate(0xFF000000u);
+        window.InvalidateAll(false);
+        ui::pump();
     }
 
     // The same on the cardiac type's detector page and its preview.
@@ -195,10 +210,7 @@ TEST_F(PreviewPanesTest, TheTraceSpansTheLaneItWasScaledTo)
         ChartDraw::PreviewDataWinWButtons* window = preview.Window();
         ASSERT_NE(nullptr, window->GetHandle());
         ASSERT_GT(window->LaneCount(), 0u);
-        const KVORationalImp scale = window->GetCompression();
-        document.server->SetView(0, 0, static_cast<double>(scale.numerator) / static_cast<double>(scale.denominator), 0);
-        window->ChartDraw::DataPane::Invalidate(0xFF000000u);
-        ui::pump();
+        document.ShowAtThePanesScale(*window);
         const gdi::Image picture = ui::RenderWindow(window->GetHandle());
         int top = picture.height;
         int bottom = -1;
@@ -215,6 +227,41 @@ TEST_F(PreviewPanesTest, TheTraceSpansTheLaneItWasScaledTo)
         EXPECT_GE(bottom - top + 1, (lane.bottom - lane.top) * 3 / 4) << top << ".." << bottom;
         Cancel(dialog);
     });
+}
+
+// Each detector page as it opens over the recording: the trace spans its lane, the time scale is labelled and the
+// control row shows under the data; no row of the preview window is left unpainted (black).
+TEST_F(PreviewPanesTest, EachDetectorPageWithItsPreviewAsAPicture)
+{
+    for (const int type : {0, 1, 3, 4}) {
+        SCOPED_TRACE(type);
+        PreviewDocument document("cardiac.txt");
+        document.analysed.SetAnalysisType(type);
+        document.Run([&](SettingsDlg& dialog) {
+            ChartDraw::PreviewDataWinWButtons* window = nullptr;
+            if (auto* unstimulated = dynamic_cast<Dlg::Sub_DetectorUnStim*>(dialog.Page())) {
+                window = unstimulated->Preview()->Window();
+            } else if (auto* page = dynamic_cast<Dlg::Sub_DetectorBase*>(dialog.Page())) {
+                window = page->Preview()->Window();
+            }
+            ASSERT_NE(nullptr, window);
+            ASSERT_NE(nullptr, window->GetHandle());
+            document.ShowAtThePanesScale(*window);
+            const gdi::Image preview = ui::RenderWindow(window->GetHandle());
+            for (int y = 0; y < preview.height; ++y) {
+                bool black = true;
+                for (int x = 0; x < preview.width && black; ++x) {
+                    black = preview.at(x, y) == RGB(0, 0, 0);
+                }
+                EXPECT_FALSE(black) << "row " << y << " of the preview is unpainted";
+            }
+            const gdi::Image picture = ui::RenderWindow(dialog.Page()->GetHandle());
+            const std::string name = "detector_page_" + std::to_string(type) + ".png";
+            const gdi::GoldenCheck check = gdi::CheckGolden(picture, GoldenPath(name));
+            EXPECT_TRUE(check.ok) << check.message;
+            Cancel(dialog);
+        });
+    }
 }
 
 TEST_F(PreviewPanesTest, CancelLeavesTheDocumentsSettingsAndCalculationChannelsAsTheyWere)
@@ -244,7 +291,7 @@ TEST_F(PreviewPanesTest, CancelLeavesTheDocumentsSettingsAndCalculationChannelsA
 
 TEST_F(PreviewPanesTest, TheUnstimulatedPreviewSendsTheDetectionOverTheSourceToken)
 {
-    PreviewDocument document("cardiac.txt", true);
+    PreviewDocument document("cardiac.txt");
     document.analysed.SetAnalysisType(0);
     document.analysed.doc->RunAnalysis();
     const std::u16string chain = document.ChannelText(SettingId::kEventChainChannel);

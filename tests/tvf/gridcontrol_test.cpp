@@ -123,6 +123,24 @@ TEST_F(GridTest, WithoutDataOnlyClicksAndWidthChangesAreReported)
     }
 }
 
+TEST_F(GridTest, ObserversHearTheGridUntilTheyOrTheGridGo)
+{
+    MessageRecorder second;
+    grid->Attach(&second);
+    grid->OnClicked();
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(second.messages.size(), 1u);
+    grid->Detach(&second);
+    grid->OnClicked();
+    EXPECT_EQ(messages.size(), 2u);
+    EXPECT_EQ(second.messages.size(), 1u) << "detached";
+
+    // A grid that goes takes its registrations with it.
+    const std::size_t detaches = SharedHost().Log().Count("events", "Detach");
+    frame.reset();
+    EXPECT_EQ(SharedHost().Log().Count("events", "Detach"), detaches + 1);
+}
+
 TEST_F(GridTest, UnsignedCellsReadTheirNumberOrTheNoNumberValue)
 {
     SetRows(3);

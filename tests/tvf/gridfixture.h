@@ -6,6 +6,7 @@
 #include "tableview/tvf/rownumberspane.h"
 
 #include "platform/ui/window.h"
+#include "../frame/sharedhost.h"
 
 #include <gtest/gtest.h>
 
@@ -95,6 +96,27 @@ public:
     }
 };
 
+// Keeps the grid's messages as an observer of its subject would get them.
+class MessageRecorder final : public IObserver {
+public:
+    std::vector<DWORD> messages;
+    std::vector<std::pair<std::int32_t, std::int32_t>> messageData;
+
+    HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    ULONG AddRef() override { return 1; }
+    ULONG Release() override { return 1; }
+    HRESULT RegisterWith(ISubject*) override { return S_OK; }
+    HRESULT Notify(ISubject*, DWORD code, DWORD, const void* payload) override
+    {
+        messages.push_back(code);
+        if (code == EventGridControl::kColumnMoved || code == EventGridControl::kColumnWidthChanged) {
+            const auto* pair = static_cast<const std::int32_t*>(payload);
+            messageData.push_back({pair[0], pair[1]});
+        }
+        return S_OK;
+    }
+};
+
 class GridTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -107,13 +129,8 @@ protected:
         grid->SetSelection(std::make_unique<GridSelection>(*grid, false));
         grid->SetDataManager(&data, nullptr, 8);
         grid->SetActionHandler(&handler, 8);
-        grid->SetMessageSink([this](DWORD code, const void* payload) {
-            messages.push_back(code);
-            if (code == EventGridControl::kColumnMoved || code == EventGridControl::kColumnWidthChanged) {
-                const auto* pair = static_cast<const std::int32_t*>(payload);
-                messageData.push_back({pair[0], pair[1]});
-            }
-        });
+        SharedHost();
+        grid->Attach(&recorder);
         grid->RowNumbers().SetWidthValue(30);
         for (int c = 0; c < 4; ++c)
             grid->Pane().AddColumn(std::make_unique<UniformGridColumn>(*grid, c, u"", 60));
@@ -137,8 +154,9 @@ protected:
 
     FakeData data;
     Recorder handler;
-    std::vector<DWORD> messages;
-    std::vector<std::pair<std::int32_t, std::int32_t>> messageData;
+    MessageRecorder recorder;
+    std::vector<DWORD>& messages = recorder.messages;
+    std::vector<std::pair<std::int32_t, std::int32_t>>& messageData = recorder.messageData;
     std::unique_ptr<Frame> frame;
     EventGridControl* grid = nullptr;
 };

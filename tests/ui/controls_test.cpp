@@ -1,5 +1,6 @@
 #include "platform/ui/input.h"
 #include "platform/ui/window.h"
+#include "platform/win/commctrl.h"
 
 #include <gtest/gtest.h>
 
@@ -262,3 +263,114 @@ TEST_F(ControlsTest, ListBoxAndScrollBar)
     EXPECT_EQ(1000 + SB_ENDSCROLL, notices.back().code);
 }
 }
+
+namespace {
+
+// A tooltip over two tools of the parent: one rectangle with a text, one child window as a whole.
+TEST_F(ControlsTest, TooltipShowsAToolsTextAfterTheHoverDelayAndHidesOnAPress)
+{
+    HWND button = Child(u"Button", u"B", BS_PUSHBUTTON, 5, RECT{200, 10, 260, 40});
+    HWND tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, parent,
+                               nullptr, nullptr, nullptr);
+    ASSERT_NE(tip, nullptr);
+    std::u16string left = u"Left corner";
+    TOOLINFOW area{sizeof(TOOLINFOW), TTF_SUBCLASS, parent, 1, RECT{0, 0, 50, 50}, nullptr, left.data(), 0, nullptr};
+    EXPECT_TRUE(SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&area)));
+    std::u16string whole = u"The button";
+    TOOLINFOW window{sizeof(TOOLINFOW), TTF_SUBCLASS | TTF_IDISHWND, parent, reinterpret_cast<UINT_PTR>(button), {},
+                     nullptr, whole.data(), 0, nullptr};
+    SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&window));
+    EXPECT_EQ(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 2);
+
+    // Resting over the area: nothing before the double-click time, the text after it, below the cursor.
+    ui::MouseMove(parent, POINT{20, 20});
+    ui::advance(GetDoubleClickTime() - 1);
+    EXPECT_FALSE(IsWindowVisible(tip));
+    ui::advance(1);
+    EXPECT_TRUE(IsWindowVisible(tip));
+    EXPECT_EQ(ui::WindowText(tip), u"Left corner");
+    RECT placed{};
+    GetWindowRect(tip, &placed);
+    EXPECT_EQ(placed.left, 120);
+    EXPECT_GT(placed.top, 120);
+    // A press hides it, and it stays hidden until the mouse rests again.
+    ui::MouseDown(parent, POINT{20, 20});
+    EXPECT_FALSE(IsWindowVisible(tip));
+    ui::MouseUp(parent, POINT{20, 20});
+    ui::advance(2000);
+    EXPECT_FALSE(IsWindowVisible(tip));
+
+    // Another tool, a changed text; leaving every tool hides the tip.
+    std::u16string renamed = u"Press me";
+    window.lpszText = renamed.data();
+    SendMessageW(tip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&window));
+    ui::MouseMove(button, POINT{5, 5});
+    ui::advance(GetDoubleClickTime());
+    EXPECT_EQ(ui::WindowText(tip), u"Press me");
+    EXPECT_TRUE(IsWindowVisible(tip));
+    ui::MouseMove(parent, POINT{100, 100});
+    EXPECT_FALSE(IsWindowVisible(tip));
+
+    // Deactivated, it shows nothing; the text can be read back.
+    SendMessageW(tip, TTM_ACTIVATE, FALSE, 0);
+    ui::MouseMove(parent, POINT{10, 10});
+    ui::advance(GetDoubleClickTime());
+    EXPECT_FALSE(IsWindowVisible(tip));
+    char16_t buffer[80]{};
+    TOOLINFOW query{sizeof(TOOLINFOW), 0, parent, 1, {}, nullptr, buffer, 0, nullptr};
+    EXPECT_EQ(SendMessageW(tip, TTM_GETTEXTW, 80, reinterpret_cast<LPARAM>(&query)), 11);
+    EXPECT_EQ(std::u16string(buffer), u"Left corner");
+    SendMessageW(tip, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&query));
+    EXPECT_EQ(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 1);
+    DestroyWindow(tip);
+    ui::MouseMove(parent, POINT{20, 20}); // the parent's messages reach no tooltip any more
+}
+
+} // namespace
+
+namespace {
+
+std::u16string g_callbackText;
+
+LRESULT CallbackOwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NOTIFY) {
+        auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
+        if (info->hdr.code == TTN_GETDISPINFOW) {
+            info->lpszText = g_callbackText.data();
+            return 0;
+        }
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+// A callback tool's text is asked of its window each time the tip shows.
+TEST_F(ControlsTest, ACallbackToolsTextIsAskedForWhenItShows)
+{
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = CallbackOwnerProc;
+    wc.lpszClassName = u"TooltipOwner";
+    RegisterClassW(&wc);
+    HWND owner = CreateWindowExW(0, u"TooltipOwner", u"", WS_CHILD | WS_VISIBLE, 0, 0, 100, 50, parent, nullptr,
+                                 nullptr, nullptr);
+    HWND tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP, 0, 0, 0, 0, owner, nullptr,
+                               nullptr, nullptr);
+    TOOLINFOW tool{sizeof(TOOLINFOW), TTF_SUBCLASS, owner, 3, RECT{0, 0, 100, 50}, nullptr, LPSTR_TEXTCALLBACKW, 0,
+                   nullptr};
+    SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    for (const std::u16string text : {u"First", u"Second"}) {
+        g_callbackText = text;
+        ui::MouseMove(owner, POINT{10, 10});
+        ui::advance(GetDoubleClickTime());
+        EXPECT_TRUE(IsWindowVisible(tip));
+        EXPECT_EQ(ui::WindowText(tip), text);
+        ui::MouseMove(parent, POINT{300, 200}); // off the tool
+    }
+    g_callbackText.clear(); // an empty text shows nothing
+    ui::MouseMove(owner, POINT{10, 10});
+    ui::advance(GetDoubleClickTime());
+    EXPECT_FALSE(IsWindowVisible(tip));
+    DestroyWindow(tip);
+}
+
+} // namespace
