@@ -149,7 +149,8 @@ public:
     HRESULT QueryInterface(REFIID iid, void** out) override;
     ULONG AddRef() override { return InternalAddRef(); }
     ULONG Release() override { return InternalRelease(); }
-    // IMessage (slots 3, 4 and 5 are the interface's placeholders)
+    // IMessage (slots 3 and 4 are the interface's placeholders); the message's class is its id
+    HRESULT GetTypeId(DWORD* typeId) override { return GetId(typeId); }
     HRESULT GetId(DWORD* id) override;
     HRESULT GetFlags(DWORD* flags) override;
     HRESULT Clone(IMessage** out) override;

@@ -3,6 +3,7 @@
 #include "document/chancalc.h"
 #include "document/chartdatachilddata.h"
 #include "document/cxdoc.h"
+#include "frame/calcsource.h"
 #include "graph/analysisview/cxviewbase.h"
 #include "document/docmessages.h"
 #include "document/expressionbuilder.h"
@@ -470,11 +471,8 @@ HRESULT CXDoc::OnCopyToTallysheetMessage()
 
 void CXDoc::WriteChannelText(std::int32_t settingId, const KVO::String& text)
 {
-    const auto target = Ask<ICalcTextTarget>(ChartDocument(), IID_ICalcTextTarget);
-    if (target) {
-        target->SendCalcText(TypeIdClass<&GUID_ChannelCalcExpressionFamily, 0>::Get(), Settings().GetLong(settingId),
-                             4, text.c_str(), u"");
-    }
+    ExtLib::GetCalcSourceForChannel(ChartDocument(), TypeIdClass<&GUID_ChannelCalcExpressionFamily, 0>::Get(), text,
+                                    KVO::String(), Settings().GetLong(settingId), 4);
 }
 
 void CXDoc::RebuildCalculationChannels()

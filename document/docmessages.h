@@ -43,6 +43,8 @@ public:
     HRESULT QueryInterface(REFIID iid, void** out) override;
     ULONG AddRef() override { return InternalAddRef(); }
     ULONG Release() override { return InternalRelease(); }
+    // The message's class is its id.
+    HRESULT GetTypeId(DWORD* typeId) override { return GetId(typeId); }
     HRESULT GetId(DWORD* id) override;
     HRESULT GetFlags(DWORD* flags) override;
     HRESULT Clone(IMessage** out) override;

@@ -5,6 +5,11 @@
 #include "frame/typeid.h"
 
 namespace CX::Msg {
+// The 16-bit class ids of the host's message families, asked once each: its document and view messages, its chart
+// messages, and its general chart notices (n 8 of which tells the views that the display colours changed).
+WORD HostMessageClassId();
+WORD ChartMessageClassId();
+WORD HostChartMessageClassId();
 // The host chart: its selection (2), the factory of host objects made from texts (16), an event comment's id (18).
 DWORD ChartMessageId2();
 DWORD ChartMessageId16();

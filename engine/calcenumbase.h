@@ -47,6 +47,8 @@ protected:
     virtual ~CalcEnumEventBase();
 
     IUnknown* Context() const { return context_; }
+    // Made inside a host object (an aggregate) rather than on its own.
+    bool Aggregated() const { return outer_ != nullptr; }
     ICalcEnumClass2* ClassObjectPtr() const { return classObject_; }
 
     // The parameter text as a classic-locale stream, and `params` written back as a new host string.

@@ -69,6 +69,30 @@ Enum* Enum::Copy() const
     return copy;
 }
 
+Enum* Enum::CopyWithSources() const
+{
+    Enum* copy = Copy();
+    if (!copy) {
+        return nullptr;
+    }
+    copy->events_ = events_;
+    if (events_) {
+        events_->AddRef();
+    }
+    copy->eventSize_ = eventSize_;
+    copy->samples_ = samples_; // one reader shared through its owner
+    copy->record_ = record_;
+    copy->finished_ = finished_;
+    copy->tickPeriod_ = tickPeriod_;
+    for (int i = 0; i < 2; ++i) {
+        copy->units_[i] = units_[i];
+        if (units_[i]) {
+            units_[i]->AddRef();
+        }
+    }
+    return copy;
+}
+
 HRESULT Enum::SetSources(LONG block, LONG count, IUnknown** sources, IUnknown** units, double tickPeriod, LONG)
 {
     if (count > 0 && !sources) {
@@ -101,6 +125,16 @@ HRESULT Enum::SetSources(LONG block, LONG count, IUnknown** sources, IUnknown** 
         }
         if (count > 0) {
             samples_ = boost::shared_ptr<EEH3::FloatExWrapper>(new EEH3::FloatExWrapper(sources[0]));
+        }
+        // Both sources are read tick for tick.
+        for (LONG i = 0; i < std::min<LONG>(count, 2); ++i) {
+            ITimeBaseSetter* setter = nullptr;
+            if (sources[i] &&
+                SUCCEEDED(sources[i]->QueryInterface(IID_ITimeBaseSetter, reinterpret_cast<void**>(&setter))) &&
+                setter) {
+                setter->SetTimeBase(1, 1, 0.0);
+                setter->Release();
+            }
         }
         return result;
     });
@@ -292,7 +326,18 @@ HRESULT Enum::Clone(ICalcEnum** out)
     if (!out) {
         return E_POINTER;
     }
-    *out = Copy(); // null when there is no memory for it
+    // null when there is no memory for it
+    *out = Aggregated() ? CopyWithSources() : Copy();
+    return S_OK;
+}
+
+HRESULT Enum::Clone(IEnumEventEx** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    Enum* copy = Copy();
+    *out = copy ? static_cast<IEnumEventEx*>(static_cast<CalcEnumEventBase*>(copy)) : nullptr;
     return S_OK;
 }
 

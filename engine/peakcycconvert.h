@@ -31,8 +31,10 @@ public:
     // ICalcEnum
     HRESULT Parse(IKVOString* text, DWORD* flags) override;
     HRESULT Write(IKVOString** text) override;
+    // Aggregated: a copy of the whole state, sources included; plain: a fresh enumerator with the same limits.
     HRESULT Clone(ICalcEnum** out) override;
-    using CalcEnumEventBase::Clone;
+    // Always a fresh enumerator with the same limits.
+    HRESULT Clone(IEnumEventEx** out) override;
     HRESULT SetSources(LONG block, LONG count, IUnknown** sources, IUnknown** units, double tickPeriod,
                        LONG flag) override;
     HRESULT SeekStart(LONG tick) override;
@@ -51,6 +53,7 @@ public:
 
 private:
     Enum* Copy() const;
+    Enum* CopyWithSources() const;
     static void Drop(IUnknown*& p);
 
     IEnumEventEx* events_ = nullptr;                  // one reference

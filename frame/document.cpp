@@ -2,6 +2,8 @@
 
 #include "foundation/xkvo.h"
 #include "frame/hostservices.h"
+#include "sdk/calcchannels.h"
+#include "sdk/datasource.h"
 
 #include <cstring>
 
@@ -427,12 +429,31 @@ ChartChildDocument::ChartChildDocument(IUnknown* outer, IUnknown* hostDocument, 
         return;
     }
     hostDocument->QueryInterface(IID_IChartDocument, chartDocument_.OutVoid());
-    if (chartDocument_) {
-        platform::ComPtr<IChannelData> channels;
-        if (SUCCEEDED(chartDocument_->QueryInterface(IID_IChannelData, channels.OutVoid())) && channels) {
-            channelData_ = channels.Get();
-        }
+    IChartDocument* chart = chartDocument_.Get();
+    if (!chart) {
+        return;
     }
+    // A further interface of a link object, kept without a reference (the link object holds it).
+    const auto further = [](IUnknown* object, const IID& iid) -> IUnknown* {
+        IUnknown* found = nullptr;
+        if (object && SUCCEEDED(object->QueryInterface(iid, reinterpret_cast<void**>(&found))) && found) {
+            found->Release();
+            return found;
+        }
+        return nullptr;
+    };
+    chart->GetChannelDataLink(&links_[kChannelDataLink]);
+    chart->GetCalculationsLink(&links_[kCalculationsLink]);
+    links_[kCalcChannels] = further(links_[kCalculationsLink], IID_IChartCalcChannels);
+    chart->GetTimesLink(&links_[kTimesLink]);
+    chart->GetSelectionLink(&links_[kSelectionLink]);
+    chart->GetExtentLink(&links_[kExtentLink]);
+    chart->GetDataSourceLink(&links_[kDataSourceLink]);
+    chart->GetServerLink(0, &links_[kServerLink]);
+    links_[kDataSource] = further(links_[kDataSourceLink], IID_IDataSource);
+    // The channel data of the slot-16 object, or of the chart document itself when it gives none.
+    IUnknown* channelSource = links_[kChannelDataLink] ? links_[kChannelDataLink] : chart;
+    channelData_ = static_cast<IChannelData*>(further(channelSource, IID_IChannelData));
 }
 
 ChartChildDocument::~ChartChildDocument() { ReleaseLinks(); }
@@ -440,6 +461,14 @@ ChartChildDocument::~ChartChildDocument() { ReleaseLinks(); }
 void ChartChildDocument::ReleaseLinks()
 {
     channelData_ = nullptr;
+    links_[kCalcChannels] = nullptr;
+    links_[kDataSource] = nullptr;
+    for (IUnknown*& word : links_) {
+        if (word) {
+            word->Release();
+            word = nullptr;
+        }
+    }
     chartDocument_.Reset();
 }
 

@@ -12,6 +12,8 @@
 #include "sdk/docframework.h"
 #include "sdk/documentsite.h"
 
+#include <array>
+
 namespace CAF {
 
 // Equal GUIDs, or the same pointer; false when either is null.
@@ -193,12 +195,30 @@ public:
     IChartDocument* ChartDocument() const { return chartDocument_.Get(); }
     IChannelData* ChannelData() const { return channelData_; }
 
+    // The link words taken from the chart document at construction, in the order they are fetched: the objects of
+    // its slots 16, 21 (and the calculation channels of that object), 52, 50, 51, 8, 65, then the data source of
+    // the slot-8 object. Null where the chart gives none, and all null once the links are released.
+    enum LinkWord : std::size_t {
+        kChannelDataLink,
+        kCalculationsLink,
+        kCalcChannels, // not held
+        kTimesLink,
+        kSelectionLink,
+        kExtentLink,
+        kDataSourceLink,
+        kServerLink,
+        kDataSource, // not held
+        kLinkWords
+    };
+    IUnknown* Link(LinkWord word) const { return links_[word]; }
+
 protected:
     void ReleaseLinks() override;
 
 private:
     platform::ComPtr<IChartDocument> chartDocument_;
     IChannelData* channelData_ = nullptr; // not held: the chart document holds it
+    std::array<IUnknown*, kLinkWords> links_{}; // one reference each, except where noted
 };
 
 // The name of an object for the host's object lists.

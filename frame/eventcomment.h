@@ -55,7 +55,8 @@ public:
     HRESULT QueryInterface(REFIID iid, void** out) override;
     ULONG AddRef() override;
     ULONG Release() override;
-    // IMessage (slots 3, 4 and 5 are the interface's placeholders: E_NOTIMPL)
+    // IMessage (slots 3 and 4 are the interface's placeholders: E_NOTIMPL); the message's class is its id
+    HRESULT GetTypeId(DWORD* typeId) override { return GetId(typeId); }
     HRESULT GetId(DWORD* id) override;
     HRESULT GetFlags(DWORD* flags) override;
     HRESULT Clone(IMessage** out) override;

@@ -60,6 +60,33 @@ std::u16string ValueText(const VARIANT& value)
     return result;
 }
 
+std::u16string ArrayText(const SAFEARRAY* array)
+{
+    LONG low = 0;
+    LONG high = -1;
+    VARTYPE type = VT_EMPTY;
+    if (!array || FAILED(SafeArrayGetLBound(array, 1, &low)) || FAILED(SafeArrayGetUBound(array, 1, &high)) ||
+        FAILED(SafeArrayGetVartype(array, &type))) {
+        return {};
+    }
+    std::u16string text;
+    for (LONG index = low; index <= high; ++index) {
+        VARIANT element;
+        VariantInit(&element);
+        if (type == VT_VARIANT) {
+            SafeArrayGetElement(array, &index, &element);
+        } else if (SUCCEEDED(SafeArrayGetElement(array, &index, &element.llVal))) {
+            element.vt = type;
+        }
+        if (index > low) {
+            text += u", ";
+        }
+        text += ValueText(element);
+        VariantClear(&element);
+    }
+    return text;
+}
+
 std::u16string Render(int kind, const VARIANT& value)
 {
     switch (kind) {
@@ -69,8 +96,8 @@ std::u16string Render(int kind, const VARIANT& value)
         }
         return ValueText(value);
     case MsgIdMessageClassObject::kSafeArray:
-        // The stand-in's values hold no arrays: a value is an array of itself.
-        return u" Begin " + ValueText(value) + u" End ";
+        // The elements, in index order; a value that is no array counts as an array of itself.
+        return u" Begin " + ((value.vt & VT_ARRAY) ? ArrayText(value.parray) : ValueText(value)) + u" End ";
     default:
         return ValueText(value);
     }

@@ -29,8 +29,113 @@ HRESULT CalcChannels::QueryInterface(REFIID iid, void** out)
     return AnswerFrom({{&IID_IChartCalcChannels, static_cast<IChartCalcChannels*>(this)},
                        {&IID_IChartTimes, static_cast<IChartTimes*>(this)},
                        {&IID_ICalcTextTarget, static_cast<ICalcTextTarget*>(this)},
-                       {&IID_IChannelCalculation, static_cast<IChannelCalculation*>(this)}},
+                       {&IID_IChannelCalculation, static_cast<IChannelCalculation*>(this)},
+                       {&IID_IMessageHandler, static_cast<IMessageHandler*>(this)}},
                       iid, out);
+}
+
+namespace {
+
+// Element `index` of a variant array as text, or as a number.
+std::u16string ElementText(SAFEARRAY* array, LONG index)
+{
+    VARIANT element;
+    VariantInit(&element);
+    std::u16string text;
+    if (SUCCEEDED(SafeArrayGetElement(array, &index, &element)) && element.vt == VT_BSTR && element.bstrVal) {
+        text.assign(element.bstrVal, SysStringLen(element.bstrVal));
+    }
+    VariantClear(&element);
+    return text;
+}
+
+bool ElementNumber(SAFEARRAY* array, LONG index, LONG& number)
+{
+    VARIANT element;
+    VariantInit(&element);
+    VARIANT converted;
+    VariantInit(&converted);
+    const bool read = SUCCEEDED(SafeArrayGetElement(array, &index, &element)) &&
+                      SUCCEEDED(VariantChangeType(&converted, &element, 0, VT_I4));
+    if (read) {
+        number = converted.lVal;
+    }
+    VariantClear(&element);
+    VariantClear(&converted);
+    return read;
+}
+
+} // namespace
+
+HRESULT CalcChannels::HandleMessage(IMessage* message)
+{
+    if (!message) {
+        return 0;
+    }
+    DWORD id = 0;
+    message->GetId(&id);
+    VARIANT value;
+    VariantInit(&value);
+    message->GetValue(&value);
+    LONG low = 0;
+    LONG high = -1;
+    LONG channel = 0;
+    LONG kind = 0;
+    const bool carriesTexts = value.vt == (VT_ARRAY | VT_VARIANT) && SUCCEEDED(SafeArrayGetLBound(value.parray, 1, &low)) &&
+                              SUCCEEDED(SafeArrayGetUBound(value.parray, 1, &high)) && high - low == 3 &&
+                              ElementNumber(value.parray, low + 2, channel) && ElementNumber(value.parray, low + 3, kind);
+    HRESULT taken = 0;
+    if (carriesTexts) {
+        const std::u16string text = ElementText(value.parray, low);
+        log_.Record("calcchannels", "CalcSourceMessage",
+                    Hex(id) + " " + std::to_string(channel) + " " + std::to_string(kind) + " " + Narrow(text));
+        taken = SetText(channel, text) ? 1 : 0;
+    }
+    VariantClear(&value);
+    return taken;
+}
+
+HRESULT CalcChannels::GetOwner(IUnknown** owner)
+{
+    if (!owner) {
+        return E_POINTER;
+    }
+    *owner = nullptr;
+    return S_OK;
+}
+
+HRESULT CalcSourceLocator::QueryInterface(REFIID iid, void** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (iid == IID_IUnknown || iid == IID_ICalcSourceLocator) {
+        *out = static_cast<ICalcSourceLocator*>(this);
+        return S_OK;
+    }
+    return E_NOINTERFACE;
+}
+
+HRESULT CalcSourceLocator::FindCalcSource(IUnknown* chart, LONG channel, DWORD kind, IMessageHandler** source)
+{
+    log_.Record("calcsources", "FindCalcSource", std::to_string(channel) + " " + std::to_string(kind));
+    if (!source) {
+        return E_POINTER;
+    }
+    *source = nullptr;
+    platform::ComPtr<IChartCalcChannels> channels;
+    if (!chart || FAILED(chart->QueryInterface(IID_IChartCalcChannels, channels.OutVoid())) || !channels) {
+        return E_INVALIDARG;
+    }
+    // Only a channel that the chart calculates has a source.
+    BSTR text = nullptr;
+    const HRESULT known = channels->GetChannelText(0, channel, 0, &text);
+    SysFreeString(text);
+    if (FAILED(known)) {
+        return E_INVALIDARG;
+    }
+    return channels->QueryInterface(IID_IMessageHandler, reinterpret_cast<void**>(source));
 }
 
 HRESULT CalcChannels::SetCalculation(DWORD messageId, IKVOString* text, IKVOString* unit,

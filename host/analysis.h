@@ -7,6 +7,7 @@
 #include "host/comobject.h"
 #include "sdk/analysishost.h"
 #include "sdk/analysismanager.h"
+#include "sdk/cafevents.h"
 #include "sdk/calcchannels.h"
 #include "sdk/charttimes.h"
 #include "sdk/recording.h"
@@ -22,6 +23,7 @@ class CalcChannels final : public IChartCalcChannels,
                            public IChartTimes,
                            public ICalcTextTarget,
                            public IChannelCalculation,
+                           public IMessageHandler,
                            private RefCounted {
 public:
     struct Channel {
@@ -53,6 +55,14 @@ public:
     // IChannelCalculation: the channel-calculation message with a text and its unit (kept as the channel's unit).
     HRESULT SetCalculation(DWORD messageId, IKVOString* text, IKVOString* unit,
                            const ChannelReference* channel) override;
+    // IMessageHandler, as the calculation source of every calculation channel: a message whose value is the array
+    // {text, second text, channel, kind} gives the channel its new text (1: taken); the rest are not taken.
+    HRESULT HandleMessage(IMessage* message) override;
+    HRESULT AddHandler(IMessageHandler*) override { return S_OK; }
+    HRESULT RemoveHandler(IMessageHandler* handler) override { return handler ? E_FAIL : 1; }
+    HRESULT SetParent(IMessageHandler*) override { return S_OK; }
+    HRESULT GetOwner(IUnknown** owner) override;
+    BOOL Accepts(IMessage*) override { return TRUE; }
     // IChartTimes
     HRESULT GetAbsoluteTime(const KVOPosition* position, LONGLONG* time) override;
     HRESULT FormatTime(LONGLONG time, DWORD flags, DWORD value, BSTR* text) override;
@@ -77,6 +87,20 @@ private:
     std::set<LONG> marked_;
     LONG next_ = 8;
     Clock clock_;
+};
+
+// The host's locator of calculation sources (framework object n 1 of the channel-calculation message class): the
+// source of a chart's calculation channel is the chart's calculation channels. One for the host, never freed.
+class CalcSourceLocator final : public ICalcSourceLocator {
+public:
+    explicit CalcSourceLocator(CallLog& log) : log_(log) {}
+    HRESULT QueryInterface(REFIID iid, void** out) override;
+    ULONG AddRef() override { return 1; }
+    ULONG Release() override { return 1; }
+    HRESULT FindCalcSource(IUnknown* chart, LONG channel, DWORD kind, IMessageHandler** source) override;
+
+private:
+    CallLog& log_;
 };
 
 // The analysis manager and the application object that leads to it.

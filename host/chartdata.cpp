@@ -1,5 +1,9 @@
 #include "host/chartdata.h"
 
+#include "sdk/analysishost.h"
+#include "sdk/chartserver.h"
+#include "sdk/datasource.h"
+
 namespace host {
 
 ChildDataHolder::~ChildDataHolder()
@@ -122,6 +126,45 @@ HRESULT ChartData::QueryInterface(REFIID iid, void** out)
     }
     return E_NOINTERFACE;
 }
+
+HRESULT ChartData::Link(IUnknown* object, const IID& iid, IUnknown** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (!object || FAILED(object->QueryInterface(iid, reinterpret_cast<void**>(out))) || !*out) {
+        *out = nullptr;
+        return E_NOTIMPL;
+    }
+    return S_OK;
+}
+
+HRESULT ChartData::GetDataSourceLink(IUnknown** out)
+{
+    log_.Record("chartdata", "GetDataSourceLink");
+    return Link(outer_, IID_IDataSource, out);
+}
+
+HRESULT ChartData::GetChannelDataLink(IUnknown** out)
+{
+    log_.Record("chartdata", "GetChannelDataLink");
+    return Link(static_cast<IChartDocument*>(this), IID_IUnknown, out);
+}
+
+HRESULT ChartData::GetCalculationsLink(IUnknown** out)
+{
+    log_.Record("chartdata", "GetCalculationsLink");
+    return Link(static_cast<IChartCalcChannels*>(calculations_), IID_IUnknown, out);
+}
+
+HRESULT ChartData::GetSelectionLink(IUnknown** out) { return Link(outer_, IID_IChartSelection, out); }
+
+HRESULT ChartData::GetExtentLink(IUnknown** out) { return Link(outer_, IID_IChartExtent, out); }
+
+HRESULT ChartData::GetTimesLink(IUnknown** out) { return Link(static_cast<IChartCalcChannels*>(calculations_), IID_IChartTimes, out); }
+
+HRESULT ChartData::GetServerLink(DWORD, IUnknown** out) { return Link(outer_, IID_IChartDataSource, out); }
 
 HRESULT ChartData::GetChildDataHolder(IChildDataHolder** out)
 {

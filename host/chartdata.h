@@ -46,7 +46,15 @@ public:
     HRESULT QueryInterface(REFIID iid, void** out) override;
     ULONG AddRef() override { return AddRefCount(); }
     ULONG Release() override { return ReleaseCount(); }
-    // IChartDocument
+    // IChartDocument: the data source (the outer object), itself for the channel data, the calculation channels,
+    // the outer object's selection and extent, the calculations' clock and the chart server the source offers.
+    HRESULT GetDataSourceLink(IUnknown** out) override;
+    HRESULT GetChannelDataLink(IUnknown** out) override;
+    HRESULT GetCalculationsLink(IUnknown** out) override;
+    HRESULT GetSelectionLink(IUnknown** out) override;
+    HRESULT GetExtentLink(IUnknown** out) override;
+    HRESULT GetTimesLink(IUnknown** out) override;
+    HRESULT GetServerLink(DWORD reserved, IUnknown** out) override;
     HRESULT GetChildDataHolder(IChildDataHolder** out) override;
     // IChannelData
     HRESULT GetChannelTimeBase(DWORD reserved, LONG block, LONG channel, ChannelTimeBase* out) override;
@@ -70,6 +78,8 @@ public:
 
 private:
     explicit ChartData(CallLog& log);
+    // The object's interface `iid` as a link, or E_NOTIMPL.
+    HRESULT Link(IUnknown* object, const IID& iid, IUnknown** out);
     ~ChartData() override;
 
     CallLog& log_;

@@ -53,9 +53,10 @@ private:
 // segment from its last sample to this column's first.
 class ColumnPoints final : public RefCounted, public IChartPointSource {
 public:
+    // `kept` keeps the samples alive when the document does not.
     ColumnPoints(std::span<const float> samples, double firstTick, double ticksPerPixel, LONG originX, double yScale,
-                 double yOffset)
-        : samples_(samples), firstTick_(firstTick), ticksPerPixel_(ticksPerPixel), originX_(originX),
+                 double yOffset, std::shared_ptr<const std::vector<float>> kept = nullptr)
+        : kept_(std::move(kept)), samples_(samples), firstTick_(firstTick), ticksPerPixel_(ticksPerPixel), originX_(originX),
           yScale_(yScale), yOffset_(yOffset)
     {
     }
@@ -152,6 +153,7 @@ private:
         return static_cast<LONG>(std::lround(std::clamp(y, -16000.0, 16000.0)));
     }
 
+    std::shared_ptr<const std::vector<float>> kept_;
     std::span<const float> samples_;
     double firstTick_;
     double ticksPerPixel_;
@@ -319,7 +321,8 @@ HRESULT ChartServer::GetChannelFlag(DWORD, LONG record, LONG channel, WORD* flag
         return E_POINTER;
     }
     const bool present = record >= 0 && record < document_->BlockCount() && channel >= 0 &&
-                         channel < document_->ChannelCount() + static_cast<LONG>(eventChannels_.size());
+                         (channel < document_->ChannelCount() + static_cast<LONG>(eventChannels_.size()) ||
+                          (calculatedSamples_ && calculatedSamples_(channel, record)));
     *flag = present ? 0xFFFF : 0;
     return S_OK;
 }
@@ -380,8 +383,23 @@ HRESULT ChartServer::NewPointSource(DWORD, LONG channel, LONGLONG, LONGLONG, LON
     }
     *source = nullptr;
     ++pointSourceRequests_;
-    if (record < 0 || record >= document_->BlockCount() || channel < 0 || channel >= document_->ChannelCount()) {
+    if (record < 0 || record >= document_->BlockCount() || channel < 0) {
         return S_FALSE;
+    }
+    if (channel >= document_->ChannelCount()) {
+        auto samples = calculatedSamples_ ? calculatedSamples_(channel, record) : nullptr;
+        if (!samples) {
+            return S_FALSE;
+        }
+        // The ticks before a calculation has its first value are drawn at that value.
+        auto drawn = std::make_shared<std::vector<float>>(*samples);
+        const auto first = std::find_if(drawn->begin(), drawn->end(), [](float v) { return std::isfinite(v); });
+        std::fill(drawn->begin(), first, first == drawn->end() ? 0.0f : *first);
+        auto* points = new ColumnPoints(*drawn, firstTick_, ticksPerPixel_, originX_, yScale, yOffset, drawn);
+        points->AddRef();
+        *source = points;
+        ++calculatedPointSources_;
+        return S_OK;
     }
     auto* points = new ColumnPoints(document_->Samples(record, channel), firstTick_, ticksPerPixel_, originX_, yScale,
                                     yOffset);

@@ -29,8 +29,14 @@ public:
     // Answers the event enumerator of a channel the server does not hold itself (a calculation channel).
     using CalculatedEvents = std::function<HRESULT(LONG channel, LONG record, IUnknown** enumerator)>;
     void SetCalculatedEvents(CalculatedEvents answer) { calculatedEvents_ = std::move(answer); }
+    // Answers the samples of a channel the server does not hold itself (a calculation channel of samples) over a
+    // record; null when it has none.
+    using CalculatedSamples = std::function<std::shared_ptr<const std::vector<float>>(LONG channel, LONG record)>;
+    void SetCalculatedSamples(CalculatedSamples answer) { calculatedSamples_ = std::move(answer); }
     // Calls of NewPointSource and GetEventEnumerator so far.
     int PointSourceRequests() const { return pointSourceRequests_; }
+    // Point sources served from calculated samples so far.
+    int CalculatedPointSources() const { return calculatedPointSources_; }
     int EventRequests() const { return eventRequests_; }
 
     HRESULT QueryInterface(REFIID iid, void** out) override;
@@ -103,9 +109,11 @@ private:
     LONG originX_ = 0;
     LONG currentRecord_ = 0;
     int pointSourceRequests_ = 0;
+    int calculatedPointSources_ = 0;
     int eventRequests_ = 0;
     CalculatedEvents calculatedEvents_;
     platform::ComPtr<IChartSweep> sweep_;
+    CalculatedSamples calculatedSamples_;
 };
 
 } // namespace host

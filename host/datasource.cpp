@@ -158,12 +158,42 @@ HRESULT DataSource::QueryInterface(REFIID iid, void** out)
     if (iid == IID_IChannelData || iid == IID_IChartDocument) {
         return chartData_->QueryInterface(iid, out);
     }
+    if (iid == IID_ISubject) {
+        return Answer(static_cast<ISubject*>(this), out);
+    }
+    if (iid == IID_IPropertySource) {
+        return document_->DisplaySettings().QueryInterface(iid, out);
+    }
     for (const auto& [offered, object] : offered_) {
         if (offered == iid) {
             return object->QueryInterface(iid, out);
         }
     }
     return E_NOINTERFACE;
+}
+
+HRESULT DataSource::Notify2(DWORD value1, DWORD value2) { return host_.GetFramework().Notify2(this, value1, value2); }
+
+HRESULT DataSource::Attach(IObserver* observer) { return host_.GetFramework().Attach(this, observer); }
+
+HRESULT DataSource::Notify(DWORD value) { return host_.GetFramework().Notify(this, value); }
+
+HRESULT DataSource::RegisterFor(IObserver* observer, DWORD eventId, DWORD flags)
+{
+    return host_.GetFramework().RegisterFor(this, observer, eventId, flags);
+}
+
+DWORD DataSource::DisplayNoticeId() const
+{
+    WORD family = 0;
+    host_.GetFramework().GetShortId(&GUID_ChartNoticeFamily, &family);
+    return (static_cast<DWORD>(family) << 16) | kChartDisplayNotice;
+}
+
+void DataSource::SetDisplaySetting(DWORD id, LONG value)
+{
+    document_->DisplaySettings().Set(id, value);
+    host_.GetFramework().FireEvent(static_cast<ISubject*>(this), DisplayNoticeId(), 0, nullptr);
 }
 
 const DataSource::ExtraChannel* DataSource::Extra(LONG channel) const
@@ -225,8 +255,99 @@ ChannelSort DataSource::Sort(const ChannelRef& original) const
     if (ref.channel >= 0 && ref.channel < document_->ChannelCount()) {
         return ChannelSort::Samples;
     }
+    if (FormulaOf(ref.channel)) {
+        // A formula of samples is as good as the recorded channel it ends at.
+        return FormulaChain(ref.channel) && !ref.raw ? ChannelSort::Samples : ChannelSort::Missing;
+    }
     return (Extra(ref.channel) || ChartCalculation(ref.channel)) && !ref.raw ? ChannelSort::Events
                                                                              : ChannelSort::Missing;
+}
+
+std::optional<SampleFormula> DataSource::FormulaOf(LONG channel) const
+{
+    const std::u16string* text = ChartCalculation(channel);
+    return text ? ParseSampleFormula(*text) : std::nullopt;
+}
+
+std::optional<std::pair<std::vector<DataSource::FormulaStep>, LONG>> DataSource::FormulaChain(LONG channel) const
+{
+    std::vector<FormulaStep> steps;
+    for (int depth = 0; depth < 16; ++depth) {
+        channel = Resolve(channel);
+        if (channel >= 0 && channel < document_->ChannelCount()) {
+            return std::make_pair(std::move(steps), channel);
+        }
+        const auto formula = FormulaOf(channel);
+        if (!formula || formula->source.isVirtual) {
+            return std::nullopt;
+        }
+        steps.push_back({channel, *formula});
+        channel = formula->source.channel;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::u16string> DataSource::UnitOf(LONG channel) const
+{
+    const auto chain = FormulaChain(channel);
+    if (!chain) {
+        return std::nullopt;
+    }
+    // From the recorded channel out: each formula's channel has the unit its text came with, else its source's per
+    // second.
+    std::u16string unit = document_->ChannelUnit(chain->second);
+    const auto& channels = chartData_->Calculations().Channels();
+    for (auto step = chain->first.rbegin(); step != chain->first.rend(); ++step) {
+        const auto found = channels.find(step->channel);
+        unit = found != channels.end() && !found->second.unit.empty() ? found->second.unit : unit + u"/s";
+    }
+    return unit;
+}
+
+HRESULT DataSource::OpenFormula(LONG channel, LONG record, LONG start, IUnknown** out)
+{
+    const auto chain = FormulaChain(channel);
+    if (!chain) {
+        return E_INVALIDARG;
+    }
+    // The slope at a tick needs the samples before it: the source is read from the record's start.
+    platform::ComPtr<IEnumFloatEx> samples = document_->OpenSamples(record, chain->second, 0);
+    const double period = document_->TickPeriod(record);
+    platform::ComPtr<SlopeSamples> slope;
+    for (auto step = chain->first.rbegin(); step != chain->first.rend(); ++step) {
+        slope = platform::ComPtr<SlopeSamples>(
+            new SlopeSamples(std::move(samples), TicksOf(step->formula.smoothing, period, 1), period));
+        samples = platform::ComPtr<IEnumFloatEx>(slope.Get());
+    }
+    if (slope) {
+        slope->Move(start);
+    }
+    return Give(std::move(samples), out);
+}
+
+std::shared_ptr<const std::vector<float>> DataSource::CalculatedSamples(LONG channel, LONG record)
+{
+    channel = Resolve(channel);
+    if (!ValidRecord(record) || !FormulaOf(channel)) {
+        return nullptr;
+    }
+    platform::ComPtr<IUnknown> opened;
+    platform::ComPtr<IEnumFloatEx> samples;
+    if (FAILED(OpenEnum(0x40000000u, channel, 0, record, kEndOfBlockTick, 0, opened.Out())) || !opened ||
+        FAILED(opened->QueryInterface(IID_IEnumFloatEx, samples.OutVoid())) || !samples) {
+        return nullptr;
+    }
+    auto all = std::make_shared<std::vector<float>>();
+    std::vector<float> buffer(4096);
+    for (;;) {
+        LONG read = 0;
+        const HRESULT hr = samples->Read(static_cast<LONG>(buffer.size()), buffer.data(), &read);
+        all->insert(all->end(), buffer.begin(), buffer.begin() + std::max<LONG>(read, 0));
+        if (FAILED(hr) || read == 0) {
+            break;
+        }
+    }
+    return all;
 }
 
 int DataSource::AddEventChannel(std::u16string name, std::vector<std::shared_ptr<const EventArray>> records)
@@ -279,11 +400,11 @@ HRESULT DataSource::GetValueEnum(DWORD, LONG record, LONG channel, IUnknown** ou
     if (!ValidRecord(record) && record >= 0 && record != 0x7FFFFFFE) {
         return E_INVALIDARG;
     }
-    channel = Resolve(channel);
-    if (channel < 0 || channel >= document_->ChannelCount()) {
+    const auto unit = UnitOf(channel);
+    if (!unit) {
         return E_INVALIDARG;
     }
-    return Give(platform::ComPtr<IEnumUnit>(new ChannelUnit(document_->ChannelUnit(channel))), out);
+    return Give(platform::ComPtr<IEnumUnit>(new ChannelUnit(*unit)), out);
 }
 
 HRESULT DataSource::GetRawRange(DWORD, LONG channel, DWORD, double* lower, double* upper)
@@ -399,6 +520,9 @@ HRESULT DataSource::OpenEnum(DWORD flags, LONG channel, LONG start, LONG record,
         }
         if (channel >= 0 && channel < document_->ChannelCount()) {
             return Give(document_->OpenSamples(record, channel, start), out);
+        }
+        if (FormulaOf(channel)) {
+            return OpenFormula(channel, record, start, out);
         }
         if (const std::u16string* text = ChartCalculation(channel)) {
             return OpenCalculation(*text, record, start, out);

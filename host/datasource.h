@@ -8,7 +8,9 @@
 #include "host/document.h"
 #include "host/eventarray.h"
 #include "host/onlinesinks.h"
+#include "host/sampleformula.h"
 #include "sdk/analysishost.h"
+#include "sdk/cafevents.h"
 #include "sdk/channelcalc.h"
 #include "sdk/channeltoken.h"
 #include "sdk/datasource.h"
@@ -39,6 +41,7 @@ class DataSource final : public IDataSource,
                          public ISamplingPosition,
                          public IChartChanges,
                          public IChannelNames,
+                         public ISubject,
                          private RefCounted {
 public:
     // A new data source over the document's channels, with one reference for the caller. Calculation channels
@@ -95,6 +98,17 @@ public:
     // The channels that hold channel calculations (not held: each withdraws itself as it goes).
     void AddCalcChannel(CalcChannel* channel) { calcChannels_.push_back(channel); }
     void WithdrawCalcChannel(CalcChannel* channel) { std::erase(calcChannels_, channel); }
+    // ISubject: the chart's subject; every operation goes to the host's event manager. The document's views register
+    // with it when they are attached.
+    HRESULT Notify2(DWORD value1, DWORD value2) override;
+    HRESULT Attach(IObserver* observer) override;
+    HRESULT Notify(DWORD value) override;
+    HRESULT RegisterFor(IObserver* observer, DWORD eventId, DWORD flags) override;
+    // Changes one of the document's display settings (the property source the host document answers) and tells
+    // the chart's observers with the display notice.
+    void SetDisplaySetting(DWORD id, LONG value);
+    // The display notice's id: n 8 of the chart notice family.
+    DWORD DisplayNoticeId() const;
 
     // The chart's calculation channels are numbered from this on, past any channel the source adds itself, and
     // evaluated from the texts the chart's channels hold.
@@ -117,6 +131,9 @@ public:
     void SetChannelTimeBase(int channel, ChannelTimeBase base) { timeBases_[channel] = base; }
 
     ChannelSort Sort(const ChannelRef& ref) const;
+    // The samples of one of the chart's calculation channels whose text is a sample formula, over a whole record
+    // (NaN where the formula has no value yet); null for any other channel.
+    std::shared_ptr<const std::vector<float>> CalculatedSamples(LONG channel, LONG record);
     // A text that names just one of the chart's calculation channels ("ch1003") evaluates as that channel's text.
     std::u16string CalculationBehind(const std::u16string& text) const;
     Document& GetDocument() { return *document_; }
@@ -156,6 +173,18 @@ private:
     LONG Resolve(LONG channel) const;
     // The channel of a bare reference "chN", or -1.
     static LONG BareReference(const std::u16string& text);
+    // The sample formula of one of the chart's calculation channels (resolved already), or nothing.
+    std::optional<SampleFormula> FormulaOf(LONG channel) const;
+    // The formulas from a formula channel down to the recorded channel they end at, outermost first, each with its
+    // channel; nothing when the chain does not end at a recorded channel (or runs in a ring).
+    struct FormulaStep {
+        LONG channel;
+        SampleFormula formula;
+    };
+    std::optional<std::pair<std::vector<FormulaStep>, LONG>> FormulaChain(LONG channel) const;
+    HRESULT OpenFormula(LONG channel, LONG record, LONG start, IUnknown** out);
+    // The unit of a recorded channel or of a sample formula's channel; nothing for any other channel.
+    std::optional<std::u16string> UnitOf(LONG channel) const;
     bool ValidRecord(LONG record) const { return record >= 0 && record < document_->BlockCount(); }
     HRESULT OpenEvents(const std::shared_ptr<const EventArray>& events, LONG start, IUnknown** out);
     HRESULT OpenCalculation(const std::u16string& text, LONG record, LONG start, IUnknown** out);

@@ -84,6 +84,40 @@ HRESULT DocumentSettings::Read(IUnknown* key, Value* value) const
     return S_OK;
 }
 
+HRESULT DisplayColours::QueryInterface(REFIID iid, void** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (iid == IID_IUnknown || iid == IID_IDisplayColours) {
+        *out = static_cast<IDisplayColours*>(this);
+        return S_OK;
+    }
+    return E_NOINTERFACE;
+}
+
+HRESULT DisplayColours::GetColour(LONG index, COLORREF* colour)
+{
+    if (!colour) {
+        return E_POINTER;
+    }
+    *colour = palette_[static_cast<WORD>(index) % kPaletteSize];
+    return S_OK;
+}
+
+void DisplayColours::ResetPalette()
+{
+    palette_ = {0x0000FF, 0xFF0000, 0x008000, 0xFF00FF, 0x800000, 0x000080, 0x008080, 0x800080, 0x808000, 0x000000,
+                0x00FF00, 0xFFFF00, 0x0080FF, 0x8000FF, 0xFF0080, 0x004080, 0xC08000, 0x00A0E0, 0xFF8000, 0xC08080};
+}
+
+DisplayColours& ApplicationColours()
+{
+    static DisplayColours colours;
+    return colours;
+}
+
 HRESULT DocumentSettings::GetInteger(IUnknown* key, LONG* value) { return Read(key, value); }
 HRESULT DocumentSettings::GetWord(IUnknown* key, WORD* value) { return Read(key, value); }
 HRESULT DocumentSettings::GetDword(IUnknown* key, DWORD* value) { return Read(key, value); }

@@ -4,7 +4,9 @@
 
 #include "host/comobject.h"
 #include "sdk/cafframework.h"
+#include "sdk/hostservices.h"
 
+#include <array>
 #include <map>
 
 namespace host {
@@ -52,5 +54,31 @@ private:
     HRESULT Read(IUnknown* key, Value* value) const;
     std::map<DWORD, LONG> values_;
 };
+
+// The application's display colours: a trace colour for each index of its palette (the low word of the index,
+// 20 colours in a cycle), each settable. One for the application, never freed.
+class DisplayColours final : public IDisplayColours {
+public:
+    static constexpr std::size_t kPaletteSize = 20;
+
+    HRESULT QueryInterface(REFIID iid, void** out) override;
+    ULONG AddRef() override { return 1; }
+    ULONG Release() override { return 1; }
+    HRESULT Reserved3() override { return E_NOTIMPL; }
+    HRESULT Reserved4() override { return E_NOTIMPL; }
+    HRESULT Reserved5() override { return E_NOTIMPL; }
+    HRESULT GetColour(LONG index, COLORREF* colour) override;
+
+    void Set(std::size_t index, COLORREF colour) { palette_.at(index) = colour; }
+    COLORREF Palette(std::size_t index) const { return palette_.at(index); }
+    void ResetPalette();
+
+private:
+    friend DisplayColours& ApplicationColours();
+    DisplayColours() { ResetPalette(); }
+    std::array<COLORREF, kPaletteSize> palette_{};
+};
+
+DisplayColours& ApplicationColours();
 
 } // namespace host

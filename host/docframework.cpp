@@ -422,7 +422,8 @@ HRESULT HostDocument::QueryInterface(REFIID iid, void** out)
     if (chart_ && (iid == IID_IChartDocument || iid == IID_IChannelData || iid == IID_IChartCalcChannels ||
                    iid == IID_IChartTimes || iid == IID_IDataSourceHolder || iid == IID_IChartExtent ||
                    iid == IID_IChartSelection || iid == IID_ICalcTextTarget || iid == IID_IChannelNaming ||
-                   iid == IID_IOnlineDataNotices || iid == IID_ISamplingPosition || iid == IID_IChartChanges)) {
+                   iid == IID_IOnlineDataNotices || iid == IID_ISamplingPosition || iid == IID_IChartChanges ||
+                   iid == IID_IPropertySource || iid == IID_ISubject)) {
         return chart_->QueryInterface(iid, out);
     }
     if (iid == IID_IHostSampling && out) {
@@ -576,6 +577,17 @@ HRESULT HostDocument::AttachView(IDocView2* view)
     log_.Record("hostdocument", "AttachView");
     views_.push_back(view);
     return S_OK;
+}
+
+HRESULT HostDocument::ObserveChart(IUnknown* view)
+{
+    platform::ComPtr<ISubject> subject;
+    platform::ComPtr<IObserver> observer;
+    if (!view || !chart_ || FAILED(chart_->QueryInterface(IID_ISubject, subject.OutVoid())) || !subject ||
+        FAILED(view->QueryInterface(IID_IObserver, observer.OutVoid())) || !observer) {
+        return E_NOINTERFACE;
+    }
+    return observer->RegisterWith(subject.Get());
 }
 
 HRESULT HostDocument::DetachView(IDocView2* view)
@@ -869,6 +881,9 @@ OpenedView OpenView(CallLog& log, IDocViewClass* viewClass, HostDocument* docume
     }
     if (opened.client) {
         opened.created = opened.client->Create(opened.frame.Get(), &opened.window);
+    }
+    if (document && opened.created == S_OK) {
+        document->ObserveChart(opened.view.Get());
     }
     return opened;
 }

@@ -241,6 +241,9 @@ public:
     HRESULT GetViewName(IKVOString** name) override;
     HRESULT AttachView(IDocView2* view) override;
     HRESULT DetachView(IDocView2* view) override;
+    // A view whose window exists registers its observer entries with the chart's subject, so that it hears the
+    // chart's notices (the display notice among them).
+    HRESULT ObserveChart(IUnknown* view);
     // IDocumentSite
     HRESULT GetSiteInterface(IUnknown** out) override;
     HRESULT GetExtension(DWORD typeId, DWORD reserved, IUnknown** out) override;

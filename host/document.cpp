@@ -3,13 +3,14 @@
 #include "host/comobject.h"
 
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 namespace host {
 
 // One cursor over one channel of one block. It keeps the document alive and reads its current length at every
 // call, so a block that grows while it is open is seen growing.
-class SampleEnumerator final : public IEnumFloatEx, private RefCounted {
+class SampleEnumerator final : public IEnumFloatEx, public ITimeBaseSetter, private RefCounted {
 public:
     SampleEnumerator(std::shared_ptr<Document> document, int block, int channel, LONG start)
         : document_(std::move(document)), block_(block), channel_(channel), position_(std::max<LONG>(start, 0))
@@ -24,6 +25,9 @@ public:
         *out = nullptr;
         if (iid == IID_IUnknown || iid == IID_IEnumFloatEx) {
             return Answer(static_cast<IEnumFloatEx*>(this), out);
+        }
+        if (iid == IID_ITimeBaseSetter) {
+            return Answer(static_cast<ITimeBaseSetter*>(this), out);
         }
         return E_NOINTERFACE;
     }
@@ -73,7 +77,16 @@ public:
         if (!out) {
             return E_POINTER;
         }
-        *out = {1, 1, 0}; // one tick per sample
+        *out = timeBase_;
+        return S_OK;
+    }
+    // The offset is kept in whole ticks.
+    HRESULT SetTimeBase(LONG a, LONG b, double offset) override
+    {
+        if (b == 0) {
+            return E_INVALIDARG;
+        }
+        timeBase_ = {a, b, static_cast<std::int64_t>(std::llround(offset))};
         return S_OK;
     }
 
@@ -82,6 +95,7 @@ private:
     int block_;
     int channel_;
     LONG position_;
+    SourceTimeBase timeBase_{1, 1, 0}; // one tick per sample
 };
 
 int Document::AddChannel(std::u16string name, std::u16string unit)

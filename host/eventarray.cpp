@@ -3,6 +3,8 @@
 #include "host/comobject.h"
 
 #include <algorithm>
+#include <cmath>
+#include <optional>
 #include <numeric>
 #include <stdexcept>
 
@@ -38,7 +40,7 @@ std::size_t EventArray::LowerBound(LONG t) const
 
 namespace {
 
-class EventArrayEnumerator final : public IEnumEventEx, private RefCounted {
+class EventArrayEnumerator final : public IEnumEventEx, public ITimeBaseSetter, private RefCounted {
 public:
     EventArrayEnumerator(std::shared_ptr<const EventArray> events, std::size_t cursor)
         : events_(std::move(events)), cursor_(cursor)
@@ -54,10 +56,23 @@ public:
         if (iid == IID_IUnknown || iid == IID_IEnumEventEx) {
             return Answer(static_cast<IEnumEventEx*>(this), out);
         }
+        if (iid == IID_ITimeBaseSetter) {
+            return Answer(static_cast<ITimeBaseSetter*>(this), out);
+        }
         return E_NOINTERFACE;
     }
     ULONG AddRef() override { return AddRefCount(); }
     ULONG Release() override { return ReleaseCount(); }
+
+    // The reader's time base replaces the array's (the offset in whole ticks).
+    HRESULT SetTimeBase(LONG a, LONG b, double offset) override
+    {
+        if (b == 0) {
+            return E_INVALIDARG;
+        }
+        timeBase_ = SourceTimeBase{a, b, static_cast<std::int64_t>(std::llround(offset))};
+        return S_OK;
+    }
 
     HRESULT Next(ULONG bufferBytes, LONG endTick, void* buffer, LONG* count, LONG* nextPosition) override
     {
@@ -174,13 +189,14 @@ public:
         if (!out) {
             return E_POINTER;
         }
-        *out = events_->TimeBase();
+        *out = timeBase_ ? *timeBase_ : events_->TimeBase();
         return S_OK;
     }
 
 private:
     std::shared_ptr<const EventArray> events_;
     std::size_t cursor_;
+    std::optional<SourceTimeBase> timeBase_;
 };
 
 } // namespace

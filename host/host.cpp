@@ -50,6 +50,7 @@ Host::Host() : framework_(log_), tests_(log_), application_(log_)
     // Channel calculations of extensions aggregate the host's calculation and bind through the auxiliary object.
     framework_.AddHostObject(GUID_HostChannelCalcFamily, 17, &channelCalcFactory_);
     framework_.AddHostObject(CLSID_ChannelCalculation, 0, &channelCalcAux_);
+    framework_.AddHostObject(GUID_ChannelCalcMessages, 1, &calcSources_);
     chartDataFactory_.SetHost(this);
 }
 

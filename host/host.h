@@ -57,6 +57,7 @@ private:
     LMPeaksClass peaks_; // before the framework, which holds a reference to it
     HostCalcFactory channelCalcFactory_;
     ChannelCalcAux channelCalcAux_;
+    CalcSourceLocator calcSources_{log_};
     Framework framework_;
     TestRegistry tests_;
     ApplicationService application_;

@@ -3,6 +3,7 @@
 #include "host/framework.h"
 #include "host/lmcustomize.h"
 #include "host/lmpeaks.h"
+#include "host/sampleformula.h"
 #include "platform/com/oleauto.h"
 #include "platform/win/codepage.h"
 
@@ -274,7 +275,11 @@ HRESULT LMDetectionSettings::BuildCalculationText(const WCHAR* token, LONG flag,
         return E_POINTER;
     }
     // Settings that are not ours detect with the defaults rather than give a text the host refuses.
-    const LMDetection used = detection_.value_or(BuiltInPresets().front().detection);
+    LMDetection used = detection_.value_or(BuiltInPresets().front().detection);
+    // With flag 1 the token names the channel that holds the source text (SourceText): transformed already.
+    if (flag == 1) {
+        used.detect.transform = 0;
+    }
     *text = MakeBSTR(u"lmpeaks( " + std::u16string(token ? token : u"") + u", " + WritePeakParams(used.detect, ", ") +
                      u" )");
     return S_OK;
@@ -282,13 +287,14 @@ HRESULT LMDetectionSettings::BuildCalculationText(const WCHAR* token, LONG flag,
 
 HRESULT LMDetectionSettings::SourceText(const WCHAR* token, BSTR* text)
 {
-    // The transform is applied inside the detection itself (the host's calculation channels give events only),
-    // so the detector stage carries the source channel as it is.
+    // A transforming detection reads the smoothed slope of the source, a sample formula of the host; otherwise the
+    // source as it is.
     Record("SourceText", Narrow(token ? token : u""));
     if (!text) {
         return E_POINTER;
     }
-    *text = MakeBSTR(token ? token : u"");
+    const std::u16string source = token ? token : u"";
+    *text = MakeBSTR(Transforms() ? WriteSampleFormula(source, detection_->detect.smoothing) : source);
     return S_OK;
 }
 
@@ -321,7 +327,8 @@ HRESULT LMDetectionSettings::GetThresholdLabel(BSTR* label)
         return E_POINTER;
     }
     const bool sd = detection_ && detection_->detect.thresholdInSD;
-    *label = MakeBSTR(sd ? u"Minimum peak height (S.D. of the baseline noise):" : u"Minimum peak height:");
+    // The label stands on one line left of the edit: short enough for it.
+    *label = MakeBSTR(sd ? u"Height in S.D.:" : u"Minimum height:");
     return S_OK;
 }
 
@@ -497,7 +504,10 @@ HRESULT LMDocExtension::FindPreset(ILMDetectionSettings* settings, LONG* index, 
     }
     const auto& presets = presets_->Presets();
     for (std::size_t i = 0; detection && i < presets.size(); ++i) {
-        if (presets[i].detection == *detection) {
+        // The tag names where settings came from, not how they detect: a custom copy (tag 0) of a preset's
+        // settings is that preset.
+        if (presets[i].detection.detect == detection->detect &&
+            presets[i].detection.zeroHeightAllowed == detection->zeroHeightAllowed) {
             *index = static_cast<LONG>(i);
             *matched = VARIANT_TRUE;
             break;

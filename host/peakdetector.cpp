@@ -7,11 +7,7 @@ namespace host {
 
 namespace {
 
-std::int32_t Ticks(double seconds, double tickPeriod, std::int32_t least)
-{
-    const double ticks = tickPeriod > 0.0 ? std::round(seconds / tickPeriod) : 0.0;
-    return std::max(least, static_cast<std::int32_t>(std::min(ticks, 1e8)));
-}
+std::int32_t Ticks(double seconds, double tickPeriod, std::int32_t least) { return TicksOf(seconds, tickPeriod, least); }
 
 // The fewest noise-window samples from which a baseline is trusted.
 constexpr std::size_t kLeastHistory = 16;
@@ -23,7 +19,8 @@ constexpr double kMadToSD = 1.4826;
 PeakDetector::PeakDetector(const PeakDetectionParams& params, double tickPeriod)
     : params_(params), tickPeriod_(tickPeriod > 0.0 ? tickPeriod : 1.0),
       window_(Ticks(params.noiseWindow, tickPeriod_, 32)), refresh_(std::max(1, window_ / 8)),
-      smoothTicks_(Ticks(params.smoothing, tickPeriod_, 1)), gapTicks_(Ticks(params.minInterval, tickPeriod_, 0))
+      smoothTicks_(Ticks(params.smoothing, tickPeriod_, 1)), gapTicks_(Ticks(params.minInterval, tickPeriod_, 0)),
+      slope_(smoothTicks_, tickPeriod_)
 {
 }
 
@@ -31,26 +28,10 @@ bool PeakDetector::Transform(float sample, double& value)
 {
     if (params_.transform != 1) {
         value = sample;
-        return true;
+        return std::isfinite(sample);
     }
     // Difference of the means of the newest and the preceding smoothTicks_ samples, per second.
-    raw_.push_back(sample);
-    sumNear_ += sample;
-    const auto width = static_cast<std::size_t>(smoothTicks_);
-    if (raw_.size() > width) {
-        const double moving = raw_[raw_.size() - width - 1];
-        sumNear_ -= moving;
-        sumFar_ += moving;
-    }
-    if (raw_.size() > 2 * width) {
-        sumFar_ -= raw_.front();
-        raw_.pop_front();
-    }
-    if (raw_.size() < 2 * width) {
-        return false;
-    }
-    value = (sumNear_ - sumFar_) / (static_cast<double>(width) * static_cast<double>(width) * tickPeriod_);
-    return true;
+    return slope_.Next(sample, value);
 }
 
 void PeakDetector::Estimate()

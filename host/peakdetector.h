@@ -3,6 +3,8 @@
 // or while it is still being sampled.
 #pragma once
 
+#include "host/sampleformula.h"
+
 #include <cstdint>
 #include <deque>
 #include <vector>
@@ -33,7 +35,8 @@ class PeakDetector {
 public:
     PeakDetector(const PeakDetectionParams& params, double tickPeriod);
 
-    // The next sample of the block (tick 0 first); found peaks are appended to `out`.
+    // The next sample of the block (tick 0 first); found peaks are appended to `out`. A sample that is not a number
+    // (a transformed channel before its first value) counts as a tick without a value.
     void Feed(float sample, std::vector<DetectedPeak>& out);
     // The block has ended: a peak whose fall was not seen yet is given as it stands.
     void Finish(std::vector<DetectedPeak>& out);
@@ -53,9 +56,7 @@ private:
     std::int32_t gapTicks_;    // minimum interval in ticks
 
     std::int32_t tick_ = 0;
-    std::deque<double> raw_;     // the last 2 * smoothTicks_ samples (derivative)
-    double sumNear_ = 0.0;       // sum of the newer half of raw_
-    double sumFar_ = 0.0;        // sum of the older half
+    SmoothedSlope slope_;        // the transform
     std::deque<double> history_; // the last window_ detected-signal values before the current tick
     std::vector<double> scratch_;
     bool estimated_ = false;

@@ -1,5 +1,6 @@
 #include "host/services.h"
 
+#include "host/displaysettings.h"
 #include "host/framework.h"
 
 #include <algorithm>
@@ -104,6 +105,9 @@ HRESULT ApplicationService::QueryInterface(REFIID iid, void** out)
     *out = nullptr;
     if (iid == IID_IUnknown || iid == IID_IApplicationService) {
         return Answer(static_cast<IApplicationService*>(this), out);
+    }
+    if (iid == IID_IDisplayColours) {
+        return ApplicationColours().QueryInterface(iid, out);
     }
     return E_NOINTERFACE;
 }

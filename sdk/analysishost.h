@@ -21,6 +21,23 @@ inline constexpr IID IID_ICalcTextTarget{0x4C9E1A07, 0xB63F, 0x4E25, {0x8D, 0x7A
 inline constexpr IID IID_IHostDocumentUpdate{
     0xD81F5C36, 0x7E29, 0x4A03, {0xB4, 0xC8, 0x5A, 0x6E, 0x0D, 0x97, 0xF2, 0x1C}};
 
+// {7A2E4C91-D35B-4F08-A6C2-91E8B0D47F35}
+inline constexpr IID IID_ICalcSourceLocator{
+    0x7A2E4C91, 0xD35B, 0x4F08, {0xA6, 0xC2, 0x91, 0xE8, 0xB0, 0xD4, 0x7F, 0x35}};
+
+struct IMessageHandler;
+
+// The host's locator of calculation sources: the framework object under n 1 of the channel-calculation message
+// class. The source of a chart's channel holds that channel's calculation and takes the messages for it whose value
+// is the array {text, second text, channel, kind} (VT_ARRAY | VT_VARIANT).
+struct ICalcSourceLocator : IUnknown {
+    // 3: E_INVALIDARG, and null, when the chart has no calculation on the channel.
+    virtual HRESULT FindCalcSource(IUnknown* chart, LONG channel, DWORD kind, IMessageHandler** source) = 0;
+
+protected:
+    ~ICalcSourceLocator() = default;
+};
+
 // The chart data's recorded extent.
 struct IChartExtent : IUnknown {
     virtual HRESULT GetEndOfData(DWORD kind, KVOPosition* end) = 0;                  // 3: kind 0x80000000
@@ -66,6 +83,9 @@ protected:
 // {93D4A6F2-1B5E-4C78-8F09-C2E7B3A15D64}: the host chart's notices (n 4, 6, 14, ... 44; 52 names a calculation
 // channel whose events changed).
 inline constexpr GUID GUID_ChartNoticeFamily{0x93D4A6F2, 0x1B5E, 0x4C78, {0x8F, 0x09, 0xC2, 0xE7, 0xB3, 0xA1, 0x5D, 0x64}};
+// n of the notice that tells a document's chart views that its display colours or grid options changed; sent
+// without data to the observers registered with the chart's subject.
+inline constexpr WORD kChartDisplayNotice = 8;
 
 // The record that goes with notice 52.
 struct CalcChannelNotice {

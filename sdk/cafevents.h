@@ -19,7 +19,7 @@ inline constexpr IID IID_IObjInfo{0xD89F1014, 0x3D61, 0x43C9, {0xAA, 0xD4, 0x62,
 struct IMessage : IUnknown {
     SDK_UNUSED_SLOT(3)
     SDK_UNUSED_SLOT(4)
-    SDK_UNUSED_SLOT(5)
+    virtual HRESULT GetTypeId(DWORD* typeId) = 0;                     // 5: the type id of the message's class
     virtual HRESULT GetId(DWORD* id) = 0;                             // 6
     virtual HRESULT GetFlags(DWORD* flags) = 0;                       // 7: kAsksSender = ask slot 11
     virtual HRESULT Clone(IMessage** out) = 0;                        // 8

@@ -29,6 +29,18 @@ inline constexpr LONG kEndOfBlockTick = 0x7FFFFFFF;
 // samples yet (a block that is still being sampled) instead of passing over the gap.
 inline constexpr LONG kStopAtGapFlag = static_cast<LONG>(0xC0000000u);
 
+// {3B8E6D2A-51C4-4F0E-9A77-2D6C1B5E8F43}
+inline constexpr IID IID_ITimeBaseSetter{0x3B8E6D2A, 0x51C4, 0x4F0E, {0x9A, 0x77, 0x2D, 0x6C, 0x1B, 0x5E, 0x8F, 0x43}};
+
+// A source whose reader sets the time base it reports: a / b ticks per sample and an offset. A reader that takes
+// its sources tick for tick sets 1, 1 and 0.0.
+struct ITimeBaseSetter : IUnknown {
+    virtual HRESULT SetTimeBase(LONG a, LONG b, double offset) = 0; // 3
+
+protected:
+    ~ITimeBaseSetter() = default;
+};
+
 struct ICalcEnum : IUnknown {
     virtual HRESULT GetClassId(DWORD* id) = 0;                                // 3
     virtual HRESULT GetClassObject(ICalcEnumClass2** out) = 0;                // 4

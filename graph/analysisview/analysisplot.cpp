@@ -1,5 +1,6 @@
 #include "graph/analysisview/analysisplot.h"
 
+#include "document/chancalc.h"
 #include "document/cxdoc.h"
 #include "document/settingids.h"
 #include "foundation/stringstream.h"
@@ -168,10 +169,9 @@ void AnalysisPlot::Rescale()
         return;
     }
     MGraph1::Graph2DDrawer& drawer = *graph_;
+    // The value axis is captioned with the source channel's title as the host document gives it.
     const std::int32_t channel = document_->Settings().GetLong(Id::kSourceChannel);
-    KVO::OStringStream title;
-    title << u"Channel " << static_cast<long long>(channel) + 1;
-    drawer.SetYUnits(title.str());
+    drawer.SetYUnits(KVO::String(CX::ChanCalc::HostChannelName(document_->HostDocument(), channel).c_str()));
     ReadUnits();
     const double pair[2] = {valueScale_, 0.0};
     drawer.yUnitFactor = valueScale_;

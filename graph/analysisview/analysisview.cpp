@@ -2,17 +2,37 @@
 
 #include "controls/popupmenu.h"
 #include "document/cxdoc.h"
+#include "document/messageids.h"
 #include "foundation/stringstream.h"
 #include "graph/analysisview/analysisplot.h"
 #include "graph/analysisview/analysisscrollbar.h"
 #include "platform/owl/gadgetwindow.h"
 #include "resources/stringtable.h"
+#include "sdk/analysishost.h"
+
+namespace {
+
+// The host's notice that the document's display colours or grid options changed.
+DWORD HostDisplayNoticeId() { return (static_cast<DWORD>(CX::Msg::HostChartMessageClassId()) << 16) | kChartDisplayNotice; }
+
+} // namespace
 
 CAF::MessageMapEntry* AnalysisView::MessageMapEntries()
 {
     using Map = CAF::MapOf<AnalysisView>;
-    static CAF::MessageMapEntry entries[] = {Map::Header(), Map::End()};
+    static CAF::MessageMapEntry entries[] = {
+        Map::Header(),
+        Map::Observer<&AnalysisView::OnHostDisplayNotice>(&HostDisplayNoticeId),
+        Map::End(),
+    };
     return entries;
+}
+
+void AnalysisView::OnHostDisplayNotice()
+{
+    if (plot_) {
+        plot_->ApplyHostColours();
+    }
 }
 
 AnalysisView::AnalysisView(owl::TWindow* parent, IHostDocument* document, IHostView* hostView, owl::TModule* module,

@@ -41,6 +41,8 @@ public:
 
     void UpdateScrollBar();
     void RebuildValueMenu();
+    // The host's display notice: the plot takes the document's colours again.
+    void OnHostDisplayNotice();
     void UpdateEventLabel();
 
     AnalysisPlot* Plot() const { return plot_; }

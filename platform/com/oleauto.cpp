@@ -3,6 +3,8 @@
 #include "platform/win/codepage.h"
 
 #include <charconv>
+#include <cstddef>
+#include <cstdint>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -220,12 +222,246 @@ void VariantInit(VARIANT* value)
     value->vt = VT_EMPTY;
 }
 
+namespace {
+
+// Bytes per element of a safe array's element type; 0 for a type it cannot hold.
+ULONG ElementBytes(VARTYPE type)
+{
+    switch (type) {
+    case VT_I1: case VT_UI1: return 1;
+    case VT_I2: case VT_UI2: case VT_BOOL: return 2;
+    case VT_I4: case VT_UI4: case VT_R4: case VT_INT: case VT_UINT: case VT_ERROR: return 4;
+    case VT_I8: case VT_UI8: case VT_R8: return 8;
+    case VT_BSTR: return sizeof(BSTR);
+    case VT_UNKNOWN: return sizeof(IUnknown*);
+    case VT_VARIANT: return sizeof(VARIANT);
+    default: return 0;
+    }
+}
+
+// The element at `index`, or null when it lies outside the bounds.
+std::byte* ElementAt(const SAFEARRAY* array, LONG index)
+{
+    const std::int64_t offset = std::int64_t{index} - array->rgsabound[0].lLbound;
+    if (offset < 0 || offset >= array->rgsabound[0].cElements) {
+        return nullptr;
+    }
+    return static_cast<std::byte*>(array->pvData) + offset * array->cbElements;
+}
+
+// Releases what one element owns and zeroes it.
+void ClearElement(VARTYPE type, std::byte* element)
+{
+    if (type == VT_BSTR) {
+        BSTR text = nullptr;
+        std::memcpy(&text, element, sizeof text);
+        SysFreeString(text);
+    } else if (type == VT_UNKNOWN) {
+        IUnknown* object = nullptr;
+        std::memcpy(&object, element, sizeof object);
+        if (object) {
+            object->Release();
+        }
+    } else if (type == VT_VARIANT) {
+        VariantClear(reinterpret_cast<VARIANT*>(element));
+    }
+    std::memset(element, 0, ElementBytes(type));
+}
+
+// Copies `value` (of the element type) into an element, which must be clear.
+HRESULT CopyElement(VARTYPE type, std::byte* element, const void* value)
+{
+    if (type == VT_BSTR) {
+        BSTR source = nullptr;
+        std::memcpy(&source, value, sizeof source);
+        BSTR copy = source ? SysAllocStringByteLen(reinterpret_cast<LPCSTR>(source), SysStringByteLen(source)) : nullptr;
+        if (source && !copy) {
+            return E_OUTOFMEMORY;
+        }
+        std::memcpy(element, &copy, sizeof copy);
+    } else if (type == VT_UNKNOWN) {
+        IUnknown* object = nullptr;
+        std::memcpy(&object, value, sizeof object);
+        if (object) {
+            object->AddRef();
+        }
+        std::memcpy(element, &object, sizeof object);
+    } else if (type == VT_VARIANT) {
+        auto* target = reinterpret_cast<VARIANT*>(element);
+        VariantInit(target);
+        return VariantCopy(target, static_cast<const VARIANT*>(value));
+    } else {
+        std::memcpy(element, value, ElementBytes(type));
+    }
+    return S_OK;
+}
+
+} // namespace
+
+SAFEARRAY* SafeArrayCreateVector(VARTYPE type, LONG lowerBound, ULONG count)
+{
+    const ULONG bytes = ElementBytes(type);
+    if (bytes == 0) {
+        return nullptr;
+    }
+    auto* array = static_cast<SAFEARRAY*>(std::calloc(1, sizeof(SAFEARRAY)));
+    if (!array) {
+        return nullptr;
+    }
+    array->pvData = std::calloc(count ? count : 1, bytes);
+    if (!array->pvData) {
+        std::free(array);
+        return nullptr;
+    }
+    array->cDims = 1;
+    array->cbElements = bytes;
+    array->rgsabound[0] = {count, lowerBound};
+    array->vt = type;
+    if (type == VT_VARIANT) {
+        for (ULONG i = 0; i < count; ++i) {
+            VariantInit(static_cast<VARIANT*>(array->pvData) + i);
+        }
+    }
+    return array;
+}
+
+HRESULT SafeArrayDestroy(SAFEARRAY* array)
+{
+    if (!array) {
+        return S_OK;
+    }
+    if (array->cLocks != 0) {
+        return DISP_E_ARRAYISLOCKED;
+    }
+    for (ULONG i = 0; i < array->rgsabound[0].cElements; ++i) {
+        ClearElement(array->vt, static_cast<std::byte*>(array->pvData) + std::size_t{i} * array->cbElements);
+    }
+    std::free(array->pvData);
+    std::free(array);
+    return S_OK;
+}
+
+HRESULT SafeArrayCopy(const SAFEARRAY* array, SAFEARRAY** copy)
+{
+    if (!copy) {
+        return E_INVALIDARG;
+    }
+    *copy = nullptr;
+    if (!array) {
+        return S_OK;
+    }
+    SAFEARRAY* made = SafeArrayCreateVector(array->vt, array->rgsabound[0].lLbound, array->rgsabound[0].cElements);
+    if (!made) {
+        return E_OUTOFMEMORY;
+    }
+    for (ULONG i = 0; i < array->rgsabound[0].cElements; ++i) {
+        const std::size_t at = std::size_t{i} * array->cbElements;
+        std::byte* target = static_cast<std::byte*>(made->pvData) + at;
+        if (array->vt == VT_VARIANT) {
+            VariantClear(reinterpret_cast<VARIANT*>(target));
+        }
+        const HRESULT hr = CopyElement(array->vt, target, static_cast<const std::byte*>(array->pvData) + at);
+        if (FAILED(hr)) {
+            SafeArrayDestroy(made);
+            return hr;
+        }
+    }
+    *copy = made;
+    return S_OK;
+}
+
+UINT SafeArrayGetDim(const SAFEARRAY* array) { return array ? array->cDims : 0; }
+
+HRESULT SafeArrayGetVartype(const SAFEARRAY* array, VARTYPE* type)
+{
+    if (!array || !type) {
+        return E_INVALIDARG;
+    }
+    *type = array->vt;
+    return S_OK;
+}
+
+HRESULT SafeArrayGetLBound(const SAFEARRAY* array, UINT dimension, LONG* bound)
+{
+    if (!array || !bound) {
+        return E_INVALIDARG;
+    }
+    if (dimension != 1) {
+        return DISP_E_BADINDEX;
+    }
+    *bound = array->rgsabound[0].lLbound;
+    return S_OK;
+}
+
+HRESULT SafeArrayGetUBound(const SAFEARRAY* array, UINT dimension, LONG* bound)
+{
+    if (!array || !bound) {
+        return E_INVALIDARG;
+    }
+    if (dimension != 1) {
+        return DISP_E_BADINDEX;
+    }
+    *bound = static_cast<LONG>(std::int64_t{array->rgsabound[0].lLbound} + array->rgsabound[0].cElements - 1);
+    return S_OK;
+}
+
+HRESULT SafeArrayPutElement(SAFEARRAY* array, const LONG* index, const void* value)
+{
+    if (!array || !index || !value) {
+        return E_INVALIDARG;
+    }
+    std::byte* element = ElementAt(array, *index);
+    if (!element) {
+        return DISP_E_BADINDEX;
+    }
+    ClearElement(array->vt, element);
+    return CopyElement(array->vt, element, value);
+}
+
+HRESULT SafeArrayGetElement(const SAFEARRAY* array, const LONG* index, void* value)
+{
+    if (!array || !index || !value) {
+        return E_INVALIDARG;
+    }
+    const std::byte* element = ElementAt(array, *index);
+    if (!element) {
+        return DISP_E_BADINDEX;
+    }
+    if (array->vt == VT_VARIANT) {
+        VariantInit(static_cast<VARIANT*>(value));
+    }
+    return CopyElement(array->vt, static_cast<std::byte*>(value), element);
+}
+
+HRESULT SafeArrayLock(SAFEARRAY* array)
+{
+    if (!array) {
+        return E_INVALIDARG;
+    }
+    ++array->cLocks;
+    return S_OK;
+}
+
+HRESULT SafeArrayUnlock(SAFEARRAY* array)
+{
+    if (!array) {
+        return E_INVALIDARG;
+    }
+    if (array->cLocks == 0) {
+        return E_UNEXPECTED;
+    }
+    --array->cLocks;
+    return S_OK;
+}
+
 HRESULT VariantClear(VARIANT* value)
 {
     if (!value) {
         return E_INVALIDARG;
     }
-    if (value->vt == VT_BSTR) {
+    if (value->vt & VT_ARRAY) {
+        SafeArrayDestroy(value->parray);
+    } else if (value->vt == VT_BSTR) {
         SysFreeString(value->bstrVal);
     } else if (value->vt == VT_UNKNOWN && value->punkVal) {
         value->punkVal->Release();
@@ -243,7 +479,12 @@ HRESULT VariantCopy(VARIANT* destination, const VARIANT* source)
         return S_OK;
     }
     VARIANT copy = *source;
-    if (source->vt == VT_BSTR && source->bstrVal) {
+    if ((source->vt & VT_ARRAY) != 0) {
+        const HRESULT hr = SafeArrayCopy(source->parray, &copy.parray);
+        if (FAILED(hr)) {
+            return hr;
+        }
+    } else if (source->vt == VT_BSTR && source->bstrVal) {
         copy.bstrVal = SysAllocStringByteLen(reinterpret_cast<LPCSTR>(source->bstrVal), SysStringByteLen(source->bstrVal));
         if (!copy.bstrVal) {
             return E_OUTOFMEMORY;

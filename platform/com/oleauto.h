@@ -29,6 +29,7 @@ enum VARENUM : VARTYPE {
     VT_BSTR = 8,
     VT_ERROR = 10,
     VT_BOOL = 11,
+    VT_VARIANT = 12,
     VT_UNKNOWN = 13,
     VT_I1 = 16,
     VT_UI1 = 17,
@@ -38,6 +39,24 @@ enum VARENUM : VARTYPE {
     VT_UI8 = 21,
     VT_INT = 22,
     VT_UINT = 23,
+    VT_ARRAY = 0x2000, // or'ed with the element type: the value is a SAFEARRAY of it
+};
+
+// A safe array of one dimension (the stand-in's arrays have one): its elements lie one after the other in pvData,
+// cbElements bytes each. BSTR elements are owned, IUnknown elements hold a reference, VARIANT elements are cleared
+// with the array.
+struct SAFEARRAYBOUND {
+    ULONG cElements;
+    LONG lLbound;
+};
+struct SAFEARRAY {
+    USHORT cDims;
+    USHORT fFeatures;
+    ULONG cbElements;
+    ULONG cLocks;
+    void* pvData;
+    SAFEARRAYBOUND rgsabound[1];
+    VARTYPE vt; // the element type
 };
 
 struct VARIANT {
@@ -62,9 +81,25 @@ struct VARIANT {
         IUnknown* punkVal;
         INT intVal;
         UINT uintVal;
+        SAFEARRAY* parray;
     };
 };
 using VARIANTARG = VARIANT;
+
+// Safe arrays of the element types VT_VARIANT, VT_BSTR, VT_UNKNOWN and the fixed-size numbers and VT_BOOL. Indexes
+// run from the lower bound; an element is copied in and out as the element type's value (a BSTR or VARIANT
+// copied, an interface given a reference).
+SAFEARRAY* SafeArrayCreateVector(VARTYPE type, LONG lowerBound, ULONG count);
+HRESULT SafeArrayDestroy(SAFEARRAY* array);
+HRESULT SafeArrayCopy(const SAFEARRAY* array, SAFEARRAY** copy);
+UINT SafeArrayGetDim(const SAFEARRAY* array);
+HRESULT SafeArrayGetVartype(const SAFEARRAY* array, VARTYPE* type);
+HRESULT SafeArrayGetLBound(const SAFEARRAY* array, UINT dimension, LONG* bound);
+HRESULT SafeArrayGetUBound(const SAFEARRAY* array, UINT dimension, LONG* bound);
+HRESULT SafeArrayPutElement(SAFEARRAY* array, const LONG* index, const void* value);
+HRESULT SafeArrayGetElement(const SAFEARRAY* array, const LONG* index, void* value);
+HRESULT SafeArrayLock(SAFEARRAY* array);
+HRESULT SafeArrayUnlock(SAFEARRAY* array);
 
 void VariantInit(VARIANT* value);
 HRESULT VariantClear(VARIANT* value);

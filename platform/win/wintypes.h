@@ -75,6 +75,8 @@ inline constexpr HRESULT CO_E_NOTINITIALIZED = MakeHResult(0x800401F0u);
 inline constexpr HRESULT DISP_E_TYPEMISMATCH = MakeHResult(0x80020005u);
 inline constexpr HRESULT DISP_E_OVERFLOW = MakeHResult(0x8002000Au);
 inline constexpr HRESULT DISP_E_BADVARTYPE = MakeHResult(0x80020008u);
+inline constexpr HRESULT DISP_E_BADINDEX = MakeHResult(0x8002000Bu);
+inline constexpr HRESULT DISP_E_ARRAYISLOCKED = MakeHResult(0x8002000Du);
 
 // Structured storage results.
 inline constexpr HRESULT STG_E_INVALIDFUNCTION = MakeHResult(0x80030001u);

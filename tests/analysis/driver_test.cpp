@@ -1,6 +1,10 @@
 // The analysis run on the stand-in host: the texts written into the chart's calculation channels, the host
 // evaluating them, the events read in chunks with progress and cancel, the marks and the host told.
 #include "analysisfixture.h"
+
+#include "frame/calcsource.h"
+#include "frame/typeid.h"
+#include "sdk/analysishost.h"
 #include "document/docmessages.h"
 #include "frame/messagemap.h"
 #include "host/documentsampler.h"
@@ -71,6 +75,42 @@ TEST(AnalysisRun, PeakTypesWriteTheirTextsFindEveryPeakMarkAndTellTheHost)
         EXPECT_TRUE(a.doc->Settings().GetBool(SId::kHasAnalysedRange));
         EXPECT_FALSE(a.doc->Settings().GetBool(SId::kNoCurrentResult));
     }
+}
+
+// The three texts reach their channels through each channel's calculation source, which the host's locator finds
+// for the chart, in a message of the expression family carrying the text; a channel the chart does not calculate
+// has no source and gets nothing.
+TEST(AnalysisRun, TextsReachEachChannelThroughItsCalculationSource)
+{
+    const PeakRecording recording({3000});
+    AnalysedDocument a(recording.document);
+    a.SetAnalysisType(1);
+    host::CallLog& log = AnalysisHost().Log();
+    const std::size_t before = log.Of("calcchannels").size();
+    ASSERT_TRUE(a.doc->Analyse(false, true));
+    const DWORD expression = TypeIdClass<&GUID_ChannelCalcExpressionFamily, 0>::Get();
+    std::vector<std::string> sent;
+    const auto calls = log.Of("calcchannels");
+    for (std::size_t i = before; i < calls.size(); ++i) {
+        if (calls[i].operation == "CalcSourceMessage") {
+            sent.push_back(calls[i].detail);
+        }
+    }
+    const auto line = [&](std::int32_t id) {
+        const std::u16string text = a.ChannelText(id);
+        return host::Hex(expression) + " " + std::to_string(a.doc->Settings().GetLong(id)) + " 4 " +
+               std::string(text.begin(), text.end());
+    };
+    EXPECT_EQ(sent, (std::vector<std::string>{line(SId::kDetectorStageChannel), line(SId::kEventChainChannel),
+                                              line(SId::kCalcStageChannel)}));
+
+    EXPECT_TRUE(ExtLib::GetCalcSourceForChannel(a.doc->ChartDocument(), expression, KVO::String(u"ch1"),
+                                                KVO::String(), a.doc->Settings().GetLong(SId::kEventChainChannel), 4));
+    EXPECT_EQ(a.ChannelText(SId::kEventChainChannel), u"ch1");
+    EXPECT_FALSE(ExtLib::GetCalcSourceForChannel(a.doc->ChartDocument(), expression, KVO::String(u"ch1"),
+                                                 KVO::String(), 0, 4))
+        << "a recorded channel has no calculation";
+    EXPECT_FALSE(ExtLib::GetCalcSourceForChannel(nullptr, expression, KVO::String(u"ch1"), KVO::String(), 1000, 4));
 }
 
 TEST(AnalysisRun, ChunksAreAHundredthCappedAndOneChunkBelowAThousand)
@@ -368,6 +408,50 @@ TEST(AnalysisRun, EvokedTypesFindTheResponseToTheFirstStimulusOfEachBlock)
         }
         EXPECT_EQ(a.Channels().Marked(), marked);
     }
+}
+
+// A transforming detection: the detector stage holds the source's smoothed slope, which the host evaluates to
+// samples, and the detection reads that channel without transforming again; it finds what the detection with its
+// own transform finds over the source.
+TEST(AnalysisRun, ATransformingDetectionReadsTheSlopeOfTheDetectorStage)
+{
+    const PeakRecording recording({4000});
+    AnalysedDocument a(recording.document, true);
+    a.SetAnalysisType(0);
+    ILMDetectionSettings* detection = a.doc->Settings().DetectionSettingsObject();
+    ASSERT_NE(detection, nullptr);
+    ASSERT_EQ(detection->SetText(u"dir=1;sd=1;height=5;interval=0.05;transform=1;smooth=0.01;window=0.5"), S_OK);
+    ASSERT_TRUE(a.doc->Analyse(false, true));
+    EXPECT_EQ(a.ChannelText(SId::kDetectorStageChannel), u"lmslope( ch1, 0.01 )");
+    const std::u16string chain = a.ChannelText(SId::kEventChainChannel);
+    const std::string stage = std::to_string(a.doc->Settings().GetLong(SId::kDetectorStageChannel) + 1);
+    EXPECT_NE(chain.find(u"lmpeaks( ch" + std::u16string(stage.begin(), stage.end()) + u", 1, 1, 5, 0.05, 0, 0.01,"),
+              std::u16string::npos)
+        << std::string(chain.begin(), chain.end());
+
+    const auto count = [&](LONG channel) {
+        platform::ComPtr<IUnknown> opened;
+        EXPECT_EQ(a.source->OpenEnum(0, channel, 0, 0, 0x7FFFFFFF, 0, opened.Out()), S_OK);
+        platform::ComPtr<IEnumEventEx> events;
+        opened->QueryInterface(IID_IEnumEventEx, events.OutVoid());
+        std::vector<std::byte> buffer(16 * 64);
+        int total = 0;
+        for (int guard = 0; guard < 10000; ++guard) {
+            LONG read = 0;
+            LONG next = 0;
+            const HRESULT step = events->Next(static_cast<ULONG>(buffer.size()), 0x7FFFFFFF, buffer.data(), &read, &next);
+            total += read;
+            if (step != S_OK) {
+                break;
+            }
+        }
+        return total;
+    };
+    const int reference =
+        count(a.source->AddCalculationChannel(u"reference", u"lmpeaks( ch1, 1, 1, 5, 0.05, 1, 0.01, 0.5 )"));
+    EXPECT_GT(reference, 0);
+    EXPECT_EQ(count(a.doc->Settings().GetLong(SId::kEventChainChannel)), reference);
+    EXPECT_FALSE(a.Events().empty());
 }
 
 TEST(AnalysisRun, UnstimulatedTypesWriteTheDetectionObjectsTexts)

@@ -9,6 +9,7 @@
 #include "graph/analysisview/analysisplot.h"
 #include "graph/analysisview/analysisscrollbar.h"
 #include "graph/analysisview/analysisview.h"
+#include "host/displaysettings.h"
 #include "platform/gdi/image.h"
 #include "platform/ui/input.h"
 #include "platform/ui/render.h"
@@ -85,6 +86,38 @@ TEST(AnalysisView, TheWholeViewAsItsWindowShowsIt)
     const gdi::GoldenCheck check =
         gdi::CheckGolden(ui::RenderWindow(opened.opened.window), std::string(TEST_DATA_DIR) + "/analysis_view.png");
     EXPECT_TRUE(check.ok) << check.message;
+}
+
+// The host's display notice reaches an open view, whose plot takes the document's grid colour and options again at
+// once; the value axis is captioned with the recording's channel name.
+TEST(AnalysisView, AnOpenViewTakesTheHostsColoursOnItsDisplayNotice)
+{
+    ViewDocument view({100, 180, 260});
+    OpenedAnalysisView opened(view);
+    MGraph1::Graph2DDrawer& drawer = *opened.window->Plot()->Drawer();
+    EXPECT_EQ(Utf8(drawer.GetYUnits()), "Vm");
+    const MGraph1::GraphDisplaySettings before = drawer.GetDisplayInfo();
+    EXPECT_EQ(before.gridColour, host::ApplicationColours().Palette(16)) << "the application's colour 16";
+    EXPECT_TRUE(before.shown);
+
+    view.source->SetDisplaySetting(host::DocumentSettings::kGridColour, 3);
+    EXPECT_EQ(drawer.GetDisplayInfo().gridColour, host::ApplicationColours().Palette(3));
+    view.source->SetDisplaySetting(host::DocumentSettings::kGridShown, 0);
+    EXPECT_FALSE(drawer.GetDisplayInfo().shown);
+    view.source->SetDisplaySetting(host::DocumentSettings::kGridDots, 1);
+    EXPECT_EQ(drawer.GetDisplayInfo().dots, 1);
+
+    // The application's colours are read anew too.
+    host::ApplicationColours().Set(3, 0x123456);
+    view.source->SetDisplaySetting(host::DocumentSettings::kGridColour, 0x10003);
+    EXPECT_EQ(drawer.GetDisplayInfo().gridColour, 0x123456u);
+    host::ApplicationColours().ResetPalette();
+
+    // A closed view hears nothing more.
+    opened.opened.view->Close();
+    opened.opened.view.Reset();
+    ui::pump();
+    view.source->SetDisplaySetting(host::DocumentSettings::kGridColour, 4);
 }
 
 TEST(AnalysisView, LabelsTitleAndScrollBar)

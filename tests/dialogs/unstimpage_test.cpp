@@ -62,6 +62,21 @@ public:
     bool differ = false;
 };
 
+// The label's text stands on one line within the label.
+void ExpectLabelFits(HWND label)
+{
+    const std::u16string text = Text(label);
+    HDC dc = GetDC(label);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    SelectObject(dc, old);
+    ReleaseDC(label, dc);
+    RECT client{};
+    GetClientRect(label, &client);
+    EXPECT_LE(extent.cx, client.right - client.left) << "clipped: " << std::string(text.begin(), text.end());
+}
+
 double ParameterOf(ILMDetectionSettings* detection, LONG index)
 {
     double value = 0.0;
@@ -131,7 +146,8 @@ TEST_F(UnStimPageTest, StandardDeviationModeSliderTableMarksAndUpDownLimits)
         EXPECT_TRUE(sub.InSDMode());
         EXPECT_EQ(u"5", Text(GetDlgItem(hwnd, kEdit)));
         EXPECT_EQ(u"S.D.", Text(GetDlgItem(hwnd, 1100)));
-        EXPECT_EQ(u"Minimum peak height (S.D. of the baseline noise):", Text(GetDlgItem(hwnd, 1032)));
+        EXPECT_EQ(u"Height in S.D.:", Text(GetDlgItem(hwnd, 1032)));
+        ExpectLabelFits(GetDlgItem(hwnd, 1032));
         EXPECT_TRUE(IsWindowVisible(sub.Slider()->GetHandle()));
         EXPECT_DOUBLE_EQ(0.05, sub.SliderValue(0));
         EXPECT_NEAR(9.0, sub.SliderValue(179), 1e-12);
@@ -230,7 +246,8 @@ TEST_F(UnStimPageTest, UnitModeShowsTheHeightInTheChannelsPrefixedUnit)
         EXPECT_EQ(u"2", Text(GetDlgItem(hwnd, kEdit)));
         EXPECT_EQ(u"mV", Text(GetDlgItem(hwnd, 1100)));
         EXPECT_FALSE(IsWindowVisible(sub.Slider()->GetHandle()));
-        EXPECT_EQ(u"Minimum peak height:", Text(GetDlgItem(hwnd, 1032)));
+        EXPECT_EQ(u"Minimum height:", Text(GetDlgItem(hwnd, 1032)));
+        ExpectLabelFits(GetDlgItem(hwnd, 1032));
 
         Enter(hwnd, kEdit, u"0");
         EXPECT_EQ(u"This setting must be greater than 0 mV",

@@ -54,6 +54,9 @@ TEST(DocumentMessages, ClassesNameTheirMessagesAndMakeThem)
         DWORD id = 0;
         message->GetId(&id);
         EXPECT_EQ(id, test.id);
+        DWORD typeId = 0;
+        EXPECT_EQ(message->GetTypeId(&typeId), S_OK);
+        EXPECT_EQ(typeId, test.id);
         VARIANT value;
         EXPECT_EQ(message->GetValue(&value), S_OK);
         EXPECT_EQ(value.vt, VT_EMPTY);

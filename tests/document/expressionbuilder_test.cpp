@@ -222,7 +222,8 @@ TEST(CalculationTexts, UnstimulatedTypesAskTheDetectionSettings)
     t.Set(1010, u"height=0.5;transform=1");
     t.Set(2000, u"2");
     t.host.requests.clear();
-    EXPECT_EQ(t.EventChain(), "pcc( ch1, lmpeaks( ch4, 1, 1, 0.5, 0.005, 1, 0.0005, 0.5 ), 0, 0, 0, 0 )");
+    // The detector stage (ch4) holds the transformed source: the detection over it does not transform again.
+    EXPECT_EQ(t.EventChain(), "pcc( ch1, lmpeaks( ch4, 1, 1, 0.5, 0.005, 0, 0.0005, 0.5 ), 0, 0, 0, 0 )");
     ASSERT_EQ(t.host.requests.size(), 1u);
     EXPECT_EQ(t.host.requests[0].channel, 3);
     EXPECT_EQ(t.host.requests[0].kind, 4);

@@ -176,6 +176,11 @@ TEST(ShowComment2Msg, AnswersAndAClonePastTheSender)
     DWORD word = 0;
     EXPECT_EQ(message->GetId(&word), S_OK);
     EXPECT_EQ(word, 0x800C005Au);
+    word = 0;
+    IMessage* asMessage = message;
+    EXPECT_EQ(asMessage->GetTypeId(&word), S_OK) << "slot 5 writes the id as slot 6 does";
+    EXPECT_EQ(word, 0x800C005Au);
+    EXPECT_EQ(asMessage->GetTypeId(nullptr), E_POINTER);
     EXPECT_EQ(message->GetFlags(&word), S_OK);
     EXPECT_EQ(word, 1u);
     EXPECT_EQ(message->GetShowFlags(&word), S_OK);
@@ -209,6 +214,9 @@ TEST(ShowComment2Msg, AnswersAndAClonePastTheSender)
     ASSERT_EQ(clone->QueryInterface(IID_IShowComment2Message, cloned.OutVoid()), S_OK);
     EXPECT_EQ(clone->CheckSender(&target, &answer), S_OK);
     EXPECT_EQ(answer, 0xFFFF) << "the clone keeps the target";
+    word = 0;
+    EXPECT_EQ(clone->GetTypeId(&word), S_OK);
+    EXPECT_EQ(word, 0x800C005Au);
     EXPECT_EQ(cloned->GetShowFlags(&word), S_OK);
     EXPECT_EQ(word, 0xE0000000u);
     platform::ComPtr<IChartCommentEx> shown;

@@ -8,6 +8,7 @@
 #include "host/hoststring.h"
 #include "host/lmpeaks.h"
 #include "host/peakdetector.h"
+#include "host/sampleformula.h"
 #include "host/loopmetry.h"
 #include "platform/win/codepage.h"
 #include "sdk/hostobjects.h"
@@ -219,5 +220,107 @@ TEST(LMPeaks, FindsAPeakEarlyInTheBlock)
         for (std::size_t i = 0; i < truth.size(); ++i) {
             EXPECT_NEAR(found[i].tick + found[i].offset, truth[i], 1.0) << "window " << window << ", peak " << i;
         }
+    }
+}
+
+// A calculation channel whose text is the smoothed slope of a channel gives samples: on a parabola the slope is
+// known exactly, none before the first 2 w ticks; read from a later tick it is the same; its unit is per second.
+TEST(SampleFormulas, TheSlopeChannelGivesTheSlopeOfItsSource)
+{
+    constexpr double dt = 0.001;
+    std::vector<float> samples(600);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const double t = static_cast<double>(i) * dt;
+        samples[i] = static_cast<float>(3.0 * t * t - 0.5 * t + 0.25);
+    }
+    auto source = SourceOf(OneChannel({samples}, dt));
+    host::CalcChannels& channels = source->GetChartData().Calculations();
+    BSTR name = nullptr;
+    std::int32_t pair[2] = {};
+    channels.AddChannel(0, VARIANT_TRUE, 0, &name, pair);
+    SysFreeString(name);
+    const LONG slopeChannel = pair[0];
+    ASSERT_TRUE(channels.SetText(slopeChannel, u"LMSlope( Ch1 , 0.004 )"));
+    EXPECT_EQ(source->Sort({slopeChannel, false, false}), host::ChannelSort::Samples);
+    ASSERT_TRUE(channels.SetText(slopeChannel, u"lmslope( ch1, 0.004 )"));
+
+    const auto read = [&](LONG start) {
+        platform::ComPtr<IUnknown> opened;
+        EXPECT_EQ(source->OpenEnum(0x40000000u, slopeChannel, start, 0, 0x7FFFFFFF, 0, opened.Out()), S_OK);
+        platform::ComPtr<IEnumFloatEx> values;
+        opened->QueryInterface(IID_IEnumFloatEx, values.OutVoid());
+        std::vector<float> out(700, -1.0f);
+        LONG count = 0;
+        EXPECT_EQ(values->Read(700, out.data(), &count), S_OK);
+        out.resize(static_cast<std::size_t>(count));
+        LONG more = -1;
+        EXPECT_TRUE(FAILED(values->Read(10, out.data(), &more))) << "the record ends";
+        return out;
+    };
+    const std::vector<float> slope = read(0);
+    ASSERT_EQ(slope.size(), samples.size());
+    constexpr int w = 4;
+    for (int t = 0; t < 2 * w - 1; ++t) {
+        EXPECT_TRUE(std::isnan(slope[static_cast<std::size_t>(t)])) << t;
+    }
+    for (int t = 2 * w - 1; t < static_cast<int>(slope.size()); ++t) {
+        // The means of the newer and older w samples lie w ticks apart: their difference over w dt is the slope at
+        // t - w + 1/2 for a parabola.
+        const double centre = (t - w + 0.5) * dt;
+        EXPECT_NEAR(slope[static_cast<std::size_t>(t)], 6.0 * centre - 0.5, 2e-3) << t;
+    }
+    const std::vector<float> later = read(250);
+    ASSERT_EQ(later.size(), samples.size() - 250);
+    for (std::size_t i = 0; i < later.size(); ++i) {
+        EXPECT_EQ(later[i], slope[i + 250]) << i;
+    }
+    ASSERT_EQ(source->CalculatedSamples(slopeChannel, 0)->size(), samples.size());
+
+    platform::ComPtr<IUnknown> unit;
+    ASSERT_EQ(source->GetValueEnum(0x40002000u, 0, slopeChannel, unit.Out()), S_OK);
+    platform::ComPtr<IEnumUnit> units;
+    unit->QueryInterface(IID_IEnumUnit, units.OutVoid());
+    EXPECT_TRUE(units);
+
+    // Texts that are no formula of samples stay calculations of events, or are refused.
+    for (const char16_t* text : {u"lmslope( ch1, 0 )", u"lmslope( vch1, 0.004 )", u"lmslope( ch1 )",
+                                 u"lmslope( ch1, 0.004 ) x"}) {
+        EXPECT_FALSE(host::ParseSampleFormula(text)) << platform::Utf16ToUtf8(text);
+    }
+    ASSERT_TRUE(channels.SetText(slopeChannel, u"lmslope( ch9, 0.004 )"));
+    EXPECT_EQ(source->Sort({slopeChannel, false, false}), host::ChannelSort::Missing) << "no such source";
+    const std::string own = std::to_string(slopeChannel + 1);
+    ASSERT_TRUE(channels.SetText(slopeChannel, u"lmslope( ch" + std::u16string(own.begin(), own.end()) + u", 0.004 )"));
+    EXPECT_EQ(source->Sort({slopeChannel, false, false}), host::ChannelSort::Missing) << "a ring";
+    platform::ComPtr<IUnknown> none;
+    EXPECT_TRUE(FAILED(source->OpenEnum(0x40000000u, slopeChannel, 0, 0, 0x7FFFFFFF, 0, none.Out())));
+}
+
+// Detection over the slope channel with the transform off gives the events that the detection with its own
+// transform finds over the source, and the analysis of a transforming detection reads them through the detector
+// stage's channel.
+TEST(SampleFormulas, DetectionOverTheSlopeChannelIsTheTransformingDetection)
+{
+    const signals::Recording r = signals::Make(signals::Shape::SynapticCurrent, 20.0, -1, 11u);
+    auto source = SourceOf(OneChannel({r.samples}, r.tickPeriod));
+    host::CalcChannels& channels = source->GetChartData().Calculations();
+    channels.SetFirstNumber(1000);
+    BSTR name = nullptr;
+    std::int32_t pair[2] = {};
+    channels.AddChannel(0, VARIANT_TRUE, 0, &name, pair);
+    SysFreeString(name);
+    ASSERT_TRUE(channels.SetText(pair[0], u"lmslope( ch1, 0.0005 )"));
+    const std::string number = std::to_string(pair[0] + 1);
+    const std::u16string slopeToken = u"ch" + std::u16string(number.begin(), number.end());
+
+    const auto direct = Detect(source.Get(), u"lmpeaks( ch1, -1, 1, 5, 0.005, 1, 0.0005, 0.5 )", r.tickPeriod);
+    const auto staged =
+        Detect(source.Get(), u"lmpeaks( " + slopeToken + u", -1, 1, 5, 0.005, 0, 0.0005, 0.5 )", r.tickPeriod);
+    ASSERT_GT(direct.size(), 10u);
+    ASSERT_EQ(staged.size(), direct.size());
+    for (std::size_t i = 0; i < direct.size(); ++i) {
+        EXPECT_EQ(staged[i].tick, direct[i].tick) << i;
+        EXPECT_NEAR(staged[i].offset, direct[i].offset, 1e-3) << i;
+        EXPECT_NEAR(staged[i].value, direct[i].value, 1e-5 * std::abs(direct[i].value)) << i;
     }
 }

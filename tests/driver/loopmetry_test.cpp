@@ -149,7 +149,12 @@ TEST(LMDetectionSettings, TextsUnitsAndRangesFollowTheTransform)
     EXPECT_EQ(Take(text), u"lmpeaks( ch4, 1, 1, 5, 0.005, 0, 0.0005, 0.5 )");
     derivative->BuildCalculationText(u"ch1", 0, -1, static_cast<LONG>(0xC0000000), &text);
     EXPECT_EQ(Take(text), u"lmpeaks( ch1, -1, 1, 5, 0.005, 1, 0.0005, 0.5 )");
+    // The detector stage holds the source's smoothed slope, which the detection then reads untransformed.
     derivative->SourceText(u"ch2", &text);
+    EXPECT_EQ(Take(text), u"lmslope( ch2, 0.0005 )");
+    derivative->BuildCalculationText(u"ch1001", 1, 1000, 4, &text);
+    EXPECT_EQ(Take(text), u"lmpeaks( ch1001, -1, 1, 5, 0.005, 0, 0.0005, 0.5 )");
+    plain->SourceText(u"ch2", &text);
     EXPECT_EQ(Take(text), u"ch2");
 
     BSTR unit = nullptr;
@@ -176,7 +181,7 @@ TEST(LMDetectionSettings, TextsUnitsAndRangesFollowTheTransform)
     EXPECT_EQ(sd, VARIANT_FALSE);
     BSTR label = nullptr;
     plain->GetThresholdLabel(&label);
-    EXPECT_EQ(Take(label), u"Minimum peak height:");
+    EXPECT_EQ(Take(label), u"Minimum height:");
 }
 
 TEST(LMDocExtension, PresetsMatchSaveAndDelete)
@@ -207,7 +212,24 @@ TEST(LMDocExtension, PresetsMatchSaveAndDelete)
     extension.FindPreset(custom.Get(), &index, &matched);
     EXPECT_EQ(index, 0);
 
-    // The custom copy (parameter 14 at 0) with its own height matches nothing until it is saved.
+    // A custom copy (parameter 14 at 0) of each preset's settings is that preset, whatever its tag.
+    for (LONG i = 0; i < count; ++i) {
+        platform::ComPtr<ILMDetectionSettings> preset;
+        ASSERT_EQ(extension.GetPreset(i, preset.Out()), S_OK);
+        double tag = 0.0;
+        preset->GetParameter(14, &tag);
+        platform::ComPtr<ILMDetectionSettings> copy;
+        extension.CreateSettings(copy.Out());
+        copy->CopyFrom(preset.Get(), VARIANT_FALSE);
+        copy->SetParameter(14, 0.0);
+        index = -1;
+        matched = VARIANT_FALSE;
+        extension.FindPreset(copy.Get(), &index, &matched);
+        EXPECT_EQ(index, i) << "preset " << i << " of tag " << tag;
+        EXPECT_NE(matched, VARIANT_FALSE);
+    }
+
+    // The custom copy with its own height matches nothing until it is saved.
     custom->SetParameter(14, 0.0);
     custom->SetParameter(3, 6.5);
     extension.FindPreset(custom.Get(), &index, &matched);

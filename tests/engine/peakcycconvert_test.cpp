@@ -182,4 +182,97 @@ TEST(PeakCycConvert, BuffersLimitsAndSeeks)
     EXPECT_EQ(written, u"1 100 2 300");
 }
 
+// Both sources are told to report one tick per sample; the host's readers then give that time base.
+TEST(PeakCycConvert, SetSourcesSetsTheSourcesTimeBase)
+{
+    const Recording rec = Ramp();
+    std::vector<KVOEventBase> cycles{{10, 0.0f, 1.0}};
+    ComPtr<IEnumEventEx> events = host::OpenEvents(std::make_shared<const host::EventArray>(
+        sizeof(KVOEventBase), std::as_bytes(std::span(cycles)), 0, SourceTimeBase{4, 3, 7}));
+    ComPtr<IEnumFloatEx> samples = rec.document->OpenSamples(0, 0);
+    ComPtr<ITimeBaseSetter> setter;
+    ASSERT_EQ(samples->QueryInterface(IID_ITimeBaseSetter, setter.OutVoid()), S_OK);
+    ASSERT_EQ(setter->SetTimeBase(2, 5, 3.0), S_OK);
+    EXPECT_EQ(setter->SetTimeBase(1, 0, 0.0), E_INVALIDARG) << "no time base has b = 0";
+    SourceTimeBase base{};
+    samples->GetTimeBase(&base);
+    ASSERT_EQ(base.a, 2);
+    events->GetSourceTimeBase(&base);
+    ASSERT_EQ(base.a, 4);
+
+    ComPtr<ICalcEnum> calc = MakeConvert(u"0 0 0 0");
+    ASSERT_EQ(Bind(calc.Get(), 0, {samples.Get(), events.Get()}, 0.001), S_OK);
+    samples->GetTimeBase(&base);
+    EXPECT_EQ(base.a, 1);
+    EXPECT_EQ(base.b, 1);
+    EXPECT_EQ(base.offset, 0);
+    events->GetSourceTimeBase(&base);
+    EXPECT_EQ(base.a, 1);
+    EXPECT_EQ(base.b, 1);
+    EXPECT_EQ(base.offset, 0);
+    // The query is the event source's.
+    EXPECT_EQ(calc->GetSourceTimeBase(&base), S_OK);
+    EXPECT_EQ(base.a, 1);
+}
+
+// Cloned inside a host object the enumerator keeps reading the same sources from where it is; a plain clone, and
+// any clone through its event interface, starts without sources.
+TEST(PeakCycConvert, AnAggregatedCloneCopiesItsSources)
+{
+    const Recording rec = Ramp();
+    std::vector<KVOEventBase> cycles;
+    for (LONG t = 0; t < 1000; t += 100) {
+        cycles.push_back({t, 0.0f, 1.0});
+    }
+    struct Outer final : IUnknown {
+        IUnknown* inner = nullptr;
+        HRESULT QueryInterface(REFIID iid, void** out) override
+        {
+            if (iid == IID_IUnknown) {
+                *out = this;
+                return S_OK;
+            }
+            return inner->QueryInterface(iid, out);
+        }
+        ULONG AddRef() override { return 2; }
+        ULONG Release() override { return 1; }
+    } outer;
+    ASSERT_EQ(EEH3::FindCreator(u"PeakCycConvert")(nullptr, nullptr, &outer, IID_IUnknown,
+                                                   reinterpret_cast<void**>(&outer.inner)),
+              S_OK);
+    ICalcEnum* aggregated = nullptr;
+    ASSERT_EQ(outer.inner->QueryInterface(IID_ICalcEnum, reinterpret_cast<void**>(&aggregated)), S_OK);
+    IKVOString* limits = KVO::String(u"0 0 0 600").GetInterface();
+    ASSERT_EQ(aggregated->Parse(limits, nullptr), S_OK);
+    limits->Release();
+    ASSERT_EQ(BindConvert(aggregated, rec, 0, EventsOf(cycles).Get()), S_OK);
+    EventPkStm out[2];
+    LONG count = 0;
+    LONG next = 0;
+    ASSERT_EQ(Events(aggregated)->Next(sizeof out, -1, out, &count, &next), S_OK);
+    ASSERT_EQ(count, 2); // ticks 0 and 100 read
+
+    ComPtr<ICalcEnum> copy;
+    ASSERT_EQ(aggregated->Clone(copy.Out()), S_OK);
+    ASSERT_TRUE(copy);
+    double period = 0.0;
+    copy->GetTickPeriod(&period, nullptr);
+    EXPECT_EQ(period, rec.document->TickPeriod(0));
+    std::vector<LONG> ticks;
+    for (const auto& p : ReadAll<EventPkStm>(Events(copy.Get()).Get(), 4)) {
+        ticks.push_back(p.tick);
+        EXPECT_EQ(p.value, 1000.0 + p.tick) << "the shared sample reader";
+    }
+    EXPECT_EQ(ticks, (std::vector<LONG>{200, 300, 400, 500})) << "the same event source and limits";
+
+    ComPtr<IEnumEventEx> fresh;
+    ASSERT_EQ(Events(aggregated)->Clone(fresh.Out()), S_OK);
+    EXPECT_EQ(fresh->Next(sizeof out, -1, out, &count, &next), E_FAIL) << "no event source";
+    ComPtr<ICalcEnum> plainCopy;
+    ASSERT_EQ(MakeConvert(u"0 0 0 600")->Clone(plainCopy.Out()), S_OK);
+    EXPECT_EQ(plainCopy->SeekStart(0), E_FAIL);
+    aggregated->Release();
+    outer.inner->Release();
+}
+
 } // namespace

@@ -6,10 +6,14 @@
 #include "foundation/resourcestring.h"
 #include "frame/menucommands.h"
 #include "resources/stringtable.h"
+#include "host/datasource.h"
+#include "sdk/calcchannels.h"
 #include "sharedhost.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -182,6 +186,79 @@ TEST(Document, MessagesNobodyTakesReachTheHostHandlerExactlyOnce)
     EXPECT_EQ(concrete->ChartDocument(), static_cast<IChartDocument*>(hostDocument->Chart()));
     EXPECT_EQ(concrete->GetSiteObject(), hostDocument->AsUnknown());
     EXPECT_EQ(host.Log().Of("documents").back().detail, "0x40000000");
+    host.GetFramework().Documents().documentRegistration.DropDocuments();
+}
+
+// The vtable slot of a virtual member (Itanium ABI: the member pointer holds 1 + the slot's byte offset).
+template <class Interface, class Member>
+std::size_t SlotOf(Member Interface::*member)
+{
+    std::uintptr_t raw = 0;
+    std::memcpy(&raw, &member, sizeof raw);
+    return (raw - 1) / sizeof(void*);
+}
+
+// The chart document's link objects, as the document takes them when it is made and lets go of them when it closes.
+TEST(Document, TheChartChildKeepsTheChartDocumentsLinkWords)
+{
+    EXPECT_EQ(SlotOf(&IChartDocument::GetDataSourceLink), 8u);
+    EXPECT_EQ(SlotOf(&IChartDocument::GetChannelDataLink), 16u);
+    EXPECT_EQ(SlotOf(&IChartDocument::GetCalculationsLink), 21u);
+    EXPECT_EQ(SlotOf(&IChartDocument::GetSelectionLink), 50u);
+    EXPECT_EQ(SlotOf(&IChartDocument::GetExtentLink), 51u);
+    EXPECT_EQ(SlotOf(&IChartDocument::GetTimesLink), 52u);
+    EXPECT_EQ(SlotOf(&IChartDocument::GetServerLink), 65u);
+    EXPECT_EQ(SlotOf(&IChartDocument::GetChildDataHolder), 72u);
+
+    host::Host& host = SharedHost();
+    auto documentClass = Adopted(new CAFDocumentClass<TestDocument>);
+    const auto identity = [](IUnknown* object) {
+        platform::ComPtr<IUnknown> unknown;
+        if (object) {
+            object->QueryInterface(IID_IUnknown, unknown.OutVoid());
+        }
+        return unknown.Get();
+    };
+    {
+        // A chart without a data source behind it: its own links only.
+        auto hostDocument = NewHostDocument();
+        auto document = hostDocument->CreateDocument(documentClass.Get());
+        auto* concrete = static_cast<TestDocument*>(document.Get());
+        host::ChartData& chart = *hostDocument->Chart();
+        EXPECT_EQ(identity(concrete->Link(ChartChildDocument::kChannelDataLink)), chart.AsUnknown());
+        EXPECT_EQ(concrete->Link(ChartChildDocument::kCalcChannels),
+                  static_cast<IChartCalcChannels*>(&chart.Calculations()));
+        EXPECT_NE(concrete->Link(ChartChildDocument::kTimesLink), nullptr);
+        EXPECT_EQ(concrete->Link(ChartChildDocument::kSelectionLink), nullptr);
+        EXPECT_EQ(concrete->Link(ChartChildDocument::kDataSourceLink), nullptr);
+        EXPECT_EQ(concrete->Link(ChartChildDocument::kDataSource), nullptr);
+        EXPECT_EQ(concrete->ChannelData(), static_cast<IChannelData*>(&chart));
+        EXPECT_EQ(document->Close(), S_OK);
+        for (std::size_t word = 0; word < ChartChildDocument::kLinkWords; ++word) {
+            EXPECT_EQ(concrete->Link(static_cast<ChartChildDocument::LinkWord>(word)), nullptr) << word;
+        }
+        document.Reset();
+        hostDocument.Reset();
+    }
+    {
+        // Over a recording's data source: its selection, extent and source too.
+        auto recording = host::Document::Create();
+        recording->AddChannel(u"V", u"V");
+        auto source = host::DataSource::Create(host, recording);
+        auto hostDocument =
+            host::HostDocument::Create(host.Log(), 7, platform::ComPtr<host::ChartData>(&source->GetChartData()));
+        auto document = hostDocument->CreateDocument(documentClass.Get());
+        auto* concrete = static_cast<TestDocument*>(document.Get());
+        EXPECT_EQ(concrete->Link(ChartChildDocument::kDataSource), source->AsSource());
+        EXPECT_EQ(identity(concrete->Link(ChartChildDocument::kDataSourceLink)), source->AsUnknown());
+        EXPECT_EQ(concrete->Link(ChartChildDocument::kSelectionLink), static_cast<IChartSelection*>(source.Get()));
+        EXPECT_EQ(concrete->Link(ChartChildDocument::kExtentLink), static_cast<IChartExtent*>(source.Get()));
+        EXPECT_EQ(concrete->Link(ChartChildDocument::kServerLink), nullptr) << "the source offers no chart server";
+        document->Close();
+        document.Reset();
+        hostDocument->CloseDocuments();
+        hostDocument.Reset();
+    }
     host.GetFramework().Documents().documentRegistration.DropDocuments();
 }
 

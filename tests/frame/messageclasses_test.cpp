@@ -122,9 +122,33 @@ TEST(MessageClasses, ValuesAreRenderedByTheirParametersType)
     VARIANT number{};
     number.vt = VT_I4;
     number.lVal = 42;
+    VARIANT numbers{};
+    numbers.vt = VT_ARRAY | VT_I4;
+    numbers.parray = SafeArrayCreateVector(VT_I4, 0, 3);
+    for (LONG i = 0; i < 3; ++i) {
+        const LONG value = 7 * (i + 1);
+        SafeArrayPutElement(numbers.parray, &i, &value);
+    }
+    VARIANT mixed{};
+    mixed.vt = VT_ARRAY | VT_VARIANT;
+    mixed.parray = SafeArrayCreateVector(VT_VARIANT, 0, 2);
+    VARIANT word{};
+    word.vt = VT_BSTR;
+    word.bstrVal = SysAllocString(u"north");
+    const LONG first = 0;
+    const LONG second = 1;
+    SafeArrayPutElement(mixed.parray, &first, &word);
+    SafeArrayPutElement(mixed.parray, &second, &number);
+    VariantClear(&word);
+    VARIANT empty{};
+    empty.vt = VT_ARRAY | VT_R8;
+    empty.parray = SafeArrayCreateVector(VT_R8, 0, 0);
     const Case cases[] = {
         {u"on,bool,switch", u"bool", yes, u"on: true"},
         {u"items,safearray,the items", u"safearray", number, u"items:  Begin 42 End "},
+        {u"items,safearray,the items", u"safearray", numbers, u"items:  Begin 7, 14, 21 End "},
+        {u"items,safearray,the items", u"safearray", mixed, u"items:  Begin north, 42 End "},
+        {u"items,safearray,the items", u"safearray", empty, u"items:  Begin  End "},
         {u"", u"", number, u"42"},
     };
     for (const Case& c : cases) {
@@ -136,6 +160,9 @@ TEST(MessageClasses, ValuesAreRenderedByTheirParametersType)
         EXPECT_EQ(std::u16string(text ? text : u""), c.text);
         SysFreeString(text);
     }
+    VariantClear(&numbers);
+    VariantClear(&mixed);
+    VariantClear(&empty);
 }
 
 } // namespace

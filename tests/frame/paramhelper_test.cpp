@@ -1,6 +1,7 @@
 #include "document/paramhelper.h"
 
 #include "document/messageids.h"
+#include "sdk/analysishost.h"
 #include "sharedhost.h"
 
 #include <gtest/gtest.h>
@@ -79,4 +80,18 @@ TEST(ParamHelper, HostIdGettersShareOneNumberPerClass)
     const DWORD calculationClass = ChannelCalcBase::GetRegisteredTypeId();
     EXPECT_EQ(calculationClass, DWORD{host.GetFramework().KnownTypeId(CX::CXChanCalcGUID)} << 16);
     EXPECT_NE(calculationClass, 0u);
+
+    // The short ids of the host's message families: the chart messages' is the high half of their ids, and each
+    // family has its own.
+    EXPECT_EQ(DWORD{CX::Msg::ChartMessageClassId()}, chart);
+    const WORD hostMessages = CX::Msg::HostMessageClassId();
+    const WORD chartNotices = CX::Msg::HostChartMessageClassId();
+    EXPECT_EQ(hostMessages, host.GetFramework().KnownTypeId(GUID_HostMessages));
+    EXPECT_EQ(chartNotices, host.GetFramework().KnownTypeId(GUID_ChartNoticeFamily));
+    EXPECT_NE(hostMessages, 0);
+    EXPECT_NE(chartNotices, 0);
+    EXPECT_NE(hostMessages, chart);
+    EXPECT_NE(chartNotices, chart);
+    EXPECT_NE(chartNotices, hostMessages);
+    EXPECT_EQ(CX::Msg::HostChartMessageClassId(), chartNotices) << "asked once and kept";
 }

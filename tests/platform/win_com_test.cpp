@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <string>
 
 TEST(CodePage, Windows1252RoundTripsItsSpecialRow)
 {
@@ -209,6 +210,107 @@ TEST(MessageBox, HookAnswersAndDefaultsFollowTheButtons)
     platform::SetMessageBoxHook(std::move(previous));
     EXPECT_EQ(platform::DefaultMessageBoxAnswer(MB_YESNO | MB_DEFBUTTON2), IDNO);
     EXPECT_EQ(platform::DefaultMessageBoxAnswer(MB_RETRYCANCEL), IDRETRY);
+}
+
+namespace {
+// Counts its references, to see what an array holds.
+struct Counted final : IUnknown {
+    int references = 1;
+    HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    ULONG AddRef() override { return static_cast<ULONG>(++references); }
+    ULONG Release() override { return static_cast<ULONG>(--references); }
+};
+} // namespace
+
+TEST(SafeArray, ElementsAreOwnedCopiedAndBoundsChecked)
+{
+    EXPECT_EQ(SafeArrayCreateVector(VT_EMPTY, 0, 3), nullptr) << "no element type";
+    SAFEARRAY* numbers = SafeArrayCreateVector(VT_I4, 1, 3);
+    ASSERT_NE(numbers, nullptr);
+    EXPECT_EQ(SafeArrayGetDim(numbers), 1u);
+    LONG low = 0;
+    LONG high = 0;
+    EXPECT_EQ(SafeArrayGetLBound(numbers, 1, &low), S_OK);
+    EXPECT_EQ(SafeArrayGetUBound(numbers, 1, &high), S_OK);
+    EXPECT_EQ(low, 1);
+    EXPECT_EQ(high, 3);
+    EXPECT_EQ(SafeArrayGetUBound(numbers, 2, &high), DISP_E_BADINDEX);
+    for (LONG i = 1; i <= 3; ++i) {
+        const LONG value = i * 10;
+        EXPECT_EQ(SafeArrayPutElement(numbers, &i, &value), S_OK);
+    }
+    const LONG outside[] = {0, 4};
+    LONG value = 0;
+    for (const LONG index : outside) {
+        EXPECT_EQ(SafeArrayPutElement(numbers, &index, &value), DISP_E_BADINDEX) << index;
+        EXPECT_EQ(SafeArrayGetElement(numbers, &index, &value), DISP_E_BADINDEX) << index;
+    }
+    const LONG second = 2;
+    EXPECT_EQ(SafeArrayGetElement(numbers, &second, &value), S_OK);
+    EXPECT_EQ(value, 20);
+
+    // A variant of an array: copying copies the array, clearing frees it.
+    VARIANT held;
+    VariantInit(&held);
+    held.vt = VT_ARRAY | VT_I4;
+    held.parray = numbers;
+    VARIANT copy;
+    VariantInit(&copy);
+    ASSERT_EQ(VariantCopy(&copy, &held), S_OK);
+    ASSERT_NE(copy.parray, numbers);
+    const LONG changed = 99;
+    SafeArrayPutElement(numbers, &second, &changed);
+    SafeArrayGetElement(copy.parray, &second, &value);
+    EXPECT_EQ(value, 20) << "the copy is its own";
+    EXPECT_EQ(SafeArrayLock(numbers), S_OK);
+    EXPECT_EQ(SafeArrayDestroy(numbers), DISP_E_ARRAYISLOCKED);
+    EXPECT_EQ(SafeArrayUnlock(numbers), S_OK);
+    EXPECT_EQ(SafeArrayUnlock(numbers), E_UNEXPECTED);
+    EXPECT_EQ(VariantClear(&held), S_OK);
+    EXPECT_EQ(held.vt, VT_EMPTY);
+    VariantClear(&copy);
+
+    // Texts are copied in and out; interfaces are held by the array and by each copy taken out.
+    SAFEARRAY* texts = SafeArrayCreateVector(VT_BSTR, 0, 2);
+    BSTR text = SysAllocString(u"one");
+    const LONG first = 0;
+    ASSERT_EQ(SafeArrayPutElement(texts, &first, &text), S_OK);
+    SysFreeString(text);
+    BSTR back = nullptr;
+    ASSERT_EQ(SafeArrayGetElement(texts, &first, &back), S_OK);
+    EXPECT_EQ(std::u16string(back), u"one");
+    SysFreeString(back);
+    EXPECT_EQ(SafeArrayDestroy(texts), S_OK);
+
+    Counted object;
+    SAFEARRAY* objects = SafeArrayCreateVector(VT_UNKNOWN, 0, 1);
+    IUnknown* given = &object;
+    SafeArrayPutElement(objects, &first, &given);
+    EXPECT_EQ(object.references, 2);
+    SAFEARRAY* objectsCopy = nullptr;
+    ASSERT_EQ(SafeArrayCopy(objects, &objectsCopy), S_OK);
+    EXPECT_EQ(object.references, 3);
+    SafeArrayDestroy(objects);
+    SafeArrayDestroy(objectsCopy);
+    EXPECT_EQ(object.references, 1);
+
+    // Variants of variants.
+    SAFEARRAY* mixed = SafeArrayCreateVector(VT_VARIANT, 0, 2);
+    VARIANT element;
+    VariantInit(&element);
+    element.vt = VT_BSTR;
+    element.bstrVal = SysAllocString(u"two");
+    SafeArrayPutElement(mixed, &first, &element);
+    VariantClear(&element);
+    const LONG last = 1;
+    VARIANT out;
+    ASSERT_EQ(SafeArrayGetElement(mixed, &first, &out), S_OK);
+    EXPECT_EQ(out.vt, VT_BSTR);
+    EXPECT_EQ(std::u16string(out.bstrVal), u"two");
+    VariantClear(&out);
+    ASSERT_EQ(SafeArrayGetElement(mixed, &last, &out), S_OK);
+    EXPECT_EQ(out.vt, VT_EMPTY);
+    SafeArrayDestroy(mixed);
 }
 
 namespace {

@@ -16,7 +16,9 @@
 #include "sdk/sampleenum.h"
 #include "frame/eventiter.h"
 
+#include <algorithm>
 #include <cfloat>
+#include <cmath>
 
 namespace {
 using namespace DialogsTest;
@@ -316,6 +318,37 @@ TEST_F(PreviewPanesTest, TheUnstimulatedPreviewSendsTheDetectionOverTheSourceTok
         Cancel(dialog);
     });
     EXPECT_EQ(chain, document.ChannelText(SettingId::kEventChainChannel));
+}
+
+// With a transforming detection the preview's trace channel holds the source's smoothed slope, which the host
+// evaluates to samples, and the second lane draws those samples.
+TEST_F(PreviewPanesTest, TheUnstimulatedPreviewDrawsTheTransformInItsSecondLane)
+{
+    PreviewDocument document("cardiac.txt", true);
+    host::DataSource* source = document.analysed.source.Get();
+    document.server->SetCalculatedSamples([source](LONG channel, LONG record) {
+        return source->CalculatedSamples(channel, record);
+    });
+    document.analysed.SetAnalysisType(0);
+    ILMDetectionSettings* detection = document.Settings().DetectionSettingsObject();
+    ASSERT_NE(nullptr, detection);
+    ASSERT_EQ(S_OK, detection->SetText(u"dir=1;sd=1;height=5;interval=0.05;transform=1;smooth=0.002;window=0.5"));
+    ASSERT_EQ(document.server->CalculatedPointSources(), 0);
+    document.Run([&](SettingsDlg& dialog) {
+        auto* page = dynamic_cast<Dlg::Sub_DetectorUnStim*>(dialog.Page());
+        ASSERT_NE(nullptr, page);
+        CXPreview_LM* preview = page->Preview();
+        EXPECT_EQ(u"lmslope( ch1, 0.002 )", std::u16string(preview->State().traceText.c_str()));
+        const LONG trace = document.Settings().GetLong(SettingId::kDetectorStageChannel);
+        const auto slope = source->CalculatedSamples(trace, 0);
+        ASSERT_TRUE(slope);
+        EXPECT_EQ(static_cast<LONG>(slope->size()), document.recording->Length(0, 0));
+        EXPECT_TRUE(std::any_of(slope->begin(), slope->end(), [](float v) { return std::isfinite(v) && v != 0.0f; }));
+        ui::pump();
+        ui::RenderWindow(page->GetHandle());
+        EXPECT_GT(document.server->CalculatedPointSources(), 0) << "the second lane draws the trace channel";
+        Cancel(dialog);
+    });
 }
 
 // A site whose channel has, or has not, a value range.
