@@ -240,6 +240,10 @@ void Dlg::UpdateScaleControls()
 
 owl::TResult Dlg::EvCommand(owl::uint id, HWND hWndCtl, owl::uint notifyCode)
 {
+    if (hWndCtl && notifyCode == BN_CLICKED && id == static_cast<owl::uint>(KVOControls::TBmpTxtButton::kHelpId)) {
+        Doc::CXDoc::ShowHelpTopic(kHelpTopic);
+        return 0;
+    }
     if (hWndCtl && notifyCode == BN_CLICKED && id == static_cast<owl::uint>(kSettingsButton)) {
         if (Doc::SettingsSet* settings = Settings()) {
             settings->SetInt(kFirstSettingsTab, 1);

@@ -46,6 +46,7 @@ public:
     static constexpr int kSpinner = 128;
     static constexpr int kAutoScale = 129;
     static constexpr std::int32_t kLeftOutCode = 58; // time and date
+    static constexpr const char16_t* kHelpTopic = u"CX_ChannelCalc";
 
     Dlg(owl::TWindow* parent, IUnknown* hostDocument, SettingsCOM* settings);
     ~Dlg() override;

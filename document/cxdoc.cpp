@@ -268,6 +268,7 @@ CAF::MessageMapEntry* CXDoc::MessageMapEntries()
     using Map = CAF::MapOf<CXDoc>;
     static CAF::MessageMapEntry entries[] = {
         Map::Header(),
+        Map::Observer<&CXDoc::OnCommentNotice>(&Msg::ChartNoticeId<44>),
         Map::Execute<&CXDoc::OnSettings>(&Msg::DocId<Command::kSettings>),
         Map::Update<&CXDoc::OnUpdateAlwaysEnabled>(&Msg::DocId<Command::kSettings>),
         Map::Execute<&CXDoc::OnOpenAnalysisView>(&Msg::DocId<Command::kAnalysisView>),
@@ -289,7 +290,6 @@ CAF::MessageMapEntry* CXDoc::MessageMapEntries()
         Map::Observer<&CXDoc::ReportRange>(&Msg::AnalysisManagerId<7>),
         Map::Observer<&CXDoc::Stop>(&Msg::AnalysisManagerId<5>),
         Map::Observer<&CXDoc::ReRun>(&Msg::AnalysisManagerId<6>),
-        Map::Observer<&CXDoc::OnCommentNotice>(&Msg::ChartNoticeId<44>),
         Map::Observer<&CXDoc::OnFirstActivation>(&Msg::FirstActivationId),
         Map::Observer<&CXDoc::OnDataChanged>(&Msg::ChartNoticeId<6>),
         Map::Observer<&CXDoc::OnDataChanged>(&Msg::ChartNoticeId<4>),
@@ -302,7 +302,6 @@ CAF::MessageMapEntry* CXDoc::MessageMapEntries()
         Map::Message<&CXDoc::OnAnalyzeMessage>(&Msg::AnalyzeMessageId),
         Map::Message<&CXDoc::OnCopyToTallysheetMessage>(&Msg::CopyToTallysheetMessageId),
         Map::Message<&CXDoc::OnClearAnalysisMessage>(&Msg::ClearAnalysisMessageId),
-        Map::Message<&CXDoc::OnCopyToTallysheetMessage>(&Msg::CopyToTallysheetMessageId),
         Map::End(),
     };
     return entries;

@@ -255,7 +255,7 @@ public:
     // Shows the comment of the source channel's event at `position` in the host chart, while marks are shown.
     void MarkEventInChart(const KVOPosition& position, bool popup);
     // A topic of the help file "CrestmetricsHelp" through the host application; E_FAIL without one.
-    HRESULT ShowHelpTopic(const char16_t* topic);
+    static HRESULT ShowHelpTopic(const char16_t* topic);
 
     std::int32_t CurrentEvent() const { return currentEvent_; }
     void SetCurrentEvent(std::int32_t index) { currentEvent_ = index; }

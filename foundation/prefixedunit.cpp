@@ -1,7 +1,7 @@
 #include "foundation/prefixedunit.h"
 
 #include "foundation/kvostring.h"
-#include "frame/hostservices.h"
+#include "foundation/hostlink.h"
 
 #include <cmath>
 
@@ -47,7 +47,7 @@ void PrefixedUnit::CreateUnitName(IUnknown** out) const
         return;
     }
     *out = nullptr;
-    IUnitService* service = CX::Host::GetCachedHostObject();
+    IUnitService* service = HostUnitService();
     if (!service) {
         return;
     }

@@ -2,7 +2,7 @@
 
 #include "foundation/kvostring.h"
 #include "foundation/stringstream.h"
-#include "frame/hostservices.h"
+#include "foundation/hostlink.h"
 #include "platform/win/codepage.h"
 
 #include <cstring>
@@ -93,7 +93,7 @@ bool IsHostApplicationVisible()
     // Fetched once and kept until the module is unloaded.
     static const platform::ComPtr<IHostSettings> settings = [] {
         platform::ComPtr<IHostSettings> found;
-        if (IApplicationService* application = CX::Host::GetApplicationService()) {
+        if (IApplicationService* application = HostApplicationService()) {
             application->GetSettings(found.Out());
         }
         return found;

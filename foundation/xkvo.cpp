@@ -2,7 +2,7 @@
 
 #include "foundation/moduleinstance.h"
 #include "foundation/resourcestring.h"
-#include "frame/hostservices.h"
+#include "foundation/hostlink.h"
 #include "platform/win/codepage.h"
 #include "platform/win/errors.h"
 #include "resources/stringtable.h"
@@ -129,7 +129,7 @@ HRESULT MakeHostTextFromVariant(const VARIANT& value, IUnknown** out)
         return E_POINTER;
     }
     *out = nullptr;
-    ITypeIdRegistry* registry = CAF::GetTypeIdRegistry();
+    ITypeIdRegistry* registry = HostTypeIdRegistry();
     if (!registry) {
         return REGDB_E_CLASSNOTREG;
     }

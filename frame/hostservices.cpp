@@ -2,6 +2,7 @@
 
 #include "document/messageids.h"
 #include "foundation/frameworklibrary.h"
+#include "foundation/hostlink.h"
 #include "foundation/xkvo.h"
 #include "frame/typeid.h"
 #include "platform/com/classobjects.h"
@@ -276,6 +277,14 @@ IUnitService* GetCachedHostObject()
 }
 
 } // namespace CX::Host
+
+namespace {
+// The base library reaches these services only through what the frame hands in when the module is loaded.
+[[maybe_unused]] const bool hostLinkGiven = [] {
+    KVO::SetHostLink({&CX::Host::GetCachedHostObject, &CX::Host::GetApplicationService, &CAF::GetTypeIdRegistry});
+    return true;
+}();
+}
 
 namespace ChartData {
 

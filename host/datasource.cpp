@@ -146,6 +146,12 @@ HRESULT DataSource::QueryInterface(REFIID iid, void** out)
     if (iid == IID_IChannelNames) {
         return Answer(static_cast<IChannelNames*>(this), out);
     }
+    if (iid == IID_IDocumentChannels) {
+        return Answer(static_cast<IDocumentChannels*>(this), out);
+    }
+    if (iid == IID_IChannelTitles) {
+        return Answer(static_cast<IChannelTitles*>(this), out);
+    }
     if (iid == IID_IChannelNaming) {
         return Answer(static_cast<IChannelNaming*>(this), out);
     }
@@ -788,6 +794,33 @@ HRESULT DataSource::GetChannelName(LONG channel, DWORD, BSTR* name)
         naming_ = false;
     }
     *name = title ? title : SysAllocString(u"");
+    return S_OK;
+}
+
+HRESULT DataSource::GetChannelCount(DWORD, LONG* count)
+{
+    if (!count) {
+        return E_POINTER;
+    }
+    *count = document_->ChannelCount();
+    return S_OK;
+}
+
+HRESULT DataSource::GetChannels(IUnknown** channels)
+{
+    if (!channels) {
+        return E_POINTER;
+    }
+    return Answer(static_cast<IChannelTitles*>(this), reinterpret_cast<void**>(channels));
+}
+
+HRESULT DataSource::GetChannelTitle(LONG, LONG index, LONG, IKVOString** title)
+{
+    if (!title) {
+        return E_POINTER;
+    }
+    const bool recorded = index >= 0 && index < document_->ChannelCount();
+    *title = MakeString(recorded ? document_->ChannelName(index) : std::u16string()).Detach();
     return S_OK;
 }
 

@@ -12,6 +12,7 @@
 #include "sdk/analysishost.h"
 #include "sdk/cafevents.h"
 #include "sdk/channelcalc.h"
+#include "sdk/channeltitles.h"
 #include "sdk/channeltoken.h"
 #include "sdk/datasource.h"
 #include "sdk/sampling.h"
@@ -42,6 +43,8 @@ class DataSource final : public IDataSource,
                          public IChartChanges,
                          public IChannelNames,
                          public ISubject,
+                         public IDocumentChannels,
+                         public IChannelTitles,
                          private RefCounted {
 public:
     // A new data source over the document's channels, with one reference for the caller. Calculation channels
@@ -109,6 +112,10 @@ public:
     void SetDisplaySetting(DWORD id, LONG value);
     // The display notice's id: n 8 of the chart notice family.
     DWORD DisplayNoticeId() const;
+    // IDocumentChannels and IChannelTitles: the recorded channels, titled by their names.
+    HRESULT GetChannelCount(DWORD reserved, LONG* count) override;
+    HRESULT GetChannels(IUnknown** channels) override;
+    HRESULT GetChannelTitle(LONG word1, LONG index, LONG word2, IKVOString** title) override;
 
     // The chart's calculation channels are numbered from this on, past any channel the source adds itself, and
     // evaluated from the texts the chart's channels hold.

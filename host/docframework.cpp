@@ -4,6 +4,7 @@
 #include "host/datasource.h"
 
 #include "platform/ui/render.h"
+#include "sdk/channeltitles.h"
 #include "sdk/channeltoken.h"
 
 #include "platform/win/winuser.h"
@@ -423,7 +424,7 @@ HRESULT HostDocument::QueryInterface(REFIID iid, void** out)
                    iid == IID_IChartTimes || iid == IID_IDataSourceHolder || iid == IID_IChartExtent ||
                    iid == IID_IChartSelection || iid == IID_ICalcTextTarget || iid == IID_IChannelNaming ||
                    iid == IID_IOnlineDataNotices || iid == IID_ISamplingPosition || iid == IID_IChartChanges ||
-                   iid == IID_IPropertySource || iid == IID_ISubject)) {
+                   iid == IID_IPropertySource || iid == IID_ISubject || iid == IID_IDocumentChannels)) {
         return chart_->QueryInterface(iid, out);
     }
     if (iid == IID_IHostSampling && out) {
@@ -432,6 +433,10 @@ HRESULT HostDocument::QueryInterface(REFIID iid, void** out)
     }
     if (iid == IID_IPreviewDocument && preview_) {
         return preview_->QueryInterface(iid, out);
+    }
+    if (iid == IID_IMessageHandler) {
+        // The document's node of the host's handler tree, where windows of the module register their handlers.
+        return handlers_.QueryInterface(iid, out);
     }
     const HRESULT own = AnswerFrom({
                                        {&IID_IHostDocument, static_cast<IHostDocument*>(this)},

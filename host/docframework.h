@@ -10,6 +10,7 @@
 #include "host/messagebus.h"
 #include "host/printservice.h"
 #include "platform/com/memstream.h"
+#include "host/handlernode.h"
 #include "sdk/channelcalc.h"
 #include "sdk/docframework.h"
 #include "sdk/documentsite.h"
@@ -319,7 +320,11 @@ public:
     const std::vector<IDocView2*>& Views() const { return views_; }
     ChartData* Chart() const { return chart_.Get(); }
 
+    // The handlers registered with the document (IMessageHandler), offered the messages the host sends it.
+    HandlerNode& Handlers() { return handlers_; }
+
 private:
+    HandlerNode handlers_{*static_cast<IHostDocument*>(this)};
     HostDocument(CallLog& log, DWORD identity, platform::ComPtr<ChartData> chart)
         : log_(log), identity_(identity), chart_(std::move(chart))
     {

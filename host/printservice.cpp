@@ -132,6 +132,18 @@ int PrintService::EndJob()
 HRESULT PrintService::Preview(ICAFPrintoutEx* printout)
 {
     log_.Record("print", "Preview");
+    return PreviewPages(printout);
+}
+
+HRESULT PrintService::SendToPrintService(ICAFPrintoutEx* printout)
+{
+    log_.Record("print", "SendToPrintService");
+    ++sent_;
+    return PreviewPages(printout);
+}
+
+HRESULT PrintService::PreviewPages(ICAFPrintoutEx* printout)
+{
     previews_.clear();
     if (!printout) {
         return E_POINTER;

@@ -29,6 +29,9 @@ public:
     HRESULT Print(ICAFPrintoutEx* printout, DWORD flags) override;
     // Keeps one picture per selected page (see Previews).
     HRESULT Preview(ICAFPrintoutEx* printout) override;
+    // Kept as the last printout sent, and previewed as Preview does.
+    HRESULT SendToPrintService(ICAFPrintoutEx* printout) override;
+    int SentCount() const { return sent_; }
 
     // Where Print writes, and the resolution of its pages (US Letter).
     void SetOutput(std::string pdfPath, int dpi = 150);
@@ -49,6 +52,7 @@ private:
     // Calls `page` for every page of the printout that is selected, in order.
     template <class PageFn>
     void ForEachPage(ICAFPrintoutEx* printout, PageFn page);
+    HRESULT PreviewPages(ICAFPrintoutEx* printout);
 
     CallLog& log_;
     std::string output_;
@@ -56,6 +60,7 @@ private:
     int printedPages_ = 0;
     std::u16string lastTitle_;
     std::vector<gdi::Image> previews_;
+    int sent_ = 0;
     std::unique_ptr<gdi::PdfWriter> job_;
     bool jobWritten_ = true;
 };

@@ -172,8 +172,8 @@ HRESULT ApplicationService::ShowHelp(const char16_t* text)
 {
     std::u16string shown = text ? text : u"";
     log_.Record("application", "ShowHelp", Narrow(shown));
-    help_.push_back(std::move(shown));
-    return S_OK;
+    help_.push_back(shown);
+    return library_.Open(shown) ? S_OK : E_INVALIDARG;
 }
 
 } // namespace host

@@ -3,6 +3,7 @@
 
 #include "host/calllog.h"
 #include "host/comobject.h"
+#include "host/help.h"
 #include "sdk/hostservices.h"
 #include "sdk/unittest.h"
 
@@ -68,9 +69,11 @@ public:
     HRESULT GetSettings(IHostSettings** out) override;
     HRESULT QueryPreReleaseNote(DWORD reserved, DWORD* suppress, DWORD* other) override;
     HRESULT ShowPreReleaseNote(DWORD reserved, const char16_t* text) override;
-    // Keeps the help texts asked for.
+    // Keeps the help texts asked for and opens each in the help window: S_OK, or E_INVALIDARG when the help
+    // file or its topic is unknown (the window then stays as it was).
     HRESULT ShowHelp(const char16_t* text) override;
     const std::vector<std::u16string>& HelpShown() const { return help_; }
+    HelpLibrary& Help() { return library_; }
 
     // What the host answers.
     void SetLanguage(WORD language) { language_ = language; }
@@ -83,6 +86,7 @@ private:
     bool suppressNotes_ = false;
     std::vector<std::u16string> notes_;
     std::vector<std::u16string> help_;
+    HelpLibrary library_;
 };
 
 } // namespace host

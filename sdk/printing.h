@@ -67,6 +67,9 @@ protected:
 struct ICAFPrintService : IUnknown {
     virtual HRESULT Print(ICAFPrintoutEx* printout, DWORD flags) = 0; // 3
     virtual HRESULT Preview(ICAFPrintoutEx* printout) = 0;            // 4
+    // 5: hands a printout to the service, which keeps it and shows it in its preview (the table's print message
+    // 0x8001000C goes here).
+    virtual HRESULT SendToPrintService(ICAFPrintoutEx* printout) = 0;
 
 protected:
     ~ICAFPrintService() = default;

@@ -28,6 +28,10 @@ inline constexpr IID IID_ITableViewManagerMac{
 inline constexpr IID IID_ITableViewMgrInternal{
     0x6B2D4E16, 0x3F7A, 0x4C81, {0x9E, 0x52, 0xA1, 0xD0, 0x7C, 0x3B, 0x5E, 0x21}};
 
+// {6B2D4E17-3F7A-4C81-9E52-A1D07C3B5E21}
+inline constexpr IID IID_ITableColumnDescription{
+    0x6B2D4E17, 0x3F7A, 0x4C81, {0x9E, 0x52, 0xA1, 0xD0, 0x7C, 0x3B, 0x5E, 0x21}};
+
 // The grid selector, the first word of most table requests.
 namespace TableGrid {
 inline constexpr DWORD kSummary = 0x10;
@@ -44,6 +48,16 @@ struct ITableDataManager : IUnknown {
 
 protected:
     ~ITableDataManager() = default;
+};
+
+// Optional beside ITableDataManager: names and units of the data columns (the header column not counted), which
+// then title the columns instead of the cells of row 0. The module's own data source does not offer it.
+struct ITableColumnDescription : IUnknown {
+    virtual HRESULT GetColumnName(LONG column, IKVOString** name) = 0;   // 3: a new reference
+    virtual HRESULT GetColumnUnits(LONG column, IKVOString** units) = 0; // 4: a new reference; empty for none
+
+protected:
+    ~ITableColumnDescription() = default;
 };
 
 struct ITableStoredRowInfo : IUnknown {

@@ -68,11 +68,13 @@ bool CreateEnum(ExtLib::EventEnumDataGetter& getter, const EnumTestConfig& confi
     return getter.CreateCalc(config.mEnumID, false, config.mArithString);
 }
 
-platform::ComPtr<IEnumEventEx> EventEnum(const ExtLib::EventEnumDataGetter& getter, const char* file, int line)
+// The check's place is the caller's.
+platform::ComPtr<IEnumEventEx> EventEnum(const ExtLib::EventEnumDataGetter& getter, const char* file, int line,
+                                         const std::source_location& where = std::source_location::current())
 {
     platform::ComPtr<IEnumEventEx> events;
     getter.QueryEventEnum(events.Out());
-    UnitTestCheck(events.Get() != nullptr, "theenum", file, line, KVO::String(u"no event enumerator"));
+    UnitTestCheck(events.Get() != nullptr, "theenum", file, line, KVO::String(u"no event enumerator"), where);
     return events;
 }
 

@@ -119,20 +119,29 @@ HRESULT FormulaDataAdder::GetChannelEnum(DWORD, LONG channel, IUnknown** out)
     });
 }
 
-HRESULT FormulaDataAdder::OpenChannelEnum(LONG channel, IUnknown** out)
+platform::ComPtr<ICalcEnum> FormulaDataAdder::NewFormula(ICAFFramework& framework) const
 {
     platform::ComPtr<IUnknown> channelData;
     if (mChannelSource) {
         mChannelSource->QueryInterface(IID_IChannelData, channelData.OutVoid());
     }
+    platform::ComPtr<ICalcEnumClass2> factory;
+    platform::ComPtr<ICalcEnum> formula;
+    if (FAILED(framework.GetObject(TypeIdClass<&CX::CXChanCalcGUID, 0>::Get(), IID_ICalcEnumClass2,
+                                   factory.OutVoid())) ||
+        !factory || FAILED(factory->CreateInstance(channelData.Get(), formula.Out()))) {
+        return {};
+    }
+    return formula;
+}
+
+HRESULT FormulaDataAdder::OpenChannelEnum(LONG channel, IUnknown** out)
+{
     ICAFFramework* framework = CAF::GetFrameworkClassObject();
     UnitTestCheck(framework != nullptr, "ObjectFactoryAccessor::Get()", kAdderFile, 92,
                   KVO::String(u"The host framework library is not reachable: did it fail to load?"));
-    platform::ComPtr<ICalcEnumClass2> factory;
-    platform::ComPtr<ICalcEnum> formula;
-    if (FAILED(framework->GetObject(TypeIdClass<&CX::CXChanCalcGUID, 0>::Get(), IID_ICalcEnumClass2,
-                                    factory.OutVoid())) ||
-        !factory || FAILED(factory->CreateInstance(channelData.Get(), formula.Out())) || !formula) {
+    platform::ComPtr<ICalcEnum> formula = NewFormula(*framework);
+    if (!formula) {
         return E_FAIL;
     }
     const bool listed = channel >= 0 && static_cast<std::size_t>(channel) < mExpressions.size();
@@ -168,6 +177,18 @@ void FormulaDataAdder::Setup(std::vector<KVO::String> expressions, std::int32_t 
     if (mExpressions.empty()) {
         mExpressions.emplace_back(u"1");
         mSampleRates.push_back(1000.0);
+    }
+    // A formula the host cannot read would record nothing but fail only once the host opens its channel, long
+    // after the test set it: it is refused here, naming the formula.
+    if (ICAFFramework* framework = CAF::GetFrameworkClassObject()) {
+        for (const KVO::String& expression : mExpressions) {
+            platform::ComPtr<ICalcEnum> formula = NewFormula(*framework);
+            IKVOString* text = expression.GetInterface();
+            DWORD flags = 0;
+            const bool parsed = !formula || SUCCEEDED(formula->Parse(text, &flags));
+            text->Release();
+            UnitTestCheck(parsed, "formula parsed", kAdderFile, 61, expression);
+        }
     }
     mTicks = ticks;
     if (mChannels.IsEmpty()) {

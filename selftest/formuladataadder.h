@@ -6,6 +6,8 @@
 #include "foundation/comobject.h"
 #include "foundation/kvostring.h"
 #include "platform/com/unknown.h"
+#include "sdk/cafframework.h"
+#include "sdk/calcenum.h"
 #include "sdk/recording.h"
 #include "selftest/unittestbase.h"
 
@@ -92,6 +94,8 @@ public:
 private:
     explicit FormulaDataAdder(IUnknown* chartData);
     HRESULT OpenChannelEnum(LONG channel, IUnknown** out);
+    // A new instance of the host's formula evaluator on the chart data; empty when the host gives none.
+    platform::ComPtr<ICalcEnum> NewFormula(ICAFFramework& framework) const;
 
     std::vector<KVO::String> mExpressions;
     std::optional<UnitTestException> pendingFailure_;

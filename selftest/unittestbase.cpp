@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <string_view>
 
 KVO::String MakeFailureText(const char* conditionText, const char* sourceFile, std::int32_t line,
                             const KVO::String& message)
@@ -29,11 +30,39 @@ KVO::String MakeFailureText(const char* conditionText, const char* sourceFile, s
     return KVO::String(text);
 }
 
+UnitTestException::UnitTestException(KVO::String text, KVO::String place)
+    : text_(std::move(text)), place_(std::move(place)), message_(text_)
+{
+    if (!place_.IsEmpty()) {
+        std::u16string full(text_.View());
+        full.append(u" (").append(place_.View()).append(u")");
+        message_ = KVO::String(full);
+    }
+}
+
+KVO::String SourcePlace(const std::source_location& where)
+{
+    // The compiler names the file by the path it was given; the folder and the name are what lead to it here.
+    const std::string_view path(where.file_name());
+    std::size_t start = 0;
+    const std::size_t last = path.find_last_of("/\\");
+    if (last != std::string_view::npos && last > 0) {
+        const std::size_t before = path.find_last_of("/\\", last - 1);
+        start = before == std::string_view::npos ? 0 : before + 1;
+    }
+    std::u16string place(path.begin() + static_cast<std::ptrdiff_t>(start), path.end());
+    place += u':';
+    for (char digit : std::to_string(where.line())) {
+        place += static_cast<char16_t>(digit);
+    }
+    return KVO::String(place);
+}
+
 void UnitTestCheck(bool condition, const char* conditionText, const char* sourceFile, std::int32_t line,
-                   const KVO::String& message)
+                   const KVO::String& message, const std::source_location& where)
 {
     if (!condition) {
-        throw UnitTestException(MakeFailureText(conditionText, sourceFile, line, message));
+        throw UnitTestException(MakeFailureText(conditionText, sourceFile, line, message), SourcePlace(where));
     }
 }
 

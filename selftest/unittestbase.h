@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <source_location>
 #include <vector>
 
 template <>
@@ -17,24 +18,34 @@ struct InterfaceIdOf<IUnitTest> {
     static constexpr const IID& value = IID_IUnitTest;
 };
 
-// A failed check of a sub-test; the message is the failure text.
+// A failed check of a sub-test. The failure text names the check as the tests have always named it; the place is
+// the check's file and line in this source tree ("selftest/enumroutines.cpp:212"), so that a failure leads to it.
 class UnitTestException : public std::exception {
 public:
-    explicit UnitTestException(KVO::String message) : message_(std::move(message)) {}
+    explicit UnitTestException(KVO::String text, KVO::String place = KVO::String());
+    // The failure text followed by " (place)" when there is a place: what the host is told.
     const KVO::String& Message() const { return message_; }
+    const KVO::String& Text() const { return text_; }
+    const KVO::String& Place() const { return place_; }
 
 private:
+    KVO::String text_;
+    KVO::String place_;
     KVO::String message_;
 };
+
+// "folder/file.cpp:line" of a source location: the file's folder within the tree and its name.
+KVO::String SourcePlace(const std::source_location& where);
 
 // The failure text of a check: the file name (after its last "\\"), ", Line ", the line, then " [condition]" and
 // ", [message]" when they are not empty. File and condition are 8-bit text in the ANSI code page.
 KVO::String MakeFailureText(const char* conditionText, const char* sourceFile, std::int32_t line,
                             const KVO::String& message);
 
-// Throws UnitTestException with the failure text when the condition is false.
+// Throws UnitTestException with the failure text and the place of the call when the condition is false.
 void UnitTestCheck(bool condition, const char* conditionText, const char* sourceFile, std::int32_t line,
-                   const KVO::String& message = KVO::String());
+                   const KVO::String& message = KVO::String(),
+                   const std::source_location& where = std::source_location::current());
 
 class UnitTestBase : public SimpleUnknownImp1<IUnitTest, 0> {
 public:

@@ -34,6 +34,9 @@ HRESULT TVF_TableViewMgr::QueryInterface(REFIID iid, void** out)
         *out = static_cast<ITableUserActionHandler*>(this);
     } else if (iid == IID_ITableDataManager) {
         *out = static_cast<ITableDataManager*>(this);
+    } else if (iid == IID_ITableColumnDescription) {
+        // Only the client can describe its columns.
+        return data_ ? data_->QueryInterface(iid, out) : E_NOINTERFACE;
     } else {
         return E_NOINTERFACE;
     }
@@ -422,6 +425,7 @@ HRESULT TVF_TableViewMgr::SetFollowLatest(DWORD, VARIANT_BOOL on)
     }
     followLatest_ = on != 0;
     window_->EventGrid().Options().AlwaysShowLatestRow = followLatest_;
+    window_->EventGrid().ShowSnapButtonPressed(followLatest_);
     return S_OK;
 }
 

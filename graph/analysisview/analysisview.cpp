@@ -94,6 +94,7 @@ void AnalysisView::SetupWindow()
         document->AttachView(this);
     }
     toolbar_->EnableTooltip(true);
+    label_->SetSize(owl::TSize(20, 20));
     scrollBarHeight_ = GetSystemMetrics(SM_CYHSCROLL);
     UpdateScrollBar();
     RebuildValueMenu();

@@ -49,6 +49,7 @@ public:
     AnalysisScrollBar* ScrollBar() const { return scrollBar_; }
     PopupMenu* ValueMenu() const { return valueMenu_; }
     owl::TGadgetWindow* Toolbar() const { return toolbar_; }
+    owl::TTextGadget* Label() const { return label_; }
     KVO::String EventLabel() const;
     std::int32_t ChosenValueRow() const { return chosenRow_; }
 

@@ -14,13 +14,18 @@ CDragScale::CDragScale(owl::TWindow* parent, LONG kind, LONG id, LONG value1, LO
 
 CDragScale::~CDragScale() { DropControl(); }
 
-void CDragScale::DropControl()
+void CDragScale::DestroyControlWindow()
 {
     if (Handle) {
         const HWND window = Handle;
         DetachHandle();
         ::DestroyWindow(window);
     }
+}
+
+void CDragScale::DropControl()
+{
+    DestroyControlWindow();
     control_.Reset();
 }
 
@@ -77,7 +82,10 @@ GraphDragScaleWindow::GraphDragScaleWindow(owl::TWindow* parent, LONG kind, LONG
 GraphDragScaleWindow::~GraphDragScaleWindow()
 {
     StopObserving();
-    DropControl();
+    // The window goes first, then the companion, then the control.
+    DestroyControlWindow();
+    companion_.reset();
+    control_.Reset();
 }
 
 void GraphDragScaleWindow::StopObserving()

@@ -8,7 +8,15 @@
 #include "platform/owl/window.h"
 #include "sdk/scalecontrol.h"
 
+#include <memory>
+
 namespace MGraph1 {
+
+// An object that a drag scale window owns beside its control and deletes once its window is gone.
+class DragScaleCompanion {
+public:
+    virtual ~DragScaleCompanion() = default;
+};
 
 // The OWL side of a host scale control: Create makes the control through the shared service and takes over its
 // window. Creation fails cleanly (false, no control) when the host cannot make one or it has no window.
@@ -23,6 +31,7 @@ public:
 protected:
     // Lets go of the control's window (destroying it) and of the control.
     void DropControl();
+    void DestroyControlWindow();
 
     platform::ComPtr<IScaleControl> control_;
     LONG kind_;
@@ -70,11 +79,15 @@ public:
     HRESULT GetDataRange(LONG, double*, WORD*) override { return 0; }
 
     bool IsObserving() const { return registered_; }
+    // Hands over the companion; a previous one is deleted at once.
+    void SetCompanion(std::unique_ptr<DragScaleCompanion> companion) { companion_ = std::move(companion); }
+    DragScaleCompanion* Companion() const { return companion_.get(); }
 
 private:
     void StopObserving();
 
     bool registered_ = false;
+    std::unique_ptr<DragScaleCompanion> companion_;
 };
 
 } // namespace MGraph1

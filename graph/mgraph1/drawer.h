@@ -26,11 +26,22 @@ public:
     virtual void SetDomain(double min, double max);
     virtual void SetSecondRange(double min, double max);
     virtual void SetVerticalRange(double min, double max);
+    // Hooks for derived drawers; the library calls none of them and they do nothing here.
+    virtual void Hook1() {}
+    virtual void Hook2() {}
+    virtual void Hook3() {}
+    virtual void Hook4() {}
+    virtual void Hook5() {}
+    virtual void Hook6() {}
     virtual void Draw(HDC dc, HDC attributeDc, const RECT& plot, const RECT& clip);
     virtual void DrawOverlay(HDC dc, HDC attributeDc, const RECT& plot, const RECT& clip);
     virtual void OnDomainChanged() {}
     virtual void OnSecondRangeChanged() {}
     virtual void OnVerticalRangeChanged() {}
+    // Three more hooks that do nothing, then the one that SetSettings calls.
+    virtual void Hook7() {}
+    virtual void Hook8() {}
+    virtual void Hook9() {}
     virtual void OnSettingsChanged() {}
 
     // Draw of this drawer, the chain behind it, then DrawOverlay of this drawer.

@@ -65,7 +65,32 @@ void GlyphPlotter::Draw(HDC dc, HDC, const RECT& plot, const RECT&)
     SetROP2(dc, previousRop);
     SelectObject(dc, previousBrush);
     SelectObject(dc, previousPen);
+    source->redrawNeeded = false;
     needsRedraw = false;
+}
+
+bool GlyphPlotter::IsDataMissingOrChanged()
+{
+    const GlyphPlotData* source = GetGlyphData();
+    return !source || source->redrawNeeded;
+}
+
+bool GlyphPlotter::NeedsRedraw()
+{
+    const GlyphPlotData* source = GetGlyphData();
+    return needsRedraw || (source && source->redrawNeeded);
+}
+
+bool AreaGlyphPlotter::IsDataMissingOrChanged()
+{
+    const auto* values = dynamic_cast<YCPlotData*>(data);
+    return !values || !glyphSource || values->redrawNeeded || glyphSource->redrawNeeded;
+}
+
+bool AreaGlyphPlotter::NeedsRedraw()
+{
+    const auto* values = dynamic_cast<YCPlotData*>(data);
+    return needsRedraw || (values && values->redrawNeeded) || (glyphSource && glyphSource->redrawNeeded);
 }
 
 void GlyphPlotter::DrawGlyph(HDC dc, const RECT& plot, const GlyphRecord& glyph)
@@ -199,6 +224,7 @@ void AreaGlyphPlotter::Draw(HDC dc, HDC, const RECT& plot, const RECT&)
         return;
     }
     values->redrawNeeded = false;
+    glyphSource->redrawNeeded = false;
     int count = 0;
     const GlyphRecord* areas = nullptr;
     glyphSource->GetGlyphs(ranges[kHorizontal].min, ranges[kHorizontal].max, glyphSeries, &count, &areas);

@@ -18,6 +18,9 @@ class GlyphPlotter : public Plotter {
 public:
     GlyphPlotData* GetGlyphData() const { return dynamic_cast<GlyphPlotData*>(data); }
     void Draw(HDC dc, HDC attributeDc, const RECT& plot, const RECT& clip) override;
+    // No glyph source, or one that asks for a redraw; a drawn source keeps the graph's background as it is.
+    bool IsDataMissingOrChanged() override;
+    bool NeedsRedraw() override;
 
     int rasterOperation = R2_COPYPEN;
     bool useLabelAlignment = false;
@@ -39,6 +42,9 @@ public:
     // The evenly spaced series under the areas (not owned).
     void SetSeriesData(YCPlotData* values, int valueSeries);
     void Draw(HDC dc, HDC attributeDc, const RECT& plot, const RECT& clip) override;
+    // A missing series or glyph source, or either asking for a redraw.
+    bool IsDataMissingOrChanged() override;
+    bool NeedsRedraw() override;
 
     std::int32_t glyphSeries = 0;
     GlyphPlotData* glyphSource = nullptr;

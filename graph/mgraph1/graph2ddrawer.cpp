@@ -107,6 +107,12 @@ Graph2DDrawer::Graph2DDrawer(owl::TWindow* ownerWindow)
     SetAxes(x.Get(), y.Get(), false, false);
 }
 
+Graph2DDrawer::Graph2DDrawer(owl::TWindow* ownerWindow, std::int32_t resetFirst, std::int32_t resetSecond)
+    : Graph2DDrawer(ownerWindow)
+{
+    resetValues_ = {resetFirst, resetSecond};
+}
+
 Graph2DDrawer::~Graph2DDrawer()
 {
     Forget(plotters_, true, nullptr);
@@ -509,7 +515,12 @@ bool Graph2DDrawer::AddMarker(Queen* marker)
 
 void Graph2DDrawer::ClearMarkers()
 {
-    markers_ = std::make_unique<QueenController>();
+    auto fresh = std::make_unique<QueenController>();
+    // Whoever listened to the markers keeps listening: the receivers move to the new controller.
+    for (MessSys::MessageReceiver* receiver : markers_->Receivers()) {
+        fresh->AddReceiver(receiver);
+    }
+    markers_ = std::move(fresh);
     markers_->pickRadius = markerTolerance;
     GiveDrawerState(*markers_);
 }
@@ -608,6 +619,22 @@ void Graph2DDrawer::SetYLimits(double minimum, double maximum)
     yLimits_[1] = maximum;
     if (yAxis_) {
         yAxis_->SetLimits(minimum, maximum);
+    }
+}
+
+void Graph2DDrawer::SetXAxisSpanPair(double span, double offset)
+{
+    if (xAxis_) {
+        const double pair[2] = {span, offset};
+        xAxis_->SetMinimumSpan(pair);
+    }
+}
+
+void Graph2DDrawer::SetYAxisSpanPair(double span, double offset)
+{
+    if (yAxis_) {
+        const double pair[2] = {span, offset};
+        yAxis_->SetMinimumSpan(pair);
     }
 }
 

@@ -79,6 +79,9 @@ class Graph2DDrawer : public GraphBase, public MessSys::MessageReceiver {
 public:
     // The drawer makes its own two axis scales through the shared service (none when the host has no service).
     explicit Graph2DDrawer(owl::TWindow* owner = nullptr);
+    // The second form: the same drawer with (first, second) handed to its reset instead of (0, 0); the values are
+    // kept and change nothing else.
+    Graph2DDrawer(owl::TWindow* owner, std::int32_t resetFirst, std::int32_t resetSecond);
     ~Graph2DDrawer() override;
     Graph2DDrawer(const Graph2DDrawer&) = delete;
     Graph2DDrawer& operator=(const Graph2DDrawer&) = delete;
@@ -158,6 +161,10 @@ public:
     void SetYHomeExtent(double minimum, double maximum);
     void SetXLimits(double minimum, double maximum);
     void SetYLimits(double minimum, double maximum);
+    // Hand a minimum-span pair to the axis control alone; the drawer keeps its own pair.
+    void SetXAxisSpanPair(double span, double offset);
+    void SetYAxisSpanPair(double span, double offset);
+    std::pair<std::int32_t, std::int32_t> ResetValues() const { return resetValues_; }
     void SetXTitle(const KVO::String& title);
     void SetYTitle(const KVO::String& title);
     void SetXUnits(const KVO::String& units);
@@ -262,6 +269,7 @@ private:
     SIZE bitmapSize_{};
     int bitmapsMade_ = 0;
     int backgroundsDrawn_ = 0;
+    std::pair<std::int32_t, std::int32_t> resetValues_{0, 0};
     bool backgroundDirty_ = true;
     double xMinimumSpan_ = 0.0;
     double yMinimumSpan_ = 0.0;

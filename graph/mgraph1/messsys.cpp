@@ -39,6 +39,17 @@ void MessageSender::Send(Message& message)
     }
 }
 
+std::vector<MessageReceiver*> MessageSender::Receivers() const
+{
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
+    std::vector<MessageReceiver*> list;
+    list.reserve(receivers_.size());
+    for (const Entry& entry : receivers_) {
+        list.push_back(entry.receiver);
+    }
+    return list;
+}
+
 std::size_t MessageSender::ReceiverCount() const
 {
     std::lock_guard guard(lock_);

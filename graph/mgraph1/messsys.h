@@ -38,6 +38,8 @@ public:
     void Send(Message& message);
 
     std::size_t ReceiverCount() const;
+    // The registered receivers in registration order, one per entry.
+    std::vector<MessageReceiver*> Receivers() const;
 
 private:
     struct Entry {

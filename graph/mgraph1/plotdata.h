@@ -88,6 +88,8 @@ public:
 
     ValueRange ranges[3]; // the domain, a second range, the vertical range
     std::int32_t legendRow = -1;
+    // Five values kept for the data's own use; the library reads none of them.
+    std::int32_t spareValues[5] = {2147483647, -2147483647, 2147483647, -2147483647, -2147483647};
     double highlightX = 2147483647.0;
     double highlightY = 2147483647.0;
     std::int32_t highlightFactor = 0;
@@ -172,6 +174,9 @@ class YCPlotDataEx : public YCPlotData {
 public:
     // The series value at the hint's x in data units: the nearest sample's value, or not valid outside the samples.
     bool GetHint(int series, Hint* hint) override;
+
+    // An operation that the data's application supplies; the library never calls it and the base does nothing.
+    virtual void ApplicationOperation() {}
 
     ValueRange domain;
     bool snap = false; // hints report the sample's own x instead of the mouse's

@@ -307,4 +307,10 @@ void XYCPlotter2::DrawSeries(HDC dc, const DrawParams& params, const XYCPlotData
     painter.Finish(*GetXYData());
 }
 
+namespace {
+XYCPlotter2 sharedPlotter2;
+}
+
+XYCPlotter2& SharedXYCPlotter2() { return sharedPlotter2; }
+
 } // namespace MGraph1

@@ -158,4 +158,7 @@ private:
     std::vector<COLORREF> colourBuffer_;
 };
 
+// The library's one chunked plotter with the defaults, built at start-up and destroyed at exit.
+XYCPlotter2& SharedXYCPlotter2();
+
 } // namespace MGraph1

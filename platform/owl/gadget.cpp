@@ -63,6 +63,14 @@ void TGadget::SetBounds(const TRect& bounds)
     }
 }
 
+void TGadget::SetSize(const TSize& size)
+{
+    SetBounds(TRect(Bounds.TopLeft(), size));
+    if (Window && Window->GetHandle()) {
+        Window->LayoutSession();
+    }
+}
+
 void TGadget::GetDesiredSize(TSize& size)
 {
     // A dimension that is not shrink-wrapped keeps the extent the gadget was given.

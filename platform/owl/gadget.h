@@ -58,6 +58,9 @@ public:
     TGadgetWindow* GetGadgetWindow() const { return Window; }
     const TRect& GetBounds() const { return Bounds; }
     virtual void SetBounds(const TRect& bounds);
+    // Gives the gadget this extent at its place; a dimension that shrink-wraps still follows what the gadget
+    // shows at the next layout.
+    void SetSize(const TSize& size);
     // Borders and margins with nothing inside; subclasses add what they show.
     virtual void GetDesiredSize(TSize& size);
     // The bounds less borders and margins, in the window's client coordinates.

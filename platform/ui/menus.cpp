@@ -1,8 +1,11 @@
-// Menus as lists of items behind registered handles. Nothing is drawn: a popup is answered by the test's hook.
+// Menus as lists of items behind registered handles. A tracked popup shows as a window of the menu class while
+// the test's hook answers it, so that pictures of the screen show it as the user would see it.
 #include "platform/ui/menus.h"
 
+#include "platform/ui/window.h"
 #include "platform/win/errors.h"
 #include "platform/win/resources.h"
+#include "platform/win/wingdi.h"
 
 #include <algorithm>
 #include <cstring>
@@ -438,6 +441,206 @@ BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int, HWND owner, const
     return TrackPopupMenuEx(menu, flags, x, y, owner, nullptr);
 }
 
+namespace {
+constexpr const char16_t* kMenuClass = u"#32768";
+constexpr int kFrame = 3;       // the raised edge around the items
+constexpr int kCheckColumn = 20; // left of the text: check marks
+constexpr int kArrowColumn = 20; // right of the text: submenu arrows
+constexpr int kSeparatorHeight = 9;
+
+HFONT MenuFont() { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
+
+std::pair<std::u16string, std::u16string> LabelAndShortcut(const std::u16string& text)
+{
+    const std::size_t tab = text.find(u'\t');
+    return tab == std::u16string::npos ? std::make_pair(text, std::u16string())
+                                       : std::make_pair(text.substr(0, tab), text.substr(tab + 1));
+}
+
+int TextWidth(HDC dc, const std::u16string& text, UINT format)
+{
+    RECT r{0, 0, 0, 0};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, format | DT_CALCRECT | DT_SINGLELINE);
+    return r.right - r.left;
+}
+
+// Each item's rectangle in the window, and the window's size.
+std::vector<RECT> LayOut(HDC dc, const Menu& menu, SIZE& size)
+{
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    const int rowHeight = metrics.tmHeight + 6;
+    int labels = 0;
+    int shortcuts = 0;
+    for (const Item& item : menu.items) {
+        if (!(item.flags & MF_SEPARATOR)) {
+            const auto [label, shortcut] = LabelAndShortcut(item.text);
+            labels = std::max(labels, TextWidth(dc, label, 0));
+            shortcuts = std::max(shortcuts, TextWidth(dc, shortcut, DT_NOPREFIX));
+        }
+    }
+    const int width = kCheckColumn + labels + (shortcuts ? 2 * metrics.tmAveCharWidth + shortcuts : 0) + kArrowColumn;
+    std::vector<RECT> rects;
+    int y = kFrame;
+    for (const Item& item : menu.items) {
+        const int height = (item.flags & MF_SEPARATOR) ? kSeparatorHeight : rowHeight;
+        rects.push_back(RECT{kFrame, y, kFrame + width, y + height});
+        y += height;
+    }
+    size = SIZE{width + 2 * kFrame, y + kFrame};
+    return rects;
+}
+
+void PaintMenu(HWND hwnd, HDC dc)
+{
+    const Menu* menu = Find(reinterpret_cast<HMENU>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)));
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    FillRect(dc, &client, GetSysColorBrush(COLOR_MENU));
+    DrawEdge(dc, &client, EDGE_RAISED, BF_RECT);
+    if (!menu) {
+        return;
+    }
+    const HGDIOBJ oldFont = SelectObject(dc, MenuFont());
+    const int oldMode = SetBkMode(dc, TRANSPARENT);
+    SIZE size{};
+    const std::vector<RECT> rects = LayOut(dc, *menu, size);
+    for (std::size_t i = 0; i < rects.size(); ++i) {
+        const Item& item = menu->items[i];
+        const RECT& r = rects[i];
+        if (item.flags & MF_SEPARATOR) {
+            RECT line{r.left + 1, (r.top + r.bottom) / 2 - 1, r.right - 1, (r.top + r.bottom) / 2 + 1};
+            DrawEdge(dc, &line, EDGE_ETCHED, BF_TOP);
+            continue;
+        }
+        const bool grayed = (item.flags & (MF_GRAYED | MF_DISABLED)) != 0;
+        const COLORREF ink = GetSysColor(grayed ? COLOR_GRAYTEXT : COLOR_MENUTEXT);
+        SetTextColor(dc, ink);
+        const auto [label, shortcut] = LabelAndShortcut(item.text);
+        RECT text{r.left + kCheckColumn, r.top, r.right - kArrowColumn, r.bottom};
+        DrawTextW(dc, label.c_str(), static_cast<int>(label.size()), &text, DT_SINGLELINE | DT_VCENTER | DT_LEFT);
+        if (!shortcut.empty()) {
+            DrawTextW(dc, shortcut.c_str(), static_cast<int>(shortcut.size()), &text,
+                      DT_SINGLELINE | DT_VCENTER | DT_RIGHT | DT_NOPREFIX);
+        }
+        const HPEN pen = CreatePen(PS_SOLID, 1, ink);
+        const HGDIOBJ oldPen = SelectObject(dc, pen);
+        const HBRUSH brush = CreateSolidBrush(ink);
+        const HGDIOBJ oldBrush = SelectObject(dc, brush);
+        const int midY = (r.top + r.bottom) / 2;
+        if (item.flags & MF_CHECKED) {
+            // A tick: down to the right and up again, two pixels thick.
+            const int x = r.left + 6;
+            for (int dy = 0; dy < 2; ++dy) {
+                MoveToEx(dc, x, midY - 1 + dy, nullptr);
+                LineTo(dc, x + 3, midY + 2 + dy);
+                LineTo(dc, x + 9, midY - 4 + dy);
+            }
+        }
+        if (item.submenu) {
+            const int x = r.right - kArrowColumn / 2 - 2;
+            const POINT arrow[] = {{x, midY - 4}, {x + 4, midY}, {x, midY + 4}};
+            Polygon(dc, arrow, 3);
+        }
+        SelectObject(dc, oldBrush);
+        DeleteObject(brush);
+        SelectObject(dc, oldPen);
+        DeleteObject(pen);
+    }
+    SetBkMode(dc, oldMode);
+    SelectObject(dc, oldFont);
+}
+
+LRESULT MenuWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT ps{};
+        HDC dc = BeginPaint(hwnd, &ps);
+        PaintMenu(hwnd, dc);
+        EndPaint(hwnd, &ps);
+        return 0;
+    }
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_MOUSEACTIVATE:
+        return MA_NOACTIVATE;
+    default:
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+}
+
+// The place of a popup of this size for the point and alignment flags, kept on the screen and, with an
+// excluded rectangle, off it (below or above it, or beside it with TPM_VERTICAL).
+POINT PlacePopup(SIZE size, UINT flags, POINT at, const RECT& exclude)
+{
+    POINT p = at;
+    if (flags & TPM_RIGHTALIGN) {
+        p.x -= size.cx;
+    } else if (flags & TPM_CENTERALIGN) {
+        p.x -= size.cx / 2;
+    }
+    if (flags & TPM_BOTTOMALIGN) {
+        p.y -= size.cy;
+    } else if (flags & TPM_VCENTERALIGN) {
+        p.y -= size.cy / 2;
+    }
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    if (p.x + size.cx > screenWidth) {
+        p.x = screenWidth - size.cx;
+    }
+    if (p.y + size.cy > screenHeight) {
+        // Too long to open downwards: it opens upwards from the point (or from the excluded rectangle's top).
+        const LONG above = (!IsRectEmpty(&exclude) && !(flags & TPM_VERTICAL) ? exclude.top : at.y) - size.cy;
+        p.y = above >= 0 ? above : screenHeight - size.cy;
+    }
+    p.x = std::max<LONG>(p.x, 0);
+    p.y = std::max<LONG>(p.y, 0);
+    return p;
+}
+
+// The menu's window while it is tracked: shown on top without taking the activation, destroyed at the end.
+class MenuWindow {
+public:
+    MenuWindow(HMENU menu, UINT flags, POINT at, HWND owner, const RECT& exclude)
+    {
+        static const bool registered = [] {
+            ui::detail::RegisterSystemClass(kMenuClass, MenuWindowProc, CS_SAVEBITS, nullptr);
+            return true;
+        }();
+        (void)registered;
+        const Menu* items = Find(menu);
+        HDC screen = GetDC(nullptr);
+        const HGDIOBJ old = SelectObject(screen, MenuFont());
+        SIZE size{};
+        LayOut(screen, *items, size);
+        SelectObject(screen, old);
+        ReleaseDC(nullptr, screen);
+        const POINT place = PlacePopup(size, flags, at, exclude);
+        window_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kMenuClass, u"", WS_POPUP,
+                                  place.x, place.y, size.cx, size.cy, owner, nullptr, nullptr, nullptr);
+        if (window_) {
+            SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(menu));
+            ShowWindow(window_, SW_SHOWNOACTIVATE);
+            UpdateWindow(window_);
+        }
+    }
+    ~MenuWindow()
+    {
+        if (window_ && IsWindow(window_)) {
+            DestroyWindow(window_);
+        }
+    }
+    MenuWindow(const MenuWindow&) = delete;
+    MenuWindow& operator=(const MenuWindow&) = delete;
+    HWND Handle() const { return window_; }
+
+private:
+    HWND window_ = nullptr;
+};
+}
+
 BOOL TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND owner, LPTPMPARAMS params)
 {
     if (!Find(menu) || !IsWindow(owner)) {
@@ -449,8 +652,14 @@ BOOL TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND owner, LPTPMPAR
     }
     ui::PopupMenuRequest request{menu, flags, POINT{x, y}, owner, params ? params->rcExclude : RECT{}};
     auto& state = State();
-    state.tracked.push_back(request);
-    const UINT chosen = state.hook ? state.hook(request) : 0;
+    UINT chosen = 0;
+    {
+        const MenuWindow shown(menu, flags, request.at, owner, request.exclude);
+        request.window = shown.Handle();
+        state.tracked.push_back(request);
+        chosen = state.hook ? state.hook(request) : 0;
+    }
+    state.tracked.back().window = nullptr; // gone with the tracking
     // Only an enabled command item of this menu tree can be chosen.
     const Located found = chosen ? Locate(menu, chosen, MF_BYCOMMAND) : Located{};
     const bool valid = found.menu && !(found.menu->items[found.index].flags & (MF_GRAYED | MF_DISABLED));

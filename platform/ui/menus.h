@@ -11,12 +11,14 @@
 namespace ui {
 
 // What a popup was asked to show. `exclude` is the rectangle TPMPARAMS asked it to keep clear (empty when none).
+// `window` is the menu's window (class "#32768") while the hook runs; pictures of the screen show it.
 struct PopupMenuRequest {
     HMENU menu = nullptr;
     UINT flags = 0;
     POINT at{};
     HWND owner = nullptr;
     RECT exclude{};
+    HWND window = nullptr;
 };
 // Answers a popup with the command id the user chooses, 0 to dismiss it. Without a hook every popup is dismissed.
 using PopupMenuHook = std::function<UINT(const PopupMenuRequest&)>;

@@ -3,6 +3,7 @@
 #include "platform/ui/window.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace ui {
 namespace {
@@ -69,7 +70,20 @@ gdi::Image RenderWindow(HWND hwnd)
     image.width = r.right - r.left;
     image.height = r.bottom - r.top;
     image.pixels.assign(static_cast<std::size_t>(std::max(0, image.width)) * std::max(0, image.height), 0xFFFFFF);
-    Compose(image, hwnd, POINT{0, 0}, RECT{0, 0, image.width, image.height});
+    const RECT all{0, 0, image.width, image.height};
+    Compose(image, hwnd, POINT{0, 0}, all);
+    // A popup menu open over the window shows in its picture, as on the screen; menus lie above everything else.
+    const std::vector<HWND> tops = TopLevelWindows();
+    for (auto it = tops.rbegin(); it != tops.rend(); ++it) {
+        char16_t name[16] = {};
+        RECT menu{};
+        if (*it == hwnd || !IsWindowVisible(*it) || !GetClassNameW(*it, name, 16) ||
+            std::u16string_view(name) != u"#32768" || !GetWindowRect(*it, &menu)) {
+            continue;
+        }
+        PaintPending(*it);
+        Compose(image, *it, POINT{menu.left - r.left, menu.top - r.top}, all);
+    }
     return image;
 }
 

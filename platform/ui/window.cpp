@@ -372,10 +372,20 @@ void DrawFrame(Window* w)
     ReleaseDC(w->handle, hdc);
 }
 
+// Whether a screen point lies in the window's rectangle and, when it has a region, inside that region: the
+// shape of a window is what the mouse hits.
+bool InWindowShape(const Window& w, POINT screen)
+{
+    const RECT window = ScreenRect(w);
+    if (!PtInRect(&window, screen)) {
+        return false;
+    }
+    return !w.shape || cairo_region_contains_point(w.shape, screen.x - window.left, screen.y - window.top);
+}
+
 LRESULT HitTest(Window* w, POINT screen)
 {
-    const RECT window = ScreenRect(*w);
-    if (!PtInRect(&window, screen)) {
+    if (!InWindowShape(*w, screen)) {
         return HTNOWHERE;
     }
     const RECT client = ClientScreenRect(*w);
@@ -403,8 +413,7 @@ HWND DescendAt(Window* w, POINT screen, LRESULT* hit)
     if (PtInRect(&client, screen)) {
         const std::vector<Window*> children = w->children;
         for (Window* child : children) {
-            const RECT r = ScreenRect(*child);
-            if ((child->style & WS_VISIBLE) && !(child->style & WS_DISABLED) && PtInRect(&r, screen)) {
+            if ((child->style & WS_VISIBLE) && !(child->style & WS_DISABLED) && InWindowShape(*child, screen)) {
                 if (HWND found = DescendAt(child, screen, hit)) {
                     return found;
                 }
@@ -660,8 +669,7 @@ HWND MouseTarget(POINT screen, LRESULT* hitTest)
     }
     const std::vector<Window*> tops = m.topLevel;
     for (Window* w : tops) {
-        const RECT r = ScreenRect(*w);
-        if ((w->style & WS_VISIBLE) && PtInRect(&r, screen)) {
+        if ((w->style & WS_VISIBLE) && InWindowShape(*w, screen)) {
             if (HWND found = DescendAt(w, screen, hitTest)) {
                 return found;
             }
@@ -1643,7 +1651,9 @@ HWND ChildWindowFromPoint(HWND parent, POINT point)
         return nullptr;
     }
     for (Window* child : w->children) {
-        if (PtInRect(&child->rect, point)) {
+        if (PtInRect(&child->rect, point) &&
+            (!child->shape ||
+             cairo_region_contains_point(child->shape, point.x - child->rect.left, point.y - child->rect.top))) {
             return child->handle;
         }
     }

@@ -46,10 +46,17 @@ inline constexpr UINT UDM_SETPOS = WM_USER + 103;
 inline constexpr UINT UDM_GETPOS = WM_USER + 104;
 inline constexpr UINT UDM_SETBUDDY = WM_USER + 105;
 inline constexpr UINT UDM_GETBUDDY = WM_USER + 106;
+inline constexpr UINT UDM_SETACCEL = WM_USER + 107;
+inline constexpr UINT UDM_GETACCEL = WM_USER + 108;
 inline constexpr UINT UDM_SETRANGE32 = WM_USER + 111;
 inline constexpr UINT UDM_GETRANGE32 = WM_USER + 112;
 inline constexpr UINT UDM_SETPOS32 = WM_USER + 113;
 inline constexpr UINT UDM_GETPOS32 = WM_USER + 114;
+// One step of an up-down control's acceleration: from nSec seconds of holding an arrow on, each step is nInc.
+struct UDACCEL {
+    UINT nSec;
+    UINT nInc;
+};
 inline constexpr UINT UDN_FIRST = static_cast<UINT>(-721);
 inline constexpr UINT UDN_DELTAPOS = UDN_FIRST - 1;
 struct NMUPDOWN {

@@ -108,10 +108,20 @@ void GridControl::SetupWindow()
     OWL::TWindow::SetupWindow();
     if (options_.SnapButtonWanted) {
         delete snap_;
-        snap_ = new SnapGadgetWindowBase(this);
-        snap_->Create();
+        snap_ = nullptr;
+        EnsureSnapWindow();
     }
     UpdateVerticalRange();
+}
+
+void GridControl::EnsureSnapWindow()
+{
+    if (!options_.SnapButtonWanted || snap_ || !GetHandle()) {
+        return;
+    }
+    snap_ = new SnapGadgetWindowBase(this);
+    snap_->Create();
+    ShowSnapButtonPressed(options_.AlwaysShowLatestRow);
 }
 
 int GridControl::PaneRowCount() const { return pane_->RowCount(); }
@@ -510,6 +520,17 @@ OWL::TResult GridControl::EvCommand(uint id, HWND control, uint notifyCode)
 void GridControl::ToggleAlwaysShowLatestRow()
 {
     options_.AlwaysShowLatestRow = !options_.AlwaysShowLatestRow;
+    ShowSnapButtonPressed(options_.AlwaysShowLatestRow);
+}
+
+void GridControl::ShowSnapButtonPressed(bool pressed)
+{
+    if (!snap_ || !snap_->GetHandle()) {
+        return;
+    }
+    if (auto* button = dynamic_cast<OWL::TButtonGadget*>(snap_->GadgetWithId(kToggleLatestRowCommand))) {
+        button->SetButtonState(pressed ? OWL::TButtonGadget::Down : OWL::TButtonGadget::Up);
+    }
 }
 
 void GridControl::Paint(OWL::TDC& dc, bool erase, OWL::TRect& rect)

@@ -106,6 +106,10 @@ public:
     LPCWSTR GetClassName() override { return u"GridControl"; }
     void SetupWindow() override;
     SnapGadgetWindowBase* SnapWindow() const { return snap_; }
+    // The snap button, when the grid has one, shows as pressed while the grid keeps its latest row in view.
+    void ShowSnapButtonPressed(bool pressed);
+    // Makes the snap button's window when it is wanted and the grid's window exists but it has none yet.
+    void EnsureSnapWindow();
 
     // Renderer defaults.
     void SetCellColors(HDC dc, const GridPos& row, const GridPos& column, int kind, const COLORREF* colour) override;

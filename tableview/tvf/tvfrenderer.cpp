@@ -98,6 +98,21 @@ KVO::String TVF_Renderer::Cell(LONG row, LONG column, LONG& style) const
 
 KVO::String TVF_Renderer::ColumnTitle(LONG column) const
 {
+    platform::ComPtr<ITableColumnDescription> description;
+    if (data_ && SUCCEEDED(data_->QueryInterface(IID_ITableColumnDescription, description.OutVoid())) &&
+        description) {
+        const LONG c = column - HeaderColumns();
+        KVO::String name;
+        KVO::String units;
+        description->GetColumnName(c, KVOString::OutParam(name));
+        description->GetColumnUnits(c, KVOString::OutParam(units));
+        if (!units.IsEmpty()) {
+            name.Append(u" (");
+            name.Append(units);
+            name.Append(u")");
+        }
+        return name;
+    }
     LONG style = 0;
     KVO::String text = Cell(0, column, style);
     return (style & CellStyle::kColumnTitle) ? text : KVO::String();

@@ -7,6 +7,7 @@
 #include "platform/win/clipboard.h"
 #include "platform/win/commdlg.h"
 #include "platform/win/msgbox.h"
+#include "sdk/channeltitles.h"
 #include "sdk/documentsite.h"
 #include "sdk/hostservices.h"
 #include "sdk/ikvostring.h"
@@ -97,15 +98,139 @@ std::u16string AskSaveFileName(HWND owner, const char16_t* filter, const char16_
 }
 } // namespace TVF
 
+// The window's face to the host: the message handler registered with the host data object and the observer of
+// the host view's subject. It lives as long as the window; references are not counted.
+class TVF_TableView::HostMessages final : public IMessageHandler, public IObserver {
+public:
+    explicit HostMessages(TVF_TableView& window) : window_(window) {}
+
+    HRESULT QueryInterface(REFIID iid, void** out) override
+    {
+        if (!out) {
+            return E_POINTER;
+        }
+        if (iid == IID_IUnknown || iid == IID_IMessageHandler) {
+            *out = static_cast<IMessageHandler*>(this);
+            return S_OK;
+        }
+        if (iid == IID_IObserver) {
+            *out = static_cast<IObserver*>(this);
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return 1; }
+    ULONG Release() override { return 1; }
+
+    // IMessageHandler: 1 when the window took the message.
+    HRESULT HandleMessage(IMessage* message) override
+    {
+        DWORD id = 0;
+        if (!message || FAILED(message->GetId(&id))) {
+            return 0;
+        }
+        return KVO::GuardSlot([&]() -> HRESULT {
+            switch (id) {
+            case kCopyMessage: window_.Copy(); return 1;
+            case kPrintMessage: window_.Print(false); return 1;
+            case kSendToPrintServiceMessage: window_.SendToPrintService(); return 1;
+            default: return 0;
+            }
+        });
+    }
+    HRESULT AddHandler(IMessageHandler*) override { return S_OK; }
+    HRESULT RemoveHandler(IMessageHandler*) override { return S_OK; }
+    HRESULT SetParent(IMessageHandler*) override { return S_OK; }
+    HRESULT GetOwner(IUnknown** owner) override
+    {
+        if (owner) {
+            *owner = nullptr;
+        }
+        return E_NOTIMPL;
+    }
+    BOOL Accepts(IMessage* message) override
+    {
+        DWORD id = 0;
+        return message && SUCCEEDED(message->GetId(&id)) &&
+               (id == kCopyMessage || id == kPrintMessage || id == kSendToPrintServiceMessage);
+    }
+
+    // IObserver: the view family's message 4 reloads the channel titles; message 0 is taken and ignored.
+    HRESULT RegisterWith(ISubject* subject) override { return subject ? subject->Attach(this) : E_POINTER; }
+    HRESULT Notify(ISubject*, DWORD eventId, DWORD, const void*) override
+    {
+        return KVO::GuardSlot([&]() -> HRESULT {
+            if (eventId == ViewMessageId(kChannelTitlesChangedMessage)) {
+                window_.ReloadChannelTitles();
+            }
+            return S_OK;
+        });
+    }
+
+    static constexpr DWORD kCopyMessage = 0x80010008;
+    static constexpr DWORD kPrintMessage = 0x8001000B;
+    static constexpr DWORD kSendToPrintServiceMessage = 0x8001000C;
+
+private:
+    static DWORD ViewMessageId(WORD n)
+    {
+        static const DWORD family = [] {
+            WORD id = 0;
+            ITypeIdRegistry* registry = CAF::GetTypeIdRegistry();
+            return registry && SUCCEEDED(registry->GetShortId(&CLSID_ViewMessageFamily, &id))
+                       ? static_cast<DWORD>(id) << 16
+                       : DWORD{0};
+        }();
+        return family ? family | n : 0xFFFFFFFFu;
+    }
+
+    TVF_TableView& window_;
+};
+
 TVF_TableView::TVF_TableView(OWL::TWindow* parent, ITableViewMgrInternal* manager, IHostView* hostView,
                              IUnknown* hostDocument)
-    : OWL::TWindow(parent, u""), manager_(manager), hostView_(hostView), hostDocument_(hostDocument)
+    : OWL::TWindow(parent, u""), manager_(manager), hostView_(hostView), hostDocument_(hostDocument),
+      hostMessages_(std::make_unique<HostMessages>(*this))
 {
     Attr.Style |= WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN;
     events_ = new EventGridControl(this);
     summary_ = new EventGridControl(this);
     events_->SetRowNumberWidth(6 * KVO::GetFontCharSize(events_->CellFont()).cx);
     events_->Layout();
+    RegisterWithHost();
+}
+
+IMessageHandler* TVF_TableView::HostHandler() { return hostMessages_.get(); }
+
+void TVF_TableView::RegisterWithHost()
+{
+    // The host data object takes the window's message handler as one of its children.
+    if (hostDocument_) {
+        hostDocument_->QueryInterface(IID_IMessageHandler, hostData_.OutVoid());
+    }
+    if (hostData_) {
+        hostData_->AddHandler(hostMessages_.get());
+    }
+    platform::ComPtr<ISubject> subject;
+    if (hostView_ && SUCCEEDED(hostView_->QueryInterface(IID_ISubject, subject.OutVoid())) && subject) {
+        observing_ = SUCCEEDED(subject->Attach(hostMessages_.get()));
+    }
+}
+
+void TVF_TableView::UnregisterFromHost()
+{
+    if (hostData_) {
+        hostData_->RemoveHandler(hostMessages_.get());
+        hostData_.Reset();
+    }
+    // The host view's subject keeps its observers with the host's event manager: the window's goes with it.
+    if (observing_) {
+        if (IEventManager* events = CAF::GetEventManager()) {
+            events->Unregister(hostMessages_.get());
+        }
+        observing_ = false;
+    }
 }
 
 TVF_TableView::~TVF_TableView()
@@ -186,6 +311,7 @@ HRESULT TVF_TableView::Initialize(DWORD options, ITableDataManager* data, ITable
 {
     DetachRenderers();
     detached_ = false;
+    SetChannelTitles(ReadChannelTitles());
     if (data && handler) {
         events_->SetDataManager(data, rows, TableGrid::kEvents);
         events_->SetActionHandler(handler, TableGrid::kEvents);
@@ -236,6 +362,7 @@ HRESULT TVF_TableView::Detach()
         events_->Detach(&gridObserver_);
         summary_->Detach(&gridObserver_);
     }
+    UnregisterFromHost();
     events_->SetDataManager(nullptr, nullptr, TableGrid::kEvents);
     events_->SetActionHandler(nullptr, TableGrid::kEvents);
     summary_->SetDataManager(nullptr, nullptr, TableGrid::kSummary);
@@ -422,7 +549,9 @@ HRESULT TVF_TableView::SetOptions(DWORD options)
         }
     }
     if (options & kSnapButton) {
+        // The grid's window may already be there: the button comes now rather than never.
         events_->Options().SnapButtonWanted = true;
+        events_->EnsureSnapWindow();
     }
     Layout();
     return S_OK;
@@ -540,7 +669,7 @@ void TVF_TableView::Print(bool preview)
         platform::ComPtr<TVF_Grid::GridPrintout> printout(new TVF_Grid::GridPrintout(
             hostDocument_, data, flags, grid, *renderer, title, withRowTitles_, withColumnTitles_));
         if (preview) {
-            service->Preview(printout.Get());
+            service->SendToPrintService(printout.Get());
         } else {
             service->Print(printout.Get(), 1);
         }
@@ -636,6 +765,42 @@ void TVF_TableView::SetChannelTitles(std::map<unsigned, KVO::String> titles)
         summary_->SetChannelTitles(channelTitles_);
         InvalidateGrid(*summary_);
     }
+}
+
+std::map<unsigned, KVO::String> TVF_TableView::ReadChannelTitles() const
+{
+    std::map<unsigned, KVO::String> titles;
+    platform::ComPtr<IDocumentChannels> list;
+    if (!hostDocument_ || FAILED(hostDocument_->QueryInterface(IID_IDocumentChannels, list.OutVoid())) || !list) {
+        return titles;
+    }
+    LONG count = 0;
+    list->GetChannelCount(0, &count);
+    count = std::max<LONG>(count, 1);
+    platform::ComPtr<IUnknown> channelsObject;
+    platform::ComPtr<IChannelTitles> channels;
+    if (FAILED(list->GetChannels(channelsObject.Out())) || !channelsObject ||
+        FAILED(channelsObject->QueryInterface(IID_IChannelTitles, channels.OutVoid())) || !channels) {
+        return titles;
+    }
+    constexpr auto kOwnChannels = static_cast<LONG>(0xC0000000u);
+    for (LONG i = 0; i < count; ++i) {
+        KVO::String title;
+        IKVOString* text = nullptr;
+        if (SUCCEEDED(channels->GetChannelTitle(kOwnChannels, i, kOwnChannels, &text)) && text) {
+            title.AttachInterface(text);
+        }
+        titles[static_cast<unsigned>(i)] = title;
+    }
+    return titles;
+}
+
+void TVF_TableView::ReloadChannelTitles()
+{
+    if (!hostDocument_) {
+        return;
+    }
+    SetChannelTitles(ReadChannelTitles());
 }
 
 void TVF_TableView::OnGridMessage(DWORD code, const void* data)

@@ -6,6 +6,7 @@
 
 #include "foundation/kvostring.h"
 #include "platform/owl/window.h"
+#include "platform/com/unknown.h"
 #include "sdk/cafevents.h"
 #include "sdk/docview.h"
 #include "sdk/tableview.h"
@@ -13,6 +14,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 
 class TVF_Renderer;
@@ -65,9 +67,11 @@ public:
     HRESULT ExportCsv(IKVOString* path);
     HRESULT ShowRow(DWORD flags, int row);
 
-    // The host's copy, print and print preview messages.
+    // The host's copy, print and print preview messages; the preview goes to the print service as a printout it
+    // keeps (SendToPrintService).
     void Copy();
     void Print(bool preview);
+    void SendToPrintService() { Print(true); }
 
     // The text that copy and the comma-separated export share: the selections of the grids (or everything when
     // neither has one), the event grid's first, joined by one line feed. *cancelled (optional) tells whether the
@@ -75,6 +79,12 @@ public:
     std::u16string BuildCopyText(std::u16string_view separator, bool quote = false, bool* cancelled = nullptr);
 
     void SetChannelTitles(std::map<unsigned, KVO::String> titles);
+    const std::map<unsigned, KVO::String>& ChannelTitles() const { return channelTitles_; }
+    // Reads the host document's channel titles again and gives them to the grids.
+    void ReloadChannelTitles();
+    // What the window registers with the host: its message handler (copy, print and the print service's message)
+    // with the host data object, and the same object as observer of the host view's subject.
+    IMessageHandler* HostHandler();
     void Layout();
 
     TVF_Grid::EventGridControl& EventGrid() const { return *events_; }
@@ -124,6 +134,11 @@ private:
     KVO::String PrintTitle() const;
     void ReloadGrid(TVF_Grid::EventGridControl& grid, TVF_Renderer* renderer, bool shrank, int keptScroll);
 
+    class HostMessages;
+    std::map<unsigned, KVO::String> ReadChannelTitles() const;
+    void RegisterWithHost();
+    void UnregisterFromHost();
+
     ITableViewMgrInternal* manager_;
     IHostView* hostView_;
     IUnknown* hostDocument_;
@@ -143,4 +158,7 @@ private:
     std::function<void()> whenGone_;
     GridObserver gridObserver_{*this};
     bool observingGrids_ = false;
+    std::unique_ptr<HostMessages> hostMessages_;
+    platform::ComPtr<IMessageHandler> hostData_; // where the handler is registered
+    bool observing_ = false;                      // attached to the host view's subject
 };

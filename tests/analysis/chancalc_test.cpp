@@ -1,6 +1,7 @@
 // The channel calculation: its settings text, its output scaling and title, the edit command's refusals and
 // installation, its dialog driven as a user drives it, and a parameter evaluated by the host as a channel.
 #include "analysisfixture.h"
+#include "controls/bmptxtbutton.h"
 #include "document/chancalc.h"
 #include "document/chancalcdlg.h"
 #include "document/chartdatachilddata.h"
@@ -434,6 +435,33 @@ TEST_F(ChannelCalcDialog, DecimalPlacesStayWithinZeroToSixAsSteppedOrTyped)
     }
 }
 
+// The spinner takes the arrow keys from its edit, and a held arrow repeats: the places still stay within 0 to 6.
+TEST_F(ChannelCalcDialog, ArrowKeysAndAHeldArrowStepTheDecimalPlaces)
+{
+    const auto held = NewSettings(5);
+    SettingsCOM& settings = *held.Get();
+    settings.DecimalPlaces = 2;
+    std::vector<std::u16string> shown;
+    Run(settings, [&](HWND dialog) {
+        SetFocus(GetDlgItem(dialog, Dlg::kDecimalPlaces));
+        ui::PressKey(VK_UP);
+        shown.push_back(Text(dialog, Dlg::kDecimalPlaces));
+        ui::PressKey(VK_DOWN);
+        ui::PressKey(VK_DOWN);
+        shown.push_back(Text(dialog, Dlg::kDecimalPlaces));
+        HWND spinner = GetDlgItem(dialog, Dlg::kSpinner);
+        RECT r{};
+        GetClientRect(spinner, &r);
+        ui::MouseDown(spinner, POINT{r.right / 2, 1});
+        ui::advance(2000);
+        ui::MouseUp(spinner, POINT{r.right / 2, 1});
+        shown.push_back(Text(dialog, Dlg::kDecimalPlaces));
+        ui::Click(GetDlgItem(dialog, IDOK));
+    });
+    EXPECT_EQ(shown, (std::vector<std::u16string>{u"3", u"1", u"6"}));
+    EXPECT_EQ(settings.DecimalPlaces, 6);
+}
+
 TEST_F(ChannelCalcDialog, TheParameterListLeavesOutTimeAndDateForEveryType)
 {
     const CX::ParamCatalogue& catalogue = CX::Doc::PersistSettings::Catalogue();
@@ -473,6 +501,23 @@ TEST_F(ChannelCalcDialog, TheParameterListLeavesOutTimeAndDateForEveryType)
         EXPECT_EQ(Dlg::PositionOfRow(leftOut, row), position);
     }
     EXPECT_EQ(Dlg::PositionOfRow({0}, 0), 0);
+}
+
+// The Help button opens the calculation's topic of the module's help file in the host's help window.
+TEST_F(ChannelCalcDialog, HelpOpensTheCalculationsTopic)
+{
+    const auto held = NewSettings(5);
+    host::ApplicationService& application = AnalysisHost().Application();
+    const std::size_t before = application.HelpShown().size();
+    EXPECT_EQ(Run(*held.Get(), [](HWND dialog) {
+                  ui::Click(GetDlgItem(dialog, KVOControls::TBmpTxtButton::kHelpId));
+                  ui::Click(GetDlgItem(dialog, IDCANCEL));
+              }),
+              IDCANCEL);
+    ASSERT_EQ(application.HelpShown().size(), before + 1);
+    EXPECT_EQ(application.HelpShown().back(), u"CrestmetricsHelp#CX_ChannelCalc");
+    ASSERT_NE(application.Help().ShownTopic(), nullptr);
+    EXPECT_EQ(application.Help().ShownTopic()->title, u"Crestmetrics Calculation");
 }
 
 TEST_F(ChannelCalcDialog, AutoScaleDisablesTheScaleControls)

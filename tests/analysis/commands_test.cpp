@@ -218,6 +218,8 @@ TEST(DocumentCommands, TheHelpCommandShowsTheDocumentsHelp)
     EXPECT_EQ(Execute(*a.doc, Command::kHelp), S_OK);
     ASSERT_EQ(application.HelpShown().size(), before + 1);
     EXPECT_EQ(application.HelpShown().back(), u"CrestmetricsHelp");
+    ASSERT_NE(application.Help().ShownTopic(), nullptr); // the help window shows the file's contents page
+    EXPECT_EQ(application.Help().ShownTopic()->title, u"Crestmetrics");
 }
 
 TEST(DocumentCommands, ACopyToTheTallysheetThatFailsIsReported)

@@ -245,6 +245,16 @@ TEST_F(TableViewTest, AddingToTheTallysheetTellsTheUserWhatWentWrong)
     a.hostDocument->SetTallysheet({}, 0);
 }
 
+// The Help button opens the table view's topic of the module's help file.
+TEST_F(TableViewTest, HelpOpensTheTableViewsTopic)
+{
+    host::ApplicationService& application = AnalysisHost().Application();
+    SendMessageW(view->GetHandle(), WM_COMMAND, MAKEWPARAM(CXTableViewEx::kHelpId, BN_CLICKED), 0);
+    EXPECT_EQ(application.Help().Shown(), std::optional<std::u16string>(u"CrestmetricsHelp#cx_tableview"));
+    ASSERT_NE(application.Help().ShownTopic(), nullptr);
+    EXPECT_EQ(application.Help().ShownTopic()->title, u"Table View");
+}
+
 // The Settings button opens the dialog on its table page, with the type and source channel locked.
 TEST_F(TableViewTest, SettingsOpensTheTablePageWithTypeAndSourceLocked)
 {
@@ -265,4 +275,21 @@ TEST_F(TableViewTest, SettingsOpensTheTablePageWithTypeAndSourceLocked)
     EXPECT_EQ(selectedTab, 2);
     EXPECT_FALSE(typeEnabled);
     EXPECT_FALSE(sourceEnabled);
+}
+
+
+// The table asks for the snap button after its grids are made: the button comes then, and it shows as pressed
+// while the table follows the latest row, as the stored setting says.
+TEST_F(TableViewTest, TheSnapButtonShowsWhetherTheLatestRowIsFollowed)
+{
+    TVF_Grid::SnapGadgetWindowBase* snap = manager->Window()->EventGrid().SnapWindow();
+    ASSERT_NE(snap, nullptr);
+    auto* button = dynamic_cast<owl::TButtonGadget*>(
+        snap->GadgetWithId(static_cast<int>(TVF_Grid::GridControl::kToggleLatestRowCommand)));
+    ASSERT_NE(button, nullptr);
+    for (const VARIANT_BOOL on : {VARIANT_TRUE, VARIANT_FALSE}) {
+        EXPECT_EQ(manager->SetFollowLatest(0, on), S_OK);
+        EXPECT_EQ(button->GetButtonState(), on ? owl::TButtonGadget::Down : owl::TButtonGadget::Up);
+        EXPECT_EQ(manager->Window()->EventGrid().Options().AlwaysShowLatestRow, on != 0);
+    }
 }

@@ -259,6 +259,9 @@ TEST(DocumentViews, HelpTopicsGoToTheHostApplication)
     ASSERT_EQ(application.HelpShown().size(), before + 2);
     EXPECT_EQ(application.HelpShown()[before], u"CrestmetricsHelp#cx_tableview");
     EXPECT_EQ(application.HelpShown()[before + 1], u"CrestmetricsHelp");
+    // A topic the help file lacks is refused and the help window keeps what it showed.
+    EXPECT_EQ(fixture.doc->ShowHelpTopic(u"no_such_topic"), E_INVALIDARG);
+    EXPECT_EQ(application.Help().Shown(), std::optional<std::u16string>(u"CrestmetricsHelp"));
 }
 
 namespace {

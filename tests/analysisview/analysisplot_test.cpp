@@ -61,6 +61,27 @@ TEST(AnalysisPlot, DrawsTheCurrentEventIntoADeviceContext)
     graphtest::ExpectGolden(canvas, "analysis_plot");
 }
 
+// Once drawn, the graph keeps its background until something changes: repainting the window alone draws the
+// plotters again only after a redraw asks for it.
+TEST(AnalysisPlot, RepaintingAloneReusesTheDrawnBackground)
+{
+    ViewDocument view({150});
+    PlotWindow window(view.doc);
+    MGraph1::Graph2DDrawer& drawer = *window.plot->Drawer();
+    HWND graph = window.plot->Graph()->GetHandle();
+    InvalidateRect(graph, nullptr, FALSE);
+    ui::pump();
+    const int drawn = drawer.BackgroundsDrawn();
+    for (int i = 0; i < 3; ++i) {
+        InvalidateRect(graph, nullptr, FALSE);
+        ui::pump();
+    }
+    EXPECT_EQ(drawer.BackgroundsDrawn(), drawn);
+    window.plot->Redraw();
+    ui::pump();
+    EXPECT_EQ(drawer.BackgroundsDrawn(), drawn + 1);
+}
+
 TEST(AnalysisPlot, ANewDocumentStartsAtPlusMinusOneAndFitsItsFirstResults)
 {
     ViewDocument view({150});

@@ -11,7 +11,10 @@
 #include "graph/analysisview/analysisview.h"
 #include "host/displaysettings.h"
 #include "platform/gdi/image.h"
+#include "platform/owl/gadget.h"
+#include "platform/owl/gadgetwindow.h"
 #include "platform/ui/input.h"
+#include "platform/ui/menus.h"
 #include "platform/ui/render.h"
 #include "platform/ui/window.h"
 #include "platform/win/codepage.h"
@@ -139,6 +142,13 @@ TEST(AnalysisView, LabelsTitleAndScrollBar)
                           Case{3, "Baseline: No value"}, Case{-1, "Baseline: No value"}}) {
         view.doc->SelectEvent(c.current, 0);
         EXPECT_EQ(Utf8(v.EventLabel()), c.label) << c.current;
+        // Set to 20 by 20 at setup, the label's width still follows its text, so none of it is cut; its height is
+        // the toolbar's.
+        owl::TSize wanted;
+        v.Label()->GetDesiredSize(wanted);
+        EXPECT_EQ(v.Label()->GetBounds().Width(), wanted.cx) << c.current;
+        EXPECT_GT(wanted.cx, 100) << c.current;
+        EXPECT_EQ(v.Label()->GetBounds().Height(), v.Toolbar()->GetClientRect().Height()) << c.current;
     }
     view.doc->SelectEvent(2, 0);
     EXPECT_TRUE(IsWindowEnabled(bar));
@@ -259,6 +269,36 @@ TEST(AnalysisView, DraggingTheThumbSelectsEachEventOnceAndMarksTheChartAtTheEnd)
     EXPECT_EQ(v.shownInChart, 1);
     EXPECT_FALSE(v.ScrollBar()->IsTracking());
     EXPECT_EQ(GetScrollPos(bar, SB_CTL), 2 * AnalysisScrollBar::ThumbStep(600, 3)) << "the thumb snaps to its event";
+}
+
+// The value menu open over the view, as the user sees it while choosing.
+TEST(AnalysisView, TheValueMenuOpenShowsOverTheView)
+{
+    ViewDocument view({100, 180, 260});
+    OpenedAnalysisView opened(view, 600, 760);
+    // At the bottom of the screen the menu has no room below its button and opens upwards over the view.
+    HWND root = GetAncestor(opened.opened.window, GA_ROOT);
+    RECT frame{};
+    GetWindowRect(root, &frame);
+    SetWindowPos(root, nullptr, 0, GetSystemMetrics(SM_CYSCREEN) - (frame.bottom - frame.top), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    view.doc->SelectEvent(1, 0);
+    ui::pump();
+    gdi::Image picture;
+    int popups = 0;
+    const ui::PopupMenuHook previous = ui::SetPopupMenuHook([&](const ui::PopupMenuRequest& request) -> UINT {
+        ++popups;
+        EXPECT_TRUE(IsWindowVisible(request.window));
+        picture = ui::RenderWindow(opened.opened.window);
+        return 0;
+    });
+    opened.window->ValueMenu()->OpenMenu(); // as a press on its button does
+    ui::SetPopupMenuHook(previous);
+    ASSERT_EQ(popups, 1);
+    EXPECT_FALSE(IsWindow(ui::TrackedPopups().back().window)); // closed again
+    const gdi::GoldenCheck check =
+        gdi::CheckGolden(picture, std::string(TEST_DATA_DIR) + "/analysis_view_value_menu.png");
+    EXPECT_TRUE(check.ok) << check.message;
 }
 
 TEST(AnalysisView, TheValueMenuChoosesTheLabelsParameter)

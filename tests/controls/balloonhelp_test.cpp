@@ -175,6 +175,40 @@ TEST_F(BalloonTest, ClosingRules)
     }
 }
 
+// Inside the balloon's rectangle but outside its shape (beside the tail, or at a rounded corner) the point
+// belongs to the window beneath: only the shape is the balloon's, for the hit test as for WindowFromPoint.
+TEST_F(BalloonTest, OnlyItsShapeIsHit)
+{
+    Host host(0, 0, 1920, 1040);
+    host.Create();
+    ui::MouseMove(host, POINT{600, 400});
+    CBalloonHelp* balloon = Open(POINT{600, 400}, CBalloonHelp::DisableFadeIn | CBalloonHelp::DisableFadeOut);
+    HWND hwnd = balloon->GetHandle();
+    HRGN shape = CreateRectRgn(0, 0, 0, 0);
+    ASSERT_NE(GetWindowRgn(hwnd, shape), ERROR);
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    POINT outside{-1, -1};
+    for (int y = 0; y < r.bottom - r.top && outside.x < 0; ++y) {
+        for (int x = 0; x < r.right - r.left; ++x) {
+            if (!PtInRegion(shape, x, y)) {
+                outside = POINT{x, y};
+                break;
+            }
+        }
+    }
+    DeleteObject(shape);
+    ASSERT_GE(outside.x, 0) << "the balloon has a shape of its own";
+    const POINT screen{r.left + outside.x, r.top + outside.y};
+    EXPECT_EQ(WindowFromPoint(screen), host.GetHandle());
+    EXPECT_EQ(SendMessageW(hwnd, WM_NCHITTEST, 0, MAKELPARAM(screen.x, screen.y)), HTNOWHERE);
+    POINT centre = ui::Center(hwnd);
+    ClientToScreen(hwnd, &centre);
+    EXPECT_EQ(WindowFromPoint(centre), hwnd);
+    balloon->Close();
+    ui::pump();
+}
+
 TEST_F(BalloonTest, DoNotShowLaysOutHidden)
 {
     CBalloonHelp* balloon = Open(POINT{500, 300}, CBalloonHelp::DoNotShow);

@@ -1,4 +1,5 @@
 #include "docfixtures.h"
+#include "document/cxdoc.h"
 #include "document/docmessages.h"
 
 using namespace CX::Msg;
@@ -84,6 +85,7 @@ public:
     }
     ULONG AddRef() override { return 2; }
     ULONG Release() override { return 1; }
+    HRESULT GetTypeId(DWORD* id) override { return *id = 0, S_OK; }
     HRESULT GetId(DWORD* id) override { return *id = 0, S_OK; }
     HRESULT GetFlags(DWORD* flags) override { return *flags = flags_, S_OK; }
     HRESULT Clone(IMessage**) override { return E_NOTIMPL; }
@@ -117,4 +119,34 @@ TEST(DocumentMessages, TextFormNamesTheViewTypeOfAMessageForAView)
     text = nullptr;
     ASSERT_EQ(object.GetMessageText(&plain, &text), S_OK);
     EXPECT_EQ(text, nullptr) << "no view type: nothing to write";
+}
+
+// The document's table lists the comment notice right after the header, then the command pairs, the host notices
+// and the own messages, each entry once.
+TEST(DocumentMessageMap, HoldsEachEntryOnceInItsOrder)
+{
+    SharedHost();
+    namespace Command = CX::Doc::Command;
+    const CAF::MessageMapEntry* entries = CX::Doc::CXDoc::MessageMapEntries();
+    std::vector<std::pair<BYTE, DWORD>> got;
+    ASSERT_EQ(entries[0].kind, CAF::kMapHeader);
+    for (const CAF::MessageMapEntry* e = entries + 1; e->kind != CAF::kEndOfMap; ++e) {
+        got.emplace_back(e->kind, e->idGetter ? e->idGetter() : e->id);
+    }
+    std::vector<std::pair<BYTE, DWORD>> want{{CAF::kObserverEvent, ChartNoticeId<44>()}};
+    for (const DWORD id : {DocId<Command::kSettings>(), DocId<Command::kAnalysisView>(), DocId<Command::kTableView>(),
+                           DocId<Command::kOnlineAnalysis>(), DocId<Command::kShowMarks>(), DocId<Command::kAnalyse>(),
+                           DocId<Command::kClear>(), DocId<Command::kHelp>(), DocId<Command::kReselect>()}) {
+        want.emplace_back(CAF::kExecuteCommand, id);
+        want.emplace_back(CAF::kUpdateCommand, id);
+    }
+    for (const DWORD id : {AnalysisManagerId<7>(), AnalysisManagerId<5>(), AnalysisManagerId<6>(), FirstActivationId(),
+                           ChartNoticeId<6>(), ChartNoticeId<4>(), ChartNoticeId<14>(), ChartNoticeId<16>(),
+                           ChartNoticeId<18>(), ChartNoticeId<20>(), ChartNoticeId<22>(), ChartNoticeId<34>()}) {
+        want.emplace_back(CAF::kObserverEvent, id);
+    }
+    for (const DWORD id : {AnalyzeMessageId(), CopyToTallysheetMessageId(), ClearAnalysisMessageId()}) {
+        want.emplace_back(CAF::kMessageEvent, id);
+    }
+    EXPECT_EQ(got, want);
 }

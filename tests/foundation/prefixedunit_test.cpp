@@ -1,4 +1,5 @@
 #include "foundation/prefixedunit.h"
+#include "foundation/hostlink.h"
 
 #include <gtest/gtest.h>
 
@@ -164,4 +165,46 @@ TEST(ApproximateRational, AwkwardInputsStayInRange)
         ASSERT_LE(denominator, kLimit) << x;
         ASSERT_NEAR(double(numerator) / denominator, x * 1e-3, 1e-8) << x;
     }
+}
+
+namespace {
+// A unit service that keeps what it was asked.
+struct RecordingUnits : IUnitService {
+    HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    ULONG AddRef() override { return 1; }
+    ULONG Release() override { return 1; }
+    HRESULT CreateUnitName(LONG prefixIndex, IKVOString* baseText, LONG, IUnknown** out) override
+    {
+        index = prefixIndex;
+        given = baseText != nullptr;
+        *out = nullptr;
+        return S_OK;
+    }
+    LONG index = -1;
+    bool given = false;
+};
+RecordingUnits* units = nullptr;
+}
+
+// The base library asks for unit names through the service that the module frame hands in, and only through it.
+TEST(PrefixedUnit, UnitNamesGoThroughTheServiceHandedIn)
+{
+    const KVO::HostLink saved = KVO::GetHostLink();
+    RecordingUnits recording;
+    units = &recording;
+    KVO::HostLink link = saved;
+    link.unitService = [] { return static_cast<IUnitService*>(units); };
+    KVO::SetHostLink(link);
+    IUnknown* name = nullptr;
+    PrefixedUnit(u"A", u'n').CreateUnitName(&name);
+    EXPECT_EQ(recording.index, 5);
+    EXPECT_TRUE(recording.given);
+
+    link.unitService = nullptr;
+    KVO::SetHostLink(link);
+    recording.index = -1;
+    PrefixedUnit(u"A", u'n').CreateUnitName(&name);
+    EXPECT_EQ(recording.index, -1);
+    KVO::SetHostLink(saved);
+    units = nullptr;
 }

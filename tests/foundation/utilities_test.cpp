@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -196,4 +198,27 @@ TEST(IsEqualGuid, ComparesAllSixteenBytes)
     EXPECT_TRUE(KVO::IsEqualGuid(a, b));
     b.Data4[7] = 9;
     EXPECT_FALSE(KVO::IsEqualGuid(a, b));
+}
+
+// The base library stands on its own: its sources include only themselves, the platform, the host's sdk and the
+// module's resource tables, nothing of the subsystems built on it.
+TEST(FoundationLayer, IncludesNothingOfTheModuleAboveIt)
+{
+    const std::filesystem::path folder = std::filesystem::path(TEST_DATA_DIR) / ".." / ".." / "foundation";
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        std::ifstream source(entry.path());
+        std::string line;
+        ++files;
+        while (std::getline(source, line)) {
+            if (line.rfind("#include \"", 0) != 0) {
+                continue;
+            }
+            const std::string included = line.substr(10);
+            const bool allowed = included.rfind("foundation/", 0) == 0 || included.rfind("platform/", 0) == 0 ||
+                                 included.rfind("sdk/", 0) == 0 || included.rfind("resources/", 0) == 0;
+            EXPECT_TRUE(allowed) << entry.path().filename().string() << ": " << line;
+        }
+    }
+    EXPECT_GT(files, 20);
 }

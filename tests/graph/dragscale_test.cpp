@@ -241,6 +241,40 @@ TEST_F(ScaleWindowTest, ASecondCreateLetsGoOfTheFirstControl)
     scale.reset();
 }
 
+// The owned companion goes with the scale: after its window and while the control is still held.
+TEST_F(ScaleWindowTest, TheCompanionGoesAfterTheWindowBeforeTheControl)
+{
+    struct Witness : MGraph1::DragScaleCompanion {
+        Witness(std::vector<std::string>& log, IScaleControl* control, HWND window)
+            : log(log), control(control), window(window)
+        {
+        }
+        ~Witness() override
+        {
+            log.push_back(IsWindow(window) ? "window still there" : "window gone");
+            control->AddRef();
+            log.push_back("references " + std::to_string(control->Release()));
+        }
+        std::vector<std::string>& log;
+        IScaleControl* control;
+        HWND window;
+    };
+    std::vector<std::string> log;
+    auto scale = MakeScale();
+    const platform::ComPtr<IScaleControl> control(scale->GetScaleControl());
+    control->AddRef();
+    const std::string held = "references " + std::to_string(control->Release());
+    scale->SetCompanion(std::make_unique<Witness>(log, control.Get(), scale->GetHandle()));
+    ASSERT_NE(scale->Companion(), nullptr);
+    scale->SetCompanion(std::make_unique<Witness>(log, control.Get(), scale->GetHandle())); // the first goes now
+    EXPECT_EQ(log, (std::vector<std::string>{"window still there", held}));
+    log.clear();
+    scale.reset();
+    EXPECT_EQ(log, (std::vector<std::string>{"window gone", held}));
+    control->AddRef();
+    EXPECT_LT(control->Release(), std::stoul(held.substr(11))); // the scale let go of it afterwards
+}
+
 TEST_F(ScaleWindowTest, CreationFailsCleanly)
 {
     {

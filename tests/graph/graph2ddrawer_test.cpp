@@ -197,6 +197,27 @@ TEST_F(Graph2DDrawerTest, AxisSettingsReachTheScales)
     EXPECT_EQ(later->Maximum(), 6.0);
 }
 
+// The second constructor keeps the values it hands to the reset and makes the same drawer; the further pair
+// setters reach the axis controls and leave the drawer's own span pair, which later axes get.
+TEST_F(Graph2DDrawerTest, SecondFormAndSpanPairsOfTheAxes)
+{
+    const int made = Graphs().MadeCount();
+    Graph2DDrawer drawer(nullptr, -1, -1);
+    EXPECT_EQ(Graphs().MadeCount(), made + 2);
+    EXPECT_EQ(drawer.ResetValues(), (std::pair<std::int32_t, std::int32_t>{-1, -1}));
+    EXPECT_EQ(Graph2DDrawer().ResetValues(), (std::pair<std::int32_t, std::int32_t>{0, 0}));
+    EXPECT_EQ(Host(drawer.XAxis()).Title(), u"Units");
+
+    drawer.SetXAxisSpanPair(0.5, 2.0);
+    drawer.SetYAxisSpanPair(3.0, 0.0);
+    EXPECT_EQ(Host(drawer.XAxis()).MinimumSpan()[0], 0.5);
+    EXPECT_EQ(Host(drawer.XAxis()).MinimumSpan()[1], 2.0);
+    EXPECT_EQ(Host(drawer.YAxis()).MinimumSpan()[0], 3.0);
+    auto later = host::ScaleControl::Create(host::ScaleControl::Axis::Horizontal);
+    drawer.SetAxes(later.Get(), drawer.YAxis(), false, false);
+    EXPECT_EQ(later->MinimumSpan()[0], 1.0); // the drawer's own pair, never the one handed past it
+}
+
 TEST_F(Graph2DDrawerTest, PlotRectangleKeepsOnePixel)
 {
     struct Case {
@@ -401,6 +422,26 @@ TEST_F(Graph2DDrawerTest, AMarkerDraggedOutOfThePlotStopsAtItsEdge)
         EXPECT_EQ(marker->position, c.expected) << c.to.x << "," << c.to.y;
         EXPECT_EQ(drawer.Markers().Dragged(), nullptr);
     }
+}
+
+// Clearing the markers starts a new controller; whoever listened to the old one hears the new one's drags.
+TEST_F(Graph2DDrawerTest, ClearedMarkersKeepTheirListeners)
+{
+    Graph2DDrawer drawer;
+    OnePixelPerUnit(drawer);
+    NoticeCounter listener;
+    drawer.Markers().AddReceiver(&listener);
+    drawer.AddMarker(new MGraph1::Queen(1));
+    drawer.ClearMarkers();
+    EXPECT_TRUE(drawer.Markers().Queens().empty());
+    auto* marker = new MGraph1::Queen(2);
+    marker->position = MGraph1::PointD{100.0, 70.0};
+    drawer.AddMarker(marker);
+    drawer.OnLButtonDown(0, POINT{160, 70});
+    drawer.OnLButtonUp(0, POINT{170, 70});
+    EXPECT_EQ(listener.Count<MGraph1::MessageQueenControllerTrackBegin>(), 1);
+    EXPECT_EQ(listener.Count<MGraph1::MessageQueenControllerTrackEnd>(), 1);
+    EXPECT_EQ(drawer.Markers().ReceiverCount(), 1u);
 }
 
 TEST_F(Graph2DDrawerTest, HiddenMarkersAreNotDragged)

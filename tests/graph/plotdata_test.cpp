@@ -1,10 +1,12 @@
 #include "graph/mgraph1/plotdata.h"
+#include "graph/mgraph1/xycplotter.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 #include <stdexcept>
+#include <vector>
 
 namespace {
 using MGraph1::HitRecord;
@@ -227,3 +229,35 @@ TEST(PlotData, SampleHintOutsideTheDomainSaysSo)
     EXPECT_FALSE(data.GetHint(3, &hint)); // changed data give no hint until they are read again
 }
 } // namespace
+
+// What the library keeps but never reads: the XY data's five values, the hooks of a drawer and the application's
+// operation of evenly spaced data; and the shared chunked plotter, built with a plotter's defaults.
+TEST(PlotData, UnreadPartsKeepTheirDefaultsAndDoNothing)
+{
+    const XYCPlotDataBase xy;
+    EXPECT_EQ(std::vector<std::int32_t>(std::begin(xy.spareValues), std::end(xy.spareValues)),
+              (std::vector<std::int32_t>{2147483647, -2147483647, 2147483647, -2147483647, -2147483647}));
+
+    MGraph1::YCPlotDataEx samples;
+    samples.ApplicationOperation();
+    EXPECT_FALSE(samples.changed);
+    EXPECT_FALSE(samples.redrawNeeded);
+
+    MGraph1::GraphDrawer drawer;
+    drawer.SetDomain(1.0, 2.0);
+    for (void (MGraph1::GraphDrawer::*hook)() :
+         {&MGraph1::GraphDrawer::Hook1, &MGraph1::GraphDrawer::Hook2, &MGraph1::GraphDrawer::Hook3,
+          &MGraph1::GraphDrawer::Hook4, &MGraph1::GraphDrawer::Hook5, &MGraph1::GraphDrawer::Hook6,
+          &MGraph1::GraphDrawer::Hook7, &MGraph1::GraphDrawer::Hook8, &MGraph1::GraphDrawer::Hook9}) {
+        (drawer.*hook)();
+    }
+    EXPECT_EQ(drawer.ranges[MGraph1::kHorizontal], (MGraph1::ValueRange{1.0, 2.0}));
+    EXPECT_TRUE(drawer.enabled);
+
+    MGraph1::XYCPlotter2& shared = MGraph1::SharedXYCPlotter2();
+    EXPECT_EQ(&shared, &MGraph1::SharedXYCPlotter2());
+    EXPECT_EQ(shared.colour, COLORREF{0x0000FF});
+    EXPECT_EQ(shared.lineWidth, 1.0f);
+    EXPECT_TRUE(shared.needsRedraw);
+    EXPECT_EQ(shared.data, nullptr);
+}

@@ -251,7 +251,13 @@ TEST(CalcRoutines, FailWithTheirTextsOnRecordingsThatBreakThem)
          u"(passed)"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(FailureOf(c.run), c.failure) << c.what;
+        std::string place;
+        EXPECT_EQ(FailureOf(c.run, &place), c.failure) << c.what;
+        if (c.failure != u"(passed)") {
+            // Beside the text the failure names its check in this tree.
+            EXPECT_EQ(place.rfind("selftest/enumroutines.cpp:", 0), 0u) << c.what << ": " << place;
+            EXPECT_NE(SourceLineAt(place).find("UnitTestCheck("), std::string::npos) << c.what << ": " << place;
+        }
     }
 }
 

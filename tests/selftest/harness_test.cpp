@@ -9,6 +9,7 @@
 #include <boost/bind/bind.hpp>
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <stdexcept>
 #include <string>
 
@@ -47,12 +48,19 @@ TEST(FailureText, ReadsFileLineConditionAndMessage)
 TEST(FailureText, ChecksThrowOnlyWhenTheConditionIsFalse)
 {
     EXPECT_NO_THROW(UnitTestCheck(true, "ok", "f", 1));
+    const int line = __LINE__ + 2;
     try {
         UnitTestCheck(false, "mSink", "TestDataAdder", 487);
         FAIL() << "no exception";
     } catch (const UnitTestException& failure) {
-        EXPECT_EQ(Text(failure.Message()), u"TestDataAdder, Line 487 [mSink]");
+        // The text as the tests name the check, then where the check is in this tree.
+        const std::string place = "selftest/harness_test.cpp:" + std::to_string(line);
+        EXPECT_EQ(Text(failure.Text()), u"TestDataAdder, Line 487 [mSink]");
+        EXPECT_EQ(failure.Place().ToUtf8(), place);
+        EXPECT_EQ(failure.Message().ToUtf8(), "TestDataAdder, Line 487 [mSink] (" + place + ")");
     }
+    // A failure made without a place reads as its text alone.
+    EXPECT_EQ(Text(UnitTestException(KVO::String(u"a.cpp, Line 1")).Message()), u"a.cpp, Line 1");
 }
 
 // A test whose set-up, sub-tests and tear-down record what ran; sub-tests of each kind of outcome.
@@ -73,7 +81,7 @@ protected:
     void SetUp() override
     {
         trace += 'S';
-        UnitTestCheck(!failSetUp, "!failSetUp", "Recorder", 1);
+        UnitTestCheck(!failSetUp, "!failSetUp", "Recorder", 1); // kSetUpLine
     }
     void TearDown() override { trace += 'T'; }
 
@@ -82,7 +90,7 @@ private:
     void FailsCheck()
     {
         trace += 'f';
-        UnitTestCheck(1 + 1 == 3, "1 + 1 == 3", "C:\\tests\\Recorder.cpp", 42, KVO::String(u"arithmetic"));
+        UnitTestCheck(1 + 1 == 3, "1 + 1 == 3", "C:\\tests\\Recorder.cpp", 42, KVO::String(u"arithmetic")); // kCheckLine
     }
     void ThrowsOther()
     {
@@ -102,6 +110,20 @@ struct Outcome {
     std::u16string message;
     bool operator==(const Outcome&) const = default;
 };
+
+// " (selftest/harness_test.cpp:N)", N the line of this file that ends with "// " and the mark.
+std::u16string PlaceOf(const std::string& mark)
+{
+    std::ifstream file(std::string(TEST_DATA_DIR) + "/harness_test.cpp");
+    std::string line;
+    for (int n = 1; std::getline(file, line); ++n) {
+        if (line.ends_with("// " + mark)) {
+            const std::string place = " (selftest/harness_test.cpp:" + std::to_string(n) + ")";
+            return std::u16string(place.begin(), place.end());
+        }
+    }
+    return u" (not found)";
+}
 
 Outcome RunOnce(IUnitTest& test, LONG index)
 {
@@ -125,11 +147,11 @@ TEST(Harness, RunsReportEachOutcomeAndNothingEscapes)
         const char* trace;
     };
     const Case cases[] = {
-        {1, false, {S_OK, VARIANT_FALSE, u"Recorder.cpp, Line 42 [1 + 1 == 3], [arithmetic]"}, "Sf"},
+        {1, false, {S_OK, VARIANT_FALSE, u"Recorder.cpp, Line 42 [1 + 1 == 3], [arithmetic]" + PlaceOf("kCheckLine")}, "Sf"},
         {0, false, {S_OK, VARIANT_TRUE, u""}, "SpT"}, // a pass after a failure reads clean
         {2, false, {S_OK, VARIANT_FALSE, u"unexpected exception: index 9"}, "So"},
         {3, false, {S_OK, VARIANT_FALSE, u"unexpected exception: unknown"}, "Sn"},
-        {0, true, {S_OK, VARIANT_FALSE, u"Recorder, Line 1 [!failSetUp]"}, "S"}, // the sub-test is skipped
+        {0, true, {S_OK, VARIANT_FALSE, u"Recorder, Line 1 [!failSetUp]" + PlaceOf("kSetUpLine")}, "S"}, // skipped
     };
     for (const Case& c : cases) {
         recorder.trace.clear();

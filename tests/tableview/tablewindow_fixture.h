@@ -3,7 +3,10 @@
 #pragma once
 
 #include "../frame/sharedhost.h"
+#include "host/datasource.h"
 #include "host/docframework.h"
+#include "host/document.h"
+#include "host/printservice.h"
 #include "host/tallysheet.h"
 #include "platform/ui/window.h"
 #include "sdk/ikvostring.h"
@@ -24,14 +27,19 @@ namespace tabletest {
 using Grid = std::vector<std::vector<std::u16string>>;
 
 // Row 0 holds the column titles (style 16), column 0 the row titles (style 32); further styles by cell.
-class FakeTable final : public ITableDataManager, public ITableStoredRowInfo {
+class FakeTable final : public ITableDataManager, public ITableStoredRowInfo, public ITableColumnDescription {
 public:
     Grid events;
     Grid summary;
     std::map<std::tuple<DWORD, LONG, LONG>, LONG> styles;
+    bool describes = false; // answers ITableColumnDescription: "Column c", the first in ms
 
     HRESULT QueryInterface(REFIID iid, void** out) override
     {
+        if (iid == IID_ITableColumnDescription && describes) {
+            *out = static_cast<ITableColumnDescription*>(this);
+            return S_OK;
+        }
         if (iid == IID_ITableStoredRowInfo) {
             *out = static_cast<ITableStoredRowInfo*>(this);
             return S_OK;
@@ -85,6 +93,17 @@ public:
     HRESULT GetRowCount(DWORD flags, LONG* count) override
     {
         *count = static_cast<LONG>(Of(flags).size());
+        return S_OK;
+    }
+    HRESULT GetColumnName(LONG column, IKVOString** name) override
+    {
+        const std::string text = "Column " + std::to_string(column);
+        *name = KVO::String(std::u16string(text.begin(), text.end())).GetInterface();
+        return S_OK;
+    }
+    HRESULT GetColumnUnits(LONG column, IKVOString** units) override
+    {
+        *units = KVO::String(column == 0 ? u"ms" : u"").GetInterface();
         return S_OK;
     }
 };

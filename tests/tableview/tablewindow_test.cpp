@@ -1,6 +1,7 @@
 #include "tablewindow_fixture.h"
 
 #include "foundation/localeinfo.h"
+#include "sdk/channeltitles.h"
 #include "platform/gdi/dc.h"
 #include "platform/win/clipboard.h"
 #include "tableview/tvf/gridcolumn.h"
@@ -125,6 +126,72 @@ TEST_F(TableWindowTest, CopyPutsUnicodeTextOnTheClipboardOrSaysWhyNot)
     platform::SetMessageBoxHook(std::move(previous));
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0], u"Unable to copy to clipboard at present|Error");
+}
+
+// The window registers its message handler with the host document while it lives: the host's copy, print and
+// print-service messages reach it there; others are left to the host.
+TEST_F(TableWindowTest, HostMessagesReachTheWindowThroughItsRegisteredHandler)
+{
+    host::HandlerNode& handlers = hostDocument->Handlers();
+    ASSERT_EQ(handlers.ChildCount(), 1u);
+    EXPECT_EQ(handlers.Send(0x80010008), 1);
+    EXPECT_EQ(ClipboardText(), Lines(table.events, 0, 10, u"\t") + u"\n" + Lines(table.summary, 0, 4, u"\t"));
+
+    host::PrintService& printing = hostFrame->Printing();
+    const int sent = printing.SentCount();
+    EXPECT_EQ(handlers.Send(0x8001000C), 1);
+    EXPECT_EQ(printing.SentCount(), sent + 2); // one printout per grid, handed to the service to keep
+    EXPECT_FALSE(printing.Previews().empty());
+    EXPECT_EQ(handlers.Send(0x80010009), 0);
+
+    manager->DestroyTableView(0);
+    EXPECT_EQ(handlers.ChildCount(), 0u);
+    EXPECT_EQ(handlers.Send(0x80010008), 0);
+}
+
+// The channel titles come from the host document's channel list, as many as it counts (at least one), each
+// under its index; without a list the window keeps none.
+TEST_F(TableWindowTest, ChannelTitlesAreReadFromTheHostDocument)
+{
+    EXPECT_TRUE(Window().ChannelTitles().empty()); // this host document offers no channel list
+    auto recording = host::Document::Create();
+    recording->AddChannel(u"Pressure", u"mmHg");
+    recording->AddChannel(u"Flow", u"l/s");
+    auto source = host::DataSource::Create(SharedHost(), recording);
+    manager->DestroyTableView(0);
+    hostDocument = host::HostDocument::Create(SharedHost().Log(), 10,
+                                              platform::ComPtr<host::ChartData>(&source->GetChartData()));
+    Open(0x27A);
+    const std::map<unsigned, KVO::String> expected{{0, KVO::String(u"Pressure")}, {1, KVO::String(u"Flow")}};
+    EXPECT_EQ(Window().ChannelTitles(), expected);
+    EXPECT_EQ(Window().EventGrid().ChannelTitles(), expected);
+    EXPECT_EQ(Window().SummaryGrid().ChannelTitles(), expected);
+
+    // The host's notice that the titles changed (message 4 of its view family) reloads them; message 0 does not.
+    platform::ComPtr<IObserver> observer;
+    ASSERT_EQ(Window().HostHandler()->QueryInterface(IID_IObserver, observer.OutVoid()), S_OK);
+    WORD family = 0;
+    ASSERT_EQ(SharedHost().GetFramework().GetShortId(&CLSID_ViewMessageFamily, &family), S_OK);
+    recording->AddChannel(u"Volume", u"l");
+    observer->Notify(nullptr, static_cast<DWORD>(family) << 16, 0, nullptr);
+    EXPECT_EQ(Window().ChannelTitles().size(), 2u);
+    observer->Notify(nullptr, static_cast<DWORD>(family) << 16 | kChannelTitlesChangedMessage, 0, nullptr);
+    EXPECT_EQ(Window().ChannelTitles().size(), 3u);
+    EXPECT_EQ(Window().ChannelTitles().at(2), KVO::String(u"Volume"));
+    observer.Reset(); // the handler goes with the window
+    manager->DestroyTableView(0);
+}
+
+// A data source that describes its columns titles them by name and unit instead of by the cells of row 0.
+TEST_F(TableWindowTest, DescribedColumnsAreTitledByNameAndUnit)
+{
+    table.describes = true;
+    manager->Refresh(0);
+    EXPECT_EQ(std::u16string(Window().EventRenderer()->ColumnTitleOf(0).c_str()), u"Column 0 (ms)");
+    EXPECT_EQ(std::u16string(Window().EventRenderer()->ColumnTitleOf(1).c_str()), u"Column 1");
+    table.describes = false;
+    manager->Refresh(0);
+    EXPECT_EQ(std::u16string(Window().EventRenderer()->ColumnTitleOf(0).c_str()), u"P1 (mV)");
 }
 
 TEST_F(TableWindowTest, CsvExportUsesTheListSeparatorAndQuotesOnlyWhatWouldShiftColumns)

@@ -351,10 +351,18 @@ TEST_F(GridTest, TheSnapButtonTogglesFollowingTheLatestRow)
     GetWindowRect(grid->VScrollBar().GetHandle(), &barRect);
     EXPECT_EQ(barRect.bottom, snapRect.top + 1); // the bar ends where the button begins (one pixel overlap)
 
+    // The button shows the state it toggles: pressed while the grid follows the latest row.
+    auto* button = dynamic_cast<OWL::TButtonGadget*>(
+        grid->SnapWindow()->GadgetWithId(static_cast<int>(GridControl::kToggleLatestRowCommand)));
+    ASSERT_NE(button, nullptr);
     ui::Click(snap, ui::Center(snap));
+    EXPECT_EQ(button->GetButtonState(), OWL::TButtonGadget::Down);
     ui::Click(snap, ui::Center(snap));
+    EXPECT_EQ(button->GetButtonState(), OWL::TButtonGadget::Up);
     EXPECT_EQ(handler.calls, (std::vector<std::string>{"follow 8 -1", "follow 8 0"}));
     EXPECT_FALSE(grid->Options().AlwaysShowLatestRow);
+    grid->ShowSnapButtonPressed(true);
+    EXPECT_EQ(button->GetButtonState(), OWL::TButtonGadget::Down);
 }
 
 } // namespace

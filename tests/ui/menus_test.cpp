@@ -1,11 +1,14 @@
 // Menus, the scripted popup, menu templates, combo-box superclasses and window subclassing, message peeking and
 // thread timers.
 #include "platform/ui/menus.h"
+#include "platform/ui/render.h"
+#include "platform/gdi/image.h"
 #include "platform/ui/window.h"
 #include "platform/win/resources.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -175,6 +178,50 @@ TEST_F(MenusTest, PopupsAreAnsweredByTheHookAndSendTheirCommand)
     EXPECT_FALSE(TrackPopupMenu(menu, 0, 0, 0, 0, nullptr, nullptr));
     DestroyMenu(menu);
     EXPECT_FALSE(TrackPopupMenu(menu, 0, 0, 0, 0, owner, nullptr));
+}
+
+// While the hook answers, the popup shows as a window of the menu class at the asked place, without taking the
+// activation, and pictures of the owner show it over the owner; after the tracking it is gone.
+TEST_F(MenusTest, TrackedPopupsShowAsWindowsInPictures)
+{
+    HMENU menu = Sample();
+    struct Case {
+        UINT flags;
+        POINT at;
+    };
+    for (const Case& c : {Case{TPM_LEFTALIGN, {30, 40}}, Case{TPM_RIGHTALIGN | TPM_BOTTOMALIGN, {90, 95}}}) {
+        RECT shown{};
+        gdi::Image picture;
+        HWND window = nullptr;
+        const HWND active = GetActiveWindow();
+        ui::SetPopupMenuHook([&](const ui::PopupMenuRequest& request) -> UINT {
+            window = request.window;
+            EXPECT_TRUE(IsWindowVisible(window));
+            EXPECT_EQ(active, GetActiveWindow());
+            GetWindowRect(window, &shown);
+            picture = ui::RenderWindow(owner);
+            return 0;
+        });
+        TrackPopupMenu(menu, c.flags, c.at.x, c.at.y, 0, owner, nullptr);
+        EXPECT_FALSE(IsWindow(window));
+        if (c.flags & TPM_RIGHTALIGN) {
+            EXPECT_EQ(c.at.x, shown.right);
+            EXPECT_EQ(c.at.y, shown.bottom);
+        } else {
+            EXPECT_EQ(c.at.x, shown.left);
+            EXPECT_EQ(c.at.y, shown.top);
+        }
+        // Three rows and a separator, each row at least as high as a line of the menu font.
+        EXPECT_GT(shown.bottom - shown.top, 3 * 13 + 6);
+        EXPECT_GT(shown.right - shown.left, 40);
+        // Inside the owner's picture: the menu's face where it overlaps, the owner's own white elsewhere.
+        const int x = std::max<int>(shown.left, 0) + 8;
+        const int y = std::max<int>(shown.top, 0) + 4;
+        EXPECT_EQ(GetSysColor(COLOR_MENU), picture.at(x, y)) << c.flags;
+        ASSERT_EQ(100, picture.width);
+    }
+    const ui::PopupMenuRequest& last = ui::TrackedPopups().back();
+    EXPECT_EQ(nullptr, last.window);
 }
 
 TEST_F(MenusTest, TemplatesLoadByLanguageWithTheirSubmenusAndStates)

@@ -141,4 +141,73 @@ TEST_F(UpDownTest, AlignedRightItSitsInsideTheBuddysOldWidth)
     EXPECT_EQ(16, c.right - c.left);
     EXPECT_EQ(20, c.bottom - c.top);
 }
+
+// Holding an arrow steps once at once, again after half a second and then every tenth of a second, by the
+// acceleration table's increment for the time held; off the arrow it waits, released it stops.
+TEST_F(UpDownTest, AHeldArrowRepeatsFasterTheLongerItIsHeld)
+{
+    HWND control = Make(UDS_SETBUDDYINT, 0, 10000, 0);
+    RECT r{};
+    GetClientRect(control, &r);
+    const POINT up{r.right / 2, 2};
+    ui::MouseDown(control, up);
+    EXPECT_EQ(1, SendMessageW(control, UDM_GETPOS32, 0, 0));
+    ui::advance(499);
+    EXPECT_EQ(1, SendMessageW(control, UDM_GETPOS32, 0, 0));
+    ui::advance(1); // 0.5 s
+    EXPECT_EQ(2, SendMessageW(control, UDM_GETPOS32, 0, 0));
+    ui::advance(1400); // 0.6 s to 1.9 s: fourteen more steps of 1
+    EXPECT_EQ(16, SendMessageW(control, UDM_GETPOS32, 0, 0));
+    ui::advance(100); // 2 s: steps of 5
+    EXPECT_EQ(21, SendMessageW(control, UDM_GETPOS32, 0, 0));
+    ui::MouseMove(control, POINT{r.right / 2, r.bottom - 2}); // over the other arrow: no repeats
+    ui::advance(300);
+    EXPECT_EQ(21, SendMessageW(control, UDM_GETPOS32, 0, 0));
+    ui::MouseMove(control, up);
+    ui::advance(3000); // back over it at 2.4 s: steps of 5 until 4.9 s, then of 20
+    EXPECT_EQ(21 + 26 * 5 + 4 * 20, SendMessageW(control, UDM_GETPOS32, 0, 0));
+    ui::MouseUp(control, up);
+    const LRESULT released = SendMessageW(control, UDM_GETPOS32, 0, 0);
+    ui::advance(1000);
+    EXPECT_EQ(released, SendMessageW(control, UDM_GETPOS32, 0, 0));
+
+    // A table of its own: 2 from the start, 10 after one second.
+    const UDACCEL table[] = {{0, 2}, {1, 10}};
+    EXPECT_TRUE(SendMessageW(control, UDM_SETACCEL, 2, reinterpret_cast<LPARAM>(table)));
+    UDACCEL read[3]{};
+    EXPECT_EQ(2, SendMessageW(control, UDM_GETACCEL, 3, reinterpret_cast<LPARAM>(read)));
+    EXPECT_EQ(10u, read[1].nInc);
+    SendMessageW(control, UDM_SETPOS32, 0, 0);
+    ui::MouseDown(control, up);
+    ui::advance(1000); // steps at 0, 0.5 s, 0.6 s ... 0.9 s by 2, then 1 s by 10
+    EXPECT_EQ(2 * 6 + 10, SendMessageW(control, UDM_GETPOS32, 0, 0));
+    ui::MouseUp(control, up);
+}
+
+// With UDS_ARROWKEYS the arrow keys step the control from its buddy, held keys accelerating as held arrows do;
+// without the style the buddy keeps its keys.
+TEST_F(UpDownTest, ArrowKeysInTheBuddyStepIt)
+{
+    HWND control = Make(UDS_SETBUDDYINT | UDS_ARROWKEYS, 0, 100, 10);
+    SetFocus(buddy);
+    ui::PressKey(VK_UP);
+    EXPECT_EQ(u"11", ui::WindowText(buddy));
+    ui::PressKey(VK_DOWN);
+    ui::PressKey(VK_DOWN);
+    EXPECT_EQ(u"9", ui::WindowText(buddy));
+    EXPECT_EQ(3, parent.deltaNotices);
+    ui::KeyDown(VK_UP);
+    ui::advance(2500);
+    ui::KeyDown(VK_UP); // a repeat 2.5 s after the press: a step of 5
+    ui::KeyUp(VK_UP);
+    EXPECT_EQ(u"15", ui::WindowText(buddy));
+    SetFocus(control);
+    ui::PressKey(VK_DOWN); // the control itself takes them too
+    EXPECT_EQ(u"14", ui::WindowText(buddy));
+
+    HWND plain = Make(UDS_SETBUDDYINT, 0, 100, 10);
+    SetFocus(buddy);
+    ui::PressKey(VK_UP);
+    EXPECT_EQ(10, SendMessageW(plain, UDM_GETPOS32, 0, 0));
+}
 }

@@ -191,6 +191,30 @@ TEST_F(WindowShapeTest, TheWindowChoosesItsClientAreaAndItsShape)
     DeleteObject(copy);
 }
 
+// The mouse hits a window only inside its region: outside the shape the point belongs to what lies beneath, for
+// clicks as for WindowFromPoint, ChildWindowFromPoint and the hit test.
+TEST_F(WindowShapeTest, TheMouseHitsOnlyTheWindowsShape)
+{
+    HWND below = CreateWindowExW(0, u"Button", u"", WS_POPUP | WS_VISIBLE, 0, 0, 200, 200, nullptr, nullptr,
+                                 nullptr, nullptr);
+    HWND child = CreateWindowExW(0, u"Button", u"", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 10, 10, 100, 100, below,
+                                 nullptr, nullptr, nullptr);
+    HWND above = CreateWindowExW(WS_EX_TOPMOST, u"Button", u"", WS_POPUP | WS_VISIBLE, 50, 50, 100, 100, nullptr,
+                                 nullptr, nullptr, nullptr);
+    SetWindowRgn(above, CreateRoundRectRgn(0, 0, 100, 100, 100, 100), TRUE);
+    EXPECT_EQ(above, WindowFromPoint(POINT{100, 100})); // the centre of the ellipse
+    EXPECT_EQ(child, WindowFromPoint(POINT{52, 52}));   // its corner, outside the ellipse
+    EXPECT_EQ(HTNOWHERE, SendMessageW(above, WM_NCHITTEST, 0, MAKELPARAM(52, 52)));
+    EXPECT_EQ(HTCLIENT, SendMessageW(above, WM_NCHITTEST, 0, MAKELPARAM(100, 100)));
+
+    SetWindowRgn(child, CreateRectRgn(0, 0, 10, 10), TRUE);
+    EXPECT_EQ(child, ChildWindowFromPoint(below, POINT{15, 15}));
+    EXPECT_EQ(below, ChildWindowFromPoint(below, POINT{40, 40}));
+    EXPECT_EQ(below, WindowFromPoint(POINT{40, 40}));
+    SetWindowRgn(above, nullptr, TRUE); // no region: the whole rectangle again
+    EXPECT_EQ(above, WindowFromPoint(POINT{52, 52}));
+}
+
 TEST_F(WindowShapeTest, ThemeCallsAreRecordedAndCanBeMadeToFail)
 {
     platform::SetThemesActive(true);

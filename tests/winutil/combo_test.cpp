@@ -1,5 +1,5 @@
 // The selection combo: typing, the pause timer, the drop-down and the focus, driven by keys and the virtual clock.
-#include "foundation/checklistcombo.h"
+#include "controls/checklistcombo.h"
 #include "foundation/localeinfo.h"
 #include "foundation/selectionlist.h"
 #include "platform/ui/input.h"

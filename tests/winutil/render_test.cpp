@@ -1,6 +1,6 @@
 // A dialog built from a template that holds a selection combo, rendered and compared with golden pictures: the
 // dialog with the combo closed, and the combo's dropped list with its special, separator and check-box rows.
-#include "foundation/checklistcombo.h"
+#include "controls/checklistcombo.h"
 #include "foundation/selectionlist.h"
 #include "platform/gdi/image.h"
 #include "platform/owl/dialog.h"

@@ -1,4 +1,4 @@
-#include "foundation/checklistcombo.h"
+#include "controls/checklistcombo.h"
 
 #include "foundation/dialogfont.h"
 #include "foundation/linkingutils.h"
