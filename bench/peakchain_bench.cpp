@@ -1,13 +1,16 @@
-// The whole peak chain "CalcBulk(ch1,CalcBase2(ch1,calcamax(ch1,calcbase(ch1,cappeakdet(ch1,0.3)))))" over a
-// realistic cardiac recording of 12 million samples (10 kHz, Gaussian noise of about 1 % of the action potential,
-// plateaus and decays of hundreds of milliseconds, varied heights), beside a plain pass that reads the same samples
-// once through the same host enumerator. Both report samples per second (items_per_second): their ratio is the
-// chain's cost in plain passes. The chain is read in one pass and in requests of 20000 ticks; the counters give the
-// host's samples served and the allocations per sample of the recording. Build in Release.
-#include "engine/eeh3enumerator.h"
+// The whole peak chain of a cardiac analysis, through the very calculation text that `analyse --type 1` evaluates at
+// its default settings (detector, baseline, width filter, a second baseline, amplitude maximum, plateau and tau,
+// final parameters), by the host's calculation evaluator, over a realistic cardiac recording of 12 million samples
+// (10 kHz, action potentials of about 0.1 V with Gaussian noise of about 1 % of them, plateaus and decays of hundreds
+// of milliseconds, varied heights). Beside it, in the same run, a plain pass that reads the same samples once
+// through the same host enumerator. Both report samples per second (items_per_second): their ratio is the chain's
+// cost in plain reads. The chain is read in one pass and in requests of 20000 ticks; the counters give the host's
+// samples served and the allocations per sample of the recording. Build in Release.
 #include "engine/eventrecords.h"
-#include "foundation/kvostring.h"
+#include "host/calcevaluator.h"
 #include "host/document.h"
+#include "host/hoststring.h"
+#include "tests/driver/testhost.h"
 #include "tests/engine/apsignal.h"
 
 #include <benchmark/benchmark.h>
@@ -41,40 +44,53 @@ namespace {
 constexpr std::int32_t kSamples = 12'000'000;
 constexpr double kTickPeriod = 0.0001;
 
-host::Document& Recording()
+// The texts of the analysis document at analysis type 1 with its default settings: the event chain (the width
+// filter over the baseline of the detector) and the stage over it.
+constexpr const char16_t* kEventChain =
+    u"cappwf( ch1, calcbase( ch1, cappeakdet( ch1, 0.03, 0, 0, 0, 0, 0), 1000, 5, -1, -1, 0, 0, 0, 0, 0, 0 ), 50, 0, "
+    u"0, 0, 0 )";
+std::u16string AnalysisText()
+{
+    return u"calcbulk( ch1, calcbase2( ch1, calcamax( ch1, calcbase( ch1, " + std::u16string(kEventChain) +
+           u", 1000, 5, -1, -1, 0, 0, 0, 0, 0, 0 ), 5, 0, 0, 0, 0, 0, 0 ), 50, 50, 0, 30, 0, 0, 0, 0 ), 1, 5, 10, "
+           u"1, 0, 10, 90, 40, 90, 5, 5, 10, 11, 10, 5, 4, 0, 0, 0, 0 )";
+}
+
+const std::shared_ptr<host::Document>& Document()
 {
     static const std::shared_ptr<host::Document> document = [] {
         auto created = host::Document::Create();
         created->AddChannel(u"Vm", u"V");
-        created->SetSamples(created->AddBlock(kTickPeriod), 0, apsignal::Cardiac(kSamples, 7).samples);
+        std::vector<float> samples = apsignal::Cardiac(kSamples, 7).samples;
+        for (float& v : samples) {
+            v *= 0.1f; // action potentials of about 0.1 V
+        }
+        created->SetSamples(created->AddBlock(kTickPeriod), 0, std::move(samples));
         return created;
     }();
-    return *document;
+    return document;
 }
+host::Document& Recording() { return *Document(); }
 
-platform::ComPtr<ICalcEnum> Link(const char16_t* name, const char16_t* text, ICalcEnum* inner)
+platform::ComPtr<IEnumEventEx> Chain(ICalcEnum* calc)
 {
-    platform::ComPtr<ICalcEnum> calc;
-    EEH3::FindCreator(name)(nullptr, nullptr, nullptr, IID_ICalcEnum, calc.OutVoid());
-    IKVOString* parameters = KVO::String(text).GetInterface();
-    calc->Parse(parameters, nullptr);
-    parameters->Release();
-    platform::ComPtr<IEnumFloatEx> samples = Recording().OpenSamples(0, 0);
-    IUnknown* sources[] = {samples.Get(), inner};
-    calc->SetSources(0, inner ? 2 : 1, sources, nullptr, kTickPeriod, 0);
-    return calc;
-}
-
-platform::ComPtr<IEnumEventEx> Chain()
-{
-    auto detector = Link(u"CAPPeakDet", u"1 0.3", nullptr);
-    auto baseline = Link(u"CalcBase", u"2", detector.Get());
-    auto maximum = Link(u"CalcAMax", u"2", baseline.Get());
-    auto plateau = Link(u"CalcBase2", u"2", maximum.Get());
-    auto bulk = Link(u"CalcBulk", u"2", plateau.Get());
     platform::ComPtr<IEnumEventEx> events;
-    bulk->QueryInterface(IID_IEnumEventEx, events.OutVoid());
+    calc->QueryInterface(IID_IEnumEventEx, events.OutVoid());
     return events;
+}
+
+platform::ComPtr<ICalcEnum> Evaluate(host::DataSource* source)
+{
+    platform::ComPtr<IChannelData> channelData;
+    source->QueryInterface(IID_IChannelData, channelData.OutVoid());
+    platform::ComPtr<ICalcEnum> calc;
+    if (FAILED(TestHost().Evaluator().CreateInstance(channelData.Get(), calc.Out())) || !calc) {
+        return {};
+    }
+    if (calc->Parse(host::MakeString(AnalysisText()).Get(), nullptr) != S_OK) {
+        return {};
+    }
+    return calc;
 }
 
 void PlainRead(benchmark::State& state)
@@ -100,18 +116,20 @@ void PeakChain(benchmark::State& state)
 {
     const LONG step = static_cast<LONG>(state.range(0));
     host::Document& document = Recording();
-    for (const char16_t* name : {u"CAPPeakDet", u"CalcBase", u"CalcAMax", u"CalcBase2", u"CalcBulk"}) {
-        if (!EEH3::FindCreator(name)) {
-            state.SkipWithError("a stage of the chain is not built");
-            return;
-        }
+    platform::ComPtr<host::DataSource> source = SourceOf(Document());
+    if (!Evaluate(source.Get())) {
+        state.SkipWithError("the host's evaluator refused the analysis text");
+        return;
     }
     std::vector<CX::Enum::EventFCalc> buffer(64);
     std::size_t events = 0;
     const std::uint64_t servedBefore = document.SamplesServed();
     std::uint64_t allocationsInReads = 0;
     for (auto _ : state) {
-        platform::ComPtr<IEnumEventEx> chain = Chain();
+        platform::ComPtr<ICalcEnum> calc = Evaluate(source.Get());
+        calc->SetSources(0, 0, nullptr, nullptr, kTickPeriod, 0);
+        calc->SeekStart(0);
+        platform::ComPtr<IEnumEventEx> chain = Chain(calc.Get());
         const std::uint64_t before = allocations.load();
         events = 0;
         LONG count = 0;
@@ -129,12 +147,13 @@ void PeakChain(benchmark::State& state)
             }
         }
         allocationsInReads += allocations.load() - before;
+        calc->ReleaseSources();
         benchmark::DoNotOptimize(events);
     }
     state.SetItemsProcessed(state.iterations() * kSamples);
     state.counters["events"] = static_cast<double>(events);
     const double passes = static_cast<double>(state.iterations()) * kSamples;
-    // Samples the host served to the five stages together, per sample of the recording.
+    // Samples the host served to the stages together, per sample of the recording.
     state.counters["served_per_sample"] = static_cast<double>(document.SamplesServed() - servedBefore) / passes;
     state.counters["allocs_per_sample"] = static_cast<double>(allocationsInReads) / passes;
 }

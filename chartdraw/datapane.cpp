@@ -774,6 +774,8 @@ HRESULT DataPane::SamplingStarted(DWORD value)
     if (!(paneFlags & kPaneFlagNoFollow)) {
         follow_ = true;
     }
+    // Now live: the lanes turn to the newest data (a lane waiting for an autoscale keeps what it shows).
+    SyncVisibleRange();
     if (onSamplingState) {
         onSamplingState(true);
     }

@@ -292,9 +292,12 @@ void CXPreviewBase::AutoscaleLane(bool laneTwo)
     }
 }
 
-void CXPreviewBase::GetTraceRange(LONG, double&, double&) const
+void CXPreviewBase::GetTraceRange(LONG lane, double& lower, double& upper) const
 {
-    // The pane keeps no data range of its traces yet; the caller's start values stand.
+    // Without a window the caller's start values stand.
+    if (Window()) {
+        Window()->GetTraceRange(lane, &lower, &upper);
+    }
 }
 
 // ---- unstimulated ----

@@ -117,6 +117,35 @@ void SegmentSearch::Feed(LONG t, float v)
     }
 }
 
+void SegmentSearch::FeedRun(LONG t, const float* values, LONG n)
+{
+    LONG i = 0;
+    while (i < n) {
+        if (!noneOpen) {
+            // The open segment takes the samples within its band in a local loop: the test and the sums are Feed's,
+            // up to its longest length and short of the event's last tick, which Feed closes at.
+            const auto end = static_cast<LONG>(std::min<std::int64_t>(
+                {n, std::int64_t{start} + maxLength - t + 1, std::int64_t{eventTick} - 1 - t}));
+            const float level = first;
+            const double width = band;
+            double total = sum;
+            LONG taken = count;
+            while (i < end && std::fabs(values[i] - level) <= width) {
+                ++taken;
+                total += values[i];
+                ++i;
+            }
+            sum = total;
+            count = taken;
+            if (i == n) {
+                break;
+            }
+        }
+        Feed(t + i, values[i]);
+        ++i;
+    }
+}
+
 // ---- The step ----
 
 namespace {
@@ -201,8 +230,10 @@ bool MeasureSegments(State& state, const Params& params, EEH3::FloatExWrapper& s
         if (!samples.Fetch()) {
             return false;
         }
-        search.Feed(samples.Position(), samples.Value());
-        samples.Step();
+        const LONG first = samples.Position();
+        const LONG n = std::min<LONG>(samples.RunLength(), eventTick - first);
+        search.FeedRun(first, samples.Run(), n);
+        samples.StepOver(n);
     }
     state.lastConsumed = eventTick;
     WritePosition(state, out);

@@ -55,6 +55,8 @@ struct SegmentSearch {
     LONG bestLast = -1;
 
     void Feed(LONG t, float v);
+    // The samples of ticks t, t + 1 ... in one call; the same as Feed for each in turn.
+    void FeedRun(LONG t, const float* values, LONG n);
 
 private:
     void Open(LONG t, float v);

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <utility>
+#include <vector>
 
 namespace ExtLib {
 
@@ -86,8 +87,11 @@ bool GaussJordan(Matrix& a, int m, Vector& b)
 class LevenbergMarquardt {
 public:
     LevenbergMarquardt(std::span<const double> y, double rate, bool fitOffset, const Vector& start)
-        : y_(y), rate_(rate), a_(start), fitted_(fitOffset ? 3 : 2)
+        : y_(y), rate_(rate), a_(start), fitted_(fitOffset ? 3 : 2), times_(y.size())
     {
+        for (std::size_t i = 0; i < times_.size(); ++i) {
+            times_[i] = static_cast<double>(i) / rate_;
+        }
     }
 
     // Fits from the start values; false when the fit does not settle.
@@ -120,24 +124,51 @@ private:
     // The least-squares sums at parameters p over the fitted parameters (A, tau and, when fitted, B).
     void Sums(const Vector& p, Matrix& alpha, Vector& beta, double& chi) const
     {
+        if (fitted_ == 3) {
+            SumsOf<3>(p, alpha, beta, chi);
+        } else {
+            SumsOf<2>(p, alpha, beta, chi);
+        }
+    }
+
+    // The sums with the parameters and the sums in locals, the sample times computed once per fit and the loops
+    // over the fitted parameters unrolled; each sum adds the same terms in the same order as a plain loop would.
+    template <int Fitted>
+    void SumsOf(const Vector& p, Matrix& alpha, Vector& beta, double& chi) const
+    {
+        const double amplitude = p[0];
+        const double tau = p[1];
+        const double offset = p[2];
+        const double tauSquared = tau * tau;
+        std::array<std::array<double, kParams>, kParams> sums{};
+        Vector weighted{};
+        double squares = 0.0;
+        const std::size_t n = y_.size();
+        const double* times = times_.data();
+        const double* y = y_.data();
+        for (std::size_t i = 0; i < n; ++i) {
+            const double t = times[i];
+            const double e = std::exp(-t / tau);
+            const double r = y[i] - (amplitude * e + offset);
+            const Vector d{e, amplitude * t * e / tauSquared, 1.0};
+            for (int j = 0; j < Fitted; ++j) {
+                for (int k = 0; k <= j; ++k) {
+                    sums[j][k] += d[j] * d[k];
+                }
+                weighted[j] += r * d[j];
+            }
+            squares += r * r;
+        }
         alpha = {};
         beta = {};
-        chi = 0.0;
-        const std::size_t n = y_.size();
-        for (std::size_t i = 0; i < n; ++i) {
-            const double t = static_cast<double>(i) / rate_;
-            const double e = std::exp(-t / p[1]);
-            const double r = y_[i] - (p[0] * e + p[2]);
-            const Vector d{e, p[0] * t * e / (p[1] * p[1]), 1.0};
-            for (int j = 0; j < fitted_; ++j) {
-                for (int k = 0; k <= j; ++k) {
-                    alpha[j][k] += d[j] * d[k];
-                }
-                beta[j] += r * d[j];
+        for (int j = 0; j < Fitted; ++j) {
+            for (int k = 0; k <= j; ++k) {
+                alpha[j][k] = sums[j][k];
             }
-            chi += r * r;
+            beta[j] = weighted[j];
         }
-        for (int j = 1; j < fitted_; ++j) {
+        chi = squares;
+        for (int j = 1; j < Fitted; ++j) {
             for (int k = 0; k < j; ++k) {
                 alpha[k][j] = alpha[j][k];
             }
@@ -195,6 +226,7 @@ private:
     double rate_;
     Vector a_;
     int fitted_;
+    std::vector<double> times_; // seconds of each sample from the first
     Matrix alpha_{};
     Vector beta_{};
     Vector errors_{};

@@ -1,8 +1,10 @@
 // The analysis document's stream over outside input: what a host document hands the module when it opens a file
 // saved by any version, or damaged. Whatever is loaded must save again, and what is saved must load back into another
-// document and save the very same bytes.
+// document and save the very same bytes. The table then shows one event: a cell of each column and of each summary
+// row is formatted with whatever column formats were loaded, and a number with each loaded format.
 #include "fuzzkit.h"
 
+#include "document/cycledetector.h"
 #include "document/persistsettings.h"
 #include "document/settingids.h"
 #include "document/settingsset.h"
@@ -11,7 +13,9 @@
 #include "platform/com/memstream.h"
 #include "tableview/tableviewdata.h"
 #include "tableview/tvftableviewmgr.h"
+#include "tests/document/preparedevents.h"
 
+#include <cstring>
 #include <sstream>
 
 using CX::Doc::PersistSettings;
@@ -29,11 +33,7 @@ host::Host& SharedHost()
 }
 
 struct Tables final : CX::Doc::PersistTables {
-    Tables()
-    {
-        TVF::CreateTableViewManager(manager.Out());
-        data = platform::ComPtr<CX::TableViewData>(new CX::TableViewData(nullptr));
-    }
+    Tables() { TVF::CreateTableViewManager(manager.Out()); }
     TVF_TableViewMgr* TableManager() override { return manager.Get(); }
     CX::TableViewData* TableData() override { return data.Get(); }
 
@@ -41,17 +41,62 @@ struct Tables final : CX::Doc::PersistTables {
     platform::ComPtr<CX::TableViewData> data;
 };
 
-// A persistence object over a fresh host document with table objects of its own.
+// A persistence object over a fresh host document with table objects of its own, the table's data over the
+// document's results.
 struct Persisted {
     Persisted()
         : hostDocument(host::HostDocument::Create(SharedHost().Log(), 7, SharedHost().NewChartData())),
-          persist(hostDocument->AsUnknown(), tables)
+          persist(hostDocument->AsUnknown(), tables), results(hostDocument->AsUnknown(), persist)
     {
+        tables.data = platform::ComPtr<CX::TableViewData>(new CX::TableViewData(&results, &persist.Settings()));
     }
     platform::ComPtr<host::HostDocument> hostDocument;
     Tables tables;
     PersistSettings persist;
+    CX::Doc::CycleDetector results;
 };
+
+// One event whose every result is a finite number with more digits than any format shows.
+CX::Enum::EventFCalc Event()
+{
+    CX::Enum::EventFCalc event;
+    event.ResetResults();
+    event.tick = 10;
+    event.count = 1;
+    const float value = 0.0123456789f;
+    auto* bytes = reinterpret_cast<unsigned char*>(&event);
+    for (std::size_t at = offsetof(CX::Enum::EventFCalc, tStart); at < offsetof(CX::Enum::EventFCalc, rise50Tick);
+         at += sizeof value) {
+        std::memcpy(bytes + at, &value, sizeof value);
+    }
+    return event;
+}
+
+// Every cell of the table's one event row and of its summary rows, as the table view asks for them.
+void ShowCells(Persisted& document)
+{
+    auto source = doctest::Prepared({Event()}, CX::Doc::CycleDetector::kRecordBytes);
+    fuzzkit::Check(document.results.BeginBlock(0, source.Get(), 0.001) && document.results.EnumerateTo(-1),
+                   "the event was not taken");
+    document.results.EndBlock();
+    CX::TableViewData& data = *document.tables.data.Get();
+    data.ComputeSummary();
+    // A format kept for a column that this analysis type does not show is shown once the user turns it on.
+    for (const auto& [code, format] : data.Formats()) {
+        CX::FormatCellNumber(format, 0.0123456789);
+    }
+    LONG columns = 0;
+    data.GetColumnCount(0, &columns);
+    for (LONG column = 0; column < columns; ++column) {
+        for (const auto& [flags, row] : {std::pair<DWORD, LONG>{TableGrid::kEvents, 1}, {TableGrid::kSummary, 1},
+                                         {TableGrid::kSummary, 2}, {TableGrid::kSummary, 3}}) {
+            IKVOString* text = nullptr;
+            if (SUCCEEDED(data.GetCell(flags, row, column, &text)) && text) {
+                text->Release();
+            }
+        }
+    }
+}
 
 struct Saved {
     HRESULT result;
@@ -98,6 +143,12 @@ std::vector<fuzzkit::Bytes> Seeds()
     rich.tables.data->FormatFor(0);
     rich.tables.data->FormatFor(3).digits = 6;
     seeds.push_back(Save(rich.persist).bytes);
+    // Every column of the table with a format of its own, as "Apply to all columns" leaves them.
+    Persisted formatted;
+    for (int code = 0; code <= 58; ++code) {
+        formatted.tables.data->FormatFor(code).digits = 2 + code % 9;
+    }
+    seeds.push_back(Save(formatted.persist).bytes);
     return seeds;
 }
 
@@ -124,5 +175,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzzkit::Check(Load(second.persist, once.bytes) == S_OK, "a saved document was refused");
     const Saved twice = Save(second.persist);
     fuzzkit::Check(twice.bytes == once.bytes, "a saved document read back differently");
+
+    ShowCells(first);
+    // The host keeps a record of every call: kept from one input to the next it would grow without end, and
+    // every input would look like a leak and be scanned for one.
+    SharedHost().Log().Clear();
     return 0;
 }

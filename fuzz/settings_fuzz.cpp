@@ -96,11 +96,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzzkit::Check(Written(again) == once, "written settings read back differently");
         return 0;
     }
-    SettingsSet settings(&Catalogue());
-    settings.SetLong(2001, 1);
-    settings.AddChannel(1);
-    static const std::vector<std::int32_t> ids = SettingIds(settings);
-    CX::Doc::CXSetting* setting = settings.Find(ids[(mode / 2) % ids.size()]);
+    // One container for every input, made once (making one costs more than all the rest), with each setting put
+    // back to its default text first, so that an input's result does not depend on the inputs before it.
+    static SettingsSet* const settings = [] {
+        auto* made = new SettingsSet(&Catalogue());
+        made->SetLong(2001, 1);
+        made->AddChannel(1);
+        return made;
+    }();
+    static const std::vector<std::int32_t> ids = SettingIds(*settings);
+    static const std::vector<KVO::String> defaults = [] {
+        std::vector<KVO::String> texts;
+        for (const std::int32_t id : ids) {
+            texts.push_back(settings->Find(id)->ToText(true));
+        }
+        return texts;
+    }();
+    const std::size_t which = (mode / 2) % ids.size();
+    CX::Doc::CXSetting* setting = settings->Find(ids[which]);
+    setting->FromText(defaults[which], true);
     const bool classic = true; // texts of files and calculations are always classic
     std::u16string text = input.Text16();
     std::replace(text.begin(), text.end(), u'\0', u' ');

@@ -461,11 +461,11 @@ OpenedView OpenView(CallLog& log, IDocViewClass* viewClass, HostDocument* docume
 // The host's print and picture services for a view it opened: the view is asked to print (its frame's print
 // service writes the PDF at `dpi`); the result is the number of pages written. The picture is the view's window
 // as it is on screen; false when it cannot be written.
-int PrintViewToPdf(const OpenedView& opened, const std::string& pdfPath, int dpi = 150);
+int PrintViewToPdf(const OpenedView& opened, const std::string& pdfPath, int dpi = gdi::kPrinterDpi);
 // Prints the view `times` times into one PDF, calling `before` with 0, 1, … before each printing (to choose what
 // the view shows); the number of pages written, 0 when the file cannot be written.
 int PrintViewRepeatedly(const OpenedView& opened, const std::string& pdfPath, int times,
-                        const std::function<void(int)>& before, int dpi = 150);
+                        const std::function<void(int)>& before, int dpi = gdi::kPrinterDpi);
 bool SaveViewPicture(const OpenedView& opened, const std::string& pngPath);
 
 // The framework objects of the document framework, handed out by fixed id.

@@ -340,9 +340,7 @@ bool LMPeaksEnum::Fill()
         if (read == 0) {
             return false; // the block is still being sampled
         }
-        for (LONG i = 0; i < std::min(read, kReadChunk); ++i) {
-            detector_->Feed(buffer_[static_cast<std::size_t>(i)], queue_);
-        }
+        detector_->Feed(buffer_.data(), static_cast<std::size_t>(std::min(read, kReadChunk)), queue_);
         // Peaks before the start asked for are passed over.
         while (head_ < queue_.size() && queue_[head_].tick < from_) {
             ++head_;

@@ -5,6 +5,8 @@
 
 #include "host/sampleformula.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <deque>
 #include <vector>
@@ -31,6 +33,68 @@ struct PeakDetectionParams {
     friend bool operator==(const PeakDetectionParams&, const PeakDetectionParams&) = default;
 };
 
+// The noise window's values as sorted runs: the values that arrived between two estimates are sorted once, when the
+// later estimate closes them, so that an estimate selects its median and median absolute deviation from a few sorted
+// runs instead of sorting the whole window again. Both are exact: the same values as a full sort would give.
+class SortedWindow {
+public:
+    explicit SortedWindow(std::int32_t capacity);
+
+    [[gnu::always_inline]] void Push(double value)
+    {
+        // The ring grows with the values, so that a long window costs only what a block fills of it.
+        if (ring_.size() < static_cast<std::size_t>(capacity_)) {
+            ring_.push_back(value);
+            position_ = ring_.size() == static_cast<std::size_t>(capacity_) ? 0 : ring_.size();
+        } else {
+            if (!std::isfinite(ring_[position_])) {
+                --unusual_;
+            }
+            ring_[position_] = value;
+            if (++position_ == ring_.size()) {
+                position_ = 0;
+            }
+        }
+        if (!std::isfinite(value)) {
+            ++unusual_;
+        }
+        ++count_;
+    }
+    std::size_t Size() const { return static_cast<std::size_t>(std::min<std::int64_t>(count_, capacity_)); }
+    // The element of rank Size()/2 (the median as the upper middle) and the element of the same rank of the
+    // distances from it.
+    void Estimate(double& median, double& deviation);
+
+private:
+    struct Run {
+        std::int64_t first; // index of the oldest value of the run
+        std::int64_t end;
+        std::vector<double> sorted;
+    };
+    double At(std::int64_t index) const;
+    void Sort(std::int64_t first, std::int64_t end, std::vector<double>& out);
+    void FullSortEstimate(double& median, double& deviation);
+
+    std::int64_t capacity_;
+    std::vector<double> ring_;
+    std::size_t position_ = 0;
+    std::int64_t count_ = 0; // values pushed so far
+    std::int64_t unusual_ = 0; // values in the window that are not finite
+    std::int64_t closed_ = 0; // values before this index are in runs
+    std::deque<Run> runs_;
+    std::vector<Run> spare_;
+    std::vector<std::uint64_t> keys_;
+    std::vector<std::uint64_t> keysOut_;
+    std::vector<std::uint32_t> keys32_;
+    std::vector<std::uint32_t> keys32Out_;
+    std::vector<double> scratch_;
+    // The last answers and the last change of the median: they guess the next answers.
+    bool guessed_ = false;
+    double lastMedian_ = 0.0;
+    double medianChange_ = 0.0;
+    double lastDeviation_ = 0.0;
+};
+
 class PeakDetector {
 public:
     PeakDetector(const PeakDetectionParams& params, double tickPeriod);
@@ -38,12 +102,15 @@ public:
     // The next sample of the block (tick 0 first); found peaks are appended to `out`. A sample that is not a number
     // (a transformed channel before its first value) counts as a tick without a value.
     void Feed(float sample, std::vector<DetectedPeak>& out);
+    // The next `count` samples, as Feed one by one.
+    void Feed(const float* samples, std::size_t count, std::vector<DetectedPeak>& out);
     // The block has ended: a peak whose fall was not seen yet is given as it stands.
     void Finish(std::vector<DetectedPeak>& out);
     // No peak found later can lie before this tick.
     std::int32_t SettledTick() const { return inPeak_ ? peakStart_ : tick_; }
 
 private:
+    void Step(float sample, std::int32_t tick, bool due, std::vector<DetectedPeak>& out);
     bool Transform(float sample, double& value);
     void Estimate();
     void Emit(std::vector<DetectedPeak>& out);
@@ -56,12 +123,18 @@ private:
     std::int32_t gapTicks_;    // minimum interval in ticks
 
     std::int32_t tick_ = 0;
-    SmoothedSlope slope_;        // the transform
-    std::deque<double> history_; // the last window_ detected-signal values before the current tick
-    std::vector<double> scratch_;
+    std::int32_t untilRefresh_ = 0; // ticks to the next multiple of refresh_
+    std::vector<double> raw_;       // the last 2 * smoothTicks_ + 1 samples (derivative), as a ring
+    std::size_t rawCapacity_ = 0;
+    std::size_t rawNext_ = 0;       // where the next sample goes in raw_
+    std::size_t rawCount_ = 0;
+    double sumNear_ = 0.0;       // sum of the newer half of raw_
+    double sumFar_ = 0.0;        // sum of the older half
+    SortedWindow history_;       // the last window_ detected-signal values before the current tick
     bool estimated_ = false;
     double baseline_ = 0.0;
     double noise_ = 0.0;
+    double deviation_ = 0.0; // the median absolute deviation
 
     bool inPeak_ = false;
     std::int32_t peakStart_ = 0;

@@ -47,7 +47,7 @@ HRESULT PrintService::QueryInterface(REFIID iid, void** out)
 void PrintService::SetOutput(std::string pdfPath, int dpi)
 {
     output_ = std::move(pdfPath);
-    dpi_ = dpi > 0 ? dpi : 150;
+    dpi_ = dpi > 0 ? dpi : gdi::kPrinterDpi;
 }
 
 template <class PageFn>
@@ -84,25 +84,31 @@ HRESULT PrintService::Print(ICAFPrintoutEx* printout, DWORD flags)
     gdi::PdfWriter& pdf = job_ ? *job_ : *own;
     const int before = pdf.Pages();
     bool written = true;
-    const SIZE size = LetterAt(dpi_);
-    // As a printer does, the printout gets the device and the page before it counts its pages.
-    HBITMAP measure = WhitePage(SIZE{1, 1});
-    HDC measureDc = gdi::CreatePageDc(measure, dpi_);
-    const RECT whole{0, 0, size.cx, size.cy};
-    printout->BeginPage(&whole, measureDc, nullptr);
+    // A printer's page: the sheet at the printer's resolution, of which the printout gets the printable area.
+    const SIZE sheet = LetterAt(dpi_);
+    const RECT printable = gdi::PrintableArea(sheet, dpi_);
+    const RECT area{0, 0, printable.right - printable.left, printable.bottom - printable.top};
+    // As a printer does, the printout gets the device and the page before it counts its pages; what it draws
+    // then is not kept.
+    cairo_surface_t* nothing = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, nullptr);
+    HDC measureDc = gdi::CreateVectorPageDc(nothing, dpi_, sheet, printable);
+    printout->BeginPage(&area, measureDc, nullptr);
     ForEachPage(printout, [&](std::int32_t n) {
-        HBITMAP page = WhitePage(size);
-        HDC dc = gdi::CreatePageDc(page, dpi_);
-        const RECT area{0, 0, size.cx, size.cy};
+        HDC dc = pdf.BeginPage(sheet, dpi_);
+        if (!dc) {
+            written = false;
+            return;
+        }
         if (SUCCEEDED(printout->BeginPage(&area, dc, nullptr))) {
             printout->PrintPage(n, &area);
         }
-        DeleteDC(dc);
-        written = pdf.AddPage(page, dpi_) && written;
-        DeleteObject(page);
+        // The printout keeps its wrappers until the next page: end them before the page's DC goes.
+        printout->BeginPage(&area, measureDc, nullptr);
+        written = pdf.EndPage(dc) && written;
     });
+    printout->BeginPage(&area, nullptr, nullptr);
     DeleteDC(measureDc);
-    DeleteObject(measure);
+    cairo_surface_destroy(nothing);
     printedPages_ = pdf.Pages() - before;
     if (job_) {
         jobWritten_ = jobWritten_ && written;

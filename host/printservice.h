@@ -1,10 +1,11 @@
-// The host frame's printing: a printout's pages drawn at a page resolution into a PDF file (one PDF page per
-// printed page), or, as a preview, drawn for the stand-in printer and shown on preview pictures. And the copy-notice
+// The host frame's printing: a printout's pages drawn as vectors at a printer's resolution into a PDF file (one PDF
+// page per printed page, the printout given the printable area of US Letter), or, as a preview, drawn for the stand-in printer and shown on preview pictures. And the copy-notice
 // service that the module tells before it copies.
 #pragma once
 
 #include "host/calllog.h"
 #include "host/comobject.h"
+#include "platform/gdi/dc.h"
 #include "platform/gdi/image.h"
 #include "platform/gdi/printing.h"
 #include "sdk/printing.h"
@@ -33,8 +34,8 @@ public:
     HRESULT SendToPrintService(ICAFPrintoutEx* printout) override;
     int SentCount() const { return sent_; }
 
-    // Where Print writes, and the resolution of its pages (US Letter).
-    void SetOutput(std::string pdfPath, int dpi = 150);
+    // Where Print writes, and the printer's resolution (US Letter).
+    void SetOutput(std::string pdfPath, int dpi = gdi::kPrinterDpi);
     // Between these, every Print adds its pages to one file; EndJob ends it and gives the pages written (0 when the
     // file could not be written).
     void BeginJob();
@@ -56,7 +57,7 @@ private:
 
     CallLog& log_;
     std::string output_;
-    int dpi_ = 150;
+    int dpi_ = gdi::kPrinterDpi;
     int printedPages_ = 0;
     std::u16string lastTitle_;
     std::vector<gdi::Image> previews_;

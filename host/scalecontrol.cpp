@@ -4,13 +4,19 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 namespace host {
 
 namespace {
 
 constexpr const char16_t* kWindowClass = u"HostScaleControl";
+// Lengths in pixels of a 96-dpi screen; other devices scale them to the same size on paper.
+constexpr int kScreenDpi = 96;
 constexpr int kTickLength = 4;
+constexpr int kLabelGap = 2;
+// The texts' size: 11 pixels on the screen.
+constexpr double kTextPoints = 8.25;
 
 bool Finite(double v) { return std::isfinite(v); }
 
@@ -173,10 +179,12 @@ void ScaleControl::Update()
     // Ticks at round display values when the unit scale keeps the direction, else at round data values.
     const double low = minimum_ * scaling_[0] + scaling_[1];
     const double high = maximum_ * scaling_[0] + scaling_[1];
+    const int dpi = resolution_ > 0 ? resolution_ : kScreenDpi;
+    const int spacing = MulDiv(axis_ == Axis::Horizontal ? 60 : 30, dpi, kScreenDpi);
     if (scaling_[0] > 0 && Finite(low) && Finite(high)) {
-        LayOut(low, high, axis_ == Axis::Horizontal ? 60 : 30);
+        LayOut(low, high, spacing);
     } else {
-        LayOut(minimum_, maximum_, axis_ == Axis::Horizontal ? 60 : 30);
+        LayOut(minimum_, maximum_, spacing);
     }
     if (window_) {
         InvalidateRect(window_, nullptr, TRUE);
@@ -381,6 +389,7 @@ HRESULT ScaleControl::Copy(IScaleControl** copy)
     }
     auto* made = new ScaleControl(axis_, kind_, id_);
     made->rect_ = rect_;
+    made->resolution_ = resolution_;
     made->ticks_ = ticks_;
     made->tickValues_ = tickValues_;
     made->farthest_ = farthest_;
@@ -415,52 +424,100 @@ HRESULT ScaleControl::GetFrameRect(RECT* rect)
     return S_OK;
 }
 
+std::u16string ScaleControl::Caption() const
+{
+    if (units_.empty()) {
+        return title_;
+    }
+    return title_.empty() ? units_ : units_ + u" (" + title_ + u")";
+}
+
 HRESULT ScaleControl::Draw(HDC dc, LONG, LONG)
 {
     if (!dc) {
         return E_POINTER;
     }
+    DrawAt(dc, resolution_ > 0 ? resolution_ : GetDeviceCaps(dc, LOGPIXELSY));
+    return S_OK;
+}
+
+void ScaleControl::DrawAt(HDC dc, int dpi)
+{
+    if (dpi <= 0) {
+        dpi = kScreenDpi;
+    }
     const bool horizontal = axis_ == Axis::Horizontal;
-    HFONT font = CreateFontW(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 34, u"MS Shell Dlg 2");
+    const int tick = MulDiv(kTickLength, dpi, kScreenDpi);
+    const int gap = MulDiv(kLabelGap, dpi, kScreenDpi);
+    const LONG height = -static_cast<LONG>(std::lround(kTextPoints * dpi / 72.0));
+    HFONT font = CreateFontW(height, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 34, u"MS Shell Dlg 2");
     HGDIOBJ previousFont = SelectObject(dc, font);
-    HGDIOBJ previousPen = SelectObject(dc, GetStockObject(BLACK_PEN));
+    HPEN pen = CreatePen(PS_SOLID, MulDiv(1, dpi, kScreenDpi), RGB(0, 0, 0));
+    HGDIOBJ previousPen = SelectObject(dc, pen);
     const int previousMode = SetBkMode(dc, TRANSPARENT);
     const COLORREF previousColour = SetTextColor(dc, RGB(0, 0, 0));
-    const UINT previousAlign = SetTextAlign(dc, horizontal ? (TA_CENTER | TA_TOP) : (TA_RIGHT | TA_TOP));
+    const UINT previousAlign = SetTextAlign(dc, TA_LEFT | TA_TOP);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    const std::u16string caption = Caption();
+    const LONG captionRoom = caption.empty() ? 0 : metrics.tmHeight + gap;
+    // Each label is centred on its tick, moved inward at the ends to stay whole inside the scale's rectangle, and
+    // left out where it would not fit or would run into the label before it.
+    LONG lastEnd = std::numeric_limits<LONG>::min();
     for (std::size_t i = 0; i < ticks_.size(); ++i) {
         const LONG offset = ticks_[i].offset;
         if (horizontal) {
             const int x = rect_.left + offset;
             MoveToEx(dc, x, rect_.top, nullptr);
-            LineTo(dc, x, rect_.top + kTickLength);
+            LineTo(dc, x, rect_.top + tick);
         } else {
             const int y = rect_.top + offset;
-            MoveToEx(dc, rect_.right - kTickLength, y, nullptr);
+            MoveToEx(dc, rect_.right - tick, y, nullptr);
             LineTo(dc, rect_.right, y);
         }
-        if (i < tickValues_.size()) {
-            const std::u16string number = Number(tickValues_[i]);
-            if (horizontal) {
-                TextOutW(dc, rect_.left + offset, rect_.top + kTickLength + 1, number.c_str(), static_cast<int>(number.size()));
-            } else {
-                TextOutW(dc, rect_.right - kTickLength - 2, rect_.top + offset - 6, number.c_str(),
-                         static_cast<int>(number.size()));
-            }
+        if (i >= tickValues_.size()) {
+            continue;
         }
-    }
-    std::u16string caption = title_;
-    if (!units_.empty()) {
-        caption += u" (" + units_ + u")";
+        const std::u16string number = Number(tickValues_[i]);
+        SIZE extent{};
+        GetTextExtentPoint32W(dc, number.c_str(), static_cast<int>(number.size()), &extent);
+        if (horizontal) {
+            const LONG top = rect_.top + tick + gap / 2;
+            LONG left = rect_.left + offset - extent.cx / 2;
+            left = std::min<LONG>(left, rect_.right - extent.cx);
+            left = std::max<LONG>(left, rect_.left);
+            if (left + extent.cx > rect_.right || top + extent.cy > rect_.bottom - captionRoom ||
+                left < lastEnd + gap * 2) {
+                continue;
+            }
+            TextOutW(dc, left, top, number.c_str(), static_cast<int>(number.size()));
+            lastEnd = left + extent.cx;
+        } else {
+            // Offsets grow downwards while the values grow upwards: the labels are placed from the top.
+            const LONG right = rect_.right - tick - gap;
+            LONG top = rect_.top + offset - extent.cy / 2;
+            top = std::min<LONG>(top, rect_.bottom - extent.cy);
+            top = std::max<LONG>(top, rect_.top);
+            if (right - extent.cx < rect_.left + captionRoom || top + extent.cy > rect_.bottom ||
+                (lastEnd != std::numeric_limits<LONG>::min() && std::abs(top - lastEnd) < extent.cy)) {
+                continue;
+            }
+            TextOutW(dc, right - extent.cx, top, number.c_str(), static_cast<int>(number.size()));
+            lastEnd = top;
+        }
     }
     if (!caption.empty()) {
         if (horizontal) {
             SetTextAlign(dc, TA_CENTER | TA_BOTTOM);
-            TextOutW(dc, (rect_.left + rect_.right) / 2, rect_.bottom - 2, caption.c_str(), static_cast<int>(caption.size()));
+            TextOutW(dc, (rect_.left + rect_.right) / 2, rect_.bottom - gap, caption.c_str(),
+                     static_cast<int>(caption.size()));
         } else {
-            HFONT turned = CreateFontW(-11, 0, 900, 900, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 34, u"MS Shell Dlg 2");
+            HFONT turned =
+                CreateFontW(height, 0, 900, 900, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 34, u"MS Shell Dlg 2");
             SelectObject(dc, turned);
             SetTextAlign(dc, TA_CENTER | TA_TOP);
-            TextOutW(dc, rect_.left + 2, (rect_.top + rect_.bottom) / 2, caption.c_str(), static_cast<int>(caption.size()));
+            TextOutW(dc, rect_.left + gap, (rect_.top + rect_.bottom) / 2, caption.c_str(),
+                     static_cast<int>(caption.size()));
             SelectObject(dc, font);
             DeleteObject(turned);
         }
@@ -470,11 +527,24 @@ HRESULT ScaleControl::Draw(HDC dc, LONG, LONG)
     SetBkMode(dc, previousMode);
     SelectObject(dc, previousPen);
     SelectObject(dc, previousFont);
+    DeleteObject(pen);
     DeleteObject(font);
-    return S_OK;
 }
 
-HRESULT ScaleControl::Print(HDC dc, HDC) { return Draw(dc, 0, 0xFFFF); }
+// A printout lays the ticks out for the device that it measures on, so that they keep their spacing on paper.
+HRESULT ScaleControl::Print(HDC dc, HDC reference)
+{
+    if (!dc) {
+        return E_POINTER;
+    }
+    const int dpi = GetDeviceCaps(reference ? reference : dc, LOGPIXELSY);
+    if (dpi > 0 && dpi != (resolution_ > 0 ? resolution_ : kScreenDpi)) {
+        resolution_ = dpi;
+        Update();
+    }
+    DrawAt(dc, resolution_ > 0 ? resolution_ : dpi);
+    return S_OK;
+}
 
 HRESULT ScaleControl::GetWindowHandle(HWND* window)
 {

@@ -79,6 +79,8 @@ public:
     double LimitMaximum() const { return limits_[1]; }
     const std::u16string& Title() const { return title_; }
     const std::u16string& Units() const { return units_; }
+    // The caption under (beside) the scale: the units text with the title, the unit, in brackets: "Time (s)".
+    std::u16string Caption() const;
     LONG Option() const { return option_; }
     LONG Value(LONG which) const;
     double DragDomainWidth() const { return dragWidth_; }
@@ -99,6 +101,8 @@ private:
     void DragTo(POINT point, bool stretch);
     // Keeps a range inside the limits when it fits in them.
     void KeepInLimits(double& minimum, double& maximum) const;
+    // Draws the scale with its texts sized for a device of `dpi` dots per inch.
+    void DrawAt(HDC dc, int dpi);
     template <class Call>
     void Notify(Call call);
 
@@ -106,6 +110,8 @@ private:
     LONG kind_;
     LONG id_;
     RECT rect_{};
+    // The resolution the ticks are laid out for: 0 for the screen's; a printout sets its device's.
+    int resolution_ = 0;
     std::vector<ScaleTick> ticks_;
     std::vector<double> tickValues_;
     double farthest_ = -1.0;

@@ -112,7 +112,9 @@ bool SettingsFile::Save()
     std::ostream& out = file.Stream();
     out << "# crestmetrics host settings\n";
     for (const auto& [name, value] : values_) {
-        out << Escape(name) << '\t' << Escape(value) << '\n';
+        // A name that begins with "#" would make its line a comment, and the value would be lost.
+        const std::string key = Escape(name);
+        out << (key.starts_with('#') ? "\\" : "") << key << '\t' << Escape(value) << '\n';
     }
     return file.Commit();
 }

@@ -2,8 +2,8 @@
 // in the user's configuration folder, read when first asked and written whole after every change.
 //   The file: $CRESTMETRICS_SETTINGS when set (tests point it elsewhere), else $XDG_CONFIG_HOME/crestmetrics/settings,
 //   else $HOME/.config/crestmetrics/settings; without any of them the values live only in memory.
-//   Its lines: "name<TAB>value" in UTF-8, with backslash, tab, CR and LF written as \\, \t, \r and \n; lines that
-//   are empty, start with "#" or hold no tab are passed over.
+//   Its lines: "name<TAB>value" in UTF-8, with backslash, tab, CR and LF written as \\, \t, \r and \n, and a
+//   name's leading "#" as \#; lines that are empty, start with "#" or hold no tab are passed over.
 #pragma once
 
 #include <filesystem>

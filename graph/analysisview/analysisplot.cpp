@@ -246,6 +246,16 @@ void AnalysisPlot::DrawToDC(HDC target, HDC attribute, const RECT& page)
 {
     MGraph1::Graph2DDrawer drawer;
     const HDC measuring = attribute ? attribute : target;
+    // The axis strips keep their screen size on the measuring device (a printer page has many more pixels).
+    if (const HDC screen = GetDC(nullptr)) {
+        const int screenDpi = GetDeviceCaps(screen, LOGPIXELSY);
+        const int deviceDpi = GetDeviceCaps(measuring, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+        if (screenDpi > 0 && deviceDpi > 0) {
+            drawer.leftMargin = MulDiv(drawer.leftMargin, deviceDpi, screenDpi);
+            drawer.bottomMargin = MulDiv(drawer.bottomMargin, deviceDpi, screenDpi);
+        }
+    }
     if (graph_) {
         const double y[2] = {graph_->yUnitFactor, 0.0};
         const double x[2] = {graph_->xUnitFactor, 0.0};

@@ -196,7 +196,11 @@ cairo_surface_t* DcSurface(Dc& dc)
         dc.extent = SIZE{cairo_image_surface_get_width(surface), cairo_image_surface_get_height(surface)};
         break;
     case DcKind::Printer: {
-        // A plain printer keeps nothing; a print service's page draws on its bitmap.
+        // A plain printer keeps nothing; a print service's page draws on its bitmap or its vector surface.
+        if (dc.vector) {
+            surface = dc.vector;
+            break;
+        }
         Bitmap* bitmap = dc.bitmap ? AsBitmap(dc.bitmap) : nullptr;
         if (!bitmap) {
             return nullptr;
@@ -379,7 +383,10 @@ HDC CreateDCW(LPCWSTR driver, LPCWSTR device, LPCWSTR, const DEVMODEW*)
     auto dc = std::make_unique<Dc>();
     dc->kind = gdi::DcKind::Printer;
     dc->device = device;
-    dc->extent = SIZE{gdi::kPrinterDpi * 17 / 2, gdi::kPrinterDpi * 11};
+    dc->sheet = SIZE{gdi::kPrinterDpi * 17 / 2, gdi::kPrinterDpi * 11};
+    const RECT printable = gdi::PrintableArea(dc->sheet, gdi::kPrinterDpi);
+    dc->origin = POINT{printable.left, printable.top};
+    dc->extent = SIZE{printable.right - printable.left, printable.bottom - printable.top};
     return gdi::Add(std::move(dc));
 }
 
@@ -396,7 +403,31 @@ HDC CreatePageDc(HBITMAP page, int dpi)
     dc->bitmap = page;
     dc->dpi = dpi;
     dc->extent = SIZE{bitmap->width, bitmap->height};
+    dc->sheet = dc->extent;
     return Add(std::move(dc));
+}
+
+HDC CreateVectorPageDc(cairo_surface_t* surface, int dpi, SIZE sheet, RECT printable)
+{
+    if (!surface || dpi <= 0) {
+        return nullptr;
+    }
+    auto dc = std::make_unique<Dc>();
+    dc->kind = DcKind::Printer;
+    dc->device = u"page";
+    dc->vector = surface;
+    dc->dpi = dpi;
+    dc->sheet = sheet;
+    dc->origin = POINT{printable.left, printable.top};
+    dc->extent = SIZE{printable.right - printable.left, printable.bottom - printable.top};
+    return Add(std::move(dc));
+}
+
+RECT PrintableArea(SIZE sheet, int dpi)
+{
+    // A quarter inch (6.35 mm) on every side, as laser printers commonly keep on Letter and A4.
+    const int margin = dpi / 4;
+    return RECT{margin, margin, std::max(margin, sheet.cx - margin), std::max(margin, sheet.cy - margin)};
 }
 } // namespace gdi
 
@@ -571,9 +602,13 @@ int GetDeviceCaps(HDC hdc, int index)
     case VERTRES:
         return pixels.cy;
     case PHYSICALWIDTH:
-        return printer ? pixels.cx : 0;
+        return printer ? std::max(dc->sheet.cx, pixels.cx) : 0;
     case PHYSICALHEIGHT:
-        return printer ? pixels.cy : 0;
+        return printer ? std::max(dc->sheet.cy, pixels.cy) : 0;
+    case PHYSICALOFFSETX:
+        return printer ? dc->origin.x : 0;
+    case PHYSICALOFFSETY:
+        return printer ? dc->origin.y : 0;
     case HORZSIZE:
         return MulDiv(pixels.cx, 254, dpi * 10);
     case VERTSIZE:

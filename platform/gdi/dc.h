@@ -49,6 +49,8 @@ struct Dc {
     DcKind kind = DcKind::Memory;
     HWND hwnd = nullptr;
     HBITMAP bitmap = nullptr;          // memory DCs
+    cairo_surface_t* vector = nullptr; // printer pages drawn as vectors (not owned)
+    SIZE sheet{};                      // printer pages: the whole sheet in device pixels
     std::u16string device;             // printer DCs
     int dpi = 0;                       // 0: the device's own resolution (the screen's, or the printer's)
     POINT origin{};                    // device (0, 0) within the surface
@@ -95,6 +97,13 @@ CallLog* WindowCallLog(HWND hwnd);
 
 // A printer DC that draws on a page bitmap (kept by the caller) at `dpi`: the print service's page.
 HDC CreatePageDc(HBITMAP page, int dpi);
+// A printer DC that draws on a vector surface (kept by the caller) whose units are device pixels at `dpi`. Like a
+// real printer's, its device origin is the corner of the printable area within the sheet, and it answers the
+// printable area for HORZRES and VERTRES, the sheet for PHYSICALWIDTH and PHYSICALHEIGHT and the area's offset for
+// PHYSICALOFFSETX and PHYSICALOFFSETY. Pixel operations (blits, inversions) are placed on it as images.
+HDC CreateVectorPageDc(cairo_surface_t* surface, int dpi, SIZE sheet, RECT printable);
+// The printable area of a printer's sheet: the sheet less the margin that its mechanism cannot reach, about 6 mm.
+RECT PrintableArea(SIZE sheet, int dpi);
 
 // Number of live device contexts (tests check that windows release theirs).
 int LiveDcCount();

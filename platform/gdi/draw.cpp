@@ -182,8 +182,8 @@ bool SourcePixels(HDC hdc, Pixels& out)
         return false;
     }
     out.surface = DcSurface(*dc);
-    if (!out.surface) {
-        return false;
+    if (!out.surface || cairo_surface_get_type(out.surface) != CAIRO_SURFACE_TYPE_IMAGE) {
+        return false; // a printer's vector page cannot be read back
     }
     out.origin = dc->origin;
     out.extent = dc->extent;
@@ -392,10 +392,57 @@ void Finish(const Canvas& c, cairo_t* cr)
     cairo_surface_mark_dirty(c.surface);
 }
 
+namespace {
+bool IsVector(cairo_surface_t* surface) { return cairo_surface_get_type(surface) != CAIRO_SURFACE_TYPE_IMAGE; }
+
+// A vector page cannot be read back: each pixel's result is asked over white paper and over black ink. One that
+// does not depend on what lies below is placed as an opaque image pixel, one that keeps what lies below is left
+// out, and a mix (an inversion, a XOR) is placed as it would come out on the white paper.
+void PlacePixels(const Canvas& c, const RegionData& area, const std::function<std::uint32_t(int, int, std::uint32_t)>& f)
+{
+    const RECT box = area.box();
+    const int w = box.right - box.left;
+    const int h = box.bottom - box.top;
+    if (w <= 0 || h <= 0) {
+        return;
+    }
+    cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+    cairo_surface_flush(image);
+    unsigned char* data = cairo_image_surface_get_data(image);
+    const int stride = cairo_image_surface_get_stride(image);
+    const int n = cairo_region_num_rectangles(area.get());
+    for (int i = 0; i < n; ++i) {
+        cairo_rectangle_int_t r;
+        cairo_region_get_rectangle(area.get(), i, &r);
+        for (int y = r.y; y < r.y + r.height; ++y) {
+            auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y - box.top) * stride);
+            for (int x = r.x; x < r.x + r.width; ++x) {
+                const std::uint32_t overWhite = f(x, y, 0xFFFFFF) & 0xFFFFFF;
+                const std::uint32_t overBlack = f(x, y, 0) & 0xFFFFFF;
+                const bool keeps = overWhite == 0xFFFFFF && overBlack == 0;
+                row[x - box.left] = keeps ? 0u : 0xFF000000u | overWhite;
+            }
+        }
+    }
+    cairo_surface_mark_dirty(image);
+    cairo_t* cr = NewContext(c);
+    cairo_set_source_surface(cr, image, box.left, box.top);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+    cairo_rectangle(cr, box.left, box.top, w, h);
+    cairo_fill(cr);
+    Finish(c, cr);
+    cairo_surface_destroy(image);
+}
+} // namespace
+
 void ForEachPixel(const Canvas& c, RECT device, const std::function<std::uint32_t(int, int, std::uint32_t)>& f)
 {
     RegionData area(device);
     area.intersect(c.clip);
+    if (IsVector(c.surface)) {
+        PlacePixels(c, area, f);
+        return;
+    }
     cairo_surface_flush(c.surface);
     const int n = cairo_region_num_rectangles(area.get());
     for (int i = 0; i < n; ++i) {
@@ -413,6 +460,14 @@ void ForEachPixel(const Canvas& c, RECT device, const std::function<std::uint32_
 
 void FillDevice(const Canvas& c, RECT device, COLORREF color)
 {
+    if (IsVector(c.surface)) {
+        cairo_t* cr = NewContext(c);
+        cairo_set_source_rgb(cr, GetRValue(color) / 255.0, GetGValue(color) / 255.0, GetBValue(color) / 255.0);
+        cairo_rectangle(cr, device.left, device.top, device.right - device.left, device.bottom - device.top);
+        cairo_fill(cr);
+        Finish(c, cr);
+        return;
+    }
     const std::uint32_t pixel = ToPixel(color);
     ForEachPixel(c, device, [pixel](int, int, std::uint32_t) { return pixel; });
 }
@@ -807,7 +862,7 @@ COLORREF GetPixel(HDC hdc, int x, int y)
         return CLR_INVALID;
     }
     const POINT p = gdi::ToDevice(*c.dc, POINT{x, y});
-    if (!c.clip.contains(p.x, p.y)) {
+    if (!c.clip.contains(p.x, p.y) || cairo_surface_get_type(c.surface) != CAIRO_SURFACE_TYPE_IMAGE) {
         return CLR_INVALID;
     }
     cairo_surface_flush(c.surface);

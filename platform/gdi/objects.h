@@ -8,6 +8,7 @@
 #include <cairo.h>
 
 #include <memory>
+#include <string>
 
 namespace gdi {
 
@@ -42,6 +43,9 @@ struct Font : Object {
     Font() : Object(OBJ_FONT) {}
     LOGFONTW log{};
 };
+
+// The installed family that draws a logical font's face (e.g. "Liberation Sans" for "Arial").
+std::string FontFamilyOf(const LOGFONTW& log);
 
 struct Bitmap : Object {
     Bitmap() : Object(OBJ_BITMAP) {}

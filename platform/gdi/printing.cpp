@@ -1,5 +1,6 @@
 #include "platform/gdi/printing.h"
 
+#include "platform/gdi/dc.h"
 #include "platform/gdi/objects.h"
 #include "platform/win/atomicfile.h"
 
@@ -23,16 +24,8 @@ PdfWriter::PdfWriter(std::string path) : path_(std::move(path)) {}
 
 PdfWriter::~PdfWriter() { Finish(); }
 
-bool PdfWriter::AddPage(HBITMAP page, int dpi)
+bool PdfWriter::StartSurface(double width, double height)
 {
-    Bitmap* bitmap = AsBitmap(page);
-    if (!bitmap || !bitmap->surface || dpi <= 0) {
-        failed_ = true;
-        return false;
-    }
-    const double scale = 72.0 / dpi;
-    const double width = bitmap->width * scale;
-    const double height = bitmap->height * scale;
     if (!surface_) {
         file_ = std::make_unique<platform::AtomicFile>(path_);
         if (!file_->Good()) {
@@ -47,6 +40,21 @@ bool PdfWriter::AddPage(HBITMAP page, int dpi)
         failed_ = true;
         return false;
     }
+    return true;
+}
+
+bool PdfWriter::AddPage(HBITMAP page, int dpi)
+{
+    Bitmap* bitmap = AsBitmap(page);
+    if (!bitmap || !bitmap->surface || dpi <= 0) {
+        failed_ = true;
+        return false;
+    }
+    const double scale = 72.0 / dpi;
+    if (!StartSurface(bitmap->width * scale, bitmap->height * scale)) {
+        return false;
+    }
+    cairo_surface_set_device_scale(surface_, 1.0, 1.0);
     cairo_surface_flush(bitmap->surface);
     cairo_t* cr = cairo_create(surface_);
     cairo_scale(cr, scale, scale);
@@ -56,6 +64,36 @@ bool PdfWriter::AddPage(HBITMAP page, int dpi)
     cairo_show_page(cr);
     const bool ok = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
     cairo_destroy(cr);
+    pages_ += ok;
+    failed_ = failed_ || !ok;
+    return ok;
+}
+
+HDC PdfWriter::BeginPage(SIZE sheet, int dpi)
+{
+    if (dpi <= 0 || sheet.cx <= 0 || sheet.cy <= 0) {
+        failed_ = true;
+        return nullptr;
+    }
+    const double scale = 72.0 / dpi;
+    if (!StartSurface(sheet.cx * scale, sheet.cy * scale)) {
+        return nullptr;
+    }
+    // The page's units are the printer's pixels; what cairo cannot draw as vectors it rasterises at that resolution.
+    cairo_surface_set_device_scale(surface_, scale, scale);
+    cairo_surface_set_fallback_resolution(surface_, dpi, dpi);
+    return CreateVectorPageDc(surface_, dpi, sheet, PrintableArea(sheet, dpi));
+}
+
+bool PdfWriter::EndPage(HDC page)
+{
+    if (!page || !surface_) {
+        failed_ = true;
+        return false;
+    }
+    DeleteDC(page);
+    cairo_surface_show_page(surface_);
+    const bool ok = cairo_surface_status(surface_) == CAIRO_STATUS_SUCCESS;
     pages_ += ok;
     failed_ = failed_ || !ok;
     return ok;

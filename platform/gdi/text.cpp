@@ -1,5 +1,5 @@
-// Fonts through fontconfig and cairo-ft, and the text calls. The Windows faces map to DejaVu; glyphs are drawn
-// without anti-aliasing and with hinted (whole-pixel) advances, so that widths are integers as in GDI.
+// Fonts through fontconfig and cairo-ft, and the text calls. The Windows faces map to free faces of the same widths;
+// glyphs are drawn without anti-aliasing and with hinted (whole-pixel) advances, so that widths are integers as in GDI.
 #include "platform/gdi/canvas.h"
 #include "platform/win/codepage.h"
 
@@ -26,17 +26,116 @@ std::string Lower(std::u16string_view face)
     return text;
 }
 
-std::string MapFace(const LOGFONTW& log)
+// The free faces that stand in for the Windows ones. Wine's Tahoma and Liberation Sans, Serif and Mono keep the
+// advance widths of Tahoma, Arial, Times New Roman and Courier New, so that text laid out in those widths fits. Faces
+// that Windows draws with bitmaps (MS Sans Serif, System …) take the nearest scalable face, because a printer page
+// needs outlines at any size. Faces with no metric twin keep DejaVu, which also stands in when a free face is missing.
+constexpr const char* kTahoma = "Tahoma";
+constexpr const char* kSans = "Liberation Sans";
+constexpr const char* kSerif = "Liberation Serif";
+constexpr const char* kMono = "Liberation Mono";
+
+const char* MetricTwin(const std::string& face, BYTE pitchAndFamily)
 {
-    const std::string face = Lower(std::u16string_view(log.lfFaceName));
+    static const std::map<std::string, const char*> twins{
+        {"ms shell dlg", kTahoma},     {"ms shell dlg 2", kTahoma}, {"tahoma", kTahoma},
+        {"ms sans serif", kTahoma},    {"microsoft sans serif", kTahoma}, {"segoe ui", kTahoma},
+        {"system", kTahoma},           {"small fonts", kTahoma},    {"arial", kSans},
+        {"helvetica", kSans},          {"times new roman", kSerif}, {"times", kSerif},
+        {"ms serif", kSerif},          {"courier new", kMono},      {"courier", kMono},
+        {"fixedsys", kMono},           {"terminal", kMono},         {"lucida console", kMono},
+        {"consolas", kMono},
+    };
+    if (const auto found = twins.find(face); found != twins.end()) {
+        return found->second;
+    }
+    if (face.empty() && (pitchAndFamily & 0x3) == FIXED_PITCH) {
+        return kMono;
+    }
+    return nullptr;
+}
+
+const char* DejaVuFor(const std::string& face, BYTE pitchAndFamily)
+{
     if (face.find("courier") != std::string::npos || face == "consolas" || face == "lucida console" ||
-        face == "fixedsys" || face == "terminal" || (log.lfPitchAndFamily & 0x3) == FIXED_PITCH) {
+        face == "fixedsys" || face == "terminal" || (pitchAndFamily & 0x3) == FIXED_PITCH) {
         return "DejaVu Sans Mono";
     }
-    if (face.find("times") != std::string::npos || face == "georgia" || face == "serif") {
+    if (face.find("times") != std::string::npos || face == "georgia" || face == "serif" || face == "ms serif") {
         return "DejaVu Serif";
     }
     return "DejaVu Sans";
+}
+
+// Wine's faces live outside fontconfig's own folders: they are added to the process's fonts once.
+void AddWineFaces()
+{
+    static const bool added = [] {
+        FcInit();
+        for (const char* file : {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"}) {
+            FcConfigAppFontAddFile(nullptr, reinterpret_cast<const FcChar8*>(file));
+        }
+        return true;
+    }();
+    (void)added;
+}
+
+// fontconfig's nearest font to a family in a style.
+FcPattern* Match(const std::string& family, bool bold, bool italic)
+{
+    AddWineFaces();
+    FcPattern* query = FcPatternCreate();
+    FcPatternAddString(query, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+    FcPatternAddInteger(query, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(query, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddInteger(query, FC_WIDTH, FC_WIDTH_NORMAL);
+    FcConfigSubstitute(nullptr, query, FcMatchPattern);
+    FcDefaultSubstitute(query);
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(nullptr, query, &result);
+    FcPatternDestroy(query);
+    return match;
+}
+
+// The matched font for a family, or null when fontconfig only found a substitute or a bitmap face.
+FcPattern* MatchScalable(const std::string& family, bool bold, bool italic)
+{
+    FcPattern* match = Match(family, bold, italic);
+    if (!match) {
+        return nullptr;
+    }
+    FcChar8* matched = nullptr;
+    FcBool scalable = FcFalse;
+    FcPatternGetBool(match, FC_SCALABLE, 0, &scalable);
+    if (FcPatternGetString(match, FC_FAMILY, 0, &matched) != FcResultMatch || !scalable ||
+        FcStrCmpIgnoreCase(matched, reinterpret_cast<const FcChar8*>(family.c_str())) != 0) {
+        FcPatternDestroy(match);
+        return nullptr;
+    }
+    return match;
+}
+
+bool Installed(const std::string& family)
+{
+    static auto* known = new std::map<std::string, bool>;
+    const auto found = known->find(family);
+    if (found != known->end()) {
+        return found->second;
+    }
+    FcPattern* match = MatchScalable(family, false, false);
+    if (match) {
+        FcPatternDestroy(match);
+    }
+    return (*known)[family] = match != nullptr;
+}
+
+std::string MapFace(const LOGFONTW& log)
+{
+    const std::string face = Lower(std::u16string_view(log.lfFaceName));
+    if (const char* twin = MetricTwin(face, log.lfPitchAndFamily); twin && Installed(twin)) {
+        return twin;
+    }
+    return DejaVuFor(face, log.lfPitchAndFamily);
 }
 
 struct Face {
@@ -51,17 +150,10 @@ Face& LoadFace(const std::string& family, bool bold, bool italic)
     if (slot.face) {
         return slot;
     }
-    FcInit();
-    FcPattern* query = FcPatternCreate();
-    FcPatternAddString(query, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
-    FcPatternAddInteger(query, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-    FcPatternAddInteger(query, FC_SLANT, italic ? FC_SLANT_OBLIQUE : FC_SLANT_ROMAN);
-    FcPatternAddInteger(query, FC_WIDTH, FC_WIDTH_NORMAL);
-    FcConfigSubstitute(nullptr, query, FcMatchPattern);
-    FcDefaultSubstitute(query);
-    FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, query, &result);
-    FcPatternDestroy(query);
+    FcPattern* match = MatchScalable(family, bold, italic);
+    if (!match) {
+        match = Match(family, bold, italic); // a family that is missing: fontconfig's nearest
+    }
     // Render from the matched file only, with fixed options, whatever the machine's fontconfig settings say.
     FcPattern* pattern = FcPatternCreate();
     FcChar8* file = nullptr;
@@ -97,6 +189,8 @@ Face& LoadFace(const std::string& family, bool bold, bool italic)
     return slot;
 }
 }
+
+std::string FontFamilyOf(const LOGFONTW& log) { return MapFace(log); }
 
 struct RealFont {
     cairo_scaled_font_t* scaled = nullptr;
@@ -161,7 +255,7 @@ RealFont& Realize(const LOGFONTW& log, double yScale)
     tm.tmBreakChar = 0x20;
     tm.tmDigitizedAspectX = 96;
     tm.tmDigitizedAspectY = 96;
-    tm.tmPitchAndFamily = static_cast<BYTE>((family == "DejaVu Sans Mono" ? 0 : TMPF_FIXED_PITCH) | TMPF_VECTOR |
+    tm.tmPitchAndFamily = static_cast<BYTE>((family == "DejaVu Sans Mono" || family == kMono ? 0 : TMPF_FIXED_PITCH) | TMPF_VECTOR |
                                             TMPF_TRUETYPE | (log.lfPitchAndFamily & 0xF0));
     tm.tmCharSet = log.lfCharSet;
     return real;

@@ -256,7 +256,7 @@ void GridControl::EvWindowPosChanged(const WINDOWPOS& pos)
     clientWidth_ = client.Width();
     clientHeight_ = client.Height();
     if (rowNumbers_->WidthValue() >= 0)
-        rowNumberWidth_ = std::max(rowNumberWidth_, rowNumbers_->WidthValue());
+        rowNumberWidth_ = rowNumbers_->WidthValue();
     UpdateScrollBars(false);
     Layout();
     Invalidate(false);

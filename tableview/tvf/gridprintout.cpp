@@ -259,7 +259,8 @@ void GridPrintout::PrintPage(int p, owl::TDC& owlDc, const RECT& bandRect)
             SelectObject(dc, fonts.cell);
             SetTextAlign(dc, TA_BOTTOM | TA_CENTER);
             SetBkMode(dc, TRANSPARENT);
-            TextOutW(dc, (page.left + dataLeft) / 2, top + rowHeight_ - 1, title.c_str(),
+            // Raised by half the frame's pen, so that the frame's stroke runs below the number, not through it.
+            TextOutW(dc, (page.left + dataLeft) / 2, top + rowHeight_ - 1 - (penWidth + 1) / 2, title.c_str(),
                      static_cast<int>(std::min(length, title.size())));
             SelectObject(dc, frame);
             FrameRect(dc, RECT{page.left + 1, top + 1, dataLeft - 1, top + rowHeight_ - 2});

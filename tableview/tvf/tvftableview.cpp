@@ -376,10 +376,9 @@ HRESULT TVF_TableView::Place(int x, int y, int width, int height, int rowNumberW
     if (GetHandle()) {
         SetWindowPos(nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
     }
+    // Both grids take the placement's row-number width, so that the summary's columns line up under the events'.
     for (EventGridControl* grid : {events_, summary_}) {
-        if (grid->RowNumberWidth() <= 0) {
-            grid->SetRowNumberWidth(rowNumberWidth);
-        }
+        grid->RowNumbers().SetWidthValue(rowNumberWidth);
     }
     if (eventRenderer_) {
         eventRenderer_->SetDefaultColumnWidth(defaultColumnWidth);

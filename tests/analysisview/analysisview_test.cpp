@@ -147,7 +147,7 @@ TEST(AnalysisView, LabelsTitleAndScrollBar)
         owl::TSize wanted;
         v.Label()->GetDesiredSize(wanted);
         EXPECT_EQ(v.Label()->GetBounds().Width(), wanted.cx) << c.current;
-        EXPECT_GT(wanted.cx, 100) << c.current;
+        EXPECT_GT(wanted.cx, 60) << c.current;
         EXPECT_EQ(v.Label()->GetBounds().Height(), v.Toolbar()->GetClientRect().Height()) << c.current;
     }
     view.doc->SelectEvent(2, 0);

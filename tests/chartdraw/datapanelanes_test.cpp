@@ -370,6 +370,22 @@ TEST_F(VisibleRangeFixture, ALaneWaitingForAnAutoscaleTakesTheVisibleRecordsRang
     EXPECT_EQ(lane.pendingRange, 1u);
 }
 
+TEST_F(VisibleRangeFixture, SamplingTurnsTheLanesToTheNewestData)
+{
+    pane.SetTimeBase(timeBase.Get());
+    pane.SetRightEdge(2000);
+    ASSERT_EQ(pane.Lane(0)->FirstVisibleIndex(), 1);
+    pane.SamplingStarted(0);
+    EXPECT_EQ(pane.Lane(0)->FirstVisibleIndex(), ChannelPane::kLatestData);
+    EXPECT_EQ(pane.Lane(0)->LastVisibleIndex(), ChannelPane::kLatestData);
+    // A detached pane only tells its time base.
+    pane.AfterStop(false);
+    pane.SetRightEdge(800);
+    pane.modeFlags |= DataPane::kModeDetached;
+    pane.SamplingStarted(0);
+    EXPECT_EQ(pane.Lane(0)->FirstVisibleIndex(), 0);
+}
+
 TEST_F(VisibleRangeFixture, PendingAutoscalesAndTheTracesRanges)
 {
     constexpr double kMax = std::numeric_limits<double>::max();

@@ -1,6 +1,7 @@
 // The command-line host run as a user runs it: crestmetrics calc on the bundled examples, and its refusals.
 #include "host/recording.h"
 #include "host/saveddocument.h"
+#include "platform/gdi/image.h"
 #include "tests/driver/synaptic_signals.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include <sstream>
 #include <string>
 #include <iterator>
+#include <optional>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <vector>
@@ -1088,4 +1090,139 @@ TEST(CommandLine, HelpListsTheTypesAndTheSettings)
     EXPECT_NE(cardiac.out.find(" 1032  number   4        0.1 to 100"), std::string::npos) << cardiac.out;
     EXPECT_NE(cardiac.out.find(" 1011  tens     40       0 to 100 in steps of ten"), std::string::npos);
     EXPECT_NE(cardiac.out.find(" 1006  number   0.03     0 to largest"), std::string::npos);
+}
+
+// Pictures and printouts as a user looks at them: the analysis view of each analysis type on its example, and a
+// page of each printout rendered from its PDF.
+namespace {
+
+// Renders the first page of a PDF with pdftoppm at `dpi`; nothing when pdftoppm is missing.
+std::optional<gdi::Image> RenderedPage(const fs::path& pdf, int dpi)
+{
+    const fs::path stem = pdf.string() + ".page";
+    const std::string command = "pdftoppm -r " + std::to_string(dpi) + " -f 1 -l 1 -singlefile -png " +
+                                Quote(pdf.string()) + " " + Quote(stem.string()) + " 2>/dev/null";
+    if (std::system(command.c_str()) != 0) {
+        return std::nullopt;
+    }
+    return gdi::LoadPng(stem.string() + ".png");
+}
+
+// The fonts that pdffonts lists for a PDF, one name each (the subset prefix removed).
+std::vector<std::string> PdfFonts(const fs::path& pdf)
+{
+    const fs::path listing = pdf.string() + ".fonts";
+    const std::string command = "pdffonts " + Quote(pdf.string()) + " >" + Quote(listing.string()) + " 2>/dev/null";
+    std::vector<std::string> fonts;
+    if (std::system(command.c_str()) != 0) {
+        return fonts;
+    }
+    std::istringstream lines(FileText(listing));
+    std::string line;
+    for (int row = 0; std::getline(lines, line); ++row) {
+        if (row < 2 || line.empty()) {
+            continue; // the heading and its rule
+        }
+        std::string name = line.substr(0, line.find(' '));
+        if (const auto plus = name.find('+'); plus != std::string::npos) {
+            name = name.substr(plus + 1);
+        }
+        fonts.push_back(name);
+    }
+    return fonts;
+}
+
+bool HavePoppler() { return std::system("command -v pdftoppm >/dev/null 2>&1 && command -v pdffonts >/dev/null 2>&1") == 0; }
+
+// The box of the page's non-white pixels.
+RECT Inked(const gdi::Image& page)
+{
+    RECT box{page.width, page.height, -1, -1};
+    for (int y = 0; y < page.height; ++y) {
+        for (int x = 0; x < page.width; ++x) {
+            const std::uint32_t p = page.pixels[static_cast<std::size_t>(y) * page.width + x];
+            if (((p >> 16) & 0xFF) < 240 || ((p >> 8) & 0xFF) < 240 || (p & 0xFF) < 240) {
+                box.left = std::min<LONG>(box.left, x);
+                box.top = std::min<LONG>(box.top, y);
+                box.right = std::max<LONG>(box.right, x + 1);
+                box.bottom = std::max<LONG>(box.bottom, y + 1);
+            }
+        }
+    }
+    return box;
+}
+
+std::string GoldenPath(const std::string& name) { return std::string(TEST_DATA_DIR) + "/" + name; }
+
+} // namespace
+
+TEST(CommandLinePictures, TheAnalysisViewOfEachTypeOnItsExample)
+{
+    const fs::path dir = fs::temp_directory_path() / ("crestmetrics_views_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const struct {
+        const char* example;
+        std::vector<std::string> options;
+    } cases[] = {
+        {"spikes", {"--type", "0"}},
+        {"cardiac", {"--type", "1"}},
+        {"currents", {"--type", "2", "--set", "1010=dir=-1;sd=1;height=5;interval=0.005;transform=1;smooth=0.0005"}},
+        {"evoked", {"--type", "3", "--set", "1000=2", "--set", "1005=50", "--set", "1006=0.003"}},
+        {"popspike", {"--type", "4"}},
+        {"spikes", {"--type", "5", "--set", "1035=0.5"}},
+    };
+    for (const auto& c : cases) {
+        const std::string type = c.options[1];
+        SCOPED_TRACE(std::string(c.example) + " type " + type);
+        std::vector<std::string> arguments = {"analyse", Example((std::string(c.example) + ".txt").c_str()).string(),
+                                              "--quiet", "-o", (dir / "table.txt").string(), "--event", "2",
+                                              "--view-png", (dir / "view.png").string()};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        const RunResult result = RunProgram(arguments);
+        ASSERT_EQ(result.status, 0) << result.err;
+        const std::optional<gdi::Image> picture = gdi::LoadPng((dir / "view.png").string());
+        ASSERT_TRUE(picture);
+        const gdi::GoldenCheck check =
+            gdi::CheckGolden(*picture, GoldenPath("view_type" + type + "_" + c.example + ".png"));
+        EXPECT_TRUE(check.ok) << check.message;
+    }
+    fs::remove_all(dir);
+}
+
+TEST(CommandLinePictures, PrintoutsAreVectorPagesWithTextAndMargins)
+{
+    if (!HavePoppler()) {
+        GTEST_SKIP() << "pdftoppm and pdffonts are not installed";
+    }
+    const fs::path dir = fs::temp_directory_path() / ("crestmetrics_printouts_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const RunResult result =
+        RunProgram({"analyse", Example("cardiac.txt").string(), "--quiet", "--type", "1", "--set", "1006=0.05", "-o",
+                    (dir / "table.txt").string(), "--event", "2", "--view-pdf", (dir / "view.pdf").string(), "--pdf",
+                    (dir / "table.pdf").string()});
+    ASSERT_EQ(result.status, 0) << result.err;
+    for (const char* name : {"view", "table"}) {
+        SCOPED_TRACE(name);
+        const fs::path pdf = dir / (std::string(name) + ".pdf");
+        // Text is text: the page's fonts are embedded, the dialog face's twin (Wine's Tahoma) among them.
+        const std::vector<std::string> fonts = PdfFonts(pdf);
+        EXPECT_NE(std::find(fonts.begin(), fonts.end(), "WineTahoma"), fonts.end()) << FileText(pdf.string() + ".fonts");
+        // At 72 dpi a Letter page is 612 x 792 pixels; the printer keeps a quarter inch (18 pixels) on every side.
+        const std::optional<gdi::Image> page = RenderedPage(pdf, 72);
+        ASSERT_TRUE(page);
+        ASSERT_EQ(page->width, 612);
+        ASSERT_EQ(page->height, 792);
+        const RECT ink = Inked(*page);
+        ASSERT_LT(ink.left, ink.right) << "a blank page";
+        EXPECT_GE(ink.left, 17);
+        EXPECT_GE(ink.top, 17);
+        EXPECT_LE(ink.right, 612 - 17);
+        EXPECT_LE(ink.bottom, 792 - 17);
+        // The page as a user sees it.
+        const std::optional<gdi::Image> shown = RenderedPage(pdf, 60);
+        ASSERT_TRUE(shown);
+        const gdi::GoldenCheck check = gdi::CheckGolden(*shown, GoldenPath(std::string("printout_") + name + ".png"), 24, 400);
+        EXPECT_TRUE(check.ok) << check.message;
+    }
+    fs::remove_all(dir);
 }

@@ -15,9 +15,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <string>
+#include <vector>
 
 using namespace enumharness;
 
@@ -322,5 +324,64 @@ TEST(SampleFormulas, DetectionOverTheSlopeChannelIsTheTransformingDetection)
         EXPECT_EQ(staged[i].tick, direct[i].tick) << i;
         EXPECT_NEAR(staged[i].offset, direct[i].offset, 1e-3) << i;
         EXPECT_NEAR(staged[i].value, direct[i].value, 1e-5 * std::abs(direct[i].value)) << i;
+    }
+}
+
+// The noise window's median and median absolute deviation, selected from its sorted runs, are exactly those of a full
+// sort of the window's values: the element of rank n/2 of the values and of their distances from it. Values of
+// Gaussian noise on drifts and steps, with ties (samples quantised to a few levels), constant stretches, single-precision
+// and double values, infinities and (later) NaN; estimates at irregular intervals; windows that fill and slide.
+TEST(LMPeaks, NoiseWindowSelectsTheExactMedianAndDeviation)
+{
+    std::mt19937 random(5);
+    std::normal_distribution<double> noise(0.0, 1.0);
+    const auto fullSort = [](std::vector<double> values, double& median, double& deviation) {
+        std::sort(values.begin(), values.end());
+        median = values[values.size() / 2];
+        for (double& v : values) {
+            v = std::abs(v - median);
+        }
+        std::sort(values.begin(), values.end());
+        deviation = values[values.size() / 2];
+    };
+    for (const std::int32_t capacity : {1, 7, 32, 100, 1000, 5003}) {
+        for (int kind = 0; kind < 5; ++kind) {
+            host::SortedWindow window(capacity);
+            std::vector<double> all;
+            double median = 0.0;
+            double deviation = 0.0;
+            int checked = 0;
+            const int count = 12 * std::max(capacity, 64);
+            for (int i = 0; i < count; ++i) {
+                double value = noise(random);
+                switch (kind) {
+                case 0: value = static_cast<float>(value + i * 1e-3); break;          // drift, single precision
+                case 1: value = std::round(value * 2.0) + (i / 500 % 2) * 30.0; break; // ties, steps
+                case 2: value = (i / 300) % 3 == 0 ? 4.0 : value * 1e-6 - 1e6; break;  // constant stretches
+                case 3: value = i % 997 == 0 ? -INFINITY : (2 * i > count && i % 1409 == 0 ? NAN : value); break;
+                default: value = value * std::exp(-i / 3000.0) + std::sin(i / 700.0); break; // double precision
+                }
+                // Estimates before the value arrives, at irregular intervals as early and regular refreshes fall.
+                if (window.Size() > 0 && (i % (capacity / 8 + 1) == 0 || random() % 97 == 0)) {
+                    double expectMedian = 0.0;
+                    double expectDeviation = 0.0;
+                    const std::size_t size = window.Size();
+                    const std::vector<double> held(all.end() - static_cast<std::ptrdiff_t>(size), all.end());
+                    window.Estimate(median, deviation);
+                    // A full sort's order of NaN is its own: windows with NaN are estimated, not compared.
+                    if (std::none_of(held.begin(), held.end(), [](double v) { return std::isnan(v); })) {
+                        fullSort(held, expectMedian, expectDeviation);
+                        ASSERT_EQ(median, expectMedian) << "capacity " << capacity << ", kind " << kind << ", value " << i;
+                        // A window of infinities only has the distance inf - inf: NaN for both.
+                        ASSERT_TRUE(deviation == expectDeviation || (std::isnan(deviation) && std::isnan(expectDeviation)))
+                            << "capacity " << capacity << ", kind " << kind << ", value " << i;
+                        ++checked;
+                    }
+                }
+                window.Push(value);
+                all.push_back(value);
+            }
+            EXPECT_GT(checked, 8) << "capacity " << capacity << ", kind " << kind;
+        }
     }
 }

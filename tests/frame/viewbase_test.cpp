@@ -270,7 +270,7 @@ TEST_F(ViewFixture, PrintingWritesOnePdfPageOfTheView)
     EXPECT_EQ(Send(v, CXViewBase::PrintMessageId()), 1);
     EXPECT_EQ(frame->Printing().PrintedPages(), 1);
     EXPECT_EQ(frame->Printing().LastTitle(), u"Test view title");
-    EXPECT_EQ(v.drawnRect.right, 425) << "the whole page at 50 pixels per inch";
+    EXPECT_EQ(v.drawnRect.right, 425 - 2 * 12) << "the printable area at 50 pixels per inch: a quarter inch less on each side";
     EXPECT_EQ(v.measuredOn, nullptr) << "printing measures on the page itself";
     std::ifstream file(pdf, std::ios::binary);
     std::string head(5, '\0');
@@ -295,7 +295,7 @@ TEST_F(ViewFixture, PreviewDrawsOnThePreviewWhileMeasuringOnThePrinter)
     EXPECT_EQ(Send(v, CXViewBase::PrintPreviewMessageId()), 1);
     ASSERT_EQ(frame->Printing().Previews().size(), 1u);
     EXPECT_NE(v.measuredOn, nullptr);
-    EXPECT_EQ(v.drawnRect.right, gdi::kPrinterDpi * 17 / 2) << "the printer's page, in the printer's pixels";
+    EXPECT_EQ(v.drawnRect.right, gdi::kPrinterDpi * 8) << "the printer's printable area, in the printer's pixels";
     const gdi::Image& shown = frame->Printing().Previews().front();
     EXPECT_EQ(shown.width, 612);
     EXPECT_EQ(shown.at(306, 396), RGB(0, 0, 255)) << "the disc lands in the middle of the preview";

@@ -239,8 +239,9 @@ TEST_F(GraphWindowTest, AGraphWithTwoPlottersAGridAndAMarker)
 {
     graph->SetXLimits(-100.0, 100.0);
     graph->SetYLimits(-100.0, 100.0);
-    graph->SetXTitle(u"Time");
-    graph->SetXUnits(u"s");
+    // As the analysis plot does: the unit is the title, the caption the units text.
+    graph->SetXTitle(u"s");
+    graph->SetXUnits(u"Time");
     graph->SetYTitle(u"Pressure");
     graph->SetDomain(0.0, 10.0);
     graph->SetRange(-1.0, 1.0);

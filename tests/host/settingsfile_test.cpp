@@ -49,6 +49,7 @@ TEST(SettingsFile, ValuesComeBackInALaterSession)
         {u"back\\slash", u"\\n", "back\\\\slash\t\\\\n\n"},
         {u"\u00B5", u"\u03A9 \U0001F600", "\xC2\xB5\t\xCE\xA9 \xF0\x9F\x98\x80\n"},
         {u"empty", u"", "empty\t\n"},
+        {u"#hash", u"not a comment", "\\#hash\tnot a comment\n"}, // a leading "#" would make the line a comment
     };
     {
         host::SettingsFile settings;

@@ -324,7 +324,7 @@ TEST_F(PreviewPanesTest, TheUnstimulatedPreviewSendsTheDetectionOverTheSourceTok
 // evaluates to samples, and the second lane draws those samples.
 TEST_F(PreviewPanesTest, TheUnstimulatedPreviewDrawsTheTransformInItsSecondLane)
 {
-    PreviewDocument document("cardiac.txt", true);
+    PreviewDocument document("cardiac.txt");
     host::DataSource* source = document.analysed.source.Get();
     document.server->SetCalculatedSamples([source](LONG channel, LONG record) {
         return source->CalculatedSamples(channel, record);
@@ -347,6 +347,28 @@ TEST_F(PreviewPanesTest, TheUnstimulatedPreviewDrawsTheTransformInItsSecondLane)
         ui::pump();
         ui::RenderWindow(page->GetHandle());
         EXPECT_GT(document.server->CalculatedPointSources(), 0) << "the second lane draws the trace channel";
+        Cancel(dialog);
+    });
+}
+
+// The view record that the customise dialog gets carries the ranges of the preview's lanes, read from its data.
+TEST_F(PreviewPanesTest, TheCustomiseViewRecordCarriesThePreviewsDataRange)
+{
+    PreviewDocument document("cardiac.txt");
+    document.analysed.SetAnalysisType(0);
+    document.Run([&](SettingsDlg& dialog) {
+        auto* page = dynamic_cast<Dlg::Sub_DetectorUnStim*>(dialog.Page());
+        ASSERT_NE(nullptr, page);
+        ChartDraw::PreviewDataWinWButtons* window = page->Preview()->Window();
+        ASSERT_NE(nullptr, window);
+        document.ShowAtThePanesScale(*window);
+        double lower = DBL_MAX;
+        double upper = -DBL_MAX;
+        ASSERT_EQ(S_OK, window->GetTraceRange(1, &lower, &upper));
+        ASSERT_LT(lower, upper) << "the preview shows no data";
+        const Dlg::ChartViewRecord view = page->CustomizeViewRecord();
+        EXPECT_EQ(lower, view.valueLower);
+        EXPECT_EQ(upper, view.valueUpper);
         Cancel(dialog);
     });
 }
@@ -392,8 +414,10 @@ TEST_F(PreviewPanesTest, AChannelWithoutARangeAutoscalesTheFirstLane)
             std::optional<std::pair<double, double>> range;
             std::vector<LONG> lanes;
         } cases[] = {
-            {std::nullopt, {1, 2}}, // no explicit range on either lane
-            {std::make_pair(-90.0, 40.0), {2}},
+            // The second lane takes the data range of the first lane's trace, so only a first lane without a
+            // channel range autoscales.
+            {std::nullopt, {1}},
+            {std::make_pair(-90.0, 40.0), {}},
         };
         for (const Case& c : cases) {
             autoscaled.clear();

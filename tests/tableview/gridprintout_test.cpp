@@ -7,6 +7,7 @@
 #include "tableview/tvf/gridprintout.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <set>
 
@@ -201,6 +202,51 @@ TEST_F(GridPrintoutTest, PagesMatchTheirPictures)
         const auto check = gdi::CheckGolden(
             picture, std::string(TEST_DATA_DIR) + "/golden/printout_page" + std::to_string(page) + ".png", 8, 40);
         EXPECT_TRUE(check.ok) << check.message;
+    }
+}
+
+TEST_F(GridPrintoutTest, RowNumbersStandClearOfTheirFrames)
+{
+    // Between the frame's bottom stroke and the number above it lies at least one row of white paper.
+    for (const int dpi : {100, 300, 600}) {
+        PrintedGrid printed(Window(), dpi, SIZE{dpi * 17 / 2, dpi * 11});
+        gdi::CallLog log;
+        gdi::LogDcCalls(printed.dc, &log);
+        printed.printout->PrintPage(0, &printed.rect);
+        gdi::LogDcCalls(printed.dc, nullptr);
+        const gdi::Image page = gdi::ImageOfBitmap(printed.page);
+        const int pen = std::max(static_cast<int>(static_cast<int>(dpi / 25.4) * 0.5), 1);
+        int frames = 0;
+        for (const std::string& line : log.calls("Rectangle")) {
+            int l = 0, t = 0, r = 0, b = 0;
+            ASSERT_EQ(std::sscanf(line.c_str(), "Rectangle(%d,%d,%d,%d)", &l, &t, &r, &b), 4);
+            if (l != 1) {
+                continue; // a column title's frame
+            }
+            ++frames;
+            // Ink across the cell's inside, row by row from the bottom up.
+            const auto inked = [&](int y) {
+                int n = 0;
+                for (int x = l + pen + 1; x < r - pen - 1; ++x) {
+                    n += (page.at(x, y) & 0xFFFFFF) != 0xFFFFFF;
+                }
+                return n;
+            };
+            const int inside = r - l - 2 * pen - 2;
+            int y = b + pen;
+            while (y > t && inked(y) < inside) {
+                --y; // below the frame
+            }
+            while (y > t && inked(y) == inside) {
+                --y; // the bottom stroke
+            }
+            EXPECT_EQ(0, inked(y)) << dpi << " dpi, frame " << line;
+            while (y > t && inked(y) == 0) {
+                --y;
+            }
+            EXPECT_GT(inked(y), 0) << dpi << " dpi: the number is drawn, frame " << line;
+        }
+        EXPECT_EQ(10, frames) << dpi << " dpi: one per row";
     }
 }
 

@@ -3,6 +3,9 @@
 #include "foundation/localeinfo.h"
 #include "sdk/channeltitles.h"
 #include "platform/gdi/dc.h"
+#include "platform/gdi/image.h"
+#include "tableview/tvf/rownumberspane.h"
+#include "platform/ui/render.h"
 #include "platform/win/clipboard.h"
 #include "tableview/tvf/gridcolumn.h"
 #include "tableview/tvf/gridpane.h"
@@ -472,4 +475,32 @@ TEST(FreeMemoryCheck, MultipliesInSixtyFourBitsAndPassesSystemErrorsOn)
     platform::SetMemoryProfile(profile);
     EXPECT_EQ(TVF_Renderer::CheckFreeMemory(1, 1), 5);
     platform::SetMemoryProfile(before);
+}
+
+TEST_F(TableWindowTest, TheSummaryColumnsLineUpUnderTheEventColumns)
+{
+    TVF_Grid::EventGridControl& events = Window().EventGrid();
+    TVF_Grid::EventGridControl& summary = Window().SummaryGrid();
+    // Both grids take the placement's row-number width, although the event grid had its own from construction.
+    EXPECT_EQ(60, events.RowNumbers().WidthValue());
+    EXPECT_EQ(60, summary.RowNumbers().WidthValue());
+    EXPECT_EQ(60, events.RowNumberWidth());
+    EXPECT_EQ(60, summary.RowNumberWidth());
+    const auto left = [](TVF_Grid::EventGridControl& grid) {
+        RECT r{};
+        GetWindowRect(grid.Pane().GetHandle(), &r);
+        return r.left;
+    };
+    EXPECT_EQ(left(events), left(summary));
+    // The width is given once; a later placement and size changes keep it.
+    manager->SetLayout(0, 0, 0, 700, 500, 90, 100, 120);
+    EXPECT_EQ(60, events.RowNumberWidth());
+    EXPECT_EQ(60, summary.RowNumberWidth());
+    EXPECT_EQ(left(events), left(summary));
+
+    // The whole window: the event grid over the summary grid, their columns aligned.
+    manager->SetLayout(0, 0, 0, 800, 561, 60, 100, 100);
+    ui::pump();
+    const gdi::GoldenCheck check = gdi::CheckGolden(ui::RenderWindow(Window().GetHandle()), Golden("table_window.png"));
+    EXPECT_TRUE(check.ok) << check.message;
 }

@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <optional>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -99,3 +102,79 @@ TEST_F(FileWriters, APrintoutCutOffOrMissingAPageKeepsTheOldOne)
 }
 
 } // namespace
+
+namespace {
+// The file's fonts as pdffonts lists them, or "" without pdffonts.
+std::string FontListing(const std::string& pdf)
+{
+    if (std::system("command -v pdffonts >/dev/null 2>&1") != 0) {
+        return {};
+    }
+    const std::string listing = pdf + ".fonts";
+    if (std::system(("pdffonts '" + pdf + "' >'" + listing + "' 2>/dev/null").c_str()) != 0) {
+        return {};
+    }
+    std::ifstream file(listing);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+} // namespace
+
+TEST_F(FileWriters, APrinterPageIsWrittenAsVectorsWithItsPrintableArea)
+{
+    const std::string path = (folder / "vector.pdf").string();
+    gdi::PdfWriter pdf(path);
+    const SIZE letter{600 * 17 / 2, 600 * 11};
+    HDC page = pdf.BeginPage(letter, 600);
+    ASSERT_NE(page, nullptr);
+    // The DC answers as a printer's: its resolution, the printable area and where it lies on the sheet.
+    EXPECT_EQ(600, GetDeviceCaps(page, LOGPIXELSY));
+    EXPECT_EQ(4800, GetDeviceCaps(page, HORZRES));
+    EXPECT_EQ(6300, GetDeviceCaps(page, VERTRES));
+    EXPECT_EQ(5100, GetDeviceCaps(page, PHYSICALWIDTH));
+    EXPECT_EQ(150, GetDeviceCaps(page, PHYSICALOFFSETY));
+    HFONT font = CreateFontW(-100, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, u"Arial");
+    HGDIOBJ old = SelectObject(page, font);
+    TextOutW(page, 0, 0, u"Vm (mV)", 7);
+    SelectObject(page, old);
+    DeleteObject(font);
+    MoveToEx(page, 0, 300, nullptr);
+    LineTo(page, 4800, 300);
+    // A blit cannot be a vector: it is placed as an image; a vector page cannot be read back.
+    HBITMAP picture = CreateBitmap(8, 8, 1, 32, nullptr);
+    HDC memory = CreateCompatibleDC(nullptr);
+    HGDIOBJ previous = SelectObject(memory, picture);
+    BitBlt(page, 100, 400, 8, 8, memory, 0, 0, SRCCOPY);
+    EXPECT_EQ(CLR_INVALID, GetPixel(page, 0, 300));
+    EXPECT_FALSE(BitBlt(memory, 0, 0, 8, 8, page, 0, 0, SRCCOPY));
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+    DeleteObject(picture);
+    EXPECT_TRUE(pdf.EndPage(page));
+    EXPECT_EQ(1, pdf.Pages());
+    ASSERT_TRUE(pdf.Finish());
+
+    const std::string bytes = Read(path);
+    EXPECT_NE(bytes.find("/MediaBox [ 0 0 612 792 ]"), std::string::npos) << "a Letter sheet in points";
+    EXPECT_NE(bytes.find("/Subtype /Image"), std::string::npos);
+    const std::string fonts = FontListing(path);
+    if (!fonts.empty()) {
+        EXPECT_NE(fonts.find("LiberationSans"), std::string::npos) << fonts;
+    }
+    // Rendered, the text starts at the printable area's corner, a quarter inch in from the sheet's.
+    if (std::system(("pdftoppm -r 72 -singlefile -png '" + path + "' '" + path + "' 2>/dev/null").c_str()) == 0) {
+        const std::optional<gdi::Image> shown = gdi::LoadPng(path + ".png");
+        ASSERT_TRUE(shown);
+        int left = shown->width;
+        int top = shown->height;
+        for (int y = 0; y < shown->height; ++y) {
+            for (int x = 0; x < shown->width; ++x) {
+                if ((shown->at(x, y) & 0xFFFFFF) != 0xFFFFFF) {
+                    left = std::min(left, x);
+                    top = std::min(top, y);
+                }
+            }
+        }
+        EXPECT_EQ(18, left);
+        EXPECT_NEAR(18, top, 3); // the text's first ink, below the top of its cell
+    }
+}

@@ -1,6 +1,7 @@
 #include "platform/gdi/dc.h"
 #include "platform/gdi/image.h"
 #include "platform/ui/window.h"
+#include "platform/win/codepage.h"
 #include "platform/win/uxtheme.h"
 
 #include <gtest/gtest.h>
@@ -221,6 +222,60 @@ TEST_F(GdiTest, TextMetricsExtentsAndDrawing)
     SelectObject(c.dc, GetStockObject(DEFAULT_GUI_FONT));
     GetTextFaceW(c.dc, LF_FACESIZE, face);
     EXPECT_EQ(std::u16string(u"MS Shell Dlg"), std::u16string(face));
+}
+
+// Width of a text in a face at a height of 2048 pixels: one pixel per font unit of a 2048-unit em.
+int WidthAtEm2048(const char16_t* face, const std::u16string& text, int weight = FW_NORMAL)
+{
+    Canvas c(4, 4);
+    HFONT font = CreateFontW(-2048, 0, 0, 0, weight, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, face);
+    HGDIOBJ old = SelectObject(c.dc, font);
+    SIZE size{};
+    GetTextExtentPoint32W(c.dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(c.dc, old);
+    DeleteObject(font);
+    return size.cx;
+}
+
+TEST_F(GdiTest, WindowsFacesMapToScalableFacesOfTheirWidths)
+{
+    auto family = [](const char16_t* face) {
+        LOGFONTW log{};
+        std::char_traits<char16_t>::copy(log.lfFaceName, face, std::char_traits<char16_t>::length(face) + 1);
+        return gdi::FontFamilyOf(log);
+    };
+    // The dialog faces and the bitmap faces take Tahoma; the core faces their Liberation twins; others DejaVu.
+    for (const char16_t* face : {u"MS Shell Dlg", u"MS Shell Dlg 2", u"Tahoma", u"MS Sans Serif", u"System"}) {
+        EXPECT_EQ("Tahoma", family(face));
+    }
+    EXPECT_EQ("Liberation Sans", family(u"Arial"));
+    EXPECT_EQ("Liberation Serif", family(u"Times New Roman"));
+    EXPECT_EQ("Liberation Mono", family(u"Courier New"));
+    EXPECT_EQ("Liberation Mono", family(u"Courier"));
+    EXPECT_EQ("DejaVu Sans", family(u"Verdana"));
+    EXPECT_EQ("DejaVu Serif", family(u"Georgia"));
+    // Advance widths in font units of the 2048-unit em, as the Windows faces have them: Arial's H 1479, e 1139,
+    // l 455, o 1139; Times New Roman's H 1479, e 909, l 569, o 1024; Courier New's 1229 for every character.
+    EXPECT_EQ(1479 + 1139 + 455 + 455 + 1139, WidthAtEm2048(u"Arial", u"Hello"));
+    EXPECT_EQ(1479 + 909 + 569 + 569 + 1024, WidthAtEm2048(u"Times New Roman", u"Hello"));
+    EXPECT_EQ(5 * 1229, WidthAtEm2048(u"Courier New", u"Hello"));
+    // Every face scales: a text ten times as high is about ten times as wide, bold included.
+    for (const char16_t* face : {u"MS Shell Dlg", u"MS Sans Serif", u"Arial", u"Times New Roman", u"Courier New",
+                                 u"System", u"Segoe UI"}) {
+        for (int weight : {FW_NORMAL, FW_BOLD}) {
+            const int big = WidthAtEm2048(face, u"Max dV/dt (mV/ms)", weight);
+            Canvas c(4, 4);
+            HFONT font = CreateFontW(-2048 / 10, 0, 0, 0, weight, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, face);
+            HGDIOBJ old = SelectObject(c.dc, font);
+            SIZE small{};
+            GetTextExtentPoint32W(c.dc, u"Max dV/dt (mV/ms)", 17, &small);
+            SelectObject(c.dc, old);
+            DeleteObject(font);
+            EXPECT_NEAR(big, small.cx * 10, big / 50) << platform::Utf16ToUtf8(face) << " " << weight;
+        }
+    }
+    // Bold Tahoma is its own face, wider than the regular one.
+    EXPECT_GT(WidthAtEm2048(u"Tahoma", u"Hello", FW_BOLD), WidthAtEm2048(u"Tahoma", u"Hello"));
 }
 
 TEST_F(GdiTest, CallLogAndDpiAndThemes)

@@ -136,7 +136,14 @@ TEST_F(PlatformTest, PrinterDcsByDriverAndDevice)
         owl::TPrintDC printer(u"winspool", u"Office Printer");
         EXPECT_EQ(DT_RASPRINTER, printer.GetDeviceCaps(TECHNOLOGY));
         EXPECT_EQ(600, printer.GetDeviceCaps(LOGPIXELSY));
-        EXPECT_EQ(5100, printer.GetDeviceCaps(HORZRES));
+        // US Letter (5100 x 6600 pixels) less a quarter inch (150 pixels) on each side is printable.
+        EXPECT_EQ(4800, printer.GetDeviceCaps(HORZRES));
+        EXPECT_EQ(6300, printer.GetDeviceCaps(VERTRES));
+        EXPECT_EQ(5100, printer.GetDeviceCaps(PHYSICALWIDTH));
+        EXPECT_EQ(6600, printer.GetDeviceCaps(PHYSICALHEIGHT));
+        EXPECT_EQ(150, printer.GetDeviceCaps(PHYSICALOFFSETX));
+        EXPECT_EQ(150, printer.GetDeviceCaps(PHYSICALOFFSETY));
+        EXPECT_EQ(203, printer.GetDeviceCaps(HORZSIZE)) << "millimetres";
         EXPECT_TRUE(printer.TextOut(10, 10, u"kept nowhere"));
     }
     EXPECT_EQ(dcs, gdi::LiveDcCount());
