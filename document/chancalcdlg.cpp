@@ -249,7 +249,7 @@ owl::TResult Dlg::EvCommand(owl::uint id, HWND hWndCtl, owl::uint notifyCode)
             settings->SetInt(kFirstSettingsTab, 1);
         }
         if (document_) {
-            document_->RunSettingsDialog(2);
+            document_->RunSettingsDialog(2, this);
         }
         FillParameters();
         UpdateSettingsButton();

@@ -16,6 +16,10 @@
 
 #include <memory>
 
+namespace owl {
+class TWindow;
+}
+
 class TVF_TableViewMgr;
 class CXTableViewEx;
 class CXViewBase;
@@ -195,9 +199,11 @@ public:
     // done of total as a whole percentage in 0..100 (0 when there is nothing to do).
     static std::int32_t ProgressPercent(double done, std::int64_t total);
 
-    // The settings dialog over a copy of the settings (opening code 0, or 3 while the host samples); after OK the
-    // marks go, the settings are taken and analysed. True after OK.
-    bool RunSettingsDialog(std::int32_t openingCode);
+    // The settings dialog over a copy of the settings (opening code 0, or 3 while the host samples; 1 from the
+    // table view, 2 from the channel-calculation dialog), modal to `parent`, or to the host frame's window without
+    // one. It shows the chart's selection at the chart's time scale and the source channel's value range. After
+    // OK the marks go, the settings are taken and analysed. True after OK.
+    bool RunSettingsDialog(std::int32_t openingCode, owl::TWindow* parent = nullptr);
 
     // Command handlers and update states, and the own messages.
     void OnSettings();

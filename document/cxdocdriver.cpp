@@ -7,16 +7,19 @@
 #include "graph/analysisview/cxviewbase.h"
 #include "document/docmessages.h"
 #include "document/expressionbuilder.h"
+#include "document/messageids.h"
 #include "document/paramcatalogue.h"
 #include "document/settingids.h"
 #include "dialogs/settingsdlg.h"
 #include "foundation/comobject.h"
 #include "foundation/moduleinstance.h"
 #include "foundation/resourcestring.h"
+#include "foundation/windowplacement.h"
 #include "frame/channeltoken.h"
 #include "frame/eventcomment.h"
 #include "frame/enumgetter.h"
 #include "frame/hostservices.h"
+#include "frame/views.h"
 #include "platform/win/msgbox.h"
 #include "platform/win/winuser.h"
 #include "resources/stringtable.h"
@@ -78,11 +81,43 @@ bool ValidRange(const Range& range)
     return startOk && endOk && range.start != range.end;
 }
 
-// What the settings dialog asks of the host document.
+// What the settings dialog asks of the host document and of the analysis document.
 class DocumentDialogSite final : public CX::Dlg::SettingsDlgSite {
 public:
-    explicit DocumentDialogSite(IUnknown* hostDocument) : hostDocument_(hostDocument) {}
+    explicit DocumentDialogSite(CXDoc& document)
+        : document_(document), hostDocument_(document.HostDocument()), source_(DataSourceOf(hostDocument_))
+    {
+    }
     IUnknown* HostDocument() override { return hostDocument_; }
+    int ChannelCount() override { return ExtLib::GetMaxPaneMetric(hostDocument_); }
+    std::u16string ChannelName(int channel) override { return ChanCalc::HostChannelName(hostDocument_, channel); }
+    bool ChannelUnit(int channel, std::int32_t block, CX::Dlg::SourceUnitRecord& unit) override
+    {
+        KVO::PrefixedUnit read;
+        if (!ExtLib::GetEnumUnitNameAt(source_.Get(), block, channel, read)) {
+            return false;
+        }
+        unit.unit = read.Base();
+        unit.prefix = read.Prefix();
+        return true;
+    }
+    bool UnitNamesDiffer(int channel) override { return ExtLib::UnitNamesDiffer(channel, source_.Get()); }
+    bool ChannelValueRange(int channel, std::int32_t block, double& lower, double& upper) override
+    {
+        return ExtLib::GetChannelValueRange(source_.Get(), channel, block, lower, upper);
+    }
+    // The channel's calculation is the module's when its settings are the module's channel-calculation settings.
+    bool IsModuleChannelCalculation(int channel) override
+    {
+        platform::ComPtr<IChannelCalc> calculation;
+        if (!ExtLib::QueryChannelInterfaces(hostDocument_, calculation.Out(),
+                                            TypeIdClass<&GUID_ChannelCalcSettingsFamily, 0>::Get(), channel, 2)) {
+            return false;
+        }
+        platform::ComPtr<IPersistObject> settings;
+        return SUCCEEDED(calculation->GetSettings(settings.Out())) && settings &&
+               ChanCalc::SettingsCOM::From(settings.Get()) != nullptr;
+    }
     void Selection(std::int32_t start[2], std::int32_t end[2]) override
     {
         KVOPosition from{};
@@ -95,24 +130,57 @@ public:
             end[1] = to.mRecord;
         }
     }
+    HRESULT ShowHelpTopic(const char16_t* topic) override { return document_.ShowHelpTopic(topic); }
+    KVO::WindowPlacement* Placement() override { return &document_.Persistence().placement1; }
 
 private:
+    static platform::ComPtr<IDataSource> DataSourceOf(IUnknown* hostDocument)
+    {
+        platform::ComPtr<IDataSource> source;
+        if (const auto holder = Ask<IDataSourceHolder>(hostDocument, IID_IDataSourceHolder)) {
+            holder->GetSource(0, source.Out());
+        }
+        return source;
+    }
+
+    CXDoc& document_;
     IUnknown* hostDocument_;
+    platform::ComPtr<IDataSource> source_;
 };
+
+// What the previews of the settings dialog start from: the chart's selection start at the chart's time scale,
+// and the source channel's value range in the selection's block.
+CX::Dlg::ChartViewRecord ChartView(IUnknown* hostDocument, std::int32_t sourceChannel, CX::Dlg::SettingsDlgSite& site)
+{
+    ExtLib::ChartSelection selection;
+    CX::Dlg::ChartViewRecord view;
+    view.timeScale = ExtLib::GetChartSelection(hostDocument, Msg::ChartMessageId2(), sourceChannel, selection);
+    view.selectionStart[0] = selection.start.mRecordOffset;
+    view.selectionStart[1] = selection.start.mRecord;
+    view.block = selection.start.mRecord;
+    site.ChannelValueRange(sourceChannel, view.block, view.valueLower, view.valueUpper);
+    return view;
+}
 
 } // namespace
 
-bool CXDoc::RunSettingsDialog(std::int32_t openingCode)
+bool CXDoc::RunSettingsDialog(std::int32_t openingCode, owl::TWindow* parent)
 {
+    std::unique_ptr<owl::TWindow> frameAlias;
+    owl::TWindow* frameWindow = OwlExtClientWindowBase::WindowFromHandle(GetHostFrame(), frameAlias);
     // The detection settings of analysis types 0 and 2 are the Loopmetry extension's.
     if (!CAF::GetDocumentExtension(hostDocument_.Get())) {
-        ShowDocumentMessage(StringId::NeedsLoopmetry, MB_OK | MB_ICONERROR);
+        MessageBoxW(frameWindow ? frameWindow->GetHandle() : GetActiveWindow(),
+                    reinterpret_cast<LPCWSTR>(LoadText(StringId::NeedsLoopmetry).c_str()),
+                    reinterpret_cast<LPCWSTR>(LoadText(StringId::ModuleCaption).c_str()), MB_OK | MB_ICONERROR);
         return false;
     }
     const std::int32_t typeBefore = Settings().GetInt(kAnalysisType);
-    DocumentDialogSite site(hostDocument_.Get());
+    DocumentDialogSite site(*this);
     SettingsSet copy(Settings());
-    const bool accepted = CX::Dlg::RunSettingsDialog(copy, nullptr, site, openingCode);
+    const CX::Dlg::ChartViewRecord view = ChartView(hostDocument_.Get(), Settings().GetLong(kSourceChannel), site);
+    const bool accepted =
+        CX::Dlg::RunSettingsDialog(copy, parent ? parent : frameWindow, site, openingCode, view);
     // The dialog's previews wrote their texts into the calculation channels: they get the document's own again.
     if (!accepted) {
         RebuildCalculationChannels();

@@ -263,6 +263,7 @@ HRESULT CAFDocument::GetName(BSTR* name)
 
 HRESULT CAFDocument::Close()
 {
+    hostFrame_.Reset();
     ReleaseLinks();
     ClearTarget();
     return S_OK;
@@ -408,6 +409,14 @@ IUnknown* CAFDocument::GetSiteObject()
         }
     }
     return siteObject_;
+}
+
+IUnknown* CAFDocument::GetHostFrame()
+{
+    if (!hostFrame_ && documentSite_ && FAILED(documentSite_->GetHostFrame(hostFrame_.Out()))) {
+        hostFrame_.Reset();
+    }
+    return hostFrame_.Get();
 }
 
 // ---- ChartChildDocument

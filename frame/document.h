@@ -151,6 +151,9 @@ public:
     HRESULT NotifyObservers(DWORD eventId, const void* data);
     // The site object of the registration link's document site, or null.
     IUnknown* GetSiteObject();
+    // The host frame object that shows the document, asked of the host document's site and kept once it has
+    // one; null while it has none.
+    IUnknown* GetHostFrame();
 
     IUnknown* RegistrationLink() const { return link_.Get(); }
     void SetDisplayName(const KVO::String& name) { displayName_ = name; }
@@ -180,6 +183,7 @@ private:
     IDocumentSite* linkSite_ = nullptr;
     IUnknown* siteObject_ = nullptr;
     IUnknown* siteInterface_ = nullptr;
+    platform::ComPtr<IUnknown> hostFrame_;
 };
 
 // A document of a host chart document: keeps the chart document and its channel data.

@@ -2,10 +2,15 @@
 
 #include "frame/hostservices.h"
 #include "platform/win/codepage.h"
+#include "sdk/analysishost.h"
+#include "sdk/analysismanager.h"
+#include "sdk/charttimes.h"
+#include "sdk/chartview.h"
 #include "sdk/calcclass.h"
 #include "sdk/sampleenum.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <limits>
 
@@ -403,6 +408,99 @@ bool GetEnumUnitNameEx(IDataSource* source, LONG record, LONG channel, KVO::Pref
         }
     }
     return GetEnumUnitName(enumerator.Get(), kind, unit);
+}
+
+bool UnitNamesDiffer(LONG channel, IDataSource* source)
+{
+    LONG records = 0;
+    platform::ComPtr<IChartExtent> extent;
+    if (!source || FAILED(source->QueryInterface(IID_IChartExtent, extent.OutVoid())) || !extent ||
+        FAILED(extent->GetBlockCount(0, &records))) {
+        return false;
+    }
+    KVO::PrefixedUnit first;
+    GetEnumUnitNameAt(source, 0, channel, first);
+    for (LONG record = 1; record < records; ++record) {
+        KVO::PrefixedUnit unit;
+        GetEnumUnitNameAt(source, record, channel, unit);
+        if (unit.Text() != first.Text()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool GetChannelValueRange(IDataSource* source, LONG channel, LONG record, double& lower, double& upper)
+{
+    if (!source) {
+        return false;
+    }
+    ChannelGain gain;
+    if (FAILED(source->GetChannelScaling(SourceKind::kScaling, record, channel, &gain))) {
+        gain = ChannelGain{};
+        if (FAILED(source->GetChannelScaling(SourceKind::kScaling, -2, channel, &gain))) {
+            return false;
+        }
+    }
+    // Without raw limits the preset limits would come back as a range of the whole double range (or overflow
+    // through the scale): no range is given then.
+    double rawLower = -DBL_MAX;
+    double rawUpper = DBL_MAX;
+    if (source->GetRawRange(0, channel, SourceKind::kRawRange, &rawLower, &rawUpper) != S_OK) {
+        return false;
+    }
+    lower = (gain.offset + rawLower) * gain.scale;
+    upper = (gain.offset + rawUpper) * gain.scale;
+    return true;
+}
+
+namespace {
+bool GivenPosition(const KVOPosition& position)
+{
+    return position.mRecord != 0x7FFFFFFF && position.mRecordOffset != 0x7FFFFFFF;
+}
+
+double SelectionStep(LONGLONG distance)
+{
+    const double perPixel = static_cast<double>(distance) / 400.0;
+    for (const double step : {1.0, 2.0, 5.0, 10.0, 20.0, 50.0, 100.0, 200.0, 500.0, 1000.0}) {
+        if (perPixel <= step) {
+            return step;
+        }
+    }
+    return 2000.0;
+}
+} // namespace
+
+double GetChartSelection(IUnknown* hostDocument, DWORD chartObjectId, LONG, ChartSelection& selection)
+{
+    if (!hostDocument) {
+        return 1.0;
+    }
+    platform::ComPtr<IChartSelection> chartSelection;
+    if (SUCCEEDED(hostDocument->QueryInterface(IID_IChartSelection, chartSelection.OutVoid())) && chartSelection &&
+        SUCCEEDED(chartSelection->GetSelectionRange(0, &selection.start, &selection.end)) &&
+        GivenPosition(selection.start) && GivenPosition(selection.end)) {
+        platform::ComPtr<IChartTimes> times;
+        LONGLONG from = 0;
+        LONGLONG to = 0;
+        if (SUCCEEDED(hostDocument->QueryInterface(IID_IChartTimes, times.OutVoid())) && times &&
+            SUCCEEDED(times->GetAbsoluteTime(&selection.start, &from)) &&
+            SUCCEEDED(times->GetAbsoluteTime(&selection.end, &to)) && from != to) {
+            return SelectionStep(to > from ? to - from : from - to);
+        }
+    }
+    platform::ComPtr<IHostObjectsById> container;
+    platform::ComPtr<IUnknown> chart;
+    platform::ComPtr<IChartView> view;
+    double scale = 0.0;
+    if (SUCCEEDED(hostDocument->QueryInterface(IID_IHostObjectsById, container.OutVoid())) && container &&
+        SUCCEEDED(container->GetObjectById(chartObjectId, 0, chart.Out())) && chart &&
+        SUCCEEDED(chart->QueryInterface(IID_IChartView, view.OutVoid())) && view &&
+        SUCCEEDED(view->GetTimeScale(&scale)) && scale >= -0.5) {
+        return scale;
+    }
+    return 1.0;
 }
 
 bool SourceUnitsDiffer(IDataSource* source, LONG record)

@@ -7,8 +7,11 @@
 #include "foundation/prefixedunit.h"
 #include "sdk/calcenum.h"
 #include "sdk/datasource.h"
+#include "sdk/kvoposition.h"
 
 #include <boost/function.hpp>
+
+#include <cfloat>
 
 #include <cstdint>
 #include <istream>
@@ -129,6 +132,26 @@ bool GetEnumUnitName(IUnknown* enumerator, DWORD kind, KVO::PrefixedUnit& unit);
 bool GetEnumUnitNameAt(IDataSource* source, LONG record, LONG channel, KVO::PrefixedUnit& unit);
 // As GetEnumUnitNameAt through slot 43, for samples or events, asked again at record -2.
 bool GetEnumUnitNameEx(IDataSource* source, LONG record, LONG channel, KVO::PrefixedUnit& unit, bool samples);
+// True when the channel's unit name in any record after the first differs from its name in record 0; false with
+// fewer than two records.
+bool UnitNamesDiffer(LONG channel, IDataSource* source);
+// The channel's value range in channel units: its raw limits through its scaling in the record (asked again for
+// any record when the record fails). False, and the values unchanged, when the source gives no scaling or no
+// raw limits for the channel.
+bool GetChannelValueRange(IDataSource* source, LONG channel, LONG record, double& lower, double& upper);
+// The host chart's selection: its ends as (tick offset, record), 0x7FFFFFFF where the host gives none, and its
+// value limits (the largest double and its negative where it gives none).
+struct ChartSelection {
+    KVOPosition start{0x7FFFFFFF, 0x7FFFFFFF};
+    KVOPosition end{0x7FFFFFFF, 0x7FFFFFFF};
+    double top = DBL_MAX;
+    double bottom = -DBL_MAX;
+};
+// Reads the chart's selection into `selection` (fields the host does not give stay as they are) and returns the
+// time step for a preview of it: the ends' distance in the chart's absolute time over 400, rounded up to 1, 2, 5,
+// 10 ... 1000 (2000 beyond); without a selection of two different ends, the time scale of the chart's view (the
+// host document's object `chartObjectId`), or 1.0 when the view gives none.
+double GetChartSelection(IUnknown* hostDocument, DWORD chartObjectId, LONG channel, ChartSelection& selection);
 // True when any channel's unit differs from channel 0's.
 bool SourceUnitsDiffer(IDataSource* source, LONG record);
 // The source's 16-bit property (slot 55) is set.

@@ -331,6 +331,21 @@ void OwlExtClientWindowBase::DeleteWindow()
     delete window;
 }
 
+owl::TWindow* OwlExtClientWindowBase::WindowFromHandle(IUnknown* hostObject, std::unique_ptr<owl::TWindow>& alias)
+{
+    platform::ComPtr<IHostFrameApplication> application;
+    HWND handle = nullptr;
+    if (!hostObject || FAILED(hostObject->QueryInterface(IID_IHostFrameApplication, application.OutVoid())) ||
+        !application || FAILED(application->GetWindowHandle(&handle)) || !handle || !::IsWindow(handle)) {
+        return nullptr;
+    }
+    if (owl::TWindow* window = owl::TWindow::GetWindowPtr(handle)) {
+        return window;
+    }
+    alias = std::make_unique<owl::TWindow>(handle, nullptr);
+    return alias.get();
+}
+
 HRESULT OwlExtClientWindowBase::Create(IParentSite* parentSite, HWND* handle)
 {
     return KVO::GuardSlot([&]() -> HRESULT {

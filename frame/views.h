@@ -124,6 +124,11 @@ public:
 
     owl::TWindow* Window() const { return window_; }
 
+    // The OWL window of the window that a host object names through its application interface; for a window
+    // without one an alias is made into `alias`, which the caller keeps while it uses the window. Null when the
+    // host object names none.
+    static owl::TWindow* WindowFromHandle(IUnknown* hostObject, std::unique_ptr<owl::TWindow>& alias);
+
 protected:
     // Makes (without creating) the view's window for the parent; null when it cannot.
     virtual owl::TWindow* CreateClientWindow(owl::TWindow* parent, owl::TModule* module) = 0;

@@ -155,12 +155,18 @@ CalcChannel::CalcChannel(Host& host, HostDocument* document, DataSource* source,
         document->QueryInterface(IID_IUnknown, document_.OutVoid());
         document->AddCalcChannel(this);
     }
+    if (source_) {
+        source_->AddCalcChannel(this);
+    }
 }
 
 CalcChannel::~CalcChannel()
 {
     if (hostDocument_) {
         hostDocument_->WithdrawCalcChannel(this);
+    }
+    if (source_) {
+        source_->WithdrawCalcChannel(this);
     }
 }
 

@@ -17,4 +17,13 @@ HRESULT ChartView::ShowTime(LONGLONG time, DWORD flag)
     return S_OK;
 }
 
+HRESULT ChartView::GetTimeScale(double* ticksPerPixel)
+{
+    if (!ticksPerPixel) {
+        return E_POINTER;
+    }
+    *ticksPerPixel = timeScale_;
+    return S_OK;
+}
+
 } // namespace host

@@ -1,12 +1,14 @@
 #include "host/datasource.h"
 #include "host/hostbitset.h"
 
+#include "host/channelcalchost.h"
 #include "host/host.h"
 #include "host/hoststring.h"
 #include "host/units.h"
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace host {
 
@@ -411,6 +413,45 @@ HRESULT DataSource::GetValueEnum(DWORD, LONG record, LONG channel, IUnknown** ou
     return Give(platform::ComPtr<IEnumUnit>(new ChannelUnit(*unit)), out);
 }
 
+HRESULT DataSource::GetRawRange(DWORD, LONG channel, DWORD, double* lower, double* upper)
+{
+    if (!lower || !upper) {
+        return E_POINTER;
+    }
+    channel = Resolve(channel);
+    if (channel < 0 || channel >= document_->ChannelCount()) {
+        return E_INVALIDARG;
+    }
+    bool any = false;
+    for (int block = 0; block < document_->BlockCount(); ++block) {
+        for (const float sample : document_->Samples(block, channel)) {
+            if (!std::isfinite(sample)) {
+                continue;
+            }
+            *lower = any ? std::min(*lower, static_cast<double>(sample)) : sample;
+            *upper = any ? std::max(*upper, static_cast<double>(sample)) : sample;
+            any = true;
+        }
+    }
+    return any ? S_OK : S_FALSE;
+}
+
+HRESULT DataSource::GetChannelScaling(DWORD, LONG record, LONG channel, ChannelGain* scaling)
+{
+    if (!scaling) {
+        return E_POINTER;
+    }
+    if (!ValidRecord(record) && record != -2) {
+        return E_INVALIDARG;
+    }
+    channel = Resolve(channel);
+    if (channel < 0 || channel >= document_->ChannelCount()) {
+        return E_INVALIDARG;
+    }
+    *scaling = ChannelGain{1.0, 0.0};
+    return S_OK;
+}
+
 HRESULT DataSource::GetRecordTickPeriod(DWORD, LONG record, double* period)
 {
     if (!period) {
@@ -759,8 +800,22 @@ HRESULT DataSource::GetChannelName(LONG channel, DWORD, BSTR* name)
     if (!name) {
         return E_POINTER;
     }
-    const bool recorded = channel >= 0 && channel < document_->ChannelCount();
-    *name = SysAllocString(recorded ? document_->ChannelName(channel).c_str() : u"");
+    if (channel >= 0 && channel < document_->ChannelCount()) {
+        *name = SysAllocString(document_->ChannelName(channel).c_str());
+        return S_OK;
+    }
+    const auto found = std::ranges::find_if(calcChannels_, [channel](const CalcChannel* c) {
+        return c->Channel() == channel && c->Calculation();
+    });
+    BSTR title = nullptr;
+    if (found != calcChannels_.end() && !naming_) {
+        naming_ = true;
+        if (FAILED((*found)->Calculation()->GetTitle(0, &title))) {
+            title = nullptr;
+        }
+        naming_ = false;
+    }
+    *name = title ? title : SysAllocString(u"");
     return S_OK;
 }
 

@@ -28,6 +28,7 @@
 namespace host {
 
 class Host;
+class CalcChannel;
 
 // {5D7C1E4F-2B8A-4F63-9D05-7A1C3E9B4F21}: answered by the host's own data source with the object itself.
 inline constexpr IID IID_HostDataSource{0x5D7C1E4F, 0x2B8A, 0x4F63, {0x9D, 0x05, 0x7A, 0x1C, 0x3E, 0x9B, 0x4F, 0x21}};
@@ -67,6 +68,11 @@ public:
     HRESULT GetChannelObject(DWORD flags, LONG record, LONG channel, IUnknown** out) override;
     HRESULT GetProperty(DWORD reserved, WORD* value) override;
     HRESULT GetSampleCount(DWORD kind, LONG record, LONG* count) override;
+    // The limits of a recorded channel's samples over every block (they are kept in base units, unscaled);
+    // S_FALSE when it holds no finite sample.
+    HRESULT GetRawRange(DWORD reserved, LONG channel, DWORD kind, double* lower, double* upper) override;
+    // A recorded channel's scaling is {1, 0} in every record (record -2: any record).
+    HRESULT GetChannelScaling(DWORD kind, LONG record, LONG channel, ChannelGain* scaling) override;
     // IOnlineDataNotices
     HRESULT Subscribe(IOnlineDataSink* sink) override;
     HRESULT Unsubscribe(IOnlineDataSink* sink) override;
@@ -90,8 +96,12 @@ public:
     const std::optional<std::pair<LONG, std::pair<double, double>>>& SelectedChannel() const { return selectedChannel_; }
     // IChannelNaming: "ch" and the channel number plus 1, as the evaluator reads it.
     HRESULT GetChannelToken(LONG reserved, LONG channel, LONG kind, BSTR* token) override;
-    // IChannelNames: a recorded channel's name; empty for any other channel.
+    // IChannelNames: a recorded channel's name, the title of the calculation on a channel that holds one; empty
+    // for any other channel.
     HRESULT GetChannelName(LONG channel, DWORD flags, BSTR* name) override;
+    // The channels that hold channel calculations (not held: each withdraws itself as it goes).
+    void AddCalcChannel(CalcChannel* channel) { calcChannels_.push_back(channel); }
+    void WithdrawCalcChannel(CalcChannel* channel) { std::erase(calcChannels_, channel); }
     // ISubject: the chart's subject; every operation goes to the host's event manager. The document's views register
     // with it when they are attached.
     HRESULT Notify2(DWORD value1, DWORD value2) override;
@@ -247,6 +257,8 @@ private:
     std::map<std::u16string, std::vector<platform::ComPtr<ICalcEnum>>> kept_; // by text
     std::map<std::u16string, CalcNode> parsed_;                                // by text, without calculations
     std::map<std::pair<std::u16string, IUnknown*>, CalcNode> models_;           // by text and context
+    std::vector<CalcChannel*> calcChannels_;
+    bool naming_ = false; // a calculation's title may name its source channel: no second title meanwhile
 };
 
 } // namespace host

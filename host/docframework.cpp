@@ -1,6 +1,7 @@
 #include "host/docframework.h"
 
 #include "host/channelcalchost.h"
+#include "host/datasource.h"
 
 #include "platform/ui/render.h"
 #include "sdk/channeltitles.h"
@@ -10,6 +11,7 @@
 #include "sdk/cafframework.h"
 #include "sdk/datasource.h"
 #include "sdk/hostservices.h"
+#include "sdk/previewsampling.h"
 #include "sdk/sampling.h"
 
 #include <algorithm>
@@ -429,6 +431,9 @@ HRESULT HostDocument::QueryInterface(REFIID iid, void** out)
         *out = nullptr;
         return sampling_ ? sampling_->QueryInterface(iid, out) : E_NOINTERFACE;
     }
+    if (iid == IID_IPreviewDocument && preview_) {
+        return preview_->QueryInterface(iid, out);
+    }
     if (iid == IID_IMessageHandler) {
         // The document's node of the host's handler tree, where windows of the module register their handlers.
         return handlers_.QueryInterface(iid, out);
@@ -605,6 +610,20 @@ HRESULT HostDocument::GetSiteInterface(IUnknown** out)
     return Answer(static_cast<IUnknown*>(static_cast<IDocumentSite*>(this)), reinterpret_cast<void**>(out));
 }
 
+HRESULT HostDocument::GetHostFrame(IUnknown** out)
+{
+    if (!out) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (!frame_) {
+        return E_FAIL;
+    }
+    *out = frame_.Get();
+    frame_->AddRef();
+    return S_OK;
+}
+
 HRESULT HostDocument::GetExtension(DWORD typeId, DWORD reserved, IUnknown** out)
 {
     if (tallysheet_ && typeId == tallysheetTypeId_ && out) {
@@ -715,6 +734,7 @@ HRESULT HostFrame::QueryInterface(REFIID iid, void** out)
                            {&IID_IHostFrame, static_cast<IHostFrame*>(this)},
                            {&IID_IHostFrameObject, static_cast<IHostFrameObject*>(this)},
                            {&IID_IParentSite, static_cast<IParentSite*>(this)},
+                           {&IID_IHostFrameApplication, static_cast<IHostFrameApplication*>(this)},
                        },
                        iid, out);
 }
@@ -771,6 +791,16 @@ HRESULT HostFrame::GetWindow(HWND* window)
         return E_POINTER;
     }
     *window = client_;
+    return S_OK;
+}
+
+HRESULT HostFrame::GetWindowHandle(HWND* window)
+{
+    if (!window) {
+        return E_POINTER;
+    }
+    log_.Record("frame", "GetWindowHandle");
+    *window = frame_;
     return S_OK;
 }
 
@@ -956,9 +986,15 @@ HRESULT HostDocument::GetChannelCounts(LONG* first, LONG* second, LONG* third)
     for (const CalcChannel* channel : calcChannels_) {
         highest = std::max(highest, channel->Channel());
     }
+    // The recording's channels; a document without a recording has none.
+    LONG recorded = 0;
+    platform::ComPtr<DataSource> source;
+    if (chart_ && SUCCEEDED(chart_->QueryInterface(IID_HostDataSource, source.OutVoid())) && source) {
+        recorded = source->GetDocument().ChannelCount();
+    }
     *first = highest + 1;
-    *second = -1;
-    *third = -1;
+    *second = recorded;
+    *third = 0;
     return S_OK;
 }
 

@@ -248,12 +248,18 @@ public:
     // IDocumentSite
     HRESULT GetSiteInterface(IUnknown** out) override;
     HRESULT GetExtension(DWORD typeId, DWORD reserved, IUnknown** out) override;
+    // The frame that shows the document; none until set.
+    HRESULT GetHostFrame(IUnknown** out) override;
+    void SetFrame(platform::ComPtr<IUnknown> frame) { frame_ = std::move(frame); }
     // IViewRegistration
     HRESULT AddView(IUnknown* view) override;
     HRESULT RegisterClassUI() override { return S_OK; }
     // IHostApplicationLink: the application object, when one is set.
     HRESULT GetApplication(IUnknown** out) override;
     void SetApplication(platform::ComPtr<IUnknown> application) { application_ = std::move(application); }
+    // What the document offers the previews of settings pages (IPreviewDocument: display properties and the
+    // preview sampling service); none until set.
+    void SetPreviewDocument(platform::ComPtr<IUnknown> preview) { preview_ = std::move(preview); }
     // The document's sampling-state object (IHostSampling); none until set.
     void SetSampling(platform::ComPtr<IUnknown> sampling) { sampling_ = std::move(sampling); }
     // The site that hands out the document's extensions (GetExtension asks it); none until set.
@@ -292,7 +298,8 @@ public:
     // An extension's document that answers the interfaces the host document does not (no reference: clear it
     // before the document goes).
     void SetExtensionDocument(IUnknown* document) { extensionDocument_ = document; }
-    // IChannelCalcQuery: the first count is one past the highest calculation channel; the host gives no other.
+    // IChannelCalcQuery: one past the highest channel that holds a channel calculation, the recording's channels,
+    // and 0.
     HRESULT GetChannelCounts(LONG* first, LONG* second, LONG* third) override;
     HRESULT GetChannelCalc(DWORD messageId, LONG channel, DWORD kind, IChannelCalc** out) override;
     // The document's calculation channels (not held: each withdraws itself as it goes).
@@ -332,6 +339,8 @@ private:
     platform::ComPtr<IUnknown> tallysheet_;
     DWORD tallysheetTypeId_ = 0;
     platform::ComPtr<IUnknown> sampling_;
+    platform::ComPtr<IUnknown> frame_;
+    platform::ComPtr<IUnknown> preview_;
     std::vector<IPersistStreamInit*> stored_; // not held: each withdraws itself
     std::vector<platform::ComPtr<ICustomDocument2>> documents_;
     int updates_ = 0;
@@ -365,7 +374,11 @@ private:
 
 // A host frame window with its client area: the frame object the views ask about content, and the parent site
 // the view's window is placed in.
-class HostFrame final : public IHostFrame, public IHostFrameObject, public IParentSite, private RefCounted {
+class HostFrame final : public IHostFrame,
+                        public IHostFrameObject,
+                        public IParentSite,
+                        public IHostFrameApplication,
+                        private RefCounted {
 public:
     // Created with one reference for the caller; makes the frame and client windows.
     static platform::ComPtr<HostFrame> Create(CallLog& log, int width, int height);
@@ -379,6 +392,8 @@ public:
     HRESULT OnFrameMessage(DWORD messageId) override;
     HRESULT GetWindow(HWND* window) override;
     HRESULT Close() override;
+    // IHostFrameApplication: the frame window.
+    HRESULT GetWindowHandle(HWND* window) override;
 
     HWND FrameWindow() const { return frame_; }
     HWND ClientWindow() const { return client_; }

@@ -37,14 +37,25 @@ inline constexpr DWORD kOpen = 0x1000;        // set on every open request
 inline constexpr DWORD kRecordTimeBase = 0x80000000; // the record's time base, not the channel's own
 inline constexpr DWORD kSampleUnits = 0x40002000;    // unit queries of sample values
 inline constexpr DWORD kEventUnits = 0x2001;         // unit queries of event values
+inline constexpr DWORD kScaling = 0x40001000;        // scaling queries of sample values
+inline constexpr DWORD kRawRange = 2;                // the raw range of a channel's values
 }
 
 // The type code of an event channel in the channel list.
 inline constexpr DWORD kEventChannelType = 0x801D0001;
 
+// A channel's gain and offset: a value in channel units is (offset + raw value) x scale.
+struct ChannelGain {
+    double scale = 1.0;
+    double offset = 0.0;
+};
+
 struct IDataSource : IUnknown {
     virtual HRESULT GetChannelCount(LONG* count) = 0; // 3
-    SDK_UNUSED_SLOT(4) SDK_UNUSED_SLOT(5) SDK_UNUSED_SLOT(6) SDK_UNUSED_SLOT(7) SDK_UNUSED_SLOT(8) SDK_UNUSED_SLOT(9)
+    SDK_UNUSED_SLOT(4) SDK_UNUSED_SLOT(5) SDK_UNUSED_SLOT(6) SDK_UNUSED_SLOT(7)
+    // 8: the limits of the channel's raw values (kind 2); sources that keep none answer E_NOTIMPL.
+    virtual HRESULT GetRawRange(DWORD, LONG, DWORD, double*, double*) { return E_NOTIMPL; }
+    SDK_UNUSED_SLOT(9)
     SDK_UNUSED_SLOT(10) SDK_UNUSED_SLOT(11) SDK_UNUSED_SLOT(12) SDK_UNUSED_SLOT(13) SDK_UNUSED_SLOT(14)
     SDK_UNUSED_SLOT(15) SDK_UNUSED_SLOT(16)
     // 17: the channel's sample enumerator in the record (for its unit), with one reference.
@@ -61,7 +72,10 @@ struct IDataSource : IUnknown {
     virtual HRESULT OpenEnum(DWORD flags, LONG channel, LONG start, LONG record, LONG end, DWORD reserved,
                              IUnknown** out) = 0;
     SDK_UNUSED_SLOT(33) SDK_UNUSED_SLOT(34) SDK_UNUSED_SLOT(35) SDK_UNUSED_SLOT(36) SDK_UNUSED_SLOT(37)
-    SDK_UNUSED_SLOT(38) SDK_UNUSED_SLOT(39) SDK_UNUSED_SLOT(40) SDK_UNUSED_SLOT(41) SDK_UNUSED_SLOT(42)
+    SDK_UNUSED_SLOT(38) SDK_UNUSED_SLOT(39) SDK_UNUSED_SLOT(40) SDK_UNUSED_SLOT(41)
+    // 42: the channel's scaling in the record (kind 0x40001000; record -2 asks about any record); sources without
+    // scaling answer E_NOTIMPL.
+    virtual HRESULT GetChannelScaling(DWORD, LONG, LONG, ChannelGain*) { return E_NOTIMPL; }
     // 43: as slot 17 for sample (kSampleUnits) or event (kEventUnits) values.
     virtual HRESULT GetValueEnum(DWORD kind, LONG record, LONG channel, IUnknown** out) = 0;
     // 44: the chart position pair of an event position.

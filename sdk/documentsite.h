@@ -14,7 +14,9 @@ struct IDocumentSite : IUnknown {
     // 5: the site object of a document's registration link, with a reference for the caller. (Sites that have
     // none keep the default answer; the same holds for slot 8.)
     virtual HRESULT GetSiteObject(IUnknown** out) { return NoObject(out); }
-    SDK_UNUSED_SLOT(6) SDK_UNUSED_SLOT(7)
+    // 6: the host frame object that shows the document (IHostFrameApplication), with a reference for the caller.
+    virtual HRESULT GetHostFrame(IUnknown** out) { return NoObject(out); }
+    SDK_UNUSED_SLOT(7)
     // 8: the host document's site interface, with a reference for the caller.
     virtual HRESULT GetSiteInterface(IUnknown** out) { return NoObject(out); }
     SDK_UNUSED_SLOT(9)

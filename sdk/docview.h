@@ -165,6 +165,20 @@ protected:
     ~IHostFrameObject() = default;
 };
 
+// {3B8E5D21-C47A-4F09-9E63-1A2D7F40B58C}
+inline constexpr IID IID_IHostFrameApplication{
+    0x3B8E5D21, 0xC47A, 0x4F09, {0x9E, 0x63, 0x1A, 0x2D, 0x7F, 0x40, 0xB5, 0x8C}};
+
+// The application interface of a host frame object: the window that parents the extensions' modal dialogs.
+struct IHostFrameApplication : IUnknown {
+    SDK_UNUSED_SLOT(3) SDK_UNUSED_SLOT(4) SDK_UNUSED_SLOT(5) SDK_UNUSED_SLOT(6) SDK_UNUSED_SLOT(7) SDK_UNUSED_SLOT(8)
+    SDK_UNUSED_SLOT(9)
+    virtual HRESULT GetWindowHandle(HWND* window) = 0; // 10
+
+protected:
+    ~IHostFrameApplication() = default;
+};
+
 // A host document as its views see it.
 struct IHostDocument : IUnknown {
     virtual HRESULT GetIdentity(DWORD* identity) = 0;   // 3

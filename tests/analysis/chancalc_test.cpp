@@ -568,6 +568,32 @@ TEST_F(ChannelCalcDialog, SettingsOpensTheSettingsDialogOnItsSecondPageWithTheTy
     EXPECT_EQ(page, 1);
 }
 
+// Opened from the channel-calculation dialog, the settings dialog is modal to it, not to the host's frame.
+TEST_F(ChannelCalcDialog, TheSettingsDialogIsModalToTheChannelCalculationDialog)
+{
+    const auto held = NewSettings(5);
+    const auto frame = host::HostFrame::Create(AnalysisHost().Log(), 640, 480);
+    fixture->a.hostDocument->SetFrame(platform::ComPtr<IUnknown>(static_cast<IHostFrame*>(frame.Get())));
+    HWND calculationDialog = nullptr;
+    HWND owner = nullptr;
+    ui::SetModalHook([&](HWND dialog) {
+        if (GetDlgItem(dialog, 1023)) { // the settings dialog
+            owner = ::GetWindow(dialog, GW_OWNER);
+            ui::Click(GetDlgItem(dialog, IDCANCEL));
+            return;
+        }
+        calculationDialog = dialog;
+        ui::Click(GetDlgItem(dialog, Dlg::kSettingsButton));
+        ui::Click(GetDlgItem(dialog, IDOK));
+    });
+    Dlg dialog(nullptr, fixture->a.hostDocument->AsUnknown(), held.Get());
+    dialog.Execute();
+    ASSERT_NE(nullptr, calculationDialog);
+    EXPECT_EQ(calculationDialog, owner);
+    EXPECT_NE(frame->FrameWindow(), owner);
+    fixture->a.hostDocument->SetFrame({});
+}
+
 // The cardiac example analysed as cardiac action potentials at the defaults; a channel outputs one parameter, which the host
 // evaluates: at every event's position the output holds the event's value from the results table.
 TEST(ChannelCalcOutput, TheHostEvaluatesAParameterAsAChannel)

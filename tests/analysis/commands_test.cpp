@@ -345,6 +345,17 @@ TEST(DocumentCommands, TheSettingsCommandNeedsLoopmetry)
         EXPECT_EQ(boxes.shown[0].type, MB_OK | MB_ICONERROR);
         EXPECT_FALSE(a.doc->Persistence().dirty);
     }
+    {
+        // Shown over the window of the frame that shows the document.
+        CommandDocument a(false);
+        const auto frame = host::HostFrame::Create(AnalysisHost().Log(), 640, 480);
+        a.hostDocument->SetFrame(platform::ComPtr<IUnknown>(static_cast<IHostFrame*>(frame.Get())));
+        MessageBoxes boxes(IDOK);
+        EXPECT_EQ(Execute(*a.doc, Command::kSettings), S_OK);
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_EQ(boxes.shown[0].owner, frame->FrameWindow());
+        a.hostDocument->SetFrame({});
+    }
 }
 
 TEST(DocumentCommands, ClearingWhileAnalysingDuringSamplingWaitsForTheNextBlock)

@@ -215,3 +215,82 @@ TEST(EnumGetter, UnitsAndSampleCounts)
 }
 
 } // namespace
+
+namespace {
+// A source with one scaled channel: raw limits and a gain that only some records give.
+class ScaledSource final : public IDataSource {
+public:
+    HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    ULONG AddRef() override { return 1; }
+    ULONG Release() override { return 1; }
+    HRESULT GetChannelCount(LONG* count) override
+    {
+        *count = 1;
+        return S_OK;
+    }
+    HRESULT GetSampleEnum(DWORD, LONG, LONG, IUnknown**) override { return E_NOTIMPL; }
+    HRESULT GetRecordTickPeriod(DWORD, LONG, double*) override { return E_NOTIMPL; }
+    HRESULT GetChannelTickPeriod(DWORD, LONG, LONG, double*) override { return E_NOTIMPL; }
+    HRESULT OpenEnum(DWORD, LONG, LONG, LONG, LONG, DWORD, IUnknown**) override { return E_NOTIMPL; }
+    HRESULT GetValueEnum(DWORD, LONG, LONG, IUnknown**) override { return E_NOTIMPL; }
+    HRESULT GetCommentPosition(LONG, LONG, std::int32_t*) override { return E_NOTIMPL; }
+    HRESULT GetChannelObject(DWORD, LONG, LONG, IUnknown**) override { return E_NOTIMPL; }
+    HRESULT GetProperty(DWORD, WORD*) override { return E_NOTIMPL; }
+    HRESULT GetSampleCount(DWORD, LONG, LONG*) override { return E_NOTIMPL; }
+    HRESULT GetRawRange(DWORD, LONG channel, DWORD kind, double* lower, double* upper) override
+    {
+        if (channel != 0 || kind != SourceKind::kRawRange || !hasRaw) {
+            return E_FAIL;
+        }
+        *lower = -2048.0;
+        *upper = 2047.0;
+        return S_OK;
+    }
+    HRESULT GetChannelScaling(DWORD kind, LONG record, LONG channel, ChannelGain* gain) override
+    {
+        asked.push_back(record);
+        if (channel != 0 || kind != SourceKind::kScaling || (record != scaledRecord && record != -2) ||
+            (record == -2 && !anyRecord)) {
+            return E_FAIL;
+        }
+        *gain = ChannelGain{0.01, 48.0};
+        return S_OK;
+    }
+    LONG scaledRecord = 3;
+    bool anyRecord = true;
+    bool hasRaw = true;
+    std::vector<LONG> asked;
+};
+} // namespace
+
+// The range in channel units is (offset + raw limit) x scale; a record without scaling asks for any record, and
+// without scaling or raw limits the caller's values stay.
+TEST(EnumGetter, ChannelValueRangeScalesTheRawLimits)
+{
+    struct Case {
+        LONG record;
+        bool anyRecord;
+        bool hasRaw;
+        bool found;
+        std::vector<LONG> asked;
+    } cases[] = {
+        {3, true, true, true, {3}},
+        {0x7FFFFFFF, true, true, true, {0x7FFFFFFF, -2}},
+        {5, false, true, false, {5, -2}},
+        {3, true, false, false, {3}},
+    };
+    for (const Case& c : cases) {
+        ScaledSource source;
+        source.anyRecord = c.anyRecord;
+        source.hasRaw = c.hasRaw;
+        double lower = 1.5;
+        double upper = -1.5;
+        EXPECT_EQ(c.found, ExtLib::GetChannelValueRange(&source, 0, c.record, lower, upper)) << c.record;
+        EXPECT_EQ(c.asked, source.asked);
+        EXPECT_DOUBLE_EQ(c.found ? (48.0 - 2048.0) * 0.01 : 1.5, lower);
+        EXPECT_DOUBLE_EQ(c.found ? (48.0 + 2047.0) * 0.01 : -1.5, upper);
+    }
+    double lower = 0;
+    double upper = 0;
+    EXPECT_FALSE(ExtLib::GetChannelValueRange(nullptr, 0, 0, lower, upper));
+}

@@ -145,6 +145,33 @@ TEST(Views, ASecondCreateIsRefusedAndKeepsTheFirstWindowAndSite)
     opened.view->Close();
 }
 
+// The window a host frame names: its OWL window when it has one, else an alias the caller keeps; none without a
+// frame.
+TEST(Views, WindowFromHandleFindsOrWrapsTheHostFramesWindow)
+{
+    host::Host& host = SharedHost();
+    auto frame = host::HostFrame::Create(host.Log(), 200, 100);
+    std::unique_ptr<owl::TWindow> alias;
+    owl::TWindow* wrapped =
+        OwlExtClientWindowBase::WindowFromHandle(static_cast<IHostFrame*>(frame.Get()), alias);
+    ASSERT_NE(wrapped, nullptr);
+    EXPECT_EQ(wrapped, alias.get());
+    EXPECT_EQ(wrapped->GetHandle(), frame->FrameWindow());
+    EXPECT_EQ(owl::TWindow::GetWindowPtr(frame->FrameWindow()), wrapped);
+
+    // While the alias stands, the window is found as it is, and no second alias is made.
+    std::unique_ptr<owl::TWindow> none;
+    EXPECT_EQ(OwlExtClientWindowBase::WindowFromHandle(static_cast<IHostFrame*>(frame.Get()), none), wrapped);
+    EXPECT_EQ(none, nullptr);
+    alias.reset();
+    EXPECT_TRUE(IsWindow(frame->FrameWindow())) << "an alias leaves the host's window alone";
+
+    EXPECT_EQ(OwlExtClientWindowBase::WindowFromHandle(nullptr, none), nullptr);
+    auto document = NewHostDocument();
+    EXPECT_EQ(OwlExtClientWindowBase::WindowFromHandle(document->AsUnknown(), none), nullptr);
+    EXPECT_EQ(none, nullptr);
+}
+
 TEST(Views, AParentSiteThatRefusesToCloseKeepsTheViewOpen)
 {
     host::Host& host = SharedHost();
