@@ -70,7 +70,7 @@ bool CreateEnum(ExtLib::EventEnumDataGetter& getter, const EnumTestConfig& confi
 
 // The check's place is the caller's.
 platform::ComPtr<IEnumEventEx> EventEnum(const ExtLib::EventEnumDataGetter& getter, const char* file, int line,
-                                         const std::source_location& where = std::source_location::current())
+                                         const CallPlace& where = CallPlace::Here())
 {
     platform::ComPtr<IEnumEventEx> events;
     getter.QueryEventEnum(events.Out());

@@ -40,10 +40,10 @@ UnitTestException::UnitTestException(KVO::String text, KVO::String place)
     }
 }
 
-KVO::String SourcePlace(const std::source_location& where)
+KVO::String SourcePlace(const CallPlace& where)
 {
     // The compiler names the file by the path it was given; the folder and the name are what lead to it here.
-    const std::string_view path(where.file_name());
+    const std::string_view path(where.file);
     std::size_t start = 0;
     const std::size_t last = path.find_last_of("/\\");
     if (last != std::string_view::npos && last > 0) {
@@ -52,14 +52,14 @@ KVO::String SourcePlace(const std::source_location& where)
     }
     std::u16string place(path.begin() + static_cast<std::ptrdiff_t>(start), path.end());
     place += u':';
-    for (char digit : std::to_string(where.line())) {
+    for (char digit : std::to_string(where.line)) {
         place += static_cast<char16_t>(digit);
     }
     return KVO::String(place);
 }
 
 void UnitTestCheck(bool condition, const char* conditionText, const char* sourceFile, std::int32_t line,
-                   const KVO::String& message, const std::source_location& where)
+                   const KVO::String& message, const CallPlace& where)
 {
     if (!condition) {
         throw UnitTestException(MakeFailureText(conditionText, sourceFile, line, message), SourcePlace(where));

@@ -10,7 +10,6 @@
 
 #include <cstdint>
 #include <exception>
-#include <source_location>
 #include <vector>
 
 template <>
@@ -34,8 +33,19 @@ private:
     KVO::String message_;
 };
 
+// The place of a call. Both compilers fill these built-ins where the call is written, also through a default
+// argument, and unlike std::source_location they need no library support.
+struct CallPlace {
+    const char* file;
+    unsigned line;
+    static constexpr CallPlace Here(const char* file = __builtin_FILE(), unsigned line = __builtin_LINE())
+    {
+        return {file, line};
+    }
+};
+
 // "folder/file.cpp:line" of a source location: the file's folder within the tree and its name.
-KVO::String SourcePlace(const std::source_location& where);
+KVO::String SourcePlace(const CallPlace& where);
 
 // The failure text of a check: the file name (after its last "\\"), ", Line ", the line, then " [condition]" and
 // ", [message]" when they are not empty. File and condition are 8-bit text in the ANSI code page.
@@ -45,7 +55,7 @@ KVO::String MakeFailureText(const char* conditionText, const char* sourceFile, s
 // Throws UnitTestException with the failure text and the place of the call when the condition is false.
 void UnitTestCheck(bool condition, const char* conditionText, const char* sourceFile, std::int32_t line,
                    const KVO::String& message = KVO::String(),
-                   const std::source_location& where = std::source_location::current());
+                   const CallPlace& where = CallPlace::Here());
 
 class UnitTestBase : public SimpleUnknownImp1<IUnitTest, 0> {
 public:
