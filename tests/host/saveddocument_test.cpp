@@ -37,6 +37,24 @@ __attribute__((noinline)) void* operator new(std::size_t size)
 }
 __attribute__((noinline)) void operator delete(void* block) noexcept { std::free(block); }
 __attribute__((noinline)) void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+// The other forms come in pairs with these, so that every block the module's library gets is freed the same way.
+__attribute__((noinline)) void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    try {
+        return ::operator new(size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+__attribute__((noinline)) void* operator new[](std::size_t size) { return ::operator new(size); }
+__attribute__((noinline)) void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
+{
+    return ::operator new(size, std::nothrow);
+}
+__attribute__((noinline)) void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
+__attribute__((noinline)) void operator delete[](void* block) noexcept { std::free(block); }
+__attribute__((noinline)) void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
+__attribute__((noinline)) void operator delete[](void* block, const std::nothrow_t&) noexcept { std::free(block); }
 
 namespace {
 
