@@ -1,6 +1,9 @@
 #include "foundation/clustermap.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstddef>
+#include <cstring>
 #include <new>
 
 using CompoundFile::kFreeBit;
@@ -279,8 +282,16 @@ std::uint32_t ClusterMap::HighestUsed() const
 
 void ClusterMap::Encode(std::uint32_t from, std::uint32_t count, std::uint8_t* out) const
 {
-    for (std::uint32_t i = 0; i < count; ++i) {
-        CompoundFile::PutU32(out + 8 * i, entries_[from + i].next);
-        CompoundFile::PutU32(out + 8 * i + 4, entries_[from + i].previous);
+    // Every commit writes the whole map: on a little-endian machine the entries in memory are already its bytes.
+    if constexpr (std::endian::native == std::endian::little && sizeof(Entry) == 8 &&
+                  offsetof(Entry, previous) == 4) {
+        if (count != 0) {
+            std::memcpy(out, entries_.Data() + from, std::size_t{count} * sizeof(Entry));
+        }
+    } else {
+        for (std::uint32_t i = 0; i < count; ++i) {
+            CompoundFile::PutU32(out + 8 * i, entries_[from + i].next);
+            CompoundFile::PutU32(out + 8 * i + 4, entries_[from + i].previous);
+        }
     }
 }

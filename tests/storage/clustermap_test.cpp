@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -210,6 +211,37 @@ TEST(ClusterMap, TheMapRunIsContiguousAndGrowsAtTheEnd)
     EXPECT_EQ(CompoundFile::GetU32(bytes + 4), 0u);
     EXPECT_EQ(CompoundFile::GetU32(bytes + 8), 8194u);
     EXPECT_EQ(CompoundFile::GetU32(bytes + 12), 8192u);
+}
+
+// The map goes to the file as each entry's next, then previous, in little-endian words, whatever the links hold.
+TEST(ClusterMap, EncodesEveryEntryAsTwoLittleEndianWords)
+{
+    ClusterMap map;
+    ASSERT_TRUE(map.InitNew());
+    std::uint32_t last = 0;
+    for (int i = 0; i < 40; ++i) {
+        last = map.Allocate(i % 7 == 0 ? 0 : last, false);
+    }
+    map.ReleaseChain(map.Allocate(0, false));
+    ASSERT_TRUE(map.Grow(2 * map.EntriesPerCluster()));
+    const std::uint32_t count = map.Count();
+    std::vector<std::uint8_t> bytes(8 * std::size_t{count} + 8, 0xEE);
+    map.Encode(0, count, bytes.data());
+    std::vector<std::uint8_t> expected(bytes.size(), 0xEE);
+    for (std::uint32_t c = 0; c < count; ++c) {
+        for (int b = 0; b < 4; ++b) {
+            expected[8 * c + b] = static_cast<std::uint8_t>(map.Next(c) >> (8 * b));
+            expected[8 * c + 4 + b] = static_cast<std::uint8_t>(map.Previous(c) >> (8 * b));
+        }
+    }
+    EXPECT_EQ(bytes, expected);
+    EXPECT_NE(map.Previous(count - 1) & CompoundFile::kFreeBit, 0u);
+
+    // A part from the middle, and nothing at all.
+    std::uint8_t part[24];
+    map.Encode(5, 3, part);
+    EXPECT_TRUE(std::equal(part, part + 24, expected.begin() + 40));
+    map.Encode(0, 0, nullptr);
 }
 
 TEST(CompoundFileRecords, DirectoryEntryFieldByField)
