@@ -4,6 +4,8 @@
 #include "foundation/stringstream.h"
 #include "frame/hostservices.h"
 
+#include <algorithm>
+#include <charconv>
 #include <locale>
 #include <sstream>
 #include <type_traits>
@@ -15,6 +17,22 @@ namespace {
 template <class T>
 KVO::String NumberText(T value, bool classic)
 {
+    if (classic) {
+        // The classic form is what the C library writes ("%d", "%.*g"), and so what to_chars writes: every setting
+        // stored or copied is written this way, without the cost of a stream.
+        char text[64];
+        std::to_chars_result written{};
+        if constexpr (std::is_floating_point_v<T>) {
+            written = std::to_chars(text, text + sizeof text, value, std::chars_format::general,
+                                    EEH::RoundTripPrecision(value));
+        } else {
+            written = std::to_chars(text, text + sizeof text, value);
+        }
+        char16_t units[sizeof text];
+        const auto count = static_cast<int>(written.ptr - text);
+        std::copy(text, written.ptr, units);
+        return KVO::String(units, count);
+    }
     KVO::OStringStream out;
     if (classic) {
         out.imbue(std::locale::classic());
