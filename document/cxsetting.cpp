@@ -86,7 +86,13 @@ template class CXSettingIO<std::int32_t, kSettingInt>;
 template class CXSettingIO<std::int32_t, kSettingLong>;
 template class CXSettingIO<double, kSettingDouble>;
 
-KVO::String CXSetting_Bool::ToText(bool) const { return KVO::String(value_ ? u"t" : u"f"); }
+KVO::String CXSetting_Bool::ToText(bool) const
+{
+    // Two shared texts: every column of every channel writes one.
+    static const KVO::String kOn(u"t");
+    static const KVO::String kOff(u"f");
+    return value_ ? kOn : kOff;
+}
 
 void CXSetting_Bool::FromText(const KVO::String& text, bool) { value_ = text[0] == u't'; }
 

@@ -56,7 +56,7 @@ protected:
     void ShareIndex(const Index& index) { index_ = &index; }
 
 private:
-    CIArray<CXSetting> settings_{0, 8};
+    CIArray<CXSetting> settings_{0, 8, true}; // doubling: a channel's group holds nearly a hundred
     const Index* index_ = nullptr; // none: Find searches
 };
 
