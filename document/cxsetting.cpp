@@ -4,6 +4,8 @@
 #include "foundation/stringstream.h"
 #include "frame/hostservices.h"
 
+#include <algorithm>
+#include <charconv>
 #include <locale>
 #include <sstream>
 #include <type_traits>
@@ -15,6 +17,22 @@ namespace {
 template <class T>
 KVO::String NumberText(T value, bool classic)
 {
+    if (classic) {
+        // The classic form is what the C library writes ("%d", "%.*g"), and so what to_chars writes: every setting
+        // stored or copied is written this way, without the cost of a stream.
+        char text[64];
+        std::to_chars_result written{};
+        if constexpr (std::is_floating_point_v<T>) {
+            written = std::to_chars(text, text + sizeof text, value, std::chars_format::general,
+                                    EEH::RoundTripPrecision(value));
+        } else {
+            written = std::to_chars(text, text + sizeof text, value);
+        }
+        char16_t units[sizeof text];
+        const auto count = static_cast<int>(written.ptr - text);
+        std::copy(text, written.ptr, units);
+        return KVO::String(units, count);
+    }
     KVO::OStringStream out;
     if (classic) {
         out.imbue(std::locale::classic());
@@ -68,7 +86,13 @@ template class CXSettingIO<std::int32_t, kSettingInt>;
 template class CXSettingIO<std::int32_t, kSettingLong>;
 template class CXSettingIO<double, kSettingDouble>;
 
-KVO::String CXSetting_Bool::ToText(bool) const { return KVO::String(value_ ? u"t" : u"f"); }
+KVO::String CXSetting_Bool::ToText(bool) const
+{
+    // Two shared texts: every column of every channel writes one.
+    static const KVO::String kOn(u"t");
+    static const KVO::String kOff(u"f");
+    return value_ ? kOn : kOff;
+}
 
 void CXSetting_Bool::FromText(const KVO::String& text, bool) { value_ = text[0] == u't'; }
 

@@ -163,6 +163,9 @@ ParamCatalogue::~ParamCatalogue() = default;
 void ParamCatalogue::Build()
 {
     table_ = std::make_unique<Table>();
+    for (auto& rows : table_->firstRow) {
+        rows.fill(-1);
+    }
     for (const TypeRows& type : kBuildOrder) {
         for (std::size_t i = 0; i < type.count; ++i) {
             const CatalogueRow& literal = type.first[i];
@@ -177,8 +180,12 @@ void ParamCatalogue::AddRow(std::int32_t type, const Row& row)
     if (type < 0 || type >= kTypeCount || table_->counts[type] >= kLineCount) {
         return;
     }
-    table_->lines[table_->counts[type]][type] = row;
+    const std::int32_t index = table_->counts[type];
+    table_->lines[index][type] = row;
     ++table_->counts[type];
+    if (row.Code >= 0 && row.Code < kLineCount && table_->firstRow[row.Code][type] < 0) {
+        table_->firstRow[row.Code][type] = static_cast<std::int8_t>(index);
+    }
 }
 
 std::int32_t ParamCatalogue::RowCount(std::int32_t type) const
@@ -188,6 +195,12 @@ std::int32_t ParamCatalogue::RowCount(std::int32_t type) const
 
 std::int32_t ParamCatalogue::RowIndex(std::int32_t type, std::int32_t code) const
 {
+    if (type < 0 || type >= kTypeCount) {
+        return -1;
+    }
+    if (code >= 0 && code < kLineCount) {
+        return table_->firstRow[code][type];
+    }
     const std::int32_t count = RowCount(type);
     for (std::int32_t i = 0; i < count; ++i) {
         if (table_->lines[i][type].Code == code) {

@@ -55,6 +55,9 @@ private:
     struct Table {
         std::array<std::int32_t, kTypeCount> counts{};
         std::array<std::array<Row, kTypeCount>, kLineCount> lines;
+        // The first row of each type that holds a code of 0 to 58 (-1: none), kept as rows are added, so that the
+        // settings and the table find a code without a search.
+        std::array<std::array<std::int8_t, kTypeCount>, kLineCount> firstRow;
     };
 
     const Row& Cell(std::int32_t type, std::int32_t index) const;

@@ -208,11 +208,33 @@ bool SettingsGroup::IsValid(std::int32_t analysisType) const
     });
 }
 
+namespace {
+constexpr auto kIdBelow = [](const auto& entry, std::int32_t id) { return entry.id < id; };
+}
+
+SettingsGroup::Index SettingsGroup::MakeIndex() const
+{
+    Index index;
+    index.reserve(Count());
+    for (std::uint32_t position = 0; position < Count(); ++position) {
+        const std::int32_t id = At(position)->Id();
+        const auto at = std::lower_bound(index.begin(), index.end(), id, kIdBelow);
+        if (at == index.end() || at->id != id) {
+            index.insert(at, IndexEntry{id, position});
+        }
+    }
+    return index;
+}
+
 CXSetting* SettingsGroup::Find(std::int32_t id) const
 {
-    const auto found =
-        std::find_if(settings_.begin(), settings_.end(), [id](const CXSetting* s) { return s->Id() == id; });
-    return found == settings_.end() ? nullptr : *found;
+    if (!index_) {
+        const auto found =
+            std::find_if(settings_.begin(), settings_.end(), [id](const CXSetting* s) { return s->Id() == id; });
+        return found == settings_.end() ? nullptr : *found;
+    }
+    const auto found = std::lower_bound(index_->begin(), index_->end(), id, kIdBelow);
+    return found == index_->end() || found->id != id ? nullptr : settings_.At(found->position);
 }
 
 void SettingsGroup::CopyValues(const SettingsGroup& other)
@@ -276,6 +298,8 @@ GlobalSettings::GlobalSettings()
     for (const SettingRow& row : kGlobalSettings) {
         Add(MakeSetting(row));
     }
+    static const Index index = MakeIndex();
+    ShareIndex(index);
 }
 
 Settings1::Settings1(const ParamCatalogue* catalogue)
@@ -292,6 +316,8 @@ Settings1::Settings1(const ParamCatalogue* catalogue)
         }
         Add(new CXSetting_Bool(column.code, kParameterCategory, mask, column.on));
     }
+    static const Index index = MakeIndex(); // the ids do not depend on the catalogue
+    ShareIndex(index);
 }
 
 void Settings1::UpgradeFromVersion0()

@@ -6,6 +6,7 @@
 #include "foundation/arrays.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace KVO {
 class BinIStream;
@@ -41,10 +42,22 @@ public:
     CXSetting* At(std::uint32_t index) const { return settings_.At(index); }
 
 protected:
+    struct IndexEntry {
+        std::int32_t id;
+        std::uint32_t position;
+    };
+    using Index = std::vector<IndexEntry>;
+
     void Add(CXSetting* setting) { settings_.Add(setting); }
+    // The position of the first setting with each id, sorted by id.
+    Index MakeIndex() const;
+    // A group whose settings always have the same ids in the same order shares one index, made once: a stream names
+    // every setting by id, and a search per setting would cost more than the rest of reading it.
+    void ShareIndex(const Index& index) { index_ = &index; }
 
 private:
-    CIArray<CXSetting> settings_{0, 8};
+    CIArray<CXSetting> settings_{0, 8, true}; // doubling: a channel's group holds nearly a hundred
+    const Index* index_ = nullptr; // none: Find searches
 };
 
 class GlobalSettings : public SettingsGroup {

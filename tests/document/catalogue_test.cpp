@@ -81,6 +81,36 @@ TEST(ParamCatalogue, LookupsByCodeAndByIndex)
     }
 }
 
+// Rows added later: a code a type already holds keeps its first row; new codes, also outside 0 to 58, are found.
+TEST(ParamCatalogue, RowsAddedLaterAreFoundByCode)
+{
+    ParamCatalogue c;
+    const std::int32_t rows = c.RowCount(2);
+    const std::int32_t baseline = c.RowIndex(2, 2);
+    ASSERT_GE(baseline, 0);
+    c.AddRow(2, ParamCatalogue::Row{u"Again", u"?", u"?", 2, false});
+    c.AddRow(2, ParamCatalogue::Row{u"Far", u"?", u"?", 100, false});
+    c.AddRow(2, ParamCatalogue::Row{u"Below", u"?", u"?", -7, false});
+    c.AddRow(2, ParamCatalogue::Row{u"Gap", u"?", u"?", 22, false});
+    c.AddRow(2, ParamCatalogue::Row{u"Gap again", u"?", u"?", 22, false});
+    EXPECT_EQ(c.RowIndex(2, 2), baseline);
+    EXPECT_EQ(c.RowIndex(2, 100), rows + 1);
+    EXPECT_EQ(c.RowIndex(2, -7), rows + 2);
+    EXPECT_EQ(c.RowIndex(2, 22), rows + 3);
+    EXPECT_EQ(Utf8(c.ShortName(2, 22)), "Gap");
+    EXPECT_TRUE(c.Offers(2, 22));
+    EXPECT_FALSE(c.Offers(3, 22));
+    EXPECT_FALSE(c.Offers(2, 101));
+    EXPECT_EQ(c.RowIndex(2, -1), -1);
+    // A full type takes no more rows.
+    for (std::int32_t i = c.RowCount(2); i < ParamCatalogue::kLineCount; ++i) {
+        c.AddRow(2, ParamCatalogue::Row{u"Fill", u"?", u"?", 200, false});
+    }
+    c.AddRow(2, ParamCatalogue::Row{u"Over", u"?", u"?", 51, false});
+    EXPECT_EQ(c.RowIndex(2, 51), -1);
+    EXPECT_EQ(c.RowIndex(2, 200), rows + 5);
+}
+
 TEST(ParamCatalogue, UnitsFollowTheSourceChannel)
 {
     const KVO::PrefixedUnit mV(u"V", u'm');

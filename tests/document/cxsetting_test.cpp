@@ -1,9 +1,13 @@
 #include "document/cxsetting.h"
 #include "docfixtures.h"
+#include "foundation/localeinfo.h"
 
+#include <climits>
 #include <cmath>
 #include <limits>
 #include <locale>
+#include <sstream>
+#include <type_traits>
 
 using namespace CX::Doc;
 using doctest::Utf8;
@@ -144,6 +148,43 @@ TEST(SettingValues, TheClassicFlagIgnoresTheProcessLocale)
     setting.SetValue(0.1 + 0.2);
     EXPECT_EQ(Utf8(Text(setting, true).View()), "0.30000000000000004");
     EXPECT_EQ(Utf8(Text(setting, false).View()), "0,30000000000000004");
+}
+
+// The classic texts are the very texts a classic stream writes, for every kind of value: they are stored in files.
+TEST(SettingValues, ClassicTextsAreWhatAClassicStreamWrites)
+{
+    const auto streamed = [](auto value) {
+        std::wostringstream out;
+        out.imbue(std::locale::classic());
+        if constexpr (std::is_floating_point_v<decltype(value)>) {
+            out << EEH::RoundTrip{value};
+        } else {
+            out << value;
+        }
+        return Utf8(KVO::String(out.str()).View());
+    };
+    constexpr double kInf = std::numeric_limits<double>::infinity();
+    constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+    std::vector<double> doubles = {0.0, -0.0, 1.0, -1.0, 0.1, 0.3, 1.0 / 3.0, 2.0 / 3.0, 1e-5, 1e-4, 123456.0,
+                                   1234567.0, 1e15, 1e16, 1e17, 1.5e300, -2.5e-300, 4.9e-324, 2.2250738585072014e-308,
+                                   std::numeric_limits<double>::max(), -std::numeric_limits<double>::max(), kInf,
+                                   -kInf, kNaN, -kNaN, 0.30000000000000004, 99999.5, 999999.5, 0.000123456789};
+    double x = 0.7;
+    for (int i = 0; i < 400; ++i) {
+        x = std::fmod(x * 7919.123456789 + 0.3183098861837907, 1.0);
+        doubles.push_back((x - 0.5) * std::pow(10.0, (i % 41) - 20));
+        doubles.push_back(std::round(x * 1e6) / std::pow(10.0, i % 9));
+    }
+    CXSettingDouble real(1040, 5, 15, 0, -kInf, kInf);
+    for (const double value : doubles) {
+        real.SetValue(value);
+        ASSERT_EQ(Utf8(Text(real).View()), streamed(value)) << value;
+    }
+    CXSettingLong whole(2005, 4, 31, -1, -1, INT_MAX);
+    for (const std::int32_t value : {0, 1, -1, 9, 10, -10, 12345, INT_MAX, INT_MIN, INT_MIN + 1, -999999}) {
+        whole.SetValue(value);
+        ASSERT_EQ(Utf8(Text(whole).View()), streamed(value)) << value;
+    }
 }
 
 TEST(SettingValues, OnOffSettingsReadALeadingLowerCaseT)

@@ -172,6 +172,25 @@ TEST(SettingIds, GlobalGroupHoldsTheGlobalSettings)
     CheckGroup(group, kGlobalTable, std::size(kGlobalTable));
 }
 
+// Find answers the first setting with the id in either kind of group, and null for every id a group lacks.
+TEST(SettingIds, FindAnswersTheFirstSettingWithTheId)
+{
+    const Settings1 channel(&Catalogue());
+    const Settings1 another(nullptr);
+    const GlobalSettings global;
+    for (const SettingsGroup* group : std::initializer_list<const SettingsGroup*>{&channel, &another, &global}) {
+        for (std::int32_t id = -2; id < 3100; ++id) {
+            const CXSetting* first = nullptr;
+            for (std::uint32_t i = 0; i < group->Count() && !first; ++i) {
+                if (group->At(i)->Id() == id) {
+                    first = group->At(i);
+                }
+            }
+            ASSERT_EQ(group->Find(id), first) << id;
+        }
+    }
+}
+
 TEST(SettingIds, GroupValidityFollowsTheTypeMasks)
 {
     // A new channel group is invalid only for the types that check the unbound detection settings.

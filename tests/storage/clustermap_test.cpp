@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -210,6 +211,76 @@ TEST(ClusterMap, TheMapRunIsContiguousAndGrowsAtTheEnd)
     EXPECT_EQ(CompoundFile::GetU32(bytes + 4), 0u);
     EXPECT_EQ(CompoundFile::GetU32(bytes + 8), 8194u);
     EXPECT_EQ(CompoundFile::GetU32(bytes + 12), 8192u);
+}
+
+// Growth puts the new entries after the last free one, whichever it is, linked both ways; the highest used cluster
+// is found wherever it lies.
+TEST(ClusterMap, GrowthExtendsTheFreeListAndTheHighestUsedIsFoundAnywhere)
+{
+    ClusterMap map;
+    ASSERT_TRUE(map.InitNew());
+    std::uint32_t last = 0;
+    for (int i = 0; i < 30; ++i) {
+        last = map.Allocate(last, false);
+    }
+    map.FreeChain(map.Next(map.Next(2)));
+    const std::vector<std::uint32_t> before = FreeList(map);
+    ASSERT_FALSE(before.empty());
+    ASSERT_TRUE(map.Grow(map.Count() + 1));
+    std::vector<std::uint32_t> expected = before;
+    for (std::uint32_t c = 4096; c < 8192; ++c) {
+        expected.push_back(c);
+    }
+    EXPECT_EQ(FreeList(map), expected);
+    std::uint32_t back = 0;
+    for (const std::uint32_t c : expected) {
+        ASSERT_EQ(map.Previous(c), back | CompoundFile::kFreeBit) << c;
+        back = c;
+    }
+    EXPECT_EQ(map.Next(8191), 0u);
+
+    ClusterMap sparse;
+    ASSERT_TRUE(sparse.InitNew());
+    ASSERT_TRUE(sparse.Grow(3 * 4096));
+    EXPECT_EQ(sparse.HighestUsed(), 1u);
+    for (const std::uint32_t at : {2u, 3u, 16u, 17u, 18u, 33u, 34u, 35u, 4095u, 4096u, 8000u, 12271u, 12272u, 12286u,
+                                   12287u}) {
+        ASSERT_EQ(sparse.Allocate(at - 1, false, false), at);
+        EXPECT_EQ(sparse.HighestUsed(), at) << at;
+        sparse.ReturnFree(at);
+        EXPECT_EQ(sparse.HighestUsed(), 1u) << at;
+    }
+}
+
+// The map goes to the file as each entry's next, then previous, in little-endian words, whatever the links hold.
+TEST(ClusterMap, EncodesEveryEntryAsTwoLittleEndianWords)
+{
+    ClusterMap map;
+    ASSERT_TRUE(map.InitNew());
+    std::uint32_t last = 0;
+    for (int i = 0; i < 40; ++i) {
+        last = map.Allocate(i % 7 == 0 ? 0 : last, false);
+    }
+    map.ReleaseChain(map.Allocate(0, false));
+    ASSERT_TRUE(map.Grow(2 * map.EntriesPerCluster()));
+    const std::uint32_t count = map.Count();
+    std::vector<std::uint8_t> bytes(8 * std::size_t{count} + 8, 0xEE);
+    map.Encode(0, count, bytes.data());
+    std::vector<std::uint8_t> expected(bytes.size(), 0xEE);
+    for (std::uint32_t c = 0; c < count; ++c) {
+        for (int b = 0; b < 4; ++b) {
+            expected[8 * c + b] = static_cast<std::uint8_t>(map.Next(c) >> (8 * b));
+            expected[8 * c + 4 + b] = static_cast<std::uint8_t>(map.Previous(c) >> (8 * b));
+        }
+    }
+    EXPECT_EQ(bytes, expected);
+    EXPECT_NE(map.Previous(count - 1) & CompoundFile::kFreeBit, 0u);
+
+    // A part from the middle, and nothing at all.
+    std::uint8_t part[24];
+    map.Encode(5, 3, part);
+    EXPECT_TRUE(std::equal(part, part + 24, expected.begin() + 40));
+    map.Encode(0, 0, nullptr);
 }
 
 TEST(CompoundFileRecords, DirectoryEntryFieldByField)
