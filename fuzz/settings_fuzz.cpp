@@ -113,6 +113,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return texts;
     }();
     const std::size_t which = (mode / 2) % ids.size();
+    // An input may have moved the source channel (2001) to one without a group; the channel settings live in the
+    // group of channel 1.
+    settings->SetLong(2001, 1);
     CX::Doc::CXSetting* setting = settings->Find(ids[which]);
     setting->FromText(defaults[which], true);
     const bool classic = true; // texts of files and calculations are always classic
