@@ -316,9 +316,8 @@ PeakDetector::PeakDetector(const PeakDetectionParams& params, double tickPeriod)
     : params_(params), tickPeriod_(tickPeriod > 0.0 ? tickPeriod : 1.0),
       window_(Ticks(params.noiseWindow, tickPeriod_, 32)), refresh_(std::max(1, window_ / 8)),
       smoothTicks_(Ticks(params.smoothing, tickPeriod_, 1)), gapTicks_(Ticks(params.minInterval, tickPeriod_, 0)),
-      history_(window_)
+      slope_(smoothTicks_, tickPeriod_), history_(window_)
 {
-    rawCapacity_ = 2 * static_cast<std::size_t>(smoothTicks_) + 1;
 }
 
 inline bool PeakDetector::Transform(float sample, double& value)
@@ -327,31 +326,8 @@ inline bool PeakDetector::Transform(float sample, double& value)
         value = sample;
         return std::isfinite(sample);
     }
-    // Difference of the means of the newest and the preceding smoothTicks_ samples, per second. raw_ keeps the
-    // last 2 * smoothTicks_ + 1 samples, the newest at rawNext_ - 1.
-    const auto width = static_cast<std::size_t>(smoothTicks_);
-    const std::size_t size = rawCapacity_;
-    const std::size_t newest = rawNext_;
-    if (raw_.size() < size) {
-        raw_.push_back(sample); // grows with the samples, as far as the block fills it
-    } else {
-        raw_[newest] = sample;
-    }
-    rawNext_ = newest + 1 == size ? 0 : newest + 1;
-    ++rawCount_;
-    sumNear_ += sample;
-    if (rawCount_ > width) {
-        sumNear_ -= raw_[newest >= width ? newest - width : newest + size - width];
-        sumFar_ += raw_[newest >= width ? newest - width : newest + size - width];
-    }
-    if (rawCount_ > 2 * width) {
-        sumFar_ -= raw_[rawNext_]; // the oldest, 2 * width before the newest
-    }
-    if (rawCount_ < 2 * width) {
-        return false;
-    }
-    value = (sumNear_ - sumFar_) / (static_cast<double>(width) * static_cast<double>(width) * tickPeriod_);
-    return true;
+    // Difference of the means of the newest and the preceding smoothTicks_ samples, per second.
+    return slope_.Next(sample, value);
 }
 
 void PeakDetector::Estimate()

@@ -124,12 +124,7 @@ private:
 
     std::int32_t tick_ = 0;
     std::int32_t untilRefresh_ = 0; // ticks to the next multiple of refresh_
-    std::vector<double> raw_;       // the last 2 * smoothTicks_ + 1 samples (derivative), as a ring
-    std::size_t rawCapacity_ = 0;
-    std::size_t rawNext_ = 0;       // where the next sample goes in raw_
-    std::size_t rawCount_ = 0;
-    double sumNear_ = 0.0;       // sum of the newer half of raw_
-    double sumFar_ = 0.0;        // sum of the older half
+    SmoothedSlope slope_;           // the transform
     SortedWindow history_;       // the last window_ detected-signal values before the current tick
     bool estimated_ = false;
     double baseline_ = 0.0;

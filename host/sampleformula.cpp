@@ -112,28 +112,9 @@ std::int32_t TicksOf(double seconds, double tickPeriod, std::int32_t least)
 }
 
 SmoothedSlope::SmoothedSlope(std::int32_t width, double tickPeriod)
-    : width_(static_cast<std::size_t>(std::max(width, 1))), tickPeriod_(tickPeriod > 0.0 ? tickPeriod : 1.0)
+    : width_(static_cast<std::size_t>(std::max(width, 1))), tickPeriod_(tickPeriod > 0.0 ? tickPeriod : 1.0),
+      capacity_(2 * width_ + 1)
 {
-}
-
-bool SmoothedSlope::Next(double sample, double& slope)
-{
-    raw_.push_back(sample);
-    sumNear_ += sample;
-    if (raw_.size() > width_) {
-        const double moving = raw_[raw_.size() - width_ - 1];
-        sumNear_ -= moving;
-        sumFar_ += moving;
-    }
-    if (raw_.size() > 2 * width_) {
-        sumFar_ -= raw_.front();
-        raw_.pop_front();
-    }
-    if (raw_.size() < 2 * width_) {
-        return false;
-    }
-    slope = (sumNear_ - sumFar_) / (static_cast<double>(width_) * static_cast<double>(width_) * tickPeriod_);
-    return true;
 }
 
 SlopeSamples::SlopeSamples(platform::ComPtr<IEnumFloatEx> source, std::int32_t width, double tickPeriod)

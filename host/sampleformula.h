@@ -10,7 +10,7 @@
 #include "sdk/sampleenum.h"
 
 #include <cstdint>
-#include <deque>
+#include <vector>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,15 +34,43 @@ std::int32_t TicksOf(double seconds, double tickPeriod, std::int32_t least);
 class SmoothedSlope {
 public:
     SmoothedSlope(std::int32_t width, double tickPeriod);
-    // Takes the next sample; true with the slope at it once 2 w samples were taken.
-    bool Next(double sample, double& slope);
+    // Takes the next sample; true with the slope at it once 2 w samples were taken. Inline: the host's peak
+    // detection calls it for every sample.
+    bool Next(double sample, double& slope)
+    {
+        const std::size_t newest = next_;
+        if (raw_.size() < capacity_) {
+            raw_.push_back(sample); // grows with the samples, as far as the record fills it
+        } else {
+            raw_[newest] = sample;
+        }
+        next_ = newest + 1 == capacity_ ? 0 : newest + 1;
+        ++count_;
+        sumNear_ += sample;
+        if (count_ > width_) {
+            const double moving = raw_[newest >= width_ ? newest - width_ : newest + capacity_ - width_];
+            sumNear_ -= moving;
+            sumFar_ += moving;
+        }
+        if (count_ > 2 * width_) {
+            sumFar_ -= raw_[next_]; // the oldest, 2 w before the newest
+        }
+        if (count_ < 2 * width_) {
+            return false;
+        }
+        slope = (sumNear_ - sumFar_) / (static_cast<double>(width_) * static_cast<double>(width_) * tickPeriod_);
+        return true;
+    }
 
 private:
     std::size_t width_;
     double tickPeriod_;
-    std::deque<double> raw_; // the last 2 w samples
-    double sumNear_ = 0.0;   // the newer w
-    double sumFar_ = 0.0;    // the older w
+    std::size_t capacity_;   // 2 w + 1: the newest sample, its w predecessors and the w before those
+    std::vector<double> raw_; // a ring, the newest at next_ - 1
+    std::size_t next_ = 0;
+    std::size_t count_ = 0;
+    double sumNear_ = 0.0; // the newer w
+    double sumFar_ = 0.0;  // the older w
 };
 
 // The samples of a slope formula over a record's source samples, which it reads from tick 0 on (the slope at a tick
