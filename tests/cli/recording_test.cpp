@@ -12,25 +12,7 @@
 #include <random>
 #include <sstream>
 
-// Every byte this test program asks of operator new while a count is on.
-namespace {
-std::atomic<bool> counting{false};
-std::atomic<std::size_t> allocated{0};
-} // namespace
-
-// Not inlined, so that the compiler sees no free of what new gave (these are one pair).
-__attribute__((noinline)) void* operator new(std::size_t size)
-{
-    if (counting.load(std::memory_order_relaxed)) {
-        allocated += size;
-    }
-    if (void* block = std::malloc(size ? size : 1)) {
-        return block;
-    }
-    throw std::bad_alloc();
-}
-__attribute__((noinline)) void operator delete(void* block) noexcept { std::free(block); }
-__attribute__((noinline)) void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+#include "../allocationcount.h"
 
 namespace {
 
