@@ -316,6 +316,17 @@ TEST(GraticuleTest, WhiteStencilPixelsLeaveTheTargetAndRowsTakeTheGridColour)
 
 namespace {
 // The widths of the runs of pixels that differ from `background` along row y.
+// Whether column x holds any pixel that is not white, from row 0 to height - 1.
+bool InkedColumn(HDC dc, int x, int height)
+{
+    for (int y = 0; y < height; ++y) {
+        if (GetPixel(dc, x, y) != RGB(255, 255, 255)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::vector<int> RunsAlong(HDC dc, int width, int y, COLORREF background)
 {
     std::vector<int> runs;
@@ -433,14 +444,7 @@ TEST(EventDrawerTest, AnEventAtTheStretchEndEndsTheLoopAndTheDropFlagAsksAgain)
     owl::TDC dc(canvas.dc);
     drawer->Draw(dc, 50, 300, 0, 0, 50, lane, kDrawKeepCached, nullptr, 0);
     EXPECT_EQ(server->EventRequests(), 1);
-    auto marked = [&](int x) {
-        for (int y = 0; y < 30; ++y) {
-            if (GetPixel(canvas.dc, x, y) != RGB(255, 255, 255)) {
-                return true;
-            }
-        }
-        return false;
-    };
+    auto marked = [&](int x) { return InkedColumn(canvas.dc, x, 30); };
     EXPECT_TRUE(marked(100));
     EXPECT_TRUE(marked(200));
     EXPECT_FALSE(marked(250)); // no valid time
@@ -474,14 +478,7 @@ TEST(EventDrawerTest, ASweepDisplayGivesTheTicksOfTheStretch)
     const RECT lane{0, 0, 400, 30};
     drawer->SetRect(0, &lane);
     Canvas canvas(400, 30);
-    auto marked = [&](int x) {
-        for (int y = 0; y < 30; ++y) {
-            if (GetPixel(canvas.dc, x, y) != RGB(255, 255, 255)) {
-                return true;
-            }
-        }
-        return false;
-    };
+    auto marked = [&](int x) { return InkedColumn(canvas.dc, x, 30); };
     canvas.Fill(RGB(255, 255, 255));
     owl::TDC dc(canvas.dc);
     drawer->Draw(dc, 50, 300, 0, 0, 50, lane, 0, nullptr, 0);
