@@ -3,6 +3,7 @@
 #include "engine/expfit.h"
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <span>
@@ -31,6 +32,27 @@ LeastSquaresSlope::LeastSquaresSlope(int n) : n_(n), count_(n)
     sx_ = (count_ + 1.0) * count_ * 0.5;
     const double sxx = count_ * (count_ + 1.0) * (2.0 * count_ + 1.0) / 6.0;
     d_ = count_ * sxx - sx_ * sx_;
+}
+
+void LeastSquaresSlope::Numerators(const float* y, std::ptrdiff_t stride, std::ptrdiff_t windows, double* out) const
+{
+    using Lanes = double __attribute__((vector_size(32)));
+    std::ptrdiff_t k = 0;
+    for (; k + 4 <= windows; k += 4) {
+        const float* w = y + k * stride;
+        Lanes sy = {};
+        Lanes sxy = {};
+        for (int i = 0; i < n_; ++i) {
+            const Lanes v = {w[i], w[stride + i], w[2 * stride + i], w[3 * stride + i]};
+            sy += v;
+            sxy += (i + 1) * v;
+        }
+        const Lanes numerator = count_ * sxy - sx_ * sy;
+        std::memcpy(out + k, &numerator, sizeof numerator);
+    }
+    for (; k < windows; ++k) {
+        out[k] = Numerator(y + k * stride);
+    }
 }
 
 namespace {

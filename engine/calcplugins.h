@@ -13,7 +13,9 @@
 #include "engine/eventrecords.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -46,6 +48,9 @@ public:
         return count_ * sxy - sx_ * sy;
     }
     double Denominator() const { return d_; }
+    // The numerators of `windows` windows, the k-th of them y[k * stride .. k * stride + n - 1], into out[k]: each
+    // the same sums in the same order as Numerator, with four windows side by side.
+    void Numerators(const float* y, std::ptrdiff_t stride, std::ptrdiff_t windows, double* out) const;
 
 private:
     int n_;
@@ -586,11 +591,66 @@ public:
             index_ = 0;
             full_ = true;
         }
-        if (!full_) {
+        if (full_) {
+            const float* oldest = ring_.data() + index_;
+            Consider(params, t, oldest, fit_.Numerator(oldest));
+        }
+    }
+    void AddSamples(const State& state, const Params& params, LONG first, const float* values, LONG count) override
+    {
+        // A window that ends at offset `reach` or later lies wholly in the run: it is read in place, its numerator
+        // worked out with others side by side, and the ring is filled once at the end.
+        const LONG reach = n_ - 1;
+        LONG k = 0;
+        for (; k < count && k < reach; ++k) {
+            CalcMinMaxSlope::AddSample(state, params, first + k, values[k]);
+        }
+        if (k == count) {
             return;
         }
-        const float* oldest = ring_.data() + index_;
-        const double numerator = fit_.Numerator(oldest);
+        const LONG direct = k;
+        std::array<double, kBatch> numerators;
+        while (k < count) {
+            const LONG m = std::min<LONG>(kBatch, count - k);
+            fit_.Numerators(values + (k - reach), 1, m, numerators.data());
+            for (LONG j = 0; j < m; ++j) {
+                const double numerator = numerators[static_cast<std::size_t>(j)];
+                if (ordered_ && found_ && numerator < maxNumerator_ && numerator > minNumerator_) {
+                    continue;
+                }
+                Consider(params, first + (k + j), values + (k + j - reach), numerator);
+            }
+            k += m;
+        }
+        // The ring as the samples one by one would have left it: the last n of the run, the oldest at index_.
+        index_ = static_cast<LONG>((std::int64_t{index_} + (count - direct)) % n_);
+        full_ = true;
+        for (LONG j = 0; j < n_; ++j) {
+            const auto at = static_cast<std::size_t>((index_ + j) % n_);
+            ring_[at] = ring_[at + static_cast<std::size_t>(n_)] = values[count - n_ + j];
+        }
+    }
+    void Finish(const State& state, const Params& params, Record& out) override
+    {
+        out.maxSlope = out.minSlope = out.tMaxSlope = out.tMinSlope = out.aMaxSlope = out.aMinSlope = kUnsetFloat;
+        if (!found_) {
+            return;
+        }
+        const LONG start = state.current.riseStart;
+        SetResult(out.maxSlope, maxSlope_);
+        SetResult(out.minSlope, minSlope_);
+        SetResult(out.tMaxSlope, (std::int64_t{maxTick_} - start) * params.tickPeriod);
+        SetResult(out.tMinSlope, (std::int64_t{minTick_} - start) * params.tickPeriod);
+        SetResult(out.aMaxSlope, atMax_);
+        SetResult(out.aMinSlope, atMin_);
+    }
+
+private:
+    static constexpr LONG kBatch = 256;
+
+    // Takes the window of n samples from `oldest` on, the last of them at tick t, with its slope's numerator.
+    void Consider(const Params& params, LONG t, const float* oldest, double numerator)
+    {
         // With a positive denominator and tick period the slope can only beat the steepest rise (fall) when its
         // numerator is not below (above) that one's: only then is it worked out.
         if (ordered_ && found_ && numerator < maxNumerator_ && numerator > minNumerator_) {
@@ -617,22 +677,7 @@ public:
         }
         found_ = true;
     }
-    void Finish(const State& state, const Params& params, Record& out) override
-    {
-        out.maxSlope = out.minSlope = out.tMaxSlope = out.tMinSlope = out.aMaxSlope = out.aMinSlope = kUnsetFloat;
-        if (!found_) {
-            return;
-        }
-        const LONG start = state.current.riseStart;
-        SetResult(out.maxSlope, maxSlope_);
-        SetResult(out.minSlope, minSlope_);
-        SetResult(out.tMaxSlope, (std::int64_t{maxTick_} - start) * params.tickPeriod);
-        SetResult(out.tMinSlope, (std::int64_t{minTick_} - start) * params.tickPeriod);
-        SetResult(out.aMaxSlope, atMax_);
-        SetResult(out.aMinSlope, atMin_);
-    }
 
-private:
     std::vector<float> ring_;
     LONG index_ = 0;
     LONG n_ = 5;
@@ -681,12 +726,29 @@ public:
             return;
         }
         // A full block: its slope, then the next block starts empty (the blocks do not overlap).
-        const double s = -(fit_.Of(ring_.data()) / params.tickPeriod);
-        if (std::isfinite(s) && (!found_ || s > best_)) {
-            best_ = static_cast<float>(s);
-            found_ = true;
-        }
+        Take(params, fit_.Numerator(ring_.data()));
         index_ = 0;
+    }
+    void AddSamples(const State& state, const Params& params, LONG first, const float* values, LONG count) override
+    {
+        LONG i = 0;
+        // A block begun in an earlier run is finished in the ring; whole blocks of the run are read in place.
+        for (; i < count && index_ != 0; ++i) {
+            CalcMaxNegSlope::AddSample(state, params, first + i, values[i]);
+        }
+        std::array<double, kBatch> numerators;
+        for (LONG blocks = (count - i) / n_; blocks > 0;) {
+            const LONG m = std::min<LONG>(kBatch, blocks);
+            fit_.Numerators(values + i, n_, m, numerators.data());
+            for (LONG j = 0; j < m; ++j) {
+                Take(params, numerators[static_cast<std::size_t>(j)]);
+            }
+            i += m * n_;
+            blocks -= m;
+        }
+        for (; i < count; ++i) {
+            ring_[static_cast<std::size_t>(index_++)] = values[i];
+        }
     }
     void Finish(const State& state, const Params& params, Record& out) override
     {
@@ -697,6 +759,18 @@ public:
     }
 
 private:
+    static constexpr LONG kBatch = 64;
+
+    // A full block's slope, from its numerator, against the steepest fall so far.
+    void Take(const Params& params, double numerator)
+    {
+        const double s = -(numerator / fit_.Denominator() / params.tickPeriod);
+        if (std::isfinite(s) && (!found_ || s > best_)) {
+            best_ = static_cast<float>(s);
+            found_ = true;
+        }
+    }
+
     LONG start_ = 0;
     LONG end_ = 0;
     std::vector<float> ring_;
