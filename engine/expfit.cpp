@@ -133,46 +133,92 @@ private:
 
     // The sums with the parameters and the sums in locals, the sample times computed once per fit and the loops
     // over the fitted parameters unrolled; each sum adds the same terms in the same order as a plain loop would.
+    // The exponentials of a block of samples are taken first, so that the loop of sums makes no call.
     template <int Fitted>
     void SumsOf(const Vector& p, Matrix& alpha, Vector& beta, double& chi) const
+    {
+        constexpr std::size_t kBlock = 512;
+        const double tau = p[1];
+        RunningSums sums;
+        const std::size_t n = y_.size();
+        std::array<double, kBlock> exponentials;
+        for (std::size_t from = 0; from < n; from += kBlock) {
+            const std::size_t count = std::min(kBlock, n - from);
+            const double* times = times_.data() + from;
+            for (std::size_t i = 0; i < count; ++i) {
+                exponentials[i] = std::exp(-times[i] / tau);
+            }
+            Accumulate<Fitted>(p, times, y_.data() + from, exponentials.data(), count, sums);
+        }
+        alpha = {};
+        beta = {};
+        alpha[0][0] = sums.s00;
+        alpha[1][0] = alpha[0][1] = sums.s10;
+        alpha[1][1] = sums.s11;
+        beta[0] = sums.w0;
+        beta[1] = sums.w1;
+        if constexpr (Fitted == 3) {
+            alpha[2][0] = alpha[0][2] = sums.s20;
+            alpha[2][1] = alpha[1][2] = sums.s21;
+            alpha[2][2] = sums.s22;
+            beta[2] = sums.w2;
+        }
+        chi = sums.squares;
+    }
+
+    // The sums over the samples so far: alpha's lower triangle (sJK), beta (wJ) and chi.
+    struct RunningSums {
+        double s00 = 0.0;
+        double s10 = 0.0;
+        double s11 = 0.0;
+        double s20 = 0.0;
+        double s21 = 0.0;
+        double s22 = 0.0;
+        double w0 = 0.0;
+        double w1 = 0.0;
+        double w2 = 0.0;
+        double squares = 0.0;
+    };
+
+    // Adds the terms of `count` samples with their exponentials to `sums`; kept out of line so that the sums stay
+    // in registers for the whole loop.
+    template <int Fitted>
+    [[gnu::noinline]] static void Accumulate(const Vector& p, const double* times, const double* y,
+                                             const double* exponentials, std::size_t count, RunningSums& sums)
     {
         const double amplitude = p[0];
         const double tau = p[1];
         const double offset = p[2];
         const double tauSquared = tau * tau;
-        std::array<std::array<double, kParams>, kParams> sums{};
-        Vector weighted{};
-        double squares = 0.0;
-        const std::size_t n = y_.size();
-        const double* times = times_.data();
-        const double* y = y_.data();
-        for (std::size_t i = 0; i < n; ++i) {
+        double s00 = sums.s00;
+        double s10 = sums.s10;
+        double s11 = sums.s11;
+        double s20 = sums.s20;
+        double s21 = sums.s21;
+        double s22 = sums.s22;
+        double w0 = sums.w0;
+        double w1 = sums.w1;
+        double w2 = sums.w2;
+        double squares = sums.squares;
+        for (std::size_t i = 0; i < count; ++i) {
             const double t = times[i];
-            const double e = std::exp(-t / tau);
+            const double e = exponentials[i];
             const double r = y[i] - (amplitude * e + offset);
-            const Vector d{e, amplitude * t * e / tauSquared, 1.0};
-            for (int j = 0; j < Fitted; ++j) {
-                for (int k = 0; k <= j; ++k) {
-                    sums[j][k] += d[j] * d[k];
-                }
-                weighted[j] += r * d[j];
+            const double d1 = amplitude * t * e / tauSquared;
+            s00 += e * e;
+            w0 += r * e;
+            s10 += d1 * e;
+            s11 += d1 * d1;
+            w1 += r * d1;
+            if constexpr (Fitted == 3) {
+                s20 += 1.0 * e;
+                s21 += 1.0 * d1;
+                s22 += 1.0 * 1.0;
+                w2 += r * 1.0;
             }
             squares += r * r;
         }
-        alpha = {};
-        beta = {};
-        for (int j = 0; j < Fitted; ++j) {
-            for (int k = 0; k <= j; ++k) {
-                alpha[j][k] = sums[j][k];
-            }
-            beta[j] = weighted[j];
-        }
-        chi = squares;
-        for (int j = 1; j < Fitted; ++j) {
-            for (int k = 0; k < j; ++k) {
-                alpha[k][j] = alpha[j][k];
-            }
-        }
+        sums = {s00, s10, s11, s20, s21, s22, w0, w1, w2, squares};
     }
 
     // One Levenberg-Marquardt step at the current lambda (negative: initialise; 0: the covariance only).
