@@ -2,6 +2,10 @@
 
 #include "frame/typeid.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
 namespace CX::Enum::CalcAMax {
 
 namespace {
@@ -38,7 +42,8 @@ void Params::SetSources(LONG count, IUnknown** sources, IUnknown**)
 
 namespace {
 
-// The scan of phase 4; false when it must wait for samples.
+// The scan of phase 4; false when it must wait for samples. The samples are taken a buffered run at a time, with
+// the scan's accumulators in locals.
 bool Scan(State& state, const Params& params, EEH3::FloatExWrapper& samples)
 {
     const EventBCalcBase& in = state.input;
@@ -49,35 +54,56 @@ bool Scan(State& state, const Params& params, EEH3::FloatExWrapper& samples)
     const bool peakFinite = IsFiniteValue(peak);
     const double startLevel = params.startHeightPercent * 0.01 * (peak - base) + base;
     const double endLevel = params.endHeightPercent * 0.01 * (peak - base) + base;
-    while (samples.Fetch()) {
-        const LONG t = samples.Position();
-        const float v = samples.Value();
-        if (t >= acc.nextEventTick) {
+    const double startBound = pol * startLevel;
+    const double endBound = pol * endLevel;
+    // Until the event's tick the rise start is sought (only with a finite peak); from the baseline's end the
+    // maximum; after the event's tick the fall end, which ends the scan.
+    const LONG riseUntil = peakFinite ? in.tick : std::numeric_limits<LONG>::min();
+    const LONG eventTick = in.tick;
+    const LONG baselineEnd = in.baselineEnd;
+    const LONG next = acc.nextEventTick;
+    LONG riseStart = acc.riseStart;
+    LONG maxTick = acc.maxTick;
+    float maxValue = acc.maxValue;
+    bool ended = state.fallEndFound;
+    while (!ended && samples.Fetch()) {
+        const LONG first = samples.Position();
+        if (first >= next) {
             break;
         }
-        if (peakFinite && t < in.tick && pol * startLevel >= v * pol) {
-            // Still at the baseline: the rise starts after this sample.
-            acc.riseStart = t;
-            acc.maxTick = t;
-            acc.maxValue = v;
-        }
-        if (t >= in.baselineEnd) {
-            if (state.fallEndFound) {
-                samples.Step();
-                continue;
+        const float* run = samples.Run();
+        const auto count = static_cast<LONG>(std::min<std::int64_t>(samples.RunLength(), std::int64_t{next} - first));
+        // The maximum times the polarity, kept beside it: the same product as worked out from it at every sample.
+        float maxSigned = maxValue * pol;
+        LONG i = 0;
+        for (; i < count; ++i) {
+            const LONG t = first + i;
+            const float v = run[i];
+            const float signed_ = v * pol;
+            if (t < riseUntil && startBound >= signed_) {
+                // Still at the baseline: the rise starts after this sample.
+                riseStart = t;
+                maxTick = t;
+                maxValue = v;
+                maxSigned = signed_;
             }
-            if (v * pol > acc.maxValue * pol) {
-                acc.maxTick = t;
-                acc.maxValue = v;
+            if (t >= baselineEnd && signed_ > maxSigned) [[unlikely]] {
+                maxTick = t;
+                maxValue = v;
+                maxSigned = signed_;
+            }
+            if (t > eventTick && endBound >= signed_) {
+                acc.fallEnd = t;
+                ended = true;
+                break; // the next event's scan starts on this sample
             }
         }
-        if (!state.fallEndFound && t > in.tick && pol * endLevel >= v * pol) {
-            acc.fallEnd = t;
-            state.fallEndFound = true;
-            break; // the next event's scan starts on this sample
-        }
-        samples.Step();
+        samples.StepOver(i);
     }
+    acc.riseStart = riseStart;
+    acc.maxTick = maxTick;
+    acc.maxValue = maxValue;
+    state.fallEndFound = ended;
     if (!samples.Fetch() && !state.fallEndFound && !state.sourcesExhausted) {
         return false;
     }

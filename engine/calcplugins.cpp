@@ -36,19 +36,31 @@ LeastSquaresSlope::LeastSquaresSlope(int n) : n_(n), count_(n)
 
 void LeastSquaresSlope::Numerators(const float* y, std::ptrdiff_t stride, std::ptrdiff_t windows, double* out) const
 {
-    using Lanes = double __attribute__((vector_size(32)));
+    // Two pairs of lanes rather than one vector of four, so that the sums stay in registers.
+    using Pair = double __attribute__((vector_size(16)));
     std::ptrdiff_t k = 0;
     for (; k + 4 <= windows; k += 4) {
-        const float* w = y + k * stride;
-        Lanes sy = {};
-        Lanes sxy = {};
+        const float* w0 = y + k * stride;
+        const float* w1 = w0 + stride;
+        const float* w2 = w1 + stride;
+        const float* w3 = w2 + stride;
+        Pair sy01 = {};
+        Pair sy23 = {};
+        Pair sxy01 = {};
+        Pair sxy23 = {};
         for (int i = 0; i < n_; ++i) {
-            const Lanes v = {w[i], w[stride + i], w[2 * stride + i], w[3 * stride + i]};
-            sy += v;
-            sxy += (i + 1) * v;
+            const Pair v01 = {w0[i], w1[i]};
+            const Pair v23 = {w2[i], w3[i]};
+            const double x = i + 1;
+            sy01 += v01;
+            sy23 += v23;
+            sxy01 += x * v01;
+            sxy23 += x * v23;
         }
-        const Lanes numerator = count_ * sxy - sx_ * sy;
-        std::memcpy(out + k, &numerator, sizeof numerator);
+        const Pair n01 = count_ * sxy01 - sx_ * sy01;
+        const Pair n23 = count_ * sxy23 - sx_ * sy23;
+        std::memcpy(out + k, &n01, sizeof n01);
+        std::memcpy(out + k + 2, &n23, sizeof n23);
     }
     for (; k < windows; ++k) {
         out[k] = Numerator(y + k * stride);
