@@ -75,18 +75,38 @@ bool Scan(State& state, const Params& params, EEH3::FloatExWrapper& samples)
         const auto count = static_cast<LONG>(std::min<std::int64_t>(samples.RunLength(), std::int64_t{next} - first));
         // The maximum times the polarity, kept beside it: the same product as worked out from it at every sample.
         float maxSigned = maxValue * pol;
+        auto raise = [&](LONG from, LONG to) {
+            for (LONG j = from; j < to; ++j) {
+                const float signed_ = run[j] * pol;
+                if (first + j >= baselineEnd && signed_ > maxSigned) [[unlikely]] {
+                    maxTick = first + j;
+                    maxValue = run[j];
+                    maxSigned = signed_;
+                }
+            }
+        };
+        // Before the event's tick a sample still at the baseline sets the rise start after it and starts the
+        // maximum again on itself: only the last such sample of the run counts, and only the samples after it
+        // can raise the maximum. It is sought backwards.
+        const auto before = static_cast<LONG>(std::clamp<std::int64_t>(std::int64_t{riseUntil} - first, 0, count));
         LONG i = 0;
+        if (before > 0) {
+            LONG last = before - 1;
+            while (last >= 0 && !(startBound >= run[last] * pol)) {
+                --last;
+            }
+            if (last >= 0) {
+                riseStart = maxTick = first + last;
+                maxValue = run[last];
+                maxSigned = maxValue * pol;
+            }
+            raise(last + 1, before);
+            i = before;
+        }
         for (; i < count; ++i) {
             const LONG t = first + i;
             const float v = run[i];
             const float signed_ = v * pol;
-            if (t < riseUntil && startBound >= signed_) {
-                // Still at the baseline: the rise starts after this sample.
-                riseStart = t;
-                maxTick = t;
-                maxValue = v;
-                maxSigned = signed_;
-            }
             if (t >= baselineEnd && signed_ > maxSigned) [[unlikely]] {
                 maxTick = t;
                 maxValue = v;

@@ -2,6 +2,8 @@
 
 #include "engine/expfit.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -34,11 +36,68 @@ LeastSquaresSlope::LeastSquaresSlope(int n) : n_(n), count_(n)
     d_ = count_ * sxx - sx_ * sx_;
 }
 
+namespace {
+
+// Two pairs of lanes rather than one vector of four, so that the sums stay in registers.
+using Pair = double __attribute__((vector_size(16)));
+
+// The numerators of the four overlapping windows w[0 .. n-1] .. w[3 .. n+2] into out[0..3], each lane the same
+// sums in the same order as LeastSquaresSlope::Numerator; `Fixed` is n when known at compile time (0: `n`).
+template <int Fixed>
+inline void FourOverlapping(const double* w, int n, double count, double sx, double* out)
+{
+    const int points = Fixed > 0 ? Fixed : n;
+    Pair sy01 = {};
+    Pair sy23 = {};
+    Pair sxy01 = {};
+    Pair sxy23 = {};
+    for (int i = 0; i < points; ++i) {
+        Pair v01;
+        Pair v23;
+        std::memcpy(&v01, w + i, sizeof v01);
+        std::memcpy(&v23, w + i + 2, sizeof v23);
+        const double x = i + 1;
+        sy01 += v01;
+        sy23 += v23;
+        sxy01 += x * v01;
+        sxy23 += x * v23;
+    }
+    const Pair n01 = count * sxy01 - sx * sy01;
+    const Pair n23 = count * sxy23 - sx * sy23;
+    std::memcpy(out, &n01, sizeof n01);
+    std::memcpy(out + 2, &n23, sizeof n23);
+}
+
+} // namespace
+
 void LeastSquaresSlope::Numerators(const float* y, std::ptrdiff_t stride, std::ptrdiff_t windows, double* out) const
 {
-    // Two pairs of lanes rather than one vector of four, so that the sums stay in registers.
-    using Pair = double __attribute__((vector_size(16)));
     std::ptrdiff_t k = 0;
+    if (stride == 1) {
+        // Overlapping windows: each sample widened once, and every pair of lanes loaded in one go.
+        constexpr std::ptrdiff_t kChunk = 256;
+        alignas(16) std::array<double, kChunk + 4> widened;
+        const std::ptrdiff_t span = static_cast<std::ptrdiff_t>(n_) - 1;
+        while (k + 4 <= windows && span + 4 <= kChunk) {
+            const std::ptrdiff_t m = std::min<std::ptrdiff_t>(windows - k, kChunk - span) & ~std::ptrdiff_t{3};
+            const std::ptrdiff_t loads = m + span;
+            using Two = float __attribute__((vector_size(8)));
+            for (std::ptrdiff_t i = 0; i < loads; i += 2) {
+                Two two = {};
+                std::memcpy(&two, y + k + i, i + 1 < loads ? sizeof two : sizeof(float));
+                const Pair wide = __builtin_convertvector(two, Pair);
+                std::memcpy(widened.data() + i, &wide, sizeof wide);
+            }
+            for (std::ptrdiff_t j = 0; j < m; j += 4) {
+                if (n_ == 5) {
+                    FourOverlapping<5>(widened.data() + j, n_, count_, sx_, out + k + j);
+                } else {
+                    FourOverlapping<0>(widened.data() + j, n_, count_, sx_, out + k + j);
+                }
+            }
+            k += m;
+        }
+    }
     for (; k + 4 <= windows; k += 4) {
         const float* w0 = y + k * stride;
         const float* w1 = w0 + stride;

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -705,6 +706,44 @@ TEST(CalcBulk, EquivalentReadsOnALongBlock)
     ASSERT_EQ(all.size(), rec.records.size());
     for (std::size_t i = 0; i < all.size(); ++i) {
         ASSERT_EQ(all[i].count, static_cast<int>(i) + 1) << "numbered as one uninterrupted pass";
+    }
+}
+
+TEST(CalcBulk, SlopeNumeratorsSideBySideEqualOneAtATime)
+{
+    // Samples of every kind a recording holds: noise at several scales, repeated values, signed zeros, NaN and
+    // infinities, so that a single reordered sum or a wrongly placed window shows in the bits.
+    std::mt19937 random(5);
+    std::normal_distribution<float> gauss(0.0f, 1.0f);
+    std::vector<float> y(4000);
+    for (std::size_t i = 0; i < y.size(); ++i) {
+        y[i] = gauss(random) * (i % 7 == 0 ? 1e6f : i % 5 == 0 ? 1e-6f : 1.0f);
+    }
+    y[17] = -0.0f;
+    y[18] = 0.0f;
+    y[40] = y[41] = y[42] = 3.25f;
+    y[900] = std::numeric_limits<float>::quiet_NaN();
+    y[1500] = std::numeric_limits<float>::infinity();
+    for (const int n : {2, 3, 4, 5, 8, 40, 253, 254, 255, 300}) {
+        const CX::Enum::LeastSquaresSlope fit(n);
+        for (const std::ptrdiff_t stride : {std::ptrdiff_t{1}, std::ptrdiff_t{n}}) {
+            for (const std::ptrdiff_t windows : {0, 1, 3, 4, 5, 7, 250, 251, 252, 253, 600}) {
+                if ((windows - 1) * stride + n > static_cast<std::ptrdiff_t>(y.size())) {
+                    continue;
+                }
+                for (const std::ptrdiff_t from : {0, 1, 890}) {
+                    std::vector<double> side(static_cast<std::size_t>(windows) + 1, -7.0);
+                    fit.Numerators(y.data() + from, stride, windows, side.data());
+                    for (std::ptrdiff_t k = 0; k < windows; ++k) {
+                        const double one = fit.Numerator(y.data() + from + k * stride);
+                        ASSERT_EQ(std::memcmp(&one, &side[static_cast<std::size_t>(k)], sizeof one), 0)
+                            << "n " << n << " stride " << stride << " windows " << windows << " from " << from
+                            << " window " << k << ": " << one << " against " << side[static_cast<std::size_t>(k)];
+                    }
+                    EXPECT_EQ(side.back(), -7.0) << "nothing written past the last window";
+                }
+            }
+        }
     }
 }
 
