@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -36,91 +37,150 @@ LeastSquaresSlope::LeastSquaresSlope(int n) : n_(n), count_(n)
     d_ = count_ * sxx - sx_ * sx_;
 }
 
+// The wider lanes live only inside functions that are compiled for them and inlined whole: no vector crosses a call.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
 namespace {
 
-// Two pairs of lanes rather than one vector of four, so that the sums stay in registers.
+// Lanes of doubles, each worked out as a lone double would be: two and, where the processor has them, four.
 using Pair = double __attribute__((vector_size(16)));
+using Quad = double __attribute__((vector_size(32)));
+template <class Lanes>
+constexpr int kLanes = static_cast<int>(sizeof(Lanes) / sizeof(double));
+// Floats as many as the lanes, widened into them.
+template <class Lanes>
+struct NarrowOf;
+template <>
+struct NarrowOf<Pair> {
+    using Type = float __attribute__((vector_size(8)));
+};
+template <>
+struct NarrowOf<Quad> {
+    using Type = float __attribute__((vector_size(16)));
+};
 
-// The numerators of the four overlapping windows w[0 .. n-1] .. w[3 .. n+2] into out[0..3], each lane the same
-// sums in the same order as LeastSquaresSlope::Numerator; `Fixed` is n when known at compile time (0: `n`).
-template <int Fixed>
-inline void FourOverlapping(const double* w, int n, double count, double sx, double* out)
+// The numerators of 2L windows, two vectors of L lanes side by side (L lanes of Lanes), each lane the same sums in
+// the same order as LeastSquaresSlope::Numerator. `load(lanes, i)` gives the i-th sample of each lane's window;
+// `Fixed` is n when known at compile time (0: `n`).
+template <class Lanes, int Fixed, class Load>
+[[gnu::always_inline]] inline void Windows(int n, double count, double sx, double* out, Load load)
 {
+    constexpr int kL = kLanes<Lanes>;
     const int points = Fixed > 0 ? Fixed : n;
-    Pair sy01 = {};
-    Pair sy23 = {};
-    Pair sxy01 = {};
-    Pair sxy23 = {};
+    Lanes syA = {};
+    Lanes syB = {};
+    Lanes sxyA = {};
+    Lanes sxyB = {};
+#pragma GCC unroll 8
     for (int i = 0; i < points; ++i) {
-        Pair v01;
-        Pair v23;
-        std::memcpy(&v01, w + i, sizeof v01);
-        std::memcpy(&v23, w + i + 2, sizeof v23);
+        const Lanes a = load(0, i);
+        const Lanes b = load(kL, i);
         const double x = i + 1;
-        sy01 += v01;
-        sy23 += v23;
-        sxy01 += x * v01;
-        sxy23 += x * v23;
+        syA += a;
+        syB += b;
+        sxyA += x * a;
+        sxyB += x * b;
     }
-    const Pair n01 = count * sxy01 - sx * sy01;
-    const Pair n23 = count * sxy23 - sx * sy23;
-    std::memcpy(out, &n01, sizeof n01);
-    std::memcpy(out + 2, &n23, sizeof n23);
+    const Lanes numeratorA = count * sxyA - sx * syA;
+    const Lanes numeratorB = count * sxyB - sx * syB;
+    std::memcpy(out, &numeratorA, sizeof numeratorA);
+    std::memcpy(out + kL, &numeratorB, sizeof numeratorB);
 }
 
-} // namespace
-
-void LeastSquaresSlope::Numerators(const float* y, std::ptrdiff_t stride, std::ptrdiff_t windows, double* out) const
+// The numerators of the windows in groups of 2L; returns how many it worked out (the rest are left to the caller).
+template <class Lanes>
+[[gnu::always_inline]] inline std::ptrdiff_t GroupedNumerators(const float* y, std::ptrdiff_t stride,
+                                                               std::ptrdiff_t windows, int n, double count, double sx,
+                                                               double* out)
 {
+    constexpr std::ptrdiff_t kGroup = 2 * kLanes<Lanes>;
     std::ptrdiff_t k = 0;
     if (stride == 1) {
-        // Overlapping windows: each sample widened once, and every pair of lanes loaded in one go.
+        // Overlapping windows: each sample widened once, and the lanes loaded side by side.
         constexpr std::ptrdiff_t kChunk = 256;
-        alignas(16) std::array<double, kChunk + 4> widened;
-        const std::ptrdiff_t span = static_cast<std::ptrdiff_t>(n_) - 1;
-        while (k + 4 <= windows && span + 4 <= kChunk) {
-            const std::ptrdiff_t m = std::min<std::ptrdiff_t>(windows - k, kChunk - span) & ~std::ptrdiff_t{3};
+        alignas(32) std::array<double, kChunk + kGroup> widened;
+        const std::ptrdiff_t span = static_cast<std::ptrdiff_t>(n) - 1;
+        while (k + kGroup <= windows && span + kGroup <= kChunk) {
+            const std::ptrdiff_t m = std::min<std::ptrdiff_t>(windows - k, kChunk - span) & ~(kGroup - 1);
             const std::ptrdiff_t loads = m + span;
-            using Two = float __attribute__((vector_size(8)));
-            for (std::ptrdiff_t i = 0; i < loads; i += 2) {
-                Two two = {};
-                std::memcpy(&two, y + k + i, i + 1 < loads ? sizeof two : sizeof(float));
-                const Pair wide = __builtin_convertvector(two, Pair);
+            constexpr std::ptrdiff_t kL = kLanes<Lanes>;
+            std::ptrdiff_t i = 0;
+            for (; i + kL <= loads; i += kL) {
+                typename NarrowOf<Lanes>::Type narrow;
+                std::memcpy(&narrow, y + k + i, sizeof narrow);
+                const Lanes wide = __builtin_convertvector(narrow, Lanes);
                 std::memcpy(widened.data() + i, &wide, sizeof wide);
             }
-            for (std::ptrdiff_t j = 0; j < m; j += 4) {
-                if (n_ == 5) {
-                    FourOverlapping<5>(widened.data() + j, n_, count_, sx_, out + k + j);
+            for (; i < loads; ++i) {
+                widened[static_cast<std::size_t>(i)] = y[k + i];
+            }
+            for (std::ptrdiff_t j = 0; j < m; j += kGroup) {
+                const double* w = widened.data() + j;
+                auto load = [w](int lane, int i) [[gnu::always_inline]] {
+                    Lanes v;
+                    std::memcpy(&v, w + lane + i, sizeof v);
+                    return v;
+                };
+                if (n == 5) {
+                    Windows<Lanes, 5>(n, count, sx, out + k + j, load);
                 } else {
-                    FourOverlapping<0>(widened.data() + j, n_, count_, sx_, out + k + j);
+                    Windows<Lanes, 0>(n, count, sx, out + k + j, load);
                 }
             }
             k += m;
         }
     }
-    for (; k + 4 <= windows; k += 4) {
-        const float* w0 = y + k * stride;
-        const float* w1 = w0 + stride;
-        const float* w2 = w1 + stride;
-        const float* w3 = w2 + stride;
-        Pair sy01 = {};
-        Pair sy23 = {};
-        Pair sxy01 = {};
-        Pair sxy23 = {};
-        for (int i = 0; i < n_; ++i) {
-            const Pair v01 = {w0[i], w1[i]};
-            const Pair v23 = {w2[i], w3[i]};
-            const double x = i + 1;
-            sy01 += v01;
-            sy23 += v23;
-            sxy01 += x * v01;
-            sxy23 += x * v23;
-        }
-        const Pair n01 = count_ * sxy01 - sx_ * sy01;
-        const Pair n23 = count_ * sxy23 - sx_ * sy23;
-        std::memcpy(out + k, &n01, sizeof n01);
-        std::memcpy(out + k + 2, &n23, sizeof n23);
+    for (; k + kGroup <= windows; k += kGroup) {
+        const float* w = y + k * stride;
+        Windows<Lanes, 0>(n, count, sx, out + k, [w, stride](int lane, int i) [[gnu::always_inline]] {
+            // Gathered as floats into one vector, then widened at once.
+            const float* p = w + lane * stride + i;
+            typename NarrowOf<Lanes>::Type narrow;
+            if constexpr (kLanes<Lanes> == 2) {
+                narrow = typename NarrowOf<Lanes>::Type{p[0], p[stride]};
+            } else {
+                narrow = typename NarrowOf<Lanes>::Type{p[0], p[stride], p[2 * stride], p[3 * stride]};
+            }
+            return __builtin_convertvector(narrow, Lanes);
+        });
     }
+    return k;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// Four lanes per instruction where the processor has them; no fused multiply-add, which would round differently.
+__attribute__((target("avx2"))) std::ptrdiff_t GroupedNumeratorsAvx2(const float* y, std::ptrdiff_t stride,
+                                                                    std::ptrdiff_t windows, int n, double count,
+                                                                    double sx, double* out)
+{
+    return GroupedNumerators<Quad>(y, stride, windows, n, count, sx, out);
+}
+
+bool HasAvx2()
+{
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return has;
+}
+#endif
+
+std::atomic<bool> wideLanesAllowed{true};
+
+} // namespace
+
+void LeastSquaresSlope::AllowWideLanes(bool allow) { wideLanesAllowed.store(allow, std::memory_order_relaxed); }
+
+void LeastSquaresSlope::Numerators(const float* y, std::ptrdiff_t stride, std::ptrdiff_t windows, double* out) const
+{
+#if defined(__x86_64__) && defined(__GNUC__)
+    const bool wide = wideLanesAllowed.load(std::memory_order_relaxed) && HasAvx2();
+    std::ptrdiff_t k = wide ? GroupedNumeratorsAvx2(y, stride, windows, n_, count_, sx_, out)
+                                 : GroupedNumerators<Pair>(y, stride, windows, n_, count_, sx_, out);
+#else
+    std::ptrdiff_t k = GroupedNumerators<Pair>(y, stride, windows, n_, count_, sx_, out);
+#endif
     for (; k < windows; ++k) {
         out[k] = Numerator(y + k * stride);
     }

@@ -51,6 +51,9 @@ public:
     // The numerators of `windows` windows, the k-th of them y[k * stride .. k * stride + n - 1], into out[k]: each
     // the same sums in the same order as Numerator, with four windows side by side.
     void Numerators(const float* y, std::ptrdiff_t stride, std::ptrdiff_t windows, double* out) const;
+    // Whether Numerators may use four lanes per instruction where the processor has them (the default); the
+    // results are the same either way, and tests check both.
+    static void AllowWideLanes(bool allow);
 
 private:
     int n_;

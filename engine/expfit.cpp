@@ -133,11 +133,12 @@ private:
 
     // The sums with the parameters and the sums in locals, the sample times computed once per fit and the loops
     // over the fitted parameters unrolled; each sum adds the same terms in the same order as a plain loop would.
-    // The exponentials of a block of samples are taken first, so that the loop of sums makes no call.
+    // The exponentials of a block of samples are taken first, so that the loop of sums makes no call; the blocks
+    // are short, so that one block's sums overlap the next block's exponentials.
     template <int Fitted>
     void SumsOf(const Vector& p, Matrix& alpha, Vector& beta, double& chi) const
     {
-        constexpr std::size_t kBlock = 512;
+        constexpr std::size_t kBlock = 16;
         const double tau = p[1];
         RunningSums sums;
         const std::size_t n = y_.size();

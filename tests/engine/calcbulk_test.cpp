@@ -724,27 +724,34 @@ TEST(CalcBulk, SlopeNumeratorsSideBySideEqualOneAtATime)
     y[40] = y[41] = y[42] = 3.25f;
     y[900] = std::numeric_limits<float>::quiet_NaN();
     y[1500] = std::numeric_limits<float>::infinity();
-    for (const int n : {2, 3, 4, 5, 8, 40, 253, 254, 255, 300}) {
-        const CX::Enum::LeastSquaresSlope fit(n);
-        for (const std::ptrdiff_t stride : {std::ptrdiff_t{1}, std::ptrdiff_t{n}}) {
-            for (const std::ptrdiff_t windows : {0, 1, 3, 4, 5, 7, 250, 251, 252, 253, 600}) {
-                if ((windows - 1) * stride + n > static_cast<std::ptrdiff_t>(y.size())) {
-                    continue;
-                }
-                for (const std::ptrdiff_t from : {0, 1, 890}) {
-                    std::vector<double> side(static_cast<std::size_t>(windows) + 1, -7.0);
-                    fit.Numerators(y.data() + from, stride, windows, side.data());
-                    for (std::ptrdiff_t k = 0; k < windows; ++k) {
-                        const double one = fit.Numerator(y.data() + from + k * stride);
-                        ASSERT_EQ(std::memcmp(&one, &side[static_cast<std::size_t>(k)], sizeof one), 0)
-                            << "n " << n << " stride " << stride << " windows " << windows << " from " << from
-                            << " window " << k << ": " << one << " against " << side[static_cast<std::size_t>(k)];
+    // Four lanes where the processor has them, and two: both must agree with one window at a time.
+    for (const bool wide : {true, false}) {
+        CX::Enum::LeastSquaresSlope::AllowWideLanes(wide);
+        for (const int n : {2, 3, 4, 5, 8, 40, 249, 250, 251, 252, 253, 254, 255, 300}) {
+            const CX::Enum::LeastSquaresSlope fit(n);
+            for (const std::ptrdiff_t stride : {std::ptrdiff_t{1}, std::ptrdiff_t{n}}) {
+                for (const std::ptrdiff_t windows : {0, 1, 3, 4, 5, 7, 250, 251, 252, 253, 600}) {
+                    if ((windows - 1) * stride + n > static_cast<std::ptrdiff_t>(y.size())) {
+                        continue;
                     }
-                    EXPECT_EQ(side.back(), -7.0) << "nothing written past the last window";
+                    for (const std::ptrdiff_t from : {0, 1, 890}) {
+                        std::vector<double> side(static_cast<std::size_t>(windows) + 1, -7.0);
+                        fit.Numerators(y.data() + from, stride, windows, side.data());
+                        for (std::ptrdiff_t k = 0; k < windows; ++k) {
+                            const double one = fit.Numerator(y.data() + from + k * stride);
+                            const double got = side[static_cast<std::size_t>(k)];
+                            ASSERT_EQ(std::memcmp(&one, &got, sizeof one), 0)
+                                << (wide ? "wide" : "narrow") << " n " << n << " stride " << stride << " windows "
+                                << windows << " from " << from << " window " << k << ": " << one << " against "
+                                << got;
+                        }
+                        EXPECT_EQ(side.back(), -7.0) << "nothing written past the last window";
+                    }
                 }
             }
         }
     }
+    CX::Enum::LeastSquaresSlope::AllowWideLanes(true);
 }
 
 TEST(CalcBulk, ParameterTextDefaultsAndRoundTrip)
