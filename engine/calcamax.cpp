@@ -1,5 +1,6 @@
 #include "engine/calcamax.h"
 
+#include "engine/calcplugins.h"
 #include "frame/typeid.h"
 
 #include <algorithm>
@@ -103,20 +104,25 @@ bool Scan(State& state, const Params& params, EEH3::FloatExWrapper& samples)
             raise(last + 1, before);
             i = before;
         }
-        for (; i < count; ++i) {
-            const LONG t = first + i;
-            const float v = run[i];
-            const float signed_ = v * pol;
-            if (t >= baselineEnd && signed_ > maxSigned) [[unlikely]] {
-                maxTick = t;
-                maxValue = v;
-                maxSigned = signed_;
-            }
-            if (t > eventTick && endBound >= signed_) {
-                acc.fallEnd = t;
-                ended = true;
-                break; // the next event's scan starts on this sample
-            }
+        // From the event's tick on: the fall end is the first sample after the tick back at the end level, and
+        // the maximum is raised by the samples up to it, the fall end's own included.
+        const auto afterTick =
+            static_cast<LONG>(std::clamp<std::int64_t>(std::int64_t{eventTick} + 1 - first, i, count));
+        const LONG fall = CX::Enum::FirstAtOrBelow(run, afterTick, count, pol, endBound);
+        const LONG scanned = fall < count ? fall + 1 : count;
+        for (LONG j = std::clamp<LONG>(static_cast<LONG>(std::clamp<std::int64_t>(std::int64_t{baselineEnd} - first,
+                                                                                  0, count)),
+                                       i, scanned);
+             (j = CX::Enum::FirstAbove(run, j, scanned, pol, maxSigned)) < scanned; ++j) {
+            maxTick = first + j;
+            maxValue = run[j];
+            maxSigned = maxValue * pol;
+        }
+        i = scanned;
+        if (fall < count) {
+            acc.fallEnd = first + fall;
+            ended = true;
+            i = fall; // the next event's scan starts on this sample
         }
         samples.StepOver(i);
     }

@@ -251,16 +251,15 @@ void Measure(State& state, const Params& params, EEH3::FloatExWrapper& samples, 
     }
     // Each crossing is the first sample from its start tick on that meets its level: sought on its own in a run,
     // until found.
-    auto seek = [&](Crossing& c, LONG from, LONG first, const float* run, LONG count, auto met) {
+    auto seek = [&](Crossing& c, LONG from, LONG first, const float* run, LONG count, double level, bool rising) {
         if (c.tick >= 0) {
             return;
         }
-        for (auto i = static_cast<LONG>(std::clamp<std::int64_t>(std::int64_t{from} - first, 0, count)); i < count;
-             ++i) {
-            if (met(static_cast<double>(run[i] * sign))) {
-                c = {first + i, run[i]};
-                return;
-            }
+        const auto start = static_cast<LONG>(std::clamp<std::int64_t>(std::int64_t{from} - first, 0, count));
+        const LONG i = rising ? FirstAtOrAbove(run, start, count, sign, level)
+                              : FirstAtOrBelow(run, start, count, sign, level);
+        if (i < count) {
+            c = {first + i, run[i]};
         }
     };
     // The part of [first, first + count) that a window holds, as offsets into the run.
@@ -276,10 +275,10 @@ void Measure(State& state, const Params& params, EEH3::FloatExWrapper& samples, 
         const auto count = static_cast<LONG>(std::min<std::int64_t>(samples.RunLength(), last - first + 1));
         const float* run = samples.Run();
         if (valid) {
-            seek(state.riseA, r.riseStart, first, run, count, [&](double v) { return v >= levelA; });
-            seek(state.riseB, r.riseStart, first, run, count, [&](double v) { return v >= levelB; });
-            seek(state.fallB, r.tick, first, run, count, [&](double v) { return v <= levelB; });
-            seek(state.fallA, r.tick, first, run, count, [&](double v) { return v <= levelA; });
+            seek(state.riseA, r.riseStart, first, run, count, levelA, true);
+            seek(state.riseB, r.riseStart, first, run, count, levelB, true);
+            seek(state.fallB, r.tick, first, run, count, levelB, false);
+            seek(state.fallA, r.tick, first, run, count, levelA, false);
             for (const auto& [window, sum, n] : {std::tie(plateauV2, state.sumV2, state.countV2),
                                                  std::tie(plateauV1, state.sumV1, state.countV1)}) {
                 const auto [from, to] = overlap(window, first, count);

@@ -64,6 +64,15 @@ private:
 // An int32 window bound from a 64-bit sum, saturated.
 LONG SaturatedTick(std::int64_t tick);
 
+// Searches of a run of samples for the first one whose value times `sign`, widened to double, is at or below (at
+// or above) `level`: the same test as static_cast<double>(v * sign) <= level sample by sample, made on floats eight
+// at a time against the float that bounds the level exactly. From offset `from`; `count` when none.
+LONG FirstAtOrBelow(const float* values, LONG from, LONG count, float sign, double level);
+LONG FirstAtOrAbove(const float* values, LONG from, LONG count, float sign, double level);
+// The first sample from offset `from` whose value times `sign` is above `bound` (float products and comparison, as
+// a running maximum compares); `count` when none.
+LONG FirstAbove(const float* values, LONG from, LONG count, float sign, float bound);
+
 // The exponential fit that CalcTau calls: fits y[0..last] sampled at `rate` per second with A, tau and B (the
 // offset held at `heldOffset` when `holdOffset`). True with the fitted values; false when there is no fit.
 using ExponentialFit = bool (*)(const double* y, int last, double& amplitude, double& tau, double& offset,
@@ -378,10 +387,12 @@ public:
             AddSample(state, params, first + i, values[i]);
         }
         // On the falling side a sample matters only when it reaches the highest level not yet met; once every
-        // level is met nothing is left to do.
-        for (; i < count && pendingFalls_ > 0; ++i) {
-            if (static_cast<double>(values[i] * polarity_) <= fallThreshold_) {
+        // level is met nothing is left to do. The samples short of it are passed over in a loop of their own.
+        while (i < count && pendingFalls_ > 0) {
+            i = FirstAtOrBelow(values, i, count, polarity_, fallThreshold_);
+            if (i < count) {
                 AddSample(state, params, first + i, values[i]);
+                ++i;
             }
         }
     }
@@ -617,11 +628,19 @@ public:
             const LONG m = std::min<LONG>(kBatch, count - k);
             fit_.Numerators(values + (k - reach), 1, m, numerators.data());
             for (LONG j = 0; j < m; ++j) {
-                const double numerator = numerators[static_cast<std::size_t>(j)];
-                if (ordered_ && found_ && numerator < maxNumerator_ && numerator > minNumerator_) {
-                    continue;
+                if (ordered_ && found_) {
+                    // The windows between the steepest fall and rise so far are passed over in a loop of their own.
+                    const double rise = maxNumerator_;
+                    const double fall = minNumerator_;
+                    while (j < m && numerators[static_cast<std::size_t>(j)] < rise &&
+                           numerators[static_cast<std::size_t>(j)] > fall) {
+                        ++j;
+                    }
+                    if (j == m) {
+                        break;
+                    }
                 }
-                Consider(params, first + (k + j), values + (k + j - reach), numerator);
+                Consider(params, first + (k + j), values + (k + j - reach), numerators[static_cast<std::size_t>(j)]);
             }
             k += m;
         }

@@ -754,6 +754,58 @@ TEST(CalcBulk, SlopeNumeratorsSideBySideEqualOneAtATime)
     CX::Enum::LeastSquaresSlope::AllowWideLanes(true);
 }
 
+TEST(CalcBulk, LevelSearchesOnFloatsAgreeWithTheWidenedTest)
+{
+    // Levels between two floats, on a float, beyond the float range, signed zeros, NaN and infinities, against
+    // runs holding the same kinds of values, from every starting offset: each search must find what the widened
+    // test finds sample by sample.
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const std::vector<float> kinds = {0.0f, -0.0f, 1.0f, -1.0f, 0.1f, std::nextafter(0.1f, 1.0f),
+                                      std::nextafter(0.1f, 0.0f), 3e38f, -3e38f, 1e-45f, -1e-45f, inf, -inf, nan};
+    std::vector<double> levels = {0.0, -0.0, 1.0, -1.0, 0.1, 1e300, -1e300, 1e-320, -1e-320,
+                                  std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+                                  std::numeric_limits<double>::quiet_NaN()};
+    for (const float k : kinds) {
+        if (std::isfinite(k)) {
+            levels.push_back(static_cast<double>(k));
+            levels.push_back(std::nextafter(static_cast<double>(k), 1e300));
+            levels.push_back(std::nextafter(static_cast<double>(k), -1e300));
+        }
+    }
+    std::mt19937 random(9);
+    std::uniform_int_distribution<std::size_t> pick(0, kinds.size() - 1);
+    for (int round = 0; round < 300; ++round) {
+        std::vector<float> run(static_cast<std::size_t>(round % 37));
+        for (float& v : run) {
+            v = kinds[pick(random)];
+        }
+        const auto count = static_cast<LONG>(run.size());
+        for (const float sign : {1.0f, -1.0f, 0.5f}) {
+            for (const double level : levels) {
+                const float bound = static_cast<float>(level);
+                for (LONG from = 0; from <= count; ++from) {
+                    LONG below = count;
+                    LONG above = count;
+                    LONG over = count;
+                    for (LONG i = count - 1; i >= from; --i) {
+                        const float product = run[static_cast<std::size_t>(i)] * sign;
+                        below = static_cast<double>(product) <= level ? i : below;
+                        above = static_cast<double>(product) >= level ? i : above;
+                        over = product > bound ? i : over;
+                    }
+                    ASSERT_EQ(CX::Enum::FirstAtOrBelow(run.data(), from, count, sign, level), below)
+                        << "round " << round << " level " << level << " sign " << sign << " from " << from;
+                    ASSERT_EQ(CX::Enum::FirstAtOrAbove(run.data(), from, count, sign, level), above)
+                        << "round " << round << " level " << level << " sign " << sign << " from " << from;
+                    ASSERT_EQ(CX::Enum::FirstAbove(run.data(), from, count, sign, bound), over)
+                        << "round " << round << " bound " << bound << " sign " << sign << " from " << from;
+                }
+            }
+        }
+    }
+}
+
 TEST(CalcBulk, ParameterTextDefaultsAndRoundTrip)
 {
     EXPECT_EQ(Written(Make<Bulk::Family>(u"2").Get()),
