@@ -170,24 +170,62 @@ private:
 
     // The sums with the parameters and the sums in locals, the sample times computed once per fit and the loops
     // over the fitted parameters unrolled; each sum adds the same terms in the same order as a plain loop would.
-    // The exponentials of a block of samples are taken first, so that the loop of sums makes no call; the blocks
-    // are short, so that one block's sums overlap the next block's exponentials.
+    // A block of samples is prepared first: the quotients, residuals and derivatives two lanes at a time (each
+    // lane the same operations as one sample alone), the exponentials by themselves, so that the loop of sums
+    // makes no call and no division; the blocks are short, so that one block's sums overlap the next block's
+    // exponentials.
     template <int Fitted>
     void SumsOf(const Vector& p, Matrix& alpha, Vector& beta, double& chi) const
     {
+        using Pair = double __attribute__((vector_size(16)));
         constexpr std::size_t kBlock = 16;
         const ExponentialFunction exponential = TheExponential();
+        const double amplitude = p[0];
         const double tau = p[1];
+        const double offset = p[2];
+        const double tauSquared = tau * tau;
         RunningSums sums;
         const std::size_t n = y_.size();
-        std::array<double, kBlock> exponentials;
+        alignas(16) std::array<double, kBlock> quotients;
+        alignas(16) std::array<double, kBlock> exponentials;
+        alignas(16) std::array<double, kBlock> derivatives; // of the model by tau
+        alignas(16) std::array<double, kBlock> residuals;
         for (std::size_t from = 0; from < n; from += kBlock) {
             const std::size_t count = std::min(kBlock, n - from);
             const double* times = times_.data() + from;
-            for (std::size_t i = 0; i < count; ++i) {
-                exponentials[i] = exponential(-times[i] / tau);
+            const double* y = y_.data() + from;
+            std::size_t i = 0;
+            for (; i + 2 <= count; i += 2) {
+                Pair t;
+                std::memcpy(&t, times + i, sizeof t);
+                const Pair q = -t / tau;
+                std::memcpy(quotients.data() + i, &q, sizeof q);
             }
-            Accumulate<Fitted>(p, times, y_.data() + from, exponentials.data(), count, sums);
+            for (; i < count; ++i) {
+                quotients[i] = -times[i] / tau;
+            }
+            for (i = 0; i < count; ++i) {
+                exponentials[i] = exponential(quotients[i]);
+            }
+            for (i = 0; i + 2 <= count; i += 2) {
+                Pair t;
+                Pair e;
+                Pair v;
+                std::memcpy(&t, times + i, sizeof t);
+                std::memcpy(&e, exponentials.data() + i, sizeof e);
+                std::memcpy(&v, y + i, sizeof v);
+                const Pair r = v - (amplitude * e + offset);
+                const Pair d1 = amplitude * t * e / tauSquared;
+                std::memcpy(residuals.data() + i, &r, sizeof r);
+                std::memcpy(derivatives.data() + i, &d1, sizeof d1);
+            }
+            for (; i < count; ++i) {
+                const double t = times[i];
+                const double e = exponentials[i];
+                residuals[i] = y[i] - (amplitude * e + offset);
+                derivatives[i] = amplitude * t * e / tauSquared;
+            }
+            Accumulate<Fitted>(exponentials.data(), derivatives.data(), residuals.data(), count, sums);
         }
         alpha = {};
         beta = {};
@@ -219,16 +257,12 @@ private:
         double squares = 0.0;
     };
 
-    // Adds the terms of `count` samples with their exponentials to `sums`; kept out of line so that the sums stay
-    // in registers for the whole loop.
+    // Adds the terms of `count` samples (their exponentials e, derivatives d1 by tau and residuals r) to `sums`;
+    // kept out of line so that the sums stay in registers for the whole loop.
     template <int Fitted>
-    [[gnu::noinline]] static void Accumulate(const Vector& p, const double* times, const double* y,
-                                             const double* exponentials, std::size_t count, RunningSums& sums)
+    [[gnu::noinline]] static void Accumulate(const double* exponentials, const double* derivatives,
+                                             const double* residuals, std::size_t count, RunningSums& sums)
     {
-        const double amplitude = p[0];
-        const double tau = p[1];
-        const double offset = p[2];
-        const double tauSquared = tau * tau;
         double s00 = sums.s00;
         double s10 = sums.s10;
         double s11 = sums.s11;
@@ -240,10 +274,9 @@ private:
         double w2 = sums.w2;
         double squares = sums.squares;
         for (std::size_t i = 0; i < count; ++i) {
-            const double t = times[i];
             const double e = exponentials[i];
-            const double r = y[i] - (amplitude * e + offset);
-            const double d1 = amplitude * t * e / tauSquared;
+            const double d1 = derivatives[i];
+            const double r = residuals[i];
             s00 += e * e;
             w0 += r * e;
             s10 += d1 * e;
