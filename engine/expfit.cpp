@@ -126,7 +126,15 @@ public:
     LevenbergMarquardt(std::span<const double> y, double rate, bool fitOffset, const Vector& start)
         : y_(y), rate_(rate), a_(start), fitted_(fitOffset ? 3 : 2), times_(y.size())
     {
-        for (std::size_t i = 0; i < times_.size(); ++i) {
+        // Two lanes at a time, each the same division as one sample alone.
+        using Pair = double __attribute__((vector_size(16)));
+        std::size_t i = 0;
+        for (; i + 2 <= times_.size(); i += 2) {
+            const Pair ticks = {static_cast<double>(i), static_cast<double>(i + 1)};
+            const Pair t = ticks / rate_;
+            std::memcpy(times_.data() + i, &t, sizeof t);
+        }
+        for (; i < times_.size(); ++i) {
             times_[i] = static_cast<double>(i) / rate_;
         }
     }
