@@ -100,6 +100,26 @@ LONG FirstAbove(const float* values, LONG from, LONG count, float sign, float bo
         values, from, count, sign, [bound](Floats4 v) { return v > bound; }, [bound](float v) { return v > bound; });
 }
 
+LONG FirstOutside(const double* values, LONG from, LONG count, double low, double high)
+{
+    using Pair = double __attribute__((vector_size(16)));
+    LONG i = std::max<LONG>(from, 0);
+    for (; i + 4 <= count; i += 4) {
+        Pair a;
+        Pair b;
+        std::memcpy(&a, values + i, sizeof a);
+        std::memcpy(&b, values + i + 2, sizeof b);
+        const auto inside = (a > low) & (a < high) & (b > low) & (b < high);
+        if ((inside[0] & inside[1]) == 0) {
+            break;
+        }
+    }
+    while (i < count && values[i] > low && values[i] < high) {
+        ++i;
+    }
+    return i;
+}
+
 LONG TicksAfter(double ms, LONG anchor, double tickPeriod)
 {
     return SaturatedTick(std::int64_t{EEH3::MsToTicksB(ms, tickPeriod)} + anchor);

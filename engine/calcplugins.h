@@ -69,6 +69,9 @@ LONG SaturatedTick(std::int64_t tick);
 // at a time against the float that bounds the level exactly. From offset `from`; `count` when none.
 LONG FirstAtOrBelow(const float* values, LONG from, LONG count, float sign, double level);
 LONG FirstAtOrAbove(const float* values, LONG from, LONG count, float sign, double level);
+// The first of values[from..count) that is not strictly between `low` and `high` (NaN is not between); `count` when
+// none.
+LONG FirstOutside(const double* values, LONG from, LONG count, double low, double high);
 // The first sample from offset `from` whose value times `sign` is above `bound` (float products and comparison, as
 // a running maximum compares); `count` when none.
 LONG FirstAbove(const float* values, LONG from, LONG count, float sign, float bound);
@@ -630,12 +633,7 @@ public:
             for (LONG j = 0; j < m; ++j) {
                 if (ordered_ && found_) {
                     // The windows between the steepest fall and rise so far are passed over in a loop of their own.
-                    const double rise = maxNumerator_;
-                    const double fall = minNumerator_;
-                    while (j < m && numerators[static_cast<std::size_t>(j)] < rise &&
-                           numerators[static_cast<std::size_t>(j)] > fall) {
-                        ++j;
-                    }
+                    j = FirstOutside(numerators.data(), j, m, minNumerator_, maxNumerator_);
                     if (j == m) {
                         break;
                     }

@@ -803,6 +803,21 @@ TEST(CalcBulk, LevelSearchesOnFloatsAgreeWithTheWidenedTest)
                 }
             }
         }
+        // The same run widened, against every pair of levels as the bounds of an open interval.
+        const std::vector<double> widened(run.begin(), run.end());
+        for (const double low : levels) {
+            for (const double high : levels) {
+                for (LONG from = 0; from <= count; ++from) {
+                    LONG outside = from;
+                    while (outside < count && widened[static_cast<std::size_t>(outside)] > low &&
+                           widened[static_cast<std::size_t>(outside)] < high) {
+                        ++outside;
+                    }
+                    ASSERT_EQ(CX::Enum::FirstOutside(widened.data(), from, count, low, high), outside)
+                        << "round " << round << " between " << low << " and " << high << " from " << from;
+                }
+            }
+        }
     }
 }
 
