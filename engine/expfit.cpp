@@ -2,13 +2,18 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <utility>
 #include <vector>
 
-#if defined(__GLIBC__)
+// dlvsym lives in the C library itself from glibc 2.34 on; older ones would need libdl, and keep std::exp.
+#if defined(__GLIBC__) && defined(_GNU_SOURCE)
+#if __GLIBC_PREREQ(2, 34)
+#define CX_DIRECT_EXPONENTIAL 1
 #include <dlfcn.h>
+#endif
 #endif
 
 namespace ExtLib {
@@ -25,17 +30,18 @@ double LibraryExponential(double x) { return std::exp(x); }
 // has it and it gives std::exp's bits on a spread of arguments; std::exp otherwise.
 ExponentialFunction ChooseExponential()
 {
-#if defined(__GLIBC__) && defined(_GNU_SOURCE)
+#if defined(CX_DIRECT_EXPONENTIAL)
     if (void* found = dlvsym(RTLD_DEFAULT, "__exp_finite", "GLIBC_2.15")) {
         const auto direct = reinterpret_cast<ExponentialFunction>(found);
-        for (double x = -745.5; x < 710.0; x += 0.37) {
+        const int error = errno; // the library's overflows and underflows below are no business of the caller's
+        bool same = true;
+        for (double x = -745.5; x < 710.0 && same; x += 0.37) {
             const double mine = direct(x);
             const double library = std::exp(x);
-            if (std::memcmp(&mine, &library, sizeof mine) != 0) {
-                return &LibraryExponential;
-            }
+            same = std::memcmp(&mine, &library, sizeof mine) == 0;
         }
-        return direct;
+        errno = error;
+        return same ? direct : &LibraryExponential;
     }
 #endif
     return &LibraryExponential;
