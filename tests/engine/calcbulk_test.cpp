@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -817,6 +818,69 @@ TEST(CalcBulk, LevelSearchesOnFloatsAgreeWithTheWidenedTest)
                         << "round " << round << " between " << low << " and " << high << " from " << from;
                 }
             }
+        }
+    }
+}
+
+TEST(CalcBulk, PlugInsGiveTheSameRecordForAnySplitOfTheSamples)
+{
+    // One action potential with noise, handed to every plug-in of the stage one sample at a time, in one run, and
+    // in runs of random lengths: the runs are read in place and in groups, the samples one by one through the
+    // rings, and each way must give the same record bit for bit, at several smoothing widths.
+    apsignal::Recording rec;
+    apsignal::Shape shape;
+    shape.tau = 90.0;
+    apsignal::Append(rec, shape, 0.4, 3);
+    rec.samples[260] = std::numeric_limits<float>::quiet_NaN(); // a ring and a block without a slope
+    const std::vector<float>& v = rec.samples;
+    const auto count = static_cast<LONG>(v.size());
+    for (const LONG points : {2L, 3L, 5L, 8L}) {
+        Bulk::Params params;
+        params.tickPeriod = kT;
+        params.smoothingPoints = points;
+        params.bulk.maxNegSlopeStartMs = 0;
+        Bulk::State state;
+        state.current = rec.records.at(0);
+        auto run = [&](const std::vector<LONG>& cuts) {
+            EventFCalc out{};
+            for (std::size_t i = 0; i < state.plugins.Size(); ++i) {
+                auto& plugin = state.plugins[i];
+                plugin.Begin(state, params);
+                const CX::Enum::PluginWindow w = plugin.Window(state, params);
+                const LONG from = std::clamp<LONG>(w.start, 0, count);
+                const LONG to = std::clamp<LONG>(w.end, from, count);
+                if (cuts.empty()) {
+                    for (LONG t = from; t < to; ++t) {
+                        plugin.AddSample(state, params, t, v[static_cast<std::size_t>(t)]);
+                    }
+                } else {
+                    std::size_t c = 0;
+                    for (LONG t = from; t < to;) {
+                        const LONG n = std::min(cuts[c++ % cuts.size()], to - t);
+                        plugin.AddSamples(state, params, t, v.data() + t, n);
+                        t += n;
+                    }
+                }
+                plugin.Finish(state, params, out);
+            }
+            return out;
+        };
+        const EventFCalc single = run({});
+        EXPECT_FALSE(Unset(single.maxSlope));
+        EXPECT_FALSE(Unset(single.minSlope));
+        EXPECT_FALSE(Unset(single.maxNegSlope));
+        std::mt19937 random(static_cast<unsigned>(points));
+        for (int round = 0; round < 12; ++round) {
+            std::vector<LONG> cuts;
+            if (round == 0) {
+                cuts = {count};
+            } else {
+                for (int k = 0; k < 40; ++k) {
+                    cuts.push_back(std::uniform_int_distribution<LONG>(1, round < 6 ? 9 : 700)(random));
+                }
+            }
+            const EventFCalc split = run(cuts);
+            EXPECT_EQ(std::memcmp(&split, &single, sizeof split), 0) << "smoothing " << points << " round " << round;
         }
     }
 }
