@@ -625,7 +625,6 @@ public:
         if (k == count) {
             return;
         }
-        const LONG direct = k;
         std::array<double, kBatch> numerators;
         while (k < count) {
             const LONG m = std::min<LONG>(kBatch, count - k);
@@ -642,11 +641,12 @@ public:
             }
             k += m;
         }
-        // The ring as the samples one by one would have left it: the last n of the run, the oldest at index_.
-        index_ = static_cast<LONG>((std::int64_t{index_} + (count - direct)) % n_);
+        // The ring holding what the samples one by one would have left in it: the last n of the run, the oldest
+        // first.
+        index_ = 0;
         full_ = true;
         for (LONG j = 0; j < n_; ++j) {
-            const auto at = static_cast<std::size_t>((index_ + j) % n_);
+            const auto at = static_cast<std::size_t>(j);
             ring_[at] = ring_[at + static_cast<std::size_t>(n_)] = values[count - n_ + j];
         }
     }
