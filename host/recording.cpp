@@ -266,17 +266,6 @@ double ReadNumber(std::string_view field, int line, std::size_t index)
 // Two steps between time stamps agree when they differ by at most a thousandth of the block's first step.
 bool EvenStep(double step, double first) { return !(std::fabs(step - first) > 1e-3 * first); }
 
-// Only blanks and carriage returns.
-bool IsBlank(const char* begin, const char* end)
-{
-    for (; begin < end; ++begin) {
-        if (*begin != ' ' && *begin != '\r') {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Reads every line in order and throws at the first that breaks a rule. The spacing of the time stamps is checked
 // as the lines come: a block keeps its first two time stamps, the last and the count. With `keep` the samples are
 // kept and the recording made; without, only the rules are checked (nullptr when all lines keep them).
@@ -497,9 +486,11 @@ const char* ReadDecimal(const char* at, const char* const end, double& value)
 }
 
 // One field at `at` up to the separator (or, for the last field, the line's end): blanks around it, one plus sign
-// before it. The position after its separator; nullptr when the field is no number or the line has another number
-// of fields. It agrees with Split, Trim and ReadNumber.
-const char* ReadField(const char* at, const char* end, char separator, bool last, double& value)
+// before it. `end` is the end of the text; a line ends at its line feed. The position after its separator, or for
+// the last field the position of the line feed (or the end); nullptr when the field is no number or the line has
+// another number of fields. It agrees with TrimLine, Split, Trim and ReadNumber.
+[[gnu::always_inline]] inline const char* ReadField(const char* at, const char* end, char separator, bool last,
+                                                    double& value)
 {
     while (at < end && (*at == ' ' || *at == '\t') && *at != separator) {
         ++at;
@@ -515,7 +506,7 @@ const char* ReadField(const char* at, const char* end, char separator, bool last
         ++at;
     }
     if (last) {
-        return at == end ? at : nullptr;
+        return at == end || *at == '\n' ? at : nullptr;
     }
     return at < end && *at == separator ? at + 1 : nullptr;
 }
@@ -536,9 +527,12 @@ bool ReadPiece(std::string_view text, const Layout& layout, Piece& piece)
     const char* const end = at + text.size();
     bool open = false; // a run is open
     while (at < end) {
-        const auto* feed = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)));
-        const char* const lineEnd = feed ? feed : end;
-        const bool blank = IsBlank(at, lineEnd);
+        // A blank line holds only blanks and carriage returns.
+        const char* firstMark = at;
+        while (firstMark < end && (*firstMark == ' ' || *firstMark == '\r')) {
+            ++firstMark;
+        }
+        const bool blank = firstMark == end || *firstMark == '\n';
         if (!piece.hasLines) {
             piece.hasLines = true;
             piece.startsWithData = !blank;
@@ -546,7 +540,7 @@ bool ReadPiece(std::string_view text, const Layout& layout, Piece& piece)
         piece.endsWithData = !blank;
         if (blank) {
             open = false;
-            at = feed ? feed + 1 : end;
+            at = firstMark == end ? end : firstMark + 1;
             continue;
         }
         if (!open) {
@@ -557,7 +551,7 @@ bool ReadPiece(std::string_view text, const Layout& layout, Piece& piece)
         const char* field = at;
         if (layout.timeColumn) {
             double time = 0.0;
-            field = ReadField(field, lineEnd, layout.separator, false, time);
+            field = ReadField(field, end, layout.separator, false, time);
             if (!field) {
                 return false;
             }
@@ -578,7 +572,7 @@ bool ReadPiece(std::string_view text, const Layout& layout, Piece& piece)
         }
         for (std::size_t channel = 0; channel < channels; ++channel) {
             double number = 0.0;
-            field = ReadField(field, lineEnd, layout.separator, channel + 1 == channels, number);
+            field = ReadField(field, end, layout.separator, channel + 1 == channels, number);
             if (!field) {
                 return false;
             }
@@ -588,7 +582,7 @@ bool ReadPiece(std::string_view text, const Layout& layout, Piece& piece)
             }
         }
         ++run.count;
-        at = feed ? feed + 1 : end;
+        at = field == end ? end : field + 1; // past the line feed
     }
     return true;
 }
