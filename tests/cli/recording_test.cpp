@@ -10,9 +10,12 @@
 #include <cstdlib>
 #include <new>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <random>
 #include <sstream>
+#include <unistd.h>
 
 #include "../allocationcount.h"
 
@@ -243,6 +246,14 @@ TEST(Recording, PiecesAgreeWithLineByLine)
         }
         std::istringstream in(text);
         ASSERT_EQ(Outcome([&] { return host::ReadRecording(in); }), expected);
+        if (round % 10 == 0) {
+            // From a file, read in pieces of its own.
+            const auto path = std::filesystem::temp_directory_path() /
+                              ("crestmetrics_recording_pieces_" + std::to_string(::getpid()) + ".txt");
+            std::ofstream(path, std::ios::binary) << text;
+            ASSERT_EQ(Outcome([&] { return host::ReadRecordingFile(path.string()); }), expected);
+            std::filesystem::remove(path);
+        }
     }
     // Both kinds were tried.
     EXPECT_GT(refused, 30);
