@@ -363,6 +363,33 @@ TEST_F(TableWindowTest, RendererTextsForTheStyleBits)
     ReleaseDC(nullptr, screen);
 }
 
+// A channel cell's number is read as the grid reads it for its choice list (blanks before it, anything after it),
+// so that the painted cell, its copy and the choice list name the same channel.
+TEST_F(TableWindowTest, AChannelCellNamesTheChannelTheGridReads)
+{
+    table.styles[{0, 1, 1}] = CellStyle::kChannel | CellStyle::kShowChannelName;
+    Window().SetChannelTitles({{2, KVO::String(u"Pressure")}});
+    TVF_Grid::EventGridControl& grid = Window().EventGrid();
+    HWND pane = grid.Pane().GetHandle();
+    const auto paint = [&](const char16_t* text) {
+        table.events[1][1] = text;
+        InvalidateRect(pane, nullptr, TRUE);
+        return ui::RenderWindow(pane);
+    };
+    const gdi::Image named = paint(u"2");
+    const gdi::Image blank = paint(u"abc");
+    ASSERT_GT(gdi::CompareImages(named, blank, 0).differentPixels, 0) << "the name is painted";
+    for (const char16_t* text : {u" 2", u"2 ", u"2 mV"}) {
+        SCOPED_TRACE(testing::PrintToString(std::u16string(text)));
+        EXPECT_EQ(gdi::CompareImages(paint(text), named, 0).differentPixels, 0);
+        const auto cell = grid.GetCellData(GridPos{1, 1}, GridPos{1, 1});
+        EXPECT_EQ(cell->GetText(), KVO::String(u"2")) << "the choice list's reading";
+        std::u16string copied;
+        Window().EventRenderer()->CopyRows(copied, false, false, u"|", GridPos{1, 1}, GridPos{2, 1});
+        EXPECT_EQ(copied, u"Pressure|1.2|1.3\r\n");
+    }
+}
+
 TEST_F(TableWindowTest, AnEmptyTableGetsOnePlaceholderColumn)
 {
     table.events.assign(1, Grid::value_type{u""});
