@@ -217,7 +217,7 @@ TEST_F(GdiTest, TextMetricsExtentsAndDrawing)
     EXPECT_GT(wrap.bottom, 2 * tm.tmHeight);
     SelectObject(c.dc, old);
     DeleteObject(font);
-    // Faces map to DejaVu; the logical face name is kept.
+    // A face maps to a free twin, but the logical face name is kept.
     WCHAR face[LF_FACESIZE];
     SelectObject(c.dc, GetStockObject(DEFAULT_GUI_FONT));
     GetTextFaceW(c.dc, LF_FACESIZE, face);
