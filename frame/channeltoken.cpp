@@ -57,18 +57,18 @@ bool SetChannelCalculation(IUnknown* channelData, DWORD messageId, const KVO::St
 
 std::int32_t GetMaxPaneMetric(IUnknown* hostDocument)
 {
-    constexpr LONG kMissing = 16;
-    LONG counts[3] = {-1, -1, -1};
-    platform::ComPtr<IChannelCalcQuery> query;
-    if (hostDocument && SUCCEEDED(hostDocument->QueryInterface(IID_IChannelCalcQuery, query.OutVoid())) && query &&
-        FAILED(query->GetChannelCounts(&counts[0], &counts[1], &counts[2]))) {
-        std::fill(std::begin(counts), std::end(counts), -1);
+    // A count that is not read counts as 16; a count read is taken as the host gives it.
+    constexpr LONG kUnread = 16;
+    platform::ComPtr<IPaneMetrics> pane;
+    if (hostDocument && FAILED(hostDocument->QueryInterface(IID_IPaneMetrics, pane.OutVoid()))) {
+        pane.Reset();
     }
-    LONG largest = 0;
-    for (const LONG count : counts) {
-        largest = std::max(largest, count < 0 ? kMissing : count);
-    }
-    return largest;
+    const auto read = [&pane](HRESULT (IPaneMetrics::*metric)(DWORD, LONG*)) {
+        LONG count = 0;
+        return pane && SUCCEEDED((pane.Get()->*metric)(0, &count)) ? count : kUnread;
+    };
+    return std::max({read(&IPaneMetrics::GetChannelExtent), read(&IPaneMetrics::GetRecordedChannelCount),
+                     read(&IPaneMetrics::GetExtraChannelCount)});
 }
 
 bool QueryChannelInterfaces(IUnknown* hostDocument, IChannelCalc** out, DWORD messageId, std::int32_t channel,
