@@ -1,5 +1,6 @@
 #include "document/chancalcdlg.h"
 
+#include "frame/channeltoken.h"
 #include "controls/bmptxtbutton.h"
 #include "document/chancalc.h"
 #include "document/cxdoc.h"
@@ -136,7 +137,7 @@ void Dlg::SetupWindow()
     UpdateScaleControls();
     std::u16string caption = CaptionFormat();
     if (const auto at = caption.find(u"%1"); at != caption.npos) {
-        caption.replace(at, 2, HostChannelName(hostDocument_.Get(), settings_->Channel));
+        caption.replace(at, 2, ExtLib::GetChannelName(hostDocument_.Get(), settings_->Channel).View());
     }
     SetCaption(caption.c_str());
     help_->SetBitmap(PictureId::HelpGlyph);

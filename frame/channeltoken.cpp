@@ -2,6 +2,7 @@
 
 #include "sdk/channelcalc.h"
 #include "sdk/channeltoken.h"
+#include "sdk/datasource.h"
 
 #include <algorithm>
 
@@ -53,6 +54,25 @@ bool SetChannelCalculation(IUnknown* channelData, DWORD messageId, const KVO::St
     textInterface->Release();
     unitInterface->Release();
     return hr == S_OK;
+}
+
+KVO::String GetChannelName(IUnknown* hostDocument, std::int32_t channel)
+{
+    if (!hostDocument) {
+        return KVO::String(u"?");
+    }
+    platform::ComPtr<IDataSourceHolder> holder;
+    platform::ComPtr<IDataSource> source;
+    platform::ComPtr<IChannelNames> names;
+    BSTR name = nullptr;
+    if (SUCCEEDED(hostDocument->QueryInterface(IID_IDataSourceHolder, holder.OutVoid())) && holder &&
+        SUCCEEDED(holder->GetSource(0, source.Out())) && source &&
+        SUCCEEDED(source->QueryInterface(IID_IChannelNames, names.OutVoid())) && names &&
+        SUCCEEDED(names->GetChannelName(channel, 0xC0000000u, &name)) && name) {
+        return KVO::String::AttachBSTR(name);
+    }
+    SysFreeString(name);
+    return KVO::String();
 }
 
 std::int32_t GetMaxPaneMetric(IUnknown* hostDocument)

@@ -1,6 +1,7 @@
 // The channel calculation: its settings text, its output scaling and title, the edit command's refusals and
 // installation, its dialog driven as a user drives it, and a parameter evaluated by the host as a channel.
 #include "analysisfixture.h"
+#include "frame/channeltoken.h"
 #include "controls/bmptxtbutton.h"
 #include "document/chancalc.h"
 #include "document/chancalcdlg.h"
@@ -218,9 +219,9 @@ TEST(ChannelCalcTitle, NamesTheParameterAndTheSourceChannelWhenItHasAName)
     const std::u16string parameter = CX::Doc::PersistSettings::Catalogue().ShortName(1, 2);
     EXPECT_EQ(Title(a.doc->Settings(), 2, u"Voltage"), u"Crestmetrics, " + parameter + u" of Voltage");
     EXPECT_EQ(Title(a.doc->Settings(), 2, u""), u"Crestmetrics, " + parameter);
-    EXPECT_EQ(HostChannelName(a.hostDocument->AsUnknown(), 0), u"Voltage");
-    EXPECT_EQ(HostChannelName(a.hostDocument->AsUnknown(), 9), u"");
-    EXPECT_EQ(HostChannelName(nullptr, 0), u"?");
+    EXPECT_EQ(ExtLib::GetChannelName(a.hostDocument->AsUnknown(), 0).View(), u"Voltage");
+    EXPECT_EQ(ExtLib::GetChannelName(a.hostDocument->AsUnknown(), 9).View(), u"");
+    EXPECT_EQ(ExtLib::GetChannelName(nullptr, 0).View(), u"?");
 }
 
 TEST(ChannelCalcEdit, RefusalsTellTheUserAndChangeNothing)

@@ -3,6 +3,7 @@
 // refusal of the module's own channel calculation as a source, and the previews' sampling when their page closes.
 #include "../dialogs/dialogs_fixture.h"
 
+#include "frame/channeltoken.h"
 #include "../analysis/analysisfixture.h"
 #include "controls/errorprovider.h"
 #include "dialogs/detectorpages.h"
@@ -265,7 +266,7 @@ TEST_F(SettingsCommandTest, AChannelHoldingTheModulesChannelCalculationIsRefused
 
     // A calculation whose source is its own channel names it once, without naming itself again.
     document.Settings().SetLong(SettingId::kSourceChannel, 1);
-    const std::u16string ownName = ChanCalc::HostChannelName(document.analysed.hostDocument->AsUnknown(), 1);
+    const std::u16string ownName(ExtLib::GetChannelName(document.analysed.hostDocument->AsUnknown(), 1).View());
     EXPECT_EQ(0u, ownName.rfind(u"Crestmetrics, ", 0));
     EXPECT_EQ(std::u16string::npos, ownName.find(u" of ")) << std::string(ownName.begin(), ownName.end());
     document.Settings().SetLong(SettingId::kSourceChannel, sourceBefore);
