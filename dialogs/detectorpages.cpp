@@ -89,7 +89,7 @@ void Sub_DetectorBase::SetupWindow()
     Base::CXSubDlgDA::SetupWindow();
     LoadControls();
     if (preview_) {
-        preview_->PlaceOverPlaceholder(0);
+        preview_->PlaceOverPlaceholder(preview_->PlacementMode(owner_->View().block));
         preview_->SetUpDrawers(false);
         SetPreviewTimeCompression(*preview_, owner_->View());
         ResetPreviewRange();

@@ -231,6 +231,20 @@ TEST_F(SettingsCommandTest, TheSelectionGivesThePreviewsStartAndStep)
     }
 }
 
+// The detector page places its preview by the mode that the host's data object gives for the selection's block.
+TEST_F(SettingsCommandTest, TheDetectorPageAsksTheHostHowToPlaceAPreviewOfTheSelectionsBlock)
+{
+    CardiacDocument document;
+    document.analysed.hostDocument->View().SetTimeScale(7.0);
+    document.analysed.source->SetSelection({100, 1}, {1100, 1});
+    document.data->placementMode = 2;
+    document.Run([&](SettingsDlg& dialog) {
+        EXPECT_EQ(1, dialog.View().block);
+        Cancel(dialog);
+    });
+    EXPECT_EQ(document.data->placementBlocks, std::vector<LONG>{1});
+}
+
 // A host channel that holds the module's own channel calculation is listed, but refused as the source.
 TEST_F(SettingsCommandTest, AChannelHoldingTheModulesChannelCalculationIsRefusedAsTheSource)
 {
