@@ -1,6 +1,5 @@
 #include "document/chancalc.h"
 
-#include "frame/channeltoken.h"
 #include "document/chancalcdlg.h"
 #include "document/chartdatachilddata.h"
 #include "document/cxdoc.h"
@@ -15,6 +14,7 @@
 #include "foundation/moduleinstance.h"
 #include "foundation/resourcestring.h"
 #include "foundation/xkvo.h"
+#include "frame/channeltoken.h"
 #include "frame/enumgetter.h"
 #include "frame/hostservices.h"
 #include "frame/typeid.h"

@@ -1,6 +1,5 @@
 #include "document/chancalcdlg.h"
 
-#include "frame/channeltoken.h"
 #include "controls/bmptxtbutton.h"
 #include "document/chancalc.h"
 #include "document/cxdoc.h"
@@ -12,6 +11,7 @@
 #include "foundation/moduleinstance.h"
 #include "foundation/resourcestring.h"
 #include "foundation/windowplacement.h"
+#include "frame/channeltoken.h"
 #include "platform/owl/control.h"
 #include "platform/win/commctrl.h"
 #include "resources/chancalcdialog.h"

@@ -1,10 +1,10 @@
 #include "graph/analysisview/analysisplot.h"
 
-#include "frame/channeltoken.h"
 #include "document/chancalc.h"
 #include "document/cxdoc.h"
 #include "document/settingids.h"
 #include "foundation/stringstream.h"
+#include "frame/channeltoken.h"
 #include "frame/hostservices.h"
 #include "graph/mgraph1/glyphplotter.h"
 #include "graph/mgraph1/xycplotter.h"

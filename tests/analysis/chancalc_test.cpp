@@ -1,13 +1,13 @@
 // The channel calculation: its settings text, its output scaling and title, the edit command's refusals and
 // installation, its dialog driven as a user drives it, and a parameter evaluated by the host as a channel.
 #include "analysisfixture.h"
-#include "frame/channeltoken.h"
 #include "controls/bmptxtbutton.h"
 #include "document/chancalc.h"
 #include "document/chancalcdlg.h"
 #include "document/chartdatachilddata.h"
 #include "document/messageids.h"
 #include "document/paramcatalogue.h"
+#include "frame/channeltoken.h"
 #include "host/channelcalchost.h"
 #include "host/hoststring.h"
 #include "host/recording.h"

@@ -3,12 +3,12 @@
 // refusal of the module's own channel calculation as a source, and the previews' sampling when their page closes.
 #include "../dialogs/dialogs_fixture.h"
 
-#include "frame/channeltoken.h"
 #include "../analysis/analysisfixture.h"
 #include "controls/errorprovider.h"
 #include "dialogs/detectorpages.h"
 #include "document/chancalc.h"
 #include "dialogs/previewpanes.h"
+#include "frame/channeltoken.h"
 #include "frame/classlist.h"
 #include "host/channelcalchost.h"
 #include "host/chartserver.h"
