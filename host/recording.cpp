@@ -442,11 +442,6 @@ struct Piece {
 constexpr double kExactTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                  1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-// A number at `at` as from_chars reads it: the position after it, or nullptr when there is none. A line feed must
-// stand at or after `end` (see ReadPiece), so that the scans need not look for the end. Plain decimals
-// (a sign, at most 19 digits around a point, no exponent) whose digits make an integer a double holds exactly, with
-// at most 22 after the point, are one division of two exact doubles, rounded once as from_chars rounds (Clinger's
-// fast path); from_chars takes every other text.
 // Numbers that are no plain decimal.
 [[gnu::noinline]] const char* ReadOtherNumber(const char* at, const char* end, double& value)
 {
@@ -454,6 +449,11 @@ constexpr double kExactTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7, 
     return parsed.ec == std::errc{} ? parsed.ptr : nullptr;
 }
 
+// A number at `at` as from_chars reads it: the position after it, or nullptr when there is none. A line feed must
+// stand at or after `end` (see ReadPiece), so that the scans need not look for the end. Plain decimals
+// (a sign, at most 19 digits around a point, no exponent) whose digits make an integer a double holds exactly, with
+// at most 22 after the point, are one division of two exact doubles, rounded once as from_chars rounds (Clinger's
+// fast path); from_chars takes every other text.
 [[gnu::always_inline]] inline const char* ReadDecimal(const char* at, const char* const end, double& value)
 {
     const char* p = at;
@@ -612,6 +612,7 @@ bool ReadPieceSeparatedBy(std::string_view text, const Layout& layout, Piece& pi
     return true;
 }
 
+// The separator is a constant within the loops.
 bool ReadPiece(std::string_view text, const Layout& layout, Piece& piece)
 {
     return layout.separator == '\t' ? ReadPieceSeparatedBy<'\t'>(text, layout, piece)
