@@ -2,56 +2,14 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <utility>
 #include <vector>
 
-// dlvsym lives in the C library itself from glibc 2.34 on; older ones would need libdl, and keep std::exp.
-#if defined(__GLIBC__) && defined(_GNU_SOURCE)
-#if __GLIBC_PREREQ(2, 34)
-#define CX_DIRECT_EXPONENTIAL 1
-#include <dlfcn.h>
-#endif
-#endif
-
 namespace ExtLib {
 
 namespace {
-
-using ExponentialFunction = double (*)(double);
-
-double LibraryExponential(double x) { return std::exp(x); }
-
-// glibc's exp is its exponential for finite-math callers (__exp_finite, kept for programs built with
-// -ffinite-math-only) followed by a check that sets errno on overflow and underflow: the same value, without the
-// check and the second call, which cost as much again as the exponential itself. Taken only where the library
-// has it and it gives std::exp's bits on a spread of arguments; std::exp otherwise.
-ExponentialFunction ChooseExponential()
-{
-#if defined(CX_DIRECT_EXPONENTIAL)
-    if (void* found = dlvsym(RTLD_DEFAULT, "__exp_finite", "GLIBC_2.15")) {
-        const auto direct = reinterpret_cast<ExponentialFunction>(found);
-        const int error = errno; // the library's overflows and underflows below are no business of the caller's
-        bool same = true;
-        for (double x = -745.5; x < 710.0 && same; x += 0.37) {
-            const double mine = direct(x);
-            const double library = std::exp(x);
-            same = std::memcmp(&mine, &library, sizeof mine) == 0;
-        }
-        errno = error;
-        return same ? direct : &LibraryExponential;
-    }
-#endif
-    return &LibraryExponential;
-}
-
-ExponentialFunction TheExponential()
-{
-    static const ExponentialFunction chosen = ChooseExponential();
-    return chosen;
-}
 
 constexpr int kParams = 3; // A, tau, B
 using Matrix = std::array<std::array<double, kParams>, kParams>;
@@ -193,7 +151,6 @@ private:
     {
         using Pair = double __attribute__((vector_size(16)));
         constexpr std::size_t kBlock = 16;
-        const ExponentialFunction exponential = TheExponential();
         const double amplitude = p[0];
         const double tau = p[1];
         const double offset = p[2];
@@ -219,7 +176,7 @@ private:
                 quotients[i] = -times[i] / tau;
             }
             for (i = 0; i < count; ++i) {
-                exponentials[i] = exponential(quotients[i]);
+                exponentials[i] = std::exp(quotients[i]);
             }
             for (i = 0; i + 2 <= count; i += 2) {
                 Pair t;
@@ -387,8 +344,6 @@ double StartTau(std::span<const double> y, double a0, double b0, double rate)
 }
 
 } // namespace
-
-double Exponential(double x) { return TheExponential()(x); }
 
 bool FitExponential(std::span<const double> samples, double rate, ExpFitResult& result,
                     std::optional<double> heldOffset)

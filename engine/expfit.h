@@ -26,10 +26,6 @@ struct ExpFitResult {
     double offset = 0.0;      // B
 };
 
-// e^x, bit for bit the value of std::exp(x), as the fit takes it: where the C library offers its exponential
-// without the error-number check around it, that is called directly.
-double Exponential(double x);
-
 // Fits samples[i], taken at t = i / rate seconds, with B fitted (heldOffset empty) or held. Returns true with the
 // fitted A, tau and B in `result`. Returns false (no fit: tau is kNoFitValue, A and B the start values or 0) when
 // there are too few samples (two at least, three with a fitted offset), a sample or the rate is not finite, the
