@@ -119,31 +119,104 @@ void SegmentSearch::Feed(LONG t, float v)
 
 void SegmentSearch::FeedRun(LONG t, const float* values, LONG n)
 {
+    // Feed's steps with the search's state in locals. Most segments on a plateau or a decay are a few samples long,
+    // so a segment's end costs little: the score of a closed segment is computed only when a bound of it, which
+    // needs no division, could reach the best score; the rest is Feed's arithmetic in Feed's order.
+    LONG segStart = start;
+    float level = first;
+    double width = band;
+    double total = sum;
+    LONG taken = count;
+    double best = bestScore;
+    const float ev = eventValue;
+    const double tolerance = tolerancePercent;
+    const LONG lastTick = eventTick - 1;
+    const double endDistance = static_cast<double>(eventTick) + 1.0;
+    // |ev - level| of the open segment, and the reach of its samples from the level (the band, when not negative).
+    double distance = static_cast<double>(std::fabs(ev - level));
+    double reach = std::max(width, 0.0);
+
+    const auto open = [&](LONG at, float v) {
+        segStart = at;
+        level = v;
+        distance = static_cast<double>(std::fabs(ev - v));
+        width = distance * tolerance * 0.01;
+        reach = std::max(width, 0.0);
+        total = v;
+        taken = 1;
+    };
+    const auto close = [&](LONG at) {
+        const double k = taken;
+        // Every sample of the segment lies within the band around its first, and so does their mean up to the
+        // rounding of the sum and the quotient: the bound covers those with a wide margin.
+        const double bound = (distance + reach) * (1.0 + 0x1p-20) + (std::fabs(static_cast<double>(level)) + reach) * k * 0x1p-50 +
+                             0x1p-140;
+        if (bound * k * k * (1.0 + 0x1p-40) < best * (endDistance - at) * (1.0 - 0x1p-40)) {
+            return; // its score stays below the best
+        }
+        const double mean = total / taken;
+        const double score = std::fabs(ev - mean) * k * k * (1.0 / (endDistance - at));
+        if (score >= best && (windowStart < 0 || at > windowStart)) {
+            best = score;
+            bestMean = static_cast<float>(mean);
+            bestFirst = segStart;
+            bestLast = segStart + taken - 1;
+        }
+    };
+
     LONG i = 0;
     while (i < n) {
-        if (!noneOpen) {
-            // The open segment takes the samples within its band in a local loop: the test and the sums are Feed's,
-            // up to its longest length and short of the event's last tick, which Feed closes at.
-            const auto end = static_cast<LONG>(std::min<std::int64_t>(
-                {n, std::int64_t{start} + maxLength - t + 1, std::int64_t{eventTick} - 1 - t}));
-            const float level = first;
-            const double width = band;
-            double total = sum;
-            LONG taken = count;
-            while (i < end && std::fabs(values[i] - level) <= width) {
-                ++taken;
-                total += values[i];
-                ++i;
+        if (noneOpen) {
+            if (windowEnd > 0 && t + i > windowEnd) {
+                break; // no segment opens past the search end
             }
-            sum = total;
-            count = taken;
-            if (i == n) {
-                break;
+            noneOpen = false;
+            open(t + i, values[i]);
+            if (t + i == lastTick) {
+                close(t + i);
+                open(t + i, values[i]);
             }
+            ++i;
+            continue;
         }
-        Feed(t + i, values[i]);
+        // The open segment takes the samples within its band, up to its longest length and short of the event's
+        // last tick.
+        const auto end = static_cast<LONG>(std::min<std::int64_t>(
+            {n, std::int64_t{segStart} + maxLength - t + 1, std::int64_t{lastTick} - t}));
+        while (i < end && std::fabs(values[i] - level) <= width) {
+            ++taken;
+            total += values[i];
+            ++i;
+        }
+        if (i == n) {
+            break;
+        }
+        const LONG at = t + i;
+        const float v = values[i];
         ++i;
+        if (std::fabs(v - level) <= width && at - segStart <= maxLength) {
+            ++taken; // the event's last tick
+            total += v;
+        } else {
+            close(at); // v does not belong to it and starts the next one
+            if (windowEnd > 0 && at > windowEnd) {
+                noneOpen = true; // past the search end no segment opens, the first one or a later one
+                continue;
+            }
+            open(at, v);
+            continue;
+        }
+        if (at == lastTick) {
+            close(at);
+            open(at, v);
+        }
     }
+    start = segStart;
+    first = level;
+    band = width;
+    sum = total;
+    count = taken;
+    bestScore = best;
 }
 
 // ---- The step ----
