@@ -1,5 +1,7 @@
 #include "engine/calcbase2.h"
 
+#include "engine/eeh3runs.h"
+
 #include "frame/typeid.h"
 
 #include <algorithm>
@@ -151,22 +153,16 @@ bool Scan(State& state, const Params& params, EEH3::FloatExWrapper& samples)
     const double tauStart = params.tauStartPercent * 0.01 * h + base;
     const double tauEnd = (params.tauEndPercent * 0.01 + 0.000005) * h + base;
     const double tenPercent = h * 0.1 + base;
-    const double midLevel = pol * mid;
-    // The first of the n samples at p whose s * pol passes `below` (the index n when none does).
-    const auto firstWhere = [pol](const float* p, LONG n, auto below) {
-        LONG i = 0;
-        while (i < n && !below(static_cast<double>(p[i] * pol))) {
-            ++i;
-        }
-        return i;
-    };
+    // The levels as float bounds of s * pol, which is a float (see FloatAtOrBelow).
+    const float riseAbove = EEH3::FloatAtOrBelow(pol * mid);
+    const float fallBelow = EEH3::FloatAtOrAbove(pol * mid);
     while (samples.Fetch() && samples.Position() < stretchEnd) {
         const LONG t = samples.Position();
         const float* p = samples.Run();
         if (t < in.tick) {
             const LONG n = runLength(in.tick);
             if (!state.riseFound) {
-                const LONG i = firstWhere(p, n, [&](double sp) { return sp > midLevel; });
+                const LONG i = EEH3::FirstScaledWhere(p, n, pol, [riseAbove](auto sp) { return sp > riseAbove; });
                 if (i < n) {
                     state.riseFound = true;
                     state.riseTick = t + i;
@@ -177,7 +173,7 @@ bool Scan(State& state, const Params& params, EEH3::FloatExWrapper& samples)
         } else if (t <= in.fallEnd) {
             const LONG n = runLength(std::int64_t{in.fallEnd} + 1);
             if (!state.fallFound) {
-                const LONG i = firstWhere(p, n, [&](double sp) { return midLevel > sp; });
+                const LONG i = EEH3::FirstScaledWhere(p, n, pol, [fallBelow](auto sp) { return sp < fallBelow; });
                 if (i < n) {
                     state.fallFound = true;
                     state.fallTick = t + i;
@@ -185,7 +181,8 @@ bool Scan(State& state, const Params& params, EEH3::FloatExWrapper& samples)
             }
             const auto first = [&](LONG& tick, double level) {
                 if (tick < 0) {
-                    const LONG i = firstWhere(p, n, [&](double sp) { return pol * level >= sp; });
+                    const float bound = EEH3::FloatAtOrBelow(pol * level);
+                    const LONG i = EEH3::FirstScaledWhere(p, n, pol, [bound](auto sp) { return sp <= bound; });
                     if (i < n) {
                         tick = t + i;
                     }
