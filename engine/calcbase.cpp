@@ -1,11 +1,18 @@
 #include "engine/calcbase.h"
 
+#include "engine/eeh3runs.h"
 #include "frame/typeid.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cfloat>
 #include <cmath>
 #include <limits>
+
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
 
 namespace CX::Enum::CalcBase {
 
@@ -117,6 +124,127 @@ void SegmentSearch::Feed(LONG t, float v)
     }
 }
 
+namespace {
+
+// The in-band test of a sample against the open segment, |v - first| <= band, is a float difference against a
+// double band. For a band that is not negative (or NaN) it is the same test against the largest float at or below
+// the band, which lets eight samples be tested at once. Those floats are made for a block of possible segment
+// starts at a time: each sample's own band, from the event's value and the tolerance, as Open makes it.
+constexpr LONG kThresholdBlock = 32;
+
+void BandThresholds(const float* values, LONG n, float eventValue, double tolerance, float* out)
+{
+    LONG j = 0;
+#if defined(__SSE2__)
+    const __m128 ev = _mm_set1_ps(eventValue);
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+    const __m128d tol = _mm_set1_pd(tolerance);
+    const __m128d percent = _mm_set1_pd(0.01);
+    for (; j + 4 <= n; j += 4) {
+        const __m128 distance = _mm_and_ps(_mm_sub_ps(ev, _mm_loadu_ps(values + j)), magnitude);
+        const __m128d wideLow = _mm_mul_pd(_mm_mul_pd(_mm_cvtps_pd(distance), tol), percent);
+        const __m128d wideHigh = _mm_mul_pd(_mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(distance, distance)), tol), percent);
+        const __m128 rounded = _mm_movelh_ps(_mm_cvtpd_ps(wideLow), _mm_cvtpd_ps(wideHigh));
+        // Rounded up past the band: one float lower (the band is not negative, so the float is above zero).
+        const __m128d overLow = _mm_cmpgt_pd(_mm_cvtps_pd(rounded), wideLow);
+        const __m128d overHigh = _mm_cmpgt_pd(_mm_cvtps_pd(_mm_movehl_ps(rounded, rounded)), wideHigh);
+        const __m128 over = _mm_shuffle_ps(_mm_castpd_ps(overLow), _mm_castpd_ps(overHigh), _MM_SHUFFLE(2, 0, 2, 0));
+        _mm_storeu_ps(out + j, _mm_castsi128_ps(_mm_add_epi32(_mm_castps_si128(rounded), _mm_castps_si128(over))));
+    }
+#endif
+    for (; j < n; ++j) {
+        const double band = static_cast<double>(std::fabs(eventValue - values[j])) * tolerance * 0.01;
+        const auto rounded = static_cast<float>(band);
+        out[j] = static_cast<double>(rounded) > band ? std::bit_cast<float>(std::bit_cast<std::uint32_t>(rounded) - 1u)
+                                                     : rounded;
+    }
+}
+
+// How many of the eight samples at p lie within `threshold` of `level` in a row (8: all of them).
+int InBandRun(const float* p, float level, float threshold)
+{
+#if defined(__SSE2__)
+    const __m128 first = _mm_set1_ps(level);
+    const __m128 limit = _mm_set1_ps(threshold);
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+    const __m128 a = _mm_and_ps(_mm_sub_ps(_mm_loadu_ps(p), first), magnitude);
+    const __m128 b = _mm_and_ps(_mm_sub_ps(_mm_loadu_ps(p + 4), first), magnitude);
+    const int in = _mm_movemask_ps(_mm_cmple_ps(a, limit)) | (_mm_movemask_ps(_mm_cmple_ps(b, limit)) << 4);
+    return std::countr_one(static_cast<unsigned>(in));
+#else
+    int k = 0;
+    while (k < 8 && std::fabs(p[k] - level) <= threshold) {
+        ++k;
+    }
+    return k;
+#endif
+}
+
+// Takes the samples from index i on into the open segment eight at a time while all eight lie within its band
+// (`threshold` is the band as a float, see BandThresholds), adding them to `total` as the one-by-one sum would: a
+// block is summed as a tree only where that sum is exact, so that it equals the sum in order. Returns the index of
+// the first block that is not wholly in the band (or of the last samples short of eight before `end`).
+LONG TakeInBand(const float* values, LONG i, LONG end, float level, float threshold, double& total, LONG& taken)
+{
+#if defined(__SSE2__)
+    const __m128 first = _mm_set1_ps(level);
+    const __m128 limit = _mm_set1_ps(threshold);
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+    for (; i + 8 <= end; i += 8) {
+        const __m128 a = _mm_loadu_ps(values + i);
+        const __m128 b = _mm_loadu_ps(values + i + 4);
+        const __m128 inA = _mm_cmple_ps(_mm_and_ps(_mm_sub_ps(a, first), magnitude), limit);
+        const __m128 inB = _mm_cmple_ps(_mm_and_ps(_mm_sub_ps(b, first), magnitude), limit);
+        if (_mm_movemask_ps(_mm_and_ps(inA, inB)) != 0xF) {
+            break;
+        }
+        // Every partial sum, in any order, is exact when all the terms are multiples of a power of two g and their
+        // magnitudes add up to at most 2^53 g: g is the unit of the last place of the smallest sample (a normal
+        // float) and the lowest set bit of the total.
+        const __m128 absA = _mm_and_ps(a, magnitude);
+        const __m128 absB = _mm_and_ps(b, magnitude);
+        __m128 low = _mm_min_ps(absA, absB);
+        __m128 high = _mm_max_ps(absA, absB);
+        low = _mm_min_ps(low, _mm_movehl_ps(low, low));
+        high = _mm_max_ps(high, _mm_movehl_ps(high, high));
+        low = _mm_min_ss(low, _mm_shuffle_ps(low, low, 1));
+        high = _mm_max_ss(high, _mm_shuffle_ps(high, high, 1));
+        const auto lowBits = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_castps_si128(low)));
+        const std::int32_t sampleExponent = static_cast<std::int32_t>(lowBits >> 23) - 150;
+        std::int32_t unitExponent = sampleExponent;
+        const auto totalBits = std::bit_cast<std::uint64_t>(total);
+        if ((totalBits << 1) != 0) {
+            const auto biased = static_cast<std::int32_t>((totalBits >> 52) & 0x7FF);
+            const std::uint64_t mantissa = (totalBits & 0xFFFFFFFFFFFFFull) | (biased != 0 ? 1ull << 52 : 0ull);
+            unitExponent = std::min(unitExponent, std::max(biased, 1) - 1075 + std::countr_zero(mantissa));
+        }
+        const double reach = std::fabs(total) + 8.0 * static_cast<double>(_mm_cvtss_f32(high));
+        const double room = std::bit_cast<double>(static_cast<std::uint64_t>(unitExponent + 52 + 1023) << 52);
+        if ((lowBits >> 23) == 0 || unitExponent < -1074 || !(reach <= room)) {
+            // A zero or subnormal sample, or too wide a range: one by one.
+            for (LONG j = i; j < i + 8; ++j) {
+                total += values[j];
+            }
+        } else {
+            const __m128d pairs = _mm_add_pd(_mm_add_pd(_mm_cvtps_pd(a), _mm_cvtps_pd(_mm_movehl_ps(a, a))),
+                                             _mm_add_pd(_mm_cvtps_pd(b), _mm_cvtps_pd(_mm_movehl_ps(b, b))));
+            total += _mm_cvtsd_f64(_mm_add_sd(pairs, _mm_unpackhi_pd(pairs, pairs)));
+        }
+        taken += 8;
+    }
+#else
+    (void)values;
+    (void)end;
+    (void)level;
+    (void)threshold;
+    (void)total;
+    (void)taken;
+#endif
+    return i;
+}
+
+} // namespace
+
 void SegmentSearch::FeedRun(LONG t, const float* values, LONG n)
 {
     // Feed's steps with the search's state in locals. Most segments on a plateau or a decay are a few samples long,
@@ -145,24 +273,42 @@ void SegmentSearch::FeedRun(LONG t, const float* values, LONG n)
         total = v;
         taken = 1;
     };
-    const auto close = [&](LONG at) {
+    // Whether the score of the segment of k samples at `from` that closes at tick `at` may reach the best: every
+    // sample of it lies within the band around its first, and so does their mean up to the rounding of the sum and
+    // the quotient, which the bound covers with a wide margin.
+    const auto mayWin = [&](double fromDistance, double fromReach, float from, double k, LONG at) {
+        const double bound = (fromDistance + fromReach) * (1.0 + 0x1p-20) +
+                             (std::fabs(static_cast<double>(from)) + fromReach) * k * 0x1p-50 + 0x1p-140;
+        return !(bound * k * k * (1.0 + 0x1p-40) < best * (endDistance - at) * (1.0 - 0x1p-40));
+    };
+    const auto score = [&](LONG at) {
         const double k = taken;
-        // Every sample of the segment lies within the band around its first, and so does their mean up to the
-        // rounding of the sum and the quotient: the bound covers those with a wide margin.
-        const double bound = (distance + reach) * (1.0 + 0x1p-20) + (std::fabs(static_cast<double>(level)) + reach) * k * 0x1p-50 +
-                             0x1p-140;
-        if (bound * k * k * (1.0 + 0x1p-40) < best * (endDistance - at) * (1.0 - 0x1p-40)) {
-            return; // its score stays below the best
-        }
         const double mean = total / taken;
-        const double score = std::fabs(ev - mean) * k * k * (1.0 / (endDistance - at));
-        if (score >= best && (windowStart < 0 || at > windowStart)) {
-            best = score;
+        const double value = std::fabs(ev - mean) * k * k * (1.0 / (endDistance - at));
+        if (value >= best && (windowStart < 0 || at > windowStart)) {
+            best = value;
             bestMean = static_cast<float>(mean);
             bestFirst = segStart;
             bestLast = segStart + taken - 1;
         }
     };
+    const auto close = [&](LONG at) {
+        if (mayWin(distance, reach, level, taken, at)) {
+            score(at);
+        }
+    };
+
+    // Segments opened in this run and closed within the next eight samples are hopped over: their samples are
+    // tested eight at a time and summed only when the bound lets their score reach the best. Their breaking sample
+    // must open the next segment (within the search end, before the event's last tick).
+    std::int64_t hopEnd = std::min<std::int64_t>(n, std::int64_t{lastTick} - t);
+    if (windowEnd > 0) {
+        hopEnd = std::min<std::int64_t>(hopEnd, std::int64_t{windowEnd} - t + 1);
+    }
+    const bool hops = tolerance >= 0.0 && maxLength >= 8;
+    std::array<float, kThresholdBlock> thresholds;
+    LONG blockStart = 0;
+    LONG blockEnd = 0;
 
     LONG i = 0;
     while (i < n) {
@@ -179,10 +325,45 @@ void SegmentSearch::FeedRun(LONG t, const float* values, LONG n)
             ++i;
             continue;
         }
+        if (hops && i > 0 && taken == 1 && segStart == t + i - 1) {
+            LONG s = i - 1;
+            while (s + 8 < hopEnd) {
+                if (s >= blockEnd) {
+                    blockStart = s;
+                    blockEnd = static_cast<LONG>(std::min<std::int64_t>(s + kThresholdBlock, hopEnd));
+                    BandThresholds(values + s, blockEnd - s, ev, tolerance, thresholds.data());
+                }
+                const float from = values[s];
+                const int run = InBandRun(values + s + 1, from, thresholds[static_cast<std::size_t>(s - blockStart)]);
+                if (run == 8) {
+                    break; // a longer segment: taken one by one below
+                }
+                const LONG at = s + run + 1;
+                const double fromDistance = static_cast<double>(std::fabs(ev - from));
+                const double fromWidth = fromDistance * tolerance * 0.01;
+                if (mayWin(fromDistance, std::max(fromWidth, 0.0), from, run + 1, t + at)) {
+                    segStart = t + s;
+                    total = from;
+                    for (LONG j = s + 1; j < at; ++j) {
+                        total += values[j];
+                    }
+                    taken = run + 1;
+                    score(t + at);
+                }
+                s = at;
+            }
+            if (s != i - 1) {
+                open(t + s, values[s]);
+                i = s + 1;
+            }
+        }
         // The open segment takes the samples within its band, up to its longest length and short of the event's
         // last tick.
         const auto end = static_cast<LONG>(std::min<std::int64_t>(
             {n, std::int64_t{segStart} + maxLength - t + 1, std::int64_t{lastTick} - t}));
+        if (end - i >= 16) {
+            i = TakeInBand(values, i, end, level, EEH3::FloatAtOrBelow(width), total, taken);
+        }
         while (i < end && std::fabs(values[i] - level) <= width) {
             ++taken;
             total += values[i];
