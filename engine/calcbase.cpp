@@ -1,6 +1,5 @@
 #include "engine/calcbase.h"
 
-#include "engine/eeh3runs.h"
 #include "frame/typeid.h"
 
 #include <algorithm>
@@ -130,7 +129,7 @@ namespace {
 // double band. For a band that is not negative (or NaN) it is the same test against the largest float at or below
 // the band, which lets eight samples be tested at once. Those floats are made for a block of possible segment
 // starts at a time: each sample's own band, from the event's value and the tolerance, as Open makes it.
-constexpr LONG kThresholdBlock = 32;
+constexpr LONG kHopBlock = 16;
 
 void BandThresholds(const float* values, LONG n, float eventValue, double tolerance, float* out)
 {
@@ -160,87 +159,33 @@ void BandThresholds(const float* values, LONG n, float eventValue, double tolera
     }
 }
 
-// How many of the eight samples at p lie within `threshold` of `level` in a row (8: all of them).
-int InBandRun(const float* p, float level, float threshold)
+// For each of the n samples at p (with eight more after them): how many of the eight samples after it lie within
+// its threshold of it in a row (8: all of them), the length of a segment opened on it, less one.
+void InBandRuns(const float* p, LONG n, const float* thresholds, std::int32_t* runs)
 {
+    LONG j = 0;
 #if defined(__SSE2__)
-    const __m128 first = _mm_set1_ps(level);
-    const __m128 limit = _mm_set1_ps(threshold);
     const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
-    const __m128 a = _mm_and_ps(_mm_sub_ps(_mm_loadu_ps(p), first), magnitude);
-    const __m128 b = _mm_and_ps(_mm_sub_ps(_mm_loadu_ps(p + 4), first), magnitude);
-    const int in = _mm_movemask_ps(_mm_cmple_ps(a, limit)) | (_mm_movemask_ps(_mm_cmple_ps(b, limit)) << 4);
-    return std::countr_one(static_cast<unsigned>(in));
-#else
-    int k = 0;
-    while (k < 8 && std::fabs(p[k] - level) <= threshold) {
-        ++k;
+    for (; j + 4 <= n; j += 4) {
+        const __m128 first = _mm_loadu_ps(p + j);
+        const __m128 limit = _mm_loadu_ps(thresholds + j);
+        __m128 still = _mm_castsi128_ps(_mm_set1_epi32(-1));
+        __m128i count = _mm_setzero_si128();
+        for (int q = 1; q <= 8; ++q) {
+            const __m128 in = _mm_cmple_ps(_mm_and_ps(_mm_sub_ps(_mm_loadu_ps(p + j + q), first), magnitude), limit);
+            still = _mm_and_ps(still, in);
+            count = _mm_sub_epi32(count, _mm_castps_si128(still));
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(runs + j), count);
     }
-    return k;
 #endif
-}
-
-// Takes the samples from index i on into the open segment eight at a time while all eight lie within its band
-// (`threshold` is the band as a float, see BandThresholds), adding them to `total` as the one-by-one sum would: a
-// block is summed as a tree only where that sum is exact, so that it equals the sum in order. Returns the index of
-// the first block that is not wholly in the band (or of the last samples short of eight before `end`).
-LONG TakeInBand(const float* values, LONG i, LONG end, float level, float threshold, double& total, LONG& taken)
-{
-#if defined(__SSE2__)
-    const __m128 first = _mm_set1_ps(level);
-    const __m128 limit = _mm_set1_ps(threshold);
-    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
-    for (; i + 8 <= end; i += 8) {
-        const __m128 a = _mm_loadu_ps(values + i);
-        const __m128 b = _mm_loadu_ps(values + i + 4);
-        const __m128 inA = _mm_cmple_ps(_mm_and_ps(_mm_sub_ps(a, first), magnitude), limit);
-        const __m128 inB = _mm_cmple_ps(_mm_and_ps(_mm_sub_ps(b, first), magnitude), limit);
-        if (_mm_movemask_ps(_mm_and_ps(inA, inB)) != 0xF) {
-            break;
+    for (; j < n; ++j) {
+        std::int32_t k = 0;
+        while (k < 8 && std::fabs(p[j + 1 + k] - p[j]) <= thresholds[j]) {
+            ++k;
         }
-        // Every partial sum, in any order, is exact when all the terms are multiples of a power of two g and their
-        // magnitudes add up to at most 2^53 g: g is the unit of the last place of the smallest sample (a normal
-        // float) and the lowest set bit of the total.
-        const __m128 absA = _mm_and_ps(a, magnitude);
-        const __m128 absB = _mm_and_ps(b, magnitude);
-        __m128 low = _mm_min_ps(absA, absB);
-        __m128 high = _mm_max_ps(absA, absB);
-        low = _mm_min_ps(low, _mm_movehl_ps(low, low));
-        high = _mm_max_ps(high, _mm_movehl_ps(high, high));
-        low = _mm_min_ss(low, _mm_shuffle_ps(low, low, 1));
-        high = _mm_max_ss(high, _mm_shuffle_ps(high, high, 1));
-        const auto lowBits = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_castps_si128(low)));
-        const std::int32_t sampleExponent = static_cast<std::int32_t>(lowBits >> 23) - 150;
-        std::int32_t unitExponent = sampleExponent;
-        const auto totalBits = std::bit_cast<std::uint64_t>(total);
-        if ((totalBits << 1) != 0) {
-            const auto biased = static_cast<std::int32_t>((totalBits >> 52) & 0x7FF);
-            const std::uint64_t mantissa = (totalBits & 0xFFFFFFFFFFFFFull) | (biased != 0 ? 1ull << 52 : 0ull);
-            unitExponent = std::min(unitExponent, std::max(biased, 1) - 1075 + std::countr_zero(mantissa));
-        }
-        const double reach = std::fabs(total) + 8.0 * static_cast<double>(_mm_cvtss_f32(high));
-        const double room = std::bit_cast<double>(static_cast<std::uint64_t>(unitExponent + 52 + 1023) << 52);
-        if ((lowBits >> 23) == 0 || unitExponent < -1074 || !(reach <= room)) {
-            // A zero or subnormal sample, or too wide a range: one by one.
-            for (LONG j = i; j < i + 8; ++j) {
-                total += values[j];
-            }
-        } else {
-            const __m128d pairs = _mm_add_pd(_mm_add_pd(_mm_cvtps_pd(a), _mm_cvtps_pd(_mm_movehl_ps(a, a))),
-                                             _mm_add_pd(_mm_cvtps_pd(b), _mm_cvtps_pd(_mm_movehl_ps(b, b))));
-            total += _mm_cvtsd_f64(_mm_add_sd(pairs, _mm_unpackhi_pd(pairs, pairs)));
-        }
-        taken += 8;
+        runs[j] = k;
     }
-#else
-    (void)values;
-    (void)end;
-    (void)level;
-    (void)threshold;
-    (void)total;
-    (void)taken;
-#endif
-    return i;
 }
 
 } // namespace
@@ -306,7 +251,8 @@ void SegmentSearch::FeedRun(LONG t, const float* values, LONG n)
         hopEnd = std::min<std::int64_t>(hopEnd, std::int64_t{windowEnd} - t + 1);
     }
     const bool hops = tolerance >= 0.0 && maxLength >= 8;
-    std::array<float, kThresholdBlock> thresholds;
+    std::array<float, kHopBlock> thresholds;
+    std::array<std::int32_t, kHopBlock> runs;
     LONG blockStart = 0;
     LONG blockEnd = 0;
 
@@ -330,11 +276,12 @@ void SegmentSearch::FeedRun(LONG t, const float* values, LONG n)
             while (s + 8 < hopEnd) {
                 if (s >= blockEnd) {
                     blockStart = s;
-                    blockEnd = static_cast<LONG>(std::min<std::int64_t>(s + kThresholdBlock, hopEnd));
+                    blockEnd = static_cast<LONG>(std::min<std::int64_t>(s + kHopBlock, hopEnd - 8));
                     BandThresholds(values + s, blockEnd - s, ev, tolerance, thresholds.data());
+                    InBandRuns(values + s, blockEnd - s, thresholds.data(), runs.data());
                 }
                 const float from = values[s];
-                const int run = InBandRun(values + s + 1, from, thresholds[static_cast<std::size_t>(s - blockStart)]);
+                const std::int32_t run = runs[static_cast<std::size_t>(s - blockStart)];
                 if (run == 8) {
                     break; // a longer segment: taken one by one below
                 }
@@ -361,9 +308,6 @@ void SegmentSearch::FeedRun(LONG t, const float* values, LONG n)
         // last tick.
         const auto end = static_cast<LONG>(std::min<std::int64_t>(
             {n, std::int64_t{segStart} + maxLength - t + 1, std::int64_t{lastTick} - t}));
-        if (end - i >= 16) {
-            i = TakeInBand(values, i, end, level, EEH3::FloatAtOrBelow(width), total, taken);
-        }
         while (i < end && std::fabs(values[i] - level) <= width) {
             ++taken;
             total += values[i];
