@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <bit>
 #include <random>
 #include <span>
@@ -391,6 +393,89 @@ TEST(CalcBase, StimuliArePairedWithThePeakAfterThem)
         EXPECT_EQ(got[i].stimulusTick, expected[i].stimulus);
         EXPECT_EQ(std::bit_cast<std::uint64_t>(got[i].value), std::bit_cast<std::uint64_t>(expected[i].value));
         EXPECT_EQ(got[i].offset, 0.0f);
+    }
+}
+
+// A signal for the segment search: noisy levels, declining plateaus and decays, with flat runs of one value (equal
+// scores), ADC steps (ties and zeros) and now and then a NaN, an infinity or a signed zero.
+std::vector<float> SearchSignal(std::mt19937& random, int length)
+{
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    std::vector<float> s;
+    double level = unit(random) - 0.5;
+    while (static_cast<int>(s.size()) < length) {
+        const int span = 20 + static_cast<int>(unit(random) * 600);
+        const double noise = unit(random) < 0.15 ? 0.0 : 0.001 + unit(random) * 0.04;
+        std::normal_distribution<double> gauss(0.0, noise > 0.0 ? noise : 1.0);
+        const int shape = static_cast<int>(unit(random) * 3);
+        const double to = unit(random) * 1.4 - 0.4;
+        const bool steps = unit(random) < 0.25;
+        for (int i = 0; i < span; ++i) {
+            const double x = static_cast<double>(i) / span;
+            const double clean = shape == 0 ? level : shape == 1 ? level + (to - level) * x
+                                                                  : to + (level - to) * std::exp(-5.0 * x);
+            auto v = static_cast<float>(clean + (noise > 0.0 ? gauss(random) : 0.0));
+            if (steps) {
+                v = std::round(v * 200.0f) / 200.0f;
+            }
+            s.push_back(v);
+        }
+        level = shape == 0 ? level : to;
+    }
+    s.resize(static_cast<std::size_t>(length));
+    const float specials[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                              -std::numeric_limits<float>::infinity(), 0.0f, -0.0f};
+    for (float special : specials) {
+        if (unit(random) < 0.2) {
+            s[static_cast<std::size_t>(unit(random) * length)] = special;
+        }
+    }
+    return s;
+}
+
+TEST(CalcBase, FeedingRunsOfSamplesEqualsFeedingEachSample)
+{
+    // The run feed hops over short segments and finds the lengths of a block of segments at once; it must leave the
+    // search exactly as the feed of one sample at a time, whatever the signal, the tolerance, the longest segment,
+    // the search window and wherever the runs are cut.
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    const float tolerances[] = {5.0f, 5.0f, 2.0f, 20.0f, 0.0f, 50.0f, -3.0f};
+    const LONG lengths[] = {10000, 500, 8, 3};
+    for (int round = 0; round < 400; ++round) {
+        SCOPED_TRACE(round);
+        const int length = 50 + static_cast<int>(unit(random) * 5000);
+        const std::vector<float> s = SearchSignal(random, length);
+        Base::SegmentSearch one;
+        one.tolerancePercent = tolerances[round % std::size(tolerances)];
+        one.maxLength = lengths[(round / 7) % std::size(lengths)];
+        const LONG from = static_cast<LONG>(unit(random) * 30);
+        one.eventTick = length;
+        one.eventValue = unit(random) < 0.5 ? static_cast<float>(0.6 + unit(random))
+                                            : s[static_cast<std::size_t>(unit(random) * length)];
+        if (round % 3 == 0) {
+            one.windowStart = from + static_cast<LONG>(unit(random) * length / 2);
+            one.windowEnd = one.windowStart + static_cast<LONG>(unit(random) * length / 2);
+        }
+        Base::SegmentSearch runs = one;
+        for (LONG t = from; t < length; ++t) {
+            one.Feed(t, s[static_cast<std::size_t>(t)]);
+        }
+        for (LONG t = from; t < length;) {
+            const LONG n = std::min<LONG>(length - t, 1 + static_cast<LONG>(unit(random) * unit(random) * 1100));
+            runs.FeedRun(t, s.data() + t, n);
+            t += n;
+        }
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(runs.bestScore), std::bit_cast<std::uint64_t>(one.bestScore));
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(runs.bestMean), std::bit_cast<std::uint32_t>(one.bestMean));
+        EXPECT_EQ(runs.bestFirst, one.bestFirst);
+        EXPECT_EQ(runs.bestLast, one.bestLast);
+        EXPECT_EQ(runs.noneOpen, one.noneOpen);
+        EXPECT_EQ(runs.start, one.start);
+        EXPECT_EQ(runs.count, one.count);
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(runs.first), std::bit_cast<std::uint32_t>(one.first));
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(runs.band), std::bit_cast<std::uint64_t>(one.band));
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(runs.sum), std::bit_cast<std::uint64_t>(one.sum));
     }
 }
 
