@@ -5,8 +5,13 @@
 
 #include "sdk/sampleenum.h"
 
+#include <bit>
 #include <cmath>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
 
 namespace EEH3 {
 
@@ -38,9 +43,15 @@ LONG FirstScaledWhere(const float* p, LONG n, float scale, Test test)
         std::memcpy(&a, p + i, sizeof a);
         std::memcpy(&b, p + i + 4, sizeof b);
         const auto hit = test(a * scale) | test(b * scale);
+#if defined(__SSE2__)
+        if (_mm_movemask_ps(std::bit_cast<__m128>(hit)) != 0) {
+            break;
+        }
+#else
         if ((hit[0] | hit[1] | hit[2] | hit[3]) != 0) {
             break;
         }
+#endif
     }
     for (; i < n; ++i) {
         if (test(p[i] * scale)) {
