@@ -92,9 +92,15 @@ void TakeExtremes(EventBCalcBase2& out, const float* p, LONG n)
             std::memcpy(&v, p + i, sizeof v);
             const auto special = ((std::bit_cast<Bits>(v[0]) & 0x7F800000u) == 0x7F800000u) |
                                  ((std::bit_cast<Bits>(v[1]) & 0x7F800000u) == 0x7F800000u);
+#if defined(__SSE2__)
+            if (_mm_movemask_ps(std::bit_cast<__m128>(special)) != 0) {
+                break; // an infinity or NaN: one by one
+            }
+#else
             if ((special[0] | special[1] | special[2] | special[3]) != 0) {
                 break; // an infinity or NaN: one by one
             }
+#endif
             for (int k = 0; k < 2; ++k) {
                 lo[k] = v[k] < lo[k] ? v[k] : lo[k];
                 hi[k] = v[k] > hi[k] ? v[k] : hi[k];
