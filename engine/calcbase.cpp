@@ -7,7 +7,9 @@
 #include <bit>
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <immintrin.h>
@@ -410,6 +412,100 @@ bool BaselineSpan(const State& state, EEH3::FloatExWrapper& samples, EventBCalcB
     return true;
 }
 
+// The latest flat-segment searches of this thread, each with the samples it searched. In a cardiac chain the
+// baseline stage runs twice over the same events, before and after the width filter; a search from the same tick
+// over the same samples with the same settings finds the same segment, so the second run takes the first one's
+// result where every sample matches bit for bit.
+class SearchMemo {
+public:
+    struct Key {
+        LONG from = -1;
+        LONG eventTick = 0;
+        std::uint32_t eventValue = 0;
+        std::uint32_t tolerance = 0;
+        LONG maxLength = 0;
+        LONG windowStart = 0;
+        LONG windowEnd = 0;
+        bool operator==(const Key&) const = default;
+    };
+    static constexpr LONG kLongest = 1 << 15; // samples of the longest search kept
+
+    // Null while a search of this thread is using it (a source that is itself a calculation reads its own samples
+    // in the middle of a search).
+    static SearchMemo* Claim()
+    {
+        thread_local SearchMemo memo;
+        if (memo.busy_) {
+            return nullptr;
+        }
+        memo.busy_ = true;
+        return &memo;
+    }
+    void Release() { busy_ = false; }
+
+    // Takes the result of a search of `key` whose samples match those from the wrapper's position to the event
+    // into `search`, the wrapper then at the event; false otherwise, the wrapper back at the key's first tick.
+    bool Take(const Key& key, EEH3::FloatExWrapper& samples, SegmentSearch& search)
+    {
+        for (const Entry& entry : entries_) {
+            if (!(entry.key == key)) {
+                continue;
+            }
+            const float* stored = entry.samples.data();
+            bool same = true;
+            while (same && samples.Position() < key.eventTick) {
+                if (!samples.Fetch()) {
+                    same = false;
+                    break;
+                }
+                const LONG at = samples.Position();
+                const LONG n = std::min<LONG>(samples.RunLength(), key.eventTick - at);
+                same = std::memcmp(samples.Run(), stored + (at - key.from), static_cast<std::size_t>(n) * 4) == 0;
+                samples.StepOver(n);
+            }
+            if (same) {
+                search.bestScore = entry.bestScore;
+                search.bestMean = entry.bestMean;
+                search.bestFirst = entry.bestFirst;
+                search.bestLast = entry.bestLast;
+                return true;
+            }
+            samples.Seek(key.from);
+            return false;
+        }
+        return false;
+    }
+
+    // The samples of a search in progress, appended run by run, and the finished search's result.
+    std::vector<float>& Recording() { return recording_; }
+    void Store(const Key& key, const SegmentSearch& search)
+    {
+        Entry& entry = entries_[next_];
+        next_ = (next_ + 1) % entries_.size();
+        entry.key = key;
+        entry.bestScore = search.bestScore;
+        entry.bestMean = search.bestMean;
+        entry.bestFirst = search.bestFirst;
+        entry.bestLast = search.bestLast;
+        entry.samples.swap(recording_);
+    }
+
+private:
+    struct Entry {
+        Key key;
+        double bestScore = 0.0;
+        float bestMean = 0.0f;
+        LONG bestFirst = -1;
+        LONG bestLast = -1;
+        std::vector<float> samples;
+    };
+    // The first stage can run ahead of the second by the records buffered between them.
+    std::array<Entry, 32> entries_;
+    std::size_t next_ = 0;
+    std::vector<float> recording_;
+    bool busy_ = false;
+};
+
 // Mode 0 and any mode other than 1 and 2.
 bool MeasureSegments(State& state, const Params& params, EEH3::FloatExWrapper& samples, LONG eventTick,
                      float eventValue, EventBCalcBase& out)
@@ -423,15 +519,49 @@ bool MeasureSegments(State& state, const Params& params, EEH3::FloatExWrapper& s
     } else {
         search.windowStart = search.windowEnd = -1;
     }
-    // The segments' state lives in the State: a feed cut off by samples not yet recorded goes on where it stopped.
-    while (samples.Position() < eventTick) {
-        if (!samples.Fetch()) {
-            return false;
+    // A fresh search may be one done before; it is then recorded to be found again, when it finishes in this call.
+    SearchMemo* memo = nullptr;
+    SearchMemo::Key key;
+    if (!state.searchStarted) {
+        state.searchStarted = true;
+        key = {samples.Position(), eventTick, std::bit_cast<std::uint32_t>(eventValue),
+               std::bit_cast<std::uint32_t>(search.tolerancePercent), search.maxLength, search.windowStart,
+               search.windowEnd};
+        if (std::int64_t{eventTick} - key.from <= SearchMemo::kLongest) {
+            memo = SearchMemo::Claim();
         }
-        const LONG first = samples.Position();
-        const LONG n = std::min<LONG>(samples.RunLength(), eventTick - first);
-        search.FeedRun(first, samples.Run(), n);
-        samples.StepOver(n);
+    }
+    const auto release = [&memo] {
+        if (memo) {
+            memo->Release();
+            memo = nullptr;
+        }
+    };
+    if (memo && memo->Take(key, samples, search)) {
+        release();
+    } else {
+        if (memo) {
+            memo->Recording().clear();
+        }
+        // The segments' state lives in the State: a feed cut off by samples not yet recorded goes on where it
+        // stopped.
+        while (samples.Position() < eventTick) {
+            if (!samples.Fetch()) {
+                release();
+                return false;
+            }
+            const LONG first = samples.Position();
+            const LONG n = std::min<LONG>(samples.RunLength(), eventTick - first);
+            if (memo) {
+                memo->Recording().insert(memo->Recording().end(), samples.Run(), samples.Run() + n);
+            }
+            search.FeedRun(first, samples.Run(), n);
+            samples.StepOver(n);
+        }
+        if (memo) {
+            memo->Store(key, search);
+        }
+        release();
     }
     state.lastConsumed = eventTick;
     WritePosition(state, out);
@@ -509,6 +639,7 @@ bool Algorithm::Step(State& state, const Params& params, EventBCalcBase& out)
         switch (state.step) {
         case 0:
             state.search = SegmentSearch{};
+            state.searchStarted = false;
             state.search.tolerancePercent = static_cast<float>(params.noiseTolerancePercent);
             state.search.maxLength = params.maxBaselineTicks;
             state.peak.kind = kKindNone;

@@ -479,6 +479,62 @@ TEST(CalcBase, FeedingRunsOfSamplesEqualsFeedingEachSample)
     }
 }
 
+TEST(CalcBase, TheSecondRunOverOtherSamplesSearchesAnew)
+{
+    // A search of the same stretch with the same settings takes the earlier search's result (the baseline stage
+    // runs twice in a cardiac chain); a stretch whose samples differ, here the flat run before the third peak
+    // raised by 0.25 (within the band), must be searched again: the same segment, with its own mean.
+    std::mt19937 random(8);
+    std::uniform_real_distribution<float> noise(-0.4f, 0.4f);
+    std::vector<float> s{-60.0f};
+    std::vector<EventPkStm> peaks;
+    struct Stretch {
+        LONG first, last;
+    };
+    std::vector<Stretch> stretches;
+    for (int k = 0; k < 5; ++k) {
+        const float level = -80.0f - 5.0f * static_cast<float>(k);
+        const auto first = static_cast<LONG>(s.size());
+        for (int i = 0; i < 150 + 20 * k; ++i) {
+            s.push_back(level + noise(random));
+        }
+        stretches.push_back({first, static_cast<LONG>(s.size()) - 1});
+        for (int j = 1; j <= 10; ++j) {
+            s.push_back(level + 10.0f * static_cast<float>(j));
+        }
+        peaks.push_back(Event(static_cast<LONG>(s.size()) - 1, s.back(), CX::Enum::kKindPeak));
+        for (int j = 9; j >= 1; --j) {
+            s.push_back(level + 10.0f * static_cast<float>(j));
+        }
+    }
+    std::vector<float> raised = s;
+    for (LONG t = stretches[2].first; t <= stretches[2].last; ++t) {
+        raised[static_cast<std::size_t>(t)] += 0.25f;
+    }
+    const auto mean = [](const std::vector<float>& v, const Stretch& r) {
+        double sum = 0.0;
+        for (LONG t = r.first; t <= r.last; ++t) {
+            sum += v[static_cast<std::size_t>(t)];
+        }
+        return sum / (r.last - r.first + 1);
+    };
+    const Recording before(s);
+    const Recording after(raised);
+    const auto first = Baselines(before, u"1 -1 -1 -1 -1 -1 0", peaks);
+    const auto second = Baselines(after, u"1 -1 -1 -1 -1 -1 0", peaks);
+    ASSERT_EQ(first.size(), peaks.size());
+    ASSERT_EQ(second.size(), peaks.size());
+    for (std::size_t k = 0; k < peaks.size(); ++k) {
+        SCOPED_TRACE(k);
+        for (const auto& [got, samples] : {std::pair{&first[k], &s}, std::pair{&second[k], &raised}}) {
+            EXPECT_EQ(got->baselineStart, stretches[k].first);
+            EXPECT_EQ(got->baselineEnd, stretches[k].last);
+            EXPECT_NEAR(got->baseline, mean(*samples, stretches[k]), 1e-4);
+        }
+    }
+    EXPECT_NEAR(second[2].baseline - first[2].baseline, 0.25f, 1e-4);
+}
+
 TEST(CalcBase, ParameterTextDefaultsAndRounding)
 {
     ComPtr<ICalcEnum> calc = Make<Base::Family>(u"1 -1 -1 -1 -1 -1 -1 0 0 0 0");
