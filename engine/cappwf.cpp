@@ -1,5 +1,6 @@
 #include "engine/cappwf.h"
 
+#include "engine/eeh3runs.h"
 #include "frame/typeid.h"
 
 #include <algorithm>
@@ -112,10 +113,7 @@ bool Algorithm::Step(State& state, const Params& params, EventPkStm& out)
                     samples->StepOver(before);
                     continue;
                 }
-                LONG i = 0;
-                while (i < n && !(level >= p * run[i])) {
-                    ++i;
-                }
+                LONG i = EEH3::FirstScaledWhere(run, n, p, [level](auto v) { return v <= level; });
                 if (i < n) {
                     state.falling = at + i;
                     ++i;
