@@ -1,7 +1,6 @@
 #include "engine/calcbase2.h"
 
 #include "engine/eeh3runs.h"
-
 #include "frame/typeid.h"
 
 #include <algorithm>
