@@ -424,13 +424,39 @@ CalcEvaluator::CalcEvaluator(Framework& framework, CalcEvaluatorClass& classObje
     if (context) {
         context->QueryInterface(IID_IDataSource, source_.OutVoid());
     }
+    platform::ComPtr<DataSource> own;
+    if (source_ && SUCCEEDED(source_->QueryInterface(IID_HostDataSource, own.OutVoid())) && own) {
+        own_ = own.Get(); // held through source_
+    }
 }
 
 CalcEvaluator::~CalcEvaluator()
 {
-    if (root_) {
-        ReleaseAll(*root_);
+    if (!root_) {
+        return;
     }
+    ReleaseAll(*root_);
+    rootEvents_.Reset();
+    // A source that keeps calculations hands this tree to the next evaluator of the text, as a kept evaluator
+    // binds its own calculations again for the next block.
+    if (own_ && own_->KeepsCalculations() && HeldByTreeAlone(*root_)) {
+        own_->KeepTree(evaluated_, context_.Get(), std::move(root_));
+    }
+}
+
+bool CalcEvaluator::HeldByTreeAlone(const CalcNode& node)
+{
+    if (node.kind != CalcNode::Kind::Call) {
+        return true;
+    }
+    if (!node.instance) {
+        return false;
+    }
+    node.instance->AddRef();
+    if (node.instance->Release() != 1) {
+        return false;
+    }
+    return std::all_of(node.arguments.begin(), node.arguments.end(), HeldByTreeAlone);
 }
 
 HRESULT CalcEvaluator::QueryInterface(REFIID iid, void** out)
@@ -458,9 +484,8 @@ ChannelSort CalcEvaluator::Sort(const ChannelRef& ref) const
     if (!source_) {
         return ref.isVirtual ? ChannelSort::Events : ChannelSort::Samples;
     }
-    platform::ComPtr<DataSource> own;
-    if (SUCCEEDED(source_->QueryInterface(IID_HostDataSource, own.OutVoid())) && own) {
-        return own->Sort(ref);
+    if (own_) {
+        return own_->Sort(ref);
     }
     LONG channels = 0;
     if (SUCCEEDED(source_->GetChannelCount(&channels)) && !ref.isVirtual && ref.channel >= channels) {
@@ -501,18 +526,19 @@ HRESULT CalcEvaluator::Parse(IKVOString* text, DWORD* flags)
             lastError_.reset();
             return S_OK;
         }
-        std::u16string parsed = newText;
-        platform::ComPtr<DataSource> own;
-        if (source_ && SUCCEEDED(source_->QueryInterface(IID_HostDataSource, own.OutVoid())) && own) {
-            parsed = own->CalculationBehind(newText);
-        }
-        auto root = std::make_unique<CalcNode>();
-        // A text made again for every block: copies of the calculations made for it before, when the source keeps
-        // them; else its parse, made once, and new calculations.
-        const CalcNode* model = own ? own->CalculationModel(parsed, context_.Get()) : nullptr;
-        if (model && CopyCalculations(*root = *model)) {
+        DataSource* const own = own_;
+        std::u16string parsed = own ? own->CalculationBehind(newText) : newText;
+        // A text made again for every block: when the source keeps calculations, the calculations of an evaluator
+        // of the text that let go, or copies of those made for it before; else its parse, made once, and new
+        // calculations.
+        std::unique_ptr<CalcNode> root = own ? own->TakeTree(parsed, context_.Get()) : nullptr;
+        const CalcNode* model = root || !own ? nullptr : own->CalculationModel(parsed, context_.Get());
+        if (root) {
+            lastError_.reset();
+        } else if (model && CopyCalculations(*(root = std::make_unique<CalcNode>(*model)))) {
             lastError_.reset();
         } else {
+            root = std::make_unique<CalcNode>();
             if (const CalcNode* known = own ? own->ParsedCalculation(parsed) : nullptr) {
                 *root = *known;
                 lastError_.reset();
@@ -549,7 +575,9 @@ HRESULT CalcEvaluator::Parse(IKVOString* text, DWORD* flags)
         formula_.reset();
         rootEvents_ = events;
         text_ = std::move(newText);
-        refs_ = DistinctChannelRefs(*root_);
+        evaluated_ = std::move(parsed);
+        // With a data source every reference opens its own enumerator; without one they share those handed over.
+        refs_ = source_ ? std::vector<ChannelRef>{} : DistinctChannelRefs(*root_);
         if (flags) {
             *flags = 0x40000000;
         }

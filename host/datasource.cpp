@@ -112,7 +112,11 @@ DataSource::DataSource(Host& host, std::shared_ptr<Document> document)
     chartData_->Calculations().SetFirstNumber(kFirstChartCalculation);
 }
 
-DataSource::~DataSource() { chartData_->SetOuter(nullptr); }
+DataSource::~DataSource()
+{
+    KeepCalculations(false);
+    chartData_->SetOuter(nullptr);
+}
 
 HRESULT DataSource::QueryInterface(REFIID iid, void** out)
 {
@@ -476,6 +480,39 @@ HRESULT DataSource::OpenEvents(const std::shared_ptr<const EventArray>& events, 
         opened->Find(0, start, start, kEndOfBlockTick);
     }
     return Give(opened, out);
+}
+
+std::unique_ptr<CalcNode> DataSource::TakeTree(const std::u16string& text, IUnknown* context)
+{
+    if (!keepCalculations_) {
+        return nullptr;
+    }
+    for (KeptTrees& kept : trees_) {
+        if (kept.context == context && !kept.trees.empty() && kept.text == text) {
+            std::unique_ptr<CalcNode> tree = std::move(kept.trees.back());
+            kept.trees.pop_back();
+            return tree;
+        }
+    }
+    return nullptr;
+}
+
+void DataSource::KeepTree(const std::u16string& text, IUnknown* context, std::unique_ptr<CalcNode> tree)
+{
+    if (!keepCalculations_) {
+        return;
+    }
+    auto found = std::find_if(trees_.begin(), trees_.end(),
+                              [&](const KeptTrees& kept) { return kept.context == context && kept.text == text; });
+    if (found == trees_.end()) {
+        if (trees_.size() >= 64) {
+            trees_.clear(); // texts come and go as settings change: keep those in use
+        }
+        found = trees_.insert(trees_.end(), KeptTrees{text, context, {}});
+    }
+    if (found->trees.size() < 8) {
+        found->trees.push_back(std::move(tree));
+    }
 }
 
 HRESULT DataSource::OpenCalculation(const std::u16string& text, LONG record, LONG start, IUnknown** out)

@@ -143,9 +143,13 @@ public:
     bool KeepsCalculations() const { return keepCalculations_; }
     void DropKeptCalculations()
     {
+        // Evaluators that go meanwhile keep nothing back.
+        const bool keep = std::exchange(keepCalculations_, false);
         kept_.clear();
         parsed_.clear();
         models_.clear();
+        trees_.clear();
+        keepCalculations_ = keep;
     }
     // While calculations are kept, the parse of each calculation text, so that a text made again for every block
     // is parsed once: null when it is not known.
@@ -173,6 +177,12 @@ public:
             models_.emplace(std::make_pair(text, context), std::move(model));
         }
     }
+
+    // While calculations are kept, the calculation trees of evaluators that let go (released from their sources
+    // and held by no one else), for the next evaluator of the same text and context to bind again instead of
+    // copying the calculations: null when there is none.
+    std::unique_ptr<CalcNode> TakeTree(const std::u16string& text, IUnknown* context);
+    void KeepTree(const std::u16string& text, IUnknown* context, std::unique_ptr<CalcNode> tree);
 
     // Another object answers this interface for the source (the chart server and the preview data that a chart
     // draws the source with).
@@ -257,6 +267,12 @@ private:
     std::map<std::u16string, std::vector<platform::ComPtr<ICalcEnum>>> kept_; // by text
     std::map<std::u16string, CalcNode> parsed_;                                // by text, without calculations
     std::map<std::pair<std::u16string, IUnknown*>, CalcNode> models_;           // by text and context
+    struct KeptTrees {
+        std::u16string text;
+        IUnknown* context;
+        std::vector<std::unique_ptr<CalcNode>> trees;
+    };
+    std::vector<KeptTrees> trees_;
     std::vector<CalcChannel*> calcChannels_;
     bool naming_ = false; // a calculation's title may name its source channel: no second title meanwhile
 };
