@@ -12,6 +12,7 @@
 
 #include <charconv>
 #include <limits>
+#include <span>
 
 namespace host {
 
@@ -294,6 +295,19 @@ private:
     std::size_t at_ = 0;
 };
 
+// The arguments of a call that are its sources (calls and channels); the numbers follow them.
+std::span<CalcNode> Sources(CalcNode& node)
+{
+    return std::span<CalcNode>(node.arguments).first(
+        std::min(node.arguments.size(), static_cast<std::size_t>(std::max<LONG>(node.sourceCount, 0))));
+}
+
+std::span<const CalcNode> Sources(const CalcNode& node)
+{
+    return std::span<const CalcNode>(node.arguments).first(
+        std::min(node.arguments.size(), static_cast<std::size_t>(std::max<LONG>(node.sourceCount, 0))));
+}
+
 void CollectRefs(const CalcNode& node, std::vector<ChannelRef>& refs)
 {
     if (node.kind == CalcNode::Kind::Channel) {
@@ -302,7 +316,7 @@ void CollectRefs(const CalcNode& node, std::vector<ChannelRef>& refs)
         }
         return;
     }
-    for (const CalcNode& argument : node.arguments) {
+    for (const CalcNode& argument : Sources(node)) {
         CollectRefs(argument, refs);
     }
 }
@@ -313,7 +327,7 @@ std::optional<CalcTextError> Instantiate(CalcNode& node, IUnknown* context)
     if (node.kind != CalcNode::Kind::Call) {
         return std::nullopt;
     }
-    for (CalcNode& argument : node.arguments) {
+    for (CalcNode& argument : Sources(node)) {
         if (auto error = Instantiate(argument, context)) {
             return error;
         }
@@ -338,7 +352,7 @@ bool CopyCalculations(CalcNode& node)
     if (node.kind != CalcNode::Kind::Call) {
         return true;
     }
-    for (CalcNode& argument : node.arguments) {
+    for (CalcNode& argument : Sources(node)) {
         if (!CopyCalculations(argument)) {
             return false;
         }
@@ -456,7 +470,8 @@ bool CalcEvaluator::HeldByTreeAlone(const CalcNode& node)
     if (node.instance->Release() != 1) {
         return false;
     }
-    return std::all_of(node.arguments.begin(), node.arguments.end(), HeldByTreeAlone);
+    const auto sources = Sources(node);
+    return std::all_of(sources.begin(), sources.end(), HeldByTreeAlone);
 }
 
 HRESULT CalcEvaluator::QueryInterface(REFIID iid, void** out)
@@ -646,30 +661,35 @@ HRESULT CalcEvaluator::OpenChannel(const ChannelRef& ref, LONG block, IUnknown**
 
 HRESULT CalcEvaluator::Bind(CalcNode& node, LONG block, double tickPeriod, LONG flag)
 {
-    std::vector<platform::ComPtr<IUnknown>> sources;
-    for (LONG i = 0; i < node.sourceCount; ++i) {
-        CalcNode& argument = node.arguments[static_cast<std::size_t>(i)];
+    // The sources are held by the tree (calls) and by opened_ (channels) while the calculation takes them.
+    constexpr std::size_t kInline = 8;
+    IUnknown* inlineSources[kInline];
+    std::vector<IUnknown*> manySources;
+    const auto count = static_cast<std::size_t>(std::max<LONG>(node.sourceCount, 0));
+    IUnknown** sources = inlineSources;
+    if (count > kInline) {
+        manySources.resize(count);
+        sources = manySources.data();
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        CalcNode& argument = node.arguments[i];
         if (argument.kind == CalcNode::Kind::Call) {
             const HRESULT hr = Bind(argument, block, tickPeriod, flag);
             if (FAILED(hr)) {
                 return hr;
             }
-            sources.emplace_back(argument.instance.Get());
+            sources[i] = argument.instance.Get();
         } else {
             platform::ComPtr<IUnknown> opened;
             const HRESULT hr = OpenChannel(argument.ref, block, opened.Out());
             if (FAILED(hr) || !opened) {
                 return FAILED(hr) ? hr : E_FAIL;
             }
-            opened_.push_back(opened);
-            sources.push_back(opened);
+            sources[i] = opened.Get();
+            opened_.push_back(std::move(opened));
         }
     }
-    std::vector<IUnknown*> pointers;
-    for (const auto& source : sources) {
-        pointers.push_back(source.Get());
-    }
-    return node.instance->SetSources(block, static_cast<LONG>(pointers.size()), pointers.data(), nullptr, tickPeriod,
+    return node.instance->SetSources(block, static_cast<LONG>(count), count ? sources : nullptr, nullptr, tickPeriod,
                                      flag);
 }
 
@@ -692,6 +712,7 @@ HRESULT CalcEvaluator::SetSources(LONG block, LONG count, IUnknown** sources, IU
         }
         given_.assign(sources, sources + count);
         uses_.assign(given_.size(), 0);
+        opened_.reserve(8);
         bound_ = true;
         const HRESULT hr = Bind(*root_, block, tickPeriod, flag);
         if (FAILED(hr)) {
@@ -724,7 +745,7 @@ void CalcEvaluator::ReleaseAll(CalcNode& node)
     if (node.instance) {
         node.instance->ReleaseSources();
     }
-    for (CalcNode& argument : node.arguments) {
+    for (CalcNode& argument : Sources(node)) {
         ReleaseAll(argument);
     }
 }

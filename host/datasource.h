@@ -17,6 +17,7 @@
 #include "sdk/datasource.h"
 #include "sdk/sampling.h"
 
+#include <deque>
 #include <map>
 #include <utility>
 #include <memory>
@@ -228,6 +229,7 @@ private:
         std::u16string text;                                    // calculation channels
     };
     const ExtraChannel* Extra(LONG channel) const;
+    static bool SameText(const std::u16string& a, const std::u16string& b);
     // The text of one of the chart's calculation channels; null when there is no such channel or it has no text.
     const std::u16string* ChartCalculation(LONG channel) const;
     // A chart calculation whose text names just another channel ("ch3") stands for that channel.
@@ -264,7 +266,11 @@ private:
     std::optional<std::pair<LONG, std::pair<double, double>>> selectedChannel_;
     std::vector<std::pair<IID, platform::ComPtr<IUnknown>>> offered_;
     bool keepCalculations_ = false;
-    std::map<std::u16string, std::vector<platform::ComPtr<ICalcEnum>>> kept_; // by text
+    struct KeptCalculations {
+        std::u16string text;
+        std::vector<platform::ComPtr<ICalcEnum>> calcs;
+    };
+    std::deque<KeptCalculations> kept_;
     std::map<std::u16string, CalcNode> parsed_;                                // by text, without calculations
     std::map<std::pair<std::u16string, IUnknown*>, CalcNode> models_;           // by text and context
     struct KeptTrees {
