@@ -275,10 +275,10 @@ void SettingsGroup::Read(KVO::BinIStream& in)
         return;
     }
     const std::int32_t records = BoundedCount(in, count, kMinSettingRecordBytes);
+    KVO::String text; // one for every record: a text no setting kept is read into the same memory
     for (std::int32_t i = 0; i < records && in.Good(); ++i) {
         ReadLongOrZero(in); // tag
         const LONG id = ReadLongOrZero(in);
-        KVO::String text;
         in.ReadString(text);
         ReadLongOrZero(in); // marker
         if (!in.Good()) {

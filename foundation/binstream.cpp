@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -59,8 +60,12 @@ void InstallUnits(KVO::String& target, const unsigned char* bytes, std::uint32_t
     const bool reuse = rep != KVOString::StringRep::GetEmptyRep() && rep->refCount == 1 && rep->capacity >= n + 1;
     KVOString::StringRep* into = reuse ? rep : KVOString::StringRep::Create(std::max<std::uint32_t>(n + 1, 8));
     char16_t* text = into->Text();
-    for (std::uint32_t i = 0; i < n; ++i) {
-        text[i] = LoadLE<char16_t>(bytes + 2 * i);
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(text, bytes, 2 * std::size_t{n}); // the units' own layout
+    } else {
+        for (std::uint32_t i = 0; i < n; ++i) {
+            text[i] = LoadLE<char16_t>(bytes + 2 * i);
+        }
     }
     text[n] = 0;
     into->length = endsInNul ? n : n + 1;
@@ -375,15 +380,21 @@ void BinIStream::ReadString(KVO::String& target)
     if (bytes != 0 && !Buffered(bytes) && RemainingBytes(remaining) && bytes > remaining) {
         ThrowBadString();
     }
-    std::vector<unsigned char> text;
-    if (!ReadBytes(text, bytes)) {
+    // Short texts (nearly all) are read without an allocation of their own.
+    unsigned char small[512];
+    std::vector<unsigned char> large;
+    const unsigned char* text = small;
+    if (bytes <= sizeof small ? !Get(small, static_cast<std::size_t>(bytes)) : !ReadBytes(large, bytes)) {
         KVOString::MakeEmpty(target);
         return;
     }
+    if (bytes > sizeof small) {
+        text = large.data();
+    }
     if (wide) {
-        InstallUnits(target, text.data(), n);
+        InstallUnits(target, text, n);
     } else {
-        InstallAnsi(target, text.data(), n);
+        InstallAnsi(target, text, n);
     }
 }
 
@@ -488,6 +499,10 @@ void BinOStream::WriteRep(const KVOString::StringRep* rep)
     PutU32(n);
     PutU32(0u - n);
     const char16_t* text = rep->Text();
+    if constexpr (std::endian::native == std::endian::little) {
+        Put(text, 2 * std::size_t{n}); // the units' own layout
+        return;
+    }
     unsigned char chunk[512];
     for (std::uint32_t done = 0; done < n && state_ == kGood;) {
         const std::uint32_t units = std::min<std::uint32_t>(n - done, sizeof chunk / 2);

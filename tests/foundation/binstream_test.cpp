@@ -292,6 +292,34 @@ TEST(BinStream, StringRecordsRoundTrip)
         EXPECT_EQ(back.Rep()->length, std::u16string_view(c.text).size() + 1);
     }
 
+    // Texts on both sides of the length read without an allocation of its own, units of both bytes.
+    for (const std::size_t length : {255u, 256u, 257u, 300u, 5000u}) {
+        SCOPED_TRACE(length);
+        std::u16string text;
+        for (std::size_t i = 0; i < length; ++i) {
+            text.push_back(static_cast<char16_t>(i % 3 == 0 ? 0x20AC + i : u'a' + i % 26));
+        }
+        const auto n = static_cast<std::uint32_t>(length + 1);
+        Bytes expected = Concat({kTag, Hex("01 00 00 80")});
+        for (const std::uint32_t word : {n, 0u - n}) {
+            for (int shift = 0; shift < 32; shift += 8) {
+                expected.push_back(static_cast<std::uint8_t>(word >> shift));
+            }
+        }
+        for (const char16_t unit : text) {
+            expected.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+            expected.push_back(static_cast<std::uint8_t>(unit >> 8));
+        }
+        expected.insert(expected.end(), {0, 0});
+        std::stringbuf buffer(std::ios::in | std::ios::out | std::ios::binary);
+        {
+            KVO::BinOStream out(&buffer);
+            out.WriteString(KVO::String(text.c_str()));
+        }
+        ASSERT_EQ(BytesOf(buffer), expected);
+        EXPECT_EQ(ReadOneString(expected).View(), text);
+    }
+
     // Through the interface slots: a null string writes the empty record, and the read hands out a reference.
     std::stringbuf buffer(std::ios::in | std::ios::out | std::ios::binary);
     KVO::BinOStream out(&buffer);
@@ -457,6 +485,14 @@ TEST(BinStream, ShortStringTextLeavesTheTargetEmpty)
     EXPECT_EQ(in.State(), KVO::BinStream::kShortTransfer);
     EXPECT_TRUE(target.IsEmpty());
     EXPECT_EQ(target[0], u'\0');
+
+    // So does a short text that runs short.
+    UnseekableSource shortText(Concat({kTag, Hex("01 00 00 80 03 00 00 00 FD FF FF FF 61 00")}));
+    KVO::BinIStream in1(&shortText);
+    KVO::String first(u"old text");
+    in1.ReadString(first);
+    EXPECT_EQ(in1.State(), KVO::BinStream::kShortTransfer);
+    EXPECT_TRUE(first.IsEmpty());
 
     // A header cut short empties the target as well, and so does any read on a failed stream.
     UnseekableSource cut(Concat({kTag, Hex("01 00 00 80 03 00")}));
