@@ -71,6 +71,15 @@ TEST(CellNumbers, TidyExponent)
     const std::pair<std::u16string, std::u16string> cases[] = {
         {u"1.234e+004", u"1.234e4"}, {u"-2.500e-007", u"-2.500e-7"}, {u"12.50", u"12.50"},
         {u"1.5e+10", u"1.5e10"},     {u"abc", u"abc"},                {u"", u""},
+        // One significant figure has no point; the exponent loses every leading zero, a lone sign stays a bare "e".
+        {u"1e+05", u"1e5"},          {u"-3e-010", u"-3e-10"},         {u"1.0e+0010", u"1.0e10"},
+        {u"-0.0e+00", u"-0.0e"},     {u"1e+", u"1e"},                 {u"1.5e-", u"1.5e-"},
+        {u"-.5e+07", u"-.5e7"},      {u"00.10e+000", u"00.10e"},
+        // Anything else stays as it is: no digits after a point, no sign after the e, a letter, a plus in front.
+        {u"5.", u"5."},              {u"5.e+3", u"5.e+3"},            {u"1.5e10", u"1.5e10"},
+        {u"e+5", u"e+5"},            {u".", u"."},                    {u"-", u"-"},
+        {u"+1.5e+3", u"+1.5e+3"},    {u"1.5E+3", u"1.5E+3"},          {u"1.5e+3x", u"1.5e+3x"},
+        {u"1.5 e+3", u"1.5 e+3"},    {u"1,5e+3", u"1,5e+3"},          {u"1.5e+\u0663", u"1.5e+\u0663"},
     };
     for (const auto& [in, out] : cases) {
         EXPECT_EQ(Text(CX::TidyExponent(KVO::String(in))), out) << doctest::Utf8(in);
