@@ -45,10 +45,57 @@ KVO::String NumberText(T value, bool classic)
     return out.str();
 }
 
+// A classic text in the plain form the settings write themselves: a minus sign at most, digits, and for doubles a
+// point with digits and an exponent (sign optional) with digits, each at most once; nothing before or after.
+template <class T>
+bool IsPlainNumber(std::u16string_view text)
+{
+    const auto digit = [](char16_t c) { return c >= u'0' && c <= u'9'; };
+    std::size_t at = !text.empty() && text[0] == u'-' ? 1 : 0;
+    const auto digits = [&] {
+        const std::size_t from = at;
+        while (at < text.size() && digit(text[at])) {
+            ++at;
+        }
+        return at > from;
+    };
+    if (!digits()) {
+        return false;
+    }
+    if constexpr (std::is_floating_point_v<T>) {
+        if (at < text.size() && text[at] == u'.' && (++at, !digits())) {
+            return false;
+        }
+        if (at < text.size() && (text[at] == u'e' || text[at] == u'E')) {
+            ++at;
+            if (at < text.size() && (text[at] == u'+' || text[at] == u'-')) {
+                ++at;
+            }
+            if (!digits()) {
+                return false;
+            }
+        }
+    }
+    return at == text.size();
+}
+
 // The leading number of the text; false when there is none or it does not fit T.
 template <class T>
 bool ReadNumber(const KVO::String& text, bool classic, T& value)
 {
+    // A plain classic text (as every stored setting is) reads without a stream: the stream and from_chars give the
+    // same nearest value. A value out of range is left to the stream, which refuses it in its own way.
+    if (classic && text.Length() < 64 && IsPlainNumber<T>(text.View())) {
+        char narrow[64];
+        const auto units = text.View();
+        std::copy(units.begin(), units.end(), narrow);
+        T read{};
+        const auto [end, error] = std::from_chars(narrow, narrow + units.size(), read);
+        if (error == std::errc() && end == narrow + units.size()) {
+            value = read;
+            return true;
+        }
+    }
     std::wistringstream in(KVO::ToWide(text.View()));
     if (classic) {
         in.imbue(std::locale::classic());

@@ -293,7 +293,7 @@ void SettingsGroup::Read(KVO::BinIStream& in)
     }
 }
 
-GlobalSettings::GlobalSettings()
+GlobalSettings::GlobalSettings() : SettingsGroup(static_cast<std::uint32_t>(std::size(kGlobalSettings)))
 {
     for (const SettingRow& row : kGlobalSettings) {
         Add(MakeSetting(row));
@@ -303,6 +303,7 @@ GlobalSettings::GlobalSettings()
 }
 
 Settings1::Settings1(const ParamCatalogue* catalogue)
+    : SettingsGroup(static_cast<std::uint32_t>(std::size(kChannelSettings) + std::size(kParameterColumns)))
 {
     for (const SettingRow& row : kChannelSettings) {
         Add(MakeSetting(row));

@@ -22,6 +22,8 @@ namespace CX::Doc {
 class SettingsGroup {
 public:
     SettingsGroup() = default;
+    // A group that will hold this many settings, with room for them made at once.
+    explicit SettingsGroup(std::uint32_t capacity) : settings_(capacity, 8, true) {}
     SettingsGroup(const SettingsGroup&) = delete;
     SettingsGroup& operator=(const SettingsGroup&) = delete;
     virtual ~SettingsGroup() = default;

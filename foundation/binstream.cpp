@@ -495,12 +495,22 @@ HRESULT BinOStream::WriteBlock(const void* data, ULONG bytes)
 void BinOStream::WriteRep(const KVOString::StringRep* rep)
 {
     const std::uint32_t n = rep->length;
-    PutU32(kBinStreamStringMarker);
-    PutU32(n);
-    PutU32(0u - n);
     const char16_t* text = rep->Text();
+    unsigned char record[12 + 500];
+    StoreLE(kBinStreamStringMarker, record);
+    StoreLE(n, record + 4);
+    StoreLE(0u - n, record + 8);
     if constexpr (std::endian::native == std::endian::little) {
-        Put(text, 2 * std::size_t{n}); // the units' own layout
+        // The units' own layout; a short text goes out with its header in one piece.
+        if (2 * std::size_t{n} <= sizeof record - 12) {
+            std::memcpy(record + 12, text, 2 * std::size_t{n});
+            Put(record, 12 + 2 * std::size_t{n});
+        } else if (Put(record, 12)) {
+            Put(text, 2 * std::size_t{n});
+        }
+        return;
+    }
+    if (!Put(record, 12)) {
         return;
     }
     unsigned char chunk[512];
