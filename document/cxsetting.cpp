@@ -1,5 +1,6 @@
 #include "document/cxsetting.h"
 
+#include "foundation/binstream.h"
 #include "foundation/localeinfo.h"
 #include "foundation/stringstream.h"
 #include "frame/hostservices.h"
@@ -14,24 +15,30 @@ namespace CX::Doc {
 
 namespace {
 
+// The classic form is what the C library writes ("%d", "%.*g"), and so what to_chars writes: every setting stored
+// or copied is written this way, without the cost of a stream. The units go into `units` (64 of them); their count.
+template <class T>
+std::size_t ClassicUnits(T value, char16_t* units)
+{
+    char text[64];
+    std::to_chars_result written{};
+    if constexpr (std::is_floating_point_v<T>) {
+        written = std::to_chars(text, text + sizeof text, value, std::chars_format::general,
+                                EEH::RoundTripPrecision(value));
+    } else {
+        written = std::to_chars(text, text + sizeof text, value);
+    }
+    std::copy(text, written.ptr, units);
+    return static_cast<std::size_t>(written.ptr - text);
+}
+
 template <class T>
 KVO::String NumberText(T value, bool classic)
 {
     if (classic) {
-        // The classic form is what the C library writes ("%d", "%.*g"), and so what to_chars writes: every setting
-        // stored or copied is written this way, without the cost of a stream.
-        char text[64];
-        std::to_chars_result written{};
-        if constexpr (std::is_floating_point_v<T>) {
-            written = std::to_chars(text, text + sizeof text, value, std::chars_format::general,
-                                    EEH::RoundTripPrecision(value));
-        } else {
-            written = std::to_chars(text, text + sizeof text, value);
-        }
-        char16_t units[sizeof text];
-        const auto count = static_cast<int>(written.ptr - text);
-        std::copy(text, written.ptr, units);
-        return KVO::String(units, count);
+        char16_t units[64];
+        const std::size_t count = ClassicUnits(value, units);
+        return KVO::String(units, static_cast<int>(count));
     }
     KVO::OStringStream out;
     if (classic) {
@@ -113,6 +120,8 @@ bool ReadNumber(const KVO::String& text, bool classic, T& value)
 
 KVO::String CXSetting::ToText(bool) const { return KVO::String(u"?"); }
 
+void CXSetting::WriteClassicText(KVO::BinOStream& out) const { out.WriteString(ToText(true)); }
+
 void CXSetting::FromText(const KVO::String&, bool) {}
 
 bool CXSetting::CopyFrom(const CXSetting&) { return false; }
@@ -121,6 +130,13 @@ template <class T, std::int32_t KindTag>
 KVO::String CXSettingIO<T, KindTag>::ToText(bool classic) const
 {
     return NumberText(value_, classic);
+}
+
+template <class T, std::int32_t KindTag>
+void CXSettingIO<T, KindTag>::WriteClassicText(KVO::BinOStream& out) const
+{
+    char16_t units[64];
+    out.WriteText(std::u16string_view(units, ClassicUnits(value_, units)));
 }
 
 template <class T, std::int32_t KindTag>

@@ -257,9 +257,8 @@ void SettingsGroup::Write(KVO::BinOStream& out) const
     out.WriteLong(kRecordVersion);
     out.WriteLong(static_cast<LONG>(Count()));
     for (const CXSetting* setting : settings_) {
-        out.WriteLong(0);
-        out.WriteLong(setting->Id());
-        out.WriteString(setting->ToText(true));
+        out.WriteLongs({0, setting->Id()}); // tag, id
+        setting->WriteClassicText(out);
         out.WriteLong(kSettingMarker);
     }
 }

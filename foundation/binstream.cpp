@@ -492,21 +492,25 @@ HRESULT BinOStream::WriteBlock(const void* data, ULONG bytes)
     return Put(data, bytes) ? S_OK : E_FAIL;
 }
 
-void BinOStream::WriteRep(const KVOString::StringRep* rep)
+void BinOStream::WriteRep(const KVOString::StringRep* rep) { WriteUnits(rep->Text(), rep->length, false); }
+
+void BinOStream::WriteUnits(const char16_t* text, std::uint32_t n, bool addNul)
 {
-    const std::uint32_t n = rep->length;
-    const char16_t* text = rep->Text();
+    const std::uint32_t units = n - (addNul ? 1 : 0); // those taken from text
     unsigned char record[12 + 500];
     StoreLE(kBinStreamStringMarker, record);
     StoreLE(n, record + 4);
     StoreLE(0u - n, record + 8);
+    static constexpr unsigned char kNul[2] = {0, 0};
     if constexpr (std::endian::native == std::endian::little) {
         // The units' own layout; a short text goes out with its header in one piece.
+        const std::size_t bytes = 2 * std::size_t{units};
         if (2 * std::size_t{n} <= sizeof record - 12) {
-            std::memcpy(record + 12, text, 2 * std::size_t{n});
+            std::memcpy(record + 12, text, bytes);
+            std::memcpy(record + 12 + bytes, kNul, addNul ? 2 : 0);
             Put(record, 12 + 2 * std::size_t{n});
-        } else if (Put(record, 12)) {
-            Put(text, 2 * std::size_t{n});
+        } else if (Put(record, 12) && Put(text, bytes) && addNul) {
+            Put(kNul, 2);
         }
         return;
     }
@@ -514,14 +518,41 @@ void BinOStream::WriteRep(const KVOString::StringRep* rep)
         return;
     }
     unsigned char chunk[512];
-    for (std::uint32_t done = 0; done < n && state_ == kGood;) {
-        const std::uint32_t units = std::min<std::uint32_t>(n - done, sizeof chunk / 2);
-        for (std::uint32_t i = 0; i < units; ++i) {
+    for (std::uint32_t done = 0; done < units && state_ == kGood;) {
+        const std::uint32_t piece = std::min<std::uint32_t>(units - done, sizeof chunk / 2);
+        for (std::uint32_t i = 0; i < piece; ++i) {
             StoreLE(static_cast<std::uint16_t>(text[done + i]), chunk + 2 * i);
         }
-        Put(chunk, 2 * units);
-        done += units;
+        Put(chunk, 2 * piece);
+        done += piece;
     }
+    if (addNul) {
+        Put(kNul, 2);
+    }
+}
+
+void BinOStream::WriteText(std::u16string_view text)
+{
+    if (text.size() >= kMaxStringCount) {
+        WriteString(KVO::String(std::u16string(text))); // as long a text as a string holds
+        return;
+    }
+    WriteUnits(text.data(), static_cast<std::uint32_t>(text.size()) + 1, true);
+}
+
+void BinOStream::WriteLongs(std::initializer_list<LONG> values)
+{
+    unsigned char bytes[64];
+    std::size_t used = 0;
+    for (const LONG value : values) {
+        if (used == sizeof bytes) {
+            Put(bytes, used);
+            used = 0;
+        }
+        StoreLE(static_cast<std::uint32_t>(value), bytes + used);
+        used += 4;
+    }
+    Put(bytes, used);
 }
 
 void BinOStream::WriteString(const KVO::String& text) { WriteRep(text.Rep()); }

@@ -351,6 +351,47 @@ TEST(BinStream, StringRecordsRoundTrip)
     read->Release();
 }
 
+// Texts given as units and runs of longs give the very bytes of WriteString and of WriteLong one by one.
+TEST(BinStream, TextsAndRunsOfLongsWriteWhatTheirSingleFormsWrite)
+{
+    const auto written = [](const auto& write) {
+        std::stringbuf buffer(std::ios::in | std::ios::out | std::ios::binary);
+        {
+            KVO::BinOStream out(&buffer);
+            write(out);
+            EXPECT_EQ(out.GetStatus(), S_OK);
+        }
+        return BytesOf(buffer);
+    };
+    for (const std::size_t length : {0u, 1u, 2u, 249u, 250u, 251u, 600u}) {
+        SCOPED_TRACE(length);
+        std::u16string text;
+        for (std::size_t i = 0; i < length; ++i) {
+            text.push_back(static_cast<char16_t>(0x41 + i % 7 + (i % 5 == 0 ? 0x3000 : 0)));
+        }
+        EXPECT_EQ(written([&](KVO::BinOStream& out) { out.WriteText(text); }),
+                  written([&](KVO::BinOStream& out) { out.WriteString(KVO::String(text.c_str())); }));
+    }
+    std::vector<LONG> values;
+    for (LONG i = 0; i < 40; ++i) {
+        values.push_back(i % 3 == 0 ? -i * 1000003 : i);
+    }
+    EXPECT_EQ(written([&](KVO::BinOStream& out) {
+                  out.WriteLongs({0, 777});
+                  out.WriteLongs({values[0], values[1], values[2], values[3], values[4], values[5], values[6],
+                                  values[7], values[8], values[9], values[10], values[11], values[12], values[13],
+                                  values[14], values[15], values[16], values[17], values[18], values[19]});
+                  out.WriteLongs({});
+              }),
+              written([&](KVO::BinOStream& out) {
+                  out.WriteLong(0);
+                  out.WriteLong(777);
+                  for (int i = 0; i < 20; ++i) {
+                      out.WriteLong(values[static_cast<std::size_t>(i)]);
+                  }
+              }));
+}
+
 TEST(BinStream, StringTextIsTakenAsStored)
 {
     // A NUL inside the counted units stays part of the text; a record without its NUL gets one.
