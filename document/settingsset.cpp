@@ -276,8 +276,9 @@ void SettingsGroup::Read(KVO::BinIStream& in)
     const std::int32_t records = BoundedCount(in, count, kMinSettingRecordBytes);
     KVO::String text; // one for every record: a text no setting kept is read into the same memory
     for (std::int32_t i = 0; i < records && in.Good(); ++i) {
-        ReadLongOrZero(in); // tag
-        const LONG id = ReadLongOrZero(in);
+        LONG tagAndId[2] = {0, 0};
+        in.ReadLongs(tagAndId, 2);
+        const LONG id = tagAndId[1];
         in.ReadString(text);
         ReadLongOrZero(in); // marker
         if (!in.Good()) {

@@ -254,6 +254,21 @@ HRESULT BinIStream::ReadULong(ULONG* value) { return ReadValue(value); }
 HRESULT BinIStream::ReadLongLong(LONGLONG* value) { return ReadValue(value); }
 HRESULT BinIStream::ReadULongLong(ULONGLONG* value) { return ReadValue(value); }
 
+HRESULT BinIStream::ReadLongs(LONG* values, std::size_t count)
+{
+    unsigned char bytes[16 * 4];
+    if (!values || count > 16) {
+        return E_INVALIDARG;
+    }
+    if (!Get(bytes, 4 * count)) {
+        return E_FAIL;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        values[i] = static_cast<LONG>(LoadLE<std::uint32_t>(bytes + 4 * i));
+    }
+    return S_OK;
+}
+
 HRESULT BinIStream::ReadBlock(void* data, ULONG bytes)
 {
     if (!data && bytes != 0) {

@@ -159,6 +159,8 @@ public:
     // word, is negative, or cannot fit) throws XKVO 0xA0048203 and leaves the state alone; a failed transfer leaves
     // the target empty.
     void ReadString(KVO::String& target);
+    // Several longs in one transfer (at most 16), as ReadLong reads each; nothing is stored when the transfer fails.
+    HRESULT ReadLongs(LONG* values, std::size_t count);
     LONG Version() const { return version_; }
 
 protected:

@@ -390,6 +390,24 @@ TEST(BinStream, TextsAndRunsOfLongsWriteWhatTheirSingleFormsWrite)
                       out.WriteLong(values[static_cast<std::size_t>(i)]);
                   }
               }));
+
+    // Read back in runs; a run that the data cuts short stores nothing and fails the stream.
+    std::stringbuf buffer(std::ios::in | std::ios::out | std::ios::binary);
+    {
+        KVO::BinOStream out(&buffer);
+        out.WriteLongs({-5, 6, 7});
+    }
+    KVO::BinIStream in(&buffer);
+    LONG two[2] = {};
+    ASSERT_EQ(in.ReadLongs(two, 2), S_OK);
+    EXPECT_EQ(two[0], -5);
+    EXPECT_EQ(two[1], 6);
+    two[0] = 99;
+    two[1] = 98;
+    EXPECT_EQ(in.ReadLongs(two, 2), E_FAIL);
+    EXPECT_EQ(two[0], 99);
+    EXPECT_EQ(two[1], 98);
+    EXPECT_EQ(in.State(), KVO::BinStream::kShortTransfer);
 }
 
 TEST(BinStream, StringTextIsTakenAsStored)
