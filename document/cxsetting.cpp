@@ -157,6 +157,8 @@ KVO::String CXSetting_Bool::ToText(bool) const
     return value_ ? kOn : kOff;
 }
 
+void CXSetting_Bool::WriteClassicText(KVO::BinOStream& out) const { out.WriteText(value_ ? u"t" : u"f"); }
+
 void CXSetting_Bool::FromText(const KVO::String& text, bool) { value_ = text[0] == u't'; }
 
 // ---- CXSetting_LMDetSet ----

@@ -131,7 +131,8 @@ public:
     }
 
     bool IsValid() const override { return true; }
-    KVO::String ToText(bool classic) const override; // "t" or "f"
+    KVO::String ToText(bool classic) const final; // "t" or "f"
+    void WriteClassicText(KVO::BinOStream& out) const override;
     void FromText(const KVO::String& text, bool classic) override; // on exactly when the text starts with 't'
     void Reset() override { value_ = default_; }
 

@@ -210,6 +210,16 @@ std::int32_t ParamCatalogue::RowIndex(std::int32_t type, std::int32_t code) cons
     return -1;
 }
 
+std::uint32_t ParamCatalogue::OfferMask(std::int32_t code) const
+{
+    std::uint32_t mask = 0;
+    for (std::int32_t type = 0; type < kTypeCount; ++type) {
+        const bool offered = code >= 0 && code < kLineCount ? table_->firstRow[code][type] >= 0 : Offers(type, code);
+        mask |= offered ? 1u << type : 0u;
+    }
+    return mask;
+}
+
 std::u16string ParamCatalogue::ShortName(std::int32_t type, std::int32_t code) const
 {
     const std::int32_t index = RowIndex(type, code);

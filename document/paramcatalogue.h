@@ -44,6 +44,8 @@ public:
     std::int32_t RowCount(std::int32_t type) const;
     // Whether any row of the type holds the code.
     bool Offers(std::int32_t type, std::int32_t code) const { return RowIndex(type, code) >= 0; }
+    // The types that offer the code, as one bit per type (bit t for type t).
+    std::uint32_t OfferMask(std::int32_t code) const;
 
     // The unit of a parameter's values on a source channel of the given unit.
     static KVO::PrefixedUnit UnitText(std::int32_t code, const KVO::PrefixedUnit& source);

@@ -215,12 +215,20 @@ constexpr auto kIdBelow = [](const auto& entry, std::int32_t id) { return entry.
 SettingsGroup::Index SettingsGroup::MakeIndex() const
 {
     Index index;
-    index.reserve(Count());
+    index.sorted.reserve(Count());
     for (std::uint32_t position = 0; position < Count(); ++position) {
         const std::int32_t id = At(position)->Id();
-        const auto at = std::lower_bound(index.begin(), index.end(), id, kIdBelow);
-        if (at == index.end() || at->id != id) {
-            index.insert(at, IndexEntry{id, position});
+        const auto at = std::lower_bound(index.sorted.begin(), index.sorted.end(), id, kIdBelow);
+        if (at == index.sorted.end() || at->id != id) {
+            index.sorted.insert(at, IndexEntry{id, position});
+        }
+    }
+    // The ids of the groups are small numbers (at most a few thousand): a table finds them without a search.
+    constexpr std::int32_t kDenseIds = 4096;
+    index.dense.assign(kDenseIds, -1);
+    for (const IndexEntry& entry : index.sorted) {
+        if (entry.id >= 0 && entry.id < kDenseIds) {
+            index.dense[static_cast<std::size_t>(entry.id)] = static_cast<std::int32_t>(entry.position);
         }
     }
     return index;
@@ -233,8 +241,12 @@ CXSetting* SettingsGroup::Find(std::int32_t id) const
             std::find_if(settings_.begin(), settings_.end(), [id](const CXSetting* s) { return s->Id() == id; });
         return found == settings_.end() ? nullptr : *found;
     }
-    const auto found = std::lower_bound(index_->begin(), index_->end(), id, kIdBelow);
-    return found == index_->end() || found->id != id ? nullptr : settings_.At(found->position);
+    if (id >= 0 && static_cast<std::size_t>(id) < index_->dense.size()) {
+        const std::int32_t position = index_->dense[static_cast<std::size_t>(id)];
+        return position < 0 ? nullptr : settings_.At(static_cast<std::uint32_t>(position));
+    }
+    const auto found = std::lower_bound(index_->sorted.begin(), index_->sorted.end(), id, kIdBelow);
+    return found == index_->sorted.end() || found->id != id ? nullptr : settings_.At(found->position);
 }
 
 void SettingsGroup::CopyValues(const SettingsGroup& other)
@@ -309,12 +321,9 @@ Settings1::Settings1(const ParamCatalogue* catalogue)
         Add(MakeSetting(row));
     }
     for (const ParameterColumn& column : kParameterColumns) {
-        std::uint32_t mask = 0;
-        for (std::int32_t type = 0; catalogue && type < ParamCatalogue::kTypeCount; ++type) {
-            if (catalogue->Offers(type, column.code)) {
-                mask |= AnalysisTypeBit(type);
-            }
-        }
+        static_assert(AnalysisTypeBit(0) == 1 && AnalysisTypeBit(ParamCatalogue::kTypeCount - 1) ==
+                                                     1u << (ParamCatalogue::kTypeCount - 1));
+        const std::uint32_t mask = catalogue ? catalogue->OfferMask(column.code) : 0;
         Add(new CXSetting_Bool(column.code, kParameterCategory, mask, column.on));
     }
     static const Index index = MakeIndex(); // the ids do not depend on the catalogue

@@ -48,7 +48,10 @@ protected:
         std::int32_t id;
         std::uint32_t position;
     };
-    using Index = std::vector<IndexEntry>;
+    struct Index {
+        std::vector<IndexEntry> sorted;  // every id, by id
+        std::vector<std::int32_t> dense; // ids 0 to dense.size() - 1 straight to their position (-1: none)
+    };
 
     void Add(CXSetting* setting) { settings_.Add(setting); }
     // The position of the first setting with each id, sorted by id.
