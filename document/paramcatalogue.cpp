@@ -185,6 +185,7 @@ void ParamCatalogue::AddRow(std::int32_t type, const Row& row)
     ++table_->counts[type];
     if (row.Code >= 0 && row.Code < kLineCount && table_->firstRow[row.Code][type] < 0) {
         table_->firstRow[row.Code][type] = static_cast<std::int8_t>(index);
+        table_->offerMasks[row.Code] |= 1u << type;
     }
 }
 
@@ -212,10 +213,12 @@ std::int32_t ParamCatalogue::RowIndex(std::int32_t type, std::int32_t code) cons
 
 std::uint32_t ParamCatalogue::OfferMask(std::int32_t code) const
 {
+    if (code >= 0 && code < kLineCount) {
+        return table_->offerMasks[code];
+    }
     std::uint32_t mask = 0;
     for (std::int32_t type = 0; type < kTypeCount; ++type) {
-        const bool offered = code >= 0 && code < kLineCount ? table_->firstRow[code][type] >= 0 : Offers(type, code);
-        mask |= offered ? 1u << type : 0u;
+        mask |= Offers(type, code) ? 1u << type : 0u;
     }
     return mask;
 }

@@ -60,6 +60,8 @@ private:
         // The first row of each type that holds a code of 0 to 58 (-1: none), kept as rows are added, so that the
         // settings and the table find a code without a search.
         std::array<std::array<std::int8_t, kTypeCount>, kLineCount> firstRow;
+        // The types that offer each code of 0 to 58, one bit per type, kept with firstRow.
+        std::array<std::uint32_t, kLineCount> offerMasks{};
     };
 
     const Row& Cell(std::int32_t type, std::int32_t index) const;
