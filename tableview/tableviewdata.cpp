@@ -9,7 +9,9 @@
 
 #include <cfloat>
 #include <cmath>
+#include <clocale>
 #include <cstdio>
+#include <locale.h>
 #include <fstream>
 #include <limits>
 #include <algorithm>
@@ -119,12 +121,24 @@ KVO::String FormatCellNumber(const ColumnFormat& format, double value)
         }
         return Decimal(whole);
     }
-    std::ostringstream stream;
-    stream.imbue(std::locale::classic());
-    stream.setf(std::ios::showpoint);
-    stream.precision(format.digits);
-    stream << value;
-    std::string text = stream.str();
+    // What a classic stream with showpoint and this precision writes (it formats with "%#.*g" in the C locale),
+    // without making a stream for every cell.
+    static const locale_t classic = newlocale(LC_ALL_MASK, "C", locale_t{});
+    const locale_t previous = classic ? uselocale(classic) : locale_t{};
+    char small[64];
+    const int precision = format.digits;
+    int length = std::snprintf(small, sizeof small, "%#.*g", precision, value);
+    std::string text;
+    if (length >= 0 && static_cast<std::size_t>(length) < sizeof small) {
+        text.assign(small, static_cast<std::size_t>(length));
+    } else if (length >= 0) {
+        text.resize(static_cast<std::size_t>(length) + 1);
+        length = std::snprintf(text.data(), text.size(), "%#.*g", precision, value);
+        text.resize(static_cast<std::size_t>(std::max(length, 0)));
+    }
+    if (classic) {
+        uselocale(previous);
+    }
     if (!text.empty() && text.back() == '.') {
         text.pop_back();
     }

@@ -13,6 +13,8 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <locale>
+#include <sstream>
 
 using namespace CX::Doc;
 using CX::ColumnFormat;
@@ -63,6 +65,40 @@ TEST(CellNumbers, FormatsAndRounding)
     for (const auto& c : cases) {
         EXPECT_EQ(Text(CX::FormatCellNumber(ColumnFormat{c.digits, c.code}, c.value)), c.text)
             << c.digits << " digits, code " << c.code << ", " << c.value;
+    }
+}
+
+// Cells show what a classic stream with showpoint writes at the column's figures, tidied: over every figure count
+// the dialog offers and beyond, and numbers of every size.
+TEST(CellNumbers, CellsShowWhatAClassicStreamWrites)
+{
+    const auto streamed = [](int digits, double value) {
+        std::ostringstream stream;
+        stream.imbue(std::locale::classic());
+        stream.setf(std::ios::showpoint);
+        stream.precision(digits);
+        stream << value;
+        std::string text = stream.str();
+        if (!text.empty() && text.back() == '.') {
+            text.pop_back();
+        }
+        if (const auto point = text.find(".e"); point != std::string::npos) {
+            text.erase(point, 1);
+        }
+        return Text(CX::TidyExponent(KVO::String(std::u16string(text.begin(), text.end()))));
+    };
+    std::vector<double> values = {0.0, -0.0, 1.0, -1.0, 0.5, 9.9999, 99999.5, 123456789.0, 1e-5, 1e-4, 1e21,
+                                  -2.5e-300, 4.9e-324, std::numeric_limits<double>::max(), 0.0123456789};
+    double x = 0.3;
+    for (int i = 0; i < 200; ++i) {
+        x = std::fmod(x * 7919.123456789 + 0.3183098861837907, 1.0);
+        values.push_back((x - 0.5) * std::pow(10.0, (i % 41) - 20));
+    }
+    for (const int digits : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12, 17, 40}) {
+        for (const double value : values) {
+            ASSERT_EQ(Text(CX::FormatCellNumber(ColumnFormat{digits, 5}, value)), streamed(digits, value))
+                << digits << " digits, " << value;
+        }
     }
 }
 
