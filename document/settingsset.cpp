@@ -268,10 +268,17 @@ void SettingsGroup::Write(KVO::BinOStream& out) const
 {
     out.WriteLong(kRecordVersion);
     out.WriteLong(static_cast<LONG>(Count()));
-    for (const CXSetting* setting : settings_) {
-        out.WriteLongs({0, setting->Id()}); // tag, id
-        setting->WriteClassicText(out);
-        out.WriteLong(kSettingMarker);
+    // Each record is tag (0), id, text, marker; a marker goes out with the next record's tag and id.
+    for (std::uint32_t i = 0; i < Count(); ++i) {
+        if (i == 0) {
+            out.WriteLongs({0, At(i)->Id()});
+        }
+        At(i)->WriteClassicText(out);
+        if (i + 1 < Count()) {
+            out.WriteLongs({kSettingMarker, 0, At(i + 1)->Id()});
+        } else {
+            out.WriteLong(kSettingMarker);
+        }
     }
 }
 
