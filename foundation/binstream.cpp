@@ -12,12 +12,17 @@
 namespace {
 
 // Little-endian coding, value by value, whatever the machine's byte order.
+// On a little-endian machine a value's own bytes are its coding: copied whole, not byte by byte.
 template <class U>
 U LoadLE(const unsigned char* bytes)
 {
     U value = 0;
-    for (std::size_t i = 0; i < sizeof(U); ++i) {
-        value |= static_cast<U>(static_cast<U>(bytes[i]) << (8 * i));
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&value, bytes, sizeof(U));
+    } else {
+        for (std::size_t i = 0; i < sizeof(U); ++i) {
+            value |= static_cast<U>(static_cast<U>(bytes[i]) << (8 * i));
+        }
     }
     return value;
 }
@@ -25,8 +30,12 @@ U LoadLE(const unsigned char* bytes)
 template <class U>
 void StoreLE(U value, unsigned char* bytes)
 {
-    for (std::size_t i = 0; i < sizeof(U); ++i) {
-        bytes[i] = static_cast<unsigned char>(value >> (8 * i));
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(bytes, &value, sizeof(U));
+    } else {
+        for (std::size_t i = 0; i < sizeof(U); ++i) {
+            bytes[i] = static_cast<unsigned char>(value >> (8 * i));
+        }
     }
 }
 
@@ -557,6 +566,10 @@ void BinOStream::WriteText(std::u16string_view text)
 
 void BinOStream::WriteLongs(std::initializer_list<LONG> values)
 {
+    if constexpr (std::endian::native == std::endian::little && sizeof(LONG) == 4) {
+        Put(values.begin(), 4 * values.size()); // the values' own bytes
+        return;
+    }
     unsigned char bytes[64];
     std::size_t used = 0;
     for (const LONG value : values) {
