@@ -269,16 +269,18 @@ void SettingsGroup::Write(KVO::BinOStream& out) const
     out.WriteLong(kRecordVersion);
     out.WriteLong(static_cast<LONG>(Count()));
     // Each record is tag (0), id, text, marker; a marker goes out with the next record's tag and id.
-    for (std::uint32_t i = 0; i < Count(); ++i) {
-        if (i == 0) {
-            out.WriteLongs({0, At(i)->Id()});
-        }
-        At(i)->WriteClassicText(out);
-        if (i + 1 < Count()) {
-            out.WriteLongs({kSettingMarker, 0, At(i + 1)->Id()});
+    bool first = true;
+    for (const CXSetting* setting : settings_) {
+        if (first) {
+            out.WriteLongs({0, setting->Id()});
+            first = false;
         } else {
-            out.WriteLong(kSettingMarker);
+            out.WriteLongs({kSettingMarker, 0, setting->Id()});
         }
+        setting->WriteClassicText(out);
+    }
+    if (!first) {
+        out.WriteLong(kSettingMarker);
     }
 }
 
