@@ -1,5 +1,6 @@
 #include "document/cxsetting.h"
 
+#include "foundation/binstream.h"
 #include "foundation/localeinfo.h"
 #include "foundation/stringstream.h"
 #include "frame/hostservices.h"
@@ -14,24 +15,30 @@ namespace CX::Doc {
 
 namespace {
 
+// The classic form is what the C library writes ("%d", "%.*g"), and so what to_chars writes: every setting stored
+// or copied is written this way, without the cost of a stream. The units go into `units` (64 of them); their count.
+template <class T>
+std::size_t ClassicUnits(T value, char16_t* units)
+{
+    char text[64];
+    std::to_chars_result written{};
+    if constexpr (std::is_floating_point_v<T>) {
+        written = std::to_chars(text, text + sizeof text, value, std::chars_format::general,
+                                EEH::RoundTripPrecision(value));
+    } else {
+        written = std::to_chars(text, text + sizeof text, value);
+    }
+    std::copy(text, written.ptr, units);
+    return static_cast<std::size_t>(written.ptr - text);
+}
+
 template <class T>
 KVO::String NumberText(T value, bool classic)
 {
     if (classic) {
-        // The classic form is what the C library writes ("%d", "%.*g"), and so what to_chars writes: every setting
-        // stored or copied is written this way, without the cost of a stream.
-        char text[64];
-        std::to_chars_result written{};
-        if constexpr (std::is_floating_point_v<T>) {
-            written = std::to_chars(text, text + sizeof text, value, std::chars_format::general,
-                                    EEH::RoundTripPrecision(value));
-        } else {
-            written = std::to_chars(text, text + sizeof text, value);
-        }
-        char16_t units[sizeof text];
-        const auto count = static_cast<int>(written.ptr - text);
-        std::copy(text, written.ptr, units);
-        return KVO::String(units, count);
+        char16_t units[64];
+        const std::size_t count = ClassicUnits(value, units);
+        return KVO::String(units, static_cast<int>(count));
     }
     KVO::OStringStream out;
     if (classic) {
@@ -45,10 +52,57 @@ KVO::String NumberText(T value, bool classic)
     return out.str();
 }
 
+// A classic text in the plain form the settings write themselves: a minus sign at most, digits, and for doubles a
+// point with digits and an exponent (sign optional) with digits, each at most once; nothing before or after.
+template <class T>
+bool IsPlainNumber(std::u16string_view text)
+{
+    const auto digit = [](char16_t c) { return c >= u'0' && c <= u'9'; };
+    std::size_t at = !text.empty() && text[0] == u'-' ? 1 : 0;
+    const auto digits = [&] {
+        const std::size_t from = at;
+        while (at < text.size() && digit(text[at])) {
+            ++at;
+        }
+        return at > from;
+    };
+    if (!digits()) {
+        return false;
+    }
+    if constexpr (std::is_floating_point_v<T>) {
+        if (at < text.size() && text[at] == u'.' && (++at, !digits())) {
+            return false;
+        }
+        if (at < text.size() && (text[at] == u'e' || text[at] == u'E')) {
+            ++at;
+            if (at < text.size() && (text[at] == u'+' || text[at] == u'-')) {
+                ++at;
+            }
+            if (!digits()) {
+                return false;
+            }
+        }
+    }
+    return at == text.size();
+}
+
 // The leading number of the text; false when there is none or it does not fit T.
 template <class T>
 bool ReadNumber(const KVO::String& text, bool classic, T& value)
 {
+    // A plain classic text (as every stored setting is) reads without a stream: the stream and from_chars give the
+    // same nearest value. A value out of range is left to the stream, which refuses it in its own way.
+    if (classic && text.Length() < 64 && IsPlainNumber<T>(text.View())) {
+        char narrow[64];
+        const auto units = text.View();
+        std::copy(units.begin(), units.end(), narrow);
+        T read{};
+        const auto [end, error] = std::from_chars(narrow, narrow + units.size(), read);
+        if (error == std::errc() && end == narrow + units.size()) {
+            value = read;
+            return true;
+        }
+    }
     std::wistringstream in(KVO::ToWide(text.View()));
     if (classic) {
         in.imbue(std::locale::classic());
@@ -66,6 +120,8 @@ bool ReadNumber(const KVO::String& text, bool classic, T& value)
 
 KVO::String CXSetting::ToText(bool) const { return KVO::String(u"?"); }
 
+void CXSetting::WriteClassicText(KVO::BinOStream& out) const { out.WriteString(ToText(true)); }
+
 void CXSetting::FromText(const KVO::String&, bool) {}
 
 bool CXSetting::CopyFrom(const CXSetting&) { return false; }
@@ -74,6 +130,13 @@ template <class T, std::int32_t KindTag>
 KVO::String CXSettingIO<T, KindTag>::ToText(bool classic) const
 {
     return NumberText(value_, classic);
+}
+
+template <class T, std::int32_t KindTag>
+void CXSettingIO<T, KindTag>::WriteClassicText(KVO::BinOStream& out) const
+{
+    char16_t units[64];
+    out.WriteText(std::u16string_view(units, ClassicUnits(value_, units)));
 }
 
 template <class T, std::int32_t KindTag>
@@ -93,6 +156,8 @@ KVO::String CXSetting_Bool::ToText(bool) const
     static const KVO::String kOff(u"f");
     return value_ ? kOn : kOff;
 }
+
+void CXSetting_Bool::WriteClassicText(KVO::BinOStream& out) const { out.WriteText(value_ ? u"t" : u"f"); }
 
 void CXSetting_Bool::FromText(const KVO::String& text, bool) { value_ = text[0] == u't'; }
 

@@ -8,6 +8,10 @@
 
 #include <cstdint>
 
+namespace KVO {
+class BinOStream;
+}
+
 namespace CX::Doc {
 
 enum SettingKind : std::int32_t {
@@ -38,6 +42,8 @@ public:
     virtual bool IsValid() const { return false; }
     // `classic`: numbers in the classic "C" form; otherwise in the stream's default locale.
     virtual KVO::String ToText(bool classic) const;
+    // Writes ToText(true) as a string record; numbers write theirs without making a string first.
+    virtual void WriteClassicText(KVO::BinOStream& out) const;
     // Reads the leading value of the text; a text that holds none leaves the value as it was. No range check.
     virtual void FromText(const KVO::String& text, bool classic);
     virtual void Reset() {}
@@ -68,7 +74,8 @@ public:
     }
 
     bool IsValid() const override { return min_ <= value_ && value_ <= max_; } // false for a NaN
-    KVO::String ToText(bool classic) const override;
+    KVO::String ToText(bool classic) const final; // WriteClassicText writes the same classic text
+    void WriteClassicText(KVO::BinOStream& out) const override;
     void FromText(const KVO::String& text, bool classic) override;
     void Reset() override { value_ = default_; }
     double AsDouble() const override { return static_cast<double>(value_); }
@@ -124,7 +131,8 @@ public:
     }
 
     bool IsValid() const override { return true; }
-    KVO::String ToText(bool classic) const override; // "t" or "f"
+    KVO::String ToText(bool classic) const final; // "t" or "f"
+    void WriteClassicText(KVO::BinOStream& out) const override;
     void FromText(const KVO::String& text, bool classic) override; // on exactly when the text starts with 't'
     void Reset() override { value_ = default_; }
 

@@ -326,9 +326,19 @@ std::int32_t CycleDetector::CollectSelectedParameters()
     if (!catalogue) {
         return 0;
     }
+    // The columns' on/off settings are in the source channel's group (as GetBool finds them), looked up once.
+    const std::int32_t group = settings.IndexOfChannel(settings.GetLong(SettingId::kSourceChannel));
+    const Settings1* channel = group < 0 ? nullptr : settings.ChannelAt(static_cast<std::uint32_t>(group));
     for (std::int32_t line = 0; line < catalogue->RowCount(analysisType_); ++line) {
         const std::int32_t code = catalogue->RowAt(analysisType_, line).Code;
-        if (code >= 0 && settings.GetBool(code)) {
+        bool on = false;
+        if (code >= 0 && SettingId::IsGlobal(code)) {
+            on = settings.GetBool(code);
+        } else if (code >= 0 && channel) {
+            const auto* setting = dynamic_cast<const CXSetting_Bool*>(channel->Find(code));
+            on = setting && setting->Value();
+        }
+        if (on) {
             columns_.push_back(code);
         }
     }

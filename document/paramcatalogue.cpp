@@ -185,6 +185,7 @@ void ParamCatalogue::AddRow(std::int32_t type, const Row& row)
     ++table_->counts[type];
     if (row.Code >= 0 && row.Code < kLineCount && table_->firstRow[row.Code][type] < 0) {
         table_->firstRow[row.Code][type] = static_cast<std::int8_t>(index);
+        table_->offerMasks[row.Code] |= 1u << type;
     }
 }
 
@@ -208,6 +209,18 @@ std::int32_t ParamCatalogue::RowIndex(std::int32_t type, std::int32_t code) cons
         }
     }
     return -1;
+}
+
+std::uint32_t ParamCatalogue::OfferMask(std::int32_t code) const
+{
+    if (code >= 0 && code < kLineCount) {
+        return table_->offerMasks[code];
+    }
+    std::uint32_t mask = 0;
+    for (std::int32_t type = 0; type < kTypeCount; ++type) {
+        mask |= Offers(type, code) ? 1u << type : 0u;
+    }
+    return mask;
 }
 
 std::u16string ParamCatalogue::ShortName(std::int32_t type, std::int32_t code) const

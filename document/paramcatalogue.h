@@ -44,6 +44,8 @@ public:
     std::int32_t RowCount(std::int32_t type) const;
     // Whether any row of the type holds the code.
     bool Offers(std::int32_t type, std::int32_t code) const { return RowIndex(type, code) >= 0; }
+    // The types that offer the code, as one bit per type (bit t for type t).
+    std::uint32_t OfferMask(std::int32_t code) const;
 
     // The unit of a parameter's values on a source channel of the given unit.
     static KVO::PrefixedUnit UnitText(std::int32_t code, const KVO::PrefixedUnit& source);
@@ -58,6 +60,8 @@ private:
         // The first row of each type that holds a code of 0 to 58 (-1: none), kept as rows are added, so that the
         // settings and the table find a code without a search.
         std::array<std::array<std::int8_t, kTypeCount>, kLineCount> firstRow;
+        // The types that offer each code of 0 to 58, one bit per type, kept with firstRow.
+        std::array<std::uint32_t, kLineCount> offerMasks{};
     };
 
     const Row& Cell(std::int32_t type, std::int32_t index) const;

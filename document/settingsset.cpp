@@ -215,12 +215,20 @@ constexpr auto kIdBelow = [](const auto& entry, std::int32_t id) { return entry.
 SettingsGroup::Index SettingsGroup::MakeIndex() const
 {
     Index index;
-    index.reserve(Count());
+    index.sorted.reserve(Count());
     for (std::uint32_t position = 0; position < Count(); ++position) {
         const std::int32_t id = At(position)->Id();
-        const auto at = std::lower_bound(index.begin(), index.end(), id, kIdBelow);
-        if (at == index.end() || at->id != id) {
-            index.insert(at, IndexEntry{id, position});
+        const auto at = std::lower_bound(index.sorted.begin(), index.sorted.end(), id, kIdBelow);
+        if (at == index.sorted.end() || at->id != id) {
+            index.sorted.insert(at, IndexEntry{id, position});
+        }
+    }
+    // The ids of the groups are small numbers (at most a few thousand): a table finds them without a search.
+    constexpr std::int32_t kDenseIds = 4096;
+    index.dense.assign(kDenseIds, -1);
+    for (const IndexEntry& entry : index.sorted) {
+        if (entry.id >= 0 && entry.id < kDenseIds) {
+            index.dense[static_cast<std::size_t>(entry.id)] = static_cast<std::int32_t>(entry.position);
         }
     }
     return index;
@@ -233,8 +241,12 @@ CXSetting* SettingsGroup::Find(std::int32_t id) const
             std::find_if(settings_.begin(), settings_.end(), [id](const CXSetting* s) { return s->Id() == id; });
         return found == settings_.end() ? nullptr : *found;
     }
-    const auto found = std::lower_bound(index_->begin(), index_->end(), id, kIdBelow);
-    return found == index_->end() || found->id != id ? nullptr : settings_.At(found->position);
+    if (id >= 0 && static_cast<std::size_t>(id) < index_->dense.size()) {
+        const std::int32_t position = index_->dense[static_cast<std::size_t>(id)];
+        return position < 0 ? nullptr : settings_.At(static_cast<std::uint32_t>(position));
+    }
+    const auto found = std::lower_bound(index_->sorted.begin(), index_->sorted.end(), id, kIdBelow);
+    return found == index_->sorted.end() || found->id != id ? nullptr : settings_.At(found->position);
 }
 
 void SettingsGroup::CopyValues(const SettingsGroup& other)
@@ -256,10 +268,18 @@ void SettingsGroup::Write(KVO::BinOStream& out) const
 {
     out.WriteLong(kRecordVersion);
     out.WriteLong(static_cast<LONG>(Count()));
+    // Each record is tag (0), id, text, marker; a marker goes out with the next record's tag and id.
+    bool first = true;
     for (const CXSetting* setting : settings_) {
-        out.WriteLong(0);
-        out.WriteLong(setting->Id());
-        out.WriteString(setting->ToText(true));
+        if (first) {
+            out.WriteLongs({0, setting->Id()});
+            first = false;
+        } else {
+            out.WriteLongs({kSettingMarker, 0, setting->Id()});
+        }
+        setting->WriteClassicText(out);
+    }
+    if (!first) {
         out.WriteLong(kSettingMarker);
     }
 }
@@ -275,10 +295,11 @@ void SettingsGroup::Read(KVO::BinIStream& in)
         return;
     }
     const std::int32_t records = BoundedCount(in, count, kMinSettingRecordBytes);
+    KVO::String text; // one for every record: a text no setting kept is read into the same memory
     for (std::int32_t i = 0; i < records && in.Good(); ++i) {
-        ReadLongOrZero(in); // tag
-        const LONG id = ReadLongOrZero(in);
-        KVO::String text;
+        LONG tagAndId[2] = {0, 0};
+        in.ReadLongs(tagAndId, 2);
+        const LONG id = tagAndId[1];
         in.ReadString(text);
         ReadLongOrZero(in); // marker
         if (!in.Good()) {
@@ -293,7 +314,7 @@ void SettingsGroup::Read(KVO::BinIStream& in)
     }
 }
 
-GlobalSettings::GlobalSettings()
+GlobalSettings::GlobalSettings() : SettingsGroup(static_cast<std::uint32_t>(std::size(kGlobalSettings)))
 {
     for (const SettingRow& row : kGlobalSettings) {
         Add(MakeSetting(row));
@@ -303,17 +324,15 @@ GlobalSettings::GlobalSettings()
 }
 
 Settings1::Settings1(const ParamCatalogue* catalogue)
+    : SettingsGroup(static_cast<std::uint32_t>(std::size(kChannelSettings) + std::size(kParameterColumns)))
 {
     for (const SettingRow& row : kChannelSettings) {
         Add(MakeSetting(row));
     }
     for (const ParameterColumn& column : kParameterColumns) {
-        std::uint32_t mask = 0;
-        for (std::int32_t type = 0; catalogue && type < ParamCatalogue::kTypeCount; ++type) {
-            if (catalogue->Offers(type, column.code)) {
-                mask |= AnalysisTypeBit(type);
-            }
-        }
+        static_assert(AnalysisTypeBit(0) == 1 && AnalysisTypeBit(ParamCatalogue::kTypeCount - 1) ==
+                                                     1u << (ParamCatalogue::kTypeCount - 1));
+        const std::uint32_t mask = catalogue ? catalogue->OfferMask(column.code) : 0;
         Add(new CXSetting_Bool(column.code, kParameterCategory, mask, column.on));
     }
     static const Index index = MakeIndex(); // the ids do not depend on the catalogue

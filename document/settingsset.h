@@ -22,6 +22,8 @@ namespace CX::Doc {
 class SettingsGroup {
 public:
     SettingsGroup() = default;
+    // A group that will hold this many settings, with room for them made at once.
+    explicit SettingsGroup(std::uint32_t capacity) : settings_(capacity, 8, true) {}
     SettingsGroup(const SettingsGroup&) = delete;
     SettingsGroup& operator=(const SettingsGroup&) = delete;
     virtual ~SettingsGroup() = default;
@@ -46,7 +48,10 @@ protected:
         std::int32_t id;
         std::uint32_t position;
     };
-    using Index = std::vector<IndexEntry>;
+    struct Index {
+        std::vector<IndexEntry> sorted;  // every id, by id
+        std::vector<std::int32_t> dense; // ids 0 to dense.size() - 1 straight to their position (-1: none)
+    };
 
     void Add(CXSetting* setting) { settings_.Add(setting); }
     // The position of the first setting with each id, sorted by id.

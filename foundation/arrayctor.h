@@ -23,6 +23,9 @@ public:
         count_ = count;
     }
 
+    // The count grows within the capacity; the new entries are left for the caller to write, every one of them.
+    void GrowCountForOverwrite(std::uint32_t count) { count_ = std::max(count_, std::min(count, capacity_)); }
+
     // For arrays of 8-byte entries: new storage of the given capacity, the current entries copied into it and the
     // old storage freed; the count stays (cut to the capacity). Throws std::bad_alloc and leaves the array as it
     // was when the storage cannot be had.

@@ -49,6 +49,10 @@ bool Array<void*>::InsertAt(std::uint32_t index, void* p)
     if (index > count_) {
         return false;
     }
+    if (index == count_ && count_ < Capacity()) { // the common append: nothing to move
+        storage_[count_++] = p;
+        return true;
+    }
     if (count_ == Capacity()) {
         const std::uint64_t capacity = doubling_ ? std::max<std::uint64_t>(2 * std::uint64_t{Capacity()}, step_)
                                                  : std::uint64_t{Capacity()} + step_;

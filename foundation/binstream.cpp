@@ -5,18 +5,24 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <new>
 #include <string>
 
 namespace {
 
 // Little-endian coding, value by value, whatever the machine's byte order.
+// On a little-endian machine a value's own bytes are its coding: copied whole, not byte by byte.
 template <class U>
 U LoadLE(const unsigned char* bytes)
 {
     U value = 0;
-    for (std::size_t i = 0; i < sizeof(U); ++i) {
-        value |= static_cast<U>(static_cast<U>(bytes[i]) << (8 * i));
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&value, bytes, sizeof(U));
+    } else {
+        for (std::size_t i = 0; i < sizeof(U); ++i) {
+            value |= static_cast<U>(static_cast<U>(bytes[i]) << (8 * i));
+        }
     }
     return value;
 }
@@ -24,8 +30,12 @@ U LoadLE(const unsigned char* bytes)
 template <class U>
 void StoreLE(U value, unsigned char* bytes)
 {
-    for (std::size_t i = 0; i < sizeof(U); ++i) {
-        bytes[i] = static_cast<unsigned char>(value >> (8 * i));
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(bytes, &value, sizeof(U));
+    } else {
+        for (std::size_t i = 0; i < sizeof(U); ++i) {
+            bytes[i] = static_cast<unsigned char>(value >> (8 * i));
+        }
     }
 }
 
@@ -59,8 +69,12 @@ void InstallUnits(KVO::String& target, const unsigned char* bytes, std::uint32_t
     const bool reuse = rep != KVOString::StringRep::GetEmptyRep() && rep->refCount == 1 && rep->capacity >= n + 1;
     KVOString::StringRep* into = reuse ? rep : KVOString::StringRep::Create(std::max<std::uint32_t>(n + 1, 8));
     char16_t* text = into->Text();
-    for (std::uint32_t i = 0; i < n; ++i) {
-        text[i] = LoadLE<char16_t>(bytes + 2 * i);
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(text, bytes, 2 * std::size_t{n}); // the units' own layout
+    } else {
+        for (std::uint32_t i = 0; i < n; ++i) {
+            text[i] = LoadLE<char16_t>(bytes + 2 * i);
+        }
     }
     text[n] = 0;
     into->length = endsInNul ? n : n + 1;
@@ -249,6 +263,21 @@ HRESULT BinIStream::ReadULong(ULONG* value) { return ReadValue(value); }
 HRESULT BinIStream::ReadLongLong(LONGLONG* value) { return ReadValue(value); }
 HRESULT BinIStream::ReadULongLong(ULONGLONG* value) { return ReadValue(value); }
 
+HRESULT BinIStream::ReadLongs(LONG* values, std::size_t count)
+{
+    unsigned char bytes[16 * 4];
+    if (!values || count > 16) {
+        return E_INVALIDARG;
+    }
+    if (!Get(bytes, 4 * count)) {
+        return E_FAIL;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        values[i] = static_cast<LONG>(LoadLE<std::uint32_t>(bytes + 4 * i));
+    }
+    return S_OK;
+}
+
 HRESULT BinIStream::ReadBlock(void* data, ULONG bytes)
 {
     if (!data && bytes != 0) {
@@ -375,15 +404,21 @@ void BinIStream::ReadString(KVO::String& target)
     if (bytes != 0 && !Buffered(bytes) && RemainingBytes(remaining) && bytes > remaining) {
         ThrowBadString();
     }
-    std::vector<unsigned char> text;
-    if (!ReadBytes(text, bytes)) {
+    // Short texts (nearly all) are read without an allocation of their own.
+    unsigned char small[512];
+    std::vector<unsigned char> large;
+    const unsigned char* text = small;
+    if (bytes <= sizeof small ? !Get(small, static_cast<std::size_t>(bytes)) : !ReadBytes(large, bytes)) {
         KVOString::MakeEmpty(target);
         return;
     }
+    if (bytes > sizeof small) {
+        text = large.data();
+    }
     if (wide) {
-        InstallUnits(target, text.data(), n);
+        InstallUnits(target, text, n);
     } else {
-        InstallAnsi(target, text.data(), n);
+        InstallAnsi(target, text, n);
     }
 }
 
@@ -481,22 +516,71 @@ HRESULT BinOStream::WriteBlock(const void* data, ULONG bytes)
     return Put(data, bytes) ? S_OK : E_FAIL;
 }
 
-void BinOStream::WriteRep(const KVOString::StringRep* rep)
+void BinOStream::WriteRep(const KVOString::StringRep* rep) { WriteUnits(rep->Text(), rep->length, false); }
+
+void BinOStream::WriteUnits(const char16_t* text, std::uint32_t n, bool addNul)
 {
-    const std::uint32_t n = rep->length;
-    PutU32(kBinStreamStringMarker);
-    PutU32(n);
-    PutU32(0u - n);
-    const char16_t* text = rep->Text();
+    const std::uint32_t units = n - (addNul ? 1 : 0); // those taken from text
+    unsigned char record[12 + 500];
+    StoreLE(kBinStreamStringMarker, record);
+    StoreLE(n, record + 4);
+    StoreLE(0u - n, record + 8);
+    static constexpr unsigned char kNul[2] = {0, 0};
+    if constexpr (std::endian::native == std::endian::little) {
+        // The units' own layout; a short text goes out with its header in one piece.
+        const std::size_t bytes = 2 * std::size_t{units};
+        if (2 * std::size_t{n} <= sizeof record - 12) {
+            std::memcpy(record + 12, text, bytes);
+            std::memcpy(record + 12 + bytes, kNul, addNul ? 2 : 0);
+            Put(record, 12 + 2 * std::size_t{n});
+        } else if (Put(record, 12) && Put(text, bytes) && addNul) {
+            Put(kNul, 2);
+        }
+        return;
+    }
+    if (!Put(record, 12)) {
+        return;
+    }
     unsigned char chunk[512];
-    for (std::uint32_t done = 0; done < n && state_ == kGood;) {
-        const std::uint32_t units = std::min<std::uint32_t>(n - done, sizeof chunk / 2);
-        for (std::uint32_t i = 0; i < units; ++i) {
+    for (std::uint32_t done = 0; done < units && state_ == kGood;) {
+        const std::uint32_t piece = std::min<std::uint32_t>(units - done, sizeof chunk / 2);
+        for (std::uint32_t i = 0; i < piece; ++i) {
             StoreLE(static_cast<std::uint16_t>(text[done + i]), chunk + 2 * i);
         }
-        Put(chunk, 2 * units);
-        done += units;
+        Put(chunk, 2 * piece);
+        done += piece;
     }
+    if (addNul) {
+        Put(kNul, 2);
+    }
+}
+
+void BinOStream::WriteText(std::u16string_view text)
+{
+    if (text.size() >= kMaxStringCount) {
+        WriteString(KVO::String(std::u16string(text))); // as long a text as a string holds
+        return;
+    }
+    WriteUnits(text.data(), static_cast<std::uint32_t>(text.size()) + 1, true);
+}
+
+void BinOStream::WriteLongs(std::initializer_list<LONG> values)
+{
+    if constexpr (std::endian::native == std::endian::little && sizeof(LONG) == 4) {
+        Put(values.begin(), 4 * values.size()); // the values' own bytes
+        return;
+    }
+    unsigned char bytes[64];
+    std::size_t used = 0;
+    for (const LONG value : values) {
+        if (used == sizeof bytes) {
+            Put(bytes, used);
+            used = 0;
+        }
+        StoreLE(static_cast<std::uint32_t>(value), bytes + used);
+        used += 4;
+    }
+    Put(bytes, used);
 }
 
 void BinOStream::WriteString(const KVO::String& text) { WriteRep(text.Rep()); }

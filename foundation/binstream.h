@@ -11,7 +11,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <streambuf>
+#include <string_view>
 #include <vector>
 
 // Reads never store a result while the stream has failed (only ReadByte then gives 0).
@@ -157,6 +159,8 @@ public:
     // word, is negative, or cannot fit) throws XKVO 0xA0048203 and leaves the state alone; a failed transfer leaves
     // the target empty.
     void ReadString(KVO::String& target);
+    // Several longs in one transfer (at most 16), as ReadLong reads each; nothing is stored when the transfer fails.
+    HRESULT ReadLongs(LONG* values, std::size_t count);
     LONG Version() const { return version_; }
 
 protected:
@@ -213,6 +217,10 @@ public:
 
     // The string record: marker, n, -n, then the n UTF-16 units of the text with its NUL.
     void WriteString(const KVO::String& text);
+    // The string record of a text given as units (without a NUL), as WriteString writes a string of them.
+    void WriteText(std::u16string_view text);
+    // Several longs in one transfer, as WriteLong writes each.
+    void WriteLongs(std::initializer_list<LONG> values);
 
 protected:
     struct DeferTag {};
@@ -223,6 +231,8 @@ protected:
 private:
     void PutU32(std::uint32_t value);
     void WriteRep(const KVOString::StringRep* rep);
+    // A string record of n units; the units end in their NUL unless `addNul`, which adds one.
+    void WriteUnits(const char16_t* text, std::uint32_t n, bool addNul);
     void ReleaseAttachment();
 
     IBinStreamAttachment* attachment_ = nullptr;

@@ -3,6 +3,7 @@
 #include "foundation/xkvo.h"
 
 #include <algorithm>
+#include <memory>
 #include <array>
 #include <cstring>
 
@@ -527,10 +528,11 @@ void StorageAllocator::WriteMap(std::uint32_t copy)
     }
     record.count = map_.Count();
     const std::uint32_t perCluster = map_.EntriesPerCluster();
-    std::vector<std::uint8_t> block(map_.ClusterSize());
+    // Encode fills the whole block.
+    const auto block = std::make_unique_for_overwrite<std::uint8_t[]>(map_.ClusterSize());
     for (std::uint32_t i = 0; i < map_.Count() / perCluster; ++i) {
-        map_.Encode(i * perCluster, perCluster, block.data());
-        const HRESULT hr = WriteContainer(FileOffset(record.first + i, 0), block.data(), map_.ClusterSize());
+        map_.Encode(i * perCluster, perCluster, block.get());
+        const HRESULT hr = WriteContainer(FileOffset(record.first + i, 0), block.get(), map_.ClusterSize());
         if (FAILED(hr)) {
             ThrowTransfer(hr);
         }

@@ -12,6 +12,7 @@
 
 #include <charconv>
 #include <limits>
+#include <span>
 
 namespace host {
 
@@ -294,6 +295,19 @@ private:
     std::size_t at_ = 0;
 };
 
+// The arguments of a call that are its sources (calls and channels); the numbers follow them.
+std::span<CalcNode> Sources(CalcNode& node)
+{
+    return std::span<CalcNode>(node.arguments).first(
+        std::min(node.arguments.size(), static_cast<std::size_t>(std::max<LONG>(node.sourceCount, 0))));
+}
+
+std::span<const CalcNode> Sources(const CalcNode& node)
+{
+    return std::span<const CalcNode>(node.arguments).first(
+        std::min(node.arguments.size(), static_cast<std::size_t>(std::max<LONG>(node.sourceCount, 0))));
+}
+
 void CollectRefs(const CalcNode& node, std::vector<ChannelRef>& refs)
 {
     if (node.kind == CalcNode::Kind::Channel) {
@@ -302,7 +316,7 @@ void CollectRefs(const CalcNode& node, std::vector<ChannelRef>& refs)
         }
         return;
     }
-    for (const CalcNode& argument : node.arguments) {
+    for (const CalcNode& argument : Sources(node)) {
         CollectRefs(argument, refs);
     }
 }
@@ -313,7 +327,7 @@ std::optional<CalcTextError> Instantiate(CalcNode& node, IUnknown* context)
     if (node.kind != CalcNode::Kind::Call) {
         return std::nullopt;
     }
-    for (CalcNode& argument : node.arguments) {
+    for (CalcNode& argument : Sources(node)) {
         if (auto error = Instantiate(argument, context)) {
             return error;
         }
@@ -338,7 +352,7 @@ bool CopyCalculations(CalcNode& node)
     if (node.kind != CalcNode::Kind::Call) {
         return true;
     }
-    for (CalcNode& argument : node.arguments) {
+    for (CalcNode& argument : Sources(node)) {
         if (!CopyCalculations(argument)) {
             return false;
         }
@@ -424,13 +438,40 @@ CalcEvaluator::CalcEvaluator(Framework& framework, CalcEvaluatorClass& classObje
     if (context) {
         context->QueryInterface(IID_IDataSource, source_.OutVoid());
     }
+    platform::ComPtr<DataSource> own;
+    if (source_ && SUCCEEDED(source_->QueryInterface(IID_HostDataSource, own.OutVoid())) && own) {
+        own_ = own.Get(); // held through source_
+    }
 }
 
 CalcEvaluator::~CalcEvaluator()
 {
-    if (root_) {
-        ReleaseAll(*root_);
+    if (!root_) {
+        return;
     }
+    ReleaseAll(*root_);
+    rootEvents_.Reset();
+    // A source that keeps calculations hands this tree to the next evaluator of the text, as a kept evaluator
+    // binds its own calculations again for the next block.
+    if (own_ && own_->KeepsCalculations() && HeldByTreeAlone(*root_)) {
+        own_->KeepTree(evaluated_, context_.Get(), std::move(root_));
+    }
+}
+
+bool CalcEvaluator::HeldByTreeAlone(const CalcNode& node)
+{
+    if (node.kind != CalcNode::Kind::Call) {
+        return true;
+    }
+    if (!node.instance) {
+        return false;
+    }
+    node.instance->AddRef();
+    if (node.instance->Release() != 1) {
+        return false;
+    }
+    const auto sources = Sources(node);
+    return std::all_of(sources.begin(), sources.end(), HeldByTreeAlone);
 }
 
 HRESULT CalcEvaluator::QueryInterface(REFIID iid, void** out)
@@ -458,9 +499,8 @@ ChannelSort CalcEvaluator::Sort(const ChannelRef& ref) const
     if (!source_) {
         return ref.isVirtual ? ChannelSort::Events : ChannelSort::Samples;
     }
-    platform::ComPtr<DataSource> own;
-    if (SUCCEEDED(source_->QueryInterface(IID_HostDataSource, own.OutVoid())) && own) {
-        return own->Sort(ref);
+    if (own_) {
+        return own_->Sort(ref);
     }
     LONG channels = 0;
     if (SUCCEEDED(source_->GetChannelCount(&channels)) && !ref.isVirtual && ref.channel >= channels) {
@@ -501,18 +541,19 @@ HRESULT CalcEvaluator::Parse(IKVOString* text, DWORD* flags)
             lastError_.reset();
             return S_OK;
         }
-        std::u16string parsed = newText;
-        platform::ComPtr<DataSource> own;
-        if (source_ && SUCCEEDED(source_->QueryInterface(IID_HostDataSource, own.OutVoid())) && own) {
-            parsed = own->CalculationBehind(newText);
-        }
-        auto root = std::make_unique<CalcNode>();
-        // A text made again for every block: copies of the calculations made for it before, when the source keeps
-        // them; else its parse, made once, and new calculations.
-        const CalcNode* model = own ? own->CalculationModel(parsed, context_.Get()) : nullptr;
-        if (model && CopyCalculations(*root = *model)) {
+        DataSource* const own = own_;
+        std::u16string parsed = own ? own->CalculationBehind(newText) : newText;
+        // A text made again for every block: when the source keeps calculations, the calculations of an evaluator
+        // of the text that let go, or copies of those made for it before; else its parse, made once, and new
+        // calculations.
+        std::unique_ptr<CalcNode> root = own ? own->TakeTree(parsed, context_.Get()) : nullptr;
+        const CalcNode* model = root || !own ? nullptr : own->CalculationModel(parsed, context_.Get());
+        if (root) {
+            lastError_.reset();
+        } else if (model && CopyCalculations(*(root = std::make_unique<CalcNode>(*model)))) {
             lastError_.reset();
         } else {
+            root = std::make_unique<CalcNode>();
             if (const CalcNode* known = own ? own->ParsedCalculation(parsed) : nullptr) {
                 *root = *known;
                 lastError_.reset();
@@ -549,7 +590,9 @@ HRESULT CalcEvaluator::Parse(IKVOString* text, DWORD* flags)
         formula_.reset();
         rootEvents_ = events;
         text_ = std::move(newText);
-        refs_ = DistinctChannelRefs(*root_);
+        evaluated_ = std::move(parsed);
+        // With a data source every reference opens its own enumerator; without one they share those handed over.
+        refs_ = source_ ? std::vector<ChannelRef>{} : DistinctChannelRefs(*root_);
         if (flags) {
             *flags = 0x40000000;
         }
@@ -618,30 +661,35 @@ HRESULT CalcEvaluator::OpenChannel(const ChannelRef& ref, LONG block, IUnknown**
 
 HRESULT CalcEvaluator::Bind(CalcNode& node, LONG block, double tickPeriod, LONG flag)
 {
-    std::vector<platform::ComPtr<IUnknown>> sources;
-    for (LONG i = 0; i < node.sourceCount; ++i) {
-        CalcNode& argument = node.arguments[static_cast<std::size_t>(i)];
+    // The sources are held by the tree (calls) and by opened_ (channels) while the calculation takes them.
+    constexpr std::size_t kInline = 8;
+    IUnknown* inlineSources[kInline];
+    std::vector<IUnknown*> manySources;
+    const auto count = static_cast<std::size_t>(std::max<LONG>(node.sourceCount, 0));
+    IUnknown** sources = inlineSources;
+    if (count > kInline) {
+        manySources.resize(count);
+        sources = manySources.data();
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        CalcNode& argument = node.arguments[i];
         if (argument.kind == CalcNode::Kind::Call) {
             const HRESULT hr = Bind(argument, block, tickPeriod, flag);
             if (FAILED(hr)) {
                 return hr;
             }
-            sources.emplace_back(argument.instance.Get());
+            sources[i] = argument.instance.Get();
         } else {
             platform::ComPtr<IUnknown> opened;
             const HRESULT hr = OpenChannel(argument.ref, block, opened.Out());
             if (FAILED(hr) || !opened) {
                 return FAILED(hr) ? hr : E_FAIL;
             }
-            opened_.push_back(opened);
-            sources.push_back(opened);
+            sources[i] = opened.Get();
+            opened_.push_back(std::move(opened));
         }
     }
-    std::vector<IUnknown*> pointers;
-    for (const auto& source : sources) {
-        pointers.push_back(source.Get());
-    }
-    return node.instance->SetSources(block, static_cast<LONG>(pointers.size()), pointers.data(), nullptr, tickPeriod,
+    return node.instance->SetSources(block, static_cast<LONG>(count), count ? sources : nullptr, nullptr, tickPeriod,
                                      flag);
 }
 
@@ -664,6 +712,7 @@ HRESULT CalcEvaluator::SetSources(LONG block, LONG count, IUnknown** sources, IU
         }
         given_.assign(sources, sources + count);
         uses_.assign(given_.size(), 0);
+        opened_.reserve(8);
         bound_ = true;
         const HRESULT hr = Bind(*root_, block, tickPeriod, flag);
         if (FAILED(hr)) {
@@ -696,7 +745,7 @@ void CalcEvaluator::ReleaseAll(CalcNode& node)
     if (node.instance) {
         node.instance->ReleaseSources();
     }
-    for (CalcNode& argument : node.arguments) {
+    for (CalcNode& argument : Sources(node)) {
         ReleaseAll(argument);
     }
 }

@@ -20,6 +20,7 @@ struct IDataSource;
 
 namespace host {
 
+class DataSource;
 class Framework;
 class Formula;
 
@@ -136,13 +137,17 @@ private:
     HRESULT Bind(CalcNode& node, LONG block, double tickPeriod, LONG flag);
     HRESULT OpenChannel(const ChannelRef& ref, LONG block, IUnknown** out);
     void ReleaseAll(CalcNode& node);
+    // True when no one but the tree holds any of its calculations.
+    static bool HeldByTreeAlone(const CalcNode& node);
     ChannelSort Sort(const ChannelRef& ref) const;
 
     Framework& framework_;
     CalcEvaluatorClass& class_;
     platform::ComPtr<IUnknown> context_;
     platform::ComPtr<IDataSource> source_;
+    DataSource* own_ = nullptr; // source_ when it is the host's own data source
     std::u16string text_;
+    std::u16string evaluated_; // text_, or the text of the channel it names
     std::unique_ptr<CalcNode> root_;
     platform::ComPtr<IEnumEventEx> rootEvents_;
     // A sample formula instead of a calculation: its tick period and start.

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 
 namespace host {
 
@@ -112,7 +113,11 @@ DataSource::DataSource(Host& host, std::shared_ptr<Document> document)
     chartData_->Calculations().SetFirstNumber(kFirstChartCalculation);
 }
 
-DataSource::~DataSource() { chartData_->SetOuter(nullptr); }
+DataSource::~DataSource()
+{
+    KeepCalculations(false);
+    chartData_->SetOuter(nullptr);
+}
 
 HRESULT DataSource::QueryInterface(REFIID iid, void** out)
 {
@@ -478,21 +483,66 @@ HRESULT DataSource::OpenEvents(const std::shared_ptr<const EventArray>& events, 
     return Give(opened, out);
 }
 
+bool DataSource::SameText(const std::u16string& a, const std::u16string& b)
+{
+    // Calculation texts run to hundreds of characters: compared as bytes, not character by character.
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0;
+}
+
+std::unique_ptr<CalcNode> DataSource::TakeTree(const std::u16string& text, IUnknown* context)
+{
+    if (!keepCalculations_) {
+        return nullptr;
+    }
+    for (KeptTrees& kept : trees_) {
+        if (kept.context == context && !kept.trees.empty() && SameText(kept.text, text)) {
+            std::unique_ptr<CalcNode> tree = std::move(kept.trees.back());
+            kept.trees.pop_back();
+            return tree;
+        }
+    }
+    return nullptr;
+}
+
+void DataSource::KeepTree(const std::u16string& text, IUnknown* context, std::unique_ptr<CalcNode> tree)
+{
+    if (!keepCalculations_) {
+        return;
+    }
+    auto found = std::find_if(trees_.begin(), trees_.end(),
+                              [&](const KeptTrees& kept) { return kept.context == context && SameText(kept.text, text); });
+    if (found == trees_.end()) {
+        if (trees_.size() >= 64) {
+            trees_.clear(); // texts come and go as settings change: keep those in use
+        }
+        found = trees_.insert(trees_.end(), KeptTrees{text, context, {}});
+    }
+    if (found->trees.size() < 8) {
+        found->trees.push_back(std::move(tree));
+    }
+}
+
 HRESULT DataSource::OpenCalculation(const std::u16string& text, LONG record, LONG start, IUnknown** out)
 {
     // In a block still being sampled, a stretch without samples yet is a gap to wait at, not the end.
     const LONG flag = document_->IsSampling(record) ? kStopAtGapFlag : 0;
-    std::vector<platform::ComPtr<ICalcEnum>>* kept = nullptr;
     if (keepCalculations_) {
-        if (kept_.size() > 64 && !kept_.count(text)) {
-            kept_.clear(); // texts come and go as settings change: keep those in use
+        auto found = std::find_if(kept_.begin(), kept_.end(),
+                                  [&](const KeptCalculations& known) { return SameText(known.text, text); });
+        if (found == kept_.end()) {
+            if (kept_.size() > 64) {
+                kept_.clear(); // texts come and go as settings change: keep those in use
+            }
+            kept_.push_back(KeptCalculations{text, {}});
+            found = std::prev(kept_.end());
         }
-        kept = &kept_[text];
-        for (const platform::ComPtr<ICalcEnum>& calc : *kept) {
+        const std::vector<platform::ComPtr<ICalcEnum>>& kept = found->calcs;
+        for (std::size_t i = 0; i < kept.size(); ++i) {
+            const platform::ComPtr<ICalcEnum> calc = kept[i];
             // One no one else holds: its last reader let it go.
             const ULONG references = calc->AddRef();
             calc->Release();
-            if (references == 2) {
+            if (references == 3) {
                 if (FAILED(calc->SetSources(record, 0, nullptr, nullptr, document_->TickPeriod(record), flag))) {
                     break;
                 }
@@ -514,8 +564,13 @@ HRESULT DataSource::OpenCalculation(const std::u16string& text, LONG record, LON
         return FAILED(hr) ? hr : E_FAIL;
     }
     calc->SeekStart(start);
-    if (kept && kept->size() < 8) {
-        kept->push_back(calc);
+    if (keepCalculations_) {
+        // Found again: calculations opened meanwhile may have dropped the texts kept before.
+        const auto found = std::find_if(kept_.begin(), kept_.end(),
+                                        [&](const KeptCalculations& known) { return SameText(known.text, text); });
+        if (found != kept_.end() && found->calcs.size() < 8) {
+            found->calcs.push_back(calc);
+        }
     }
     return Give(calc, out);
 }

@@ -17,6 +17,7 @@
 #include "sdk/datasource.h"
 #include "sdk/sampling.h"
 
+#include <deque>
 #include <map>
 #include <utility>
 #include <memory>
@@ -143,9 +144,13 @@ public:
     bool KeepsCalculations() const { return keepCalculations_; }
     void DropKeptCalculations()
     {
+        // Evaluators that go meanwhile keep nothing back.
+        const bool keep = std::exchange(keepCalculations_, false);
         kept_.clear();
         parsed_.clear();
         models_.clear();
+        trees_.clear();
+        keepCalculations_ = keep;
     }
     // While calculations are kept, the parse of each calculation text, so that a text made again for every block
     // is parsed once: null when it is not known.
@@ -173,6 +178,12 @@ public:
             models_.emplace(std::make_pair(text, context), std::move(model));
         }
     }
+
+    // While calculations are kept, the calculation trees of evaluators that let go (released from their sources
+    // and held by no one else), for the next evaluator of the same text and context to bind again instead of
+    // copying the calculations: null when there is none.
+    std::unique_ptr<CalcNode> TakeTree(const std::u16string& text, IUnknown* context);
+    void KeepTree(const std::u16string& text, IUnknown* context, std::unique_ptr<CalcNode> tree);
 
     // Another object answers this interface for the source (the chart server and the preview data that a chart
     // draws the source with).
@@ -218,6 +229,7 @@ private:
         std::u16string text;                                    // calculation channels
     };
     const ExtraChannel* Extra(LONG channel) const;
+    static bool SameText(const std::u16string& a, const std::u16string& b);
     // The text of one of the chart's calculation channels; null when there is no such channel or it has no text.
     const std::u16string* ChartCalculation(LONG channel) const;
     // A chart calculation whose text names just another channel ("ch3") stands for that channel.
@@ -254,9 +266,19 @@ private:
     std::optional<std::pair<LONG, std::pair<double, double>>> selectedChannel_;
     std::vector<std::pair<IID, platform::ComPtr<IUnknown>>> offered_;
     bool keepCalculations_ = false;
-    std::map<std::u16string, std::vector<platform::ComPtr<ICalcEnum>>> kept_; // by text
+    struct KeptCalculations {
+        std::u16string text;
+        std::vector<platform::ComPtr<ICalcEnum>> calcs;
+    };
+    std::deque<KeptCalculations> kept_;
     std::map<std::u16string, CalcNode> parsed_;                                // by text, without calculations
     std::map<std::pair<std::u16string, IUnknown*>, CalcNode> models_;           // by text and context
+    struct KeptTrees {
+        std::u16string text;
+        IUnknown* context;
+        std::vector<std::unique_ptr<CalcNode>> trees;
+    };
+    std::vector<KeptTrees> trees_;
     std::vector<CalcChannel*> calcChannels_;
     bool naming_ = false; // a calculation's title may name its source channel: no second title meanwhile
 };

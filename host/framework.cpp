@@ -80,7 +80,9 @@ HRESULT Framework::QueryInterface(REFIID iid, void** out)
 
 HRESULT Framework::GetObject(DWORD id, REFIID iid, void** out)
 {
-    log_.Record("framework", "GetObject", Hex(id));
+    if (log_.Enabled()) {
+        log_.Record("framework", "GetObject", Hex(id));
+    }
     if (!out) {
         return E_POINTER;
     }
@@ -91,7 +93,10 @@ HRESULT Framework::GetObject(DWORD id, REFIID iid, void** out)
     if (id == CAF::ObjectId::kGraphService) {
         return graphs_.QueryInterface(iid, out);
     }
-    if (const WORD chart = KnownTypeId(GUID_ChartMessages); chart != 0 && id == ((static_cast<DWORD>(chart) << 16) | 16)) {
+    // The family of a type id, when the id is one of ours.
+    const GUID* family = FamilyOf(static_cast<WORD>(id >> 16));
+    const WORD n = static_cast<WORD>(id & 0xFFFF);
+    if (family && *family == GUID_ChartMessages && n == 16) {
         return progress_.QueryInterface(iid, out);
     }
     if (id == kCopyNotifyServiceId) {
@@ -103,16 +108,16 @@ HRESULT Framework::GetObject(DWORD id, REFIID iid, void** out)
     if (const RegisteredClass* found = FindClass(id)) {
         return found->object->QueryInterface(iid, out);
     }
+    if (!family) {
+        return E_FAIL;
+    }
     for (const HostObject& entry : hostObjects_) {
-        const WORD shortId = KnownTypeId(entry.family);
-        if (shortId != 0 && id == ((static_cast<DWORD>(shortId) << 16) | entry.n) &&
-            SUCCEEDED(entry.object->QueryInterface(iid, out))) {
+        if (entry.family == *family && entry.n == n && SUCCEEDED(entry.object->QueryInterface(iid, out))) {
             return S_OK;
         }
     }
     for (const auto& [classId, object] : hostClasses_) {
-        const WORD shortId = KnownTypeId(classId);
-        if (shortId != 0 && id == static_cast<DWORD>(shortId) << 16) {
+        if (classId == *family && n == 0) {
             return object->QueryInterface(iid, out);
         }
     }
@@ -201,6 +206,7 @@ HRESULT Framework::GetShortId(const GUID* guid, WORD* id)
             return E_OUTOFMEMORY;
         }
         found = typeIds_.emplace(*guid, nextTypeId_++).first;
+        families_.push_back(*guid);
     }
     *id = found->second;
     log_.Record("typeids", "GetTypeId", Narrow(platform::GuidToText(*guid)) + " " + Hex(found->second));
@@ -241,6 +247,12 @@ HRESULT Framework::CreateFromText(LONG reserved, IKVOString* text, IUnknown** ou
     text->AddRef();
     *out = text;
     return S_OK;
+}
+
+const GUID* Framework::FamilyOf(WORD shortId) const
+{
+    const auto index = static_cast<std::size_t>(shortId) - kFirstTypeId;
+    return shortId >= kFirstTypeId && index < families_.size() ? &families_[index] : nullptr;
 }
 
 WORD Framework::KnownTypeId(const GUID& guid) const

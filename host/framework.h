@@ -130,8 +130,12 @@ private:
     HostSettingsStore settings_;
     GraphService graphs_;
     ProgressFactory progress_{log_};
+    // Short type ids are given in turn from kFirstTypeId and never taken back.
+    static constexpr WORD kFirstTypeId = 0x1001;
     std::unordered_map<GUID, WORD> typeIds_;
-    WORD nextTypeId_ = 0x1001;
+    std::vector<GUID> families_; // by short id - kFirstTypeId
+    WORD nextTypeId_ = kFirstTypeId;
+    const GUID* FamilyOf(WORD shortId) const;
     std::vector<RegisteredClass> classes_;
 
     std::map<std::u16string, std::size_t> calcByName_;

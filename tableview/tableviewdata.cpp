@@ -9,10 +9,12 @@
 
 #include <cfloat>
 #include <cmath>
+#include <clocale>
 #include <cstdio>
+#include <locale.h>
 #include <fstream>
 #include <limits>
-#include <regex>
+#include <algorithm>
 #include <sstream>
 #include <string>
 
@@ -56,21 +58,50 @@ LONG ReadWord(KVO::BinIStream& in)
 
 KVO::String TidyExponent(const KVO::String& text)
 {
-    static const std::regex pattern(R"((-?\d*\.\d+)(e(?:\+|-))?0*(\d*))");
-    // One significant figure has no digits after its point; it takes the same tidy form ("1e5").
-    static const std::regex bare(R"((-?\d+)(e(?:\+|-))0*(\d*))");
-    const std::string narrow = text.ToUtf8();
-    std::smatch match;
-    if (!std::regex_match(narrow, match, pattern) && !std::regex_match(narrow, match, bare)) {
+    // [-]digits.digits[e+digits | e-digits], or one significant figure without a point ([-]digits e+digits | e-digits,
+    // as "1e+05"): the exponent loses its plus sign and its leading zeros ("1.234e4", "-2.5e-7", "1e5"). Any other
+    // text is left as it is. A scan by hand, as every cell of the table passes here.
+    const std::u16string_view s = text.View();
+    const auto digit = [](char16_t c) { return c >= u'0' && c <= u'9'; };
+    const std::size_t n = s.size();
+    std::size_t at = 0;
+    if (at < n && s[at] == u'-') {
+        ++at;
+    }
+    const std::size_t whole = at;
+    while (at < n && digit(s[at])) {
+        ++at;
+    }
+    if (at < n && s[at] == u'.') {
+        const std::size_t fraction = ++at;
+        while (at < n && digit(s[at])) {
+            ++at;
+        }
+        if (at == fraction) {
+            return text;
+        }
+    } else if (at == whole) {
         return text;
     }
-    std::string result = match[1].str();
-    const std::string sign = match[2].str();
-    if (!sign.empty()) {
-        result += sign.size() >= 2 && sign[1] == '+' ? "e" : sign;
+    const std::size_t mantissa = at;
+    if (at == n) {
+        return text; // no exponent: nothing to tidy
     }
-    result += match[3].str();
-    return KVO::String(ToU16(result));
+    if (s[at] != u'e' || at + 1 >= n || (s[at + 1] != u'+' && s[at + 1] != u'-')) {
+        return text;
+    }
+    const bool negative = s[at + 1] == u'-';
+    std::size_t exponent = at + 2;
+    if (!std::all_of(s.begin() + static_cast<std::ptrdiff_t>(exponent), s.end(), digit)) {
+        return text;
+    }
+    while (exponent < n && s[exponent] == u'0') {
+        ++exponent;
+    }
+    std::u16string result(s.substr(0, mantissa));
+    result += negative ? u"e-" : u"e";
+    result += s.substr(exponent);
+    return KVO::String(result);
 }
 
 KVO::String FormatCellNumber(const ColumnFormat& format, double value)
@@ -90,12 +121,24 @@ KVO::String FormatCellNumber(const ColumnFormat& format, double value)
         }
         return Decimal(whole);
     }
-    std::ostringstream stream;
-    stream.imbue(std::locale::classic());
-    stream.setf(std::ios::showpoint);
-    stream.precision(format.digits);
-    stream << value;
-    std::string text = stream.str();
+    // What a classic stream with showpoint and this precision writes (it formats with "%#.*g" in the C locale),
+    // without making a stream for every cell.
+    static const locale_t classic = newlocale(LC_ALL_MASK, "C", locale_t{});
+    const locale_t previous = classic ? uselocale(classic) : locale_t{};
+    char small[64];
+    const int precision = format.digits;
+    int length = std::snprintf(small, sizeof small, "%#.*g", precision, value);
+    std::string text;
+    if (length >= 0 && static_cast<std::size_t>(length) < sizeof small) {
+        text.assign(small, static_cast<std::size_t>(length));
+    } else if (length >= 0) {
+        text.resize(static_cast<std::size_t>(length) + 1);
+        length = std::snprintf(text.data(), text.size(), "%#.*g", precision, value);
+        text.resize(static_cast<std::size_t>(std::max(length, 0)));
+    }
+    if (classic) {
+        uselocale(previous);
+    }
     if (!text.empty() && text.back() == '.') {
         text.pop_back();
     }

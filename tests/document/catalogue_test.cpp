@@ -102,6 +102,16 @@ TEST(ParamCatalogue, RowsAddedLaterAreFoundByCode)
     EXPECT_FALSE(c.Offers(3, 22));
     EXPECT_FALSE(c.Offers(2, 101));
     EXPECT_EQ(c.RowIndex(2, -1), -1);
+    // The mask of the types that offer a code follows the rows, those added later too.
+    for (std::int32_t code = -8; code < 120; ++code) {
+        std::uint32_t mask = 0;
+        for (std::int32_t type = 0; type < ParamCatalogue::kTypeCount; ++type) {
+            mask |= c.Offers(type, code) ? 1u << type : 0u;
+        }
+        EXPECT_EQ(c.OfferMask(code), mask) << code;
+    }
+    EXPECT_NE(c.OfferMask(22) & (1u << 2), 0u);
+    EXPECT_NE(c.OfferMask(100) & (1u << 2), 0u);
     // A full type takes no more rows.
     for (std::int32_t i = c.RowCount(2); i < ParamCatalogue::kLineCount; ++i) {
         c.AddRow(2, ParamCatalogue::Row{u"Fill", u"?", u"?", 200, false});

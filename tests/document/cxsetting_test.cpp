@@ -187,6 +187,43 @@ TEST(SettingValues, ClassicTextsAreWhatAClassicStreamWrites)
     }
 }
 
+// Stored texts are read back as a classic stream reads them: the same value for every text, or the value kept where
+// the stream refuses the text.
+TEST(SettingValues, ClassicTextsReadAsAClassicStreamReadsThem)
+{
+    const auto streamRead = [](std::u16string_view text, auto start) {
+        std::wistringstream in(std::wstring(text.begin(), text.end()));
+        in.imbue(std::locale::classic());
+        decltype(start) read{};
+        in >> read;
+        return in.fail() ? start : read;
+    };
+    std::vector<std::u16string> texts = {
+        u"0", u"-0", u"0.0", u"-0.0", u"00012.500", u"1E5", u"1e+5", u"1e-5", u"1e05", u"1.5e+300", u"1e308",
+        u"1.7976931348623157e+308", u"1.7976931348623159e+308", u"1e309", u"-1e400", u"1e-400", u"4.9e-324",
+        u"3e-324", u"2e-324", u"2.2250738585072011e-308", u"0.1000000000000000055511151231257827021181583404541015625",
+        u"123456789012345678901234567890", u"2147483647", u"2147483648", u"-2147483648", u"-2147483649", u"007",
+        u"99999999999999999999", u"1e", u"1e+", u"1.", u".5", u"-.5", u"+5", u" 5", u"5 ", u"5x", u"--5", u"-",
+        u"", u"inf", u"nan", u"0x10", u"1,5", u"1.5.5", u"1e5.5", u"1e5e5"};
+    double x = 0.7;
+    for (int i = 0; i < 300; ++i) {
+        x = std::fmod(x * 7919.123456789 + 0.3183098861837907, 1.0);
+        CXSettingDouble written(1040, 5, 15, 0, -std::numeric_limits<double>::max(), std::numeric_limits<double>::max());
+        written.SetValue((x - 0.5) * std::pow(10.0, (i % 61) - 30));
+        texts.push_back(std::u16string(Text(written).View()));
+    }
+    for (const std::u16string& text : texts) {
+        CXSettingDouble real(1040, 5, 15, 0.25, -1, 1);
+        real.FromText(KVO::String(text.c_str()), true);
+        const double expected = streamRead(text, 0.25);
+        EXPECT_TRUE(real.Value() == expected && std::signbit(real.Value()) == std::signbit(expected))
+            << Utf8(text) << ": " << real.Value() << ", the stream " << expected;
+        CXSettingLong whole(2005, 4, 31, -7, -1, INT_MAX);
+        whole.FromText(KVO::String(text.c_str()), true);
+        EXPECT_EQ(whole.Value(), streamRead(text, std::int32_t{-7})) << Utf8(text);
+    }
+}
+
 TEST(SettingValues, OnOffSettingsReadALeadingLowerCaseT)
 {
     CXSetting_Bool setting(2004, 4, 31, false);

@@ -179,7 +179,11 @@ TEST(SettingIds, FindAnswersTheFirstSettingWithTheId)
     const Settings1 another(nullptr);
     const GlobalSettings global;
     for (const SettingsGroup* group : std::initializer_list<const SettingsGroup*>{&channel, &another, &global}) {
+        std::vector<std::int32_t> ids = {INT_MIN, -1000, 4095, 4096, 4097, 70000, INT_MAX};
         for (std::int32_t id = -2; id < 3100; ++id) {
+            ids.push_back(id);
+        }
+        for (const std::int32_t id : ids) {
             const CXSetting* first = nullptr;
             for (std::uint32_t i = 0; i < group->Count() && !first; ++i) {
                 if (group->At(i)->Id() == id) {

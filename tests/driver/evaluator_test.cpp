@@ -5,6 +5,7 @@
 #include "tests/engine/aptrain.h"
 #include "tests/engine/enum_harness.h"
 
+#include "engine/calcbase.h"
 #include "engine/cappeakdet.h"
 #include "host/hoststring.h"
 #include "platform/win/codepage.h"
@@ -149,6 +150,59 @@ TEST(CalcEvaluator, CalculationChannelsAndHandedOverEnumerators)
     ExpectSameEvents(fromChannel, ReadAll<CX::Enum::EventPkStm>(Events(unbound.Get()).Get()), "handed over");
     EXPECT_EQ(unbound->SetSources(0, 0, nullptr, nullptr, aptrain::kTickPeriod, 0), E_FAIL)
         << "no enumerator for ch1";
+}
+
+// The analysis makes an evaluator of the same text for every block. With calculations kept, a new one takes up the
+// calculations of one that let go: every block still gives the events that an evaluator over a source keeping
+// nothing gives, also while an evaluator of an earlier block is still being read.
+TEST(CalcEvaluator, KeptCalculationsGiveTheEventsOfFreshOnes)
+{
+    std::vector<std::vector<float>> blocks;
+    for (const int peaks : {5, 8, 2}) {
+        blocks.push_back(aptrain::Make(peaks, 20000, -70.0f, aptrain::kHeight, aptrain::kWidthTicks).samples);
+    }
+    auto fresh = SourceOf(OneChannel(blocks, aptrain::kTickPeriod));
+    auto keeping = SourceOf(OneChannel(blocks, aptrain::kTickPeriod));
+    keeping->KeepCalculations(true);
+    const std::u16string text = u"calcbase(ch1, cappeakdet(ch1, 30, 3))";
+    const auto open = [&](host::DataSource* source, LONG block) {
+        auto calc = NewEvaluator(source);
+        EXPECT_EQ(ParseText(calc.Get(), text), S_OK);
+        EXPECT_EQ(calc->SetSources(block, 0, nullptr, nullptr, aptrain::kTickPeriod, 0), S_OK);
+        calc->SeekStart(0);
+        return calc;
+    };
+    using Record = CX::Enum::EventBCalcBase;
+    for (int round = 0; round < 3; ++round) {
+        for (LONG block = 0; block < 3; ++block) {
+            const auto expected = ReadAll<Record>(Events(open(fresh.Get(), block).Get()).Get());
+            ASSERT_FALSE(expected.empty());
+            const std::string what = "round " + std::to_string(round) + ", block " + std::to_string(block);
+            ExpectSameEvents(expected, ReadAll<Record>(Events(open(keeping.Get(), block).Get()).Get()), what.c_str());
+        }
+    }
+    // Two at once, read in turns.
+    auto first = open(keeping.Get(), 1);
+    auto second = open(keeping.Get(), 0);
+    const auto firstEvents = Events(first.Get());
+    const auto secondEvents = Events(second.Get());
+    std::vector<Record> read[2];
+    for (bool more = true; more;) {
+        more = false;
+        for (int which = 0; which < 2; ++which) {
+            Record record{};
+            LONG count = 0;
+            LONG next = 0;
+            (which == 0 ? firstEvents : secondEvents)->Next(sizeof record, -1, &record, &count, &next);
+            if (count == 1) {
+                read[which].push_back(record);
+                more = true;
+            }
+        }
+    }
+    ExpectSameEvents(ReadAll<Record>(Events(open(fresh.Get(), 1).Get()).Get()), read[0], "first of two");
+    ExpectSameEvents(ReadAll<Record>(Events(open(fresh.Get(), 0).Get()).Get()), read[1], "second of two");
+    keeping->KeepCalculations(false);
 }
 
 } // namespace

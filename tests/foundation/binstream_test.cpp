@@ -292,6 +292,34 @@ TEST(BinStream, StringRecordsRoundTrip)
         EXPECT_EQ(back.Rep()->length, std::u16string_view(c.text).size() + 1);
     }
 
+    // Texts on both sides of the length read without an allocation of its own, units of both bytes.
+    for (const std::size_t length : {255u, 256u, 257u, 300u, 5000u}) {
+        SCOPED_TRACE(length);
+        std::u16string text;
+        for (std::size_t i = 0; i < length; ++i) {
+            text.push_back(static_cast<char16_t>(i % 3 == 0 ? 0x20AC + i : u'a' + i % 26));
+        }
+        const auto n = static_cast<std::uint32_t>(length + 1);
+        Bytes expected = Concat({kTag, Hex("01 00 00 80")});
+        for (const std::uint32_t word : {n, 0u - n}) {
+            for (int shift = 0; shift < 32; shift += 8) {
+                expected.push_back(static_cast<std::uint8_t>(word >> shift));
+            }
+        }
+        for (const char16_t unit : text) {
+            expected.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+            expected.push_back(static_cast<std::uint8_t>(unit >> 8));
+        }
+        expected.insert(expected.end(), {0, 0});
+        std::stringbuf buffer(std::ios::in | std::ios::out | std::ios::binary);
+        {
+            KVO::BinOStream out(&buffer);
+            out.WriteString(KVO::String(text.c_str()));
+        }
+        ASSERT_EQ(BytesOf(buffer), expected);
+        EXPECT_EQ(ReadOneString(expected).View(), text);
+    }
+
     // Through the interface slots: a null string writes the empty record, and the read hands out a reference.
     std::stringbuf buffer(std::ios::in | std::ios::out | std::ios::binary);
     KVO::BinOStream out(&buffer);
@@ -321,6 +349,65 @@ TEST(BinStream, StringRecordsRoundTrip)
     ASSERT_EQ(in.ReadStringRep(&read), S_OK);
     EXPECT_EQ(std::u16string_view(read->GetText()), u"abc");
     read->Release();
+}
+
+// Texts given as units and runs of longs give the very bytes of WriteString and of WriteLong one by one.
+TEST(BinStream, TextsAndRunsOfLongsWriteWhatTheirSingleFormsWrite)
+{
+    const auto written = [](const auto& write) {
+        std::stringbuf buffer(std::ios::in | std::ios::out | std::ios::binary);
+        {
+            KVO::BinOStream out(&buffer);
+            write(out);
+            EXPECT_EQ(out.GetStatus(), S_OK);
+        }
+        return BytesOf(buffer);
+    };
+    for (const std::size_t length : {0u, 1u, 2u, 249u, 250u, 251u, 600u}) {
+        SCOPED_TRACE(length);
+        std::u16string text;
+        for (std::size_t i = 0; i < length; ++i) {
+            text.push_back(static_cast<char16_t>(0x41 + i % 7 + (i % 5 == 0 ? 0x3000 : 0)));
+        }
+        EXPECT_EQ(written([&](KVO::BinOStream& out) { out.WriteText(text); }),
+                  written([&](KVO::BinOStream& out) { out.WriteString(KVO::String(text.c_str())); }));
+    }
+    std::vector<LONG> values;
+    for (LONG i = 0; i < 40; ++i) {
+        values.push_back(i % 3 == 0 ? -i * 1000003 : i);
+    }
+    EXPECT_EQ(written([&](KVO::BinOStream& out) {
+                  out.WriteLongs({0, 777});
+                  out.WriteLongs({values[0], values[1], values[2], values[3], values[4], values[5], values[6],
+                                  values[7], values[8], values[9], values[10], values[11], values[12], values[13],
+                                  values[14], values[15], values[16], values[17], values[18], values[19]});
+                  out.WriteLongs({});
+              }),
+              written([&](KVO::BinOStream& out) {
+                  out.WriteLong(0);
+                  out.WriteLong(777);
+                  for (int i = 0; i < 20; ++i) {
+                      out.WriteLong(values[static_cast<std::size_t>(i)]);
+                  }
+              }));
+
+    // Read back in runs; a run that the data cuts short stores nothing and fails the stream.
+    std::stringbuf buffer(std::ios::in | std::ios::out | std::ios::binary);
+    {
+        KVO::BinOStream out(&buffer);
+        out.WriteLongs({-5, 6, 7});
+    }
+    KVO::BinIStream in(&buffer);
+    LONG two[2] = {};
+    ASSERT_EQ(in.ReadLongs(two, 2), S_OK);
+    EXPECT_EQ(two[0], -5);
+    EXPECT_EQ(two[1], 6);
+    two[0] = 99;
+    two[1] = 98;
+    EXPECT_EQ(in.ReadLongs(two, 2), E_FAIL);
+    EXPECT_EQ(two[0], 99);
+    EXPECT_EQ(two[1], 98);
+    EXPECT_EQ(in.State(), KVO::BinStream::kShortTransfer);
 }
 
 TEST(BinStream, StringTextIsTakenAsStored)
@@ -457,6 +544,14 @@ TEST(BinStream, ShortStringTextLeavesTheTargetEmpty)
     EXPECT_EQ(in.State(), KVO::BinStream::kShortTransfer);
     EXPECT_TRUE(target.IsEmpty());
     EXPECT_EQ(target[0], u'\0');
+
+    // So does a short text that runs short.
+    UnseekableSource shortText(Concat({kTag, Hex("01 00 00 80 03 00 00 00 FD FF FF FF 61 00")}));
+    KVO::BinIStream in1(&shortText);
+    KVO::String first(u"old text");
+    in1.ReadString(first);
+    EXPECT_EQ(in1.State(), KVO::BinStream::kShortTransfer);
+    EXPECT_TRUE(first.IsEmpty());
 
     // A header cut short empties the target as well, and so does any read on a failed stream.
     UnseekableSource cut(Concat({kTag, Hex("01 00 00 80 03 00")}));

@@ -13,6 +13,8 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <locale>
+#include <sstream>
 
 using namespace CX::Doc;
 using CX::ColumnFormat;
@@ -66,11 +68,54 @@ TEST(CellNumbers, FormatsAndRounding)
     }
 }
 
+// Cells show what a classic stream with showpoint writes at the column's figures, tidied: over every figure count
+// the dialog offers and beyond, and numbers of every size.
+TEST(CellNumbers, CellsShowWhatAClassicStreamWrites)
+{
+    const auto streamed = [](int digits, double value) {
+        std::ostringstream stream;
+        stream.imbue(std::locale::classic());
+        stream.setf(std::ios::showpoint);
+        stream.precision(digits);
+        stream << value;
+        std::string text = stream.str();
+        if (!text.empty() && text.back() == '.') {
+            text.pop_back();
+        }
+        if (const auto point = text.find(".e"); point != std::string::npos) {
+            text.erase(point, 1);
+        }
+        return Text(CX::TidyExponent(KVO::String(std::u16string(text.begin(), text.end()))));
+    };
+    std::vector<double> values = {0.0, -0.0, 1.0, -1.0, 0.5, 9.9999, 99999.5, 123456789.0, 1e-5, 1e-4, 1e21,
+                                  -2.5e-300, 4.9e-324, std::numeric_limits<double>::max(), 0.0123456789};
+    double x = 0.3;
+    for (int i = 0; i < 200; ++i) {
+        x = std::fmod(x * 7919.123456789 + 0.3183098861837907, 1.0);
+        values.push_back((x - 0.5) * std::pow(10.0, (i % 41) - 20));
+    }
+    for (const int digits : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12, 17, 40}) {
+        for (const double value : values) {
+            ASSERT_EQ(Text(CX::FormatCellNumber(ColumnFormat{digits, 5}, value)), streamed(digits, value))
+                << digits << " digits, " << value;
+        }
+    }
+}
+
 TEST(CellNumbers, TidyExponent)
 {
     const std::pair<std::u16string, std::u16string> cases[] = {
         {u"1.234e+004", u"1.234e4"}, {u"-2.500e-007", u"-2.500e-7"}, {u"12.50", u"12.50"},
         {u"1.5e+10", u"1.5e10"},     {u"abc", u"abc"},                {u"", u""},
+        // One significant figure has no point; the exponent loses every leading zero, a lone sign stays a bare "e".
+        {u"1e+05", u"1e5"},          {u"-3e-010", u"-3e-10"},         {u"1.0e+0010", u"1.0e10"},
+        {u"-0.0e+00", u"-0.0e"},     {u"1e+", u"1e"},                 {u"1.5e-", u"1.5e-"},
+        {u"-.5e+07", u"-.5e7"},      {u"00.10e+000", u"00.10e"},
+        // Anything else stays as it is: no digits after a point, no sign after the e, a letter, a plus in front.
+        {u"5.", u"5."},              {u"5.e+3", u"5.e+3"},            {u"1.5e10", u"1.5e10"},
+        {u"e+5", u"e+5"},            {u".", u"."},                    {u"-", u"-"},
+        {u"+1.5e+3", u"+1.5e+3"},    {u"1.5E+3", u"1.5E+3"},          {u"1.5e+3x", u"1.5e+3x"},
+        {u"1.5 e+3", u"1.5 e+3"},    {u"1,5e+3", u"1,5e+3"},          {u"1.5e+\u0663", u"1.5e+\u0663"},
     };
     for (const auto& [in, out] : cases) {
         EXPECT_EQ(Text(CX::TidyExponent(KVO::String(in))), out) << doctest::Utf8(in);
