@@ -6,6 +6,11 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <span>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace host {
 
@@ -20,212 +25,22 @@ constexpr std::int64_t kFullSortCapacity = 512;
 // The median absolute deviation of Gaussian noise times this is its standard deviation.
 constexpr double kMadToSD = 1.4826;
 
-// Unsigned keys in the order of the values (negative zero before zero).
-std::uint64_t Key(double value)
-{
-    const auto bits = std::bit_cast<std::uint64_t>(value);
-    return (bits >> 63) ? ~bits : bits | (std::uint64_t{1} << 63);
-}
-double FromKey(std::uint64_t key)
-{
-    return std::bit_cast<double>((key >> 63) ? key & ~(std::uint64_t{1} << 63) : ~key);
-}
-
-// Least-significant-digit radix sort of the keys, a byte at a time, passing over the bytes that all keys share (most
-// of them where the values were single-precision samples). Ends with the keys sorted in `keys`.
-template <class Key>
-void RadixSort(std::vector<Key>& keys, std::vector<Key>& other)
-{
-    constexpr int kDigits = sizeof(Key);
-    const std::size_t n = keys.size();
-    if (n < 64) {
-        std::sort(keys.begin(), keys.end());
-        return;
-    }
-    std::array<std::array<std::uint32_t, 256>, kDigits> counts{};
-    for (const Key key : keys) {
-        for (int digit = 0; digit < kDigits; ++digit) {
-            ++counts[digit][(key >> (8 * digit)) & 0xFF];
-        }
-    }
-    other.resize(n);
-    for (int digit = 0; digit < kDigits; ++digit) {
-        auto& count = counts[digit];
-        if (count[keys[0] >> (8 * digit) & 0xFF] == n) {
-            continue;
-        }
-        std::uint32_t sum = 0;
-        for (std::uint32_t& c : count) {
-            const std::uint32_t here = c;
-            c = sum;
-            sum += here;
-        }
-        for (const Key key : keys) {
-            other[count[(key >> (8 * digit)) & 0xFF]++] = key;
-        }
-        keys.swap(other);
-    }
-}
-
-// First index in [lo, hi) whose value is not below `pivot` (upper: is above it). Without branches on the values, which
-// a sorted run of noise would mispredict half the time.
-template <class Value>
-std::int64_t Bound(const Value& value, std::size_t view, std::int64_t lo, std::int64_t hi, double pivot, bool upper)
-{
-    std::int64_t length = hi - lo;
-    if (length <= 0) {
-        return lo;
-    }
-    const auto before = [&](std::int64_t i) {
-        const double v = value(view, i);
-        return upper ? !(pivot < v) : v < pivot;
-    };
-    while (length > 1) {
-        const std::int64_t half = length / 2;
-        lo = before(lo + half - 1) ? lo + half : lo;
-        length -= half;
-    }
-    return lo + (before(lo) ? 1 : 0);
-}
-
-// The element of rank `target` of the union of `views` ascending sequences, where value(view, i) is the i-th element
-// of a view and [lo[view], hi[view]) the part of it still in question. The first pivots are `guesses` (an estimate
-// near the answer narrows the question at once); then elements at the target's fraction of each view, which
-// narrow the question to about the square root of its size; and where that made too little progress, the weighted
-// median of the middles, which leaves at most three quarters of the elements in question.
-template <class Value>
-double Select(const Value& value, std::size_t views, std::int64_t* lo, std::int64_t* hi, std::int64_t target,
-              std::array<double, 2> guesses, int guessCount, std::vector<double>& scratch)
-{
-    std::array<std::pair<double, std::int64_t>, 64> middles;
-    std::array<std::int64_t, 64> below;
-    std::array<std::int64_t, 64> notAbove;
-    std::int64_t previousTotal = -1;
-    for (int round = 0;; ++round) {
-        std::int64_t total = 0;
-        for (std::size_t v = 0; v < views; ++v) {
-            total += hi[v] - lo[v];
-        }
-        if (total <= 48) {
-            scratch.clear();
-            for (std::size_t v = 0; v < views; ++v) {
-                for (std::int64_t i = lo[v]; i < hi[v]; ++i) {
-                    scratch.push_back(value(v, i));
-                }
-            }
-            std::nth_element(scratch.begin(), scratch.begin() + target, scratch.end());
-            return scratch[static_cast<std::size_t>(target)];
-        }
-        double pivot;
-        if (round < guessCount) {
-            pivot = guesses[static_cast<std::size_t>(round)];
-        } else {
-            // Each view's element at the target's fraction of it, or (when that made too little progress) its middle;
-            // the pivot is their median weighted by the views' lengths.
-            const bool proportional = previousTotal < 0 || 4 * total < 3 * previousTotal;
-            // Past the target by a few standard deviations of a sample's quantile, towards the nearer end, so that
-            // the target stays inside what is kept.
-            double fraction = (static_cast<double>(target) + 0.5) / static_cast<double>(total);
-            const double margin = 3.0 / std::sqrt(static_cast<double>(total));
-            fraction = std::clamp(fraction < 0.5 ? fraction + margin : fraction - margin, 0.0, 1.0);
-            std::size_t filled = 0;
-            for (std::size_t v = 0; v < views; ++v) {
-                const std::int64_t length = hi[v] - lo[v];
-                if (length > 0) {
-                    const std::int64_t at =
-                        proportional ? std::min(length - 1, static_cast<std::int64_t>(fraction * static_cast<double>(length)))
-                                     : length / 2;
-                    middles[filled++] = {value(v, lo[v] + at), length};
-                }
-            }
-            std::sort(middles.begin(), middles.begin() + static_cast<std::ptrdiff_t>(filled),
-                      [](const auto& a, const auto& b) { return a.first < b.first; });
-            const double share = proportional ? fraction : 0.5;
-            std::int64_t weight = 0;
-            std::size_t m = 0;
-            while (m + 1 < filled && static_cast<double>(weight + middles[m].second) < share * static_cast<double>(total)) {
-                weight += middles[m++].second;
-            }
-            pivot = middles[m].first;
-            previousTotal = total;
-        }
-        std::int64_t less = 0;
-        std::int64_t equal = 0;
-        for (std::size_t v = 0; v < views; ++v) {
-            below[v] = Bound(value, v, lo[v], hi[v], pivot, false);
-            // Most often no element equals the pivot: then one look settles the second bound.
-            notAbove[v] = below[v] == hi[v] || pivot < value(v, below[v]) ? below[v]
-                                                                           : Bound(value, v, below[v], hi[v], pivot, true);
-            less += below[v] - lo[v];
-            equal += notAbove[v] - below[v];
-        }
-        if (target < less) {
-            std::copy_n(below.begin(), views, hi);
-        } else if (target < less + equal) {
-            for (std::size_t v = 0;; ++v) {
-                if (notAbove[v] > below[v]) {
-                    return value(v, below[v]); // the element itself rather than a guess equal to it
-                }
-            }
-        } else {
-            target -= less + equal;
-            std::copy_n(notAbove.begin(), views, lo);
-        }
-    }
-}
+// Where bins are placed: the median's bin and the bins from the median to its median absolute deviation.
+constexpr int kCentreBin = 128;
+constexpr double kBinsPerDeviation = 64.0;
 
 } // namespace
 
-SortedWindow::SortedWindow(std::int32_t capacity)
+NoiseWindow::NoiseWindow(std::int32_t capacity)
     : capacity_(std::max<std::int32_t>(capacity, 1))
 {
 }
 
-// Inline, so that the library's calls of it are not made through its exported symbol.
-inline double SortedWindow::At(std::int64_t index) const
+void NoiseWindow::FullSortEstimate(double& median, double& deviation)
 {
-    const std::int64_t back = count_ - index; // 1 for the newest value
-    auto slot = static_cast<std::int64_t>(position_) - back;
-    if (slot < 0) {
-        slot += capacity_;
-    }
-    return ring_[static_cast<std::size_t>(slot)];
-}
-
-void SortedWindow::Sort(std::int64_t first, std::int64_t end, std::vector<double>& out)
-{
-    // Samples read as single precision sort on keys of half the width.
-    bool single = true;
-    keys32_.clear();
-    for (std::int64_t i = first; i < end && single; ++i) {
-        const double value = At(i);
-        const auto narrow = static_cast<float>(value);
-        single = static_cast<double>(narrow) == value;
-        const auto bits = std::bit_cast<std::uint32_t>(narrow);
-        keys32_.push_back((bits >> 31) ? ~bits : bits | 0x80000000u);
-    }
-    out.resize(static_cast<std::size_t>(end - first));
-    if (single) {
-        RadixSort(keys32_, keys32Out_);
-        std::transform(keys32_.begin(), keys32_.end(), out.begin(), [](std::uint32_t key) {
-            return static_cast<double>(std::bit_cast<float>((key >> 31) ? key & 0x7FFFFFFFu : ~key));
-        });
-        return;
-    }
-    keys_.clear();
-    for (std::int64_t i = first; i < end; ++i) {
-        keys_.push_back(Key(At(i)));
-    }
-    RadixSort(keys_, keysOut_);
-    std::transform(keys_.begin(), keys_.end(), out.begin(), FromKey);
-}
-
-void SortedWindow::FullSortEstimate(double& median, double& deviation)
-{
-    scratch_.clear();
-    for (std::int64_t i = count_ - static_cast<std::int64_t>(Size()); i < count_; ++i) {
-        scratch_.push_back(At(i));
-    }
+    // Oldest first, so that of equal values (0 and -0) the same one is picked as ever.
+    scratch_.assign(ring_.begin() + static_cast<std::ptrdiff_t>(position_), ring_.end());
+    scratch_.insert(scratch_.end(), ring_.begin(), ring_.begin() + static_cast<std::ptrdiff_t>(position_));
     const auto middle = scratch_.begin() + static_cast<std::ptrdiff_t>(scratch_.size() / 2);
     std::nth_element(scratch_.begin(), middle, scratch_.end());
     median = *middle;
@@ -236,77 +51,249 @@ void SortedWindow::FullSortEstimate(double& median, double& deviation)
     deviation = *middle;
 }
 
-void SortedWindow::Estimate(double& median, double& deviation)
+void NoiseWindow::Rebin(double center, double spread)
+{
+    double width = spread / kBinsPerDeviation;
+    if (!(width > 0.0) || !std::isfinite(width)) {
+        width = std::max(std::abs(center), 1.0) * 1e-6; // most values tie: any width is exact
+    }
+    scale_ = 1.0 / width;
+    low_ = center - kCentreBin * width;
+    if (!std::isfinite(scale_) || !std::isfinite(low_)) {
+        scale_ = 0.0; // one bin for everything: slow, still exact
+        low_ = 0.0;
+    }
+    counts_.fill(0);
+    codes_.resize(ring_.size());
+    for (std::size_t i = 0; i < ring_.size(); ++i) {
+        codes_[i] = Code(ring_[i]);
+        ++counts_[codes_[i]];
+    }
+    coded_ = count_;
+    binned_ = true;
+}
+
+void NoiseWindow::CodeNewValues()
+{
+    const std::size_t size = ring_.size();
+    const std::size_t counted = codes_.size(); // slots whose codes are in counts_
+    codes_.resize(size);
+    const auto fresh = static_cast<std::size_t>(std::min<std::int64_t>(count_ - coded_, static_cast<std::int64_t>(size)));
+    std::size_t slot = (position_ + size - fresh) % size;
+    for (std::size_t k = 0; k < fresh; ++k) {
+        if (slot < counted) {
+            --counts_[codes_[slot]];
+        }
+        const std::uint8_t code = Code(ring_[slot]);
+        codes_[slot] = code;
+        ++counts_[code];
+        if (++slot == size) {
+            slot = 0;
+        }
+    }
+    coded_ = count_;
+}
+
+namespace {
+
+template <int kRanges>
+void CollectRanges(const std::uint8_t* codes, const double* values, std::size_t n,
+                   const std::array<std::uint8_t, 3>& lows, const std::array<std::uint8_t, 3>& highs,
+                   std::array<std::vector<double>, 3>& out, std::array<std::size_t, 3>& counts)
+{
+    // Written in place without checks: a list never holds more than the window.
+    double* lists[kRanges];
+    std::size_t lengths[kRanges] = {};
+    for (int r = 0; r < kRanges; ++r) {
+        lists[r] = out[static_cast<std::size_t>(r)].data();
+    }
+    const auto take = [&](std::size_t i) {
+        const std::uint8_t code = codes[i];
+        const double value = values[i];
+        for (int r = 0; r < kRanges; ++r) {
+            lists[r][lengths[r]] = value;
+            lengths[r] += static_cast<std::uint8_t>(code - lows[r]) <= highs[r] - lows[r] ? 1 : 0;
+        }
+    };
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // Sixteen codes at a time: most groups hold none of the few bins asked for.
+    __m128i first[kRanges];
+    __m128i span[kRanges];
+    for (int r = 0; r < kRanges; ++r) {
+        first[r] = _mm_set1_epi8(static_cast<char>(lows[r]));
+        span[r] = _mm_set1_epi8(static_cast<char>(highs[r] - lows[r]));
+    }
+    for (; i + 16 <= n; i += 16) {
+        const __m128i group = _mm_loadu_si128(reinterpret_cast<const __m128i*>(codes + i));
+        __m128i any = _mm_setzero_si128();
+        for (int r = 0; r < kRanges; ++r) {
+            const __m128i offset = _mm_sub_epi8(group, first[r]);
+            any = _mm_or_si128(any, _mm_cmpeq_epi8(_mm_min_epu8(offset, span[r]), offset));
+        }
+        for (auto mask = static_cast<unsigned>(_mm_movemask_epi8(any)); mask != 0; mask &= mask - 1) {
+            take(i + static_cast<std::size_t>(std::countr_zero(mask)));
+        }
+    }
+#endif
+    for (; i < n; ++i) {
+        take(i);
+    }
+    for (int r = 0; r < kRanges; ++r) {
+        counts[static_cast<std::size_t>(r)] = lengths[r];
+    }
+}
+
+} // namespace
+
+void NoiseWindow::Collect(const BinRanges& ranges)
+{
+    const auto n = codes_.size();
+    for (auto& list : collected_) {
+        if (list.size() < n) {
+            list.resize(std::max(n, 2 * list.size()));
+        }
+    }
+    collectedCounts_ = {};
+    switch (ranges.count) {
+    case 1: CollectRanges<1>(codes_.data(), ring_.data(), n, ranges.first, ranges.last, collected_, collectedCounts_); break;
+    case 2: CollectRanges<2>(codes_.data(), ring_.data(), n, ranges.first, ranges.last, collected_, collectedCounts_); break;
+    default: CollectRanges<3>(codes_.data(), ring_.data(), n, ranges.first, ranges.last, collected_, collectedCounts_); break;
+    }
+}
+
+std::int64_t NoiseWindow::Count(int first, int last) const
+{
+    std::int64_t sum = 0;
+    for (int bin = std::max(first, 0); bin <= std::min(last, kBins - 1); ++bin) {
+        sum += counts_[static_cast<std::size_t>(bin)];
+    }
+    return sum;
+}
+
+// The bins within `reach` of the bins `left` and `right` that hold the values at the guessed distance from the
+// median: one range when they meet.
+NoiseWindow::BinRanges NoiseWindow::DeviationRanges(int left, int right, int reach)
+{
+    const int loL = std::max(left - reach, 0);
+    const int hiL = std::min(left + reach, kBins - 1);
+    const int loR = std::max(right - reach, 0);
+    const int hiR = std::min(right + reach, kBins - 1);
+    BinRanges ranges;
+    if (hiL + 1 >= loR) {
+        ranges.Add(loL, std::max(hiL, hiR));
+    } else {
+        ranges.Add(loL, hiL);
+        ranges.Add(loR, hiR);
+    }
+    return ranges;
+}
+
+// The median absolute deviation from the values collected of the deviation's ranges (from list `list` on), or false
+// when the guess of its bins was too far off: then it cannot be told from these values alone.
+bool NoiseWindow::Deviation(double median, const BinRanges& ranges, std::size_t list, double& deviation)
+{
+    const std::int64_t target = static_cast<std::int64_t>(Size()) / 2;
+    const int lowest = ranges.first[0];
+    const int highest = ranges.last[static_cast<std::size_t>(ranges.count - 1)];
+    const std::int64_t outerLeft = Count(0, lowest - 1);
+    const std::int64_t outerRight = Count(highest + 1, kBins - 1);
+    // Between the two ranges: every such value is above each of the left range and below each of the right.
+    const std::int64_t inner = ranges.count == 2 ? Count(ranges.last[0] + 1, ranges.first[1] - 1) : 0;
+    const std::span<const double> left(collected_[list].data(), collectedCounts_[list]);
+    const std::size_t rightList = ranges.count == 2 ? list + 1 : list;
+    const std::span<const double> right(collected_[rightList].data(), collectedCounts_[rightList]);
+    constexpr double kInf = std::numeric_limits<double>::infinity();
+    double leftLow = kInf;
+    double leftHigh = -kInf;
+    double rightLow = kInf;
+    double rightHigh = -kInf;
+    scratch_.clear();
+    for (const double value : left) {
+        leftLow = std::min(leftLow, value);
+        leftHigh = std::max(leftHigh, value);
+        scratch_.push_back(std::abs(value - median));
+    }
+    if (ranges.count == 2) {
+        for (const double value : right) {
+            rightLow = std::min(rightLow, value);
+            rightHigh = std::max(rightHigh, value);
+            scratch_.push_back(std::abs(value - median));
+        }
+    } else {
+        rightLow = leftLow;
+        rightHigh = leftHigh;
+    }
+    const std::int64_t rank = target - inner;
+    if (rank < 0 || rank >= static_cast<std::int64_t>(scratch_.size())) {
+        return false;
+    }
+    const auto at = scratch_.begin() + static_cast<std::ptrdiff_t>(rank);
+    std::nth_element(scratch_.begin(), at, scratch_.end());
+    deviation = *at;
+    // The values outside the ranges lie farther from the median than the answer, those between them nearer, so
+    // that the answer's rank among the collected values is its rank among all.
+    return (inner == 0 || deviation >= std::max(median - leftHigh, rightLow - median)) &&
+           (outerLeft == 0 || (leftLow <= median && deviation <= median - leftLow)) &&
+           (outerRight == 0 || (rightHigh >= median && deviation <= rightHigh - median));
+}
+
+void NoiseWindow::Estimate(double& median, double& deviation)
 {
     const auto size = static_cast<std::int64_t>(Size());
-    if (capacity_ <= kFullSortCapacity) {
-        FullSortEstimate(median, deviation);
-        return;
-    }
-    const std::int64_t start = count_ - size;
-    // The values since the last estimate become a run; runs that left the window go, and the oldest run keeps
-    // only what is still in it.
-    if (closed_ < count_) {
-        Run run{closed_, count_, {}};
-        if (!spare_.empty()) {
-            run.sorted = std::move(spare_.back().sorted);
-            spare_.pop_back();
-        }
-        Sort(std::max(closed_, start), count_, run.sorted);
-        run.first = std::max(closed_, start);
-        runs_.push_back(std::move(run));
-        closed_ = count_;
-    }
-    while (!runs_.empty() && runs_.front().end <= start) {
-        spare_.push_back(std::move(runs_.front()));
-        runs_.pop_front();
-    }
-    if (!runs_.empty() && runs_.front().first < start) {
-        Sort(start, runs_.front().end, runs_.front().sorted);
-        runs_.front().first = start;
-    }
-    if (unusual_ > 0 || size == 0) {
+    if (capacity_ <= kFullSortCapacity || unusual_ > 0 || size <= kFullSortCapacity) {
         // Infinities and NaN make distances that order as a full sort happens to leave them.
         FullSortEstimate(median, deviation);
-        return;
+        binned_ = false;
+    } else {
+        if (binned_) {
+            CodeNewValues();
+        } else {
+            Rebin(lastMedian_, lastDeviation_);
+        }
+        const std::int64_t target = size / 2;
+        int middle = 0;
+        std::int64_t below = 0;
+        while (below + counts_[static_cast<std::size_t>(middle)] <= target) {
+            below += counts_[static_cast<std::size_t>(middle++)];
+        }
+        // The bins about the median's, outwards on both sides until they hold half the window: the values at the
+        // deviation are near the last two.
+        std::int64_t within = counts_[static_cast<std::size_t>(middle)];
+        int reach = 0;
+        while (within <= target && (middle - reach > 0 || middle + reach < kBins - 1)) {
+            ++reach;
+            within += Count(middle - reach, middle - reach) + Count(middle + reach, middle + reach);
+        }
+        const int left = std::max(middle - reach, 0);
+        const int right = std::min(middle + reach, kBins - 1);
+        BinRanges ranges = DeviationRanges(left, right, 1);
+        BinRanges all;
+        all.Add(middle, middle);
+        for (int r = 0; r < ranges.count; ++r) {
+            all.Add(ranges.first[static_cast<std::size_t>(r)], ranges.last[static_cast<std::size_t>(r)]);
+        }
+        Collect(all);
+        double* const middles = collected_[0].data();
+        double* const at = middles + (target - below);
+        std::nth_element(middles, at, middles + collectedCounts_[0]);
+        median = *at;
+        int widened = 1;
+        std::size_t list = 1;
+        while (!Deviation(median, ranges, list, deviation)) {
+            widened *= 4; // at last one range of all bins, which always tells
+            ranges = DeviationRanges(left, right, widened);
+            Collect(ranges);
+            list = 0;
+        }
+        // Bins placed again about these answers when they drifted from the middle bins or the spread changed.
+        const double place = (median - low_) * scale_;
+        const double spread = deviation * scale_;
+        if (!(place >= kCentreBin / 2 && place <= kCentreBin * 3 / 2) ||
+            (deviation > 0.0 && !(spread >= kBinsPerDeviation / 2 && spread <= kBinsPerDeviation * 2)) || widened > 1) {
+            binned_ = false;
+        }
     }
-    const std::size_t views = runs_.size();
-    if (2 * views > 64) {
-        FullSortEstimate(median, deviation);
-        return;
-    }
-    std::array<std::int64_t, 64> lo{};
-    std::array<std::int64_t, 64> hi{};
-    for (std::size_t v = 0; v < views; ++v) {
-        hi[v] = static_cast<std::int64_t>(runs_[v].sorted.size());
-    }
-    const auto runValue = [this](std::size_t v, std::int64_t i) { return runs_[v].sorted[static_cast<std::size_t>(i)]; };
-    // The last answers, moved on by the last change (a baseline drifts), guess the next.
-    const double guessMedian = lastMedian_ + medianChange_;
-    const double spread = 0.02 * lastDeviation_ + 0.5 * std::abs(medianChange_);
-    median = Select(runValue, views, lo.data(), hi.data(), size / 2, {guessMedian - spread, guessMedian + spread},
-                    guessed_ ? 2 : 0, scratch_);
-
-    // The distances from the median: the values below it read backwards from the median, the others forwards.
-    std::array<std::int64_t, 64> split{};
-    for (std::size_t v = 0; v < views; ++v) {
-        const auto& sorted = runs_[v].sorted;
-        split[v] = std::lower_bound(sorted.begin(), sorted.end(), median) - sorted.begin();
-        lo[2 * v] = 0;
-        hi[2 * v] = split[v];
-        lo[2 * v + 1] = 0;
-        hi[2 * v + 1] = static_cast<std::int64_t>(sorted.size()) - split[v];
-    }
-    const auto distance = [this, &split, median](std::size_t v, std::int64_t i) {
-        const auto& sorted = runs_[v / 2].sorted;
-        const std::int64_t at = split[v / 2];
-        return (v & 1) ? sorted[static_cast<std::size_t>(at + i)] - median
-                       : median - sorted[static_cast<std::size_t>(at - 1 - i)];
-    };
-    const double deviationSpread = 0.02 * lastDeviation_;
-    deviation = Select(distance, 2 * views, lo.data(), hi.data(), size / 2,
-                       {lastDeviation_ - deviationSpread, lastDeviation_ + deviationSpread}, guessed_ ? 2 : 0, scratch_);
-    medianChange_ = guessed_ ? median - lastMedian_ : 0.0;
     lastMedian_ = median;
     lastDeviation_ = deviation;
     guessed_ = true;

@@ -6,9 +6,9 @@
 #include "host/sampleformula.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
-#include <deque>
 #include <vector>
 
 namespace host {
@@ -33,12 +33,14 @@ struct PeakDetectionParams {
     friend bool operator==(const PeakDetectionParams&, const PeakDetectionParams&) = default;
 };
 
-// The noise window's values as sorted runs: the values that arrived between two estimates are sorted once, when the
-// later estimate closes them, so that an estimate selects its median and median absolute deviation from a few sorted
-// runs instead of sorting the whole window again. Both are exact: the same values as a full sort would give.
-class SortedWindow {
+// The noise window: its values in a ring, and beside each the one-byte code of the bin its value falls in. The bins
+// are ordered as the values (a value in a lower bin is below every value in a higher one) and placed about the last
+// answers, so that the bins' counts say which bin holds the median and which bins hold the values at the median
+// absolute deviation; an estimate selects among the few values of those bins. Both answers are exact: the same values
+// as a full sort would give.
+class NoiseWindow {
 public:
-    explicit SortedWindow(std::int32_t capacity);
+    explicit NoiseWindow(std::int32_t capacity);
 
     [[gnu::always_inline]] void Push(double value)
     {
@@ -66,32 +68,48 @@ public:
     void Estimate(double& median, double& deviation);
 
 private:
-    struct Run {
-        std::int64_t first; // index of the oldest value of the run
-        std::int64_t end;
-        std::vector<double> sorted;
+    static constexpr int kBins = 256;
+    std::uint8_t Code(double value) const
+    {
+        // Monotonic in the value; NaN goes to the lowest bin.
+        const double at = (value - low_) * scale_;
+        return at >= 0.0 ? (at < kBins - 1 ? static_cast<std::uint8_t>(at) : std::uint8_t{kBins - 1}) : std::uint8_t{0};
+    }
+    void Rebin(double center, double spread);
+    void CodeNewValues();
+    // Bin ranges [first, last] whose values are collected, each into a list of its own.
+    struct BinRanges {
+        std::array<std::uint8_t, 3> first{};
+        std::array<std::uint8_t, 3> last{};
+        int count = 0;
+        void Add(int from, int to)
+        {
+            first[static_cast<std::size_t>(count)] = static_cast<std::uint8_t>(from);
+            last[static_cast<std::size_t>(count++)] = static_cast<std::uint8_t>(to);
+        }
     };
-    double At(std::int64_t index) const;
-    void Sort(std::int64_t first, std::int64_t end, std::vector<double>& out);
+    static BinRanges DeviationRanges(int left, int right, int reach);
+    void Collect(const BinRanges& ranges);
+    std::int64_t Count(int first, int last) const;
+    bool Deviation(double median, const BinRanges& ranges, std::size_t list, double& deviation);
     void FullSortEstimate(double& median, double& deviation);
 
     std::int64_t capacity_;
     std::vector<double> ring_;
+    std::vector<std::uint8_t> codes_; // the bin of each value of the ring
     std::size_t position_ = 0;
-    std::int64_t count_ = 0; // values pushed so far
+    std::int64_t count_ = 0;   // values pushed so far
     std::int64_t unusual_ = 0; // values in the window that are not finite
-    std::int64_t closed_ = 0; // values before this index are in runs
-    std::deque<Run> runs_;
-    std::vector<Run> spare_;
-    std::vector<std::uint64_t> keys_;
-    std::vector<std::uint64_t> keysOut_;
-    std::vector<std::uint32_t> keys32_;
-    std::vector<std::uint32_t> keys32Out_;
+    std::int64_t coded_ = 0;   // values before this index have their codes counted in counts_
+    bool binned_ = false;      // the codes are of the present bins
+    double low_ = 0.0;         // the lowest bin's upper end, less one bin's width
+    double scale_ = 1.0;       // bins per unit of value
+    std::array<std::int64_t, kBins> counts_{};
+    std::array<std::vector<double>, 3> collected_; // values in each of the bin ranges last collected, in front
+    std::array<std::size_t, 3> collectedCounts_{};
     std::vector<double> scratch_;
-    // The last answers and the last change of the median: they guess the next answers.
     bool guessed_ = false;
     double lastMedian_ = 0.0;
-    double medianChange_ = 0.0;
     double lastDeviation_ = 0.0;
 };
 
@@ -125,7 +143,7 @@ private:
     std::int32_t tick_ = 0;
     std::int32_t untilRefresh_ = 0; // ticks to the next multiple of refresh_
     SmoothedSlope slope_;           // the transform
-    SortedWindow history_;       // the last window_ detected-signal values before the current tick
+    NoiseWindow history_;        // the last window_ detected-signal values before the current tick
     bool estimated_ = false;
     double baseline_ = 0.0;
     double noise_ = 0.0;

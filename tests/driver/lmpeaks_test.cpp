@@ -327,7 +327,7 @@ TEST(SampleFormulas, DetectionOverTheSlopeChannelIsTheTransformingDetection)
     }
 }
 
-// The noise window's median and median absolute deviation, selected from its sorted runs, are exactly those of a full
+// The noise window's median and median absolute deviation, selected from the values of a few bins, are exactly those of a full
 // sort of the window's values: the element of rank n/2 of the values and of their distances from it. Values of
 // Gaussian noise on drifts and steps, with ties (samples quantised to a few levels), constant stretches, single-precision
 // and double values, infinities and (later) NaN; estimates at irregular intervals; windows that fill and slide.
@@ -345,8 +345,8 @@ TEST(LMPeaks, NoiseWindowSelectsTheExactMedianAndDeviation)
         deviation = values[values.size() / 2];
     };
     for (const std::int32_t capacity : {1, 7, 32, 100, 1000, 5003}) {
-        for (int kind = 0; kind < 5; ++kind) {
-            host::SortedWindow window(capacity);
+        for (int kind = 0; kind < 8; ++kind) {
+            host::NoiseWindow window(capacity);
             std::vector<double> all;
             double median = 0.0;
             double deviation = 0.0;
@@ -359,7 +359,10 @@ TEST(LMPeaks, NoiseWindowSelectsTheExactMedianAndDeviation)
                 case 1: value = std::round(value * 2.0) + (i / 500 % 2) * 30.0; break; // ties, steps
                 case 2: value = (i / 300) % 3 == 0 ? 4.0 : value * 1e-6 - 1e6; break;  // constant stretches
                 case 3: value = i % 997 == 0 ? -INFINITY : (2 * i > count && i % 1409 == 0 ? NAN : value); break;
-                default: value = value * std::exp(-i / 3000.0) + std::sin(i / 700.0); break; // double precision
+                case 4: value = value * std::exp(-i / 3000.0) + std::sin(i / 700.0); break; // double precision
+                case 5: value = value * (i / 2500 % 2 ? 30.0 : 0.5) + (i / 1700 % 3) * 80.0; break; // jumps, spreads
+                case 6: value = i % 11 == 0 ? value * 1e3 + 5e3 : (i % 13 == 0 ? -1e300 : value); break; // outliers
+                default: value = value * 1e-310 + (i % 2) * 1e-300; break; // subnormal spread
                 }
                 // Estimates before the value arrives, at irregular intervals as early and regular refreshes fall.
                 if (window.Size() > 0 && (i % (capacity / 8 + 1) == 0 || random() % 97 == 0)) {
