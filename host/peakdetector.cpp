@@ -25,6 +25,29 @@ constexpr std::int64_t kFullSortCapacity = 512;
 // The median absolute deviation of Gaussian noise times this is its standard deviation.
 constexpr double kMadToSD = 1.4826;
 
+// The element of rank `rank` of `values`, selected among those within `spread` of `guess` when it lies there.
+double NthNear(std::vector<double>& values, std::int64_t rank, double guess, double spread, std::vector<double>& near)
+{
+    const double low = guess - spread;
+    const double high = guess + spread;
+    near.resize(values.size());
+    std::int64_t below = 0;
+    std::size_t within = 0;
+    for (const double value : values) {
+        below += value < low ? 1 : 0;
+        near[within] = value;
+        within += value >= low && value <= high ? 1 : 0;
+    }
+    if (rank >= below && rank < below + static_cast<std::int64_t>(within)) {
+        const auto at = near.begin() + (rank - below);
+        std::nth_element(near.begin(), at, near.begin() + static_cast<std::ptrdiff_t>(within));
+        return *at;
+    }
+    const auto at = values.begin() + static_cast<std::ptrdiff_t>(rank);
+    std::nth_element(values.begin(), at, values.end());
+    return *at;
+}
+
 // Where bins are placed: the median's bin and the bins from the median to its median absolute deviation.
 constexpr int kCentreBin = 128;
 constexpr double kBinsPerDeviation = 64.0;
@@ -34,6 +57,44 @@ constexpr double kBinsPerDeviation = 64.0;
 NoiseWindow::NoiseWindow(std::int32_t capacity)
     : capacity_(std::max<std::int32_t>(capacity, 1))
 {
+}
+
+namespace {
+
+std::int64_t NonFinite(const double* values, std::size_t count)
+{
+    std::int64_t found = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        constexpr std::uint64_t kExponent = 0x7FF0000000000000;
+        found += (std::bit_cast<std::uint64_t>(values[i]) & kExponent) == kExponent ? 1 : 0;
+    }
+    return found;
+}
+
+} // namespace
+
+void NoiseWindow::Push(const double* values, std::size_t count)
+{
+    while (count > 0) {
+        std::size_t take;
+        if (ring_.size() < static_cast<std::size_t>(capacity_)) {
+            take = std::min(count, static_cast<std::size_t>(capacity_) - ring_.size());
+            ring_.insert(ring_.end(), values, values + take);
+            position_ = ring_.size() == static_cast<std::size_t>(capacity_) ? 0 : ring_.size();
+        } else {
+            take = std::min(count, ring_.size() - position_);
+            unusual_ -= NonFinite(ring_.data() + position_, take);
+            std::copy_n(values, take, ring_.data() + position_);
+            position_ += take;
+            if (position_ == ring_.size()) {
+                position_ = 0;
+            }
+        }
+        unusual_ += NonFinite(values, take);
+        count_ += static_cast<std::int64_t>(take);
+        values += take;
+        count -= take;
+    }
 }
 
 void NoiseWindow::FullSortEstimate(double& median, double& deviation)
@@ -65,12 +126,29 @@ void NoiseWindow::Rebin(double center, double spread)
     }
     counts_.fill(0);
     codes_.resize(ring_.size());
-    for (std::size_t i = 0; i < ring_.size(); ++i) {
-        codes_[i] = Code(ring_[i]);
-        ++counts_[codes_[i]];
-    }
+    Recode(0, ring_.size(), 0);
     coded_ = count_;
     binned_ = true;
+}
+
+// New codes for the ring's slots [first, end), counted in place of the old ones of those below `counted`.
+void NoiseWindow::Recode(std::size_t first, std::size_t end, std::size_t counted)
+{
+    // In locals: stores of codes could otherwise be taken for stores to any member.
+    const double low = low_;
+    const double scale = scale_;
+    const double* values = ring_.data();
+    std::uint8_t* codes = codes_.data();
+    std::int32_t* counts = counts_.data();
+    for (std::size_t slot = first; slot < std::min(end, counted); ++slot) {
+        --counts[codes[slot]];
+    }
+    for (std::size_t slot = first; slot < end; ++slot) {
+        codes[slot] = Code(values[slot], low, scale);
+    }
+    for (std::size_t slot = first; slot < end; ++slot) {
+        ++counts[codes[slot]];
+    }
 }
 
 void NoiseWindow::CodeNewValues()
@@ -79,17 +157,12 @@ void NoiseWindow::CodeNewValues()
     const std::size_t counted = codes_.size(); // slots whose codes are in counts_
     codes_.resize(size);
     const auto fresh = static_cast<std::size_t>(std::min<std::int64_t>(count_ - coded_, static_cast<std::int64_t>(size)));
-    std::size_t slot = (position_ + size - fresh) % size;
-    for (std::size_t k = 0; k < fresh; ++k) {
-        if (slot < counted) {
-            --counts_[codes_[slot]];
-        }
-        const std::uint8_t code = Code(ring_[slot]);
-        codes_[slot] = code;
-        ++counts_[code];
-        if (++slot == size) {
-            slot = 0;
-        }
+    const std::size_t first = (position_ + size - fresh) % size;
+    if (first + fresh <= size) {
+        Recode(first, first + fresh, counted);
+    } else {
+        Recode(first, size, counted);
+        Recode(0, first + fresh - size, counted);
     }
     coded_ = count_;
 }
@@ -228,9 +301,7 @@ bool NoiseWindow::Deviation(double median, const BinRanges& ranges, std::size_t 
     if (rank < 0 || rank >= static_cast<std::int64_t>(scratch_.size())) {
         return false;
     }
-    const auto at = scratch_.begin() + static_cast<std::ptrdiff_t>(rank);
-    std::nth_element(scratch_.begin(), at, scratch_.end());
-    deviation = *at;
+    deviation = NthNear(scratch_, rank, lastDeviation_, 0.03 * lastDeviation_, near_);
     // The values outside the ranges lie farther from the median than the answer, those between them nearer, so
     // that the answer's rank among the collected values is its rank among all.
     return (inner == 0 || deviation >= std::max(median - leftHigh, rightLow - median)) &&
@@ -307,16 +378,6 @@ PeakDetector::PeakDetector(const PeakDetectionParams& params, double tickPeriod)
 {
 }
 
-inline bool PeakDetector::Transform(float sample, double& value)
-{
-    if (params_.transform != 1) {
-        value = sample;
-        return std::isfinite(sample);
-    }
-    // Difference of the means of the newest and the preceding smoothTicks_ samples, per second.
-    return slope_.Next(sample, value);
-}
-
 void PeakDetector::Estimate()
 {
     if (history_.Size() < kLeastHistory) {
@@ -347,70 +408,131 @@ void PeakDetector::Emit(std::vector<DetectedPeak>& out)
     inPeak_ = false;
 }
 
-// Inline, so that the loops of Feed run it in place rather than through the library's exported symbol.
-[[gnu::always_inline]] inline void PeakDetector::Step(float sample, std::int32_t tick, bool due,
-                                                       std::vector<DetectedPeak>& out)
+// The first tick after `tick` at which the baseline is re-estimated: every refresh_ ticks, and before the first
+// refresh also at 16, 32, 64 … samples, so that a peak early in a block is not missed for want of a baseline. Both
+// depend only on the tick, never on how samples arrive.
+std::int32_t PeakDetector::NextEstimateTick(std::int32_t tick) const
 {
-    double value = 0.0;
-    if (!Transform(sample, value)) {
-        return;
+    std::int32_t next = (tick / refresh_ + 1) * refresh_;
+    if (tick + 1 < refresh_) {
+        const auto early = std::max(static_cast<std::int32_t>(kLeastHistory),
+                                    static_cast<std::int32_t>(std::bit_ceil(static_cast<std::uint32_t>(tick + 1))));
+        next = std::min(next, early);
     }
-    const bool early = tick < refresh_ && tick >= static_cast<std::int32_t>(kLeastHistory) && (tick & (tick - 1)) == 0;
-    if (due || early) {
-        Estimate();
-    }
-    history_.Push(value);
-    if (!estimated_) {
-        return;
-    }
+    return next;
+}
+
+bool PeakDetector::IsEstimateTick(std::int32_t tick) const
+{
+    return tick % refresh_ == 0 || (tick < refresh_ && tick >= static_cast<std::int32_t>(kLeastHistory) &&
+                                    (tick & (tick - 1)) == 0);
+}
+
+// The samples [first, end) of values_ after an estimate, all with the same baseline and level.
+void PeakDetector::Detect(std::size_t first, std::size_t end, std::vector<DetectedPeak>& out)
+{
     const double level = params_.thresholdInSD ? params_.height * noise_ : params_.height;
-    const double height = params_.direction * (value - baseline_);
-    if (inPeak_) {
+    // A peak starts above both the level and the baseline (never when the level is not a number).
+    const double start = std::max(level, 0.0);
+    const double direction = params_.direction;
+    const double baseline = baseline_;
+    const double* values = values_.data();
+    const std::int32_t* ticks = ticks_.data();
+    const auto heightAt = [&](std::size_t k) { return direction * (values[k] - baseline); };
+    std::size_t k = first;
+    while (k < end) {
+        if (!inPeak_) {
+            // Most samples lie below the level: four at a time until one may not.
+            while (k < end && ticks[k] < nextAllowed_) {
+                ++k;
+            }
+            while (k + 4 <= end && !((heightAt(k) > start) | (heightAt(k + 1) > start) | (heightAt(k + 2) > start) |
+                                     (heightAt(k + 3) > start))) {
+                k += 4;
+            }
+            while (k < end && !(heightAt(k) > start)) {
+                ++k;
+            }
+            if (k == end) {
+                break;
+            }
+            inPeak_ = true;
+            peakStart_ = ticks[k];
+            peakTick_ = ticks[k];
+            peakHeight_ = heightAt(k);
+            peakValue_ = values[k];
+            beforePeak_ = k > first ? heightAt(k - 1) : lastHeight_;
+            afterSeen_ = false;
+            ++k;
+            continue;
+        }
+        const double height = heightAt(k);
         if (!afterSeen_) {
             afterPeak_ = height;
             afterSeen_ = true;
         }
         if (height > peakHeight_) {
-            beforePeak_ = lastHeight_;
-            peakTick_ = tick;
+            beforePeak_ = k > first ? heightAt(k - 1) : lastHeight_;
+            peakTick_ = ticks[k];
             peakHeight_ = height;
-            peakValue_ = value;
+            peakValue_ = values[k];
             afterSeen_ = false;
         } else if (level > 0.0 ? height < 0.5 * level : height <= 0.0) {
             Emit(out);
         }
-    } else if (height > level && height > 0.0 && tick >= nextAllowed_) {
-        inPeak_ = true;
-        peakStart_ = tick;
-        peakTick_ = tick;
-        peakHeight_ = height;
-        peakValue_ = value;
-        beforePeak_ = lastHeight_;
-        afterSeen_ = false;
+        ++k;
     }
-    lastHeight_ = height;
+    if (end > first) {
+        lastHeight_ = heightAt(end - 1);
+    }
+}
+
+void PeakDetector::Feed(const float* samples, std::size_t count, std::vector<DetectedPeak>& out)
+{
+    // The detected signal's values and their ticks; a tick without a value (a sample that is not a number, or the
+    // transform before its first value) is left out.
+    values_.resize(count);
+    ticks_.resize(count);
+    std::size_t n = 0;
+    if (params_.transform == 1) {
+        for (std::size_t i = 0; i < count; ++i) {
+            values_[n] = 0.0;
+            ticks_[n] = tick_ + static_cast<std::int32_t>(i);
+            n += slope_.Next(samples[i], values_[n]) ? 1 : 0;
+        }
+    } else {
+        for (std::size_t i = 0; i < count; ++i) {
+            values_[n] = samples[i];
+            ticks_[n] = tick_ + static_cast<std::int32_t>(i);
+            n += std::isfinite(samples[i]) ? 1 : 0;
+        }
+    }
+    tick_ += static_cast<std::int32_t>(count);
+    // Stretches from one estimate to the next: the estimate comes before its own tick's value enters the window.
+    std::size_t k = 0;
+    while (k < n) {
+        const std::int32_t tick = ticks_[k];
+        if (tick == nextEstimate_ || (tick > nextEstimate_ && IsEstimateTick(tick))) {
+            Estimate();
+        }
+        if (tick >= nextEstimate_) {
+            nextEstimate_ = NextEstimateTick(tick);
+        }
+        std::size_t end = k + 1;
+        while (end < n && ticks_[end] < nextEstimate_) {
+            ++end;
+        }
+        history_.Push(values_.data() + k, end - k);
+        if (estimated_) {
+            Detect(k, end, out);
+        }
+        k = end;
+    }
 }
 
 void PeakDetector::Feed(float sample, std::vector<DetectedPeak>& out)
 {
     Feed(&sample, 1, out);
-}
-
-void PeakDetector::Feed(const float* samples, std::size_t count, std::vector<DetectedPeak>& out)
-{
-    // The tick and the countdown in locals: the samples' loop carries nothing else through memory.
-    std::int32_t tick = tick_;
-    std::int32_t untilRefresh = untilRefresh_;
-    for (std::size_t i = 0; i < count; ++i, ++tick) {
-        // Re-estimated every refresh_ ticks; before the first refresh also at 16, 32, 64 … samples, so that a peak
-        // early in a block is not missed for want of a baseline. Both depend only on the tick, never on how samples
-        // arrive.
-        const bool due = untilRefresh == 0;
-        untilRefresh = due ? refresh_ - 1 : untilRefresh - 1;
-        Step(samples[i], tick, due, out);
-    }
-    tick_ = tick;
-    untilRefresh_ = untilRefresh;
 }
 
 void PeakDetector::Finish(std::vector<DetectedPeak>& out)

@@ -62,6 +62,8 @@ public:
         }
         ++count_;
     }
+    // The next `count` values, as Push one by one.
+    void Push(const double* values, std::size_t count);
     std::size_t Size() const { return static_cast<std::size_t>(std::min<std::int64_t>(count_, capacity_)); }
     // The element of rank Size()/2 (the median as the upper middle) and the element of the same rank of the
     // distances from it.
@@ -69,12 +71,13 @@ public:
 
 private:
     static constexpr int kBins = 256;
-    std::uint8_t Code(double value) const
+    static std::uint8_t Code(double value, double low, double scale)
     {
-        // Monotonic in the value; NaN goes to the lowest bin.
-        const double at = (value - low_) * scale_;
-        return at >= 0.0 ? (at < kBins - 1 ? static_cast<std::uint8_t>(at) : std::uint8_t{kBins - 1}) : std::uint8_t{0};
+        // Monotonic in the value. The window's values are finite whenever codes are made.
+        const double at = std::min(std::max((value - low) * scale, 0.0), static_cast<double>(kBins - 1));
+        return static_cast<std::uint8_t>(static_cast<std::int32_t>(at));
     }
+    void Recode(std::size_t first, std::size_t end, std::size_t counted);
     void Rebin(double center, double spread);
     void CodeNewValues();
     // Bin ranges [first, last] whose values are collected, each into a list of its own.
@@ -104,10 +107,11 @@ private:
     bool binned_ = false;      // the codes are of the present bins
     double low_ = 0.0;         // the lowest bin's upper end, less one bin's width
     double scale_ = 1.0;       // bins per unit of value
-    std::array<std::int64_t, kBins> counts_{};
+    std::array<std::int32_t, kBins> counts_{};
     std::array<std::vector<double>, 3> collected_; // values in each of the bin ranges last collected, in front
     std::array<std::size_t, 3> collectedCounts_{};
     std::vector<double> scratch_;
+    std::vector<double> near_; // the distances near the guessed deviation
     bool guessed_ = false;
     double lastMedian_ = 0.0;
     double lastDeviation_ = 0.0;
@@ -128,8 +132,9 @@ public:
     std::int32_t SettledTick() const { return inPeak_ ? peakStart_ : tick_; }
 
 private:
-    void Step(float sample, std::int32_t tick, bool due, std::vector<DetectedPeak>& out);
-    bool Transform(float sample, double& value);
+    bool IsEstimateTick(std::int32_t tick) const;
+    std::int32_t NextEstimateTick(std::int32_t tick) const;
+    void Detect(std::size_t first, std::size_t end, std::vector<DetectedPeak>& out);
     void Estimate();
     void Emit(std::vector<DetectedPeak>& out);
 
@@ -141,7 +146,9 @@ private:
     std::int32_t gapTicks_;    // minimum interval in ticks
 
     std::int32_t tick_ = 0;
-    std::int32_t untilRefresh_ = 0; // ticks to the next multiple of refresh_
+    std::int32_t nextEstimate_ = 0; // the next tick at which the baseline is estimated
+    std::vector<double> values_;       // the detected signal of the samples being fed, and their ticks
+    std::vector<std::int32_t> ticks_;
     SmoothedSlope slope_;           // the transform
     NoiseWindow history_;        // the last window_ detected-signal values before the current tick
     bool estimated_ = false;
