@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <span>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -124,14 +123,57 @@ void NoiseWindow::Rebin(double center, double spread)
         scale_ = 0.0; // one bin for everything: slow, still exact
         low_ = 0.0;
     }
-    counts_.fill(0);
-    codes_.resize(ring_.size());
-    Recode(0, ring_.size(), 0);
+    for (Bin& bin : bins_) {
+        bin.head = 0;
+        bin.size = 0;
+    }
+    // Oldest first, the order in which they leave.
+    const std::size_t size = ring_.size();
+    codes_.resize(size);
+    const std::size_t oldest = size == 0 ? 0 : position_ % size;
+    Recode(oldest, size, 0);
+    Recode(0, oldest, 0);
     coded_ = count_;
     binned_ = true;
 }
 
-// New codes for the ring's slots [first, end), counted in place of the old ones of those below `counted`.
+namespace {
+
+[[gnu::always_inline]] inline void PushBack(auto& bin, double value)
+{
+    if (bin.size == bin.values.size()) {
+        // Twice the length, the values in order from the start.
+        std::vector<double> longer(std::max<std::size_t>(16, 2 * bin.values.size()));
+        for (std::uint32_t i = 0; i < bin.size; ++i) {
+            longer[i] = bin.values[(bin.head + i) & (bin.values.size() - 1)];
+        }
+        bin.values.swap(longer);
+        bin.head = 0;
+    }
+    bin.values[(bin.head + bin.size++) & (bin.values.size() - 1)] = value;
+}
+
+// Calls `take` with each value of the bins [first, last].
+template <class Bins, class Take>
+void ForEachValue(const Bins& bins, int first, int last, Take take)
+{
+    for (int b = std::max(first, 0); b <= std::min(last, static_cast<int>(bins.size()) - 1); ++b) {
+        const auto& bin = bins[static_cast<std::size_t>(b)];
+        const std::size_t length = bin.values.size();
+        const std::size_t end = std::min<std::size_t>(bin.head + bin.size, length);
+        for (std::size_t i = bin.head; i < end; ++i) {
+            take(bin.values[i]);
+        }
+        for (std::size_t i = 0; i < bin.head + bin.size - end; ++i) {
+            take(bin.values[i]);
+        }
+    }
+}
+
+} // namespace
+
+// New codes for the ring's slots [first, end), their values put into their bins, the old values of the slots below
+// `counted` taken out of theirs.
 void NoiseWindow::Recode(std::size_t first, std::size_t end, std::size_t counted)
 {
     // In locals: stores of codes could otherwise be taken for stores to any member.
@@ -139,22 +181,38 @@ void NoiseWindow::Recode(std::size_t first, std::size_t end, std::size_t counted
     const double scale = scale_;
     const double* values = ring_.data();
     std::uint8_t* codes = codes_.data();
-    std::int32_t* counts = counts_.data();
+    Bin* bins = bins_.data();
     for (std::size_t slot = first; slot < std::min(end, counted); ++slot) {
-        --counts[codes[slot]];
+        Bin& bin = bins[codes[slot]];
+        bin.head = (bin.head + 1) & static_cast<std::uint32_t>(bin.values.size() - 1);
+        --bin.size;
     }
-    for (std::size_t slot = first; slot < end; ++slot) {
+    std::size_t slot = first;
+#if defined(__SSE2__)
+    // Two at a time, without branches: the same arithmetic as Code.
+    const __m128d lows = _mm_set1_pd(low);
+    const __m128d scales = _mm_set1_pd(scale);
+    const __m128d zero = _mm_setzero_pd();
+    const __m128d top = _mm_set1_pd(static_cast<double>(kBins - 1));
+    for (; slot + 2 <= end; slot += 2) {
+        const __m128d at = _mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(values + slot), lows), scales);
+        const __m128i whole = _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(at, zero), top));
+        codes[slot] = static_cast<std::uint8_t>(_mm_cvtsi128_si32(whole));
+        codes[slot + 1] = static_cast<std::uint8_t>(_mm_extract_epi16(whole, 2));
+    }
+#endif
+    for (; slot < end; ++slot) {
         codes[slot] = Code(values[slot], low, scale);
     }
-    for (std::size_t slot = first; slot < end; ++slot) {
-        ++counts[codes[slot]];
+    for (slot = first; slot < end; ++slot) {
+        PushBack(bins[codes[slot]], values[slot]);
     }
 }
 
 void NoiseWindow::CodeNewValues()
 {
     const std::size_t size = ring_.size();
-    const std::size_t counted = codes_.size(); // slots whose codes are in counts_
+    const std::size_t counted = codes_.size(); // slots whose values are in their bins
     codes_.resize(size);
     const auto fresh = static_cast<std::size_t>(std::min<std::int64_t>(count_ - coded_, static_cast<std::int64_t>(size)));
     const std::size_t first = (position_ + size - fresh) % size;
@@ -167,133 +225,50 @@ void NoiseWindow::CodeNewValues()
     coded_ = count_;
 }
 
-namespace {
-
-template <int kRanges>
-void CollectRanges(const std::uint8_t* codes, const double* values, std::size_t n,
-                   const std::array<std::uint8_t, 3>& lows, const std::array<std::uint8_t, 3>& highs,
-                   std::array<std::vector<double>, 3>& out, std::array<std::size_t, 3>& counts)
-{
-    // Written in place without checks: a list never holds more than the window.
-    double* lists[kRanges];
-    std::size_t lengths[kRanges] = {};
-    for (int r = 0; r < kRanges; ++r) {
-        lists[r] = out[static_cast<std::size_t>(r)].data();
-    }
-    const auto take = [&](std::size_t i) {
-        const std::uint8_t code = codes[i];
-        const double value = values[i];
-        for (int r = 0; r < kRanges; ++r) {
-            lists[r][lengths[r]] = value;
-            lengths[r] += static_cast<std::uint8_t>(code - lows[r]) <= highs[r] - lows[r] ? 1 : 0;
-        }
-    };
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    // Sixteen codes at a time: most groups hold none of the few bins asked for.
-    __m128i first[kRanges];
-    __m128i span[kRanges];
-    for (int r = 0; r < kRanges; ++r) {
-        first[r] = _mm_set1_epi8(static_cast<char>(lows[r]));
-        span[r] = _mm_set1_epi8(static_cast<char>(highs[r] - lows[r]));
-    }
-    for (; i + 16 <= n; i += 16) {
-        const __m128i group = _mm_loadu_si128(reinterpret_cast<const __m128i*>(codes + i));
-        __m128i any = _mm_setzero_si128();
-        for (int r = 0; r < kRanges; ++r) {
-            const __m128i offset = _mm_sub_epi8(group, first[r]);
-            any = _mm_or_si128(any, _mm_cmpeq_epi8(_mm_min_epu8(offset, span[r]), offset));
-        }
-        for (auto mask = static_cast<unsigned>(_mm_movemask_epi8(any)); mask != 0; mask &= mask - 1) {
-            take(i + static_cast<std::size_t>(std::countr_zero(mask)));
-        }
-    }
-#endif
-    for (; i < n; ++i) {
-        take(i);
-    }
-    for (int r = 0; r < kRanges; ++r) {
-        counts[static_cast<std::size_t>(r)] = lengths[r];
-    }
-}
-
-} // namespace
-
-void NoiseWindow::Collect(const BinRanges& ranges)
-{
-    const auto n = codes_.size();
-    for (auto& list : collected_) {
-        if (list.size() < n) {
-            list.resize(std::max(n, 2 * list.size()));
-        }
-    }
-    collectedCounts_ = {};
-    switch (ranges.count) {
-    case 1: CollectRanges<1>(codes_.data(), ring_.data(), n, ranges.first, ranges.last, collected_, collectedCounts_); break;
-    case 2: CollectRanges<2>(codes_.data(), ring_.data(), n, ranges.first, ranges.last, collected_, collectedCounts_); break;
-    default: CollectRanges<3>(codes_.data(), ring_.data(), n, ranges.first, ranges.last, collected_, collectedCounts_); break;
-    }
-}
-
 std::int64_t NoiseWindow::Count(int first, int last) const
 {
     std::int64_t sum = 0;
     for (int bin = std::max(first, 0); bin <= std::min(last, kBins - 1); ++bin) {
-        sum += counts_[static_cast<std::size_t>(bin)];
+        sum += bins_[static_cast<std::size_t>(bin)].size;
     }
     return sum;
 }
 
-// The bins within `reach` of the bins `left` and `right` that hold the values at the guessed distance from the
-// median: one range when they meet.
-NoiseWindow::BinRanges NoiseWindow::DeviationRanges(int left, int right, int reach)
-{
-    const int loL = std::max(left - reach, 0);
-    const int hiL = std::min(left + reach, kBins - 1);
-    const int loR = std::max(right - reach, 0);
-    const int hiR = std::min(right + reach, kBins - 1);
-    BinRanges ranges;
-    if (hiL + 1 >= loR) {
-        ranges.Add(loL, std::max(hiL, hiR));
-    } else {
-        ranges.Add(loL, hiL);
-        ranges.Add(loR, hiR);
-    }
-    return ranges;
-}
-
-// The median absolute deviation from the values collected of the deviation's ranges (from list `list` on), or false
-// when the guess of its bins was too far off: then it cannot be told from these values alone.
-bool NoiseWindow::Deviation(double median, const BinRanges& ranges, std::size_t list, double& deviation)
+// The median absolute deviation from the values of the bins within `reach` of the bins `left` and `right`, which
+// hold the values at the guessed distance from the median; false when that guess was too far off to tell it from
+// these values alone.
+bool NoiseWindow::Deviation(double median, int left, int right, int reach, double& deviation)
 {
     const std::int64_t target = static_cast<std::int64_t>(Size()) / 2;
-    const int lowest = ranges.first[0];
-    const int highest = ranges.last[static_cast<std::size_t>(ranges.count - 1)];
-    const std::int64_t outerLeft = Count(0, lowest - 1);
-    const std::int64_t outerRight = Count(highest + 1, kBins - 1);
+    const int loL = std::max(left - reach, 0);
+    int hiL = std::min(left + reach, kBins - 1);
+    int loR = std::max(right - reach, 0);
+    const int hiR = std::min(right + reach, kBins - 1);
+    if (hiL + 1 >= loR) {
+        hiL = hiR; // the ranges meet: one range
+        loR = hiR + 1;
+    }
+    const std::int64_t outerLeft = Count(0, loL - 1);
+    const std::int64_t outerRight = Count(hiR + 1, kBins - 1);
     // Between the two ranges: every such value is above each of the left range and below each of the right.
-    const std::int64_t inner = ranges.count == 2 ? Count(ranges.last[0] + 1, ranges.first[1] - 1) : 0;
-    const std::span<const double> left(collected_[list].data(), collectedCounts_[list]);
-    const std::size_t rightList = ranges.count == 2 ? list + 1 : list;
-    const std::span<const double> right(collected_[rightList].data(), collectedCounts_[rightList]);
+    const std::int64_t inner = Count(hiL + 1, loR - 1);
     constexpr double kInf = std::numeric_limits<double>::infinity();
     double leftLow = kInf;
     double leftHigh = -kInf;
     double rightLow = kInf;
     double rightHigh = -kInf;
     scratch_.clear();
-    for (const double value : left) {
+    ForEachValue(bins_, loL, hiL, [&](double value) {
         leftLow = std::min(leftLow, value);
         leftHigh = std::max(leftHigh, value);
         scratch_.push_back(std::abs(value - median));
-    }
-    if (ranges.count == 2) {
-        for (const double value : right) {
-            rightLow = std::min(rightLow, value);
-            rightHigh = std::max(rightHigh, value);
-            scratch_.push_back(std::abs(value - median));
-        }
-    } else {
+    });
+    ForEachValue(bins_, loR, hiR, [&](double value) {
+        rightLow = std::min(rightLow, value);
+        rightHigh = std::max(rightHigh, value);
+        scratch_.push_back(std::abs(value - median));
+    });
+    if (loR > hiR) {
         rightLow = leftLow;
         rightHigh = leftHigh;
     }
@@ -325,12 +300,17 @@ void NoiseWindow::Estimate(double& median, double& deviation)
         const std::int64_t target = size / 2;
         int middle = 0;
         std::int64_t below = 0;
-        while (below + counts_[static_cast<std::size_t>(middle)] <= target) {
-            below += counts_[static_cast<std::size_t>(middle++)];
+        while (below + bins_[static_cast<std::size_t>(middle)].size <= target) {
+            below += bins_[static_cast<std::size_t>(middle++)].size;
         }
+        scratch_.clear();
+        ForEachValue(bins_, middle, middle, [&](double value) { scratch_.push_back(value); });
+        const auto at = scratch_.begin() + (target - below);
+        std::nth_element(scratch_.begin(), at, scratch_.end());
+        median = *at;
         // The bins about the median's, outwards on both sides until they hold half the window: the values at the
         // deviation are near the last two.
-        std::int64_t within = counts_[static_cast<std::size_t>(middle)];
+        std::int64_t within = bins_[static_cast<std::size_t>(middle)].size;
         int reach = 0;
         while (within <= target && (middle - reach > 0 || middle + reach < kBins - 1)) {
             ++reach;
@@ -338,24 +318,9 @@ void NoiseWindow::Estimate(double& median, double& deviation)
         }
         const int left = std::max(middle - reach, 0);
         const int right = std::min(middle + reach, kBins - 1);
-        BinRanges ranges = DeviationRanges(left, right, 1);
-        BinRanges all;
-        all.Add(middle, middle);
-        for (int r = 0; r < ranges.count; ++r) {
-            all.Add(ranges.first[static_cast<std::size_t>(r)], ranges.last[static_cast<std::size_t>(r)]);
-        }
-        Collect(all);
-        double* const middles = collected_[0].data();
-        double* const at = middles + (target - below);
-        std::nth_element(middles, at, middles + collectedCounts_[0]);
-        median = *at;
         int widened = 1;
-        std::size_t list = 1;
-        while (!Deviation(median, ranges, list, deviation)) {
+        while (!Deviation(median, left, right, widened, deviation)) {
             widened *= 4; // at last one range of all bins, which always tells
-            ranges = DeviationRanges(left, right, widened);
-            Collect(ranges);
-            list = 0;
         }
         // Bins placed again about these answers when they drifted from the middle bins or the spread changed.
         const double place = (median - low_) * scale_;

@@ -33,10 +33,10 @@ struct PeakDetectionParams {
     friend bool operator==(const PeakDetectionParams&, const PeakDetectionParams&) = default;
 };
 
-// The noise window: its values in a ring, and beside each the one-byte code of the bin its value falls in. The bins
-// are ordered as the values (a value in a lower bin is below every value in a higher one) and placed about the last
-// answers, so that the bins' counts say which bin holds the median and which bins hold the values at the median
-// absolute deviation; an estimate selects among the few values of those bins. Both answers are exact: the same values
+// The noise window: its values in a ring, and each also in the bin its value falls in, with the bin's one-byte code
+// beside it in the ring. The bins are ordered as the values (a value in a lower bin is below every value in a higher
+// one) and placed about the last answers, so that the bins' counts say which bin holds the median and which bins hold
+// the values at the median absolute deviation; an estimate selects among the few values of those bins. Both answers are exact: the same values
 // as a full sort would give.
 class NoiseWindow {
 public:
@@ -77,24 +77,18 @@ private:
         const double at = std::min(std::max((value - low) * scale, 0.0), static_cast<double>(kBins - 1));
         return static_cast<std::uint8_t>(static_cast<std::int32_t>(at));
     }
+    // The values of one bin in the order they arrived, which is the order they leave in: a ring of a power-of-two
+    // length.
+    struct Bin {
+        std::vector<double> values;
+        std::uint32_t head = 0;
+        std::uint32_t size = 0;
+    };
     void Recode(std::size_t first, std::size_t end, std::size_t counted);
     void Rebin(double center, double spread);
     void CodeNewValues();
-    // Bin ranges [first, last] whose values are collected, each into a list of its own.
-    struct BinRanges {
-        std::array<std::uint8_t, 3> first{};
-        std::array<std::uint8_t, 3> last{};
-        int count = 0;
-        void Add(int from, int to)
-        {
-            first[static_cast<std::size_t>(count)] = static_cast<std::uint8_t>(from);
-            last[static_cast<std::size_t>(count++)] = static_cast<std::uint8_t>(to);
-        }
-    };
-    static BinRanges DeviationRanges(int left, int right, int reach);
-    void Collect(const BinRanges& ranges);
     std::int64_t Count(int first, int last) const;
-    bool Deviation(double median, const BinRanges& ranges, std::size_t list, double& deviation);
+    bool Deviation(double median, int left, int right, int reach, double& deviation);
     void FullSortEstimate(double& median, double& deviation);
 
     std::int64_t capacity_;
@@ -103,13 +97,11 @@ private:
     std::size_t position_ = 0;
     std::int64_t count_ = 0;   // values pushed so far
     std::int64_t unusual_ = 0; // values in the window that are not finite
-    std::int64_t coded_ = 0;   // values before this index have their codes counted in counts_
+    std::int64_t coded_ = 0;   // values before this index are in their bins
     bool binned_ = false;      // the codes are of the present bins
     double low_ = 0.0;         // the lowest bin's upper end, less one bin's width
     double scale_ = 1.0;       // bins per unit of value
-    std::array<std::int32_t, kBins> counts_{};
-    std::array<std::vector<double>, 3> collected_; // values in each of the bin ranges last collected, in front
-    std::array<std::size_t, 3> collectedCounts_{};
+    std::array<Bin, kBins> bins_;
     std::vector<double> scratch_;
     std::vector<double> near_; // the distances near the guessed deviation
     bool guessed_ = false;
