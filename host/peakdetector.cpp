@@ -49,6 +49,7 @@ double NthNear(std::vector<double>& values, std::int64_t rank, double guess, dou
 
 // Where bins are placed: the median's bin and the bins from the median to its median absolute deviation.
 constexpr int kCentreBin = 128;
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr double kBinsPerDeviation = 64.0;
 
 } // namespace
@@ -64,8 +65,7 @@ std::int64_t NonFinite(const double* values, std::size_t count)
 {
     std::int64_t found = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        constexpr std::uint64_t kExponent = 0x7FF0000000000000;
-        found += (std::bit_cast<std::uint64_t>(values[i]) & kExponent) == kExponent ? 1 : 0;
+        found += values[i] - values[i] == 0.0 ? 0 : 1; // NaN for infinities and NaN
     }
     return found;
 }
@@ -252,11 +252,10 @@ bool NoiseWindow::Deviation(double median, int left, int right, int reach, doubl
     const std::int64_t outerRight = Count(hiR + 1, kBins - 1);
     // Between the two ranges: every such value is above each of the left range and below each of the right.
     const std::int64_t inner = Count(hiL + 1, loR - 1);
-    constexpr double kInf = std::numeric_limits<double>::infinity();
-    double leftLow = kInf;
-    double leftHigh = -kInf;
-    double rightLow = kInf;
-    double rightHigh = -kInf;
+    double leftLow = kInfinity;
+    double leftHigh = -kInfinity;
+    double rightLow = kInfinity;
+    double rightHigh = -kInfinity;
     scratch_.clear();
     ForEachValue(bins_, loL, hiL, [&](double value) {
         leftLow = std::min(leftLow, value);
@@ -299,34 +298,43 @@ void NoiseWindow::Estimate(double& median, double& deviation)
         }
         const std::int64_t target = size / 2;
         int middle = 0;
-        std::int64_t below = 0;
-        while (below + bins_[static_cast<std::size_t>(middle)].size <= target) {
-            below += bins_[static_cast<std::size_t>(middle++)].size;
+        std::int64_t lower = 0;
+        while (lower + bins_[static_cast<std::size_t>(middle)].size <= target) {
+            lower += bins_[static_cast<std::size_t>(middle++)].size;
         }
         scratch_.clear();
         ForEachValue(bins_, middle, middle, [&](double value) { scratch_.push_back(value); });
-        const auto at = scratch_.begin() + (target - below);
+        const auto at = scratch_.begin() + (target - lower);
         std::nth_element(scratch_.begin(), at, scratch_.end());
         median = *at;
-        // The bins about the median's, outwards on both sides until they hold half the window: the values at the
-        // deviation are near the last two.
+        // The bins outwards from the median's, nearer middle first, until they hold half the window: the values at
+        // the deviation are near the last bin taken and the bin as far on the other side.
+        const double place = (median - low_) * scale_; // in bins from the lowest
         std::int64_t within = bins_[static_cast<std::size_t>(middle)].size;
-        int reach = 0;
-        while (within <= target && (middle - reach > 0 || middle + reach < kBins - 1)) {
-            ++reach;
-            within += Count(middle - reach, middle - reach) + Count(middle + reach, middle + reach);
+        int below = middle - 1;
+        int above = middle + 1;
+        double distance = 0.0;
+        while (within <= target && (below >= 0 || above < kBins)) {
+            const double toBelow = below >= 0 ? place - (below + 0.5) : kInfinity;
+            const double toAbove = above < kBins ? above + 0.5 - place : kInfinity;
+            if (toBelow <= toAbove) {
+                within += bins_[static_cast<std::size_t>(below--)].size;
+                distance = toBelow;
+            } else {
+                within += bins_[static_cast<std::size_t>(above++)].size;
+                distance = toAbove;
+            }
         }
-        const int left = std::max(middle - reach, 0);
-        const int right = std::min(middle + reach, kBins - 1);
+        const int left = static_cast<int>(std::clamp(std::floor(place - distance), 0.0, kBins - 1.0));
+        const int right = static_cast<int>(std::clamp(std::floor(place + distance), 0.0, kBins - 1.0));
         int widened = 1;
         while (!Deviation(median, left, right, widened, deviation)) {
             widened *= 4; // at last one range of all bins, which always tells
         }
         // Bins placed again about these answers when they drifted from the middle bins or the spread changed.
-        const double place = (median - low_) * scale_;
         const double spread = deviation * scale_;
-        if (!(place >= kCentreBin / 2 && place <= kCentreBin * 3 / 2) ||
-            (deviation > 0.0 && !(spread >= kBinsPerDeviation / 2 && spread <= kBinsPerDeviation * 2)) || widened > 1) {
+        if (!(place - spread >= kBins / 16 && place + spread <= kBins * 15 / 16) ||
+            (deviation > 0.0 && !(spread >= kBinsPerDeviation / 2 && spread <= kBinsPerDeviation * 2))) {
             binned_ = false;
         }
     }
