@@ -4,7 +4,6 @@
 #include <array>
 #include <bit>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 #if defined(__SSE2__)
@@ -19,7 +18,8 @@ std::int32_t Ticks(double seconds, double tickPeriod, std::int32_t least) { retu
 
 // The fewest noise-window samples from which a baseline is trusted.
 constexpr std::size_t kLeastHistory = 16;
-// Windows up to this long are sorted whole at each estimate: quicker than keeping runs of a few values each.
+// Windows up to this long, and windows still holding no more values, are selected from whole at each estimate:
+// quicker than keeping bins for a few values each.
 constexpr std::int64_t kFullSortCapacity = 512;
 // The median absolute deviation of Gaussian noise times this is its standard deviation.
 constexpr double kMadToSD = 1.4826;
@@ -214,7 +214,8 @@ void NoiseWindow::CodeNewValues()
     const std::size_t size = ring_.size();
     const std::size_t counted = codes_.size(); // slots whose values are in their bins
     codes_.resize(size);
-    const auto fresh = static_cast<std::size_t>(std::min<std::int64_t>(count_ - coded_, static_cast<std::int64_t>(size)));
+    const auto fresh =
+        static_cast<std::size_t>(std::min<std::int64_t>(count_ - coded_, static_cast<std::int64_t>(size)));
     const std::size_t first = (position_ + size - fresh) % size;
     if (first + fresh <= size) {
         Recode(first, first + fresh, counted);
@@ -325,8 +326,10 @@ void NoiseWindow::Estimate(double& median, double& deviation)
                 distance = toAbove;
             }
         }
-        const int left = static_cast<int>(std::clamp(std::floor(place - distance), 0.0, kBins - 1.0));
-        const int right = static_cast<int>(std::clamp(std::floor(place + distance), 0.0, kBins - 1.0));
+        // (Not a number, where the median lies beyond what the bins can place, gives the lowest bin.)
+        const auto binAt = [](double at) { return at >= 0.0 ? (at < kBins - 1.0 ? static_cast<int>(at) : kBins - 1) : 0; };
+        const int left = binAt(place - distance);
+        const int right = binAt(place + distance);
         int widened = 1;
         while (!Deviation(median, left, right, widened, deviation)) {
             widened *= 4; // at last one range of all bins, which always tells
@@ -340,7 +343,6 @@ void NoiseWindow::Estimate(double& median, double& deviation)
     }
     lastMedian_ = median;
     lastDeviation_ = deviation;
-    guessed_ = true;
 }
 
 PeakDetector::PeakDetector(const PeakDetectionParams& params, double tickPeriod)

@@ -36,8 +36,8 @@ struct PeakDetectionParams {
 // The noise window: its values in a ring, and each also in the bin its value falls in, with the bin's one-byte code
 // beside it in the ring. The bins are ordered as the values (a value in a lower bin is below every value in a higher
 // one) and placed about the last answers, so that the bins' counts say which bin holds the median and which bins hold
-// the values at the median absolute deviation; an estimate selects among the few values of those bins. Both answers are exact: the same values
-// as a full sort would give.
+// the values at the median absolute deviation; an estimate selects among the few values of those bins. Both answers
+// are exact: the same values as a full sort would give.
 class NoiseWindow {
 public:
     explicit NoiseWindow(std::int32_t capacity);
@@ -104,7 +104,6 @@ private:
     std::array<Bin, kBins> bins_;
     std::vector<double> scratch_;
     std::vector<double> near_; // the distances near the guessed deviation
-    bool guessed_ = false;
     double lastMedian_ = 0.0;
     double lastDeviation_ = 0.0;
 };
