@@ -470,10 +470,9 @@ void PeakDetector::Feed(const float* samples, std::size_t count, std::vector<Det
     ticks_.resize(count);
     std::size_t n = 0;
     if (params_.transform == 1) {
-        for (std::size_t i = 0; i < count; ++i) {
-            values_[n] = 0.0;
-            ticks_[n] = tick_ + static_cast<std::int32_t>(i);
-            n += slope_.Next(samples[i], values_[n]) ? 1 : 0;
+        n = slope_.Next(samples, count, values_.data());
+        for (std::size_t k = 0; k < n; ++k) {
+            ticks_[k] = tick_ + static_cast<std::int32_t>(count - n + k); // the samples without a slope come first
         }
     } else {
         for (std::size_t i = 0; i < count; ++i) {
