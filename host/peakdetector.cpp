@@ -61,13 +61,14 @@ NoiseWindow::NoiseWindow(std::int32_t capacity)
 
 namespace {
 
-std::int64_t NonFinite(const double* values, std::size_t count)
+// The index of the last value that is not finite, or -1.
+std::int64_t LastNonFinite(const double* values, std::size_t count)
 {
-    std::int64_t found = 0;
+    std::int64_t last = -1;
     for (std::size_t i = 0; i < count; ++i) {
-        found += values[i] - values[i] == 0.0 ? 0 : 1; // NaN for infinities and NaN
+        last = values[i] - values[i] == 0.0 ? last : static_cast<std::int64_t>(i); // NaN for infinities and NaN
     }
-    return found;
+    return last;
 }
 
 } // namespace
@@ -82,14 +83,15 @@ void NoiseWindow::Push(const double* values, std::size_t count)
             position_ = ring_.size() == static_cast<std::size_t>(capacity_) ? 0 : ring_.size();
         } else {
             take = std::min(count, ring_.size() - position_);
-            unusual_ -= NonFinite(ring_.data() + position_, take);
             std::copy_n(values, take, ring_.data() + position_);
             position_ += take;
             if (position_ == ring_.size()) {
                 position_ = 0;
             }
         }
-        unusual_ += NonFinite(values, take);
+        if (const std::int64_t last = LastNonFinite(values, take); last >= 0) {
+            lastUnusual_ = count_ + last;
+        }
         count_ += static_cast<std::int64_t>(take);
         values += take;
         count -= take;
@@ -287,7 +289,7 @@ bool NoiseWindow::Deviation(double median, int left, int right, int reach, doubl
 void NoiseWindow::Estimate(double& median, double& deviation)
 {
     const auto size = static_cast<std::int64_t>(Size());
-    if (capacity_ <= kFullSortCapacity || unusual_ > 0 || size <= kFullSortCapacity) {
+    if (capacity_ <= kFullSortCapacity || lastUnusual_ >= count_ - size || size <= kFullSortCapacity) {
         // Infinities and NaN make distances that order as a full sort happens to leave them.
         FullSortEstimate(median, deviation);
         binned_ = false;

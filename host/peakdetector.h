@@ -49,16 +49,13 @@ public:
             ring_.push_back(value);
             position_ = ring_.size() == static_cast<std::size_t>(capacity_) ? 0 : ring_.size();
         } else {
-            if (!std::isfinite(ring_[position_])) {
-                --unusual_;
-            }
             ring_[position_] = value;
             if (++position_ == ring_.size()) {
                 position_ = 0;
             }
         }
         if (!std::isfinite(value)) {
-            ++unusual_;
+            lastUnusual_ = count_;
         }
         ++count_;
     }
@@ -96,7 +93,7 @@ private:
     std::vector<std::uint8_t> codes_; // the bin of each value of the ring
     std::size_t position_ = 0;
     std::int64_t count_ = 0;   // values pushed so far
-    std::int64_t unusual_ = 0; // values in the window that are not finite
+    std::int64_t lastUnusual_ = -1; // the index of the last value pushed that is not finite
     std::int64_t coded_ = 0;   // values before this index are in their bins
     bool binned_ = false;      // the codes are of the present bins
     double low_ = 0.0;         // the lowest bin's upper end, less one bin's width
