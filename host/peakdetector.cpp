@@ -128,6 +128,10 @@ void NoiseWindow::Rebin(double center, double spread)
     for (Bin& bin : bins_) {
         bin.head = 0;
         bin.size = 0;
+        // A bin that once held many values (at an edge, or when most values tied) need not keep room for them.
+        if (bin.values.size() > 256) {
+            std::vector<double>().swap(bin.values);
+        }
     }
     // Oldest first, the order in which they leave.
     const std::size_t size = ring_.size();

@@ -92,12 +92,12 @@ private:
     std::vector<double> ring_;
     std::vector<std::uint8_t> codes_; // the bin of each value of the ring
     std::size_t position_ = 0;
-    std::int64_t count_ = 0;   // values pushed so far
+    std::int64_t count_ = 0;        // values pushed so far
     std::int64_t lastUnusual_ = -1; // the index of the last value pushed that is not finite
-    std::int64_t coded_ = 0;   // values before this index are in their bins
-    bool binned_ = false;      // the codes are of the present bins
-    double low_ = 0.0;         // the lowest bin's upper end, less one bin's width
-    double scale_ = 1.0;       // bins per unit of value
+    std::int64_t coded_ = 0;        // values before this index are in their bins
+    bool binned_ = false;           // the codes are of the present bins
+    double low_ = 0.0;              // where the lowest bin would begin (it also holds everything below)
+    double scale_ = 1.0;            // bins per unit of value
     std::array<Bin, kBins> bins_;
     std::vector<double> scratch_;
     std::vector<double> near_; // the distances near the guessed deviation
