@@ -131,6 +131,8 @@ void NoiseWindow::Rebin(double center, double spread)
         // A bin that once held many values (at an edge, or when most values tied) need not keep room for them.
         if (bin.values.size() > 256) {
             std::vector<double>().swap(bin.values);
+            bin.data = nullptr;
+            bin.mask = 0;
         }
     }
     // Oldest first, the order in which they leave.
@@ -147,16 +149,18 @@ namespace {
 
 [[gnu::always_inline]] inline void PushBack(auto& bin, double value)
 {
-    if (bin.size == bin.values.size()) {
+    if (bin.data == nullptr || bin.size == bin.mask + 1) {
         // Twice the length, the values in order from the start.
         std::vector<double> longer(std::max<std::size_t>(16, 2 * bin.values.size()));
         for (std::uint32_t i = 0; i < bin.size; ++i) {
-            longer[i] = bin.values[(bin.head + i) & (bin.values.size() - 1)];
+            longer[i] = bin.data[(bin.head + i) & bin.mask];
         }
         bin.values.swap(longer);
+        bin.data = bin.values.data();
+        bin.mask = static_cast<std::uint32_t>(bin.values.size() - 1);
         bin.head = 0;
     }
-    bin.values[(bin.head + bin.size++) & (bin.values.size() - 1)] = value;
+    bin.data[(bin.head + bin.size++) & bin.mask] = value;
 }
 
 // Calls `take` with each value of the bins [first, last].
@@ -190,7 +194,7 @@ void NoiseWindow::Recode(std::size_t first, std::size_t end, std::size_t counted
     Bin* bins = bins_.data();
     for (std::size_t slot = first; slot < std::min(end, counted); ++slot) {
         Bin& bin = bins[codes[slot]];
-        bin.head = (bin.head + 1) & static_cast<std::uint32_t>(bin.values.size() - 1);
+        bin.head = (bin.head + 1) & bin.mask;
         --bin.size;
     }
     std::size_t slot = first;

@@ -77,9 +77,11 @@ private:
     // The values of one bin in the order they arrived, which is the order they leave in: a ring of a power-of-two
     // length.
     struct Bin {
-        std::vector<double> values;
+        double* data = nullptr; // values.data(), and its length less one, beside the counts: one load for a push
+        std::uint32_t mask = 0;
         std::uint32_t head = 0;
         std::uint32_t size = 0;
+        std::vector<double> values;
     };
     void Recode(std::size_t first, std::size_t end, std::size_t counted);
     void Rebin(double center, double spread);
