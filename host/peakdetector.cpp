@@ -305,7 +305,9 @@ void NoiseWindow::Estimate(double& median, double& deviation)
         if (binned_) {
             CodeNewValues();
         } else {
-            Rebin(lastMedian_, lastDeviation_);
+            // Ahead of a drifting baseline, so that it stays clear of the outer bins for longer.
+            const double ahead = std::clamp(5.0 * medianChange_, -0.6 * lastDeviation_, 0.6 * lastDeviation_);
+            Rebin(std::isfinite(ahead) ? lastMedian_ + ahead : lastMedian_, lastDeviation_);
         }
         const std::int64_t target = size / 2;
         int middle = 0;
@@ -351,6 +353,7 @@ void NoiseWindow::Estimate(double& median, double& deviation)
             binned_ = false;
         }
     }
+    medianChange_ = median - lastMedian_;
     lastMedian_ = median;
     lastDeviation_ = deviation;
 }

@@ -105,6 +105,7 @@ private:
     std::vector<double> near_; // the distances near the guessed deviation
     double lastMedian_ = 0.0;
     double lastDeviation_ = 0.0;
+    double medianChange_ = 0.0; // from the estimate before the last to the last
 };
 
 class PeakDetector {
