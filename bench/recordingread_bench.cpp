@@ -4,6 +4,9 @@
 // numpy.loadtxt does. Each reports MB/s of text (bytes_per_second), samples per second, and the peak of resident
 // memory the read adds, per sample (peak_bytes_per_sample; 4 bytes per sample are the stored samples). The reader
 // parses pieces of the file on several threads; its one-thread figure shows what each thread does.
+//
+// --recording_dir=DIR writes the files into DIR (recording_<samples>.txt) and keeps them, or reads them there when
+// they exist, so that other readers (bench/recordingread_numpy.py) can be timed on the same bytes.
 #include "bench/recordings.h"
 #include "host/recording.h"
 
@@ -18,12 +21,16 @@
 #include <malloc.h>
 #include <map>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
+
+// Where the files go: the temporary folder, removed at the end, unless --recording_dir names a folder to keep them.
+fs::path recordingDir;
 
 // The resident set now and its peak since the last reset, in bytes (Linux's /proc).
 struct Resident {
@@ -63,8 +70,15 @@ const File& Recording(std::int64_t samples)
     static std::map<std::int64_t, File> made;
     File& file = made[samples];
     if (file.path.empty()) {
-        file.path = fs::temp_directory_path() /
-                    ("crestmetrics_bench_" + std::to_string(::getpid()) + "_" + std::to_string(samples) + ".txt");
+        file.path = recordingDir.empty() ? fs::temp_directory_path() / ("crestmetrics_bench_" +
+                                                                         std::to_string(::getpid()) + "_" +
+                                                                         std::to_string(samples) + ".txt")
+                                         : recordingDir / ("recording_" + std::to_string(samples) + ".txt");
+        file.samples = samples;
+        if (!recordingDir.empty() && fs::exists(file.path)) {
+            file.bytes = static_cast<std::int64_t>(fs::file_size(file.path));
+            return file;
+        }
         std::ofstream out(file.path, std::ios::binary);
         out << "Time (s)\tVm (mV)\n";
         std::string lines;
@@ -88,7 +102,6 @@ const File& Recording(std::int64_t samples)
             out << lines;
         }
         out.close();
-        file.samples = samples;
         file.bytes = static_cast<std::int64_t>(fs::file_size(file.path));
     }
     return file;
@@ -189,11 +202,23 @@ BENCHMARK(ReadRecording)->Arg(40'000'000)->Unit(benchmark::kMillisecond)->UseRea
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument.starts_with("--recording_dir=")) {
+            recordingDir = argument.substr(std::string_view("--recording_dir=").size());
+            fs::create_directories(recordingDir);
+            std::copy(argv + i + 1, argv + argc + 1, argv + i);
+            --argc;
+            --i;
+        }
+    }
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
     }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    RemoveFiles();
+    if (recordingDir.empty()) {
+        RemoveFiles();
+    }
     return 0;
 }

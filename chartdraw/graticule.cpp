@@ -24,15 +24,17 @@ void Fill(HDC dc, LONG left, LONG top, LONG right, LONG bottom, COLORREF colour)
     DeleteObject(brush);
 }
 
-void HorizontalLine(HDC dc, LONG fromX, LONG toX, LONG y, COLORREF colour)
+void Line(HDC dc, LONG fromX, LONG fromY, LONG toX, LONG toY, int width, COLORREF colour)
 {
-    HPEN pen = CreatePen(PS_SOLID, 1, colour);
+    HPEN pen = CreatePen(PS_SOLID, width, colour);
     HGDIOBJ previous = SelectObject(dc, pen);
-    MoveToEx(dc, fromX, y, nullptr);
-    LineTo(dc, toX, y);
+    MoveToEx(dc, fromX, fromY, nullptr);
+    LineTo(dc, toX, toY);
     SelectObject(dc, previous);
     DeleteObject(pen);
 }
+
+void HorizontalLine(HDC dc, LONG fromX, LONG toX, LONG y, COLORREF colour) { Line(dc, fromX, y, toX, y, 1, colour); }
 
 // Calls draw(x) for x = floor(first + k * step + 0.5) - originX, k = 0, 1, ..., inside [fromX, toX); true when
 // it was called at all.
@@ -367,12 +369,8 @@ HRESULT GraticuleDrawer::Draw(owl::TDC& target, LONGLONG from, LONGLONG to, LONG
     // 1. Is the lane there?
     bool absent = (graticuleFlags_ & (kNoRows | kNoColumns)) == (kNoRows | kNoColumns);
     if (!absent && !(graticuleFlags_ & kNoChannelFlag) && DataServer()) {
-        LONG pair[2]{kNoAlternateChannel, static_cast<LONG>(kNoAlternateSelector)};
-        if (services) {
-            services->GetLaneSelectors(paneIndex, 0, pair);
-        }
         WORD flag = 0;
-        DataServer()->GetChannelFlag(RequestFlags(), record, pair[0], &flag);
+        DataServer()->GetChannelFlag(RequestFlags(), record, LaneChannel(), &flag);
         absent = flag == 0;
     }
     // 2. Background by state.
@@ -492,24 +490,46 @@ HRESULT GraticuleDrawer::Draw(owl::TDC& target, LONGLONG from, LONGLONG to, LONG
     }
     // 8. The record's start.
     if (offset < 0) {
-        const LONG startX = x - static_cast<LONG>(offset);
-        if (startX >= clip.left && startX < right) {
-            // On paper the mark is black and as wide as 0.4 mm.
-            DWORD printWord = 0;
-            double perMm = 0;
-            if (services && SUCCEEDED(services->GetPrintWord(0, &printWord)) && printWord) {
-                services->GetPixelsPerMmX(0, 0, &perMm);
+        DWORD printWord = 0;
+        double perMm = 0;
+        if (services && SUCCEEDED(services->GetPrintWord(0, &printWord)) && printWord) {
+            services->GetPixelsPerMmX(0, 0, &perMm);
+        }
+        // On paper the marks are black and as wide as a fraction of a millimetre.
+        auto paperWidth = [&](double mm) { return std::max(1, static_cast<int>(std::trunc(perMm * mm + 0.5))); };
+        auto mark = [&](LONG at, int width, COLORREF colour) {
+            if (at >= clip.left && at < right) {
+                Line(dc, at, 0, at, height - 2, width, colour);
             }
-            HPEN pen = printWord ? CreatePen(PS_SOLID, std::max(1, static_cast<int>(std::trunc(perMm * 0.4 + 0.5))), 0)
-                                 : CreatePen(PS_SOLID, 2, markColour_);
-            HGDIOBJ previous = SelectObject(dc, pen);
-            MoveToEx(dc, startX, 0, nullptr);
-            LineTo(dc, startX, height - 2);
-            SelectObject(dc, previous);
-            DeleteObject(pen);
+        };
+        const LONG startX = x - static_cast<LONG>(offset);
+        mark(startX, printWord ? paperWidth(0.4) : 2, printWord ? RGB(0, 0, 0) : markColour_);
+        // A selected lane marks the start once more at the left edge of its label area: the label width + 5
+        // pixels that the data source was told of, just before the record's data.
+        if (option && LaneSelected()) {
+            mark(startX - (labelWidth_ + 5), printWord ? paperWidth(0.3) : 1, RGB(0, 0, 0));
         }
     }
     return S_OK;
+}
+
+LONG GraticuleDrawer::LaneChannel() const
+{
+    LONG pair[2]{kNoAlternateChannel, static_cast<LONG>(kNoAlternateSelector)};
+    if (IDrawerDataPane* services = Services()) {
+        services->GetLaneSelectors(paneIndex, 0, pair);
+    }
+    return pair[0];
+}
+
+bool GraticuleDrawer::LaneSelected() const
+{
+    platform::ComPtr<IChartChannelSelection> selection;
+    if (!DataServer() || FAILED(DataServer()->QueryInterface(IID_IChartChannelSelection, selection.OutVoid())) ||
+        !selection) {
+        return false;
+    }
+    return selection->IsChannelSelected(LaneChannel()) == S_OK;
 }
 
 HRESULT GraticuleDrawer::Clone(DWORD flags, IChartRecordDrawer** copy)

@@ -90,6 +90,10 @@ protected:
 
 private:
     void ApplyLayout();
+    // The channel of the lane as the pane gives it (all lanes when it gives none).
+    LONG LaneChannel() const;
+    // Whether the host's chart has the lane's channel among its selected channels.
+    bool LaneSelected() const;
     // Reads the division list; the ends of its range are mapped to rows with y = (value + offset) * scale.
     void RecomputeDivisions(IScaleDivisions* divisions, double scale, double offset);
     MGraph1::ITickGenerator* DivisionSource();

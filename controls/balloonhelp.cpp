@@ -4,6 +4,7 @@
 #include "foundation/linkingutils.h"
 #include "foundation/utilities.h"
 #include "foundation/xkvo.h"
+#include "platform/win/shellapi.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,7 +17,7 @@ constexpr int kStemState[4] = {3, 1, 6, 4};
 constexpr int kLinkGap = 2;
 constexpr UINT kCloseTimer = 1;
 constexpr UINT kHotTimer = 2;
-constexpr UINT kPressed = 0x200; // the close button is pressed and has the capture
+constexpr UINT kPressed = DFCS_PUSHED; // in the close button's state: pressed, and the balloon has the capture
 constexpr UINT kRelayout = WM_APP + 0x122;
 
 [[noreturn]] void ThemeFailure(const char16_t* text)
@@ -52,6 +53,20 @@ UINT TextAlignment(unsigned layoutFlags, unsigned centred, unsigned right)
 {
     return (layoutFlags & centred) ? DT_CENTER : (layoutFlags & right) ? DT_RIGHT : DT_LEFT;
 }
+
+// A window's DC, released when the step that needed it ends (also when a theme call throws).
+class WindowDC {
+public:
+    explicit WindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
+    ~WindowDC() { ReleaseDC(window_, dc_); }
+    WindowDC(const WindowDC&) = delete;
+    WindowDC& operator=(const WindowDC&) = delete;
+    operator HDC() const { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
 
 SIZE MeasureText(HDC hdc, HFONT font, const std::u16string& text, UINT flags)
 {
@@ -434,9 +449,7 @@ SIZE CBalloonHelp::ContentSize(HDC hdc)
 
 void CBalloonHelp::DoLayout()
 {
-    HDC hdc = GetDC(hwnd);
-    const SIZE inner = ContentSize(hdc);
-    ReleaseDC(hwnd, hdc);
+    const SIZE inner = ContentSize(WindowDC(hwnd));
     const SIZE size{inner.cx + 2 * margin, inner.cy + tailHeight + 2 * margin};
     const POINT anchor = AnchorPoint();
     if (!workAreaKnown) {
@@ -558,7 +571,9 @@ RECT CBalloonHelp::CloseButtonRect() const
 {
     RECT client{};
     GetClientRect(hwnd, &client);
-    return RECT{client.right - closeWidth, client.top, client.right, client.top + closeHeight};
+    // Where the title line puts it: the left end with layout flag 0x1000, else the right end.
+    const int left = (layoutFlags & 0x1000) ? client.left : client.right - closeWidth;
+    return RECT{left, client.top, left + closeWidth, client.top + closeHeight};
 }
 
 bool CBalloonHelp::OverCloseButton(POINT client) const
@@ -570,8 +585,7 @@ bool CBalloonHelp::OverCloseButton(POINT client) const
 void CBalloonHelp::DrawCloseButton(HDC hdc, UINT state)
 {
     RECT r = CloseButtonRect();
-    DrawFrameControl(hdc, &r, DFC_CAPTION, DFCS_CAPTIONCLOSE | (state & ~kPressed) |
-                                               ((state & kPressed) ? DFCS_PUSHED : 0));
+    DrawFrameControl(hdc, &r, DFC_CAPTION, DFCS_CAPTIONCLOSE | state);
 }
 
 void CBalloonHelp::TrackCloseButton(POINT client)
@@ -633,8 +647,19 @@ void CBalloonHelp::PaintClient(HDC hdc)
     HBRUSH fill = CreateSolidBrush(Background());
     FillRect(hdc, &client, fill);
     DeleteObject(fill);
-    const int savedMode = SetBkMode(hdc, TRANSPARENT);
-    const COLORREF savedColour = SetTextColor(hdc, Foreground());
+    // The DC may be the caller's (WM_PRINT): it gets its font, colour and mode back, also when a theme call throws.
+    struct Restore {
+        HDC dc;
+        HGDIOBJ font;
+        COLORREF colour;
+        int mode;
+        ~Restore()
+        {
+            SelectObject(dc, font);
+            SetTextColor(dc, colour);
+            SetBkMode(dc, mode);
+        }
+    } restore{hdc, GetCurrentObject(hdc, OBJ_FONT), SetTextColor(hdc, Foreground()), SetBkMode(hdc, TRANSPARENT)};
     // Title line: icon, title and close button as the layout flags arrange them.
     const SIZE iconSize = icon ? IconSize() : SIZE{0, 0};
     const int iconWidth = iconSize.cx;
@@ -662,7 +687,7 @@ void CBalloonHelp::PaintClient(HDC hdc)
             titleRect.left += iconWidth + margin;
         }
     }
-    HGDIOBJ oldFont = SelectObject(hdc, titleFont);
+    SelectObject(hdc, titleFont);
     DrawTextW(hdc, title.c_str(), static_cast<int>(title.size()), &titleRect,
               DT_SINGLELINE | DT_NOPREFIX | DT_EXPANDTABS | DT_VCENTER | TextAlignment(layoutFlags, 0x200, 0x400));
     SelectObject(hdc, contentFont);
@@ -696,9 +721,6 @@ void CBalloonHelp::PaintClient(HDC hdc)
         DeleteObject(line);
         linkRect = RECT{r.left, r.top, r.right, r.bottom + kLinkGap};
     }
-    SelectObject(hdc, oldFont);
-    SetTextColor(hdc, savedColour);
-    SetBkMode(hdc, savedMode);
 }
 
 LRESULT CBalloonHelp::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -769,15 +791,18 @@ bool CBalloonHelp::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARA
         }
         if (lParam & PRF_CLIENT) {
             RECT window{};
-            RECT clientScreen{};
             GetWindowRect(hwnd, &window);
-            GetClientRect(hwnd, &clientScreen);
             POINT origin{0, 0};
             ClientToScreen(hwnd, &origin);
             POINT previous{};
             OffsetViewportOrgEx(hdc, origin.x - window.left, origin.y - window.top, &previous);
+            // The caller's DC gets its origin back, also when a theme call throws.
+            struct Restore {
+                HDC dc;
+                POINT origin;
+                ~Restore() { SetViewportOrgEx(dc, origin.x, origin.y, nullptr); }
+            } restore{hdc, previous};
             PaintClient(hdc);
-            SetViewportOrgEx(hdc, previous.x, previous.y, nullptr);
         }
         return true;
     }
@@ -825,7 +850,7 @@ bool CBalloonHelp::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARA
             return true;
         }
         if (OverCloseButton(client)) {
-            closeState = DFCS_PUSHED | kPressed;
+            closeState = DFCS_HOT | kPressed;
             SetCapture(hwnd);
             HDC hdc = GetDC(hwnd);
             DrawCloseButton(hdc, closeState);
@@ -855,8 +880,9 @@ bool CBalloonHelp::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARA
                 }
             }
         } else if (!url.empty()) {
-            // Opening the address is the shell's business; the stand-in has no shell, so the balloon just closes.
+            const std::u16string address = url;
             Close();
+            ShellExecuteW(nullptr, nullptr, address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
         }
         return true;
     case WM_CAPTURECHANGED:

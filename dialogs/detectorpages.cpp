@@ -83,12 +83,13 @@ void Sub_DetectorBase::Guarded(Work&& work)
 
 void Sub_DetectorBase::SetupWindow()
 {
-    Base::CXSubDlgDA::SetupWindow();
+    // The base set-up creates the controls: notices they send before the page is loaded are ignored.
     const bool wasUpdating = owner_->IsUpdating();
     owner_->SetUpdating(true);
+    Base::CXSubDlgDA::SetupWindow();
     LoadControls();
     if (preview_) {
-        preview_->PlaceOverPlaceholder(0);
+        preview_->PlaceOverPlaceholder(preview_->PlacementMode(owner_->View().block));
         preview_->SetUpDrawers(false);
         SetPreviewTimeCompression(*preview_, owner_->View());
         ResetPreviewRange();
@@ -185,7 +186,7 @@ owl::TResult Sub_DetectorBase::EvNotify(owl::uint id, owl::TNotify& info)
     const int edit = SpinnerEdit(static_cast<int>(id));
     if (edit != 0 && info.code == UDN_DELTAPOS && bindings_.FindCtrl(edit)) {
         // Spinner steps are discrete: no updating-flag test, refreshed at once.
-        const int result = bindings_.Notify(edit, 0, &info);
+        const int result = bindings_.Notify(edit, id, &info);
         TransferAndSchedule(true);
         return result;
     }

@@ -613,7 +613,7 @@ void Sub_DetectorUnStim::SetupWindow()
     subPage_->PositionInParent(frame);
     ::SetWindowPos(subPage_->GetHandle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     subPage_->SetChangeCallback([this] { OnSubPageChanged(); });
-    preview_->PlaceOverPlaceholder(0);
+    preview_->PlaceOverPlaceholder(preview_->PlacementMode(owner_->View().block));
     preview_->SetUpDrawers(false);
     SetPreviewTimeCompression(*preview_, owner_->View());
     UpdatePreviewRange();

@@ -198,6 +198,17 @@ void CXPreviewBase::BaseDrawerSetUp()
     }
 }
 
+LONG CXPreviewBase::PlacementMode(LONG block) const
+{
+    platform::ComPtr<IPreviewData> data;
+    LONG mode = 0;
+    if (source_ && SUCCEEDED(source_->QueryInterface(IID_IPreviewData, data.OutVoid())) && data &&
+        FAILED(data->GetPlacementMode(0, block, &mode))) {
+        mode = 0;
+    }
+    return mode;
+}
+
 void CXPreviewBase::PlaceOverPlaceholder(LONG mode)
 {
     PlaceOverControl(mode);

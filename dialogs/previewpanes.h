@@ -94,6 +94,8 @@ public:
     void StartSampling();
     // Over placeholder 1053 of the page, its bars included.
     void PlaceOverPlaceholder(LONG mode);
+    // The mode that the host data object gives for placing a preview of the block; 0 without one.
+    LONG PlacementMode(LONG block) const;
     // The whole first record across the pane.
     void FitRecord();
 

@@ -14,6 +14,7 @@
 #include "foundation/moduleinstance.h"
 #include "foundation/resourcestring.h"
 #include "foundation/xkvo.h"
+#include "frame/channeltoken.h"
 #include "frame/enumgetter.h"
 #include "frame/hostservices.h"
 #include "frame/typeid.h"
@@ -255,22 +256,6 @@ std::u16string Title(const Doc::SettingsSet& settings, std::int32_t parameterCod
     return title;
 }
 
-std::u16string HostChannelName(IUnknown* hostDocument, LONG channel)
-{
-    if (!hostDocument) {
-        return u"?";
-    }
-    const platform::ComPtr<IDataSource> source = HostSource(hostDocument);
-    const auto names = Ask<IChannelNames>(source.Get(), IID_IChannelNames);
-    BSTR name = nullptr;
-    std::u16string text;
-    if (names && SUCCEEDED(names->GetChannelName(channel, 0xC0000000u, &name)) && name) {
-        text = name;
-    }
-    SysFreeString(name);
-    return text;
-}
-
 Doc::SettingsSet* DocumentSettings(IUnknown* hostDocument)
 {
     if (Doc::CXDoc* document = Doc::CXDoc::FromHostDocument(hostDocument)) {
@@ -480,7 +465,8 @@ HRESULT Calc::GetTitle(DWORD, BSTR* title)
         }
         const std::int32_t code = settings_ ? settings_->ParameterCode : SettingsCOM::kDefaultParameterCode;
         const std::u16string text =
-            Title(*settings, code, HostChannelName(hostDocument_.Get(), settings->GetLong(kSourceChannel)));
+            Title(*settings, code,
+                  std::u16string(ExtLib::GetChannelName(hostDocument_.Get(), settings->GetLong(kSourceChannel)).View()));
         *title = SysAllocString(text.c_str());
         return S_OK;
     });

@@ -79,8 +79,6 @@ void WidenEmptyRange(float& top, float& bottom);
 // when the host names it.
 std::u16string Title(const Doc::SettingsSet& settings, std::int32_t parameterCode, const std::u16string& channelName);
 
-// The name the host gives a channel of a host document; empty when it gives none.
-std::u16string HostChannelName(IUnknown* hostDocument, LONG channel);
 // The settings of the analysis of a host document (its analysis document's, else the module's child data's); null
 // when the host document has neither.
 Doc::SettingsSet* DocumentSettings(IUnknown* hostDocument);

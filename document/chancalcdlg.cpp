@@ -11,6 +11,7 @@
 #include "foundation/moduleinstance.h"
 #include "foundation/resourcestring.h"
 #include "foundation/windowplacement.h"
+#include "frame/channeltoken.h"
 #include "platform/owl/control.h"
 #include "platform/win/commctrl.h"
 #include "resources/chancalcdialog.h"
@@ -136,7 +137,7 @@ void Dlg::SetupWindow()
     UpdateScaleControls();
     std::u16string caption = CaptionFormat();
     if (const auto at = caption.find(u"%1"); at != caption.npos) {
-        caption.replace(at, 2, HostChannelName(hostDocument_.Get(), settings_->Channel));
+        caption.replace(at, 2, ExtLib::GetChannelName(hostDocument_.Get(), settings_->Channel).View());
     }
     SetCaption(caption.c_str());
     help_->SetBitmap(PictureId::HelpGlyph);

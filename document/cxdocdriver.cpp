@@ -90,7 +90,10 @@ public:
     }
     IUnknown* HostDocument() override { return hostDocument_; }
     int ChannelCount() override { return ExtLib::GetMaxPaneMetric(hostDocument_); }
-    std::u16string ChannelName(int channel) override { return ChanCalc::HostChannelName(hostDocument_, channel); }
+    std::u16string ChannelName(int channel) override
+    {
+        return std::u16string(ExtLib::GetChannelName(hostDocument_, channel).View());
+    }
     bool ChannelUnit(int channel, std::int32_t block, CX::Dlg::SourceUnitRecord& unit) override
     {
         KVO::PrefixedUnit read;

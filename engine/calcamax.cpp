@@ -1,6 +1,11 @@
 #include "engine/calcamax.h"
 
+#include "engine/calcplugins.h"
 #include "frame/typeid.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
 
 namespace CX::Enum::CalcAMax {
 
@@ -38,7 +43,8 @@ void Params::SetSources(LONG count, IUnknown** sources, IUnknown**)
 
 namespace {
 
-// The scan of phase 4; false when it must wait for samples.
+// The scan of phase 4; false when it must wait for samples. The samples are taken a buffered run at a time, with
+// the scan's accumulators in locals.
 bool Scan(State& state, const Params& params, EEH3::FloatExWrapper& samples)
 {
     const EventBCalcBase& in = state.input;
@@ -49,35 +55,81 @@ bool Scan(State& state, const Params& params, EEH3::FloatExWrapper& samples)
     const bool peakFinite = IsFiniteValue(peak);
     const double startLevel = params.startHeightPercent * 0.01 * (peak - base) + base;
     const double endLevel = params.endHeightPercent * 0.01 * (peak - base) + base;
-    while (samples.Fetch()) {
-        const LONG t = samples.Position();
-        const float v = samples.Value();
-        if (t >= acc.nextEventTick) {
+    const double startBound = pol * startLevel;
+    const double endBound = pol * endLevel;
+    // Until the event's tick the rise start is sought (only with a finite peak); from the baseline's end the
+    // maximum; after the event's tick the fall end, which ends the scan.
+    const LONG riseUntil = peakFinite ? in.tick : std::numeric_limits<LONG>::min();
+    const LONG eventTick = in.tick;
+    const LONG baselineEnd = in.baselineEnd;
+    const LONG next = acc.nextEventTick;
+    LONG riseStart = acc.riseStart;
+    LONG maxTick = acc.maxTick;
+    float maxValue = acc.maxValue;
+    bool ended = state.fallEndFound;
+    while (!ended && samples.Fetch()) {
+        const LONG first = samples.Position();
+        if (first >= next) {
             break;
         }
-        if (peakFinite && t < in.tick && pol * startLevel >= v * pol) {
-            // Still at the baseline: the rise starts after this sample.
-            acc.riseStart = t;
-            acc.maxTick = t;
-            acc.maxValue = v;
-        }
-        if (t >= in.baselineEnd) {
-            if (state.fallEndFound) {
-                samples.Step();
-                continue;
+        const float* run = samples.Run();
+        const auto count = static_cast<LONG>(std::min<std::int64_t>(samples.RunLength(), std::int64_t{next} - first));
+        // The maximum times the polarity, kept beside it: the same product as worked out from it at every sample.
+        float maxSigned = maxValue * pol;
+        auto raise = [&](LONG from, LONG to) {
+            for (LONG j = from; j < to; ++j) {
+                const float signed_ = run[j] * pol;
+                if (first + j >= baselineEnd && signed_ > maxSigned) [[unlikely]] {
+                    maxTick = first + j;
+                    maxValue = run[j];
+                    maxSigned = signed_;
+                }
             }
-            if (v * pol > acc.maxValue * pol) {
-                acc.maxTick = t;
-                acc.maxValue = v;
+        };
+        // Before the event's tick a sample still at the baseline sets the rise start after it and starts the
+        // maximum again on itself: only the last such sample of the run counts, and only the samples after it
+        // can raise the maximum. It is sought backwards.
+        const auto before = static_cast<LONG>(std::clamp<std::int64_t>(std::int64_t{riseUntil} - first, 0, count));
+        LONG i = 0;
+        if (before > 0) {
+            LONG last = before - 1;
+            while (last >= 0 && !(startBound >= run[last] * pol)) {
+                --last;
             }
+            if (last >= 0) {
+                riseStart = maxTick = first + last;
+                maxValue = run[last];
+                maxSigned = maxValue * pol;
+            }
+            raise(last + 1, before);
+            i = before;
         }
-        if (!state.fallEndFound && t > in.tick && pol * endLevel >= v * pol) {
-            acc.fallEnd = t;
-            state.fallEndFound = true;
-            break; // the next event's scan starts on this sample
+        // From the event's tick on: the fall end is the first sample after the tick back at the end level, and
+        // the maximum is raised by the samples up to it, the fall end's own included.
+        const auto afterTick =
+            static_cast<LONG>(std::clamp<std::int64_t>(std::int64_t{eventTick} + 1 - first, i, count));
+        const LONG fall = CX::Enum::FirstAtOrBelow(run, afterTick, count, pol, endBound);
+        const LONG scanned = fall < count ? fall + 1 : count;
+        for (LONG j = std::clamp<LONG>(static_cast<LONG>(std::clamp<std::int64_t>(std::int64_t{baselineEnd} - first,
+                                                                                  0, count)),
+                                       i, scanned);
+             (j = CX::Enum::FirstAbove(run, j, scanned, pol, maxSigned)) < scanned; ++j) {
+            maxTick = first + j;
+            maxValue = run[j];
+            maxSigned = maxValue * pol;
         }
-        samples.Step();
+        i = scanned;
+        if (fall < count) {
+            acc.fallEnd = first + fall;
+            ended = true;
+            i = fall; // the next event's scan starts on this sample
+        }
+        samples.StepOver(i);
     }
+    acc.riseStart = riseStart;
+    acc.maxTick = maxTick;
+    acc.maxValue = maxValue;
+    state.fallEndFound = ended;
     if (!samples.Fetch() && !state.fallEndFound && !state.sourcesExhausted) {
         return false;
     }

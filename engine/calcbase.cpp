@@ -3,9 +3,17 @@
 #include "frame/typeid.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
 
 namespace CX::Enum::CalcBase {
 
@@ -117,33 +125,225 @@ void SegmentSearch::Feed(LONG t, float v)
     }
 }
 
+namespace {
+
+// The in-band test of a sample against the open segment, |v - first| <= band, is a float difference against a
+// double band. For a band that is not negative (or NaN) it is the same test against the largest float at or below
+// the band, which lets eight samples be tested at once. Those floats are made for a block of possible segment
+// starts at a time: each sample's own band, from the event's value and the tolerance, as Open makes it.
+constexpr LONG kHopBlock = 16;
+
+void BandThresholds(const float* values, LONG n, float eventValue, double tolerance, float* out)
+{
+    LONG j = 0;
+#if defined(__SSE2__)
+    const __m128 ev = _mm_set1_ps(eventValue);
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+    const __m128d tol = _mm_set1_pd(tolerance);
+    const __m128d percent = _mm_set1_pd(0.01);
+    for (; j + 4 <= n; j += 4) {
+        const __m128 distance = _mm_and_ps(_mm_sub_ps(ev, _mm_loadu_ps(values + j)), magnitude);
+        const __m128d wideLow = _mm_mul_pd(_mm_mul_pd(_mm_cvtps_pd(distance), tol), percent);
+        const __m128d wideHigh = _mm_mul_pd(_mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(distance, distance)), tol), percent);
+        const __m128 rounded = _mm_movelh_ps(_mm_cvtpd_ps(wideLow), _mm_cvtpd_ps(wideHigh));
+        // Rounded up past the band: one float lower (the band is not negative, so the float is above zero).
+        const __m128d overLow = _mm_cmpgt_pd(_mm_cvtps_pd(rounded), wideLow);
+        const __m128d overHigh = _mm_cmpgt_pd(_mm_cvtps_pd(_mm_movehl_ps(rounded, rounded)), wideHigh);
+        const __m128 over = _mm_shuffle_ps(_mm_castpd_ps(overLow), _mm_castpd_ps(overHigh), _MM_SHUFFLE(2, 0, 2, 0));
+        _mm_storeu_ps(out + j, _mm_castsi128_ps(_mm_add_epi32(_mm_castps_si128(rounded), _mm_castps_si128(over))));
+    }
+#endif
+    for (; j < n; ++j) {
+        const double band = static_cast<double>(std::fabs(eventValue - values[j])) * tolerance * 0.01;
+        const auto rounded = static_cast<float>(band);
+        out[j] = static_cast<double>(rounded) > band ? std::bit_cast<float>(std::bit_cast<std::uint32_t>(rounded) - 1u)
+                                                     : rounded;
+    }
+}
+
+// For each of the n samples at p (with eight more after them): how many of the eight samples after it lie within
+// its threshold of it in a row (8: all of them), the length of a segment opened on it, less one.
+void InBandRuns(const float* p, LONG n, const float* thresholds, std::int32_t* runs)
+{
+    LONG j = 0;
+#if defined(__SSE2__)
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+    for (; j + 4 <= n; j += 4) {
+        const __m128 first = _mm_loadu_ps(p + j);
+        const __m128 limit = _mm_loadu_ps(thresholds + j);
+        __m128 still = _mm_castsi128_ps(_mm_set1_epi32(-1));
+        __m128i count = _mm_setzero_si128();
+        for (int q = 1; q <= 8; ++q) {
+            const __m128 in = _mm_cmple_ps(_mm_and_ps(_mm_sub_ps(_mm_loadu_ps(p + j + q), first), magnitude), limit);
+            still = _mm_and_ps(still, in);
+            count = _mm_sub_epi32(count, _mm_castps_si128(still));
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(runs + j), count);
+    }
+#endif
+    for (; j < n; ++j) {
+        std::int32_t k = 0;
+        while (k < 8 && std::fabs(p[j + 1 + k] - p[j]) <= thresholds[j]) {
+            ++k;
+        }
+        runs[j] = k;
+    }
+}
+
+} // namespace
+
 void SegmentSearch::FeedRun(LONG t, const float* values, LONG n)
 {
+    // Feed's steps with the search's state in locals. Most segments on a plateau or a decay are a few samples long,
+    // so a segment's end costs little: the score of a closed segment is computed only when a bound of it, which
+    // needs no division, could reach the best score; the rest is Feed's arithmetic in Feed's order.
+    LONG segStart = start;
+    float level = first;
+    double width = band;
+    double total = sum;
+    LONG taken = count;
+    double best = bestScore;
+    const float ev = eventValue;
+    const double tolerance = tolerancePercent;
+    const LONG lastTick = eventTick - 1;
+    const double endDistance = static_cast<double>(eventTick) + 1.0;
+    // |ev - level| of the open segment, and the reach of its samples from the level (the band, when not negative).
+    double distance = static_cast<double>(std::fabs(ev - level));
+    double reach = std::max(width, 0.0);
+
+    const auto open = [&](LONG at, float v) {
+        segStart = at;
+        level = v;
+        distance = static_cast<double>(std::fabs(ev - v));
+        width = distance * tolerance * 0.01;
+        reach = std::max(width, 0.0);
+        total = v;
+        taken = 1;
+    };
+    // Whether the score of the segment of k samples at `from` that closes at tick `at` may reach the best: every
+    // sample of it lies within the band around its first, and so does their mean up to the rounding of the sum and
+    // the quotient, which the bound covers with a wide margin.
+    const auto mayWin = [&](double fromDistance, double fromReach, float from, double k, LONG at) {
+        const double bound = (fromDistance + fromReach) * (1.0 + 0x1p-20) +
+                             (std::fabs(static_cast<double>(from)) + fromReach) * k * 0x1p-50 + 0x1p-140;
+        return !(bound * k * k * (1.0 + 0x1p-40) < best * (endDistance - at) * (1.0 - 0x1p-40));
+    };
+    const auto score = [&](LONG at) {
+        const double k = taken;
+        const double mean = total / taken;
+        const double value = std::fabs(ev - mean) * k * k * (1.0 / (endDistance - at));
+        if (value >= best && (windowStart < 0 || at > windowStart)) {
+            best = value;
+            bestMean = static_cast<float>(mean);
+            bestFirst = segStart;
+            bestLast = segStart + taken - 1;
+        }
+    };
+    const auto close = [&](LONG at) {
+        if (mayWin(distance, reach, level, taken, at)) {
+            score(at);
+        }
+    };
+
+    // Segments opened in this run and closed within the next eight samples are hopped over: their samples are
+    // tested eight at a time and summed only when the bound lets their score reach the best. Their breaking sample
+    // must open the next segment (within the search end, before the event's last tick).
+    std::int64_t hopEnd = std::min<std::int64_t>(n, std::int64_t{lastTick} - t);
+    if (windowEnd > 0) {
+        hopEnd = std::min<std::int64_t>(hopEnd, std::int64_t{windowEnd} - t + 1);
+    }
+    const bool hops = tolerance >= 0.0 && maxLength >= 8;
+    std::array<float, kHopBlock> thresholds;
+    std::array<std::int32_t, kHopBlock> runs;
+    LONG blockStart = 0;
+    LONG blockEnd = 0;
+
     LONG i = 0;
     while (i < n) {
-        if (!noneOpen) {
-            // The open segment takes the samples within its band in a local loop: the test and the sums are Feed's,
-            // up to its longest length and short of the event's last tick, which Feed closes at.
-            const auto end = static_cast<LONG>(std::min<std::int64_t>(
-                {n, std::int64_t{start} + maxLength - t + 1, std::int64_t{eventTick} - 1 - t}));
-            const float level = first;
-            const double width = band;
-            double total = sum;
-            LONG taken = count;
-            while (i < end && std::fabs(values[i] - level) <= width) {
-                ++taken;
-                total += values[i];
-                ++i;
+        if (noneOpen) {
+            if (windowEnd > 0 && t + i > windowEnd) {
+                break; // no segment opens past the search end
             }
-            sum = total;
-            count = taken;
-            if (i == n) {
-                break;
+            noneOpen = false;
+            open(t + i, values[i]);
+            if (t + i == lastTick) {
+                close(t + i);
+                open(t + i, values[i]);
+            }
+            ++i;
+            continue;
+        }
+        if (hops && i > 0 && taken == 1 && segStart == t + i - 1) {
+            LONG s = i - 1;
+            while (s + 8 < hopEnd) {
+                if (s >= blockEnd) {
+                    blockStart = s;
+                    blockEnd = static_cast<LONG>(std::min<std::int64_t>(s + kHopBlock, hopEnd - 8));
+                    BandThresholds(values + s, blockEnd - s, ev, tolerance, thresholds.data());
+                    InBandRuns(values + s, blockEnd - s, thresholds.data(), runs.data());
+                }
+                const float from = values[s];
+                const std::int32_t run = runs[static_cast<std::size_t>(s - blockStart)];
+                if (run == 8) {
+                    break; // a longer segment: taken one by one below
+                }
+                const LONG at = s + run + 1;
+                const double fromDistance = static_cast<double>(std::fabs(ev - from));
+                const double fromWidth = fromDistance * tolerance * 0.01;
+                if (mayWin(fromDistance, std::max(fromWidth, 0.0), from, run + 1, t + at)) {
+                    segStart = t + s;
+                    total = from;
+                    for (LONG j = s + 1; j < at; ++j) {
+                        total += values[j];
+                    }
+                    taken = run + 1;
+                    score(t + at);
+                }
+                s = at;
+            }
+            if (s != i - 1) {
+                open(t + s, values[s]);
+                i = s + 1;
             }
         }
-        Feed(t + i, values[i]);
+        // The open segment takes the samples within its band, up to its longest length and short of the event's
+        // last tick.
+        const auto end = static_cast<LONG>(std::min<std::int64_t>(
+            {n, std::int64_t{segStart} + maxLength - t + 1, std::int64_t{lastTick} - t}));
+        while (i < end && std::fabs(values[i] - level) <= width) {
+            ++taken;
+            total += values[i];
+            ++i;
+        }
+        if (i == n) {
+            break;
+        }
+        const LONG at = t + i;
+        const float v = values[i];
         ++i;
+        if (std::fabs(v - level) <= width && at - segStart <= maxLength) {
+            ++taken; // the event's last tick
+            total += v;
+        } else {
+            close(at); // v does not belong to it and starts the next one
+            if (windowEnd > 0 && at > windowEnd) {
+                noneOpen = true; // past the search end no segment opens, the first one or a later one
+                continue;
+            }
+            open(at, v);
+            continue;
+        }
+        if (at == lastTick) {
+            close(at);
+            open(at, v);
+        }
     }
+    start = segStart;
+    first = level;
+    band = width;
+    sum = total;
+    count = taken;
+    bestScore = best;
 }
 
 // ---- The step ----
@@ -212,6 +412,100 @@ bool BaselineSpan(const State& state, EEH3::FloatExWrapper& samples, EventBCalcB
     return true;
 }
 
+// The latest flat-segment searches of this thread, each with the samples it searched. In a cardiac chain the
+// baseline stage runs twice over the same events, before and after the width filter; a search from the same tick
+// over the same samples with the same settings finds the same segment, so the second run takes the first one's
+// result where every sample matches bit for bit.
+class SearchMemo {
+public:
+    struct Key {
+        LONG from = -1;
+        LONG eventTick = 0;
+        std::uint32_t eventValue = 0;
+        std::uint32_t tolerance = 0;
+        LONG maxLength = 0;
+        LONG windowStart = 0;
+        LONG windowEnd = 0;
+        bool operator==(const Key&) const = default;
+    };
+    static constexpr LONG kLongest = 1 << 15; // samples of the longest search kept
+
+    // Null while a search of this thread is using it (a source that is itself a calculation reads its own samples
+    // in the middle of a search).
+    static SearchMemo* Claim()
+    {
+        thread_local SearchMemo memo;
+        if (memo.busy_) {
+            return nullptr;
+        }
+        memo.busy_ = true;
+        return &memo;
+    }
+    void Release() { busy_ = false; }
+
+    // Takes the result of a search of `key` whose samples match those from the wrapper's position to the event
+    // into `search`, the wrapper then at the event; false otherwise, the wrapper back at the key's first tick.
+    bool Take(const Key& key, EEH3::FloatExWrapper& samples, SegmentSearch& search)
+    {
+        for (const Entry& entry : entries_) {
+            if (!(entry.key == key)) {
+                continue;
+            }
+            const float* stored = entry.samples.data();
+            bool same = true;
+            while (same && samples.Position() < key.eventTick) {
+                if (!samples.Fetch()) {
+                    same = false;
+                    break;
+                }
+                const LONG at = samples.Position();
+                const LONG n = std::min<LONG>(samples.RunLength(), key.eventTick - at);
+                same = std::memcmp(samples.Run(), stored + (at - key.from), static_cast<std::size_t>(n) * 4) == 0;
+                samples.StepOver(n);
+            }
+            if (same) {
+                search.bestScore = entry.bestScore;
+                search.bestMean = entry.bestMean;
+                search.bestFirst = entry.bestFirst;
+                search.bestLast = entry.bestLast;
+                return true;
+            }
+            samples.Seek(key.from);
+            return false;
+        }
+        return false;
+    }
+
+    // The samples of a search in progress, appended run by run, and the finished search's result.
+    std::vector<float>& Recording() { return recording_; }
+    void Store(const Key& key, const SegmentSearch& search)
+    {
+        Entry& entry = entries_[next_];
+        next_ = (next_ + 1) % entries_.size();
+        entry.key = key;
+        entry.bestScore = search.bestScore;
+        entry.bestMean = search.bestMean;
+        entry.bestFirst = search.bestFirst;
+        entry.bestLast = search.bestLast;
+        entry.samples.swap(recording_);
+    }
+
+private:
+    struct Entry {
+        Key key;
+        double bestScore = 0.0;
+        float bestMean = 0.0f;
+        LONG bestFirst = -1;
+        LONG bestLast = -1;
+        std::vector<float> samples;
+    };
+    // The first stage can run ahead of the second by the records buffered between them.
+    std::array<Entry, 32> entries_;
+    std::size_t next_ = 0;
+    std::vector<float> recording_;
+    bool busy_ = false;
+};
+
 // Mode 0 and any mode other than 1 and 2.
 bool MeasureSegments(State& state, const Params& params, EEH3::FloatExWrapper& samples, LONG eventTick,
                      float eventValue, EventBCalcBase& out)
@@ -225,15 +519,49 @@ bool MeasureSegments(State& state, const Params& params, EEH3::FloatExWrapper& s
     } else {
         search.windowStart = search.windowEnd = -1;
     }
-    // The segments' state lives in the State: a feed cut off by samples not yet recorded goes on where it stopped.
-    while (samples.Position() < eventTick) {
-        if (!samples.Fetch()) {
-            return false;
+    // A fresh search may be one done before; it is then recorded to be found again, when it finishes in this call.
+    SearchMemo* memo = nullptr;
+    SearchMemo::Key key;
+    if (!state.searchStarted) {
+        state.searchStarted = true;
+        key = {samples.Position(), eventTick, std::bit_cast<std::uint32_t>(eventValue),
+               std::bit_cast<std::uint32_t>(search.tolerancePercent), search.maxLength, search.windowStart,
+               search.windowEnd};
+        if (std::int64_t{eventTick} - key.from <= SearchMemo::kLongest) {
+            memo = SearchMemo::Claim();
         }
-        const LONG first = samples.Position();
-        const LONG n = std::min<LONG>(samples.RunLength(), eventTick - first);
-        search.FeedRun(first, samples.Run(), n);
-        samples.StepOver(n);
+    }
+    const auto release = [&memo] {
+        if (memo) {
+            memo->Release();
+            memo = nullptr;
+        }
+    };
+    if (memo && memo->Take(key, samples, search)) {
+        release();
+    } else {
+        if (memo) {
+            memo->Recording().clear();
+        }
+        // The segments' state lives in the State: a feed cut off by samples not yet recorded goes on where it
+        // stopped.
+        while (samples.Position() < eventTick) {
+            if (!samples.Fetch()) {
+                release();
+                return false;
+            }
+            const LONG first = samples.Position();
+            const LONG n = std::min<LONG>(samples.RunLength(), eventTick - first);
+            if (memo) {
+                memo->Recording().insert(memo->Recording().end(), samples.Run(), samples.Run() + n);
+            }
+            search.FeedRun(first, samples.Run(), n);
+            samples.StepOver(n);
+        }
+        if (memo) {
+            memo->Store(key, search);
+        }
+        release();
     }
     state.lastConsumed = eventTick;
     WritePosition(state, out);
@@ -311,6 +639,7 @@ bool Algorithm::Step(State& state, const Params& params, EventBCalcBase& out)
         switch (state.step) {
         case 0:
             state.search = SegmentSearch{};
+            state.searchStarted = false;
             state.search.tolerancePercent = static_cast<float>(params.noiseTolerancePercent);
             state.search.maxLength = params.maxBaselineTicks;
             state.peak.kind = kKindNone;

@@ -68,6 +68,7 @@ struct State : EEH3::StateBase {
     EventPkStm stimulus;       // kind 0: none stored
     SegmentSearch search;
     LONG lastConsumed = -1;    // the tick of the previous measured event
+    bool searchStarted = false; // the segment search of the pending event has taken samples (or a found result)
     LONG step = 0;             // 0 start, 1 read an event, 2 a stimulus waits for its peak, 3 read the peak, 4 measure
 };
 

@@ -249,9 +249,17 @@ void Measure(State& state, const Params& params, EEH3::FloatExWrapper& samples, 
     if (samples.Position() != earliest) {
         samples.Seek(earliest);
     }
-    auto cross = [](Crossing& c, bool met, LONG t, float v) {
-        if (c.tick < 0 && met) {
-            c = {t, v};
+    // Each crossing is the first sample from its start tick on that meets its level: sought on its own in a run,
+    // until found.
+    auto seek = [&](Crossing& c, LONG from, LONG first, const float* run, LONG count, double level, bool rising) {
+        if (c.tick >= 0) {
+            return;
+        }
+        const auto start = static_cast<LONG>(std::clamp<std::int64_t>(std::int64_t{from} - first, 0, count));
+        const LONG i = rising ? FirstAtOrAbove(run, start, count, sign, level)
+                              : FirstAtOrBelow(run, start, count, sign, level);
+        if (i < count) {
+            c = {first + i, run[i]};
         }
     };
     // The part of [first, first + count) that a window holds, as offsets into the run.
@@ -267,21 +275,10 @@ void Measure(State& state, const Params& params, EEH3::FloatExWrapper& samples, 
         const auto count = static_cast<LONG>(std::min<std::int64_t>(samples.RunLength(), last - first + 1));
         const float* run = samples.Run();
         if (valid) {
-            for (LONG i = 0; i < count && (state.riseA.tick < 0 || state.riseB.tick < 0 || state.fallB.tick < 0 ||
-                                           state.fallA.tick < 0);
-                 ++i) {
-                const LONG t = first + i;
-                const float v = run[i];
-                const double signed_ = static_cast<double>(v * sign);
-                if (t >= r.riseStart) {
-                    cross(state.riseA, signed_ >= levelA, t, v);
-                    cross(state.riseB, signed_ >= levelB, t, v);
-                }
-                if (t >= r.tick) {
-                    cross(state.fallB, signed_ <= levelB, t, v);
-                    cross(state.fallA, signed_ <= levelA, t, v);
-                }
-            }
+            seek(state.riseA, r.riseStart, first, run, count, levelA, true);
+            seek(state.riseB, r.riseStart, first, run, count, levelB, true);
+            seek(state.fallB, r.tick, first, run, count, levelB, false);
+            seek(state.fallA, r.tick, first, run, count, levelA, false);
             for (const auto& [window, sum, n] : {std::tie(plateauV2, state.sumV2, state.countV2),
                                                  std::tie(plateauV1, state.sumV1, state.countV1)}) {
                 const auto [from, to] = overlap(window, first, count);

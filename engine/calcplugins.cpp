@@ -2,7 +2,12 @@
 
 #include "engine/expfit.h"
 
+#include <algorithm>
+#include <array>
+#include <atomic>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <span>
@@ -13,6 +18,106 @@ LONG SaturatedTick(std::int64_t tick)
 {
     return static_cast<LONG>(std::clamp<std::int64_t>(tick, std::numeric_limits<LONG>::min(),
                                                       std::numeric_limits<LONG>::max()));
+}
+
+namespace {
+
+using Floats4 = float __attribute__((vector_size(16)));
+
+// The largest float not above `level` (NaN for NaN): for every float x, double(x) <= level exactly when
+// x <= FloatAtOrBelow(level).
+float FloatAtOrBelow(double level)
+{
+    float bound = static_cast<float>(level);
+    if (static_cast<double>(bound) > level) {
+        bound = std::nextafter(bound, -std::numeric_limits<float>::infinity());
+    }
+    return bound;
+}
+
+// The smallest float not below `level`: double(x) >= level exactly when x >= FloatAtOrAbove(level).
+float FloatAtOrAbove(double level)
+{
+    float bound = static_cast<float>(level);
+    if (static_cast<double>(bound) < level) {
+        bound = std::nextafter(bound, std::numeric_limits<float>::infinity());
+    }
+    return bound;
+}
+
+using Ints4 = std::int32_t __attribute__((vector_size(16)));
+
+// Whether any lane of a comparison's mask is set.
+bool AnyLane(Ints4 mask)
+{
+#if defined(__SSE__)
+    return __builtin_ia32_movmskps(reinterpret_cast<Floats4>(mask)) != 0;
+#else
+    return (mask[0] | mask[1] | mask[2] | mask[3]) != 0;
+#endif
+}
+
+// The first offset from `from` whose product with `sign` passes `test` (a test of four products at once giving a
+// lane mask, and of one product); sixteen samples a step until a step holds one.
+template <class Four, class One>
+LONG FirstWhere(const float* values, LONG from, LONG count, float sign, Four four, One one)
+{
+    LONG i = std::max<LONG>(from, 0);
+    for (; i + 16 <= count; i += 16) {
+        Floats4 v[4];
+        std::memcpy(v, values + i, sizeof v);
+        if (AnyLane((four(v[0] * sign) | four(v[1] * sign)) | (four(v[2] * sign) | four(v[3] * sign)))) {
+            break;
+        }
+    }
+    for (; i < count; ++i) {
+        if (one(values[i] * sign)) {
+            return i;
+        }
+    }
+    return count;
+}
+
+} // namespace
+
+LONG FirstAtOrBelow(const float* values, LONG from, LONG count, float sign, double level)
+{
+    const float bound = FloatAtOrBelow(level);
+    return FirstWhere(
+        values, from, count, sign, [bound](Floats4 v) { return v <= bound; }, [bound](float v) { return v <= bound; });
+}
+
+LONG FirstAtOrAbove(const float* values, LONG from, LONG count, float sign, double level)
+{
+    const float bound = FloatAtOrAbove(level);
+    return FirstWhere(
+        values, from, count, sign, [bound](Floats4 v) { return v >= bound; }, [bound](float v) { return v >= bound; });
+}
+
+LONG FirstAbove(const float* values, LONG from, LONG count, float sign, float bound)
+{
+    return FirstWhere(
+        values, from, count, sign, [bound](Floats4 v) { return v > bound; }, [bound](float v) { return v > bound; });
+}
+
+LONG FirstOutside(const double* values, LONG from, LONG count, double low, double high)
+{
+    using Pair = double __attribute__((vector_size(16)));
+    LONG i = std::max<LONG>(from, 0);
+    for (; i + 4 <= count; i += 4) {
+        Pair a;
+        Pair b;
+        std::memcpy(&a, values + i, sizeof a);
+        std::memcpy(&b, values + i + 2, sizeof b);
+        const auto inside = (a > low) & (a < high) & (b > low) & (b < high);
+        if ((inside[0] & inside[1]) == 0) {
+            break;
+        }
+    }
+    while (i < count && values[i] > low && values[i] < high) {
+        ++i;
+    }
+    return i;
 }
 
 LONG TicksAfter(double ms, LONG anchor, double tickPeriod)
@@ -31,6 +136,155 @@ LeastSquaresSlope::LeastSquaresSlope(int n) : n_(n), count_(n)
     sx_ = (count_ + 1.0) * count_ * 0.5;
     const double sxx = count_ * (count_ + 1.0) * (2.0 * count_ + 1.0) / 6.0;
     d_ = count_ * sxx - sx_ * sx_;
+}
+
+// The wider lanes live only inside functions that are compiled for them and inlined whole: no vector crosses a call.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+namespace {
+
+// Lanes of doubles, each worked out as a lone double would be: two and, where the processor has them, four.
+using Pair = double __attribute__((vector_size(16)));
+using Quad = double __attribute__((vector_size(32)));
+template <class Lanes>
+constexpr int kLanes = static_cast<int>(sizeof(Lanes) / sizeof(double));
+// Floats as many as the lanes, widened into them.
+template <class Lanes>
+struct NarrowOf;
+template <>
+struct NarrowOf<Pair> {
+    using Type = float __attribute__((vector_size(8)));
+};
+template <>
+struct NarrowOf<Quad> {
+    using Type = float __attribute__((vector_size(16)));
+};
+
+// The numerators of 2L windows, two vectors of L lanes side by side (L lanes of Lanes), each lane the same sums in
+// the same order as LeastSquaresSlope::Numerator. `load(lanes, i)` gives the i-th sample of each lane's window;
+// `Fixed` is n when known at compile time (0: `n`).
+template <class Lanes, int Fixed, class Load>
+[[gnu::always_inline]] inline void Windows(int n, double count, double sx, double* out, Load load)
+{
+    constexpr int kL = kLanes<Lanes>;
+    const int points = Fixed > 0 ? Fixed : n;
+    Lanes syA = {};
+    Lanes syB = {};
+    Lanes sxyA = {};
+    Lanes sxyB = {};
+#pragma GCC unroll 8
+    for (int i = 0; i < points; ++i) {
+        const Lanes a = load(0, i);
+        const Lanes b = load(kL, i);
+        const double x = i + 1;
+        syA += a;
+        syB += b;
+        sxyA += x * a;
+        sxyB += x * b;
+    }
+    const Lanes numeratorA = count * sxyA - sx * syA;
+    const Lanes numeratorB = count * sxyB - sx * syB;
+    std::memcpy(out, &numeratorA, sizeof numeratorA);
+    std::memcpy(out + kL, &numeratorB, sizeof numeratorB);
+}
+
+// The numerators of the windows in groups of 2L; returns how many it worked out (the rest are left to the caller).
+template <class Lanes>
+[[gnu::always_inline]] inline std::ptrdiff_t GroupedNumerators(const float* y, std::ptrdiff_t stride,
+                                                               std::ptrdiff_t windows, int n, double count, double sx,
+                                                               double* out)
+{
+    constexpr std::ptrdiff_t kGroup = 2 * kLanes<Lanes>;
+    std::ptrdiff_t k = 0;
+    if (stride == 1) {
+        // Overlapping windows: each sample widened once, and the lanes loaded side by side.
+        constexpr std::ptrdiff_t kChunk = 256;
+        alignas(32) std::array<double, kChunk + kGroup> widened;
+        const std::ptrdiff_t span = static_cast<std::ptrdiff_t>(n) - 1;
+        while (k + kGroup <= windows && span + kGroup <= kChunk) {
+            const std::ptrdiff_t m = std::min<std::ptrdiff_t>(windows - k, kChunk - span) & ~(kGroup - 1);
+            const std::ptrdiff_t loads = m + span;
+            constexpr std::ptrdiff_t kL = kLanes<Lanes>;
+            std::ptrdiff_t i = 0;
+            for (; i + kL <= loads; i += kL) {
+                typename NarrowOf<Lanes>::Type narrow;
+                std::memcpy(&narrow, y + k + i, sizeof narrow);
+                const Lanes wide = __builtin_convertvector(narrow, Lanes);
+                std::memcpy(widened.data() + i, &wide, sizeof wide);
+            }
+            for (; i < loads; ++i) {
+                widened[static_cast<std::size_t>(i)] = y[k + i];
+            }
+            for (std::ptrdiff_t j = 0; j < m; j += kGroup) {
+                const double* w = widened.data() + j;
+                auto load = [w](int lane, int i) [[gnu::always_inline]] {
+                    Lanes v;
+                    std::memcpy(&v, w + lane + i, sizeof v);
+                    return v;
+                };
+                if (n == 5) {
+                    Windows<Lanes, 5>(n, count, sx, out + k + j, load);
+                } else {
+                    Windows<Lanes, 0>(n, count, sx, out + k + j, load);
+                }
+            }
+            k += m;
+        }
+    }
+    for (; k + kGroup <= windows; k += kGroup) {
+        const float* w = y + k * stride;
+        Windows<Lanes, 0>(n, count, sx, out + k, [w, stride](int lane, int i) [[gnu::always_inline]] {
+            // Gathered as floats into one vector, then widened at once.
+            const float* p = w + lane * stride + i;
+            typename NarrowOf<Lanes>::Type narrow;
+            if constexpr (kLanes<Lanes> == 2) {
+                narrow = typename NarrowOf<Lanes>::Type{p[0], p[stride]};
+            } else {
+                narrow = typename NarrowOf<Lanes>::Type{p[0], p[stride], p[2 * stride], p[3 * stride]};
+            }
+            return __builtin_convertvector(narrow, Lanes);
+        });
+    }
+    return k;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// Four lanes per instruction where the processor has them; no fused multiply-add, which would round differently.
+__attribute__((target("avx2"))) std::ptrdiff_t GroupedNumeratorsAvx2(const float* y, std::ptrdiff_t stride,
+                                                                    std::ptrdiff_t windows, int n, double count,
+                                                                    double sx, double* out)
+{
+    return GroupedNumerators<Quad>(y, stride, windows, n, count, sx, out);
+}
+
+bool HasAvx2()
+{
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return has;
+}
+#endif
+
+std::atomic<bool> wideLanesAllowed{true};
+
+} // namespace
+
+void LeastSquaresSlope::AllowWideLanes(bool allow) { wideLanesAllowed.store(allow, std::memory_order_relaxed); }
+
+void LeastSquaresSlope::Numerators(const float* y, std::ptrdiff_t stride, std::ptrdiff_t windows, double* out) const
+{
+#if defined(__x86_64__) && defined(__GNUC__)
+    const bool wide = wideLanesAllowed.load(std::memory_order_relaxed) && HasAvx2();
+    std::ptrdiff_t k = wide ? GroupedNumeratorsAvx2(y, stride, windows, n_, count_, sx_, out)
+                                 : GroupedNumerators<Pair>(y, stride, windows, n_, count_, sx_, out);
+#else
+    std::ptrdiff_t k = GroupedNumerators<Pair>(y, stride, windows, n_, count_, sx_, out);
+#endif
+    for (; k < windows; ++k) {
+        out[k] = Numerator(y + k * stride);
+    }
 }
 
 namespace {

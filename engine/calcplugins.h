@@ -13,7 +13,9 @@
 #include "engine/eventrecords.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -46,6 +48,12 @@ public:
         return count_ * sxy - sx_ * sy;
     }
     double Denominator() const { return d_; }
+    // The numerators of `windows` windows, the k-th of them y[k * stride .. k * stride + n - 1], into out[k]: each
+    // the same sums in the same order as Numerator, with four windows side by side.
+    void Numerators(const float* y, std::ptrdiff_t stride, std::ptrdiff_t windows, double* out) const;
+    // Whether Numerators may use four lanes per instruction where the processor has them (the default); the
+    // results are the same either way, and tests check both.
+    static void AllowWideLanes(bool allow);
 
 private:
     int n_;
@@ -55,6 +63,18 @@ private:
 };
 // An int32 window bound from a 64-bit sum, saturated.
 LONG SaturatedTick(std::int64_t tick);
+
+// Searches of a run of samples for the first one whose value times `sign`, widened to double, is at or below (at
+// or above) `level`: the same test as static_cast<double>(v * sign) <= level sample by sample, made on floats eight
+// at a time against the float that bounds the level exactly. From offset `from`; `count` when none.
+LONG FirstAtOrBelow(const float* values, LONG from, LONG count, float sign, double level);
+LONG FirstAtOrAbove(const float* values, LONG from, LONG count, float sign, double level);
+// The first of values[from..count) that is not strictly between `low` and `high` (NaN is not between); `count` when
+// none.
+LONG FirstOutside(const double* values, LONG from, LONG count, double low, double high);
+// The first sample from offset `from` whose value times `sign` is above `bound` (float products and comparison, as
+// a running maximum compares); `count` when none.
+LONG FirstAbove(const float* values, LONG from, LONG count, float sign, float bound);
 
 // The exponential fit that CalcTau calls: fits y[0..last] sampled at `rate` per second with A, tau and B (the
 // offset held at `heldOffset` when `holdOffset`). True with the fitted values; false when there is no fit.
@@ -370,10 +390,12 @@ public:
             AddSample(state, params, first + i, values[i]);
         }
         // On the falling side a sample matters only when it reaches the highest level not yet met; once every
-        // level is met nothing is left to do.
-        for (; i < count && pendingFalls_ > 0; ++i) {
-            if (static_cast<double>(values[i] * polarity_) <= fallThreshold_) {
+        // level is met nothing is left to do. The samples short of it are passed over in a loop of their own.
+        while (i < count && pendingFalls_ > 0) {
+            i = FirstAtOrBelow(values, i, count, polarity_, fallThreshold_);
+            if (i < count) {
                 AddSample(state, params, first + i, values[i]);
+                ++i;
             }
         }
     }
@@ -586,11 +608,69 @@ public:
             index_ = 0;
             full_ = true;
         }
-        if (!full_) {
+        if (full_) {
+            const float* oldest = ring_.data() + index_;
+            Consider(params, t, oldest, fit_.Numerator(oldest));
+        }
+    }
+    void AddSamples(const State& state, const Params& params, LONG first, const float* values, LONG count) override
+    {
+        // A window that ends at offset `reach` or later lies wholly in the run: it is read in place, its numerator
+        // worked out with others side by side, and the ring is filled once at the end.
+        const LONG reach = n_ - 1;
+        LONG k = 0;
+        for (; k < count && k < reach; ++k) {
+            CalcMinMaxSlope::AddSample(state, params, first + k, values[k]);
+        }
+        if (k == count) {
             return;
         }
-        const float* oldest = ring_.data() + index_;
-        const double numerator = fit_.Numerator(oldest);
+        std::array<double, kBatch> numerators;
+        while (k < count) {
+            const LONG m = std::min<LONG>(kBatch, count - k);
+            fit_.Numerators(values + (k - reach), 1, m, numerators.data());
+            for (LONG j = 0; j < m; ++j) {
+                if (ordered_ && found_) {
+                    // The windows between the steepest fall and rise so far are passed over in a loop of their own.
+                    j = FirstOutside(numerators.data(), j, m, minNumerator_, maxNumerator_);
+                    if (j == m) {
+                        break;
+                    }
+                }
+                Consider(params, first + (k + j), values + (k + j - reach), numerators[static_cast<std::size_t>(j)]);
+            }
+            k += m;
+        }
+        // The ring holding what the samples one by one would have left in it: the last n of the run, the oldest
+        // first.
+        index_ = 0;
+        full_ = true;
+        for (LONG j = 0; j < n_; ++j) {
+            const auto at = static_cast<std::size_t>(j);
+            ring_[at] = ring_[at + static_cast<std::size_t>(n_)] = values[count - n_ + j];
+        }
+    }
+    void Finish(const State& state, const Params& params, Record& out) override
+    {
+        out.maxSlope = out.minSlope = out.tMaxSlope = out.tMinSlope = out.aMaxSlope = out.aMinSlope = kUnsetFloat;
+        if (!found_) {
+            return;
+        }
+        const LONG start = state.current.riseStart;
+        SetResult(out.maxSlope, maxSlope_);
+        SetResult(out.minSlope, minSlope_);
+        SetResult(out.tMaxSlope, (std::int64_t{maxTick_} - start) * params.tickPeriod);
+        SetResult(out.tMinSlope, (std::int64_t{minTick_} - start) * params.tickPeriod);
+        SetResult(out.aMaxSlope, atMax_);
+        SetResult(out.aMinSlope, atMin_);
+    }
+
+private:
+    static constexpr LONG kBatch = 256;
+
+    // Takes the window of n samples from `oldest` on, the last of them at tick t, with its slope's numerator.
+    void Consider(const Params& params, LONG t, const float* oldest, double numerator)
+    {
         // With a positive denominator and tick period the slope can only beat the steepest rise (fall) when its
         // numerator is not below (above) that one's: only then is it worked out.
         if (ordered_ && found_ && numerator < maxNumerator_ && numerator > minNumerator_) {
@@ -617,22 +697,7 @@ public:
         }
         found_ = true;
     }
-    void Finish(const State& state, const Params& params, Record& out) override
-    {
-        out.maxSlope = out.minSlope = out.tMaxSlope = out.tMinSlope = out.aMaxSlope = out.aMinSlope = kUnsetFloat;
-        if (!found_) {
-            return;
-        }
-        const LONG start = state.current.riseStart;
-        SetResult(out.maxSlope, maxSlope_);
-        SetResult(out.minSlope, minSlope_);
-        SetResult(out.tMaxSlope, (std::int64_t{maxTick_} - start) * params.tickPeriod);
-        SetResult(out.tMinSlope, (std::int64_t{minTick_} - start) * params.tickPeriod);
-        SetResult(out.aMaxSlope, atMax_);
-        SetResult(out.aMinSlope, atMin_);
-    }
 
-private:
     std::vector<float> ring_;
     LONG index_ = 0;
     LONG n_ = 5;
@@ -681,12 +746,29 @@ public:
             return;
         }
         // A full block: its slope, then the next block starts empty (the blocks do not overlap).
-        const double s = -(fit_.Of(ring_.data()) / params.tickPeriod);
-        if (std::isfinite(s) && (!found_ || s > best_)) {
-            best_ = static_cast<float>(s);
-            found_ = true;
-        }
+        Take(params, fit_.Numerator(ring_.data()));
         index_ = 0;
+    }
+    void AddSamples(const State& state, const Params& params, LONG first, const float* values, LONG count) override
+    {
+        LONG i = 0;
+        // A block begun in an earlier run is finished in the ring; whole blocks of the run are read in place.
+        for (; i < count && index_ != 0; ++i) {
+            CalcMaxNegSlope::AddSample(state, params, first + i, values[i]);
+        }
+        std::array<double, kBatch> numerators;
+        for (LONG blocks = (count - i) / n_; blocks > 0;) {
+            const LONG m = std::min<LONG>(kBatch, blocks);
+            fit_.Numerators(values + i, n_, m, numerators.data());
+            for (LONG j = 0; j < m; ++j) {
+                Take(params, numerators[static_cast<std::size_t>(j)]);
+            }
+            i += m * n_;
+            blocks -= m;
+        }
+        for (; i < count; ++i) {
+            ring_[static_cast<std::size_t>(index_++)] = values[i];
+        }
     }
     void Finish(const State& state, const Params& params, Record& out) override
     {
@@ -697,6 +779,18 @@ public:
     }
 
 private:
+    static constexpr LONG kBatch = 64;
+
+    // A full block's slope, from its numerator, against the steepest fall so far.
+    void Take(const Params& params, double numerator)
+    {
+        const double s = -(numerator / fit_.Denominator() / params.tickPeriod);
+        if (std::isfinite(s) && (!found_ || s > best_)) {
+            best_ = static_cast<float>(s);
+            found_ = true;
+        }
+    }
+
     LONG start_ = 0;
     LONG end_ = 0;
     std::vector<float> ring_;

@@ -1,8 +1,11 @@
 #include "engine/cappwf.h"
 
+#include "engine/eeh3runs.h"
 #include "frame/typeid.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace CX::Enum::CalcCAPPeakWidthFilter {
 
@@ -84,22 +87,38 @@ bool Algorithm::Step(State& state, const Params& params, EventPkStm& out)
                 const LONG next = events->Current().baselineEnd;
                 bound = next >= 0 ? next : EEH3::kEndTick;
             }
+            // In runs of samples: before the peak the last crossing of each run counts, from the peak on the first.
+            const float level = p * half;
             while (state.falling == -1) {
-                if (samples->Position() >= bound) {
+                const LONG at = samples->Position();
+                if (at >= bound) {
                     break;
                 }
                 if (!samples->Fetch()) {
                     return false; // resumes with the crossings found so far
                 }
-                const float v = samples->Value();
-                const LONG t = samples->Position();
+                const float* run = samples->Run();
+                const auto n = static_cast<LONG>(std::min<std::int64_t>(samples->RunLength(), std::int64_t{bound} - at));
                 if (state.rising == -1) {
-                    state.rising = t;
+                    state.rising = at;
                 }
-                if (p * half >= p * v) {
-                    (t < held.tick ? state.rising : state.falling) = t;
+                if (at < held.tick) {
+                    const LONG before = std::min(n, held.tick - at);
+                    for (LONG i = before; i-- > 0;) {
+                        if (level >= p * run[i]) {
+                            state.rising = at + i;
+                            break;
+                        }
+                    }
+                    samples->StepOver(before);
+                    continue;
                 }
-                samples->Step();
+                LONG i = EEH3::FirstScaledWhere(run, n, p, [level](auto v) { return v <= level; });
+                if (i < n) {
+                    state.falling = at + i;
+                    ++i;
+                }
+                samples->StepOver(i);
             }
             if (state.falling == -1) {
                 state.falling = samples->Position();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -89,7 +90,15 @@ public:
     LevenbergMarquardt(std::span<const double> y, double rate, bool fitOffset, const Vector& start)
         : y_(y), rate_(rate), a_(start), fitted_(fitOffset ? 3 : 2), times_(y.size())
     {
-        for (std::size_t i = 0; i < times_.size(); ++i) {
+        // Two lanes at a time, each the same division as one sample alone.
+        using Pair = double __attribute__((vector_size(16)));
+        std::size_t i = 0;
+        for (; i + 2 <= times_.size(); i += 2) {
+            const Pair ticks = {static_cast<double>(i), static_cast<double>(i + 1)};
+            const Pair t = ticks / rate_;
+            std::memcpy(times_.data() + i, &t, sizeof t);
+        }
+        for (; i < times_.size(); ++i) {
             times_[i] = static_cast<double>(i) / rate_;
         }
     }
@@ -133,46 +142,126 @@ private:
 
     // The sums with the parameters and the sums in locals, the sample times computed once per fit and the loops
     // over the fitted parameters unrolled; each sum adds the same terms in the same order as a plain loop would.
+    // A block of samples is prepared first: the quotients, residuals and derivatives two lanes at a time (each
+    // lane the same operations as one sample alone), the exponentials by themselves, so that the loop of sums
+    // makes no call and no division; the blocks are short, so that one block's sums overlap the next block's
+    // exponentials.
     template <int Fitted>
     void SumsOf(const Vector& p, Matrix& alpha, Vector& beta, double& chi) const
     {
+        using Pair = double __attribute__((vector_size(16)));
+        constexpr std::size_t kBlock = 16;
         const double amplitude = p[0];
         const double tau = p[1];
         const double offset = p[2];
         const double tauSquared = tau * tau;
-        std::array<std::array<double, kParams>, kParams> sums{};
-        Vector weighted{};
-        double squares = 0.0;
+        RunningSums sums;
         const std::size_t n = y_.size();
-        const double* times = times_.data();
-        const double* y = y_.data();
-        for (std::size_t i = 0; i < n; ++i) {
-            const double t = times[i];
-            const double e = std::exp(-t / tau);
-            const double r = y[i] - (amplitude * e + offset);
-            const Vector d{e, amplitude * t * e / tauSquared, 1.0};
-            for (int j = 0; j < Fitted; ++j) {
-                for (int k = 0; k <= j; ++k) {
-                    sums[j][k] += d[j] * d[k];
-                }
-                weighted[j] += r * d[j];
+        alignas(16) std::array<double, kBlock> quotients;
+        alignas(16) std::array<double, kBlock> exponentials;
+        alignas(16) std::array<double, kBlock> derivatives; // of the model by tau
+        alignas(16) std::array<double, kBlock> residuals;
+        for (std::size_t from = 0; from < n; from += kBlock) {
+            const std::size_t count = std::min(kBlock, n - from);
+            const double* times = times_.data() + from;
+            const double* y = y_.data() + from;
+            std::size_t i = 0;
+            for (; i + 2 <= count; i += 2) {
+                Pair t;
+                std::memcpy(&t, times + i, sizeof t);
+                const Pair q = -t / tau;
+                std::memcpy(quotients.data() + i, &q, sizeof q);
             }
-            squares += r * r;
+            for (; i < count; ++i) {
+                quotients[i] = -times[i] / tau;
+            }
+            for (i = 0; i < count; ++i) {
+                exponentials[i] = std::exp(quotients[i]);
+            }
+            for (i = 0; i + 2 <= count; i += 2) {
+                Pair t;
+                Pair e;
+                Pair v;
+                std::memcpy(&t, times + i, sizeof t);
+                std::memcpy(&e, exponentials.data() + i, sizeof e);
+                std::memcpy(&v, y + i, sizeof v);
+                const Pair r = v - (amplitude * e + offset);
+                const Pair d1 = amplitude * t * e / tauSquared;
+                std::memcpy(residuals.data() + i, &r, sizeof r);
+                std::memcpy(derivatives.data() + i, &d1, sizeof d1);
+            }
+            for (; i < count; ++i) {
+                const double t = times[i];
+                const double e = exponentials[i];
+                residuals[i] = y[i] - (amplitude * e + offset);
+                derivatives[i] = amplitude * t * e / tauSquared;
+            }
+            Accumulate<Fitted>(exponentials.data(), derivatives.data(), residuals.data(), count, sums);
         }
         alpha = {};
         beta = {};
-        for (int j = 0; j < Fitted; ++j) {
-            for (int k = 0; k <= j; ++k) {
-                alpha[j][k] = sums[j][k];
-            }
-            beta[j] = weighted[j];
+        alpha[0][0] = sums.s00;
+        alpha[1][0] = alpha[0][1] = sums.s10;
+        alpha[1][1] = sums.s11;
+        beta[0] = sums.w0;
+        beta[1] = sums.w1;
+        if constexpr (Fitted == 3) {
+            alpha[2][0] = alpha[0][2] = sums.s20;
+            alpha[2][1] = alpha[1][2] = sums.s21;
+            alpha[2][2] = sums.s22;
+            beta[2] = sums.w2;
         }
-        chi = squares;
-        for (int j = 1; j < Fitted; ++j) {
-            for (int k = 0; k < j; ++k) {
-                alpha[k][j] = alpha[j][k];
+        chi = sums.squares;
+    }
+
+    // The sums over the samples so far: alpha's lower triangle (sJK), beta (wJ) and chi.
+    struct RunningSums {
+        double s00 = 0.0;
+        double s10 = 0.0;
+        double s11 = 0.0;
+        double s20 = 0.0;
+        double s21 = 0.0;
+        double s22 = 0.0;
+        double w0 = 0.0;
+        double w1 = 0.0;
+        double w2 = 0.0;
+        double squares = 0.0;
+    };
+
+    // Adds the terms of `count` samples (their exponentials e, derivatives d1 by tau and residuals r) to `sums`;
+    // kept out of line so that the sums stay in registers for the whole loop.
+    template <int Fitted>
+    [[gnu::noinline]] static void Accumulate(const double* exponentials, const double* derivatives,
+                                             const double* residuals, std::size_t count, RunningSums& sums)
+    {
+        double s00 = sums.s00;
+        double s10 = sums.s10;
+        double s11 = sums.s11;
+        double s20 = sums.s20;
+        double s21 = sums.s21;
+        double s22 = sums.s22;
+        double w0 = sums.w0;
+        double w1 = sums.w1;
+        double w2 = sums.w2;
+        double squares = sums.squares;
+        for (std::size_t i = 0; i < count; ++i) {
+            const double e = exponentials[i];
+            const double d1 = derivatives[i];
+            const double r = residuals[i];
+            s00 += e * e;
+            w0 += r * e;
+            s10 += d1 * e;
+            s11 += d1 * d1;
+            w1 += r * d1;
+            if constexpr (Fitted == 3) {
+                s20 += 1.0 * e;
+                s21 += 1.0 * d1;
+                s22 += 1.0 * 1.0;
+                w2 += r * 1.0;
             }
+            squares += r * r;
         }
+        sums = {s00, s10, s11, s20, s21, s22, w0, w1, w2, squares};
     }
 
     // One Levenberg-Marquardt step at the current lambda (negative: initialise; 0: the covariance only).

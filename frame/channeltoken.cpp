@@ -2,6 +2,7 @@
 
 #include "sdk/channelcalc.h"
 #include "sdk/channeltoken.h"
+#include "sdk/datasource.h"
 
 #include <algorithm>
 
@@ -55,20 +56,39 @@ bool SetChannelCalculation(IUnknown* channelData, DWORD messageId, const KVO::St
     return hr == S_OK;
 }
 
+KVO::String GetChannelName(IUnknown* hostDocument, std::int32_t channel)
+{
+    if (!hostDocument) {
+        return KVO::String(u"?");
+    }
+    platform::ComPtr<IDataSourceHolder> holder;
+    platform::ComPtr<IDataSource> source;
+    platform::ComPtr<IChannelNames> names;
+    BSTR name = nullptr;
+    if (SUCCEEDED(hostDocument->QueryInterface(IID_IDataSourceHolder, holder.OutVoid())) && holder &&
+        SUCCEEDED(holder->GetSource(0, source.Out())) && source &&
+        SUCCEEDED(source->QueryInterface(IID_IChannelNames, names.OutVoid())) && names &&
+        SUCCEEDED(names->GetChannelName(channel, 0xC0000000u, &name)) && name) {
+        return KVO::String::AttachBSTR(name);
+    }
+    SysFreeString(name);
+    return KVO::String();
+}
+
 std::int32_t GetMaxPaneMetric(IUnknown* hostDocument)
 {
-    constexpr LONG kMissing = 16;
-    LONG counts[3] = {-1, -1, -1};
-    platform::ComPtr<IChannelCalcQuery> query;
-    if (hostDocument && SUCCEEDED(hostDocument->QueryInterface(IID_IChannelCalcQuery, query.OutVoid())) && query &&
-        FAILED(query->GetChannelCounts(&counts[0], &counts[1], &counts[2]))) {
-        std::fill(std::begin(counts), std::end(counts), -1);
+    // A count that is not read counts as 16; a count read is taken as the host gives it.
+    constexpr LONG kUnread = 16;
+    platform::ComPtr<IPaneMetrics> pane;
+    if (hostDocument && FAILED(hostDocument->QueryInterface(IID_IPaneMetrics, pane.OutVoid()))) {
+        pane.Reset();
     }
-    LONG largest = 0;
-    for (const LONG count : counts) {
-        largest = std::max(largest, count < 0 ? kMissing : count);
-    }
-    return largest;
+    const auto read = [&pane](HRESULT (IPaneMetrics::*metric)(DWORD, LONG*)) {
+        LONG count = 0;
+        return pane && SUCCEEDED((pane.Get()->*metric)(0, &count)) ? count : kUnread;
+    };
+    return std::max({read(&IPaneMetrics::GetChannelExtent), read(&IPaneMetrics::GetRecordedChannelCount),
+                     read(&IPaneMetrics::GetExtraChannelCount)});
 }
 
 bool QueryChannelInterfaces(IUnknown* hostDocument, IChannelCalc** out, DWORD messageId, std::int32_t channel,

@@ -23,7 +23,12 @@ bool QueryChannelToken(IUnknown* hostDocument, std::int32_t channel, std::int32_
 bool SetChannelCalculation(IUnknown* channelData, DWORD messageId, const KVO::String& text, const KVO::String& unit,
                            const ChannelReference& channel);
 
-// The largest of the host document's three channel counts; a count the host does not give counts as 16.
+// The host's name of a channel of the host document (its first data source's); "?" without a host document, empty
+// when the host gives none.
+KVO::String GetChannelName(IUnknown* hostDocument, std::int32_t channel);
+
+// The largest of the three channel counts that the host document's panes report; a count that cannot be read
+// counts as 16.
 std::int32_t GetMaxPaneMetric(IUnknown* hostDocument);
 
 // True with the module's channel calculation on the channel (one reference in `out`); false, and null, when the

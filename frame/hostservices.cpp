@@ -5,6 +5,7 @@
 #include "foundation/hostlink.h"
 #include "foundation/xkvo.h"
 #include "frame/typeid.h"
+#include "sdk/chartdata.h"
 #include "platform/com/classobjects.h"
 
 #include <cstdlib>
@@ -291,9 +292,10 @@ namespace ChartData {
 platform::ComPtr<IUnknown> GetChannelDataInterface()
 {
     static CAF::ServiceCache cache;
-    auto* factory = static_cast<IChartDataFactory*>(cache.FromClassObject(CLSID_ChartDataFactory, IID_IChartDataFactory));
+    auto* factory = static_cast<IChartDataFactory*>(
+        cache.FromFramework(TypeIdClass<&CLSID_ChartDataFactory, 0>::Get(), IID_IChartDataFactory));
     platform::ComPtr<IUnknown> chartData;
-    if (factory && FAILED(factory->CreateChartData(0, chartData.Out()))) {
+    if (factory && FAILED(factory->CreateChartData(0, IID_IChannelData, chartData.OutVoid()))) {
         chartData.Reset();
     }
     return chartData;

@@ -230,13 +230,16 @@ HRESULT ChartDataFactory::QueryInterface(REFIID iid, void** out)
     return E_NOINTERFACE;
 }
 
-HRESULT ChartDataFactory::CreateChartData(LONG, IUnknown** out)
+HRESULT ChartDataFactory::CreateChartData(LONG, REFIID iid, void** out)
 {
     if (!out) {
         return E_POINTER;
     }
-    *out = static_cast<IChannelData*>(ChartRecorder::Create(host_));
-    return S_OK;
+    *out = nullptr;
+    IChannelData* made = ChartRecorder::Create(host_);
+    const HRESULT hr = made->QueryInterface(iid, out);
+    made->Release();
+    return hr;
 }
 
 } // namespace host

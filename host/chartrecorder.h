@@ -101,7 +101,7 @@ public:
     HRESULT QueryInterface(REFIID iid, void** out) override;
     ULONG AddRef() override { return AddRefCount(); }
     ULONG Release() override { return ReleaseCount(); }
-    HRESULT CreateChartData(LONG reserved, IUnknown** out) override;
+    HRESULT CreateChartData(LONG reserved, REFIID iid, void** out) override;
     void SetHost(Host* host) { host_ = host; }
 
 private:

@@ -199,9 +199,21 @@ HRESULT ChartServer::QueryInterface(REFIID iid, void** out)
         return sweep_->QueryInterface(iid, out);
     }
     return AnswerFrom({{&IID_IChartDataSource, static_cast<IChartDataSource*>(this)},
-                       {&IID_IChartDataServer, static_cast<IChartDataServer*>(this)}},
+                       {&IID_IChartDataServer, static_cast<IChartDataServer*>(this)},
+                       {&IID_IChartChannelSelection, static_cast<IChartChannelSelection*>(this)}},
                       iid, out);
 }
+
+void ChartServer::SetChannelSelected(LONG channel, bool selected)
+{
+    if (selected) {
+        selectedChannels_.insert(channel);
+    } else {
+        selectedChannels_.erase(channel);
+    }
+}
+
+HRESULT ChartServer::IsChannelSelected(LONG channel) { return selectedChannels_.count(channel) ? S_OK : S_FALSE; }
 
 HRESULT ChartServer::SetLayoutValue(DWORD key, LONG value)
 {

@@ -10,11 +10,15 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
 namespace host {
 
-class ChartServer final : public RefCounted, public IChartDataSource, public IChartDataServer {
+class ChartServer final : public RefCounted,
+                          public IChartDataSource,
+                          public IChartDataServer,
+                          public IChartChannelSelection {
 public:
     // A new server with one reference.
     static platform::ComPtr<ChartServer> Create(std::shared_ptr<Document> document);
@@ -38,6 +42,8 @@ public:
     // Point sources served from calculated samples so far.
     int CalculatedPointSources() const { return calculatedPointSources_; }
     int EventRequests() const { return eventRequests_; }
+    // The chart's channel selection; none at first.
+    void SetChannelSelected(LONG channel, bool selected);
 
     HRESULT QueryInterface(REFIID iid, void** out) override;
     ULONG AddRef() override { return AddRefCount(); }
@@ -96,6 +102,9 @@ public:
     HRESULT NewPointSource(DWORD flags, LONG channel, LONGLONG from, LONGLONG to, LONG record, LONG r0, LONG limit,
                            double yScale, double yOffset, DWORD style, IChartPointSource** source) override;
 
+    // IChartChannelSelection
+    HRESULT IsChannelSelected(LONG channel) override;
+
     std::map<DWORD, LONG> layoutValues;
 
 private:
@@ -114,6 +123,7 @@ private:
     CalculatedEvents calculatedEvents_;
     platform::ComPtr<IChartSweep> sweep_;
     CalculatedSamples calculatedSamples_;
+    std::set<LONG> selectedChannels_;
 };
 
 } // namespace host

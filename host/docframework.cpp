@@ -448,6 +448,7 @@ HRESULT HostDocument::QueryInterface(REFIID iid, void** out)
                                        {&IID_IHostObjectsById, static_cast<IHostObjectsById*>(this)},
                                        {&IID_IFrameworkMessageTarget, static_cast<IFrameworkMessageTarget*>(this)},
                                        {&IID_IChannelCalcQuery, static_cast<IChannelCalcQuery*>(this)},
+                                       {&IID_IPaneMetrics, static_cast<IPaneMetrics*>(this)},
                                    },
                                    iid, out);
     // The framework's own document interfaces stay the extension documents' own.
@@ -977,24 +978,39 @@ void DocumentFramework::Drop()
     viewClasses.Clear();
 }
 
-HRESULT HostDocument::GetChannelCounts(LONG* first, LONG* second, LONG* third)
+HRESULT HostDocument::GetRecordedChannelCount(DWORD, LONG* count)
 {
-    if (!first || !second || !third) {
+    if (!count) {
+        return E_POINTER;
+    }
+    // A document without a recording has none.
+    *count = 0;
+    platform::ComPtr<DataSource> source;
+    if (chart_ && SUCCEEDED(chart_->QueryInterface(IID_HostDataSource, source.OutVoid())) && source) {
+        *count = source->GetDocument().ChannelCount();
+    }
+    return S_OK;
+}
+
+HRESULT HostDocument::GetChannelExtent(DWORD, LONG* count)
+{
+    if (!count) {
         return E_POINTER;
     }
     LONG highest = -1;
     for (const CalcChannel* channel : calcChannels_) {
         highest = std::max(highest, channel->Channel());
     }
-    // The recording's channels; a document without a recording has none.
-    LONG recorded = 0;
-    platform::ComPtr<DataSource> source;
-    if (chart_ && SUCCEEDED(chart_->QueryInterface(IID_HostDataSource, source.OutVoid())) && source) {
-        recorded = source->GetDocument().ChannelCount();
+    *count = highest + 1;
+    return S_OK;
+}
+
+HRESULT HostDocument::GetExtraChannelCount(DWORD, LONG* count)
+{
+    if (!count) {
+        return E_POINTER;
     }
-    *first = highest + 1;
-    *second = recorded;
-    *third = 0;
+    *count = 0;
     return S_OK;
 }
 

@@ -229,6 +229,7 @@ class HostDocument final : public IHostDocument,
                            public IHostObjectsById,
                            public IFrameworkMessageTarget,
                            public IChannelCalcQuery,
+                           public IPaneMetrics,
                            private RefCounted {
 public:
     // Created with one reference for the caller.
@@ -298,9 +299,11 @@ public:
     // An extension's document that answers the interfaces the host document does not (no reference: clear it
     // before the document goes).
     void SetExtensionDocument(IUnknown* document) { extensionDocument_ = document; }
-    // IChannelCalcQuery: one past the highest channel that holds a channel calculation, the recording's channels,
-    // and 0.
-    HRESULT GetChannelCounts(LONG* first, LONG* second, LONG* third) override;
+    // IPaneMetrics: the recording's channels, one past the highest channel that holds a channel calculation, and 0.
+    HRESULT GetRecordedChannelCount(DWORD reserved, LONG* count) override;
+    HRESULT GetChannelExtent(DWORD reserved, LONG* count) override;
+    HRESULT GetExtraChannelCount(DWORD reserved, LONG* count) override;
+    // IChannelCalcQuery
     HRESULT GetChannelCalc(DWORD messageId, LONG channel, DWORD kind, IChannelCalc** out) override;
     // The document's calculation channels (not held: each withdraws itself as it goes).
     void AddCalcChannel(CalcChannel* channel) { calcChannels_.push_back(channel); }

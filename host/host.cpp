@@ -51,6 +51,7 @@ Host::Host() : framework_(log_), tests_(log_), application_(log_)
     framework_.AddHostObject(GUID_HostChannelCalcFamily, 17, &channelCalcFactory_);
     framework_.AddHostObject(CLSID_ChannelCalculation, 0, &channelCalcAux_);
     framework_.AddHostObject(GUID_ChannelCalcMessages, 1, &calcSources_);
+    framework_.AddHostClass(CLSID_ChartDataFactory, &chartDataFactory_);
     chartDataFactory_.SetHost(this);
 }
 

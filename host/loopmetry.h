@@ -43,23 +43,23 @@ public:
     ULONG AddRef() override { return AddRefCount(); }
     ULONG Release() override { return ReleaseCount(); }
 
-    HRESULT GetText(BSTR* text) override;
-    HRESULT SetText(const WCHAR* text) override;
-    HRESULT Clone(ILMDetectionSettings** out) override;
-    HRESULT Reset() override;
-    HRESULT SetParameter(LONG index, double value) override;
-    HRESULT IsValid(VARIANT_BOOL* valid) override;
-    HRESULT HasDetectorStage(USHORT* configured) override;
+    HRESULT CopyFrom(ILMDetectionSettings* source, VARIANT_BOOL withSource) override;
     HRESULT BuildCalculationText(const WCHAR* token, LONG flag, LONG channel, LONG kind, BSTR* text) override;
     HRESULT SourceText(const WCHAR* token, BSTR* text) override;
-    HRESULT CopyFrom(ILMDetectionSettings* source, VARIANT_BOOL withSource) override;
     HRESULT GetParameter(LONG index, double* value) override;
+    HRESULT SetParameter(LONG index, double value) override;
     HRESULT GetThresholdLabel(BSTR* label) override;
     HRESULT TransformsSource(VARIANT_BOOL* transforms) override;
     HRESULT MapDisplayUnits(const WCHAR* unit, LONG prefix, BSTR* outUnit, LONG* outPrefix) override;
     HRESULT MapOutputUnits(const WCHAR* unit, LONG prefix, BSTR* outUnit, LONG* outPrefix) override;
     HRESULT MapRange(LMValueRange range, LONG prefix, LMValueRange* out) override;
     HRESULT IsThresholdInSD(VARIANT_BOOL* inSD) override;
+    HRESULT GetText(BSTR* text) override;
+    HRESULT SetText(const WCHAR* text) override;
+    HRESULT Clone(ILMDetectionSettings** out) override;
+    HRESULT Reset() override;
+    HRESULT IsValid(VARIANT_BOOL* valid) override;
+    HRESULT HasDetectorStage(USHORT* configured) override;
 
     const std::u16string& Text() const { return text_; }
     double SourceChannel() const { return sourceChannel_; }

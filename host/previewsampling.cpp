@@ -95,6 +95,16 @@ HRESULT PreviewData::QueryInterface(REFIID iid, void** out)
     return AnswerFrom({{&IID_IPreviewData, static_cast<IPreviewData*>(this)}}, iid, out);
 }
 
+HRESULT PreviewData::GetPlacementMode(LONG, LONG block, LONG* mode)
+{
+    if (!mode) {
+        return E_POINTER;
+    }
+    placementBlocks.push_back(block);
+    *mode = placementMode;
+    return S_OK;
+}
+
 HRESULT PreviewData::GetTimeBase(IChartTimeBase** out)
 {
     if (!out) {

@@ -23,6 +23,14 @@ public:
     ULONG Release() override { return ReleaseCount(); }
     HRESULT GetTimeBase(IChartTimeBase** out) override;
     HRESULT CreateRecordingSource(LONG, IUnknown**) override { return E_NOTIMPL; }
+    HRESULT GetPlacementMode(LONG, LONG, LONG* mode) override
+    {
+        if (!mode) {
+            return E_POINTER;
+        }
+        *mode = 0;
+        return S_OK;
+    }
     HRESULT SetStorage(IStorage* storage) override;
 
     bool HasStorage() const { return static_cast<bool>(storage_); }
@@ -52,6 +60,10 @@ public:
     ULONG Release() override { return ReleaseCount(); }
     HRESULT GetTimeBase(IChartTimeBase** out) override;
     HRESULT CreateRecordingSource(LONG kind, IUnknown** out) override;
+    // Answers `placementMode` and keeps each block asked about.
+    HRESULT GetPlacementMode(LONG reserved, LONG block, LONG* mode) override;
+    LONG placementMode = 0;
+    std::vector<LONG> placementBlocks;
 
 private:
     explicit PreviewData(double tickSeconds) : tickSeconds_(tickSeconds), timeBase_(BlockTimeBase::Create(tickSeconds)) {}

@@ -266,17 +266,6 @@ double ReadNumber(std::string_view field, int line, std::size_t index)
 // Two steps between time stamps agree when they differ by at most a thousandth of the block's first step.
 bool EvenStep(double step, double first) { return !(std::fabs(step - first) > 1e-3 * first); }
 
-// Only blanks and carriage returns.
-bool IsBlank(const char* begin, const char* end)
-{
-    for (; begin < end; ++begin) {
-        if (*begin != ' ' && *begin != '\r') {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Reads every line in order and throws at the first that breaks a rule. The spacing of the time stamps is checked
 // as the lines come: a block keeps its first two time stamps, the last and the count. With `keep` the samples are
 // kept and the recording made; without, only the rules are checked (nullptr when all lines keep them).
@@ -406,22 +395,14 @@ public:
         }
         data_ = static_cast<float*>(pages);
     }
-    SamplePages(SamplePages&& other) noexcept
-        : data_(std::exchange(other.data_, nullptr)), capacity_(other.capacity_), size_(other.size_)
+    SamplePages(SamplePages&& other) noexcept : data_(std::exchange(other.data_, nullptr)), capacity_(other.capacity_)
     {
     }
     SamplePages& operator=(SamplePages&&) = delete;
     ~SamplePages() { Free(); }
 
-    bool Push(float value)
-    {
-        if (size_ == capacity_) {
-            return false;
-        }
-        data_[size_++] = value;
-        return true;
-    }
-    const float* Data() const { return data_; }
+    float* Data() const { return data_; }
+    std::size_t Capacity() const { return capacity_; }
     void Free()
     {
         if (data_) {
@@ -434,7 +415,6 @@ private:
     std::size_t Bytes() const { return capacity_ * sizeof(float); }
     float* data_ = nullptr;
     std::size_t capacity_;
-    std::size_t size_ = 0;
 };
 
 // A run of data lines of one block within one piece of text.
@@ -458,73 +438,142 @@ struct Piece {
     bool endsWithData = false;
 };
 
-// One field at `at` up to the separator (or, for the last field, the line's end): blanks around it, one plus sign
-// before it. The position after its separator; nullptr when the field is no number or the line has another number
-// of fields. It agrees with Split, Trim and ReadNumber.
-const char* ReadField(const char* at, const char* end, char separator, bool last, double& value)
+// The powers of ten that a double holds exactly.
+constexpr double kExactTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// Numbers that are no plain decimal.
+[[gnu::noinline]] const char* ReadOtherNumber(const char* at, const char* end, double& value)
 {
-    while (at < end && (*at == ' ' || *at == '\t') && *at != separator) {
-        ++at;
-    }
-    if (at < end && *at == '+') {
-        ++at;
-    }
     const auto parsed = std::from_chars(at, end, value);
-    if (parsed.ec != std::errc{}) {
+    return parsed.ec == std::errc{} ? parsed.ptr : nullptr;
+}
+
+// A number at `at` as from_chars reads it: the position after it, or nullptr when there is none. A line feed must
+// stand at or after `end` (see ReadPiece), so that the scans need not look for the end. Plain decimals
+// (a sign, at most 19 digits around a point, no exponent) whose digits make an integer a double holds exactly, with
+// at most 22 after the point, are one division of two exact doubles, rounded once as from_chars rounds (Clinger's
+// fast path); from_chars takes every other text.
+[[gnu::always_inline]] inline const char* ReadDecimal(const char* at, const char* const end, double& value)
+{
+    const char* p = at;
+    const bool negative = *p == '-';
+    p += negative ? 1 : 0;
+    const char* const digitsBegin = p;
+    std::uint64_t digits = 0;
+    for (; static_cast<unsigned char>(*p - '0') < 10; ++p) {
+        digits = digits * 10 + static_cast<unsigned char>(*p - '0');
+    }
+    auto count = p - digitsBegin;
+    std::ptrdiff_t fraction = 0;
+    if (*p == '.') {
+        const char* const fractionBegin = ++p;
+        for (; static_cast<unsigned char>(*p - '0') < 10; ++p) {
+            digits = digits * 10 + static_cast<unsigned char>(*p - '0');
+        }
+        fraction = p - fractionBegin;
+        count += fraction;
+    }
+    if (count == 0 || count > 19 || digits > (std::uint64_t{1} << 53) || fraction > 22 ||
+        *p == 'e' || *p == 'E') {
+        double other = 0.0; // a number of its own, so that `value` may stay in a register
+        const char* const after = ReadOtherNumber(at, end, other);
+        value = other;
+        return after;
+    }
+    const double magnitude = static_cast<double>(digits) / kExactTens[fraction];
+    value = negative ? -magnitude : magnitude;
+    return p;
+}
+
+// One field at `at` up to the separator (or, for the last field, the line's end): blanks around it, one plus sign
+// before it. `end` is the end of the text; a line ends at its line feed. The position after its separator, or for
+// the last field the position of the line feed (or the end); nullptr when the field is no number or the line has
+// another number of fields. It agrees with TrimLine, Split, Trim and ReadNumber. A line feed must stand at or after
+// `end`, as for ReadDecimal.
+[[gnu::always_inline]] inline const char* ReadField(const char* at, const char* end, char separator, bool last,
+                                                    double& value)
+{
+    while ((*at == ' ' || *at == '\t') && *at != separator) {
+        ++at;
+    }
+    if (*at == '+') {
+        ++at;
+    }
+    at = ReadDecimal(at, end, value);
+    if (!at) {
         return nullptr;
     }
-    at = parsed.ptr;
-    while (at < end && (*at == ' ' || *at == '\t' || *at == '\r') && *at != separator) {
+    while ((*at == ' ' || *at == '\t' || *at == '\r') && *at != separator) {
         ++at;
     }
     if (last) {
-        return at == end ? at : nullptr;
+        return at == end || *at == '\n' ? at : nullptr;
     }
     return at < end && *at == separator ? at + 1 : nullptr;
 }
 
 // Reads the lines of one piece; false at the first line that breaks a rule the piece can see (the line-by-line
-// reader then names it).
-bool ReadPiece(std::string_view text, const Layout& layout, Piece& piece)
+// reader then names it). The text ends with a line feed, or one stands just after it: no scan within a line then
+// needs to look for the text's end.
+template <char separator>
+bool ReadPieceSeparatedBy(std::string_view text, const Layout& layout, Piece& piece)
 {
     const std::size_t channels = layout.columns.size();
     const std::size_t fields = channels + (layout.timeColumn ? 1 : 0);
     // Each field takes at least a digit and a separator or line feed; the last line may lack its line feed.
     const std::size_t most = text.size() / (2 * fields) + 1;
+    // Where each channel's next sample goes, kept in locals while the lines are read.
+    struct Output {
+        float* next;
+        float* limit;
+        double toBase;
+    };
+    std::vector<Output> outputs;
+    outputs.reserve(channels);
     piece.channels.reserve(channels);
     for (std::size_t channel = 0; channel < channels; ++channel) {
-        piece.channels.emplace_back(most);
+        const SamplePages& pages = piece.channels.emplace_back(most);
+        outputs.push_back({pages.Data(), pages.Data() + pages.Capacity(), layout.columns[channel].toBase});
     }
+    const bool timeColumn = layout.timeColumn;
+    const double timeScale = layout.timeScale;
     const char* at = text.data();
     const char* const end = at + text.size();
-    bool open = false; // a run is open
+    Run run;
+    bool open = false; // `run` is open
     while (at < end) {
-        const auto* feed = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)));
-        const char* const lineEnd = feed ? feed : end;
-        const bool blank = IsBlank(at, lineEnd);
+        // A blank line holds only blanks and carriage returns.
+        const char* firstMark = at;
+        while (*firstMark == ' ' || *firstMark == '\r') {
+            ++firstMark;
+        }
+        const bool blank = firstMark == end || *firstMark == '\n';
         if (!piece.hasLines) {
             piece.hasLines = true;
             piece.startsWithData = !blank;
         }
         piece.endsWithData = !blank;
         if (blank) {
-            open = false;
-            at = feed ? feed + 1 : end;
+            if (open) {
+                piece.runs.push_back(run);
+                open = false;
+            }
+            at = firstMark == end ? end : firstMark + 1;
             continue;
         }
         if (!open) {
-            piece.runs.emplace_back();
+            run = Run{};
             open = true;
         }
-        Run& run = piece.runs.back();
         const char* field = at;
-        if (layout.timeColumn) {
+        if (timeColumn) {
             double time = 0.0;
-            field = ReadField(field, lineEnd, layout.separator, false, time);
+            field = ReadField(field, end, separator, false, time);
             if (!field) {
                 return false;
             }
-            time *= layout.timeScale;
+            time *= timeScale;
             if (!std::isfinite(time)) {
                 return false;
             }
@@ -539,21 +588,35 @@ bool ReadPiece(std::string_view text, const Layout& layout, Piece& piece)
             }
             run.last = time;
         }
+        // The last field ends the line; the others end at a separator.
         for (std::size_t channel = 0; channel < channels; ++channel) {
             double number = 0.0;
-            field = ReadField(field, lineEnd, layout.separator, channel + 1 == channels, number);
+            field = channel + 1 < channels ? ReadField(field, end, separator, false, number)
+                                           : ReadField(field, end, separator, true, number);
             if (!field) {
                 return false;
             }
-            const auto value = static_cast<float>(number * layout.columns[channel].toBase);
-            if (!std::isfinite(value) || !piece.channels[channel].Push(value)) {
+            Output& output = outputs[channel];
+            const auto value = static_cast<float>(number * output.toBase);
+            if (!std::isfinite(value) || output.next == output.limit) {
                 return false;
             }
+            *output.next++ = value;
         }
         ++run.count;
-        at = feed ? feed + 1 : end;
+        at = field == end ? end : field + 1; // past the line feed
+    }
+    if (open) {
+        piece.runs.push_back(run);
     }
     return true;
+}
+
+// The separator is a constant within the loops.
+bool ReadPiece(std::string_view text, const Layout& layout, Piece& piece)
+{
+    return layout.separator == '\t' ? ReadPieceSeparatedBy<'\t'>(text, layout, piece)
+                                    : ReadPieceSeparatedBy<','>(text, layout, piece);
 }
 
 // The first line start at or after `offset` (a line starts after a line feed), or the end.
@@ -658,7 +721,16 @@ std::shared_ptr<Document> ReadInPieces(const Source& source, const Layout& layou
             try {
                 Piece& piece = pieces[i];
                 const auto size = static_cast<std::size_t>(piece.end - piece.begin);
-                const std::string_view text = source.Bytes(piece.begin, size, scratch);
+                std::string_view text = source.Bytes(piece.begin, size, scratch);
+                if (!text.empty() && text.back() != '\n') {
+                    // The last line without its line feed: one is put after it.
+                    if (text.data() != scratch.data()) {
+                        scratch.assign(text.begin(), text.end());
+                    }
+                    scratch.resize(text.size());
+                    scratch.push_back('\n');
+                    text = std::string_view(scratch.data(), text.size());
+                }
                 if (text.size() != size || !ReadPiece(text, layout, piece)) {
                     failed = true;
                 }

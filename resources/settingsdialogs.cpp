@@ -39,17 +39,17 @@ ui::DialogTemplateData SettingsTemplate()
 ui::DialogTemplateData WarningTemplate()
 {
     ui::DialogTemplateData t;
-    // Wide enough for the texts in the fonts that stand in for the dialog font.
-    t.cx = 300;
+    t.cx = 252;
     t.cy = 66;
     t.caption = u"Crestmetrics";
+    // The mark sits right after the end of the second line, so that the line reads "marked with a" and the mark.
     t.items = {
-        {u"Button", u"OK", 2, 125, 45, 50, 14, kTab | BS_DEFPUSHBUTTON},
-        {u"Static", u"One or more settings are invalid and need correcting.", -1, 47, 7, 245, 11, kVisible},
-        {u"Static", u"The invalid settings are marked with a", -1, 47, 18, 160, 11, kVisible},
-        {u"Static", u"", 1075, 207, 19, 8, 7, kVisible | SS_BITMAP},
+        {u"Button", u"OK", 2, 100, 45, 50, 14, kTab | BS_DEFPUSHBUTTON},
+        {u"Static", u"One or more settings are invalid and need correcting.", -1, 47, 7, 177, 11, kVisible},
+        {u"Static", u"The invalid settings are marked with a", -1, 47, 18, 124, 11, kVisible},
+        {u"Static", u"", 1075, 171, 18, 8, 7, kVisible | SS_BITMAP},
         {u"Static", u"", 1118, 7, 7, 20, 20, kVisible | SS_ICON},
-        {u"Static", u"Correct these settings before continuing.", -1, 47, 29, 245, 11, kVisible},
+        {u"Static", u"Correct these settings before continuing.", -1, 47, 29, 139, 11, kVisible},
     };
     return t;
 }

@@ -226,13 +226,29 @@ inline constexpr IID IID_IChannelCalcChange{0xE15A4D7C, 0x9B02, 0x4368, {0xA7, 0
 
 // The host document's channels and the channel calculations on them.
 struct IChannelCalcQuery : IUnknown {
-    // 3: the document's three channel counts; a count the host does not know is -1.
-    virtual HRESULT GetChannelCounts(LONG* first, LONG* second, LONG* third) = 0;
+    SDK_UNUSED_SLOT(3)
     // 4: S_OK with the calculation on the channel (one reference), S_FALSE and null when it holds none.
     virtual HRESULT GetChannelCalc(DWORD messageId, LONG channel, DWORD kind, IChannelCalc** out) = 0;
 
 protected:
     ~IChannelCalcQuery() = default;
+};
+
+// {6B3E0F92-7C41-4D8A-9E25-1F8C6A0B3D57}
+inline constexpr IID IID_IPaneMetrics{0x6B3E0F92, 0x7C41, 0x4D8A, {0x9E, 0x25, 0x1F, 0x8C, 0x6A, 0x0B, 0x3D, 0x57}};
+
+// The three channel counts that the host document's panes report (reserved is 0); the module lists as many
+// channels as the largest of them.
+struct IPaneMetrics : IUnknown {
+    SDK_UNUSED_SLOT(3) SDK_UNUSED_SLOT(4) SDK_UNUSED_SLOT(5) SDK_UNUSED_SLOT(6) SDK_UNUSED_SLOT(7) SDK_UNUSED_SLOT(8)
+    virtual HRESULT GetRecordedChannelCount(DWORD reserved, LONG* count) = 0; // 9
+    // 10: one past the highest channel that holds a channel calculation.
+    virtual HRESULT GetChannelExtent(DWORD reserved, LONG* count) = 0;
+    SDK_UNUSED_SLOT(11)
+    virtual HRESULT GetExtraChannelCount(DWORD reserved, LONG* count) = 0; // 12
+
+protected:
+    ~IPaneMetrics() = default;
 };
 
 // A message that changes the calculation of a channel; no calculation turns it off.

@@ -140,6 +140,20 @@ protected:
     ~IChartPointSource() = default;
 };
 
+// {E913ED27-A07C-4A25-BBD2-1904871C6106}
+inline constexpr IID IID_IChartChannelSelection{
+    0xE913ED27, 0xA07C, 0x4A25, {0xBB, 0xD2, 0x19, 0x04, 0x87, 0x1C, 0x61, 0x06}};
+
+// The channels the user has selected in the chart, as a data server may answer them beside its own interface; a
+// server without it has none selected.
+struct IChartChannelSelection : IUnknown {
+    // 3: S_OK when the channel is among the selected channels, else S_FALSE.
+    virtual HRESULT IsChannelSelected(LONG channel) = 0;
+
+protected:
+    ~IChartChannelSelection() = default;
+};
+
 // {7C3E91A4-5B2D-4F08-A6E1-93D0B4C72E5F}
 inline constexpr IID IID_IChartSweep{0x7C3E91A4, 0x5B2D, 0x4F08, {0xA6, 0xE1, 0x93, 0xD0, 0xB4, 0xC7, 0x2E, 0x5F}};
 // {7C3E91A5-5B2D-4F08-A6E1-93D0B4C72E5F}

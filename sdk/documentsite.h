@@ -48,38 +48,39 @@ inline constexpr IID IID_ILMDocExtension{0xB0D3526B, 0x2CB5, 0x47C9, {0x9F, 0x54
 inline constexpr IID IID_ILMDetectionSettings{
     0x4E1D7C52, 0x93A0, 0x4B8E, {0x8C, 0x2F, 0x6D, 0x05, 0xE3, 0xA9, 0xB7, 0x14}};
 
-// Loopmetry's detection settings: how its own peak detection finds events, kept as one settings text. Texts go in
-// as NUL-terminated UTF-16 and come out as BSTRs that the caller frees.
 // A value range of a trace.
 struct LMValueRange {
     double low;
     double high;
 };
 
+// Loopmetry's detection settings: how its own peak detection finds events, kept as one settings text. Texts go in
+// as NUL-terminated UTF-16 and come out as BSTRs that the caller frees.
 struct ILMDetectionSettings : IUnknown {
-    virtual HRESULT GetText(BSTR* text) = 0;                          // 3
-    virtual HRESULT SetText(const WCHAR* text) = 0;                   // 4: the text as GetText gave it
-    virtual HRESULT Clone(ILMDetectionSettings** out) = 0;            // 5: a new object with the same settings
-    virtual HRESULT Reset() = 0;                                      // 6: back to the defaults
-    virtual HRESULT SetParameter(LONG index, double value) = 0;       // 7: 0 is the source channel
-    virtual HRESULT IsValid(VARIANT_BOOL* valid) = 0;                 // 8
-    virtual HRESULT HasDetectorStage(USHORT* configured) = 0;         // 9: non-zero when a detection is set up
-    // 10: the event text that detects over the input token (flag, channel and kind say where the token comes from).
-    virtual HRESULT BuildCalculationText(const WCHAR* token, LONG flag, LONG channel, LONG kind, BSTR* text) = 0;
-    // 11: the detector-stage text that the detection builds from a source channel's token.
-    virtual HRESULT SourceText(const WCHAR* token, BSTR* text) = 0;
-    // 12: the settings of another object; `withSource` also takes its source channel (parameter 0).
+    // 3: the settings of another object; `withSource` also takes its source channel (parameter 0).
     virtual HRESULT CopyFrom(ILMDetectionSettings* source, VARIANT_BOOL withSource) = 0;
-    // 13: 0 source channel, 3 minimum peak height, 14 preset tag, 15 zero: the height must be above 0.
+    // 4: the event text that detects over the input token (flag, channel and kind say where the token comes from).
+    virtual HRESULT BuildCalculationText(const WCHAR* token, LONG flag, LONG channel, LONG kind, BSTR* text) = 0;
+    // 5: the detector-stage text that the detection builds from a source channel's token.
+    virtual HRESULT SourceText(const WCHAR* token, BSTR* text) = 0;
+    // 6: 0 source channel, 3 minimum peak height, 14 preset tag, 15 zero: the height must be above 0.
     virtual HRESULT GetParameter(LONG index, double* value) = 0;
-    virtual HRESULT GetThresholdLabel(BSTR* label) = 0;                              // 14
-    virtual HRESULT TransformsSource(VARIANT_BOOL* transforms) = 0;                  // 15: a second trace is drawn
-    // 16, 17: the unit of the transformed trace as shown, and as sent with the trace text.
+    virtual HRESULT SetParameter(LONG index, double value) = 0;                      // 7: 0 is the source channel
+    virtual HRESULT GetThresholdLabel(BSTR* label) = 0;                              // 8
+    virtual HRESULT TransformsSource(VARIANT_BOOL* transforms) = 0;                  // 9: a second trace is drawn
+    // 10, 11: the unit of the transformed trace as shown, and as sent with the trace text.
     virtual HRESULT MapDisplayUnits(const WCHAR* unit, LONG prefix, BSTR* outUnit, LONG* outPrefix) = 0;
     virtual HRESULT MapOutputUnits(const WCHAR* unit, LONG prefix, BSTR* outUnit, LONG* outPrefix) = 0;
-    // 18: the value range of the transformed trace from that of the source.
+    // 12: the value range of the transformed trace from that of the source.
     virtual HRESULT MapRange(LMValueRange range, LONG prefix, LMValueRange* out) = 0;
-    virtual HRESULT IsThresholdInSD(VARIANT_BOOL* inSD) = 0;                         // 19
+    virtual HRESULT IsThresholdInSD(VARIANT_BOOL* inSD) = 0;                         // 13
+    // The operations the settings store and the calculation texts use follow the ones the settings pages call.
+    virtual HRESULT GetText(BSTR* text) = 0;                          // 14
+    virtual HRESULT SetText(const WCHAR* text) = 0;                   // 15: the text as GetText gave it
+    virtual HRESULT Clone(ILMDetectionSettings** out) = 0;            // 16: a new object with the same settings
+    virtual HRESULT Reset() = 0;                                      // 17: back to the defaults
+    virtual HRESULT IsValid(VARIANT_BOOL* valid) = 0;                 // 18
+    virtual HRESULT HasDetectorStage(USHORT* configured) = 0;         // 19: non-zero when a detection is set up
 
 protected:
     ~ILMDetectionSettings() = default;

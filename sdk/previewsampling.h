@@ -24,6 +24,8 @@ inline constexpr IID IID_IPreviewDocument{
 struct IPreviewData : IUnknown {
     virtual HRESULT GetTimeBase(IChartTimeBase** out) = 0;                // 3
     virtual HRESULT CreateRecordingSource(LONG kind, IUnknown** out) = 0; // 4: kind 0, a new empty recording
+    // 5: the mode by which a preview of the block is placed (reserved is 0); what it means is the host's.
+    virtual HRESULT GetPlacementMode(LONG reserved, LONG block, LONG* mode) = 0;
 };
 
 // The data interface of a recording source: where it keeps its samples.

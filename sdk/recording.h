@@ -30,10 +30,12 @@ inline constexpr IID IID_IChartDataFactory{0x7E0B5C2A, 0x93D4, 0x4F18, {0x8A, 0x
 
 struct IKVOString;
 
-// Makes chart data: each call a new, empty one.
+// Makes chart data: each call a new, empty one. The framework serves it under the type id of
+// CLSID_ChartDataFactory.
 struct IChartDataFactory : IUnknown {
-    // 3: new chart data with one reference, queried for its channel-data interface.
-    virtual HRESULT CreateChartData(LONG reserved, IUnknown** out) = 0;
+    SDK_UNUSED_SLOT(3) SDK_UNUSED_SLOT(4) SDK_UNUSED_SLOT(5) SDK_UNUSED_SLOT(6)
+    // 7: new chart data queried for `iid` (reserved is 0), with one reference.
+    virtual HRESULT CreateChartData(LONG reserved, REFIID iid, void** out) = 0;
 
 protected:
     ~IChartDataFactory() = default;

@@ -4,6 +4,7 @@
 #include "document/cxdoc.h"
 #include "document/settingids.h"
 #include "foundation/stringstream.h"
+#include "frame/channeltoken.h"
 #include "frame/hostservices.h"
 #include "graph/mgraph1/glyphplotter.h"
 #include "graph/mgraph1/xycplotter.h"
@@ -171,7 +172,7 @@ void AnalysisPlot::Rescale()
     MGraph1::Graph2DDrawer& drawer = *graph_;
     // The value axis is captioned with the source channel's title as the host document gives it.
     const std::int32_t channel = document_->Settings().GetLong(Id::kSourceChannel);
-    drawer.SetYUnits(KVO::String(CX::ChanCalc::HostChannelName(document_->HostDocument(), channel).c_str()));
+    drawer.SetYUnits(ExtLib::GetChannelName(document_->HostDocument(), channel));
     ReadUnits();
     const double pair[2] = {valueScale_, 0.0};
     drawer.yUnitFactor = valueScale_;

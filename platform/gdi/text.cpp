@@ -5,6 +5,9 @@
 
 #include <cairo-ft.h>
 #include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_TRUETYPE_TABLES_H
 
 #include <algorithm>
 #include <cmath>
@@ -138,9 +141,13 @@ std::string MapFace(const LOGFONTW& log)
     return DejaVuFor(face, log.lfPitchAndFamily);
 }
 
+// GDI measures a TrueType face's cell by the Windows ascent and descent of its OS/2 table, not by the typographic
+// values that FreeType may report: a positive LOGFONT height is that cell, and tmAscent and tmDescent are its parts.
 struct Face {
     cairo_font_face_t* face = nullptr;
-    double cellPerEm = 1.0; // (ascent + descent) / em
+    double ascentPerEm = 0.8;
+    double descentPerEm = 0.2;
+    double CellPerEm() const { return ascentPerEm + descentPerEm; }
 };
 
 Face& LoadFace(const std::string& family, bool bold, bool italic)
@@ -183,7 +190,16 @@ Face& LoadFace(const std::string& family, bool bold, bool italic)
     cairo_scaled_font_t* probe = cairo_scaled_font_create(slot.face, &size, &identity, options);
     cairo_font_extents_t extents;
     cairo_scaled_font_extents(probe, &extents);
-    slot.cellPerEm = (extents.ascent + extents.descent) / 1000.0;
+    slot.ascentPerEm = extents.ascent / 1000.0;
+    slot.descentPerEm = extents.descent / 1000.0;
+    if (FT_Face ft = cairo_ft_scaled_font_lock_face(probe)) {
+        const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(ft, FT_SFNT_OS2));
+        if (os2 && ft->units_per_EM > 0 && os2->usWinAscent + os2->usWinDescent > 0) {
+            slot.ascentPerEm = static_cast<double>(os2->usWinAscent) / ft->units_per_EM;
+            slot.descentPerEm = static_cast<double>(os2->usWinDescent) / ft->units_per_EM;
+        }
+        cairo_ft_scaled_font_unlock_face(probe);
+    }
     cairo_scaled_font_destroy(probe);
     cairo_font_options_destroy(options);
     return slot;
@@ -212,7 +228,7 @@ RealFont& Realize(const LOGFONTW& log, double yScale)
     if (height == 0) {
         height = 16;
     }
-    double em = height < 0 ? -height : height / face.cellPerEm;
+    double em = height < 0 ? -height : height / face.CellPerEm();
     em = std::max(1.0, std::round(em * yScale));
     const int escapement = log.lfEscapement % 3600;
     auto& real = (*fonts)[{family, bold, italic, static_cast<int>(em), escapement,
@@ -236,8 +252,8 @@ RealFont& Realize(const LOGFONTW& log, double yScale)
     cairo_font_extents_t extents;
     cairo_scaled_font_extents(real.scaled, &extents);
     TEXTMETRICW& tm = real.metrics;
-    tm.tmAscent = static_cast<LONG>(std::ceil(extents.ascent - 0.01));
-    tm.tmDescent = static_cast<LONG>(std::ceil(extents.descent - 0.01));
+    tm.tmAscent = std::max<LONG>(1, std::lround(face.ascentPerEm * em));
+    tm.tmDescent = std::max<LONG>(0, std::lround(face.descentPerEm * em));
     tm.tmHeight = tm.tmAscent + tm.tmDescent;
     tm.tmInternalLeading = std::max<LONG>(0, tm.tmHeight - static_cast<LONG>(em));
     tm.tmExternalLeading = 0;
@@ -330,7 +346,13 @@ void DrawGlyphs(const Canvas& c, RealFont& font, POINT origin, const Glyphs& lai
         toBaseline = -tm.tmDescent;
     }
     cairo_t* cr = NewContext(c);
-    if (clip) {
+    // A clip that holds the whole text changes nothing; it is left out, because a vector page narrows a clip to the
+    // glyphs' hinted ink box and rounds it to whole points, which can shave the last glyph's outline.
+    const bool textInsideClip =
+        clip && font.angle == 0 && origin.x + alongText >= clip->left &&
+        origin.x + alongText + laid.width <= clip->right && origin.y + toBaseline - tm.tmAscent >= clip->top &&
+        origin.y + toBaseline + tm.tmDescent <= clip->bottom;
+    if (clip && !textInsideClip) {
         cairo_rectangle(cr, clip->left, clip->top, clip->right - clip->left, clip->bottom - clip->top);
         cairo_clip(cr);
     }

@@ -214,10 +214,24 @@ TPrintDC::TPrintDC(LPCWSTR driver, LPCWSTR device, LPCWSTR output, const DEVMODE
 TPrintPreviewDC::TPrintPreviewDC(HDC preview, const TPrintDC& printer, const RECT& previewArea)
     : TDC(preview), PrnDC(printer)
 {
+    // The preview area shows the printer's whole sheet; the printer's device origin is the corner of its printable
+    // area, so the page lands inside the sheet's margins as it will on paper.
+    int sheetX = printer.GetDeviceCaps(PHYSICALWIDTH);
+    int sheetY = printer.GetDeviceCaps(PHYSICALHEIGHT);
+    int offsetX = printer.GetDeviceCaps(PHYSICALOFFSETX);
+    int offsetY = printer.GetDeviceCaps(PHYSICALOFFSETY);
+    if (sheetX <= 0 || sheetY <= 0) {
+        sheetX = printer.GetDeviceCaps(HORZRES);
+        sheetY = printer.GetDeviceCaps(VERTRES);
+        offsetX = offsetY = 0;
+    }
+    const int areaX = previewArea.right - previewArea.left;
+    const int areaY = previewArea.bottom - previewArea.top;
     ::SetMapMode(Handle, MM_ANISOTROPIC);
-    ::SetWindowExtEx(Handle, printer.GetDeviceCaps(HORZRES), printer.GetDeviceCaps(VERTRES), nullptr);
-    ::SetViewportExtEx(Handle, previewArea.right - previewArea.left, previewArea.bottom - previewArea.top, nullptr);
-    ::SetViewportOrgEx(Handle, previewArea.left, previewArea.top, nullptr);
+    ::SetWindowExtEx(Handle, sheetX, sheetY, nullptr);
+    ::SetViewportExtEx(Handle, areaX, areaY, nullptr);
+    ::SetViewportOrgEx(Handle, previewArea.left + ::MulDiv(offsetX, areaX, sheetX),
+                       previewArea.top + ::MulDiv(offsetY, areaY, sheetY), nullptr);
 }
 
 TMemoryDC::TMemoryDC()

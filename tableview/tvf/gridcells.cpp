@@ -1,6 +1,9 @@
 #include "tableview/tvf/gridcells.h"
 
 #include <charconv>
+#include <climits>
+#include <locale>
+#include <sstream>
 
 namespace TVF_Grid {
 
@@ -19,6 +22,18 @@ int UniformRowPosCursor::Advance(int n)
     bottom_ += distance;
     row_.Index += n;
     return distance;
+}
+
+std::uint32_t TVF_CellUint32Data::Read(const KVO::String& text)
+{
+    std::istringstream in(text.Ansi());
+    in.imbue(std::locale::classic());
+    long long value = 0;
+    // A text without a number (or beyond 32 bits) reads as the no-number value, not as 0.
+    if (!(in >> value) || value < INT32_MIN || value > UINT32_MAX) {
+        return kNoNumber;
+    }
+    return static_cast<std::uint32_t>(value);
 }
 
 void TVF_CellUint32Data::SetValue(std::uint32_t value)

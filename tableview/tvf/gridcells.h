@@ -83,6 +83,9 @@ class TVF_CellUint32Data final : public CellUint32Data {
 public:
     // The value the cell pull gives a text that holds no number.
     static constexpr std::uint32_t kNoNumber = 0x80000001u;
+    // The grid's reading of a cell's text: one decimal integer after optional blanks, in the classic locale;
+    // kNoNumber when the text starts with no number or the number does not fit 32 bits.
+    static std::uint32_t Read(const KVO::String& text);
 
     void Reserved1() override {}
     void Reserved2() override {}

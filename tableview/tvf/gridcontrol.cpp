@@ -191,13 +191,7 @@ std::unique_ptr<CellData> GridControl::GetCellData(const GridPos& row, const Gri
     }
     if (style & 8) {
         auto cell = std::make_unique<TVF_CellUint32Data>();
-        std::istringstream in(text.Ansi());
-        in.imbue(std::locale::classic());
-        long long value = 0;
-        // A text without a number (or beyond 32 bits) reads as the no-number value, not as 0.
-        if (!(in >> value) || value < INT32_MIN || value > UINT32_MAX)
-            value = TVF_CellUint32Data::kNoNumber;
-        cell->SetValue(static_cast<std::uint32_t>(value));
+        cell->SetValue(TVF_CellUint32Data::Read(text));
         return cell;
     }
     auto cell = std::make_unique<TVF_CellStringData>();

@@ -8,7 +8,6 @@
 #include "tableview/tvf/gridcolumn.h"
 #include "tableview/tvf/gridpane.h"
 
-#include <charconv>
 #include <new>
 
 using TVF_Grid::GridPos;
@@ -120,16 +119,9 @@ KVO::String TVF_Renderer::ColumnTitle(LONG column) const
 
 KVO::String TVF_Renderer::ChannelText(const KVO::String& text) const
 {
-    // The number is read in the classic way: optional sign, decimal digits, nothing else.
-    const std::string narrow = text.ToUtf8();
-    long long number = 0;
-    const char* begin = narrow.data();
-    const char* end = begin + narrow.size();
-    if (begin != end && *begin == '+') {
-        ++begin;
-    }
-    const auto [stop, error] = std::from_chars(begin, end, number);
-    if (error != std::errc() || stop != end || number < 0) {
+    // The number is read as the grid reads it for its choice list, so that both name the same channel.
+    const auto number = static_cast<std::int32_t>(TVF_Grid::TVF_CellUint32Data::Read(text));
+    if (number < 0) {
         return KVO::String();
     }
     const auto& names = grid_.ChannelTitles();

@@ -7,6 +7,7 @@
 #include "document/chartdatachilddata.h"
 #include "document/messageids.h"
 #include "document/paramcatalogue.h"
+#include "frame/channeltoken.h"
 #include "host/channelcalchost.h"
 #include "host/hoststring.h"
 #include "host/recording.h"
@@ -218,9 +219,9 @@ TEST(ChannelCalcTitle, NamesTheParameterAndTheSourceChannelWhenItHasAName)
     const std::u16string parameter = CX::Doc::PersistSettings::Catalogue().ShortName(1, 2);
     EXPECT_EQ(Title(a.doc->Settings(), 2, u"Voltage"), u"Crestmetrics, " + parameter + u" of Voltage");
     EXPECT_EQ(Title(a.doc->Settings(), 2, u""), u"Crestmetrics, " + parameter);
-    EXPECT_EQ(HostChannelName(a.hostDocument->AsUnknown(), 0), u"Voltage");
-    EXPECT_EQ(HostChannelName(a.hostDocument->AsUnknown(), 9), u"");
-    EXPECT_EQ(HostChannelName(nullptr, 0), u"?");
+    EXPECT_EQ(ExtLib::GetChannelName(a.hostDocument->AsUnknown(), 0).View(), u"Voltage");
+    EXPECT_EQ(ExtLib::GetChannelName(a.hostDocument->AsUnknown(), 9).View(), u"");
+    EXPECT_EQ(ExtLib::GetChannelName(nullptr, 0).View(), u"?");
 }
 
 TEST(ChannelCalcEdit, RefusalsTellTheUserAndChangeNothing)

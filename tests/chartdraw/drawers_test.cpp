@@ -341,6 +341,21 @@ std::vector<int> RunsAlong(HDC dc, int width, int y, COLORREF background)
     }
     return runs;
 }
+
+// A graticule that draws nothing but its record start marks, attached as a pane attaches it; one reference.
+GraticuleDrawer* MarksOnly(host::ChartServer& server, charttest::TestServices& services, const RECT& lane,
+                           DWORD option)
+{
+    auto* graticule = new GraticuleDrawer(0, 0, GraticuleDrawer::kNoBackground | GraticuleDrawer::kNoColumns,
+                                          RGB(0, 0, 0), 0, 0, 0);
+    graticule->AddRef();
+    graticule->SetShowGrid(false);
+    graticule->SetOption(option);
+    graticule->SetDataSource(0, static_cast<IChartDataSource*>(&server));
+    graticule->SetDrawerServices(&services);
+    graticule->SetRect(0, &lane);
+    return graticule;
+}
 } // namespace
 
 TEST(GraticuleTest, TheRecordStartMarkIsBlackAndMillimetreWideOnPaper)
@@ -356,12 +371,7 @@ TEST(GraticuleTest, TheRecordStartMarkIsBlackAndMillimetreWideOnPaper)
     } cases[] = {{0, RGB(0, 0, 128), 2}, {1, RGB(0, 0, 0), 4}};
     for (const Case& c : cases) {
         services.printWord = c.printWord;
-        auto* graticule = new GraticuleDrawer(0, 0, GraticuleDrawer::kNoBackground | GraticuleDrawer::kNoColumns,
-                                              RGB(0, 0, 0), 0, 0, 0);
-        graticule->AddRef();
-        graticule->SetDataSource(0, static_cast<IChartDataSource*>(server.Get()));
-        graticule->SetDrawerServices(&services);
-        graticule->SetRect(0, &lane);
+        GraticuleDrawer* graticule = MarksOnly(*server.Get(), services, lane, 0);
         Canvas canvas(40, 20, RGB(255, 255, 255));
         owl::TDC dc(canvas.dc);
         // The stretch begins 10 pixels before the record's data.
@@ -372,6 +382,48 @@ TEST(GraticuleTest, TheRecordStartMarkIsBlackAndMillimetreWideOnPaper)
         EXPECT_EQ(GetPixel(canvas.dc, 10, 8), c.colour) << c.printWord;
         if (!c.printWord) {
             EXPECT_EQ(GetPixel(canvas.dc, 10, 19), RGB(255, 255, 255)) << "2 pixels short of the bottom";
+        }
+        graticule->Release();
+    }
+}
+
+TEST(GraticuleTest, ASelectedLaneMarksItsRecordStartInTheLabelAreaToo)
+{
+    charttest::TestServices services; // the lane shows channel 0; the pane's option word is set
+    services.pixelsPerMm = 10;         // on paper: 0.3 mm is 3 pixels, 0.4 mm 4
+    const RECT lane{0, 0, 120, 20};
+    struct Case {
+        const char* name;
+        bool selected;
+        DWORD option;
+        DWORD printWord;
+        std::vector<int> runs; // widths of the marks from left to right
+    } cases[] = {
+        {"selected, on the screen", true, 1, 0, {1, 2}},
+        {"selected, on paper", true, 1, 1, {3, 4}},
+        {"not selected", false, 1, 0, {2}},
+        {"not selected, on paper", false, 1, 1, {4}},
+        {"selected, no option word", true, 0, 0, {2}},
+    };
+    for (const Case& c : cases) {
+        auto server = host::ChartServer::Create(OneChannel(100));
+        server->SetChannelSelected(0, c.selected);
+        server->SetChannelSelected(3, true); // another lane's selection does not count
+        services.printWord = c.printWord;
+        GraticuleDrawer* graticule = MarksOnly(*server.Get(), services, lane, c.option);
+        Canvas canvas(120, 20, RGB(255, 255, 255));
+        owl::TDC dc(canvas.dc);
+        // The stretch begins 60 pixels before the record's data.
+        graticule->Draw(dc, 0, 120, -60, 0, 0, lane, 0, nullptr, 0);
+        EXPECT_EQ(RunsAlong(canvas.dc, 120, 8, RGB(255, 255, 255)), c.runs) << c.name;
+        if (c.runs.size() == 2) {
+            // The label area that the data source was told of ends where the record's data begin.
+            const LONG area = server->layoutValues[0x80000002];
+            EXPECT_GT(area, 7) << "the labels were measured: " << c.name;
+            EXPECT_EQ(GetPixel(canvas.dc, 60 - area, 8), RGB(0, 0, 0)) << c.name;
+            if (!c.printWord) {
+                EXPECT_EQ(GetPixel(canvas.dc, 60 - area, 18), RGB(255, 255, 255)) << "2 pixels short of the bottom";
+            }
         }
         graticule->Release();
     }

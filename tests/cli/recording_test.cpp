@@ -4,13 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <random>
 #include <sstream>
+#include <unistd.h>
 
 #include "../allocationcount.h"
 
@@ -241,6 +246,14 @@ TEST(Recording, PiecesAgreeWithLineByLine)
         }
         std::istringstream in(text);
         ASSERT_EQ(Outcome([&] { return host::ReadRecording(in); }), expected);
+        if (round % 10 == 0) {
+            // From a file, read in pieces of its own.
+            const auto path = std::filesystem::temp_directory_path() /
+                              ("crestmetrics_recording_pieces_" + std::to_string(::getpid()) + ".txt");
+            std::ofstream(path, std::ios::binary) << text;
+            ASSERT_EQ(Outcome([&] { return host::ReadRecordingFile(path.string()); }), expected);
+            std::filesystem::remove(path);
+        }
     }
     // Both kinds were tried.
     EXPECT_GT(refused, 30);
@@ -275,6 +288,65 @@ TEST(Recording, IntervalComesFromTheFirstAndLastTimeStamp)
     ASSERT_EQ(large->BlockCount(), 1);
     EXPECT_EQ(large->Samples(0, 0).size(), 1000000u);
     EXPECT_EQ(large->TickPeriod(0), (std::stod(std::to_string(999999 * 0.1)) * 0.001 - 0.0) / 999999.0);
+}
+
+// Every number is read as from_chars reads it, bit for bit, by the reader in pieces and line by line alike: plain
+// decimals of every length around the point, with and without signs, leading zeros and exponents. A block of two
+// time stamps, 0 and the number (or the number and 0), has the number as its interval; the sample is its float.
+TEST(Recording, NumbersAreReadAsFromCharsReadsThem)
+{
+    std::vector<std::string> numbers = {
+        "0.1", "0.0001", "1234567.1234567", "12345678.12345678", "1234567890123456789", "12345678901234567890",
+        "9007199254740992", "9007199254740993", "900719925474099.3", "90071992547409.93", ".5", "5.", "-.25", "+7",
+        "00000000000000000001.5", "0.0000000000000000000001", "0.00000000000000000000001", "1e22", "1E-5", "2.5e+3",
+        "1e", "3.e2", "17976931348623157e292", "4.9e-324", "-0.00390625", "0.30000000000000004", "99999999",
+        "9999999.9999999", "-80.12", "3999.9999"};
+    std::mt19937 random(46);
+    auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
+    for (int i = 0; i < 3000; ++i) {
+        std::string number = pick(3) == 0 ? "-" : pick(10) == 0 ? "+" : "";
+        const int whole = pick(4) == 0 ? pick(22) : pick(6);
+        for (int d = 0; d < whole; ++d) {
+            number += static_cast<char>('0' + (d == 0 && pick(4) != 0 ? 1 + pick(9) : pick(10)));
+        }
+        if (pick(5) != 0) {
+            number += '.';
+            const int fraction = pick(4) == 0 ? pick(26) : pick(9);
+            for (int d = 0; d < fraction; ++d) {
+                number += static_cast<char>('0' + pick(10));
+            }
+        }
+        if (pick(10) == 0) {
+            number += (pick(2) ? "e" : "E") + std::string(pick(2) ? "-" : "") + std::to_string(pick(30));
+        }
+        numbers.push_back(number);
+    }
+    const std::string padding(24, ' ');
+    int checked = 0;
+    for (const std::string& number : numbers) {
+        const std::string_view digits = number.starts_with('+') ? std::string_view(number).substr(1) : number;
+        double value = 0.0;
+        const auto parsed = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+        if (parsed.ec != std::errc{} || parsed.ptr != digits.data() + digits.size() || !std::isfinite(value) ||
+            value == 0.0) {
+            continue;
+        }
+        const bool sample = std::fabs(value) < 1e30 && std::fabs(value) > 1e-30;
+        const std::string shown = sample ? number : "1";
+        const std::string text = "Time (s)\tVm\n" +
+                                 (value > 0 ? "0\t1" + padding + "\n" + number + "\t" + shown + padding + "\n"
+                                            : number + "\t" + shown + padding + "\n0\t1" + padding + "\n");
+        for (const bool pieces : {true, false}) {
+            SCOPED_TRACE(text);
+            const auto document = pieces ? host::ReadRecordingText(text, 1 << 20, 1) : host::ReadRecordingLineByLine(text);
+            ASSERT_EQ(document->TickPeriod(0), std::fabs(value)) << number;
+            if (sample) {
+                EXPECT_EQ(document->Samples(0, 0)[value > 0 ? 1 : 0], static_cast<float>(value)) << number;
+            }
+        }
+        ++checked;
+    }
+    EXPECT_GT(checked, 2000);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "foundation/dialogfont.h"
 #include "foundation/xkvo.h"
 #include "platform/ui/render.h"
+#include "platform/win/shellapi.h"
 
 #include <algorithm>
 #include <cmath>
@@ -427,6 +428,163 @@ TEST_F(BalloonTest, TheThemedStemFillsItsRegionInEveryQuadrant)
         EXPECT_EQ(unpainted, 0) << balloon->Quadrant();
         DestroyWindow(hwnd);
     }
+}
+
+} // namespace
+
+namespace {
+using namespace ControlsTest;
+using WTL::CBalloonHelp;
+
+class BalloonButtonTest : public Fixture {
+protected:
+    // A balloon with a close button and the given title-line layout, shown at once.
+    CBalloonHelp* Open(unsigned options, unsigned layout = CBalloonHelp::kDefaultLayout, std::u16string url = {})
+    {
+        auto* balloon = new CBalloonHelp;
+        const POINT anchor{500, 300};
+        EXPECT_TRUE(balloon->Create(nullptr, u"Invalid value", u"Enter a number.", &anchor,
+                                    options | CBalloonHelp::DeleteThisOnClose | CBalloonHelp::DisableFadeIn |
+                                        CBalloonHelp::DisableFadeOut,
+                                    url, 0, layout));
+        ui::pump();
+        return balloon;
+    }
+    // The frame-control states with which the close button was drawn, and the left edge of the last one.
+    static std::vector<long> CloseStates(const gdi::CallLog& log, long* lastLeft = nullptr)
+    {
+        std::vector<long> states;
+        for (const std::string& line : log.calls("DrawFrameControl")) {
+            std::vector<long> args;
+            for (std::size_t at = line.find('(') + 1; at < line.size(); at = line.find(',', at) + 1) {
+                args.push_back(std::stol(line.substr(at)));
+                if (line.find(',', at) == std::string::npos) {
+                    break;
+                }
+            }
+            if (args.size() == 6 && args[4] == DFC_CAPTION) {
+                states.push_back(args[5] & ~DFCS_CAPTIONCLOSE);
+                if (lastLeft) {
+                    *lastLeft = args[0];
+                }
+            }
+        }
+        return states;
+    }
+};
+
+// The close button is drawn flat, hot under the cursor, and pressed (hot and pushed) from the press on.
+TEST_F(BalloonButtonTest, TheCloseButtonIsDrawnFlatHotAndPressed)
+{
+    CBalloonHelp* balloon = Open(CBalloonHelp::ShowCloseButton);
+    HWND hwnd = balloon->GetHandle();
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    const POINT button{client.right - 5, 5};
+    gdi::CallLog log;
+    gdi::LogWindowCalls(hwnd, &log);
+    ui::MouseMove(hwnd, button);
+    ui::MouseDown(hwnd, button);
+    ui::MouseMove(hwnd, POINT{client.right / 2, client.bottom - 2});
+    EXPECT_EQ(CloseStates(log), (std::vector<long>{DFCS_HOT, DFCS_HOT | DFCS_PUSHED, DFCS_FLAT}));
+    gdi::LogWindowCalls(hwnd, nullptr);
+    ui::MouseUp(hwnd, POINT{client.right / 2, client.bottom - 2});
+    EXPECT_TRUE(IsWindow(hwnd)) << "released off the button";
+    DestroyWindow(hwnd);
+}
+
+// With layout flag 0x1000 the close button stands at the left end of the title line: it is drawn there, and a
+// click there closes the balloon.
+TEST_F(BalloonButtonTest, ACloseButtonLaidOutAtTheLeftIsDrawnAndClickedThere)
+{
+    for (const unsigned layout : {0x2111u, 0x1111u}) {
+        SCOPED_TRACE(layout);
+        ui::reset();
+        CBalloonHelp* balloon = Open(CBalloonHelp::ShowCloseButton, layout);
+        HWND hwnd = balloon->GetHandle();
+        RECT client{};
+        GetClientRect(hwnd, &client);
+        gdi::CallLog log;
+        gdi::LogWindowCalls(hwnd, &log);
+        InvalidateRect(hwnd, nullptr, TRUE);
+        UpdateWindow(hwnd);
+        gdi::LogWindowCalls(hwnd, nullptr);
+        long left = -1;
+        ASSERT_FALSE(CloseStates(log, &left).empty());
+        const bool atLeft = (layout & 0x1000) != 0;
+        EXPECT_EQ(left, atLeft ? 0 : client.right - 14);
+        const POINT button{atLeft ? 5 : client.right - 5, 5};
+        ui::Click(hwnd, button);
+        ui::pump();
+        EXPECT_FALSE(IsWindow(hwnd));
+    }
+}
+
+// A balloon given an address opens it with the shell's default action when clicked, after it closes.
+TEST_F(BalloonButtonTest, AClickOpensTheBalloonsAddressWithTheShell)
+{
+    std::vector<platform::ShellRequest> requests;
+    platform::OnShellExecute([&](const platform::ShellRequest& request) { requests.push_back(request); });
+    CBalloonHelp* balloon = Open(0, CBalloonHelp::kDefaultLayout, u"https://help.example/balloon");
+    HWND hwnd = balloon->GetHandle();
+    ui::Click(hwnd, ui::Center(hwnd));
+    ui::pump();
+    platform::OnShellExecute({});
+    EXPECT_FALSE(IsWindow(hwnd));
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].verb, u"");
+    EXPECT_EQ(requests[0].file, u"https://help.example/balloon");
+    EXPECT_EQ(requests[0].show, SW_SHOWNORMAL);
+
+    // Without an address a click opens nothing.
+    requests.clear();
+    platform::OnShellExecute([&](const platform::ShellRequest& request) { requests.push_back(request); });
+    balloon = Open(0);
+    ui::Click(balloon->GetHandle(), ui::Center(balloon->GetHandle()));
+    platform::OnShellExecute({});
+    EXPECT_TRUE(requests.empty());
+    DestroyWindow(balloon->GetHandle());
+}
+
+// A theme call that fails half-way leaves no device context behind, and the DC of a WM_PRINT caller gets its
+// origin, font, text colour and mode back.
+TEST_F(BalloonButtonTest, AFailingThemeCallLeavesTheDevicesAsTheyWere)
+{
+    platform::SetThemesActive(true);
+    platform::FailThemeCall("GetThemeTextExtent");
+    const int before = gdi::LiveDcCount();
+    CBalloonHelp* balloon = Open(0);
+    EXPECT_FALSE(balloon->IsThemed());
+    DestroyWindow(balloon->GetHandle());
+    EXPECT_EQ(gdi::LiveDcCount(), before);
+
+    platform::FailThemeCall("");
+    platform::FailThemeCall("DrawThemeText");
+    balloon = Open(CBalloonHelp::DoNotShow);
+    ASSERT_TRUE(balloon->IsThemed());
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 400, 300);
+    HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+    HFONT font = CreateFontW(-13, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, u"Tahoma");
+    HGDIOBJ oldFont = SelectObject(dc, font);
+    SetTextColor(dc, RGB(1, 2, 3));
+    SetBkMode(dc, OPAQUE);
+    SendMessageW(balloon->GetHandle(), WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    POINT origin{-1, -1};
+    GetViewportOrgEx(dc, &origin);
+    EXPECT_EQ(origin.x, 0);
+    EXPECT_EQ(origin.y, 0);
+    EXPECT_EQ(GetCurrentObject(dc, OBJ_FONT), font);
+    EXPECT_EQ(GetTextColor(dc), RGB(1, 2, 3));
+    EXPECT_EQ(GetBkMode(dc), OPAQUE);
+    SelectObject(dc, oldFont);
+    SelectObject(dc, oldBitmap);
+    DeleteObject(font);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    DestroyWindow(balloon->GetHandle());
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // sets and reads, the detector-stage answers, and the preset store with its user presets.
 #include "host/loopmetry.h"
 #include "platform/win/codepage.h"
+#include "../slotof.h"
 
 #include <gtest/gtest.h>
 
@@ -52,6 +53,40 @@ platform::ComPtr<ILMDetectionSettings> Preset(host::LMDocExtension& extension, c
 }
 
 } // namespace
+
+// Loopmetry is another vendor's extension: the module reaches its settings and presets by slot, so both interfaces
+// keep Loopmetry's order, the settings pages' operations first and the store's own after them.
+TEST(LMDetectionSettings, OperationsSitInLoopmetrysSlots)
+{
+    EXPECT_EQ(SlotOf(&ILMDetectionSettings::CopyFrom), 3u);
+    EXPECT_EQ(SlotOf(&ILMDetectionSettings::BuildCalculationText), 4u);
+    EXPECT_EQ(SlotOf(&ILMDetectionSettings::SourceText), 5u);
+    EXPECT_EQ(SlotOf(&ILMDetectionSettings::GetParameter), 6u);
+    EXPECT_EQ(SlotOf(&ILMDetectionSettings::SetParameter), 7u);
+    EXPECT_EQ(SlotOf(&ILMDetectionSettings::GetThresholdLabel), 8u);
+    EXPECT_EQ(SlotOf(&ILMDetectionSettings::TransformsSource), 9u);
+    EXPECT_EQ(SlotOf(&ILMDetectionSettings::MapDisplayUnits), 10u);
+    EXPECT_EQ(SlotOf(&ILMDetectionSettings::MapOutputUnits), 11u);
+    EXPECT_EQ(SlotOf(&ILMDetectionSettings::MapRange), 12u);
+    EXPECT_EQ(SlotOf(&ILMDetectionSettings::IsThresholdInSD), 13u);
+    EXPECT_EQ(SlotOf(&ILMDetectionSettings::GetText), 14u);
+    EXPECT_EQ(SlotOf(&ILMDetectionSettings::SetText), 15u);
+    EXPECT_EQ(SlotOf(&ILMDetectionSettings::Clone), 16u);
+    EXPECT_EQ(SlotOf(&ILMDetectionSettings::Reset), 17u);
+    EXPECT_EQ(SlotOf(&ILMDetectionSettings::IsValid), 18u);
+    EXPECT_EQ(SlotOf(&ILMDetectionSettings::HasDetectorStage), 19u);
+
+    EXPECT_EQ(SlotOf(&ILMDocExtension::GetPresetCount), 3u);
+    EXPECT_EQ(SlotOf(&ILMDocExtension::FindPreset), 4u);
+    EXPECT_EQ(SlotOf(&ILMDocExtension::FindPresetByName), 5u);
+    EXPECT_EQ(SlotOf(&ILMDocExtension::GetPreset), 6u);
+    EXPECT_EQ(SlotOf(&ILMDocExtension::CreateSettings), 7u);
+    EXPECT_EQ(SlotOf(&ILMDocExtension::GetPresetName), 8u);
+    EXPECT_EQ(SlotOf(&ILMDocExtension::IsPresetRemovable), 9u);
+    EXPECT_EQ(SlotOf(&ILMDocExtension::Customize), 10u);
+    EXPECT_EQ(SlotOf(&ILMDocExtension::SavePreset), 11u);
+    EXPECT_EQ(SlotOf(&ILMDocExtension::DeletePreset), 12u);
+}
 
 TEST(LMDetectionSettings, TextsComeBackAsGivenAndDecideValidity)
 {

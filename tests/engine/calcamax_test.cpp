@@ -172,4 +172,46 @@ TEST(CalcAMax, TheInputIsTheExtremeWhenTheScanFoundNoneBeyondIt)
     EXPECT_EQ(got[2].fallEnd, 199) << "the last sample of the block";
 }
 
+TEST(CalcAMax, RiseStartAndExtremeWhereTheRiseSpansBufferedRuns)
+{
+    // The scan reads the samples 1024 at a time. Event A leaves the rest after tick 1015 and peaks at 1035, so
+    // its rise crosses the first run's end; event B leaves the rest after 2030 but is back at rest once at 2060,
+    // in the run after the one where it left, and peaks at 2070. Each holds +60 on its rise, peaks at +100, holds
+    // +50 for 100 ticks and is back at rest on the next; its record puts the event 2 ticks before the peak.
+    std::vector<float> s(3000, kRest);
+    auto shape = [&](LONG from, LONG peak) {
+        for (LONG t = from + 1; t < peak; ++t) {
+            s[static_cast<std::size_t>(t)] = kRest + 60.0f;
+        }
+        s[static_cast<std::size_t>(peak)] = kRest + 100.0f;
+        for (LONG t = peak + 1; t <= peak + 100; ++t) {
+            s[static_cast<std::size_t>(t)] = kRest + 50.0f;
+        }
+    };
+    shape(1015, 1035);
+    shape(2030, 2070);
+    s[2060] = kRest;
+    std::vector<EventBCalcBase> records;
+    for (const auto& [from, peak] : {std::pair{1015, 1035}, std::pair{2030, 2070}}) {
+        EventBCalcBase r;
+        r.tick = peak - 2;
+        r.value = s[static_cast<std::size_t>(r.tick)];
+        r.baseline = kRest;
+        r.baselineStart = from - 11;
+        r.baselineEnd = from - 10;
+        records.push_back(r);
+    }
+    const Recording recording(s);
+    const auto got = Recording::Read<EventBCalcMax>(recording.Stage<AMax::Family>(u"1 -1 -1 -1", records).Get());
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0].riseStart, 1015);
+    EXPECT_EQ(got[0].maxTick, 1035);
+    EXPECT_EQ(got[0].maxValue, kRest + 100.0f);
+    EXPECT_EQ(got[0].fallEnd, 1136);
+    EXPECT_EQ(got[1].riseStart, 2060) << "the last sample at rest before the event";
+    EXPECT_EQ(got[1].maxTick, 2070);
+    EXPECT_EQ(got[1].fallEnd, 2171);
+    EXPECT_EQ(got[1].tick, 2070) << "moved onto the extreme";
+}
+
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <bit>
 #include <cmath>
+#include <limits>
 #include <random>
 
 using namespace enumharness;
@@ -210,6 +211,38 @@ TEST(CalcBase2, EquivalentReadsOnAPlateauTrain)
     const auto all = ExpectEquivalentReads<EventBCalcBase2>(
         [&] { return recording.Stage<Base2::Family>(u"1 -1 -1 -1 -1", train.records); }, recording.Length());
     EXPECT_EQ(all.size(), train.records.size());
+}
+
+TEST(CalcBase2, ExtremesKeepTheEarlierOfTwoZeros)
+{
+    // Two zeros of opposite sign at the lowest (then at the highest) sample of a stretch: the earlier one is the
+    // extreme, as a later equal sample does not replace it, wherever the two fall among the samples taken together.
+    // A NaN is passed over.
+    std::vector<float> s(80);
+    for (int k = 0; k < 40; ++k) {
+        s[static_cast<std::size_t>(k)] = 1.0f + 0.01f * static_cast<float>(k);
+        s[static_cast<std::size_t>(40 + k)] = -1.0f - 0.01f * static_cast<float>(k);
+    }
+    s[6] = -0.0f;
+    s[21] = 0.0f;
+    s[30] = std::numeric_limits<float>::quiet_NaN();
+    s[46] = 0.0f;
+    s[61] = -0.0f;
+    const Recording recording(s);
+    EventBCalcMax first;
+    first.tick = 10;
+    first.value = std::bit_cast<double>(0x7FF8600000000000ull);
+    first.nextEventTick = 40;
+    EventBCalcMax second = first;
+    second.tick = 50;
+    second.nextEventTick = CX::Enum::kLastEventNext;
+    const auto got = Recording::Read<EventBCalcBase2>(
+        recording.Stage<Base2::Family>(u"1", std::vector<EventBCalcMax>{first, second}).Get());
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(got[0].lowest), 0x80000000u);
+    EXPECT_EQ(got[0].highest, s[39]);
+    EXPECT_EQ(got[1].lowest, s[79]);
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(got[1].highest), 0u);
 }
 
 } // namespace

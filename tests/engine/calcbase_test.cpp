@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <bit>
 #include <random>
 #include <span>
@@ -392,6 +394,145 @@ TEST(CalcBase, StimuliArePairedWithThePeakAfterThem)
         EXPECT_EQ(std::bit_cast<std::uint64_t>(got[i].value), std::bit_cast<std::uint64_t>(expected[i].value));
         EXPECT_EQ(got[i].offset, 0.0f);
     }
+}
+
+// A signal for the segment search: noisy levels, declining plateaus and decays, with flat runs of one value (equal
+// scores), ADC steps (ties and zeros) and now and then a NaN, an infinity or a signed zero.
+std::vector<float> SearchSignal(std::mt19937& random, int length)
+{
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    std::vector<float> s;
+    double level = unit(random) - 0.5;
+    while (static_cast<int>(s.size()) < length) {
+        const int span = 20 + static_cast<int>(unit(random) * 600);
+        const double noise = unit(random) < 0.15 ? 0.0 : 0.001 + unit(random) * 0.04;
+        std::normal_distribution<double> gauss(0.0, noise > 0.0 ? noise : 1.0);
+        const int shape = static_cast<int>(unit(random) * 3);
+        const double to = unit(random) * 1.4 - 0.4;
+        const bool steps = unit(random) < 0.25;
+        for (int i = 0; i < span; ++i) {
+            const double x = static_cast<double>(i) / span;
+            const double clean = shape == 0 ? level : shape == 1 ? level + (to - level) * x
+                                                                  : to + (level - to) * std::exp(-5.0 * x);
+            auto v = static_cast<float>(clean + (noise > 0.0 ? gauss(random) : 0.0));
+            if (steps) {
+                v = std::round(v * 200.0f) / 200.0f;
+            }
+            s.push_back(v);
+        }
+        level = shape == 0 ? level : to;
+    }
+    s.resize(static_cast<std::size_t>(length));
+    const float specials[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                              -std::numeric_limits<float>::infinity(), 0.0f, -0.0f};
+    for (float special : specials) {
+        if (unit(random) < 0.2) {
+            s[static_cast<std::size_t>(unit(random) * length)] = special;
+        }
+    }
+    return s;
+}
+
+TEST(CalcBase, FeedingRunsOfSamplesEqualsFeedingEachSample)
+{
+    // The run feed hops over short segments and finds the lengths of a block of segments at once; it must leave the
+    // search exactly as the feed of one sample at a time, whatever the signal, the tolerance, the longest segment,
+    // the search window and wherever the runs are cut.
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    const float tolerances[] = {5.0f, 5.0f, 2.0f, 20.0f, 0.0f, 50.0f, -3.0f};
+    const LONG lengths[] = {10000, 500, 8, 3};
+    for (int round = 0; round < 400; ++round) {
+        SCOPED_TRACE(round);
+        const int length = 50 + static_cast<int>(unit(random) * 5000);
+        const std::vector<float> s = SearchSignal(random, length);
+        Base::SegmentSearch one;
+        one.tolerancePercent = tolerances[round % std::size(tolerances)];
+        one.maxLength = lengths[(round / 7) % std::size(lengths)];
+        const LONG from = static_cast<LONG>(unit(random) * 30);
+        one.eventTick = length;
+        one.eventValue = unit(random) < 0.5 ? static_cast<float>(0.6 + unit(random))
+                                            : s[static_cast<std::size_t>(unit(random) * length)];
+        if (round % 3 == 0) {
+            one.windowStart = from + static_cast<LONG>(unit(random) * length / 2);
+            one.windowEnd = one.windowStart + static_cast<LONG>(unit(random) * length / 2);
+        }
+        Base::SegmentSearch runs = one;
+        for (LONG t = from; t < length; ++t) {
+            one.Feed(t, s[static_cast<std::size_t>(t)]);
+        }
+        for (LONG t = from; t < length;) {
+            const LONG n = std::min<LONG>(length - t, 1 + static_cast<LONG>(unit(random) * unit(random) * 1100));
+            runs.FeedRun(t, s.data() + t, n);
+            t += n;
+        }
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(runs.bestScore), std::bit_cast<std::uint64_t>(one.bestScore));
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(runs.bestMean), std::bit_cast<std::uint32_t>(one.bestMean));
+        EXPECT_EQ(runs.bestFirst, one.bestFirst);
+        EXPECT_EQ(runs.bestLast, one.bestLast);
+        EXPECT_EQ(runs.noneOpen, one.noneOpen);
+        EXPECT_EQ(runs.start, one.start);
+        EXPECT_EQ(runs.count, one.count);
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(runs.first), std::bit_cast<std::uint32_t>(one.first));
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(runs.band), std::bit_cast<std::uint64_t>(one.band));
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(runs.sum), std::bit_cast<std::uint64_t>(one.sum));
+    }
+}
+
+TEST(CalcBase, TheSecondRunOverOtherSamplesSearchesAnew)
+{
+    // A search of the same stretch with the same settings takes the earlier search's result (the baseline stage
+    // runs twice in a cardiac chain); a stretch whose samples differ, here the flat run before the third peak
+    // raised by 0.25 (within the band), must be searched again: the same segment, with its own mean.
+    std::mt19937 random(8);
+    std::uniform_real_distribution<float> noise(-0.4f, 0.4f);
+    std::vector<float> s{-60.0f};
+    std::vector<EventPkStm> peaks;
+    struct Stretch {
+        LONG first, last;
+    };
+    std::vector<Stretch> stretches;
+    for (int k = 0; k < 5; ++k) {
+        const float level = -80.0f - 5.0f * static_cast<float>(k);
+        const auto first = static_cast<LONG>(s.size());
+        for (int i = 0; i < 150 + 20 * k; ++i) {
+            s.push_back(level + noise(random));
+        }
+        stretches.push_back({first, static_cast<LONG>(s.size()) - 1});
+        for (int j = 1; j <= 10; ++j) {
+            s.push_back(level + 10.0f * static_cast<float>(j));
+        }
+        peaks.push_back(Event(static_cast<LONG>(s.size()) - 1, s.back(), CX::Enum::kKindPeak));
+        for (int j = 9; j >= 1; --j) {
+            s.push_back(level + 10.0f * static_cast<float>(j));
+        }
+    }
+    std::vector<float> raised = s;
+    for (LONG t = stretches[2].first; t <= stretches[2].last; ++t) {
+        raised[static_cast<std::size_t>(t)] += 0.25f;
+    }
+    const auto mean = [](const std::vector<float>& v, const Stretch& r) {
+        double sum = 0.0;
+        for (LONG t = r.first; t <= r.last; ++t) {
+            sum += v[static_cast<std::size_t>(t)];
+        }
+        return sum / (r.last - r.first + 1);
+    };
+    const Recording before(s);
+    const Recording after(raised);
+    const auto first = Baselines(before, u"1 -1 -1 -1 -1 -1 0", peaks);
+    const auto second = Baselines(after, u"1 -1 -1 -1 -1 -1 0", peaks);
+    ASSERT_EQ(first.size(), peaks.size());
+    ASSERT_EQ(second.size(), peaks.size());
+    for (std::size_t k = 0; k < peaks.size(); ++k) {
+        SCOPED_TRACE(k);
+        for (const auto& [got, samples] : {std::pair{&first[k], &s}, std::pair{&second[k], &raised}}) {
+            EXPECT_EQ(got->baselineStart, stretches[k].first);
+            EXPECT_EQ(got->baselineEnd, stretches[k].last);
+            EXPECT_NEAR(got->baseline, mean(*samples, stretches[k]), 1e-4);
+        }
+    }
+    EXPECT_NEAR(second[2].baseline - first[2].baseline, 0.25f, 1e-4);
 }
 
 TEST(CalcBase, ParameterTextDefaultsAndRounding)

@@ -9,9 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -705,6 +707,181 @@ TEST(CalcBulk, EquivalentReadsOnALongBlock)
     ASSERT_EQ(all.size(), rec.records.size());
     for (std::size_t i = 0; i < all.size(); ++i) {
         ASSERT_EQ(all[i].count, static_cast<int>(i) + 1) << "numbered as one uninterrupted pass";
+    }
+}
+
+TEST(CalcBulk, SlopeNumeratorsSideBySideEqualOneAtATime)
+{
+    // Samples of every kind a recording holds: noise at several scales, repeated values, signed zeros, NaN and
+    // infinities, so that a single reordered sum or a wrongly placed window shows in the bits.
+    std::mt19937 random(5);
+    std::normal_distribution<float> gauss(0.0f, 1.0f);
+    std::vector<float> y(4000);
+    for (std::size_t i = 0; i < y.size(); ++i) {
+        y[i] = gauss(random) * (i % 7 == 0 ? 1e6f : i % 5 == 0 ? 1e-6f : 1.0f);
+    }
+    y[17] = -0.0f;
+    y[18] = 0.0f;
+    y[40] = y[41] = y[42] = 3.25f;
+    y[900] = std::numeric_limits<float>::quiet_NaN();
+    y[1500] = std::numeric_limits<float>::infinity();
+    // Four lanes where the processor has them, and two: both must agree with one window at a time.
+    for (const bool wide : {true, false}) {
+        CX::Enum::LeastSquaresSlope::AllowWideLanes(wide);
+        for (const int n : {2, 3, 4, 5, 8, 40, 249, 250, 251, 252, 253, 254, 255, 300}) {
+            const CX::Enum::LeastSquaresSlope fit(n);
+            for (const std::ptrdiff_t stride : {std::ptrdiff_t{1}, std::ptrdiff_t{n}}) {
+                for (const std::ptrdiff_t windows : {0, 1, 3, 4, 5, 7, 250, 251, 252, 253, 600}) {
+                    if ((windows - 1) * stride + n > static_cast<std::ptrdiff_t>(y.size())) {
+                        continue;
+                    }
+                    for (const std::ptrdiff_t from : {0, 1, 890}) {
+                        std::vector<double> side(static_cast<std::size_t>(windows) + 1, -7.0);
+                        fit.Numerators(y.data() + from, stride, windows, side.data());
+                        for (std::ptrdiff_t k = 0; k < windows; ++k) {
+                            const double one = fit.Numerator(y.data() + from + k * stride);
+                            const double got = side[static_cast<std::size_t>(k)];
+                            ASSERT_EQ(std::memcmp(&one, &got, sizeof one), 0)
+                                << (wide ? "wide" : "narrow") << " n " << n << " stride " << stride << " windows "
+                                << windows << " from " << from << " window " << k << ": " << one << " against "
+                                << got;
+                        }
+                        EXPECT_EQ(side.back(), -7.0) << "nothing written past the last window";
+                    }
+                }
+            }
+        }
+    }
+    CX::Enum::LeastSquaresSlope::AllowWideLanes(true);
+}
+
+TEST(CalcBulk, LevelSearchesOnFloatsAgreeWithTheWidenedTest)
+{
+    // Levels between two floats, on a float, beyond the float range, signed zeros, NaN and infinities, against
+    // runs holding the same kinds of values, from every starting offset: each search must find what the widened
+    // test finds sample by sample.
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const std::vector<float> kinds = {0.0f, -0.0f, 1.0f, -1.0f, 0.1f, std::nextafter(0.1f, 1.0f),
+                                      std::nextafter(0.1f, 0.0f), 3e38f, -3e38f, 1e-45f, -1e-45f, inf, -inf, nan};
+    std::vector<double> levels = {0.0, -0.0, 1.0, -1.0, 0.1, 1e300, -1e300, 1e-320, -1e-320,
+                                  std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+                                  std::numeric_limits<double>::quiet_NaN()};
+    for (const float k : kinds) {
+        if (std::isfinite(k)) {
+            levels.push_back(static_cast<double>(k));
+            levels.push_back(std::nextafter(static_cast<double>(k), 1e300));
+            levels.push_back(std::nextafter(static_cast<double>(k), -1e300));
+        }
+    }
+    std::mt19937 random(9);
+    std::uniform_int_distribution<std::size_t> pick(0, kinds.size() - 1);
+    for (int round = 0; round < 300; ++round) {
+        std::vector<float> run(static_cast<std::size_t>(round % 37));
+        for (float& v : run) {
+            v = kinds[pick(random)];
+        }
+        const auto count = static_cast<LONG>(run.size());
+        for (const float sign : {1.0f, -1.0f, 0.5f}) {
+            for (const double level : levels) {
+                const float bound = static_cast<float>(level);
+                for (LONG from = 0; from <= count; ++from) {
+                    LONG below = count;
+                    LONG above = count;
+                    LONG over = count;
+                    for (LONG i = count - 1; i >= from; --i) {
+                        const float product = run[static_cast<std::size_t>(i)] * sign;
+                        below = static_cast<double>(product) <= level ? i : below;
+                        above = static_cast<double>(product) >= level ? i : above;
+                        over = product > bound ? i : over;
+                    }
+                    ASSERT_EQ(CX::Enum::FirstAtOrBelow(run.data(), from, count, sign, level), below)
+                        << "round " << round << " level " << level << " sign " << sign << " from " << from;
+                    ASSERT_EQ(CX::Enum::FirstAtOrAbove(run.data(), from, count, sign, level), above)
+                        << "round " << round << " level " << level << " sign " << sign << " from " << from;
+                    ASSERT_EQ(CX::Enum::FirstAbove(run.data(), from, count, sign, bound), over)
+                        << "round " << round << " bound " << bound << " sign " << sign << " from " << from;
+                }
+            }
+        }
+        // The same run widened, against every pair of levels as the bounds of an open interval.
+        const std::vector<double> widened(run.begin(), run.end());
+        for (const double low : levels) {
+            for (const double high : levels) {
+                for (LONG from = 0; from <= count; ++from) {
+                    LONG outside = from;
+                    while (outside < count && widened[static_cast<std::size_t>(outside)] > low &&
+                           widened[static_cast<std::size_t>(outside)] < high) {
+                        ++outside;
+                    }
+                    ASSERT_EQ(CX::Enum::FirstOutside(widened.data(), from, count, low, high), outside)
+                        << "round " << round << " between " << low << " and " << high << " from " << from;
+                }
+            }
+        }
+    }
+}
+
+TEST(CalcBulk, PlugInsGiveTheSameRecordForAnySplitOfTheSamples)
+{
+    // One action potential with noise, handed to every plug-in of the stage one sample at a time, in one run, and
+    // in runs of random lengths: the runs are read in place and in groups, the samples one by one through the
+    // rings, and each way must give the same record bit for bit, at several smoothing widths.
+    apsignal::Recording rec;
+    apsignal::Shape shape;
+    shape.tau = 90.0;
+    apsignal::Append(rec, shape, 0.4, 3);
+    rec.samples[260] = std::numeric_limits<float>::quiet_NaN(); // a ring and a block without a slope
+    const std::vector<float>& v = rec.samples;
+    const auto count = static_cast<LONG>(v.size());
+    for (const LONG points : {2L, 3L, 5L, 8L}) {
+        Bulk::Params params;
+        params.tickPeriod = kT;
+        params.smoothingPoints = points;
+        params.bulk.maxNegSlopeStartMs = 0;
+        Bulk::State state;
+        state.current = rec.records.at(0);
+        auto run = [&](const std::vector<LONG>& cuts) {
+            EventFCalc out{};
+            for (std::size_t i = 0; i < state.plugins.Size(); ++i) {
+                auto& plugin = state.plugins[i];
+                plugin.Begin(state, params);
+                const CX::Enum::PluginWindow w = plugin.Window(state, params);
+                const LONG from = std::clamp<LONG>(w.start, 0, count);
+                const LONG to = std::clamp<LONG>(w.end, from, count);
+                if (cuts.empty()) {
+                    for (LONG t = from; t < to; ++t) {
+                        plugin.AddSample(state, params, t, v[static_cast<std::size_t>(t)]);
+                    }
+                } else {
+                    std::size_t c = 0;
+                    for (LONG t = from; t < to;) {
+                        const LONG n = std::min(cuts[c++ % cuts.size()], to - t);
+                        plugin.AddSamples(state, params, t, v.data() + t, n);
+                        t += n;
+                    }
+                }
+                plugin.Finish(state, params, out);
+            }
+            return out;
+        };
+        const EventFCalc single = run({});
+        EXPECT_FALSE(Unset(single.maxSlope));
+        EXPECT_FALSE(Unset(single.minSlope));
+        EXPECT_FALSE(Unset(single.maxNegSlope));
+        std::mt19937 random(static_cast<unsigned>(points));
+        for (int round = 0; round < 12; ++round) {
+            std::vector<LONG> cuts;
+            if (round == 0) {
+                cuts = {count};
+            } else {
+                for (int k = 0; k < 40; ++k) {
+                    cuts.push_back(std::uniform_int_distribution<LONG>(1, round < 6 ? 9 : 700)(random));
+                }
+            }
+            const EventFCalc split = run(cuts);
+            EXPECT_EQ(std::memcmp(&split, &single, sizeof split), 0) << "smoothing " << points << " round " << round;
+        }
     }
 }
 

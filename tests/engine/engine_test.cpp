@@ -5,6 +5,7 @@
 
 #include "engine/calcclasses.h"
 #include "engine/cappeakdet.h"
+#include "engine/eeh3runs.h"
 #include "frame/typeid.h"
 #include "host/eventarray.h"
 #include "tests/frame/sharedhost.h"
@@ -12,6 +13,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
+#include <random>
 #include <vector>
 
 using namespace enumharness;
@@ -522,6 +526,53 @@ TEST(EnumeratorEngine, EventSourcesFromTheHostAndFromInnerCalculations)
     LONG size = 0;
     Events(calc.Get())->GetEventSize(&size);
     EXPECT_EQ(size, 48);
+}
+
+TEST(EnumeratorEngine, FloatBoundsOfADoubleLevelTestFloatsAsTheLevelDoes)
+{
+    // The stages test runs of float samples against float bounds of their double levels: every comparison with the
+    // bound must answer as the one with the level, for the floats around it, at the edges of the float range and
+    // for levels halfway between two floats.
+    const float max = std::numeric_limits<float>::max();
+    const float tiny = std::numeric_limits<float>::denorm_min();
+    const double inf = std::numeric_limits<double>::infinity();
+    std::vector<double> levels{0.0, -0.0, 1.0, -1.0, 0.1, -0.1, 1e-320, -1e-320, 1e-46, -1e-46, 1e-45, 3e38,
+                               max * 1.5, -max * 1.5, std::numeric_limits<double>::max(), inf, -inf,
+                               std::numeric_limits<double>::quiet_NaN(), static_cast<double>(max),
+                               static_cast<double>(tiny) * 0.5, static_cast<double>(tiny) * 1.5};
+    std::mt19937 random(3);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    for (int i = 0; i < 300; ++i) {
+        const double magnitude = std::ldexp(unit(random), static_cast<int>(unit(random) * 140));
+        const auto f = static_cast<float>(magnitude);
+        levels.push_back(magnitude);
+        // Halfway to the next float, and a hair either side of a float.
+        levels.push_back((static_cast<double>(f) + std::nextafter(f, INFINITY)) / 2.0);
+        levels.push_back(std::nextafter(static_cast<double>(f), inf));
+        levels.push_back(std::nextafter(static_cast<double>(f), -inf));
+    }
+    for (const double level : levels) {
+        const float below = EEH3::FloatAtOrBelow(level);
+        const float above = EEH3::FloatAtOrAbove(level);
+        std::vector<float> xs{0.0f, -0.0f, std::numeric_limits<float>::infinity(),
+                              -std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN(), max,
+                              -max, tiny, -tiny};
+        float x = static_cast<float>(level);
+        for (int k = 0; k < 3; ++k) {
+            x = std::nextafter(x, -INFINITY);
+        }
+        for (int k = 0; k < 7; ++k, x = std::nextafter(x, INFINITY)) {
+            xs.push_back(x);
+        }
+        for (const float v : xs) {
+            SCOPED_TRACE(testing::Message() << std::hexfloat << level << " " << v);
+            const auto d = static_cast<double>(v);
+            EXPECT_EQ(d <= level, v <= below);
+            EXPECT_EQ(d > level, v > below);
+            EXPECT_EQ(d >= level, v >= above);
+            EXPECT_EQ(d < level, v < above);
+        }
+    }
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "host/datasource.h"
 #include "sdk/calcchannels.h"
 #include "sharedhost.h"
+#include "../slotof.h"
 
 #include <gtest/gtest.h>
 
@@ -187,15 +188,6 @@ TEST(Document, MessagesNobodyTakesReachTheHostHandlerExactlyOnce)
     EXPECT_EQ(concrete->GetSiteObject(), hostDocument->AsUnknown());
     EXPECT_EQ(host.Log().Of("documents").back().detail, "0x40000000");
     host.GetFramework().Documents().documentRegistration.DropDocuments();
-}
-
-// The vtable slot of a virtual member (Itanium ABI: the member pointer holds 1 + the slot's byte offset).
-template <class Interface, class Member>
-std::size_t SlotOf(Member Interface::*member)
-{
-    std::uintptr_t raw = 0;
-    std::memcpy(&raw, &member, sizeof raw);
-    return (raw - 1) / sizeof(void*);
 }
 
 // The chart document's link objects, as the document takes them when it is made and lets go of them when it closes.

@@ -6,9 +6,16 @@
 #include "platform/com/classobjects.h"
 #include "platform/win/msgbox.h"
 #include "platform/win/resources.h"
+#include "frame/channeltoken.h"
+#include "host/host.h"
+#include "sdk/channelcalc.h"
 #include "sharedhost.h"
+#include "../slotof.h"
 
 #include <gtest/gtest.h>
+
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -287,6 +294,81 @@ TEST(HostServices, DocumentExtensionIsTheLoopmetryObjectOfTheDocument)
     document.hasSite = false;
     EXPECT_FALSE(CAF::GetDocumentExtension(&document));
     EXPECT_FALSE(CAF::GetDocumentExtension(nullptr));
+}
+
+namespace {
+
+// A host document whose panes report three channel counts; a count without a value is refused.
+class PaneMetricsDocument final : public IPaneMetrics {
+public:
+    HRESULT QueryInterface(REFIID iid, void** out) override
+    {
+        *out = iid == IID_IUnknown || iid == IID_IPaneMetrics ? static_cast<IPaneMetrics*>(this) : nullptr;
+        return *out ? S_OK : E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return 1; }
+    ULONG Release() override { return 1; }
+    HRESULT GetRecordedChannelCount(DWORD reserved, LONG* count) override { return Answer(0, reserved, count); }
+    HRESULT GetChannelExtent(DWORD reserved, LONG* count) override { return Answer(1, reserved, count); }
+    HRESULT GetExtraChannelCount(DWORD reserved, LONG* count) override { return Answer(2, reserved, count); }
+
+    std::optional<LONG> counts[3];
+    std::vector<DWORD> reservedWords;
+
+private:
+    HRESULT Answer(int index, DWORD reserved, LONG* count)
+    {
+        reservedWords.push_back(reserved);
+        if (!counts[index]) {
+            return E_FAIL;
+        }
+        *count = *counts[index];
+        return S_OK;
+    }
+};
+
+} // namespace
+
+// The settings dialog lists as many source channels as the largest count the host document's panes report.
+TEST(HostServices, ChannelCountIsTheLargestPaneMetricAndOnlyAnUnreadOneCountsAsSixteen)
+{
+    EXPECT_EQ(SlotOf(&IPaneMetrics::GetRecordedChannelCount), 9u);
+    EXPECT_EQ(SlotOf(&IPaneMetrics::GetChannelExtent), 10u);
+    EXPECT_EQ(SlotOf(&IPaneMetrics::GetExtraChannelCount), 12u);
+
+    PaneMetricsDocument document;
+    document.counts[0] = 2;
+    document.counts[1] = -1; // no channel holds a calculation
+    document.counts[2] = 0;
+    EXPECT_EQ(ExtLib::GetMaxPaneMetric(&document), 2);
+    EXPECT_EQ(document.reservedWords, (std::vector<DWORD>{0, 0, 0}));
+    document.counts[1] = 21;
+    EXPECT_EQ(ExtLib::GetMaxPaneMetric(&document), 21);
+    document.counts[1].reset();
+    EXPECT_EQ(ExtLib::GetMaxPaneMetric(&document), 16);
+    EXPECT_EQ(ExtLib::GetMaxPaneMetric(nullptr), 16);
+}
+
+// Chart data for the self tests comes from the host's chart-data class, which the framework serves under the
+// class's type id.
+TEST(HostServices, ChartDataComesFromTheChartDataClassTheFrameworkServes)
+{
+    host::Host& host = SharedHost();
+    EXPECT_EQ(SlotOf(&IChartDataFactory::CreateChartData), 7u);
+    const auto chartData = ChartData::GetChannelDataInterface();
+    ASSERT_TRUE(chartData);
+    platform::ComPtr<IChannelData> channelData;
+    EXPECT_EQ(chartData->QueryInterface(IID_IChannelData, channelData.OutVoid()), S_OK);
+    // Each call makes new chart data.
+    EXPECT_NE(ChartData::GetChannelDataInterface().Get(), chartData.Get());
+
+    platform::ComPtr<IChartDataFactory> factory;
+    ASSERT_EQ(host.GetFramework().GetObject(TypeIdClass<&CLSID_ChartDataFactory, 0>::Get(), IID_IChartDataFactory,
+                                            factory.OutVoid()),
+              S_OK);
+    platform::ComPtr<IUnknown> made;
+    EXPECT_EQ(factory->CreateChartData(0, IID_IChannelData, made.OutVoid()), S_OK);
+    EXPECT_TRUE(made);
 }
 
 TEST(HostServices, UnusableFrameworkLibraryIsReportedAndThrown)

@@ -300,6 +300,14 @@ TEST_F(ViewFixture, PreviewDrawsOnThePreviewWhileMeasuringOnThePrinter)
     EXPECT_EQ(shown.width, 612);
     EXPECT_EQ(shown.at(306, 396), RGB(0, 0, 255)) << "the disc lands in the middle of the preview";
     EXPECT_EQ(shown.at(20, 700), RGB(220, 220, 220));
+    // The preview is the whole sheet at 72 dpi: the printable area keeps the printer's quarter inch (18 px) from
+    // every edge, as the page will on paper.
+    EXPECT_EQ(shown.at(9, 396), RGB(255, 255, 255)) << "left margin";
+    EXPECT_EQ(shown.at(602, 396), RGB(255, 255, 255)) << "right margin";
+    EXPECT_EQ(shown.at(306, 9), RGB(255, 255, 255)) << "top margin";
+    EXPECT_EQ(shown.at(306, 782), RGB(255, 255, 255)) << "bottom margin";
+    EXPECT_EQ(shown.at(20, 396), RGB(220, 220, 220)) << "the page starts at the printable edge";
+    EXPECT_EQ(shown.at(591, 396), RGB(220, 220, 220));
 }
 
 TEST_F(ViewFixture, TheHostPrintsAnOpenedViewAndSavesItsPicture)

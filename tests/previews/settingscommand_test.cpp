@@ -8,6 +8,7 @@
 #include "dialogs/detectorpages.h"
 #include "document/chancalc.h"
 #include "dialogs/previewpanes.h"
+#include "frame/channeltoken.h"
 #include "frame/classlist.h"
 #include "host/channelcalchost.h"
 #include "host/chartserver.h"
@@ -230,6 +231,20 @@ TEST_F(SettingsCommandTest, TheSelectionGivesThePreviewsStartAndStep)
     }
 }
 
+// The detector page places its preview by the mode that the host's data object gives for the selection's block.
+TEST_F(SettingsCommandTest, TheDetectorPageAsksTheHostHowToPlaceAPreviewOfTheSelectionsBlock)
+{
+    CardiacDocument document;
+    document.analysed.hostDocument->View().SetTimeScale(7.0);
+    document.analysed.source->SetSelection({100, 1}, {1100, 1});
+    document.data->placementMode = 2;
+    document.Run([&](SettingsDlg& dialog) {
+        EXPECT_EQ(1, dialog.View().block);
+        Cancel(dialog);
+    });
+    EXPECT_EQ(document.data->placementBlocks, std::vector<LONG>{1});
+}
+
 // A host channel that holds the module's own channel calculation is listed, but refused as the source.
 TEST_F(SettingsCommandTest, AChannelHoldingTheModulesChannelCalculationIsRefusedAsTheSource)
 {
@@ -265,7 +280,7 @@ TEST_F(SettingsCommandTest, AChannelHoldingTheModulesChannelCalculationIsRefused
 
     // A calculation whose source is its own channel names it once, without naming itself again.
     document.Settings().SetLong(SettingId::kSourceChannel, 1);
-    const std::u16string ownName = ChanCalc::HostChannelName(document.analysed.hostDocument->AsUnknown(), 1);
+    const std::u16string ownName(ExtLib::GetChannelName(document.analysed.hostDocument->AsUnknown(), 1).View());
     EXPECT_EQ(0u, ownName.rfind(u"Crestmetrics, ", 0));
     EXPECT_EQ(std::u16string::npos, ownName.find(u" of ")) << std::string(ownName.begin(), ownName.end());
     document.Settings().SetLong(SettingId::kSourceChannel, sourceBefore);

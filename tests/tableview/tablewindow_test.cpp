@@ -13,6 +13,7 @@
 #include "platform/win/locale.h"
 #include "platform/win/memstatus.h"
 #include "platform/win/msgbox.h"
+#include "platform/win/codepage.h"
 
 #include <filesystem>
 #include <fstream>
@@ -363,6 +364,33 @@ TEST_F(TableWindowTest, RendererTextsForTheStyleBits)
     ReleaseDC(nullptr, screen);
 }
 
+// A channel cell's number is read as the grid reads it for its choice list (blanks before it, anything after it),
+// so that the painted cell, its copy and the choice list name the same channel.
+TEST_F(TableWindowTest, AChannelCellNamesTheChannelTheGridReads)
+{
+    table.styles[{0, 1, 1}] = CellStyle::kChannel | CellStyle::kShowChannelName;
+    Window().SetChannelTitles({{2, KVO::String(u"Pressure")}});
+    TVF_Grid::EventGridControl& grid = Window().EventGrid();
+    HWND pane = grid.Pane().GetHandle();
+    const auto paint = [&](const char16_t* text) {
+        table.events[1][1] = text;
+        InvalidateRect(pane, nullptr, TRUE);
+        return ui::RenderWindow(pane);
+    };
+    const gdi::Image named = paint(u"2");
+    const gdi::Image blank = paint(u"abc");
+    ASSERT_GT(gdi::CompareImages(named, blank, 0).differentPixels, 0) << "the name is painted";
+    for (const char16_t* text : {u" 2", u"2 ", u"2 mV"}) {
+        SCOPED_TRACE(testing::PrintToString(std::u16string(text)));
+        EXPECT_EQ(gdi::CompareImages(paint(text), named, 0).differentPixels, 0);
+        const auto cell = grid.GetCellData(GridPos{1, 1}, GridPos{1, 1});
+        EXPECT_EQ(cell->GetText(), KVO::String(u"2")) << "the choice list's reading";
+        std::u16string copied;
+        Window().EventRenderer()->CopyRows(copied, false, false, u"|", GridPos{1, 1}, GridPos{2, 1});
+        EXPECT_EQ(copied, u"Pressure|1.2|1.3\r\n");
+    }
+}
+
 TEST_F(TableWindowTest, AnEmptyTableGetsOnePlaceholderColumn)
 {
     table.events.assign(1, Grid::value_type{u""});
@@ -475,6 +503,31 @@ TEST(FreeMemoryCheck, MultipliesInSixtyFourBitsAndPassesSystemErrorsOn)
     platform::SetMemoryProfile(profile);
     EXPECT_EQ(TVF_Renderer::CheckFreeMemory(1, 1), 5);
     platform::SetMemoryProfile(before);
+}
+
+TEST_F(TableWindowTest, TitlesOfTheCardiacTableFitTheDefaultColumnsAsOnAWindowsScreen)
+{
+    // The title font is 10 points given as a cell height; in the dialog face at 96 dpi that is an 11-pixel em, and
+    // these titles of the cardiac table then fit the 90-pixel default column (89 pixels inside its frame lines).
+    const std::u16string titles[] = {u"Max dV/dt (mV/s)", u"Triangulation (ms)", u"PlateauV1 (mV)"};
+    for (int c = 0; c < 3; ++c) {
+        table.events[0][static_cast<std::size_t>(c) + 1] = titles[c];
+    }
+    manager->Refresh(0);
+    TVF_Grid::EventGridControl& events = Window().EventGrid();
+    HDC screen = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(screen, events.TitleFont());
+    for (int c = 0; c < 3; ++c) {
+        const TVF_Grid::GridColumn& column = *events.Pane().Column(c);
+        EXPECT_EQ(column.Title().View(), titles[c]);
+        EXPECT_EQ(90, column.Width());
+        SIZE size{};
+        GetTextExtentPoint32W(screen, titles[c].c_str(), static_cast<int>(titles[c].size()), &size);
+        EXPECT_LE(size.cx, column.Width() - 1) << platform::Utf16ToUtf8(titles[c]);
+        EXPECT_GE(size.cx, column.Width() * 3 / 4) << "the font keeps its size";
+    }
+    SelectObject(screen, old);
+    ReleaseDC(nullptr, screen);
 }
 
 TEST_F(TableWindowTest, TheSummaryColumnsLineUpUnderTheEventColumns)

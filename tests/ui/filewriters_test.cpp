@@ -3,6 +3,7 @@
 #include "platform/gdi/image.h"
 #include "platform/gdi/printing.h"
 #include "platform/win/atomicfile.h"
+#include "platform/win/codepage.h"
 #include "platform/win/wingdi.h"
 
 #include <gtest/gtest.h>
@@ -118,6 +119,58 @@ std::string FontListing(const std::string& pdf)
     return std::string(std::istreambuf_iterator<char>(file), {});
 }
 } // namespace
+
+// The columns of a picture that hold ink in rows [top, bottom): first and last, or -1 when none.
+std::pair<int, int> InkColumns(const gdi::Image& image, int top, int bottom)
+{
+    int first = -1;
+    int last = -1;
+    for (int y = top; y < bottom; ++y) {
+        for (int x = 0; x < image.width; ++x) {
+            if ((image.at(x, y) & 0xFFFFFF) != 0xFFFFFF) {
+                first = first < 0 ? x : std::min(first, x);
+                last = std::max(last, x);
+            }
+        }
+    }
+    return {first, last};
+}
+
+TEST_F(FileWriters, ClippedTextOnAVectorPageKeepsEveryGlyphInsideItsClip)
+{
+    // A table cell's number is drawn clipped to its cell; the cell is far wider than the text, so every glyph shows
+    // as whole as the same text drawn without a clip. At x 1505 (where a printed table's third column starts) a clip
+    // narrowed to the glyphs and rounded to whole points used to shave the last glyph.
+    const std::string path = (folder / "clipped.pdf").string();
+    gdi::PdfWriter pdf(path);
+    HDC page = pdf.BeginPage(SIZE{600 * 17 / 2, 600 * 11}, 600);
+    ASSERT_NE(page, nullptr);
+    HFONT font = CreateFontW(81, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, u"MS Shell Dlg");
+    HGDIOBJ old = SelectObject(page, font);
+    const std::u16string texts[] = {u"1.809e5", u"237.6", u"1.898"};
+    for (int i = 0; i < 3; ++i) {
+        TextOutW(page, 1505, 200 + 400 * i, texts[i].c_str(), static_cast<int>(texts[i].size()));
+        const RECT cell{1505, 2200 + 400 * i, 2067, 2300 + 400 * i};
+        ExtTextOutW(page, cell.left, cell.top, ETO_CLIPPED | ETO_OPAQUE, &cell, texts[i].c_str(),
+                    static_cast<UINT>(texts[i].size()), nullptr);
+    }
+    SelectObject(page, old);
+    DeleteObject(font);
+    ASSERT_TRUE(pdf.EndPage(page));
+    ASSERT_TRUE(pdf.Finish());
+    if (std::system(("pdftoppm -r 600 -singlefile -png '" + path + "' '" + path + "' 2>/dev/null").c_str()) != 0) {
+        GTEST_SKIP() << "pdftoppm is not installed";
+    }
+    const std::optional<gdi::Image> shown = gdi::LoadPng(path + ".png");
+    ASSERT_TRUE(shown);
+    for (int i = 0; i < 3; ++i) {
+        // The page's device origin lies a quarter inch (150 dots) into the sheet.
+        const auto free = InkColumns(*shown, 150 + 200 + 400 * i, 150 + 300 + 400 * i);
+        const auto clipped = InkColumns(*shown, 150 + 2200 + 400 * i, 150 + 2300 + 400 * i);
+        ASSERT_GE(free.first, 0);
+        EXPECT_EQ(free, clipped) << platform::Utf16ToUtf8(texts[i]);
+    }
+}
 
 TEST_F(FileWriters, APrinterPageIsWrittenAsVectorsWithItsPrintableArea)
 {

@@ -217,7 +217,7 @@ TEST_F(GdiTest, TextMetricsExtentsAndDrawing)
     EXPECT_GT(wrap.bottom, 2 * tm.tmHeight);
     SelectObject(c.dc, old);
     DeleteObject(font);
-    // Faces map to DejaVu; the logical face name is kept.
+    // A face maps to a free twin, but the logical face name is kept.
     WCHAR face[LF_FACESIZE];
     SelectObject(c.dc, GetStockObject(DEFAULT_GUI_FONT));
     GetTextFaceW(c.dc, LF_FACESIZE, face);
@@ -276,6 +276,51 @@ TEST_F(GdiTest, WindowsFacesMapToScalableFacesOfTheirWidths)
     }
     // Bold Tahoma is its own face, wider than the regular one.
     EXPECT_GT(WidthAtEm2048(u"Tahoma", u"Hello", FW_BOLD), WidthAtEm2048(u"Tahoma", u"Hello"));
+}
+
+TEXTMETRICW MetricsOf(const char16_t* face, int height)
+{
+    Canvas c(4, 4);
+    HFONT font = CreateFontW(height, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, face);
+    HGDIOBJ old = SelectObject(c.dc, font);
+    TEXTMETRICW tm{};
+    GetTextMetricsW(c.dc, &tm);
+    SelectObject(c.dc, old);
+    DeleteObject(font);
+    return tm;
+}
+
+TEST_F(GdiTest, TheCellOfAFaceIsItsWindowsAscentAndDescent)
+{
+    // The Windows ascent and descent of the faces, in units of the 2048-unit em: Tahoma 2049 and 423, Arial 1854
+    // and 434, Times New Roman 1825 and 443, Courier New 1705 and 615.
+    struct Cell {
+        const char16_t* face;
+        int ascent;
+        int descent;
+    };
+    for (const Cell& cell : {Cell{u"MS Shell Dlg", 2049, 423}, Cell{u"Arial", 1854, 434},
+                             Cell{u"Times New Roman", 1825, 443}, Cell{u"Courier New", 1705, 615}}) {
+        const TEXTMETRICW tm = MetricsOf(cell.face, -2048);
+        EXPECT_EQ(cell.ascent, tm.tmAscent) << platform::Utf16ToUtf8(cell.face);
+        EXPECT_EQ(cell.descent, tm.tmDescent) << platform::Utf16ToUtf8(cell.face);
+    }
+    // The dialog font of 8 points on a 96-dpi screen is 13 pixels high, as the dialog base unit says.
+    EXPECT_EQ(13, MetricsOf(u"MS Shell Dlg", -11).tmHeight);
+    // A positive height is the cell: 13 pixels of Tahoma hold an 11-pixel em, so the text is as wide as at -11.
+    EXPECT_EQ(13, MetricsOf(u"MS Shell Dlg", 13).tmHeight);
+    auto width = [](int height) {
+        Canvas c(4, 4);
+        HFONT font = CreateFontW(height, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, u"MS Shell Dlg");
+        HGDIOBJ old = SelectObject(c.dc, font);
+        SIZE size{};
+        GetTextExtentPoint32W(c.dc, u"Max dV/dt (mV/ms)", 17, &size);
+        SelectObject(c.dc, old);
+        DeleteObject(font);
+        return size.cx;
+    };
+    EXPECT_EQ(width(-11), width(13));
+    EXPECT_LT(width(-11), width(-13));
 }
 
 TEST_F(GdiTest, CallLogAndDpiAndThemes)
