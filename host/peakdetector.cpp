@@ -4,8 +4,11 @@
 #include <array>
 #include <bit>
 #include <cmath>
-#include <cstring>
 #include <limits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace host {
 
@@ -15,217 +18,91 @@ std::int32_t Ticks(double seconds, double tickPeriod, std::int32_t least) { retu
 
 // The fewest noise-window samples from which a baseline is trusted.
 constexpr std::size_t kLeastHistory = 16;
-// Windows up to this long are sorted whole at each estimate: quicker than keeping runs of a few values each.
+// Windows up to this long, and windows still holding no more values, are selected from whole at each estimate:
+// quicker than keeping bins for a few values each.
 constexpr std::int64_t kFullSortCapacity = 512;
 // The median absolute deviation of Gaussian noise times this is its standard deviation.
 constexpr double kMadToSD = 1.4826;
 
-// Unsigned keys in the order of the values (negative zero before zero).
-std::uint64_t Key(double value)
+// The element of rank `rank` of `values`, selected among those within `spread` of `guess` when it lies there.
+double NthNear(std::vector<double>& values, std::int64_t rank, double guess, double spread, std::vector<double>& near)
 {
-    const auto bits = std::bit_cast<std::uint64_t>(value);
-    return (bits >> 63) ? ~bits : bits | (std::uint64_t{1} << 63);
-}
-double FromKey(std::uint64_t key)
-{
-    return std::bit_cast<double>((key >> 63) ? key & ~(std::uint64_t{1} << 63) : ~key);
-}
-
-// Least-significant-digit radix sort of the keys, a byte at a time, passing over the bytes that all keys share (most
-// of them where the values were single-precision samples). Ends with the keys sorted in `keys`.
-template <class Key>
-void RadixSort(std::vector<Key>& keys, std::vector<Key>& other)
-{
-    constexpr int kDigits = sizeof(Key);
-    const std::size_t n = keys.size();
-    if (n < 64) {
-        std::sort(keys.begin(), keys.end());
-        return;
+    const double low = guess - spread;
+    const double high = guess + spread;
+    near.resize(values.size());
+    std::int64_t below = 0;
+    std::size_t within = 0;
+    for (const double value : values) {
+        below += value < low ? 1 : 0;
+        near[within] = value;
+        within += value >= low && value <= high ? 1 : 0;
     }
-    std::array<std::array<std::uint32_t, 256>, kDigits> counts{};
-    for (const Key key : keys) {
-        for (int digit = 0; digit < kDigits; ++digit) {
-            ++counts[digit][(key >> (8 * digit)) & 0xFF];
-        }
+    if (rank >= below && rank < below + static_cast<std::int64_t>(within)) {
+        const auto at = near.begin() + (rank - below);
+        std::nth_element(near.begin(), at, near.begin() + static_cast<std::ptrdiff_t>(within));
+        return *at;
     }
-    other.resize(n);
-    for (int digit = 0; digit < kDigits; ++digit) {
-        auto& count = counts[digit];
-        if (count[keys[0] >> (8 * digit) & 0xFF] == n) {
-            continue;
-        }
-        std::uint32_t sum = 0;
-        for (std::uint32_t& c : count) {
-            const std::uint32_t here = c;
-            c = sum;
-            sum += here;
-        }
-        for (const Key key : keys) {
-            other[count[(key >> (8 * digit)) & 0xFF]++] = key;
-        }
-        keys.swap(other);
-    }
+    const auto at = values.begin() + static_cast<std::ptrdiff_t>(rank);
+    std::nth_element(values.begin(), at, values.end());
+    return *at;
 }
 
-// First index in [lo, hi) whose value is not below `pivot` (upper: is above it). Without branches on the values, which
-// a sorted run of noise would mispredict half the time.
-template <class Value>
-std::int64_t Bound(const Value& value, std::size_t view, std::int64_t lo, std::int64_t hi, double pivot, bool upper)
-{
-    std::int64_t length = hi - lo;
-    if (length <= 0) {
-        return lo;
-    }
-    const auto before = [&](std::int64_t i) {
-        const double v = value(view, i);
-        return upper ? !(pivot < v) : v < pivot;
-    };
-    while (length > 1) {
-        const std::int64_t half = length / 2;
-        lo = before(lo + half - 1) ? lo + half : lo;
-        length -= half;
-    }
-    return lo + (before(lo) ? 1 : 0);
-}
-
-// The element of rank `target` of the union of `views` ascending sequences, where value(view, i) is the i-th element
-// of a view and [lo[view], hi[view]) the part of it still in question. The first pivots are `guesses` (an estimate
-// near the answer narrows the question at once); then elements at the target's fraction of each view, which
-// narrow the question to about the square root of its size; and where that made too little progress, the weighted
-// median of the middles, which leaves at most three quarters of the elements in question.
-template <class Value>
-double Select(const Value& value, std::size_t views, std::int64_t* lo, std::int64_t* hi, std::int64_t target,
-              std::array<double, 2> guesses, int guessCount, std::vector<double>& scratch)
-{
-    std::array<std::pair<double, std::int64_t>, 64> middles;
-    std::array<std::int64_t, 64> below;
-    std::array<std::int64_t, 64> notAbove;
-    std::int64_t previousTotal = -1;
-    for (int round = 0;; ++round) {
-        std::int64_t total = 0;
-        for (std::size_t v = 0; v < views; ++v) {
-            total += hi[v] - lo[v];
-        }
-        if (total <= 48) {
-            scratch.clear();
-            for (std::size_t v = 0; v < views; ++v) {
-                for (std::int64_t i = lo[v]; i < hi[v]; ++i) {
-                    scratch.push_back(value(v, i));
-                }
-            }
-            std::nth_element(scratch.begin(), scratch.begin() + target, scratch.end());
-            return scratch[static_cast<std::size_t>(target)];
-        }
-        double pivot;
-        if (round < guessCount) {
-            pivot = guesses[static_cast<std::size_t>(round)];
-        } else {
-            // Each view's element at the target's fraction of it, or (when that made too little progress) its middle;
-            // the pivot is their median weighted by the views' lengths.
-            const bool proportional = previousTotal < 0 || 4 * total < 3 * previousTotal;
-            // Past the target by a few standard deviations of a sample's quantile, towards the nearer end, so that
-            // the target stays inside what is kept.
-            double fraction = (static_cast<double>(target) + 0.5) / static_cast<double>(total);
-            const double margin = 3.0 / std::sqrt(static_cast<double>(total));
-            fraction = std::clamp(fraction < 0.5 ? fraction + margin : fraction - margin, 0.0, 1.0);
-            std::size_t filled = 0;
-            for (std::size_t v = 0; v < views; ++v) {
-                const std::int64_t length = hi[v] - lo[v];
-                if (length > 0) {
-                    const std::int64_t at =
-                        proportional ? std::min(length - 1, static_cast<std::int64_t>(fraction * static_cast<double>(length)))
-                                     : length / 2;
-                    middles[filled++] = {value(v, lo[v] + at), length};
-                }
-            }
-            std::sort(middles.begin(), middles.begin() + static_cast<std::ptrdiff_t>(filled),
-                      [](const auto& a, const auto& b) { return a.first < b.first; });
-            const double share = proportional ? fraction : 0.5;
-            std::int64_t weight = 0;
-            std::size_t m = 0;
-            while (m + 1 < filled && static_cast<double>(weight + middles[m].second) < share * static_cast<double>(total)) {
-                weight += middles[m++].second;
-            }
-            pivot = middles[m].first;
-            previousTotal = total;
-        }
-        std::int64_t less = 0;
-        std::int64_t equal = 0;
-        for (std::size_t v = 0; v < views; ++v) {
-            below[v] = Bound(value, v, lo[v], hi[v], pivot, false);
-            // Most often no element equals the pivot: then one look settles the second bound.
-            notAbove[v] = below[v] == hi[v] || pivot < value(v, below[v]) ? below[v]
-                                                                           : Bound(value, v, below[v], hi[v], pivot, true);
-            less += below[v] - lo[v];
-            equal += notAbove[v] - below[v];
-        }
-        if (target < less) {
-            std::copy_n(below.begin(), views, hi);
-        } else if (target < less + equal) {
-            for (std::size_t v = 0;; ++v) {
-                if (notAbove[v] > below[v]) {
-                    return value(v, below[v]); // the element itself rather than a guess equal to it
-                }
-            }
-        } else {
-            target -= less + equal;
-            std::copy_n(notAbove.begin(), views, lo);
-        }
-    }
-}
+// Where bins are placed: the median's bin and the bins from the median to its median absolute deviation.
+constexpr int kCentreBin = 128;
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+constexpr double kBinsPerDeviation = 64.0;
 
 } // namespace
 
-SortedWindow::SortedWindow(std::int32_t capacity)
+NoiseWindow::NoiseWindow(std::int32_t capacity)
     : capacity_(std::max<std::int32_t>(capacity, 1))
 {
 }
 
-// Inline, so that the library's calls of it are not made through its exported symbol.
-inline double SortedWindow::At(std::int64_t index) const
+namespace {
+
+// The index of the last value that is not finite, or -1.
+std::int64_t LastNonFinite(const double* values, std::size_t count)
 {
-    const std::int64_t back = count_ - index; // 1 for the newest value
-    auto slot = static_cast<std::int64_t>(position_) - back;
-    if (slot < 0) {
-        slot += capacity_;
+    std::int64_t last = -1;
+    for (std::size_t i = 0; i < count; ++i) {
+        last = values[i] - values[i] == 0.0 ? last : static_cast<std::int64_t>(i); // NaN for infinities and NaN
     }
-    return ring_[static_cast<std::size_t>(slot)];
+    return last;
 }
 
-void SortedWindow::Sort(std::int64_t first, std::int64_t end, std::vector<double>& out)
+} // namespace
+
+void NoiseWindow::Push(const double* values, std::size_t count)
 {
-    // Samples read as single precision sort on keys of half the width.
-    bool single = true;
-    keys32_.clear();
-    for (std::int64_t i = first; i < end && single; ++i) {
-        const double value = At(i);
-        const auto narrow = static_cast<float>(value);
-        single = static_cast<double>(narrow) == value;
-        const auto bits = std::bit_cast<std::uint32_t>(narrow);
-        keys32_.push_back((bits >> 31) ? ~bits : bits | 0x80000000u);
+    while (count > 0) {
+        std::size_t take;
+        if (ring_.size() < static_cast<std::size_t>(capacity_)) {
+            take = std::min(count, static_cast<std::size_t>(capacity_) - ring_.size());
+            ring_.insert(ring_.end(), values, values + take);
+            position_ = ring_.size() == static_cast<std::size_t>(capacity_) ? 0 : ring_.size();
+        } else {
+            take = std::min(count, ring_.size() - position_);
+            std::copy_n(values, take, ring_.data() + position_);
+            position_ += take;
+            if (position_ == ring_.size()) {
+                position_ = 0;
+            }
+        }
+        if (const std::int64_t last = LastNonFinite(values, take); last >= 0) {
+            lastUnusual_ = count_ + last;
+        }
+        count_ += static_cast<std::int64_t>(take);
+        values += take;
+        count -= take;
     }
-    out.resize(static_cast<std::size_t>(end - first));
-    if (single) {
-        RadixSort(keys32_, keys32Out_);
-        std::transform(keys32_.begin(), keys32_.end(), out.begin(), [](std::uint32_t key) {
-            return static_cast<double>(std::bit_cast<float>((key >> 31) ? key & 0x7FFFFFFFu : ~key));
-        });
-        return;
-    }
-    keys_.clear();
-    for (std::int64_t i = first; i < end; ++i) {
-        keys_.push_back(Key(At(i)));
-    }
-    RadixSort(keys_, keysOut_);
-    std::transform(keys_.begin(), keys_.end(), out.begin(), FromKey);
 }
 
-void SortedWindow::FullSortEstimate(double& median, double& deviation)
+void NoiseWindow::FullSortEstimate(double& median, double& deviation)
 {
-    scratch_.clear();
-    for (std::int64_t i = count_ - static_cast<std::int64_t>(Size()); i < count_; ++i) {
-        scratch_.push_back(At(i));
-    }
+    // Oldest first, so that of equal values (0 and -0) the same one is picked as ever.
+    scratch_.assign(ring_.begin() + static_cast<std::ptrdiff_t>(position_), ring_.end());
+    scratch_.insert(scratch_.end(), ring_.begin(), ring_.begin() + static_cast<std::ptrdiff_t>(position_));
     const auto middle = scratch_.begin() + static_cast<std::ptrdiff_t>(scratch_.size() / 2);
     std::nth_element(scratch_.begin(), middle, scratch_.end());
     median = *middle;
@@ -236,80 +113,249 @@ void SortedWindow::FullSortEstimate(double& median, double& deviation)
     deviation = *middle;
 }
 
-void SortedWindow::Estimate(double& median, double& deviation)
+void NoiseWindow::Rebin(double center, double spread)
+{
+    double width = spread / kBinsPerDeviation;
+    if (!(width > 0.0) || !std::isfinite(width)) {
+        width = std::max(std::abs(center), 1.0) * 1e-6; // most values tie: any width is exact
+    }
+    scale_ = 1.0 / width;
+    low_ = center - kCentreBin * width;
+    if (!std::isfinite(scale_) || !std::isfinite(low_)) {
+        scale_ = 0.0; // one bin for everything: slow, still exact
+        low_ = 0.0;
+    }
+    for (Bin& bin : bins_) {
+        bin.head = 0;
+        bin.size = 0;
+        // A bin that once held many values (at an edge, or when most values tied) need not keep room for them.
+        if (bin.values.size() > 256) {
+            std::vector<double>().swap(bin.values);
+            bin.data = nullptr;
+            bin.mask = 0;
+        }
+    }
+    // Oldest first, the order in which they leave.
+    const std::size_t size = ring_.size();
+    codes_.resize(size);
+    const std::size_t oldest = size == 0 ? 0 : position_ % size;
+    Recode(oldest, size, 0);
+    Recode(0, oldest, 0);
+    coded_ = count_;
+    binned_ = true;
+}
+
+namespace {
+
+[[gnu::always_inline]] inline void PushBack(auto& bin, double value)
+{
+    if (bin.data == nullptr || bin.size == bin.mask + 1) {
+        // Twice the length, the values in order from the start.
+        std::vector<double> longer(std::max<std::size_t>(16, 2 * bin.values.size()));
+        for (std::uint32_t i = 0; i < bin.size; ++i) {
+            longer[i] = bin.data[(bin.head + i) & bin.mask];
+        }
+        bin.values.swap(longer);
+        bin.data = bin.values.data();
+        bin.mask = static_cast<std::uint32_t>(bin.values.size() - 1);
+        bin.head = 0;
+    }
+    bin.data[(bin.head + bin.size++) & bin.mask] = value;
+}
+
+// Calls `take` with each value of the bins [first, last].
+template <class Bins, class Take>
+void ForEachValue(const Bins& bins, int first, int last, Take take)
+{
+    for (int b = std::max(first, 0); b <= std::min(last, static_cast<int>(bins.size()) - 1); ++b) {
+        const auto& bin = bins[static_cast<std::size_t>(b)];
+        const std::size_t length = bin.values.size();
+        const std::size_t end = std::min<std::size_t>(bin.head + bin.size, length);
+        for (std::size_t i = bin.head; i < end; ++i) {
+            take(bin.values[i]);
+        }
+        for (std::size_t i = 0; i < bin.head + bin.size - end; ++i) {
+            take(bin.values[i]);
+        }
+    }
+}
+
+} // namespace
+
+// New codes for the ring's slots [first, end), their values put into their bins, the old values of the slots below
+// `counted` taken out of theirs.
+void NoiseWindow::Recode(std::size_t first, std::size_t end, std::size_t counted)
+{
+    // In locals: stores of codes could otherwise be taken for stores to any member.
+    const double low = low_;
+    const double scale = scale_;
+    const double* values = ring_.data();
+    std::uint8_t* codes = codes_.data();
+    Bin* bins = bins_.data();
+    for (std::size_t slot = first; slot < std::min(end, counted); ++slot) {
+        Bin& bin = bins[codes[slot]];
+        bin.head = (bin.head + 1) & bin.mask;
+        --bin.size;
+    }
+    std::size_t slot = first;
+#if defined(__SSE2__)
+    // Two at a time, without branches: the same arithmetic as Code.
+    const __m128d lows = _mm_set1_pd(low);
+    const __m128d scales = _mm_set1_pd(scale);
+    const __m128d zero = _mm_setzero_pd();
+    const __m128d top = _mm_set1_pd(static_cast<double>(kBins - 1));
+    for (; slot + 2 <= end; slot += 2) {
+        const __m128d at = _mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(values + slot), lows), scales);
+        const __m128i whole = _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(at, zero), top));
+        codes[slot] = static_cast<std::uint8_t>(_mm_cvtsi128_si32(whole));
+        codes[slot + 1] = static_cast<std::uint8_t>(_mm_extract_epi16(whole, 2));
+    }
+#endif
+    for (; slot < end; ++slot) {
+        codes[slot] = Code(values[slot], low, scale);
+    }
+    for (slot = first; slot < end; ++slot) {
+        PushBack(bins[codes[slot]], values[slot]);
+    }
+}
+
+void NoiseWindow::CodeNewValues()
+{
+    const std::size_t size = ring_.size();
+    const std::size_t counted = codes_.size(); // slots whose values are in their bins
+    codes_.resize(size);
+    const auto fresh =
+        static_cast<std::size_t>(std::min<std::int64_t>(count_ - coded_, static_cast<std::int64_t>(size)));
+    const std::size_t first = (position_ + size - fresh) % size;
+    if (first + fresh <= size) {
+        Recode(first, first + fresh, counted);
+    } else {
+        Recode(first, size, counted);
+        Recode(0, first + fresh - size, counted);
+    }
+    coded_ = count_;
+}
+
+std::int64_t NoiseWindow::Count(int first, int last) const
+{
+    std::int64_t sum = 0;
+    for (int bin = std::max(first, 0); bin <= std::min(last, kBins - 1); ++bin) {
+        sum += bins_[static_cast<std::size_t>(bin)].size;
+    }
+    return sum;
+}
+
+// The median absolute deviation from the values of the bins within `reach` of the bins `left` and `right`, which
+// hold the values at the guessed distance from the median; false when that guess was too far off to tell it from
+// these values alone.
+bool NoiseWindow::Deviation(double median, int left, int right, int reach, double& deviation)
+{
+    const std::int64_t target = static_cast<std::int64_t>(Size()) / 2;
+    const int loL = std::max(left - reach, 0);
+    int hiL = std::min(left + reach, kBins - 1);
+    int loR = std::max(right - reach, 0);
+    const int hiR = std::min(right + reach, kBins - 1);
+    if (hiL + 1 >= loR) {
+        hiL = hiR; // the ranges meet: one range
+        loR = hiR + 1;
+    }
+    const std::int64_t outerLeft = Count(0, loL - 1);
+    const std::int64_t outerRight = Count(hiR + 1, kBins - 1);
+    // Between the two ranges: every such value is above each of the left range and below each of the right.
+    const std::int64_t inner = Count(hiL + 1, loR - 1);
+    double leftLow = kInfinity;
+    double leftHigh = -kInfinity;
+    double rightLow = kInfinity;
+    double rightHigh = -kInfinity;
+    scratch_.clear();
+    ForEachValue(bins_, loL, hiL, [&](double value) {
+        leftLow = std::min(leftLow, value);
+        leftHigh = std::max(leftHigh, value);
+        scratch_.push_back(std::abs(value - median));
+    });
+    ForEachValue(bins_, loR, hiR, [&](double value) {
+        rightLow = std::min(rightLow, value);
+        rightHigh = std::max(rightHigh, value);
+        scratch_.push_back(std::abs(value - median));
+    });
+    if (loR > hiR) {
+        rightLow = leftLow;
+        rightHigh = leftHigh;
+    }
+    const std::int64_t rank = target - inner;
+    if (rank < 0 || rank >= static_cast<std::int64_t>(scratch_.size())) {
+        return false;
+    }
+    deviation = NthNear(scratch_, rank, lastDeviation_, 0.03 * lastDeviation_, near_);
+    // The values outside the ranges lie farther from the median than the answer, those between them nearer, so
+    // that the answer's rank among the collected values is its rank among all.
+    return (inner == 0 || deviation >= std::max(median - leftHigh, rightLow - median)) &&
+           (outerLeft == 0 || (leftLow <= median && deviation <= median - leftLow)) &&
+           (outerRight == 0 || (rightHigh >= median && deviation <= rightHigh - median));
+}
+
+void NoiseWindow::Estimate(double& median, double& deviation)
 {
     const auto size = static_cast<std::int64_t>(Size());
-    if (capacity_ <= kFullSortCapacity) {
-        FullSortEstimate(median, deviation);
-        return;
-    }
-    const std::int64_t start = count_ - size;
-    // The values since the last estimate become a run; runs that left the window go, and the oldest run keeps
-    // only what is still in it.
-    if (closed_ < count_) {
-        Run run{closed_, count_, {}};
-        if (!spare_.empty()) {
-            run.sorted = std::move(spare_.back().sorted);
-            spare_.pop_back();
-        }
-        Sort(std::max(closed_, start), count_, run.sorted);
-        run.first = std::max(closed_, start);
-        runs_.push_back(std::move(run));
-        closed_ = count_;
-    }
-    while (!runs_.empty() && runs_.front().end <= start) {
-        spare_.push_back(std::move(runs_.front()));
-        runs_.pop_front();
-    }
-    if (!runs_.empty() && runs_.front().first < start) {
-        Sort(start, runs_.front().end, runs_.front().sorted);
-        runs_.front().first = start;
-    }
-    if (unusual_ > 0 || size == 0) {
+    if (capacity_ <= kFullSortCapacity || lastUnusual_ >= count_ - size || size <= kFullSortCapacity) {
         // Infinities and NaN make distances that order as a full sort happens to leave them.
         FullSortEstimate(median, deviation);
-        return;
+        binned_ = false;
+    } else {
+        if (binned_) {
+            CodeNewValues();
+        } else {
+            // Ahead of a drifting baseline, so that it stays clear of the outer bins for longer.
+            const double ahead = std::clamp(5.0 * medianChange_, -0.6 * lastDeviation_, 0.6 * lastDeviation_);
+            Rebin(std::isfinite(ahead) ? lastMedian_ + ahead : lastMedian_, lastDeviation_);
+        }
+        const std::int64_t target = size / 2;
+        int middle = 0;
+        std::int64_t lower = 0;
+        while (lower + bins_[static_cast<std::size_t>(middle)].size <= target) {
+            lower += bins_[static_cast<std::size_t>(middle++)].size;
+        }
+        scratch_.clear();
+        ForEachValue(bins_, middle, middle, [&](double value) { scratch_.push_back(value); });
+        const auto at = scratch_.begin() + (target - lower);
+        std::nth_element(scratch_.begin(), at, scratch_.end());
+        median = *at;
+        // The bins outwards from the median's, nearer middle first, until they hold half the window: the values at
+        // the deviation are near the last bin taken and the bin as far on the other side.
+        const double place = (median - low_) * scale_; // in bins from the lowest
+        std::int64_t within = bins_[static_cast<std::size_t>(middle)].size;
+        int below = middle - 1;
+        int above = middle + 1;
+        double distance = 0.0;
+        while (within <= target && (below >= 0 || above < kBins)) {
+            const double toBelow = below >= 0 ? place - (below + 0.5) : kInfinity;
+            const double toAbove = above < kBins ? above + 0.5 - place : kInfinity;
+            if (toBelow <= toAbove) {
+                within += bins_[static_cast<std::size_t>(below--)].size;
+                distance = toBelow;
+            } else {
+                within += bins_[static_cast<std::size_t>(above++)].size;
+                distance = toAbove;
+            }
+        }
+        // (Not a number, where the median lies beyond what the bins can place, gives the lowest bin.)
+        const auto binAt = [](double at) { return at >= 0.0 ? (at < kBins - 1.0 ? static_cast<int>(at) : kBins - 1) : 0; };
+        const int left = binAt(place - distance);
+        const int right = binAt(place + distance);
+        int widened = 1;
+        while (!Deviation(median, left, right, widened, deviation)) {
+            widened *= 4; // at last one range of all bins, which always tells
+        }
+        // Bins placed again about these answers when they drifted from the middle bins or the spread changed.
+        const double spread = deviation * scale_;
+        if (!(place - spread >= kBins / 16 && place + spread <= kBins * 15 / 16) ||
+            (deviation > 0.0 && !(spread >= kBinsPerDeviation / 2 && spread <= kBinsPerDeviation * 2))) {
+            binned_ = false;
+        }
     }
-    const std::size_t views = runs_.size();
-    if (2 * views > 64) {
-        FullSortEstimate(median, deviation);
-        return;
-    }
-    std::array<std::int64_t, 64> lo{};
-    std::array<std::int64_t, 64> hi{};
-    for (std::size_t v = 0; v < views; ++v) {
-        hi[v] = static_cast<std::int64_t>(runs_[v].sorted.size());
-    }
-    const auto runValue = [this](std::size_t v, std::int64_t i) { return runs_[v].sorted[static_cast<std::size_t>(i)]; };
-    // The last answers, moved on by the last change (a baseline drifts), guess the next.
-    const double guessMedian = lastMedian_ + medianChange_;
-    const double spread = 0.02 * lastDeviation_ + 0.5 * std::abs(medianChange_);
-    median = Select(runValue, views, lo.data(), hi.data(), size / 2, {guessMedian - spread, guessMedian + spread},
-                    guessed_ ? 2 : 0, scratch_);
-
-    // The distances from the median: the values below it read backwards from the median, the others forwards.
-    std::array<std::int64_t, 64> split{};
-    for (std::size_t v = 0; v < views; ++v) {
-        const auto& sorted = runs_[v].sorted;
-        split[v] = std::lower_bound(sorted.begin(), sorted.end(), median) - sorted.begin();
-        lo[2 * v] = 0;
-        hi[2 * v] = split[v];
-        lo[2 * v + 1] = 0;
-        hi[2 * v + 1] = static_cast<std::int64_t>(sorted.size()) - split[v];
-    }
-    const auto distance = [this, &split, median](std::size_t v, std::int64_t i) {
-        const auto& sorted = runs_[v / 2].sorted;
-        const std::int64_t at = split[v / 2];
-        return (v & 1) ? sorted[static_cast<std::size_t>(at + i)] - median
-                       : median - sorted[static_cast<std::size_t>(at - 1 - i)];
-    };
-    const double deviationSpread = 0.02 * lastDeviation_;
-    deviation = Select(distance, 2 * views, lo.data(), hi.data(), size / 2,
-                       {lastDeviation_ - deviationSpread, lastDeviation_ + deviationSpread}, guessed_ ? 2 : 0, scratch_);
-    medianChange_ = guessed_ ? median - lastMedian_ : 0.0;
+    medianChange_ = median - lastMedian_;
     lastMedian_ = median;
     lastDeviation_ = deviation;
-    guessed_ = true;
 }
 
 PeakDetector::PeakDetector(const PeakDetectionParams& params, double tickPeriod)
@@ -318,16 +364,6 @@ PeakDetector::PeakDetector(const PeakDetectionParams& params, double tickPeriod)
       smoothTicks_(Ticks(params.smoothing, tickPeriod_, 1)), gapTicks_(Ticks(params.minInterval, tickPeriod_, 0)),
       slope_(smoothTicks_, tickPeriod_), history_(window_)
 {
-}
-
-inline bool PeakDetector::Transform(float sample, double& value)
-{
-    if (params_.transform != 1) {
-        value = sample;
-        return std::isfinite(sample);
-    }
-    // Difference of the means of the newest and the preceding smoothTicks_ samples, per second.
-    return slope_.Next(sample, value);
 }
 
 void PeakDetector::Estimate()
@@ -360,70 +396,130 @@ void PeakDetector::Emit(std::vector<DetectedPeak>& out)
     inPeak_ = false;
 }
 
-// Inline, so that the loops of Feed run it in place rather than through the library's exported symbol.
-[[gnu::always_inline]] inline void PeakDetector::Step(float sample, std::int32_t tick, bool due,
-                                                       std::vector<DetectedPeak>& out)
+// The first tick after `tick` at which the baseline is re-estimated: every refresh_ ticks, and before the first
+// refresh also at 16, 32, 64 … samples, so that a peak early in a block is not missed for want of a baseline. Both
+// depend only on the tick, never on how samples arrive.
+std::int32_t PeakDetector::NextEstimateTick(std::int32_t tick) const
 {
-    double value = 0.0;
-    if (!Transform(sample, value)) {
-        return;
+    std::int32_t next = (tick / refresh_ + 1) * refresh_;
+    if (tick + 1 < refresh_) {
+        const auto early = std::max(static_cast<std::int32_t>(kLeastHistory),
+                                    static_cast<std::int32_t>(std::bit_ceil(static_cast<std::uint32_t>(tick + 1))));
+        next = std::min(next, early);
     }
-    const bool early = tick < refresh_ && tick >= static_cast<std::int32_t>(kLeastHistory) && (tick & (tick - 1)) == 0;
-    if (due || early) {
-        Estimate();
-    }
-    history_.Push(value);
-    if (!estimated_) {
-        return;
-    }
+    return next;
+}
+
+bool PeakDetector::IsEstimateTick(std::int32_t tick) const
+{
+    return tick % refresh_ == 0 || (tick < refresh_ && tick >= static_cast<std::int32_t>(kLeastHistory) &&
+                                    (tick & (tick - 1)) == 0);
+}
+
+// The samples [first, end) of values_ after an estimate, all with the same baseline and level.
+void PeakDetector::Detect(std::size_t first, std::size_t end, std::vector<DetectedPeak>& out)
+{
     const double level = params_.thresholdInSD ? params_.height * noise_ : params_.height;
-    const double height = params_.direction * (value - baseline_);
-    if (inPeak_) {
+    // A peak starts above both the level and the baseline (never when the level is not a number).
+    const double start = std::max(level, 0.0);
+    const double direction = params_.direction;
+    const double baseline = baseline_;
+    const double* values = values_.data();
+    const std::int32_t* ticks = ticks_.data();
+    const auto heightAt = [&](std::size_t k) { return direction * (values[k] - baseline); };
+    std::size_t k = first;
+    while (k < end) {
+        if (!inPeak_) {
+            // Most samples lie below the level: four at a time until one may not.
+            while (k < end && ticks[k] < nextAllowed_) {
+                ++k;
+            }
+            while (k + 4 <= end && !((heightAt(k) > start) | (heightAt(k + 1) > start) | (heightAt(k + 2) > start) |
+                                     (heightAt(k + 3) > start))) {
+                k += 4;
+            }
+            while (k < end && !(heightAt(k) > start)) {
+                ++k;
+            }
+            if (k == end) {
+                break;
+            }
+            inPeak_ = true;
+            peakStart_ = ticks[k];
+            peakTick_ = ticks[k];
+            peakHeight_ = heightAt(k);
+            peakValue_ = values[k];
+            beforePeak_ = k > first ? heightAt(k - 1) : lastHeight_;
+            afterSeen_ = false;
+            ++k;
+            continue;
+        }
+        const double height = heightAt(k);
         if (!afterSeen_) {
             afterPeak_ = height;
             afterSeen_ = true;
         }
         if (height > peakHeight_) {
-            beforePeak_ = lastHeight_;
-            peakTick_ = tick;
+            beforePeak_ = k > first ? heightAt(k - 1) : lastHeight_;
+            peakTick_ = ticks[k];
             peakHeight_ = height;
-            peakValue_ = value;
+            peakValue_ = values[k];
             afterSeen_ = false;
         } else if (level > 0.0 ? height < 0.5 * level : height <= 0.0) {
             Emit(out);
         }
-    } else if (height > level && height > 0.0 && tick >= nextAllowed_) {
-        inPeak_ = true;
-        peakStart_ = tick;
-        peakTick_ = tick;
-        peakHeight_ = height;
-        peakValue_ = value;
-        beforePeak_ = lastHeight_;
-        afterSeen_ = false;
+        ++k;
     }
-    lastHeight_ = height;
+    if (end > first) {
+        lastHeight_ = heightAt(end - 1);
+    }
+}
+
+void PeakDetector::Feed(const float* samples, std::size_t count, std::vector<DetectedPeak>& out)
+{
+    // The detected signal's values and their ticks; a tick without a value (a sample that is not a number, or the
+    // transform before its first value) is left out.
+    values_.resize(count);
+    ticks_.resize(count);
+    std::size_t n = 0;
+    if (params_.transform == 1) {
+        n = slope_.Next(samples, count, values_.data());
+        for (std::size_t k = 0; k < n; ++k) {
+            ticks_[k] = tick_ + static_cast<std::int32_t>(count - n + k); // the samples without a slope come first
+        }
+    } else {
+        for (std::size_t i = 0; i < count; ++i) {
+            values_[n] = samples[i];
+            ticks_[n] = tick_ + static_cast<std::int32_t>(i);
+            n += std::isfinite(samples[i]) ? 1 : 0;
+        }
+    }
+    tick_ += static_cast<std::int32_t>(count);
+    // Stretches from one estimate to the next: the estimate comes before its own tick's value enters the window.
+    std::size_t k = 0;
+    while (k < n) {
+        const std::int32_t tick = ticks_[k];
+        if (tick == nextEstimate_ || (tick > nextEstimate_ && IsEstimateTick(tick))) {
+            Estimate();
+        }
+        if (tick >= nextEstimate_) {
+            nextEstimate_ = NextEstimateTick(tick);
+        }
+        std::size_t end = k + 1;
+        while (end < n && ticks_[end] < nextEstimate_) {
+            ++end;
+        }
+        history_.Push(values_.data() + k, end - k);
+        if (estimated_) {
+            Detect(k, end, out);
+        }
+        k = end;
+    }
 }
 
 void PeakDetector::Feed(float sample, std::vector<DetectedPeak>& out)
 {
     Feed(&sample, 1, out);
-}
-
-void PeakDetector::Feed(const float* samples, std::size_t count, std::vector<DetectedPeak>& out)
-{
-    // The tick and the countdown in locals: the samples' loop carries nothing else through memory.
-    std::int32_t tick = tick_;
-    std::int32_t untilRefresh = untilRefresh_;
-    for (std::size_t i = 0; i < count; ++i, ++tick) {
-        // Re-estimated every refresh_ ticks; before the first refresh also at 16, 32, 64 … samples, so that a peak
-        // early in a block is not missed for want of a baseline. Both depend only on the tick, never on how samples
-        // arrive.
-        const bool due = untilRefresh == 0;
-        untilRefresh = due ? refresh_ - 1 : untilRefresh - 1;
-        Step(samples[i], tick, due, out);
-    }
-    tick_ = tick;
-    untilRefresh_ = untilRefresh;
 }
 
 void PeakDetector::Finish(std::vector<DetectedPeak>& out)

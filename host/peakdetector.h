@@ -6,9 +6,9 @@
 #include "host/sampleformula.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
-#include <deque>
 #include <vector>
 
 namespace host {
@@ -33,12 +33,14 @@ struct PeakDetectionParams {
     friend bool operator==(const PeakDetectionParams&, const PeakDetectionParams&) = default;
 };
 
-// The noise window's values as sorted runs: the values that arrived between two estimates are sorted once, when the
-// later estimate closes them, so that an estimate selects its median and median absolute deviation from a few sorted
-// runs instead of sorting the whole window again. Both are exact: the same values as a full sort would give.
-class SortedWindow {
+// The noise window: its values in a ring, and each also in the bin its value falls in, with the bin's one-byte code
+// beside it in the ring. The bins are ordered as the values (a value in a lower bin is below every value in a higher
+// one) and placed about the last answers, so that the bins' counts say which bin holds the median and which bins hold
+// the values at the median absolute deviation; an estimate selects among the few values of those bins. Both answers
+// are exact: the same values as a full sort would give.
+class NoiseWindow {
 public:
-    explicit SortedWindow(std::int32_t capacity);
+    explicit NoiseWindow(std::int32_t capacity);
 
     [[gnu::always_inline]] void Push(double value)
     {
@@ -47,52 +49,63 @@ public:
             ring_.push_back(value);
             position_ = ring_.size() == static_cast<std::size_t>(capacity_) ? 0 : ring_.size();
         } else {
-            if (!std::isfinite(ring_[position_])) {
-                --unusual_;
-            }
             ring_[position_] = value;
             if (++position_ == ring_.size()) {
                 position_ = 0;
             }
         }
         if (!std::isfinite(value)) {
-            ++unusual_;
+            lastUnusual_ = count_;
         }
         ++count_;
     }
+    // The next `count` values, as Push one by one.
+    void Push(const double* values, std::size_t count);
     std::size_t Size() const { return static_cast<std::size_t>(std::min<std::int64_t>(count_, capacity_)); }
     // The element of rank Size()/2 (the median as the upper middle) and the element of the same rank of the
     // distances from it.
     void Estimate(double& median, double& deviation);
 
 private:
-    struct Run {
-        std::int64_t first; // index of the oldest value of the run
-        std::int64_t end;
-        std::vector<double> sorted;
+    static constexpr int kBins = 256;
+    static std::uint8_t Code(double value, double low, double scale)
+    {
+        // Monotonic in the value. The window's values are finite whenever codes are made.
+        const double at = std::min(std::max((value - low) * scale, 0.0), static_cast<double>(kBins - 1));
+        return static_cast<std::uint8_t>(static_cast<std::int32_t>(at));
+    }
+    // The values of one bin in the order they arrived, which is the order they leave in: a ring of a power-of-two
+    // length.
+    struct Bin {
+        double* data = nullptr; // values.data(), and its length less one, beside the counts: one load for a push
+        std::uint32_t mask = 0;
+        std::uint32_t head = 0;
+        std::uint32_t size = 0;
+        std::vector<double> values;
     };
-    double At(std::int64_t index) const;
-    void Sort(std::int64_t first, std::int64_t end, std::vector<double>& out);
+    void Recode(std::size_t first, std::size_t end, std::size_t counted);
+    void Rebin(double center, double spread);
+    void CodeNewValues();
+    std::int64_t Count(int first, int last) const;
+    bool Deviation(double median, int left, int right, int reach, double& deviation);
     void FullSortEstimate(double& median, double& deviation);
 
     std::int64_t capacity_;
     std::vector<double> ring_;
+    std::vector<std::uint8_t> codes_; // the bin of each value of the ring
     std::size_t position_ = 0;
-    std::int64_t count_ = 0; // values pushed so far
-    std::int64_t unusual_ = 0; // values in the window that are not finite
-    std::int64_t closed_ = 0; // values before this index are in runs
-    std::deque<Run> runs_;
-    std::vector<Run> spare_;
-    std::vector<std::uint64_t> keys_;
-    std::vector<std::uint64_t> keysOut_;
-    std::vector<std::uint32_t> keys32_;
-    std::vector<std::uint32_t> keys32Out_;
+    std::int64_t count_ = 0;        // values pushed so far
+    std::int64_t lastUnusual_ = -1; // the index of the last value pushed that is not finite
+    std::int64_t coded_ = 0;        // values before this index are in their bins
+    bool binned_ = false;           // the codes are of the present bins
+    double low_ = 0.0;              // where the lowest bin would begin (it also holds everything below)
+    double scale_ = 1.0;            // bins per unit of value
+    std::array<Bin, kBins> bins_;
     std::vector<double> scratch_;
-    // The last answers and the last change of the median: they guess the next answers.
-    bool guessed_ = false;
+    std::vector<double> near_; // the distances near the guessed deviation
     double lastMedian_ = 0.0;
-    double medianChange_ = 0.0;
     double lastDeviation_ = 0.0;
+    double medianChange_ = 0.0; // from the estimate before the last to the last
 };
 
 class PeakDetector {
@@ -110,8 +123,9 @@ public:
     std::int32_t SettledTick() const { return inPeak_ ? peakStart_ : tick_; }
 
 private:
-    void Step(float sample, std::int32_t tick, bool due, std::vector<DetectedPeak>& out);
-    bool Transform(float sample, double& value);
+    bool IsEstimateTick(std::int32_t tick) const;
+    std::int32_t NextEstimateTick(std::int32_t tick) const;
+    void Detect(std::size_t first, std::size_t end, std::vector<DetectedPeak>& out);
     void Estimate();
     void Emit(std::vector<DetectedPeak>& out);
 
@@ -123,9 +137,11 @@ private:
     std::int32_t gapTicks_;    // minimum interval in ticks
 
     std::int32_t tick_ = 0;
-    std::int32_t untilRefresh_ = 0; // ticks to the next multiple of refresh_
+    std::int32_t nextEstimate_ = 0; // the next tick at which the baseline is estimated
+    std::vector<double> values_;       // the detected signal of the samples being fed, and their ticks
+    std::vector<std::int32_t> ticks_;
     SmoothedSlope slope_;           // the transform
-    SortedWindow history_;       // the last window_ detected-signal values before the current tick
+    NoiseWindow history_;        // the last window_ detected-signal values before the current tick
     bool estimated_ = false;
     double baseline_ = 0.0;
     double noise_ = 0.0;

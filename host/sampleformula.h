@@ -62,6 +62,41 @@ public:
         return true;
     }
 
+    // Takes the next `count` samples and writes the slopes at those that have one (the last ones) to `slopes`;
+    // returns how many. The same arithmetic in the same order as Next, with the sums kept in registers.
+    std::size_t Next(const float* samples, std::size_t count, double* slopes)
+    {
+        std::size_t i = 0;
+        std::size_t made = 0;
+        for (; i < count && raw_.size() < capacity_; ++i) {
+            made += Next(samples[i], slopes[made]) ? 1 : 0;
+        }
+        double sumNear = sumNear_;
+        double sumFar = sumFar_;
+        std::size_t next = next_;
+        double* const raw = raw_.data();
+        const std::size_t width = width_;
+        const std::size_t capacity = capacity_;
+        const double scale = static_cast<double>(width_) * static_cast<double>(width_) * tickPeriod_;
+        count_ += count - i;
+        for (; i < count; ++i) {
+            const double sample = samples[i];
+            const std::size_t newest = next;
+            raw[newest] = sample;
+            next = newest + 1 == capacity ? 0 : newest + 1;
+            sumNear += sample;
+            const double moving = raw[newest >= width ? newest - width : newest + capacity - width];
+            sumNear -= moving;
+            sumFar += moving;
+            sumFar -= raw[next];
+            slopes[made++] = (sumNear - sumFar) / scale;
+        }
+        sumNear_ = sumNear;
+        sumFar_ = sumFar;
+        next_ = next;
+        return made;
+    }
+
 private:
     std::size_t width_;
     double tickPeriod_;
