@@ -188,6 +188,38 @@ template <class Lanes, int Fixed, class Load>
     std::memcpy(out + kL, &numeratorB, sizeof numeratorB);
 }
 
+// The i-th sample of each lane's window, for windows one widened sample apart. Plain structs rather than
+// lambdas: as lambdas inlined into the AVX2 function, the undefined-behaviour sanitizer saw their captures read
+// through a null closure.
+template <class Lanes>
+struct AdjacentLoad {
+    const double* w;
+    [[gnu::always_inline]] Lanes operator()(int lane, int i) const
+    {
+        Lanes v;
+        std::memcpy(&v, w + lane + i, sizeof v);
+        return v;
+    }
+};
+
+// The same for windows `stride` samples apart: gathered as floats into one vector, then widened at once.
+template <class Lanes>
+struct StridedLoad {
+    const float* w;
+    std::ptrdiff_t stride;
+    [[gnu::always_inline]] Lanes operator()(int lane, int i) const
+    {
+        const float* p = w + lane * stride + i;
+        typename NarrowOf<Lanes>::Type narrow;
+        if constexpr (kLanes<Lanes> == 2) {
+            narrow = typename NarrowOf<Lanes>::Type{p[0], p[stride]};
+        } else {
+            narrow = typename NarrowOf<Lanes>::Type{p[0], p[stride], p[2 * stride], p[3 * stride]};
+        }
+        return __builtin_convertvector(narrow, Lanes);
+    }
+};
+
 // The numerators of the windows in groups of 2L; returns how many it worked out (the rest are left to the caller).
 template <class Lanes>
 [[gnu::always_inline]] inline std::ptrdiff_t GroupedNumerators(const float* y, std::ptrdiff_t stride,
@@ -216,12 +248,7 @@ template <class Lanes>
                 widened[static_cast<std::size_t>(i)] = y[k + i];
             }
             for (std::ptrdiff_t j = 0; j < m; j += kGroup) {
-                const double* w = widened.data() + j;
-                auto load = [w](int lane, int i) [[gnu::always_inline]] {
-                    Lanes v;
-                    std::memcpy(&v, w + lane + i, sizeof v);
-                    return v;
-                };
+                const AdjacentLoad<Lanes> load{widened.data() + j};
                 if (n == 5) {
                     Windows<Lanes, 5>(n, count, sx, out + k + j, load);
                 } else {
@@ -232,18 +259,7 @@ template <class Lanes>
         }
     }
     for (; k + kGroup <= windows; k += kGroup) {
-        const float* w = y + k * stride;
-        Windows<Lanes, 0>(n, count, sx, out + k, [w, stride](int lane, int i) [[gnu::always_inline]] {
-            // Gathered as floats into one vector, then widened at once.
-            const float* p = w + lane * stride + i;
-            typename NarrowOf<Lanes>::Type narrow;
-            if constexpr (kLanes<Lanes> == 2) {
-                narrow = typename NarrowOf<Lanes>::Type{p[0], p[stride]};
-            } else {
-                narrow = typename NarrowOf<Lanes>::Type{p[0], p[stride], p[2 * stride], p[3 * stride]};
-            }
-            return __builtin_convertvector(narrow, Lanes);
-        });
+        Windows<Lanes, 0>(n, count, sx, out + k, StridedLoad<Lanes>{y + k * stride, stride});
     }
     return k;
 }
