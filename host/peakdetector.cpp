@@ -483,9 +483,20 @@ void PeakDetector::Feed(const float* samples, std::size_t count, std::vector<Det
     ticks_.resize(count);
     std::size_t n = 0;
     if (params_.transform == 1) {
+        const std::size_t unknown = slope_.Unknown();
         n = slope_.Next(samples, count, values_.data());
         for (std::size_t k = 0; k < n; ++k) {
             ticks_[k] = tick_ + static_cast<std::int32_t>(count - n + k); // the samples without a slope come first
+        }
+        if (slope_.Unknown() != unknown) {
+            // Slopes over a sample that is not finite are not numbers: ticks without a value.
+            std::size_t kept = 0;
+            for (std::size_t k = 0; k < n; ++k) {
+                values_[kept] = values_[k];
+                ticks_[kept] = ticks_[k];
+                kept += std::isnan(values_[k]) ? 0 : 1;
+            }
+            n = kept;
         }
     } else {
         for (std::size_t i = 0; i < count; ++i) {

@@ -117,6 +117,43 @@ SmoothedSlope::SmoothedSlope(std::int32_t width, double tickPeriod)
 {
 }
 
+bool SmoothedSlope::NextAcrossGap(double sample, double& slope)
+{
+    const std::size_t index = count_; // the sample at index i lies in the ring at i % capacity_
+    if (raw_.size() < capacity_) {
+        raw_.push_back(sample);
+    } else {
+        raw_[next_] = sample;
+    }
+    next_ = next_ + 1 == capacity_ ? 0 : next_ + 1;
+    ++count_;
+    if (!std::isfinite(sample)) {
+        gapped_ = true;
+        whole_ = index + 2 * width_;
+    }
+    if (count_ < 2 * width_) {
+        return false;
+    }
+    if (index < whole_) {
+        slope = std::numeric_limits<double>::quiet_NaN();
+        ++unknown_;
+        return true;
+    }
+    // The last sample that was not finite has just left the slope's samples: their sums again, oldest first (a sum
+    // keeps a NaN or an infinity for good).
+    sumFar_ = 0.0;
+    for (std::size_t k = index + 1 - 2 * width_; k <= index - width_; ++k) {
+        sumFar_ += raw_[k % capacity_];
+    }
+    sumNear_ = 0.0;
+    for (std::size_t k = index + 1 - width_; k <= index; ++k) {
+        sumNear_ += raw_[k % capacity_];
+    }
+    gapped_ = false;
+    slope = (sumNear_ - sumFar_) / (static_cast<double>(width_) * static_cast<double>(width_) * tickPeriod_);
+    return true;
+}
+
 SlopeSamples::SlopeSamples(platform::ComPtr<IEnumFloatEx> source, std::int32_t width, double tickPeriod)
     : source_(std::move(source)), width_(width), tickPeriod_(tickPeriod), slope_(width, tickPeriod)
 {

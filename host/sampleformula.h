@@ -9,6 +9,7 @@
 #include "host/comobject.h"
 #include "sdk/sampleenum.h"
 
+#include <cmath>
 #include <cstdint>
 #include <vector>
 #include <optional>
@@ -30,7 +31,8 @@ std::u16string WriteSampleFormula(std::u16string_view token, double smoothing);
 // The ticks of `seconds` at the tick period, rounded, at least `least`.
 std::int32_t TicksOf(double seconds, double tickPeriod, std::int32_t least);
 
-// The smoothed slope, one sample at a time from the first sample of a record.
+// The smoothed slope, one sample at a time from the first sample of a record. A sample that is not finite gives no
+// slope (NaN) while it lies in the 2 w samples of one; after it, the sums are made again from the ring's samples.
 class SmoothedSlope {
 public:
     SmoothedSlope(std::int32_t width, double tickPeriod);
@@ -38,6 +40,9 @@ public:
     // detection calls it for every sample.
     bool Next(double sample, double& slope)
     {
+        if (gapped_ || !std::isfinite(sample)) {
+            return NextAcrossGap(sample, slope);
+        }
         const std::size_t newest = next_;
         if (raw_.size() < capacity_) {
             raw_.push_back(sample); // grows with the samples, as far as the record fills it
@@ -68,36 +73,53 @@ public:
     {
         std::size_t i = 0;
         std::size_t made = 0;
-        for (; i < count && raw_.size() < capacity_; ++i) {
-            made += Next(samples[i], slopes[made]) ? 1 : 0;
+        while (i < count) {
+            // The ring's first samples, and the samples up to the end of a gap, one at a time.
+            for (; i < count && (raw_.size() < capacity_ || gapped_); ++i) {
+                made += Next(samples[i], slopes[made]) ? 1 : 0;
+            }
+            double sumNear = sumNear_;
+            double sumFar = sumFar_;
+            std::size_t next = next_;
+            double* const raw = raw_.data();
+            const std::size_t width = width_;
+            const std::size_t capacity = capacity_;
+            const double scale = static_cast<double>(width_) * static_cast<double>(width_) * tickPeriod_;
+            const std::size_t from = i;
+            for (; i < count; ++i) {
+                const double sample = samples[i];
+                if (!std::isfinite(sample)) [[unlikely]] {
+                    break; // a gap begins: taken one at a time above
+                }
+                const std::size_t newest = next;
+                raw[newest] = sample;
+                next = newest + 1 == capacity ? 0 : newest + 1;
+                sumNear += sample;
+                const double moving = raw[newest >= width ? newest - width : newest + capacity - width];
+                sumNear -= moving;
+                sumFar += moving;
+                sumFar -= raw[next];
+                slopes[made++] = (sumNear - sumFar) / scale;
+            }
+            count_ += i - from;
+            sumNear_ = sumNear;
+            sumFar_ = sumFar;
+            next_ = next;
+            if (i < count) {
+                made += Next(samples[i], slopes[made]) ? 1 : 0;
+                ++i;
+            }
         }
-        double sumNear = sumNear_;
-        double sumFar = sumFar_;
-        std::size_t next = next_;
-        double* const raw = raw_.data();
-        const std::size_t width = width_;
-        const std::size_t capacity = capacity_;
-        const double scale = static_cast<double>(width_) * static_cast<double>(width_) * tickPeriod_;
-        count_ += count - i;
-        for (; i < count; ++i) {
-            const double sample = samples[i];
-            const std::size_t newest = next;
-            raw[newest] = sample;
-            next = newest + 1 == capacity ? 0 : newest + 1;
-            sumNear += sample;
-            const double moving = raw[newest >= width ? newest - width : newest + capacity - width];
-            sumNear -= moving;
-            sumFar += moving;
-            sumFar -= raw[next];
-            slopes[made++] = (sumNear - sumFar) / scale;
-        }
-        sumNear_ = sumNear;
-        sumFar_ = sumFar;
-        next_ = next;
         return made;
     }
 
+    // How many slopes were given as NaN for a sample that was not finite, so far.
+    std::size_t Unknown() const { return unknown_; }
+
 private:
+    // Next while the sums hold a sample that is not finite, or when one comes.
+    bool NextAcrossGap(double sample, double& slope);
+
     std::size_t width_;
     double tickPeriod_;
     std::size_t capacity_;   // 2 w + 1: the newest sample, its w predecessors and the w before those
@@ -106,6 +128,9 @@ private:
     std::size_t count_ = 0;
     double sumNear_ = 0.0; // the newer w
     double sumFar_ = 0.0;  // the older w
+    bool gapped_ = false;         // the sums hold a sample that is not finite
+    std::size_t whole_ = 0;       // then the index of the first sample whose 2 w samples are all finite
+    std::size_t unknown_ = 0;
 };
 
 // The samples of a slope formula over a record's source samples, which it reads from tick 0 on (the slope at a tick

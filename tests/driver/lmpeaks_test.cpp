@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -228,8 +229,8 @@ TEST(LMPeaks, FindsAPeakEarlyInTheBlock)
 
 // Samples fed one at a time, in chunks of varied sizes or all at once give the same peaks, bit for bit, also where
 // runs of samples that are not numbers fall on the ticks at which the baseline is due to be estimated (the estimate is
-// then passed over) and on rising edges. With and without the transform (which a sample that is not a number would
-// leave without values for good, so it sees no gaps), in both directions.
+// then passed over) and on rising edges. With and without the transform (whose slopes over a gap are ticks without a
+// value), in both directions.
 TEST(LMPeaks, SameEventsWhateverTheChunksAcrossGapsAtEstimates)
 {
     const signals::Recording r = signals::Make(signals::Shape::Peak, 6.0, 1, 11);
@@ -241,7 +242,7 @@ TEST(LMPeaks, SameEventsWhateverTheChunksAcrossGapsAtEstimates)
     }
     for (const int transform : {0, 1}) {
         for (const int direction : {1, -1}) {
-            std::vector<float> samples = transform == 1 ? r.samples : gapped;
+            std::vector<float> samples = gapped;
             for (float& sample : samples) {
                 sample *= static_cast<float>(direction);
             }
@@ -375,6 +376,126 @@ TEST(SampleFormulas, DetectionOverTheSlopeChannelIsTheTransformingDetection)
         EXPECT_EQ(staged[i].tick, direct[i].tick) << i;
         EXPECT_NEAR(staged[i].offset, direct[i].offset, 1e-3) << i;
         EXPECT_NEAR(staged[i].value, direct[i].value, 1e-5 * std::abs(direct[i].value)) << i;
+    }
+}
+
+// The smoothed slope of a ramp is the ramp's slope; a sample that is not finite leaves no slope while it lies in the
+// 2 w samples of one and the ramp's slope again from 2 w samples after it on, fed one at a time, in chunks, and read
+// from a slope channel.
+TEST(SampleFormulas, TheSlopeComesBackAfterASampleThatIsNotFinite)
+{
+    constexpr double dt = 0.001;
+    constexpr std::int32_t w = 5;
+    constexpr double ramp = 250.0; // 0.25 a tick
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    struct Case {
+        std::vector<std::size_t> at; // where the samples that are not finite lie
+        float bad;
+    };
+    const Case cases[] = {{{100}, nan}, {{100}, inf}, {{100}, -inf}, {{100, 104}, nan}, {{100, 107}, inf},
+                          {{0}, nan},   {{3, 250}, nan}, {{13}, -inf}};
+    for (const Case& c : cases) {
+        std::vector<float> samples(400);
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            samples[i] = 3.0f + 0.25f * static_cast<float>(i);
+        }
+        for (const std::size_t at : c.at) {
+            samples[at] = c.bad;
+        }
+        const auto noSlope = [&](std::size_t i) {
+            return i + 1 < 2 * w ||
+                   std::any_of(c.at.begin(), c.at.end(), [&](std::size_t at) { return i >= at && i < at + 2 * w; });
+        };
+        const std::string what = "bad " + std::to_string(c.bad) + " at " + std::to_string(c.at.front());
+
+        host::SmoothedSlope one(w, dt);
+        std::vector<double> single(samples.size(), -1.0);
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            double slope = -1.0;
+            if (one.Next(samples[i], slope)) {
+                single[i] = slope;
+            }
+            if (i + 1 < 2 * w) {
+                EXPECT_EQ(single[i], -1.0) << what << ", tick " << i;
+            } else if (noSlope(i)) {
+                EXPECT_TRUE(std::isnan(single[i])) << what << ", tick " << i;
+            } else {
+                EXPECT_NEAR(single[i], ramp, 1e-9) << what << ", tick " << i;
+            }
+        }
+        for (const std::size_t chunk : {std::size_t{1}, std::size_t{3}, std::size_t{7}, samples.size()}) {
+            host::SmoothedSlope chunked(w, dt);
+            std::vector<double> slopes(samples.size());
+            std::size_t made = 0;
+            for (std::size_t i = 0; i < samples.size(); i += chunk) {
+                made += chunked.Next(samples.data() + i, std::min(chunk, samples.size() - i), slopes.data() + made);
+            }
+            ASSERT_EQ(made, samples.size() - (2 * w - 1)) << what;
+            EXPECT_EQ(std::memcmp(slopes.data(), single.data() + (2 * w - 1), made * sizeof(double)), 0)
+                << what << ", chunk " << chunk;
+        }
+    }
+
+    // The slope channel of a ramp with a gap.
+    std::vector<float> samples(300);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        samples[i] = 3.0f + 0.25f * static_cast<float>(i);
+    }
+    std::fill_n(samples.begin() + 120, 30, nan);
+    auto source = SourceOf(OneChannel({samples}, dt));
+    host::CalcChannels& channels = source->GetChartData().Calculations();
+    BSTR name = nullptr;
+    std::int32_t pair[2] = {};
+    channels.AddChannel(0, VARIANT_TRUE, 0, &name, pair);
+    SysFreeString(name);
+    ASSERT_TRUE(channels.SetText(pair[0], u"lmslope( ch1, 0.005 )"));
+    platform::ComPtr<IUnknown> opened;
+    ASSERT_EQ(source->OpenEnum(0x40000000u, pair[0], 0, 0, 0x7FFFFFFF, 0, opened.Out()), S_OK);
+    platform::ComPtr<IEnumFloatEx> values;
+    opened->QueryInterface(IID_IEnumFloatEx, values.OutVoid());
+    std::vector<float> slope(samples.size());
+    LONG count = 0;
+    ASSERT_EQ(values->Read(static_cast<LONG>(slope.size()), slope.data(), &count), S_OK);
+    ASSERT_EQ(count, static_cast<LONG>(samples.size()));
+    for (std::size_t i = 0; i < slope.size(); ++i) {
+        if (i + 1 < 2 * w || (i >= 120 && i < 150 + 2 * w - 1)) {
+            EXPECT_TRUE(std::isnan(slope[i])) << i;
+        } else {
+            EXPECT_FLOAT_EQ(slope[i], static_cast<float>(ramp)) << i;
+        }
+    }
+}
+
+// Synaptic currents found over the slope after a gap in the recording (samples that are not numbers) as well as
+// before it: the generated events' onsets are the truth.
+TEST(LMPeaks, FindsSynapticEventsOverTheSlopeAfterAGap)
+{
+    signals::Recording r = signals::Make(signals::Shape::SynapticCurrent, 12.0, -1, 31);
+    constexpr double gapStart = 4.0;
+    constexpr double gapEnd = 4.05;
+    std::fill(r.samples.begin() + static_cast<std::ptrdiff_t>(gapStart / r.tickPeriod),
+              r.samples.begin() + static_cast<std::ptrdiff_t>(gapEnd / r.tickPeriod),
+              std::numeric_limits<float>::quiet_NaN());
+    auto source = SourceOf(OneChannel({r.samples}, r.tickPeriod));
+    const std::vector<double> found = Times(Detect(source.Get(), PresetText(u"Synaptic currents"), r.tickPeriod),
+                                            r.tickPeriod);
+    // Events whose shape the gap cuts are left out of the score on both sides.
+    const auto split = [&](const std::vector<double>& times, bool after) {
+        std::vector<double> part;
+        for (const double t : times) {
+            if (after ? t > gapEnd + 0.01 : t < gapStart - 0.04) {
+                part.push_back(t);
+            }
+        }
+        return part;
+    };
+    for (const bool after : {false, true}) {
+        const std::vector<double> truth = split(r.times, after);
+        ASSERT_GT(truth.size(), 20u);
+        const signals::Score score = signals::Match(truth, split(found, after), -0.001, 0.003);
+        EXPECT_GT(score.recall, 0.98) << (after ? "after" : "before") << " the gap";
+        EXPECT_GT(score.precision, 0.98) << (after ? "after" : "before") << " the gap";
     }
 }
 
