@@ -352,10 +352,13 @@ TEST(SampleFormulas, TheSlopeChannelGivesTheSlopeOfItsSource)
 
 // Detection over the slope channel with the transform off gives the events that the detection with its own
 // transform finds over the source, and the analysis of a transforming detection reads them through the detector
-// stage's channel.
+// stage's channel; also across gaps (samples that are not numbers), over which both have no slope.
 TEST(SampleFormulas, DetectionOverTheSlopeChannelIsTheTransformingDetection)
 {
-    const signals::Recording r = signals::Make(signals::Shape::SynapticCurrent, 20.0, -1, 11u);
+    signals::Recording r = signals::Make(signals::Shape::SynapticCurrent, 20.0, -1, 11u);
+    for (const std::size_t at : {std::size_t{52000}, std::size_t{130007}}) {
+        std::fill_n(r.samples.begin() + static_cast<std::ptrdiff_t>(at), 1 + at % 97, NAN);
+    }
     auto source = SourceOf(OneChannel({r.samples}, r.tickPeriod));
     host::CalcChannels& channels = source->GetChartData().Calculations();
     channels.SetFirstNumber(1000);
