@@ -63,6 +63,16 @@ std::vector<double> Times(const std::vector<Peak16>& peaks, double tickPeriod)
     return times;
 }
 
+// A new calculation channel of the source; its number.
+std::int32_t AddCalculationChannel(host::DataSource* source)
+{
+    BSTR name = nullptr;
+    std::int32_t pair[2] = {};
+    source->GetChartData().Calculations().AddChannel(0, VARIANT_TRUE, 0, &name, pair);
+    SysFreeString(name);
+    return pair[0];
+}
+
 } // namespace
 
 // The event text that a preset of the extension builds over channel 1.
@@ -289,11 +299,7 @@ TEST(SampleFormulas, TheSlopeChannelGivesTheSlopeOfItsSource)
     }
     auto source = SourceOf(OneChannel({samples}, dt));
     host::CalcChannels& channels = source->GetChartData().Calculations();
-    BSTR name = nullptr;
-    std::int32_t pair[2] = {};
-    channels.AddChannel(0, VARIANT_TRUE, 0, &name, pair);
-    SysFreeString(name);
-    const LONG slopeChannel = pair[0];
+    const LONG slopeChannel = AddCalculationChannel(source.Get());
     ASSERT_TRUE(channels.SetText(slopeChannel, u"LMSlope( Ch1 , 0.004 )"));
     EXPECT_EQ(source->Sort({slopeChannel, false, false}), host::ChannelSort::Samples);
     ASSERT_TRUE(channels.SetText(slopeChannel, u"lmslope( ch1, 0.004 )"));
@@ -447,14 +453,10 @@ TEST(SampleFormulas, TheSlopeComesBackAfterASampleThatIsNotFinite)
     }
     std::fill_n(samples.begin() + 120, 30, nan);
     auto source = SourceOf(OneChannel({samples}, dt));
-    host::CalcChannels& channels = source->GetChartData().Calculations();
-    BSTR name = nullptr;
-    std::int32_t pair[2] = {};
-    channels.AddChannel(0, VARIANT_TRUE, 0, &name, pair);
-    SysFreeString(name);
-    ASSERT_TRUE(channels.SetText(pair[0], u"lmslope( ch1, 0.005 )"));
+    const std::int32_t slopeChannel = AddCalculationChannel(source.Get());
+    ASSERT_TRUE(source->GetChartData().Calculations().SetText(slopeChannel, u"lmslope( ch1, 0.005 )"));
     platform::ComPtr<IUnknown> opened;
-    ASSERT_EQ(source->OpenEnum(0x40000000u, pair[0], 0, 0, 0x7FFFFFFF, 0, opened.Out()), S_OK);
+    ASSERT_EQ(source->OpenEnum(0x40000000u, slopeChannel, 0, 0, 0x7FFFFFFF, 0, opened.Out()), S_OK);
     platform::ComPtr<IEnumFloatEx> values;
     opened->QueryInterface(IID_IEnumFloatEx, values.OutVoid());
     std::vector<float> slope(samples.size());
