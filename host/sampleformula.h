@@ -2,7 +2,8 @@
 // The host knows one, the smoothed slope of a sample channel, which is the transform of its own peak detection:
 //   lmslope( SOURCE, smoothing-s )
 // Its sample at tick t is the difference of the means of the w samples up to t and of the w samples before those,
-// per second (w = the smoothing in ticks, at least 1); the first 2w - 1 ticks of a record have no value yet (NaN).
+// per second (w = the smoothing in ticks, at least 1); the first 2w - 1 ticks of a record have no value yet (NaN), nor
+// have the 2w ticks from a sample that is not finite on.
 #pragma once
 
 #include "host/calcevaluator.h"
