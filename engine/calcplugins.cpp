@@ -5,12 +5,17 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 #include <optional>
 #include <span>
+
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
 
 namespace CX::Enum {
 
@@ -118,6 +123,86 @@ LONG FirstOutside(const double* values, LONG from, LONG count, double low, doubl
         ++i;
     }
     return i;
+}
+
+namespace {
+
+double AddDifferencesInTurn(double sum, const float* values, LONG n, float baseline)
+{
+    for (LONG i = 0; i < n; ++i) {
+        sum += static_cast<double>(values[i] - baseline);
+    }
+    return sum;
+}
+
+} // namespace
+
+double AddDifferences(double sum, const float* values, LONG n, float baseline)
+{
+#if defined(__SSE2__)
+    // Adding in turn waits for each sum before the next. When every difference and the sum so far are whole
+    // multiples of 2^e and the sum of their magnitudes stays below 2^(e + 53), every partial sum is a double
+    // exactly, in any order: then four lanes add side by side and give the same double. e is the least that the
+    // magnitudes allow; the differences are tested as they are added, and added again in turn when one is not.
+    const auto inTurn = [&] { return AddDifferencesInTurn(sum, values, n, baseline); };
+    if (n < 16 || !std::isfinite(sum) || (sum == 0.0 && std::signbit(sum))) {
+        return inTurn();
+    }
+    const __m128 base = _mm_set1_ps(baseline);
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+    const LONG whole = n & ~LONG{3};
+    __m128 largest = _mm_setzero_ps();
+    for (LONG i = 0; i < whole; i += 4) {
+        largest = _mm_max_ps(largest, _mm_and_ps(_mm_sub_ps(_mm_loadu_ps(values + i), base), magnitude));
+    }
+    alignas(16) std::array<float, 4> largestLanes;
+    _mm_store_ps(largestLanes.data(), largest);
+    // A NaN may drop out of the maximum; it fails the test of whole multiples below.
+    const double most = *std::max_element(largestLanes.begin(), largestLanes.end());
+    const double reach = (std::fabs(sum) + static_cast<double>(whole) * most) * (1.0 + 0x1p-40);
+    if (!(reach > 0.0) || !(reach < 0x1p53)) {
+        return inTurn();
+    }
+    const int e = std::ilogb(reach) + 1 - 53; // reach < 2^(e + 53), e <= 0
+    if (e < -126) {
+        return inTurn();
+    }
+    if (sum != 0.0) {
+        const auto u = std::bit_cast<std::uint64_t>(sum);
+        const auto exponent = static_cast<int>((u >> 52) & 0x7FF);
+        const std::uint64_t mantissa =
+            (u & ((std::uint64_t{1} << 52) - 1)) | (exponent != 0 ? std::uint64_t{1} << 52 : 0);
+        if (std::max(exponent, 1) - 1075 + std::countr_zero(mantissa) < e) {
+            return inTurn(); // the sum has a lower bit than 2^e
+        }
+    }
+    // d * 2^-e is exact (a power of two at or above 1, below the float range for these magnitudes); it is whole
+    // at or beyond 2^23, or when it survives the round trip through an integer.
+    const __m128 scale = _mm_set1_ps(std::ldexp(1.0f, -e));
+    const __m128 wholeFrom = _mm_set1_ps(0x1p23f);
+    __m128d low = _mm_set_pd(0.0, sum);
+    __m128d high = _mm_setzero_pd();
+    __m128 allWhole = _mm_castsi128_ps(_mm_set1_epi32(-1));
+    for (LONG i = 0; i < whole; i += 4) {
+        const __m128 d = _mm_sub_ps(_mm_loadu_ps(values + i), base);
+        low = _mm_add_pd(low, _mm_cvtps_pd(d));
+        high = _mm_add_pd(high, _mm_cvtps_pd(_mm_movehl_ps(d, d)));
+        const __m128 t = _mm_mul_ps(d, scale);
+        const __m128 big = _mm_cmpge_ps(_mm_and_ps(t, magnitude), wholeFrom);
+        allWhole = _mm_and_ps(allWhole, _mm_or_ps(big, _mm_cmpeq_ps(_mm_cvtepi32_ps(_mm_cvttps_epi32(t)), t)));
+    }
+    if (_mm_movemask_ps(allWhole) != 0xF) {
+        return inTurn();
+    }
+    alignas(16) std::array<double, 2> lowLanes;
+    alignas(16) std::array<double, 2> highLanes;
+    _mm_store_pd(lowLanes.data(), low);
+    _mm_store_pd(highLanes.data(), high);
+    return AddDifferencesInTurn((lowLanes[0] + lowLanes[1]) + (highLanes[0] + highLanes[1]), values + whole,
+                                n - whole, baseline);
+#else
+    return AddDifferencesInTurn(sum, values, n, baseline);
+#endif
 }
 
 LONG TicksAfter(double ms, LONG anchor, double tickPeriod)

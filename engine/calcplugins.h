@@ -76,6 +76,10 @@ LONG FirstOutside(const double* values, LONG from, LONG count, double low, doubl
 // a running maximum compares); `count` when none.
 LONG FirstAbove(const float* values, LONG from, LONG count, float sign, float bound);
 
+// sum + (v - baseline) for each v of the n values in turn, the differences in floats and the sums in doubles: the
+// same double, bit for bit, as adding them one by one.
+double AddDifferences(double sum, const float* values, LONG n, float baseline);
+
 // The exponential fit that CalcTau calls: fits y[0..last] sampled at `rate` per second with A, tau and B (the
 // offset held at `heldOffset` when `holdOffset`). True with the fitted values; false when there is no fit.
 using ExponentialFit = bool (*)(const double* y, int last, double& amplitude, double& tau, double& offset,
@@ -181,12 +185,7 @@ public:
     }
     void AddSamples(const State& state, const Params&, LONG, const float* values, LONG count) override
     {
-        const float baseline = state.current.baseline;
-        double sum = sum_;
-        for (LONG i = 0; i < count; ++i) {
-            sum += static_cast<double>(values[i] - baseline);
-        }
-        sum_ = sum;
+        sum_ = AddDifferences(sum_, values, count, state.current.baseline);
     }
 
 protected:

@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -895,3 +897,54 @@ TEST(CalcBulk, ParameterTextDefaultsAndRoundTrip)
 }
 
 } // namespace
+
+TEST(CalcBulk, AreaSumsOfRunsEqualTheSumsTakenOneByOne)
+{
+    // ADC-like steps, noisy floats near a resting level, values far apart in size (whose sums round), sums close to
+    // the last whole double, signed zeros, subnormals, NaN and infinities: each run's sum, from each kind of sum so
+    // far, must be the double that adding the differences one by one gives.
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    std::mt19937 random(46);
+    std::normal_distribution<float> noise(0.0f, 0.05f);
+    std::uniform_int_distribution<int> step(-4000, 4000);
+    std::uniform_int_distribution<int> oddOne(0, 40);
+    const std::vector<float> odd = {0.0f, -0.0f, 1e-45f, -1e-40f, 1e30f, -1e-30f, 3e38f, inf, -inf, nan};
+    const std::vector<double> starts = {0.0, -0.0, 0.1, -12.5, 0x1p53 - 3.0, -0x1p53 + 1.0, 1e-300, 1e300,
+                                        std::numeric_limits<double>::quiet_NaN()};
+    const std::vector<float> baselines = {-80.0f, 0.0f, -0.0f, 0.3f, 1e-38f};
+    for (int round = 0; round < 400; ++round) {
+        std::vector<float> run(static_cast<std::size_t>(round % 71));
+        for (float& v : run) {
+            switch (round % 4) {
+            case 0:
+                v = static_cast<float>(step(random)) / 64.0f;
+                break;
+            case 1:
+                v = -80.0f + static_cast<float>(step(random)) * 0.03f + noise(random);
+                break;
+            case 2:
+                v = static_cast<float>(step(random)) * 0.25f;
+                if (oddOne(random) == 0) {
+                    v = odd[static_cast<std::size_t>(oddOne(random)) % odd.size()];
+                }
+                break;
+            default:
+                v = static_cast<float>(step(random)) * (oddOne(random) < 20 ? 1e-6f : 1e6f);
+                break;
+            }
+        }
+        const auto n = static_cast<LONG>(run.size());
+        for (const double start : starts) {
+            for (const float baseline : baselines) {
+                double expected = start;
+                for (const float v : run) {
+                    expected += static_cast<double>(v - baseline);
+                }
+                const double sum = CX::Enum::AddDifferences(start, run.data(), n, baseline);
+                ASSERT_EQ(std::bit_cast<std::uint64_t>(sum), std::bit_cast<std::uint64_t>(expected))
+                    << "round " << round << " start " << start << " baseline " << baseline;
+            }
+        }
+    }
+}
