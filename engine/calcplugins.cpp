@@ -1,5 +1,6 @@
 #include "engine/calcplugins.h"
 
+#include "engine/eeh3runs.h"
 #include "engine/expfit.h"
 
 #include <algorithm>
@@ -27,82 +28,31 @@ LONG SaturatedTick(std::int64_t tick)
 
 namespace {
 
-using Floats4 = float __attribute__((vector_size(16)));
-
-// The largest float not above `level` (NaN for NaN): for every float x, double(x) <= level exactly when
-// x <= FloatAtOrBelow(level).
-float FloatAtOrBelow(double level)
+// The first offset from `from` (at least 0) whose product with `sign` passes `test`; `count` when none.
+template <class Test>
+LONG FirstFrom(const float* values, LONG from, LONG count, float sign, Test test)
 {
-    float bound = static_cast<float>(level);
-    if (static_cast<double>(bound) > level) {
-        bound = std::nextafter(bound, -std::numeric_limits<float>::infinity());
-    }
-    return bound;
-}
-
-// The smallest float not below `level`: double(x) >= level exactly when x >= FloatAtOrAbove(level).
-float FloatAtOrAbove(double level)
-{
-    float bound = static_cast<float>(level);
-    if (static_cast<double>(bound) < level) {
-        bound = std::nextafter(bound, std::numeric_limits<float>::infinity());
-    }
-    return bound;
-}
-
-using Ints4 = std::int32_t __attribute__((vector_size(16)));
-
-// Whether any lane of a comparison's mask is set.
-bool AnyLane(Ints4 mask)
-{
-#if defined(__SSE__)
-    return __builtin_ia32_movmskps(reinterpret_cast<Floats4>(mask)) != 0;
-#else
-    return (mask[0] | mask[1] | mask[2] | mask[3]) != 0;
-#endif
-}
-
-// The first offset from `from` whose product with `sign` passes `test` (a test of four products at once giving a
-// lane mask, and of one product); sixteen samples a step until a step holds one.
-template <class Four, class One>
-LONG FirstWhere(const float* values, LONG from, LONG count, float sign, Four four, One one)
-{
-    LONG i = std::max<LONG>(from, 0);
-    for (; i + 16 <= count; i += 16) {
-        Floats4 v[4];
-        std::memcpy(v, values + i, sizeof v);
-        if (AnyLane((four(v[0] * sign) | four(v[1] * sign)) | (four(v[2] * sign) | four(v[3] * sign)))) {
-            break;
-        }
-    }
-    for (; i < count; ++i) {
-        if (one(values[i] * sign)) {
-            return i;
-        }
-    }
-    return count;
+    const LONG start = std::max<LONG>(from, 0);
+    return start >= count ? count : start + EEH3::FirstScaledWhere(values + start, count - start, sign, test);
 }
 
 } // namespace
 
 LONG FirstAtOrBelow(const float* values, LONG from, LONG count, float sign, double level)
 {
-    const float bound = FloatAtOrBelow(level);
-    return FirstWhere(
-        values, from, count, sign, [bound](Floats4 v) { return v <= bound; }, [bound](float v) { return v <= bound; });
+    const float bound = EEH3::FloatAtOrBelow(level);
+    return FirstFrom(values, from, count, sign, [bound](auto v) { return v <= bound; });
 }
 
 LONG FirstAtOrAbove(const float* values, LONG from, LONG count, float sign, double level)
 {
-    const float bound = FloatAtOrAbove(level);
-    return FirstWhere(
-        values, from, count, sign, [bound](Floats4 v) { return v >= bound; }, [bound](float v) { return v >= bound; });
+    const float bound = EEH3::FloatAtOrAbove(level);
+    return FirstFrom(values, from, count, sign, [bound](auto v) { return v >= bound; });
 }
 
 LONG FirstAbove(const float* values, LONG from, LONG count, float sign, float bound)
 {
-    return FirstWhere(
-        values, from, count, sign, [bound](Floats4 v) { return v > bound; }, [bound](float v) { return v > bound; });
+    return FirstFrom(values, from, count, sign, [bound](auto v) { return v > bound; });
 }
 
 LONG FirstOutside(const double* values, LONG from, LONG count, double low, double high)

@@ -1,5 +1,6 @@
 #include "engine/cappeakdet.h"
 
+#include "engine/eeh3runs.h"
 #include "frame/typeid.h"
 
 #include <algorithm>
@@ -42,17 +43,6 @@ void Params::SetSources(LONG count, IUnknown** sources, IUnknown**)
 
 namespace {
 
-// The largest float at or below h: for a float x, x > h exactly when x > LargestFloatAtMost(h), so the height tests
-// can be made in float without changing a result.
-float LargestFloatAtMost(double h)
-{
-    float f = static_cast<float>(h);
-    if (static_cast<double>(f) > h) {
-        f = std::nextafter(f, -std::numeric_limits<float>::infinity());
-    }
-    return f;
-}
-
 constexpr LONG kChunk = 32; // samples looked at together
 
 } // namespace
@@ -74,7 +64,7 @@ bool Algorithm::Step(State& state, const Params& params, EventPkStm& out)
     // difference only grows with its operands) moves only the minimum or the trough to the chunk's lowest sample;
     // the other chunks are read sample by sample.
     const double minHeight = params.minHeight;
-    const float height = LargestFloatAtMost(minHeight);
+    const float height = EEH3::FloatAtOrBelow(minHeight);
     const std::int64_t minWidth = params.minWidthTicks;
     LONG phase = state.phase;
     LONG minTick = state.minTick;
