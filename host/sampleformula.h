@@ -69,57 +69,23 @@ public:
     }
 
     // Takes the next `count` samples and writes the slopes at those that have one (the last ones) to `slopes`;
-    // returns how many. The same arithmetic in the same order as Next, with the sums kept in registers.
-    std::size_t Next(const float* samples, std::size_t count, double* slopes)
-    {
-        std::size_t i = 0;
-        std::size_t made = 0;
-        while (i < count) {
-            // The ring's first samples, and the samples up to the end of a gap, one at a time.
-            for (; i < count && (raw_.size() < capacity_ || gapped_); ++i) {
-                made += Next(samples[i], slopes[made]) ? 1 : 0;
-            }
-            double sumNear = sumNear_;
-            double sumFar = sumFar_;
-            std::size_t next = next_;
-            double* const raw = raw_.data();
-            const std::size_t width = width_;
-            const std::size_t capacity = capacity_;
-            const double scale = static_cast<double>(width_) * static_cast<double>(width_) * tickPeriod_;
-            const std::size_t from = i;
-            for (; i < count; ++i) {
-                const double sample = samples[i];
-                if (!std::isfinite(sample)) [[unlikely]] {
-                    break; // a gap begins: taken one at a time above
-                }
-                const std::size_t newest = next;
-                raw[newest] = sample;
-                next = newest + 1 == capacity ? 0 : newest + 1;
-                sumNear += sample;
-                const double moving = raw[newest >= width ? newest - width : newest + capacity - width];
-                sumNear -= moving;
-                sumFar += moving;
-                sumFar -= raw[next];
-                slopes[made++] = (sumNear - sumFar) / scale;
-            }
-            count_ += i - from;
-            sumNear_ = sumNear;
-            sumFar_ = sumFar;
-            next_ = next;
-            if (i < count) {
-                made += Next(samples[i], slopes[made]) ? 1 : 0;
-                ++i;
-            }
-        }
-        return made;
-    }
+    // returns how many. The same slopes, bit for bit, as Next one sample at a time: where every partial sum of a
+    // stretch of samples is provably an exact double the sums are added in another order, else in the same order.
+    std::size_t Next(const float* samples, std::size_t count, double* slopes);
 
     // How many slopes were given as NaN for a sample that was not finite, so far.
     std::size_t Unknown() const { return unknown_; }
+    // How many slopes of chunks were made with the sums added in another order, provably exact, so far.
+    std::size_t AtOnce() const { return atOnce_; }
 
 private:
     // Next while the sums hold a sample that is not finite, or when one comes.
     bool NextAcrossGap(double sample, double& slope);
+    // The chunk's samples while the ring is full and the sums finite, up to the first that is not finite (not
+    // taken); returns how many were taken, each with its slope.
+    std::size_t NextFinite(const float* samples, std::size_t count, double* slopes);
+    // The same, one after the other on the ring.
+    std::size_t NextInTurn(const float* samples, std::size_t count, double* slopes);
 
     std::size_t width_;
     double tickPeriod_;
@@ -132,6 +98,8 @@ private:
     bool gapped_ = false;         // the sums hold a sample that is not finite
     std::size_t whole_ = 0;       // then the index of the first sample whose 2 w samples are all finite
     std::size_t unknown_ = 0;
+    std::size_t atOnce_ = 0;
+    std::vector<float> head_; // the ring's 2 w samples, oldest first, then a chunk's first samples
 };
 
 // The samples of a slope formula over a record's source samples, which it reads from tick 0 on (the slope at a tick
@@ -156,6 +124,7 @@ private:
     std::int32_t width_;
     double tickPeriod_;
     SmoothedSlope slope_;
+    std::vector<double> slopes_; // of a read
     LONG position_ = 0;
 };
 

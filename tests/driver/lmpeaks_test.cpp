@@ -566,3 +566,148 @@ TEST(LMPeaks, NoiseWindowSelectsTheExactMedianAndDeviation)
         }
     }
 }
+
+// The smoothed slope taken a chunk at a time, where runs of ticks whose sums are provably exact doubles are added in
+// another order, is the slope taken one sample at a time, bit for bit, for any chunks: over ADC steps, float noise on
+// a drift, values near zero with low bits far below the others', huge and tiny magnitudes, sums that cancel to zero
+// with -0 samples, subnormal floats, sums that carry rounding from earlier samples, steps far beyond the exact range of
+// the quiet samples before them, gaps, and samples given as doubles no float holds. Both ways are taken.
+TEST(SampleFormulas, ChunksGiveTheSlopesOfOneSampleAtATimeBitForBit)
+{
+    std::mt19937 random(46);
+    std::normal_distribution<double> noise(0.0, 1.0);
+    const auto gauss = [&] { return noise(random); };
+    constexpr std::size_t length = 24000;
+    struct Signal {
+        std::string name;
+        std::vector<float> samples;
+        bool atOnce = true;  // some ticks are taken at once
+        bool inTurn = false; // and runs of them in turn
+    };
+    std::vector<Signal> signals;
+    const auto make = [&](std::string name, bool atOnce, bool inTurn, auto value) {
+        Signal s{std::move(name), std::vector<float>(length), atOnce, inTurn};
+        for (std::size_t i = 0; i < length; ++i) {
+            s.samples[i] = value(i);
+        }
+        signals.push_back(std::move(s));
+    };
+    make("ADC steps", true, false, [&](std::size_t i) {
+        return static_cast<float>(std::round(200.0 * std::sin(i / 300.0) + 3.0 * gauss()) * 0x1p-12 + 0.5);
+    });
+    make("noise on a drift", true, false, [&](std::size_t i) {
+        return static_cast<float>(30.0 + 3.0 * std::sin(i / 1700.0) + 0.002 * i + gauss());
+    });
+    make("near zero", true, true, [&](std::size_t i) {
+        return static_cast<float>(i % 397 == 0 ? 1e-12 * gauss() : 1e-3 * gauss());
+    });
+    make("huge and tiny", true, true, [&](std::size_t i) {
+        const double scale[] = {1e30, 1e-30, 1.0, 3e12};
+        return static_cast<float>(scale[(i / 1500) % 4] * gauss() * (i % 1000 == 0 ? 1e-20 : 1.0));
+    });
+    make("cancelling to zero", true, false, [&](std::size_t i) {
+        const float a = static_cast<float>(1 + (i / 700) % 5) * 0.375f;
+        switch ((i / 350) % 4) {
+        case 0: return i % 2 == 0 ? a : -a;    // the sums cancel to zero at every other tick
+        case 1: return i % 3 == 0 ? -0.0f : 0.0f; // zeros of both signs
+        case 2: return -0.0f;
+        default: return (i / 5) % 2 == 0 ? a : -a; // whole windows that cancel
+        }
+    });
+    make("subnormal", true, false, [&](std::size_t i) {
+        return static_cast<float>((i / 2000) % 2 == 0 ? 1e-42 * gauss() : 1e-38 * gauss());
+    });
+    make("rounding carried", true, true, [&](std::size_t i) {
+        // Large samples with a tiny one now and then round the sums; the quantised stretch after them is taken
+        // at once with sums that still carry that rounding.
+        if (i < length / 2) {
+            return static_cast<float>(i % 777 == 0 ? 1e-3 * gauss() : 1e6 + 100.0 * gauss());
+        }
+        return static_cast<float>(std::round(40.0 * gauss()) * 0x1p-8);
+    });
+    make("steps", true, true, [&](std::size_t i) {
+        return static_cast<float>((i / 900) % 3 == 2 ? 0x1p27 * (1.0 + 0.01 * gauss()) : gauss());
+    });
+    make("gaps", true, false, [&](std::size_t i) {
+        const float bad[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                             -std::numeric_limits<float>::infinity()};
+        if (i % 2111 == 5 || (i > 9000 && i < 9040)) {
+            return bad[i % 3];
+        }
+        return static_cast<float>(2.0 + gauss());
+    });
+
+    bool bothWays = false;
+#if defined(__x86_64__) && defined(__GNUC__)
+    bothWays = __builtin_cpu_supports("avx2") != 0; // elsewhere all ticks are taken in turn
+#endif
+    const std::size_t chunks[] = {1, 7, 16, 33, 256, 1000, 4096, length};
+    for (const std::int32_t w : {1, 2, 5, 64, 300}) {
+        for (const Signal& signal : signals) {
+            const std::string what = signal.name + ", w " + std::to_string(w);
+            host::SmoothedSlope one(w, 1e-4);
+            std::vector<double> single;
+            for (const float sample : signal.samples) {
+                double slope = 0.0;
+                if (one.Next(sample, slope)) {
+                    single.push_back(slope);
+                }
+            }
+            for (const std::size_t chunk : chunks) {
+                host::SmoothedSlope chunked(w, 1e-4);
+                std::vector<double> slopes(length);
+                std::size_t made = 0;
+                for (std::size_t i = 0; i < length; i += chunk) {
+                    made += chunked.Next(signal.samples.data() + i, std::min(chunk, length - i), slopes.data() + made);
+                }
+                ASSERT_EQ(made, single.size()) << what << ", chunk " << chunk;
+                const auto differ = std::mismatch(single.begin(), single.end(), slopes.begin(), [](double a, double b) {
+                    return std::memcmp(&a, &b, sizeof a) == 0;
+                });
+                ASSERT_TRUE(differ.first == single.end())
+                    << what << ", chunk " << chunk << ": slope " << (differ.first - single.begin()) << " is "
+                    << *differ.second << ", one at a time " << *differ.first;
+                EXPECT_EQ(chunked.Unknown(), one.Unknown()) << what << ", chunk " << chunk;
+                if (bothWays && chunk == length && w <= 64) {
+                    // A record's first ticks, its last few and those after a gap are always taken in turn.
+                    const std::size_t inTurn = made - chunked.AtOnce() - chunked.Unknown();
+                    EXPECT_EQ(chunked.AtOnce() > 0, signal.atOnce) << what;
+                    EXPECT_EQ(inTurn > 200, signal.inTurn) << what << ": " << inTurn << " in turn";
+                }
+            }
+        }
+    }
+
+    // Samples given as doubles that no float holds, then chunks: the ring's samples are not floats at first.
+    for (const std::int32_t w : {1, 5, 64}) {
+        host::SmoothedSlope one(w, 1e-3);
+        host::SmoothedSlope chunked(w, 1e-3);
+        std::vector<double> single;
+        std::vector<double> slopes(length);
+        std::size_t made = 0;
+        for (std::size_t i = 0; i < 500; ++i) {
+            const double sample = 0.1 * static_cast<double>(i % 17) + gauss();
+            double slope = 0.0;
+            if (one.Next(sample, slope)) {
+                single.push_back(slope);
+            }
+            made += chunked.Next(sample, slopes[made]) ? 1 : 0;
+        }
+        const std::vector<float>& rest = signals[1].samples;
+        for (const float sample : rest) {
+            double slope = 0.0;
+            if (one.Next(sample, slope)) {
+                single.push_back(slope);
+            }
+        }
+        slopes.resize(made + rest.size());
+        for (std::size_t i = 0; i < rest.size(); i += 4096) {
+            made += chunked.Next(rest.data() + i, std::min<std::size_t>(4096, rest.size() - i), slopes.data() + made);
+        }
+        ASSERT_EQ(made, single.size()) << "w " << w;
+        EXPECT_EQ(std::memcmp(slopes.data(), single.data(), made * sizeof(double)), 0) << "w " << w;
+        if (bothWays) {
+            EXPECT_GT(chunked.AtOnce(), rest.size() / 2) << "w " << w;
+        }
+    }
+}
