@@ -415,8 +415,8 @@ std::size_t SmoothedSlope::NextFinite(const float* samples, std::size_t count, d
     const std::size_t run = std::max(kExactRun, (4 * width_ + 3) & ~std::size_t{3});
     std::size_t k = 0; // ticks taken
     while (k < count) {
-        const float* const line = k == 0 ? head_.data() : samples + (k - history);
-        const std::size_t n = k == 0 ? head : std::min(run, count - k);
+        const float* const line = k < history ? head_.data() + k : samples + (k - history);
+        const std::size_t n = k < history ? head - k : std::min(run, count - k);
         const std::size_t whole = n & ~std::size_t{3};
         if (whole > 0 && TakeExactly(line, width_, whole, near, far, scale, slopes + k)) {
             atOnce_ += whole;

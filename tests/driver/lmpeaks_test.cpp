@@ -631,7 +631,9 @@ TEST(SampleFormulas, ChunksGiveTheSlopesOfOneSampleAtATimeBitForBit)
     make("gaps", true, false, [&](std::size_t i) {
         const float bad[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
                              -std::numeric_limits<float>::infinity()};
-        if (i % 2111 == 5 || (i > 9000 && i < 9040)) {
+        // Single samples, one soon after the end of another's gap, and a run of them.
+        const std::size_t at = i % 2111;
+        if (at == 5 || at == 22 || at == 195 || at == 905 || (i > 9000 && i < 9040)) {
             return bad[i % 3];
         }
         return static_cast<float>(2.0 + gauss());
@@ -686,7 +688,8 @@ TEST(SampleFormulas, ChunksGiveTheSlopesOfOneSampleAtATimeBitForBit)
         std::vector<double> slopes(length);
         std::size_t made = 0;
         for (std::size_t i = 0; i < 500; ++i) {
-            const double sample = 0.1 * static_cast<double>(i % 17) + gauss();
+            // Whole multiples of 2^-30: the sums are exact still when floats follow.
+            const double sample = std::round((0.1 * static_cast<double>(i % 17) + gauss()) * 0x1p30) * 0x1p-30;
             double slope = 0.0;
             if (one.Next(sample, slope)) {
                 single.push_back(slope);
