@@ -659,8 +659,13 @@ TEST(SampleFormulas, ChunksGiveTheSlopesOfOneSampleAtATimeBitForBit)
                 host::SmoothedSlope chunked(w, 1e-4);
                 std::vector<double> slopes(length);
                 std::size_t made = 0;
+                // Each chunk in a buffer of its own, after values that are not the samples before it.
+                std::vector<float> buffer(1000, 12345.0f);
                 for (std::size_t i = 0; i < length; i += chunk) {
-                    made += chunked.Next(signal.samples.data() + i, std::min(chunk, length - i), slopes.data() + made);
+                    const std::size_t n = std::min(chunk, length - i);
+                    buffer.resize(1000 + n);
+                    std::copy_n(signal.samples.begin() + static_cast<std::ptrdiff_t>(i), n, buffer.begin() + 1000);
+                    made += chunked.Next(buffer.data() + 1000, n, slopes.data() + made);
                 }
                 ASSERT_EQ(made, single.size()) << what << ", chunk " << chunk;
                 const auto differ = std::mismatch(single.begin(), single.end(), slopes.begin(), [](double a, double b) {
