@@ -61,4 +61,8 @@ LONG FirstScaledWhere(const float* p, LONG n, float scale, Test test)
     return n;
 }
 
+// sum + (v - baseline) for each v of the n values in turn, the differences in floats and the sums in doubles: the
+// same double, bit for bit, as adding them one by one. With a baseline of 0 it is the sum of the samples in turn.
+double AddDifferences(double sum, const float* values, LONG n, float baseline);
+
 } // namespace EEH3
