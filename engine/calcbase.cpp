@@ -191,30 +191,6 @@ void InBandRuns(const float* p, LONG n, const float* thresholds, std::int32_t* r
     }
 }
 
-// How many of the n samples at p lie within `threshold` of `level` in a row (threshold: the band as a float, see
-// BandThresholds).
-LONG InBandLength(const float* p, LONG n, float level, float threshold)
-{
-    LONG j = 0;
-#if defined(__SSE2__)
-    const __m128 first = _mm_set1_ps(level);
-    const __m128 limit = _mm_set1_ps(threshold);
-    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
-    for (; j + 8 <= n; j += 8) {
-        const __m128 a = _mm_cmple_ps(_mm_and_ps(_mm_sub_ps(_mm_loadu_ps(p + j), first), magnitude), limit);
-        const __m128 b = _mm_cmple_ps(_mm_and_ps(_mm_sub_ps(_mm_loadu_ps(p + j + 4), first), magnitude), limit);
-        const auto in = static_cast<unsigned>(_mm_movemask_ps(a) | (_mm_movemask_ps(b) << 4));
-        if (in != 0xFF) {
-            return j + std::countr_one(in);
-        }
-    }
-#endif
-    while (j < n && std::fabs(p[j] - level) <= threshold) {
-        ++j;
-    }
-    return j;
-}
-
 } // namespace
 
 void SegmentSearch::FeedRun(LONG t, const float* values, LONG n)
@@ -335,18 +311,11 @@ void SegmentSearch::FeedRun(LONG t, const float* values, LONG n)
         // last tick.
         const auto end = static_cast<LONG>(std::min<std::int64_t>(
             {n, std::int64_t{segStart} + maxLength - t + 1, std::int64_t{lastTick} - t}));
-        // Long segments are found eight samples at a time and summed by AddDifferences, side by side where that
-        // is exact.
-        if (end - i >= 16) {
-            const LONG k = InBandLength(values + i, end - i, level, EEH3::FloatAtOrBelow(width));
-            total = EEH3::AddDifferences(total, values + i, k, 0.0f);
+        // Long segments are found eight samples at a time and summed side by side where that is exact.
+        if (i < end) {
+            const LONG k = EEH3::AddWhileWithin(total, values + i, end - i, level, EEH3::FloatAtOrBelow(width));
             taken += k;
             i += k;
-        }
-        while (i < end && std::fabs(values[i] - level) <= width) {
-            ++taken;
-            total += values[i];
-            ++i;
         }
         if (i == n) {
             break;
