@@ -36,17 +36,7 @@ class ExactLanes {
 public:
     explicit ExactLanes(double sum) : sum_(sum), lanes0_(_mm_set_pd(0.0, sum)) {}
 
-    void Add(__m128 a, __m128 b)
-    {
-        lanes0_ = _mm_add_pd(lanes0_, _mm_cvtps_pd(a));
-        lanes1_ = _mm_add_pd(lanes1_, _mm_cvtps_pd(_mm_movehl_ps(a, a)));
-        lanes2_ = _mm_add_pd(lanes2_, _mm_cvtps_pd(b));
-        lanes3_ = _mm_add_pd(lanes3_, _mm_cvtps_pd(_mm_movehl_ps(b, b)));
-        const __m128 absA = _mm_and_ps(a, Magnitude());
-        const __m128 absB = _mm_and_ps(b, Magnitude());
-        largest_ = _mm_max_ps(largest_, _mm_max_ps(absA, absB));
-        smallest_ = _mm_min_ps(smallest_, _mm_min_ps(absA, absB));
-    }
+    void Add(__m128 a, __m128 b) { Take(a, b, _mm_setzero_ps(), _mm_setzero_ps()); }
 
     // Adds the first `count` (0 to 8) of the eight terms a, b.
     void AddFirst(__m128 a, __m128 b, int count)
@@ -55,17 +45,7 @@ public:
         const __m128 keepA = _mm_castsi128_ps(_mm_cmpgt_epi32(taken, _mm_setr_epi32(0, 1, 2, 3)));
         const __m128 keepB = _mm_castsi128_ps(_mm_cmpgt_epi32(taken, _mm_setr_epi32(4, 5, 6, 7)));
         const __m128 none = _mm_set1_ps(INFINITY);
-        const __m128 keptA = _mm_and_ps(a, keepA);
-        const __m128 keptB = _mm_and_ps(b, keepB);
-        lanes0_ = _mm_add_pd(lanes0_, _mm_cvtps_pd(keptA));
-        lanes1_ = _mm_add_pd(lanes1_, _mm_cvtps_pd(_mm_movehl_ps(keptA, keptA)));
-        lanes2_ = _mm_add_pd(lanes2_, _mm_cvtps_pd(keptB));
-        lanes3_ = _mm_add_pd(lanes3_, _mm_cvtps_pd(_mm_movehl_ps(keptB, keptB)));
-        const __m128 absA = _mm_and_ps(keptA, Magnitude());
-        const __m128 absB = _mm_and_ps(keptB, Magnitude());
-        largest_ = _mm_max_ps(largest_, _mm_max_ps(absA, absB));
-        smallest_ = _mm_min_ps(smallest_, _mm_min_ps(_mm_or_ps(absA, _mm_andnot_ps(keepA, none)),
-                                                     _mm_or_ps(absB, _mm_andnot_ps(keepB, none))));
+        Take(_mm_and_ps(a, keepA), _mm_and_ps(b, keepB), _mm_andnot_ps(keepA, none), _mm_andnot_ps(keepB, none));
     }
 
     // The sum of the lanes when it is the sum in turn of the starting sum and the n terms values[i] - baseline
@@ -123,6 +103,20 @@ public:
     }
 
 private:
+    // Adds the terms; `skipA` and `skipB` are infinity in lanes whose zero terms stand for terms not taken, which
+    // must not count as the smallest magnitude.
+    void Take(__m128 a, __m128 b, __m128 skipA, __m128 skipB)
+    {
+        lanes0_ = _mm_add_pd(lanes0_, _mm_cvtps_pd(a));
+        lanes1_ = _mm_add_pd(lanes1_, _mm_cvtps_pd(_mm_movehl_ps(a, a)));
+        lanes2_ = _mm_add_pd(lanes2_, _mm_cvtps_pd(b));
+        lanes3_ = _mm_add_pd(lanes3_, _mm_cvtps_pd(_mm_movehl_ps(b, b)));
+        const __m128 absA = _mm_and_ps(a, Magnitude());
+        const __m128 absB = _mm_and_ps(b, Magnitude());
+        largest_ = _mm_max_ps(largest_, _mm_max_ps(absA, absB));
+        smallest_ = _mm_min_ps(smallest_, _mm_min_ps(_mm_or_ps(absA, skipA), _mm_or_ps(absB, skipB)));
+    }
+
     // 2^k for a k of the normal float range.
     static float PowerOfTwo(int k) { return std::bit_cast<float>(static_cast<std::uint32_t>(k + 127) << 23); }
     static __m128 Magnitude() { return _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF)); }
