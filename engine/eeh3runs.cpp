@@ -1,7 +1,6 @@
 #include "engine/eeh3runs.h"
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -52,16 +51,13 @@ public:
     // that were added; NaN otherwise.
     double Total(const float* values, LONG n, float baseline) const
     {
-        alignas(16) std::array<double, 2> lanes;
-        _mm_store_pd(lanes.data(), _mm_add_pd(_mm_add_pd(lanes0_, lanes1_), _mm_add_pd(lanes2_, lanes3_)));
-        const double total = lanes[0] + lanes[1];
-        alignas(16) std::array<float, 4> largestLanes;
-        alignas(16) std::array<float, 4> smallestLanes;
-        _mm_store_ps(largestLanes.data(), largest_);
-        _mm_store_ps(smallestLanes.data(), smallest_);
+        const __m128d pairs = _mm_add_pd(_mm_add_pd(lanes0_, lanes1_), _mm_add_pd(lanes2_, lanes3_));
+        const double total = _mm_cvtsd_f64(_mm_add_sd(pairs, _mm_unpackhi_pd(pairs, pairs)));
         // A NaN may drop out of the maximum and the minimum, but not out of the total.
-        const double most = *std::max_element(largestLanes.begin(), largestLanes.end());
-        const float least = *std::min_element(smallestLanes.begin(), smallestLanes.end());
+        const __m128 most4 = _mm_max_ps(largest_, _mm_movehl_ps(largest_, largest_));
+        const __m128 least4 = _mm_min_ps(smallest_, _mm_movehl_ps(smallest_, smallest_));
+        const double most = _mm_cvtss_f32(_mm_max_ss(most4, _mm_shuffle_ps(most4, most4, 1)));
+        const float least = _mm_cvtss_f32(_mm_min_ss(least4, _mm_shuffle_ps(least4, least4, 1)));
         const double reach = (std::fabs(sum_) + static_cast<double>(n) * most) * (1.0 + 0x1p-40);
         // Below 2^-1000 the least power would be far below the float range.
         if (!std::isfinite(total) || !(reach >= 0x1p-1000) || !(reach < 0x1p53)) {
