@@ -21,11 +21,11 @@ double AddDifferencesInTurn(double sum, const float* values, LONG n, float basel
     return sum;
 }
 
+#if defined(__SSE2__)
 // Whether a sum may start from `sum` side by side rather than in turn: a finite sum that is not -0 (a zero sum of
 // lanes is +0).
 bool MayAddSideBySide(double sum) { return std::isfinite(sum) && !(sum == 0.0 && std::signbit(sum)); }
 
-#if defined(__SSE2__)
 // Adding in turn waits for each sum before the next. When every term and the sum so far are whole multiples of 2^e
 // and the sum of their magnitudes stays below 2^(e + 53), every partial sum is a double exactly, in any order: then
 // eight lanes adding side by side give the same double as adding in turn. The lanes take the terms eight at a time
