@@ -1,5 +1,6 @@
 #include "engine/calcbase.h"
 
+#include "engine/eeh3runs.h"
 #include "frame/typeid.h"
 
 #include <algorithm>
@@ -310,10 +311,11 @@ void SegmentSearch::FeedRun(LONG t, const float* values, LONG n)
         // last tick.
         const auto end = static_cast<LONG>(std::min<std::int64_t>(
             {n, std::int64_t{segStart} + maxLength - t + 1, std::int64_t{lastTick} - t}));
-        while (i < end && std::fabs(values[i] - level) <= width) {
-            ++taken;
-            total += values[i];
-            ++i;
+        // Long segments are found eight samples at a time and summed side by side where that is exact.
+        if (i < end) {
+            const LONG k = EEH3::AddWhileWithin(total, values + i, end - i, level, EEH3::FloatAtOrBelow(width));
+            taken += k;
+            i += k;
         }
         if (i == n) {
             break;

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "engine/eeh3params.h"
+#include "engine/eeh3runs.h"
 #include "engine/eventrecords.h"
 
 #include <algorithm>
@@ -76,9 +77,8 @@ LONG FirstOutside(const double* values, LONG from, LONG count, double low, doubl
 // a running maximum compares); `count` when none.
 LONG FirstAbove(const float* values, LONG from, LONG count, float sign, float bound);
 
-// sum + (v - baseline) for each v of the n values in turn, the differences in floats and the sums in doubles: the
-// same double, bit for bit, as adding them one by one.
-double AddDifferences(double sum, const float* values, LONG n, float baseline);
+// The area sums of a run (shared with the baseline search).
+using EEH3::AddDifferences;
 
 // The exponential fit that CalcTau calls: fits y[0..last] sampled at `rate` per second with A, tau and B (the
 // offset held at `heldOffset` when `holdOffset`). True with the fitted values; false when there is no fit.

@@ -61,4 +61,12 @@ LONG FirstScaledWhere(const float* p, LONG n, float scale, Test test)
     return n;
 }
 
+// sum + (v - baseline) for each v of the n values in turn, the differences in floats and the sums in doubles: the
+// same double, bit for bit, as adding them one by one. With a baseline of 0 it is the sum of the samples in turn.
+double AddDifferences(double sum, const float* values, LONG n, float baseline);
+
+// Adds to `sum` in turn the samples from the first on while they lie within `threshold` of `level` (|v - level| <=
+// threshold, in floats), at most n; the same double, bit for bit, as adding them one by one. Returns how many.
+LONG AddWhileWithin(double& sum, const float* values, LONG n, float level, float threshold);
+
 } // namespace EEH3

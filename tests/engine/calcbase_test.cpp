@@ -396,6 +396,21 @@ TEST(CalcBase, StimuliArePairedWithThePeakAfterThem)
     }
 }
 
+// The whole state of a search, for comparing two bit for bit.
+void ExpectSameSearch(const Base::SegmentSearch& a, const Base::SegmentSearch& b)
+{
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(a.sum), std::bit_cast<std::uint64_t>(b.sum));
+    EXPECT_EQ(a.count, b.count);
+    EXPECT_EQ(a.start, b.start);
+    EXPECT_EQ(a.noneOpen, b.noneOpen);
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(a.first), std::bit_cast<std::uint32_t>(b.first));
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(a.band), std::bit_cast<std::uint64_t>(b.band));
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(a.bestScore), std::bit_cast<std::uint64_t>(b.bestScore));
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(a.bestMean), std::bit_cast<std::uint32_t>(b.bestMean));
+    EXPECT_EQ(a.bestFirst, b.bestFirst);
+    EXPECT_EQ(a.bestLast, b.bestLast);
+}
+
 // A signal for the segment search: noisy levels, declining plateaus and decays, with flat runs of one value (equal
 // scores), ADC steps (ties and zeros) and now and then a NaN, an infinity or a signed zero.
 std::vector<float> SearchSignal(std::mt19937& random, int length)
@@ -466,16 +481,70 @@ TEST(CalcBase, FeedingRunsOfSamplesEqualsFeedingEachSample)
             runs.FeedRun(t, s.data() + t, n);
             t += n;
         }
-        EXPECT_EQ(std::bit_cast<std::uint64_t>(runs.bestScore), std::bit_cast<std::uint64_t>(one.bestScore));
-        EXPECT_EQ(std::bit_cast<std::uint32_t>(runs.bestMean), std::bit_cast<std::uint32_t>(one.bestMean));
-        EXPECT_EQ(runs.bestFirst, one.bestFirst);
-        EXPECT_EQ(runs.bestLast, one.bestLast);
-        EXPECT_EQ(runs.noneOpen, one.noneOpen);
-        EXPECT_EQ(runs.start, one.start);
-        EXPECT_EQ(runs.count, one.count);
-        EXPECT_EQ(std::bit_cast<std::uint32_t>(runs.first), std::bit_cast<std::uint32_t>(one.first));
-        EXPECT_EQ(std::bit_cast<std::uint64_t>(runs.band), std::bit_cast<std::uint64_t>(one.band));
-        EXPECT_EQ(std::bit_cast<std::uint64_t>(runs.sum), std::bit_cast<std::uint64_t>(one.sum));
+        ExpectSameSearch(runs, one);
+    }
+}
+
+TEST(CalcBase, LongSegmentsSumAsOneSampleAtATime)
+{
+    // Long segments are summed in lanes side by side where every partial sum is an exact double, else in turn.
+    // Wide bands (an event far from the levels) make long segments of: ADC steps (exact), float noise far from zero
+    // (exact), noise around zero with values of a tiny exponent now and then, huge values with tiny ones between
+    // (whose sums round: in turn), sums past 2^53, runs of zeros and -0.0 (a -0.0 sum stays -0.0 in turn),
+    // subnormals, NaN and infinities. The state after every run must be the state of the one-sample feed.
+    std::mt19937 random(46);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (int round = 0; round < 240; ++round) {
+        SCOPED_TRACE(round);
+        const int kind = round % 8;
+        const int length = 200 + static_cast<int>(unit(random) * 3000);
+        std::normal_distribution<double> gauss(0.0, 0.01);
+        std::vector<float> s(static_cast<std::size_t>(length));
+        double level = unit(random) - 0.5;
+        for (int i = 0; i < length; ++i) {
+            if (unit(random) < 0.004) {
+                level = unit(random) - 0.5; // a step starts a new segment
+            }
+            const double v = level + gauss(random);
+            const double odd = unit(random);
+            float& x = s[static_cast<std::size_t>(i)];
+            switch (kind) {
+            case 0: x = static_cast<float>(std::round(v * 256.0) / 256.0); break;
+            case 1: x = static_cast<float>(v - 60.0); break;
+            case 2: x = static_cast<float>(odd < 0.02 ? v * 1e-20 : v - level); break;
+            case 3: x = static_cast<float>(odd < 0.03 ? v * 1e-3 : v * 1e6); break;
+            case 4: x = static_cast<float>(std::round(v * 4.0) * 0x1p51); break;
+            case 5: x = odd < 0.5 ? (odd < 0.25 ? -0.0f : 0.0f) : static_cast<float>(std::round(v * 64.0) / 64.0); break;
+            case 6: x = static_cast<float>(v * 0x1p-130); break;
+            default: x = static_cast<float>(v); break;
+            }
+        }
+        if (kind == 5) {
+            std::fill_n(s.begin() + length / 3, 100, -0.0f);
+        }
+        if (kind == 7) {
+            const float specials[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                                      -std::numeric_limits<float>::infinity()};
+            for (int k = 0; k < 6; ++k) {
+                s[static_cast<std::size_t>(unit(random) * length)] = specials[k % 3];
+            }
+        }
+        Base::SegmentSearch one;
+        one.tolerancePercent = 5.0f;
+        one.maxLength = round % 5 == 0 ? 40 : 10000;
+        one.eventTick = length;
+        one.eventValue = kind == 3 ? 3e7f : kind == 4 ? 0x1p60f : kind == 6 ? 0x1p-120f : 30.0f;
+        Base::SegmentSearch runs = one;
+        LONG fed = 0;
+        for (LONG t = 0; t < length;) {
+            const LONG n = std::min<LONG>(length - t, 1 + static_cast<LONG>(unit(random) * 700));
+            runs.FeedRun(t, s.data() + t, n);
+            t += n;
+            for (; fed < t; ++fed) {
+                one.Feed(fed, s[static_cast<std::size_t>(fed)]);
+            }
+            ExpectSameSearch(runs, one);
+        }
     }
 }
 
