@@ -5,6 +5,7 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <type_traits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -24,27 +25,48 @@ constexpr std::int64_t kFullSortCapacity = 512;
 // The median absolute deviation of Gaussian noise times this is its standard deviation.
 constexpr double kMadToSD = 1.4826;
 
-// The element of rank `rank` of `values`, selected among those within `spread` of `guess` when it lies there.
-double NthNear(std::vector<double>& values, std::int64_t rank, double guess, double spread, std::vector<double>& near)
+// A value equal to the element of rank `rank` of the `count` values (not a number among them), which are left as
+// they are. The values are first counted in buckets ordered as the values, then the few of the bucket that holds
+// that rank are selected from: partitions of many values would mispredict about every other comparison.
+double Select(const double* values, std::size_t count, std::int64_t rank, std::vector<double>& spare)
 {
-    const double low = guess - spread;
-    const double high = guess + spread;
-    near.resize(values.size());
+    constexpr int kBuckets = 64;
+    double least = values[0];
+    double most = values[0];
+    for (std::size_t i = 1; i < count; ++i) {
+        least = std::min(least, values[i]);
+        most = std::max(most, values[i]);
+    }
+    if (spare.size() < count) {
+        spare.resize(count);
+    }
+    double* kept = spare.data();
     std::int64_t below = 0;
-    std::size_t within = 0;
-    for (const double value : values) {
-        below += value < low ? 1 : 0;
-        near[within] = value;
-        within += value >= low && value <= high ? 1 : 0;
+    std::size_t n = count;
+    const double scale = kBuckets / (most - least);
+    if (scale > 0.0 && std::isfinite(scale) && count > 8) {
+        // Monotonic in the value, so that a bucket's values lie between those of the buckets below and above.
+        const auto bucketOf = [&](double value) {
+            return static_cast<std::int32_t>(std::min((value - least) * scale, kBuckets - 1.0));
+        };
+        std::array<std::uint32_t, kBuckets> counts{};
+        for (std::size_t i = 0; i < count; ++i) {
+            ++counts[static_cast<std::size_t>(bucketOf(values[i]))];
+        }
+        std::int32_t bucket = 0;
+        while (below + counts[static_cast<std::size_t>(bucket)] <= rank) {
+            below += counts[static_cast<std::size_t>(bucket++)];
+        }
+        n = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            kept[n] = values[i];
+            n += bucketOf(values[i]) == bucket ? 1 : 0;
+        }
+    } else {
+        std::copy_n(values, count, kept);
     }
-    if (rank >= below && rank < below + static_cast<std::int64_t>(within)) {
-        const auto at = near.begin() + (rank - below);
-        std::nth_element(near.begin(), at, near.begin() + static_cast<std::ptrdiff_t>(within));
-        return *at;
-    }
-    const auto at = values.begin() + static_cast<std::ptrdiff_t>(rank);
-    std::nth_element(values.begin(), at, values.end());
-    return *at;
+    std::nth_element(kept, kept + (rank - below), kept + n);
+    return kept[rank - below];
 }
 
 // Where bins are placed: the median's bin and the bins from the median to its median absolute deviation.
@@ -113,6 +135,33 @@ void NoiseWindow::FullSortEstimate(double& median, double& deviation)
     deviation = *middle;
 }
 
+void NoiseWindow::PushFinite(const float* values, std::size_t count)
+{
+    while (count > 0) {
+        std::size_t take;
+        double* to;
+        if (ring_.size() < static_cast<std::size_t>(capacity_)) {
+            take = std::min(count, static_cast<std::size_t>(capacity_) - ring_.size());
+            ring_.resize(ring_.size() + take);
+            to = ring_.data() + ring_.size() - take;
+            position_ = ring_.size() == static_cast<std::size_t>(capacity_) ? 0 : ring_.size();
+        } else {
+            take = std::min(count, ring_.size() - position_);
+            to = ring_.data() + position_;
+            position_ += take;
+            if (position_ == ring_.size()) {
+                position_ = 0;
+            }
+        }
+        for (std::size_t i = 0; i < take; ++i) {
+            to[i] = values[i];
+        }
+        count_ += static_cast<std::int64_t>(take);
+        values += take;
+        count -= take;
+    }
+}
+
 void NoiseWindow::Rebin(double center, double spread)
 {
     double width = spread / kBinsPerDeviation;
@@ -125,64 +174,50 @@ void NoiseWindow::Rebin(double center, double spread)
         scale_ = 0.0; // one bin for everything: slow, still exact
         low_ = 0.0;
     }
-    for (Bin& bin : bins_) {
-        bin.head = 0;
-        bin.size = 0;
-        // A bin that once held many values (at an edge, or when most values tied) need not keep room for them.
-        if (bin.values.size() > 256) {
-            std::vector<double>().swap(bin.values);
-            bin.data = nullptr;
-            bin.mask = 0;
-        }
-    }
-    // Oldest first, the order in which they leave.
+    counts_.fill(0);
     const std::size_t size = ring_.size();
-    codes_.resize(size);
-    const std::size_t oldest = size == 0 ? 0 : position_ % size;
-    Recode(oldest, size, 0);
-    Recode(0, oldest, 0);
+    codes_.resize(size + 16);
+    Recode(0, size, 0);
+    counted_ = size;
     coded_ = count_;
     binned_ = true;
 }
 
 namespace {
 
-[[gnu::always_inline]] inline void PushBack(auto& bin, double value)
+// Calls `take` with each slot of [from, to) whose code lies in [low, high], in the order of the slots. The codes
+// are readable up to 16 past `to`.
+template <class Take>
+[[gnu::always_inline]] inline void ForEachSlotIn(const std::uint8_t* codes, std::size_t from, std::size_t to, int low,
+                                                 int high, Take take)
 {
-    if (bin.data == nullptr || bin.size == bin.mask + 1) {
-        // Twice the length, the values in order from the start.
-        std::vector<double> longer(std::max<std::size_t>(16, 2 * bin.values.size()));
-        for (std::uint32_t i = 0; i < bin.size; ++i) {
-            longer[i] = bin.data[(bin.head + i) & bin.mask];
+#if defined(__SSE2__)
+    const __m128i lows = _mm_set1_epi8(static_cast<char>(low));
+    const __m128i highs = _mm_set1_epi8(static_cast<char>(high));
+    for (std::size_t slot = from; slot < to; slot += 16) {
+        const __m128i code = _mm_loadu_si128(reinterpret_cast<const __m128i*>(codes + slot));
+        const __m128i within = _mm_cmpeq_epi8(_mm_min_epu8(_mm_max_epu8(code, lows), highs), code);
+        auto mask = static_cast<std::uint32_t>(_mm_movemask_epi8(within));
+        if (to - slot < 16) {
+            mask &= (1u << (to - slot)) - 1u;
         }
-        bin.values.swap(longer);
-        bin.data = bin.values.data();
-        bin.mask = static_cast<std::uint32_t>(bin.values.size() - 1);
-        bin.head = 0;
-    }
-    bin.data[(bin.head + bin.size++) & bin.mask] = value;
-}
-
-// Calls `take` with each value of the bins [first, last].
-template <class Bins, class Take>
-void ForEachValue(const Bins& bins, int first, int last, Take take)
-{
-    for (int b = std::max(first, 0); b <= std::min(last, static_cast<int>(bins.size()) - 1); ++b) {
-        const auto& bin = bins[static_cast<std::size_t>(b)];
-        const std::size_t length = bin.values.size();
-        const std::size_t end = std::min<std::size_t>(bin.head + bin.size, length);
-        for (std::size_t i = bin.head; i < end; ++i) {
-            take(bin.values[i]);
-        }
-        for (std::size_t i = 0; i < bin.head + bin.size - end; ++i) {
-            take(bin.values[i]);
+        while (mask != 0) {
+            take(slot + static_cast<std::size_t>(std::countr_zero(mask)));
+            mask &= mask - 1;
         }
     }
+#else
+    for (std::size_t slot = from; slot < to; ++slot) {
+        if (codes[slot] >= low && codes[slot] <= high) {
+            take(slot);
+        }
+    }
+#endif
 }
 
 } // namespace
 
-// New codes for the ring's slots [first, end), their values put into their bins, the old values of the slots below
+// New codes for the ring's slots [first, end), their values counted in their bins, the old values of the slots below
 // `counted` taken out of theirs.
 void NoiseWindow::Recode(std::size_t first, std::size_t end, std::size_t counted)
 {
@@ -191,48 +226,53 @@ void NoiseWindow::Recode(std::size_t first, std::size_t end, std::size_t counted
     const double scale = scale_;
     const double* values = ring_.data();
     std::uint8_t* codes = codes_.data();
-    Bin* bins = bins_.data();
+    std::uint32_t* counts = counts_.data();
     for (std::size_t slot = first; slot < std::min(end, counted); ++slot) {
-        Bin& bin = bins[codes[slot]];
-        bin.head = (bin.head + 1) & bin.mask;
-        --bin.size;
+        --counts[codes[slot]];
     }
     std::size_t slot = first;
 #if defined(__SSE2__)
-    // Two at a time, without branches: the same arithmetic as Code.
+    // Sixteen at a time, without branches: the same arithmetic as below.
     const __m128d lows = _mm_set1_pd(low);
     const __m128d scales = _mm_set1_pd(scale);
     const __m128d zero = _mm_setzero_pd();
     const __m128d top = _mm_set1_pd(static_cast<double>(kBins - 1));
-    for (; slot + 2 <= end; slot += 2) {
-        const __m128d at = _mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(values + slot), lows), scales);
-        const __m128i whole = _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(at, zero), top));
-        codes[slot] = static_cast<std::uint8_t>(_mm_cvtsi128_si32(whole));
-        codes[slot + 1] = static_cast<std::uint8_t>(_mm_extract_epi16(whole, 2));
+    const auto two = [&](const double* at) {
+        const __m128d place = _mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(at), lows), scales);
+        return _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(place, zero), top));
+    };
+    const auto four = [&](const double* at) { return _mm_unpacklo_epi64(two(at), two(at + 2)); };
+    for (; slot + 16 <= end; slot += 16) {
+        const double* at = values + slot;
+        const __m128i low8 = _mm_packs_epi32(four(at), four(at + 4));
+        const __m128i high8 = _mm_packs_epi32(four(at + 8), four(at + 12));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(codes + slot), _mm_packus_epi16(low8, high8));
     }
 #endif
     for (; slot < end; ++slot) {
-        codes[slot] = Code(values[slot], low, scale);
+        // Monotonic in the value. The window's values are finite whenever codes are made.
+        const double at = std::min(std::max((values[slot] - low) * scale, 0.0), static_cast<double>(kBins - 1));
+        codes[slot] = static_cast<std::uint8_t>(static_cast<std::int32_t>(at));
     }
     for (slot = first; slot < end; ++slot) {
-        PushBack(bins[codes[slot]], values[slot]);
+        ++counts[codes[slot]];
     }
 }
 
 void NoiseWindow::CodeNewValues()
 {
     const std::size_t size = ring_.size();
-    const std::size_t counted = codes_.size(); // slots whose values are in their bins
-    codes_.resize(size);
+    codes_.resize(size + 16);
     const auto fresh =
         static_cast<std::size_t>(std::min<std::int64_t>(count_ - coded_, static_cast<std::int64_t>(size)));
     const std::size_t first = (position_ + size - fresh) % size;
     if (first + fresh <= size) {
-        Recode(first, first + fresh, counted);
+        Recode(first, first + fresh, counted_);
     } else {
-        Recode(first, size, counted);
-        Recode(0, first + fresh - size, counted);
+        Recode(first, size, counted_);
+        Recode(0, first + fresh - size, counted_);
     }
+    counted_ = size;
     coded_ = count_;
 }
 
@@ -240,9 +280,32 @@ std::int64_t NoiseWindow::Count(int first, int last) const
 {
     std::int64_t sum = 0;
     for (int bin = std::max(first, 0); bin <= std::min(last, kBins - 1); ++bin) {
-        sum += bins_[static_cast<std::size_t>(bin)].size;
+        sum += counts_[static_cast<std::size_t>(bin)];
     }
     return sum;
+}
+
+// The element of rank `rank` of the values of bin `bin`, selected from them in the order they arrived (which of two
+// equal values, 0 and -0, is picked depends on that order).
+std::size_t NoiseWindow::SelectMedianBin(int bin, std::int64_t rank, double& median)
+{
+    const std::size_t size = ring_.size();
+    if (scratch_.size() < size) {
+        scratch_.resize(size);
+    }
+    const double* values = ring_.data();
+    double* out = scratch_.data();
+    std::size_t n = 0;
+    const auto take = [&](std::size_t slot) { out[n++] = values[slot]; };
+    const std::size_t oldest = position_ % size;
+    ForEachSlotIn(codes_.data(), oldest, size, bin, bin, take);
+    ForEachSlotIn(codes_.data(), 0, oldest, bin, bin, take);
+    median = Select(out, n, rank, near_);
+    if (median == 0.0) {
+        std::nth_element(out, out + rank, out + n);
+        median = out[rank];
+    }
+    return n;
 }
 
 // The median absolute deviation from the values of the bins within `reach` of the bins `left` and `right`, which
@@ -263,30 +326,40 @@ bool NoiseWindow::Deviation(double median, int left, int right, int reach, doubl
     const std::int64_t outerRight = Count(hiR + 1, kBins - 1);
     // Between the two ranges: every such value is above each of the left range and below each of the right.
     const std::int64_t inner = Count(hiL + 1, loR - 1);
+    const std::int64_t rank = target - inner;
+    if (rank < 0 || rank >= Count(loL, hiL) + Count(loR, hiR)) {
+        return false;
+    }
     double leftLow = kInfinity;
     double leftHigh = -kInfinity;
     double rightLow = kInfinity;
     double rightHigh = -kInfinity;
-    scratch_.clear();
-    ForEachValue(bins_, loL, hiL, [&](double value) {
+    const std::size_t size = ring_.size();
+    if (scratch_.size() < size) {
+        scratch_.resize(size);
+    }
+    const double* values = ring_.data();
+    double* out = scratch_.data();
+    std::size_t n = 0;
+    // The order of the distances does not matter: they are not numbers of two signs.
+    ForEachSlotIn(codes_.data(), 0, size, loL, hiL, [&](std::size_t slot) {
+        const double value = values[slot];
         leftLow = std::min(leftLow, value);
         leftHigh = std::max(leftHigh, value);
-        scratch_.push_back(std::abs(value - median));
+        out[n++] = std::abs(value - median);
     });
-    ForEachValue(bins_, loR, hiR, [&](double value) {
-        rightLow = std::min(rightLow, value);
-        rightHigh = std::max(rightHigh, value);
-        scratch_.push_back(std::abs(value - median));
-    });
-    if (loR > hiR) {
+    if (loR <= hiR) {
+        ForEachSlotIn(codes_.data(), 0, size, loR, hiR, [&](std::size_t slot) {
+            const double value = values[slot];
+            rightLow = std::min(rightLow, value);
+            rightHigh = std::max(rightHigh, value);
+            out[n++] = std::abs(value - median);
+        });
+    } else {
         rightLow = leftLow;
         rightHigh = leftHigh;
     }
-    const std::int64_t rank = target - inner;
-    if (rank < 0 || rank >= static_cast<std::int64_t>(scratch_.size())) {
-        return false;
-    }
-    deviation = NthNear(scratch_, rank, lastDeviation_, 0.03 * lastDeviation_, near_);
+    deviation = Select(out, n, rank, near_);
     // The values outside the ranges lie farther from the median than the answer, those between them nearer, so
     // that the answer's rank among the collected values is its rank among all.
     return (inner == 0 || deviation >= std::max(median - leftHigh, rightLow - median)) &&
@@ -312,18 +385,14 @@ void NoiseWindow::Estimate(double& median, double& deviation)
         const std::int64_t target = size / 2;
         int middle = 0;
         std::int64_t lower = 0;
-        while (lower + bins_[static_cast<std::size_t>(middle)].size <= target) {
-            lower += bins_[static_cast<std::size_t>(middle++)].size;
+        while (lower + counts_[static_cast<std::size_t>(middle)] <= target) {
+            lower += counts_[static_cast<std::size_t>(middle++)];
         }
-        scratch_.clear();
-        ForEachValue(bins_, middle, middle, [&](double value) { scratch_.push_back(value); });
-        const auto at = scratch_.begin() + (target - lower);
-        std::nth_element(scratch_.begin(), at, scratch_.end());
-        median = *at;
+        SelectMedianBin(middle, target - lower, median);
         // The bins outwards from the median's, nearer middle first, until they hold half the window: the values at
         // the deviation are near the last bin taken and the bin as far on the other side.
         const double place = (median - low_) * scale_; // in bins from the lowest
-        std::int64_t within = bins_[static_cast<std::size_t>(middle)].size;
+        std::int64_t within = counts_[static_cast<std::size_t>(middle)];
         int below = middle - 1;
         int above = middle + 1;
         double distance = 0.0;
@@ -331,10 +400,10 @@ void NoiseWindow::Estimate(double& median, double& deviation)
             const double toBelow = below >= 0 ? place - (below + 0.5) : kInfinity;
             const double toAbove = above < kBins ? above + 0.5 - place : kInfinity;
             if (toBelow <= toAbove) {
-                within += bins_[static_cast<std::size_t>(below--)].size;
+                within += counts_[static_cast<std::size_t>(below--)];
                 distance = toBelow;
             } else {
-                within += bins_[static_cast<std::size_t>(above++)].size;
+                within += counts_[static_cast<std::size_t>(above++)];
                 distance = toAbove;
             }
         }
@@ -416,23 +485,36 @@ bool PeakDetector::IsEstimateTick(std::int32_t tick) const
                                     (tick & (tick - 1)) == 0);
 }
 
-// The samples [first, end) of values_ after an estimate, all with the same baseline and level.
-void PeakDetector::Detect(std::size_t first, std::size_t end, std::vector<DetectedPeak>& out)
+// The values [first, end) after an estimate, all with the same baseline and level; the value k is at tick ticks[k]
+// when the ticks are listed, else at tick base + k.
+template <class Value, bool kListed>
+void PeakDetector::Detect(const Value* values, const std::int32_t* ticks, std::int32_t base, std::size_t first,
+                          std::size_t end, std::vector<DetectedPeak>& out)
 {
     const double level = params_.thresholdInSD ? params_.height * noise_ : params_.height;
     // A peak starts above both the level and the baseline (never when the level is not a number).
     const double start = std::max(level, 0.0);
     const double direction = params_.direction;
     const double baseline = baseline_;
-    const double* values = values_.data();
-    const std::int32_t* ticks = ticks_.data();
-    const auto heightAt = [&](std::size_t k) { return direction * (values[k] - baseline); };
+    const auto heightAt = [&](std::size_t k) { return direction * (static_cast<double>(values[k]) - baseline); };
+    const auto tickAt = [&](std::size_t k) {
+        if constexpr (kListed) {
+            return ticks[k];
+        } else {
+            return base + static_cast<std::int32_t>(k);
+        }
+    };
     std::size_t k = first;
     while (k < end) {
         if (!inPeak_) {
             // Most samples lie below the level: four at a time until one may not.
-            while (k < end && ticks[k] < nextAllowed_) {
-                ++k;
+            if constexpr (kListed) {
+                while (k < end && ticks[k] < nextAllowed_) {
+                    ++k;
+                }
+            } else if (base + static_cast<std::int64_t>(k) < nextAllowed_) {
+                k = static_cast<std::size_t>(
+                    std::min<std::int64_t>(nextAllowed_ - base, static_cast<std::int64_t>(end)));
             }
             while (k + 4 <= end && !((heightAt(k) > start) | (heightAt(k + 1) > start) | (heightAt(k + 2) > start) |
                                      (heightAt(k + 3) > start))) {
@@ -445,8 +527,8 @@ void PeakDetector::Detect(std::size_t first, std::size_t end, std::vector<Detect
                 break;
             }
             inPeak_ = true;
-            peakStart_ = ticks[k];
-            peakTick_ = ticks[k];
+            peakStart_ = tickAt(k);
+            peakTick_ = tickAt(k);
             peakHeight_ = heightAt(k);
             peakValue_ = values[k];
             beforePeak_ = k > first ? heightAt(k - 1) : lastHeight_;
@@ -461,7 +543,7 @@ void PeakDetector::Detect(std::size_t first, std::size_t end, std::vector<Detect
         }
         if (height > peakHeight_) {
             beforePeak_ = k > first ? heightAt(k - 1) : lastHeight_;
-            peakTick_ = ticks[k];
+            peakTick_ = tickAt(k);
             peakHeight_ = height;
             peakValue_ = values[k];
             afterSeen_ = false;
@@ -475,41 +557,30 @@ void PeakDetector::Detect(std::size_t first, std::size_t end, std::vector<Detect
     }
 }
 
-void PeakDetector::Feed(const float* samples, std::size_t count, std::vector<DetectedPeak>& out)
+namespace {
+
+// Whether every one of the samples is finite.
+bool AllFinite(const float* samples, std::size_t count)
 {
-    // The detected signal's values and their ticks; a tick without a value (a sample that is not a number, or the
-    // transform before its first value) is left out.
-    values_.resize(count);
-    ticks_.resize(count);
-    std::size_t n = 0;
-    if (params_.transform == 1) {
-        const std::size_t unknown = slope_.Unknown();
-        n = slope_.Next(samples, count, values_.data());
-        for (std::size_t k = 0; k < n; ++k) {
-            ticks_[k] = tick_ + static_cast<std::int32_t>(count - n + k); // the samples without a slope come first
-        }
-        if (slope_.Unknown() != unknown) {
-            // Slopes over a sample that is not finite are not numbers: ticks without a value.
-            std::size_t kept = 0;
-            for (std::size_t k = 0; k < n; ++k) {
-                values_[kept] = values_[k];
-                ticks_[kept] = ticks_[k];
-                kept += std::isnan(values_[k]) ? 0 : 1;
-            }
-            n = kept;
-        }
-    } else {
-        for (std::size_t i = 0; i < count; ++i) {
-            values_[n] = samples[i];
-            ticks_[n] = tick_ + static_cast<std::int32_t>(i);
-            n += std::isfinite(samples[i]) ? 1 : 0;
-        }
+    std::uint32_t unusual = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        // All exponent bits set: an infinity or not a number.
+        unusual |= (std::bit_cast<std::uint32_t>(samples[i]) & 0x7f800000u) == 0x7f800000u ? 1u : 0u;
     }
-    tick_ += static_cast<std::int32_t>(count);
-    // Stretches from one estimate to the next: the estimate comes before its own tick's value enters the window.
+    return unusual == 0;
+}
+
+} // namespace
+
+// Stretches of the values from one estimate to the next: the estimate comes before its own tick's value enters the
+// window. The value k is at tick ticks[k] when the ticks are listed, else at tick base + k.
+template <class Value, bool kListed>
+void PeakDetector::Run(const Value* values, const std::int32_t* ticks, std::int32_t base, std::size_t n,
+                       std::vector<DetectedPeak>& out)
+{
     std::size_t k = 0;
     while (k < n) {
-        const std::int32_t tick = ticks_[k];
+        const std::int32_t tick = kListed ? ticks[k] : base + static_cast<std::int32_t>(k);
         if (tick == nextEstimate_ || (tick > nextEstimate_ && IsEstimateTick(tick))) {
             Estimate();
         }
@@ -517,15 +588,64 @@ void PeakDetector::Feed(const float* samples, std::size_t count, std::vector<Det
             nextEstimate_ = NextEstimateTick(tick);
         }
         std::size_t end = k + 1;
-        while (end < n && ticks_[end] < nextEstimate_) {
-            ++end;
+        if constexpr (kListed) {
+            while (end < n && ticks[end] < nextEstimate_) {
+                ++end;
+            }
+        } else {
+            end = std::min(n, static_cast<std::size_t>(nextEstimate_ - base));
         }
-        history_.Push(values_.data() + k, end - k);
+        if constexpr (std::is_same_v<Value, float>) {
+            history_.PushFinite(values + k, end - k);
+        } else {
+            history_.Push(values + k, end - k);
+        }
         if (estimated_) {
-            Detect(k, end, out);
+            Detect<Value, kListed>(values, ticks, base, k, end, out);
         }
         k = end;
     }
+}
+
+void PeakDetector::Feed(const float* samples, std::size_t count, std::vector<DetectedPeak>& out)
+{
+    const std::int32_t tick = tick_;
+    tick_ += static_cast<std::int32_t>(count);
+    if (params_.transform == 1) {
+        values_.resize(count);
+        const std::size_t unknown = slope_.Unknown();
+        const std::size_t n = slope_.Next(samples, count, values_.data());
+        // The samples without a slope come first.
+        const std::int32_t first = tick + static_cast<std::int32_t>(count - n);
+        if (slope_.Unknown() == unknown) {
+            Run<double, false>(values_.data(), nullptr, first, n, out);
+            return;
+        }
+        // Slopes over a sample that is not finite are not numbers: ticks without a value.
+        ticks_.resize(count);
+        std::size_t kept = 0;
+        for (std::size_t k = 0; k < n; ++k) {
+            values_[kept] = values_[k];
+            ticks_[kept] = first + static_cast<std::int32_t>(k);
+            kept += std::isnan(values_[k]) ? 0 : 1;
+        }
+        Run<double, true>(values_.data(), ticks_.data(), 0, kept, out);
+        return;
+    }
+    if (AllFinite(samples, count)) {
+        Run<float, false>(samples, nullptr, tick, count, out);
+        return;
+    }
+    // A sample that is not finite is a tick without a value.
+    values_.resize(count);
+    ticks_.resize(count);
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        values_[n] = samples[i];
+        ticks_[n] = tick + static_cast<std::int32_t>(i);
+        n += std::isfinite(samples[i]) ? 1 : 0;
+    }
+    Run<double, true>(values_.data(), ticks_.data(), 0, n, out);
 }
 
 void PeakDetector::Feed(float sample, std::vector<DetectedPeak>& out)

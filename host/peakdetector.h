@@ -33,11 +33,11 @@ struct PeakDetectionParams {
     friend bool operator==(const PeakDetectionParams&, const PeakDetectionParams&) = default;
 };
 
-// The noise window: its values in a ring, and each also in the bin its value falls in, with the bin's one-byte code
-// beside it in the ring. The bins are ordered as the values (a value in a lower bin is below every value in a higher
-// one) and placed about the last answers, so that the bins' counts say which bin holds the median and which bins hold
-// the values at the median absolute deviation; an estimate selects among the few values of those bins. Both answers
-// are exact: the same values as a full sort would give.
+// The noise window: its values in a ring, and beside each its bin's one-byte code in a second ring, with the count of
+// values in each bin. The bins are ordered as the values (a value in a lower bin is below every value in a higher
+// one) and placed about the last answers, so that the counts say which bin holds the median and which bins hold the
+// values at the median absolute deviation; an estimate finds those values by their codes and selects among them. Both
+// answers are exact: the same values as a full sort would give.
 class NoiseWindow {
 public:
     explicit NoiseWindow(std::int32_t capacity);
@@ -61,6 +61,8 @@ public:
     }
     // The next `count` values, as Push one by one.
     void Push(const double* values, std::size_t count);
+    // The same for single-precision values, all of them finite.
+    void PushFinite(const float* values, std::size_t count);
     std::size_t Size() const { return static_cast<std::size_t>(std::min<std::int64_t>(count_, capacity_)); }
     // The element of rank Size()/2 (the median as the upper middle) and the element of the same rank of the
     // distances from it.
@@ -68,39 +70,26 @@ public:
 
 private:
     static constexpr int kBins = 256;
-    static std::uint8_t Code(double value, double low, double scale)
-    {
-        // Monotonic in the value. The window's values are finite whenever codes are made.
-        const double at = std::min(std::max((value - low) * scale, 0.0), static_cast<double>(kBins - 1));
-        return static_cast<std::uint8_t>(static_cast<std::int32_t>(at));
-    }
-    // The values of one bin in the order they arrived, which is the order they leave in: a ring of a power-of-two
-    // length.
-    struct Bin {
-        double* data = nullptr; // values.data(), and its length less one, beside the counts: one load for a push
-        std::uint32_t mask = 0;
-        std::uint32_t head = 0;
-        std::uint32_t size = 0;
-        std::vector<double> values;
-    };
     void Recode(std::size_t first, std::size_t end, std::size_t counted);
     void Rebin(double center, double spread);
     void CodeNewValues();
     std::int64_t Count(int first, int last) const;
+    std::size_t SelectMedianBin(int bin, std::int64_t rank, double& median);
     bool Deviation(double median, int left, int right, int reach, double& deviation);
     void FullSortEstimate(double& median, double& deviation);
 
     std::int64_t capacity_;
     std::vector<double> ring_;
-    std::vector<std::uint8_t> codes_; // the bin of each value of the ring
+    std::vector<std::uint8_t> codes_; // the bin of each value of the ring, and room to read 16 past its end
     std::size_t position_ = 0;
     std::int64_t count_ = 0;        // values pushed so far
     std::int64_t lastUnusual_ = -1; // the index of the last value pushed that is not finite
-    std::int64_t coded_ = 0;        // values before this index are in their bins
-    bool binned_ = false;           // the codes are of the present bins
+    std::int64_t coded_ = 0;        // values before this index have codes and are counted
+    std::size_t counted_ = 0;       // slots of the ring whose values are counted
+    bool binned_ = false;           // the codes and counts are of the present bins
     double low_ = 0.0;              // where the lowest bin would begin (it also holds everything below)
     double scale_ = 1.0;            // bins per unit of value
-    std::array<Bin, kBins> bins_;
+    std::array<std::uint32_t, kBins> counts_{};
     std::vector<double> scratch_;
     std::vector<double> near_; // the distances near the guessed deviation
     double lastMedian_ = 0.0;
@@ -125,7 +114,12 @@ public:
 private:
     bool IsEstimateTick(std::int32_t tick) const;
     std::int32_t NextEstimateTick(std::int32_t tick) const;
-    void Detect(std::size_t first, std::size_t end, std::vector<DetectedPeak>& out);
+    template <class Value, bool kListed>
+    void Run(const Value* values, const std::int32_t* ticks, std::int32_t base, std::size_t n,
+             std::vector<DetectedPeak>& out);
+    template <class Value, bool kListed>
+    void Detect(const Value* values, const std::int32_t* ticks, std::int32_t base, std::size_t first,
+                std::size_t end, std::vector<DetectedPeak>& out);
     void Estimate();
     void Emit(std::vector<DetectedPeak>& out);
 
@@ -138,7 +132,8 @@ private:
 
     std::int32_t tick_ = 0;
     std::int32_t nextEstimate_ = 0; // the next tick at which the baseline is estimated
-    std::vector<double> values_;       // the detected signal of the samples being fed, and their ticks
+    std::vector<double> values_;       // the detected signal of the samples being fed, and their ticks where some
+                                       // ticks have no value
     std::vector<std::int32_t> ticks_;
     SmoothedSlope slope_;           // the transform
     NoiseWindow history_;        // the last window_ detected-signal values before the current tick
