@@ -153,12 +153,159 @@ void NoiseWindow::PushFinite(const float* values, std::size_t count)
                 position_ = 0;
             }
         }
-        for (std::size_t i = 0; i < take; ++i) {
+        std::size_t i = 0;
+#if defined(__SSE2__)
+        for (; i + 4 <= take; i += 4) {
+            const __m128 four = _mm_loadu_ps(values + i);
+            _mm_storeu_pd(to + i, _mm_cvtps_pd(four));
+            _mm_storeu_pd(to + i + 2, _mm_cvtps_pd(_mm_movehl_ps(four, four)));
+        }
+#endif
+        for (; i < take; ++i) {
             to[i] = values[i];
         }
         count_ += static_cast<std::int64_t>(take);
         values += take;
         count -= take;
+    }
+}
+
+namespace {
+
+// The most batches kept before they are gathered into one: each estimate looks into every batch.
+constexpr std::size_t kMostBatches = 32;
+
+} // namespace
+
+// Codes for the values of indices [first, end), which are in the window.
+void NoiseWindow::Code(std::int64_t first, std::int64_t end)
+{
+    // In locals: stores of codes could otherwise be taken for stores to any member.
+    const double low = low_;
+    const double scale = scale_;
+    const double* values = ring_.data();
+    std::uint8_t* codes = codes_.data();
+    while (first < end) {
+        std::size_t slot = static_cast<std::size_t>(first % capacity_);
+        const std::size_t stop = slot + static_cast<std::size_t>(std::min(end - first, capacity_ - first % capacity_));
+        first += static_cast<std::int64_t>(stop - slot);
+#if defined(__SSE2__)
+        // Sixteen at a time, without branches: the same arithmetic as below.
+        const __m128d lows = _mm_set1_pd(low);
+        const __m128d scales = _mm_set1_pd(scale);
+        const __m128d zero = _mm_setzero_pd();
+        const __m128d top = _mm_set1_pd(static_cast<double>(kBins - 1));
+        const auto two = [&](const double* at) {
+            const __m128d place = _mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(at), lows), scales);
+            return _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(place, zero), top));
+        };
+        const auto four = [&](const double* at) { return _mm_unpacklo_epi64(two(at), two(at + 2)); };
+        for (; slot + 16 <= stop; slot += 16) {
+            const double* at = values + slot;
+            const __m128i low8 = _mm_packs_epi32(four(at), four(at + 4));
+            const __m128i high8 = _mm_packs_epi32(four(at + 8), four(at + 12));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(codes + slot), _mm_packus_epi16(low8, high8));
+        }
+#endif
+        for (; slot < stop; ++slot) {
+            // Monotonic in the value. The window's values are finite whenever codes are made.
+            const double at = std::min(std::max((values[slot] - low) * scale, 0.0), static_cast<double>(kBins - 1));
+            codes[slot] = static_cast<std::uint8_t>(static_cast<std::int32_t>(at));
+        }
+    }
+}
+
+// The values of indices [first, end), which are coded, as the newest batches, and counted: one batch, or pieces
+// that end where later estimates will likely find the window to start (every eighth of it), so that the window
+// leaves whole batches behind.
+void NoiseWindow::AddBatches(std::int64_t first, std::int64_t end)
+{
+    const std::int64_t piece = std::max<std::int64_t>(static_cast<std::int64_t>(Size()) / 8, 64);
+    while (first < end) {
+        const std::int64_t stop = std::min(end, (first / piece + 1) * piece);
+        AddBatch(first, stop);
+        first = stop;
+    }
+}
+
+void NoiseWindow::AddBatch(std::int64_t first, std::int64_t end)
+{
+    if (batchCount_ == batches_.size()) {
+        // Room for more, the batches in order from the start.
+        std::vector<Batch> more(std::max<std::size_t>(12, 2 * batches_.size()));
+        for (std::size_t i = 0; i < batchCount_; ++i) {
+            more[i] = std::move(batches_[(firstBatch_ + i) % batches_.size()]);
+        }
+        batches_.swap(more);
+        firstBatch_ = 0;
+    }
+    Batch& batch = batches_[(firstBatch_ + batchCount_++) % batches_.size()];
+    batch.first = first;
+    batch.count = end - first;
+    batch.gone = 0;
+    batch.left.fill(0);
+    const double* values = ring_.data();
+    const std::uint8_t* codes = codes_.data();
+    // The slots in order: up to two runs of the ring.
+    const auto start = static_cast<std::size_t>(first % capacity_);
+    const std::size_t firstRun = static_cast<std::size_t>(std::min(end - first, capacity_ - first % capacity_));
+    const std::size_t secondRun = static_cast<std::size_t>(end - first) - firstRun;
+    std::array<std::uint32_t, kBins> in{};
+    for (std::size_t slot = start; slot < start + firstRun; ++slot) {
+        ++in[codes[slot]];
+    }
+    for (std::size_t slot = 0; slot < secondRun; ++slot) {
+        ++in[codes[slot]];
+    }
+    std::uint32_t sum = 0;
+    for (int bin = 0; bin < kBins; ++bin) {
+        batch.starts[static_cast<std::size_t>(bin)] = sum;
+        sum += in[static_cast<std::size_t>(bin)];
+        counts_[static_cast<std::size_t>(bin)] += in[static_cast<std::size_t>(bin)];
+    }
+    batch.starts[kBins] = sum;
+    // Each value after those of its bin that came before it.
+    std::array<std::uint32_t, kBins> at;
+    std::copy_n(batch.starts.begin(), kBins, at.begin());
+    batch.values.resize(static_cast<std::size_t>(batch.count));
+    double* grouped = batch.values.data();
+    for (std::size_t slot = start; slot < start + firstRun; ++slot) {
+        grouped[at[codes[slot]]++] = values[slot];
+    }
+    for (std::size_t slot = 0; slot < secondRun; ++slot) {
+        grouped[at[codes[slot]]++] = values[slot];
+    }
+}
+
+void NoiseWindow::ClearBatches()
+{
+    firstBatch_ = 0;
+    batchCount_ = 0;
+    counts_.fill(0);
+}
+
+// Values that left the window since the last estimate taken out of their batches and counts: the oldest first.
+void NoiseWindow::Expire()
+{
+    const std::int64_t leftBefore = count_ - static_cast<std::int64_t>(Size()); // the indices that have left
+    while (batchCount_ > 0) {
+        Batch& batch = batches_[firstBatch_];
+        if (batch.first + batch.count <= leftBefore) {
+            for (std::size_t bin = 0; bin < kBins; ++bin) {
+                counts_[bin] -= batch.starts[bin + 1] - batch.starts[bin] - batch.left[bin];
+            }
+            firstBatch_ = (firstBatch_ + 1) % batches_.size();
+            --batchCount_;
+            continue;
+        }
+        // Their slots' codes are still theirs: the values that replaced them are not coded yet.
+        for (std::int64_t index = batch.first + batch.gone; index < leftBefore; ++index) {
+            const std::uint8_t code = codes_[static_cast<std::size_t>(index % capacity_)];
+            --counts_[code];
+            ++batch.left[code];
+        }
+        batch.gone = std::max(batch.gone, leftBefore - batch.first);
+        break;
     }
 }
 
@@ -174,106 +321,31 @@ void NoiseWindow::Rebin(double center, double spread)
         scale_ = 0.0; // one bin for everything: slow, still exact
         low_ = 0.0;
     }
-    counts_.fill(0);
-    const std::size_t size = ring_.size();
-    codes_.resize(size + 16);
-    Recode(0, size, 0);
-    counted_ = size;
+    codes_.resize(ring_.size());
+    const std::int64_t oldest = count_ - static_cast<std::int64_t>(Size());
+    Code(oldest, count_);
+    ClearBatches();
+    AddBatches(oldest, count_);
     coded_ = count_;
     binned_ = true;
 }
 
-namespace {
-
-// Calls `take` with each slot of [from, to) whose code lies in [low, high], in the order of the slots. The codes
-// are readable up to 16 past `to`.
-template <class Take>
-[[gnu::always_inline]] inline void ForEachSlotIn(const std::uint8_t* codes, std::size_t from, std::size_t to, int low,
-                                                 int high, Take take)
-{
-#if defined(__SSE2__)
-    const __m128i lows = _mm_set1_epi8(static_cast<char>(low));
-    const __m128i highs = _mm_set1_epi8(static_cast<char>(high));
-    for (std::size_t slot = from; slot < to; slot += 16) {
-        const __m128i code = _mm_loadu_si128(reinterpret_cast<const __m128i*>(codes + slot));
-        const __m128i within = _mm_cmpeq_epi8(_mm_min_epu8(_mm_max_epu8(code, lows), highs), code);
-        auto mask = static_cast<std::uint32_t>(_mm_movemask_epi8(within));
-        if (to - slot < 16) {
-            mask &= (1u << (to - slot)) - 1u;
-        }
-        while (mask != 0) {
-            take(slot + static_cast<std::size_t>(std::countr_zero(mask)));
-            mask &= mask - 1;
-        }
-    }
-#else
-    for (std::size_t slot = from; slot < to; ++slot) {
-        if (codes[slot] >= low && codes[slot] <= high) {
-            take(slot);
-        }
-    }
-#endif
-}
-
-} // namespace
-
-// New codes for the ring's slots [first, end), their values counted in their bins, the old values of the slots below
-// `counted` taken out of theirs.
-void NoiseWindow::Recode(std::size_t first, std::size_t end, std::size_t counted)
-{
-    // In locals: stores of codes could otherwise be taken for stores to any member.
-    const double low = low_;
-    const double scale = scale_;
-    const double* values = ring_.data();
-    std::uint8_t* codes = codes_.data();
-    std::uint32_t* counts = counts_.data();
-    for (std::size_t slot = first; slot < std::min(end, counted); ++slot) {
-        --counts[codes[slot]];
-    }
-    std::size_t slot = first;
-#if defined(__SSE2__)
-    // Sixteen at a time, without branches: the same arithmetic as below.
-    const __m128d lows = _mm_set1_pd(low);
-    const __m128d scales = _mm_set1_pd(scale);
-    const __m128d zero = _mm_setzero_pd();
-    const __m128d top = _mm_set1_pd(static_cast<double>(kBins - 1));
-    const auto two = [&](const double* at) {
-        const __m128d place = _mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(at), lows), scales);
-        return _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(place, zero), top));
-    };
-    const auto four = [&](const double* at) { return _mm_unpacklo_epi64(two(at), two(at + 2)); };
-    for (; slot + 16 <= end; slot += 16) {
-        const double* at = values + slot;
-        const __m128i low8 = _mm_packs_epi32(four(at), four(at + 4));
-        const __m128i high8 = _mm_packs_epi32(four(at + 8), four(at + 12));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(codes + slot), _mm_packus_epi16(low8, high8));
-    }
-#endif
-    for (; slot < end; ++slot) {
-        // Monotonic in the value. The window's values are finite whenever codes are made.
-        const double at = std::min(std::max((values[slot] - low) * scale, 0.0), static_cast<double>(kBins - 1));
-        codes[slot] = static_cast<std::uint8_t>(static_cast<std::int32_t>(at));
-    }
-    for (slot = first; slot < end; ++slot) {
-        ++counts[codes[slot]];
-    }
-}
-
 void NoiseWindow::CodeNewValues()
 {
-    const std::size_t size = ring_.size();
-    codes_.resize(size + 16);
-    const auto fresh =
-        static_cast<std::size_t>(std::min<std::int64_t>(count_ - coded_, static_cast<std::int64_t>(size)));
-    const std::size_t first = (position_ + size - fresh) % size;
-    if (first + fresh <= size) {
-        Recode(first, first + fresh, counted_);
-    } else {
-        Recode(first, size, counted_);
-        Recode(0, first + fresh - size, counted_);
+    codes_.resize(ring_.size());
+    Expire();
+    const std::int64_t oldest = count_ - static_cast<std::int64_t>(Size());
+    const std::int64_t first = std::max(coded_, oldest);
+    if (first < count_) {
+        Code(first, count_);
+        AddBatches(first, count_);
     }
-    counted_ = size;
     coded_ = count_;
+    if (batchCount_ > kMostBatches) {
+        // Small batches (values were missing, or estimates came often) gathered into one.
+        ClearBatches();
+        AddBatches(oldest, count_);
+    }
 }
 
 std::int64_t NoiseWindow::Count(int first, int last) const
@@ -285,27 +357,40 @@ std::int64_t NoiseWindow::Count(int first, int last) const
     return sum;
 }
 
+// Calls `take` with each value of the window in the bins [first, last]; with those of one bin in the order they
+// arrived.
+template <class Take>
+void NoiseWindow::ForEachValueIn(int first, int last, Take take) const
+{
+    first = std::max(first, 0);
+    last = std::min(last, kBins - 1);
+    for (std::size_t i = 0; i < batchCount_; ++i) {
+        const Batch& batch = batches_[(firstBatch_ + i) % batches_.size()];
+        const double* values = batch.values.data();
+        for (int bin = first; bin <= last; ++bin) {
+            const auto b = static_cast<std::size_t>(bin);
+            for (std::uint32_t at = batch.starts[b] + batch.left[b]; at < batch.starts[b + 1]; ++at) {
+                take(values[at]);
+            }
+        }
+    }
+}
+
 // The element of rank `rank` of the values of bin `bin`, selected from them in the order they arrived (which of two
 // equal values, 0 and -0, is picked depends on that order).
-std::size_t NoiseWindow::SelectMedianBin(int bin, std::int64_t rank, double& median)
+void NoiseWindow::SelectMedian(int bin, std::int64_t rank, double& median)
 {
-    const std::size_t size = ring_.size();
-    if (scratch_.size() < size) {
-        scratch_.resize(size);
+    if (scratch_.size() < ring_.size()) {
+        scratch_.resize(ring_.size());
     }
-    const double* values = ring_.data();
     double* out = scratch_.data();
     std::size_t n = 0;
-    const auto take = [&](std::size_t slot) { out[n++] = values[slot]; };
-    const std::size_t oldest = position_ % size;
-    ForEachSlotIn(codes_.data(), oldest, size, bin, bin, take);
-    ForEachSlotIn(codes_.data(), 0, oldest, bin, bin, take);
-    median = Select(out, n, rank, near_);
+    ForEachValueIn(bin, bin, [&](double value) { out[n++] = value; });
+    median = Select(out, n, rank, spare_);
     if (median == 0.0) {
         std::nth_element(out, out + rank, out + n);
         median = out[rank];
     }
-    return n;
 }
 
 // The median absolute deviation from the values of the bins within `reach` of the bins `left` and `right`, which
@@ -334,23 +419,19 @@ bool NoiseWindow::Deviation(double median, int left, int right, int reach, doubl
     double leftHigh = -kInfinity;
     double rightLow = kInfinity;
     double rightHigh = -kInfinity;
-    const std::size_t size = ring_.size();
-    if (scratch_.size() < size) {
-        scratch_.resize(size);
+    if (scratch_.size() < ring_.size()) {
+        scratch_.resize(ring_.size());
     }
-    const double* values = ring_.data();
     double* out = scratch_.data();
     std::size_t n = 0;
     // The order of the distances does not matter: they are not numbers of two signs.
-    ForEachSlotIn(codes_.data(), 0, size, loL, hiL, [&](std::size_t slot) {
-        const double value = values[slot];
+    ForEachValueIn(loL, hiL, [&](double value) {
         leftLow = std::min(leftLow, value);
         leftHigh = std::max(leftHigh, value);
         out[n++] = std::abs(value - median);
     });
     if (loR <= hiR) {
-        ForEachSlotIn(codes_.data(), 0, size, loR, hiR, [&](std::size_t slot) {
-            const double value = values[slot];
+        ForEachValueIn(loR, hiR, [&](double value) {
             rightLow = std::min(rightLow, value);
             rightHigh = std::max(rightHigh, value);
             out[n++] = std::abs(value - median);
@@ -359,7 +440,7 @@ bool NoiseWindow::Deviation(double median, int left, int right, int reach, doubl
         rightLow = leftLow;
         rightHigh = leftHigh;
     }
-    deviation = Select(out, n, rank, near_);
+    deviation = Select(out, n, rank, spare_);
     // The values outside the ranges lie farther from the median than the answer, those between them nearer, so
     // that the answer's rank among the collected values is its rank among all.
     return (inner == 0 || deviation >= std::max(median - leftHigh, rightLow - median)) &&
@@ -388,7 +469,7 @@ void NoiseWindow::Estimate(double& median, double& deviation)
         while (lower + counts_[static_cast<std::size_t>(middle)] <= target) {
             lower += counts_[static_cast<std::size_t>(middle++)];
         }
-        SelectMedianBin(middle, target - lower, median);
+        SelectMedian(middle, target - lower, median);
         // The bins outwards from the median's, nearer middle first, until they hold half the window: the values at
         // the deviation are near the last bin taken and the bin as far on the other side.
         const double place = (median - low_) * scale_; // in bins from the lowest
@@ -485,6 +566,57 @@ bool PeakDetector::IsEstimateTick(std::int32_t tick) const
                                     (tick & (tick - 1)) == 0);
 }
 
+namespace {
+
+#if defined(__SSE2__)
+[[gnu::always_inline]] inline void LoadTwo(const float* at, __m128d& low, __m128d& high)
+{
+    const __m128 four = _mm_loadu_ps(at);
+    low = _mm_cvtps_pd(four);
+    high = _mm_cvtps_pd(_mm_movehl_ps(four, four));
+}
+[[gnu::always_inline]] inline void LoadTwo(const double* at, __m128d& low, __m128d& high)
+{
+    low = _mm_loadu_pd(at);
+    high = _mm_loadu_pd(at + 2);
+}
+#endif
+
+// From the value k on, past the values whose height direction * (value - baseline) is not above `start`, in groups:
+// the value at which the group that may hold one above starts, or about `end`.
+template <class Value>
+std::size_t PassBelow(const Value* values, std::size_t k, std::size_t end, double direction, double baseline,
+                      double start)
+{
+#if defined(__SSE2__)
+    // The same arithmetic as one at a time, eight values at a time.
+    const __m128d directions = _mm_set1_pd(direction);
+    const __m128d baselines = _mm_set1_pd(baseline);
+    const __m128d starts = _mm_set1_pd(start);
+    const auto above = [&](__m128d value) {
+        return _mm_cmpgt_pd(_mm_mul_pd(directions, _mm_sub_pd(value, baselines)), starts);
+    };
+    for (; k + 8 <= end; k += 8) {
+        __m128d a, b, c, d;
+        LoadTwo(values + k, a, b);
+        LoadTwo(values + k + 4, c, d);
+        const __m128d any = _mm_or_pd(_mm_or_pd(above(a), above(b)), _mm_or_pd(above(c), above(d)));
+        if (_mm_movemask_pd(any) != 0) {
+            break;
+        }
+    }
+#else
+    const auto heightAt = [&](std::size_t i) { return direction * (static_cast<double>(values[i]) - baseline); };
+    while (k + 4 <= end && !((heightAt(k) > start) | (heightAt(k + 1) > start) | (heightAt(k + 2) > start) |
+                             (heightAt(k + 3) > start))) {
+        k += 4;
+    }
+#endif
+    return k;
+}
+
+} // namespace
+
 // The values [first, end) after an estimate, all with the same baseline and level; the value k is at tick ticks[k]
 // when the ticks are listed, else at tick base + k.
 template <class Value, bool kListed>
@@ -516,10 +648,7 @@ void PeakDetector::Detect(const Value* values, const std::int32_t* ticks, std::i
                 k = static_cast<std::size_t>(
                     std::min<std::int64_t>(nextAllowed_ - base, static_cast<std::int64_t>(end)));
             }
-            while (k + 4 <= end && !((heightAt(k) > start) | (heightAt(k + 1) > start) | (heightAt(k + 2) > start) |
-                                     (heightAt(k + 3) > start))) {
-                k += 4;
-            }
+            k = PassBelow(values, k, end, direction, baseline, start);
             while (k < end && !(heightAt(k) > start)) {
                 ++k;
             }
@@ -563,7 +692,17 @@ namespace {
 bool AllFinite(const float* samples, std::size_t count)
 {
     std::uint32_t unusual = 0;
-    for (std::size_t i = 0; i < count; ++i) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i exponent = _mm_set1_epi32(0x7f800000);
+    __m128i any = _mm_setzero_si128();
+    for (; i + 4 <= count; i += 4) {
+        const __m128i bits = _mm_castps_si128(_mm_loadu_ps(samples + i));
+        any = _mm_or_si128(any, _mm_cmpeq_epi32(_mm_and_si128(bits, exponent), exponent));
+    }
+    unusual = static_cast<std::uint32_t>(_mm_movemask_epi8(any));
+#endif
+    for (; i < count; ++i) {
         // All exponent bits set: an infinity or not a number.
         unusual |= (std::bit_cast<std::uint32_t>(samples[i]) & 0x7f800000u) == 0x7f800000u ? 1u : 0u;
     }

@@ -33,11 +33,12 @@ struct PeakDetectionParams {
     friend bool operator==(const PeakDetectionParams&, const PeakDetectionParams&) = default;
 };
 
-// The noise window: its values in a ring, and beside each its bin's one-byte code in a second ring, with the count of
-// values in each bin. The bins are ordered as the values (a value in a lower bin is below every value in a higher
-// one) and placed about the last answers, so that the counts say which bin holds the median and which bins hold the
-// values at the median absolute deviation; an estimate finds those values by their codes and selects among them. Both
-// answers are exact: the same values as a full sort would give.
+// The noise window: its values in a ring, each with its bin's one-byte code in a second ring, and the count of values
+// in each bin. The bins are ordered as the values (a value in a lower bin is below every value in a higher one) and
+// placed about the last answers, so that the counts say which bin holds the median and which bins hold the values at
+// the median absolute deviation. The values coded at each estimate are kept grouped by bin as well, so that an
+// estimate finds the values of a few bins without a search and selects among them. Both answers are exact: the same
+// values as a full sort would give.
 class NoiseWindow {
 public:
     explicit NoiseWindow(std::int32_t capacity);
@@ -70,28 +71,46 @@ public:
 
 private:
     static constexpr int kBins = 256;
-    void Recode(std::size_t first, std::size_t end, std::size_t counted);
+    // Values that were coded together (at one estimate, or all of the window's when the bins were placed), grouped
+    // by bin, each bin's in the order they arrived, which is also the order they leave in.
+    struct Batch {
+        std::int64_t first = 0; // the index of its oldest value (values are indexed as pushed)
+        std::int64_t count = 0;
+        std::int64_t gone = 0; // its oldest values that have left the window
+        std::array<std::uint32_t, kBins + 1> starts{}; // where each bin's values begin in `values`
+        std::array<std::uint32_t, kBins> left{};       // how many of each bin's values (its first ones) have left
+        std::vector<double> values;
+    };
+    void Code(std::int64_t first, std::int64_t end);
+    void AddBatches(std::int64_t first, std::int64_t end);
+    void AddBatch(std::int64_t first, std::int64_t end);
+    void ClearBatches();
+    void Expire();
     void Rebin(double center, double spread);
     void CodeNewValues();
     std::int64_t Count(int first, int last) const;
-    std::size_t SelectMedianBin(int bin, std::int64_t rank, double& median);
+    template <class Take>
+    void ForEachValueIn(int first, int last, Take take) const;
+    void SelectMedian(int bin, std::int64_t rank, double& median);
     bool Deviation(double median, int left, int right, int reach, double& deviation);
     void FullSortEstimate(double& median, double& deviation);
 
     std::int64_t capacity_;
-    std::vector<double> ring_;
-    std::vector<std::uint8_t> codes_; // the bin of each value of the ring, and room to read 16 past its end
+    std::vector<double> ring_;        // the value of index i at slot i % capacity_
+    std::vector<std::uint8_t> codes_; // the bin of each value of the ring
     std::size_t position_ = 0;
     std::int64_t count_ = 0;        // values pushed so far
     std::int64_t lastUnusual_ = -1; // the index of the last value pushed that is not finite
-    std::int64_t coded_ = 0;        // values before this index have codes and are counted
-    std::size_t counted_ = 0;       // slots of the ring whose values are counted
-    bool binned_ = false;           // the codes and counts are of the present bins
+    std::int64_t coded_ = 0;        // values before this index have codes and are in batches
+    bool binned_ = false;           // the codes, counts and batches are of the present bins
     double low_ = 0.0;              // where the lowest bin would begin (it also holds everything below)
     double scale_ = 1.0;            // bins per unit of value
     std::array<std::uint32_t, kBins> counts_{};
+    std::vector<Batch> batches_; // a ring of batches in the order of their values, the oldest at firstBatch_
+    std::size_t firstBatch_ = 0;
+    std::size_t batchCount_ = 0;
     std::vector<double> scratch_;
-    std::vector<double> near_; // the distances near the guessed deviation
+    std::vector<double> spare_;
     double lastMedian_ = 0.0;
     double lastDeviation_ = 0.0;
     double medianChange_ = 0.0; // from the estimate before the last to the last
