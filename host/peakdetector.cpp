@@ -25,18 +25,14 @@ constexpr std::int64_t kFullSortCapacity = 512;
 // The median absolute deviation of Gaussian noise times this is its standard deviation.
 constexpr double kMadToSD = 1.4826;
 
-// A value equal to the element of rank `rank` of the `count` values (not a number among them), which are left as
+// A value equal to the element of rank `rank` of the `count` values (no NaN among them), which are left as
 // they are. The values are first counted in buckets ordered as the values, then the few of the bucket that holds
 // that rank are selected from: partitions of many values would mispredict about every other comparison.
-double Select(const double* values, std::size_t count, std::int64_t rank, std::vector<double>& spare)
+// `least` and `most` are the least and the greatest of them.
+double Select(const double* values, std::size_t count, std::int64_t rank, double least, double most,
+              std::vector<double>& spare)
 {
     constexpr int kBuckets = 64;
-    double least = values[0];
-    double most = values[0];
-    for (std::size_t i = 1; i < count; ++i) {
-        least = std::min(least, values[i]);
-        most = std::max(most, values[i]);
-    }
     if (spare.size() < count) {
         spare.resize(count);
     }
@@ -350,28 +346,29 @@ void NoiseWindow::CodeNewValues()
 
 std::int64_t NoiseWindow::Count(int first, int last) const
 {
-    std::int64_t sum = 0;
-    for (int bin = std::max(first, 0); bin <= std::min(last, kBins - 1); ++bin) {
-        sum += counts_[static_cast<std::size_t>(bin)];
-    }
-    return sum;
+    first = std::max(first, 0);
+    last = std::min(last, kBins - 1);
+    return first > last ? 0 : below_[static_cast<std::size_t>(last) + 1] - below_[static_cast<std::size_t>(first)];
 }
 
-// Calls `take` with each value of the window in the bins [first, last]; with those of one bin in the order they
-// arrived.
+// Calls `take` with runs [begin, end) that hold each value of the window in the bins [first, last] once; with those
+// of one bin in the order they arrived.
 template <class Take>
-void NoiseWindow::ForEachValueIn(int first, int last, Take take) const
+void NoiseWindow::ForEachRunIn(int first, int last, Take take) const
 {
     first = std::max(first, 0);
     last = std::min(last, kBins - 1);
+    const auto from = static_cast<std::size_t>(first);
+    const auto to = static_cast<std::size_t>(last) + 1;
     for (std::size_t i = 0; i < batchCount_; ++i) {
         const Batch& batch = batches_[(firstBatch_ + i) % batches_.size()];
         const double* values = batch.values.data();
-        for (int bin = first; bin <= last; ++bin) {
-            const auto b = static_cast<std::size_t>(bin);
-            for (std::uint32_t at = batch.starts[b] + batch.left[b]; at < batch.starts[b + 1]; ++at) {
-                take(values[at]);
-            }
+        if (batch.gone == 0) {
+            take(values + batch.starts[from], values + batch.starts[to]);
+            continue;
+        }
+        for (std::size_t bin = from; bin < to; ++bin) {
+            take(values + batch.starts[bin] + batch.left[bin], values + batch.starts[bin + 1]);
         }
     }
 }
@@ -385,8 +382,17 @@ void NoiseWindow::SelectMedian(int bin, std::int64_t rank, double& median)
     }
     double* out = scratch_.data();
     std::size_t n = 0;
-    ForEachValueIn(bin, bin, [&](double value) { out[n++] = value; });
-    median = Select(out, n, rank, spare_);
+    double least = kInfinity;
+    double most = -kInfinity;
+    ForEachRunIn(bin, bin, [&](const double* begin, const double* end) {
+        for (; begin != end; ++begin) {
+            const double value = *begin;
+            least = std::min(least, value);
+            most = std::max(most, value);
+            out[n++] = value;
+        }
+    });
+    median = Select(out, n, rank, least, most, spare_);
     if (median == 0.0) {
         std::nth_element(out, out + rank, out + n);
         median = out[rank];
@@ -425,22 +431,29 @@ bool NoiseWindow::Deviation(double median, int left, int right, int reach, doubl
     double* out = scratch_.data();
     std::size_t n = 0;
     // The order of the distances does not matter: they are not numbers of two signs.
-    ForEachValueIn(loL, hiL, [&](double value) {
-        leftLow = std::min(leftLow, value);
-        leftHigh = std::max(leftHigh, value);
-        out[n++] = std::abs(value - median);
-    });
+    double nearest = kInfinity;
+    double farthest = -kInfinity;
+    const auto collect = [&](double& low, double& high) {
+        return [&](const double* begin, const double* end) {
+            for (; begin != end; ++begin) {
+                const double value = *begin;
+                low = std::min(low, value);
+                high = std::max(high, value);
+                const double distance = std::abs(value - median);
+                nearest = std::min(nearest, distance);
+                farthest = std::max(farthest, distance);
+                out[n++] = distance;
+            }
+        };
+    };
+    ForEachRunIn(loL, hiL, collect(leftLow, leftHigh));
     if (loR <= hiR) {
-        ForEachValueIn(loR, hiR, [&](double value) {
-            rightLow = std::min(rightLow, value);
-            rightHigh = std::max(rightHigh, value);
-            out[n++] = std::abs(value - median);
-        });
+        ForEachRunIn(loR, hiR, collect(rightLow, rightHigh));
     } else {
         rightLow = leftLow;
         rightHigh = leftHigh;
     }
-    deviation = Select(out, n, rank, spare_);
+    deviation = Select(out, n, rank, nearest, farthest, spare_);
     // The values outside the ranges lie farther from the median than the answer, those between them nearer, so
     // that the answer's rank among the collected values is its rank among all.
     return (inner == 0 || deviation >= std::max(median - leftHigh, rightLow - median)) &&
@@ -463,12 +476,17 @@ void NoiseWindow::Estimate(double& median, double& deviation)
             const double ahead = std::clamp(5.0 * medianChange_, -0.6 * lastDeviation_, 0.6 * lastDeviation_);
             Rebin(std::isfinite(ahead) ? lastMedian_ + ahead : lastMedian_, lastDeviation_);
         }
-        const std::int64_t target = size / 2;
-        int middle = 0;
-        std::int64_t lower = 0;
-        while (lower + counts_[static_cast<std::size_t>(middle)] <= target) {
-            lower += counts_[static_cast<std::size_t>(middle++)];
+        std::int64_t sum = 0;
+        for (std::size_t bin = 0; bin < kBins; ++bin) {
+            below_[bin] = sum;
+            sum += counts_[bin];
         }
+        below_[kBins] = sum;
+        const std::int64_t target = size / 2;
+        // The first bin with more than `target` values below its end.
+        const int middle =
+            static_cast<int>(std::upper_bound(below_.begin() + 1, below_.end(), target) - below_.begin()) - 1;
+        const std::int64_t lower = below_[static_cast<std::size_t>(middle)];
         SelectMedian(middle, target - lower, median);
         // The bins outwards from the median's, nearer middle first, until they hold half the window: the values at
         // the deviation are near the last bin taken and the bin as far on the other side.

@@ -90,7 +90,7 @@ private:
     void CodeNewValues();
     std::int64_t Count(int first, int last) const;
     template <class Take>
-    void ForEachValueIn(int first, int last, Take take) const;
+    void ForEachRunIn(int first, int last, Take take) const;
     void SelectMedian(int bin, std::int64_t rank, double& median);
     bool Deviation(double median, int left, int right, int reach, double& deviation);
     void FullSortEstimate(double& median, double& deviation);
@@ -106,6 +106,7 @@ private:
     double low_ = 0.0;              // where the lowest bin would begin (it also holds everything below)
     double scale_ = 1.0;            // bins per unit of value
     std::array<std::uint32_t, kBins> counts_{};
+    std::array<std::int64_t, kBins + 1> below_{}; // at an estimate, the values in the bins below each
     std::vector<Batch> batches_; // a ring of batches in the order of their values, the oldest at firstBatch_
     std::size_t firstBatch_ = 0;
     std::size_t batchCount_ = 0;
