@@ -30,7 +30,7 @@ constexpr double kMadToSD = 1.4826;
 // that rank are selected from: partitions of many values would mispredict about every other comparison.
 // `least` and `most` are the least and the greatest of them.
 double Select(const double* values, std::size_t count, std::int64_t rank, double least, double most,
-              std::vector<double>& spare)
+              std::vector<double>& spare, std::vector<std::uint8_t>& bucketOf)
 {
     constexpr int kBuckets = 64;
     if (spare.size() < count) {
@@ -42,27 +42,82 @@ double Select(const double* values, std::size_t count, std::int64_t rank, double
     const double scale = kBuckets / (most - least);
     if (scale > 0.0 && std::isfinite(scale) && count > 8) {
         // Monotonic in the value, so that a bucket's values lie between those of the buckets below and above.
-        const auto bucketOf = [&](double value) {
-            return static_cast<std::int32_t>(std::min((value - least) * scale, kBuckets - 1.0));
-        };
-        std::array<std::uint32_t, kBuckets> counts{};
-        for (std::size_t i = 0; i < count; ++i) {
-            ++counts[static_cast<std::size_t>(bucketOf(values[i]))];
+        if (bucketOf.size() < count) {
+            bucketOf.resize(count);
         }
-        std::int32_t bucket = 0;
-        while (below + counts[static_cast<std::size_t>(bucket)] <= rank) {
-            below += counts[static_cast<std::size_t>(bucket++)];
+        std::uint8_t* buckets = bucketOf.data();
+        std::size_t i = 0;
+#if defined(__SSE2__)
+        const __m128d leasts = _mm_set1_pd(least);
+        const __m128d scales = _mm_set1_pd(scale);
+        const __m128d top = _mm_set1_pd(kBuckets - 1.0);
+        for (; i + 2 <= count; i += 2) {
+            const __m128d at = _mm_min_pd(_mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(values + i), leasts), scales), top);
+            const __m128i whole = _mm_cvttpd_epi32(at);
+            buckets[i] = static_cast<std::uint8_t>(_mm_cvtsi128_si32(whole));
+            buckets[i + 1] = static_cast<std::uint8_t>(_mm_extract_epi16(whole, 2));
+        }
+#endif
+        for (; i < count; ++i) {
+            buckets[i] = static_cast<std::uint8_t>(std::min((values[i] - least) * scale, kBuckets - 1.0));
+        }
+        std::array<std::uint32_t, kBuckets> counts{};
+        for (i = 0; i < count; ++i) {
+            ++counts[buckets[i]];
+        }
+        std::uint8_t bucket = 0;
+        while (below + counts[bucket] <= rank) {
+            below += counts[bucket++];
         }
         n = 0;
-        for (std::size_t i = 0; i < count; ++i) {
+        for (i = 0; i < count; ++i) {
             kept[n] = values[i];
-            n += bucketOf(values[i]) == bucket ? 1 : 0;
+            n += buckets[i] == bucket ? 1 : 0;
         }
     } else {
         std::copy_n(values, count, kept);
     }
     std::nth_element(kept, kept + (rank - below), kept + n);
     return kept[rank - below];
+}
+
+// Writes the distances |value - median| of the values [begin, end) to `out`, and widens [low, high] to the values and
+// [nearest, farthest] to the distances. (Which of two zeros a bound is does not matter where they are used.)
+void Distances(const double* begin, const double* end, double median, double* out, double& low, double& high,
+               double& nearest, double& farthest)
+{
+#if defined(__SSE2__)
+    if (end - begin >= 4) {
+        const __m128d medians = _mm_set1_pd(median);
+        const __m128d sign = _mm_set1_pd(-0.0);
+        __m128d lows = _mm_set1_pd(low);
+        __m128d highs = _mm_set1_pd(high);
+        __m128d nears = _mm_set1_pd(nearest);
+        __m128d fars = _mm_set1_pd(farthest);
+        for (; begin + 2 <= end; begin += 2, out += 2) {
+            const __m128d value = _mm_loadu_pd(begin);
+            lows = _mm_min_pd(lows, value);
+            highs = _mm_max_pd(highs, value);
+            const __m128d distance = _mm_andnot_pd(sign, _mm_sub_pd(value, medians));
+            nears = _mm_min_pd(nears, distance);
+            fars = _mm_max_pd(fars, distance);
+            _mm_storeu_pd(out, distance);
+        }
+        low = _mm_cvtsd_f64(_mm_min_sd(lows, _mm_unpackhi_pd(lows, lows)));
+        high = _mm_cvtsd_f64(_mm_max_sd(highs, _mm_unpackhi_pd(highs, highs)));
+        nearest = _mm_cvtsd_f64(_mm_min_sd(nears, _mm_unpackhi_pd(nears, nears)));
+        farthest = _mm_cvtsd_f64(_mm_max_sd(fars, _mm_unpackhi_pd(fars, fars)));
+    }
+#endif
+    for (; begin != end; ++begin, ++out) {
+        const double value = *begin;
+        low = std::min(low, value);
+        high = std::max(high, value);
+        const double distance = std::abs(value - median);
+        nearest = std::min(nearest, distance);
+        farthest = std::max(farthest, distance);
+        *out = distance;
+    }
 }
 
 // Where bins are placed: the median's bin and the bins from the median to its median absolute deviation.
@@ -82,6 +137,18 @@ namespace {
 // The index of the last value that is not finite, or -1.
 std::int64_t LastNonFinite(const double* values, std::size_t count)
 {
+#if defined(__SSE2__)
+    // Most often there is none: looked for two at a time first.
+    __m128d any = _mm_setzero_pd();
+    std::size_t i = 0;
+    for (; i + 2 <= count; i += 2) {
+        const __m128d value = _mm_loadu_pd(values + i);
+        any = _mm_or_pd(any, _mm_cmpneq_pd(_mm_sub_pd(value, value), _mm_setzero_pd()));
+    }
+    if (_mm_movemask_pd(any) == 0 && (i == count || values[i] - values[i] == 0.0)) {
+        return -1;
+    }
+#endif
     std::int64_t last = -1;
     for (std::size_t i = 0; i < count; ++i) {
         last = values[i] - values[i] == 0.0 ? last : static_cast<std::int64_t>(i); // NaN for infinities and NaN
@@ -238,8 +305,7 @@ void NoiseWindow::AddBatch(std::int64_t first, std::int64_t end)
     Batch& batch = batches_[(firstBatch_ + batchCount_++) % batches_.size()];
     batch.first = first;
     batch.count = end - first;
-    batch.gone = 0;
-    batch.left.fill(0);
+    batch.gone = 0; // (its counts of values gone are set when the first go)
     const double* values = ring_.data();
     const std::uint8_t* codes = codes_.data();
     // The slots in order: up to two runs of the ring.
@@ -287,12 +353,21 @@ void NoiseWindow::Expire()
     while (batchCount_ > 0) {
         Batch& batch = batches_[firstBatch_];
         if (batch.first + batch.count <= leftBefore) {
-            for (std::size_t bin = 0; bin < kBins; ++bin) {
-                counts_[bin] -= batch.starts[bin + 1] - batch.starts[bin] - batch.left[bin];
+            if (batch.gone == 0) {
+                for (std::size_t bin = 0; bin < kBins; ++bin) {
+                    counts_[bin] -= batch.starts[bin + 1] - batch.starts[bin];
+                }
+            } else {
+                for (std::size_t bin = 0; bin < kBins; ++bin) {
+                    counts_[bin] -= batch.starts[bin + 1] - batch.starts[bin] - batch.left[bin];
+                }
             }
             firstBatch_ = (firstBatch_ + 1) % batches_.size();
             --batchCount_;
             continue;
+        }
+        if (batch.gone == 0 && batch.first < leftBefore) {
+            batch.left.fill(0);
         }
         // Their slots' codes are still theirs: the values that replaced them are not coded yet.
         for (std::int64_t index = batch.first + batch.gone; index < leftBefore; ++index) {
@@ -392,7 +467,7 @@ void NoiseWindow::SelectMedian(int bin, std::int64_t rank, double& median)
             out[n++] = value;
         }
     });
-    median = Select(out, n, rank, least, most, spare_);
+    median = Select(out, n, rank, least, most, spare_, buckets_);
     if (median == 0.0) {
         std::nth_element(out, out + rank, out + n);
         median = out[rank];
@@ -435,15 +510,8 @@ bool NoiseWindow::Deviation(double median, int left, int right, int reach, doubl
     double farthest = -kInfinity;
     const auto collect = [&](double& low, double& high) {
         return [&](const double* begin, const double* end) {
-            for (; begin != end; ++begin) {
-                const double value = *begin;
-                low = std::min(low, value);
-                high = std::max(high, value);
-                const double distance = std::abs(value - median);
-                nearest = std::min(nearest, distance);
-                farthest = std::max(farthest, distance);
-                out[n++] = distance;
-            }
+            Distances(begin, end, median, out + n, low, high, nearest, farthest);
+            n += static_cast<std::size_t>(end - begin);
         };
     };
     ForEachRunIn(loL, hiL, collect(leftLow, leftHigh));
@@ -453,7 +521,7 @@ bool NoiseWindow::Deviation(double median, int left, int right, int reach, doubl
         rightLow = leftLow;
         rightHigh = leftHigh;
     }
-    deviation = Select(out, n, rank, nearest, farthest, spare_);
+    deviation = Select(out, n, rank, nearest, farthest, spare_, buckets_);
     // The values outside the ranges lie farther from the median than the answer, those between them nearer, so
     // that the answer's rank among the collected values is its rank among all.
     return (inner == 0 || deviation >= std::max(median - leftHigh, rightLow - median)) &&

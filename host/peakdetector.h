@@ -112,6 +112,7 @@ private:
     std::size_t batchCount_ = 0;
     std::vector<double> scratch_;
     std::vector<double> spare_;
+    std::vector<std::uint8_t> buckets_;
     double lastMedian_ = 0.0;
     double lastDeviation_ = 0.0;
     double medianChange_ = 0.0; // from the estimate before the last to the last
