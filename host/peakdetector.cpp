@@ -278,14 +278,14 @@ void NoiseWindow::Code(std::int64_t first, std::int64_t end)
     }
 }
 
-// The values of indices [first, end), which are coded, as the newest batches, and counted: one batch, or pieces
-// that end where later estimates will likely find the window to start (every eighth of it), so that the window
-// leaves whole batches behind.
+// The values of indices [first, end), which are coded, as the newest batches, and counted: in pieces of an eighth of
+// the window back from `end`, where later estimates will likely find the window to start (it slides by an eighth from
+// one estimate to the next), so that the window leaves whole batches behind.
 void NoiseWindow::AddBatches(std::int64_t first, std::int64_t end)
 {
     const std::int64_t piece = std::max<std::int64_t>(static_cast<std::int64_t>(Size()) / 8, 64);
     while (first < end) {
-        const std::int64_t stop = std::min(end, (first / piece + 1) * piece);
+        const std::int64_t stop = first + ((end - first - 1) % piece + 1);
         AddBatch(first, stop);
         first = stop;
     }
@@ -395,8 +395,21 @@ void NoiseWindow::Rebin(double center, double spread)
     codes_.resize(ring_.size());
     const std::int64_t oldest = count_ - static_cast<std::int64_t>(Size());
     Code(oldest, count_);
+    // Batches of the same values as before where there were some, which end where estimates found the window to end.
+    ends_.clear();
+    for (std::size_t i = 0; i < batchCount_; ++i) {
+        const Batch& batch = batches_[(firstBatch_ + i) % batches_.size()];
+        ends_.push_back(batch.first + batch.count);
+    }
     ClearBatches();
-    AddBatches(oldest, count_);
+    std::int64_t first = oldest;
+    for (const std::int64_t end : ends_) {
+        if (end > first && end <= count_) {
+            AddBatch(first, end);
+            first = end;
+        }
+    }
+    AddBatches(first, count_);
     coded_ = count_;
     binned_ = true;
 }
@@ -409,7 +422,7 @@ void NoiseWindow::CodeNewValues()
     const std::int64_t first = std::max(coded_, oldest);
     if (first < count_) {
         Code(first, count_);
-        AddBatches(first, count_);
+        AddBatch(first, count_);
     }
     coded_ = count_;
     if (batchCount_ > kMostBatches) {

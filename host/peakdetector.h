@@ -110,6 +110,7 @@ private:
     std::vector<Batch> batches_; // a ring of batches in the order of their values, the oldest at firstBatch_
     std::size_t firstBatch_ = 0;
     std::size_t batchCount_ = 0;
+    std::vector<std::int64_t> ends_; // where the batches ended before the bins were placed again
     std::vector<double> scratch_;
     std::vector<double> spare_;
     std::vector<std::uint8_t> buckets_;
