@@ -569,28 +569,21 @@ void NoiseWindow::Estimate(double& median, double& deviation)
             static_cast<int>(std::upper_bound(below_.begin() + 1, below_.end(), target) - below_.begin()) - 1;
         const std::int64_t lower = below_[static_cast<std::size_t>(middle)];
         SelectMedian(middle, target - lower, median);
-        // The bins outwards from the median's, nearer middle first, until they hold half the window: the values at
-        // the deviation are near the last bin taken and the bin as far on the other side.
-        const double place = (median - low_) * scale_; // in bins from the lowest
-        std::int64_t within = counts_[static_cast<std::size_t>(middle)];
-        int below = middle - 1;
-        int above = middle + 1;
-        double distance = 0.0;
-        while (within <= target && (below >= 0 || above < kBins)) {
-            const double toBelow = below >= 0 ? place - (below + 0.5) : kInfinity;
-            const double toAbove = above < kBins ? above + 0.5 - place : kInfinity;
-            if (toBelow <= toAbove) {
-                within += counts_[static_cast<std::size_t>(below--)];
-                distance = toBelow;
-            } else {
-                within += counts_[static_cast<std::size_t>(above++)];
-                distance = toAbove;
+        // The fewest bins on either side of the median's that hold more than half the window with it: the values at
+        // the deviation are near the outermost of them.
+        const auto within = [&](int reach) {
+            return below_[static_cast<std::size_t>(std::min(middle + reach, kBins - 1)) + 1] -
+                   below_[static_cast<std::size_t>(std::max(middle - reach, 0))];
+        };
+        int fewest = 0;
+        for (int step = kBins / 2; step > 0; step /= 2) {
+            if (within(fewest + step - 1) <= target) {
+                fewest += step;
             }
         }
-        // (Not a number, where the median lies beyond what the bins can place, gives the lowest bin.)
-        const auto binAt = [](double at) { return at >= 0.0 ? (at < kBins - 1.0 ? static_cast<int>(at) : kBins - 1) : 0; };
-        const int left = binAt(place - distance);
-        const int right = binAt(place + distance);
+        const int left = std::max(middle - fewest, 0);
+        const int right = std::min(middle + fewest, kBins - 1);
+        const double place = (median - low_) * scale_; // in bins from the lowest
         int widened = 1;
         while (!Deviation(median, left, right, widened, deviation)) {
             widened *= 4; // at last one range of all bins, which always tells
