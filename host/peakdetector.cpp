@@ -81,7 +81,7 @@ double Select(const double* values, std::size_t count, std::int64_t rank, double
     return kept[rank - below];
 }
 
-// Writes the distances |value - median| of the values [begin, end) to `out`, and widens [low, high] to the values and
+// Writes the distances |value - median| of the values [begin, end) to `out` (which may be `begin`), and widens [low, high] to the values and
 // [nearest, farthest] to the distances. (Which of two zeros a bound is does not matter where they are used.)
 void Distances(const double* begin, const double* end, double median, double* out, double& low, double& high,
                double& nearest, double& farthest)
@@ -474,12 +474,13 @@ void NoiseWindow::SelectMedian(int bin, std::int64_t rank, double& median)
     double most = -kInfinity;
     ForEachRunIn(bin, bin, [&](const double* begin, const double* end) {
         for (; begin != end; ++begin) {
-            const double value = *begin;
-            least = std::min(least, value);
-            most = std::max(most, value);
-            out[n++] = value;
+            out[n++] = *begin;
         }
     });
+    for (std::size_t i = 0; i < n; ++i) {
+        least = std::min(least, out[i]);
+        most = std::max(most, out[i]);
+    }
     median = Select(out, n, rank, least, most, spare_, buckets_);
     if (median == 0.0) {
         std::nth_element(out, out + rank, out + n);
@@ -521,15 +522,18 @@ bool NoiseWindow::Deviation(double median, int left, int right, int reach, doubl
     // The order of the distances does not matter: they are not numbers of two signs.
     double nearest = kInfinity;
     double farthest = -kInfinity;
-    const auto collect = [&](double& low, double& high) {
-        return [&](const double* begin, const double* end) {
-            Distances(begin, end, median, out + n, low, high, nearest, farthest);
-            n += static_cast<std::size_t>(end - begin);
-        };
+    // The values gathered first, then their distances in one pass over each range's.
+    const auto gather = [&](const double* begin, const double* end) {
+        for (; begin != end; ++begin) {
+            out[n++] = *begin;
+        }
     };
-    ForEachRunIn(loL, hiL, collect(leftLow, leftHigh));
+    ForEachRunIn(loL, hiL, gather);
+    Distances(out, out + n, median, out, leftLow, leftHigh, nearest, farthest);
     if (loR <= hiR) {
-        ForEachRunIn(loR, hiR, collect(rightLow, rightHigh));
+        const std::size_t leftCount = n;
+        ForEachRunIn(loR, hiR, gather);
+        Distances(out + leftCount, out + n, median, out + leftCount, rightLow, rightHigh, nearest, farthest);
     } else {
         rightLow = leftLow;
         rightHigh = leftHigh;
