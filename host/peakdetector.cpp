@@ -81,8 +81,9 @@ double Select(const double* values, std::size_t count, std::int64_t rank, double
     return kept[rank - below];
 }
 
-// Writes the distances |value - median| of the values [begin, end) to `out` (which may be `begin`), and widens [low, high] to the values and
-// [nearest, farthest] to the distances. (Which of two zeros a bound is does not matter where they are used.)
+// Writes the distances |value - median| of the values [begin, end) to `out` (which may be `begin`), and widens
+// [low, high] to the values and [nearest, farthest] to the distances. (Which of two zeros a bound is does not matter
+// where they are used.)
 void Distances(const double* begin, const double* end, double median, double* out, double& low, double& high,
                double& nearest, double& farthest)
 {
@@ -320,10 +321,21 @@ void NoiseWindow::AddBatch(std::int64_t first, std::int64_t end)
         ++in[codes[slot]];
     }
     std::uint32_t sum = 0;
-    for (int bin = 0; bin < kBins; ++bin) {
-        batch.starts[static_cast<std::size_t>(bin)] = sum;
-        sum += in[static_cast<std::size_t>(bin)];
-        counts_[static_cast<std::size_t>(bin)] += in[static_cast<std::size_t>(bin)];
+    for (std::size_t bin = 0; bin < kBins; ++bin) {
+        batch.starts[bin] = sum;
+        sum += in[bin];
+    }
+    std::size_t bin = 0;
+#if defined(__SSE2__)
+    for (; bin < kBins; bin += 4) {
+        const auto at = [](auto* p) { return reinterpret_cast<__m128i*>(p); };
+        _mm_storeu_si128(at(counts_.data() + bin),
+                         _mm_add_epi32(_mm_loadu_si128(at(counts_.data() + bin)),
+                                       _mm_loadu_si128(at(in.data() + bin))));
+    }
+#endif
+    for (; bin < kBins; ++bin) {
+        counts_[bin] += in[bin];
     }
     batch.starts[kBins] = sum;
     // Each value after those of its bin that came before it.
@@ -354,7 +366,17 @@ void NoiseWindow::Expire()
         Batch& batch = batches_[firstBatch_];
         if (batch.first + batch.count <= leftBefore) {
             if (batch.gone == 0) {
-                for (std::size_t bin = 0; bin < kBins; ++bin) {
+                std::size_t bin = 0;
+#if defined(__SSE2__)
+                for (; bin < kBins; bin += 4) {
+                    const auto at = [](auto* p) { return reinterpret_cast<__m128i*>(p); };
+                    const __m128i in = _mm_sub_epi32(_mm_loadu_si128(at(batch.starts.data() + bin + 1)),
+                                                     _mm_loadu_si128(at(batch.starts.data() + bin)));
+                    __m128i* counts = at(counts_.data() + bin);
+                    _mm_storeu_si128(counts, _mm_sub_epi32(_mm_loadu_si128(counts), in));
+                }
+#endif
+                for (; bin < kBins; ++bin) {
                     counts_[bin] -= batch.starts[bin + 1] - batch.starts[bin];
                 }
             } else {

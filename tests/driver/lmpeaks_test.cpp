@@ -566,3 +566,37 @@ TEST(LMPeaks, NoiseWindowSelectsTheExactMedianAndDeviation)
         }
     }
 }
+
+// Where 0 and -0 both stand at the median, the window gives the one that selecting the element of the median's rank
+// among the values of the median's bin, taken in the order they arrived, gives: the zero's sign is that of the
+// events' offsets and values ever since. Spread values, a third of them zeros of either sign, stretches of them
+// quantised; windows that take the bins and the full sort; the signs recorded from that selection.
+TEST(LMPeaks, NoiseWindowPicksTheSameOfTwoZerosAsEver)
+{
+    std::string signs;
+    for (const std::int32_t capacity : {600, 1000, 2000}) {
+        std::mt19937 random(11);
+        host::NoiseWindow window(capacity);
+        for (int i = 0; i < 4 * capacity; ++i) {
+            if (window.Size() > 0 && (i % (capacity / 8) == 0 || random() % 89 == 0)) {
+                double median = 0.0;
+                double deviation = 0.0;
+                window.Estimate(median, deviation);
+                if (median == 0.0) {
+                    signs += std::signbit(median) ? '-' : '+';
+                }
+            }
+            double value = (static_cast<double>(random() % 2001) - 1000.0) * (i / 1500 % 2 ? 0.0015 : 0.004);
+            if (i / 2500 % 2 == 1) {
+                value = std::round(value * 4.0) * 0.25;
+            }
+            if (random() % 3 == 0) {
+                value = random() % 2 == 0 ? -0.0 : 0.0;
+            }
+            window.Push(value);
+        }
+    }
+    EXPECT_EQ(signs, "-+++++-+--++-+--+-++++-+-++-+++++-++-++++-+++++-+++--+++-+--+---+-----+-++++--+-"
+                     "---+-++++-+--+++----+-+--++--+---++++-------++--+--+-++++-+++-+--+-------+++--+-"
+                     "+++++--+----++---+-+-++-++--+++-++++++++--+-+--++----+---+-+-+-+-+-+--+----+-+");
+}
