@@ -320,27 +320,35 @@ void NoiseWindow::AddBatch(std::int64_t first, std::int64_t end)
     for (std::size_t slot = 0; slot < secondRun; ++slot) {
         ++in[codes[slot]];
     }
-    std::uint32_t sum = 0;
-    for (std::size_t bin = 0; bin < kBins; ++bin) {
-        batch.starts[bin] = sum;
-        sum += in[bin];
-    }
+    // Where each bin's values begin (and where the next of each goes): the sums of the counts before, four bins at
+    // a time; the window's counts with these.
+    std::array<std::uint32_t, kBins> at;
     std::size_t bin = 0;
+    std::uint32_t sum = 0;
 #if defined(__SSE2__)
+    const auto to = [](auto* p) { return reinterpret_cast<__m128i*>(p); };
+    __m128i before = _mm_setzero_si128();
     for (; bin < kBins; bin += 4) {
-        const auto at = [](auto* p) { return reinterpret_cast<__m128i*>(p); };
-        _mm_storeu_si128(at(counts_.data() + bin),
-                         _mm_add_epi32(_mm_loadu_si128(at(counts_.data() + bin)),
-                                       _mm_loadu_si128(at(in.data() + bin))));
+        const __m128i four = _mm_loadu_si128(to(in.data() + bin));
+        __m128i sums = _mm_add_epi32(four, _mm_slli_si128(four, 4));
+        sums = _mm_add_epi32(sums, _mm_slli_si128(sums, 8)); // the sums up to and with each of the four
+        const __m128i starts = _mm_add_epi32(before, _mm_sub_epi32(sums, four));
+        _mm_storeu_si128(to(batch.starts.data() + bin), starts);
+        _mm_storeu_si128(to(at.data() + bin), starts);
+        before = _mm_add_epi32(before, _mm_shuffle_epi32(sums, 0xff));
+        __m128i* counts = to(counts_.data() + bin);
+        _mm_storeu_si128(counts, _mm_add_epi32(_mm_loadu_si128(counts), four));
     }
+    sum = static_cast<std::uint32_t>(_mm_cvtsi128_si32(before));
 #endif
     for (; bin < kBins; ++bin) {
+        batch.starts[bin] = sum;
+        at[bin] = sum;
+        sum += in[bin];
         counts_[bin] += in[bin];
     }
     batch.starts[kBins] = sum;
     // Each value after those of its bin that came before it.
-    std::array<std::uint32_t, kBins> at;
-    std::copy_n(batch.starts.begin(), kBins, at.begin());
     batch.values.resize(static_cast<std::size_t>(batch.count));
     double* grouped = batch.values.data();
     for (std::size_t slot = start; slot < start + firstRun; ++slot) {
