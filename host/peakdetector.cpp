@@ -478,8 +478,10 @@ void NoiseWindow::ForEachRunIn(int first, int last, Take take) const
     last = std::min(last, kBins - 1);
     const auto from = static_cast<std::size_t>(first);
     const auto to = static_cast<std::size_t>(last) + 1;
+    std::size_t next = firstBatch_;
     for (std::size_t i = 0; i < batchCount_; ++i) {
-        const Batch& batch = batches_[(firstBatch_ + i) % batches_.size()];
+        const Batch& batch = batches_[next];
+        next = next + 1 == batches_.size() ? 0 : next + 1;
         const double* values = batch.values.data();
         if (batch.gone == 0) {
             take(values + batch.starts[from], values + batch.starts[to]);
