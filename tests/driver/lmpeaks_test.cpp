@@ -600,3 +600,51 @@ TEST(LMPeaks, NoiseWindowPicksTheSameOfTwoZerosAsEver)
                      "---+-++++-+--+++----+-+--++--+---++++-------++--+--+-++++-+++-+--+-------+++--+-"
                      "+++++--+----++---+-+-++-++--+++-++++++++--+-+--++----+---+-+-+-+-+-+--+----+-+");
 }
+
+// A peak starts at the first sample whose height above the baseline, in doubles, is above the level, to the last bit:
+// single samples one and two steps of a float below and at and above the least float that is, over a constant
+// baseline (so that the baseline is that constant), upward and downward, with absolute levels.
+TEST(LMPeaks, APeakStartsAtTheFirstFloatAboveTheLevel)
+{
+    std::mt19937 random(3);
+    std::uniform_real_distribution<double> uniform(-1.0, 1.0);
+    for (int trial = 0; trial < 40; ++trial) {
+        const int direction = trial % 2 == 0 ? 1 : -1;
+        const auto constant = static_cast<float>(uniform(random) * std::pow(10.0, trial % 7 - 3));
+        const double height = std::abs(uniform(random)) * std::pow(10.0, trial % 5 - 2);
+        const auto above = [&](float value) { return direction * (static_cast<double>(value) - constant) > height; };
+        // The least float above the level, going outwards in the direction.
+        const float outwards = direction > 0 ? INFINITY : -INFINITY;
+        float first = static_cast<float>(constant + direction * height);
+        while (!above(first)) {
+            first = std::nextafter(first, outwards);
+        }
+        while (above(std::nextafter(first, -outwards))) {
+            first = std::nextafter(first, -outwards);
+        }
+        std::vector<float> samples(6000, constant);
+        std::vector<std::int32_t> expected;
+        float spike = std::nextafter(std::nextafter(first, -outwards), -outwards);
+        for (std::int32_t at = 3000 + trial % 8; at < 3400; at += 100) {
+            samples[static_cast<std::size_t>(at)] = spike;
+            if (above(spike)) {
+                expected.push_back(at);
+            }
+            spike = std::nextafter(spike, outwards);
+        }
+        ASSERT_EQ(expected.size(), 2u);
+        host::PeakDetectionParams params;
+        params.direction = direction;
+        params.thresholdInSD = false;
+        params.height = height;
+        host::PeakDetector detector(params, 1e-4);
+        std::vector<host::DetectedPeak> found;
+        detector.Feed(samples.data(), samples.size(), found);
+        detector.Finish(found);
+        std::vector<std::int32_t> ticks;
+        for (const host::DetectedPeak& peak : found) {
+            ticks.push_back(peak.tick);
+        }
+        EXPECT_EQ(ticks, expected) << "trial " << trial << ", constant " << constant << ", height " << height;
+    }
+}
