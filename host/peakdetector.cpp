@@ -139,18 +139,6 @@ namespace {
 // The index of the last value that is not finite, or -1.
 std::int64_t LastNonFinite(const double* values, std::size_t count)
 {
-#if defined(__SSE2__)
-    // Most often there is none: looked for two at a time first.
-    __m128d any = _mm_setzero_pd();
-    std::size_t i = 0;
-    for (; i + 2 <= count; i += 2) {
-        const __m128d value = _mm_loadu_pd(values + i);
-        any = _mm_or_pd(any, _mm_cmpneq_pd(_mm_sub_pd(value, value), _mm_setzero_pd()));
-    }
-    if (_mm_movemask_pd(any) == 0 && (i == count || values[i] - values[i] == 0.0)) {
-        return -1;
-    }
-#endif
     std::int64_t last = -1;
     for (std::size_t i = 0; i < count; ++i) {
         last = values[i] - values[i] == 0.0 ? last : static_cast<std::int64_t>(i); // NaN for infinities and NaN
@@ -164,20 +152,38 @@ void NoiseWindow::Push(const double* values, std::size_t count)
 {
     while (count > 0) {
         std::size_t take;
+        double* to;
         if (ring_.size() < static_cast<std::size_t>(capacity_)) {
             take = std::min(count, static_cast<std::size_t>(capacity_) - ring_.size());
-            ring_.insert(ring_.end(), values, values + take);
+            ring_.resize(ring_.size() + take);
+            to = ring_.data() + ring_.size() - take;
             position_ = ring_.size() == static_cast<std::size_t>(capacity_) ? 0 : ring_.size();
         } else {
             take = std::min(count, ring_.size() - position_);
-            std::copy_n(values, take, ring_.data() + position_);
+            to = ring_.data() + position_;
             position_ += take;
             if (position_ == ring_.size()) {
                 position_ = 0;
             }
         }
-        if (const std::int64_t last = LastNonFinite(values, take); last >= 0) {
-            lastUnusual_ = count_ + last;
+        std::size_t i = 0;
+        bool unusual = false;
+#if defined(__SSE2__)
+        // Copied and looked at two at a time: most often none is unusual.
+        __m128d any = _mm_setzero_pd();
+        for (; i + 2 <= take; i += 2) {
+            const __m128d two = _mm_loadu_pd(values + i);
+            _mm_storeu_pd(to + i, two);
+            any = _mm_or_pd(any, _mm_cmpneq_pd(_mm_sub_pd(two, two), _mm_setzero_pd()));
+        }
+        unusual = _mm_movemask_pd(any) != 0;
+#endif
+        for (; i < take; ++i) {
+            to[i] = values[i];
+            unusual = unusual || !(values[i] - values[i] == 0.0);
+        }
+        if (unusual) {
+            lastUnusual_ = count_ + LastNonFinite(values, take);
         }
         count_ += static_cast<std::int64_t>(take);
         values += take;
@@ -255,14 +261,14 @@ void NoiseWindow::Code(std::int64_t first, std::int64_t end)
         const std::size_t stop = slot + static_cast<std::size_t>(std::min(end - first, capacity_ - first % capacity_));
         first += static_cast<std::int64_t>(stop - slot);
 #if defined(__SSE2__)
-        // Sixteen at a time, without branches: the same arithmetic as below.
+        // Sixteen at a time, without branches: the same codes as below.
         const __m128d lows = _mm_set1_pd(low);
         const __m128d scales = _mm_set1_pd(scale);
-        const __m128d zero = _mm_setzero_pd();
         const __m128d top = _mm_set1_pd(static_cast<double>(kBins - 1));
+        // (Below 0, and below what an integer holds, truncation and the saturating packs give 0.)
         const auto two = [&](const double* at) {
             const __m128d place = _mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(at), lows), scales);
-            return _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(place, zero), top));
+            return _mm_cvttpd_epi32(_mm_min_pd(place, top));
         };
         const auto four = [&](const double* at) { return _mm_unpacklo_epi64(two(at), two(at + 2)); };
         for (; slot + 16 <= stop; slot += 16) {
