@@ -243,7 +243,7 @@ void NoiseWindow::PushFinite(const float* values, std::size_t count)
 
 namespace {
 
-// The most batches kept before they are gathered into one: each estimate looks into every batch.
+// The most batches kept before the window is grouped anew in eighths: each estimate looks into every batch.
 constexpr std::size_t kMostBatches = 32;
 
 } // namespace
@@ -463,7 +463,7 @@ void NoiseWindow::CodeNewValues()
     }
     coded_ = count_;
     if (batchCount_ > kMostBatches) {
-        // Small batches (values were missing, or estimates came often) gathered into one.
+        // Small batches (values were missing, or estimates came often) grouped anew.
         ClearBatches();
         AddBatches(oldest, count_);
     }
