@@ -5,6 +5,7 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <type_traits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -24,32 +25,106 @@ constexpr std::int64_t kFullSortCapacity = 512;
 // The median absolute deviation of Gaussian noise times this is its standard deviation.
 constexpr double kMadToSD = 1.4826;
 
-// The element of rank `rank` of `values`, selected among those within `spread` of `guess` when it lies there.
-double NthNear(std::vector<double>& values, std::int64_t rank, double guess, double spread, std::vector<double>& near)
+// A value equal to the element of rank `rank` of the `count` values (no NaN among them), which are left as
+// they are. The values are first counted in buckets ordered as the values, then the few of the bucket that holds
+// that rank are selected from: partitions of many values would mispredict about every other comparison.
+// `least` and `most` are the least and the greatest of them.
+double Select(const double* values, std::size_t count, std::int64_t rank, double least, double most,
+              std::vector<double>& spare, std::vector<std::uint8_t>& bucketOf)
 {
-    const double low = guess - spread;
-    const double high = guess + spread;
-    near.resize(values.size());
+    constexpr int kBuckets = 64;
+    if (spare.size() < count) {
+        spare.resize(count);
+    }
+    double* kept = spare.data();
     std::int64_t below = 0;
-    std::size_t within = 0;
-    for (const double value : values) {
-        below += value < low ? 1 : 0;
-        near[within] = value;
-        within += value >= low && value <= high ? 1 : 0;
+    std::size_t n = count;
+    const double scale = kBuckets / (most - least);
+    if (scale > 0.0 && std::isfinite(scale) && count > 8) {
+        // Monotonic in the value, so that a bucket's values lie between those of the buckets below and above.
+        if (bucketOf.size() < count) {
+            bucketOf.resize(count);
+        }
+        std::uint8_t* buckets = bucketOf.data();
+        std::size_t i = 0;
+#if defined(__SSE2__)
+        const __m128d leasts = _mm_set1_pd(least);
+        const __m128d scales = _mm_set1_pd(scale);
+        const __m128d top = _mm_set1_pd(kBuckets - 1.0);
+        for (; i + 2 <= count; i += 2) {
+            const __m128d at = _mm_min_pd(_mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(values + i), leasts), scales), top);
+            const __m128i whole = _mm_cvttpd_epi32(at);
+            buckets[i] = static_cast<std::uint8_t>(_mm_cvtsi128_si32(whole));
+            buckets[i + 1] = static_cast<std::uint8_t>(_mm_extract_epi16(whole, 2));
+        }
+#endif
+        for (; i < count; ++i) {
+            buckets[i] = static_cast<std::uint8_t>(std::min((values[i] - least) * scale, kBuckets - 1.0));
+        }
+        std::array<std::uint32_t, kBuckets> counts{};
+        for (i = 0; i < count; ++i) {
+            ++counts[buckets[i]];
+        }
+        std::uint8_t bucket = 0;
+        while (below + counts[bucket] <= rank) {
+            below += counts[bucket++];
+        }
+        n = 0;
+        for (i = 0; i < count; ++i) {
+            kept[n] = values[i];
+            n += buckets[i] == bucket ? 1 : 0;
+        }
+    } else {
+        std::copy_n(values, count, kept);
     }
-    if (rank >= below && rank < below + static_cast<std::int64_t>(within)) {
-        const auto at = near.begin() + (rank - below);
-        std::nth_element(near.begin(), at, near.begin() + static_cast<std::ptrdiff_t>(within));
-        return *at;
+    std::nth_element(kept, kept + (rank - below), kept + n);
+    return kept[rank - below];
+}
+
+// Writes the distances |value - median| of the values [begin, end) to `out` (which may be `begin`), and widens
+// [low, high] to the values and [nearest, farthest] to the distances. (Which of two zeros a bound is does not matter
+// where they are used.)
+void Distances(const double* begin, const double* end, double median, double* out, double& low, double& high,
+               double& nearest, double& farthest)
+{
+#if defined(__SSE2__)
+    if (end - begin >= 4) {
+        const __m128d medians = _mm_set1_pd(median);
+        const __m128d sign = _mm_set1_pd(-0.0);
+        __m128d lows = _mm_set1_pd(low);
+        __m128d highs = _mm_set1_pd(high);
+        __m128d nears = _mm_set1_pd(nearest);
+        __m128d fars = _mm_set1_pd(farthest);
+        for (; begin + 2 <= end; begin += 2, out += 2) {
+            const __m128d value = _mm_loadu_pd(begin);
+            lows = _mm_min_pd(lows, value);
+            highs = _mm_max_pd(highs, value);
+            const __m128d distance = _mm_andnot_pd(sign, _mm_sub_pd(value, medians));
+            nears = _mm_min_pd(nears, distance);
+            fars = _mm_max_pd(fars, distance);
+            _mm_storeu_pd(out, distance);
+        }
+        low = _mm_cvtsd_f64(_mm_min_sd(lows, _mm_unpackhi_pd(lows, lows)));
+        high = _mm_cvtsd_f64(_mm_max_sd(highs, _mm_unpackhi_pd(highs, highs)));
+        nearest = _mm_cvtsd_f64(_mm_min_sd(nears, _mm_unpackhi_pd(nears, nears)));
+        farthest = _mm_cvtsd_f64(_mm_max_sd(fars, _mm_unpackhi_pd(fars, fars)));
     }
-    const auto at = values.begin() + static_cast<std::ptrdiff_t>(rank);
-    std::nth_element(values.begin(), at, values.end());
-    return *at;
+#endif
+    for (; begin != end; ++begin, ++out) {
+        const double value = *begin;
+        low = std::min(low, value);
+        high = std::max(high, value);
+        const double distance = std::abs(value - median);
+        nearest = std::min(nearest, distance);
+        farthest = std::max(farthest, distance);
+        *out = distance;
+    }
 }
 
 // Where bins are placed: the median's bin and the bins from the median to its median absolute deviation.
 constexpr int kCentreBin = 128;
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
+constexpr float kInfinityF = std::numeric_limits<float>::infinity();
 constexpr double kBinsPerDeviation = 64.0;
 
 } // namespace
@@ -77,20 +152,38 @@ void NoiseWindow::Push(const double* values, std::size_t count)
 {
     while (count > 0) {
         std::size_t take;
+        double* to;
         if (ring_.size() < static_cast<std::size_t>(capacity_)) {
             take = std::min(count, static_cast<std::size_t>(capacity_) - ring_.size());
-            ring_.insert(ring_.end(), values, values + take);
+            ring_.resize(ring_.size() + take);
+            to = ring_.data() + ring_.size() - take;
             position_ = ring_.size() == static_cast<std::size_t>(capacity_) ? 0 : ring_.size();
         } else {
             take = std::min(count, ring_.size() - position_);
-            std::copy_n(values, take, ring_.data() + position_);
+            to = ring_.data() + position_;
             position_ += take;
             if (position_ == ring_.size()) {
                 position_ = 0;
             }
         }
-        if (const std::int64_t last = LastNonFinite(values, take); last >= 0) {
-            lastUnusual_ = count_ + last;
+        std::size_t i = 0;
+        bool unusual = false;
+#if defined(__SSE2__)
+        // Copied and looked at two at a time: most often none is unusual.
+        __m128d any = _mm_setzero_pd();
+        for (; i + 2 <= take; i += 2) {
+            const __m128d two = _mm_loadu_pd(values + i);
+            _mm_storeu_pd(to + i, two);
+            any = _mm_or_pd(any, _mm_cmpneq_pd(_mm_sub_pd(two, two), _mm_setzero_pd()));
+        }
+        unusual = _mm_movemask_pd(any) != 0;
+#endif
+        for (; i < take; ++i) {
+            to[i] = values[i];
+            unusual = unusual || !(values[i] - values[i] == 0.0);
+        }
+        if (unusual) {
+            lastUnusual_ = count_ + LastNonFinite(values, take);
         }
         count_ += static_cast<std::int64_t>(take);
         values += take;
@@ -113,6 +206,217 @@ void NoiseWindow::FullSortEstimate(double& median, double& deviation)
     deviation = *middle;
 }
 
+void NoiseWindow::PushFinite(const float* values, std::size_t count)
+{
+    while (count > 0) {
+        std::size_t take;
+        double* to;
+        if (ring_.size() < static_cast<std::size_t>(capacity_)) {
+            take = std::min(count, static_cast<std::size_t>(capacity_) - ring_.size());
+            ring_.resize(ring_.size() + take);
+            to = ring_.data() + ring_.size() - take;
+            position_ = ring_.size() == static_cast<std::size_t>(capacity_) ? 0 : ring_.size();
+        } else {
+            take = std::min(count, ring_.size() - position_);
+            to = ring_.data() + position_;
+            position_ += take;
+            if (position_ == ring_.size()) {
+                position_ = 0;
+            }
+        }
+        std::size_t i = 0;
+#if defined(__SSE2__)
+        for (; i + 4 <= take; i += 4) {
+            const __m128 four = _mm_loadu_ps(values + i);
+            _mm_storeu_pd(to + i, _mm_cvtps_pd(four));
+            _mm_storeu_pd(to + i + 2, _mm_cvtps_pd(_mm_movehl_ps(four, four)));
+        }
+#endif
+        for (; i < take; ++i) {
+            to[i] = values[i];
+        }
+        count_ += static_cast<std::int64_t>(take);
+        values += take;
+        count -= take;
+    }
+}
+
+namespace {
+
+// The most batches kept before the window is grouped anew in eighths: each estimate looks into every batch.
+constexpr std::size_t kMostBatches = 32;
+
+} // namespace
+
+// Codes for the values of indices [first, end), which are in the window.
+void NoiseWindow::Code(std::int64_t first, std::int64_t end)
+{
+    // In locals: stores of codes could otherwise be taken for stores to any member.
+    const double low = low_;
+    const double scale = scale_;
+    const double* values = ring_.data();
+    std::uint8_t* codes = codes_.data();
+    while (first < end) {
+        std::size_t slot = static_cast<std::size_t>(first % capacity_);
+        const std::size_t stop = slot + static_cast<std::size_t>(std::min(end - first, capacity_ - first % capacity_));
+        first += static_cast<std::int64_t>(stop - slot);
+#if defined(__SSE2__)
+        // Sixteen at a time, without branches: the same codes as below.
+        const __m128d lows = _mm_set1_pd(low);
+        const __m128d scales = _mm_set1_pd(scale);
+        const __m128d top = _mm_set1_pd(static_cast<double>(kBins - 1));
+        // (Below 0, and below what an integer holds, truncation and the saturating packs give 0.)
+        const auto two = [&](const double* at) {
+            const __m128d place = _mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(at), lows), scales);
+            return _mm_cvttpd_epi32(_mm_min_pd(place, top));
+        };
+        const auto four = [&](const double* at) { return _mm_unpacklo_epi64(two(at), two(at + 2)); };
+        for (; slot + 16 <= stop; slot += 16) {
+            const double* at = values + slot;
+            const __m128i low8 = _mm_packs_epi32(four(at), four(at + 4));
+            const __m128i high8 = _mm_packs_epi32(four(at + 8), four(at + 12));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(codes + slot), _mm_packus_epi16(low8, high8));
+        }
+#endif
+        for (; slot < stop; ++slot) {
+            // Monotonic in the value. The window's values are finite whenever codes are made.
+            const double at = std::min(std::max((values[slot] - low) * scale, 0.0), static_cast<double>(kBins - 1));
+            codes[slot] = static_cast<std::uint8_t>(static_cast<std::int32_t>(at));
+        }
+    }
+}
+
+// The values of indices [first, end), which are coded, as the newest batches, and counted: in pieces of an eighth of
+// the window back from `end`, where later estimates will likely find the window to start (it slides by an eighth from
+// one estimate to the next), so that the window leaves whole batches behind.
+void NoiseWindow::AddBatches(std::int64_t first, std::int64_t end)
+{
+    const std::int64_t piece = std::max<std::int64_t>(static_cast<std::int64_t>(Size()) / 8, 64);
+    while (first < end) {
+        const std::int64_t stop = first + ((end - first - 1) % piece + 1);
+        AddBatch(first, stop);
+        first = stop;
+    }
+}
+
+void NoiseWindow::AddBatch(std::int64_t first, std::int64_t end)
+{
+    if (batchCount_ == batches_.size()) {
+        // Room for more, the batches in order from the start.
+        std::vector<Batch> more(std::max<std::size_t>(12, 2 * batches_.size()));
+        for (std::size_t i = 0; i < batchCount_; ++i) {
+            more[i] = std::move(batches_[(firstBatch_ + i) % batches_.size()]);
+        }
+        batches_.swap(more);
+        firstBatch_ = 0;
+    }
+    Batch& batch = batches_[(firstBatch_ + batchCount_++) % batches_.size()];
+    batch.first = first;
+    batch.count = end - first;
+    batch.gone = 0; // (its counts of values gone are set when the first go)
+    const double* values = ring_.data();
+    const std::uint8_t* codes = codes_.data();
+    // The slots in order: up to two runs of the ring.
+    const auto start = static_cast<std::size_t>(first % capacity_);
+    const std::size_t firstRun = static_cast<std::size_t>(std::min(end - first, capacity_ - first % capacity_));
+    const std::size_t secondRun = static_cast<std::size_t>(end - first) - firstRun;
+    std::array<std::uint32_t, kBins> in{};
+    for (std::size_t slot = start; slot < start + firstRun; ++slot) {
+        ++in[codes[slot]];
+    }
+    for (std::size_t slot = 0; slot < secondRun; ++slot) {
+        ++in[codes[slot]];
+    }
+    // Where each bin's values begin (and where the next of each goes): the sums of the counts before, four bins at
+    // a time; the window's counts with these.
+    std::array<std::uint32_t, kBins> at;
+    std::size_t bin = 0;
+    std::uint32_t sum = 0;
+#if defined(__SSE2__)
+    const auto to = [](auto* p) { return reinterpret_cast<__m128i*>(p); };
+    __m128i before = _mm_setzero_si128();
+    for (; bin < kBins; bin += 4) {
+        const __m128i four = _mm_loadu_si128(to(in.data() + bin));
+        __m128i sums = _mm_add_epi32(four, _mm_slli_si128(four, 4));
+        sums = _mm_add_epi32(sums, _mm_slli_si128(sums, 8)); // the sums up to and with each of the four
+        const __m128i starts = _mm_add_epi32(before, _mm_sub_epi32(sums, four));
+        _mm_storeu_si128(to(batch.starts.data() + bin), starts);
+        _mm_storeu_si128(to(at.data() + bin), starts);
+        before = _mm_add_epi32(before, _mm_shuffle_epi32(sums, 0xff));
+        __m128i* counts = to(counts_.data() + bin);
+        _mm_storeu_si128(counts, _mm_add_epi32(_mm_loadu_si128(counts), four));
+    }
+    sum = static_cast<std::uint32_t>(_mm_cvtsi128_si32(before));
+#endif
+    for (; bin < kBins; ++bin) {
+        batch.starts[bin] = sum;
+        at[bin] = sum;
+        sum += in[bin];
+        counts_[bin] += in[bin];
+    }
+    batch.starts[kBins] = sum;
+    // Each value after those of its bin that came before it.
+    batch.values.resize(static_cast<std::size_t>(batch.count));
+    double* grouped = batch.values.data();
+    for (std::size_t slot = start; slot < start + firstRun; ++slot) {
+        grouped[at[codes[slot]]++] = values[slot];
+    }
+    for (std::size_t slot = 0; slot < secondRun; ++slot) {
+        grouped[at[codes[slot]]++] = values[slot];
+    }
+}
+
+void NoiseWindow::ClearBatches()
+{
+    firstBatch_ = 0;
+    batchCount_ = 0;
+    counts_.fill(0);
+}
+
+// Values that left the window since the last estimate taken out of their batches and counts: the oldest first.
+void NoiseWindow::Expire()
+{
+    const std::int64_t leftBefore = count_ - static_cast<std::int64_t>(Size()); // the indices that have left
+    while (batchCount_ > 0) {
+        Batch& batch = batches_[firstBatch_];
+        if (batch.first + batch.count <= leftBefore) {
+            if (batch.gone == 0) {
+                std::size_t bin = 0;
+#if defined(__SSE2__)
+                for (; bin < kBins; bin += 4) {
+                    const auto at = [](auto* p) { return reinterpret_cast<__m128i*>(p); };
+                    const __m128i in = _mm_sub_epi32(_mm_loadu_si128(at(batch.starts.data() + bin + 1)),
+                                                     _mm_loadu_si128(at(batch.starts.data() + bin)));
+                    __m128i* counts = at(counts_.data() + bin);
+                    _mm_storeu_si128(counts, _mm_sub_epi32(_mm_loadu_si128(counts), in));
+                }
+#endif
+                for (; bin < kBins; ++bin) {
+                    counts_[bin] -= batch.starts[bin + 1] - batch.starts[bin];
+                }
+            } else {
+                for (std::size_t bin = 0; bin < kBins; ++bin) {
+                    counts_[bin] -= batch.starts[bin + 1] - batch.starts[bin] - batch.left[bin];
+                }
+            }
+            firstBatch_ = (firstBatch_ + 1) % batches_.size();
+            --batchCount_;
+            continue;
+        }
+        if (batch.gone == 0 && batch.first < leftBefore) {
+            batch.left.fill(0);
+        }
+        // Their slots' codes are still theirs: the values that replaced them are not coded yet.
+        for (std::int64_t index = batch.first + batch.gone; index < leftBefore; ++index) {
+            const std::uint8_t code = codes_[static_cast<std::size_t>(index % capacity_)];
+            --counts_[code];
+            ++batch.left[code];
+        }
+        batch.gone = std::max(batch.gone, leftBefore - batch.first);
+        break;
+    }
+}
+
 void NoiseWindow::Rebin(double center, double spread)
 {
     double width = spread / kBinsPerDeviation;
@@ -125,124 +429,102 @@ void NoiseWindow::Rebin(double center, double spread)
         scale_ = 0.0; // one bin for everything: slow, still exact
         low_ = 0.0;
     }
-    for (Bin& bin : bins_) {
-        bin.head = 0;
-        bin.size = 0;
-        // A bin that once held many values (at an edge, or when most values tied) need not keep room for them.
-        if (bin.values.size() > 256) {
-            std::vector<double>().swap(bin.values);
-            bin.data = nullptr;
-            bin.mask = 0;
+    codes_.resize(ring_.size());
+    const std::int64_t oldest = count_ - static_cast<std::int64_t>(Size());
+    Code(oldest, count_);
+    // Batches of the same values as before where there were some, which end where estimates found the window to end.
+    ends_.clear();
+    for (std::size_t i = 0; i < batchCount_; ++i) {
+        const Batch& batch = batches_[(firstBatch_ + i) % batches_.size()];
+        ends_.push_back(batch.first + batch.count);
+    }
+    ClearBatches();
+    std::int64_t first = oldest;
+    for (const std::int64_t end : ends_) {
+        if (end > first && end <= count_) {
+            AddBatch(first, end);
+            first = end;
         }
     }
-    // Oldest first, the order in which they leave.
-    const std::size_t size = ring_.size();
-    codes_.resize(size);
-    const std::size_t oldest = size == 0 ? 0 : position_ % size;
-    Recode(oldest, size, 0);
-    Recode(0, oldest, 0);
+    AddBatches(first, count_);
     coded_ = count_;
     binned_ = true;
 }
 
-namespace {
-
-[[gnu::always_inline]] inline void PushBack(auto& bin, double value)
-{
-    if (bin.data == nullptr || bin.size == bin.mask + 1) {
-        // Twice the length, the values in order from the start.
-        std::vector<double> longer(std::max<std::size_t>(16, 2 * bin.values.size()));
-        for (std::uint32_t i = 0; i < bin.size; ++i) {
-            longer[i] = bin.data[(bin.head + i) & bin.mask];
-        }
-        bin.values.swap(longer);
-        bin.data = bin.values.data();
-        bin.mask = static_cast<std::uint32_t>(bin.values.size() - 1);
-        bin.head = 0;
-    }
-    bin.data[(bin.head + bin.size++) & bin.mask] = value;
-}
-
-// Calls `take` with each value of the bins [first, last].
-template <class Bins, class Take>
-void ForEachValue(const Bins& bins, int first, int last, Take take)
-{
-    for (int b = std::max(first, 0); b <= std::min(last, static_cast<int>(bins.size()) - 1); ++b) {
-        const auto& bin = bins[static_cast<std::size_t>(b)];
-        const std::size_t length = bin.values.size();
-        const std::size_t end = std::min<std::size_t>(bin.head + bin.size, length);
-        for (std::size_t i = bin.head; i < end; ++i) {
-            take(bin.values[i]);
-        }
-        for (std::size_t i = 0; i < bin.head + bin.size - end; ++i) {
-            take(bin.values[i]);
-        }
-    }
-}
-
-} // namespace
-
-// New codes for the ring's slots [first, end), their values put into their bins, the old values of the slots below
-// `counted` taken out of theirs.
-void NoiseWindow::Recode(std::size_t first, std::size_t end, std::size_t counted)
-{
-    // In locals: stores of codes could otherwise be taken for stores to any member.
-    const double low = low_;
-    const double scale = scale_;
-    const double* values = ring_.data();
-    std::uint8_t* codes = codes_.data();
-    Bin* bins = bins_.data();
-    for (std::size_t slot = first; slot < std::min(end, counted); ++slot) {
-        Bin& bin = bins[codes[slot]];
-        bin.head = (bin.head + 1) & bin.mask;
-        --bin.size;
-    }
-    std::size_t slot = first;
-#if defined(__SSE2__)
-    // Two at a time, without branches: the same arithmetic as Code.
-    const __m128d lows = _mm_set1_pd(low);
-    const __m128d scales = _mm_set1_pd(scale);
-    const __m128d zero = _mm_setzero_pd();
-    const __m128d top = _mm_set1_pd(static_cast<double>(kBins - 1));
-    for (; slot + 2 <= end; slot += 2) {
-        const __m128d at = _mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(values + slot), lows), scales);
-        const __m128i whole = _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(at, zero), top));
-        codes[slot] = static_cast<std::uint8_t>(_mm_cvtsi128_si32(whole));
-        codes[slot + 1] = static_cast<std::uint8_t>(_mm_extract_epi16(whole, 2));
-    }
-#endif
-    for (; slot < end; ++slot) {
-        codes[slot] = Code(values[slot], low, scale);
-    }
-    for (slot = first; slot < end; ++slot) {
-        PushBack(bins[codes[slot]], values[slot]);
-    }
-}
-
 void NoiseWindow::CodeNewValues()
 {
-    const std::size_t size = ring_.size();
-    const std::size_t counted = codes_.size(); // slots whose values are in their bins
-    codes_.resize(size);
-    const auto fresh =
-        static_cast<std::size_t>(std::min<std::int64_t>(count_ - coded_, static_cast<std::int64_t>(size)));
-    const std::size_t first = (position_ + size - fresh) % size;
-    if (first + fresh <= size) {
-        Recode(first, first + fresh, counted);
-    } else {
-        Recode(first, size, counted);
-        Recode(0, first + fresh - size, counted);
+    codes_.resize(ring_.size());
+    Expire();
+    const std::int64_t oldest = count_ - static_cast<std::int64_t>(Size());
+    const std::int64_t first = std::max(coded_, oldest);
+    if (first < count_) {
+        Code(first, count_);
+        AddBatch(first, count_);
     }
     coded_ = count_;
+    if (batchCount_ > kMostBatches) {
+        // Small batches (values were missing, or estimates came often) grouped anew.
+        ClearBatches();
+        AddBatches(oldest, count_);
+    }
 }
 
 std::int64_t NoiseWindow::Count(int first, int last) const
 {
-    std::int64_t sum = 0;
-    for (int bin = std::max(first, 0); bin <= std::min(last, kBins - 1); ++bin) {
-        sum += bins_[static_cast<std::size_t>(bin)].size;
+    first = std::max(first, 0);
+    last = std::min(last, kBins - 1);
+    return first > last ? 0 : below_[static_cast<std::size_t>(last) + 1] - below_[static_cast<std::size_t>(first)];
+}
+
+// Calls `take` with runs [begin, end) that hold each value of the window in the bins [first, last] once; with those
+// of one bin in the order they arrived.
+template <class Take>
+void NoiseWindow::ForEachRunIn(int first, int last, Take take) const
+{
+    first = std::max(first, 0);
+    last = std::min(last, kBins - 1);
+    const auto from = static_cast<std::size_t>(first);
+    const auto to = static_cast<std::size_t>(last) + 1;
+    std::size_t next = firstBatch_;
+    for (std::size_t i = 0; i < batchCount_; ++i) {
+        const Batch& batch = batches_[next];
+        next = next + 1 == batches_.size() ? 0 : next + 1;
+        const double* values = batch.values.data();
+        if (batch.gone == 0) {
+            take(values + batch.starts[from], values + batch.starts[to]);
+            continue;
+        }
+        for (std::size_t bin = from; bin < to; ++bin) {
+            take(values + batch.starts[bin] + batch.left[bin], values + batch.starts[bin + 1]);
+        }
     }
-    return sum;
+}
+
+// The element of rank `rank` of the values of bin `bin`, selected from them in the order they arrived (which of two
+// equal values, 0 and -0, is picked depends on that order).
+void NoiseWindow::SelectMedian(int bin, std::int64_t rank, double& median)
+{
+    if (scratch_.size() < ring_.size()) {
+        scratch_.resize(ring_.size());
+    }
+    double* out = scratch_.data();
+    std::size_t n = 0;
+    double least = kInfinity;
+    double most = -kInfinity;
+    ForEachRunIn(bin, bin, [&](const double* begin, const double* end) {
+        for (; begin != end; ++begin) {
+            out[n++] = *begin;
+        }
+    });
+    for (std::size_t i = 0; i < n; ++i) {
+        least = std::min(least, out[i]);
+        most = std::max(most, out[i]);
+    }
+    median = Select(out, n, rank, least, most, spare_, buckets_);
+    if (median == 0.0) {
+        std::nth_element(out, out + rank, out + n);
+        median = out[rank];
+    }
 }
 
 // The median absolute deviation from the values of the bins within `reach` of the bins `left` and `right`, which
@@ -263,30 +545,39 @@ bool NoiseWindow::Deviation(double median, int left, int right, int reach, doubl
     const std::int64_t outerRight = Count(hiR + 1, kBins - 1);
     // Between the two ranges: every such value is above each of the left range and below each of the right.
     const std::int64_t inner = Count(hiL + 1, loR - 1);
+    const std::int64_t rank = target - inner;
+    if (rank < 0 || rank >= Count(loL, hiL) + Count(loR, hiR)) {
+        return false;
+    }
     double leftLow = kInfinity;
     double leftHigh = -kInfinity;
     double rightLow = kInfinity;
     double rightHigh = -kInfinity;
-    scratch_.clear();
-    ForEachValue(bins_, loL, hiL, [&](double value) {
-        leftLow = std::min(leftLow, value);
-        leftHigh = std::max(leftHigh, value);
-        scratch_.push_back(std::abs(value - median));
-    });
-    ForEachValue(bins_, loR, hiR, [&](double value) {
-        rightLow = std::min(rightLow, value);
-        rightHigh = std::max(rightHigh, value);
-        scratch_.push_back(std::abs(value - median));
-    });
-    if (loR > hiR) {
+    if (scratch_.size() < ring_.size()) {
+        scratch_.resize(ring_.size());
+    }
+    double* out = scratch_.data();
+    std::size_t n = 0;
+    // The order of the distances does not matter: they are not numbers of two signs.
+    double nearest = kInfinity;
+    double farthest = -kInfinity;
+    // The values gathered first, then their distances in one pass over each range's.
+    const auto gather = [&](const double* begin, const double* end) {
+        for (; begin != end; ++begin) {
+            out[n++] = *begin;
+        }
+    };
+    ForEachRunIn(loL, hiL, gather);
+    Distances(out, out + n, median, out, leftLow, leftHigh, nearest, farthest);
+    if (loR <= hiR) {
+        const std::size_t leftCount = n;
+        ForEachRunIn(loR, hiR, gather);
+        Distances(out + leftCount, out + n, median, out + leftCount, rightLow, rightHigh, nearest, farthest);
+    } else {
         rightLow = leftLow;
         rightHigh = leftHigh;
     }
-    const std::int64_t rank = target - inner;
-    if (rank < 0 || rank >= static_cast<std::int64_t>(scratch_.size())) {
-        return false;
-    }
-    deviation = NthNear(scratch_, rank, lastDeviation_, 0.03 * lastDeviation_, near_);
+    deviation = Select(out, n, rank, nearest, farthest, spare_, buckets_);
     // The values outside the ranges lie farther from the median than the answer, those between them nearer, so
     // that the answer's rank among the collected values is its rank among all.
     return (inner == 0 || deviation >= std::max(median - leftHigh, rightLow - median)) &&
@@ -309,39 +600,33 @@ void NoiseWindow::Estimate(double& median, double& deviation)
             const double ahead = std::clamp(5.0 * medianChange_, -0.6 * lastDeviation_, 0.6 * lastDeviation_);
             Rebin(std::isfinite(ahead) ? lastMedian_ + ahead : lastMedian_, lastDeviation_);
         }
-        const std::int64_t target = size / 2;
-        int middle = 0;
-        std::int64_t lower = 0;
-        while (lower + bins_[static_cast<std::size_t>(middle)].size <= target) {
-            lower += bins_[static_cast<std::size_t>(middle++)].size;
+        std::int64_t sum = 0;
+        for (std::size_t bin = 0; bin < kBins; ++bin) {
+            below_[bin] = sum;
+            sum += counts_[bin];
         }
-        scratch_.clear();
-        ForEachValue(bins_, middle, middle, [&](double value) { scratch_.push_back(value); });
-        const auto at = scratch_.begin() + (target - lower);
-        std::nth_element(scratch_.begin(), at, scratch_.end());
-        median = *at;
-        // The bins outwards from the median's, nearer middle first, until they hold half the window: the values at
-        // the deviation are near the last bin taken and the bin as far on the other side.
-        const double place = (median - low_) * scale_; // in bins from the lowest
-        std::int64_t within = bins_[static_cast<std::size_t>(middle)].size;
-        int below = middle - 1;
-        int above = middle + 1;
-        double distance = 0.0;
-        while (within <= target && (below >= 0 || above < kBins)) {
-            const double toBelow = below >= 0 ? place - (below + 0.5) : kInfinity;
-            const double toAbove = above < kBins ? above + 0.5 - place : kInfinity;
-            if (toBelow <= toAbove) {
-                within += bins_[static_cast<std::size_t>(below--)].size;
-                distance = toBelow;
-            } else {
-                within += bins_[static_cast<std::size_t>(above++)].size;
-                distance = toAbove;
+        below_[kBins] = sum;
+        const std::int64_t target = size / 2;
+        // The first bin with more than `target` values below its end.
+        const int middle =
+            static_cast<int>(std::upper_bound(below_.begin() + 1, below_.end(), target) - below_.begin()) - 1;
+        const std::int64_t lower = below_[static_cast<std::size_t>(middle)];
+        SelectMedian(middle, target - lower, median);
+        // The fewest bins on either side of the median's that hold more than half the window with it: the values at
+        // the deviation are near the outermost of them.
+        const auto within = [&](int reach) {
+            return below_[static_cast<std::size_t>(std::min(middle + reach, kBins - 1)) + 1] -
+                   below_[static_cast<std::size_t>(std::max(middle - reach, 0))];
+        };
+        int fewest = 0;
+        for (int step = kBins / 2; step > 0; step /= 2) {
+            if (within(fewest + step - 1) <= target) {
+                fewest += step;
             }
         }
-        // (Not a number, where the median lies beyond what the bins can place, gives the lowest bin.)
-        const auto binAt = [](double at) { return at >= 0.0 ? (at < kBins - 1.0 ? static_cast<int>(at) : kBins - 1) : 0; };
-        const int left = binAt(place - distance);
-        const int right = binAt(place + distance);
+        const int left = std::max(middle - fewest, 0);
+        const int right = std::min(middle + fewest, kBins - 1);
+        const double place = (median - low_) * scale_; // in bins from the lowest
         int widened = 1;
         while (!Deviation(median, left, right, widened, deviation)) {
             widened *= 4; // at last one range of all bins, which always tells
@@ -416,27 +701,171 @@ bool PeakDetector::IsEstimateTick(std::int32_t tick) const
                                     (tick & (tick - 1)) == 0);
 }
 
-// The samples [first, end) of values_ after an estimate, all with the same baseline and level.
-void PeakDetector::Detect(std::size_t first, std::size_t end, std::vector<DetectedPeak>& out)
+namespace {
+
+#if defined(__SSE2__)
+[[gnu::always_inline]] inline void LoadTwo(const float* at, __m128d& low, __m128d& high)
+{
+    const __m128 four = _mm_loadu_ps(at);
+    low = _mm_cvtps_pd(four);
+    high = _mm_cvtps_pd(_mm_movehl_ps(four, four));
+}
+[[gnu::always_inline]] inline void LoadTwo(const double* at, __m128d& low, __m128d& high)
+{
+    low = _mm_loadu_pd(at);
+    high = _mm_loadu_pd(at + 2);
+}
+#endif
+
+// Single-precision values in order as integers (-0 just below 0), and back.
+std::int64_t OrderOf(float value)
+{
+    const auto bits = std::bit_cast<std::int32_t>(value);
+    return bits >= 0 ? bits : -static_cast<std::int64_t>(bits & 0x7fffffff) - 1;
+}
+float FloatAt(std::int64_t order)
+{
+    return std::bit_cast<float>(order >= 0 ? static_cast<std::uint32_t>(order)
+                                           : 0x80000000u | static_cast<std::uint32_t>(-(order + 1)));
+}
+
+// The finite single-precision values whose height direction * (value - baseline) is above `start` are those at or
+// above the bound when `upward`, else those at or below it. The height is monotonic in the value, upward unless the
+// direction is negative, so that the bound is the first value in that order found above: by bisection, which starts
+// about where the arithmetic puts it. (No value is above: the bound is an infinity beyond all.)
+struct FloatBound {
+    bool upward;
+    float bound;
+};
+FloatBound BoundOf(double direction, double baseline, double start)
+{
+    const bool upward = !(direction < 0.0);
+    const auto above = [&](std::int64_t order) {
+        return direction * (static_cast<double>(FloatAt(order)) - baseline) > start;
+    };
+    constexpr float kMost = std::numeric_limits<float>::max();
+    // In the order in which the values above come last.
+    const auto ordered = [&](std::int64_t at) { return upward ? at : -at; };
+    std::int64_t below = ordered(OrderOf(upward ? -kMost : kMost)) - 1; // not above (or beyond the finite values)
+    std::int64_t at = ordered(OrderOf(upward ? kMost : -kMost));         // above, once known to be
+    if (!above(ordered(at))) {
+        return {upward, upward ? kInfinityF : -kInfinityF};
+    }
+    const double guess = std::isfinite(direction) && direction != 0.0 ? baseline + start / direction : 0.0;
+    if (std::abs(guess) < kMost) {
+        const std::int64_t near = ordered(OrderOf(static_cast<float>(guess)));
+        if (near - 4 > below && !above(ordered(near - 4))) {
+            below = near - 4;
+        }
+        if (near + 4 < at && above(ordered(near + 4))) {
+            at = near + 4;
+        }
+    }
+    while (at - below > 1) {
+        const std::int64_t middle = below + (at - below) / 2;
+        (above(ordered(middle)) ? at : below) = middle;
+    }
+    return {upward, FloatAt(ordered(at))};
+}
+
+// From the value k on, past the values whose height direction * (value - baseline) is not above `start`, in groups:
+// the value at which the group that may hold one above starts, or about `end`.
+std::size_t PassBelow(const float* values, std::size_t k, std::size_t end, const FloatBound& bound)
+{
+#if defined(__SSE2__)
+    // Eight values at a time against the bound, which tells the same as the arithmetic in doubles.
+    const __m128 bounds = _mm_set1_ps(bound.bound);
+    for (; k + 8 <= end; k += 8) {
+        const __m128 a = _mm_loadu_ps(values + k);
+        const __m128 b = _mm_loadu_ps(values + k + 4);
+        // Not below the bound (above it when downward): the group may hold one.
+        const __m128 may = bound.upward ? _mm_or_ps(_mm_cmpge_ps(a, bounds), _mm_cmpge_ps(b, bounds))
+                                        : _mm_or_ps(_mm_cmple_ps(a, bounds), _mm_cmple_ps(b, bounds));
+        if (_mm_movemask_ps(may) != 0) {
+            break;
+        }
+    }
+#else
+    for (; k < end && (bound.upward ? values[k] < bound.bound : values[k] > bound.bound); ++k) {
+    }
+#endif
+    return k;
+}
+
+template <class Value>
+std::size_t PassBelow(const Value* values, std::size_t k, std::size_t end, double direction, double baseline,
+                      double start)
+{
+#if defined(__SSE2__)
+    // The same arithmetic as one at a time, eight values at a time.
+    const __m128d directions = _mm_set1_pd(direction);
+    const __m128d baselines = _mm_set1_pd(baseline);
+    const __m128d starts = _mm_set1_pd(start);
+    const auto above = [&](__m128d value) {
+        return _mm_cmpgt_pd(_mm_mul_pd(directions, _mm_sub_pd(value, baselines)), starts);
+    };
+    for (; k + 8 <= end; k += 8) {
+        __m128d a, b, c, d;
+        LoadTwo(values + k, a, b);
+        LoadTwo(values + k + 4, c, d);
+        const __m128d any = _mm_or_pd(_mm_or_pd(above(a), above(b)), _mm_or_pd(above(c), above(d)));
+        if (_mm_movemask_pd(any) != 0) {
+            break;
+        }
+    }
+#else
+    const auto heightAt = [&](std::size_t i) { return direction * (static_cast<double>(values[i]) - baseline); };
+    while (k + 4 <= end && !((heightAt(k) > start) | (heightAt(k + 1) > start) | (heightAt(k + 2) > start) |
+                             (heightAt(k + 3) > start))) {
+        k += 4;
+    }
+#endif
+    return k;
+}
+
+} // namespace
+
+// The values [first, end) after an estimate, all with the same baseline and level; the value k is at tick ticks[k]
+// when the ticks are listed, else at tick base + k.
+template <class Value, bool kListed>
+void PeakDetector::Detect(const Value* values, const std::int32_t* ticks, std::int32_t base, std::size_t first,
+                          std::size_t end, std::vector<DetectedPeak>& out)
 {
     const double level = params_.thresholdInSD ? params_.height * noise_ : params_.height;
     // A peak starts above both the level and the baseline (never when the level is not a number).
     const double start = std::max(level, 0.0);
     const double direction = params_.direction;
     const double baseline = baseline_;
-    const double* values = values_.data();
-    const std::int32_t* ticks = ticks_.data();
-    const auto heightAt = [&](std::size_t k) { return direction * (values[k] - baseline); };
+    const auto heightAt = [&](std::size_t k) { return direction * (static_cast<double>(values[k]) - baseline); };
+    FloatBound bound{};
+    bool bounded = false;
+    const auto tickAt = [&](std::size_t k) {
+        if constexpr (kListed) {
+            return ticks[k];
+        } else {
+            return base + static_cast<std::int32_t>(k);
+        }
+    };
     std::size_t k = first;
     while (k < end) {
         if (!inPeak_) {
             // Most samples lie below the level: four at a time until one may not.
-            while (k < end && ticks[k] < nextAllowed_) {
-                ++k;
+            if constexpr (kListed) {
+                while (k < end && ticks[k] < nextAllowed_) {
+                    ++k;
+                }
+            } else if (base + static_cast<std::int64_t>(k) < nextAllowed_) {
+                k = static_cast<std::size_t>(
+                    std::min<std::int64_t>(nextAllowed_ - base, static_cast<std::int64_t>(end)));
             }
-            while (k + 4 <= end && !((heightAt(k) > start) | (heightAt(k + 1) > start) | (heightAt(k + 2) > start) |
-                                     (heightAt(k + 3) > start))) {
-                k += 4;
+            if constexpr (std::is_same_v<Value, float>) {
+                if (!bounded) {
+                    bound = BoundOf(direction, baseline, start);
+                    bounded = true;
+                }
+                k = PassBelow(values, k, end, bound);
+            } else {
+                k = PassBelow(values, k, end, direction, baseline, start);
             }
             while (k < end && !(heightAt(k) > start)) {
                 ++k;
@@ -445,8 +874,8 @@ void PeakDetector::Detect(std::size_t first, std::size_t end, std::vector<Detect
                 break;
             }
             inPeak_ = true;
-            peakStart_ = ticks[k];
-            peakTick_ = ticks[k];
+            peakStart_ = tickAt(k);
+            peakTick_ = tickAt(k);
             peakHeight_ = heightAt(k);
             peakValue_ = values[k];
             beforePeak_ = k > first ? heightAt(k - 1) : lastHeight_;
@@ -461,7 +890,7 @@ void PeakDetector::Detect(std::size_t first, std::size_t end, std::vector<Detect
         }
         if (height > peakHeight_) {
             beforePeak_ = k > first ? heightAt(k - 1) : lastHeight_;
-            peakTick_ = ticks[k];
+            peakTick_ = tickAt(k);
             peakHeight_ = height;
             peakValue_ = values[k];
             afterSeen_ = false;
@@ -475,41 +904,40 @@ void PeakDetector::Detect(std::size_t first, std::size_t end, std::vector<Detect
     }
 }
 
-void PeakDetector::Feed(const float* samples, std::size_t count, std::vector<DetectedPeak>& out)
+namespace {
+
+// Whether every one of the samples is finite.
+bool AllFinite(const float* samples, std::size_t count)
 {
-    // The detected signal's values and their ticks; a tick without a value (a sample that is not a number, or the
-    // transform before its first value) is left out.
-    values_.resize(count);
-    ticks_.resize(count);
-    std::size_t n = 0;
-    if (params_.transform == 1) {
-        const std::size_t unknown = slope_.Unknown();
-        n = slope_.Next(samples, count, values_.data());
-        for (std::size_t k = 0; k < n; ++k) {
-            ticks_[k] = tick_ + static_cast<std::int32_t>(count - n + k); // the samples without a slope come first
-        }
-        if (slope_.Unknown() != unknown) {
-            // Slopes over a sample that is not finite are not numbers: ticks without a value.
-            std::size_t kept = 0;
-            for (std::size_t k = 0; k < n; ++k) {
-                values_[kept] = values_[k];
-                ticks_[kept] = ticks_[k];
-                kept += std::isnan(values_[k]) ? 0 : 1;
-            }
-            n = kept;
-        }
-    } else {
-        for (std::size_t i = 0; i < count; ++i) {
-            values_[n] = samples[i];
-            ticks_[n] = tick_ + static_cast<std::int32_t>(i);
-            n += std::isfinite(samples[i]) ? 1 : 0;
-        }
+    std::uint32_t unusual = 0;
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i exponent = _mm_set1_epi32(0x7f800000);
+    __m128i any = _mm_setzero_si128();
+    for (; i + 4 <= count; i += 4) {
+        const __m128i bits = _mm_castps_si128(_mm_loadu_ps(samples + i));
+        any = _mm_or_si128(any, _mm_cmpeq_epi32(_mm_and_si128(bits, exponent), exponent));
     }
-    tick_ += static_cast<std::int32_t>(count);
-    // Stretches from one estimate to the next: the estimate comes before its own tick's value enters the window.
+    unusual = static_cast<std::uint32_t>(_mm_movemask_epi8(any));
+#endif
+    for (; i < count; ++i) {
+        // All exponent bits set: an infinity or not a number.
+        unusual |= (std::bit_cast<std::uint32_t>(samples[i]) & 0x7f800000u) == 0x7f800000u ? 1u : 0u;
+    }
+    return unusual == 0;
+}
+
+} // namespace
+
+// Stretches of the values from one estimate to the next: the estimate comes before its own tick's value enters the
+// window. The value k is at tick ticks[k] when the ticks are listed, else at tick base + k.
+template <class Value, bool kListed>
+void PeakDetector::Run(const Value* values, const std::int32_t* ticks, std::int32_t base, std::size_t n,
+                       std::vector<DetectedPeak>& out)
+{
     std::size_t k = 0;
     while (k < n) {
-        const std::int32_t tick = ticks_[k];
+        const std::int32_t tick = kListed ? ticks[k] : base + static_cast<std::int32_t>(k);
         if (tick == nextEstimate_ || (tick > nextEstimate_ && IsEstimateTick(tick))) {
             Estimate();
         }
@@ -517,15 +945,64 @@ void PeakDetector::Feed(const float* samples, std::size_t count, std::vector<Det
             nextEstimate_ = NextEstimateTick(tick);
         }
         std::size_t end = k + 1;
-        while (end < n && ticks_[end] < nextEstimate_) {
-            ++end;
+        if constexpr (kListed) {
+            while (end < n && ticks[end] < nextEstimate_) {
+                ++end;
+            }
+        } else {
+            end = std::min(n, static_cast<std::size_t>(nextEstimate_ - base));
         }
-        history_.Push(values_.data() + k, end - k);
+        if constexpr (std::is_same_v<Value, float>) {
+            history_.PushFinite(values + k, end - k);
+        } else {
+            history_.Push(values + k, end - k);
+        }
         if (estimated_) {
-            Detect(k, end, out);
+            Detect<Value, kListed>(values, ticks, base, k, end, out);
         }
         k = end;
     }
+}
+
+void PeakDetector::Feed(const float* samples, std::size_t count, std::vector<DetectedPeak>& out)
+{
+    const std::int32_t tick = tick_;
+    tick_ += static_cast<std::int32_t>(count);
+    if (params_.transform == 1) {
+        values_.resize(count);
+        const std::size_t unknown = slope_.Unknown();
+        const std::size_t n = slope_.Next(samples, count, values_.data());
+        // The samples without a slope come first.
+        const std::int32_t first = tick + static_cast<std::int32_t>(count - n);
+        if (slope_.Unknown() == unknown) {
+            Run<double, false>(values_.data(), nullptr, first, n, out);
+            return;
+        }
+        // Slopes over a sample that is not finite are not numbers: ticks without a value.
+        ticks_.resize(count);
+        std::size_t kept = 0;
+        for (std::size_t k = 0; k < n; ++k) {
+            values_[kept] = values_[k];
+            ticks_[kept] = first + static_cast<std::int32_t>(k);
+            kept += std::isnan(values_[k]) ? 0 : 1;
+        }
+        Run<double, true>(values_.data(), ticks_.data(), 0, kept, out);
+        return;
+    }
+    if (AllFinite(samples, count)) {
+        Run<float, false>(samples, nullptr, tick, count, out);
+        return;
+    }
+    // A sample that is not finite is a tick without a value.
+    values_.resize(count);
+    ticks_.resize(count);
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        values_[n] = samples[i];
+        ticks_[n] = tick + static_cast<std::int32_t>(i);
+        n += std::isfinite(samples[i]) ? 1 : 0;
+    }
+    Run<double, true>(values_.data(), ticks_.data(), 0, n, out);
 }
 
 void PeakDetector::Feed(float sample, std::vector<DetectedPeak>& out)

@@ -33,11 +33,12 @@ struct PeakDetectionParams {
     friend bool operator==(const PeakDetectionParams&, const PeakDetectionParams&) = default;
 };
 
-// The noise window: its values in a ring, and each also in the bin its value falls in, with the bin's one-byte code
-// beside it in the ring. The bins are ordered as the values (a value in a lower bin is below every value in a higher
-// one) and placed about the last answers, so that the bins' counts say which bin holds the median and which bins hold
-// the values at the median absolute deviation; an estimate selects among the few values of those bins. Both answers
-// are exact: the same values as a full sort would give.
+// The noise window: its values in a ring, each with its bin's one-byte code in a second ring, and the count of values
+// in each bin. The bins are ordered as the values (a value in a lower bin is below every value in a higher one) and
+// placed about the last answers, so that the counts say which bin holds the median and which bins hold the values at
+// the median absolute deviation. The values coded at each estimate are kept grouped by bin as well, so that an
+// estimate finds the values of a few bins without a search and selects among them. Both answers are exact: the same
+// values as a full sort would give.
 class NoiseWindow {
 public:
     explicit NoiseWindow(std::int32_t capacity);
@@ -61,6 +62,8 @@ public:
     }
     // The next `count` values, as Push one by one.
     void Push(const double* values, std::size_t count);
+    // The same for single-precision values, all of them finite.
+    void PushFinite(const float* values, std::size_t count);
     std::size_t Size() const { return static_cast<std::size_t>(std::min<std::int64_t>(count_, capacity_)); }
     // The element of rank Size()/2 (the median as the upper middle) and the element of the same rank of the
     // distances from it.
@@ -68,41 +71,49 @@ public:
 
 private:
     static constexpr int kBins = 256;
-    static std::uint8_t Code(double value, double low, double scale)
-    {
-        // Monotonic in the value. The window's values are finite whenever codes are made.
-        const double at = std::min(std::max((value - low) * scale, 0.0), static_cast<double>(kBins - 1));
-        return static_cast<std::uint8_t>(static_cast<std::int32_t>(at));
-    }
-    // The values of one bin in the order they arrived, which is the order they leave in: a ring of a power-of-two
-    // length.
-    struct Bin {
-        double* data = nullptr; // values.data(), and its length less one, beside the counts: one load for a push
-        std::uint32_t mask = 0;
-        std::uint32_t head = 0;
-        std::uint32_t size = 0;
+    // Values that were coded together (at one estimate, or all of the window's when the bins were placed), grouped
+    // by bin, each bin's in the order they arrived, which is also the order they leave in.
+    struct Batch {
+        std::int64_t first = 0; // the index of its oldest value (values are indexed as pushed)
+        std::int64_t count = 0;
+        std::int64_t gone = 0; // its oldest values that have left the window
+        std::array<std::uint32_t, kBins + 1> starts{}; // where each bin's values begin in `values`
+        std::array<std::uint32_t, kBins> left{};       // how many of each bin's values (its first ones) have left
         std::vector<double> values;
     };
-    void Recode(std::size_t first, std::size_t end, std::size_t counted);
+    void Code(std::int64_t first, std::int64_t end);
+    void AddBatches(std::int64_t first, std::int64_t end);
+    void AddBatch(std::int64_t first, std::int64_t end);
+    void ClearBatches();
+    void Expire();
     void Rebin(double center, double spread);
     void CodeNewValues();
     std::int64_t Count(int first, int last) const;
+    template <class Take>
+    void ForEachRunIn(int first, int last, Take take) const;
+    void SelectMedian(int bin, std::int64_t rank, double& median);
     bool Deviation(double median, int left, int right, int reach, double& deviation);
     void FullSortEstimate(double& median, double& deviation);
 
     std::int64_t capacity_;
-    std::vector<double> ring_;
+    std::vector<double> ring_;        // the value of index i at slot i % capacity_
     std::vector<std::uint8_t> codes_; // the bin of each value of the ring
     std::size_t position_ = 0;
     std::int64_t count_ = 0;        // values pushed so far
     std::int64_t lastUnusual_ = -1; // the index of the last value pushed that is not finite
-    std::int64_t coded_ = 0;        // values before this index are in their bins
-    bool binned_ = false;           // the codes are of the present bins
+    std::int64_t coded_ = 0;        // values before this index have codes and are in batches
+    bool binned_ = false;           // the codes, counts and batches are of the present bins
     double low_ = 0.0;              // where the lowest bin would begin (it also holds everything below)
     double scale_ = 1.0;            // bins per unit of value
-    std::array<Bin, kBins> bins_;
+    std::array<std::uint32_t, kBins> counts_{};
+    std::array<std::int64_t, kBins + 1> below_{}; // at an estimate, the values in the bins below each
+    std::vector<Batch> batches_; // a ring of batches in the order of their values, the oldest at firstBatch_
+    std::size_t firstBatch_ = 0;
+    std::size_t batchCount_ = 0;
+    std::vector<std::int64_t> ends_; // where the batches ended before the bins were placed again
     std::vector<double> scratch_;
-    std::vector<double> near_; // the distances near the guessed deviation
+    std::vector<double> spare_;
+    std::vector<std::uint8_t> buckets_;
     double lastMedian_ = 0.0;
     double lastDeviation_ = 0.0;
     double medianChange_ = 0.0; // from the estimate before the last to the last
@@ -125,7 +136,12 @@ public:
 private:
     bool IsEstimateTick(std::int32_t tick) const;
     std::int32_t NextEstimateTick(std::int32_t tick) const;
-    void Detect(std::size_t first, std::size_t end, std::vector<DetectedPeak>& out);
+    template <class Value, bool kListed>
+    void Run(const Value* values, const std::int32_t* ticks, std::int32_t base, std::size_t n,
+             std::vector<DetectedPeak>& out);
+    template <class Value, bool kListed>
+    void Detect(const Value* values, const std::int32_t* ticks, std::int32_t base, std::size_t first,
+                std::size_t end, std::vector<DetectedPeak>& out);
     void Estimate();
     void Emit(std::vector<DetectedPeak>& out);
 
@@ -138,7 +154,8 @@ private:
 
     std::int32_t tick_ = 0;
     std::int32_t nextEstimate_ = 0; // the next tick at which the baseline is estimated
-    std::vector<double> values_;       // the detected signal of the samples being fed, and their ticks
+    std::vector<double> values_;       // the detected signal of the samples being fed, and their ticks where some
+                                       // ticks have no value
     std::vector<std::int32_t> ticks_;
     SmoothedSlope slope_;           // the transform
     NoiseWindow history_;        // the last window_ detected-signal values before the current tick

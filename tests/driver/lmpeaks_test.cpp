@@ -719,3 +719,85 @@ TEST(SampleFormulas, ChunksGiveTheSlopesOfOneSampleAtATimeBitForBit)
         }
     }
 }
+
+// Where 0 and -0 both stand at the median, the window gives the one that selecting the element of the median's rank
+// among the values of the median's bin, taken in the order they arrived, gives: the zero's sign is that of the
+// events' offsets and values ever since. Spread values, a third of them zeros of either sign, stretches of them
+// quantised; windows that take the bins and the full sort; the signs recorded from that selection.
+TEST(LMPeaks, NoiseWindowPicksTheSameOfTwoZerosAsEver)
+{
+    std::string signs;
+    for (const std::int32_t capacity : {600, 1000, 2000}) {
+        std::mt19937 random(11);
+        host::NoiseWindow window(capacity);
+        for (int i = 0; i < 4 * capacity; ++i) {
+            if (window.Size() > 0 && (i % (capacity / 8) == 0 || random() % 89 == 0)) {
+                double median = 0.0;
+                double deviation = 0.0;
+                window.Estimate(median, deviation);
+                if (median == 0.0) {
+                    signs += std::signbit(median) ? '-' : '+';
+                }
+            }
+            double value = (static_cast<double>(random() % 2001) - 1000.0) * (i / 1500 % 2 ? 0.0015 : 0.004);
+            if (i / 2500 % 2 == 1) {
+                value = std::round(value * 4.0) * 0.25;
+            }
+            if (random() % 3 == 0) {
+                value = random() % 2 == 0 ? -0.0 : 0.0;
+            }
+            window.Push(value);
+        }
+    }
+    EXPECT_EQ(signs, "-+++++-+--++-+--+-++++-+-++-+++++-++-++++-+++++-+++--+++-+--+---+-----+-++++--+-"
+                     "---+-++++-+--+++----+-+--++--+---++++-------++--+--+-++++-+++-+--+-------+++--+-"
+                     "+++++--+----++---+-+-++-++--+++-++++++++--+-+--++----+---+-+-+-+-+-+--+----+-+");
+}
+
+// A peak starts at the first sample whose height above the baseline, in doubles, is above the level, to the last bit:
+// single samples one and two steps of a float below and at and above the least float that is, over a constant
+// baseline (so that the baseline is that constant), upward and downward, with absolute levels.
+TEST(LMPeaks, APeakStartsAtTheFirstFloatAboveTheLevel)
+{
+    std::mt19937 random(3);
+    std::uniform_real_distribution<double> uniform(-1.0, 1.0);
+    for (int trial = 0; trial < 40; ++trial) {
+        const int direction = trial % 2 == 0 ? 1 : -1;
+        const auto constant = static_cast<float>(uniform(random) * std::pow(10.0, trial % 7 - 3));
+        const double height = std::abs(uniform(random)) * std::pow(10.0, trial % 5 - 2);
+        const auto above = [&](float value) { return direction * (static_cast<double>(value) - constant) > height; };
+        // The least float above the level, going outwards in the direction.
+        const float outwards = direction > 0 ? INFINITY : -INFINITY;
+        float first = static_cast<float>(constant + direction * height);
+        while (!above(first)) {
+            first = std::nextafter(first, outwards);
+        }
+        while (above(std::nextafter(first, -outwards))) {
+            first = std::nextafter(first, -outwards);
+        }
+        std::vector<float> samples(6000, constant);
+        std::vector<std::int32_t> expected;
+        float spike = std::nextafter(std::nextafter(first, -outwards), -outwards);
+        for (std::int32_t at = 3000 + trial % 8; at < 3400; at += 100) {
+            samples[static_cast<std::size_t>(at)] = spike;
+            if (above(spike)) {
+                expected.push_back(at);
+            }
+            spike = std::nextafter(spike, outwards);
+        }
+        ASSERT_EQ(expected.size(), 2u);
+        host::PeakDetectionParams params;
+        params.direction = direction;
+        params.thresholdInSD = false;
+        params.height = height;
+        host::PeakDetector detector(params, 1e-4);
+        std::vector<host::DetectedPeak> found;
+        detector.Feed(samples.data(), samples.size(), found);
+        detector.Finish(found);
+        std::vector<std::int32_t> ticks;
+        for (const host::DetectedPeak& peak : found) {
+            ticks.push_back(peak.tick);
+        }
+        EXPECT_EQ(ticks, expected) << "trial " << trial << ", constant " << constant << ", height " << height;
+    }
+}
