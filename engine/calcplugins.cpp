@@ -171,6 +171,10 @@ LeastSquaresSlope::LeastSquaresSlope(int n) : n_(n), count_(n)
     sx_ = (count_ + 1.0) * count_ * 0.5;
     const double sxx = count_ * (count_ + 1.0) * (2.0 * count_ + 1.0) / 6.0;
     d_ = count_ * sxx - sx_ * sx_;
+    magnitudes_ = 0.0;
+    for (int i = 1; i <= n; ++i) {
+        magnitudes_ += std::fabs(count_ * i - sx_);
+    }
 }
 
 // The wider lanes live only inside functions that are compiled for them and inlined whole: no vector crosses a call.
@@ -336,6 +340,248 @@ void LeastSquaresSlope::Numerators(const float* y, std::ptrdiff_t stride, std::p
     for (; k < windows; ++k) {
         out[k] = Numerator(y + k * stride);
     }
+}
+
+float LargestMagnitude(const float* values, LONG n)
+{
+    using Lanes = float __attribute__((vector_size(16)));
+    using Bits = std::int32_t __attribute__((vector_size(16)));
+    Lanes largest[2] = {};
+    LONG i = 0;
+    for (; i + 8 <= n; i += 8) {
+        for (int h = 0; h < 2; ++h) {
+            Lanes v;
+            std::memcpy(&v, values + i + 4 * h, sizeof v);
+            const auto a = reinterpret_cast<Lanes>(reinterpret_cast<Bits>(v) & 0x7FFFFFFF);
+            largest[h] = a > largest[h] ? a : largest[h]; // a NaN is never larger
+        }
+    }
+    float result = 0.0f;
+    for (int h = 0; h < 2; ++h) {
+        for (int k = 0; k < 4; ++k) {
+            result = largest[h][k] > result ? largest[h][k] : result;
+        }
+    }
+    for (; i < n; ++i) {
+        const float a = std::fabs(values[i]);
+        result = a > result ? a : result;
+    }
+    return result;
+}
+
+namespace {
+
+using Floats = float __attribute__((vector_size(32)));
+
+// The offsets at + j of the lanes j not set in `inside` (of `width` lanes), into out[found...].
+inline void EmitOutside(unsigned inside, int width, std::ptrdiff_t at, std::int32_t* out, std::ptrdiff_t& found)
+{
+    for (unsigned outside = ~inside & ((1u << width) - 1); outside != 0; outside &= outside - 1) {
+        out[found++] = static_cast<std::int32_t>(at + std::countr_zero(outside));
+    }
+}
+
+// The rough numerator of one window, as the lanes below work it out.
+inline float RoughNumerator(const float* y, int n, float sx)
+{
+    if (n == 5) {
+        return (y[4] - y[0]) * 10.0f + (y[3] - y[1]) * 5.0f + (y[2] - y[2]);
+    }
+    float c = static_cast<float>(n) - sx;
+    float sum = 0.0f;
+    for (int i = 0; i < n; ++i) {
+        sum = sum + c * y[i];
+        c = c + static_cast<float>(n);
+    }
+    return sum;
+}
+
+// The rough numerators of the windows one sample apart, four at a time, each sum(c_i * y[k + i]) in floats with
+// c_i = n * (i + 1) - sum of x (for five points 10 (y4 - y0) + 5 (y3 - y1) + (y2 - y2), the last 0 unless the
+// middle sample is NaN or infinite, as in the exact sums); the offsets of those not strictly between `low` and
+// `high` (NaN is not) into `out`.
+std::ptrdiff_t RoughWindows(const float* y, std::ptrdiff_t windows, int n, float sx, float low, float high,
+                            std::int32_t* out)
+{
+    const __m128 lowV = _mm_set1_ps(low);
+    const __m128 highV = _mm_set1_ps(high);
+    const auto inside = [&](__m128 v) {
+        return static_cast<unsigned>(_mm_movemask_ps(_mm_and_ps(_mm_cmpgt_ps(v, lowV), _mm_cmplt_ps(v, highV))));
+    };
+    std::ptrdiff_t found = 0;
+    std::ptrdiff_t k = 0;
+    if (n == 5) {
+        const __m128 ten = _mm_set1_ps(10.0f);
+        const __m128 five = _mm_set1_ps(5.0f);
+        for (; k + 4 <= windows; k += 4) {
+            const __m128 middle = _mm_loadu_ps(y + k + 2);
+            const __m128 sum = _mm_add_ps(
+                _mm_add_ps(_mm_mul_ps(_mm_sub_ps(_mm_loadu_ps(y + k + 4), _mm_loadu_ps(y + k)), ten),
+                           _mm_mul_ps(_mm_sub_ps(_mm_loadu_ps(y + k + 3), _mm_loadu_ps(y + k + 1)), five)),
+                _mm_sub_ps(middle, middle));
+            if (const unsigned in = inside(sum); in != 0xF) {
+                EmitOutside(in, 4, k, out, found);
+            }
+        }
+    } else {
+        const __m128 first = _mm_set1_ps(static_cast<float>(n) - sx);
+        const __m128 step = _mm_set1_ps(static_cast<float>(n));
+        for (; k + 4 <= windows; k += 4) {
+            __m128 c = first;
+            __m128 sum = _mm_setzero_ps();
+            for (int i = 0; i < n; ++i) {
+                sum = _mm_add_ps(sum, _mm_mul_ps(c, _mm_loadu_ps(y + k + i)));
+                c = _mm_add_ps(c, step);
+            }
+            if (const unsigned in = inside(sum); in != 0xF) {
+                EmitOutside(in, 4, k, out, found);
+            }
+        }
+    }
+    for (; k < windows; ++k) {
+        const float sum = RoughNumerator(y + k, n, sx);
+        if (!(sum > low && sum < high)) {
+            out[found++] = static_cast<std::int32_t>(k);
+        }
+    }
+    return found;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// The same eight at a time.
+__attribute__((target("avx2"))) std::ptrdiff_t RoughWindowsAvx2(const float* y, std::ptrdiff_t windows, int n,
+                                                               float sx, float low, float high, std::int32_t* out)
+{
+    const __m256 lowV = _mm256_set1_ps(low);
+    const __m256 highV = _mm256_set1_ps(high);
+    std::ptrdiff_t found = 0;
+    std::ptrdiff_t k = 0;
+    if (n == 5) {
+        const __m256 ten = _mm256_set1_ps(10.0f);
+        const __m256 five = _mm256_set1_ps(5.0f);
+        for (; k + 8 <= windows; k += 8) {
+            const __m256 middle = _mm256_loadu_ps(y + k + 2);
+            const __m256 sum = _mm256_add_ps(
+                _mm256_add_ps(_mm256_mul_ps(_mm256_sub_ps(_mm256_loadu_ps(y + k + 4), _mm256_loadu_ps(y + k)), ten),
+                              _mm256_mul_ps(_mm256_sub_ps(_mm256_loadu_ps(y + k + 3), _mm256_loadu_ps(y + k + 1)),
+                                            five)),
+                _mm256_sub_ps(middle, middle));
+            const auto in = static_cast<unsigned>(_mm256_movemask_ps(
+                _mm256_and_ps(_mm256_cmp_ps(sum, lowV, _CMP_GT_OQ), _mm256_cmp_ps(sum, highV, _CMP_LT_OQ))));
+            if (in != 0xFF) {
+                EmitOutside(in, 8, k, out, found);
+            }
+        }
+    } else {
+        const __m256 first = _mm256_set1_ps(static_cast<float>(n) - sx);
+        const __m256 step = _mm256_set1_ps(static_cast<float>(n));
+        for (; k + 8 <= windows; k += 8) {
+            __m256 c = first;
+            __m256 sum = _mm256_setzero_ps();
+            for (int i = 0; i < n; ++i) {
+                sum = _mm256_add_ps(sum, _mm256_mul_ps(c, _mm256_loadu_ps(y + k + i)));
+                c = _mm256_add_ps(c, step);
+            }
+            const auto in = static_cast<unsigned>(_mm256_movemask_ps(
+                _mm256_and_ps(_mm256_cmp_ps(sum, lowV, _CMP_GT_OQ), _mm256_cmp_ps(sum, highV, _CMP_LT_OQ))));
+            if (in != 0xFF) {
+                EmitOutside(in, 8, k, out, found);
+            }
+        }
+    }
+    for (; k < windows; ++k) {
+        const float sum = RoughNumerator(y + k, n, sx);
+        if (!(sum > low && sum < high)) {
+            out[found++] = static_cast<std::int32_t>(k);
+        }
+    }
+    return found;
+}
+#endif
+
+// The same for windows `stride` apart, each window's products summed eight at a time.
+template <class Unused = void>
+[[gnu::always_inline]] inline std::ptrdiff_t RoughBlocks(const float* y, std::ptrdiff_t stride,
+                                                         std::ptrdiff_t windows, int n, float sx, float low,
+                                                         float high, std::int32_t* out)
+{
+    std::ptrdiff_t found = 0;
+    const Floats first = {1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f, 8.0f};
+    for (std::ptrdiff_t k = 0; k < windows; ++k) {
+        const float* w = y + k * stride;
+        Floats sum = {};
+        int i = 0;
+        for (; i + 8 <= n; i += 8) {
+            const Floats c = static_cast<float>(n) * (first + static_cast<float>(i)) - sx;
+            Floats v;
+            std::memcpy(&v, w + i, sizeof v);
+            sum += c * v;
+        }
+        float total = ((sum[0] + sum[1]) + (sum[2] + sum[3])) + ((sum[4] + sum[5]) + (sum[6] + sum[7]));
+        for (; i < n; ++i) {
+            total += (static_cast<float>(n * (i + 1)) - sx) * w[i];
+        }
+        if (!(total > low && total < high)) {
+            out[found++] = static_cast<std::int32_t>(k);
+        }
+    }
+    return found;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target("avx2"))) std::ptrdiff_t RoughBlocksAvx2(const float* y, std::ptrdiff_t stride,
+                                                              std::ptrdiff_t windows, int n, float sx, float low,
+                                                              float high, std::int32_t* out)
+{
+    return RoughBlocks(y, stride, windows, n, sx, low, high, out);
+}
+#endif
+
+} // namespace
+
+std::ptrdiff_t LeastSquaresSlope::MaybeOutside(const float* y, std::ptrdiff_t stride, std::ptrdiff_t windows,
+                                               double low, double high, float largest, std::int32_t* out) const
+{
+    const auto all = [&] {
+        for (std::ptrdiff_t k = 0; k < windows; ++k) {
+            out[k] = static_cast<std::int32_t>(k);
+        }
+        return windows;
+    };
+    // The coefficients n * i - sum of x are whole numbers that floats hold exactly up to this n.
+    if (n_ < 1 || n_ > 2048 || windows <= 0) {
+        return windows > 0 ? all() : 0;
+    }
+    // The float sum of n products errs by at most about n * 2^-24 times the sum of the products' magnitudes (the
+    // products' own rounding included), the exact numerator's double by far less; twice that, and room for
+    // products that fall below the float range.
+    const double error = 2.0 * (n_ + 2) * 0x1p-24 * magnitudes_ * static_cast<double>(largest) + n_ * 0x1p-120;
+    if (!std::isfinite(error) || std::isnan(low) || std::isnan(high)) {
+        return all();
+    }
+    // The bounds the rough numerator must pass, each rounded outwards of the exact one in double and float.
+    const double lowBound = std::isinf(low) ? low : low + error + std::fabs(low) * 0x1p-50;
+    const double highBound = std::isinf(high) ? high : high - error - std::fabs(high) * 0x1p-50;
+    float lowFloat = static_cast<float>(lowBound);
+    if (static_cast<double>(lowFloat) < lowBound) {
+        lowFloat = std::nextafter(lowFloat, std::numeric_limits<float>::infinity());
+    }
+    float highFloat = static_cast<float>(highBound);
+    if (static_cast<double>(highFloat) > highBound) {
+        highFloat = std::nextafter(highFloat, -std::numeric_limits<float>::infinity());
+    }
+    if (!(lowFloat < highFloat)) {
+        return all();
+    }
+    const auto sx = static_cast<float>(sx_);
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (wideLanesAllowed.load(std::memory_order_relaxed) && HasAvx2()) {
+        return stride == 1 ? RoughWindowsAvx2(y, windows, n_, sx, lowFloat, highFloat, out)
+                           : RoughBlocksAvx2(y, stride, windows, n_, sx, lowFloat, highFloat, out);
+    }
+#endif
+    return stride == 1 ? RoughWindows(y, windows, n_, sx, lowFloat, highFloat, out)
+                       : RoughBlocks(y, stride, windows, n_, sx, lowFloat, highFloat, out);
 }
 
 namespace {

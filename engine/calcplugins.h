@@ -54,13 +54,23 @@ public:
     // Whether Numerators may use four lanes per instruction where the processor has them (the default); the
     // results are the same either way, and tests check both.
     static void AllowWideLanes(bool allow);
+    // The offsets k of the windows y[k * stride .. k * stride + n - 1] whose numerator may not lie strictly
+    // between `low` and `high`, in ascending order into `out`; returns how many. The numerators are worked out
+    // roughly in floats and a window is left out only when the bound of every rounding error, from `largest` (at
+    // least the magnitude of every sample of the windows), puts its numerator strictly between, so the windows
+    // left out need no exact numerator where only those outside matter.
+    std::ptrdiff_t MaybeOutside(const float* y, std::ptrdiff_t stride, std::ptrdiff_t windows, double low,
+                                double high, float largest, std::int32_t* out) const;
 
 private:
     int n_;
     double count_;
     double sx_; // sum of x
     double d_;  // n * sum of x^2 - (sum of x)^2
+    double magnitudes_; // sum of |n * x - sum of x|, the magnitudes of the numerator's coefficients
 };
+// The largest magnitude of the n values, NaN left out (0 for none).
+float LargestMagnitude(const float* values, LONG n);
 // An int32 window bound from a 64-bit sum, saturated.
 LONG SaturatedTick(std::int64_t tick);
 
@@ -625,8 +635,31 @@ public:
             return;
         }
         std::array<double, kBatch> numerators;
+        std::array<std::int32_t, kBatch> maybe;
+        float largest = -1.0f; // of the samples the windows from k on read, once needed
+        LONG rough = kFirstBatch;
         while (k < count) {
-            const LONG m = std::min<LONG>(kBatch, count - k);
+            if (ordered_ && found_) {
+                // Only the windows whose numerator may lie outside the steepest fall and rise so far are worked
+                // out exactly; the others could not take part.
+                if (largest < 0.0f) {
+                    largest = LargestMagnitude(values + (k - reach), count - (k - reach));
+                }
+                // The bounds widen as windows are taken: short batches while many windows are taken, longer
+                // ones as fewer are.
+                const LONG m = std::min<LONG>(rough, count - k);
+                const auto outside = fit_.MaybeOutside(values + (k - reach), 1, m, minNumerator_, maxNumerator_,
+                                                       largest, maybe.data());
+                rough = outside * 16 <= m ? std::min<LONG>(2 * rough, kBatch) : kFirstBatch;
+                for (std::ptrdiff_t j = 0; j < outside; ++j) {
+                    const LONG at = k + maybe[static_cast<std::size_t>(j)];
+                    Consider(params, first + at, values + (at - reach), fit_.Numerator(values + (at - reach)));
+                }
+                k += m;
+                continue;
+            }
+            // Before the first slope, a few at a time.
+            const LONG m = std::min<LONG>(ordered_ ? kFirstBatch : kBatch, count - k);
             fit_.Numerators(values + (k - reach), 1, m, numerators.data());
             for (LONG j = 0; j < m; ++j) {
                 if (ordered_ && found_) {
@@ -666,6 +699,7 @@ public:
 
 private:
     static constexpr LONG kBatch = 256;
+    static constexpr LONG kFirstBatch = 16;
 
     // Takes the window of n samples from `oldest` on, the last of them at tick t, with its slope's numerator.
     void Consider(const Params& params, LONG t, const float* oldest, double numerator)
@@ -756,11 +790,27 @@ public:
             CalcMaxNegSlope::AddSample(state, params, first + i, values[i]);
         }
         std::array<double, kBatch> numerators;
+        std::array<std::int32_t, kBatch> maybe;
+        float largest = -1.0f; // of the samples of the whole blocks, once needed
         for (LONG blocks = (count - i) / n_; blocks > 0;) {
             const LONG m = std::min<LONG>(kBatch, blocks);
-            fit_.Numerators(values + i, n_, m, numerators.data());
-            for (LONG j = 0; j < m; ++j) {
-                Take(params, numerators[static_cast<std::size_t>(j)]);
+            double beaten = 0.0;
+            if (found_ && Beaten(params, beaten)) {
+                // Only the blocks whose numerator may lie at or below the one of the steepest fall so far are
+                // worked out exactly; the others could not beat it.
+                if (largest < 0.0f) {
+                    largest = LargestMagnitude(values + i, blocks * n_);
+                }
+                const auto outside = fit_.MaybeOutside(values + i, n_, m, beaten,
+                                                       std::numeric_limits<double>::infinity(), largest, maybe.data());
+                for (std::ptrdiff_t j = 0; j < outside; ++j) {
+                    Take(params, fit_.Numerator(values + i + maybe[static_cast<std::size_t>(j)] * n_));
+                }
+            } else {
+                fit_.Numerators(values + i, n_, m, numerators.data());
+                for (LONG j = 0; j < m; ++j) {
+                    Take(params, numerators[static_cast<std::size_t>(j)]);
+                }
             }
             i += m * n_;
             blocks -= m;
@@ -779,6 +829,24 @@ public:
 
 private:
     static constexpr LONG kBatch = 64;
+
+    // A numerator above which no block's slope -(numerator / D / T) beats the steepest fall so far, with room for
+    // the two roundings of the divisions; false when none can be given.
+    bool Beaten(const Params& params, double& beaten) const
+    {
+        const double period = params.tickPeriod;
+        const double d = fit_.Denominator();
+        if (!(period > 0.0) || !(d > 0.0) || !std::isfinite(period) || !std::isfinite(d)) {
+            return false;
+        }
+        const double product = -static_cast<double>(best_) * d * period;
+        if (!std::isfinite(product) || (product != 0.0 && std::fabs(product) < 0x1p-900) ||
+            (product == 0.0 && best_ != 0.0f)) {
+            return false;
+        }
+        beaten = product + std::fabs(product) * 0x1p-40;
+        return true;
+    }
 
     // A full block's slope, from its numerator, against the steepest fall so far.
     void Take(const Params& params, double numerator)
