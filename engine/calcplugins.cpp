@@ -77,6 +77,30 @@ LONG FirstOutside(const double* values, LONG from, LONG count, double low, doubl
 
 namespace {
 
+#if defined(__x86_64__) && defined(__GNUC__)
+bool HasAvx2()
+{
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return has;
+}
+#endif
+
+// Whether the sums and numerators may use eight floats or four doubles per instruction where the processor has
+// them; the results are the same either way, and tests check both.
+std::atomic<bool> wideLanesAllowed{true};
+
+bool UseWideLanes()
+{
+#if defined(__x86_64__) && defined(__GNUC__)
+    return wideLanesAllowed.load(std::memory_order_relaxed) && HasAvx2();
+#else
+    return false;
+#endif
+}
+
 double AddDifferencesInTurn(double sum, const float* values, LONG n, float baseline)
 {
     for (LONG i = 0; i < n; ++i) {
@@ -87,28 +111,121 @@ double AddDifferencesInTurn(double sum, const float* values, LONG n, float basel
 
 } // namespace
 
+#if defined(__SSE2__)
+namespace {
+
+// The largest magnitude of the differences values[i] - baseline, i < whole (a multiple of four); a NaN may drop out.
+double LargestDifference(const float* values, LONG whole, float baseline)
+{
+    const __m128 base = _mm_set1_ps(baseline);
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+    __m128 largest = _mm_setzero_ps();
+    for (LONG i = 0; i < whole; i += 4) {
+        largest = _mm_max_ps(largest, _mm_and_ps(_mm_sub_ps(_mm_loadu_ps(values + i), base), magnitude));
+    }
+    alignas(16) std::array<float, 4> lanes;
+    _mm_store_ps(lanes.data(), largest);
+    return *std::max_element(lanes.begin(), lanes.end());
+}
+
+// sum plus the differences values[i] - baseline, i < whole (a multiple of four), added in lanes into `total`; false
+// when a difference times `scale` (2^-e) is not a whole number (a NaN or infinity is not).
+bool LaneSums(double sum, const float* values, LONG whole, float baseline, float scale, double& total)
+{
+    const __m128 base = _mm_set1_ps(baseline);
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+    const __m128 scales = _mm_set1_ps(scale);
+    const __m128 wholeFrom = _mm_set1_ps(0x1p23f);
+    __m128d low = _mm_set_pd(0.0, sum);
+    __m128d high = _mm_setzero_pd();
+    __m128 allWhole = _mm_castsi128_ps(_mm_set1_epi32(-1));
+    for (LONG i = 0; i < whole; i += 4) {
+        const __m128 d = _mm_sub_ps(_mm_loadu_ps(values + i), base);
+        low = _mm_add_pd(low, _mm_cvtps_pd(d));
+        high = _mm_add_pd(high, _mm_cvtps_pd(_mm_movehl_ps(d, d)));
+        const __m128 t = _mm_mul_ps(d, scales);
+        const __m128 big = _mm_cmpge_ps(_mm_and_ps(t, magnitude), wholeFrom);
+        allWhole = _mm_and_ps(allWhole, _mm_or_ps(big, _mm_cmpeq_ps(_mm_cvtepi32_ps(_mm_cvttps_epi32(t)), t)));
+    }
+    alignas(16) std::array<double, 2> lowLanes;
+    alignas(16) std::array<double, 2> highLanes;
+    _mm_store_pd(lowLanes.data(), low);
+    _mm_store_pd(highLanes.data(), high);
+    total = (lowLanes[0] + lowLanes[1]) + (highLanes[0] + highLanes[1]);
+    return _mm_movemask_ps(allWhole) == 0xF;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// The same eight floats at a time (whole a multiple of eight).
+__attribute__((target("avx2"))) double LargestDifferenceAvx2(const float* values, LONG whole, float baseline)
+{
+    const __m256 base = _mm256_set1_ps(baseline);
+    const __m256 magnitude = _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF));
+    __m256 largest = _mm256_setzero_ps();
+    for (LONG i = 0; i < whole; i += 8) {
+        largest = _mm256_max_ps(largest, _mm256_and_ps(_mm256_sub_ps(_mm256_loadu_ps(values + i), base), magnitude));
+    }
+    alignas(32) std::array<float, 8> lanes;
+    _mm256_store_ps(lanes.data(), largest);
+    return *std::max_element(lanes.begin(), lanes.end());
+}
+
+__attribute__((target("avx2"))) bool LaneSumsAvx2(double sum, const float* values, LONG whole, float baseline,
+                                                 float scale, double& total)
+{
+    const __m256 base = _mm256_set1_ps(baseline);
+    const __m256 magnitude = _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF));
+    const __m256 scales = _mm256_set1_ps(scale);
+    const __m256 wholeFrom = _mm256_set1_ps(0x1p23f);
+    __m256d low = _mm256_set_pd(0.0, 0.0, 0.0, sum);
+    __m256d high = _mm256_setzero_pd();
+    __m256 allWhole = _mm256_castsi256_ps(_mm256_set1_epi32(-1));
+    for (LONG i = 0; i < whole; i += 8) {
+        const __m256 d = _mm256_sub_ps(_mm256_loadu_ps(values + i), base);
+        low = _mm256_add_pd(low, _mm256_cvtps_pd(_mm256_castps256_ps128(d)));
+        high = _mm256_add_pd(high, _mm256_cvtps_pd(_mm256_extractf128_ps(d, 1)));
+        const __m256 t = _mm256_mul_ps(d, scales);
+        const __m256 big = _mm256_cmp_ps(_mm256_and_ps(t, magnitude), wholeFrom, _CMP_GE_OQ);
+        allWhole = _mm256_and_ps(
+            allWhole, _mm256_or_ps(big, _mm256_cmp_ps(_mm256_cvtepi32_ps(_mm256_cvttps_epi32(t)), t, _CMP_EQ_OQ)));
+    }
+    alignas(32) std::array<double, 4> lowLanes;
+    alignas(32) std::array<double, 4> highLanes;
+    _mm256_store_pd(lowLanes.data(), low);
+    _mm256_store_pd(highLanes.data(), high);
+    total = ((lowLanes[0] + lowLanes[1]) + (lowLanes[2] + lowLanes[3])) +
+            ((highLanes[0] + highLanes[1]) + (highLanes[2] + highLanes[3]));
+    return _mm256_movemask_ps(allWhole) == 0xFF;
+}
+#endif
+
+} // namespace
+#endif
+
 double AddDifferences(double sum, const float* values, LONG n, float baseline)
 {
 #if defined(__SSE2__)
     // Adding in turn waits for each sum before the next. When every difference and the sum so far are whole
     // multiples of 2^e and the sum of their magnitudes stays below 2^(e + 53), every partial sum is a double
-    // exactly, in any order: then four lanes add side by side and give the same double. e is the least that the
-    // magnitudes allow; the differences are tested as they are added, and added again in turn when one is not.
+    // exactly, in any order: then four or eight lanes add side by side and give the same double. e is the least
+    // that the magnitudes allow; the differences are tested as they are added, and added again in turn when one is
+    // not.
     const auto inTurn = [&] { return AddDifferencesInTurn(sum, values, n, baseline); };
     if (n < 16 || !std::isfinite(sum) || (sum == 0.0 && std::signbit(sum))) {
         return inTurn();
     }
-    const __m128 base = _mm_set1_ps(baseline);
-    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
-    const LONG whole = n & ~LONG{3};
-    __m128 largest = _mm_setzero_ps();
-    for (LONG i = 0; i < whole; i += 4) {
-        largest = _mm_max_ps(largest, _mm_and_ps(_mm_sub_ps(_mm_loadu_ps(values + i), base), magnitude));
-    }
-    alignas(16) std::array<float, 4> largestLanes;
-    _mm_store_ps(largestLanes.data(), largest);
+#if defined(__x86_64__) && defined(__GNUC__)
+    const bool wide = UseWideLanes();
+#else
+    const bool wide = false;
+#endif
+    const LONG whole = n & ~LONG{wide ? 7 : 3};
     // A NaN may drop out of the maximum; it fails the test of whole multiples below.
-    const double most = *std::max_element(largestLanes.begin(), largestLanes.end());
+#if defined(__x86_64__) && defined(__GNUC__)
+    const double most = wide ? LargestDifferenceAvx2(values, whole, baseline) : LargestDifference(values, whole, baseline);
+#else
+    const double most = LargestDifference(values, whole, baseline);
+#endif
     const double reach = (std::fabs(sum) + static_cast<double>(whole) * most) * (1.0 + 0x1p-40);
     if (!(reach > 0.0) || !(reach < 0x1p53)) {
         return inTurn();
@@ -128,28 +245,18 @@ double AddDifferences(double sum, const float* values, LONG n, float baseline)
     }
     // d * 2^-e is exact (a power of two at or above 1, below the float range for these magnitudes); it is whole
     // at or beyond 2^23, or when it survives the round trip through an integer.
-    const __m128 scale = _mm_set1_ps(std::ldexp(1.0f, -e));
-    const __m128 wholeFrom = _mm_set1_ps(0x1p23f);
-    __m128d low = _mm_set_pd(0.0, sum);
-    __m128d high = _mm_setzero_pd();
-    __m128 allWhole = _mm_castsi128_ps(_mm_set1_epi32(-1));
-    for (LONG i = 0; i < whole; i += 4) {
-        const __m128 d = _mm_sub_ps(_mm_loadu_ps(values + i), base);
-        low = _mm_add_pd(low, _mm_cvtps_pd(d));
-        high = _mm_add_pd(high, _mm_cvtps_pd(_mm_movehl_ps(d, d)));
-        const __m128 t = _mm_mul_ps(d, scale);
-        const __m128 big = _mm_cmpge_ps(_mm_and_ps(t, magnitude), wholeFrom);
-        allWhole = _mm_and_ps(allWhole, _mm_or_ps(big, _mm_cmpeq_ps(_mm_cvtepi32_ps(_mm_cvttps_epi32(t)), t)));
-    }
-    if (_mm_movemask_ps(allWhole) != 0xF) {
+    const float scale = std::ldexp(1.0f, -e);
+    double total = 0.0;
+#if defined(__x86_64__) && defined(__GNUC__)
+    const bool exact = wide ? LaneSumsAvx2(sum, values, whole, baseline, scale, total)
+                            : LaneSums(sum, values, whole, baseline, scale, total);
+#else
+    const bool exact = LaneSums(sum, values, whole, baseline, scale, total);
+#endif
+    if (!exact) {
         return inTurn();
     }
-    alignas(16) std::array<double, 2> lowLanes;
-    alignas(16) std::array<double, 2> highLanes;
-    _mm_store_pd(lowLanes.data(), low);
-    _mm_store_pd(highLanes.data(), high);
-    return AddDifferencesInTurn((lowLanes[0] + lowLanes[1]) + (highLanes[0] + highLanes[1]), values + whole,
-                                n - whole, baseline);
+    return AddDifferencesInTurn(total, values + whole, n - whole, baseline);
 #else
     return AddDifferencesInTurn(sum, values, n, baseline);
 #endif
@@ -312,17 +419,8 @@ __attribute__((target("avx2"))) std::ptrdiff_t GroupedNumeratorsAvx2(const float
     return GroupedNumerators<Quad>(y, stride, windows, n, count, sx, out);
 }
 
-bool HasAvx2()
-{
-    static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return has;
-}
 #endif
 
-std::atomic<bool> wideLanesAllowed{true};
 
 } // namespace
 
@@ -331,7 +429,7 @@ void LeastSquaresSlope::AllowWideLanes(bool allow) { wideLanesAllowed.store(allo
 void LeastSquaresSlope::Numerators(const float* y, std::ptrdiff_t stride, std::ptrdiff_t windows, double* out) const
 {
 #if defined(__x86_64__) && defined(__GNUC__)
-    const bool wide = wideLanesAllowed.load(std::memory_order_relaxed) && HasAvx2();
+    const bool wide = UseWideLanes();
     std::ptrdiff_t k = wide ? GroupedNumeratorsAvx2(y, stride, windows, n_, count_, sx_, out)
                                  : GroupedNumerators<Pair>(y, stride, windows, n_, count_, sx_, out);
 #else
@@ -575,7 +673,7 @@ std::ptrdiff_t LeastSquaresSlope::MaybeOutside(const float* y, std::ptrdiff_t st
     }
     const auto sx = static_cast<float>(sx_);
 #if defined(__x86_64__) && defined(__GNUC__)
-    if (wideLanesAllowed.load(std::memory_order_relaxed) && HasAvx2()) {
+    if (UseWideLanes()) {
         return stride == 1 ? RoughWindowsAvx2(y, windows, n_, sx, lowFloat, highFloat, out)
                            : RoughBlocksAvx2(y, stride, windows, n_, sx, lowFloat, highFloat, out);
     }

@@ -51,8 +51,8 @@ public:
     // The numerators of `windows` windows, the k-th of them y[k * stride .. k * stride + n - 1], into out[k]: each
     // the same sums in the same order as Numerator, with four windows side by side.
     void Numerators(const float* y, std::ptrdiff_t stride, std::ptrdiff_t windows, double* out) const;
-    // Whether Numerators may use four lanes per instruction where the processor has them (the default); the
-    // results are the same either way, and tests check both.
+    // Whether Numerators, MaybeOutside and AddDifferences may use the wider lanes where the processor has them
+    // (the default); the results are the same either way, and tests check both.
     static void AllowWideLanes(bool allow);
     // The offsets k of the windows y[k * stride .. k * stride + n - 1] whose numerator may not lie strictly
     // between `low` and `high`, in ascending order into `out`; returns how many. The numerators are worked out
@@ -792,21 +792,28 @@ public:
         std::array<double, kBatch> numerators;
         std::array<std::int32_t, kBatch> maybe;
         float largest = -1.0f; // of the samples of the whole blocks, once needed
+        LONG rough = 1;
         for (LONG blocks = (count - i) / n_; blocks > 0;) {
-            const LONG m = std::min<LONG>(kBatch, blocks);
+            LONG m = 1;
             double beaten = 0.0;
-            if (found_ && Beaten(params, beaten)) {
+            if (!found_) {
+                Take(params, fit_.Numerator(values + i)); // until the first slope, one block at a time
+            } else if (Beaten(params, beaten)) {
                 // Only the blocks whose numerator may lie at or below the one of the steepest fall so far are
-                // worked out exactly; the others could not beat it.
+                // worked out exactly; the others could not beat it. The bound moves as blocks beat it: short
+                // batches while many do, longer ones as fewer do.
                 if (largest < 0.0f) {
                     largest = LargestMagnitude(values + i, blocks * n_);
                 }
+                m = std::min<LONG>(rough, blocks);
                 const auto outside = fit_.MaybeOutside(values + i, n_, m, beaten,
                                                        std::numeric_limits<double>::infinity(), largest, maybe.data());
                 for (std::ptrdiff_t j = 0; j < outside; ++j) {
                     Take(params, fit_.Numerator(values + i + maybe[static_cast<std::size_t>(j)] * n_));
                 }
+                rough = outside * 8 <= m ? std::min<LONG>(2 * rough, kBatch) : 1;
             } else {
+                m = std::min<LONG>(kBatch, blocks);
                 fit_.Numerators(values + i, n_, m, numerators.data());
                 for (LONG j = 0; j < m; ++j) {
                     Take(params, numerators[static_cast<std::size_t>(j)]);

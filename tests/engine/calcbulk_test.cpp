@@ -1069,10 +1069,16 @@ TEST(CalcBulk, AreaSumsOfRunsEqualTheSumsTakenOneByOne)
                 for (const float v : run) {
                     expected += static_cast<double>(v - baseline);
                 }
-                const double sum = CX::Enum::AddDifferences(start, run.data(), n, baseline);
-                ASSERT_EQ(std::bit_cast<std::uint64_t>(sum), std::bit_cast<std::uint64_t>(expected))
-                    << "round " << round << " start " << start << " baseline " << baseline;
+                // Eight lanes where the processor has them, and four.
+                for (const bool wide : {true, false}) {
+                    CX::Enum::LeastSquaresSlope::AllowWideLanes(wide);
+                    const double sum = CX::Enum::AddDifferences(start, run.data(), n, baseline);
+                    ASSERT_EQ(std::bit_cast<std::uint64_t>(sum), std::bit_cast<std::uint64_t>(expected))
+                        << (wide ? "wide" : "narrow") << " round " << round << " start " << start << " baseline "
+                        << baseline;
+                }
             }
         }
     }
+    CX::Enum::LeastSquaresSlope::AllowWideLanes(true);
 }
