@@ -28,6 +28,31 @@ LONG SaturatedTick(std::int64_t tick)
 
 namespace {
 
+#if defined(__x86_64__) && defined(__GNUC__)
+bool HasAvx2()
+{
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return has;
+}
+#endif
+
+// Whether the sums and numerators may use eight floats or four doubles per instruction where the processor has
+// them; the results are the same either way, and tests check both.
+std::atomic<bool> wideLanesAllowed{true};
+
+bool UseWideLanes()
+{
+#if defined(__x86_64__) && defined(__GNUC__)
+    return wideLanesAllowed.load(std::memory_order_relaxed) && HasAvx2();
+#else
+    return false;
+#endif
+}
+
+
 // The first offset from `from` (at least 0) whose product with `sign` passes `test`; `count` when none.
 template <class Test>
 LONG FirstFrom(const float* values, LONG from, LONG count, float sign, Test test)
@@ -36,17 +61,56 @@ LONG FirstFrom(const float* values, LONG from, LONG count, float sign, Test test
     return start >= count ? count : start + EEH3::FirstScaledWhere(values + start, count - start, sign, test);
 }
 
+#if defined(__x86_64__) && defined(__GNUC__)
+// The first offset from `from` whose product with `sign` is at or below (`Below`) or at or above `bound`, sixteen
+// samples at a time, then as FirstFrom: the same float products and ordered comparisons, so the same answer.
+template <bool Below>
+__attribute__((target("avx2"))) LONG FirstFromAvx2(const float* values, LONG from, LONG count, float sign,
+                                                  float bound)
+{
+    LONG i = std::max<LONG>(from, 0);
+    const __m256 scale = _mm256_set1_ps(sign);
+    const __m256 limit = _mm256_set1_ps(bound);
+    constexpr int kPredicate = Below ? _CMP_LE_OQ : _CMP_GE_OQ;
+    for (; i + 16 <= count; i += 16) {
+        const __m256 a = _mm256_mul_ps(_mm256_loadu_ps(values + i), scale);
+        const __m256 b = _mm256_mul_ps(_mm256_loadu_ps(values + i + 8), scale);
+        if (_mm256_movemask_ps(_mm256_or_ps(_mm256_cmp_ps(a, limit, kPredicate), _mm256_cmp_ps(b, limit, kPredicate))) !=
+            0) {
+            break;
+        }
+    }
+    for (; i < count; ++i) {
+        const float v = values[i] * sign;
+        if (Below ? v <= bound : v >= bound) {
+            return i;
+        }
+    }
+    return count;
+}
+#endif
+
 } // namespace
 
 LONG FirstAtOrBelow(const float* values, LONG from, LONG count, float sign, double level)
 {
     const float bound = EEH3::FloatAtOrBelow(level);
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (UseWideLanes()) {
+        return FirstFromAvx2<true>(values, from, count, sign, bound);
+    }
+#endif
     return FirstFrom(values, from, count, sign, [bound](auto v) { return v <= bound; });
 }
 
 LONG FirstAtOrAbove(const float* values, LONG from, LONG count, float sign, double level)
 {
     const float bound = EEH3::FloatAtOrAbove(level);
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (UseWideLanes()) {
+        return FirstFromAvx2<false>(values, from, count, sign, bound);
+    }
+#endif
     return FirstFrom(values, from, count, sign, [bound](auto v) { return v >= bound; });
 }
 
@@ -76,30 +140,6 @@ LONG FirstOutside(const double* values, LONG from, LONG count, double low, doubl
 }
 
 namespace {
-
-#if defined(__x86_64__) && defined(__GNUC__)
-bool HasAvx2()
-{
-    static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return has;
-}
-#endif
-
-// Whether the sums and numerators may use eight floats or four doubles per instruction where the processor has
-// them; the results are the same either way, and tests check both.
-std::atomic<bool> wideLanesAllowed{true};
-
-bool UseWideLanes()
-{
-#if defined(__x86_64__) && defined(__GNUC__)
-    return wideLanesAllowed.load(std::memory_order_relaxed) && HasAvx2();
-#else
-    return false;
-#endif
-}
 
 double AddDifferencesInTurn(double sum, const float* values, LONG n, float baseline)
 {
@@ -437,6 +477,21 @@ void LeastSquaresSlope::Numerators(const float* y, std::ptrdiff_t stride, std::p
 #endif
     for (; k < windows; ++k) {
         out[k] = Numerator(y + k * stride);
+    }
+}
+
+void Widen(const float* values, LONG n, double* out)
+{
+    LONG i = 0;
+#if defined(__SSE2__)
+    for (; i + 4 <= n; i += 4) {
+        const __m128 v = _mm_loadu_ps(values + i);
+        _mm_storeu_pd(out + i, _mm_cvtps_pd(v));
+        _mm_storeu_pd(out + i + 2, _mm_cvtps_pd(_mm_movehl_ps(v, v)));
+    }
+#endif
+    for (; i < n; ++i) {
+        out[i] = values[i];
     }
 }
 

@@ -69,6 +69,8 @@ private:
     double d_;  // n * sum of x^2 - (sum of x)^2
     double magnitudes_; // sum of |n * x - sum of x|, the magnitudes of the numerator's coefficients
 };
+// The n floats as doubles, into out.
+void Widen(const float* values, LONG n, double* out);
 // The largest magnitude of the n values, NaN left out (0 for none).
 float LargestMagnitude(const float* values, LONG n);
 // An int32 window bound from a 64-bit sum, saturated.
@@ -535,7 +537,9 @@ public:
     void AddSample(const State&, const Params&, LONG, float value) override { samples_.push_back(value); }
     void AddSamples(const State&, const Params&, LONG, const float* values, LONG count) override
     {
-        samples_.insert(samples_.end(), values, values + count);
+        const std::size_t before = samples_.size();
+        samples_.resize(before + static_cast<std::size_t>(std::max<LONG>(count, 0)));
+        Widen(values, count, samples_.data() + before);
     }
     void Finish(const State& state, const Params& params, Record& out) override
     {

@@ -907,7 +907,9 @@ TEST(CalcBulk, LevelSearchesOnFloatsAgreeWithTheWidenedTest)
     std::mt19937 random(9);
     std::uniform_int_distribution<std::size_t> pick(0, kinds.size() - 1);
     for (int round = 0; round < 300; ++round) {
-        std::vector<float> run(static_cast<std::size_t>(round % 37));
+        // Runs short of one group of lanes and runs over several, wide lanes and narrow.
+        CX::Enum::LeastSquaresSlope::AllowWideLanes(round % 2 == 0);
+        std::vector<float> run(static_cast<std::size_t>(round % 37 + (round % 3 == 0 ? 40 : 0)));
         for (float& v : run) {
             v = kinds[pick(random)];
         }
@@ -950,6 +952,7 @@ TEST(CalcBulk, LevelSearchesOnFloatsAgreeWithTheWidenedTest)
             }
         }
     }
+    CX::Enum::LeastSquaresSlope::AllowWideLanes(true);
 }
 
 TEST(CalcBulk, PlugInsGiveTheSameRecordForAnySplitOfTheSamples)
