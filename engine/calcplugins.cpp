@@ -114,6 +114,30 @@ LONG FirstAtOrAbove(const float* values, LONG from, LONG count, float sign, doub
     return FirstFrom(values, from, count, sign, [bound](auto v) { return v >= bound; });
 }
 
+LONG LastBelow(const float* values, LONG count, float sign, double level)
+{
+    // x < level and x < the least float at or above it agree for every float x.
+    const float bound = EEH3::FloatAtOrAbove(level);
+    LONG i = count;
+#if defined(__SSE2__)
+    const __m128 scale = _mm_set1_ps(sign);
+    const __m128 limit = _mm_set1_ps(bound);
+    for (; i >= 8; i -= 8) {
+        const __m128 a = _mm_cmplt_ps(_mm_mul_ps(_mm_loadu_ps(values + i - 8), scale), limit);
+        const __m128 b = _mm_cmplt_ps(_mm_mul_ps(_mm_loadu_ps(values + i - 4), scale), limit);
+        if (_mm_movemask_ps(_mm_or_ps(a, b)) != 0) {
+            break;
+        }
+    }
+#endif
+    while (--i >= 0) {
+        if (values[i] * sign < bound) {
+            return i;
+        }
+    }
+    return -1;
+}
+
 LONG FirstAbove(const float* values, LONG from, LONG count, float sign, float bound)
 {
     return FirstFrom(values, from, count, sign, [bound](auto v) { return v > bound; });

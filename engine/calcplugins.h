@@ -81,6 +81,9 @@ LONG SaturatedTick(std::int64_t tick);
 // at a time against the float that bounds the level exactly. From offset `from`; `count` when none.
 LONG FirstAtOrBelow(const float* values, LONG from, LONG count, float sign, double level);
 LONG FirstAtOrAbove(const float* values, LONG from, LONG count, float sign, double level);
+// The last of the `count` samples whose value times `sign`, widened to double, is below `level` (the same test as
+// static_cast<double>(v * sign) < level); -1 when none.
+LONG LastBelow(const float* values, LONG count, float sign, double level);
 // The first of values[from..count) that is not strictly between `low` and `high` (NaN is not between); `count` when
 // none.
 LONG FirstOutside(const double* values, LONG from, LONG count, double low, double high);
@@ -396,10 +399,20 @@ public:
     }
     void AddSamples(const State& state, const Params& params, LONG first, const float* values, LONG count) override
     {
-        LONG i = 0;
-        for (; i < count && first + i < eventTick_; ++i) {
-            AddSample(state, params, first + i, values[i]);
+        // Before the event, each level's rise tick is the tick after the last sample below it, or the first
+        // sample's when there is none and the level has no tick yet: the last such sample, sought backwards.
+        const auto rising = static_cast<LONG>(std::clamp<std::int64_t>(std::int64_t{eventTick_} - first, 0, count));
+        if (rising > 0) {
+            for (int k = 1; k < kLevels; ++k) {
+                const LONG last = LastBelow(values, rising, polarity_, levels_[k]);
+                if (last >= 0) {
+                    rise_[k] = SaturatedTick(std::int64_t{first} + last + 1);
+                } else if (rise_[k] == -1) {
+                    rise_[k] = first;
+                }
+            }
         }
+        LONG i = rising;
         // On the falling side a sample matters only when it reaches the highest level not yet met; once every
         // level is met nothing is left to do. The samples short of it are passed over in a loop of their own.
         while (i < count && pendingFalls_ > 0) {

@@ -933,6 +933,13 @@ TEST(CalcBulk, LevelSearchesOnFloatsAgreeWithTheWidenedTest)
                         << "round " << round << " level " << level << " sign " << sign << " from " << from;
                     ASSERT_EQ(CX::Enum::FirstAbove(run.data(), from, count, sign, bound), over)
                         << "round " << round << " bound " << bound << " sign " << sign << " from " << from;
+                    // Backwards, over the first `from` samples.
+                    LONG last = -1;
+                    for (LONG i = 0; i < from; ++i) {
+                        last = static_cast<double>(run[static_cast<std::size_t>(i)] * sign) < level ? i : last;
+                    }
+                    ASSERT_EQ(CX::Enum::LastBelow(run.data(), from, sign, level), last)
+                        << "round " << round << " level " << level << " sign " << sign << " of " << from;
                 }
             }
         }
