@@ -488,6 +488,89 @@ __attribute__((target("avx2"))) std::ptrdiff_t GroupedNumeratorsAvx2(const float
 
 } // namespace
 
+namespace {
+
+// The scale 2^-e that makes every partial sum of a window of n samples of magnitude at most `largest` a whole
+// number below 2^53 when each sample times it is whole; 0 when there is none.
+float WholeScale(double largest, double sx)
+{
+    const double reach = sx * largest * (1.0 + 0x1p-40);
+    if (!(reach > 0.0) || !std::isfinite(reach)) {
+        return 0.0f;
+    }
+    const int e = std::ilogb(reach) + 1 - 53; // reach < 2^(e + 53)
+    return e < -126 || e > 126 ? 0.0f : std::ldexp(1.0f, -e);
+}
+
+// The sums of y[i] and of (i + 1) y[i] over the n samples, side by side, when every sample times `scale` is a
+// whole number (a NaN or infinity is not); false otherwise.
+bool SumsOfWhole(const float* y, int n, float scale, double& sy, double& sxy)
+{
+    const __m128 scales = _mm_set1_ps(scale);
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+    const __m128 wholeFrom = _mm_set1_ps(0x1p23f);
+    __m128 allWhole = _mm_castsi128_ps(_mm_set1_epi32(-1));
+    __m128d sumLow = _mm_setzero_pd();
+    __m128d sumHigh = _mm_setzero_pd();
+    __m128d productLow = _mm_setzero_pd();
+    __m128d productHigh = _mm_setzero_pd();
+    __m128d xLow = _mm_set_pd(2.0, 1.0);
+    __m128d xHigh = _mm_set_pd(4.0, 3.0);
+    const __m128d step = _mm_set1_pd(4.0);
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const __m128 v = _mm_loadu_ps(y + i);
+        const __m128 t = _mm_mul_ps(v, scales);
+        const __m128 big = _mm_cmpge_ps(_mm_and_ps(t, magnitude), wholeFrom);
+        allWhole = _mm_and_ps(allWhole, _mm_or_ps(big, _mm_cmpeq_ps(_mm_cvtepi32_ps(_mm_cvttps_epi32(t)), t)));
+        const __m128d low = _mm_cvtps_pd(v);
+        const __m128d high = _mm_cvtps_pd(_mm_movehl_ps(v, v));
+        sumLow = _mm_add_pd(sumLow, low);
+        sumHigh = _mm_add_pd(sumHigh, high);
+        productLow = _mm_add_pd(productLow, _mm_mul_pd(xLow, low));
+        productHigh = _mm_add_pd(productHigh, _mm_mul_pd(xHigh, high));
+        xLow = _mm_add_pd(xLow, step);
+        xHigh = _mm_add_pd(xHigh, step);
+    }
+    if (_mm_movemask_ps(allWhole) != 0xF) {
+        return false;
+    }
+    alignas(16) std::array<double, 2> lanes;
+    _mm_store_pd(lanes.data(), _mm_add_pd(sumLow, sumHigh));
+    double sumY = lanes[0] + lanes[1];
+    _mm_store_pd(lanes.data(), _mm_add_pd(productLow, productHigh));
+    double sumXY = lanes[0] + lanes[1];
+    for (; i < n; ++i) {
+        const float t = y[i] * scale;
+        if (!(std::fabs(t) >= 0x1p23f || std::trunc(t) == t)) {
+            return false;
+        }
+        sumY += y[i];
+        sumXY += (i + 1) * static_cast<double>(y[i]);
+    }
+    sy = sumY;
+    sxy = sumXY;
+    return true;
+}
+
+} // namespace
+
+double LeastSquaresSlope::NumeratorOfLong(const float* y) const
+{
+    if (n_ < 16) {
+        return Numerator(y);
+    }
+    // Every partial sum of the samples and of their products with x = 1..n is a whole multiple of 2^e when every
+    // sample is; below 2^(e + 53) each is a double exactly, whatever the order of the additions.
+    const float scale = WholeScale(LargestMagnitude(y, n_), sx_);
+    double sy = 0.0;
+    double sxy = 0.0;
+    if (scale == 0.0f || !SumsOfWhole(y, n_, scale, sy, sxy)) {
+        return Numerator(y);
+    }
+    return count_ * sxy - sx_ * sy;
+}
+
 void LeastSquaresSlope::AllowWideLanes(bool allow) { wideLanesAllowed.store(allow, std::memory_order_relaxed); }
 
 void LeastSquaresSlope::Numerators(const float* y, std::ptrdiff_t stride, std::ptrdiff_t windows, double* out) const

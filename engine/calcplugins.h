@@ -48,6 +48,10 @@ public:
         return count_ * sxy - sx_ * sy;
     }
     double Denominator() const { return d_; }
+    // The same numerator as Numerator(y), bit for bit; for long windows whose samples make every partial sum a
+    // whole multiple of one power of two within the double's 53 bits, the sums are taken side by side, since then
+    // their order cannot change them.
+    double NumeratorOfLong(const float* y) const;
     // The numerators of `windows` windows, the k-th of them y[k * stride .. k * stride + n - 1], into out[k]: each
     // the same sums in the same order as Numerator, with four windows side by side.
     void Numerators(const float* y, std::ptrdiff_t stride, std::ptrdiff_t windows, double* out) const;
@@ -814,7 +818,7 @@ public:
             LONG m = 1;
             double beaten = 0.0;
             if (!found_) {
-                Take(params, fit_.Numerator(values + i)); // until the first slope, one block at a time
+                Take(params, fit_.NumeratorOfLong(values + i)); // until the first slope, one block at a time
             } else if (Beaten(params, beaten)) {
                 // Only the blocks whose numerator may lie at or below the one of the steepest fall so far are
                 // worked out exactly; the others could not beat it. The bound moves as blocks beat it: short
@@ -826,7 +830,7 @@ public:
                 const auto outside = fit_.MaybeOutside(values + i, n_, m, beaten,
                                                        std::numeric_limits<double>::infinity(), largest, maybe.data());
                 for (std::ptrdiff_t j = 0; j < outside; ++j) {
-                    Take(params, fit_.Numerator(values + i + maybe[static_cast<std::size_t>(j)] * n_));
+                    Take(params, fit_.NumeratorOfLong(values + i + maybe[static_cast<std::size_t>(j)] * n_));
                 }
                 rough = outside * 8 <= m ? std::min<LONG>(2 * rough, kBatch) : 1;
             } else {

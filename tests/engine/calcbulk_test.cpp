@@ -757,6 +757,58 @@ TEST(CalcBulk, SlopeNumeratorsSideBySideEqualOneAtATime)
     CX::Enum::LeastSquaresSlope::AllowWideLanes(true);
 }
 
+TEST(CalcBulk, LongWindowNumeratorsEqualTheSumsInTurn)
+{
+    // Windows of ADC steps, of noisy levels, of values far apart in size (whose sums round), of subnormals, of
+    // signed zeros, and with NaN and infinities: the numerator taken side by side must be the one of the sums in
+    // turn, bit for bit.
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    std::mt19937 random(47);
+    std::normal_distribution<float> noise(0.0f, 0.002f);
+    std::uniform_int_distribution<int> step(-4000, 4000);
+    std::uniform_int_distribution<int> oddOne(0, 60);
+    const std::vector<float> odd = {0.0f, -0.0f, 1e-45f, -1e-40f, 1e30f, -1e-30f, 3e38f, inf, -inf, nan};
+    for (int round = 0; round < 600; ++round) {
+        std::vector<float> y(1100);
+        for (float& v : y) {
+            switch (round % 6) {
+            case 0:
+                v = static_cast<float>(step(random)) / 1024.0f;
+                break;
+            case 1:
+                v = -0.08f + noise(random);
+                break;
+            case 2:
+                v = static_cast<float>(step(random)) * (oddOne(random) < 30 ? 1e-6f : 1e6f);
+                break;
+            case 3:
+                v = static_cast<float>(step(random)) * 1e-42f;
+                break;
+            case 4:
+                v = oddOne(random) < 30 ? -0.0f : 0.0f;
+                break;
+            default:
+                v = 0.01f * static_cast<float>(step(random)) + noise(random);
+                if (oddOne(random) == 0) {
+                    v = odd[static_cast<std::size_t>(oddOne(random)) % odd.size()];
+                }
+                break;
+            }
+        }
+        for (const int n : {15, 16, 17, 23, 40, 41, 400, 1000}) {
+            const CX::Enum::LeastSquaresSlope fit(n);
+            for (const std::size_t from : {std::size_t{0}, std::size_t{3}, std::size_t{99}}) {
+                const double inTurn = fit.Numerator(y.data() + from);
+                const double sideBySide = fit.NumeratorOfLong(y.data() + from);
+                ASSERT_EQ(std::bit_cast<std::uint64_t>(sideBySide), std::bit_cast<std::uint64_t>(inTurn))
+                    << "round " << round << " n " << n << " from " << from << ": " << sideBySide << " against "
+                    << inTurn;
+            }
+        }
+    }
+}
+
 TEST(CalcBulk, RoughNumeratorsLeaveOutOnlyWindowsStrictlyBetweenTheBounds)
 {
     // Windows of noise at several scales, of ADC steps, of subnormal and of mixed magnitudes, with NaN, infinities
