@@ -342,10 +342,11 @@ LeastSquaresSlope::LeastSquaresSlope(int n) : n_(n), count_(n)
     sx_ = (count_ + 1.0) * count_ * 0.5;
     const double sxx = count_ * (count_ + 1.0) * (2.0 * count_ + 1.0) / 6.0;
     d_ = count_ * sxx - sx_ * sx_;
-    magnitudes_ = 0.0;
+    double magnitudes = 0.0;
     for (int i = 1; i <= n; ++i) {
-        magnitudes_ += std::fabs(count_ * i - sx_);
+        magnitudes += std::fabs(count_ * i - sx_);
     }
+    roughError_ = 2.0 * (n + 2) * 0x1p-24 * magnitudes;
 }
 
 // The wider lanes live only inside functions that are compiled for them and inlined whole: no vector crosses a call.
@@ -815,21 +816,15 @@ std::ptrdiff_t LeastSquaresSlope::MaybeOutside(const float* y, std::ptrdiff_t st
     // The float sum of n products errs by at most about n * 2^-24 times the sum of the products' magnitudes (the
     // products' own rounding included), the exact numerator's double by far less; twice that, and room for
     // products that fall below the float range.
-    const double error = 2.0 * (n_ + 2) * 0x1p-24 * magnitudes_ * static_cast<double>(largest) + n_ * 0x1p-120;
+    const double error = roughError_ * static_cast<double>(largest) + n_ * 0x1p-120;
     if (!std::isfinite(error) || std::isnan(low) || std::isnan(high)) {
         return all();
     }
     // The bounds the rough numerator must pass, each rounded outwards of the exact one in double and float.
     const double lowBound = std::isinf(low) ? low : low + error + std::fabs(low) * 0x1p-50;
     const double highBound = std::isinf(high) ? high : high - error - std::fabs(high) * 0x1p-50;
-    float lowFloat = static_cast<float>(lowBound);
-    if (static_cast<double>(lowFloat) < lowBound) {
-        lowFloat = std::nextafter(lowFloat, std::numeric_limits<float>::infinity());
-    }
-    float highFloat = static_cast<float>(highBound);
-    if (static_cast<double>(highFloat) > highBound) {
-        highFloat = std::nextafter(highFloat, -std::numeric_limits<float>::infinity());
-    }
+    const float lowFloat = EEH3::FloatAtOrAbove(lowBound);
+    const float highFloat = EEH3::FloatAtOrBelow(highBound);
     if (!(lowFloat < highFloat)) {
         return all();
     }

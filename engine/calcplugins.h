@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace CX::Enum {
@@ -71,7 +72,9 @@ private:
     double count_;
     double sx_; // sum of x
     double d_;  // n * sum of x^2 - (sum of x)^2
-    double magnitudes_; // sum of |n * x - sum of x|, the magnitudes of the numerator's coefficients
+    // The bound of a rough numerator's rounding errors per unit of sample magnitude: twice n + 2 float roundings of
+    // the sum of the magnitudes of the coefficients n * x - sum of x.
+    double roughError_;
 };
 // The n floats as doubles, into out.
 void Widen(const float* values, LONG n, double* out);
@@ -599,7 +602,31 @@ public:
 private:
     static constexpr LONG kMaxReserve = 1 << 20;
 
-    std::vector<double> samples_;
+    // Grown by the samples of each run and written at once: the new room is left unset rather than zeroed first.
+    template <class T>
+    struct Unset : std::allocator<T> {
+        template <class U>
+        struct rebind {
+            using other = Unset<U>;
+        };
+        Unset() = default;
+        template <class U>
+        Unset(const Unset<U>&) noexcept
+        {
+        }
+        template <class U>
+        void construct(U* p) noexcept
+        {
+            ::new (static_cast<void*>(p)) U;
+        }
+        template <class U, class... Args>
+        void construct(U* p, Args&&... args)
+        {
+            ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+        }
+    };
+
+    std::vector<double, Unset<double>> samples_;
     LONG start_ = 0;
     LONG end_ = 0;
 };
