@@ -935,6 +935,29 @@ TEST(CalcBulk, RoughNumeratorsLeaveOutOnlyWindowsStrictlyBetweenTheBounds)
     EXPECT_EQ(CX::Enum::LargestMagnitude(some.data(), static_cast<LONG>(some.size())), 3.5f);
     EXPECT_EQ(CX::Enum::LargestMagnitude(some.data(), 2), 0.0f);
     EXPECT_EQ(CX::Enum::LargestMagnitude(mixed.data(), 2500), inf);
+    for (const bool wide : {true, false}) {
+        CX::Enum::LeastSquaresSlope::AllowWideLanes(wide);
+        for (int round = 0; round < 200; ++round) {
+            std::vector<float> v(static_cast<std::size_t>(round * 3 % 301));
+            for (float& x : v) {
+                x = gauss(random) * (round % 3 == 0 ? 1e-40f : 1.0f);
+            }
+            if (!v.empty() && round % 4 == 1) {
+                v[static_cast<std::size_t>(round) % v.size()] = nan; // anywhere, also where the lanes start
+                v[0] = nan;
+            }
+            if (!v.empty() && round % 5 == 2) {
+                v[v.size() - 1] = -8.0f; // the largest last, in the part after the lanes
+            }
+            float expected = 0.0f;
+            for (const float x : v) {
+                expected = std::fabs(x) > expected ? std::fabs(x) : expected;
+            }
+            ASSERT_EQ(CX::Enum::LargestMagnitude(v.data(), static_cast<LONG>(v.size())), expected)
+                << (wide ? "wide" : "narrow") << " round " << round;
+        }
+    }
+    CX::Enum::LeastSquaresSlope::AllowWideLanes(true);
 }
 
 TEST(CalcBulk, LevelSearchesOnFloatsAgreeWithTheWidenedTest)
