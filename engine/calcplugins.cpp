@@ -802,17 +802,31 @@ template <class Unused = void>
                                                          float high, std::int32_t* out)
 {
     std::ptrdiff_t found = 0;
-    const Floats first = {1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f, 8.0f};
+    // The coefficients of eight samples, and their step to the next eight: whole numbers, exact in floats.
+    const Floats firstCoefficients = static_cast<float>(n) * Floats{1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f, 8.0f} - sx;
+    const Floats step = Floats{} + 8.0f * static_cast<float>(n);
     for (std::ptrdiff_t k = 0; k < windows; ++k) {
         const float* w = y + k * stride;
-        Floats sum = {};
+        Floats c = firstCoefficients;
+        Floats sums[2] = {};
         int i = 0;
-        for (; i + 8 <= n; i += 8) {
-            const Floats c = static_cast<float>(n) * (first + static_cast<float>(i)) - sx;
-            Floats v;
-            std::memcpy(&v, w + i, sizeof v);
-            sum += c * v;
+        for (; i + 16 <= n; i += 16) {
+            Floats a;
+            Floats b;
+            std::memcpy(&a, w + i, sizeof a);
+            std::memcpy(&b, w + i + 8, sizeof b);
+            sums[0] += c * a;
+            c += step;
+            sums[1] += c * b;
+            c += step;
         }
+        for (; i + 8 <= n; i += 8) {
+            Floats a;
+            std::memcpy(&a, w + i, sizeof a);
+            sums[0] += c * a;
+            c += step;
+        }
+        const Floats sum = sums[0] + sums[1];
         float total = ((sum[0] + sum[1]) + (sum[2] + sum[3])) + ((sum[4] + sum[5]) + (sum[6] + sum[7]));
         for (; i < n; ++i) {
             total += (static_cast<float>(n * (i + 1)) - sx) * w[i];
