@@ -62,16 +62,18 @@ LONG FirstFrom(const float* values, LONG from, LONG count, float sign, Test test
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
-// The first offset from `from` whose product with `sign` is at or below (`Below`) or at or above `bound`, sixteen
-// samples at a time, then as FirstFrom: the same float products and ordered comparisons, so the same answer.
-template <bool Below>
+enum class Meets { AtOrBelow, AtOrAbove, Above };
+
+// The first offset from `from` whose product with `sign` meets `bound` as `How` says, sixteen samples at a time,
+// then as FirstFrom: the same float products and ordered comparisons, so the same answer.
+template <Meets How>
 __attribute__((target("avx2"))) LONG FirstFromAvx2(const float* values, LONG from, LONG count, float sign,
                                                   float bound)
 {
     LONG i = std::max<LONG>(from, 0);
     const __m256 scale = _mm256_set1_ps(sign);
     const __m256 limit = _mm256_set1_ps(bound);
-    constexpr int kPredicate = Below ? _CMP_LE_OQ : _CMP_GE_OQ;
+    constexpr int kPredicate = How == Meets::AtOrBelow ? _CMP_LE_OQ : How == Meets::AtOrAbove ? _CMP_GE_OQ : _CMP_GT_OQ;
     for (; i + 16 <= count; i += 16) {
         const __m256 a = _mm256_mul_ps(_mm256_loadu_ps(values + i), scale);
         const __m256 b = _mm256_mul_ps(_mm256_loadu_ps(values + i + 8), scale);
@@ -82,7 +84,7 @@ __attribute__((target("avx2"))) LONG FirstFromAvx2(const float* values, LONG fro
     }
     for (; i < count; ++i) {
         const float v = values[i] * sign;
-        if (Below ? v <= bound : v >= bound) {
+        if (How == Meets::AtOrBelow ? v <= bound : How == Meets::AtOrAbove ? v >= bound : v > bound) {
             return i;
         }
     }
@@ -97,7 +99,7 @@ LONG FirstAtOrBelow(const float* values, LONG from, LONG count, float sign, doub
     const float bound = EEH3::FloatAtOrBelow(level);
 #if defined(__x86_64__) && defined(__GNUC__)
     if (UseWideLanes()) {
-        return FirstFromAvx2<true>(values, from, count, sign, bound);
+        return FirstFromAvx2<Meets::AtOrBelow>(values, from, count, sign, bound);
     }
 #endif
     return FirstFrom(values, from, count, sign, [bound](auto v) { return v <= bound; });
@@ -108,7 +110,7 @@ LONG FirstAtOrAbove(const float* values, LONG from, LONG count, float sign, doub
     const float bound = EEH3::FloatAtOrAbove(level);
 #if defined(__x86_64__) && defined(__GNUC__)
     if (UseWideLanes()) {
-        return FirstFromAvx2<false>(values, from, count, sign, bound);
+        return FirstFromAvx2<Meets::AtOrAbove>(values, from, count, sign, bound);
     }
 #endif
     return FirstFrom(values, from, count, sign, [bound](auto v) { return v >= bound; });
@@ -140,6 +142,11 @@ LONG LastBelow(const float* values, LONG count, float sign, double level)
 
 LONG FirstAbove(const float* values, LONG from, LONG count, float sign, float bound)
 {
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (UseWideLanes()) {
+        return FirstFromAvx2<Meets::Above>(values, from, count, sign, bound);
+    }
+#endif
     return FirstFrom(values, from, count, sign, [bound](auto v) { return v > bound; });
 }
 
