@@ -510,6 +510,7 @@ float WholeScale(double largest, double sx)
     return e < -126 || e > 126 ? 0.0f : std::ldexp(1.0f, -e);
 }
 
+#if defined(__SSE2__)
 // The sums of y[i] and of (i + 1) y[i] over the n samples, side by side, when every sample times `scale` is a
 // whole number (a NaN or infinity is not); false otherwise.
 bool SumsOfWhole(const float* y, int n, float scale, double& sy, double& sxy)
@@ -561,6 +562,8 @@ bool SumsOfWhole(const float* y, int n, float scale, double& sy, double& sxy)
     return true;
 }
 
+#endif
+
 } // namespace
 
 double LeastSquaresSlope::NumeratorOfLong(const float* y) const
@@ -570,6 +573,7 @@ double LeastSquaresSlope::NumeratorOfLong(const float* y) const
     }
     // Every partial sum of the samples and of their products with x = 1..n is a whole multiple of 2^e when every
     // sample is; below 2^(e + 53) each is a double exactly, whatever the order of the additions.
+#if defined(__SSE2__)
     const float scale = WholeScale(LargestMagnitude(y, n_), sx_);
     double sy = 0.0;
     double sxy = 0.0;
@@ -577,6 +581,9 @@ double LeastSquaresSlope::NumeratorOfLong(const float* y) const
         return Numerator(y);
     }
     return count_ * sxy - sx_ * sy;
+#else
+    return Numerator(y);
+#endif
 }
 
 void LeastSquaresSlope::AllowWideLanes(bool allow) { wideLanesAllowed.store(allow, std::memory_order_relaxed); }
@@ -699,6 +706,7 @@ inline float RoughNumerator(const float* y, int n, float sx)
     return sum;
 }
 
+#if defined(__SSE2__)
 // The rough numerators of the windows one sample apart, four at a time, each sum(c_i * y[k + i]) in floats with
 // c_i = n * (i + 1) - sum of x (for five points 10 (y4 - y0) + 5 (y3 - y1) + (y2 - y2), the last 0 unless the
 // middle sample is NaN or infinite, as in the exact sums); the offsets of those not strictly between `low` and
@@ -749,6 +757,8 @@ std::ptrdiff_t RoughWindows(const float* y, std::ptrdiff_t windows, int n, float
     }
     return found;
 }
+
+#endif
 
 #if defined(__x86_64__) && defined(__GNUC__)
 // The same eight at a time.
@@ -891,7 +901,12 @@ std::ptrdiff_t LeastSquaresSlope::MaybeOutside(const float* y, std::ptrdiff_t st
                            : RoughBlocksAvx2(y, stride, windows, n_, sx, lowFloat, highFloat, out);
     }
 #endif
-    return stride == 1 ? RoughWindows(y, windows, n_, sx, lowFloat, highFloat, out)
+#if defined(__SSE2__)
+    if (stride == 1) {
+        return RoughWindows(y, windows, n_, sx, lowFloat, highFloat, out);
+    }
+#endif
+    return stride == 1 ? all()
                        : RoughBlocks(y, stride, windows, n_, sx, lowFloat, highFloat, out);
 }
 

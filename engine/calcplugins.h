@@ -56,8 +56,8 @@ public:
     // The numerators of `windows` windows, the k-th of them y[k * stride .. k * stride + n - 1], into out[k]: each
     // the same sums in the same order as Numerator, with four windows side by side.
     void Numerators(const float* y, std::ptrdiff_t stride, std::ptrdiff_t windows, double* out) const;
-    // Whether Numerators, MaybeOutside and AddDifferences may use the wider lanes where the processor has them
-    // (the default); the results are the same either way, and tests check both.
+    // Whether the numerators, the area sums, the level searches and LargestMagnitude may use the wider lanes
+    // where the processor has them (the default); the results are the same either way, and tests check both.
     static void AllowWideLanes(bool allow);
     // The offsets k of the windows y[k * stride .. k * stride + n - 1] whose numerator may not lie strictly
     // between `low` and `high`, in ascending order into `out`; returns how many. The numerators are worked out
