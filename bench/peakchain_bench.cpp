@@ -59,6 +59,8 @@ std::u16string AnalysisText()
 const std::shared_ptr<host::Document>& Document()
 {
     static const std::shared_ptr<host::Document> document = [] {
+        // The host's call log off, as the command line runs the analysis: it would keep every call of every pass.
+        TestHost().Log().Enable(false);
         auto created = host::Document::Create();
         created->AddChannel(u"Vm", u"V");
         std::vector<float> samples = apsignal::Cardiac(kSamples, 7).samples;

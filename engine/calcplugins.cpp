@@ -28,6 +28,31 @@ LONG SaturatedTick(std::int64_t tick)
 
 namespace {
 
+#if defined(__x86_64__) && defined(__GNUC__)
+bool HasAvx2()
+{
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return has;
+}
+#endif
+
+// Whether the sums and numerators may use eight floats or four doubles per instruction where the processor has
+// them; the results are the same either way, and tests check both.
+std::atomic<bool> wideLanesAllowed{true};
+
+bool UseWideLanes()
+{
+#if defined(__x86_64__) && defined(__GNUC__)
+    return wideLanesAllowed.load(std::memory_order_relaxed) && HasAvx2();
+#else
+    return false;
+#endif
+}
+
+
 // The first offset from `from` (at least 0) whose product with `sign` passes `test`; `count` when none.
 template <class Test>
 LONG FirstFrom(const float* values, LONG from, LONG count, float sign, Test test)
@@ -36,22 +61,92 @@ LONG FirstFrom(const float* values, LONG from, LONG count, float sign, Test test
     return start >= count ? count : start + EEH3::FirstScaledWhere(values + start, count - start, sign, test);
 }
 
+#if defined(__x86_64__) && defined(__GNUC__)
+enum class Meets { AtOrBelow, AtOrAbove, Above };
+
+// The first offset from `from` whose product with `sign` meets `bound` as `How` says, sixteen samples at a time,
+// then as FirstFrom: the same float products and ordered comparisons, so the same answer.
+template <Meets How>
+__attribute__((target("avx2"))) LONG FirstFromAvx2(const float* values, LONG from, LONG count, float sign,
+                                                  float bound)
+{
+    LONG i = std::max<LONG>(from, 0);
+    const __m256 scale = _mm256_set1_ps(sign);
+    const __m256 limit = _mm256_set1_ps(bound);
+    constexpr int kPredicate = How == Meets::AtOrBelow ? _CMP_LE_OQ : How == Meets::AtOrAbove ? _CMP_GE_OQ : _CMP_GT_OQ;
+    for (; i + 16 <= count; i += 16) {
+        const __m256 a = _mm256_mul_ps(_mm256_loadu_ps(values + i), scale);
+        const __m256 b = _mm256_mul_ps(_mm256_loadu_ps(values + i + 8), scale);
+        if (_mm256_movemask_ps(_mm256_or_ps(_mm256_cmp_ps(a, limit, kPredicate), _mm256_cmp_ps(b, limit, kPredicate))) !=
+            0) {
+            break;
+        }
+    }
+    for (; i < count; ++i) {
+        const float v = values[i] * sign;
+        if (How == Meets::AtOrBelow ? v <= bound : How == Meets::AtOrAbove ? v >= bound : v > bound) {
+            return i;
+        }
+    }
+    return count;
+}
+#endif
+
 } // namespace
 
 LONG FirstAtOrBelow(const float* values, LONG from, LONG count, float sign, double level)
 {
     const float bound = EEH3::FloatAtOrBelow(level);
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (UseWideLanes()) {
+        return FirstFromAvx2<Meets::AtOrBelow>(values, from, count, sign, bound);
+    }
+#endif
     return FirstFrom(values, from, count, sign, [bound](auto v) { return v <= bound; });
 }
 
 LONG FirstAtOrAbove(const float* values, LONG from, LONG count, float sign, double level)
 {
     const float bound = EEH3::FloatAtOrAbove(level);
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (UseWideLanes()) {
+        return FirstFromAvx2<Meets::AtOrAbove>(values, from, count, sign, bound);
+    }
+#endif
     return FirstFrom(values, from, count, sign, [bound](auto v) { return v >= bound; });
+}
+
+LONG LastBelow(const float* values, LONG count, float sign, double level)
+{
+    // x < level and x < the least float at or above it agree for every float x.
+    const float bound = EEH3::FloatAtOrAbove(level);
+    LONG i = count;
+#if defined(__SSE2__)
+    const __m128 scale = _mm_set1_ps(sign);
+    const __m128 limit = _mm_set1_ps(bound);
+    for (; i >= 8; i -= 8) {
+        const __m128 a = _mm_cmplt_ps(_mm_mul_ps(_mm_loadu_ps(values + i - 8), scale), limit);
+        const __m128 b = _mm_cmplt_ps(_mm_mul_ps(_mm_loadu_ps(values + i - 4), scale), limit);
+        if (_mm_movemask_ps(_mm_or_ps(a, b)) != 0) {
+            break;
+        }
+    }
+#endif
+    while (--i >= 0) {
+        if (values[i] * sign < bound) {
+            return i;
+        }
+    }
+    return -1;
 }
 
 LONG FirstAbove(const float* values, LONG from, LONG count, float sign, float bound)
 {
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (UseWideLanes()) {
+        return FirstFromAvx2<Meets::Above>(values, from, count, sign, bound);
+    }
+#endif
     return FirstFrom(values, from, count, sign, [bound](auto v) { return v > bound; });
 }
 
@@ -91,6 +186,11 @@ LeastSquaresSlope::LeastSquaresSlope(int n) : n_(n), count_(n)
     sx_ = (count_ + 1.0) * count_ * 0.5;
     const double sxx = count_ * (count_ + 1.0) * (2.0 * count_ + 1.0) / 6.0;
     d_ = count_ * sxx - sx_ * sx_;
+    double magnitudes = 0.0;
+    for (int i = 1; i <= n; ++i) {
+        magnitudes += std::fabs(count_ * i - sx_);
+    }
+    roughError_ = 2.0 * (n + 2) * 0x1p-24 * magnitudes;
 }
 
 // The wider lanes live only inside functions that are compiled for them and inlined whole: no vector crosses a call.
@@ -228,26 +328,107 @@ __attribute__((target("avx2"))) std::ptrdiff_t GroupedNumeratorsAvx2(const float
     return GroupedNumerators<Quad>(y, stride, windows, n, count, sx, out);
 }
 
-bool HasAvx2()
-{
-    static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return has;
-}
 #endif
 
-std::atomic<bool> wideLanesAllowed{true};
 
 } // namespace
+
+namespace {
+
+// The scale 2^-e that makes every partial sum of a window of n samples of magnitude at most `largest` a whole
+// number below 2^53 when each sample times it is whole; 0 when there is none.
+float WholeScale(double largest, double sx)
+{
+    const double reach = sx * largest * (1.0 + 0x1p-40);
+    if (!(reach > 0.0) || !std::isfinite(reach)) {
+        return 0.0f;
+    }
+    const int e = std::ilogb(reach) + 1 - 53; // reach < 2^(e + 53)
+    return e < -126 || e > 126 ? 0.0f : std::ldexp(1.0f, -e);
+}
+
+#if defined(__SSE2__)
+// The sums of y[i] and of (i + 1) y[i] over the n samples, side by side, when every sample times `scale` is a
+// whole number (a NaN or infinity is not); false otherwise.
+bool SumsOfWhole(const float* y, int n, float scale, double& sy, double& sxy)
+{
+    const __m128 scales = _mm_set1_ps(scale);
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+    const __m128 wholeFrom = _mm_set1_ps(0x1p23f);
+    __m128 allWhole = _mm_castsi128_ps(_mm_set1_epi32(-1));
+    __m128d sumLow = _mm_setzero_pd();
+    __m128d sumHigh = _mm_setzero_pd();
+    __m128d productLow = _mm_setzero_pd();
+    __m128d productHigh = _mm_setzero_pd();
+    __m128d xLow = _mm_set_pd(2.0, 1.0);
+    __m128d xHigh = _mm_set_pd(4.0, 3.0);
+    const __m128d step = _mm_set1_pd(4.0);
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const __m128 v = _mm_loadu_ps(y + i);
+        const __m128 t = _mm_mul_ps(v, scales);
+        const __m128 big = _mm_cmpge_ps(_mm_and_ps(t, magnitude), wholeFrom);
+        allWhole = _mm_and_ps(allWhole, _mm_or_ps(big, _mm_cmpeq_ps(_mm_cvtepi32_ps(_mm_cvttps_epi32(t)), t)));
+        const __m128d low = _mm_cvtps_pd(v);
+        const __m128d high = _mm_cvtps_pd(_mm_movehl_ps(v, v));
+        sumLow = _mm_add_pd(sumLow, low);
+        sumHigh = _mm_add_pd(sumHigh, high);
+        productLow = _mm_add_pd(productLow, _mm_mul_pd(xLow, low));
+        productHigh = _mm_add_pd(productHigh, _mm_mul_pd(xHigh, high));
+        xLow = _mm_add_pd(xLow, step);
+        xHigh = _mm_add_pd(xHigh, step);
+    }
+    if (_mm_movemask_ps(allWhole) != 0xF) {
+        return false;
+    }
+    alignas(16) std::array<double, 2> lanes;
+    _mm_store_pd(lanes.data(), _mm_add_pd(sumLow, sumHigh));
+    double sumY = lanes[0] + lanes[1];
+    _mm_store_pd(lanes.data(), _mm_add_pd(productLow, productHigh));
+    double sumXY = lanes[0] + lanes[1];
+    for (; i < n; ++i) {
+        const float t = y[i] * scale;
+        if (!(std::fabs(t) >= 0x1p23f || std::trunc(t) == t)) {
+            return false;
+        }
+        sumY += y[i];
+        sumXY += (i + 1) * static_cast<double>(y[i]);
+    }
+    sy = sumY;
+    sxy = sumXY;
+    return true;
+}
+
+#endif
+
+} // namespace
+
+double LeastSquaresSlope::NumeratorOfLong(const float* y) const
+{
+    if (n_ < 16) {
+        return Numerator(y);
+    }
+    // Every partial sum of the samples and of their products with x = 1..n is a whole multiple of 2^e when every
+    // sample is; below 2^(e + 53) each is a double exactly, whatever the order of the additions.
+#if defined(__SSE2__)
+    const float scale = WholeScale(LargestMagnitude(y, n_), sx_);
+    double sy = 0.0;
+    double sxy = 0.0;
+    if (scale == 0.0f || !SumsOfWhole(y, n_, scale, sy, sxy)) {
+        return Numerator(y);
+    }
+    return count_ * sxy - sx_ * sy;
+#else
+    return Numerator(y);
+#endif
+}
 
 void LeastSquaresSlope::AllowWideLanes(bool allow) { wideLanesAllowed.store(allow, std::memory_order_relaxed); }
 
 void LeastSquaresSlope::Numerators(const float* y, std::ptrdiff_t stride, std::ptrdiff_t windows, double* out) const
 {
 #if defined(__x86_64__) && defined(__GNUC__)
-    const bool wide = wideLanesAllowed.load(std::memory_order_relaxed) && HasAvx2();
+    const bool wide = UseWideLanes();
     std::ptrdiff_t k = wide ? GroupedNumeratorsAvx2(y, stride, windows, n_, count_, sx_, out)
                                  : GroupedNumerators<Pair>(y, stride, windows, n_, count_, sx_, out);
 #else
@@ -256,6 +437,314 @@ void LeastSquaresSlope::Numerators(const float* y, std::ptrdiff_t stride, std::p
     for (; k < windows; ++k) {
         out[k] = Numerator(y + k * stride);
     }
+}
+
+void Widen(const float* values, LONG n, double* out)
+{
+    LONG i = 0;
+#if defined(__SSE2__)
+    for (; i + 4 <= n; i += 4) {
+        const __m128 v = _mm_loadu_ps(values + i);
+        _mm_storeu_pd(out + i, _mm_cvtps_pd(v));
+        _mm_storeu_pd(out + i + 2, _mm_cvtps_pd(_mm_movehl_ps(v, v)));
+    }
+#endif
+    for (; i < n; ++i) {
+        out[i] = values[i];
+    }
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+namespace {
+
+// The largest magnitude of values[0..whole) (a multiple of 32), 32 at a time in four vectors; a NaN never counts.
+__attribute__((target("avx2"))) float LargestMagnitudeAvx2(const float* values, LONG whole)
+{
+    const __m256 magnitude = _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF));
+    __m256 largest[4] = {_mm256_setzero_ps(), _mm256_setzero_ps(), _mm256_setzero_ps(), _mm256_setzero_ps()};
+    for (LONG i = 0; i < whole; i += 32) {
+        for (std::size_t h = 0; h < 4; ++h) {
+            // max(a, b) gives b when either is NaN: the largest so far stays.
+            const __m256 a = _mm256_and_ps(_mm256_loadu_ps(values + i + 8 * static_cast<LONG>(h)), magnitude);
+            largest[h] = _mm256_max_ps(a, largest[h]);
+        }
+    }
+    const __m256 all = _mm256_max_ps(_mm256_max_ps(largest[0], largest[1]), _mm256_max_ps(largest[2], largest[3]));
+    alignas(32) std::array<float, 8> lanes;
+    _mm256_store_ps(lanes.data(), all);
+    return *std::max_element(lanes.begin(), lanes.end());
+}
+
+} // namespace
+#endif
+
+float LargestMagnitude(const float* values, LONG n)
+{
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (n >= 64 && UseWideLanes()) {
+        const LONG whole = n & ~LONG{31};
+        float result = LargestMagnitudeAvx2(values, whole);
+        for (LONG i = whole; i < n; ++i) {
+            const float a = std::fabs(values[i]);
+            result = a > result ? a : result;
+        }
+        return result;
+    }
+#endif
+    using Lanes = float __attribute__((vector_size(16)));
+    using Bits = std::int32_t __attribute__((vector_size(16)));
+    Lanes largest[2] = {};
+    LONG i = 0;
+    for (; i + 8 <= n; i += 8) {
+        for (int h = 0; h < 2; ++h) {
+            Lanes v;
+            std::memcpy(&v, values + i + 4 * h, sizeof v);
+            const auto a = reinterpret_cast<Lanes>(reinterpret_cast<Bits>(v) & 0x7FFFFFFF);
+            largest[h] = a > largest[h] ? a : largest[h]; // a NaN is never larger
+        }
+    }
+    float result = 0.0f;
+    for (int h = 0; h < 2; ++h) {
+        for (int k = 0; k < 4; ++k) {
+            result = largest[h][k] > result ? largest[h][k] : result;
+        }
+    }
+    for (; i < n; ++i) {
+        const float a = std::fabs(values[i]);
+        result = a > result ? a : result;
+    }
+    return result;
+}
+
+namespace {
+
+using Floats = float __attribute__((vector_size(32)));
+
+// The offsets at + j of the lanes j not set in `inside` (of `width` lanes), into out[found...].
+inline void EmitOutside(unsigned inside, int width, std::ptrdiff_t at, std::int32_t* out, std::ptrdiff_t& found)
+{
+    for (unsigned outside = ~inside & ((1u << width) - 1); outside != 0; outside &= outside - 1) {
+        out[found++] = static_cast<std::int32_t>(at + std::countr_zero(outside));
+    }
+}
+
+// The rough numerator of one window, as the lanes below work it out.
+inline float RoughNumerator(const float* y, int n, float sx)
+{
+    if (n == 5) {
+        return (y[4] - y[0]) * 10.0f + (y[3] - y[1]) * 5.0f + (y[2] - y[2]);
+    }
+    float c = static_cast<float>(n) - sx;
+    float sum = 0.0f;
+    for (int i = 0; i < n; ++i) {
+        sum = sum + c * y[i];
+        c = c + static_cast<float>(n);
+    }
+    return sum;
+}
+
+#if defined(__SSE2__)
+// The rough numerators of the windows one sample apart, four at a time, each sum(c_i * y[k + i]) in floats with
+// c_i = n * (i + 1) - sum of x (for five points 10 (y4 - y0) + 5 (y3 - y1) + (y2 - y2), the last 0 unless the
+// middle sample is NaN or infinite, as in the exact sums); the offsets of those not strictly between `low` and
+// `high` (NaN is not) into `out`.
+std::ptrdiff_t RoughWindows(const float* y, std::ptrdiff_t windows, int n, float sx, float low, float high,
+                            std::int32_t* out)
+{
+    const __m128 lowV = _mm_set1_ps(low);
+    const __m128 highV = _mm_set1_ps(high);
+    const auto inside = [&](__m128 v) {
+        return static_cast<unsigned>(_mm_movemask_ps(_mm_and_ps(_mm_cmpgt_ps(v, lowV), _mm_cmplt_ps(v, highV))));
+    };
+    std::ptrdiff_t found = 0;
+    std::ptrdiff_t k = 0;
+    if (n == 5) {
+        const __m128 ten = _mm_set1_ps(10.0f);
+        const __m128 five = _mm_set1_ps(5.0f);
+        for (; k + 4 <= windows; k += 4) {
+            const __m128 middle = _mm_loadu_ps(y + k + 2);
+            const __m128 sum = _mm_add_ps(
+                _mm_add_ps(_mm_mul_ps(_mm_sub_ps(_mm_loadu_ps(y + k + 4), _mm_loadu_ps(y + k)), ten),
+                           _mm_mul_ps(_mm_sub_ps(_mm_loadu_ps(y + k + 3), _mm_loadu_ps(y + k + 1)), five)),
+                _mm_sub_ps(middle, middle));
+            if (const unsigned in = inside(sum); in != 0xF) {
+                EmitOutside(in, 4, k, out, found);
+            }
+        }
+    } else {
+        const __m128 first = _mm_set1_ps(static_cast<float>(n) - sx);
+        const __m128 step = _mm_set1_ps(static_cast<float>(n));
+        for (; k + 4 <= windows; k += 4) {
+            __m128 c = first;
+            __m128 sum = _mm_setzero_ps();
+            for (int i = 0; i < n; ++i) {
+                sum = _mm_add_ps(sum, _mm_mul_ps(c, _mm_loadu_ps(y + k + i)));
+                c = _mm_add_ps(c, step);
+            }
+            if (const unsigned in = inside(sum); in != 0xF) {
+                EmitOutside(in, 4, k, out, found);
+            }
+        }
+    }
+    for (; k < windows; ++k) {
+        const float sum = RoughNumerator(y + k, n, sx);
+        if (!(sum > low && sum < high)) {
+            out[found++] = static_cast<std::int32_t>(k);
+        }
+    }
+    return found;
+}
+
+#endif
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// The same eight at a time.
+__attribute__((target("avx2"))) std::ptrdiff_t RoughWindowsAvx2(const float* y, std::ptrdiff_t windows, int n,
+                                                               float sx, float low, float high, std::int32_t* out)
+{
+    const __m256 lowV = _mm256_set1_ps(low);
+    const __m256 highV = _mm256_set1_ps(high);
+    std::ptrdiff_t found = 0;
+    std::ptrdiff_t k = 0;
+    if (n == 5) {
+        const __m256 ten = _mm256_set1_ps(10.0f);
+        const __m256 five = _mm256_set1_ps(5.0f);
+        for (; k + 8 <= windows; k += 8) {
+            const __m256 middle = _mm256_loadu_ps(y + k + 2);
+            const __m256 sum = _mm256_add_ps(
+                _mm256_add_ps(_mm256_mul_ps(_mm256_sub_ps(_mm256_loadu_ps(y + k + 4), _mm256_loadu_ps(y + k)), ten),
+                              _mm256_mul_ps(_mm256_sub_ps(_mm256_loadu_ps(y + k + 3), _mm256_loadu_ps(y + k + 1)),
+                                            five)),
+                _mm256_sub_ps(middle, middle));
+            const auto in = static_cast<unsigned>(_mm256_movemask_ps(
+                _mm256_and_ps(_mm256_cmp_ps(sum, lowV, _CMP_GT_OQ), _mm256_cmp_ps(sum, highV, _CMP_LT_OQ))));
+            if (in != 0xFF) {
+                EmitOutside(in, 8, k, out, found);
+            }
+        }
+    } else {
+        const __m256 first = _mm256_set1_ps(static_cast<float>(n) - sx);
+        const __m256 step = _mm256_set1_ps(static_cast<float>(n));
+        for (; k + 8 <= windows; k += 8) {
+            __m256 c = first;
+            __m256 sum = _mm256_setzero_ps();
+            for (int i = 0; i < n; ++i) {
+                sum = _mm256_add_ps(sum, _mm256_mul_ps(c, _mm256_loadu_ps(y + k + i)));
+                c = _mm256_add_ps(c, step);
+            }
+            const auto in = static_cast<unsigned>(_mm256_movemask_ps(
+                _mm256_and_ps(_mm256_cmp_ps(sum, lowV, _CMP_GT_OQ), _mm256_cmp_ps(sum, highV, _CMP_LT_OQ))));
+            if (in != 0xFF) {
+                EmitOutside(in, 8, k, out, found);
+            }
+        }
+    }
+    for (; k < windows; ++k) {
+        const float sum = RoughNumerator(y + k, n, sx);
+        if (!(sum > low && sum < high)) {
+            out[found++] = static_cast<std::int32_t>(k);
+        }
+    }
+    return found;
+}
+#endif
+
+// The same for windows `stride` apart, each window's products summed eight at a time.
+template <class Unused = void>
+[[gnu::always_inline]] inline std::ptrdiff_t RoughBlocks(const float* y, std::ptrdiff_t stride,
+                                                         std::ptrdiff_t windows, int n, float sx, float low,
+                                                         float high, std::int32_t* out)
+{
+    std::ptrdiff_t found = 0;
+    // The coefficients of eight samples, and their step to the next eight: whole numbers, exact in floats.
+    const Floats firstCoefficients = static_cast<float>(n) * Floats{1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f, 8.0f} - sx;
+    const Floats step = Floats{} + 8.0f * static_cast<float>(n);
+    for (std::ptrdiff_t k = 0; k < windows; ++k) {
+        const float* w = y + k * stride;
+        Floats c = firstCoefficients;
+        Floats sums[2] = {};
+        int i = 0;
+        for (; i + 16 <= n; i += 16) {
+            Floats a;
+            Floats b;
+            std::memcpy(&a, w + i, sizeof a);
+            std::memcpy(&b, w + i + 8, sizeof b);
+            sums[0] += c * a;
+            c += step;
+            sums[1] += c * b;
+            c += step;
+        }
+        for (; i + 8 <= n; i += 8) {
+            Floats a;
+            std::memcpy(&a, w + i, sizeof a);
+            sums[0] += c * a;
+            c += step;
+        }
+        const Floats sum = sums[0] + sums[1];
+        float total = ((sum[0] + sum[1]) + (sum[2] + sum[3])) + ((sum[4] + sum[5]) + (sum[6] + sum[7]));
+        for (; i < n; ++i) {
+            total += (static_cast<float>(n * (i + 1)) - sx) * w[i];
+        }
+        if (!(total > low && total < high)) {
+            out[found++] = static_cast<std::int32_t>(k);
+        }
+    }
+    return found;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target("avx2"))) std::ptrdiff_t RoughBlocksAvx2(const float* y, std::ptrdiff_t stride,
+                                                              std::ptrdiff_t windows, int n, float sx, float low,
+                                                              float high, std::int32_t* out)
+{
+    return RoughBlocks(y, stride, windows, n, sx, low, high, out);
+}
+#endif
+
+} // namespace
+
+std::ptrdiff_t LeastSquaresSlope::MaybeOutside(const float* y, std::ptrdiff_t stride, std::ptrdiff_t windows,
+                                               double low, double high, float largest, std::int32_t* out) const
+{
+    const auto all = [&] {
+        for (std::ptrdiff_t k = 0; k < windows; ++k) {
+            out[k] = static_cast<std::int32_t>(k);
+        }
+        return windows;
+    };
+    // The coefficients n * i - sum of x are whole numbers that floats hold exactly up to this n.
+    if (n_ < 1 || n_ > 2048 || windows <= 0) {
+        return windows > 0 ? all() : 0;
+    }
+    // The float sum of n products errs by at most about n * 2^-24 times the sum of the products' magnitudes (the
+    // products' own rounding included), the exact numerator's double by far less; twice that, and room for
+    // products that fall below the float range.
+    const double error = roughError_ * static_cast<double>(largest) + n_ * 0x1p-120;
+    if (!std::isfinite(error) || std::isnan(low) || std::isnan(high)) {
+        return all();
+    }
+    // The bounds the rough numerator must pass, each rounded outwards of the exact one in double and float.
+    const double lowBound = std::isinf(low) ? low : low + error + std::fabs(low) * 0x1p-50;
+    const double highBound = std::isinf(high) ? high : high - error - std::fabs(high) * 0x1p-50;
+    const float lowFloat = EEH3::FloatAtOrAbove(lowBound);
+    const float highFloat = EEH3::FloatAtOrBelow(highBound);
+    if (!(lowFloat < highFloat)) {
+        return all();
+    }
+    const auto sx = static_cast<float>(sx_);
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (UseWideLanes()) {
+        return stride == 1 ? RoughWindowsAvx2(y, windows, n_, sx, lowFloat, highFloat, out)
+                           : RoughBlocksAvx2(y, stride, windows, n_, sx, lowFloat, highFloat, out);
+    }
+#endif
+#if defined(__SSE2__)
+    if (stride == 1) {
+        return RoughWindows(y, windows, n_, sx, lowFloat, highFloat, out);
+    }
+#endif
+    return stride == 1 ? all()
+                       : RoughBlocks(y, stride, windows, n_, sx, lowFloat, highFloat, out);
 }
 
 namespace {

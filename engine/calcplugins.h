@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace CX::Enum {
@@ -49,19 +50,37 @@ public:
         return count_ * sxy - sx_ * sy;
     }
     double Denominator() const { return d_; }
+    // The same numerator as Numerator(y), bit for bit; for long windows whose samples make every partial sum a
+    // whole multiple of one power of two within the double's 53 bits, the sums are taken side by side, since then
+    // their order cannot change them.
+    double NumeratorOfLong(const float* y) const;
     // The numerators of `windows` windows, the k-th of them y[k * stride .. k * stride + n - 1], into out[k]: each
     // the same sums in the same order as Numerator, with four windows side by side.
     void Numerators(const float* y, std::ptrdiff_t stride, std::ptrdiff_t windows, double* out) const;
-    // Whether Numerators may use four lanes per instruction where the processor has them (the default); the
-    // results are the same either way, and tests check both.
+    // Whether the numerators, the area sums, the level searches and LargestMagnitude may use the wider lanes
+    // where the processor has them (the default); the results are the same either way, and tests check both.
     static void AllowWideLanes(bool allow);
+    // The offsets k of the windows y[k * stride .. k * stride + n - 1] whose numerator may not lie strictly
+    // between `low` and `high`, in ascending order into `out`; returns how many. The numerators are worked out
+    // roughly in floats and a window is left out only when the bound of every rounding error, from `largest` (at
+    // least the magnitude of every sample of the windows), puts its numerator strictly between, so the windows
+    // left out need no exact numerator where only those outside matter.
+    std::ptrdiff_t MaybeOutside(const float* y, std::ptrdiff_t stride, std::ptrdiff_t windows, double low,
+                                double high, float largest, std::int32_t* out) const;
 
 private:
     int n_;
     double count_;
     double sx_; // sum of x
     double d_;  // n * sum of x^2 - (sum of x)^2
+    // The bound of a rough numerator's rounding errors per unit of sample magnitude: twice n + 2 float roundings of
+    // the sum of the magnitudes of the coefficients n * x - sum of x.
+    double roughError_;
 };
+// The n floats as doubles, into out.
+void Widen(const float* values, LONG n, double* out);
+// The largest magnitude of the n values, NaN left out (0 for none).
+float LargestMagnitude(const float* values, LONG n);
 // An int32 window bound from a 64-bit sum, saturated.
 LONG SaturatedTick(std::int64_t tick);
 
@@ -70,6 +89,9 @@ LONG SaturatedTick(std::int64_t tick);
 // at a time against the float that bounds the level exactly. From offset `from`; `count` when none.
 LONG FirstAtOrBelow(const float* values, LONG from, LONG count, float sign, double level);
 LONG FirstAtOrAbove(const float* values, LONG from, LONG count, float sign, double level);
+// The last of the `count` samples whose value times `sign`, widened to double, is below `level` (the same test as
+// static_cast<double>(v * sign) < level); -1 when none.
+LONG LastBelow(const float* values, LONG count, float sign, double level);
 // The first of values[from..count) that is not strictly between `low` and `high` (NaN is not between); `count` when
 // none.
 LONG FirstOutside(const double* values, LONG from, LONG count, double low, double high);
@@ -384,10 +406,20 @@ public:
     }
     void AddSamples(const State& state, const Params& params, LONG first, const float* values, LONG count) override
     {
-        LONG i = 0;
-        for (; i < count && first + i < eventTick_; ++i) {
-            AddSample(state, params, first + i, values[i]);
+        // Before the event, each level's rise tick is the tick after the last sample below it, or the first
+        // sample's when there is none and the level has no tick yet: the last such sample, sought backwards.
+        const auto rising = static_cast<LONG>(std::clamp<std::int64_t>(std::int64_t{eventTick_} - first, 0, count));
+        if (rising > 0) {
+            for (int k = 1; k < kLevels; ++k) {
+                const LONG last = LastBelow(values, rising, polarity_, levels_[k]);
+                if (last >= 0) {
+                    rise_[k] = SaturatedTick(std::int64_t{first} + last + 1);
+                } else if (rise_[k] == -1) {
+                    rise_[k] = first;
+                }
+            }
         }
+        LONG i = rising;
         // On the falling side a sample matters only when it reaches the highest level not yet met; once every
         // level is met nothing is left to do. The samples short of it are passed over in a loop of their own.
         while (i < count && pendingFalls_ > 0) {
@@ -525,7 +557,9 @@ public:
     void AddSample(const State&, const Params&, LONG, float value) override { samples_.push_back(value); }
     void AddSamples(const State&, const Params&, LONG, const float* values, LONG count) override
     {
-        samples_.insert(samples_.end(), values, values + count);
+        const std::size_t before = samples_.size();
+        samples_.resize(before + static_cast<std::size_t>(std::max<LONG>(count, 0)));
+        Widen(values, count, samples_.data() + before);
     }
     void Finish(const State& state, const Params& params, Record& out) override
     {
@@ -568,7 +602,31 @@ public:
 private:
     static constexpr LONG kMaxReserve = 1 << 20;
 
-    std::vector<double> samples_;
+    // Grown by the samples of each run and written at once: the new room is left unset rather than zeroed first.
+    template <class T>
+    struct Unset : std::allocator<T> {
+        template <class U>
+        struct rebind {
+            using other = Unset<U>;
+        };
+        Unset() = default;
+        template <class U>
+        Unset(const Unset<U>&) noexcept
+        {
+        }
+        template <class U>
+        void construct(U* p) noexcept
+        {
+            ::new (static_cast<void*>(p)) U;
+        }
+        template <class U, class... Args>
+        void construct(U* p, Args&&... args)
+        {
+            ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+        }
+    };
+
+    std::vector<double, Unset<double>> samples_;
     LONG start_ = 0;
     LONG end_ = 0;
 };
@@ -625,8 +683,31 @@ public:
             return;
         }
         std::array<double, kBatch> numerators;
+        std::array<std::int32_t, kBatch> maybe;
+        float largest = -1.0f; // of the samples the windows from k on read, once needed
+        LONG rough = kFirstBatch;
         while (k < count) {
-            const LONG m = std::min<LONG>(kBatch, count - k);
+            if (ordered_ && found_) {
+                // Only the windows whose numerator may lie outside the steepest fall and rise so far are worked
+                // out exactly; the others could not take part.
+                if (largest < 0.0f) {
+                    largest = LargestMagnitude(values + (k - reach), count - (k - reach));
+                }
+                // The bounds widen as windows are taken: short batches while many windows are taken, longer
+                // ones as fewer are.
+                const LONG m = std::min<LONG>(rough, count - k);
+                const auto outside = fit_.MaybeOutside(values + (k - reach), 1, m, minNumerator_, maxNumerator_,
+                                                       largest, maybe.data());
+                rough = outside * 16 <= m ? std::min<LONG>(2 * rough, kBatch) : kFirstBatch;
+                for (std::ptrdiff_t j = 0; j < outside; ++j) {
+                    const LONG at = k + maybe[static_cast<std::size_t>(j)];
+                    Consider(params, first + at, values + (at - reach), fit_.Numerator(values + (at - reach)));
+                }
+                k += m;
+                continue;
+            }
+            // Before the first slope, a few at a time.
+            const LONG m = std::min<LONG>(ordered_ ? kFirstBatch : kBatch, count - k);
             fit_.Numerators(values + (k - reach), 1, m, numerators.data());
             for (LONG j = 0; j < m; ++j) {
                 if (ordered_ && found_) {
@@ -666,6 +747,7 @@ public:
 
 private:
     static constexpr LONG kBatch = 256;
+    static constexpr LONG kFirstBatch = 16;
 
     // Takes the window of n samples from `oldest` on, the last of them at tick t, with its slope's numerator.
     void Consider(const Params& params, LONG t, const float* oldest, double numerator)
@@ -756,11 +838,34 @@ public:
             CalcMaxNegSlope::AddSample(state, params, first + i, values[i]);
         }
         std::array<double, kBatch> numerators;
+        std::array<std::int32_t, kBatch> maybe;
+        float largest = -1.0f; // of the samples of the whole blocks, once needed
+        LONG rough = 1;
         for (LONG blocks = (count - i) / n_; blocks > 0;) {
-            const LONG m = std::min<LONG>(kBatch, blocks);
-            fit_.Numerators(values + i, n_, m, numerators.data());
-            for (LONG j = 0; j < m; ++j) {
-                Take(params, numerators[static_cast<std::size_t>(j)]);
+            LONG m = 1;
+            double beaten = 0.0;
+            if (!found_) {
+                Take(params, fit_.NumeratorOfLong(values + i)); // until the first slope, one block at a time
+            } else if (Beaten(params, beaten)) {
+                // Only the blocks whose numerator may lie at or below the one of the steepest fall so far are
+                // worked out exactly; the others could not beat it. The bound moves as blocks beat it: short
+                // batches while many do, longer ones as fewer do.
+                if (largest < 0.0f) {
+                    largest = LargestMagnitude(values + i, blocks * n_);
+                }
+                m = std::min<LONG>(rough, blocks);
+                const auto outside = fit_.MaybeOutside(values + i, n_, m, beaten,
+                                                       std::numeric_limits<double>::infinity(), largest, maybe.data());
+                for (std::ptrdiff_t j = 0; j < outside; ++j) {
+                    Take(params, fit_.NumeratorOfLong(values + i + maybe[static_cast<std::size_t>(j)] * n_));
+                }
+                rough = outside * 8 <= m ? std::min<LONG>(2 * rough, kBatch) : 1;
+            } else {
+                m = std::min<LONG>(kBatch, blocks);
+                fit_.Numerators(values + i, n_, m, numerators.data());
+                for (LONG j = 0; j < m; ++j) {
+                    Take(params, numerators[static_cast<std::size_t>(j)]);
+                }
             }
             i += m * n_;
             blocks -= m;
@@ -779,6 +884,24 @@ public:
 
 private:
     static constexpr LONG kBatch = 64;
+
+    // A numerator above which no block's slope -(numerator / D / T) beats the steepest fall so far, with room for
+    // the two roundings of the divisions; false when none can be given.
+    bool Beaten(const Params& params, double& beaten) const
+    {
+        const double period = params.tickPeriod;
+        const double d = fit_.Denominator();
+        if (!(period > 0.0) || !(d > 0.0) || !std::isfinite(period) || !std::isfinite(d)) {
+            return false;
+        }
+        const double product = -static_cast<double>(best_) * d * period;
+        if (!std::isfinite(product) || (product != 0.0 && std::fabs(product) < 0x1p-900) ||
+            (product == 0.0 && best_ != 0.0f)) {
+            return false;
+        }
+        beaten = product + std::fabs(product) * 0x1p-40;
+        return true;
+    }
 
     // A full block's slope, from its numerator, against the steepest fall so far.
     void Take(const Params& params, double numerator)

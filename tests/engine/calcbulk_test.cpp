@@ -757,6 +757,215 @@ TEST(CalcBulk, SlopeNumeratorsSideBySideEqualOneAtATime)
     CX::Enum::LeastSquaresSlope::AllowWideLanes(true);
 }
 
+TEST(CalcBulk, LongWindowNumeratorsEqualTheSumsInTurn)
+{
+    // Windows of ADC steps, of noisy levels, of values far apart in size (whose sums round), of subnormals, of
+    // signed zeros, and with NaN and infinities: the numerator taken side by side must be the one of the sums in
+    // turn, bit for bit.
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    std::mt19937 random(47);
+    std::normal_distribution<float> noise(0.0f, 0.002f);
+    std::uniform_int_distribution<int> step(-4000, 4000);
+    std::uniform_int_distribution<int> oddOne(0, 60);
+    const std::vector<float> odd = {0.0f, -0.0f, 1e-45f, -1e-40f, 1e30f, -1e-30f, 3e38f, inf, -inf, nan};
+    for (int round = 0; round < 600; ++round) {
+        std::vector<float> y(1100);
+        for (float& v : y) {
+            switch (round % 6) {
+            case 0:
+                v = static_cast<float>(step(random)) / 1024.0f;
+                break;
+            case 1:
+                v = -0.08f + noise(random);
+                break;
+            case 2:
+                v = static_cast<float>(step(random)) * (oddOne(random) < 30 ? 1e-6f : 1e6f);
+                break;
+            case 3:
+                v = static_cast<float>(step(random)) * 1e-42f;
+                break;
+            case 4:
+                v = oddOne(random) < 30 ? -0.0f : 0.0f;
+                break;
+            default:
+                v = 0.01f * static_cast<float>(step(random)) + noise(random);
+                if (oddOne(random) == 0) {
+                    v = odd[static_cast<std::size_t>(oddOne(random)) % odd.size()];
+                }
+                break;
+            }
+        }
+        for (const int n : {15, 16, 17, 23, 40, 41, 400, 1000}) {
+            const CX::Enum::LeastSquaresSlope fit(n);
+            for (const std::size_t from : {std::size_t{0}, std::size_t{3}, std::size_t{99}}) {
+                const double inTurn = fit.Numerator(y.data() + from);
+                const double sideBySide = fit.NumeratorOfLong(y.data() + from);
+                ASSERT_EQ(std::bit_cast<std::uint64_t>(sideBySide), std::bit_cast<std::uint64_t>(inTurn))
+                    << "round " << round << " n " << n << " from " << from << ": " << sideBySide << " against "
+                    << inTurn;
+            }
+        }
+    }
+}
+
+TEST(CalcBulk, RoughNumeratorsLeaveOutOnlyWindowsStrictlyBetweenTheBounds)
+{
+    // Windows of noise at several scales, of ADC steps, of subnormal and of mixed magnitudes, with NaN, infinities
+    // and signed zeros, against bounds that lie on, beside and between their exact numerators: every window whose
+    // exact numerator is not strictly between the bounds must be reported, whatever the lanes.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    std::mt19937 random(21);
+    std::normal_distribution<float> gauss(0.0f, 1.0f);
+    std::vector<std::vector<float>> sets;
+    for (const float scale : {1.0f, 1e-3f, 3e5f, 1e-41f}) {
+        std::vector<float> y(2500);
+        for (float& v : y) {
+            v = gauss(random) * scale + (scale == 1e-3f ? -0.08f : 0.0f);
+        }
+        sets.push_back(y);
+    }
+    std::vector<float> steps(2500);
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        steps[i] = std::round(std::sin(static_cast<double>(i) * 0.01) * 400.0 + gauss(random) * 3.0f) * 0x1p-10f;
+    }
+    sets.push_back(steps);
+    std::vector<float> mixed(2500);
+    for (std::size_t i = 0; i < mixed.size(); ++i) {
+        mixed[i] = gauss(random) * (i % 7 == 0 ? 1e6f : i % 5 == 0 ? 1e-6f : 1.0f);
+    }
+    mixed[17] = -0.0f;
+    mixed[18] = 0.0f;
+    mixed[300] = nan;
+    mixed[302] = nan; // the middle of five, whose coefficient is 0
+    mixed[1200] = inf;
+    mixed[1900] = -inf;
+    sets.push_back(mixed);
+    const double dinf = std::numeric_limits<double>::infinity();
+    for (const bool wide : {true, false}) {
+        CX::Enum::LeastSquaresSlope::AllowWideLanes(wide);
+        for (std::size_t set = 0; set < sets.size(); ++set) {
+            const std::vector<float>& y = sets[set];
+            for (const int n : {2, 3, 5, 8, 40}) {
+                const CX::Enum::LeastSquaresSlope fit(n);
+                for (const std::ptrdiff_t stride : {std::ptrdiff_t{1}, std::ptrdiff_t{n}}) {
+                    const std::ptrdiff_t windows =
+                        std::min<std::ptrdiff_t>(301, (static_cast<std::ptrdiff_t>(y.size()) - n) / stride);
+                    const auto span = static_cast<LONG>((windows - 1) * stride + n);
+                    const float largest = CX::Enum::LargestMagnitude(y.data(), span);
+                    std::vector<double> exact(static_cast<std::size_t>(windows));
+                    for (std::ptrdiff_t k = 0; k < windows; ++k) {
+                        exact[static_cast<std::size_t>(k)] = fit.Numerator(y.data() + k * stride);
+                    }
+                    // Bounds on the numerators, a last bit beside them, halfway between two, at the extremes and
+                    // unbounded above.
+                    std::vector<double> finite;
+                    for (const double e : exact) {
+                        if (std::isfinite(e)) {
+                            finite.push_back(e);
+                        }
+                    }
+                    std::sort(finite.begin(), finite.end());
+                    std::vector<std::pair<double, double>> bounds = {
+                        {finite.front(), finite.back()}, {finite.front(), dinf}, {-dinf, finite.back()}};
+                    std::uniform_int_distribution<std::size_t> pick(0, finite.size() - 1);
+                    for (int b = 0; b < 40; ++b) {
+                        double low = finite[pick(random)];
+                        double high = finite[pick(random)];
+                        if (low > high) {
+                            std::swap(low, high);
+                        }
+                        switch (b % 4) {
+                        case 1:
+                            low = std::nextafter(low, dinf);
+                            high = std::nextafter(high, -dinf);
+                            break;
+                        case 2:
+                            low = std::nextafter(low, -dinf);
+                            high = std::nextafter(high, dinf);
+                            break;
+                        case 3:
+                            high = b % 8 == 3 ? dinf : (high + finite.back()) / 2;
+                            break;
+                        default:
+                            break;
+                        }
+                        bounds.emplace_back(low, high);
+                    }
+                    std::vector<std::int32_t> out(static_cast<std::size_t>(windows) + 1, -7);
+                    std::size_t leftOut = 0;
+                    for (const auto& [low, high] : bounds) {
+                        const std::ptrdiff_t found =
+                            fit.MaybeOutside(y.data(), stride, windows, low, high, largest, out.data());
+                        ASSERT_LE(found, windows);
+                        EXPECT_EQ(out.back(), -7) << "nothing written past the windows";
+                        std::vector<bool> listed(static_cast<std::size_t>(windows), false);
+                        for (std::ptrdiff_t j = 0; j < found; ++j) {
+                            const std::int32_t k = out[static_cast<std::size_t>(j)];
+                            ASSERT_TRUE(k >= 0 && k < windows && (j == 0 || k > out[static_cast<std::size_t>(j - 1)]))
+                                << "ascending offsets of windows";
+                            listed[static_cast<std::size_t>(k)] = true;
+                        }
+                        for (std::ptrdiff_t k = 0; k < windows; ++k) {
+                            const double e = exact[static_cast<std::size_t>(k)];
+                            if (!(e > low && e < high)) {
+                                ASSERT_TRUE(listed[static_cast<std::size_t>(k)])
+                                    << (wide ? "wide" : "narrow") << " set " << set << " n " << n << " stride "
+                                    << stride << " window " << k << ": " << e << " not between " << low << " and "
+                                    << high;
+                            }
+                        }
+                        leftOut += static_cast<std::size_t>(windows - found);
+                    }
+                    if (set != 3 && set < 5) {
+                        // Without NaN, infinities or subnormal samples (whose errors the bound cannot tell from
+                        // their numerators) most windows lie well between some of the bounds: the rough numerators
+                        // must leave many out, or they would save nothing.
+                        EXPECT_GT(leftOut, bounds.size() * static_cast<std::size_t>(windows) / 4)
+                            << "set " << set << " n " << n << " stride " << stride;
+                    }
+                }
+            }
+        }
+    }
+    CX::Enum::LeastSquaresSlope::AllowWideLanes(true);
+    // The largest magnitude passes over NaN and takes infinities and signed zeros as they are.
+    const std::vector<float> some = {-0.0f, nan, -3.5f, 2.0f, nan, 1.0f, 0.0f, -1.0f, 3.0f, nan};
+    EXPECT_EQ(CX::Enum::LargestMagnitude(some.data(), static_cast<LONG>(some.size())), 3.5f);
+    EXPECT_EQ(CX::Enum::LargestMagnitude(some.data(), 2), 0.0f);
+    EXPECT_EQ(CX::Enum::LargestMagnitude(mixed.data(), 2500), inf);
+    for (const bool wide : {true, false}) {
+        CX::Enum::LeastSquaresSlope::AllowWideLanes(wide);
+        for (int round = 0; round < 200; ++round) {
+            std::vector<float> v(static_cast<std::size_t>(round * 3 % 301));
+            for (float& x : v) {
+                x = gauss(random) * (round % 3 == 0 ? 1e-40f : 1.0f);
+            }
+            if (!v.empty() && round % 4 == 1) {
+                v[static_cast<std::size_t>(round) % v.size()] = nan; // anywhere, also where the lanes start
+                v[0] = nan;
+            }
+            if (!v.empty() && round % 5 == 2) {
+                v[v.size() - 1] = -8.0f; // the largest last, in the part after the lanes
+            }
+            if (v.size() > 100 && round % 2 == 0) {
+                // The largest, then NaN where the same lane reads next: the NaN must not take its place.
+                const std::size_t k = static_cast<std::size_t>(round) % 30;
+                v[k] = 9.0f;
+                v[k + 32] = nan;
+            }
+            float expected = 0.0f;
+            for (const float x : v) {
+                expected = std::fabs(x) > expected ? std::fabs(x) : expected;
+            }
+            ASSERT_EQ(CX::Enum::LargestMagnitude(v.data(), static_cast<LONG>(v.size())), expected)
+                << (wide ? "wide" : "narrow") << " round " << round;
+        }
+    }
+    CX::Enum::LeastSquaresSlope::AllowWideLanes(true);
+}
+
 TEST(CalcBulk, LevelSearchesOnFloatsAgreeWithTheWidenedTest)
 {
     // Levels between two floats, on a float, beyond the float range, signed zeros, NaN and infinities, against
@@ -779,7 +988,9 @@ TEST(CalcBulk, LevelSearchesOnFloatsAgreeWithTheWidenedTest)
     std::mt19937 random(9);
     std::uniform_int_distribution<std::size_t> pick(0, kinds.size() - 1);
     for (int round = 0; round < 300; ++round) {
-        std::vector<float> run(static_cast<std::size_t>(round % 37));
+        // Runs short of one group of lanes and runs over several, wide lanes and narrow.
+        CX::Enum::LeastSquaresSlope::AllowWideLanes(round % 2 == 0);
+        std::vector<float> run(static_cast<std::size_t>(round % 37 + (round % 3 == 0 ? 40 : 0)));
         for (float& v : run) {
             v = kinds[pick(random)];
         }
@@ -803,6 +1014,13 @@ TEST(CalcBulk, LevelSearchesOnFloatsAgreeWithTheWidenedTest)
                         << "round " << round << " level " << level << " sign " << sign << " from " << from;
                     ASSERT_EQ(CX::Enum::FirstAbove(run.data(), from, count, sign, bound), over)
                         << "round " << round << " bound " << bound << " sign " << sign << " from " << from;
+                    // Backwards, over the first `from` samples.
+                    LONG last = -1;
+                    for (LONG i = 0; i < from; ++i) {
+                        last = static_cast<double>(run[static_cast<std::size_t>(i)] * sign) < level ? i : last;
+                    }
+                    ASSERT_EQ(CX::Enum::LastBelow(run.data(), from, sign, level), last)
+                        << "round " << round << " level " << level << " sign " << sign << " of " << from;
                 }
             }
         }
@@ -822,6 +1040,7 @@ TEST(CalcBulk, LevelSearchesOnFloatsAgreeWithTheWidenedTest)
             }
         }
     }
+    CX::Enum::LeastSquaresSlope::AllowWideLanes(true);
 }
 
 TEST(CalcBulk, PlugInsGiveTheSameRecordForAnySplitOfTheSamples)
@@ -941,10 +1160,16 @@ TEST(CalcBulk, AreaSumsOfRunsEqualTheSumsTakenOneByOne)
                 for (const float v : run) {
                     expected += static_cast<double>(v - baseline);
                 }
-                const double sum = CX::Enum::AddDifferences(start, run.data(), n, baseline);
-                ASSERT_EQ(std::bit_cast<std::uint64_t>(sum), std::bit_cast<std::uint64_t>(expected))
-                    << "round " << round << " start " << start << " baseline " << baseline;
+                // Eight lanes where the processor has them, and four.
+                for (const bool wide : {true, false}) {
+                    CX::Enum::LeastSquaresSlope::AllowWideLanes(wide);
+                    const double sum = CX::Enum::AddDifferences(start, run.data(), n, baseline);
+                    ASSERT_EQ(std::bit_cast<std::uint64_t>(sum), std::bit_cast<std::uint64_t>(expected))
+                        << (wide ? "wide" : "narrow") << " round " << round << " start " << start << " baseline "
+                        << baseline;
+                }
             }
         }
     }
+    CX::Enum::LeastSquaresSlope::AllowWideLanes(true);
 }
