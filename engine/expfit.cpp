@@ -1,5 +1,7 @@
 #include "engine/expfit.h"
 
+#include "engine/exponentials.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -175,9 +177,7 @@ private:
             for (; i < count; ++i) {
                 quotients[i] = -times[i] / tau;
             }
-            for (i = 0; i < count; ++i) {
-                exponentials[i] = std::exp(quotients[i]);
-            }
+            Exponentials(quotients.data(), exponentials.data(), count);
             for (i = 0; i + 2 <= count; i += 2) {
                 Pair t;
                 Pair e;
