@@ -34,4 +34,8 @@ struct ExpFitResult {
 bool FitExponential(std::span<const double> samples, double rate, ExpFitResult& result,
                     std::optional<double> heldOffset = std::nullopt);
 
+// Whether fits may work four lanes at a time where the processor has them (on by default); the results are the same
+// either way, and tests check both.
+void AllowWideFitLanes(bool allowed);
+
 } // namespace ExtLib

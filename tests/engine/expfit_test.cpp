@@ -165,3 +165,36 @@ TEST(ExpFit, ExponentialsAreTheLibrarysDoubles)
         EXPECT_EQ(differing, 0u) << "blocks of " << length;
     }
 }
+
+// Four lanes at a time or two, the fits give the same doubles: noisy decays of many lengths (odd ones leave a tail),
+// rising and falling, with the offset fitted and held.
+TEST(ExpFit, FourLanesGiveTheFitsOfTwo)
+{
+    std::mt19937 random(9);
+    std::uniform_int_distribution<int> length(3, 900);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    int fitted = 0;
+    for (int trial = 0; trial < 300; ++trial) {
+        const int n = length(random);
+        const double a = (unit(random) < 0.5 ? -1.0 : 1.0) * (0.5 + 80.0 * unit(random));
+        const double tau = 0.001 + 0.05 * unit(random);
+        const double b = -70.0 + 20.0 * unit(random);
+        const std::vector<double> samples = Exponential(n, 10000.0, a, tau, b, 0.3 * unit(random), trial);
+        for (const bool held : {false, true}) {
+            const std::optional<double> offset = held ? std::optional<double>(b + 0.1) : std::nullopt;
+            ExpFitResult wide;
+            ExpFitResult narrow;
+            ExtLib::AllowWideFitLanes(true);
+            const bool wideFits = FitExponential(samples, 10000.0, wide, offset);
+            ExtLib::AllowWideFitLanes(false);
+            const bool narrowFits = FitExponential(samples, 10000.0, narrow, offset);
+            ExtLib::AllowWideFitLanes(true);
+            ASSERT_EQ(wideFits, narrowFits) << "trial " << trial;
+            fitted += wideFits ? 1 : 0;
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(wide.amplitude), std::bit_cast<std::uint64_t>(narrow.amplitude));
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(wide.tau), std::bit_cast<std::uint64_t>(narrow.tau));
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(wide.offset), std::bit_cast<std::uint64_t>(narrow.offset));
+        }
+    }
+    EXPECT_GT(fitted, 400);
+}
