@@ -404,11 +404,8 @@ void NoiseWindow::Group(Batch& batch, std::int64_t first, std::int64_t end)
 // over the bins that open there, and in the bins beyond the other side, which merge into the outer bin there.
 void NoiseWindow::Shift(int bins)
 {
+    // (The codes of the values in batches stay as they were: a batch is coded anew before it is grouped anew.)
     offset_ += bins;
-    const std::int64_t oldest = count_ - static_cast<std::int64_t>(Size());
-    if (coded_ > oldest) {
-        Code(oldest, coded_);
-    }
     const Coder coder{low_, scale_, offset_};
     const auto up = static_cast<std::size_t>(std::max(bins, 0));
     const auto down = static_cast<std::size_t>(std::max(-bins, 0));
@@ -419,6 +416,7 @@ void NoiseWindow::Shift(int bins)
         Batch& batch = batches_[(firstBatch_ + i) % batches_.size()];
         if (batch.gone > 0) {
             // Its first values of each bin are gone: those left grouped anew.
+            Code(batch.first + batch.gone, batch.first + batch.count);
             Group<false>(batch, batch.first + batch.gone, batch.first + batch.count);
         } else {
             // The bins that open are filled from the outer bin in the order its values arrived; the others keep
@@ -519,6 +517,7 @@ void NoiseWindow::Expire()
         if (batch.mixed && batch.first < leftBefore) {
             // Its values left grouped anew, so that those of each bin leave first to last.
             Tally<false>(batch);
+            Code(leftBefore, batch.first + batch.count);
             Group<true>(batch, leftBefore, batch.first + batch.count);
             break;
         }
@@ -605,6 +604,7 @@ void NoiseWindow::CodeNewValues()
     coded_ = count_;
     if (batchCount_ > kMostBatches) {
         // Small batches (values were missing, or estimates came often) grouped anew.
+        Code(oldest, first);
         ClearBatches();
         AddBatches(oldest, count_);
     }

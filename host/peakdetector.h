@@ -77,7 +77,9 @@ private:
         std::int64_t first = 0; // the index of its oldest value (values are indexed as pushed)
         std::int64_t count = 0;
         std::int64_t gone = 0; // its oldest values that have left the window
-        bool mixed = false;    // an outer bin holds the values of several bins one bin after another
+        // The bins moved since it was grouped: an outer bin holds the values of several bins one bin after another,
+        // and its values' codes are of the bins before.
+        bool mixed = false;
         std::array<std::uint32_t, kBins + 1> starts{}; // where each bin's values begin in `values`
         std::array<std::uint32_t, kBins> left{};       // how many of each bin's values (its first ones) have left
         std::vector<double> values;
@@ -104,7 +106,7 @@ private:
 
     std::int64_t capacity_;
     std::vector<double> ring_;        // the value of index i at slot i % capacity_
-    std::vector<std::uint8_t> codes_; // the bin of each value of the ring
+    std::vector<std::uint8_t> codes_; // the bin of each value of the ring (of the bins before for a mixed batch)
     std::size_t position_ = 0;
     std::int64_t count_ = 0;        // values pushed so far
     std::int64_t lastUnusual_ = -1; // the index of the last value pushed that is not finite
