@@ -267,43 +267,51 @@ struct Coder {
 
 } // namespace
 
+namespace {
+
+// The codes of `count` finite values.
+void CodeRun(const Coder& coder, const double* values, std::size_t count, std::uint8_t* codes)
+{
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // Sixteen at a time, without branches: the same codes as below.
+    const __m128d lows = _mm_set1_pd(coder.low);
+    const __m128d scales = _mm_set1_pd(coder.scale);
+    const __m128d least = _mm_set1_pd(coder.least);
+    const __m128d most = _mm_set1_pd(coder.most);
+    const __m128i offsets = _mm_set1_epi32(coder.offset);
+    // (The saturating packs keep the codes within [0, 255].)
+    const auto two = [&](const double* at) {
+        const __m128d place = _mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(at), lows), scales);
+        return _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(place, least), most));
+    };
+    const auto four = [&](const double* at) {
+        return _mm_sub_epi32(_mm_unpacklo_epi64(two(at), two(at + 2)), offsets);
+    };
+    for (; i + 16 <= count; i += 16) {
+        const double* at = values + i;
+        const __m128i low8 = _mm_packs_epi32(four(at), four(at + 4));
+        const __m128i high8 = _mm_packs_epi32(four(at + 8), four(at + 12));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(codes + i), _mm_packus_epi16(low8, high8));
+    }
+#endif
+    for (; i < count; ++i) {
+        codes[i] = coder(values[i]);
+    }
+}
+
+} // namespace
+
 // Codes for the values of indices [first, end), which are in the window.
 void NoiseWindow::Code(std::int64_t first, std::int64_t end)
 {
-    // In locals: stores of codes could otherwise be taken for stores to any member.
     const Coder coder{low_, scale_, offset_};
-    const double* values = ring_.data();
-    std::uint8_t* codes = codes_.data();
     while (first < end) {
-        std::size_t slot = static_cast<std::size_t>(first % capacity_);
-        const std::size_t stop = slot + static_cast<std::size_t>(std::min(end - first, capacity_ - first % capacity_));
-        first += static_cast<std::int64_t>(stop - slot);
-#if defined(__SSE2__)
-        // Sixteen at a time, without branches: the same codes as below.
-        const __m128d lows = _mm_set1_pd(coder.low);
-        const __m128d scales = _mm_set1_pd(coder.scale);
-        const __m128d least = _mm_set1_pd(coder.least);
-        const __m128d most = _mm_set1_pd(coder.most);
-        const __m128i offsets = _mm_set1_epi32(coder.offset);
-        // (The saturating packs keep the codes within [0, 255].)
-        const auto two = [&](const double* at) {
-            const __m128d place = _mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(at), lows), scales);
-            return _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(place, least), most));
-        };
-        const auto four = [&](const double* at) {
-            return _mm_sub_epi32(_mm_unpacklo_epi64(two(at), two(at + 2)), offsets);
-        };
-        for (; slot + 16 <= stop; slot += 16) {
-            const double* at = values + slot;
-            const __m128i low8 = _mm_packs_epi32(four(at), four(at + 4));
-            const __m128i high8 = _mm_packs_epi32(four(at + 8), four(at + 12));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(codes + slot), _mm_packus_epi16(low8, high8));
-        }
-#endif
-        for (; slot < stop; ++slot) {
-            // The window's values are finite whenever codes are made.
-            codes[slot] = coder(values[slot]);
-        }
+        const auto slot = static_cast<std::size_t>(first % capacity_);
+        const auto count = static_cast<std::size_t>(std::min(end - first, capacity_ - first % capacity_));
+        // (The window's values are finite whenever codes are made.)
+        CodeRun(coder, ring_.data() + slot, count, codes_.data() + slot);
+        first += static_cast<std::int64_t>(count);
     }
 }
 
@@ -445,9 +453,9 @@ void NoiseWindow::Shift(int bins)
                 buckets_.resize(scratch_.size());
                 binOf = buckets_.data();
             }
+            CodeRun(coder, scratch_.data(), scratch_.size(), binOf);
             std::array<std::uint32_t, kBins> in{};
             for (std::size_t k = 0; k < scratch_.size(); ++k) {
-                binOf[k] = coder(scratch_[k]);
                 ++in[binOf[k]];
             }
             std::uint32_t sum = from;
