@@ -826,7 +826,23 @@ void NoiseWindow::Estimate(double& median, double& deviation)
             Rebin(center, lastDeviation_);
         }
         std::int64_t sum = 0;
-        for (std::size_t bin = 0; bin < kBins; ++bin) {
+        std::size_t bin = 0;
+#if defined(__SSE2__)
+        // Four bins at a time (the window holds fewer than 2^31 values).
+        __m128i before = _mm_setzero_si128();
+        for (; bin < kBins; bin += 4) {
+            const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(counts_.data() + bin));
+            __m128i sums = _mm_add_epi32(four, _mm_slli_si128(four, 4));
+            sums = _mm_add_epi32(sums, _mm_slli_si128(sums, 8));
+            const __m128i starts = _mm_add_epi32(before, _mm_sub_epi32(sums, four));
+            auto* to = reinterpret_cast<__m128i*>(below_.data() + bin);
+            _mm_storeu_si128(to, _mm_unpacklo_epi32(starts, _mm_setzero_si128()));
+            _mm_storeu_si128(to + 1, _mm_unpackhi_epi32(starts, _mm_setzero_si128()));
+            before = _mm_add_epi32(before, _mm_shuffle_epi32(sums, 0xff));
+        }
+        sum = static_cast<std::uint32_t>(_mm_cvtsi128_si32(before));
+#endif
+        for (; bin < kBins; ++bin) {
             below_[bin] = sum;
             sum += counts_[bin];
         }
