@@ -10,6 +10,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace host {
 
@@ -248,41 +251,109 @@ constexpr std::size_t kMostBatches = 32;
 
 } // namespace
 
+namespace {
+
+// The bin of a finite value: monotonic in the value, and moving the bins by whole bins (changing `offset`) moves the
+// bin of every value that is not in an outer bin by as many.
+struct Coder {
+    double low;
+    double scale;
+    std::int32_t offset;
+    double least = offset - 1.0;   // whole bin widths above low below which all is in the lowest bin
+    double most = offset + 256.0;  // and above which all is in the highest
+    std::uint8_t operator()(double value) const
+    {
+        const double at = std::min(std::max((value - low) * scale, least), most);
+        return static_cast<std::uint8_t>(std::clamp(static_cast<std::int32_t>(at) - offset, 0, 255));
+    }
+};
+
+} // namespace
+
+namespace {
+
+#if defined(__x86_64__)
+// The same codes with four lanes to an operation.
+__attribute__((target("avx2"))) std::size_t CodeRunAvx2(const Coder& coder, const double* values, std::size_t count,
+                                                         std::uint8_t* codes)
+{
+    const __m256d lows = _mm256_set1_pd(coder.low);
+    const __m256d scales = _mm256_set1_pd(coder.scale);
+    const __m256d least = _mm256_set1_pd(coder.least);
+    const __m256d most = _mm256_set1_pd(coder.most);
+    const __m128i offsets = _mm_set1_epi32(coder.offset);
+    std::size_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        __m128i four[4];
+        for (int k = 0; k < 4; ++k) {
+            const __m256d place = _mm256_mul_pd(_mm256_sub_pd(_mm256_loadu_pd(values + i + 4 * k), lows), scales);
+            four[k] = _mm_sub_epi32(_mm256_cvttpd_epi32(_mm256_min_pd(_mm256_max_pd(place, least), most)), offsets);
+        }
+        const __m128i low8 = _mm_packs_epi32(four[0], four[1]);
+        const __m128i high8 = _mm_packs_epi32(four[2], four[3]);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(codes + i), _mm_packus_epi16(low8, high8));
+    }
+    return i;
+}
+
+bool HasAvx2()
+{
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return has;
+}
+#endif
+
+// The codes of `count` finite values.
+void CodeRun(const Coder& coder, const double* values, std::size_t count, std::uint8_t* codes)
+{
+    std::size_t i = 0;
+#if defined(__x86_64__)
+    if (HasAvx2()) {
+        i = CodeRunAvx2(coder, values, count, codes);
+    }
+#endif
+#if defined(__SSE2__)
+    // Sixteen at a time, without branches: the same codes as below.
+    const __m128d lows = _mm_set1_pd(coder.low);
+    const __m128d scales = _mm_set1_pd(coder.scale);
+    const __m128d least = _mm_set1_pd(coder.least);
+    const __m128d most = _mm_set1_pd(coder.most);
+    const __m128i offsets = _mm_set1_epi32(coder.offset);
+    // (The saturating packs keep the codes within [0, 255].)
+    const auto two = [&](const double* at) {
+        const __m128d place = _mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(at), lows), scales);
+        return _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(place, least), most));
+    };
+    const auto four = [&](const double* at) {
+        return _mm_sub_epi32(_mm_unpacklo_epi64(two(at), two(at + 2)), offsets);
+    };
+    for (; i + 16 <= count; i += 16) {
+        const double* at = values + i;
+        const __m128i low8 = _mm_packs_epi32(four(at), four(at + 4));
+        const __m128i high8 = _mm_packs_epi32(four(at + 8), four(at + 12));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(codes + i), _mm_packus_epi16(low8, high8));
+    }
+#endif
+    for (; i < count; ++i) {
+        codes[i] = coder(values[i]);
+    }
+}
+
+} // namespace
+
 // Codes for the values of indices [first, end), which are in the window.
 void NoiseWindow::Code(std::int64_t first, std::int64_t end)
 {
-    // In locals: stores of codes could otherwise be taken for stores to any member.
-    const double low = low_;
-    const double scale = scale_;
-    const double* values = ring_.data();
-    std::uint8_t* codes = codes_.data();
+    const Coder coder{low_, scale_, offset_};
     while (first < end) {
-        std::size_t slot = static_cast<std::size_t>(first % capacity_);
-        const std::size_t stop = slot + static_cast<std::size_t>(std::min(end - first, capacity_ - first % capacity_));
-        first += static_cast<std::int64_t>(stop - slot);
-#if defined(__SSE2__)
-        // Sixteen at a time, without branches: the same codes as below.
-        const __m128d lows = _mm_set1_pd(low);
-        const __m128d scales = _mm_set1_pd(scale);
-        const __m128d top = _mm_set1_pd(static_cast<double>(kBins - 1));
-        // (Below 0, and below what an integer holds, truncation and the saturating packs give 0.)
-        const auto two = [&](const double* at) {
-            const __m128d place = _mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(at), lows), scales);
-            return _mm_cvttpd_epi32(_mm_min_pd(place, top));
-        };
-        const auto four = [&](const double* at) { return _mm_unpacklo_epi64(two(at), two(at + 2)); };
-        for (; slot + 16 <= stop; slot += 16) {
-            const double* at = values + slot;
-            const __m128i low8 = _mm_packs_epi32(four(at), four(at + 4));
-            const __m128i high8 = _mm_packs_epi32(four(at + 8), four(at + 12));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(codes + slot), _mm_packus_epi16(low8, high8));
-        }
-#endif
-        for (; slot < stop; ++slot) {
-            // Monotonic in the value. The window's values are finite whenever codes are made.
-            const double at = std::min(std::max((values[slot] - low) * scale, 0.0), static_cast<double>(kBins - 1));
-            codes[slot] = static_cast<std::uint8_t>(static_cast<std::int32_t>(at));
-        }
+        const auto slot = static_cast<std::size_t>(first % capacity_);
+        const auto count = static_cast<std::size_t>(std::min(end - first, capacity_ - first % capacity_));
+        // (The window's values are finite whenever codes are made.)
+        CodeRun(coder, ring_.data() + slot, count, codes_.data() + slot);
+        first += static_cast<std::int64_t>(count);
     }
 }
 
@@ -310,10 +381,18 @@ void NoiseWindow::AddBatch(std::int64_t first, std::int64_t end)
         batches_.swap(more);
         firstBatch_ = 0;
     }
-    Batch& batch = batches_[(firstBatch_ + batchCount_++) % batches_.size()];
+    Group<true>(batches_[(firstBatch_ + batchCount_++) % batches_.size()], first, end);
+}
+
+// The values of indices [first, end), which are coded, grouped by bin into `batch`; counted in the window's counts
+// when kCount.
+template <bool kCount>
+void NoiseWindow::Group(Batch& batch, std::int64_t first, std::int64_t end)
+{
     batch.first = first;
     batch.count = end - first;
     batch.gone = 0; // (its counts of values gone are set when the first go)
+    batch.mixed = false;
     const double* values = ring_.data();
     const std::uint8_t* codes = codes_.data();
     // The slots in order: up to two runs of the ring.
@@ -343,8 +422,10 @@ void NoiseWindow::AddBatch(std::int64_t first, std::int64_t end)
         _mm_storeu_si128(to(batch.starts.data() + bin), starts);
         _mm_storeu_si128(to(at.data() + bin), starts);
         before = _mm_add_epi32(before, _mm_shuffle_epi32(sums, 0xff));
-        __m128i* counts = to(counts_.data() + bin);
-        _mm_storeu_si128(counts, _mm_add_epi32(_mm_loadu_si128(counts), four));
+        if constexpr (kCount) {
+            __m128i* counts = to(counts_.data() + bin);
+            _mm_storeu_si128(counts, _mm_add_epi32(_mm_loadu_si128(counts), four));
+        }
     }
     sum = static_cast<std::uint32_t>(_mm_cvtsi128_si32(before));
 #endif
@@ -352,7 +433,9 @@ void NoiseWindow::AddBatch(std::int64_t first, std::int64_t end)
         batch.starts[bin] = sum;
         at[bin] = sum;
         sum += in[bin];
-        counts_[bin] += in[bin];
+        if constexpr (kCount) {
+            counts_[bin] += in[bin];
+        }
     }
     batch.starts[kBins] = sum;
     // Each value after those of its bin that came before it.
@@ -366,11 +449,101 @@ void NoiseWindow::AddBatch(std::int64_t first, std::int64_t end)
     }
 }
 
+// The bins moved up by `bins` (down when negative), the values in batches (the window's, after Expire) kept in them:
+// each value's bin moves by as many, except in the outer bin on the side the bins move to, whose values are spread
+// over the bins that open there, and in the bins beyond the other side, which merge into the outer bin there.
+void NoiseWindow::Shift(int bins)
+{
+    // (The codes of the values in batches stay as they were: a batch is coded anew before it is grouped anew.)
+    offset_ += bins;
+    const Coder coder{low_, scale_, offset_};
+    const auto up = static_cast<std::size_t>(std::max(bins, 0));
+    const auto down = static_cast<std::size_t>(std::max(-bins, 0));
+    counts_.fill(0);
+    std::array<std::uint32_t, kBins + 1> starts;
+    std::array<std::uint32_t, kBins + 1> at;
+    for (std::size_t i = 0; i < batchCount_; ++i) {
+        Batch& batch = batches_[(firstBatch_ + i) % batches_.size()];
+        if (batch.gone > 0) {
+            // Its first values of each bin are gone: those left grouped anew.
+            Code(batch.first + batch.gone, batch.first + batch.count);
+            Group<false>(batch, batch.first + batch.gone, batch.first + batch.count);
+        } else {
+            // The bins that open are filled from the outer bin in the order its values arrived; the others keep
+            // their values.
+            const std::array<std::uint32_t, kBins + 1>& old = batch.starts;
+            const std::size_t firstNew = up > 0 ? kBins - 1 - up : 0; // the bins that open
+            const std::size_t lastNew = up > 0 ? kBins - 1 : down;
+            starts[0] = 0;
+            if (up > 0) {
+                for (std::size_t bin = 1; bin <= firstNew; ++bin) {
+                    starts[bin] = old[bin + up];
+                }
+            } else {
+                for (std::size_t bin = lastNew + 1; bin < kBins; ++bin) {
+                    starts[bin] = old[bin - down];
+                }
+            }
+            starts[kBins] = old[kBins];
+            double* values = batch.values.data();
+            // The bins that open: the values of the outer bin they open from, in order.
+            const std::uint32_t from = up > 0 ? old[kBins - 1] : old[0];
+            const std::uint32_t to = up > 0 ? old[kBins] : old[1];
+            scratch_.assign(values + from, values + to);
+            std::uint8_t* binOf = buckets_.data();
+            if (buckets_.size() < scratch_.size()) {
+                buckets_.resize(scratch_.size());
+                binOf = buckets_.data();
+            }
+            CodeRun(coder, scratch_.data(), scratch_.size(), binOf);
+            std::array<std::uint32_t, kBins> in{};
+            for (std::size_t k = 0; k < scratch_.size(); ++k) {
+                ++in[binOf[k]];
+            }
+            std::uint32_t sum = from;
+            for (std::size_t bin = firstNew; bin <= lastNew; ++bin) {
+                starts[bin] = sum;
+                at[bin] = sum;
+                sum += in[bin];
+            }
+            for (std::size_t k = 0; k < scratch_.size(); ++k) {
+                values[at[binOf[k]]++] = scratch_[k];
+            }
+            // The bin that merges holds its values bin after bin, no longer in the order they arrived: grouped anew
+            // before the first of them leave.
+            batch.starts = starts;
+            batch.mixed = true;
+        }
+        Tally<true>(batch);
+    }
+}
+
 void NoiseWindow::ClearBatches()
 {
     firstBatch_ = 0;
     batchCount_ = 0;
     counts_.fill(0);
+}
+
+// The window's counts with or without those of a batch none of whose values are gone.
+template <bool kAdd>
+void NoiseWindow::Tally(const Batch& batch)
+{
+    std::size_t bin = 0;
+#if defined(__SSE2__)
+    for (; bin < kBins; bin += 4) {
+        const auto from = [](const std::uint32_t* p) { return reinterpret_cast<const __m128i*>(p); };
+        const __m128i in = _mm_sub_epi32(_mm_loadu_si128(from(batch.starts.data() + bin + 1)),
+                                         _mm_loadu_si128(from(batch.starts.data() + bin)));
+        auto* counts = reinterpret_cast<__m128i*>(counts_.data() + bin);
+        _mm_storeu_si128(counts, kAdd ? _mm_add_epi32(_mm_loadu_si128(counts), in)
+                                      : _mm_sub_epi32(_mm_loadu_si128(counts), in));
+    }
+#endif
+    for (; bin < kBins; ++bin) {
+        const std::uint32_t in = batch.starts[bin + 1] - batch.starts[bin];
+        counts_[bin] = kAdd ? counts_[bin] + in : counts_[bin] - in;
+    }
 }
 
 // Values that left the window since the last estimate taken out of their batches and counts: the oldest first.
@@ -381,19 +554,7 @@ void NoiseWindow::Expire()
         Batch& batch = batches_[firstBatch_];
         if (batch.first + batch.count <= leftBefore) {
             if (batch.gone == 0) {
-                std::size_t bin = 0;
-#if defined(__SSE2__)
-                for (; bin < kBins; bin += 4) {
-                    const auto at = [](auto* p) { return reinterpret_cast<__m128i*>(p); };
-                    const __m128i in = _mm_sub_epi32(_mm_loadu_si128(at(batch.starts.data() + bin + 1)),
-                                                     _mm_loadu_si128(at(batch.starts.data() + bin)));
-                    __m128i* counts = at(counts_.data() + bin);
-                    _mm_storeu_si128(counts, _mm_sub_epi32(_mm_loadu_si128(counts), in));
-                }
-#endif
-                for (; bin < kBins; ++bin) {
-                    counts_[bin] -= batch.starts[bin + 1] - batch.starts[bin];
-                }
+                Tally<false>(batch);
             } else {
                 for (std::size_t bin = 0; bin < kBins; ++bin) {
                     counts_[bin] -= batch.starts[bin + 1] - batch.starts[bin] - batch.left[bin];
@@ -402,6 +563,13 @@ void NoiseWindow::Expire()
             firstBatch_ = (firstBatch_ + 1) % batches_.size();
             --batchCount_;
             continue;
+        }
+        if (batch.mixed && batch.first < leftBefore) {
+            // Its values left grouped anew, so that those of each bin leave first to last.
+            Tally<false>(batch);
+            Code(leftBefore, batch.first + batch.count);
+            Group<true>(batch, leftBefore, batch.first + batch.count);
+            break;
         }
         if (batch.gone == 0 && batch.first < leftBefore) {
             batch.left.fill(0);
@@ -417,18 +585,40 @@ void NoiseWindow::Expire()
     }
 }
 
-void NoiseWindow::Rebin(double center, double spread)
+namespace {
+
+// Bins about `center`, kBinsPerDeviation to `spread`.
+void Place(double center, double spread, double& low, double& scale)
 {
     double width = spread / kBinsPerDeviation;
     if (!(width > 0.0) || !std::isfinite(width)) {
         width = std::max(std::abs(center), 1.0) * 1e-6; // most values tie: any width is exact
     }
-    scale_ = 1.0 / width;
-    low_ = center - kCentreBin * width;
-    if (!std::isfinite(scale_) || !std::isfinite(low_)) {
-        scale_ = 0.0; // one bin for everything: slow, still exact
-        low_ = 0.0;
+    scale = 1.0 / width;
+    low = center - kCentreBin * width;
+    if (!std::isfinite(scale) || !std::isfinite(low)) {
+        scale = 0.0; // one bin for everything: slow, still exact
+        low = 0.0;
     }
+}
+
+// Whether bins placed at `low` with `scale` still suit a median and deviation (else they are placed again).
+bool Suits(double median, double deviation, double low, double scale)
+{
+    const double place = (median - low) * scale; // in bins from the lowest
+    const double spread = deviation * scale;
+    constexpr int kAll = 256;
+    return (place - spread >= kAll / 16 && place + spread <= kAll * 15 / 16) &&
+           !(deviation > 0.0 && !(spread >= kBinsPerDeviation / 2 && spread <= kBinsPerDeviation * 2));
+}
+
+} // namespace
+
+void NoiseWindow::Rebin(double center, double spread)
+{
+    Place(center, spread, low_, scale_);
+    offset_ = 0;
+    shift_ = 0;
     codes_.resize(ring_.size());
     const std::int64_t oldest = count_ - static_cast<std::int64_t>(Size());
     Code(oldest, count_);
@@ -464,6 +654,7 @@ void NoiseWindow::CodeNewValues()
     coded_ = count_;
     if (batchCount_ > kMostBatches) {
         // Small batches (values were missing, or estimates came often) grouped anew.
+        Code(oldest, first);
         ClearBatches();
         AddBatches(oldest, count_);
     }
@@ -522,9 +713,32 @@ void NoiseWindow::SelectMedian(int bin, std::int64_t rank, double& median)
     }
     median = Select(out, n, rank, least, most, spare_, buckets_);
     if (median == 0.0) {
-        std::nth_element(out, out + rank, out + n);
-        median = out[rank];
+        SelectZero(median);
     }
+}
+
+// The median, a zero, as the window's first design picked it: from the values of its bin there, in the order they
+// arrived.
+void NoiseWindow::SelectZero(double& median)
+{
+    const auto code = [low = firstLow_, scale = firstScale_](double value) {
+        return static_cast<std::int32_t>(std::min(std::max((value - low) * scale, 0.0), kBins - 1.0));
+    };
+    const std::int32_t bin = code(0.0);
+    double* out = scratch_.data();
+    std::size_t n = 0;
+    std::int64_t below = 0;
+    const std::int64_t oldest = count_ - static_cast<std::int64_t>(Size());
+    for (std::int64_t index = oldest; index < count_; ++index) {
+        const double value = ring_[static_cast<std::size_t>(index % capacity_)];
+        const std::int32_t at = code(value);
+        below += at < bin ? 1 : 0;
+        out[n] = value;
+        n += at == bin ? 1 : 0;
+    }
+    const auto rank = static_cast<std::size_t>(static_cast<std::int64_t>(Size()) / 2 - below);
+    std::nth_element(out, out + rank, out + n);
+    median = out[rank];
 }
 
 // The median absolute deviation from the values of the bins within `reach` of the bins `left` and `right`, which
@@ -592,16 +806,43 @@ void NoiseWindow::Estimate(double& median, double& deviation)
         // Infinities and NaN make distances that order as a full sort happens to leave them.
         FullSortEstimate(median, deviation);
         binned_ = false;
+        firstBinned_ = false;
     } else {
+        // Ahead of a drifting baseline, so that it stays clear of the outer bins for longer.
+        const double ahead = std::clamp(5.0 * medianChange_, -0.6 * lastDeviation_, 0.6 * lastDeviation_);
+        const double center = std::isfinite(ahead) ? lastMedian_ + ahead : lastMedian_;
+        if (!firstBinned_) {
+            Place(center, lastDeviation_, firstLow_, firstScale_);
+            firstBinned_ = true;
+        }
         if (binned_) {
+            if (shift_ != 0) {
+                Expire();
+                Shift(shift_);
+                shift_ = 0;
+            }
             CodeNewValues();
         } else {
-            // Ahead of a drifting baseline, so that it stays clear of the outer bins for longer.
-            const double ahead = std::clamp(5.0 * medianChange_, -0.6 * lastDeviation_, 0.6 * lastDeviation_);
-            Rebin(std::isfinite(ahead) ? lastMedian_ + ahead : lastMedian_, lastDeviation_);
+            Rebin(center, lastDeviation_);
         }
         std::int64_t sum = 0;
-        for (std::size_t bin = 0; bin < kBins; ++bin) {
+        std::size_t bin = 0;
+#if defined(__SSE2__)
+        // Four bins at a time (the window holds fewer than 2^31 values).
+        __m128i before = _mm_setzero_si128();
+        for (; bin < kBins; bin += 4) {
+            const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(counts_.data() + bin));
+            __m128i sums = _mm_add_epi32(four, _mm_slli_si128(four, 4));
+            sums = _mm_add_epi32(sums, _mm_slli_si128(sums, 8));
+            const __m128i starts = _mm_add_epi32(before, _mm_sub_epi32(sums, four));
+            auto* to = reinterpret_cast<__m128i*>(below_.data() + bin);
+            _mm_storeu_si128(to, _mm_unpacklo_epi32(starts, _mm_setzero_si128()));
+            _mm_storeu_si128(to + 1, _mm_unpackhi_epi32(starts, _mm_setzero_si128()));
+            before = _mm_add_epi32(before, _mm_shuffle_epi32(sums, 0xff));
+        }
+        sum = static_cast<std::uint32_t>(_mm_cvtsi128_si32(before));
+#endif
+        for (; bin < kBins; ++bin) {
             below_[bin] = sum;
             sum += counts_[bin];
         }
@@ -626,16 +867,29 @@ void NoiseWindow::Estimate(double& median, double& deviation)
         }
         const int left = std::max(middle - fewest, 0);
         const int right = std::min(middle + fewest, kBins - 1);
-        const double place = (median - low_) * scale_; // in bins from the lowest
         int widened = 1;
         while (!Deviation(median, left, right, widened, deviation)) {
             widened *= 4; // at last one range of all bins, which always tells
         }
-        // Bins placed again about these answers when they drifted from the middle bins or the spread changed.
+        if (!Suits(median, deviation, firstLow_, firstScale_)) {
+            firstBinned_ = false;
+        }
+        // Bins placed again about these answers when the spread changed, or moved by whole bins when the median
+        // drifted from the middle bins.
         const double spread = deviation * scale_;
-        if (!(place - spread >= kBins / 16 && place + spread <= kBins * 15 / 16) ||
-            (deviation > 0.0 && !(spread >= kBinsPerDeviation / 2 && spread <= kBinsPerDeviation * 2))) {
+        if (scale_ == 0.0 || (deviation > 0.0 && !(spread >= kBinsPerDeviation / 2 && spread <= kBinsPerDeviation * 2))) {
             binned_ = false;
+        } else if (const double place = (median - low_) * scale_ - offset_;
+                   !(place - spread >= kBins / 16 && place + spread <= kBins * 15 / 16)) {
+            const double change = median - lastMedian_;
+            const double lead = std::clamp(5.0 * change, -0.6 * deviation, 0.6 * deviation);
+            const double to = (median + (std::isfinite(lead) ? lead : 0.0) - low_) * scale_ - offset_;
+            if (std::abs(to - kCentreBin) < kCentreBin && std::abs(static_cast<double>(offset_)) < 1e9) {
+                shift_ = static_cast<int>(std::lround(to)) - kCentreBin;
+            }
+            if (shift_ == 0) {
+                binned_ = false;
+            }
         }
     }
     medianChange_ = median - lastMedian_;

@@ -77,6 +77,9 @@ private:
         std::int64_t first = 0; // the index of its oldest value (values are indexed as pushed)
         std::int64_t count = 0;
         std::int64_t gone = 0; // its oldest values that have left the window
+        // The bins moved since it was grouped: an outer bin holds the values of several bins one bin after another,
+        // and its values' codes are of the bins before.
+        bool mixed = false;
         std::array<std::uint32_t, kBins + 1> starts{}; // where each bin's values begin in `values`
         std::array<std::uint32_t, kBins> left{};       // how many of each bin's values (its first ones) have left
         std::vector<double> values;
@@ -84,6 +87,12 @@ private:
     void Code(std::int64_t first, std::int64_t end);
     void AddBatches(std::int64_t first, std::int64_t end);
     void AddBatch(std::int64_t first, std::int64_t end);
+    template <bool kCount>
+    void Group(Batch& batch, std::int64_t first, std::int64_t end);
+    void Shift(int bins);
+    template <bool kAdd>
+    void Tally(const Batch& batch);
+    void SelectZero(double& median);
     void ClearBatches();
     void Expire();
     void Rebin(double center, double spread);
@@ -97,14 +106,24 @@ private:
 
     std::int64_t capacity_;
     std::vector<double> ring_;        // the value of index i at slot i % capacity_
-    std::vector<std::uint8_t> codes_; // the bin of each value of the ring
+    std::vector<std::uint8_t> codes_; // the bin of each value of the ring (of the bins before for a mixed batch)
     std::size_t position_ = 0;
     std::int64_t count_ = 0;        // values pushed so far
     std::int64_t lastUnusual_ = -1; // the index of the last value pushed that is not finite
     std::int64_t coded_ = 0;        // values before this index have codes and are in batches
     bool binned_ = false;           // the codes, counts and batches are of the present bins
-    double low_ = 0.0;              // where the lowest bin would begin (it also holds everything below)
-    double scale_ = 1.0;            // bins per unit of value
+    // A value's bin is its whole number of bin widths above low_, less offset_, within [0, kBins): moving the bins
+    // by whole bins along a drifting baseline leaves most values' bins as they were, so that they need not be grouped
+    // anew.
+    double low_ = 0.0;
+    double scale_ = 1.0; // bins per unit of value
+    std::int32_t offset_ = 0;
+    int shift_ = 0; // bins to move by at the next estimate
+    // Where the bins of the window's first design would lie: which of two equal zeros is the median depends on which
+    // values shared the median's bin there.
+    bool firstBinned_ = false;
+    double firstLow_ = 0.0;
+    double firstScale_ = 1.0;
     std::array<std::uint32_t, kBins> counts_{};
     std::array<std::int64_t, kBins + 1> below_{}; // at an estimate, the values in the bins below each
     std::vector<Batch> batches_; // a ring of batches in the order of their values, the oldest at firstBatch_

@@ -801,3 +801,85 @@ TEST(LMPeaks, APeakStartsAtTheFirstFloatAboveTheLevel)
         EXPECT_EQ(ticks, expected) << "trial " << trial << ", constant " << constant << ", height " << height;
     }
 }
+
+// The same of two zeros where the baseline has drifted over several deviations before it passes through 0 and back:
+// the window's bins have moved along with it meanwhile, and the zero is still the one the first design picked. A
+// level swinging six units each way with noise of about two, a third of the values zeros of either sign, stretches
+// quantised; the signs recorded from that design.
+TEST(LMPeaks, NoiseWindowPicksTheSameOfTwoZerosAfterTheBaselineDrifted)
+{
+    std::string signs;
+    for (const std::int32_t capacity : {800, 3000}) {
+        std::mt19937 random(5);
+        host::NoiseWindow window(capacity);
+        for (int i = 0; i < 30 * capacity; ++i) {
+            if (window.Size() > 0 && i % (capacity / 8) == 0) {
+                double median = 0.0;
+                double deviation = 0.0;
+                window.Estimate(median, deviation);
+                if (median == 0.0) {
+                    signs += std::signbit(median) ? '-' : '+';
+                }
+            }
+            const double level = 6.0 * std::sin(i * 6.283185307179586 / (10.0 * capacity));
+            double value = level + (static_cast<double>(random() % 2001) - 1000.0) * 0.004;
+            if (i / (3 * capacity) % 2 == 1) {
+                value = std::round(value * 4.0) * 0.25;
+            }
+            if (random() % 3 == 0) {
+                value = random() % 2 == 0 ? -0.0 : 0.0;
+            }
+            window.Push(value);
+        }
+    }
+    EXPECT_EQ(signs, "--++-++-++---++++-+++-+-+-+-----+++-+-+++-+---+-+-++--+-"
+                     "+-+----++-++-+-+-++-----+--++----+-+--+++++-++++-+----+-");
+}
+
+// While the baseline drifts up and down over many deviations, the bins move along with it, and values leave from the
+// middle of the groups they were coded in (estimates come at uneven ticks, and some values arrive many at once):
+// the median and the deviation stay those of a full sort, bit for bit.
+TEST(LMPeaks, NoiseWindowStaysExactWhileTheBaselineDrifts)
+{
+    for (const std::int32_t capacity : {700, 2500}) {
+        std::mt19937 random(static_cast<unsigned>(capacity));
+        std::normal_distribution<double> noise(0.0, 1.0);
+        host::NoiseWindow window(capacity);
+        std::vector<double> pushed;
+        int checked = 0;
+        for (int i = 0; i < 40 * capacity; ++i) {
+            if (pushed.size() > 16 && (i % (capacity / 8) == 0 || random() % 150 == 0)) {
+                std::vector<double> last(pushed.end() - static_cast<std::ptrdiff_t>(window.Size()), pushed.end());
+                const std::size_t middle = last.size() / 2;
+                std::nth_element(last.begin(), last.begin() + static_cast<std::ptrdiff_t>(middle), last.end());
+                const double expectedMedian = last[middle];
+                for (double& value : last) {
+                    value = std::abs(value - expectedMedian);
+                }
+                std::nth_element(last.begin(), last.begin() + static_cast<std::ptrdiff_t>(middle), last.end());
+                double median = 0.0;
+                double deviation = 0.0;
+                window.Estimate(median, deviation);
+                ASSERT_EQ(std::bit_cast<std::uint64_t>(median), std::bit_cast<std::uint64_t>(expectedMedian)) << i;
+                ASSERT_EQ(std::bit_cast<std::uint64_t>(deviation), std::bit_cast<std::uint64_t>(last[middle])) << i;
+                ++checked;
+            }
+            // Swings of 40 deviations, fast and slow.
+            const double level = 20.0 * std::sin(i * 6.283185307179586 / (i / (8 * capacity) % 2 ? 3.0 : 12.0) /
+                                                  capacity);
+            if (random() % 400 == 0) {
+                // Many at once.
+                std::vector<double> many(random() % static_cast<unsigned>(capacity / 2));
+                for (double& value : many) {
+                    value = level + noise(random);
+                }
+                window.Push(many.data(), many.size());
+                pushed.insert(pushed.end(), many.begin(), many.end());
+            }
+            const double value = level + noise(random);
+            window.Push(value);
+            pushed.push_back(value);
+        }
+        EXPECT_GT(checked, 300);
+    }
+}
