@@ -28,17 +28,6 @@ LONG SaturatedTick(std::int64_t tick)
 
 namespace {
 
-#if defined(__x86_64__) && defined(__GNUC__)
-bool HasAvx2()
-{
-    static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return has;
-}
-#endif
-
 // Whether the sums and numerators may use eight floats or four doubles per instruction where the processor has
 // them; the results are the same either way, and tests check both.
 std::atomic<bool> wideLanesAllowed{true};
@@ -46,7 +35,7 @@ std::atomic<bool> wideLanesAllowed{true};
 bool UseWideLanes()
 {
 #if defined(__x86_64__) && defined(__GNUC__)
-    return wideLanesAllowed.load(std::memory_order_relaxed) && HasAvx2();
+    return wideLanesAllowed.load(std::memory_order_relaxed) && EEH3::HasAvx2();
 #else
     return false;
 #endif

@@ -191,4 +191,17 @@ LONG AddWhileWithin(double& sum, const float* values, LONG n, float level, float
     return i;
 }
 
+bool HasAvx2()
+{
+#if defined(__x86_64__) && defined(__GNUC__)
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return has;
+#else
+    return false;
+#endif
+}
+
 } // namespace EEH3

@@ -69,4 +69,7 @@ double AddDifferences(double sum, const float* values, LONG n, float baseline);
 // threshold, in floats), at most n; the same double, bit for bit, as adding them one by one. Returns how many.
 LONG AddWhileWithin(double& sum, const float* values, LONG n, float level, float threshold);
 
+// Whether this processor has the 256-bit integer and float lanes (paths that use them are chosen at run time).
+bool HasAvx2();
+
 } // namespace EEH3

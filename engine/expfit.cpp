@@ -1,5 +1,6 @@
 #include "engine/expfit.h"
 
+#include "engine/eeh3runs.h"
 #include "engine/exponentials.h"
 
 #include <algorithm>
@@ -91,14 +92,7 @@ bool GaussJordan(Matrix& a, int m, Vector& b)
 std::atomic<bool> wideLanesAllowed{true};
 
 #if defined(__x86_64__) && defined(__GNUC__)
-bool UseFourLanes()
-{
-    static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return has && wideLanesAllowed.load(std::memory_order_relaxed);
-}
+bool UseFourLanes() { return EEH3::HasAvx2() && wideLanesAllowed.load(std::memory_order_relaxed); }
 
 // -t / tau of each time, four lanes at a time (each lane the same division as one alone).
 __attribute__((target("avx2"))) void QuotientsFour(const double* times, double tau, double* out, std::size_t n)

@@ -296,14 +296,6 @@ __attribute__((target("avx2"))) std::size_t CodeRunAvx2(const Coder& coder, cons
     return i;
 }
 
-bool HasAvx2()
-{
-    static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return has;
-}
 #endif
 
 // The codes of `count` finite values.

@@ -14,6 +14,19 @@
 
 namespace host {
 
+bool HasAvx2()
+{
+#if defined(__x86_64__) && defined(__GNUC__)
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return has;
+#else
+    return false;
+#endif
+}
+
 namespace {
 
 class Reader {
@@ -193,15 +206,6 @@ std::size_t InTurn(const float* line, std::size_t w, std::size_t n, double& near
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
-
-bool HasAvx2()
-{
-    static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return has;
-}
 
 // True when the finite v is a whole multiple of 2^e.
 bool MultipleOf(double v, int e)

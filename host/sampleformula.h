@@ -34,6 +34,9 @@ std::int32_t TicksOf(double seconds, double tickPeriod, std::int32_t least);
 
 // The smoothed slope, one sample at a time from the first sample of a record. A sample that is not finite gives no
 // slope (NaN) while it lies in the 2 w samples of one; after it, the sums are made again from the ring's samples.
+// Whether this processor has the 256-bit lanes (paths that use them are chosen at run time).
+bool HasAvx2();
+
 class SmoothedSlope {
 public:
     SmoothedSlope(std::int32_t width, double tickPeriod);
