@@ -91,18 +91,16 @@ bool GaussJordan(Matrix& a, int m, Vector& b)
 
 std::atomic<bool> wideLanesAllowed{true};
 
-#if defined(__x86_64__) && defined(__GNUC__)
-bool UseFourLanes() { return EEH3::HasAvx2() && wideLanesAllowed.load(std::memory_order_relaxed); }
-
-// -t / tau of each time, four lanes at a time (each lane the same division as one alone).
-__attribute__((target("avx2"))) void QuotientsFour(const double* times, double tau, double* out, std::size_t n)
+// -t / tau of each time, a vector of Lanes at a time (each lane the same division as one alone).
+template <class Lanes>
+[[gnu::always_inline]] inline void Quotients(const double* times, double tau, double* out, std::size_t n)
 {
-    using Four = double __attribute__((vector_size(32)));
+    constexpr std::size_t width = sizeof(Lanes) / sizeof(double);
     std::size_t i = 0;
-    for (; i + 4 <= n; i += 4) {
-        Four t;
+    for (; i + width <= n; i += width) {
+        Lanes t;
         std::memcpy(&t, times + i, sizeof t);
-        const Four q = -t / tau;
+        const Lanes q = -t / tau;
         std::memcpy(out + i, &q, sizeof q);
     }
     for (; i < n; ++i) {
@@ -110,22 +108,24 @@ __attribute__((target("avx2"))) void QuotientsFour(const double* times, double t
     }
 }
 
-// The residuals and the derivatives by tau of `count` samples, four lanes at a time.
-__attribute__((target("avx2"))) void TermsFour(const double* times, const double* exponentials, const double* y,
-                                               double amplitude, double offset, double tauSquared, double* residuals,
-                                               double* derivatives, std::size_t count)
+// The residuals and the derivatives by tau of `count` samples, a vector of Lanes at a time (each lane the same
+// operations as one sample alone).
+template <class Lanes>
+[[gnu::always_inline]] inline void Terms(const double* times, const double* exponentials, const double* y,
+                                         double amplitude, double offset, double tauSquared, double* residuals,
+                                         double* derivatives, std::size_t count)
 {
-    using Four = double __attribute__((vector_size(32)));
+    constexpr std::size_t width = sizeof(Lanes) / sizeof(double);
     std::size_t i = 0;
-    for (; i + 4 <= count; i += 4) {
-        Four t;
-        Four e;
-        Four v;
+    for (; i + width <= count; i += width) {
+        Lanes t;
+        Lanes e;
+        Lanes v;
         std::memcpy(&t, times + i, sizeof t);
         std::memcpy(&e, exponentials + i, sizeof e);
         std::memcpy(&v, y + i, sizeof v);
-        const Four r = v - (amplitude * e + offset);
-        const Four d1 = amplitude * t * e / tauSquared;
+        const Lanes r = v - (amplitude * e + offset);
+        const Lanes d1 = amplitude * t * e / tauSquared;
         std::memcpy(residuals + i, &r, sizeof r);
         std::memcpy(derivatives + i, &d1, sizeof d1);
     }
@@ -133,6 +133,25 @@ __attribute__((target("avx2"))) void TermsFour(const double* times, const double
         residuals[i] = y[i] - (amplitude * exponentials[i] + offset);
         derivatives[i] = amplitude * times[i] * exponentials[i] / tauSquared;
     }
+}
+
+using Pair = double __attribute__((vector_size(16)));
+
+#if defined(__x86_64__) && defined(__GNUC__)
+bool UseFourLanes() { return EEH3::HasAvx2() && wideLanesAllowed.load(std::memory_order_relaxed); }
+
+using Four = double __attribute__((vector_size(32)));
+
+__attribute__((target("avx2"))) void QuotientsFour(const double* times, double tau, double* out, std::size_t n)
+{
+    Quotients<Four>(times, tau, out, n);
+}
+
+__attribute__((target("avx2"))) void TermsFour(const double* times, const double* exponentials, const double* y,
+                                               double amplitude, double offset, double tauSquared, double* residuals,
+                                               double* derivatives, std::size_t count)
+{
+    Terms<Four>(times, exponentials, y, amplitude, offset, tauSquared, residuals, derivatives, count);
 }
 #endif
 
@@ -142,7 +161,6 @@ public:
         : y_(y), rate_(rate), a_(start), fitted_(fitOffset ? 3 : 2), times_(y.size())
     {
         // Two lanes at a time, each the same division as one sample alone.
-        using Pair = double __attribute__((vector_size(16)));
         std::size_t i = 0;
         for (; i + 2 <= times_.size(); i += 2) {
             const Pair ticks = {static_cast<double>(i), static_cast<double>(i + 1)};
@@ -199,7 +217,6 @@ private:
     template <int Fitted>
     void SumsOf(const Vector& p, Matrix& alpha, Vector& beta, double& chi) const
     {
-        using Pair = double __attribute__((vector_size(16)));
         constexpr std::size_t kBlock = 16;
         const double amplitude = p[0];
         const double tau = p[1];
@@ -216,18 +233,11 @@ private:
         const bool four = false;
 #endif
         if (four) {
+#if defined(__x86_64__) && defined(__GNUC__)
             QuotientsFour(times_.data(), tau, quotients_.data(), n);
+#endif
         } else {
-            std::size_t i = 0;
-            for (; i + 2 <= n; i += 2) {
-                Pair t;
-                std::memcpy(&t, times_.data() + i, sizeof t);
-                const Pair q = -t / tau;
-                std::memcpy(quotients_.data() + i, &q, sizeof q);
-            }
-            for (; i < n; ++i) {
-                quotients_[i] = -times_[i] / tau;
-            }
+            Quotients<Pair>(times_.data(), tau, quotients_.data(), n);
         }
         Exponentials(quotients_.data(), exponentials_.data(), n);
         alignas(16) std::array<double, kBlock> derivatives; // of the model by tau
@@ -237,32 +247,14 @@ private:
             const double* times = times_.data() + from;
             const double* y = y_.data() + from;
             const double* exponentials = exponentials_.data() + from;
-#if defined(__x86_64__) && defined(__GNUC__)
             if (four) {
+#if defined(__x86_64__) && defined(__GNUC__)
                 TermsFour(times, exponentials, y, amplitude, offset, tauSquared, residuals.data(), derivatives.data(),
                           count);
-                Accumulate<Fitted>(exponentials, derivatives.data(), residuals.data(), count, sums);
-                continue;
-            }
 #endif
-            std::size_t i = 0;
-            for (; i + 2 <= count; i += 2) {
-                Pair t;
-                Pair e;
-                Pair v;
-                std::memcpy(&t, times + i, sizeof t);
-                std::memcpy(&e, exponentials + i, sizeof e);
-                std::memcpy(&v, y + i, sizeof v);
-                const Pair r = v - (amplitude * e + offset);
-                const Pair d1 = amplitude * t * e / tauSquared;
-                std::memcpy(residuals.data() + i, &r, sizeof r);
-                std::memcpy(derivatives.data() + i, &d1, sizeof d1);
-            }
-            for (; i < count; ++i) {
-                const double t = times[i];
-                const double e = exponentials[i];
-                residuals[i] = y[i] - (amplitude * e + offset);
-                derivatives[i] = amplitude * t * e / tauSquared;
+            } else {
+                Terms<Pair>(times, exponentials, y, amplitude, offset, tauSquared, residuals.data(),
+                            derivatives.data(), count);
             }
             Accumulate<Fitted>(exponentials, derivatives.data(), residuals.data(), count, sums);
         }

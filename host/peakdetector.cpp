@@ -151,24 +151,30 @@ std::int64_t LastNonFinite(const double* values, std::size_t count)
 
 } // namespace
 
+// The ring's next `take` slots in a row (at most `wanted`, up to the ring's end), the position moved past them. The
+// ring grows with the values, so that a long window costs only what a block fills of it.
+double* NoiseWindow::NextSlots(std::size_t wanted, std::size_t& take)
+{
+    if (ring_.size() < static_cast<std::size_t>(capacity_)) {
+        take = std::min(wanted, static_cast<std::size_t>(capacity_) - ring_.size());
+        ring_.resize(ring_.size() + take);
+        position_ = ring_.size() == static_cast<std::size_t>(capacity_) ? 0 : ring_.size();
+        return ring_.data() + ring_.size() - take;
+    }
+    take = std::min(wanted, ring_.size() - position_);
+    double* const to = ring_.data() + position_;
+    position_ += take;
+    if (position_ == ring_.size()) {
+        position_ = 0;
+    }
+    return to;
+}
+
 void NoiseWindow::Push(const double* values, std::size_t count)
 {
     while (count > 0) {
         std::size_t take;
-        double* to;
-        if (ring_.size() < static_cast<std::size_t>(capacity_)) {
-            take = std::min(count, static_cast<std::size_t>(capacity_) - ring_.size());
-            ring_.resize(ring_.size() + take);
-            to = ring_.data() + ring_.size() - take;
-            position_ = ring_.size() == static_cast<std::size_t>(capacity_) ? 0 : ring_.size();
-        } else {
-            take = std::min(count, ring_.size() - position_);
-            to = ring_.data() + position_;
-            position_ += take;
-            if (position_ == ring_.size()) {
-                position_ = 0;
-            }
-        }
+        double* to = NextSlots(count, take);
         std::size_t i = 0;
         bool unusual = false;
 #if defined(__SSE2__)
@@ -213,20 +219,7 @@ void NoiseWindow::PushFinite(const float* values, std::size_t count)
 {
     while (count > 0) {
         std::size_t take;
-        double* to;
-        if (ring_.size() < static_cast<std::size_t>(capacity_)) {
-            take = std::min(count, static_cast<std::size_t>(capacity_) - ring_.size());
-            ring_.resize(ring_.size() + take);
-            to = ring_.data() + ring_.size() - take;
-            position_ = ring_.size() == static_cast<std::size_t>(capacity_) ? 0 : ring_.size();
-        } else {
-            take = std::min(count, ring_.size() - position_);
-            to = ring_.data() + position_;
-            position_ += take;
-            if (position_ == ring_.size()) {
-                position_ = 0;
-            }
-        }
+        double* to = NextSlots(count, take);
         std::size_t i = 0;
 #if defined(__SSE2__)
         for (; i + 4 <= take; i += 4) {
@@ -248,10 +241,6 @@ namespace {
 
 // The most batches kept before the window is grouped anew in eighths: each estimate looks into every batch.
 constexpr std::size_t kMostBatches = 32;
-
-} // namespace
-
-namespace {
 
 // The bin of a finite value: monotonic in the value, and moving the bins by whole bins (changing `offset`) moves the
 // bin of every value that is not in an outer bin by as many.

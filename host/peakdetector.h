@@ -102,6 +102,7 @@ private:
     void ForEachRunIn(int first, int last, Take take) const;
     void SelectMedian(int bin, std::int64_t rank, double& median);
     bool Deviation(double median, int left, int right, int reach, double& deviation);
+    double* NextSlots(std::size_t wanted, std::size_t& take);
     void FullSortEstimate(double& median, double& deviation);
 
     std::int64_t capacity_;
