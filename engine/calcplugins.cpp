@@ -532,46 +532,70 @@ inline float RoughNumerator(const float* y, int n, float sx)
     return sum;
 }
 
-#if defined(__SSE2__)
-// The rough numerators of the windows one sample apart, four at a time, each sum(c_i * y[k + i]) in floats with
-// c_i = n * (i + 1) - sum of x (for five points 10 (y4 - y0) + 5 (y3 - y1) + (y2 - y2), the last 0 unless the
-// middle sample is NaN or infinite, as in the exact sums); the offsets of those not strictly between `low` and
-// `high` (NaN is not) into `out`.
-std::ptrdiff_t RoughWindows(const float* y, std::ptrdiff_t windows, int n, float sx, float low, float high,
-                            std::int32_t* out)
+// The lanes at p. Inlined even without optimising: a call would pass wide lanes between code built for different
+// processors.
+template <class Lanes>
+[[gnu::always_inline]] inline Lanes LoadLanes(const float* p)
 {
-    const __m128 lowV = _mm_set1_ps(low);
-    const __m128 highV = _mm_set1_ps(high);
-    const auto inside = [&](__m128 v) {
-        return static_cast<unsigned>(_mm_movemask_ps(_mm_and_ps(_mm_cmpgt_ps(v, lowV), _mm_cmplt_ps(v, highV))));
-    };
+    Lanes v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// Which of the lanes of `v` lie strictly between `low` and `high` (NaN does not), one bit each.
+template <class Lanes>
+[[gnu::always_inline]] inline unsigned Inside(Lanes v, float low, float high)
+{
+    constexpr int width = sizeof(Lanes) / sizeof(float);
+    const auto in = (v > low) & (v < high);
+#if defined(__SSE2__)
+    if constexpr (width == 4) {
+        return static_cast<unsigned>(_mm_movemask_ps(std::bit_cast<__m128>(in)));
+    }
+#endif
+    unsigned bits = 0;
+    for (int j = 0; j < width; ++j) {
+        bits |= in[j] != 0 ? 1u << j : 0u;
+    }
+    return bits;
+}
+
+// The rough numerators of the windows one sample apart, a vector of Lanes at a time, each sum(c_i * y[k + i]) in
+// floats with c_i = n * (i + 1) - sum of x (for five points 10 (y4 - y0) + 5 (y3 - y1) + (y2 - y2), the last 0 unless
+// the middle sample is NaN or infinite, as in the exact sums); the offsets of those not strictly between `low` and
+// `high` (NaN is not) into `out`.
+template <class Lanes>
+[[gnu::always_inline]] inline std::ptrdiff_t RoughWindows(const float* y, std::ptrdiff_t windows, int n, float sx,
+                                                          float low, float high, std::int32_t* out)
+{
+    constexpr int width = sizeof(Lanes) / sizeof(float);
+    constexpr unsigned all = (1u << width) - 1;
     std::ptrdiff_t found = 0;
     std::ptrdiff_t k = 0;
     if (n == 5) {
-        const __m128 ten = _mm_set1_ps(10.0f);
-        const __m128 five = _mm_set1_ps(5.0f);
-        for (; k + 4 <= windows; k += 4) {
-            const __m128 middle = _mm_loadu_ps(y + k + 2);
-            const __m128 sum = _mm_add_ps(
-                _mm_add_ps(_mm_mul_ps(_mm_sub_ps(_mm_loadu_ps(y + k + 4), _mm_loadu_ps(y + k)), ten),
-                           _mm_mul_ps(_mm_sub_ps(_mm_loadu_ps(y + k + 3), _mm_loadu_ps(y + k + 1)), five)),
-                _mm_sub_ps(middle, middle));
-            if (const unsigned in = inside(sum); in != 0xF) {
-                EmitOutside(in, 4, k, out, found);
+        for (; k + width <= windows; k += width) {
+            const Lanes y0 = LoadLanes<Lanes>(y + k);
+            const Lanes y1 = LoadLanes<Lanes>(y + k + 1);
+            const Lanes y2 = LoadLanes<Lanes>(y + k + 2);
+            const Lanes y3 = LoadLanes<Lanes>(y + k + 3);
+            const Lanes y4 = LoadLanes<Lanes>(y + k + 4);
+            const Lanes sum = ((y4 - y0) * 10.0f + (y3 - y1) * 5.0f) + (y2 - y2);
+            if (const unsigned in = Inside(sum, low, high); in != all) {
+                EmitOutside(in, width, k, out, found);
             }
         }
     } else {
-        const __m128 first = _mm_set1_ps(static_cast<float>(n) - sx);
-        const __m128 step = _mm_set1_ps(static_cast<float>(n));
-        for (; k + 4 <= windows; k += 4) {
-            __m128 c = first;
-            __m128 sum = _mm_setzero_ps();
+        const Lanes first = Lanes{} + (static_cast<float>(n) - sx);
+        const Lanes step = Lanes{} + static_cast<float>(n);
+        for (; k + width <= windows; k += width) {
+            Lanes c = first;
+            Lanes sum = {};
             for (int i = 0; i < n; ++i) {
-                sum = _mm_add_ps(sum, _mm_mul_ps(c, _mm_loadu_ps(y + k + i)));
-                c = _mm_add_ps(c, step);
+                sum = sum + c * LoadLanes<Lanes>(y + k + i);
+                c = c + step;
             }
-            if (const unsigned in = inside(sum); in != 0xF) {
-                EmitOutside(in, 4, k, out, found);
+            if (const unsigned in = Inside(sum, low, high); in != all) {
+                EmitOutside(in, width, k, out, found);
             }
         }
     }
@@ -584,57 +608,19 @@ std::ptrdiff_t RoughWindows(const float* y, std::ptrdiff_t windows, int n, float
     return found;
 }
 
-#endif
+using FourFloats = float __attribute__((vector_size(16)));
+
+std::ptrdiff_t RoughWindowsFour(const float* y, std::ptrdiff_t windows, int n, float sx, float low, float high,
+                                std::int32_t* out)
+{
+    return RoughWindows<FourFloats>(y, windows, n, sx, low, high, out);
+}
 
 #if defined(__x86_64__) && defined(__GNUC__)
-// The same eight at a time.
 __attribute__((target("avx2"))) std::ptrdiff_t RoughWindowsAvx2(const float* y, std::ptrdiff_t windows, int n,
                                                                float sx, float low, float high, std::int32_t* out)
 {
-    const __m256 lowV = _mm256_set1_ps(low);
-    const __m256 highV = _mm256_set1_ps(high);
-    std::ptrdiff_t found = 0;
-    std::ptrdiff_t k = 0;
-    if (n == 5) {
-        const __m256 ten = _mm256_set1_ps(10.0f);
-        const __m256 five = _mm256_set1_ps(5.0f);
-        for (; k + 8 <= windows; k += 8) {
-            const __m256 middle = _mm256_loadu_ps(y + k + 2);
-            const __m256 sum = _mm256_add_ps(
-                _mm256_add_ps(_mm256_mul_ps(_mm256_sub_ps(_mm256_loadu_ps(y + k + 4), _mm256_loadu_ps(y + k)), ten),
-                              _mm256_mul_ps(_mm256_sub_ps(_mm256_loadu_ps(y + k + 3), _mm256_loadu_ps(y + k + 1)),
-                                            five)),
-                _mm256_sub_ps(middle, middle));
-            const auto in = static_cast<unsigned>(_mm256_movemask_ps(
-                _mm256_and_ps(_mm256_cmp_ps(sum, lowV, _CMP_GT_OQ), _mm256_cmp_ps(sum, highV, _CMP_LT_OQ))));
-            if (in != 0xFF) {
-                EmitOutside(in, 8, k, out, found);
-            }
-        }
-    } else {
-        const __m256 first = _mm256_set1_ps(static_cast<float>(n) - sx);
-        const __m256 step = _mm256_set1_ps(static_cast<float>(n));
-        for (; k + 8 <= windows; k += 8) {
-            __m256 c = first;
-            __m256 sum = _mm256_setzero_ps();
-            for (int i = 0; i < n; ++i) {
-                sum = _mm256_add_ps(sum, _mm256_mul_ps(c, _mm256_loadu_ps(y + k + i)));
-                c = _mm256_add_ps(c, step);
-            }
-            const auto in = static_cast<unsigned>(_mm256_movemask_ps(
-                _mm256_and_ps(_mm256_cmp_ps(sum, lowV, _CMP_GT_OQ), _mm256_cmp_ps(sum, highV, _CMP_LT_OQ))));
-            if (in != 0xFF) {
-                EmitOutside(in, 8, k, out, found);
-            }
-        }
-    }
-    for (; k < windows; ++k) {
-        const float sum = RoughNumerator(y + k, n, sx);
-        if (!(sum > low && sum < high)) {
-            out[found++] = static_cast<std::int32_t>(k);
-        }
-    }
-    return found;
+    return RoughWindows<Floats>(y, windows, n, sx, low, high, out);
 }
 #endif
 
@@ -727,12 +713,7 @@ std::ptrdiff_t LeastSquaresSlope::MaybeOutside(const float* y, std::ptrdiff_t st
                            : RoughBlocksAvx2(y, stride, windows, n_, sx, lowFloat, highFloat, out);
     }
 #endif
-#if defined(__SSE2__)
-    if (stride == 1) {
-        return RoughWindows(y, windows, n_, sx, lowFloat, highFloat, out);
-    }
-#endif
-    return stride == 1 ? all()
+    return stride == 1 ? RoughWindowsFour(y, windows, n_, sx, lowFloat, highFloat, out)
                        : RoughBlocks(y, stride, windows, n_, sx, lowFloat, highFloat, out);
 }
 
