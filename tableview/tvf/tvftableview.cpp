@@ -607,13 +607,19 @@ void TVF_TableView::Copy()
     if (ICopyNotifyService* notices = CX::GetCopyNotifyService()) {
         notices->NotifyCopy(0);
     }
+    // The text is built before the clipboard is emptied: a copy the user cancels leaves the clipboard as it was.
+    bool cancelled = false;
+    const std::u16string text = BuildCopyText(u"\t", false, &cancelled);
+    if (cancelled) {
+        SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+        return;
+    }
     if (!OpenClipboard(GetHandle()) || !EmptyClipboard()) {
         CloseClipboard();
         MessageBoxW(GetHandle(), u"Unable to copy to clipboard at present", u"Error", MB_OK);
         SetCursor(previous);
         return;
     }
-    const std::u16string text = BuildCopyText(u"\t");
     if (HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(char16_t))) {
         auto* units = static_cast<char16_t*>(GlobalLock(block));
         std::copy(text.begin(), text.end(), units);

@@ -267,6 +267,31 @@ TEST_F(TableWindowTest, ACancelledCsvExportWritesNothing)
     std::filesystem::remove(path);
 }
 
+// A copy cancelled part way leaves the clipboard holding what it held before, not the rows copied so far.
+TEST_F(TableWindowTest, ACancelledCopyLeavesTheClipboardAsItWas)
+{
+    const std::u16string earlier = u"the user's earlier clip";
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (earlier.size() + 1) * sizeof(char16_t));
+    std::copy(earlier.c_str(), earlier.c_str() + earlier.size() + 1, static_cast<char16_t*>(GlobalLock(block)));
+    GlobalUnlock(block);
+    SetClipboardData(CF_UNICODETEXT, block);
+    CloseClipboard();
+    host::ProgressFactory& progress = SharedHost().GetFramework().Progress();
+    progress.SetAvailable(true);
+    for (const int stopAt : {1, 3}) {
+        int reports = 0;
+        progress.SetSink([&](const host::ProgressReport&) { return ++reports == stopAt ? E_ABORT : S_OK; });
+        Window().Copy();
+        EXPECT_EQ(reports, stopAt);
+        EXPECT_EQ(ClipboardText(), earlier) << stopAt;
+    }
+    progress.SetSink({});
+    Window().Copy();
+    EXPECT_EQ(ClipboardText(), Lines(table.events, 0, 10, u"\t") + u"\n" + Lines(table.summary, 0, 4, u"\t"));
+}
+
 TEST_F(TableWindowTest, SelectRowsSelectsWholeRowsAndClears)
 {
     actions.selections.clear();
