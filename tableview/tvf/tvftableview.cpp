@@ -654,14 +654,11 @@ KVO::String TVF_TableView::PrintTitle() const
 
 void TVF_TableView::Print(bool preview)
 {
-    if (!hostView_) {
-        return;
-    }
-    platform::ComPtr<IHostFrame> frame;
+    // The host application's print service takes the printouts.
+    IApplicationService* application = CX::Host::GetApplicationService();
     platform::ComPtr<IUnknown> serviceObject;
     platform::ComPtr<ICAFPrintService> service;
-    if (FAILED(hostView_->GetFrame(frame.Out())) || !frame ||
-        FAILED(frame->GetPrintService(serviceObject.Out())) || !serviceObject ||
+    if (!application || FAILED(application->GetPrintService(serviceObject.Out())) || !serviceObject ||
         FAILED(serviceObject->QueryInterface(IID_ICAFPrintService, service.OutVoid())) || !service) {
         return;
     }

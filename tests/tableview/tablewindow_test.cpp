@@ -153,6 +153,21 @@ TEST_F(TableWindowTest, HostMessagesReachTheWindowThroughItsRegisteredHandler)
     EXPECT_EQ(handlers.Send(0x80010008), 0);
 }
 
+// The printouts go to the host application's print service, whatever the frame offers; without one nothing prints.
+TEST_F(TableWindowTest, PrintoutsGoToTheApplicationsPrintService)
+{
+    hostFrame->SetPrintServiceOffered(false);
+    const auto application = host::PrintService::Create(SharedHost().Log());
+    SharedHost().Application().SetPrintService(application.Get());
+    Window().SendToPrintService();
+    EXPECT_EQ(application->SentCount(), 2);
+    EXPECT_EQ(hostFrame->Printing().SentCount(), 0);
+
+    SharedHost().Application().SetPrintService(nullptr);
+    Window().SendToPrintService();
+    EXPECT_EQ(application->SentCount(), 2);
+}
+
 // The channel titles come from the host document's channel list, as many as it counts (at least one), each
 // under its index; without a list the window keeps none.
 TEST_F(TableWindowTest, ChannelTitlesAreReadFromTheHostDocument)
