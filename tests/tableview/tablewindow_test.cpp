@@ -441,6 +441,58 @@ TEST_F(TableWindowTest, AnEmptyTableGetsOnePlaceholderColumn)
     EXPECT_EQ(Window().EventRenderer()->ColumnEntries(), 0);
 }
 
+// A renderer is made with no reference, deletes itself with its last one and lets its pixel map go then; the
+// table window holds one while it shows the grid and lets the map go when it detaches.
+TEST_F(TableWindowTest, TheRendererGoesWithItsLastReferenceAndTakesItsPixelMapAlong)
+{
+    const auto count = [](IUnknown* object) {
+        object->AddRef();
+        return object->Release();
+    };
+    auto* renderer = new TVF_Renderer(Window().EventGrid());
+    EXPECT_EQ(renderer->AddRef(), 1u);
+    EXPECT_EQ(renderer->PixMap(), nullptr);
+    renderer->Attach(nullptr, &table, &table, TableGrid::kEvents);
+    const platform::ComPtr<IRecordDataPixMap> map(renderer->PixMap());
+    ASSERT_TRUE(map);
+    EXPECT_EQ(count(map.Get()), 2u);
+    EXPECT_EQ(renderer->AddRef(), 2u);
+    EXPECT_EQ(renderer->Release(), 1u);
+    EXPECT_EQ(count(map.Get()), 2u);
+    EXPECT_EQ(renderer->Release(), 0u);
+    EXPECT_EQ(count(map.Get()), 1u) << "the renderer is gone and has released its map";
+
+    TVF_Renderer& shown = *Window().EventRenderer();
+    EXPECT_EQ(shown.AddRef(), 2u);
+    EXPECT_EQ(shown.Release(), 1u);
+    ASSERT_NE(shown.PixMap(), nullptr);
+    Window().Detach();
+    EXPECT_EQ(shown.PixMap(), nullptr);
+}
+
+// The grid's row extent is the pixel map's length; while the grid follows the newest row each rebuild brings the
+// end position and every column to the map's end.
+TEST_F(TableWindowTest, RebuildingReadsTheRowsAndTheEndFromThePixelMap)
+{
+    TVF_Renderer& renderer = *Window().EventRenderer();
+    EXPECT_EQ(Window().EventGrid().Pane().RowCount(), 10);
+    EXPECT_EQ(renderer.EndPosition(), 0);
+    FillTable(table, 14, 3);
+    renderer.SetFollow(true);
+    manager->Refresh(0);
+    EXPECT_EQ(Window().EventGrid().Pane().RowCount(), 14);
+    EXPECT_EQ(renderer.EndPosition(), 14);
+    for (int c = 0; c < renderer.ColumnEntries(); ++c) {
+        EXPECT_EQ(renderer.ColumnPosition(c), 14) << c;
+    }
+    renderer.SetFollow(false);
+    FillTable(table, 12, 4);
+    manager->Refresh(0);
+    EXPECT_EQ(Window().EventGrid().Pane().RowCount(), 12);
+    EXPECT_EQ(renderer.EndPosition(), 14) << "kept while not following";
+    EXPECT_EQ(renderer.ColumnPosition(3), 0) << "a new column starts at 0";
+}
+
 TEST_F(TableWindowTest, TallysheetStartsBelowWhatItHoldsAfterOneEmptyRow)
 {
     manager->SetOptions(0x258); // no summary, no row titles
