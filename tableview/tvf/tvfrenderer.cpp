@@ -277,10 +277,11 @@ int TVF_Renderer::DrawCellText(HDC dc, const RECT& rect, const KVO::String& text
         previous = SelectObject(dc, title ? static_cast<HGDIOBJ>(titleFont_->GetHandle()) : grid_.CellFont());
     }
     SetTextAlign(dc, TA_LEFT | TA_TOP);
-    ExtTextOutW(dc, rect.left, rect.top, ETO_CLIPPED | ETO_OPAQUE, &rect, text.c_str(),
-                static_cast<UINT>(text.Length()), nullptr);
     SIZE extent{};
     GetTextExtentPoint32W(dc, text.c_str(), text.Length(), &extent);
+    const int x = rect.left + TextShift(printedTextInset_, rect.right - rect.left, extent.cx);
+    ExtTextOutW(dc, x, rect.top, ETO_CLIPPED | ETO_OPAQUE, &rect, text.c_str(), static_cast<UINT>(text.Length()),
+                nullptr);
     if (previous) {
         SelectObject(dc, previous);
     }
@@ -307,6 +308,14 @@ void TVF_Renderer::GetRowTitle(const GridPos& row, std::u16string& out)
     }
     out.append(text.View());
     out.push_back(u'\0');
+}
+
+int TVF_Renderer::TextShift(int inset, int room, int textWidth)
+{
+    if (inset <= 0 || textWidth > room) {
+        return std::max(inset, 0); // nothing to keep whole
+    }
+    return std::min(inset, room - textWidth);
 }
 
 int TVF_Renderer::PrintedRowShift() const

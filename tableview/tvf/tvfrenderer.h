@@ -83,6 +83,12 @@ public:
     // While the grid prints (no selection highlight) with a selection: how far the printed rows are moved down
     // onto the selection's first row; else 0.
     int PrintedRowShift() const;
+    // Set by a printout while it draws a page: how far right of the cell's left edge, where the rule runs, the
+    // cell texts start (device units). 0 on the screen.
+    void SetPrintedTextInset(int inset) { printedTextInset_ = inset; }
+    // Where in a cell `room` wide a text `textWidth` wide starts: `inset` right of the left edge, but a text that
+    // fits the cell moves no further than keeps it whole.
+    static int TextShift(int inset, int room, int textWidth);
 
     // GridRenderer
     bool PaintColumn(HDC dc, int column, const RECT& rect, TVF_Grid::RowPosCursor& cursor,
@@ -151,4 +157,5 @@ private:
     bool printSelectionOff_ = false;
     TVF_Grid::GridPos keptExtent_;
     int defaultWidth_ = kDefaultColumnWidth;
+    int printedTextInset_ = 0;
 };
