@@ -2,7 +2,9 @@
 
 #include "host/channelcalchost.h"
 #include "host/datasource.h"
+#include "host/services.h"
 
+#include "platform/com/classobjects.h"
 #include "platform/ui/render.h"
 #include "sdk/channeltitles.h"
 #include "sdk/channeltoken.h"
@@ -894,6 +896,37 @@ OpenedView OpenView(CallLog& log, IDocViewClass* viewClass, HostDocument* docume
     return opened;
 }
 
+namespace {
+// While it lives, the process's host application answers for print services with the printing of the frame
+// that prints: views that ask the application print where the frame's printing writes.
+class ApplicationPrintsTo {
+public:
+    explicit ApplicationPrintsTo(PrintService& printing)
+    {
+        platform::ComPtr<IApplicationService> registered;
+        CoGetClassObject(CLSID_ApplicationService, CLSCTX_INPROC_SERVER, nullptr, IID_IApplicationService,
+                         registered.OutVoid());
+        application_ = dynamic_cast<ApplicationService*>(registered.Get());
+        if (application_) {
+            previous_ = application_->Printing();
+            application_->SetPrintService(&printing);
+        }
+    }
+    ~ApplicationPrintsTo()
+    {
+        if (application_) {
+            application_->SetPrintService(previous_.Get());
+        }
+    }
+    ApplicationPrintsTo(const ApplicationPrintsTo&) = delete;
+    ApplicationPrintsTo& operator=(const ApplicationPrintsTo&) = delete;
+
+private:
+    ApplicationService* application_ = nullptr;
+    platform::ComPtr<ICAFPrintService> previous_;
+};
+} // namespace
+
 int PrintViewToPdf(const OpenedView& opened, const std::string& pdfPath, int dpi)
 {
     if (!opened.frame || !opened.view) {
@@ -906,6 +939,7 @@ int PrintViewToPdf(const OpenedView& opened, const std::string& pdfPath, int dpi
         return 0;
     }
     auto print = platform::ComPtr<HostMessage>::Adopt(HostMessage::Create(kPrintMessageId, 0));
+    const ApplicationPrintsTo route(printing);
     // A view may hand over several printouts for one print command: they go into one file.
     printing.BeginJob();
     handler->HandleMessage(print.Get());
@@ -922,6 +956,7 @@ int PrintViewRepeatedly(const OpenedView& opened, const std::string& pdfPath, in
     }
     PrintService& printing = opened.frame->Printing();
     printing.SetOutput(pdfPath, dpi);
+    const ApplicationPrintsTo route(printing);
     printing.BeginJob();
     for (int i = 0; i < times; ++i) {
         if (before) {

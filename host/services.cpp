@@ -124,10 +124,16 @@ HRESULT ApplicationService::GetWindowObject(HWND, IUnknown** out)
 HRESULT ApplicationService::GetPrintService(IUnknown** out)
 {
     log_.Record("application", "GetPrintService");
-    if (out) {
-        *out = nullptr;
+    if (!out) {
+        return E_POINTER;
     }
-    return E_NOTIMPL;
+    *out = nullptr;
+    if (!printing_) {
+        return E_NOTIMPL;
+    }
+    *out = printing_.Get();
+    (*out)->AddRef();
+    return S_OK;
 }
 
 HRESULT ApplicationService::GetLanguage(WORD* language)

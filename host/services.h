@@ -5,6 +5,7 @@
 #include "host/comobject.h"
 #include "host/help.h"
 #include "sdk/hostservices.h"
+#include "sdk/printing.h"
 #include "sdk/unittest.h"
 
 #include <functional>
@@ -64,6 +65,7 @@ public:
     ULONG AddRef() override { return AddRefCount(); }
     ULONG Release() override { return ReleaseCount(); }
     HRESULT GetWindowObject(HWND window, IUnknown** out) override;
+    // The print service set below, with a reference for the caller; E_NOTIMPL while none is set.
     HRESULT GetPrintService(IUnknown** out) override;
     HRESULT GetLanguage(WORD* language) override;
     HRESULT GetSettings(IHostSettings** out) override;
@@ -79,6 +81,9 @@ public:
     void SetLanguage(WORD language) { language_ = language; }
     void SetSuppressPreReleaseNotes(bool suppress) { suppressNotes_ = suppress; }
     const std::vector<std::u16string>& NotesShown() const { return notes_; }
+    // The print service that GetPrintService answers with (held; null for none).
+    void SetPrintService(ICAFPrintService* service) { printing_ = platform::ComPtr<ICAFPrintService>(service); }
+    ICAFPrintService* Printing() const { return printing_.Get(); }
 
 private:
     CallLog& log_;
@@ -87,6 +92,7 @@ private:
     std::vector<std::u16string> notes_;
     std::vector<std::u16string> help_;
     HelpLibrary library_;
+    platform::ComPtr<ICAFPrintService> printing_;
 };
 
 } // namespace host

@@ -11,6 +11,19 @@ namespace TVF_Grid {
 
 namespace {
 
+// Width of the dotted column and row lines, in device units.
+constexpr int kRuleWidth = 4;
+
+// How far right of a cell's left edge its text starts, so that the rules there (the dotted column line, and the
+// frames of width `frameWidth` around column and row titles) never touch its first glyph: beyond the widest
+// rule's reach by at least a quarter of a millimetre and one device pixel.
+int TextInset(HDC dc, int frameWidth)
+{
+    const int reach = static_cast<int>(std::ceil(0.5 + std::max(kRuleWidth, frameWidth) / 2.0));
+    const int gap = static_cast<int>(std::ceil(GetDeviceCaps(dc, LOGPIXELSX) * 0.25 / 25.4));
+    return reach + std::max(gap, 1);
+}
+
 // The grid's screen font scaled to the device: height by sy, width by sx, rounded.
 HFONT ScaledFont(HFONT screenFont, float sx, float sy)
 {
@@ -191,7 +204,9 @@ void GridPrintout::PrintPage(int p, owl::TDC& owlDc, const RECT& bandRect)
     const int dataLeft = page.left + (c == 0 ? std::min(rowTitleWidth_, (page.right - page.left) / 2) : 0);
 
     const PageColumn start = pageColumns_[static_cast<std::size_t>(c)];
-    HPEN dotted = CreatePen(PS_DOT, 4, RGB(16, 16, 16));
+    const int textInset = TextInset(dc, penWidth);
+    renderer_.SetPrintedTextInset(textInset);
+    HPEN dotted = CreatePen(PS_DOT, kRuleWidth, RGB(16, 16, 16));
     HPEN frame = CreatePen(PS_SOLID, penWidth, RGB(0, 0, 0));
     HGDIOBJ oldPen = SelectObject(dc, frame);
     HGDIOBJ oldFont = SelectObject(dc, fonts.cell);
@@ -215,7 +230,10 @@ void GridPrintout::PrintPage(int p, owl::TDC& owlDc, const RECT& bandRect)
             SetBkMode(dc, TRANSPARENT);
             const KVO::String& text = renderer_.ColumnTitleOf(i < renderer_.ColumnEntries() ? i : 0);
             if (i < renderer_.ColumnEntries()) {
-                TextOutW(dc, title.left, (title.top + title.bottom) / 2, text.c_str(), text.Length());
+                SIZE extent{};
+                GetTextExtentPoint32W(dc, text.c_str(), text.Length(), &extent);
+                const int x = title.left + TVF_Renderer::TextShift(textInset, clip.right - title.left, extent.cx);
+                TextOutW(dc, x, (title.top + title.bottom) / 2, text.c_str(), text.Length());
             }
             SelectObject(dc, frame);
             FrameRect(dc, RECT{title.left, title.top, title.right, title.bottom - penWidth / 2});
@@ -266,6 +284,7 @@ void GridPrintout::PrintPage(int p, owl::TDC& owlDc, const RECT& bandRect)
             FrameRect(dc, RECT{page.left + 1, top + 1, dataLeft - 1, top + rowHeight_ - 2});
         }
     }
+    renderer_.SetPrintedTextInset(0);
     SelectObject(dc, oldFont);
     SelectObject(dc, oldPen);
     DeleteObject(dotted);

@@ -7,6 +7,7 @@
 #include "sdk/tallysheet.h"
 #include "tableview/tvf/gridcolumn.h"
 #include "tableview/tvf/gridpane.h"
+#include "tableview/tvf/pixmap.h"
 
 #include <new>
 
@@ -82,6 +83,13 @@ void TVF_Renderer::Attach(ITableViewMgrInternal* widths, ITableDataManager* data
     data_ = data;
     rows_ = rows;
     selector_ = selector;
+    pixMap_ = platform::ComPtr<IRecordDataPixMap>(new TVF_PixMap(rows, HeaderRows(), HeaderColumns(), selector));
+}
+
+void TVF_Renderer::Detach()
+{
+    data_ = nullptr;
+    pixMap_.Reset();
 }
 
 KVO::String TVF_Renderer::Cell(LONG row, LONG column, LONG& style) const
@@ -150,24 +158,34 @@ void TVF_Renderer::RebuildColumns()
     TVF_Grid::GridPane& pane = grid_.Pane();
     pane.RemoveAllColumns();
     const int columns = std::max<int>(n - h, 0);
-    titles_.assign(static_cast<std::size_t>(columns), KVO::String());
+    columns_.resize(static_cast<std::size_t>(columns));
     for (int c = pane.ColumnCount(); c < columns; ++c) {
         LONG width = defaultWidth_;
         if (widths_) {
             widths_->GetColumnWidth(0, h + c, &width);
         }
-        titles_[static_cast<std::size_t>(c)] = ColumnTitle(h + c);
-        auto column = std::make_unique<TVF_Grid::UniformGridColumn>(grid_, c, titles_[static_cast<std::size_t>(c)],
-                                                                     static_cast<int>(width));
-        column->SetShortTitle(titles_[static_cast<std::size_t>(c)]);
+        KVO::String& title = columns_[static_cast<std::size_t>(c)].title;
+        title = ColumnTitle(h + c);
+        auto column = std::make_unique<TVF_Grid::UniformGridColumn>(grid_, c, title, static_cast<int>(width));
+        column->SetShortTitle(title);
         pane.AddColumn(std::move(column));
     }
     if (columns == 0) {
         pane.AddColumn(std::make_unique<TVF_Grid::UniformGridColumn>(grid_, 0, KVO::String(), defaultWidth_));
     }
     grid_.UpdateScrollBars(true);
-    const int dataRows = std::max(RowCount() - HeaderRows(), 0);
-    grid_.SetRowExtent(dataRows + HeaderRows(), HeaderRows());
+    std::int64_t dataRows = 0;
+    if (pixMap_) {
+        pixMap_->Rebuild(0);
+        pixMap_->GetTotalLength(&dataRows);
+    }
+    grid_.SetRowExtent(static_cast<int>(dataRows) + HeaderRows(), HeaderRows());
+    if (follow_ && pixMap_) {
+        pixMap_->GetTotalLength(&endPosition_);
+        for (ColumnEntry& entry : columns_) {
+            entry.position = endPosition_;
+        }
+    }
     if (grid_.GetHandle()) {
         grid_.Invalidate();
     }
@@ -259,10 +277,11 @@ int TVF_Renderer::DrawCellText(HDC dc, const RECT& rect, const KVO::String& text
         previous = SelectObject(dc, title ? static_cast<HGDIOBJ>(titleFont_->GetHandle()) : grid_.CellFont());
     }
     SetTextAlign(dc, TA_LEFT | TA_TOP);
-    ExtTextOutW(dc, rect.left, rect.top, ETO_CLIPPED | ETO_OPAQUE, &rect, text.c_str(),
-                static_cast<UINT>(text.Length()), nullptr);
     SIZE extent{};
     GetTextExtentPoint32W(dc, text.c_str(), text.Length(), &extent);
+    const int x = rect.left + TextShift(printedTextInset_, rect.right - rect.left, extent.cx);
+    ExtTextOutW(dc, x, rect.top, ETO_CLIPPED | ETO_OPAQUE, &rect, text.c_str(), static_cast<UINT>(text.Length()),
+                nullptr);
     if (previous) {
         SelectObject(dc, previous);
     }
@@ -289,6 +308,14 @@ void TVF_Renderer::GetRowTitle(const GridPos& row, std::u16string& out)
     }
     out.append(text.View());
     out.push_back(u'\0');
+}
+
+int TVF_Renderer::TextShift(int inset, int room, int textWidth)
+{
+    if (inset <= 0 || textWidth > room) {
+        return std::max(inset, 0); // nothing to keep whole
+    }
+    return std::min(inset, room - textWidth);
 }
 
 int TVF_Renderer::PrintedRowShift() const

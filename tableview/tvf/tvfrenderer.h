@@ -7,9 +7,12 @@
 #include "foundation/comobject.h"
 #include "foundation/dialogfont.h"
 #include "foundation/kvostring.h"
+#include "platform/com/unknown.h"
+#include "sdk/recorddatapixmap.h"
 #include "sdk/tableview.h"
 #include "tableview/tvf/gridcontrol.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -40,20 +43,26 @@ public:
     explicit TVF_Renderer(TVF_Grid::EventGridControl& grid);
     ~TVF_Renderer();
 
-    ULONG AddRef() { return InternalAddRef(); }
-    ULONG Release() { return InternalRelease(); }
+    // At zero the renderer deletes itself.
+    virtual ULONG AddRef() { return InternalAddRef(); }
+    virtual ULONG Release() { return InternalRelease(); }
+    // Takes five words and does nothing.
+    virtual void Reserved(LONG_PTR, LONG_PTR, LONG_PTR, LONG_PTR, LONG_PTR) {}
 
-    // The width source, data and rows are borrowed; the selector goes first in every table request.
+    // The width source, data and rows are borrowed; the selector goes first in every table request. Makes a new
+    // pixel map over the rows.
     void Attach(ITableViewMgrInternal* widths, ITableDataManager* data, ITableStoredRowInfo* rows, DWORD selector);
-    // Forgets the data (the window does it before attaching another source).
-    void Detach() { data_ = nullptr; }
+    // Forgets the data and lets the pixel map go (the window does it before attaching another source).
+    void Detach();
     bool Attached() const { return data_ != nullptr; }
     DWORD Selector() const { return selector_; }
+    // The pixel map over the table's rows while attached; null before Attach and after Detach.
+    IRecordDataPixMap* PixMap() const { return pixMap_.Get(); }
 
     // Rebuilds the grid's columns from the data's column count and widths, and its row extent from the rows.
     void RebuildColumns();
     // Columns of the data (header excluded), as last built.
-    int ColumnEntries() const { return static_cast<int>(titles_.size()); }
+    int ColumnEntries() const { return static_cast<int>(columns_.size()); }
     // The column count (header included) and header-column count last read; -1 until then.
     int KeptColumnCount() const { return columnCount_; }
     int KeptHeaderColumns() const { return headerColumns_; }
@@ -62,15 +71,24 @@ public:
         columnCount_ = count;
         headerColumns_ = headerColumns;
     }
-    const KVO::String& ColumnTitleOf(int c) const { return titles_.at(static_cast<std::size_t>(c)); }
+    const KVO::String& ColumnTitleOf(int c) const { return columns_.at(static_cast<std::size_t>(c)).title; }
     void SetDefaultColumnWidth(int width) { defaultWidth_ = width; }
-    // While the grid follows the newest row.
+    // While the grid follows the newest row; each rebuild then reads the end of the rows from the pixel map.
     void SetFollow(bool follow) { follow_ = follow; }
+    // The end position last read while following (0 until then), and the position a column keeps.
+    std::int64_t EndPosition() const { return endPosition_; }
+    std::int64_t ColumnPosition(int c) const { return columns_.at(static_cast<std::size_t>(c)).position; }
     // The table window's print-selection-off switch: printouts ignore the selection.
     void SetPrintSelectionOff(bool off) { printSelectionOff_ = off; }
     // While the grid prints (no selection highlight) with a selection: how far the printed rows are moved down
     // onto the selection's first row; else 0.
     int PrintedRowShift() const;
+    // Set by a printout while it draws a page: how far right of the cell's left edge, where the rule runs, the
+    // cell texts start (device units). 0 on the screen.
+    void SetPrintedTextInset(int inset) { printedTextInset_ = inset; }
+    // Where in a cell `room` wide a text `textWidth` wide starts: `inset` right of the left edge, but a text that
+    // fits the cell moves no further than keeps it whole.
+    static int TextShift(int inset, int room, int textWidth);
 
     // GridRenderer
     bool PaintColumn(HDC dc, int column, const RECT& rect, TVF_Grid::RowPosCursor& cursor,
@@ -102,6 +120,12 @@ public:
     static HRESULT CheckFreeMemory(unsigned rows, unsigned columns);
 
 private:
+    // One data column: its title and the position it was last brought to.
+    struct ColumnEntry {
+        KVO::String title;
+        std::int64_t position = 0;
+    };
+
     // Data rows [first, end) and table columns of a rectangle.
     struct Rectangle {
         int firstRow = 0;
@@ -126,9 +150,12 @@ private:
     int columnCount_ = -1;
     int headerColumns_ = -1;
     DWORD selector_ = 0;
-    std::vector<KVO::String> titles_; // one per data column
+    platform::ComPtr<IRecordDataPixMap> pixMap_;
+    std::int64_t endPosition_ = 0;
+    std::vector<ColumnEntry> columns_; // one per data column
     bool follow_ = false;
     bool printSelectionOff_ = false;
     TVF_Grid::GridPos keptExtent_;
     int defaultWidth_ = kDefaultColumnWidth;
+    int printedTextInset_ = 0;
 };

@@ -607,13 +607,19 @@ void TVF_TableView::Copy()
     if (ICopyNotifyService* notices = CX::GetCopyNotifyService()) {
         notices->NotifyCopy(0);
     }
+    // The text is built before the clipboard is emptied: a copy the user cancels leaves the clipboard as it was.
+    bool cancelled = false;
+    const std::u16string text = BuildCopyText(u"\t", false, &cancelled);
+    if (cancelled) {
+        SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+        return;
+    }
     if (!OpenClipboard(GetHandle()) || !EmptyClipboard()) {
         CloseClipboard();
         MessageBoxW(GetHandle(), u"Unable to copy to clipboard at present", u"Error", MB_OK);
         SetCursor(previous);
         return;
     }
-    const std::u16string text = BuildCopyText(u"\t");
     if (HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(char16_t))) {
         auto* units = static_cast<char16_t*>(GlobalLock(block));
         std::copy(text.begin(), text.end(), units);
@@ -648,14 +654,11 @@ KVO::String TVF_TableView::PrintTitle() const
 
 void TVF_TableView::Print(bool preview)
 {
-    if (!hostView_) {
-        return;
-    }
-    platform::ComPtr<IHostFrame> frame;
+    // The host application's print service takes the printouts.
+    IApplicationService* application = CX::Host::GetApplicationService();
     platform::ComPtr<IUnknown> serviceObject;
     platform::ComPtr<ICAFPrintService> service;
-    if (FAILED(hostView_->GetFrame(frame.Out())) || !frame ||
-        FAILED(frame->GetPrintService(serviceObject.Out())) || !serviceObject ||
+    if (!application || FAILED(application->GetPrintService(serviceObject.Out())) || !serviceObject ||
         FAILED(serviceObject->QueryInterface(IID_ICAFPrintService, service.OutVoid())) || !service) {
         return;
     }

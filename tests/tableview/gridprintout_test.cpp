@@ -8,7 +8,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <iterator>
+#include <limits>
 #include <set>
 
 using namespace tabletest;
@@ -73,7 +76,89 @@ protected:
         FillTable(table, rows, columns);
         manager->Refresh(0);
     }
+    // The table as it is and the same table with every cell but the row titles empty, in that order; the second
+    // prints the same rules without any cell text.
+    template <class Print>
+    std::pair<gdi::Image, gdi::Image> WithAndWithoutTexts(Print print)
+    {
+        const FakeTable kept = table;
+        gdi::Image texts = print();
+        for (Grid* grid : {&table.events, &table.summary}) {
+            for (auto& row : *grid) {
+                std::fill(row.begin() + 1, row.end(), u"");
+            }
+        }
+        manager->Refresh(0);
+        gdi::Image rules = print();
+        table.events = kept.events;
+        table.summary = kept.summary;
+        manager->Refresh(0);
+        return {std::move(texts), std::move(rules)};
+    }
 };
+
+// The white gaps between the rules of a printed page and the first glyph right of each, in pixels, along every
+// pixel row that no horizontal rule runs near. `rules` is the same page printed without cell texts. Dotted rules
+// count as solid lines: a glyph beside the gap between two dots still touches the line.
+struct RuleGaps {
+    int narrowest = std::numeric_limits<int>::max();
+    int measured = 0;
+};
+RuleGaps GapsFromRulesToText(const gdi::Image& page, const gdi::Image& rules, int dotLength)
+{
+    const auto inked = [](const gdi::Image& image, int x, int y) {
+        const COLORREF c = image.at(x, y);
+        return GetRValue(c) + GetGValue(c) + GetBValue(c) < 3 * 240;
+    };
+    const auto anyNear = [&](int y, int reach, auto test) {
+        for (int d = std::max(y - reach, 0); d <= std::min(y + reach, rules.height - 1); ++d) {
+            if (test(d)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    std::vector<int> rowInk(static_cast<std::size_t>(rules.height));
+    for (int y = 0; y < rules.height; ++y) {
+        for (int x = 0; x < rules.width; ++x) {
+            rowInk[static_cast<std::size_t>(y)] += inked(rules, x, y);
+        }
+    }
+    std::vector<int> inkedRows;
+    std::copy_if(rowInk.begin(), rowInk.end(), std::back_inserter(inkedRows), [](int ink) { return ink > 0; });
+    if (inkedRows.empty()) {
+        return {};
+    }
+    std::nth_element(inkedRows.begin(), inkedRows.begin() + inkedRows.size() / 2, inkedRows.end());
+    const int lengthwise = 2 * inkedRows[inkedRows.size() / 2] + 8; // more ink than the column rules give a row
+    RuleGaps gaps;
+    for (int y = 0; y < page.height; ++y) {
+        if (anyNear(y, dotLength / 2 + 1, [&](int d) { return rowInk[static_cast<std::size_t>(d)] > lengthwise; })) {
+            continue;
+        }
+        int lastRule = -1;
+        for (int x = 0; x < page.width; ++x) {
+            if (anyNear(y, dotLength / 2, [&](int d) { return inked(rules, x, d); })) {
+                lastRule = x;
+            } else if (inked(page, x, y)) {
+                if (lastRule >= 0) {
+                    gaps.narrowest = std::min(gaps.narrowest, x - lastRule - 1);
+                    ++gaps.measured;
+                }
+                lastRule = -1; // only the first glyph after a rule
+            }
+        }
+    }
+    return gaps;
+}
+
+// Negative numbers in every other row of the first column, as the cardiac table's potentials are.
+void MakeNegatives(FakeTable& table)
+{
+    for (std::size_t r = 1; r < table.events.size(); r += 2) {
+        table.events[r][1] = u"-78.87";
+    }
+}
 
 } // namespace
 
@@ -202,6 +287,64 @@ TEST_F(GridPrintoutTest, PagesMatchTheirPictures)
         const auto check = gdi::CheckGolden(
             picture, std::string(TEST_DATA_DIR) + "/golden/printout_page" + std::to_string(page) + ".png", 8, 40);
         EXPECT_TRUE(check.ok) << check.message;
+    }
+}
+
+// On paper a cell's first glyph stands clear of the rule at its left, by at least a quarter of a millimetre and
+// one pixel of white: on a 100-dpi and a 600-dpi printer, and on the PDF page the print service writes.
+TEST_F(GridPrintoutTest, CellTextsStandClearOfTheRules)
+{
+    Reopen(12, 6);
+    MakeNegatives(table);
+    manager->Refresh(0);
+    const std::string pdf = testing::TempDir() + "table_rules.pdf";
+    const bool rendersPdf = std::system("command -v pdftoppm >/dev/null 2>&1") == 0;
+    const auto printedPdf = [&] {
+        host::PrintService& printing = hostFrame->Printing();
+        printing.SetOutput(pdf, 600);
+        printing.BeginJob();
+        Window().Print(false);
+        EXPECT_EQ(printing.EndJob(), 2);
+        const std::string render = "pdftoppm -r 600 -f 1 -l 1 -singlefile -png '" + pdf + "' '" + pdf + "'";
+        EXPECT_EQ(std::system(render.c_str()), 0);
+        return gdi::LoadPng(pdf + ".png").value_or(gdi::Image{});
+    };
+    for (const auto& [dpi, toPdf] : {std::pair{100, false}, {600, false}, {600, true}}) {
+        if (toPdf && !rendersPdf) {
+            continue;
+        }
+        const auto [texts, rules] = WithAndWithoutTexts([&] {
+            if (toPdf) {
+                return printedPdf();
+            }
+            PrintedGrid printed(Window(), dpi, SIZE{dpi * 7, dpi * 4});
+            printed.printout->PrintPage(0, &printed.rect);
+            return gdi::ImageOfBitmap(printed.page);
+        });
+        ASSERT_GT(texts.width, 0);
+        ASSERT_EQ(rules.width, texts.width);
+        const RuleGaps gaps = GapsFromRulesToText(texts, rules, 4);
+        EXPECT_GE(gaps.measured, 12 * 7) << dpi << " dpi, PDF " << toPdf << ": every cell is measured";
+        EXPECT_GE(gaps.narrowest, std::max(1.0, dpi * 0.25 / 25.4)) << dpi << " dpi, PDF " << toPdf;
+    }
+    std::filesystem::remove(pdf);
+    std::filesystem::remove(pdf + ".png");
+}
+
+// A text moves off the rule, but never so far that a text that fitted its cell is cut at the cell's right edge.
+TEST(PrintedCellText, MovesOffTheRuleAndKeepsAWholeTextWhole)
+{
+    const struct {
+        int inset, room, width, shift;
+    } cases[] = {
+        {12, 562, 200, 12}, // room to spare
+        {12, 210, 200, 10}, // only as far as keeps it whole
+        {12, 200, 200, 0},  // filling the cell exactly: stays where it was
+        {12, 150, 200, 12}, // cut anyway: clear of the rule
+        {0, 150, 100, 0},   // the screen
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(TVF_Renderer::TextShift(c.inset, c.room, c.width), c.shift) << c.room << " " << c.width;
     }
 }
 

@@ -179,6 +179,8 @@ protected:
         parent->Create();
         hostFrame = host::HostFrame::Create(SharedHost().Log(), 800, 600);
         site = host::ViewSite::Create(SharedHost().Log(), hostFrame);
+        // The table prints through the host application's print service: the frame's printing here.
+        SharedHost().Application().SetPrintService(&hostFrame->Printing());
         hostDocument = host::HostDocument::Create(SharedHost().Log(), 9, SharedHost().NewChartData());
         sheet = host::Tallysheet::Create();
         hostDocument->SetTallysheet(platform::ComPtr<IUnknown>(static_cast<ITallysheet*>(sheet.Get())),
@@ -194,6 +196,7 @@ protected:
         manager->DestroyTableView(0);
         manager.Reset();
         parent.reset();
+        SharedHost().Application().SetPrintService(nullptr);
     }
     void Open(DWORD options)
     {

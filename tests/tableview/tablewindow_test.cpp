@@ -153,6 +153,21 @@ TEST_F(TableWindowTest, HostMessagesReachTheWindowThroughItsRegisteredHandler)
     EXPECT_EQ(handlers.Send(0x80010008), 0);
 }
 
+// The printouts go to the host application's print service, whatever the frame offers; without one nothing prints.
+TEST_F(TableWindowTest, PrintoutsGoToTheApplicationsPrintService)
+{
+    hostFrame->SetPrintServiceOffered(false);
+    const auto application = host::PrintService::Create(SharedHost().Log());
+    SharedHost().Application().SetPrintService(application.Get());
+    Window().SendToPrintService();
+    EXPECT_EQ(application->SentCount(), 2);
+    EXPECT_EQ(hostFrame->Printing().SentCount(), 0);
+
+    SharedHost().Application().SetPrintService(nullptr);
+    Window().SendToPrintService();
+    EXPECT_EQ(application->SentCount(), 2);
+}
+
 // The channel titles come from the host document's channel list, as many as it counts (at least one), each
 // under its index; without a list the window keeps none.
 TEST_F(TableWindowTest, ChannelTitlesAreReadFromTheHostDocument)
@@ -265,6 +280,31 @@ TEST_F(TableWindowTest, ACancelledCsvExportWritesNothing)
     progress.SetSink({});
     pathText->Release();
     std::filesystem::remove(path);
+}
+
+// A copy cancelled part way leaves the clipboard holding what it held before, not the rows copied so far.
+TEST_F(TableWindowTest, ACancelledCopyLeavesTheClipboardAsItWas)
+{
+    const std::u16string earlier = u"the user's earlier clip";
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (earlier.size() + 1) * sizeof(char16_t));
+    std::copy(earlier.c_str(), earlier.c_str() + earlier.size() + 1, static_cast<char16_t*>(GlobalLock(block)));
+    GlobalUnlock(block);
+    SetClipboardData(CF_UNICODETEXT, block);
+    CloseClipboard();
+    host::ProgressFactory& progress = SharedHost().GetFramework().Progress();
+    progress.SetAvailable(true);
+    for (const int stopAt : {1, 3}) {
+        int reports = 0;
+        progress.SetSink([&](const host::ProgressReport&) { return ++reports == stopAt ? E_ABORT : S_OK; });
+        Window().Copy();
+        EXPECT_EQ(reports, stopAt);
+        EXPECT_EQ(ClipboardText(), earlier) << stopAt;
+    }
+    progress.SetSink({});
+    Window().Copy();
+    EXPECT_EQ(ClipboardText(), Lines(table.events, 0, 10, u"\t") + u"\n" + Lines(table.summary, 0, 4, u"\t"));
 }
 
 TEST_F(TableWindowTest, SelectRowsSelectsWholeRowsAndClears)
@@ -399,6 +439,58 @@ TEST_F(TableWindowTest, AnEmptyTableGetsOnePlaceholderColumn)
     EXPECT_EQ(Window().EventGrid().Pane().ColumnCount(), 1);
     EXPECT_EQ(Window().EventGrid().Pane().Column(0)->Width(), 100);
     EXPECT_EQ(Window().EventRenderer()->ColumnEntries(), 0);
+}
+
+// A renderer is made with no reference, deletes itself with its last one and lets its pixel map go then; the
+// table window holds one while it shows the grid and lets the map go when it detaches.
+TEST_F(TableWindowTest, TheRendererGoesWithItsLastReferenceAndTakesItsPixelMapAlong)
+{
+    const auto count = [](IUnknown* object) {
+        object->AddRef();
+        return object->Release();
+    };
+    auto* renderer = new TVF_Renderer(Window().EventGrid());
+    EXPECT_EQ(renderer->AddRef(), 1u);
+    EXPECT_EQ(renderer->PixMap(), nullptr);
+    renderer->Attach(nullptr, &table, &table, TableGrid::kEvents);
+    const platform::ComPtr<IRecordDataPixMap> map(renderer->PixMap());
+    ASSERT_TRUE(map);
+    EXPECT_EQ(count(map.Get()), 2u);
+    EXPECT_EQ(renderer->AddRef(), 2u);
+    EXPECT_EQ(renderer->Release(), 1u);
+    EXPECT_EQ(count(map.Get()), 2u);
+    EXPECT_EQ(renderer->Release(), 0u);
+    EXPECT_EQ(count(map.Get()), 1u) << "the renderer is gone and has released its map";
+
+    TVF_Renderer& shown = *Window().EventRenderer();
+    EXPECT_EQ(shown.AddRef(), 2u);
+    EXPECT_EQ(shown.Release(), 1u);
+    ASSERT_NE(shown.PixMap(), nullptr);
+    Window().Detach();
+    EXPECT_EQ(shown.PixMap(), nullptr);
+}
+
+// The grid's row extent is the pixel map's length; while the grid follows the newest row each rebuild brings the
+// end position and every column to the map's end.
+TEST_F(TableWindowTest, RebuildingReadsTheRowsAndTheEndFromThePixelMap)
+{
+    TVF_Renderer& renderer = *Window().EventRenderer();
+    EXPECT_EQ(Window().EventGrid().Pane().RowCount(), 10);
+    EXPECT_EQ(renderer.EndPosition(), 0);
+    FillTable(table, 14, 3);
+    renderer.SetFollow(true);
+    manager->Refresh(0);
+    EXPECT_EQ(Window().EventGrid().Pane().RowCount(), 14);
+    EXPECT_EQ(renderer.EndPosition(), 14);
+    for (int c = 0; c < renderer.ColumnEntries(); ++c) {
+        EXPECT_EQ(renderer.ColumnPosition(c), 14) << c;
+    }
+    renderer.SetFollow(false);
+    FillTable(table, 12, 4);
+    manager->Refresh(0);
+    EXPECT_EQ(Window().EventGrid().Pane().RowCount(), 12);
+    EXPECT_EQ(renderer.EndPosition(), 14) << "kept while not following";
+    EXPECT_EQ(renderer.ColumnPosition(3), 0) << "a new column starts at 0";
 }
 
 TEST_F(TableWindowTest, TallysheetStartsBelowWhatItHoldsAfterOneEmptyRow)
