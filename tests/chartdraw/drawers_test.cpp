@@ -374,8 +374,9 @@ TEST(GraticuleTest, TheRecordStartMarkIsBlackAndMillimetreWideOnPaper)
         GraticuleDrawer* graticule = MarksOnly(*server.Get(), services, lane, 0);
         Canvas canvas(40, 20, RGB(255, 255, 255));
         owl::TDC dc(canvas.dc);
-        // The stretch begins 10 pixels before the record's data.
-        graticule->Draw(dc, 0, 40, -10, 0, 0, lane, 0, nullptr, 0);
+        // The stretch begins 10 pixels (ticks) before the record's data.
+        server->SetView(0, -10, 1.0, 0);
+        graticule->Draw(dc, -10, 30, -10, 0, 0, lane, 0, nullptr, 0);
         const std::vector<int> runs = RunsAlong(canvas.dc, 40, 8, RGB(255, 255, 255));
         ASSERT_EQ(runs.size(), 1u) << c.printWord;
         EXPECT_EQ(runs[0], c.width) << c.printWord;
@@ -413,8 +414,9 @@ TEST(GraticuleTest, ASelectedLaneMarksItsRecordStartInTheLabelAreaToo)
         GraticuleDrawer* graticule = MarksOnly(*server.Get(), services, lane, c.option);
         Canvas canvas(120, 20, RGB(255, 255, 255));
         owl::TDC dc(canvas.dc);
-        // The stretch begins 60 pixels before the record's data.
-        graticule->Draw(dc, 0, 120, -60, 0, 0, lane, 0, nullptr, 0);
+        // The stretch begins 60 pixels (ticks) before the record's data.
+        server->SetView(0, -60, 1.0, 0);
+        graticule->Draw(dc, -60, 60, -60, 0, 0, lane, 0, nullptr, 0);
         EXPECT_EQ(RunsAlong(canvas.dc, 120, 8, RGB(255, 255, 255)), c.runs) << c.name;
         if (c.runs.size() == 2) {
             // The label area that the data source was told of ends where the record's data begin.
@@ -425,6 +427,45 @@ TEST(GraticuleTest, ASelectedLaneMarksItsRecordStartInTheLabelAreaToo)
                 EXPECT_EQ(GetPixel(canvas.dc, 60 - area, 18), RGB(255, 255, 255)) << "2 pixels short of the bottom";
             }
         }
+        graticule->Release();
+    }
+}
+
+// The stretch's offset counts ticks; the mark stands where the data source puts tick 0 of the record, and so does
+// the label area's line before it, at whatever compression.
+TEST(GraticuleTest, TheRecordStartMarkStandsAtTheRecordStartAtAnyCompression)
+{
+    charttest::TestServices services;
+    const RECT lane{0, 0, 300, 20};
+    const struct Case {
+        double ticksPerPixel;
+        LONG pixelsBefore; // of the stretch before the record's first tick
+    } cases[] = {{1.0, 120}, {4.0, 50}, {52.0, 5}};
+    for (const Case& c : cases) {
+        auto server = host::ChartServer::Create(OneChannel(100));
+        server->SetChannelSelected(0, true);
+        const LONGLONG from = -static_cast<LONGLONG>(c.pixelsBefore * c.ticksPerPixel);
+        server->SetView(0, static_cast<double>(from), c.ticksPerPixel, 0);
+        GraticuleDrawer* graticule = MarksOnly(*server.Get(), services, lane, 1);
+        Canvas canvas(300, 20, RGB(255, 255, 255));
+        owl::TDC dc(canvas.dc);
+        const LONGLONG to = from + static_cast<LONGLONG>(300 * c.ticksPerPixel);
+        graticule->Draw(dc, from, to, from, 0, 0, lane, 0, nullptr, 0);
+        const LONG area = server->layoutValues[0x80000002];
+        std::vector<int> expected{c.pixelsBefore - area};
+        if (c.pixelsBefore - area < 0) {
+            expected.clear(); // the label area's line lies left of the lane
+        }
+        std::vector<int> found;
+        for (int x = 0; x < 300; ++x) {
+            const bool inked = GetPixel(canvas.dc, x, 8) != RGB(255, 255, 255);
+            if (inked && (x == 0 || GetPixel(canvas.dc, x - 1, 8) == RGB(255, 255, 255))) {
+                found.push_back(x);
+            }
+        }
+        expected.push_back(c.pixelsBefore - 1); // two pixels wide, about the record start
+        EXPECT_EQ(found, expected) << c.ticksPerPixel << " ticks a pixel";
+        EXPECT_EQ(GetPixel(canvas.dc, c.pixelsBefore, 8), RGB(0, 0, 128)) << c.ticksPerPixel;
         graticule->Release();
     }
 }
