@@ -555,6 +555,47 @@ TEST(EventDrawerTest, AnEventAtTheStretchEndEndsTheLoopAndTheDropFlagAsksAgain)
     drawer->Release();
 }
 
+// The previews draw every layer into one bitmap: the event line's gaps must leave the trace under it as it is.
+TEST(EventDrawerTest, TheDottedLineKeepsTheTraceUnderIt)
+{
+    auto server = host::ChartServer::Create(OneChannel(1000));
+    const std::vector<Mark> marks{{100, 0.0f}};
+    const int channel = server->AddEventChannel({host::EventArray::Of(marks)});
+    server->SetView(0, 0, 1.0, 0);
+    auto* drawer = new EventDrawer(0, channel, 0);
+    drawer->AddRef();
+    drawer->SetDataSource(0, static_cast<IChartDataSource*>(server.Get()));
+    const RECT lane{0, 0, 200, 30};
+    drawer->SetRect(0, &lane);
+    Canvas canvas(200, 30);
+    owl::TDC dc(canvas.dc);
+    const COLORREF trace = RGB(255, 0, 128);
+    // An upstroke drawn on the column of the event.
+    HPEN pen = CreatePen(PS_SOLID, 1, trace);
+    HGDIOBJ previous = SelectObject(canvas.dc, pen);
+    MoveToEx(canvas.dc, 100, 0, nullptr);
+    LineTo(canvas.dc, 100, 30);
+    SelectObject(canvas.dc, previous);
+    DeleteObject(pen);
+    const int mode = GetBkMode(canvas.dc);
+    drawer->Draw(dc, 0, 200, 0, 0, 0, lane, 0, nullptr, 0);
+    int keptTrace = 0;
+    int dots = 0;
+    for (int y = 0; y < 30; ++y) {
+        if (y >= 15 - 5 && y <= 15 + 5) {
+            continue; // the event's circle
+        }
+        const COLORREF pixel = GetPixel(canvas.dc, 100, y);
+        keptTrace += pixel == trace;
+        dots += pixel == RGB(192, 192, 192);
+        EXPECT_NE(pixel, RGB(255, 255, 255)) << "y = " << y;
+    }
+    EXPECT_GT(dots, 5);     // the line is drawn,
+    EXPECT_GT(keptTrace, 5); // and its gaps show the trace
+    EXPECT_EQ(GetBkMode(canvas.dc), mode);
+    drawer->Release();
+}
+
 TEST(EventDrawerTest, ASweepDisplayGivesTheTicksOfTheStretch)
 {
     auto server = host::ChartServer::Create(OneChannel(1000));
