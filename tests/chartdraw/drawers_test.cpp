@@ -521,17 +521,24 @@ struct Mark {
     float offset;
 };
 
+// An event drawer over a new event channel of the marks, at one tick a pixel in a lane 30 pixels high; one reference.
+EventDrawer* MarksDrawer(host::ChartServer& server, const std::vector<Mark>& marks, const RECT& lane)
+{
+    const int channel = server.AddEventChannel({host::EventArray::Of(marks)});
+    server.SetView(0, 0, 1.0, 0);
+    auto* drawer = new EventDrawer(0, channel, 0);
+    drawer->AddRef();
+    drawer->SetDataSource(0, static_cast<IChartDataSource*>(&server));
+    drawer->SetRect(0, &lane);
+    return drawer;
+}
+
 TEST(EventDrawerTest, AnEventAtTheStretchEndEndsTheLoopAndTheDropFlagAsksAgain)
 {
     auto server = host::ChartServer::Create(OneChannel(1000));
-    const std::vector<Mark> marks{{100, 0.0f}, {200, 0.0f}, {250, std::numeric_limits<float>::quiet_NaN()}, {300, 0.0f}};
-    const int channel = server->AddEventChannel({host::EventArray::Of(marks)});
-    server->SetView(0, 0, 1.0, 0);
-    auto* drawer = new EventDrawer(0, channel, 0);
-    drawer->AddRef();
-    drawer->SetDataSource(0, static_cast<IChartDataSource*>(server.Get()));
     const RECT lane{0, 0, 400, 30};
-    drawer->SetRect(0, &lane);
+    EventDrawer* drawer = MarksDrawer(
+        *server.Get(), {{100, 0.0f}, {200, 0.0f}, {250, std::numeric_limits<float>::quiet_NaN()}, {300, 0.0f}}, lane);
     Canvas canvas(400, 30);
     canvas.Fill(RGB(255, 255, 255));
     owl::TDC dc(canvas.dc);
@@ -559,14 +566,8 @@ TEST(EventDrawerTest, AnEventAtTheStretchEndEndsTheLoopAndTheDropFlagAsksAgain)
 TEST(EventDrawerTest, TheDottedLineKeepsTheTraceUnderIt)
 {
     auto server = host::ChartServer::Create(OneChannel(1000));
-    const std::vector<Mark> marks{{100, 0.0f}};
-    const int channel = server->AddEventChannel({host::EventArray::Of(marks)});
-    server->SetView(0, 0, 1.0, 0);
-    auto* drawer = new EventDrawer(0, channel, 0);
-    drawer->AddRef();
-    drawer->SetDataSource(0, static_cast<IChartDataSource*>(server.Get()));
     const RECT lane{0, 0, 200, 30};
-    drawer->SetRect(0, &lane);
+    EventDrawer* drawer = MarksDrawer(*server.Get(), {{100, 0.0f}}, lane);
     Canvas canvas(200, 30);
     owl::TDC dc(canvas.dc);
     const COLORREF trace = RGB(255, 0, 128);
