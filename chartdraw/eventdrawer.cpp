@@ -223,9 +223,12 @@ HRESULT EventDrawer::Draw(owl::TDC& dc, LONGLONG from, LONGLONG to, LONGLONG, LO
         lastEvent_ = tick;
         const int px = static_cast<int>(std::floor(x));
         {
+            // The dotted line's gaps leave what lies below, the trace among it, when the layers share a bitmap.
             HGDIOBJ previous = SelectObject(dc, linePen);
+            const int previousMode = SetBkMode(dc, TRANSPARENT);
             MoveToEx(dc, px, 0, nullptr);
             LineTo(dc, px, lane.bottom - lane.top);
+            SetBkMode(dc, previousMode);
             SelectObject(dc, previous);
         }
         COLORREF fill = EventColour(event);

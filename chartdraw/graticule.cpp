@@ -488,8 +488,9 @@ HRESULT GraticuleDrawer::Draw(owl::TDC& target, LONGLONG from, LONGLONG to, LONG
             HorizontalLine(dc, x, right, row2, settings_.line2);
         }
     }
-    // 8. The record's start.
-    if (offset < 0) {
+    // 8. The record's start. The offset counts ticks, not pixels: the data source places tick 0 of the record.
+    double recordStart = 0;
+    if (offset < 0 && DataSource() && SUCCEEDED(DataSource()->TickToX(0x80000000, record, 0, &recordStart))) {
         DWORD printWord = 0;
         double perMm = 0;
         if (services && SUCCEEDED(services->GetPrintWord(0, &printWord)) && printWord) {
@@ -502,7 +503,7 @@ HRESULT GraticuleDrawer::Draw(owl::TDC& target, LONGLONG from, LONGLONG to, LONG
                 Line(dc, at, 0, at, height - 2, width, colour);
             }
         };
-        const LONG startX = x - static_cast<LONG>(offset);
+        const LONG startX = static_cast<LONG>(std::clamp(std::floor(recordStart), -1e9, 1e9));
         mark(startX, printWord ? paperWidth(0.4) : 2, printWord ? RGB(0, 0, 0) : markColour_);
         // A selected lane marks the start once more at the left edge of its label area: the label width + 5
         // pixels that the data source was told of, just before the record's data.

@@ -140,7 +140,7 @@ HRESULT PolyLineTraceDrawer::Draw(owl::TDC& dc, LONGLONG from, LONGLONG to, LONG
             block_->GetContinueTick(&continueTick);
         }
         if (relative == continueTick) {
-            lastX_ = x + DrawPoints(dc, Positions(clip, x), x, 0, static_cast<COLORREF>(record));
+            lastX_ = x + DrawPoints(dc, Positions(clip, x), x, 0, colour_);
             if (!(flags & kDrawKeepCached)) {
                 block_.Reset();
             }
@@ -178,8 +178,11 @@ HRESULT PolyLineTraceDrawer::Draw(owl::TDC& dc, LONGLONG from, LONGLONG to, LONG
         return S_OK;
     }
     if (block_) {
+        BeforeDrawing(record);
+        BeginPoints(dc, x, clip.right);
         lastX_ = sweep_ ? DrawSweepParts(dc, x, clip, flags & kDrawColourModeMask)
                         : x + DrawPoints(dc, Positions(clip, x), x, flags & kDrawColourModeMask, colour_);
+        EndPoints(dc);
     }
     if (!(flags & kDrawKeepCached)) {
         block_.Reset();
@@ -211,7 +214,27 @@ LONG PolyLineTraceDrawer::DrawSweepParts(HDC dc, LONG x, const RECT& clip, DWORD
     return x;
 }
 
-LONG PolyLineTraceDrawer::DrawPoints(HDC dc, LONG count, LONG x, DWORD, COLORREF)
+COLORREF PolyLineTraceDrawer::PenColour(DWORD colourMode, COLORREF colour)
+{
+    if (!sweep_ || (colourMode != 2 && colourMode != 3)) {
+        return colour_;
+    }
+    if (colourMode == 3) {
+        COLORREF hooked = colour_;
+        TraceColour(&hooked, 0, colour);
+        return hooked;
+    }
+    // Black and white output: black; style 1 lightens it, each channel raised by
+    // trunc((3 x 240 - r - g - b) x (50 / 180) / 3), to a dark grey RGB(66, 66, 66).
+    const BYTE grey = style_ == 1 ? static_cast<BYTE>(std::trunc(3 * 240 * (50.0 / 180.0) / 3)) : 0;
+    COLORREF ink = RGB(grey, grey, grey);
+    if (IDrawerDataPane* services = Services()) {
+        services->GetContrastColour(ink, &ink);
+    }
+    return ink;
+}
+
+LONG PolyLineTraceDrawer::DrawPoints(HDC dc, LONG count, LONG x, DWORD colourMode, COLORREF colour)
 {
     if (!block_) {
         return 0;
@@ -226,12 +249,13 @@ LONG PolyLineTraceDrawer::DrawPoints(HDC dc, LONG count, LONG x, DWORD, COLORREF
         services->GetDeviceScale(0, &scale, &sy);
     }
     const int width = printing ? static_cast<int>(std::trunc(penWidth_ * scale)) : 1;
+    const COLORREF ink = PenColour(colourMode, colour);
     HPEN pen = nullptr;
     if (printing) {
-        const LOGBRUSH brush{BS_SOLID, colour_, 0};
+        const LOGBRUSH brush{BS_SOLID, ink, 0};
         pen = ExtCreatePen(PS_GEOMETRIC | PS_ENDCAP_FLAT, static_cast<DWORD>(std::max(width, 1)), &brush, 0, nullptr);
     } else {
-        pen = CreatePen(PS_SOLID, 1, colour_);
+        pen = CreatePen(PS_SOLID, 1, ink);
     }
     HGDIOBJ previous = SelectObject(dc, pen);
     std::array<POINT, kChartPointBatch> points; // one fixed buffer per call: no allocation per batch

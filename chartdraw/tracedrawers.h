@@ -31,8 +31,16 @@ public:
     HRESULT ApplyChannelSettings(IUnknown* settings, IUnknown* displaySettings, LONG channel) override;
     HRESULT Clone(DWORD flags, IChartRecordDrawer** copy) override;
 
-    // Draws `count` positions from x on; returns the positions consumed.
+    // Hooks for derived drawers around a drawing of the points: before the stretch is placed (with the record), and
+    // before (with the x range to draw) and after the points are drawn.
+    virtual void BeginPoints(HDC, LONG /*fromX*/, LONG /*toX*/) {}
+    virtual void EndPoints(HDC) {}
+    virtual void BeforeDrawing(LONG /*record*/) {}
+    // Draws `count` positions from x on in the drawer's colour, or on a sweep display in the colour of the colour
+    // mode (2: black and white output; 3: `TraceColour` of `colour`); returns the positions consumed.
     virtual LONG DrawPoints(HDC dc, LONG count, LONG x, DWORD colourMode, COLORREF colour);
+    // The colour of colour mode 3: the colour it is given.
+    virtual void TraceColour(COLORREF* out, LONG /*reserved*/, COLORREF colour) { *out = colour; }
     // Whether a paused sweep display still draws the trace.
     virtual bool DrawWhilePaused() const { return false; }
     IChartSweep* Sweep() const { return sweep_.Get(); }
@@ -48,6 +56,9 @@ public:
     static const std::array<DWORD, kChartPointBatch / 2>& SegmentCounts();
 
 private:
+    // The pen colour for a colour mode (Draw's flags' low byte) and DrawPoints' colour; only a sweep display's
+    // drawing heeds the mode.
+    COLORREF PenColour(DWORD colourMode, COLORREF colour);
     // Sweep mode: each part of the stretch (the newest sweep left of the wrap, the older one right of it) is drawn
     // where the sweep display places it; returns the x after the last point.
     LONG DrawSweepParts(HDC dc, LONG x, const RECT& clip, DWORD colourMode);

@@ -5,6 +5,7 @@
 
 #include "foundation/dialogfont.h"
 
+#include <cmath>
 #include <vector>
 
 namespace MGraph1 {
@@ -33,7 +34,27 @@ private:
 };
 
 bool InOpenRange(double value, LONG low, LONG high) { return value > low && value < high; }
+
+// Where x falls among the samples at start + i * step, as a sample index; within rounding of a sample it is that
+// sample's index.
+double SampleIndexOf(double x, double start, double step)
+{
+    const double index = (x - start) / step;
+    const double nearest = std::round(index);
+    return std::abs(index - nearest) < 1e-6 ? nearest : index;
 }
+
+// Whether sample i lies in the area's [x, second x). An area's limits come from ticks, the samples' x from the start
+// and the index: the two roundings differ, so both bounds are compared as sample indices.
+bool SampleInArea(int i, const YCPlotData::Series& s, const GlyphRecord& area)
+{
+    if (!(s.step > 0)) {
+        const double x = s.start + i * s.step;
+        return x >= area.x && x < area.x2;
+    }
+    return i >= SampleIndexOf(area.x, s.start, s.step) && i < SampleIndexOf(area.x2, s.start, s.step);
+}
+} // namespace
 
 void GlyphPlotter::Draw(HDC dc, HDC, const RECT& plot, const RECT&)
 {
@@ -237,10 +258,10 @@ void AreaGlyphPlotter::Draw(HDC dc, HDC, const RECT& plot, const RECT&)
         const GlyphRecord& area = areas[a];
         polygon.clear();
         for (int i = 0; s.values && i < s.count; ++i) {
-            const double x = s.start + i * s.step;
-            if (!(x >= area.x && x < area.x2)) {
+            if (!SampleInArea(i, s, area)) {
                 continue;
             }
+            const double x = s.start + i * s.step;
             const double px = ToPixelX(x, origin);
             const double py = ToPixelY(s.values[i], origin);
             if (!IsFinite(px) || !IsFinite(py)) {

@@ -75,6 +75,29 @@ void SetDashes(cairo_t* cr, int style)
     }
 }
 
+// Whether the pixels that a stroke paints (those whose centres its ink covers, as a raster draws them) lie inside
+// the canvas's clip; `outline` sets the stroke's width, caps and path.
+bool StrokeInsideClip(const Canvas& c, const std::function<void(cairo_t*)>& outline)
+{
+    cairo_surface_t* scratch = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
+    cairo_t* cr = cairo_create(scratch);
+    outline(cr);
+    double x0 = 0;
+    double y0 = 0;
+    double x1 = 0;
+    double y1 = 0;
+    cairo_stroke_extents(cr, &x0, &y0, &x1, &y1);
+    cairo_destroy(cr);
+    cairo_surface_destroy(scratch);
+    auto firstPixel = [](double edge) { return static_cast<int>(std::ceil(edge - 0.5)); };
+    const cairo_rectangle_int_t pixels{firstPixel(x0), firstPixel(y0), firstPixel(x1) - firstPixel(x0),
+                                       firstPixel(y1) - firstPixel(y0)};
+    return pixels.width > 0 && pixels.height > 0 &&
+           cairo_region_contains_rectangle(c.clip.get(), &pixels) == CAIRO_REGION_OVERLAP_IN;
+}
+
+bool IsVector(cairo_surface_t* surface) { return cairo_surface_get_type(surface) != CAIRO_SURFACE_TYPE_IMAGE; }
+
 // Strokes a path with the DC's pen; styled thin pens fill their gaps with the background colour when opaque.
 void StrokeWithPen(const Canvas& c, const std::function<void(cairo_t*)>& path)
 {
@@ -86,7 +109,7 @@ void StrokeWithPen(const Canvas& c, const std::function<void(cairo_t*)>& path)
     // Cosmetic styles apply to thin pens only; geometric pens keep their style at any width, scaled by it.
     const bool styled = (pen->style >= PS_DASH && pen->style <= PS_DASHDOTDOT && (width <= 1 || pen->geometric)) ||
                         pen->style == PS_ALTERNATE;
-    auto stroke = [&](cairo_t* cr, bool dashed) {
+    auto outline = [&](cairo_t* cr, bool dashed) {
         cairo_set_line_width(cr, width);
         if (width > 1 && pen->endCap != PS_ENDCAP_FLAT) {
             cairo_set_line_cap(cr, pen->endCap == PS_ENDCAP_SQUARE ? CAIRO_LINE_CAP_SQUARE : CAIRO_LINE_CAP_ROUND);
@@ -105,12 +128,18 @@ void StrokeWithPen(const Canvas& c, const std::function<void(cairo_t*)>& path)
             SetDashes(cr, pen->style);
         }
         path(cr);
+    };
+    auto stroke = [&](cairo_t* cr, bool dashed) {
+        outline(cr, dashed);
         cairo_stroke(cr);
     };
+    // A line that lies inside its clip is drawn without one on a vector page: the page narrows a clip to the line's
+    // extents rounded to whole points, and a viewer that snaps a hairline to its pixels can push it out of them.
+    const bool clipped = !IsVector(c.surface) || !StrokeInsideClip(c, [&](cairo_t* cr) { outline(cr, false); });
     if (styled && c.dc->state.bkMode == OPAQUE) {
-        PaintShape(c, c.dc->state.bkColor, [&](cairo_t* cr) { stroke(cr, false); }, true);
+        PaintShape(c, c.dc->state.bkColor, [&](cairo_t* cr) { stroke(cr, false); }, clipped);
     }
-    PaintShape(c, PenColor(*c.dc, *pen), [&](cairo_t* cr) { stroke(cr, styled); }, true);
+    PaintShape(c, PenColor(*c.dc, *pen), [&](cairo_t* cr) { stroke(cr, styled); }, clipped);
 }
 
 void FillWithBrush(const Canvas& c, const std::function<void(cairo_t*)>& path)
@@ -124,7 +153,7 @@ void FillWithBrush(const Canvas& c, const std::function<void(cairo_t*)>& path)
                                                                       : CAIRO_FILL_RULE_EVEN_ODD);
         path(cr);
         cairo_fill(cr);
-    }, false, brush);
+    }, true, brush);
 }
 
 bool PenIsNull(const Dc& dc)
@@ -370,17 +399,19 @@ bool OpenCanvas(HDC hdc, Canvas& canvas)
     return !canvas.clip.empty();
 }
 
-cairo_t* NewContext(const Canvas& c)
+cairo_t* NewContext(const Canvas& c, bool clipped)
 {
     cairo_t* cr = cairo_create(c.surface);
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
-    const int n = cairo_region_num_rectangles(c.clip.get());
-    for (int i = 0; i < n; ++i) {
-        cairo_rectangle_int_t r;
-        cairo_region_get_rectangle(c.clip.get(), i, &r);
-        cairo_rectangle(cr, r.x + c.dc->origin.x, r.y + c.dc->origin.y, r.width, r.height);
+    if (clipped) {
+        const int n = cairo_region_num_rectangles(c.clip.get());
+        for (int i = 0; i < n; ++i) {
+            cairo_rectangle_int_t r;
+            cairo_region_get_rectangle(c.clip.get(), i, &r);
+            cairo_rectangle(cr, r.x + c.dc->origin.x, r.y + c.dc->origin.y, r.width, r.height);
+        }
+        cairo_clip(cr);
     }
-    cairo_clip(cr);
     cairo_translate(cr, c.dc->origin.x, c.dc->origin.y);
     return cr;
 }
@@ -393,11 +424,32 @@ void Finish(const Canvas& c, cairo_t* cr)
 }
 
 namespace {
-bool IsVector(cairo_surface_t* surface) { return cairo_surface_get_type(surface) != CAIRO_SURFACE_TYPE_IMAGE; }
+// What a pixel puts on paper, from its results over white and over black paper. A result that lets the same share
+// of what lies below through in every channel is its own colour laid over it with that share let through
+// (premultiplied, as a translucent blend is); any other mix (an inversion, a XOR) is placed as it would come out on
+// the white paper.
+std::uint32_t PaperPixel(std::uint32_t overWhite, std::uint32_t overBlack)
+{
+    int through = -1;
+    for (int shift : {16, 8, 0}) {
+        const int share = static_cast<int>((overWhite >> shift) & 0xFF) - static_cast<int>((overBlack >> shift) & 0xFF);
+        if (share < 0 || (through >= 0 && std::abs(share - through) > 1)) {
+            return 0xFF000000u | overWhite;
+        }
+        through = through < 0 ? share : std::min(through, share);
+    }
+    const std::uint32_t alpha = 255u - static_cast<std::uint32_t>(through);
+    std::uint32_t pixel = alpha << 24;
+    for (int shift : {16, 8, 0}) {
+        pixel |= std::min((overBlack >> shift) & 0xFF, alpha) << shift;
+    }
+    return alpha == 0 ? 0u : pixel;
+}
 
 // A vector page cannot be read back: each pixel's result is asked over white paper and over black ink. One that
 // does not depend on what lies below is placed as an opaque image pixel, one that keeps what lies below is left
-// out, and a mix (an inversion, a XOR) is placed as it would come out on the white paper.
+// out, a translucent one (a blend) is placed with its alpha, and any other mix as it would come out on the white
+// paper.
 void PlacePixels(const Canvas& c, const RegionData& area, const std::function<std::uint32_t(int, int, std::uint32_t)>& f)
 {
     const RECT box = area.box();
@@ -417,10 +469,7 @@ void PlacePixels(const Canvas& c, const RegionData& area, const std::function<st
         for (int y = r.y; y < r.y + r.height; ++y) {
             auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y - box.top) * stride);
             for (int x = r.x; x < r.x + r.width; ++x) {
-                const std::uint32_t overWhite = f(x, y, 0xFFFFFF) & 0xFFFFFF;
-                const std::uint32_t overBlack = f(x, y, 0) & 0xFFFFFF;
-                const bool keeps = overWhite == 0xFFFFFF && overBlack == 0;
-                row[x - box.left] = keeps ? 0u : 0xFF000000u | overWhite;
+                row[x - box.left] = PaperPixel(f(x, y, 0xFFFFFF) & 0xFFFFFF, f(x, y, 0) & 0xFFFFFF);
             }
         }
     }
@@ -530,14 +579,15 @@ bool SetBrushSource(cairo_t* cr, const Dc& dc, const Brush& brush)
     return true;
 }
 
-void PaintShape(const Canvas& c, COLORREF color, const std::function<void(cairo_t*)>& path, bool, const Brush* brush)
+void PaintShape(const Canvas& c, COLORREF color, const std::function<void(cairo_t*)>& path, bool clipped,
+                const Brush* brush)
 {
     const int rop = c.dc->state.rop2;
     if (rop == R2_NOP) {
         return;
     }
     if (rop == R2_COPYPEN || rop == R2_BLACK || rop == R2_WHITE || rop == R2_NOTCOPYPEN) {
-        cairo_t* cr = NewContext(c);
+        cairo_t* cr = NewContext(c, clipped);
         if (rop == R2_COPYPEN && brush) {
             SetBrushSource(cr, *c.dc, *brush);
         } else {

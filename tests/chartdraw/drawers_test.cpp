@@ -374,8 +374,9 @@ TEST(GraticuleTest, TheRecordStartMarkIsBlackAndMillimetreWideOnPaper)
         GraticuleDrawer* graticule = MarksOnly(*server.Get(), services, lane, 0);
         Canvas canvas(40, 20, RGB(255, 255, 255));
         owl::TDC dc(canvas.dc);
-        // The stretch begins 10 pixels before the record's data.
-        graticule->Draw(dc, 0, 40, -10, 0, 0, lane, 0, nullptr, 0);
+        // The stretch begins 10 pixels (ticks) before the record's data.
+        server->SetView(0, -10, 1.0, 0);
+        graticule->Draw(dc, -10, 30, -10, 0, 0, lane, 0, nullptr, 0);
         const std::vector<int> runs = RunsAlong(canvas.dc, 40, 8, RGB(255, 255, 255));
         ASSERT_EQ(runs.size(), 1u) << c.printWord;
         EXPECT_EQ(runs[0], c.width) << c.printWord;
@@ -413,8 +414,9 @@ TEST(GraticuleTest, ASelectedLaneMarksItsRecordStartInTheLabelAreaToo)
         GraticuleDrawer* graticule = MarksOnly(*server.Get(), services, lane, c.option);
         Canvas canvas(120, 20, RGB(255, 255, 255));
         owl::TDC dc(canvas.dc);
-        // The stretch begins 60 pixels before the record's data.
-        graticule->Draw(dc, 0, 120, -60, 0, 0, lane, 0, nullptr, 0);
+        // The stretch begins 60 pixels (ticks) before the record's data.
+        server->SetView(0, -60, 1.0, 0);
+        graticule->Draw(dc, -60, 60, -60, 0, 0, lane, 0, nullptr, 0);
         EXPECT_EQ(RunsAlong(canvas.dc, 120, 8, RGB(255, 255, 255)), c.runs) << c.name;
         if (c.runs.size() == 2) {
             // The label area that the data source was told of ends where the record's data begin.
@@ -425,6 +427,45 @@ TEST(GraticuleTest, ASelectedLaneMarksItsRecordStartInTheLabelAreaToo)
                 EXPECT_EQ(GetPixel(canvas.dc, 60 - area, 18), RGB(255, 255, 255)) << "2 pixels short of the bottom";
             }
         }
+        graticule->Release();
+    }
+}
+
+// The stretch's offset counts ticks; the mark stands where the data source puts tick 0 of the record, and so does
+// the label area's line before it, at whatever compression.
+TEST(GraticuleTest, TheRecordStartMarkStandsAtTheRecordStartAtAnyCompression)
+{
+    charttest::TestServices services;
+    const RECT lane{0, 0, 300, 20};
+    const struct Case {
+        double ticksPerPixel;
+        LONG pixelsBefore; // of the stretch before the record's first tick
+    } cases[] = {{1.0, 120}, {4.0, 50}, {52.0, 5}};
+    for (const Case& c : cases) {
+        auto server = host::ChartServer::Create(OneChannel(100));
+        server->SetChannelSelected(0, true);
+        const LONGLONG from = -static_cast<LONGLONG>(c.pixelsBefore * c.ticksPerPixel);
+        server->SetView(0, static_cast<double>(from), c.ticksPerPixel, 0);
+        GraticuleDrawer* graticule = MarksOnly(*server.Get(), services, lane, 1);
+        Canvas canvas(300, 20, RGB(255, 255, 255));
+        owl::TDC dc(canvas.dc);
+        const LONGLONG to = from + static_cast<LONGLONG>(300 * c.ticksPerPixel);
+        graticule->Draw(dc, from, to, from, 0, 0, lane, 0, nullptr, 0);
+        const LONG area = server->layoutValues[0x80000002];
+        std::vector<int> expected{c.pixelsBefore - area};
+        if (c.pixelsBefore - area < 0) {
+            expected.clear(); // the label area's line lies left of the lane
+        }
+        std::vector<int> found;
+        for (int x = 0; x < 300; ++x) {
+            const bool inked = GetPixel(canvas.dc, x, 8) != RGB(255, 255, 255);
+            if (inked && (x == 0 || GetPixel(canvas.dc, x - 1, 8) == RGB(255, 255, 255))) {
+                found.push_back(x);
+            }
+        }
+        expected.push_back(c.pixelsBefore - 1); // two pixels wide, about the record start
+        EXPECT_EQ(found, expected) << c.ticksPerPixel << " ticks a pixel";
+        EXPECT_EQ(GetPixel(canvas.dc, c.pixelsBefore, 8), RGB(0, 0, 128)) << c.ticksPerPixel;
         graticule->Release();
     }
 }
@@ -480,17 +521,24 @@ struct Mark {
     float offset;
 };
 
+// An event drawer over a new event channel of the marks, at one tick a pixel in a lane 30 pixels high; one reference.
+EventDrawer* MarksDrawer(host::ChartServer& server, const std::vector<Mark>& marks, const RECT& lane)
+{
+    const int channel = server.AddEventChannel({host::EventArray::Of(marks)});
+    server.SetView(0, 0, 1.0, 0);
+    auto* drawer = new EventDrawer(0, channel, 0);
+    drawer->AddRef();
+    drawer->SetDataSource(0, static_cast<IChartDataSource*>(&server));
+    drawer->SetRect(0, &lane);
+    return drawer;
+}
+
 TEST(EventDrawerTest, AnEventAtTheStretchEndEndsTheLoopAndTheDropFlagAsksAgain)
 {
     auto server = host::ChartServer::Create(OneChannel(1000));
-    const std::vector<Mark> marks{{100, 0.0f}, {200, 0.0f}, {250, std::numeric_limits<float>::quiet_NaN()}, {300, 0.0f}};
-    const int channel = server->AddEventChannel({host::EventArray::Of(marks)});
-    server->SetView(0, 0, 1.0, 0);
-    auto* drawer = new EventDrawer(0, channel, 0);
-    drawer->AddRef();
-    drawer->SetDataSource(0, static_cast<IChartDataSource*>(server.Get()));
     const RECT lane{0, 0, 400, 30};
-    drawer->SetRect(0, &lane);
+    EventDrawer* drawer = MarksDrawer(
+        *server.Get(), {{100, 0.0f}, {200, 0.0f}, {250, std::numeric_limits<float>::quiet_NaN()}, {300, 0.0f}}, lane);
     Canvas canvas(400, 30);
     canvas.Fill(RGB(255, 255, 255));
     owl::TDC dc(canvas.dc);
@@ -511,6 +559,41 @@ TEST(EventDrawerTest, AnEventAtTheStretchEndEndsTheLoopAndTheDropFlagAsksAgain)
     drawer->Draw(dc, 50, 301, 0, 0, 50, lane, 0, nullptr, 0);
     EXPECT_TRUE(marked(300));
     EXPECT_FALSE(drawer->HasCachedSource());
+    drawer->Release();
+}
+
+// The previews draw every layer into one bitmap: the event line's gaps must leave the trace under it as it is.
+TEST(EventDrawerTest, TheDottedLineKeepsTheTraceUnderIt)
+{
+    auto server = host::ChartServer::Create(OneChannel(1000));
+    const RECT lane{0, 0, 200, 30};
+    EventDrawer* drawer = MarksDrawer(*server.Get(), {{100, 0.0f}}, lane);
+    Canvas canvas(200, 30);
+    owl::TDC dc(canvas.dc);
+    const COLORREF trace = RGB(255, 0, 128);
+    // An upstroke drawn on the column of the event.
+    HPEN pen = CreatePen(PS_SOLID, 1, trace);
+    HGDIOBJ previous = SelectObject(canvas.dc, pen);
+    MoveToEx(canvas.dc, 100, 0, nullptr);
+    LineTo(canvas.dc, 100, 30);
+    SelectObject(canvas.dc, previous);
+    DeleteObject(pen);
+    const int mode = GetBkMode(canvas.dc);
+    drawer->Draw(dc, 0, 200, 0, 0, 0, lane, 0, nullptr, 0);
+    int keptTrace = 0;
+    int dots = 0;
+    for (int y = 0; y < 30; ++y) {
+        if (y >= 15 - 5 && y <= 15 + 5) {
+            continue; // the event's circle
+        }
+        const COLORREF pixel = GetPixel(canvas.dc, 100, y);
+        keptTrace += pixel == trace;
+        dots += pixel == RGB(192, 192, 192);
+        EXPECT_NE(pixel, RGB(255, 255, 255)) << "y = " << y;
+    }
+    EXPECT_GT(dots, 5);     // the line is drawn,
+    EXPECT_GT(keptTrace, 5); // and its gaps show the trace
+    EXPECT_EQ(GetBkMode(canvas.dc), mode);
     drawer->Release();
 }
 

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
 #include <typeinfo>
 #include <vector>
 
@@ -306,13 +308,13 @@ struct SweepTest : ::testing::Test {
         server->SetSweep(sweep.Get());
     }
     // Draws the visible stretch of a drawer into a fresh canvas.
-    void Draw(PolyLineTraceDrawer& drawer)
+    void Draw(PolyLineTraceDrawer& drawer, DWORD flags = 0)
     {
         canvas.Fill(RGB(255, 255, 255));
         drawer.SetDataSource(0, static_cast<IChartDataSource*>(server.Get()));
         owl::TDC dc(canvas.dc);
         const RECT clip{0, 0, 100, 100};
-        drawer.Draw(dc, 0, 100, 0, 0, 0, clip, 0, nullptr, 0);
+        drawer.Draw(dc, 0, 100, 0, 0, 0, clip, flags, nullptr, 0);
     }
     bool Inked(int x, int y) const { return GetPixel(canvas.dc, x, y) == red; }
     std::shared_ptr<host::Document> document = host::Document::Create();
@@ -382,6 +384,77 @@ TEST_F(SweepTest, APausedSweepIsDrawnOnlyByATraceThatDrawsWhilePaused)
     EXPECT_TRUE(Inked(10, 10));
     EXPECT_TRUE(Inked(60, 10));
     plain->Release();
+}
+
+// A trace whose colour hook gives green, and which notes its hooks in order.
+class HookedTraceDrawer : public PolyLineTraceDrawer {
+public:
+    using PolyLineTraceDrawer::PolyLineTraceDrawer;
+    void BeforeDrawing(LONG record) override { calls.push_back("before " + std::to_string(record)); }
+    void BeginPoints(HDC, LONG fromX, LONG toX) override
+    {
+        calls.push_back("begin " + std::to_string(fromX) + ".." + std::to_string(toX));
+    }
+    void EndPoints(HDC) override { calls.push_back("end"); }
+    void TraceColour(COLORREF* out, LONG, COLORREF colour) override
+    {
+        calls.push_back("colour");
+        *out = colour == RGB(255, 0, 0) ? RGB(0, 160, 0) : colour;
+    }
+    std::vector<std::string> calls;
+};
+
+// Drawer services that note the colours they render against the background, and give them back unchanged.
+struct NotingServices : charttest::TestServices {
+    HRESULT GetContrastColour(COLORREF value, COLORREF* colour) override
+    {
+        rendered.push_back(value);
+        *colour = value;
+        return S_OK;
+    }
+    std::vector<COLORREF> rendered;
+};
+
+TEST_F(SweepTest, ASweepDisplayDrawsInTheColourThatTheColourModeGives)
+{
+    const struct Case {
+        const char* name;
+        DWORD mode; // the draw flags' low byte
+        DWORD style;
+        bool sweep;
+        COLORREF expected;
+        bool rendered; // by the drawer services against the background
+    } cases[] = {
+        {"screen", 0, 0, true, RGB(255, 0, 0), false},
+        {"black and white", 2, 0, true, RGB(0, 0, 0), true},
+        {"black and white, style 1", 2, 1, true, RGB(66, 66, 66), true},
+        {"colour hook", 3, 0, true, RGB(0, 160, 0), false},
+        {"black and white, no sweep", 2, 0, false, RGB(255, 0, 0), false},
+        {"colour hook, no sweep", 3, 0, false, RGB(255, 0, 0), false},
+    };
+    sweep->SetNewest(60);
+    for (const Case& c : cases) {
+        server->SetSweep(c.sweep ? sweep.Get() : nullptr);
+        NotingServices services;
+        auto* drawer = new HookedTraceDrawer(0, &red, c.style, kKindTrace, 0, 0);
+        drawer->AddRef();
+        drawer->SetDrawerServices(&services);
+        Draw(*drawer, kDrawKeepCached | c.mode);
+        EXPECT_EQ(GetPixel(canvas.dc, 10, 10), c.expected) << c.name;
+        EXPECT_EQ(std::count(services.rendered.begin(), services.rendered.end(), c.expected), c.rendered ? 1 : 0)
+            << c.name;
+        drawer->Release();
+    }
+}
+
+TEST_F(SweepTest, TheHooksFrameTheDrawingOfThePoints)
+{
+    sweep->SetNewest(60);
+    auto* drawer = new HookedTraceDrawer(0, &red, 0, kKindTrace, 0, 0);
+    drawer->AddRef();
+    Draw(*drawer, 3);
+    EXPECT_EQ(drawer->calls, (std::vector<std::string>{"before 0", "begin 0..100", "colour", "end"}));
+    drawer->Release();
 }
 
 } // namespace

@@ -1222,12 +1222,14 @@ TEST(CommandLine, ManyShortBlocksCostLittleMemory)
 // page of each printout rendered from its PDF.
 namespace {
 
-// Renders the first page of a PDF with pdftoppm at `dpi`; nothing when pdftoppm is missing.
-std::optional<gdi::Image> RenderedPage(const fs::path& pdf, int dpi)
+// Renders a page of a PDF (the first unless told) with pdftoppm at `dpi`; nothing when pdftoppm is missing.
+std::optional<gdi::Image> RenderedPage(const fs::path& pdf, int dpi, int number = 1)
 {
     const fs::path stem = pdf.string() + ".page";
-    const std::string command = "pdftoppm -r " + std::to_string(dpi) + " -f 1 -l 1 -singlefile -png " +
-                                Quote(pdf.string()) + " " + Quote(stem.string()) + " 2>/dev/null";
+    const std::string page = std::to_string(number);
+    const std::string command = "pdftoppm -r " + std::to_string(dpi) + " -f " + page + " -l " + page +
+                                " -singlefile -png " + Quote(pdf.string()) + " " + Quote(stem.string()) +
+                                " 2>/dev/null";
     if (std::system(command.c_str()) != 0) {
         return std::nullopt;
     }
@@ -1349,6 +1351,41 @@ TEST(CommandLinePictures, PrintoutsAreVectorPagesWithTextAndMargins)
         ASSERT_TRUE(shown);
         const gdi::GoldenCheck check = gdi::CheckGolden(*shown, GoldenPath(std::string("printout_") + name + ".png"), 24, 400);
         EXPECT_TRUE(check.ok) << check.message;
+    }
+    fs::remove_all(dir);
+}
+
+// The view's printout as a viewer shows it at 100 dpi in its default thin-line mode: each page has the resting
+// potential's line, a hairline across the plot, wherever the event puts it.
+TEST(CommandLinePictures, EveryPrintedEventShowsItsRestingPotentialLine)
+{
+    if (!HavePoppler()) {
+        GTEST_SKIP() << "pdftoppm and pdffonts are not installed";
+    }
+    const fs::path dir = fs::temp_directory_path() / ("crestmetrics_hairlines_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const RunResult result =
+        RunProgram({"analyse", Example("cardiac.txt").string(), "--quiet", "--type", "1", "-o",
+                    (dir / "table.txt").string(), "--event", "all", "--view-pdf", (dir / "view.pdf").string()});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const fs::path pdf = dir / "view.pdf";
+    const int pages = static_cast<int>(PdfPages(FileText(pdf)));
+    ASSERT_EQ(pages, static_cast<int>(CardiacActionPotentials()));
+    for (int number = 1; number <= pages; ++number) {
+        const std::optional<gdi::Image> page = RenderedPage(pdf, 100, number);
+        ASSERT_TRUE(page);
+        // A row of dark ink across most of the plot (the plot spans x 88 to 825 and y 25 to 1012; its frame's
+        // bottom edge is left out); the blue grid is not dark.
+        int lines = 0;
+        for (int y = 30; y < 1000; ++y) {
+            int dark = 0;
+            for (int x = 100; x < 800; ++x) {
+                const COLORREF p = page->at(x, y);
+                dark += std::max({GetRValue(p), GetGValue(p), GetBValue(p)}) < 160;
+            }
+            lines += dark > 700 * 6 / 10;
+        }
+        EXPECT_GE(lines, 1) << "page " << number << " has no line across its plot";
     }
     fs::remove_all(dir);
 }

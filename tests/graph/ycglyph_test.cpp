@@ -214,6 +214,46 @@ TEST_F(GraphTest, AreaWithoutLimitsIsThePolygonOfTheSamples)
     EXPECT_EQ(0, filled.Inked(RECT{0, 0, kPlot.left + 10, 100}));
 }
 
+// The analysis plot gives the samples' x as start + i * dt and an area's limits as (tick - origin) * dt: at
+// dt = 1e-4 the two roundings of one instant differ. The fill still starts at the area's first sample and leaves its
+// end sample out.
+TEST_F(GraphTest, AreaLimitsFromTicksMeetTheSamplesOfTheirTicks)
+{
+    constexpr double dt = 1e-4;
+    constexpr int firstTick = -40; // of the series, from the origin
+    Trace trace;
+    trace.start = firstTick * dt;
+    trace.step = dt;
+    trace.values.assign(70, 20.0f);
+    // Start at tick 3, end at tick 16: start + i * dt lies below the area's x at the start, and below its second x
+    // at the end.
+    ASSERT_LT(trace.start + (3 - firstTick) * dt, 3 * dt);
+    ASSERT_LT(trace.start + (16 - firstTick) * dt, 16 * dt);
+    Marks marks;
+    marks.sets[4] = {Glyph(3, 3 * dt, 70, 16 * dt, 70, kBlue)};
+    ImageCanvas canvas;
+    PixelTransforms transforms;
+    transforms.horizontal = {2.0 / dt, -trace.start + dt / 2}; // sample i at px = 2i + 1
+    MGraph1::AreaGlyphPlotter plotter;
+    transforms.Attach(plotter);
+    plotter.SetSeriesData(&trace, 0);
+    plotter.SetPlotData(&marks, 4, false);
+    plotter.Draw(canvas.dc, nullptr, kPlot, kPlot);
+    // The polygon runs from the Start sample's column to the last sample's (tick 15); its outline stays clear.
+    const int startColumn = kPlot.left + 2 * (3 - firstTick) + 1;
+    const int lastColumn = kPlot.left + 2 * (15 - firstTick) + 1;
+    std::vector<int> filled;
+    for (int x = kPlot.left; x < kPlot.right; ++x) {
+        if (canvas.At(x, kPlot.top + 40) != kWhite) {
+            filled.push_back(x);
+        }
+    }
+    ASSERT_FALSE(filled.empty());
+    EXPECT_EQ(filled.front(), startColumn + 1) << "the fill starts at the Start sample";
+    EXPECT_EQ(filled.back(), lastColumn - 1) << "the end sample is left out";
+    EXPECT_EQ(filled.size(), static_cast<std::size_t>(lastColumn - startColumn - 1));
+}
+
 TEST_F(GraphTest, FastPolylineKeepsGoingAcrossBatches)
 {
     Trace t;

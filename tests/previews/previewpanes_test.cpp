@@ -98,11 +98,13 @@ struct PreviewDocument {
         return accepted;
     }
 
-    // The host's point sources draw the record at the pane's scale; the pane draws everything again.
+    // The host draws the record at the pane's scale, its start where the pane has it.
     void ShowAtThePanesScale(ChartDraw::PreviewDataWinWButtons& window)
     {
         const KVORationalImp scale = window.GetCompression();
-        server->SetView(0, 0, static_cast<double>(scale.numerator) / static_cast<double>(scale.denominator), 0);
+        server->SetView(0, 0, static_cast<double>(scale.numerator) / static_cast<double>(scale.denominator),
+                        static_cast<LONG>(window.TickToX(0)));
+        // The pane draws everything again.
         window.ChartDraw::DataPane::Invalidate(0xFF000000u);
         window.InvalidateAll(false);
         ui::pump();
@@ -174,7 +176,8 @@ TEST_F(PreviewPanesTest, ChangingTheThresholdRedrawsTheDetectedEvents)
         // The host draws the record at the pane's scale: the whole block across the preview.
         const KVORationalImp scale = preview->Window()->GetCompression();
         ASSERT_GT(scale.numerator, scale.denominator);
-        document.server->SetView(0, 0, static_cast<double>(scale.numerator) / static_cast<double>(scale.denominator), 0);
+        document.server->SetView(0, 0, static_cast<double>(scale.numerator) / static_cast<double>(scale.denominator),
+                                 static_cast<LONG>(preview->Window()->TickToX(0)));
         // The width measured from the minimum peak height: the plain peak detector over the source.
         ui::Click(GetDlgItem(page->GetHandle(), 1017));
         Enter(page->GetHandle(), 1007, u"90"); // mV above the baseline

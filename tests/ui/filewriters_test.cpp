@@ -5,6 +5,7 @@
 #include "platform/win/atomicfile.h"
 #include "platform/win/codepage.h"
 #include "platform/win/wingdi.h"
+#include "platform/win/winuser.h"
 
 #include <gtest/gtest.h>
 
@@ -230,4 +231,100 @@ TEST_F(FileWriters, APrinterPageIsWrittenAsVectorsWithItsPrintableArea)
         EXPECT_EQ(18, left);
         EXPECT_NEAR(18, top, 3); // the text's first ink, below the top of its cell
     }
+}
+
+namespace {
+
+// A page rendered by pdftoppm at `dpi` (its default thin-line mode); nothing when pdftoppm is missing.
+std::optional<gdi::Image> Rendered(const std::string& path, int dpi)
+{
+    const std::string command =
+        "pdftoppm -r " + std::to_string(dpi) + " -singlefile -png '" + path + "' '" + path + "' 2>/dev/null";
+    if (std::system(command.c_str()) != 0) {
+        return std::nullopt;
+    }
+    return gdi::LoadPng(path + ".png");
+}
+
+} // namespace
+
+TEST_F(FileWriters, HairlinesInsideTheirClipShowAtEveryPlaceOnAVectorPage)
+{
+    // A plot's horizontal lines, one device pixel wide at 600 dpi, clipped to the plot they lie in. Their places
+    // step by 67 dots (8.04 points), so that they meet every twenty-fifth of a point: a line just above a whole
+    // point used to be clipped to that point and pushed out of it by a viewer that snaps hairlines to its pixels.
+    const std::string path = (folder / "hairlines.pdf").string();
+    gdi::PdfWriter pdf(path);
+    HDC page = pdf.BeginPage(SIZE{600 * 17 / 2, 600 * 11}, 600);
+    ASSERT_NE(page, nullptr);
+    IntersectClipRect(page, 375, 0, 4425, 6000);
+    std::vector<int> rows;
+    for (int k = 0; k < 25; ++k) {
+        rows.push_back(300 + 67 * k);
+        MoveToEx(page, 375, rows.back(), nullptr);
+        LineTo(page, 4425, rows.back());
+    }
+    ASSERT_TRUE(pdf.EndPage(page));
+    ASSERT_TRUE(pdf.Finish());
+    const std::optional<gdi::Image> shown = Rendered(path, 100);
+    if (!shown) {
+        GTEST_SKIP() << "pdftoppm is not installed";
+    }
+    for (const int row : rows) {
+        // The page's device origin lies a quarter inch (150 dots) into the sheet.
+        const int y = static_cast<int>((150 + row + 0.5) * 100 / 600);
+        bool drawn = false;
+        for (int near = y - 1; near <= y + 1 && !drawn; ++near) {
+            int dark = 0;
+            for (int x = 100; x < 700; ++x) {
+                dark += GetGValue(shown->at(x, near)) < 128;
+            }
+            drawn = dark == 600;
+        }
+        EXPECT_TRUE(drawn) << "the line at dot " << row << " is missing";
+    }
+}
+
+TEST_F(FileWriters, AnAlphaBlendStaysTranslucentOnAVectorPage)
+{
+    // A filled area blended half through over a black line, as the analysis view lays its areas over the grid: on
+    // paper the line shows through the area as on the screen.
+    const std::string path = (folder / "blend.pdf").string();
+    gdi::PdfWriter pdf(path);
+    HDC page = pdf.BeginPage(SIZE{600 * 17 / 2, 600 * 11}, 600);
+    ASSERT_NE(page, nullptr);
+    HPEN pen = CreatePen(PS_SOLID, 60, RGB(0, 0, 0));
+    HGDIOBJ oldPen = SelectObject(page, pen);
+    MoveToEx(page, 600, 0, nullptr);
+    LineTo(page, 600, 1200);
+    SelectObject(page, oldPen);
+    DeleteObject(pen);
+    // A 32-bit area of opaque yellow, premultiplied, blended with constant alpha 127.
+    HBITMAP area = CreateBitmap(600, 600, 1, 32, nullptr);
+    HDC memory = CreateCompatibleDC(nullptr);
+    HGDIOBJ previous = SelectObject(memory, area);
+    const RECT all{0, 0, 600, 600};
+    HBRUSH yellow = CreateSolidBrush(RGB(255, 255, 0));
+    FillRect(memory, &all, yellow);
+    DeleteObject(yellow);
+    const BLENDFUNCTION fixedAlpha{AC_SRC_OVER, 0, 127, 0};
+    ASSERT_TRUE(AlphaBlend(page, 300, 300, 600, 600, memory, 0, 0, 600, 600, fixedAlpha));
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+    DeleteObject(area);
+    ASSERT_TRUE(pdf.EndPage(page));
+    ASSERT_TRUE(pdf.Finish());
+    const std::optional<gdi::Image> shown = Rendered(path, 100);
+    if (!shown) {
+        GTEST_SKIP() << "pdftoppm is not installed";
+    }
+    auto at = [&](int dotX, int dotY) { return shown->at((150 + dotX) * 100 / 600, (150 + dotY) * 100 / 600); };
+    // Over the paper: yellow half through, (255, 255, 128); over the line: half its black.
+    const COLORREF paper = at(450, 600);
+    EXPECT_NEAR(GetRValue(paper), 255, 3);
+    EXPECT_NEAR(GetBValue(paper), 128, 3);
+    const COLORREF line = at(600, 600);
+    EXPECT_NEAR(GetRValue(line), 127, 3);
+    EXPECT_NEAR(GetGValue(line), 127, 3);
+    EXPECT_NEAR(GetBValue(line), 0, 3);
 }
