@@ -83,7 +83,7 @@ ChannelPane::ChannelPane(LONG index, ChildPaneOwner* owner, DWORD a, DWORD b) : 
 }
 
 ChannelPane::ChannelPane(const ChannelPane& other)
-    : ChildPaneBase(other), ChannelPaneInit(other), IDragScaleObserver()
+    : ChildPaneBase(other), ChannelPaneInit(other)
 {
     auto settle = [](const platform::ComPtr<IScaleControl>& drag, const platform::ComPtr<IScaleControl>& scale,
                      platform::ComPtr<IScaleControl>& into) {
@@ -111,16 +111,6 @@ ChannelPane::~ChannelPane()
     drag2_.Reset();
     scale1_.Reset();
     scale2_.Reset();
-}
-
-HRESULT ChannelPane::QueryInterface(REFIID iid, void** out)
-{
-    if (out && iid == IID_IDragScaleObserver) {
-        *out = static_cast<IDragScaleObserver*>(this);
-        AddRef();
-        return S_OK;
-    }
-    return ChildPaneBase::QueryInterface(iid, out);
 }
 
 HRESULT ChannelPane::OnBeginDrag(LONG)

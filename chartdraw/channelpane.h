@@ -35,7 +35,7 @@ struct ChannelPaneInit {
     DWORD pendingRange = 0; // bit 0 lane 1, bit 1 lane 2
 };
 
-class ChannelPane : public ChildPaneBase, public ChannelPaneInit, public IDragScaleObserver {
+class ChannelPane : public ChildPaneBase, public ChannelPaneInit {
 public:
     static constexpr DWORD kLane1Exists = 1u << 31;
     static constexpr DWORD kLane2Exists = 1u << 30;
@@ -46,11 +46,6 @@ public:
     ChannelPane(LONG index, ChildPaneOwner* owner, DWORD flagsA, DWORD flagsB);
     // Shares the source's plain scales and clones its drag scales; the copy has no drag scales of its own.
     ChannelPane(const ChannelPane& other);
-
-    // IUnknown, one count for both faces.
-    HRESULT QueryInterface(REFIID iid, void** out) override;
-    ULONG AddRef() override { return ChildPaneBase::AddRef(); }
-    ULONG Release() override { return ChildPaneBase::Release(); }
 
     // IDragScaleObserver: a scale's id is its lane.
     HRESULT OnBeginDrag(LONG lane) override;
@@ -73,8 +68,9 @@ public:
     // The state stream holds a version word (3); older versions 2 carried a discarded range.
     virtual HRESULT ReadState(IStream* stream);
     virtual HRESULT WriteState(IStream* stream);
-    HRESULT GetLaneScale1(LONG, IScaleControl** out) const { return GetScaleForLane(1, out); }
-    HRESULT GetLaneScale2(LONG, IScaleControl** out) const { return GetScaleForLane(2, out); }
+    // A lane's scale, also when it gives none: S_OK.
+    HRESULT GetLaneScale1(LONG, IScaleControl** out) const override { return GetScaleForLane(1, out); }
+    HRESULT GetLaneScale2(LONG, IScaleControl** out) const override { return GetScaleForLane(2, out); }
 
     virtual HRESULT Clone(ChannelPane** out) const;
     // Makes the lane scales through the host's shared graph service: drag scales in interactive panes, plain
