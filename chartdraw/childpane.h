@@ -66,7 +66,8 @@ public:
     virtual std::recursive_mutex* PaneLock() { return nullptr; }
     // While the user drags a lane scale, interactive objects keep still.
     virtual void SetNoInteraction(bool) {}
-    virtual void NotifyChannelEvent(LONG /*channel*/, LONG /*lane*/, LONG /*value*/, IUnknown* /*dragScale*/) {}
+    // A lane's channel event (the end of a drag on one of its scales).
+    virtual void NotifyChannelEvent(LONG /*paneIndex*/, LONG /*lane*/, LONG /*value*/, IUnknown* /*dragScale*/) {}
     virtual void ChannelSelectors(LONG /*index*/, LONG pair[2]) const
     {
         pair[0] = LONG(0x80000000);

@@ -10,6 +10,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 
 namespace ChartDraw {
@@ -65,6 +66,23 @@ void DataPane::RequestAutoscale(const LONG selectorPair[2], LONG lane)
     // Packed little-endian: the first selector word, then the lane.
     const std::array<std::int32_t, 2> body{selectorPair[0], lane};
     SendToObservers(AutoscaleMessageId(), body.data(), sizeof body);
+}
+
+void DataPane::NotifyChannelEvent(LONG paneIndex, LONG lane, LONG value, IUnknown* dragScale)
+{
+    LONG pair[2]{};
+    ChannelSelectors(paneIndex, pair);
+    const LONG channel = pair[0];
+    if (onChannelEvent) {
+        onChannelEvent(channel, dragScale, value, lane);
+        return;
+    }
+    // Packed little-endian, no padding: the three words, then the scale's pointer.
+    const std::array<std::int32_t, 3> words{channel, lane, value};
+    std::array<std::byte, sizeof words + sizeof dragScale> body{};
+    std::memcpy(body.data(), words.data(), sizeof words);
+    std::memcpy(body.data() + sizeof words, &dragScale, sizeof dragScale);
+    SendToObservers(ChannelEventMessageId(), body.data(), body.size());
 }
 
 bool DataPane::SendFrameworkMessage(LONG kind, const void* body, std::size_t size)

@@ -197,6 +197,8 @@ public:
     std::function<void(LONG, bool)> onBlockStart;
     std::function<void(PaneNotice)> onNotice;
     std::function<void(bool)> onSamplingState;
+    // The channel callback: a lane's channel event as (channel, drag scale, value, lane).
+    std::function<void(LONG, IUnknown*, LONG, LONG)> onChannelEvent;
     std::function<void(const RECT&)> onInvalidate;
     // Time and keys, replaceable for tests.
     std::function<DWORD()> tickCount;
@@ -243,6 +245,9 @@ public:
     void SetNoInteraction(bool on) override { noInteraction_ = on; }
     bool NoInteraction() const { return noInteraction_; }
     void RequestAutoscale(const LONG selectorPair[2], LONG lane) override;
+    // To the channel callback when it is set; else the channel-event message to the pane's observers with the
+    // packed body (channel, lane, value, drag scale).
+    void NotifyChannelEvent(LONG paneIndex, LONG lane, LONG value, IUnknown* dragScale) override;
     void ApplyPendingRanges() override { SyncVisibleRange(); }
     // The recording's stretch between the left and the right edge of the view; E_POINTER without a time base,
     // S_FALSE when the recording has no extent.

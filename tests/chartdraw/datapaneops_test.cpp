@@ -1,10 +1,15 @@
 // The data pane's operations towards its owner, its child panes, its controls and its drawers, seen through the
 // pane's public operations, its drawer services and the notices it sends.
 #include "chartdraw/datapane.h"
+#include "chartdraw/previewpane.h"
 #include "chartdraw/timescale.h"
+#include "../frame/sharedhost.h"
 #include "tests/chartdraw/fakes.h"
 
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
 
 using namespace ChartDraw;
 
@@ -32,6 +37,66 @@ TEST(ChildPaneBase, ABandWithoutLaneScalesAnswersNoDragNotice)
     }
     observer.Reset();
     scale->Release();
+}
+
+// A preview pane without bars (lane i shows channel i) with two lanes whose scales the shared host makes.
+struct BarlessPreview : PreviewDataPane {
+    BarlessPreview() : PreviewDataPane(nullptr) {}
+    std::unique_ptr<PreviewControl> MakeControlBar() override { return nullptr; }
+    std::unique_ptr<PreviewControl> MakeTraceControlBar() override { return nullptr; }
+};
+
+struct PaneOps : ::testing::Test {
+    void SetUp() override
+    {
+        SharedHost().GetFramework().Graphs().SetRefuse(false);
+        pane.tickCount = [] { return DWORD{1000}; };
+        pane.onSubjectMessage = [this](DWORD id, const void* body, std::size_t size) {
+            messages.push_back({id, std::vector<BYTE>(static_cast<const BYTE*>(body),
+                                                      static_cast<const BYTE*>(body) + size)});
+        };
+        pane.SetLaneCount(2);
+        pane.SetSize(402, 200);
+    }
+    struct Message {
+        DWORD id;
+        std::vector<BYTE> body;
+    };
+    std::vector<Message> messages;
+    BarlessPreview pane;
+};
+
+// A drag that ends on a lane scale is the lane's channel event: to the channel callback when there is one, else
+// as the channel-event message (channel, lane, value, scale) to the pane's observers.
+TEST_F(PaneOps, TheEndOfADragIsTheChannelEventOfTheLane)
+{
+    ChannelPane& lane = *pane.Lane(1);
+    ASSERT_NE(lane.DragScale(2), nullptr);
+    lane.OnEndDrag(2);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].id, ChannelEventMessageId());
+    EXPECT_EQ(messages[0].id & 0xFFFF, 46u);
+    ASSERT_EQ(messages[0].body.size(), 12 + sizeof(void*));
+    LONG words[3]{};
+    IUnknown* scale = nullptr;
+    std::memcpy(words, messages[0].body.data(), sizeof words);
+    std::memcpy(&scale, messages[0].body.data() + sizeof words, sizeof scale);
+    EXPECT_EQ(words[0], 1); // the channel of lane 1
+    EXPECT_EQ(words[1], 2);
+    EXPECT_EQ(words[2], 0);
+    EXPECT_EQ(scale, lane.DragScale(2));
+
+    std::vector<LONG> called;
+    IUnknown* given = nullptr;
+    pane.onChannelEvent = [&](LONG channel, IUnknown* object, LONG value, LONG which) {
+        called = {channel, value, which};
+        given = object;
+    };
+    messages.clear();
+    pane.Lane(0)->OnEndDrag(1);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(called, (std::vector<LONG>{0, 0, 1}));
+    EXPECT_EQ(given, pane.Lane(0)->DragScale(1));
 }
 
 } // namespace
