@@ -1089,6 +1089,11 @@ void DataPane::PaintLayers(HDC dc, const RECT& paintRect)
         PaintSpan(dc, paintRect, left, right);
     }
     Broadcast([&](IInteractiveObject& object) { object.Paint(dc, &paintRect); });
+    const RECT data{m, 0, width_ - m, height_};
+    const RedrawRequester redraw = [this](const RECT& rect) { InvalidateArea(rect, false); };
+    if (onOverlay && onOverlay(dc, data, timeBase_.Get(), redraw)) {
+        InvalidateArea(data, false);
+    }
 }
 
 void DataPane::RedrawSpan(const ChartBlockPosition* position, LONG lane, LONG extent)

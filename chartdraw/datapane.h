@@ -197,6 +197,10 @@ public:
     std::function<void(LONG, bool)> onBlockStart;
     std::function<void(PaneNotice)> onNotice;
     std::function<void(bool)> onSamplingState;
+    // The overlay callback, after every paint: the DC, the data area, the time base and a redraw requester that
+    // invalidates a rectangle of the pane; true asks for the data area to be painted again.
+    using RedrawRequester = std::function<void(const RECT&)>;
+    std::function<bool(HDC, const RECT&, IChartTimeBase*, const RedrawRequester&)> onOverlay;
     // The channel callback: a lane's channel event as (channel, drag scale, value, lane).
     std::function<void(LONG, IUnknown*, LONG, LONG)> onChannelEvent;
     std::function<void(const RECT&)> onInvalidate;

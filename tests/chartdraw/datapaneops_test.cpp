@@ -3,6 +3,7 @@
 #include "chartdraw/datapane.h"
 #include "chartdraw/previewpane.h"
 #include "chartdraw/timescale.h"
+#include "host/blocktimebase.h"
 #include "../frame/sharedhost.h"
 #include "tests/chartdraw/fakes.h"
 
@@ -44,6 +45,8 @@ struct BarlessPreview : PreviewDataPane {
     BarlessPreview() : PreviewDataPane(nullptr) {}
     std::unique_ptr<PreviewControl> MakeControlBar() override { return nullptr; }
     std::unique_ptr<PreviewControl> MakeTraceControlBar() override { return nullptr; }
+    void InvalidateArea(const RECT& rect, bool) override { areas.push_back(rect); }
+    std::vector<RECT> areas;
 };
 
 struct PaneOps : ::testing::Test {
@@ -97,6 +100,41 @@ TEST_F(PaneOps, TheEndOfADragIsTheChannelEventOfTheLane)
     EXPECT_TRUE(messages.empty());
     EXPECT_EQ(called, (std::vector<LONG>{0, 0, 1}));
     EXPECT_EQ(given, pane.Lane(0)->DragScale(1));
+}
+
+// After the paint the overlay callback draws over the data area; it may ask for the area again at once, or later
+// through the redraw requester it is given.
+TEST_F(PaneOps, TheOverlayDrawsLastAndMayAskForARedraw)
+{
+    platform::ComPtr<host::BlockTimeBase> timeBase = host::BlockTimeBase::Create(0.001);
+    timeBase->AppendBlock(100000);
+    pane.SetTimeBase(timeBase.Get());
+    charttest::Canvas canvas(402, 200);
+    const RECT data{1, 0, 401, 200};
+    bool again = false;
+    std::function<void(const RECT&)> requester;
+    std::vector<std::pair<HDC, IChartTimeBase*>> calls;
+    pane.onOverlay = [&](HDC dc, const RECT& rect, IChartTimeBase* base, const std::function<void(const RECT&)>& redraw) {
+        EXPECT_EQ(rect, data);
+        calls.emplace_back(dc, base);
+        requester = redraw;
+        return again;
+    };
+    pane.PaintLayers(canvas.dc, data);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].first, canvas.dc);
+    EXPECT_EQ(calls[0].second, timeBase.Get());
+    EXPECT_TRUE(pane.areas.empty());
+    again = true;
+    pane.PaintLayers(canvas.dc, data);
+    ASSERT_EQ(pane.areas.size(), 1u);
+    EXPECT_EQ(pane.areas[0], data);
+    requester(RECT{5, 6, 7, 8});
+    ASSERT_EQ(pane.areas.size(), 2u);
+    EXPECT_EQ(pane.areas[1], (RECT{5, 6, 7, 8}));
+    // An empty paint rectangle paints nothing, the overlay included.
+    pane.PaintLayers(canvas.dc, RECT{1, 0, 1, 200});
+    EXPECT_EQ(calls.size(), 2u);
 }
 
 } // namespace
