@@ -337,6 +337,9 @@ public:
     // traces of lane kind 1 or 2 (lane-2 traces are the drawers on lane 2). Without data both ends stay at their
     // starting values, +max and -max. Always S_OK.
     HRESULT GetTraceRange(LONG lane, double* minimum, double* maximum);
+    // All ones when the first lane pane has a prefix index for lane kind 1 (else lane 2), 0 when it has none;
+    // E_FAIL without lane panes.
+    HRESULT IsLanePrefixed(LONG lane, WORD* prefixed) const;
     static constexpr DWORD kModeLatestWhileLive = 1u << 30;
     void BroadcastPoint(LONG a, LONG b, LONG c);
     bool BroadcastWithHandled(LONG a, LONG b);

@@ -147,6 +147,18 @@ HRESULT DataPane::GetTraceRange(LONG lane, double* minimum, double* maximum)
     return S_OK;
 }
 
+HRESULT DataPane::IsLanePrefixed(LONG lane, WORD* prefixed) const
+{
+    if (!prefixed) {
+        return E_POINTER;
+    }
+    if (channels_.empty()) {
+        return E_FAIL;
+    }
+    *prefixed = channels_.front()->UnitRecord(lane).prefixIndex != 0 ? 0xFFFF : 0;
+    return S_OK;
+}
+
 void DataPane::BroadcastPoint(LONG a, LONG b, LONG c)
 {
     Broadcast([&](IInteractiveObject& object) { object.OnPoint(a, b, c); });

@@ -137,4 +137,22 @@ TEST_F(PaneOps, TheOverlayDrawsLastAndMayAskForARedraw)
     EXPECT_EQ(calls.size(), 2u);
 }
 
+// A lane kind is prefixed when the first lane has a prefix index for it; none at all without lanes.
+TEST_F(PaneOps, ALaneIsPrefixedWhenTheFirstLaneHasAPrefix)
+{
+    WORD prefixed = 7;
+    for (LONG kind : {1, 2}) {
+        EXPECT_EQ(pane.IsLanePrefixed(kind, &prefixed), S_OK);
+        EXPECT_EQ(prefixed, 0);
+    }
+    pane.Lane(0)->SetLanePrefix(2, 8); // "none" is a prefix index all the same
+    pane.Lane(1)->SetLanePrefix(1, 7); // not the first lane
+    EXPECT_EQ(pane.IsLanePrefixed(1, &prefixed), S_OK);
+    EXPECT_EQ(prefixed, 0);
+    EXPECT_EQ(pane.IsLanePrefixed(2, &prefixed), S_OK);
+    EXPECT_EQ(prefixed, 0xFFFF);
+    pane.SetLaneCount(0);
+    EXPECT_EQ(pane.IsLanePrefixed(2, &prefixed), E_FAIL);
+}
+
 } // namespace
