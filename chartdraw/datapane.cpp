@@ -1326,17 +1326,22 @@ ChannelPane* DataPane::Services::LaneAt(LONG index) const
     return index >= 0 && static_cast<std::size_t>(index) < pane_.channels_.size() ? pane_.channels_[index] : nullptr;
 }
 
-HRESULT DataPane::Services::QueryInterface(REFIID iid, void** out)
+HRESULT DataPane::Services::QueryInterface(REFIID iid, void** out) { return pane_.QueryFace(iid, out); }
+
+HRESULT DataPane::QueryFace(REFIID iid, void** out)
 {
     if (!out) {
         return E_POINTER;
     }
     *out = nullptr;
     if (iid == IID_IUnknown) {
-        *out = static_cast<IUnknown*>(this);
-        return S_OK;
+        *out = static_cast<IUnknown*>(&services_);
+    } else if (iid == IID_IKVOChartLanes) {
+        *out = static_cast<IKVOChartLanes*>(&lanes_);
+    } else if (iid == IID_ICommentsObserver) {
+        *out = static_cast<ICommentsObserver*>(&comments_);
     }
-    return E_NOINTERFACE;
+    return *out ? S_OK : E_NOINTERFACE;
 }
 
 HRESULT DataPane::Services::GetPrintWord(LONG, DWORD* word)

@@ -7,6 +7,7 @@
 #include "chartdraw/interactiveobjects.h"
 #include "chartdraw/timescale.h"
 #include "foundation/rational.h"
+#include "sdk/chartcomment.h"
 #include "sdk/charttimebase.h"
 
 #include <functional>
@@ -388,6 +389,19 @@ private:
         DataPane& pane_;
     };
 
+    // The pane watches the chart's comments and takes every notice without acting on it.
+    class CommentsWatcher final : public ICommentsObserver {
+    public:
+        explicit CommentsWatcher(DataPane& pane) : pane_(pane) {}
+        HRESULT QueryInterface(REFIID iid, void** out) override { return pane_.QueryFace(iid, out); }
+        ULONG AddRef() override { return 1; }
+        ULONG Release() override { return 1; }
+        HRESULT OnCommentsChanged(LONG, IUnknown*, LONG, LONG, LONGLONG, LONG) override { return S_OK; }
+
+    private:
+        DataPane& pane_;
+    };
+
     // The pane's own lanes (a member object; AddRef and Release give 1).
     class Lanes final : public IKVOChartLanes {
     public:
@@ -405,6 +419,9 @@ private:
         DataPane& pane_;
     };
 
+    // The pane's faces (drawer services, lanes, comments observer) answer for each other; the window owns the
+    // pane, so no reference is counted.
+    HRESULT QueryFace(REFIID iid, void** out);
     // A lane's autoscale range from a data block's range of the visible record; false without values.
     static bool OfferBlockRange(ChannelPane& pane, IChartDataBlock* block, LONG index, const LONG selector[2],
                                 LONG lane);
@@ -445,6 +462,7 @@ private:
     std::recursive_mutex lock_;
     Services services_{*this};
     Lanes lanes_{*this};
+    CommentsWatcher comments_{*this};
     platform::ComPtr<IKVOChartLanes> lanesRedirection_;
     RECT viewRect_{};
     LONG lane1Strip_ = 0;

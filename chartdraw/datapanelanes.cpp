@@ -255,18 +255,7 @@ HRESULT DataPane::SetLayerDragRect(LONG lane, LONG layerCode, const RECT* rect)
     return S_OK;
 }
 
-HRESULT DataPane::Lanes::QueryInterface(REFIID iid, void** out)
-{
-    if (!out) {
-        return E_POINTER;
-    }
-    if (iid == IID_IKVOChartLanes || iid == IID_IUnknown) {
-        *out = static_cast<IKVOChartLanes*>(this);
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
+HRESULT DataPane::Lanes::QueryInterface(REFIID iid, void** out) { return pane_.QueryFace(iid, out); }
 
 HRESULT DataPane::Lanes::GetLaneCount(LONG* count)
 {

@@ -155,4 +155,21 @@ TEST_F(PaneOps, ALaneIsPrefixedWhenTheFirstLaneHasAPrefix)
     EXPECT_EQ(pane.IsLanePrefixed(2, &prefixed), E_FAIL);
 }
 
+// The pane watches the chart's comments and takes every notice without acting on it; its faces find each other.
+TEST_F(PaneOps, ThePaneTakesTheCommentNoticesAndItsFacesFindEachOther)
+{
+    platform::ComPtr<ICommentsObserver> observer;
+    ASSERT_EQ(pane.DrawerServices()->QueryInterface(IID_ICommentsObserver, observer.OutVoid()), S_OK);
+    EXPECT_EQ(observer->OnCommentsChanged(1, nullptr, 0, 0, 100, 0), S_OK);
+    platform::ComPtr<IKVOChartLanes> lanes;
+    ASSERT_EQ(observer->QueryInterface(IID_IKVOChartLanes, lanes.OutVoid()), S_OK);
+    EXPECT_EQ(lanes.Get(), pane.ChartLanes());
+    platform::ComPtr<IUnknown> services;
+    ASSERT_EQ(lanes->QueryInterface(IID_IUnknown, services.OutVoid()), S_OK);
+    EXPECT_EQ(services.Get(), static_cast<IUnknown*>(pane.DrawerServices()));
+    platform::ComPtr<IUnknown> none;
+    EXPECT_EQ(observer->QueryInterface(IID_IChartComment, none.OutVoid()), E_NOINTERFACE);
+    EXPECT_EQ(none.Get(), nullptr);
+}
+
 } // namespace
