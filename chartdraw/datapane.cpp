@@ -797,6 +797,9 @@ HRESULT DataPane::SamplingStarted(DWORD value)
     if (onSamplingState) {
         onSamplingState(true);
     }
+    if (samplingListener_) {
+        samplingListener_->SamplingStateChanged(0xFFFF);
+    }
     if (jumpOnStart_ && follow_ && viewMode != 1) {
         const LONGLONG old = rightEdge_;
         rightEdge_ = Extent();
@@ -923,6 +926,9 @@ HRESULT DataPane::AfterStop(bool flag)
     }
     if (onSamplingState) {
         onSamplingState(false);
+    }
+    if (samplingListener_) {
+        samplingListener_->SamplingStateChanged(0);
     }
     return S_OK;
 }

@@ -8,6 +8,7 @@
 #include "chartdraw/timescale.h"
 #include "foundation/rational.h"
 #include "sdk/chartcomment.h"
+#include "sdk/previewsampling.h"
 #include "sdk/charttimebase.h"
 
 #include <functional>
@@ -174,6 +175,9 @@ public:
     HRESULT SamplingStopped(DWORD a, DWORD b);
     HRESULT AfterStop(bool flag);
     HRESULT GetUpdateInterval(DWORD* milliseconds) const;
+    // The owner's object that hears when the pane starts showing sampling live and when that sampling has ended
+    // (one reference held; null for none).
+    virtual void SetSamplingStateListener(ISamplingStateListener* listener) { samplingListener_ = listener; }
     virtual void OnFirstData() {}
     int SweepCursor() const override { return sweep_; }
     bool BlockOpen() const { return blockOpen_; }
@@ -456,6 +460,7 @@ private:
     std::vector<LONG> laneTops_;
     std::vector<LONG> laneHeights_;
     platform::ComPtr<IChartTimeBase> timeBase_;
+    platform::ComPtr<ISamplingStateListener> samplingListener_;
     PaneScrollBar* scrollBar_ = nullptr;
     TimeScale* timeScale_ = nullptr;
     std::vector<ChannelPane*> channels_;

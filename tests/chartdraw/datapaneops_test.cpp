@@ -172,4 +172,34 @@ TEST_F(PaneOps, ThePaneTakesTheCommentNoticesAndItsFacesFindEachOther)
     EXPECT_EQ(none.Get(), nullptr);
 }
 
+// The owner's sampling-state listener hears the start and the end of the sampling that the pane shows.
+TEST_F(PaneOps, TheSamplingStateListenerHearsStartAndEnd)
+{
+    struct Listener : ISamplingStateListener {
+        HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+        ULONG AddRef() override { return ++count; }
+        ULONG Release() override { return --count; }
+        HRESULT SamplingStateChanged(WORD on) override
+        {
+            heard.push_back(on);
+            return S_OK;
+        }
+        ULONG count = 0;
+        std::vector<WORD> heard;
+    } listener;
+    pane.SetSamplingStateListener(&listener);
+    EXPECT_EQ(listener.count, 1u);
+    pane.SamplingStarted(0);
+    pane.SamplingStopped(0, 0);
+    pane.AfterStop(false);
+    EXPECT_EQ(listener.heard, (std::vector<WORD>{0xFFFF, 0}));
+    // A detached pane tells its time base alone.
+    pane.modeFlags |= DataPane::kModeDetached;
+    pane.SamplingStarted(0);
+    pane.AfterStop(false);
+    EXPECT_EQ(listener.heard.size(), 2u);
+    pane.SetSamplingStateListener(nullptr);
+    EXPECT_EQ(listener.count, 0u);
+}
+
 } // namespace
