@@ -651,6 +651,7 @@ void DataPane::UpdateScrollBar()
             scrollBar_->Enable(false);
         }
     }
+    ShowFollowingOnZoom();
     Notice(PaneNotice::ScrollRange);
     if (onViewChanged) {
         onViewChanged(0);
@@ -743,6 +744,11 @@ void DataPane::SetFollowNewest(bool on, bool notify)
         }
         follow_ = on;
     }
+    ShowFollowingOnZoom();
+}
+
+void DataPane::ShowFollowingOnZoom()
+{
     if (zoom_) {
         zoom_->SetFollowing(follow_);
     }
@@ -764,6 +770,11 @@ void DataPane::Invalidate(DWORD flags)
         SyncVisibleRange();
     }
     Notice(PaneNotice::Redraw);
+    RedrawControlsAndLayers();
+}
+
+void DataPane::RedrawControlsAndLayers()
+{
     if (zoom_) {
         zoom_->Invalidate();
     }
@@ -792,6 +803,7 @@ HRESULT DataPane::SamplingStarted(DWORD value)
     if (!(paneFlags & kPaneFlagNoFollow)) {
         follow_ = true;
     }
+    ShowFollowingOnZoom();
     // Now live: the lanes turn to the newest data (a lane waiting for an autoscale keeps what it shows).
     SyncVisibleRange();
     if (onSamplingState) {
@@ -1435,7 +1447,7 @@ HRESULT DataPane::Services::Redraw(LONG index, const RECT* rect)
             pane_.InvalidatePaneRect(*rect);
         }
     } else {
-        pane_.ResetLayers();
+        pane_.RedrawControlsAndLayers();
     }
     return S_OK;
 }

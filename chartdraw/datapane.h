@@ -356,6 +356,9 @@ protected:
     virtual ChannelPane* CreateChannelPane(LONG index);
     void LayoutLanes();
     void ResetLayers();
+    // The zoom control and the scroll bar are redrawn, and the layers of every band reset.
+    void RedrawControlsAndLayers();
+    void ShowFollowingOnZoom();
     void ForEachPane(const std::function<void(ChildPaneBase&)>& action);
 
 private:

@@ -40,11 +40,60 @@ TEST(ChildPaneBase, ABandWithoutLaneScalesAnswersNoDragNotice)
     scale->Release();
 }
 
-// A preview pane without bars (lane i shows channel i) with two lanes whose scales the shared host makes.
+// The pane's horizontal controls as far as it drives them: what they were told and how often redrawn.
+struct FakeZoom : ZoomControl {
+    void Move(const RECT&) override {}
+    bool IsEnabled() const override { return true; }
+    bool Enable(bool) override { return true; }
+    void FormatRatio(std::u16string&, LONGLONG, LONGLONG) const override {}
+    void SetRatio(LONGLONG, LONGLONG) override {}
+    void GetDesiredSize(SIZE& size) override { size = SIZE{40, 16}; }
+    void SetText(LPCWSTR) override {}
+    void SetAutoscaleText(const KVO::String&) override {}
+    void ShowFollowing(bool following) override { told.push_back(following); }
+    HRESULT RatioForCommand(KVORationalImp&, UINT) const override { return E_INVALIDARG; }
+    void Invalidate() override { ++redrawn; }
+    std::vector<bool> told;
+    int redrawn = 0;
+};
+
+struct FakeBar : ScrollBar {
+    void Move(const RECT&) override {}
+    bool IsEnabled() const override { return enabled; }
+    bool Enable(bool on) override { return enabled = on; }
+    int GetPosition() const override { return 0; }
+    void SetPosition(int, bool) override {}
+    void GetScrollInfo(SCROLLINFO&) const override {}
+    void SetScrollInfo(const SCROLLINFO&, bool) override {}
+    int GetLineMagnitude() const override { return 1; }
+    int GetPageMagnitude() const override { return 1; }
+    void SetLineMagnitude(int) override {}
+    void SetPageMagnitude(int) override {}
+    void Invalidate() override { ++redrawn; }
+    bool enabled = false;
+    int redrawn = 0;
+};
+
+// A preview pane without bars (lane i shows channel i) with two lanes whose scales the shared host makes; once
+// attached it has the fake controls.
 struct BarlessPreview : PreviewDataPane {
     BarlessPreview() : PreviewDataPane(nullptr) {}
     std::unique_ptr<PreviewControl> MakeControlBar() override { return nullptr; }
     std::unique_ptr<PreviewControl> MakeTraceControlBar() override { return nullptr; }
+    std::unique_ptr<ScrollBar> CreateScrollBar() override
+    {
+        auto made = std::make_unique<FakeBar>();
+        bar = made.get();
+        return made;
+    }
+    std::unique_ptr<ZoomControl> CreateZoomControl(DWORD) override
+    {
+        auto made = std::make_unique<FakeZoom>();
+        zoom = made.get();
+        return made;
+    }
+    FakeBar* bar = nullptr;
+    FakeZoom* zoom = nullptr;
     void InvalidateArea(const RECT& rect, bool) override { areas.push_back(rect); }
     std::vector<RECT> areas;
 };
@@ -200,6 +249,34 @@ TEST_F(PaneOps, TheSamplingStateListenerHearsStartAndEnd)
     EXPECT_EQ(listener.heard.size(), 2u);
     pane.SetSamplingStateListener(nullptr);
     EXPECT_EQ(listener.count, 0u);
+}
+
+// A drawer's redraw of no particular lane redraws the horizontal controls and the layers of every band.
+TEST_F(PaneOps, ARedrawOfNoLaneRedrawsTheControlsAndEveryBand)
+{
+    pane.Attach(nullptr, nullptr);
+    ASSERT_TRUE(pane.zoom && pane.bar);
+    const int zoomBefore = pane.zoom->redrawn;
+    const int barBefore = pane.bar->redrawn;
+    pane.Scale()->ClearPending();
+    EXPECT_EQ(pane.DrawerServices()->Redraw(-1, nullptr), S_OK);
+    EXPECT_EQ(pane.zoom->redrawn, zoomBefore + 1);
+    EXPECT_EQ(pane.bar->redrawn, barBefore + 1);
+    EXPECT_TRUE(pane.Scale()->HasPendingLayer());
+}
+
+// The zoom control's follow button shows the follow flag whenever the pane sets or reports it.
+TEST_F(PaneOps, TheZoomControlIsToldTheFollowFlag)
+{
+    pane.Attach(nullptr, nullptr);
+    ASSERT_TRUE(pane.zoom);
+    pane.SetFollowNewest(false, false);
+    EXPECT_EQ(pane.zoom->told.back(), false);
+    pane.SamplingStarted(0); // following again from the start of sampling
+    EXPECT_EQ(pane.zoom->told.back(), true);
+    pane.zoom->told.clear();
+    pane.UpdateScrollBar();
+    EXPECT_EQ(pane.zoom->told, std::vector<bool>{true});
 }
 
 } // namespace
