@@ -52,6 +52,7 @@ ChannelPane* DataPane::CreateChannelPane(LONG index)
 {
     auto* pane = new ChannelPane(index, this, paneFlags, 0x00026F30u);
     pane->AddRef();
+    pane->unitChannel = unitChannel;
     pane->CreateLaneScales(0, 0);
     pane->AttachDragScales();
     return pane;
@@ -1532,7 +1533,7 @@ HRESULT DataPane::Services::GetChannelWord(LONG index, DWORD* word)
 HRESULT DataPane::Services::GetFlags(DWORD* word, DWORD* modeFlags)
 {
     if (word) {
-        *word = 0;
+        *word = pane_.unitChannel;
     }
     if (modeFlags) {
         *modeFlags = pane_.modeFlags;

@@ -133,6 +133,9 @@ public:
     DWORD modeFlags = 0x80000000u;
     DWORD paneFlags = 0xC0000000u;
     DWORD extraDrawFlags = 0;
+    // The channel whose units the lanes ask their drawers for: copied into every lane made after it is set, and
+    // given to the drawers with the mode flags.
+    DWORD unitChannel = 0;
     // 1: Ctrl+wheel does not zoom, scrolling does not synchronise, the start notice does not jump.
     DWORD viewMode = 0;
     WORD paintSuspended = 0; // read by the data windows

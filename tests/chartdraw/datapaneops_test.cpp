@@ -279,4 +279,18 @@ TEST_F(PaneOps, TheZoomControlIsToldTheFollowFlag)
     EXPECT_EQ(pane.zoom->told, std::vector<bool>{true});
 }
 
+// The pane's unit-channel word goes to every lane made after it is set, and to the drawers with the mode flags.
+TEST_F(PaneOps, TheUnitChannelWordGoesToNewLanesAndTheDrawers)
+{
+    pane.unitChannel = 5;
+    pane.SetLaneCount(3);
+    EXPECT_EQ(pane.Lane(0)->unitChannel, 0u);
+    EXPECT_EQ(pane.Lane(2)->unitChannel, 5u);
+    DWORD word = 0;
+    DWORD mode = 0;
+    EXPECT_EQ(pane.DrawerServices()->GetFlags(&word, &mode), S_OK);
+    EXPECT_EQ(word, 5u);
+    EXPECT_EQ(mode, pane.modeFlags);
+}
+
 } // namespace
