@@ -16,7 +16,6 @@
 namespace ChartDraw {
 
 namespace {
-constexpr DWORD kRedrawAll = 0xFF000000u;
 constexpr LONG kWheelNotch = 120;
 constexpr DWORD kWheelCtrl = 0x0008;
 constexpr DWORD kRefreshInterval = 300;
@@ -623,12 +622,12 @@ void DataPane::ScrollBy(LONGLONG delta)
     Notice(PaneNotice::AfterScroll, delta, kind);
 }
 
-void DataPane::ResetLayers()
+void DataPane::ResetLayers() { ForEachPane(ResetLayersOf); }
+
+void DataPane::ResetLayersOf(ChildPaneBase& pane)
 {
-    ForEachPane([](ChildPaneBase& pane) {
-        pane.Resize(pane.rect);
-        pane.InvalidateAll();
-    });
+    pane.Resize(pane.rect);
+    pane.InvalidateAll();
 }
 
 void DataPane::UpdateScrollBar()

@@ -77,6 +77,8 @@ public:
     static constexpr DWORD kModeNoObjectRefresh = 1u << 29;
     static constexpr DWORD kModeNoControls = 1u << 23;
     static constexpr DWORD kPaneFlagNoFollow = 1u << 27;
+    // The top eight layout-flag bits: everything is drawn again.
+    static constexpr DWORD kRedrawAll = 0xFF000000u;
 
     // The view callbacks receive (0, compression, block, seconds at the right edge).
     using ViewCallback = std::function<void(LONG, double, LONG, double)>;
@@ -345,6 +347,10 @@ public:
     // traces of lane kind 1 or 2 (lane-2 traces are the drawers on lane 2). Without data both ends stay at their
     // starting values, +max and -max. Always S_OK.
     HRESULT GetTraceRange(LONG lane, double* minimum, double* maximum);
+    // Adds a drawer of a kind code to lane pane `lane`, or to the time scale for -1 (E_INVALIDARG for any other
+    // lane): the drawer is attached to the time base with its kind and hears of an open block at once; the band
+    // draws all again, and a lane's new drawer makes the next paint redraw everything.
+    HRESULT AddDrawer(LONG lane, DWORD kind, IChartRecordDrawer* drawer);
     // All ones when the first lane pane has a prefix index for lane kind 1 (else lane 2), 0 when it has none;
     // E_FAIL without lane panes.
     HRESULT IsLanePrefixed(LONG lane, WORD* prefixed) const;
@@ -359,6 +365,7 @@ protected:
     virtual ChannelPane* CreateChannelPane(LONG index);
     void LayoutLanes();
     void ResetLayers();
+    static void ResetLayersOf(ChildPaneBase& pane);
     // The zoom control and the scroll bar are redrawn, and the layers of every band reset.
     void RedrawControlsAndLayers();
     void ShowFollowingOnZoom();

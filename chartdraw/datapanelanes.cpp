@@ -147,6 +147,27 @@ HRESULT DataPane::GetTraceRange(LONG lane, double* minimum, double* maximum)
     return S_OK;
 }
 
+HRESULT DataPane::AddDrawer(LONG lane, DWORD kind, IChartRecordDrawer* drawer)
+{
+    const bool toScale = lane == -1;
+    if (!drawer || (!toScale && (lane < 0 || static_cast<std::size_t>(lane) >= channels_.size())) ||
+        (toScale && !timeScale_)) {
+        return E_INVALIDARG;
+    }
+    const platform::ComPtr<IChartRecordDrawer> held(drawer);
+    drawer->SetDataSource(static_cast<LONG>(kind), timeBase_.Get());
+    ChildPaneBase& band = toScale ? static_cast<ChildPaneBase&>(*timeScale_) : *channels_[lane];
+    const HRESULT result = band.AddDrawer(kind, drawer, 255);
+    if (!toScale) {
+        layoutFlags_ |= kRedrawAll;
+    }
+    if (blockOpen_) {
+        drawer->OnNewBlock(static_cast<DWORD>(blockIndex_));
+    }
+    ResetLayersOf(band);
+    return result;
+}
+
 HRESULT DataPane::IsLanePrefixed(LONG lane, WORD* prefixed) const
 {
     if (!prefixed) {

@@ -293,4 +293,58 @@ TEST_F(PaneOps, TheUnitChannelWordGoesToNewLanesAndTheDrawers)
     EXPECT_EQ(mode, pane.modeFlags);
 }
 
+// A drawer that notes what the pane tells it.
+class NotedDrawer : public charttest::FillDrawer {
+public:
+    explicit NotedDrawer(DWORD kind) : FillDrawer(kind, RGB(0, 0, 0)) {}
+    HRESULT SetDataSource(LONG reserved, IUnknown* source) override
+    {
+        sources.emplace_back(reserved, source);
+        return FillDrawer::SetDataSource(reserved, source);
+    }
+    HRESULT OnNewBlock(DWORD block) override
+    {
+        blocks.push_back(block);
+        return S_OK;
+    }
+    std::vector<std::pair<LONG, IUnknown*>> sources;
+    std::vector<DWORD> blocks;
+};
+
+// A drawer added to a lane or to the time scale is attached to the time base with its kind, hears of an open block
+// at once, and the band it joins draws all again; a lane's new drawer also makes the next paint redraw everything.
+TEST_F(PaneOps, ADrawerJoinsALaneOrTheTimeScale)
+{
+    platform::ComPtr<host::BlockTimeBase> timeBase = host::BlockTimeBase::Create(0.001);
+    timeBase->AppendBlock(100000);
+    pane.SetTimeBase(timeBase.Get());
+    platform::ComPtr<NotedDrawer> drawer(new NotedDrawer(kKindEvents));
+    EXPECT_EQ(pane.AddDrawer(2, kKindEvents, drawer.Get()), E_INVALIDARG);
+    EXPECT_EQ(pane.AddDrawer(-2, kKindEvents, drawer.Get()), E_INVALIDARG);
+    EXPECT_TRUE(drawer->sources.empty());
+
+    pane.PreparePaint(); // the changes so far are handled
+    const std::uint32_t before = pane.Scale()->DrawerCount();
+    pane.Scale()->ClearPending();
+    EXPECT_EQ(pane.AddDrawer(-1, kKindEvents, drawer.Get()), S_OK);
+    EXPECT_EQ(pane.Scale()->DrawerCount(), before + 1);
+    EXPECT_EQ(pane.Scale()->Layer(kKindEvents / 256).first, static_cast<LONG>(before));
+    ASSERT_EQ(drawer->sources.size(), 1u);
+    EXPECT_EQ(drawer->sources[0].first, static_cast<LONG>(kKindEvents));
+    EXPECT_EQ(drawer->sources[0].second, static_cast<IUnknown*>(timeBase.Get()));
+    EXPECT_TRUE(drawer->blocks.empty());
+    EXPECT_TRUE(pane.Scale()->HasPendingLayer());
+    EXPECT_FALSE(pane.PreparePaint());
+
+    pane.BlockStarted(3, 0.001, true);
+    pane.PreparePaint();
+    platform::ComPtr<NotedDrawer> second(new NotedDrawer(kKindTrace));
+    pane.Lane(1)->ClearPending();
+    EXPECT_EQ(pane.AddDrawer(1, kKindTrace, second.Get()), S_OK);
+    EXPECT_EQ(pane.Lane(1)->DrawerCount(), 1u);
+    EXPECT_EQ(second->blocks, std::vector<DWORD>{3});
+    EXPECT_TRUE(pane.Lane(1)->HasPendingLayer());
+    EXPECT_TRUE(pane.PreparePaint());
+}
+
 } // namespace
