@@ -1114,28 +1114,71 @@ void DataPane::PaintLayers(HDC dc, const RECT& paintRect)
     }
 }
 
-void DataPane::RedrawSpan(const ChartBlockPosition* position, LONG lane, LONG extent)
+void DataPane::RedrawSpan(LONGLONG position, LONG, IChartMark* mark)
 {
-    const LONGLONG visible = Visible();
-    if (visible <= 0 || !position || !timeBase_) {
-        return;
-    }
-    double pixel = -1.0;
-    if (timeBase_->PositionToPixel(*position, &pixel) != S_OK) {
-        return;
-    }
     const LONG m = Margin();
+    if (Visible() == 0 || !mark) {
+        return;
+    }
+    LONG channel = -1;
+    mark->GetChannel(&channel);
+    LONG lane = kAllBands;
+    if (channel != -1) {
+        lane = LaneOfChannel(channel, 0xC0000000u);
+        if (static_cast<std::size_t>(static_cast<ULONG>(lane)) >= channels_.size()) {
+            return;
+        }
+    }
+    platform::ComPtr<IChartMarkPosition> place;
+    if (FAILED(mark->QueryInterface(IID_IChartMarkPosition, place.OutVoid())) || !place) {
+        return;
+    }
+    LONG pair[2]{0x7FFFFFFF, 0x7FFFFFFF};
+    place->GetPosition(pair);
+    // A mark the time base cannot place has nothing to redraw (pixel -1 would lie inside a view at the start).
+    double pixel = -1.0;
+    if (!timeBase_ || timeBase_->MarkToPixel(0, position, pair[1], static_cast<double>(pair[0]), &pixel) != S_OK) {
+        return;
+    }
     const LONGLONG x = static_cast<LONGLONG>(pixel) - rightEdge_ + (width_ - m);
-    if (x < m - extent || x > width_ - m + extent) {
+    const LONGLONG e = EventExtent();
+    if (x < m - e || x > width_ - m + e) {
         return;
     }
     std::lock_guard guard(lock_);
-    const LONG x0 = static_cast<LONG>(x - extent);
-    const LONG x1 = static_cast<LONG>(x + extent);
-    if (lane == -1) {
-        ForEachPane([&](ChildPaneBase& pane) { pane.InvalidateSpan(x0, x1); });
-    } else if (lane >= 0 && static_cast<std::size_t>(lane) < channels_.size()) {
-        channels_[lane]->InvalidateSpan(x0, x1);
+    InvalidateLaneSpan(lane, static_cast<LONG>(x - e), static_cast<LONG>(x + e));
+}
+
+LONG DataPane::EventExtent()
+{
+    // Measured once for the life of the pane: the widest left reach of the time scale's event drawers.
+    if (eventExtent_ < 0) {
+        LONG widest = 0;
+        for (std::uint32_t index = 0; timeScale_ && index < timeScale_->DrawerCount(); ++index) {
+            IChartRecordDrawer* drawer = timeScale_->DrawerAt(index);
+            DWORD kind = 0;
+            DWORD flags = 0;
+            LONG left = 0;
+            LONG right = 0;
+            drawer->GetKind(&kind);
+            if (kind >= 1025 && kind <= 1536 && SUCCEEDED(drawer->GetCapabilities(0, &flags, &left, &right, 0))) {
+                widest = std::max(widest, left);
+            }
+        }
+        eventExtent_ = widest;
+    }
+    return eventExtent_;
+}
+
+void DataPane::InvalidateLaneSpan(LONG lane, LONG x0, LONG x1)
+{
+    if ((lane == kAllBands || lane == -1) && timeScale_) {
+        timeScale_->InvalidateSpan(x0, x1);
+    }
+    for (std::size_t index = 0; index < channels_.size(); ++index) {
+        if (lane == kAllBands || lane == static_cast<LONG>(index)) {
+            channels_[index]->InvalidateSpan(x0, x1);
+        }
     }
 }
 

@@ -193,8 +193,16 @@ public:
     void PaintLayers(HDC dc, const RECT& paintRect);
     // A pane without data: frames and background only.
     void PaintBlank(HDC dc);
-    // Redraws the data near a position in one lane (or all with -1); nothing when the position is unknown.
-    void RedrawSpan(const ChartBlockPosition* position, LONG lane, LONG extent);
+    // Redraws the neighbourhood of a mark (the event extent to either side) in the lane of the mark's channel, or
+    // in the time scale and every lane for a mark of all channels. `position` goes to the time base with the
+    // mark's place; `value` plays no part. Nothing happens for a mark without a place or with a channel that no
+    // lane shows, nor while the mark lies outside the view.
+    void RedrawSpan(LONGLONG position, LONG value, IChartMark* mark);
+    // The widest left reach of the time scale's event drawers (kinds 1025 to 1536), measured on first need.
+    LONG EventExtent();
+    // [x0, x1) of the time scale and every lane (kAllBands), the time scale (-1) or lane `lane`.
+    void InvalidateLaneSpan(LONG lane, LONG x0, LONG x1);
+    static constexpr LONG kAllBands = -2;
 
     // --- the owner's callbacks
     ViewCallback onCompressionChanged;
@@ -469,6 +477,7 @@ private:
     DWORD lastRefresh_ = 0;
     DWORD lastWheel_ = 0;
     DWORD layoutFlags_ = 0;
+    LONG eventExtent_ = -1;
     COLORREF background_ = RGB(255, 255, 255);
     std::vector<LONG> laneTops_;
     std::vector<LONG> laneHeights_;

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 using namespace ChartDraw;
@@ -345,6 +346,62 @@ TEST_F(PaneOps, ADrawerJoinsALaneOrTheTimeScale)
     EXPECT_EQ(second->blocks, std::vector<DWORD>{3});
     EXPECT_TRUE(pane.Lane(1)->HasPendingLayer());
     EXPECT_TRUE(pane.PreparePaint());
+}
+
+// A mark's neighbourhood is redrawn, as far as the time scale's event drawers reach (measured once), in the lane
+// of its channel or in every band for a mark of all channels; the pane's position argument goes to the time base.
+TEST_F(PaneOps, AMarksNeighbourhoodIsRedrawnInItsLane)
+{
+    platform::ComPtr<host::BlockTimeBase> timeBase = host::BlockTimeBase::Create(0.001);
+    timeBase->AppendBlock(100000); // 10 ticks a pixel: the view shows pixels 0..400 at pane x 1..401
+    pane.SetTimeBase(timeBase.Get());
+    for (auto [lane, kind, reach] : {std::tuple{-1, 1024L, 9L}, std::tuple{-1, 1537L, 9L}, std::tuple{0, 1026L, 9L},
+                                     std::tuple{-1, 1025L, 2L}, std::tuple{-1, 1536L, 4L}}) {
+        platform::ComPtr<charttest::ReachingDrawer> drawer(new charttest::ReachingDrawer(kind, reach));
+        pane.AddDrawer(lane, kind, drawer.Get());
+    }
+    std::vector<RECT> invalidated;
+    pane.onInvalidate = [&](const RECT& r) { invalidated.push_back(r); };
+    const auto spans = [&] {
+        std::vector<std::pair<LONG, LONG>> taken;
+        for (const RECT& r : invalidated) {
+            taken.emplace_back(r.left, r.top);
+        }
+        invalidated.clear();
+        return taken;
+    };
+    const LONG scaleTop = pane.Scale()->rect.top;
+    const LONG lane1Top = pane.Lane(1)->rect.top;
+
+    charttest::Mark all(-1, 2000, 0); // pixel 200: pane x 201
+    pane.RedrawSpan(0, 0, &all);
+    EXPECT_EQ(spans(), (std::vector<std::pair<LONG, LONG>>{{197, scaleTop}, {197, 1}, {197, lane1Top}}));
+    charttest::Mark second(1, 2000, 0);
+    pane.RedrawSpan(500, 0, &second); // 500 ticks further: pane x 251
+    EXPECT_EQ(spans(), (std::vector<std::pair<LONG, LONG>>{{247, lane1Top}}));
+
+    // Reaching into the view from beyond its edges still redraws; further out, or elsewhere, nothing.
+    for (auto [tick, redrawn] : {std::pair{-40, true}, std::pair{-60, false}, std::pair{4030, true},
+                                 std::pair{4060, false}}) {
+        charttest::Mark mark(0, tick, 0);
+        pane.RedrawSpan(0, 0, &mark);
+        EXPECT_EQ(spans().size(), redrawn ? 1u : 0u) << tick;
+    }
+    charttest::Mark noLane(2, 2000, 0);
+    charttest::Mark nowhere(0, 2000, 0, false);
+    charttest::Mark noBlock(0, 2000, 3);
+    for (charttest::Mark* mark : {&noLane, &nowhere, &noBlock}) {
+        pane.RedrawSpan(0, 0, mark);
+    }
+    EXPECT_TRUE(spans().empty());
+
+    // The reach was measured once: a wider event drawer added since changes nothing.
+    platform::ComPtr<charttest::ReachingDrawer> wider(new charttest::ReachingDrawer(1100, 30));
+    pane.AddDrawer(-1, 1100, wider.Get());
+    invalidated.clear();
+    pane.RedrawSpan(0, 0, &second);
+    ASSERT_EQ(invalidated.size(), 1u);
+    EXPECT_EQ(invalidated[0].right - invalidated[0].left, 8);
 }
 
 } // namespace
