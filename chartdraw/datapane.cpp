@@ -798,6 +798,7 @@ HRESULT DataPane::SamplingStarted(DWORD value)
     live_ = true;
     firstDataPending_ = true;
     ResetLayers();
+    samplingStartExtent_ = Extent();
     ForEachPane([&](ChildPaneBase& pane) { pane.OnSamplingStart(value, true); });
     Notice(PaneNotice::SamplingStarted, 0, value);
     if (!(paneFlags & kPaneFlagNoFollow)) {
@@ -931,6 +932,8 @@ HRESULT DataPane::AfterStop(bool flag)
         ResetLayers();
     }
     live_ = false;
+    const LONG flagWord = flag ? 0xFFFF : 0;
+    ForEachPane([&](ChildPaneBase& pane) { pane.Notify17(flagWord); });
     Notice(PaneNotice::SamplingEnded);
     UpdateScrollBar();
     if (onViewChanged) {
@@ -941,6 +944,17 @@ HRESULT DataPane::AfterStop(bool flag)
     }
     if (samplingListener_) {
         samplingListener_->SamplingStateChanged(0);
+    }
+    return S_OK;
+}
+
+HRESULT DataPane::RangeNotice(DWORD a, DWORD b)
+{
+    if (timeBase_) {
+        timeBase_->RangeNotice(a, b);
+    }
+    if (!(modeFlags & kModeDetached)) {
+        ForEachPane([&](ChildPaneBase& pane) { pane.Notify18(static_cast<LONG>(a), static_cast<LONG>(b)); });
     }
     return S_OK;
 }

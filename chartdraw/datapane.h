@@ -179,6 +179,9 @@ public:
     HRESULT NewData(LONGLONG samples);
     HRESULT SamplingStopped(DWORD a, DWORD b);
     HRESULT AfterStop(bool flag);
+    HRESULT RangeNotice(DWORD a, DWORD b);
+    // The recording's extent in pixels when the last sampling started.
+    LONGLONG SamplingStartExtent() const { return samplingStartExtent_; }
     HRESULT GetUpdateInterval(DWORD* milliseconds) const;
     // The owner's object that hears when the pane starts showing sampling live and when that sampling has ended
     // (one reference held; null for none).
@@ -462,6 +465,7 @@ private:
     LONG width_ = 0;
     LONG height_ = 0;
     LONGLONG rightEdge_ = 0;
+    LONGLONG samplingStartExtent_ = 0;
     KVORationalImp compression_{10, 1};
     LONG scrollScale_ = 1;
     LONG sweep_ = 0;

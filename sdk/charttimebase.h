@@ -37,14 +37,16 @@ struct IChartTimeBase : IUnknown {
     virtual HRESULT AcknowledgeChanges(DWORD flags) = 0;
     // 13: the block being sampled (the last block when idle).
     virtual HRESULT GetCurrentBlock(LONG* block) = 0;
-    // 14-18: the sampling notices, as the host hands them to every sink.
+    // 14-19: the sampling notices, as the host hands them to every sink.
     virtual HRESULT SamplingStarted(DWORD value) = 0;
     virtual HRESULT BlockStarted(LONG block, double tickSeconds, BOOL continues) = 0;
     // 16: new data (`samples` now in the current block); gives the newest absolute pixel.
     virtual HRESULT NewData(LONGLONG samples, LONGLONG* newestPixel) = 0;
     virtual HRESULT SamplingStopped(DWORD value) = 0;
     virtual HRESULT AfterStop(BOOL flag) = 0;
-    // 19: the absolute pixel of a mark `tick` ticks from the tick `origin` of block `block` (reserved is 0).
+    // 19: the range notice of the sampling (its meaning is the host's).
+    virtual HRESULT RangeNotice(DWORD a, DWORD b) = 0;
+    // 20: the absolute pixel of a mark `tick` ticks from the tick `origin` of block `block` (reserved is 0).
     virtual HRESULT MarkToPixel(LONG reserved, LONGLONG origin, LONG block, double tick, double* pixel) = 0;
 
 protected:

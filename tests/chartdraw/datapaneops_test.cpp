@@ -1,6 +1,7 @@
 // The data pane's operations towards its owner, its child panes, its controls and its drawers, seen through the
 // pane's public operations, its drawer services and the notices it sends.
 #include "chartdraw/datapane.h"
+#include "chartdraw/onlinedata.h"
 #include "chartdraw/previewpane.h"
 #include "chartdraw/timescale.h"
 #include "host/blocktimebase.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -308,8 +310,20 @@ public:
         blocks.push_back(block);
         return S_OK;
     }
+    HRESULT Notify17(LONG flag) override
+    {
+        notices->push_back(name + " after stop " + std::to_string(flag));
+        return S_OK;
+    }
+    HRESULT Notify18(LONG a, LONG b) override
+    {
+        notices->push_back(name + " range " + std::to_string(a) + " " + std::to_string(b));
+        return S_OK;
+    }
     std::vector<std::pair<LONG, IUnknown*>> sources;
     std::vector<DWORD> blocks;
+    std::string name;
+    std::vector<std::string>* notices = nullptr;
 };
 
 // A drawer added to a lane or to the time scale is attached to the time base with its kind, hears of an open block
@@ -402,6 +416,34 @@ TEST_F(PaneOps, AMarksNeighbourhoodIsRedrawnInItsLane)
     pane.RedrawSpan(0, 0, &second);
     ASSERT_EQ(invalidated.size(), 1u);
     EXPECT_EQ(invalidated[0].right - invalidated[0].left, 8);
+}
+
+// Sampling notes the recording's extent at its start; the after-stop and range notices reach every band's
+// drawers, the time scale's first; a detached pane passes them to its time base alone.
+TEST_F(PaneOps, SamplingNoticesReachTheBands)
+{
+    platform::ComPtr<host::BlockTimeBase> timeBase = host::BlockTimeBase::Create(0.001);
+    timeBase->AppendBlock(4000);
+    pane.SetTimeBase(timeBase.Get());
+    std::vector<std::string> notices;
+    for (LONG lane : {1, -1}) {
+        platform::ComPtr<NotedDrawer> drawer(new NotedDrawer(kKindEvents));
+        drawer->name = lane == -1 ? "scale" : "lane";
+        drawer->notices = &notices;
+        pane.AddDrawer(lane, kKindEvents, drawer.Get());
+    }
+    platform::ComPtr<PaneOnlineData> sink = platform::ComPtr<PaneOnlineData>::Adopt(PaneOnlineData::Create(pane, nullptr));
+    sink->SamplingStarted(0);
+    EXPECT_EQ(pane.SamplingStartExtent(), 400);
+    sink->RangeNotice(3, 4);
+    sink->AfterStop(VARIANT_TRUE);
+    EXPECT_EQ(notices, (std::vector<std::string>{"scale range 3 4", "lane range 3 4", "scale after stop 65535",
+                                                  "lane after stop 65535"}));
+    notices.clear();
+    pane.modeFlags |= DataPane::kModeDetached;
+    sink->RangeNotice(1, 2);
+    sink->AfterStop(VARIANT_FALSE);
+    EXPECT_TRUE(notices.empty());
 }
 
 } // namespace
