@@ -372,9 +372,11 @@ public:
     // The window's mouse and key messages: true when an object took the message.
     bool BroadcastInput(UINT message, WPARAM wParam, LPARAM lParam);
 
+    // The lanes share the height above the time scale, or take the geometry given last for as many lanes.
+    void LayoutLanes();
+
 protected:
     virtual ChannelPane* CreateChannelPane(LONG index);
-    void LayoutLanes();
     void ResetLayers();
     static void ResetLayersOf(ChildPaneBase& pane);
     // The zoom control and the scroll bar are redrawn, and the layers of every band reset.

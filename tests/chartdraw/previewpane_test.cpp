@@ -553,6 +553,29 @@ TEST_F(PreviewTest, WithoutAColourTableTheTraceColourComesFromTheDefaultPalette)
     }
 }
 
+// A unit prefix goes to a lane that has a scale for it, and the pane lays itself out again.
+TEST_F(PreviewTest, AUnitPrefixLaysThePaneOutAgain)
+{
+    class Preview : public ExtLib::PreviewPaneBase {
+    public:
+        void SetupDrawers() override {}
+    };
+    auto document = host::PreviewDocument::Create();
+    Preview preview;
+    preview.Create(static_cast<IPreviewDocument*>(document.Get()), static_cast<IPreviewData*>(data.Get()), page);
+    PreviewDataWinWButtons& pane = *preview.Window();
+    pane.Attr.W = 402;
+    pane.Attr.H = 200;
+    pane.Create();
+    ui::pump();
+    ASSERT_GT(pane.LaneCount(), 0u);
+    ASSERT_NE(pane.Lane(0)->Scale(1), nullptr);
+    pane.Scale()->ClearPending();
+    preview.SetUnitPrefix(false, 7);
+    EXPECT_EQ(pane.Lane(0)->UnitRecord(1).prefixIndex, 7);
+    EXPECT_TRUE(pane.Scale()->HasPendingLayer());
+}
+
 // A lane waiting for an autoscale is autoscaled instead of taking the range; a given range is applied all the same.
 TEST_F(PreviewTest, AVerticalRangeAutoscalesALaneThatWaitsForIt)
 {
