@@ -32,7 +32,6 @@ struct ChannelPaneInit {
     DWORD unitTextMode = 0x80000000;
     LaneUnitRecord lane1;
     LaneUnitRecord lane2;
-    DWORD pendingRange = 0; // bit 0 lane 1, bit 1 lane 2
 };
 
 class ChannelPane : public ChildPaneBase, public ChannelPaneInit {
@@ -117,6 +116,12 @@ public:
     // The visible data's value range for a lane: scaled to the lane's prefix, given to the lane-1 scale's range
     // notice and, while the lane waits for an autoscale, to its drag scale (the wait ends).
     void OfferAutoscaleRange(double minimum, double maximum, LONG lane = 1);
+
+    // The lanes that wait for a range (bit 0 lane 1, bit 1 lane 2), kept by the data pane; marking a lane waiting.
+    DWORD PendingRanges() const;
+    void SetPendingRanges(DWORD bits);
+    bool RangePending(LONG lane) const { return Owner() && Owner()->AutoscaleMarked(paneIndex, lane); }
+    void SetRangePending(LONG lane, bool on);
 
     // The lane-1 scale's value at a coordinate for the current data block; 0 without a scale or with flags-A bit 28.
     double ScaleValueAt(LONG coordinate) const;

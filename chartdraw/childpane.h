@@ -73,6 +73,10 @@ public:
         pair[0] = LONG(0x80000000);
         pair[1] = LONG(0xC0000000);
     }
+    // Whether lane `lane` (1 or 2) of lane pane `index` waits to autoscale, and marking or ending that wait: the
+    // data pane keeps the waits; without one a lane never waits.
+    virtual bool AutoscaleMarked(LONG /*index*/, LONG /*lane*/) const { return false; }
+    virtual void MarkAutoscale(LONG /*index*/, LONG /*lane*/, bool /*on*/) {}
     // The autoscale callback when one is set, else the autoscale message to the pane's observers.
     virtual void RequestAutoscale(const LONG /*selectorPair*/[2], LONG /*lane*/) {}
     // Gives the lanes that wait for a range (their pending-range bits) the range of the visible data.

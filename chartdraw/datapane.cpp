@@ -268,6 +268,7 @@ void DataPane::SetLaneCount(std::size_t count)
     while (channels_.size() > count) {
         const auto index = static_cast<LONG>(channels_.size() - 1);
         OnChannelRemoved(index);
+        channels_.back()->SetPendingRanges(0); // a lane made later at this index does not wait
         channels_.back()->Release();
         channels_.pop_back();
     }
@@ -1275,6 +1276,12 @@ bool DataPane::PreparePaint()
     }
     if (combined & 0xFF000000u) {
         Invalidate(combined);
+    }
+    // Our lanes' drag scales autoscale by taking the visible data's range: a lane still waiting takes it now if it
+    // can, and every wait ends with this paint.
+    if (!autoscale_[0].IsEmpty() || !autoscale_[1].IsEmpty()) {
+        SyncVisibleRange();
+        autoscale_ = {};
     }
     timeBase_->AcknowledgeChanges(combined);
     layoutFlags_ &= ~combined;

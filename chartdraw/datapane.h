@@ -6,11 +6,13 @@
 #include "chartdraw/channelpane.h"
 #include "chartdraw/interactiveobjects.h"
 #include "chartdraw/timescale.h"
+#include "foundation/bitset.h"
 #include "foundation/rational.h"
 #include "sdk/chartcomment.h"
 #include "sdk/previewsampling.h"
 #include "sdk/charttimebase.h"
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -274,6 +276,8 @@ public:
     // packed body (channel, lane, value, drag scale).
     void NotifyChannelEvent(LONG paneIndex, LONG lane, LONG value, IUnknown* dragScale) override;
     void ApplyPendingRanges() override { SyncVisibleRange(); }
+    bool AutoscaleMarked(LONG index, LONG lane) const override;
+    void MarkAutoscale(LONG index, LONG lane, bool on) override;
     // The recording's stretch between the left and the right edge of the view; E_POINTER without a time base,
     // S_FALSE when the recording has no extent.
     // Before a paint, under the pane's lock: the pane's layout flags and the time base's change flags are
@@ -485,6 +489,8 @@ private:
     DWORD layoutFlags_ = 0;
     LONG eventExtent_ = -1;
     COLORREF background_ = RGB(255, 255, 255);
+    // The lane panes whose lane-1 and lane-2 scales are to autoscale before the next paint, by index.
+    std::array<KVO::Bitset, 2> autoscale_;
     std::vector<LONG> laneTops_;
     std::vector<LONG> laneHeights_;
     platform::ComPtr<IChartTimeBase> timeBase_;

@@ -446,4 +446,35 @@ TEST_F(PaneOps, SamplingNoticesReachTheBands)
     EXPECT_TRUE(notices.empty());
 }
 
+// A lane's autoscale that could not be done yet waits until the next paint, which asks it once more and ends
+// every wait; a paint with nothing to handle leaves the waits alone.
+TEST_F(PaneOps, AutoscalesWaitUntilTheNextPaint)
+{
+    platform::ComPtr<host::BlockTimeBase> timeBase = host::BlockTimeBase::Create(0.001);
+    timeBase->AppendBlock(4000);
+    pane.SetTimeBase(timeBase.Get());
+    pane.PreparePaint();
+    // Live with every lane on the newest data, there is no visible record to scale to.
+    pane.modeFlags |= DataPane::kModeLatestWhileLive;
+    pane.SetLive(true);
+    WORD pending = 0;
+    EXPECT_EQ(pane.AutoscaleLane(1, 2), S_OK);
+    EXPECT_EQ(pane.IsAutoscalePending(2, &pending), S_OK);
+    EXPECT_EQ(pending, 0xFFFF);
+    EXPECT_EQ(pane.IsAutoscalePending(1, &pending), S_OK);
+    EXPECT_EQ(pending, 0);
+    EXPECT_FALSE(pane.PreparePaint());
+    EXPECT_EQ(pane.IsAutoscalePending(2, &pending), S_OK);
+    EXPECT_EQ(pending, 0xFFFF);
+    pane.SetLaneCount(2); // unchanged, laid out again: the next paint has something to handle
+    EXPECT_TRUE(pane.PreparePaint());
+    EXPECT_EQ(pane.IsAutoscalePending(2, &pending), S_OK);
+    EXPECT_EQ(pending, 0);
+    // A lane that goes takes its wait with it.
+    pane.Lane(1)->SetPendingRanges(3);
+    pane.SetLaneCount(1);
+    pane.SetLaneCount(2);
+    EXPECT_EQ(pane.Lane(1)->PendingRanges(), 0u);
+}
+
 } // namespace

@@ -606,18 +606,18 @@ TEST_F(PreviewTest, AVerticalRangeAutoscalesALaneThatWaitsForIt)
     EXPECT_TRUE(autoscaled.empty());
     EXPECT_EQ(range(1), std::make_pair(-1.0, 4.0));
 
-    lane.pendingRange = 1;
+    lane.SetPendingRanges(1);
     preview.SetVerticalRange(true, std::nullopt); // lane 2 does not wait
     EXPECT_TRUE(autoscaled.empty());
     preview.SetVerticalRange(false, std::nullopt);
     EXPECT_EQ(autoscaled, (std::vector<LONG>{1}));
     EXPECT_EQ(range(1), std::make_pair(-1.0, 4.0));
 
-    lane.pendingRange = 1;
+    lane.SetPendingRanges(1);
     preview.SetVerticalRange(false, std::array<double, 2>{2.0, 3.0});
     EXPECT_EQ(autoscaled, (std::vector<LONG>{1, 1}));
     EXPECT_EQ(range(1), std::make_pair(2.0, 3.0));
-    EXPECT_EQ(lane.pendingRange & 1u, 0u);
+    EXPECT_EQ(lane.PendingRanges() & 1u, 0u);
     pane.onAutoscale = nullptr;
 }
 
