@@ -477,4 +477,36 @@ TEST_F(PaneOps, AutoscalesWaitUntilTheNextPaint)
     EXPECT_EQ(pane.Lane(1)->PendingRanges(), 0u);
 }
 
+// The follow-changed callback hears a change of the follow flag that is to be told, and the go-to-newest callback
+// hears the jump to the newest data before the pane moves.
+TEST_F(PaneOps, TheFollowCallbacksHearTheOwnersChanges)
+{
+    std::vector<std::string> heard;
+    pane.onFollowChanged = [&](bool on) { heard.push_back(on ? "follow" : "stay"); };
+    pane.onGoToNewest = [&] { heard.push_back("newest " + std::to_string(pane.RightEdge())); };
+    pane.SetLive(true);
+    pane.OnFollowChanging(false, true); // the zoom control's follow toggle
+    pane.OnFollowChanging(false, true); // no change, nothing to tell
+    pane.SetFollowNewest(true, false);  // a scroll to the end: not told
+    pane.SetFollowNewest(false, true);
+    EXPECT_FALSE(pane.IsFollowingNewest());
+    pane.GoToNewest();
+    EXPECT_TRUE(pane.IsFollowingNewest());
+    EXPECT_EQ(heard, (std::vector<std::string>{"stay", "stay", "newest 0"}));
+}
+
+// Laying the pane out, however often, keeps the time scale's label height: the lanes end above it.
+TEST_F(PaneOps, LayingOutKeepsTheTimeScalesLabelHeight)
+{
+    const int labelHeight = pane.Scale()->LabelHeight();
+    ASSERT_GT(labelHeight, 2);
+    for (int pass = 0; pass < 2; ++pass) {
+        pane.SetSize(402, 240);
+        pane.LayoutLanes();
+        EXPECT_EQ(pane.Scale()->LabelHeight(), labelHeight);
+        EXPECT_EQ(pane.Lane(1)->rect.bottom, 240 - (labelHeight + 2) - 1);
+        EXPECT_EQ(pane.Scale()->rect.bottom, 239);
+    }
+}
+
 } // namespace
