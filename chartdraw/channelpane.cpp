@@ -83,7 +83,7 @@ ChannelPane::ChannelPane(LONG index, ChildPaneOwner* owner, DWORD a, DWORD b) : 
 }
 
 ChannelPane::ChannelPane(const ChannelPane& other)
-    : ChildPaneBase(other), ChannelPaneInit(other), IDragScaleObserver()
+    : ChildPaneBase(other), ChannelPaneInit(other)
 {
     auto settle = [](const platform::ComPtr<IScaleControl>& drag, const platform::ComPtr<IScaleControl>& scale,
                      platform::ComPtr<IScaleControl>& into) {
@@ -111,16 +111,6 @@ ChannelPane::~ChannelPane()
     drag2_.Reset();
     scale1_.Reset();
     scale2_.Reset();
-}
-
-HRESULT ChannelPane::QueryInterface(REFIID iid, void** out)
-{
-    if (out && iid == IID_IDragScaleObserver) {
-        *out = static_cast<IDragScaleObserver*>(this);
-        AddRef();
-        return S_OK;
-    }
-    return ChildPaneBase::QueryInterface(iid, out);
 }
 
 HRESULT ChannelPane::OnBeginDrag(LONG)
@@ -266,7 +256,7 @@ HRESULT ChannelPane::RequestAutoscale(LONG lane)
     if ((lane != 1 && lane != 2) || !DragScale(lane)) {
         return E_FAIL;
     }
-    pendingRange |= lane == 1 ? 1u : 2u;
+    SetRangePending(lane, true);
     if (Owner()) {
         Owner()->ApplyPendingRanges();
     }
@@ -665,7 +655,6 @@ platform::ComPtr<IChartDataBlock> ChannelPane::VisibleData(LONG lane) const
 
 void ChannelPane::OfferAutoscaleRange(double minimum, double maximum, LONG lane)
 {
-    const DWORD bit = lane == 2 ? 2u : 1u;
     ScaleLaneRange(lane == 2 ? 2 : 1, minimum, maximum);
     IScaleControl* drag = DragScale(lane == 2 ? 2 : 1);
     if (!drag) {
@@ -674,9 +663,9 @@ void ChannelPane::OfferAutoscaleRange(double minimum, double maximum, LONG lane)
     if (notice1_ && lane != 2) {
         notice1_->SetDataRange(minimum, maximum);
     }
-    if (pendingRange & bit) {
+    if (RangePending(lane == 2 ? 2 : 1)) {
         drag->SetRange(minimum, maximum);
-        pendingRange &= ~bit;
+        SetRangePending(lane == 2 ? 2 : 1, false);
     }
 }
 
@@ -690,7 +679,7 @@ HRESULT ChannelPane::SetLaneRange(LONG lane, double minimum, double maximum)
     if (!scale) {
         return E_FAIL;
     }
-    pendingRange &= lane == 1 ? ~1u : ~2u;
+    SetRangePending(lane == 1 ? 1 : 2, false);
     return scale->SetRange(minimum, maximum) == S_OK ? S_OK : E_FAIL;
 }
 
@@ -701,7 +690,6 @@ bool ChannelPane::ApplyLaneRange(LONG lane, double minimum, double maximum, bool
     }
     ScaleLaneRange(lane, minimum, maximum);
     const LONG which = lane == 1 ? 1 : 2;
-    const DWORD pendingBit = which == 1 ? 1u : 2u;
     IScaleControl* scale = Scale(which);
     if (!scale) {
         return false;
@@ -710,12 +698,27 @@ bool ChannelPane::ApplyLaneRange(LONG lane, double minimum, double maximum, bool
     if (alsoOnDragScale && DragScale(which)) {
         accepted = DragScale(which)->SetRange(minimum, maximum) == S_OK;
     }
-    if (!force && !(pendingRange & pendingBit)) {
+    if (!force && !RangePending(which)) {
         return accepted;
     }
     const HRESULT result = scale->SetRange(minimum, maximum);
-    pendingRange &= ~pendingBit;
+    SetRangePending(which, false);
     return result == S_OK;
+}
+
+DWORD ChannelPane::PendingRanges() const { return (RangePending(1) ? 1u : 0u) | (RangePending(2) ? 2u : 0u); }
+
+void ChannelPane::SetPendingRanges(DWORD bits)
+{
+    SetRangePending(1, (bits & 1u) != 0);
+    SetRangePending(2, (bits & 2u) != 0);
+}
+
+void ChannelPane::SetRangePending(LONG lane, bool on)
+{
+    if (Owner()) {
+        Owner()->MarkAutoscale(paneIndex, lane, on);
+    }
 }
 
 std::u16string ChannelPane::DecorateUnitText(const LaneUnitRecord& record, const std::u16string& text) const

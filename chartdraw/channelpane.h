@@ -32,10 +32,9 @@ struct ChannelPaneInit {
     DWORD unitTextMode = 0x80000000;
     LaneUnitRecord lane1;
     LaneUnitRecord lane2;
-    DWORD pendingRange = 0; // bit 0 lane 1, bit 1 lane 2
 };
 
-class ChannelPane : public ChildPaneBase, public ChannelPaneInit, public IDragScaleObserver {
+class ChannelPane : public ChildPaneBase, public ChannelPaneInit {
 public:
     static constexpr DWORD kLane1Exists = 1u << 31;
     static constexpr DWORD kLane2Exists = 1u << 30;
@@ -46,11 +45,6 @@ public:
     ChannelPane(LONG index, ChildPaneOwner* owner, DWORD flagsA, DWORD flagsB);
     // Shares the source's plain scales and clones its drag scales; the copy has no drag scales of its own.
     ChannelPane(const ChannelPane& other);
-
-    // IUnknown, one count for both faces.
-    HRESULT QueryInterface(REFIID iid, void** out) override;
-    ULONG AddRef() override { return ChildPaneBase::AddRef(); }
-    ULONG Release() override { return ChildPaneBase::Release(); }
 
     // IDragScaleObserver: a scale's id is its lane.
     HRESULT OnBeginDrag(LONG lane) override;
@@ -73,8 +67,9 @@ public:
     // The state stream holds a version word (3); older versions 2 carried a discarded range.
     virtual HRESULT ReadState(IStream* stream);
     virtual HRESULT WriteState(IStream* stream);
-    HRESULT GetLaneScale1(LONG, IScaleControl** out) const { return GetScaleForLane(1, out); }
-    HRESULT GetLaneScale2(LONG, IScaleControl** out) const { return GetScaleForLane(2, out); }
+    // A lane's scale, also when it gives none: S_OK.
+    HRESULT GetLaneScale1(LONG, IScaleControl** out) const override { return GetScaleForLane(1, out); }
+    HRESULT GetLaneScale2(LONG, IScaleControl** out) const override { return GetScaleForLane(2, out); }
 
     virtual HRESULT Clone(ChannelPane** out) const;
     // Makes the lane scales through the host's shared graph service: drag scales in interactive panes, plain
@@ -121,6 +116,12 @@ public:
     // The visible data's value range for a lane: scaled to the lane's prefix, given to the lane-1 scale's range
     // notice and, while the lane waits for an autoscale, to its drag scale (the wait ends).
     void OfferAutoscaleRange(double minimum, double maximum, LONG lane = 1);
+
+    // The lanes that wait for a range (bit 0 lane 1, bit 1 lane 2), kept by the data pane; marking a lane waiting.
+    DWORD PendingRanges() const;
+    void SetPendingRanges(DWORD bits);
+    bool RangePending(LONG lane) const { return Owner() && Owner()->AutoscaleMarked(paneIndex, lane); }
+    void SetRangePending(LONG lane, bool on);
 
     // The lane-1 scale's value at a coordinate for the current data block; 0 without a scale or with flags-A bit 28.
     double ScaleValueAt(LONG coordinate) const;

@@ -244,6 +244,22 @@ HRESULT ChildPaneBase::Notify28(LONG a)
     return Forward(&IChartRecordDrawer::Notify28, a);
 }
 
+HRESULT ChildPaneBase::OnBeginDrag(LONG) { return E_NOTIMPL; }
+HRESULT ChildPaneBase::OnEndDrag(LONG) { return E_NOTIMPL; }
+HRESULT ChildPaneBase::OnScalingChanged(LONG, LONG, const double*) { return E_NOTIMPL; }
+HRESULT ChildPaneBase::OnAutoScale(LONG) { return E_NOTIMPL; }
+HRESULT ChildPaneBase::GetDataRange(LONG, double*, WORD*) { return E_NOTIMPL; }
+
+HRESULT ChildPaneBase::GetLaneScale1(LONG, IScaleControl** out) const
+{
+    if (out) {
+        *out = nullptr;
+    }
+    return S_FALSE;
+}
+
+HRESULT ChildPaneBase::GetLaneScale2(LONG value, IScaleControl** out) const { return GetLaneScale1(value, out); }
+
 COLORREF ChildPaneBase::ContrastColour(COLORREF colour, COLORREF background)
 {
     if ((background & 0xFFFFFF) != 0) {

@@ -6,6 +6,7 @@
 #include "foundation/arrays.h"
 #include "platform/com/objidl.h"
 #include "sdk/charttimebase.h"
+#include "sdk/scalecontrol.h"
 
 #include <array>
 #include <memory>
@@ -65,12 +66,17 @@ public:
     virtual std::recursive_mutex* PaneLock() { return nullptr; }
     // While the user drags a lane scale, interactive objects keep still.
     virtual void SetNoInteraction(bool) {}
-    virtual void NotifyChannelEvent(LONG /*channel*/, LONG /*lane*/, LONG /*value*/, IUnknown* /*dragScale*/) {}
+    // A lane's channel event (the end of a drag on one of its scales).
+    virtual void NotifyChannelEvent(LONG /*paneIndex*/, LONG /*lane*/, LONG /*value*/, IUnknown* /*dragScale*/) {}
     virtual void ChannelSelectors(LONG /*index*/, LONG pair[2]) const
     {
         pair[0] = LONG(0x80000000);
         pair[1] = LONG(0xC0000000);
     }
+    // Whether lane `lane` (1 or 2) of lane pane `index` waits to autoscale, and marking or ending that wait: the
+    // data pane keeps the waits; without one a lane never waits.
+    virtual bool AutoscaleMarked(LONG /*index*/, LONG /*lane*/) const { return false; }
+    virtual void MarkAutoscale(LONG /*index*/, LONG /*lane*/, bool /*on*/) {}
     // The autoscale callback when one is set, else the autoscale message to the pane's observers.
     virtual void RequestAutoscale(const LONG /*selectorPair*/[2], LONG /*lane*/) {}
     // Gives the lanes that wait for a range (their pending-range bits) the range of the visible data.
@@ -154,18 +160,11 @@ struct ChildPaneBaseInit {
     bool overhangStale = true;
 };
 
-// The observer side of a child pane (the channel pane adds the drag-scale notices).
-struct IChildPane : IUnknown {
-protected:
-    ~IChildPane() = default;
-};
-// {6E0B4C29-A1D3-47F8-8C65-3B9E2D71F0A4}
-inline constexpr IID IID_IChildPane{0x6E0B4C29, 0xA1D3, 0x47F8, {0x8C, 0x65, 0x3B, 0x9E, 0x2D, 0x71, 0xF0, 0xA4}};
 } // namespace ChartDraw
 
 template <>
-struct InterfaceIdOf<ChartDraw::IChildPane> {
-    static constexpr const IID& value = ChartDraw::IID_IChildPane;
+struct InterfaceIdOf<IDragScaleObserver> {
+    static constexpr const IID& value = IID_IDragScaleObserver;
 };
 
 namespace ChartDraw {
@@ -173,13 +172,21 @@ namespace ChartDraw {
 // Reads exactly `size` bytes of a pane's state; a short read is STG_E_READFAULT.
 HRESULT ReadStateBytes(IStream* stream, void* into, ULONG size);
 
-class ChildPaneBase : public SimpleUnknownImp1<IChildPane, 0>, public ChildPaneBaseInit {
+// Every band observes drag scales; a band without lane scales (the time axis) answers no drag notice.
+class ChildPaneBase : public SimpleUnknownImp1<IDragScaleObserver, 0>, public ChildPaneBaseInit {
 public:
     static constexpr int kLayers = 8;
 
     ChildPaneBase(LONG paneIndex, ChildPaneOwner* owner);
     // A copy of the settings and of every drawer (null drawers are skipped); layers start empty.
     ChildPaneBase(const ChildPaneBase& other);
+
+    // IDragScaleObserver: E_NOTIMPL for a band without lane scales.
+    HRESULT OnBeginDrag(LONG lane) override;
+    HRESULT OnEndDrag(LONG lane) override;
+    HRESULT OnScalingChanged(LONG lane, LONG reserved, const double* pixelTransform) override;
+    HRESULT OnAutoScale(LONG lane) override;
+    HRESULT GetDataRange(LONG lane, double* range, WORD* unscaled) override;
 
     virtual void DrawFrame(HDC dc);
     virtual HRESULT SetPlacement(DWORD identifier, const LONG pair[2], const RECT& rect);
@@ -196,6 +203,10 @@ public:
     virtual HRESULT DrawLayers(HDC dc, const TickMapping& ticks, const RECT* clip, DWORD drawFlags, LONG context1,
                                LONG context2, int firstLayer, int lastLayer);
     virtual bool IsFlagged() const { return flag1 || flag2; }
+    // The scales of lanes 1 and 2 (one reference, the value is not used): a band without lanes gives none and
+    // S_FALSE.
+    virtual HRESULT GetLaneScale1(LONG value, IScaleControl** out) const;
+    virtual HRESULT GetLaneScale2(LONG value, IScaleControl** out) const;
     virtual HRESULT Notify28(LONG a);
     virtual void Paint(HDC dc, int sweepX, bool showSweep);
     virtual bool HitTest(POINT point) const;

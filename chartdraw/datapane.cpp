@@ -10,12 +10,12 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 
 namespace ChartDraw {
 
 namespace {
-constexpr DWORD kRedrawAll = 0xFF000000u;
 constexpr LONG kWheelNotch = 120;
 constexpr DWORD kWheelCtrl = 0x0008;
 constexpr DWORD kRefreshInterval = 300;
@@ -51,6 +51,7 @@ ChannelPane* DataPane::CreateChannelPane(LONG index)
 {
     auto* pane = new ChannelPane(index, this, paneFlags, 0x00026F30u);
     pane->AddRef();
+    pane->unitChannel = unitChannel;
     pane->CreateLaneScales(0, 0);
     pane->AttachDragScales();
     return pane;
@@ -65,6 +66,23 @@ void DataPane::RequestAutoscale(const LONG selectorPair[2], LONG lane)
     // Packed little-endian: the first selector word, then the lane.
     const std::array<std::int32_t, 2> body{selectorPair[0], lane};
     SendToObservers(AutoscaleMessageId(), body.data(), sizeof body);
+}
+
+void DataPane::NotifyChannelEvent(LONG paneIndex, LONG lane, LONG value, IUnknown* dragScale)
+{
+    LONG pair[2]{};
+    ChannelSelectors(paneIndex, pair);
+    const LONG channel = pair[0];
+    if (onChannelEvent) {
+        onChannelEvent(channel, dragScale, value, lane);
+        return;
+    }
+    // Packed little-endian, no padding: the three words, then the scale's pointer.
+    const std::array<std::int32_t, 3> words{channel, lane, value};
+    std::array<std::byte, sizeof words + sizeof dragScale> body{};
+    std::memcpy(body.data(), words.data(), sizeof words);
+    std::memcpy(body.data() + sizeof words, &dragScale, sizeof dragScale);
+    SendToObservers(ChannelEventMessageId(), body.data(), body.size());
 }
 
 bool DataPane::SendFrameworkMessage(LONG kind, const void* body, std::size_t size)
@@ -250,6 +268,7 @@ void DataPane::SetLaneCount(std::size_t count)
     while (channels_.size() > count) {
         const auto index = static_cast<LONG>(channels_.size() - 1);
         OnChannelRemoved(index);
+        channels_.back()->SetPendingRanges(0); // a lane made later at this index does not wait
         channels_.back()->Release();
         channels_.pop_back();
     }
@@ -604,12 +623,12 @@ void DataPane::ScrollBy(LONGLONG delta)
     Notice(PaneNotice::AfterScroll, delta, kind);
 }
 
-void DataPane::ResetLayers()
+void DataPane::ResetLayers() { ForEachPane(ResetLayersOf); }
+
+void DataPane::ResetLayersOf(ChildPaneBase& pane)
 {
-    ForEachPane([](ChildPaneBase& pane) {
-        pane.Resize(pane.rect);
-        pane.InvalidateAll();
-    });
+    pane.Resize(pane.rect);
+    pane.InvalidateAll();
 }
 
 void DataPane::UpdateScrollBar()
@@ -633,6 +652,7 @@ void DataPane::UpdateScrollBar()
             scrollBar_->Enable(false);
         }
     }
+    ShowFollowingOnZoom();
     Notice(PaneNotice::ScrollRange);
     if (onViewChanged) {
         onViewChanged(0);
@@ -725,6 +745,11 @@ void DataPane::SetFollowNewest(bool on, bool notify)
         }
         follow_ = on;
     }
+    ShowFollowingOnZoom();
+}
+
+void DataPane::ShowFollowingOnZoom()
+{
     if (zoom_) {
         zoom_->SetFollowing(follow_);
     }
@@ -746,6 +771,11 @@ void DataPane::Invalidate(DWORD flags)
         SyncVisibleRange();
     }
     Notice(PaneNotice::Redraw);
+    RedrawControlsAndLayers();
+}
+
+void DataPane::RedrawControlsAndLayers()
+{
     if (zoom_) {
         zoom_->Invalidate();
     }
@@ -769,15 +799,20 @@ HRESULT DataPane::SamplingStarted(DWORD value)
     live_ = true;
     firstDataPending_ = true;
     ResetLayers();
+    samplingStartExtent_ = Extent();
     ForEachPane([&](ChildPaneBase& pane) { pane.OnSamplingStart(value, true); });
     Notice(PaneNotice::SamplingStarted, 0, value);
     if (!(paneFlags & kPaneFlagNoFollow)) {
         follow_ = true;
     }
+    ShowFollowingOnZoom();
     // Now live: the lanes turn to the newest data (a lane waiting for an autoscale keeps what it shows).
     SyncVisibleRange();
     if (onSamplingState) {
         onSamplingState(true);
+    }
+    if (samplingListener_) {
+        samplingListener_->SamplingStateChanged(0xFFFF);
     }
     if (jumpOnStart_ && follow_ && viewMode != 1) {
         const LONGLONG old = rightEdge_;
@@ -898,6 +933,8 @@ HRESULT DataPane::AfterStop(bool flag)
         ResetLayers();
     }
     live_ = false;
+    const LONG flagWord = flag ? 0xFFFF : 0;
+    ForEachPane([&](ChildPaneBase& pane) { pane.Notify17(flagWord); });
     Notice(PaneNotice::SamplingEnded);
     UpdateScrollBar();
     if (onViewChanged) {
@@ -905,6 +942,20 @@ HRESULT DataPane::AfterStop(bool flag)
     }
     if (onSamplingState) {
         onSamplingState(false);
+    }
+    if (samplingListener_) {
+        samplingListener_->SamplingStateChanged(0);
+    }
+    return S_OK;
+}
+
+HRESULT DataPane::RangeNotice(DWORD a, DWORD b)
+{
+    if (timeBase_) {
+        timeBase_->RangeNotice(a, b);
+    }
+    if (!(modeFlags & kModeDetached)) {
+        ForEachPane([&](ChildPaneBase& pane) { pane.Notify18(static_cast<LONG>(a), static_cast<LONG>(b)); });
     }
     return S_OK;
 }
@@ -1071,30 +1122,78 @@ void DataPane::PaintLayers(HDC dc, const RECT& paintRect)
         PaintSpan(dc, paintRect, left, right);
     }
     Broadcast([&](IInteractiveObject& object) { object.Paint(dc, &paintRect); });
+    const RECT data{m, 0, width_ - m, height_};
+    const RedrawRequester redraw = [this](const RECT& rect) { InvalidateArea(rect, false); };
+    if (onOverlay && onOverlay(dc, data, timeBase_.Get(), redraw)) {
+        InvalidateArea(data, false);
+    }
 }
 
-void DataPane::RedrawSpan(const ChartBlockPosition* position, LONG lane, LONG extent)
+void DataPane::RedrawSpan(LONGLONG position, LONG, IChartMark* mark)
 {
-    const LONGLONG visible = Visible();
-    if (visible <= 0 || !position || !timeBase_) {
-        return;
-    }
-    double pixel = -1.0;
-    if (timeBase_->PositionToPixel(*position, &pixel) != S_OK) {
-        return;
-    }
     const LONG m = Margin();
+    if (Visible() == 0 || !mark) {
+        return;
+    }
+    LONG channel = -1;
+    mark->GetChannel(&channel);
+    LONG lane = kAllBands;
+    if (channel != -1) {
+        lane = LaneOfChannel(channel, 0xC0000000u);
+        if (static_cast<std::size_t>(static_cast<ULONG>(lane)) >= channels_.size()) {
+            return;
+        }
+    }
+    platform::ComPtr<IChartMarkPosition> place;
+    if (FAILED(mark->QueryInterface(IID_IChartMarkPosition, place.OutVoid())) || !place) {
+        return;
+    }
+    LONG pair[2]{0x7FFFFFFF, 0x7FFFFFFF};
+    place->GetPosition(pair);
+    // A mark the time base cannot place has nothing to redraw (pixel -1 would lie inside a view at the start).
+    double pixel = -1.0;
+    if (!timeBase_ || timeBase_->MarkToPixel(0, position, pair[1], static_cast<double>(pair[0]), &pixel) != S_OK) {
+        return;
+    }
     const LONGLONG x = static_cast<LONGLONG>(pixel) - rightEdge_ + (width_ - m);
-    if (x < m - extent || x > width_ - m + extent) {
+    const LONGLONG e = EventExtent();
+    if (x < m - e || x > width_ - m + e) {
         return;
     }
     std::lock_guard guard(lock_);
-    const LONG x0 = static_cast<LONG>(x - extent);
-    const LONG x1 = static_cast<LONG>(x + extent);
-    if (lane == -1) {
-        ForEachPane([&](ChildPaneBase& pane) { pane.InvalidateSpan(x0, x1); });
-    } else if (lane >= 0 && static_cast<std::size_t>(lane) < channels_.size()) {
-        channels_[lane]->InvalidateSpan(x0, x1);
+    InvalidateLaneSpan(lane, static_cast<LONG>(x - e), static_cast<LONG>(x + e));
+}
+
+LONG DataPane::EventExtent()
+{
+    // Measured once for the life of the pane: the widest left reach of the time scale's event drawers.
+    if (eventExtent_ < 0) {
+        LONG widest = 0;
+        for (std::uint32_t index = 0; timeScale_ && index < timeScale_->DrawerCount(); ++index) {
+            IChartRecordDrawer* drawer = timeScale_->DrawerAt(index);
+            DWORD kind = 0;
+            DWORD flags = 0;
+            LONG left = 0;
+            LONG right = 0;
+            drawer->GetKind(&kind);
+            if (kind >= 1025 && kind <= 1536 && SUCCEEDED(drawer->GetCapabilities(0, &flags, &left, &right, 0))) {
+                widest = std::max(widest, left);
+            }
+        }
+        eventExtent_ = widest;
+    }
+    return eventExtent_;
+}
+
+void DataPane::InvalidateLaneSpan(LONG lane, LONG x0, LONG x1)
+{
+    if ((lane == kAllBands || lane == -1) && timeScale_) {
+        timeScale_->InvalidateSpan(x0, x1);
+    }
+    for (std::size_t index = 0; index < channels_.size(); ++index) {
+        if (lane == kAllBands || lane == static_cast<LONG>(index)) {
+            channels_[index]->InvalidateSpan(x0, x1);
+        }
     }
 }
 
@@ -1177,6 +1276,12 @@ bool DataPane::PreparePaint()
     }
     if (combined & 0xFF000000u) {
         Invalidate(combined);
+    }
+    // Our lanes' drag scales autoscale by taking the visible data's range: a lane still waiting takes it now if it
+    // can, and every wait ends with this paint.
+    if (!autoscale_[0].IsEmpty() || !autoscale_[1].IsEmpty()) {
+        SyncVisibleRange();
+        autoscale_ = {};
     }
     timeBase_->AcknowledgeChanges(combined);
     layoutFlags_ &= ~combined;
@@ -1303,17 +1408,22 @@ ChannelPane* DataPane::Services::LaneAt(LONG index) const
     return index >= 0 && static_cast<std::size_t>(index) < pane_.channels_.size() ? pane_.channels_[index] : nullptr;
 }
 
-HRESULT DataPane::Services::QueryInterface(REFIID iid, void** out)
+HRESULT DataPane::Services::QueryInterface(REFIID iid, void** out) { return pane_.QueryFace(iid, out); }
+
+HRESULT DataPane::QueryFace(REFIID iid, void** out)
 {
     if (!out) {
         return E_POINTER;
     }
     *out = nullptr;
     if (iid == IID_IUnknown) {
-        *out = static_cast<IUnknown*>(this);
-        return S_OK;
+        *out = static_cast<IUnknown*>(&services_);
+    } else if (iid == IID_IKVOChartLanes) {
+        *out = static_cast<IKVOChartLanes*>(&lanes_);
+    } else if (iid == IID_ICommentsObserver) {
+        *out = static_cast<ICommentsObserver*>(&comments_);
     }
-    return E_NOINTERFACE;
+    return *out ? S_OK : E_NOINTERFACE;
 }
 
 HRESULT DataPane::Services::GetPrintWord(LONG, DWORD* word)
@@ -1401,7 +1511,7 @@ HRESULT DataPane::Services::Redraw(LONG index, const RECT* rect)
             pane_.InvalidatePaneRect(*rect);
         }
     } else {
-        pane_.ResetLayers();
+        pane_.RedrawControlsAndLayers();
     }
     return S_OK;
 }
@@ -1486,7 +1596,7 @@ HRESULT DataPane::Services::GetChannelWord(LONG index, DWORD* word)
 HRESULT DataPane::Services::GetFlags(DWORD* word, DWORD* modeFlags)
 {
     if (word) {
-        *word = 0;
+        *word = pane_.unitChannel;
     }
     if (modeFlags) {
         *modeFlags = pane_.modeFlags;

@@ -6,9 +6,13 @@
 #include "chartdraw/channelpane.h"
 #include "chartdraw/interactiveobjects.h"
 #include "chartdraw/timescale.h"
+#include "foundation/bitset.h"
 #include "foundation/rational.h"
+#include "sdk/chartcomment.h"
+#include "sdk/previewsampling.h"
 #include "sdk/charttimebase.h"
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -75,6 +79,8 @@ public:
     static constexpr DWORD kModeNoObjectRefresh = 1u << 29;
     static constexpr DWORD kModeNoControls = 1u << 23;
     static constexpr DWORD kPaneFlagNoFollow = 1u << 27;
+    // The top eight layout-flag bits: everything is drawn again.
+    static constexpr DWORD kRedrawAll = 0xFF000000u;
 
     // The view callbacks receive (0, compression, block, seconds at the right edge).
     using ViewCallback = std::function<void(LONG, double, LONG, double)>;
@@ -131,6 +137,9 @@ public:
     DWORD modeFlags = 0x80000000u;
     DWORD paneFlags = 0xC0000000u;
     DWORD extraDrawFlags = 0;
+    // The channel whose units the lanes ask their drawers for: copied into every lane made after it is set, and
+    // given to the drawers with the mode flags.
+    DWORD unitChannel = 0;
     // 1: Ctrl+wheel does not zoom, scrolling does not synchronise, the start notice does not jump.
     DWORD viewMode = 0;
     WORD paintSuspended = 0; // read by the data windows
@@ -172,7 +181,13 @@ public:
     HRESULT NewData(LONGLONG samples);
     HRESULT SamplingStopped(DWORD a, DWORD b);
     HRESULT AfterStop(bool flag);
+    HRESULT RangeNotice(DWORD a, DWORD b);
+    // The recording's extent in pixels when the last sampling started.
+    LONGLONG SamplingStartExtent() const { return samplingStartExtent_; }
     HRESULT GetUpdateInterval(DWORD* milliseconds) const;
+    // The owner's object that hears when the pane starts showing sampling live and when that sampling has ended
+    // (one reference held; null for none).
+    virtual void SetSamplingStateListener(ISamplingStateListener* listener) { samplingListener_ = listener; }
     virtual void OnFirstData() {}
     int SweepCursor() const override { return sweep_; }
     bool BlockOpen() const { return blockOpen_; }
@@ -183,8 +198,16 @@ public:
     void PaintLayers(HDC dc, const RECT& paintRect);
     // A pane without data: frames and background only.
     void PaintBlank(HDC dc);
-    // Redraws the data near a position in one lane (or all with -1); nothing when the position is unknown.
-    void RedrawSpan(const ChartBlockPosition* position, LONG lane, LONG extent);
+    // Redraws the neighbourhood of a mark (the event extent to either side) in the lane of the mark's channel, or
+    // in the time scale and every lane for a mark of all channels. `position` goes to the time base with the
+    // mark's place; `value` plays no part. Nothing happens for a mark without a place or with a channel that no
+    // lane shows, nor while the mark lies outside the view.
+    void RedrawSpan(LONGLONG position, LONG value, IChartMark* mark);
+    // The widest left reach of the time scale's event drawers (kinds 1025 to 1536), measured on first need.
+    LONG EventExtent();
+    // [x0, x1) of the time scale and every lane (kAllBands), the time scale (-1) or lane `lane`.
+    void InvalidateLaneSpan(LONG lane, LONG x0, LONG x1);
+    static constexpr LONG kAllBands = -2;
 
     // --- the owner's callbacks
     ViewCallback onCompressionChanged;
@@ -197,6 +220,12 @@ public:
     std::function<void(LONG, bool)> onBlockStart;
     std::function<void(PaneNotice)> onNotice;
     std::function<void(bool)> onSamplingState;
+    // The overlay callback, after every paint: the DC, the data area, the time base and a redraw requester that
+    // invalidates a rectangle of the pane; true asks for the data area to be painted again.
+    using RedrawRequester = std::function<void(const RECT&)>;
+    std::function<bool(HDC, const RECT&, IChartTimeBase*, const RedrawRequester&)> onOverlay;
+    // The channel callback: a lane's channel event as (channel, drag scale, value, lane).
+    std::function<void(LONG, IUnknown*, LONG, LONG)> onChannelEvent;
     std::function<void(const RECT&)> onInvalidate;
     // Time and keys, replaceable for tests.
     std::function<DWORD()> tickCount;
@@ -243,7 +272,12 @@ public:
     void SetNoInteraction(bool on) override { noInteraction_ = on; }
     bool NoInteraction() const { return noInteraction_; }
     void RequestAutoscale(const LONG selectorPair[2], LONG lane) override;
+    // To the channel callback when it is set; else the channel-event message to the pane's observers with the
+    // packed body (channel, lane, value, drag scale).
+    void NotifyChannelEvent(LONG paneIndex, LONG lane, LONG value, IUnknown* dragScale) override;
     void ApplyPendingRanges() override { SyncVisibleRange(); }
+    bool AutoscaleMarked(LONG index, LONG lane) const override;
+    void MarkAutoscale(LONG index, LONG lane, bool on) override;
     // The recording's stretch between the left and the right edge of the view; E_POINTER without a time base,
     // S_FALSE when the recording has no extent.
     // Before a paint, under the pane's lock: the pane's layout flags and the time base's change flags are
@@ -328,6 +362,13 @@ public:
     // traces of lane kind 1 or 2 (lane-2 traces are the drawers on lane 2). Without data both ends stay at their
     // starting values, +max and -max. Always S_OK.
     HRESULT GetTraceRange(LONG lane, double* minimum, double* maximum);
+    // Adds a drawer of a kind code to lane pane `lane`, or to the time scale for -1 (E_INVALIDARG for any other
+    // lane): the drawer is attached to the time base with its kind and hears of an open block at once; the band
+    // draws all again, and a lane's new drawer makes the next paint redraw everything.
+    HRESULT AddDrawer(LONG lane, DWORD kind, IChartRecordDrawer* drawer);
+    // All ones when the first lane pane has a prefix index for lane kind 1 (else lane 2), 0 when it has none;
+    // E_FAIL without lane panes.
+    HRESULT IsLanePrefixed(LONG lane, WORD* prefixed) const;
     static constexpr DWORD kModeLatestWhileLive = 1u << 30;
     void BroadcastPoint(LONG a, LONG b, LONG c);
     bool BroadcastWithHandled(LONG a, LONG b);
@@ -335,10 +376,16 @@ public:
     // The window's mouse and key messages: true when an object took the message.
     bool BroadcastInput(UINT message, WPARAM wParam, LPARAM lParam);
 
+    // The lanes share the height above the time scale, or take the geometry given last for as many lanes.
+    void LayoutLanes();
+
 protected:
     virtual ChannelPane* CreateChannelPane(LONG index);
-    void LayoutLanes();
     void ResetLayers();
+    static void ResetLayersOf(ChildPaneBase& pane);
+    // The zoom control and the scroll bar are redrawn, and the layers of every band reset.
+    void RedrawControlsAndLayers();
+    void ShowFollowingOnZoom();
     void ForEachPane(const std::function<void(ChildPaneBase&)>& action);
 
 private:
@@ -376,6 +423,19 @@ private:
         DataPane& pane_;
     };
 
+    // The pane watches the chart's comments and takes every notice without acting on it.
+    class CommentsWatcher final : public ICommentsObserver {
+    public:
+        explicit CommentsWatcher(DataPane& pane) : pane_(pane) {}
+        HRESULT QueryInterface(REFIID iid, void** out) override { return pane_.QueryFace(iid, out); }
+        ULONG AddRef() override { return 1; }
+        ULONG Release() override { return 1; }
+        HRESULT OnCommentsChanged(LONG, IUnknown*, LONG, LONG, LONGLONG, LONG) override { return S_OK; }
+
+    private:
+        DataPane& pane_;
+    };
+
     // The pane's own lanes (a member object; AddRef and Release give 1).
     class Lanes final : public IKVOChartLanes {
     public:
@@ -393,6 +453,9 @@ private:
         DataPane& pane_;
     };
 
+    // The pane's faces (drawer services, lanes, comments observer) answer for each other; the window owns the
+    // pane, so no reference is counted.
+    HRESULT QueryFace(REFIID iid, void** out);
     // A lane's autoscale range from a data block's range of the visible record; false without values.
     static bool OfferBlockRange(ChannelPane& pane, IChartDataBlock* block, LONG index, const LONG selector[2],
                                 LONG lane);
@@ -408,6 +471,7 @@ private:
     LONG width_ = 0;
     LONG height_ = 0;
     LONGLONG rightEdge_ = 0;
+    LONGLONG samplingStartExtent_ = 0;
     KVORationalImp compression_{10, 1};
     LONG scrollScale_ = 1;
     LONG sweep_ = 0;
@@ -423,16 +487,21 @@ private:
     DWORD lastRefresh_ = 0;
     DWORD lastWheel_ = 0;
     DWORD layoutFlags_ = 0;
+    LONG eventExtent_ = -1;
     COLORREF background_ = RGB(255, 255, 255);
+    // The lane panes whose lane-1 and lane-2 scales are to autoscale before the next paint, by index.
+    std::array<KVO::Bitset, 2> autoscale_;
     std::vector<LONG> laneTops_;
     std::vector<LONG> laneHeights_;
     platform::ComPtr<IChartTimeBase> timeBase_;
+    platform::ComPtr<ISamplingStateListener> samplingListener_;
     PaneScrollBar* scrollBar_ = nullptr;
     TimeScale* timeScale_ = nullptr;
     std::vector<ChannelPane*> channels_;
     std::recursive_mutex lock_;
     Services services_{*this};
     Lanes lanes_{*this};
+    CommentsWatcher comments_{*this};
     platform::ComPtr<IKVOChartLanes> lanesRedirection_;
     RECT viewRect_{};
     LONG lane1Strip_ = 0;

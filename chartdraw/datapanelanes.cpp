@@ -36,12 +36,12 @@ void DataPane::SyncVisibleRange()
     for (std::size_t index = 0; index < channels_.size(); ++index) {
         ChannelPane* pane = channels_[index];
         // While live a lane follows the newest data, unless it waits to scale to what is visible.
-        if (!known || (live_ && ((modeFlags & kModeLatestWhileLive) || !(pane->pendingRange & 3u)))) {
+        if (!known || (live_ && ((modeFlags & kModeLatestWhileLive) || pane->PendingRanges() == 0))) {
             pane->SetVisibleIndices(latest, latest);
             continue;
         }
         const platform::ComPtr<IChartDataBlock> block = pane->SetVisibleIndices(left.block, right.block);
-        if (block || (pane->pendingRange & 2u)) {
+        if (block || pane->RangePending(2)) {
             ApplyPendingAutoscale(block.Get(), left.block, static_cast<LONG>(index));
         }
     }
@@ -54,7 +54,7 @@ bool DataPane::ApplyPendingAutoscale(IChartDataBlock* block, LONG index, LONG ch
     }
     ChannelPane* pane = channels_[channel];
     // Lane 2 (overlaid traces) waits on the data of its own drawers.
-    if (pane->pendingRange & 2u) {
+    if (pane->RangePending(2)) {
         const platform::ComPtr<IChartDataBlock> second = pane->VisibleData(2);
         OfferBlockRange(*pane, second.Get(), index, pane->lane2Selector, 2);
     }
@@ -86,11 +86,25 @@ HRESULT DataPane::IsAutoscalePending(LONG lane, WORD* pending) const
     if (!timeBase_ || FAILED(timeBase_->GetExtent(&extent))) {
         return E_FAIL;
     }
-    const DWORD bit = lane == 1 ? 1u : lane == 2 ? 2u : 0u;
     const bool waiting = extent > 0 && std::any_of(channels_.begin(), channels_.end(),
-                                                   [&](const ChannelPane* pane) { return pane->pendingRange & bit; });
+                                                   [&](const ChannelPane* pane) { return pane->RangePending(lane); });
     *pending = waiting ? 0xFFFF : 0;
     return S_OK;
+}
+
+bool DataPane::AutoscaleMarked(LONG index, LONG lane) const
+{
+    return index >= 0 && (lane == 1 || lane == 2) && autoscale_[lane - 1].Test(static_cast<std::uint32_t>(index));
+}
+
+void DataPane::MarkAutoscale(LONG index, LONG lane, bool on)
+{
+    if (index < 0 || (lane != 1 && lane != 2)) {
+        return;
+    }
+    const std::uint32_t bit = 1u << (index % 32);
+    std::uint32_t& word = autoscale_[lane - 1].WordAt(static_cast<std::uint32_t>(index) / 32);
+    word = on ? word | bit : word & ~bit;
 }
 
 HRESULT DataPane::AutoscaleLane(LONG index, LONG lane)
@@ -144,6 +158,39 @@ HRESULT DataPane::GetTraceRange(LONG lane, double* minimum, double* maximum)
     if (maximum) {
         *maximum = high;
     }
+    return S_OK;
+}
+
+HRESULT DataPane::AddDrawer(LONG lane, DWORD kind, IChartRecordDrawer* drawer)
+{
+    const bool toScale = lane == -1;
+    if (!drawer || (!toScale && (lane < 0 || static_cast<std::size_t>(lane) >= channels_.size())) ||
+        (toScale && !timeScale_)) {
+        return E_INVALIDARG;
+    }
+    const platform::ComPtr<IChartRecordDrawer> held(drawer);
+    drawer->SetDataSource(static_cast<LONG>(kind), timeBase_.Get());
+    ChildPaneBase& band = toScale ? static_cast<ChildPaneBase&>(*timeScale_) : *channels_[lane];
+    const HRESULT result = band.AddDrawer(kind, drawer, 255);
+    if (!toScale) {
+        layoutFlags_ |= kRedrawAll;
+    }
+    if (blockOpen_) {
+        drawer->OnNewBlock(static_cast<DWORD>(blockIndex_));
+    }
+    ResetLayersOf(band);
+    return result;
+}
+
+HRESULT DataPane::IsLanePrefixed(LONG lane, WORD* prefixed) const
+{
+    if (!prefixed) {
+        return E_POINTER;
+    }
+    if (channels_.empty()) {
+        return E_FAIL;
+    }
+    *prefixed = channels_.front()->UnitRecord(lane).prefixIndex != 0 ? 0xFFFF : 0;
     return S_OK;
 }
 
@@ -243,18 +290,7 @@ HRESULT DataPane::SetLayerDragRect(LONG lane, LONG layerCode, const RECT* rect)
     return S_OK;
 }
 
-HRESULT DataPane::Lanes::QueryInterface(REFIID iid, void** out)
-{
-    if (!out) {
-        return E_POINTER;
-    }
-    if (iid == IID_IKVOChartLanes || iid == IID_IUnknown) {
-        *out = static_cast<IKVOChartLanes*>(this);
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
+HRESULT DataPane::Lanes::QueryInterface(REFIID iid, void** out) { return pane_.QueryFace(iid, out); }
 
 HRESULT DataPane::Lanes::GetLaneCount(LONG* count)
 {

@@ -22,7 +22,7 @@ public:
     HRESULT NewData(LONG) override;
     HRESULT SamplingStopped(DWORD, DWORD) override;
     HRESULT AfterStop(VARIANT_BOOL) override;
-    HRESULT RangeNotice(DWORD, DWORD) override { return S_OK; }
+    HRESULT RangeNotice(DWORD a, DWORD b) override { return pane_.RangeNotice(a, b); }
     HRESULT Reserved10() override { return E_NOTIMPL; }
     HRESULT Reserved11() override { return E_NOTIMPL; }
     HRESULT Idle(DWORD) override { return S_OK; }

@@ -555,9 +555,14 @@ void PreviewPaneBase::SetExplicitRange(bool laneTwo, const std::array<double, 2>
 
 void PreviewPaneBase::SetUnitPrefix(bool laneTwo, LONG prefix)
 {
-    if (window_ && window_->LaneCount() > 0) {
-        window_->Lane(0)->SetLanePrefix(laneTwo ? 2 : 1, prefix);
+    const LONG lane = laneTwo ? 2 : 1;
+    platform::ComPtr<IUnknown> scale;
+    if (!window_ || FAILED(window_->GetLaneScale(0, 0, lane, scale.Out())) || !scale || window_->LaneCount() == 0) {
+        return;
     }
+    window_->Lane(0)->SetLanePrefix(lane, prefix);
+    // The prefixed unit text may change the strips beside the lanes.
+    window_->LayoutLanes();
 }
 
 void PreviewPaneBase::SetLiveData(bool on)

@@ -69,6 +69,8 @@ public:
     void EnsureLabelDrawer();
     HRESULT SetDataSource(LONG index, IUnknown* source);
     HRESULT RemoveDrawers(DWORD mask, LONG channel, DWORD selector) override;
+    // Places the axis and its label drawer. The axis's height stays its label height, measured from its font
+    // (RefreshFont): the data pane lays the lanes out above that height, so placing the axis must not change it.
     HRESULT SetPlacement(DWORD identifier, const LONG pair[2], const RECT& rect) override;
     HRESULT OnSamplingStart(DWORD argument, bool flag) override;
     HRESULT DrawLayers(HDC dc, const TickMapping& ticks, const RECT* clip, DWORD drawFlags, LONG context1,

@@ -1,6 +1,7 @@
 #include "host/blocktimebase.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace host {
@@ -117,6 +118,22 @@ HRESULT BlockTimeBase::PositionToPixel(const ChartBlockPosition& position, doubl
     *pixel = static_cast<double>(BlockStartPixel(position.block)) +
              static_cast<double>(static_cast<__int128>(position.tick) * denominator_ / numerator_);
     return S_OK;
+}
+
+HRESULT BlockTimeBase::MarkToPixel(LONG, LONGLONG origin, LONG block, double tick, double* pixel)
+{
+    if (!pixel) {
+        return E_POINTER;
+    }
+    if (!std::isfinite(tick)) {
+        return E_INVALIDARG;
+    }
+    const double whole = std::floor(tick);
+    const HRESULT hr = PositionToPixel(ChartBlockPosition{origin + static_cast<LONGLONG>(whole), block}, pixel);
+    if (hr == S_OK) {
+        *pixel += (tick - whole) * static_cast<double>(denominator_) / static_cast<double>(numerator_);
+    }
+    return hr;
 }
 
 HRESULT BlockTimeBase::BlockStart(LONG block, ChartBlockPosition* position, LONGLONG* blockEnd)

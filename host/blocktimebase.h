@@ -36,6 +36,8 @@ public:
     HRESULT NewData(LONGLONG samples, LONGLONG* newestPixel) override;
     HRESULT SamplingStopped(DWORD value) override;
     HRESULT AfterStop(BOOL flag) override;
+    HRESULT RangeNotice(DWORD, DWORD) override { return S_OK; }
+    HRESULT MarkToPixel(LONG reserved, LONGLONG origin, LONG block, double tick, double* pixel) override;
 
 private:
     explicit BlockTimeBase(double tickSeconds) : tickSeconds_(tickSeconds) {}

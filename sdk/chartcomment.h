@@ -28,6 +28,9 @@ inline constexpr IID IID_IShowComment2Message{
 // {8C1F5A66-4E2B-4D7A-9F31-6B0E2C7D9A41}
 inline constexpr IID IID_ICommentPopupWindow{
     0x8C1F5A66, 0x4E2B, 0x4D7A, {0x9F, 0x31, 0x6B, 0x0E, 0x2C, 0x7D, 0x9A, 0x41}};
+// {8C1F5A67-4E2B-4D7A-9F31-6B0E2C7D9A41}
+inline constexpr IID IID_ICommentsObserver{
+    0x8C1F5A67, 0x4E2B, 0x4D7A, {0x9F, 0x31, 0x6B, 0x0E, 0x2C, 0x7D, 0x9A, 0x41}};
 
 struct IKVOString;
 struct IChartCommentEx;
@@ -130,6 +133,16 @@ struct IKVOComment : IUnknown {
 
 protected:
     ~IKVOComment() = default;
+};
+
+// What the chart tells the objects that watch its comments: a comment was added, changed or removed (the kind of
+// change is the host's), with its channel and its place.
+struct ICommentsObserver : IUnknown {
+    virtual HRESULT OnCommentsChanged(LONG change, IUnknown* comment, LONG channel, LONG block, LONGLONG tick,
+                                      LONG reserved) = 0; // 3
+
+protected:
+    ~ICommentsObserver() = default;
 };
 
 // The message that asks the host chart to show a comment.

@@ -37,15 +37,39 @@ struct IChartTimeBase : IUnknown {
     virtual HRESULT AcknowledgeChanges(DWORD flags) = 0;
     // 13: the block being sampled (the last block when idle).
     virtual HRESULT GetCurrentBlock(LONG* block) = 0;
-    // 14-18: the sampling notices, as the host hands them to every sink.
+    // 14-19: the sampling notices, as the host hands them to every sink.
     virtual HRESULT SamplingStarted(DWORD value) = 0;
     virtual HRESULT BlockStarted(LONG block, double tickSeconds, BOOL continues) = 0;
     // 16: new data (`samples` now in the current block); gives the newest absolute pixel.
     virtual HRESULT NewData(LONGLONG samples, LONGLONG* newestPixel) = 0;
     virtual HRESULT SamplingStopped(DWORD value) = 0;
     virtual HRESULT AfterStop(BOOL flag) = 0;
+    // 19: the range notice of the sampling (its meaning is the host's).
+    virtual HRESULT RangeNotice(DWORD a, DWORD b) = 0;
+    // 20: the absolute pixel of a mark `tick` ticks from the tick `origin` of block `block` (reserved is 0).
+    virtual HRESULT MarkToPixel(LONG reserved, LONGLONG origin, LONG block, double tick, double* pixel) = 0;
 
 protected:
     ~IChartTimeBase() = default;
 };
 
+// {2F6A1C94-5D0E-4B87-A3F4-9C12E7B05D6A}
+inline constexpr IID IID_IChartMarkPosition{
+    0x2F6A1C94, 0x5D0E, 0x4B87, {0xA3, 0xF4, 0x9C, 0x12, 0xE7, 0xB0, 0x5D, 0x6A}};
+
+// A mark in a chart (a comment, a marker): the channel it belongs to, -1 for all channels. Where it stands is its
+// position interface (IID_IChartMarkPosition).
+struct IChartMark : IUnknown {
+    virtual HRESULT GetChannel(LONG* channel) = 0; // 3
+
+protected:
+    ~IChartMark() = default;
+};
+
+struct IChartMarkPosition : IUnknown {
+    // 3: the mark's tick and its block; a mark that has no place leaves the pair as it was.
+    virtual HRESULT GetPosition(LONG pair[2]) = 0;
+
+protected:
+    ~IChartMarkPosition() = default;
+};

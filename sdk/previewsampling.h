@@ -19,6 +19,8 @@ inline constexpr IID IID_ISamplingService{
     0x6B1E2D44, 0x7C3A, 0x4E51, {0x8F, 0x21, 0x3D, 0x9A, 0x5C, 0x70, 0x1E, 0x42}};
 inline constexpr IID IID_IPreviewDocument{
     0x6B1E2D45, 0x7C3A, 0x4E51, {0x8F, 0x21, 0x3D, 0x9A, 0x5C, 0x70, 0x1E, 0x42}};
+inline constexpr IID IID_ISamplingStateListener{
+    0x6B1E2D46, 0x7C3A, 0x4E51, {0x8F, 0x21, 0x3D, 0x9A, 0x5C, 0x70, 0x1E, 0x42}};
 
 // The host data a chart shows (all channels): its time base, and new recording sources over it.
 struct IPreviewData : IUnknown {
@@ -48,6 +50,11 @@ struct ISamplingService : IUnknown {
     // 3: busy is 0 when sampling is possible; channels that can be sampled.
     virtual HRESULT GetState(WORD* busy, LONG* channels) = 0;
     virtual HRESULT GetControl(ISamplingControl** out) = 0; // 4
+};
+
+// Told when a chart starts showing sampling live (0xFFFF) and when the sampling it showed has ended (0).
+struct ISamplingStateListener : IUnknown {
+    virtual HRESULT SamplingStateChanged(WORD on) = 0; // 3
 };
 
 // Display properties: trace colour index 0x800C000A, value 0x800C000E, flag 0x800C0009.

@@ -147,10 +147,10 @@ TEST_F(ChannelFixture, ApplyLaneRangeReachesTheScaleOnlyWhenPendingOrForced)
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.pending << " " << c.force);
         Lane().SetLaneRange(1, 0, 1);
-        Lane().pendingRange = c.pending;
+        Lane().SetPendingRanges(c.pending);
         EXPECT_TRUE(Lane().ApplyLaneRange(1, 5, 6, false, c.force) || !c.applied);
         EXPECT_EQ(ExtentMinimum(Lane().Scale(1)) == 5, c.applied);
-        EXPECT_EQ(Lane().pendingRange & 1u, c.applied ? 0u : (c.pending & 1u));
+        EXPECT_EQ(Lane().PendingRanges() & 1u, c.applied ? 0u : (c.pending & 1u));
     }
     EXPECT_FALSE(Lane().ApplyLaneRange(1, NAN, 1, true, true));
 }

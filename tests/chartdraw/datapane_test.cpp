@@ -485,14 +485,17 @@ TEST_F(Fixture, WithoutTimeBaseThePanesAreErased)
 TEST_F(Fixture, RedrawSpanNeedsAKnownPosition)
 {
     Attach({100000});
+    // The time scale's event drawers reach 3 pixels to either side of a mark.
+    platform::ComPtr<charttest::ReachingDrawer> events(new charttest::ReachingDrawer(kKindEvents, 3));
+    pane.AddDrawer(-1, kKindEvents, events.Get());
     std::vector<RECT> invalidated;
     pane.onInvalidate = [&](const RECT& r) { invalidated.push_back(r); };
-    pane.RedrawSpan(nullptr, -1, 3);
-    const ChartBlockPosition unknown{0, 7};
-    pane.RedrawSpan(&unknown, -1, 3);
+    pane.RedrawSpan(0, 0, nullptr);
+    charttest::Mark unknown(-1, 0, 7);
+    pane.RedrawSpan(0, 0, &unknown);
     EXPECT_TRUE(invalidated.empty());
-    const ChartBlockPosition visible{pane.RightEdge() * 10 - 1000, 0}; // 100 pixels left of the right edge
-    pane.RedrawSpan(&visible, 1, 3);
+    charttest::Mark visible(1, static_cast<LONG>(pane.RightEdge() * 10 - 1000), 0); // 100 pixels left of the edge
+    pane.RedrawSpan(0, 0, &visible);
     ASSERT_EQ(invalidated.size(), 1u);
     EXPECT_EQ(invalidated[0].left, 301 - 3);
     EXPECT_EQ(invalidated[0].right, 301 + 3);

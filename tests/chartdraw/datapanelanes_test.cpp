@@ -341,15 +341,15 @@ TEST_F(VisibleRangeFixture, ALaneWaitingForAnAutoscaleTakesTheVisibleRecordsRang
 {
     ChannelPane& lane = *pane.Lane(0);
     ASSERT_NE(lane.DragScale(1), nullptr);
-    lane.pendingRange = 1;
+    lane.SetPendingRanges(1);
     pane.SetTimeBase(timeBase.Get()); // the view opens on the first 400 pixels: record 0
     EXPECT_EQ(lane.FirstVisibleIndex(), 0);
     EXPECT_EQ(DragRange(), std::make_pair(-2.0, 5.0));
-    EXPECT_EQ(lane.pendingRange & 1u, 0u);
+    EXPECT_EQ(lane.PendingRanges() & 1u, 0u);
 
     // Scaled to the lane's prefix (milli: values times 1000) once the view starts in record 1.
     lane.SetLanePrefix(1, 7);
-    lane.pendingRange = 1;
+    lane.SetPendingRanges(1);
     pane.SetRightEdge(2000);
     EXPECT_EQ(lane.FirstVisibleIndex(), 1);
     EXPECT_EQ(DragRange(), std::make_pair(10000.0, 30000.0));
@@ -363,11 +363,11 @@ TEST_F(VisibleRangeFixture, ALaneWaitingForAnAutoscaleTakesTheVisibleRecordsRang
     pane.SetLive(true);
     pane.SetRightEdge(900);
     EXPECT_EQ(lane.FirstVisibleIndex(), ChannelPane::kLatestData);
-    lane.pendingRange = 1;
+    lane.SetPendingRanges(1);
     pane.modeFlags |= DataPane::kModeLatestWhileLive;
     pane.SetRightEdge(1000);
     EXPECT_EQ(lane.LastVisibleIndex(), ChannelPane::kLatestData);
-    EXPECT_EQ(lane.pendingRange, 1u);
+    EXPECT_EQ(lane.PendingRanges(), 1u);
 }
 
 TEST_F(VisibleRangeFixture, SamplingTurnsTheLanesToTheNewestData)
@@ -394,7 +394,7 @@ TEST_F(VisibleRangeFixture, PendingAutoscalesAndTheTracesRanges)
     EXPECT_EQ(pending, 0);
     platform::ComPtr<host::BlockTimeBase> empty = host::BlockTimeBase::Create(0.001);
     pane.SetTimeBase(empty.Get());
-    pane.Lane(0)->pendingRange = 3;
+    pane.Lane(0)->SetPendingRanges(3);
     EXPECT_EQ(pane.IsAutoscalePending(1, &pending), S_OK);
     EXPECT_EQ(pending, 0); // nothing recorded yet
 
@@ -406,18 +406,18 @@ TEST_F(VisibleRangeFixture, PendingAutoscalesAndTheTracesRanges)
         WORD pending;
     } cases[] = {{0, 1, 0}, {0, 2, 0}, {1, 1, 0xFFFF}, {1, 2, 0}, {2, 1, 0}, {2, 2, 0xFFFF}, {3, 3, 0}};
     for (const Case& c : cases) {
-        pane.Lane(0)->pendingRange = c.bits;
+        pane.Lane(0)->SetPendingRanges(c.bits);
         EXPECT_EQ(pane.IsAutoscalePending(c.lane, &pending), S_OK);
         EXPECT_EQ(pending, c.pending) << c.bits << " lane " << c.lane;
     }
 
     // Channel 0 of record 0 is (i mod 8) - 2: -2..5; the lane-2 trace, channel 1, is the ramp 100..199.
-    pane.Lane(0)->pendingRange = 0;
+    pane.Lane(0)->SetPendingRanges(0);
     EXPECT_EQ(pane.AutoscaleLane(1, 1), E_INVALIDARG);
     EXPECT_EQ(pane.AutoscaleLane(0, 3), E_INVALIDARG);
     EXPECT_EQ(pane.AutoscaleLane(0, 1), S_OK);
     EXPECT_EQ(DragRange(), std::make_pair(-2.0, 5.0));
-    EXPECT_EQ(pane.Lane(0)->pendingRange, 0u);
+    EXPECT_EQ(pane.Lane(0)->PendingRanges(), 0u);
     double low = 0;
     double high = 0;
     EXPECT_EQ(pane.GetTraceRange(1, &low, &high), S_OK);
@@ -460,7 +460,7 @@ TEST_F(VisibleRangeFixture, StackedTracesFillTheUpperAndLowerHalves)
     preview.OnTraceCommand(2, 0);
     EXPECT_EQ(DragRange(preview, 1), std::make_pair(-9.0, 5.0));
     EXPECT_EQ(DragRange(preview, 2), std::make_pair(100.0, 298.0));
-    EXPECT_EQ(preview.Lane(0)->pendingRange & 3u, 0u);
+    EXPECT_EQ(preview.Lane(0)->PendingRanges() & 3u, 0u);
 
     // In milli units the lane's scale takes the same halves times 1000.
     preview.Lane(0)->SetLanePrefix(1, 7);
@@ -471,7 +471,7 @@ TEST_F(VisibleRangeFixture, StackedTracesFillTheUpperAndLowerHalves)
     preview.OnTraceCommand(4, 0);
     EXPECT_EQ(DragRange(preview, 1), std::make_pair(-2000.0, 5000.0));
     EXPECT_EQ(DragRange(preview, 2), std::make_pair(100.0, 199.0));
-    EXPECT_EQ(preview.Lane(0)->pendingRange & 3u, 0u);
+    EXPECT_EQ(preview.Lane(0)->PendingRanges() & 3u, 0u);
 }
 
 TEST_F(VisibleRangeFixture, ApplyPendingAutoscaleNeedsALaneAndValues)
@@ -488,9 +488,9 @@ TEST_F(VisibleRangeFixture, ApplyPendingAutoscaleNeedsALaneAndValues)
     // A record of one value gives equal ends: accepted, nothing changes.
     document->AddBlock(0.001);
     document->SetSamples(2, 0, std::vector<float>(10, 4.0f));
-    pane.Lane(0)->pendingRange = 1;
+    pane.Lane(0)->SetPendingRanges(1);
     EXPECT_TRUE(pane.ApplyPendingAutoscale(block.Get(), 2, 0));
-    EXPECT_EQ(pane.Lane(0)->pendingRange, 1u);
+    EXPECT_EQ(pane.Lane(0)->PendingRanges(), 1u);
     platform::ComPtr<IUnknown> none;
     EXPECT_EQ(server->GetData(0, 0, 3, none.Out()), S_FALSE);
 }
@@ -541,17 +541,17 @@ TEST_F(VisibleRangeFixture, LaneTwoAutoscalesToItsOwnTrace)
 {
     AddRamp(pane);
     ChannelPane& lane = *pane.Lane(0);
-    lane.pendingRange = 3;
+    lane.SetPendingRanges(3);
     pane.SetTimeBase(timeBase.Get());
     EXPECT_EQ(DragRange(pane, 1), std::make_pair(-2.0, 5.0));
     EXPECT_EQ(DragRange(pane, 2), std::make_pair(100.0, 199.0));
-    EXPECT_EQ(lane.pendingRange, 0u);
+    EXPECT_EQ(lane.PendingRanges(), 0u);
     // Live, a lane waiting only on lane 2 still takes the visible records.
     pane.SetLive(true);
-    lane.pendingRange = 2;
+    lane.SetPendingRanges(2);
     pane.SetRightEdge(2000);
     EXPECT_EQ(lane.FirstVisibleIndex(), 1);
-    EXPECT_EQ(lane.pendingRange, 0u);
+    EXPECT_EQ(lane.PendingRanges(), 0u);
 }
 
 TEST_F(VisibleRangeFixture, TheLeftEdgeTimePlacesTheViewAndReadsItBack)

@@ -75,6 +75,53 @@ private:
     RECT area_;
 };
 
+// A fill drawer whose marks reach `reach` pixels to either side of a position.
+class ReachingDrawer : public FillDrawer {
+public:
+    ReachingDrawer(DWORD kind, LONG reach) : FillDrawer(kind, RGB(0, 0, 0)), reach_(reach) {}
+    HRESULT GetCapabilities(LONG, DWORD* flags, LONG* a, LONG* b, LONG) override
+    {
+        *flags = 0;
+        *a = *b = reach_;
+        return S_OK;
+    }
+
+private:
+    LONG reach_;
+};
+
+// A mark of a channel (-1: all) at (tick, block), or without a place.
+class Mark : public IChartMark, public IChartMarkPosition {
+public:
+    Mark(LONG channel, LONG tick, LONG block, bool placed = true)
+        : channel_(channel), pair_{tick, block}, placed_(placed)
+    {
+    }
+    HRESULT QueryInterface(REFIID iid, void** out) override
+    {
+        *out = iid == IID_IChartMarkPosition && placed_ ? static_cast<IChartMarkPosition*>(this) : nullptr;
+        return *out ? S_OK : E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return 1; }
+    ULONG Release() override { return 1; }
+    HRESULT GetChannel(LONG* channel) override
+    {
+        *channel = channel_;
+        return S_OK;
+    }
+    HRESULT GetPosition(LONG pair[2]) override
+    {
+        pair[0] = pair_[0];
+        pair[1] = pair_[1];
+        return S_OK;
+    }
+
+private:
+    LONG channel_;
+    LONG pair_[2];
+    bool placed_;
+};
+
 struct TestOwner : ChartDraw::ChildPaneOwner {
     ChartDraw::IDrawerDataPane* DrawerServices() override { return services; }
     bool KeepsLayerBitmaps() const override { return bitmaps; }

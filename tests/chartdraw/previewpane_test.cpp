@@ -553,6 +553,29 @@ TEST_F(PreviewTest, WithoutAColourTableTheTraceColourComesFromTheDefaultPalette)
     }
 }
 
+// A unit prefix goes to a lane that has a scale for it, and the pane lays itself out again.
+TEST_F(PreviewTest, AUnitPrefixLaysThePaneOutAgain)
+{
+    class Preview : public ExtLib::PreviewPaneBase {
+    public:
+        void SetupDrawers() override {}
+    };
+    auto document = host::PreviewDocument::Create();
+    Preview preview;
+    preview.Create(static_cast<IPreviewDocument*>(document.Get()), static_cast<IPreviewData*>(data.Get()), page);
+    PreviewDataWinWButtons& pane = *preview.Window();
+    pane.Attr.W = 402;
+    pane.Attr.H = 200;
+    pane.Create();
+    ui::pump();
+    ASSERT_GT(pane.LaneCount(), 0u);
+    ASSERT_NE(pane.Lane(0)->Scale(1), nullptr);
+    pane.Scale()->ClearPending();
+    preview.SetUnitPrefix(false, 7);
+    EXPECT_EQ(pane.Lane(0)->UnitRecord(1).prefixIndex, 7);
+    EXPECT_TRUE(pane.Scale()->HasPendingLayer());
+}
+
 // A lane waiting for an autoscale is autoscaled instead of taking the range; a given range is applied all the same.
 TEST_F(PreviewTest, AVerticalRangeAutoscalesALaneThatWaitsForIt)
 {
@@ -583,18 +606,18 @@ TEST_F(PreviewTest, AVerticalRangeAutoscalesALaneThatWaitsForIt)
     EXPECT_TRUE(autoscaled.empty());
     EXPECT_EQ(range(1), std::make_pair(-1.0, 4.0));
 
-    lane.pendingRange = 1;
+    lane.SetPendingRanges(1);
     preview.SetVerticalRange(true, std::nullopt); // lane 2 does not wait
     EXPECT_TRUE(autoscaled.empty());
     preview.SetVerticalRange(false, std::nullopt);
     EXPECT_EQ(autoscaled, (std::vector<LONG>{1}));
     EXPECT_EQ(range(1), std::make_pair(-1.0, 4.0));
 
-    lane.pendingRange = 1;
+    lane.SetPendingRanges(1);
     preview.SetVerticalRange(false, std::array<double, 2>{2.0, 3.0});
     EXPECT_EQ(autoscaled, (std::vector<LONG>{1, 1}));
     EXPECT_EQ(range(1), std::make_pair(2.0, 3.0));
-    EXPECT_EQ(lane.pendingRange & 1u, 0u);
+    EXPECT_EQ(lane.PendingRanges() & 1u, 0u);
     pane.onAutoscale = nullptr;
 }
 
