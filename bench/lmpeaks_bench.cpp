@@ -4,6 +4,7 @@
 #include "host/document.h"
 #include "host/hoststring.h"
 #include "host/lmpeaks.h"
+#include "host/sampleformula.h"
 #include "tests/driver/synaptic_signals.h"
 
 #include <benchmark/benchmark.h>
@@ -53,7 +54,9 @@ void PlainRead(benchmark::State& state, signals::Shape shape)
     state.SetItemsProcessed(state.iterations() * bench.samples);
 }
 
-void Detect(benchmark::State& state, signals::Shape shape, const char16_t* numbers)
+// With `slopeWidth` above 0 the detection reads the host's slope channel of that width over the recording, as the
+// detector stage of a transforming detection hands it.
+void Detect(benchmark::State& state, signals::Shape shape, const char16_t* numbers, std::int32_t slopeWidth = 0)
 {
     const Bench& bench = Recording(shape);
     host::LMPeaksClass peaks;
@@ -63,6 +66,10 @@ void Detect(benchmark::State& state, signals::Shape shape, const char16_t* numbe
         peaks.CreateInstance(nullptr, calc.Out());
         calc->Parse(host::MakeString(numbers).Get(), nullptr);
         platform::ComPtr<IEnumFloatEx> samples = bench.document->OpenSamples(0, 0);
+        if (slopeWidth > 0) {
+            samples = platform::ComPtr<IEnumFloatEx>(
+                new host::SlopeSamples(std::move(samples), slopeWidth, bench.document->TickPeriod(0)));
+        }
         IUnknown* source = samples.Get();
         calc->SetSources(0, 1, &source, nullptr, bench.document->TickPeriod(0), 0);
         calc->SeekStart(0);
@@ -88,6 +95,9 @@ BENCHMARK_CAPTURE(Detect, general_peaks, signals::Shape::Peak, u"1 1 5 0.005 0 0
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(PlainRead, synaptic, signals::Shape::SynapticCurrent)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Detect, synaptic_currents, signals::Shape::SynapticCurrent, u"-1 1 5 0.005 1 0.0005 0.5")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Detect, synaptic_currents_slope_channel, signals::Shape::SynapticCurrent,
+                  u"-1 1 5 0.005 0 0.0005 0.5", 5)
     ->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

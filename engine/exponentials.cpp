@@ -153,12 +153,18 @@ __attribute__((target("avx2,fma"))) void FourLanes(const double* in, double* out
         const __m256d r2 = _mm256_mul_pd(r, r);
         const __m256d inner = _mm256_fmadd_pd(r2, _mm256_fmadd_pd(r, c3, c2), _mm256_add_pd(tail, r));
         const __m256d sum = _mm256_fmadd_pd(_mm256_mul_pd(r2, r2), _mm256_fmadd_pd(r, c5, c4), inner);
+        const int plainLanes = _mm256_movemask_pd(_mm256_castsi256_pd(plain));
+        if (plainLanes == 0xF) [[likely]] {
+            _mm256_storeu_pd(out + i, _mm256_fmadd_pd(scale, sum, scale));
+            continue;
+        }
+        // The arguments are kept aside first: `out` may be `in`.
+        double arguments[4];
+        _mm256_storeu_pd(arguments, x);
         _mm256_storeu_pd(out + i, _mm256_fmadd_pd(scale, sum, scale));
-        if (_mm256_movemask_pd(_mm256_castsi256_pd(plain)) != 0xF) {
-            for (std::size_t lane = i; lane < i + 4; ++lane) {
-                if (!Plain(in[lane])) {
-                    out[lane] = std::exp(in[lane]);
-                }
+        for (int lane = 0; lane < 4; ++lane) {
+            if ((plainLanes >> lane & 1) == 0) {
+                out[i + lane] = std::exp(arguments[lane]);
             }
         }
     }

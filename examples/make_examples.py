@@ -47,14 +47,19 @@ def write_truth(name, header, rows):
             out.write("\t".join(v if isinstance(v, str) else "%.6g" % v for v in row) + "\n")
 
 
-def write_expected(name, columns, rows, tolerances):
+def write_expected(name, columns, rows, tolerances, unchecked):
     """What the analysis table of a recording should hold: a header line naming the block and the table's columns,
-    one line per event, then a line of the tolerance of each column."""
+    one line per event, then a line of the tolerance of each column ("-" for a column left unchecked), then a line
+    per unchecked column giving its name and why."""
     with open(os.path.join(HERE, name), "w", newline="\n") as out:
         out.write("# " + "\t".join(["block"] + columns) + "\n")
         for block, values in rows:
             out.write("\t".join([str(block)] + ["%.7g" % v for v in values]) + "\n")
-        out.write("\t".join(["tolerance"] + ["%.3g" % t for t in tolerances]) + "\n")
+        out.write("\t".join(["tolerance"] + ["-" if c in unchecked else "%.3g" % t
+                                              for c, t in zip(columns, tolerances)]) + "\n")
+        for column in columns:
+            if column in unchecked:
+                out.write("unchecked\t%s\t%s\n" % (column, unchecked[column]))
 
 
 def least_squares_slope(points):
@@ -414,27 +419,41 @@ def cardiac():
                 tick_floors(CARDIAC_COLUMNS, interval), 20261207)
 
 
-def write_table(name, columns, clean_blocks, measure, sigma, decimals, floors, seed, trials=12, margin=1.5):
+def write_table(name, columns, clean_blocks, measure, sigma, decimals, floors, seed, trials=1000, margin=1.5):
     """Writes the table that measure (samples -> events) gives on the samples without noise, and the tolerance of
-    each column for the noise: the largest deviation from it over trials of the same recording with fresh noise of
-    the same size, times a margin, and at least the column's floor. A column that the noise-free table leaves empty
-    is expected empty."""
+    each column for the noise. Over trials of the same recording with fresh noise of the same size, each trial's
+    largest deviation from the table in the column is taken; the tolerance is the deviation that at most one trial in
+    a thousand exceeds (so that a rare detection of another event does not set it), times a margin, and at least
+    the column's floor. A column whose tolerance reaches from its smallest value to zero would pass a value of none:
+    it is left unchecked, and the file says why. A column that the noise-free table leaves empty is expected empty."""
     expected = [(number + 1, row) for number, clean in enumerate(clean_blocks)
                 for row in table_of(columns, measure(clean))]
     noise = Noise(seed)
-    worst = [0.0] * len(columns)
+    worst = [[] for _ in columns]
     for _ in range(trials):
         noisy = []
         for clean in clean_blocks:
             noisy += table_of(columns, measure([round(v + noise.gauss(sigma), decimals) for v in clean]))
         if len(noisy) != len(expected):
             raise RuntimeError("%s: a noisy trial finds %d events, not %d" % (name, len(noisy), len(expected)))
-        for (_, want), got in zip(expected, noisy):
-            for c, (a, b) in enumerate(zip(want, got)):
-                if not math.isnan(a) and not math.isnan(b):
-                    worst[c] = max(worst[c], abs(a - b))
-    write_expected(name, [column for column, _, _ in columns], expected,
-                   [max(margin * w, f) for w, f in zip(worst, floors)])
+        for c in range(len(columns)):
+            deviations = [abs(want[c] - got[c]) for (_, want), got in zip(expected, noisy)
+                          if not math.isnan(want[c]) and not math.isnan(got[c])]
+            worst[c].append(max(deviations, default=0.0))
+    tolerances = []
+    unchecked = {}
+    for c, ((column, _, _), deviations) in enumerate(zip(columns, worst)):
+        deviations.sort()
+        level = deviations[len(deviations) - 1 - len(deviations) // 1000]
+        tolerances.append(max(margin * level, floors[c]))
+        # Zero is no value of these parameters (durations, areas, heights, levels far from 0 mV): a check that passes
+        # it cannot tell a measurement from none.
+        smallest = min((abs(row[c]) for _, row in expected if not math.isnan(row[c])), default=math.inf)
+        if tolerances[-1] >= smallest:
+            unchecked[column] = ("the noise moves it by %.3g (by more in at most 1 of %d trials): a tolerance of %.3g "
+                                 "reaches from its smallest value, %.3g, past zero, so the check would pass anything"
+                                 % (level, trials, tolerances[-1], smallest))
+    write_expected(name, [column for column, _, _ in columns], expected, tolerances, unchecked)
 
 
 def clean_sweeps(sizes, interval, response):

@@ -241,6 +241,9 @@ HRESULT LMPeaksEnum::SetSources(LONG, LONG count, IUnknown** sources, IUnknown**
     if (FAILED(sources[0]->QueryInterface(IID_IEnumFloatEx, samples_.OutVoid())) || !samples_) {
         return E_NOINTERFACE;
     }
+    if (FAILED(sources[0]->QueryInterface(IID_HostSlopeSamples, slopes_.OutVoid()))) {
+        slopes_ = nullptr;
+    }
     tickPeriod_ = tickPeriod > 0.0 && std::isfinite(tickPeriod) ? tickPeriod : 1.0;
     Restart(0);
     return S_OK;
@@ -272,6 +275,7 @@ HRESULT LMPeaksEnum::SeekStart(LONG tick)
 HRESULT LMPeaksEnum::ReleaseSources()
 {
     samples_ = nullptr;
+    slopes_ = nullptr;
     detector_.reset();
     queue_.clear();
     head_ = 0;
@@ -328,10 +332,17 @@ bool LMPeaksEnum::Fill()
         queue_.clear();
         head_ = 0;
     }
-    buffer_.resize(kReadChunk);
+    // Slopes the source worked out are taken as the doubles they are, as the detection's own transform gives them.
+    SlopeSamples* const slopes = params_.transform == 0 ? slopes_.Get() : nullptr;
+    if (slopes) {
+        slopeBuffer_.resize(kReadChunk);
+    } else {
+        buffer_.resize(kReadChunk);
+    }
     while (head_ == queue_.size()) {
         LONG read = 0;
-        const HRESULT hr = samples_->Read(kReadChunk, buffer_.data(), &read);
+        const HRESULT hr = slopes ? slopes->ReadSlopes(kReadChunk, slopeBuffer_.data(), &read)
+                                  : samples_->Read(kReadChunk, buffer_.data(), &read);
         if (FAILED(hr) || read < 0) {
             detector_->Finish(queue_);
             ended_ = true;
@@ -340,7 +351,12 @@ bool LMPeaksEnum::Fill()
         if (read == 0) {
             return false; // the block is still being sampled
         }
-        detector_->Feed(buffer_.data(), static_cast<std::size_t>(std::min(read, kReadChunk)), queue_);
+        const auto count = static_cast<std::size_t>(std::min(read, kReadChunk));
+        if (slopes) {
+            detector_->FeedTransformed(slopeBuffer_.data(), count, queue_);
+        } else {
+            detector_->Feed(buffer_.data(), count, queue_);
+        }
         // Peaks before the start asked for are passed over.
         while (head_ < queue_.size() && queue_[head_].tick < from_) {
             ++head_;

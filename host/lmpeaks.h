@@ -8,6 +8,7 @@
 #include "host/comobject.h"
 #include "host/hostcalcclass.h"
 #include "host/peakdetector.h"
+#include "host/sampleformula.h"
 #include "sdk/calcclass.h"
 #include "sdk/calcenum.h"
 #include "sdk/sampleenum.h"
@@ -90,6 +91,8 @@ private:
     LMPeaksClass& owner_;
     PeakDetectionParams params_;
     platform::ComPtr<IEnumFloatEx> samples_;
+    // The same source when it is the host's slope samples: read as doubles when the detection does not transform.
+    platform::ComPtr<SlopeSamples> slopes_;
     double tickPeriod_ = 1.0;
     std::optional<PeakDetector> detector_;
     std::vector<DetectedPeak> queue_;
@@ -97,6 +100,7 @@ private:
     LONG from_ = 0;
     bool ended_ = false;
     std::vector<float> buffer_;
+    std::vector<double> slopeBuffer_;
 };
 
 } // namespace host

@@ -1199,6 +1199,39 @@ void PeakDetector::Run(const Value* values, const std::int32_t* ticks, std::int3
     }
 }
 
+void PeakDetector::RunValues(const double* values, std::size_t count, std::int32_t first, bool mayLack,
+                             std::vector<DetectedPeak>& out)
+{
+    if (!mayLack) {
+        Run<double, false>(values, nullptr, first, count, out);
+        return;
+    }
+    // `values` may lie in values_ already: compacted in place then.
+    if (values_.size() < count) {
+        values_.resize(count);
+    }
+    ticks_.resize(count);
+    std::size_t kept = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+        const double value = values[k];
+        values_[kept] = value;
+        ticks_[kept] = first + static_cast<std::int32_t>(k);
+        kept += std::isnan(value) ? 0 : 1;
+    }
+    Run<double, true>(values_.data(), ticks_.data(), 0, kept, out);
+}
+
+void PeakDetector::FeedTransformed(const double* values, std::size_t count, std::vector<DetectedPeak>& out)
+{
+    const std::int32_t tick = tick_;
+    tick_ += static_cast<std::int32_t>(count);
+    bool lacking = false;
+    for (std::size_t k = 0; k < count; ++k) {
+        lacking |= std::isnan(values[k]);
+    }
+    RunValues(values, count, tick, lacking, out);
+}
+
 void PeakDetector::Feed(const float* samples, std::size_t count, std::vector<DetectedPeak>& out)
 {
     const std::int32_t tick = tick_;
@@ -1207,21 +1240,8 @@ void PeakDetector::Feed(const float* samples, std::size_t count, std::vector<Det
         values_.resize(count);
         const std::size_t unknown = slope_.Unknown();
         const std::size_t n = slope_.Next(samples, count, values_.data());
-        // The samples without a slope come first.
-        const std::int32_t first = tick + static_cast<std::int32_t>(count - n);
-        if (slope_.Unknown() == unknown) {
-            Run<double, false>(values_.data(), nullptr, first, n, out);
-            return;
-        }
-        // Slopes over a sample that is not finite are not numbers: ticks without a value.
-        ticks_.resize(count);
-        std::size_t kept = 0;
-        for (std::size_t k = 0; k < n; ++k) {
-            values_[kept] = values_[k];
-            ticks_[kept] = first + static_cast<std::int32_t>(k);
-            kept += std::isnan(values_[k]) ? 0 : 1;
-        }
-        Run<double, true>(values_.data(), ticks_.data(), 0, kept, out);
+        // The samples without a slope come first; slopes over a sample that is not finite are not numbers.
+        RunValues(values_.data(), n, tick + static_cast<std::int32_t>(count - n), slope_.Unknown() != unknown, out);
         return;
     }
     if (AllFinite(samples, count)) {

@@ -148,6 +148,9 @@ public:
     void Feed(float sample, std::vector<DetectedPeak>& out);
     // The next `count` samples, as Feed one by one.
     void Feed(const float* samples, std::size_t count, std::vector<DetectedPeak>& out);
+    // The next `count` values of the signal transformed already (the slopes of the host's slope samples), NaN where
+    // a tick has none: the peaks that Feed with the transform on finds where its transform gives these values.
+    void FeedTransformed(const double* values, std::size_t count, std::vector<DetectedPeak>& out);
     // The block has ended: a peak whose fall was not seen yet is given as it stands.
     void Finish(std::vector<DetectedPeak>& out);
     // No peak found later can lie before this tick.
@@ -162,6 +165,9 @@ private:
     template <class Value, bool kListed>
     void Detect(const Value* values, const std::int32_t* ticks, std::int32_t base, std::size_t first,
                 std::size_t end, std::vector<DetectedPeak>& out);
+    // The values of the ticks from `first` on; with `mayLack`, a value that is not a number is a tick without one.
+    void RunValues(const double* values, std::size_t count, std::int32_t first, bool mayLack,
+                   std::vector<DetectedPeak>& out);
     void Estimate();
     void Emit(std::vector<DetectedPeak>& out);
 

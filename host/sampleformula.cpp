@@ -464,7 +464,32 @@ SlopeSamples::SlopeSamples(platform::ComPtr<IEnumFloatEx> source, std::int32_t w
 
 HRESULT SlopeSamples::QueryInterface(REFIID iid, void** out)
 {
+    if (iid == IID_HostSlopeSamples && out) {
+        AddRef();
+        *out = this;
+        return S_OK;
+    }
     return AnswerFrom({{&IID_IEnumFloatEx, static_cast<IEnumFloatEx*>(this)}}, iid, out);
+}
+
+HRESULT SlopeSamples::ReadSlopes(LONG count, double* slopes, LONG* read)
+{
+    if (!read || (count > 0 && !slopes)) {
+        return E_POINTER;
+    }
+    *read = 0;
+    if (!source_) {
+        return E_FAIL;
+    }
+    samples_.resize(static_cast<std::size_t>(std::max<LONG>(count, 0)));
+    const HRESULT hr = source_->Read(count, samples_.data(), read);
+    const auto n = static_cast<std::size_t>(std::clamp<LONG>(*read, 0, std::max<LONG>(count, 0)));
+    const std::size_t made = slope_.Next(samples_.data(), n, slopes);
+    // The first samples of a record have no slope yet: the slopes made belong to the last samples.
+    std::copy_backward(slopes, slopes + made, slopes + n);
+    std::fill_n(slopes, n - made, std::numeric_limits<double>::quiet_NaN());
+    position_ += static_cast<LONG>(n);
+    return hr;
 }
 
 HRESULT SlopeSamples::Read(LONG count, float* buffer, LONG* read)
@@ -472,20 +497,9 @@ HRESULT SlopeSamples::Read(LONG count, float* buffer, LONG* read)
     if (!read || (count > 0 && !buffer)) {
         return E_POINTER;
     }
-    *read = 0;
-    if (!source_) {
-        return E_FAIL;
-    }
-    const HRESULT hr = source_->Read(count, buffer, read);
-    const auto n = static_cast<std::size_t>(std::max<LONG>(*read, 0));
-    slopes_.resize(n);
-    const std::size_t made = slope_.Next(buffer, n, slopes_.data());
-    // The first samples of a record have no slope yet.
-    std::fill_n(buffer, n - made, std::numeric_limits<float>::quiet_NaN());
-    for (std::size_t i = 0; i < made; ++i) {
-        buffer[n - made + i] = static_cast<float>(slopes_[i]);
-    }
-    position_ += *read;
+    slopes_.resize(static_cast<std::size_t>(std::max<LONG>(count, 0)));
+    const HRESULT hr = ReadSlopes(count, slopes_.data(), read);
+    std::copy_n(slopes_.data(), std::max<LONG>(*read, 0), buffer);
     return hr;
 }
 

@@ -105,9 +105,14 @@ private:
     std::vector<float> head_; // the ring's 2 w samples, oldest first, then a chunk's first samples
 };
 
+// {8E2B4C71-5A3D-4F09-B6E8-1D7C9A2F3E54}: answered by the host's slope samples with the object itself, so that the
+// host's peak detection reads the slopes as the doubles they are worked out in.
+inline constexpr IID IID_HostSlopeSamples{0x8E2B4C71, 0x5A3D, 0x4F09, {0xB6, 0xE8, 0x1D, 0x7C, 0x9A, 0x2F, 0x3E, 0x54}};
+
 // The samples of a slope formula over a record's source samples, which it reads from tick 0 on (the slope at a tick
 // needs the samples before it): a read passes on the source's answers (S_OK with none read while the record is still
-// being sampled, a failure at its end).
+// being sampled, a failure at its end). The samples are floats, as every channel's are, for display; detection reads
+// the doubles (ReadSlopes), the slopes its own transform works out.
 class SlopeSamples final : public IEnumFloatEx, private RefCounted {
 public:
     // `source` is positioned at tick 0.
@@ -117,6 +122,8 @@ public:
     ULONG AddRef() override { return AddRefCount(); }
     ULONG Release() override { return ReleaseCount(); }
     HRESULT Read(LONG count, float* buffer, LONG* read) override;
+    // As Read, the slopes as doubles: NaN where a tick has none.
+    HRESULT ReadSlopes(LONG count, double* slopes, LONG* read);
     // Forward by reading; backward by starting the record again.
     HRESULT Move(LONG delta) override;
     HRESULT GetPosition(LONG* tick) override;
@@ -127,7 +134,8 @@ private:
     std::int32_t width_;
     double tickPeriod_;
     SmoothedSlope slope_;
-    std::vector<double> slopes_; // of a read
+    std::vector<float> samples_; // of a read
+    std::vector<double> slopes_;
     LONG position_ = 0;
 };
 

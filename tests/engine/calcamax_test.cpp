@@ -17,7 +17,7 @@ constexpr float kRest = -80.0f;
 
 // Action potentials on a noisy rest at -80: a linear rise of 20 ticks to +-100 from rest, then an exponential
 // return (tau 40 ticks). The baseline stage's record of each puts the event 3 ticks before the true extreme (as a
-// detector on a noisy upstroke may), with the baseline ending 40 ticks before the rise.
+// detector on a noisy upstroke may), a fraction of a tick off it, with the baseline ending 40 ticks before the rise.
 struct Train {
     std::vector<float> s;
     std::vector<EventBCalcBase> records;
@@ -48,6 +48,7 @@ Train MakeTrain(unsigned seed)
         rest(100 + 30 * k);
         EventBCalcBase r;
         r.tick = extreme - 3;
+        r.offset = k % 2 == 0 ? 0.375f : -0.25f;
         r.value = train.s[static_cast<std::size_t>(r.tick)];
         r.baseline = kRest;
         r.polarity = pol;
@@ -108,6 +109,7 @@ TEST(CalcAMax, RiseStartExtremeAndFallEndAtTheConfiguredLevels)
             EXPECT_EQ(got[i].maxValue, s[extreme]);
             EXPECT_EQ(got[i].nextEventTick, i + 1 < got.size() ? train.records[i + 1].baselineEnd - 1 : 0x7FFFFFFF);
             EXPECT_EQ(got[i].tick, c.reposition ? extreme : in.tick);
+            EXPECT_EQ(got[i].offset, c.reposition ? 0.0f : in.offset) << "a repositioned event lies on its sample";
             EXPECT_EQ(got[i].value, c.reposition ? s[extreme] : in.value);
             EXPECT_EQ(got[i].baseline, kRest);
             EXPECT_EQ(got[i].polarity, pol);

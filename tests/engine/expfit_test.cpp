@@ -130,12 +130,14 @@ TEST(ExpFit, RefusesWhatCannotBeFitted)
 // The fit's exponentials are std::exp's doubles, bit for bit, whether worked out four at a time here or by the
 // library: across the fit's arguments, where the nearest whole multiple of ln 2 / 128 changes (the rounding of the
 // table step), at the ends of the plain range and beyond it (tiny, subnormal, huge, infinite, not a number), and in
-// blocks of every length, so that the lanes and the tail agree.
+// blocks of every length, so that the lanes and the tail agree; written to another array and in place, where an
+// argument beyond the plain range shares its four lanes with others whose results are already stored.
 TEST(ExpFit, ExponentialsAreTheLibrarysDoubles)
 {
     std::vector<double> arguments = {0.0,     -0.0,     0x1p-54,  -0x1p-54, 0x1p-55, -0x1p-1074, 0x1p-1022, 511.9,
                                      -511.99, 512.0,    -512.0,   709.78,   709.79,  -745.1,     -746.0,    1e300,
-                                     -1e300,  INFINITY, -INFINITY, NAN,     -NAN,    1.0,        -1.0,      -0.5};
+                                     -1e300,  INFINITY, -INFINITY, NAN,     -NAN,    1.0,        -1.0,      -0.5,
+                                     -300.5,  1000.0,   2.0,      80.0};
     std::mt19937_64 random(5);
     std::uniform_real_distribution<double> fit(-60.0, 2.0);
     std::uniform_real_distribution<double> wide(-800.0, 800.0);
@@ -154,15 +156,21 @@ TEST(ExpFit, ExponentialsAreTheLibrarysDoubles)
     for (const std::size_t length : {std::size_t{1}, std::size_t{3}, std::size_t{4}, std::size_t{7}, std::size_t{16},
                                      arguments.size()}) {
         std::vector<double> out(arguments.size());
+        std::vector<double> inPlace = arguments;
         for (std::size_t from = 0; from < arguments.size(); from += length) {
             const std::size_t count = std::min(length, arguments.size() - from);
             ExtLib::Exponentials(arguments.data() + from, out.data() + from, count);
+            ExtLib::Exponentials(inPlace.data() + from, inPlace.data() + from, count);
         }
         std::size_t differing = 0;
+        std::size_t differingInPlace = 0;
         for (std::size_t i = 0; i < arguments.size(); ++i) {
-            differing += std::bit_cast<std::uint64_t>(out[i]) != std::bit_cast<std::uint64_t>(std::exp(arguments[i]));
+            const auto bits = std::bit_cast<std::uint64_t>(std::exp(arguments[i]));
+            differing += std::bit_cast<std::uint64_t>(out[i]) != bits;
+            differingInPlace += std::bit_cast<std::uint64_t>(inPlace[i]) != bits;
         }
         EXPECT_EQ(differing, 0u) << "blocks of " << length;
+        EXPECT_EQ(differingInPlace, 0u) << "blocks of " << length << ", in place";
     }
 }
 

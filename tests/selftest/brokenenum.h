@@ -20,7 +20,10 @@ enum class Breakage {
     OnlineSkip,       // online the third event is left out
     OnlineValue,      // online (a record still growing) the second event's value differs
     EarlyFalse,       // S_FALSE without the end-of-record position whenever nothing is delivered
+    FindClaims,       // a forward Find that finds nothing in its range answers S_OK
+    FindOvershoots,   // a backward Find that finds nothing in its range goes on to the event below it
 };
+constexpr int kBreakages = static_cast<int>(Breakage::FindOvershoots) + 1;
 
 class BrokenEnum final : public ICalcEnum, public IEnumEventEx, private host::RefCounted {
 public:
@@ -122,7 +125,14 @@ public:
     }
     HRESULT Find(LONG direction, LONG from, LONG low, LONG high) override
     {
-        return events_->Find(direction, from, low, high);
+        const HRESULT hr = events_->Find(direction, from, low, high);
+        if (hr == S_FALSE && direction == 0 && breakage_ == Breakage::FindClaims) {
+            return S_OK;
+        }
+        if (hr == S_FALSE && direction != 0 && breakage_ == Breakage::FindOvershoots && low > 0) {
+            events_->Find(1, low - 1, 0, low);
+        }
+        return hr;
     }
     HRESULT GetPosition(LONG* tick) override { return events_->GetPosition(tick); }
     HRESULT Skip(LONG n, LONG* skipped) override { return events_->Skip(n, skipped); }

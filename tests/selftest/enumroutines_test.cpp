@@ -270,10 +270,10 @@ TEST(CalcRoutines, FailWithTheirTextsOnBrokenEnumerators)
     auto classId = [](int n) {
         return GUID{0x5B0E7D21, 0x9C43, 0x4A86, {0xB1, 0xF2, 0x3D, 0x6E, 0x8A, 0x0C, 0x4B, static_cast<BYTE>(0x70 + n)}};
     };
-    static BrokenCalcClass* classes[8] = {};
-    for (int n = 0; n < 8; ++n) {
+    static BrokenCalcClass* classes[kBreakages] = {};
+    for (int n = 0; n < kBreakages; ++n) {
         if (!classes[n]) {
-            static GUID ids[8];
+            static GUID ids[kBreakages];
             ids[n] = classId(n);
             classes[n] = new BrokenCalcClass(SharedHost(), static_cast<Breakage>(n), ids[n]);
         }
@@ -337,6 +337,18 @@ TEST(CalcRoutines, FailWithTheirTextsOnBrokenEnumerators)
          [&] { RunOnlineOfflineComparison<EventPkStm>(config(B::HoldingBack, 40000)); }, u"(passed)"},
         {"next online on 200 samples", [&] { RunNextOnlineTest(config(B::OnlineValue, 200), sizeof(EventPkStm)); },
          u"TestStandardRoutines, Line 179 [numsamples>200]"},
+        {"deterministic find where a forward Find claims an event its range lacks",
+         [&] { RunDeterministicFindTest<EventPkStm>(config(B::FindClaims), 0); },
+         u"test_CXEnums, Line 205 [hr==S_FALSE]"},
+        {"find where a forward Find claims an event its range lacks",
+         [&] { RunFindTest<EventPkStm>(config(B::FindClaims)); }, u"TestStandardRoutines, Line 650 [hr==S_FALSE]"},
+        {"deterministic find where a backward Find that finds nothing moves below its range",
+         [&] { RunDeterministicFindTest<EventPkStm>(config(B::FindOvershoots), 0); },
+         u"test_CXEnums, Line 234 [nPos>pos0 && nPos<=pos1], [Bad position returned by Find when going backwards and "
+         u"no event found.]"},
+        {"find where a backward Find that finds nothing moves below its range",
+         [&] { RunFindTest<EventPkStm>(config(B::FindOvershoots)); },
+         u"TestStandardRoutines, Line 679 [nPos>pos0 && nPos<=pos1]"},
         {"the online routines pass where only values differ online", [&] {
              RunNextOnlineTest(config(B::OnlineValue), sizeof(EventPkStm));
              RunNextOfflineTest(config(B::OnlineValue), sizeof(EventPkStm));
