@@ -88,25 +88,43 @@ std::wostream& WideFromThreadAnsi(std::wostream& out, const char* text)
     return out.write(wide.data(), static_cast<std::streamsize>(wide.size()));
 }
 
+namespace {
+struct HostApplicationSettings {
+    bool fetched = false;
+    platform::ComPtr<IHostSettings> settings;
+};
+HostApplicationSettings& KeptApplicationSettings()
+{
+    static HostApplicationSettings kept;
+    return kept;
+}
+} // namespace
+
 bool IsHostApplicationVisible()
 {
-    // Fetched once and kept until the module is unloaded.
-    static const platform::ComPtr<IHostSettings> settings = [] {
-        platform::ComPtr<IHostSettings> found;
+    HostApplicationSettings& kept = KeptApplicationSettings();
+    if (!kept.fetched) {
+        kept.fetched = true;
         if (IApplicationService* application = HostApplicationService()) {
-            application->GetSettings(found.Out());
+            application->GetSettings(kept.settings.Out());
         }
-        return found;
-    }();
-    if (!settings) {
+    }
+    if (!kept.settings) {
         return true;
     }
     BYTE visible = 1;
     const String key(u"kvo\\application\\visible");
     IKVOString* keyObject = key.GetInterface();
-    settings->ReadBool(keyObject, &visible);
+    kept.settings->ReadBool(keyObject, &visible);
     keyObject->Release();
     return visible != 0;
+}
+
+void ReleaseHostApplicationSettings()
+{
+    HostApplicationSettings& kept = KeptApplicationSettings();
+    kept.settings.Reset();
+    kept.fetched = false;
 }
 
 bool IsEqualGuid(const GUID& a, const GUID& b)

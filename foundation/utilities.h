@@ -28,8 +28,11 @@ bool IsWindows81OrLater();
 // bytes or a failed conversion inserts nothing.
 std::wostream& WideFromThreadAnsi(std::wostream& out, const char* text);
 
-// The host's setting "kvo\application\visible"; true when the host has no settings object.
+// The host's setting "kvo\application\visible"; true when the host has no settings object. The settings object is
+// fetched from the host's application service on first use and kept until ReleaseHostApplicationSettings.
 bool IsHostApplicationVisible();
+// Gives the kept settings object back (the module calls it when it is detached); the next use fetches again.
+void ReleaseHostApplicationSettings();
 
 bool IsEqualGuid(const GUID& a, const GUID& b);
 

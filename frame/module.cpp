@@ -1,6 +1,7 @@
 #include "frame/module.h"
 
 #include "document/cxdoc.h"
+#include "foundation/utilities.h"
 #include "frame/views.h"
 #include "graph/analysisview/analysisview.h"
 #include "platform/win/resources.h"
@@ -139,6 +140,7 @@ extern "C" BOOL DllMain(HINSTANCE instance, DWORD reason, void*)
         delete CX::Module::module;
         CX::Module::module = nullptr;
         // The host's services outlive the module: their references go back now.
+        KVO::ReleaseHostApplicationSettings();
         CAF::ReleaseServices();
         break;
     default:

@@ -1,6 +1,7 @@
 #include "frame/module.h"
 
 #include "foundation/moduleinstance.h"
+#include "foundation/utilities.h"
 #include "platform/win/version.h"
 
 #include "document/chartdatachilddata.h"
@@ -214,6 +215,24 @@ TEST(Module, AttachReadsTheLibrarysOwnVersion)
     ASSERT_EQ(notes + 1, host.Application().NotesShown().size());
     EXPECT_EQ(u"Crestmetrics 1.3.0 beta 2", host.Application().NotesShown().back());
     platform::UnregisterResources(beta);
+}
+
+TEST(Module, TheHostsSettingsObjectIsKeptUntilTheModuleIsDetached)
+{
+    host::Host& host = SharedHost();
+    const auto fetches = [&] { return host.Log().Count("application", "GetSettings"); };
+    KVO::IsHostApplicationVisible();
+    const std::size_t before = fetches();
+    host.Application().SetVisible(false);
+    EXPECT_FALSE(KVO::IsHostApplicationVisible());
+    host.Application().SetVisible(true);
+    EXPECT_TRUE(KVO::IsHostApplicationVisible());
+    EXPECT_EQ(before, fetches());
+    const auto instance = reinterpret_cast<HINSTANCE>(std::uintptr_t{0x7300});
+    DllMain(instance, DLL_PROCESS_ATTACH, nullptr);
+    DllMain(instance, DLL_PROCESS_DETACH, nullptr);
+    EXPECT_TRUE(KVO::IsHostApplicationVisible());
+    EXPECT_EQ(before + 1, fetches());
 }
 
 TEST(Module, ChildDataIsFoundOrCreatedOncePerDocument)
