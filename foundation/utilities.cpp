@@ -4,6 +4,7 @@
 #include "foundation/stringstream.h"
 #include "foundation/hostlink.h"
 #include "platform/win/codepage.h"
+#include "platform/win/resources.h"
 
 #include <cstring>
 #include <ostream>
@@ -134,6 +135,23 @@ bool IsEqualGuid(const GUID& a, const GUID& b)
     std::memcpy(wordsA, &a, sizeof wordsA);
     std::memcpy(wordsB, &b, sizeof wordsB);
     return wordsA[0] == wordsB[0] && wordsA[1] == wordsB[1] && wordsA[2] == wordsB[2] && wordsA[3] == wordsB[3];
+}
+
+std::u16string PathBesideExecutable(std::u16string_view relative)
+{
+    char16_t executable[4096] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, executable, 4096);
+    const std::u16string_view path(executable, length);
+    const auto slash = path.find_last_of(u"/\\");
+    if (length == 0 || length >= 4096 || slash == std::u16string_view::npos) {
+        return std::u16string(relative);
+    }
+    std::u16string joined(path.substr(0, slash + 1));
+    const auto first = relative.find_first_not_of(u"/\\");
+    for (const char16_t unit : relative.substr(first == std::u16string_view::npos ? relative.size() : first)) {
+        joined += unit == u'\\' ? u'/' : unit;
+    }
+    return joined;
 }
 
 const char16_t* DeltaSymbolToken() { return u"[DELTA]"; }

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <string>
+#include <string_view>
 
 namespace KVO {
 
@@ -35,6 +37,11 @@ bool IsHostApplicationVisible();
 void ReleaseHostApplicationSettings();
 
 bool IsEqualGuid(const GUID& a, const GUID& b);
+
+// A path relative to the folder of the running executable ("Essential Files\Ofig.kvoini"; either separator) made
+// into the path of that file beside the executable; the relative path unchanged when the executable's name cannot
+// be read.
+std::u16string PathBesideExecutable(std::u16string_view relative);
 
 // The token "[DELTA]", which stands for the Greek capital delta in descriptions that are composed as text.
 const char16_t* DeltaSymbolToken();
