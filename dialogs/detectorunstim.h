@@ -63,7 +63,8 @@ public:
     void LoadFromDetectionSettings(const KVO::PrefixedUnit& detectionUnit);
 
     // The typed number, times the display unit's prefix, into parameter 3 (also when invalid: validity is only
-    // reported).
+    // reported). While the edit shows the text the stored height was loaded as, the loaded height is stored: the
+    // text has five significant digits only.
     void TransferToSettings() override;
     bool ValidateSettings() override;
     bool IsValid(std::u16string_view text) const;
@@ -104,6 +105,11 @@ private:
     ILMDetectionSettings* Detection() const;
 
     bool updating_ = false;
+    // The text that showed the stored height when it was loaded, and that height: the text stands for it until a
+    // slider or up-down step shows another value.
+    std::u16string loadedText_;
+    double loadedValue_ = 0.0;
+    bool loaded_ = false;
     bool sdMode_ = true;
     bool positiveRequired_ = false;
     KVO::PrefixedUnit displayUnit_{u"S.D."};

@@ -1,5 +1,6 @@
 #include "foundation/frameworklibrary.h"
 
+#include "foundation/utilities.h"
 #include "foundation/xkvo.h"
 #include "platform/com/classobjects.h"
 #include "platform/win/codepage.h"
@@ -27,15 +28,6 @@ FrameworkLibrary& Library()
     return library;
 }
 
-std::u16string ExecutableFolder()
-{
-    char16_t path[4096] = {};
-    const DWORD n = GetModuleFileNameW(nullptr, path, 4096);
-    std::u16string folder(path, n);
-    const auto slash = folder.find_last_of(u"/\\");
-    return slash == std::u16string::npos ? std::u16string() : folder.substr(0, slash + 1);
-}
-
 [[noreturn]] void MissingLibrary(const std::u16string& file, DWORD error)
 {
     const std::u16string text = u"The host framework library \"" + file + u"\" cannot be used.";
@@ -45,7 +37,7 @@ std::u16string ExecutableFolder()
 
 } // namespace
 
-void LoadFrameworkClassObject() { LoadFrameworkClassObjectFrom(ExecutableFolder() + kFrameworkLibraryName); }
+void LoadFrameworkClassObject() { LoadFrameworkClassObjectFrom(PathBesideExecutable(kFrameworkLibraryName)); }
 
 void LoadFrameworkClassObjectFrom(const std::u16string& file)
 {

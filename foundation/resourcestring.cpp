@@ -1,27 +1,35 @@
 #include "foundation/resourcestring.h"
 
+#include "foundation/utilities.h"
 #include "platform/win/resources.h"
 
 #include <vector>
 
-namespace {
+namespace KVO {
 
 // Built on the first substituting load, in this order: the title token must go before the name token it starts
 // with.
-const std::vector<KVO::OEMSubstitution>& Substitutions()
+const std::vector<OEMSubstitution>& OEMSubstitutions()
 {
-    static const std::vector<KVO::OEMSubstitution> table = {
-        {KVO::String(KVO::kHostTitleToken), KVO::String(u"Wavedesk")},
-        {KVO::String(KVO::kHostNameToken), KVO::String(u"Wavedesk")},
-        {KVO::String(KVO::kHardwareToken), KVO::String(u"Acquibox")},
-        {KVO::String(KVO::kMakerToken), KVO::String(u"Corvane")},
-    };
+    static const std::vector<OEMSubstitution> table = [] {
+        const String file(PathBesideExecutable(kBrandingFile).c_str());
+        return std::vector<OEMSubstitution>{
+            {String(kHostTitleToken), String(u"Wavedesk"), String(u"AppTitle"), file},
+            {String(kHostNameToken), String(u"Wavedesk"), String(u"AppName"), file},
+            {String(kHardwareToken), String(u"Acquibox"), String(u"HardwareName"), file},
+            {String(kMakerToken), String(u"Corvane"), String(u"OEMName"), file},
+        };
+    }();
     return table;
 }
 
+} // namespace KVO
+
+namespace {
+
 void Substitute(KVO::String& text)
 {
-    for (const KVO::OEMSubstitution& row : Substitutions()) {
+    for (const KVO::OEMSubstitution& row : KVO::OEMSubstitutions()) {
         const int tokenLength = row.token.Length();
         std::size_t from = 0;
         for (;;) {

@@ -4,6 +4,7 @@
 #include "foundation/stringstream.h"
 #include "foundation/hostlink.h"
 #include "platform/win/codepage.h"
+#include "platform/win/resources.h"
 
 #include <cstring>
 #include <ostream>
@@ -88,25 +89,43 @@ std::wostream& WideFromThreadAnsi(std::wostream& out, const char* text)
     return out.write(wide.data(), static_cast<std::streamsize>(wide.size()));
 }
 
+namespace {
+struct HostApplicationSettings {
+    bool fetched = false;
+    platform::ComPtr<IHostSettings> settings;
+};
+HostApplicationSettings& KeptApplicationSettings()
+{
+    static HostApplicationSettings kept;
+    return kept;
+}
+} // namespace
+
 bool IsHostApplicationVisible()
 {
-    // Fetched once and kept until the module is unloaded.
-    static const platform::ComPtr<IHostSettings> settings = [] {
-        platform::ComPtr<IHostSettings> found;
+    HostApplicationSettings& kept = KeptApplicationSettings();
+    if (!kept.fetched) {
+        kept.fetched = true;
         if (IApplicationService* application = HostApplicationService()) {
-            application->GetSettings(found.Out());
+            application->GetSettings(kept.settings.Out());
         }
-        return found;
-    }();
-    if (!settings) {
+    }
+    if (!kept.settings) {
         return true;
     }
     BYTE visible = 1;
     const String key(u"kvo\\application\\visible");
     IKVOString* keyObject = key.GetInterface();
-    settings->ReadBool(keyObject, &visible);
+    kept.settings->ReadBool(keyObject, &visible);
     keyObject->Release();
     return visible != 0;
+}
+
+void ReleaseHostApplicationSettings()
+{
+    HostApplicationSettings& kept = KeptApplicationSettings();
+    kept.settings.Reset();
+    kept.fetched = false;
 }
 
 bool IsEqualGuid(const GUID& a, const GUID& b)
@@ -116,6 +135,23 @@ bool IsEqualGuid(const GUID& a, const GUID& b)
     std::memcpy(wordsA, &a, sizeof wordsA);
     std::memcpy(wordsB, &b, sizeof wordsB);
     return wordsA[0] == wordsB[0] && wordsA[1] == wordsB[1] && wordsA[2] == wordsB[2] && wordsA[3] == wordsB[3];
+}
+
+std::u16string PathBesideExecutable(std::u16string_view relative)
+{
+    char16_t executable[4096] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, executable, 4096);
+    const std::u16string_view path(executable, length);
+    const auto slash = path.find_last_of(u"/\\");
+    if (length == 0 || length >= 4096 || slash == std::u16string_view::npos) {
+        return std::u16string(relative);
+    }
+    std::u16string joined(path.substr(0, slash + 1));
+    const auto first = relative.find_first_not_of(u"/\\");
+    for (const char16_t unit : relative.substr(first == std::u16string_view::npos ? relative.size() : first)) {
+        joined += unit == u'\\' ? u'/' : unit;
+    }
+    return joined;
 }
 
 const char16_t* DeltaSymbolToken() { return u"[DELTA]"; }

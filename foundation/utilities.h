@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <string>
+#include <string_view>
 
 namespace KVO {
 
@@ -28,10 +30,18 @@ bool IsWindows81OrLater();
 // bytes or a failed conversion inserts nothing.
 std::wostream& WideFromThreadAnsi(std::wostream& out, const char* text);
 
-// The host's setting "kvo\application\visible"; true when the host has no settings object.
+// The host's setting "kvo\application\visible"; true when the host has no settings object. The settings object is
+// fetched from the host's application service on first use and kept until ReleaseHostApplicationSettings.
 bool IsHostApplicationVisible();
+// Gives the kept settings object back (the module calls it when it is detached); the next use fetches again.
+void ReleaseHostApplicationSettings();
 
 bool IsEqualGuid(const GUID& a, const GUID& b);
+
+// A path relative to the folder of the running executable ("Essential Files\Ofig.kvoini"; either separator) made
+// into the path of that file beside the executable; the relative path unchanged when the executable's name cannot
+// be read.
+std::u16string PathBesideExecutable(std::u16string_view relative);
 
 // The token "[DELTA]", which stands for the Greek capital delta in descriptions that are composed as text.
 const char16_t* DeltaSymbolToken();

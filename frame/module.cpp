@@ -1,6 +1,7 @@
 #include "frame/module.h"
 
 #include "document/cxdoc.h"
+#include "foundation/utilities.h"
 #include "frame/views.h"
 #include "graph/analysisview/analysisview.h"
 #include "platform/win/resources.h"
@@ -15,21 +16,25 @@ namespace {
 std::atomic<HINSTANCE> instance{nullptr};
 owl::TModule* module = nullptr;
 
-// The module's version texts; "N/A" for each that cannot be read. The library carries no version resource, so
-// both read as "N/A" and no note is shown.
-struct VersionTexts {
-    std::u16string fileVersion = u"N/A";
-    std::u16string description = u"N/A";
-    WORD fourthPart = 0;
-};
-
-VersionTexts ReadVersionTexts(HINSTANCE) { return {}; }
-
 bool Contains(std::u16string_view text, std::u16string_view part) { return text.find(part) != text.npos; }
 
 } // namespace
 
 HINSTANCE Instance() { return instance.load(); }
+
+VersionTexts ReadVersionTexts(HINSTANCE module)
+{
+    const owl::TModuleVersionInfo info(module);
+    VersionTexts texts;
+    texts.fourthPart = LOWORD(info.GetFileVersionLS());
+    if (!info.GetFileVersion(texts.fileVersion)) {
+        texts.fileVersion = u"N/A";
+    }
+    if (!info.GetFileDescription(texts.description)) {
+        texts.description = u"N/A";
+    }
+    return texts;
+}
 
 owl::TModule* GetModule() { return module; }
 
@@ -135,6 +140,7 @@ extern "C" BOOL DllMain(HINSTANCE instance, DWORD reason, void*)
         delete CX::Module::module;
         CX::Module::module = nullptr;
         // The host's services outlive the module: their references go back now.
+        KVO::ReleaseHostApplicationSettings();
         CAF::ReleaseServices();
         break;
     default:

@@ -43,6 +43,14 @@ void RegisterMessageClasses();
 // Step 5: the nine self tests, with the test registry.
 void RegisterSelfTests();
 
+// A module's version texts, "N/A" for each it does not have, and the fourth part of its file version.
+struct VersionTexts {
+    std::u16string fileVersion;
+    std::u16string description;
+    WORD fourthPart = 0;
+};
+VersionTexts ReadVersionTexts(HINSTANCE module);
+
 // Asks the host whether pre-release notes are wanted and shows one for an alpha, beta or final-candidate build.
 void ShowPreReleaseNote();
 // The note for a build, or nothing: the version's fourth part below 1024 and its text naming such a build.

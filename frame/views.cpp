@@ -1,6 +1,7 @@
 #include "frame/views.h"
 
 #include "frame/hostservices.h"
+#include "platform/com/guid.h"
 
 #include <algorithm>
 
@@ -87,6 +88,7 @@ OwlDocViewClassBase::~OwlDocViewClassBase() { ReleaseMembers(); }
 void OwlDocViewClassBase::ReleaseMembers()
 {
     registration_.Reset();
+    commandContext_ = CommandContext();
     title_ = KVO::String();
     name_ = KVO::String();
     extra_.Reset();
@@ -131,12 +133,28 @@ HRESULT OwlDocViewClassBase::GetViewName(BSTR* name)
     return KVO::GuardSlot([&] { return CAF::TextToBSTR(name_, name); });
 }
 
-HRESULT OwlDocViewClassBase::GetImage(IUnknown** out)
+HRESULT OwlDocViewClassBase::GetModuleInstance(HINSTANCE* module)
 {
-    if (out) {
-        *out = nullptr;
+    if (module) {
+        *module = nullptr;
     }
     return E_NOTIMPL;
+}
+
+void OwlDocViewClassBase::KeepCommandContext(DWORD typeId, IUnknown* commands)
+{
+    CommandContext context;
+    // The type id reads back as "{family}:n".
+    if (ITypeIdRegistry* registry = CAF::GetTypeIdRegistry()) {
+        BSTR text = nullptr;
+        if (SUCCEEDED(registry->GetTypeIdText(typeId, &text)) && text) {
+            const std::u16string_view written(text, SysStringLen(text));
+            platform::GuidFromText(written.substr(0, written.find(u':')), context.family);
+        }
+        SysFreeString(text);
+    }
+    context.commands = commands;
+    commandContext_ = std::move(context);
 }
 
 HRESULT OwlDocViewClassBase::GetClassWord(DWORD* word)
@@ -426,6 +444,7 @@ HRESULT DocWindowViewBase::QueryInterface(REFIID iid, void** out)
         {&IID_IObserver, &KVO::InterfaceCast<DocWindowViewBase, IObserver>},
         {&IID_IMessageHandler, &KVO::InterfaceCast<DocWindowViewBase, IMessageHandler>},
         {&IID_IObjInfo, &KVO::InterfaceCast<DocWindowViewBase, IObjInfo>},
+        {&IID_IViewTitle, &KVO::InterfaceCast<DocWindowViewBase, IViewTitle>},
         {nullptr, nullptr},
     };
     return InternalQueryInterface(this, table, iid, out);

@@ -53,7 +53,7 @@ public:
     HRESULT GetName(BSTR* title) override;               // 5
     HRESULT IsCategory(const GUID* classId) override;    // 6
     HRESULT GetViewName(BSTR* name) override;            // 7
-    HRESULT GetImage(IUnknown** out) override;           // 8
+    HRESULT GetModuleInstance(HINSTANCE* module) override; // 8
     HRESULT GetClassWord(DWORD* word) override;          // 9
     HRESULT RegisterClass() override;                    // 10
     HRESULT Lock() override;                             // 13
@@ -64,6 +64,20 @@ public:
     static HRESULT EnumInterfaces(const GUID* const* items, ULONG count, IEnumInterface** out);
 
     IUnknown* Registration() const { return registration_.Get(); }
+
+    // What a view class keeps of its command registration: its view family (read back from its type id through
+    // the host's type-id service), the changed flag and the host's command interface (one reference).
+    struct CommandContext {
+        GUID family{};
+        BYTE changed = 0;
+        platform::ComPtr<IUnknown> commands;
+    };
+    const CommandContext& Commands() const { return commandContext_; }
+
+protected:
+    // Replaces the kept command context (the earlier command interface is released) with one for the view family
+    // of `typeId`.
+    void KeepCommandContext(DWORD typeId, IUnknown* commands);
 
 private:
     void ReleaseMembers();
@@ -76,6 +90,7 @@ private:
     const GUID* classId_;
     DWORD classWord_;
     LONG lockCount_ = 0;
+    CommandContext commandContext_;
 };
 
 // The host-side view object: attached to its host document while it lives, answering commands, notices and
@@ -144,8 +159,8 @@ private:
     std::unique_ptr<owl::TWindow> parentAlias_;
 };
 
-// The host's view and the provider of its window in one object.
-class DocWindowViewBase : public OwlExtClientWindowBase, public DocViewBase, public COMDebugClass {
+// The host's view and the provider of its window in one object; the concrete view gives its title.
+class DocWindowViewBase : public OwlExtClientWindowBase, public DocViewBase, public COMDebugClass, public IViewTitle {
 public:
     DocWindowViewBase(IHostDocument* document, IViewSite* site, owl::TModule* module);
     ~DocWindowViewBase() override;
@@ -259,7 +274,25 @@ public:
         static const GUID* const supported[] = {&IID_IHostDocument, &IID_IHostView};
         return OwlDocViewClassBase::EnumInterfaces(supported, 2, out);
     }
-    HRESULT RegisterViewCommands(IUnknown*) override { return S_OK; }
+    // The module's instance handle; none without a module.
+    HRESULT GetModuleInstance(HINSTANCE* module) override
+    {
+        if (!module) {
+            return E_POINTER;
+        }
+        *module = module_ ? module_->GetInstance() : nullptr;
+        return S_OK;
+    }
+    // The views register no commands of their own; the context is kept.
+    HRESULT RegisterViewCommands(IUnknown* commands) override
+    {
+        return KVO::GuardSlot([&]() -> HRESULT {
+            DWORD typeId = 0;
+            GetId(&typeId);
+            KeepCommandContext(typeId, commands);
+            return S_OK;
+        });
+    }
 
 private:
     owl::TModule* module_;
@@ -274,6 +307,15 @@ public:
     CAFOwlDocView(IHostDocument* document, IViewSite* site, owl::TModule* module)
         : DocWindowViewBase(document, site, module)
     {
+    }
+
+    // The window's title, or the view class's name while there is no window.
+    HRESULT GetTitle(BSTR* title) override
+    {
+        return KVO::GuardSlot([&] {
+            return CAF::TextToBSTR(window_ ? static_cast<Window*>(window_)->Title() : KVO::String(Window::ViewName()),
+                                   title);
+        });
     }
 
 protected:

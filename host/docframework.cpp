@@ -807,6 +807,18 @@ HRESULT HostFrame::GetWindowHandle(HWND* window)
     return S_OK;
 }
 
+void HostFrame::ShowViewTitle(IUnknown* view)
+{
+    platform::ComPtr<IViewTitle> titled;
+    BSTR title = nullptr;
+    if (view && SUCCEEDED(view->QueryInterface(IID_IViewTitle, titled.OutVoid())) && titled) {
+        titled->GetTitle(&title);
+    }
+    log_.Record("frame", "ShowViewTitle", Narrow(title ? std::u16string_view(title, SysStringLen(title)) : u""));
+    SetWindowTextW(frame_, title ? title : u"");
+    SysFreeString(title);
+}
+
 HRESULT HostFrame::Close()
 {
     log_.Record("frame", "Close", Hex(static_cast<unsigned>(closeResult_)));
@@ -889,6 +901,9 @@ OpenedView OpenView(CallLog& log, IDocViewClass* viewClass, HostDocument* docume
     }
     if (opened.client) {
         opened.created = opened.client->Create(opened.frame.Get(), &opened.window);
+    }
+    if (opened.created == S_OK) {
+        opened.frame->ShowViewTitle(opened.view.Get());
     }
     if (document && opened.created == S_OK) {
         document->ObserveChart(opened.view.Get());

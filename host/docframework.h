@@ -400,6 +400,8 @@ public:
 
     HWND FrameWindow() const { return frame_; }
     HWND ClientWindow() const { return client_; }
+    // Shows the title of `view` (through its title interface) on the frame; an empty one without it.
+    void ShowViewTitle(IUnknown* view);
     void SetMaximised(bool maximised);
     void SetHasContent(bool has) { hasContent_ = has; }
     // The frame's printing (made on first use); a frame made to lack it answers E_NOTIMPL.

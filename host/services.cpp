@@ -146,13 +146,38 @@ HRESULT ApplicationService::GetLanguage(WORD* language)
     return S_OK;
 }
 
+ApplicationService::ApplicationService(CallLog& log) : log_(log), settings_(new ApplicationSettings(log)) {}
+
+ApplicationService::~ApplicationService() = default;
+
 HRESULT ApplicationService::GetSettings(IHostSettings** out)
 {
     log_.Record("application", "GetSettings");
-    if (out) {
-        *out = nullptr;
+    if (!out) {
+        return E_POINTER;
     }
-    return E_NOTIMPL;
+    *out = settings_.Get();
+    settings_->AddRef();
+    return S_OK;
+}
+
+HRESULT ApplicationSettings::QueryInterface(REFIID iid, void** out)
+{
+    return AnswerFrom({{&IID_IHostSettings, static_cast<IHostSettings*>(this)}}, iid, out);
+}
+
+HRESULT ApplicationSettings::ReadBool(IKVOString* key, BYTE* value)
+{
+    const std::u16string_view name = key && key->GetText() ? key->GetText() : u"";
+    log_.Record("settings", "ReadBool", Narrow(name));
+    if (!value) {
+        return E_POINTER;
+    }
+    if (name != u"kvo\\application\\visible") {
+        return S_FALSE;
+    }
+    *value = visible_ ? 1 : 0;
+    return S_OK;
 }
 
 HRESULT ApplicationService::QueryPreReleaseNote(DWORD reserved, DWORD* suppress, DWORD* other)

@@ -56,9 +56,41 @@ std::vector<SubTestOutcome> RunRegisteredTests(const TestRegistry& registry, boo
                                                const std::vector<std::u16string>& prefixes = {},
                                                const std::function<void(const SubTestOutcome&)>& each = {});
 
+// The application's settings object: answers the application's visibility ("kvo\application\visible").
+class ApplicationSettings final : public IHostSettings, private RefCounted {
+public:
+    explicit ApplicationSettings(CallLog& log) : log_(log) {}
+
+    HRESULT QueryInterface(REFIID iid, void** out) override;
+    ULONG AddRef() override { return AddRefCount(); }
+    ULONG Release() override { return ReleaseCount(); }
+    HRESULT Reserved3() override { return E_NOTIMPL; }
+    HRESULT Reserved4() override { return E_NOTIMPL; }
+    HRESULT Reserved5() override { return E_NOTIMPL; }
+    HRESULT Reserved6() override { return E_NOTIMPL; }
+    HRESULT Reserved7() override { return E_NOTIMPL; }
+    HRESULT Reserved8() override { return E_NOTIMPL; }
+    HRESULT Reserved9() override { return E_NOTIMPL; }
+    HRESULT Reserved10() override { return E_NOTIMPL; }
+    HRESULT Reserved11() override { return E_NOTIMPL; }
+    HRESULT Reserved12() override { return E_NOTIMPL; }
+    HRESULT Reserved13() override { return E_NOTIMPL; }
+    HRESULT Reserved14() override { return E_NOTIMPL; }
+    HRESULT Reserved15() override { return E_NOTIMPL; }
+    // S_FALSE, with *value as preset, for a key it does not know.
+    HRESULT ReadBool(IKVOString* key, BYTE* value) override;
+
+    void SetVisible(bool visible) { visible_ = visible; }
+
+private:
+    CallLog& log_;
+    bool visible_ = true;
+};
+
 class ApplicationService final : public IApplicationService, private HostOwned {
 public:
-    explicit ApplicationService(CallLog& log) : log_(log) {}
+    explicit ApplicationService(CallLog& log);
+    ~ApplicationService();
     using HostOwned::References;
 
     HRESULT QueryInterface(REFIID iid, void** out) override;
@@ -77,6 +109,9 @@ public:
     const std::vector<std::u16string>& HelpShown() const { return help_; }
     HelpLibrary& Help() { return library_; }
 
+    // Whether the application window shows (its settings object answers it; visible unless set).
+    void SetVisible(bool visible) { settings_->SetVisible(visible); }
+
     // What the host answers.
     void SetLanguage(WORD language) { language_ = language; }
     void SetSuppressPreReleaseNotes(bool suppress) { suppressNotes_ = suppress; }
@@ -89,6 +124,7 @@ private:
     CallLog& log_;
     WORD language_ = 0x0409;
     bool suppressNotes_ = false;
+    platform::ComPtr<ApplicationSettings> settings_;
     std::vector<std::u16string> notes_;
     std::vector<std::u16string> help_;
     HelpLibrary library_;

@@ -18,6 +18,8 @@ inline constexpr IID IID_IHostView{0xADD2745C, 0xB5D2, 0x40AE, {0xBD, 0x1A, 0x1D
 inline constexpr IID IID_IHostFrame{0x906244B3, 0x6555, 0x40F6, {0xA0, 0x9B, 0x24, 0xD7, 0x2F, 0x56, 0x07, 0x8E}};
 inline constexpr IID IID_IHostFrameObject{0x6F3EBD5D, 0xADF9, 0x4536, {0xBC, 0xF6, 0xDC, 0xF5, 0xEB, 0xA6, 0x5B, 0x01}};
 inline constexpr IID IID_IHostDocument{0x850F96AD, 0x9AF3, 0x4416, {0x94, 0x6A, 0x68, 0x9A, 0x4D, 0xDD, 0xBD, 0x97}};
+// {4E7B2C90-1D35-4A6F-8B02-C5E9A4173D68}
+inline constexpr IID IID_IViewTitle{0x4E7B2C90, 0x1D35, 0x4A6F, {0x8B, 0x02, 0xC5, 0xE9, 0xA4, 0x17, 0x3D, 0x68}};
 
 // The interfaces that a view class's views support.
 struct IEnumInterface : IUnknown {
@@ -37,7 +39,7 @@ struct IParentSite;
 // A view class. Slots 3 to 6 are ICAFClassObject's: the type id, the class id, the title and the class-id test.
 struct IDocViewClass : ICAFClassObject {
     virtual HRESULT GetViewName(BSTR* name) = 0;                                               // 7
-    virtual HRESULT GetImage(IUnknown** out) = 0;                                              // 8
+    virtual HRESULT GetModuleInstance(HINSTANCE* module) = 0;                                  // 8
     virtual HRESULT GetClassWord(DWORD* word) = 0;                                             // 9
     virtual HRESULT RegisterClass() = 0;                                                       // 10
     virtual HRESULT CreateView(IUnknown* hostDocument, IViewSite* site, IDocView2** out) = 0; // 11
@@ -68,6 +70,14 @@ struct IDocView2 : IUnknown {
 
 protected:
     ~IDocView2() = default;
+};
+
+// The title of a view, which the host shows on the frame around it.
+struct IViewTitle : IUnknown {
+    virtual HRESULT GetTitle(BSTR* title) = 0; // 3: a BSTR already there is freed first; none for an empty title
+
+protected:
+    ~IViewTitle() = default;
 };
 
 // The window that a view places in a host window.

@@ -4,6 +4,7 @@
 #include "platform/owl/geometry.h"
 #include "platform/win/libloader.h"
 #include "platform/win/resources.h"
+#include "platform/win/version.h"
 #include "platform/win/winuser.h"
 
 #include <stdexcept>
@@ -72,6 +73,27 @@ private:
     tstring name_;
     HINSTANCE instance_;
     bool loaded_ = false;
+};
+
+// The version resource of a module: its fixed information and the texts of its first translation. A module
+// without one reports zeros and no texts.
+class TModuleVersionInfo {
+public:
+    explicit TModuleVersionInfo(HINSTANCE module);
+
+    bool HasInfo() const { return block_ != nullptr; }
+    const VS_FIXEDFILEINFO& GetFixedInfo() const { return fixed_; }
+    DWORD GetFileVersionMS() const { return fixed_.dwFileVersionMS; }
+    DWORD GetFileVersionLS() const { return fixed_.dwFileVersionLS; }
+    // A text of the version ("FileVersion", "FileDescription", …); false when the module has none.
+    bool GetInfoString(LPCWSTR key, tstring& text) const;
+    bool GetFileVersion(tstring& text) const { return GetInfoString(u"FileVersion", text); }
+    bool GetFileDescription(tstring& text) const { return GetInfoString(u"FileDescription", text); }
+
+private:
+    const void* block_ = nullptr; // the resource data, which lives as long as the process
+    VS_FIXEDFILEINFO fixed_{};
+    tstring table_; // the text table of the first translation ("040904B0")
 };
 
 // A procedure of a module, looked up when the object is made; a missing one throws TXOwl.

@@ -169,12 +169,14 @@ inline constexpr std::uintptr_t RT_MENU_ID = 4;
 inline constexpr std::uintptr_t RT_ACCELERATOR_ID = 9;
 inline constexpr std::uintptr_t RT_RCDATA_ID = 10;
 inline constexpr std::uintptr_t RT_BITMAP_ID = 2;
+inline constexpr std::uintptr_t RT_VERSION_ID = 16;
 #define RT_STRING MAKEINTRESOURCEW(RT_STRING_ID)
 #define RT_DIALOG MAKEINTRESOURCEW(RT_DIALOG_ID)
 #define RT_MENU MAKEINTRESOURCEW(RT_MENU_ID)
 #define RT_ACCELERATOR MAKEINTRESOURCEW(RT_ACCELERATOR_ID)
 #define RT_RCDATA MAKEINTRESOURCEW(RT_RCDATA_ID)
 #define RT_BITMAP MAKEINTRESOURCEW(RT_BITMAP_ID)
+#define RT_VERSION MAKEINTRESOURCEW(RT_VERSION_ID)
 
 struct FILETIME {
     DWORD dwLowDateTime;

@@ -4,7 +4,10 @@
 
 #include "controls/errorprovider.h"
 #include "controls/popup.h"
+#include "foundation/hostlink.h"
 #include "foundation/moduleinstance.h"
+#include "foundation/utilities.h"
+#include "host/services.h"
 #include "platform/owl/dialog.h"
 
 #include <cmath>
@@ -47,6 +50,46 @@ TEST_F(PopupTest, StaysInsideTheWorkAreaAndNeverTakesTheFocus)
         EXPECT_TRUE(IsWindowVisible(popup));
         EXPECT_FALSE(IsWindowEnabled(popup));
         EXPECT_EQ(static_cast<HWND>(host), GetActiveWindow());
+    }
+}
+
+// The stand-in host's application service as the module's for the life of the object; the module's kept settings
+// object is given back on both ends, so that the popups ask this service.
+class StandInApplication {
+public:
+    StandInApplication()
+    {
+        current = &service;
+        KVO::HostLink link = saved_;
+        link.applicationService = [] { return static_cast<IApplicationService*>(current); };
+        KVO::SetHostLink(link);
+        KVO::ReleaseHostApplicationSettings();
+    }
+    ~StandInApplication()
+    {
+        KVO::ReleaseHostApplicationSettings();
+        KVO::SetHostLink(saved_);
+        current = nullptr;
+    }
+
+    host::CallLog log;
+    host::ApplicationService service{log};
+
+private:
+    static inline host::ApplicationService* current = nullptr;
+    KVO::HostLink saved_ = KVO::GetHostLink();
+};
+
+TEST_F(PopupTest, MadeButNotShownWhileTheHostApplicationIsHidden)
+{
+    StandInApplication application;
+    Host host;
+    host.Create();
+    for (const bool visible : {true, false}) {
+        application.service.SetVisible(visible);
+        KVO::Popup popup(&host, owl::TPoint(100, 100), KVO::String(u"Get dialog help"));
+        ASSERT_TRUE(IsWindow(popup));
+        EXPECT_EQ(visible, IsWindowVisible(popup) != FALSE);
     }
 }
 

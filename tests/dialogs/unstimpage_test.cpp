@@ -4,6 +4,7 @@
 
 #include "dialogs/detectorunstim.h"
 #include "document/cxsetting.h"
+#include "host/lmcustomize.h"
 #include "host/loopmetry.h"
 #include "platform/gdi/image.h"
 #include "platform/ui/render.h"
@@ -124,6 +125,10 @@ protected:
                 return;
             }
             auto* settingsDialog = dynamic_cast<SettingsDlg*>(owl::TWindow::GetWindowPtr(dialog));
+            if (!settingsDialog && otherDialog) {
+                otherDialog(dialog);
+                return;
+            }
             ASSERT_NE(nullptr, settingsDialog);
             auto* page = dynamic_cast<Sub_DetectorUnStim*>(settingsDialog->Page());
             ASSERT_NE(nullptr, page) << type;
@@ -136,6 +141,8 @@ protected:
     static double Edited(SubSub_MPH& sub) { return CX::tUnitsEdit::LeadingNumber(Text(GetDlgItem(sub.GetHandle(), kEdit))); }
 
     ExtensionSite extensionSite;
+    // Drives a modal dialog that the page opens (the customise dialog).
+    std::function<void(HWND)> otherDialog;
 };
 
 TEST_F(UnStimPageTest, StandardDeviationModeSliderTableMarksAndUpDownLimits)
@@ -258,6 +265,80 @@ TEST_F(UnStimPageTest, UnitModeShowsTheHeightInTheChannelsPrefixedUnit)
         Ok(dialog);
     });
     EXPECT_DOUBLE_EQ(0.25, ParameterOf(Detection(), 3));
+}
+
+// The edit shows five significant digits; a height the user did not change is stored as it was loaded, however the
+// page passes it on. Each path returns the height it passed on, or nothing when the dialog's result tells.
+TEST_F(UnStimPageTest, AnUnchangedHeightIsStoredWithAllItsDigits)
+{
+    using Drive = std::function<std::optional<double>(SettingsDlg&, Sub_DetectorUnStim&, SubSub_MPH&)>;
+    const auto height = [](SettingsDlg& dialog) { return ParameterOf(dialog.Settings().DetectionSettingsObject(), 3); };
+    struct Path {
+        const char* name;
+        const char16_t* detection;
+        const char16_t* shown;
+        double stored;
+        Drive drive;
+    } paths[] = {
+        {"the edit loses the focus", u"sd=1;height=4.123456789;tag=0", u"4.1235", 4.123456789,
+         [&](SettingsDlg& dialog, Sub_DetectorUnStim&, SubSub_MPH& sub) {
+             HWND edit = GetDlgItem(sub.GetHandle(), kEdit);
+             SendMessageW(sub.GetHandle(), WM_COMMAND, MAKEWPARAM(kEdit, EN_KILLFOCUS), reinterpret_cast<LPARAM>(edit));
+             return std::optional(height(dialog));
+         }},
+        {"choosing a preset", u"sd=1;height=5;tag=0", u"4.1235", 4.123456789,
+         [&](SettingsDlg& dialog, Sub_DetectorUnStim& page, SubSub_MPH&) {
+             Select(page, static_cast<int>(Rows(GetDlgItem(page.GetHandle(), kCombo)).size()) - 1);
+             EXPECT_EQ(u"User preset 1", page.Presets()->SelectedText());
+             return std::optional(height(dialog));
+         }},
+        {"saving a preset", u"sd=1;height=4.123456789;tag=0", u"4.1235", 4.123456789,
+         [&](SettingsDlg&, Sub_DetectorUnStim& page, SubSub_MPH&) {
+             ui::Click(GetDlgItem(page.GetHandle(), kSave));
+             return std::optional(extensionSite.store->Presets().back().detection.detect.height);
+         }},
+        {"returning from the customise dialog", u"sd=1;height=4;tag=0", u"2.7183", 2.718281828,
+         [&](SettingsDlg& dialog, Sub_DetectorUnStim& page, SubSub_MPH&) {
+             ui::Click(GetDlgItem(page.GetHandle(), 1040));
+             return std::optional(height(dialog));
+         }},
+        {"OK", u"sd=1;height=4.123456789;tag=0", u"4.1235", 4.123456789,
+         [](SettingsDlg& dialog, Sub_DetectorUnStim&, SubSub_MPH&) {
+             Ok(dialog);
+             return std::optional<double>();
+         }},
+        {"OK in millivolts", u"sd=0;height=0.00123456789;zero=0", u"1.2346", 0.00123456789,
+         [](SettingsDlg& dialog, Sub_DetectorUnStim&, SubSub_MPH&) {
+             Ok(dialog);
+             return std::optional<double>();
+         }},
+    };
+    extensionSite.store->AddUserPreset(*host::ParseLMText(u"sd=1;height=4.123456789"));
+    otherDialog = [](HWND customize) {
+        Enter(customize, host::CustomizeId::kHeight, u"2.718281828");
+        ui::Click(GetDlgItem(customize, IDOK));
+    };
+    for (const Path& path : paths) {
+        SCOPED_TRACE(path.name);
+        Detect(path.detection);
+        std::optional<double> passedOn;
+        RunOn(0, [&](SettingsDlg& dialog, Sub_DetectorUnStim& page, SubSub_MPH& sub) {
+            passedOn = path.drive(dialog, page, sub);
+            EXPECT_EQ(path.shown, Text(GetDlgItem(sub.GetHandle(), kEdit)));
+            if (passedOn) {
+                Cancel(dialog);
+            }
+        });
+        EXPECT_DOUBLE_EQ(path.stored, passedOn.value_or(ParameterOf(Detection(), 3)));
+    }
+
+    // A typed value is read.
+    Detect(u"sd=1;height=4.123456789");
+    RunOn(0, [&](SettingsDlg& dialog, Sub_DetectorUnStim&, SubSub_MPH& sub) {
+        Enter(sub.GetHandle(), kEdit, u"3.25");
+        Ok(dialog);
+    });
+    EXPECT_DOUBLE_EQ(3.25, ParameterOf(Detection(), 3));
 }
 
 TEST_F(UnStimPageTest, UnitModeWithoutThePositiveRuleTakesAnyNumberAndMixedUnitsShowUnits)

@@ -1,11 +1,13 @@
 #include "foundation/moduleinstance.h"
 #include "foundation/resourcestring.h"
+#include "foundation/utilities.h"
 #include "resources/stringtable.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstddef>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -118,4 +120,28 @@ TEST(ModuleStringTable, IsRegisteredAtLoadAndHandleZeroMeansTheExecutable)
     static constexpr platform::StringTableEntry kHost[] = {{30001, u"host text"}};
     platform::RegisterStringTable(GetModuleHandleW(nullptr), kHost);
     EXPECT_EQ(Load(nullptr, 30001, false), u"host text");
+}
+
+// Each row names its configuration key and the branding file beside the executable, whose path keeps the folder,
+// name and extension of its relative path.
+TEST(OEMSubstitutions, RowsCarryTheirKeysAndTheBrandingFileBesideTheExecutable)
+{
+    const std::string executable = std::filesystem::read_symlink("/proc/self/exe").string();
+    const std::string folder = executable.substr(0, executable.rfind('/') + 1);
+    const std::u16string besides(folder.begin(), folder.end());
+    EXPECT_EQ(KVO::PathBesideExecutable(u"Essential Files\\Ofig.kvoini"), besides + u"Essential Files/Ofig.kvoini");
+    EXPECT_EQ(KVO::PathBesideExecutable(u"\\libhost.so"), besides + u"libhost.so");
+
+    const struct {
+        const char16_t* token;
+        const char16_t* key;
+    } rows[] = {{u"HOSTAPPTITLE", u"AppTitle"}, {u"HOSTAPP", u"AppName"}, {u"ACQUIBOX", u"HardwareName"},
+                {u"OEM", u"OEMName"}};
+    const std::vector<KVO::OEMSubstitution>& table = KVO::OEMSubstitutions();
+    ASSERT_EQ(std::size(rows), table.size());
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        EXPECT_EQ(table[i].token.View(), rows[i].token);
+        EXPECT_EQ(table[i].key.View(), rows[i].key);
+        EXPECT_EQ(table[i].file.View(), besides + u"Essential Files/Ofig.kvoini");
+    }
 }

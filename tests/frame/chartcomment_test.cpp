@@ -3,6 +3,7 @@
 #include "frame/chartcomment.h"
 #include "frame/commentpopup.h"
 #include "host/chartcomments.h"
+#include "sharedhost.h"
 #include "foundation/dialogfont.h"
 #include "platform/gdi/dc.h"
 #include "platform/gdi/image.h"
@@ -476,6 +477,21 @@ TEST(CommentPopupWindow, ShownFromTheCommentUnlessItsLabelIsDrawn)
     EXPECT_EQ(comment->ShowPopupAtMarker(windows.chart, &record, titleInterface, &popup, 0), S_FALSE);
     EXPECT_EQ(popup, nullptr);
     titleInterface->Release();
+}
+
+TEST(CommentPopupWindow, MadeButNotShownWhileTheHostApplicationIsHidden)
+{
+    host::ApplicationService& application = SharedHost().Application();
+    auto comment = Comment(u"text", 0, 0, 0, 0);
+    for (const bool visible : {true, false}) {
+        application.SetVisible(visible);
+        auto* popup = new CommentPopup(nullptr, owl::TPoint(300, 300), comment.Get(), KVO::String(u"1 s"), 9);
+        popup->AddRef();
+        ASSERT_TRUE(IsWindow(popup->GetHandle()));
+        EXPECT_EQ(visible, IsWindowVisible(popup->GetHandle()) != FALSE);
+        popup->Release();
+    }
+    application.SetVisible(true);
 }
 
 // A comment with a marker colour of its own.

@@ -1,5 +1,9 @@
 #include "frame/module.h"
 
+#include "foundation/moduleinstance.h"
+#include "foundation/utilities.h"
+#include "platform/win/version.h"
+
 #include "document/chartdatachilddata.h"
 #include "engine/calcclasses.h"
 #include "sdk/calcenum.h"
@@ -178,6 +182,57 @@ TEST(Module, AttachMakesTheOwlModuleAndAsksForPreReleaseNotes)
     EXPECT_EQ(DllMain(instance, DLL_THREAD_ATTACH, nullptr), TRUE);
     EXPECT_EQ(DllMain(instance, DLL_PROCESS_DETACH, nullptr), TRUE);
     EXPECT_EQ(CX::Module::GetModule(), nullptr);
+}
+
+TEST(Module, AttachReadsTheLibrarysOwnVersion)
+{
+    // The module's own version names a release: no note.
+    const CX::Module::VersionTexts own = CX::Module::ReadVersionTexts(KVO::ModuleInstance());
+    EXPECT_EQ(u"1.0.0.0", own.fileVersion);
+    EXPECT_EQ(u"Crestmetrics analysis module", own.description);
+    EXPECT_EQ(0, own.fourthPart);
+    const CX::Module::VersionTexts none = CX::Module::ReadVersionTexts(reinterpret_cast<HINSTANCE>(std::uintptr_t{0x7100}));
+    EXPECT_EQ(u"N/A", none.fileVersion);
+    EXPECT_EQ(u"N/A", none.description);
+
+    host::Host& host = SharedHost();
+    const std::size_t notes = host.Application().NotesShown().size();
+    const auto attach = [](HINSTANCE instance) {
+        DllMain(instance, DLL_PROCESS_ATTACH, nullptr);
+        DllMain(instance, DLL_PROCESS_DETACH, nullptr);
+    };
+    attach(KVO::ModuleInstance());
+    EXPECT_EQ(notes, host.Application().NotesShown().size());
+
+    // A library whose version names a beta build shows its note when it is attached.
+    const auto beta = reinterpret_cast<HINSTANCE>(std::uintptr_t{0x7200});
+    VS_FIXEDFILEINFO fixed{VS_FFI_SIGNATURE, VS_FFI_STRUCVERSION, MAKELONG(3, 1), MAKELONG(7, 0), 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    platform::RegisterResource(beta, RT_VERSION, MAKEINTRESOURCEW(VS_VERSION_INFO), LANG_NEUTRAL,
+                               platform::BuildVersionResource(fixed, 0x0409, 1200,
+                                                              {{u"FileDescription", u"Crestmetrics"},
+                                                               {u"FileVersion", u"1.3.0 beta 2"}}));
+    attach(beta);
+    ASSERT_EQ(notes + 1, host.Application().NotesShown().size());
+    EXPECT_EQ(u"Crestmetrics 1.3.0 beta 2", host.Application().NotesShown().back());
+    platform::UnregisterResources(beta);
+}
+
+TEST(Module, TheHostsSettingsObjectIsKeptUntilTheModuleIsDetached)
+{
+    host::Host& host = SharedHost();
+    const auto fetches = [&] { return host.Log().Count("application", "GetSettings"); };
+    KVO::IsHostApplicationVisible();
+    const std::size_t before = fetches();
+    host.Application().SetVisible(false);
+    EXPECT_FALSE(KVO::IsHostApplicationVisible());
+    host.Application().SetVisible(true);
+    EXPECT_TRUE(KVO::IsHostApplicationVisible());
+    EXPECT_EQ(before, fetches());
+    const auto instance = reinterpret_cast<HINSTANCE>(std::uintptr_t{0x7300});
+    DllMain(instance, DLL_PROCESS_ATTACH, nullptr);
+    DllMain(instance, DLL_PROCESS_DETACH, nullptr);
+    EXPECT_TRUE(KVO::IsHostApplicationVisible());
+    EXPECT_EQ(before + 1, fetches());
 }
 
 TEST(Module, ChildDataIsFoundOrCreatedOncePerDocument)

@@ -6,6 +6,7 @@
 #include "graph/analysisview/analysisview.h"
 #include "platform/gdi/canvas.h"
 #include "platform/gdi/dc.h"
+#include "platform/ui/window.h"
 #include "tableview/cxtableviewex.h"
 #include "sharedhost.h"
 
@@ -66,10 +67,11 @@ TEST(Views, TheHostCreatesEachViewInItsFrameWithItsCommandTexts)
         std::u16string name;
         std::u16string copy;
         std::u16string print;
+        std::u16string title; // of a host document without a name
     };
     const Case cases[] = {
-        {false, u"Crestmetrics View", u"Copy Crestmetrics View", u"Print Crestmetrics View"},
-        {true, u"Crestmetrics Table View", u"Copy Table View", u"Print Table View..."},
+        {false, u"Crestmetrics View", u"Copy Crestmetrics View", u"Print Crestmetrics View", u": Crestmetrics View"},
+        {true, u"Crestmetrics Table View", u"Copy Table View", u"Print Table View...", u": Crestmetrics Table View"},
     };
     host::Host& host = SharedHost();
     for (const Case& c : cases) {
@@ -87,6 +89,8 @@ TEST(Views, TheHostCreatesEachViewInItsFrameWithItsCommandTexts)
         EXPECT_EQ(GetParent(opened.window), opened.frame->ClientWindow());
         EXPECT_EQ(GetParent(GetParent(opened.window)), opened.frame->FrameWindow());
         EXPECT_EQ(document->Views().size(), 1u);
+        // The frame shows the view's title.
+        EXPECT_EQ(ui::WindowText(opened.frame->FrameWindow()), c.title);
 
         HRESULT answered = E_FAIL;
         auto copy = Update(opened.view.Get(), CAF::CommandId::kCopy, &answered);
@@ -124,6 +128,24 @@ TEST(Views, TheHostCreatesEachViewInItsFrameWithItsCommandTexts)
         opened.view.Reset();
         EXPECT_TRUE(document->Views().empty());
     }
+}
+
+// Before its window exists a view is titled by its class's name; a BSTR in the out place is freed first.
+TEST(Views, AViewWithoutItsWindowIsTitledByItsClass)
+{
+    host::Host& host = SharedHost();
+    auto viewClass = NewViewClass(true);
+    auto document = NewHostDocument();
+    auto site = host::ViewSite::Create(host.Log(), host::HostFrame::Create(host.Log(), 200, 100));
+    platform::ComPtr<IDocView2> view;
+    ASSERT_EQ(viewClass->CreateView(document->AsUnknown(), site.Get(), view.Out()), S_OK);
+    platform::ComPtr<IViewTitle> titled;
+    ASSERT_EQ(view->QueryInterface(IID_IViewTitle, titled.OutVoid()), S_OK);
+    BSTR title = SysAllocString(u"stale");
+    EXPECT_EQ(titled->GetTitle(&title), S_OK);
+    EXPECT_EQ(std::u16string(title), u"Crestmetrics Table View");
+    SysFreeString(title);
+    EXPECT_EQ(titled->GetTitle(nullptr), E_POINTER);
 }
 
 TEST(Views, ASecondCreateIsRefusedAndKeepsTheFirstWindowAndSite)
@@ -393,6 +415,46 @@ TEST(ViewClasses, NamesTitlesAndClassIds)
     EXPECT_EQ(locks, 1);
     EXPECT_EQ(viewClass->RegisterClass(), S_OK);
     EXPECT_GE(SharedHost().Log().Count("views", "RegisterClassUI"), 1u);
+
+    // The module handle is the module's instance; none without a module.
+    HINSTANCE module = reinterpret_cast<HINSTANCE>(std::uintptr_t{1});
+    EXPECT_EQ(viewClass->GetModuleInstance(&module), S_OK);
+    EXPECT_EQ(module, KVO::ModuleInstance());
+    auto withoutModule = Held<IDocViewClass>(new TableClass(nullptr));
+    EXPECT_EQ(withoutModule->GetModuleInstance(&module), S_OK);
+    EXPECT_EQ(module, nullptr);
+}
+
+// A command interface that counts its references.
+class CountedCommands final : public IUnknown {
+public:
+    HRESULT QueryInterface(REFIID, void** out) override
+    {
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return static_cast<ULONG>(++count); }
+    ULONG Release() override { return static_cast<ULONG>(--count); }
+    int count = 0;
+};
+
+TEST(ViewClasses, RegisteringCommandsKeepsTheViewFamilysContext)
+{
+    for (const bool table : {false, true}) {
+        auto viewClass = NewViewClass(table);
+        CountedCommands first;
+        CountedCommands second;
+        EXPECT_EQ(viewClass->RegisterViewCommands(&first), S_OK);
+        auto& base = static_cast<OwlDocViewClassBase&>(*viewClass.Get());
+        EXPECT_EQ(base.Commands().family, table ? CXTableViewEx::kViewFamily : AnalysisView::kViewFamily);
+        EXPECT_EQ(base.Commands().commands.Get(), &first);
+        EXPECT_EQ(first.count, 1);
+        EXPECT_EQ(viewClass->RegisterViewCommands(&second), S_OK);
+        EXPECT_EQ(first.count, 0) << "the earlier context is let go";
+        EXPECT_EQ(second.count, 1);
+        EXPECT_EQ(viewClass->RegisterViewCommands(nullptr), S_OK);
+        EXPECT_EQ(second.count, 0);
+    }
 }
 
 TEST(ViewClasses, TheInterfaceEnumeratorCopiesWhatIsLeft)
