@@ -194,7 +194,7 @@ TEST(ScaleControlLane, AHiddenLanesScaleDrawsNothingAndALaneColourInksTheTicks)
         for (int y = 10; y < 210; ++y) {
             for (int x = 66; x < 70; ++x) {
                 const std::uint32_t p = picture.pixels[static_cast<std::size_t>(y) * picture.width + x] & 0xFFFFFF;
-                if (p == ((GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour))) {
+                if (p == ((std::uint32_t{GetRValue(colour)} << 16) | (std::uint32_t{GetGValue(colour)} << 8) | GetBValue(colour))) {
                     return true;
                 }
             }
