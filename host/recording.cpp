@@ -872,36 +872,79 @@ std::shared_ptr<Document> ReadRecordingLineByLine(std::string_view text)
     return ReadLineByLine(TextSource(text), true, true);
 }
 
-std::shared_ptr<Document> ReadRecordingFile(const std::string& path)
+InputFile::InputFile(const std::string& path) : path_(path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        throw RecordingError(0, "cannot open " + path);
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) {
+        throw RecordingError(0, "cannot open " + path + ": " + std::strerror(errno));
     }
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
     struct stat status{};
-    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
-        return Read(FileSource(fd, static_cast<std::uint64_t>(status.st_size)), true, kDefaultPlan);
+    if (::fstat(fd_, &status) == 0) {
+        if (S_ISDIR(status.st_mode)) {
+            ::close(fd_);
+            throw RecordingError(0, path + " is a folder: give a file");
+        }
+        regular_ = S_ISREG(status.st_mode);
+        size_ = regular_ ? static_cast<std::uint64_t>(status.st_size) : 0;
     }
-    // A pipe or a device: read to its end first.
-    std::string text;
+}
+
+InputFile::~InputFile() { ::close(fd_); }
+
+std::string_view InputFile::Start(std::size_t count)
+{
+    if (regular_) {
+        // Only looked at: a reader reads the file anew from its start.
+        std::vector<char> scratch;
+        try {
+            bytes_.assign(FileSource(fd_, size_).Bytes(0, count, scratch));
+        } catch (const ReadFailure&) {
+            bytes_.clear(); // the reader meets the failure again and says so
+        }
+        return bytes_;
+    }
+    while (bytes_.size() < count && ReadMore()) {
+    }
+    return std::string_view(bytes_).substr(0, count);
+}
+
+bool InputFile::ReadMore()
+{
+    if (ended_) {
+        return false;
+    }
     char buffer[65536];
-    bool complete = true;
     for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        const ssize_t n = ::read(fd_, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n <= 0) {
-            complete = n == 0;
-            break;
+            complete_ = n == 0;
+            ended_ = true;
+            return false;
         }
-        text.append(buffer, static_cast<std::size_t>(n));
+        bytes_.append(buffer, static_cast<std::size_t>(n));
+        return true;
     }
-    return Read(TextSource(text), complete, kDefaultPlan);
+}
+
+std::shared_ptr<Document> ReadRecordingFile(const std::string& path)
+{
+    InputFile file(path);
+    return ReadRecordingFile(file);
+}
+
+std::shared_ptr<Document> ReadRecordingFile(InputFile& file)
+{
+    if (file.Regular()) {
+        return Read(FileSource(file.Descriptor(), file.Size()), true, kDefaultPlan);
+    }
+    // A pipe or a device: read to its end first, with what was looked at already.
+    while (file.ReadMore()) {
+    }
+    const std::string text = file.TakeBytes();
+    return Read(TextSource(text), file.Complete(), kDefaultPlan);
 }
 
 } // namespace host

@@ -6,6 +6,7 @@
 
 #include "host/document.h"
 
+#include <cstdint>
 #include <istream>
 #include <memory>
 #include <stdexcept>
@@ -24,11 +25,46 @@ private:
     int line_;
 };
 
+// A file that a command reads, opened once. A regular file is read where it lies, and its first bytes can be looked
+// at before a reader takes it. Anything else (a pipe, a FIFO, a process substitution, a device) can be read only
+// once: the bytes looked at are kept, and the reader that follows starts with them.
+class InputFile {
+public:
+    // A RecordingError (line 0) with the reason when the path cannot be opened or names a folder.
+    explicit InputFile(const std::string& path);
+    ~InputFile();
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    const std::string& Path() const { return path_; }
+    bool Regular() const { return regular_; }
+    int Descriptor() const { return fd_; }
+    std::uint64_t Size() const { return size_; } // of a regular file
+    // Up to `count` bytes from the start; fewer only when the input holds fewer.
+    std::string_view Start(std::size_t count);
+    // Of anything but a regular file: the bytes read so far, and reading on. ReadMore is false at the end; a failed
+    // read ends it too, and Complete tells which.
+    const std::string& Bytes() const { return bytes_; }
+    std::string TakeBytes() { return std::move(bytes_); }
+    bool ReadMore();
+    bool Complete() const { return complete_; }
+
+private:
+    std::string path_;
+    int fd_ = -1;
+    bool regular_ = false;
+    std::uint64_t size_ = 0;
+    std::string bytes_;
+    bool ended_ = false;
+    bool complete_ = true;
+};
+
 // Reads a recording; throws RecordingError. Without a time column the samples are 1 s apart.
 std::shared_ptr<Document> ReadRecording(std::istream& in);
-// Reads the recording in a file; a file that cannot be opened is a RecordingError too. The file is read in pieces,
-// on several threads, and never stands whole in memory.
+// Reads the recording in a file; a file that cannot be opened is a RecordingError too. A regular file is read in
+// pieces, on several threads, and never stands whole in memory.
 std::shared_ptr<Document> ReadRecordingFile(const std::string& path);
+std::shared_ptr<Document> ReadRecordingFile(InputFile& file);
 // Reads a recording in memory in pieces of about `pieceBytes`, on at most `threads` threads (0: as many as suit
 // the machine). The pieces give the same recording and the same first error as reading line by line.
 std::shared_ptr<Document> ReadRecordingText(std::string_view text, std::size_t pieceBytes, unsigned threads = 0);

@@ -493,12 +493,14 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
     std::vector<std::vector<std::uint8_t>> savedStreams;
     std::string settingsSource = options.arguments[0];
     try {
-        if (host::IsSavedDocumentFile(options.arguments[0])) {
-            host::SavedDocument saved = host::ReadSavedDocumentFile(options.arguments[0]);
+        // Opened and read once: a pipe or a FIFO gives its bytes only once.
+        host::InputFile input(options.arguments[0]);
+        if (host::IsSavedDocument(input)) {
+            host::SavedDocument saved = host::ReadSavedDocumentFile(input);
             recording = std::move(saved.recording);
             savedStreams = std::move(saved.streams);
         } else {
-            recording = host::ReadRecordingFile(options.arguments[0]);
+            recording = host::ReadRecordingFile(input);
         }
     } catch (const host::RecordingError& error) {
         throw Failure(options.arguments[0] + ": " + error.what());

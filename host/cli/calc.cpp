@@ -3,6 +3,7 @@
 #include "host/datasource.h"
 #include "host/hoststring.h"
 #include "host/recording.h"
+#include "host/saveddocument.h"
 #include "platform/win/codepage.h"
 #include "sdk/hostobjects.h"
 
@@ -234,7 +235,12 @@ int RunCalc(const Options& options, std::ostream& out, std::ostream& err)
     const std::u16string text = platform::Utf8ToUtf16(options.arguments[0]);
     std::shared_ptr<host::Document> document;
     try {
-        document = host::ReadRecordingFile(options.arguments[1]);
+        host::InputFile input(options.arguments[1]);
+        if (host::IsSavedDocument(input)) {
+            throw Failure(options.arguments[1] +
+                          ": a saved document: calc takes a text recording (analyse reads saved documents)");
+        }
+        document = host::ReadRecordingFile(input);
     } catch (const host::RecordingError& error) {
         throw Failure(options.arguments[1] + ": " + error.what());
     }

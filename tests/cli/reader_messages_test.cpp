@@ -1,0 +1,152 @@
+// The command-line host reading what users hand it: recordings and saved documents from pipes, FIFOs and process
+// substitutions as from files, and the reader's warnings and refusals, each saying what to do.
+#include "host/document.h"
+#include "host/saveddocument.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Quote(const std::string& text)
+{
+    std::string quoted = "'";
+    for (const char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+std::string Program() { return Quote((fs::path(MODULE_LIBRARY_PATH).parent_path() / "crestmetrics").string()); }
+std::string Example(const char* name) { return (fs::path(TEST_DATA_DIR) / ".." / ".." / "examples" / name).string(); }
+
+// A folder of the test's own, removed at its end.
+struct Folder {
+    fs::path path = fs::temp_directory_path() / ("crestmetrics_reader_" + std::to_string(::getpid()) + "_" +
+                                                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    Folder() { fs::create_directories(path); }
+    ~Folder() { fs::remove_all(path); }
+    std::string Write(const std::string& name, const std::string& bytes) const
+    {
+        std::ofstream(path / name, std::ios::binary) << bytes;
+        return (path / name).string();
+    }
+};
+
+struct RunResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// A command line for bash, with the program as $P: pipes and process substitutions as a user types them. A run
+// that blocks (on a FIFO read twice) ends after two minutes.
+RunResult Shell(const std::string& command)
+{
+    const fs::path errors = fs::temp_directory_path() / ("crestmetrics_reader_err_" + std::to_string(::getpid()));
+    const std::string line = "P=" + Program() + "; " + command;
+    FILE* pipe = ::popen(("timeout 120 bash -c " + Quote(line) + " 2>" + Quote(errors.string())).c_str(), "r");
+    RunResult result;
+    if (!pipe) {
+        return result;
+    }
+    char buffer[4096];
+    for (std::size_t n = 0; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+        result.out.append(buffer, n);
+    }
+    const int status = ::pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ostringstream text;
+    text << std::ifstream(errors).rdbuf();
+    result.err = text.str();
+    fs::remove(errors);
+    return result;
+}
+
+// A saved document of a small recording, as `analyse --save` writes one without an analysis.
+std::string SavedDocumentBytes()
+{
+    auto document = host::Document::Create();
+    document->AddChannel(u"Vm", u"mV");
+    document->SetSamples(document->AddBlock(0.001), 0, {-0.07f, 0.02f, -0.07f});
+    std::ostringstream out;
+    host::WriteSavedDocument(out, *document, {});
+    return out.str();
+}
+
+// Read from a pipe, a FIFO or a process substitution, a recording or a saved document gives the table it gives as a
+// file: such inputs can be read only once.
+TEST(ReaderInput, PipesFifosAndProcessSubstitutionsGiveTheFilesTable)
+{
+    Folder folder;
+    const std::string saved = (folder.path / "spikes.cmhd").string();
+    const std::string options = " --quiet --type 5 --set 1035=0.5";
+    const RunResult save = Shell("$P analyse " + Quote(Example("spikes.txt")) + options + " --save " + Quote(saved));
+    ASSERT_EQ(save.status, 0) << save.err;
+    const std::string fifo = (folder.path / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& file : {Example("spikes.txt"), saved, Example("cardiac.txt")}) {
+        const std::string command = file.ends_with("cardiac.txt") ? " calc 'cappeakdet(ch1, 0.05, 2)'" : " analyse";
+        const std::string extra = file.ends_with("cardiac.txt") ? " --quiet" : options;
+        const RunResult direct = Shell("$P" + command + " " + Quote(file) + extra);
+        ASSERT_EQ(direct.status, 0) << direct.err;
+        ASSERT_NE(direct.out.find("\n1\t"), std::string::npos) << direct.out;
+        for (const std::string& through : {"cat " + Quote(file) + " | $P" + command + " /dev/stdin" + extra,
+                                           "$P" + command + " <(cat " + Quote(file) + ")" + extra,
+                                           "(cat " + Quote(file) + " >" + Quote(fifo) + " &); $P" + command + " " +
+                                               Quote(fifo) + extra}) {
+            SCOPED_TRACE(through);
+            const RunResult result = Shell(through);
+            EXPECT_EQ(result.status, 0) << result.err;
+            EXPECT_EQ(result.err, "");
+            EXPECT_EQ(result.out, direct.out);
+        }
+    }
+}
+
+// What the reader says on standard error, with --quiet too: refusals exit 1 and name what to do; warnings leave the
+// exit status as it is.
+TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
+{
+    Folder folder;
+    std::string damagedStart = SavedDocumentBytes();
+    damagedStart[1] = 'X';
+    const struct {
+        const char* what;
+        std::string bytes;  // the file's bytes, unless `path` names the input
+        std::string path;
+        const char* command; // "calc" or "analyse"
+        int status;
+        std::vector<std::string> messages; // each stands on standard error
+    } cases[] = {
+        {"missing file", "", "/no/such/file.txt", "calc", 1, {"cannot open /no/such/file.txt: No such file"}},
+        {"folder", "", "/tmp", "analyse", 1, {"/tmp is a folder: give a file"}},
+        {"calc on a saved document", SavedDocumentBytes(), "", "calc", 1,
+         {"a saved document: calc takes a text recording"}},
+        {"saved document with a damaged start", damagedStart, "", "analyse", 1,
+         {"a damaged saved document: it does not begin with \"CMHD\""}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = c.path.empty() ? folder.Write("input", c.bytes) : c.path;
+        const RunResult result = Shell(std::string(c.command) == "calc"
+                                           ? "$P calc --quiet 'cappeakdet(ch1, 0.05)' " + Quote(path)
+                                           : "$P analyse --quiet --type 1 -o /dev/null " + Quote(path));
+        EXPECT_EQ(result.status, c.status) << result.err;
+        for (const std::string& message : c.messages) {
+            EXPECT_NE(result.err.find(message), std::string::npos) << result.err;
+        }
+    }
+}
+
+} // namespace
