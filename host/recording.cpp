@@ -200,6 +200,7 @@ struct Layout {
     bool timeColumn = false;
     double timeScale = 1.0;
     std::uint64_t dataOffset = 0; // the first byte after the header line
+    std::string firstColumn;      // the header's first field as written
 };
 
 // The header is the first line that is not blank; nothing when there is none.
@@ -211,13 +212,18 @@ std::optional<Layout> ReadHeader(LineReader& lines, int& lineNumber)
         if (lineNumber == 1 && text.starts_with("\xEF\xBB\xBF")) {
             text.remove_prefix(3); // a byte-order mark
         }
-        const std::string_view line = TrimLine(text);
+        std::string_view line = TrimLine(text);
         if (line.empty()) {
             continue;
+        }
+        if (line.starts_with('#')) {
+            // numpy's savetxt writes its header after "# ".
+            line = line.substr(std::min(line.find_first_not_of(" \t", 1), line.size()));
         }
         Layout layout;
         layout.separator = line.find('\t') != std::string_view::npos ? '\t' : ',';
         const auto fields = Split(line, layout.separator);
+        layout.firstColumn = fields.front();
         for (std::size_t i = 0; i < fields.size(); ++i) {
             layout.columns.push_back(ReadColumn(fields[i], lineNumber, i));
         }
@@ -826,13 +832,17 @@ std::shared_ptr<Document> ReadInPieces(const Source& source, const Layout& layou
     return document;
 }
 
-std::shared_ptr<Document> Read(const Source& source, bool complete, const Plan& plan)
+std::shared_ptr<Document> Read(const Source& source, bool complete, const Plan& plan,
+                               RecordingNotes* notes = nullptr)
 {
     if (complete) {
         try {
             LineReader lines(source);
             int lineNumber = 0;
             if (const auto layout = ReadHeader(lines, lineNumber)) {
+                if (notes) {
+                    *notes = {layout->timeColumn, layout->firstColumn};
+                }
                 if (auto document = ReadInPieces(source, *layout, plan)) {
                     return document;
                 }
@@ -935,16 +945,26 @@ std::shared_ptr<Document> ReadRecordingFile(const std::string& path)
     return ReadRecordingFile(file);
 }
 
-std::shared_ptr<Document> ReadRecordingFile(InputFile& file)
+std::shared_ptr<Document> ReadRecordingFile(InputFile& file, RecordingNotes* notes)
 {
     if (file.Regular()) {
-        return Read(FileSource(file.Descriptor(), file.Size()), true, kDefaultPlan);
+        return Read(FileSource(file.Descriptor(), file.Size()), true, kDefaultPlan, notes);
     }
     // A pipe or a device: read to its end first, with what was looked at already.
     while (file.ReadMore()) {
     }
     const std::string text = file.TakeBytes();
-    return Read(TextSource(text), file.Complete(), kDefaultPlan);
+    return Read(TextSource(text), file.Complete(), kDefaultPlan, notes);
+}
+
+std::optional<std::string> TimeColumnWarning(const RecordingNotes& notes)
+{
+    if (notes.timeColumn) {
+        return std::nullopt;
+    }
+    return "no time column: the first column, \"" + notes.firstColumn +
+           "\", became channel 1, and samples are taken 1 s apart (a first column \"Time (s)\" or \"Time (ms)\" "
+           "gives the sample interval)";
 }
 
 } // namespace host

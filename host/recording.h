@@ -1,7 +1,8 @@
 // Recordings from text files: one column per channel under a header line of channel names with their units in
 // parentheses ("Vm (mV)"), an optional leading time column ("Time (s)" or "Time (ms)") that gives the sample
-// interval, columns separated by tabs or commas, and blank lines between blocks. Samples are kept in the base unit of
-// their column's unit ("0.5" under "Vm (mV)" is 0.0005 V), as the host keeps them; the unit text stays as written.
+// interval, columns separated by tabs or commas, and blank lines between blocks. A "#" and the blanks after it before
+// the header's first name are passed over (numpy's savetxt writes its header so). Samples are kept in the base unit
+// of their column's unit ("0.5" under "Vm (mV)" is 0.0005 V), as the host keeps them; the unit text stays as written.
 #pragma once
 
 #include "host/document.h"
@@ -9,6 +10,7 @@
 #include <cstdint>
 #include <istream>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -64,7 +66,15 @@ std::shared_ptr<Document> ReadRecording(std::istream& in);
 // Reads the recording in a file; a file that cannot be opened is a RecordingError too. A regular file is read in
 // pieces, on several threads, and never stands whole in memory.
 std::shared_ptr<Document> ReadRecordingFile(const std::string& path);
-std::shared_ptr<Document> ReadRecordingFile(InputFile& file);
+// What a recording's header said that its document does not keep.
+struct RecordingNotes {
+    bool timeColumn = false;
+    std::string firstColumn; // the header's first column as written
+};
+std::shared_ptr<Document> ReadRecordingFile(InputFile& file, RecordingNotes* notes = nullptr);
+
+// A recording without a time column is read all the same; the warning names the column that became channel 1.
+std::optional<std::string> TimeColumnWarning(const RecordingNotes& notes);
 // Reads a recording in memory in pieces of about `pieceBytes`, on at most `threads` threads (0: as many as suit
 // the machine). The pieces give the same recording and the same first error as reading line by line.
 std::shared_ptr<Document> ReadRecordingText(std::string_view text, std::size_t pieceBytes, unsigned threads = 0);

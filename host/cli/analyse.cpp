@@ -500,7 +500,11 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
             recording = std::move(saved.recording);
             savedStreams = std::move(saved.streams);
         } else {
-            recording = host::ReadRecordingFile(input);
+            host::RecordingNotes notes;
+            recording = host::ReadRecordingFile(input, &notes);
+            if (const auto warning = host::TimeColumnWarning(notes)) {
+                err << "crestmetrics: analyse: " << options.arguments[0] << ": warning: " << *warning << '\n';
+            }
         }
     } catch (const host::RecordingError& error) {
         throw Failure(options.arguments[0] + ": " + error.what());

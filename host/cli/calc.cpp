@@ -240,7 +240,11 @@ int RunCalc(const Options& options, std::ostream& out, std::ostream& err)
             throw Failure(options.arguments[1] +
                           ": a saved document: calc takes a text recording (analyse reads saved documents)");
         }
-        document = host::ReadRecordingFile(input);
+        host::RecordingNotes notes;
+        document = host::ReadRecordingFile(input, &notes);
+        if (const auto warning = host::TimeColumnWarning(notes)) {
+            err << "crestmetrics: calc: " << options.arguments[1] << ": warning: " << *warning << '\n';
+        }
     } catch (const host::RecordingError& error) {
         throw Failure(options.arguments[1] + ": " + error.what());
     }

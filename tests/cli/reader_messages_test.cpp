@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -84,6 +85,19 @@ std::string SavedDocumentBytes()
     return out.str();
 }
 
+// A recording of 40 samples 1 ms apart at -70 mV with one sample at +20 mV, under `header`, columns separated by
+// `separator`, numbers written as numpy's savetxt writes them.
+std::string Spike(const std::string& header, char separator = '\t')
+{
+    std::string text = header + "\n";
+    for (int i = 0; i < 40; ++i) {
+        char line[128];
+        std::snprintf(line, sizeof line, "%.18e%c%.18e\n", i * 0.001, separator, i == 20 ? 20.0 : -70.0);
+        text += line;
+    }
+    return text;
+}
+
 // Read from a pipe, a FIFO or a process substitution, a recording or a saved document gives the table it gives as a
 // file: such inputs can be read only once.
 TEST(ReaderInput, PipesFifosAndProcessSubstitutionsGiveTheFilesTable)
@@ -128,6 +142,7 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
         const char* command; // "calc" or "analyse"
         int status;
         std::vector<std::string> messages; // each stands on standard error
+        const char* out = "";              // standard output holds it
     } cases[] = {
         {"missing file", "", "/no/such/file.txt", "calc", 1, {"cannot open /no/such/file.txt: No such file"}},
         {"folder", "", "/tmp", "analyse", 1, {"/tmp is a folder: give a file"}},
@@ -135,6 +150,12 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
          {"a saved document: calc takes a text recording"}},
         {"saved document with a damaged start", damagedStart, "", "analyse", 1,
          {"a damaged saved document: it does not begin with \"CMHD\""}},
+        // numpy's header after "# " names the time column; headers that name none are read without one, and say so.
+        {"numpy's header", Spike("# Time (s)\tVm (mV)"), "", "calc", 0, {}, "\n1\t20\t0.02\t0\t0.02\n"},
+        {"no time column", Spike("time_s,vm_mV", ','), "", "calc", 0,
+         {"warning: no time column: the first column, \"time_s\", became channel 1, and samples are taken 1 s apart"}},
+        {"no time column", Spike("Time [s]\tVm [mV]"), "", "analyse", 0,
+         {"input: warning: no time column: the first column, \"Time [s]\", became channel 1"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -146,6 +167,8 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
         for (const std::string& message : c.messages) {
             EXPECT_NE(result.err.find(message), std::string::npos) << result.err;
         }
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), c.messages.empty() ? 0 : 1) << result.err;
+        EXPECT_NE(result.out.find(c.out), std::string::npos) << result.out;
     }
 }
 
