@@ -183,6 +183,8 @@ Column ReadColumn(std::string_view field, int line, std::size_t index)
                                            ": the unit must stand in parentheses after the name");
         }
         column.unit = platform::Utf8ToUtf16(Trim(field.substr(open + 1, close - open - 1)));
+        // The Greek letter mu stands for micro as often as the micro sign does; the host knows the sign.
+        std::replace(column.unit.begin(), column.unit.end(), u'\u03BC', u'\u00B5');
         column.toBase = SplitUnit(column.unit).toBase;
         name = Trim(field.substr(0, open));
     }
@@ -955,6 +957,18 @@ std::shared_ptr<Document> ReadRecordingFile(InputFile& file, RecordingNotes* not
     }
     const std::string text = file.TakeBytes();
     return Read(TextSource(text), file.Complete(), kDefaultPlan, notes);
+}
+
+std::optional<std::string> UnitWarning(const Document& recording, int channel)
+{
+    const std::u16string& unit = recording.ChannelUnit(channel);
+    if (unit.empty() || IsKnownUnit(unit)) {
+        return std::nullopt;
+    }
+    return "channel " + std::to_string(channel + 1) + ", \"" + platform::Utf16ToUtf8(recording.ChannelName(channel)) +
+           "\": its unit \"" + platform::Utf16ToUtf8(unit) +
+           "\" is none the host knows, so its numbers are kept as written (the host knows " +
+           platform::Utf16ToUtf8(KnownBaseUnits()) + ", each also with a prefix such as m, \u00B5, n or k)";
 }
 
 std::optional<std::string> TimeColumnWarning(const RecordingNotes& notes)

@@ -75,6 +75,8 @@ std::shared_ptr<Document> ReadRecordingFile(InputFile& file, RecordingNotes* not
 
 // A recording without a time column is read all the same; the warning names the column that became channel 1.
 std::optional<std::string> TimeColumnWarning(const RecordingNotes& notes);
+// A channel whose unit is neither empty nor one the host knows keeps its numbers as written; the warning says so.
+std::optional<std::string> UnitWarning(const Document& recording, int channel);
 // Reads a recording in memory in pieces of about `pieceBytes`, on at most `threads` threads (0: as many as suit
 // the machine). The pieces give the same recording and the same first error as reading line by line.
 std::shared_ptr<Document> ReadRecordingText(std::string_view text, std::size_t pieceBytes, unsigned threads = 0);

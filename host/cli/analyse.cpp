@@ -173,6 +173,23 @@ void RefuseInvalidSettings(IAnalysisJob& job, const SettingsTables& tables,
     throw Failure((document.empty() ? std::string("the settings") : document) + ": " + why);
 }
 
+// The analysed channel's unit, when the host does not know it: its numbers were taken as written.
+void WarnOfUnknownUnit(IAnalysisJob& job, const host::Document& recording, const std::string& path, std::ostream& err)
+{
+    IKVOString* text = nullptr;
+    const std::string source = job.GetSettingText(kSourceChannelId, &text) == S_OK
+                                   ? platform::Utf16ToUtf8(host::TakeText(text))
+                                   : std::string();
+    int channel = -1;
+    const auto parsed = std::from_chars(source.data(), source.data() + source.size(), channel);
+    if (parsed.ec != std::errc() || channel < 0 || channel >= recording.ChannelCount()) {
+        return;
+    }
+    if (const auto warning = host::UnitWarning(recording, channel)) {
+        err << "crestmetrics: analyse: " << path << ": warning: " << *warning << '\n';
+    }
+}
+
 // A file name in the temporary folder that is removed when it goes.
 class TemporaryFile {
 public:
@@ -595,6 +612,7 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
                           std::to_string(kLastAnalysisType) + ": give --type");
         }
     }
+    WarnOfUnknownUnit(job, *recording, options.arguments[0], err);
 
     // Progress on standard error: a line for each new text of a display ("Block 2"), not for every percent.
     std::u16string shown;

@@ -11,7 +11,10 @@
 #include <cmath>
 #include <cstring>
 #include <ostream>
+#include <optional>
+#include <string>
 #include <type_traits>
+#include <vector>
 
 namespace cli {
 
@@ -242,8 +245,14 @@ int RunCalc(const Options& options, std::ostream& out, std::ostream& err)
         }
         host::RecordingNotes notes;
         document = host::ReadRecordingFile(input, &notes);
-        if (const auto warning = host::TimeColumnWarning(notes)) {
-            err << "crestmetrics: calc: " << options.arguments[1] << ": warning: " << *warning << '\n';
+        std::vector<std::optional<std::string>> warnings = {host::TimeColumnWarning(notes)};
+        for (int channel = 0; channel < document->ChannelCount(); ++channel) {
+            warnings.push_back(host::UnitWarning(*document, channel));
+        }
+        for (const auto& warning : warnings) {
+            if (warning) {
+                err << "crestmetrics: calc: " << options.arguments[1] << ": warning: " << *warning << '\n';
+            }
         }
     } catch (const host::RecordingError& error) {
         throw Failure(options.arguments[1] + ": " + error.what());

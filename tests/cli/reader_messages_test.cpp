@@ -85,15 +85,21 @@ std::string SavedDocumentBytes()
     return out.str();
 }
 
-// A recording of 40 samples 1 ms apart at -70 mV with one sample at +20 mV, under `header`, columns separated by
-// `separator`, numbers written as numpy's savetxt writes them.
-std::string Spike(const std::string& header, char separator = '\t')
+// A recording of 40 samples 1 ms apart under `header`: a time column and `channels` columns of -70 mV with one
+// sample at +20 mV, in mV times `scale`. Columns are separated by `separator`, numbers written as numpy's savetxt
+// writes them.
+std::string Spike(const std::string& header, char separator = '\t', double scale = 1.0, int channels = 1)
 {
     std::string text = header + "\n";
     for (int i = 0; i < 40; ++i) {
-        char line[128];
-        std::snprintf(line, sizeof line, "%.18e%c%.18e\n", i * 0.001, separator, i == 20 ? 20.0 : -70.0);
-        text += line;
+        char number[64];
+        std::snprintf(number, sizeof number, "%.18e", i * 0.001);
+        text += number;
+        for (int channel = 0; channel < channels; ++channel) {
+            std::snprintf(number, sizeof number, "%c%.18e", separator, (i == 20 ? 20.0 : -70.0) * scale);
+            text += number;
+        }
+        text += '\n';
     }
     return text;
 }
@@ -139,7 +145,7 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
         const char* what;
         std::string bytes;  // the file's bytes, unless `path` names the input
         std::string path;
-        const char* command; // "calc" or "analyse"
+        const char* command; // "calc", or "analyse" with options
         int status;
         std::vector<std::string> messages; // each stands on standard error
         const char* out = "";              // standard output holds it
@@ -156,13 +162,22 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
          {"warning: no time column: the first column, \"time_s\", became channel 1, and samples are taken 1 s apart"}},
         {"no time column", Spike("Time [s]\tVm [mV]"), "", "analyse", 0,
          {"input: warning: no time column: the first column, \"Time [s]\", became channel 1"}},
+        // The Greek letter mu is micro; a unit the host does not know is named, for the analysed channel only.
+        {"Greek mu", Spike("Time (s)\tVm (\xCE\xBCV)", '\t', 1000.0), "", "calc", 0, {}, "\n1\t20\t0.02\t0\t0.02\n"},
+        {"unknown unit", Spike("Time (s)\tVm (mV)\tI (mv)", '\t', 1.0, 2), "", "calc", 0,
+         {"warning: channel 2, \"I\": its unit \"mv\" is none the host knows, so its numbers are kept as written "
+          "(the host knows V, A, s,"}},
+        {"unknown unit analysed", Spike("Time (s)\tVm (mV)\tI (mv)", '\t', 1.0, 2), "", "analyse --channel 2", 0,
+         {"warning: channel 2, \"I\": its unit \"mv\" is none the host knows"}},
+        {"unknown unit not analysed", Spike("Time (s)\tVm (mV)\tI (mv)", '\t', 1.0, 2), "", "analyse", 0, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string path = c.path.empty() ? folder.Write("input", c.bytes) : c.path;
         const RunResult result = Shell(std::string(c.command) == "calc"
                                            ? "$P calc --quiet 'cappeakdet(ch1, 0.05)' " + Quote(path)
-                                           : "$P analyse --quiet --type 1 -o /dev/null " + Quote(path));
+                                           : "$P " + std::string(c.command) + " --quiet --type 1 -o /dev/null " +
+                                                 Quote(path));
         EXPECT_EQ(result.status, c.status) << result.err;
         for (const std::string& message : c.messages) {
             EXPECT_NE(result.err.find(message), std::string::npos) << result.err;
