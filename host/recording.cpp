@@ -129,6 +129,12 @@ private:
 
 // ---- The header ----
 
+// A text in a message: its first 40 bytes.
+std::string Shown(std::string_view text)
+{
+    return text.size() > 40 ? std::string(text.substr(0, 40)) + "..." : std::string(text);
+}
+
 std::string_view Trim(std::string_view text)
 {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
@@ -178,9 +184,15 @@ Column ReadColumn(std::string_view field, int line, std::size_t index)
     std::string_view name = field;
     if (const std::size_t open = field.find('('); open != std::string_view::npos) {
         const std::size_t close = field.find(')', open);
-        if (close == std::string_view::npos || !Trim(field.substr(close + 1)).empty()) {
+        if (close == std::string_view::npos) {
             throw RecordingError(line, "column " + std::to_string(index + 1) +
                                            ": the unit must stand in parentheses after the name");
+        }
+        if (!Trim(field.substr(close + 1)).empty()) {
+            // Most often columns separated by semicolons or blanks, which make the header one column.
+            throw RecordingError(line, "column " + std::to_string(index + 1) + ": text follows the unit in \"" +
+                                           Shown(field) + "\": columns are separated by tabs or commas, and a unit "
+                                           "stands in parentheses at the end of its column's name");
         }
         column.unit = platform::Utf8ToUtf16(Trim(field.substr(open + 1, close - open - 1)));
         // The Greek letter mu stands for micro as often as the micro sign does; the host knows the sign.
@@ -203,6 +215,8 @@ struct Layout {
     double timeScale = 1.0;
     std::uint64_t dataOffset = 0; // the first byte after the header line
     std::string firstColumn;      // the header's first field as written
+    int headerLine = 0;
+    std::string headerText;       // as written, for messages
 };
 
 // The header is the first line that is not blank; nothing when there is none.
@@ -223,6 +237,8 @@ std::optional<Layout> ReadHeader(LineReader& lines, int& lineNumber)
             line = line.substr(std::min(line.find_first_not_of(" \t", 1), line.size()));
         }
         Layout layout;
+        layout.headerLine = lineNumber;
+        layout.headerText = Shown(TrimLine(text));
         layout.separator = line.find('\t') != std::string_view::npos ? '\t' : ',';
         const auto fields = Split(line, layout.separator);
         layout.firstColumn = fields.front();
@@ -253,10 +269,59 @@ std::optional<Layout> ReadHeader(LineReader& lines, int& lineNumber)
 
 // ---- Line by line: the reader's rules, and the first error with its line ----
 
+// Numbers separated by semicolons or blanks, which stand in one field.
+bool SeveralNumbers(std::string_view field)
+{
+    int numbers = 0;
+    for (std::size_t at = 0; at < field.size();) {
+        const std::size_t end = std::min(field.find_first_of("; \t", at), field.size());
+        if (end > at) {
+            double value = 0.0;
+            const auto parsed = std::from_chars(field.data() + at, field.data() + end, value);
+            if (parsed.ptr != field.data() + end) {
+                return false;
+            }
+            ++numbers;
+        }
+        at = end + 1;
+    }
+    return numbers >= 2;
+}
+
 [[noreturn]] void NotANumber(std::string_view field, int line, std::size_t index)
 {
-    const std::string shown = field.size() > 40 ? std::string(field.substr(0, 40)) + "..." : std::string(field);
-    throw RecordingError(line, "column " + std::to_string(index + 1) + ": not a number: \"" + shown + "\"");
+    const bool separated = SeveralNumbers(field);
+    throw RecordingError(line, "column " + std::to_string(index + 1) + ": not a number: \"" + Shown(field) + "\"" +
+                                   (separated ? ": columns are separated by tabs or commas" : ""));
+}
+
+// Which line was taken as the header, for a message on a line that does not fit it.
+std::string HeaderNamed(const Layout& layout)
+{
+    return " (the header is line " + std::to_string(layout.headerLine) + ": \"" + layout.headerText + "\")";
+}
+
+// Rethrows the error of a data line (called in its handler); for what the line holds, a reason that is plainer than
+// the field it failed at, and on the first data line, the line taken as the header.
+[[noreturn]] void RefuseLine(const RecordingError& error, std::string_view line, int lineNumber, const Layout& layout,
+                             bool firstDataLine)
+{
+    if (line.starts_with('#')) {
+        throw RecordingError(lineNumber, "the line begins with \"#\", which only the header line may: comment "
+                                         "lines are not passed over, and line " + std::to_string(layout.headerLine) +
+                                         " (\"" + layout.headerText + "\") was taken as the header; delete them");
+    }
+    for (std::size_t at = line.find('\r'); at != std::string_view::npos; at = line.find('\r', at + 1)) {
+        if (at + 1 < line.size() && line[at + 1] != ' ' && line[at + 1] != '\t' && line[at + 1] != '\r') {
+            throw RecordingError(lineNumber, "the lines end in CR alone: convert the line ends to LF or CR LF");
+        }
+    }
+    const std::string message = error.what();
+    if (firstDataLine && message.find(HeaderNamed(layout)) == std::string::npos) {
+        const std::size_t prefix = ("line " + std::to_string(lineNumber) + ": ").size();
+        throw RecordingError(lineNumber, message.substr(prefix) + HeaderNamed(layout));
+    }
+    throw;
 }
 
 double ReadNumber(std::string_view field, int line, std::size_t index)
@@ -274,23 +339,71 @@ double ReadNumber(std::string_view field, int line, std::size_t index)
 // Two steps between time stamps agree when they differ by at most a thousandth of the block's first step.
 bool EvenStep(double step, double first) { return !(std::fabs(step - first) > 1e-3 * first); }
 
+// A block as the line-by-line reader makes it.
+struct LineBlock {
+    int firstLine = 0;
+    std::size_t count = 0;
+    double first = 0.0;
+    double second = 0.0;
+    double last = 0.0;
+    std::vector<std::vector<float>> channels;
+};
+
+// Reads a data line into its block; throws at the first rule it breaks.
+void ReadDataLine(std::string_view line, int lineNumber, const Layout& layout, LineBlock& block, bool keep)
+{
+    const std::size_t channels = layout.columns.size();
+    const std::size_t expected = channels + (layout.timeColumn ? 1 : 0);
+    // Counted before they are split: a line of millions of fields would take a slice of memory for each.
+    const auto count = static_cast<std::size_t>(std::count(line.begin(), line.end(), layout.separator)) + 1;
+    if (count != expected) {
+        throw RecordingError(lineNumber, std::to_string(count) + (count == 1 ? " value" : " values") +
+                                             " where the header names " + std::to_string(expected) +
+                                             (expected == 1 ? " column" : " columns") + HeaderNamed(layout));
+    }
+    const auto fields = Split(line, layout.separator);
+    std::size_t field = 0;
+    if (layout.timeColumn) {
+        const double time = ReadNumber(fields[field++], lineNumber, 0) * layout.timeScale;
+        if (!std::isfinite(time)) {
+            throw RecordingError(lineNumber, "the time must be a finite number");
+        }
+        if (block.count > 0) {
+            const double interval = time - block.last;
+            const double first = block.count >= 2 ? block.second - block.first : interval;
+            if (!(interval > 0.0)) {
+                throw RecordingError(lineNumber, "the time must increase from line to line");
+            }
+            if (!EvenStep(interval, first)) {
+                throw RecordingError(lineNumber, "the samples of a block must be evenly spaced in time");
+            }
+        }
+        (block.count == 0 ? block.first : block.count == 1 ? block.second : block.last) = time;
+        block.last = time;
+    }
+    for (std::size_t channel = 0; channel < channels; ++channel, ++field) {
+        // The sample as it is stored: "inf", "nan" and numbers beyond a float's range would be taken for data.
+        const auto value =
+            static_cast<float>(ReadNumber(fields[field], lineNumber, field) * layout.columns[channel].toBase);
+        if (!std::isfinite(value)) {
+            NotANumber(fields[field], lineNumber, field);
+        }
+        if (keep) {
+            block.channels[channel].push_back(value);
+        }
+    }
+    ++block.count;
+}
+
 // Reads every line in order and throws at the first that breaks a rule. The spacing of the time stamps is checked
 // as the lines come: a block keeps its first two time stamps, the last and the count. With `keep` the samples are
 // kept and the recording made; without, only the rules are checked (nullptr when all lines keep them).
 std::shared_ptr<Document> ReadLineByLine(const Source& source, bool complete, bool keep)
 {
-    struct Block {
-        int firstLine = 0;
-        std::size_t count = 0;
-        double first = 0.0;
-        double second = 0.0;
-        double last = 0.0;
-        std::vector<std::vector<float>> channels;
-    };
     LineReader lines(source);
     int lineNumber = 0;
     std::optional<Layout> layout;
-    std::vector<Block> blocks;
+    std::vector<LineBlock> blocks;
     bool inBlock = false;
     try {
         layout = ReadHeader(lines, lineNumber);
@@ -302,55 +415,19 @@ std::shared_ptr<Document> ReadLineByLine(const Source& source, bool complete, bo
                 inBlock = false;
                 continue;
             }
-            const std::size_t channels = layout->columns.size();
             if (!inBlock) {
-                Block block;
+                LineBlock block;
                 block.firstLine = lineNumber;
-                block.channels.resize(keep ? channels : 0);
+                block.channels.resize(keep ? layout->columns.size() : 0);
                 blocks.push_back(std::move(block));
                 inBlock = true;
             }
-            const auto fields = Split(line, layout->separator);
-            const std::size_t expected = channels + (layout->timeColumn ? 1 : 0);
-            if (fields.size() != expected) {
-                throw RecordingError(lineNumber, std::to_string(fields.size()) +
-                                                     (fields.size() == 1 ? " value" : " values") +
-                                                     " where the header names " + std::to_string(expected) +
-                                                     (expected == 1 ? " column" : " columns"));
+            const bool firstDataLine = blocks.size() == 1 && blocks.front().count == 0;
+            try {
+                ReadDataLine(line, lineNumber, *layout, blocks.back(), keep);
+            } catch (const RecordingError& error) {
+                RefuseLine(error, line, lineNumber, *layout, firstDataLine);
             }
-            Block& block = blocks.back();
-            std::size_t field = 0;
-            if (layout->timeColumn) {
-                const double time = ReadNumber(fields[field++], lineNumber, 0) * layout->timeScale;
-                if (!std::isfinite(time)) {
-                    throw RecordingError(lineNumber, "the time must be a finite number");
-                }
-                if (block.count > 0) {
-                    const double interval = time - block.last;
-                    const double first = block.count >= 2 ? block.second - block.first : interval;
-                    if (!(interval > 0.0)) {
-                        throw RecordingError(lineNumber, "the time must increase from line to line");
-                    }
-                    if (!EvenStep(interval, first)) {
-                        throw RecordingError(lineNumber, "the samples of a block must be evenly spaced in time");
-                    }
-                }
-                (block.count == 0 ? block.first : block.count == 1 ? block.second : block.last) = time;
-                block.last = time;
-            }
-            for (std::size_t channel = 0; channel < channels; ++channel, ++field) {
-                // The sample as it is stored: "inf", "nan" and numbers beyond a float's range would be taken for
-                // data.
-                const auto value = static_cast<float>(ReadNumber(fields[field], lineNumber, field) *
-                                                      layout->columns[channel].toBase);
-                if (!std::isfinite(value)) {
-                    NotANumber(fields[field], lineNumber, field);
-                }
-                if (keep) {
-                    block.channels[channel].push_back(value);
-                }
-            }
-            ++block.count;
         }
     } catch (const ReadFailure&) {
         complete = false;
@@ -364,7 +441,7 @@ std::shared_ptr<Document> ReadLineByLine(const Source& source, bool complete, bo
     if (blocks.empty()) {
         throw RecordingError(0, "the file holds no samples");
     }
-    for (const Block& block : blocks) {
+    for (const LineBlock& block : blocks) {
         if (layout->timeColumn && block.count < 2) {
             throw RecordingError(block.firstLine, "a block needs two samples to give its sample interval");
         }
@@ -377,7 +454,7 @@ std::shared_ptr<Document> ReadLineByLine(const Source& source, bool complete, bo
         document->AddChannel(column.name, column.unit);
     }
     document->ReserveBlocks(blocks.size());
-    for (Block& block : blocks) {
+    for (LineBlock& block : blocks) {
         const double interval =
             layout->timeColumn ? (block.last - block.first) / static_cast<double>(block.count - 1) : 1.0;
         const int index = document->AddBlock(interval);

@@ -170,6 +170,21 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
         {"unknown unit analysed", Spike("Time (s)\tVm (mV)\tI (mv)", '\t', 1.0, 2), "", "analyse --channel 2", 0,
          {"warning: channel 2, \"I\": its unit \"mv\" is none the host knows"}},
         {"unknown unit not analysed", Spike("Time (s)\tVm (mV)\tI (mv)", '\t', 1.0, 2), "", "analyse", 0, {}},
+        // Comment lines before the header: the line taken as the header is named.
+        {"comment lines", "# rig 2, 10 kHz, gain 10\n# cell 4\nTime (s)\tVm (mV)\n0\t1\n", "", "calc", 1,
+         {"line 2: the line begins with \"#\", which only the header line may: comment lines are not passed over, "
+          "and line 1 (\"# rig 2, 10 kHz, gain 10\") was taken as the header; delete them"}},
+        {"a comment line", "# cell 4, rig 2, 10 kHz\nTime (s),Vm (mV)\n0,1\n", "", "analyse", 1,
+         {"line 2: 2 values where the header names 3 columns (the header is line 1: \"# cell 4, rig 2, 10 kHz\")"}},
+        {"a comment line", "# cell 4\nTime (s)\tVm (mV)\n0\t1\n", "", "calc", 1,
+         {"line 2: column 1: not a number: \"Time (s)\tVm (mV)\" (the header is line 1: \"# cell 4\")"}},
+        // Columns separated by semicolons or blanks make one column.
+        {"semicolons", "Time (s);Vm (mV)\n0;1\n0.001;2\n", "", "calc", 1,
+         {"line 1: column 1: text follows the unit in \"Time (s);Vm (mV)\": columns are separated by tabs or commas"}},
+        {"numpy's blanks", Spike("# Time (s) Vm (mV)", ' '), "", "analyse", 1,
+         {"line 1: column 1: text follows the unit in \"Time (s) Vm (mV)\": columns are separated by tabs or commas"}},
+        {"semicolons without units", "Time;Vm\n0;1\n", "", "calc", 1,
+         {"line 2: column 1: not a number: \"0;1\": columns are separated by tabs or commas"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
