@@ -84,29 +84,62 @@ private:
     std::uint64_t size_;
 };
 
-// The lines of a source one after another, without their line feeds (as getline gives them).
+// How a recording is read: in pieces of about `chunkBytes` on at most `threads` threads (0: as many as suit the
+// machine), and lines up to `longestLine` bytes.
+struct Plan {
+    std::size_t chunkBytes;
+    unsigned threads;
+    std::uint64_t longestLine = kLongestRecordingLine;
+};
+
+constexpr Plan kDefaultPlan{std::size_t{1} << 20, 0};
+
+// A line that runs on beyond the longest a recording's header or row can sensibly be.
+[[noreturn]] void NoLineFeed(int line, std::uint64_t longestLine)
+{
+    throw RecordingError(line, "no line feed in the first " + std::to_string(longestLine) +
+                                   " bytes of the line: a recording's lines are far shorter; is it a text recording?");
+}
+
+// The lines of a source one after another, without their line feeds (as getline gives them). A line longer than
+// `longestLine` is a RecordingError.
 class LineReader {
 public:
-    LineReader(const Source& source, std::uint64_t offset = 0) : source_(source), readAt_(offset) {}
+    LineReader(const Source& source, std::uint64_t longestLine) : source_(source), longestLine_(longestLine) {}
 
     // The next line, valid until the next call; false at the end. ReadFailure when the source cannot be read.
     bool Next(std::string_view& line)
     {
         for (;;) {
-            if (const auto at = window_.find('\n', begin_); at != std::string::npos) {
+            // Each search goes on where the last stopped: a long line is searched once, whatever its length.
+            if (const auto at = window_.find('\n', searchFrom_); at != std::string::npos) {
+                if (at - begin_ > longestLine_) {
+                    NoLineFeed(lines_ + 1, longestLine_);
+                }
                 line = std::string_view(window_).substr(begin_, at - begin_);
                 begin_ = at + 1;
+                searchFrom_ = begin_;
+                ++lines_;
                 return true;
             }
+            searchFrom_ = window_.size();
             if (end_) {
+                if (window_.size() - begin_ > longestLine_) {
+                    NoLineFeed(lines_ + 1, longestLine_);
+                }
                 if (begin_ < window_.size()) {
                     line = std::string_view(window_).substr(begin_);
                     begin_ = window_.size();
+                    ++lines_;
                     return true;
                 }
                 return false;
             }
+            if (window_.size() - begin_ > longestLine_) {
+                NoLineFeed(lines_ + 1, longestLine_);
+            }
             window_.erase(0, begin_);
+            searchFrom_ -= begin_;
             begin_ = 0;
             const std::string_view more = source_.Bytes(readAt_, kPiece, scratch_);
             readAt_ += more.size();
@@ -120,9 +153,12 @@ public:
 private:
     static constexpr std::size_t kPiece = 1 << 16; // the header needs only its first line
     const Source& source_;
-    std::uint64_t readAt_;
+    std::uint64_t longestLine_;
+    std::uint64_t readAt_ = 0;
     std::string window_;
     std::size_t begin_ = 0;
+    std::size_t searchFrom_ = 0; // no line feed stands between begin_ and here
+    int lines_ = 0;
     bool end_ = false;
     std::vector<char> scratch_;
 };
@@ -219,9 +255,46 @@ struct Layout {
     std::string headerText;       // as written, for messages
 };
 
-// The header is the first line that is not blank; nothing when there is none.
-std::optional<Layout> ReadHeader(LineReader& lines, int& lineNumber)
+// How much of a file's start tells whether it is text the reader takes.
+constexpr std::size_t kFirstLook = 1 << 16;
+
+// Refuses text that the reader cannot take, told from the file's first bytes: UTF-16 text, bytes that are no text,
+// and lines that end in CR alone (the first line would run on to the file's end).
+void RefuseByStart(std::string_view start)
 {
+    if (start.starts_with("\xFF\xFE") || start.starts_with("\xFE\xFF")) {
+        throw RecordingError(0, "the file is UTF-16 text (it begins with a UTF-16 byte-order mark): save it as UTF-8");
+    }
+    if (start.starts_with("\xEF\xBB\xBF")) {
+        start.remove_prefix(3);
+    }
+    const std::string_view first = start.substr(0, start.find('\n'));
+    if (first.find('\0') != std::string_view::npos) {
+        // ASCII text in UTF-16: every other byte is NUL, and the others are not.
+        std::size_t nuls[2] = {0, 0};
+        for (std::size_t i = 0; i < first.size(); ++i) {
+            nuls[i % 2] += first[i] == '\0' ? 1 : 0;
+        }
+        const std::size_t even = (first.size() + 1) / 2;
+        const std::size_t odd = first.size() / 2;
+        if ((nuls[0] == even && nuls[1] == 0) || (nuls[1] == odd && nuls[0] == 0)) {
+            throw RecordingError(0, "the file is UTF-16 text (every other byte is NUL): save it as UTF-8");
+        }
+        throw RecordingError(0, "the file holds NUL bytes, which text does not: it is no text recording (or a saved "
+                                "document whose start is damaged)");
+    }
+    if (TrimLine(first).find('\r') != std::string_view::npos) {
+        throw RecordingError(1, "the lines end in CR alone: convert the line ends to LF or CR LF");
+    }
+}
+
+// The header is the first line that is not blank; nothing when there is none.
+std::optional<Layout> ReadHeader(const Source& source, LineReader& lines, int& lineNumber)
+{
+    {
+        std::vector<char> scratch;
+        RefuseByStart(source.Bytes(0, kFirstLook, scratch));
+    }
     std::string_view text;
     while (lines.Next(text)) {
         ++lineNumber;
@@ -274,7 +347,7 @@ bool SeveralNumbers(std::string_view field)
 {
     int numbers = 0;
     for (std::size_t at = 0; at < field.size();) {
-        const std::size_t end = std::min(field.find_first_of("; \t", at), field.size());
+        const std::size_t end = std::min(field.find_first_of("; ", at), field.size());
         if (end > at) {
             double value = 0.0;
             const auto parsed = std::from_chars(field.data() + at, field.data() + end, value);
@@ -398,15 +471,15 @@ void ReadDataLine(std::string_view line, int lineNumber, const Layout& layout, L
 // Reads every line in order and throws at the first that breaks a rule. The spacing of the time stamps is checked
 // as the lines come: a block keeps its first two time stamps, the last and the count. With `keep` the samples are
 // kept and the recording made; without, only the rules are checked (nullptr when all lines keep them).
-std::shared_ptr<Document> ReadLineByLine(const Source& source, bool complete, bool keep)
+std::shared_ptr<Document> ReadLineByLine(const Source& source, bool complete, bool keep, std::uint64_t longestLine)
 {
-    LineReader lines(source);
+    LineReader lines(source, longestLine);
     int lineNumber = 0;
     std::optional<Layout> layout;
     std::vector<LineBlock> blocks;
     bool inBlock = false;
     try {
-        layout = ReadHeader(lines, lineNumber);
+        layout = ReadHeader(source, lines, lineNumber);
         std::string_view text;
         while (layout && lines.Next(text)) {
             ++lineNumber;
@@ -771,11 +844,6 @@ bool AddRun(PlannedBlock& block, const Run& run, bool timeColumn)
     return true;
 }
 
-struct Plan {
-    std::size_t chunkBytes;
-    unsigned threads;
-};
-
 // Reads the source in pieces on several threads; nullptr when some line breaks a rule (the line-by-line reader then
 // says which), or when the source cannot be read.
 std::shared_ptr<Document> ReadInPieces(const Source& source, const Layout& layout, const Plan& plan)
@@ -793,6 +861,11 @@ std::shared_ptr<Document> ReadInPieces(const Source& source, const Layout& layou
             const std::uint64_t nominal = std::min<std::uint64_t>(dataBegin + (i + 1) * chunk, dataEnd);
             begin = i + 1 == pieces.size() ? dataEnd : LineStart(source, nominal, begin, scratch);
             pieces[i].end = begin;
+            if (pieces[i].end - pieces[i].begin > plan.longestLine) {
+                // It may hold a line longer than the longest, which is not read whole into memory for nothing; the
+                // line-by-line reader finds it.
+                return nullptr;
+            }
         }
     }
 
@@ -916,9 +989,9 @@ std::shared_ptr<Document> Read(const Source& source, bool complete, const Plan& 
 {
     if (complete) {
         try {
-            LineReader lines(source);
+            LineReader lines(source, plan.longestLine);
             int lineNumber = 0;
-            if (const auto layout = ReadHeader(lines, lineNumber)) {
+            if (const auto layout = ReadHeader(source, lines, lineNumber)) {
                 if (notes) {
                     *notes = {layout->timeColumn, layout->firstColumn};
                 }
@@ -930,13 +1003,11 @@ std::shared_ptr<Document> Read(const Source& source, bool complete, const Plan& 
         }
     }
     // Something is wrong: the line-by-line reader finds the first line that is, and throws there.
-    if (auto document = ReadLineByLine(source, complete, false)) {
+    if (auto document = ReadLineByLine(source, complete, false, plan.longestLine)) {
         return document;
     }
-    return ReadLineByLine(source, complete, true);
+    return ReadLineByLine(source, complete, true, plan.longestLine);
 }
-
-constexpr Plan kDefaultPlan{std::size_t{1} << 20, 0};
 
 } // namespace
 
@@ -951,14 +1022,15 @@ std::shared_ptr<Document> ReadRecording(std::istream& in)
     return Read(TextSource(text), !in.bad(), kDefaultPlan);
 }
 
-std::shared_ptr<Document> ReadRecordingText(std::string_view text, std::size_t pieceBytes, unsigned threads)
+std::shared_ptr<Document> ReadRecordingText(std::string_view text, std::size_t pieceBytes, unsigned threads,
+                                            std::uint64_t longestLine)
 {
-    return Read(TextSource(text), true, {pieceBytes, threads});
+    return Read(TextSource(text), true, {pieceBytes, threads, longestLine});
 }
 
 std::shared_ptr<Document> ReadRecordingLineByLine(std::string_view text)
 {
-    return ReadLineByLine(TextSource(text), true, true);
+    return ReadLineByLine(TextSource(text), true, true, kLongestRecordingLine);
 }
 
 InputFile::InputFile(const std::string& path) : path_(path)
@@ -1029,9 +1101,27 @@ std::shared_ptr<Document> ReadRecordingFile(InputFile& file, RecordingNotes* not
     if (file.Regular()) {
         return Read(FileSource(file.Descriptor(), file.Size()), true, kDefaultPlan, notes);
     }
-    // A pipe or a device: read to its end first, with what was looked at already.
-    while (file.ReadMore()) {
-    }
+    // A pipe or a device: read to its end first, with what was looked at already. What cannot be a recording is
+    // refused as it comes: an endless stream of no text or of one line would fill the memory.
+    bool startLooked = false;
+    int lineFeeds = 0;
+    std::size_t lineStart = 0; // of the last line
+    std::size_t searched = 0;
+    do {
+        const std::string& bytes = file.Bytes();
+        if (!startLooked && (bytes.size() >= kFirstLook || bytes.find('\n') != std::string::npos)) {
+            RefuseByStart(std::string_view(bytes).substr(0, kFirstLook));
+            startLooked = true;
+        }
+        for (auto at = bytes.find('\n', searched); at != std::string::npos; at = bytes.find('\n', at + 1)) {
+            ++lineFeeds;
+            lineStart = at + 1;
+        }
+        searched = bytes.size();
+        if (bytes.size() - lineStart > kDefaultPlan.longestLine) {
+            NoLineFeed(lineFeeds + 1, kDefaultPlan.longestLine);
+        }
+    } while (file.ReadMore());
     const std::string text = file.TakeBytes();
     return Read(TextSource(text), file.Complete(), kDefaultPlan, notes);
 }

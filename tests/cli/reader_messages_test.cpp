@@ -104,6 +104,23 @@ std::string Spike(const std::string& header, char separator = '\t', double scale
     return text;
 }
 
+std::string CarriageReturns(std::string text)
+{
+    std::replace(text.begin(), text.end(), '\n', '\r');
+    return text;
+}
+
+// ASCII text as UTF-16, little-endian.
+std::string Utf16(const std::string& text)
+{
+    std::string wide;
+    for (const char c : text) {
+        wide += c;
+        wide += '\0';
+    }
+    return wide;
+}
+
 // Read from a pipe, a FIFO or a process substitution, a recording or a saved document gives the table it gives as a
 // file: such inputs can be read only once.
 TEST(ReaderInput, PipesFifosAndProcessSubstitutionsGiveTheFilesTable)
@@ -185,6 +202,18 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
          {"line 1: column 1: text follows the unit in \"Time (s) Vm (mV)\": columns are separated by tabs or commas"}},
         {"semicolons without units", "Time;Vm\n0;1\n", "", "calc", 1,
          {"line 2: column 1: not a number: \"0;1\": columns are separated by tabs or commas"}},
+        // Line ends and encodings the reader does not take, told at once rather than after reading the whole file
+        // as one line.
+        {"CR line ends", CarriageReturns(Spike("Time (s)\tVm (mV)")), "", "calc", 1,
+         {"line 1: the lines end in CR alone: convert the line ends to LF or CR LF"}},
+        {"CR line ends after the header", "Time (s)\tVm (mV)\n" + CarriageReturns(Spike("0\t-70")), "", "analyse", 1,
+         {"line 2: the lines end in CR alone: convert the line ends to LF or CR LF"}},
+        {"UTF-16", "\xFF\xFE" + Utf16(Spike("Time (s)\tVm (mV)")), "", "calc", 1,
+         {"the file is UTF-16 text (it begins with a UTF-16 byte-order mark): save it as UTF-8"}},
+        {"UTF-16 without its mark", Utf16(Spike("Time (s)\tVm (mV)")), "", "analyse", 1,
+         {"the file is UTF-16 text (every other byte is NUL): save it as UTF-8"}},
+        {"endless zeros", "", "/dev/zero", "analyse", 1,
+         {"/dev/zero: the file holds NUL bytes, which text does not: it is no text recording"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

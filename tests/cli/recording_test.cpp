@@ -349,4 +349,39 @@ TEST(Recording, NumbersAreReadAsFromCharsReadsThem)
     EXPECT_GT(checked, 2000);
 }
 
+// A line longer than the longest a recording may have is refused with its number, before it is read on: a header,
+// a row, a blank line, or text without any line feed. Pieces of every size agree.
+TEST(Recording, ALineLongerThanTheLongestIsRefusedWithItsNumber)
+{
+    constexpr std::uint64_t kLongest = 64;
+    const std::string longRow(kLongest + 1, '1');
+    const struct {
+        std::string text;
+        int line;
+    } cases[] = {
+        {"Vm (mV)" + std::string(kLongest, ' ') + "\n1\n", 1},
+        {"Vm\n1\n" + longRow + "\n2\n", 3},
+        {"Vm\n1\n" + std::string(kLongest + 1, ' ') + "\n2\n", 3},
+        {"Vm\n1\n2\n" + longRow, 4},
+        {std::string(1000, 'V'), 1},
+    };
+    for (const auto& c : cases) {
+        for (const std::size_t pieceBytes : {std::size_t{1}, std::size_t{7}, std::size_t{100}, std::size_t{1} << 20}) {
+            SCOPED_TRACE(c.text);
+            try {
+                host::ReadRecordingText(c.text, pieceBytes, 4, kLongest);
+                ADD_FAILURE() << "accepted, pieces of " << pieceBytes;
+            } catch (const host::RecordingError& error) {
+                EXPECT_EQ(error.Line(), c.line);
+                EXPECT_NE(std::string(error.what()).find("no line feed in the first 64 bytes of the line"),
+                          std::string::npos)
+                    << error.what();
+            }
+        }
+    }
+    // A line of the longest length is read.
+    const auto document = host::ReadRecordingText("Vm\n" + std::string(kLongest - 1, '0') + "1\n", 7, 4, kLongest);
+    EXPECT_EQ(document->Samples(0, 0)[0], 1.0f);
+}
+
 } // namespace
