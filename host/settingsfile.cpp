@@ -2,11 +2,17 @@
 
 #include "platform/win/atomicfile.h"
 #include "platform/win/codepage.h"
+#include "platform/win/msgbox.h"
 
+#include <cerrno>
 #include <cstdlib>
-#include <fstream>
+#include <fcntl.h>
+#include <optional>
 #include <ostream>
+#include <sstream>
+#include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace host {
 
@@ -45,6 +51,38 @@ std::u16string Unescape(std::string_view text)
     return platform::Utf8ToUtf16(out);
 }
 
+// The bytes of the settings file; nothing when there is none. A file that is not a regular file is refused: a FIFO
+// would wait for a writer for ever, and a device such as /dev/zero never ends.
+std::optional<std::string> ReadRegularFile(const std::filesystem::path& path, bool& refused)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        refused = errno != ENOENT && std::filesystem::exists(path) && !std::filesystem::is_regular_file(path);
+        return std::nullopt;
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat status{};
+    refused = ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode);
+    if (refused) {
+        return std::nullopt;
+    }
+    std::string bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return bytes;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
 } // namespace
 
 std::filesystem::path SettingsFile::DefaultPath()
@@ -65,6 +103,7 @@ void SettingsFile::SetPath(std::filesystem::path path)
 {
     path_ = std::move(path);
     loaded_ = false;
+    refused_ = false;
     values_.clear();
 }
 
@@ -82,9 +121,20 @@ void SettingsFile::Load()
         return;
     }
     loaded_ = true;
-    std::ifstream in(Path(), std::ios::binary);
+    if (Path().empty()) {
+        return;
+    }
+    const std::optional<std::string> bytes = ReadRegularFile(Path(), refused_);
+    if (refused_) {
+        const std::u16string text = u"The settings file " + platform::Utf8ToUtf16(Path().string()) +
+                                    u" is not a regular file: it is neither read nor written, and settings changed "
+                                    u"now last only for this session. Name a regular file in " +
+                                    platform::Utf8ToUtf16(kSettingsFileVariable) + u".";
+        MessageBoxW(nullptr, text.c_str(), u"crestmetrics", MB_OK | MB_ICONWARNING);
+    }
+    std::istringstream in(bytes.value_or(std::string()));
     std::string line;
-    while (in && std::getline(in, line)) {
+    while (std::getline(in, line)) {
         const std::size_t tab = line.find('\t');
         if (line.empty() || line[0] == '#' || tab == std::string::npos) {
             continue;
@@ -100,7 +150,7 @@ void SettingsFile::Load()
 bool SettingsFile::Save()
 {
     const std::filesystem::path& path = Path();
-    if (path.empty()) {
+    if (path.empty() || refused_) {
         return false;
     }
     std::error_code error;

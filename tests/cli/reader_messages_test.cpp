@@ -166,6 +166,7 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
         int status;
         std::vector<std::string> messages; // each stands on standard error
         const char* out = "";              // standard output holds it
+        const char* environment = "";      // before the command
     } cases[] = {
         {"missing file", "", "/no/such/file.txt", "calc", 1, {"cannot open /no/such/file.txt: No such file"}},
         {"folder", "", "/tmp", "analyse", 1, {"/tmp is a folder: give a file"}},
@@ -214,14 +215,19 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
          {"the file is UTF-16 text (every other byte is NUL): save it as UTF-8"}},
         {"endless zeros", "", "/dev/zero", "analyse", 1,
          {"/dev/zero: the file holds NUL bytes, which text does not: it is no text recording"}},
+        // The host's settings file: a FIFO would block every run, /dev/zero fill the memory.
+        {"settings from /dev/zero", Spike("Time (s)\tVm (mV)"), "", "analyse", 0,
+         {"crestmetrics: The settings file /dev/zero is not a regular file: it is neither read nor written"}, "",
+         "CRESTMETRICS_SETTINGS=/dev/zero "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string path = c.path.empty() ? folder.Write("input", c.bytes) : c.path;
-        const RunResult result = Shell(std::string(c.command) == "calc"
-                                           ? "$P calc --quiet 'cappeakdet(ch1, 0.05)' " + Quote(path)
-                                           : "$P " + std::string(c.command) + " --quiet --type 1 -o /dev/null " +
-                                                 Quote(path));
+        const RunResult result = Shell(std::string(c.environment) +
+                                       (std::string(c.command) == "calc"
+                                            ? "$P calc --quiet 'cappeakdet(ch1, 0.05)' " + Quote(path)
+                                            : "$P " + std::string(c.command) + " --quiet --type 1 -o /dev/null " +
+                                                  Quote(path)));
         EXPECT_EQ(result.status, c.status) << result.err;
         for (const std::string& message : c.messages) {
             EXPECT_NE(result.err.find(message), std::string::npos) << result.err;
