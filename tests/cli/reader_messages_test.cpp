@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -74,12 +75,13 @@ RunResult Shell(const std::string& command)
     return result;
 }
 
-// A saved document of a small recording, as `analyse --save` writes one without an analysis.
-std::string SavedDocumentBytes()
+// A saved document of a small recording, as `analyse --save` writes one without an analysis; `peak` is its second
+// sample.
+std::string SavedDocumentBytes(float peak = 0.02f)
 {
     auto document = host::Document::Create();
     document->AddChannel(u"Vm", u"mV");
-    document->SetSamples(document->AddBlock(0.001), 0, {-0.07f, 0.02f, -0.07f});
+    document->SetSamples(document->AddBlock(0.001), 0, {-0.07f, peak, -0.07f});
     std::ostringstream out;
     host::WriteSavedDocument(out, *document, {});
     return out.str();
@@ -174,6 +176,8 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
          {"a saved document: calc takes a text recording"}},
         {"saved document with a damaged start", damagedStart, "", "analyse", 1,
          {"a damaged saved document: it does not begin with \"CMHD\""}},
+        {"saved document with an infinite sample", SavedDocumentBytes(std::numeric_limits<float>::infinity()), "",
+         "analyse", 1, {"a damaged saved document: sample 2 of channel 1 in block 1 is not a finite number"}},
         // numpy's header after "# " names the time column; headers that name none are read without one, and say so.
         {"numpy's header", Spike("# Time (s)\tVm (mV)"), "", "calc", 0, {}, "\n1\t20\t0.02\t0\t0.02\n"},
         {"no time column", Spike("time_s,vm_mV", ','), "", "calc", 0,
