@@ -442,6 +442,12 @@ void ReadDataLine(std::string_view line, int lineNumber, const Layout& layout, L
             throw RecordingError(lineNumber, "the time must be a finite number");
         }
         if (block.count > 0) {
+            // The interval is the span over the count: a span beyond the largest double gives none.
+            if (!std::isfinite(time - block.first)) {
+                throw RecordingError(lineNumber, "the time stamps of the block from line " +
+                                                     std::to_string(block.firstLine) +
+                                                     " span more than the largest number: check the time column");
+            }
             const double interval = time - block.last;
             const double first = block.count >= 2 ? block.second - block.first : interval;
             if (!(interval > 0.0)) {
@@ -959,6 +965,9 @@ std::shared_ptr<Document> ReadInPieces(const Source& source, const Layout& layou
         }
         const double interval =
             layout.timeColumn ? (block.last - block.first) / static_cast<double>(block.count - 1) : 1.0;
+        if (!std::isfinite(interval)) {
+            return nullptr; // a span beyond the largest double
+        }
         const int index = document->AddBlock(interval);
         std::vector<std::vector<float>> samples(channels);
         for (auto& channel : samples) {

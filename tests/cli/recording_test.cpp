@@ -384,4 +384,32 @@ TEST(Recording, ALineLongerThanTheLongestIsRefusedWithItsNumber)
     EXPECT_EQ(document->Samples(0, 0)[0], 1.0f);
 }
 
+// A block's interval is its span over its count: time stamps that span more than the largest double give no
+// interval, and a document saved with one could not be opened again. The reader in pieces agrees.
+TEST(Recording, ABlockWhoseTimeStampsSpanNoFiniteTimeIsRefused)
+{
+    const struct {
+        const char* text;
+        int line; // 0: read
+    } cases[] = {
+        {"Time (s)\tVm\n-1.7e308\t1\n1.7e308\t2\n", 3},
+        {"Time (s)\tVm\n0\t1\n1\t1\n\n-0.9e308\t1\n-0.3e308\t2\n0.3e308\t3\n0.9e308\t4\n", 8},
+        {"Time (ms)\tVm\n-1.7e308\t1\n1.7e308\t2\n", 0}, // in seconds a thousandth of that
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        for (const std::size_t pieceBytes : {std::size_t{1}, std::size_t{7}, std::size_t{1} << 20}) {
+            try {
+                const auto document = host::ReadRecordingText(c.text, pieceBytes, 4);
+                EXPECT_EQ(c.line, 0);
+                EXPECT_TRUE(std::isfinite(document->TickPeriod(document->BlockCount() - 1)));
+            } catch (const host::RecordingError& error) {
+                EXPECT_EQ(error.Line(), c.line);
+                EXPECT_NE(std::string(error.what()).find("span more than the largest number"), std::string::npos)
+                    << error.what();
+            }
+        }
+    }
+}
+
 } // namespace
