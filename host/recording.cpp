@@ -340,6 +340,48 @@ std::optional<Layout> ReadHeader(const Source& source, LineReader& lines, int& l
     return std::nullopt;
 }
 
+// ---- Numbers ----
+
+// A number that from_chars finds out of a double's range is either beyond the largest or nearer zero than the
+// smallest: it is the latter when its first significant digit stands below the units.
+bool BelowSmallestDouble(std::string_view number)
+{
+    if (!number.empty() && (number[0] == '-' || number[0] == '+')) {
+        number.remove_prefix(1);
+    }
+    const std::string_view mantissa = number.substr(0, number.find_first_of("eE"));
+    const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
+    const std::size_t first = mantissa.find_first_of("123456789");
+    if (first == std::string_view::npos) {
+        return false;
+    }
+    // The power of ten of the first significant digit, and the exponent, which may have any number of digits.
+    const long long place = first < point ? static_cast<long long>(point - first) - 1
+                                          : -static_cast<long long>(first - point);
+    long long exponent = 0;
+    std::string_view digits = number.substr(mantissa.size() + (mantissa.size() < number.size() ? 1 : 0));
+    const bool negative = digits.starts_with('-');
+    if (negative || digits.starts_with('+')) {
+        digits.remove_prefix(1);
+    }
+    for (const char digit : digits) {
+        exponent = std::min<long long>(exponent * 10 + (digit - '0'), 1'000'000'000);
+    }
+    return place + (negative ? -exponent : exponent) < 0;
+}
+
+// A number as from_chars reads it, and one nearer zero than the smallest double as the nearest double, zero (from_chars
+// finds it out of range).
+std::from_chars_result ReadDouble(const char* begin, const char* end, double& value)
+{
+    auto parsed = std::from_chars(begin, end, value);
+    if (parsed.ec == std::errc::result_out_of_range && BelowSmallestDouble(std::string_view(begin, parsed.ptr))) {
+        value = *begin == '-' ? -0.0 : 0.0;
+        parsed.ec = std::errc{};
+    }
+    return parsed;
+}
+
 // ---- Line by line: the reader's rules, and the first error with its line ----
 
 // Numbers separated by semicolons or blanks, which stand in one field.
@@ -402,7 +444,7 @@ double ReadNumber(std::string_view field, int line, std::size_t index)
     double value = 0.0;
     const char* begin = field.data() + (!field.empty() && field.front() == '+' ? 1 : 0);
     const char* end = field.data() + field.size();
-    const auto parsed = std::from_chars(begin, end, value);
+    const auto parsed = ReadDouble(begin, end, value);
     if (field.empty() || parsed.ec != std::errc{} || parsed.ptr != end) {
         NotANumber(field, line, index);
     }
@@ -609,7 +651,7 @@ constexpr double kExactTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7, 
 // Numbers that are no plain decimal.
 [[gnu::noinline]] const char* ReadOtherNumber(const char* at, const char* end, double& value)
 {
-    const auto parsed = std::from_chars(at, end, value);
+    const auto parsed = ReadDouble(at, end, value);
     return parsed.ec == std::errc{} ? parsed.ptr : nullptr;
 }
 

@@ -412,4 +412,27 @@ TEST(Recording, ABlockWhoseTimeStampsSpanNoFiniteTimeIsRefused)
     }
 }
 
+// A number nearer zero than the smallest double is read as the nearest double, zero, as a sample and as a time
+// stamp; one beyond the largest is still no number a recording can hold. Line by line and in pieces alike.
+TEST(Recording, NumbersBelowTheSmallestDoubleAreReadAsZero)
+{
+    const std::string zeros(400, '0');
+    for (const std::string& tiny : {std::string("1e-330"), std::string("-2.4e-324"), "0." + zeros + "1",
+                                    std::string("12.5e-99999999999999999999"), std::string("+0.5E-330")}) {
+        SCOPED_TRACE(tiny);
+        const std::string text = "Time (s)\tVm (mV)\n" + tiny + "\t" + tiny + "\n1\t1\n";
+        for (const bool pieces : {true, false}) {
+            const auto document = pieces ? host::ReadRecordingText(text, 7, 4) : host::ReadRecordingLineByLine(text);
+            EXPECT_EQ(document->Samples(0, 0)[0], 0.0f);
+            EXPECT_EQ(document->TickPeriod(0), 1.0);
+        }
+    }
+    try {
+        Read("Vm\n1e400\n");
+        ADD_FAILURE() << "1e400 accepted";
+    } catch (const host::RecordingError& error) {
+        EXPECT_EQ(std::string(error.what()), "line 2: column 1: not a number: \"1e400\" (the header is line 1: \"Vm\")");
+    }
+}
+
 } // namespace
