@@ -4,15 +4,10 @@
 #include "platform/win/codepage.h"
 #include "platform/win/msgbox.h"
 
-#include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
-#include <optional>
+#include <fstream>
 #include <ostream>
-#include <sstream>
-#include <sys/stat.h>
 #include <system_error>
-#include <unistd.h>
 
 namespace host {
 
@@ -49,38 +44,6 @@ std::u16string Unescape(std::string_view text)
         }
     }
     return platform::Utf8ToUtf16(out);
-}
-
-// The bytes of the settings file; nothing when there is none. A file that is not a regular file is refused: a FIFO
-// would wait for a writer for ever, and a device such as /dev/zero never ends.
-std::optional<std::string> ReadRegularFile(const std::filesystem::path& path, bool& refused)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        refused = errno != ENOENT && std::filesystem::exists(path) && !std::filesystem::is_regular_file(path);
-        return std::nullopt;
-    }
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat status{};
-    refused = ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode);
-    if (refused) {
-        return std::nullopt;
-    }
-    std::string bytes;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return bytes;
-        }
-        bytes.append(buffer, static_cast<std::size_t>(n));
-    }
 }
 
 } // namespace
@@ -121,20 +84,22 @@ void SettingsFile::Load()
         return;
     }
     loaded_ = true;
-    if (Path().empty()) {
-        return;
-    }
-    const std::optional<std::string> bytes = ReadRegularFile(Path(), refused_);
+    // Only a regular file is read (or written): a FIFO would wait for a writer for ever, and a device such as
+    // /dev/zero never ends. Its status is taken without opening it.
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(Path(), error);
+    refused_ = !error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status);
     if (refused_) {
         const std::u16string text = u"The settings file " + platform::Utf8ToUtf16(Path().string()) +
                                     u" is not a regular file: it is neither read nor written, and settings changed "
                                     u"now last only for this session. Name a regular file in " +
                                     platform::Utf8ToUtf16(kSettingsFileVariable) + u".";
         MessageBoxW(nullptr, text.c_str(), u"crestmetrics", MB_OK | MB_ICONWARNING);
+        return;
     }
-    std::istringstream in(bytes.value_or(std::string()));
+    std::ifstream in(Path(), std::ios::binary);
     std::string line;
-    while (std::getline(in, line)) {
+    while (in && std::getline(in, line)) {
         const std::size_t tab = line.find('\t');
         if (line.empty() || line[0] == '#' || tab == std::string::npos) {
             continue;
