@@ -1094,7 +1094,7 @@ InputFile::InputFile(const std::string& path) : path_(path)
     if (::fstat(fd_, &status) == 0) {
         if (S_ISDIR(status.st_mode)) {
             ::close(fd_);
-            throw RecordingError(0, path + " is a folder: give a file");
+            throw RecordingError(0, "it is a folder, not a file");
         }
         regular_ = S_ISREG(status.st_mode);
         size_ = regular_ ? static_cast<std::uint64_t>(status.st_size) : 0;
@@ -1155,7 +1155,7 @@ std::shared_ptr<Document> ReadRecordingFile(InputFile& file, RecordingNotes* not
     // A pipe or a device: read to its end first, with what was looked at already. What cannot be a recording is
     // refused as it comes: an endless stream of no text or of one line would fill the memory.
     bool startLooked = false;
-    int lineFeeds = 0;
+    std::int64_t lineFeeds = 0;
     std::size_t lineStart = 0; // of the last line
     std::size_t searched = 0;
     do {
@@ -1170,7 +1170,8 @@ std::shared_ptr<Document> ReadRecordingFile(InputFile& file, RecordingNotes* not
         }
         searched = bytes.size();
         if (bytes.size() - lineStart > kDefaultPlan.longestLine) {
-            NoLineFeed(lineFeeds + 1, kDefaultPlan.longestLine);
+            NoLineFeed(static_cast<int>(std::min<std::int64_t>(lineFeeds + 1, std::numeric_limits<int>::max())),
+                       kDefaultPlan.longestLine);
         }
     } while (file.ReadMore());
     const std::string text = file.TakeBytes();

@@ -171,7 +171,7 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
         const char* environment = "";      // before the command
     } cases[] = {
         {"missing file", "", "/no/such/file.txt", "calc", 1, {"cannot open /no/such/file.txt: No such file"}},
-        {"folder", "", "/tmp", "analyse", 1, {"/tmp is a folder: give a file"}},
+        {"folder", "", "/tmp", "analyse", 1, {"/tmp: it is a folder, not a file"}},
         {"calc on a saved document", SavedDocumentBytes(), "", "calc", 1,
          {"a saved document: calc takes a text recording"}},
         {"saved document with a damaged start", damagedStart, "", "analyse", 1,
