@@ -134,9 +134,9 @@ const File& OneLineRecording(std::int64_t bytes)
             }
             std::ofstream out(file.path, std::ios::binary);
             out << header;
-            for (std::int64_t written = 0; written + 1 < bytes - static_cast<std::int64_t>(header.size());) {
-                const auto size = std::min<std::int64_t>(static_cast<std::int64_t>(line.size()),
-                                                         bytes - static_cast<std::int64_t>(header.size()) - 1 - written);
+            const std::int64_t lineBytes = bytes - static_cast<std::int64_t>(header.size()) - 1; // and its line feed
+            for (std::int64_t written = 0; written < lineBytes;) {
+                const auto size = std::min<std::int64_t>(static_cast<std::int64_t>(line.size()), lineBytes - written);
                 out.write(line.data(), size);
                 written += size;
             }

@@ -61,31 +61,33 @@ private:
     bool complete_ = true;
 };
 
-// Reads a recording; throws RecordingError. Without a time column the samples are 1 s apart.
-std::shared_ptr<Document> ReadRecording(std::istream& in);
-// Reads the recording in a file; a file that cannot be opened is a RecordingError too. A regular file is read in
-// pieces, on several threads, and never stands whole in memory.
-std::shared_ptr<Document> ReadRecordingFile(const std::string& path);
 // What a recording's header said that its document does not keep.
 struct RecordingNotes {
     bool timeColumn = false;
     std::string firstColumn; // the header's first column as written
 };
+
+// The longest line a recording may have: far longer than any sensible header or row, and short enough to be held in
+// memory. A longer line is refused with its number.
+inline constexpr std::uint64_t kLongestRecordingLine = std::uint64_t{1} << 30;
+
+// Reads a recording; throws RecordingError. Without a time column the samples are 1 s apart.
+std::shared_ptr<Document> ReadRecording(std::istream& in);
+// Reads the recording in a file; a file that cannot be opened is a RecordingError too. A regular file is read in
+// pieces, on several threads, and never stands whole in memory.
+std::shared_ptr<Document> ReadRecordingFile(const std::string& path);
 std::shared_ptr<Document> ReadRecordingFile(InputFile& file, RecordingNotes* notes = nullptr);
+// Reads a recording in memory in pieces of about `pieceBytes`, on at most `threads` threads (0: as many as suit
+// the machine), refusing lines longer than `longestLine`. The pieces give the same recording and the same first
+// error as reading line by line.
+std::shared_ptr<Document> ReadRecordingText(std::string_view text, std::size_t pieceBytes, unsigned threads = 0,
+                                            std::uint64_t longestLine = kLongestRecordingLine);
+// Reads a recording in memory one line after another: the rules the reader in pieces keeps to.
+std::shared_ptr<Document> ReadRecordingLineByLine(std::string_view text);
 
 // A recording without a time column is read all the same; the warning names the column that became channel 1.
 std::optional<std::string> TimeColumnWarning(const RecordingNotes& notes);
 // A channel whose unit is neither empty nor one the host knows keeps its numbers as written; the warning says so.
 std::optional<std::string> UnitWarning(const Document& recording, int channel);
-// The longest line a recording may have: far longer than any sensible header or row, and short enough to be held in
-// memory. A longer line is refused with its number.
-inline constexpr std::uint64_t kLongestRecordingLine = std::uint64_t{1} << 30;
-
-// Reads a recording in memory in pieces of about `pieceBytes`, on at most `threads` threads (0: as many as suit
-// the machine). The pieces give the same recording and the same first error as reading line by line.
-std::shared_ptr<Document> ReadRecordingText(std::string_view text, std::size_t pieceBytes, unsigned threads = 0,
-                                            std::uint64_t longestLine = kLongestRecordingLine);
-// Reads a recording in memory one line after another: the rules the reader in pieces keeps to.
-std::shared_ptr<Document> ReadRecordingLineByLine(std::string_view text);
 
 } // namespace host

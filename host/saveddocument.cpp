@@ -223,7 +223,8 @@ SavedDocument Read(std::istream& in, std::uint64_t size)
             length = static_cast<std::uint32_t>(samples.size());
             r.Raw(samples.data(), samples.size() * sizeof(float));
             // The text reader refuses them too: an analysis would measure half an event and call it done.
-            const auto nonFinite = std::find_if(samples.begin(), samples.end(), [](float v) { return !std::isfinite(v); });
+            const auto nonFinite =
+                std::find_if(samples.begin(), samples.end(), [](float v) { return !std::isfinite(v); });
             if (nonFinite != samples.end()) {
                 Reader::Damaged("sample " + std::to_string(nonFinite - samples.begin() + 1) + " of channel " +
                                 std::to_string(channel + 1) + " in block " + std::to_string(block + 1) +

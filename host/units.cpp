@@ -11,7 +11,10 @@ namespace {
 const std::u16string kBases[] = {u"V", u"A", u"s", u"Hz", u"g", u"m", u"Pa", u"W", u"S", u"F", u"Ohm", u"\u03A9",
                                  u"mol", u"L", u"l"};
 
-bool IsBase(const std::u16string& unit) { return std::find(std::begin(kBases), std::end(kBases), unit) != std::end(kBases); }
+bool IsBase(const std::u16string& unit)
+{
+    return std::find(std::begin(kBases), std::end(kBases), unit) != std::end(kBases);
+}
 
 } // namespace
 

