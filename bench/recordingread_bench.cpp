@@ -5,6 +5,10 @@
 // memory the read adds, per sample (peak_bytes_per_sample; 4 bytes per sample are the stored samples). The reader
 // parses pieces of the file on several threads; its one-thread figure shows what each thread does.
 //
+// A recording written row by row, its header and then one line of 64 to 256 MB that holds every sample, is refused
+// (the header names two columns): the reader's time grows with the line's length as a plain read of the same bytes
+// does (Complexity: oN), where it grew with its square.
+//
 // --recording_dir=DIR writes the files into DIR (recording_<samples>.txt) and keeps them, or reads them there when
 // they exist, so that other readers (bench/recordingread_numpy.py) can be timed on the same bytes.
 #include "bench/recordings.h"
@@ -107,6 +111,43 @@ const File& Recording(std::int64_t samples)
     return file;
 }
 
+// A recording of `bytes` bytes written row by row: a header, then one line of samples.
+const File& OneLineRecording(std::int64_t bytes)
+{
+    static std::map<std::int64_t, File> made;
+    File& file = made[bytes];
+    if (file.path.empty()) {
+        const std::string name = "oneline_" + std::to_string(bytes) + ".txt";
+        file.path = recordingDir.empty()
+                        ? fs::temp_directory_path() / ("crestmetrics_bench_" + std::to_string(::getpid()) + "_" + name)
+                        : recordingDir / name;
+        if (recordingDir.empty() || !fs::exists(file.path)) {
+            const std::string header = "Time (s)\tVm (mV)\n";
+            const benchrec::Recording rec = benchrec::Cardiac(1 << 20, 1);
+            std::string line;
+            char number[32];
+            for (std::int32_t i = 0; i < 1 << 20; ++i) {
+                line.append(number, std::to_chars(number, number + sizeof number, rec.samples[i],
+                                                  std::chars_format::fixed, 2)
+                                        .ptr);
+                line += '\t';
+            }
+            std::ofstream out(file.path, std::ios::binary);
+            out << header;
+            const std::int64_t lineBytes = bytes - static_cast<std::int64_t>(header.size()) - 1; // and its line feed
+            for (std::int64_t written = 0; written < lineBytes;) {
+                const auto size = std::min<std::int64_t>(static_cast<std::int64_t>(line.size()), lineBytes - written);
+                out.write(line.data(), size);
+                written += size;
+            }
+            out << '\n';
+        }
+        file.bytes = static_cast<std::int64_t>(fs::file_size(file.path));
+        file.samples = 0;
+    }
+    return file;
+}
+
 void RemoveFiles()
 {
     for (const auto& entry : fs::directory_iterator(fs::temp_directory_path())) {
@@ -191,6 +232,39 @@ void ReadRecordingOneThread(benchmark::State& state)
     Report(state, file, peak);
 }
 
+// The plain read of a one-line recording: its bytes in pieces of 64 KB, line feeds counted.
+void PlainReadOneLine(benchmark::State& state)
+{
+    const File& file = OneLineRecording(state.range(0));
+    std::vector<char> piece(1 << 16);
+    for (auto _ : state) {
+        std::ifstream in(file.path, std::ios::binary);
+        std::int64_t lineFeeds = 0;
+        while (in.read(piece.data(), static_cast<std::streamsize>(piece.size())) || in.gcount() > 0) {
+            lineFeeds += std::count(piece.data(), piece.data() + in.gcount(), '\n');
+        }
+        benchmark::DoNotOptimize(lineFeeds);
+    }
+    state.SetBytesProcessed(state.iterations() * file.bytes);
+    state.SetComplexityN(file.bytes);
+}
+
+// The host's reader on a one-line recording, to its refusal of the line.
+void ReadOneLineRecording(benchmark::State& state)
+{
+    const File& file = OneLineRecording(state.range(0));
+    for (auto _ : state) {
+        try {
+            host::ReadRecordingFile(file.path.string());
+            state.SkipWithError("a line of every sample was taken for a row");
+        } catch (const host::RecordingError& error) {
+            benchmark::DoNotOptimize(error.Line());
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * file.bytes);
+    state.SetComplexityN(file.bytes);
+}
+
 } // namespace
 
 BENCHMARK(PlainParse)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -198,6 +272,10 @@ BENCHMARK(ReadRecording)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->UseReal
 BENCHMARK(ReadRecordingOneThread)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(PlainParse)->Arg(40'000'000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 BENCHMARK(ReadRecording)->Arg(40'000'000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+BENCHMARK(PlainReadOneLine)->RangeMultiplier(2)->Range(64 << 20, 256 << 20)->Unit(benchmark::kMillisecond)
+    ->UseRealTime()->Complexity(benchmark::oN);
+BENCHMARK(ReadOneLineRecording)->RangeMultiplier(2)->Range(64 << 20, 256 << 20)->Unit(benchmark::kMillisecond)
+    ->UseRealTime()->Complexity(benchmark::oN);
 
 int main(int argc, char** argv)
 {

@@ -84,29 +84,62 @@ private:
     std::uint64_t size_;
 };
 
-// The lines of a source one after another, without their line feeds (as getline gives them).
+// How a recording is read: in pieces of about `chunkBytes` on at most `threads` threads (0: as many as suit the
+// machine), and lines up to `longestLine` bytes.
+struct Plan {
+    std::size_t chunkBytes;
+    unsigned threads;
+    std::uint64_t longestLine = kLongestRecordingLine;
+};
+
+constexpr Plan kDefaultPlan{std::size_t{1} << 20, 0};
+
+// A line that runs on beyond the longest a recording's header or row can sensibly be.
+[[noreturn]] void NoLineFeed(int line, std::uint64_t longestLine)
+{
+    throw RecordingError(line, "no line feed in the first " + std::to_string(longestLine) +
+                                   " bytes of the line: a recording's lines are far shorter; is it a text recording?");
+}
+
+// The lines of a source one after another, without their line feeds (as getline gives them). A line longer than
+// `longestLine` is a RecordingError.
 class LineReader {
 public:
-    LineReader(const Source& source, std::uint64_t offset = 0) : source_(source), readAt_(offset) {}
+    LineReader(const Source& source, std::uint64_t longestLine) : source_(source), longestLine_(longestLine) {}
 
     // The next line, valid until the next call; false at the end. ReadFailure when the source cannot be read.
     bool Next(std::string_view& line)
     {
         for (;;) {
-            if (const auto at = window_.find('\n', begin_); at != std::string::npos) {
+            // Each search goes on where the last stopped: a long line is searched once, whatever its length.
+            if (const auto at = window_.find('\n', searchFrom_); at != std::string::npos) {
+                if (at - begin_ > longestLine_) {
+                    NoLineFeed(lines_ + 1, longestLine_);
+                }
                 line = std::string_view(window_).substr(begin_, at - begin_);
                 begin_ = at + 1;
+                searchFrom_ = begin_;
+                ++lines_;
                 return true;
             }
+            searchFrom_ = window_.size();
             if (end_) {
+                if (window_.size() - begin_ > longestLine_) {
+                    NoLineFeed(lines_ + 1, longestLine_);
+                }
                 if (begin_ < window_.size()) {
                     line = std::string_view(window_).substr(begin_);
                     begin_ = window_.size();
+                    ++lines_;
                     return true;
                 }
                 return false;
             }
+            if (window_.size() - begin_ > longestLine_) {
+                NoLineFeed(lines_ + 1, longestLine_);
+            }
             window_.erase(0, begin_);
+            searchFrom_ -= begin_;
             begin_ = 0;
             const std::string_view more = source_.Bytes(readAt_, kPiece, scratch_);
             readAt_ += more.size();
@@ -120,14 +153,23 @@ public:
 private:
     static constexpr std::size_t kPiece = 1 << 16; // the header needs only its first line
     const Source& source_;
-    std::uint64_t readAt_;
+    std::uint64_t longestLine_;
+    std::uint64_t readAt_ = 0;
     std::string window_;
     std::size_t begin_ = 0;
+    std::size_t searchFrom_ = 0; // no line feed stands between begin_ and here
+    int lines_ = 0;
     bool end_ = false;
     std::vector<char> scratch_;
 };
 
 // ---- The header ----
+
+// A text in a message: its first 40 bytes.
+std::string Shown(std::string_view text)
+{
+    return text.size() > 40 ? std::string(text.substr(0, 40)) + "..." : std::string(text);
+}
 
 std::string_view Trim(std::string_view text)
 {
@@ -178,11 +220,19 @@ Column ReadColumn(std::string_view field, int line, std::size_t index)
     std::string_view name = field;
     if (const std::size_t open = field.find('('); open != std::string_view::npos) {
         const std::size_t close = field.find(')', open);
-        if (close == std::string_view::npos || !Trim(field.substr(close + 1)).empty()) {
+        if (close == std::string_view::npos) {
             throw RecordingError(line, "column " + std::to_string(index + 1) +
                                            ": the unit must stand in parentheses after the name");
         }
+        if (!Trim(field.substr(close + 1)).empty()) {
+            // Most often columns separated by semicolons or blanks, which make the header one column.
+            throw RecordingError(line, "column " + std::to_string(index + 1) + ": text follows the unit in \"" +
+                                           Shown(field) + "\": columns are separated by tabs or commas, and a unit "
+                                           "stands in parentheses at the end of its column's name");
+        }
         column.unit = platform::Utf8ToUtf16(Trim(field.substr(open + 1, close - open - 1)));
+        // The Greek letter mu stands for micro as often as the micro sign does; the host knows the sign.
+        std::replace(column.unit.begin(), column.unit.end(), u'\u03BC', u'\u00B5');
         column.toBase = SplitUnit(column.unit).toBase;
         name = Trim(field.substr(0, open));
     }
@@ -200,24 +250,71 @@ struct Layout {
     bool timeColumn = false;
     double timeScale = 1.0;
     std::uint64_t dataOffset = 0; // the first byte after the header line
+    std::string firstColumn;      // the header's first field as written
+    int headerLine = 0;
+    std::string headerText;       // as written, for messages
 };
 
-// The header is the first line that is not blank; nothing when there is none.
-std::optional<Layout> ReadHeader(LineReader& lines, int& lineNumber)
+// How much of a file's start tells whether it is text the reader takes.
+constexpr std::size_t kFirstLook = 1 << 16;
+
+// Refuses text that the reader cannot take, told from the file's first bytes: UTF-16 text, bytes that are no text,
+// and lines that end in CR alone (the first line would run on to the file's end).
+void RefuseByStart(std::string_view start)
 {
+    if (start.starts_with("\xFF\xFE") || start.starts_with("\xFE\xFF")) {
+        throw RecordingError(0, "the file is UTF-16 text (it begins with a UTF-16 byte-order mark): save it as UTF-8");
+    }
+    if (start.starts_with("\xEF\xBB\xBF")) {
+        start.remove_prefix(3);
+    }
+    const std::string_view first = start.substr(0, start.find('\n'));
+    if (first.find('\0') != std::string_view::npos) {
+        // ASCII text in UTF-16: every other byte is NUL, and the others are not.
+        std::size_t nuls[2] = {0, 0};
+        for (std::size_t i = 0; i < first.size(); ++i) {
+            nuls[i % 2] += first[i] == '\0' ? 1 : 0;
+        }
+        const std::size_t even = (first.size() + 1) / 2;
+        const std::size_t odd = first.size() / 2;
+        if ((nuls[0] == even && nuls[1] == 0) || (nuls[1] == odd && nuls[0] == 0)) {
+            throw RecordingError(0, "the file is UTF-16 text (every other byte is NUL): save it as UTF-8");
+        }
+        throw RecordingError(0, "the file holds NUL bytes, which text does not: it is no text recording (or a saved "
+                                "document whose start is damaged)");
+    }
+    if (TrimLine(first).find('\r') != std::string_view::npos) {
+        throw RecordingError(1, "the lines end in CR alone: convert the line ends to LF or CR LF");
+    }
+}
+
+// The header is the first line that is not blank; nothing when there is none.
+std::optional<Layout> ReadHeader(const Source& source, LineReader& lines, int& lineNumber)
+{
+    {
+        std::vector<char> scratch;
+        RefuseByStart(source.Bytes(0, kFirstLook, scratch));
+    }
     std::string_view text;
     while (lines.Next(text)) {
         ++lineNumber;
         if (lineNumber == 1 && text.starts_with("\xEF\xBB\xBF")) {
             text.remove_prefix(3); // a byte-order mark
         }
-        const std::string_view line = TrimLine(text);
+        std::string_view line = TrimLine(text);
         if (line.empty()) {
             continue;
         }
+        if (line.starts_with('#')) {
+            // numpy's savetxt writes its header after "# ".
+            line = line.substr(std::min(line.find_first_not_of(" \t", 1), line.size()));
+        }
         Layout layout;
+        layout.headerLine = lineNumber;
+        layout.headerText = Shown(TrimLine(text));
         layout.separator = line.find('\t') != std::string_view::npos ? '\t' : ',';
         const auto fields = Split(line, layout.separator);
+        layout.firstColumn = fields.front();
         for (std::size_t i = 0; i < fields.size(); ++i) {
             layout.columns.push_back(ReadColumn(fields[i], lineNumber, i));
         }
@@ -243,12 +340,103 @@ std::optional<Layout> ReadHeader(LineReader& lines, int& lineNumber)
     return std::nullopt;
 }
 
+// ---- Numbers ----
+
+// A number that from_chars finds out of a double's range is either beyond the largest or nearer zero than the
+// smallest: it is the latter when its first significant digit stands below the units.
+bool BelowSmallestDouble(std::string_view number)
+{
+    if (!number.empty() && (number[0] == '-' || number[0] == '+')) {
+        number.remove_prefix(1);
+    }
+    const std::string_view mantissa = number.substr(0, number.find_first_of("eE"));
+    const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
+    const std::size_t first = mantissa.find_first_of("123456789");
+    if (first == std::string_view::npos) {
+        return false;
+    }
+    // The power of ten of the first significant digit, and the exponent, which may have any number of digits.
+    const long long place = first < point ? static_cast<long long>(point - first) - 1
+                                          : -static_cast<long long>(first - point);
+    long long exponent = 0;
+    std::string_view digits = number.substr(mantissa.size() + (mantissa.size() < number.size() ? 1 : 0));
+    const bool negative = digits.starts_with('-');
+    if (negative || digits.starts_with('+')) {
+        digits.remove_prefix(1);
+    }
+    for (const char digit : digits) {
+        exponent = std::min<long long>(exponent * 10 + (digit - '0'), 1'000'000'000);
+    }
+    return place + (negative ? -exponent : exponent) < 0;
+}
+
+// A number as from_chars reads it, and one nearer zero than the smallest double as the nearest double, zero (from_chars
+// finds it out of range).
+std::from_chars_result ReadDouble(const char* begin, const char* end, double& value)
+{
+    auto parsed = std::from_chars(begin, end, value);
+    if (parsed.ec == std::errc::result_out_of_range && BelowSmallestDouble(std::string_view(begin, parsed.ptr))) {
+        value = *begin == '-' ? -0.0 : 0.0;
+        parsed.ec = std::errc{};
+    }
+    return parsed;
+}
+
 // ---- Line by line: the reader's rules, and the first error with its line ----
+
+// Numbers separated by semicolons or blanks, which stand in one field.
+bool SeveralNumbers(std::string_view field)
+{
+    int numbers = 0;
+    for (std::size_t at = 0; at < field.size();) {
+        const std::size_t end = std::min(field.find_first_of("; ", at), field.size());
+        if (end > at) {
+            double value = 0.0;
+            const auto parsed = std::from_chars(field.data() + at, field.data() + end, value);
+            if (parsed.ptr != field.data() + end) {
+                return false;
+            }
+            ++numbers;
+        }
+        at = end + 1;
+    }
+    return numbers >= 2;
+}
 
 [[noreturn]] void NotANumber(std::string_view field, int line, std::size_t index)
 {
-    const std::string shown = field.size() > 40 ? std::string(field.substr(0, 40)) + "..." : std::string(field);
-    throw RecordingError(line, "column " + std::to_string(index + 1) + ": not a number: \"" + shown + "\"");
+    const bool separated = SeveralNumbers(field);
+    throw RecordingError(line, "column " + std::to_string(index + 1) + ": not a number: \"" + Shown(field) + "\"" +
+                                   (separated ? ": columns are separated by tabs or commas" : ""));
+}
+
+// Which line was taken as the header, for a message on a line that does not fit it.
+std::string HeaderNamed(const Layout& layout)
+{
+    return " (the header is line " + std::to_string(layout.headerLine) + ": \"" + layout.headerText + "\")";
+}
+
+// Rethrows the error of a data line (called in its handler); for what the line holds, a reason that is plainer than
+// the field it failed at, and on the first data line, the line taken as the header.
+[[noreturn]] void RefuseLine(const RecordingError& error, std::string_view line, int lineNumber, const Layout& layout,
+                             bool firstDataLine)
+{
+    if (line.starts_with('#')) {
+        throw RecordingError(lineNumber, "the line begins with \"#\", which only the header line may: comment "
+                                         "lines are not passed over, and line " + std::to_string(layout.headerLine) +
+                                         " (\"" + layout.headerText + "\") was taken as the header; delete them");
+    }
+    for (std::size_t at = line.find('\r'); at != std::string_view::npos; at = line.find('\r', at + 1)) {
+        if (at + 1 < line.size() && line[at + 1] != ' ' && line[at + 1] != '\t' && line[at + 1] != '\r') {
+            throw RecordingError(lineNumber, "the lines end in CR alone: convert the line ends to LF or CR LF");
+        }
+    }
+    const std::string message = error.what();
+    if (firstDataLine && message.find(HeaderNamed(layout)) == std::string::npos) {
+        const std::size_t prefix = ("line " + std::to_string(lineNumber) + ": ").size();
+        throw RecordingError(lineNumber, message.substr(prefix) + HeaderNamed(layout));
+    }
+    throw;
 }
 
 double ReadNumber(std::string_view field, int line, std::size_t index)
@@ -256,7 +444,7 @@ double ReadNumber(std::string_view field, int line, std::size_t index)
     double value = 0.0;
     const char* begin = field.data() + (!field.empty() && field.front() == '+' ? 1 : 0);
     const char* end = field.data() + field.size();
-    const auto parsed = std::from_chars(begin, end, value);
+    const auto parsed = ReadDouble(begin, end, value);
     if (field.empty() || parsed.ec != std::errc{} || parsed.ptr != end) {
         NotANumber(field, line, index);
     }
@@ -266,26 +454,80 @@ double ReadNumber(std::string_view field, int line, std::size_t index)
 // Two steps between time stamps agree when they differ by at most a thousandth of the block's first step.
 bool EvenStep(double step, double first) { return !(std::fabs(step - first) > 1e-3 * first); }
 
+// A block as the line-by-line reader makes it.
+struct LineBlock {
+    int firstLine = 0;
+    std::size_t count = 0;
+    double first = 0.0;
+    double second = 0.0;
+    double last = 0.0;
+    std::vector<std::vector<float>> channels;
+};
+
+// Reads a data line into its block; throws at the first rule it breaks.
+void ReadDataLine(std::string_view line, int lineNumber, const Layout& layout, LineBlock& block, bool keep)
+{
+    const std::size_t channels = layout.columns.size();
+    const std::size_t expected = channels + (layout.timeColumn ? 1 : 0);
+    // Counted before they are split: a line of millions of fields would take a slice of memory for each.
+    const auto count = static_cast<std::size_t>(std::count(line.begin(), line.end(), layout.separator)) + 1;
+    if (count != expected) {
+        throw RecordingError(lineNumber, std::to_string(count) + (count == 1 ? " value" : " values") +
+                                             " where the header names " + std::to_string(expected) +
+                                             (expected == 1 ? " column" : " columns") + HeaderNamed(layout));
+    }
+    const auto fields = Split(line, layout.separator);
+    std::size_t field = 0;
+    if (layout.timeColumn) {
+        const double time = ReadNumber(fields[field++], lineNumber, 0) * layout.timeScale;
+        if (!std::isfinite(time)) {
+            throw RecordingError(lineNumber, "the time must be a finite number");
+        }
+        if (block.count > 0) {
+            // The interval is the span over the count: a span beyond the largest double gives none.
+            if (!std::isfinite(time - block.first)) {
+                throw RecordingError(lineNumber, "the time stamps of the block from line " +
+                                                     std::to_string(block.firstLine) +
+                                                     " span more than the largest number: check the time column");
+            }
+            const double interval = time - block.last;
+            const double first = block.count >= 2 ? block.second - block.first : interval;
+            if (!(interval > 0.0)) {
+                throw RecordingError(lineNumber, "the time must increase from line to line");
+            }
+            if (!EvenStep(interval, first)) {
+                throw RecordingError(lineNumber, "the samples of a block must be evenly spaced in time");
+            }
+        }
+        (block.count == 0 ? block.first : block.count == 1 ? block.second : block.last) = time;
+        block.last = time;
+    }
+    for (std::size_t channel = 0; channel < channels; ++channel, ++field) {
+        // The sample as it is stored: "inf", "nan" and numbers beyond a float's range would be taken for data.
+        const auto value =
+            static_cast<float>(ReadNumber(fields[field], lineNumber, field) * layout.columns[channel].toBase);
+        if (!std::isfinite(value)) {
+            NotANumber(fields[field], lineNumber, field);
+        }
+        if (keep) {
+            block.channels[channel].push_back(value);
+        }
+    }
+    ++block.count;
+}
+
 // Reads every line in order and throws at the first that breaks a rule. The spacing of the time stamps is checked
 // as the lines come: a block keeps its first two time stamps, the last and the count. With `keep` the samples are
 // kept and the recording made; without, only the rules are checked (nullptr when all lines keep them).
-std::shared_ptr<Document> ReadLineByLine(const Source& source, bool complete, bool keep)
+std::shared_ptr<Document> ReadLineByLine(const Source& source, bool complete, bool keep, std::uint64_t longestLine)
 {
-    struct Block {
-        int firstLine = 0;
-        std::size_t count = 0;
-        double first = 0.0;
-        double second = 0.0;
-        double last = 0.0;
-        std::vector<std::vector<float>> channels;
-    };
-    LineReader lines(source);
+    LineReader lines(source, longestLine);
     int lineNumber = 0;
     std::optional<Layout> layout;
-    std::vector<Block> blocks;
+    std::vector<LineBlock> blocks;
     bool inBlock = false;
     try {
-        layout = ReadHeader(lines, lineNumber);
+        layout = ReadHeader(source, lines, lineNumber);
         std::string_view text;
         while (layout && lines.Next(text)) {
             ++lineNumber;
@@ -294,55 +536,19 @@ std::shared_ptr<Document> ReadLineByLine(const Source& source, bool complete, bo
                 inBlock = false;
                 continue;
             }
-            const std::size_t channels = layout->columns.size();
             if (!inBlock) {
-                Block block;
+                LineBlock block;
                 block.firstLine = lineNumber;
-                block.channels.resize(keep ? channels : 0);
+                block.channels.resize(keep ? layout->columns.size() : 0);
                 blocks.push_back(std::move(block));
                 inBlock = true;
             }
-            const auto fields = Split(line, layout->separator);
-            const std::size_t expected = channels + (layout->timeColumn ? 1 : 0);
-            if (fields.size() != expected) {
-                throw RecordingError(lineNumber, std::to_string(fields.size()) +
-                                                     (fields.size() == 1 ? " value" : " values") +
-                                                     " where the header names " + std::to_string(expected) +
-                                                     (expected == 1 ? " column" : " columns"));
+            const bool firstDataLine = blocks.size() == 1 && blocks.front().count == 0;
+            try {
+                ReadDataLine(line, lineNumber, *layout, blocks.back(), keep);
+            } catch (const RecordingError& error) {
+                RefuseLine(error, line, lineNumber, *layout, firstDataLine);
             }
-            Block& block = blocks.back();
-            std::size_t field = 0;
-            if (layout->timeColumn) {
-                const double time = ReadNumber(fields[field++], lineNumber, 0) * layout->timeScale;
-                if (!std::isfinite(time)) {
-                    throw RecordingError(lineNumber, "the time must be a finite number");
-                }
-                if (block.count > 0) {
-                    const double interval = time - block.last;
-                    const double first = block.count >= 2 ? block.second - block.first : interval;
-                    if (!(interval > 0.0)) {
-                        throw RecordingError(lineNumber, "the time must increase from line to line");
-                    }
-                    if (!EvenStep(interval, first)) {
-                        throw RecordingError(lineNumber, "the samples of a block must be evenly spaced in time");
-                    }
-                }
-                (block.count == 0 ? block.first : block.count == 1 ? block.second : block.last) = time;
-                block.last = time;
-            }
-            for (std::size_t channel = 0; channel < channels; ++channel, ++field) {
-                // The sample as it is stored: "inf", "nan" and numbers beyond a float's range would be taken for
-                // data.
-                const auto value = static_cast<float>(ReadNumber(fields[field], lineNumber, field) *
-                                                      layout->columns[channel].toBase);
-                if (!std::isfinite(value)) {
-                    NotANumber(fields[field], lineNumber, field);
-                }
-                if (keep) {
-                    block.channels[channel].push_back(value);
-                }
-            }
-            ++block.count;
         }
     } catch (const ReadFailure&) {
         complete = false;
@@ -356,7 +562,7 @@ std::shared_ptr<Document> ReadLineByLine(const Source& source, bool complete, bo
     if (blocks.empty()) {
         throw RecordingError(0, "the file holds no samples");
     }
-    for (const Block& block : blocks) {
+    for (const LineBlock& block : blocks) {
         if (layout->timeColumn && block.count < 2) {
             throw RecordingError(block.firstLine, "a block needs two samples to give its sample interval");
         }
@@ -369,7 +575,7 @@ std::shared_ptr<Document> ReadLineByLine(const Source& source, bool complete, bo
         document->AddChannel(column.name, column.unit);
     }
     document->ReserveBlocks(blocks.size());
-    for (Block& block : blocks) {
+    for (LineBlock& block : blocks) {
         const double interval =
             layout->timeColumn ? (block.last - block.first) / static_cast<double>(block.count - 1) : 1.0;
         const int index = document->AddBlock(interval);
@@ -445,7 +651,7 @@ constexpr double kExactTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7, 
 // Numbers that are no plain decimal.
 [[gnu::noinline]] const char* ReadOtherNumber(const char* at, const char* end, double& value)
 {
-    const auto parsed = std::from_chars(at, end, value);
+    const auto parsed = ReadDouble(at, end, value);
     return parsed.ec == std::errc{} ? parsed.ptr : nullptr;
 }
 
@@ -686,11 +892,6 @@ bool AddRun(PlannedBlock& block, const Run& run, bool timeColumn)
     return true;
 }
 
-struct Plan {
-    std::size_t chunkBytes;
-    unsigned threads;
-};
-
 // Reads the source in pieces on several threads; nullptr when some line breaks a rule (the line-by-line reader then
 // says which), or when the source cannot be read.
 std::shared_ptr<Document> ReadInPieces(const Source& source, const Layout& layout, const Plan& plan)
@@ -708,6 +909,11 @@ std::shared_ptr<Document> ReadInPieces(const Source& source, const Layout& layou
             const std::uint64_t nominal = std::min<std::uint64_t>(dataBegin + (i + 1) * chunk, dataEnd);
             begin = i + 1 == pieces.size() ? dataEnd : LineStart(source, nominal, begin, scratch);
             pieces[i].end = begin;
+            if (pieces[i].end - pieces[i].begin > plan.longestLine) {
+                // It may hold a line longer than the longest, which is not read whole into memory for nothing; the
+                // line-by-line reader finds it.
+                return nullptr;
+            }
         }
     }
 
@@ -801,6 +1007,9 @@ std::shared_ptr<Document> ReadInPieces(const Source& source, const Layout& layou
         }
         const double interval =
             layout.timeColumn ? (block.last - block.first) / static_cast<double>(block.count - 1) : 1.0;
+        if (!std::isfinite(interval)) {
+            return nullptr; // a span beyond the largest double
+        }
         const int index = document->AddBlock(interval);
         std::vector<std::vector<float>> samples(channels);
         for (auto& channel : samples) {
@@ -826,13 +1035,17 @@ std::shared_ptr<Document> ReadInPieces(const Source& source, const Layout& layou
     return document;
 }
 
-std::shared_ptr<Document> Read(const Source& source, bool complete, const Plan& plan)
+std::shared_ptr<Document> Read(const Source& source, bool complete, const Plan& plan,
+                               RecordingNotes* notes = nullptr)
 {
     if (complete) {
         try {
-            LineReader lines(source);
+            LineReader lines(source, plan.longestLine);
             int lineNumber = 0;
-            if (const auto layout = ReadHeader(lines, lineNumber)) {
+            if (const auto layout = ReadHeader(source, lines, lineNumber)) {
+                if (notes) {
+                    *notes = {layout->timeColumn, layout->firstColumn};
+                }
                 if (auto document = ReadInPieces(source, *layout, plan)) {
                     return document;
                 }
@@ -841,13 +1054,11 @@ std::shared_ptr<Document> Read(const Source& source, bool complete, const Plan& 
         }
     }
     // Something is wrong: the line-by-line reader finds the first line that is, and throws there.
-    if (auto document = ReadLineByLine(source, complete, false)) {
+    if (auto document = ReadLineByLine(source, complete, false, plan.longestLine)) {
         return document;
     }
-    return ReadLineByLine(source, complete, true);
+    return ReadLineByLine(source, complete, true, plan.longestLine);
 }
-
-constexpr Plan kDefaultPlan{std::size_t{1} << 20, 0};
 
 } // namespace
 
@@ -862,46 +1073,131 @@ std::shared_ptr<Document> ReadRecording(std::istream& in)
     return Read(TextSource(text), !in.bad(), kDefaultPlan);
 }
 
-std::shared_ptr<Document> ReadRecordingText(std::string_view text, std::size_t pieceBytes, unsigned threads)
+std::shared_ptr<Document> ReadRecordingText(std::string_view text, std::size_t pieceBytes, unsigned threads,
+                                            std::uint64_t longestLine)
 {
-    return Read(TextSource(text), true, {pieceBytes, threads});
+    return Read(TextSource(text), true, {pieceBytes, threads, longestLine});
 }
 
 std::shared_ptr<Document> ReadRecordingLineByLine(std::string_view text)
 {
-    return ReadLineByLine(TextSource(text), true, true);
+    return ReadLineByLine(TextSource(text), true, true, kLongestRecordingLine);
 }
 
-std::shared_ptr<Document> ReadRecordingFile(const std::string& path)
+InputFile::InputFile(const std::string& path) : path_(path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        throw RecordingError(0, "cannot open " + path);
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) {
+        throw RecordingError(0, "cannot open " + path + ": " + std::strerror(errno));
     }
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
     struct stat status{};
-    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
-        return Read(FileSource(fd, static_cast<std::uint64_t>(status.st_size)), true, kDefaultPlan);
+    if (::fstat(fd_, &status) == 0) {
+        if (S_ISDIR(status.st_mode)) {
+            ::close(fd_);
+            throw RecordingError(0, "it is a folder, not a file");
+        }
+        regular_ = S_ISREG(status.st_mode);
+        size_ = regular_ ? static_cast<std::uint64_t>(status.st_size) : 0;
     }
-    // A pipe or a device: read to its end first.
-    std::string text;
+}
+
+InputFile::~InputFile() { ::close(fd_); }
+
+std::string_view InputFile::Start(std::size_t count)
+{
+    if (regular_) {
+        // Only looked at: a reader reads the file anew from its start.
+        std::vector<char> scratch;
+        try {
+            bytes_.assign(FileSource(fd_, size_).Bytes(0, count, scratch));
+        } catch (const ReadFailure&) {
+            bytes_.clear(); // the reader meets the failure again and says so
+        }
+        return bytes_;
+    }
+    while (bytes_.size() < count && ReadMore()) {
+    }
+    return std::string_view(bytes_).substr(0, count);
+}
+
+bool InputFile::ReadMore()
+{
+    if (ended_) {
+        return false;
+    }
     char buffer[65536];
-    bool complete = true;
     for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        const ssize_t n = ::read(fd_, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n <= 0) {
-            complete = n == 0;
-            break;
+            complete_ = n == 0;
+            ended_ = true;
+            return false;
         }
-        text.append(buffer, static_cast<std::size_t>(n));
+        bytes_.append(buffer, static_cast<std::size_t>(n));
+        return true;
     }
-    return Read(TextSource(text), complete, kDefaultPlan);
+}
+
+std::shared_ptr<Document> ReadRecordingFile(const std::string& path)
+{
+    InputFile file(path);
+    return ReadRecordingFile(file);
+}
+
+std::shared_ptr<Document> ReadRecordingFile(InputFile& file, RecordingNotes* notes)
+{
+    if (file.Regular()) {
+        return Read(FileSource(file.Descriptor(), file.Size()), true, kDefaultPlan, notes);
+    }
+    // A pipe or a device: read to its end first, with what was looked at already. What cannot be a recording is
+    // refused as it comes: an endless stream of no text or of one line would fill the memory.
+    bool startLooked = false;
+    std::int64_t lineFeeds = 0;
+    std::size_t lineStart = 0; // of the last line
+    std::size_t searched = 0;
+    do {
+        const std::string& bytes = file.Bytes();
+        if (!startLooked && (bytes.size() >= kFirstLook || bytes.find('\n') != std::string::npos)) {
+            RefuseByStart(std::string_view(bytes).substr(0, kFirstLook));
+            startLooked = true;
+        }
+        for (auto at = bytes.find('\n', searched); at != std::string::npos; at = bytes.find('\n', at + 1)) {
+            ++lineFeeds;
+            lineStart = at + 1;
+        }
+        searched = bytes.size();
+        if (bytes.size() - lineStart > kDefaultPlan.longestLine) {
+            NoLineFeed(static_cast<int>(std::min<std::int64_t>(lineFeeds + 1, std::numeric_limits<int>::max())),
+                       kDefaultPlan.longestLine);
+        }
+    } while (file.ReadMore());
+    const std::string text = file.TakeBytes();
+    return Read(TextSource(text), file.Complete(), kDefaultPlan, notes);
+}
+
+std::optional<std::string> UnitWarning(const Document& recording, int channel)
+{
+    const std::u16string& unit = recording.ChannelUnit(channel);
+    if (unit.empty() || IsKnownUnit(unit)) {
+        return std::nullopt;
+    }
+    return "channel " + std::to_string(channel + 1) + ", \"" + platform::Utf16ToUtf8(recording.ChannelName(channel)) +
+           "\": its unit \"" + platform::Utf16ToUtf8(unit) +
+           "\" is none the host knows, so its numbers are kept as written (the host knows " +
+           platform::Utf16ToUtf8(KnownBaseUnits()) + ", each also with a prefix such as m, \u00B5, n or k)";
+}
+
+std::optional<std::string> TimeColumnWarning(const RecordingNotes& notes)
+{
+    if (notes.timeColumn) {
+        return std::nullopt;
+    }
+    return "no time column: the first column, \"" + notes.firstColumn +
+           "\", became channel 1, and samples are taken 1 s apart (a first column \"Time (s)\" or \"Time (ms)\" "
+           "gives the sample interval)";
 }
 
 } // namespace host

@@ -1,13 +1,16 @@
 // Recordings from text files: one column per channel under a header line of channel names with their units in
 // parentheses ("Vm (mV)"), an optional leading time column ("Time (s)" or "Time (ms)") that gives the sample
-// interval, columns separated by tabs or commas, and blank lines between blocks. Samples are kept in the base unit of
-// their column's unit ("0.5" under "Vm (mV)" is 0.0005 V), as the host keeps them; the unit text stays as written.
+// interval, columns separated by tabs or commas, and blank lines between blocks. A "#" and the blanks after it before
+// the header's first name are passed over (numpy's savetxt writes its header so). Samples are kept in the base unit
+// of their column's unit ("0.5" under "Vm (mV)" is 0.0005 V), as the host keeps them; the unit text stays as written.
 #pragma once
 
 #include "host/document.h"
 
+#include <cstdint>
 #include <istream>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -24,15 +27,67 @@ private:
     int line_;
 };
 
+// A file that a command reads, opened once. A regular file is read where it lies, and its first bytes can be looked
+// at before a reader takes it. Anything else (a pipe, a FIFO, a process substitution, a device) can be read only
+// once: the bytes looked at are kept, and the reader that follows starts with them.
+class InputFile {
+public:
+    // A RecordingError (line 0) with the reason when the path cannot be opened or names a folder.
+    explicit InputFile(const std::string& path);
+    ~InputFile();
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    const std::string& Path() const { return path_; }
+    bool Regular() const { return regular_; }
+    int Descriptor() const { return fd_; }
+    std::uint64_t Size() const { return size_; } // of a regular file
+    // Up to `count` bytes from the start; fewer only when the input holds fewer.
+    std::string_view Start(std::size_t count);
+    // Of anything but a regular file: the bytes read so far, and reading on. ReadMore is false at the end; a failed
+    // read ends it too, and Complete tells which.
+    const std::string& Bytes() const { return bytes_; }
+    std::string TakeBytes() { return std::move(bytes_); }
+    bool ReadMore();
+    bool Complete() const { return complete_; }
+
+private:
+    std::string path_;
+    int fd_ = -1;
+    bool regular_ = false;
+    std::uint64_t size_ = 0;
+    std::string bytes_;
+    bool ended_ = false;
+    bool complete_ = true;
+};
+
+// What a recording's header said that its document does not keep.
+struct RecordingNotes {
+    bool timeColumn = false;
+    std::string firstColumn; // the header's first column as written
+};
+
+// The longest line a recording may have: far longer than any sensible header or row, and short enough to be held in
+// memory. A longer line is refused with its number.
+inline constexpr std::uint64_t kLongestRecordingLine = std::uint64_t{1} << 30;
+
 // Reads a recording; throws RecordingError. Without a time column the samples are 1 s apart.
 std::shared_ptr<Document> ReadRecording(std::istream& in);
-// Reads the recording in a file; a file that cannot be opened is a RecordingError too. The file is read in pieces,
-// on several threads, and never stands whole in memory.
+// Reads the recording in a file; a file that cannot be opened is a RecordingError too. A regular file is read in
+// pieces, on several threads, and never stands whole in memory.
 std::shared_ptr<Document> ReadRecordingFile(const std::string& path);
+std::shared_ptr<Document> ReadRecordingFile(InputFile& file, RecordingNotes* notes = nullptr);
 // Reads a recording in memory in pieces of about `pieceBytes`, on at most `threads` threads (0: as many as suit
-// the machine). The pieces give the same recording and the same first error as reading line by line.
-std::shared_ptr<Document> ReadRecordingText(std::string_view text, std::size_t pieceBytes, unsigned threads = 0);
+// the machine), refusing lines longer than `longestLine`. The pieces give the same recording and the same first
+// error as reading line by line.
+std::shared_ptr<Document> ReadRecordingText(std::string_view text, std::size_t pieceBytes, unsigned threads = 0,
+                                            std::uint64_t longestLine = kLongestRecordingLine);
 // Reads a recording in memory one line after another: the rules the reader in pieces keeps to.
 std::shared_ptr<Document> ReadRecordingLineByLine(std::string_view text);
+
+// A recording without a time column is read all the same; the warning names the column that became channel 1.
+std::optional<std::string> TimeColumnWarning(const RecordingNotes& notes);
+// A channel whose unit is neither empty nor one the host knows keeps its numbers as written; the warning says so.
+std::optional<std::string> UnitWarning(const Document& recording, int channel);
 
 } // namespace host

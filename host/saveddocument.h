@@ -29,10 +29,12 @@ void WriteSavedDocument(std::ostream& out, const Document& recording,
 // Throws RecordingError (line 0) for bytes that are no saved document or a damaged one.
 SavedDocument ReadSavedDocument(std::istream& in);
 
-// True when the file begins as a saved document does (the recording reader reads text files).
-bool IsSavedDocumentFile(const std::string& path);
+// True when the file begins as a saved document does, or nearly so (a saved document whose first bytes are damaged,
+// which its reader refuses as such); the recording reader reads the others.
+bool IsSavedDocument(InputFile& file);
 // A RecordingError when the file cannot be opened.
 SavedDocument ReadSavedDocumentFile(const std::string& path);
+SavedDocument ReadSavedDocumentFile(InputFile& file);
 // False when the file cannot be written to its end; a file written in part is removed.
 bool WriteSavedDocumentFile(const std::string& path, const Document& recording,
                             const std::vector<std::vector<std::uint8_t>>& streams);

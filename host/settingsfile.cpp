@@ -2,6 +2,7 @@
 
 #include "platform/win/atomicfile.h"
 #include "platform/win/codepage.h"
+#include "platform/win/msgbox.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -65,6 +66,7 @@ void SettingsFile::SetPath(std::filesystem::path path)
 {
     path_ = std::move(path);
     loaded_ = false;
+    refused_ = false;
     values_.clear();
 }
 
@@ -82,6 +84,19 @@ void SettingsFile::Load()
         return;
     }
     loaded_ = true;
+    // Only a regular file is read (or written): a FIFO would wait for a writer for ever, and a device such as
+    // /dev/zero never ends. Its status is taken without opening it.
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(Path(), error);
+    refused_ = !error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status);
+    if (refused_) {
+        const std::u16string text = u"The settings file " + platform::Utf8ToUtf16(Path().string()) +
+                                    u" is not a regular file: it is neither read nor written, and settings changed "
+                                    u"now last only for this session. Name a regular file in " +
+                                    platform::Utf8ToUtf16(kSettingsFileVariable) + u".";
+        MessageBoxW(nullptr, text.c_str(), u"crestmetrics", MB_OK | MB_ICONWARNING);
+        return;
+    }
     std::ifstream in(Path(), std::ios::binary);
     std::string line;
     while (in && std::getline(in, line)) {
@@ -100,7 +115,7 @@ void SettingsFile::Load()
 bool SettingsFile::Save()
 {
     const std::filesystem::path& path = Path();
-    if (path.empty()) {
+    if (path.empty() || refused_) {
         return false;
     }
     std::error_code error;

@@ -2,6 +2,7 @@
 // in the user's configuration folder, read when first asked and written whole after every change.
 //   The file: $CRESTMETRICS_SETTINGS when set (tests point it elsewhere), else $XDG_CONFIG_HOME/crestmetrics/settings,
 //   else $HOME/.config/crestmetrics/settings; without any of them the values live only in memory.
+//   A file that is not a regular file (a FIFO, a device, a folder) is neither read nor written; the user is told.
 //   Its lines: "name<TAB>value" in UTF-8, with backslash, tab, CR and LF written as \\, \t, \r and \n, and a
 //   name's leading "#" as \#; lines that are empty, start with "#" or hold no tab are passed over.
 #pragma once
@@ -37,6 +38,7 @@ private:
 
     std::optional<std::filesystem::path> path_;
     bool loaded_ = false;
+    bool refused_ = false; // not a regular file: neither read nor written
     std::map<std::u16string, std::u16string, std::less<>> values_;
 };
 

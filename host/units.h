@@ -16,5 +16,9 @@ struct UnitParts {
 
 // Splits a unit text into prefix and base; a text whose rest is no known base unit keeps no prefix ("mmHg", "m").
 UnitParts SplitUnit(const std::u16string& unit);
+// A base unit the host knows ("V"), with or without a prefix ("mV", "\u00B5V").
+bool IsKnownUnit(const std::u16string& unit);
+// The base units the host knows, for messages: "V, A, s, …".
+std::u16string KnownBaseUnits();
 
 } // namespace host

@@ -173,6 +173,23 @@ void RefuseInvalidSettings(IAnalysisJob& job, const SettingsTables& tables,
     throw Failure((document.empty() ? std::string("the settings") : document) + ": " + why);
 }
 
+// The analysed channel's unit, when the host does not know it: its numbers were taken as written.
+void WarnOfUnknownUnit(IAnalysisJob& job, const host::Document& recording, const std::string& path, std::ostream& err)
+{
+    IKVOString* text = nullptr;
+    const std::string source = job.GetSettingText(kSourceChannelId, &text) == S_OK
+                                   ? platform::Utf16ToUtf8(host::TakeText(text))
+                                   : std::string();
+    int channel = -1;
+    const auto parsed = std::from_chars(source.data(), source.data() + source.size(), channel);
+    if (parsed.ec != std::errc() || channel < 0 || channel >= recording.ChannelCount()) {
+        return;
+    }
+    if (const auto warning = host::UnitWarning(recording, channel)) {
+        err << "crestmetrics: analyse: " << path << ": warning: " << *warning << '\n';
+    }
+}
+
 // A file name in the temporary folder that is removed when it goes.
 class TemporaryFile {
 public:
@@ -493,12 +510,18 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
     std::vector<std::vector<std::uint8_t>> savedStreams;
     std::string settingsSource = options.arguments[0];
     try {
-        if (host::IsSavedDocumentFile(options.arguments[0])) {
-            host::SavedDocument saved = host::ReadSavedDocumentFile(options.arguments[0]);
+        // Opened and read once: a pipe or a FIFO gives its bytes only once.
+        host::InputFile input(options.arguments[0]);
+        if (host::IsSavedDocument(input)) {
+            host::SavedDocument saved = host::ReadSavedDocumentFile(input);
             recording = std::move(saved.recording);
             savedStreams = std::move(saved.streams);
         } else {
-            recording = host::ReadRecordingFile(options.arguments[0]);
+            host::RecordingNotes notes;
+            recording = host::ReadRecordingFile(input, &notes);
+            if (const auto warning = host::TimeColumnWarning(notes)) {
+                err << "crestmetrics: analyse: " << options.arguments[0] << ": warning: " << *warning << '\n';
+            }
         }
     } catch (const host::RecordingError& error) {
         throw Failure(options.arguments[0] + ": " + error.what());
@@ -589,6 +612,7 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
                           std::to_string(kLastAnalysisType) + ": give --type");
         }
     }
+    WarnOfUnknownUnit(job, *recording, options.arguments[0], err);
 
     // Progress on standard error: a line for each new text of a display ("Block 2"), not for every percent.
     std::u16string shown;

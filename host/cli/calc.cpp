@@ -3,6 +3,7 @@
 #include "host/datasource.h"
 #include "host/hoststring.h"
 #include "host/recording.h"
+#include "host/saveddocument.h"
 #include "platform/win/codepage.h"
 #include "sdk/hostobjects.h"
 
@@ -10,7 +11,10 @@
 #include <cmath>
 #include <cstring>
 #include <ostream>
+#include <optional>
+#include <string>
 #include <type_traits>
+#include <vector>
 
 namespace cli {
 
@@ -234,7 +238,22 @@ int RunCalc(const Options& options, std::ostream& out, std::ostream& err)
     const std::u16string text = platform::Utf8ToUtf16(options.arguments[0]);
     std::shared_ptr<host::Document> document;
     try {
-        document = host::ReadRecordingFile(options.arguments[1]);
+        host::InputFile input(options.arguments[1]);
+        if (host::IsSavedDocument(input)) {
+            throw Failure(options.arguments[1] +
+                          ": a saved document: calc takes a text recording (analyse reads saved documents)");
+        }
+        host::RecordingNotes notes;
+        document = host::ReadRecordingFile(input, &notes);
+        std::vector<std::optional<std::string>> warnings = {host::TimeColumnWarning(notes)};
+        for (int channel = 0; channel < document->ChannelCount(); ++channel) {
+            warnings.push_back(host::UnitWarning(*document, channel));
+        }
+        for (const auto& warning : warnings) {
+            if (warning) {
+                err << "crestmetrics: calc: " << options.arguments[1] << ": warning: " << *warning << '\n';
+            }
+        }
     } catch (const host::RecordingError& error) {
         throw Failure(options.arguments[1] + ": " + error.what());
     }

@@ -349,4 +349,91 @@ TEST(Recording, NumbersAreReadAsFromCharsReadsThem)
     EXPECT_GT(checked, 2000);
 }
 
+// A line longer than the longest a recording may have is refused with its number, before it is read on: a header,
+// a row, a blank line, or text without any line feed. Pieces of every size agree.
+TEST(Recording, ALineLongerThanTheLongestIsRefusedWithItsNumber)
+{
+    constexpr std::uint64_t kLongest = 64;
+    const std::string longRow(kLongest + 1, '1');
+    const struct {
+        std::string text;
+        int line;
+    } cases[] = {
+        {"Vm (mV)" + std::string(kLongest, ' ') + "\n1\n", 1},
+        {"Vm\n1\n" + longRow + "\n2\n", 3},
+        {"Vm\n1\n" + std::string(kLongest + 1, ' ') + "\n2\n", 3},
+        {"Vm\n1\n2\n" + longRow, 4},
+        {std::string(1000, 'V'), 1},
+    };
+    for (const auto& c : cases) {
+        for (const std::size_t pieceBytes : {std::size_t{1}, std::size_t{7}, std::size_t{100}, std::size_t{1} << 20}) {
+            SCOPED_TRACE(c.text);
+            try {
+                host::ReadRecordingText(c.text, pieceBytes, 4, kLongest);
+                ADD_FAILURE() << "accepted, pieces of " << pieceBytes;
+            } catch (const host::RecordingError& error) {
+                EXPECT_EQ(error.Line(), c.line);
+                EXPECT_NE(std::string(error.what()).find("no line feed in the first 64 bytes of the line"),
+                          std::string::npos)
+                    << error.what();
+            }
+        }
+    }
+    // A line of the longest length is read.
+    const auto document = host::ReadRecordingText("Vm\n" + std::string(kLongest - 1, '0') + "1\n", 7, 4, kLongest);
+    EXPECT_EQ(document->Samples(0, 0)[0], 1.0f);
+}
+
+// A block's interval is its span over its count: time stamps that span more than the largest double give no
+// interval, and a document saved with one could not be opened again. The reader in pieces agrees.
+TEST(Recording, ABlockWhoseTimeStampsSpanNoFiniteTimeIsRefused)
+{
+    const struct {
+        const char* text;
+        int line; // 0: read
+    } cases[] = {
+        {"Time (s)\tVm\n-1.7e308\t1\n1.7e308\t2\n", 3},
+        {"Time (s)\tVm\n0\t1\n1\t1\n\n-0.9e308\t1\n-0.3e308\t2\n0.3e308\t3\n0.9e308\t4\n", 8},
+        {"Time (ms)\tVm\n-1.7e308\t1\n1.7e308\t2\n", 0}, // in seconds a thousandth of that
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        for (const std::size_t pieceBytes : {std::size_t{1}, std::size_t{7}, std::size_t{1} << 20}) {
+            try {
+                const auto document = host::ReadRecordingText(c.text, pieceBytes, 4);
+                EXPECT_EQ(c.line, 0);
+                EXPECT_TRUE(std::isfinite(document->TickPeriod(document->BlockCount() - 1)));
+            } catch (const host::RecordingError& error) {
+                EXPECT_EQ(error.Line(), c.line);
+                EXPECT_NE(std::string(error.what()).find("span more than the largest number"), std::string::npos)
+                    << error.what();
+            }
+        }
+    }
+}
+
+// A number nearer zero than the smallest double is read as the nearest double, zero, as a sample and as a time
+// stamp; one beyond the largest is still no number a recording can hold. Line by line and in pieces alike.
+TEST(Recording, NumbersBelowTheSmallestDoubleAreReadAsZero)
+{
+    const std::string zeros(400, '0');
+    for (const std::string& tiny : {std::string("1e-330"), std::string("-2.4e-324"), "0." + zeros + "1",
+                                    std::string("12.5e-99999999999999999999"), std::string("+0.5E-330")}) {
+        SCOPED_TRACE(tiny);
+        const std::string text = "Time (s)\tVm (mV)\n" + tiny + "\t" + tiny + "\n1\t1\n";
+        for (const bool pieces : {true, false}) {
+            const auto document = pieces ? host::ReadRecordingText(text, 7, 4) : host::ReadRecordingLineByLine(text);
+            EXPECT_EQ(document->Samples(0, 0)[0], 0.0f);
+            EXPECT_EQ(document->TickPeriod(0), 1.0);
+        }
+    }
+    try {
+        Read("Vm\n1e400\n");
+        ADD_FAILURE() << "1e400 accepted";
+    } catch (const host::RecordingError& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "line 2: column 1: not a number: \"1e400\" (the header is line 1: \"Vm\")");
+    }
+}
+
 } // namespace

@@ -4,6 +4,8 @@
 #include "host/settingsfile.h"
 
 #include "platform/win/atomicfile.h"
+#include "platform/win/codepage.h"
+#include "platform/win/msgbox.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +15,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -93,6 +97,35 @@ TEST(SettingsFile, AFileThatCannotBeWrittenKeepsItsLastVersion)
     nowhere.SetPath({});
     EXPECT_FALSE(nowhere.SetValue(u"a", u"1"));
     EXPECT_EQ(nowhere.Value(u"a"), u"1");
+}
+
+// A settings file that is no regular file is neither read nor written, and the user is told once: a FIFO would
+// block every session on its read (and its write), /dev/zero would fill the memory.
+TEST(SettingsFile, OneThatIsNoRegularFileIsRefusedWithAMessage)
+{
+    Folder folder;
+    fs::create_directories(folder.path);
+    const fs::path fifo = folder.path / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const fs::path& path : {fifo, fs::path("/dev/zero"), folder.path}) {
+        SCOPED_TRACE(path);
+        std::vector<std::u16string> boxes;
+        platform::MessageBoxHook previous = platform::SetMessageBoxHook([&](const platform::MessageBoxCall& call) {
+            boxes.push_back(call.text);
+            return IDOK;
+        });
+        host::SettingsFile settings;
+        settings.SetPath(path);
+        EXPECT_EQ(settings.Value(u"a"), std::nullopt);
+        EXPECT_FALSE(settings.SetValue(u"a", u"1"));
+        EXPECT_EQ(settings.Value(u"a"), u"1"); // kept for the session
+        platform::SetMessageBoxHook(std::move(previous));
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0], u"The settings file " + platform::Utf8ToUtf16(path.string()) +
+                                u" is not a regular file: it is neither read nor written, and settings changed now "
+                                u"last only for this session. Name a regular file in CRESTMETRICS_SETTINGS.");
+    }
+    EXPECT_TRUE(fs::is_fifo(fifo));
 }
 
 // A save killed halfway leaves its temporary file beside the settings: later saves go on, loads never read it,
