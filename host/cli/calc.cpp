@@ -230,7 +230,8 @@ private:
 void RefuseSwappedArguments(const std::string& text, const std::string& recording)
 {
     std::error_code error;
-    if (!std::filesystem::exists(recording, error) && std::filesystem::is_regular_file(text, error)) {
+    const bool recordingMissing = recording != "-" && !std::filesystem::exists(recording, error);
+    if (recordingMissing && std::filesystem::is_regular_file(text, error)) {
         throw Failure("the recording, the second argument, \"" + recording + "\" is no file, and the first, \"" + text +
                           "\", is one: give the calculation text first, then the recording",
                       true);
