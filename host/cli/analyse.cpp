@@ -537,11 +537,15 @@ std::string FileIdentity(const std::string& path)
     return error ? "" : "name " + full.string();
 }
 
+constexpr const char* kIsTheRecording = ": that is the recording being analysed";
+
 // No output may replace the recording, the --from document or another output: refused before anything is
-// written. A saved document may be saved again where it came from, as the host's Save does.
-void RefuseSharedFiles(const std::string& recording, const std::string& settingsFrom,
+// written. A saved document may be saved again where it came from, as the host's Save does: true when --save names
+// the input, which the caller refuses unless the input was a saved document.
+bool RefuseSharedFiles(const std::string& recording, const std::string& settingsFrom,
                        const std::vector<std::pair<std::string, std::string>>& outputs)
 {
+    bool savesOverInput = false;
     const std::string recordingFile = FileIdentity(recording);
     const std::string documentFile = settingsFrom.empty() ? "" : FileIdentity(settingsFrom);
     std::vector<std::pair<std::string, std::string>> earlier; // option and identity
@@ -550,19 +554,21 @@ void RefuseSharedFiles(const std::string& recording, const std::string& settings
         if (file.empty()) {
             continue;
         }
-        const std::string refused = option + " " + path + ": ";
-        if (file == recordingFile && !(option == "--save" && host::IsSavedDocumentFile(recording))) {
-            throw Failure(refused + "that is the recording being analysed", true);
+        const std::string refused = option + " " + path;
+        if (file == recordingFile && option != "--save") {
+            throw Failure(refused + kIsTheRecording, true);
         }
+        savesOverInput = savesOverInput || file == recordingFile;
         if (file == documentFile) {
-            throw Failure(refused + "that is the --from document", true);
+            throw Failure(refused + ": that is the --from document", true);
         }
         const auto same = std::find_if(earlier.begin(), earlier.end(), [&](const auto& e) { return e.second == file; });
         if (same != earlier.end()) {
-            throw Failure(refused + "that is also the file of " + same->first, true);
+            throw Failure(refused + ": that is also the file of " + same->first, true);
         }
         earlier.emplace_back(option, file);
     }
+    return savesOverInput;
 }
 
 // The settings a user sets for an analysis type, as its settings dialog groups them: the detector, baseline and
@@ -705,9 +711,10 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
         return ListSettings(options, std::max(type, 0), out);
     }
     view.Check();
-    RefuseSharedFiles(options.arguments[0], settingsFrom,
-                      {{"-o", output}, {"--save", saveTo}, {"--view-png", view.picture},
-                       {"--view-pdf", view.printout}, {"--csv", csv}, {"--pdf", pdf}});
+    const bool savesOverInput =
+        RefuseSharedFiles(options.arguments[0], settingsFrom,
+                          {{"-o", output}, {"--save", saveTo}, {"--view-png", view.picture},
+                           {"--view-pdf", view.printout}, {"--csv", csv}, {"--pdf", pdf}});
 
     // A saved document brings its recording and the settings it was analysed with; --from takes the settings of
     // another one.
@@ -735,6 +742,10 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
         if (savedStreams.empty()) {
             throw Failure(settingsFrom + ": the saved document holds no analysis");
         }
+    }
+    if (savesOverInput && (savedStreams.empty() || !settingsFrom.empty())) {
+        // Only a saved document, with its own settings, is saved again where it came from.
+        throw Failure("--save " + saveTo + kIsTheRecording, true);
     }
     const auto checkChannel = [&](int number, const std::string& what) {
         if (number > recording->ChannelCount()) {
