@@ -2,14 +2,17 @@
 // does, and its table written as the table view's Export writes it.
 #include "host/analysis.h"
 #include "host/cli/cli.h"
+#include "host/cli/settingpages.h"
 #include "host/datasource.h"
 #include "host/docframework.h"
 #include "host/hoststring.h"
 #include "host/loopmetry.h"
 #include "host/recording.h"
 #include "host/saveddocument.h"
+#include "host/units.h"
 #include "platform/com/memstream.h"
 #include "platform/ui/window.h"
+#include "platform/win/atomicfile.h"
 #include "platform/win/codepage.h"
 #include "platform/win/commdlg.h"
 #include "platform/win/msgbox.h"
@@ -25,10 +28,9 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <ostream>
-#include <unistd.h>
+#include <sys/stat.h>
 
 namespace cli {
 
@@ -127,20 +129,90 @@ std::string DefaultText(const AnalysisSettingInfo& info)
     }
 }
 
+// A number too large (or too small) for the setting's kind: "1e999" is a number, not one a setting can hold.
+bool OutOfRange(const std::string& text, LONG kind)
+{
+    const char* end = text.data() + text.size();
+    if (kind == AnalysisSettingKind::kNumber) {
+        double value = 0.0;
+        const auto done = std::from_chars(text.data(), end, value);
+        return done.ec == std::errc::result_out_of_range && done.ptr == end;
+    }
+    long long value = 0;
+    const auto done = std::from_chars(text.data(), end, value);
+    return done.ec == std::errc::result_out_of_range && done.ptr == end;
+}
+
 void SetSetting(IAnalysisJob& job, const SettingsTables& tables, LONG id, const std::string& text,
                 const std::string& what)
 {
     const SettingsTables::Row* row = tables.Find(id);
     if (!row) {
-        throw Failure(what + ": the analysis has no setting " + std::to_string(id));
+        throw Failure(what + ": the analysis has no setting " + std::to_string(id) +
+                          " (crestmetrics analyse --list-settings lists them)",
+                      true);
     }
     platform::ComPtr<IKVOString> value = host::MakeString(platform::Utf8ToUtf16(text));
     if (job.SetSettingText(id, value.Get()) != S_OK) {
         const std::string shown = what == "--set" ? what + " " + std::to_string(id) : what;
-        throw Failure(shown + ": \"" + text + "\" is not " +
-                          (row->info.kind == AnalysisSettingKind::kOnOff ? "t or f" : "a number"),
+        const LONG kind = row->info.kind;
+        throw Failure(shown + ": \"" + text + "\" " +
+                          (kind == AnalysisSettingKind::kOnOff ? "is not t or f"
+                           : OutOfRange(text, kind)    ? "is out of range (" + RangeText(row->info) + ")"
+                                                       : "is not a number"),
                       true);
     }
+}
+
+// The setting's value as the document holds it, as text; empty for an id it does not have.
+std::string SettingText(IAnalysisJob& job, LONG id)
+{
+    IKVOString* text = nullptr;
+    return job.GetSettingText(id, &text) == S_OK ? platform::Utf16ToUtf8(host::TakeText(text)) : std::string();
+}
+
+std::optional<int> WholeNumberIn(const std::string& text)
+{
+    int value = 0;
+    const auto parsed = std::from_chars(text.data(), text.data() + text.size(), value);
+    return parsed.ec == std::errc() && parsed.ptr == text.data() + text.size() ? std::optional<int>(value)
+                                                                               : std::nullopt;
+}
+
+// The field of a peak detection text (setting 1010) that makes it invalid, with what the field takes; the host's
+// peak detection judges each field as it judges the whole text.
+std::string DetectionTextFault(const std::string& text)
+{
+    static constexpr std::pair<const char*, const char*> kFields[] = {
+        {"dir", "1 or -1"},          {"sd", "1 or 0"},          {"height", "a number of 0 or more"},
+        {"interval", "0 or more s"}, {"transform", "0 or 1"},   {"smooth", "more than 0 and up to 10 s"},
+        {"window", "more than 0 s"}, {"zero", "0 or 1"},        {"tag", "0 or more"},
+    };
+    std::string_view rest = text;
+    while (!rest.empty()) {
+        const std::string_view field = rest.substr(0, rest.find(';'));
+        rest.remove_prefix(std::min(rest.size(), field.size() + 1));
+        if (field.empty() || host::ParseLMText(platform::Utf8ToUtf16(std::string(field)))) {
+            continue;
+        }
+        const std::string_view name = field.substr(0, field.find('='));
+        const auto known = std::find_if(std::begin(kFields), std::end(kFields),
+                                        [&](const auto& known) { return name == known.first; });
+        const std::string quoted = "\"" + std::string(field) + "\"";
+        if (name.size() == field.size()) {
+            return quoted + " is no NAME=VALUE field";
+        }
+        if (known == std::end(kFields)) {
+            return quoted + ": no field \"" + std::string(name) +
+                   "\" (dir, sd, height, interval, transform, smooth, window, zero)";
+        }
+        return quoted + ": " + known->first + " takes " + known->second;
+    }
+    const auto detection = host::ParseLMText(platform::Utf8ToUtf16(text));
+    if (detection && detection->detect.height <= 0.0 && !detection->zeroHeightAllowed) {
+        return "a height of 0 needs zero=1";
+    }
+    return "";
 }
 
 // The module's own verdict on the settings in use; Failure naming where the invalid value came from.
@@ -159,11 +231,14 @@ void RefuseInvalidSettings(IAnalysisJob& job, const SettingsTables& tables,
     if (caption.empty()) {
         // The settings dialog has no words for it: its range says what it takes.
         const SettingsTables::Row* row = tables.Find(id);
+        const std::string fault =
+            row && row->info.kind == AnalysisSettingKind::kDetection ? DetectionTextFault(SettingText(job, id)) : "";
         why = row && HasRange(row->info.kind)
                   ? "setting " + std::to_string(id) + " must be in the range " + RangeText(row->info) + "."
                   : "setting " + std::to_string(id) + " is not valid" +
                         (row && row->info.kind == AnalysisSettingKind::kDetection
-                             ? " peak detection text (see crestmetrics analyse --help)."
+                             ? " peak detection text" + (fault.empty() ? std::string() : ": " + fault) +
+                                   " (see crestmetrics analyse --help)."
                              : ".");
     }
     const auto set = std::find_if(given.rbegin(), given.rend(), [id](const auto& entry) { return entry.first == id; });
@@ -189,28 +264,6 @@ void WarnOfUnknownUnit(IAnalysisJob& job, const host::Document& recording, const
         err << "crestmetrics: analyse: " << path << ": warning: " << *warning << '\n';
     }
 }
-
-// A file name in the temporary folder that is removed when it goes.
-class TemporaryFile {
-public:
-    TemporaryFile()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "crestmetrics-table-XXXXXX").string();
-        const int handle = mkstemp(pattern.data());
-        if (handle < 0) {
-            throw Failure("cannot make a temporary file for the table");
-        }
-        close(handle);
-        path_ = pattern;
-    }
-    ~TemporaryFile() { std::remove(path_.c_str()); }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-};
 
 // The module's table view on the analysed document: its Export button writes the comma-separated file, and the
 // host's print command prints it into a PDF. A message box the view shows is the command's failure.
@@ -243,23 +296,39 @@ void WriteFromTableView(host::Host& application, host::HostDocument& hostDocumen
         const std::u16string path = platform::Utf8ToUtf16(csv);
         platform::SaveFileHook previous = platform::SetSaveFileHook(
             [&](const platform::SaveFileCall&) { return std::optional<std::u16string>(path); });
+        platform::AtomicFile::ClearLastFailure();
         SendMessageW(opened.window, WM_COMMAND, 1000, 0); // the Export button
         platform::SetSaveFileHook(std::move(previous));
         if (!boxes.empty()) {
-            throw Failure(platform::Utf16ToUtf8(boxes.front()));
+            // The system's reason where a write failed, else the words of the view's message box.
+            const int error = platform::AtomicFile::LastFailure();
+            const Failure failure = WriteFailure("the comma-separated table", csv, error);
+            throw error != 0 ? failure : Failure(failure.what() + (": " + platform::Utf16ToUtf8(boxes.front())));
         }
         if (!quiet) {
             err << "crestmetrics: analyse: wrote " << csv << '\n';
         }
     }
     if (!pdf.empty()) {
+        platform::AtomicFile::ClearLastFailure();
         const int pages = host::PrintViewToPdf(opened, pdf, 600);
         if (pages == 0 || !boxes.empty()) {
-            throw Failure("cannot print the table to " + pdf);
+            throw WriteFailure("the table printout", pdf, platform::AtomicFile::LastFailure());
         }
         if (!quiet) {
             err << "crestmetrics: analyse: printed " << pages << " page(s) to " << pdf << '\n';
         }
+    }
+}
+
+// A file an output option needs: "-" is refused, because standard output carries the table.
+void RefuseStandardOutput(const std::string& option, const std::string& value)
+{
+    if (value.empty()) {
+        throw Failure(option + " needs a file name", true);
+    }
+    if (value == "-") {
+        throw Failure(option + " needs a file name: standard output (-) carries the table", true);
     }
 }
 
@@ -273,9 +342,8 @@ struct ViewOutputs {
     {
         if (name == "--event") {
             event = value == "all" ? 0 : WholeNumber(name, value, 1, 0x7FFFFFFF);
-        } else if (value.empty()) {
-            throw Failure(name + " needs a file name", true);
         } else {
+            RefuseStandardOutput(name, value);
             (name == "--view-png" ? picture : printout) = value;
         }
     }
@@ -336,13 +404,15 @@ void WriteView(const ViewOutputs& wanted, host::Host& host, host::HostDocument& 
     };
     if (!wanted.picture.empty()) {
         show(wanted.event - 1);
+        platform::AtomicFile::ClearLastFailure();
         if (!host::SaveViewPicture(opened, wanted.picture)) {
-            throw Failure("cannot write the picture to " + wanted.picture);
+            throw WriteFailure("the picture", wanted.picture, platform::AtomicFile::LastFailure());
         }
     }
     if (!wanted.printout.empty()) {
         const int first = wanted.event == 0 ? 0 : wanted.event - 1;
         const int times = wanted.event == 0 ? static_cast<int>(count) : 1;
+        platform::AtomicFile::ClearLastFailure();
         const int pages = host::PrintViewRepeatedly(opened, wanted.printout, times, [&](int i) {
             show(first + i);
             if (!quiet && times > 1) {
@@ -350,7 +420,7 @@ void WriteView(const ViewOutputs& wanted, host::Host& host, host::HostDocument& 
             }
         });
         if (pages == 0) {
-            throw Failure("cannot write the printout to " + wanted.printout);
+            throw WriteFailure("the printout", wanted.printout, platform::AtomicFile::LastFailure());
         }
     }
 }
@@ -414,33 +484,173 @@ private:
     platform::ComPtr<IAnalysisJob> job_;
 };
 
-// The settings an analysis type uses, as the module's tables define them: its per-channel settings (with the
-// parameters' table columns), then the global ones.
+std::string TypeName(IAnalysisJob& job, int type)
+{
+    IKVOString* name = nullptr;
+    return job.GetAnalysisTypeName(type, &name) == S_OK ? platform::Utf16ToUtf8(host::TakeText(name)) : "?";
+}
+
+// A number to 12 significant digits: a value converted between units without its last-bit noise.
+std::string Rounded(double value)
+{
+    char buffer[64];
+    const auto done = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 12);
+    return std::string(buffer, done.ptr);
+}
+
+// A setting's value as --set takes it, with its unit: a height in the base unit beside the recording's own unit.
+std::string ValueWithUnit(const std::string& text, Quantity quantity, const std::u16string& recordingUnit)
+{
+    if (quantity == Quantity::kMilliseconds) {
+        return text + " ms";
+    }
+    double value = 0.0;
+    const auto parsed = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (quantity != Quantity::kHeight || parsed.ec != std::errc()) {
+        return text.empty() ? "\"\"" : text;
+    }
+    const host::UnitParts unit = host::SplitUnit(recordingUnit);
+    const std::string base = platform::Utf16ToUtf8(unit.base);
+    const std::string shown = text + (base.empty() ? "" : " " + base);
+    return unit.toBase == 1.0 ? shown
+                              : shown + " (" + Rounded(value / unit.toBase) + " " +
+                                    platform::Utf16ToUtf8(recordingUnit) + ")";
+}
+
+// An empty table is a result, not a failure; but a detector that found nothing is more often set wrong than
+// right, so the settings that decided it are said, with their units.
+void WarnOfNoEvents(IAnalysisJob& job, const host::Document& recording, std::ostream& err)
+{
+    LONG count = 0;
+    job.SelectEvent(-1, &count);
+    if (count > 0) {
+        return;
+    }
+    const int type = WholeNumberIn(SettingText(job, kAnalysisTypeId)).value_or(-1);
+    const int channel = WholeNumberIn(SettingText(job, kSourceChannelId)).value_or(-1);
+    const std::u16string unit =
+        channel >= 0 && channel < recording.ChannelCount() ? recording.ChannelUnit(channel) : std::u16string();
+    std::string values;
+    for (const PageSetting& setting :
+         DetectionSettings(type, WholeNumberIn(SettingText(job, kStimulusMethodId)).value_or(-1),
+                           SettingText(job, kDetectResponsesId) == "t")) {
+        values += (values.empty() ? "" : ", ") + std::to_string(setting.id) + "=" +
+                  ValueWithUnit(SettingText(job, setting.id), setting.quantity, unit);
+    }
+    err << "crestmetrics: analyse: warning: no events found: " << TypeName(job, type) << " (type " << type << ")"
+        << (values.empty() ? "" : " with " + values) << '\n';
+}
+
+// What a file the run reads or writes is: device and inode for a regular file, the full name for one not made
+// yet; empty for a device, a pipe or a socket, which are written in place and replace nothing.
+std::string FileIdentity(const std::string& path)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) {
+        return S_ISREG(info.st_mode) ? "inode " + std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino) : "";
+    }
+    std::error_code error;
+    const std::filesystem::path full = std::filesystem::weakly_canonical(std::filesystem::absolute(path), error);
+    return error ? "" : "name " + full.string();
+}
+
+constexpr const char* kIsTheRecording = ": that is the recording being analysed";
+
+// No output may replace the recording, the --from document or another output: refused before anything is
+// written. A saved document may be saved again where it came from, as the host's Save does: true when --save names
+// the input, which the caller refuses unless the input was a saved document.
+bool RefuseSharedFiles(const std::string& recording, const std::string& settingsFrom,
+                       const std::vector<std::pair<std::string, std::string>>& outputs)
+{
+    bool savesOverInput = false;
+    const std::string recordingFile = FileIdentity(recording);
+    const std::string documentFile = settingsFrom.empty() ? "" : FileIdentity(settingsFrom);
+    std::vector<std::pair<std::string, std::string>> earlier; // option and identity
+    for (const auto& [option, path] : outputs) {
+        const std::string file = path.empty() ? "" : FileIdentity(path);
+        if (file.empty()) {
+            continue;
+        }
+        const std::string refused = option + " " + path;
+        if (file == recordingFile && option != "--save") {
+            throw Failure(refused + kIsTheRecording, true);
+        }
+        savesOverInput = savesOverInput || file == recordingFile;
+        if (file == documentFile) {
+            throw Failure(refused + ": that is the --from document", true);
+        }
+        const auto same = std::find_if(earlier.begin(), earlier.end(), [&](const auto& e) { return e.second == file; });
+        if (same != earlier.end()) {
+            throw Failure(refused + ": that is also the file of " + same->first, true);
+        }
+        earlier.emplace_back(option, file);
+    }
+    return savesOverInput;
+}
+
+// The settings a user sets for an analysis type, as its settings dialog groups them: the detector, baseline and
+// calculations pages, the table's columns, the analysis's own; then, apart, the global settings that the command
+// line has no use for and those the analysis keeps for itself.
 int ListSettings(const Options& options, int type, std::ostream& out)
 {
     LoadedHost loaded(options.module);
     auto empty = host::Document::Create();
     empty->AddChannel(u"", u"");
     AnalysisDocument analysis(loaded.host, empty);
-    IKVOString* name = nullptr;
-    const std::string typeName =
-        analysis.Job().GetAnalysisTypeName(type, &name) == S_OK ? platform::Utf16ToUtf8(host::TakeText(name)) : "?";
     const SettingsTables tables(analysis.Job(), type);
-    out << "settings of analysis type " << type << " (" << typeName << "), for --set ID=TEXT:\n"
+    out << "settings of analysis type " << type << " (" << TypeName(analysis.Job(), type) << "), for --set ID=TEXT:\n"
         << "   id  kind     default  range                    meaning\n";
-    const auto bit = 1u << type;
-    for (const SettingsTables::Row& row : tables.Rows()) {
-        const AnalysisSettingInfo& info = row.info;
-        if (info.id < 2000 && (info.analysisTypes & bit) == 0) {
-            continue; // a setting of another type's, or one that nothing reads any more
+    using Rows = std::vector<const SettingsTables::Row*>;
+    const auto section = [&](const char* heading, const Rows& rows) {
+        out << (rows.empty() ? "" : heading);
+        for (const SettingsTables::Row* row : rows) {
+            const AnalysisSettingInfo& info = row->info;
+            char line[64];
+            std::snprintf(line, sizeof line, "%5d  %-7s  %-7s  ", static_cast<int>(info.id),
+                          KindName(info.kind).c_str(), DefaultText(info).c_str());
+            std::string range = RangeText(info);
+            range.resize(std::max<std::size_t>(range.size(), 23), ' ');
+            out << line << range << "  " << row->description
+                << (info.id == kAnalyseSelectionId ? "; t is refused: the command line has no selection" : "")
+                << '\n';
         }
-        char line[64];
-        std::snprintf(line, sizeof line, "%5d  %-7s  %-7s  ", static_cast<int>(info.id), KindName(info.kind).c_str(),
-                      DefaultText(info).c_str());
-        std::string range = RangeText(info);
-        range.resize(std::max<std::size_t>(range.size(), 23), ' ');
-        out << line << range << "  " << row.description << '\n';
+    };
+    const auto matching = [&](const auto& wanted) {
+        Rows rows;
+        for (const SettingsTables::Row& row : tables.Rows()) {
+            if (wanted(row.info)) {
+                rows.push_back(&row);
+            }
+        }
+        return rows;
+    };
+    static constexpr std::pair<Page, const char*> kPages[] = {
+        {Page::kDetector, "detector page:\n"},
+        {Page::kBaseline, "baseline page:\n"},
+        {Page::kCalculations, "calculations page:\n"},
+    };
+    for (const auto& [page, heading] : kPages) {
+        Rows rows;
+        for (const PageSetting& setting : PageSettings(type)) {
+            if (const SettingsTables::Row* row = tables.Find(setting.id); row && setting.page == page) {
+                rows.push_back(row);
+            }
+        }
+        section(heading, rows);
     }
+    constexpr LONG kLastParameterCode = 58;
+    section("table columns:\n", matching([&](const AnalysisSettingInfo& info) {
+                return info.id <= kLastParameterCode && (info.analysisTypes & (1u << type)) != 0;
+            }));
+    const auto global = [&](GlobalRole role) {
+        return matching([role](const AnalysisSettingInfo& info) {
+            return info.id >= kAnalysisTypeId && RoleOf(info.id) == role;
+        });
+    };
+    section("the analysis and its outputs:\n", global(GlobalRole::kUsed));
+    section("no effect on the command line (kept in a saved document for the host's windows):\n",
+            global(GlobalRole::kNoEffect));
+    section("kept by the analysis for itself (--set refuses them):\n", global(GlobalRole::kKept));
     return 0;
 }
 
@@ -467,7 +677,7 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
         } else if (name == "--channel") {
             channel = WholeNumber(name, value, 1, 0x7FFFFFFF);
         } else if (name == "-o") {
-            output = value;
+            output = value == "-" ? std::string() : value; // "-": standard output, as without -o
         } else if (name == "--csv") {
             // The table view writes comma-separated text only for a name ending in ".csv", as typed.
             if (value.size() < 5 || value.substr(value.size() - 4) != ".csv") {
@@ -475,8 +685,10 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
             }
             csv = value;
         } else if (name == "--pdf") {
+            RefuseStandardOutput(name, value);
             pdf = value;
         } else if (name == "--save") {
+            RefuseStandardOutput(name, value);
             saveTo = value;
         } else if (name == "--from") {
             settingsFrom = value;
@@ -495,14 +707,31 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
                 WholeNumber("--set 2000", text, 0, kLastAnalysisType);
             } else if (number == kSourceChannelId) {
                 WholeNumber("--set 2001", text, 0, 0x7FFFFFFE);
+            } else if (number >= kAnalysisTypeId && RoleOf(number) == GlobalRole::kKept) {
+                throw Failure("--set " + value + ": setting " + id +
+                                  " is kept by the analysis for itself, not set by a user",
+                              true);
+            } else if (number == kAnalyseSelectionId && text.starts_with('t')) {
+                throw Failure("--set " + value + ": the command line has no selection; it analyses the whole recording",
+                              true);
             }
             settings.emplace_back(number, text);
         }
     }
-    view.Check();
     if (listSettings) {
+        // It lists the settings of a type, nothing else: an option of an analysis would do nothing.
+        const auto other = std::find_if(options.values.begin(), options.values.end(),
+                                        [](const auto& option) { return option.first != "--type"; });
+        if (other != options.values.end()) {
+            throw Failure("--list-settings takes only --type, not " + other->first, true);
+        }
         return ListSettings(options, std::max(type, 0), out);
     }
+    view.Check();
+    const bool savesOverInput =
+        RefuseSharedFiles(options.arguments[0], settingsFrom,
+                          {{"-o", output}, {"--save", saveTo}, {"--view-png", view.picture},
+                           {"--view-pdf", view.printout}, {"--csv", csv}, {"--pdf", pdf}});
 
     // A saved document brings its recording and the settings it was analysed with; --from takes the settings of
     // another one.
@@ -536,6 +765,10 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
         if (savedStreams.empty()) {
             throw Failure(settingsFrom + ": the saved document holds no analysis");
         }
+    }
+    if (savesOverInput && (savedStreams.empty() || !settingsFrom.empty())) {
+        // Only a saved document, with its own settings, is saved again where it came from.
+        throw Failure("--save " + saveTo + kIsTheRecording, true);
     }
     const auto checkChannel = [&](int number, const std::string& what) {
         if (number > recording->ChannelCount()) {
@@ -630,33 +863,32 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
         ~SinkReset() { framework.Progress().SetSink({}); }
     } sinkReset{framework};
 
+    if (type < 0 && !options.quiet) {
+        const int used = WholeNumberIn(SettingText(job, kAnalysisTypeId)).value_or(-1);
+        err << "crestmetrics: analyse: analysis type " << used << " (" << TypeName(job, used) << ")\n";
+    }
     if (job.Analyse() != S_OK) {
         throw Failure("nothing was analysed: the channel holds no samples to analyse");
     }
     view.CheckEvents(job);
-    std::optional<TemporaryFile> temporary;
-    if (output.empty()) {
-        temporary.emplace();
+    WarnOfNoEvents(job, *recording, err);
+    // Standard output is written through the process's own descriptor (a pipe, a terminal, the file a shell
+    // appends to), never through a copy in a temporary folder.
+    if (output.empty() && !out.flush()) {
+        throw WriteFailure("the table", output, 0);
     }
-    const std::string path = output.empty() ? temporary->Path() : output;
-    const HRESULT written = job.ExportTable(host::MakeString(platform::Utf8ToUtf16(path)).Get());
-    if (written != S_OK) {
-        throw Failure("cannot write the table to " + (output.empty() ? std::string("a temporary file") : output));
+    platform::AtomicFile::ClearLastFailure();
+    const std::string path = output.empty() ? std::string("/dev/stdout") : output;
+    if (job.ExportTable(host::MakeString(platform::Utf8ToUtf16(path)).Get()) != S_OK) {
+        throw WriteFailure("the table", output, platform::AtomicFile::LastFailure());
     }
     if (!saveTo.empty()) {
+        // After the table: the document keeps the column formats its export set up.
         auto stream = platform::MemoryStream::Create();
+        platform::AtomicFile::ClearLastFailure();
         if (persistence->Save(stream.Get(), TRUE) != S_OK ||
             !host::WriteSavedDocumentFile(saveTo, *recording, {{stream->Data().begin(), stream->Data().end()}})) {
-            throw Failure("cannot save the document to " + saveTo);
-        }
-    }
-    if (temporary) {
-        std::ifstream table(path, std::ios::binary);
-        if (table.peek() != std::ifstream::traits_type::eof()) {
-            out << table.rdbuf();
-        }
-        if (!out.flush()) {
-            throw Failure("cannot write to standard output");
+            throw WriteFailure("the document", saveTo, platform::AtomicFile::LastFailure());
         }
     }
     if (view.Wanted()) {

@@ -7,9 +7,11 @@
 #include "platform/win/codepage.h"
 #include "sdk/hostobjects.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <ostream>
 #include <optional>
 #include <string>
@@ -228,6 +230,18 @@ private:
     platform::ComPtr<IEnumEventEx> events_;
 };
 
+// The text comes first: a first argument that is a file, beside a second that is none, is the two swapped.
+void RefuseSwappedArguments(const std::string& text, const std::string& recording)
+{
+    std::error_code error;
+    const bool recordingMissing = recording != "-" && !std::filesystem::exists(recording, error);
+    if (recordingMissing && std::filesystem::is_regular_file(text, error)) {
+        throw Failure("the recording, the second argument, \"" + recording + "\" is no file, and the first, \"" + text +
+                          "\", is one: give the calculation text first, then the recording",
+                      true);
+    }
+}
+
 } // namespace
 
 int RunCalc(const Options& options, std::ostream& out, std::ostream& err)
@@ -235,6 +249,7 @@ int RunCalc(const Options& options, std::ostream& out, std::ostream& err)
     if (options.arguments.size() != 2) {
         throw Failure("needs a calculation text and a recording", true);
     }
+    RefuseSwappedArguments(options.arguments[0], options.arguments[1]);
     const std::u16string text = platform::Utf8ToUtf16(options.arguments[0]);
     std::shared_ptr<host::Document> document;
     try {
@@ -272,9 +287,10 @@ int RunCalc(const Options& options, std::ostream& out, std::ostream& err)
     Progress progress(err, "calc", options.quiet);
     for (int block = 0; block < document->BlockCount(); ++block) {
         progress.Step("block", block + 1, document->BlockCount());
+        errno = 0;
         calculation.Print(block, out);
         if (!out) {
-            throw Failure("cannot write to standard output"); // no use evaluating the rest
+            throw WriteFailure("", "", errno); // no use evaluating the rest
         }
     }
     progress.Done();

@@ -1,9 +1,14 @@
 #include "host/cli/cli.h"
 
+#include "platform/win/atomicfile.h"
+
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <iostream>
 #include <string_view>
+#include <system_error>
 
 namespace cli {
 
@@ -25,9 +30,10 @@ const std::vector<Command>& Commands()
          "analysis types (--type N, default 0):\n"
          "  0  General - Unstimulated\n  1  Cardiac Action Potential\n  2  Synaptic\n  3  Evoked Response\n"
          "  4  Population Spike\n  5  Action Potential\n"
-         "settings (--set ID=TEXT): crestmetrics analyse --list-settings --type N lists the id, kind, default, range\n"
-         "and meaning of each setting that type uses. Types 0 and 2 find their events with the host's peak detection,\n"
-         "set as text in setting 1010: fields NAME=VALUE separated by \";\", each optional:\n"
+         "settings (--set ID=TEXT): crestmetrics analyse --list-settings --type N lists the settings of type N as its\n"
+         "settings dialog's pages show them: id, kind, default, range and meaning. Types 0 and 2 find their events\n"
+         "with the host's peak detection, set as text in setting 1010: fields NAME=VALUE separated by \";\", each\n"
+         "optional:\n"
          "  dir=1|-1 (upward or downward peaks)  sd=1|0 (height in standard deviations of the noise, or in base units)\n"
          "  height=H  interval=S (least seconds between peaks)  transform=0|1 (detect on the smoothed derivative)\n"
          "  smooth=S (seconds, up to 10)  window=S (seconds of noise estimate)  zero=0|1 (allow a height of 0)\n"
@@ -46,8 +52,9 @@ const std::vector<Command>& Commands()
 // for success.
 int FlushedOut(std::ostream& out, int status)
 {
+    errno = 0;
     if (!out.flush()) {
-        throw Failure("cannot write to standard output");
+        throw WriteFailure("", "", errno);
     }
     return status;
 }
@@ -58,11 +65,50 @@ void PrintUsage(std::ostream& out)
     for (const Command& command : Commands()) {
         out << "  " << command.name << ' ' << command.usage << "\n      " << command.summary << '\n';
     }
-    out << "\noptions:\n  --module PATH  the module library (default: libcrestmetrics.so beside the program)\n"
-           "  --quiet        no progress on standard error\n  --help         this text\n";
+    out << "\noptions (after the command):\n"
+           "  --module PATH  the module library (default: libcrestmetrics.so beside the program)\n"
+           "  -q, --quiet    no progress on standard error (warnings still go there)\n"
+           "  -h, --help     this text, or the command's own after it\n";
+}
+
+bool IsCommonOption(std::string_view arg)
+{
+    return arg == "--quiet" || arg == "-q" || arg == "--module";
+}
+
+// A signal that ends the run removes the temporary files being written, then ends the process as the signal asks,
+// so that an interrupted write leaves neither a torn file nor a hidden temporary one.
+extern "C" void EndOnSignal(int signal)
+{
+    platform::AtomicFile::RemovePendingTemporaries();
+    ::raise(signal); // the handler was reset to the default action: it ends the process once this returns
+}
+
+void HandleSignals()
+{
+    // Past the file-size limit a write fails with its own error, which is reported, rather than killing the run.
+    std::signal(SIGXFSZ, SIG_IGN);
+    for (const int signal : {SIGINT, SIGTERM}) {
+        struct sigaction previous {};
+        if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) {
+            continue; // ignored by whoever started the run (nohup, a background job): it stays ignored
+        }
+        struct sigaction action {};
+        action.sa_handler = EndOnSignal;
+        action.sa_flags = SA_RESETHAND;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(signal, &action, nullptr);
+    }
 }
 
 } // namespace
+
+Failure WriteFailure(const std::string& what, const std::string& path, int error)
+{
+    return Failure("cannot write " + (what.empty() ? std::string() : what + " ") + "to " +
+                   (path.empty() ? std::string("standard output") : path) +
+                   (error != 0 ? ": " + std::generic_category().message(error) : std::string()));
+}
 
 void Progress::Step(const std::string& what, int done, int total)
 {
@@ -97,7 +143,8 @@ LoadedHost::LoadedHost(const std::string& modulePath)
         throw Failure("the host's services could not be started");
     }
     if (FAILED(host.LoadModule(modulePath))) {
-        throw Failure("cannot load the module: " + host.LastError());
+        throw Failure("cannot load the module: " + host.LastError() +
+                      " (give the module library with --module PATH after the command)");
     }
 }
 
@@ -118,10 +165,16 @@ int Main(int argc, char** argv, std::ostream& out, std::ostream& err)
             command = &candidate;
         }
     }
+    if (!command && IsCommonOption(args[0])) {
+        err << "crestmetrics: options follow the command: crestmetrics COMMAND " << args[0]
+            << " ... (try crestmetrics --help)\n";
+        return 2;
+    }
     if (!command) {
         err << "crestmetrics: unknown command \"" << args[0] << "\" (try crestmetrics --help)\n";
         return 2;
     }
+    HandleSignals();
     Options options;
     options.module = DefaultModulePath();
     try {

@@ -24,6 +24,10 @@ private:
     bool usage_;
 };
 
+// The failure to write `what` ("the table"; empty for a command's output) to `path` (empty for standard output),
+// with the system's reason for `error` (an errno; 0 when none is known). One wording for every output.
+Failure WriteFailure(const std::string& what, const std::string& path, int error);
+
 // The options every subcommand takes, and its own arguments.
 struct Options {
     std::string module;             // --module PATH: the module library; default beside the program

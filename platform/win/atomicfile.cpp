@@ -1,12 +1,18 @@
 #include "platform/win/atomicfile.h"
 
+#include <array>
+#include <atomic>
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <streambuf>
 #include <vector>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,7 +40,64 @@ unsigned DefaultMode()
     return 0666u & ~static_cast<unsigned>(mask);
 }
 
-bool Special(const std::string& path) { return path.starts_with("/dev/") || path.starts_with("/proc/"); }
+std::atomic<int> g_lastFailure{0};
+
+// A temporary file being written, for the signal handler: a slot is claimed, then named, then marked named, so
+// that the handler never reads a name half written.
+struct PendingTemporary {
+    enum State { kFree, kClaimed, kNamed };
+    std::atomic<int> state{kFree};
+    char path[PATH_MAX];
+};
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads the states");
+
+std::array<PendingTemporary, 16> g_pending;
+
+// Holds SIGINT and SIGTERM while a temporary file is made or goes, so that the handler that removes the pending
+// temporaries finds each one in the table, never a file outside it or a name half written.
+class SignalsHeld {
+public:
+    SignalsHeld()
+    {
+        sigset_t held;
+        sigemptyset(&held);
+        sigaddset(&held, SIGINT);
+        sigaddset(&held, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &held, &previous_);
+    }
+    ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+    sigset_t previous_;
+};
+
+// The slot now naming `path`, or -1 when the table is full or the name too long (the file is then not removed on
+// a signal, as before the table existed).
+int AddPending(const std::string& path)
+{
+    if (path.size() >= PATH_MAX) {
+        return -1;
+    }
+    for (std::size_t i = 0; i < g_pending.size(); ++i) {
+        PendingTemporary& slot = g_pending[i];
+        int free = PendingTemporary::kFree;
+        if (slot.state.compare_exchange_strong(free, PendingTemporary::kClaimed)) {
+            std::memcpy(slot.path, path.c_str(), path.size() + 1);
+            slot.state.store(PendingTemporary::kNamed);
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+// The process's own standard output, when `file` is the same file.
+bool IsStandardOutput(const struct stat& file)
+{
+    struct stat out {};
+    return ::fstat(STDOUT_FILENO, &out) == 0 && out.st_dev == file.st_dev && out.st_ino == file.st_ino;
+}
 
 } // namespace
 
@@ -92,12 +155,14 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)), target_(path_
     }
     struct stat old {};
     const bool exists = ::stat(path_.c_str(), &old) == 0;
-    if ((exists && !S_ISREG(old.st_mode)) || Special(path_)) {
-        inPlace_ = true;
-        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (fd_ < 0) {
-            Fail(errno);
-        }
+    if (exists && IsStandardOutput(old)) {
+        // Opening the name again would truncate what a shell's ">>" keeps, and a rename would cut the file loose
+        // from the descriptor.
+        OpenInPlace(::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0));
+        return;
+    }
+    if (exists && !S_ISREG(old.st_mode)) {
+        OpenInPlace(::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
         return;
     }
     // A link stays a link: the file it leads to is replaced.
@@ -114,15 +179,45 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)), target_(path_
         return;
     }
     mode_ = exists ? static_cast<unsigned>(old.st_mode & 07777) : DefaultMode();
-    const fs::path target(target_);
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    temporary_ = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    fd_ = ::mkostemp(temporary_.data(), O_CLOEXEC);
+    MakeTemporary();
+}
+
+void AtomicFile::OpenInPlace(int fd)
+{
+    inPlace_ = true;
+    fd_ = fd;
     if (fd_ < 0) {
-        const int failure = errno;
-        temporary_.clear();
-        Fail(failure);
+        Fail(errno);
     }
+}
+
+void AtomicFile::MakeTemporary()
+{
+    const std::filesystem::path target(target_);
+    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
+    std::string name = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    const SignalsHeld held;
+    fd_ = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd_ < 0) {
+        Fail(errno);
+        return;
+    }
+    temporary_ = std::move(name);
+    pendingSlot_ = AddPending(temporary_);
+}
+
+// The temporary file is gone: renamed into place, or removed here.
+void AtomicFile::DropTemporary(bool renamed)
+{
+    const SignalsHeld held;
+    if (!renamed) {
+        ::unlink(temporary_.c_str());
+    }
+    if (pendingSlot_ >= 0) {
+        g_pending[static_cast<std::size_t>(pendingSlot_)].state.store(PendingTemporary::kFree);
+        pendingSlot_ = -1;
+    }
+    temporary_.clear();
 }
 
 AtomicFile::~AtomicFile()
@@ -136,6 +231,7 @@ void AtomicFile::Fail(int error)
 {
     if (error_ == 0) {
         error_ = error != 0 ? error : EIO;
+        g_lastFailure.store(error_);
     }
     if (stream_) {
         stream_->setstate(std::ios::badbit);
@@ -216,12 +312,20 @@ bool AtomicFile::Commit()
         return false;
     }
     if (!inPlace_) {
-        if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
-            Fail(errno);
+        int renameError = 0;
+        {
+            const SignalsHeld held; // renamed and out of the table as one step
+            if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
+                renameError = errno;
+            } else {
+                DropTemporary(true);
+            }
+        }
+        if (renameError != 0) {
+            Fail(renameError);
             Abandon();
             return false;
         }
-        temporary_.clear();
         // The rename itself lasts only once the folder is synced; a folder that cannot be is no failure.
         const std::string folder = std::filesystem::path(target_).has_parent_path()
                                        ? std::filesystem::path(target_).parent_path().string()
@@ -242,8 +346,7 @@ void AtomicFile::Abandon()
         fd_ = -1;
     }
     if (!temporary_.empty()) {
-        ::unlink(temporary_.c_str());
-        temporary_.clear();
+        DropTemporary(false);
     }
     if (error_ == 0) {
         error_ = ECANCELED;
@@ -257,6 +360,19 @@ void AtomicFile::Abandon()
 void AtomicFile::FailWritesBeyond(std::size_t bytes, int error) { Fault() = InjectedFault{true, bytes, error}; }
 
 void AtomicFile::ClearInjectedFault() { Fault() = InjectedFault{}; }
+
+int AtomicFile::LastFailure() { return g_lastFailure.load(); }
+
+void AtomicFile::ClearLastFailure() { g_lastFailure.store(0); }
+
+void AtomicFile::RemovePendingTemporaries() noexcept
+{
+    for (PendingTemporary& slot : g_pending) {
+        if (slot.state.load() == PendingTemporary::kNamed) {
+            ::unlink(slot.path);
+        }
+    }
+}
 
 bool WriteWholeFile(const std::string& path, std::string_view bytes)
 {

@@ -1,8 +1,13 @@
 // A file written whole or not at all. The bytes go to a uniquely named temporary file beside the target, which is
 // flushed, synced and renamed over the target only when the writer commits; an abandoned or failed write removes
 // the temporary file and leaves the old file exactly as it was. The new file keeps the old one's permission bits.
-// A target that exists and is not a regular file (a device, a pipe, /dev/stdout) is written in place, because a
-// rename would replace it.
+// The target's type decides, never its name: a device, a pipe or a socket is written in place, because a rename
+// would replace it; every regular file goes through the temporary file. The process's own standard output
+// (/dev/stdout, or the file it is redirected to) is written through its descriptor, so that a shell's ">>" keeps
+// what the file held.
+//
+// The temporary files being written are kept in a fixed table, so that a signal handler can remove them
+// (RemovePendingTemporaries) before the process ends.
 #pragma once
 
 #include <cstddef>
@@ -45,14 +50,27 @@ public:
     static void FailWritesBeyond(std::size_t bytes, int error);
     static void ClearInjectedFault();
 
+    // The errno of the latest failure of any writer in the process (what a caller says after a failed write or
+    // open it cannot ask the writer about), 0 when none failed since ClearLastFailure.
+    static int LastFailure();
+    static void ClearLastFailure();
+
+    // Removes every temporary file being written. Async-signal-safe: for a handler of SIGINT or SIGTERM, which
+    // are held while a temporary file is made, renamed or removed, so that the table always names every one.
+    static void RemovePendingTemporaries() noexcept;
+
 private:
     class Buffer;
     void Fail(int error);
     void Close();
+    void OpenInPlace(int fd);
+    void MakeTemporary();
+    void DropTemporary(bool renamed);
 
     std::string path_;   // as given
     std::string target_; // what the rename replaces: the path with its symbolic links resolved
     std::string temporary_;
+    int pendingSlot_ = -1; // the temporary file's entry in the table of pending temporaries
     int fd_ = -1;
     int error_ = 0;
     bool inPlace_ = false;

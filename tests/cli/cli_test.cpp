@@ -787,10 +787,11 @@ TEST(CommandLine, AnalyseRefusalsSayWhatIsWrong)
         {{"analyse", cardiac, "--type"}, 2, "--type needs a value"},
         {{"analyse", cardiac, "--channel", "2"}, 1, "the recording has 1 channel(s), not 2"},
         {{"analyse", cardiac, "--set", "1006"}, 2, "--set needs ID=TEXT"},
-        {{"analyse", cardiac, "--set", "77777=1"}, 1, "no setting 77777"},
+        {{"analyse", cardiac, "--set", "77777=1"}, 2, "no setting 77777"},
         {{"analyse", cardiac, "--set", "1006=tall"}, 2, "--set 1006: \"tall\" is not a number"},
         {{"analyse", cardiac, "--type=1", "-o", "/nonexistent-folder/table.txt"}, 1, "cannot write the table"},
-        {{"analyse", cardiac, "--save", "/nonexistent-folder/doc.cmhd"}, 1, "cannot save the document to"},
+        {{"analyse", cardiac, "-o", "/dev/null", "--save", "/nonexistent-folder/doc.cmhd"}, 1,
+         "cannot write the document to"},
         {{"analyse", "/nonexistent-recording.txt"}, 1, "/nonexistent-recording.txt"},
         {{"analyse", cardiac, "--from", cardiac}, 1, "cardiac.txt: not a saved document"},
         {{"analyse", cardiac, "--from", "/nonexistent-document.cmhd"}, 1, "cannot open /nonexistent-document.cmhd"},
@@ -848,7 +849,8 @@ TEST(CommandLine, AnalyseWritesTheTableViewsCsvAndPrintsItToAPdf)
     const RunResult failed =
         RunProgram({"analyse", cardiac, "--type", "1", "--set", "1006=0.05", "-o", text, "--csv", unwritable});
     EXPECT_EQ(failed.status, 1);
-    EXPECT_NE(failed.err.find("could not be written"), std::string::npos) << failed.err;
+    EXPECT_NE(failed.err.find("cannot write the comma-separated table to " + unwritable), std::string::npos)
+        << failed.err;
     EXPECT_FALSE(fs::exists(unwritable));
     EXPECT_FALSE(fs::exists(unwritable + ".part"));
     fs::remove_all(folder);
@@ -1001,13 +1003,13 @@ TEST(CommandLine, AFullDiskIsAFailure)
         std::string message;
     } cases[] = {
         {{"calc", "cappeakdet(ch1, 0.05, 2)", cardiac, "--quiet"}, "/dev/full", "cannot write to standard output"},
-        {analysed, "/dev/full", "cannot write to standard output"},
+        {analysed, "/dev/full", "cannot write the table to standard output"},
         {{"analyse", "--help"}, "/dev/full", "cannot write to standard output"},
         {with({"-o", "/dev/full"}), "", "cannot write the table to /dev/full"},
-        {with({"-o", "/dev/null", "--save", "/dev/full"}), "", "cannot save the document to /dev/full"},
+        {with({"-o", "/dev/null", "--save", "/dev/full"}), "", "cannot write the document to /dev/full"},
         {with({"-o", "/dev/null", "--view-png", "/dev/full"}), "", "cannot write the picture to /dev/full"},
         {with({"-o", "/dev/null", "--view-pdf", "/dev/full"}), "", "cannot write the printout to /dev/full"},
-        {with({"-o", "/dev/null", "--pdf", "/dev/full"}), "", "cannot print the table to /dev/full"},
+        {with({"-o", "/dev/null", "--pdf", "/dev/full"}), "", "cannot write the table printout to /dev/full"},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.message + " " + test.arguments.back());
@@ -1051,10 +1053,13 @@ TEST(CommandLine, RefusalsComeBeforeAnyOutput)
         {typed("1", {"--set", "1011=45"}), 2,
          "--set 1011=45: setting 1011 must be in the range 0 to 100 in steps of ten."},
         {typed("3", {"--set", "1000=9"}), 2, "--set 1000=9: setting 1000 must be in the range 2 to 5."},
-        {typed("0", {"--set", "1010=dir=2"}), 2, "--set 1010=dir=2: setting 1010 is not valid peak detection text (see crestmetrics analyse --help)."},
+        {typed("0", {"--set", "1010=dir=2"}), 2,
+         "--set 1010=dir=2: setting 1010 is not valid peak detection text: \"dir=2\": dir takes 1 or -1 (see "
+         "crestmetrics analyse --help)."},
         {typed("1", {"--set", "1006=nan"}), 2, "--set 1006: \"nan\" is not a number"},
         {typed("1", {"--set", "1009=yes"}), 2, "--set 1009: \"yes\" is not t or f"},
-        {typed("1", {"--set", "4000=1"}), 1, "--set: the analysis has no setting 4000"},
+        {typed("1", {"--set", "4000=1"}), 2,
+         "--set: the analysis has no setting 4000 (crestmetrics analyse --list-settings lists them)"},
         // What depends on the analysis: the event to show.
         {typed("1", {"--set", "1006=0.05", "--event", "50", "--view-png", (folder / "v.png").string()}), 1,
          "the analysis found " + events + " event(s), not 50"},

@@ -1,0 +1,539 @@
+// The command line's outputs, refusals, listings and warnings, run as a user runs the program: where each output
+// goes, that none replaces another file of the run, that an ended run leaves nothing behind, and that every
+// message says what to do.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path Program() { return fs::path(MODULE_LIBRARY_PATH).parent_path() / "crestmetrics"; }
+
+std::string Example(const char* name)
+{
+    return (fs::path(TEST_DATA_DIR) / ".." / ".." / "examples" / name).lexically_normal().string();
+}
+
+std::string Bytes(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void Put(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+// A folder of the test's own, with what it holds by name (hidden files too); removed when it goes.
+class Scratch {
+public:
+    explicit Scratch(const fs::path& parent = fs::temp_directory_path())
+        : path_(parent / ("crestmetrics_outputs_" + std::to_string(::getpid()) + "_" + std::to_string(count_++)))
+    {
+        fs::create_directories(path_);
+    }
+    ~Scratch() { fs::remove_all(path_); }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+
+    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+    const fs::path& Path() const { return path_; }
+    std::vector<std::string> Names() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(path_)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+private:
+    static inline int count_ = 0;
+    fs::path path_;
+};
+
+struct Launch {
+    std::vector<std::string> arguments;
+    std::string folder = {};                  // the working folder; empty: the test's
+    std::string stdoutTo = {};                // a file appended to (or a device); empty: read into Outcome::out
+    std::optional<rlim_t> fileSizeLimit = {}; // bytes
+    bool withoutTemporaryFolder = false; // TMPDIR names a folder that does not exist
+};
+
+struct Outcome {
+    int status = -1; // the exit status; -1 when a signal ended the run
+    int signal = 0;
+    std::string out;
+    std::string err;
+};
+
+// Starts the program with its standard output and error on the descriptors given.
+pid_t Start(const Launch& launch, int out, int err)
+{
+    const std::string program = Program().string();
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& argument : launch.arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // Whatever the test runner ignores, the run is ended as a user's would be.
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+        std::signal(SIGXFSZ, SIG_DFL);
+        if (launch.fileSizeLimit) {
+            const rlimit limit{*launch.fileSizeLimit, *launch.fileSizeLimit};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        if (launch.withoutTemporaryFolder) {
+            ::setenv("TMPDIR", "/nonexistent-temporary-folder", 1);
+        }
+        if ((!launch.folder.empty() && ::chdir(launch.folder.c_str()) != 0) || ::dup2(out, 1) < 0 ||
+            ::dup2(err, 2) < 0) {
+            ::_exit(126);
+        }
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    return child;
+}
+
+Outcome Wait(pid_t child)
+{
+    Outcome outcome;
+    int status = 0;
+    if (child > 0 && ::waitpid(child, &status, 0) == child) {
+        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        outcome.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    }
+    return outcome;
+}
+
+Outcome RunProgram(const Launch& launch)
+{
+    const Scratch captured;
+    const std::string out = launch.stdoutTo.empty() ? captured / "out" : launch.stdoutTo;
+    const std::string err = captured / "err";
+    const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    Outcome outcome = Wait(Start(launch, outFd, errFd));
+    ::close(outFd);
+    ::close(errFd);
+    outcome.out = launch.stdoutTo.empty() ? Bytes(out) : "";
+    outcome.err = Bytes(err);
+    return outcome;
+}
+
+std::vector<std::string> Joined(std::vector<std::string> first, const std::vector<std::string>& more)
+{
+    first.insert(first.end(), more.begin(), more.end());
+    return first;
+}
+
+const std::string kCardiacHeader = "\tRMP (mV)\tAPA (mV)";
+
+} // namespace
+
+// Each output goes where it is named, or is refused with what to do; a write that fails says why, in one wording.
+TEST(CommandLineOutputs, EachOutputGoesWhereItIsNamedOrSaysWhyNot)
+{
+    const Scratch folder;
+    const std::string log = folder / "log.txt";
+    const std::vector<std::string> analysed = {"analyse", Example("cardiac.txt"), "--type", "1", "--quiet"};
+    const auto toNull = [&](const std::vector<std::string>& more) {
+        return Joined(Joined(analysed, {"-o", "/dev/null"}), more);
+    };
+    const std::string stdoutTaken = "needs a file name: standard output (-) carries the table";
+    const std::string missing = ": No such file or directory";
+    const struct {
+        std::vector<std::string> arguments;
+        int status;
+        std::string message; // the whole of standard error when the run succeeds
+        std::string stdoutTo = {};
+    } cases[] = {
+        {Joined(analysed, {"-o", "-"}), 0, ""},
+        {toNull({"--save", "-"}), 2, "--save " + stdoutTaken},
+        {toNull({"--view-png", "-"}), 2, "--view-png " + stdoutTaken},
+        {toNull({"--view-pdf", "-"}), 2, "--view-pdf " + stdoutTaken},
+        {toNull({"--pdf", "-"}), 2, "--pdf " + stdoutTaken},
+        {Joined(analysed, {"-o", "missing/table.txt"}), 1, "cannot write the table to missing/table.txt" + missing},
+        {toNull({"--save", "missing/doc.cmhd"}), 1, "cannot write the document to missing/doc.cmhd" + missing},
+        {toNull({"--view-png", "missing/view.png"}), 1, "cannot write the picture to missing/view.png" + missing},
+        {toNull({"--view-pdf", "missing/view.pdf"}), 1, "cannot write the printout to missing/view.pdf" + missing},
+        {toNull({"--csv", "missing/table.csv"}), 1,
+         "cannot write the comma-separated table to missing/table.csv" + missing},
+        {toNull({"--pdf", "missing/table.pdf"}), 1, "cannot write the table printout to missing/table.pdf" + missing},
+        {analysed, 1, "cannot write the table to standard output: No space left on device", "/dev/full"},
+        // The process's own standard output keeps what a shell's ">>" keeps.
+        {Joined(analysed, {"-o", "/dev/stdout"}), 0, "", log},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.arguments.back() + " " + test.message);
+        Put(log, "an earlier line\n");
+        const Outcome outcome = RunProgram({test.arguments, folder.Path().string(), test.stdoutTo});
+        EXPECT_EQ(outcome.status, test.status);
+        if (test.status == 0) {
+            EXPECT_EQ(outcome.err, "");
+            const std::string table = test.stdoutTo.empty() ? outcome.out : Bytes(log);
+            const std::string kept = test.stdoutTo.empty() ? "" : "an earlier line\n";
+            EXPECT_EQ(table.rfind(kept + kCardiacHeader, 0), 0u) << table.substr(0, 200);
+        } else {
+            EXPECT_EQ(outcome.out, "");
+            EXPECT_EQ(outcome.err.rfind("crestmetrics: analyse: " + test.message + "\n", 0), 0u) << outcome.err;
+        }
+        EXPECT_EQ(folder.Names(), std::vector<std::string>{"log.txt"});
+    }
+}
+
+// No output replaces the recording, the --from document or another output of the same run, however it is named;
+// the refusal comes before anything is written.
+TEST(CommandLineOutputs, NoOutputReplacesTheInputOrAnotherOutput)
+{
+    const Scratch folder;
+    Put(folder / "rec.txt", Bytes(Example("cardiac.txt")));
+    fs::create_symlink("rec.txt", folder / "link.txt");
+    fs::create_hard_link(folder / "rec.txt", folder / "hard.txt");
+    ASSERT_EQ(RunProgram({{"analyse", "rec.txt", "--quiet", "-o", "/dev/null", "--save", "doc.cmhd"},
+                          folder.Path().string()})
+                  .status,
+              0);
+    const std::string recording = Bytes(folder / "rec.txt");
+    const std::string document = Bytes(folder / "doc.cmhd");
+    const std::vector<std::string> names = folder.Names();
+    const std::vector<std::string> analysed = {"analyse", "rec.txt", "--quiet", "--type", "1"};
+    const struct {
+        std::vector<std::string> options;
+        std::string message;
+    } cases[] = {
+        {{"-o", "rec.txt"}, "-o rec.txt: that is the recording being analysed"},
+        {{"-o", "link.txt"}, "-o link.txt: that is the recording being analysed"},
+        {{"-o", "hard.txt"}, "-o hard.txt: that is the recording being analysed"},
+        {{"-o", "/dev/null", "--save", "rec.txt"}, "--save rec.txt: that is the recording being analysed"},
+        {{"-o", "same.out", "--save", "same.out"}, "--save same.out: that is also the file of -o"},
+        {{"-o", "table.txt", "--view-pdf", "new/../table.txt"},
+         "--view-pdf new/../table.txt: that is also the file of -o"},
+        {{"-o", "/dev/null", "--csv", "table.csv", "--pdf", "table.csv"},
+         "--pdf table.csv: that is also the file of --csv"},
+        {{"-o", "/dev/null", "--from", "doc.cmhd", "--save", "doc.cmhd"},
+         "--save doc.cmhd: that is the --from document"},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.message);
+        const Outcome outcome = RunProgram({Joined(analysed, test.options), folder.Path().string()});
+        EXPECT_EQ(outcome.status, 2);
+        EXPECT_EQ(outcome.err.rfind("crestmetrics: analyse: " + test.message + "\n", 0), 0u) << outcome.err;
+        EXPECT_EQ(Bytes(folder / "rec.txt"), recording);
+        EXPECT_EQ(Bytes(folder / "doc.cmhd"), document);
+        EXPECT_EQ(folder.Names(), names);
+    }
+    // A saved document is saved again where it came from, as the host's Save does; devices are shared freely.
+    EXPECT_EQ(RunProgram({{"analyse", "doc.cmhd", "--quiet", "--type", "1", "-o", "/dev/null", "--save", "doc.cmhd",
+                    "--view-png", "/dev/null"},
+                   folder.Path().string()})
+                  .status,
+              0);
+    EXPECT_NE(Bytes(folder / "doc.cmhd"), document);
+}
+
+// A regular file is replaced through a temporary file wherever it lies: a write that fails under /dev/shm leaves the
+// old file whole.
+TEST(CommandLineOutputs, ARegularFileUnderDevShmIsReplacedWholeOrNotAtAll)
+{
+    if (!fs::is_directory("/dev/shm")) {
+        GTEST_SKIP() << "no /dev/shm";
+    }
+    const Scratch folder("/dev/shm");
+    const std::string table = folder / "table.txt";
+    const std::string old = "an earlier table\r\n";
+    Put(table, old);
+    const std::vector<std::string> analysed = {"analyse", Example("cardiac.txt"), "--quiet", "--type", "1", "-o",
+                                               table};
+    const Outcome failed = RunProgram({analysed, "", "", 512});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(failed.err, "crestmetrics: analyse: cannot write the table to " + table + ": File too large\n");
+    EXPECT_EQ(Bytes(table), old);
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"table.txt"});
+
+    ASSERT_EQ(RunProgram({analysed}).status, 0);
+    EXPECT_EQ(Bytes(table).rfind(kCardiacHeader, 0), 0u);
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"table.txt"});
+}
+
+// Ctrl-C, a kill and the file-size limit end a run without a hidden temporary file beside the target and with the
+// old file whole: the signals remove what is being written and end the run as they ask; past the limit the write
+// fails and says so.
+TEST(CommandLineOutputs, AnEndedRunLeavesNothingBehind)
+{
+    const Scratch folder;
+    // One block of 120 narrow peaks: the printout of every event reports each page on standard error.
+    {
+        std::ofstream recording(folder / "peaks.txt");
+        recording << "Time (s)\tVm (mV)\n";
+        for (int i = 0; i < 120 * 200; ++i) {
+            recording << i * 1e-4 << '\t' << -70.0 + 60.0 * std::exp(-std::pow((i % 200 - 100) / 5.0, 2)) << '\n';
+        }
+    }
+    const std::string old = "an earlier printout";
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        Put(folder / "events.pdf", old);
+        // Standard error is a pipe the test does not read: once it is full, the run waits in the middle of the
+        // printout, with its temporary file open.
+        int pipe[2];
+        ASSERT_EQ(::pipe2(pipe, O_CLOEXEC), 0);
+        ::fcntl(pipe[0], F_SETPIPE_SZ, 4096);
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        const pid_t child = Start({{"analyse", "peaks.txt", "--type", "1", "--set", "1001=0.5", "-o", "/dev/null",
+                                    "--event", "all", "--view-pdf", "events.pdf"},
+                                   folder.Path().string()},
+                                  null, pipe[1]);
+        ::close(null);
+        ::close(pipe[1]);
+        bool writing = false;
+        for (int wait = 0; wait < 12000 && !writing; ++wait) {
+            const auto names = folder.Names();
+            writing = std::any_of(names.begin(), names.end(), [](const std::string& name) {
+                return name.starts_with(".events.pdf.");
+            });
+            std::this_thread::sleep_for(std::chrono::milliseconds(writing ? 0 : 10));
+        }
+        EXPECT_TRUE(writing);
+        ::kill(child, signal);
+        char drained[4096];
+        while (::read(pipe[0], drained, sizeof drained) > 0) {
+        }
+        ::close(pipe[0]);
+        const Outcome outcome = Wait(child);
+        EXPECT_EQ(outcome.signal, signal);
+        EXPECT_EQ(folder.Names(), (std::vector<std::string>{"events.pdf", "peaks.txt"}));
+        EXPECT_EQ(Bytes(folder / "events.pdf"), old);
+    }
+
+    Put(folder / "doc.cmhd", "an earlier document");
+    const Outcome limited = RunProgram(
+        {{"analyse", Example("cardiac.txt"), "--quiet", "-o", "/dev/null", "--save", "doc.cmhd"},
+         folder.Path().string(),
+         "",
+         64 * 1024});
+    EXPECT_EQ(limited.signal, 0);
+    EXPECT_EQ(limited.status, 1);
+    EXPECT_EQ(limited.err, "crestmetrics: analyse: cannot write the document to doc.cmhd: File too large\n");
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"doc.cmhd", "events.pdf", "peaks.txt"}));
+    EXPECT_EQ(Bytes(folder / "doc.cmhd"), "an earlier document");
+}
+
+// The table goes to standard output directly: a temporary folder that does not exist does not matter.
+TEST(CommandLineOutputs, TheTableGoesToStandardOutputWithoutATemporaryFolder)
+{
+    const std::vector<std::string> analysed = {"analyse", Example("cardiac.txt"), "--quiet", "--type", "1"};
+    const Outcome usual = RunProgram({analysed});
+    ASSERT_EQ(usual.status, 0) << usual.err;
+    const Outcome without = RunProgram({analysed, "", "", std::nullopt, true});
+    EXPECT_EQ(without.status, 0);
+    EXPECT_EQ(without.err, "");
+    EXPECT_EQ(without.out, usual.out);
+    EXPECT_EQ(without.out.rfind(kCardiacHeader, 0), 0u);
+}
+
+// Every refusal says what to do, with the usage errors' exit status 2.
+TEST(CommandLineMessages, EveryRefusalSaysWhatToDo)
+{
+    const Scratch folder;
+    const std::string cardiac = Example("cardiac.txt");
+    const struct {
+        std::vector<std::string> arguments;
+        int status;
+        std::string message;
+    } cases[] = {
+        {{"--quiet", "analyse", cardiac}, 2,
+         "crestmetrics: options follow the command: crestmetrics COMMAND --quiet ... (try crestmetrics --help)"},
+        {{"analyse", cardiac, "--set", "1006=1e999"}, 2,
+         "crestmetrics: analyse: --set 1006: \"1e999\" is out of range (0 to largest)"},
+        {{"calc", "--module", folder / "libcrestmetrics.so", "cappeakdet(ch1, 0.05)", cardiac}, 1,
+         "crestmetrics: calc: cannot load the module: " + folder / "libcrestmetrics.so" +
+             ": cannot open shared object file: No such file or directory (give the module library with --module "
+             "PATH after the command)"},
+        {{"analyse", cardiac, "--type", "0", "--set", "1010=dir=1;hieght=5"}, 2,
+         "crestmetrics: analyse: --set 1010=dir=1;hieght=5: setting 1010 is not valid peak detection text: "
+         "\"hieght=5\": no field \"hieght\" (dir, sd, height, interval, transform, smooth, window, zero) (see "
+         "crestmetrics analyse --help)."},
+        {{"analyse", cardiac, "--type", "2", "--set", "1010=dir=2"}, 2,
+         "crestmetrics: analyse: --set 1010=dir=2: setting 1010 is not valid peak detection text: \"dir=2\": dir "
+         "takes 1 or -1 (see crestmetrics analyse --help)."},
+        {{"calc", cardiac, "cappeakdet(ch1, 0.05)"}, 2,
+         "crestmetrics: calc: the recording, the second argument, \"cappeakdet(ch1, 0.05)\" is no file, and the "
+         "first, \"" + cardiac + "\", is one: give the calculation text first, then the recording"},
+        {{"analyse", cardiac, "--set", "9999=1"}, 2,
+         "crestmetrics: analyse: --set: the analysis has no setting 9999 (crestmetrics analyse --list-settings lists "
+         "them)"},
+        {{"analyse", cardiac, "--set", "2023=3"}, 2,
+         "crestmetrics: analyse: --set 2023=3: setting 2023 is kept by the analysis for itself, not set by a user"},
+        {{"analyse", cardiac, "--set", "2012=f"}, 2,
+         "crestmetrics: analyse: --set 2012=f: setting 2012 is kept by the analysis for itself, not set by a user"},
+        {{"analyse", cardiac, "--set", "2004=t"}, 2,
+         "crestmetrics: analyse: --set 2004=t: the command line has no selection; it analyses the whole recording"},
+        {{"analyse", "--list-settings", "--from", "rec.cmhd"}, 2,
+         "crestmetrics: analyse: --list-settings takes only --type, not --from"},
+        {{"analyse", "--list-settings", "--type", "1", "--set", "1006=0.05"}, 2,
+         "crestmetrics: analyse: --list-settings takes only --type, not --set"},
+        // Kept in a saved document for the host's windows: taken, and of no effect here.
+        {{"analyse", cardiac, "--quiet", "-o", "/dev/null", "--set", "2003=2", "--set", "2009=t", "--set", "2010=f",
+          "--set", "2004=f"},
+         0, ""},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.message);
+        const Outcome outcome = RunProgram({test.arguments, folder.Path().string()});
+        EXPECT_EQ(outcome.status, test.status);
+        EXPECT_EQ(outcome.out, "");
+        EXPECT_EQ(outcome.err.substr(0, outcome.err.find('\n')), test.message);
+    }
+    const Outcome help = RunProgram({{"--help"}});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("\n  -q, --quiet "), std::string::npos) << help.out;
+}
+
+namespace {
+
+// The ids --list-settings shows under each heading, in order.
+std::vector<std::pair<std::string, std::vector<int>>> ListedSections(const std::string& listing)
+{
+    std::vector<std::pair<std::string, std::vector<int>>> sections;
+    std::istringstream lines(listing);
+    std::string line;
+    std::getline(lines, line); // the type
+    std::getline(lines, line); // the column headings
+    while (std::getline(lines, line)) {
+        if (line.ends_with(":")) {
+            sections.emplace_back(line, std::vector<int>());
+        } else if (!sections.empty()) {
+            sections.back().second.push_back(std::stoi(line.substr(0, 5)));
+        }
+    }
+    return sections;
+}
+
+std::string ListedLine(const std::string& listing, int id)
+{
+    char start[8];
+    std::snprintf(start, sizeof start, "\n%5d ", id);
+    const std::size_t at = listing.find(start);
+    return at == std::string::npos ? "" : listing.substr(at + 1, listing.find('\n', at + 1) - at - 1);
+}
+
+} // namespace
+
+// Each type lists the settings its settings dialog's pages show, page by page; the global settings the command line
+// has no use for and those the analysis keeps come apart; modes say what each value means.
+TEST(CommandLineMessages, EachTypeListsTheSettingsItsPagesShow)
+{
+    const std::vector<int> baseline = {1039, 1040, 1033, 1041};
+    const struct {
+        int type;
+        std::vector<int> detector;
+        std::vector<int> baseline;
+        std::vector<int> calculations;
+    } cases[] = {
+        {0, {1010}, baseline, {1015, 1016, 1017, 1018, 1020, 1021, 1029, 1030, 1037, 1038}},
+        {1, {1006, 1001, 1036}, baseline, {1011, 1012, 1013, 1014, 1017, 1018, 1025, 1026, 1031, 1032}},
+        {2, {1010}, baseline, {1015, 1016, 1020, 1021, 1029, 1030, 1037}},
+        {3, {1000, 1005, 1002, 1003, 1004, 1027, 1009, 1006, 1007, 1008}, baseline,
+         {1015, 1016, 1017, 1018, 1020, 1021, 1022, 1029, 1030, 1037}},
+        {4, {1000, 1005, 1028, 1003, 1004, 1027, 1007, 1008}, {}, {1020, 1021, 1022, 1023, 1024}},
+        {5, {1006, 1035, 1036}, {1039, 1040, 1034, 1041}, {1017, 1018, 1031, 1032}},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.type);
+        const Outcome listed = RunProgram({{"analyse", "--list-settings", "--type", std::to_string(test.type)}});
+        ASSERT_EQ(listed.status, 0) << listed.err;
+        const auto sections = ListedSections(listed.out);
+        std::vector<std::pair<std::string, std::vector<int>>> pages = {{"detector page:", test.detector}};
+        if (!test.baseline.empty()) {
+            pages.emplace_back("baseline page:", test.baseline);
+        }
+        pages.emplace_back("calculations page:", test.calculations);
+        ASSERT_GE(sections.size(), pages.size() + 4);
+        EXPECT_EQ(std::vector(sections.begin(), sections.begin() + static_cast<long>(pages.size())), pages);
+        const auto& last = sections.end()[-2];
+        EXPECT_EQ(last.first, "no effect on the command line (kept in a saved document for the host's windows):");
+        EXPECT_EQ(last.second, (std::vector<int>{2003, 2004, 2009, 2010}));
+        auto kept = sections.back().second;
+        std::sort(kept.begin(), kept.end());
+        EXPECT_EQ(kept, (std::vector<int>{2005, 2006, 2007, 2008, 2011, 2012, 2023, 2024, 2025, 2026}));
+    }
+    const Outcome evoked = RunProgram({{"analyse", "--list-settings", "--type", "3"}});
+    for (const auto& [id, words] : std::vector<std::pair<int, std::string>>{
+             {1000, "2 Time from start of block, 3 Height and width, 4 Height and width (one per block), 5 none"},
+             {1039, "0 Automatic, 1 Always set to 1040, 2 Use minimum value between peaks, 3 as 0"},
+             {1040, ", V or A"},
+             {1037, "0 fitted B, 1 B set to baseline, 2 B set to 1038, 3 B = 0"}}) {
+        EXPECT_NE(ListedLine(evoked.out, id).find(words), std::string::npos) << ListedLine(evoked.out, id);
+    }
+    const Outcome general = RunProgram({{"analyse", "--list-settings", "--type", "0"}});
+    EXPECT_TRUE(ListedLine(general.out, 1038).ends_with(", V or A")) << ListedLine(general.out, 1038);
+}
+
+// An analysis that measures nothing prints its empty table and succeeds, and warns, even when quiet, with the
+// settings that decided its detection in base units beside the recording's own.
+TEST(CommandLineMessages, AnAnalysisThatFindsNothingSaysSo)
+{
+    const std::string warning = "crestmetrics: analyse: warning: no events found: ";
+    const struct {
+        std::vector<std::string> arguments;
+        std::string header;
+        std::string warning;
+    } cases[] = {
+        {{Example("spikes.txt"), "--type", "5"}, "\tRMP (mV)\t",
+         "Action Potential (type 5) with 1006=0.03 V (30 mV), 1035=4 ms, 1036=t"},
+        {{Example("evoked.txt"), "--type", "3"}, "\tBaseline (mV)\t",
+         "Evoked Response (type 3) with 1000=4, 1002=1 V (1000 mV), 1003=1 ms, 1004=10 ms, 1009=t, "
+         "1006=0.03 V (30 mV), 1007=0 ms, 1008=100 ms"},
+        {{Example("cardiac.txt"), "--type", "1", "--set", "1006=50"}, "\tRMP (mV)\t",
+         "Cardiac Action Potential (type 1) with 1006=50 V (50000 mV), 1001=50 ms, 1036=t"},
+        {{Example("evoked.txt"), "--type", "3", "--set", "1000=5"}, "\tBaseline (mV)\t",
+         "Evoked Response (type 3) with 1000=5, 1009=t, 1006=0.03 V (30 mV), 1007=0 ms, 1008=100 ms"},
+        {{Example("evoked.txt"), "--type", "3", "--set", "1000=5", "--set", "1009=f"}, "\tBaseline (mV)\t",
+         "Evoked Response (type 3) with 1000=5, 1009=f"},
+        {{Example("popspike.txt"), "--type", "4", "--set", "1000=3", "--set", "1028=10"}, "\tTStart (s)\t",
+         "Population Spike (type 4) with 1000=3, 1028=10 V (10000 mV), 1003=1 ms, 1027=10 ms, 1007=0 ms, "
+         "1008=100 ms"},
+        {{Example("currents.txt"), "--type", "2", "--set", "1010=height=1000"}, "\tBaseline (pA)\t",
+         "Synaptic (type 2) with 1010=height=1000"},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.warning);
+        const Outcome outcome = RunProgram({Joined({"analyse", "--quiet"}, test.arguments)});
+        EXPECT_EQ(outcome.status, 0);
+        EXPECT_EQ(outcome.err, warning + test.warning + "\n");
+        const std::string header = outcome.out.substr(0, outcome.out.find("\r\n") + 2);
+        EXPECT_EQ(header.rfind(test.header, 0), 0u) << header;
+        EXPECT_EQ(outcome.out, header + "\r\n" + header);
+    }
+    // The progress names the type it took when --type is not given.
+    const Outcome untyped = RunProgram({{"analyse", Example("cardiac.txt"), "-o", "/dev/null"}});
+    EXPECT_EQ(untyped.err.rfind("crestmetrics: analyse: analysis type 0 (General - Unstimulated)\n", 0), 0u)
+        << untyped.err;
+    const Outcome typed = RunProgram({{"analyse", Example("cardiac.txt"), "-o", "/dev/null", "--type", "1"}});
+    EXPECT_EQ(typed.err.find("analysis type"), std::string::npos) << typed.err;
+}
