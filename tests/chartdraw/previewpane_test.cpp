@@ -126,6 +126,22 @@ protected:
         ui::pump();
         return *window;
     }
+    // A preview of no drawers of its own, its pane made 402 by 200 pixels.
+    class PlainPreview : public ExtLib::PreviewPaneBase {
+    public:
+        void SetupDrawers() override {}
+    };
+    template <class Document>
+    PreviewDataWinWButtons& ShowPlain(PlainPreview& preview, Document* document)
+    {
+        preview.Create(static_cast<IPreviewDocument*>(document), static_cast<IPreviewData*>(data.Get()), page);
+        PreviewDataWinWButtons& pane = *preview.Window();
+        pane.Attr.W = 402;
+        pane.Attr.H = 200;
+        pane.Create();
+        ui::pump();
+        return pane;
+    }
     PreviewControlWin& Bar() { return *dynamic_cast<PreviewControlWin*>(window->ControlBar()); }
     void Refresh()
     {
@@ -556,18 +572,9 @@ TEST_F(PreviewTest, WithoutAColourTableTheTraceColourComesFromTheDefaultPalette)
 // A unit prefix goes to a lane that has a scale for it, and the pane lays itself out again.
 TEST_F(PreviewTest, AUnitPrefixLaysThePaneOutAgain)
 {
-    class Preview : public ExtLib::PreviewPaneBase {
-    public:
-        void SetupDrawers() override {}
-    };
     auto document = host::PreviewDocument::Create();
-    Preview preview;
-    preview.Create(static_cast<IPreviewDocument*>(document.Get()), static_cast<IPreviewData*>(data.Get()), page);
-    PreviewDataWinWButtons& pane = *preview.Window();
-    pane.Attr.W = 402;
-    pane.Attr.H = 200;
-    pane.Create();
-    ui::pump();
+    PlainPreview preview;
+    PreviewDataWinWButtons& pane = ShowPlain(preview, document.Get());
     ASSERT_GT(pane.LaneCount(), 0u);
     ASSERT_NE(pane.Lane(0)->Scale(1), nullptr);
     pane.Scale()->ClearPending();
@@ -579,18 +586,9 @@ TEST_F(PreviewTest, AUnitPrefixLaysThePaneOutAgain)
 // A lane waiting for an autoscale is autoscaled instead of taking the range; a given range is applied all the same.
 TEST_F(PreviewTest, AVerticalRangeAutoscalesALaneThatWaitsForIt)
 {
-    class Preview : public ExtLib::PreviewPaneBase {
-    public:
-        void SetupDrawers() override {}
-    };
     auto document = host::PreviewDocument::Create();
-    Preview preview;
-    preview.Create(static_cast<IPreviewDocument*>(document.Get()), static_cast<IPreviewData*>(data.Get()), page);
-    PreviewDataWinWButtons& pane = *preview.Window();
-    pane.Attr.W = 402;
-    pane.Attr.H = 200;
-    pane.Create();
-    ui::pump();
+    PlainPreview preview;
+    PreviewDataWinWButtons& pane = ShowPlain(preview, document.Get());
     ASSERT_GT(pane.LaneCount(), 0u);
     ChannelPane& lane = *pane.Lane(0);
     ASSERT_NE(lane.Scale(1), nullptr);
