@@ -428,6 +428,8 @@ bool TVF_TableView::EvMouseWheel(uint, int zDelta, const OWL::TPoint&)
 void TVF_TableView::ReloadGrid(EventGridControl& grid, TVF_Renderer* renderer, bool shrank, int keptScroll)
 {
     if (renderer) {
+        // The renderer reads the end of the rows while its grid follows the newest row.
+        renderer->SetFollow(grid.Options().AlwaysShowLatestRow);
         renderer->RebuildColumns();
     }
     InvalidateGrid(grid);

@@ -478,14 +478,15 @@ TEST_F(TableWindowTest, RebuildingReadsTheRowsAndTheEndFromThePixelMap)
     EXPECT_EQ(Window().EventGrid().Pane().RowCount(), 10);
     EXPECT_EQ(renderer.EndPosition(), 0);
     FillTable(table, 14, 3);
-    renderer.SetFollow(true);
+    // Following the newest row, as the snap button or the stored setting asks, reaches the event grid's renderer.
+    manager->SetFollowLatest(0, VARIANT_TRUE);
     manager->Refresh(0);
     EXPECT_EQ(Window().EventGrid().Pane().RowCount(), 14);
     EXPECT_EQ(renderer.EndPosition(), 14);
     for (int c = 0; c < renderer.ColumnEntries(); ++c) {
         EXPECT_EQ(renderer.ColumnPosition(c), 14) << c;
     }
-    renderer.SetFollow(false);
+    manager->SetFollowLatest(0, 0);
     FillTable(table, 12, 4);
     manager->Refresh(0);
     EXPECT_EQ(Window().EventGrid().Pane().RowCount(), 12);
