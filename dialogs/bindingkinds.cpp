@@ -368,23 +368,21 @@ void tUnitsEdit::ControlToSetting()
     }
     // The text shows the loaded value rounded to six digits: while it reads as loaded, the value is the loaded one.
     const std::u16string text = Text();
-    setting->SetValue(loaded_ && text == loadedText_ ? loadedValue_ : LeadingNumber(text) * Multiplier());
+    setting->SetValue(loaded_.Value(text, [&] { return LeadingNumber(text) * Multiplier(); }));
 }
 
 void tUnitsEdit::SettingToControl()
 {
     if (const auto* setting = SettingAs<Doc::CXSettingDouble>()) {
         SetDisplayValue(setting->Value() / Multiplier());
-        loadedText_ = Text();
-        loadedValue_ = setting->Value();
-        loaded_ = true;
+        loaded_.Load(Text(), setting->Value());
     }
     tCtrl::SettingToControl();
 }
 
 void tUnitsEdit::SetDisplayValue(double value)
 {
-    loaded_ = false; // a value shown for another reason (a spinner step) is read back
+    loaded_.Forget(); // a value shown for another reason (a spinner step) is read back
     KVO::OStringStream text;
     text.precision(6);
     text << value;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "dialogs/controlbindings.h"
+#include "dialogs/loadednumber.h"
 #include "foundation/prefixedunit.h"
 
 #include <string>
@@ -186,11 +187,8 @@ protected:
 
 private:
     KVO::PrefixedUnit unit_;
-    // The text that showed the stored value when it was loaded, and that value: the text stands for it until a
-    // spinner step shows another.
-    std::u16string loadedText_;
-    double loadedValue_ = 0.0;
-    bool loaded_ = false;
+    // The stored value as its text showed it when loaded: the text stands for it until a spinner step shows another.
+    LoadedNumber loaded_;
 };
 
 // A unit edit with a spinner that multiplies (up) or divides (down) the shown value by 1.1 within the setting's

@@ -137,9 +137,7 @@ void SubSub_MPH::LoadFromDetectionSettings(const KVO::PrefixedUnit& detectionUni
         const bool positive = static_cast<int>(Parameter(detection, 15) + 0.5) == 0;
         ShowUnitsMode(value, unit, positive);
     }
-    loadedText_ = EditText();
-    loadedValue_ = value;
-    loaded_ = true;
+    loaded_.Load(EditText(), value);
     if (detection) {
         BSTR label = nullptr;
         if (SUCCEEDED(detection->GetThresholdLabel(&label))) {
@@ -189,8 +187,7 @@ void SubSub_MPH::TransferToSettings()
 {
     if (ILMDetectionSettings* detection = Detection()) {
         const std::u16string text = EditText();
-        detection->SetParameter(3, loaded_ && text == loadedText_ ? loadedValue_
-                                                                   : tUnitsEdit::LeadingNumber(text) * Multiplier());
+        detection->SetParameter(3, loaded_.Value(text, [&] { return tUnitsEdit::LeadingNumber(text) * Multiplier(); }));
     }
 }
 
@@ -246,7 +243,7 @@ void SubSub_MPH::SetValue(double value, bool edit, bool keepSelection)
     const bool wasUpdating = updating_;
     updating_ = true;
     if (edit) {
-        loaded_ = false; // a value shown for another reason (a slider or up-down step) is read back
+        loaded_.Forget(); // a value shown for another reason (a slider or up-down step) is read back
         int start = 0;
         int end = 0;
         if (keepSelection) {

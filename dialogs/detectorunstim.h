@@ -4,6 +4,7 @@
 #pragma once
 
 #include "controls/menucombo.h"
+#include "dialogs/loadednumber.h"
 #include "dialogs/pagebases.h"
 #include "dialogs/previewpanes.h"
 #include "foundation/prefixedunit.h"
@@ -105,11 +106,9 @@ private:
     ILMDetectionSettings* Detection() const;
 
     bool updating_ = false;
-    // The text that showed the stored height when it was loaded, and that height: the text stands for it until a
-    // slider or up-down step shows another value.
-    std::u16string loadedText_;
-    double loadedValue_ = 0.0;
-    bool loaded_ = false;
+    // The stored height as its text showed it when loaded: the text stands for it until a slider or up-down step
+    // shows another value.
+    LoadedNumber loaded_;
     bool sdMode_ = true;
     bool positiveRequired_ = false;
     KVO::PrefixedUnit displayUnit_{u"S.D."};

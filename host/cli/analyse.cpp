@@ -132,15 +132,12 @@ std::string DefaultText(const AnalysisSettingInfo& info)
 // A number too large (or too small) for the setting's kind: "1e999" is a number, not one a setting can hold.
 bool OutOfRange(const std::string& text, LONG kind)
 {
-    const char* end = text.data() + text.size();
-    if (kind == AnalysisSettingKind::kNumber) {
-        double value = 0.0;
+    const auto outOfRange = [&](auto value) {
+        const char* end = text.data() + text.size();
         const auto done = std::from_chars(text.data(), end, value);
         return done.ec == std::errc::result_out_of_range && done.ptr == end;
-    }
-    long long value = 0;
-    const auto done = std::from_chars(text.data(), end, value);
-    return done.ec == std::errc::result_out_of_range && done.ptr == end;
+    };
+    return kind == AnalysisSettingKind::kNumber ? outOfRange(0.0) : outOfRange(0LL);
 }
 
 void SetSetting(IAnalysisJob& job, const SettingsTables& tables, LONG id, const std::string& text,
@@ -248,22 +245,6 @@ void RefuseInvalidSettings(IAnalysisJob& job, const SettingsTables& tables,
     throw Failure((document.empty() ? std::string("the settings") : document) + ": " + why);
 }
 
-// The analysed channel's unit, when the host does not know it: its numbers were taken as written.
-void WarnOfUnknownUnit(IAnalysisJob& job, const host::Document& recording, const std::string& path, std::ostream& err)
-{
-    IKVOString* text = nullptr;
-    const std::string source = job.GetSettingText(kSourceChannelId, &text) == S_OK
-                                   ? platform::Utf16ToUtf8(host::TakeText(text))
-                                   : std::string();
-    int channel = -1;
-    const auto parsed = std::from_chars(source.data(), source.data() + source.size(), channel);
-    if (parsed.ec != std::errc() || channel < 0 || channel >= recording.ChannelCount()) {
-        return;
-    }
-    if (const auto warning = host::UnitWarning(recording, channel)) {
-        err << "crestmetrics: analyse: " << path << ": warning: " << *warning << '\n';
-    }
-}
 
 // The module's table view on the analysed document: its Export button writes the comma-separated file, and the
 // host's print command prints it into a PDF. A message box the view shows is the command's failure.
@@ -517,6 +498,22 @@ std::string ValueWithUnit(const std::string& text, Quantity quantity, const std:
                                     platform::Utf16ToUtf8(recordingUnit) + ")";
 }
 
+// The recording's channel that the analysis reads (its source setting), when the recording has it.
+std::optional<int> AnalysedChannel(IAnalysisJob& job, const host::Document& recording)
+{
+    const auto channel = WholeNumberIn(SettingText(job, kSourceChannelId));
+    return channel && *channel >= 0 && *channel < recording.ChannelCount() ? channel : std::nullopt;
+}
+
+// The analysed channel's unit, when the host does not know it: its numbers were taken as written.
+void WarnOfUnknownUnit(IAnalysisJob& job, const host::Document& recording, const std::string& path, std::ostream& err)
+{
+    const auto channel = AnalysedChannel(job, recording);
+    if (const auto warning = channel ? host::UnitWarning(recording, *channel) : std::nullopt) {
+        err << "crestmetrics: analyse: " << path << ": warning: " << *warning << '\n';
+    }
+}
+
 // An empty table is a result, not a failure; but a detector that found nothing is more often set wrong than
 // right, so the settings that decided it are said, with their units.
 void WarnOfNoEvents(IAnalysisJob& job, const host::Document& recording, std::ostream& err)
@@ -527,9 +524,8 @@ void WarnOfNoEvents(IAnalysisJob& job, const host::Document& recording, std::ost
         return;
     }
     const int type = WholeNumberIn(SettingText(job, kAnalysisTypeId)).value_or(-1);
-    const int channel = WholeNumberIn(SettingText(job, kSourceChannelId)).value_or(-1);
-    const std::u16string unit =
-        channel >= 0 && channel < recording.ChannelCount() ? recording.ChannelUnit(channel) : std::u16string();
+    const auto channel = AnalysedChannel(job, recording);
+    const std::u16string unit = channel ? recording.ChannelUnit(*channel) : std::u16string();
     std::string values;
     for (const PageSetting& setting :
          DetectionSettings(type, WholeNumberIn(SettingText(job, kStimulusMethodId)).value_or(-1),

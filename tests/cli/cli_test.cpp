@@ -2,6 +2,7 @@
 #include "host/recording.h"
 #include "host/saveddocument.h"
 #include "platform/gdi/image.h"
+#include "tests/cli/programrun.h"
 #include "tests/driver/synaptic_signals.h"
 
 #include <gtest/gtest.h>
@@ -28,54 +29,22 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct RunResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quote(const std::string& text)
-{
-    std::string quoted = "'";
-    for (char c : text) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
-}
-
-fs::path Program() { return fs::path(MODULE_LIBRARY_PATH).parent_path() / "crestmetrics"; }
-fs::path Example(const char* name) { return fs::path(TEST_DATA_DIR) / ".." / ".." / "examples" / name; }
+using clitest::Example;
+using clitest::Program;
+using clitest::Quote;
+using clitest::RunResult;
 
 // Standard output goes to `stdoutTo` when one is given (and then reads as empty).
 RunResult RunProgram(const std::vector<std::string>& arguments, const std::string& stdoutTo = {})
 {
-    const fs::path errors = fs::temp_directory_path() / ("crestmetrics_cli_test_" + std::to_string(::getpid()));
     std::string command = Quote(Program().string());
     for (const std::string& argument : arguments) {
         command += " " + Quote(argument);
     }
-    command += " 2>" + Quote(errors.string());
     if (!stdoutTo.empty()) {
         command += " >" + Quote(stdoutTo);
     }
-    RunResult result;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) {
-        return result;
-    }
-    char buffer[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        result.out.append(buffer, n);
-    }
-    const int status = ::pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream in(errors);
-    std::ostringstream text;
-    text << in.rdbuf();
-    result.err = text.str();
-    fs::remove(errors);
-    return result;
+    return clitest::RunCommandLine(command);
 }
 
 std::vector<std::vector<std::string>> Rows(const std::string& out)

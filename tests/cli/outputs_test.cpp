@@ -1,6 +1,8 @@
 // The command line's outputs, refusals, listings and warnings, run as a user runs the program: where each output
 // goes, that none replaces another file of the run, that an ended run leaves nothing behind, and that every
 // message says what to do.
+#include "tests/cli/programrun.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -28,12 +30,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path Program() { return fs::path(MODULE_LIBRARY_PATH).parent_path() / "crestmetrics"; }
+using clitest::Program;
 
-std::string Example(const char* name)
-{
-    return (fs::path(TEST_DATA_DIR) / ".." / ".." / "examples" / name).lexically_normal().string();
-}
+std::string Example(const char* name) { return clitest::Example(name).string(); }
 
 std::string Bytes(const fs::path& path)
 {

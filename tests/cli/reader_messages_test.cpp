@@ -2,6 +2,7 @@
 // substitutions as from files, and the reader's warnings and refusals, each saying what to do.
 #include "host/document.h"
 #include "host/saveddocument.h"
+#include "tests/cli/programrun.h"
 
 #include <gtest/gtest.h>
 
@@ -20,17 +21,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Quote(const std::string& text)
-{
-    std::string quoted = "'";
-    for (const char c : text) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
-}
+using clitest::Quote;
+using clitest::RunResult;
 
-std::string Program() { return Quote((fs::path(MODULE_LIBRARY_PATH).parent_path() / "crestmetrics").string()); }
-std::string Example(const char* name) { return (fs::path(TEST_DATA_DIR) / ".." / ".." / "examples" / name).string(); }
+std::string Example(const char* name) { return clitest::Example(name).string(); }
 
 // A folder of the test's own, removed at its end.
 struct Folder {
@@ -45,34 +39,12 @@ struct Folder {
     }
 };
 
-struct RunResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
 // A command line for bash, with the program as $P: pipes and process substitutions as a user types them. A run
 // that blocks (on a FIFO read twice) ends after two minutes.
 RunResult Shell(const std::string& command)
 {
-    const fs::path errors = fs::temp_directory_path() / ("crestmetrics_reader_err_" + std::to_string(::getpid()));
-    const std::string line = "P=" + Program() + "; " + command;
-    FILE* pipe = ::popen(("timeout 120 bash -c " + Quote(line) + " 2>" + Quote(errors.string())).c_str(), "r");
-    RunResult result;
-    if (!pipe) {
-        return result;
-    }
-    char buffer[4096];
-    for (std::size_t n = 0; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-        result.out.append(buffer, n);
-    }
-    const int status = ::pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ostringstream text;
-    text << std::ifstream(errors).rdbuf();
-    result.err = text.str();
-    fs::remove(errors);
-    return result;
+    const std::string line = "P=" + Quote(clitest::Program().string()) + "; " + command;
+    return clitest::RunCommandLine("timeout 120 bash -c " + Quote(line));
 }
 
 // A saved document of a small recording, as `analyse --save` writes one without an analysis; `peak` is its second
