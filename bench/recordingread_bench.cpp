@@ -9,6 +9,13 @@
 // (the header names two columns): the reader's time grows with the line's length as a plain read of the same bytes
 // does (Complexity: oN), where it grew with its square.
 //
+// The same recording through a pipe, as `cat FILE | crestmetrics analyse /dev/stdin` gives it, is read as its bytes
+// arrive: its peak of resident memory stays near the file's (peak_bytes_per_sample of both).
+//
+// A signal saved across a row instead of down a column, one line of 256 MB whose every field is a sample and no header
+// before it, is refused once the line names more columns than a recording can have: peak_megabytes is the resident
+// memory the refusal took.
+//
 // --recording_dir=DIR writes the files into DIR (recording_<samples>.txt) and keeps them, or reads them there when
 // they exist, so that other readers (bench/recordingread_numpy.py) can be timed on the same bytes.
 #include "bench/recordings.h"
@@ -26,6 +33,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -148,6 +156,40 @@ const File& OneLineRecording(std::int64_t bytes)
     return file;
 }
 
+// A signal saved across a row: one line of `bytes` bytes, tab-separated samples, and nothing else.
+const File& AcrossARowRecording(std::int64_t bytes)
+{
+    static std::map<std::int64_t, File> made;
+    File& file = made[bytes];
+    if (file.path.empty()) {
+        const std::string name = "acrossarow_" + std::to_string(bytes) + ".txt";
+        file.path = recordingDir.empty()
+                        ? fs::temp_directory_path() / ("crestmetrics_bench_" + std::to_string(::getpid()) + "_" + name)
+                        : recordingDir / name;
+        if (recordingDir.empty() || !fs::exists(file.path)) {
+            const benchrec::Recording rec = benchrec::Cardiac(1 << 20, 2);
+            std::string line;
+            char number[32];
+            for (std::int32_t i = 0; i < 1 << 20; ++i) {
+                line.append(number, std::to_chars(number, number + sizeof number, rec.samples[i],
+                                                  std::chars_format::fixed, 2)
+                                        .ptr);
+                line += '\t';
+            }
+            std::ofstream out(file.path, std::ios::binary);
+            for (std::int64_t written = 0; written < bytes - 1;) {
+                const auto size = std::min<std::int64_t>(static_cast<std::int64_t>(line.size()), bytes - 1 - written);
+                out.write(line.data(), size);
+                written += size;
+            }
+            out << '\n';
+        }
+        file.bytes = static_cast<std::int64_t>(fs::file_size(file.path));
+        file.samples = 0;
+    }
+    return file;
+}
+
 void RemoveFiles()
 {
     for (const auto& entry : fs::directory_iterator(fs::temp_directory_path())) {
@@ -215,6 +257,50 @@ void ReadRecording(benchmark::State& state)
     Report(state, file, peak);
 }
 
+// The host's reader on the recording through a pipe, written into it by another thread as `cat` would.
+void ReadRecordingFromPipe(benchmark::State& state)
+{
+    const File& file = Recording(state.range(0));
+    long long peak = 0;
+    for (auto _ : state) {
+        Resident::ResetPeak();
+        const long long before = Resident::Now();
+        int ends[2];
+        if (::pipe(ends) != 0) {
+            state.SkipWithError("no pipe");
+            return;
+        }
+        std::jthread writer([&file, in = ends[1]] {
+            std::ifstream from(file.path, std::ios::binary);
+            std::vector<char> piece(1 << 16);
+            while (from.read(piece.data(), static_cast<std::streamsize>(piece.size())) || from.gcount() > 0) {
+                for (std::streamsize done = 0; done < from.gcount();) {
+                    const ssize_t n = ::write(in, piece.data() + done, static_cast<std::size_t>(from.gcount() - done));
+                    if (n <= 0) {
+                        ::close(in);
+                        return;
+                    }
+                    done += n;
+                }
+            }
+            ::close(in);
+        });
+        try {
+            auto document = host::ReadRecordingFile("/dev/fd/" + std::to_string(ends[0]));
+            benchmark::DoNotOptimize(document.get());
+            if (document->Samples(0, 0).size() != static_cast<std::size_t>(file.samples)) {
+                state.SkipWithError("the recording lost samples");
+            }
+        } catch (const host::RecordingError& error) {
+            state.SkipWithError(error.what());
+        }
+        ::close(ends[0]);
+        writer.join();
+        peak = std::max(peak, Resident::Peak() - before);
+    }
+    Report(state, file, peak);
+}
+
 // The same reader on one thread, over the text already in memory: what each thread does.
 void ReadRecordingOneThread(benchmark::State& state)
 {
@@ -265,6 +351,26 @@ void ReadOneLineRecording(benchmark::State& state)
     state.SetComplexityN(file.bytes);
 }
 
+// The host's reader on a signal saved across a row, to its refusal of the line.
+void ReadAcrossARow(benchmark::State& state)
+{
+    const File& file = AcrossARowRecording(state.range(0));
+    long long peak = 0;
+    for (auto _ : state) {
+        Resident::ResetPeak();
+        const long long before = Resident::Now();
+        try {
+            host::ReadRecordingFile(file.path.string());
+            state.SkipWithError("a row of samples was taken for a recording");
+        } catch (const host::RecordingError& error) {
+            benchmark::DoNotOptimize(error.Line());
+        }
+        peak = std::max(peak, Resident::Peak() - before);
+    }
+    state.SetBytesProcessed(state.iterations() * file.bytes);
+    state.counters["peak_megabytes"] = static_cast<double>(peak) / (1 << 20);
+}
+
 } // namespace
 
 BENCHMARK(PlainParse)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -272,10 +378,13 @@ BENCHMARK(ReadRecording)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->UseReal
 BENCHMARK(ReadRecordingOneThread)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(PlainParse)->Arg(40'000'000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 BENCHMARK(ReadRecording)->Arg(40'000'000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+BENCHMARK(ReadRecordingFromPipe)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(ReadRecordingFromPipe)->Arg(40'000'000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 BENCHMARK(PlainReadOneLine)->RangeMultiplier(2)->Range(64 << 20, 256 << 20)->Unit(benchmark::kMillisecond)
     ->UseRealTime()->Complexity(benchmark::oN);
 BENCHMARK(ReadOneLineRecording)->RangeMultiplier(2)->Range(64 << 20, 256 << 20)->Unit(benchmark::kMillisecond)
     ->UseRealTime()->Complexity(benchmark::oN);
+BENCHMARK(ReadAcrossARow)->Arg(256 << 20)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 int main(int argc, char** argv)
 {
