@@ -19,6 +19,7 @@
 #include <string_view>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 #include <utility>
@@ -321,60 +322,82 @@ std::string ByteNamed(char byte)
     return name;
 }
 
-// Judges the start of an input from the bytes of its first 64 KB that have come so far (`whole`: all of them, or all
-// the input holds). Refuses UTF-16 text, bytes that are no text, and lines that end in CR alone (the first line would
-// run on to the file's end). False while bytes still to come may change the verdict.
-bool JudgeStart(std::string_view start, bool whole)
-{
-    start = start.substr(0, kFirstLook);
-    whole = whole || start.size() == kFirstLook;
-    if (start.size() < 3 && !whole) {
-        return false; // a byte-order mark may follow
-    }
-    if (start.starts_with("\xFF\xFE") || start.starts_with("\xFE\xFF")) {
-        throw RecordingError(0, "the file is UTF-16 text (it begins with a UTF-16 byte-order mark): save it as UTF-8");
-    }
-    if (start.starts_with("\xEF\xBB\xBF")) {
-        start.remove_prefix(3);
-    }
-    const std::size_t firstFeed = start.find('\n');
-    const bool firstLineWhole = firstFeed != std::string_view::npos || whole;
-    const std::string_view first = start.substr(0, firstFeed);
-    if (const auto bad = std::find_if(start.begin(), start.end(), NoTextByte); bad != start.end()) {
-        if (*bad == '\0' && bad < first.end()) {
-            if (!firstLineWhole) {
-                return false;
-            }
-            // ASCII text in UTF-16: every other byte is NUL, and the others are not.
-            std::size_t nuls[2] = {0, 0};
-            for (std::size_t i = 0; i < first.size(); ++i) {
-                nuls[i % 2] += first[i] == '\0' ? 1 : 0;
-            }
-            const std::size_t even = (first.size() + 1) / 2;
-            const std::size_t odd = first.size() / 2;
-            if ((nuls[0] == even && nuls[1] == 0) || (nuls[1] == odd && nuls[0] == 0)) {
-                throw RecordingError(0, "the file is UTF-16 text (every other byte is NUL): save it as UTF-8");
+// Judges the start of an input, its first 64 KB, as its bytes come: refuses UTF-16 text, bytes that are no text, and
+// lines that end in CR alone (the first line would run on to the file's end). Each byte is looked at once.
+class StartJudge {
+public:
+    // Judges the bytes come so far (`whole`: all of the first 64 KB, or all the input holds); true once the start is
+    // judged good, false while bytes still to come may change the verdict.
+    bool Judge(std::string_view start, bool whole)
+    {
+        start = start.substr(0, kFirstLook);
+        whole = whole || start.size() == kFirstLook;
+        if (start.size() < 3 && !whole) {
+            return false; // a byte-order mark may follow
+        }
+        if (start.starts_with("\xFF\xFE") || start.starts_with("\xFE\xFF")) {
+            throw RecordingError(0, "the file is UTF-16 text (it begins with a UTF-16 byte-order mark): save it as "
+                                    "UTF-8");
+        }
+        if (start.starts_with("\xEF\xBB\xBF")) {
+            start.remove_prefix(3);
+        }
+        for (; scanned_ < start.size() && (bad_ == npos || firstFeed_ == npos); ++scanned_) {
+            if (start[scanned_] == '\n') {
+                firstFeed_ = std::min(firstFeed_, scanned_);
+                ++feeds_;
+            } else if (bad_ == npos && NoTextByte(start[scanned_])) {
+                bad_ = scanned_;
+                badLine_ = feeds_ + 1;
             }
         }
-        const auto line = std::count(start.begin(), bad, '\n') + 1;
-        throw RecordingError(0, "it is not a text recording (byte " + ByteNamed(*bad) + " on line " +
-                                    std::to_string(line) + ")");
+        const bool firstLineWhole = firstFeed_ != npos || whole;
+        const std::string_view first = start.substr(0, firstFeed_);
+        if (bad_ != npos) {
+            if (start[bad_] == '\0' && bad_ < first.size()) {
+                if (!firstLineWhole) {
+                    return false;
+                }
+                // ASCII text in UTF-16: every other byte is NUL, and the others are not.
+                std::size_t nuls[2] = {0, 0};
+                for (std::size_t i = 0; i < first.size(); ++i) {
+                    nuls[i % 2] += first[i] == '\0' ? 1 : 0;
+                }
+                const std::size_t even = (first.size() + 1) / 2;
+                const std::size_t odd = first.size() / 2;
+                if ((nuls[0] == even && nuls[1] == 0) || (nuls[1] == odd && nuls[0] == 0)) {
+                    throw RecordingError(0, "the file is UTF-16 text (every other byte is NUL): save it as UTF-8");
+                }
+            }
+            throw RecordingError(0, "it is not a text recording (byte " + ByteNamed(start[bad_]) + " on line " +
+                                        std::to_string(badLine_) + ")");
+        }
+        if (!firstLineWhole) {
+            return false;
+        }
+        if (!firstLineJudged_ && TrimLine(first).find('\r') != std::string_view::npos) {
+            throw RecordingError(1, "the lines end in CR alone: convert the line ends to LF or CR LF");
+        }
+        firstLineJudged_ = true;
+        return whole;
     }
-    if (!firstLineWhole) {
-        return false;
-    }
-    if (TrimLine(first).find('\r') != std::string_view::npos) {
-        throw RecordingError(1, "the lines end in CR alone: convert the line ends to LF or CR LF");
-    }
-    return whole;
-}
+
+private:
+    static constexpr std::size_t npos = std::string_view::npos;
+    std::size_t scanned_ = 0; // after a byte-order mark
+    std::size_t feeds_ = 0;   // before scanned_
+    std::size_t firstFeed_ = npos;
+    std::size_t bad_ = npos; // the first byte that is no text
+    std::size_t badLine_ = 0;
+    bool firstLineJudged_ = false;
+};
 
 // The header is the first line that is not blank; nothing when there is none.
 std::optional<Layout> ReadHeader(const Source& source, LineReader& lines, int& lineNumber)
 {
     {
         std::vector<char> scratch;
-        JudgeStart(source.Bytes(0, kFirstLook, scratch), true);
+        StartJudge().Judge(source.Bytes(0, kFirstLook, scratch), true);
     }
     lines.LimitColumns(kMostColumns);
     std::string_view text;
@@ -1153,6 +1176,10 @@ bool CutPieces(const Source& source, std::uint64_t begin, std::uint64_t end, std
         const std::uint64_t nominal = std::min<std::uint64_t>(first + (i + 1) * chunk, end);
         begin = i + 1 == count ? end : LineStart(source, nominal, begin, scratch);
         piece.end = begin;
+        if (piece.end == piece.begin) {
+            pieces.pop_back(); // a line ran past the point where it would have begun
+            continue;
+        }
         if (piece.end - piece.begin > longestLine) {
             // It may hold a line longer than the longest, which is not read whole into memory for nothing; the
             // line-by-line reader finds it.
@@ -1202,8 +1229,12 @@ bool ReadPieces(const Source& source, const Layout& layout, const Plan& plan, st
     const auto threads = static_cast<unsigned>(std::min<std::size_t>(pieces.size() - first, Threads(plan)));
     {
         std::vector<std::jthread> helpers;
-        for (unsigned i = 1; i < threads; ++i) {
-            helpers.emplace_back(work);
+        try {
+            for (unsigned i = 1; i < threads; ++i) {
+                helpers.emplace_back(work);
+            }
+        } catch (const std::system_error&) {
+            // No memory for another thread's stack: the threads already running read every piece.
         }
         work();
     }
@@ -1341,7 +1372,7 @@ public:
         }
         ended_ = !read_(buffer_);
         if (!judged_ && base_ == 0) {
-            judged_ = JudgeStart(buffer_, ended_);
+            judged_ = judge_.Judge(buffer_, ended_);
         }
         return !ended_;
     }
@@ -1369,6 +1400,7 @@ private:
     mutable std::string buffer_;
     std::uint64_t base_ = 0; // the offset of the buffer's first byte
     mutable bool ended_ = false;
+    mutable StartJudge judge_;
     mutable bool judged_ = false;
 };
 
