@@ -119,19 +119,18 @@ const File& Recording(std::int64_t samples)
     return file;
 }
 
-// A recording of `bytes` bytes written row by row: a header, then one line of samples.
-const File& OneLineRecording(std::int64_t bytes)
+// A file of `bytes` bytes that holds a signal written across a row: `header`, then one line of samples.
+const File& RowRecording(std::int64_t bytes, const std::string& header)
 {
-    static std::map<std::int64_t, File> made;
-    File& file = made[bytes];
+    static std::map<std::pair<std::int64_t, std::string>, File> made;
+    File& file = made[{bytes, header}];
     if (file.path.empty()) {
-        const std::string name = "oneline_" + std::to_string(bytes) + ".txt";
+        const std::string name = (header.empty() ? "acrossarow_" : "oneline_") + std::to_string(bytes) + ".txt";
         file.path = recordingDir.empty()
                         ? fs::temp_directory_path() / ("crestmetrics_bench_" + std::to_string(::getpid()) + "_" + name)
                         : recordingDir / name;
         if (recordingDir.empty() || !fs::exists(file.path)) {
-            const std::string header = "Time (s)\tVm (mV)\n";
-            const benchrec::Recording rec = benchrec::Cardiac(1 << 20, 1);
+            const benchrec::Recording rec = benchrec::Cardiac(1 << 20, header.empty() ? 2 : 1);
             std::string line;
             char number[32];
             for (std::int32_t i = 0; i < 1 << 20; ++i) {
@@ -156,39 +155,11 @@ const File& OneLineRecording(std::int64_t bytes)
     return file;
 }
 
-// A signal saved across a row: one line of `bytes` bytes, tab-separated samples, and nothing else.
-const File& AcrossARowRecording(std::int64_t bytes)
-{
-    static std::map<std::int64_t, File> made;
-    File& file = made[bytes];
-    if (file.path.empty()) {
-        const std::string name = "acrossarow_" + std::to_string(bytes) + ".txt";
-        file.path = recordingDir.empty()
-                        ? fs::temp_directory_path() / ("crestmetrics_bench_" + std::to_string(::getpid()) + "_" + name)
-                        : recordingDir / name;
-        if (recordingDir.empty() || !fs::exists(file.path)) {
-            const benchrec::Recording rec = benchrec::Cardiac(1 << 20, 2);
-            std::string line;
-            char number[32];
-            for (std::int32_t i = 0; i < 1 << 20; ++i) {
-                line.append(number, std::to_chars(number, number + sizeof number, rec.samples[i],
-                                                  std::chars_format::fixed, 2)
-                                        .ptr);
-                line += '\t';
-            }
-            std::ofstream out(file.path, std::ios::binary);
-            for (std::int64_t written = 0; written < bytes - 1;) {
-                const auto size = std::min<std::int64_t>(static_cast<std::int64_t>(line.size()), bytes - 1 - written);
-                out.write(line.data(), size);
-                written += size;
-            }
-            out << '\n';
-        }
-        file.bytes = static_cast<std::int64_t>(fs::file_size(file.path));
-        file.samples = 0;
-    }
-    return file;
-}
+// A recording of `bytes` bytes written row by row: a header, then one line of samples.
+const File& OneLineRecording(std::int64_t bytes) { return RowRecording(bytes, "Time (s)\tVm (mV)\n"); }
+
+// A signal saved across a row, and nothing else: one line of `bytes` bytes.
+const File& AcrossARowRecording(std::int64_t bytes) { return RowRecording(bytes, ""); }
 
 void RemoveFiles()
 {
@@ -206,14 +177,25 @@ void Report(benchmark::State& state, const File& file, long long peak)
     state.counters["peak_bytes_per_sample"] = static_cast<double>(peak) / static_cast<double>(file.samples);
 }
 
-// The plain parser: a line at a time, split at tabs, numbers by from_chars into columns of doubles.
-void PlainParse(benchmark::State& state)
+// Runs `read` once an iteration: the highest peak of resident memory that a run added.
+template <class Read>
+long long PeakOfRuns(benchmark::State& state, Read read)
 {
-    const File& file = Recording(state.range(0));
     long long peak = 0;
     for (auto _ : state) {
         Resident::ResetPeak();
         const long long before = Resident::Now();
+        read();
+        peak = std::max(peak, Resident::Peak() - before);
+    }
+    return peak;
+}
+
+// The plain parser: a line at a time, split at tabs, numbers by from_chars into columns of doubles.
+void PlainParse(benchmark::State& state)
+{
+    const File& file = Recording(state.range(0));
+    const long long peak = PeakOfRuns(state, [&] {
         std::ifstream in(file.path, std::ios::binary);
         std::string line;
         std::getline(in, line); // the header
@@ -234,8 +216,7 @@ void PlainParse(benchmark::State& state)
             }
         }
         benchmark::DoNotOptimize(columns.data());
-        peak = std::max(peak, Resident::Peak() - before);
-    }
+    });
     Report(state, file, peak);
 }
 
@@ -243,17 +224,13 @@ void PlainParse(benchmark::State& state)
 void ReadRecording(benchmark::State& state)
 {
     const File& file = Recording(state.range(0));
-    long long peak = 0;
-    for (auto _ : state) {
-        Resident::ResetPeak();
-        const long long before = Resident::Now();
+    const long long peak = PeakOfRuns(state, [&] {
         auto document = host::ReadRecordingFile(file.path.string());
         benchmark::DoNotOptimize(document.get());
         if (document->Samples(0, 0).size() != static_cast<std::size_t>(file.samples)) {
             state.SkipWithError("the recording lost samples");
         }
-        peak = std::max(peak, Resident::Peak() - before);
-    }
+    });
     Report(state, file, peak);
 }
 
@@ -261,10 +238,7 @@ void ReadRecording(benchmark::State& state)
 void ReadRecordingFromPipe(benchmark::State& state)
 {
     const File& file = Recording(state.range(0));
-    long long peak = 0;
-    for (auto _ : state) {
-        Resident::ResetPeak();
-        const long long before = Resident::Now();
+    const long long peak = PeakOfRuns(state, [&] {
         int ends[2];
         if (::pipe(ends) != 0) {
             state.SkipWithError("no pipe");
@@ -296,8 +270,7 @@ void ReadRecordingFromPipe(benchmark::State& state)
         }
         ::close(ends[0]);
         writer.join();
-        peak = std::max(peak, Resident::Peak() - before);
-    }
+    });
     Report(state, file, peak);
 }
 
@@ -307,14 +280,10 @@ void ReadRecordingOneThread(benchmark::State& state)
     const File& file = Recording(state.range(0));
     std::ifstream in(file.path, std::ios::binary);
     const std::string text(std::istreambuf_iterator<char>(in), {});
-    long long peak = 0;
-    for (auto _ : state) {
-        Resident::ResetPeak();
-        const long long before = Resident::Now();
+    const long long peak = PeakOfRuns(state, [&] {
         auto document = host::ReadRecordingText(text, std::size_t{1} << 20, 1);
         benchmark::DoNotOptimize(document.get());
-        peak = std::max(peak, Resident::Peak() - before);
-    }
+    });
     Report(state, file, peak);
 }
 
@@ -355,18 +324,14 @@ void ReadOneLineRecording(benchmark::State& state)
 void ReadAcrossARow(benchmark::State& state)
 {
     const File& file = AcrossARowRecording(state.range(0));
-    long long peak = 0;
-    for (auto _ : state) {
-        Resident::ResetPeak();
-        const long long before = Resident::Now();
+    const long long peak = PeakOfRuns(state, [&] {
         try {
             host::ReadRecordingFile(file.path.string());
             state.SkipWithError("a row of samples was taken for a recording");
         } catch (const host::RecordingError& error) {
             benchmark::DoNotOptimize(error.Line());
         }
-        peak = std::max(peak, Resident::Peak() - before);
-    }
+    });
     state.SetBytesProcessed(state.iterations() * file.bytes);
     state.counters["peak_megabytes"] = static_cast<double>(peak) / (1 << 20);
 }

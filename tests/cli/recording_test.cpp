@@ -397,6 +397,38 @@ TEST(Recording, ALineLongerThanTheLongestIsRefusedWithItsNumber)
     EXPECT_EQ(document->Samples(0, 0)[0], 1.0f);
 }
 
+// The start of a recording is judged as its bytes arrive, and comes to the verdict it comes to whole: the first byte
+// that is no text is named with its line before the line ends in CR alone is told, and UTF-16 text is told as such.
+TEST(Recording, TheStartIsJudgedAlikeHoweverItArrives)
+{
+    const struct {
+        std::string text;
+        const char* error;
+    } cases[] = {
+        {"Time\r(s)\tVm\n0\t1\n\x06", "it is not a text recording (byte 0x06 on line 3)"},
+        {"Time\r(s)\tVm\n0\t1\n", "line 1: the lines end in CR alone: convert the line ends to LF or CR LF"},
+        {std::string("V\0m\0\n\0\x31\0\n\0", 10), "the file is UTF-16 text (every other byte is NUL): save it as UTF-8"},
+        {std::string("Vm\n1\0\n", 6), "it is not a text recording (byte 0x00 on line 2)"},
+        {"\xEF\xBB\xBF\x7FVm\n1\n", "it is not a text recording (byte 0x7F on line 1)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(Outcome([&] { return host::ReadRecordingLineByLine(c.text); }), Outcome([&] {
+                      std::istringstream in(c.text);
+                      return host::ReadRecording(in);
+                  }));
+        for (const std::size_t arrival : {1, 2, 3, 5}) {
+            std::istringstream in(c.text);
+            try {
+                host::ReadRecordingStream(in, arrival, 1);
+                ADD_FAILURE() << "read";
+            } catch (const host::RecordingError& error) {
+                EXPECT_EQ(std::string(error.what()), c.error) << arrival << " bytes at a time";
+            }
+        }
+    }
+}
+
 // A recording that arrives is read as it arrives: what the reader asks of the memory beside the samples stays far below
 // the recording's bytes, where reading it whole first took them twice over.
 TEST(Recording, AStreamIsReadAsItArrives)
