@@ -372,14 +372,13 @@ public:
             throw RecordingError(0, "it is not a text recording (byte " + ByteNamed(start[bad_]) + " on line " +
                                         std::to_string(badLine_) + ")");
         }
-        if (!firstLineWhole) {
-            return false;
+        if (!whole) {
+            return false; // a byte that is no text, further on, is named before the line ends
         }
-        if (!firstLineJudged_ && TrimLine(first).find('\r') != std::string_view::npos) {
+        if (TrimLine(first).find('\r') != std::string_view::npos) {
             throw RecordingError(1, "the lines end in CR alone: convert the line ends to LF or CR LF");
         }
-        firstLineJudged_ = true;
-        return whole;
+        return true;
     }
 
 private:
@@ -389,7 +388,6 @@ private:
     std::size_t firstFeed_ = npos;
     std::size_t bad_ = npos; // the first byte that is no text
     std::size_t badLine_ = 0;
-    bool firstLineJudged_ = false;
 };
 
 // The header is the first line that is not blank; nothing when there is none.
