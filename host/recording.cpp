@@ -1389,7 +1389,6 @@ public:
             base_ = offset;
         }
     }
-    void Reserve(std::size_t bytes) { buffer_.reserve(bytes); }
     bool Failed() const { return ended_ && failed_(); }
 
 private:
@@ -1464,7 +1463,6 @@ std::shared_ptr<Document> ReadArriving(ArrivingSource& source, const Plan& plan,
     }
     const std::size_t chunk = std::max<std::size_t>(plan.chunkBytes, 1);
     const std::uint64_t bytes = std::uint64_t{chunk} * Threads(plan);
-    source.Reserve(static_cast<std::size_t>(std::min<std::uint64_t>(bytes, std::uint64_t{1} << 30)) + 2 * kFirstLook);
     std::vector<Piece> pieces;
     Joiner joiner(*layout);
     for (std::uint64_t at = layout->dataOffset;;) {
