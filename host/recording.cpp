@@ -1389,6 +1389,13 @@ public:
             base_ = offset;
         }
     }
+    // Room for `bytes` to come at once, unless all have come.
+    void Reserve(std::size_t bytes)
+    {
+        if (!ended_) {
+            buffer_.reserve(bytes);
+        }
+    }
     bool Failed() const { return ended_ && failed_(); }
 
 private:
@@ -1463,6 +1470,7 @@ std::shared_ptr<Document> ReadArriving(ArrivingSource& source, const Plan& plan,
     }
     const std::size_t chunk = std::max<std::size_t>(plan.chunkBytes, 1);
     const std::uint64_t bytes = std::uint64_t{chunk} * Threads(plan);
+    source.Reserve(static_cast<std::size_t>(std::min<std::uint64_t>(bytes, std::uint64_t{1} << 30)) + 2 * kFirstLook);
     std::vector<Piece> pieces;
     Joiner joiner(*layout);
     for (std::uint64_t at = layout->dataOffset;;) {
