@@ -175,8 +175,10 @@ void RefuseStandardOutputOnto(const std::string& recording)
     if (output.empty() || output != FileIdentity(recording)) {
         return;
     }
+    // Opened without O_APPEND and empty: a ">", not a ">>" onto an empty recording.
     struct stat info {};
-    const bool emptied = ::fstat(STDOUT_FILENO, &info) == 0 && info.st_size == 0;
+    const bool emptied = ::fstat(STDOUT_FILENO, &info) == 0 && info.st_size == 0 &&
+                         (::fcntl(STDOUT_FILENO, F_GETFL) & O_APPEND) == 0;
     throw Failure(std::string("standard output") + kIsTheRecording +
                       (emptied ? ", which the shell's \">\" has emptied" : ""),
                   true);

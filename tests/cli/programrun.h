@@ -102,8 +102,8 @@ struct RunResult {
     long long peakMemory = 0; // the run's peak resident memory, in bytes
 };
 
-// Starts the program (or the command) with its standard output and error on the descriptors given; a negative
-// descriptor is left closed.
+// Starts the program (or the command) with its standard output and error on the descriptors given. (A run with a
+// closed standard output belongs in a private /dev only: see RunWithPrivateDev in outputs_test.cpp.)
 inline pid_t Start(const Launch& launch, int out, int err)
 {
     std::vector<std::string> words = {launch.command.empty() ? Program().string() : launch.command};
@@ -134,12 +134,8 @@ inline pid_t Start(const Launch& launch, int out, int err)
         if (!launch.folder.empty() && ::chdir(launch.folder.c_str()) != 0) {
             ::_exit(126);
         }
-        for (const auto& [from, to] : {std::pair{out, 1}, std::pair{err, 2}}) {
-            if (from < 0) {
-                ::close(to);
-            } else if (::dup2(from, to) < 0) {
-                ::_exit(126);
-            }
+        if (::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) {
+            ::_exit(126);
         }
         ::execvp(argv[0], argv.data());
         ::_exit(127);
