@@ -538,8 +538,9 @@ void WarnOfNoEvents(IAnalysisJob& job, const host::Document& recording, std::ost
 }
 
 // No output may replace the recording, the --from document or another output (an empty path: standard output,
-// the file it is redirected to): refused before anything is written. A saved document may be saved again where it came from, as the host's Save does: true when --save names
-// the input, which the caller refuses unless the input was a saved document.
+// the file it is redirected to): refused before anything is written. A saved document may be saved again where it
+// came from, as the host's Save does: true when --save names the input, which the caller refuses unless the input
+// was a saved document.
 bool RefuseSharedFiles(const std::string& recording, const std::string& settingsFrom,
                        const std::vector<std::pair<std::string, std::string>>& outputs)
 {
