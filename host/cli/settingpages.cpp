@@ -81,11 +81,10 @@ const std::vector<PageSetting>& PageSettings(int type)
                {Page::kDetector, 1008, kMilliseconds, kEveryMethod, true}},
               Baseline(1033),
               OnPage(Page::kCalculations, {1015, 1016, 1017, 1018, 1020, 1021, 1022, 1029, 1030, 1037})}),
-        // The baseline page of population spikes shows every control disabled; 1023 and 1024 are kept with the
-        // settings although no calculation reads them.
+        // The baseline page of population spikes shows every control disabled.
         Join({StimulusDetector(1028),
               {{Page::kDetector, 1007, kMilliseconds}, {Page::kDetector, 1008, kMilliseconds}},
-              OnPage(Page::kCalculations, {1020, 1021, 1022, 1023, 1024})}),
+              OnPage(Page::kCalculations, {1020, 1021, 1022})}),
         Join({PeakDetector(1035), Baseline(1034), OnPage(Page::kCalculations, {1017, 1018, 1031, 1032})}),
     };
     static const std::vector<PageSetting> none;
@@ -97,8 +96,8 @@ std::vector<PageSetting> DetectionSettings(int type, int method, bool responses)
     std::vector<PageSetting> used;
     const unsigned methodBit = method >= 0 && method < 32 ? 1u << method : 0u;
     for (const PageSetting& setting : PageSettings(type)) {
-        const bool method = setting.methods == kEveryMethod || (setting.methods & methodBit) != 0;
-        if (setting.page == Page::kDetector && method && (!setting.withResponses || responses)) {
+        const bool shownForMethod = setting.methods == kEveryMethod || (setting.methods & methodBit) != 0;
+        if (setting.page == Page::kDetector && shownForMethod && (!setting.withResponses || responses)) {
             used.push_back(setting);
         }
     }
