@@ -650,6 +650,293 @@ int ListSettings(const Options& options, int type, std::ostream& out)
     return 0;
 }
 
+// What the command line asks of an analysis: its settings and its outputs.
+struct AnalyseRequest {
+    int type = -1;
+    std::optional<int> channel;
+    std::string output; // empty: standard output
+    std::string csv;
+    std::string pdf;
+    std::string saveTo;
+    std::string settingsFrom;
+    std::vector<std::pair<LONG, std::string>> settings;
+    ViewOutputs view;
+
+    std::vector<std::pair<std::string, std::string>> Outputs() const
+    {
+        return {{"-o", output},         {"--save", saveTo}, {"--view-png", view.picture},
+                {"--view-pdf", view.printout}, {"--csv", csv},     {"--pdf", pdf}};
+    }
+};
+
+// --set ID=TEXT as the command line takes it; the value itself is the module's to judge.
+std::pair<LONG, std::string> ReadSetOption(const std::string& value)
+{
+    const auto equals = value.find('=');
+    const std::string id = value.substr(0, equals);
+    if (equals == std::string::npos) {
+        throw Failure("--set needs ID=TEXT, not \"" + value + "\"", true);
+    }
+    const int number = WholeNumber("--set", id, 0, 0x7FFFFFFF);
+    const std::string text = value.substr(equals + 1);
+    // The type and the channel as --type and --channel check them: the module's ranges are wider.
+    if (number == kAnalysisTypeId) {
+        WholeNumber("--set 2000", text, 0, kLastAnalysisType);
+    } else if (number == kSourceChannelId) {
+        WholeNumber("--set 2001", text, 0, 0x7FFFFFFE);
+    } else if (number >= kAnalysisTypeId && RoleOf(number) == GlobalRole::kKept) {
+        throw Failure("--set " + value + ": setting " + id + " is kept by the analysis for itself, not set by a user",
+                      true);
+    } else if (number == kAnalyseSelectionId && text.starts_with('t')) {
+        throw Failure("--set " + value + ": the command line has no selection; it analyses the whole recording", true);
+    }
+    return {number, text};
+}
+
+AnalyseRequest ReadAnalyseOptions(const Options& options)
+{
+    AnalyseRequest request;
+    for (const auto& [name, value] : options.values) {
+        if (name == "--type") {
+            request.type = WholeNumber(name, value, 0, kLastAnalysisType);
+        } else if (name == "--channel") {
+            request.channel = WholeNumber(name, value, 1, 0x7FFFFFFF);
+        } else if (name == "-o") {
+            request.output = value == "-" ? std::string() : value; // "-": standard output, as without -o
+        } else if (name == "--csv") {
+            // The table view writes comma-separated text only for a name ending in ".csv", as typed.
+            if (value.size() < 5 || value.substr(value.size() - 4) != ".csv") {
+                throw Failure("--csv needs a file name ending in .csv, not \"" + value + "\"", true);
+            }
+            request.csv = value;
+        } else if (name == "--pdf") {
+            RefuseStandardOutput(name, value);
+            request.pdf = value;
+        } else if (name == "--save") {
+            RefuseStandardOutput(name, value);
+            request.saveTo = value;
+        } else if (name == "--from") {
+            request.settingsFrom = value;
+        } else if (name == "--event" || name == "--view-png" || name == "--view-pdf") {
+            request.view.Take(name, value);
+        } else {
+            request.settings.push_back(ReadSetOption(value));
+        }
+    }
+    return request;
+}
+
+// --list-settings lists the settings of a type, nothing else: an option of an analysis would do nothing.
+void RefuseAnalysisOptions(const Options& options)
+{
+    const auto other = std::find_if(options.values.begin(), options.values.end(),
+                                    [](const auto& option) { return option.first != "--type"; });
+    if (other != options.values.end()) {
+        throw Failure("--list-settings takes only --type, not " + other->first, true);
+    }
+}
+
+// The recording, and the saved analysis whose settings it is analysed with: a saved document brings its recording
+// and the settings it was analysed with; --from takes the settings of another one.
+struct AnalysisInput {
+    std::shared_ptr<host::Document> recording;
+    std::vector<std::vector<std::uint8_t>> savedStreams; // empty: the defaults
+    std::string settingsSource;                          // the file the saved streams come from
+};
+
+AnalysisInput ReadAnalysisInput(const std::string& path, const std::string& settingsFrom, std::ostream& err)
+{
+    AnalysisInput read;
+    read.settingsSource = path;
+    try {
+        // Opened and read once: a pipe or a FIFO gives its bytes only once.
+        host::InputFile input(path);
+        if (host::IsSavedDocument(input)) {
+            host::SavedDocument saved = host::ReadSavedDocumentFile(input);
+            read.recording = std::move(saved.recording);
+            read.savedStreams = std::move(saved.streams);
+        } else {
+            host::RecordingNotes notes;
+            read.recording = host::ReadRecordingFile(input, &notes);
+            if (const auto warning = host::TimeColumnWarning(notes)) {
+                err << "crestmetrics: analyse: " << path << ": warning: " << *warning << '\n';
+            }
+        }
+    } catch (const host::RecordingError& error) {
+        throw Failure(path + ": " + error.what());
+    }
+    if (!settingsFrom.empty()) {
+        try {
+            read.savedStreams = host::ReadSavedDocumentFile(settingsFrom).streams;
+        } catch (const host::RecordingError& error) {
+            throw Failure(settingsFrom + ": " + error.what());
+        }
+        read.settingsSource = settingsFrom;
+        if (read.savedStreams.empty()) {
+            throw Failure(settingsFrom + ": the saved document holds no analysis");
+        }
+    }
+    return read;
+}
+
+// The channels that --channel and --set 2001 name must be the recording's.
+void RefuseMissingChannels(const AnalyseRequest& request, const host::Document& recording)
+{
+    const auto checkChannel = [&](int number, const std::string& what) {
+        if (number > recording.ChannelCount()) {
+            throw Failure(what + "the recording has " + std::to_string(recording.ChannelCount()) +
+                          " channel(s), not " + std::to_string(number));
+        }
+    };
+    if (request.channel) {
+        checkChannel(*request.channel, "");
+    }
+    for (const auto& [id, text] : request.settings) {
+        if (id == kSourceChannelId) {
+            checkChannel(std::stoi(text) + 1, "--set 2001=" + text + " (channel " + std::to_string(std::stoi(text) + 1) +
+                                                  "): ");
+        }
+    }
+}
+
+platform::ComPtr<IPersistStreamInit> DocumentPersistence(IAnalysisJob& job)
+{
+    platform::ComPtr<IPersistStreamInit> persistence;
+    if (FAILED(job.GetPersistence(persistence.Out())) || !persistence) {
+        throw Failure("the analysis document keeps no state");
+    }
+    return persistence;
+}
+
+// The saved settings, then the channel, the type and every --set on top, and the document opened on the
+// recording; Failure when the settings in use are not valid.
+void ApplySettings(IAnalysisJob& job, IPersistStreamInit& persistence, const AnalyseRequest& request,
+                   const AnalysisInput& input)
+{
+    const SettingsTables tables(job, 0);
+    // The extensions' streams in their order: the first that the analysis reads gives its settings.
+    bool settingsLoaded = input.savedStreams.empty();
+    for (const auto& bytes : input.savedStreams) {
+        auto stream = platform::MemoryStream::Create(std::vector<BYTE>(bytes.begin(), bytes.end()));
+        if (persistence.Load(stream.Get()) == S_OK) {
+            settingsLoaded = true;
+            break;
+        }
+    }
+    if (!settingsLoaded) {
+        throw Failure(input.settingsSource + ": the saved document holds no settings this analysis can read");
+    }
+    if (request.channel || input.savedStreams.empty()) {
+        SetSetting(job, tables, kSourceChannelId, std::to_string(request.channel.value_or(1) - 1), "--channel");
+    } else {
+        // The saved source channel must be one of this recording's.
+        IKVOString* text = nullptr;
+        const HRESULT read = job.GetSettingText(kSourceChannelId, &text);
+        const std::string saved = read == S_OK ? platform::Utf16ToUtf8(host::TakeText(text)) : std::string();
+        int index = -1;
+        const auto parsed = std::from_chars(saved.data(), saved.data() + saved.size(), index);
+        if (parsed.ec != std::errc() || index < 0 || index >= input.recording->ChannelCount()) {
+            throw Failure(input.settingsSource + ": its analysis is of channel " +
+                          (parsed.ec == std::errc() ? std::to_string(index + 1) : saved) + ", which the recording (" +
+                          std::to_string(input.recording->ChannelCount()) +
+                          " channel(s)) does not have: give --channel");
+        }
+    }
+    if (FAILED(job.Open())) {
+        throw Failure("the analysis document cannot be opened on the recording");
+    }
+    if (request.type >= 0) {
+        SetSetting(job, tables, kAnalysisTypeId, std::to_string(request.type), "--type");
+    }
+    for (const auto& [id, text] : request.settings) {
+        SetSetting(job, tables, id, text, "--set");
+    }
+    RefuseInvalidSettings(job, tables, request.settings,
+                          input.savedStreams.empty() ? std::string() : input.settingsSource);
+    if (!input.savedStreams.empty()) {
+        // The module's range of the type is wider than its types: a saved 6 would analyse nothing.
+        IKVOString* text = nullptr;
+        const std::string saved =
+            job.GetSettingText(kAnalysisTypeId, &text) == S_OK ? platform::Utf16ToUtf8(host::TakeText(text)) : "";
+        int savedType = -1;
+        const auto parsed = std::from_chars(saved.data(), saved.data() + saved.size(), savedType);
+        if (parsed.ec != std::errc() || savedType < 0 || savedType > kLastAnalysisType) {
+            throw Failure(input.settingsSource + ": its analysis type " + saved + " is none of 0 to " +
+                          std::to_string(kLastAnalysisType) + ": give --type");
+        }
+    }
+}
+
+// Progress on standard error while it lives: a line for each new text of a display ("Block 2"), not for every
+// percent.
+class ProgressLines {
+public:
+    ProgressLines(host::Framework& framework, bool quiet, std::ostream& err) : framework_(framework)
+    {
+        framework.Progress().SetAvailable(true);
+        framework.Progress().SetSink([this, quiet, &err](const host::ProgressReport& report) -> HRESULT {
+            const std::u16string line = report.text.empty() ? report.title : report.title + u": " + report.text;
+            if (!quiet && line != shown_ && !line.empty() && report.text.find(u'%') == std::u16string::npos) {
+                err << "crestmetrics: analyse: " << platform::Utf16ToUtf8(line) << '\n';
+            }
+            shown_ = line;
+            return S_OK;
+        });
+    }
+    ~ProgressLines() { framework_.Progress().SetSink({}); }
+    ProgressLines(const ProgressLines&) = delete;
+    ProgressLines& operator=(const ProgressLines&) = delete;
+
+private:
+    host::Framework& framework_;
+    std::u16string shown_;
+};
+
+void Analyse(IAnalysisJob& job, bool typeGiven, bool quiet, std::ostream& err)
+{
+    if (!typeGiven && !quiet) {
+        const int used = WholeNumberIn(SettingText(job, kAnalysisTypeId)).value_or(-1);
+        err << "crestmetrics: analyse: analysis type " << used << " (" << TypeName(job, used) << ")\n";
+    }
+    if (job.Analyse() != S_OK) {
+        throw Failure("nothing was analysed: the channel holds no samples to analyse");
+    }
+}
+
+// The table, then the saved document, the analysis view's files and the table view's files.
+void WriteOutputs(const AnalyseRequest& request, AnalysisDocument& analysis, host::Host& application,
+                  IPersistStreamInit& persistence, const host::Document& recording, const Options& options,
+                  std::ostream& out, std::ostream& err)
+{
+    IAnalysisJob& job = analysis.Job();
+    // Standard output is written through the process's own descriptor (a pipe, a terminal, the file a shell
+    // appends to), never through a copy in a temporary folder.
+    if (request.output.empty() && !out.flush()) {
+        throw WriteFailure("the table", request.output, 0);
+    }
+    platform::AtomicFile::ClearLastFailure();
+    const std::string path = request.output.empty() ? std::string("/dev/stdout") : request.output;
+    if (job.ExportTable(host::MakeString(platform::Utf8ToUtf16(path)).Get()) != S_OK) {
+        throw WriteFailure("the table", request.output, platform::AtomicFile::LastFailure());
+    }
+    if (!request.saveTo.empty()) {
+        // After the table: the document keeps the column formats its export set up.
+        auto stream = platform::MemoryStream::Create();
+        platform::AtomicFile::ClearLastFailure();
+        if (persistence.Save(stream.Get(), TRUE) != S_OK ||
+            !host::WriteSavedDocumentFile(request.saveTo, recording,
+                                          {{stream->Data().begin(), stream->Data().end()}})) {
+            throw WriteFailure("the document", request.saveTo, platform::AtomicFile::LastFailure());
+        }
+    }
+    if (request.view.Wanted()) {
+        WriteView(request.view, application, analysis.HostDocument(), job, err, options.quiet);
+    }
+    if (!request.csv.empty() || !request.pdf.empty()) {
+        WriteFromTableView(application, analysis.HostDocument(), request.csv, request.pdf, options.quiet, err);
+    }
+}
+
 } // namespace
 
 int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
@@ -658,241 +945,34 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
     if (options.arguments.size() != (listSettings ? 0u : 1u)) {
         throw Failure(listSettings ? "--list-settings takes no recording" : "needs one recording", true);
     }
-    int type = -1;
-    std::optional<int> channel;
-    std::string output;
-    std::string csv;
-    std::string pdf;
-    std::string saveTo;
-    std::string settingsFrom;
-    std::vector<std::pair<LONG, std::string>> settings;
-    ViewOutputs view;
-    for (const auto& [name, value] : options.values) {
-        if (name == "--type") {
-            type = WholeNumber(name, value, 0, kLastAnalysisType);
-        } else if (name == "--channel") {
-            channel = WholeNumber(name, value, 1, 0x7FFFFFFF);
-        } else if (name == "-o") {
-            output = value == "-" ? std::string() : value; // "-": standard output, as without -o
-        } else if (name == "--csv") {
-            // The table view writes comma-separated text only for a name ending in ".csv", as typed.
-            if (value.size() < 5 || value.substr(value.size() - 4) != ".csv") {
-                throw Failure("--csv needs a file name ending in .csv, not \"" + value + "\"", true);
-            }
-            csv = value;
-        } else if (name == "--pdf") {
-            RefuseStandardOutput(name, value);
-            pdf = value;
-        } else if (name == "--save") {
-            RefuseStandardOutput(name, value);
-            saveTo = value;
-        } else if (name == "--from") {
-            settingsFrom = value;
-        } else if (name == "--event" || name == "--view-png" || name == "--view-pdf") {
-            view.Take(name, value);
-        } else {
-            const auto equals = value.find('=');
-            const std::string id = value.substr(0, equals);
-            if (equals == std::string::npos) {
-                throw Failure("--set needs ID=TEXT, not \"" + value + "\"", true);
-            }
-            const int number = WholeNumber("--set", id, 0, 0x7FFFFFFF);
-            const std::string text = value.substr(equals + 1);
-            // The type and the channel as --type and --channel check them: the module's ranges are wider.
-            if (number == kAnalysisTypeId) {
-                WholeNumber("--set 2000", text, 0, kLastAnalysisType);
-            } else if (number == kSourceChannelId) {
-                WholeNumber("--set 2001", text, 0, 0x7FFFFFFE);
-            } else if (number >= kAnalysisTypeId && RoleOf(number) == GlobalRole::kKept) {
-                throw Failure("--set " + value + ": setting " + id +
-                                  " is kept by the analysis for itself, not set by a user",
-                              true);
-            } else if (number == kAnalyseSelectionId && text.starts_with('t')) {
-                throw Failure("--set " + value + ": the command line has no selection; it analyses the whole recording",
-                              true);
-            }
-            settings.emplace_back(number, text);
-        }
-    }
+    const AnalyseRequest request = ReadAnalyseOptions(options);
     if (listSettings) {
-        // It lists the settings of a type, nothing else: an option of an analysis would do nothing.
-        const auto other = std::find_if(options.values.begin(), options.values.end(),
-                                        [](const auto& option) { return option.first != "--type"; });
-        if (other != options.values.end()) {
-            throw Failure("--list-settings takes only --type, not " + other->first, true);
-        }
-        return ListSettings(options, std::max(type, 0), out);
+        RefuseAnalysisOptions(options);
+        return ListSettings(options, std::max(request.type, 0), out);
     }
-    view.Check();
-    const bool savesOverInput =
-        RefuseSharedFiles(options.arguments[0], settingsFrom,
-                          {{"-o", output}, {"--save", saveTo}, {"--view-png", view.picture},
-                           {"--view-pdf", view.printout}, {"--csv", csv}, {"--pdf", pdf}});
+    request.view.Check();
+    const std::string& recordingPath = options.arguments[0];
+    const bool savesOverInput = RefuseSharedFiles(recordingPath, request.settingsFrom, request.Outputs());
 
-    // A saved document brings its recording and the settings it was analysed with; --from takes the settings of
-    // another one.
-    std::shared_ptr<host::Document> recording;
-    std::vector<std::vector<std::uint8_t>> savedStreams;
-    std::string settingsSource = options.arguments[0];
-    try {
-        // Opened and read once: a pipe or a FIFO gives its bytes only once.
-        host::InputFile input(options.arguments[0]);
-        if (host::IsSavedDocument(input)) {
-            host::SavedDocument saved = host::ReadSavedDocumentFile(input);
-            recording = std::move(saved.recording);
-            savedStreams = std::move(saved.streams);
-        } else {
-            host::RecordingNotes notes;
-            recording = host::ReadRecordingFile(input, &notes);
-            if (const auto warning = host::TimeColumnWarning(notes)) {
-                err << "crestmetrics: analyse: " << options.arguments[0] << ": warning: " << *warning << '\n';
-            }
-        }
-    } catch (const host::RecordingError& error) {
-        throw Failure(options.arguments[0] + ": " + error.what());
-    }
-    if (!settingsFrom.empty()) {
-        try {
-            savedStreams = host::ReadSavedDocumentFile(settingsFrom).streams;
-        } catch (const host::RecordingError& error) {
-            throw Failure(settingsFrom + ": " + error.what());
-        }
-        settingsSource = settingsFrom;
-        if (savedStreams.empty()) {
-            throw Failure(settingsFrom + ": the saved document holds no analysis");
-        }
-    }
-    if (savesOverInput && (savedStreams.empty() || !settingsFrom.empty())) {
+    const AnalysisInput input = ReadAnalysisInput(recordingPath, request.settingsFrom, err);
+    if (savesOverInput && (input.savedStreams.empty() || !request.settingsFrom.empty())) {
         // Only a saved document, with its own settings, is saved again where it came from.
-        throw Failure("--save " + saveTo + kIsTheRecording, true);
+        throw Failure("--save " + request.saveTo + kIsTheRecording, true);
     }
-    const auto checkChannel = [&](int number, const std::string& what) {
-        if (number > recording->ChannelCount()) {
-            throw Failure(what + "the recording has " + std::to_string(recording->ChannelCount()) +
-                          " channel(s), not " + std::to_string(number));
-        }
-    };
-    if (channel) {
-        checkChannel(*channel, "");
-    }
-    for (const auto& [id, text] : settings) {
-        if (id == kSourceChannelId) {
-            checkChannel(std::stoi(text) + 1, "--set 2001=" + text + " (channel " + std::to_string(std::stoi(text) + 1) +
-                                                  "): ");
-        }
-    }
+    RefuseMissingChannels(request, *input.recording);
+
     LoadedHost loaded(options.module);
-    host::Framework& framework = loaded.host.GetFramework();
-    AnalysisDocument analysis(loaded.host, recording);
+    AnalysisDocument analysis(loaded.host, input.recording);
     IAnalysisJob& job = analysis.Job();
-    host::HostDocument& hostDocument = analysis.HostDocument();
-    const SettingsTables tables(job, 0);
+    const platform::ComPtr<IPersistStreamInit> persistence = DocumentPersistence(job);
+    ApplySettings(job, *persistence.Get(), request, input);
+    WarnOfUnknownUnit(job, *input.recording, recordingPath, err);
 
-    platform::ComPtr<IPersistStreamInit> persistence;
-    if (FAILED(job.GetPersistence(persistence.Out())) || !persistence) {
-        throw Failure("the analysis document keeps no state");
-    }
-    // The extensions' streams in their order: the first that the analysis reads gives its settings.
-    bool settingsLoaded = savedStreams.empty();
-    for (const auto& bytes : savedStreams) {
-        auto stream = platform::MemoryStream::Create(std::vector<BYTE>(bytes.begin(), bytes.end()));
-        if (persistence->Load(stream.Get()) == S_OK) {
-            settingsLoaded = true;
-            break;
-        }
-    }
-    if (!settingsLoaded) {
-        throw Failure(settingsSource + ": the saved document holds no settings this analysis can read");
-    }
-    if (channel || savedStreams.empty()) {
-        SetSetting(job, tables, kSourceChannelId, std::to_string(channel.value_or(1) - 1), "--channel");
-    } else {
-        // The saved source channel must be one of this recording's.
-        IKVOString* text = nullptr;
-        const HRESULT read = job.GetSettingText(kSourceChannelId, &text);
-        const std::string saved = read == S_OK ? platform::Utf16ToUtf8(host::TakeText(text)) : std::string();
-        int index = -1;
-        const auto parsed = std::from_chars(saved.data(), saved.data() + saved.size(), index);
-        if (parsed.ec != std::errc() || index < 0 || index >= recording->ChannelCount()) {
-            throw Failure(settingsSource + ": its analysis is of channel " +
-                          (parsed.ec == std::errc() ? std::to_string(index + 1) : saved) + ", which the recording (" +
-                          std::to_string(recording->ChannelCount()) + " channel(s)) does not have: give --channel");
-        }
-    }
-    if (FAILED(job.Open())) {
-        throw Failure("the analysis document cannot be opened on the recording");
-    }
-    if (type >= 0) {
-        SetSetting(job, tables, kAnalysisTypeId, std::to_string(type), "--type");
-    }
-    for (const auto& [id, text] : settings) {
-        SetSetting(job, tables, id, text, "--set");
-    }
-    RefuseInvalidSettings(job, tables, settings, savedStreams.empty() ? std::string() : settingsSource);
-    if (!savedStreams.empty()) {
-        // The module's range of the type is wider than its types: a saved 6 would analyse nothing.
-        IKVOString* text = nullptr;
-        const std::string saved =
-            job.GetSettingText(kAnalysisTypeId, &text) == S_OK ? platform::Utf16ToUtf8(host::TakeText(text)) : "";
-        int savedType = -1;
-        const auto parsed = std::from_chars(saved.data(), saved.data() + saved.size(), savedType);
-        if (parsed.ec != std::errc() || savedType < 0 || savedType > kLastAnalysisType) {
-            throw Failure(settingsSource + ": its analysis type " + saved + " is none of 0 to " +
-                          std::to_string(kLastAnalysisType) + ": give --type");
-        }
-    }
-    WarnOfUnknownUnit(job, *recording, options.arguments[0], err);
-
-    // Progress on standard error: a line for each new text of a display ("Block 2"), not for every percent.
-    std::u16string shown;
-    framework.Progress().SetAvailable(true);
-    framework.Progress().SetSink([&](const host::ProgressReport& report) -> HRESULT {
-        const std::u16string line = report.text.empty() ? report.title : report.title + u": " + report.text;
-        if (!options.quiet && line != shown && !line.empty() && report.text.find(u'%') == std::u16string::npos) {
-            err << "crestmetrics: analyse: " << platform::Utf16ToUtf8(line) << '\n';
-        }
-        shown = line;
-        return S_OK;
-    });
-    struct SinkReset {
-        host::Framework& framework;
-        ~SinkReset() { framework.Progress().SetSink({}); }
-    } sinkReset{framework};
-
-    if (type < 0 && !options.quiet) {
-        const int used = WholeNumberIn(SettingText(job, kAnalysisTypeId)).value_or(-1);
-        err << "crestmetrics: analyse: analysis type " << used << " (" << TypeName(job, used) << ")\n";
-    }
-    if (job.Analyse() != S_OK) {
-        throw Failure("nothing was analysed: the channel holds no samples to analyse");
-    }
-    view.CheckEvents(job);
-    WarnOfNoEvents(job, *recording, err);
-    // Standard output is written through the process's own descriptor (a pipe, a terminal, the file a shell
-    // appends to), never through a copy in a temporary folder.
-    if (output.empty() && !out.flush()) {
-        throw WriteFailure("the table", output, 0);
-    }
-    platform::AtomicFile::ClearLastFailure();
-    const std::string path = output.empty() ? std::string("/dev/stdout") : output;
-    if (job.ExportTable(host::MakeString(platform::Utf8ToUtf16(path)).Get()) != S_OK) {
-        throw WriteFailure("the table", output, platform::AtomicFile::LastFailure());
-    }
-    if (!saveTo.empty()) {
-        // After the table: the document keeps the column formats its export set up.
-        auto stream = platform::MemoryStream::Create();
-        platform::AtomicFile::ClearLastFailure();
-        if (persistence->Save(stream.Get(), TRUE) != S_OK ||
-            !host::WriteSavedDocumentFile(saveTo, *recording, {{stream->Data().begin(), stream->Data().end()}})) {
-            throw WriteFailure("the document", saveTo, platform::AtomicFile::LastFailure());
-        }
-    }
-    if (view.Wanted()) {
-        WriteView(view, loaded.host, hostDocument, job, err, options.quiet);
-    }
-    if (!csv.empty() || !pdf.empty()) {
-        WriteFromTableView(loaded.host, hostDocument, csv, pdf, options.quiet, err);
-    }
+    const ProgressLines progress(loaded.host.GetFramework(), options.quiet, err);
+    Analyse(job, request.type >= 0, options.quiet, err);
+    request.view.CheckEvents(job);
+    WarnOfNoEvents(job, *input.recording, err);
+    WriteOutputs(request, analysis, loaded.host, *persistence.Get(), *input.recording, options, out, err);
     if (!options.quiet) {
         err << "crestmetrics: analyse: done\n";
     }
