@@ -67,6 +67,9 @@ struct IAnalysisJob : IUnknown {
     virtual HRESULT FindInvalidSetting(LONG* id, IKVOString** caption, IKVOString** text) = 0;
     // 12: the name of an analysis type (0 to 5); E_INVALIDARG for any other number.
     virtual HRESULT GetAnalysisTypeName(LONG analysisType, IKVOString** name) = 0;
+    // 13: of the events of the last analysis, the evoked responses' stimuli after which no response was found,
+    // whose rows hold no measurements; 0 for the other analysis types and without results.
+    virtual HRESULT CountStimuliWithoutResponse(LONG* count) = 0;
 
 protected:
     ~IAnalysisJob() = default;
