@@ -171,7 +171,8 @@ void SetSetting(IAnalysisJob& job, const SettingsTables& tables, LONG id, const 
     platform::ComPtr<IKVOString> value = host::MakeString(platform::Utf8ToUtf16(text));
     const LONG kind = row->info.kind;
     // The module reads the leading whole number of "2.5" for an integer setting: 2 would be set without a word.
-    const bool set = (!IsWholeKind(kind) || ClassicNumber<long long>(text)) && job.SetSettingText(id, value.Get()) == S_OK;
+    const bool set =
+        (!IsWholeKind(kind) || ClassicNumber<long long>(text)) && job.SetSettingText(id, value.Get()) == S_OK;
     if (!set) {
         const std::string shown = what == "--set" ? what + " " + std::to_string(id) : what;
         throw Failure(shown + ": \"" + text + "\" " +
@@ -938,7 +939,8 @@ bool HoldsChannelSettings(IAnalysisJob& job, const SettingsTables& tables)
     const auto channelSetting = std::find_if(tables.Rows().begin(), tables.Rows().end(),
                                              [](const auto& row) { return row.info.id < kAnalysisTypeId; });
     IKVOString* text = nullptr;
-    const bool held = channelSetting != tables.Rows().end() && job.GetSettingText(channelSetting->info.id, &text) == S_OK;
+    const bool held =
+        channelSetting != tables.Rows().end() && job.GetSettingText(channelSetting->info.id, &text) == S_OK;
     host::TakeText(text);
     return held;
 }

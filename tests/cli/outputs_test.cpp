@@ -516,6 +516,7 @@ TEST(CommandLineSettings, ASavedDocumentsSettingsGoToTheChannelChosenNow)
         // The document's own groups stay as they are, whichever channel it was last analysed on.
         {{both}, false},
         {{both, "--channel", "1"}, true},
+        {{both, "--set", "2001=0"}, true},
         {{recording, "--from", both, "--channel", "1"}, true},
         {{recording, "--from", both, "--channel", "2"}, false},
     };
@@ -541,14 +542,15 @@ TEST(CommandLineMessages, EachTypeListsTheSettingsItsPagesShow)
         std::vector<int> detector;
         std::vector<int> baseline;
         std::vector<int> calculations;
+        std::vector<int> onNoPage; // settings of the type that no page shows
     } cases[] = {
-        {0, {1010}, baseline, {1015, 1016, 1017, 1018, 1020, 1021, 1029, 1030, 1037, 1038}},
-        {1, {1006, 1001, 1036}, baseline, {1011, 1012, 1013, 1014, 1017, 1018, 1025, 1026, 1031, 1032}},
-        {2, {1010}, baseline, {1015, 1016, 1020, 1021, 1029, 1030, 1037}},
+        {0, {1010}, baseline, {1015, 1016, 1017, 1018, 1020, 1021, 1029, 1030, 1037, 1038}, {}},
+        {1, {1006, 1001, 1036}, baseline, {1011, 1012, 1013, 1014, 1017, 1018, 1025, 1026, 1031, 1032}, {1009}},
+        {2, {1010}, baseline, {1015, 1016, 1020, 1021, 1029, 1030, 1037}, {}},
         {3, {1000, 1005, 1002, 1003, 1004, 1027, 1009, 1006, 1007, 1008}, baseline,
-         {1015, 1016, 1017, 1018, 1020, 1021, 1022, 1029, 1030, 1037}},
-        {4, {1000, 1005, 1028, 1003, 1004, 1027, 1007, 1008}, {}, {1020, 1021, 1022}},
-        {5, {1006, 1035, 1036}, {1039, 1040, 1034, 1041}, {1017, 1018, 1031, 1032}},
+         {1015, 1016, 1017, 1018, 1020, 1021, 1022, 1029, 1030, 1037}, {}},
+        {4, {1000, 1005, 1028, 1003, 1004, 1027, 1007, 1008}, {}, {1020, 1021, 1022}, {1023, 1024}},
+        {5, {1006, 1035, 1036}, {1039, 1040, 1034, 1041}, {1017, 1018, 1031, 1032}, {}},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.type);
@@ -560,8 +562,12 @@ TEST(CommandLineMessages, EachTypeListsTheSettingsItsPagesShow)
             pages.emplace_back("baseline page:", test.baseline);
         }
         pages.emplace_back("calculations page:", test.calculations);
+        if (!test.onNoPage.empty()) {
+            pages.emplace_back("on no page of the settings dialog:", test.onNoPage);
+        }
         ASSERT_GE(sections.size(), pages.size() + 4);
         EXPECT_EQ(std::vector(sections.begin(), sections.begin() + static_cast<long>(pages.size())), pages);
+        EXPECT_EQ(sections[pages.size()].first, "table columns:");
         const auto& last = sections.end()[-2];
         EXPECT_EQ(last.first, "no effect on the command line (kept in a saved document for the host's windows):");
         EXPECT_EQ(last.second, (std::vector<int>{2003, 2004, 2009, 2010}));

@@ -32,8 +32,8 @@ protected:
         const bool checkedGroup = dynamic_cast<const tCheckedGroup*>(&list) != nullptr;
         for (std::size_t i = 0; i < list.Count(); ++i) {
             if (const int id = list.At(i)->SettingId(); id >= 0) {
-                auto& [bits, responses] = shown.try_emplace(id, 0u, withResponses || (checkedGroup && i > 0)).first->second;
-                bits |= methods;
+                const bool enabledByItsGroup = withResponses || (checkedGroup && i > 0);
+                shown.try_emplace(id, 0u, enabledByItsGroup).first->second.first |= methods;
             }
         }
         for (std::size_t i = 0; i < list.SubListCount(); ++i) {
