@@ -50,7 +50,7 @@ struct IAnalysisJob : IUnknown {
     // Open, takes the settings of a saved stream.
     virtual HRESULT GetPersistence(IPersistStreamInit** out) = 0;
     // 8: a setting's value as text (the classic form SetSettingText reads); E_INVALIDARG for an id the document does
-    // not have.
+    // not have, as a setting of the source channel is before Open when the document holds no settings for it.
     virtual HRESULT GetSettingText(LONG id, IKVOString** text) = 0;
     // 9: makes event `index` (from 0) current as the analysis view's scroll bar does, so that the views show it;
     // *count (may be null) receives the number of events. A negative index only asks the count (S_FALSE);
