@@ -30,21 +30,14 @@ namespace {
 namespace fs = std::filesystem;
 
 using clitest::Example;
-using clitest::Program;
 using clitest::Quote;
 using clitest::RunResult;
+using clitest::TempFolder;
 
 // Standard output goes to `stdoutTo` when one is given (and then reads as empty).
 RunResult RunProgram(const std::vector<std::string>& arguments, const std::string& stdoutTo = {})
 {
-    std::string command = Quote(Program().string());
-    for (const std::string& argument : arguments) {
-        command += " " + Quote(argument);
-    }
-    if (!stdoutTo.empty()) {
-        command += " >" + Quote(stdoutTo);
-    }
-    return clitest::RunCommandLine(command);
+    return clitest::RunProgram({.arguments = arguments, .stdoutTo = stdoutTo});
 }
 
 std::vector<std::vector<std::string>> Rows(const std::string& out)
@@ -139,7 +132,8 @@ TEST(CommandLine, CalcPrintsThePeaksOfTheCardiacExample)
 TEST(CommandLine, RefusalsSayWhatIsWrong)
 {
     const std::string cardiac = Example("cardiac.txt").string();
-    const fs::path bad = fs::temp_directory_path() / ("crestmetrics_bad_" + std::to_string(::getpid()) + ".txt");
+    const TempFolder folder;
+    const fs::path bad = folder / "bad.txt";
     {
         std::ofstream out(bad);
         out << "Time (s)\tVm (mV)\n0\t1\n0.001\tfast\n";
@@ -172,7 +166,6 @@ TEST(CommandLine, RefusalsSayWhatIsWrong)
         EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
         EXPECT_EQ(result.out, "");
     }
-    fs::remove(bad);
     const RunResult help = RunProgram({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("calc TEXT RECORDING"), std::string::npos);
@@ -221,7 +214,8 @@ TEST(CommandLine, SelfTestListsAndRunsTheRegisteredTests)
 TEST(CommandLine, CalcDetectsTheEventsOfAGeneratedRecording)
 {
     const signals::Recording r = signals::Make(signals::Shape::SynapticCurrent, 8.0, -1, 41);
-    const fs::path file = fs::temp_directory_path() / ("crestmetrics_lmpeaks_" + std::to_string(::getpid()) + ".txt");
+    const TempFolder folder;
+    const fs::path file = folder / "lmpeaks.txt";
     {
         std::ofstream out(file);
         out << "Time (s)\tIm (pA)\n";
@@ -243,7 +237,6 @@ TEST(CommandLine, CalcDetectsTheEventsOfAGeneratedRecording)
         EXPECT_GT(score.recall, 0.98) << text;
         EXPECT_GT(score.precision, 0.98) << text;
     }
-    fs::remove(file);
 }
 
 namespace {
@@ -565,7 +558,8 @@ TEST(CommandLine, AnalyseMeasuresThePopulationSpikeExampleAsItsGeneratorMeasured
 // the two responses.
 TEST(CommandLine, AnalyseLeavesTheBaselineOfAStimulusWithoutResponseEmpty)
 {
-    const fs::path file = fs::temp_directory_path() / ("crestmetrics_noresponse_" + std::to_string(::getpid()) + ".txt");
+    const TempFolder folder;
+    const fs::path file = folder / "noresponse.txt";
     {
         std::ofstream out(file);
         out << "Time (ms)\tVm (mV)\n";
@@ -584,7 +578,6 @@ TEST(CommandLine, AnalyseLeavesTheBaselineOfAStimulusWithoutResponseEmpty)
     }
     const RunResult result = RunProgram({"analyse", file.string(), "--quiet", "--type", "3", "--set", "1000=2", "--set",
                                          "1005=50", "--set", "1006=0.003", "--set", "10=t"});
-    fs::remove(file);
     ASSERT_EQ(result.status, 0) << result.err;
     Table table;
     ASSERT_TRUE(ReadTable(result.out, table));
@@ -634,7 +627,8 @@ TEST(CommandLine, AnalyseMeasuresSynapticCurrentHeights)
 // six digits (123.45 ms) the stimulus would fall on tick 1235 and the value read 13.35 mV.
 TEST(CommandLine, AnalyseMeasuresAtTheStimulusPositionAsSet)
 {
-    const fs::path ramp = fs::temp_directory_path() / ("crestmetrics_ramp_" + std::to_string(::getpid()) + ".txt");
+    const TempFolder folder;
+    const fs::path ramp = folder / "ramp.txt";
     {
         std::ofstream out(ramp);
         out << "Time (ms)\tVm (mV)\n";
@@ -655,7 +649,6 @@ TEST(CommandLine, AnalyseMeasuresAtTheStimulusPositionAsSet)
         ASSERT_EQ(table.events.size(), 1u) << result.out;
         EXPECT_EQ(table.events[0][table.Column("Value (mV)")], "13.34") << stimulus << " " << valueAt;
     }
-    fs::remove(ramp);
 }
 
 // The main job: the cardiac example's action potentials at the defaults, to standard output or a file, with
@@ -672,7 +665,8 @@ TEST(CommandLine, AnalyseWritesTheSameTableToAFileWithProgress)
     ASSERT_EQ(table.summary.size(), 4u);
     EXPECT_EQ(table.summary[3][table.Column("TStart (s)")], std::to_string(Truth("cardiac").size()));
 
-    const fs::path file = fs::temp_directory_path() / ("crestmetrics_table_" + std::to_string(::getpid()) + ".txt");
+    const TempFolder folder;
+    const fs::path file = folder / "table.txt";
     std::vector<std::string> toFile = analyse;
     toFile.insert(toFile.end(), {"-o", file.string()});
     const RunResult written = RunProgram(toFile);
@@ -683,7 +677,6 @@ TEST(CommandLine, AnalyseWritesTheSameTableToAFileWithProgress)
     std::ostringstream text;
     text << in.rdbuf();
     EXPECT_EQ(text.str(), result.out);
-    fs::remove(file);
 }
 
 // A saved document carries the recording and the settings it was analysed with: analysing it again, or another
@@ -691,7 +684,8 @@ TEST(CommandLine, AnalyseWritesTheSameTableToAFileWithProgress)
 TEST(CommandLine, AnalyseSavesTheDocumentAndStartsFromIt)
 {
     const std::string evoked = Example("evoked.txt").string();
-    const fs::path saved = fs::temp_directory_path() / ("crestmetrics_saved_" + std::to_string(::getpid()) + ".cmhd");
+    const TempFolder folder;
+    const fs::path saved = folder / "saved.cmhd";
     const RunResult first = RunProgram({"analyse", evoked, "--quiet", "--type", "3", "--set", "1000=2", "--set",
                                         "1005=50", "--set", "1006=0.003", "--save", saved.string()});
     ASSERT_EQ(first.status, 0) << first.err;
@@ -723,17 +717,16 @@ TEST(CommandLine, AnalyseSavesTheDocumentAndStartsFromIt)
     EXPECT_NE(missing.err.find("its analysis is of channel 2, which the recording (1 channel(s)) does not have"),
               std::string::npos)
         << missing.err;
-    fs::remove(saved);
 }
 
 TEST(CommandLine, AnalyseRefusalsSayWhatIsWrong)
 {
     const std::string cardiac = Example("cardiac.txt").string();
     // Saved documents: one cut short, one whose only stream is not the analysis's, one without streams.
-    const std::string stem = (fs::temp_directory_path() / ("crestmetrics_" + std::to_string(::getpid()))).string();
-    const fs::path damaged = stem + "_damaged.cmhd";
-    const fs::path foreign = stem + "_foreign.cmhd";
-    const fs::path empty = stem + "_empty.cmhd";
+    const TempFolder folder;
+    const fs::path damaged = folder / "damaged.cmhd";
+    const fs::path foreign = folder / "foreign.cmhd";
+    const fs::path empty = folder / "empty.cmhd";
     {
         const auto recording = host::ReadRecordingFile(cardiac);
         std::ostringstream whole;
@@ -779,16 +772,13 @@ TEST(CommandLine, AnalyseRefusalsSayWhatIsWrong)
         EXPECT_EQ(result.err.rfind("crestmetrics: analyse: ", 0), 0u) << result.err;
         EXPECT_NE(result.err.find(test.message), std::string::npos) << result.err;
     }
-    for (const fs::path& file : {damaged, foreign, empty}) {
-        fs::remove(file);
-    }
 }
 
 TEST(CommandLine, AnalyseWritesTheTableViewsCsvAndPrintsItToAPdf)
 {
     const std::string cardiac = Example("cardiac.txt").string();
-    const fs::path folder = fs::temp_directory_path() / ("crestmetrics_csv_" + std::to_string(::getpid()));
-    fs::create_directories(folder);
+    const TempFolder temporary;
+    const fs::path& folder = temporary.Path();
     const std::string text = (folder / "table.txt").string();
     const std::string csv = (folder / "table.csv").string();
     const std::string pdf = (folder / "table.pdf").string();
@@ -830,7 +820,6 @@ TEST(CommandLine, AnalyseWritesTheTableViewsCsvAndPrintsItToAPdf)
         << failed.err;
     EXPECT_FALSE(fs::exists(unwritable));
     EXPECT_FALSE(fs::exists(unwritable + ".part"));
-    fs::remove_all(folder);
 }
 
 namespace {
@@ -875,8 +864,8 @@ std::size_t PdfPages(const std::string& pdf)
 
 TEST(CommandLine, AnalyseWritesTheAnalysisViewOfAnEventAsPictureAndPrintout)
 {
-    const fs::path dir = fs::temp_directory_path() / ("crestmetrics_view_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const TempFolder temporary;
+    const fs::path& dir = temporary.Path();
     const std::vector<std::string> analyse = {"analyse", Example("cardiac.txt").string(), "--type", "1", "--set",
                                               "1006=0.05", "--quiet", "-o", (dir / "table.txt").string()};
     std::vector<std::string> one = analyse;
@@ -915,7 +904,6 @@ TEST(CommandLine, AnalyseWritesTheAnalysisViewOfAnEventAsPictureAndPrintout)
     every.push_back((dir / "all.pdf").string());
     ASSERT_EQ(RunProgram(every).status, 0);
     EXPECT_EQ(PdfPages(FileText(dir / "all.pdf")), CardiacActionPotentials());
-    fs::remove_all(dir);
 }
 
 TEST(CommandLine, AnalyseViewRefusalsSayWhatIsWrong)
@@ -923,7 +911,8 @@ TEST(CommandLine, AnalyseViewRefusalsSayWhatIsWrong)
     const std::string cardiac = Example("cardiac.txt").string();
     const std::string events = std::to_string(CardiacActionPotentials());
     const std::string past = std::to_string(CardiacActionPotentials() + 1);
-    const std::string png = (fs::temp_directory_path() / "crestmetrics_refused.png").string();
+    const TempFolder folder;
+    const std::string png = folder / "refused.png";
     const std::vector<std::string> analysed = {"analyse", cardiac, "--type", "1", "--set", "1006=0.05", "-o", "/dev/null"};
     const auto with = [&](std::vector<std::string> more) {
         std::vector<std::string> arguments = analysed;
@@ -1003,8 +992,8 @@ TEST(CommandLine, AFullDiskIsAFailure)
 TEST(CommandLine, RefusalsComeBeforeAnyOutput)
 {
     const std::string cardiac = Example("cardiac.txt").string();
-    const fs::path folder = fs::temp_directory_path() / ("crestmetrics_refusals_" + std::to_string(::getpid()));
-    fs::create_directories(folder);
+    const TempFolder temporary;
+    const fs::path& folder = temporary.Path();
     const fs::path table = folder / "table.txt";
     const std::string old = "an earlier table\r\n";
     std::ofstream(table, std::ios::binary) << old;
@@ -1098,7 +1087,6 @@ TEST(CommandLine, RefusalsComeBeforeAnyOutput)
                   .status,
               0);
     EXPECT_NE(FileBytes(table), old);
-    fs::remove_all(folder);
 }
 
 // A newcomer finds the analysis types, the settings each uses and the peak detection's text.
@@ -1129,8 +1117,8 @@ TEST(CommandLine, HelpListsTheTypesAndTheSettings)
 // than taken for data (an inf in the cardiac example would drop its first action potential).
 TEST(CommandLine, RefusesASampleThatIsNoFiniteNumber)
 {
-    const fs::path folder = fs::temp_directory_path() / ("crestmetrics_inf_" + std::to_string(::getpid()));
-    fs::create_directories(folder);
+    const TempFolder temporary;
+    const fs::path& folder = temporary.Path();
     std::string cardiac = FileBytes(Example("cardiac.txt"));
     // Line 201 is "0.0199\t-78.86"; -1e42 mV is -1e39 V, beyond a float.
     std::size_t at = 0;
@@ -1155,7 +1143,6 @@ TEST(CommandLine, RefusesASampleThatIsNoFiniteNumber)
                                       ": line 201: column 2: not a number: \"" + value + "\"\n");
         }
     }
-    fs::remove_all(folder);
 }
 
 // A saved document holds the significant figures of each column the table view showed; figures the view's dialog
@@ -1163,8 +1150,8 @@ TEST(CommandLine, RefusesASampleThatIsNoFiniteNumber)
 // the number formatting (which they crashed).
 TEST(CommandLine, AnalyseTakesTheDefaultFiguresForAColumnFormatBeyondTheDialogs)
 {
-    const fs::path folder = fs::temp_directory_path() / ("crestmetrics_figures_" + std::to_string(::getpid()));
-    fs::create_directories(folder);
+    const TempFolder temporary;
+    const fs::path& folder = temporary.Path();
     const std::string document = (folder / "cardiac.cmhd").string();
     const RunResult first = RunProgram(
         {"analyse", Example("cardiac.txt").string(), "--quiet", "--type", "1", "--save", document});
@@ -1188,32 +1175,13 @@ TEST(CommandLine, AnalyseTakesTheDefaultFiguresForAColumnFormatBeyondTheDialogs)
     const RunResult again = RunProgram({"analyse", document, "--quiet"});
     EXPECT_EQ(again.status, 0) << again.err;
     EXPECT_EQ(again.out, first.out);
-    fs::remove_all(folder);
 }
 
 // The peak resident memory of one run of the program, in bytes; standard output and error are dropped.
 long long PeakMemoryOf(const std::vector<std::string>& arguments)
 {
-    const std::string program = Program().string();
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const std::string& argument : arguments) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    }
-    argv.push_back(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (child < 0 || ::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        return -1;
-    }
-    return static_cast<long long>(usage.ru_maxrss) * 1024;
+    const RunResult result = clitest::RunProgram({.arguments = arguments, .stdoutTo = "/dev/null"});
+    return result.status == 0 ? result.peakMemory : -1;
 }
 
 // Thousands of sweeps are normal: the command line keeps no record of the host's calls, and the engine no entry for
@@ -1224,8 +1192,8 @@ TEST(CommandLine, ManyShortBlocksCostLittleMemory)
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "the sanitizer keeps freed memory in quarantine";
 #endif
-    const fs::path folder = fs::temp_directory_path() / ("crestmetrics_blocks_" + std::to_string(::getpid()));
-    fs::create_directories(folder);
+    const TempFolder temporary;
+    const fs::path& folder = temporary.Path();
     const fs::path file = folder / "blocks.txt";
     {
         std::ofstream out(file, std::ios::binary);
@@ -1244,7 +1212,6 @@ TEST(CommandLine, ManyShortBlocksCostLittleMemory)
     }
     EXPECT_LT(calc - calcBase, 20 << 20) << calc << " bytes against " << calcBase;
     EXPECT_LT(analyse - analyseBase, 20 << 20) << analyse << " bytes against " << analyseBase;
-    fs::remove_all(folder);
 }
 
 // Pictures and printouts as a user looks at them: the analysis view of each analysis type on its example, and a
@@ -1315,8 +1282,8 @@ std::string GoldenPath(const std::string& name) { return std::string(TEST_DATA_D
 
 TEST(CommandLinePictures, TheAnalysisViewOfEachTypeOnItsExample)
 {
-    const fs::path dir = fs::temp_directory_path() / ("crestmetrics_views_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const TempFolder temporary;
+    const fs::path& dir = temporary.Path();
     const struct {
         const char* example;
         std::vector<std::string> options;
@@ -1343,7 +1310,6 @@ TEST(CommandLinePictures, TheAnalysisViewOfEachTypeOnItsExample)
             gdi::CheckGolden(*picture, GoldenPath("view_type" + type + "_" + c.example + ".png"));
         EXPECT_TRUE(check.ok) << check.message;
     }
-    fs::remove_all(dir);
 }
 
 TEST(CommandLinePictures, PrintoutsAreVectorPagesWithTextAndMargins)
@@ -1351,8 +1317,8 @@ TEST(CommandLinePictures, PrintoutsAreVectorPagesWithTextAndMargins)
     if (!HavePoppler()) {
         GTEST_SKIP() << "pdftoppm and pdffonts are not installed";
     }
-    const fs::path dir = fs::temp_directory_path() / ("crestmetrics_printouts_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const TempFolder temporary;
+    const fs::path& dir = temporary.Path();
     const RunResult result =
         RunProgram({"analyse", Example("cardiac.txt").string(), "--quiet", "--type", "1", "--set", "1006=0.05", "-o",
                     (dir / "table.txt").string(), "--event", "2", "--view-pdf", (dir / "view.pdf").string(), "--pdf",
@@ -1381,7 +1347,6 @@ TEST(CommandLinePictures, PrintoutsAreVectorPagesWithTextAndMargins)
         const gdi::GoldenCheck check = gdi::CheckGolden(*shown, GoldenPath(std::string("printout_") + name + ".png"), 24, 400);
         EXPECT_TRUE(check.ok) << check.message;
     }
-    fs::remove_all(dir);
 }
 
 // The view's printout as a viewer shows it at 100 dpi in its default thin-line mode: each page has the resting
@@ -1391,8 +1356,8 @@ TEST(CommandLinePictures, EveryPrintedEventShowsItsRestingPotentialLine)
     if (!HavePoppler()) {
         GTEST_SKIP() << "pdftoppm and pdffonts are not installed";
     }
-    const fs::path dir = fs::temp_directory_path() / ("crestmetrics_hairlines_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const TempFolder temporary;
+    const fs::path& dir = temporary.Path();
     const RunResult result =
         RunProgram({"analyse", Example("cardiac.txt").string(), "--quiet", "--type", "1", "-o",
                     (dir / "table.txt").string(), "--event", "all", "--view-pdf", (dir / "view.pdf").string()});
@@ -1416,5 +1381,4 @@ TEST(CommandLinePictures, EveryPrintedEventShowsItsRestingPotentialLine)
         }
         EXPECT_GE(lines, 1) << "page " << number << " has no line across its plot";
     }
-    fs::remove_all(dir);
 }

@@ -30,119 +30,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using clitest::Program;
+using clitest::Bytes;
+using clitest::RunProgram;
+using clitest::RunResult;
+using clitest::Start;
+using clitest::TempFolder;
+using clitest::Wait;
 
 std::string Example(const char* name) { return clitest::Example(name).string(); }
 
-std::string Bytes(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 void Put(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-
-// A folder of the test's own, with what it holds by name (hidden files too); removed when it goes.
-class Scratch {
-public:
-    explicit Scratch(const fs::path& parent = fs::temp_directory_path())
-        : path_(parent / ("crestmetrics_outputs_" + std::to_string(::getpid()) + "_" + std::to_string(count_++)))
-    {
-        fs::create_directories(path_);
-    }
-    ~Scratch() { fs::remove_all(path_); }
-    Scratch(const Scratch&) = delete;
-    Scratch& operator=(const Scratch&) = delete;
-
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-    const fs::path& Path() const { return path_; }
-    std::vector<std::string> Names() const
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(path_)) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-private:
-    static inline int count_ = 0;
-    fs::path path_;
-};
-
-struct Launch {
-    std::vector<std::string> arguments;
-    std::string folder = {};                  // the working folder; empty: the test's
-    std::string stdoutTo = {};                // a file appended to (or a device); empty: read into Outcome::out
-    std::optional<rlim_t> fileSizeLimit = {}; // bytes
-    bool withoutTemporaryFolder = false; // TMPDIR names a folder that does not exist
-};
-
-struct Outcome {
-    int status = -1; // the exit status; -1 when a signal ended the run
-    int signal = 0;
-    std::string out;
-    std::string err;
-};
-
-// Starts the program with its standard output and error on the descriptors given.
-pid_t Start(const Launch& launch, int out, int err)
-{
-    const std::string program = Program().string();
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const std::string& argument : launch.arguments) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    }
-    argv.push_back(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        // Whatever the test runner ignores, the run is ended as a user's would be.
-        std::signal(SIGINT, SIG_DFL);
-        std::signal(SIGTERM, SIG_DFL);
-        std::signal(SIGXFSZ, SIG_DFL);
-        if (launch.fileSizeLimit) {
-            const rlimit limit{*launch.fileSizeLimit, *launch.fileSizeLimit};
-            ::setrlimit(RLIMIT_FSIZE, &limit);
-        }
-        if (launch.withoutTemporaryFolder) {
-            ::setenv("TMPDIR", "/nonexistent-temporary-folder", 1);
-        }
-        if ((!launch.folder.empty() && ::chdir(launch.folder.c_str()) != 0) || ::dup2(out, 1) < 0 ||
-            ::dup2(err, 2) < 0) {
-            ::_exit(126);
-        }
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
-    }
-    return child;
-}
-
-Outcome Wait(pid_t child)
-{
-    Outcome outcome;
-    int status = 0;
-    if (child > 0 && ::waitpid(child, &status, 0) == child) {
-        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        outcome.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-    }
-    return outcome;
-}
-
-Outcome RunProgram(const Launch& launch)
-{
-    const Scratch captured;
-    const std::string out = launch.stdoutTo.empty() ? captured / "out" : launch.stdoutTo;
-    const std::string err = captured / "err";
-    const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    Outcome outcome = Wait(Start(launch, outFd, errFd));
-    ::close(outFd);
-    ::close(errFd);
-    outcome.out = launch.stdoutTo.empty() ? Bytes(out) : "";
-    outcome.err = Bytes(err);
-    return outcome;
-}
 
 std::vector<std::string> Joined(std::vector<std::string> first, const std::vector<std::string>& more)
 {
@@ -157,7 +54,7 @@ const std::string kCardiacHeader = "\tRMP (mV)\tAPA (mV)";
 // Each output goes where it is named, or is refused with what to do; a write that fails says why, in one wording.
 TEST(CommandLineOutputs, EachOutputGoesWhereItIsNamedOrSaysWhyNot)
 {
-    const Scratch folder;
+    const TempFolder folder;
     const std::string log = folder / "log.txt";
     const std::vector<std::string> analysed = {"analyse", Example("cardiac.txt"), "--type", "1", "--quiet"};
     const auto toNull = [&](const std::vector<std::string>& more) {
@@ -190,7 +87,7 @@ TEST(CommandLineOutputs, EachOutputGoesWhereItIsNamedOrSaysWhyNot)
     for (const auto& test : cases) {
         SCOPED_TRACE(test.arguments.back() + " " + test.message);
         Put(log, "an earlier line\n");
-        const Outcome outcome = RunProgram({test.arguments, folder.Path().string(), test.stdoutTo});
+        const RunResult outcome = RunProgram({test.arguments, folder.Path().string(), test.stdoutTo});
         EXPECT_EQ(outcome.status, test.status);
         if (test.status == 0) {
             EXPECT_EQ(outcome.err, "");
@@ -209,7 +106,7 @@ TEST(CommandLineOutputs, EachOutputGoesWhereItIsNamedOrSaysWhyNot)
 // the refusal comes before anything is written.
 TEST(CommandLineOutputs, NoOutputReplacesTheInputOrAnotherOutput)
 {
-    const Scratch folder;
+    const TempFolder folder;
     Put(folder / "rec.txt", Bytes(Example("cardiac.txt")));
     fs::create_symlink("rec.txt", folder / "link.txt");
     fs::create_hard_link(folder / "rec.txt", folder / "hard.txt");
@@ -239,7 +136,7 @@ TEST(CommandLineOutputs, NoOutputReplacesTheInputOrAnotherOutput)
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.message);
-        const Outcome outcome = RunProgram({Joined(analysed, test.options), folder.Path().string()});
+        const RunResult outcome = RunProgram({Joined(analysed, test.options), folder.Path().string()});
         EXPECT_EQ(outcome.status, 2);
         EXPECT_EQ(outcome.err.rfind("crestmetrics: analyse: " + test.message + "\n", 0), 0u) << outcome.err;
         EXPECT_EQ(Bytes(folder / "rec.txt"), recording);
@@ -262,13 +159,13 @@ TEST(CommandLineOutputs, ARegularFileUnderDevShmIsReplacedWholeOrNotAtAll)
     if (!fs::is_directory("/dev/shm")) {
         GTEST_SKIP() << "no /dev/shm";
     }
-    const Scratch folder("/dev/shm");
+    const TempFolder folder("/dev/shm");
     const std::string table = folder / "table.txt";
     const std::string old = "an earlier table\r\n";
     Put(table, old);
     const std::vector<std::string> analysed = {"analyse", Example("cardiac.txt"), "--quiet", "--type", "1", "-o",
                                                table};
-    const Outcome failed = RunProgram({analysed, "", "", 512});
+    const RunResult failed = RunProgram({analysed, "", "", 512});
     EXPECT_EQ(failed.status, 1);
     EXPECT_EQ(failed.err, "crestmetrics: analyse: cannot write the table to " + table + ": File too large\n");
     EXPECT_EQ(Bytes(table), old);
@@ -284,7 +181,7 @@ TEST(CommandLineOutputs, ARegularFileUnderDevShmIsReplacedWholeOrNotAtAll)
 // fails and says so.
 TEST(CommandLineOutputs, AnEndedRunLeavesNothingBehind)
 {
-    const Scratch folder;
+    const TempFolder folder;
     // One block of 120 narrow peaks: the printout of every event reports each page on standard error.
     {
         std::ofstream recording(folder / "peaks.txt");
@@ -323,14 +220,14 @@ TEST(CommandLineOutputs, AnEndedRunLeavesNothingBehind)
         while (::read(pipe[0], drained, sizeof drained) > 0) {
         }
         ::close(pipe[0]);
-        const Outcome outcome = Wait(child);
+        const RunResult outcome = Wait(child);
         EXPECT_EQ(outcome.signal, signal);
         EXPECT_EQ(folder.Names(), (std::vector<std::string>{"events.pdf", "peaks.txt"}));
         EXPECT_EQ(Bytes(folder / "events.pdf"), old);
     }
 
     Put(folder / "doc.cmhd", "an earlier document");
-    const Outcome limited = RunProgram(
+    const RunResult limited = RunProgram(
         {{"analyse", Example("cardiac.txt"), "--quiet", "-o", "/dev/null", "--save", "doc.cmhd"},
          folder.Path().string(),
          "",
@@ -346,9 +243,9 @@ TEST(CommandLineOutputs, AnEndedRunLeavesNothingBehind)
 TEST(CommandLineOutputs, TheTableGoesToStandardOutputWithoutATemporaryFolder)
 {
     const std::vector<std::string> analysed = {"analyse", Example("cardiac.txt"), "--quiet", "--type", "1"};
-    const Outcome usual = RunProgram({analysed});
+    const RunResult usual = RunProgram({analysed});
     ASSERT_EQ(usual.status, 0) << usual.err;
-    const Outcome without = RunProgram({analysed, "", "", std::nullopt, true});
+    const RunResult without = RunProgram({.arguments = analysed, .temporaryFolder = "/nonexistent-temporary-folder"});
     EXPECT_EQ(without.status, 0);
     EXPECT_EQ(without.err, "");
     EXPECT_EQ(without.out, usual.out);
@@ -358,7 +255,7 @@ TEST(CommandLineOutputs, TheTableGoesToStandardOutputWithoutATemporaryFolder)
 // Every refusal says what to do, with the usage errors' exit status 2.
 TEST(CommandLineMessages, EveryRefusalSaysWhatToDo)
 {
-    const Scratch folder;
+    const TempFolder folder;
     const std::string cardiac = Example("cardiac.txt");
     const struct {
         std::vector<std::string> arguments;
@@ -403,12 +300,12 @@ TEST(CommandLineMessages, EveryRefusalSaysWhatToDo)
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.message);
-        const Outcome outcome = RunProgram({test.arguments, folder.Path().string()});
+        const RunResult outcome = RunProgram({test.arguments, folder.Path().string()});
         EXPECT_EQ(outcome.status, test.status);
         EXPECT_EQ(outcome.out, "");
         EXPECT_EQ(outcome.err.substr(0, outcome.err.find('\n')), test.message);
     }
-    const Outcome help = RunProgram({{"--help"}});
+    const RunResult help = RunProgram({{"--help"}});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("\n  -q, --quiet "), std::string::npos) << help.out;
 }
@@ -467,7 +364,7 @@ TEST(CommandLineMessages, StimuliWithoutAResponseAreCounted)
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.warning);
-        const Outcome outcome = RunProgram({Joined(Joined(evoked, {"--set"}), test.settings)});
+        const RunResult outcome = RunProgram({Joined(Joined(evoked, {"--set"}), test.settings)});
         EXPECT_EQ(outcome.status, 0);
         EXPECT_EQ(outcome.err, test.warning.empty() ? "" : warning + test.warning + "\n");
         int emptyRows = 0;
@@ -482,7 +379,7 @@ TEST(CommandLineMessages, StimuliWithoutAResponseAreCounted)
 // of the channel it was analysed on there, unless it holds a group of that channel's own.
 TEST(CommandLineSettings, ASavedDocumentsSettingsGoToTheChannelChosenNow)
 {
-    const Scratch folder;
+    const TempFolder folder;
     // The evoked example's recording channel twice: each channel has the same rows when set alike.
     std::istringstream lines(Bytes(Example("evoked.txt")));
     std::string twice;
@@ -495,7 +392,7 @@ TEST(CommandLineSettings, ASavedDocumentsSettingsGoToTheChannelChosenNow)
     const std::string recording = folder / "twice.txt";
     Put(recording, twice);
     const std::string document = folder / "evoked.cmhd";
-    const Outcome analysed = RunProgram({{"analyse", "--quiet", recording, "--type", "3", "--set", "1000=2", "--set",
+    const RunResult analysed = RunProgram({{"analyse", "--quiet", recording, "--type", "3", "--set", "1000=2", "--set",
                                          "1005=50", "--set", "1006=0.003", "--save", document}});
     ASSERT_EQ(analysed.status, 0) << analysed.err;
     ASSERT_NE(analysed.out.find("\n3\t-65.05\t"), std::string::npos) << analysed.out;
@@ -522,7 +419,7 @@ TEST(CommandLineSettings, ASavedDocumentsSettingsGoToTheChannelChosenNow)
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.arguments.back());
-        const Outcome outcome = RunProgram({Joined({"analyse", "--quiet"}, test.arguments)});
+        const RunResult outcome = RunProgram({Joined({"analyse", "--quiet"}, test.arguments)});
         EXPECT_EQ(outcome.status, 0) << outcome.err;
         if (test.likeTheFirst) {
             EXPECT_EQ(outcome.out, analysed.out);
@@ -554,7 +451,7 @@ TEST(CommandLineMessages, EachTypeListsTheSettingsItsPagesShow)
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.type);
-        const Outcome listed = RunProgram({{"analyse", "--list-settings", "--type", std::to_string(test.type)}});
+        const RunResult listed = RunProgram({{"analyse", "--list-settings", "--type", std::to_string(test.type)}});
         ASSERT_EQ(listed.status, 0) << listed.err;
         const auto sections = ListedSections(listed.out);
         std::vector<std::pair<std::string, std::vector<int>>> pages = {{"detector page:", test.detector}};
@@ -575,7 +472,7 @@ TEST(CommandLineMessages, EachTypeListsTheSettingsItsPagesShow)
         std::sort(kept.begin(), kept.end());
         EXPECT_EQ(kept, (std::vector<int>{2005, 2006, 2007, 2008, 2011, 2012, 2023, 2024, 2025, 2026}));
     }
-    const Outcome evoked = RunProgram({{"analyse", "--list-settings", "--type", "3"}});
+    const RunResult evoked = RunProgram({{"analyse", "--list-settings", "--type", "3"}});
     for (const auto& [id, words] : std::vector<std::pair<int, std::string>>{
              {1000, "2 Time from start of block, 3 Height and width, 4 Height and width (one per block), 5 none"},
              {1039, "0 Automatic, 1 Always set to 1040, 2 Use minimum value between peaks, 3 as 0"},
@@ -583,7 +480,7 @@ TEST(CommandLineMessages, EachTypeListsTheSettingsItsPagesShow)
              {1037, "0 fitted B, 1 B set to baseline, 2 B set to 1038, 3 B = 0"}}) {
         EXPECT_NE(ListedLine(evoked.out, id).find(words), std::string::npos) << ListedLine(evoked.out, id);
     }
-    const Outcome general = RunProgram({{"analyse", "--list-settings", "--type", "0"}});
+    const RunResult general = RunProgram({{"analyse", "--list-settings", "--type", "0"}});
     EXPECT_TRUE(ListedLine(general.out, 1038).ends_with(", V or A")) << ListedLine(general.out, 1038);
 }
 
@@ -622,7 +519,7 @@ TEST(CommandLineMessages, AnAnalysisThatFindsNothingSaysSo)
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.warning);
-        const Outcome outcome = RunProgram({Joined({"analyse", "--quiet"}, test.arguments)});
+        const RunResult outcome = RunProgram({Joined({"analyse", "--quiet"}, test.arguments)});
         EXPECT_EQ(outcome.status, 0);
         EXPECT_EQ(outcome.err, warning + test.warning + "\n");
         const std::string header = outcome.out.substr(0, outcome.out.find("\r\n") + 2);
@@ -630,9 +527,9 @@ TEST(CommandLineMessages, AnAnalysisThatFindsNothingSaysSo)
         EXPECT_EQ(outcome.out, header + "\r\n" + header);
     }
     // The progress names the type it took when --type is not given.
-    const Outcome untyped = RunProgram({{"analyse", Example("cardiac.txt"), "-o", "/dev/null"}});
+    const RunResult untyped = RunProgram({{"analyse", Example("cardiac.txt"), "-o", "/dev/null"}});
     EXPECT_EQ(untyped.err.rfind("crestmetrics: analyse: analysis type 0 (General - Unstimulated)\n", 0), 0u)
         << untyped.err;
-    const Outcome typed = RunProgram({{"analyse", Example("cardiac.txt"), "-o", "/dev/null", "--type", "1"}});
+    const RunResult typed = RunProgram({{"analyse", Example("cardiac.txt"), "-o", "/dev/null", "--type", "1"}});
     EXPECT_EQ(typed.err.find("analysis type"), std::string::npos) << typed.err;
 }
