@@ -8,6 +8,7 @@
 #include "dialogs/detectorunstim.h"
 #include "host/cli/settingpages.h"
 
+#include <algorithm>
 #include <tuple>
 
 namespace {
