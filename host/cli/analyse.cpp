@@ -1106,12 +1106,13 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
     const AnalyseRequest request = ReadAnalyseOptions(options);
     if (listSettings) {
         RefuseAnalysisOptions(options);
-    }
-    if (options.arguments.size() != (listSettings ? 0u : 1u)) {
-        throw Failure(listSettings ? "--list-settings takes no recording" : "needs one recording", true);
-    }
-    if (listSettings) {
+        if (!options.arguments.empty()) {
+            throw Failure("--list-settings takes no recording", true);
+        }
         return ListSettings(options, std::max(request.type, 0), out);
+    }
+    if (options.arguments.size() != 1) {
+        throw Failure("needs one recording", true);
     }
     request.view.Check();
     const std::string& recordingPath = options.arguments[0];
