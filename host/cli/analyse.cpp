@@ -333,12 +333,12 @@ void WriteFromTableView(host::Host& application, host::HostDocument& hostDocumen
         const std::u16string path = platform::Utf8ToUtf16(csv);
         platform::SaveFileHook previous = platform::SetSaveFileHook(
             [&](const platform::SaveFileCall&) { return std::optional<std::u16string>(path); });
-        platform::AtomicFile::ClearLastFailure();
+        const platform::AtomicFile::FailureWatch watch;
         SendMessageW(opened.window, WM_COMMAND, 1000, 0); // the Export button
         platform::SetSaveFileHook(std::move(previous));
         if (!boxes.empty()) {
             // The system's reason where a write failed, else the words of the view's message box.
-            const int error = platform::AtomicFile::LastFailure();
+            const int error = watch.Reason();
             const Failure failure = WriteFailure("the comma-separated table", csv, error);
             throw error != 0 ? failure : Failure(failure.what() + (": " + platform::Utf16ToUtf8(boxes.front())));
         }
@@ -347,10 +347,10 @@ void WriteFromTableView(host::Host& application, host::HostDocument& hostDocumen
         }
     }
     if (!pdf.empty()) {
-        platform::AtomicFile::ClearLastFailure();
+        const platform::AtomicFile::FailureWatch watch;
         const int pages = host::PrintViewToPdf(opened, pdf, 600);
         if (pages == 0 || !boxes.empty()) {
-            throw WriteFailure("the table printout", pdf, platform::AtomicFile::LastFailure());
+            throw WriteFailure("the table printout", pdf, watch.Reason());
         }
         if (!quiet) {
             err << "crestmetrics: analyse: printed " << pages << " page(s) to " << pdf << '\n';
@@ -441,15 +441,15 @@ void WriteView(const ViewOutputs& wanted, host::Host& host, host::HostDocument& 
     };
     if (!wanted.picture.empty()) {
         show(wanted.event - 1);
-        platform::AtomicFile::ClearLastFailure();
+        const platform::AtomicFile::FailureWatch watch;
         if (!host::SaveViewPicture(opened, wanted.picture)) {
-            throw WriteFailure("the picture", wanted.picture, platform::AtomicFile::LastFailure());
+            throw WriteFailure("the picture", wanted.picture, watch.Reason());
         }
     }
     if (!wanted.printout.empty()) {
         const int first = wanted.event == 0 ? 0 : wanted.event - 1;
         const int times = wanted.event == 0 ? static_cast<int>(count) : 1;
-        platform::AtomicFile::ClearLastFailure();
+        const platform::AtomicFile::FailureWatch watch;
         const int pages = host::PrintViewRepeatedly(opened, wanted.printout, times, [&](int i) {
             show(first + i);
             if (!quiet && times > 1) {
@@ -457,7 +457,7 @@ void WriteView(const ViewOutputs& wanted, host::Host& host, host::HostDocument& 
             }
         });
         if (pages == 0) {
-            throw WriteFailure("the printout", wanted.printout, platform::AtomicFile::LastFailure());
+            throw WriteFailure("the printout", wanted.printout, watch.Reason());
         }
     }
 }
@@ -634,23 +634,8 @@ void WarnOfEmptyResults(IAnalysisJob& job, const host::Document& recording, std:
         << (values.empty() ? "" : " with " + values) << '\n';
 }
 
-// What a file the run reads or writes is: device and inode for a regular file, the full name for one not made
-// yet; empty for a device, a pipe or a socket, which are written in place and replace nothing.
-std::string FileIdentity(const std::string& path)
-{
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0) {
-        return S_ISREG(info.st_mode) ? "inode " + std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino) : "";
-    }
-    std::error_code error;
-    const std::filesystem::path full = std::filesystem::weakly_canonical(std::filesystem::absolute(path), error);
-    return error ? "" : "name " + full.string();
-}
-
-constexpr const char* kIsTheRecording = ": that is the recording being analysed";
-
-// No output may replace the recording, the --from document or another output: refused before anything is
-// written. A saved document may be saved again where it came from, as the host's Save does: true when --save names
+// No output may replace the recording, the --from document or another output (an empty path: standard output,
+// the file it is redirected to): refused before anything is written. A saved document may be saved again where it came from, as the host's Save does: true when --save names
 // the input, which the caller refuses unless the input was a saved document.
 bool RefuseSharedFiles(const std::string& recording, const std::string& settingsFrom,
                        const std::vector<std::pair<std::string, std::string>>& outputs)
@@ -660,11 +645,11 @@ bool RefuseSharedFiles(const std::string& recording, const std::string& settings
     const std::string documentFile = settingsFrom.empty() ? "" : FileIdentity(settingsFrom);
     std::vector<std::pair<std::string, std::string>> earlier; // option and identity
     for (const auto& [option, path] : outputs) {
-        const std::string file = path.empty() ? "" : FileIdentity(path);
+        const std::string file = path.empty() ? StandardOutputIdentity() : FileIdentity(path);
         if (file.empty()) {
             continue;
         }
-        const std::string refused = option + " " + path;
+        const std::string refused = path.empty() ? option : option + " " + path;
         if (file == recordingFile && option != "--save") {
             throw Failure(refused + kIsTheRecording, true);
         }
@@ -764,10 +749,19 @@ struct AnalyseRequest {
     std::vector<std::pair<LONG, std::string>> settings;
     ViewOutputs view;
 
+    // The outputs asked for, the table first: an empty path is standard output.
     std::vector<std::pair<std::string, std::string>> Outputs() const
     {
-        return {{"-o", output},         {"--save", saveTo}, {"--view-png", view.picture},
-                {"--view-pdf", view.printout}, {"--csv", csv},     {"--pdf", pdf}};
+        std::vector<std::pair<std::string, std::string>> outputs = {
+            {output.empty() ? "standard output" : "-o", output}};
+        for (const auto& [option, path] : std::initializer_list<std::pair<const char*, const std::string&>>{
+                 {"--save", saveTo}, {"--view-png", view.picture}, {"--view-pdf", view.printout}, {"--csv", csv},
+                 {"--pdf", pdf}}) {
+            if (!path.empty()) {
+                outputs.emplace_back(option, path);
+            }
+        }
+        return outputs;
     }
 };
 
@@ -1074,19 +1068,21 @@ void WriteOutputs(const AnalyseRequest& request, AnalysisDocument& analysis, hos
     if (request.output.empty() && !out.flush()) {
         throw WriteFailure("the table", request.output, 0);
     }
-    platform::AtomicFile::ClearLastFailure();
-    const std::string path = request.output.empty() ? std::string("/dev/stdout") : request.output;
-    if (job.ExportTable(host::MakeString(platform::Utf8ToUtf16(path)).Get()) != S_OK) {
-        throw WriteFailure("the table", request.output, platform::AtomicFile::LastFailure());
+    {
+        const platform::AtomicFile::FailureWatch watch;
+        const std::string path = request.output.empty() ? std::string("/dev/stdout") : request.output;
+        if (job.ExportTable(host::MakeString(platform::Utf8ToUtf16(path)).Get()) != S_OK) {
+            throw WriteFailure("the table", request.output, watch.Reason());
+        }
     }
     if (!request.saveTo.empty()) {
         // After the table: the document keeps the column formats its export set up.
         auto stream = platform::MemoryStream::Create();
-        platform::AtomicFile::ClearLastFailure();
+        const platform::AtomicFile::FailureWatch watch;
         if (persistence.Save(stream.Get(), TRUE) != S_OK ||
             !host::WriteSavedDocumentFile(request.saveTo, recording,
                                           {{stream->Data().begin(), stream->Data().end()}})) {
-            throw WriteFailure("the document", request.saveTo, platform::AtomicFile::LastFailure());
+            throw WriteFailure("the document", request.saveTo, watch.Reason());
         }
     }
     if (request.view.Wanted()) {
@@ -1116,7 +1112,13 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
     }
     request.view.Check();
     const std::string& recordingPath = options.arguments[0];
+    if (request.output.empty()) {
+        RefuseStandardOutputOnto(recordingPath);
+    }
     const bool savesOverInput = RefuseSharedFiles(recordingPath, request.settingsFrom, request.Outputs());
+    if (request.output.empty()) {
+        RefuseClosedStandardOutput();
+    }
 
     const AnalysisInput input = ReadAnalysisInput(recordingPath, request.settingsFrom, err);
     if (savesOverInput && (input.savedStreams.empty() || !request.settingsFrom.empty())) {

@@ -1,6 +1,8 @@
 // The command line's outputs, refusals, listings and warnings, run as a user runs the program: where each output
 // goes, that none replaces another file of the run, that an ended run leaves nothing behind, and that every
 // message says what to do.
+#include "host/document.h"
+#include "host/saveddocument.h"
 #include "tests/cli/programrun.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +13,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -110,6 +113,7 @@ TEST(CommandLineOutputs, NoOutputReplacesTheInputOrAnotherOutput)
     Put(folder / "rec.txt", Bytes(Example("cardiac.txt")));
     fs::create_symlink("rec.txt", folder / "link.txt");
     fs::create_hard_link(folder / "rec.txt", folder / "hard.txt");
+    Put(folder / "same.csv", "an earlier table");
     ASSERT_EQ(RunProgram({{"analyse", "rec.txt", "--quiet", "-o", "/dev/null", "--save", "doc.cmhd"},
                           folder.Path().string()})
                   .status,
@@ -121,6 +125,7 @@ TEST(CommandLineOutputs, NoOutputReplacesTheInputOrAnotherOutput)
     const struct {
         std::vector<std::string> options;
         std::string message;
+        std::string stdoutTo = {}; // a file of the folder that standard output appends to (">>")
     } cases[] = {
         {{"-o", "rec.txt"}, "-o rec.txt: that is the recording being analysed"},
         {{"-o", "link.txt"}, "-o link.txt: that is the recording being analysed"},
@@ -133,16 +138,40 @@ TEST(CommandLineOutputs, NoOutputReplacesTheInputOrAnotherOutput)
          "--pdf table.csv: that is also the file of --csv"},
         {{"-o", "/dev/null", "--from", "doc.cmhd", "--save", "doc.cmhd"},
          "--save doc.cmhd: that is the --from document"},
+        // Standard output, when it carries the table, is an output too.
+        {{}, "standard output: that is the recording being analysed", "rec.txt"},
+        {{"-o", "-"}, "standard output: that is the recording being analysed", "hard.txt"},
+        {{"--from", "doc.cmhd"}, "standard output: that is the --from document", "doc.cmhd"},
+        {{"--csv", "same.csv"}, "--csv same.csv: that is also the file of standard output", "same.csv"},
+        {{"--save", "same.csv"}, "--save same.csv: that is also the file of standard output", "same.csv"},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.message);
-        const RunResult outcome = RunProgram({Joined(analysed, test.options), folder.Path().string()});
+        const std::string stdoutTo = test.stdoutTo.empty() ? "" : folder / test.stdoutTo;
+        const RunResult outcome = RunProgram({Joined(analysed, test.options), folder.Path().string(), stdoutTo});
         EXPECT_EQ(outcome.status, 2);
         EXPECT_EQ(outcome.err.rfind("crestmetrics: analyse: " + test.message + "\n", 0), 0u) << outcome.err;
-        EXPECT_EQ(Bytes(folder / "rec.txt"), recording);
-        EXPECT_EQ(Bytes(folder / "doc.cmhd"), document);
+        // Compared whole: gtest's line-by-line difference of two large files would take gigabytes.
+        EXPECT_TRUE(Bytes(folder / "rec.txt") == recording);
+        EXPECT_TRUE(Bytes(folder / "doc.cmhd") == document);
         EXPECT_EQ(folder.Names(), names);
     }
+    EXPECT_EQ(Bytes(folder / "same.csv"), "an earlier table");
+    // calc's lines too; a shell's ">" has emptied the recording before the run, which is said.
+    const RunResult calc =
+        RunProgram({{"calc", "cappeakdet(ch1, 0.05, 2)", "rec.txt"}, folder.Path().string(), folder / "rec.txt"});
+    EXPECT_EQ(calc.status, 2);
+    EXPECT_EQ(calc.err.rfind("crestmetrics: calc: standard output: that is the recording being analysed\n", 0), 0u)
+        << calc.err;
+    EXPECT_TRUE(Bytes(folder / "rec.txt") == recording);
+    const RunResult emptied = clitest::RunShell("cd " + clitest::Quote(folder.Path().string()) +
+                                                " && cp rec.txt copy.txt && \"$P\" analyse copy.txt > copy.txt");
+    EXPECT_EQ(emptied.status, 2);
+    EXPECT_EQ(emptied.err.rfind("crestmetrics: analyse: standard output: that is the recording being analysed, "
+                                "which the shell's \">\" has emptied\n",
+                                0),
+              0u)
+        << emptied.err;
     // A saved document is saved again where it came from, as the host's Save does; devices are shared freely.
     EXPECT_EQ(RunProgram({{"analyse", "doc.cmhd", "--quiet", "--type", "1", "-o", "/dev/null", "--save", "doc.cmhd",
                     "--view-png", "/dev/null"},
@@ -237,6 +266,169 @@ TEST(CommandLineOutputs, AnEndedRunLeavesNothingBehind)
     EXPECT_EQ(limited.err, "crestmetrics: analyse: cannot write the document to doc.cmhd: File too large\n");
     EXPECT_EQ(folder.Names(), (std::vector<std::string>{"doc.cmhd", "events.pdf", "peaks.txt"}));
     EXPECT_EQ(Bytes(folder / "doc.cmhd"), "an earlier document");
+}
+
+// A closed terminal (SIGHUP), Ctrl-\\ (SIGQUIT) and the other signals that end a run, sent while a long --save is
+// being written, leave the old document and no temporary beside it; a signal ignored from the start (nohup) stays
+// ignored and the run ends as usual.
+TEST(CommandLineOutputs, EveryEndingSignalLeavesTheOldDocument)
+{
+    const TempFolder folder;
+    {
+        // 20 million samples: the saved document takes long enough to write to be caught in the middle.
+        auto recording = host::Document::Create();
+        recording->AddChannel(u"Vm", u"mV");
+        std::vector<float> samples(20'000'000);
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            samples[i] = -0.07f + 0.001f * static_cast<float>(i % 97) / 97.0f;
+        }
+        recording->SetSamples(recording->AddBlock(1e-4), 0, std::move(samples));
+        std::ofstream out(folder / "long.cmhd", std::ios::binary);
+        host::WriteSavedDocument(out, *recording, {});
+    }
+    const std::string old = "an earlier document";
+    const auto names = [&] { return std::vector<std::string>{"doc.cmhd", "long.cmhd"}; };
+    const struct {
+        int signal;
+        bool ignored;
+    } cases[] = {{SIGHUP, false}, {SIGQUIT, false}, {SIGUSR1, false}, {SIGPIPE, false}, {SIGHUP, true}};
+    for (const auto& test : cases) {
+        SCOPED_TRACE(::strsignal(test.signal) + std::string(test.ignored ? ", ignored" : ""));
+        Put(folder / "doc.cmhd", old);
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        const pid_t child =
+            Start({.arguments = {"analyse", "long.cmhd", "--quiet", "--type", "1", "-o", "/dev/null", "--save",
+                                 "doc.cmhd"},
+                   .folder = folder.Path().string(),
+                   .ignoredSignals = test.ignored ? std::vector<int>{test.signal} : std::vector<int>{}},
+                  null, null);
+        ::close(null);
+        bool writing = false;
+        for (int wait = 0; wait < 120000 && !writing; ++wait) {
+            const auto now = folder.Names();
+            writing = std::any_of(now.begin(), now.end(), [](const std::string& name) {
+                return name.starts_with(".doc.cmhd.");
+            });
+            std::this_thread::sleep_for(std::chrono::milliseconds(writing ? 0 : 1));
+        }
+        EXPECT_TRUE(writing);
+        ::kill(child, test.signal);
+        const RunResult outcome = Wait(child);
+        EXPECT_EQ(folder.Names(), names());
+        if (test.ignored) {
+            EXPECT_EQ(outcome.status, 0);
+            EXPECT_FALSE(Bytes(folder / "doc.cmhd") == old);
+        } else {
+            EXPECT_EQ(outcome.signal, test.signal);
+            EXPECT_TRUE(Bytes(folder / "doc.cmhd") == old);
+        }
+    }
+}
+
+namespace {
+
+// What a command line did inside a mount namespace of its own with a private /dev.
+struct PrivateDevRun {
+    bool made = false; // false: the namespace could not be made, and nothing ran
+    RunResult result;  // the command line's exit status, its standard error
+    std::string devBefore;
+    std::string devAfter;  // what /dev held before and after the run
+    std::string procAfter; // what /proc held after it
+    bool stdoutLink = false; // /dev/stdout was still a symbolic link after the run
+};
+
+// Runs a shell command line inside a mount namespace of its own (unshare -m, private propagation) whose /dev is a
+// tmpfs holding null, full, zero and urandom and the links fd, stdin, stdout and stderr to /proc/self/fd, and
+// (`withoutProc`) with an empty tmpfs over /proc: what the run does to /dev or /proc never reaches the machine's.
+// The command line runs only once the private /dev is in place.
+PrivateDevRun RunWithPrivateDev(const TempFolder& folder, bool withoutProc, const std::string& line)
+{
+    static const std::string script = R"(set -e
+F=$1
+mkdir "$F/dev"
+mount -t tmpfs -o mode=755 private-dev "$F/dev"
+cp -a /dev/null /dev/full /dev/zero /dev/urandom "$F/dev/"
+ln -s /proc/self/fd "$F/dev/fd"
+ln -s /proc/self/fd/0 "$F/dev/stdin"
+ln -s /proc/self/fd/1 "$F/dev/stdout"
+ln -s /proc/self/fd/2 "$F/dev/stderr"
+: > "$F/dev/.private"
+mount --bind "$F/dev" /dev
+test -e /dev/.private
+if [ "$2" = without-proc ]; then mount -t tmpfs no-proc /proc; fi
+ls -A /dev > "$F/dev-before"
+set +e
+eval "$3" 2> "$F/err"
+echo $? > "$F/status"
+ls -A /dev > "$F/dev-after"
+ls -A /proc > "$F/proc-after"
+if [ -L /dev/stdout ]; then : > "$F/stdout-link"; fi
+)";
+    PrivateDevRun run;
+    const RunResult shell = RunProgram({.arguments = {"-m", "--propagation", "private", "sh", "-c", script, "sh",
+                                                      folder.Path().string(), withoutProc ? "without-proc" : "proc",
+                                                      line},
+                                        .command = "unshare"});
+    run.made = fs::exists(folder / "status");
+    run.result.status = run.made ? std::stoi(Bytes(folder / "status")) : -1;
+    run.result.err = run.made ? Bytes(folder / "err") : shell.err;
+    run.devBefore = Bytes(folder / "dev-before");
+    run.devAfter = Bytes(folder / "dev-after");
+    run.procAfter = Bytes(folder / "proc-after");
+    run.stdoutLink = fs::exists(folder / "stdout-link");
+    return run;
+}
+
+} // namespace
+
+// With standard output closed, or without /proc (a chroot, a bare container), /dev/stdout leads nowhere: the table
+// still goes to descriptor 1 itself, a closed one is a failure, and no file is made in /dev or under /proc. Run in
+// a private /dev only: the fault this guards against replaced the machine's /dev/stdout.
+TEST(CommandLineOutputs, StandardOutputIsTheDescriptorNotTheNameInDev)
+{
+    const std::string program = clitest::Quote(clitest::Program().string()) + " analyse --module " +
+                                clitest::Quote(MODULE_LIBRARY_PATH) + " " + clitest::Quote(Example("cardiac.txt"));
+    const std::string analysed = program + " --quiet --type 1";
+    const std::string calc = clitest::Quote(clitest::Program().string()) + " calc --module " +
+                             clitest::Quote(MODULE_LIBRARY_PATH) + " 'cappeakdet(ch1, 0.05, 2)' " +
+                             clitest::Quote(Example("cardiac.txt"));
+    const RunResult usual = RunProgram({{"analyse", Example("cardiac.txt"), "--quiet", "--type", "1"}});
+    ASSERT_EQ(usual.status, 0);
+    const std::string earlier = "an earlier line\n";
+    const std::string closed = "crestmetrics: analyse: cannot write to standard output";
+    const struct {
+        bool withoutProc;
+        std::string line; // the table file, if any, is t.tab in the folder: "$F/t.tab"
+        int status;
+        std::string message; // the start of standard error
+        std::string table;   // what t.tab holds after the run
+    } cases[] = {
+        {false, analysed + " >&-", 1, closed},
+        {false, calc + " --quiet >&-", 1, "crestmetrics: calc: cannot write to standard output"},
+        {true, analysed + " >&-", 1, closed},
+        {true, analysed + " > \"$F/t.tab\"", 0, "", usual.out},
+        {true, analysed + " -o - >> \"$F/t.tab\"", 0, "", earlier + usual.out},
+        {true, analysed + " -o /dev/stdout >> \"$F/t.tab\"", 0, "", earlier + usual.out},
+        {false, analysed + " -o /dev/table.txt", 1,
+         "crestmetrics: analyse: cannot write the table to /dev/table.txt: Operation not permitted"},
+        {true, analysed + " -o /proc/table.txt", 1,
+         "crestmetrics: analyse: cannot write the table to /proc/table.txt: Operation not permitted"},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.line);
+        const TempFolder folder;
+        Put(folder / "t.tab", earlier);
+        const PrivateDevRun run = RunWithPrivateDev(folder, test.withoutProc, test.line);
+        if (!run.made) {
+            GTEST_SKIP() << "no mount namespace with a private /dev could be made: " << run.result.err;
+        }
+        EXPECT_EQ(run.result.status, test.status);
+        EXPECT_EQ(run.result.err.rfind(test.message, 0), 0u) << run.result.err;
+        EXPECT_EQ(Bytes(folder / "t.tab"), test.table.empty() ? earlier : test.table);
+        EXPECT_EQ(run.devAfter, run.devBefore);
+        EXPECT_TRUE(run.stdoutLink);
+        EXPECT_EQ(run.procAfter, test.withoutProc ? "" : run.procAfter);
+    }
 }
 
 // The table goes to standard output directly: a temporary folder that does not exist does not matter.

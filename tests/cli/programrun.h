@@ -91,6 +91,7 @@ struct Launch {
     std::optional<rlim_t> fileSizeLimit = {};          // bytes
     std::optional<std::string> temporaryFolder = {};   // TMPDIR
     std::string command = {};                          // another command, found on the PATH, run in its place
+    std::vector<int> ignoredSignals = {};              // ignored from the start, as nohup ignores SIGHUP
 };
 
 struct RunResult {
@@ -118,6 +119,11 @@ inline pid_t Start(const Launch& launch, int out, int err)
         for (const int signal : {SIGINT, SIGTERM, SIGXFSZ, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1, SIGUSR2, SIGALRM}) {
             std::signal(signal, SIG_DFL);
         }
+        for (const int signal : launch.ignoredSignals) {
+            std::signal(signal, SIG_IGN);
+        }
+        const rlimit noCoreFiles{0, 0}; // a run a test ends with SIGQUIT leaves no core file in its folder
+        ::setrlimit(RLIMIT_CORE, &noCoreFiles);
         if (launch.fileSizeLimit) {
             const rlimit limit{*launch.fileSizeLimit, *launch.fileSizeLimit};
             ::setrlimit(RLIMIT_FSIZE, &limit);
