@@ -28,8 +28,10 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <locale>
 #include <optional>
 #include <ostream>
+#include <sstream>
 #include <sys/stat.h>
 
 namespace cli {
@@ -140,6 +142,23 @@ bool OutOfRange(const std::string& text, LONG kind)
     return kind == AnalysisSettingKind::kNumber ? outOfRange(0.0) : outOfRange(0LL);
 }
 
+bool IsWholeKind(LONG kind)
+{
+    return kind == AnalysisSettingKind::kInteger || kind == AnalysisSettingKind::kLong ||
+           kind == AnalysisSettingKind::kTens;
+}
+
+// The number a text holds whole, read as the module reads a setting (the classic form; spaces around it allowed).
+template <class Number>
+std::optional<Number> ClassicNumber(const std::string& text)
+{
+    std::istringstream in(text);
+    in.imbue(std::locale::classic());
+    Number value{};
+    in >> value;
+    return !in.fail() && (in >> std::ws).eof() ? std::optional<Number>(value) : std::nullopt;
+}
+
 void SetSetting(IAnalysisJob& job, const SettingsTables& tables, LONG id, const std::string& text,
                 const std::string& what)
 {
@@ -150,13 +169,17 @@ void SetSetting(IAnalysisJob& job, const SettingsTables& tables, LONG id, const 
                       true);
     }
     platform::ComPtr<IKVOString> value = host::MakeString(platform::Utf8ToUtf16(text));
-    if (job.SetSettingText(id, value.Get()) != S_OK) {
+    const LONG kind = row->info.kind;
+    // The module reads the leading whole number of "2.5" for an integer setting: 2 would be set without a word.
+    const bool set =
+        (!IsWholeKind(kind) || ClassicNumber<long long>(text)) && job.SetSettingText(id, value.Get()) == S_OK;
+    if (!set) {
         const std::string shown = what == "--set" ? what + " " + std::to_string(id) : what;
-        const LONG kind = row->info.kind;
         throw Failure(shown + ": \"" + text + "\" " +
                           (kind == AnalysisSettingKind::kOnOff ? "is not t or f"
                            : OutOfRange(text, kind)    ? "is out of range (" + RangeText(row->info) + ")"
-                                                       : "is not a number"),
+                           : IsWholeKind(kind) && ClassicNumber<double>(text) ? "is not a whole number"
+                                                                              : "is not a number"),
                       true);
     }
 }
@@ -212,6 +235,22 @@ std::string DetectionTextFault(const std::string& text)
     return "";
 }
 
+// Why a value does not fit its setting as the settings tables define it: its range, or the fields of a peak
+// detection text; for a setting the settings dialog has no words for.
+std::string TablesVerdict(const SettingsTables::Row* row, LONG id, const std::string& text)
+{
+    const std::string setting = "setting " + std::to_string(id);
+    if (row && HasRange(row->info.kind)) {
+        return setting + " must be in the range " + RangeText(row->info) + ".";
+    }
+    if (!row || row->info.kind != AnalysisSettingKind::kDetection) {
+        return setting + " is not valid.";
+    }
+    const std::string fault = DetectionTextFault(text);
+    return setting + " is not valid peak detection text" + (fault.empty() ? std::string() : ": " + fault) +
+           " (see crestmetrics analyse --help).";
+}
+
 // The module's own verdict on the settings in use; Failure naming where the invalid value came from.
 void RefuseInvalidSettings(IAnalysisJob& job, const SettingsTables& tables,
                            const std::vector<std::pair<LONG, std::string>>& given, const std::string& document)
@@ -224,20 +263,9 @@ void RefuseInvalidSettings(IAnalysisJob& job, const SettingsTables& tables,
     }
     const std::string caption = platform::Utf16ToUtf8(host::TakeText(captionText));
     const std::string explanation = platform::Utf16ToUtf8(host::TakeText(explanationText));
-    std::string why = caption + ": " + explanation;
-    if (caption.empty()) {
-        // The settings dialog has no words for it: its range says what it takes.
-        const SettingsTables::Row* row = tables.Find(id);
-        const std::string fault =
-            row && row->info.kind == AnalysisSettingKind::kDetection ? DetectionTextFault(SettingText(job, id)) : "";
-        why = row && HasRange(row->info.kind)
-                  ? "setting " + std::to_string(id) + " must be in the range " + RangeText(row->info) + "."
-                  : "setting " + std::to_string(id) + " is not valid" +
-                        (row && row->info.kind == AnalysisSettingKind::kDetection
-                             ? " peak detection text" + (fault.empty() ? std::string() : ": " + fault) +
-                                   " (see crestmetrics analyse --help)."
-                             : ".");
-    }
+    // Without the settings dialog's words, the tables say what the setting takes.
+    const std::string why =
+        caption.empty() ? TablesVerdict(tables.Find(id), id, SettingText(job, id)) : caption + ": " + explanation;
     const auto set = std::find_if(given.rbegin(), given.rend(), [id](const auto& entry) { return entry.first == id; });
     if (set != given.rend()) {
         throw Failure("--set " + std::to_string(id) + "=" + set->second + ": " + why, true);
@@ -245,6 +273,34 @@ void RefuseInvalidSettings(IAnalysisJob& job, const SettingsTables& tables,
     throw Failure((document.empty() ? std::string("the settings") : document) + ": " + why);
 }
 
+// True when a value the module took fits its setting's range (and steps), or is a peak detection text the host
+// takes: what the module judges only for the settings of the analysis type in use.
+bool FitsItsSetting(const AnalysisSettingInfo& info, const std::string& text)
+{
+    if (info.kind == AnalysisSettingKind::kDetection) {
+        const auto detection = host::ParseLMText(platform::Utf8ToUtf16(text));
+        return detection && (detection->detect.height > 0.0 || detection->zeroHeightAllowed);
+    }
+    if (!HasRange(info.kind)) {
+        return true;
+    }
+    const auto value = ClassicNumber<double>(text);
+    return value && info.minimum <= *value && *value <= info.maximum &&
+           (info.kind != AnalysisSettingKind::kTens || std::fmod(*value, 10.0) == 0.0);
+}
+
+// Every --set value is checked, whatever the type uses: a saved document must not carry a value that another type
+// would refuse.
+void RefuseValuesOutsideTheirSettings(const SettingsTables& tables,
+                                      const std::vector<std::pair<LONG, std::string>>& given)
+{
+    for (const auto& [id, text] : given) {
+        const SettingsTables::Row* row = tables.Find(id);
+        if (row && !FitsItsSetting(row->info, text)) {
+            throw Failure("--set " + std::to_string(id) + "=" + text + ": " + TablesVerdict(row, id, text), true);
+        }
+    }
+}
 
 // The module's table view on the analysed document: its Export button writes the comma-separated file, and the
 // host's print command prints it into a PDF. A message box the view shows is the command's failure.
@@ -479,23 +535,41 @@ std::string Rounded(double value)
     return std::string(buffer, done.ptr);
 }
 
-// A setting's value as --set takes it, with its unit: a height in the base unit beside the recording's own unit.
-std::string ValueWithUnit(const std::string& text, Quantity quantity, const std::u16string& recordingUnit)
+// A height in the base unit, beside the recording's own unit when that differs: "0.03 V (30 mV)".
+std::string HeightWithUnit(const std::string& text, double value, const std::u16string& recordingUnit)
 {
-    if (quantity == Quantity::kMilliseconds) {
-        return text + " ms";
-    }
-    double value = 0.0;
-    const auto parsed = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (quantity != Quantity::kHeight || parsed.ec != std::errc()) {
-        return text.empty() ? "\"\"" : text;
-    }
     const host::UnitParts unit = host::SplitUnit(recordingUnit);
     const std::string base = platform::Utf16ToUtf8(unit.base);
     const std::string shown = text + (base.empty() ? "" : " " + base);
     return unit.toBase == 1.0 ? shown
                               : shown + " (" + Rounded(value / unit.toBase) + " " +
                                     platform::Utf16ToUtf8(recordingUnit) + ")";
+}
+
+// A setting's value as --set takes it, with its unit: a height in the base unit beside the recording's own unit,
+// and the height of a peak detection text with what it is measured in.
+std::string ValueWithUnit(const std::string& text, Quantity quantity, const std::u16string& recordingUnit)
+{
+    if (quantity == Quantity::kMilliseconds) {
+        return text + " ms";
+    }
+    if (quantity == Quantity::kDetectionText) {
+        const auto detection = host::ParseLMText(platform::Utf8ToUtf16(text));
+        if (!detection) {
+            return text.empty() ? "\"\"" : text;
+        }
+        const double height = detection->detect.height;
+        return (text.empty() ? "\"\"" : text) + " (height " +
+               (detection->detect.thresholdInSD ? Rounded(height) + " S.D. of the noise"
+                                                : HeightWithUnit(Rounded(height), height, recordingUnit)) +
+               ")";
+    }
+    double value = 0.0;
+    const auto parsed = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (quantity != Quantity::kHeight || parsed.ec != std::errc()) {
+        return text.empty() ? "\"\"" : text;
+    }
+    return HeightWithUnit(text, value, recordingUnit);
 }
 
 // The recording's channel that the analysis reads (its source setting), when the recording has it.
@@ -514,26 +588,49 @@ void WarnOfUnknownUnit(IAnalysisJob& job, const host::Document& recording, const
     }
 }
 
+// The settings as "ID=VALUE" with their units, separated by commas.
+std::string SettingValues(IAnalysisJob& job, const std::vector<PageSetting>& settings, const std::u16string& unit)
+{
+    std::string values;
+    for (const PageSetting& setting : settings) {
+        const std::string text = SettingText(job, setting.id);
+        values += (values.empty() ? "" : ", ") + std::to_string(setting.id) + "=" +
+                  ValueWithUnit(text, setting.quantity, unit) +
+                  (setting.id == kStimulusMethodId && text == std::to_string(kNoStimulusMethod)
+                       ? " (none: no stimulus is searched for)"
+                       : "");
+    }
+    return values;
+}
+
 // An empty table is a result, not a failure; but a detector that found nothing is more often set wrong than
-// right, so the settings that decided it are said, with their units.
-void WarnOfNoEvents(IAnalysisJob& job, const host::Document& recording, std::ostream& err)
+// right, so the settings that decided it are said, with their units. So are those of the evoked responses when
+// stimuli were found without a response, whose rows hold no measurements.
+void WarnOfEmptyResults(IAnalysisJob& job, const host::Document& recording, std::ostream& err)
 {
     LONG count = 0;
     job.SelectEvent(-1, &count);
-    if (count > 0) {
+    LONG unanswered = 0;
+    job.CountStimuliWithoutResponse(&unanswered);
+    if (count > 0 && unanswered == 0) {
         return;
     }
     const int type = WholeNumberIn(SettingText(job, kAnalysisTypeId)).value_or(-1);
     const auto channel = AnalysedChannel(job, recording);
     const std::u16string unit = channel ? recording.ChannelUnit(*channel) : std::u16string();
-    std::string values;
-    for (const PageSetting& setting :
-         DetectionSettings(type, WholeNumberIn(SettingText(job, kStimulusMethodId)).value_or(-1),
-                           SettingText(job, kDetectResponsesId) == "t")) {
-        values += (values.empty() ? "" : ", ") + std::to_string(setting.id) + "=" +
-                  ValueWithUnit(SettingText(job, setting.id), setting.quantity, unit);
+    std::vector<PageSetting> decided =
+        DetectionSettings(type, WholeNumberIn(SettingText(job, kStimulusMethodId)).value_or(-1),
+                          SettingText(job, kDetectResponsesId) == "t");
+    std::string what = "no events found";
+    if (count > 0) {
+        // The stimuli were found: what decided is the response detection.
+        std::erase_if(decided, [](const PageSetting& setting) {
+            return setting.id != kDetectResponsesId && !setting.withResponses;
+        });
+        what = std::to_string(unanswered) + " of " + std::to_string(count) + " stimuli had no response";
     }
-    err << "crestmetrics: analyse: warning: no events found: " << TypeName(job, type) << " (type " << type << ")"
+    const std::string values = SettingValues(job, decided, unit);
+    err << "crestmetrics: analyse: warning: " << what << ": " << TypeName(job, type) << " (type " << type << ")"
         << (values.empty() ? "" : " with " + values) << '\n';
 }
 
@@ -621,6 +718,11 @@ int ListSettings(const Options& options, int type, std::ostream& out)
         section(heading, rows);
     }
     constexpr LONG kLastParameterCode = 58;
+    section("on no page of the settings dialog:\n", matching([&](const AnalysisSettingInfo& info) {
+                return info.id > kLastParameterCode && info.id < kAnalysisTypeId &&
+                       (info.analysisTypes & (1u << type)) != 0 &&
+                       std::ranges::none_of(PageSettings(type), [&](const PageSetting& s) { return s.id == info.id; });
+            }));
     section("table columns:\n", matching([&](const AnalysisSettingInfo& info) {
                 return info.id <= kLastParameterCode && (info.analysisTypes & (1u << type)) != 0;
             }));
@@ -639,7 +741,7 @@ int ListSettings(const Options& options, int type, std::ostream& out)
 // What the command line asks of an analysis: its settings and its outputs.
 struct AnalyseRequest {
     int type = -1;
-    std::optional<int> channel;
+    std::optional<int> channel; // from 1: --channel, or --set 2001 plus one
     std::string output; // empty: standard output
     std::string csv;
     std::string pdf;
@@ -670,7 +772,9 @@ std::pair<LONG, std::string> ReadSetOption(const std::string& value)
     const auto equals = value.find('=');
     const std::string id = value.substr(0, equals);
     if (equals == std::string::npos) {
-        throw Failure("--set needs ID=TEXT, not \"" + value + "\"", true);
+        throw Failure("--set needs ID=TEXT, one argument with \"=\" between the id and its value, not \"" + value +
+                          "\"",
+                      true);
     }
     const int number = WholeNumber("--set", id, 0, 0x7FFFFFFF);
     const std::string text = value.substr(equals + 1);
@@ -716,6 +820,9 @@ AnalyseRequest ReadAnalyseOptions(const Options& options)
             request.view.Take(name, value);
         } else {
             request.settings.push_back(ReadSetOption(value));
+            if (const auto& [id, text] = request.settings.back(); id == kSourceChannelId) {
+                request.channel = std::stoi(text) + 1; // as --channel: the last given wins
+            }
         }
     }
     return request;
@@ -783,15 +890,54 @@ void RefuseMissingChannels(const AnalyseRequest& request, const host::Document& 
                           " channel(s), not " + std::to_string(number));
         }
     };
-    if (request.channel) {
-        checkChannel(*request.channel, "");
-    }
     for (const auto& [id, text] : request.settings) {
         if (id == kSourceChannelId) {
             checkChannel(std::stoi(text) + 1, "--set 2001=" + text + " (channel " + std::to_string(std::stoi(text) + 1) +
                                                   "): ");
         }
     }
+    if (request.channel) {
+        checkChannel(*request.channel, "");
+    }
+}
+
+// The saved source channel must be one of this recording's.
+void RefuseMissingSavedChannel(IAnalysisJob& job, const AnalysisInput& input)
+{
+    const std::string saved = SettingText(job, kSourceChannelId);
+    int index = -1;
+    const auto parsed = std::from_chars(saved.data(), saved.data() + saved.size(), index);
+    if (parsed.ec != std::errc() || index < 0 || index >= input.recording->ChannelCount()) {
+        throw Failure(input.settingsSource + ": its analysis is of channel " +
+                      (parsed.ec == std::errc() ? std::to_string(index + 1) : saved) + ", which the recording (" +
+                      std::to_string(input.recording->ChannelCount()) + " channel(s)) does not have: give --channel");
+    }
+}
+
+// The settings of the source channel (the module's tables list them before the global ones) as the document holds
+// them; none when it holds no group for that channel.
+std::vector<std::pair<LONG, std::string>> ChannelSettings(IAnalysisJob& job, const SettingsTables& tables)
+{
+    std::vector<std::pair<LONG, std::string>> settings;
+    for (const SettingsTables::Row& row : tables.Rows()) {
+        IKVOString* text = nullptr;
+        if (row.info.id < kAnalysisTypeId && job.GetSettingText(row.info.id, &text) == S_OK) {
+            settings.emplace_back(row.info.id, platform::Utf16ToUtf8(host::TakeText(text)));
+        }
+    }
+    return settings;
+}
+
+// Before the document is opened, a setting of the source channel reads only when the document holds a group for it.
+bool HoldsChannelSettings(IAnalysisJob& job, const SettingsTables& tables)
+{
+    const auto channelSetting = std::find_if(tables.Rows().begin(), tables.Rows().end(),
+                                             [](const auto& row) { return row.info.id < kAnalysisTypeId; });
+    IKVOString* text = nullptr;
+    const bool held =
+        channelSetting != tables.Rows().end() && job.GetSettingText(channelSetting->info.id, &text) == S_OK;
+    host::TakeText(text);
+    return held;
 }
 
 platform::ComPtr<IPersistStreamInit> DocumentPersistence(IAnalysisJob& job)
@@ -821,33 +967,42 @@ void ApplySettings(IAnalysisJob& job, IPersistStreamInit& persistence, const Ana
     if (!settingsLoaded) {
         throw Failure(input.settingsSource + ": the saved document holds no settings this analysis can read");
     }
-    if (request.channel || input.savedStreams.empty()) {
-        SetSetting(job, tables, kSourceChannelId, std::to_string(request.channel.value_or(1) - 1), "--channel");
-    } else {
-        // The saved source channel must be one of this recording's.
-        IKVOString* text = nullptr;
-        const HRESULT read = job.GetSettingText(kSourceChannelId, &text);
-        const std::string saved = read == S_OK ? platform::Utf16ToUtf8(host::TakeText(text)) : std::string();
-        int index = -1;
-        const auto parsed = std::from_chars(saved.data(), saved.data() + saved.size(), index);
-        if (parsed.ec != std::errc() || index < 0 || index >= input.recording->ChannelCount()) {
-            throw Failure(input.settingsSource + ": its analysis is of channel " +
-                          (parsed.ec == std::errc() ? std::to_string(index + 1) : saved) + ", which the recording (" +
-                          std::to_string(input.recording->ChannelCount()) +
-                          " channel(s)) does not have: give --channel");
+    // A saved document keeps a settings group per source channel. On a channel other than the one it was analysed
+    // on, it keeps the group it holds for that channel, or else takes the analysed channel's settings there, as the
+    // settings dialog does when its source channel changes: the defaults would analyse with none of them.
+    std::vector<std::pair<LONG, std::string>> carried;
+    if (request.channel) {
+        const std::string chosen = std::to_string(*request.channel - 1);
+        if (!input.savedStreams.empty() && SettingText(job, kSourceChannelId) != chosen) {
+            carried = ChannelSettings(job, tables);
         }
+        SetSetting(job, tables, kSourceChannelId, chosen, "--channel");
+        if (HoldsChannelSettings(job, tables)) {
+            carried.clear();
+        }
+    } else if (input.savedStreams.empty()) {
+        SetSetting(job, tables, kSourceChannelId, "0", "--channel");
+    } else {
+        RefuseMissingSavedChannel(job, input);
     }
     if (FAILED(job.Open())) {
         throw Failure("the analysis document cannot be opened on the recording");
+    }
+    for (const auto& [id, text] : carried) {
+        // Values the document held itself; one the module would not take back stays at its default.
+        job.SetSettingText(id, host::MakeString(platform::Utf8ToUtf16(text)).Get());
     }
     if (request.type >= 0) {
         SetSetting(job, tables, kAnalysisTypeId, std::to_string(request.type), "--type");
     }
     for (const auto& [id, text] : request.settings) {
-        SetSetting(job, tables, id, text, "--set");
+        if (id != kSourceChannelId) { // set with the channel, before the document was opened
+            SetSetting(job, tables, id, text, "--set");
+        }
     }
     RefuseInvalidSettings(job, tables, request.settings,
                           input.savedStreams.empty() ? std::string() : input.settingsSource);
+    RefuseValuesOutsideTheirSettings(tables, request.settings);
     if (!input.savedStreams.empty()) {
         // The module's range of the type is wider than its types: a saved 6 would analyse nothing.
         IKVOString* text = nullptr;
@@ -871,7 +1026,12 @@ public:
         framework.Progress().SetAvailable(true);
         framework.Progress().SetSink([this, quiet, &err](const host::ProgressReport& report) -> HRESULT {
             const std::u16string line = report.text.empty() ? report.title : report.title + u": " + report.text;
-            if (!quiet && line != shown_ && !line.empty() && report.text.find(u'%') == std::u16string::npos) {
+            // A percent between two steps, or a display closed and opened again (the table view copies its two
+            // grids), is no new step.
+            if (line.empty() || report.text.find(u'%') != std::u16string::npos || line == shown_) {
+                return S_OK;
+            }
+            if (!quiet) {
                 err << "crestmetrics: analyse: " << platform::Utf16ToUtf8(line) << '\n';
             }
             shown_ = line;
@@ -938,14 +1098,18 @@ void WriteOutputs(const AnalyseRequest& request, AnalysisDocument& analysis, hos
 
 int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
 {
+    // The options first: "--set 1035 0.5" gives a second argument that is no recording.
     const bool listSettings = !options.flags.empty();
-    if (options.arguments.size() != (listSettings ? 0u : 1u)) {
-        throw Failure(listSettings ? "--list-settings takes no recording" : "needs one recording", true);
-    }
     const AnalyseRequest request = ReadAnalyseOptions(options);
     if (listSettings) {
         RefuseAnalysisOptions(options);
+        if (!options.arguments.empty()) {
+            throw Failure("--list-settings takes no recording", true);
+        }
         return ListSettings(options, std::max(request.type, 0), out);
+    }
+    if (options.arguments.size() != 1) {
+        throw Failure("needs one recording", true);
     }
     request.view.Check();
     const std::string& recordingPath = options.arguments[0];
@@ -974,7 +1138,7 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
     const ProgressLines progress(loaded.host.GetFramework(), options.quiet, err);
     Analyse(job, request.type >= 0, options.quiet, err);
     request.view.CheckEvents(job);
-    WarnOfNoEvents(job, *input.recording, err);
+    WarnOfEmptyResults(job, *input.recording, err);
     WriteOutputs(request, analysis, loaded.host, *persistence.Get(), *input.recording, options, out, err);
     if (!options.quiet) {
         err << "crestmetrics: analyse: done\n";

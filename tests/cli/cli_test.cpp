@@ -749,6 +749,9 @@ TEST(CommandLine, AnalyseRefusalsSayWhatIsWrong)
         {{"analyse", cardiac, "--type"}, 2, "--type needs a value"},
         {{"analyse", cardiac, "--channel", "2"}, 1, "the recording has 1 channel(s), not 2"},
         {{"analyse", cardiac, "--set", "1006"}, 2, "--set needs ID=TEXT"},
+        // The options come before the count of recordings: the value after a space is no second recording.
+        {{"analyse", cardiac, "--set", "1035", "0.5"}, 2,
+         "--set needs ID=TEXT, one argument with \"=\" between the id and its value, not \"1035\""},
         {{"analyse", cardiac, "--set", "77777=1"}, 2, "no setting 77777"},
         {{"analyse", cardiac, "--set", "1006=tall"}, 2, "--set 1006: \"tall\" is not a number"},
         {{"analyse", cardiac, "--type=1", "-o", "/nonexistent-folder/table.txt"}, 1, "cannot write the table"},
@@ -797,6 +800,11 @@ TEST(CommandLine, AnalyseWritesTheTableViewsCsvAndPrintsItToAPdf)
     EXPECT_EQ(bytes(csv), expected);
     EXPECT_EQ(bytes(pdf).rfind("%PDF", 0), 0u);
     EXPECT_NE(result.err.find("printed "), std::string::npos) << result.err;
+    // The export copies the event grid, then the summary grid: one step of the progress.
+    const std::string copying = "crestmetrics: analyse: Copying\n";
+    const std::size_t first = result.err.find(copying);
+    EXPECT_NE(first, std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find(copying, first + 1), std::string::npos) << result.err;
 
     // A name without the lower-case extension is refused; a file that cannot be written is an error, and nothing
     // is left behind.
@@ -1014,6 +1022,16 @@ TEST(CommandLine, RefusalsComeBeforeAnyOutput)
         {typed("0", {"--set", "1010=dir=2"}), 2,
          "--set 1010=dir=2: setting 1010 is not valid peak detection text: \"dir=2\": dir takes 1 or -1 (see "
          "crestmetrics analyse --help)."},
+        // Every value is checked against its own setting, whatever the type uses.
+        {typed("1", {"--set", "1035=-1"}), 2, "--set 1035=-1: setting 1035 must be in the range 0 to 99999."},
+        {typed("0", {"--set", "1032=0.05"}), 2, "--set 1032=0.05: setting 1032 must be in the range 0.1 to 100."},
+        {typed("3", {"--set", "1011=45"}), 2,
+         "--set 1011=45: setting 1011 must be in the range 0 to 100 in steps of ten."},
+        {typed("1", {"--set", "1010=dir=2"}), 2,
+         "--set 1010=dir=2: setting 1010 is not valid peak detection text: \"dir=2\": dir takes 1 or -1 (see "
+         "crestmetrics analyse --help)."},
+        {typed("1", {"--set", "1017=10.5"}), 2, "--set 1017: \"10.5\" is not a whole number"},
+        {typed("5", {"--set", "1041=1e1"}), 2, "--set 1041: \"1e1\" is not a whole number"},
         {typed("1", {"--set", "1006=nan"}), 2, "--set 1006: \"nan\" is not a number"},
         {typed("1", {"--set", "1009=yes"}), 2, "--set 1009: \"yes\" is not t or f"},
         {typed("1", {"--set", "4000=1"}), 2,
@@ -1035,12 +1053,23 @@ TEST(CommandLine, RefusalsComeBeforeAnyOutput)
     EXPECT_EQ(all.status, 2);
     EXPECT_EQ(all.out, "");
 
-    // A saved document whose settings the module calls invalid for the analysis asked for.
+    // A saved type 1 document whose setting (its record's tag and id) holds `to` for the digit `from`: the command
+    // line refuses such values before it saves them.
+    const auto savedWith = [&](const std::string& document, const std::string& record, char from, char to) {
+        ASSERT_EQ(RunProgram({"analyse", cardiac, "--quiet", "--type", "1", "-o", "/dev/null", "--save", document})
+                      .status,
+                  0);
+        std::string bytes = FileBytes(document);
+        const std::size_t at = bytes.find(record);
+        ASSERT_NE(at, std::string::npos);
+        const std::size_t value = bytes.find(std::string{from, '\0'}, at + record.size());
+        ASSERT_LT(value, at + 32);
+        bytes[value] = to;
+        std::ofstream(document, std::ios::binary) << bytes;
+    };
+    // A saved document whose settings the module calls invalid for the analysis asked for: 1032 (4 ms) at 0.
     const std::string document = (folder / "narrow.cmhd").string();
-    ASSERT_EQ(RunProgram({"analyse", cardiac, "--quiet", "--type", "0", "--set", "1032=0.05", "-o", "/dev/null",
-                          "--save", document})
-                  .status,
-              0);
+    savedWith(document, std::string("\0\0\0\0\x08\x04\0\0", 8), '4', '0');
     const RunResult saved = RunProgram({"analyse", document, "--quiet", "--type", "1", "-o", table.string()});
     EXPECT_EQ(saved.status, 1);
     EXPECT_EQ(saved.err, "crestmetrics: analyse: " + document +
@@ -1048,15 +1077,7 @@ TEST(CommandLine, RefusalsComeBeforeAnyOutput)
     EXPECT_EQ(FileBytes(table), old);
     // A saved analysis type beyond the six (the module's own range takes 6) is refused as --type refuses it.
     const std::string sixth = (folder / "typed.cmhd").string();
-    ASSERT_EQ(RunProgram({"analyse", cardiac, "--quiet", "--type", "1", "-o", "/dev/null", "--save", sixth}).status, 0);
-    std::string bytes = FileBytes(sixth);
-    const std::string typeRecord("\0\0\0\0\xD0\x07\0\0", 8);
-    const std::size_t record = bytes.find(typeRecord);
-    ASSERT_NE(record, std::string::npos);
-    const std::size_t value = bytes.find(std::string("1\0", 2), record + typeRecord.size());
-    ASSERT_LT(value, record + 32);
-    bytes[value] = '6';
-    std::ofstream(sixth, std::ios::binary) << bytes;
+    savedWith(sixth, std::string("\0\0\0\0\xD0\x07\0\0", 8), '1', '6');
     const RunResult six = RunProgram({"analyse", sixth, "--quiet", "-o", table.string()});
     EXPECT_EQ(six.status, 1);
     EXPECT_EQ(six.err, "crestmetrics: analyse: " + sixth + ": its analysis type 6 is none of 0 to 5: give --type\n");

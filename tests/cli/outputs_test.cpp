@@ -532,6 +532,95 @@ std::string ListedLine(const std::string& listing, int id)
 
 } // namespace
 
+// Stimuli found without a response give rows without measurements: how many, and the settings of the response
+// detection that decided it, are said.
+TEST(CommandLineMessages, StimuliWithoutAResponseAreCounted)
+{
+    const std::vector<std::string> evoked = {"analyse", "--quiet", Example("evoked.txt"), "--type", "3",
+                                             "--set",   "1000=2",  "--set",               "1005=50"};
+    const std::string warning = "crestmetrics: analyse: warning: ";
+    // The responses of the example are 5, 9 and 12 mV high, 2.7 ms or less after their stimulus.
+    const struct {
+        std::vector<std::string> settings;
+        int emptyRows;
+        std::string warning;
+    } cases[] = {
+        {{"1006=0.003"}, 0, ""},
+        {{"1006=0.007"}, 1,
+         "1 of 3 stimuli had no response: Evoked Response (type 3) with 1009=t, 1006=0.007 V (7 mV), 1007=0 ms, "
+         "1008=100 ms"},
+        {{"1006=0.003", "--set", "1007=10"}, 3,
+         "3 of 3 stimuli had no response: Evoked Response (type 3) with 1009=t, 1006=0.003 V (3 mV), 1007=10 ms, "
+         "1008=100 ms"},
+        {{"1009=f"}, 3, "3 of 3 stimuli had no response: Evoked Response (type 3) with 1009=f"},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.warning);
+        const RunResult outcome = RunProgram({Joined(Joined(evoked, {"--set"}), test.settings)});
+        EXPECT_EQ(outcome.status, 0);
+        EXPECT_EQ(outcome.err, test.warning.empty() ? "" : warning + test.warning + "\n");
+        int emptyRows = 0;
+        for (const char* row : {"\n1\t \t \t", "\n2\t \t \t", "\n3\t \t \t"}) {
+            emptyRows += outcome.out.find(row) != std::string::npos ? 1 : 0;
+        }
+        EXPECT_EQ(emptyRows, test.emptyRows) << outcome.out;
+    }
+}
+
+// A saved document keeps a settings group per source channel: analysed on another channel, it takes the settings
+// of the channel it was analysed on there, unless it holds a group of that channel's own.
+TEST(CommandLineSettings, ASavedDocumentsSettingsGoToTheChannelChosenNow)
+{
+    const TempFolder folder;
+    // The evoked example's recording channel twice: each channel has the same rows when set alike.
+    std::istringstream lines(Bytes(Example("evoked.txt")));
+    std::string twice;
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t first = line.find('\t');
+        const std::size_t second = line.find('\t', first + 1);
+        twice += first == std::string::npos ? line + "\n"
+                                            : line.substr(0, second) + line.substr(first, second - first) + "\n";
+    }
+    const std::string recording = folder / "twice.txt";
+    Put(recording, twice);
+    const std::string document = folder / "evoked.cmhd";
+    const RunResult analysed = RunProgram({{"analyse", "--quiet", recording, "--type", "3", "--set", "1000=2", "--set",
+                                         "1005=50", "--set", "1006=0.003", "--save", document}});
+    ASSERT_EQ(analysed.status, 0) << analysed.err;
+    ASSERT_NE(analysed.out.find("\n3\t-65.05\t"), std::string::npos) << analysed.out;
+    // The second channel with a group of its own, whose height finds no response.
+    const std::string both = folder / "both.cmhd";
+    ASSERT_EQ(RunProgram({{"analyse", "--quiet", document, "--channel", "2", "--set", "1006=0.1", "-o", "/dev/null",
+                           "--save", both}})
+                  .status,
+              0);
+    const struct {
+        std::vector<std::string> arguments;
+        bool likeTheFirst;
+    } cases[] = {
+        {{recording, "--from", document, "--channel", "2"}, true},
+        {{recording, "--from", document, "--set", "2001=1"}, true},
+        {{document, "--channel", "2"}, true},
+        {{document, "--set", "2001=1"}, true},
+        // The document's own groups stay as they are, whichever channel it was last analysed on.
+        {{both}, false},
+        {{both, "--channel", "1"}, true},
+        {{both, "--set", "2001=0"}, true},
+        {{recording, "--from", both, "--channel", "1"}, true},
+        {{recording, "--from", both, "--channel", "2"}, false},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.arguments.back());
+        const RunResult outcome = RunProgram({Joined({"analyse", "--quiet"}, test.arguments)});
+        EXPECT_EQ(outcome.status, 0) << outcome.err;
+        if (test.likeTheFirst) {
+            EXPECT_EQ(outcome.out, analysed.out);
+        } else {
+            EXPECT_NE(outcome.err.find("3 of 3 stimuli had no response"), std::string::npos) << outcome.err;
+        }
+    }
+}
+
 // Each type lists the settings its settings dialog's pages show, page by page; the global settings the command line
 // has no use for and those the analysis keeps come apart; modes say what each value means.
 TEST(CommandLineMessages, EachTypeListsTheSettingsItsPagesShow)
@@ -542,14 +631,15 @@ TEST(CommandLineMessages, EachTypeListsTheSettingsItsPagesShow)
         std::vector<int> detector;
         std::vector<int> baseline;
         std::vector<int> calculations;
+        std::vector<int> onNoPage; // settings of the type that no page shows
     } cases[] = {
-        {0, {1010}, baseline, {1015, 1016, 1017, 1018, 1020, 1021, 1029, 1030, 1037, 1038}},
-        {1, {1006, 1001, 1036}, baseline, {1011, 1012, 1013, 1014, 1017, 1018, 1025, 1026, 1031, 1032}},
-        {2, {1010}, baseline, {1015, 1016, 1020, 1021, 1029, 1030, 1037}},
+        {0, {1010}, baseline, {1015, 1016, 1017, 1018, 1020, 1021, 1029, 1030, 1037, 1038}, {}},
+        {1, {1006, 1001, 1036}, baseline, {1011, 1012, 1013, 1014, 1017, 1018, 1025, 1026, 1031, 1032}, {1009}},
+        {2, {1010}, baseline, {1015, 1016, 1020, 1021, 1029, 1030, 1037}, {}},
         {3, {1000, 1005, 1002, 1003, 1004, 1027, 1009, 1006, 1007, 1008}, baseline,
-         {1015, 1016, 1017, 1018, 1020, 1021, 1022, 1029, 1030, 1037}},
-        {4, {1000, 1005, 1028, 1003, 1004, 1027, 1007, 1008}, {}, {1020, 1021, 1022, 1023, 1024}},
-        {5, {1006, 1035, 1036}, {1039, 1040, 1034, 1041}, {1017, 1018, 1031, 1032}},
+         {1015, 1016, 1017, 1018, 1020, 1021, 1022, 1029, 1030, 1037}, {}},
+        {4, {1000, 1005, 1028, 1003, 1004, 1027, 1007, 1008}, {}, {1020, 1021, 1022}, {1023, 1024}},
+        {5, {1006, 1035, 1036}, {1039, 1040, 1034, 1041}, {1017, 1018, 1031, 1032}, {}},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.type);
@@ -561,8 +651,12 @@ TEST(CommandLineMessages, EachTypeListsTheSettingsItsPagesShow)
             pages.emplace_back("baseline page:", test.baseline);
         }
         pages.emplace_back("calculations page:", test.calculations);
+        if (!test.onNoPage.empty()) {
+            pages.emplace_back("on no page of the settings dialog:", test.onNoPage);
+        }
         ASSERT_GE(sections.size(), pages.size() + 4);
         EXPECT_EQ(std::vector(sections.begin(), sections.begin() + static_cast<long>(pages.size())), pages);
+        EXPECT_EQ(sections[pages.size()].first, "table columns:");
         const auto& last = sections.end()[-2];
         EXPECT_EQ(last.first, "no effect on the command line (kept in a saved document for the host's windows):");
         EXPECT_EQ(last.second, (std::vector<int>{2003, 2004, 2009, 2010}));
@@ -599,15 +693,21 @@ TEST(CommandLineMessages, AnAnalysisThatFindsNothingSaysSo)
          "1006=0.03 V (30 mV), 1007=0 ms, 1008=100 ms"},
         {{Example("cardiac.txt"), "--type", "1", "--set", "1006=50"}, "\tRMP (mV)\t",
          "Cardiac Action Potential (type 1) with 1006=50 V (50000 mV), 1001=50 ms, 1036=t"},
+        // Without stimulus detection nothing is searched for: the method alone decides.
         {{Example("evoked.txt"), "--type", "3", "--set", "1000=5"}, "\tBaseline (mV)\t",
-         "Evoked Response (type 3) with 1000=5, 1009=t, 1006=0.03 V (30 mV), 1007=0 ms, 1008=100 ms"},
+         "Evoked Response (type 3) with 1000=5 (none: no stimulus is searched for)"},
         {{Example("evoked.txt"), "--type", "3", "--set", "1000=5", "--set", "1009=f"}, "\tBaseline (mV)\t",
-         "Evoked Response (type 3) with 1000=5, 1009=f"},
+         "Evoked Response (type 3) with 1000=5 (none: no stimulus is searched for)"},
+        {{Example("popspike.txt"), "--type", "4", "--set", "1000=5"}, "\tTStart (s)\t",
+         "Population Spike (type 4) with 1000=5 (none: no stimulus is searched for)"},
         {{Example("popspike.txt"), "--type", "4", "--set", "1000=3", "--set", "1028=10"}, "\tTStart (s)\t",
          "Population Spike (type 4) with 1000=3, 1028=10 V (10000 mV), 1003=1 ms, 1027=10 ms, 1007=0 ms, "
          "1008=100 ms"},
+        // The peak detection's height with what it is measured in.
         {{Example("currents.txt"), "--type", "2", "--set", "1010=height=1000"}, "\tBaseline (pA)\t",
-         "Synaptic (type 2) with 1010=height=1000"},
+         "Synaptic (type 2) with 1010=height=1000 (height 1000 S.D. of the noise)"},
+        {{Example("currents.txt"), "--type", "0", "--set", "1010=sd=0;height=2e-9"}, "\tBaseline (pA)\t",
+         "General - Unstimulated (type 0) with 1010=sd=0;height=2e-9 (height 2e-09 A (2000 pA))"},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.warning);
