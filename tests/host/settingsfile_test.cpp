@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <iterator>
 
 #include <cstdlib>
 #include <fstream>
