@@ -301,18 +301,22 @@ host::LMDetection DetectionOfHeight(double height)
     return detection;
 }
 
-TEST(SettingsFile, TwoProcessesSavingAtOnceKeepEveryName)
+// Two host processes, each setting 50 names and adding 50 user presets through its preset store at the same time.
+TEST(SettingsFile, TwoHostProcessesSavingAtOnceKeepEverything)
 {
     Folder folder;
     const fs::path file = folder.path / "settings";
     constexpr int kEach = 50;
+    const auto nameOf = [](int which, int n) { return std::to_string(which) + "." + std::to_string(n); };
     ASSERT_TRUE(InProcessesAtOnce(2, [&](int which) {
         host::SettingsFile settings;
         settings.SetPath(file);
+        host::LMPresetStore store(settings);
         bool saved = true;
         for (int n = 0; n < kEach; ++n) {
-            const std::string name = std::to_string(which) + "." + std::to_string(n);
-            saved = settings.SetValue(platform::Utf8ToUtf16(name), platform::Utf8ToUtf16(std::to_string(n))) && saved;
+            const std::u16string value = platform::Utf8ToUtf16(std::to_string(n));
+            saved = settings.SetValue(platform::Utf8ToUtf16(nameOf(which, n)), value) && saved;
+            store.AddUserPreset(DetectionOfHeight(1 + which * kEach + n));
         }
         return saved;
     }));
@@ -321,29 +325,12 @@ TEST(SettingsFile, TwoProcessesSavingAtOnceKeepEveryName)
     std::vector<std::string> lost;
     for (int which = 0; which < 2; ++which) {
         for (int n = 0; n < kEach; ++n) {
-            const std::string name = std::to_string(which) + "." + std::to_string(n);
-            if (later.Value(platform::Utf8ToUtf16(name)) != platform::Utf8ToUtf16(std::to_string(n))) {
-                lost.push_back(name);
+            if (later.Value(platform::Utf8ToUtf16(nameOf(which, n))) != platform::Utf8ToUtf16(std::to_string(n))) {
+                lost.push_back(nameOf(which, n));
             }
         }
     }
     EXPECT_EQ(lost, std::vector<std::string>());
-}
-
-TEST(SettingsFile, TwoHostProcessesAddingPresetsAtOnceKeepEveryOne)
-{
-    Folder folder;
-    const fs::path file = folder.path / "settings";
-    constexpr int kEach = 50;
-    ASSERT_TRUE(InProcessesAtOnce(2, [&](int which) {
-        host::SettingsFile settings;
-        settings.SetPath(file);
-        host::LMPresetStore store(settings);
-        for (int n = 0; n < kEach; ++n) {
-            store.AddUserPreset(DetectionOfHeight(1 + which * kEach + n));
-        }
-        return true;
-    }));
     std::set<std::u16string> names;
     std::set<double> heights;
     for (const auto& preset : UserPresetsIn(file)) {
