@@ -658,6 +658,9 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
     if (options.arguments.size() != (listSettings ? 0u : 1u)) {
         throw Failure(listSettings ? "--list-settings takes no recording" : "needs one recording", true);
     }
+    if (!listSettings) {
+        RefuseDashAsRecording(options.arguments[0]);
+    }
     int type = -1;
     std::optional<int> channel;
     std::string output;
@@ -744,7 +747,7 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
         } else {
             host::RecordingNotes notes;
             recording = host::ReadRecordingFile(input, &notes);
-            if (const auto warning = host::TimeColumnWarning(notes)) {
+            if (const auto warning = host::TimeColumnWarning(notes, *recording)) {
                 err << "crestmetrics: analyse: " << options.arguments[0] << ": warning: " << *warning << '\n';
             }
         }

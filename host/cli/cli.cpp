@@ -59,6 +59,10 @@ int FlushedOut(std::ostream& out, int status)
     return status;
 }
 
+// Where a recording from standard input is read, for the help of every command that reads one.
+constexpr const char* kStandardInput = "standard input is read as /dev/stdin: cat FILE | crestmetrics analyse "
+                                       "/dev/stdin (\"-\" is no recording)\n";
+
 void PrintUsage(std::ostream& out)
 {
     out << "usage: crestmetrics COMMAND [--module PATH] [--quiet] ARGUMENTS\n\ncommands:\n";
@@ -68,7 +72,8 @@ void PrintUsage(std::ostream& out)
     out << "\noptions (after the command):\n"
            "  --module PATH  the module library (default: libcrestmetrics.so beside the program)\n"
            "  -q, --quiet    no progress on standard error (warnings still go there)\n"
-           "  -h, --help     this text, or the command's own after it\n";
+           "  -h, --help     this text, or the command's own after it\n\n"
+        << kStandardInput;
 }
 
 bool IsCommonOption(std::string_view arg)
@@ -123,6 +128,13 @@ void Progress::Done()
 {
     if (!quiet_ && shown_) {
         err_ << "crestmetrics: " << command_ << ": done\n";
+    }
+}
+
+void RefuseDashAsRecording(const std::string& path)
+{
+    if (path == "-") {
+        throw Failure("-: standard input is read as /dev/stdin: give /dev/stdin as the recording", true);
     }
 }
 
@@ -190,6 +202,9 @@ int Main(int argc, char** argv, std::ostream& out, std::ostream& err)
                     << "\n    " << command->summary << '\n';
                 if (command->details) {
                     out << '\n' << command->details << '\n';
+                }
+                if (std::string_view(command->usage).ends_with("RECORDING")) {
+                    out << '\n' << kStandardInput;
                 }
                 return FlushedOut(out, 0);
             } else if (arg == "--quiet" || arg == "-q") {
