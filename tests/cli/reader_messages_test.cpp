@@ -232,6 +232,9 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
         {"uneven steps in ms", "Time (ms),Vm (mV)\n0,1\n1,2\n2.5,3\n", "", "analyse", 1,
          {"line 4: the samples of a block must be evenly spaced in time: the step from the line before is 1.5 ms, "
           "the block's first step 1 ms, and a step may differ from it by at most 0.001 ms"}},
+        // A refusal of the first data line names the header, after the line's number.
+        {"the first data line", "Time (s)\tVm (mV)\ninf\t1\n0.001\t1\n", "", "calc", 1,
+         {"input: line 2: the time must be a finite number (the header is line 1: \"Time (s)\tVm (mV)\")"}},
         // Standard input is /dev/stdin, as the help says.
         {"standard input as -", "", "-", "calc", 2,
          {"crestmetrics: calc: -: standard input is read as /dev/stdin: give /dev/stdin as the recording",
