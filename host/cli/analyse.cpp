@@ -505,7 +505,7 @@ std::optional<int> AnalysedChannel(IAnalysisJob& job, const host::Document& reco
     return channel && *channel >= 0 && *channel < recording.ChannelCount() ? channel : std::nullopt;
 }
 
-// The analysed channel's unit, when the host does not know it: its numbers were taken as written.
+// The analysed channel's unit, when it has none or one the host does not know: its numbers were taken as written.
 void WarnOfUnknownUnit(IAnalysisJob& job, const host::Document& recording, const std::string& path, std::ostream& err)
 {
     const auto channel = AnalysedChannel(job, recording);

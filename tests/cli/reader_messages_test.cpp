@@ -192,7 +192,8 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
           "warning: channel 1, \"vm_mV\": it has no unit, so its numbers are kept as written: write the unit in "
           "parentheses after the name, as in \"vm (mV)\""}},
         {"no units", Spike("t,vm_mV", ','), "", "analyse", 0,
-         {"input: warning: the time column, \"t\", has no unit", "input: warning: channel 1, \"vm_mV\": it has no unit"}},
+         {"input: warning: the time column, \"t\", has no unit",
+          "input: warning: channel 1, \"vm_mV\": it has no unit"}},
         {"no unit", Spike("Time (s)\tVm"), "", "calc", 0, {"warning: channel 1, \"Vm\": it has no unit"}},
         {"no unit, one channel of two", Spike("Time (s)\tVm (mV)\tI", '\t', 1.0, 2), "", "calc", 0,
          {"warning: channel 2, \"I\": it has no unit, so its numbers are kept as written: write the unit in "
