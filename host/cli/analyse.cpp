@@ -579,7 +579,7 @@ std::optional<int> AnalysedChannel(IAnalysisJob& job, const host::Document& reco
     return channel && *channel >= 0 && *channel < recording.ChannelCount() ? channel : std::nullopt;
 }
 
-// The analysed channel's unit, when the host does not know it: its numbers were taken as written.
+// The analysed channel's unit, when it has none or one the host does not know: its numbers were taken as written.
 void WarnOfUnknownUnit(IAnalysisJob& job, const host::Document& recording, const std::string& path, std::ostream& err)
 {
     const auto channel = AnalysedChannel(job, recording);
@@ -860,7 +860,7 @@ AnalysisInput ReadAnalysisInput(const std::string& path, const std::string& sett
         } else {
             host::RecordingNotes notes;
             read.recording = host::ReadRecordingFile(input, &notes);
-            if (const auto warning = host::TimeColumnWarning(notes)) {
+            if (const auto warning = host::TimeColumnWarning(notes, *read.recording)) {
                 err << "crestmetrics: analyse: " << path << ": warning: " << *warning << '\n';
             }
         }
@@ -1113,6 +1113,7 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
     }
     request.view.Check();
     const std::string& recordingPath = options.arguments[0];
+    RefuseDashAsRecording(recordingPath);
     if (request.output.empty()) {
         RefuseStandardOutputOnto(recordingPath);
     }

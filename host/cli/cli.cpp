@@ -62,6 +62,10 @@ int FlushedOut(std::ostream& out, int status)
     return status;
 }
 
+// Where a recording from standard input is read, for the help of every command that reads one.
+constexpr const char* kStandardInput = "standard input is read as /dev/stdin: cat FILE | crestmetrics analyse "
+                                       "/dev/stdin (\"-\" is no recording)\n";
+
 void PrintUsage(std::ostream& out)
 {
     out << "usage: crestmetrics COMMAND [--module PATH] [--quiet] ARGUMENTS\n\ncommands:\n";
@@ -71,7 +75,8 @@ void PrintUsage(std::ostream& out)
     out << "\noptions (after the command):\n"
            "  --module PATH  the module library (default: libcrestmetrics.so beside the program)\n"
            "  -q, --quiet    no progress on standard error (warnings still go there)\n"
-           "  -h, --help     this text, or the command's own after it\n";
+           "  -h, --help     this text, or the command's own after it\n\n"
+        << kStandardInput;
 }
 
 bool IsCommonOption(std::string_view arg)
@@ -200,6 +205,13 @@ void Progress::Done()
     }
 }
 
+void RefuseDashAsRecording(const std::string& path)
+{
+    if (path == "-") {
+        throw Failure("-: standard input is read as /dev/stdin: give /dev/stdin as the recording", true);
+    }
+}
+
 std::string DefaultModulePath()
 {
     std::error_code error;
@@ -265,6 +277,9 @@ int Main(int argc, char** argv, std::ostream& out, std::ostream& err)
                     << "\n    " << command->summary << '\n';
                 if (command->details) {
                     out << '\n' << command->details << '\n';
+                }
+                if (std::string_view(command->usage).ends_with("RECORDING")) {
+                    out << '\n' << kStandardInput;
                 }
                 return FlushedOut(out, 0);
             } else if (arg == "--quiet" || arg == "-q") {

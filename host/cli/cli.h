@@ -76,6 +76,10 @@ struct LoadedHost {
     explicit LoadedHost(const std::string& modulePath);
 };
 
+// A recording named on the command line: "-" is refused (a usage failure), because standard input is read as
+// /dev/stdin, a file like any other.
+void RefuseDashAsRecording(const std::string& path);
+
 // The module library beside the running program.
 std::string DefaultModulePath();
 

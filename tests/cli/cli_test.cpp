@@ -170,6 +170,7 @@ TEST(CommandLine, RefusalsSayWhatIsWrong)
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("calc TEXT RECORDING"), std::string::npos);
     EXPECT_NE(help.out.find("selftest [--seed N] [list]"), std::string::npos);
+    EXPECT_NE(help.out.find("standard input is read as /dev/stdin"), std::string::npos);
 }
 
 // The module registers nine tests: eight calculation tests, then the document test.
