@@ -67,11 +67,13 @@ TEST(Views, TheHostCreatesEachViewInItsFrameWithItsCommandTexts)
         std::u16string name;
         std::u16string copy;
         std::u16string print;
-        std::u16string title; // of a host document without a name
+        std::u16string title; // of a host document opened from recordings/cardiac.txt
     };
     const Case cases[] = {
-        {false, u"Crestmetrics View", u"Copy Crestmetrics View", u"Print Crestmetrics View", u": Crestmetrics View"},
-        {true, u"Crestmetrics Table View", u"Copy Table View", u"Print Table View...", u": Crestmetrics Table View"},
+        {false, u"Crestmetrics View", u"Copy Crestmetrics View", u"Print Crestmetrics View",
+         u"cardiac.txt: Crestmetrics View"},
+        {true, u"Crestmetrics Table View", u"Copy Table View", u"Print Table View...",
+         u"cardiac.txt: Crestmetrics Table View"},
     };
     host::Host& host = SharedHost();
     for (const Case& c : cases) {
@@ -82,6 +84,7 @@ TEST(Views, TheHostCreatesEachViewInItsFrameWithItsCommandTexts)
         SysFreeString(name);
 
         auto document = NewHostDocument();
+        document->SetFileName("recordings/cardiac.txt");
         host::OpenedView opened = host::OpenView(host.Log(), viewClass.Get(), document.Get());
         ASSERT_EQ(opened.created, S_OK) << host::Narrow(c.name);
         ASSERT_TRUE(opened.window);
@@ -385,6 +388,33 @@ TEST(Views, ThePrintTextIsLocalisedOnlyAtItsStart)
         EXPECT_EQ(std::u16string(ViewBase::LocalisePrintText(KVO::String(c.text)).View()), c.expected) << host::Narrow(c.text);
     }
     application.SetLanguage(0x0409);
+}
+
+// A host names a document after the file it was opened from, without the file's folder; a document of no file
+// has an empty name. The views' titles begin with it.
+TEST(Views, TheTitleBeginsWithTheDocumentsFileName)
+{
+    const struct {
+        const char* path; // none: never named
+        std::u16string title;
+    } cases[] = {
+        {nullptr, u": Crestmetrics View"},
+        {"cardiac.txt", u"cardiac.txt: Crestmetrics View"},
+        {"/data/2024/evoked.cmhd", u"evoked.cmhd: Crestmetrics View"},
+        {"/dev/stdin", u"stdin: Crestmetrics View"},
+    };
+    host::Host& host = SharedHost();
+    auto viewClass = NewViewClass(false);
+    for (const auto& c : cases) {
+        auto document = NewHostDocument();
+        if (c.path) {
+            document->SetFileName(c.path);
+        }
+        host::OpenedView opened = host::OpenView(host.Log(), viewClass.Get(), document.Get());
+        ASSERT_EQ(opened.created, S_OK);
+        EXPECT_EQ(ui::WindowText(opened.frame->FrameWindow()), c.title) << (c.path ? c.path : "no file");
+        opened.view->Close();
+    }
 }
 
 TEST(ViewClasses, NamesTitlesAndClassIds)

@@ -309,9 +309,10 @@ TEST_F(GridPrintoutTest, CellTextsStandClearOfTheRules)
         EXPECT_EQ(std::system(render.c_str()), 0);
         return gdi::LoadPng(pdf + ".png").value_or(gdi::Image{});
     };
+    // The PDF page comes last: without pdftoppm the printers' pages are measured and the test says what it skipped.
     for (const auto& [dpi, toPdf] : {std::pair{100, false}, {600, false}, {600, true}}) {
         if (toPdf && !rendersPdf) {
-            continue;
+            GTEST_SKIP() << "pdftoppm is not installed: the PDF page of the print service is not measured";
         }
         const auto [texts, rules] = WithAndWithoutTexts([&] {
             if (toPdf) {
