@@ -397,9 +397,10 @@ TEST_F(GridPrintoutTest, RowNumbersStandClearOfTheirFrames)
 TEST_F(GridPrintoutTest, ThePrintServiceWritesOnePdfPerGrid)
 {
     const std::string pdf = testing::TempDir() + "table_print.pdf";
+    hostDocument->SetFileName("recordings/evoked.txt");
     hostFrame->Printing().SetOutput(pdf, 600);
     Window().Print(false);
     EXPECT_EQ(hostFrame->Printing().PrintedPages(), 1) << "the last grid printed is the summary's one page";
-    EXPECT_EQ(hostFrame->Printing().LastTitle(), u": Results");
+    EXPECT_EQ(hostFrame->Printing().LastTitle(), u"evoked.txt: Results") << "the document's name, then the table's";
     std::filesystem::remove(pdf);
 }
