@@ -275,21 +275,21 @@ HRESULT ClassRegistration::QueryInterface(REFIID iid, void** out)
                        iid, out);
 }
 
-HRESULT ClassRegistration::Execute(DWORD commandId)
+HRESULT LoggedCommands::Execute(DWORD commandId)
 {
-    log_.Record("classsite", "Execute", Hex(commandId));
+    log_.Record(service_, "Execute", Hex(commandId));
     return answer_;
 }
 
-HRESULT ClassRegistration::QueryState(DWORD commandId, ICommandState*)
+HRESULT LoggedCommands::QueryState(DWORD commandId, ICommandState*)
 {
-    log_.Record("classsite", "QueryState", Hex(commandId));
+    log_.Record(service_, "QueryState", Hex(commandId));
     return answer_;
 }
 
-HRESULT ClassRegistration::Dispatch(DWORD commandId, DWORD kind, LPARAM, LPARAM)
+HRESULT LoggedCommands::Dispatch(DWORD commandId, DWORD kind, LPARAM, LPARAM)
 {
-    log_.Record("classsite", "Dispatch", Hex(commandId) + " " + Hex(kind));
+    log_.Record(service_, "Dispatch", Hex(commandId) + " " + Hex(kind));
     return answer_;
 }
 
@@ -779,24 +779,6 @@ bool ViewClassRegistry::KeepsCommands(const IDocViewClass* viewClass) const
 HRESULT ViewCommands::QueryInterface(REFIID iid, void** out)
 {
     return AnswerFrom({{&IID_ICAFCommandHandler, static_cast<ICAFCommandHandler*>(this)}}, iid, out);
-}
-
-HRESULT ViewCommands::Execute(DWORD commandId)
-{
-    log_.Record("viewcommands", "Execute", Hex(commandId));
-    return S_FALSE;
-}
-
-HRESULT ViewCommands::QueryState(DWORD commandId, ICommandState*)
-{
-    log_.Record("viewcommands", "QueryState", Hex(commandId));
-    return S_FALSE;
-}
-
-HRESULT ViewCommands::Dispatch(DWORD commandId, DWORD kind, LPARAM, LPARAM)
-{
-    log_.Record("viewcommands", "Dispatch", Hex(commandId) + " " + Hex(kind));
-    return S_FALSE;
 }
 
 platform::ComPtr<HostFrame> HostFrame::Create(CallLog& log, int width, int height)

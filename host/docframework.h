@@ -115,25 +115,42 @@ private:
 };
 
 // The host's side of a registered document class: its class site and its command target.
-class ClassRegistration final : public IDocClassSite, public ICAFCommandHandler, private RefCounted {
+// A host command target: the commands that reach it are logged under its service name and answered with the
+// host's own answer, 1 (not handled) unless set.
+class LoggedCommands : public ICAFCommandHandler {
 public:
-    ClassRegistration(CallLog& log, ICustomDocClass* documentClass) : log_(log), class_(documentClass) {}
-
-    HRESULT QueryInterface(REFIID iid, void** out) override;
-    ULONG AddRef() override { return AddRefCount(); }
-    ULONG Release() override { return ReleaseCount(); }
     HRESULT Execute(DWORD commandId) override;
     HRESULT QueryState(DWORD commandId, ICommandState* state) override;
     HRESULT Dispatch(DWORD commandId, DWORD kind, LPARAM a, LPARAM b) override;
 
-    ICustomDocClass* DocumentClass() const { return class_; }
-    // The host's own answer to the class's commands: 1 (not handled) unless set.
     void SetCommandAnswer(HRESULT answer) { answer_ = answer; }
+
+protected:
+    LoggedCommands(CallLog& log, const char* service) : log_(log), service_(service) {}
+    ~LoggedCommands() = default;
 
 private:
     CallLog& log_;
-    ICustomDocClass* class_; // the class object holds this registration
+    const char* service_;
     HRESULT answer_ = S_FALSE;
+};
+
+// The host's side of a registered document class: its class site and its command target.
+class ClassRegistration final : public IDocClassSite, public LoggedCommands, private RefCounted {
+public:
+    ClassRegistration(CallLog& log, ICustomDocClass* documentClass)
+        : LoggedCommands(log, "classsite"), class_(documentClass)
+    {
+    }
+
+    HRESULT QueryInterface(REFIID iid, void** out) override;
+    ULONG AddRef() override { return AddRefCount(); }
+    ULONG Release() override { return ReleaseCount(); }
+
+    ICustomDocClass* DocumentClass() const { return class_; }
+
+private:
+    ICustomDocClass* class_; // the class object holds this registration
 };
 
 class HostDocument;
@@ -358,23 +375,16 @@ private:
     std::vector<CalcChannel*> calcChannels_;
 };
 
-// The command list that the host hands a view class to register its view's commands into; commands that reach
-// it are logged and left to the host (1).
-class ViewCommands final : public ICAFCommandHandler, private RefCounted {
+// The command list that the host hands a view class to register its view's commands into.
+class ViewCommands final : public LoggedCommands, private RefCounted {
 public:
-    explicit ViewCommands(CallLog& log) : log_(log) {}
+    explicit ViewCommands(CallLog& log) : LoggedCommands(log, "viewcommands") {}
 
     HRESULT QueryInterface(REFIID iid, void** out) override;
     ULONG AddRef() override { return AddRefCount(); }
     ULONG Release() override { return ReleaseCount(); }
-    HRESULT Execute(DWORD commandId) override;
-    HRESULT QueryState(DWORD commandId, ICommandState* state) override;
-    HRESULT Dispatch(DWORD commandId, DWORD kind, LPARAM a, LPARAM b) override;
 
     LONG References() const { return RefCounted::References(); }
-
-private:
-    CallLog& log_;
 };
 
 // The view-class registry (framework object 0x8000000F) and the registrations it hands out.

@@ -455,6 +455,26 @@ TEST(ViewClasses, NamesTitlesAndClassIds)
     EXPECT_EQ(module, nullptr);
 }
 
+// A class registers itself with the view-class registry while it is being made; once the module hands the whole
+// class to the framework, the host asks for its module handle and registers it, once however often it is handed.
+TEST(ViewClasses, TheHostRegistersAClassOnceTheModuleHandsItOver)
+{
+    host::Host& host = SharedHost();
+    const host::ViewClassRegistry& registry = host.GetFramework().Documents().viewClasses;
+    auto viewClass = NewViewClass(true);
+    EXPECT_EQ(registry.ModuleOf(viewClass.Get()), nullptr) << "not asked while the class is being made";
+    EXPECT_FALSE(registry.KeepsCommands(viewClass.Get()));
+    const std::size_t before = host.Log().Count("views", "RegisterClassUI");
+    for (int handed = 0; handed < 2; ++handed) {
+        EXPECT_EQ(host.GetFramework().Register(viewClass.Get()), S_OK);
+    }
+    EXPECT_EQ(host.Log().Count("views", "RegisterClassUI") - before, 1u);
+    EXPECT_EQ(registry.ModuleOf(viewClass.Get()), KVO::ModuleInstance());
+    EXPECT_TRUE(registry.KeepsCommands(viewClass.Get()));
+    auto& base = static_cast<OwlDocViewClassBase&>(*viewClass.Get());
+    EXPECT_EQ(base.Commands().family, CXTableViewEx::kViewFamily);
+}
+
 // A command interface that counts its references.
 class CountedCommands final : public IUnknown {
 public:
