@@ -250,6 +250,8 @@ int RunCalc(const Options& options, std::ostream& out, std::ostream& err)
         throw Failure("needs a calculation text and a recording", true);
     }
     RefuseSwappedArguments(options.arguments[0], options.arguments[1]);
+    RefuseStandardOutputOnto(options.arguments[1]);
+    RefuseClosedStandardOutput();
     const std::u16string text = platform::Utf8ToUtf16(options.arguments[0]);
     std::shared_ptr<host::Document> document;
     try {

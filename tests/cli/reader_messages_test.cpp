@@ -23,29 +23,10 @@ namespace fs = std::filesystem;
 
 using clitest::Quote;
 using clitest::RunResult;
+using clitest::RunShell;
+using clitest::TempFolder;
 
 std::string Example(const char* name) { return clitest::Example(name).string(); }
-
-// A folder of the test's own, removed at its end.
-struct Folder {
-    fs::path path = fs::temp_directory_path() / ("crestmetrics_reader_" + std::to_string(::getpid()) + "_" +
-                                                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    Folder() { fs::create_directories(path); }
-    ~Folder() { fs::remove_all(path); }
-    std::string Write(const std::string& name, const std::string& bytes) const
-    {
-        std::ofstream(path / name, std::ios::binary) << bytes;
-        return (path / name).string();
-    }
-};
-
-// A command line for bash, with the program as $P: pipes and process substitutions as a user types them. A run
-// that blocks (on a FIFO read twice) ends after two minutes.
-RunResult Shell(const std::string& command)
-{
-    const std::string line = "P=" + Quote(clitest::Program().string()) + "; " + command;
-    return clitest::RunCommandLine("timeout 120 bash -c " + Quote(line));
-}
 
 // A saved document of a small recording, as `analyse --save` writes one without an analysis; `peak` is its second
 // sample.
@@ -99,17 +80,17 @@ std::string Utf16(const std::string& text)
 // file: such inputs can be read only once.
 TEST(ReaderInput, PipesFifosAndProcessSubstitutionsGiveTheFilesTable)
 {
-    Folder folder;
-    const std::string saved = (folder.path / "spikes.cmhd").string();
+    const TempFolder folder;
+    const std::string saved = folder / "spikes.cmhd";
     const std::string options = " --quiet --type 5 --set 1035=0.5";
-    const RunResult save = Shell("$P analyse " + Quote(Example("spikes.txt")) + options + " --save " + Quote(saved));
+    const RunResult save = RunShell("$P analyse " + Quote(Example("spikes.txt")) + options + " --save " + Quote(saved));
     ASSERT_EQ(save.status, 0) << save.err;
-    const std::string fifo = (folder.path / "fifo").string();
+    const std::string fifo = folder / "fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     for (const std::string& file : {Example("spikes.txt"), saved, Example("cardiac.txt")}) {
         const std::string command = file.ends_with("cardiac.txt") ? " calc 'cappeakdet(ch1, 0.05, 2)'" : " analyse";
         const std::string extra = file.ends_with("cardiac.txt") ? " --quiet" : options;
-        const RunResult direct = Shell("$P" + command + " " + Quote(file) + extra);
+        const RunResult direct = RunShell("$P" + command + " " + Quote(file) + extra);
         ASSERT_EQ(direct.status, 0) << direct.err;
         ASSERT_NE(direct.out.find("\n1\t"), std::string::npos) << direct.out;
         for (const std::string& through : {"cat " + Quote(file) + " | $P" + command + " /dev/stdin" + extra,
@@ -117,7 +98,7 @@ TEST(ReaderInput, PipesFifosAndProcessSubstitutionsGiveTheFilesTable)
                                            "(cat " + Quote(file) + " >" + Quote(fifo) + " &); $P" + command + " " +
                                                Quote(fifo) + extra}) {
             SCOPED_TRACE(through);
-            const RunResult result = Shell(through);
+            const RunResult result = RunShell(through);
             EXPECT_EQ(result.status, 0) << result.err;
             EXPECT_EQ(result.err, "");
             EXPECT_EQ(result.out, direct.out);
@@ -129,7 +110,7 @@ TEST(ReaderInput, PipesFifosAndProcessSubstitutionsGiveTheFilesTable)
 // exit status as it is.
 TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
 {
-    Folder folder;
+    const TempFolder folder;
     std::string damagedStart = SavedDocumentBytes();
     damagedStart[1] = 'X';
     const struct {
@@ -199,7 +180,7 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string path = c.path.empty() ? folder.Write("input", c.bytes) : c.path;
-        const RunResult result = Shell(std::string(c.environment) +
+        const RunResult result = RunShell(std::string(c.environment) +
                                        (std::string(c.command) == "calc"
                                             ? "$P calc --quiet 'cappeakdet(ch1, 0.05)' " + Quote(path)
                                             : "$P " + std::string(c.command) + " --quiet --type 1 -o /dev/null " +
