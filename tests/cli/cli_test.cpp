@@ -799,7 +799,8 @@ TEST(CommandLine, AnalyseWritesTheTableViewsCsvAndPrintsItToAPdf)
     expected.replace(join, 4, "\r\n\n");
     EXPECT_EQ(bytes(csv), expected);
     EXPECT_EQ(bytes(pdf).rfind("%PDF", 0), 0u);
-    EXPECT_NE(bytes(pdf).find("/Title (cardiac.txt: Crestmetrics Table View)"), std::string::npos) << "the printout's title";
+    EXPECT_NE(bytes(pdf).find("/Title (cardiac.txt: Crestmetrics Table View)"), std::string::npos)
+        << "the printout's title";
     EXPECT_NE(result.err.find("printed "), std::string::npos) << result.err;
     // The export copies the event grid, then the summary grid: one step of the progress.
     const std::string copying = "crestmetrics: analyse: Copying\n";
@@ -911,10 +912,9 @@ TEST(CommandLine, AnalyseWritesTheAnalysisViewOfAnEventAsPictureAndPrintout)
     EXPECT_NE(all.find("/Title (cardiac.txt: Crestmetrics View)"), std::string::npos);
 
     // A recording read from standard input is named as its file is: stdin.
-    const RunResult piped = clitest::RunCommandLine(
-        "cat " + Quote(Example("cardiac.txt").string()) + " | " + Quote(Program().string()) +
-        " analyse /dev/stdin --type 1 --set 1006=0.05 --quiet -o /dev/null --view-pdf " +
-        Quote((dir / "stdin.pdf").string()));
+    const RunResult piped = clitest::RunShell("cat " + Quote(Example("cardiac.txt").string()) +
+                                              " | \"$P\" analyse /dev/stdin --type 1 --set 1006=0.05 --quiet"
+                                              " -o /dev/null --view-pdf " + Quote((dir / "stdin.pdf").string()));
     ASSERT_EQ(piped.status, 0) << piped.err;
     EXPECT_NE(FileText(dir / "stdin.pdf").find("/Title (stdin: Crestmetrics View)"), std::string::npos);
 }
