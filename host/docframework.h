@@ -114,7 +114,6 @@ private:
     std::optional<std::pair<WORD, WORD>> check_;
 };
 
-// The host's side of a registered document class: its class site and its command target.
 // A host command target: the commands that reach it are logged under its service name and answered with the
 // host's own answer, 1 (not handled) unless set.
 class LoggedCommands : public ICAFCommandHandler {
@@ -261,7 +260,6 @@ public:
     HRESULT GetViewName(IKVOString** name) override;
     // Names the document after the file it was opened from: the file name without its folder.
     void SetFileName(const std::string& path);
-    const std::u16string& Name() const { return name_; }
     HRESULT AttachView(IDocView2* view) override;
     HRESULT DetachView(IDocView2* view) override;
     // A view whose window exists registers its observer entries with the chart's subject, so that it hears the
