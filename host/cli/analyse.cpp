@@ -462,11 +462,12 @@ void WriteView(const ViewOutputs& wanted, host::Host& host, host::HostDocument& 
     }
 }
 
-// The host chart document with its analysis manager, as the application makes it for an opened file, and the
-// module's analysis document on it; closes them when it goes.
+// The host chart document with its analysis manager, as the application makes it for an opened file (named after
+// the file at `path`; none for a document of no file), and the module's analysis document on it; closes them when it
+// goes.
 class AnalysisDocument {
 public:
-    AnalysisDocument(host::Host& application, std::shared_ptr<host::Document> recording)
+    AnalysisDocument(host::Host& application, std::shared_ptr<host::Document> recording, const std::string& path)
     {
         host::Framework& framework = application.GetFramework();
         source_ = host::DataSource::Create(application, std::move(recording));
@@ -477,6 +478,9 @@ public:
             host::AnalysisManager::Create(application.Log(), static_cast<DWORD>(managerShortId) << 16));
         hostDocument_ = host::HostDocument::Create(application.Log(), 1,
                                                    platform::ComPtr<host::ChartData>(&source_->GetChartData()));
+        if (!path.empty()) {
+            hostDocument_->SetFileName(path);
+        }
         hostDocument_->SetApplication(platform::ComPtr<IUnknown>(static_cast<IHostObjectsById*>(manager_.Get())));
         // The host's own peak detection, which the unstimulated analysis types hand their detection to.
         // Its presets: the built-in ones and the user's, kept in the host's settings.
@@ -675,7 +679,7 @@ int ListSettings(const Options& options, int type, std::ostream& out)
     LoadedHost loaded(options.module);
     auto empty = host::Document::Create();
     empty->AddChannel(u"", u"");
-    AnalysisDocument analysis(loaded.host, empty);
+    AnalysisDocument analysis(loaded.host, empty, {});
     const SettingsTables tables(analysis.Job(), type);
     out << "settings of analysis type " << type << " (" << TypeName(analysis.Job(), type) << "), for --set ID=TEXT:\n"
         << "   id  kind     default  range                    meaning\n";
@@ -1130,7 +1134,7 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
     RefuseMissingChannels(request, *input.recording);
 
     LoadedHost loaded(options.module);
-    AnalysisDocument analysis(loaded.host, input.recording);
+    AnalysisDocument analysis(loaded.host, input.recording, recordingPath);
     IAnalysisJob& job = analysis.Job();
     const platform::ComPtr<IPersistStreamInit> persistence = DocumentPersistence(job);
     ApplySettings(job, *persistence.Get(), request, input);

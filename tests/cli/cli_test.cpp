@@ -800,6 +800,8 @@ TEST(CommandLine, AnalyseWritesTheTableViewsCsvAndPrintsItToAPdf)
     expected.replace(join, 4, "\r\n\n");
     EXPECT_EQ(bytes(csv), expected);
     EXPECT_EQ(bytes(pdf).rfind("%PDF", 0), 0u);
+    EXPECT_NE(bytes(pdf).find("/Title (cardiac.txt: Crestmetrics Table View)"), std::string::npos)
+        << "the printout's title";
     EXPECT_NE(result.err.find("printed "), std::string::npos) << result.err;
     // The export copies the event grid, then the summary grid: one step of the progress.
     const std::string copying = "crestmetrics: analyse: Copying\n";
@@ -892,10 +894,12 @@ TEST(CommandLine, AnalyseWritesTheAnalysisViewOfAnEventAsPictureAndPrintout)
     EXPECT_GE(be32(20), 300u);
     EXPECT_GT(png.size(), 3000u) << "a blank picture compresses to almost nothing";
 
+    // The printout is titled as the view is: the recording's file name, then the view's name.
     const std::string pdf = FileText(dir / "event2.pdf");
     EXPECT_EQ(pdf.rfind("%PDF", 0), 0u);
     EXPECT_EQ(PdfPages(pdf), 1u);
     EXPECT_GT(pdf.size(), 5000u);
+    EXPECT_NE(pdf.find("/Title (cardiac.txt: Crestmetrics View)"), std::string::npos);
 
     // Every event: a page each, in one file.
     std::vector<std::string> every = analyse;
@@ -904,7 +908,16 @@ TEST(CommandLine, AnalyseWritesTheAnalysisViewOfAnEventAsPictureAndPrintout)
     }
     every.push_back((dir / "all.pdf").string());
     ASSERT_EQ(RunProgram(every).status, 0);
-    EXPECT_EQ(PdfPages(FileText(dir / "all.pdf")), CardiacActionPotentials());
+    const std::string all = FileText(dir / "all.pdf");
+    EXPECT_EQ(PdfPages(all), CardiacActionPotentials());
+    EXPECT_NE(all.find("/Title (cardiac.txt: Crestmetrics View)"), std::string::npos);
+
+    // A recording read from standard input is named as its file is: stdin.
+    const RunResult piped = clitest::RunShell("cat " + Quote(Example("cardiac.txt").string()) +
+                                              " | \"$P\" analyse /dev/stdin --type 1 --set 1006=0.05 --quiet"
+                                              " -o /dev/null --view-pdf " + Quote((dir / "stdin.pdf").string()));
+    ASSERT_EQ(piped.status, 0) << piped.err;
+    EXPECT_NE(FileText(dir / "stdin.pdf").find("/Title (stdin: Crestmetrics View)"), std::string::npos);
 }
 
 TEST(CommandLine, AnalyseViewRefusalsSayWhatIsWrong)
