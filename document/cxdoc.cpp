@@ -239,6 +239,27 @@ public:
         });
     }
 
+    HRESULT CountStimuliWithoutResponse(LONG* count) override
+    {
+        if (!count) {
+            return E_POINTER;
+        }
+        *count = 0;
+        return KVO::GuardSlot([&]() -> HRESULT {
+            const CycleDetector* results = document_->Results();
+            constexpr std::int32_t kEvokedResponse = 3;
+            if (!results || results->AnalysisType() != kEvokedResponse) {
+                return S_OK;
+            }
+            // A stimulus with its response is placed on the response's peak and takes its value; one without has
+            // no value of its own.
+            for (std::int32_t row = 0; row < results->EventCount(); ++row) {
+                *count += Enum::IsFiniteValue(results->EventAt(row).record.value) ? 0 : 1;
+            }
+            return S_OK;
+        });
+    }
+
 private:
     platform::ComPtr<CXDoc> document_;
     std::unique_ptr<SettingsSet> tables_; // fresh settings: the tables' defaults, whatever the document holds

@@ -102,8 +102,8 @@ HRESULT OwlDocViewClassBase::QueryInterface(REFIID iid, void** out)
         {nullptr, nullptr},
     };
     const HRESULT found = InternalQueryInterface(this, table, iid, out);
-    // The framework's view registration answers for the class object it registered.
-    if (found == E_NOINTERFACE && iid == IID_IViewRegistration && registration_) {
+    // The framework's view registration answers for the class object it registered: its UI and its command list.
+    if (found == E_NOINTERFACE && (iid == IID_IViewRegistration || iid == IID_ICAFCommandHandler) && registration_) {
         return registration_->QueryInterface(iid, out);
     }
     return found;

@@ -16,6 +16,7 @@ public:
     virtual ~RefCounted() = default;
 
 protected:
+    LONG References() const { return count_.Value(); }
     ULONG AddRefCount() { return count_.Add(); }
     ULONG ReleaseCount()
     {

@@ -2,10 +2,12 @@
 
 #include "host/channelcalchost.h"
 #include "host/datasource.h"
+#include "host/hoststring.h"
 #include "host/services.h"
 
 #include "platform/com/classobjects.h"
 #include "platform/ui/render.h"
+#include "platform/win/codepage.h"
 #include "sdk/channeltitles.h"
 #include "sdk/channeltoken.h"
 
@@ -17,6 +19,7 @@
 #include "sdk/sampling.h"
 
 #include <algorithm>
+#include <filesystem>
 
 namespace host {
 
@@ -98,11 +101,19 @@ public:
     ULONG Release() override { return ReleaseCount(); }
 };
 
+// What the registry hands a view class: the host's view registration, which also answers for the class's command
+// list.
 class ViewRegistration final : public IViewRegistration, private RefCounted {
 public:
-    explicit ViewRegistration(CallLog& log) : log_(log) {}
+    ViewRegistration(CallLog& log, platform::ComPtr<ViewCommands> commands)
+        : log_(log), commands_(std::move(commands))
+    {
+    }
     HRESULT QueryInterface(REFIID iid, void** out) override
     {
+        if (iid == IID_ICAFCommandHandler && out) {
+            return Answer(static_cast<ICAFCommandHandler*>(commands_.Get()), out);
+        }
         return AnswerFrom({{&IID_IViewRegistration, static_cast<IViewRegistration*>(this)}}, iid, out);
     }
     ULONG AddRef() override { return AddRefCount(); }
@@ -120,6 +131,7 @@ public:
 
 private:
     CallLog& log_;
+    platform::ComPtr<ViewCommands> commands_;
 };
 
 LRESULT FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -263,21 +275,21 @@ HRESULT ClassRegistration::QueryInterface(REFIID iid, void** out)
                        iid, out);
 }
 
-HRESULT ClassRegistration::Execute(DWORD commandId)
+HRESULT LoggedCommands::Execute(DWORD commandId)
 {
-    log_.Record("classsite", "Execute", Hex(commandId));
+    log_.Record(service_, "Execute", Hex(commandId));
     return answer_;
 }
 
-HRESULT ClassRegistration::QueryState(DWORD commandId, ICommandState*)
+HRESULT LoggedCommands::QueryState(DWORD commandId, ICommandState*)
 {
-    log_.Record("classsite", "QueryState", Hex(commandId));
+    log_.Record(service_, "QueryState", Hex(commandId));
     return answer_;
 }
 
-HRESULT ClassRegistration::Dispatch(DWORD commandId, DWORD kind, LPARAM, LPARAM)
+HRESULT LoggedCommands::Dispatch(DWORD commandId, DWORD kind, LPARAM, LPARAM)
 {
-    log_.Record("classsite", "Dispatch", Hex(commandId) + " " + Hex(kind));
+    log_.Record(service_, "Dispatch", Hex(commandId) + " " + Hex(kind));
     return answer_;
 }
 
@@ -574,10 +586,16 @@ HRESULT HostDocument::GetIdentity(DWORD* identity)
 
 HRESULT HostDocument::GetViewName(IKVOString** name)
 {
-    if (name) {
-        *name = nullptr;
+    if (!name) {
+        return E_POINTER;
     }
-    return E_NOTIMPL;
+    *name = MakeString(name_).Detach();
+    return S_OK;
+}
+
+void HostDocument::SetFileName(const std::string& path)
+{
+    name_ = platform::Utf8ToUtf16(std::filesystem::path(path).filename().string());
 }
 
 HRESULT HostDocument::AttachView(IDocView2* view)
@@ -685,28 +703,82 @@ HRESULT ViewClassRegistry::Register(IUnknown* viewClass, REFIID, IUnknown** regi
     if (!viewClass || !registration) {
         return E_POINTER;
     }
+    platform::ComPtr<ViewCommands> commands(new ViewCommands(log_));
     platform::ComPtr<IDocViewClass> held;
     if (SUCCEEDED(viewClass->QueryInterface(IID_IDocViewClass, held.OutVoid())) && held) {
-        classes_.push_back(held);
+        entries_.push_back({held, commands});
     }
     ++count_;
-    auto* entry = new ViewRegistration(log_);
+    auto* entry = new ViewRegistration(log_, commands);
     *registration = entry;
     entry->AddRef();
     return S_OK;
 }
 
+void ViewClassRegistry::Complete(IDocViewClass* viewClass)
+{
+    const auto found = std::ranges::find_if(entries_, [&](const Entry& entry) {
+        return entry.viewClass.Get() == viewClass;
+    });
+    if (found == entries_.end() || found->complete) {
+        return;
+    }
+    // The class registered itself while it was being made, when it could not name its module yet.
+    found->complete = true;
+    HINSTANCE module = nullptr;
+    if (SUCCEEDED(viewClass->GetModuleInstance(&module))) {
+        found->module = module;
+    }
+    viewClass->RegisterClass();
+}
+
+std::vector<IDocViewClass*> ViewClassRegistry::Classes() const
+{
+    std::vector<IDocViewClass*> classes;
+    for (const Entry& entry : entries_) {
+        classes.push_back(entry.viewClass.Get());
+    }
+    return classes;
+}
+
 IDocViewClass* ViewClassRegistry::Find(std::u16string_view name) const
 {
-    for (const auto& viewClass : classes_) {
+    for (const Entry& entry : entries_) {
         BSTR text = nullptr;
-        const bool same = SUCCEEDED(viewClass->GetViewName(&text)) && text && std::u16string_view(text) == name;
+        const bool same =
+            SUCCEEDED(entry.viewClass->GetViewName(&text)) && text && std::u16string_view(text) == name;
         SysFreeString(text);
         if (same) {
-            return viewClass.Get();
+            return entry.viewClass.Get();
         }
     }
     return nullptr;
+}
+
+const ViewClassRegistry::Entry* ViewClassRegistry::EntryOf(const IDocViewClass* viewClass) const
+{
+    const auto found = std::ranges::find_if(entries_, [&](const Entry& entry) {
+        return entry.viewClass.Get() == viewClass;
+    });
+    return found == entries_.end() ? nullptr : &*found;
+}
+
+HINSTANCE ViewClassRegistry::ModuleOf(const IDocViewClass* viewClass) const
+{
+    const Entry* entry = EntryOf(viewClass);
+    return entry ? entry->module : nullptr;
+}
+
+bool ViewClassRegistry::KeepsCommands(const IDocViewClass* viewClass) const
+{
+    // The registry's own reference and the registration's are the host's.
+    const Entry* entry = EntryOf(viewClass);
+    return entry && entry->commands->References() > 2;
+}
+
+HRESULT ViewCommands::QueryInterface(REFIID iid, void** out)
+{
+    return AnswerFrom({{&IID_ICAFCommandHandler, static_cast<ICAFCommandHandler*>(this)}}, iid, out);
 }
 
 platform::ComPtr<HostFrame> HostFrame::Create(CallLog& log, int width, int height)

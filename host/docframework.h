@@ -114,26 +114,42 @@ private:
     std::optional<std::pair<WORD, WORD>> check_;
 };
 
-// The host's side of a registered document class: its class site and its command target.
-class ClassRegistration final : public IDocClassSite, public ICAFCommandHandler, private RefCounted {
+// A host command target: the commands that reach it are logged under its service name and answered with the
+// host's own answer, 1 (not handled) unless set.
+class LoggedCommands : public ICAFCommandHandler {
 public:
-    ClassRegistration(CallLog& log, ICustomDocClass* documentClass) : log_(log), class_(documentClass) {}
-
-    HRESULT QueryInterface(REFIID iid, void** out) override;
-    ULONG AddRef() override { return AddRefCount(); }
-    ULONG Release() override { return ReleaseCount(); }
     HRESULT Execute(DWORD commandId) override;
     HRESULT QueryState(DWORD commandId, ICommandState* state) override;
     HRESULT Dispatch(DWORD commandId, DWORD kind, LPARAM a, LPARAM b) override;
 
-    ICustomDocClass* DocumentClass() const { return class_; }
-    // The host's own answer to the class's commands: 1 (not handled) unless set.
     void SetCommandAnswer(HRESULT answer) { answer_ = answer; }
+
+protected:
+    LoggedCommands(CallLog& log, const char* service) : log_(log), service_(service) {}
+    ~LoggedCommands() = default;
 
 private:
     CallLog& log_;
-    ICustomDocClass* class_; // the class object holds this registration
+    const char* service_;
     HRESULT answer_ = S_FALSE;
+};
+
+// The host's side of a registered document class: its class site and its command target.
+class ClassRegistration final : public IDocClassSite, public LoggedCommands, private RefCounted {
+public:
+    ClassRegistration(CallLog& log, ICustomDocClass* documentClass)
+        : LoggedCommands(log, "classsite"), class_(documentClass)
+    {
+    }
+
+    HRESULT QueryInterface(REFIID iid, void** out) override;
+    ULONG AddRef() override { return AddRefCount(); }
+    ULONG Release() override { return ReleaseCount(); }
+
+    ICustomDocClass* DocumentClass() const { return class_; }
+
+private:
+    ICustomDocClass* class_; // the class object holds this registration
 };
 
 class HostDocument;
@@ -240,7 +256,10 @@ public:
     ULONG Release() override { return ReleaseCount(); }
     // IHostDocument
     HRESULT GetIdentity(DWORD* identity) override;
+    // The document's name, as its views' titles begin (empty until set).
     HRESULT GetViewName(IKVOString** name) override;
+    // Names the document after the file it was opened from: the file name without its folder.
+    void SetFileName(const std::string& path);
     HRESULT AttachView(IDocView2* view) override;
     HRESULT DetachView(IDocView2* view) override;
     // A view whose window exists registers its observer entries with the chart's subject, so that it hears the
@@ -335,6 +354,7 @@ private:
 
     CallLog& log_;
     DWORD identity_;
+    std::u16string name_;
     platform::ComPtr<ChartData> chart_;
     std::vector<IDocView2*> views_; // attached views (they detach before they go)
     platform::ComPtr<IUnknown> application_;
@@ -353,6 +373,18 @@ private:
     std::vector<CalcChannel*> calcChannels_;
 };
 
+// The command list that the host hands a view class to register its view's commands into.
+class ViewCommands final : public LoggedCommands, private RefCounted {
+public:
+    explicit ViewCommands(CallLog& log) : LoggedCommands(log, "viewcommands") {}
+
+    HRESULT QueryInterface(REFIID iid, void** out) override;
+    ULONG AddRef() override { return AddRefCount(); }
+    ULONG Release() override { return ReleaseCount(); }
+
+    LONG References() const { return RefCounted::References(); }
+};
+
 // The view-class registry (framework object 0x8000000F) and the registrations it hands out.
 class ViewClassRegistry final : public IViewClassRegistry, private HostOwned {
 public:
@@ -361,18 +393,34 @@ public:
     HRESULT QueryInterface(REFIID iid, void** out) override;
     ULONG AddRef() override { return AddRefCount(); }
     ULONG Release() override { return ReleaseCount(); }
+    // Keeps the class (its module handle is asked for once the class is whole: see Complete).
     HRESULT Register(IUnknown* viewClass, REFIID iid, IUnknown** registration) override;
+    // A kept class is whole once the module hands it to the framework: the host asks for its module handle and
+    // keeps it, and registers the class with its UI and commands (once), before any of its views opens.
+    void Complete(IDocViewClass* viewClass);
 
     std::size_t Count() const { return count_; }
     // The registered view classes, in order, and the first whose view name is `name` (or null).
-    const std::vector<platform::ComPtr<IDocViewClass>>& Classes() const { return classes_; }
+    std::vector<IDocViewClass*> Classes() const;
     IDocViewClass* Find(std::u16string_view name) const;
-    void Clear() { classes_.clear(); }
+    // The module handle that a kept class gave (null before it was whole, or when it gave none).
+    HINSTANCE ModuleOf(const IDocViewClass* viewClass) const;
+    // Whether the class keeps the command list that the host handed it.
+    bool KeepsCommands(const IDocViewClass* viewClass) const;
+    void Clear() { entries_.clear(); }
 
 private:
+    struct Entry {
+        platform::ComPtr<IDocViewClass> viewClass;
+        platform::ComPtr<ViewCommands> commands;
+        HINSTANCE module = nullptr;
+        bool complete = false;
+    };
+    const Entry* EntryOf(const IDocViewClass* viewClass) const;
+
     CallLog& log_;
     std::size_t count_ = 0;
-    std::vector<platform::ComPtr<IDocViewClass>> classes_;
+    std::vector<Entry> entries_;
 };
 
 // A host frame window with its client area: the frame object the views ask about content, and the parent site

@@ -162,8 +162,10 @@ HRESULT Framework::Register(IUnknown* classObject)
     } else if (platform::ComPtr<ICustomDocClass> document;
                SUCCEEDED(classObject->QueryInterface(IID_ICustomDocClass, document.OutVoid())) && document) {
         entry.kind = ClassKind::Document;
-    } else if (platform::ComPtr<IDocViewClass> view;
-               SUCCEEDED(classObject->QueryInterface(IID_IDocViewClass, view.OutVoid())) && view) {
+    }
+    platform::ComPtr<IDocViewClass> view;
+    if (entry.kind == ClassKind::Other && SUCCEEDED(classObject->QueryInterface(IID_IDocViewClass, view.OutVoid())) &&
+        view) {
         entry.kind = ClassKind::View;
     }
     const char* kindText = entry.kind == ClassKind::Calculation ? "calculation"
@@ -186,6 +188,9 @@ HRESULT Framework::Register(IUnknown* classObject)
         }
     }
     classes_.push_back(std::move(entry));
+    if (view) {
+        documents_.viewClasses.Complete(view.Get());
+    }
     return S_OK;
 }
 

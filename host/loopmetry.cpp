@@ -393,39 +393,47 @@ LMPresetStore::LMPresetStore(SettingsFile& settings) : presets_(BuiltInPresets()
     }
 }
 
-void LMPresetStore::Persist()
+// One change to the user presets. Kept in the host's settings, it is made to the list as stored now (other host
+// processes may have saved or deleted presets since this one read it) and written back before any other can save.
+void LMPresetStore::Persist(const std::function<void()>& change)
 {
-    if (settings_) {
-        settings_->SetValue(kUserPresetsName, WriteUserPresets());
+    if (!settings_) {
+        change();
+        return;
     }
+    settings_->Update(kUserPresetsName, [&](const std::optional<std::u16string>& stored) {
+        ReadUserPresets(stored.value_or(std::u16string()));
+        change();
+        return std::optional<std::u16string>(WriteUserPresets());
+    });
 }
 
 std::u16string LMPresetStore::AddUserPreset(const LMDetection& detection)
 {
-    for (int n = 1;; ++n) {
-        std::u16string name = u"User preset " + Widen(std::to_string(n));
-        bool taken = false;
-        for (const Preset& preset : presets_) {
-            taken = taken || preset.name == name;
+    std::u16string added;
+    Persist([&] {
+        for (int n = 1; added.empty(); ++n) {
+            std::u16string name = u"User preset " + Widen(std::to_string(n));
+            bool taken = false;
+            for (const Preset& preset : presets_) {
+                taken = taken || preset.name == name;
+            }
+            if (!taken) {
+                added = name;
+                presets_.push_back({std::move(name), detection, true});
+            }
         }
-        if (!taken) {
-            presets_.push_back({name, detection, true});
-            Persist();
-            return name;
-        }
-    }
+    });
+    return added;
 }
 
 bool LMPresetStore::RemoveUserPreset(std::u16string_view name)
 {
-    for (auto it = presets_.begin(); it != presets_.end(); ++it) {
-        if (it->removable && it->name == name) {
-            presets_.erase(it);
-            Persist();
-            return true;
-        }
-    }
-    return false;
+    bool removed = false;
+    Persist([&] {
+        removed = std::erase_if(presets_, [&](const Preset& preset) { return preset.removable && preset.name == name; });
+    });
+    return removed;
 }
 
 std::u16string LMPresetStore::WriteUserPresets() const

@@ -13,6 +13,7 @@
 #include "host/settingsfile.h"
 #include "sdk/documentsite.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -78,7 +79,8 @@ private:
 };
 
 // The presets offered to every document: the host's own, then the user's, which the user can save and delete.
-// The user's are kept here for the host's life and written with the host's settings.
+// The user's are kept here for the host's life and written with the host's settings; each change is made to the list
+// as the settings hold it at that moment, which other host processes may have changed.
 class LMPresetStore {
 public:
     struct Preset {
@@ -88,12 +90,13 @@ public:
     };
 
     LMPresetStore();
-    // Keeps the user presets in the host's settings (kUserPresetsName): read now, written after each change.
+    // Keeps the user presets in the host's settings (kUserPresetsName): read now, read again and written at each
+    // change.
     explicit LMPresetStore(SettingsFile& settings);
     static constexpr const char16_t* kUserPresetsName = u"Loopmetry.UserPresets";
 
     const std::vector<Preset>& Presets() const { return presets_; }
-    // Adds a user preset "User preset N" with the smallest free N and answers its name.
+    // Adds a user preset "User preset N" with the smallest N free in the list as stored now and answers its name.
     std::u16string AddUserPreset(const LMDetection& detection);
     bool RemoveUserPreset(std::u16string_view name);
     // The user presets as lines "name<TAB>settings text", and back (lines that do not parse are passed over).
@@ -101,7 +104,7 @@ public:
     void ReadUserPresets(std::u16string_view text);
 
 private:
-    void Persist();
+    void Persist(const std::function<void()>& change);
 
     std::vector<Preset> presets_;
     SettingsFile* settings_ = nullptr;

@@ -83,6 +83,10 @@ HRESULT PrintService::Print(ICAFPrintoutEx* printout, DWORD flags)
     }
     gdi::PdfWriter& pdf = job_ ? *job_ : *own;
     const int before = pdf.Pages();
+    // As a PDF printer names its document after the print job: a file of several printouts after the first.
+    if (before == 0) {
+        pdf.SetTitle(lastTitle_);
+    }
     bool written = true;
     // A printer's page: the sheet at the printer's resolution, of which the printout gets the printable area.
     const SIZE sheet = LetterAt(dpi_);

@@ -26,7 +26,8 @@ public:
     HRESULT QueryInterface(REFIID iid, void** out) override;
     ULONG AddRef() override { return AddRefCount(); }
     ULONG Release() override { return ReleaseCount(); }
-    // Writes the selected pages to the output file; E_FAIL without one or when it cannot be written.
+    // Writes the selected pages to the output file, titled with the printout's title (in a job, the first printout's
+    // that printed a page); E_FAIL without one or when it cannot be written.
     HRESULT Print(ICAFPrintoutEx* printout, DWORD flags) override;
     // Keeps one picture per selected page (see Previews).
     HRESULT Preview(ICAFPrintoutEx* printout) override;

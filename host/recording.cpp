@@ -258,6 +258,68 @@ std::vector<std::string_view> Split(std::string_view line, char separator)
     }
 }
 
+// The length of the UTF-8 sequence at `at`, or 0 when the bytes there are no UTF-8: a lead byte without its
+// continuation bytes, a stray continuation byte, an overlong form, a surrogate or a value beyond U+10FFFF.
+std::size_t Utf8Length(std::string_view text, std::size_t at)
+{
+    const auto lead = static_cast<unsigned char>(text[at]);
+    if (lead < 0x80) {
+        return 1;
+    }
+    const std::size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                               : lead >= 0xF0 && lead <= 0xF4                                 ? 4
+                                                                                              : 0;
+    if (length == 0 || at + length > text.size()) {
+        return 0;
+    }
+    // The second byte's range is what rules out the overlong forms, the surrogates and the values beyond U+10FFFF.
+    const auto second = static_cast<unsigned char>(text[at + 1]);
+    const unsigned least = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    const unsigned most = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    if (second < least || second > most) {
+        return 0;
+    }
+    for (std::size_t k = 2; k < length; ++k) {
+        if ((static_cast<unsigned char>(text[at + k]) & 0xC0) != 0x80) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+// Refuses a unit that is not UTF-8 (read as it stands it would be an unknown unit, its numbers kept as written): a
+// Windows program most often writes the micro sign as the single byte of code page 1252.
+void RefuseNonUtf8Unit(std::string_view unit, int line, std::size_t index)
+{
+    std::string shown;
+    std::optional<unsigned char> first;
+    for (std::size_t at = 0; at < unit.size();) {
+        if (const std::size_t length = Utf8Length(unit, at)) {
+            shown.append(unit.substr(at, length));
+            at += length;
+            continue;
+        }
+        const auto byte = static_cast<unsigned char>(unit[at++]);
+        first = first.value_or(byte);
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+        shown += escaped;
+    }
+    if (!first) {
+        return;
+    }
+    char byte[8];
+    std::snprintf(byte, sizeof byte, "0x%02X", *first);
+    std::string reason = "the unit \"" + shown + "\" is not UTF-8 (byte " + byte;
+    // What code page 1252 writes with the byte, unless it is undefined there (a control) or shows as a blank.
+    WCHAR written = 0;
+    const char narrow = static_cast<char>(*first);
+    if (MultiByteToWideChar(CP_WINDOWS_1252, 0, &narrow, 1, &written, 1) == 1 && written > 0xA0 && written != 0xAD) {
+        reason += ", which Windows code page 1252 writes for " + platform::Utf16ToUtf8(std::u16string(1, written));
+    }
+    throw RecordingError(line, static_cast<int>(index + 1), reason + "): save the file as UTF-8");
+}
+
 struct Column {
     std::u16string name;
     std::u16string unit;
@@ -280,7 +342,9 @@ Column ReadColumn(std::string_view field, int line, std::size_t index)
                                            Shown(field) + "\": columns are separated by tabs or commas, and a unit "
                                            "stands in parentheses at the end of its column's name");
         }
-        column.unit = platform::Utf8ToUtf16(Trim(field.substr(open + 1, close - open - 1)));
+        const std::string_view unit = Trim(field.substr(open + 1, close - open - 1));
+        RefuseNonUtf8Unit(unit, line, index);
+        column.unit = platform::Utf8ToUtf16(unit);
         // The Greek letter mu stands for micro as often as the micro sign does; the host knows the sign.
         std::replace(column.unit.begin(), column.unit.end(), u'\u03BC', u'\u00B5');
         column.toBase = SplitUnit(column.unit).toBase;
@@ -298,6 +362,7 @@ struct Layout {
     std::vector<Column> columns; // the channels
     char separator = '\t';
     bool timeColumn = false;
+    bool timeUnit = false; // the time column gives its unit
     double timeScale = 1.0;
     std::uint64_t dataOffset = 0; // the first byte after the header line
     std::string firstColumn;      // the header's first field as written
@@ -390,6 +455,56 @@ private:
     std::size_t badLine_ = 0;
 };
 
+// A line of numbers alone, whatever separates them: the first samples, written without a header.
+bool OnlyNumbers(std::string_view line)
+{
+    bool any = false;
+    for (std::size_t at = 0; at < line.size();) {
+        const std::size_t end = std::min(line.find_first_of("\t,; ", at), line.size());
+        if (end > at) {
+            const char* const begin = line.data() + at + (line[at] == '+' ? 1 : 0);
+            double value = 0.0;
+            const auto parsed = std::from_chars(begin, line.data() + end, value);
+            if (parsed.ec == std::errc::invalid_argument || parsed.ptr != line.data() + end) {
+                return false;
+            }
+            any = true;
+        }
+        at = end + 1;
+    }
+    return any;
+}
+
+// Refuses header fields that no column name can be, as common writers of tables make them, saying how to write the
+// file instead.
+void RefuseHeaderFields(std::string_view line, const std::vector<std::string_view>& fields, int lineNumber)
+{
+    if (OnlyNumbers(line)) {
+        throw RecordingError(lineNumber, "the first line holds only numbers, so it is no header: a recording begins "
+                                         "with a header line that names its columns, such as \"Time (s)<tab>Vm "
+                                         "(mV)\"");
+    }
+    if (std::any_of(fields.begin(), fields.end(), [](std::string_view field) { return field.starts_with('"'); })) {
+        throw RecordingError(lineNumber, "the header's fields are in double quotes, which the reader does not take: "
+                                         "write the file without quoting (as pandas' to_csv does by default)");
+    }
+    if (fields.size() < 2) {
+        return;
+    }
+    if (fields.front().empty()) {
+        throw RecordingError(lineNumber, "column 1 has no name: pandas' to_csv writes its index so; write the file "
+                                         "with index=False, so that the time column comes first");
+    }
+    if (fields.back().empty()) {
+        std::size_t first = fields.size() - 1; // of the empty fields at the end
+        while (first > 0 && fields[first - 1].empty()) {
+            --first;
+        }
+        throw RecordingError(lineNumber, "column " + std::to_string(first + 1) + " has no name: the line ends in a "
+                                         "separator (a tab or a comma); delete it");
+    }
+}
+
 // The header is the first line that is not blank; nothing when there is none.
 std::optional<Layout> ReadHeader(const Source& source, LineReader& lines, int& lineNumber)
 {
@@ -418,6 +533,7 @@ std::optional<Layout> ReadHeader(const Source& source, LineReader& lines, int& l
         layout.headerText = Shown(TrimLine(text));
         layout.separator = line.find('\t') != std::string_view::npos ? '\t' : ',';
         const auto fields = Split(line, layout.separator);
+        RefuseHeaderFields(line, fields, lineNumber);
         layout.firstColumn = fields.front();
         for (std::size_t i = 0; i < fields.size(); ++i) {
             layout.columns.push_back(ReadColumn(fields[i], lineNumber, i));
@@ -433,6 +549,7 @@ std::optional<Layout> ReadHeader(const Source& source, LineReader& lines, int& l
                 throw RecordingError(lineNumber, "the time column must be in s or ms");
             }
             layout.timeColumn = true;
+            layout.timeUnit = !unit.empty();
             layout.columns.erase(layout.columns.begin());
         }
         if (layout.columns.empty()) {
@@ -542,10 +659,8 @@ std::string HeaderNamed(const Layout& layout)
             throw RecordingError(lineNumber, "the lines end in CR alone: convert the line ends to LF or CR LF");
         }
     }
-    const std::string message = error.what();
-    if (firstDataLine && message.find(HeaderNamed(layout)) == std::string::npos) {
-        const std::size_t prefix = ("line " + std::to_string(lineNumber) + ": ").size();
-        throw RecordingError(lineNumber, message.substr(prefix) + HeaderNamed(layout));
+    if (firstDataLine && error.Reason().find(HeaderNamed(layout)) == std::string::npos) {
+        throw RecordingError(error.Line(), error.Column(), error.Reason() + HeaderNamed(layout));
     }
     throw;
 }
@@ -560,6 +675,15 @@ double ReadNumber(std::string_view field, int line, std::size_t index)
         NotANumber(field, line, index);
     }
     return value;
+}
+
+// A step between time stamps in the time column's unit, with `digits` significant digits.
+std::string TimeStep(double seconds, const Layout& layout, int digits)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*g %s", digits, seconds / layout.timeScale,
+                  layout.timeScale == 1.0 ? "s" : "ms");
+    return text;
 }
 
 // Two steps between time stamps agree when they differ by at most a thousandth of the block's first step.
@@ -607,7 +731,11 @@ void ReadDataLine(std::string_view line, int lineNumber, const Layout& layout, L
                 throw RecordingError(lineNumber, "the time must increase from line to line");
             }
             if (!EvenStep(interval, first)) {
-                throw RecordingError(lineNumber, "the samples of a block must be evenly spaced in time");
+                throw RecordingError(lineNumber, "the samples of a block must be evenly spaced in time: the step "
+                                                 "from the line before is " + TimeStep(interval, layout, 9) +
+                                                     ", the block's first step " + TimeStep(first, layout, 9) +
+                                                     ", and a step may differ from it by at most " +
+                                                     TimeStep(1e-3 * first, layout, 3));
             }
         }
         (block.count == 0 ? block.first : block.count == 1 ? block.second : block.last) = time;
@@ -1318,7 +1446,7 @@ std::shared_ptr<Document> Read(const Source& source, bool complete, const Plan& 
             int lineNumber = 0;
             if (const auto layout = ReadHeader(source, lines, lineNumber)) {
                 if (notes) {
-                    *notes = {layout->timeColumn, layout->firstColumn};
+                    *notes = {layout->timeColumn, layout->firstColumn, layout->timeUnit};
                 }
                 if (auto document = ReadInPieces(source, *layout, plan)) {
                     return document;
@@ -1466,7 +1594,7 @@ std::shared_ptr<Document> ReadArriving(ArrivingSource& source, const Plan& plan,
         throw RecordingError(0, "the file holds no header line");
     }
     if (notes) {
-        *notes = {layout->timeColumn, layout->firstColumn};
+        *notes = {layout->timeColumn, layout->firstColumn, layout->timeUnit};
     }
     const std::size_t chunk = std::max<std::size_t>(plan.chunkBytes, 1);
     const std::uint64_t bytes = std::uint64_t{chunk} * Threads(plan);
@@ -1537,8 +1665,12 @@ std::shared_ptr<Document> ReadStream(std::istream& in, std::size_t arrival, cons
 
 } // namespace
 
-RecordingError::RecordingError(int line, const std::string& message)
-    : std::runtime_error(line > 0 ? "line " + std::to_string(line) + ": " + message : message), line_(line)
+RecordingError::RecordingError(int line, const std::string& reason) : RecordingError(line, 0, reason) {}
+
+RecordingError::RecordingError(int line, int column, const std::string& reason)
+    : std::runtime_error((line > 0 ? "line " + std::to_string(line) + (column > 0 ? ", " : ": ") : std::string()) +
+                         (column > 0 ? "column " + std::to_string(column) + ": " : std::string()) + reason),
+      line_(line), column_(column), reason_(reason)
 {
 }
 
@@ -1648,22 +1780,67 @@ std::shared_ptr<Document> ReadRecordingFile(InputFile& file, RecordingNotes* not
     return TellingOfMemory(source, [&] { return ReadArriving(source, kDefaultPlan, notes); });
 }
 
+namespace {
+
+// A name that ends in its unit ("vm_mV", "Vm mV", "Vm [mV]") as the reader takes it ("vm (mV)"); for another name,
+// an example.
+std::string WithUnit(std::string_view name)
+{
+    std::string_view base;
+    std::string_view unit;
+    if (const std::size_t open = name.rfind('['); name.ends_with(']') && open != std::string_view::npos) {
+        base = name.substr(0, open);
+        unit = name.substr(open + 1, name.size() - open - 2);
+    } else if (const std::size_t at = name.find_last_of("_ "); at != std::string_view::npos) {
+        base = name.substr(0, at);
+        unit = name.substr(at + 1);
+    }
+    base = Trim(base);
+    unit = Trim(unit);
+    if (base.empty() || unit.empty() || !IsKnownUnit(platform::Utf8ToUtf16(unit))) {
+        return "Vm (mV)";
+    }
+    return std::string(base) + " (" + std::string(unit) + ")";
+}
+
+std::string Number(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+} // namespace
+
 std::optional<std::string> UnitWarning(const Document& recording, int channel)
 {
     const std::u16string& unit = recording.ChannelUnit(channel);
-    if (unit.empty() || IsKnownUnit(unit)) {
+    if (IsKnownUnit(unit)) {
         return std::nullopt;
     }
-    return "channel " + std::to_string(channel + 1) + ", \"" + platform::Utf16ToUtf8(recording.ChannelName(channel)) +
-           "\": its unit \"" + platform::Utf16ToUtf8(unit) +
+    const std::string name = platform::Utf16ToUtf8(recording.ChannelName(channel));
+    const std::string which = "channel " + std::to_string(channel + 1) + ", \"" + name + "\": ";
+    if (unit.empty()) {
+        return which + "it has no unit, so its numbers are kept as written: write the unit in parentheses after the "
+                       "name, as in \"" + WithUnit(name) + "\"";
+    }
+    return which + "its unit \"" + platform::Utf16ToUtf8(unit) +
            "\" is none the host knows, so its numbers are kept as written (the host knows " +
            platform::Utf16ToUtf8(KnownBaseUnits()) + ", each also with a prefix such as m, \u00B5, n or k)";
 }
 
-std::optional<std::string> TimeColumnWarning(const RecordingNotes& notes)
+std::optional<std::string> TimeColumnWarning(const RecordingNotes& notes, const Document& recording)
 {
     if (notes.timeColumn) {
-        return std::nullopt;
+        if (notes.timeUnit || recording.BlockCount() == 0) {
+            return std::nullopt;
+        }
+        const double interval = recording.TickPeriod(0);
+        const std::string_view written = notes.firstColumn;
+        const std::string name(Trim(written.substr(0, written.find('('))));
+        return "the time column, \"" + notes.firstColumn + "\", has no unit, so its times are taken as seconds: "
+               "samples " + Number(interval) + " s apart, " + Number(1.0 / interval) + " per second; if they are in "
+               "milliseconds, write \"" + name + " (ms)\"";
     }
     return "no time column: the first column, \"" + notes.firstColumn +
            "\", became channel 1, and samples are taken 1 s apart (a first column \"Time (s)\" or \"Time (ms)\" "

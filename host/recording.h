@@ -17,14 +17,20 @@
 
 namespace host {
 
-// A file that is no recording: what is wrong and on which line (0 when it concerns the whole file).
+// A file that is no recording: what is wrong, on which line (0 when it concerns the whole file) and, when it
+// concerns one field, in which column (from 1; else 0). what() puts them together: "line 3, column 2: reason".
 class RecordingError : public std::runtime_error {
 public:
-    RecordingError(int line, const std::string& message);
+    RecordingError(int line, const std::string& reason);
+    RecordingError(int line, int column, const std::string& reason);
     int Line() const { return line_; }
+    int Column() const { return column_; }
+    const std::string& Reason() const { return reason_; }
 
 private:
     int line_;
+    int column_;
+    std::string reason_;
 };
 
 // A file that a command reads, opened once. A regular file is read where it lies, and its first bytes can be looked
@@ -67,6 +73,7 @@ private:
 struct RecordingNotes {
     bool timeColumn = false;
     std::string firstColumn; // the header's first column as written
+    bool timeUnit = false;   // the time column gave its unit
 };
 
 // The longest line a recording may have: far longer than any sensible header or row, and short enough to be held in
@@ -94,9 +101,11 @@ std::shared_ptr<Document> ReadRecordingText(std::string_view text, std::size_t p
 // Reads a recording in memory one line after another: the rules the reader in pieces keeps to.
 std::shared_ptr<Document> ReadRecordingLineByLine(std::string_view text);
 
-// A recording without a time column is read all the same; the warning names the column that became channel 1.
-std::optional<std::string> TimeColumnWarning(const RecordingNotes& notes);
-// A channel whose unit is neither empty nor one the host knows keeps its numbers as written; the warning says so.
+// A recording without a time column is read all the same; the warning names the column that became channel 1. A
+// time column without a unit is read as seconds; the warning names the sample interval that gives.
+std::optional<std::string> TimeColumnWarning(const RecordingNotes& notes, const Document& recording);
+// A channel without a unit, or with one the host does not know, keeps its numbers as written; the warning says so,
+// and how to write the unit.
 std::optional<std::string> UnitWarning(const Document& recording, int channel);
 
 } // namespace host

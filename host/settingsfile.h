@@ -1,5 +1,8 @@
 // The host's settings that outlive a session (the user presets of its peak detection, for one): named texts in a file
-// in the user's configuration folder, read when first asked and written whole after every change.
+// in the user's configuration folder, read when first asked. Every change is made to the file as it is at that moment:
+// under an advisory lock on "<file>.lock" beside it (the file itself is replaced by each save), the file is read
+// afresh, the one name changed and the whole written back, so that host processes sharing the file keep each other's
+// values. A file that is there but cannot be read is not written.
 //   The file: $CRESTMETRICS_SETTINGS when set (tests point it elsewhere), else $XDG_CONFIG_HOME/crestmetrics/settings,
 //   else $HOME/.config/crestmetrics/settings; without any of them the values live only in memory.
 //   A file that is not a regular file (a FIFO, a device, a folder) is neither read nor written; the user is told.
@@ -8,6 +11,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -27,10 +31,17 @@ public:
     const std::filesystem::path& Path();
 
     std::optional<std::u16string> Value(std::u16string_view name);
-    // Keeps the value and writes the file; false when the file cannot be written (the value is kept in memory, and
-    // the file keeps its last whole version).
+    // Keeps the value and writes the file; false when the file cannot be read or written (the value is kept in
+    // memory, and the file keeps its last whole version).
     bool SetValue(std::u16string_view name, std::u16string_view value);
     bool Remove(std::u16string_view name);
+
+    // The one value `name` as `change` makes it from the value stored now (nullopt: none, or remove it), written
+    // while no other process can change the file. False as SetValue.
+    using Change = std::function<std::optional<std::u16string>(const std::optional<std::u16string>& stored)>;
+    bool Update(std::u16string_view name, const Change& change);
+
+    using Values = std::map<std::u16string, std::u16string, std::less<>>;
 
 private:
     void Load();
@@ -39,7 +50,7 @@ private:
     std::optional<std::filesystem::path> path_;
     bool loaded_ = false;
     bool refused_ = false; // not a regular file: neither read nor written
-    std::map<std::u16string, std::u16string, std::less<>> values_;
+    Values values_;
 };
 
 } // namespace host

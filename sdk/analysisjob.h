@@ -50,7 +50,7 @@ struct IAnalysisJob : IUnknown {
     // Open, takes the settings of a saved stream.
     virtual HRESULT GetPersistence(IPersistStreamInit** out) = 0;
     // 8: a setting's value as text (the classic form SetSettingText reads); E_INVALIDARG for an id the document does
-    // not have.
+    // not have, as a setting of the source channel is before Open when the document holds no settings for it.
     virtual HRESULT GetSettingText(LONG id, IKVOString** text) = 0;
     // 9: makes event `index` (from 0) current as the analysis view's scroll bar does, so that the views show it;
     // *count (may be null) receives the number of events. A negative index only asks the count (S_FALSE);
@@ -67,6 +67,9 @@ struct IAnalysisJob : IUnknown {
     virtual HRESULT FindInvalidSetting(LONG* id, IKVOString** caption, IKVOString** text) = 0;
     // 12: the name of an analysis type (0 to 5); E_INVALIDARG for any other number.
     virtual HRESULT GetAnalysisTypeName(LONG analysisType, IKVOString** name) = 0;
+    // 13: of the events of the last analysis, the evoked responses' stimuli after which no response was found,
+    // whose rows hold no measurements; 0 for the other analysis types and without results.
+    virtual HRESULT CountStimuliWithoutResponse(LONG* count) = 0;
 
 protected:
     ~IAnalysisJob() = default;

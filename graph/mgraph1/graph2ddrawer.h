@@ -22,10 +22,13 @@ class TWindow;
 
 namespace MGraph1 {
 
-// The library's element base: a counter raised while a group of changes is being made.
+// The library's element base: a counter raised while a group of changes is being made; an element is given its
+// rectangle, and hears once before its first full draw.
 class GraphBase {
 public:
     virtual ~GraphBase() = default;
+    virtual void SetRect(const RECT& rect) = 0;
+    virtual void OnFirstDraw() {}
     void BeginUpdate() { ++updates_; }
     void EndUpdate()
     {
@@ -86,8 +89,7 @@ public:
     Graph2DDrawer(const Graph2DDrawer&) = delete;
     Graph2DDrawer& operator=(const Graph2DDrawer&) = delete;
 
-    virtual void SetRect(const RECT& rect);
-    virtual void OnFirstDraw() {}
+    void SetRect(const RECT& rect) override;
     virtual void Paint(HDC dc, bool erase, const RECT& rect);
     virtual void PaintDirect(HDC dc, HDC referenceDc, const RECT& rect);
     virtual void DrawPlotters(HDC dc, HDC referenceDc, const RECT& clip, const RECT& plot);

@@ -28,8 +28,10 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <locale>
 #include <optional>
 #include <ostream>
+#include <sstream>
 #include <sys/stat.h>
 
 namespace cli {
@@ -140,6 +142,23 @@ bool OutOfRange(const std::string& text, LONG kind)
     return kind == AnalysisSettingKind::kNumber ? outOfRange(0.0) : outOfRange(0LL);
 }
 
+bool IsWholeKind(LONG kind)
+{
+    return kind == AnalysisSettingKind::kInteger || kind == AnalysisSettingKind::kLong ||
+           kind == AnalysisSettingKind::kTens;
+}
+
+// The number a text holds whole, read as the module reads a setting (the classic form; spaces around it allowed).
+template <class Number>
+std::optional<Number> ClassicNumber(const std::string& text)
+{
+    std::istringstream in(text);
+    in.imbue(std::locale::classic());
+    Number value{};
+    in >> value;
+    return !in.fail() && (in >> std::ws).eof() ? std::optional<Number>(value) : std::nullopt;
+}
+
 void SetSetting(IAnalysisJob& job, const SettingsTables& tables, LONG id, const std::string& text,
                 const std::string& what)
 {
@@ -150,13 +169,17 @@ void SetSetting(IAnalysisJob& job, const SettingsTables& tables, LONG id, const 
                       true);
     }
     platform::ComPtr<IKVOString> value = host::MakeString(platform::Utf8ToUtf16(text));
-    if (job.SetSettingText(id, value.Get()) != S_OK) {
+    const LONG kind = row->info.kind;
+    // The module reads the leading whole number of "2.5" for an integer setting: 2 would be set without a word.
+    const bool set =
+        (!IsWholeKind(kind) || ClassicNumber<long long>(text)) && job.SetSettingText(id, value.Get()) == S_OK;
+    if (!set) {
         const std::string shown = what == "--set" ? what + " " + std::to_string(id) : what;
-        const LONG kind = row->info.kind;
         throw Failure(shown + ": \"" + text + "\" " +
                           (kind == AnalysisSettingKind::kOnOff ? "is not t or f"
                            : OutOfRange(text, kind)    ? "is out of range (" + RangeText(row->info) + ")"
-                                                       : "is not a number"),
+                           : IsWholeKind(kind) && ClassicNumber<double>(text) ? "is not a whole number"
+                                                                              : "is not a number"),
                       true);
     }
 }
@@ -212,6 +235,22 @@ std::string DetectionTextFault(const std::string& text)
     return "";
 }
 
+// Why a value does not fit its setting as the settings tables define it: its range, or the fields of a peak
+// detection text; for a setting the settings dialog has no words for.
+std::string TablesVerdict(const SettingsTables::Row* row, LONG id, const std::string& text)
+{
+    const std::string setting = "setting " + std::to_string(id);
+    if (row && HasRange(row->info.kind)) {
+        return setting + " must be in the range " + RangeText(row->info) + ".";
+    }
+    if (!row || row->info.kind != AnalysisSettingKind::kDetection) {
+        return setting + " is not valid.";
+    }
+    const std::string fault = DetectionTextFault(text);
+    return setting + " is not valid peak detection text" + (fault.empty() ? std::string() : ": " + fault) +
+           " (see crestmetrics analyse --help).";
+}
+
 // The module's own verdict on the settings in use; Failure naming where the invalid value came from.
 void RefuseInvalidSettings(IAnalysisJob& job, const SettingsTables& tables,
                            const std::vector<std::pair<LONG, std::string>>& given, const std::string& document)
@@ -224,20 +263,9 @@ void RefuseInvalidSettings(IAnalysisJob& job, const SettingsTables& tables,
     }
     const std::string caption = platform::Utf16ToUtf8(host::TakeText(captionText));
     const std::string explanation = platform::Utf16ToUtf8(host::TakeText(explanationText));
-    std::string why = caption + ": " + explanation;
-    if (caption.empty()) {
-        // The settings dialog has no words for it: its range says what it takes.
-        const SettingsTables::Row* row = tables.Find(id);
-        const std::string fault =
-            row && row->info.kind == AnalysisSettingKind::kDetection ? DetectionTextFault(SettingText(job, id)) : "";
-        why = row && HasRange(row->info.kind)
-                  ? "setting " + std::to_string(id) + " must be in the range " + RangeText(row->info) + "."
-                  : "setting " + std::to_string(id) + " is not valid" +
-                        (row && row->info.kind == AnalysisSettingKind::kDetection
-                             ? " peak detection text" + (fault.empty() ? std::string() : ": " + fault) +
-                                   " (see crestmetrics analyse --help)."
-                             : ".");
-    }
+    // Without the settings dialog's words, the tables say what the setting takes.
+    const std::string why =
+        caption.empty() ? TablesVerdict(tables.Find(id), id, SettingText(job, id)) : caption + ": " + explanation;
     const auto set = std::find_if(given.rbegin(), given.rend(), [id](const auto& entry) { return entry.first == id; });
     if (set != given.rend()) {
         throw Failure("--set " + std::to_string(id) + "=" + set->second + ": " + why, true);
@@ -245,6 +273,34 @@ void RefuseInvalidSettings(IAnalysisJob& job, const SettingsTables& tables,
     throw Failure((document.empty() ? std::string("the settings") : document) + ": " + why);
 }
 
+// True when a value the module took fits its setting's range (and steps), or is a peak detection text the host
+// takes: what the module judges only for the settings of the analysis type in use.
+bool FitsItsSetting(const AnalysisSettingInfo& info, const std::string& text)
+{
+    if (info.kind == AnalysisSettingKind::kDetection) {
+        const auto detection = host::ParseLMText(platform::Utf8ToUtf16(text));
+        return detection && (detection->detect.height > 0.0 || detection->zeroHeightAllowed);
+    }
+    if (!HasRange(info.kind)) {
+        return true;
+    }
+    const auto value = ClassicNumber<double>(text);
+    return value && info.minimum <= *value && *value <= info.maximum &&
+           (info.kind != AnalysisSettingKind::kTens || std::fmod(*value, 10.0) == 0.0);
+}
+
+// Every --set value is checked, whatever the type uses: a saved document must not carry a value that another type
+// would refuse.
+void RefuseValuesOutsideTheirSettings(const SettingsTables& tables,
+                                      const std::vector<std::pair<LONG, std::string>>& given)
+{
+    for (const auto& [id, text] : given) {
+        const SettingsTables::Row* row = tables.Find(id);
+        if (row && !FitsItsSetting(row->info, text)) {
+            throw Failure("--set " + std::to_string(id) + "=" + text + ": " + TablesVerdict(row, id, text), true);
+        }
+    }
+}
 
 // The module's table view on the analysed document: its Export button writes the comma-separated file, and the
 // host's print command prints it into a PDF. A message box the view shows is the command's failure.
@@ -277,12 +333,12 @@ void WriteFromTableView(host::Host& application, host::HostDocument& hostDocumen
         const std::u16string path = platform::Utf8ToUtf16(csv);
         platform::SaveFileHook previous = platform::SetSaveFileHook(
             [&](const platform::SaveFileCall&) { return std::optional<std::u16string>(path); });
-        platform::AtomicFile::ClearLastFailure();
+        const platform::AtomicFile::FailureWatch watch;
         SendMessageW(opened.window, WM_COMMAND, 1000, 0); // the Export button
         platform::SetSaveFileHook(std::move(previous));
         if (!boxes.empty()) {
             // The system's reason where a write failed, else the words of the view's message box.
-            const int error = platform::AtomicFile::LastFailure();
+            const int error = watch.Reason();
             const Failure failure = WriteFailure("the comma-separated table", csv, error);
             throw error != 0 ? failure : Failure(failure.what() + (": " + platform::Utf16ToUtf8(boxes.front())));
         }
@@ -291,10 +347,10 @@ void WriteFromTableView(host::Host& application, host::HostDocument& hostDocumen
         }
     }
     if (!pdf.empty()) {
-        platform::AtomicFile::ClearLastFailure();
+        const platform::AtomicFile::FailureWatch watch;
         const int pages = host::PrintViewToPdf(opened, pdf, 600);
         if (pages == 0 || !boxes.empty()) {
-            throw WriteFailure("the table printout", pdf, platform::AtomicFile::LastFailure());
+            throw WriteFailure("the table printout", pdf, watch.Reason());
         }
         if (!quiet) {
             err << "crestmetrics: analyse: printed " << pages << " page(s) to " << pdf << '\n';
@@ -385,15 +441,15 @@ void WriteView(const ViewOutputs& wanted, host::Host& host, host::HostDocument& 
     };
     if (!wanted.picture.empty()) {
         show(wanted.event - 1);
-        platform::AtomicFile::ClearLastFailure();
+        const platform::AtomicFile::FailureWatch watch;
         if (!host::SaveViewPicture(opened, wanted.picture)) {
-            throw WriteFailure("the picture", wanted.picture, platform::AtomicFile::LastFailure());
+            throw WriteFailure("the picture", wanted.picture, watch.Reason());
         }
     }
     if (!wanted.printout.empty()) {
         const int first = wanted.event == 0 ? 0 : wanted.event - 1;
         const int times = wanted.event == 0 ? static_cast<int>(count) : 1;
-        platform::AtomicFile::ClearLastFailure();
+        const platform::AtomicFile::FailureWatch watch;
         const int pages = host::PrintViewRepeatedly(opened, wanted.printout, times, [&](int i) {
             show(first + i);
             if (!quiet && times > 1) {
@@ -401,16 +457,17 @@ void WriteView(const ViewOutputs& wanted, host::Host& host, host::HostDocument& 
             }
         });
         if (pages == 0) {
-            throw WriteFailure("the printout", wanted.printout, platform::AtomicFile::LastFailure());
+            throw WriteFailure("the printout", wanted.printout, watch.Reason());
         }
     }
 }
 
-// The host chart document with its analysis manager, as the application makes it for an opened file, and the
-// module's analysis document on it; closes them when it goes.
+// The host chart document with its analysis manager, as the application makes it for an opened file (named after
+// the file at `path`; none for a document of no file), and the module's analysis document on it; closes them when it
+// goes.
 class AnalysisDocument {
 public:
-    AnalysisDocument(host::Host& application, std::shared_ptr<host::Document> recording)
+    AnalysisDocument(host::Host& application, std::shared_ptr<host::Document> recording, const std::string& path)
     {
         host::Framework& framework = application.GetFramework();
         source_ = host::DataSource::Create(application, std::move(recording));
@@ -421,6 +478,9 @@ public:
             host::AnalysisManager::Create(application.Log(), static_cast<DWORD>(managerShortId) << 16));
         hostDocument_ = host::HostDocument::Create(application.Log(), 1,
                                                    platform::ComPtr<host::ChartData>(&source_->GetChartData()));
+        if (!path.empty()) {
+            hostDocument_->SetFileName(path);
+        }
         hostDocument_->SetApplication(platform::ComPtr<IUnknown>(static_cast<IHostObjectsById*>(manager_.Get())));
         // The host's own peak detection, which the unstimulated analysis types hand their detection to.
         // Its presets: the built-in ones and the user's, kept in the host's settings.
@@ -479,23 +539,41 @@ std::string Rounded(double value)
     return std::string(buffer, done.ptr);
 }
 
-// A setting's value as --set takes it, with its unit: a height in the base unit beside the recording's own unit.
-std::string ValueWithUnit(const std::string& text, Quantity quantity, const std::u16string& recordingUnit)
+// A height in the base unit, beside the recording's own unit when that differs: "0.03 V (30 mV)".
+std::string HeightWithUnit(const std::string& text, double value, const std::u16string& recordingUnit)
 {
-    if (quantity == Quantity::kMilliseconds) {
-        return text + " ms";
-    }
-    double value = 0.0;
-    const auto parsed = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (quantity != Quantity::kHeight || parsed.ec != std::errc()) {
-        return text.empty() ? "\"\"" : text;
-    }
     const host::UnitParts unit = host::SplitUnit(recordingUnit);
     const std::string base = platform::Utf16ToUtf8(unit.base);
     const std::string shown = text + (base.empty() ? "" : " " + base);
     return unit.toBase == 1.0 ? shown
                               : shown + " (" + Rounded(value / unit.toBase) + " " +
                                     platform::Utf16ToUtf8(recordingUnit) + ")";
+}
+
+// A setting's value as --set takes it, with its unit: a height in the base unit beside the recording's own unit,
+// and the height of a peak detection text with what it is measured in.
+std::string ValueWithUnit(const std::string& text, Quantity quantity, const std::u16string& recordingUnit)
+{
+    if (quantity == Quantity::kMilliseconds) {
+        return text + " ms";
+    }
+    if (quantity == Quantity::kDetectionText) {
+        const auto detection = host::ParseLMText(platform::Utf8ToUtf16(text));
+        if (!detection) {
+            return text.empty() ? "\"\"" : text;
+        }
+        const double height = detection->detect.height;
+        return (text.empty() ? "\"\"" : text) + " (height " +
+               (detection->detect.thresholdInSD ? Rounded(height) + " S.D. of the noise"
+                                                : HeightWithUnit(Rounded(height), height, recordingUnit)) +
+               ")";
+    }
+    double value = 0.0;
+    const auto parsed = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (quantity != Quantity::kHeight || parsed.ec != std::errc()) {
+        return text.empty() ? "\"\"" : text;
+    }
+    return HeightWithUnit(text, value, recordingUnit);
 }
 
 // The recording's channel that the analysis reads (its source setting), when the recording has it.
@@ -505,7 +583,7 @@ std::optional<int> AnalysedChannel(IAnalysisJob& job, const host::Document& reco
     return channel && *channel >= 0 && *channel < recording.ChannelCount() ? channel : std::nullopt;
 }
 
-// The analysed channel's unit, when the host does not know it: its numbers were taken as written.
+// The analysed channel's unit, when it has none or one the host does not know: its numbers were taken as written.
 void WarnOfUnknownUnit(IAnalysisJob& job, const host::Document& recording, const std::string& path, std::ostream& err)
 {
     const auto channel = AnalysedChannel(job, recording);
@@ -514,47 +592,56 @@ void WarnOfUnknownUnit(IAnalysisJob& job, const host::Document& recording, const
     }
 }
 
+// The settings as "ID=VALUE" with their units, separated by commas.
+std::string SettingValues(IAnalysisJob& job, const std::vector<PageSetting>& settings, const std::u16string& unit)
+{
+    std::string values;
+    for (const PageSetting& setting : settings) {
+        const std::string text = SettingText(job, setting.id);
+        values += (values.empty() ? "" : ", ") + std::to_string(setting.id) + "=" +
+                  ValueWithUnit(text, setting.quantity, unit) +
+                  (setting.id == kStimulusMethodId && text == std::to_string(kNoStimulusMethod)
+                       ? " (none: no stimulus is searched for)"
+                       : "");
+    }
+    return values;
+}
+
 // An empty table is a result, not a failure; but a detector that found nothing is more often set wrong than
-// right, so the settings that decided it are said, with their units.
-void WarnOfNoEvents(IAnalysisJob& job, const host::Document& recording, std::ostream& err)
+// right, so the settings that decided it are said, with their units. So are those of the evoked responses when
+// stimuli were found without a response, whose rows hold no measurements.
+void WarnOfEmptyResults(IAnalysisJob& job, const host::Document& recording, std::ostream& err)
 {
     LONG count = 0;
     job.SelectEvent(-1, &count);
-    if (count > 0) {
+    LONG unanswered = 0;
+    job.CountStimuliWithoutResponse(&unanswered);
+    if (count > 0 && unanswered == 0) {
         return;
     }
     const int type = WholeNumberIn(SettingText(job, kAnalysisTypeId)).value_or(-1);
     const auto channel = AnalysedChannel(job, recording);
     const std::u16string unit = channel ? recording.ChannelUnit(*channel) : std::u16string();
-    std::string values;
-    for (const PageSetting& setting :
-         DetectionSettings(type, WholeNumberIn(SettingText(job, kStimulusMethodId)).value_or(-1),
-                           SettingText(job, kDetectResponsesId) == "t")) {
-        values += (values.empty() ? "" : ", ") + std::to_string(setting.id) + "=" +
-                  ValueWithUnit(SettingText(job, setting.id), setting.quantity, unit);
+    std::vector<PageSetting> decided =
+        DetectionSettings(type, WholeNumberIn(SettingText(job, kStimulusMethodId)).value_or(-1),
+                          SettingText(job, kDetectResponsesId) == "t");
+    std::string what = "no events found";
+    if (count > 0) {
+        // The stimuli were found: what decided is the response detection.
+        std::erase_if(decided, [](const PageSetting& setting) {
+            return setting.id != kDetectResponsesId && !setting.withResponses;
+        });
+        what = std::to_string(unanswered) + " of " + std::to_string(count) + " stimuli had no response";
     }
-    err << "crestmetrics: analyse: warning: no events found: " << TypeName(job, type) << " (type " << type << ")"
+    const std::string values = SettingValues(job, decided, unit);
+    err << "crestmetrics: analyse: warning: " << what << ": " << TypeName(job, type) << " (type " << type << ")"
         << (values.empty() ? "" : " with " + values) << '\n';
 }
 
-// What a file the run reads or writes is: device and inode for a regular file, the full name for one not made
-// yet; empty for a device, a pipe or a socket, which are written in place and replace nothing.
-std::string FileIdentity(const std::string& path)
-{
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0) {
-        return S_ISREG(info.st_mode) ? "inode " + std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino) : "";
-    }
-    std::error_code error;
-    const std::filesystem::path full = std::filesystem::weakly_canonical(std::filesystem::absolute(path), error);
-    return error ? "" : "name " + full.string();
-}
-
-constexpr const char* kIsTheRecording = ": that is the recording being analysed";
-
-// No output may replace the recording, the --from document or another output: refused before anything is
-// written. A saved document may be saved again where it came from, as the host's Save does: true when --save names
-// the input, which the caller refuses unless the input was a saved document.
+// No output may replace the recording, the --from document or another output (an empty path: standard output,
+// the file it is redirected to): refused before anything is written. A saved document may be saved again where it
+// came from, as the host's Save does: true when --save names the input, which the caller refuses unless the input
+// was a saved document.
 bool RefuseSharedFiles(const std::string& recording, const std::string& settingsFrom,
                        const std::vector<std::pair<std::string, std::string>>& outputs)
 {
@@ -563,11 +650,11 @@ bool RefuseSharedFiles(const std::string& recording, const std::string& settings
     const std::string documentFile = settingsFrom.empty() ? "" : FileIdentity(settingsFrom);
     std::vector<std::pair<std::string, std::string>> earlier; // option and identity
     for (const auto& [option, path] : outputs) {
-        const std::string file = path.empty() ? "" : FileIdentity(path);
+        const std::string file = path.empty() ? StandardOutputIdentity() : FileIdentity(path);
         if (file.empty()) {
             continue;
         }
-        const std::string refused = option + " " + path;
+        const std::string refused = path.empty() ? option : option + " " + path;
         if (file == recordingFile && option != "--save") {
             throw Failure(refused + kIsTheRecording, true);
         }
@@ -592,7 +679,7 @@ int ListSettings(const Options& options, int type, std::ostream& out)
     LoadedHost loaded(options.module);
     auto empty = host::Document::Create();
     empty->AddChannel(u"", u"");
-    AnalysisDocument analysis(loaded.host, empty);
+    AnalysisDocument analysis(loaded.host, empty, {});
     const SettingsTables tables(analysis.Job(), type);
     out << "settings of analysis type " << type << " (" << TypeName(analysis.Job(), type) << "), for --set ID=TEXT:\n"
         << "   id  kind     default  range                    meaning\n";
@@ -635,6 +722,11 @@ int ListSettings(const Options& options, int type, std::ostream& out)
         section(heading, rows);
     }
     constexpr LONG kLastParameterCode = 58;
+    section("on no page of the settings dialog:\n", matching([&](const AnalysisSettingInfo& info) {
+                return info.id > kLastParameterCode && info.id < kAnalysisTypeId &&
+                       (info.analysisTypes & (1u << type)) != 0 &&
+                       std::ranges::none_of(PageSettings(type), [&](const PageSetting& s) { return s.id == info.id; });
+            }));
     section("table columns:\n", matching([&](const AnalysisSettingInfo& info) {
                 return info.id <= kLastParameterCode && (info.analysisTypes & (1u << type)) != 0;
             }));
@@ -650,186 +742,272 @@ int ListSettings(const Options& options, int type, std::ostream& out)
     return 0;
 }
 
-} // namespace
-
-int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
-{
-    const bool listSettings = !options.flags.empty();
-    if (options.arguments.size() != (listSettings ? 0u : 1u)) {
-        throw Failure(listSettings ? "--list-settings takes no recording" : "needs one recording", true);
-    }
+// What the command line asks of an analysis: its settings and its outputs.
+struct AnalyseRequest {
     int type = -1;
-    std::optional<int> channel;
-    std::string output;
+    std::optional<int> channel; // from 1: --channel, or --set 2001 plus one
+    std::string output; // empty: standard output
     std::string csv;
     std::string pdf;
     std::string saveTo;
     std::string settingsFrom;
     std::vector<std::pair<LONG, std::string>> settings;
     ViewOutputs view;
+
+    // The outputs asked for, the table first: an empty path is standard output.
+    std::vector<std::pair<std::string, std::string>> Outputs() const
+    {
+        std::vector<std::pair<std::string, std::string>> outputs = {
+            {output.empty() ? "standard output" : "-o", output}};
+        for (const auto& [option, path] : std::initializer_list<std::pair<const char*, const std::string&>>{
+                 {"--save", saveTo}, {"--view-png", view.picture}, {"--view-pdf", view.printout}, {"--csv", csv},
+                 {"--pdf", pdf}}) {
+            if (!path.empty()) {
+                outputs.emplace_back(option, path);
+            }
+        }
+        return outputs;
+    }
+};
+
+// --set ID=TEXT as the command line takes it; the value itself is the module's to judge.
+std::pair<LONG, std::string> ReadSetOption(const std::string& value)
+{
+    const auto equals = value.find('=');
+    const std::string id = value.substr(0, equals);
+    if (equals == std::string::npos) {
+        throw Failure("--set needs ID=TEXT, one argument with \"=\" between the id and its value, not \"" + value +
+                          "\"",
+                      true);
+    }
+    const int number = WholeNumber("--set", id, 0, 0x7FFFFFFF);
+    const std::string text = value.substr(equals + 1);
+    // The type and the channel as --type and --channel check them: the module's ranges are wider.
+    if (number == kAnalysisTypeId) {
+        WholeNumber("--set 2000", text, 0, kLastAnalysisType);
+    } else if (number == kSourceChannelId) {
+        WholeNumber("--set 2001", text, 0, 0x7FFFFFFE);
+    } else if (number >= kAnalysisTypeId && RoleOf(number) == GlobalRole::kKept) {
+        throw Failure("--set " + value + ": setting " + id + " is kept by the analysis for itself, not set by a user",
+                      true);
+    } else if (number == kAnalyseSelectionId && text.starts_with('t')) {
+        throw Failure("--set " + value + ": the command line has no selection; it analyses the whole recording", true);
+    }
+    return {number, text};
+}
+
+AnalyseRequest ReadAnalyseOptions(const Options& options)
+{
+    AnalyseRequest request;
     for (const auto& [name, value] : options.values) {
         if (name == "--type") {
-            type = WholeNumber(name, value, 0, kLastAnalysisType);
+            request.type = WholeNumber(name, value, 0, kLastAnalysisType);
         } else if (name == "--channel") {
-            channel = WholeNumber(name, value, 1, 0x7FFFFFFF);
+            request.channel = WholeNumber(name, value, 1, 0x7FFFFFFF);
         } else if (name == "-o") {
-            output = value == "-" ? std::string() : value; // "-": standard output, as without -o
+            request.output = value == "-" ? std::string() : value; // "-": standard output, as without -o
         } else if (name == "--csv") {
             // The table view writes comma-separated text only for a name ending in ".csv", as typed.
             if (value.size() < 5 || value.substr(value.size() - 4) != ".csv") {
                 throw Failure("--csv needs a file name ending in .csv, not \"" + value + "\"", true);
             }
-            csv = value;
+            request.csv = value;
         } else if (name == "--pdf") {
             RefuseStandardOutput(name, value);
-            pdf = value;
+            request.pdf = value;
         } else if (name == "--save") {
             RefuseStandardOutput(name, value);
-            saveTo = value;
+            request.saveTo = value;
         } else if (name == "--from") {
-            settingsFrom = value;
+            request.settingsFrom = value;
         } else if (name == "--event" || name == "--view-png" || name == "--view-pdf") {
-            view.Take(name, value);
+            request.view.Take(name, value);
         } else {
-            const auto equals = value.find('=');
-            const std::string id = value.substr(0, equals);
-            if (equals == std::string::npos) {
-                throw Failure("--set needs ID=TEXT, not \"" + value + "\"", true);
+            request.settings.push_back(ReadSetOption(value));
+            if (const auto& [id, text] = request.settings.back(); id == kSourceChannelId) {
+                request.channel = std::stoi(text) + 1; // as --channel: the last given wins
             }
-            const int number = WholeNumber("--set", id, 0, 0x7FFFFFFF);
-            const std::string text = value.substr(equals + 1);
-            // The type and the channel as --type and --channel check them: the module's ranges are wider.
-            if (number == kAnalysisTypeId) {
-                WholeNumber("--set 2000", text, 0, kLastAnalysisType);
-            } else if (number == kSourceChannelId) {
-                WholeNumber("--set 2001", text, 0, 0x7FFFFFFE);
-            } else if (number >= kAnalysisTypeId && RoleOf(number) == GlobalRole::kKept) {
-                throw Failure("--set " + value + ": setting " + id +
-                                  " is kept by the analysis for itself, not set by a user",
-                              true);
-            } else if (number == kAnalyseSelectionId && text.starts_with('t')) {
-                throw Failure("--set " + value + ": the command line has no selection; it analyses the whole recording",
-                              true);
-            }
-            settings.emplace_back(number, text);
         }
     }
-    if (listSettings) {
-        // It lists the settings of a type, nothing else: an option of an analysis would do nothing.
-        const auto other = std::find_if(options.values.begin(), options.values.end(),
-                                        [](const auto& option) { return option.first != "--type"; });
-        if (other != options.values.end()) {
-            throw Failure("--list-settings takes only --type, not " + other->first, true);
-        }
-        return ListSettings(options, std::max(type, 0), out);
-    }
-    view.Check();
-    const bool savesOverInput =
-        RefuseSharedFiles(options.arguments[0], settingsFrom,
-                          {{"-o", output}, {"--save", saveTo}, {"--view-png", view.picture},
-                           {"--view-pdf", view.printout}, {"--csv", csv}, {"--pdf", pdf}});
+    return request;
+}
 
-    // A saved document brings its recording and the settings it was analysed with; --from takes the settings of
-    // another one.
+// --list-settings lists the settings of a type, nothing else: an option of an analysis would do nothing.
+void RefuseAnalysisOptions(const Options& options)
+{
+    const auto other = std::find_if(options.values.begin(), options.values.end(),
+                                    [](const auto& option) { return option.first != "--type"; });
+    if (other != options.values.end()) {
+        throw Failure("--list-settings takes only --type, not " + other->first, true);
+    }
+}
+
+// The recording, and the saved analysis whose settings it is analysed with: a saved document brings its recording
+// and the settings it was analysed with; --from takes the settings of another one.
+struct AnalysisInput {
     std::shared_ptr<host::Document> recording;
-    std::vector<std::vector<std::uint8_t>> savedStreams;
-    std::string settingsSource = options.arguments[0];
+    std::vector<std::vector<std::uint8_t>> savedStreams; // empty: the defaults
+    std::string settingsSource;                          // the file the saved streams come from
+};
+
+AnalysisInput ReadAnalysisInput(const std::string& path, const std::string& settingsFrom, std::ostream& err)
+{
+    AnalysisInput read;
+    read.settingsSource = path;
     try {
         // Opened and read once: a pipe or a FIFO gives its bytes only once.
-        host::InputFile input(options.arguments[0]);
+        host::InputFile input(path);
         if (host::IsSavedDocument(input)) {
             host::SavedDocument saved = host::ReadSavedDocumentFile(input);
-            recording = std::move(saved.recording);
-            savedStreams = std::move(saved.streams);
+            read.recording = std::move(saved.recording);
+            read.savedStreams = std::move(saved.streams);
         } else {
             host::RecordingNotes notes;
-            recording = host::ReadRecordingFile(input, &notes);
-            if (const auto warning = host::TimeColumnWarning(notes)) {
-                err << "crestmetrics: analyse: " << options.arguments[0] << ": warning: " << *warning << '\n';
+            read.recording = host::ReadRecordingFile(input, &notes);
+            if (const auto warning = host::TimeColumnWarning(notes, *read.recording)) {
+                err << "crestmetrics: analyse: " << path << ": warning: " << *warning << '\n';
             }
         }
     } catch (const host::RecordingError& error) {
-        throw Failure(options.arguments[0] + ": " + error.what());
+        throw Failure(path + ": " + error.what());
     }
     if (!settingsFrom.empty()) {
         try {
-            savedStreams = host::ReadSavedDocumentFile(settingsFrom).streams;
+            read.savedStreams = host::ReadSavedDocumentFile(settingsFrom).streams;
         } catch (const host::RecordingError& error) {
             throw Failure(settingsFrom + ": " + error.what());
         }
-        settingsSource = settingsFrom;
-        if (savedStreams.empty()) {
+        read.settingsSource = settingsFrom;
+        if (read.savedStreams.empty()) {
             throw Failure(settingsFrom + ": the saved document holds no analysis");
         }
     }
-    if (savesOverInput && (savedStreams.empty() || !settingsFrom.empty())) {
-        // Only a saved document, with its own settings, is saved again where it came from.
-        throw Failure("--save " + saveTo + kIsTheRecording, true);
-    }
+    return read;
+}
+
+// The channels that --channel and --set 2001 name must be the recording's.
+void RefuseMissingChannels(const AnalyseRequest& request, const host::Document& recording)
+{
     const auto checkChannel = [&](int number, const std::string& what) {
-        if (number > recording->ChannelCount()) {
-            throw Failure(what + "the recording has " + std::to_string(recording->ChannelCount()) +
+        if (number > recording.ChannelCount()) {
+            throw Failure(what + "the recording has " + std::to_string(recording.ChannelCount()) +
                           " channel(s), not " + std::to_string(number));
         }
     };
-    if (channel) {
-        checkChannel(*channel, "");
-    }
-    for (const auto& [id, text] : settings) {
+    for (const auto& [id, text] : request.settings) {
         if (id == kSourceChannelId) {
             checkChannel(std::stoi(text) + 1, "--set 2001=" + text + " (channel " + std::to_string(std::stoi(text) + 1) +
                                                   "): ");
         }
     }
-    LoadedHost loaded(options.module);
-    host::Framework& framework = loaded.host.GetFramework();
-    AnalysisDocument analysis(loaded.host, recording);
-    IAnalysisJob& job = analysis.Job();
-    host::HostDocument& hostDocument = analysis.HostDocument();
-    const SettingsTables tables(job, 0);
+    if (request.channel) {
+        checkChannel(*request.channel, "");
+    }
+}
 
+// The saved source channel must be one of this recording's.
+void RefuseMissingSavedChannel(IAnalysisJob& job, const AnalysisInput& input)
+{
+    const std::string saved = SettingText(job, kSourceChannelId);
+    int index = -1;
+    const auto parsed = std::from_chars(saved.data(), saved.data() + saved.size(), index);
+    if (parsed.ec != std::errc() || index < 0 || index >= input.recording->ChannelCount()) {
+        throw Failure(input.settingsSource + ": its analysis is of channel " +
+                      (parsed.ec == std::errc() ? std::to_string(index + 1) : saved) + ", which the recording (" +
+                      std::to_string(input.recording->ChannelCount()) + " channel(s)) does not have: give --channel");
+    }
+}
+
+// The settings of the source channel (the module's tables list them before the global ones) as the document holds
+// them; none when it holds no group for that channel.
+std::vector<std::pair<LONG, std::string>> ChannelSettings(IAnalysisJob& job, const SettingsTables& tables)
+{
+    std::vector<std::pair<LONG, std::string>> settings;
+    for (const SettingsTables::Row& row : tables.Rows()) {
+        IKVOString* text = nullptr;
+        if (row.info.id < kAnalysisTypeId && job.GetSettingText(row.info.id, &text) == S_OK) {
+            settings.emplace_back(row.info.id, platform::Utf16ToUtf8(host::TakeText(text)));
+        }
+    }
+    return settings;
+}
+
+// Before the document is opened, a setting of the source channel reads only when the document holds a group for it.
+bool HoldsChannelSettings(IAnalysisJob& job, const SettingsTables& tables)
+{
+    const auto channelSetting = std::find_if(tables.Rows().begin(), tables.Rows().end(),
+                                             [](const auto& row) { return row.info.id < kAnalysisTypeId; });
+    IKVOString* text = nullptr;
+    const bool held =
+        channelSetting != tables.Rows().end() && job.GetSettingText(channelSetting->info.id, &text) == S_OK;
+    host::TakeText(text);
+    return held;
+}
+
+platform::ComPtr<IPersistStreamInit> DocumentPersistence(IAnalysisJob& job)
+{
     platform::ComPtr<IPersistStreamInit> persistence;
     if (FAILED(job.GetPersistence(persistence.Out())) || !persistence) {
         throw Failure("the analysis document keeps no state");
     }
+    return persistence;
+}
+
+// The saved settings, then the channel, the type and every --set on top, and the document opened on the
+// recording; Failure when the settings in use are not valid.
+void ApplySettings(IAnalysisJob& job, IPersistStreamInit& persistence, const AnalyseRequest& request,
+                   const AnalysisInput& input)
+{
+    const SettingsTables tables(job, 0);
     // The extensions' streams in their order: the first that the analysis reads gives its settings.
-    bool settingsLoaded = savedStreams.empty();
-    for (const auto& bytes : savedStreams) {
+    bool settingsLoaded = input.savedStreams.empty();
+    for (const auto& bytes : input.savedStreams) {
         auto stream = platform::MemoryStream::Create(std::vector<BYTE>(bytes.begin(), bytes.end()));
-        if (persistence->Load(stream.Get()) == S_OK) {
+        if (persistence.Load(stream.Get()) == S_OK) {
             settingsLoaded = true;
             break;
         }
     }
     if (!settingsLoaded) {
-        throw Failure(settingsSource + ": the saved document holds no settings this analysis can read");
+        throw Failure(input.settingsSource + ": the saved document holds no settings this analysis can read");
     }
-    if (channel || savedStreams.empty()) {
-        SetSetting(job, tables, kSourceChannelId, std::to_string(channel.value_or(1) - 1), "--channel");
-    } else {
-        // The saved source channel must be one of this recording's.
-        IKVOString* text = nullptr;
-        const HRESULT read = job.GetSettingText(kSourceChannelId, &text);
-        const std::string saved = read == S_OK ? platform::Utf16ToUtf8(host::TakeText(text)) : std::string();
-        int index = -1;
-        const auto parsed = std::from_chars(saved.data(), saved.data() + saved.size(), index);
-        if (parsed.ec != std::errc() || index < 0 || index >= recording->ChannelCount()) {
-            throw Failure(settingsSource + ": its analysis is of channel " +
-                          (parsed.ec == std::errc() ? std::to_string(index + 1) : saved) + ", which the recording (" +
-                          std::to_string(recording->ChannelCount()) + " channel(s)) does not have: give --channel");
+    // A saved document keeps a settings group per source channel. On a channel other than the one it was analysed
+    // on, it keeps the group it holds for that channel, or else takes the analysed channel's settings there, as the
+    // settings dialog does when its source channel changes: the defaults would analyse with none of them.
+    std::vector<std::pair<LONG, std::string>> carried;
+    if (request.channel) {
+        const std::string chosen = std::to_string(*request.channel - 1);
+        if (!input.savedStreams.empty() && SettingText(job, kSourceChannelId) != chosen) {
+            carried = ChannelSettings(job, tables);
         }
+        SetSetting(job, tables, kSourceChannelId, chosen, "--channel");
+        if (HoldsChannelSettings(job, tables)) {
+            carried.clear();
+        }
+    } else if (input.savedStreams.empty()) {
+        SetSetting(job, tables, kSourceChannelId, "0", "--channel");
+    } else {
+        RefuseMissingSavedChannel(job, input);
     }
     if (FAILED(job.Open())) {
         throw Failure("the analysis document cannot be opened on the recording");
     }
-    if (type >= 0) {
-        SetSetting(job, tables, kAnalysisTypeId, std::to_string(type), "--type");
+    for (const auto& [id, text] : carried) {
+        // Values the document held itself; one the module would not take back stays at its default.
+        job.SetSettingText(id, host::MakeString(platform::Utf8ToUtf16(text)).Get());
     }
-    for (const auto& [id, text] : settings) {
-        SetSetting(job, tables, id, text, "--set");
+    if (request.type >= 0) {
+        SetSetting(job, tables, kAnalysisTypeId, std::to_string(request.type), "--type");
     }
-    RefuseInvalidSettings(job, tables, settings, savedStreams.empty() ? std::string() : settingsSource);
-    if (!savedStreams.empty()) {
+    for (const auto& [id, text] : request.settings) {
+        if (id != kSourceChannelId) { // set with the channel, before the document was opened
+            SetSetting(job, tables, id, text, "--set");
+        }
+    }
+    RefuseInvalidSettings(job, tables, request.settings,
+                          input.savedStreams.empty() ? std::string() : input.settingsSource);
+    RefuseValuesOutsideTheirSettings(tables, request.settings);
+    if (!input.savedStreams.empty()) {
         // The module's range of the type is wider than its types: a saved 6 would analyse nothing.
         IKVOString* text = nullptr;
         const std::string saved =
@@ -837,62 +1015,136 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
         int savedType = -1;
         const auto parsed = std::from_chars(saved.data(), saved.data() + saved.size(), savedType);
         if (parsed.ec != std::errc() || savedType < 0 || savedType > kLastAnalysisType) {
-            throw Failure(settingsSource + ": its analysis type " + saved + " is none of 0 to " +
+            throw Failure(input.settingsSource + ": its analysis type " + saved + " is none of 0 to " +
                           std::to_string(kLastAnalysisType) + ": give --type");
         }
     }
-    WarnOfUnknownUnit(job, *recording, options.arguments[0], err);
+}
 
-    // Progress on standard error: a line for each new text of a display ("Block 2"), not for every percent.
-    std::u16string shown;
-    framework.Progress().SetAvailable(true);
-    framework.Progress().SetSink([&](const host::ProgressReport& report) -> HRESULT {
-        const std::u16string line = report.text.empty() ? report.title : report.title + u": " + report.text;
-        if (!options.quiet && line != shown && !line.empty() && report.text.find(u'%') == std::u16string::npos) {
-            err << "crestmetrics: analyse: " << platform::Utf16ToUtf8(line) << '\n';
-        }
-        shown = line;
-        return S_OK;
-    });
-    struct SinkReset {
-        host::Framework& framework;
-        ~SinkReset() { framework.Progress().SetSink({}); }
-    } sinkReset{framework};
+// Progress on standard error while it lives: a line for each new text of a display ("Block 2"), not for every
+// percent.
+class ProgressLines {
+public:
+    ProgressLines(host::Framework& framework, bool quiet, std::ostream& err) : framework_(framework)
+    {
+        framework.Progress().SetAvailable(true);
+        framework.Progress().SetSink([this, quiet, &err](const host::ProgressReport& report) -> HRESULT {
+            const std::u16string line = report.text.empty() ? report.title : report.title + u": " + report.text;
+            // A percent between two steps, or a display closed and opened again (the table view copies its two
+            // grids), is no new step.
+            if (line.empty() || report.text.find(u'%') != std::u16string::npos || line == shown_) {
+                return S_OK;
+            }
+            if (!quiet) {
+                err << "crestmetrics: analyse: " << platform::Utf16ToUtf8(line) << '\n';
+            }
+            shown_ = line;
+            return S_OK;
+        });
+    }
+    ~ProgressLines() { framework_.Progress().SetSink({}); }
+    ProgressLines(const ProgressLines&) = delete;
+    ProgressLines& operator=(const ProgressLines&) = delete;
 
-    if (type < 0 && !options.quiet) {
+private:
+    host::Framework& framework_;
+    std::u16string shown_;
+};
+
+void Analyse(IAnalysisJob& job, bool typeGiven, bool quiet, std::ostream& err)
+{
+    if (!typeGiven && !quiet) {
         const int used = WholeNumberIn(SettingText(job, kAnalysisTypeId)).value_or(-1);
         err << "crestmetrics: analyse: analysis type " << used << " (" << TypeName(job, used) << ")\n";
     }
     if (job.Analyse() != S_OK) {
         throw Failure("nothing was analysed: the channel holds no samples to analyse");
     }
-    view.CheckEvents(job);
-    WarnOfNoEvents(job, *recording, err);
+}
+
+// The table, then the saved document, the analysis view's files and the table view's files.
+void WriteOutputs(const AnalyseRequest& request, AnalysisDocument& analysis, host::Host& application,
+                  IPersistStreamInit& persistence, const host::Document& recording, const Options& options,
+                  std::ostream& out, std::ostream& err)
+{
+    IAnalysisJob& job = analysis.Job();
     // Standard output is written through the process's own descriptor (a pipe, a terminal, the file a shell
     // appends to), never through a copy in a temporary folder.
-    if (output.empty() && !out.flush()) {
-        throw WriteFailure("the table", output, 0);
+    if (request.output.empty() && !out.flush()) {
+        throw WriteFailure("the table", request.output, 0);
     }
-    platform::AtomicFile::ClearLastFailure();
-    const std::string path = output.empty() ? std::string("/dev/stdout") : output;
-    if (job.ExportTable(host::MakeString(platform::Utf8ToUtf16(path)).Get()) != S_OK) {
-        throw WriteFailure("the table", output, platform::AtomicFile::LastFailure());
-    }
-    if (!saveTo.empty()) {
-        // After the table: the document keeps the column formats its export set up.
-        auto stream = platform::MemoryStream::Create();
-        platform::AtomicFile::ClearLastFailure();
-        if (persistence->Save(stream.Get(), TRUE) != S_OK ||
-            !host::WriteSavedDocumentFile(saveTo, *recording, {{stream->Data().begin(), stream->Data().end()}})) {
-            throw WriteFailure("the document", saveTo, platform::AtomicFile::LastFailure());
+    {
+        const platform::AtomicFile::FailureWatch watch;
+        const std::string path = request.output.empty() ? std::string("/dev/stdout") : request.output;
+        if (job.ExportTable(host::MakeString(platform::Utf8ToUtf16(path)).Get()) != S_OK) {
+            throw WriteFailure("the table", request.output, watch.Reason());
         }
     }
-    if (view.Wanted()) {
-        WriteView(view, loaded.host, hostDocument, job, err, options.quiet);
+    if (!request.saveTo.empty()) {
+        // After the table: the document keeps the column formats its export set up.
+        auto stream = platform::MemoryStream::Create();
+        const platform::AtomicFile::FailureWatch watch;
+        if (persistence.Save(stream.Get(), TRUE) != S_OK ||
+            !host::WriteSavedDocumentFile(request.saveTo, recording,
+                                          {{stream->Data().begin(), stream->Data().end()}})) {
+            throw WriteFailure("the document", request.saveTo, watch.Reason());
+        }
     }
-    if (!csv.empty() || !pdf.empty()) {
-        WriteFromTableView(loaded.host, hostDocument, csv, pdf, options.quiet, err);
+    if (request.view.Wanted()) {
+        WriteView(request.view, application, analysis.HostDocument(), job, err, options.quiet);
     }
+    if (!request.csv.empty() || !request.pdf.empty()) {
+        WriteFromTableView(application, analysis.HostDocument(), request.csv, request.pdf, options.quiet, err);
+    }
+}
+
+} // namespace
+
+int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
+{
+    // The options first: "--set 1035 0.5" gives a second argument that is no recording.
+    const bool listSettings = !options.flags.empty();
+    const AnalyseRequest request = ReadAnalyseOptions(options);
+    if (listSettings) {
+        RefuseAnalysisOptions(options);
+        if (!options.arguments.empty()) {
+            throw Failure("--list-settings takes no recording", true);
+        }
+        return ListSettings(options, std::max(request.type, 0), out);
+    }
+    if (options.arguments.size() != 1) {
+        throw Failure("needs one recording", true);
+    }
+    request.view.Check();
+    const std::string& recordingPath = options.arguments[0];
+    RefuseDashAsRecording(recordingPath);
+    if (request.output.empty()) {
+        RefuseStandardOutputOnto(recordingPath);
+    }
+    const bool savesOverInput = RefuseSharedFiles(recordingPath, request.settingsFrom, request.Outputs());
+    if (request.output.empty()) {
+        RefuseClosedStandardOutput();
+    }
+
+    const AnalysisInput input = ReadAnalysisInput(recordingPath, request.settingsFrom, err);
+    if (savesOverInput && (input.savedStreams.empty() || !request.settingsFrom.empty())) {
+        // Only a saved document, with its own settings, is saved again where it came from.
+        throw Failure("--save " + request.saveTo + kIsTheRecording, true);
+    }
+    RefuseMissingChannels(request, *input.recording);
+
+    LoadedHost loaded(options.module);
+    AnalysisDocument analysis(loaded.host, input.recording, recordingPath);
+    IAnalysisJob& job = analysis.Job();
+    const platform::ComPtr<IPersistStreamInit> persistence = DocumentPersistence(job);
+    ApplySettings(job, *persistence.Get(), request, input);
+    WarnOfUnknownUnit(job, *input.recording, recordingPath, err);
+
+    const ProgressLines progress(loaded.host.GetFramework(), options.quiet, err);
+    Analyse(job, request.type >= 0, options.quiet, err);
+    request.view.CheckEvents(job);
+    WarnOfEmptyResults(job, *input.recording, err);
+    WriteOutputs(request, analysis, loaded.host, *persistence.Get(), *input.recording, options, out, err);
     if (!options.quiet) {
         err << "crestmetrics: analyse: done\n";
     }

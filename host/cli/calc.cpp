@@ -249,7 +249,10 @@ int RunCalc(const Options& options, std::ostream& out, std::ostream& err)
     if (options.arguments.size() != 2) {
         throw Failure("needs a calculation text and a recording", true);
     }
+    RefuseDashAsRecording(options.arguments[1]);
     RefuseSwappedArguments(options.arguments[0], options.arguments[1]);
+    RefuseStandardOutputOnto(options.arguments[1]);
+    RefuseClosedStandardOutput();
     const std::u16string text = platform::Utf8ToUtf16(options.arguments[0]);
     std::shared_ptr<host::Document> document;
     try {
@@ -260,7 +263,7 @@ int RunCalc(const Options& options, std::ostream& out, std::ostream& err)
         }
         host::RecordingNotes notes;
         document = host::ReadRecordingFile(input, &notes);
-        std::vector<std::optional<std::string>> warnings = {host::TimeColumnWarning(notes)};
+        std::vector<std::optional<std::string>> warnings = {host::TimeColumnWarning(notes, *document)};
         for (int channel = 0; channel < document->ChannelCount(); ++channel) {
             warnings.push_back(host::UnitWarning(*document, channel));
         }

@@ -5,10 +5,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <iostream>
+#include <sys/stat.h>
 #include <string_view>
 #include <system_error>
+#include <unistd.h>
 
 namespace cli {
 
@@ -59,6 +62,10 @@ int FlushedOut(std::ostream& out, int status)
     return status;
 }
 
+// Where a recording from standard input is read, for the help of every command that reads one.
+constexpr const char* kStandardInput = "standard input is read as /dev/stdin: cat FILE | crestmetrics analyse "
+                                       "/dev/stdin (\"-\" is no recording)\n";
+
 void PrintUsage(std::ostream& out)
 {
     out << "usage: crestmetrics COMMAND [--module PATH] [--quiet] ARGUMENTS\n\ncommands:\n";
@@ -68,7 +75,8 @@ void PrintUsage(std::ostream& out)
     out << "\noptions (after the command):\n"
            "  --module PATH  the module library (default: libcrestmetrics.so beside the program)\n"
            "  -q, --quiet    no progress on standard error (warnings still go there)\n"
-           "  -h, --help     this text, or the command's own after it\n";
+           "  -h, --help     this text, or the command's own after it\n\n"
+        << kStandardInput;
 }
 
 bool IsCommonOption(std::string_view arg)
@@ -88,7 +96,7 @@ void HandleSignals()
 {
     // Past the file-size limit a write fails with its own error, which is reported, rather than killing the run.
     std::signal(SIGXFSZ, SIG_IGN);
-    for (const int signal : {SIGINT, SIGTERM}) {
+    for (const int signal : platform::kEndingSignals) {
         struct sigaction previous {};
         if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) {
             continue; // ignored by whoever started the run (nohup, a background job): it stays ignored
@@ -101,6 +109,25 @@ void HandleSignals()
     }
 }
 
+// A standard descriptor closed by whoever started the run (">&-") is taken by a descriptor that reads nothing and
+// refuses writes, so that no file the run opens becomes descriptor 0, 1 or 2 and takes what is meant for it.
+void KeepStandardDescriptorsTaken()
+{
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        int ends[2];
+        if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF || ::pipe(ends) != 0) {
+            continue;
+        }
+        // A pipe's read end: a write to it fails as one to a closed descriptor does, and a read finds the end once
+        // the write end is gone. The lower standard descriptors are taken, so the read end is `fd` or above it.
+        if (ends[0] != fd) {
+            ::dup2(ends[0], fd);
+            ::close(ends[0]);
+        }
+        ::close(ends[1]);
+    }
+}
+
 } // namespace
 
 Failure WriteFailure(const std::string& what, const std::string& path, int error)
@@ -108,6 +135,58 @@ Failure WriteFailure(const std::string& what, const std::string& path, int error
     return Failure("cannot write " + (what.empty() ? std::string() : what + " ") + "to " +
                    (path.empty() ? std::string("standard output") : path) +
                    (error != 0 ? ": " + std::generic_category().message(error) : std::string()));
+}
+
+namespace {
+
+std::string InodeIdentity(const struct stat& info)
+{
+    return S_ISREG(info.st_mode) ? "inode " + std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino) : "";
+}
+
+} // namespace
+
+std::string StandardOutputIdentity()
+{
+    struct stat info {};
+    return ::fstat(STDOUT_FILENO, &info) == 0 ? InodeIdentity(info) : "";
+}
+
+std::string FileIdentity(const std::string& path)
+{
+    if (platform::AtomicFile::NamesStandardOutput(path)) {
+        return StandardOutputIdentity();
+    }
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) {
+        return InodeIdentity(info);
+    }
+    std::error_code error;
+    const std::filesystem::path full = std::filesystem::weakly_canonical(std::filesystem::absolute(path), error);
+    return error ? "" : "name " + full.string();
+}
+
+void RefuseClosedStandardOutput()
+{
+    const int flags = ::fcntl(STDOUT_FILENO, F_GETFL);
+    if (flags < 0 || (flags & O_ACCMODE) == O_RDONLY) {
+        throw WriteFailure("", "", EBADF);
+    }
+}
+
+void RefuseStandardOutputOnto(const std::string& recording)
+{
+    const std::string output = StandardOutputIdentity();
+    if (output.empty() || output != FileIdentity(recording)) {
+        return;
+    }
+    // Opened without O_APPEND and empty: a ">", not a ">>" onto an empty recording.
+    struct stat info {};
+    const bool emptied = ::fstat(STDOUT_FILENO, &info) == 0 && info.st_size == 0 &&
+                         (::fcntl(STDOUT_FILENO, F_GETFL) & O_APPEND) == 0;
+    throw Failure(std::string("standard output") + kIsTheRecording +
+                      (emptied ? ", which the shell's \">\" has emptied" : ""),
+                  true);
 }
 
 void Progress::Step(const std::string& what, int done, int total)
@@ -123,6 +202,13 @@ void Progress::Done()
 {
     if (!quiet_ && shown_) {
         err_ << "crestmetrics: " << command_ << ": done\n";
+    }
+}
+
+void RefuseDashAsRecording(const std::string& path)
+{
+    if (path == "-") {
+        throw Failure("-: standard input is read as /dev/stdin: give /dev/stdin as the recording", true);
     }
 }
 
@@ -150,6 +236,7 @@ LoadedHost::LoadedHost(const std::string& modulePath)
 
 int Main(int argc, char** argv, std::ostream& out, std::ostream& err)
 {
+    KeepStandardDescriptorsTaken();
     std::vector<std::string_view> args(argv + 1, argv + argc);
     if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         PrintUsage(args.empty() ? err : out);
@@ -190,6 +277,9 @@ int Main(int argc, char** argv, std::ostream& out, std::ostream& err)
                     << "\n    " << command->summary << '\n';
                 if (command->details) {
                     out << '\n' << command->details << '\n';
+                }
+                if (std::string_view(command->usage).ends_with("RECORDING")) {
+                    out << '\n' << kStandardInput;
                 }
                 return FlushedOut(out, 0);
             } else if (arg == "--quiet" || arg == "-q") {

@@ -28,6 +28,21 @@ private:
 // with the system's reason for `error` (an errno; 0 when none is known). One wording for every output.
 Failure WriteFailure(const std::string& what, const std::string& path, int error);
 
+// What a file the run reads or writes is: device and inode for a regular file, the full name for one not made
+// yet; empty for a device, a pipe or a socket, which are written in place and replace nothing. A name of the
+// standard output is the file it is redirected to.
+std::string FileIdentity(const std::string& path);
+// The file standard output is redirected to, as FileIdentity gives it.
+std::string StandardOutputIdentity();
+
+inline constexpr const char* kIsTheRecording = ": that is the recording being analysed";
+
+// Failure when standard output, which is to carry the command's output, is closed: found before the work.
+void RefuseClosedStandardOutput();
+// A usage failure when standard output, which is to carry the command's output, is the recording itself: a
+// shell's ">>" would append to it, and its ">" has emptied it before the run.
+void RefuseStandardOutputOnto(const std::string& recording);
+
 // The options every subcommand takes, and its own arguments.
 struct Options {
     std::string module;             // --module PATH: the module library; default beside the program
@@ -60,6 +75,10 @@ struct LoadedHost {
     host::Host host;
     explicit LoadedHost(const std::string& modulePath);
 };
+
+// A recording named on the command line: "-" is refused (a usage failure), because standard input is read as
+// /dev/stdin, a file like any other.
+void RefuseDashAsRecording(const std::string& path);
 
 // The module library beside the running program.
 std::string DefaultModulePath();

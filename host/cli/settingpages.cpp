@@ -57,6 +57,9 @@ std::vector<PageSetting> PeakDetector(LONG minimumWidthId)
         {Page::kDetector, 1006, kHeight}, {Page::kDetector, minimumWidthId, kMilliseconds}, {Page::kDetector, 1036}};
 }
 
+// The host's peak detection of the general and synaptic types, set as one text.
+std::vector<PageSetting> PeakDetectionText() { return {{Page::kDetector, 1010, Quantity::kDetectionText}}; }
+
 std::vector<PageSetting> Baseline(LONG startHeightId)
 {
     return OnPage(Page::kBaseline, {1039, 1040, startHeightId, 1041});
@@ -68,11 +71,11 @@ const std::vector<PageSetting>& PageSettings(int type)
 {
     using enum Quantity;
     static const std::array<std::vector<PageSetting>, 6> types = {
-        Join({OnPage(Page::kDetector, {1010}), Baseline(1033),
+        Join({PeakDetectionText(), Baseline(1033),
               OnPage(Page::kCalculations, {1015, 1016, 1017, 1018, 1020, 1021, 1029, 1030, 1037, 1038})}),
         Join({PeakDetector(1001), Baseline(1033),
               OnPage(Page::kCalculations, {1011, 1012, 1013, 1014, 1017, 1018, 1025, 1026, 1031, 1032})}),
-        Join({OnPage(Page::kDetector, {1010}), Baseline(1033),
+        Join({PeakDetectionText(), Baseline(1033),
               OnPage(Page::kCalculations, {1015, 1016, 1020, 1021, 1029, 1030, 1037})}),
         Join({StimulusDetector(1002),
               {{Page::kDetector, kDetectResponsesId},
@@ -81,11 +84,10 @@ const std::vector<PageSetting>& PageSettings(int type)
                {Page::kDetector, 1008, kMilliseconds, kEveryMethod, true}},
               Baseline(1033),
               OnPage(Page::kCalculations, {1015, 1016, 1017, 1018, 1020, 1021, 1022, 1029, 1030, 1037})}),
-        // The baseline page of population spikes shows every control disabled; 1023 and 1024 are kept with the
-        // settings although no calculation reads them.
+        // The baseline page of population spikes shows every control disabled.
         Join({StimulusDetector(1028),
               {{Page::kDetector, 1007, kMilliseconds}, {Page::kDetector, 1008, kMilliseconds}},
-              OnPage(Page::kCalculations, {1020, 1021, 1022, 1023, 1024})}),
+              OnPage(Page::kCalculations, {1020, 1021, 1022})}),
         Join({PeakDetector(1035), Baseline(1034), OnPage(Page::kCalculations, {1017, 1018, 1031, 1032})}),
     };
     static const std::vector<PageSetting> none;
@@ -95,10 +97,15 @@ const std::vector<PageSetting>& PageSettings(int type)
 std::vector<PageSetting> DetectionSettings(int type, int method, bool responses)
 {
     std::vector<PageSetting> used;
+    const std::vector<PageSetting>& shown = PageSettings(type);
+    const bool stimulated =
+        std::ranges::any_of(shown, [](const PageSetting& setting) { return setting.id == kStimulusMethodId; });
     const unsigned methodBit = method >= 0 && method < 32 ? 1u << method : 0u;
-    for (const PageSetting& setting : PageSettings(type)) {
-        const bool method = setting.methods == kEveryMethod || (setting.methods & methodBit) != 0;
-        if (setting.page == Page::kDetector && method && (!setting.withResponses || responses)) {
+    for (const PageSetting& setting : shown) {
+        const bool shownForMethod = setting.methods == kEveryMethod || (setting.methods & methodBit) != 0;
+        // Without stimulus detection nothing is searched for: the method alone decides.
+        const bool searched = !stimulated || method != kNoStimulusMethod || setting.id == kStimulusMethodId;
+        if (setting.page == Page::kDetector && shownForMethod && searched && (!setting.withResponses || responses)) {
             used.push_back(setting);
         }
     }

@@ -11,8 +11,9 @@ namespace cli {
 // The pages of the settings dialog that show an analysis type's own settings, in the dialog's order.
 enum class Page { kDetector, kBaseline, kCalculations };
 
-// How a value reads beside its unit: a height is in the recording's base unit, a duration in ms.
-enum class Quantity { kPlain, kHeight, kMilliseconds };
+// How a value reads beside its unit: a height is in the recording's base unit, a duration in ms; a peak detection
+// text holds a height in standard deviations of the noise or in the base unit.
+enum class Quantity { kPlain, kHeight, kMilliseconds, kDetectionText };
 
 inline constexpr unsigned kEveryMethod = ~0u;
 
@@ -30,7 +31,7 @@ struct PageSetting {
 const std::vector<PageSetting>& PageSettings(int type);
 
 // The settings that decide what the detector of `type` finds, with stimulus detection method `method` and Detect
-// Responses `responses`.
+// Responses `responses`; without stimulus detection, the method alone.
 std::vector<PageSetting> DetectionSettings(int type, int method, bool responses);
 
 // What the command line does with a global setting (2000 and up).
@@ -42,6 +43,7 @@ enum class GlobalRole {
 GlobalRole RoleOf(LONG id);
 
 inline constexpr LONG kStimulusMethodId = 1000;  // the stimulated types' stimulus detection method
+inline constexpr int kNoStimulusMethod = 5;      // method "none": no stimulus is searched for
 inline constexpr LONG kDetectResponsesId = 1009; // evoked responses: Detect Responses with 1006, 1007 and 1008
 // "Analyse the selection instead of the whole channel": the command line has no selection.
 inline constexpr LONG kAnalyseSelectionId = 2004;

@@ -3,6 +3,7 @@
 #include "platform/gdi/dc.h"
 #include "platform/gdi/objects.h"
 #include "platform/win/atomicfile.h"
+#include "platform/win/codepage.h"
 
 #include <cairo-pdf.h>
 
@@ -33,6 +34,7 @@ bool PdfWriter::StartSurface(double width, double height)
             return false;
         }
         surface_ = cairo_pdf_surface_create_for_stream(WriteToFile, file_.get(), width, height);
+        WriteTitle();
     } else {
         cairo_pdf_surface_set_size(surface_, width, height);
     }
@@ -41,6 +43,19 @@ bool PdfWriter::StartSurface(double width, double height)
         return false;
     }
     return true;
+}
+
+void PdfWriter::SetTitle(std::u16string title)
+{
+    title_ = std::move(title);
+    WriteTitle();
+}
+
+void PdfWriter::WriteTitle()
+{
+    if (surface_ && !title_.empty()) {
+        cairo_pdf_surface_set_metadata(surface_, CAIRO_PDF_METADATA_TITLE, platform::Utf16ToUtf8(title_).c_str());
+    }
 }
 
 bool PdfWriter::AddPage(HBITMAP page, int dpi)

@@ -29,6 +29,8 @@ public:
     HDC BeginPage(SIZE sheet, int dpi);
     // Ends the page begun with BeginPage and deletes its DC; false when it could not be written.
     bool EndPage(HDC page);
+    // The document's title, as a PDF reader shows it (none when empty); may be given before the first page.
+    void SetTitle(std::u16string title);
     // Ends the file; false when it could not be written whole (a page failed, the disk filled), and then any old
     // file stays as it was. Without a page nothing is written.
     bool Finish();
@@ -38,7 +40,10 @@ private:
     // Opens the file and the PDF surface at the first page, else sets the next page's size (in points).
     bool StartSurface(double width, double height);
 
+    void WriteTitle();
+
     std::string path_;
+    std::u16string title_;
     std::unique_ptr<platform::AtomicFile> file_;
     cairo_surface_t* surface_ = nullptr;
     int pages_ = 0;

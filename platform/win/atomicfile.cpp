@@ -12,8 +12,10 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <pthread.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace platform {
@@ -40,7 +42,7 @@ unsigned DefaultMode()
     return 0666u & ~static_cast<unsigned>(mask);
 }
 
-std::atomic<int> g_lastFailure{0};
+thread_local AtomicFile::FailureWatch* t_innermostWatch = nullptr;
 
 // A temporary file being written, for the signal handler: a slot is claimed, then named, then marked named, so
 // that the handler never reads a name half written.
@@ -53,7 +55,7 @@ static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads t
 
 std::array<PendingTemporary, 16> g_pending;
 
-// Holds SIGINT and SIGTERM while a temporary file is made or goes, so that the handler that removes the pending
+// Holds the ending signals while a temporary file is made or goes, so that the handler that removes the pending
 // temporaries finds each one in the table, never a file outside it or a name half written.
 class SignalsHeld {
 public:
@@ -61,8 +63,9 @@ public:
     {
         sigset_t held;
         sigemptyset(&held);
-        sigaddset(&held, SIGINT);
-        sigaddset(&held, SIGTERM);
+        for (const int signal : kEndingSignals) {
+            sigaddset(&held, signal);
+        }
         pthread_sigmask(SIG_BLOCK, &held, &previous_);
     }
     ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
@@ -99,7 +102,66 @@ bool IsStandardOutput(const struct stat& file)
     return ::fstat(STDOUT_FILENO, &out) == 0 && out.st_dev == file.st_dev && out.st_ino == file.st_ino;
 }
 
+// The file a path leads to, its symbolic links followed one by one as open() follows them; a file not made yet
+// when nothing is there. `error` is the reason a link cannot be followed.
+struct FollowedPath {
+    std::string target;
+    bool standardOutput = false; // a link on the way names the standard output
+    int error = 0;
+};
+
+FollowedPath FollowLinks(const std::string& path)
+{
+    constexpr int kMostLinks = 40; // as the kernel's ELOOP
+    std::filesystem::path current = path;
+    for (int links = 0; links <= kMostLinks; ++links) {
+        if (AtomicFile::NamesStandardOutput(current.string())) {
+            return {current.string(), true};
+        }
+        struct stat info {};
+        if (::lstat(current.c_str(), &info) != 0) {
+            return errno == ENOENT ? FollowedPath{current.string()} : FollowedPath{{}, false, errno};
+        }
+        if (!S_ISLNK(info.st_mode)) {
+            return {current.string()};
+        }
+        std::vector<char> text(PATH_MAX);
+        const ssize_t size = ::readlink(current.c_str(), text.data(), text.size());
+        if (size < 0) {
+            return {{}, false, errno};
+        }
+        const std::filesystem::path next(std::string(text.data(), static_cast<std::size_t>(size)));
+        current = next.is_absolute() ? next : current.parent_path() / next;
+    }
+    return {{}, false, ELOOP};
+}
+
+// Why no file may be made in `folder`, as an errno: it does not exist, or it is /dev itself (whose names are the
+// system's devices and links), or it lies under /proc (the kernel's own names); 0 when it is an ordinary folder.
+int FolderRefusal(const std::filesystem::path& folder)
+{
+    char* resolved = ::realpath(folder.empty() ? "." : folder.c_str(), nullptr);
+    if (!resolved) {
+        return errno;
+    }
+    const std::string real(resolved);
+    std::free(resolved);
+    struct statfs system {};
+    const bool procfs = ::statfs(real.c_str(), &system) == 0 && system.f_type == PROC_SUPER_MAGIC;
+    return real == "/dev" || real == "/proc" || real.starts_with("/proc/") || procfs ? EPERM : 0;
+}
+
 } // namespace
+
+AtomicFile::FailureWatch::FailureWatch() : outer_(t_innermostWatch) { t_innermostWatch = this; }
+
+AtomicFile::FailureWatch::~FailureWatch() { t_innermostWatch = outer_; }
+
+bool AtomicFile::NamesStandardOutput(const std::string& path)
+{
+    const std::string name = std::filesystem::path(path).lexically_normal().string();
+    return name == "/dev/stdout" || name == "/dev/fd/1" || name == "/proc/self/fd/1";
+}
 
 // Collects small writes into larger ones, so that a stream writer costs few system calls.
 class AtomicFile::Buffer : public std::streambuf {
@@ -148,30 +210,41 @@ private:
 
 AtomicFile::AtomicFile(std::string path) : path_(std::move(path)), target_(path_)
 {
-    namespace fs = std::filesystem;
     if (path_.empty()) {
         Fail(ENOENT);
+        return;
+    }
+    // Opening the standard output's name again would truncate what a shell's ">>" keeps, a rename would cut the
+    // file loose from the descriptor, and without /proc (or with descriptor 1 closed) the name leads nowhere.
+    const auto openStandardOutput = [this] { OpenInPlace(::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0)); };
+    if (NamesStandardOutput(path_)) {
+        openStandardOutput();
         return;
     }
     struct stat old {};
     const bool exists = ::stat(path_.c_str(), &old) == 0;
     if (exists && IsStandardOutput(old)) {
-        // Opening the name again would truncate what a shell's ">>" keeps, and a rename would cut the file loose
-        // from the descriptor.
-        OpenInPlace(::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0));
+        openStandardOutput();
         return;
     }
     if (exists && !S_ISREG(old.st_mode)) {
-        OpenInPlace(::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+        OpenInPlace(::open(path_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
         return;
     }
-    // A link stays a link: the file it leads to is replaced.
-    std::error_code error;
-    if (fs::is_symlink(fs::symlink_status(path_, error))) {
-        const fs::path resolved = fs::canonical(path_, error);
-        if (!error) {
-            target_ = resolved.string();
-        }
+    // A link stays a link: the file it leads to is replaced, or made.
+    const FollowedPath followed = FollowLinks(path_);
+    if (followed.error != 0) {
+        Fail(followed.error);
+        return;
+    }
+    if (followed.standardOutput) {
+        openStandardOutput();
+        return;
+    }
+    target_ = followed.target;
+    if (const int refused = FolderRefusal(std::filesystem::path(target_).parent_path()); refused != 0) {
+        Fail(refused);
+        return;
     }
     // A file protected from writing stays so: the rename would replace it where a write is refused.
     if (exists && ::access(target_.c_str(), W_OK) != 0) {
@@ -231,7 +304,11 @@ void AtomicFile::Fail(int error)
 {
     if (error_ == 0) {
         error_ = error != 0 ? error : EIO;
-        g_lastFailure.store(error_);
+        for (FailureWatch* watch = t_innermostWatch; watch; watch = watch->outer_) {
+            if (watch->reason_ == 0) {
+                watch->reason_ = error_;
+            }
+        }
     }
     if (stream_) {
         stream_->setstate(std::ios::badbit);
@@ -360,10 +437,6 @@ void AtomicFile::Abandon()
 void AtomicFile::FailWritesBeyond(std::size_t bytes, int error) { Fault() = InjectedFault{true, bytes, error}; }
 
 void AtomicFile::ClearInjectedFault() { Fault() = InjectedFault{}; }
-
-int AtomicFile::LastFailure() { return g_lastFailure.load(); }
-
-void AtomicFile::ClearLastFailure() { g_lastFailure.store(0); }
 
 void AtomicFile::RemovePendingTemporaries() noexcept
 {

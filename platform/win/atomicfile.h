@@ -2,14 +2,18 @@
 // flushed, synced and renamed over the target only when the writer commits; an abandoned or failed write removes
 // the temporary file and leaves the old file exactly as it was. The new file keeps the old one's permission bits.
 // The target's type decides, never its name: a device, a pipe or a socket is written in place, because a rename
-// would replace it; every regular file goes through the temporary file. The process's own standard output
-// (/dev/stdout, or the file it is redirected to) is written through its descriptor, so that a shell's ">>" keeps
-// what the file held.
+// would replace it; every regular file goes through the temporary file. A symbolic link is never replaced: it is
+// followed to the file it leads to, which a dangling link creates in its existing folder, as a shell's ">" does.
+// No new file is made directly in /dev, nor anything under /proc: a name there that leads nowhere is a standard
+// stream that is closed or a /proc that is not mounted, not a file to make. The process's own standard output is
+// written through its descriptor 1, so that a shell's ">>" keeps what the file held: named /dev/stdout, /dev/fd/1
+// or /proc/self/fd/1 (with or without /proc), or as the file it is redirected to.
 //
 // The temporary files being written are kept in a fixed table, so that a signal handler can remove them
 // (RemovePendingTemporaries) before the process ends.
 #pragma once
 
+#include <csignal>
 #include <cstddef>
 #include <memory>
 #include <ostream>
@@ -17,6 +21,12 @@
 #include <string_view>
 
 namespace platform {
+
+// The signals that end a run, which its handler ends after removing the pending temporaries; they are held while a
+// temporary file is made, renamed or removed. SIGXFSZ, ignored, makes a write fail instead; the fault signals mean a
+// fault, not a request, and keep their default action.
+inline constexpr int kEndingSignals[] = {SIGINT,  SIGTERM, SIGHUP,    SIGQUIT, SIGUSR1, SIGUSR2,
+                                         SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGPIPE};
 
 class AtomicFile {
 public:
@@ -50,13 +60,28 @@ public:
     static void FailWritesBeyond(std::size_t bytes, int error);
     static void ClearInjectedFault();
 
-    // The errno of the latest failure of any writer in the process (what a caller says after a failed write or
-    // open it cannot ask the writer about), 0 when none failed since ClearLastFailure.
-    static int LastFailure();
-    static void ClearLastFailure();
+    // Watches the files the calling thread writes while it lives, for a caller that cannot ask the writer why a
+    // write or an open failed (a module's export, a writer that says only whether it worked).
+    class FailureWatch {
+    public:
+        FailureWatch();
+        ~FailureWatch();
+        FailureWatch(const FailureWatch&) = delete;
+        FailureWatch& operator=(const FailureWatch&) = delete;
+        // The errno of the first failure since the watch was made, 0 when none failed.
+        int Reason() const { return reason_; }
 
-    // Removes every temporary file being written. Async-signal-safe: for a handler of SIGINT or SIGTERM, which
-    // are held while a temporary file is made, renamed or removed, so that the table always names every one.
+    private:
+        friend class AtomicFile;
+        FailureWatch* outer_;
+        int reason_ = 0;
+    };
+
+    // True when `path` names the process's standard output itself: /dev/stdout, /dev/fd/1 or /proc/self/fd/1.
+    static bool NamesStandardOutput(const std::string& path);
+
+    // Removes every temporary file being written. Async-signal-safe: for a handler of kEndingSignals, which are
+    // held while a temporary file is made, renamed or removed, so that the table always names every one.
     static void RemovePendingTemporaries() noexcept;
 
 private:

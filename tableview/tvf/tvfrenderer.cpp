@@ -184,6 +184,7 @@ void TVF_Renderer::RebuildColumns()
         pixMap_->GetTotalLength(&endPosition_);
         for (ColumnEntry& entry : columns_) {
             entry.position = endPosition_;
+            entry.held.Reset();
         }
     }
     if (grid_.GetHandle()) {
@@ -217,11 +218,13 @@ bool TVF_Renderer::PaintColumn(HDC dc, int c, const RECT& column, TVF_Grid::RowP
             rowEnd = std::min(rowEnd + rowShift, grid_.Selection()->GetRange().EndRow.Index);
         }
     }
+    bool drawn = false;
     for (; cursor.IsValid(); cursor.Next()) {
         const GridPos row{cursor.Row().Index + rowShift, cursor.Row().Origin};
         if (row.Index >= rowEnd) {
             break;
         }
+        drawn = true;
         const GridPos col{h + c, h};
         const RECT cell{column.left, cursor.Top(), column.right, cursor.Bottom() - 1};
         const int kind = grid_.GetCellKind(row, col);
@@ -262,6 +265,9 @@ bool TVF_Renderer::PaintColumn(HDC dc, int c, const RECT& column, TVF_Grid::RowP
         if (lowest && cell.bottom > *lowest) {
             *lowest = cell.bottom;
         }
+    }
+    if (!follow_ || !drawn) {
+        columns_[static_cast<std::size_t>(c)].held.Reset();
     }
     return true;
 }

@@ -120,9 +120,14 @@ public:
     static HRESULT CheckFreeMemory(unsigned rows, unsigned columns);
 
 private:
-    // One data column: its title and the position it was last brought to.
+    // One data column: its title and the position it was last brought to, and what a column keeps between paints:
+    // a bound (the largest 32-bit value until set), an array of its own and a held interface. Nothing here fills
+    // the last three; the interface is let go when a rebuild refreshes a following grid's entries and after a paint.
     struct ColumnEntry {
         KVO::String title;
+        std::int32_t bound = 0x7FFFFFFF;
+        std::vector<std::int32_t> kept;
+        platform::ComPtr<IUnknown> held;
         std::int64_t position = 0;
     };
 

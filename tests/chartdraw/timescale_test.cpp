@@ -10,6 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 using namespace ChartDraw;
 
 namespace {
@@ -209,6 +213,47 @@ TEST_F(TimeScaleTest, BlockNumberStandsAtTheRecordStartUnlessALabelIsThere)
         if (c.drawn) {
             EXPECT_EQ(GetPixel(axis.dc, c.startX - 1, 6), RGB(30, 30, 108));
         }
+    }
+}
+
+// The number's box is filled a pixel wider on each side, so it must keep a pixel clear of a time label: touching it
+// on either side would paint over the label's first or last column.
+TEST_F(TimeScaleTest, BlockNumberKeepsAPixelClearOfTheLabels)
+{
+    auto drawAt = [](LONG startX, std::vector<ChartDraw::TimeLabelDrawer::Written>* labels = nullptr) {
+        Axis axis(600);
+        axis.owner.context.secondsPerPixel = 0.001;
+        axis.owner.context.showBlockNumbers = true;
+        axis.owner.context.record = 2;
+        axis.owner.context.recordStartX = startX;
+        axis.owner.context.blockSpacingRatio = 60;
+        axis.Draw();
+        if (labels) {
+            *labels = axis.Labels().LastLabels();
+        }
+        LONG filled = 0; // the fill's width on the box's top row, the text's side pixels included
+        while (GetPixel(axis.dc, startX - 1 + filled, 2) == RGB(30, 30, 108)) {
+            ++filled;
+        }
+        return std::pair{axis.Labels().LastBlockNumber() == 3, filled - 2};
+    };
+    std::vector<ChartDraw::TimeLabelDrawer::Written> labels;
+    const auto [drawnFree, boxWidth] = drawAt(40, &labels);
+    ASSERT_TRUE(drawnFree);
+    ASSERT_GT(boxWidth, 0);
+    const auto label = std::find_if(labels.begin(), labels.end(), [](const auto& l) { return l.x > 100; });
+    ASSERT_NE(label, labels.end());
+    const struct {
+        LONG startX;
+        bool drawn;
+    } cases[] = {
+        {label->x - boxWidth - 1, true},  // a pixel between the fill and the label
+        {label->x - boxWidth, false},     // the box touches the label's left side
+        {label->x + label->width, false}, // the box starts where the label ends
+        {label->x + label->width + 1, true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(drawAt(c.startX).first, c.drawn) << c.startX << " beside a label at " << label->x;
     }
 }
 

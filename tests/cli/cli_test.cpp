@@ -30,21 +30,14 @@ namespace {
 namespace fs = std::filesystem;
 
 using clitest::Example;
-using clitest::Program;
 using clitest::Quote;
 using clitest::RunResult;
+using clitest::TempFolder;
 
 // Standard output goes to `stdoutTo` when one is given (and then reads as empty).
 RunResult RunProgram(const std::vector<std::string>& arguments, const std::string& stdoutTo = {})
 {
-    std::string command = Quote(Program().string());
-    for (const std::string& argument : arguments) {
-        command += " " + Quote(argument);
-    }
-    if (!stdoutTo.empty()) {
-        command += " >" + Quote(stdoutTo);
-    }
-    return clitest::RunCommandLine(command);
+    return clitest::RunProgram({.arguments = arguments, .stdoutTo = stdoutTo});
 }
 
 std::vector<std::vector<std::string>> Rows(const std::string& out)
@@ -139,7 +132,8 @@ TEST(CommandLine, CalcPrintsThePeaksOfTheCardiacExample)
 TEST(CommandLine, RefusalsSayWhatIsWrong)
 {
     const std::string cardiac = Example("cardiac.txt").string();
-    const fs::path bad = fs::temp_directory_path() / ("crestmetrics_bad_" + std::to_string(::getpid()) + ".txt");
+    const TempFolder folder;
+    const fs::path bad = folder / "bad.txt";
     {
         std::ofstream out(bad);
         out << "Time (s)\tVm (mV)\n0\t1\n0.001\tfast\n";
@@ -172,11 +166,11 @@ TEST(CommandLine, RefusalsSayWhatIsWrong)
         EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
         EXPECT_EQ(result.out, "");
     }
-    fs::remove(bad);
     const RunResult help = RunProgram({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("calc TEXT RECORDING"), std::string::npos);
     EXPECT_NE(help.out.find("selftest [--seed N] [list]"), std::string::npos);
+    EXPECT_NE(help.out.find("standard input is read as /dev/stdin"), std::string::npos);
 }
 
 // The module registers nine tests: eight calculation tests, then the document test.
@@ -221,7 +215,8 @@ TEST(CommandLine, SelfTestListsAndRunsTheRegisteredTests)
 TEST(CommandLine, CalcDetectsTheEventsOfAGeneratedRecording)
 {
     const signals::Recording r = signals::Make(signals::Shape::SynapticCurrent, 8.0, -1, 41);
-    const fs::path file = fs::temp_directory_path() / ("crestmetrics_lmpeaks_" + std::to_string(::getpid()) + ".txt");
+    const TempFolder folder;
+    const fs::path file = folder / "lmpeaks.txt";
     {
         std::ofstream out(file);
         out << "Time (s)\tIm (pA)\n";
@@ -243,7 +238,6 @@ TEST(CommandLine, CalcDetectsTheEventsOfAGeneratedRecording)
         EXPECT_GT(score.recall, 0.98) << text;
         EXPECT_GT(score.precision, 0.98) << text;
     }
-    fs::remove(file);
 }
 
 namespace {
@@ -565,7 +559,8 @@ TEST(CommandLine, AnalyseMeasuresThePopulationSpikeExampleAsItsGeneratorMeasured
 // the two responses.
 TEST(CommandLine, AnalyseLeavesTheBaselineOfAStimulusWithoutResponseEmpty)
 {
-    const fs::path file = fs::temp_directory_path() / ("crestmetrics_noresponse_" + std::to_string(::getpid()) + ".txt");
+    const TempFolder folder;
+    const fs::path file = folder / "noresponse.txt";
     {
         std::ofstream out(file);
         out << "Time (ms)\tVm (mV)\n";
@@ -584,7 +579,6 @@ TEST(CommandLine, AnalyseLeavesTheBaselineOfAStimulusWithoutResponseEmpty)
     }
     const RunResult result = RunProgram({"analyse", file.string(), "--quiet", "--type", "3", "--set", "1000=2", "--set",
                                          "1005=50", "--set", "1006=0.003", "--set", "10=t"});
-    fs::remove(file);
     ASSERT_EQ(result.status, 0) << result.err;
     Table table;
     ASSERT_TRUE(ReadTable(result.out, table));
@@ -634,7 +628,8 @@ TEST(CommandLine, AnalyseMeasuresSynapticCurrentHeights)
 // six digits (123.45 ms) the stimulus would fall on tick 1235 and the value read 13.35 mV.
 TEST(CommandLine, AnalyseMeasuresAtTheStimulusPositionAsSet)
 {
-    const fs::path ramp = fs::temp_directory_path() / ("crestmetrics_ramp_" + std::to_string(::getpid()) + ".txt");
+    const TempFolder folder;
+    const fs::path ramp = folder / "ramp.txt";
     {
         std::ofstream out(ramp);
         out << "Time (ms)\tVm (mV)\n";
@@ -655,7 +650,6 @@ TEST(CommandLine, AnalyseMeasuresAtTheStimulusPositionAsSet)
         ASSERT_EQ(table.events.size(), 1u) << result.out;
         EXPECT_EQ(table.events[0][table.Column("Value (mV)")], "13.34") << stimulus << " " << valueAt;
     }
-    fs::remove(ramp);
 }
 
 // The main job: the cardiac example's action potentials at the defaults, to standard output or a file, with
@@ -672,7 +666,8 @@ TEST(CommandLine, AnalyseWritesTheSameTableToAFileWithProgress)
     ASSERT_EQ(table.summary.size(), 4u);
     EXPECT_EQ(table.summary[3][table.Column("TStart (s)")], std::to_string(Truth("cardiac").size()));
 
-    const fs::path file = fs::temp_directory_path() / ("crestmetrics_table_" + std::to_string(::getpid()) + ".txt");
+    const TempFolder folder;
+    const fs::path file = folder / "table.txt";
     std::vector<std::string> toFile = analyse;
     toFile.insert(toFile.end(), {"-o", file.string()});
     const RunResult written = RunProgram(toFile);
@@ -683,7 +678,6 @@ TEST(CommandLine, AnalyseWritesTheSameTableToAFileWithProgress)
     std::ostringstream text;
     text << in.rdbuf();
     EXPECT_EQ(text.str(), result.out);
-    fs::remove(file);
 }
 
 // A saved document carries the recording and the settings it was analysed with: analysing it again, or another
@@ -691,7 +685,8 @@ TEST(CommandLine, AnalyseWritesTheSameTableToAFileWithProgress)
 TEST(CommandLine, AnalyseSavesTheDocumentAndStartsFromIt)
 {
     const std::string evoked = Example("evoked.txt").string();
-    const fs::path saved = fs::temp_directory_path() / ("crestmetrics_saved_" + std::to_string(::getpid()) + ".cmhd");
+    const TempFolder folder;
+    const fs::path saved = folder / "saved.cmhd";
     const RunResult first = RunProgram({"analyse", evoked, "--quiet", "--type", "3", "--set", "1000=2", "--set",
                                         "1005=50", "--set", "1006=0.003", "--save", saved.string()});
     ASSERT_EQ(first.status, 0) << first.err;
@@ -723,17 +718,16 @@ TEST(CommandLine, AnalyseSavesTheDocumentAndStartsFromIt)
     EXPECT_NE(missing.err.find("its analysis is of channel 2, which the recording (1 channel(s)) does not have"),
               std::string::npos)
         << missing.err;
-    fs::remove(saved);
 }
 
 TEST(CommandLine, AnalyseRefusalsSayWhatIsWrong)
 {
     const std::string cardiac = Example("cardiac.txt").string();
     // Saved documents: one cut short, one whose only stream is not the analysis's, one without streams.
-    const std::string stem = (fs::temp_directory_path() / ("crestmetrics_" + std::to_string(::getpid()))).string();
-    const fs::path damaged = stem + "_damaged.cmhd";
-    const fs::path foreign = stem + "_foreign.cmhd";
-    const fs::path empty = stem + "_empty.cmhd";
+    const TempFolder folder;
+    const fs::path damaged = folder / "damaged.cmhd";
+    const fs::path foreign = folder / "foreign.cmhd";
+    const fs::path empty = folder / "empty.cmhd";
     {
         const auto recording = host::ReadRecordingFile(cardiac);
         std::ostringstream whole;
@@ -756,6 +750,9 @@ TEST(CommandLine, AnalyseRefusalsSayWhatIsWrong)
         {{"analyse", cardiac, "--type"}, 2, "--type needs a value"},
         {{"analyse", cardiac, "--channel", "2"}, 1, "the recording has 1 channel(s), not 2"},
         {{"analyse", cardiac, "--set", "1006"}, 2, "--set needs ID=TEXT"},
+        // The options come before the count of recordings: the value after a space is no second recording.
+        {{"analyse", cardiac, "--set", "1035", "0.5"}, 2,
+         "--set needs ID=TEXT, one argument with \"=\" between the id and its value, not \"1035\""},
         {{"analyse", cardiac, "--set", "77777=1"}, 2, "no setting 77777"},
         {{"analyse", cardiac, "--set", "1006=tall"}, 2, "--set 1006: \"tall\" is not a number"},
         {{"analyse", cardiac, "--type=1", "-o", "/nonexistent-folder/table.txt"}, 1, "cannot write the table"},
@@ -776,16 +773,13 @@ TEST(CommandLine, AnalyseRefusalsSayWhatIsWrong)
         EXPECT_EQ(result.err.rfind("crestmetrics: analyse: ", 0), 0u) << result.err;
         EXPECT_NE(result.err.find(test.message), std::string::npos) << result.err;
     }
-    for (const fs::path& file : {damaged, foreign, empty}) {
-        fs::remove(file);
-    }
 }
 
 TEST(CommandLine, AnalyseWritesTheTableViewsCsvAndPrintsItToAPdf)
 {
     const std::string cardiac = Example("cardiac.txt").string();
-    const fs::path folder = fs::temp_directory_path() / ("crestmetrics_csv_" + std::to_string(::getpid()));
-    fs::create_directories(folder);
+    const TempFolder temporary;
+    const fs::path& folder = temporary.Path();
     const std::string text = (folder / "table.txt").string();
     const std::string csv = (folder / "table.csv").string();
     const std::string pdf = (folder / "table.pdf").string();
@@ -806,7 +800,14 @@ TEST(CommandLine, AnalyseWritesTheTableViewsCsvAndPrintsItToAPdf)
     expected.replace(join, 4, "\r\n\n");
     EXPECT_EQ(bytes(csv), expected);
     EXPECT_EQ(bytes(pdf).rfind("%PDF", 0), 0u);
+    EXPECT_NE(bytes(pdf).find("/Title (cardiac.txt: Crestmetrics Table View)"), std::string::npos)
+        << "the printout's title";
     EXPECT_NE(result.err.find("printed "), std::string::npos) << result.err;
+    // The export copies the event grid, then the summary grid: one step of the progress.
+    const std::string copying = "crestmetrics: analyse: Copying\n";
+    const std::size_t first = result.err.find(copying);
+    EXPECT_NE(first, std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find(copying, first + 1), std::string::npos) << result.err;
 
     // A name without the lower-case extension is refused; a file that cannot be written is an error, and nothing
     // is left behind.
@@ -822,7 +823,6 @@ TEST(CommandLine, AnalyseWritesTheTableViewsCsvAndPrintsItToAPdf)
         << failed.err;
     EXPECT_FALSE(fs::exists(unwritable));
     EXPECT_FALSE(fs::exists(unwritable + ".part"));
-    fs::remove_all(folder);
 }
 
 namespace {
@@ -867,8 +867,8 @@ std::size_t PdfPages(const std::string& pdf)
 
 TEST(CommandLine, AnalyseWritesTheAnalysisViewOfAnEventAsPictureAndPrintout)
 {
-    const fs::path dir = fs::temp_directory_path() / ("crestmetrics_view_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const TempFolder temporary;
+    const fs::path& dir = temporary.Path();
     const std::vector<std::string> analyse = {"analyse", Example("cardiac.txt").string(), "--type", "1", "--set",
                                               "1006=0.05", "--quiet", "-o", (dir / "table.txt").string()};
     std::vector<std::string> one = analyse;
@@ -894,10 +894,12 @@ TEST(CommandLine, AnalyseWritesTheAnalysisViewOfAnEventAsPictureAndPrintout)
     EXPECT_GE(be32(20), 300u);
     EXPECT_GT(png.size(), 3000u) << "a blank picture compresses to almost nothing";
 
+    // The printout is titled as the view is: the recording's file name, then the view's name.
     const std::string pdf = FileText(dir / "event2.pdf");
     EXPECT_EQ(pdf.rfind("%PDF", 0), 0u);
     EXPECT_EQ(PdfPages(pdf), 1u);
     EXPECT_GT(pdf.size(), 5000u);
+    EXPECT_NE(pdf.find("/Title (cardiac.txt: Crestmetrics View)"), std::string::npos);
 
     // Every event: a page each, in one file.
     std::vector<std::string> every = analyse;
@@ -906,8 +908,16 @@ TEST(CommandLine, AnalyseWritesTheAnalysisViewOfAnEventAsPictureAndPrintout)
     }
     every.push_back((dir / "all.pdf").string());
     ASSERT_EQ(RunProgram(every).status, 0);
-    EXPECT_EQ(PdfPages(FileText(dir / "all.pdf")), CardiacActionPotentials());
-    fs::remove_all(dir);
+    const std::string all = FileText(dir / "all.pdf");
+    EXPECT_EQ(PdfPages(all), CardiacActionPotentials());
+    EXPECT_NE(all.find("/Title (cardiac.txt: Crestmetrics View)"), std::string::npos);
+
+    // A recording read from standard input is named as its file is: stdin.
+    const RunResult piped = clitest::RunShell("cat " + Quote(Example("cardiac.txt").string()) +
+                                              " | \"$P\" analyse /dev/stdin --type 1 --set 1006=0.05 --quiet"
+                                              " -o /dev/null --view-pdf " + Quote((dir / "stdin.pdf").string()));
+    ASSERT_EQ(piped.status, 0) << piped.err;
+    EXPECT_NE(FileText(dir / "stdin.pdf").find("/Title (stdin: Crestmetrics View)"), std::string::npos);
 }
 
 TEST(CommandLine, AnalyseViewRefusalsSayWhatIsWrong)
@@ -915,7 +925,8 @@ TEST(CommandLine, AnalyseViewRefusalsSayWhatIsWrong)
     const std::string cardiac = Example("cardiac.txt").string();
     const std::string events = std::to_string(CardiacActionPotentials());
     const std::string past = std::to_string(CardiacActionPotentials() + 1);
-    const std::string png = (fs::temp_directory_path() / "crestmetrics_refused.png").string();
+    const TempFolder folder;
+    const std::string png = folder / "refused.png";
     const std::vector<std::string> analysed = {"analyse", cardiac, "--type", "1", "--set", "1006=0.05", "-o", "/dev/null"};
     const auto with = [&](std::vector<std::string> more) {
         std::vector<std::string> arguments = analysed;
@@ -995,8 +1006,8 @@ TEST(CommandLine, AFullDiskIsAFailure)
 TEST(CommandLine, RefusalsComeBeforeAnyOutput)
 {
     const std::string cardiac = Example("cardiac.txt").string();
-    const fs::path folder = fs::temp_directory_path() / ("crestmetrics_refusals_" + std::to_string(::getpid()));
-    fs::create_directories(folder);
+    const TempFolder temporary;
+    const fs::path& folder = temporary.Path();
     const fs::path table = folder / "table.txt";
     const std::string old = "an earlier table\r\n";
     std::ofstream(table, std::ios::binary) << old;
@@ -1025,6 +1036,16 @@ TEST(CommandLine, RefusalsComeBeforeAnyOutput)
         {typed("0", {"--set", "1010=dir=2"}), 2,
          "--set 1010=dir=2: setting 1010 is not valid peak detection text: \"dir=2\": dir takes 1 or -1 (see "
          "crestmetrics analyse --help)."},
+        // Every value is checked against its own setting, whatever the type uses.
+        {typed("1", {"--set", "1035=-1"}), 2, "--set 1035=-1: setting 1035 must be in the range 0 to 99999."},
+        {typed("0", {"--set", "1032=0.05"}), 2, "--set 1032=0.05: setting 1032 must be in the range 0.1 to 100."},
+        {typed("3", {"--set", "1011=45"}), 2,
+         "--set 1011=45: setting 1011 must be in the range 0 to 100 in steps of ten."},
+        {typed("1", {"--set", "1010=dir=2"}), 2,
+         "--set 1010=dir=2: setting 1010 is not valid peak detection text: \"dir=2\": dir takes 1 or -1 (see "
+         "crestmetrics analyse --help)."},
+        {typed("1", {"--set", "1017=10.5"}), 2, "--set 1017: \"10.5\" is not a whole number"},
+        {typed("5", {"--set", "1041=1e1"}), 2, "--set 1041: \"1e1\" is not a whole number"},
         {typed("1", {"--set", "1006=nan"}), 2, "--set 1006: \"nan\" is not a number"},
         {typed("1", {"--set", "1009=yes"}), 2, "--set 1009: \"yes\" is not t or f"},
         {typed("1", {"--set", "4000=1"}), 2,
@@ -1046,12 +1067,23 @@ TEST(CommandLine, RefusalsComeBeforeAnyOutput)
     EXPECT_EQ(all.status, 2);
     EXPECT_EQ(all.out, "");
 
-    // A saved document whose settings the module calls invalid for the analysis asked for.
+    // A saved type 1 document whose setting (its record's tag and id) holds `to` for the digit `from`: the command
+    // line refuses such values before it saves them.
+    const auto savedWith = [&](const std::string& document, const std::string& record, char from, char to) {
+        ASSERT_EQ(RunProgram({"analyse", cardiac, "--quiet", "--type", "1", "-o", "/dev/null", "--save", document})
+                      .status,
+                  0);
+        std::string bytes = FileBytes(document);
+        const std::size_t at = bytes.find(record);
+        ASSERT_NE(at, std::string::npos);
+        const std::size_t value = bytes.find(std::string{from, '\0'}, at + record.size());
+        ASSERT_LT(value, at + 32);
+        bytes[value] = to;
+        std::ofstream(document, std::ios::binary) << bytes;
+    };
+    // A saved document whose settings the module calls invalid for the analysis asked for: 1032 (4 ms) at 0.
     const std::string document = (folder / "narrow.cmhd").string();
-    ASSERT_EQ(RunProgram({"analyse", cardiac, "--quiet", "--type", "0", "--set", "1032=0.05", "-o", "/dev/null",
-                          "--save", document})
-                  .status,
-              0);
+    savedWith(document, std::string("\0\0\0\0\x08\x04\0\0", 8), '4', '0');
     const RunResult saved = RunProgram({"analyse", document, "--quiet", "--type", "1", "-o", table.string()});
     EXPECT_EQ(saved.status, 1);
     EXPECT_EQ(saved.err, "crestmetrics: analyse: " + document +
@@ -1059,15 +1091,7 @@ TEST(CommandLine, RefusalsComeBeforeAnyOutput)
     EXPECT_EQ(FileBytes(table), old);
     // A saved analysis type beyond the six (the module's own range takes 6) is refused as --type refuses it.
     const std::string sixth = (folder / "typed.cmhd").string();
-    ASSERT_EQ(RunProgram({"analyse", cardiac, "--quiet", "--type", "1", "-o", "/dev/null", "--save", sixth}).status, 0);
-    std::string bytes = FileBytes(sixth);
-    const std::string typeRecord("\0\0\0\0\xD0\x07\0\0", 8);
-    const std::size_t record = bytes.find(typeRecord);
-    ASSERT_NE(record, std::string::npos);
-    const std::size_t value = bytes.find(std::string("1\0", 2), record + typeRecord.size());
-    ASSERT_LT(value, record + 32);
-    bytes[value] = '6';
-    std::ofstream(sixth, std::ios::binary) << bytes;
+    savedWith(sixth, std::string("\0\0\0\0\xD0\x07\0\0", 8), '1', '6');
     const RunResult six = RunProgram({"analyse", sixth, "--quiet", "-o", table.string()});
     EXPECT_EQ(six.status, 1);
     EXPECT_EQ(six.err, "crestmetrics: analyse: " + sixth + ": its analysis type 6 is none of 0 to 5: give --type\n");
@@ -1077,7 +1101,6 @@ TEST(CommandLine, RefusalsComeBeforeAnyOutput)
                   .status,
               0);
     EXPECT_NE(FileBytes(table), old);
-    fs::remove_all(folder);
 }
 
 // A newcomer finds the analysis types, the settings each uses and the peak detection's text.
@@ -1108,8 +1131,8 @@ TEST(CommandLine, HelpListsTheTypesAndTheSettings)
 // than taken for data (an inf in the cardiac example would drop its first action potential).
 TEST(CommandLine, RefusesASampleThatIsNoFiniteNumber)
 {
-    const fs::path folder = fs::temp_directory_path() / ("crestmetrics_inf_" + std::to_string(::getpid()));
-    fs::create_directories(folder);
+    const TempFolder temporary;
+    const fs::path& folder = temporary.Path();
     std::string cardiac = FileBytes(Example("cardiac.txt"));
     // Line 201 is "0.0199\t-78.86"; -1e42 mV is -1e39 V, beyond a float.
     std::size_t at = 0;
@@ -1134,7 +1157,6 @@ TEST(CommandLine, RefusesASampleThatIsNoFiniteNumber)
                                       ": line 201: column 2: not a number: \"" + value + "\"\n");
         }
     }
-    fs::remove_all(folder);
 }
 
 // A saved document holds the significant figures of each column the table view showed; figures the view's dialog
@@ -1142,8 +1164,8 @@ TEST(CommandLine, RefusesASampleThatIsNoFiniteNumber)
 // the number formatting (which they crashed).
 TEST(CommandLine, AnalyseTakesTheDefaultFiguresForAColumnFormatBeyondTheDialogs)
 {
-    const fs::path folder = fs::temp_directory_path() / ("crestmetrics_figures_" + std::to_string(::getpid()));
-    fs::create_directories(folder);
+    const TempFolder temporary;
+    const fs::path& folder = temporary.Path();
     const std::string document = (folder / "cardiac.cmhd").string();
     const RunResult first = RunProgram(
         {"analyse", Example("cardiac.txt").string(), "--quiet", "--type", "1", "--save", document});
@@ -1167,32 +1189,13 @@ TEST(CommandLine, AnalyseTakesTheDefaultFiguresForAColumnFormatBeyondTheDialogs)
     const RunResult again = RunProgram({"analyse", document, "--quiet"});
     EXPECT_EQ(again.status, 0) << again.err;
     EXPECT_EQ(again.out, first.out);
-    fs::remove_all(folder);
 }
 
 // The peak resident memory of one run of the program, in bytes; standard output and error are dropped.
 long long PeakMemoryOf(const std::vector<std::string>& arguments)
 {
-    const std::string program = Program().string();
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const std::string& argument : arguments) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    }
-    argv.push_back(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (child < 0 || ::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        return -1;
-    }
-    return static_cast<long long>(usage.ru_maxrss) * 1024;
+    const RunResult result = clitest::RunProgram({.arguments = arguments, .stdoutTo = "/dev/null"});
+    return result.status == 0 ? result.peakMemory : -1;
 }
 
 // Thousands of sweeps are normal: the command line keeps no record of the host's calls, and the engine no entry for
@@ -1203,8 +1206,8 @@ TEST(CommandLine, ManyShortBlocksCostLittleMemory)
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "the sanitizer keeps freed memory in quarantine";
 #endif
-    const fs::path folder = fs::temp_directory_path() / ("crestmetrics_blocks_" + std::to_string(::getpid()));
-    fs::create_directories(folder);
+    const TempFolder temporary;
+    const fs::path& folder = temporary.Path();
     const fs::path file = folder / "blocks.txt";
     {
         std::ofstream out(file, std::ios::binary);
@@ -1223,7 +1226,6 @@ TEST(CommandLine, ManyShortBlocksCostLittleMemory)
     }
     EXPECT_LT(calc - calcBase, 20 << 20) << calc << " bytes against " << calcBase;
     EXPECT_LT(analyse - analyseBase, 20 << 20) << analyse << " bytes against " << analyseBase;
-    fs::remove_all(folder);
 }
 
 // Pictures and printouts as a user looks at them: the analysis view of each analysis type on its example, and a
@@ -1294,8 +1296,8 @@ std::string GoldenPath(const std::string& name) { return std::string(TEST_DATA_D
 
 TEST(CommandLinePictures, TheAnalysisViewOfEachTypeOnItsExample)
 {
-    const fs::path dir = fs::temp_directory_path() / ("crestmetrics_views_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const TempFolder temporary;
+    const fs::path& dir = temporary.Path();
     const struct {
         const char* example;
         std::vector<std::string> options;
@@ -1322,7 +1324,6 @@ TEST(CommandLinePictures, TheAnalysisViewOfEachTypeOnItsExample)
             gdi::CheckGolden(*picture, GoldenPath("view_type" + type + "_" + c.example + ".png"));
         EXPECT_TRUE(check.ok) << check.message;
     }
-    fs::remove_all(dir);
 }
 
 TEST(CommandLinePictures, PrintoutsAreVectorPagesWithTextAndMargins)
@@ -1330,8 +1331,8 @@ TEST(CommandLinePictures, PrintoutsAreVectorPagesWithTextAndMargins)
     if (!HavePoppler()) {
         GTEST_SKIP() << "pdftoppm and pdffonts are not installed";
     }
-    const fs::path dir = fs::temp_directory_path() / ("crestmetrics_printouts_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const TempFolder temporary;
+    const fs::path& dir = temporary.Path();
     const RunResult result =
         RunProgram({"analyse", Example("cardiac.txt").string(), "--quiet", "--type", "1", "--set", "1006=0.05", "-o",
                     (dir / "table.txt").string(), "--event", "2", "--view-pdf", (dir / "view.pdf").string(), "--pdf",
@@ -1360,7 +1361,6 @@ TEST(CommandLinePictures, PrintoutsAreVectorPagesWithTextAndMargins)
         const gdi::GoldenCheck check = gdi::CheckGolden(*shown, GoldenPath(std::string("printout_") + name + ".png"), 24, 400);
         EXPECT_TRUE(check.ok) << check.message;
     }
-    fs::remove_all(dir);
 }
 
 // The view's printout as a viewer shows it at 100 dpi in its default thin-line mode: each page has the resting
@@ -1370,8 +1370,8 @@ TEST(CommandLinePictures, EveryPrintedEventShowsItsRestingPotentialLine)
     if (!HavePoppler()) {
         GTEST_SKIP() << "pdftoppm and pdffonts are not installed";
     }
-    const fs::path dir = fs::temp_directory_path() / ("crestmetrics_hairlines_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const TempFolder temporary;
+    const fs::path& dir = temporary.Path();
     const RunResult result =
         RunProgram({"analyse", Example("cardiac.txt").string(), "--quiet", "--type", "1", "-o",
                     (dir / "table.txt").string(), "--event", "all", "--view-pdf", (dir / "view.pdf").string()});
@@ -1395,5 +1395,4 @@ TEST(CommandLinePictures, EveryPrintedEventShowsItsRestingPotentialLine)
         }
         EXPECT_GE(lines, 1) << "page " << number << " has no line across its plot";
     }
-    fs::remove_all(dir);
 }

@@ -1,6 +1,8 @@
 // The command line's outputs, refusals, listings and warnings, run as a user runs the program: where each output
 // goes, that none replaces another file of the run, that an ended run leaves nothing behind, and that every
 // message says what to do.
+#include "host/document.h"
+#include "host/saveddocument.h"
 #include "tests/cli/programrun.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +13,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -30,119 +33,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using clitest::Program;
+using clitest::Bytes;
+using clitest::RunProgram;
+using clitest::RunResult;
+using clitest::Start;
+using clitest::TempFolder;
+using clitest::Wait;
 
 std::string Example(const char* name) { return clitest::Example(name).string(); }
 
-std::string Bytes(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 void Put(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-
-// A folder of the test's own, with what it holds by name (hidden files too); removed when it goes.
-class Scratch {
-public:
-    explicit Scratch(const fs::path& parent = fs::temp_directory_path())
-        : path_(parent / ("crestmetrics_outputs_" + std::to_string(::getpid()) + "_" + std::to_string(count_++)))
-    {
-        fs::create_directories(path_);
-    }
-    ~Scratch() { fs::remove_all(path_); }
-    Scratch(const Scratch&) = delete;
-    Scratch& operator=(const Scratch&) = delete;
-
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-    const fs::path& Path() const { return path_; }
-    std::vector<std::string> Names() const
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(path_)) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-private:
-    static inline int count_ = 0;
-    fs::path path_;
-};
-
-struct Launch {
-    std::vector<std::string> arguments;
-    std::string folder = {};                  // the working folder; empty: the test's
-    std::string stdoutTo = {};                // a file appended to (or a device); empty: read into Outcome::out
-    std::optional<rlim_t> fileSizeLimit = {}; // bytes
-    bool withoutTemporaryFolder = false; // TMPDIR names a folder that does not exist
-};
-
-struct Outcome {
-    int status = -1; // the exit status; -1 when a signal ended the run
-    int signal = 0;
-    std::string out;
-    std::string err;
-};
-
-// Starts the program with its standard output and error on the descriptors given.
-pid_t Start(const Launch& launch, int out, int err)
-{
-    const std::string program = Program().string();
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const std::string& argument : launch.arguments) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    }
-    argv.push_back(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        // Whatever the test runner ignores, the run is ended as a user's would be.
-        std::signal(SIGINT, SIG_DFL);
-        std::signal(SIGTERM, SIG_DFL);
-        std::signal(SIGXFSZ, SIG_DFL);
-        if (launch.fileSizeLimit) {
-            const rlimit limit{*launch.fileSizeLimit, *launch.fileSizeLimit};
-            ::setrlimit(RLIMIT_FSIZE, &limit);
-        }
-        if (launch.withoutTemporaryFolder) {
-            ::setenv("TMPDIR", "/nonexistent-temporary-folder", 1);
-        }
-        if ((!launch.folder.empty() && ::chdir(launch.folder.c_str()) != 0) || ::dup2(out, 1) < 0 ||
-            ::dup2(err, 2) < 0) {
-            ::_exit(126);
-        }
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
-    }
-    return child;
-}
-
-Outcome Wait(pid_t child)
-{
-    Outcome outcome;
-    int status = 0;
-    if (child > 0 && ::waitpid(child, &status, 0) == child) {
-        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        outcome.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-    }
-    return outcome;
-}
-
-Outcome RunProgram(const Launch& launch)
-{
-    const Scratch captured;
-    const std::string out = launch.stdoutTo.empty() ? captured / "out" : launch.stdoutTo;
-    const std::string err = captured / "err";
-    const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    Outcome outcome = Wait(Start(launch, outFd, errFd));
-    ::close(outFd);
-    ::close(errFd);
-    outcome.out = launch.stdoutTo.empty() ? Bytes(out) : "";
-    outcome.err = Bytes(err);
-    return outcome;
-}
 
 std::vector<std::string> Joined(std::vector<std::string> first, const std::vector<std::string>& more)
 {
@@ -157,7 +57,7 @@ const std::string kCardiacHeader = "\tRMP (mV)\tAPA (mV)";
 // Each output goes where it is named, or is refused with what to do; a write that fails says why, in one wording.
 TEST(CommandLineOutputs, EachOutputGoesWhereItIsNamedOrSaysWhyNot)
 {
-    const Scratch folder;
+    const TempFolder folder;
     const std::string log = folder / "log.txt";
     const std::vector<std::string> analysed = {"analyse", Example("cardiac.txt"), "--type", "1", "--quiet"};
     const auto toNull = [&](const std::vector<std::string>& more) {
@@ -190,7 +90,7 @@ TEST(CommandLineOutputs, EachOutputGoesWhereItIsNamedOrSaysWhyNot)
     for (const auto& test : cases) {
         SCOPED_TRACE(test.arguments.back() + " " + test.message);
         Put(log, "an earlier line\n");
-        const Outcome outcome = RunProgram({test.arguments, folder.Path().string(), test.stdoutTo});
+        const RunResult outcome = RunProgram({test.arguments, folder.Path().string(), test.stdoutTo});
         EXPECT_EQ(outcome.status, test.status);
         if (test.status == 0) {
             EXPECT_EQ(outcome.err, "");
@@ -209,10 +109,11 @@ TEST(CommandLineOutputs, EachOutputGoesWhereItIsNamedOrSaysWhyNot)
 // the refusal comes before anything is written.
 TEST(CommandLineOutputs, NoOutputReplacesTheInputOrAnotherOutput)
 {
-    const Scratch folder;
+    const TempFolder folder;
     Put(folder / "rec.txt", Bytes(Example("cardiac.txt")));
     fs::create_symlink("rec.txt", folder / "link.txt");
     fs::create_hard_link(folder / "rec.txt", folder / "hard.txt");
+    Put(folder / "same.csv", "an earlier table");
     ASSERT_EQ(RunProgram({{"analyse", "rec.txt", "--quiet", "-o", "/dev/null", "--save", "doc.cmhd"},
                           folder.Path().string()})
                   .status,
@@ -224,6 +125,7 @@ TEST(CommandLineOutputs, NoOutputReplacesTheInputOrAnotherOutput)
     const struct {
         std::vector<std::string> options;
         std::string message;
+        std::string stdoutTo = {}; // a file of the folder that standard output appends to (">>")
     } cases[] = {
         {{"-o", "rec.txt"}, "-o rec.txt: that is the recording being analysed"},
         {{"-o", "link.txt"}, "-o link.txt: that is the recording being analysed"},
@@ -236,16 +138,40 @@ TEST(CommandLineOutputs, NoOutputReplacesTheInputOrAnotherOutput)
          "--pdf table.csv: that is also the file of --csv"},
         {{"-o", "/dev/null", "--from", "doc.cmhd", "--save", "doc.cmhd"},
          "--save doc.cmhd: that is the --from document"},
+        // Standard output, when it carries the table, is an output too.
+        {{}, "standard output: that is the recording being analysed", "rec.txt"},
+        {{"-o", "-"}, "standard output: that is the recording being analysed", "hard.txt"},
+        {{"--from", "doc.cmhd"}, "standard output: that is the --from document", "doc.cmhd"},
+        {{"--csv", "same.csv"}, "--csv same.csv: that is also the file of standard output", "same.csv"},
+        {{"--save", "same.csv"}, "--save same.csv: that is also the file of standard output", "same.csv"},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.message);
-        const Outcome outcome = RunProgram({Joined(analysed, test.options), folder.Path().string()});
+        const std::string stdoutTo = test.stdoutTo.empty() ? "" : folder / test.stdoutTo;
+        const RunResult outcome = RunProgram({Joined(analysed, test.options), folder.Path().string(), stdoutTo});
         EXPECT_EQ(outcome.status, 2);
         EXPECT_EQ(outcome.err.rfind("crestmetrics: analyse: " + test.message + "\n", 0), 0u) << outcome.err;
-        EXPECT_EQ(Bytes(folder / "rec.txt"), recording);
-        EXPECT_EQ(Bytes(folder / "doc.cmhd"), document);
+        // Compared whole: gtest's line-by-line difference of two large files would take gigabytes.
+        EXPECT_TRUE(Bytes(folder / "rec.txt") == recording);
+        EXPECT_TRUE(Bytes(folder / "doc.cmhd") == document);
         EXPECT_EQ(folder.Names(), names);
     }
+    EXPECT_EQ(Bytes(folder / "same.csv"), "an earlier table");
+    // calc's lines too; a shell's ">" has emptied the recording before the run, which is said.
+    const RunResult calc =
+        RunProgram({{"calc", "cappeakdet(ch1, 0.05, 2)", "rec.txt"}, folder.Path().string(), folder / "rec.txt"});
+    EXPECT_EQ(calc.status, 2);
+    EXPECT_EQ(calc.err.rfind("crestmetrics: calc: standard output: that is the recording being analysed\n", 0), 0u)
+        << calc.err;
+    EXPECT_TRUE(Bytes(folder / "rec.txt") == recording);
+    const RunResult emptied = clitest::RunShell("cd " + clitest::Quote(folder.Path().string()) +
+                                                " && cp rec.txt copy.txt && \"$P\" analyse copy.txt > copy.txt");
+    EXPECT_EQ(emptied.status, 2);
+    EXPECT_EQ(emptied.err.rfind("crestmetrics: analyse: standard output: that is the recording being analysed, "
+                                "which the shell's \">\" has emptied\n",
+                                0),
+              0u)
+        << emptied.err;
     // A saved document is saved again where it came from, as the host's Save does; devices are shared freely.
     EXPECT_EQ(RunProgram({{"analyse", "doc.cmhd", "--quiet", "--type", "1", "-o", "/dev/null", "--save", "doc.cmhd",
                     "--view-png", "/dev/null"},
@@ -262,13 +188,13 @@ TEST(CommandLineOutputs, ARegularFileUnderDevShmIsReplacedWholeOrNotAtAll)
     if (!fs::is_directory("/dev/shm")) {
         GTEST_SKIP() << "no /dev/shm";
     }
-    const Scratch folder("/dev/shm");
+    const TempFolder folder("/dev/shm");
     const std::string table = folder / "table.txt";
     const std::string old = "an earlier table\r\n";
     Put(table, old);
     const std::vector<std::string> analysed = {"analyse", Example("cardiac.txt"), "--quiet", "--type", "1", "-o",
                                                table};
-    const Outcome failed = RunProgram({analysed, "", "", 512});
+    const RunResult failed = RunProgram({analysed, "", "", 512});
     EXPECT_EQ(failed.status, 1);
     EXPECT_EQ(failed.err, "crestmetrics: analyse: cannot write the table to " + table + ": File too large\n");
     EXPECT_EQ(Bytes(table), old);
@@ -284,7 +210,7 @@ TEST(CommandLineOutputs, ARegularFileUnderDevShmIsReplacedWholeOrNotAtAll)
 // fails and says so.
 TEST(CommandLineOutputs, AnEndedRunLeavesNothingBehind)
 {
-    const Scratch folder;
+    const TempFolder folder;
     // One block of 120 narrow peaks: the printout of every event reports each page on standard error.
     {
         std::ofstream recording(folder / "peaks.txt");
@@ -323,14 +249,14 @@ TEST(CommandLineOutputs, AnEndedRunLeavesNothingBehind)
         while (::read(pipe[0], drained, sizeof drained) > 0) {
         }
         ::close(pipe[0]);
-        const Outcome outcome = Wait(child);
+        const RunResult outcome = Wait(child);
         EXPECT_EQ(outcome.signal, signal);
         EXPECT_EQ(folder.Names(), (std::vector<std::string>{"events.pdf", "peaks.txt"}));
         EXPECT_EQ(Bytes(folder / "events.pdf"), old);
     }
 
     Put(folder / "doc.cmhd", "an earlier document");
-    const Outcome limited = RunProgram(
+    const RunResult limited = RunProgram(
         {{"analyse", Example("cardiac.txt"), "--quiet", "-o", "/dev/null", "--save", "doc.cmhd"},
          folder.Path().string(),
          "",
@@ -342,13 +268,176 @@ TEST(CommandLineOutputs, AnEndedRunLeavesNothingBehind)
     EXPECT_EQ(Bytes(folder / "doc.cmhd"), "an earlier document");
 }
 
+// A closed terminal (SIGHUP), Ctrl-\\ (SIGQUIT) and the other signals that end a run, sent while a long --save is
+// being written, leave the old document and no temporary beside it; a signal ignored from the start (nohup) stays
+// ignored and the run ends as usual.
+TEST(CommandLineOutputs, EveryEndingSignalLeavesTheOldDocument)
+{
+    const TempFolder folder;
+    {
+        // 20 million samples: the saved document takes long enough to write to be caught in the middle.
+        auto recording = host::Document::Create();
+        recording->AddChannel(u"Vm", u"mV");
+        std::vector<float> samples(20'000'000);
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            samples[i] = -0.07f + 0.001f * static_cast<float>(i % 97) / 97.0f;
+        }
+        recording->SetSamples(recording->AddBlock(1e-4), 0, std::move(samples));
+        std::ofstream out(folder / "long.cmhd", std::ios::binary);
+        host::WriteSavedDocument(out, *recording, {});
+    }
+    const std::string old = "an earlier document";
+    const auto names = [&] { return std::vector<std::string>{"doc.cmhd", "long.cmhd"}; };
+    const struct {
+        int signal;
+        bool ignored;
+    } cases[] = {{SIGHUP, false}, {SIGQUIT, false}, {SIGUSR1, false}, {SIGPIPE, false}, {SIGHUP, true}};
+    for (const auto& test : cases) {
+        SCOPED_TRACE(::strsignal(test.signal) + std::string(test.ignored ? ", ignored" : ""));
+        Put(folder / "doc.cmhd", old);
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        const pid_t child =
+            Start({.arguments = {"analyse", "long.cmhd", "--quiet", "--type", "1", "-o", "/dev/null", "--save",
+                                 "doc.cmhd"},
+                   .folder = folder.Path().string(),
+                   .ignoredSignals = test.ignored ? std::vector<int>{test.signal} : std::vector<int>{}},
+                  null, null);
+        ::close(null);
+        bool writing = false;
+        for (int wait = 0; wait < 120000 && !writing; ++wait) {
+            const auto now = folder.Names();
+            writing = std::any_of(now.begin(), now.end(), [](const std::string& name) {
+                return name.starts_with(".doc.cmhd.");
+            });
+            std::this_thread::sleep_for(std::chrono::milliseconds(writing ? 0 : 1));
+        }
+        EXPECT_TRUE(writing);
+        ::kill(child, test.signal);
+        const RunResult outcome = Wait(child);
+        EXPECT_EQ(folder.Names(), names());
+        if (test.ignored) {
+            EXPECT_EQ(outcome.status, 0);
+            EXPECT_FALSE(Bytes(folder / "doc.cmhd") == old);
+        } else {
+            EXPECT_EQ(outcome.signal, test.signal);
+            EXPECT_TRUE(Bytes(folder / "doc.cmhd") == old);
+        }
+    }
+}
+
+namespace {
+
+// What a command line did inside a mount namespace of its own with a private /dev.
+struct PrivateDevRun {
+    bool made = false; // false: the namespace could not be made, and nothing ran
+    RunResult result;  // the command line's exit status, its standard error
+    std::string devBefore;
+    std::string devAfter;  // what /dev held before and after the run
+    std::string procAfter; // what /proc held after it
+    bool stdoutLink = false; // /dev/stdout was still a symbolic link after the run
+};
+
+// Runs a shell command line inside a mount namespace of its own (unshare -m, private propagation) whose /dev is a
+// tmpfs holding null, full, zero and urandom and the links fd, stdin, stdout and stderr to /proc/self/fd, and
+// (`withoutProc`) with an empty tmpfs over /proc: what the run does to /dev or /proc never reaches the machine's.
+// The command line runs only once the private /dev is in place.
+PrivateDevRun RunWithPrivateDev(const TempFolder& folder, bool withoutProc, const std::string& line)
+{
+    static const std::string script = R"(set -e
+F=$1
+mkdir "$F/dev"
+mount -t tmpfs -o mode=755 private-dev "$F/dev"
+cp -a /dev/null /dev/full /dev/zero /dev/urandom "$F/dev/"
+ln -s /proc/self/fd "$F/dev/fd"
+ln -s /proc/self/fd/0 "$F/dev/stdin"
+ln -s /proc/self/fd/1 "$F/dev/stdout"
+ln -s /proc/self/fd/2 "$F/dev/stderr"
+: > "$F/dev/.private"
+mount --bind "$F/dev" /dev
+test -e /dev/.private
+if [ "$2" = without-proc ]; then mount -t tmpfs no-proc /proc; fi
+ls -A /dev > "$F/dev-before"
+set +e
+eval "$3" 2> "$F/err"
+echo $? > "$F/status"
+ls -A /dev > "$F/dev-after"
+ls -A /proc > "$F/proc-after"
+if [ -L /dev/stdout ]; then : > "$F/stdout-link"; fi
+)";
+    PrivateDevRun run;
+    const RunResult shell = RunProgram({.arguments = {"-m", "--propagation", "private", "sh", "-c", script, "sh",
+                                                      folder.Path().string(), withoutProc ? "without-proc" : "proc",
+                                                      line},
+                                        .command = "unshare"});
+    run.made = fs::exists(folder / "status");
+    run.result.status = run.made ? std::stoi(Bytes(folder / "status")) : -1;
+    run.result.err = run.made ? Bytes(folder / "err") : shell.err;
+    run.devBefore = Bytes(folder / "dev-before");
+    run.devAfter = Bytes(folder / "dev-after");
+    run.procAfter = Bytes(folder / "proc-after");
+    run.stdoutLink = fs::exists(folder / "stdout-link");
+    return run;
+}
+
+} // namespace
+
+// With standard output closed, or without /proc (a chroot, a bare container), /dev/stdout leads nowhere: the table
+// still goes to descriptor 1 itself, a closed one is a failure, and no file is made in /dev or under /proc. Run in
+// a private /dev only: the fault this guards against replaced the machine's /dev/stdout.
+TEST(CommandLineOutputs, StandardOutputIsTheDescriptorNotTheNameInDev)
+{
+    const std::string program = clitest::Quote(clitest::Program().string()) + " analyse --module " +
+                                clitest::Quote(MODULE_LIBRARY_PATH) + " " + clitest::Quote(Example("cardiac.txt"));
+    const std::string analysed = program + " --quiet --type 1";
+    const std::string calc = clitest::Quote(clitest::Program().string()) + " calc --module " +
+                             clitest::Quote(MODULE_LIBRARY_PATH) + " 'cappeakdet(ch1, 0.05, 2)' " +
+                             clitest::Quote(Example("cardiac.txt"));
+    const RunResult usual = RunProgram({{"analyse", Example("cardiac.txt"), "--quiet", "--type", "1"}});
+    ASSERT_EQ(usual.status, 0);
+    const std::string earlier = "an earlier line\n";
+    const std::string closed = "crestmetrics: analyse: cannot write to standard output";
+    const struct {
+        bool withoutProc;
+        std::string line; // the table file, if any, is t.tab in the folder: "$F/t.tab"
+        int status;
+        std::string message; // the start of standard error
+        std::string table;   // what t.tab holds after the run
+    } cases[] = {
+        {false, analysed + " >&-", 1, closed},
+        {false, calc + " --quiet >&-", 1, "crestmetrics: calc: cannot write to standard output"},
+        {true, analysed + " >&-", 1, closed},
+        {true, analysed + " > \"$F/t.tab\"", 0, "", usual.out},
+        {true, analysed + " -o - >> \"$F/t.tab\"", 0, "", earlier + usual.out},
+        {true, analysed + " -o /dev/stdout >> \"$F/t.tab\"", 0, "", earlier + usual.out},
+        {false, analysed + " -o /dev/table.txt", 1,
+         "crestmetrics: analyse: cannot write the table to /dev/table.txt: Operation not permitted"},
+        {true, analysed + " -o /proc/table.txt", 1,
+         "crestmetrics: analyse: cannot write the table to /proc/table.txt: Operation not permitted"},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.line);
+        const TempFolder folder;
+        Put(folder / "t.tab", earlier);
+        const PrivateDevRun run = RunWithPrivateDev(folder, test.withoutProc, test.line);
+        if (!run.made) {
+            GTEST_SKIP() << "no mount namespace with a private /dev could be made: " << run.result.err;
+        }
+        EXPECT_EQ(run.result.status, test.status);
+        EXPECT_EQ(run.result.err.rfind(test.message, 0), 0u) << run.result.err;
+        EXPECT_EQ(Bytes(folder / "t.tab"), test.table.empty() ? earlier : test.table);
+        EXPECT_EQ(run.devAfter, run.devBefore);
+        EXPECT_TRUE(run.stdoutLink);
+        EXPECT_EQ(run.procAfter, test.withoutProc ? "" : run.procAfter);
+    }
+}
+
 // The table goes to standard output directly: a temporary folder that does not exist does not matter.
 TEST(CommandLineOutputs, TheTableGoesToStandardOutputWithoutATemporaryFolder)
 {
     const std::vector<std::string> analysed = {"analyse", Example("cardiac.txt"), "--quiet", "--type", "1"};
-    const Outcome usual = RunProgram({analysed});
+    const RunResult usual = RunProgram({analysed});
     ASSERT_EQ(usual.status, 0) << usual.err;
-    const Outcome without = RunProgram({analysed, "", "", std::nullopt, true});
+    const RunResult without = RunProgram({.arguments = analysed, .temporaryFolder = "/nonexistent-temporary-folder"});
     EXPECT_EQ(without.status, 0);
     EXPECT_EQ(without.err, "");
     EXPECT_EQ(without.out, usual.out);
@@ -358,7 +447,7 @@ TEST(CommandLineOutputs, TheTableGoesToStandardOutputWithoutATemporaryFolder)
 // Every refusal says what to do, with the usage errors' exit status 2.
 TEST(CommandLineMessages, EveryRefusalSaysWhatToDo)
 {
-    const Scratch folder;
+    const TempFolder folder;
     const std::string cardiac = Example("cardiac.txt");
     const struct {
         std::vector<std::string> arguments;
@@ -403,12 +492,12 @@ TEST(CommandLineMessages, EveryRefusalSaysWhatToDo)
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.message);
-        const Outcome outcome = RunProgram({test.arguments, folder.Path().string()});
+        const RunResult outcome = RunProgram({test.arguments, folder.Path().string()});
         EXPECT_EQ(outcome.status, test.status);
         EXPECT_EQ(outcome.out, "");
         EXPECT_EQ(outcome.err.substr(0, outcome.err.find('\n')), test.message);
     }
-    const Outcome help = RunProgram({{"--help"}});
+    const RunResult help = RunProgram({{"--help"}});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("\n  -q, --quiet "), std::string::npos) << help.out;
 }
@@ -443,6 +532,95 @@ std::string ListedLine(const std::string& listing, int id)
 
 } // namespace
 
+// Stimuli found without a response give rows without measurements: how many, and the settings of the response
+// detection that decided it, are said.
+TEST(CommandLineMessages, StimuliWithoutAResponseAreCounted)
+{
+    const std::vector<std::string> evoked = {"analyse", "--quiet", Example("evoked.txt"), "--type", "3",
+                                             "--set",   "1000=2",  "--set",               "1005=50"};
+    const std::string warning = "crestmetrics: analyse: warning: ";
+    // The responses of the example are 5, 9 and 12 mV high, 2.7 ms or less after their stimulus.
+    const struct {
+        std::vector<std::string> settings;
+        int emptyRows;
+        std::string warning;
+    } cases[] = {
+        {{"1006=0.003"}, 0, ""},
+        {{"1006=0.007"}, 1,
+         "1 of 3 stimuli had no response: Evoked Response (type 3) with 1009=t, 1006=0.007 V (7 mV), 1007=0 ms, "
+         "1008=100 ms"},
+        {{"1006=0.003", "--set", "1007=10"}, 3,
+         "3 of 3 stimuli had no response: Evoked Response (type 3) with 1009=t, 1006=0.003 V (3 mV), 1007=10 ms, "
+         "1008=100 ms"},
+        {{"1009=f"}, 3, "3 of 3 stimuli had no response: Evoked Response (type 3) with 1009=f"},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.warning);
+        const RunResult outcome = RunProgram({Joined(Joined(evoked, {"--set"}), test.settings)});
+        EXPECT_EQ(outcome.status, 0);
+        EXPECT_EQ(outcome.err, test.warning.empty() ? "" : warning + test.warning + "\n");
+        int emptyRows = 0;
+        for (const char* row : {"\n1\t \t \t", "\n2\t \t \t", "\n3\t \t \t"}) {
+            emptyRows += outcome.out.find(row) != std::string::npos ? 1 : 0;
+        }
+        EXPECT_EQ(emptyRows, test.emptyRows) << outcome.out;
+    }
+}
+
+// A saved document keeps a settings group per source channel: analysed on another channel, it takes the settings
+// of the channel it was analysed on there, unless it holds a group of that channel's own.
+TEST(CommandLineSettings, ASavedDocumentsSettingsGoToTheChannelChosenNow)
+{
+    const TempFolder folder;
+    // The evoked example's recording channel twice: each channel has the same rows when set alike.
+    std::istringstream lines(Bytes(Example("evoked.txt")));
+    std::string twice;
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t first = line.find('\t');
+        const std::size_t second = line.find('\t', first + 1);
+        twice += first == std::string::npos ? line + "\n"
+                                            : line.substr(0, second) + line.substr(first, second - first) + "\n";
+    }
+    const std::string recording = folder / "twice.txt";
+    Put(recording, twice);
+    const std::string document = folder / "evoked.cmhd";
+    const RunResult analysed = RunProgram({{"analyse", "--quiet", recording, "--type", "3", "--set", "1000=2", "--set",
+                                         "1005=50", "--set", "1006=0.003", "--save", document}});
+    ASSERT_EQ(analysed.status, 0) << analysed.err;
+    ASSERT_NE(analysed.out.find("\n3\t-65.05\t"), std::string::npos) << analysed.out;
+    // The second channel with a group of its own, whose height finds no response.
+    const std::string both = folder / "both.cmhd";
+    ASSERT_EQ(RunProgram({{"analyse", "--quiet", document, "--channel", "2", "--set", "1006=0.1", "-o", "/dev/null",
+                           "--save", both}})
+                  .status,
+              0);
+    const struct {
+        std::vector<std::string> arguments;
+        bool likeTheFirst;
+    } cases[] = {
+        {{recording, "--from", document, "--channel", "2"}, true},
+        {{recording, "--from", document, "--set", "2001=1"}, true},
+        {{document, "--channel", "2"}, true},
+        {{document, "--set", "2001=1"}, true},
+        // The document's own groups stay as they are, whichever channel it was last analysed on.
+        {{both}, false},
+        {{both, "--channel", "1"}, true},
+        {{both, "--set", "2001=0"}, true},
+        {{recording, "--from", both, "--channel", "1"}, true},
+        {{recording, "--from", both, "--channel", "2"}, false},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.arguments.back());
+        const RunResult outcome = RunProgram({Joined({"analyse", "--quiet"}, test.arguments)});
+        EXPECT_EQ(outcome.status, 0) << outcome.err;
+        if (test.likeTheFirst) {
+            EXPECT_EQ(outcome.out, analysed.out);
+        } else {
+            EXPECT_NE(outcome.err.find("3 of 3 stimuli had no response"), std::string::npos) << outcome.err;
+        }
+    }
+}
+
 // Each type lists the settings its settings dialog's pages show, page by page; the global settings the command line
 // has no use for and those the analysis keeps come apart; modes say what each value means.
 TEST(CommandLineMessages, EachTypeListsTheSettingsItsPagesShow)
@@ -453,18 +631,19 @@ TEST(CommandLineMessages, EachTypeListsTheSettingsItsPagesShow)
         std::vector<int> detector;
         std::vector<int> baseline;
         std::vector<int> calculations;
+        std::vector<int> onNoPage; // settings of the type that no page shows
     } cases[] = {
-        {0, {1010}, baseline, {1015, 1016, 1017, 1018, 1020, 1021, 1029, 1030, 1037, 1038}},
-        {1, {1006, 1001, 1036}, baseline, {1011, 1012, 1013, 1014, 1017, 1018, 1025, 1026, 1031, 1032}},
-        {2, {1010}, baseline, {1015, 1016, 1020, 1021, 1029, 1030, 1037}},
+        {0, {1010}, baseline, {1015, 1016, 1017, 1018, 1020, 1021, 1029, 1030, 1037, 1038}, {}},
+        {1, {1006, 1001, 1036}, baseline, {1011, 1012, 1013, 1014, 1017, 1018, 1025, 1026, 1031, 1032}, {1009}},
+        {2, {1010}, baseline, {1015, 1016, 1020, 1021, 1029, 1030, 1037}, {}},
         {3, {1000, 1005, 1002, 1003, 1004, 1027, 1009, 1006, 1007, 1008}, baseline,
-         {1015, 1016, 1017, 1018, 1020, 1021, 1022, 1029, 1030, 1037}},
-        {4, {1000, 1005, 1028, 1003, 1004, 1027, 1007, 1008}, {}, {1020, 1021, 1022, 1023, 1024}},
-        {5, {1006, 1035, 1036}, {1039, 1040, 1034, 1041}, {1017, 1018, 1031, 1032}},
+         {1015, 1016, 1017, 1018, 1020, 1021, 1022, 1029, 1030, 1037}, {}},
+        {4, {1000, 1005, 1028, 1003, 1004, 1027, 1007, 1008}, {}, {1020, 1021, 1022}, {1023, 1024}},
+        {5, {1006, 1035, 1036}, {1039, 1040, 1034, 1041}, {1017, 1018, 1031, 1032}, {}},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.type);
-        const Outcome listed = RunProgram({{"analyse", "--list-settings", "--type", std::to_string(test.type)}});
+        const RunResult listed = RunProgram({{"analyse", "--list-settings", "--type", std::to_string(test.type)}});
         ASSERT_EQ(listed.status, 0) << listed.err;
         const auto sections = ListedSections(listed.out);
         std::vector<std::pair<std::string, std::vector<int>>> pages = {{"detector page:", test.detector}};
@@ -472,8 +651,12 @@ TEST(CommandLineMessages, EachTypeListsTheSettingsItsPagesShow)
             pages.emplace_back("baseline page:", test.baseline);
         }
         pages.emplace_back("calculations page:", test.calculations);
+        if (!test.onNoPage.empty()) {
+            pages.emplace_back("on no page of the settings dialog:", test.onNoPage);
+        }
         ASSERT_GE(sections.size(), pages.size() + 4);
         EXPECT_EQ(std::vector(sections.begin(), sections.begin() + static_cast<long>(pages.size())), pages);
+        EXPECT_EQ(sections[pages.size()].first, "table columns:");
         const auto& last = sections.end()[-2];
         EXPECT_EQ(last.first, "no effect on the command line (kept in a saved document for the host's windows):");
         EXPECT_EQ(last.second, (std::vector<int>{2003, 2004, 2009, 2010}));
@@ -481,7 +664,7 @@ TEST(CommandLineMessages, EachTypeListsTheSettingsItsPagesShow)
         std::sort(kept.begin(), kept.end());
         EXPECT_EQ(kept, (std::vector<int>{2005, 2006, 2007, 2008, 2011, 2012, 2023, 2024, 2025, 2026}));
     }
-    const Outcome evoked = RunProgram({{"analyse", "--list-settings", "--type", "3"}});
+    const RunResult evoked = RunProgram({{"analyse", "--list-settings", "--type", "3"}});
     for (const auto& [id, words] : std::vector<std::pair<int, std::string>>{
              {1000, "2 Time from start of block, 3 Height and width, 4 Height and width (one per block), 5 none"},
              {1039, "0 Automatic, 1 Always set to 1040, 2 Use minimum value between peaks, 3 as 0"},
@@ -489,7 +672,7 @@ TEST(CommandLineMessages, EachTypeListsTheSettingsItsPagesShow)
              {1037, "0 fitted B, 1 B set to baseline, 2 B set to 1038, 3 B = 0"}}) {
         EXPECT_NE(ListedLine(evoked.out, id).find(words), std::string::npos) << ListedLine(evoked.out, id);
     }
-    const Outcome general = RunProgram({{"analyse", "--list-settings", "--type", "0"}});
+    const RunResult general = RunProgram({{"analyse", "--list-settings", "--type", "0"}});
     EXPECT_TRUE(ListedLine(general.out, 1038).ends_with(", V or A")) << ListedLine(general.out, 1038);
 }
 
@@ -510,19 +693,25 @@ TEST(CommandLineMessages, AnAnalysisThatFindsNothingSaysSo)
          "1006=0.03 V (30 mV), 1007=0 ms, 1008=100 ms"},
         {{Example("cardiac.txt"), "--type", "1", "--set", "1006=50"}, "\tRMP (mV)\t",
          "Cardiac Action Potential (type 1) with 1006=50 V (50000 mV), 1001=50 ms, 1036=t"},
+        // Without stimulus detection nothing is searched for: the method alone decides.
         {{Example("evoked.txt"), "--type", "3", "--set", "1000=5"}, "\tBaseline (mV)\t",
-         "Evoked Response (type 3) with 1000=5, 1009=t, 1006=0.03 V (30 mV), 1007=0 ms, 1008=100 ms"},
+         "Evoked Response (type 3) with 1000=5 (none: no stimulus is searched for)"},
         {{Example("evoked.txt"), "--type", "3", "--set", "1000=5", "--set", "1009=f"}, "\tBaseline (mV)\t",
-         "Evoked Response (type 3) with 1000=5, 1009=f"},
+         "Evoked Response (type 3) with 1000=5 (none: no stimulus is searched for)"},
+        {{Example("popspike.txt"), "--type", "4", "--set", "1000=5"}, "\tTStart (s)\t",
+         "Population Spike (type 4) with 1000=5 (none: no stimulus is searched for)"},
         {{Example("popspike.txt"), "--type", "4", "--set", "1000=3", "--set", "1028=10"}, "\tTStart (s)\t",
          "Population Spike (type 4) with 1000=3, 1028=10 V (10000 mV), 1003=1 ms, 1027=10 ms, 1007=0 ms, "
          "1008=100 ms"},
+        // The peak detection's height with what it is measured in.
         {{Example("currents.txt"), "--type", "2", "--set", "1010=height=1000"}, "\tBaseline (pA)\t",
-         "Synaptic (type 2) with 1010=height=1000"},
+         "Synaptic (type 2) with 1010=height=1000 (height 1000 S.D. of the noise)"},
+        {{Example("currents.txt"), "--type", "0", "--set", "1010=sd=0;height=2e-9"}, "\tBaseline (pA)\t",
+         "General - Unstimulated (type 0) with 1010=sd=0;height=2e-9 (height 2e-09 A (2000 pA))"},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.warning);
-        const Outcome outcome = RunProgram({Joined({"analyse", "--quiet"}, test.arguments)});
+        const RunResult outcome = RunProgram({Joined({"analyse", "--quiet"}, test.arguments)});
         EXPECT_EQ(outcome.status, 0);
         EXPECT_EQ(outcome.err, warning + test.warning + "\n");
         const std::string header = outcome.out.substr(0, outcome.out.find("\r\n") + 2);
@@ -530,9 +719,9 @@ TEST(CommandLineMessages, AnAnalysisThatFindsNothingSaysSo)
         EXPECT_EQ(outcome.out, header + "\r\n" + header);
     }
     // The progress names the type it took when --type is not given.
-    const Outcome untyped = RunProgram({{"analyse", Example("cardiac.txt"), "-o", "/dev/null"}});
+    const RunResult untyped = RunProgram({{"analyse", Example("cardiac.txt"), "-o", "/dev/null"}});
     EXPECT_EQ(untyped.err.rfind("crestmetrics: analyse: analysis type 0 (General - Unstimulated)\n", 0), 0u)
         << untyped.err;
-    const Outcome typed = RunProgram({{"analyse", Example("cardiac.txt"), "-o", "/dev/null", "--type", "1"}});
+    const RunResult typed = RunProgram({{"analyse", Example("cardiac.txt"), "-o", "/dev/null", "--type", "1"}});
     EXPECT_EQ(typed.err.find("analysis type"), std::string::npos) << typed.err;
 }

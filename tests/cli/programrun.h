@@ -1,14 +1,21 @@
 // Running the command-line program as a user does, for the tests of tests/cli: where the program and the bundled
-// examples lie, shell quoting, and a run of a command line with its output, its errors and its exit status.
+// examples lie, shell quoting, a folder of a test's own, and a run of the program (or of a shell command line) with
+// its limits, its temporary folder, its output, its errors, its exit status or the signal that ended it.
 #pragma once
 
-#include <cstdio>
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
+#include <optional>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace clitest {
 
@@ -31,32 +38,146 @@ inline fs::path Example(const char* name)
     return (fs::path(TEST_DATA_DIR) / ".." / ".." / "examples" / name).lexically_normal();
 }
 
-struct RunResult {
-    int status = -1; // the exit status; -1 when the run did not end by exiting
-    std::string out;
-    std::string err;
+inline std::string Bytes(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A folder of the test's own, with what it holds by name (hidden files too); removed when it goes.
+class TempFolder {
+public:
+    explicit TempFolder(const fs::path& parent = fs::temp_directory_path())
+        : path_(parent / ("crestmetrics_test_" + std::to_string(::getpid()) + "_" + std::to_string(count_++)))
+    {
+        fs::create_directories(path_);
+    }
+    ~TempFolder()
+    {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+    const fs::path& Path() const { return path_; }
+    std::vector<std::string> Names() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(path_)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    // Writes the file `name` holding `bytes`; its full name.
+    std::string Write(const std::string& name, const std::string& bytes) const
+    {
+        std::ofstream(path_ / name, std::ios::binary) << bytes;
+        return *this / name;
+    }
+
+private:
+    static inline int count_ = 0;
+    fs::path path_;
 };
 
-// Runs a shell command line (its own redirections of standard output included); standard error is caught apart.
-inline RunResult RunCommandLine(const std::string& line)
+// How a run is started.
+struct Launch {
+    std::vector<std::string> arguments;
+    std::string folder = {};                           // the working folder; empty: the test's
+    std::string stdoutTo = {};                         // a file appended to (or a device); empty: read into out
+    std::optional<rlim_t> fileSizeLimit = {};          // bytes
+    std::optional<std::string> temporaryFolder = {};   // TMPDIR
+    std::string command = {};                          // another command, found on the PATH, run in its place
+    std::vector<int> ignoredSignals = {};              // ignored from the start, as nohup ignores SIGHUP
+};
+
+struct RunResult {
+    int status = -1; // the exit status; -1 when the run did not end by exiting
+    int signal = 0;  // the signal that ended it
+    std::string out;
+    std::string err;
+    long long peakMemory = 0; // the run's peak resident memory, in bytes
+};
+
+// Starts the program (or the command) with its standard output and error on the descriptors given. (A run with a
+// closed standard output belongs in a private /dev only: see RunWithPrivateDev in outputs_test.cpp.)
+inline pid_t Start(const Launch& launch, int out, int err)
 {
-    const fs::path errors = fs::temp_directory_path() / ("crestmetrics_cli_errors_" + std::to_string(::getpid()));
+    std::vector<std::string> words = {launch.command.empty() ? Program().string() : launch.command};
+    words.insert(words.end(), launch.arguments.begin(), launch.arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // Whatever the test runner ignores or handles, the run is ended as a user's would be.
+        for (const int signal : {SIGINT, SIGTERM, SIGXFSZ, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1, SIGUSR2, SIGALRM}) {
+            std::signal(signal, SIG_DFL);
+        }
+        for (const int signal : launch.ignoredSignals) {
+            std::signal(signal, SIG_IGN);
+        }
+        const rlimit noCoreFiles{0, 0}; // a run a test ends with SIGQUIT leaves no core file in its folder
+        ::setrlimit(RLIMIT_CORE, &noCoreFiles);
+        if (launch.fileSizeLimit) {
+            const rlimit limit{*launch.fileSizeLimit, *launch.fileSizeLimit};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        if (launch.temporaryFolder) {
+            ::setenv("TMPDIR", launch.temporaryFolder->c_str(), 1);
+        }
+        if (!launch.folder.empty() && ::chdir(launch.folder.c_str()) != 0) {
+            ::_exit(126);
+        }
+        if (::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) {
+            ::_exit(126);
+        }
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    return child;
+}
+
+inline RunResult Wait(pid_t child)
+{
     RunResult result;
-    FILE* pipe = ::popen((line + " 2>" + Quote(errors.string())).c_str(), "r");
-    if (!pipe) {
-        return result;
+    int status = 0;
+    rusage usage{};
+    if (child > 0 && ::wait4(child, &status, 0, &usage) == child) {
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+        result.peakMemory = static_cast<long long>(usage.ru_maxrss) * 1024;
     }
-    char buffer[4096];
-    for (std::size_t n = 0; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-        result.out.append(buffer, n);
-    }
-    const int status = ::pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ostringstream text;
-    text << std::ifstream(errors).rdbuf();
-    result.err = text.str();
-    fs::remove(errors);
     return result;
+}
+
+// Runs the program to its end, with its standard output (unless it goes to `stdoutTo`) and error caught.
+inline RunResult RunProgram(const Launch& launch)
+{
+    const TempFolder captured;
+    const std::string out = launch.stdoutTo.empty() ? captured / "out" : launch.stdoutTo;
+    const std::string err = captured / "err";
+    const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    RunResult result = Wait(Start(launch, outFd, errFd));
+    ::close(outFd);
+    ::close(errFd);
+    result.out = launch.stdoutTo.empty() ? Bytes(out) : "";
+    result.err = Bytes(err);
+    return result;
+}
+
+// Runs a bash command line with the program as $P: pipes, redirections and process substitutions as a user types
+// them. A run that blocks (on a FIFO read twice) ends after two minutes.
+inline RunResult RunShell(const std::string& line)
+{
+    return RunProgram({.arguments = {"120", "bash", "-c", "P=\"$0\"; " + line, Program().string()},
+                       .command = "timeout"});
 }
 
 } // namespace clitest

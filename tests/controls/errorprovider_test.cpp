@@ -9,6 +9,9 @@
 #include "foundation/utilities.h"
 #include "host/services.h"
 #include "platform/owl/dialog.h"
+#include "platform/gdi/image.h"
+#include "platform/ui/render.h"
+#include "resources/pictures.h"
 
 #include <cmath>
 #include <memory>
@@ -168,6 +171,40 @@ TEST_F(ErrorProviderTest, SizedToItsPictureWithItsBottomEdgeKept)
         EXPECT_TRUE(IsWindowVisible(*mark));
         mark->SetError(false, KVO::String(), KVO::String());
         EXPECT_FALSE(IsWindowVisible(*mark));
+        delete mark;
+    }
+}
+
+// Each picture mode paints its own picture: every pixel of it but the transparent key shows as it is.
+TEST_F(ErrorProviderTest, EachPictureModePaintsItsOwnPicture)
+{
+    const struct {
+        unsigned mode;
+        UINT picture;
+    } cases[] = {{ErrorProvider::PictureError, PictureId::ProviderError},
+                 {ErrorProvider::PictureWarning, PictureId::ProviderWarning},
+                 {ErrorProvider::PictureInfo, PictureId::ProviderInfo}};
+    for (const auto& c : cases) {
+        ErrorProvider* mark = NewMark(c.mode);
+        mark->SetError(true, KVO::String(u"t"), KVO::String(u"m"));
+        const gdi::Image shown = ui::RenderWindow(*mark);
+        HBITMAP bitmap = LoadBitmapW(KVO::ModuleInstance(), MAKEINTRESOURCEW(c.picture));
+        ASSERT_NE(bitmap, nullptr) << c.picture;
+        const gdi::Image picture = gdi::ImageOfBitmap(bitmap);
+        DeleteObject(bitmap);
+        ASSERT_EQ(shown.width, picture.width) << c.mode;
+        ASSERT_EQ(shown.height, picture.height) << c.mode;
+        const COLORREF key = picture.at(0, 0);
+        int compared = 0;
+        for (int y = 0; y < picture.height; ++y) {
+            for (int x = 0; x < picture.width; ++x) {
+                if (picture.at(x, y) != key) {
+                    ++compared;
+                    EXPECT_EQ(shown.at(x, y), picture.at(x, y)) << "mode " << c.mode << " at " << x << "," << y;
+                }
+            }
+        }
+        EXPECT_GT(compared, 20) << c.mode;
         delete mark;
     }
 }

@@ -60,7 +60,10 @@ TEST_F(ValidatingEditTest, TheNumberTestWantsTheWholeTextAsADecimalNumber)
         bool number;
     };
     const Case cases[] = {{u"", false},  {u"1", true},      {u"-12", true},   {u"12abc", false},
-                          {u"abc", false}, {u"+7", true},   {u"0x10", false}, {u"1 2", false}};
+                          {u"abc", false}, {u"+7", true},   {u"0x10", false}, {u"1 2", false},
+                          // The first 29 characters count: a fault past the ninth still shows, one past the 29th not.
+                          {u"123456789x", false}, {u"0000000000000000000000000001x", false},
+                          {u"00000000000000000000000000001x", true}};
     for (const Case& c : cases) {
         dialog->edit->SetText(c.text);
         EXPECT_EQ(c.number, dialog->edit->IsValidNumber()) << std::string(c.text, c.text + std::char_traits<char16_t>::length(c.text));

@@ -429,6 +429,11 @@ TEST_F(BindingsTest, ListRules)
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(hwnd, kEdit)));
     EXPECT_TRUE(page.list.ValidateAll());
     EXPECT_DOUBLE_EQ(-1.0, settings.GetDouble(SettingId::kAreaStart)); // written by the call above, not since
+    page.loading = true;
+    Enter(hwnd, kEdit, u"3");
+    page.loading = false;
+    page.list.TransferAll(); // the hidden edit's new text stays out of the settings
+    EXPECT_DOUBLE_EQ(-1.0, settings.GetDouble(SettingId::kAreaStart));
     page.list.EnableAll(false);
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(hwnd, kEdit)));
     page.Load();

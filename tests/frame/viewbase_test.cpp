@@ -6,6 +6,7 @@
 #include "graph/analysisview/printout.h"
 #include "tableview/cxtableviewex.h"
 #include "host/messagebus.h"
+#include "host/printservice.h"
 #include "platform/gdi/dc.h"
 #include "platform/gdi/image.h"
 #include "platform/ui/window.h"
@@ -17,7 +18,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -428,6 +431,55 @@ TEST(Printout, PreviewDrawsOnThePreviewDeviceWithThePrinterAtHand)
     printout = nullptr;
     DeleteDC(preview);
     DeleteDC(printer);
+}
+
+// The title in a PDF's document information, as cairo writes a text of ASCII characters.
+std::string PdfTitle(const std::string& pdf)
+{
+    std::ifstream file(pdf, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::string key = "/Title (";
+    const std::size_t at = bytes.find(key);
+    if (at == std::string::npos) {
+        return {};
+    }
+    const std::size_t start = at + key.size();
+    return bytes.substr(start, bytes.find(')', start) - start);
+}
+
+// As a PDF printer names its document after the print job, the file bears its printout's title; a file of several
+// printouts bears the first one's that printed a page; a printout without a title leaves the file without one.
+TEST(Printout, ThePdfBearsTheTitleOfItsFirstPrintedPrintout)
+{
+    const std::string pdf = (std::filesystem::temp_directory_path() / "crestmetrics_titled.pdf").string();
+    const struct {
+        const char* what;
+        std::vector<std::pair<std::u16string, int>> printouts; // title, pages
+        bool job;
+        std::string title;
+    } cases[] = {
+        {"one printout", {{u"cardiac.txt: Crestmetrics View", 1}}, false, "cardiac.txt: Crestmetrics View"},
+        {"a job of two", {{u"cardiac.txt: Results", 1}, {u"second: Results", 2}}, true, "cardiac.txt: Results"},
+        {"a job whose first printout prints nothing", {{u"empty", 0}, {u"printed", 1}}, true, "printed"},
+        {"no title", {{u"", 1}}, false, ""},
+    };
+    for (const auto& c : cases) {
+        auto printing = host::PrintService::Create(SharedHost().Log());
+        printing->SetOutput(pdf, 50);
+        if (c.job) {
+            printing->BeginJob();
+        }
+        for (const auto& [title, pages] : c.printouts) {
+            platform::ComPtr<CountingPrintout> printout(
+                new CountingPrintout(KVO::String(title.c_str()), KVO::Bitset(), pages));
+            EXPECT_EQ(printing->Print(printout.Get(), 1), S_OK) << c.what;
+        }
+        if (c.job) {
+            EXPECT_GT(printing->EndJob(), 0) << c.what;
+        }
+        EXPECT_EQ(PdfTitle(pdf), c.title) << c.what;
+        std::filesystem::remove(pdf);
+    }
 }
 
 } // namespace

@@ -67,11 +67,13 @@ TEST(Views, TheHostCreatesEachViewInItsFrameWithItsCommandTexts)
         std::u16string name;
         std::u16string copy;
         std::u16string print;
-        std::u16string title; // of a host document without a name
+        std::u16string title; // of a host document opened from recordings/cardiac.txt
     };
     const Case cases[] = {
-        {false, u"Crestmetrics View", u"Copy Crestmetrics View", u"Print Crestmetrics View", u": Crestmetrics View"},
-        {true, u"Crestmetrics Table View", u"Copy Table View", u"Print Table View...", u": Crestmetrics Table View"},
+        {false, u"Crestmetrics View", u"Copy Crestmetrics View", u"Print Crestmetrics View",
+         u"cardiac.txt: Crestmetrics View"},
+        {true, u"Crestmetrics Table View", u"Copy Table View", u"Print Table View...",
+         u"cardiac.txt: Crestmetrics Table View"},
     };
     host::Host& host = SharedHost();
     for (const Case& c : cases) {
@@ -82,6 +84,7 @@ TEST(Views, TheHostCreatesEachViewInItsFrameWithItsCommandTexts)
         SysFreeString(name);
 
         auto document = NewHostDocument();
+        document->SetFileName("recordings/cardiac.txt");
         host::OpenedView opened = host::OpenView(host.Log(), viewClass.Get(), document.Get());
         ASSERT_EQ(opened.created, S_OK) << host::Narrow(c.name);
         ASSERT_TRUE(opened.window);
@@ -387,6 +390,33 @@ TEST(Views, ThePrintTextIsLocalisedOnlyAtItsStart)
     application.SetLanguage(0x0409);
 }
 
+// A host names a document after the file it was opened from, without the file's folder; a document of no file
+// has an empty name. The views' titles begin with it.
+TEST(Views, TheTitleBeginsWithTheDocumentsFileName)
+{
+    const struct {
+        const char* path; // none: never named
+        std::u16string title;
+    } cases[] = {
+        {nullptr, u": Crestmetrics View"},
+        {"cardiac.txt", u"cardiac.txt: Crestmetrics View"},
+        {"/data/2024/evoked.cmhd", u"evoked.cmhd: Crestmetrics View"},
+        {"/dev/stdin", u"stdin: Crestmetrics View"},
+    };
+    host::Host& host = SharedHost();
+    auto viewClass = NewViewClass(false);
+    for (const auto& c : cases) {
+        auto document = NewHostDocument();
+        if (c.path) {
+            document->SetFileName(c.path);
+        }
+        host::OpenedView opened = host::OpenView(host.Log(), viewClass.Get(), document.Get());
+        ASSERT_EQ(opened.created, S_OK);
+        EXPECT_EQ(ui::WindowText(opened.frame->FrameWindow()), c.title) << (c.path ? c.path : "no file");
+        opened.view->Close();
+    }
+}
+
 TEST(ViewClasses, NamesTitlesAndClassIds)
 {
     auto viewClass = NewViewClass(false);
@@ -423,6 +453,26 @@ TEST(ViewClasses, NamesTitlesAndClassIds)
     auto withoutModule = Held<IDocViewClass>(new TableClass(nullptr));
     EXPECT_EQ(withoutModule->GetModuleInstance(&module), S_OK);
     EXPECT_EQ(module, nullptr);
+}
+
+// A class registers itself with the view-class registry while it is being made; once the module hands the whole
+// class to the framework, the host asks for its module handle and registers it, once however often it is handed.
+TEST(ViewClasses, TheHostRegistersAClassOnceTheModuleHandsItOver)
+{
+    host::Host& host = SharedHost();
+    const host::ViewClassRegistry& registry = host.GetFramework().Documents().viewClasses;
+    auto viewClass = NewViewClass(true);
+    EXPECT_EQ(registry.ModuleOf(viewClass.Get()), nullptr) << "not asked while the class is being made";
+    EXPECT_FALSE(registry.KeepsCommands(viewClass.Get()));
+    const std::size_t before = host.Log().Count("views", "RegisterClassUI");
+    for (int handed = 0; handed < 2; ++handed) {
+        EXPECT_EQ(host.GetFramework().Register(viewClass.Get()), S_OK);
+    }
+    EXPECT_EQ(host.Log().Count("views", "RegisterClassUI") - before, 1u);
+    EXPECT_EQ(registry.ModuleOf(viewClass.Get()), KVO::ModuleInstance());
+    EXPECT_TRUE(registry.KeepsCommands(viewClass.Get()));
+    auto& base = static_cast<OwlDocViewClassBase&>(*viewClass.Get());
+    EXPECT_EQ(base.Commands().family, CXTableViewEx::kViewFamily);
 }
 
 // A command interface that counts its references.

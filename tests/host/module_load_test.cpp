@@ -218,10 +218,12 @@ TEST_F(ModuleLoad, RegistersEveryClassObjectInOrderAndAsksEachTypeIdOnce)
         EXPECT_EQ(info->GetId(&id), S_OK);
         EXPECT_EQ(id, entry.typeId);
     }
-    // The module asks once per process, however often it is loaded.
+    // The module asks once per process, however often it is loaded (reading a type id back as text asks no GUID).
     std::map<std::string, int> requests;
     for (const host::Call& call : host.Log().Of("typeids")) {
-        ++requests[call.detail.substr(0, call.detail.find(' '))];
+        if (call.operation == "GetTypeId") {
+            ++requests[call.detail.substr(0, call.detail.find(' '))];
+        }
     }
     // Fifteen calculation classes, the channel calculation's two class objects, the draw-type family, the host's
     // calculation class (the self tests' id), the document family and the two view families.
@@ -334,6 +336,38 @@ TEST_F(ModuleLoad, CalculationsDescribeThemselvesByNameAndAlias)
             EXPECT_EQ(calcClass->CreateInstance(nullptr, &instance), E_NOTIMPL);
             EXPECT_EQ(instance, nullptr);
         }
+    }
+    host.UnloadModule();
+}
+
+// Once the module hands a view class to the framework, the host keeps the module handle the class gives and
+// registers the class (once), which leaves the class holding the command list the host gave it for its view's
+// commands: all before any of its views opens.
+TEST_F(ModuleLoad, TheHostRegistersEachViewClassWithItsModuleAndCommands)
+{
+    host::Host& host = Host();
+    const std::size_t registeredBefore = host.Log().Count("views", "RegisterClassUI");
+    ASSERT_EQ(host.LoadModule(MODULE_LIBRARY_PATH), S_OK) << host.LastError();
+    const host::ViewClassRegistry& registry = host.GetFramework().Documents().viewClasses;
+    const std::vector<IDocViewClass*> viewClasses = registry.Classes();
+    ASSERT_EQ(viewClasses.size(), 2u);
+    EXPECT_EQ(host.Log().Count("views", "RegisterClassUI") - registeredBefore, 2u) << "once for each class";
+
+    // The handle is the module's own: the one its menu commands name their texts by.
+    host::MenuService& menus = host.GetFramework().Documents().menus;
+    menus.Clear();
+    for (const host::RegisteredClass& entry : host.GetFramework().Classes()) {
+        if (platform::ComPtr<ICustomDocClass> documentClass;
+            SUCCEEDED(entry.object->QueryInterface(IID_ICustomDocClass, documentClass.OutVoid()))) {
+            documentClass->RegisterWithUI(nullptr);
+        }
+    }
+    const auto command = std::ranges::find_if(menus.Items(), [](const host::MenuRecord& item) { return item.module; });
+    ASSERT_NE(command, menus.Items().end());
+    const HINSTANCE module = command->module;
+    for (IDocViewClass* viewClass : viewClasses) {
+        EXPECT_EQ(registry.ModuleOf(viewClass), module);
+        EXPECT_TRUE(registry.KeepsCommands(viewClass));
     }
     host.UnloadModule();
 }

@@ -10,12 +10,15 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <iterator>
 
 #include <cstdlib>
 #include <fstream>
+#include <functional>
+#include <pwd.h>
+#include <set>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -146,7 +149,11 @@ TEST(SettingsFile, AnInterruptedSaveLeavesTheLastWholeVersion)
     EXPECT_FALSE(settings.SetValue(u"b", u"2"));
     platform::AtomicFile::ClearInjectedFault();
     EXPECT_EQ(Read(file), whole);
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path), {}), 2); // the file and the old leftover
+    std::set<std::string> left;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder.path)) {
+        left.insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(left, (std::set<std::string>{"settings", "settings.new", "settings.lock"})); // the old leftover stays
 
     host::SettingsFile later;
     later.SetPath(file);
@@ -245,6 +252,171 @@ TEST(SettingsFile, UserPresetsOfThePeakDetectionOutliveTheSession)
     const auto all = names(extension);
     ASSERT_EQ(all.size(), 5u);
     EXPECT_EQ(all[4], u"User preset 2");
+}
+
+// Runs `work` in `count` child processes that start together (when the pipe they wait on closes); true when every
+// one ran and answered true.
+bool InProcessesAtOnce(int count, const std::function<bool(int which)>& work)
+{
+    int start[2];
+    if (::pipe(start) != 0) {
+        return false;
+    }
+    std::vector<pid_t> children;
+    for (int which = 0; which < count; ++which) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::close(start[1]);
+            char ignored = 0;
+            const bool started = ::read(start[0], &ignored, 1) == 0;
+            ::_exit(started && work(which) ? 0 : 1);
+        }
+        if (child > 0) {
+            children.push_back(child);
+        }
+    }
+    ::close(start[0]);
+    ::close(start[1]);
+    bool all = children.size() == static_cast<std::size_t>(count);
+    for (const pid_t child : children) {
+        int status = 0;
+        all = ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0 && all;
+    }
+    return all;
+}
+
+std::vector<host::LMPresetStore::Preset> UserPresetsIn(const fs::path& file)
+{
+    host::SettingsFile settings;
+    settings.SetPath(file);
+    std::vector<host::LMPresetStore::Preset> presets = host::LMPresetStore(settings).Presets();
+    std::erase_if(presets, [](const host::LMPresetStore::Preset& preset) { return !preset.removable; });
+    return presets;
+}
+
+host::LMDetection DetectionOfHeight(double height)
+{
+    host::LMDetection detection;
+    detection.detect.height = height;
+    return detection;
+}
+
+// Two host processes, each setting 50 names and adding 50 user presets through its preset store at the same time.
+TEST(SettingsFile, TwoHostProcessesSavingAtOnceKeepEverything)
+{
+    Folder folder;
+    const fs::path file = folder.path / "settings";
+    constexpr int kEach = 50;
+    const auto nameOf = [](int which, int n) { return std::to_string(which) + "." + std::to_string(n); };
+    ASSERT_TRUE(InProcessesAtOnce(2, [&](int which) {
+        host::SettingsFile settings;
+        settings.SetPath(file);
+        host::LMPresetStore store(settings);
+        bool saved = true;
+        for (int n = 0; n < kEach; ++n) {
+            const std::u16string value = platform::Utf8ToUtf16(std::to_string(n));
+            saved = settings.SetValue(platform::Utf8ToUtf16(nameOf(which, n)), value) && saved;
+            store.AddUserPreset(DetectionOfHeight(1 + which * kEach + n));
+        }
+        return saved;
+    }));
+    host::SettingsFile later;
+    later.SetPath(file);
+    std::vector<std::string> lost;
+    for (int which = 0; which < 2; ++which) {
+        for (int n = 0; n < kEach; ++n) {
+            if (later.Value(platform::Utf8ToUtf16(nameOf(which, n))) != platform::Utf8ToUtf16(std::to_string(n))) {
+                lost.push_back(nameOf(which, n));
+            }
+        }
+    }
+    EXPECT_EQ(lost, std::vector<std::string>());
+    std::set<std::u16string> names;
+    std::set<double> heights;
+    for (const auto& preset : UserPresetsIn(file)) {
+        names.insert(preset.name);
+        heights.insert(preset.detection.detect.height);
+    }
+    EXPECT_EQ(names.size(), 2u * kEach);
+    EXPECT_EQ(heights.size(), 2u * kEach);
+}
+
+// Two sessions that each loaded the file earlier: every save changes only its own name in the file as it is now.
+TEST(SettingsFile, EachSaveChangesOnlyItsOwnNameInTheFileAsItIsNow)
+{
+    Folder folder;
+    const fs::path file = folder.path / "settings";
+    host::SettingsFile first;
+    host::SettingsFile second;
+    first.SetPath(file);
+    second.SetPath(file);
+    EXPECT_TRUE(first.SetValue(u"a", u"1"));
+    EXPECT_TRUE(second.SetValue(u"b", u"2"));
+    EXPECT_TRUE(first.SetValue(u"c", u"3"));
+    EXPECT_EQ(Read(file), "# crestmetrics host settings\na\t1\nb\t2\nc\t3\n");
+    EXPECT_TRUE(second.Remove(u"a"));
+    EXPECT_TRUE(first.Remove(u"b")); // saved by the other session since this one read the file
+    EXPECT_EQ(Read(file), "# crestmetrics host settings\nc\t3\n");
+    EXPECT_EQ(first.Value(u"a"), std::nullopt);
+
+    // The presets: each change is made to the list as stored now, with a name the stored list does not hold.
+    host::LMPresetStore one(first);
+    host::LMPresetStore other(second);
+    EXPECT_EQ(one.AddUserPreset(DetectionOfHeight(1)), u"User preset 1");
+    EXPECT_EQ(other.AddUserPreset(DetectionOfHeight(2)), u"User preset 2");
+    EXPECT_TRUE(one.RemoveUserPreset(u"User preset 1"));
+    EXPECT_EQ(other.AddUserPreset(DetectionOfHeight(3)), u"User preset 1"); // the removed one does not come back
+    EXPECT_EQ(one.AddUserPreset(DetectionOfHeight(4)), u"User preset 3");
+    std::vector<std::pair<std::u16string, double>> stored;
+    for (const auto& preset : UserPresetsIn(file)) {
+        stored.emplace_back(preset.name, preset.detection.detect.height);
+    }
+    const std::vector<std::pair<std::u16string, double>> expected = {
+        {u"User preset 2", 2.0}, {u"User preset 1", 3.0}, {u"User preset 3", 4.0}};
+    EXPECT_EQ(stored, expected);
+}
+
+// A file that is there but cannot be read is not replaced by one holding only the new value. Permission bits do not
+// stop root: then the file is the user nobody's, and the saves run as nobody in a child process.
+TEST(SettingsFile, AFileThatCannotBeReadIsNotReplaced)
+{
+    Folder folder;
+    fs::create_directories(folder.path);
+    fs::permissions(folder.path, fs::perms::all); // the saves could make their temporary file here
+    const fs::path file = folder.path / "settings";
+    const std::string before = "# crestmetrics host settings\nkept\tvalue\n";
+    std::ofstream(file, std::ios::binary) << before;
+    const bool root = ::geteuid() == 0;
+    const passwd* nobody = ::getpwnam("nobody");
+    const uid_t nobodyUser = nobody ? nobody->pw_uid : 65534;
+    const gid_t nobodyGroup = nobody ? nobody->pw_gid : 65534;
+    ASSERT_TRUE(!root || ::chown(file.c_str(), nobodyUser, nobodyGroup) == 0);
+    const struct {
+        const char* what;
+        std::function<bool(host::SettingsFile&)> save; // true when it said that it saved
+    } cases[] = {
+        {"a value", [](host::SettingsFile& settings) { return settings.SetValue(u"new", u"1"); }},
+        {"a removal", [](host::SettingsFile& settings) { return settings.Remove(u"kept"); }},
+        {"a preset", [](host::SettingsFile& settings) {
+             host::LMPresetStore(settings).AddUserPreset(DetectionOfHeight(1));
+             return false; // the store keeps it for the session and says nothing: the file tells
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::permissions(file, fs::perms::owner_write); // writable, so that only the read keeps the old file
+        EXPECT_TRUE(InProcessesAtOnce(1, [&](int) {
+            if (root && (::setgid(nobodyGroup) != 0 || ::setuid(nobodyUser) != 0)) {
+                return false;
+            }
+            host::SettingsFile settings;
+            settings.SetPath(file);
+            return !c.save(settings);
+        }));
+        fs::permissions(file, fs::perms::owner_read, fs::perm_options::add);
+        EXPECT_EQ(Read(file), before);
+        std::ofstream(file, std::ios::binary) << before;
+    }
 }
 
 } // namespace

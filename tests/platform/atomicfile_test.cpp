@@ -164,4 +164,58 @@ TEST_F(AtomicFileTest, ALinkStaysALinkAndAMissingFolderIsAFailure)
     EXPECT_FALSE(fs::exists(PathOf("missing")));
 }
 
+// A link is followed as a shell's ">" follows it, never replaced: a dangling one makes the file it names in its
+// existing folder; one that cannot be followed fails with its reason and makes nothing.
+TEST_F(AtomicFileTest, ALinkIsFollowedToItsFileOrFailsWithItsReason)
+{
+    fs::create_directories(PathOf("sub"));
+    fs::create_symlink("sub/made.txt", PathOf("dangling.txt"));
+    fs::create_symlink("dangling.txt", PathOf("chain.txt"));
+    fs::create_symlink(PathOf("sub/absolute.txt"), PathOf("absolute.txt"));
+    fs::create_symlink("nowhere/table.txt", PathOf("missing-folder.txt"));
+    fs::create_symlink("loop-b.txt", PathOf("loop-a.txt"));
+    fs::create_symlink("loop-a.txt", PathOf("loop-b.txt"));
+    const struct {
+        std::string link;
+        std::string made; // the file written, empty when the write fails
+        int error;
+    } cases[] = {
+        {"dangling.txt", "sub/made.txt", 0},
+        {"chain.txt", "sub/made.txt", 0},
+        {"absolute.txt", "sub/absolute.txt", 0},
+        {"missing-folder.txt", "", ENOENT},
+        {"loop-a.txt", "", ELOOP},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.link);
+        fs::remove(PathOf("sub/made.txt"));
+        const AtomicFile::FailureWatch watch;
+        EXPECT_EQ(platform::WriteWholeFile(PathOf(test.link), "through the link"), test.error == 0);
+        EXPECT_EQ(watch.Reason(), test.error);
+        EXPECT_TRUE(fs::is_symlink(PathOf(test.link)));
+        if (!test.made.empty()) {
+            EXPECT_EQ(Read(PathOf(test.made)), "through the link");
+        }
+        EXPECT_EQ(Names(), (std::vector<std::string>{"absolute.txt", "chain.txt", "dangling.txt", "loop-a.txt",
+                                                     "loop-b.txt", "missing-folder.txt", "sub"}));
+    }
+}
+
+// A watch gives the reason of the first failure since it was made, of the files written while it lives.
+TEST_F(AtomicFileTest, AWatchGivesTheReasonOfAFailureSinceItWasMade)
+{
+    EXPECT_FALSE(platform::WriteWholeFile(PathOf("missing/before.txt"), "x"));
+    const AtomicFile::FailureWatch outer;
+    EXPECT_EQ(outer.Reason(), 0);
+    {
+        const AtomicFile::FailureWatch inner;
+        EXPECT_TRUE(platform::WriteWholeFile(PathOf("written.txt"), "x"));
+        EXPECT_EQ(inner.Reason(), 0);
+        EXPECT_FALSE(platform::WriteWholeFile("/dev/full", "x"));
+        EXPECT_FALSE(platform::WriteWholeFile(PathOf("missing/after.txt"), "x"));
+        EXPECT_EQ(inner.Reason(), ENOSPC);
+    }
+    EXPECT_EQ(outer.Reason(), ENOSPC);
+}
+
 } // namespace

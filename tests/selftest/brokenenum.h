@@ -22,8 +22,9 @@ enum class Breakage {
     EarlyFalse,       // S_FALSE without the end-of-record position whenever nothing is delivered
     FindClaims,       // a forward Find that finds nothing in its range answers S_OK
     FindOvershoots,   // a backward Find that finds nothing in its range goes on to the event below it
+    OverCounting,     // Next counts one record more than its buffer holds whenever it delivers any
 };
-constexpr int kBreakages = static_cast<int>(Breakage::FindOvershoots) + 1;
+constexpr int kBreakages = static_cast<int>(Breakage::OverCounting) + 1;
 
 class BrokenEnum final : public ICalcEnum, public IEnumEventEx, private host::RefCounted {
 public:
@@ -116,6 +117,9 @@ public:
             std::memmove(bytes + third, bytes + third + size, end - third - size);
             --*count;
             ++delivered_;
+        }
+        if (breakage_ == Breakage::OverCounting && size > 0 && *count > 0) {
+            *count = static_cast<LONG>(bufferBytes / static_cast<ULONG>(size)) + 1;
         }
         if (breakage_ == Breakage::EarlyFalse && hr == S_OK && *count == 0) {
             return S_FALSE;

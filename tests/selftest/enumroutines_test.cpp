@@ -349,6 +349,9 @@ TEST(CalcRoutines, FailWithTheirTextsOnBrokenEnumerators)
         {"find where a backward Find that finds nothing moves below its range",
          [&] { RunFindTest<EventPkStm>(config(B::FindOvershoots)); },
          u"TestStandardRoutines, Line 679 [nPos>pos0 && nPos<=pos1]"},
+        {"online/offline where Next counts more records than its buffer holds",
+         [&] { RunOnlineOfflineComparison<EventPkStm>(config(B::OverCounting, 40000)); },
+         u"TestStandardRoutines, Line 722 [edg.GetRecordData<TBufType>(0,vec)]"},
         {"the online routines pass where only values differ online", [&] {
              RunNextOnlineTest(config(B::OnlineValue), sizeof(EventPkStm));
              RunNextOfflineTest(config(B::OnlineValue), sizeof(EventPkStm));

@@ -35,7 +35,7 @@ TEST(NiceStep, OneTwoFiveStepsAtDecadesAndAwkwardValues)
     const Case cases[] = {
         {1, 2, 0.5},       {2, 5, 1},          {5, 10, 2},         {7, 10, 5},          {9.6, 20, 5},
         {0.03, 0.05, 0.02}, {0.96, 2, 0.5},    {1000, 2000, 500},  {0.001, 0.002, 0.0005}, {1e-6, 2e-6, 5e-7},
-        {3e5, 5e5, 2e5},   {1e300, 2e300, 5e299},
+        {3e5, 5e5, 2e5},   {1e300, 2e300, 5e299}, {4.2, 5, 2},        {3.2, 5, 2},         {6, 10, 5},
     };
     for (const Case& c : cases) {
         EXPECT_DOUBLE_EQ(c.up, KVO::NiceStepUp(c.value)) << c.value;
