@@ -1762,9 +1762,8 @@ std::shared_ptr<Document> ReadRecordingFile(InputFile& file, RecordingNotes* not
 {
     if (file.Start(2) == "\x1F\x8B") {
         // A file that is written in text without a word of the compression: it would be refused as no text.
-        const bool named = file.Regular() && file.Path().find_first_not_of(
-                                                 "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_./-+") ==
-                                                 std::string::npos;
+        constexpr std::string_view kPlain = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_./-+";
+        const bool named = file.Regular() && file.Path().find_first_not_of(kPlain) == std::string::npos;
         const std::string name = named ? file.Path() : "FILE";
         throw RecordingError(0, "it is compressed with gzip: give the program its text through zcat, as standard "
                                 "input (zcat " + name + " | crestmetrics analyse /dev/stdin ...) or as <(zcat " +

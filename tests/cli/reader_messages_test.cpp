@@ -254,7 +254,8 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
         // Input that is no text or never ends: refused from its first 64 KB, a pipe's as they arrive, naming the byte
         // and its line; a byte that is no text in a sample further on is named; a gzip file says how to read it; a
         // signal across a row is refused before its end; running out of memory says how much was read.
-        {"endless zeros", "", "/dev/zero", "analyse", 1, {"/dev/zero: it is not a text recording (byte 0x00 on line 1)"}},
+        {"endless zeros", "", "/dev/zero", "analyse", 1,
+         {"/dev/zero: it is not a text recording (byte 0x00 on line 1)"}},
         {"random bytes", "", "/dev/urandom", "analyse", 1, {"/dev/urandom: it is not a text recording (byte 0x"}},
         {"a NUL on line 3", std::string("Time (s)\tVm (mV)\n0\t1\n0.001\t\0\n", 29), "", "calc", 1,
          {"input: it is not a text recording (byte 0x00 on line 3)"}},

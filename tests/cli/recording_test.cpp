@@ -407,7 +407,8 @@ TEST(Recording, TheStartIsJudgedAlikeHoweverItArrives)
     } cases[] = {
         {"Time\r(s)\tVm\n0\t1\n\x06", "it is not a text recording (byte 0x06 on line 3)"},
         {"Time\r(s)\tVm\n0\t1\n", "line 1: the lines end in CR alone: convert the line ends to LF or CR LF"},
-        {std::string("V\0m\0\n\0\x31\0\n\0", 10), "the file is UTF-16 text (every other byte is NUL): save it as UTF-8"},
+        {std::string("V\0m\0\n\0\x31\0\n\0", 10),
+         "the file is UTF-16 text (every other byte is NUL): save it as UTF-8"},
         {std::string("Vm\n1\0\n", 6), "it is not a text recording (byte 0x00 on line 2)"},
         {"\xEF\xBB\xBF\x7FVm\n1\n", "it is not a text recording (byte 0x7F on line 1)"},
     };
@@ -439,7 +440,8 @@ TEST(Recording, AStreamIsReadAsItArrives)
     for (int i = 0; i < kSamples; ++i) {
         text.append(number, std::to_chars(number, number + 32, i * 1e-4, std::chars_format::fixed, 4).ptr);
         text += '\t';
-        text.append(number, std::to_chars(number, number + 32, -80.0 + (i % 977) * 0.11, std::chars_format::fixed, 2).ptr);
+        const double sample = -80.0 + (i % 977) * 0.11;
+        text.append(number, std::to_chars(number, number + 32, sample, std::chars_format::fixed, 2).ptr);
         text += '\n';
     }
     std::istringstream in(text);
