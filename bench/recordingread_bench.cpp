@@ -9,6 +9,13 @@
 // (the header names two columns): the reader's time grows with the line's length as a plain read of the same bytes
 // does (Complexity: oN), where it grew with its square.
 //
+// The same recording through a pipe, as `cat FILE | crestmetrics analyse /dev/stdin` gives it, is read as its bytes
+// arrive: its peak of resident memory stays near the file's (peak_bytes_per_sample of both).
+//
+// A signal saved across a row instead of down a column, one line of 256 MB whose every field is a sample and no header
+// before it, is refused once the line names more columns than a recording can have: peak_megabytes is the resident
+// memory the refusal took.
+//
 // --recording_dir=DIR writes the files into DIR (recording_<samples>.txt) and keeps them, or reads them there when
 // they exist, so that other readers (bench/recordingread_numpy.py) can be timed on the same bytes.
 #include "bench/recordings.h"
@@ -26,6 +33,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -111,19 +119,18 @@ const File& Recording(std::int64_t samples)
     return file;
 }
 
-// A recording of `bytes` bytes written row by row: a header, then one line of samples.
-const File& OneLineRecording(std::int64_t bytes)
+// A file of `bytes` bytes that holds a signal written across a row: `header`, then one line of samples.
+const File& RowRecording(std::int64_t bytes, const std::string& header)
 {
-    static std::map<std::int64_t, File> made;
-    File& file = made[bytes];
+    static std::map<std::pair<std::int64_t, std::string>, File> made;
+    File& file = made[{bytes, header}];
     if (file.path.empty()) {
-        const std::string name = "oneline_" + std::to_string(bytes) + ".txt";
+        const std::string name = (header.empty() ? "acrossarow_" : "oneline_") + std::to_string(bytes) + ".txt";
         file.path = recordingDir.empty()
                         ? fs::temp_directory_path() / ("crestmetrics_bench_" + std::to_string(::getpid()) + "_" + name)
                         : recordingDir / name;
         if (recordingDir.empty() || !fs::exists(file.path)) {
-            const std::string header = "Time (s)\tVm (mV)\n";
-            const benchrec::Recording rec = benchrec::Cardiac(1 << 20, 1);
+            const benchrec::Recording rec = benchrec::Cardiac(1 << 20, header.empty() ? 2 : 1);
             std::string line;
             char number[32];
             for (std::int32_t i = 0; i < 1 << 20; ++i) {
@@ -148,6 +155,12 @@ const File& OneLineRecording(std::int64_t bytes)
     return file;
 }
 
+// A recording of `bytes` bytes written row by row: a header, then one line of samples.
+const File& OneLineRecording(std::int64_t bytes) { return RowRecording(bytes, "Time (s)\tVm (mV)\n"); }
+
+// A signal saved across a row, and nothing else: one line of `bytes` bytes.
+const File& AcrossARowRecording(std::int64_t bytes) { return RowRecording(bytes, ""); }
+
 void RemoveFiles()
 {
     for (const auto& entry : fs::directory_iterator(fs::temp_directory_path())) {
@@ -164,14 +177,25 @@ void Report(benchmark::State& state, const File& file, long long peak)
     state.counters["peak_bytes_per_sample"] = static_cast<double>(peak) / static_cast<double>(file.samples);
 }
 
-// The plain parser: a line at a time, split at tabs, numbers by from_chars into columns of doubles.
-void PlainParse(benchmark::State& state)
+// Runs `read` once an iteration: the highest peak of resident memory that a run added.
+template <class Read>
+long long PeakOfRuns(benchmark::State& state, Read read)
 {
-    const File& file = Recording(state.range(0));
     long long peak = 0;
     for (auto _ : state) {
         Resident::ResetPeak();
         const long long before = Resident::Now();
+        read();
+        peak = std::max(peak, Resident::Peak() - before);
+    }
+    return peak;
+}
+
+// The plain parser: a line at a time, split at tabs, numbers by from_chars into columns of doubles.
+void PlainParse(benchmark::State& state)
+{
+    const File& file = Recording(state.range(0));
+    const long long peak = PeakOfRuns(state, [&] {
         std::ifstream in(file.path, std::ios::binary);
         std::string line;
         std::getline(in, line); // the header
@@ -192,8 +216,7 @@ void PlainParse(benchmark::State& state)
             }
         }
         benchmark::DoNotOptimize(columns.data());
-        peak = std::max(peak, Resident::Peak() - before);
-    }
+    });
     Report(state, file, peak);
 }
 
@@ -201,17 +224,53 @@ void PlainParse(benchmark::State& state)
 void ReadRecording(benchmark::State& state)
 {
     const File& file = Recording(state.range(0));
-    long long peak = 0;
-    for (auto _ : state) {
-        Resident::ResetPeak();
-        const long long before = Resident::Now();
+    const long long peak = PeakOfRuns(state, [&] {
         auto document = host::ReadRecordingFile(file.path.string());
         benchmark::DoNotOptimize(document.get());
         if (document->Samples(0, 0).size() != static_cast<std::size_t>(file.samples)) {
             state.SkipWithError("the recording lost samples");
         }
-        peak = std::max(peak, Resident::Peak() - before);
-    }
+    });
+    Report(state, file, peak);
+}
+
+// The host's reader on the recording through a pipe, written into it by another thread as `cat` would.
+void ReadRecordingFromPipe(benchmark::State& state)
+{
+    const File& file = Recording(state.range(0));
+    const long long peak = PeakOfRuns(state, [&] {
+        int ends[2];
+        if (::pipe(ends) != 0) {
+            state.SkipWithError("no pipe");
+            return;
+        }
+        std::jthread writer([&file, in = ends[1]] {
+            std::ifstream from(file.path, std::ios::binary);
+            std::vector<char> piece(1 << 16);
+            while (from.read(piece.data(), static_cast<std::streamsize>(piece.size())) || from.gcount() > 0) {
+                for (std::streamsize done = 0; done < from.gcount();) {
+                    const ssize_t n = ::write(in, piece.data() + done, static_cast<std::size_t>(from.gcount() - done));
+                    if (n <= 0) {
+                        ::close(in);
+                        return;
+                    }
+                    done += n;
+                }
+            }
+            ::close(in);
+        });
+        try {
+            auto document = host::ReadRecordingFile("/dev/fd/" + std::to_string(ends[0]));
+            benchmark::DoNotOptimize(document.get());
+            if (document->Samples(0, 0).size() != static_cast<std::size_t>(file.samples)) {
+                state.SkipWithError("the recording lost samples");
+            }
+        } catch (const host::RecordingError& error) {
+            state.SkipWithError(error.what());
+        }
+        ::close(ends[0]);
+        writer.join();
+    });
     Report(state, file, peak);
 }
 
@@ -221,14 +280,10 @@ void ReadRecordingOneThread(benchmark::State& state)
     const File& file = Recording(state.range(0));
     std::ifstream in(file.path, std::ios::binary);
     const std::string text(std::istreambuf_iterator<char>(in), {});
-    long long peak = 0;
-    for (auto _ : state) {
-        Resident::ResetPeak();
-        const long long before = Resident::Now();
+    const long long peak = PeakOfRuns(state, [&] {
         auto document = host::ReadRecordingText(text, std::size_t{1} << 20, 1);
         benchmark::DoNotOptimize(document.get());
-        peak = std::max(peak, Resident::Peak() - before);
-    }
+    });
     Report(state, file, peak);
 }
 
@@ -265,6 +320,22 @@ void ReadOneLineRecording(benchmark::State& state)
     state.SetComplexityN(file.bytes);
 }
 
+// The host's reader on a signal saved across a row, to its refusal of the line.
+void ReadAcrossARow(benchmark::State& state)
+{
+    const File& file = AcrossARowRecording(state.range(0));
+    const long long peak = PeakOfRuns(state, [&] {
+        try {
+            host::ReadRecordingFile(file.path.string());
+            state.SkipWithError("a row of samples was taken for a recording");
+        } catch (const host::RecordingError& error) {
+            benchmark::DoNotOptimize(error.Line());
+        }
+    });
+    state.SetBytesProcessed(state.iterations() * file.bytes);
+    state.counters["peak_megabytes"] = static_cast<double>(peak) / (1 << 20);
+}
+
 } // namespace
 
 BENCHMARK(PlainParse)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -272,10 +343,13 @@ BENCHMARK(ReadRecording)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->UseReal
 BENCHMARK(ReadRecordingOneThread)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(PlainParse)->Arg(40'000'000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 BENCHMARK(ReadRecording)->Arg(40'000'000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+BENCHMARK(ReadRecordingFromPipe)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(ReadRecordingFromPipe)->Arg(40'000'000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 BENCHMARK(PlainReadOneLine)->RangeMultiplier(2)->Range(64 << 20, 256 << 20)->Unit(benchmark::kMillisecond)
     ->UseRealTime()->Complexity(benchmark::oN);
 BENCHMARK(ReadOneLineRecording)->RangeMultiplier(2)->Range(64 << 20, 256 << 20)->Unit(benchmark::kMillisecond)
     ->UseRealTime()->Complexity(benchmark::oN);
+BENCHMARK(ReadAcrossARow)->Arg(256 << 20)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 int main(int argc, char** argv)
 {

@@ -1,9 +1,11 @@
 // The recording reader over any bytes: a recording whose blocks hold every channel, or a RecordingError naming a
-// line of the input; nothing else escapes.
+// line of the input; nothing else escapes. Read as it arrives, a few bytes at a time in small pieces, the input gives
+// what reading it line by line gives.
 #include "fuzzkit.h"
 
 #include "host/recording.h"
 
+#include <functional>
 #include <sstream>
 
 namespace {
@@ -17,6 +19,30 @@ std::vector<fuzzkit::Bytes> Seeds()
         seeds.emplace_back(text.begin(), text.end());
     }
     return seeds;
+}
+
+// A recording's channels, blocks, intervals and samples bit for bit, or the error with its line.
+std::string Outcome(const std::function<std::shared_ptr<host::Document>()>& read)
+{
+    std::string outcome;
+    try {
+        const auto document = read();
+        for (int channel = 0; channel < document->ChannelCount(); ++channel) {
+            outcome += "channel " + std::to_string(channel) + "\n";
+        }
+        for (int block = 0; block < document->BlockCount(); ++block) {
+            const double period = document->TickPeriod(block);
+            outcome.append(reinterpret_cast<const char*>(&period), sizeof period);
+            for (int channel = 0; channel < document->ChannelCount(); ++channel) {
+                const auto& samples = document->Samples(block, channel);
+                outcome.append(reinterpret_cast<const char*>(samples.data()), samples.size() * sizeof(float));
+                outcome += '|';
+            }
+        }
+    } catch (const host::RecordingError& error) {
+        outcome = "error " + std::to_string(error.Line()) + ": " + error.what();
+    }
+    return outcome;
 }
 
 } // namespace
@@ -46,5 +72,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const host::RecordingError& error) {
         fuzzkit::Check(error.Line() >= 0 && error.Line() <= lines, "an error names a line beyond the input");
     }
+    std::istringstream arriving(text);
+    fuzzkit::Check(Outcome([&] { return host::ReadRecordingStream(arriving, 1 + size % 7, 1 + size % 13, 1); }) ==
+                       Outcome([&] { return host::ReadRecordingLineByLine(text); }),
+                   "read as it arrives, the input gives another recording or error than line by line");
     return 0;
 }

@@ -11,14 +11,15 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <functional>
 #include <fcntl.h>
-#include <iterator>
 #include <limits>
 #include <mutex>
 #include <optional>
 #include <string_view>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 #include <utility>
@@ -41,6 +42,8 @@ public:
     virtual std::uint64_t Size() const = 0;
     // Up to `size` bytes from `offset`, fewer only at the end; in `scratch` when they must be read.
     virtual std::string_view Bytes(std::uint64_t offset, std::size_t size, std::vector<char>& scratch) const = 0;
+    // How far the source has been read, for a message when the memory runs out.
+    virtual std::uint64_t Reached() const { return Size(); }
 };
 
 class TextSource final : public Source {
@@ -77,12 +80,16 @@ public:
             }
             got += static_cast<std::size_t>(n);
         }
+        for (std::uint64_t was = reached_; was < offset + got && !reached_.compare_exchange_weak(was, offset + got);) {
+        }
         return {scratch.data(), got};
     }
+    std::uint64_t Reached() const override { return reached_; }
 
 private:
     int fd_;
     std::uint64_t size_;
+    mutable std::atomic<std::uint64_t> reached_{0};
 };
 
 // How a recording is read: in pieces of about `chunkBytes` on at most `threads` threads (0: as many as suit the
@@ -102,11 +109,32 @@ constexpr Plan kDefaultPlan{std::size_t{1} << 20, 0};
                                    " bytes of the line: a recording's lines are far shorter; is it a text recording?");
 }
 
-// The lines of a source one after another, without their line feeds (as getline gives them). A line longer than
-// `longestLine` is a RecordingError.
+// More columns than any recording has: a line that names them holds a signal written across a row.
+constexpr std::size_t kMostColumns = 1'000'000;
+
+[[noreturn]] void TooManyColumns(int line)
+{
+    throw RecordingError(line, "more than 1,000,000 columns: the samples may run across a row instead of down a "
+                               "column (a recording has a column for each channel and a line for each sample)");
+}
+
+// The lines of a source one after another from `offset`, after `linesBefore` lines, without their line feeds (as
+// getline gives them). A line longer than `longestLine` is a RecordingError.
 class LineReader {
 public:
-    LineReader(const Source& source, std::uint64_t longestLine) : source_(source), longestLine_(longestLine) {}
+    LineReader(const Source& source, std::uint64_t longestLine, std::uint64_t offset = 0, int linesBefore = 0)
+        : source_(source), longestLine_(longestLine), readAt_(offset), lines_(linesBefore)
+    {
+    }
+
+    // Refuses a line that names more than `most` columns (0: any number) as soon as its bytes show them, before the
+    // rest of the line is read: a header of millions of names would take a slice of memory for each.
+    void LimitColumns(std::size_t most)
+    {
+        mostColumns_ = most;
+        tabs_ = 0;
+        commas_ = 0;
+    }
 
     // The next line, valid until the next call; false at the end. ReadFailure when the source cannot be read.
     bool Next(std::string_view& line)
@@ -114,6 +142,9 @@ public:
         for (;;) {
             // Each search goes on where the last stopped: a long line is searched once, whatever its length.
             if (const auto at = window_.find('\n', searchFrom_); at != std::string::npos) {
+                CountSeparators(searchFrom_, at);
+                tabs_ = 0;
+                commas_ = 0;
                 if (at - begin_ > longestLine_) {
                     NoLineFeed(lines_ + 1, longestLine_);
                 }
@@ -123,6 +154,7 @@ public:
                 ++lines_;
                 return true;
             }
+            CountSeparators(searchFrom_, window_.size());
             searchFrom_ = window_.size();
             if (end_) {
                 if (window_.size() - begin_ > longestLine_) {
@@ -152,6 +184,20 @@ public:
     std::uint64_t Offset() const { return readAt_ - (window_.size() - begin_); }
 
 private:
+    // The separators of the line being read, counted in the window from `from` to `to`.
+    void CountSeparators(std::size_t from, std::size_t to)
+    {
+        if (mostColumns_ == 0) {
+            return;
+        }
+        const auto bytes = std::string_view(window_).substr(from, to - from);
+        tabs_ += static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\t'));
+        commas_ += static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), ','));
+        if (std::max(tabs_, commas_) >= mostColumns_) {
+            TooManyColumns(lines_ + 1);
+        }
+    }
+
     static constexpr std::size_t kPiece = 1 << 16; // the header needs only its first line
     const Source& source_;
     std::uint64_t longestLine_;
@@ -162,6 +208,9 @@ private:
     int lines_ = 0;
     bool end_ = false;
     std::vector<char> scratch_;
+    std::size_t mostColumns_ = 0;
+    std::size_t tabs_ = 0; // in the line being read
+    std::size_t commas_ = 0;
 };
 
 // ---- The header ----
@@ -324,35 +373,87 @@ struct Layout {
 // How much of a file's start tells whether it is text the reader takes.
 constexpr std::size_t kFirstLook = 1 << 16;
 
-// Refuses text that the reader cannot take, told from the file's first bytes: UTF-16 text, bytes that are no text,
-// and lines that end in CR alone (the first line would run on to the file's end).
-void RefuseByStart(std::string_view start)
+// A byte that text does not hold: a control character other than tab, line feed and carriage return.
+bool NoTextByte(char byte)
 {
-    if (start.starts_with("\xFF\xFE") || start.starts_with("\xFE\xFF")) {
-        throw RecordingError(0, "the file is UTF-16 text (it begins with a UTF-16 byte-order mark): save it as UTF-8");
-    }
-    if (start.starts_with("\xEF\xBB\xBF")) {
-        start.remove_prefix(3);
-    }
-    const std::string_view first = start.substr(0, start.find('\n'));
-    if (first.find('\0') != std::string_view::npos) {
-        // ASCII text in UTF-16: every other byte is NUL, and the others are not.
-        std::size_t nuls[2] = {0, 0};
-        for (std::size_t i = 0; i < first.size(); ++i) {
-            nuls[i % 2] += first[i] == '\0' ? 1 : 0;
-        }
-        const std::size_t even = (first.size() + 1) / 2;
-        const std::size_t odd = first.size() / 2;
-        if ((nuls[0] == even && nuls[1] == 0) || (nuls[1] == odd && nuls[0] == 0)) {
-            throw RecordingError(0, "the file is UTF-16 text (every other byte is NUL): save it as UTF-8");
-        }
-        throw RecordingError(0, "the file holds NUL bytes, which text does not: it is no text recording (or a saved "
-                                "document whose start is damaged)");
-    }
-    if (TrimLine(first).find('\r') != std::string_view::npos) {
-        throw RecordingError(1, "the lines end in CR alone: convert the line ends to LF or CR LF");
-    }
+    const auto value = static_cast<unsigned char>(byte);
+    return (value < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') || value == 0x7F;
 }
+
+std::string ByteNamed(char byte)
+{
+    char name[8];
+    std::snprintf(name, sizeof name, "0x%02X", static_cast<unsigned char>(byte));
+    return name;
+}
+
+// Judges the start of an input, its first 64 KB, as its bytes come: refuses UTF-16 text, bytes that are no text, and
+// lines that end in CR alone (the first line would run on to the file's end). Each byte is looked at once.
+class StartJudge {
+public:
+    // Judges the bytes come so far (`whole`: all of the first 64 KB, or all the input holds); true once the start is
+    // judged good, false while bytes still to come may change the verdict.
+    bool Judge(std::string_view start, bool whole)
+    {
+        start = start.substr(0, kFirstLook);
+        whole = whole || start.size() == kFirstLook;
+        if (start.size() < 3 && !whole) {
+            return false; // a byte-order mark may follow
+        }
+        if (start.starts_with("\xFF\xFE") || start.starts_with("\xFE\xFF")) {
+            throw RecordingError(0, "the file is UTF-16 text (it begins with a UTF-16 byte-order mark): save it as "
+                                    "UTF-8");
+        }
+        if (start.starts_with("\xEF\xBB\xBF")) {
+            start.remove_prefix(3);
+        }
+        for (; scanned_ < start.size() && (bad_ == npos || firstFeed_ == npos); ++scanned_) {
+            if (start[scanned_] == '\n') {
+                firstFeed_ = std::min(firstFeed_, scanned_);
+                ++feeds_;
+            } else if (bad_ == npos && NoTextByte(start[scanned_])) {
+                bad_ = scanned_;
+                badLine_ = feeds_ + 1;
+            }
+        }
+        const bool firstLineWhole = firstFeed_ != npos || whole;
+        const std::string_view first = start.substr(0, firstFeed_);
+        if (bad_ != npos) {
+            if (start[bad_] == '\0' && bad_ < first.size()) {
+                if (!firstLineWhole) {
+                    return false;
+                }
+                // ASCII text in UTF-16: every other byte is NUL, and the others are not.
+                std::size_t nuls[2] = {0, 0};
+                for (std::size_t i = 0; i < first.size(); ++i) {
+                    nuls[i % 2] += first[i] == '\0' ? 1 : 0;
+                }
+                const std::size_t even = (first.size() + 1) / 2;
+                const std::size_t odd = first.size() / 2;
+                if ((nuls[0] == even && nuls[1] == 0) || (nuls[1] == odd && nuls[0] == 0)) {
+                    throw RecordingError(0, "the file is UTF-16 text (every other byte is NUL): save it as UTF-8");
+                }
+            }
+            throw RecordingError(0, "it is not a text recording (byte " + ByteNamed(start[bad_]) + " on line " +
+                                        std::to_string(badLine_) + ")");
+        }
+        if (!whole) {
+            return false; // a byte that is no text, further on, is named before the line ends
+        }
+        if (TrimLine(first).find('\r') != std::string_view::npos) {
+            throw RecordingError(1, "the lines end in CR alone: convert the line ends to LF or CR LF");
+        }
+        return true;
+    }
+
+private:
+    static constexpr std::size_t npos = std::string_view::npos;
+    std::size_t scanned_ = 0; // after a byte-order mark
+    std::size_t feeds_ = 0;   // before scanned_
+    std::size_t firstFeed_ = npos;
+    std::size_t bad_ = npos; // the first byte that is no text
+    std::size_t badLine_ = 0;
+};
 
 // A line of numbers alone, whatever separates them: the first samples, written without a header.
 bool OnlyNumbers(std::string_view line)
@@ -409,8 +510,9 @@ std::optional<Layout> ReadHeader(const Source& source, LineReader& lines, int& l
 {
     {
         std::vector<char> scratch;
-        RefuseByStart(source.Bytes(0, kFirstLook, scratch));
+        StartJudge().Judge(source.Bytes(0, kFirstLook, scratch), true);
     }
+    lines.LimitColumns(kMostColumns);
     std::string_view text;
     while (lines.Next(text)) {
         ++lineNumber;
@@ -425,6 +527,7 @@ std::optional<Layout> ReadHeader(const Source& source, LineReader& lines, int& l
             // numpy's savetxt writes its header after "# ".
             line = line.substr(std::min(line.find_first_not_of(" \t", 1), line.size()));
         }
+        lines.LimitColumns(0);
         Layout layout;
         layout.headerLine = lineNumber;
         layout.headerText = Shown(TrimLine(text));
@@ -524,7 +627,14 @@ bool SeveralNumbers(std::string_view field)
 [[noreturn]] void NotANumber(std::string_view field, int line, std::size_t index)
 {
     const bool separated = SeveralNumbers(field);
-    throw RecordingError(line, "column " + std::to_string(index + 1) + ": not a number: \"" + Shown(field) + "\"" +
+    // A byte that is no text is named, not written: a NUL would cut the message short.
+    std::string shown;
+    for (const char byte : Shown(field)) {
+        shown += NoTextByte(byte) ? "\\x" + ByteNamed(byte).substr(2) : std::string(1, byte);
+    }
+    const auto noText = std::find_if(field.begin(), field.end(), NoTextByte);
+    throw RecordingError(line, "column " + std::to_string(index + 1) + ": not a number: \"" + shown + "\"" +
+                                   (noText != field.end() ? " (byte " + ByteNamed(*noText) + " is no text)" : "") +
                                    (separated ? ": columns are separated by tabs or commas" : ""));
 }
 
@@ -645,42 +755,126 @@ void ReadDataLine(std::string_view line, int lineNumber, const Layout& layout, L
     ++block.count;
 }
 
-// Reads every line in order and throws at the first that breaks a rule. The spacing of the time stamps is checked
-// as the lines come: a block keeps its first two time stamps, the last and the count. With `keep` the samples are
-// kept and the recording made; without, only the rules are checked (nullptr when all lines keep them).
+// Where a reader that goes line by line stands after some lines: enough to go on from there.
+struct LineState {
+    int lineNumber = 0;     // of the last line read
+    bool inBlock = false;   // the last line was a data line
+    std::size_t blocks = 0; // begun so far
+    LineBlock block;        // the last begun
+    int shortBlock = 0;     // the first line of the first block with too few samples for its interval; 0: none
+};
+
+// The reader's rules, a line after another: throws at the first line that breaks one. With `keep` the samples are
+// kept and the recording made. The spacing of the time stamps is checked as the lines come: a block keeps its first
+// two time stamps, the last and the count.
+class LineRules {
+public:
+    LineRules(const Layout& layout, LineState state, bool keep) : layout_(layout), state_(std::move(state)), keep_(keep)
+    {
+    }
+
+    int LineNumber() const { return state_.lineNumber; }
+
+    void Next(std::string_view text)
+    {
+        const int lineNumber = ++state_.lineNumber;
+        const std::string_view line = TrimLine(text);
+        if (line.empty()) {
+            if (state_.inBlock) {
+                CloseBlock();
+            }
+            state_.inBlock = false;
+            return;
+        }
+        if (!state_.inBlock) {
+            state_.block = LineBlock{};
+            state_.block.firstLine = lineNumber;
+            state_.block.channels.resize(keep_ ? layout_.columns.size() : 0);
+            ++state_.blocks;
+            state_.inBlock = true;
+        }
+        const bool firstDataLine = state_.blocks == 1 && state_.block.count == 0;
+        try {
+            ReadDataLine(line, lineNumber, layout_, state_.block, keep_);
+        } catch (const RecordingError& error) {
+            RefuseLine(error, line, lineNumber, layout_, firstDataLine);
+        }
+    }
+
+    // After the last line: throws when the blocks make no recording.
+    void End()
+    {
+        if (state_.inBlock) {
+            CloseBlock();
+            state_.inBlock = false;
+        }
+        if (state_.blocks == 0) {
+            throw RecordingError(0, "the file holds no samples");
+        }
+        if (state_.shortBlock > 0) {
+            throw RecordingError(state_.shortBlock, "a block needs two samples to give its sample interval");
+        }
+    }
+
+    // The recording of the lines read (with `keep`, after End).
+    std::shared_ptr<Document> Recording()
+    {
+        auto document = Document::Create();
+        for (const Column& column : layout_.columns) {
+            document->AddChannel(column.name, column.unit);
+        }
+        document->ReserveBlocks(done_.size());
+        for (LineBlock& block : done_) {
+            const double interval =
+                layout_.timeColumn ? (block.last - block.first) / static_cast<double>(block.count - 1) : 1.0;
+            const int index = document->AddBlock(interval);
+            for (std::size_t channel = 0; channel < block.channels.size(); ++channel) {
+                document->SetSamples(index, static_cast<int>(channel), std::move(block.channels[channel]));
+            }
+        }
+        return document;
+    }
+
+private:
+    void CloseBlock()
+    {
+        if (layout_.timeColumn && state_.block.count < 2 && state_.shortBlock == 0) {
+            state_.shortBlock = state_.block.firstLine;
+        }
+        if (keep_) {
+            done_.push_back(std::move(state_.block));
+        }
+    }
+
+    const Layout& layout_;
+    LineState state_;
+    bool keep_;
+    std::vector<LineBlock> done_;
+};
+
+// Reads every line in order and throws at the first that breaks a rule. With `keep` the recording is made; without,
+// only the rules are checked (nullptr when all lines keep them).
 std::shared_ptr<Document> ReadLineByLine(const Source& source, bool complete, bool keep, std::uint64_t longestLine)
 {
     LineReader lines(source, longestLine);
     int lineNumber = 0;
     std::optional<Layout> layout;
-    std::vector<LineBlock> blocks;
-    bool inBlock = false;
+    std::optional<LineRules> rules;
     try {
         layout = ReadHeader(source, lines, lineNumber);
-        std::string_view text;
-        while (layout && lines.Next(text)) {
-            ++lineNumber;
-            const std::string_view line = TrimLine(text);
-            if (line.empty()) {
-                inBlock = false;
-                continue;
+        if (layout) {
+            LineState start;
+            start.lineNumber = lineNumber;
+            rules.emplace(*layout, std::move(start), keep);
+            std::string_view text;
+            while (lines.Next(text)) {
+                rules->Next(text);
             }
-            if (!inBlock) {
-                LineBlock block;
-                block.firstLine = lineNumber;
-                block.channels.resize(keep ? layout->columns.size() : 0);
-                blocks.push_back(std::move(block));
-                inBlock = true;
-            }
-            const bool firstDataLine = blocks.size() == 1 && blocks.front().count == 0;
-            try {
-                ReadDataLine(line, lineNumber, *layout, blocks.back(), keep);
-            } catch (const RecordingError& error) {
-                RefuseLine(error, line, lineNumber, *layout, firstDataLine);
-            }
+            lineNumber = rules->LineNumber();
         }
     } catch (const ReadFailure&) {
         complete = false;
+        lineNumber = rules ? rules->LineNumber() : lineNumber;
     }
     if (!complete) {
         throw RecordingError(lineNumber, "the file could not be read to its end");
@@ -688,31 +882,8 @@ std::shared_ptr<Document> ReadLineByLine(const Source& source, bool complete, bo
     if (!layout) {
         throw RecordingError(0, "the file holds no header line");
     }
-    if (blocks.empty()) {
-        throw RecordingError(0, "the file holds no samples");
-    }
-    for (const LineBlock& block : blocks) {
-        if (layout->timeColumn && block.count < 2) {
-            throw RecordingError(block.firstLine, "a block needs two samples to give its sample interval");
-        }
-    }
-    if (!keep) {
-        return nullptr;
-    }
-    auto document = Document::Create();
-    for (const Column& column : layout->columns) {
-        document->AddChannel(column.name, column.unit);
-    }
-    document->ReserveBlocks(blocks.size());
-    for (LineBlock& block : blocks) {
-        const double interval =
-            layout->timeColumn ? (block.last - block.first) / static_cast<double>(block.count - 1) : 1.0;
-        const int index = document->AddBlock(interval);
-        for (std::size_t channel = 0; channel < block.channels.size(); ++channel) {
-            document->SetSamples(index, static_cast<int>(channel), std::move(block.channels[channel]));
-        }
-    }
-    return document;
+    rules->End();
+    return keep ? rules->Recording() : nullptr;
 }
 
 // ---- In pieces, in parallel ----
@@ -755,6 +926,7 @@ private:
 // A run of data lines of one block within one piece of text.
 struct Run {
     std::size_t count = 0;
+    std::size_t firstLine = 0; // the lines of the piece before it
     double first = 0.0;  // time stamps: the run's first, second and last
     double second = 0.0;
     double last = 0.0;
@@ -768,6 +940,7 @@ struct Piece {
     std::uint64_t end = 0;
     std::vector<SamplePages> channels;
     std::vector<Run> runs;
+    std::size_t lines = 0;
     bool hasLines = false;
     bool startsWithData = false; // its first run goes on with the block before it
     bool endsWithData = false;
@@ -877,7 +1050,8 @@ bool ReadPieceSeparatedBy(std::string_view text, const Layout& layout, Piece& pi
     const char* const end = at + text.size();
     Run run;
     bool open = false; // `run` is open
-    while (at < end) {
+    std::size_t line = 0;
+    for (; at < end; ++line) {
         // A blank line holds only blanks and carriage returns.
         const char* firstMark = at;
         while (*firstMark == ' ' || *firstMark == '\r') {
@@ -899,6 +1073,7 @@ bool ReadPieceSeparatedBy(std::string_view text, const Layout& layout, Piece& pi
         }
         if (!open) {
             run = Run{};
+            run.firstLine = line;
             open = true;
         }
         const char* field = at;
@@ -944,6 +1119,7 @@ bool ReadPieceSeparatedBy(std::string_view text, const Layout& layout, Piece& pi
     if (open) {
         piece.runs.push_back(run);
     }
+    piece.lines = line;
     return true;
 }
 
@@ -980,20 +1156,23 @@ struct PlannedBlock {
     std::size_t runs = 0;
     std::size_t count = 0;
     double first = 0.0;
+    double second = 0.0;
     double step = 0.0; // the step between its first two time stamps
     double last = 0.0;
+    int firstLine = 0;
 };
 
-// Adds a run to a block: the steps at the joint and inside the run checked against the block's first step as the
-// line-by-line reader checks them.
+// Adds a run to a block: the steps at the joint and inside the run checked against the block's first step, and the
+// block's span, as the line-by-line reader checks them.
 bool AddRun(PlannedBlock& block, const Run& run, bool timeColumn)
 {
     if (timeColumn) {
-        auto step = [&](double value, std::size_t before) {
+        auto step = [&](double time, double value, std::size_t before) {
             if (!(value > 0.0)) {
                 return false;
             }
             if (before == 1) {
+                block.second = time;
                 block.step = value;
                 return true;
             }
@@ -1002,16 +1181,20 @@ bool AddRun(PlannedBlock& block, const Run& run, bool timeColumn)
         std::size_t before = block.count;
         if (before == 0) {
             block.first = run.first;
-        } else if (!step(run.first - block.last, before)) {
+        } else if (!step(run.first, run.first - block.last, before)) {
             return false;
         }
         ++before;
-        if (run.count >= 2 && !step(run.second - run.first, before)) {
+        if (run.count >= 2 && !step(run.second, run.second - run.first, before)) {
             return false;
         }
         // The steps after the run's second line: each agrees with the first step when the least and greatest do.
         if (run.count >= 3 && (!(run.leastStep > 0.0) || !EvenStep(run.leastStep, block.step) ||
                                !EvenStep(run.greatestStep, block.step))) {
+            return false;
+        }
+        // Time stamps that span more than the largest double give no interval.
+        if (!std::isfinite(run.last - block.first)) {
             return false;
         }
         block.last = run.last;
@@ -1021,32 +1204,123 @@ bool AddRun(PlannedBlock& block, const Run& run, bool timeColumn)
     return true;
 }
 
-// Reads the source in pieces on several threads; nullptr when some line breaks a rule (the line-by-line reader then
-// says which), or when the source cannot be read.
-std::shared_ptr<Document> ReadInPieces(const Source& source, const Layout& layout, const Plan& plan)
-{
-    const std::uint64_t dataBegin = layout.dataOffset;
-    const std::uint64_t dataEnd = source.Size();
-    const std::size_t chunk = std::max<std::size_t>(plan.chunkBytes, 1);
-    const auto count = static_cast<std::size_t>((dataEnd - dataBegin + chunk - 1) / chunk);
-    std::vector<Piece> pieces(std::max<std::size_t>(count, 1));
+// A run in the list of all runs: the piece that holds its samples, and how many.
+struct JoinedRun {
+    std::size_t piece;
+    std::size_t count;
+};
+
+// Joins the runs of the pieces, one piece after another, into blocks: a run that a piece starts with goes on with the
+// block before when that block is still open. It knows where a reader going line by line would stand.
+class Joiner {
+public:
+    explicit Joiner(const Layout& layout) : layout_(layout), lineNumber_(layout.headerLine) {}
+
+    // False when a run breaks a rule.
+    bool Add(const Piece& piece, std::size_t index)
     {
-        std::vector<char> scratch;
-        std::uint64_t begin = dataBegin;
-        for (std::size_t i = 0; i < pieces.size(); ++i) {
-            pieces[i].begin = begin;
-            const std::uint64_t nominal = std::min<std::uint64_t>(dataBegin + (i + 1) * chunk, dataEnd);
-            begin = i + 1 == pieces.size() ? dataEnd : LineStart(source, nominal, begin, scratch);
-            pieces[i].end = begin;
-            if (pieces[i].end - pieces[i].begin > plan.longestLine) {
-                // It may hold a line longer than the longest, which is not read whole into memory for nothing; the
-                // line-by-line reader finds it.
-                return nullptr;
+        if (piece.hasLines) {
+            for (std::size_t r = 0; r < piece.runs.size(); ++r) {
+                const Run& run = piece.runs[r];
+                if (!(r == 0 && piece.startsWithData && inBlock_)) {
+                    if (!blocks_.empty() && shortBlock_ == 0 && Short(blocks_.back())) {
+                        shortBlock_ = blocks_.back().firstLine;
+                    }
+                    blocks_.push_back({runs_.size()});
+                    blocks_.back().firstLine = lineNumber_ + static_cast<int>(run.firstLine) + 1;
+                }
+                if (!AddRun(blocks_.back(), run, layout_.timeColumn)) {
+                    return false;
+                }
+                runs_.push_back({index, run.count});
             }
+            inBlock_ = piece.endsWithData;
         }
+        lineNumber_ += static_cast<int>(piece.lines);
+        return true;
     }
 
-    std::atomic<std::size_t> next{0};
+    int LineNumber() const { return lineNumber_; }
+    const std::vector<PlannedBlock>& Blocks() const { return blocks_; }
+    const std::vector<JoinedRun>& Runs() const { return runs_; }
+    // The first line of the first block with too few samples for its interval, of those a blank line has ended
+    // (all of them with `ended`); 0: none.
+    int ShortBlock(bool ended) const
+    {
+        if (shortBlock_ == 0 && !blocks_.empty() && (ended || !inBlock_) && Short(blocks_.back())) {
+            return blocks_.back().firstLine;
+        }
+        return shortBlock_;
+    }
+    // Where a reader going line by line stands after the lines joined.
+    LineState State() const
+    {
+        LineState state;
+        state.lineNumber = lineNumber_;
+        state.inBlock = inBlock_;
+        state.blocks = blocks_.size();
+        if (!blocks_.empty()) {
+            const PlannedBlock& block = blocks_.back();
+            state.block.firstLine = block.firstLine;
+            state.block.count = block.count;
+            state.block.first = block.first;
+            state.block.second = block.second;
+            state.block.last = block.last;
+        }
+        state.shortBlock = ShortBlock(false);
+        return state;
+    }
+
+private:
+    bool Short(const PlannedBlock& block) const { return layout_.timeColumn && block.count < 2; }
+
+    const Layout& layout_;
+    int lineNumber_; // the lines before the next piece
+    bool inBlock_ = false;
+    int shortBlock_ = 0; // of the blocks before the last
+    std::vector<PlannedBlock> blocks_;
+    std::vector<JoinedRun> runs_;
+};
+
+unsigned Threads(const Plan& plan)
+{
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    return plan.threads ? plan.threads : std::min(cores, 8u);
+}
+
+// Cuts the lines from `begin` to `end` of the source into pieces of about `chunk` bytes, each from the start of a line
+// to the start of another, after those in `pieces`; false when a piece may hold a line longer than the longest.
+bool CutPieces(const Source& source, std::uint64_t begin, std::uint64_t end, std::size_t chunk,
+               std::uint64_t longestLine, std::vector<Piece>& pieces)
+{
+    const auto count = std::max<std::size_t>(static_cast<std::size_t>((end - begin + chunk - 1) / chunk), 1);
+    std::vector<char> scratch;
+    const std::uint64_t first = begin;
+    for (std::size_t i = 0; i < count; ++i) {
+        Piece& piece = pieces.emplace_back();
+        piece.begin = begin;
+        const std::uint64_t nominal = std::min<std::uint64_t>(first + (i + 1) * chunk, end);
+        begin = i + 1 == count ? end : LineStart(source, nominal, begin, scratch);
+        piece.end = begin;
+        if (piece.end == piece.begin) {
+            pieces.pop_back(); // a line ran past the point where it would have begun
+            continue;
+        }
+        if (piece.end - piece.begin > longestLine) {
+            // It may hold a line longer than the longest, which is not read whole into memory for nothing; the
+            // line-by-line reader finds it.
+            return false;
+        }
+    }
+    return true;
+}
+
+// Reads the pieces from `first` on, on several threads; false when some line breaks a rule, or when the source
+// cannot be read.
+bool ReadPieces(const Source& source, const Layout& layout, const Plan& plan, std::vector<Piece>& pieces,
+                std::size_t first)
+{
+    std::atomic<std::size_t> next{first};
     std::atomic<bool> failed{false};
     std::exception_ptr thrown;
     std::mutex thrownLock;
@@ -1078,66 +1352,43 @@ std::shared_ptr<Document> ReadInPieces(const Source& source, const Layout& layou
             }
         }
     };
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const auto threads = static_cast<unsigned>(
-        std::min<std::size_t>({pieces.size(), plan.threads ? plan.threads : std::min(cores, 8u)}));
+    const auto threads = static_cast<unsigned>(std::min<std::size_t>(pieces.size() - first, Threads(plan)));
     {
         std::vector<std::jthread> helpers;
-        for (unsigned i = 1; i < threads; ++i) {
-            helpers.emplace_back(work);
+        try {
+            for (unsigned i = 1; i < threads; ++i) {
+                helpers.emplace_back(work);
+            }
+        } catch (const std::system_error&) {
+            // No memory for another thread's stack: the threads already running read every piece.
         }
         work();
     }
     if (thrown) {
         std::rethrow_exception(thrown);
     }
-    if (failed) {
-        return nullptr;
-    }
+    return !failed;
+}
 
-    // The blocks: a run that a piece starts with goes on with the block before when that block is still open.
-    std::vector<const Run*> runs;
-    std::vector<std::size_t> runPiece;
-    std::vector<PlannedBlock> blocks;
-    bool inBlock = false;
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
-        const Piece& piece = pieces[i];
-        if (!piece.hasLines) {
-            continue;
-        }
-        for (std::size_t r = 0; r < piece.runs.size(); ++r) {
-            if (!(r == 0 && piece.startsWithData && inBlock)) {
-                blocks.push_back({runs.size(), 0, 0, 0.0, 0.0, 0.0});
-            }
-            if (!AddRun(blocks.back(), piece.runs[r], layout.timeColumn)) {
-                return nullptr;
-            }
-            runs.push_back(&piece.runs[r]);
-            runPiece.push_back(i);
-        }
-        inBlock = piece.endsWithData;
-    }
-    if (blocks.empty()) {
-        return nullptr;
-    }
-
-    // Each block's samples moved into their own storage, each piece's pages given back once its last run is in.
+// The recording of the joined pieces: each block's samples moved into their own storage, each piece's pages given
+// back once its last run is in. Nullptr when a block has no finite interval.
+std::shared_ptr<Document> Assemble(const Layout& layout, std::vector<Piece>& pieces, const Joiner& joiner)
+{
     auto document = Document::Create();
     for (const Column& column : layout.columns) {
         document->AddChannel(column.name, column.unit);
     }
+    const std::vector<PlannedBlock>& blocks = joiner.Blocks();
+    const std::vector<JoinedRun>& runs = joiner.Runs();
     document->ReserveBlocks(blocks.size());
     const std::size_t channels = layout.columns.size();
     std::vector<std::size_t> used(pieces.size(), 0); // samples of each piece taken so far
     std::size_t freed = 0;                            // the pieces before this one are given back
     for (const PlannedBlock& block : blocks) {
-        if (layout.timeColumn && block.count < 2) {
-            return nullptr;
-        }
         const double interval =
             layout.timeColumn ? (block.last - block.first) / static_cast<double>(block.count - 1) : 1.0;
         if (!std::isfinite(interval)) {
-            return nullptr; // a span beyond the largest double
+            return nullptr;
         }
         const int index = document->AddBlock(interval);
         std::vector<std::vector<float>> samples(channels);
@@ -1145,7 +1396,7 @@ std::shared_ptr<Document> ReadInPieces(const Source& source, const Layout& layou
             channel.reserve(block.count);
         }
         for (std::size_t r = block.firstRun; r < block.firstRun + block.runs; ++r) {
-            const std::size_t p = runPiece[r];
+            const std::size_t p = runs[r].piece;
             for (; freed < p; ++freed) {
                 for (SamplePages& pages : pieces[freed].channels) {
                     pages.Free();
@@ -1153,15 +1404,37 @@ std::shared_ptr<Document> ReadInPieces(const Source& source, const Layout& layou
             }
             for (std::size_t channel = 0; channel < channels; ++channel) {
                 const float* from = pieces[p].channels[channel].Data() + used[p];
-                samples[channel].insert(samples[channel].end(), from, from + runs[r]->count);
+                samples[channel].insert(samples[channel].end(), from, from + runs[r].count);
             }
-            used[p] += runs[r]->count;
+            used[p] += runs[r].count;
         }
         for (std::size_t channel = 0; channel < channels; ++channel) {
             document->SetSamples(index, static_cast<int>(channel), std::move(samples[channel]));
         }
     }
     return document;
+}
+
+// Reads the source in pieces on several threads; nullptr when some line breaks a rule (the line-by-line reader then
+// says which), or when the source cannot be read.
+std::shared_ptr<Document> ReadInPieces(const Source& source, const Layout& layout, const Plan& plan)
+{
+    std::vector<Piece> pieces;
+    if (!CutPieces(source, layout.dataOffset, source.Size(), std::max<std::size_t>(plan.chunkBytes, 1),
+                   plan.longestLine, pieces) ||
+        !ReadPieces(source, layout, plan, pieces, 0)) {
+        return nullptr;
+    }
+    Joiner joiner(layout);
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        if (!joiner.Add(pieces[i], i)) {
+            return nullptr;
+        }
+    }
+    if (joiner.Blocks().empty() || joiner.ShortBlock(true) != 0) {
+        return nullptr;
+    }
+    return Assemble(layout, pieces, joiner);
 }
 
 std::shared_ptr<Document> Read(const Source& source, bool complete, const Plan& plan,
@@ -1189,6 +1462,207 @@ std::shared_ptr<Document> Read(const Source& source, bool complete, const Plan& 
     return ReadLineByLine(source, complete, true, plan.longestLine);
 }
 
+// ---- As the bytes arrive ----
+
+// Bytes that arrive once, in order (a pipe, a FIFO, a device, a stream), kept only until the reader is done with
+// them. The start is judged as it arrives: what is no text is refused at once, not after the memory has filled.
+class ArrivingSource final : public Source {
+public:
+    // `read` appends the bytes that come next to its argument, false at the end; `failed` tells whether a failed read
+    // ended them. `arrived` are the bytes read already.
+    ArrivingSource(std::function<bool(std::string&)> read, std::function<bool()> failed, std::string arrived)
+        : read_(std::move(read)), failed_(std::move(failed)), buffer_(std::move(arrived))
+    {
+    }
+
+    // What has arrived so far.
+    std::uint64_t Size() const override { return base_ + buffer_.size(); }
+    std::string_view Bytes(std::uint64_t offset, std::size_t size, std::vector<char>&) const override
+    {
+        Fill(offset + size);
+        return Arrived(offset, std::min<std::uint64_t>(offset + size, Size()));
+    }
+    std::uint64_t Reached() const override { return Size(); }
+
+    // Reads on until `offset` has arrived, or to the end.
+    void Fill(std::uint64_t offset) const
+    {
+        while (Size() < offset && More()) {
+        }
+    }
+    // Reads what comes next; false at the end.
+    bool More() const
+    {
+        if (ended_) {
+            return false;
+        }
+        ended_ = !read_(buffer_);
+        if (!judged_ && base_ == 0) {
+            judged_ = judge_.Judge(buffer_, ended_);
+        }
+        return !ended_;
+    }
+    // Bytes that have arrived and are kept.
+    std::string_view Arrived(std::uint64_t from, std::uint64_t to) const
+    {
+        return std::string_view(buffer_).substr(from - base_, to - from);
+    }
+    // The bytes before `offset` are no longer needed.
+    void Drop(std::uint64_t offset)
+    {
+        // Given back in large parts, so that the bytes kept are moved seldom.
+        const std::size_t unneeded = offset - base_;
+        if (unneeded >= kFirstLook && 2 * unneeded >= buffer_.size()) {
+            buffer_.erase(0, unneeded);
+            base_ = offset;
+        }
+    }
+    // Room for `bytes` to come at once, unless all have come.
+    void Reserve(std::size_t bytes)
+    {
+        if (!ended_) {
+            buffer_.reserve(bytes);
+        }
+    }
+    bool Failed() const { return ended_ && failed_(); }
+
+private:
+    std::function<bool(std::string&)> read_;
+    std::function<bool()> failed_;
+    mutable std::string buffer_;
+    std::uint64_t base_ = 0; // the offset of the buffer's first byte
+    mutable bool ended_ = false;
+    mutable StartJudge judge_;
+    mutable bool judged_ = false;
+};
+
+// Where the next lines to read in pieces end: after the last line feed within `bytes` from `offset`, or when a line
+// that begins there is longer, after that line; `offset` at the end.
+std::uint64_t NextLinesEnd(const ArrivingSource& source, std::uint64_t offset, std::uint64_t bytes,
+                           std::uint64_t longestLine, int linesBefore)
+{
+    source.Fill(offset + bytes);
+    const std::uint64_t target = std::min(offset + bytes, source.Size());
+    if (const auto feed = source.Arrived(offset, target).rfind('\n'); feed != std::string_view::npos) {
+        return offset + feed + 1;
+    }
+    for (std::uint64_t searched = target;; searched = source.Size()) {
+        if (const auto feed = source.Arrived(searched, source.Size()).find('\n'); feed != std::string_view::npos) {
+            if (searched + feed - offset > longestLine) {
+                NoLineFeed(linesBefore + 1, longestLine);
+            }
+            return searched + feed + 1;
+        }
+        if (source.Size() - offset > longestLine) {
+            NoLineFeed(linesBefore + 1, longestLine);
+        }
+        if (!source.More()) {
+            return source.Size(); // the last line, without its line feed
+        }
+    }
+}
+
+// Some line from `offset` on breaks a rule: it is found line by line from the state there, and named.
+[[noreturn]] void RefuseFirstBrokenLine(ArrivingSource& source, const Layout& layout, LineState state,
+                                        std::uint64_t offset, std::uint64_t longestLine)
+{
+    LineReader lines(source, longestLine, offset, state.lineNumber);
+    LineRules rules(layout, std::move(state), false);
+    std::string_view text;
+    while (lines.Next(text)) {
+        rules.Next(text);
+        source.Drop(lines.Offset());
+    }
+    if (source.Failed()) {
+        throw RecordingError(rules.LineNumber(), "the file could not be read to its end");
+    }
+    rules.End();
+    throw RecordingError(0, "the recording could not be read");
+}
+
+// Reads a recording as its bytes arrive: lines of about as many bytes as the threads read at once, cut into pieces
+// and read on those threads, joined, and let go. Only the samples and those lines are in memory.
+std::shared_ptr<Document> ReadArriving(ArrivingSource& source, const Plan& plan, RecordingNotes* notes)
+{
+    LineReader lines(source, plan.longestLine);
+    int lineNumber = 0;
+    const std::optional<Layout> layout = ReadHeader(source, lines, lineNumber);
+    if (!layout) {
+        if (source.Failed()) {
+            throw RecordingError(lineNumber, "the file could not be read to its end");
+        }
+        throw RecordingError(0, "the file holds no header line");
+    }
+    if (notes) {
+        *notes = {layout->timeColumn, layout->firstColumn, layout->timeUnit};
+    }
+    const std::size_t chunk = std::max<std::size_t>(plan.chunkBytes, 1);
+    const std::uint64_t bytes = std::uint64_t{chunk} * Threads(plan);
+    source.Reserve(static_cast<std::size_t>(std::min<std::uint64_t>(bytes, std::uint64_t{1} << 30)) + 2 * kFirstLook);
+    std::vector<Piece> pieces;
+    Joiner joiner(*layout);
+    for (std::uint64_t at = layout->dataOffset;;) {
+        source.Drop(at);
+        const std::uint64_t end = NextLinesEnd(source, at, bytes, plan.longestLine, joiner.LineNumber());
+        if (end == at) {
+            break;
+        }
+        const TextSource text(source.Arrived(at, end));
+        const std::size_t first = pieces.size();
+        const LineState before = joiner.State();
+        bool read = CutPieces(text, 0, text.Size(), chunk, plan.longestLine, pieces) &&
+                    ReadPieces(text, *layout, plan, pieces, first);
+        for (std::size_t i = first; read && i < pieces.size(); ++i) {
+            read = joiner.Add(pieces[i], i);
+        }
+        if (!read) {
+            RefuseFirstBrokenLine(source, *layout, before, at, plan.longestLine);
+        }
+        at = end;
+    }
+    if (source.Failed()) {
+        throw RecordingError(joiner.LineNumber(), "the file could not be read to its end");
+    }
+    if (joiner.Blocks().empty()) {
+        throw RecordingError(0, "the file holds no samples");
+    }
+    if (const int line = joiner.ShortBlock(true)) {
+        throw RecordingError(line, "a block needs two samples to give its sample interval");
+    }
+    if (auto document = Assemble(*layout, pieces, joiner)) {
+        return document;
+    }
+    throw RecordingError(0, "the recording could not be read");
+}
+
+// Reads with `read`, saying how much of the source was read when the memory runs out.
+template <class Reading>
+std::shared_ptr<Document> TellingOfMemory(const Source& source, Reading read)
+{
+    try {
+        return read();
+    } catch (const std::bad_alloc&) {
+        const std::uint64_t reached = source.Reached();
+        throw RecordingError(0, "the memory ran out after " +
+                                    (reached >= (1 << 20) ? std::to_string(reached >> 20) + " MB"
+                                                          : std::to_string(reached) + " bytes") +
+                                    " of it were read");
+    }
+}
+
+// Reads a stream as it arrives, `arrival` bytes at a time at most.
+std::shared_ptr<Document> ReadStream(std::istream& in, std::size_t arrival, const Plan& plan)
+{
+    ArrivingSource source(
+        [&in, piece = std::vector<char>(std::max<std::size_t>(arrival, 1))](std::string& into) mutable {
+            in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
+            into.append(piece.data(), static_cast<std::size_t>(in.gcount()));
+            return in.gcount() > 0;
+        },
+        [&in] { return in.bad(); }, {});
+    return TellingOfMemory(source, [&] { return ReadArriving(source, plan, nullptr); });
+}
+
 } // namespace
 
 RecordingError::RecordingError(int line, const std::string& reason) : RecordingError(line, 0, reason) {}
@@ -1200,10 +1674,12 @@ RecordingError::RecordingError(int line, int column, const std::string& reason)
 {
 }
 
-std::shared_ptr<Document> ReadRecording(std::istream& in)
+std::shared_ptr<Document> ReadRecording(std::istream& in) { return ReadStream(in, kFirstLook, kDefaultPlan); }
+
+std::shared_ptr<Document> ReadRecordingStream(std::istream& in, std::size_t arrival, std::size_t pieceBytes,
+                                              unsigned threads, std::uint64_t longestLine)
 {
-    const std::string text(std::istreambuf_iterator<char>(in), {});
-    return Read(TextSource(text), !in.bad(), kDefaultPlan);
+    return ReadStream(in, arrival, {pieceBytes, threads, longestLine});
 }
 
 std::shared_ptr<Document> ReadRecordingText(std::string_view text, std::size_t pieceBytes, unsigned threads,
@@ -1253,7 +1729,9 @@ std::string_view InputFile::Start(std::size_t count)
     return std::string_view(bytes_).substr(0, count);
 }
 
-bool InputFile::ReadMore()
+bool InputFile::ReadMore() { return ReadMore(bytes_); }
+
+bool InputFile::ReadMore(std::string& into)
 {
     if (ended_) {
         return false;
@@ -1269,7 +1747,7 @@ bool InputFile::ReadMore()
             ended_ = true;
             return false;
         }
-        bytes_.append(buffer, static_cast<std::size_t>(n));
+        into.append(buffer, static_cast<std::size_t>(n));
         return true;
     }
 }
@@ -1282,33 +1760,23 @@ std::shared_ptr<Document> ReadRecordingFile(const std::string& path)
 
 std::shared_ptr<Document> ReadRecordingFile(InputFile& file, RecordingNotes* notes)
 {
-    if (file.Regular()) {
-        return Read(FileSource(file.Descriptor(), file.Size()), true, kDefaultPlan, notes);
+    if (file.Start(2) == "\x1F\x8B") {
+        // A file that is written in text without a word of the compression: it would be refused as no text.
+        constexpr std::string_view kPlain = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_./-+";
+        const bool named = file.Regular() && file.Path().find_first_not_of(kPlain) == std::string::npos;
+        const std::string name = named ? file.Path() : "FILE";
+        throw RecordingError(0, "it is compressed with gzip: give the program its text through zcat, as standard "
+                                "input (zcat " + name + " | crestmetrics analyse /dev/stdin ...) or as <(zcat " +
+                                    name + ") in place of the file's name");
     }
-    // A pipe or a device: read to its end first, with what was looked at already. What cannot be a recording is
-    // refused as it comes: an endless stream of no text or of one line would fill the memory.
-    bool startLooked = false;
-    std::int64_t lineFeeds = 0;
-    std::size_t lineStart = 0; // of the last line
-    std::size_t searched = 0;
-    do {
-        const std::string& bytes = file.Bytes();
-        if (!startLooked && (bytes.size() >= kFirstLook || bytes.find('\n') != std::string::npos)) {
-            RefuseByStart(std::string_view(bytes).substr(0, kFirstLook));
-            startLooked = true;
-        }
-        for (auto at = bytes.find('\n', searched); at != std::string::npos; at = bytes.find('\n', at + 1)) {
-            ++lineFeeds;
-            lineStart = at + 1;
-        }
-        searched = bytes.size();
-        if (bytes.size() - lineStart > kDefaultPlan.longestLine) {
-            NoLineFeed(static_cast<int>(std::min<std::int64_t>(lineFeeds + 1, std::numeric_limits<int>::max())),
-                       kDefaultPlan.longestLine);
-        }
-    } while (file.ReadMore());
-    const std::string text = file.TakeBytes();
-    return Read(TextSource(text), file.Complete(), kDefaultPlan, notes);
+    if (file.Regular()) {
+        const FileSource source(file.Descriptor(), file.Size());
+        return TellingOfMemory(source, [&] { return Read(source, true, kDefaultPlan, notes); });
+    }
+    // A pipe or a device, read as its bytes arrive, beginning with those looked at already.
+    ArrivingSource source([&file](std::string& into) { return file.ReadMore(into); },
+                          [&file] { return !file.Complete(); }, file.TakeBytes());
+    return TellingOfMemory(source, [&] { return ReadArriving(source, kDefaultPlan, notes); });
 }
 
 namespace {

@@ -55,6 +55,8 @@ public:
     const std::string& Bytes() const { return bytes_; }
     std::string TakeBytes() { return std::move(bytes_); }
     bool ReadMore();
+    // Reads on as ReadMore does, into `into` rather than Bytes.
+    bool ReadMore(std::string& into);
     bool Complete() const { return complete_; }
 
 private:
@@ -78,10 +80,17 @@ struct RecordingNotes {
 // memory. A longer line is refused with its number.
 inline constexpr std::uint64_t kLongestRecordingLine = std::uint64_t{1} << 30;
 
-// Reads a recording; throws RecordingError. Without a time column the samples are 1 s apart.
+// Reads a recording as its bytes arrive; throws RecordingError. Without a time column the samples are 1 s apart.
 std::shared_ptr<Document> ReadRecording(std::istream& in);
+// Reads a recording as its bytes arrive, at most `arrival` bytes at a time, in pieces of about `pieceBytes` on at
+// most `threads` threads (0: as many as suit the machine), refusing lines longer than `longestLine`. Only the samples
+// and the lines being read are in memory; the pieces give what reading line by line gives.
+std::shared_ptr<Document> ReadRecordingStream(std::istream& in, std::size_t arrival, std::size_t pieceBytes,
+                                              unsigned threads = 0, std::uint64_t longestLine = kLongestRecordingLine);
 // Reads the recording in a file; a file that cannot be opened is a RecordingError too. A regular file is read in
-// pieces, on several threads, and never stands whole in memory.
+// pieces, on several threads, and never stands whole in memory; anything else is read as its bytes arrive. Bytes
+// that are no text, in the first 64 KB or in a sample, are named with their line; running out of memory is a
+// RecordingError that says how much was read.
 std::shared_ptr<Document> ReadRecordingFile(const std::string& path);
 std::shared_ptr<Document> ReadRecordingFile(InputFile& file, RecordingNotes* notes = nullptr);
 // Reads a recording in memory in pieces of about `pieceBytes`, on at most `threads` threads (0: as many as suit

@@ -246,6 +246,14 @@ TEST(Recording, PiecesAgreeWithLineByLine)
         }
         std::istringstream in(text);
         ASSERT_EQ(Outcome([&] { return host::ReadRecording(in); }), expected);
+        // As its bytes arrive, a few at a time, in pieces of any size.
+        for (const auto& [arrival, pieceBytes] : {std::pair<std::size_t, std::size_t>{1, 1}, {3, 7}, {64, 1000},
+                                                 {1 << 16, 64}}) {
+            SCOPED_TRACE(text);
+            std::istringstream arriving(text);
+            ASSERT_EQ(Outcome([&] { return host::ReadRecordingStream(arriving, arrival, pieceBytes, 2); }), expected)
+                << arrival << " bytes at a time, pieces of " << pieceBytes;
+        }
         if (round % 10 == 0) {
             // From a file, read in pieces of its own.
             const auto path = std::filesystem::temp_directory_path() /
@@ -350,7 +358,8 @@ TEST(Recording, NumbersAreReadAsFromCharsReadsThem)
 }
 
 // A line longer than the longest a recording may have is refused with its number, before it is read on: a header,
-// a row, a blank line, or text without any line feed. Pieces of every size agree.
+// a row, a blank line, or text without any line feed. Pieces of every size agree, from text in memory and as the text
+// arrives.
 TEST(Recording, ALineLongerThanTheLongestIsRefusedWithItsNumber)
 {
     constexpr std::uint64_t kLongest = 64;
@@ -368,14 +377,18 @@ TEST(Recording, ALineLongerThanTheLongestIsRefusedWithItsNumber)
     for (const auto& c : cases) {
         for (const std::size_t pieceBytes : {std::size_t{1}, std::size_t{7}, std::size_t{100}, std::size_t{1} << 20}) {
             SCOPED_TRACE(c.text);
-            try {
-                host::ReadRecordingText(c.text, pieceBytes, 4, kLongest);
-                ADD_FAILURE() << "accepted, pieces of " << pieceBytes;
-            } catch (const host::RecordingError& error) {
-                EXPECT_EQ(error.Line(), c.line);
-                EXPECT_NE(std::string(error.what()).find("no line feed in the first 64 bytes of the line"),
-                          std::string::npos)
-                    << error.what();
+            for (const bool arriving : {false, true}) {
+                try {
+                    std::istringstream in(c.text);
+                    arriving ? host::ReadRecordingStream(in, 5, pieceBytes, 4, kLongest)
+                             : host::ReadRecordingText(c.text, pieceBytes, 4, kLongest);
+                    ADD_FAILURE() << "accepted, pieces of " << pieceBytes;
+                } catch (const host::RecordingError& error) {
+                    EXPECT_EQ(error.Line(), c.line);
+                    EXPECT_NE(std::string(error.what()).find("no line feed in the first 64 bytes of the line"),
+                              std::string::npos)
+                        << error.what();
+                }
             }
         }
     }
@@ -384,8 +397,107 @@ TEST(Recording, ALineLongerThanTheLongestIsRefusedWithItsNumber)
     EXPECT_EQ(document->Samples(0, 0)[0], 1.0f);
 }
 
+// The start of a recording is judged as its bytes arrive, and comes to the verdict it comes to whole: the first byte
+// that is no text is named with its line before the line ends in CR alone is told, and UTF-16 text is told as such.
+TEST(Recording, TheStartIsJudgedAlikeHoweverItArrives)
+{
+    const struct {
+        std::string text;
+        const char* error;
+    } cases[] = {
+        {"Time\r(s)\tVm\n0\t1\n\x06", "it is not a text recording (byte 0x06 on line 3)"},
+        {"Time\r(s)\tVm\n0\t1\n", "line 1: the lines end in CR alone: convert the line ends to LF or CR LF"},
+        {std::string("V\0m\0\n\0\x31\0\n\0", 10),
+         "the file is UTF-16 text (every other byte is NUL): save it as UTF-8"},
+        {std::string("Vm\n1\0\n", 6), "it is not a text recording (byte 0x00 on line 2)"},
+        {"\xEF\xBB\xBF\x7FVm\n1\n", "it is not a text recording (byte 0x7F on line 1)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(Outcome([&] { return host::ReadRecordingLineByLine(c.text); }), Outcome([&] {
+                      std::istringstream in(c.text);
+                      return host::ReadRecording(in);
+                  }));
+        for (const std::size_t arrival : {1, 2, 3, 5}) {
+            std::istringstream in(c.text);
+            try {
+                host::ReadRecordingStream(in, arrival, 1);
+                ADD_FAILURE() << "read";
+            } catch (const host::RecordingError& error) {
+                EXPECT_EQ(std::string(error.what()), c.error) << arrival << " bytes at a time";
+            }
+        }
+    }
+}
+
+// A recording that arrives is read as it arrives: what the reader asks of the memory beside the samples stays far below
+// the recording's bytes, where reading it whole first took them twice over.
+TEST(Recording, AStreamIsReadAsItArrives)
+{
+    std::string text = "Time (s)\tVm (mV)\n";
+    char number[32];
+    constexpr int kSamples = 3'000'000;
+    for (int i = 0; i < kSamples; ++i) {
+        text.append(number, std::to_chars(number, number + 32, i * 1e-4, std::chars_format::fixed, 4).ptr);
+        text += '\t';
+        const double sample = -80.0 + (i % 977) * 0.11;
+        text.append(number, std::to_chars(number, number + 32, sample, std::chars_format::fixed, 2).ptr);
+        text += '\n';
+    }
+    std::istringstream in(text);
+    allocated = 0;
+    counting = true;
+    const auto document = host::ReadRecording(in);
+    counting = false;
+    ASSERT_EQ(document->Samples(0, 0).size(), static_cast<std::size_t>(kSamples));
+    EXPECT_EQ(document->Samples(0, 0)[1000], static_cast<float>((-80.0 + 23 * 0.11) * 1e-3));
+    EXPECT_LT(allocated, text.size() / 2) << text.size() << " bytes";
+}
+
+// A signal written across a row makes a first line of millions of fields: it is refused once it names more columns
+// than a recording can have, before the rest of the line is read, and in little memory.
+TEST(Recording, AHeaderOfMoreThanAMillionColumnsIsRefusedBeforeItsEnd)
+{
+    std::string row;
+    for (int i = 0; i < 8'000'000; ++i) {
+        row += i % 2 ? "1.5\t" : "-2\t";
+    }
+    row += "3\n";
+    for (const bool arriving : {true, false}) {
+        std::istringstream in(row);
+        allocated = 0;
+        counting = true;
+        try {
+            arriving ? host::ReadRecording(in) : host::ReadRecordingText(row, 1 << 20);
+            ADD_FAILURE() << "read";
+        } catch (const host::RecordingError& error) {
+            EXPECT_EQ(std::string(error.what()), "line 1: more than 1,000,000 columns: the samples may run across a "
+                                                 "row instead of down a column (a recording has a column for each "
+                                                 "channel and a line for each sample)");
+        }
+        counting = false;
+        EXPECT_LT(allocated, std::size_t{32} << 20) << "of a line of " << row.size() << " bytes";
+    }
+    // A million columns are a header.
+    std::string million = "Time (s)";
+    for (int i = 1; i < 1'000'000; ++i) {
+        million += "\tc";
+    }
+    EXPECT_THROW(
+        {
+            try {
+                host::ReadRecordingText(million + "\n", 1 << 20);
+            } catch (const host::RecordingError& error) {
+                EXPECT_EQ(std::string(error.what()), "the file holds no samples");
+                throw;
+            }
+        },
+        host::RecordingError);
+}
+
 // A block's interval is its span over its count: time stamps that span more than the largest double give no
-// interval, and a document saved with one could not be opened again. The reader in pieces agrees.
+// interval, and a document saved with one could not be opened again. The reader in pieces agrees, from text in memory
+// and as the text arrives.
 TEST(Recording, ABlockWhoseTimeStampsSpanNoFiniteTimeIsRefused)
 {
     const struct {
@@ -399,14 +511,18 @@ TEST(Recording, ABlockWhoseTimeStampsSpanNoFiniteTimeIsRefused)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         for (const std::size_t pieceBytes : {std::size_t{1}, std::size_t{7}, std::size_t{1} << 20}) {
-            try {
-                const auto document = host::ReadRecordingText(c.text, pieceBytes, 4);
-                EXPECT_EQ(c.line, 0);
-                EXPECT_TRUE(std::isfinite(document->TickPeriod(document->BlockCount() - 1)));
-            } catch (const host::RecordingError& error) {
-                EXPECT_EQ(error.Line(), c.line);
-                EXPECT_NE(std::string(error.what()).find("span more than the largest number"), std::string::npos)
-                    << error.what();
+            for (const bool arriving : {false, true}) {
+                try {
+                    std::istringstream in(c.text);
+                    const auto document = arriving ? host::ReadRecordingStream(in, 3, pieceBytes, 4)
+                                                   : host::ReadRecordingText(c.text, pieceBytes, 4);
+                    EXPECT_EQ(c.line, 0);
+                    EXPECT_TRUE(std::isfinite(document->TickPeriod(document->BlockCount() - 1)));
+                } catch (const host::RecordingError& error) {
+                    EXPECT_EQ(error.Line(), c.line);
+                    EXPECT_NE(std::string(error.what()).find("span more than the largest number"), std::string::npos)
+                        << error.what();
+                }
             }
         }
     }
