@@ -414,8 +414,16 @@ TEST(CommandLineOutputs, StandardOutputIsTheDescriptorNotTheNameInDev)
         {true, analysed + " -o /proc/table.txt", 1,
          "crestmetrics: analyse: cannot write the table to /proc/table.txt: Operation not permitted"},
     };
+    int passedOver = 0;
     for (const auto& test : cases) {
         SCOPED_TRACE(test.line);
+#if defined(__SANITIZE_ADDRESS__)
+        // The sanitizer's run time reads /proc/self/maps as the program starts: it cannot run without /proc.
+        if (test.withoutProc) {
+            ++passedOver;
+            continue;
+        }
+#endif
         const TempFolder folder;
         Put(folder / "t.tab", earlier);
         const PrivateDevRun run = RunWithPrivateDev(folder, test.withoutProc, test.line);
@@ -428,6 +436,9 @@ TEST(CommandLineOutputs, StandardOutputIsTheDescriptorNotTheNameInDev)
         EXPECT_EQ(run.devAfter, run.devBefore);
         EXPECT_TRUE(run.stdoutLink);
         EXPECT_EQ(run.procAfter, test.withoutProc ? "" : run.procAfter);
+    }
+    if (passedOver > 0) {
+        GTEST_SKIP() << passedOver << " cases without /proc were not run: the sanitizer's run time needs /proc";
     }
 }
 
