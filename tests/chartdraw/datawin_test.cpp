@@ -266,6 +266,40 @@ TEST_F(DataWinTest, TheZoomBarSizesItsButtonsAndRebuildsItsMenuWithTheCompressio
     EXPECT_EQ(u"1k:1", zoom->RatioButton()->GetText());
 }
 
+// The user picks a ratio from the zoom menu by its name; the chart takes that compression and the button names it.
+TEST_F(DataWinTest, TheZoomMenuGivesTheRatioTheUserPicked)
+{
+    ChartWindow& window = NewWindow();
+    auto* zoom = dynamic_cast<ZoomControlWin*>(window.Zoom());
+    ASSERT_NE(nullptr, zoom);
+    const struct {
+        const char16_t* item;
+        KVORationalImp compression;
+    } picks[] = {{u"x10", {1, 10}}, {u"x5", {1, 5}},   {u"x2", {1, 2}},   {u"1:1", {1, 1}},
+                 {u"2:1", {2, 1}},  {u"5:1", {5, 1}},  {u"10:1", {10, 1}}, {u"20:1", {20, 1}},
+                 {u"50:1", {50, 1}}, {u"100:1", {100, 1}}, {u"1k:1", {1000, 1}}};
+    for (const auto& pick : picks) {
+        SCOPED_TRACE(testing::PrintToString(std::u16string(pick.item)));
+        ui::SetPopupMenuHook([&](const ui::PopupMenuRequest& request) -> UINT {
+            for (int i = 0; i < GetMenuItemCount(request.menu); ++i) {
+                WCHAR text[32] = {};
+                GetMenuStringW(request.menu, static_cast<UINT>(i), text, 32, MF_BYPOSITION);
+                std::u16string name(text);
+                std::erase(name, u' ');
+                if (name == pick.item) {
+                    return GetMenuItemID(request.menu, i);
+                }
+            }
+            return 0;
+        });
+        const owl::TRect b = zoom->RatioButton()->GetBounds();
+        ui::Click(*zoom, POINT{(b.left + b.right) / 2, (b.top + b.bottom) / 2});
+        EXPECT_EQ(pick.compression, window.GetCompression());
+        EXPECT_EQ(pick.item, zoom->RatioButton()->GetText());
+    }
+    ui::SetPopupMenuHook({});
+}
+
 } // namespace
 
 TEST_F(DataWinTest, MouseTimerAndNotificationsReachThePanesObjectsAfterTheWindow)
