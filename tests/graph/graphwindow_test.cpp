@@ -178,7 +178,7 @@ TEST_F(GraphWindowTest, AResizedGraphLooksLikeOneMadeAtItsSize)
     const struct {
         int width;
         int height;
-    } sizes[] = {{320, 250}, {360, 250}, {300, 200}, {300, 240}};
+    } sizes[] = {{320, 400}, {380, 400}, {300, 200}, {300, 380}};
     for (const auto& size : sizes) {
         SCOPED_TRACE(testing::Message() << size.width << " x " << size.height);
         // As the analysis plot moves its graph.
