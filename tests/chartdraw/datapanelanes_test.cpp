@@ -716,7 +716,8 @@ public:
         for (LONG index = 0; index < n; ++index) {
             const LONG top = area->top + (area->bottom - area->top) * index / n;
             const LONG bottom = area->top + (area->bottom - area->top) * (index + 1) / n;
-            pane_.Lane(static_cast<std::size_t>(index))->SetPlacement(0, pair, RECT{area->left, top, area->right, bottom});
+            const RECT lane{area->left, top, area->right, bottom};
+            pane_.Lane(static_cast<std::size_t>(index))->SetPlacement(0, pair, lane);
         }
         *handled = TRUE;
         return S_OK;
