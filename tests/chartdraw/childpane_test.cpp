@@ -264,6 +264,30 @@ TEST_F(LayerPixels, HatchKeepsItsPhaseAndLeavesWhiteStencilPixelsUnchanged)
     EXPECT_EQ(hatch.Draw(target, 0, 50, 50), 1);
 }
 
+// The stripes are fixed to the data: a stretch that starts k ticks later shows the stripes of the earlier one moved
+// k pixels left, so they scroll with the data; a whole hatch width later they look the same.
+TEST_F(LayerPixels, TheHatchMovesWithTheTicks)
+{
+    DrawPreTriggerBackground hatch;
+    hatch.Build(0, 30);
+    const auto stripes = [&](std::int64_t tick) {
+        canvas.Fill(RGB(90, 90, 90));
+        hatch.Draw(target, tick, 0, 200);
+        std::vector<bool> hatched;
+        for (int x = 0; x < 200; ++x) {
+            hatched.push_back(GetPixel(target, x, 10) == RGB(255, 239, 210));
+        }
+        return hatched;
+    };
+    const std::vector<bool> first = stripes(1234);
+    for (const int later : {1, 7, 13, 20, 27}) {
+        const std::vector<bool> moved = stripes(1234 + later);
+        for (int x = 0; x + later < 200; ++x) {
+            ASSERT_EQ(moved[x], first[x + later]) << "ticks later " << later << ", x " << x;
+        }
+    }
+}
+
 } // namespace
 
 namespace {

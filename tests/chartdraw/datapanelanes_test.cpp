@@ -689,6 +689,61 @@ TEST(PaneLaneColour, TheFirstLanesScaleTakesTheColourThroughItsNoticeInterface)
     EXPECT_EQ(scale.count, 0u); // the lane let its references go
 }
 
+// Lanes share the height above the time scale evenly: each lane but the last (which takes what is left) is the
+// share rounded to the nearest pixel. Three consecutive pane heights give each of the share's three fractions.
+TEST_F(LanesFixture, EachLaneIsTheEvenShareToTheNearestPixel)
+{
+    pane.SetLaneCount(3);
+    const LONG scaleHeight = pane.Scale()->LabelHeight() + 2;
+    for (LONG height = 200; height < 203; ++height) {
+        pane.SetSize(402, height);
+        const double share = (height - 2 * 3 - scaleHeight) / 3.0;
+        for (std::size_t index = 0; index + 1 < pane.LaneCount(); ++index) {
+            const RECT& lane = pane.Lane(index)->rect;
+            EXPECT_LE(std::fabs(lane.bottom - lane.top - share), 0.5) << "height " << height << ", lane " << index;
+        }
+    }
+}
+
+// An object that lays the lanes out itself, each over the whole width it is given.
+class FullWidthLanes : public NoteTaker {
+public:
+    FullWidthLanes(DataPane& pane, std::vector<std::string>& log) : NoteTaker("w", log), pane_(pane) {}
+    HRESULT Layout(const RECT* area, BOOL* handled) override
+    {
+        const LONG pair[2]{0, 0};
+        const LONG n = static_cast<LONG>(pane_.LaneCount());
+        for (LONG index = 0; index < n; ++index) {
+            const LONG top = area->top + (area->bottom - area->top) * index / n;
+            const LONG bottom = area->top + (area->bottom - area->top) * (index + 1) / n;
+            const RECT lane{area->left, top, area->right, bottom};
+            pane_.Lane(static_cast<std::size_t>(index))->SetPlacement(0, pair, lane);
+        }
+        *handled = TRUE;
+        return S_OK;
+    }
+
+private:
+    DataPane& pane_;
+};
+
+// The margins belong to no lane, however wide an object lays the lanes out.
+TEST_F(LanesFixture, HitTestsStopAtTheMarginsWhereverTheLanesReach)
+{
+    FullWidthLanes layout(pane, log);
+    ASSERT_EQ(pane.AddInteractiveObject(&layout, 1), S_OK);
+    pane.SetSize(402, 200);
+    ASSERT_EQ(pane.Lane(0)->rect.right, 402);
+    const struct {
+        LONG x;
+        LONG lane;
+    } cases[] = {{0, DataPane::kNoLane}, {1, 0}, {400, 0}, {401, DataPane::kNoLane}, {402, DataPane::kNoLane}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(pane.HitTestLane(POINT{c.x, 20}), c.lane) << c.x;
+    }
+    pane.RemoveAllObjects();
+}
+
 TEST_F(LanesFixture, PaneSlotsOfTheLanes)
 {
     pane.SetLaneCount(2); // lanes 1..99 and 101..186 over the time scale below

@@ -154,6 +154,46 @@ TEST_F(PaneOps, TheEndOfADragIsTheChannelEventOfTheLane)
     EXPECT_EQ(given, pane.Lane(0)->DragScale(1));
 }
 
+// A pane whose lanes show other channels than their index: the channel event names the lane's channel.
+struct ReorderedChannels : BarlessPreview {
+    void ChannelSelectors(LONG index, LONG pair[2]) const override
+    {
+        pair[0] = index == 0 ? 3 : 0;
+        pair[1] = LONG(0xC0000000);
+    }
+};
+
+TEST(PaneChannelEvents, TheEndOfADragNamesTheChannelTheLaneShows)
+{
+    SharedHost().GetFramework().Graphs().SetRefuse(false);
+    ReorderedChannels pane;
+    pane.tickCount = [] { return DWORD{1000}; };
+    std::vector<LONG> sent;
+    pane.onSubjectMessage = [&](DWORD id, const void* body, std::size_t) {
+        if (id == ChannelEventMessageId()) {
+            sent.push_back(*static_cast<const std::int32_t*>(body));
+        }
+    };
+    pane.SetLaneCount(2);
+    pane.SetSize(402, 200);
+    const struct {
+        std::size_t lane;
+        LONG scale;
+        LONG channel;
+    } cases[] = {{0, 1, 3}, {0, 2, 3}, {1, 1, 0}, {1, 2, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "lane " << c.lane << ", scale " << c.scale);
+        sent.clear();
+        pane.onChannelEvent = nullptr;
+        pane.Lane(c.lane)->OnEndDrag(c.scale);
+        EXPECT_EQ(sent, std::vector<LONG>{c.channel});
+        LONG called = -1;
+        pane.onChannelEvent = [&](LONG channel, IUnknown*, LONG, LONG) { called = channel; };
+        pane.Lane(c.lane)->OnEndDrag(c.scale);
+        EXPECT_EQ(called, c.channel);
+    }
+}
+
 // After the paint the overlay callback draws over the data area; it may ask for the area again at once, or later
 // through the redraw requester it is given.
 TEST_F(PaneOps, TheOverlayDrawsLastAndMayAskForARedraw)

@@ -266,6 +266,49 @@ TEST_F(DataWinTest, TheZoomBarSizesItsButtonsAndRebuildsItsMenuWithTheCompressio
     EXPECT_EQ(u"1k:1", zoom->RatioButton()->GetText());
 }
 
+// The zoom menu lists the ratios from the finest to the coarsest, each under the command that the menu resource
+// gives it, and the ratio the user picks by its name is the chart's compression.
+TEST_F(DataWinTest, TheZoomMenuListsItsRatiosInOrderAndGivesThePickedOne)
+{
+    ChartWindow& window = NewWindow();
+    auto* zoom = dynamic_cast<ZoomControlWin*>(window.Zoom());
+    ASSERT_NE(nullptr, zoom);
+    const std::vector<std::u16string> names = {u"x10",  u"x5",    u"x2",    u"1:1",   u"2:1",   u"5:1",   u"10:1",
+                                               u"20:1", u"50:1",  u"100:1", u"200:1", u"500:1", u"1k:1",  u"2k:1",
+                                               u"5k:1", u"10k:1", u"20k:1", u"50k:1", u"100k:1", u"200k:1", u"500k:1"};
+    std::vector<std::pair<UINT, std::u16string>> items;
+    const owl::TRect b = zoom->RatioButton()->GetBounds();
+    const auto pick = [&](const std::u16string& name) {
+        ui::SetPopupMenuHook([&](const ui::PopupMenuRequest& request) -> UINT {
+            items.clear();
+            UINT picked = 0;
+            for (int i = 0; i < GetMenuItemCount(request.menu); ++i) {
+                WCHAR text[32] = {};
+                GetMenuStringW(request.menu, static_cast<UINT>(i), text, 32, MF_BYPOSITION);
+                items.emplace_back(GetMenuItemID(request.menu, i), text);
+                picked = items.back().second == name ? items.back().first : picked;
+            }
+            return picked;
+        });
+        ui::Click(*zoom, POINT{(b.left + b.right) / 2, (b.top + b.bottom) / 2});
+        ui::SetPopupMenuHook({});
+    };
+    pick(u"");
+    ASSERT_EQ(names.size(), items.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(items[i], std::make_pair(static_cast<UINT>(1130 + i), names[i])) << i;
+    }
+    const struct {
+        const char16_t* name;
+        KVORationalImp compression;
+    } picks[] = {{u"x2", {1, 2}}, {u"2:1", {2, 1}}, {u"5:1", {5, 1}}, {u"20:1", {20, 1}}};
+    for (const auto& c : picks) {
+        pick(c.name);
+        EXPECT_EQ(c.compression, window.GetCompression()) << testing::PrintToString(std::u16string(c.name));
+        EXPECT_EQ(c.name, zoom->RatioButton()->GetText());
+    }
+}
+
 } // namespace
 
 TEST_F(DataWinTest, MouseTimerAndNotificationsReachThePanesObjectsAfterTheWindow)

@@ -240,6 +240,40 @@ TEST(GraticuleTest, LevelsFarOutsideTheLaneBandTheWholeLane)
     graticule->Release();
 }
 
+// The band between the levels is filled only when both levels are set and the band is asked for.
+TEST(GraticuleTest, TheBandNeedsBothLevelsAndItsFill)
+{
+    auto server = host::ChartServer::Create(OneChannel(100));
+    charttest::TestServices services; // values -1.5 .. 1.5 over the lane
+    const struct {
+        DWORD flags;
+        bool band;
+    } cases[] = {{GraticuleSettings::kFillBetween, false},
+                 {GraticuleSettings::kFillBetween | GraticuleSettings::kLevel1, false},
+                 {GraticuleSettings::kFillBetween | GraticuleSettings::kLevel2, false},
+                 {GraticuleSettings::kLevel1 | GraticuleSettings::kLevel2, false},
+                 {GraticuleSettings::kFillBetween | GraticuleSettings::kLevel1 | GraticuleSettings::kLevel2, true}};
+    for (const auto& c : cases) {
+        auto* graticule = new GraticuleDrawer(0, 0, 0, RGB(0, 0, 0), 0, 0, 0);
+        graticule->AddRef();
+        graticule->SetDataSource(0, static_cast<IChartDataSource*>(server.Get()));
+        graticule->SetDrawerServices(&services);
+        graticule->SetOption(1);
+        graticule->SetShowGrid(false);
+        const RECT lane{0, 0, 30, 30};
+        graticule->SetRect(0, &lane);
+        GraticuleSettings& levels = graticule->Settings();
+        levels.level1 = -0.5;
+        levels.level2 = 0.5;
+        levels.flags = c.flags;
+        Canvas canvas(30, 30, RGB(1, 2, 3));
+        owl::TDC dc(canvas.dc);
+        graticule->Draw(dc, 0, 30, 0, 0, 0, lane, 0, nullptr, 0);
+        EXPECT_EQ(GetPixel(canvas.dc, 10, 15) == levels.band, c.band) << std::hex << c.flags;
+        graticule->Release();
+    }
+}
+
 // Value divisions at fixed rows: 5 (minor) and 12 (major).
 struct TwoRows : IScaleDivisions {
     HRESULT QueryInterface(REFIID iid, void** out) override

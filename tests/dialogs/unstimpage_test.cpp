@@ -359,6 +359,37 @@ TEST_F(UnStimPageTest, UnitModeWithoutThePositiveRuleTakesAnyNumberAndMixedUnits
     });
 }
 
+// A lone sign, point or exponent is no number in either mode: OK is refused and the height is kept; a lone digit is
+// a number.
+TEST_F(UnStimPageTest, AOneCharacterHeightMustBeADigit)
+{
+    const std::u16string_view refused[] = {u"-", u"+", u".", u",", u"e"};
+    const struct {
+        const char16_t* detection;
+        double seven; // "7" as stored
+    } modes[] = {{u"sd=0;height=0.002;zero=1", 0.007}, {u"sd=1;height=2", 7.0}};
+    for (const auto& mode : modes) {
+        SCOPED_TRACE(testing::PrintToString(std::u16string(mode.detection)));
+        Detect(mode.detection);
+        warnings = 0;
+        const double kept = ParameterOf(Detection(), 3);
+        RunOn(0, [&](SettingsDlg& dialog, Sub_DetectorUnStim&, SubSub_MPH& sub) {
+            for (const std::u16string_view text : refused) {
+                Enter(sub.GetHandle(), kEdit, text);
+                Ok(dialog);
+            }
+            Cancel(dialog);
+        });
+        EXPECT_EQ(static_cast<int>(std::size(refused)), warnings);
+        EXPECT_DOUBLE_EQ(kept, ParameterOf(Detection(), 3));
+        RunOn(0, [&](SettingsDlg& dialog, Sub_DetectorUnStim&, SubSub_MPH& sub) {
+            Enter(sub.GetHandle(), kEdit, u"7");
+            Ok(dialog);
+        });
+        EXPECT_DOUBLE_EQ(mode.seven, ParameterOf(Detection(), 3));
+    }
+}
+
 TEST_F(UnStimPageTest, CustomSettingsComeFirstAndReturnAfterAPresetWasChosen)
 {
     Detect(u"sd=1;height=4.25;interval=0.003");

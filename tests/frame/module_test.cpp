@@ -217,6 +217,58 @@ TEST(Module, AttachReadsTheLibrarysOwnVersion)
     platform::UnregisterResources(beta);
 }
 
+// The build number is the fourth part of the file version (the low word of its second double word): from 1024 on a
+// build counts as a release and shows no note, whatever its third part.
+TEST(Module, TheBuildNumberDecidesWhetherABetaShowsItsNote)
+{
+    struct Case {
+        WORD third;
+        WORD fourth;
+        bool shown;
+    } cases[] = {{2000, 5, true}, {0, 1023, true}, {5, 2000, false}, {0, 1024, false}};
+    host::Host& host = SharedHost();
+    const auto beta = reinterpret_cast<HINSTANCE>(std::uintptr_t{0x7400});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "1.3." << c.third << '.' << c.fourth);
+        VS_FIXEDFILEINFO fixed{VS_FFI_SIGNATURE, VS_FFI_STRUCVERSION, MAKELONG(3, 1), MAKELONG(c.fourth, c.third),
+                               0, 0, 0, 0, 0, 0, 0, 0, 0};
+        platform::RegisterResource(beta, RT_VERSION, MAKEINTRESOURCEW(VS_VERSION_INFO), LANG_NEUTRAL,
+                                   platform::BuildVersionResource(fixed, 0x0409, 1200,
+                                                                  {{u"FileDescription", u"Crestmetrics"},
+                                                                   {u"FileVersion", u"1.3 beta"}}));
+        const std::size_t notes = host.Application().NotesShown().size();
+        DllMain(beta, DLL_PROCESS_ATTACH, nullptr);
+        DllMain(beta, DLL_PROCESS_DETACH, nullptr);
+        EXPECT_EQ(notes + (c.shown ? 1 : 0), host.Application().NotesShown().size());
+        platform::UnregisterResources(beta);
+    }
+}
+
+// The host learns the classes in a fixed order: the document and its views, the calculations (the channel
+// calculation's own two class objects first), the event-draw classes.
+TEST(Module, TheHostLearnsTheCalculationsBeforeTheirDrawClasses)
+{
+    host::Host& host = SharedHost();
+    host.GetFramework().DropRegistrations();
+    host.Tests().Drop();
+    const std::size_t start = host.Log().Calls().size();
+    DllRegisterClassObjects(nullptr);
+    std::vector<std::string> kinds; // one entry for each run of registrations of one kind
+    const auto calls = host.Log().Calls();
+    for (std::size_t i = start; i < calls.size(); ++i) {
+        if (calls[i].service != "framework" || calls[i].operation != "Register") {
+            continue;
+        }
+        const std::string kind = calls[i].detail.substr(0, calls[i].detail.find(' '));
+        if (kinds.empty() || kinds.back() != kind) {
+            kinds.push_back(kind);
+        }
+    }
+    EXPECT_EQ(kinds, (std::vector<std::string>{"document", "view", "other", "calculation", "eventdraw"}));
+    host.GetFramework().DropRegistrations();
+    host.Tests().Drop();
+}
+
 TEST(Module, TheHostsSettingsObjectIsKeptUntilTheModuleIsDetached)
 {
     host::Host& host = SharedHost();

@@ -171,6 +171,31 @@ TEST_F(GraphWindowTest, TheOffScreenBitmapIsRemadeOnlyForANewSize)
     EXPECT_EQ(graph->GraphWindowBase::BitmapsMade(), 2);
 }
 
+// After any change of size the graph looks as one made at that size does.
+TEST_F(GraphWindowTest, AResizedGraphLooksLikeOneMadeAtItsSize)
+{
+    UpdateWindow(graph->GetHandle());
+    const struct {
+        int width;
+        int height;
+    } sizes[] = {{320, 400}, {380, 400}, {300, 200}, {300, 380}};
+    for (const auto& size : sizes) {
+        SCOPED_TRACE(testing::Message() << size.width << " x " << size.height);
+        // As the analysis plot moves its graph.
+        graph->MoveWindow(0, 0, size.width, size.height, true);
+        graph->SetDrawerRect(graph->GetClientRect(), true);
+        UpdateWindow(graph->GetHandle());
+        Frame fresh;
+        fresh.graph->Attr.W = size.width;
+        fresh.graph->Attr.H = size.height;
+        fresh.Create();
+        ui::pump();
+        const gdi::Image resized = ui::RenderWindow(graph->GetHandle());
+        const gdi::Image made = ui::RenderWindow(fresh.graph->GetHandle());
+        EXPECT_EQ(gdi::CompareImages(resized, made, 0).differentPixels, 0);
+    }
+}
+
 TEST_F(GraphWindowTest, MarginsWiderThanTheWindowLeaveTheDrawerAlone)
 {
     const RECT before = graph->GetDrawerRect();

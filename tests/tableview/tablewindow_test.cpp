@@ -15,7 +15,9 @@
 #include "platform/win/msgbox.h"
 #include "platform/win/codepage.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 
@@ -305,6 +307,36 @@ TEST_F(TableWindowTest, ACancelledCopyLeavesTheClipboardAsItWas)
     progress.SetSink({});
     Window().Copy();
     EXPECT_EQ(ClipboardText(), Lines(table.events, 0, 10, u"\t") + u"\n" + Lines(table.summary, 0, 4, u"\t"));
+}
+
+// A long copy or Tallysheet fill shows each whole percentage once, not every row.
+TEST_F(TableWindowTest, LongRowOperationsReportEachPercentageOnce)
+{
+    FillTable(table, 450, 2);
+    manager->SetOptions(0x258); // the event rows alone
+    host::ProgressFactory& progress = SharedHost().GetFramework().Progress();
+    progress.SetAvailable(true);
+    std::map<std::u16string, std::vector<LONG>> shown;
+    progress.SetSink([&](const host::ProgressReport& report) {
+        shown[report.title].push_back(report.percent);
+        return S_OK;
+    });
+    const struct {
+        const char16_t* title;
+        std::function<void()> run;
+    } operations[] = {{u"Copying", [&] { Window().Copy(); }},
+                      {u"Adding to Tallysheet", [&] { EXPECT_EQ(manager->AddToTallysheet(0), S_OK); }}};
+    for (const auto& operation : operations) {
+        SCOPED_TRACE(testing::PrintToString(std::u16string(operation.title)));
+        operation.run();
+        const std::vector<LONG>& percents = shown[operation.title];
+        EXPECT_GE(percents.size(), 90u);
+        EXPECT_LE(percents.size(), 100u);
+        EXPECT_TRUE(std::adjacent_find(percents.begin(), percents.end(), std::greater_equal<LONG>()) ==
+                    percents.end())
+            << testing::PrintToString(percents);
+    }
+    progress.SetSink({});
 }
 
 TEST_F(TableWindowTest, SelectRowsSelectsWholeRowsAndClears)
