@@ -14,6 +14,8 @@
 #include <limits>
 #include <set>
 
+#include <unistd.h>
+
 using namespace tabletest;
 using TVF_Grid::GridPrintout;
 
@@ -297,7 +299,8 @@ TEST_F(GridPrintoutTest, CellTextsStandClearOfTheRules)
     Reopen(12, 6);
     MakeNegatives(table);
     manager->Refresh(0);
-    const std::string pdf = testing::TempDir() + "table_rules.pdf";
+    // Named for this process: two runs of the tests at once must not print into one file.
+    const std::string pdf = testing::TempDir() + "table_rules." + std::to_string(getpid()) + ".pdf";
     const bool rendersPdf = std::system("command -v pdftoppm >/dev/null 2>&1") == 0;
     const auto printedPdf = [&] {
         host::PrintService& printing = hostFrame->Printing();
