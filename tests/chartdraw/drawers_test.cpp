@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <initializer_list>
 #include <map>
+#include <vector>
 
 using namespace ChartDraw;
 
@@ -215,7 +217,13 @@ TEST(GraticuleTest, ChannelSettingsGiveTheGridAndTheLevels)
     graticule->Release();
 }
 
-TEST(GraticuleTest, LevelsFarOutsideTheLaneBandTheWholeLane)
+// The pixels at x 10 and the given rows of a 30-pixel lane drawn without a grid, with two levels and their flags,
+// and the band's colour.
+struct LevelPixels {
+    std::vector<COLORREF> rows;
+    COLORREF band;
+};
+LevelPixels DrawLevels(double level1, double level2, DWORD flags, std::initializer_list<int> rows)
 {
     auto server = host::ChartServer::Create(OneChannel(100));
     charttest::TestServices services; // values -1.5 .. 1.5 over the lane
@@ -228,23 +236,32 @@ TEST(GraticuleTest, LevelsFarOutsideTheLaneBandTheWholeLane)
     const RECT lane{0, 0, 30, 30};
     graticule->SetRect(0, &lane);
     GraticuleSettings& levels = graticule->Settings();
-    levels.level1 = -1e9;
-    levels.level2 = 1e9;
-    levels.flags = GraticuleSettings::kLevel1 | GraticuleSettings::kLevel2 | GraticuleSettings::kFillBetween;
+    levels.level1 = level1;
+    levels.level2 = level2;
+    levels.flags = flags;
     Canvas canvas(30, 30, RGB(1, 2, 3));
     owl::TDC dc(canvas.dc);
     graticule->Draw(dc, 0, 30, 0, 0, 0, lane, 0, nullptr, 0);
-    for (int y : {0, 15, 29}) {
-        EXPECT_EQ(GetPixel(canvas.dc, 10, y), levels.band) << y;
+    LevelPixels drawn{{}, levels.band};
+    for (int y : rows) {
+        drawn.rows.push_back(GetPixel(canvas.dc, 10, y));
     }
     graticule->Release();
+    return drawn;
+}
+
+TEST(GraticuleTest, LevelsFarOutsideTheLaneBandTheWholeLane)
+{
+    const LevelPixels drawn = DrawLevels(
+        -1e9, 1e9, GraticuleSettings::kLevel1 | GraticuleSettings::kLevel2 | GraticuleSettings::kFillBetween, {0, 15, 29});
+    for (COLORREF pixel : drawn.rows) {
+        EXPECT_EQ(pixel, drawn.band);
+    }
 }
 
 // The band between the levels is filled only when both levels are set and the band is asked for.
 TEST(GraticuleTest, TheBandNeedsBothLevelsAndItsFill)
 {
-    auto server = host::ChartServer::Create(OneChannel(100));
-    charttest::TestServices services; // values -1.5 .. 1.5 over the lane
     const struct {
         DWORD flags;
         bool band;
@@ -254,23 +271,8 @@ TEST(GraticuleTest, TheBandNeedsBothLevelsAndItsFill)
                  {GraticuleSettings::kLevel1 | GraticuleSettings::kLevel2, false},
                  {GraticuleSettings::kFillBetween | GraticuleSettings::kLevel1 | GraticuleSettings::kLevel2, true}};
     for (const auto& c : cases) {
-        auto* graticule = new GraticuleDrawer(0, 0, 0, RGB(0, 0, 0), 0, 0, 0);
-        graticule->AddRef();
-        graticule->SetDataSource(0, static_cast<IChartDataSource*>(server.Get()));
-        graticule->SetDrawerServices(&services);
-        graticule->SetOption(1);
-        graticule->SetShowGrid(false);
-        const RECT lane{0, 0, 30, 30};
-        graticule->SetRect(0, &lane);
-        GraticuleSettings& levels = graticule->Settings();
-        levels.level1 = -0.5;
-        levels.level2 = 0.5;
-        levels.flags = c.flags;
-        Canvas canvas(30, 30, RGB(1, 2, 3));
-        owl::TDC dc(canvas.dc);
-        graticule->Draw(dc, 0, 30, 0, 0, 0, lane, 0, nullptr, 0);
-        EXPECT_EQ(GetPixel(canvas.dc, 10, 15) == levels.band, c.band) << std::hex << c.flags;
-        graticule->Release();
+        const LevelPixels drawn = DrawLevels(-0.5, 0.5, c.flags, {15});
+        EXPECT_EQ(drawn.rows[0] == drawn.band, c.band) << std::hex << c.flags;
     }
 }
 
