@@ -52,6 +52,20 @@ std::vector<std::string> Joined(std::vector<std::string> first, const std::vecto
 
 const std::string kCardiacHeader = "\tRMP (mV)\tAPA (mV)";
 
+// Whether a hidden temporary whose name starts so shows up in the folder within two minutes: a run is writing.
+bool TemporaryAppears(const TempFolder& folder, const std::string& start)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    while (std::chrono::steady_clock::now() < deadline) {
+        const auto names = folder.Names();
+        if (std::any_of(names.begin(), names.end(), [&](const std::string& name) { return name.starts_with(start); })) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+}
+
 } // namespace
 
 // Each output goes where it is named, or is refused with what to do; a write that fails says why, in one wording.
@@ -235,15 +249,7 @@ TEST(CommandLineOutputs, AnEndedRunLeavesNothingBehind)
                                   null, pipe[1]);
         ::close(null);
         ::close(pipe[1]);
-        bool writing = false;
-        for (int wait = 0; wait < 12000 && !writing; ++wait) {
-            const auto names = folder.Names();
-            writing = std::any_of(names.begin(), names.end(), [](const std::string& name) {
-                return name.starts_with(".events.pdf.");
-            });
-            std::this_thread::sleep_for(std::chrono::milliseconds(writing ? 0 : 10));
-        }
-        EXPECT_TRUE(writing);
+        EXPECT_TRUE(TemporaryAppears(folder, ".events.pdf."));
         ::kill(child, signal);
         char drained[4096];
         while (::read(pipe[0], drained, sizeof drained) > 0) {
@@ -303,15 +309,7 @@ TEST(CommandLineOutputs, EveryEndingSignalLeavesTheOldDocument)
                    .ignoredSignals = test.ignored ? std::vector<int>{test.signal} : std::vector<int>{}},
                   null, null);
         ::close(null);
-        bool writing = false;
-        for (int wait = 0; wait < 120000 && !writing; ++wait) {
-            const auto now = folder.Names();
-            writing = std::any_of(now.begin(), now.end(), [](const std::string& name) {
-                return name.starts_with(".doc.cmhd.");
-            });
-            std::this_thread::sleep_for(std::chrono::milliseconds(writing ? 0 : 1));
-        }
-        EXPECT_TRUE(writing);
+        EXPECT_TRUE(TemporaryAppears(folder, ".doc.cmhd."));
         ::kill(child, test.signal);
         const RunResult outcome = Wait(child);
         EXPECT_EQ(folder.Names(), names());
@@ -403,16 +401,16 @@ TEST(CommandLineOutputs, StandardOutputIsTheDescriptorNotTheNameInDev)
         std::string message; // the start of standard error
         std::string table;   // what t.tab holds after the run
     } cases[] = {
-        {false, analysed + " >&-", 1, closed},
-        {false, calc + " --quiet >&-", 1, "crestmetrics: calc: cannot write to standard output"},
-        {true, analysed + " >&-", 1, closed},
+        {false, analysed + " >&-", 1, closed, ""},
+        {false, calc + " --quiet >&-", 1, "crestmetrics: calc: cannot write to standard output", ""},
+        {true, analysed + " >&-", 1, closed, ""},
         {true, analysed + " > \"$F/t.tab\"", 0, "", usual.out},
         {true, analysed + " -o - >> \"$F/t.tab\"", 0, "", earlier + usual.out},
         {true, analysed + " -o /dev/stdout >> \"$F/t.tab\"", 0, "", earlier + usual.out},
         {false, analysed + " -o /dev/table.txt", 1,
-         "crestmetrics: analyse: cannot write the table to /dev/table.txt: Operation not permitted"},
+         "crestmetrics: analyse: cannot write the table to /dev/table.txt: Operation not permitted", ""},
         {true, analysed + " -o /proc/table.txt", 1,
-         "crestmetrics: analyse: cannot write the table to /proc/table.txt: Operation not permitted"},
+         "crestmetrics: analyse: cannot write the table to /proc/table.txt: Operation not permitted", ""},
     };
     int passedOver = 0;
     for (const auto& test : cases) {
