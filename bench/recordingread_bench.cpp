@@ -304,17 +304,23 @@ void PlainReadOneLine(benchmark::State& state)
     state.SetComplexityN(file.bytes);
 }
 
+// Reads a recording the host's reader must refuse; a read that is taken fails the benchmark with `taken`.
+void ReadToItsRefusal(benchmark::State& state, const File& file, const char* taken)
+{
+    try {
+        host::ReadRecordingFile(file.path.string());
+        state.SkipWithError(taken);
+    } catch (const host::RecordingError& error) {
+        benchmark::DoNotOptimize(error.Line());
+    }
+}
+
 // The host's reader on a one-line recording, to its refusal of the line.
 void ReadOneLineRecording(benchmark::State& state)
 {
     const File& file = OneLineRecording(state.range(0));
     for (auto _ : state) {
-        try {
-            host::ReadRecordingFile(file.path.string());
-            state.SkipWithError("a line of every sample was taken for a row");
-        } catch (const host::RecordingError& error) {
-            benchmark::DoNotOptimize(error.Line());
-        }
+        ReadToItsRefusal(state, file, "a line of every sample was taken for a row");
     }
     state.SetBytesProcessed(state.iterations() * file.bytes);
     state.SetComplexityN(file.bytes);
@@ -324,14 +330,8 @@ void ReadOneLineRecording(benchmark::State& state)
 void ReadAcrossARow(benchmark::State& state)
 {
     const File& file = AcrossARowRecording(state.range(0));
-    const long long peak = PeakOfRuns(state, [&] {
-        try {
-            host::ReadRecordingFile(file.path.string());
-            state.SkipWithError("a row of samples was taken for a recording");
-        } catch (const host::RecordingError& error) {
-            benchmark::DoNotOptimize(error.Line());
-        }
-    });
+    const long long peak =
+        PeakOfRuns(state, [&] { ReadToItsRefusal(state, file, "a row of samples was taken for a recording"); });
     state.SetBytesProcessed(state.iterations() * file.bytes);
     state.counters["peak_megabytes"] = static_cast<double>(peak) / (1 << 20);
 }

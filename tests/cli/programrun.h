@@ -3,6 +3,8 @@
 // its limits, its temporary folder, its output, its errors, its exit status or the signal that ended it.
 #pragma once
 
+#include "tests/tempfolder.h"
+
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
@@ -44,44 +46,7 @@ inline std::string Bytes(const fs::path& path)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// A folder of the test's own, with what it holds by name (hidden files too); removed when it goes.
-class TempFolder {
-public:
-    explicit TempFolder(const fs::path& parent = fs::temp_directory_path())
-        : path_(parent / ("crestmetrics_test_" + std::to_string(::getpid()) + "_" + std::to_string(count_++)))
-    {
-        fs::create_directories(path_);
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-    const fs::path& Path() const { return path_; }
-    std::vector<std::string> Names() const
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(path_)) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    // Writes the file `name` holding `bytes`; its full name.
-    std::string Write(const std::string& name, const std::string& bytes) const
-    {
-        std::ofstream(path_ / name, std::ios::binary) << bytes;
-        return *this / name;
-    }
-
-private:
-    static inline int count_ = 0;
-    fs::path path_;
-};
+using testutil::TempFolder;
 
 // How a run is started.
 struct Launch {

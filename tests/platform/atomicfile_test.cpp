@@ -1,6 +1,7 @@
 // Files written whole or not at all: a failed or cancelled write leaves the old file byte for byte and no
 // temporary file behind; devices are written in place and stay devices.
 #include "platform/win/atomicfile.h"
+#include "tests/tempfolder.h"
 
 #include <gtest/gtest.h>
 
@@ -19,19 +20,9 @@ using platform::AtomicFile;
 
 class AtomicFileTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        folder_ = fs::temp_directory_path() / ("atomicfile_test_" + std::to_string(::getpid()));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override
-    {
-        AtomicFile::ClearInjectedFault();
-        fs::remove_all(folder_);
-    }
+    void TearDown() override { AtomicFile::ClearInjectedFault(); }
 
-    std::string PathOf(const std::string& name) const { return (folder_ / name).string(); }
+    std::string PathOf(const std::string& name) const { return folder_ / name; }
     static void Put(const std::string& path, const std::string& bytes)
     {
         std::ofstream(path, std::ios::binary) << bytes;
@@ -43,15 +34,7 @@ protected:
         text << in.rdbuf();
         return text.str();
     }
-    std::vector<std::string> Names() const
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(folder_)) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> Names() const { return folder_.Names(); }
     static unsigned Mode(const std::string& path)
     {
         struct stat info {};
@@ -59,7 +42,7 @@ protected:
         return info.st_mode & 07777;
     }
 
-    fs::path folder_;
+    testutil::TempFolder folder_;
 };
 
 const std::string kOld = std::string("old contents\0with a NUL\n", 24) + std::string(5000, 'o');
