@@ -279,9 +279,11 @@ TEST(LMDocExtension, PresetsMatchSaveAndDelete)
     extension.IsPresetRemovable(4, &removable);
     EXPECT_NE(removable, VARIANT_FALSE);
 
-    // The user presets go with the host's settings and come back in another host's store.
+    // The user presets go with the host's settings and come back in another host's store; a line that names a preset
+    // listed already (a built-in one or one before it) is passed over.
     host::LMPresetStore restored;
-    restored.ReadUserPresets(store->WriteUserPresets() + u"broken line\nUser preset 9\tdir=5\n");
+    restored.ReadUserPresets(store->WriteUserPresets() +
+                             u"broken line\nUser preset 9\tdir=5\nUser preset 1\tdir=-1\nGeneral peaks\tdir=-1\n");
     ASSERT_EQ(restored.Presets().size(), 5u);
     EXPECT_EQ(restored.Presets()[4].name, u"User preset 1");
     EXPECT_EQ(restored.Presets()[4].detection, store->Presets()[4].detection);

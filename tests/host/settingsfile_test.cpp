@@ -73,7 +73,7 @@ TEST(SettingsFile, ValuesComeBackInALaterSession)
     EXPECT_FALSE(fs::exists(fs::path(file) += ".new"));
 
     // Another session; lines that are no values are passed over.
-    std::ofstream(file, std::ios::app) << "# a comment\n\nno tab here\ntrailing\tcr\r\n";
+    std::ofstream(file, std::ios::app) << "# a comment\n#\twith a tab\n\nno tab here\ntrailing\tcr\r\n";
     host::SettingsFile later;
     later.SetPath(file);
     for (const auto& c : cases) {
@@ -81,6 +81,7 @@ TEST(SettingsFile, ValuesComeBackInALaterSession)
     }
     EXPECT_EQ(later.Value(u"trailing"), u"cr");
     EXPECT_EQ(later.Value(u"no tab here"), std::nullopt);
+    EXPECT_EQ(later.Value(u"#"), std::nullopt);
     EXPECT_TRUE(later.Remove(u"plain"));
     host::SettingsFile third;
     third.SetPath(file);
