@@ -272,6 +272,11 @@ TEST_F(ViewFixture, PrintingWritesOnePdfPageOfTheView)
     frame->Printing().SetOutput(pdf, 50);
     EXPECT_EQ(Send(v, CXViewBase::PrintMessageId()), 1);
     EXPECT_EQ(frame->Printing().PrintedPages(), 1);
+    // The view hands its printout to the print service with flag 1, as the table view does.
+    const std::vector<host::Call> printed = SharedHost().Log().Of("print");
+    ASSERT_FALSE(printed.empty());
+    EXPECT_EQ(printed.back().operation, "Print");
+    EXPECT_EQ(printed.back().detail, host::Hex(1));
     EXPECT_EQ(frame->Printing().LastTitle(), u"Test view title");
     EXPECT_EQ(v.drawnRect.right, 425 - 2 * 12) << "the printable area at 50 pixels per inch: a quarter inch less on each side";
     EXPECT_EQ(v.measuredOn, nullptr) << "printing measures on the page itself";

@@ -309,7 +309,7 @@ TEST_F(TableWindowTest, ACancelledCopyLeavesTheClipboardAsItWas)
     EXPECT_EQ(ClipboardText(), Lines(table.events, 0, 10, u"\t") + u"\n" + Lines(table.summary, 0, 4, u"\t"));
 }
 
-// A long copy or Tallysheet fill shows each whole percentage once, not every row.
+// A long copy or Tallysheet fill shows each whole percentage once, not every row, and as text ("37 %").
 TEST_F(TableWindowTest, LongRowOperationsReportEachPercentageOnce)
 {
     FillTable(table, 450, 2);
@@ -317,8 +317,10 @@ TEST_F(TableWindowTest, LongRowOperationsReportEachPercentageOnce)
     host::ProgressFactory& progress = SharedHost().GetFramework().Progress();
     progress.SetAvailable(true);
     std::map<std::u16string, std::vector<LONG>> shown;
+    std::map<std::u16string, std::vector<std::u16string>> texts;
     progress.SetSink([&](const host::ProgressReport& report) {
         shown[report.title].push_back(report.percent);
+        texts[report.title].push_back(report.text);
         return S_OK;
     });
     const struct {
@@ -335,6 +337,12 @@ TEST_F(TableWindowTest, LongRowOperationsReportEachPercentageOnce)
         EXPECT_TRUE(std::adjacent_find(percents.begin(), percents.end(), std::greater_equal<LONG>()) ==
                     percents.end())
             << testing::PrintToString(percents);
+        // Each percentage's text is set after its report: a report shows the text of the one before it.
+        const std::vector<std::u16string>& said = texts[operation.title];
+        for (std::size_t i = 1; i < said.size(); ++i) {
+            const std::string percent = std::to_string(percents[i - 1]);
+            ASSERT_EQ(said[i], std::u16string(percent.begin(), percent.end()) + u" %") << i;
+        }
     }
     progress.SetSink({});
 }
