@@ -14,6 +14,7 @@
 #include "platform/win/memstatus.h"
 #include "platform/win/msgbox.h"
 #include "platform/win/codepage.h"
+#include "tests/tempfolder.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -224,7 +225,8 @@ TEST_F(TableWindowTest, CsvExportUsesTheListSeparatorAndQuotesOnlyWhatWouldShift
     table.events[3][1] = u"2,5";                  // the decimal comma is no separator here: as it is
     table.events[4][3] = u"Ω";                    // beyond one byte: "?"
     manager->Refresh(0);
-    const std::string path = testing::TempDir() + "table_semicolon.csv";
+    const testutil::TempFolder folder;
+    const std::string path = folder / "table_semicolon.csv";
     IKVOString* pathText = KVO::String(std::u16string(path.begin(), path.end())).GetInterface();
     EXPECT_EQ(manager->ExportCsv(0, pathText), S_OK);
     pathText->Release();
@@ -233,14 +235,14 @@ TEST_F(TableWindowTest, CsvExportUsesTheListSeparatorAndQuotesOnlyWhatWouldShift
     const std::string bytes = Bytes(path);
     EXPECT_EQ(bytes, GoldenBytes("table_semicolon.csv", bytes));
     EXPECT_NE(bytes.find("\"Amp; \"\"peak\"\" (\xB5V)\""), std::string::npos);
-    std::filesystem::remove(path);
 }
 
 TEST_F(TableWindowTest, CsvExportOfASelectionAndFailures)
 {
     SelectRows(Window().EventGrid(), 2, 4);
     std::vector<platform::SaveFileCall> dialogs;
-    const std::string path = testing::TempDir() + "table_selection.csv";
+    const testutil::TempFolder folder;
+    const std::string path = folder / "table_selection.csv";
     auto previous = platform::SetSaveFileHook([&](const platform::SaveFileCall& call) {
         dialogs.push_back(call);
         return std::optional<std::u16string>(std::u16string(path.begin(), path.end() - 4)); // no extension
@@ -250,13 +252,12 @@ TEST_F(TableWindowTest, CsvExportOfASelectionAndFailures)
     EXPECT_EQ(dialogs[0].title, u"Export to CSV file");
     EXPECT_EQ(dialogs[0].defaultExtension, u"csv");
     EXPECT_EQ(Bytes(path), GoldenBytes("table_selection.csv", Bytes(path)));
-    std::filesystem::remove(path);
 
     // A cancelled dialog writes nothing; a file that cannot be written is a failure and leaves nothing behind.
     platform::SetSaveFileHook([](const platform::SaveFileCall&) { return std::optional<std::u16string>(); });
     EXPECT_EQ(manager->ExportCsv(0, nullptr), E_FAIL);
     platform::SetSaveFileHook(std::move(previous));
-    const std::string missing = testing::TempDir() + "no/such/folder/table.csv";
+    const std::string missing = folder / "no/such/folder/table.csv";
     IKVOString* pathText = KVO::String(std::u16string(missing.begin(), missing.end())).GetInterface();
     EXPECT_EQ(manager->ExportCsv(0, pathText), STG_E_WRITEFAULT);
     pathText->Release();
@@ -266,7 +267,8 @@ TEST_F(TableWindowTest, CsvExportOfASelectionAndFailures)
 
 TEST_F(TableWindowTest, ACancelledCsvExportWritesNothing)
 {
-    const std::string path = testing::TempDir() + "table_cancelled.csv";
+    const testutil::TempFolder folder;
+    const std::string path = folder / "table_cancelled.csv";
     const std::string old = "an earlier export\r\n";
     std::ofstream(path, std::ios::binary) << old;
     IKVOString* pathText = KVO::String(std::u16string(path.begin(), path.end())).GetInterface();
@@ -281,7 +283,6 @@ TEST_F(TableWindowTest, ACancelledCsvExportWritesNothing)
     }
     progress.SetSink({});
     pathText->Release();
-    std::filesystem::remove(path);
 }
 
 // A copy cancelled part way leaves the clipboard holding what it held before, not the rows copied so far.
