@@ -260,6 +260,33 @@ public:
         });
     }
 
+    HRESULT CountBlocksWithoutStimulus(LONG* without, LONG* blocks) override
+    {
+        if (!without || !blocks) {
+            return E_POINTER;
+        }
+        *without = 0;
+        *blocks = 0;
+        return KVO::GuardSlot([&]() -> HRESULT {
+            const CycleDetector* results = document_->Results();
+            SettingsSet& settings = document_->Settings();
+            constexpr std::int32_t kNoStimulusSearch = 5;
+            if (!results || (results->AnalysisType() != 3 && results->AnalysisType() != 4) ||
+                settings.GetInt(SettingId::kStimulusMode) == kNoStimulusSearch || !document_->HasAnalysedRange()) {
+                return S_OK;
+            }
+            // Every stimulus found gives a row, with or without its response: a block without rows had none.
+            const std::vector<std::int32_t>& perBlock = results->EventsPerBlock();
+            const std::int32_t last = settings.GetLong(SettingId::kRangeEndBlock);
+            for (std::int32_t block = settings.GetLong(SettingId::kRangeStartBlock); block <= last; ++block) {
+                ++*blocks;
+                const auto at = static_cast<std::size_t>(block);
+                *without += block < 0 || at >= perBlock.size() || perBlock[at] == 0 ? 1 : 0;
+            }
+            return S_OK;
+        });
+    }
+
 private:
     platform::ComPtr<CXDoc> document_;
     std::unique_ptr<SettingsSet> tables_; // fresh settings: the tables' defaults, whatever the document holds

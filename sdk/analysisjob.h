@@ -70,6 +70,10 @@ struct IAnalysisJob : IUnknown {
     // 13: of the events of the last analysis, the evoked responses' stimuli after which no response was found,
     // whose rows hold no measurements; 0 for the other analysis types and without results.
     virtual HRESULT CountStimuliWithoutResponse(LONG* count) = 0;
+    // 14: of the blocks of the last analysis (*blocks), those in which the stimulus detection of the evoked
+    // responses or population spikes found no stimulus (*without), which give no row; both 0 for the other analysis
+    // types, without a stimulus search, without results and for an analysis while sampling (its range has no end).
+    virtual HRESULT CountBlocksWithoutStimulus(LONG* without, LONG* blocks) = 0;
 
 protected:
     ~IAnalysisJob() = default;

@@ -28,6 +28,8 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <iterator>
 #include <locale>
 #include <optional>
 #include <ostream>
@@ -41,6 +43,8 @@ namespace {
 // The analysis type, the source channel and the settings.
 constexpr LONG kAnalysisTypeId = 2000;
 constexpr LONG kSourceChannelId = 2001;
+// Stimulus method 4: the artefact's peak must come after this many ms from the start of the block.
+constexpr LONG kStimulusSearchStartId = 1004;
 constexpr int kLastAnalysisType = 5;
 
 int WholeNumber(const std::string& option, const std::string& text, int lowest, int highest)
@@ -599,43 +603,68 @@ std::string SettingValues(IAnalysisJob& job, const std::vector<PageSetting>& set
     for (const PageSetting& setting : settings) {
         const std::string text = SettingText(job, setting.id);
         values += (values.empty() ? "" : ", ") + std::to_string(setting.id) + "=" +
-                  ValueWithUnit(text, setting.quantity, unit) +
-                  (setting.id == kStimulusMethodId && text == std::to_string(kNoStimulusMethod)
-                       ? " (none: no stimulus is searched for)"
-                       : "");
+                  ValueWithUnit(text, setting.quantity, unit);
+        if (setting.id == kStimulusMethodId && text == std::to_string(kNoStimulusMethod)) {
+            values += " (none: no stimulus is searched for)";
+        } else if (setting.id == kStimulusSearchStartId) {
+            values += " (the artefact's peak must come after it)";
+        }
     }
     return values;
 }
 
 // An empty table is a result, not a failure; but a detector that found nothing is more often set wrong than
-// right, so the settings that decided it are said, with their units. So are those of the evoked responses when
-// stimuli were found without a response, whose rows hold no measurements.
+// right, so the settings that decided it are said, with their units. So are those of the stimulus search when
+// blocks had no stimulus, which give no row, and those of the evoked responses when stimuli were found without a
+// response, whose rows hold no measurements.
 void WarnOfEmptyResults(IAnalysisJob& job, const host::Document& recording, std::ostream& err)
 {
     LONG count = 0;
     job.SelectEvent(-1, &count);
     LONG unanswered = 0;
     job.CountStimuliWithoutResponse(&unanswered);
-    if (count > 0 && unanswered == 0) {
+    LONG withoutStimulus = 0;
+    LONG blocks = 0;
+    job.CountBlocksWithoutStimulus(&withoutStimulus, &blocks);
+    if (count > 0 && unanswered == 0 && withoutStimulus == 0) {
         return;
     }
     const int type = WholeNumberIn(SettingText(job, kAnalysisTypeId)).value_or(-1);
     const auto channel = AnalysedChannel(job, recording);
     const std::u16string unit = channel ? recording.ChannelUnit(*channel) : std::u16string();
-    std::vector<PageSetting> decided =
+    const std::vector<PageSetting> decided =
         DetectionSettings(type, WholeNumberIn(SettingText(job, kStimulusMethodId)).value_or(-1),
                           SettingText(job, kDetectResponsesId) == "t");
-    std::string what = "no events found";
-    if (count > 0) {
-        // The stimuli were found: what decided is the response detection.
-        std::erase_if(decided, [](const PageSetting& setting) {
-            return setting.id != kDetectResponsesId && !setting.withResponses;
-        });
-        what = std::to_string(unanswered) + " of " + std::to_string(count) + " stimuli had no response";
+    const auto warn = [&](const std::string& what, const std::function<bool(const PageSetting&)>& deciding) {
+        std::vector<PageSetting> settings;
+        std::ranges::copy_if(decided, std::back_inserter(settings), deciding);
+        const std::string values = SettingValues(job, settings, unit);
+        err << "crestmetrics: analyse: warning: " << what << ": " << TypeName(job, type) << " (type " << type << ")"
+            << (values.empty() ? "" : " with " + values) << '\n';
+    };
+    // The stimulus search: the method and the settings of the method's own sub-page.
+    const auto searching = [](const PageSetting& setting) {
+        return setting.id == kStimulusMethodId || setting.methods != kEveryMethod;
+    };
+    const std::string blocksWithout = std::to_string(withoutStimulus) + " of " + std::to_string(blocks) +
+                                      " blocks had no stimulus";
+    if (count == 0) {
+        // Every stimulus found gives a row: without rows, what decided is the stimulus search when it found none.
+        if (withoutStimulus > 0) {
+            warn("no events found: " + blocksWithout, searching);
+        } else {
+            warn("no events found", [](const PageSetting&) { return true; });
+        }
+        return;
     }
-    const std::string values = SettingValues(job, decided, unit);
-    err << "crestmetrics: analyse: warning: " << what << ": " << TypeName(job, type) << " (type " << type << ")"
-        << (values.empty() ? "" : " with " + values) << '\n';
+    if (withoutStimulus > 0) {
+        warn(blocksWithout, searching);
+    }
+    if (unanswered > 0) {
+        // The stimuli were found: what decided is the response detection.
+        warn(std::to_string(unanswered) + " of " + std::to_string(count) + " stimuli had no response",
+             [](const PageSetting& setting) { return setting.id == kDetectResponsesId || setting.withResponses; });
+    }
 }
 
 // No output may replace the recording, the --from document or another output (an empty path: standard output,

@@ -392,6 +392,14 @@ TEST(DocumentCommands, TheAnalysisManagersNoticesReachTheClient)
     const std::int32_t events = a.Events();
     doc.Notify(nullptr, CX::Msg::AnalysisManagerId<6>(), 0, nullptr);
     EXPECT_EQ(a.Events(), events) << "re-run";
+    // A re-run analyses the stored range again only while the document says it has one (2011).
+    for (const bool analysedRange : {true, false}) {
+        doc.Settings().SetBool(kHasAnalysedRange, analysedRange);
+        a.progress.clear();
+        doc.Notify(nullptr, CX::Msg::AnalysisManagerId<6>(), 0, nullptr);
+        EXPECT_EQ(a.progress.empty(), !analysedRange) << "re-run with 2011=" << analysedRange;
+        EXPECT_EQ(a.Events(), events);
+    }
     doc.Notify(nullptr, CX::Msg::AnalysisManagerId<5>(), 0, nullptr);
     EXPECT_EQ(a.Events(), 0) << "stop";
     EXPECT_TRUE(a.Channels().Channels().empty()) << "the calculation channels go with the stop";

@@ -5,6 +5,7 @@
 #include "frame/calcsource.h"
 #include "frame/typeid.h"
 #include "sdk/analysishost.h"
+#include "sdk/analysisjob.h"
 #include "document/docmessages.h"
 #include "frame/messagemap.h"
 #include "host/documentsampler.h"
@@ -407,6 +408,42 @@ TEST(AnalysisRun, EvokedTypesFindTheResponseToTheFirstStimulusOfEachBlock)
             marked.insert(a.doc->Settings().GetLong(id));
         }
         EXPECT_EQ(a.Channels().Marked(), marked);
+    }
+}
+
+// A block too short for its artefact has no stimulus, and gives no row: the job counts such blocks of the evoked
+// types' last analysis, and nothing for another type, without a stimulus search or after the analysis was cleared.
+TEST(AnalysisRun, TheJobCountsTheBlocksInWhichNoStimulusWasFound)
+{
+    const EvokedRecording recording({3000, 100, 3000, 100});
+    const struct {
+        int type;
+        const char16_t* method;
+        bool cleared;
+        LONG without;
+        LONG blocks;
+    } cases[] = {
+        {3, u"4", false, 2, 4}, {4, u"4", false, 2, 4}, {4, u"3", false, 2, 4},
+        {3, u"5", false, 0, 0}, {1, u"4", false, 0, 0}, {3, u"4", true, 0, 0},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(testing::Message() << "type " << test.type << ", method " << char(test.method[0]) << ", cleared "
+                                        << test.cleared);
+        AnalysedDocument a(recording.document);
+        a.SetAnalysisType(test.type);
+        a.doc->Settings().Find(SId::kStimulusMode)->FromText(KVO::String(test.method), true);
+        a.doc->Settings().Find(SId::kMinStimulusHeightPS)->FromText(KVO::String(u"1"), true); // above the noise
+        ASSERT_TRUE(a.doc->Analyse(false, true));
+        if (test.cleared) {
+            a.doc->ClearAnalysis();
+        }
+        platform::ComPtr<IAnalysisJob> job;
+        ASSERT_EQ(a.doc->QueryInterface(IID_IAnalysisJob, job.OutVoid()), S_OK);
+        LONG without = -1;
+        LONG blocks = -1;
+        EXPECT_EQ(job->CountBlocksWithoutStimulus(&without, &blocks), S_OK);
+        EXPECT_EQ(without, test.without);
+        EXPECT_EQ(blocks, test.blocks);
     }
 }
 

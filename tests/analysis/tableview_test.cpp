@@ -9,6 +9,7 @@
 #include "platform/win/commdlg.h"
 #include "host/tallysheet.h"
 #include "platform/win/memstatus.h"
+#include "tests/tempfolder.h"
 #include "platform/win/msgbox.h"
 #include "platform/win/shlobj.h"
 #include "sdk/docview.h"
@@ -108,8 +109,8 @@ TEST_F(TableViewTest, SizingPlacesTheButtonsUnderTheTable)
 
 TEST_F(TableViewTest, ExportWritesCommaSeparatedOnlyForTheLowerCaseExtension)
 {
-    const std::filesystem::path folder = std::filesystem::path(testing::TempDir()) / "tableview_export";
-    std::filesystem::create_directories(folder);
+    const testutil::TempFolder own;
+    const std::filesystem::path& folder = own.Path();
     platform::SetPersonalFolder(platform::Utf8ToUtf16(folder.string()));
     std::vector<std::u16string> boxes;
     auto previousBox = platform::SetMessageBoxHook([&](const platform::MessageBoxCall& call) {
@@ -141,7 +142,6 @@ TEST_F(TableViewTest, ExportWritesCommaSeparatedOnlyForTheLowerCaseExtension)
     platform::SetMessageBoxHook(std::move(previousBox));
     platform::SetPersonalFolder(std::nullopt);
     EXPECT_FALSE(std::filesystem::exists(folder / "missing"));
-    std::filesystem::remove_all(folder);
 }
 
 TEST_F(TableViewTest, SelectAllSelectsBothGridsAndKeepsTheCurrentEvent)

@@ -11,6 +11,7 @@
 #include "platform/win/msgbox.h"
 #include "platform/win/uxtheme.h"
 #include "tests/chartdraw/fakes.h"
+#include "tests/tempfolder.h"
 
 #include <gtest/gtest.h>
 
@@ -83,11 +84,7 @@ protected:
         if (const char* usual = std::getenv("TMPDIR")) {
             usualTemp_ = usual;
         }
-        ownTemp_ = std::filesystem::temp_directory_path() /
-                   ("crestmetrics_preview_" + std::to_string(::getpid()) + "_" +
-                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(ownTemp_);
-        setenv("TMPDIR", ownTemp_.c_str(), 1);
+        setenv("TMPDIR", ownTemp_.Path().c_str(), 1);
         ui::reset();
         page = new Page;
         page->Create();
@@ -100,8 +97,6 @@ protected:
         } else {
             unsetenv("TMPDIR");
         }
-        std::error_code ignored;
-        std::filesystem::remove_all(ownTemp_, ignored);
         platform::SetMessageBoxHook(nullptr);
         if (window) {
             window->Destroy();
@@ -112,7 +107,7 @@ protected:
         ui::reset();
     }
     std::optional<std::string> usualTemp_;
-    std::filesystem::path ownTemp_;
+    const testutil::TempFolder ownTemp_;
 
     RecordingPreview& NewPreview()
     {

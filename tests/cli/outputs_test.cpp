@@ -412,6 +412,25 @@ TEST(CommandLineOutputs, StandardOutputIsTheDescriptorNotTheNameInDev)
         {true, analysed + " -o /proc/table.txt", 1,
          "crestmetrics: analyse: cannot write the table to /proc/table.txt: Operation not permitted", ""},
     };
+    // The names of a listing of /proc, one a line, sorted, without those of the processes (their numbers), which come
+    // and go: the machine's /proc as the test sees it, when there is no listing.
+    const auto procNames = [](std::optional<std::string> listing) {
+        if (!listing) {
+            listing.emplace();
+            for (const auto& entry : fs::directory_iterator("/proc")) {
+                *listing += entry.path().filename().string() + "\n";
+            }
+        }
+        std::vector<std::string> names;
+        std::istringstream lines(*listing);
+        for (std::string name; std::getline(lines, name);) {
+            if (name.find_first_not_of("0123456789") != std::string::npos) {
+                names.push_back(name);
+            }
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    };
     int passedOver = 0;
     for (const auto& test : cases) {
         SCOPED_TRACE(test.line);
@@ -433,7 +452,8 @@ TEST(CommandLineOutputs, StandardOutputIsTheDescriptorNotTheNameInDev)
         EXPECT_EQ(Bytes(folder / "t.tab"), test.table.empty() ? earlier : test.table);
         EXPECT_EQ(run.devAfter, run.devBefore);
         EXPECT_TRUE(run.stdoutLink);
-        EXPECT_EQ(run.procAfter, test.withoutProc ? "" : run.procAfter);
+        // Nothing was made under /proc: the empty one stays empty, and the machine's holds what it holds.
+        EXPECT_EQ(procNames(run.procAfter), test.withoutProc ? std::vector<std::string>{} : procNames(std::nullopt));
     }
     if (passedOver > 0) {
         GTEST_SKIP() << passedOver << " cases without /proc were not run: the sanitizer's run time needs /proc";
@@ -697,9 +717,10 @@ TEST(CommandLineMessages, AnAnalysisThatFindsNothingSaysSo)
     } cases[] = {
         {{Example("spikes.txt"), "--type", "5"}, "\tRMP (mV)\t",
          "Action Potential (type 5) with 1006=0.03 V (30 mV), 1035=4 ms, 1036=t"},
+        // Every stimulus found gives a row: without rows the stimulus search decided, having found none.
         {{Example("evoked.txt"), "--type", "3"}, "\tBaseline (mV)\t",
-         "Evoked Response (type 3) with 1000=4, 1002=1 V (1000 mV), 1003=1 ms, 1004=10 ms, 1009=t, "
-         "1006=0.03 V (30 mV), 1007=0 ms, 1008=100 ms"},
+         "3 of 3 blocks had no stimulus: Evoked Response (type 3) with 1000=4, 1002=1 V (1000 mV), 1003=1 ms, "
+         "1004=10 ms (the artefact's peak must come after it)"},
         {{Example("cardiac.txt"), "--type", "1", "--set", "1006=50"}, "\tRMP (mV)\t",
          "Cardiac Action Potential (type 1) with 1006=50 V (50000 mV), 1001=50 ms, 1036=t"},
         // Without stimulus detection nothing is searched for: the method alone decides.
@@ -710,8 +731,8 @@ TEST(CommandLineMessages, AnAnalysisThatFindsNothingSaysSo)
         {{Example("popspike.txt"), "--type", "4", "--set", "1000=5"}, "\tTStart (s)\t",
          "Population Spike (type 4) with 1000=5 (none: no stimulus is searched for)"},
         {{Example("popspike.txt"), "--type", "4", "--set", "1000=3", "--set", "1028=10"}, "\tTStart (s)\t",
-         "Population Spike (type 4) with 1000=3, 1028=10 V (10000 mV), 1003=1 ms, 1027=10 ms, 1007=0 ms, "
-         "1008=100 ms"},
+         "3 of 3 blocks had no stimulus: Population Spike (type 4) with 1000=3, 1028=10 V (10000 mV), 1003=1 ms, "
+         "1027=10 ms"},
         // The peak detection's height with what it is measured in.
         {{Example("currents.txt"), "--type", "2", "--set", "1010=height=1000"}, "\tBaseline (pA)\t",
          "Synaptic (type 2) with 1010=height=1000 (height 1000 S.D. of the noise)"},

@@ -1,5 +1,6 @@
 // Recordings from text files: what a good file gives, and the line and reason of every refusal.
 #include "host/recording.h"
+#include "tests/tempfolder.h"
 
 #include <gtest/gtest.h>
 
@@ -256,11 +257,9 @@ TEST(Recording, PiecesAgreeWithLineByLine)
         }
         if (round % 10 == 0) {
             // From a file, read in pieces of its own.
-            const auto path = std::filesystem::temp_directory_path() /
-                              ("crestmetrics_recording_pieces_" + std::to_string(::getpid()) + ".txt");
-            std::ofstream(path, std::ios::binary) << text;
-            ASSERT_EQ(Outcome([&] { return host::ReadRecordingFile(path.string()); }), expected);
-            std::filesystem::remove(path);
+            const testutil::TempFolder folder;
+            const std::string path = folder.Write("pieces.txt", text);
+            ASSERT_EQ(Outcome([&] { return host::ReadRecordingFile(path); }), expected);
         }
     }
     // Both kinds were tried.

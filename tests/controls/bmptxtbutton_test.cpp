@@ -158,6 +158,32 @@ TEST_F(BmpTxtButtonTest, AReleaseOutsideSendsNoCommandButClearsThePressedLook)
     }
 }
 
+// The button that holds the capture gets the release wherever it happens, also with no move between the press and
+// the release (a flick faster than the mouse's moves): only a release inside the button clicks it.
+TEST_F(BmpTxtButtonTest, OnlyAReleaseInsideClicksAlsoWithoutAMoveBetween)
+{
+    const struct {
+        POINT release;
+        bool clicks;
+    } cases[] = {{{30, 10}, true}, {{89, 25}, true}, {{90, 10}, false}, {{30, 26}, false},
+                 {{-1, 10}, false}, {{150, 60}, false}};
+    for (const bool themes : {false, true}) {
+        Build(themes);
+        for (const auto& test : cases) {
+            SCOPED_TRACE(testing::Message() << "themes " << themes << ", released at " << test.release.x << ","
+                                            << test.release.y);
+            host->clicks.clear();
+            ::SendMessageW(*button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 10));
+            ASSERT_EQ(static_cast<HWND>(*button), GetCapture());
+            ::SendMessageW(*button, WM_LBUTTONUP, 0,
+                           MAKELPARAM(static_cast<WORD>(test.release.x), static_cast<WORD>(test.release.y)));
+            EXPECT_EQ(host->clicks, test.clicks ? std::vector<int>{TBmpTxtButton::kHelpId} : std::vector<int>{});
+            EXPECT_EQ(nullptr, GetCapture());
+        }
+        host.reset();
+    }
+}
+
 TEST_F(BmpTxtButtonTest, TheCaptionIsDrawnWithoutItsAmpersand)
 {
     Build(false);

@@ -11,6 +11,7 @@
 #include "platform/gdi/image.h"
 #include "platform/ui/window.h"
 #include "sharedhost.h"
+#include "tests/tempfolder.h"
 
 #include <gtest/gtest.h>
 
@@ -212,8 +213,8 @@ TEST_F(ViewFixture, ALockedClipboardEndsTheCopyWithoutRefreshing)
 TEST_F(ViewFixture, WithoutContentNothingIsPrintedButCopyingStillWorks)
 {
     TestView& v = MakeView();
-    const std::string pdf = std::filesystem::temp_directory_path() / "crestmetrics_no_content.pdf";
-    std::filesystem::remove(pdf);
+    const testutil::TempFolder folder;
+    const std::string pdf = folder / "no_content.pdf";
     frame->Printing().SetOutput(pdf);
     frame->SetHasContent(false);
     EXPECT_EQ(ContentState(v), 0);
@@ -234,8 +235,8 @@ TEST_F(ViewFixture, WithoutAnAnalysisDocumentPrintAndPreviewDoNothing)
     TestView& v = MakeView();
     EXPECT_EQ(v.Document(), nullptr);
     frame->SetHasContent(true);
-    const std::string pdf = std::filesystem::temp_directory_path() / "crestmetrics_no_document.pdf";
-    std::filesystem::remove(pdf);
+    const testutil::TempFolder folder;
+    const std::string pdf = folder / "no_document.pdf";
     frame->Printing().SetOutput(pdf);
     v.OnPrint();
     v.OnPrintPreview();
@@ -267,11 +268,16 @@ TEST_F(ViewFixture, PrintingWritesOnePdfPageOfTheView)
 {
     TestView& v = MakeView();
     frame->SetHasContent(true);
-    const std::string pdf = std::filesystem::temp_directory_path() / "crestmetrics_view.pdf";
-    std::filesystem::remove(pdf);
+    const testutil::TempFolder folder;
+    const std::string pdf = folder / "view.pdf";
     frame->Printing().SetOutput(pdf, 50);
     EXPECT_EQ(Send(v, CXViewBase::PrintMessageId()), 1);
     EXPECT_EQ(frame->Printing().PrintedPages(), 1);
+    // The view hands its printout to the print service with flag 1, as the table view does.
+    const std::vector<host::Call> printed = SharedHost().Log().Of("print");
+    ASSERT_FALSE(printed.empty());
+    EXPECT_EQ(printed.back().operation, "Print");
+    EXPECT_EQ(printed.back().detail, host::Hex(1));
     EXPECT_EQ(frame->Printing().LastTitle(), u"Test view title");
     EXPECT_EQ(v.drawnRect.right, 425 - 2 * 12) << "the printable area at 50 pixels per inch: a quarter inch less on each side";
     EXPECT_EQ(v.measuredOn, nullptr) << "printing measures on the page itself";
@@ -288,7 +294,6 @@ TEST_F(ViewFixture, PrintingWritesOnePdfPageOfTheView)
     ASSERT_TRUE(page);
     const gdi::GoldenCheck check = gdi::CheckGolden(*page, std::string(TEST_DATA_DIR) + "/printed_view_page.png", 24, 60);
     EXPECT_TRUE(check.ok) << check.message;
-    std::filesystem::remove(png);
 }
 
 TEST_F(ViewFixture, PreviewDrawsOnThePreviewWhileMeasuringOnThePrinter)
@@ -322,9 +327,9 @@ TEST_F(ViewFixture, TheHostPrintsAnOpenedViewAndSavesItsPicture)
     host::OpenedView opened = host::OpenView(SharedHost().Log(), viewClass.Get(), document.Get());
     ASSERT_EQ(opened.created, S_OK);
     opened.frame->SetHasContent(true);
-    const auto dir = std::filesystem::temp_directory_path();
-    const std::string pdf = dir / "crestmetrics_opened_view.pdf";
-    const std::string png = dir / "crestmetrics_opened_view.png";
+    const testutil::TempFolder folder;
+    const std::string pdf = folder / "opened_view.pdf";
+    const std::string png = folder / "opened_view.png";
     EXPECT_EQ(host::PrintViewToPdf(opened, pdf, 40), 0);
     EXPECT_TRUE(host::SaveViewPicture(opened, png));
     const std::optional<gdi::Image> picture = gdi::LoadPng(png);
@@ -333,8 +338,6 @@ TEST_F(ViewFixture, TheHostPrintsAnOpenedViewAndSavesItsPicture)
     GetWindowRect(opened.window, &window);
     EXPECT_EQ(picture->width, window.right - window.left);
     opened.view->Close();
-    std::filesystem::remove(pdf);
-    std::filesystem::remove(png);
 }
 
 // A printout that counts its pages and remembers what it drew on.
@@ -451,7 +454,8 @@ std::string PdfTitle(const std::string& pdf)
 // printouts bears the first one's that printed a page; a printout without a title leaves the file without one.
 TEST(Printout, ThePdfBearsTheTitleOfItsFirstPrintedPrintout)
 {
-    const std::string pdf = (std::filesystem::temp_directory_path() / "crestmetrics_titled.pdf").string();
+    const testutil::TempFolder folder;
+    const std::string pdf = folder / "titled.pdf";
     const struct {
         const char* what;
         std::vector<std::pair<std::u16string, int>> printouts; // title, pages

@@ -3,6 +3,7 @@
 #include "host/saveddocument.h"
 
 #include "platform/win/atomicfile.h"
+#include "tests/tempfolder.h"
 
 #include <gtest/gtest.h>
 
@@ -128,10 +129,8 @@ TEST(SavedDocument, BytesFollowTheLayoutAndReadBack)
 TEST(SavedDocument, AFailedSaveKeepsTheOldDocument)
 {
     namespace fs = std::filesystem;
-    const fs::path folder = fs::temp_directory_path() / ("saveddocument_test_" + std::to_string(::getpid()));
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    const std::string path = (folder / "analysis.cmhd").string();
+    const testutil::TempFolder folder;
+    const std::string path = folder / "analysis.cmhd";
     ASSERT_TRUE(host::WriteSavedDocumentFile(path, *TwoChannels(), kStreams));
     const auto read = [&] {
         std::ifstream in(path, std::ios::binary);
@@ -143,8 +142,7 @@ TEST(SavedDocument, AFailedSaveKeepsTheOldDocument)
     EXPECT_FALSE(host::WriteSavedDocumentFile(path, *TwoChannels(), {{'n', 'e', 'w'}}));
     platform::AtomicFile::ClearInjectedFault();
     EXPECT_EQ(read(), Expected());
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 1);
-    fs::remove_all(folder);
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"analysis.cmhd"});
 }
 
 TEST(SavedDocument, DamagedFilesAreRefused)

@@ -6,6 +6,7 @@
 #include "platform/win/atomicfile.h"
 #include "platform/win/codepage.h"
 #include "platform/win/msgbox.h"
+#include "tests/tempfolder.h"
 
 #include <gtest/gtest.h>
 
@@ -28,10 +29,8 @@ namespace fs = std::filesystem;
 
 // A folder of its own for each test, removed at the end.
 struct Folder {
-    fs::path path = fs::temp_directory_path() / ("crestmetrics_settings_" + std::to_string(::getpid()) + "_" +
-                                                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    Folder() { fs::remove_all(path); }
-    ~Folder() { fs::remove_all(path); }
+    testutil::TempFolder own;
+    fs::path path = own.Path();
 };
 
 std::string Read(const fs::path& file)

@@ -5,6 +5,7 @@
 #include "tableview/tvf/gridcolumn.h"
 #include "tableview/tvf/gridpane.h"
 #include "tableview/tvf/gridprintout.h"
+#include "tests/tempfolder.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -299,8 +300,8 @@ TEST_F(GridPrintoutTest, CellTextsStandClearOfTheRules)
     Reopen(12, 6);
     MakeNegatives(table);
     manager->Refresh(0);
-    // Named for this process: two runs of the tests at once must not print into one file.
-    const std::string pdf = testing::TempDir() + "table_rules." + std::to_string(getpid()) + ".pdf";
+    const testutil::TempFolder folder;
+    const std::string pdf = folder / "table_rules.pdf";
     const bool rendersPdf = std::system("command -v pdftoppm >/dev/null 2>&1") == 0;
     const auto printedPdf = [&] {
         host::PrintService& printing = hostFrame->Printing();
@@ -331,8 +332,6 @@ TEST_F(GridPrintoutTest, CellTextsStandClearOfTheRules)
         EXPECT_GE(gaps.measured, 12 * 7) << dpi << " dpi, PDF " << toPdf << ": every cell is measured";
         EXPECT_GE(gaps.narrowest, std::max(1.0, dpi * 0.25 / 25.4)) << dpi << " dpi, PDF " << toPdf;
     }
-    std::filesystem::remove(pdf);
-    std::filesystem::remove(pdf + ".png");
 }
 
 // A text moves off the rule, but never so far that a text that fitted its cell is cut at the cell's right edge.
@@ -399,11 +398,11 @@ TEST_F(GridPrintoutTest, RowNumbersStandClearOfTheirFrames)
 
 TEST_F(GridPrintoutTest, ThePrintServiceWritesOnePdfPerGrid)
 {
-    const std::string pdf = testing::TempDir() + "table_print.pdf";
+    const testutil::TempFolder folder;
+    const std::string pdf = folder / "table_print.pdf";
     hostDocument->SetFileName("recordings/evoked.txt");
     hostFrame->Printing().SetOutput(pdf, 600);
     Window().Print(false);
     EXPECT_EQ(hostFrame->Printing().PrintedPages(), 1) << "the last grid printed is the summary's one page";
     EXPECT_EQ(hostFrame->Printing().LastTitle(), u"evoked.txt: Results") << "the document's name, then the table's";
-    std::filesystem::remove(pdf);
 }

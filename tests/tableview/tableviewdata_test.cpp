@@ -7,6 +7,7 @@
 #include "platform/win/atomicfile.h"
 #include "sdk/ikvostring.h"
 #include "tableview/tableviewdata.h"
+#include "tests/tempfolder.h"
 
 #include <cerrno>
 #include <cmath>
@@ -325,18 +326,10 @@ TEST(TableCells, FormatsFollowTheColumnsDigits)
 // The text export, as golden files.
 class TableExport : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        dir = std::filesystem::temp_directory_path() /
-              ("tableexport-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir);
-    }
     void TearDown() override
     {
         SharedHost().GetFramework().Progress().SetSink({});
         SharedHost().GetFramework().Progress().SetAvailable(true);
-        std::filesystem::remove_all(dir);
     }
     std::string Export(Table& t, bool summary, HRESULT expected = S_OK)
     {
@@ -353,7 +346,8 @@ protected:
         EXPECT_TRUE(in) << name;
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
-    std::filesystem::path dir;
+    const testutil::TempFolder own;
+    const std::filesystem::path dir = own.Path();
 };
 
 TEST_F(TableExport, GoldenFiles)

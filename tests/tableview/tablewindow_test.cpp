@@ -14,6 +14,7 @@
 #include "platform/win/memstatus.h"
 #include "platform/win/msgbox.h"
 #include "platform/win/codepage.h"
+#include "tests/tempfolder.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -224,7 +225,8 @@ TEST_F(TableWindowTest, CsvExportUsesTheListSeparatorAndQuotesOnlyWhatWouldShift
     table.events[3][1] = u"2,5";                  // the decimal comma is no separator here: as it is
     table.events[4][3] = u"Ω";                    // beyond one byte: "?"
     manager->Refresh(0);
-    const std::string path = testing::TempDir() + "table_semicolon.csv";
+    const testutil::TempFolder folder;
+    const std::string path = folder / "table_semicolon.csv";
     IKVOString* pathText = KVO::String(std::u16string(path.begin(), path.end())).GetInterface();
     EXPECT_EQ(manager->ExportCsv(0, pathText), S_OK);
     pathText->Release();
@@ -233,14 +235,14 @@ TEST_F(TableWindowTest, CsvExportUsesTheListSeparatorAndQuotesOnlyWhatWouldShift
     const std::string bytes = Bytes(path);
     EXPECT_EQ(bytes, GoldenBytes("table_semicolon.csv", bytes));
     EXPECT_NE(bytes.find("\"Amp; \"\"peak\"\" (\xB5V)\""), std::string::npos);
-    std::filesystem::remove(path);
 }
 
 TEST_F(TableWindowTest, CsvExportOfASelectionAndFailures)
 {
     SelectRows(Window().EventGrid(), 2, 4);
     std::vector<platform::SaveFileCall> dialogs;
-    const std::string path = testing::TempDir() + "table_selection.csv";
+    const testutil::TempFolder folder;
+    const std::string path = folder / "table_selection.csv";
     auto previous = platform::SetSaveFileHook([&](const platform::SaveFileCall& call) {
         dialogs.push_back(call);
         return std::optional<std::u16string>(std::u16string(path.begin(), path.end() - 4)); // no extension
@@ -250,13 +252,12 @@ TEST_F(TableWindowTest, CsvExportOfASelectionAndFailures)
     EXPECT_EQ(dialogs[0].title, u"Export to CSV file");
     EXPECT_EQ(dialogs[0].defaultExtension, u"csv");
     EXPECT_EQ(Bytes(path), GoldenBytes("table_selection.csv", Bytes(path)));
-    std::filesystem::remove(path);
 
     // A cancelled dialog writes nothing; a file that cannot be written is a failure and leaves nothing behind.
     platform::SetSaveFileHook([](const platform::SaveFileCall&) { return std::optional<std::u16string>(); });
     EXPECT_EQ(manager->ExportCsv(0, nullptr), E_FAIL);
     platform::SetSaveFileHook(std::move(previous));
-    const std::string missing = testing::TempDir() + "no/such/folder/table.csv";
+    const std::string missing = folder / "no/such/folder/table.csv";
     IKVOString* pathText = KVO::String(std::u16string(missing.begin(), missing.end())).GetInterface();
     EXPECT_EQ(manager->ExportCsv(0, pathText), STG_E_WRITEFAULT);
     pathText->Release();
@@ -266,7 +267,8 @@ TEST_F(TableWindowTest, CsvExportOfASelectionAndFailures)
 
 TEST_F(TableWindowTest, ACancelledCsvExportWritesNothing)
 {
-    const std::string path = testing::TempDir() + "table_cancelled.csv";
+    const testutil::TempFolder folder;
+    const std::string path = folder / "table_cancelled.csv";
     const std::string old = "an earlier export\r\n";
     std::ofstream(path, std::ios::binary) << old;
     IKVOString* pathText = KVO::String(std::u16string(path.begin(), path.end())).GetInterface();
@@ -281,7 +283,6 @@ TEST_F(TableWindowTest, ACancelledCsvExportWritesNothing)
     }
     progress.SetSink({});
     pathText->Release();
-    std::filesystem::remove(path);
 }
 
 // A copy cancelled part way leaves the clipboard holding what it held before, not the rows copied so far.
@@ -309,7 +310,7 @@ TEST_F(TableWindowTest, ACancelledCopyLeavesTheClipboardAsItWas)
     EXPECT_EQ(ClipboardText(), Lines(table.events, 0, 10, u"\t") + u"\n" + Lines(table.summary, 0, 4, u"\t"));
 }
 
-// A long copy or Tallysheet fill shows each whole percentage once, not every row.
+// A long copy or Tallysheet fill shows each whole percentage once, not every row, and as text ("37 %").
 TEST_F(TableWindowTest, LongRowOperationsReportEachPercentageOnce)
 {
     FillTable(table, 450, 2);
@@ -317,8 +318,10 @@ TEST_F(TableWindowTest, LongRowOperationsReportEachPercentageOnce)
     host::ProgressFactory& progress = SharedHost().GetFramework().Progress();
     progress.SetAvailable(true);
     std::map<std::u16string, std::vector<LONG>> shown;
+    std::map<std::u16string, std::vector<std::u16string>> texts;
     progress.SetSink([&](const host::ProgressReport& report) {
         shown[report.title].push_back(report.percent);
+        texts[report.title].push_back(report.text);
         return S_OK;
     });
     const struct {
@@ -335,6 +338,12 @@ TEST_F(TableWindowTest, LongRowOperationsReportEachPercentageOnce)
         EXPECT_TRUE(std::adjacent_find(percents.begin(), percents.end(), std::greater_equal<LONG>()) ==
                     percents.end())
             << testing::PrintToString(percents);
+        // Each percentage's text is set after its report: a report shows the text of the one before it.
+        const std::vector<std::u16string>& said = texts[operation.title];
+        for (std::size_t i = 1; i < said.size(); ++i) {
+            const std::string percent = std::to_string(percents[i - 1]);
+            ASSERT_EQ(said[i], std::u16string(percent.begin(), percent.end()) + u" %") << i;
+        }
     }
     progress.SetSink({});
 }

@@ -6,6 +6,7 @@
 #include "platform/win/codepage.h"
 #include "platform/win/wingdi.h"
 #include "platform/win/winuser.h"
+#include "tests/tempfolder.h"
 
 #include <gtest/gtest.h>
 
@@ -24,16 +25,7 @@ namespace fs = std::filesystem;
 
 class FileWriters : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        folder = fs::temp_directory_path() / ("filewriters_test_" + std::to_string(::getpid()));
-        fs::create_directories(folder);
-    }
-    void TearDown() override
-    {
-        platform::AtomicFile::ClearInjectedFault();
-        fs::remove_all(folder);
-    }
+    void TearDown() override { platform::AtomicFile::ClearInjectedFault(); }
     std::string Old(const std::string& name)
     {
         const std::string path = (folder / name).string();
@@ -47,7 +39,8 @@ protected:
     }
     std::size_t Files() const { return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), {})); }
 
-    fs::path folder;
+    const testutil::TempFolder own;
+    const fs::path folder = own.Path();
 };
 
 gdi::Image Stripes()
