@@ -1946,7 +1946,7 @@ std::shared_ptr<Document> ReadRecordingFile(const std::string& path)
     return ReadRecordingFile(file);
 }
 
-std::shared_ptr<Document> ReadRecordingFile(InputFile& file, RecordingNotes* notes)
+std::shared_ptr<Document> ReadRecordingFile(InputFile& file, RecordingNotes* notes, std::string_view command)
 {
     if (file.Start(2) == "\x1F\x8B") {
         // A file that is written in text without a word of the compression: it would be refused as no text.
@@ -1954,8 +1954,8 @@ std::shared_ptr<Document> ReadRecordingFile(InputFile& file, RecordingNotes* not
         const bool named = file.Regular() && file.Path().find_first_not_of(kPlain) == std::string::npos;
         const std::string name = named ? file.Path() : "FILE";
         throw RecordingError(0, "it is compressed with gzip: give the program its text through zcat, as standard "
-                                "input (zcat " + name + " | crestmetrics analyse /dev/stdin ...) or as <(zcat " +
-                                    name + ") in place of the file's name");
+                                "input (zcat " + name + " | crestmetrics " + std::string(command) +
+                                    " /dev/stdin ...) or as <(zcat " + name + ") in place of the file's name");
     }
     if (file.Regular()) {
         const FileSource source(file.Descriptor(), file.Size());

@@ -307,6 +307,12 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
          {"crestmetrics: calc: -: standard input is read as /dev/stdin: give /dev/stdin as the recording",
           "usage: crestmetrics calc"}},
         {"help", "", "-", "analyse --help", 0, {}, "standard input is read as /dev/stdin"},
+        // A setting's value, checked before the recording is read.
+        {"an empty peak detection text", Spike("Time (s)\tVm (mV)"), "", "analyse --set 1010=", 2,
+         {"crestmetrics: analyse: --set 1010: \"\" is no peak detection text: setting 1010 takes fields NAME=VALUE "
+          "separated by \";\", each optional, such as \"dir=-1;height=5\" (see crestmetrics analyse --help); leave "
+          "--set 1010 out to keep its value",
+          "usage: crestmetrics analyse"}},
         // Line ends and encodings the reader does not take, told at once rather than after reading the whole file
         // as one line.
         {"CR line ends", CarriageReturns(Spike("Time (s)\tVm (mV)")), "", "calc", 1,
@@ -332,6 +338,8 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
          "", "calc", 1, {"line 84: column 1: not a number: \"\\x01\" (byte 0x01 is no text)"}},
         {"gzip", std::string("\x1F\x8B\x08\x00\x00\x00\x00\x00\x00\x03", 10), "", "analyse", 1,
          {"/input: it is compressed with gzip: give the program its text through zcat, as standard input (zcat /"}},
+        {"gzip under calc", std::string("\x1F\x8B\x08\x00\x00\x00\x00\x00\x00\x03", 10), "", "calc", 1,
+         {"/input | crestmetrics calc TEXT /dev/stdin ...) or as <(zcat /"}},
         {"gzip through a pipe", "", "/dev/stdin", "analyse", 1,
          {"/dev/stdin: it is compressed with gzip: give the program its text through zcat, as standard input (zcat "
           "FILE | crestmetrics analyse /dev/stdin ...) or as <(zcat FILE) in place of the file's name"},
