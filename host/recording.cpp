@@ -917,7 +917,7 @@ struct LineState {
 // A row of separators alone, as spreadsheets write their empty rows: passed over below the data, as blank lines are.
 bool SeparatorsOnly(std::string_view line, char separator)
 {
-    return !line.empty() && line.find_first_not_of(std::string{separator, '\t', ' ', '\r'}) == std::string_view::npos;
+    return !line.empty() && line.find_first_not_of(separator == ',' ? ",\t \r" : "\t \r") == std::string_view::npos;
 }
 
 // The reader's rules, a line after another: throws at the first line that breaks one. With `keep` the samples are
