@@ -141,7 +141,7 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
         std::vector<std::string> messages; // each stands on standard error
         const char* out = "";              // standard output holds it
         const char* environment = "";      // before the command
-        std::string sameAs = {};           // a recording whose output, as a file, is the output as a file and piped
+        std::string sameAs = {};           // without the lines passed over: the same output, as a file and piped
     } cases[] = {
         {"missing file", "", "/no/such/file.txt", "calc", 1, {"cannot open /no/such/file.txt: No such file"}},
         {"folder", "", "/tmp", "analyse", 1, {"/tmp: it is a folder, not a file"}},
