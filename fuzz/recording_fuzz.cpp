@@ -15,7 +15,8 @@ std::vector<fuzzkit::Bytes> Seeds()
     std::vector<fuzzkit::Bytes> seeds;
     for (const std::string text :
          {"Time (s)\tVm (mV)\n0\t-70\n0.001\t-69\n\n0\t1\n0.001\t2\n", "Vm (mV),Stim (V)\n1,2\n3,4\n",
-          "Time (ms)\tVm\n0\t1\n0.5\t2\n1.0\tx\n", "\xEF\xBB\xBFVm (\xC2\xB5V)\n1e3\n-2.5\n"}) {
+          "Time (ms)\tVm\n0\t1\n0.5\t2\n1.0\tx\n", "\xEF\xBB\xBFVm (\xC2\xB5V)\n1e3\n-2.5\n",
+          "Vm (mV),I (pA)\n1,2\n3,4\n,\n\n , \r\n"}) {
         seeds.emplace_back(text.begin(), text.end());
     }
     return seeds;

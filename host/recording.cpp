@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -505,6 +506,18 @@ void RefuseHeaderFields(std::string_view line, const std::vector<std::string_vie
     }
 }
 
+// Why a time column's unit is refused; for minutes and hours, how to write the times instead.
+std::string TimeUnitRefused(const Column& time)
+{
+    const std::string reason = "the time column must be in s or ms";
+    const char* const factor = time.unit == u"min" ? "60" : time.unit == u"h" ? "3600" : nullptr;
+    if (!factor) {
+        return reason;
+    }
+    return reason + ": convert its times to seconds (times " + factor + ") and write \"" +
+           platform::Utf16ToUtf8(time.name) + " (s)\"";
+}
+
 // The header is the first line that is not blank; nothing when there is none.
 std::optional<Layout> ReadHeader(const Source& source, LineReader& lines, int& lineNumber)
 {
@@ -546,7 +559,7 @@ std::optional<Layout> ReadHeader(const Source& source, LineReader& lines, int& l
             } else if (unit == u"ms") {
                 layout.timeScale = 0.001;
             } else {
-                throw RecordingError(lineNumber, "the time column must be in s or ms");
+                throw RecordingError(lineNumber, TimeUnitRefused(layout.columns.front()));
             }
             layout.timeColumn = true;
             layout.timeUnit = !unit.empty();
@@ -624,24 +637,121 @@ bool SeveralNumbers(std::string_view field)
     return numbers >= 2;
 }
 
+// Text that from_chars reads whole as a number (after one plus sign), whatever its range.
+bool WrittenAsNumber(std::string_view field)
+{
+    double value = 0.0;
+    const char* const end = field.data() + field.size();
+    const auto parsed = std::from_chars(field.data() + (field.starts_with('+') ? 1 : 0), end, value);
+    return !field.empty() && parsed.ec != std::errc::invalid_argument && parsed.ptr == end;
+}
+
+// A comma between two digits: a decimal comma or a thousands separator, as numbers are written outside the C locale
+// (in a comma-separated line it may as well be the separator: which it is, is not told).
+bool CommaBetweenDigits(std::string_view text)
+{
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    for (std::size_t at = text.find(','); at != std::string_view::npos; at = text.find(',', at + 1)) {
+        if (at > 0 && at + 1 < text.size() && digit(text[at - 1]) && digit(text[at + 1])) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A sample left out, as spreadsheets and numpy write a gap: an empty field, or NaN.
+bool MissingSample(std::string_view field)
+{
+    const std::string_view value = field.starts_with('-') || field.starts_with('+') ? field.substr(1) : field;
+    const auto is = [&value](std::size_t at, char lower) {
+        return std::tolower(static_cast<unsigned char>(value[at])) == lower;
+    };
+    return field.empty() || (value.size() == 3 && is(0, 'n') && is(1, 'a') && is(2, 'n'));
+}
+
+// The minus sign of word processors and some exports, which no number begins with.
+constexpr std::string_view kMinusSign = "\xE2\x88\x92";
+
+// What to do about text where numbers should stand (a field, or a comma-separated line split into too many values),
+// for the forms common writers of tables make: ": " and the way the reader takes it, or nothing for other text.
+std::string WhatToWrite(std::string_view text)
+{
+    std::string advice;
+    const auto add = [&advice](std::string_view words) {
+        advice += (advice.empty() ? ": " : "; ") + std::string(words);
+    };
+    if (SeveralNumbers(text)) {
+        add("columns are separated by tabs or commas");
+    }
+    if (CommaBetweenDigits(text)) {
+        add("a comma stands between digits: numbers are written with a decimal point and without thousands "
+            "separators");
+    }
+    if (text.find('"') != std::string_view::npos) {
+        add("the reader does not take quotes around a field: write the file without quoting");
+    }
+    if (text.find(kMinusSign) != std::string_view::npos) {
+        add("\"" + std::string(kMinusSign) + "\" is U+2212 MINUS SIGN, not the \"-\" a number is written with: write "
+            "minus signs as \"-\"");
+    }
+    if (MissingSample(text)) {
+        add("the reader takes no missing samples: an empty line at the gap, in place of its lines, ends one block "
+            "and begins the next");
+    }
+    return advice;
+}
+
+// A data line that does not fit the header, in no form the reader has words for: text where a number should stand,
+// or another count of values. On the first line after the header it may be a note above the column names.
+class UnfitLine : public RecordingError {
+public:
+    using RecordingError::RecordingError;
+};
+
 [[noreturn]] void NotANumber(std::string_view field, int line, std::size_t index)
 {
-    const bool separated = SeveralNumbers(field);
     // A byte that is no text is named, not written: a NUL would cut the message short.
     std::string shown;
     for (const char byte : Shown(field)) {
         shown += NoTextByte(byte) ? "\\x" + ByteNamed(byte).substr(2) : std::string(1, byte);
     }
     const auto noText = std::find_if(field.begin(), field.end(), NoTextByte);
-    throw RecordingError(line, "column " + std::to_string(index + 1) + ": not a number: \"" + shown + "\"" +
-                                   (noText != field.end() ? " (byte " + ByteNamed(*noText) + " is no text)" : "") +
-                                   (separated ? ": columns are separated by tabs or commas" : ""));
+    const std::string reason = "column " + std::to_string(index + 1) + ": not a number: \"" + shown + "\"" +
+                               (noText != field.end() ? " (byte " + ByteNamed(*noText) + " is no text)" : "");
+    const std::string advice = WhatToWrite(field);
+    // Text, rather than a number beyond a float's range or one that is not finite.
+    if (advice.empty() && !WrittenAsNumber(field)) {
+        throw UnfitLine(line, reason);
+    }
+    throw RecordingError(line, reason + advice);
 }
 
 // Which line was taken as the header, for a message on a line that does not fit it.
 std::string HeaderNamed(const Layout& layout)
 {
     return " (the header is line " + std::to_string(layout.headerLine) + ": \"" + layout.headerText + "\")";
+}
+
+// Refuses a row of units under the column names, as spreadsheets write them: as many fields as the header names, none
+// of them a number, and each a word without digits (a line of notes has them).
+void RefuseUnitsRow(std::string_view line, int lineNumber, const Layout& layout)
+{
+    const std::size_t expected = layout.columns.size() + (layout.timeColumn ? 1 : 0);
+    if (static_cast<std::size_t>(std::count(line.begin(), line.end(), layout.separator)) + 1 != expected) {
+        return;
+    }
+    const auto fields = Split(line, layout.separator);
+    const auto noUnit = [](std::string_view field) {
+        return field.empty() || WrittenAsNumber(field) ||
+               field.find_first_of(" \t0123456789") != std::string_view::npos;
+    };
+    if (std::any_of(fields.begin(), fields.end(), noUnit)) {
+        return;
+    }
+    const std::string example = platform::Utf16ToUtf8(layout.columns.front().name) + " (" +
+                                std::string(fields[layout.timeColumn ? 1 : 0]) + ")";
+    throw RecordingError(lineNumber, "the line holds units, not numbers: each unit belongs in the header after its "
+                                     "column's name, as \"" + example + "\"; then delete the line");
 }
 
 // Rethrows the error of a data line (called in its handler); for what the line holds, a reason that is plainer than
@@ -659,10 +769,19 @@ std::string HeaderNamed(const Layout& layout)
             throw RecordingError(lineNumber, "the lines end in CR alone: convert the line ends to LF or CR LF");
         }
     }
-    if (firstDataLine && error.Reason().find(HeaderNamed(layout)) == std::string::npos) {
-        throw RecordingError(error.Line(), error.Column(), error.Reason() + HeaderNamed(layout));
+    if (!firstDataLine) {
+        throw;
     }
-    throw;
+    RefuseUnitsRow(line, lineNumber, layout);
+    std::string reason = error.Reason();
+    if (reason.find(HeaderNamed(layout)) == std::string::npos) {
+        reason += HeaderNamed(layout);
+    }
+    if (dynamic_cast<const UnfitLine*>(&error)) {
+        // Acquisition programs write notes above the column names ("Sampling rate: 20000 Hz").
+        reason += ": lines above the column names that hold notes must go, so that the first line names the columns";
+    }
+    throw RecordingError(error.Line(), error.Column(), reason);
 }
 
 double ReadNumber(std::string_view field, int line, std::size_t index)
@@ -686,6 +805,23 @@ std::string TimeStep(double seconds, const Layout& layout, int digits)
     return text;
 }
 
+// Steps that differ by one unit of the last digit written: times rounded to too few digits for the sample interval
+// (30 kHz in ms to 4 decimals makes steps of 0.0333 and 0.0334).
+std::string RoundedTimes(std::string_view written, double difference, const Layout& layout)
+{
+    if (written.find_first_of("eE") != std::string_view::npos) {
+        return "";
+    }
+    const std::size_t point = written.find('.');
+    const auto decimals = point == std::string_view::npos ? 0 : static_cast<int>(written.size() - point - 1);
+    const double unit = std::pow(10.0, -decimals);
+    if (!(std::fabs(std::fabs(difference) / layout.timeScale - unit) < 0.01 * unit)) {
+        return "";
+    }
+    return ": the steps differ by one unit of the last digit written, so the times are rounded: write them with "
+           "more digits";
+}
+
 // Two steps between time stamps agree when they differ by at most a thousandth of the block's first step.
 bool EvenStep(double step, double first) { return !(std::fabs(step - first) > 1e-3 * first); }
 
@@ -707,16 +843,22 @@ void ReadDataLine(std::string_view line, int lineNumber, const Layout& layout, L
     // Counted before they are split: a line of millions of fields would take a slice of memory for each.
     const auto count = static_cast<std::size_t>(std::count(line.begin(), line.end(), layout.separator)) + 1;
     if (count != expected) {
-        throw RecordingError(lineNumber, std::to_string(count) + (count == 1 ? " value" : " values") +
-                                             " where the header names " + std::to_string(expected) +
-                                             (expected == 1 ? " column" : " columns") + HeaderNamed(layout));
+        const std::string reason = std::to_string(count) + (count == 1 ? " value" : " values") +
+                                   " where the header names " + std::to_string(expected) +
+                                   (expected == 1 ? " column" : " columns") + HeaderNamed(layout);
+        // Numbers written with commas split a comma-separated line into more values.
+        const std::string advice = layout.separator == ',' && count > expected ? WhatToWrite(line) : "";
+        if (advice.empty()) {
+            throw UnfitLine(lineNumber, reason);
+        }
+        throw RecordingError(lineNumber, reason + advice);
     }
     const auto fields = Split(line, layout.separator);
     std::size_t field = 0;
     if (layout.timeColumn) {
         const double time = ReadNumber(fields[field++], lineNumber, 0) * layout.timeScale;
         if (!std::isfinite(time)) {
-            throw RecordingError(lineNumber, "the time must be a finite number");
+            throw RecordingError(lineNumber, "the time must be a finite number" + WhatToWrite(fields[0]));
         }
         if (block.count > 0) {
             // The interval is the span over the count: a span beyond the largest double gives none.
@@ -727,6 +869,12 @@ void ReadDataLine(std::string_view line, int lineNumber, const Layout& layout, L
             }
             const double interval = time - block.last;
             const double first = block.count >= 2 ? block.second - block.first : interval;
+            if (block.count >= 2 && !(time > block.first)) {
+                // Sweeps written one after another without an empty line between them.
+                throw RecordingError(lineNumber, "the time goes back to the first time of the block from line " +
+                                                     std::to_string(block.firstLine) + ", or below: a new sweep "
+                                                     "begins here, and needs an empty line before it");
+            }
             if (!(interval > 0.0)) {
                 throw RecordingError(lineNumber, "the time must increase from line to line");
             }
@@ -735,7 +883,8 @@ void ReadDataLine(std::string_view line, int lineNumber, const Layout& layout, L
                                                  "from the line before is " + TimeStep(interval, layout, 9) +
                                                      ", the block's first step " + TimeStep(first, layout, 9) +
                                                      ", and a step may differ from it by at most " +
-                                                     TimeStep(1e-3 * first, layout, 3));
+                                                     TimeStep(1e-3 * first, layout, 3) +
+                                                     RoundedTimes(fields[0], interval - first, layout));
             }
         }
         (block.count == 0 ? block.first : block.count == 1 ? block.second : block.last) = time;
@@ -762,7 +911,14 @@ struct LineState {
     std::size_t blocks = 0; // begun so far
     LineBlock block;        // the last begun
     int shortBlock = 0;     // the first line of the first block with too few samples for its interval; 0: none
+    int separatorRow = 0;   // the first row of separators alone since the last data line; 0: none
 };
+
+// A row of separators alone, as spreadsheets write their empty rows: passed over below the data, as blank lines are.
+bool SeparatorsOnly(std::string_view line, char separator)
+{
+    return !line.empty() && line.find_first_not_of(separator == ',' ? ",\t \r" : "\t \r") == std::string_view::npos;
+}
 
 // The reader's rules, a line after another: throws at the first line that breaks one. With `keep` the samples are
 // kept and the recording made. The spacing of the time stamps is checked as the lines come: a block keeps its first
@@ -779,12 +935,20 @@ public:
     {
         const int lineNumber = ++state_.lineNumber;
         const std::string_view line = TrimLine(text);
-        if (line.empty()) {
+        const bool separators = SeparatorsOnly(line, layout_.separator);
+        if (line.empty() || separators) {
+            if (separators && state_.separatorRow == 0) {
+                state_.separatorRow = lineNumber;
+            }
             if (state_.inBlock) {
                 CloseBlock();
             }
             state_.inBlock = false;
             return;
+        }
+        if (state_.separatorRow != 0) {
+            throw RecordingError(state_.separatorRow, "the line holds only separators: an empty line ends one block "
+                                                      "and begins the next, so delete the line or make it empty");
         }
         if (!state_.inBlock) {
             state_.block = LineBlock{};
@@ -944,6 +1108,7 @@ struct Piece {
     bool hasLines = false;
     bool startsWithData = false; // its first run goes on with the block before it
     bool endsWithData = false;
+    std::size_t separatorRow = 0; // 1 + the lines before its first row of separators alone, after its data; 0: none
 };
 
 // The powers of ten that a double holds exactly.
@@ -1057,7 +1222,19 @@ bool ReadPieceSeparatedBy(std::string_view text, const Layout& layout, Piece& pi
         while (*firstMark == ' ' || *firstMark == '\r') {
             ++firstMark;
         }
-        const bool blank = firstMark == end || *firstMark == '\n';
+        bool blank = firstMark == end || *firstMark == '\n';
+        if (!blank && (*firstMark == separator || *firstMark == '\t')) {
+            // A row of separators alone is blank below the data; a data line after it is refused.
+            const char* mark = firstMark;
+            while (*mark == separator || *mark == '\t' || *mark == ' ' || *mark == '\r') {
+                ++mark;
+            }
+            if (mark == end || *mark == '\n') {
+                blank = true;
+                firstMark = mark;
+                piece.separatorRow = piece.separatorRow != 0 ? piece.separatorRow : line + 1;
+            }
+        }
         if (!piece.hasLines) {
             piece.hasLines = true;
             piece.startsWithData = !blank;
@@ -1072,6 +1249,9 @@ bool ReadPieceSeparatedBy(std::string_view text, const Layout& layout, Piece& pi
             continue;
         }
         if (!open) {
+            if (piece.separatorRow != 0) {
+                return false;
+            }
             run = Run{};
             run.firstLine = line;
             open = true;
@@ -1220,6 +1400,9 @@ public:
     bool Add(const Piece& piece, std::size_t index)
     {
         if (piece.hasLines) {
+            if (separatorRow_ != 0 && !piece.runs.empty()) {
+                return false; // data below a row of separators
+            }
             for (std::size_t r = 0; r < piece.runs.size(); ++r) {
                 const Run& run = piece.runs[r];
                 if (!(r == 0 && piece.startsWithData && inBlock_)) {
@@ -1235,6 +1418,9 @@ public:
                 runs_.push_back({index, run.count});
             }
             inBlock_ = piece.endsWithData;
+            if (separatorRow_ == 0 && piece.separatorRow != 0) {
+                separatorRow_ = lineNumber_ + static_cast<int>(piece.separatorRow);
+            }
         }
         lineNumber_ += static_cast<int>(piece.lines);
         return true;
@@ -1268,6 +1454,7 @@ public:
             state.block.last = block.last;
         }
         state.shortBlock = ShortBlock(false);
+        state.separatorRow = separatorRow_;
         return state;
     }
 
@@ -1278,6 +1465,7 @@ private:
     int lineNumber_; // the lines before the next piece
     bool inBlock_ = false;
     int shortBlock_ = 0; // of the blocks before the last
+    int separatorRow_ = 0; // the first row of separators alone after the last data line; 0: none
     std::vector<PlannedBlock> blocks_;
     std::vector<JoinedRun> runs_;
 };
@@ -1758,7 +1946,7 @@ std::shared_ptr<Document> ReadRecordingFile(const std::string& path)
     return ReadRecordingFile(file);
 }
 
-std::shared_ptr<Document> ReadRecordingFile(InputFile& file, RecordingNotes* notes)
+std::shared_ptr<Document> ReadRecordingFile(InputFile& file, RecordingNotes* notes, std::string_view command)
 {
     if (file.Start(2) == "\x1F\x8B") {
         // A file that is written in text without a word of the compression: it would be refused as no text.
@@ -1766,8 +1954,8 @@ std::shared_ptr<Document> ReadRecordingFile(InputFile& file, RecordingNotes* not
         const bool named = file.Regular() && file.Path().find_first_not_of(kPlain) == std::string::npos;
         const std::string name = named ? file.Path() : "FILE";
         throw RecordingError(0, "it is compressed with gzip: give the program its text through zcat, as standard "
-                                "input (zcat " + name + " | crestmetrics analyse /dev/stdin ...) or as <(zcat " +
-                                    name + ") in place of the file's name");
+                                "input (zcat " + name + " | crestmetrics " + std::string(command) +
+                                    " /dev/stdin ...) or as <(zcat " + name + ") in place of the file's name");
     }
     if (file.Regular()) {
         const FileSource source(file.Descriptor(), file.Size());

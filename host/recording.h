@@ -90,9 +90,11 @@ std::shared_ptr<Document> ReadRecordingStream(std::istream& in, std::size_t arri
 // Reads the recording in a file; a file that cannot be opened is a RecordingError too. A regular file is read in
 // pieces, on several threads, and never stands whole in memory; anything else is read as its bytes arrive. Bytes
 // that are no text, in the first 64 KB or in a sample, are named with their line; running out of memory is a
-// RecordingError that says how much was read.
+// RecordingError that says how much was read. A file compressed with gzip is refused with the command line that reads
+// it through zcat: `command` is the program's command and the words before its recording ("analyse", "calc TEXT").
 std::shared_ptr<Document> ReadRecordingFile(const std::string& path);
-std::shared_ptr<Document> ReadRecordingFile(InputFile& file, RecordingNotes* notes = nullptr);
+std::shared_ptr<Document> ReadRecordingFile(InputFile& file, RecordingNotes* notes = nullptr,
+                                            std::string_view command = "analyse");
 // Reads a recording in memory in pieces of about `pieceBytes`, on at most `threads` threads (0: as many as suit
 // the machine), refusing lines longer than `longestLine`. The pieces give the same recording and the same first
 // error as reading line by line.

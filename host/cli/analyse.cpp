@@ -181,6 +181,11 @@ void SetSetting(IAnalysisJob& job, const SettingsTables& tables, LONG id, const 
         const std::string shown = what == "--set" ? what + " " + std::to_string(id) : what;
         throw Failure(shown + ": \"" + text + "\" " +
                           (kind == AnalysisSettingKind::kOnOff ? "is not t or f"
+                           : kind == AnalysisSettingKind::kDetection
+                               ? "is no peak detection text: setting " + std::to_string(id) +
+                                     " takes fields NAME=VALUE separated by \";\", each optional, such as "
+                                     "\"dir=-1;height=5\" (see crestmetrics analyse --help); leave --set " +
+                                     std::to_string(id) + " out to keep its value"
                            : OutOfRange(text, kind)    ? "is out of range (" + RangeText(row->info) + ")"
                            : IsWholeKind(kind) && ClassicNumber<double>(text) ? "is not a whole number"
                                                                               : "is not a number"),

@@ -262,7 +262,7 @@ int RunCalc(const Options& options, std::ostream& out, std::ostream& err)
                           ": a saved document: calc takes a text recording (analyse reads saved documents)");
         }
         host::RecordingNotes notes;
-        document = host::ReadRecordingFile(input, &notes);
+        document = host::ReadRecordingFile(input, &notes, "calc TEXT");
         std::vector<std::optional<std::string>> warnings = {host::TimeColumnWarning(notes, *document)};
         for (int channel = 0; channel < document->ChannelCount(); ++channel) {
             warnings.push_back(host::UnitWarning(*document, channel));

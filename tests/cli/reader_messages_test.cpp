@@ -141,6 +141,7 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
         std::vector<std::string> messages; // each stands on standard error
         const char* out = "";              // standard output holds it
         const char* environment = "";      // before the command
+        std::string sameAs = {};           // without the lines passed over: the same output, as a file and piped
     } cases[] = {
         {"missing file", "", "/no/such/file.txt", "calc", 1, {"cannot open /no/such/file.txt: No such file"}},
         {"folder", "", "/tmp", "analyse", 1, {"/tmp: it is a folder, not a file"}},
@@ -233,6 +234,71 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
         {"uneven steps in ms", "Time (ms),Vm (mV)\n0,1\n1,2\n2.5,3\n", "", "analyse", 1,
          {"line 4: the samples of a block must be evenly spaced in time: the step from the line before is 1.5 ms, "
           "the block's first step 1 ms, and a step may differ from it by at most 0.001 ms"}},
+        // Forms that spreadsheets, acquisition programs and word processors write: each refusal says what to do.
+        {"a row of units", "Time\tVm\tIm\ns\tmV\tpA\n0\t-70\t5\n0.001\t-70\t5\n", "", "calc", 1,
+         {"line 2: the line holds units, not numbers: each unit belongs in the header after its column's name, as "
+          "\"Vm (mV)\"; then delete the line"}},
+        {"notes above the column names",
+         "Acquired: 2026-12-07 14:03:11\nSampling rate: 20000 Hz\n" + Spike("Time (s)\tVm (mV)"), "", "analyse", 1,
+         {"line 2: column 1: not a number: \"Sampling rate: 20000 Hz\" (the header is line 1: \"Acquired: 2026-12-07 "
+          "14:03:11\"): lines above the column names that hold notes must go, so that the first line names the "
+          "columns"}},
+        {"notes in columns above the column names",
+         "Acquired: 2026-12-07 14:03:11\nSampling rate\t20000\tHz\n" + Spike("Time (s)\tVm (mV)"), "", "calc", 1,
+         {"line 2: column 1: not a number: \"Sampling rate\t20000\tHz\" (the header is line 1: \"Acquired: "
+          "2026-12-07 14:03:11\"): lines above the column names that hold notes must go"}},
+        {"a decimal comma", "Time (s)\tVm (mV)\n0\t-70\n0,00100\t-70\n", "", "calc", 1,
+         {"line 3: column 1: not a number: \"0,00100\": a comma stands between digits: numbers are written with a "
+          "decimal point and without thousands separators"}},
+        {"a thousands separator", "Time (ms)\tI (pA)\n0\t-70\n1\t1,234.5\n", "", "analyse", 1,
+         {"line 3: column 2: not a number: \"1,234.5\": a comma stands between digits: numbers are written with a "
+          "decimal point and without thousands separators"}},
+        {"decimal commas split at the separator", "Time (s),Vm (mV)\n0,0,-70,5\n", "", "calc", 1,
+         {"line 2: 4 values where the header names 2 columns (the header is line 1: \"Time (s),Vm (mV)\"): a comma "
+          "stands between digits: numbers are written with a decimal point and without thousands separators"}},
+        {"quoted decimal commas", "Time (s),Vm (mV)\n0,-70\n\"0,001\",\"-70,5\"\n", "", "analyse", 1,
+         {"line 3: 4 values where the header names 2 columns (the header is line 1: \"Time (s),Vm (mV)\"): a comma "
+          "stands between digits: numbers are written with a decimal point and without thousands separators; the "
+          "reader does not take quotes around a field: write the file without quoting"}},
+        {"quoted numbers", "Time (s),Vm (mV)\n0,-70\n\"0.001\",\"-70.5\"\n", "", "calc", 1,
+         {"line 3: column 1: not a number: \"\"0.001\"\": the reader does not take quotes around a field: write the "
+          "file without quoting"}},
+        // A spreadsheet's empty rows: below the data they are passed over, from a file and through a pipe alike;
+        // between data they are refused.
+        {"empty rows below the data", Spike("Time (s),Vm (mV)", ',') + ",\n\n , \r\n,\n", "", "calc", 0, {},
+         "\n1\t20\t0.02\t0\t0.02\n", "", Spike("Time (s),Vm (mV)", ',')},
+        {"empty rows of tabs below the data", Spike("Time (s)\tVm (mV)\tI (pA)", '\t', 1.0, 2) + "\t\t\n\t\t\n\n",
+         "", "calc", 0, {}, "\n1\t20\t0.02\t0\t0.02\n", "", Spike("Time (s)\tVm (mV)\tI (pA)", '\t', 1.0, 2)},
+        {"an empty row between data", "Time (s),Vm (mV)\n0,1\n0.001,2\n,\n0,3\n0.001,4\n", "", "calc", 1,
+         {"line 4: the line holds only separators: an empty line ends one block and begins the next, so delete the "
+          "line or make it empty"}},
+        {"empty rows between blocks", Spike("Time (s)\tVm (mV)") + "\t\n\n" + Spike(""), "", "analyse", 1,
+         {"line 42: the line holds only separators: an empty line ends one block and begins the next"}},
+        // Gaps of missing samples.
+        {"NaN", "Time (s)\tVm (mV)\n0\t1\n0.001\tNaN\n", "", "calc", 1,
+         {"line 3: column 2: not a number: \"NaN\": the reader takes no missing samples: an empty line at the gap, "
+          "in place of its lines, ends one block and begins the next"}},
+        {"an empty field", "Time (s),Vm (mV),I (pA)\n0,1,2\n0.001,,3\n", "", "analyse", 1,
+         {"line 3: column 2: not a number: \"\": the reader takes no missing samples"}},
+        {"a missing time", "Time (s)\tVm (mV)\n0\t1\n0.001\t2\nnan\t3\n", "", "calc", 1,
+         {"line 4: the time must be a finite number: the reader takes no missing samples"}},
+        // Sweeps written one after another: the time goes back to the block's first or below.
+        {"sweeps without an empty line", Spike("Time (s)\tVm (mV)") + Spike("").substr(1), "", "calc", 1,
+         {"line 42: the time goes back to the first time of the block from line 2, or below: a new sweep begins "
+          "here, and needs an empty line before it"}},
+        {"a minus sign", "Time (s)\tVm (mV)\n0\t-70\n0.001\t\xE2\x88\x92" "70\n", "", "analyse", 1,
+         {"line 3: column 2: not a number: \"\xE2\x88\x92" "70\": \"\xE2\x88\x92\" is U+2212 MINUS SIGN, not the "
+          "\"-\" a number is written with: write minus signs as \"-\""}},
+        {"times in minutes", Spike("Time (min)\tVm (mV)"), "", "calc", 1,
+         {"line 1: the time column must be in s or ms: convert its times to seconds (times 60) and write \"Time "
+          "(s)\""}},
+        {"times in hours", Spike("t (h),Vm (mV)", ','), "", "analyse", 1,
+         {"line 1: the time column must be in s or ms: convert its times to seconds (times 3600) and write \"t "
+          "(s)\""}},
+        {"times with too few digits", "Time (ms)\tVm (mV)\n0.0000\t-70\n0.0333\t-70\n0.0667\t-70\n", "", "calc", 1,
+         {"line 4: the samples of a block must be evenly spaced in time: the step from the line before is 0.0334 "
+          "ms, the block's first step 0.0333 ms, and a step may differ from it by at most 3.33e-05 ms: the steps "
+          "differ by one unit of the last digit written, so the times are rounded: write them with more digits"}},
         // A refusal of the first data line names the header, after the line's number.
         {"the first data line", "Time (s)\tVm (mV)\ninf\t1\n0.001\t1\n", "", "calc", 1,
          {"input: line 2: the time must be a finite number (the header is line 1: \"Time (s)\tVm (mV)\")"}},
@@ -241,6 +307,12 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
          {"crestmetrics: calc: -: standard input is read as /dev/stdin: give /dev/stdin as the recording",
           "usage: crestmetrics calc"}},
         {"help", "", "-", "analyse --help", 0, {}, "standard input is read as /dev/stdin"},
+        // A setting's value, checked before the recording is read.
+        {"an empty peak detection text", Spike("Time (s)\tVm (mV)"), "", "analyse --set 1010=", 2,
+         {"crestmetrics: analyse: --set 1010: \"\" is no peak detection text: setting 1010 takes fields NAME=VALUE "
+          "separated by \";\", each optional, such as \"dir=-1;height=5\" (see crestmetrics analyse --help); leave "
+          "--set 1010 out to keep its value",
+          "usage: crestmetrics analyse"}},
         // Line ends and encodings the reader does not take, told at once rather than after reading the whole file
         // as one line.
         {"CR line ends", CarriageReturns(Spike("Time (s)\tVm (mV)")), "", "calc", 1,
@@ -266,6 +338,8 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
          "", "calc", 1, {"line 84: column 1: not a number: \"\\x01\" (byte 0x01 is no text)"}},
         {"gzip", std::string("\x1F\x8B\x08\x00\x00\x00\x00\x00\x00\x03", 10), "", "analyse", 1,
          {"/input: it is compressed with gzip: give the program its text through zcat, as standard input (zcat /"}},
+        {"gzip under calc", std::string("\x1F\x8B\x08\x00\x00\x00\x00\x00\x00\x03", 10), "", "calc", 1,
+         {"/input | crestmetrics calc TEXT /dev/stdin ...) or as <(zcat /"}},
         {"gzip through a pipe", "", "/dev/stdin", "analyse", 1,
          {"/dev/stdin: it is compressed with gzip: give the program its text through zcat, as standard input (zcat "
           "FILE | crestmetrics analyse /dev/stdin ...) or as <(zcat FILE) in place of the file's name"},
@@ -285,11 +359,20 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
             continue;
         }
         const std::string path = c.path.empty() ? folder.Write("input", c.bytes) : c.path;
-        const RunResult result = RunShell(std::string(c.environment) +
-                                       (std::string(c.command) == "calc"
-                                            ? "$P calc --quiet 'cappeakdet(ch1, 0.05)' " + Quote(path)
-                                            : "$P " + std::string(c.command) + " --quiet --type 1 -o /dev/null " +
-                                                  Quote(path)));
+        const auto run = [&c](const std::string& input) {
+            return RunShell(std::string(c.environment) +
+                            (std::string(c.command) == "calc"
+                                 ? "$P calc --quiet 'cappeakdet(ch1, 0.05)' " + input
+                                 : "$P " + std::string(c.command) + " --quiet --type 1 -o /dev/null " + input));
+        };
+        const RunResult result = run(Quote(path));
+        if (!c.sameAs.empty()) {
+            const RunResult same = run(Quote(folder.Write("same", c.sameAs)));
+            EXPECT_EQ(result.out, same.out);
+            const RunResult piped = run("/dev/stdin < <(cat " + Quote(path) + ")");
+            EXPECT_EQ(piped.status, c.status) << piped.err;
+            EXPECT_EQ(piped.out, same.out);
+        }
         EXPECT_EQ(result.status, c.status) << result.err;
         for (const std::string& message : c.messages) {
             EXPECT_NE(result.err.find(message), std::string::npos) << result.err;

@@ -108,6 +108,8 @@ TEST(Recording, RefusesBadFilesWithTheLine)
         {"Vm\tI\n1\t\n", 2, "column 2: not a number: \"\""},
         {"Vm\n0x10\n", 2, "not a number"},
         {"Time (s)\tVm\n0\t1\n0\t2\n", 3, "increase"},
+        {"Time (s)\tVm\n0\t1\n0.1\t2\n0.2\t2\n0.15\t3\n", 5, "the time must increase from line to line"},
+        {"Time (s)\tVm\n0\t1\n0.1\t2\n0.2\t2\n0\t3\n", 5, "the time goes back to the first time of the block"},
         {"Time (s)\tVm\n0\t1\n0.1\t2\n0.3\t3\n", 4, "evenly spaced"},
         {"Time (s)\tVm\n0\t1\n0.1\t2\n\n5\t3\n", 5, "two samples"},
         {"Time (s)\tVm\nnan\t1\n", 2, "finite"},
@@ -523,6 +525,47 @@ TEST(Recording, ABlockWhoseTimeStampsSpanNoFiniteTimeIsRefused)
                         << error.what();
                 }
             }
+        }
+    }
+}
+
+// A spreadsheet's empty rows, separators alone, are passed over below the data as blank lines are: the recording is
+// the one without them. Between data the first of them is refused with its line. Pieces of every size, from text in
+// memory and as the text arrives, give what reading line by line gives.
+TEST(Recording, RowsOfSeparatorsAlonePassBelowTheDataOnly)
+{
+    const std::string tabs = "Time (s)\tVm (mV)\tI (pA)\n0\t1\t2\n0.001\t3\t4\n\n0\t5\t6\n0.001\t7\t8\n";
+    const std::string commas = "Vm (mV),I (pA)\n1,2\n3,4\n";
+    const struct {
+        std::string text;
+        std::string without; // the recording without those rows; empty: refused
+        int line = 0;         // of the refusal
+    } cases[] = {
+        {tabs + "\t\t\n", tabs},
+        {tabs + "\t\t\n\n \t \t \r\n\t\n", tabs},
+        {commas + ",\n , \r\n\n,,,\n", commas},
+        {commas + ",", commas}, // the last line without its line feed
+        {tabs + "\t\t\n0\t9\t9\n0.001\t9\t9\n", "", 7},
+        {commas + ",\n\n5,6\n", "", 4},
+        {"Vm (mV),I (pA)\n,\n1,2\n3,4\n", "", 2},
+        {commas + ",\n" + std::string(40, '\n') + ",\n5,6\n", "", 4}, // in another piece than the row
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const std::string expected = c.without.empty()
+                                         ? "error at " + std::to_string(c.line) + ": line " + std::to_string(c.line) +
+                                               ": the line holds only separators: an empty line ends one block and "
+                                               "begins the next, so delete the line or make it empty"
+                                         : Outcome([&] { return host::ReadRecordingLineByLine(c.without); });
+        EXPECT_EQ(Outcome([&] { return host::ReadRecordingLineByLine(c.text); }), expected);
+        for (const std::size_t pieceBytes : {std::size_t{1}, std::size_t{7}, std::size_t{64}, std::size_t{1} << 20}) {
+            EXPECT_EQ(Outcome([&] { return host::ReadRecordingText(c.text, pieceBytes, 4); }), expected)
+                << "pieces of " << pieceBytes;
+        }
+        for (const auto& [arrival, pieceBytes] : {std::pair<std::size_t, std::size_t>{1, 1}, {3, 7}, {64, 1000}}) {
+            std::istringstream arriving(c.text);
+            EXPECT_EQ(Outcome([&] { return host::ReadRecordingStream(arriving, arrival, pieceBytes, 2); }), expected)
+                << arrival << " bytes at a time, pieces of " << pieceBytes;
         }
     }
 }
