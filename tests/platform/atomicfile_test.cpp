@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -181,6 +182,59 @@ TEST_F(AtomicFileTest, ALinkIsFollowedToItsFileOrFailsWithItsReason)
         }
         EXPECT_EQ(Names(), (std::vector<std::string>{"absolute.txt", "chain.txt", "dangling.txt", "loop-a.txt",
                                                      "loop-b.txt", "missing-folder.txt", "sub"}));
+    }
+}
+
+// A pinned name leads where it led when it was pinned, whatever its link leads to by then; that file, made a link
+// since, is refused rather than followed. Once the pin goes, the name is followed anew.
+TEST_F(AtomicFileTest, APinnedNameIsWrittenWhereItLedWhenPinned)
+{
+    const std::string link = PathOf("out.tab");
+    const std::string checked = PathOf("checked.txt");
+    const std::string recording = PathOf("recording.txt");
+    Put(checked, kOld);
+    Put(recording, "the recording");
+    fs::create_symlink("checked.txt", link);
+    const auto pointAt = [](const std::string& link, const char* target) {
+        fs::remove(link);
+        fs::create_symlink(target, link);
+    };
+    {
+        const platform::PinnedName pinned(link);
+        pointAt(link, "recording.txt");
+        EXPECT_EQ(platform::FollowName(link).path, checked);
+        ASSERT_TRUE(platform::WriteWholeFile(link, "the table"));
+        EXPECT_EQ(Read(checked), "the table");
+
+        pointAt(checked, "recording.txt");
+        const AtomicFile::FailureWatch watch;
+        EXPECT_FALSE(platform::WriteWholeFile(link, "the table again"));
+        EXPECT_EQ(watch.Reason(), ELOOP);
+        EXPECT_TRUE(fs::is_symlink(checked));
+        EXPECT_EQ(Read(recording), "the recording");
+    }
+    EXPECT_EQ(platform::FollowName(link).path, recording);
+}
+
+// Only the descriptors open when the program started count, each as it was open then.
+TEST_F(AtomicFileTest, OnlyTheDescriptorsOpenAtTheStartCount)
+{
+    const std::string path = PathOf("log.txt");
+    const int writing = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    const int reading = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    platform::RecordOpenDescriptors();
+    const int later = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    const struct {
+        int fd;
+        bool forWriting;
+        bool open;
+    } cases[] = {{writing, true, true}, {reading, false, true}, {reading, true, false}, {later, false, false}};
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.fd);
+        EXPECT_EQ(platform::OpenAtStart(test.fd, test.forWriting), test.open);
+    }
+    for (const int fd : {writing, reading, later}) {
+        ::close(fd);
     }
 }
 
