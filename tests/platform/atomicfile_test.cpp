@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -214,28 +213,6 @@ TEST_F(AtomicFileTest, APinnedNameIsWrittenWhereItLedWhenPinned)
         EXPECT_EQ(Read(recording), "the recording");
     }
     EXPECT_EQ(platform::FollowName(link).path, recording);
-}
-
-// Only the descriptors open when the program started count, each as it was open then.
-TEST_F(AtomicFileTest, OnlyTheDescriptorsOpenAtTheStartCount)
-{
-    const std::string path = PathOf("log.txt");
-    const int writing = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-    const int reading = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    platform::RecordOpenDescriptors();
-    const int later = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-    const struct {
-        int fd;
-        bool forWriting;
-        bool open;
-    } cases[] = {{writing, true, true}, {reading, false, true}, {reading, true, false}, {later, false, false}};
-    for (const auto& test : cases) {
-        SCOPED_TRACE(test.fd);
-        EXPECT_EQ(platform::OpenAtStart(test.fd, test.forWriting), test.open);
-    }
-    for (const int fd : {writing, reading, later}) {
-        ::close(fd);
-    }
 }
 
 // A watch gives the reason of the first failure since it was made, of the files written while it lives.
