@@ -27,6 +27,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <iterator>
@@ -672,18 +673,25 @@ void WarnOfEmptyResults(IAnalysisJob& job, const host::Document& recording, std:
     }
 }
 
+// An output the command line asks for: its option, its file (empty: standard output) and what is written there.
+struct Output {
+    std::string option;
+    std::string path;
+    std::string what;
+};
+
 // No output may replace the recording, the --from document or another output (an empty path: standard output,
 // the file it is redirected to): refused before anything is written. A saved document may be saved again where it
 // came from, as the host's Save does: true when --save names the input, which the caller refuses unless the input
 // was a saved document.
 bool RefuseSharedFiles(const std::string& recording, const std::string& settingsFrom,
-                       const std::vector<std::pair<std::string, std::string>>& outputs)
+                       const std::vector<Output>& outputs)
 {
     bool savesOverInput = false;
     const std::string recordingFile = FileIdentity(recording);
     const std::string documentFile = settingsFrom.empty() ? "" : FileIdentity(settingsFrom);
     std::vector<std::pair<std::string, std::string>> earlier; // option and identity
-    for (const auto& [option, path] : outputs) {
+    for (const auto& [option, path, what] : outputs) {
         const std::string file = path.empty() ? StandardOutputIdentity() : FileIdentity(path);
         if (file.empty()) {
             continue;
@@ -703,6 +711,17 @@ bool RefuseSharedFiles(const std::string& recording, const std::string& settings
         earlier.emplace_back(option, file);
     }
     return savesOverInput;
+}
+
+// An output whose name leads nowhere it can be written (a descriptor that was not open for writing as the run
+// started, a closed standard one too; a link that cannot be followed) fails before anything is written.
+void RefuseUnwritableOutputs(const std::vector<Output>& outputs)
+{
+    for (const auto& [option, path, what] : outputs) {
+        if (const int error = path.empty() ? 0 : platform::FollowName(path).error; error != 0) {
+            throw WriteFailure(what, path, error);
+        }
+    }
 }
 
 // The settings a user sets for an analysis type, as its settings dialog groups them: the detector, baseline and
@@ -789,15 +808,17 @@ struct AnalyseRequest {
     ViewOutputs view;
 
     // The outputs asked for, the table first: an empty path is standard output.
-    std::vector<std::pair<std::string, std::string>> Outputs() const
+    std::vector<Output> Outputs() const
     {
-        std::vector<std::pair<std::string, std::string>> outputs = {
-            {output.empty() ? "standard output" : "-o", output}};
-        for (const auto& [option, path] : std::initializer_list<std::pair<const char*, const std::string&>>{
-                 {"--save", saveTo}, {"--view-png", view.picture}, {"--view-pdf", view.printout}, {"--csv", csv},
-                 {"--pdf", pdf}}) {
-            if (!path.empty()) {
-                outputs.emplace_back(option, path);
+        std::vector<Output> outputs = {{output.empty() ? "standard output" : "-o", output, "the table"}};
+        for (const Output& asked : std::initializer_list<Output>{
+                 {"--save", saveTo, "the document"},
+                 {"--view-png", view.picture, "the picture"},
+                 {"--view-pdf", view.printout, "the printout"},
+                 {"--csv", csv, "the comma-separated table"},
+                 {"--pdf", pdf, "the table printout"}}) {
+            if (!asked.path.empty()) {
+                outputs.push_back(asked);
             }
         }
         return outputs;
@@ -1152,13 +1173,27 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
     request.view.Check();
     const std::string& recordingPath = options.arguments[0];
     RefuseDashAsRecording(recordingPath);
+    RefuseClosedInput(recordingPath);
+    if (!request.settingsFrom.empty()) {
+        RefuseClosedInput(request.settingsFrom);
+    }
+    // Each output's name is followed once, here: the checks below and the writes take the file it led to then, so
+    // that a link swapped during the run cannot lead a write onto the recording.
+    const std::vector<Output> outputs = request.Outputs();
+    std::deque<platform::PinnedName> pinned;
+    for (const Output& output : outputs) {
+        if (!output.path.empty()) {
+            pinned.emplace_back(output.path);
+        }
+    }
     if (request.output.empty()) {
         RefuseStandardOutputOnto(recordingPath);
     }
-    const bool savesOverInput = RefuseSharedFiles(recordingPath, request.settingsFrom, request.Outputs());
+    const bool savesOverInput = RefuseSharedFiles(recordingPath, request.settingsFrom, outputs);
     if (request.output.empty()) {
         RefuseClosedStandardOutput();
     }
+    RefuseUnwritableOutputs(outputs);
 
     const AnalysisInput input = ReadAnalysisInput(recordingPath, request.settingsFrom, err);
     if (savesOverInput && (input.savedStreams.empty() || !request.settingsFrom.empty())) {

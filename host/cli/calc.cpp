@@ -250,6 +250,7 @@ int RunCalc(const Options& options, std::ostream& out, std::ostream& err)
         throw Failure("needs a calculation text and a recording", true);
     }
     RefuseDashAsRecording(options.arguments[1]);
+    RefuseClosedInput(options.arguments[1]);
     RefuseSwappedArguments(options.arguments[0], options.arguments[1]);
     RefuseStandardOutputOnto(options.arguments[1]);
     RefuseClosedStandardOutput();

@@ -154,16 +154,31 @@ std::string StandardOutputIdentity()
 
 std::string FileIdentity(const std::string& path)
 {
-    if (platform::AtomicFile::NamesStandardOutput(path)) {
-        return StandardOutputIdentity();
-    }
+    const platform::FileTarget target = platform::FollowName(path);
     struct stat info {};
-    if (::stat(path.c_str(), &info) == 0) {
+    if (target.descriptor >= 0) {
+        return ::fstat(target.descriptor, &info) == 0 ? InodeIdentity(info) : "";
+    }
+    if (target.error != 0) {
+        return "";
+    }
+    if (::stat(target.path.c_str(), &info) == 0) {
         return InodeIdentity(info);
     }
     std::error_code error;
-    const std::filesystem::path full = std::filesystem::weakly_canonical(std::filesystem::absolute(path), error);
+    const std::filesystem::path full =
+        std::filesystem::weakly_canonical(std::filesystem::absolute(target.path), error);
     return error ? "" : "name " + full.string();
+}
+
+void RefuseClosedInput(const std::string& path)
+{
+    const int fd = platform::FollowName(path).descriptor;
+    if (fd >= 0 && !platform::OpenAtStart(fd, false)) {
+        static const char* const kStandard[] = {"standard input", "standard output", "standard error"};
+        throw Failure(path + ": " + (fd <= STDERR_FILENO ? kStandard[fd] : "descriptor " + std::to_string(fd)) +
+                      " is closed");
+    }
 }
 
 void RefuseClosedStandardOutput()
@@ -236,6 +251,7 @@ LoadedHost::LoadedHost(const std::string& modulePath)
 
 int Main(int argc, char** argv, std::ostream& out, std::ostream& err)
 {
+    platform::RecordOpenDescriptors(); // before the closed standard ones are taken
     KeepStandardDescriptorsTaken();
     std::vector<std::string_view> args(argv + 1, argv + argc);
     if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {

@@ -28,9 +28,10 @@ private:
 // with the system's reason for `error` (an errno; 0 when none is known). One wording for every output.
 Failure WriteFailure(const std::string& what, const std::string& path, int error);
 
-// What a file the run reads or writes is: device and inode for a regular file, the full name for one not made
-// yet; empty for a device, a pipe or a socket, which are written in place and replace nothing. A name of the
-// standard output is the file it is redirected to.
+// What a file the run reads or writes is, its name followed as platform::FollowName follows it (a pinned name where
+// it led when pinned): device and inode for a regular file, the full name for one not made yet; empty for a device,
+// a pipe or a socket, which are written in place and replace nothing. A name of a descriptor is the file it is open
+// on.
 std::string FileIdentity(const std::string& path);
 // The file standard output is redirected to, as FileIdentity gives it.
 std::string StandardOutputIdentity();
@@ -75,6 +76,10 @@ struct LoadedHost {
     host::Host host;
     explicit LoadedHost(const std::string& modulePath);
 };
+
+// Failure when a file the run reads names a descriptor that was not open as the run started ("<&-"): it would read
+// the nothing of the descriptor put in its place.
+void RefuseClosedInput(const std::string& path);
 
 // A recording named on the command line: "-" is refused (a usage failure), because standard input is read as
 // /dev/stdin, a file like any other.

@@ -1,16 +1,23 @@
 #include "platform/win/atomicfile.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
+#include <optional>
 #include <streambuf>
+#include <string_view>
+#include <utility>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <pthread.h>
@@ -102,38 +109,95 @@ bool IsStandardOutput(const struct stat& file)
     return ::fstat(STDOUT_FILENO, &out) == 0 && out.st_dev == file.st_dev && out.st_ino == file.st_ino;
 }
 
-// The file a path leads to, its symbolic links followed one by one as open() follows them; a file not made yet
-// when nothing is there. `error` is the reason a link cannot be followed.
-struct FollowedPath {
-    std::string target;
-    bool standardOutput = false; // a link on the way names the standard output
-    int error = 0;
-};
+// A descriptor's number written whole, as a name in /proc/self/fd.
+std::optional<int> DescriptorNumber(std::string_view text)
+{
+    int fd = -1;
+    const auto parsed = std::from_chars(text.data(), text.data() + text.size(), fd);
+    return parsed.ec == std::errc() && parsed.ptr == text.data() + text.size() && fd >= 0 ? std::optional(fd)
+                                                                                           : std::nullopt;
+}
 
-FollowedPath FollowLinks(const std::string& path)
+// The descriptor a name is a name of, by its text alone (so without /proc too): /dev/stdin, /dev/stdout,
+// /dev/stderr, or a number in /dev/fd, /proc/self/fd, /proc/thread-self/fd or the process's own /proc/PID/fd.
+std::optional<int> NamedDescriptor(const std::filesystem::path& name)
+{
+    const std::string normal = name.lexically_normal().string();
+    static constexpr std::pair<std::string_view, int> kStandard[] = {
+        {"/dev/stdin", 0}, {"/dev/stdout", 1}, {"/dev/stderr", 2}};
+    for (const auto& [standard, fd] : kStandard) {
+        if (normal == standard) {
+            return fd;
+        }
+    }
+    const std::string own = "/proc/" + std::to_string(::getpid()) + "/fd/";
+    for (const std::string_view folder : {std::string_view("/dev/fd/"), std::string_view("/proc/self/fd/"),
+                                          std::string_view("/proc/thread-self/fd/"), std::string_view(own)}) {
+        if (normal.starts_with(folder)) {
+            return DescriptorNumber(std::string_view(normal).substr(folder.size()));
+        }
+    }
+    return std::nullopt;
+}
+
+// The descriptor an entry of a folder that leads to the process's own descriptors is (a link to /dev/fd, or to
+// /proc/self/fd): its link names the file the descriptor is open on, which is no file to replace.
+std::optional<int> DescriptorThroughFolder(const std::filesystem::path& name)
+{
+    char* resolved = ::realpath(name.has_parent_path() ? name.parent_path().c_str() : ".", nullptr);
+    if (!resolved) {
+        return std::nullopt;
+    }
+    const std::filesystem::path folder(resolved);
+    std::free(resolved);
+    return NamedDescriptor(folder / name.filename());
+}
+
+FileTarget DescriptorTarget(int fd) { return {fd, {}, OpenAtStart(fd, true) ? 0 : EBADF}; }
+
+FileTarget FollowNow(const std::string& name)
 {
     constexpr int kMostLinks = 40; // as the kernel's ELOOP
-    std::filesystem::path current = path;
+    std::filesystem::path current = name;
     for (int links = 0; links <= kMostLinks; ++links) {
-        if (AtomicFile::NamesStandardOutput(current.string())) {
-            return {current.string(), true};
+        if (const auto fd = NamedDescriptor(current)) {
+            return DescriptorTarget(*fd);
         }
         struct stat info {};
         if (::lstat(current.c_str(), &info) != 0) {
-            return errno == ENOENT ? FollowedPath{current.string()} : FollowedPath{{}, false, errno};
+            return errno == ENOENT ? FileTarget{-1, current.string()} : FileTarget{-1, {}, errno};
         }
         if (!S_ISLNK(info.st_mode)) {
-            return {current.string()};
+            return {-1, current.string()};
+        }
+        if (const auto fd = DescriptorThroughFolder(current)) {
+            return DescriptorTarget(*fd);
         }
         std::vector<char> text(PATH_MAX);
         const ssize_t size = ::readlink(current.c_str(), text.data(), text.size());
         if (size < 0) {
-            return {{}, false, errno};
+            return {-1, {}, errno};
         }
         const std::filesystem::path next(std::string(text.data(), static_cast<std::size_t>(size)));
         current = next.is_absolute() ? next : current.parent_path() / next;
     }
-    return {{}, false, ELOOP};
+    return {-1, {}, ELOOP};
+}
+
+// The names pinned now, the latest last.
+std::mutex g_pinsLock;
+std::vector<const PinnedName*> g_pins;
+
+// How each descriptor was open as the program started: its status flags, -1 for one that was closed.
+struct StartingDescriptors {
+    bool recorded = false;
+    std::vector<int> flags;
+};
+
+StartingDescriptors& Starting()
+{
+    static StartingDescriptors starting;
+    return starting;
 }
 
 // Why no file may be made in `folder`, as an errno: it does not exist, or it is /dev itself (whose names are the
@@ -157,10 +221,67 @@ AtomicFile::FailureWatch::FailureWatch() : outer_(t_innermostWatch) { t_innermos
 
 AtomicFile::FailureWatch::~FailureWatch() { t_innermostWatch = outer_; }
 
-bool AtomicFile::NamesStandardOutput(const std::string& path)
+FileTarget FollowName(const std::string& name)
 {
-    const std::string name = std::filesystem::path(path).lexically_normal().string();
-    return name == "/dev/stdout" || name == "/dev/fd/1" || name == "/proc/self/fd/1";
+    {
+        const std::lock_guard lock(g_pinsLock);
+        const auto pinned =
+            std::find_if(g_pins.rbegin(), g_pins.rend(), [&](const PinnedName* pin) { return pin->Name() == name; });
+        if (pinned != g_pins.rend()) {
+            return (*pinned)->Target();
+        }
+    }
+    return FollowNow(name);
+}
+
+PinnedName::PinnedName(std::string name) : name_(std::move(name)), target_(FollowNow(name_))
+{
+    const std::lock_guard lock(g_pinsLock);
+    g_pins.push_back(this);
+}
+
+PinnedName::~PinnedName()
+{
+    const std::lock_guard lock(g_pinsLock);
+    std::erase(g_pins, this);
+}
+
+void RecordOpenDescriptors()
+{
+    std::vector<int> flags;
+    const auto note = [&flags](int fd) {
+        const int status = ::fcntl(fd, F_GETFL);
+        if (status >= 0) {
+            flags.resize(std::max(flags.size(), static_cast<std::size_t>(fd) + 1), -1);
+            flags[static_cast<std::size_t>(fd)] = status;
+        }
+    };
+    if (DIR* folder = ::opendir("/proc/self/fd")) {
+        const int own = ::dirfd(folder);
+        while (const dirent* entry = ::readdir(folder)) {
+            if (const auto fd = DescriptorNumber(entry->d_name); fd && *fd != own) {
+                note(*fd);
+            }
+        }
+        ::closedir(folder);
+    } else {
+        // Without /proc, every number a descriptor may have, up to a bound that keeps the start quick.
+        const long most = std::min(::sysconf(_SC_OPEN_MAX), 65536L);
+        for (int fd = 0; fd < most; ++fd) {
+            note(fd);
+        }
+    }
+    Starting() = {true, std::move(flags)};
+}
+
+bool OpenAtStart(int fd, bool writing)
+{
+    const StartingDescriptors& starting = Starting();
+    const int status = !starting.recorded ? ::fcntl(fd, F_GETFL)
+                       : fd >= 0 && static_cast<std::size_t>(fd) < starting.flags.size()
+                           ? starting.flags[static_cast<std::size_t>(fd)]
+                           : -1;
+    return status >= 0 && (!writing || (status & O_ACCMODE) != O_RDONLY);
 }
 
 // Collects small writes into larger ones, so that a stream writer costs few system calls.
@@ -214,34 +335,30 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)), target_(path_
         Fail(ENOENT);
         return;
     }
-    // Opening the standard output's name again would truncate what a shell's ">>" keeps, a rename would cut the
-    // file loose from the descriptor, and without /proc (or with descriptor 1 closed) the name leads nowhere.
-    const auto openStandardOutput = [this] { OpenInPlace(::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0)); };
-    if (NamesStandardOutput(path_)) {
-        openStandardOutput();
-        return;
-    }
-    struct stat old {};
-    const bool exists = ::stat(path_.c_str(), &old) == 0;
-    if (exists && IsStandardOutput(old)) {
-        openStandardOutput();
-        return;
-    }
-    if (exists && !S_ISREG(old.st_mode)) {
-        OpenInPlace(::open(path_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
-        return;
-    }
-    // A link stays a link: the file it leads to is replaced, or made.
-    const FollowedPath followed = FollowLinks(path_);
+    const FileTarget followed = FollowName(path_);
     if (followed.error != 0) {
         Fail(followed.error);
         return;
     }
-    if (followed.standardOutput) {
-        openStandardOutput();
+    // A descriptor's name opened again would truncate what a shell's ">>" keeps, a rename would cut the file loose
+    // from the descriptor, and without /proc the name leads nowhere.
+    if (followed.descriptor >= 0) {
+        OpenInPlace(::fcntl(followed.descriptor, F_DUPFD_CLOEXEC, 0));
         return;
     }
-    target_ = followed.target;
+    // A link stays a link: the file it leads to is replaced, or made. Its links were followed once, to here; a link
+    // put here since is not followed.
+    target_ = followed.path;
+    struct stat old {};
+    const bool exists = ::lstat(target_.c_str(), &old) == 0;
+    if (exists && IsStandardOutput(old)) {
+        OpenInPlace(::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0));
+        return;
+    }
+    if (exists && !S_ISREG(old.st_mode)) {
+        OpenInPlace(::open(target_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW));
+        return;
+    }
     if (const int refused = FolderRefusal(std::filesystem::path(target_).parent_path()); refused != 0) {
         Fail(refused);
         return;
@@ -380,7 +497,7 @@ bool AtomicFile::Commit()
             Fail(errno);
         }
     } else if (Good() && ::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) {
-        Fail(errno); // devices and pipes cannot be synced; a file behind /dev/stdout can
+        Fail(errno); // devices and pipes cannot be synced; a file behind a descriptor can
     }
     const bool wasGood = Good();
     Close();

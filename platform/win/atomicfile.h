@@ -5,9 +5,11 @@
 // would replace it; every regular file goes through the temporary file. A symbolic link is never replaced: it is
 // followed to the file it leads to, which a dangling link creates in its existing folder, as a shell's ">" does.
 // No new file is made directly in /dev, nor anything under /proc: a name there that leads nowhere is a standard
-// stream that is closed or a /proc that is not mounted, not a file to make. The process's own standard output is
-// written through its descriptor 1, so that a shell's ">>" keeps what the file held: named /dev/stdout, /dev/fd/1
-// or /proc/self/fd/1 (with or without /proc), or as the file it is redirected to.
+// stream that is closed or a /proc that is not mounted, not a file to make. A name of one of the process's
+// descriptors (/dev/stdin, /dev/stdout, /dev/stderr, /dev/fd/N, /proc/self/fd/N, with or without /proc, and links
+// that lead there) is written through that descriptor in place, so that a shell's ">>" keeps what the file held, but
+// only a descriptor that was open for writing when the program started: another of that number may by now be a file
+// the program opened itself. The file standard output is redirected to is written through descriptor 1 too.
 //
 // The temporary files being written are kept in a fixed table, so that a signal handler can remove them
 // (RemovePendingTemporaries) before the process ends.
@@ -77,9 +79,6 @@ public:
         int reason_ = 0;
     };
 
-    // True when `path` names the process's standard output itself: /dev/stdout, /dev/fd/1 or /proc/self/fd/1.
-    static bool NamesStandardOutput(const std::string& path);
-
     // Removes every temporary file being written. Async-signal-safe: for a handler of kEndingSignals, which are
     // held while a temporary file is made, renamed or removed, so that the table always names every one.
     static void RemovePendingTemporaries() noexcept;
@@ -104,6 +103,41 @@ private:
     std::size_t written_ = 0;
     std::unique_ptr<Buffer> buffer_;
     std::unique_ptr<std::ostream> stream_;
+};
+
+// Where a name leads, its symbolic links followed one by one as open() follows them: one of the process's
+// descriptors, or the file the links end at.
+struct FileTarget {
+    int descriptor = -1; // the descriptor the name is a name of; -1 for a file
+    std::string path;    // else the file, with no link at its end; it may not exist yet
+    int error = 0;       // why nothing can be written there: a link that cannot be followed, or a descriptor that
+                         // was not open for writing when the program started; 0 when nothing is known against it
+};
+
+// Where `name` leads: where it led when it was pinned (PinnedName), else where it leads now.
+FileTarget FollowName(const std::string& name);
+
+// Records which descriptors are open, and how, as the program starts and before it opens any: only those are
+// written through by name. Until it is called, a descriptor counts as it is open at the time.
+void RecordOpenDescriptors();
+// True when `fd` was open when the program started (open for writing, when `writing`).
+bool OpenAtStart(int fd, bool writing);
+
+// While it lives, `name` leads where it led when the pin was made: every AtomicFile of that name writes there,
+// whatever its links lead to by then, so that what was checked of the target holds for the write.
+class PinnedName {
+public:
+    explicit PinnedName(std::string name);
+    ~PinnedName();
+    PinnedName(const PinnedName&) = delete;
+    PinnedName& operator=(const PinnedName&) = delete;
+
+    const std::string& Name() const { return name_; }
+    const FileTarget& Target() const { return target_; }
+
+private:
+    std::string name_;
+    FileTarget target_;
 };
 
 // Writes `bytes` as the whole file at `path` through an AtomicFile; false when it could not be written.

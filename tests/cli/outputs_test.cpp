@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -128,6 +129,11 @@ TEST(CommandLineOutputs, NoOutputReplacesTheInputOrAnotherOutput)
     fs::create_symlink("rec.txt", folder / "link.txt");
     fs::create_hard_link(folder / "rec.txt", folder / "hard.txt");
     Put(folder / "same.csv", "an earlier table");
+    // Dangling links that meet in one file not made yet, directly or through another link.
+    for (const char* link : {"dA", "dB", "dD.csv"}) {
+        fs::create_symlink("new.x", folder / link);
+    }
+    fs::create_symlink("dB", folder / "dC");
     ASSERT_EQ(RunProgram({{"analyse", "rec.txt", "--quiet", "-o", "/dev/null", "--save", "doc.cmhd"},
                           folder.Path().string()})
                   .status,
@@ -152,6 +158,12 @@ TEST(CommandLineOutputs, NoOutputReplacesTheInputOrAnotherOutput)
          "--pdf table.csv: that is also the file of --csv"},
         {{"-o", "/dev/null", "--from", "doc.cmhd", "--save", "doc.cmhd"},
          "--save doc.cmhd: that is the --from document"},
+        {{"-o", "dA", "--save", "dB"}, "--save dB: that is also the file of -o"},
+        {{"-o", "new.x", "--save", "dB"}, "--save dB: that is also the file of -o"},
+        {{"-o", "dA", "--save", "dC"}, "--save dC: that is also the file of -o"},
+        {{"-o", "/dev/null", "--csv", "dD.csv", "--pdf", "dA"}, "--pdf dA: that is also the file of --csv"},
+        {{"-o", "/dev/null", "--event", "1", "--view-png", "dA", "--view-pdf", "dB"},
+         "--view-pdf dB: that is also the file of --view-png"},
         // Standard output, when it carries the table, is an output too.
         {{}, "standard output: that is the recording being analysed", "rec.txt"},
         {{"-o", "-"}, "standard output: that is the recording being analysed", "hard.txt"},
@@ -193,6 +205,50 @@ TEST(CommandLineOutputs, NoOutputReplacesTheInputOrAnotherOutput)
                   .status,
               0);
     EXPECT_NE(Bytes(folder / "doc.cmhd"), document);
+}
+
+// An output's name is followed once, for the check and the write alike: while its link is swapped between another
+// file and the recording, a run is refused as the recording or writes the other file, never the recording.
+TEST(CommandLineOutputs, ALinkSwappedDuringARunNeverLeadsTheTableOntoTheRecording)
+{
+    const TempFolder folder;
+    std::string recording = "Time (s)\tVm (mV)\n";
+    for (int i = 0; i < 100; ++i) {
+        recording += std::to_string(i * 1e-3) + (i % 50 == 25 ? "\t-10\n" : "\t-70\n");
+    }
+    Put(folder / "rec.txt", recording);
+    fs::create_symlink("other.txt", folder / "out.tab");
+    std::atomic<bool> stop = false;
+    std::thread swapper([&] {
+        const std::string swapped = folder / "swapped";
+        const std::string output = folder / "out.tab";
+        for (bool toRecording = true; !stop; toRecording = !toRecording) {
+            ::symlink(toRecording ? "rec.txt" : "other.txt", swapped.c_str());
+            ::rename(swapped.c_str(), output.c_str());
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
+    });
+    int replaced = 0;
+    int written = 0;
+    int refused = 0;
+    int otherwise = 0;
+    for (int run = 0; run < 200; ++run) {
+        const RunResult outcome =
+            RunProgram({{"analyse", "rec.txt", "--quiet", "-o", "out.tab"}, folder.Path().string()});
+        ++(outcome.status == 0 ? written : outcome.status == 2 ? refused : otherwise);
+        if (Bytes(folder / "rec.txt") != recording) {
+            ++replaced;
+            Put(folder / "rec.txt", recording);
+        }
+    }
+    stop = true;
+    swapper.join();
+    EXPECT_EQ(replaced, 0);
+    // Refused when checked onto the recording, written to the other file when not; nothing else.
+    EXPECT_GT(written, 0);
+    EXPECT_GT(refused, 0);
+    EXPECT_EQ(otherwise, 0);
+    EXPECT_EQ(Bytes(folder / "other.txt").rfind("\t", 0), 0u);
 }
 
 // A regular file is replaced through a temporary file wherever it lies: a write that fails under /dev/shm leaves the
@@ -380,20 +436,36 @@ if [ -L /dev/stdout ]; then : > "$F/stdout-link"; fi
 } // namespace
 
 // With standard output closed, or without /proc (a chroot, a bare container), /dev/stdout leads nowhere: the table
-// still goes to descriptor 1 itself, a closed one is a failure, and no file is made in /dev or under /proc. Run in
-// a private /dev only: the fault this guards against replaced the machine's /dev/stdout.
+// still goes to descriptor 1 itself, a closed one is a failure, and no file is made in /dev or under /proc. Every
+// descriptor's names (/dev/stderr, /dev/fd/N, /proc/self/fd/N, links to them) are written through the descriptor in
+// place, after what a shell's ">>" keeps; a descriptor that was not open for writing as the run started, standard
+// ones too, fails before anything is written. Run in a private /dev only: the fault this guards against replaced
+// the machine's /dev/stdout.
 TEST(CommandLineOutputs, StandardOutputIsTheDescriptorNotTheNameInDev)
 {
-    const std::string program = clitest::Quote(clitest::Program().string()) + " analyse --module " +
-                                clitest::Quote(MODULE_LIBRARY_PATH) + " " + clitest::Quote(Example("cardiac.txt"));
+    const auto command = [](const std::string& name, const std::string& arguments) {
+        return clitest::Quote(clitest::Program().string()) + " " + name + " --module " +
+               clitest::Quote(MODULE_LIBRARY_PATH) + " " + arguments;
+    };
+    const std::string program = command("analyse", clitest::Quote(Example("cardiac.txt")));
     const std::string analysed = program + " --quiet --type 1";
-    const std::string calc = clitest::Quote(clitest::Program().string()) + " calc --module " +
-                             clitest::Quote(MODULE_LIBRARY_PATH) + " 'cappeakdet(ch1, 0.05, 2)' " +
-                             clitest::Quote(Example("cardiac.txt"));
+    const std::string calc = command("calc", "'cappeakdet(ch1, 0.05, 2)' " + clitest::Quote(Example("cardiac.txt")));
     const RunResult usual = RunProgram({{"analyse", Example("cardiac.txt"), "--quiet", "--type", "1"}});
     ASSERT_EQ(usual.status, 0);
+    const RunResult loud = RunProgram({{"analyse", Example("cardiac.txt"), "--type", "1", "-o", "/dev/null"}});
+    const std::string done = "crestmetrics: analyse: done\n";
+    ASSERT_TRUE(loud.err.ends_with(done)) << loud.err;
+    const std::string progress = loud.err.substr(0, loud.err.size() - done.size());
+    const TempFolder saved;
+    ASSERT_EQ(RunProgram({{"analyse", Example("cardiac.txt"), "--quiet", "--type", "1", "-o", "/dev/null", "--save",
+                           saved / "doc.cmhd"}})
+                  .status,
+              0);
+    const std::string document = Bytes(saved / "doc.cmhd");
     const std::string earlier = "an earlier line\n";
     const std::string closed = "crestmetrics: analyse: cannot write to standard output";
+    const std::string refused = "crestmetrics: analyse: cannot write the ";
+    const std::string log = " 2>> \"$F/t.tab\"";
     const struct {
         bool withoutProc;
         std::string line; // the table file, if any, is t.tab in the folder: "$F/t.tab"
@@ -407,6 +479,35 @@ TEST(CommandLineOutputs, StandardOutputIsTheDescriptorNotTheNameInDev)
         {true, analysed + " > \"$F/t.tab\"", 0, "", usual.out},
         {true, analysed + " -o - >> \"$F/t.tab\"", 0, "", earlier + usual.out},
         {true, analysed + " -o /dev/stdout >> \"$F/t.tab\"", 0, "", earlier + usual.out},
+        {false, analysed + " -o /dev/stderr" + log, 0, "", earlier + usual.out},
+        {false, analysed + " -o /dev/fd/2" + log, 0, "", earlier + usual.out},
+        {false, analysed + " -o /proc/self/fd/2" + log, 0, "", earlier + usual.out},
+        {true, analysed + " -o /proc/self/fd/2" + log, 0, "", earlier + usual.out},
+        {false, analysed + " -o /dev/fd/3 3>> \"$F/t.tab\"", 0, "", earlier + usual.out},
+        {true, analysed + " -o /dev/fd/3 3>> \"$F/t.tab\"", 0, "", earlier + usual.out},
+        {false, "ln -s /dev/stderr \"$F/to-stderr\" && " + analysed + " -o \"$F/to-stderr\"" + log, 0, "",
+         earlier + usual.out},
+        {false, "ln -s /dev/fd \"$F/fds\" && " + analysed + " -o \"$F/fds/3\" 3>> \"$F/t.tab\"", 0, "",
+         earlier + usual.out},
+        {false, analysed + " -o /dev/stdin 0>> \"$F/t.tab\"", 0, "", earlier + usual.out},
+        {false, analysed + " -o /dev/null --save /dev/stderr" + log, 0, "", earlier + document},
+        // The messages share the file with the table, in the order they were written.
+        {false, program + " --type 1 -o /dev/stderr" + log, 0, "", earlier + progress + usual.out + done},
+        {false, analysed + " -o /dev/fd/5 5>&-", 1, refused + "table to /dev/fd/5: Bad file descriptor", ""},
+        {true, analysed + " -o /dev/fd/5 5>&-", 1, refused + "table to /dev/fd/5: Bad file descriptor", ""},
+        {false, analysed + " -o \"$F/t.tab\" --save /dev/fd/3 3>&-", 1,
+         refused + "document to /dev/fd/3: Bad file descriptor", ""},
+        {false, analysed + " -o \"$F/t.tab\" --save /dev/stdin < /dev/null", 1,
+         refused + "document to /dev/stdin: Bad file descriptor", ""},
+        {false, analysed + " -o \"$F/t.tab\" --save /dev/stdout >&-", 1,
+         refused + "document to /dev/stdout: Bad file descriptor", ""},
+        {false, analysed + " -o \"$F/t.tab\" --view-pdf /dev/stderr 2>&-", 1, "", ""},
+        {false, "cd \"$F\" && " + command("analyse", "/dev/stdin -o t.tab < t.tab"), 2,
+         "crestmetrics: analyse: -o t.tab: that is the recording being analysed", ""},
+        {false, command("analyse", "/dev/stdin <&-"), 1, "crestmetrics: analyse: /dev/stdin: standard input is closed",
+         ""},
+        {false, command("calc", "'cappeakdet(ch1, 0.05, 2)' /dev/stdin <&-"), 1,
+         "crestmetrics: calc: /dev/stdin: standard input is closed", ""},
         {false, analysed + " -o /dev/table.txt", 1,
          "crestmetrics: analyse: cannot write the table to /dev/table.txt: Operation not permitted", ""},
         {true, analysed + " -o /proc/table.txt", 1,

@@ -184,6 +184,37 @@ TEST_F(AtomicFileTest, ALinkIsFollowedToItsFileOrFailsWithItsReason)
     }
 }
 
+// A pinned name leads where it led when it was pinned, whatever its link leads to by then; that file, made a link
+// since, is refused rather than followed. Once the pin goes, the name is followed anew.
+TEST_F(AtomicFileTest, APinnedNameIsWrittenWhereItLedWhenPinned)
+{
+    const std::string link = PathOf("out.tab");
+    const std::string checked = PathOf("checked.txt");
+    const std::string recording = PathOf("recording.txt");
+    Put(checked, kOld);
+    Put(recording, "the recording");
+    fs::create_symlink("checked.txt", link);
+    const auto pointAt = [](const std::string& link, const char* target) {
+        fs::remove(link);
+        fs::create_symlink(target, link);
+    };
+    {
+        const platform::PinnedName pinned(link);
+        pointAt(link, "recording.txt");
+        EXPECT_EQ(platform::FollowName(link).path, checked);
+        ASSERT_TRUE(platform::WriteWholeFile(link, "the table"));
+        EXPECT_EQ(Read(checked), "the table");
+
+        pointAt(checked, "recording.txt");
+        const AtomicFile::FailureWatch watch;
+        EXPECT_FALSE(platform::WriteWholeFile(link, "the table again"));
+        EXPECT_EQ(watch.Reason(), ELOOP);
+        EXPECT_TRUE(fs::is_symlink(checked));
+        EXPECT_EQ(Read(recording), "the recording");
+    }
+    EXPECT_EQ(platform::FollowName(link).path, recording);
+}
+
 // A watch gives the reason of the first failure since it was made, of the files written while it lives.
 TEST_F(AtomicFileTest, AWatchGivesTheReasonOfAFailureSinceItWasMade)
 {
