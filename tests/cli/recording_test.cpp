@@ -454,6 +454,57 @@ TEST(Recording, AStreamIsReadAsItArrives)
     EXPECT_LT(allocated, text.size() / 2) << text.size() << " bytes";
 }
 
+// The resident memory a read adds at its peak, in bytes (Linux's /proc).
+long long PeakResidentAdded(const std::function<void()>& read)
+{
+    auto field = [](const std::string& name) {
+        std::ifstream status("/proc/self/status");
+        std::string key;
+        long long kilobytes = 0;
+        while (status >> key && key != name) {
+            status.ignore(1 << 20, '\n');
+        }
+        status >> kilobytes;
+        return kilobytes * 1024;
+    };
+    std::ofstream("/proc/self/clear_refs") << "5"; // the peak starts again from what is resident now
+    const long long before = field("VmRSS:");
+    read();
+    return field("VmHWM:") - before;
+}
+
+// A recording of many columns and few lines takes about the memory of its samples, from text in memory and as it
+// arrives, where each column of each piece of its text took pages of its own.
+TEST(Recording, AWideRecordingTakesTheMemoryOfItsSamples)
+{
+    constexpr int kChannels = 20'000;
+    constexpr int kLines = 40;
+    std::string text = "Time (s)";
+    for (int channel = 1; channel <= kChannels; ++channel) {
+        text += "\tc" + std::to_string(channel) + " (mV)";
+    }
+    for (int line = 0; line < kLines; ++line) {
+        text += "\n" + std::to_string(line);
+        for (int channel = 1; channel <= kChannels; ++channel) {
+            text += (line + channel) % 3 ? "\t1.5" : "\t-0.73";
+        }
+    }
+    constexpr long long kSampleBytes = 4LL * kChannels * kLines;
+    for (const bool arriving : {false, true}) {
+        SCOPED_TRACE(arriving ? "arriving" : "in memory");
+        std::istringstream in(text);
+        std::shared_ptr<host::Document> document;
+        const long long added = PeakResidentAdded([&] {
+            document =
+                arriving ? host::ReadRecordingStream(in, 1 << 16, 1 << 20) : host::ReadRecordingText(text, 1 << 20);
+        });
+        ASSERT_EQ(document->ChannelCount(), kChannels);
+        EXPECT_EQ(document->Samples(0, kChannels - 1)[kLines - 1],
+                  static_cast<float>(((kLines - 1 + kChannels) % 3 ? 1.5 : -0.73) * 1e-3));
+        EXPECT_LT(added, 4 * kSampleBytes + (16 << 20));
+    }
+}
+
 // A signal written across a row makes a first line of millions of fields: it is refused once it names more columns
 // than a recording can have, before the rest of the line is read, and in little memory.
 TEST(Recording, AHeaderOfMoreThanAMillionColumnsIsRefusedBeforeItsEnd)
