@@ -1577,7 +1577,8 @@ std::uint64_t NextLinesEnd(const ArrivingSource& source, std::uint64_t offset, s
     if (const auto feed = source.Arrived(offset, target).rfind('\n'); feed != std::string_view::npos) {
         return offset + feed + 1;
     }
-    for (std::uint64_t searched = target;; searched = source.Size()) {
+    // Each search goes on where the last stopped: the bytes that arrive next are searched, once.
+    for (std::uint64_t searched = target;;) {
         if (const auto feed = source.Arrived(searched, source.Size()).find('\n'); feed != std::string_view::npos) {
             if (searched + feed - offset > longestLine) {
                 NoLineFeed(linesBefore + 1, longestLine);
@@ -1587,6 +1588,7 @@ std::uint64_t NextLinesEnd(const ArrivingSource& source, std::uint64_t offset, s
         if (source.Size() - offset > longestLine) {
             NoLineFeed(linesBefore + 1, longestLine);
         }
+        searched = source.Size();
         if (!source.More()) {
             return source.Size(); // the last line, without its line feed
         }

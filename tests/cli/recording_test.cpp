@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <cmath>
@@ -431,27 +432,46 @@ TEST(Recording, TheStartIsJudgedAlikeHoweverItArrives)
 }
 
 // A recording that arrives is read as it arrives: what the reader asks of the memory beside the samples stays far below
-// the recording's bytes, where reading it whole first took them twice over.
+// the recording's bytes, where reading it whole first took them twice over. A line longer than the lines read at once
+// is read to its end as it arrives, and the lines after it as they arrive, however many bytes follow it. The samples
+// are those of the file.
 TEST(Recording, AStreamIsReadAsItArrives)
 {
-    std::string text = "Time (s)\tVm (mV)\n";
-    char number[32];
-    constexpr int kSamples = 3'000'000;
-    for (int i = 0; i < kSamples; ++i) {
-        text.append(number, std::to_chars(number, number + 32, i * 1e-4, std::chars_format::fixed, 4).ptr);
-        text += '\t';
-        const double sample = -80.0 + (i % 977) * 0.11;
-        text.append(number, std::to_chars(number, number + 32, sample, std::chars_format::fixed, 2).ptr);
-        text += '\n';
+    const struct {
+        int samples;
+        std::size_t blanks; // after the samples of the line in the middle
+        std::size_t arrival; // bytes at a time and pieces of about pieceBytes on two threads; 0: as ReadRecording does
+        std::size_t pieceBytes;
+        std::uint64_t longestLine;
+    } cases[] = {
+        {3'000'000, 0, 0, 0, host::kLongestRecordingLine},
+        {300'000, 30'000, 4096, 4096, 1 << 16}, // a line longer than the two pieces read at once
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.blanks);
+        std::string text = "Time (s)\tVm (mV)\n";
+        char number[32];
+        for (int i = 0; i < c.samples; ++i) {
+            text.append(number, std::to_chars(number, number + 32, i * 1e-4, std::chars_format::fixed, 4).ptr);
+            text += '\t';
+            const double sample = -80.0 + (i % 977) * 0.11;
+            text.append(number, std::to_chars(number, number + 32, sample, std::chars_format::fixed, 2).ptr);
+            text += i == c.samples / 2 ? std::string(c.blanks, ' ') + '\n' : "\n";
+        }
+        std::istringstream in(text);
+        allocated = 0;
+        counting = true;
+        const auto document = c.arrival ? host::ReadRecordingStream(in, c.arrival, c.pieceBytes, 2, c.longestLine)
+                                        : host::ReadRecording(in);
+        counting = false;
+        const auto samples = document->Samples(0, 0);
+        ASSERT_EQ(samples.size(), static_cast<std::size_t>(c.samples));
+        EXPECT_EQ(samples[1000], static_cast<float>((-80.0 + 23 * 0.11) * 1e-3));
+        const auto file = host::ReadRecordingText(text, 1 << 20);
+        EXPECT_TRUE(std::ranges::equal(samples, file->Samples(0, 0)));
+        EXPECT_EQ(document->TickPeriod(0), file->TickPeriod(0));
+        EXPECT_LT(allocated, text.size() / 2) << text.size() << " bytes";
     }
-    std::istringstream in(text);
-    allocated = 0;
-    counting = true;
-    const auto document = host::ReadRecording(in);
-    counting = false;
-    ASSERT_EQ(document->Samples(0, 0).size(), static_cast<std::size_t>(kSamples));
-    EXPECT_EQ(document->Samples(0, 0)[1000], static_cast<float>((-80.0 + 23 * 0.11) * 1e-3));
-    EXPECT_LT(allocated, text.size() / 2) << text.size() << " bytes";
 }
 
 // The resident memory a read adds at its peak, in bytes (Linux's /proc).
