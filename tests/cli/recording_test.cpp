@@ -508,7 +508,7 @@ TEST(Recording, ARecordingTakesTheMemoryOfItsSamples)
         long long beside;       // and beside them
     } cases[] = {
         {20'000, 40, 1 << 20, 4.0, 16 << 20},
-        {1, 4'000'000, 1 << 16, 1.25, 2 << 20},
+        {1, 4'000'000, 1 << 18, 1.5, 2 << 20},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.channels);
