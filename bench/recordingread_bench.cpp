@@ -16,6 +16,12 @@
 // before it, is refused once the line names more columns than a recording can have: peak_megabytes is the resident
 // memory the refusal took.
 //
+// Recordings of many columns and few lines (256 x 100,000 to 999,999 x 3, a time column and channels of values of a
+// few characters such as "1.5" and "-0.73"), read by `crestmetrics calc` as a process of its own, from the file and
+// through a pipe as standard input: the whole process's peak resident memory (peak_MB) against what the same header
+// without sample lines takes (header_MB) and the samples as floats (samples_MB). A row fails beyond
+// header_MB + 2 x samples_MB + 64 MB (bound_MB), and the widest also beyond 1 GB or 10 s.
+//
 // --recording_dir=DIR writes the files into DIR (recording_<samples>.txt) and keeps them, or reads them there when
 // they exist, so that other readers (bench/recordingread_numpy.py) can be timed on the same bytes.
 #include "bench/recordings.h"
@@ -25,7 +31,10 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -33,6 +42,8 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -161,6 +172,163 @@ const File& OneLineRecording(std::int64_t bytes) { return RowRecording(bytes, "T
 // A signal saved across a row, and nothing else: one line of `bytes` bytes.
 const File& AcrossARowRecording(std::int64_t bytes) { return RowRecording(bytes, ""); }
 
+// A recording of `columns` columns, a time column and channels, and `lines` lines of values of a few characters;
+// with no lines, its header alone.
+const File& WideRecording(std::int64_t columns, std::int64_t lines)
+{
+    static std::map<std::pair<std::int64_t, std::int64_t>, File> made;
+    File& file = made[{columns, lines}];
+    if (!file.path.empty()) {
+        return file;
+    }
+    const std::string name = "wide_" + std::to_string(columns) + "x" + std::to_string(lines) + ".txt";
+    file.path = recordingDir.empty()
+                    ? fs::temp_directory_path() / ("crestmetrics_bench_" + std::to_string(::getpid()) + "_" + name)
+                    : recordingDir / name;
+    file.samples = (columns - 1) * lines;
+    if (recordingDir.empty() || !fs::exists(file.path)) {
+        static constexpr std::string_view kValues[] = {"1.5", "-0.73", "0.2", "-12.25", "3", "-0.5", "0.05", "7.1"};
+        std::ofstream out(file.path, std::ios::binary);
+        std::string text = "Time (s)";
+        for (std::int64_t column = 1; column < columns; ++column) {
+            text += "\tc" + std::to_string(column) + " (mV)";
+        }
+        text += '\n';
+        char number[32];
+        for (std::int64_t line = 0; line < lines; ++line) {
+            text.append(number, std::to_chars(number, number + sizeof number, static_cast<double>(line) * 1e-3,
+                                              std::chars_format::fixed, 3)
+                                    .ptr);
+            for (std::int64_t column = 1; column < columns; ++column) {
+                text += '\t';
+                text += kValues[static_cast<std::size_t>(line * 3 + column) % std::size(kValues)];
+            }
+            text += '\n';
+            if (text.size() > (1 << 20)) {
+                out << text;
+                text.clear();
+            }
+        }
+        out << text;
+    }
+    file.bytes = static_cast<std::int64_t>(fs::file_size(file.path));
+    return file;
+}
+
+// Writes a file into a pipe as `cat` would, until its reader stops reading, and closes the pipe.
+void WriteInto(int pipe, const File& file)
+{
+    std::ifstream from(file.path, std::ios::binary);
+    std::vector<char> piece(1 << 16);
+    while (from.read(piece.data(), static_cast<std::streamsize>(piece.size())) || from.gcount() > 0) {
+        for (std::streamsize done = 0; done < from.gcount();) {
+            const ssize_t n = ::write(pipe, piece.data() + done, static_cast<std::size_t>(from.gcount() - done));
+            if (n <= 0) {
+                ::close(pipe);
+                return;
+            }
+            done += n;
+        }
+    }
+    ::close(pipe);
+}
+
+struct ProgramRun {
+    bool exited = false; // with status 0
+    double seconds = 0.0;
+    long long peak = 0; // bytes
+};
+
+// Runs `crestmetrics calc` on a recording, from its file or through a pipe as standard input, with its outputs
+// thrown away: its time and the peak of its resident memory.
+ProgramRun RunCalc(const File& file, bool piped)
+{
+    const std::string program = (fs::canonical("/proc/self/exe").parent_path() / "crestmetrics").string();
+    const std::string path = piped ? "/dev/stdin" : file.path.string();
+    const char* const argv[] = {program.c_str(), "calc", "cappeakdet(ch1, 0.05, 2)", path.c_str(), "--quiet",
+                                nullptr};
+    int ends[2] = {-1, -1};
+    if (piped && ::pipe2(ends, O_CLOEXEC) != 0) {
+        return {};
+    }
+    std::signal(SIGPIPE, SIG_IGN); // a run that stops reading ends the writer's writes, not the benchmark
+    Resident::ResetPeak();
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // The child's peak would start at this process's: it starts at what the child holds now.
+        const int clear = ::open("/proc/self/clear_refs", O_WRONLY);
+        if (clear >= 0 && ::write(clear, "5", 1) == 1) {
+            ::close(clear);
+        }
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        if (piped) {
+            ::dup2(ends[0], 0);
+        }
+        ::execv(program.c_str(), const_cast<char* const*>(argv));
+        ::_exit(127);
+    }
+    if (piped) {
+        ::close(ends[0]);
+        if (child > 0) {
+            WriteInto(ends[1], file);
+        } else {
+            ::close(ends[1]);
+        }
+    }
+    int status = 0;
+    rusage usage{};
+    ProgramRun run;
+    if (child > 0 && ::wait4(child, &status, 0, &usage) == child) {
+        run.exited = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        run.peak = static_cast<long long>(usage.ru_maxrss) * 1024;
+    }
+    return run;
+}
+
+// A wide recording read by `calc`, from its file or through a pipe, against its bound.
+void ReadWideRecording(benchmark::State& state, bool piped)
+{
+    const File& header = WideRecording(state.range(0), 0);
+    const File& file = WideRecording(state.range(0), state.range(1));
+    // The header alone is refused for want of samples; its peak is what the columns take.
+    const long long headerPeak = RunCalc(header, piped).peak;
+    long long peak = 0;
+    double seconds = 0.0;
+    for (auto _ : state) {
+        const ProgramRun run = RunCalc(file, piped);
+        if (!run.exited) {
+            state.SkipWithError(("calc failed after " + std::to_string(run.seconds) + " s, at " +
+                                 std::to_string(run.peak >> 20) + " MB")
+                                    .c_str());
+            return;
+        }
+        state.SetIterationTime(run.seconds);
+        peak = std::max(peak, run.peak);
+        seconds = std::max(seconds, run.seconds);
+    }
+    constexpr double kMegabyte = 1 << 20;
+    const double samples = static_cast<double>(file.samples) * sizeof(float);
+    const double bound = static_cast<double>(headerPeak) + 2 * samples + 64 * kMegabyte;
+    state.SetBytesProcessed(state.iterations() * file.bytes);
+    state.counters["peak_MB"] = static_cast<double>(peak) / kMegabyte;
+    state.counters["header_MB"] = static_cast<double>(headerPeak) / kMegabyte;
+    state.counters["samples_MB"] = samples / kMegabyte;
+    state.counters["bound_MB"] = bound / kMegabyte;
+    // An error hides the counters: it names the figures itself.
+    const std::string figures = ": " + std::to_string(peak >> 20) + " MB at the peak (the bound " +
+                                std::to_string(static_cast<long long>(bound / kMegabyte)) + " MB), " +
+                                std::to_string(seconds) + " s";
+    if (static_cast<double>(peak) > bound) {
+        state.SkipWithError(("the peak of resident memory is beyond the bound" + figures).c_str());
+    } else if (state.range(0) >= 999'999 && (static_cast<double>(peak) > 1024 * kMegabyte || seconds > 10.0)) {
+        state.SkipWithError(("the widest recording took more than 1 GB or 10 s" + figures).c_str());
+    }
+}
+
 void RemoveFiles()
 {
     for (const auto& entry : fs::directory_iterator(fs::temp_directory_path())) {
@@ -244,21 +412,7 @@ void ReadRecordingFromPipe(benchmark::State& state)
             state.SkipWithError("no pipe");
             return;
         }
-        std::jthread writer([&file, in = ends[1]] {
-            std::ifstream from(file.path, std::ios::binary);
-            std::vector<char> piece(1 << 16);
-            while (from.read(piece.data(), static_cast<std::streamsize>(piece.size())) || from.gcount() > 0) {
-                for (std::streamsize done = 0; done < from.gcount();) {
-                    const ssize_t n = ::write(in, piece.data() + done, static_cast<std::size_t>(from.gcount() - done));
-                    if (n <= 0) {
-                        ::close(in);
-                        return;
-                    }
-                    done += n;
-                }
-            }
-            ::close(in);
-        });
+        std::jthread writer([&file, in = ends[1]] { WriteInto(in, file); });
         try {
             auto document = host::ReadRecordingFile("/dev/fd/" + std::to_string(ends[0]));
             benchmark::DoNotOptimize(document.get());
@@ -350,6 +504,14 @@ BENCHMARK(PlainReadOneLine)->RangeMultiplier(2)->Range(64 << 20, 256 << 20)->Uni
 BENCHMARK(ReadOneLineRecording)->RangeMultiplier(2)->Range(64 << 20, 256 << 20)->Unit(benchmark::kMillisecond)
     ->UseRealTime()->Complexity(benchmark::oN);
 BENCHMARK(ReadAcrossARow)->Arg(256 << 20)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+static void WideRows(benchmark::internal::Benchmark* bench)
+{
+    bench->ArgNames({"columns", "lines"})->Args({256, 100'000})->Args({4'096, 5'000})->Args({30'000, 300})
+        ->Args({300'000, 3})->Args({999'999, 3})->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+}
+BENCHMARK_CAPTURE(ReadWideRecording, file, false)->Apply(WideRows);
+BENCHMARK_CAPTURE(ReadWideRecording, pipe, true)->Apply(WideRows);
 
 int main(int argc, char** argv)
 {

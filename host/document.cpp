@@ -115,6 +115,8 @@ int Document::AddChannel(std::u16string name, std::u16string unit)
     return ChannelCount() - 1;
 }
 
+void Document::ReserveChannels(std::size_t channels) { channels_.reserve(channels); }
+
 int Document::AddBlock(double tickPeriod, bool sampling)
 {
     tickPeriods_.push_back(tickPeriod);

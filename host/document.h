@@ -21,6 +21,8 @@ public:
 
     // Channels and blocks are numbered from 0 in the order they are added. Every block holds every channel.
     int AddChannel(std::u16string name, std::u16string unit);
+    // Room for `channels` channels in all, so that a reader that knows the count grows nothing.
+    void ReserveChannels(std::size_t channels);
     // A new block whose samples are `tickPeriod` seconds apart; `sampling` leaves it open for appending.
     int AddBlock(double tickPeriod, bool sampling = false);
     // Room for `blocks` blocks in all, so that a reader that knows the count grows nothing.

@@ -17,6 +17,7 @@
 #include <limits>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -1052,10 +1053,12 @@ std::shared_ptr<Document> ReadLineByLine(const Source& source, bool complete, bo
 
 // ---- In pieces, in parallel ----
 
-// The samples of one channel in one piece of the text, in pages of their own: reserved for the most the piece can
-// hold, resident only as they fill, and given back whole when freed.
+// The samples of one piece of the text in pages of their own, a line's after another's (each line's channels side by
+// side, so that a piece of many columns and few lines takes no more than its samples): reserved for the most the
+// piece can hold, resident only as they fill, and given back whole when freed.
 class SamplePages {
 public:
+    SamplePages() = default;
     explicit SamplePages(std::size_t capacity) : capacity_(std::max<std::size_t>(capacity, 1))
     {
         void* pages = ::mmap(nullptr, Bytes(), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE,
@@ -1065,10 +1068,19 @@ public:
         }
         data_ = static_cast<float*>(pages);
     }
-    SamplePages(SamplePages&& other) noexcept : data_(std::exchange(other.data_, nullptr)), capacity_(other.capacity_)
+    SamplePages(SamplePages&& other) noexcept
+        : data_(std::exchange(other.data_, nullptr)), capacity_(std::exchange(other.capacity_, 0))
     {
     }
-    SamplePages& operator=(SamplePages&&) = delete;
+    SamplePages& operator=(SamplePages&& other) noexcept
+    {
+        if (this != &other) {
+            Free();
+            data_ = std::exchange(other.data_, nullptr);
+            capacity_ = std::exchange(other.capacity_, 0);
+        }
+        return *this;
+    }
     ~SamplePages() { Free(); }
 
     float* Data() const { return data_; }
@@ -1084,7 +1096,7 @@ public:
 private:
     std::size_t Bytes() const { return capacity_ * sizeof(float); }
     float* data_ = nullptr;
-    std::size_t capacity_;
+    std::size_t capacity_ = 0;
 };
 
 // A run of data lines of one block within one piece of text.
@@ -1098,11 +1110,11 @@ struct Run {
     double greatestStep = -std::numeric_limits<double>::infinity();
 };
 
-// What one piece of the text holds: its runs in order, each channel's samples of all of them one after another.
+// What one piece of the text holds: its runs in order, and the samples of their lines.
 struct Piece {
     std::uint64_t begin = 0; // the piece's lines: from the start of one to the start of another
     std::uint64_t end = 0;
-    std::vector<SamplePages> channels;
+    SamplePages samples;
     std::vector<Run> runs;
     std::size_t lines = 0;
     bool hasLines = false;
@@ -1187,28 +1199,17 @@ constexpr double kExactTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7, 
 }
 
 // Reads the lines of one piece; false at the first line that breaks a rule the piece can see (the line-by-line
-// reader then names it). The text ends with a line feed, or one stands just after it: no scan within a line then
-// needs to look for the text's end.
+// reader then names it). `toBase` scales each channel's numbers. The text ends with a line feed, or one stands just
+// after it: no scan within a line then needs to look for the text's end.
 template <char separator>
-bool ReadPieceSeparatedBy(std::string_view text, const Layout& layout, Piece& piece)
+bool ReadPieceSeparatedBy(std::string_view text, const Layout& layout, const std::vector<double>& toBase,
+                          Piece& piece)
 {
     const std::size_t channels = layout.columns.size();
-    const std::size_t fields = channels + (layout.timeColumn ? 1 : 0);
     // Each field takes at least a digit and a separator or line feed; the last line may lack its line feed.
-    const std::size_t most = text.size() / (2 * fields) + 1;
-    // Where each channel's next sample goes, kept in locals while the lines are read.
-    struct Output {
-        float* next;
-        float* limit;
-        double toBase;
-    };
-    std::vector<Output> outputs;
-    outputs.reserve(channels);
-    piece.channels.reserve(channels);
-    for (std::size_t channel = 0; channel < channels; ++channel) {
-        const SamplePages& pages = piece.channels.emplace_back(most);
-        outputs.push_back({pages.Data(), pages.Data() + pages.Capacity(), layout.columns[channel].toBase});
-    }
+    piece.samples = SamplePages(text.size() / 2 + 1);
+    float* next = piece.samples.Data();
+    float* const limit = next + piece.samples.Capacity();
     const bool timeColumn = layout.timeColumn;
     const double timeScale = layout.timeScale;
     const char* at = text.data();
@@ -1278,6 +1279,9 @@ bool ReadPieceSeparatedBy(std::string_view text, const Layout& layout, Piece& pi
             }
             run.last = time;
         }
+        if (static_cast<std::size_t>(limit - next) < channels) {
+            return false;
+        }
         // The last field ends the line; the others end at a separator.
         for (std::size_t channel = 0; channel < channels; ++channel) {
             double number = 0.0;
@@ -1286,12 +1290,11 @@ bool ReadPieceSeparatedBy(std::string_view text, const Layout& layout, Piece& pi
             if (!field) {
                 return false;
             }
-            Output& output = outputs[channel];
-            const auto value = static_cast<float>(number * output.toBase);
-            if (!std::isfinite(value) || output.next == output.limit) {
+            const auto value = static_cast<float>(number * toBase[channel]);
+            if (!std::isfinite(value)) {
                 return false;
             }
-            *output.next++ = value;
+            *next++ = value;
         }
         ++run.count;
         at = field == end ? end : field + 1; // past the line feed
@@ -1304,10 +1307,10 @@ bool ReadPieceSeparatedBy(std::string_view text, const Layout& layout, Piece& pi
 }
 
 // The separator is a constant within the loops.
-bool ReadPiece(std::string_view text, const Layout& layout, Piece& piece)
+bool ReadPiece(std::string_view text, const Layout& layout, const std::vector<double>& toBase, Piece& piece)
 {
-    return layout.separator == '\t' ? ReadPieceSeparatedBy<'\t'>(text, layout, piece)
-                                    : ReadPieceSeparatedBy<','>(text, layout, piece);
+    return layout.separator == '\t' ? ReadPieceSeparatedBy<'\t'>(text, layout, toBase, piece)
+                                    : ReadPieceSeparatedBy<','>(text, layout, toBase, piece);
 }
 
 // The first line start at or after `offset` (a line starts after a line feed), or the end.
@@ -1508,6 +1511,11 @@ bool CutPieces(const Source& source, std::uint64_t begin, std::uint64_t end, std
 bool ReadPieces(const Source& source, const Layout& layout, const Plan& plan, std::vector<Piece>& pieces,
                 std::size_t first)
 {
+    std::vector<double> toBase;
+    toBase.reserve(layout.columns.size());
+    for (const Column& column : layout.columns) {
+        toBase.push_back(column.toBase);
+    }
     std::atomic<std::size_t> next{first};
     std::atomic<bool> failed{false};
     std::exception_ptr thrown;
@@ -1528,7 +1536,7 @@ bool ReadPieces(const Source& source, const Layout& layout, const Plan& plan, st
                     scratch.push_back('\n');
                     text = std::string_view(scratch.data(), text.size());
                 }
-                if (text.size() != size || !ReadPiece(text, layout, piece)) {
+                if (text.size() != size || !ReadPiece(text, layout, toBase, piece)) {
                     failed = true;
                 }
             } catch (const ReadFailure&) {
@@ -1558,54 +1566,70 @@ bool ReadPieces(const Source& source, const Layout& layout, const Plan& plan, st
     return !failed;
 }
 
-// The recording of the joined pieces: each block's samples moved into their own storage, each piece's pages given
-// back once its last run is in. Nullptr when a block has no finite interval.
-std::shared_ptr<Document> Assemble(const Layout& layout, std::vector<Piece>& pieces, const Joiner& joiner)
+// The recording of the joined pieces: each block's samples moved into their own storage, a run at a time, each
+// piece's pages given back once its last run is in. The layout's columns become the document's channels, so that the
+// names of a recording of many columns are not held twice. Nullptr when a block has no finite interval.
+std::shared_ptr<Document> Assemble(Layout& layout, std::vector<Piece>& pieces, const Joiner& joiner)
 {
-    auto document = Document::Create();
-    for (const Column& column : layout.columns) {
-        document->AddChannel(column.name, column.unit);
-    }
     const std::vector<PlannedBlock>& blocks = joiner.Blocks();
     const std::vector<JoinedRun>& runs = joiner.Runs();
-    document->ReserveBlocks(blocks.size());
-    const std::size_t channels = layout.columns.size();
-    std::vector<std::size_t> used(pieces.size(), 0); // samples of each piece taken so far
-    std::size_t freed = 0;                            // the pieces before this one are given back
+    std::vector<double> intervals;
+    intervals.reserve(blocks.size());
     for (const PlannedBlock& block : blocks) {
-        const double interval =
-            layout.timeColumn ? (block.last - block.first) / static_cast<double>(block.count - 1) : 1.0;
-        if (!std::isfinite(interval)) {
+        intervals.push_back(layout.timeColumn ? (block.last - block.first) / static_cast<double>(block.count - 1)
+                                              : 1.0);
+        if (!std::isfinite(intervals.back())) {
             return nullptr;
         }
-        const int index = document->AddBlock(interval);
-        std::vector<std::vector<float>> samples(channels);
-        for (auto& channel : samples) {
-            channel.reserve(block.count);
-        }
+    }
+    auto document = Document::Create();
+    document->ReserveChannels(layout.columns.size());
+    for (Column& column : layout.columns) {
+        document->AddChannel(std::move(column.name), std::move(column.unit));
+    }
+    const std::size_t channels = layout.columns.size();
+    layout.columns = std::vector<Column>(); // its memory given back
+    document->ReserveBlocks(blocks.size());
+    std::vector<std::size_t> used(pieces.size(), 0); // lines of each piece taken so far
+    std::size_t freed = 0;                            // the pieces before this one are given back
+    std::vector<float> gathered;                      // one channel's samples of a run of several channels
+    for (std::size_t b = 0; b < blocks.size(); ++b) {
+        const PlannedBlock& block = blocks[b];
+        const int index = document->AddBlock(intervals[b]);
         for (std::size_t r = block.firstRun; r < block.firstRun + block.runs; ++r) {
             const std::size_t p = runs[r].piece;
             for (; freed < p; ++freed) {
-                for (SamplePages& pages : pieces[freed].channels) {
-                    pages.Free();
+                pieces[freed].samples.Free();
+            }
+            const float* const lines = pieces[p].samples.Data() + used[p] * channels;
+            const std::size_t count = runs[r].count;
+            for (std::size_t c = 0; c < channels; ++c) {
+                std::span<const float> samples(lines, count); // a single channel's lie one after another
+                if (channels > 1) {
+                    gathered.clear();
+                    for (const float* from = lines + c; from < lines + count * channels; from += channels) {
+                        gathered.push_back(*from);
+                    }
+                    samples = gathered;
+                }
+                if (r == block.firstRun) {
+                    std::vector<float> first;
+                    first.reserve(block.count); // the runs after it are appended without moving it
+                    first.insert(first.end(), samples.begin(), samples.end());
+                    document->SetSamples(index, static_cast<int>(c), std::move(first));
+                } else {
+                    document->Append(index, static_cast<int>(c), samples);
                 }
             }
-            for (std::size_t channel = 0; channel < channels; ++channel) {
-                const float* from = pieces[p].channels[channel].Data() + used[p];
-                samples[channel].insert(samples[channel].end(), from, from + runs[r].count);
-            }
-            used[p] += runs[r].count;
-        }
-        for (std::size_t channel = 0; channel < channels; ++channel) {
-            document->SetSamples(index, static_cast<int>(channel), std::move(samples[channel]));
+            used[p] += count;
         }
     }
     return document;
 }
 
 // Reads the source in pieces on several threads; nullptr when some line breaks a rule (the line-by-line reader then
-// says which), or when the source cannot be read.
-std::shared_ptr<Document> ReadInPieces(const Source& source, const Layout& layout, const Plan& plan)
+// says which), or when the source cannot be read. The recording takes the layout's columns.
+std::shared_ptr<Document> ReadInPieces(const Source& source, Layout& layout, const Plan& plan)
 {
     std::vector<Piece> pieces;
     if (!CutPieces(source, layout.dataOffset, source.Size(), std::max<std::size_t>(plan.chunkBytes, 1),
@@ -1625,14 +1649,21 @@ std::shared_ptr<Document> ReadInPieces(const Source& source, const Layout& layou
     return Assemble(layout, pieces, joiner);
 }
 
+// The header, read by a line reader of its own, which holds the header line: it is let go before the samples are
+// read (the header of a million columns takes megabytes).
+std::optional<Layout> ReadHeaderAlone(const Source& source, std::uint64_t longestLine, int& lineNumber)
+{
+    LineReader lines(source, longestLine);
+    return ReadHeader(source, lines, lineNumber);
+}
+
 std::shared_ptr<Document> Read(const Source& source, bool complete, const Plan& plan,
                                RecordingNotes* notes = nullptr)
 {
     if (complete) {
         try {
-            LineReader lines(source, plan.longestLine);
             int lineNumber = 0;
-            if (const auto layout = ReadHeader(source, lines, lineNumber)) {
+            if (auto layout = ReadHeaderAlone(source, plan.longestLine, lineNumber)) {
                 if (notes) {
                     *notes = {layout->timeColumn, layout->firstColumn, layout->timeUnit};
                 }
@@ -1734,7 +1765,8 @@ std::uint64_t NextLinesEnd(const ArrivingSource& source, std::uint64_t offset, s
     if (const auto feed = source.Arrived(offset, target).rfind('\n'); feed != std::string_view::npos) {
         return offset + feed + 1;
     }
-    for (std::uint64_t searched = target;; searched = source.Size()) {
+    // Each search goes on where the last stopped: the bytes that arrive next are searched, once.
+    for (std::uint64_t searched = target;;) {
         if (const auto feed = source.Arrived(searched, source.Size()).find('\n'); feed != std::string_view::npos) {
             if (searched + feed - offset > longestLine) {
                 NoLineFeed(linesBefore + 1, longestLine);
@@ -1744,6 +1776,7 @@ std::uint64_t NextLinesEnd(const ArrivingSource& source, std::uint64_t offset, s
         if (source.Size() - offset > longestLine) {
             NoLineFeed(linesBefore + 1, longestLine);
         }
+        searched = source.Size();
         if (!source.More()) {
             return source.Size(); // the last line, without its line feed
         }
@@ -1772,9 +1805,8 @@ std::uint64_t NextLinesEnd(const ArrivingSource& source, std::uint64_t offset, s
 // and read on those threads, joined, and let go. Only the samples and those lines are in memory.
 std::shared_ptr<Document> ReadArriving(ArrivingSource& source, const Plan& plan, RecordingNotes* notes)
 {
-    LineReader lines(source, plan.longestLine);
     int lineNumber = 0;
-    const std::optional<Layout> layout = ReadHeader(source, lines, lineNumber);
+    std::optional<Layout> layout = ReadHeaderAlone(source, plan.longestLine, lineNumber);
     if (!layout) {
         if (source.Failed()) {
             throw RecordingError(lineNumber, "the file could not be read to its end");

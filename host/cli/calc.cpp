@@ -264,14 +264,15 @@ int RunCalc(const Options& options, std::ostream& out, std::ostream& err)
         }
         host::RecordingNotes notes;
         document = host::ReadRecordingFile(input, &notes, "calc TEXT");
-        std::vector<std::optional<std::string>> warnings = {host::TimeColumnWarning(notes, *document)};
-        for (int channel = 0; channel < document->ChannelCount(); ++channel) {
-            warnings.push_back(host::UnitWarning(*document, channel));
-        }
-        for (const auto& warning : warnings) {
+        // Written as they are found: a list of them would take memory for each of a million channels.
+        const auto warn = [&](const std::optional<std::string>& warning) {
             if (warning) {
                 err << "crestmetrics: calc: " << options.arguments[1] << ": warning: " << *warning << '\n';
             }
+        };
+        warn(host::TimeColumnWarning(notes, *document));
+        for (int channel = 0; channel < document->ChannelCount(); ++channel) {
+            warn(host::UnitWarning(*document, channel));
         }
     } catch (const host::RecordingError& error) {
         throw Failure(options.arguments[1] + ": " + error.what());

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <cmath>
@@ -14,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <malloc.h>
 #include <random>
 #include <sstream>
 #include <unistd.h>
@@ -432,27 +434,110 @@ TEST(Recording, TheStartIsJudgedAlikeHoweverItArrives)
 }
 
 // A recording that arrives is read as it arrives: what the reader asks of the memory beside the samples stays far below
-// the recording's bytes, where reading it whole first took them twice over.
+// the recording's bytes, where reading it whole first took them twice over. A line longer than the lines read at once
+// is read to its end as it arrives, and the lines after it as they arrive, however many bytes follow it. The samples
+// are those of the file.
 TEST(Recording, AStreamIsReadAsItArrives)
 {
-    std::string text = "Time (s)\tVm (mV)\n";
-    char number[32];
-    constexpr int kSamples = 3'000'000;
-    for (int i = 0; i < kSamples; ++i) {
-        text.append(number, std::to_chars(number, number + 32, i * 1e-4, std::chars_format::fixed, 4).ptr);
-        text += '\t';
-        const double sample = -80.0 + (i % 977) * 0.11;
-        text.append(number, std::to_chars(number, number + 32, sample, std::chars_format::fixed, 2).ptr);
-        text += '\n';
+    const struct {
+        int samples;
+        std::size_t blanks; // after the samples of the line in the middle
+        std::size_t arrival; // bytes at a time and pieces of about pieceBytes on two threads; 0: as ReadRecording does
+        std::size_t pieceBytes;
+        std::uint64_t longestLine;
+    } cases[] = {
+        {3'000'000, 0, 0, 0, host::kLongestRecordingLine},
+        {300'000, 30'000, 4096, 4096, 1 << 16}, // a line longer than the two pieces read at once
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.blanks);
+        std::string text = "Time (s)\tVm (mV)\n";
+        char number[32];
+        for (int i = 0; i < c.samples; ++i) {
+            text.append(number, std::to_chars(number, number + 32, i * 1e-4, std::chars_format::fixed, 4).ptr);
+            text += '\t';
+            const double sample = -80.0 + (i % 977) * 0.11;
+            text.append(number, std::to_chars(number, number + 32, sample, std::chars_format::fixed, 2).ptr);
+            text += i == c.samples / 2 ? std::string(c.blanks, ' ') + '\n' : "\n";
+        }
+        std::istringstream in(text);
+        allocated = 0;
+        counting = true;
+        const auto document = c.arrival ? host::ReadRecordingStream(in, c.arrival, c.pieceBytes, 2, c.longestLine)
+                                        : host::ReadRecording(in);
+        counting = false;
+        const auto samples = document->Samples(0, 0);
+        ASSERT_EQ(samples.size(), static_cast<std::size_t>(c.samples));
+        EXPECT_EQ(samples[1000], static_cast<float>((-80.0 + 23 * 0.11) * 1e-3));
+        const auto file = host::ReadRecordingText(text, 1 << 20);
+        EXPECT_TRUE(std::ranges::equal(samples, file->Samples(0, 0)));
+        EXPECT_EQ(document->TickPeriod(0), file->TickPeriod(0));
+        EXPECT_LT(allocated, text.size() / 2) << text.size() << " bytes";
     }
-    std::istringstream in(text);
-    allocated = 0;
-    counting = true;
-    const auto document = host::ReadRecording(in);
-    counting = false;
-    ASSERT_EQ(document->Samples(0, 0).size(), static_cast<std::size_t>(kSamples));
-    EXPECT_EQ(document->Samples(0, 0)[1000], static_cast<float>((-80.0 + 23 * 0.11) * 1e-3));
-    EXPECT_LT(allocated, text.size() / 2) << text.size() << " bytes";
+}
+
+// The resident memory a read adds at its peak, in bytes (Linux's /proc).
+long long PeakResidentAdded(const std::function<void()>& read)
+{
+    auto field = [](const std::string& name) {
+        std::ifstream status("/proc/self/status");
+        std::string key;
+        long long kilobytes = 0;
+        while (status >> key && key != name) {
+            status.ignore(1 << 20, '\n');
+        }
+        status >> kilobytes;
+        return kilobytes * 1024;
+    };
+    ::malloc_trim(0); // memory the allocator kept from before would take what the read asks, unseen
+    std::ofstream("/proc/self/clear_refs") << "5"; // the peak starts again from what is resident now
+    const long long before = field("VmRSS:");
+    read();
+    return field("VmHWM:") - before;
+}
+
+// A recording takes little memory beside its samples whatever its shape, from text in memory and as it arrives: many
+// columns and few lines, where each column of each piece of its text took pages of its own, and one channel of many
+// lines, whose pieces are given back as their samples move into the recording.
+TEST(Recording, ARecordingTakesTheMemoryOfItsSamples)
+{
+    const struct {
+        int channels;
+        int lines;
+        std::size_t pieceBytes; // read in pieces of about these bytes, on two threads
+        double most;            // the memory a read adds at most, in samples' bytes,
+        long long beside;       // and beside them
+    } cases[] = {
+        {20'000, 40, 1 << 20, 4.0, 16 << 20},
+        {1, 4'000'000, 1 << 18, 1.5, 2 << 20},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.channels);
+        std::string text = "Time (s)";
+        for (int channel = 1; channel <= c.channels; ++channel) {
+            text += "\tc" + std::to_string(channel) + " (mV)";
+        }
+        for (int line = 0; line < c.lines; ++line) {
+            text += "\n" + std::to_string(line);
+            for (int channel = 1; channel <= c.channels; ++channel) {
+                text += (line + channel) % 3 ? "\t1.5" : "\t-0.73";
+            }
+        }
+        const double sampleBytes = 4.0 * c.channels * c.lines;
+        for (const bool arriving : {false, true}) {
+            SCOPED_TRACE(arriving ? "arriving" : "in memory");
+            std::istringstream in(text);
+            std::shared_ptr<host::Document> document;
+            const long long added = PeakResidentAdded([&] {
+                document = arriving ? host::ReadRecordingStream(in, 1 << 16, c.pieceBytes, 2)
+                                    : host::ReadRecordingText(text, c.pieceBytes, 2);
+            });
+            ASSERT_EQ(document->ChannelCount(), c.channels);
+            EXPECT_EQ(document->Samples(0, c.channels - 1)[c.lines - 1],
+                      static_cast<float>(((c.lines - 1 + c.channels) % 3 ? 1.5 : -0.73) * 1e-3));
+            EXPECT_LT(static_cast<double>(added), c.most * sampleBytes + static_cast<double>(c.beside));
+        }
+    }
 }
 
 // A signal written across a row makes a first line of millions of fields: it is refused once it names more columns
