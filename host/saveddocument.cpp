@@ -1,6 +1,6 @@
 #include "host/saveddocument.h"
 
-#include "platform/win/atomicfile.h"
+#include "platform/posix/atomicfile.h"
 
 #include <algorithm>
 #include <bit>

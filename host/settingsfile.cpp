@@ -1,6 +1,6 @@
 #include "host/settingsfile.h"
 
-#include "platform/win/atomicfile.h"
+#include "platform/posix/atomicfile.h"
 #include "platform/win/codepage.h"
 #include "platform/win/msgbox.h"
 

@@ -4,7 +4,7 @@
 #include "document/settingsset.h"
 #include "foundation/binstream.h"
 #include "frame/eventcomment.h"
-#include "platform/win/atomicfile.h"
+#include "platform/posix/atomicfile.h"
 #include "sdk/ikvostring.h"
 
 #include <cfloat>

@@ -12,7 +12,7 @@
 #include "host/units.h"
 #include "platform/com/memstream.h"
 #include "platform/ui/window.h"
-#include "platform/win/atomicfile.h"
+#include "platform/posix/atomicfile.h"
 #include "platform/win/codepage.h"
 #include "platform/win/commdlg.h"
 #include "platform/win/msgbox.h"

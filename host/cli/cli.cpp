@@ -1,6 +1,6 @@
 #include "host/cli/cli.h"
 
-#include "platform/win/atomicfile.h"
+#include "platform/posix/atomicfile.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,7 +1,7 @@
 #include "platform/gdi/image.h"
 
 #include "platform/gdi/objects.h"
-#include "platform/win/atomicfile.h"
+#include "platform/posix/atomicfile.h"
 
 #include <cairo.h>
 

@@ -2,7 +2,7 @@
 
 #include "platform/gdi/dc.h"
 #include "platform/gdi/objects.h"
-#include "platform/win/atomicfile.h"
+#include "platform/posix/atomicfile.h"
 #include "platform/win/codepage.h"
 
 #include <cairo-pdf.h>

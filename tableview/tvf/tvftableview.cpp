@@ -3,7 +3,7 @@
 #include "foundation/localeinfo.h"
 #include "frame/hostservices.h"
 #include "graph/analysisview/cxviewbase.h"
-#include "platform/win/atomicfile.h"
+#include "platform/posix/atomicfile.h"
 #include "platform/win/clipboard.h"
 #include "platform/win/commdlg.h"
 #include "platform/win/msgbox.h"

@@ -2,7 +2,7 @@
 // files that never allocate what the file cannot hold.
 #include "host/saveddocument.h"
 
-#include "platform/win/atomicfile.h"
+#include "platform/posix/atomicfile.h"
 #include "tests/tempfolder.h"
 
 #include <gtest/gtest.h>

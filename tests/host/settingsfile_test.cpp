@@ -3,7 +3,7 @@
 #include "host/loopmetry.h"
 #include "host/settingsfile.h"
 
-#include "platform/win/atomicfile.h"
+#include "platform/posix/atomicfile.h"
 #include "platform/win/codepage.h"
 #include "platform/win/msgbox.h"
 #include "tests/tempfolder.h"

@@ -4,7 +4,7 @@
 #include "document/persistsettings.h"
 #include "document/settingids.h"
 #include "host/docframework.h"
-#include "platform/win/atomicfile.h"
+#include "platform/posix/atomicfile.h"
 #include "sdk/ikvostring.h"
 #include "tableview/tableviewdata.h"
 #include "tests/tempfolder.h"

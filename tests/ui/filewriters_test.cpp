@@ -2,7 +2,7 @@
 // fails keeps the old printout, and the writers report both.
 #include "platform/gdi/image.h"
 #include "platform/gdi/printing.h"
-#include "platform/win/atomicfile.h"
+#include "platform/posix/atomicfile.h"
 #include "platform/win/codepage.h"
 #include "platform/win/wingdi.h"
 #include "platform/win/winuser.h"

@@ -1,4 +1,4 @@
-#include "platform/win/atomicfile.h"
+#include "platform/posix/atomicfile.h"
 
 #include <algorithm>
 #include <array>
