@@ -673,9 +673,36 @@ bool MissingSample(std::string_view field)
 // The minus sign of word processors and some exports, which no number begins with.
 constexpr std::string_view kMinusSign = "\xE2\x88\x92";
 
+bool Digit(char c) { return c >= '0' && c <= '9'; }
+
+// A clock time, alone or after a date ("12:03:04.123", "2026-12-07T12:03:04"): a colon between a digit and two.
+bool ClockTime(std::string_view text)
+{
+    for (std::size_t at = text.find(':'); at != std::string_view::npos; at = text.find(':', at + 1)) {
+        if (at > 0 && at + 2 < text.size() && Digit(text[at - 1]) && Digit(text[at + 1]) && Digit(text[at + 2])) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Where a number has the exponent letter Fortran writes, D ("-7.01D+01"), or npos.
+std::size_t FortranExponent(std::string_view text)
+{
+    for (std::size_t at = text.find_first_of("Dd"); at != std::string_view::npos;
+         at = text.find_first_of("Dd", at + 1)) {
+        const bool sign = at + 1 < text.size() && (text[at + 1] == '+' || text[at + 1] == '-');
+        const std::size_t digit = at + (sign ? 2 : 1);
+        if (at > 0 && (Digit(text[at - 1]) || text[at - 1] == '.') && digit < text.size() && Digit(text[digit])) {
+            return at;
+        }
+    }
+    return std::string_view::npos;
+}
+
 // What to do about text where numbers should stand (a field, or a comma-separated line split into too many values),
 // for the forms common writers of tables make: ": " and the way the reader takes it, or nothing for other text.
-std::string WhatToWrite(std::string_view text)
+std::string WhatToWrite(std::string_view text, bool inTimeColumn = false)
 {
     std::string advice;
     const auto add = [&advice](std::string_view words) {
@@ -695,6 +722,15 @@ std::string WhatToWrite(std::string_view text)
         add("\"" + std::string(kMinusSign) + "\" is U+2212 MINUS SIGN, not the \"-\" a number is written with: write "
             "minus signs as \"-\"");
     }
+    if (const std::size_t exponent = FortranExponent(text); exponent != std::string_view::npos) {
+        std::string written(text);
+        written[exponent] = 'E';
+        add("exponents are written with E: write \"" + Shown(written) + "\"");
+    }
+    if (inTimeColumn && ClockTime(text)) {
+        add("the time column holds seconds or milliseconds as numbers, not clock times: convert the clock times to "
+            "seconds from the start, or to milliseconds under a unit of ms");
+    }
     if (MissingSample(text)) {
         add("the reader takes no missing samples: an empty line at the gap, in place of its lines, ends one block "
             "and begins the next");
@@ -709,7 +745,7 @@ public:
     using RecordingError::RecordingError;
 };
 
-[[noreturn]] void NotANumber(std::string_view field, int line, std::size_t index)
+[[noreturn]] void NotANumber(std::string_view field, int line, std::size_t index, bool inTimeColumn = false)
 {
     // A byte that is no text is named, not written: a NUL would cut the message short.
     std::string shown;
@@ -719,7 +755,7 @@ public:
     const auto noText = std::find_if(field.begin(), field.end(), NoTextByte);
     const std::string reason = "column " + std::to_string(index + 1) + ": not a number: \"" + shown + "\"" +
                                (noText != field.end() ? " (byte " + ByteNamed(*noText) + " is no text)" : "");
-    const std::string advice = WhatToWrite(field);
+    const std::string advice = WhatToWrite(field, inTimeColumn);
     // Text, rather than a number beyond a float's range or one that is not finite.
     if (advice.empty() && !WrittenAsNumber(field)) {
         throw UnfitLine(line, reason);
@@ -755,6 +791,40 @@ void RefuseUnitsRow(std::string_view line, int lineNumber, const Layout& layout)
                                      "column's name, as \"" + example + "\"; then delete the line");
 }
 
+// A field of the line is written as a number. Not split into a list: the line may hold millions of fields.
+bool HoldsNumber(std::string_view line, char separator)
+{
+    for (std::size_t at = 0;;) {
+        const std::size_t end = line.find(separator, at);
+        if (WrittenAsNumber(Trim(line.substr(at, end - at)))) {
+            return true;
+        }
+        if (end == std::string_view::npos) {
+            return false;
+        }
+        at = end + 1;
+    }
+}
+
+// What to do about a first data line of text that fits no rule. Acquisition programs write notes above the column
+// names ("Sampling rate: 20000 Hz"), the first of which is then taken as the header: likely when the line holds no
+// number and at least the header's count of fields, and the header does not name its time column with its unit.
+// Under such a header the line is text under the column names.
+std::string WhatToDoWithText(std::string_view line, const Layout& layout)
+{
+    if (HoldsNumber(line, layout.separator)) {
+        return "";
+    }
+    if (layout.timeColumn && layout.timeUnit) {
+        return ": the line holds text under the column names; delete it";
+    }
+    const auto fields = static_cast<std::size_t>(std::count(line.begin(), line.end(), layout.separator)) + 1;
+    if (fields < layout.columns.size() + (layout.timeColumn ? 1 : 0)) {
+        return "";
+    }
+    return ": lines above the column names that hold notes must go, so that the first line names the columns";
+}
+
 // Rethrows the error of a data line (called in its handler); for what the line holds, a reason that is plainer than
 // the field it failed at, and on the first data line, the line taken as the header.
 [[noreturn]] void RefuseLine(const RecordingError& error, std::string_view line, int lineNumber, const Layout& layout,
@@ -779,20 +849,19 @@ void RefuseUnitsRow(std::string_view line, int lineNumber, const Layout& layout)
         reason += HeaderNamed(layout);
     }
     if (dynamic_cast<const UnfitLine*>(&error)) {
-        // Acquisition programs write notes above the column names ("Sampling rate: 20000 Hz").
-        reason += ": lines above the column names that hold notes must go, so that the first line names the columns";
+        reason += WhatToDoWithText(line, layout);
     }
     throw RecordingError(error.Line(), error.Column(), reason);
 }
 
-double ReadNumber(std::string_view field, int line, std::size_t index)
+double ReadNumber(std::string_view field, int line, std::size_t index, bool inTimeColumn = false)
 {
     double value = 0.0;
     const char* begin = field.data() + (!field.empty() && field.front() == '+' ? 1 : 0);
     const char* end = field.data() + field.size();
     const auto parsed = ReadDouble(begin, end, value);
     if (field.empty() || parsed.ec != std::errc{} || parsed.ptr != end) {
-        NotANumber(field, line, index);
+        NotANumber(field, line, index, inTimeColumn);
     }
     return value;
 }
@@ -836,6 +905,14 @@ struct LineBlock {
     std::vector<std::vector<float>> channels;
 };
 
+// A line that ends in separators, as some writers end every line, and without them holds `expected` fields.
+bool EndsInSeparators(std::string_view line, char separator, std::size_t expected)
+{
+    const char marks[] = {separator, ' ', '\t', '\0'};
+    const std::string_view kept = line.substr(0, line.find_last_not_of(marks) + 1);
+    return static_cast<std::size_t>(std::count(kept.begin(), kept.end(), separator)) + 1 == expected;
+}
+
 // Reads a data line into its block; throws at the first rule it breaks.
 void ReadDataLine(std::string_view line, int lineNumber, const Layout& layout, LineBlock& block, bool keep)
 {
@@ -848,7 +925,10 @@ void ReadDataLine(std::string_view line, int lineNumber, const Layout& layout, L
                                    " where the header names " + std::to_string(expected) +
                                    (expected == 1 ? " column" : " columns") + HeaderNamed(layout);
         // Numbers written with commas split a comma-separated line into more values.
-        const std::string advice = layout.separator == ',' && count > expected ? WhatToWrite(line) : "";
+        std::string advice = layout.separator == ',' && count > expected ? WhatToWrite(line) : "";
+        if (advice.empty() && count > expected && EndsInSeparators(line, layout.separator, expected)) {
+            advice = ": the line ends in a separator (a tab or a comma): delete the separator at the end of each line";
+        }
         if (advice.empty()) {
             throw UnfitLine(lineNumber, reason);
         }
@@ -857,7 +937,7 @@ void ReadDataLine(std::string_view line, int lineNumber, const Layout& layout, L
     const auto fields = Split(line, layout.separator);
     std::size_t field = 0;
     if (layout.timeColumn) {
-        const double time = ReadNumber(fields[field++], lineNumber, 0) * layout.timeScale;
+        const double time = ReadNumber(fields[field++], lineNumber, 0, true) * layout.timeScale;
         if (!std::isfinite(time)) {
             throw RecordingError(lineNumber, "the time must be a finite number" + WhatToWrite(fields[0]));
         }

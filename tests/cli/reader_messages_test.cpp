@@ -175,7 +175,7 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
          {"line 2: the line begins with \"#\", which only the header line may: comment lines are not passed over, "
           "and line 1 (\"# rig 2, 10 kHz, gain 10\") was taken as the header; delete them"}},
         {"a comment line", "# cell 4, rig 2, 10 kHz\nTime (s),Vm (mV)\n0,1\n", "", "analyse", 1,
-         {"line 2: 2 values where the header names 3 columns (the header is line 1: \"# cell 4, rig 2, 10 kHz\")"}},
+         {"line 2: 2 values where the header names 3 columns (the header is line 1: \"# cell 4, rig 2, 10 kHz\")\n"}},
         {"a comment line", "# cell 4\nTime (s)\tVm (mV)\n0\t1\n", "", "calc", 1,
          {"line 2: column 1: not a number: \"Time (s)\tVm (mV)\" (the header is line 1: \"# cell 4\")"}},
         // Columns separated by semicolons or blanks make one column.
@@ -247,6 +247,37 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
          "Acquired: 2026-12-07 14:03:11\nSampling rate\t20000\tHz\n" + Spike("Time (s)\tVm (mV)"), "", "calc", 1,
          {"line 2: column 1: not a number: \"Sampling rate\t20000\tHz\" (the header is line 1: \"Acquired: "
           "2026-12-07 14:03:11\"): lines above the column names that hold notes must go"}},
+        // Only a line that may be a note above the column names is told so; a line of text under a header that
+        // names its time column with its unit is not, and other forms say what to do (each message ends the line).
+        {"a sampling rate above the column names", "Sampling rate (Hz)\t20000\n" + Spike("Time (s)\tVm (mV)"), "",
+         "calc", 1, {"\"Sampling rate (Hz)\t20000\"): lines above the column names that hold notes must go"}},
+        {"a gain above the column names", "Gain (mV)\n" + Spike("Time (s)\tVm (mV)"), "", "analyse", 1,
+         {"\"Gain (mV)\"): lines above the column names that hold notes must go"}},
+        {"a clock time above the column names", "Time\t12:03:04\n" + Spike("Time (s)\tVm (mV)"), "", "calc", 1,
+         {"\"Time\t12:03:04\"): lines above the column names that hold notes must go"}},
+        {"a note in % above the column names", "% cell 3\n" + Spike("Time (s)\tVm (mV)"), "", "calc", 1,
+         {"\"% cell 3\"): lines above the column names that hold notes must go"}},
+        {"a note under the column names", "Time (s)\tVm (mV)\nCell 3, control\n" + Spike("").substr(1), "", "calc", 1,
+         {"line 2: 1 value where the header names 2 columns (the header is line 1: \"Time (s)\tVm (mV)\"): the line "
+          "holds text under the column names; delete it\n"}},
+        {"long names under the column names", "Time (s)\tVm (mV)\nTime in s\tMembrane potential\n0\t-70\n", "",
+         "analyse", 1, {"(mV)\"): the line holds text under the column names; delete it\n"}},
+        {"a first data line cut short", "Time (s)\tVm (mV)\n0.0001\n0.0002\t-70\n", "", "calc", 1,
+         {"line 2: 1 value where the header names 2 columns (the header is line 1: \"Time (s)\tVm (mV)\")\n"}},
+        {"clock times", "Time (s)\tVm (mV)\n12:03:04.123\t-70\n12:03:04.124\t-70\n", "", "calc", 1,
+         {"line 2: column 1: not a number: \"12:03:04.123\": the time column holds seconds or milliseconds as numbers, "
+          "not clock times: convert the clock times to seconds from the start, or to milliseconds under a unit of ms"
+          " (the header is line 1: \"Time (s)\tVm (mV)\")\n"}},
+        {"dates and clock times", "Time (s)\tVm (mV)\n0\t-70\n2026-12-07T12:03:04.123\t-70\n", "", "analyse", 1,
+         {"line 3: column 1: not a number: \"2026-12-07T12:03:04.123\": the time column holds seconds or "
+          "milliseconds as numbers, not clock times"}},
+        {"exponents written with D", "Time (s)\tVm (mV)\n0\t-7.01D+01\n", "", "calc", 1,
+         {"line 2: column 2: not a number: \"-7.01D+01\": exponents are written with E: write \"-7.01E+01\" (the "
+          "header is line 1: \"Time (s)\tVm (mV)\")\n"}},
+        {"a separator at the end of each data line", "Time (s)\tVm (mV)\n0.0001\t-70.2\t\n0.0002\t-70.2\t\n", "",
+         "analyse", 1, {"line 2: 3 values where the header names 2 columns (the header is line 1: \"Time (s)\tVm "
+                        "(mV)\"): the line ends in a separator (a tab or a comma): delete the separator at the end of "
+                        "each line\n"}},
         {"a decimal comma", "Time (s)\tVm (mV)\n0\t-70\n0,00100\t-70\n", "", "calc", 1,
          {"line 3: column 1: not a number: \"0,00100\": a comma stands between digits: numbers are written with a "
           "decimal point and without thousands separators"}},
