@@ -507,16 +507,27 @@ void RefuseHeaderFields(std::string_view line, const std::vector<std::string_vie
     }
 }
 
-// Why a time column's unit is refused; for minutes and hours, how to write the times instead.
+// Why a time column's unit is refused; for the units that acquisition programs write, how to write the times
+// instead.
 std::string TimeUnitRefused(const Column& time)
 {
     const std::string reason = "the time column must be in s or ms";
+    const auto convert = [&](const char* into, const std::string& how, const char* unit) {
+        return reason + ": convert its times to " + into + " (" + how + ") and write \"" +
+               platform::Utf16ToUtf8(time.name) + " (" + unit + ")\"";
+    };
     const char* const factor = time.unit == u"min" ? "60" : time.unit == u"h" ? "3600" : nullptr;
-    if (!factor) {
-        return reason;
+    if (factor) {
+        return convert("seconds", std::string("times ") + factor, "s");
     }
-    return reason + ": convert its times to seconds (times " + factor + ") and write \"" +
-           platform::Utf16ToUtf8(time.name) + " (s)\"";
+    // The Greek mu is read as the micro sign.
+    if (time.unit == u"\u00B5s" || time.unit == u"us") {
+        return convert("milliseconds", "divided by 1000", "ms");
+    }
+    if (platform::AsciiLower(time.unit) == u"samples") {
+        return convert("seconds", "divided by the sampling rate", "s");
+    }
+    return reason;
 }
 
 // The header is the first line that is not blank; nothing when there is none.

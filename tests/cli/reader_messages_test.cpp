@@ -326,6 +326,16 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
         {"times in hours", Spike("t (h),Vm (mV)", ','), "", "analyse", 1,
          {"line 1: the time column must be in s or ms: convert its times to seconds (times 3600) and write \"t "
           "(s)\""}},
+        {"times in microseconds", Spike("Time (\xC2\xB5s)\tVm (mV)"), "", "calc", 1,
+         {"line 1: the time column must be in s or ms: convert its times to milliseconds (divided by 1000) and "
+          "write \"Time (ms)\""}},
+        {"times in microseconds, with u", Spike("Time (us)\tVm (mV)"), "", "analyse", 1,
+         {"convert its times to milliseconds (divided by 1000) and write \"Time (ms)\""}},
+        {"times in microseconds, with the Greek mu", Spike("Time (\xCE\xBCs)\tVm (mV)"), "", "calc", 1,
+         {"convert its times to milliseconds (divided by 1000) and write \"Time (ms)\""}},
+        {"times in samples", Spike("Time (samples)\tVm (mV)"), "", "analyse", 1,
+         {"line 1: the time column must be in s or ms: convert its times to seconds (divided by the sampling rate) "
+          "and write \"Time (s)\""}},
         {"times with too few digits", "Time (ms)\tVm (mV)\n0.0000\t-70\n0.0333\t-70\n0.0667\t-70\n", "", "calc", 1,
          {"line 4: the samples of a block must be evenly spaced in time: the step from the line before is 0.0334 "
           "ms, the block's first step 0.0333 ms, and a step may differ from it by at most 3.33e-05 ms: the steps "
