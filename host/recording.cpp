@@ -389,6 +389,22 @@ std::string ByteNamed(char byte)
     return name;
 }
 
+// ASCII text in UTF-16 or UTF-32 (`width` bytes a character), in either byte order: in each character the byte that
+// holds it is no NUL, and the others are.
+bool WideAscii(std::string_view text, std::size_t width)
+{
+    for (const std::size_t place : {std::size_t{0}, width - 1}) {
+        bool fits = true;
+        for (std::size_t i = 0; i < text.size() && fits; ++i) {
+            fits = (text[i] != '\0') == (i % width == place);
+        }
+        if (fits) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Judges the start of an input, its first 64 KB, as its bytes come: refuses UTF-16 text, bytes that are no text, and
 // lines that end in CR alone (the first line would run on to the file's end). Each byte is looked at once.
 class StartJudge {
@@ -399,8 +415,13 @@ public:
     {
         start = start.substr(0, kFirstLook);
         whole = whole || start.size() == kFirstLook;
-        if (start.size() < 3 && !whole) {
+        if (start.size() < 4 && !whole) {
             return false; // a byte-order mark may follow
+        }
+        if (start.starts_with(std::string_view("\xFF\xFE\0\0", 4)) ||
+            start.starts_with(std::string_view("\0\0\xFE\xFF", 4))) {
+            throw RecordingError(0, "the file is UTF-32 text (it begins with a UTF-32 byte-order mark): save it as "
+                                    "UTF-8");
         }
         if (start.starts_with("\xFF\xFE") || start.starts_with("\xFE\xFF")) {
             throw RecordingError(0, "the file is UTF-16 text (it begins with a UTF-16 byte-order mark): save it as "
@@ -425,15 +446,12 @@ public:
                 if (!firstLineWhole) {
                     return false;
                 }
-                // ASCII text in UTF-16: every other byte is NUL, and the others are not.
-                std::size_t nuls[2] = {0, 0};
-                for (std::size_t i = 0; i < first.size(); ++i) {
-                    nuls[i % 2] += first[i] == '\0' ? 1 : 0;
-                }
-                const std::size_t even = (first.size() + 1) / 2;
-                const std::size_t odd = first.size() / 2;
-                if ((nuls[0] == even && nuls[1] == 0) || (nuls[1] == odd && nuls[0] == 0)) {
+                if (WideAscii(first, 2)) {
                     throw RecordingError(0, "the file is UTF-16 text (every other byte is NUL): save it as UTF-8");
+                }
+                if (WideAscii(first, 4)) {
+                    throw RecordingError(0, "the file is UTF-32 text (three bytes of every four are NUL): save it as "
+                                            "UTF-8");
                 }
             }
             throw RecordingError(0, "it is not a text recording (byte " + ByteNamed(start[bad_]) + " on line " +
@@ -477,6 +495,9 @@ bool OnlyNumbers(std::string_view line)
     return any;
 }
 
+// A spreadsheet's hint of the separator its file uses ("sep=;"), which it writes above the column names.
+bool SeparatorHint(std::string_view line) { return line.size() == 5 && line.starts_with("sep="); }
+
 // Refuses header fields that no column name can be, as common writers of tables make them, saying how to write the
 // file instead.
 void RefuseHeaderFields(std::string_view line, const std::vector<std::string_view>& fields, int lineNumber)
@@ -496,6 +517,11 @@ void RefuseHeaderFields(std::string_view line, const std::vector<std::string_vie
     if (fields.front().empty()) {
         throw RecordingError(lineNumber, "column 1 has no name: pandas' to_csv writes its index so; write the file "
                                          "with index=False, so that the time column comes first");
+    }
+    if (SeparatorHint(line)) {
+        throw RecordingError(lineNumber, "\"" + std::string(line) + "\" is a spreadsheet's hint of its separator, "
+                                         "not column names: delete the line, so that the first line names the "
+                                         "columns");
     }
     if (fields.back().empty()) {
         std::size_t first = fields.size() - 1; // of the empty fields at the end
@@ -530,6 +556,20 @@ std::string TimeUnitRefused(const Column& time)
     return reason;
 }
 
+// Rethrows the refusal of a header's column (called in its handler), or for a form that common writers of tables
+// make, says what to do instead.
+[[noreturn]] void RefuseColumns(const std::vector<std::string_view>& fields, int lineNumber)
+{
+    const auto quoted = [](std::string_view field) {
+        return field.size() >= 2 && field.starts_with('\'') && field.ends_with('\'');
+    };
+    if (std::any_of(fields.begin(), fields.end(), quoted)) {
+        throw RecordingError(lineNumber, "the header's fields are in single quotes, which the reader does not take: "
+                                         "write the file without quoting");
+    }
+    throw;
+}
+
 // The header is the first line that is not blank; nothing when there is none.
 std::optional<Layout> ReadHeader(const Source& source, LineReader& lines, int& lineNumber)
 {
@@ -560,8 +600,12 @@ std::optional<Layout> ReadHeader(const Source& source, LineReader& lines, int& l
         const auto fields = Split(line, layout.separator);
         RefuseHeaderFields(line, fields, lineNumber);
         layout.firstColumn = fields.front();
-        for (std::size_t i = 0; i < fields.size(); ++i) {
-            layout.columns.push_back(ReadColumn(fields[i], lineNumber, i));
+        try {
+            for (std::size_t i = 0; i < fields.size(); ++i) {
+                layout.columns.push_back(ReadColumn(fields[i], lineNumber, i));
+            }
+        } catch (const RecordingError&) {
+            RefuseColumns(fields, lineNumber);
         }
         const std::u16string first = platform::AsciiLower(layout.columns.front().name);
         if (first == u"time" || first == u"t") {
@@ -841,10 +885,11 @@ std::string WhatToDoWithText(std::string_view line, const Layout& layout)
 [[noreturn]] void RefuseLine(const RecordingError& error, std::string_view line, int lineNumber, const Layout& layout,
                              bool firstDataLine)
 {
-    if (line.starts_with('#')) {
-        throw RecordingError(lineNumber, "the line begins with \"#\", which only the header line may: comment "
-                                         "lines are not passed over, and line " + std::to_string(layout.headerLine) +
-                                         " (\"" + layout.headerText + "\") was taken as the header; delete them");
+    if (line.starts_with('#') || line.starts_with('%')) {
+        const std::string mark = line.starts_with('#') ? "\"#\", which only the header line may" : "\"%\", a comment";
+        throw RecordingError(lineNumber, "the line begins with " + mark + ": comment lines are not passed over, and "
+                                         "line " + std::to_string(layout.headerLine) + " (\"" + layout.headerText +
+                                         "\") was taken as the header; delete them");
     }
     for (std::size_t at = line.find('\r'); at != std::string_view::npos; at = line.find('\r', at + 1)) {
         if (at + 1 < line.size() && line[at + 1] != ' ' && line[at + 1] != '\t' && line[at + 1] != '\r') {
@@ -861,6 +906,10 @@ std::string WhatToDoWithText(std::string_view line, const Layout& layout)
     }
     if (dynamic_cast<const UnfitLine*>(&error)) {
         reason += WhatToDoWithText(line, layout);
+    }
+    if (SeparatorHint(layout.headerText)) {
+        reason += "; line " + std::to_string(layout.headerLine) + ", \"" + layout.headerText + "\", is a "
+                  "spreadsheet's hint of its separator: delete it";
     }
     throw RecordingError(error.Line(), error.Column(), reason);
 }
@@ -905,6 +954,13 @@ std::string RoundedTimes(std::string_view written, double difference, const Layo
 
 // Two steps between time stamps agree when they differ by at most a thousandth of the block's first step.
 bool EvenStep(double step, double first) { return !(std::fabs(step - first) > 1e-3 * first); }
+
+// A block of one sample, at `line`: most often a sample that a blank line parts from its block, or one too many.
+[[noreturn]] void OneSampleBlock(int line)
+{
+    throw RecordingError(line, "a block needs two samples to give its sample interval: delete the line, or join it to "
+                               "the block before or after it by deleting the blank lines between them");
+}
 
 // A block as the line-by-line reader makes it.
 struct LineBlock {
@@ -1068,7 +1124,7 @@ public:
             throw RecordingError(0, "the file holds no samples");
         }
         if (state_.shortBlock > 0) {
-            throw RecordingError(state_.shortBlock, "a block needs two samples to give its sample interval");
+            OneSampleBlock(state_.shortBlock);
         }
     }
 
@@ -1938,7 +1994,7 @@ std::shared_ptr<Document> ReadArriving(ArrivingSource& source, const Plan& plan,
         throw RecordingError(0, "the file holds no samples");
     }
     if (const int line = joiner.ShortBlock(true)) {
-        throw RecordingError(line, "a block needs two samples to give its sample interval");
+        OneSampleBlock(line);
     }
     if (auto document = Assemble(*layout, pieces, joiner)) {
         return document;

@@ -65,13 +65,14 @@ std::string CarriageReturns(std::string text)
     return text;
 }
 
-// ASCII text as UTF-16, little-endian.
-std::string Utf16(const std::string& text)
+// ASCII text as UTF-16 or UTF-32 (`width` bytes a character), little-endian or big-endian.
+std::string Wide(const std::string& text, std::size_t width, bool bigEndian = false)
 {
     std::string wide;
     for (const char c : text) {
-        wide += c;
-        wide += '\0';
+        std::string character(width, '\0');
+        character[bigEndian ? width - 1 : 0] = c;
+        wide += character;
     }
     return wide;
 }
@@ -176,6 +177,9 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
           "and line 1 (\"# rig 2, 10 kHz, gain 10\") was taken as the header; delete them"}},
         {"a comment line", "# cell 4, rig 2, 10 kHz\nTime (s),Vm (mV)\n0,1\n", "", "analyse", 1,
          {"line 2: 2 values where the header names 3 columns (the header is line 1: \"# cell 4, rig 2, 10 kHz\")\n"}},
+        {"comment lines in % between sweeps", Spike("Time (s)\tVm (mV)") + "\n% sweep 2\n" + Spike("").substr(1), "",
+         "analyse", 1, {"line 43: the line begins with \"%\", a comment: comment lines are not passed over, and line 1 "
+                        "(\"Time (s)\tVm (mV)\") was taken as the header; delete them"}},
         {"a comment line", "# cell 4\nTime (s)\tVm (mV)\n0\t1\n", "", "calc", 1,
          {"line 2: column 1: not a number: \"Time (s)\tVm (mV)\" (the header is line 1: \"# cell 4\")"}},
         // Columns separated by semicolons or blanks make one column.
@@ -217,6 +221,12 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
          "analyse", 1, {"line 1, column 3: the unit \"p\\x81A\" is not UTF-8 (byte 0x81): save the file as UTF-8"}},
         {"a name that is not UTF-8", Spike("Time (s)\tV\xE9m (mV)"), "", "calc", 0, {}, "\n1\t20\t0.02\t0\t0.02\n"},
         // CSV as pandas writes it with quoting, with its index, or with a separator at the header's end.
+        {"single quotes", "'Time (s)'\t'Vm (mV)'\n0\t-70\n0.001\t-70\n", "", "analyse", 1,
+         {"line 1: the header's fields are in single quotes, which the reader does not take: write the file without "
+          "quoting\n"}},
+        {"a spreadsheet's separator hint", "sep=,\nTime (s),Vm (mV)\n0,-70\n0.001,-70\n", "", "calc", 1,
+         {"line 1: \"sep=,\" is a spreadsheet's hint of its separator, not column names: delete the line, so that the "
+          "first line names the columns"}},
         {"quoted header", "\"Time (s)\",\"Vm (mV)\"\n\"0.0\",\"-70\"\n", "", "calc", 1,
          {"line 1: the header's fields are in double quotes, which the reader does not take: write the file without "
           "quoting (as pandas' to_csv does by default)"}},
@@ -253,6 +263,9 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
          "calc", 1, {"\"Sampling rate (Hz)\t20000\"): lines above the column names that hold notes must go"}},
         {"a gain above the column names", "Gain (mV)\n" + Spike("Time (s)\tVm (mV)"), "", "analyse", 1,
          {"\"Gain (mV)\"): lines above the column names that hold notes must go"}},
+        {"a separator hint above the column names", "sep=;\n" + Spike("Time (s)\tVm (mV)"), "", "analyse", 1,
+         {"\"sep=;\"): lines above the column names that hold notes must go, so that the first line names the "
+          "columns; line 1, \"sep=;\", is a spreadsheet's hint of its separator: delete it"}},
         {"a clock time above the column names", "Time\t12:03:04\n" + Spike("Time (s)\tVm (mV)"), "", "calc", 1,
          {"\"Time\t12:03:04\"): lines above the column names that hold notes must go"}},
         {"a note in % above the column names", "% cell 3\n" + Spike("Time (s)\tVm (mV)"), "", "calc", 1,
@@ -305,6 +318,9 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
           "line or make it empty"}},
         {"empty rows between blocks", Spike("Time (s)\tVm (mV)") + "\t\n\n" + Spike(""), "", "analyse", 1,
          {"line 42: the line holds only separators: an empty line ends one block and begins the next"}},
+        {"a block of one sample", Spike("Time (s)\tVm (mV)") + "\n0.1\t-70\n", "", "calc", 1,
+         {"line 43: a block needs two samples to give its sample interval: delete the line, or join it to the block "
+          "before or after it by deleting the blank lines between them"}},
         // Gaps of missing samples.
         {"NaN", "Time (s)\tVm (mV)\n0\t1\n0.001\tNaN\n", "", "calc", 1,
          {"line 3: column 2: not a number: \"NaN\": the reader takes no missing samples: an empty line at the gap, "
@@ -360,10 +376,16 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
          {"line 1: the lines end in CR alone: convert the line ends to LF or CR LF"}},
         {"CR line ends after the header", "Time (s)\tVm (mV)\n" + CarriageReturns(Spike("0\t-70")), "", "analyse", 1,
          {"line 2: the lines end in CR alone: convert the line ends to LF or CR LF"}},
-        {"UTF-16", "\xFF\xFE" + Utf16(Spike("Time (s)\tVm (mV)")), "", "calc", 1,
+        {"UTF-16", "\xFF\xFE" + Wide(Spike("Time (s)\tVm (mV)"), 2), "", "calc", 1,
          {"the file is UTF-16 text (it begins with a UTF-16 byte-order mark): save it as UTF-8"}},
-        {"UTF-16 without its mark", Utf16(Spike("Time (s)\tVm (mV)")), "", "analyse", 1,
+        {"UTF-16 without its mark", Wide(Spike("Time (s)\tVm (mV)"), 2), "", "analyse", 1,
          {"the file is UTF-16 text (every other byte is NUL): save it as UTF-8"}},
+        {"UTF-32", std::string("\xFF\xFE\0\0", 4) + Wide(Spike("Time (s)\tVm (mV)"), 4), "", "calc", 1,
+         {"the file is UTF-32 text (it begins with a UTF-32 byte-order mark): save it as UTF-8"}},
+        {"UTF-32, big-endian", std::string("\0\0\xFE\xFF", 4) + Wide(Spike("Time (s)\tVm (mV)"), 4, true), "",
+         "analyse", 1, {"the file is UTF-32 text (it begins with a UTF-32 byte-order mark)"}},
+        {"UTF-32 without its mark", Wide(Spike("Time (s)\tVm (mV)"), 4, true), "", "calc", 1,
+         {"the file is UTF-32 text (three bytes of every four are NUL): save it as UTF-8"}},
         // Input that is no text or never ends: refused from its first 64 KB, a pipe's as they arrive, naming the byte
         // and its line; a byte that is no text in a sample further on is named; a gzip file says how to read it; a
         // signal across a row is refused before its end; running out of memory says how much was read.
