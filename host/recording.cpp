@@ -328,6 +328,15 @@ struct Column {
     double toBase = 1.0; // the host keeps samples in base units: a file's mV are stored as V
 };
 
+// A unit as the host keeps it: the Greek letter mu stands for micro as often as the micro sign does; the host knows
+// the sign.
+std::u16string UnitText(std::string_view unit)
+{
+    std::u16string text = platform::Utf8ToUtf16(unit);
+    std::replace(text.begin(), text.end(), u'\u03BC', u'\u00B5');
+    return text;
+}
+
 Column ReadColumn(std::string_view field, int line, std::size_t index)
 {
     Column column;
@@ -346,9 +355,7 @@ Column ReadColumn(std::string_view field, int line, std::size_t index)
         }
         const std::string_view unit = Trim(field.substr(open + 1, close - open - 1));
         RefuseNonUtf8Unit(unit, line, index);
-        column.unit = platform::Utf8ToUtf16(unit);
-        // The Greek letter mu stands for micro as often as the micro sign does; the host knows the sign.
-        std::replace(column.unit.begin(), column.unit.end(), u'\u03BC', u'\u00B5');
+        column.unit = UnitText(unit);
         column.toBase = SplitUnit(column.unit).toBase;
         name = Trim(field.substr(0, open));
     }
@@ -824,6 +831,13 @@ std::string HeaderNamed(const Layout& layout)
     return " (the header is line " + std::to_string(layout.headerLine) + ": \"" + layout.headerText + "\")";
 }
 
+// A unit as a row of units writes it, bare or in parentheses, without them.
+std::string_view Unparenthesized(std::string_view field)
+{
+    return field.size() >= 2 && field.front() == '(' && field.back() == ')' ? Trim(field.substr(1, field.size() - 2))
+                                                                             : field;
+}
+
 // Refuses a row of units under the column names, as spreadsheets write them: as many fields as the header names, none
 // of them a number, and each a word without digits (a line of notes has them).
 void RefuseUnitsRow(std::string_view line, int lineNumber, const Layout& layout)
@@ -840,8 +854,12 @@ void RefuseUnitsRow(std::string_view line, int lineNumber, const Layout& layout)
     if (std::any_of(fields.begin(), fields.end(), noUnit)) {
         return;
     }
+    // A word under a single name is as likely a note: it is a unit only when the host knows it.
+    if (expected == 1 && !IsKnownUnit(UnitText(Unparenthesized(fields.front())))) {
+        return;
+    }
     const std::string example = platform::Utf16ToUtf8(layout.columns.front().name) + " (" +
-                                std::string(fields[layout.timeColumn ? 1 : 0]) + ")";
+                                std::string(Unparenthesized(fields[layout.timeColumn ? 1 : 0])) + ")";
     throw RecordingError(lineNumber, "the line holds units, not numbers: each unit belongs in the header after its "
                                      "column's name, as \"" + example + "\"; then delete the line");
 }

@@ -248,6 +248,14 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
         {"a row of units", "Time\tVm\tIm\ns\tmV\tpA\n0\t-70\t5\n0.001\t-70\t5\n", "", "calc", 1,
          {"line 2: the line holds units, not numbers: each unit belongs in the header after its column's name, as "
           "\"Vm (mV)\"; then delete the line"}},
+        {"a unit under a single name", "Vm\nmV\n-70\n-70\n", "", "analyse", 1,
+         {"line 2: the line holds units, not numbers: each unit belongs in the header after its column's name, as "
+          "\"Vm (mV)\"; then delete the line"}},
+        {"a word under a single name", "Cell3\nControl\n" + Spike("Time (s)\tVm (mV)"), "", "calc", 1,
+         {"line 2: column 1: not a number: \"Control\" (the header is line 1: \"Cell3\"): lines above the column "
+          "names that hold notes must go"}},
+        {"a row of units in parentheses", "Time\tVm\n(s)\t(mV)\n0\t-70\n", "", "calc", 1,
+         {"as \"Vm (mV)\"; then delete the line"}},
         {"notes above the column names",
          "Acquired: 2026-12-07 14:03:11\nSampling rate: 20000 Hz\n" + Spike("Time (s)\tVm (mV)"), "", "analyse", 1,
          {"line 2: column 1: not a number: \"Sampling rate: 20000 Hz\" (the header is line 1: \"Acquired: 2026-12-07 "
