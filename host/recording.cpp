@@ -337,6 +337,13 @@ std::u16string UnitText(std::string_view unit)
     return text;
 }
 
+// A unit as a row of units writes it, bare or in parentheses, without them.
+std::string_view Unparenthesized(std::string_view field)
+{
+    return field.size() >= 2 && field.front() == '(' && field.back() == ')' ? Trim(field.substr(1, field.size() - 2))
+                                                                             : field;
+}
+
 Column ReadColumn(std::string_view field, int line, std::size_t index)
 {
     Column column;
@@ -563,9 +570,86 @@ std::string TimeUnitRefused(const Column& time)
     return reason;
 }
 
+// A comma between two digits: a decimal comma or a thousands separator, as numbers are written outside the C locale
+// (in a comma-separated line it may as well be the separator: which it is, is not told).
+bool CommaBetweenDigits(std::string_view text)
+{
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    for (std::size_t at = text.find(','); at != std::string_view::npos; at = text.find(',', at + 1)) {
+        if (at > 0 && at + 1 < text.size() && digit(text[at - 1]) && digit(text[at + 1])) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Column names separated by semicolons in one field ("Zeit;Vm;Im"), as spreadsheets write them where numbers take a
+// decimal comma.
+bool SemicolonNames(std::string_view field)
+{
+    const auto names = Split(field, ';');
+    return std::count_if(names.begin(), names.end(), [](std::string_view name) { return !name.empty(); }) >= 2;
+}
+
+// How many lines after column names a refusal looks at: enough for a row of units and the first samples.
+constexpr int kLinesLookedAt = 3;
+
+// Up to `count` more lines of `lines`, without blanks at their ends; fewer where the input ends or cannot be read.
+std::vector<std::string> NextLines(LineReader& lines, int count)
+{
+    std::vector<std::string> next;
+    std::string_view text;
+    try {
+        while (static_cast<int>(next.size()) < count && lines.Next(text)) {
+            next.emplace_back(TrimLine(text));
+        }
+    } catch (const RecordingError&) {
+    } catch (const ReadFailure&) {
+    }
+    return next;
+}
+
+// Refuses column names separated by semicolons in one message with what the lines after them hold (`after`, from
+// line `afterLine`): spreadsheets export so where numbers take a decimal comma, often with a row of units and a line
+// "sep=;" (at `hintLine`; 0: none) above, and each would be refused in turn.
+[[noreturn]] void RefuseSemicolons(const std::string& names, int namesLine, int hintLine,
+                                   const std::vector<std::string>& after, int afterLine)
+{
+    std::string reason = "the column names \"" + Shown(names) + "\" are separated by semicolons: columns are "
+                         "separated by tabs or commas, not semicolons: write tabs in their place";
+    if (hintLine > 0) {
+        reason += ", and delete line " + std::to_string(hintLine) + " (\"sep=;\"), a spreadsheet's hint of its "
+                  "separator";
+    }
+    bool unitsNamed = false;
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        const std::string& line = after[i];
+        const std::string number = std::to_string(afterLine + static_cast<int>(i));
+        if (line.find_first_of("0123456789") != std::string::npos) {
+            if (CommaBetweenDigits(line)) {
+                reason += "; numbers are written with a decimal point, not a comma (line " + number + ": \"" +
+                          Shown(line) + "\")";
+            }
+            break;
+        }
+        const auto units = Split(line, ';');
+        const auto known = [](std::string_view unit) { return IsKnownUnit(UnitText(Unparenthesized(unit))); };
+        if (!line.empty() && !unitsNamed && std::all_of(units.begin(), units.end(), known)) {
+            // The example: the first channel after the time column, with its unit.
+            const auto columns = Split(names, ';');
+            const std::size_t example = std::min({std::size_t{1}, columns.size() - 1, units.size() - 1});
+            reason += "; line " + number + " holds units: each belongs in the header after its column's name, as \"" +
+                      std::string(Trim(columns[example].substr(0, columns[example].find('(')))) + " (" +
+                      std::string(Unparenthesized(units[example])) + ")\", and the line must go";
+            unitsNamed = true;
+        }
+    }
+    throw RecordingError(namesLine, reason);
+}
+
 // Rethrows the refusal of a header's column (called in its handler), or for a form that common writers of tables
 // make, says what to do instead.
-[[noreturn]] void RefuseColumns(const std::vector<std::string_view>& fields, int lineNumber)
+[[noreturn]] void RefuseColumns(const std::vector<std::string_view>& fields, int lineNumber, LineReader& lines)
 {
     const auto quoted = [](std::string_view field) {
         return field.size() >= 2 && field.starts_with('\'') && field.ends_with('\'');
@@ -573,6 +657,10 @@ std::string TimeUnitRefused(const Column& time)
     if (std::any_of(fields.begin(), fields.end(), quoted)) {
         throw RecordingError(lineNumber, "the header's fields are in single quotes, which the reader does not take: "
                                          "write the file without quoting");
+    }
+    if (fields.size() == 1 && SemicolonNames(fields.front())) {
+        const std::string names(fields.front()); // before the lines after it are read
+        RefuseSemicolons(names, lineNumber, 0, NextLines(lines, kLinesLookedAt), lineNumber + 1);
     }
     throw;
 }
@@ -612,7 +700,7 @@ std::optional<Layout> ReadHeader(const Source& source, LineReader& lines, int& l
                 layout.columns.push_back(ReadColumn(fields[i], lineNumber, i));
             }
         } catch (const RecordingError&) {
-            RefuseColumns(fields, lineNumber);
+            RefuseColumns(fields, lineNumber, lines);
         }
         const std::u16string first = platform::AsciiLower(layout.columns.front().name);
         if (first == u"time" || first == u"t") {
@@ -707,19 +795,6 @@ bool WrittenAsNumber(std::string_view field)
     const char* const end = field.data() + field.size();
     const auto parsed = std::from_chars(field.data() + (field.starts_with('+') ? 1 : 0), end, value);
     return !field.empty() && parsed.ec != std::errc::invalid_argument && parsed.ptr == end;
-}
-
-// A comma between two digits: a decimal comma or a thousands separator, as numbers are written outside the C locale
-// (in a comma-separated line it may as well be the separator: which it is, is not told).
-bool CommaBetweenDigits(std::string_view text)
-{
-    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
-    for (std::size_t at = text.find(','); at != std::string_view::npos; at = text.find(',', at + 1)) {
-        if (at > 0 && at + 1 < text.size() && digit(text[at - 1]) && digit(text[at + 1])) {
-            return true;
-        }
-    }
-    return false;
 }
 
 // A sample left out, as spreadsheets and numpy write a gap: an empty field, or NaN.
@@ -831,13 +906,6 @@ std::string HeaderNamed(const Layout& layout)
     return " (the header is line " + std::to_string(layout.headerLine) + ": \"" + layout.headerText + "\")";
 }
 
-// A unit as a row of units writes it, bare or in parentheses, without them.
-std::string_view Unparenthesized(std::string_view field)
-{
-    return field.size() >= 2 && field.front() == '(' && field.back() == ')' ? Trim(field.substr(1, field.size() - 2))
-                                                                             : field;
-}
-
 // Refuses a row of units under the column names, as spreadsheets write them: as many fields as the header names, none
 // of them a number, and each a word without digits (a line of notes has them).
 void RefuseUnitsRow(std::string_view line, int lineNumber, const Layout& layout)
@@ -901,7 +969,7 @@ std::string WhatToDoWithText(std::string_view line, const Layout& layout)
 // Rethrows the error of a data line (called in its handler); for what the line holds, a reason that is plainer than
 // the field it failed at, and on the first data line, the line taken as the header.
 [[noreturn]] void RefuseLine(const RecordingError& error, std::string_view line, int lineNumber, const Layout& layout,
-                             bool firstDataLine)
+                             bool firstDataLine, LineReader& lines)
 {
     if (line.starts_with('#') || line.starts_with('%')) {
         const std::string mark = line.starts_with('#') ? "\"#\", which only the header line may" : "\"%\", a comment";
@@ -916,6 +984,19 @@ std::string WhatToDoWithText(std::string_view line, const Layout& layout)
     }
     if (!firstDataLine) {
         throw;
+    }
+    // Column names separated by semicolons make one column, or are taken for data under a line "sep=;".
+    const bool oneColumn = layout.columns.size() == 1 && !layout.timeColumn;
+    if (oneColumn && SemicolonNames(layout.firstColumn) && line.find(';') != std::string_view::npos) {
+        std::vector<std::string> after = {std::string(line)};
+        for (std::string& next : NextLines(lines, kLinesLookedAt - 1)) {
+            after.push_back(std::move(next));
+        }
+        RefuseSemicolons(layout.firstColumn, layout.headerLine, 0, after, lineNumber);
+    }
+    if (oneColumn && SeparatorHint(layout.headerText) && SemicolonNames(line)) {
+        const std::string names(line);
+        RefuseSemicolons(names, lineNumber, layout.headerLine, NextLines(lines, kLinesLookedAt), lineNumber + 1);
     }
     RefuseUnitsRow(line, lineNumber, layout);
     std::string reason = error.Reason();
@@ -1091,7 +1172,9 @@ bool SeparatorsOnly(std::string_view line, char separator)
 // two time stamps, the last and the count.
 class LineRules {
 public:
-    LineRules(const Layout& layout, LineState state, bool keep) : layout_(layout), state_(std::move(state)), keep_(keep)
+    // `lines` gives the lines, and a refusal may look at those after the line refused.
+    LineRules(const Layout& layout, LineState state, bool keep, LineReader& lines)
+        : layout_(layout), state_(std::move(state)), keep_(keep), lines_(lines)
     {
     }
 
@@ -1127,7 +1210,7 @@ public:
         try {
             ReadDataLine(line, lineNumber, layout_, state_.block, keep_);
         } catch (const RecordingError& error) {
-            RefuseLine(error, line, lineNumber, layout_, firstDataLine);
+            RefuseLine(error, line, lineNumber, layout_, firstDataLine, lines_);
         }
     }
 
@@ -1179,6 +1262,7 @@ private:
     const Layout& layout_;
     LineState state_;
     bool keep_;
+    LineReader& lines_;
     std::vector<LineBlock> done_;
 };
 
@@ -1195,7 +1279,7 @@ std::shared_ptr<Document> ReadLineByLine(const Source& source, bool complete, bo
         if (layout) {
             LineState start;
             start.lineNumber = lineNumber;
-            rules.emplace(*layout, std::move(start), keep);
+            rules.emplace(*layout, std::move(start), keep, lines);
             std::string_view text;
             while (lines.Next(text)) {
                 rules->Next(text);
@@ -1953,7 +2037,7 @@ std::uint64_t NextLinesEnd(const ArrivingSource& source, std::uint64_t offset, s
                                         std::uint64_t offset, std::uint64_t longestLine)
 {
     LineReader lines(source, longestLine, offset, state.lineNumber);
-    LineRules rules(layout, std::move(state), false);
+    LineRules rules(layout, std::move(state), false, lines);
     std::string_view text;
     while (lines.Next(text)) {
         rules.Next(text);

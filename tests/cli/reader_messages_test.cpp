@@ -182,13 +182,31 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
                         "(\"Time (s)\tVm (mV)\") was taken as the header; delete them"}},
         {"a comment line", "# cell 4\nTime (s)\tVm (mV)\n0\t1\n", "", "calc", 1,
          {"line 2: column 1: not a number: \"Time (s)\tVm (mV)\" (the header is line 1: \"# cell 4\")"}},
-        // Columns separated by semicolons or blanks make one column.
+        // Columns separated by semicolons or blanks make one column. Semicolons are named at once, with the decimal
+        // commas, the row of units and the line "sep=;" of a spreadsheet's export.
         {"semicolons", "Time (s);Vm (mV)\n0;1\n0.001;2\n", "", "calc", 1,
-         {"line 1: column 1: text follows the unit in \"Time (s);Vm (mV)\": columns are separated by tabs or commas"}},
+         {"line 1: the column names \"Time (s);Vm (mV)\" are separated by semicolons: columns are separated by tabs or "
+          "commas, not semicolons: write tabs in their place\n"}},
+        {"semicolons and decimal commas", "Zeit (s);Vm (mV)\n\n0,0;-70,5\n", "", "analyse", 1,
+         {"line 1: the column names \"Zeit (s);Vm (mV)\" are separated by semicolons: columns are separated by tabs "
+          "or commas, not semicolons: write tabs in their place; numbers are written with a decimal point, not a "
+          "comma (line 3: \"0,0;-70,5\")\n"}},
+        {"a spreadsheet's export", "Zeit;Spannung;Strom\r\ns;mV;pA\r\n0,0000;-70,12;5,1\r\n0,0001;-70,10;5,1\r\n", "",
+         "calc", 1,
+         {"line 1: the column names \"Zeit;Spannung;Strom\" are separated by semicolons: columns are separated by "
+          "tabs or commas, not semicolons: write tabs in their place; line 2 holds units: each belongs in the header "
+          "after its column's name, as \"Spannung (mV)\", and the line must go; numbers are written with a decimal "
+          "point, not a comma (line 3: \"0,0000;-70,12;5,1\")\n"}},
+        {"a spreadsheet's export with its separator hint", "sep=;\nZeit (s);Vm (mV)\n0,0;-70,5\n0,001;-70,5\n", "",
+         "analyse", 1,
+         {"line 2: the column names \"Zeit (s);Vm (mV)\" are separated by semicolons: columns are separated by tabs "
+          "or commas, not semicolons: write tabs in their place, and delete line 1 (\"sep=;\"), a spreadsheet's hint "
+          "of its separator; numbers are written with a decimal point, not a comma (line 3: \"0,0;-70,5\")\n"}},
         {"numpy's blanks", Spike("# Time (s) Vm (mV)", ' '), "", "analyse", 1,
          {"line 1: column 1: text follows the unit in \"Time (s) Vm (mV)\": columns are separated by tabs or commas"}},
         {"semicolons without units", "Time;Vm\n0;1\n", "", "calc", 1,
-         {"line 2: column 1: not a number: \"0;1\": columns are separated by tabs or commas"}},
+         {"line 1: the column names \"Time;Vm\" are separated by semicolons: columns are separated by tabs or commas, "
+          "not semicolons"}},
         // Units the header leaves out are warned of, with the way to write them (calc: every channel; analyse: the
         // analysed one); a time column without one is in seconds.
         {"no units, numpy's header", Spike("# t,vm_mV", ','), "", "calc", 0,
@@ -276,6 +294,8 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
           "columns; line 1, \"sep=;\", is a spreadsheet's hint of its separator: delete it"}},
         {"a clock time above the column names", "Time\t12:03:04\n" + Spike("Time (s)\tVm (mV)"), "", "calc", 1,
          {"\"Time\t12:03:04\"): lines above the column names that hold notes must go"}},
+        {"a note with a semicolon above the column names", "Cell 3; control\n" + Spike("Time (s)\tVm (mV)"), "",
+         "analyse", 1, {"\"Cell 3; control\"): lines above the column names that hold notes must go"}},
         {"a note in % above the column names", "% cell 3\n" + Spike("Time (s)\tVm (mV)"), "", "calc", 1,
          {"\"% cell 3\"): lines above the column names that hold notes must go"}},
         {"a note under the column names", "Time (s)\tVm (mV)\nCell 3, control\n" + Spike("").substr(1), "", "calc", 1,
