@@ -570,13 +570,14 @@ std::string TimeUnitRefused(const Column& time)
     return reason;
 }
 
+bool Digit(char c) { return c >= '0' && c <= '9'; }
+
 // A comma between two digits: a decimal comma or a thousands separator, as numbers are written outside the C locale
 // (in a comma-separated line it may as well be the separator: which it is, is not told).
 bool CommaBetweenDigits(std::string_view text)
 {
-    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
     for (std::size_t at = text.find(','); at != std::string_view::npos; at = text.find(',', at + 1)) {
-        if (at > 0 && at + 1 < text.size() && digit(text[at - 1]) && digit(text[at + 1])) {
+        if (at > 0 && at + 1 < text.size() && Digit(text[at - 1]) && Digit(text[at + 1])) {
             return true;
         }
     }
@@ -809,8 +810,6 @@ bool MissingSample(std::string_view field)
 
 // The minus sign of word processors and some exports, which no number begins with.
 constexpr std::string_view kMinusSign = "\xE2\x88\x92";
-
-bool Digit(char c) { return c >= '0' && c <= '9'; }
 
 // A clock time, alone or after a date ("12:03:04.123", "2026-12-07T12:03:04"): a colon between a digit and two.
 bool ClockTime(std::string_view text)
