@@ -309,9 +309,10 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
          {"line 2: column 1: not a number: \"12:03:04.123\": the time column holds seconds or milliseconds as numbers, "
           "not clock times: convert the clock times to seconds from the start, or to milliseconds under a unit of ms"
           " (the header is line 1: \"Time (s)\tVm (mV)\")\n"}},
-        {"dates and clock times", "Time (s)\tVm (mV)\n0\t-70\n2026-12-07T12:03:04.123\t-70\n", "", "analyse", 1,
-         {"line 3: column 1: not a number: \"2026-12-07T12:03:04.123\": the time column holds seconds or "
-          "milliseconds as numbers, not clock times"}},
+        {"dates and clock times", "Time (s)\tVm (mV)\n2026-12-07T12:03:04.123\t-70\n", "", "analyse", 1,
+         {"line 2: column 1: not a number: \"2026-12-07T12:03:04.123\": the time column holds seconds or "
+          "milliseconds as numbers, not clock times: convert the clock times to seconds from the start, or to "
+          "milliseconds under a unit of ms (the header is line 1: \"Time (s)\tVm (mV)\")\n"}},
         {"exponents written with D", "Time (s)\tVm (mV)\n0\t-7.01D+01\n", "", "calc", 1,
          {"line 2: column 2: not a number: \"-7.01D+01\": exponents are written with E: write \"-7.01E+01\" (the "
           "header is line 1: \"Time (s)\tVm (mV)\")\n"}},
