@@ -328,6 +328,22 @@ struct Column {
     double toBase = 1.0; // the host keeps samples in base units: a file's mV are stored as V
 };
 
+// A unit as the host keeps it: the Greek letter mu stands for micro as often as the micro sign does; the host knows
+// the sign.
+std::u16string UnitText(std::string_view unit)
+{
+    std::u16string text = platform::Utf8ToUtf16(unit);
+    std::replace(text.begin(), text.end(), u'\u03BC', u'\u00B5');
+    return text;
+}
+
+// A unit as a row of units writes it, bare or in parentheses, without them.
+std::string_view Unparenthesized(std::string_view field)
+{
+    return field.size() >= 2 && field.front() == '(' && field.back() == ')' ? Trim(field.substr(1, field.size() - 2))
+                                                                             : field;
+}
+
 Column ReadColumn(std::string_view field, int line, std::size_t index)
 {
     Column column;
@@ -346,9 +362,7 @@ Column ReadColumn(std::string_view field, int line, std::size_t index)
         }
         const std::string_view unit = Trim(field.substr(open + 1, close - open - 1));
         RefuseNonUtf8Unit(unit, line, index);
-        column.unit = platform::Utf8ToUtf16(unit);
-        // The Greek letter mu stands for micro as often as the micro sign does; the host knows the sign.
-        std::replace(column.unit.begin(), column.unit.end(), u'\u03BC', u'\u00B5');
+        column.unit = UnitText(unit);
         column.toBase = SplitUnit(column.unit).toBase;
         name = Trim(field.substr(0, open));
     }
@@ -389,6 +403,22 @@ std::string ByteNamed(char byte)
     return name;
 }
 
+// ASCII text in UTF-16 or UTF-32 (`width` bytes a character), in either byte order: in each character the byte that
+// holds it is no NUL, and the others are.
+bool WideAscii(std::string_view text, std::size_t width)
+{
+    for (const std::size_t place : {std::size_t{0}, width - 1}) {
+        bool fits = true;
+        for (std::size_t i = 0; i < text.size() && fits; ++i) {
+            fits = (text[i] != '\0') == (i % width == place);
+        }
+        if (fits) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Judges the start of an input, its first 64 KB, as its bytes come: refuses UTF-16 text, bytes that are no text, and
 // lines that end in CR alone (the first line would run on to the file's end). Each byte is looked at once.
 class StartJudge {
@@ -399,8 +429,13 @@ public:
     {
         start = start.substr(0, kFirstLook);
         whole = whole || start.size() == kFirstLook;
-        if (start.size() < 3 && !whole) {
+        if (start.size() < 4 && !whole) {
             return false; // a byte-order mark may follow
+        }
+        if (start.starts_with(std::string_view("\xFF\xFE\0\0", 4)) ||
+            start.starts_with(std::string_view("\0\0\xFE\xFF", 4))) {
+            throw RecordingError(0, "the file is UTF-32 text (it begins with a UTF-32 byte-order mark): save it as "
+                                    "UTF-8");
         }
         if (start.starts_with("\xFF\xFE") || start.starts_with("\xFE\xFF")) {
             throw RecordingError(0, "the file is UTF-16 text (it begins with a UTF-16 byte-order mark): save it as "
@@ -425,15 +460,12 @@ public:
                 if (!firstLineWhole) {
                     return false;
                 }
-                // ASCII text in UTF-16: every other byte is NUL, and the others are not.
-                std::size_t nuls[2] = {0, 0};
-                for (std::size_t i = 0; i < first.size(); ++i) {
-                    nuls[i % 2] += first[i] == '\0' ? 1 : 0;
-                }
-                const std::size_t even = (first.size() + 1) / 2;
-                const std::size_t odd = first.size() / 2;
-                if ((nuls[0] == even && nuls[1] == 0) || (nuls[1] == odd && nuls[0] == 0)) {
+                if (WideAscii(first, 2)) {
                     throw RecordingError(0, "the file is UTF-16 text (every other byte is NUL): save it as UTF-8");
+                }
+                if (WideAscii(first, 4)) {
+                    throw RecordingError(0, "the file is UTF-32 text (three bytes of every four are NUL): save it as "
+                                            "UTF-8");
                 }
             }
             throw RecordingError(0, "it is not a text recording (byte " + ByteNamed(start[bad_]) + " on line " +
@@ -477,6 +509,9 @@ bool OnlyNumbers(std::string_view line)
     return any;
 }
 
+// A spreadsheet's hint of the separator its file uses ("sep=;"), which it writes above the column names.
+bool SeparatorHint(std::string_view line) { return line.size() == 5 && line.starts_with("sep="); }
+
 // Refuses header fields that no column name can be, as common writers of tables make them, saying how to write the
 // file instead.
 void RefuseHeaderFields(std::string_view line, const std::vector<std::string_view>& fields, int lineNumber)
@@ -497,6 +532,11 @@ void RefuseHeaderFields(std::string_view line, const std::vector<std::string_vie
         throw RecordingError(lineNumber, "column 1 has no name: pandas' to_csv writes its index so; write the file "
                                          "with index=False, so that the time column comes first");
     }
+    if (SeparatorHint(line)) {
+        throw RecordingError(lineNumber, "\"" + std::string(line) + "\" is a spreadsheet's hint of its separator, "
+                                         "not column names: delete the line, so that the first line names the "
+                                         "columns");
+    }
     if (fields.back().empty()) {
         std::size_t first = fields.size() - 1; // of the empty fields at the end
         while (first > 0 && fields[first - 1].empty()) {
@@ -507,16 +547,123 @@ void RefuseHeaderFields(std::string_view line, const std::vector<std::string_vie
     }
 }
 
-// Why a time column's unit is refused; for minutes and hours, how to write the times instead.
+// Why a time column's unit is refused; for the units that acquisition programs write, how to write the times
+// instead.
 std::string TimeUnitRefused(const Column& time)
 {
     const std::string reason = "the time column must be in s or ms";
+    const auto convert = [&](const char* into, const std::string& how, const char* unit) {
+        return reason + ": convert its times to " + into + " (" + how + ") and write \"" +
+               platform::Utf16ToUtf8(time.name) + " (" + unit + ")\"";
+    };
     const char* const factor = time.unit == u"min" ? "60" : time.unit == u"h" ? "3600" : nullptr;
-    if (!factor) {
-        return reason;
+    if (factor) {
+        return convert("seconds", std::string("times ") + factor, "s");
     }
-    return reason + ": convert its times to seconds (times " + factor + ") and write \"" +
-           platform::Utf16ToUtf8(time.name) + " (s)\"";
+    // The Greek mu is read as the micro sign.
+    if (time.unit == u"\u00B5s" || time.unit == u"us") {
+        return convert("milliseconds", "divided by 1000", "ms");
+    }
+    if (platform::AsciiLower(time.unit) == u"samples") {
+        return convert("seconds", "divided by the sampling rate", "s");
+    }
+    return reason;
+}
+
+bool Digit(char c) { return c >= '0' && c <= '9'; }
+
+// A comma between two digits: a decimal comma or a thousands separator, as numbers are written outside the C locale
+// (in a comma-separated line it may as well be the separator: which it is, is not told).
+bool CommaBetweenDigits(std::string_view text)
+{
+    for (std::size_t at = text.find(','); at != std::string_view::npos; at = text.find(',', at + 1)) {
+        if (at > 0 && at + 1 < text.size() && Digit(text[at - 1]) && Digit(text[at + 1])) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Column names separated by semicolons in one field ("Zeit;Vm;Im"), as spreadsheets write them where numbers take a
+// decimal comma.
+bool SemicolonNames(std::string_view field)
+{
+    const auto names = Split(field, ';');
+    return std::count_if(names.begin(), names.end(), [](std::string_view name) { return !name.empty(); }) >= 2;
+}
+
+// How many lines after column names a refusal looks at: enough for a row of units and the first samples.
+constexpr int kLinesLookedAt = 3;
+
+// Up to `count` more lines of `lines`, without blanks at their ends; fewer where the input ends or cannot be read.
+std::vector<std::string> NextLines(LineReader& lines, int count)
+{
+    std::vector<std::string> next;
+    std::string_view text;
+    try {
+        while (static_cast<int>(next.size()) < count && lines.Next(text)) {
+            next.emplace_back(TrimLine(text));
+        }
+    } catch (const RecordingError&) {
+    } catch (const ReadFailure&) {
+    }
+    return next;
+}
+
+// Refuses column names separated by semicolons in one message with what the lines after them hold (`after`, from
+// line `afterLine`): spreadsheets export so where numbers take a decimal comma, often with a row of units and a line
+// "sep=;" (at `hintLine`; 0: none) above, and each would be refused in turn.
+[[noreturn]] void RefuseSemicolons(const std::string& names, int namesLine, int hintLine,
+                                   const std::vector<std::string>& after, int afterLine)
+{
+    std::string reason = "the column names \"" + Shown(names) + "\" are separated by semicolons: columns are "
+                         "separated by tabs or commas, not semicolons: write tabs in their place";
+    if (hintLine > 0) {
+        reason += ", and delete line " + std::to_string(hintLine) + " (\"sep=;\"), a spreadsheet's hint of its "
+                  "separator";
+    }
+    bool unitsNamed = false;
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        const std::string& line = after[i];
+        const std::string number = std::to_string(afterLine + static_cast<int>(i));
+        if (line.find_first_of("0123456789") != std::string::npos) {
+            if (CommaBetweenDigits(line)) {
+                reason += "; numbers are written with a decimal point, not a comma (line " + number + ": \"" +
+                          Shown(line) + "\")";
+            }
+            break;
+        }
+        const auto units = Split(line, ';');
+        const auto known = [](std::string_view unit) { return IsKnownUnit(UnitText(Unparenthesized(unit))); };
+        if (!line.empty() && !unitsNamed && std::all_of(units.begin(), units.end(), known)) {
+            // The example: the first channel after the time column, with its unit.
+            const auto columns = Split(names, ';');
+            const std::size_t example = std::min({std::size_t{1}, columns.size() - 1, units.size() - 1});
+            reason += "; line " + number + " holds units: each belongs in the header after its column's name, as \"" +
+                      std::string(Trim(columns[example].substr(0, columns[example].find('(')))) + " (" +
+                      std::string(Unparenthesized(units[example])) + ")\", and the line must go";
+            unitsNamed = true;
+        }
+    }
+    throw RecordingError(namesLine, reason);
+}
+
+// Rethrows the refusal of a header's column (called in its handler), or for a form that common writers of tables
+// make, says what to do instead.
+[[noreturn]] void RefuseColumns(const std::vector<std::string_view>& fields, int lineNumber, LineReader& lines)
+{
+    const auto quoted = [](std::string_view field) {
+        return field.size() >= 2 && field.starts_with('\'') && field.ends_with('\'');
+    };
+    if (std::any_of(fields.begin(), fields.end(), quoted)) {
+        throw RecordingError(lineNumber, "the header's fields are in single quotes, which the reader does not take: "
+                                         "write the file without quoting");
+    }
+    if (fields.size() == 1 && SemicolonNames(fields.front())) {
+        const std::string names(fields.front()); // before the lines after it are read
+        RefuseSemicolons(names, lineNumber, 0, NextLines(lines, kLinesLookedAt), lineNumber + 1);
+    }
+    throw;
 }
 
 // The header is the first line that is not blank; nothing when there is none.
@@ -549,8 +696,12 @@ std::optional<Layout> ReadHeader(const Source& source, LineReader& lines, int& l
         const auto fields = Split(line, layout.separator);
         RefuseHeaderFields(line, fields, lineNumber);
         layout.firstColumn = fields.front();
-        for (std::size_t i = 0; i < fields.size(); ++i) {
-            layout.columns.push_back(ReadColumn(fields[i], lineNumber, i));
+        try {
+            for (std::size_t i = 0; i < fields.size(); ++i) {
+                layout.columns.push_back(ReadColumn(fields[i], lineNumber, i));
+            }
+        } catch (const RecordingError&) {
+            RefuseColumns(fields, lineNumber, lines);
         }
         const std::u16string first = platform::AsciiLower(layout.columns.front().name);
         if (first == u"time" || first == u"t") {
@@ -647,19 +798,6 @@ bool WrittenAsNumber(std::string_view field)
     return !field.empty() && parsed.ec != std::errc::invalid_argument && parsed.ptr == end;
 }
 
-// A comma between two digits: a decimal comma or a thousands separator, as numbers are written outside the C locale
-// (in a comma-separated line it may as well be the separator: which it is, is not told).
-bool CommaBetweenDigits(std::string_view text)
-{
-    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
-    for (std::size_t at = text.find(','); at != std::string_view::npos; at = text.find(',', at + 1)) {
-        if (at > 0 && at + 1 < text.size() && digit(text[at - 1]) && digit(text[at + 1])) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // A sample left out, as spreadsheets and numpy write a gap: an empty field, or NaN.
 bool MissingSample(std::string_view field)
 {
@@ -673,9 +811,34 @@ bool MissingSample(std::string_view field)
 // The minus sign of word processors and some exports, which no number begins with.
 constexpr std::string_view kMinusSign = "\xE2\x88\x92";
 
+// A clock time, alone or after a date ("12:03:04.123", "2026-12-07T12:03:04"): a colon between a digit and two.
+bool ClockTime(std::string_view text)
+{
+    for (std::size_t at = text.find(':'); at != std::string_view::npos; at = text.find(':', at + 1)) {
+        if (at > 0 && at + 2 < text.size() && Digit(text[at - 1]) && Digit(text[at + 1]) && Digit(text[at + 2])) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Where a number has the exponent letter Fortran writes, D ("-7.01D+01"), or npos.
+std::size_t FortranExponent(std::string_view text)
+{
+    for (std::size_t at = text.find_first_of("Dd"); at != std::string_view::npos;
+         at = text.find_first_of("Dd", at + 1)) {
+        const bool sign = at + 1 < text.size() && (text[at + 1] == '+' || text[at + 1] == '-');
+        const std::size_t digit = at + (sign ? 2 : 1);
+        if (at > 0 && (Digit(text[at - 1]) || text[at - 1] == '.') && digit < text.size() && Digit(text[digit])) {
+            return at;
+        }
+    }
+    return std::string_view::npos;
+}
+
 // What to do about text where numbers should stand (a field, or a comma-separated line split into too many values),
 // for the forms common writers of tables make: ": " and the way the reader takes it, or nothing for other text.
-std::string WhatToWrite(std::string_view text)
+std::string WhatToWrite(std::string_view text, bool inTimeColumn = false)
 {
     std::string advice;
     const auto add = [&advice](std::string_view words) {
@@ -695,6 +858,15 @@ std::string WhatToWrite(std::string_view text)
         add("\"" + std::string(kMinusSign) + "\" is U+2212 MINUS SIGN, not the \"-\" a number is written with: write "
             "minus signs as \"-\"");
     }
+    if (const std::size_t exponent = FortranExponent(text); exponent != std::string_view::npos) {
+        std::string written(text);
+        written[exponent] = 'E';
+        add("exponents are written with E: write \"" + Shown(written) + "\"");
+    }
+    if (inTimeColumn && ClockTime(text)) {
+        add("the time column holds seconds or milliseconds as numbers, not clock times: convert the clock times to "
+            "seconds from the start, or to milliseconds under a unit of ms");
+    }
     if (MissingSample(text)) {
         add("the reader takes no missing samples: an empty line at the gap, in place of its lines, ends one block "
             "and begins the next");
@@ -709,7 +881,7 @@ public:
     using RecordingError::RecordingError;
 };
 
-[[noreturn]] void NotANumber(std::string_view field, int line, std::size_t index)
+[[noreturn]] void NotANumber(std::string_view field, int line, std::size_t index, bool inTimeColumn = false)
 {
     // A byte that is no text is named, not written: a NUL would cut the message short.
     std::string shown;
@@ -719,7 +891,7 @@ public:
     const auto noText = std::find_if(field.begin(), field.end(), NoTextByte);
     const std::string reason = "column " + std::to_string(index + 1) + ": not a number: \"" + shown + "\"" +
                                (noText != field.end() ? " (byte " + ByteNamed(*noText) + " is no text)" : "");
-    const std::string advice = WhatToWrite(field);
+    const std::string advice = WhatToWrite(field, inTimeColumn);
     // Text, rather than a number beyond a float's range or one that is not finite.
     if (advice.empty() && !WrittenAsNumber(field)) {
         throw UnfitLine(line, reason);
@@ -749,21 +921,60 @@ void RefuseUnitsRow(std::string_view line, int lineNumber, const Layout& layout)
     if (std::any_of(fields.begin(), fields.end(), noUnit)) {
         return;
     }
+    // A word under a single name is as likely a note: it is a unit only when the host knows it.
+    if (expected == 1 && !IsKnownUnit(UnitText(Unparenthesized(fields.front())))) {
+        return;
+    }
     const std::string example = platform::Utf16ToUtf8(layout.columns.front().name) + " (" +
-                                std::string(fields[layout.timeColumn ? 1 : 0]) + ")";
+                                std::string(Unparenthesized(fields[layout.timeColumn ? 1 : 0])) + ")";
     throw RecordingError(lineNumber, "the line holds units, not numbers: each unit belongs in the header after its "
                                      "column's name, as \"" + example + "\"; then delete the line");
+}
+
+// A field of the line is written as a number. Not split into a list: the line may hold millions of fields.
+bool HoldsNumber(std::string_view line, char separator)
+{
+    for (std::size_t at = 0;;) {
+        const std::size_t end = line.find(separator, at);
+        if (WrittenAsNumber(Trim(line.substr(at, end - at)))) {
+            return true;
+        }
+        if (end == std::string_view::npos) {
+            return false;
+        }
+        at = end + 1;
+    }
+}
+
+// What to do about a first data line of text that fits no rule. Acquisition programs write notes above the column
+// names ("Sampling rate: 20000 Hz"), the first of which is then taken as the header: likely when the line holds no
+// number and at least the header's count of fields, and the header does not name its time column with its unit.
+// Under such a header the line is text under the column names.
+std::string WhatToDoWithText(std::string_view line, const Layout& layout)
+{
+    if (HoldsNumber(line, layout.separator)) {
+        return "";
+    }
+    if (layout.timeColumn && layout.timeUnit) {
+        return ": the line holds text under the column names; delete it";
+    }
+    const auto fields = static_cast<std::size_t>(std::count(line.begin(), line.end(), layout.separator)) + 1;
+    if (fields < layout.columns.size() + (layout.timeColumn ? 1 : 0)) {
+        return "";
+    }
+    return ": lines above the column names that hold notes must go, so that the first line names the columns";
 }
 
 // Rethrows the error of a data line (called in its handler); for what the line holds, a reason that is plainer than
 // the field it failed at, and on the first data line, the line taken as the header.
 [[noreturn]] void RefuseLine(const RecordingError& error, std::string_view line, int lineNumber, const Layout& layout,
-                             bool firstDataLine)
+                             bool firstDataLine, LineReader& lines)
 {
-    if (line.starts_with('#')) {
-        throw RecordingError(lineNumber, "the line begins with \"#\", which only the header line may: comment "
-                                         "lines are not passed over, and line " + std::to_string(layout.headerLine) +
-                                         " (\"" + layout.headerText + "\") was taken as the header; delete them");
+    if (line.starts_with('#') || line.starts_with('%')) {
+        const std::string mark = line.starts_with('#') ? "\"#\", which only the header line may" : "\"%\", a comment";
+        throw RecordingError(lineNumber, "the line begins with " + mark + ": comment lines are not passed over, and "
+                                         "line " + std::to_string(layout.headerLine) + " (\"" + layout.headerText +
+                                         "\") was taken as the header; delete them");
     }
     for (std::size_t at = line.find('\r'); at != std::string_view::npos; at = line.find('\r', at + 1)) {
         if (at + 1 < line.size() && line[at + 1] != ' ' && line[at + 1] != '\t' && line[at + 1] != '\r') {
@@ -773,26 +984,42 @@ void RefuseUnitsRow(std::string_view line, int lineNumber, const Layout& layout)
     if (!firstDataLine) {
         throw;
     }
+    // Column names separated by semicolons make one column, or are taken for data under a line "sep=;".
+    const bool oneColumn = layout.columns.size() == 1 && !layout.timeColumn;
+    if (oneColumn && SemicolonNames(layout.firstColumn) && line.find(';') != std::string_view::npos) {
+        std::vector<std::string> after = {std::string(line)};
+        for (std::string& next : NextLines(lines, kLinesLookedAt - 1)) {
+            after.push_back(std::move(next));
+        }
+        RefuseSemicolons(layout.firstColumn, layout.headerLine, 0, after, lineNumber);
+    }
+    if (oneColumn && SeparatorHint(layout.headerText) && SemicolonNames(line)) {
+        const std::string names(line);
+        RefuseSemicolons(names, lineNumber, layout.headerLine, NextLines(lines, kLinesLookedAt), lineNumber + 1);
+    }
     RefuseUnitsRow(line, lineNumber, layout);
     std::string reason = error.Reason();
     if (reason.find(HeaderNamed(layout)) == std::string::npos) {
         reason += HeaderNamed(layout);
     }
     if (dynamic_cast<const UnfitLine*>(&error)) {
-        // Acquisition programs write notes above the column names ("Sampling rate: 20000 Hz").
-        reason += ": lines above the column names that hold notes must go, so that the first line names the columns";
+        reason += WhatToDoWithText(line, layout);
+    }
+    if (SeparatorHint(layout.headerText)) {
+        reason += "; line " + std::to_string(layout.headerLine) + ", \"" + layout.headerText + "\", is a "
+                  "spreadsheet's hint of its separator: delete it";
     }
     throw RecordingError(error.Line(), error.Column(), reason);
 }
 
-double ReadNumber(std::string_view field, int line, std::size_t index)
+double ReadNumber(std::string_view field, int line, std::size_t index, bool inTimeColumn = false)
 {
     double value = 0.0;
     const char* begin = field.data() + (!field.empty() && field.front() == '+' ? 1 : 0);
     const char* end = field.data() + field.size();
     const auto parsed = ReadDouble(begin, end, value);
     if (field.empty() || parsed.ec != std::errc{} || parsed.ptr != end) {
-        NotANumber(field, line, index);
+        NotANumber(field, line, index, inTimeColumn);
     }
     return value;
 }
@@ -826,6 +1053,13 @@ std::string RoundedTimes(std::string_view written, double difference, const Layo
 // Two steps between time stamps agree when they differ by at most a thousandth of the block's first step.
 bool EvenStep(double step, double first) { return !(std::fabs(step - first) > 1e-3 * first); }
 
+// A block of one sample, at `line`: most often a sample that a blank line parts from its block, or one too many.
+[[noreturn]] void OneSampleBlock(int line)
+{
+    throw RecordingError(line, "a block needs two samples to give its sample interval: delete the line, or join it to "
+                               "the block before or after it by deleting the blank lines between them");
+}
+
 // A block as the line-by-line reader makes it.
 struct LineBlock {
     int firstLine = 0;
@@ -835,6 +1069,14 @@ struct LineBlock {
     double last = 0.0;
     std::vector<std::vector<float>> channels;
 };
+
+// A line that ends in separators, as some writers end every line, and without them holds `expected` fields.
+bool EndsInSeparators(std::string_view line, char separator, std::size_t expected)
+{
+    const char marks[] = {separator, ' ', '\t', '\0'};
+    const std::string_view kept = line.substr(0, line.find_last_not_of(marks) + 1);
+    return static_cast<std::size_t>(std::count(kept.begin(), kept.end(), separator)) + 1 == expected;
+}
 
 // Reads a data line into its block; throws at the first rule it breaks.
 void ReadDataLine(std::string_view line, int lineNumber, const Layout& layout, LineBlock& block, bool keep)
@@ -848,7 +1090,10 @@ void ReadDataLine(std::string_view line, int lineNumber, const Layout& layout, L
                                    " where the header names " + std::to_string(expected) +
                                    (expected == 1 ? " column" : " columns") + HeaderNamed(layout);
         // Numbers written with commas split a comma-separated line into more values.
-        const std::string advice = layout.separator == ',' && count > expected ? WhatToWrite(line) : "";
+        std::string advice = layout.separator == ',' && count > expected ? WhatToWrite(line) : "";
+        if (advice.empty() && count > expected && EndsInSeparators(line, layout.separator, expected)) {
+            advice = ": the line ends in a separator (a tab or a comma): delete the separator at the end of each line";
+        }
         if (advice.empty()) {
             throw UnfitLine(lineNumber, reason);
         }
@@ -857,7 +1102,7 @@ void ReadDataLine(std::string_view line, int lineNumber, const Layout& layout, L
     const auto fields = Split(line, layout.separator);
     std::size_t field = 0;
     if (layout.timeColumn) {
-        const double time = ReadNumber(fields[field++], lineNumber, 0) * layout.timeScale;
+        const double time = ReadNumber(fields[field++], lineNumber, 0, true) * layout.timeScale;
         if (!std::isfinite(time)) {
             throw RecordingError(lineNumber, "the time must be a finite number" + WhatToWrite(fields[0]));
         }
@@ -926,7 +1171,9 @@ bool SeparatorsOnly(std::string_view line, char separator)
 // two time stamps, the last and the count.
 class LineRules {
 public:
-    LineRules(const Layout& layout, LineState state, bool keep) : layout_(layout), state_(std::move(state)), keep_(keep)
+    // `lines` gives the lines, and a refusal may look at those after the line refused.
+    LineRules(const Layout& layout, LineState state, bool keep, LineReader& lines)
+        : layout_(layout), state_(std::move(state)), keep_(keep), lines_(lines)
     {
     }
 
@@ -962,7 +1209,7 @@ public:
         try {
             ReadDataLine(line, lineNumber, layout_, state_.block, keep_);
         } catch (const RecordingError& error) {
-            RefuseLine(error, line, lineNumber, layout_, firstDataLine);
+            RefuseLine(error, line, lineNumber, layout_, firstDataLine, lines_);
         }
     }
 
@@ -977,7 +1224,7 @@ public:
             throw RecordingError(0, "the file holds no samples");
         }
         if (state_.shortBlock > 0) {
-            throw RecordingError(state_.shortBlock, "a block needs two samples to give its sample interval");
+            OneSampleBlock(state_.shortBlock);
         }
     }
 
@@ -1014,6 +1261,7 @@ private:
     const Layout& layout_;
     LineState state_;
     bool keep_;
+    LineReader& lines_;
     std::vector<LineBlock> done_;
 };
 
@@ -1030,7 +1278,7 @@ std::shared_ptr<Document> ReadLineByLine(const Source& source, bool complete, bo
         if (layout) {
             LineState start;
             start.lineNumber = lineNumber;
-            rules.emplace(*layout, std::move(start), keep);
+            rules.emplace(*layout, std::move(start), keep, lines);
             std::string_view text;
             while (lines.Next(text)) {
                 rules->Next(text);
@@ -1788,7 +2036,7 @@ std::uint64_t NextLinesEnd(const ArrivingSource& source, std::uint64_t offset, s
                                         std::uint64_t offset, std::uint64_t longestLine)
 {
     LineReader lines(source, longestLine, offset, state.lineNumber);
-    LineRules rules(layout, std::move(state), false);
+    LineRules rules(layout, std::move(state), false, lines);
     std::string_view text;
     while (lines.Next(text)) {
         rules.Next(text);
@@ -1847,7 +2095,7 @@ std::shared_ptr<Document> ReadArriving(ArrivingSource& source, const Plan& plan,
         throw RecordingError(0, "the file holds no samples");
     }
     if (const int line = joiner.ShortBlock(true)) {
-        throw RecordingError(line, "a block needs two samples to give its sample interval");
+        OneSampleBlock(line);
     }
     if (auto document = Assemble(*layout, pieces, joiner)) {
         return document;

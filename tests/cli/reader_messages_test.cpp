@@ -65,13 +65,14 @@ std::string CarriageReturns(std::string text)
     return text;
 }
 
-// ASCII text as UTF-16, little-endian.
-std::string Utf16(const std::string& text)
+// ASCII text as UTF-16 or UTF-32 (`width` bytes a character), little-endian or big-endian.
+std::string Wide(const std::string& text, std::size_t width, bool bigEndian = false)
 {
     std::string wide;
     for (const char c : text) {
-        wide += c;
-        wide += '\0';
+        std::string character(width, '\0');
+        character[bigEndian ? width - 1 : 0] = c;
+        wide += character;
     }
     return wide;
 }
@@ -175,16 +176,37 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
          {"line 2: the line begins with \"#\", which only the header line may: comment lines are not passed over, "
           "and line 1 (\"# rig 2, 10 kHz, gain 10\") was taken as the header; delete them"}},
         {"a comment line", "# cell 4, rig 2, 10 kHz\nTime (s),Vm (mV)\n0,1\n", "", "analyse", 1,
-         {"line 2: 2 values where the header names 3 columns (the header is line 1: \"# cell 4, rig 2, 10 kHz\")"}},
+         {"line 2: 2 values where the header names 3 columns (the header is line 1: \"# cell 4, rig 2, 10 kHz\")\n"}},
+        {"comment lines in % between sweeps", Spike("Time (s)\tVm (mV)") + "\n% sweep 2\n" + Spike("").substr(1), "",
+         "analyse", 1, {"line 43: the line begins with \"%\", a comment: comment lines are not passed over, and line 1 "
+                        "(\"Time (s)\tVm (mV)\") was taken as the header; delete them"}},
         {"a comment line", "# cell 4\nTime (s)\tVm (mV)\n0\t1\n", "", "calc", 1,
          {"line 2: column 1: not a number: \"Time (s)\tVm (mV)\" (the header is line 1: \"# cell 4\")"}},
-        // Columns separated by semicolons or blanks make one column.
+        // Columns separated by semicolons or blanks make one column. Semicolons are named at once, with the decimal
+        // commas, the row of units and the line "sep=;" of a spreadsheet's export.
         {"semicolons", "Time (s);Vm (mV)\n0;1\n0.001;2\n", "", "calc", 1,
-         {"line 1: column 1: text follows the unit in \"Time (s);Vm (mV)\": columns are separated by tabs or commas"}},
+         {"line 1: the column names \"Time (s);Vm (mV)\" are separated by semicolons: columns are separated by tabs or "
+          "commas, not semicolons: write tabs in their place\n"}},
+        {"semicolons and decimal commas", "Zeit (s);Vm (mV)\n\n0,0;-70,5\n", "", "analyse", 1,
+         {"line 1: the column names \"Zeit (s);Vm (mV)\" are separated by semicolons: columns are separated by tabs "
+          "or commas, not semicolons: write tabs in their place; numbers are written with a decimal point, not a "
+          "comma (line 3: \"0,0;-70,5\")\n"}},
+        {"a spreadsheet's export", "Zeit;Spannung;Strom\r\ns;mV;pA\r\n0,0000;-70,12;5,1\r\n0,0001;-70,10;5,1\r\n", "",
+         "calc", 1,
+         {"line 1: the column names \"Zeit;Spannung;Strom\" are separated by semicolons: columns are separated by "
+          "tabs or commas, not semicolons: write tabs in their place; line 2 holds units: each belongs in the header "
+          "after its column's name, as \"Spannung (mV)\", and the line must go; numbers are written with a decimal "
+          "point, not a comma (line 3: \"0,0000;-70,12;5,1\")\n"}},
+        {"a spreadsheet's export with its separator hint", "sep=;\nZeit (s);Vm (mV)\n0,0;-70,5\n0,001;-70,5\n", "",
+         "analyse", 1,
+         {"line 2: the column names \"Zeit (s);Vm (mV)\" are separated by semicolons: columns are separated by tabs "
+          "or commas, not semicolons: write tabs in their place, and delete line 1 (\"sep=;\"), a spreadsheet's hint "
+          "of its separator; numbers are written with a decimal point, not a comma (line 3: \"0,0;-70,5\")\n"}},
         {"numpy's blanks", Spike("# Time (s) Vm (mV)", ' '), "", "analyse", 1,
          {"line 1: column 1: text follows the unit in \"Time (s) Vm (mV)\": columns are separated by tabs or commas"}},
         {"semicolons without units", "Time;Vm\n0;1\n", "", "calc", 1,
-         {"line 2: column 1: not a number: \"0;1\": columns are separated by tabs or commas"}},
+         {"line 1: the column names \"Time;Vm\" are separated by semicolons: columns are separated by tabs or commas, "
+          "not semicolons"}},
         // Units the header leaves out are warned of, with the way to write them (calc: every channel; analyse: the
         // analysed one); a time column without one is in seconds.
         {"no units, numpy's header", Spike("# t,vm_mV", ','), "", "calc", 0,
@@ -217,6 +239,12 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
          "analyse", 1, {"line 1, column 3: the unit \"p\\x81A\" is not UTF-8 (byte 0x81): save the file as UTF-8"}},
         {"a name that is not UTF-8", Spike("Time (s)\tV\xE9m (mV)"), "", "calc", 0, {}, "\n1\t20\t0.02\t0\t0.02\n"},
         // CSV as pandas writes it with quoting, with its index, or with a separator at the header's end.
+        {"single quotes", "'Time (s)'\t'Vm (mV)'\n0\t-70\n0.001\t-70\n", "", "analyse", 1,
+         {"line 1: the header's fields are in single quotes, which the reader does not take: write the file without "
+          "quoting\n"}},
+        {"a spreadsheet's separator hint", "sep=,\nTime (s),Vm (mV)\n0,-70\n0.001,-70\n", "", "calc", 1,
+         {"line 1: \"sep=,\" is a spreadsheet's hint of its separator, not column names: delete the line, so that the "
+          "first line names the columns"}},
         {"quoted header", "\"Time (s)\",\"Vm (mV)\"\n\"0.0\",\"-70\"\n", "", "calc", 1,
          {"line 1: the header's fields are in double quotes, which the reader does not take: write the file without "
           "quoting (as pandas' to_csv does by default)"}},
@@ -238,6 +266,14 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
         {"a row of units", "Time\tVm\tIm\ns\tmV\tpA\n0\t-70\t5\n0.001\t-70\t5\n", "", "calc", 1,
          {"line 2: the line holds units, not numbers: each unit belongs in the header after its column's name, as "
           "\"Vm (mV)\"; then delete the line"}},
+        {"a unit under a single name", "Vm\nmV\n-70\n-70\n", "", "analyse", 1,
+         {"line 2: the line holds units, not numbers: each unit belongs in the header after its column's name, as "
+          "\"Vm (mV)\"; then delete the line"}},
+        {"a word under a single name", "Cell3\nControl\n" + Spike("Time (s)\tVm (mV)"), "", "calc", 1,
+         {"line 2: column 1: not a number: \"Control\" (the header is line 1: \"Cell3\"): lines above the column "
+          "names that hold notes must go"}},
+        {"a row of units in parentheses", "Time\tVm\n(s)\t(mV)\n0\t-70\n", "", "calc", 1,
+         {"as \"Vm (mV)\"; then delete the line"}},
         {"notes above the column names",
          "Acquired: 2026-12-07 14:03:11\nSampling rate: 20000 Hz\n" + Spike("Time (s)\tVm (mV)"), "", "analyse", 1,
          {"line 2: column 1: not a number: \"Sampling rate: 20000 Hz\" (the header is line 1: \"Acquired: 2026-12-07 "
@@ -247,6 +283,43 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
          "Acquired: 2026-12-07 14:03:11\nSampling rate\t20000\tHz\n" + Spike("Time (s)\tVm (mV)"), "", "calc", 1,
          {"line 2: column 1: not a number: \"Sampling rate\t20000\tHz\" (the header is line 1: \"Acquired: "
           "2026-12-07 14:03:11\"): lines above the column names that hold notes must go"}},
+        // Only a line that may be a note above the column names is told so; a line of text under a header that
+        // names its time column with its unit is not, and other forms say what to do (each message ends the line).
+        {"a sampling rate above the column names", "Sampling rate (Hz)\t20000\n" + Spike("Time (s)\tVm (mV)"), "",
+         "calc", 1, {"\"Sampling rate (Hz)\t20000\"): lines above the column names that hold notes must go"}},
+        {"a gain above the column names", "Gain (mV)\n" + Spike("Time (s)\tVm (mV)"), "", "analyse", 1,
+         {"\"Gain (mV)\"): lines above the column names that hold notes must go"}},
+        {"a separator hint above the column names", "sep=;\n" + Spike("Time (s)\tVm (mV)"), "", "analyse", 1,
+         {"\"sep=;\"): lines above the column names that hold notes must go, so that the first line names the "
+          "columns; line 1, \"sep=;\", is a spreadsheet's hint of its separator: delete it"}},
+        {"a clock time above the column names", "Time\t12:03:04\n" + Spike("Time (s)\tVm (mV)"), "", "calc", 1,
+         {"\"Time\t12:03:04\"): lines above the column names that hold notes must go"}},
+        {"a note with a semicolon above the column names", "Cell 3; control\n" + Spike("Time (s)\tVm (mV)"), "",
+         "analyse", 1, {"\"Cell 3; control\"): lines above the column names that hold notes must go"}},
+        {"a note in % above the column names", "% cell 3\n" + Spike("Time (s)\tVm (mV)"), "", "calc", 1,
+         {"\"% cell 3\"): lines above the column names that hold notes must go"}},
+        {"a note under the column names", "Time (s)\tVm (mV)\nCell 3, control\n" + Spike("").substr(1), "", "calc", 1,
+         {"line 2: 1 value where the header names 2 columns (the header is line 1: \"Time (s)\tVm (mV)\"): the line "
+          "holds text under the column names; delete it\n"}},
+        {"long names under the column names", "Time (s)\tVm (mV)\nTime in s\tMembrane potential\n0\t-70\n", "",
+         "analyse", 1, {"(mV)\"): the line holds text under the column names; delete it\n"}},
+        {"a first data line cut short", "Time (s)\tVm (mV)\n0.0001\n0.0002\t-70\n", "", "calc", 1,
+         {"line 2: 1 value where the header names 2 columns (the header is line 1: \"Time (s)\tVm (mV)\")\n"}},
+        {"clock times", "Time (s)\tVm (mV)\n12:03:04.123\t-70\n12:03:04.124\t-70\n", "", "calc", 1,
+         {"line 2: column 1: not a number: \"12:03:04.123\": the time column holds seconds or milliseconds as numbers, "
+          "not clock times: convert the clock times to seconds from the start, or to milliseconds under a unit of ms"
+          " (the header is line 1: \"Time (s)\tVm (mV)\")\n"}},
+        {"dates and clock times", "Time (s)\tVm (mV)\n2026-12-07T12:03:04.123\t-70\n", "", "analyse", 1,
+         {"line 2: column 1: not a number: \"2026-12-07T12:03:04.123\": the time column holds seconds or "
+          "milliseconds as numbers, not clock times: convert the clock times to seconds from the start, or to "
+          "milliseconds under a unit of ms (the header is line 1: \"Time (s)\tVm (mV)\")\n"}},
+        {"exponents written with D", "Time (s)\tVm (mV)\n0\t-7.01D+01\n", "", "calc", 1,
+         {"line 2: column 2: not a number: \"-7.01D+01\": exponents are written with E: write \"-7.01E+01\" (the "
+          "header is line 1: \"Time (s)\tVm (mV)\")\n"}},
+        {"a separator at the end of each data line", "Time (s)\tVm (mV)\n0.0001\t-70.2\t\n0.0002\t-70.2\t\n", "",
+         "analyse", 1, {"line 2: 3 values where the header names 2 columns (the header is line 1: \"Time (s)\tVm "
+                        "(mV)\"): the line ends in a separator (a tab or a comma): delete the separator at the end of "
+                        "each line\n"}},
         {"a decimal comma", "Time (s)\tVm (mV)\n0\t-70\n0,00100\t-70\n", "", "calc", 1,
          {"line 3: column 1: not a number: \"0,00100\": a comma stands between digits: numbers are written with a "
           "decimal point and without thousands separators"}},
@@ -274,6 +347,9 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
           "line or make it empty"}},
         {"empty rows between blocks", Spike("Time (s)\tVm (mV)") + "\t\n\n" + Spike(""), "", "analyse", 1,
          {"line 42: the line holds only separators: an empty line ends one block and begins the next"}},
+        {"a block of one sample", Spike("Time (s)\tVm (mV)") + "\n0.1\t-70\n", "", "calc", 1,
+         {"line 43: a block needs two samples to give its sample interval: delete the line, or join it to the block "
+          "before or after it by deleting the blank lines between them"}},
         // Gaps of missing samples.
         {"NaN", "Time (s)\tVm (mV)\n0\t1\n0.001\tNaN\n", "", "calc", 1,
          {"line 3: column 2: not a number: \"NaN\": the reader takes no missing samples: an empty line at the gap, "
@@ -295,6 +371,16 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
         {"times in hours", Spike("t (h),Vm (mV)", ','), "", "analyse", 1,
          {"line 1: the time column must be in s or ms: convert its times to seconds (times 3600) and write \"t "
           "(s)\""}},
+        {"times in microseconds", Spike("Time (\xC2\xB5s)\tVm (mV)"), "", "calc", 1,
+         {"line 1: the time column must be in s or ms: convert its times to milliseconds (divided by 1000) and "
+          "write \"Time (ms)\""}},
+        {"times in microseconds, with u", Spike("Time (us)\tVm (mV)"), "", "analyse", 1,
+         {"convert its times to milliseconds (divided by 1000) and write \"Time (ms)\""}},
+        {"times in microseconds, with the Greek mu", Spike("Time (\xCE\xBCs)\tVm (mV)"), "", "calc", 1,
+         {"convert its times to milliseconds (divided by 1000) and write \"Time (ms)\""}},
+        {"times in samples", Spike("Time (samples)\tVm (mV)"), "", "analyse", 1,
+         {"line 1: the time column must be in s or ms: convert its times to seconds (divided by the sampling rate) "
+          "and write \"Time (s)\""}},
         {"times with too few digits", "Time (ms)\tVm (mV)\n0.0000\t-70\n0.0333\t-70\n0.0667\t-70\n", "", "calc", 1,
          {"line 4: the samples of a block must be evenly spaced in time: the step from the line before is 0.0334 "
           "ms, the block's first step 0.0333 ms, and a step may differ from it by at most 3.33e-05 ms: the steps "
@@ -319,10 +405,16 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
          {"line 1: the lines end in CR alone: convert the line ends to LF or CR LF"}},
         {"CR line ends after the header", "Time (s)\tVm (mV)\n" + CarriageReturns(Spike("0\t-70")), "", "analyse", 1,
          {"line 2: the lines end in CR alone: convert the line ends to LF or CR LF"}},
-        {"UTF-16", "\xFF\xFE" + Utf16(Spike("Time (s)\tVm (mV)")), "", "calc", 1,
+        {"UTF-16", "\xFF\xFE" + Wide(Spike("Time (s)\tVm (mV)"), 2), "", "calc", 1,
          {"the file is UTF-16 text (it begins with a UTF-16 byte-order mark): save it as UTF-8"}},
-        {"UTF-16 without its mark", Utf16(Spike("Time (s)\tVm (mV)")), "", "analyse", 1,
+        {"UTF-16 without its mark", Wide(Spike("Time (s)\tVm (mV)"), 2), "", "analyse", 1,
          {"the file is UTF-16 text (every other byte is NUL): save it as UTF-8"}},
+        {"UTF-32", std::string("\xFF\xFE\0\0", 4) + Wide(Spike("Time (s)\tVm (mV)"), 4), "", "calc", 1,
+         {"the file is UTF-32 text (it begins with a UTF-32 byte-order mark): save it as UTF-8"}},
+        {"UTF-32, big-endian", std::string("\0\0\xFE\xFF", 4) + Wide(Spike("Time (s)\tVm (mV)"), 4, true), "",
+         "analyse", 1, {"the file is UTF-32 text (it begins with a UTF-32 byte-order mark)"}},
+        {"UTF-32 without its mark", Wide(Spike("Time (s)\tVm (mV)"), 4, true), "", "calc", 1,
+         {"the file is UTF-32 text (three bytes of every four are NUL): save it as UTF-8"}},
         // Input that is no text or never ends: refused from its first 64 KB, a pipe's as they arrive, naming the byte
         // and its line; a byte that is no text in a sample further on is named; a gzip file says how to read it; a
         // signal across a row is refused before its end; running out of memory says how much was read.

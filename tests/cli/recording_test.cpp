@@ -401,7 +401,8 @@ TEST(Recording, ALineLongerThanTheLongestIsRefusedWithItsNumber)
 }
 
 // The start of a recording is judged as its bytes arrive, and comes to the verdict it comes to whole: the first byte
-// that is no text is named with its line before the line ends in CR alone is told, and UTF-16 text is told as such.
+// that is no text is named with its line before the line ends in CR alone is told, and UTF-16 and UTF-32 text are told
+// as such.
 TEST(Recording, TheStartIsJudgedAlikeHoweverItArrives)
 {
     const struct {
@@ -412,6 +413,8 @@ TEST(Recording, TheStartIsJudgedAlikeHoweverItArrives)
         {"Time\r(s)\tVm\n0\t1\n", "line 1: the lines end in CR alone: convert the line ends to LF or CR LF"},
         {std::string("V\0m\0\n\0\x31\0\n\0", 10),
          "the file is UTF-16 text (every other byte is NUL): save it as UTF-8"},
+        {std::string("\xFF\xFE\0\0V\0\0\0\n\0\0\0", 12),
+         "the file is UTF-32 text (it begins with a UTF-32 byte-order mark): save it as UTF-8"},
         {std::string("Vm\n1\0\n", 6), "it is not a text recording (byte 0x00 on line 2)"},
         {"\xEF\xBB\xBF\x7FVm\n1\n", "it is not a text recording (byte 0x7F on line 1)"},
     };
