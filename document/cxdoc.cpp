@@ -277,7 +277,8 @@ public:
             }
             // Every stimulus found gives a row, with or without its response: a block without rows had none.
             const std::vector<std::int32_t>& perBlock = results->EventsPerBlock();
-            const std::int32_t last = settings.GetLong(SettingId::kRangeEndBlock);
+            const std::int32_t last = CXDoc::LastAnalysedBlock(
+                {settings.GetLong(SettingId::kRangeEndTick), settings.GetLong(SettingId::kRangeEndBlock)});
             for (std::int32_t block = settings.GetLong(SettingId::kRangeStartBlock); block <= last; ++block) {
                 ++*blocks;
                 const auto at = static_cast<std::size_t>(block);

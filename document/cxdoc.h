@@ -196,6 +196,8 @@ public:
 
     // A hundredth of the samples, at most 10000; all of them when that is below 1000.
     static std::int64_t ChunkSize(std::int64_t total);
+    // The last block with samples of a range that ends at `end`: not the one at whose tick 0 it ends.
+    static std::int32_t LastAnalysedBlock(const KVOPosition& end);
     // done of total as a whole percentage in 0..100 (0 when there is nothing to do).
     static std::int32_t ProgressPercent(double done, std::int64_t total);
 

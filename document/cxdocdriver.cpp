@@ -220,6 +220,11 @@ std::int64_t CXDoc::ChunkSize(std::int64_t total)
     return chunk < 1000 ? total : chunk;
 }
 
+std::int32_t CXDoc::LastAnalysedBlock(const KVOPosition& end)
+{
+    return end.mRecordOffset == 0 ? end.mRecord - 1 : end.mRecord;
+}
+
 std::int32_t CXDoc::ProgressPercent(double done, std::int64_t total)
 {
     if (total <= 0) {
@@ -306,7 +311,9 @@ bool CXDoc::Analyse(bool useStoredRange, bool titleFlag)
         bool cancelled = false;
         double done = 0.0;
         CycleDetector* results = Results();
-        for (std::int32_t block = range.start.mRecord; results && block <= end.mRecord && !cancelled; ++block) {
+        // A range that ends at the tick 0 of the block after the last must not open that block, which fails.
+        const std::int32_t lastBlock = LastAnalysedBlock(end);
+        for (std::int32_t block = range.start.mRecord; results && block <= lastBlock && !cancelled; ++block) {
             if (progress) {
                 const std::string number = std::to_string(block + 1);
                 showText(u"Block " + std::u16string(number.begin(), number.end()));

@@ -34,6 +34,15 @@ void ExpectPeaks(const Positions& found, const Positions& expected)
     }
 }
 
+// The range that a run over the stored range analyses.
+void StoreRange(SettingsSet& settings, KVOPosition start, KVOPosition end)
+{
+    settings.SetLong(SId::kRangeStartBlock, start.mRecord);
+    settings.SetLong(SId::kRangeStartTick, start.mRecordOffset);
+    settings.SetLong(SId::kRangeEndBlock, end.mRecord);
+    settings.SetLong(SId::kRangeEndTick, end.mRecordOffset);
+}
+
 } // namespace
 
 TEST(AnalysisRun, PeakTypesWriteTheirTextsFindEveryPeakMarkAndTellTheHost)
@@ -216,10 +225,7 @@ TEST(AnalysisRun, RangesOfTheSelectionAndOfTheStoredSettings)
         settings.SetBool(SId::kAnalyseWhileSampling, test.whileSampling);
         a.source->SetSelection(test.start, test.end);
         if (test.useStored) {
-            settings.SetLong(SId::kRangeStartBlock, test.start.mRecord);
-            settings.SetLong(SId::kRangeStartTick, test.start.mRecordOffset);
-            settings.SetLong(SId::kRangeEndBlock, test.end.mRecord);
-            settings.SetLong(SId::kRangeEndTick, test.end.mRecordOffset);
+            StoreRange(settings, test.start, test.end);
         }
         EXPECT_EQ(a.doc->Analyse(test.useStored, true), test.result);
         Positions expected;
@@ -413,8 +419,10 @@ TEST(AnalysisRun, EvokedTypesFindTheResponseToTheFirstStimulusOfEachBlock)
 
 // A block too short for its artefact has no stimulus, and gives no row: the job counts such blocks of the evoked
 // types' last analysis, and nothing for another type, without a stimulus search or after the analysis was cleared.
+// Of a stored range it counts the blocks with analysed samples: not the one whose tick 0 ends it.
 TEST(AnalysisRun, TheJobCountsTheBlocksInWhichNoStimulusWasFound)
 {
+    // Stimuli in blocks 0 and 2, at ticks 200, 1200 and 2200.
     const EvokedRecording recording({3000, 100, 3000, 100});
     const struct {
         int type;
@@ -422,18 +430,29 @@ TEST(AnalysisRun, TheJobCountsTheBlocksInWhichNoStimulusWasFound)
         bool cleared;
         LONG without;
         LONG blocks;
+        KVOPosition start{}; // with end, a stored range; equal, the whole recording
+        KVOPosition end{};
     } cases[] = {
         {3, u"4", false, 2, 4}, {4, u"4", false, 2, 4}, {4, u"3", false, 2, 4},
         {3, u"5", false, 0, 0}, {1, u"4", false, 0, 0}, {3, u"4", true, 0, 0},
+        {3, u"4", false, 1, 1, {0, 3}, {0, 4}}, {3, u"4", false, 0, 1, {0, 2}, {0, 3}},
+        {3, u"4", false, 2, 2, {2500, 2}, {0, 4}},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(testing::Message() << "type " << test.type << ", method " << char(test.method[0]) << ", cleared "
-                                        << test.cleared);
+                                        << test.cleared << ", from " << test.start.mRecord << ":"
+                                        << test.start.mRecordOffset << " to " << test.end.mRecord << ":"
+                                        << test.end.mRecordOffset);
         AnalysedDocument a(recording.document);
         a.SetAnalysisType(test.type);
-        a.doc->Settings().Find(SId::kStimulusMode)->FromText(KVO::String(test.method), true);
-        a.doc->Settings().Find(SId::kMinStimulusHeightPS)->FromText(KVO::String(u"1"), true); // above the noise
-        ASSERT_TRUE(a.doc->Analyse(false, true));
+        SettingsSet& settings = a.doc->Settings();
+        settings.Find(SId::kStimulusMode)->FromText(KVO::String(test.method), true);
+        settings.Find(SId::kMinStimulusHeightPS)->FromText(KVO::String(u"1"), true); // above the noise
+        const bool stored = test.start != test.end;
+        if (stored) {
+            StoreRange(settings, test.start, test.end);
+        }
+        ASSERT_TRUE(a.doc->Analyse(stored, true));
         if (test.cleared) {
             a.doc->ClearAnalysis();
         }

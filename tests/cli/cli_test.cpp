@@ -1140,7 +1140,9 @@ TEST(CommandLine, RefusesASampleThatIsNoFiniteNumber)
         at = cardiac.find('\n', at) + 1;
     }
     const std::size_t tab = cardiac.find('\t', at);
-    for (const char* value : {"inf", "nan", "-1e42"}) {
+    // A NaN, in any case and with either sign, is a gap, which the message says how to write.
+    for (const auto& [value, gap] : {std::pair{"inf", false}, {"nan", true}, {"+nan", true}, {"-NaN", true},
+                                     {"-1e42", false}}) {
         SCOPED_TRACE(value);
         std::string changed = cardiac;
         changed.replace(tab + 1, cardiac.find('\n', tab) - tab - 1, value);
@@ -1153,13 +1155,11 @@ TEST(CommandLine, RefusesASampleThatIsNoFiniteNumber)
                     : RunProgram({"analyse", file.string(), "--quiet", "--type", "1"});
             EXPECT_EQ(result.status, 1);
             EXPECT_EQ(result.out, "");
-            // A NaN is a gap, which the message says how to write.
-            const std::string gap = std::string(value) == "nan" ? ": the reader takes no missing samples: an empty "
-                                                                  "line at the gap, in place of its lines, ends one "
-                                                                  "block and begins the next"
-                                                                : "";
+            const std::string advice = gap ? ": the reader takes no missing samples: an empty line at the gap, in "
+                                             "place of its lines, ends one block and begins the next"
+                                           : "";
             EXPECT_EQ(result.err, "crestmetrics: " + std::string(command) + ": " + file.string() +
-                                      ": line 201: column 2: not a number: \"" + value + "\"" + gap + "\n");
+                                      ": line 201: column 2: not a number: \"" + value + "\"" + advice + "\n");
         }
     }
 }

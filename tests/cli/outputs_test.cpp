@@ -99,8 +99,9 @@ TEST(CommandLineOutputs, EachOutputGoesWhereItIsNamedOrSaysWhyNot)
          "cannot write the comma-separated table to missing/table.csv" + missing},
         {toNull({"--pdf", "missing/table.pdf"}), 1, "cannot write the table printout to missing/table.pdf" + missing},
         {analysed, 1, "cannot write the table to standard output: No space left on device", "/dev/full"},
-        // The process's own standard output keeps what a shell's ">>" keeps.
+        // The process's own standard output, by either name, keeps what a shell's ">>" keeps.
         {Joined(analysed, {"-o", "/dev/stdout"}), 0, "", log},
+        {Joined(analysed, {"-o", "log.txt"}), 0, "", log},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.arguments.back() + " " + test.message);
@@ -152,6 +153,7 @@ TEST(CommandLineOutputs, NoOutputReplacesTheInputOrAnotherOutput)
         {{"-o", "link.txt"}, "-o link.txt: that is the recording being analysed"},
         {{"-o", "hard.txt"}, "-o hard.txt: that is the recording being analysed"},
         {{"-o", "/dev/null", "--save", "rec.txt"}, "--save rec.txt: that is the recording being analysed"},
+        {{"-o", "/dev/null", "--pdf", "rec.txt"}, "--pdf rec.txt: that is the recording being analysed"},
         {{"-o", "same.out", "--save", "same.out"}, "--save same.out: that is also the file of -o"},
         {{"-o", "table.txt", "--view-pdf", "new/../table.txt"},
          "--view-pdf new/../table.txt: that is also the file of -o"},
@@ -632,6 +634,7 @@ TEST(CommandLineOutputs, StandardOutputIsTheDescriptorNotTheNameInDev)
         {false, analysed + " -o /dev/stderr" + log, 0, "", earlier + usual.out},
         {false, analysed + " -o /dev/fd/2" + log, 0, "", earlier + usual.out},
         {false, analysed + " -o /proc/self/fd/2" + log, 0, "", earlier + usual.out},
+        {false, analysed + " -o /proc/thread-self/fd/2" + log, 0, "", earlier + usual.out},
         {true, analysed + " -o /proc/self/fd/2" + log, 0, "", earlier + usual.out},
         {false, analysed + " -o /dev/fd/3 3>> \"$F/t.tab\"", 0, "", earlier + usual.out},
         {true, analysed + " -o /dev/fd/3 3>> \"$F/t.tab\"", 0, "", earlier + usual.out},
@@ -645,6 +648,13 @@ TEST(CommandLineOutputs, StandardOutputIsTheDescriptorNotTheNameInDev)
          earlier + usual.out},
         {true, "sh -c 'exec \"$@\" -o /proc/$$/task/$$/fd/3' sh " + analysed + " 3>> \"$F/t.tab\"", 0, "",
          earlier + usual.out},
+        // A descriptor that cannot take the output is refused before the analysis, whose progress does not show.
+        {false, program + " --type 1 -o /dev/fd/5 5>&-", 1, refused + "table to /dev/fd/5: Bad file descriptor", ""},
+        {false, program + " --type 1 -o \"$F/t.tab\" --save /dev/stdin < /dev/null", 1,
+         refused + "document to /dev/stdin: Bad file descriptor", ""},
+        // A descriptor open on the recording is the recording.
+        {false, command("analyse", "\"$F/t.tab\" --quiet -o /dev/fd/3 3>> \"$F/t.tab\""), 2,
+         "crestmetrics: analyse: -o /dev/fd/3: that is the recording being analysed", ""},
         // Standard error that is the recording: refused without a word written into it.
         {false, command("analyse", "\"$F/t.tab\" --quiet -o /dev/stderr 2>> \"$F/t.tab\""), 2, "", ""},
         {false, analysed + " -o /dev/null --save /dev/stderr" + log, 0, "", earlier + document},
@@ -662,6 +672,8 @@ TEST(CommandLineOutputs, StandardOutputIsTheDescriptorNotTheNameInDev)
         {false, "cd \"$F\" && " + command("analyse", "/dev/stdin -o t.tab < t.tab"), 2,
          "crestmetrics: analyse: -o t.tab: that is the recording being analysed", ""},
         {false, command("analyse", "/dev/stdin <&-"), 1, "crestmetrics: analyse: /dev/stdin: standard input is closed",
+         ""},
+        {false, program + " --from /dev/stdin <&-", 1, "crestmetrics: analyse: /dev/stdin: standard input is closed",
          ""},
         {false, command("calc", "'cappeakdet(ch1, 0.05, 2)' /dev/stdin <&-"), 1,
          "crestmetrics: calc: /dev/stdin: standard input is closed", ""},

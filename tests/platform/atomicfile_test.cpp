@@ -8,12 +8,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
+#include <pwd.h>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -164,6 +167,34 @@ TEST_F(AtomicFileTest, ALinkStaysALinkAndAMissingFolderIsAFailure)
     EXPECT_FALSE(fs::exists(PathOf("missing")));
 }
 
+// A file protected from writing is refused, though its folder would let the rename replace it. The write runs as
+// an ordinary user in a folder of that user's, since root writes anything.
+TEST_F(AtomicFileTest, AFileProtectedFromWritingIsRefusedAndKept)
+{
+    const std::string path = PathOf("protected.txt");
+    Put(path, kOld);
+    ::chmod(path.c_str(), 0444);
+    const bool root = ::geteuid() == 0;
+    const passwd* nobody = ::getpwnam("nobody");
+    const uid_t user = nobody ? nobody->pw_uid : 65534;
+    const gid_t group = nobody ? nobody->pw_gid : 65534;
+    ASSERT_TRUE(!root || ::chown(folder_.Path().c_str(), user, group) == 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (root && (::setgid(group) != 0 || ::setuid(user) != 0)) {
+            ::_exit(2);
+        }
+        const AtomicFile::FailureWatch watch;
+        const bool written = platform::WriteWholeFile(path, "new");
+        ::_exit(!written && watch.Reason() == EACCES ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_EQ(status, 0); // exited 0: refused with EACCES
+    EXPECT_EQ(Read(path), kOld);
+    EXPECT_EQ(Names(), std::vector<std::string>{"protected.txt"});
+}
+
 // A link is followed as a shell's ">" follows it, never replaced: a dangling one makes the file it names in its
 // existing folder; one that cannot be followed fails with its reason and makes nothing.
 TEST_F(AtomicFileTest, ALinkIsFollowedToItsFileOrFailsWithItsReason)
@@ -230,6 +261,47 @@ TEST_F(AtomicFileTest, APinnedNameIsWrittenWhereItLedWhenPinned)
         EXPECT_EQ(Read(recording), "the recording");
     }
     EXPECT_EQ(platform::FollowName(link).path, recording);
+}
+
+// A name is a descriptor's by its text, so that a closed one, or one without /proc, is no file to make: the standard
+// names, a number in /dev/fd, /proc/self/fd, /proc/thread-self/fd or the process's own /proc/PID/fd, and an entry of
+// a link to /dev/fd. Names only alike are files.
+TEST_F(AtomicFileTest, ANameIsADescriptorsByItsText)
+{
+    const int open = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(open, 0);
+    // Closed: its name leads nowhere in /proc, so only the text can tell.
+    constexpr int kClosed = 999;
+    ASSERT_LT(::fcntl(kClosed, F_GETFD), 0);
+    fs::create_symlink("/dev/fd", PathOf("fds"));
+    const struct {
+        std::string name;
+        int descriptor; // -1: a file
+    } cases[] = {
+        {"/dev/stdin", 0},
+        {"/dev/stdout", 1},
+        {"/dev/stderr", 2},
+        {"/dev/fd/1", 1},
+        {"/dev/fd/999", kClosed},
+        {"/proc/self/fd/999", kClosed},
+        {"/proc/thread-self/fd/999", kClosed},
+        {"/proc/" + std::to_string(::getpid()) + "/fd/999", kClosed},
+        {"/proc/self/task/" + std::to_string(::gettid()) + "/fd/999", kClosed},
+        {"/proc/" + std::to_string(::getpid()) + "/task/" + std::to_string(::gettid()) + "/fd/999", kClosed},
+        {PathOf("fds/") + std::to_string(open), open},
+        {"/proc/self/task/" + std::to_string(::getppid()) + "/fd/999", -1},
+        {"/proc/self/task/" + std::to_string(::gettid()) + "x/fd/999", -1},
+        {"/dev/fd/1x", -1},
+        {"/dev/fd/", -1},
+        {"/dev/fdx/1", -1},
+        {"/proc/self/fdinfo/1", -1},
+        {"/proc/" + std::to_string(::getppid()) + "/fd/1", -1},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.name);
+        EXPECT_EQ(platform::FollowName(test.name).descriptor, test.descriptor);
+    }
+    ::close(open);
 }
 
 // A watch gives the reason of the first failure since it was made, of the files written while it lives.
