@@ -47,6 +47,8 @@ constexpr LONG kSourceChannelId = 2001;
 // Stimulus method 4: the artefact's peak must come after this many ms from the start of the block.
 constexpr LONG kStimulusSearchStartId = 1004;
 constexpr int kLastAnalysisType = 5;
+// The name the table is exported to when it goes to standard output: written through descriptor 1 in place.
+constexpr const char* kTableToStandardOutput = "/dev/stdout";
 
 int WholeNumber(const std::string& option, const std::string& text, int lowest, int highest)
 {
@@ -673,6 +675,35 @@ void WarnOfEmptyResults(IAnalysisJob& job, const host::Document& recording, std:
     }
 }
 
+// The files the run reads, opened once, before the outputs are checked against them: what is compared is what is
+// read, whatever their names lead to meanwhile. A pipe or a FIFO gives its bytes only once.
+struct OpenedInputs {
+    std::unique_ptr<host::InputFile> recording;
+    std::unique_ptr<host::InputFile> document; // --from's; none without it
+    std::string recordingIdentity;
+    std::string documentIdentity;
+
+    OpenedInputs(const std::string& recordingPath, const std::string& settingsFrom)
+    {
+        recording = Open(recordingPath);
+        recordingIdentity = OpenedIdentity(recording->Descriptor());
+        if (!settingsFrom.empty()) {
+            document = Open(settingsFrom);
+            documentIdentity = OpenedIdentity(document->Descriptor());
+        }
+    }
+
+private:
+    static std::unique_ptr<host::InputFile> Open(const std::string& path)
+    {
+        try {
+            return std::make_unique<host::InputFile>(path);
+        } catch (const host::RecordingError& error) {
+            throw Failure(path + ": " + error.what());
+        }
+    }
+};
+
 // An output the command line asks for: its option, its file (empty: standard output) and what is written there.
 struct Output {
     std::string option;
@@ -684,12 +715,11 @@ struct Output {
 // the file it is redirected to): refused before anything is written. A saved document may be saved again where it
 // came from, as the host's Save does: true when --save names the input, which the caller refuses unless the input
 // was a saved document.
-bool RefuseSharedFiles(const std::string& recording, const std::string& settingsFrom,
-                       const std::vector<Output>& outputs)
+bool RefuseSharedFiles(const OpenedInputs& inputs, const std::vector<Output>& outputs)
 {
     bool savesOverInput = false;
-    const std::string recordingFile = FileIdentity(recording);
-    const std::string documentFile = settingsFrom.empty() ? "" : FileIdentity(settingsFrom);
+    const std::string& recordingFile = inputs.recordingIdentity;
+    const std::string& documentFile = inputs.documentIdentity;
     std::vector<std::pair<std::string, std::string>> earlier; // option and identity
     for (const auto& [option, path, what] : outputs) {
         const std::string file = path.empty() ? StandardOutputIdentity() : FileIdentity(path);
@@ -701,7 +731,7 @@ bool RefuseSharedFiles(const std::string& recording, const std::string& settings
             throw Failure(refused + kIsTheRecording, true);
         }
         savesOverInput = savesOverInput || file == recordingFile;
-        if (file == documentFile) {
+        if (!documentFile.empty() && file == documentFile) {
             throw Failure(refused + ": that is the --from document", true);
         }
         const auto same = std::find_if(earlier.begin(), earlier.end(), [&](const auto& e) { return e.second == file; });
@@ -860,6 +890,9 @@ AnalyseRequest ReadAnalyseOptions(const Options& options)
         } else if (name == "--channel") {
             request.channel = WholeNumber(name, value, 1, 0x7FFFFFFF);
         } else if (name == "-o") {
+            if (value.empty()) {
+                throw Failure("-o needs a file name (- for standard output)", true);
+            }
             request.output = value == "-" ? std::string() : value; // "-": standard output, as without -o
         } else if (name == "--csv") {
             // The table view writes comma-separated text only for a name ending in ".csv", as typed.
@@ -874,6 +907,9 @@ AnalyseRequest ReadAnalyseOptions(const Options& options)
             RefuseStandardOutput(name, value);
             request.saveTo = value;
         } else if (name == "--from") {
+            if (value.empty()) {
+                throw Failure("--from needs a file name", true);
+            }
             request.settingsFrom = value;
         } else if (name == "--event" || name == "--view-png" || name == "--view-pdf") {
             request.view.Take(name, value);
@@ -905,13 +941,13 @@ struct AnalysisInput {
     std::string settingsSource;                          // the file the saved streams come from
 };
 
-AnalysisInput ReadAnalysisInput(const std::string& path, const std::string& settingsFrom, std::ostream& err)
+AnalysisInput ReadAnalysisInput(OpenedInputs& opened, const std::string& path, const std::string& settingsFrom,
+                                std::ostream& err)
 {
     AnalysisInput read;
     read.settingsSource = path;
     try {
-        // Opened and read once: a pipe or a FIFO gives its bytes only once.
-        host::InputFile input(path);
+        host::InputFile& input = *opened.recording;
         if (host::IsSavedDocument(input)) {
             host::SavedDocument saved = host::ReadSavedDocumentFile(input);
             read.recording = std::move(saved.recording);
@@ -928,7 +964,7 @@ AnalysisInput ReadAnalysisInput(const std::string& path, const std::string& sett
     }
     if (!settingsFrom.empty()) {
         try {
-            read.savedStreams = host::ReadSavedDocumentFile(settingsFrom).streams;
+            read.savedStreams = host::ReadSavedDocumentFile(*opened.document).streams;
         } catch (const host::RecordingError& error) {
             throw Failure(settingsFrom + ": " + error.what());
         }
@@ -1117,12 +1153,38 @@ void Analyse(IAnalysisJob& job, bool typeGiven, bool quiet, std::ostream& err)
     }
 }
 
-// The table, then the saved document, the analysis view's files and the table view's files.
+// The failure of the outputs' commit: the output that failed, and those already written before it.
+Failure OutputsFailure(const platform::OutputBatch::Outcome& outcome, const std::vector<Output>& outputs)
+{
+    const auto find = [&outputs](const std::string& path) {
+        return std::find_if(outputs.begin(), outputs.end(), [&path](const Output& output) {
+            return output.path.empty() ? path == kTableToStandardOutput : output.path == path;
+        });
+    };
+    const auto failed = find(outcome.failed);
+    const std::string message = (failed == outputs.end() ? WriteFailure("", outcome.failed, outcome.error)
+                                                         : WriteFailure(failed->what, failed->path, outcome.error))
+                                    .what();
+    std::string written;
+    for (const std::string& path : outcome.written) {
+        const auto output = find(path);
+        written += (written.empty() ? "" : ", ") +
+                   (output == outputs.end()
+                        ? path
+                        : output->what + " to " + (output->path.empty() ? "standard output" : output->path));
+    }
+    return Failure(message + (written.empty() ? "" : "; already written: " + written));
+}
+
+// The table, then the saved document, the analysis view's files and the table view's files; all of them or none.
+// Each file is written whole beside its target first, and what goes through a descriptor is held: only when every
+// output was made are the descriptors written and the files put in place.
 void WriteOutputs(const AnalyseRequest& request, AnalysisDocument& analysis, host::Host& application,
                   IPersistStreamInit& persistence, const host::Document& recording, const Options& options,
-                  std::ostream& out, std::ostream& err)
+                  std::ostream& out, std::ostream& err, const std::vector<Output>& outputs)
 {
     IAnalysisJob& job = analysis.Job();
+    platform::OutputBatch batch;
     // Standard output is written through the process's own descriptor (a pipe, a terminal, the file a shell
     // appends to), never through a copy in a temporary folder.
     if (request.output.empty() && !out.flush()) {
@@ -1130,7 +1192,7 @@ void WriteOutputs(const AnalyseRequest& request, AnalysisDocument& analysis, hos
     }
     {
         const platform::AtomicFile::FailureWatch watch;
-        const std::string path = request.output.empty() ? std::string("/dev/stdout") : request.output;
+        const std::string path = request.output.empty() ? std::string(kTableToStandardOutput) : request.output;
         if (job.ExportTable(host::MakeString(platform::Utf8ToUtf16(path)).Get()) != S_OK) {
             throw WriteFailure("the table", request.output, watch.Reason());
         }
@@ -1150,6 +1212,9 @@ void WriteOutputs(const AnalyseRequest& request, AnalysisDocument& analysis, hos
     }
     if (!request.csv.empty() || !request.pdf.empty()) {
         WriteFromTableView(application, analysis.HostDocument(), request.csv, request.pdf, options.quiet, err);
+    }
+    if (const platform::OutputBatch::Outcome outcome = batch.Commit(); outcome.error != 0) {
+        throw OutputsFailure(outcome, outputs);
     }
 }
 
@@ -1186,16 +1251,20 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
             pinned.emplace_back(output.path);
         }
     }
+    OpenedInputs opened(recordingPath, request.settingsFrom);
+    RefuseStandardErrorOnto({opened.recordingIdentity, opened.documentIdentity});
     if (request.output.empty()) {
-        RefuseStandardOutputOnto(recordingPath);
+        RefuseStandardOutputOnto(opened.recordingIdentity);
     }
-    const bool savesOverInput = RefuseSharedFiles(recordingPath, request.settingsFrom, outputs);
+    const bool savesOverInput = RefuseSharedFiles(opened, outputs);
     if (request.output.empty()) {
         RefuseClosedStandardOutput();
     }
     RefuseUnwritableOutputs(outputs);
 
-    const AnalysisInput input = ReadAnalysisInput(recordingPath, request.settingsFrom, err);
+    const AnalysisInput input = ReadAnalysisInput(opened, recordingPath, request.settingsFrom, err);
+    opened.recording.reset();
+    opened.document.reset();
     if (savesOverInput && (input.savedStreams.empty() || !request.settingsFrom.empty())) {
         // Only a saved document, with its own settings, is saved again where it came from.
         throw Failure("--save " + request.saveTo + kIsTheRecording, true);
@@ -1213,7 +1282,7 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
     Analyse(job, request.type >= 0, options.quiet, err);
     request.view.CheckEvents(job);
     WarnOfEmptyResults(job, *input.recording, err);
-    WriteOutputs(request, analysis, loaded.host, *persistence.Get(), *input.recording, options, out, err);
+    WriteOutputs(request, analysis, loaded.host, *persistence.Get(), *input.recording, options, out, err, outputs);
     if (!options.quiet) {
         err << "crestmetrics: analyse: done\n";
     }

@@ -252,12 +252,15 @@ int RunCalc(const Options& options, std::ostream& out, std::ostream& err)
     RefuseDashAsRecording(options.arguments[1]);
     RefuseClosedInput(options.arguments[1]);
     RefuseSwappedArguments(options.arguments[0], options.arguments[1]);
-    RefuseStandardOutputOnto(options.arguments[1]);
-    RefuseClosedStandardOutput();
     const std::u16string text = platform::Utf8ToUtf16(options.arguments[0]);
     std::shared_ptr<host::Document> document;
     try {
+        // Opened once: standard output and error are compared with the file that is read.
         host::InputFile input(options.arguments[1]);
+        const std::string recording = OpenedIdentity(input.Descriptor());
+        RefuseStandardErrorOnto({recording});
+        RefuseStandardOutputOnto(recording);
+        RefuseClosedStandardOutput();
         if (host::IsSavedDocument(input)) {
             throw Failure(options.arguments[1] +
                           ": a saved document: calc takes a text recording (analyse reads saved documents)");

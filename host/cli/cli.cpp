@@ -84,6 +84,37 @@ bool IsCommonOption(std::string_view arg)
     return arg == "--quiet" || arg == "-q" || arg == "--module";
 }
 
+// The files a command that reads a recording reads, as its arguments name them (the arguments that are no option,
+// and --from's value), found before the options are judged: a refusal of them goes to standard error too.
+std::vector<std::string> InputIdentities(const Command& command, const std::vector<std::string_view>& args)
+{
+    if (!std::string_view(command.usage).ends_with("RECORDING")) {
+        return {};
+    }
+    std::vector<std::string> inputs;
+    bool optionsEnded = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        const std::string name(arg.substr(0, arg.find('=')));
+        const bool takesValue = name == "--module" || std::find(command.valueOptions.begin(),
+                                                                command.valueOptions.end(),
+                                                                name) != command.valueOptions.end();
+        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+            inputs.push_back(FileIdentity(std::string(arg)));
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (takesValue && name.size() == arg.size() && i + 1 < args.size()) {
+            ++i;
+            if (name == "--from") {
+                inputs.push_back(FileIdentity(std::string(args[i])));
+            }
+        } else if (name == "--from") {
+            inputs.push_back(FileIdentity(std::string(arg.substr(name.size() + 1))));
+        }
+    }
+    return inputs;
+}
+
 // A signal that ends the run removes the temporary files being written, then ends the process as the signal asks,
 // so that an interrupted write leaves neither a torn file nor a hidden temporary one.
 extern "C" void EndOnSignal(int signal)
@@ -152,23 +183,39 @@ std::string StandardOutputIdentity()
     return ::fstat(STDOUT_FILENO, &info) == 0 ? InodeIdentity(info) : "";
 }
 
+std::string OpenedIdentity(int fd)
+{
+    struct stat info {};
+    return ::fstat(fd, &info) == 0 ? InodeIdentity(info) : "";
+}
+
 std::string FileIdentity(const std::string& path)
 {
     const platform::FileTarget target = platform::FollowName(path);
-    struct stat info {};
     if (target.descriptor >= 0) {
-        return ::fstat(target.descriptor, &info) == 0 ? InodeIdentity(info) : "";
+        return OpenedIdentity(target.descriptor);
     }
     if (target.error != 0) {
         return "";
     }
-    if (::stat(target.path.c_str(), &info) == 0) {
+    // Looked at in the folder the name led to when it was followed, where the file will be written.
+    const int folder = target.folder->Descriptor();
+    struct stat info {};
+    if (::fstatat(folder, target.leaf.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
         return InodeIdentity(info);
     }
-    std::error_code error;
-    const std::filesystem::path full =
-        std::filesystem::weakly_canonical(std::filesystem::absolute(target.path), error);
-    return error ? "" : "name " + full.string();
+    // A file not made yet: its name in that folder.
+    return ::fstat(folder, &info) == 0
+               ? "new " + std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino) + "/" + target.leaf
+               : "";
+}
+
+void RefuseStandardErrorOnto(const std::vector<std::string>& inputs)
+{
+    const std::string standardError = OpenedIdentity(STDERR_FILENO);
+    if (!standardError.empty() && std::find(inputs.begin(), inputs.end(), standardError) != inputs.end()) {
+        throw Failure::Unsaid();
+    }
 }
 
 void RefuseClosedInput(const std::string& path)
@@ -192,7 +239,7 @@ void RefuseClosedStandardOutput()
 void RefuseStandardOutputOnto(const std::string& recording)
 {
     const std::string output = StandardOutputIdentity();
-    if (output.empty() || output != FileIdentity(recording)) {
+    if (output.empty() || output != recording) {
         return;
     }
     // Opened without O_APPEND and empty: a ">", not a ">>" onto an empty recording.
@@ -222,6 +269,9 @@ void Progress::Done()
 
 void RefuseDashAsRecording(const std::string& path)
 {
+    if (path.empty()) {
+        throw Failure("the recording's name is empty: give the file to read", true);
+    }
     if (path == "-") {
         throw Failure("-: standard input is read as /dev/stdin: give /dev/stdin as the recording", true);
     }
@@ -281,6 +331,7 @@ int Main(int argc, char** argv, std::ostream& out, std::ostream& err)
     Options options;
     options.module = DefaultModulePath();
     try {
+        RefuseStandardErrorOnto(InputIdentities(*command, args));
         bool optionsEnded = false;
         for (std::size_t i = 1; i < args.size(); ++i) {
             const std::string_view arg = args[i];
@@ -324,6 +375,9 @@ int Main(int argc, char** argv, std::ostream& out, std::ostream& err)
         }
         return FlushedOut(out, command->run(options, out, err));
     } catch (const Failure& failure) {
+        if (failure.IsUnsaid()) {
+            return 2;
+        }
         err << "crestmetrics: " << command->name << ": " << failure.what() << '\n';
         if (failure.Usage()) {
             err << "usage: crestmetrics " << command->name << " [--module PATH] [--quiet] " << command->usage << '\n';

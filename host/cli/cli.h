@@ -19,9 +19,18 @@ class Failure : public std::runtime_error {
 public:
     explicit Failure(const std::string& message, bool usage = false) : std::runtime_error(message), usage_(usage) {}
     bool Usage() const { return usage_; }
+    // A refusal that cannot be said: standard error is a file the run reads. Exit status 2, and nothing written.
+    static Failure Unsaid()
+    {
+        Failure failure("", true);
+        failure.unsaid_ = true;
+        return failure;
+    }
+    bool IsUnsaid() const { return unsaid_; }
 
 private:
     bool usage_;
+    bool unsaid_ = false;
 };
 
 // The failure to write `what` ("the table"; empty for a command's output) to `path` (empty for standard output),
@@ -35,13 +44,19 @@ Failure WriteFailure(const std::string& what, const std::string& path, int error
 std::string FileIdentity(const std::string& path);
 // The file standard output is redirected to, as FileIdentity gives it.
 std::string StandardOutputIdentity();
+// The file a descriptor the run opened is open on, as FileIdentity gives it: an input is compared with the outputs
+// as the file that was opened, not as what its name leads to by then.
+std::string OpenedIdentity(int fd);
+// Failure::Unsaid when standard error is one of the files a run reads (identities as FileIdentity gives them; empty
+// ones are passed over): its messages would be written into it.
+void RefuseStandardErrorOnto(const std::vector<std::string>& inputs);
 
 inline constexpr const char* kIsTheRecording = ": that is the recording being analysed";
 
 // Failure when standard output, which is to carry the command's output, is closed: found before the work.
 void RefuseClosedStandardOutput();
-// A usage failure when standard output, which is to carry the command's output, is the recording itself: a
-// shell's ">>" would append to it, and its ">" has emptied it before the run.
+// A usage failure when standard output, which is to carry the command's output, is the recording itself (its
+// identity, as OpenedIdentity gives it): a shell's ">>" would append to it, and its ">" has emptied it before the run.
 void RefuseStandardOutputOnto(const std::string& recording);
 
 // The options every subcommand takes, and its own arguments.
@@ -82,7 +97,7 @@ struct LoadedHost {
 void RefuseClosedInput(const std::string& path);
 
 // A recording named on the command line: "-" is refused (a usage failure), because standard input is read as
-// /dev/stdin, a file like any other.
+// /dev/stdin, a file like any other; so is an empty name, which names no file.
 void RefuseDashAsRecording(const std::string& path);
 
 // The module library beside the running program.

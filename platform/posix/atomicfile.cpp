@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <mutex>
 #include <optional>
+#include <random>
 #include <streambuf>
 #include <string_view>
 #include <utility>
@@ -22,6 +23,7 @@
 #include <linux/magic.h>
 #include <pthread.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
@@ -33,6 +35,8 @@ struct InjectedFault {
     bool armed = false;
     std::size_t limit = 0;
     int error = 0;
+    std::string renamed = {}; // the path whose rename fails with renameError
+    int renameError = 0;
 };
 
 InjectedFault& Fault()
@@ -50,13 +54,16 @@ unsigned DefaultMode()
 }
 
 thread_local AtomicFile::FailureWatch* t_innermostWatch = nullptr;
+thread_local OutputBatch* t_batch = nullptr;
 
 // A temporary file being written, for the signal handler: a slot is claimed, then named, then marked named, so
-// that the handler never reads a name half written.
+// that the handler never reads a name half written. The name is relative to the folder it was made in, which is
+// held open while the slot names it.
 struct PendingTemporary {
     enum State { kFree, kClaimed, kNamed };
     std::atomic<int> state{kFree};
-    char path[PATH_MAX];
+    int folder = -1;
+    char name[NAME_MAX + 1];
 };
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads the states");
 
@@ -83,18 +90,19 @@ private:
     sigset_t previous_;
 };
 
-// The slot now naming `path`, or -1 when the table is full or the name too long (the file is then not removed on
-// a signal, as before the table existed).
-int AddPending(const std::string& path)
+// The slot now naming `name` in `folder`, or -1 when the table is full or the name too long (the file is then not
+// removed on a signal, as before the table existed).
+int AddPending(int folder, const std::string& name)
 {
-    if (path.size() >= PATH_MAX) {
+    if (name.size() > NAME_MAX) {
         return -1;
     }
     for (std::size_t i = 0; i < g_pending.size(); ++i) {
         PendingTemporary& slot = g_pending[i];
         int free = PendingTemporary::kFree;
         if (slot.state.compare_exchange_strong(free, PendingTemporary::kClaimed)) {
-            std::memcpy(slot.path, path.c_str(), path.size() + 1);
+            slot.folder = folder;
+            std::memcpy(slot.name, name.c_str(), name.size() + 1);
             slot.state.store(PendingTemporary::kNamed);
             return static_cast<int>(i);
         }
@@ -102,11 +110,83 @@ int AddPending(const std::string& path)
     return -1;
 }
 
-// The process's own standard output, when `file` is the same file.
-bool IsStandardOutput(const struct stat& file)
+// The temporary file `name` in `folder` is gone (renamed into place, or removed here) and out of the table.
+void DropPending(const OpenFolder& folder, const std::string& name, int& slot, bool renamed)
 {
-    struct stat out {};
-    return ::fstat(STDOUT_FILENO, &out) == 0 && out.st_dev == file.st_dev && out.st_ino == file.st_ino;
+    const SignalsHeld held;
+    if (!renamed) {
+        ::unlinkat(folder.Descriptor(), name.c_str(), 0);
+    }
+    if (slot >= 0) {
+        g_pending[static_cast<std::size_t>(slot)].state.store(PendingTemporary::kFree);
+        slot = -1;
+    }
+}
+
+// Renames the temporary file over the target in their folder, out of the table in the same step; the errno of a
+// failure, 0 when it is in place.
+int RenameIntoPlace(const std::string& path, const OpenFolder& folder, const std::string& temporary,
+                    const std::string& leaf, int& slot)
+{
+    const InjectedFault& fault = Fault();
+    if (!fault.renamed.empty() && fault.renamed == path) {
+        return fault.renameError;
+    }
+    {
+        const SignalsHeld held;
+        if (::renameat(folder.Descriptor(), temporary.c_str(), folder.Descriptor(), leaf.c_str()) != 0) {
+            return errno;
+        }
+        DropPending(folder, temporary, slot, true);
+    }
+    // The rename itself lasts only once the folder is synced; a folder that cannot be (one opened only as a path)
+    // is no failure.
+    ::fsync(folder.Descriptor());
+    return 0;
+}
+
+// Writes the whole of `bytes` to `fd`, then syncs it where it can be; the errno of a failure, 0 when written.
+int WriteAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t done = ::write(fd, bytes.data(), bytes.size());
+        if (done < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(done));
+    }
+    // Devices and pipes cannot be synced; a file behind a descriptor can.
+    return ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS ? errno : 0;
+}
+
+// The standard output or error descriptor (open for writing as the program started) that is the same file as
+// `file`, or -1: a shell's ">>" onto a file named as an output is kept, not replaced.
+int StandardStreamOf(const struct stat& file)
+{
+    for (const int fd : {STDOUT_FILENO, STDERR_FILENO}) {
+        struct stat stream {};
+        if (OpenAtStart(fd, true) && ::fstat(fd, &stream) == 0 && stream.st_dev == file.st_dev &&
+            stream.st_ino == file.st_ino) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
+// A temporary name beside `leaf`: hidden, starting with the target's name (shortened to keep within a name's
+// length), then six random letters.
+std::string TemporaryName(const std::string& leaf)
+{
+    static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937_64 random{std::random_device{}() ^ static_cast<std::uint64_t>(::getpid())};
+    std::string name = "." + leaf.substr(0, std::min<std::size_t>(leaf.size(), NAME_MAX - 8)) + ".";
+    for (int i = 0; i < 6; ++i) {
+        name += kLetters[random() % (sizeof kLetters - 1)];
+    }
+    return name;
 }
 
 // A descriptor's number written whole, as a name in /proc/self/fd.
@@ -118,8 +198,28 @@ std::optional<int> DescriptorNumber(std::string_view text)
                                                                                            : std::nullopt;
 }
 
+// The descriptor of a name START task/TID/fd/N, where START is the process's own folder in /proc and TID one of its
+// threads (asked of the kernel, so without /proc too): the threads share the process's descriptors.
+std::optional<int> TaskDescriptor(std::string_view name, std::string_view start)
+{
+    constexpr std::string_view kTasks = "task/";
+    constexpr std::string_view kFolder = "/fd/";
+    if (!name.starts_with(start) || !name.substr(start.size()).starts_with(kTasks)) {
+        return std::nullopt;
+    }
+    const std::string_view rest = name.substr(start.size() + kTasks.size());
+    const std::size_t folder = rest.find(kFolder);
+    const auto thread = DescriptorNumber(rest.substr(0, folder));
+    if (folder == std::string_view::npos || !thread ||
+        ::syscall(SYS_tgkill, ::getpid(), static_cast<pid_t>(*thread), 0) != 0) {
+        return std::nullopt;
+    }
+    return DescriptorNumber(rest.substr(folder + kFolder.size()));
+}
+
 // The descriptor a name is a name of, by its text alone (so without /proc too): /dev/stdin, /dev/stdout,
-// /dev/stderr, or a number in /dev/fd, /proc/self/fd, /proc/thread-self/fd or the process's own /proc/PID/fd.
+// /dev/stderr, or a number in /dev/fd, /proc/self/fd, /proc/thread-self/fd, the process's own /proc/PID/fd, or
+// the fd folder of one of its threads in /proc/self/task or /proc/PID/task.
 std::optional<int> NamedDescriptor(const std::filesystem::path& name)
 {
     const std::string normal = name.lexically_normal().string();
@@ -130,7 +230,13 @@ std::optional<int> NamedDescriptor(const std::filesystem::path& name)
             return fd;
         }
     }
-    const std::string own = "/proc/" + std::to_string(::getpid()) + "/fd/";
+    const std::string process = "/proc/" + std::to_string(::getpid()) + "/";
+    for (const std::string_view start : {std::string_view("/proc/self/"), std::string_view(process)}) {
+        if (const auto fd = TaskDescriptor(std::string_view(normal), start)) {
+            return fd;
+        }
+    }
+    const std::string own = process + "fd/";
     for (const std::string_view folder : {std::string_view("/dev/fd/"), std::string_view("/proc/self/fd/"),
                                           std::string_view("/proc/thread-self/fd/"), std::string_view(own)}) {
         if (normal.starts_with(folder)) {
@@ -155,6 +261,18 @@ std::optional<int> DescriptorThroughFolder(const std::filesystem::path& name)
 
 FileTarget DescriptorTarget(int fd) { return {fd, {}, OpenAtStart(fd, true) ? 0 : EBADF}; }
 
+// Opens `folder` for reading, so that it can be synced once a rename in it is made, or else (a folder that may be
+// searched but not listed) as a path only.
+std::shared_ptr<const OpenFolder> OpenFolderNamed(const std::filesystem::path& folder)
+{
+    const char* name = folder.empty() ? "." : folder.c_str();
+    int fd = ::open(name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0 && errno == EACCES) {
+        fd = ::open(name, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    }
+    return fd < 0 ? nullptr : std::make_shared<const OpenFolder>(fd);
+}
+
 FileTarget FollowNow(const std::string& name)
 {
     constexpr int kMostLinks = 40; // as the kernel's ELOOP
@@ -163,18 +281,26 @@ FileTarget FollowNow(const std::string& name)
         if (const auto fd = NamedDescriptor(current)) {
             return DescriptorTarget(*fd);
         }
-        struct stat info {};
-        if (::lstat(current.c_str(), &info) != 0) {
-            return errno == ENOENT ? FileTarget{-1, current.string()} : FileTarget{-1, {}, errno};
+        // The folder is opened first and the last name looked at inside it, so that the file found is the one in
+        // the folder that is kept.
+        auto folder = OpenFolderNamed(current.parent_path());
+        if (!folder) {
+            return {-1, {}, errno};
         }
-        if (!S_ISLNK(info.st_mode)) {
-            return {-1, current.string()};
+        const std::string leaf = current.filename().empty() ? "." : current.filename().string();
+        struct stat info {};
+        const bool exists = ::fstatat(folder->Descriptor(), leaf.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+        if (!exists && errno != ENOENT) {
+            return {-1, {}, errno};
+        }
+        if (!exists || !S_ISLNK(info.st_mode)) {
+            return {-1, current.string(), 0, std::move(folder), leaf};
         }
         if (const auto fd = DescriptorThroughFolder(current)) {
             return DescriptorTarget(*fd);
         }
         std::vector<char> text(PATH_MAX);
-        const ssize_t size = ::readlink(current.c_str(), text.data(), text.size());
+        const ssize_t size = ::readlinkat(folder->Descriptor(), leaf.c_str(), text.data(), text.size());
         if (size < 0) {
             return {-1, {}, errno};
         }
@@ -200,22 +326,32 @@ StartingDescriptors& Starting()
     return starting;
 }
 
-// Why no file may be made in `folder`, as an errno: it does not exist, or it is /dev itself (whose names are the
-// system's devices and links), or it lies under /proc (the kernel's own names); 0 when it is an ordinary folder.
-int FolderRefusal(const std::filesystem::path& folder)
+bool SameFile(const struct stat& one, const char* other)
 {
-    char* resolved = ::realpath(folder.empty() ? "." : folder.c_str(), nullptr);
-    if (!resolved) {
-        return errno;
-    }
-    const std::string real(resolved);
-    std::free(resolved);
+    struct stat info {};
+    return ::stat(other, &info) == 0 && info.st_dev == one.st_dev && info.st_ino == one.st_ino;
+}
+
+// Why no file may be made in `folder` (held open, and named `name`), as an errno: it is /dev itself (whose names
+// are the system's devices and links), or /proc or under it (the kernel's own names); 0 when it is an ordinary
+// folder. The name tells of a folder under a /proc that is no proc file system.
+int FolderRefusal(const OpenFolder& folder, const std::filesystem::path& name)
+{
+    struct stat info {};
     struct statfs system {};
-    const bool procfs = ::statfs(real.c_str(), &system) == 0 && system.f_type == PROC_SUPER_MAGIC;
-    return real == "/dev" || real == "/proc" || real.starts_with("/proc/") || procfs ? EPERM : 0;
+    if (::fstat(folder.Descriptor(), &info) != 0 || SameFile(info, "/dev") || SameFile(info, "/proc") ||
+        (::fstatfs(folder.Descriptor(), &system) == 0 && system.f_type == PROC_SUPER_MAGIC)) {
+        return EPERM;
+    }
+    char* resolved = ::realpath(name.empty() ? "." : name.c_str(), nullptr);
+    const std::string real = resolved ? resolved : "";
+    std::free(resolved);
+    return real == "/dev" || real == "/proc" || real.starts_with("/proc/") ? EPERM : 0;
 }
 
 } // namespace
+
+OpenFolder::~OpenFolder() { ::close(descriptor_); }
 
 AtomicFile::FailureWatch::FailureWatch() : outer_(t_innermostWatch) { t_innermostWatch = this; }
 
@@ -329,7 +465,7 @@ private:
     std::vector<char> bytes_;
 };
 
-AtomicFile::AtomicFile(std::string path) : path_(std::move(path)), target_(path_)
+AtomicFile::AtomicFile(std::string path) : path_(std::move(path)), target_(path_), batch_(t_batch)
 {
     if (path_.empty()) {
         Fail(ENOENT);
@@ -343,28 +479,33 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)), target_(path_
     // A descriptor's name opened again would truncate what a shell's ">>" keeps, a rename would cut the file loose
     // from the descriptor, and without /proc the name leads nowhere.
     if (followed.descriptor >= 0) {
+        standard_ = followed.descriptor == STDOUT_FILENO || followed.descriptor == STDERR_FILENO;
         OpenInPlace(::fcntl(followed.descriptor, F_DUPFD_CLOEXEC, 0));
         return;
     }
     // A link stays a link: the file it leads to is replaced, or made. Its links were followed once, to here; a link
     // put here since is not followed.
     target_ = followed.path;
+    folder_ = followed.folder;
+    leaf_ = followed.leaf;
+    const int folder = folder_->Descriptor();
     struct stat old {};
-    const bool exists = ::lstat(target_.c_str(), &old) == 0;
-    if (exists && IsStandardOutput(old)) {
-        OpenInPlace(::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0));
+    const bool exists = ::fstatat(folder, leaf_.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
+    if (const int stream = exists ? StandardStreamOf(old) : -1; stream >= 0) {
+        standard_ = true;
+        OpenInPlace(::fcntl(stream, F_DUPFD_CLOEXEC, 0));
         return;
     }
     if (exists && !S_ISREG(old.st_mode)) {
-        OpenInPlace(::open(target_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW));
+        OpenInPlace(::openat(folder, leaf_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW));
         return;
     }
-    if (const int refused = FolderRefusal(std::filesystem::path(target_).parent_path()); refused != 0) {
+    if (const int refused = FolderRefusal(*folder_, std::filesystem::path(target_).parent_path()); refused != 0) {
         Fail(refused);
         return;
     }
     // A file protected from writing stays so: the rename would replace it where a write is refused.
-    if (exists && ::access(target_.c_str(), W_OK) != 0) {
+    if (exists && ::faccessat(folder, leaf_.c_str(), W_OK, 0) != 0) {
         Fail(errno);
         return;
     }
@@ -375,6 +516,7 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)), target_(path_
 void AtomicFile::OpenInPlace(int fd)
 {
     inPlace_ = true;
+    holding_ = batch_ != nullptr;
     fd_ = fd;
     if (fd_ < 0) {
         Fail(errno);
@@ -383,30 +525,26 @@ void AtomicFile::OpenInPlace(int fd)
 
 void AtomicFile::MakeTemporary()
 {
-    const std::filesystem::path target(target_);
-    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
-    std::string name = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
     const SignalsHeld held;
-    fd_ = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd_ < 0) {
-        Fail(errno);
-        return;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = TemporaryName(leaf_);
+        fd_ = ::openat(folder_->Descriptor(), name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd_ >= 0) {
+            temporary_ = std::move(name);
+            pendingSlot_ = AddPending(folder_->Descriptor(), temporary_);
+            return;
+        }
+        if (errno != EEXIST) {
+            break;
+        }
     }
-    temporary_ = std::move(name);
-    pendingSlot_ = AddPending(temporary_);
+    Fail(errno);
 }
 
 // The temporary file is gone: renamed into place, or removed here.
 void AtomicFile::DropTemporary(bool renamed)
 {
-    const SignalsHeld held;
-    if (!renamed) {
-        ::unlink(temporary_.c_str());
-    }
-    if (pendingSlot_ >= 0) {
-        g_pending[static_cast<std::size_t>(pendingSlot_)].state.store(PendingTemporary::kFree);
-        pendingSlot_ = -1;
-    }
+    DropPending(*folder_, temporary_, pendingSlot_, renamed);
     temporary_.clear();
 }
 
@@ -443,6 +581,11 @@ bool AtomicFile::Write(const void* data, std::size_t size)
     const bool injected = fault.armed && written_ + size > fault.limit;
     if (injected) {
         allowed = fault.limit > written_ ? fault.limit - written_ : 0;
+    }
+    if (holding_) {
+        held_.append(bytes, allowed);
+        written_ += allowed;
+        allowed = 0;
     }
     while (allowed > 0) {
         const ssize_t done = ::write(fd_, bytes, allowed);
@@ -492,12 +635,21 @@ bool AtomicFile::Commit()
     if (buffer_ && !buffer_->Drain()) {
         Fail(error_);
     }
+    if (Good() && holding_) {
+        batch_->waiting_.push_back(
+            {.path = path_, .descriptor = fd_, .standard = standard_, .bytes = std::move(held_)});
+        fd_ = -1;
+        done_ = true;
+        return true;
+    }
     if (Good() && !inPlace_) {
         if (::fchmod(fd_, static_cast<mode_t>(mode_)) != 0 || ::fsync(fd_) != 0) {
             Fail(errno);
         }
-    } else if (Good() && ::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) {
-        Fail(errno); // devices and pipes cannot be synced; a file behind a descriptor can
+    } else if (Good()) {
+        if (const int error = WriteAll(fd_, {}); error != 0) {
+            Fail(error);
+        }
     }
     const bool wasGood = Good();
     Close();
@@ -505,29 +657,21 @@ bool AtomicFile::Commit()
         Abandon();
         return false;
     }
-    if (!inPlace_) {
-        int renameError = 0;
-        {
-            const SignalsHeld held; // renamed and out of the table as one step
-            if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
-                renameError = errno;
-            } else {
-                DropTemporary(true);
-            }
-        }
-        if (renameError != 0) {
-            Fail(renameError);
+    if (!inPlace_ && batch_) {
+        batch_->waiting_.push_back({.path = path_,
+                                    .folder = folder_,
+                                    .temporary = std::move(temporary_),
+                                    .leaf = leaf_,
+                                    .pendingSlot = pendingSlot_});
+        temporary_.clear();
+        pendingSlot_ = -1;
+    } else if (!inPlace_) {
+        if (const int error = RenameIntoPlace(path_, *folder_, temporary_, leaf_, pendingSlot_); error != 0) {
+            Fail(error);
             Abandon();
             return false;
         }
-        // The rename itself lasts only once the folder is synced; a folder that cannot be is no failure.
-        const std::string folder = std::filesystem::path(target_).has_parent_path()
-                                       ? std::filesystem::path(target_).parent_path().string()
-                                       : std::string(".");
-        if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
-            ::fsync(dir);
-            ::close(dir);
-        }
+        temporary_.clear();
     }
     done_ = true;
     return true;
@@ -551,7 +695,18 @@ void AtomicFile::Abandon()
     done_ = true;
 }
 
-void AtomicFile::FailWritesBeyond(std::size_t bytes, int error) { Fault() = InjectedFault{true, bytes, error}; }
+void AtomicFile::FailWritesBeyond(std::size_t bytes, int error)
+{
+    Fault().armed = true;
+    Fault().limit = bytes;
+    Fault().error = error;
+}
+
+void AtomicFile::FailRenameOf(std::string path, int error)
+{
+    Fault().renamed = std::move(path);
+    Fault().renameError = error;
+}
 
 void AtomicFile::ClearInjectedFault() { Fault() = InjectedFault{}; }
 
@@ -559,9 +714,70 @@ void AtomicFile::RemovePendingTemporaries() noexcept
 {
     for (PendingTemporary& slot : g_pending) {
         if (slot.state.load() == PendingTemporary::kNamed) {
-            ::unlink(slot.path);
+            ::unlinkat(slot.folder, slot.name, 0);
         }
     }
+}
+
+OutputBatch::OutputBatch() : outer_(t_batch) { t_batch = this; }
+
+OutputBatch::~OutputBatch()
+{
+    Discard();
+    t_batch = outer_;
+}
+
+OutputBatch::Outcome OutputBatch::Commit()
+{
+    Outcome outcome;
+    const auto fail = [&outcome](const Waiting& file, int error) {
+        outcome.error = error;
+        outcome.failed = file.path;
+    };
+    // Every file was written whole before it came here; the descriptors first, which cannot be taken back, then
+    // the renames, each of which puts one file in place.
+    for (const bool standard : {false, true}) {
+        for (Waiting& file : waiting_) {
+            if (file.descriptor < 0 || file.standard != standard || outcome.error != 0) {
+                continue;
+            }
+            if (const int error = WriteAll(file.descriptor, file.bytes); error != 0) {
+                fail(file, error);
+            } else {
+                outcome.written.push_back(file.path);
+            }
+        }
+    }
+    for (Waiting& file : waiting_) {
+        if (file.temporary.empty() || outcome.error != 0) {
+            continue;
+        }
+        if (const int error = RenameIntoPlace(file.path, *file.folder, file.temporary, file.leaf, file.pendingSlot);
+            error != 0) {
+            fail(file, error);
+        } else {
+            file.temporary.clear();
+            outcome.written.push_back(file.path);
+        }
+    }
+    if (outcome.error == 0) {
+        outcome.written.clear();
+    }
+    Discard();
+    return outcome;
+}
+
+void OutputBatch::Discard()
+{
+    for (Waiting& file : waiting_) {
+        if (file.descriptor >= 0) {
+            ::close(file.descriptor);
+        }
+        if (!file.temporary.empty()) {
+            DropPending(*file.folder, file.temporary, file.pendingSlot, false);
+        }
+    }
+    waiting_.clear();
 }
 
 bool WriteWholeFile(const std::string& path, std::string_view bytes)

@@ -4,15 +4,21 @@
 // The target's type decides, never its name: a device, a pipe or a socket is written in place, because a rename
 // would replace it; every regular file goes through the temporary file. A symbolic link is never replaced: it is
 // followed to the file it leads to, which a dangling link creates in its existing folder, as a shell's ">" does.
+// The folder the target lies in is opened as the name is followed, and the temporary file is made, renamed and
+// removed in that folder, never through its name again: a folder renamed or swapped meanwhile cannot lead the
+// write elsewhere.
 // No new file is made directly in /dev, nor anything under /proc: a name there that leads nowhere is a standard
 // stream that is closed or a /proc that is not mounted, not a file to make. A name of one of the process's
-// descriptors (/dev/stdin, /dev/stdout, /dev/stderr, /dev/fd/N, /proc/self/fd/N, with or without /proc, and links
-// that lead there) is written through that descriptor in place, so that a shell's ">>" keeps what the file held, but
+// descriptors (/dev/stdin, /dev/stdout, /dev/stderr, /dev/fd/N, /proc/self/fd/N, /proc/thread-self/fd/N, the
+// process's own /proc/PID/fd/N and the task folders' fd/N of its threads, with or without /proc, and links that
+// lead there) is written through that descriptor in place, so that a shell's ">>" keeps what the file held, but
 // only a descriptor that was open for writing when the program started: another of that number may by now be a file
-// the program opened itself. The file standard output is redirected to is written through descriptor 1 too.
+// the program opened itself. The files standard output and standard error are redirected to are written through
+// descriptors 1 and 2 too.
 //
 // The temporary files being written are kept in a fixed table, so that a signal handler can remove them
-// (RemovePendingTemporaries) before the process ends.
+// (RemovePendingTemporaries) before the process ends. While an OutputBatch lives, committed files wait for it, so
+// that several outputs are put in place together or not at all.
 #pragma once
 
 #include <csignal>
@@ -21,6 +27,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -29,6 +36,21 @@ namespace platform {
 // fault, not a request, and keep their default action.
 inline constexpr int kEndingSignals[] = {SIGINT,  SIGTERM, SIGHUP,    SIGQUIT, SIGUSR1, SIGUSR2,
                                          SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGPIPE};
+
+class OutputBatch;
+
+// A folder held open: names in it are made, renamed and removed relative to it, wherever its name leads by then.
+class OpenFolder {
+public:
+    explicit OpenFolder(int descriptor) : descriptor_(descriptor) {}
+    ~OpenFolder();
+    OpenFolder(const OpenFolder&) = delete;
+    OpenFolder& operator=(const OpenFolder&) = delete;
+    int Descriptor() const { return descriptor_; }
+
+private:
+    int descriptor_;
+};
 
 class AtomicFile {
 public:
@@ -52,7 +74,8 @@ public:
     std::ostream& Stream();
 
     // Flushes, syncs, closes and puts the file in place. False when any step failed: the temporary file is gone
-    // and the old file is untouched.
+    // and the old file is untouched. A file made while an OutputBatch lives is handed to it instead: its temporary
+    // file waits, written whole, and bytes for a descriptor wait in memory, until the batch commits.
     bool Commit();
     // Removes the temporary file; the old file stays as it was.
     void Abandon();
@@ -60,6 +83,8 @@ public:
     // Tests: every write that would take a file written this way beyond `bytes` writes up to there and then fails
     // with `error` (a disk that fills halfway), until ClearInjectedFault.
     static void FailWritesBeyond(std::size_t bytes, int error);
+    // Tests: the rename that puts the file given as `path` in place fails with `error`, until ClearInjectedFault.
+    static void FailRenameOf(std::string path, int error);
     static void ClearInjectedFault();
 
     // Watches the files the calling thread writes while it lives, for a caller that cannot ask the writer why a
@@ -84,6 +109,7 @@ public:
     static void RemovePendingTemporaries() noexcept;
 
 private:
+    friend class OutputBatch;
     class Buffer;
     void Fail(int error);
     void Close();
@@ -93,7 +119,13 @@ private:
 
     std::string path_;   // as given
     std::string target_; // what the rename replaces: the path with its symbolic links resolved
-    std::string temporary_;
+    std::shared_ptr<const OpenFolder> folder_; // the folder target_ lies in, opened as its name was followed
+    std::string leaf_;                         // target_'s last name, in folder_
+    std::string temporary_;                    // the temporary file's name, in folder_
+    OutputBatch* batch_ = nullptr;             // the batch the file waits for at its commit
+    bool holding_ = false;                     // in place, in a batch: the bytes wait in held_
+    bool standard_ = false;                    // in place through standard output or error
+    std::string held_;
     int pendingSlot_ = -1; // the temporary file's entry in the table of pending temporaries
     int fd_ = -1;
     int error_ = 0;
@@ -110,8 +142,11 @@ private:
 struct FileTarget {
     int descriptor = -1; // the descriptor the name is a name of; -1 for a file
     std::string path;    // else the file, with no link at its end; it may not exist yet
-    int error = 0;       // why nothing can be written there: a link that cannot be followed, or a descriptor that
-                         // was not open for writing when the program started; 0 when nothing is known against it
+    int error = 0;       // why nothing can be written there: a link that cannot be followed, a folder that cannot be
+                         // opened, or a descriptor that was not open for writing when the program started; 0 when
+                         // nothing is known against it
+    std::shared_ptr<const OpenFolder> folder = {}; // the folder `path` lies in, opened as the name was followed
+    std::string leaf = {};                         // `path`'s last name, in `folder`
 };
 
 // Where `name` leads: where it led when it was pinned (PinnedName), else where it leads now.
@@ -138,6 +173,43 @@ public:
 private:
     std::string name_;
     FileTarget target_;
+};
+
+// While it lives, every AtomicFile the calling thread makes waits for it at its commit. Commit then writes the
+// bytes meant for descriptors (standard output and error last, so that a pipe gets nothing of a run that failed)
+// and renames the temporary files into place, in that order, after every file was written whole: an output that
+// cannot be written replaces nothing. Destroyed without a commit, or after a failed
+// one, it removes every temporary file that waits.
+class OutputBatch {
+public:
+    OutputBatch();
+    ~OutputBatch();
+    OutputBatch(const OutputBatch&) = delete;
+    OutputBatch& operator=(const OutputBatch&) = delete;
+
+    struct Outcome {
+        int error = 0;                     // the errno of the failure; 0 when every file was put in place
+        std::string failed;                // the file (its path as given) that failed
+        std::vector<std::string> written;  // the files (paths as given) already put in place before the failure
+    };
+    Outcome Commit();
+
+private:
+    friend class AtomicFile;
+    struct Waiting {
+        std::string path;                              // as given
+        int descriptor = -1;                           // in place: the bytes go through it
+        bool standard = false;                         // it is standard output or error, written last
+        std::string bytes = {};
+        std::shared_ptr<const OpenFolder> folder = {}; // else the temporary file, renamed over `leaf` in `folder`
+        std::string temporary = {};
+        std::string leaf = {};
+        int pendingSlot = -1;
+    };
+    void Discard();
+
+    std::vector<Waiting> waiting_;
+    OutputBatch* outer_;
 };
 
 // Writes `bytes` as the whole file at `path` through an AtomicFile; false when it could not be written.

@@ -135,6 +135,7 @@ TEST(CommandLineOutputs, NoOutputReplacesTheInputOrAnotherOutput)
         fs::create_symlink("new.x", folder / link);
     }
     fs::create_symlink("dB", folder / "dC");
+    fs::create_directories(folder / "new");
     ASSERT_EQ(RunProgram({{"analyse", "rec.txt", "--quiet", "-o", "/dev/null", "--save", "doc.cmhd"},
                           folder.Path().string()})
                   .status,
@@ -251,6 +252,155 @@ TEST(CommandLineOutputs, ALinkSwappedDuringARunNeverLeadsTheTableOntoTheRecordin
     EXPECT_GT(refused, 0);
     EXPECT_EQ(otherwise, 0);
     EXPECT_EQ(Bytes(folder / "other.txt").rfind("\t", 0), 0u);
+}
+
+// An output that cannot be written is found before any output is replaced or written to standard output: every
+// file is written whole beside its target first, and only when all were is anything put in place.
+TEST(CommandLineOutputs, AnOutputThatCannotBeWrittenReplacesNoOther)
+{
+    const TempFolder folder;
+    Put(folder / "rec.txt", Bytes(Example("cardiac.txt")));
+    Put(folder / "t.tab", "an earlier table");
+    Put(folder / "d.cmhd", "an earlier document");
+    fs::create_directories(folder / "sub.csv");
+    const std::vector<std::string> names = folder.Names();
+    const std::vector<std::string> analysed = {"analyse", "rec.txt", "--quiet", "--type", "1"};
+    const struct {
+        std::vector<std::string> options;
+        std::string message;
+    } cases[] = {
+        {{"-o", "t.tab", "--save", "missing/d.cmhd"},
+         "cannot write the document to missing/d.cmhd: No such file or directory"},
+        {{"-o", "t.tab", "--save", "."}, "cannot write the document to .: Is a directory"},
+        {{"--save", "."}, "cannot write the document to .: Is a directory"},
+        {{"-o", "t.tab", "--save", "d.cmhd", "--csv", "sub.csv"},
+         "cannot write the comma-separated table to sub.csv: Is a directory"},
+        {{"-o", "t.tab", "--save", "d.cmhd", "--pdf", "/dev/full"},
+         "cannot write the table printout to /dev/full: No space left on device"},
+        {{"--save", "d.cmhd", "--event", "1", "--view-png", "/dev/full"},
+         "cannot write the picture to /dev/full: No space left on device"},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.message);
+        const RunResult outcome = RunProgram({Joined(analysed, test.options), folder.Path().string()});
+        EXPECT_EQ(outcome.status, 1);
+        EXPECT_TRUE(outcome.out.empty());
+        EXPECT_EQ(outcome.err, "crestmetrics: analyse: " + test.message + "\n");
+        EXPECT_TRUE(Bytes(folder / "t.tab") == "an earlier table");
+        EXPECT_TRUE(Bytes(folder / "d.cmhd") == "an earlier document");
+        EXPECT_EQ(folder.Names(), names);
+    }
+}
+
+// A folder of an output's name swapped with a link to the recording's folder while runs write into it: each output
+// is written into the folder its name led to when it was followed, so the recording is refused there or another
+// file written, and a temporary is removed from the folder it was made in. A recording named through such a folder
+// is compared with the outputs as the file that was read.
+TEST(CommandLineOutputs, AFolderSwappedDuringARunNeverLeadsAWriteOntoTheRecording)
+{
+    const TempFolder folder;
+    fs::create_directories(folder / "R");
+    fs::create_directories(folder / "D");
+    std::string recording = "Time (s)\tVm (mV)\n";
+    for (int i = 0; i < 100; ++i) {
+        recording += std::to_string(i * 1e-3) + (i % 50 == 25 ? "\t-10\n" : "\t-70\n");
+    }
+    Put(folder / "R/rec.txt", recording);
+    fs::create_symlink("R", folder / "X");
+    const std::string one = folder / "D";
+    const std::string other = folder / "X";
+    const struct {
+        std::vector<std::string> arguments;
+        std::vector<int> statuses; // those a run may end with, each seen
+    } cases[] = {
+        {{"analyse", "R/rec.txt", "--type", "1", "-q", "-o", "D/rec.txt"}, {0, 2}},
+        {{"analyse", "R/rec.txt", "--type", "1", "-q", "-o", "/dev/null", "--save", "D/rec.txt"}, {0, 2}},
+        {{"analyse", "D/rec.txt", "--type", "1", "-q", "-o", "R/rec.txt"}, {1, 2}},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.arguments.back());
+        std::atomic<bool> stop = false;
+        std::thread swapper([&] {
+            while (!stop) {
+                ::renameat2(AT_FDCWD, one.c_str(), AT_FDCWD, other.c_str(), RENAME_EXCHANGE);
+                std::this_thread::sleep_for(std::chrono::microseconds(100));
+            }
+        });
+        int replaced = 0;
+        std::vector<int> seen;
+        for (int run = 0; run < 100; ++run) {
+            seen.push_back(RunProgram({test.arguments, folder.Path().string()}).status);
+            if (Bytes(folder / "R/rec.txt") != recording) {
+                ++replaced;
+                Put(folder / "R/rec.txt", recording);
+            }
+        }
+        stop = true;
+        swapper.join();
+        if (fs::is_symlink(one)) {
+            ::renameat2(AT_FDCWD, one.c_str(), AT_FDCWD, other.c_str(), RENAME_EXCHANGE);
+        }
+        EXPECT_EQ(replaced, 0);
+        for (const int status : test.statuses) {
+            EXPECT_NE(std::count(seen.begin(), seen.end(), status), 0) << status;
+            std::erase(seen, status);
+        }
+        EXPECT_EQ(seen, std::vector<int>{});
+        fs::remove(folder / "D/rec.txt");
+        // No temporary is left where one was made.
+        for (const char* sub : {"R", "D"}) {
+            EXPECT_EQ(std::distance(fs::directory_iterator(folder / sub), fs::directory_iterator()),
+                      sub[0] == 'R' ? 1 : 0)
+                << sub;
+        }
+    }
+}
+
+// Standard error's file named as an output is written through descriptor 2 in place, after what the run said there
+// and what a shell's ">>" keeps, as standard output's file is; standard error that is a file the run reads refuses
+// the run without a word written into it.
+TEST(CommandLineOutputs, StandardErrorsFileIsWrittenInPlaceAndNeverAnInput)
+{
+    const TempFolder folder;
+    Put(folder / "rec.txt", Bytes(Example("cardiac.txt")));
+    const std::string recording = Bytes(folder / "rec.txt");
+    const RunResult usual = RunProgram({{"analyse", "rec.txt", "--type", "1", "-q"}, folder.Path().string()});
+    ASSERT_EQ(usual.status, 0);
+    ASSERT_EQ(RunProgram({{"analyse", "rec.txt", "--type", "1", "-q", "-o", "/dev/null", "--save", "doc.cmhd"},
+                          folder.Path().string()})
+                  .status,
+              0);
+    const std::string document = Bytes(folder / "doc.cmhd");
+    const RunResult loud = RunProgram({{"analyse", "rec.txt", "--type", "1", "-o", "/dev/null"}, folder.Path().string()});
+    const std::string earlier = "an earlier line\n";
+    const std::string done = "crestmetrics: analyse: done\n";
+    ASSERT_TRUE(loud.err.ends_with(done));
+    const std::string progress = loud.err.substr(0, loud.err.size() - done.size());
+    const std::string analysed = "cd " + clitest::Quote(folder.Path().string()) + " && \"$P\" analyse rec.txt --type 1";
+    const struct {
+        std::string line;
+        int status;
+        std::string log; // what log.txt holds after the run
+    } cases[] = {
+        {analysed + " -q -o log.txt 2>> log.txt", 0, earlier + usual.out},
+        {analysed + " -o log.txt 2>> log.txt", 0, earlier + progress + usual.out + done},
+        {analysed + " -q -o log.txt >> log.txt", 0, earlier + usual.out},
+        {analysed + " -q 2>> rec.txt", 2, earlier},
+        {analysed + " -q --bogus 2>> rec.txt", 2, earlier},
+        {analysed + " -q --from doc.cmhd 2>> doc.cmhd", 2, earlier},
+        {"cd " + clitest::Quote(folder.Path().string()) + " && \"$P\" calc 'cappeakdet(ch1, 0.05, 2)' rec.txt 2>> rec.txt",
+         2, earlier},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.line);
+        Put(folder / "log.txt", earlier);
+        const RunResult outcome = clitest::RunShell(test.line);
+        EXPECT_EQ(outcome.status, test.status);
+        EXPECT_EQ(outcome.err, "");
+        EXPECT_EQ(Bytes(folder / "log.txt"), test.log);
+        EXPECT_TRUE(Bytes(folder / "rec.txt") == recording);
+        EXPECT_TRUE(Bytes(folder / "doc.cmhd") == document);
+    }
 }
 
 // A regular file is replaced through a temporary file wherever it lies: a write that fails under /dev/shm leaves the
@@ -493,6 +643,20 @@ TEST(CommandLineOutputs, StandardOutputIsTheDescriptorNotTheNameInDev)
         {false, "ln -s /dev/fd \"$F/fds\" && " + analysed + " -o \"$F/fds/3\" 3>> \"$F/t.tab\"", 0, "",
          earlier + usual.out},
         {false, analysed + " -o /dev/stdin 0>> \"$F/t.tab\"", 0, "", earlier + usual.out},
+        // The fd folders of the program's own threads; exec keeps the shell's number, the main thread's.
+        {false, "sh -c 'exec \"$@\" -o /proc/self/task/$$/fd/3' sh " + analysed + " 3>> \"$F/t.tab\"", 0, "",
+         earlier + usual.out},
+        {true, "sh -c 'exec \"$@\" -o /proc/$$/task/$$/fd/3' sh " + analysed + " 3>> \"$F/t.tab\"", 0, "",
+         earlier + usual.out},
+        // A descriptor that cannot take the output is refused before the analysis, whose progress does not show.
+        {false, program + " --type 1 -o /dev/fd/5 5>&-", 1, refused + "table to /dev/fd/5: Bad file descriptor", ""},
+        {false, program + " --type 1 -o \"$F/t.tab\" --save /dev/stdin < /dev/null", 1,
+         refused + "document to /dev/stdin: Bad file descriptor", ""},
+        // A descriptor open on the recording is the recording.
+        {false, command("analyse", "\"$F/t.tab\" --quiet -o /dev/fd/3 3>> \"$F/t.tab\""), 2,
+         "crestmetrics: analyse: -o /dev/fd/3: that is the recording being analysed", ""},
+        // Standard error that is the recording: refused without a word written into it.
+        {false, command("analyse", "\"$F/t.tab\" --quiet -o /dev/stderr 2>> \"$F/t.tab\""), 2, "", ""},
         {false, analysed + " -o /dev/null --save /dev/stderr" + log, 0, "", earlier + document},
         // The messages share the file with the table, in the order they were written.
         {false, program + " --type 1 -o /dev/stderr" + log, 0, "", earlier + progress + usual.out + done},
@@ -620,6 +784,12 @@ TEST(CommandLineMessages, EveryRefusalSaysWhatToDo)
          "crestmetrics: analyse: --list-settings takes only --type, not --from"},
         {{"analyse", "--list-settings", "--type", "1", "--set", "1006=0.05"}, 2,
          "crestmetrics: analyse: --list-settings takes only --type, not --set"},
+        // An empty name (a script's unset variable) names no file: it is refused, never taken for standard output.
+        {{"analyse", cardiac, "-o", ""}, 2, "crestmetrics: analyse: -o needs a file name (- for standard output)"},
+        {{"analyse", cardiac, "--from", ""}, 2, "crestmetrics: analyse: --from needs a file name"},
+        {{"analyse", ""}, 2, "crestmetrics: analyse: the recording's name is empty: give the file to read"},
+        {{"calc", "cappeakdet(ch1, 0.05)", ""}, 2,
+         "crestmetrics: calc: the recording's name is empty: give the file to read"},
         // Kept in a saved document for the host's windows: taken, and of no effect here.
         {{"analyse", cardiac, "--quiet", "-o", "/dev/null", "--set", "2003=2", "--set", "2009=t", "--set", "2010=f",
           "--set", "2004=f"},

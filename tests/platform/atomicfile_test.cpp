@@ -5,10 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <pwd.h>
 #include <string>
@@ -38,6 +41,15 @@ protected:
         return text.str();
     }
     std::vector<std::string> Names() const { return folder_.Names(); }
+    std::vector<std::string> Names(const std::string& folder) const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(PathOf(folder))) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
     static unsigned Mode(const std::string& path)
     {
         struct stat info {};
@@ -74,6 +86,11 @@ TEST_F(AtomicFileTest, ReplacesTheFileWholeAndKeepsItsPermissionBits)
     ASSERT_TRUE(platform::WriteWholeFile(PathOf("new.txt"), "x"));
     ::umask(mask);
     EXPECT_EQ(Mode(PathOf("new.txt")), 0644u);
+
+    // A name as long as a name may be still gets a temporary beside it: the temporary's name is shortened.
+    const std::string longest(NAME_MAX, 'n');
+    EXPECT_TRUE(platform::WriteWholeFile(PathOf(longest), "x"));
+    EXPECT_EQ(Read(PathOf(longest)), "x");
 }
 
 TEST_F(AtomicFileTest, AWriteThatFailsHalfwayOrIsCancelledLeavesTheOldFile)
@@ -269,7 +286,11 @@ TEST_F(AtomicFileTest, ANameIsADescriptorsByItsText)
         {"/proc/self/fd/999", kClosed},
         {"/proc/thread-self/fd/999", kClosed},
         {"/proc/" + std::to_string(::getpid()) + "/fd/999", kClosed},
+        {"/proc/self/task/" + std::to_string(::gettid()) + "/fd/999", kClosed},
+        {"/proc/" + std::to_string(::getpid()) + "/task/" + std::to_string(::gettid()) + "/fd/999", kClosed},
         {PathOf("fds/") + std::to_string(open), open},
+        {"/proc/self/task/" + std::to_string(::getppid()) + "/fd/999", -1},
+        {"/proc/self/task/" + std::to_string(::gettid()) + "x/fd/999", -1},
         {"/dev/fd/1x", -1},
         {"/dev/fd/", -1},
         {"/dev/fdx/1", -1},
@@ -298,6 +319,98 @@ TEST_F(AtomicFileTest, AWatchGivesTheReasonOfAFailureSinceItWasMade)
         EXPECT_EQ(inner.Reason(), ENOSPC);
     }
     EXPECT_EQ(outer.Reason(), ENOSPC);
+}
+
+// The folder a file lies in is held from the moment its name is followed: a folder renamed and replaced by another
+// of its name meanwhile gets neither the file nor a temporary; the file is made, or abandoned, where the temporary
+// was made.
+TEST_F(AtomicFileTest, AFolderSwappedMeanwhileLeadsNoWriteElsewhere)
+{
+    const auto swapFolder = [this] {
+        fs::rename(PathOf("out"), PathOf("moved"));
+        fs::create_directories(PathOf("out"));
+    };
+    for (const bool pinned : {true, false}) {
+        for (const bool commit : {true, false}) {
+            SCOPED_TRACE(std::string(pinned ? "pinned" : "followed at the write") + (commit ? ", committed" : ""));
+            fs::remove_all(PathOf("out"));
+            fs::remove_all(PathOf("moved"));
+            fs::create_directories(PathOf("out"));
+            Put(PathOf("out/table.txt"), kOld);
+            std::optional<platform::PinnedName> pin;
+            if (pinned) {
+                pin.emplace(PathOf("out/table.txt"));
+                swapFolder();
+            }
+            {
+                AtomicFile file(PathOf("out/table.txt"));
+                file.Write("new");
+                if (!pinned) {
+                    swapFolder();
+                }
+                if (commit) {
+                    EXPECT_TRUE(file.Commit());
+                }
+            }
+            EXPECT_EQ(Read(PathOf("moved/table.txt")), commit ? "new" : kOld);
+            EXPECT_EQ(Names("moved"), std::vector<std::string>{"table.txt"});
+            EXPECT_TRUE(fs::is_empty(PathOf("out")));
+        }
+    }
+}
+
+// In a batch, every file waits, written whole, until the batch commits: then the bytes for descriptors go, and
+// the files are renamed into place. A batch that goes without committing, or whose commit fails, removes every
+// temporary; a rename that fails after others says which files were already put in place.
+TEST_F(AtomicFileTest, ABatchPutsItsFilesInPlaceTogetherOrNotAtAll)
+{
+    const std::vector<std::string> files = {PathOf("a.txt"), PathOf("b.txt"), PathOf("c.txt")};
+    const struct {
+        const char* what;
+        std::string failing; // the rename that fails; "/dev/full" as a fourth output: a descriptor that fails
+        bool commit;
+        std::vector<std::string> written; // before the failure
+    } cases[] = {
+        {"all written", "", true, {}},
+        {"abandoned", "", false, {}},
+        {"the second rename fails", files[1], true, {"/dev/null", files[0]}},
+        {"a descriptor fails", "/dev/full", true, {"/dev/null"}},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.what);
+        for (const std::string& file : files) {
+            Put(file, kOld);
+        }
+        AtomicFile::FailRenameOf(test.failing, EIO);
+        platform::OutputBatch::Outcome outcome;
+        {
+            platform::OutputBatch batch;
+            std::vector<std::string> outputs = files;
+            outputs.insert(outputs.begin(), "/dev/null");
+            if (test.failing == "/dev/full") {
+                outputs.push_back("/dev/full");
+            }
+            for (const std::string& output : outputs) {
+                EXPECT_TRUE(platform::WriteWholeFile(output, "new " + output));
+            }
+            EXPECT_EQ(Read(files[0]), kOld);
+            EXPECT_EQ(Names().size(), 6u); // the files and their temporaries
+            if (test.commit) {
+                outcome = batch.Commit();
+            }
+        }
+        const bool allWritten = test.commit && test.failing.empty();
+        EXPECT_EQ(outcome.error, test.failing.empty() ? 0 : test.failing == "/dev/full" ? ENOSPC : EIO);
+        EXPECT_EQ(outcome.failed, test.failing);
+        EXPECT_EQ(outcome.written, test.written);
+        for (const std::string& file : files) {
+            const bool replaced = allWritten || std::find(test.written.begin(), test.written.end(), file) !=
+                                                    test.written.end();
+            EXPECT_EQ(Read(file), replaced ? "new " + file : kOld) << file;
+        }
+        EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
+        AtomicFile::ClearInjectedFault();
+    }
 }
 
 } // namespace
