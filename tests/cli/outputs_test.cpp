@@ -301,24 +301,37 @@ TEST(CommandLineOutputs, AFolderSwappedDuringARunNeverLeadsAWriteOntoTheRecordin
     const TempFolder folder;
     fs::create_directories(folder / "R");
     fs::create_directories(folder / "D");
-    std::string recording = "Time (s)\tVm (mV)\n";
-    for (int i = 0; i < 100; ++i) {
-        recording += std::to_string(i * 1e-3) + (i % 50 == 25 ? "\t-10\n" : "\t-70\n");
-    }
+    // An action potential of 60 ms with its plateau at `plateau` mV.
+    const auto potential = [](const char* plateau) {
+        std::string text = "Time (s)\tVm (mV)\n";
+        for (int i = 0; i < 100; ++i) {
+            text += std::to_string(i * 1e-3) + "\t" + (i >= 20 && i < 80 ? plateau : "-70") + "\n";
+        }
+        return text;
+    };
+    const std::string recording = potential("20");
     Put(folder / "R/rec.txt", recording);
+    // Another recording in D: the table of the file read, and only that one, may replace R/rec.txt.
+    Put(folder / "another.txt", potential("30"));
+    const std::string anotherTable =
+        RunProgram({{"analyse", "another.txt", "--type", "1", "-q"}, folder.Path().string()}).out;
+    ASSERT_NE(anotherTable.find("\n1\t-70.00\t100.0\t"), std::string::npos) << anotherTable;
     fs::create_symlink("R", folder / "X");
     const std::string one = folder / "D";
     const std::string other = folder / "X";
     const struct {
         std::vector<std::string> arguments;
-        std::vector<int> statuses; // those a run may end with, each seen
+        bool anotherInD = false;
     } cases[] = {
-        {{"analyse", "R/rec.txt", "--type", "1", "-q", "-o", "D/rec.txt"}, {0, 2}},
-        {{"analyse", "R/rec.txt", "--type", "1", "-q", "-o", "/dev/null", "--save", "D/rec.txt"}, {0, 2}},
-        {{"analyse", "D/rec.txt", "--type", "1", "-q", "-o", "R/rec.txt"}, {1, 2}},
+        {{"analyse", "R/rec.txt", "--type", "1", "-q", "-o", "D/rec.txt"}},
+        {{"analyse", "R/rec.txt", "--type", "1", "-q", "-o", "/dev/null", "--save", "D/rec.txt"}},
+        {{"analyse", "D/rec.txt", "--type", "1", "-q", "-o", "R/rec.txt"}, true},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.arguments.back());
+        if (test.anotherInD) {
+            fs::copy_file(folder / "another.txt", folder / "D/rec.txt");
+        }
         std::atomic<bool> stop = false;
         std::thread swapper([&] {
             while (!stop) {
@@ -328,10 +341,10 @@ TEST(CommandLineOutputs, AFolderSwappedDuringARunNeverLeadsAWriteOntoTheRecordin
         });
         int replaced = 0;
         std::vector<int> seen;
-        for (int run = 0; run < 100; ++run) {
+        for (int run = 0; run < 200; ++run) {
             seen.push_back(RunProgram({test.arguments, folder.Path().string()}).status);
-            if (Bytes(folder / "R/rec.txt") != recording) {
-                ++replaced;
+            if (const std::string now = Bytes(folder / "R/rec.txt"); now != recording) {
+                replaced += !test.anotherInD || now != anotherTable;
                 Put(folder / "R/rec.txt", recording);
             }
         }
@@ -341,7 +354,8 @@ TEST(CommandLineOutputs, AFolderSwappedDuringARunNeverLeadsAWriteOntoTheRecordin
             ::renameat2(AT_FDCWD, one.c_str(), AT_FDCWD, other.c_str(), RENAME_EXCHANGE);
         }
         EXPECT_EQ(replaced, 0);
-        for (const int status : test.statuses) {
+        // Written where the name led to another file, refused where it led to the recording; nothing else.
+        for (const int status : {0, 2}) {
             EXPECT_NE(std::count(seen.begin(), seen.end(), status), 0) << status;
             std::erase(seen, status);
         }
