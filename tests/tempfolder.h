@@ -31,10 +31,12 @@ public:
 
     std::string operator/(const std::string& name) const { return (path_ / name).string(); }
     const fs::path& Path() const { return path_; }
-    std::vector<std::string> Names() const
+    std::vector<std::string> Names() const { return NamesIn(path_); }
+    // What any folder holds by name, sorted.
+    static std::vector<std::string> NamesIn(const fs::path& folder)
     {
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(path_)) {
+        for (const auto& entry : fs::directory_iterator(folder)) {
             names.push_back(entry.path().filename().string());
         }
         std::sort(names.begin(), names.end());

@@ -145,8 +145,8 @@ int RenameIntoPlace(const std::string& path, const OpenFolder& folder, const std
     return 0;
 }
 
-// Writes the whole of `bytes` to `fd`, then syncs it where it can be; the errno of a failure, 0 when written.
-int WriteAll(int fd, std::string_view bytes)
+// Writes the whole of `bytes` to `fd`; the errno of a failure, 0 when written.
+int WriteWhole(int fd, std::string_view bytes)
 {
     while (!bytes.empty()) {
         const ssize_t done = ::write(fd, bytes.data(), bytes.size());
@@ -158,9 +158,12 @@ int WriteAll(int fd, std::string_view bytes)
         }
         bytes.remove_prefix(static_cast<std::size_t>(done));
     }
-    // Devices and pipes cannot be synced; a file behind a descriptor can.
-    return ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS ? errno : 0;
+    return 0;
 }
+
+// Syncs what was written in place; the errno of a failure, 0 when synced. Devices and pipes cannot be synced, which
+// is no failure; a file behind a descriptor can.
+int SyncInPlace(int fd) { return ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS ? errno : 0; }
 
 // The standard output or error descriptor (open for writing as the program started) that is the same file as
 // `file`, or -1: a shell's ">>" onto a file named as an output is kept, not replaced.
@@ -584,22 +587,11 @@ bool AtomicFile::Write(const void* data, std::size_t size)
     }
     if (holding_) {
         held_.append(bytes, allowed);
-        written_ += allowed;
-        allowed = 0;
+    } else if (const int error = WriteWhole(fd_, {bytes, allowed}); error != 0) {
+        Fail(error);
+        return false;
     }
-    while (allowed > 0) {
-        const ssize_t done = ::write(fd_, bytes, allowed);
-        if (done < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            Fail(errno);
-            return false;
-        }
-        bytes += done;
-        allowed -= static_cast<std::size_t>(done);
-        written_ += static_cast<std::size_t>(done);
-    }
+    written_ += allowed;
     if (injected) {
         Fail(fault.error);
         return false;
@@ -647,7 +639,7 @@ bool AtomicFile::Commit()
             Fail(errno);
         }
     } else if (Good()) {
-        if (const int error = WriteAll(fd_, {}); error != 0) {
+        if (const int error = SyncInPlace(fd_); error != 0) {
             Fail(error);
         }
     }
@@ -741,7 +733,9 @@ OutputBatch::Outcome OutputBatch::Commit()
             if (file.descriptor < 0 || file.standard != standard || outcome.error != 0) {
                 continue;
             }
-            if (const int error = WriteAll(file.descriptor, file.bytes); error != 0) {
+            int error = WriteWhole(file.descriptor, file.bytes);
+            error = error != 0 ? error : SyncInPlace(file.descriptor);
+            if (error != 0) {
                 fail(file, error);
             } else {
                 outcome.written.push_back(file.path);

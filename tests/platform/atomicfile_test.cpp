@@ -43,12 +43,7 @@ protected:
     std::vector<std::string> Names() const { return folder_.Names(); }
     std::vector<std::string> Names(const std::string& folder) const
     {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(PathOf(folder))) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
+        return testutil::TempFolder::NamesIn(PathOf(folder));
     }
     static unsigned Mode(const std::string& path)
     {
