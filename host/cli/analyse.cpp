@@ -13,6 +13,8 @@
 #include "platform/com/memstream.h"
 #include "platform/ui/window.h"
 #include "platform/posix/atomicfile.h"
+#include "platform/posix/followname.h"
+#include "platform/posix/outputbatch.h"
 #include "platform/win/codepage.h"
 #include "platform/win/commdlg.h"
 #include "platform/win/msgbox.h"

@@ -1,6 +1,8 @@
 // Files written whole or not at all: a failed or cancelled write leaves the old file byte for byte and no
 // temporary file behind; devices are written in place and stay devices.
 #include "platform/posix/atomicfile.h"
+#include "platform/posix/followname.h"
+#include "platform/posix/outputbatch.h"
 #include "tests/tempfolder.h"
 
 #include <gtest/gtest.h>
