@@ -333,6 +333,7 @@ bool AtomicFile::Commit()
             Abandon();
             return false;
         }
+        SyncFolder(*folder_);
         temporary_.clear();
     }
     done_ = true;

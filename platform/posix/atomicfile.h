@@ -65,6 +65,9 @@ public:
     static void FailWritesBeyond(std::size_t bytes, int error);
     // Tests: the rename that puts the file given as `path` in place fails with `error`, until ClearInjectedFault.
     static void FailRenameOf(std::string path, int error);
+    // Tests: once the rename that puts the file given as `path` in place is made, `signal` is raised (and held, as
+    // an ending signal is, as long as the writer holds them), until ClearInjectedFault.
+    static void SignalAtRenameOf(std::string path, int signal);
     static void ClearInjectedFault();
 
     // Watches the files the calling thread writes while it lives, for a caller that cannot ask the writer why a

@@ -2,6 +2,7 @@
 
 #include "platform/posix/endingsignals.h"
 #include "platform/posix/followname.h"
+#include "platform/posix/testinjections.h"
 #include "platform/posix/writesteps.h"
 
 #include <unistd.h>
@@ -26,6 +27,7 @@ OutputBatch::~OutputBatch()
 
 OutputBatch::Outcome OutputBatch::Commit()
 {
+    StopAtTestPoint("outputs written");
     Outcome outcome;
     const auto fail = [&outcome](const Waiting& file, int error) {
         outcome.error = error;
@@ -47,16 +49,27 @@ OutputBatch::Outcome OutputBatch::Commit()
             }
         }
     }
-    for (Waiting& file : waiting_) {
-        if (file.temporary.empty() || outcome.error != 0) {
-            continue;
+    {
+        // A signal that ends the run waits until every rename is made, or one failed: a run ended by one has
+        // replaced all its files or none of them, never a part.
+        const SignalsHeld held;
+        for (Waiting& file : waiting_) {
+            if (file.temporary.empty() || outcome.error != 0) {
+                continue;
+            }
+            if (const int error =
+                    RenameIntoPlace(file.path, *file.folder, file.temporary, file.leaf, file.pendingSlot);
+                error != 0) {
+                fail(file, error);
+            } else {
+                file.temporary.clear();
+                outcome.written.push_back(file.path);
+            }
         }
-        if (const int error = RenameIntoPlace(file.path, *file.folder, file.temporary, file.leaf, file.pendingSlot);
-            error != 0) {
-            fail(file, error);
-        } else {
-            file.temporary.clear();
-            outcome.written.push_back(file.path);
+    }
+    for (const Waiting& file : waiting_) {
+        if (file.folder && file.temporary.empty()) {
+            SyncFolder(*file.folder);
         }
     }
     if (outcome.error == 0) {

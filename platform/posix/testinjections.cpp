@@ -2,6 +2,8 @@
 
 #include "platform/posix/atomicfile.h"
 
+#include <csignal>
+#include <cstdlib>
 #include <utility>
 
 namespace platform {
@@ -25,6 +27,20 @@ void AtomicFile::FailRenameOf(std::string path, int error)
     Fault().renameError = error;
 }
 
+void AtomicFile::SignalAtRenameOf(std::string path, int signal)
+{
+    Fault().signalAt = std::move(path);
+    Fault().signal = signal;
+}
+
 void AtomicFile::ClearInjectedFault() { Fault() = InjectedFault{}; }
+
+void StopAtTestPoint(std::string_view point)
+{
+    static const char* const stopAt = std::getenv(kTestStopVariable);
+    if (stopAt != nullptr && point == stopAt) {
+        ::raise(SIGSTOP);
+    }
+}
 
 } // namespace platform

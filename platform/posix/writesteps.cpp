@@ -5,6 +5,7 @@
 #include "platform/posix/testinjections.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstddef>
 
 #include <fcntl.h>
@@ -26,12 +27,14 @@ int RenameIntoPlace(const std::string& path, const OpenFolder& folder, const std
             return errno;
         }
         DropPending(folder, temporary, slot, true);
+        if (!fault.signalAt.empty() && fault.signalAt == path) {
+            ::raise(fault.signal); // held, as any ending signal, until the caller lets it through
+        }
     }
-    // The rename itself lasts only once the folder is synced; a folder that cannot be (one opened only as a path)
-    // is no failure.
-    ::fsync(folder.Descriptor());
     return 0;
 }
+
+void SyncFolder(const OpenFolder& folder) { ::fsync(folder.Descriptor()); }
 
 int WriteWhole(int fd, std::string_view bytes)
 {

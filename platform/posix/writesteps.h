@@ -17,8 +17,11 @@ int WriteWhole(int fd, std::string_view bytes);
 int SyncInPlace(int fd);
 
 // Renames the temporary file over the target in their folder, out of the table in the same step; the errno of a
-// failure, 0 when it is in place.
+// failure, 0 when it is in place. The rename lasts only once the folder is synced (SyncFolder).
 int RenameIntoPlace(const std::string& path, const OpenFolder& folder, const std::string& temporary,
                     const std::string& leaf, int& slot);
+
+// Syncs the folder a rename was made in; a folder that cannot be (one opened only as a path) is no failure.
+void SyncFolder(const OpenFolder& folder);
 
 } // namespace platform
