@@ -13,8 +13,8 @@ class OpenFolder;
 // While it lives, every AtomicFile the calling thread makes waits for it at its commit. Commit then writes the
 // bytes meant for descriptors (standard output and error last, so that a pipe gets nothing of a run that failed)
 // and renames the temporary files into place, in that order, after every file was written whole: an output that
-// cannot be written replaces nothing. Destroyed without a commit, or after a failed
-// one, it removes every temporary file that waits.
+// cannot be written replaces nothing, and an ending signal that comes during the renames waits until they are all
+// made. Destroyed without a commit, or after a failed one, it removes every temporary file that waits.
 class OutputBatch {
 public:
     OutputBatch();
