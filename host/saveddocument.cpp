@@ -7,11 +7,14 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 #include <optional>
 #include <sstream>
+#include <streambuf>
 #include <string_view>
+#include <vector>
+
+#include <unistd.h>
 
 namespace host {
 
@@ -133,6 +136,33 @@ std::optional<std::uint64_t> BytesLeft(std::istream& in)
 }
 
 SavedDocument Read(std::istream& in, std::uint64_t size);
+
+// The bytes of an open file from its start, read through its descriptor at offsets of their own: never through the
+// file's name, which may lead to another file by now.
+class DescriptorBuffer : public std::streambuf {
+public:
+    explicit DescriptorBuffer(int fd) : fd_(fd), bytes_(64 * 1024) {}
+
+protected:
+    int_type underflow() override
+    {
+        ssize_t got = 0;
+        do {
+            got = ::pread(fd_, bytes_.data(), bytes_.size(), offset_);
+        } while (got < 0 && errno == EINTR);
+        if (got <= 0) {
+            return traits_type::eof(); // the reader says it ends too early, as for a file read by its name
+        }
+        offset_ += got;
+        setg(bytes_.data(), bytes_.data(), bytes_.data() + got);
+        return traits_type::to_int_type(bytes_[0]);
+    }
+
+private:
+    int fd_;
+    off_t offset_ = 0;
+    std::vector<char> bytes_;
+};
 
 } // namespace
 
@@ -261,12 +291,11 @@ SavedDocument ReadSavedDocumentFile(const std::string& path)
 SavedDocument ReadSavedDocumentFile(InputFile& file)
 {
     if (file.Regular()) {
-        // A regular file can be opened again, and read from its start.
-        std::ifstream in(file.Path(), std::ios::binary);
-        if (!in) {
-            throw RecordingError(0, "cannot open " + file.Path() + ": " + std::strerror(errno));
-        }
-        return ReadSavedDocument(in);
+        // Read from its start through the descriptor that was opened, and compared with the outputs, as the
+        // recording reader reads: the name may lead elsewhere by now.
+        DescriptorBuffer bytes(file.Descriptor());
+        std::istream in(&bytes);
+        return Read(in, file.Size());
     }
     // Anything else is read once, with the bytes looked at already.
     while (file.ReadMore()) {

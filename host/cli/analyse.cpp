@@ -13,6 +13,9 @@
 #include "platform/com/memstream.h"
 #include "platform/ui/window.h"
 #include "platform/posix/atomicfile.h"
+#include "platform/posix/followname.h"
+#include "platform/posix/outputbatch.h"
+#include "platform/posix/testinjections.h"
 #include "platform/win/codepage.h"
 #include "platform/win/commdlg.h"
 #include "platform/win/msgbox.h"
@@ -686,9 +689,12 @@ struct OpenedInputs {
     OpenedInputs(const std::string& recordingPath, const std::string& settingsFrom)
     {
         recording = Open(recordingPath);
-        recordingIdentity = OpenedIdentity(recording->Descriptor());
         if (!settingsFrom.empty()) {
             document = Open(settingsFrom);
+        }
+        platform::StopAtTestPoint("inputs opened");
+        recordingIdentity = OpenedIdentity(recording->Descriptor());
+        if (document) {
             documentIdentity = OpenedIdentity(document->Descriptor());
         }
     }

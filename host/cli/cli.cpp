@@ -1,6 +1,9 @@
 #include "host/cli/cli.h"
 
 #include "platform/posix/atomicfile.h"
+#include "platform/posix/endingsignals.h"
+#include "platform/posix/followname.h"
+#include "platform/posix/startingdescriptors.h"
 
 #include <algorithm>
 #include <cerrno>

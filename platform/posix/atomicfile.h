@@ -21,36 +21,16 @@
 // that several outputs are put in place together or not at all.
 #pragma once
 
-#include <csignal>
 #include <cstddef>
 #include <memory>
 #include <ostream>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace platform {
 
-// The signals that end a run, which its handler ends after removing the pending temporaries; they are held while a
-// temporary file is made, renamed or removed. SIGXFSZ, ignored, makes a write fail instead; the fault signals mean a
-// fault, not a request, and keep their default action.
-inline constexpr int kEndingSignals[] = {SIGINT,  SIGTERM, SIGHUP,    SIGQUIT, SIGUSR1, SIGUSR2,
-                                         SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGPIPE};
-
+class OpenFolder;
 class OutputBatch;
-
-// A folder held open: names in it are made, renamed and removed relative to it, wherever its name leads by then.
-class OpenFolder {
-public:
-    explicit OpenFolder(int descriptor) : descriptor_(descriptor) {}
-    ~OpenFolder();
-    OpenFolder(const OpenFolder&) = delete;
-    OpenFolder& operator=(const OpenFolder&) = delete;
-    int Descriptor() const { return descriptor_; }
-
-private:
-    int descriptor_;
-};
 
 class AtomicFile {
 public:
@@ -85,6 +65,9 @@ public:
     static void FailWritesBeyond(std::size_t bytes, int error);
     // Tests: the rename that puts the file given as `path` in place fails with `error`, until ClearInjectedFault.
     static void FailRenameOf(std::string path, int error);
+    // Tests: once the rename that puts the file given as `path` in place is made, `signal` is raised (and held, as
+    // an ending signal is, as long as the writer holds them), until ClearInjectedFault.
+    static void SignalAtRenameOf(std::string path, int signal);
     static void ClearInjectedFault();
 
     // Watches the files the calling thread writes while it lives, for a caller that cannot ask the writer why a
@@ -135,81 +118,6 @@ private:
     std::size_t written_ = 0;
     std::unique_ptr<Buffer> buffer_;
     std::unique_ptr<std::ostream> stream_;
-};
-
-// Where a name leads, its symbolic links followed one by one as open() follows them: one of the process's
-// descriptors, or the file the links end at.
-struct FileTarget {
-    int descriptor = -1; // the descriptor the name is a name of; -1 for a file
-    std::string path;    // else the file, with no link at its end; it may not exist yet
-    int error = 0;       // why nothing can be written there: a link that cannot be followed, a folder that cannot be
-                         // opened, or a descriptor that was not open for writing when the program started; 0 when
-                         // nothing is known against it
-    std::shared_ptr<const OpenFolder> folder = {}; // the folder `path` lies in, opened as the name was followed
-    std::string leaf = {};                         // `path`'s last name, in `folder`
-};
-
-// Where `name` leads: where it led when it was pinned (PinnedName), else where it leads now.
-FileTarget FollowName(const std::string& name);
-
-// Records which descriptors are open, and how, as the program starts and before it opens any: only those are
-// written through by name. Until it is called, a descriptor counts as it is open at the time.
-void RecordOpenDescriptors();
-// True when `fd` was open when the program started (open for writing, when `writing`).
-bool OpenAtStart(int fd, bool writing);
-
-// While it lives, `name` leads where it led when the pin was made: every AtomicFile of that name writes there,
-// whatever its links lead to by then, so that what was checked of the target holds for the write.
-class PinnedName {
-public:
-    explicit PinnedName(std::string name);
-    ~PinnedName();
-    PinnedName(const PinnedName&) = delete;
-    PinnedName& operator=(const PinnedName&) = delete;
-
-    const std::string& Name() const { return name_; }
-    const FileTarget& Target() const { return target_; }
-
-private:
-    std::string name_;
-    FileTarget target_;
-};
-
-// While it lives, every AtomicFile the calling thread makes waits for it at its commit. Commit then writes the
-// bytes meant for descriptors (standard output and error last, so that a pipe gets nothing of a run that failed)
-// and renames the temporary files into place, in that order, after every file was written whole: an output that
-// cannot be written replaces nothing. Destroyed without a commit, or after a failed
-// one, it removes every temporary file that waits.
-class OutputBatch {
-public:
-    OutputBatch();
-    ~OutputBatch();
-    OutputBatch(const OutputBatch&) = delete;
-    OutputBatch& operator=(const OutputBatch&) = delete;
-
-    struct Outcome {
-        int error = 0;                     // the errno of the failure; 0 when every file was put in place
-        std::string failed;                // the file (its path as given) that failed
-        std::vector<std::string> written;  // the files (paths as given) already put in place before the failure
-    };
-    Outcome Commit();
-
-private:
-    friend class AtomicFile;
-    struct Waiting {
-        std::string path;                              // as given
-        int descriptor = -1;                           // in place: the bytes go through it
-        bool standard = false;                         // it is standard output or error, written last
-        std::string bytes = {};
-        std::shared_ptr<const OpenFolder> folder = {}; // else the temporary file, renamed over `leaf` in `folder`
-        std::string temporary = {};
-        std::string leaf = {};
-        int pendingSlot = -1;
-    };
-    void Discard();
-
-    std::vector<Waiting> waiting_;
-    OutputBatch* outer_;
 };
 
 // Writes `bytes` as the whole file at `path` through an AtomicFile; false when it could not be written.

@@ -3,6 +3,7 @@
 // message says what to do.
 #include "host/document.h"
 #include "host/saveddocument.h"
+#include "platform/posix/testinjections.h"
 #include "tests/cli/programrun.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +18,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -292,10 +295,46 @@ TEST(CommandLineOutputs, AnOutputThatCannotBeWrittenReplacesNoOther)
     }
 }
 
+namespace {
+
+// Runs the program in `folder` up to the fixed point `point`, where it stops itself for a test that names the point
+// in its environment, does `meanwhile` there, and lets the run go on to its end.
+RunResult RunStoppingAt(const std::string& point, const std::vector<std::string>& arguments,
+                        const std::string& folder, const std::function<void()>& meanwhile)
+{
+    const TempFolder captured;
+    const std::string out = captured / "out";
+    const std::string err = captured / "err";
+    const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const std::string stop = std::string(platform::kTestStopVariable) + "=" + point;
+    const pid_t child = Start({.arguments = Joined({stop, clitest::Program().string()}, arguments),
+                               .folder = folder,
+                               .command = "env"},
+                              outFd, errFd);
+    ::close(outFd);
+    ::close(errFd);
+    int status = 0;
+    const bool stopped = ::waitpid(child, &status, WUNTRACED) == child && WIFSTOPPED(status);
+    EXPECT_TRUE(stopped) << "the run did not stop at " << point << ": " << Bytes(err);
+    RunResult result;
+    if (stopped) {
+        meanwhile();
+        ::kill(child, SIGCONT);
+        result = Wait(child);
+    }
+    result.out = Bytes(out);
+    result.err = Bytes(err);
+    return result;
+}
+
+} // namespace
+
 // A folder of an output's name swapped with a link to the recording's folder while runs write into it: each output
 // is written into the folder its name led to when it was followed, so the recording is refused there or another
-// file written, and a temporary is removed from the folder it was made in. A recording named through such a folder
-// is compared with the outputs as the file that was read.
+// file written, and a temporary is removed from the folder it was made in. A recording or a --from document named
+// through such a folder is compared with the outputs, and read, as the file that was opened. Each case runs once
+// with the swap made just after the inputs were opened, from either side, then 200 times with swaps at any moment.
 TEST(CommandLineOutputs, AFolderSwappedDuringARunNeverLeadsAWriteOntoTheRecording)
 {
     const TempFolder folder;
@@ -309,49 +348,82 @@ TEST(CommandLineOutputs, AFolderSwappedDuringARunNeverLeadsAWriteOntoTheRecordin
         }
         return text;
     };
-    const std::string recording = potential("20");
-    Put(folder / "R/rec.txt", recording);
-    // Another recording in D: the table of the file read, and only that one, may replace R/rec.txt.
+    const auto run = [&](const std::vector<std::string>& arguments) {
+        return RunProgram({arguments, folder.Path().string()});
+    };
+    // In R a recording and its saved document; beside them another recording, and another document, analysed with
+    // settings of its own (no summary rows), which the swapped folder D holds in the cases that read from it.
+    Put(folder / "R/rec.txt", potential("20"));
     Put(folder / "another.txt", potential("30"));
-    const std::string anotherTable =
-        RunProgram({{"analyse", "another.txt", "--type", "1", "-q"}, folder.Path().string()}).out;
-    ASSERT_NE(anotherTable.find("\n1\t-70.00\t100.0\t"), std::string::npos) << anotherTable;
+    ASSERT_EQ(run({"analyse", "R/rec.txt", "--type", "1", "-q", "-o", "/dev/null", "--save", "R/doc.cmhd"}).status, 0);
+    ASSERT_EQ(run({"analyse", "another.txt", "--type", "1", "--set", "2002=f", "-q", "-o", "/dev/null", "--save",
+                   "another.cmhd"})
+                  .status,
+              0);
+    const std::map<std::string, std::string> untouched = {{"R/rec.txt", Bytes(folder / "R/rec.txt")},
+                                                          {"R/doc.cmhd", Bytes(folder / "R/doc.cmhd")}};
     fs::create_symlink("R", folder / "X");
     const std::string one = folder / "D";
     const std::string other = folder / "X";
+    const auto swap = [&] { ::renameat2(AT_FDCWD, one.c_str(), AT_FDCWD, other.c_str(), RENAME_EXCHANGE); };
     const struct {
         std::vector<std::string> arguments;
-        bool anotherInD = false;
+        std::string inD = {};                  // the file copied into D, as D/rec.txt or D/doc.cmhd
+        std::vector<std::string> allowed = {}; // the run whose table, and only that, may replace a file in R
     } cases[] = {
         {{"analyse", "R/rec.txt", "--type", "1", "-q", "-o", "D/rec.txt"}},
         {{"analyse", "R/rec.txt", "--type", "1", "-q", "-o", "/dev/null", "--save", "D/rec.txt"}},
-        {{"analyse", "D/rec.txt", "--type", "1", "-q", "-o", "R/rec.txt"}, true},
+        {{"analyse", "D/rec.txt", "--type", "1", "-q", "-o", "R/rec.txt"},
+         "another.txt",
+         {"analyse", "another.txt", "--type", "1", "-q"}},
+        {{"analyse", "another.txt", "-q", "--from", "D/doc.cmhd", "-o", "R/doc.cmhd"},
+         "another.cmhd",
+         {"analyse", "another.txt", "-q", "--from", "another.cmhd"}},
+        {{"analyse", "D/doc.cmhd", "-q", "-o", "R/doc.cmhd"}, "another.cmhd", {"analyse", "another.cmhd", "-q"}},
     };
     for (const auto& test : cases) {
-        SCOPED_TRACE(test.arguments.back());
-        if (test.anotherInD) {
-            fs::copy_file(folder / "another.txt", folder / "D/rec.txt");
+        SCOPED_TRACE(clitest::Quote(test.arguments[1]) + " ... " + test.arguments.back());
+        const std::string allowed = test.allowed.empty() ? "" : run(test.allowed).out;
+        ASSERT_TRUE(test.allowed.empty() || allowed.find("\n1\t-70.00\t100.0\t") != std::string::npos) << allowed;
+        if (!test.inD.empty()) {
+            fs::copy_file(folder / test.inD, folder / (test.inD.ends_with(".txt") ? "D/rec.txt" : "D/doc.cmhd"));
         }
+        int replaced = 0;
+        std::vector<int> seen;
+        const auto check = [&](int status) {
+            seen.push_back(status);
+            for (const auto& [name, bytes] : untouched) {
+                if (const std::string now = Bytes(folder / name); now != bytes) {
+                    replaced += now != allowed;
+                    Put(folder / name, bytes);
+                }
+            }
+        };
+        // The swap made at a fixed point, after the inputs were opened and before anything else is done with them.
+        for (const bool swapped : {false, true}) {
+            if (swapped) {
+                swap();
+            }
+            check(RunStoppingAt("inputs opened", test.arguments, folder.Path().string(), swap).status);
+            if (!swapped) {
+                swap();
+            }
+        }
+        EXPECT_EQ(replaced, 0) << "with the swap just after the inputs were opened";
         std::atomic<bool> stop = false;
         std::thread swapper([&] {
             while (!stop) {
-                ::renameat2(AT_FDCWD, one.c_str(), AT_FDCWD, other.c_str(), RENAME_EXCHANGE);
+                swap();
                 std::this_thread::sleep_for(std::chrono::microseconds(100));
             }
         });
-        int replaced = 0;
-        std::vector<int> seen;
         for (int run = 0; run < 200; ++run) {
-            seen.push_back(RunProgram({test.arguments, folder.Path().string()}).status);
-            if (const std::string now = Bytes(folder / "R/rec.txt"); now != recording) {
-                replaced += !test.anotherInD || now != anotherTable;
-                Put(folder / "R/rec.txt", recording);
-            }
+            check(RunProgram({test.arguments, folder.Path().string()}).status);
         }
         stop = true;
         swapper.join();
         if (fs::is_symlink(one)) {
-            ::renameat2(AT_FDCWD, one.c_str(), AT_FDCWD, other.c_str(), RENAME_EXCHANGE);
+            swap();
         }
         EXPECT_EQ(replaced, 0);
         // Written where the name led to another file, refused where it led to the recording; nothing else.
@@ -361,9 +433,52 @@ TEST(CommandLineOutputs, AFolderSwappedDuringARunNeverLeadsAWriteOntoTheRecordin
         }
         EXPECT_EQ(seen, std::vector<int>{});
         fs::remove(folder / "D/rec.txt");
+        fs::remove(folder / "D/doc.cmhd");
         // No temporary is left where one was made.
-        EXPECT_EQ(TempFolder::NamesIn(folder / "R"), std::vector<std::string>{"rec.txt"});
+        EXPECT_EQ(TempFolder::NamesIn(folder / "R"), (std::vector<std::string>{"doc.cmhd", "rec.txt"}));
         EXPECT_EQ(TempFolder::NamesIn(folder / "D"), std::vector<std::string>{});
+    }
+}
+
+// Outputs whose commit fails at a rename (its target made a folder while the run wrote): the message names the
+// output that failed and those already written before it, a file put in place or standard output; the others,
+// and the temporaries, are gone.
+TEST(CommandLineOutputs, AFailedCommitNamesTheOutputsAlreadyWritten)
+{
+    const TempFolder folder;
+    Put(folder / "rec.txt", Bytes(Example("cardiac.txt")));
+    const std::string failure = "crestmetrics: analyse: cannot write ";
+    const struct {
+        std::vector<std::string> outputs;
+        std::string madeAFolder;
+        std::string message;
+        std::vector<std::string> names; // what the folder holds after the run
+    } cases[] = {
+        {{"-o", "table.txt", "--save", "doc.cmhd"},
+         "doc.cmhd",
+         "the document to doc.cmhd: Is a directory; already written: the table to table.txt",
+         {"doc.cmhd", "rec.txt", "table.txt"}},
+        {{"--save", "doc.cmhd"},
+         "doc.cmhd",
+         "the document to doc.cmhd: Is a directory; already written: the table to standard output",
+         {"doc.cmhd", "rec.txt"}},
+        {{"-o", "table.txt", "--save", "doc.cmhd"}, "table.txt", "the table to table.txt: Is a directory",
+         {"rec.txt", "table.txt"}},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.message);
+        const RunResult outcome =
+            RunStoppingAt("outputs written", Joined({"analyse", "rec.txt", "--type", "1", "-q"}, test.outputs),
+                          folder.Path().string(), [&] { fs::create_directory(folder / test.madeAFolder); });
+        EXPECT_EQ(outcome.status, 1);
+        EXPECT_EQ(outcome.err, failure + test.message + "\n");
+        EXPECT_EQ(folder.Names(), test.names);
+        const bool tableWritten =
+            fs::is_regular_file(folder / "table.txt") && Bytes(folder / "table.txt").rfind(kCardiacHeader, 0) == 0;
+        EXPECT_EQ(tableWritten, test.message.ends_with("table.txt"));
+        EXPECT_EQ(outcome.out.rfind(kCardiacHeader, 0) == 0, test.message.ends_with("standard output"));
+        fs::remove_all(folder / "table.txt");
+        fs::remove_all(folder / "doc.cmhd");
     }
 }
 

@@ -13,6 +13,7 @@
 #include <new>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <limits>
 #include <unistd.h>
@@ -143,6 +144,32 @@ TEST(SavedDocument, AFailedSaveKeepsTheOldDocument)
     platform::AtomicFile::ClearInjectedFault();
     EXPECT_EQ(read(), Expected());
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"analysis.cmhd"});
+}
+
+// A saved document is read from the file that was opened (and compared with the outputs), whatever its name leads
+// to by the time it is read, as the recording reader reads a recording.
+TEST(SavedDocument, ItIsReadFromTheFileOpenedNotFromItsNameAgain)
+{
+    namespace fs = std::filesystem;
+    const testutil::TempFolder folder;
+    const std::string path = folder / "analysis.cmhd";
+    const std::vector<std::vector<std::uint8_t>> others = {{'x', 'y', 'z'}, {}}; // a document of the same size
+    ASSERT_TRUE(host::WriteSavedDocumentFile(folder / "other.cmhd", *TwoChannels(), others));
+    const struct {
+        const char* what;
+        std::function<void()> meanwhile;
+    } cases[] = {
+        {"another document renamed over its name", [&] { fs::rename(folder / "other.cmhd", path); }},
+        {"its name removed", [&] { fs::remove(path); }},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.what);
+        ASSERT_TRUE(host::WriteSavedDocumentFile(path, *TwoChannels(), kStreams));
+        host::InputFile file(path);
+        ASSERT_TRUE(host::IsSavedDocument(file));
+        test.meanwhile();
+        EXPECT_EQ(host::ReadSavedDocumentFile(file).streams, kStreams);
+    }
 }
 
 TEST(SavedDocument, DamagedFilesAreRefused)

@@ -1,12 +1,15 @@
 // Files written whole or not at all: a failed or cancelled write leaves the old file byte for byte and no
 // temporary file behind; devices are written in place and stay devices.
 #include "platform/posix/atomicfile.h"
+#include "platform/posix/followname.h"
+#include "platform/posix/outputbatch.h"
 #include "tests/tempfolder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <climits>
 #include <fcntl.h>
 #include <filesystem>
@@ -50,6 +53,30 @@ protected:
         struct stat info {};
         ::stat(path.c_str(), &info);
         return info.st_mode & 07777;
+    }
+    // The errno of a write of "new" over `path` made as an ordinary user who owns the test's folder and the files
+    // `owned` in it (root writes anything); 0 when it was written.
+    int WriteAsOrdinaryUser(const std::string& path, std::vector<std::string> owned = {}) const
+    {
+        const bool root = ::geteuid() == 0;
+        const passwd* nobody = ::getpwnam("nobody");
+        const uid_t user = nobody ? nobody->pw_uid : 65534;
+        const gid_t group = nobody ? nobody->pw_gid : 65534;
+        owned.push_back(folder_.Path());
+        for (const std::string& file : owned) {
+            EXPECT_TRUE(!root || ::chown(file.c_str(), user, group) == 0) << file;
+        }
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (root && (::setgid(group) != 0 || ::setuid(user) != 0)) {
+                ::_exit(255);
+            }
+            const AtomicFile::FailureWatch watch;
+            const bool written = platform::WriteWholeFile(path, "new");
+            ::_exit(written ? 0 : std::min(watch.Reason(), 254));
+        }
+        int status = -1;
+        return ::waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
     testutil::TempFolder folder_;
@@ -169,25 +196,25 @@ TEST_F(AtomicFileTest, AFileProtectedFromWritingIsRefusedAndKept)
     const std::string path = PathOf("protected.txt");
     Put(path, kOld);
     ::chmod(path.c_str(), 0444);
-    const bool root = ::geteuid() == 0;
-    const passwd* nobody = ::getpwnam("nobody");
-    const uid_t user = nobody ? nobody->pw_uid : 65534;
-    const gid_t group = nobody ? nobody->pw_gid : 65534;
-    ASSERT_TRUE(!root || ::chown(folder_.Path().c_str(), user, group) == 0);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (root && (::setgid(group) != 0 || ::setuid(user) != 0)) {
-            ::_exit(2);
-        }
-        const AtomicFile::FailureWatch watch;
-        const bool written = platform::WriteWholeFile(path, "new");
-        ::_exit(!written && watch.Reason() == EACCES ? 0 : 1);
-    }
-    int status = -1;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_EQ(status, 0); // exited 0: refused with EACCES
+    EXPECT_EQ(WriteAsOrdinaryUser(path), EACCES);
     EXPECT_EQ(Read(path), kOld);
     EXPECT_EQ(Names(), std::vector<std::string>{"protected.txt"});
+}
+
+// A folder that its user may search and write in but not list is held open as a path only: the user still saves
+// there, a new file or one replaced.
+TEST_F(AtomicFileTest, AFolderThatMayNotBeListedIsWrittenInAllTheSame)
+{
+    fs::create_directories(PathOf("drop"));
+    Put(PathOf("drop/old.txt"), kOld);
+    for (const char* name : {"drop/new.txt", "drop/old.txt"}) {
+        SCOPED_TRACE(name);
+        ::chmod(PathOf("drop").c_str(), 0300);
+        EXPECT_EQ(WriteAsOrdinaryUser(PathOf(name), {PathOf("drop"), PathOf("drop/old.txt")}), 0);
+        ::chmod(PathOf("drop").c_str(), 0700);
+        EXPECT_EQ(Read(PathOf(name)), "new");
+        EXPECT_EQ(Names("drop"), (std::vector<std::string>{"new.txt", "old.txt"}));
+    }
 }
 
 // A link is followed as a shell's ">" follows it, never replaced: a dangling one makes the file it names in its
@@ -405,6 +432,61 @@ TEST_F(AtomicFileTest, ABatchPutsItsFilesInPlaceTogetherOrNotAtAll)
         }
         EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
         AtomicFile::ClearInjectedFault();
+    }
+}
+
+// A signal that ends a run, handled as the command line handles it, removes the temporaries being written from the
+// folders they were made in, whatever the working folder; one that comes while a batch renames its files waits
+// until every file is in place: the run has replaced all its files or none.
+TEST_F(AtomicFileTest, ASignalEndsABatchWithAllItsFilesReplacedOrNone)
+{
+    const std::vector<std::string> files = {PathOf("one/a.txt"), PathOf("two/b.txt")};
+    const struct {
+        const char* what;
+        int signal;
+        std::string renamed; // the rename that raises it; empty: raised while the files wait for the batch
+        bool replaced;
+    } cases[] = {
+        {"while the files wait", SIGINT, "", false},
+        {"at the first rename", SIGTERM, files[0], true},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.what);
+        for (const std::string& file : files) {
+            fs::create_directories(fs::path(file).parent_path());
+            Put(file, kOld);
+        }
+        const pid_t child = ::fork();
+        if (child == 0) {
+            struct sigaction action {};
+            action.sa_handler = [](int signal) {
+                AtomicFile::RemovePendingTemporaries();
+                ::raise(signal);
+            };
+            action.sa_flags = SA_RESETHAND;
+            ::sigaction(test.signal, &action, nullptr);
+            if (::chdir(folder_.Path().c_str()) != 0) { // the folder above the files'
+                ::_exit(2);
+            }
+            AtomicFile::SignalAtRenameOf(test.renamed, test.signal);
+            platform::OutputBatch batch;
+            for (const std::string& file : files) {
+                platform::WriteWholeFile(file, "new");
+            }
+            if (test.renamed.empty()) {
+                ::raise(test.signal);
+            }
+            batch.Commit();
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == test.signal) << status;
+        for (const std::string& file : files) {
+            EXPECT_EQ(Read(file), test.replaced ? "new" : kOld) << file;
+            EXPECT_EQ(testutil::TempFolder::NamesIn(fs::path(file).parent_path()),
+                      std::vector<std::string>{fs::path(file).filename().string()});
+        }
     }
 }
 
