@@ -29,12 +29,15 @@
 #include <cstdio>
 #include <deque>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <iterator>
 #include <locale>
 #include <optional>
 #include <ostream>
 #include <sstream>
+#include <stdlib.h>
+#include <string_view>
 #include <sys/stat.h>
 
 namespace cli {
@@ -675,6 +678,128 @@ void WarnOfEmptyResults(IAnalysisJob& job, const host::Document& recording, std:
     }
 }
 
+// The table as the export writes it, through a file in a temporary folder of its own; empty when it cannot be.
+std::string ExportedTable(IAnalysisJob& job)
+{
+    std::error_code error;
+    std::string folder = (std::filesystem::temp_directory_path(error) / "crestmetrics-XXXXXX").string();
+    if (error || !mkdtemp(folder.data())) {
+        return {};
+    }
+    const std::string path = folder + "/table.txt";
+    std::string table;
+    if (job.ExportTable(host::MakeString(platform::Utf8ToUtf16(path)).Get()) == S_OK) {
+        std::ifstream in(path, std::ios::binary);
+        table.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    std::filesystem::remove_all(folder, error);
+    return table;
+}
+
+// The Latency cells of the table's event rows in seconds, none for an empty cell; nothing when the table shows no
+// Latency in a unit of time it knows.
+std::optional<std::vector<std::optional<double>>> LatencyCells(const std::string& table)
+{
+    const auto cellsOf = [](std::string_view line) {
+        std::vector<std::string_view> cells;
+        for (std::size_t start = 0;;) {
+            const std::size_t tab = line.find('\t', start);
+            cells.push_back(line.substr(start, tab - start));
+            if (tab == std::string_view::npos) {
+                return cells;
+            }
+            start = tab + 1;
+        }
+    };
+    std::vector<std::string_view> lines;
+    for (std::size_t start = 0, end = 0; (end = table.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        lines.emplace_back(table.data() + start, end - start);
+    }
+    if (lines.empty()) {
+        return std::nullopt;
+    }
+    const std::vector<std::string_view> header = cellsOf(lines.front());
+    constexpr std::string_view kLatency = "Latency (";
+    const auto column = std::ranges::find_if(header, [&](std::string_view cell) { return cell.starts_with(kLatency); });
+    // The export writes Latin-1: µ is the byte 0xB5.
+    static constexpr std::pair<std::string_view, double> kUnits[] = {{"s)", 1.0}, {"ms)", 1e-3}, {"\xB5s)", 1e-6}};
+    const auto unit = column == header.end() ? std::end(kUnits) : std::ranges::find_if(kUnits, [&](const auto& known) {
+        return column->substr(kLatency.size()) == known.first;
+    });
+    if (unit == std::end(kUnits)) {
+        return std::nullopt;
+    }
+    const auto at = static_cast<std::size_t>(column - header.begin());
+    std::vector<std::optional<double>> latencies;
+    // The event rows end at the blank line before the summary.
+    for (auto line = lines.begin() + 1; line != lines.end() && !line->empty(); ++line) {
+        const std::vector<std::string_view> cells = cellsOf(*line);
+        double value = 0.0;
+        const std::string_view cell = at < cells.size() ? cells[at] : std::string_view();
+        const bool number = std::from_chars(cell.data(), cell.data() + cell.size(), value).ec == std::errc();
+        latencies.push_back(number ? std::optional<double>(value * unit->second) : std::nullopt);
+    }
+    return latencies;
+}
+
+// An evoked response's start is the last sample before its peak at or below the start level, else the end of its
+// baseline: a baseline below the signal's own level (a fixed level set low, the lowest sample) finds it anywhere
+// before the stimulus, and one on a stimulus artefact (the automatic baseline at 1007 = 0) finds it on the
+// artefact itself. The numbers stay as measured; rows that start more than two samples before their stimulus, or
+// on the artefact that stimulus methods 3 and 4 take as the stimulus (Latency 0), are counted with the settings that
+// led there.
+void WarnOfResponsesStartedEarly(IAnalysisJob& job, const host::Document& recording, std::ostream& err)
+{
+    constexpr int kEvokedResponse = 3;
+    constexpr LONG kDetectionStartId = 1007;
+    constexpr LONG kBaselineModeId = 1039;
+    constexpr LONG kFixedBaselineId = 1040;
+    const int type = WholeNumberIn(SettingText(job, kAnalysisTypeId)).value_or(-1);
+    const int method = WholeNumberIn(SettingText(job, kStimulusMethodId)).value_or(-1);
+    LONG rows = 0;
+    job.SelectEvent(-1, &rows);
+    if (type != kEvokedResponse || method == kNoStimulusMethod || rows == 0 || recording.BlockCount() == 0) {
+        return;
+    }
+    const auto latencies = LatencyCells(ExportedTable(job));
+    if (!latencies) {
+        return;
+    }
+    double period = 0.0;
+    for (int block = 0; block < recording.BlockCount(); ++block) {
+        period = std::max(period, recording.TickPeriod(block));
+    }
+    // Latencies are whole samples: the halfway marks keep the table's rounding out of the count.
+    const bool artefactIsStimulus = method == 3 || method == 4;
+    const auto early = std::ranges::count_if(*latencies, [&](const std::optional<double>& latency) {
+        return latency && (*latency < -2.5 * period || (artefactIsStimulus && std::fabs(*latency) < 0.5 * period));
+    });
+    if (early == 0) {
+        return;
+    }
+    const int mode = WholeNumberIn(SettingText(job, kBaselineModeId)).value_or(0);
+    std::vector<PageSetting> settings{{Page::kBaseline, kBaselineModeId}};
+    std::string advice;
+    if (mode == 1) {
+        settings.push_back({Page::kBaseline, kFixedBaselineId, Quantity::kHeight});
+        advice = "set 1040 to the signal's own level before the stimulus, never below it";
+    } else if (mode == 2) {
+        advice = "the lowest sample lies below the signal's own level or on the artefact: set 1039=1 with 1040 at the "
+                 "signal's own level before the stimulus";
+    } else {
+        settings.push_back({Page::kDetector, kDetectionStartId, Quantity::kMilliseconds});
+        advice = "set 1007 past the artefact, or 1039=1 with 1040 at the signal's own level before the stimulus, "
+                 "never below it";
+    }
+    const auto channel = AnalysedChannel(job, recording);
+    err << "crestmetrics: analyse: warning: " << early << " of " << latencies->size()
+        << " rows start before their stimulus or on its artefact, so their Latency and Height do not measure the "
+           "response: "
+        << TypeName(job, type) << " (type " << type << ") with "
+        << SettingValues(job, settings, channel ? recording.ChannelUnit(*channel) : std::u16string()) << "; "
+        << advice << '\n';
+}
+
 // The files the run reads, opened once, before the outputs are checked against them: what is compared is what is
 // read, whatever their names lead to meanwhile. A pipe or a FIFO gives its bytes only once.
 struct OpenedInputs {
@@ -1282,6 +1407,7 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
     Analyse(job, request.type >= 0, options.quiet, err);
     request.view.CheckEvents(job);
     WarnOfEmptyResults(job, *input.recording, err);
+    WarnOfResponsesStartedEarly(job, *input.recording, err);
     WriteOutputs(request, analysis, loaded.host, *persistence.Get(), *input.recording, options, out, err, outputs);
     if (!options.quiet) {
         err << "crestmetrics: analyse: done\n";
