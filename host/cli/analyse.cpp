@@ -29,15 +29,12 @@
 #include <cstdio>
 #include <deque>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iterator>
 #include <locale>
 #include <optional>
 #include <ostream>
 #include <sstream>
-#include <stdlib.h>
-#include <string_view>
 #include <sys/stat.h>
 
 namespace cli {
@@ -678,70 +675,6 @@ void WarnOfEmptyResults(IAnalysisJob& job, const host::Document& recording, std:
     }
 }
 
-// The table as the export writes it, through a file in a temporary folder of its own; empty when it cannot be.
-std::string ExportedTable(IAnalysisJob& job)
-{
-    std::error_code error;
-    std::string folder = (std::filesystem::temp_directory_path(error) / "crestmetrics-XXXXXX").string();
-    if (error || !mkdtemp(folder.data())) {
-        return {};
-    }
-    const std::string path = folder + "/table.txt";
-    std::string table;
-    if (job.ExportTable(host::MakeString(platform::Utf8ToUtf16(path)).Get()) == S_OK) {
-        std::ifstream in(path, std::ios::binary);
-        table.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    std::filesystem::remove_all(folder, error);
-    return table;
-}
-
-// The Latency cells of the table's event rows in seconds, none for an empty cell; nothing when the table shows no
-// Latency in a unit of time it knows.
-std::optional<std::vector<std::optional<double>>> LatencyCells(const std::string& table)
-{
-    const auto cellsOf = [](std::string_view line) {
-        std::vector<std::string_view> cells;
-        for (std::size_t start = 0;;) {
-            const std::size_t tab = line.find('\t', start);
-            cells.push_back(line.substr(start, tab - start));
-            if (tab == std::string_view::npos) {
-                return cells;
-            }
-            start = tab + 1;
-        }
-    };
-    std::vector<std::string_view> lines;
-    for (std::size_t start = 0, end = 0; (end = table.find("\r\n", start)) != std::string::npos; start = end + 2) {
-        lines.emplace_back(table.data() + start, end - start);
-    }
-    if (lines.empty()) {
-        return std::nullopt;
-    }
-    const std::vector<std::string_view> header = cellsOf(lines.front());
-    constexpr std::string_view kLatency = "Latency (";
-    const auto column = std::ranges::find_if(header, [&](std::string_view cell) { return cell.starts_with(kLatency); });
-    // The export writes Latin-1: µ is the byte 0xB5.
-    static constexpr std::pair<std::string_view, double> kUnits[] = {{"s)", 1.0}, {"ms)", 1e-3}, {"\xB5s)", 1e-6}};
-    const auto unit = column == header.end() ? std::end(kUnits) : std::ranges::find_if(kUnits, [&](const auto& known) {
-        return column->substr(kLatency.size()) == known.first;
-    });
-    if (unit == std::end(kUnits)) {
-        return std::nullopt;
-    }
-    const auto at = static_cast<std::size_t>(column - header.begin());
-    std::vector<std::optional<double>> latencies;
-    // The event rows end at the blank line before the summary.
-    for (auto line = lines.begin() + 1; line != lines.end() && !line->empty(); ++line) {
-        const std::vector<std::string_view> cells = cellsOf(*line);
-        double value = 0.0;
-        const std::string_view cell = at < cells.size() ? cells[at] : std::string_view();
-        const bool number = std::from_chars(cell.data(), cell.data() + cell.size(), value).ec == std::errc();
-        latencies.push_back(number ? std::optional<double>(value * unit->second) : std::nullopt);
-    }
-    return latencies;
-}
-
 // An evoked response's start is the last sample before its peak at or below the start level, else the end of its
 // baseline: a baseline below the signal's own level (a fixed level set low, the lowest sample) finds it anywhere
 // before the stimulus, and one on a stimulus artefact (the automatic baseline at 1007 = 0) finds it on the
@@ -761,19 +694,20 @@ void WarnOfResponsesStartedEarly(IAnalysisJob& job, const host::Document& record
     if (type != kEvokedResponse || method == kNoStimulusMethod || rows == 0 || recording.BlockCount() == 0) {
         return;
     }
-    const auto latencies = LatencyCells(ExportedTable(job));
-    if (!latencies) {
-        return;
-    }
     double period = 0.0;
     for (int block = 0; block < recording.BlockCount(); ++block) {
         period = std::max(period, recording.TickPeriod(block));
     }
-    // Latencies are whole samples: the halfway marks keep the table's rounding out of the count.
+    // Latencies are whole samples: the halfway marks keep a float's rounding out of the count.
     const bool artefactIsStimulus = method == 3 || method == 4;
-    const auto early = std::ranges::count_if(*latencies, [&](const std::optional<double>& latency) {
-        return latency && (*latency < -2.5 * period || (artefactIsStimulus && std::fabs(*latency) < 0.5 * period));
-    });
+    constexpr LONG kLatencyCode = 47;
+    LONG early = 0;
+    for (LONG row = 0; row < rows; ++row) {
+        double latency = 0.0;
+        if (job.GetEventValue(row, kLatencyCode, &latency) == S_OK) {
+            early += latency < -2.5 * period || (artefactIsStimulus && std::fabs(latency) < 0.5 * period);
+        }
+    }
     if (early == 0) {
         return;
     }
@@ -792,7 +726,7 @@ void WarnOfResponsesStartedEarly(IAnalysisJob& job, const host::Document& record
                  "never below it";
     }
     const auto channel = AnalysedChannel(job, recording);
-    err << "crestmetrics: analyse: warning: " << early << " of " << latencies->size()
+    err << "crestmetrics: analyse: warning: " << early << " of " << rows
         << " rows start before their stimulus or on its artefact, so their Latency and Height do not measure the "
            "response: "
         << TypeName(job, type) << " (type " << type << ") with "
