@@ -260,6 +260,27 @@ public:
         });
     }
 
+    HRESULT GetEventValue(LONG index, LONG code, double* value) override
+    {
+        if (!value) {
+            return E_POINTER;
+        }
+        *value = 0.0;
+        return KVO::GuardSlot([&]() -> HRESULT {
+            const CycleDetector* results = document_->Results();
+            constexpr LONG kLastCode = 57; // 58, the time of day, comes from the event's place, not its record
+            if (!results || index < 0 || index >= results->EventCount() || code < 0 || code > kLastCode) {
+                return E_INVALIDARG;
+            }
+            const float measured = results->EventAt(index).record.GetValueById(static_cast<std::uint32_t>(code));
+            if (!Enum::IsFiniteValue(measured)) {
+                return S_FALSE;
+            }
+            *value = measured;
+            return S_OK;
+        });
+    }
+
     HRESULT CountBlocksWithoutStimulus(LONG* without, LONG* blocks) override
     {
         if (!without || !blocks) {

@@ -199,7 +199,14 @@ bool Algorithm::Step(PSState& s, const Params& params, EventFCalc& out)
     // A record at or after the request's end is made by a later request, so that no request passes one over.
     const Entry& first = s.collected == 4 ? s.entries[1] : s.entries[0];
     if (first.tick >= s.endTick) {
-        s.UpdateResume(s.endTick);
+        // The spike's events are taken already, so its source may have run out and set the block's end: the
+        // record still owed holds the State at the request's end (a request that ends just after a stimulus on the
+        // range's first tick would lose it).
+        if (s.sourcesExhausted) {
+            s.resume = s.endTick;
+        } else {
+            s.UpdateResume(s.endTick);
+        }
         return false;
     }
     if (s.collected < 4) {

@@ -74,6 +74,10 @@ struct IAnalysisJob : IUnknown {
     // responses or population spikes found no stimulus (*without), which give no row; both 0 for the other analysis
     // types, without a stimulus search, without results and for an analysis while sampling (its range has no end).
     virtual HRESULT CountBlocksWithoutStimulus(LONG* without, LONG* blocks) = 0;
+    // 15: parameter `code` (a table column's code) of event `index` (from 0) of the last analysis, as measured, in
+    // base units (seconds for times), whether or not its column is shown; S_FALSE when it was not found (an empty
+    // cell), E_INVALIDARG for an index at or past the count or a code with no value of its own.
+    virtual HRESULT GetEventValue(LONG index, LONG code, double* value) = 0;
 
 protected:
     ~IAnalysisJob() = default;

@@ -678,6 +678,65 @@ void WarnOfEmptyResults(IAnalysisJob& job, const host::Document& recording, std:
     }
 }
 
+// An evoked response's start is the last sample before its peak at or below the start level, else the end of its
+// baseline: a baseline below the signal's own level (a fixed level set low, the lowest sample) finds it anywhere
+// before the stimulus, and one on a stimulus artefact (the automatic baseline at 1007 = 0) finds it on the
+// artefact itself. The numbers stay as measured; rows that start more than two samples before their stimulus, or
+// on the artefact that stimulus methods 3 and 4 take as the stimulus (Latency 0), are counted with the settings that
+// led there.
+void WarnOfResponsesStartedEarly(IAnalysisJob& job, const host::Document& recording, std::ostream& err)
+{
+    constexpr int kEvokedResponse = 3;
+    constexpr LONG kDetectionStartId = 1007;
+    constexpr LONG kBaselineModeId = 1039;
+    constexpr LONG kFixedBaselineId = 1040;
+    const int type = WholeNumberIn(SettingText(job, kAnalysisTypeId)).value_or(-1);
+    const int method = WholeNumberIn(SettingText(job, kStimulusMethodId)).value_or(-1);
+    LONG rows = 0;
+    job.SelectEvent(-1, &rows);
+    if (type != kEvokedResponse || method == kNoStimulusMethod || rows == 0 || recording.BlockCount() == 0) {
+        return;
+    }
+    double period = 0.0;
+    for (int block = 0; block < recording.BlockCount(); ++block) {
+        period = std::max(period, recording.TickPeriod(block));
+    }
+    // Latencies are whole samples: the halfway marks keep a float's rounding out of the count.
+    const bool artefactIsStimulus = method == 3 || method == 4;
+    constexpr LONG kLatencyCode = 47;
+    LONG early = 0;
+    for (LONG row = 0; row < rows; ++row) {
+        double latency = 0.0;
+        if (job.GetEventValue(row, kLatencyCode, &latency) == S_OK) {
+            early += latency < -2.5 * period || (artefactIsStimulus && std::fabs(latency) < 0.5 * period);
+        }
+    }
+    if (early == 0) {
+        return;
+    }
+    const int mode = WholeNumberIn(SettingText(job, kBaselineModeId)).value_or(0);
+    std::vector<PageSetting> settings{{Page::kBaseline, kBaselineModeId}};
+    std::string advice;
+    if (mode == 1) {
+        settings.push_back({Page::kBaseline, kFixedBaselineId, Quantity::kHeight});
+        advice = "set 1040 to the signal's own level before the stimulus, never below it";
+    } else if (mode == 2) {
+        advice = "the lowest sample lies below the signal's own level or on the artefact: set 1039=1 with 1040 at the "
+                 "signal's own level before the stimulus";
+    } else {
+        settings.push_back({Page::kDetector, kDetectionStartId, Quantity::kMilliseconds});
+        advice = "set 1007 past the artefact, or 1039=1 with 1040 at the signal's own level before the stimulus, "
+                 "never below it";
+    }
+    const auto channel = AnalysedChannel(job, recording);
+    err << "crestmetrics: analyse: warning: " << early << " of " << rows
+        << " rows start before their stimulus or on its artefact, so their Latency and Height do not measure the "
+           "response: "
+        << TypeName(job, type) << " (type " << type << ") with "
+        << SettingValues(job, settings, channel ? recording.ChannelUnit(*channel) : std::u16string()) << "; "
+        << advice << '\n';
+}
+
 // The files the run reads, opened once, before the outputs are checked against them: what is compared is what is
 // read, whatever their names lead to meanwhile. A pipe or a FIFO gives its bytes only once.
 struct OpenedInputs {
@@ -1288,6 +1347,7 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
     Analyse(job, request.type >= 0, options.quiet, err);
     request.view.CheckEvents(job);
     WarnOfEmptyResults(job, *input.recording, err);
+    WarnOfResponsesStartedEarly(job, *input.recording, err);
     WriteOutputs(request, analysis, loaded.host, *persistence.Get(), *input.recording, options, out, err, outputs);
     if (!options.quiet) {
         err << "crestmetrics: analyse: done\n";

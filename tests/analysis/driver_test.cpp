@@ -437,6 +437,12 @@ TEST(AnalysisRun, TheJobCountsTheBlocksInWhichNoStimulusWasFound)
         {3, u"5", false, 0, 0}, {1, u"4", false, 0, 0}, {3, u"4", true, 0, 0},
         {3, u"4", false, 1, 1, {0, 3}, {0, 4}}, {3, u"4", false, 0, 1, {0, 2}, {0, 3}},
         {3, u"4", false, 2, 2, {2500, 2}, {0, 4}},
+        // A range that starts on a block's stimulus has it, as one that starts a tick earlier does; one that starts
+        // a tick later has none.
+        {3, u"4", false, 0, 1, {200, 0}, {0, 1}}, {4, u"4", false, 0, 1, {200, 0}, {0, 1}},
+        {3, u"2", false, 0, 1, {200, 0}, {0, 1}}, {4, u"2", false, 0, 1, {200, 0}, {0, 1}},
+        {4, u"4", false, 0, 1, {199, 0}, {0, 1}}, {4, u"4", false, 1, 1, {201, 0}, {0, 1}},
+        {4, u"2", false, 1, 1, {201, 0}, {0, 1}},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(testing::Message() << "type " << test.type << ", method " << char(test.method[0]) << ", cleared "
@@ -448,6 +454,7 @@ TEST(AnalysisRun, TheJobCountsTheBlocksInWhichNoStimulusWasFound)
         SettingsSet& settings = a.doc->Settings();
         settings.Find(SId::kStimulusMode)->FromText(KVO::String(test.method), true);
         settings.Find(SId::kMinStimulusHeightPS)->FromText(KVO::String(u"1"), true); // above the noise
+        settings.Find(SId::kStimulusPosition)->FromText(KVO::String(u"100"), true);  // method 2: at tick 200
         const bool stored = test.start != test.end;
         if (stored) {
             StoreRange(settings, test.start, test.end);

@@ -6,6 +6,8 @@
 #include "host/framework.h"
 #include "host/hostcalcclass.h"
 #include "sdk/calcenum.h"
+#include "sdk/chartdata.h"
+#include "sdk/datasource.h"
 
 #include <algorithm>
 #include <cstring>
@@ -23,13 +25,15 @@ enum class Breakage {
     FindClaims,       // a forward Find that finds nothing in its range answers S_OK
     FindOvershoots,   // a backward Find that finds nothing in its range goes on to the event below it
     OverCounting,     // Next counts one record more than its buffer holds whenever it delivers any
+    EndlessRecord,    // where the record ends Next answers S_OK at the end it was asked for, at most the record's
+                      // length, and never gives the end-of-record position
 };
-constexpr int kBreakages = static_cast<int>(Breakage::OverCounting) + 1;
+constexpr int kBreakages = static_cast<int>(Breakage::EndlessRecord) + 1;
 
 class BrokenEnum final : public ICalcEnum, public IEnumEventEx, private host::RefCounted {
 public:
-    BrokenEnum(ICalcEnumClass2* owner, platform::ComPtr<ICalcEnum> inner, Breakage breakage)
-        : owner_(owner), inner_(std::move(inner)), breakage_(breakage)
+    BrokenEnum(ICalcEnumClass2* owner, platform::ComPtr<ICalcEnum> inner, Breakage breakage, IUnknown* chart)
+        : owner_(owner), inner_(std::move(inner)), breakage_(breakage), chart_(chart)
     {
         inner_->QueryInterface(IID_IEnumEventEx, events_.OutVoid());
     }
@@ -62,6 +66,7 @@ public:
     {
         online_ = flag == kStopAtGapFlag;
         delivered_ = 0;
+        block_ = block;
         return inner_->SetSources(block, count, sources, units, tickPeriod, flag);
     }
     HRESULT SeekStart(LONG tick) override
@@ -124,6 +129,10 @@ public:
         if (breakage_ == Breakage::EarlyFalse && hr == S_OK && *count == 0) {
             return S_FALSE;
         }
+        if (breakage_ == Breakage::EndlessRecord && hr == S_FALSE) {
+            *nextPosition = std::min(endTick < 0 ? 0x7FFFFFFF : endTick, RecordLength());
+            return S_OK;
+        }
         delivered_ += std::max<LONG>(*count, 0);
         return hr;
     }
@@ -146,6 +155,21 @@ public:
     HRESULT GetExtension(IUnknown** out) override { return events_->GetExtension(out); }
 
 private:
+    // The samples of the enumerated record, as the chart's data source counts them.
+    LONG RecordLength() const
+    {
+        platform::ComPtr<IChartDocument> chart;
+        platform::ComPtr<IUnknown> link;
+        platform::ComPtr<IDataSource> source;
+        LONG length = 0;
+        if (chart_ && SUCCEEDED(chart_->QueryInterface(IID_IChartDocument, chart.OutVoid())) &&
+            SUCCEEDED(chart->GetDataSourceLink(link.Out())) && link &&
+            SUCCEEDED(link->QueryInterface(IID_IDataSource, source.OutVoid()))) {
+            source->GetSampleCount(0, block_, &length);
+        }
+        return length;
+    }
+
     // Reads everything the inner enumerator has; nothing is delivered until it reports the end of the record.
     HRESULT HeldBack(ULONG bufferBytes, void* buffer, LONG* count, LONG* nextPosition, LONG size)
     {
@@ -184,9 +208,11 @@ private:
     platform::ComPtr<ICalcEnum> inner_;
     platform::ComPtr<IEnumEventEx> events_;
     Breakage breakage_;
+    platform::ComPtr<IUnknown> chart_; // the chart data the calculation was made for
     bool online_ = false;
     LONG delivered_ = 0;
     LONG position_ = 0;
+    LONG block_ = 0;
 };
 
 // One class per breakage; its type id is what the routines' configuration names.
@@ -219,7 +245,7 @@ public:
         if (FAILED(hr)) {
             return hr;
         }
-        *out = new BrokenEnum(this, inner, breakage_);
+        *out = new BrokenEnum(this, inner, breakage_, context);
         (*out)->AddRef();
         return S_OK;
     }

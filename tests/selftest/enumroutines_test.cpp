@@ -241,6 +241,9 @@ TEST(CalcRoutines, FailWithTheirTextsOnRecordingsThatBreakThem)
          u"TestStandardRoutines, Line 103 [numsamples>200]"},
         {"next offline on 201 samples",
          [] { RunNextOfflineTest(Config(peaks, u"cappeakdet(ch1,0.3)", 1, 201), sizeof(EventPkStm)); }, u"(passed)"},
+        // A stimulus every block at 10 s: the first pass ends at its end tick with one record of five.
+        {"next offline where the first pass stops at its end tick with the buffer part filled",
+         [] { RunNextOfflineTest(Config(u"0*t", u"erstimsob(10000)"), sizeof(EventPkStm)); }, u"(passed)"},
         {"the routines pass on peaks", [] {
              RunNextOfflineTest(Config(peaks, u"calcbase(ch1,cappeakdet(ch1,0.3))"), sizeof(EventBCalcBase));
              RunFindTest<EventPkStm>(Config(peaks, u"cappeakdet(ch1,0.3)"));
@@ -326,6 +329,18 @@ TEST(CalcRoutines, FailWithTheirTextsOnBrokenEnumerators)
          [&] { RunOnlineOfflineComparison<EventPkStm>(config(B::OnlineSkip)); },
          u"TestStandardRoutines, Line 737 [EventHelper::same(buf[i],vec[ndx+i])], [Event #2 differs between online "
          u"and offline ("},
+        {"next offline with S_FALSE before the end",
+         [&] {
+             // Its one stimulus lies past the first pass's end tick, which therefore gets nothing.
+             EnumTestConfig late = config(B::EarlyFalse);
+             late.mArithString = KVO::String(u"erstimsob(19995)");
+             RunNextOfflineTest(late, sizeof(EventPkStm));
+         },
+         u"TestStandardRoutines, Line 143 [nut==kRecordEndOffset || hr==S_OK], [Bad HResult from Next.]"},
+        {"next offline where the record never ends",
+         [&] { RunNextOfflineTest(config(B::EndlessRecord), sizeof(EventPkStm)); },
+         u"TestStandardRoutines, Line 159 [preventinfiniteloop<4], [Enumerator isn't returning kRecordEndOffset at "
+         u"end of record]"},
         {"next online with S_FALSE before the end",
          [&] { RunNextOnlineTest(config(B::EarlyFalse), sizeof(EventPkStm)); },
          u"TestStandardRoutines, Line 216 [hr==S_OK || nut==kRecordEndOffset], [S_FALSE and kRecordEndOffset must go "
