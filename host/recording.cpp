@@ -1751,16 +1751,12 @@ std::shared_ptr<Document> ReadRecordingFile(InputFile& file, RecordingNotes* not
 
 namespace {
 
-// A name that ends in its unit ("vm_mV", "Vm mV", "Vm [mV]") as the reader takes it ("vm (mV)"); for another name,
-// an example.
+// A name that ends in its unit ("vm_mV", "Vm mV") as the reader takes it ("vm (mV)"); for another name, an example.
 std::string WithUnit(std::string_view name)
 {
     std::string_view base;
     std::string_view unit;
-    if (const std::size_t open = name.rfind('['); name.ends_with(']') && open != std::string_view::npos) {
-        base = name.substr(0, open);
-        unit = name.substr(open + 1, name.size() - open - 2);
-    } else if (const std::size_t at = name.find_last_of("_ "); at != std::string_view::npos) {
+    if (const std::size_t at = name.find_last_of("_ "); at != std::string_view::npos) {
         base = name.substr(0, at);
         unit = name.substr(at + 1);
     }
@@ -1788,6 +1784,9 @@ std::optional<std::string> UnitWarning(const Document& recording, int channel)
         return std::nullopt;
     }
     const std::string name = platform::Utf16ToUtf8(recording.ChannelName(channel));
+    if (unit.empty()) {
+        reading::RefuseUnitInBrackets(name, channel);
+    }
     const std::string which = "channel " + std::to_string(channel + 1) + ", \"" + name + "\": ";
     if (unit.empty()) {
         return which + "it has no unit, so its numbers are kept as written: write the unit in parentheses after the "

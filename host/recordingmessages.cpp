@@ -20,11 +20,102 @@ namespace host::reading {
 
 namespace {
 
-// A unit as a row of units writes it, bare or in parentheses, without them.
+// A unit as a row of units writes it, bare, in parentheses or in square brackets, without them.
 std::string_view Unparenthesized(std::string_view field)
 {
-    return field.size() >= 2 && field.front() == '(' && field.back() == ')' ? Trim(field.substr(1, field.size() - 2))
-                                                                             : field;
+    const bool enclosed = field.size() >= 2 && ((field.front() == '(' && field.back() == ')') ||
+                                                (field.front() == '[' && field.back() == ']'));
+    return enclosed ? Trim(field.substr(1, field.size() - 2)) : field;
+}
+
+// A unit that is not UTF-8: shown with the bytes that are no UTF-8 escaped ("\xB5V"), and the first of them.
+struct NonUtf8Text {
+    std::string shown;
+    unsigned char first;
+};
+
+std::optional<NonUtf8Text> NonUtf8(std::string_view unit)
+{
+    std::string shown;
+    std::optional<unsigned char> first;
+    for (std::size_t at = 0; at < unit.size();) {
+        if (const std::size_t length = Utf8Length(unit, at)) {
+            shown.append(unit.substr(at, length));
+            at += length;
+            continue;
+        }
+        const auto byte = static_cast<unsigned char>(unit[at++]);
+        first = first.value_or(byte);
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+        shown += escaped;
+    }
+    if (!first) {
+        return std::nullopt;
+    }
+    return NonUtf8Text{std::move(shown), *first};
+}
+
+// Why a unit that is not UTF-8 is refused: a Windows program most often writes the micro sign as the single byte of
+// code page 1252.
+std::string NonUtf8Reason(const NonUtf8Text& unit)
+{
+    char byte[8];
+    std::snprintf(byte, sizeof byte, "0x%02X", unit.first);
+    std::string reason = "the unit \"" + unit.shown + "\" is not UTF-8 (byte " + byte;
+    // What code page 1252 writes with the byte, unless it is undefined there (a control) or shows as a blank.
+    WCHAR written = 0;
+    const char narrow = static_cast<char>(unit.first);
+    if (MultiByteToWideChar(CP_WINDOWS_1252, 0, &narrow, 1, &written, 1) == 1 && written > 0xA0 && written != 0xAD) {
+        reason += ", which Windows code page 1252 writes for " + platform::Utf16ToUtf8(std::u16string(1, written));
+    }
+    return reason + "): save the file as UTF-8";
+}
+
+// A first column named as the time column: the name in any case, without its unit.
+bool TimeName(std::string_view name)
+{
+    const std::u16string lower = platform::AsciiLower(platform::Utf8ToUtf16(name));
+    return lower == u"time" || lower == u"t";
+}
+
+// A header field in single quotes.
+bool SingleQuoted(std::string_view field)
+{
+    return field.size() >= 2 && field.starts_with('\'') && field.ends_with('\'');
+}
+
+[[noreturn]] void RefuseSingleQuotes(int lineNumber)
+{
+    throw RecordingError(lineNumber, "the header's fields are in single quotes, which the reader does not take: "
+                                     "write the file without quoting");
+}
+
+// A name followed by a unit the host knows in square brackets ("Vm [mV]"), as some programs write units: read as it
+// stands it is a name without a unit.
+struct BracketedUnit {
+    std::string_view name;
+    std::string_view unit;
+};
+
+std::optional<BracketedUnit> UnitInBrackets(std::string_view field)
+{
+    const std::size_t open = field.rfind('[');
+    if (!field.ends_with(']') || open == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::string_view name = Trim(field.substr(0, open));
+    const std::string_view unit = Trim(field.substr(open + 1, field.size() - open - 2));
+    if (name.empty() || unit.empty() || !IsKnownUnit(UnitText(unit))) {
+        return std::nullopt;
+    }
+    return BracketedUnit{name, unit};
+}
+
+// The column as the reader takes it, its unit in parentheses.
+std::string InParentheses(const BracketedUnit& column)
+{
+    return std::string(column.name) + " (" + std::string(column.unit) + ")";
 }
 
 // A line of numbers alone, whatever separates them: the first samples, written without a header.
@@ -87,6 +178,12 @@ constexpr int kLinesLookedAt = 3;
         reason += ", and delete line " + std::to_string(hintLine) + " (\"sep=;\"), a spreadsheet's hint of its "
                   "separator";
     }
+    const auto columns = Split(names, ';');
+    const auto nameOf = [](std::string_view column) { return Trim(column.substr(0, column.find('('))); };
+    std::string firstUnit; // of the first column, in the header or in a row of units
+    if (const std::size_t open = columns.front().find('('); open != std::string_view::npos) {
+        firstUnit = Unparenthesized(columns.front().substr(open));
+    }
     bool unitsNamed = false;
     for (std::size_t i = 0; i < after.size(); ++i) {
         const std::string& line = after[i];
@@ -100,15 +197,37 @@ constexpr int kLinesLookedAt = 3;
         }
         const auto units = Split(line, ';');
         const auto known = [](std::string_view unit) { return IsKnownUnit(UnitText(Unparenthesized(unit))); };
-        if (!line.empty() && !unitsNamed && std::all_of(units.begin(), units.end(), known)) {
+        // Units the host does not know, or not in UTF-8, are a row of units too when each column has a word.
+        const auto word = [](std::string_view unit) {
+            return !unit.empty() && unit.find_first_of(" \t") == std::string_view::npos;
+        };
+        if (!line.empty() && !unitsNamed &&
+            (std::all_of(units.begin(), units.end(), known) ||
+             (units.size() == columns.size() && std::all_of(units.begin(), units.end(), word)))) {
             // The example: the first channel after the time column, with its unit.
-            const auto columns = Split(names, ';');
             const std::size_t example = std::min({std::size_t{1}, columns.size() - 1, units.size() - 1});
+            const std::string_view unit = Unparenthesized(units[example]);
+            const auto notUtf8 = NonUtf8(unit);
             reason += "; line " + number + " holds units: each belongs in the header after its column's name, as \"" +
-                      std::string(Trim(columns[example].substr(0, columns[example].find('(')))) + " (" +
-                      std::string(Unparenthesized(units[example])) + ")\", and the line must go";
+                      std::string(nameOf(columns[example])) + " (" + (notUtf8 ? notUtf8->shown : std::string(unit)) +
+                      ")\", and the line must go";
+            for (const std::string_view other : units) {
+                if (const auto text = NonUtf8(Unparenthesized(other))) {
+                    reason += "; " + NonUtf8Reason(*text);
+                    break;
+                }
+            }
+            if (firstUnit.empty()) {
+                firstUnit = Unparenthesized(units.front());
+            }
             unitsNamed = true;
         }
+    }
+    // Only a first column named Time or t gives the sample interval: another name's times would be channel 1.
+    if (const std::string_view name = nameOf(columns.front());
+        !TimeName(name) && (firstUnit == "s" || firstUnit == "ms")) {
+        reason += "; the first column, \"" + Shown(name) + "\", is the time column only when named Time: name it "
+                  "\"Time (" + firstUnit + ")\"";
     }
     throw RecordingError(namesLine, reason);
 }
@@ -232,46 +351,72 @@ std::string WhatToDoWithText(std::string_view line, const Layout& layout)
     if (layout.timeColumn && layout.timeUnit) {
         return ": the line holds text under the column names; delete it";
     }
+    // Text in tabs under a header without one: the header is a title above the column names, split at its commas.
+    const bool underTitle = layout.separator == ',' && line.find('\t') != std::string_view::npos &&
+                            !HoldsNumber(line, '\t');
     const auto fields = static_cast<std::size_t>(std::count(line.begin(), line.end(), layout.separator)) + 1;
-    if (fields < layout.columns.size() + (layout.timeColumn ? 1 : 0)) {
+    if (!underTitle && fields < layout.columns.size() + (layout.timeColumn ? 1 : 0)) {
         return "";
     }
     return ": lines above the column names that hold notes must go, so that the first line names the columns";
 }
 
-} // namespace
-
-// Refuses a unit that is not UTF-8 (read as it stands it would be an unknown unit, its numbers kept as written): a
-// Windows program most often writes the micro sign as the single byte of code page 1252.
-void RefuseNonUtf8Unit(std::string_view unit, int line, std::size_t index)
+// Refuses columns at the header's end that the first data line and the lines after it leave empty, each line ending
+// in separators, as a column of comments that nothing filled: the refusal of the first data line's empty field
+// (`error`) would come again on each line after it.
+void RefuseEmptyLastColumns(const RecordingError& error, std::string_view line, int lineNumber, const Layout& layout,
+                            LineReader& lines)
 {
-    std::string shown;
-    std::optional<unsigned char> first;
-    for (std::size_t at = 0; at < unit.size();) {
-        if (const std::size_t length = Utf8Length(unit, at)) {
-            shown.append(unit.substr(at, length));
-            at += length;
-            continue;
+    const std::size_t expected = layout.columns.size() + (layout.timeColumn ? 1 : 0);
+    // The first of the line's empty fields at its end (`expected`: none); 0 for another count of fields.
+    const auto emptyFrom = [&](std::string_view text) {
+        if (static_cast<std::size_t>(std::count(text.begin(), text.end(), layout.separator)) + 1 != expected) {
+            return std::size_t{0};
         }
-        const auto byte = static_cast<unsigned char>(unit[at++]);
-        first = first.value_or(byte);
-        char escaped[8];
-        std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-        shown += escaped;
-    }
-    if (!first) {
+        const auto fields = Split(text, layout.separator);
+        std::size_t first = expected;
+        while (first > 1 && fields[first - 1].empty()) {
+            --first;
+        }
+        return first;
+    };
+    const std::size_t first = emptyFrom(line);
+    // The line was refused at the first of those fields, as NotANumber refuses an empty one.
+    if (first == 0 || first == expected ||
+        !error.Reason().starts_with("column " + std::to_string(first + 1) + ": not a number: \"\"")) {
         return;
     }
-    char byte[8];
-    std::snprintf(byte, sizeof byte, "0x%02X", *first);
-    std::string reason = "the unit \"" + shown + "\" is not UTF-8 (byte " + byte;
-    // What code page 1252 writes with the byte, unless it is undefined there (a control) or shows as a blank.
-    WCHAR written = 0;
-    const char narrow = static_cast<char>(*first);
-    if (MultiByteToWideChar(CP_WINDOWS_1252, 0, &narrow, 1, &written, 1) == 1 && written > 0xA0 && written != 0xAD) {
-        reason += ", which Windows code page 1252 writes for " + platform::Utf16ToUtf8(std::u16string(1, written));
+    for (const std::string& next : NextLines(lines, kLinesLookedAt)) {
+        const std::size_t nextFirst = emptyFrom(next);
+        if (!next.empty() && (nextFirst == 0 || nextFirst > first)) {
+            return; // a value in the columns: a gap of missing samples
+        }
     }
-    throw RecordingError(line, static_cast<int>(index + 1), reason + "): save the file as UTF-8");
+    const std::size_t count = expected - first;
+    std::string names; // the first three
+    for (std::size_t column = first; column < std::min(expected, first + 3); ++column) {
+        const Column& channel = layout.columns[column - (layout.timeColumn ? 1 : 0)];
+        names += (column > first ? ", \"" : "\"") + Shown(platform::Utf16ToUtf8(channel.name)) + "\"";
+    }
+    names += count > 3 ? ", ..." : "";
+    const std::string header = " from the header (line " + std::to_string(layout.headerLine) + ")";
+    throw RecordingError(lineNumber, count == 1 ? "column " + std::to_string(first + 1) + ", " + names +
+                                                      ", is empty: delete its name" + header +
+                                                      " and the separator at the end of each line"
+                                                : "columns " + std::to_string(first + 1) + " to " +
+                                                      std::to_string(expected) + ", " + names +
+                                                      ", are empty: delete their names" + header +
+                                                      " and the separators at the end of each line");
+}
+
+} // namespace
+
+// Refuses a unit that is not UTF-8 (read as it stands it would be an unknown unit, its numbers kept as written).
+void RefuseNonUtf8Unit(std::string_view unit, int line, std::size_t index)
+{
+    if (const auto text = NonUtf8(unit)) {
+        throw RecordingError(line, static_cast<int>(index + 1), NonUtf8Reason(*text));
+    }
 }
 
 // Refuses header fields that no column name can be, as common writers of tables make them, saying how to write the
@@ -287,8 +432,23 @@ void RefuseHeaderFields(std::string_view line, const std::vector<std::string_vie
         throw RecordingError(lineNumber, "the header's fields are in double quotes, which the reader does not take: "
                                          "write the file without quoting (as pandas' to_csv does by default)");
     }
+    if (std::all_of(fields.begin(), fields.end(), SingleQuoted)) {
+        RefuseSingleQuotes(lineNumber); // names without units, which the reader would take with their quotes
+    }
     if (fields.size() < 2) {
         return;
+    }
+    if (const auto time = UnitInBrackets(fields.front()); time && TimeName(time->name)) {
+        // Read as it stands, it would be channel 1, and the samples 1 s apart.
+        std::string reason = "the time column's unit stands in square brackets, \"" + Shown(fields.front()) +
+                             "\", which the reader does not take: write it in parentheses, as \"" +
+                             InParentheses(*time) + "\"";
+        const auto other = std::find_if(fields.begin() + 1, fields.end(),
+                                        [](std::string_view field) { return UnitInBrackets(field).has_value(); });
+        if (other != fields.end()) {
+            reason += ", and so the units of the other columns, as \"" + InParentheses(*UnitInBrackets(*other)) + "\"";
+        }
+        throw RecordingError(lineNumber, 1, reason);
     }
     if (fields.front().empty()) {
         throw RecordingError(lineNumber, "column 1 has no name: pandas' to_csv writes its index so; write the file "
@@ -336,12 +496,8 @@ std::string TimeUnitRefused(const Column& time)
 // make, says what to do instead.
 [[noreturn]] void RefuseColumns(const std::vector<std::string_view>& fields, int lineNumber, LineReader& lines)
 {
-    const auto quoted = [](std::string_view field) {
-        return field.size() >= 2 && field.starts_with('\'') && field.ends_with('\'');
-    };
-    if (std::any_of(fields.begin(), fields.end(), quoted)) {
-        throw RecordingError(lineNumber, "the header's fields are in single quotes, which the reader does not take: "
-                                         "write the file without quoting");
+    if (std::any_of(fields.begin(), fields.end(), SingleQuoted)) {
+        RefuseSingleQuotes(lineNumber);
     }
     if (fields.size() == 1 && SemicolonNames(fields.front())) {
         const std::string names(fields.front()); // before the lines after it are read
@@ -445,6 +601,7 @@ std::string HeaderNamed(const Layout& layout)
         RefuseSemicolons(names, lineNumber, layout.headerLine, NextLines(lines, kLinesLookedAt), lineNumber + 1);
     }
     RefuseUnitsRow(line, lineNumber, layout);
+    RefuseEmptyLastColumns(error, line, lineNumber, layout, lines);
     std::string reason = error.Reason();
     if (reason.find(HeaderNamed(layout)) == std::string::npos) {
         reason += HeaderNamed(layout);
@@ -498,6 +655,15 @@ bool EndsInSeparators(std::string_view line, char separator, std::size_t expecte
     const char marks[] = {separator, ' ', '\t', '\0'};
     const std::string_view kept = line.substr(0, line.find_last_not_of(marks) + 1);
     return static_cast<std::size_t>(std::count(kept.begin(), kept.end(), separator)) + 1 == expected;
+}
+
+void RefuseUnitInBrackets(std::string_view name, int channel)
+{
+    if (const auto bracketed = UnitInBrackets(name)) {
+        throw RecordingError(0, "channel " + std::to_string(channel + 1) + ", \"" + Shown(name) + "\": its unit "
+                                "stands in square brackets, which the reader does not take: write it in parentheses "
+                                "in the header, as \"" + InParentheses(*bracketed) + "\"");
+    }
 }
 
 } // namespace host::reading

@@ -68,5 +68,7 @@ std::string TimeStep(double seconds, const Layout& layout, int digits);
 std::string RoundedTimes(std::string_view written, double difference, const Layout& layout);
 [[noreturn]] void OneSampleBlock(int line);
 bool EndsInSeparators(std::string_view line, char separator, std::size_t expected);
+// Refuses a channel named with a unit the host knows in square brackets ("Vm [mV]"): a RecordingError (line 0).
+void RefuseUnitInBrackets(std::string_view name, int channel);
 
 } // namespace host::reading
