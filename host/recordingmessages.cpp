@@ -100,8 +100,11 @@ struct BracketedUnit {
 
 std::optional<BracketedUnit> UnitInBrackets(std::string_view field)
 {
+    if (!field.ends_with(']')) {
+        return std::nullopt; // told before the name is searched: calc asks of every channel
+    }
     const std::size_t open = field.rfind('[');
-    if (!field.ends_with(']') || open == std::string_view::npos) {
+    if (open == std::string_view::npos) {
         return std::nullopt;
     }
     const std::string_view name = Trim(field.substr(0, open));
