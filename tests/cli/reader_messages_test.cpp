@@ -159,10 +159,26 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
           "warning: channel 1, \"time_s\": it has no unit, so its numbers are kept as written: write the unit in "
           "parentheses after the name, as in \"time (s)\"",
           "warning: channel 2, \"vm_mV\": it has no unit"}},
-        {"no time column", Spike("Time [s]\tVm [mV]"), "", "analyse", 0,
-         {"input: warning: no time column: the first column, \"Time [s]\", became channel 1",
-          "input: warning: channel 1, \"Time [s]\": it has no unit, so its numbers are kept as written: write the "
-          "unit in parentheses after the name, as in \"Time (s)\""}},
+        // Units the host knows in square brackets: refused in the time column and the channels the run reads.
+        {"a time column in square brackets", Spike("Time [s]\tVm [mV]"), "", "analyse", 1,
+         {"input: line 1, column 1: the time column's unit stands in square brackets, \"Time [s]\", which the reader "
+          "does not take: write it in parentheses, as \"Time (s)\", and so the units of the other columns, as \"Vm "
+          "(mV)\"\n"}},
+        {"a time column in square brackets, in ms", Spike("t [ms],Vm (mV)", ','), "", "calc", 1,
+         {"line 1, column 1: the time column's unit stands in square brackets, \"t [ms]\", which the reader does not "
+          "take: write it in parentheses, as \"t (ms)\"\n"}},
+        {"the analysed channel in square brackets", Spike("Time (s)\tVm (mV)\tIm [pA]", '\t', 1.0, 2), "",
+         "analyse --channel 2", 1,
+         {"crestmetrics: analyse: channel 2, \"Im [pA]\": its unit stands in square brackets, which the reader does "
+          "not take: write it in parentheses in the header, as \"Im (pA)\"\n"}},
+        {"a channel in square brackets, not analysed", Spike("Time (s)\tVm (mV)\tIm [pA]", '\t', 1.0, 2), "",
+         "analyse", 0, {}},
+        {"a channel in square brackets under calc", Spike("Time (s)\tVm [mV]"), "", "calc", 1,
+         {"input: channel 1, \"Vm [mV]\": its unit stands in square brackets"}},
+        {"square brackets without a unit", Spike("Time (s)\tVm (mV)\tNote [1]", '\t', 1.0, 2), "",
+         "analyse --channel 2", 0,
+         {"warning: channel 2, \"Note [1]\": it has no unit, so its numbers are kept as written: write the unit in "
+          "parentheses after the name, as in \"Vm (mV)\""}},
         // The Greek letter mu is micro; a unit the host does not know is named, for the analysed channel only.
         {"Greek mu", Spike("Time (s)\tVm (\xCE\xBCV)", '\t', 1000.0), "", "calc", 0, {}, "\n1\t20\t0.02\t0\t0.02\n"},
         {"unknown unit", Spike("Time (s)\tVm (mV)\tI (mv)", '\t', 1.0, 2), "", "calc", 0,
@@ -190,18 +206,32 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
         {"semicolons and decimal commas", "Zeit (s);Vm (mV)\n\n0,0;-70,5\n", "", "analyse", 1,
          {"line 1: the column names \"Zeit (s);Vm (mV)\" are separated by semicolons: columns are separated by tabs "
           "or commas, not semicolons: write tabs in their place; numbers are written with a decimal point, not a "
-          "comma (line 3: \"0,0;-70,5\")\n"}},
+          "comma (line 3: \"0,0;-70,5\"); the first column, \"Zeit\", is the time column only when named Time: "
+          "name it \"Time (s)\"\n"}},
         {"a spreadsheet's export", "Zeit;Spannung;Strom\r\ns;mV;pA\r\n0,0000;-70,12;5,1\r\n0,0001;-70,10;5,1\r\n", "",
          "calc", 1,
          {"line 1: the column names \"Zeit;Spannung;Strom\" are separated by semicolons: columns are separated by "
           "tabs or commas, not semicolons: write tabs in their place; line 2 holds units: each belongs in the header "
           "after its column's name, as \"Spannung (mV)\", and the line must go; numbers are written with a decimal "
-          "point, not a comma (line 3: \"0,0000;-70,12;5,1\")\n"}},
+          "point, not a comma (line 3: \"0,0000;-70,12;5,1\"); the first column, \"Zeit\", is the time column "
+          "only when named Time: name it \"Time (s)\"\n"}},
         {"a spreadsheet's export with its separator hint", "sep=;\nZeit (s);Vm (mV)\n0,0;-70,5\n0,001;-70,5\n", "",
          "analyse", 1,
          {"line 2: the column names \"Zeit (s);Vm (mV)\" are separated by semicolons: columns are separated by tabs "
           "or commas, not semicolons: write tabs in their place, and delete line 1 (\"sep=;\"), a spreadsheet's hint "
-          "of its separator; numbers are written with a decimal point, not a comma (line 3: \"0,0;-70,5\")\n"}},
+          "of its separator; numbers are written with a decimal point, not a comma (line 3: \"0,0;-70,5\"); the "
+          "first column, \"Zeit\", is the time column only when named Time: name it \"Time (s)\"\n"}},
+        {"a spreadsheet's export with units in code page 1252", "sep=;\nTime;Vm;Im\ns;mV;\xB5" "A\n0,0;-70,1;5\n", "",
+         "calc", 1,
+         {"line 2: the column names \"Time;Vm;Im\" are separated by semicolons: columns are separated by tabs or "
+          "commas, not semicolons: write tabs in their place, and delete line 1 (\"sep=;\"), a spreadsheet's hint of "
+          "its separator; line 3 holds units: each belongs in the header after its column's name, as \"Vm (mV)\", "
+          "and the line must go; the unit \"\\xB5" "A\" is not UTF-8 (byte 0xB5, which Windows code page 1252 "
+          "writes for \xC2\xB5): save the file as UTF-8; numbers are written with a decimal point, not a comma "
+          "(line 4: \"0,0;-70,1;5\")\n"}},
+        {"semicolons over units the host does not know", "Zeit;Vm\nms;mv\n0;-70\n", "", "analyse", 1,
+         {"; line 2 holds units: each belongs in the header after its column's name, as \"Vm (mv)\", and the line "
+          "must go; the first column, \"Zeit\", is the time column only when named Time: name it \"Time (ms)\"\n"}},
         {"numpy's blanks", Spike("# Time (s) Vm (mV)", ' '), "", "analyse", 1,
          {"line 1: column 1: text follows the unit in \"Time (s) Vm (mV)\": columns are separated by tabs or commas"}},
         {"semicolons without units", "Time;Vm\n0;1\n", "", "calc", 1,
@@ -242,6 +272,9 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
         {"single quotes", "'Time (s)'\t'Vm (mV)'\n0\t-70\n0.001\t-70\n", "", "analyse", 1,
          {"line 1: the header's fields are in single quotes, which the reader does not take: write the file without "
           "quoting\n"}},
+        {"single quotes without units", "'Time'\t'Vm'\n0\t-70\n0.001\t-70\n", "", "calc", 1,
+         {"line 1: the header's fields are in single quotes, which the reader does not take: write the file without "
+          "quoting\n"}},
         {"a spreadsheet's separator hint", "sep=,\nTime (s),Vm (mV)\n0,-70\n0.001,-70\n", "", "calc", 1,
          {"line 1: \"sep=,\" is a spreadsheet's hint of its separator, not column names: delete the line, so that the "
           "first line names the columns"}},
@@ -274,6 +307,8 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
           "names that hold notes must go"}},
         {"a row of units in parentheses", "Time\tVm\n(s)\t(mV)\n0\t-70\n", "", "calc", 1,
          {"as \"Vm (mV)\"; then delete the line"}},
+        {"a row of units in square brackets", "Time\tVm\n[s]\t[mV]\n0\t-70\n", "", "analyse", 1,
+         {"as \"Vm (mV)\"; then delete the line"}},
         {"notes above the column names",
          "Acquired: 2026-12-07 14:03:11\nSampling rate: 20000 Hz\n" + Spike("Time (s)\tVm (mV)"), "", "analyse", 1,
          {"line 2: column 1: not a number: \"Sampling rate: 20000 Hz\" (the header is line 1: \"Acquired: 2026-12-07 "
@@ -296,6 +331,13 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
          {"\"Time\t12:03:04\"): lines above the column names that hold notes must go"}},
         {"a note with a semicolon above the column names", "Cell 3; control\n" + Spike("Time (s)\tVm (mV)"), "",
          "analyse", 1, {"\"Cell 3; control\"): lines above the column names that hold notes must go"}},
+        {"a title with commas above the column names", "HH model cell 3, current clamp, 20 kHz\n" +
+         Spike("Time (s)\tVm (mV)"), "", "calc", 1,
+         {"line 2: 1 value where the header names 3 columns (the header is line 1: \"HH model cell 3, current clamp, "
+          "20 kHz\"): lines above the column names that hold notes must go, so that the first line names the "
+          "columns\n"}},
+        {"numbers in tabs under names in commas", "Cell 3, control\n0\t-70\n", "", "analyse", 1,
+         {"line 2: 1 value where the header names 2 columns (the header is line 1: \"Cell 3, control\")\n"}},
         {"a note in % above the column names", "% cell 3\n" + Spike("Time (s)\tVm (mV)"), "", "calc", 1,
          {"\"% cell 3\"): lines above the column names that hold notes must go"}},
         {"a note under the column names", "Time (s)\tVm (mV)\nCell 3, control\n" + Spike("").substr(1), "", "calc", 1,
@@ -313,6 +355,10 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
          {"line 2: column 1: not a number: \"2026-12-07T12:03:04.123\": the time column holds seconds or "
           "milliseconds as numbers, not clock times: convert the clock times to seconds from the start, or to "
           "milliseconds under a unit of ms (the header is line 1: \"Time (s)\tVm (mV)\")\n"}},
+        {"a clock time in a channel", "Time (s)\tVm (mV)\n0\t12:03:04\n", "", "analyse", 1,
+         {"line 2: column 2: not a number: \"12:03:04\" (the header is line 1: \"Time (s)\tVm (mV)\")\n"}},
+        {"exponents written with D after a point", "Time (s)\tVm (mV)\n0\t-7.D+01\n", "", "analyse", 1,
+         {"line 2: column 2: not a number: \"-7.D+01\": exponents are written with E: write \"-7.E+01\""}},
         {"exponents written with D", "Time (s)\tVm (mV)\n0\t-7.01D+01\n", "", "calc", 1,
          {"line 2: column 2: not a number: \"-7.01D+01\": exponents are written with E: write \"-7.01E+01\" (the "
           "header is line 1: \"Time (s)\tVm (mV)\")\n"}},
@@ -350,6 +396,15 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
         {"a block of one sample", Spike("Time (s)\tVm (mV)") + "\n0.1\t-70\n", "", "calc", 1,
          {"line 43: a block needs two samples to give its sample interval: delete the line, or join it to the block "
           "before or after it by deleting the blank lines between them"}},
+        // Columns at the header's end that no line fills, each line ending in separators; a gap in the last column.
+        {"an empty last column", "Time (s)\tVm (mV)\tComment\n0\t-70\t\n0.001\t-70\t\n0.002\t-70\t\n", "", "calc",
+         1, {"line 2: column 3, \"Comment\", is empty: delete its name from the header (line 1) and the separator at "
+             "the end of each line\n"}},
+        {"empty last columns", "Time (s),Vm (mV),A,B\n0,-70,,\n\n0.001,-70,,\n", "", "analyse", 1,
+         {"line 2: columns 3 to 4, \"A\", \"B\", are empty: delete their names from the header (line 1) and the "
+          "separators at the end of each line\n"}},
+        {"a gap in the last column", "Time (s)\tVm (mV)\tI (pA)\n0\t-70\t\n0.001\t-70\t5\n", "", "calc", 1,
+         {"line 2: column 3: not a number: \"\": the reader takes no missing samples"}},
         // Gaps of missing samples.
         {"NaN", "Time (s)\tVm (mV)\n0\t1\n0.001\tNaN\n", "", "calc", 1,
          {"line 3: column 2: not a number: \"NaN\": the reader takes no missing samples: an empty line at the gap, "
