@@ -56,11 +56,16 @@ std::vector<std::string> Joined(std::vector<std::string> first, const std::vecto
 
 const std::string kCardiacHeader = "\tRMP (mV)\tAPA (mV)";
 
-// Whether a hidden temporary whose name starts so shows up in the folder within two minutes: a run is writing.
-bool TemporaryAppears(const TempFolder& folder, const std::string& start)
+// Whether a hidden temporary whose name starts so shows up in the folder within two minutes while the run is alive:
+// it is writing. A run that ended (and is left to be waited for) made none.
+bool TemporaryAppears(const TempFolder& folder, const std::string& start, pid_t run)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
     while (std::chrono::steady_clock::now() < deadline) {
+        siginfo_t ended{};
+        if (::waitid(P_PID, static_cast<id_t>(run), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 && ended.si_pid == run) {
+            return false;
+        }
         const auto names = folder.Names();
         if (std::any_of(names.begin(), names.end(), [&](const std::string& name) { return name.starts_with(start); })) {
             return true;
@@ -583,7 +588,7 @@ TEST(CommandLineOutputs, AnEndedRunLeavesNothingBehind)
                                   null, pipe[1]);
         ::close(null);
         ::close(pipe[1]);
-        EXPECT_TRUE(TemporaryAppears(folder, ".events.pdf."));
+        EXPECT_TRUE(TemporaryAppears(folder, ".events.pdf.", child));
         ::kill(child, signal);
         char drained[4096];
         while (::read(pipe[0], drained, sizeof drained) > 0) {
@@ -643,7 +648,7 @@ TEST(CommandLineOutputs, EveryEndingSignalLeavesTheOldDocument)
                    .ignoredSignals = test.ignored ? std::vector<int>{test.signal} : std::vector<int>{}},
                   null, null);
         ::close(null);
-        EXPECT_TRUE(TemporaryAppears(folder, ".doc.cmhd."));
+        EXPECT_TRUE(TemporaryAppears(folder, ".doc.cmhd.", child));
         ::kill(child, test.signal);
         const RunResult outcome = Wait(child);
         EXPECT_EQ(folder.Names(), names());
