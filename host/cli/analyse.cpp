@@ -318,10 +318,12 @@ void RefuseValuesOutsideTheirSettings(const SettingsTables& tables,
 }
 
 // The module's table view on the analysed document: its Export button writes the comma-separated file, and the
-// host's print command prints it into a PDF. A message box the view shows is the command's failure.
-void WriteFromTableView(host::Host& application, host::HostDocument& hostDocument, const std::string& csv,
-                        const std::string& pdf, bool quiet, std::ostream& err)
+// host's print command prints it into a PDF. A message box the view shows is the command's failure. What was made,
+// to be said once the files are in place.
+std::vector<std::string> WriteFromTableView(host::Host& application, host::HostDocument& hostDocument,
+                                            const std::string& csv, const std::string& pdf)
 {
+    std::vector<std::string> made;
     IDocViewClass* tableView = application.GetFramework().Documents().viewClasses.Find(u"Crestmetrics Table View");
     if (!tableView) {
         throw Failure("the module has no table view");
@@ -357,9 +359,7 @@ void WriteFromTableView(host::Host& application, host::HostDocument& hostDocumen
             const Failure failure = WriteFailure("the comma-separated table", csv, error);
             throw error != 0 ? failure : Failure(failure.what() + (": " + platform::Utf16ToUtf8(boxes.front())));
         }
-        if (!quiet) {
-            err << "crestmetrics: analyse: wrote " << csv << '\n';
-        }
+        made.push_back("wrote " + csv);
     }
     if (!pdf.empty()) {
         const platform::AtomicFile::FailureWatch watch;
@@ -367,10 +367,9 @@ void WriteFromTableView(host::Host& application, host::HostDocument& hostDocumen
         if (pages == 0 || !boxes.empty()) {
             throw WriteFailure("the table printout", pdf, watch.Reason());
         }
-        if (!quiet) {
-            err << "crestmetrics: analyse: printed " << pages << " page(s) to " << pdf << '\n';
-        }
+        made.push_back("printed " + std::to_string(pages) + " page(s) to " + pdf);
     }
+    return made;
 }
 
 // A file an output option needs: "-" is refused, because standard output carries the table.
@@ -1275,11 +1274,18 @@ void WriteOutputs(const AnalyseRequest& request, AnalysisDocument& analysis, hos
     if (request.view.Wanted()) {
         WriteView(request.view, application, analysis.HostDocument(), job, err, options.quiet);
     }
+    std::vector<std::string> made;
     if (!request.csv.empty() || !request.pdf.empty()) {
-        WriteFromTableView(application, analysis.HostDocument(), request.csv, request.pdf, options.quiet, err);
+        made = WriteFromTableView(application, analysis.HostDocument(), request.csv, request.pdf);
     }
     if (const platform::OutputBatch::Outcome outcome = batch.Commit(); outcome.error != 0) {
         throw OutputsFailure(outcome, outputs);
+    }
+    // Said only now: until the commit, the files were made beside their targets, and an old file stood in place.
+    for (const std::string& line : made) {
+        if (!options.quiet) {
+            err << "crestmetrics: analyse: " << line << '\n';
+        }
     }
 }
 

@@ -263,13 +263,14 @@ TEST(CommandLineOutputs, ALinkSwappedDuringARunNeverLeadsTheTableOntoTheRecordin
 }
 
 // An output that cannot be written is found before any output is replaced or written to standard output: every
-// file is written whole beside its target first, and only when all were is anything put in place.
+// file is written whole beside its target first, and only when all were is anything put in place, or said to be.
 TEST(CommandLineOutputs, AnOutputThatCannotBeWrittenReplacesNoOther)
 {
     const TempFolder folder;
     Put(folder / "rec.txt", Bytes(Example("cardiac.txt")));
     Put(folder / "t.tab", "an earlier table");
     Put(folder / "d.cmhd", "an earlier document");
+    Put(folder / "t.csv", "an earlier comma-separated table");
     fs::create_directories(folder / "sub.csv");
     const std::vector<std::string> names = folder.Names();
     const std::vector<std::string> analysed = {"analyse", "rec.txt", "--quiet", "--type", "1"};
@@ -287,6 +288,8 @@ TEST(CommandLineOutputs, AnOutputThatCannotBeWrittenReplacesNoOther)
          "cannot write the table printout to /dev/full: No space left on device"},
         {{"--save", "d.cmhd", "--event", "1", "--view-png", "/dev/full"},
          "cannot write the picture to /dev/full: No space left on device"},
+        {{"-o", "t.tab", "--csv", "t.csv", "--pdf", "/dev/full"},
+         "cannot write the table printout to /dev/full: No space left on device"},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.message);
@@ -294,8 +297,17 @@ TEST(CommandLineOutputs, AnOutputThatCannotBeWrittenReplacesNoOther)
         EXPECT_EQ(outcome.status, 1);
         EXPECT_TRUE(outcome.out.empty());
         EXPECT_EQ(outcome.err, "crestmetrics: analyse: " + test.message + "\n");
+        // With progress, no file is said to be written or printed that was not put in place.
+        auto loud = Joined(analysed, test.options);
+        std::erase(loud, "--quiet");
+        const RunResult said = RunProgram({loud, folder.Path().string()});
+        EXPECT_EQ(said.status, 1);
+        EXPECT_TRUE(said.err.ends_with("crestmetrics: analyse: " + test.message + "\n")) << said.err;
+        EXPECT_EQ(said.err.find(": wrote "), std::string::npos) << said.err;
+        EXPECT_EQ(said.err.find(": printed "), std::string::npos) << said.err;
         EXPECT_TRUE(Bytes(folder / "t.tab") == "an earlier table");
         EXPECT_TRUE(Bytes(folder / "d.cmhd") == "an earlier document");
+        EXPECT_TRUE(Bytes(folder / "t.csv") == "an earlier comma-separated table");
         EXPECT_EQ(folder.Names(), names);
     }
 }
