@@ -773,20 +773,24 @@ struct Output {
     std::string option;
     std::string path;
     std::string what;
+    // Lines of text, which may follow what a shell's ">>" kept in the file; a document, a picture or a printout is
+    // written whole, and never after other bytes.
+    bool followsBytes = false;
 };
 
 // No output may replace the recording, the --from document or another output (an empty path: standard output,
-// the file it is redirected to): refused before anything is written. A saved document may be saved again where it
-// came from, as the host's Save does: true when --save names the input, which the caller refuses unless the input
-// was a saved document.
+// the file it is redirected to), nor be written whole after the bytes standard output's file holds: refused before
+// anything is written. A saved document may be saved again where it came from, as the host's Save does: true when
+// --save names the input, which the caller refuses unless the input was a saved document.
 bool RefuseSharedFiles(const OpenedInputs& inputs, const std::vector<Output>& outputs)
 {
     bool savesOverInput = false;
     const std::string& recordingFile = inputs.recordingIdentity;
     const std::string& documentFile = inputs.documentIdentity;
     std::vector<std::pair<std::string, std::string>> earlier; // option and identity
-    for (const auto& [option, path, what] : outputs) {
-        const std::string file = path.empty() ? StandardOutputIdentity() : FileIdentity(path);
+    const std::string standardOutput = StandardOutputIdentity();
+    for (const auto& [option, path, what, followsBytes] : outputs) {
+        const std::string file = path.empty() ? standardOutput : FileIdentity(path);
         if (file.empty()) {
             continue;
         }
@@ -802,16 +806,33 @@ bool RefuseSharedFiles(const OpenedInputs& inputs, const std::vector<Output>& ou
         if (same != earlier.end()) {
             throw Failure(refused + ": that is also the file of " + same->first, true);
         }
+        if (!followsBytes && file == standardOutput && HoldsBytes(STDOUT_FILENO)) {
+            throw Failure(refused + ": that is the file of standard output, which is not empty: " + what +
+                              " would follow what it holds",
+                          true);
+        }
         earlier.emplace_back(option, file);
     }
     return savesOverInput;
+}
+
+// The files of the outputs written whole, as FileIdentity gives them.
+std::vector<std::string> WholeOutputFiles(const std::vector<Output>& outputs)
+{
+    std::vector<std::string> files;
+    for (const Output& output : outputs) {
+        if (!output.followsBytes) {
+            files.push_back(FileIdentity(output.path));
+        }
+    }
+    return files;
 }
 
 // An output whose name leads nowhere it can be written (a descriptor that was not open for writing as the run
 // started, a closed standard one too; a link that cannot be followed) fails before anything is written.
 void RefuseUnwritableOutputs(const std::vector<Output>& outputs)
 {
-    for (const auto& [option, path, what] : outputs) {
+    for (const auto& [option, path, what, followsBytes] : outputs) {
         if (const int error = path.empty() ? 0 : platform::FollowName(path).error; error != 0) {
             throw WriteFailure(what, path, error);
         }
@@ -904,12 +925,12 @@ struct AnalyseRequest {
     // The outputs asked for, the table first: an empty path is standard output.
     std::vector<Output> Outputs() const
     {
-        std::vector<Output> outputs = {{output.empty() ? "standard output" : "-o", output, "the table"}};
+        std::vector<Output> outputs = {{output.empty() ? "standard output" : "-o", output, "the table", true}};
         for (const Output& asked : std::initializer_list<Output>{
                  {"--save", saveTo, "the document"},
                  {"--view-png", view.picture, "the picture"},
                  {"--view-pdf", view.printout, "the printout"},
-                 {"--csv", csv, "the comma-separated table"},
+                 {"--csv", csv, "the comma-separated table", true},
                  {"--pdf", pdf, "the table printout"}}) {
             if (!asked.path.empty()) {
                 outputs.push_back(asked);
@@ -1322,8 +1343,11 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
             pinned.emplace_back(output.path);
         }
     }
+    // Before the inputs are opened: one of them may take the number of a descriptor that was not open at the start,
+    // which an output names.
+    RefuseUnwritableOutputs(outputs);
     OpenedInputs opened(recordingPath, request.settingsFrom);
-    RefuseStandardErrorOnto({opened.recordingIdentity, opened.documentIdentity});
+    RefuseStandardErrorOnto({opened.recordingIdentity, opened.documentIdentity}, WholeOutputFiles(outputs));
     if (request.output.empty()) {
         RefuseStandardOutputOnto(opened.recordingIdentity);
     }
@@ -1331,7 +1355,6 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
     if (request.output.empty()) {
         RefuseClosedStandardOutput();
     }
-    RefuseUnwritableOutputs(outputs);
 
     const AnalysisInput input = ReadAnalysisInput(opened, recordingPath, request.settingsFrom, err);
     opened.recording.reset();
