@@ -318,10 +318,12 @@ void RefuseValuesOutsideTheirSettings(const SettingsTables& tables,
 }
 
 // The module's table view on the analysed document: its Export button writes the comma-separated file, and the
-// host's print command prints it into a PDF. A message box the view shows is the command's failure.
-void WriteFromTableView(host::Host& application, host::HostDocument& hostDocument, const std::string& csv,
-                        const std::string& pdf, bool quiet, std::ostream& err)
+// host's print command prints it into a PDF. A message box the view shows is the command's failure. What was made,
+// to be said once the files are in place.
+std::vector<std::string> WriteFromTableView(host::Host& application, host::HostDocument& hostDocument,
+                                            const std::string& csv, const std::string& pdf)
 {
+    std::vector<std::string> made;
     IDocViewClass* tableView = application.GetFramework().Documents().viewClasses.Find(u"Crestmetrics Table View");
     if (!tableView) {
         throw Failure("the module has no table view");
@@ -357,9 +359,7 @@ void WriteFromTableView(host::Host& application, host::HostDocument& hostDocumen
             const Failure failure = WriteFailure("the comma-separated table", csv, error);
             throw error != 0 ? failure : Failure(failure.what() + (": " + platform::Utf16ToUtf8(boxes.front())));
         }
-        if (!quiet) {
-            err << "crestmetrics: analyse: wrote " << csv << '\n';
-        }
+        made.push_back("wrote " + csv);
     }
     if (!pdf.empty()) {
         const platform::AtomicFile::FailureWatch watch;
@@ -367,10 +367,9 @@ void WriteFromTableView(host::Host& application, host::HostDocument& hostDocumen
         if (pages == 0 || !boxes.empty()) {
             throw WriteFailure("the table printout", pdf, watch.Reason());
         }
-        if (!quiet) {
-            err << "crestmetrics: analyse: printed " << pages << " page(s) to " << pdf << '\n';
-        }
+        made.push_back("printed " + std::to_string(pages) + " page(s) to " + pdf);
     }
+    return made;
 }
 
 // A file an output option needs: "-" is refused, because standard output carries the table.
@@ -774,20 +773,24 @@ struct Output {
     std::string option;
     std::string path;
     std::string what;
+    // Lines of text, which may follow what a shell's ">>" kept in the file; a document, a picture or a printout is
+    // written whole, and never after other bytes.
+    bool followsBytes = false;
 };
 
 // No output may replace the recording, the --from document or another output (an empty path: standard output,
-// the file it is redirected to): refused before anything is written. A saved document may be saved again where it
-// came from, as the host's Save does: true when --save names the input, which the caller refuses unless the input
-// was a saved document.
+// the file it is redirected to), nor be written whole after the bytes standard output's file holds: refused before
+// anything is written. A saved document may be saved again where it came from, as the host's Save does: true when
+// --save names the input, which the caller refuses unless the input was a saved document.
 bool RefuseSharedFiles(const OpenedInputs& inputs, const std::vector<Output>& outputs)
 {
     bool savesOverInput = false;
     const std::string& recordingFile = inputs.recordingIdentity;
     const std::string& documentFile = inputs.documentIdentity;
     std::vector<std::pair<std::string, std::string>> earlier; // option and identity
-    for (const auto& [option, path, what] : outputs) {
-        const std::string file = path.empty() ? StandardOutputIdentity() : FileIdentity(path);
+    const std::string standardOutput = StandardOutputIdentity();
+    for (const auto& [option, path, what, followsBytes] : outputs) {
+        const std::string file = path.empty() ? standardOutput : FileIdentity(path);
         if (file.empty()) {
             continue;
         }
@@ -803,16 +806,33 @@ bool RefuseSharedFiles(const OpenedInputs& inputs, const std::vector<Output>& ou
         if (same != earlier.end()) {
             throw Failure(refused + ": that is also the file of " + same->first, true);
         }
+        if (!followsBytes && file == standardOutput && HoldsBytes(STDOUT_FILENO)) {
+            throw Failure(refused + ": that is the file of standard output, which is not empty: " + what +
+                              " would follow what it holds",
+                          true);
+        }
         earlier.emplace_back(option, file);
     }
     return savesOverInput;
+}
+
+// The files of the outputs written whole, as FileIdentity gives them.
+std::vector<std::string> WholeOutputFiles(const std::vector<Output>& outputs)
+{
+    std::vector<std::string> files;
+    for (const Output& output : outputs) {
+        if (!output.followsBytes) {
+            files.push_back(FileIdentity(output.path));
+        }
+    }
+    return files;
 }
 
 // An output whose name leads nowhere it can be written (a descriptor that was not open for writing as the run
 // started, a closed standard one too; a link that cannot be followed) fails before anything is written.
 void RefuseUnwritableOutputs(const std::vector<Output>& outputs)
 {
-    for (const auto& [option, path, what] : outputs) {
+    for (const auto& [option, path, what, followsBytes] : outputs) {
         if (const int error = path.empty() ? 0 : platform::FollowName(path).error; error != 0) {
             throw WriteFailure(what, path, error);
         }
@@ -905,12 +925,12 @@ struct AnalyseRequest {
     // The outputs asked for, the table first: an empty path is standard output.
     std::vector<Output> Outputs() const
     {
-        std::vector<Output> outputs = {{output.empty() ? "standard output" : "-o", output, "the table"}};
+        std::vector<Output> outputs = {{output.empty() ? "standard output" : "-o", output, "the table", true}};
         for (const Output& asked : std::initializer_list<Output>{
                  {"--save", saveTo, "the document"},
                  {"--view-png", view.picture, "the picture"},
                  {"--view-pdf", view.printout, "the printout"},
-                 {"--csv", csv, "the comma-separated table"},
+                 {"--csv", csv, "the comma-separated table", true},
                  {"--pdf", pdf, "the table printout"}}) {
             if (!asked.path.empty()) {
                 outputs.push_back(asked);
@@ -1275,11 +1295,18 @@ void WriteOutputs(const AnalyseRequest& request, AnalysisDocument& analysis, hos
     if (request.view.Wanted()) {
         WriteView(request.view, application, analysis.HostDocument(), job, err, options.quiet);
     }
+    std::vector<std::string> made;
     if (!request.csv.empty() || !request.pdf.empty()) {
-        WriteFromTableView(application, analysis.HostDocument(), request.csv, request.pdf, options.quiet, err);
+        made = WriteFromTableView(application, analysis.HostDocument(), request.csv, request.pdf);
     }
     if (const platform::OutputBatch::Outcome outcome = batch.Commit(); outcome.error != 0) {
         throw OutputsFailure(outcome, outputs);
+    }
+    // Said only now: until the commit, the files were made beside their targets, and an old file stood in place.
+    for (const std::string& line : made) {
+        if (!options.quiet) {
+            err << "crestmetrics: analyse: " << line << '\n';
+        }
     }
 }
 
@@ -1316,8 +1343,11 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
             pinned.emplace_back(output.path);
         }
     }
+    // Before the inputs are opened: one of them may take the number of a descriptor that was not open at the start,
+    // which an output names.
+    RefuseUnwritableOutputs(outputs);
     OpenedInputs opened(recordingPath, request.settingsFrom);
-    RefuseStandardErrorOnto({opened.recordingIdentity, opened.documentIdentity});
+    RefuseStandardErrorOnto({opened.recordingIdentity, opened.documentIdentity}, WholeOutputFiles(outputs));
     if (request.output.empty()) {
         RefuseStandardOutputOnto(opened.recordingIdentity);
     }
@@ -1325,7 +1355,6 @@ int RunAnalyse(const Options& options, std::ostream& out, std::ostream& err)
     if (request.output.empty()) {
         RefuseClosedStandardOutput();
     }
-    RefuseUnwritableOutputs(outputs);
 
     const AnalysisInput input = ReadAnalysisInput(opened, recordingPath, request.settingsFrom, err);
     opened.recording.reset();

@@ -11,6 +11,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <iostream>
+#include <iterator>
+#include <optional>
 #include <sys/stat.h>
 #include <string_view>
 #include <system_error>
@@ -43,9 +45,13 @@ const std::vector<Command>& Commands()
          "  dir=1|-1 (upward or downward peaks)  sd=1|0 (height in standard deviations of the noise, or in base units)\n"
          "  height=H  interval=S (least seconds between peaks)  transform=0|1 (detect on the smoothed derivative)\n"
          "  smooth=S (seconds, up to 10)  window=S (seconds of noise estimate)  zero=0|1 (allow a height of 0)\n"
-         "  e.g. --set \"1010=dir=-1;sd=1;height=5;interval=0.005;transform=1;smooth=0.0005\""},
+         "  e.g. --set \"1010=dir=-1;sd=1;height=5;interval=0.005;transform=1;smooth=0.0005\"",
+         true,
+         {"--from"},
+         {"--save", "--view-png", "--view-pdf", "--pdf"}},
         {"calc", "TEXT RECORDING",
-         "evaluates a calculation text over every block of a recording and prints its events", {}, &RunCalc},
+         "evaluates a calculation text over every block of a recording and prints its events", {}, &RunCalc, {},
+         nullptr, true},
         {"selftest", "[--seed N] [list] [NAME-PREFIX...]",
          "runs the module's self tests (or lists them) and prints each sub-test's result; --seed N repeats the "
          "random draws of a run",
@@ -87,35 +93,82 @@ bool IsCommonOption(std::string_view arg)
     return arg == "--quiet" || arg == "-q" || arg == "--module";
 }
 
-// The files a command that reads a recording reads, as its arguments name them (the arguments that are no option,
-// and --from's value), found before the options are judged: a refusal of them goes to standard error too.
-std::vector<std::string> InputIdentities(const Command& command, const std::vector<std::string_view>& args)
+// The command line after the command's name, read once.
+struct Reading {
+    Options options;
+    // What ends the reading, whichever comes first: the command's help, or a usage failure.
+    bool help = false;
+    std::optional<Failure> refusal;
+    // The names of the files the command reads and of those it writes whole, read to the end of the command line
+    // even past what ends the reading: standard error is compared with them before any word is said.
+    std::vector<std::string> reads;
+    std::vector<std::string> writesWhole;
+};
+
+bool Listed(const std::vector<std::string>& names, std::string_view name)
 {
-    if (!std::string_view(command.usage).ends_with("RECORDING")) {
-        return {};
-    }
-    std::vector<std::string> inputs;
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+Reading ReadArguments(const Command& command, const std::vector<std::string_view>& args)
+{
+    Reading reading;
+    Options& options = reading.options;
+    options.module = DefaultModulePath();
+    const auto refuse = [&reading](const std::string& message) {
+        if (!reading.help && !reading.refusal) {
+            reading.refusal.emplace(message, true);
+        }
+    };
     bool optionsEnded = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string_view arg = args[i];
-        const std::string name(arg.substr(0, arg.find('=')));
-        const bool takesValue = name == "--module" || std::find(command.valueOptions.begin(),
-                                                                command.valueOptions.end(),
-                                                                name) != command.valueOptions.end();
         if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
-            inputs.push_back(FileIdentity(std::string(arg)));
+            options.arguments.emplace_back(arg);
         } else if (arg == "--") {
             optionsEnded = true;
-        } else if (takesValue && name.size() == arg.size() && i + 1 < args.size()) {
-            ++i;
-            if (name == "--from") {
-                inputs.push_back(FileIdentity(std::string(args[i])));
+        } else if (arg == "--help" || arg == "-h") {
+            reading.help = !reading.refusal;
+        } else if (arg == "--quiet" || arg == "-q") {
+            options.quiet = true;
+        } else if (Listed(command.flagOptions, arg)) {
+            options.flags.emplace_back(arg);
+        } else if (arg == "--module") {
+            if (i + 1 < args.size()) {
+                options.module = args[++i];
+            } else {
+                refuse("--module needs a path");
             }
-        } else if (name == "--from") {
-            inputs.push_back(FileIdentity(std::string(arg.substr(name.size() + 1))));
+        } else if (const std::string name(arg.substr(0, arg.find('='))); Listed(command.valueOptions, name)) {
+            if (name.size() < arg.size()) {
+                options.values.emplace_back(name, arg.substr(name.size() + 1));
+            } else if (i + 1 < args.size()) {
+                options.values.emplace_back(name, args[++i]);
+            } else {
+                refuse(name + " needs a value");
+            }
+        } else {
+            refuse("unknown option " + std::string(arg));
         }
     }
-    return inputs;
+    if (command.readsRecording) {
+        reading.reads = options.arguments;
+    }
+    for (const auto& [name, value] : options.values) {
+        if (Listed(command.inputOptions, name)) {
+            reading.reads.push_back(value);
+        } else if (Listed(command.wholeOutputOptions, name)) {
+            reading.writesWhole.push_back(value);
+        }
+    }
+    return reading;
+}
+
+std::vector<std::string> Identities(const std::vector<std::string>& paths)
+{
+    std::vector<std::string> identities;
+    std::transform(paths.begin(), paths.end(), std::back_inserter(identities), FileIdentity);
+    return identities;
 }
 
 // A signal that ends the run removes the temporary files being written, then ends the process as the signal asks,
@@ -213,10 +266,17 @@ std::string FileIdentity(const std::string& path)
                : "";
 }
 
-void RefuseStandardErrorOnto(const std::vector<std::string>& inputs)
+bool HoldsBytes(int fd)
+{
+    struct stat info {};
+    return ::fstat(fd, &info) == 0 && info.st_size > 0;
+}
+
+void RefuseStandardErrorOnto(const std::vector<std::string>& inputs, const std::vector<std::string>& wholeOutputs)
 {
     const std::string standardError = OpenedIdentity(STDERR_FILENO);
-    if (!standardError.empty() && std::find(inputs.begin(), inputs.end(), standardError) != inputs.end()) {
+    if (!standardError.empty() && (Listed(inputs, standardError) ||
+                                   (Listed(wholeOutputs, standardError) && HoldsBytes(STDERR_FILENO)))) {
         throw Failure::Unsaid();
     }
 }
@@ -331,52 +391,24 @@ int Main(int argc, char** argv, std::ostream& out, std::ostream& err)
         return 2;
     }
     HandleSignals();
-    Options options;
-    options.module = DefaultModulePath();
     try {
-        RefuseStandardErrorOnto(InputIdentities(*command, args));
-        bool optionsEnded = false;
-        for (std::size_t i = 1; i < args.size(); ++i) {
-            const std::string_view arg = args[i];
-            if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
-                options.arguments.emplace_back(arg);
-            } else if (arg == "--") {
-                optionsEnded = true;
-            } else if (arg == "--help" || arg == "-h") {
-                out << "usage: crestmetrics " << command->name << " [--module PATH] [--quiet] " << command->usage
-                    << "\n    " << command->summary << '\n';
-                if (command->details) {
-                    out << '\n' << command->details << '\n';
-                }
-                if (std::string_view(command->usage).ends_with("RECORDING")) {
-                    out << '\n' << kStandardInput;
-                }
-                return FlushedOut(out, 0);
-            } else if (arg == "--quiet" || arg == "-q") {
-                options.quiet = true;
-            } else if (std::find(command->flagOptions.begin(), command->flagOptions.end(), arg) !=
-                       command->flagOptions.end()) {
-                options.flags.emplace_back(arg);
-            } else if (arg == "--module") {
-                if (i + 1 >= args.size()) {
-                    throw Failure("--module needs a path", true);
-                }
-                options.module = args[++i];
-            } else if (const std::string name(arg.substr(0, arg.find('=')));
-                       std::find(command->valueOptions.begin(), command->valueOptions.end(), name) !=
-                       command->valueOptions.end()) {
-                if (name.size() < arg.size()) {
-                    options.values.emplace_back(name, arg.substr(name.size() + 1));
-                } else if (i + 1 < args.size()) {
-                    options.values.emplace_back(name, args[++i]);
-                } else {
-                    throw Failure(name + " needs a value", true);
-                }
-            } else {
-                throw Failure("unknown option " + std::string(arg), true);
-            }
+        const Reading reading = ReadArguments(*command, args);
+        RefuseStandardErrorOnto(Identities(reading.reads), Identities(reading.writesWhole));
+        if (reading.refusal) {
+            throw *reading.refusal;
         }
-        return FlushedOut(out, command->run(options, out, err));
+        if (reading.help) {
+            out << "usage: crestmetrics " << command->name << " [--module PATH] [--quiet] " << command->usage
+                << "\n    " << command->summary << '\n';
+            if (command->details) {
+                out << '\n' << command->details << '\n';
+            }
+            if (command->readsRecording) {
+                out << '\n' << kStandardInput;
+            }
+            return FlushedOut(out, 0);
+        }
+        return FlushedOut(out, command->run(reading.options, out, err));
     } catch (const Failure& failure) {
         if (failure.IsUnsaid()) {
             return 2;

@@ -48,8 +48,12 @@ std::string StandardOutputIdentity();
 // as the file that was opened, not as what its name leads to by then.
 std::string OpenedIdentity(int fd);
 // Failure::Unsaid when standard error is one of the files a run reads (identities as FileIdentity gives them; empty
-// ones are passed over): its messages would be written into it.
-void RefuseStandardErrorOnto(const std::vector<std::string>& inputs);
+// ones are passed over), or the file of an output written whole (a document, a picture, a printout) that already
+// holds bytes: its messages would be written into the one, and the other would follow what the file held.
+void RefuseStandardErrorOnto(const std::vector<std::string>& inputs,
+                             const std::vector<std::string>& wholeOutputs = {});
+// True when the file open on `fd` already holds bytes: an output written whole would follow them.
+bool HoldsBytes(int fd);
 
 inline constexpr const char* kIsTheRecording = ": that is the recording being analysed";
 
@@ -111,6 +115,11 @@ struct Command {
     std::function<int(const Options&, std::ostream& out, std::ostream& err)> run;
     std::vector<std::string> flagOptions = {}; // the command's own options that take no value
     const char* details = nullptr;             // more lines for the command's --help
+    // What standard error is compared with before a word is said: the files the command reads (its arguments, when
+    // it reads a recording, and the values of `inputOptions`) and those it writes whole (`wholeOutputOptions`).
+    bool readsRecording = false;
+    std::vector<std::string> inputOptions = {};
+    std::vector<std::string> wholeOutputOptions = {};
 };
 
 // The calc subcommand.

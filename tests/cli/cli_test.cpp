@@ -740,11 +740,12 @@ TEST(CommandLine, AnalyseRefusalsSayWhatIsWrong)
         }();
         std::ofstream(empty, std::ios::binary) << whole.str();
     }
-    const struct {
+    struct Case {
         std::vector<std::string> arguments;
         int status;
-        const char* message;
-    } cases[] = {
+        std::string message;
+    };
+    std::vector<Case> cases = {
         {{"analyse"}, 2, "needs one recording"},
         {{"analyse", cardiac, "--type", "9"}, 2, "--type needs a whole number from 0 to 5"},
         {{"analyse", cardiac, "--type"}, 2, "--type needs a value"},
@@ -764,14 +765,27 @@ TEST(CommandLine, AnalyseRefusalsSayWhatIsWrong)
         {{"analyse", damaged.string()}, 1, "a damaged saved document"},
         {{"analyse", cardiac, "--from", foreign.string()}, 1, "holds no settings this analysis can read"},
         {{"analyse", cardiac, "--from", empty.string()}, 1, "holds no analysis"},
+        // calc takes no --from: given last, as an empty unquoted $DOC leaves it, it is no option of calc's.
+        {{"calc", "cappeakdet(ch1, 0.05, 2)", cardiac, "--from"}, 2, "calc: unknown option --from\n"},
+        {{"calc", "cappeakdet(ch1, 0.05, 2)", cardiac, "--module"}, 2, "calc: --module needs a path\n"},
+        {{"analyse", cardiac, "--module"}, 2, "analyse: --module needs a path\n"},
     };
+    // Every option that takes a value, given last.
+    for (const char* option : {"--type", "--channel", "--set", "-o", "--save", "--from", "--event", "--view-png",
+                               "--view-pdf", "--csv", "--pdf"}) {
+        cases.push_back({{"analyse", cardiac, option}, 2, "analyse: " + std::string(option) + " needs a value\n"});
+    }
     for (const auto& test : cases) {
         SCOPED_TRACE(test.message);
         const RunResult result = RunProgram(test.arguments);
+        const std::string& command = test.arguments.front();
         EXPECT_EQ(result.status, test.status);
         EXPECT_EQ(result.out, "");
-        EXPECT_EQ(result.err.rfind("crestmetrics: analyse: ", 0), 0u) << result.err;
+        EXPECT_EQ(result.err.rfind("crestmetrics: " + command + ": ", 0), 0u) << result.err;
         EXPECT_NE(result.err.find(test.message), std::string::npos) << result.err;
+        if (test.status == 2) {
+            EXPECT_NE(result.err.find("\nusage: crestmetrics " + command + " "), std::string::npos) << result.err;
+        }
     }
 }
 

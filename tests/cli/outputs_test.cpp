@@ -56,11 +56,16 @@ std::vector<std::string> Joined(std::vector<std::string> first, const std::vecto
 
 const std::string kCardiacHeader = "\tRMP (mV)\tAPA (mV)";
 
-// Whether a hidden temporary whose name starts so shows up in the folder within two minutes: a run is writing.
-bool TemporaryAppears(const TempFolder& folder, const std::string& start)
+// Whether a hidden temporary whose name starts so shows up in the folder within two minutes while the run is alive:
+// it is writing. A run that ended (and is left to be waited for) made none.
+bool TemporaryAppears(const TempFolder& folder, const std::string& start, pid_t run)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
     while (std::chrono::steady_clock::now() < deadline) {
+        siginfo_t ended{};
+        if (::waitid(P_PID, static_cast<id_t>(run), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 && ended.si_pid == run) {
+            return false;
+        }
         const auto names = folder.Names();
         if (std::any_of(names.begin(), names.end(), [&](const std::string& name) { return name.starts_with(start); })) {
             return true;
@@ -176,6 +181,15 @@ TEST(CommandLineOutputs, NoOutputReplacesTheInputOrAnotherOutput)
         {{"--from", "doc.cmhd"}, "standard output: that is the --from document", "doc.cmhd"},
         {{"--csv", "same.csv"}, "--csv same.csv: that is also the file of standard output", "same.csv"},
         {{"--save", "same.csv"}, "--save same.csv: that is also the file of standard output", "same.csv"},
+        // A document or a printout is written whole, never after what standard output's file holds.
+        {{"-o", "/dev/null", "--save", "same.csv"},
+         "--save same.csv: that is the file of standard output, which is not empty: the document would follow what "
+         "it holds",
+         "same.csv"},
+        {{"-o", "/dev/null", "--pdf", "same.csv"},
+         "--pdf same.csv: that is the file of standard output, which is not empty: the table printout would follow "
+         "what it holds",
+         "same.csv"},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.message);
@@ -258,13 +272,14 @@ TEST(CommandLineOutputs, ALinkSwappedDuringARunNeverLeadsTheTableOntoTheRecordin
 }
 
 // An output that cannot be written is found before any output is replaced or written to standard output: every
-// file is written whole beside its target first, and only when all were is anything put in place.
+// file is written whole beside its target first, and only when all were is anything put in place, or said to be.
 TEST(CommandLineOutputs, AnOutputThatCannotBeWrittenReplacesNoOther)
 {
     const TempFolder folder;
     Put(folder / "rec.txt", Bytes(Example("cardiac.txt")));
     Put(folder / "t.tab", "an earlier table");
     Put(folder / "d.cmhd", "an earlier document");
+    Put(folder / "t.csv", "an earlier comma-separated table");
     fs::create_directories(folder / "sub.csv");
     const std::vector<std::string> names = folder.Names();
     const std::vector<std::string> analysed = {"analyse", "rec.txt", "--quiet", "--type", "1"};
@@ -282,6 +297,8 @@ TEST(CommandLineOutputs, AnOutputThatCannotBeWrittenReplacesNoOther)
          "cannot write the table printout to /dev/full: No space left on device"},
         {{"--save", "d.cmhd", "--event", "1", "--view-png", "/dev/full"},
          "cannot write the picture to /dev/full: No space left on device"},
+        {{"-o", "t.tab", "--csv", "t.csv", "--pdf", "/dev/full"},
+         "cannot write the table printout to /dev/full: No space left on device"},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.message);
@@ -289,8 +306,17 @@ TEST(CommandLineOutputs, AnOutputThatCannotBeWrittenReplacesNoOther)
         EXPECT_EQ(outcome.status, 1);
         EXPECT_TRUE(outcome.out.empty());
         EXPECT_EQ(outcome.err, "crestmetrics: analyse: " + test.message + "\n");
+        // With progress, no file is said to be written or printed that was not put in place.
+        auto loud = Joined(analysed, test.options);
+        std::erase(loud, "--quiet");
+        const RunResult said = RunProgram({loud, folder.Path().string()});
+        EXPECT_EQ(said.status, 1);
+        EXPECT_TRUE(said.err.ends_with("crestmetrics: analyse: " + test.message + "\n")) << said.err;
+        EXPECT_EQ(said.err.find(": wrote "), std::string::npos) << said.err;
+        EXPECT_EQ(said.err.find(": printed "), std::string::npos) << said.err;
         EXPECT_TRUE(Bytes(folder / "t.tab") == "an earlier table");
         EXPECT_TRUE(Bytes(folder / "d.cmhd") == "an earlier document");
+        EXPECT_TRUE(Bytes(folder / "t.csv") == "an earlier comma-separated table");
         EXPECT_EQ(folder.Names(), names);
     }
 }
@@ -492,11 +518,13 @@ TEST(CommandLineOutputs, StandardErrorsFileIsWrittenInPlaceAndNeverAnInput)
     const std::string recording = Bytes(folder / "rec.txt");
     const RunResult usual = RunProgram({{"analyse", "rec.txt", "--type", "1", "-q"}, folder.Path().string()});
     ASSERT_EQ(usual.status, 0);
-    ASSERT_EQ(RunProgram({{"analyse", "rec.txt", "--type", "1", "-q", "-o", "/dev/null", "--save", "doc.cmhd"},
+    ASSERT_EQ(RunProgram({{"analyse", "rec.txt", "--type", "1", "-q", "-o", "/dev/null", "--save", "doc.cmhd", "--csv",
+                           "usual.csv"},
                           folder.Path().string()})
                   .status,
               0);
     const std::string document = Bytes(folder / "doc.cmhd");
+    const std::string csv = Bytes(folder / "usual.csv");
     const RunResult loud = RunProgram({{"analyse", "rec.txt", "--type", "1", "-o", "/dev/null"}, folder.Path().string()});
     const std::string earlier = "an earlier line\n";
     const std::string done = "crestmetrics: analyse: done\n";
@@ -514,6 +542,21 @@ TEST(CommandLineOutputs, StandardErrorsFileIsWrittenInPlaceAndNeverAnInput)
         {analysed + " -q 2>> rec.txt", 2, earlier},
         {analysed + " -q --bogus 2>> rec.txt", 2, earlier},
         {analysed + " -q --from doc.cmhd 2>> doc.cmhd", 2, earlier},
+        // Refused before the options are judged: the refusal of --bogus would land in the document.
+        {analysed + " -q --from doc.cmhd --bogus 2>> doc.cmhd", 2, earlier},
+        // A document or a printout is written whole, never after what standard error's file holds.
+        {analysed + " -q -o /dev/null --save doc.cmhd 2>> doc.cmhd", 2, earlier},
+        {analysed + " -q -o /dev/null --pdf log.txt 2>> log.txt", 2, earlier},
+        {analysed + " -q -o /dev/null --pdf log.txt --bogus 2>> log.txt", 2, earlier},
+        // The comma-separated table is lines of text, as the table is: it follows what the file held.
+        {"cd " + clitest::Quote(folder.Path().string()) +
+             " && mv log.txt log.csv && \"$P\" analyse rec.txt --type 1 -q -o /dev/null --csv log.csv >> log.csv; "
+             "s=$?; mv log.csv log.txt; exit $s",
+         0, earlier + csv},
+        {"cd " + clitest::Quote(folder.Path().string()) +
+             " && mv log.txt log.csv && \"$P\" analyse rec.txt --type 1 -q -o /dev/null --csv log.csv 2>> log.csv; "
+             "s=$?; mv log.csv log.txt; exit $s",
+         0, earlier + csv},
         {"cd " + clitest::Quote(folder.Path().string()) + " && \"$P\" calc 'cappeakdet(ch1, 0.05, 2)' rec.txt 2>> rec.txt",
          2, earlier},
     };
@@ -583,7 +626,7 @@ TEST(CommandLineOutputs, AnEndedRunLeavesNothingBehind)
                                   null, pipe[1]);
         ::close(null);
         ::close(pipe[1]);
-        EXPECT_TRUE(TemporaryAppears(folder, ".events.pdf."));
+        EXPECT_TRUE(TemporaryAppears(folder, ".events.pdf.", child));
         ::kill(child, signal);
         char drained[4096];
         while (::read(pipe[0], drained, sizeof drained) > 0) {
@@ -643,7 +686,7 @@ TEST(CommandLineOutputs, EveryEndingSignalLeavesTheOldDocument)
                    .ignoredSignals = test.ignored ? std::vector<int>{test.signal} : std::vector<int>{}},
                   null, null);
         ::close(null);
-        EXPECT_TRUE(TemporaryAppears(folder, ".doc.cmhd."));
+        EXPECT_TRUE(TemporaryAppears(folder, ".doc.cmhd.", child));
         ::kill(child, test.signal);
         const RunResult outcome = Wait(child);
         EXPECT_EQ(folder.Names(), names());
@@ -783,11 +826,29 @@ TEST(CommandLineOutputs, StandardOutputIsTheDescriptorNotTheNameInDev)
          "crestmetrics: analyse: -o /dev/fd/3: that is the recording being analysed", ""},
         // Standard error that is the recording: refused without a word written into it.
         {false, command("analyse", "\"$F/t.tab\" --quiet -o /dev/stderr 2>> \"$F/t.tab\""), 2, "", ""},
-        {false, analysed + " -o /dev/null --save /dev/stderr" + log, 0, "", earlier + document},
+        // ... also when it is the recording only as opened: named through another process's descriptor on a removed
+        // copy, whose name leads to no file (9: the copy was written into).
+        {false,
+         "cp " + clitest::Quote(Example("cardiac.txt")) + " \"$F/copy\" && exec 3< \"$F/copy\" 4>> \"$F/copy\" && rm "
+             "\"$F/copy\" && " + command("analyse", "/proc/$$/fd/3 --type 1 2>&4") + "; s=$?; cmp -s " +
+             clitest::Quote(Example("cardiac.txt")) + " /proc/$$/fd/3 || s=9; (exit $s)",
+         2, "", ""},
+        // A document is written whole: through standard error or output only onto an empty file.
+        {false, analysed + " -o /dev/null --save /dev/stderr" + log, 2, "", ""},
+        {false, analysed + " -o /dev/null --save /dev/stderr 2> \"$F/t.tab\"", 0, "", document},
+        {false, analysed + " -o /dev/null --save /dev/stdout > \"$F/t.tab\"", 0, "", document},
+        {false, analysed + " -o /dev/null --pdf /dev/stdout >> \"$F/t.tab\"", 2,
+         "crestmetrics: analyse: --pdf /dev/stdout: that is the file of standard output, which is not empty", ""},
         // The messages share the file with the table, in the order they were written.
         {false, program + " --type 1 -o /dev/stderr" + log, 0, "", earlier + progress + usual.out + done},
         {false, analysed + " -o /dev/fd/5 5>&-", 1, refused + "table to /dev/fd/5: Bad file descriptor", ""},
         {true, analysed + " -o /dev/fd/5 5>&-", 1, refused + "table to /dev/fd/5: Bad file descriptor", ""},
+        // Refused before the inputs are opened, one of which would take the number.
+        {false, analysed + " -o /dev/fd/3 3>&-", 1, refused + "table to /dev/fd/3: Bad file descriptor", ""},
+        {true, analysed + " -o /dev/fd/4 3< /dev/null 4>&-", 1, refused + "table to /dev/fd/4: Bad file descriptor",
+         ""},
+        {false, analysed + " --from " + clitest::Quote(saved / "doc.cmhd") + " -o /dev/fd/4 4>&-", 1,
+         refused + "table to /dev/fd/4: Bad file descriptor", ""},
         {false, analysed + " -o \"$F/t.tab\" --save /dev/fd/3 3>&-", 1,
          refused + "document to /dev/fd/3: Bad file descriptor", ""},
         {false, analysed + " -o \"$F/t.tab\" --save /dev/stdin < /dev/null", 1,
@@ -795,6 +856,8 @@ TEST(CommandLineOutputs, StandardOutputIsTheDescriptorNotTheNameInDev)
         {false, analysed + " -o \"$F/t.tab\" --save /dev/stdout >&-", 1,
          refused + "document to /dev/stdout: Bad file descriptor", ""},
         {false, analysed + " -o \"$F/t.tab\" --view-pdf /dev/stderr 2>&-", 1, "", ""},
+        // Standard error closed is neither a file the run reads nor one it writes.
+        {false, analysed + " 2>&- > \"$F/t.tab\"", 0, "", usual.out},
         {false, "cd \"$F\" && " + command("analyse", "/dev/stdin -o t.tab < t.tab"), 2,
          "crestmetrics: analyse: -o t.tab: that is the recording being analysed", ""},
         {false, command("analyse", "/dev/stdin <&-"), 1, "crestmetrics: analyse: /dev/stdin: standard input is closed",

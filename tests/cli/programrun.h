@@ -67,8 +67,10 @@ struct RunResult {
     long long peakMemory = 0; // the run's peak resident memory, in bytes
 };
 
-// Starts the program (or the command) with its standard output and error on the descriptors given. (A run with a
-// closed standard output belongs in a private /dev only: see RunWithPrivateDev in outputs_test.cpp.)
+// Starts the program (or the command) with its standard output and error on the descriptors given, and no other
+// descriptor above them: whatever the test runner left open (a make job server's pipe, time -o's file) would take
+// the numbers the tests' runs name or close. (A run with a closed standard output belongs in a private /dev only:
+// see RunWithPrivateDev in outputs_test.cpp.)
 inline pid_t Start(const Launch& launch, int out, int err)
 {
     std::vector<std::string> words = {launch.command.empty() ? Program().string() : launch.command};
@@ -99,7 +101,7 @@ inline pid_t Start(const Launch& launch, int out, int err)
         if (!launch.folder.empty() && ::chdir(launch.folder.c_str()) != 0) {
             ::_exit(126);
         }
-        if (::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) {
+        if (::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 || ::close_range(3, ~0U, 0) != 0) {
             ::_exit(126);
         }
         ::execvp(argv[0], argv.data());
