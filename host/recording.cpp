@@ -1784,9 +1784,6 @@ std::optional<std::string> UnitWarning(const Document& recording, int channel)
         return std::nullopt;
     }
     const std::string name = platform::Utf16ToUtf8(recording.ChannelName(channel));
-    if (unit.empty()) {
-        reading::RefuseUnitInBrackets(name, channel);
-    }
     const std::string which = "channel " + std::to_string(channel + 1) + ", \"" + name + "\": ";
     if (unit.empty()) {
         return which + "it has no unit, so its numbers are kept as written: write the unit in parentheses after the "
@@ -1795,6 +1792,13 @@ std::optional<std::string> UnitWarning(const Document& recording, int channel)
     return which + "its unit \"" + platform::Utf16ToUtf8(unit) +
            "\" is none the host knows, so its numbers are kept as written (the host knows " +
            platform::Utf16ToUtf8(KnownBaseUnits()) + ", each also with a prefix such as m, \u00B5, n or k)";
+}
+
+void RefuseUnitInBrackets(const Document& recording, int channel)
+{
+    if (recording.ChannelUnit(channel).empty()) {
+        reading::RefuseUnitInBrackets(platform::Utf16ToUtf8(recording.ChannelName(channel)), channel);
+    }
 }
 
 std::optional<std::string> TimeColumnWarning(const RecordingNotes& notes, const Document& recording)

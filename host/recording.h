@@ -107,8 +107,11 @@ std::shared_ptr<Document> ReadRecordingLineByLine(std::string_view text);
 // time column without a unit is read as seconds; the warning names the sample interval that gives.
 std::optional<std::string> TimeColumnWarning(const RecordingNotes& notes, const Document& recording);
 // A channel without a unit, or with one the host does not know, keeps its numbers as written; the warning says so,
-// and how to write the unit. A channel named with a unit the host knows in square brackets ("Vm [mV]") is refused
-// (a RecordingError, line 0): its numbers would be read without the unit.
+// and how to write the unit.
 std::optional<std::string> UnitWarning(const Document& recording, int channel);
+// A channel the run reads, named with a unit the host knows in square brackets ("Vm [mV]"), is refused (a
+// RecordingError, line 0): its numbers would be read without the unit. A channel the run does not read is read as
+// any channel without a unit.
+void RefuseUnitInBrackets(const Document& recording, int channel);
 
 } // namespace host

@@ -601,8 +601,15 @@ std::optional<int> AnalysedChannel(IAnalysisJob& job, const host::Document& reco
 void WarnOfUnknownUnit(IAnalysisJob& job, const host::Document& recording, const std::string& path, std::ostream& err)
 {
     const auto channel = AnalysedChannel(job, recording);
-    if (const auto warning = channel ? host::UnitWarning(recording, *channel) : std::nullopt) {
-        err << "crestmetrics: analyse: " << path << ": warning: " << *warning << '\n';
+    try {
+        if (channel) {
+            host::RefuseUnitInBrackets(recording, *channel);
+        }
+        if (const auto warning = channel ? host::UnitWarning(recording, *channel) : std::nullopt) {
+            err << "crestmetrics: analyse: " << path << ": warning: " << *warning << '\n';
+        }
+    } catch (const host::RecordingError& refusal) {
+        throw Failure(path + ": " + refusal.what());
     }
 }
 

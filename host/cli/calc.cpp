@@ -147,6 +147,9 @@ public:
 
     // Every event of the block, as the module's driver reads them: sources set for the block, a seek to its
     // start, then blocks of records until the calculation reports the end.
+    // The distinct channels the text reads.
+    const std::vector<host::ChannelRef>& Channels() const { return refs_; }
+
     void Print(int block, std::ostream& out)
     {
         const double tickPeriod = source_.GetDocument().TickPeriod(block);
@@ -242,6 +245,14 @@ void RefuseSwappedArguments(const std::string& text, const std::string& recordin
     }
 }
 
+// A warning of the recording's, on standard error even when quiet.
+void Warn(std::ostream& err, const std::string& path, const std::optional<std::string>& warning)
+{
+    if (warning) {
+        err << "crestmetrics: calc: " << path << ": warning: " << *warning << '\n';
+    }
+}
+
 } // namespace
 
 int RunCalc(const Options& options, std::ostream& out, std::ostream& err)
@@ -267,22 +278,27 @@ int RunCalc(const Options& options, std::ostream& out, std::ostream& err)
         }
         host::RecordingNotes notes;
         document = host::ReadRecordingFile(input, &notes, "calc TEXT");
-        // Written as they are found: a list of them would take memory for each of a million channels.
-        const auto warn = [&](const std::optional<std::string>& warning) {
-            if (warning) {
-                err << "crestmetrics: calc: " << options.arguments[1] << ": warning: " << *warning << '\n';
-            }
-        };
-        warn(host::TimeColumnWarning(notes, *document));
-        for (int channel = 0; channel < document->ChannelCount(); ++channel) {
-            warn(host::UnitWarning(*document, channel));
-        }
+        Warn(err, options.arguments[1], host::TimeColumnWarning(notes, *document));
     } catch (const host::RecordingError& error) {
         throw Failure(options.arguments[1] + ": " + error.what());
     }
     LoadedHost loaded(options.module);
     auto source = host::DataSource::Create(loaded.host, document);
     Calculation calculation(loaded.host, *source.Get(), text);
+    try {
+        // Only the channels the text reads: a unit in square brackets elsewhere is read as no unit.
+        for (const host::ChannelRef& ref : calculation.Channels()) {
+            if (!ref.isVirtual && ref.channel >= 0 && ref.channel < document->ChannelCount()) {
+                host::RefuseUnitInBrackets(*document, ref.channel);
+            }
+        }
+    } catch (const host::RecordingError& error) {
+        throw Failure(options.arguments[1] + ": " + error.what());
+    }
+    // Written as they are found: a list of them would take memory for each of a million channels.
+    for (int channel = 0; channel < document->ChannelCount(); ++channel) {
+        Warn(err, options.arguments[1], host::UnitWarning(*document, channel));
+    }
 
     // Final records add their values by parameter code 0 to 58 after the value.
     out << "# block\ttick\ttime (s)\tdraw\tvalue";

@@ -169,12 +169,14 @@ TEST(ReaderMessages, WarningsAndRefusalsSayWhatToDo)
           "take: write it in parentheses, as \"t (ms)\"\n"}},
         {"the analysed channel in square brackets", Spike("Time (s)\tVm (mV)\tIm [pA]", '\t', 1.0, 2), "",
          "analyse --channel 2", 1,
-         {"crestmetrics: analyse: channel 2, \"Im [pA]\": its unit stands in square brackets, which the reader does "
-          "not take: write it in parentheses in the header, as \"Im (pA)\"\n"}},
+         {"input: channel 2, \"Im [pA]\": its unit stands in square brackets, which the reader does not take: write "
+          "it in parentheses in the header, as \"Im (pA)\"\n"}},
         {"a channel in square brackets, not analysed", Spike("Time (s)\tVm (mV)\tIm [pA]", '\t', 1.0, 2), "",
          "analyse", 0, {}},
         {"a channel in square brackets under calc", Spike("Time (s)\tVm [mV]"), "", "calc", 1,
          {"input: channel 1, \"Vm [mV]\": its unit stands in square brackets"}},
+        {"a channel in square brackets that calc's text does not read",
+         Spike("Time (s)\tVm (mV)\tIm [pA]", '\t', 1.0, 2), "", "calc", 0, {"input: warning: channel 2, \"Im [pA]\": it has no unit"}},
         {"square brackets without a unit", Spike("Time (s)\tVm (mV)\tNote [1]", '\t', 1.0, 2), "",
          "analyse --channel 2", 0,
          {"warning: channel 2, \"Note [1]\": it has no unit, so its numbers are kept as written: write the unit in "
